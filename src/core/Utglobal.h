@@ -1,0 +1,70 @@
+// The process-wide state: where the executable lives, the user's parameters
+// (one per line of the parameter file), the drive table and the folder list of
+// the drive being browsed.
+#pragma once
+
+#include "lib/Slib.h"
+
+#include <string>
+
+namespace nrvs {
+
+struct GlobalState {
+    std::string ExeDir;        // native directory of the executable, with trailing '/'
+    std::string ExeBase;       // executable path without its extension
+    std::string ParamFileName;
+    std::string ComputerName;
+    std::string UserName;
+    StringList StartArgs;
+    StringList ParamLines;
+
+    int MainWidth = 1000;
+    int MainHeight = 600;
+    int MainLeft = 0;
+    int MainTop = 0;
+    int TreeWidth = 150;
+    int NameColumnWidth = 150;
+    int GraphColumnWidth = 200;
+    int ShowRemovable = 1;
+    int ShowFiles = 0;
+    int SortKey = 0;
+    int SortDescending = 0;
+    int ShowSplash = 1;
+    int StartDrive = 0;
+    int SizeUnit = 0;
+    int PercentBase = 0;
+    std::string BarFlags = "111";
+    std::string ColumnFlags = "1111";
+    std::string CacheMode = "010";
+    std::string CacheKinds = "0100";
+    std::string CacheLetters = "00100000000000000000000000";
+    std::string MeasureMode = "010000";
+    int ExpiryDays = 7;
+    int MeasureMulti = 0;
+    int AskBeforeMeasure = 1;
+    int SimCluster = -512;
+    int RemeasureAfterAction = 0;
+    int UseRecycleBin = 1;
+};
+
+// The one instance.
+GlobalState& Global();
+
+// Fills the global state: executable paths, start arguments, computer and user
+// names, the parameter file. Values outside what the dialogs produce are put
+// back into range. args are the command-line arguments after the program name.
+void LoadParameters(const StringList& args);
+// Stores the parameters into their lines and writes the parameter file; a
+// failure to write is ignored.
+void SaveParameters();
+
+// A settings file beside the executable: "norvessa" + ".prm", or, for an
+// executable with an extension (NRVS.exe), the extension replaced ("NRVS.prm").
+std::string SettingsFileName(const std::string& extension);
+// The executable's path without its extension: "/opt/x/norvessa", "D:/T/NRVS".
+std::string ExecutableBase(const std::string& exePath);
+
+// Size text in the unit the user chose.
+std::string FormatSizeText(double bytes);
+
+} // namespace nrvs

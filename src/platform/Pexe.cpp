@@ -1,0 +1,47 @@
+#include "platform/Pexe.h"
+
+#include <climits>
+#include <pwd.h>
+#include <unistd.h>
+#include <vector>
+
+namespace nrvs::platform {
+
+namespace {
+std::string& OverridePath() {
+    static std::string path;
+    return path;
+}
+} // namespace
+
+std::string ExecutablePath() {
+    if (!OverridePath().empty()) return OverridePath();
+    std::vector<char> buf(PATH_MAX);
+    for (;;) {
+        ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
+        if (n < 0) return {};
+        if (static_cast<size_t>(n) < buf.size()) return std::string(buf.data(), static_cast<size_t>(n));
+        buf.resize(buf.size() * 2);
+    }
+}
+
+void SetExecutablePath(const std::string& nativePath) { OverridePath() = nativePath; }
+
+std::string HostName() {
+    char buf[256] = {};
+    if (::gethostname(buf, sizeof buf - 1) != 0) return {};
+    return std::string(buf);
+}
+
+std::string LoginName() {
+    uid_t uid = ::geteuid();
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buf(size > 0 ? static_cast<size_t>(size) : 16384);
+    struct passwd pw{};
+    struct passwd* result = nullptr;
+    if (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &result) == 0 && result && result->pw_name)
+        return std::string(result->pw_name);
+    return {};
+}
+
+} // namespace nrvs::platform

@@ -1,0 +1,17 @@
+// Where the executable lives; every file of the program's own is named from it.
+#pragma once
+
+#include <string>
+
+namespace nrvs::platform {
+
+// Native full path of the running executable (/proc/self/exe), or the path set
+// with SetExecutablePath (tests point the program at a temporary folder).
+std::string ExecutablePath();
+void SetExecutablePath(const std::string& nativePath);
+
+// gethostname and the effective user's login name; empty on failure.
+std::string HostName();
+std::string LoginName();
+
+} // namespace nrvs::platform

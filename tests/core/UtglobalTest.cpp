@@ -1,0 +1,173 @@
+#include "core/Utglobal.h"
+#include "platform/Pexe.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace nrvs;
+using nrvs::test::TempDir;
+
+namespace {
+// Each test gets a fresh global state and an executable in its own folder.
+class ParametersTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    void SetUp() override {
+        Global() = GlobalState{};
+        platform::SetExecutablePath(dir / "norvessa");
+    }
+    void TearDown() override { platform::SetExecutablePath(""); }
+    StringList SavedLines() {
+        StringList l;
+        LoadLines(l, dir / "norvessa.prm");
+        return l;
+    }
+};
+} // namespace
+
+TEST_F(ParametersTest, NoFileGivesDefaultsAndAFirstSaveWrites52Lines) {
+    LoadParameters({});
+    const GlobalState& g = Global();
+    EXPECT_EQ(g.ExeDir, dir.Path());
+    EXPECT_EQ(g.ParamFileName, dir / "norvessa.prm");
+    EXPECT_EQ(g.MainWidth, 1000);
+    EXPECT_EQ(g.MainHeight, 600);
+    EXPECT_EQ(g.ShowRemovable, 1);
+    EXPECT_EQ(g.BarFlags, "111");
+    EXPECT_EQ(g.CacheLetters, "00100000000000000000000000");
+    EXPECT_EQ(g.MeasureMode, "010000");
+    EXPECT_EQ(g.SimCluster, -512);
+    EXPECT_FALSE(g.ComputerName.empty());
+    EXPECT_FALSE(g.UserName.empty());
+    SaveParameters();
+    StringList l = SavedLines();
+    ASSERT_EQ(l.size(), 52u);
+    EXPECT_EQ(l[0], "1000");
+    EXPECT_EQ(l[7], "");
+    EXPECT_EQ(l[25], "1111");
+    EXPECT_EQ(l[44], "-512");
+    EXPECT_EQ(l[51], "1");
+    EXPECT_EQ(dir.Read("norvessa.prm").substr(0, 10), "1000\r\n600\r");
+}
+
+TEST_F(ParametersTest, BadLinesFallBackAndUninterpretedLinesSurvive) {
+    dir.Write("norvessa.prm", "800\r\nx\r\n\r\n");
+    LoadParameters({"/tmp"});
+    EXPECT_EQ(Global().MainWidth, 800);
+    EXPECT_EQ(Global().MainHeight, 600);
+    EXPECT_EQ(Global().MainLeft, 0);
+    EXPECT_EQ(Global().StartArgs, StringList{"/tmp"});
+    SaveParameters();
+    EXPECT_TRUE(Global().StartArgs.empty());
+    StringList l = SavedLines();
+    ASSERT_EQ(l.size(), 52u);
+    EXPECT_EQ(l[1], "600");
+
+    StringList withNote(60, "");
+    withNote[8] = "kept note";
+    withNote[24] = "011";
+    withNote[55] = "beyond the last parameter";
+    SaveLines(withNote, dir / "norvessa.prm");
+    Global() = GlobalState{};
+    LoadParameters({});
+    EXPECT_EQ(Global().BarFlags, "011");
+    Global().ColumnFlags = "1011";
+    SaveParameters();
+    l = SavedLines();
+    ASSERT_EQ(l.size(), 60u);
+    EXPECT_EQ(l[8], "kept note");
+    EXPECT_EQ(l[25], "1011");
+    EXPECT_EQ(l[55], "beyond the last parameter");
+}
+
+TEST_F(ParametersTest, OutOfRangeValuesAreBroughtBack) {
+    StringList l(52, "");
+    l[0] = "-5";
+    l[21] = "99";
+    l[22] = "7";
+    l[23] = "-1";
+    l[12] = "4";
+    l[41] = "-3";
+    l[44] = "-999999999";
+    SaveLines(l, dir / "norvessa.prm");
+    LoadParameters({});
+    const GlobalState& g = Global();
+    EXPECT_EQ(g.MainWidth, 1000);
+    EXPECT_EQ(g.StartDrive, 0);
+    EXPECT_EQ(g.SizeUnit, 0);
+    EXPECT_EQ(g.PercentBase, 0);
+    EXPECT_EQ(g.SortKey, 0);
+    EXPECT_EQ(g.ExpiryDays, 7);
+    EXPECT_EQ(g.SimCluster, -512);
+    EXPECT_EQ(FormatSizeText(2048), "2.00 KB");
+}
+
+TEST_F(ParametersTest, DamagedFilesGiveDefaultsOrTheReadableLines) {
+    std::string junk;
+    for (int i = 0; i < 4096; ++i) junk += static_cast<char>((i * 7919) & 0xFF);
+    dir.Write("norvessa.prm", junk);
+    LoadParameters({});
+    EXPECT_EQ(Global().MainHeight, 600);
+    SaveParameters();
+
+    std::string many;
+    for (int i = 0; i < 10000; ++i) many += std::to_string(i + 1) + "\n";
+    dir.Write("norvessa.prm", many);
+    LoadParameters({});
+    EXPECT_EQ(Global().MainWidth, 1);
+    EXPECT_EQ(Global().MainHeight, 2);
+    SaveParameters();
+    EXPECT_EQ(SavedLines().size(), 10000u);
+
+    dir.Write("norvessa.prm", "700\n" + std::string(1 << 20, '7') + "\n");
+    LoadParameters({});
+    EXPECT_EQ(Global().MainWidth, 700);
+    EXPECT_EQ(Global().MainHeight, 600);
+}
+
+TEST_F(ParametersTest, SaveIntoReadOnlyFolderLeavesOldFileWhole) {
+    dir.Write("ro/norvessa.prm", "640\r\n");
+    ::chmod(dir.Path().c_str(), 0755);
+    ::chmod((dir / "ro").c_str(), 0555);
+    platform::SetExecutablePath(dir / "ro/norvessa");
+    EXPECT_TRUE(test::AsUnprivileged([] {
+        LoadParameters({});
+        if (Global().MainWidth != 640) return false;
+        Global().MainWidth = 900;
+        SaveParameters();
+        return true;
+    }));
+    ::chmod((dir / "ro").c_str(), 0755);
+    EXPECT_EQ(dir.Read("ro/norvessa.prm"), "640\r\n");
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir / "ro")) ++entries;
+    EXPECT_EQ(entries, 1) << "no temporary file is left behind";
+}
+
+TEST_F(ParametersTest, UnreadableFileGivesDefaults) {
+    dir.Write("norvessa.prm", "640\n");
+    ::chmod(dir.Path().c_str(), 0755);
+    ::chmod((dir / "norvessa.prm").c_str(), 0);
+    EXPECT_TRUE(test::AsUnprivileged([] {
+        LoadParameters({});
+        return Global().MainWidth == 1000 && Global().ParamLines.empty();
+    }));
+}
+
+TEST(SettingsNamesTest, ExtensionIsReplacedOrAppended) {
+    EXPECT_EQ(ExecutableBase("/opt/nrvs/norvessa"), "/opt/nrvs/norvessa");
+    EXPECT_EQ(ExecutableBase("D:\\Tools\\NRVS.exe"), "D:\\Tools\\NRVS");
+    EXPECT_EQ(ExecutableBase("/x/X.EXE"), "/x/X");
+    EXPECT_EQ(ExecutableBase("/a.b/norvessa"), "/a.b/norvessa");
+    EXPECT_EQ(ExecutableBase("/a/.hidden"), "/a/.hidden");
+    Global() = GlobalState{};
+    platform::SetExecutablePath("/x/X.EXE");
+    LoadParameters({});
+    EXPECT_EQ(Global().ParamFileName, "/x/X.prm");
+    EXPECT_EQ(SettingsFileName("mdv"), "/x/X.mdv");
+    platform::SetExecutablePath("");
+}

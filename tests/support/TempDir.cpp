@@ -1,0 +1,69 @@
+#include "support/TempDir.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <grp.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace nrvs::test {
+
+TempDir::TempDir() {
+    std::string base = fs::temp_directory_path().string() + "/nrvs-test-XXXXXX";
+    if (!::mkdtemp(base.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = base + "/";
+}
+
+TempDir::~TempDir() { RemoveTree(path_); }
+
+void TempDir::MakeDir(const std::string& relative) const { fs::create_directories(path_ + relative); }
+
+void TempDir::Write(const std::string& relative, const std::string& bytes) const {
+    fs::path p(path_ + relative);
+    if (p.has_parent_path()) fs::create_directories(p.parent_path());
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string TempDir::Read(const std::string& relative) const {
+    std::ifstream in(path_ + relative, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+bool TempDir::Exists(const std::string& relative) const {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(path_ + relative, ec));
+}
+
+bool AsUnprivileged(const std::function<bool()>& fn) {
+    if (::geteuid() != 0) return fn();
+    pid_t pid = ::fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+        ::_exit(fn() ? 0 : 1);
+    }
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void RemoveTree(const std::string& path) {
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(path, fs::directory_options::skip_permission_denied, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_directory(ec) && !it->is_symlink(ec))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path, ec);
+}
+
+} // namespace nrvs::test
