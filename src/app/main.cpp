@@ -3,8 +3,39 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
+int g_signalPipe[2] = {-1, -1};
+
+void OnTerminate(int) {
+    char c = 1;
+    [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+// A logout or kill asks the window to close, so that the parameters are saved
+// as they are when the user closes it.
+void CloseOnTerminate(QWidget* window) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, window);
+    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
+        char c;
+        [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], &c, 1);
+        window->close();
+    });
+    struct sigaction sa{};
+    sa.sa_handler = OnTerminate;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGHUP, &sa, nullptr);
+}
+
 // An exception that reaches the event loop is shown, not fatal.
 class NorvessaApp : public QApplication {
 public:
@@ -30,6 +61,7 @@ int main(int argc, char** argv) {
     nrvs::StringList args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     nrvs::TFMmain window(args);
+    CloseOnTerminate(&window);
     window.show();
     return QApplication::exec();
 }
