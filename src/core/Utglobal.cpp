@@ -71,13 +71,6 @@ void ClampParameters(GlobalState& g) {
 
 } // namespace
 
-std::string ExecutableBase(const std::string& exePath) {
-    size_t slash = exePath.find_last_of("/\\");
-    size_t dot = exePath.rfind('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) return exePath.substr(0, dot);
-    return exePath;
-}
-
 std::string SettingsFileName(const std::string& extension) {
     return Global().ExeBase + "." + extension;
 }
@@ -87,7 +80,7 @@ void LoadParameters(const StringList& args) {
     std::string exe = platform::ExecutablePath();
     size_t slash = exe.find_last_of('/');
     g.ExeDir = slash == std::string::npos ? std::string("./") : exe.substr(0, slash + 1);
-    g.ExeBase = ExecutableBase(exe);
+    g.ExeBase = platform::ExecutableBase(exe);
     g.ParamFileName = SettingsFileName("prm");
     g.StartArgs = args;
     g.ComputerName = platform::HostName().substr(0, 99);

@@ -61,8 +61,6 @@ void SaveParameters();
 // A settings file beside the executable: "norvessa" + ".prm", or, for an
 // executable with an extension (NRVS.exe), the extension replaced ("NRVS.prm").
 std::string SettingsFileName(const std::string& extension);
-// The executable's path without its extension: "/opt/x/norvessa", "D:/T/NRVS".
-std::string ExecutableBase(const std::string& exePath);
 
 // Size text in the unit the user chose.
 std::string FormatSizeText(double bytes);

@@ -27,6 +27,15 @@ std::string ExecutablePath() {
 
 void SetExecutablePath(const std::string& nativePath) { OverridePath() = nativePath; }
 
+std::string ExecutableBase(const std::string& exePath) {
+    size_t slash = exePath.find_last_of("/\\");
+    size_t dot = exePath.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) return exePath.substr(0, dot);
+    return exePath;
+}
+
+std::string ExecutableBase() { return ExecutableBase(ExecutablePath()); }
+
 std::string HostName() {
     char buf[256] = {};
     if (::gethostname(buf, sizeof buf - 1) != 0) return {};

@@ -10,6 +10,11 @@ namespace nrvs::platform {
 std::string ExecutablePath();
 void SetExecutablePath(const std::string& nativePath);
 
+// The executable's path without its extension: "/opt/x/norvessa" stays as it
+// is, "D:/T/NRVS.exe" gives "D:/T/NRVS". Settings files append their extension.
+std::string ExecutableBase(const std::string& exePath);
+std::string ExecutableBase();
+
 // gethostname and the effective user's login name; empty on failure.
 std::string HostName();
 std::string LoginName();

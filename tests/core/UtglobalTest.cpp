@@ -159,11 +159,11 @@ TEST_F(ParametersTest, UnreadableFileGivesDefaults) {
 }
 
 TEST(SettingsNamesTest, ExtensionIsReplacedOrAppended) {
-    EXPECT_EQ(ExecutableBase("/opt/nrvs/norvessa"), "/opt/nrvs/norvessa");
-    EXPECT_EQ(ExecutableBase("D:\\Tools\\NRVS.exe"), "D:\\Tools\\NRVS");
-    EXPECT_EQ(ExecutableBase("/x/X.EXE"), "/x/X");
-    EXPECT_EQ(ExecutableBase("/a.b/norvessa"), "/a.b/norvessa");
-    EXPECT_EQ(ExecutableBase("/a/.hidden"), "/a/.hidden");
+    EXPECT_EQ(platform::ExecutableBase("/opt/nrvs/norvessa"), "/opt/nrvs/norvessa");
+    EXPECT_EQ(platform::ExecutableBase("D:\\Tools\\NRVS.exe"), "D:\\Tools\\NRVS");
+    EXPECT_EQ(platform::ExecutableBase("/x/X.EXE"), "/x/X");
+    EXPECT_EQ(platform::ExecutableBase("/a.b/norvessa"), "/a.b/norvessa");
+    EXPECT_EQ(platform::ExecutableBase("/a/.hidden"), "/a/.hidden");
     Global() = GlobalState{};
     platform::SetExecutablePath("/x/X.EXE");
     LoadParameters({});

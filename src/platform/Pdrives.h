@@ -1,0 +1,79 @@
+// Drive letters on a system without them: the drive map and the volume
+// services (GetDriveTypeA, GetVolumeInformationA, GetDiskFreeSpaceA/ExA).
+//
+// The drive map file "<executable base>.drv" has 26 lines, line n for letter
+// A+n: empty when the letter is free, else the native directory that is the
+// drive's root. Paths passed to the volume services are program-form roots
+// ("C:\").
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace nrvs::platform {
+
+// Drive types as GetDriveTypeA returns them.
+enum : uint32_t {
+    DRIVE_UNKNOWN = 0,
+    DRIVE_NO_ROOT_DIR = 1,
+    DRIVE_REMOVABLE = 2,
+    DRIVE_FIXED = 3,
+    DRIVE_REMOTE = 4,
+    DRIVE_CDROM = 5,
+    DRIVE_RAMDISK = 6,
+};
+
+// File system flags as GetVolumeInformationA reports them.
+enum : uint32_t {
+    FILE_CASE_SENSITIVE_SEARCH = 0x1,
+    FILE_CASE_PRESERVED_NAMES = 0x2,
+    FILE_UNICODE_ON_DISK = 0x4,
+    FILE_PERSISTENT_ACLS = 0x8,
+    FILE_FILE_COMPRESSION = 0x10,
+    FILE_VOLUME_QUOTAS = 0x20,
+    FILE_SUPPORTS_SPARSE_FILES = 0x40,
+    FILE_SUPPORTS_REPARSE_POINTS = 0x80,
+    FILE_SUPPORTS_ENCRYPTION = 0x20000,
+    FILE_READ_ONLY_VOLUME = 0x80000,
+};
+
+// The native root of every letter (index 0 = A); empty when the letter is free.
+using DriveRootTable = std::array<std::string, 26>;
+const DriveRootTable& DriveRoots();
+
+// Letter number (0..25) of a program-form path "X:\...", or -1.
+int LetterOf(const std::string& programPath);
+
+// Reads the drive map file and /proc/self/mountinfo, keeps the letters whose
+// directories exist, gives every qualifying mount without a letter the lowest
+// free letter from D: upward (C: is "/" unless the map says otherwise), and
+// writes the map back (failure ignored).
+void DetectDriveMap();
+
+// The drive map file's name: the executable's base path + ".drv".
+std::string DriveMapFileName();
+
+uint32_t GetDriveTypeA(const std::string& rootPath);
+
+struct VolumeInformation {
+    std::string VolumeName;
+    std::string FileSystemName;
+    uint32_t SerialNumber = 0;
+    uint32_t MaxComponentLength = 0;
+    uint32_t FileSystemFlags = 0;
+};
+// 1 on success, 0 when the root is missing or its file system cannot be asked.
+int GetVolumeInformationA(const std::string& rootPath, VolumeInformation& info);
+
+struct DiskFreeSpace {
+    uint32_t SectorsPerCluster = 0;
+    uint32_t BytesPerSector = 0;
+    uint32_t FreeClusters = 0;
+    uint32_t TotalClusters = 0;
+};
+int GetDiskFreeSpaceA(const std::string& rootPath, DiskFreeSpace& space);
+// Total and free bytes of the whole volume (all users, not the caller's quota).
+int GetDiskFreeSpaceExA(const std::string& rootPath, uint64_t& totalBytes, uint64_t& freeBytes);
+
+} // namespace nrvs::platform
