@@ -2,6 +2,8 @@
 
 #include "platform/Pexe.h"
 
+#include <climits>
+
 namespace nrvs {
 
 GlobalState& Global() {
@@ -98,6 +100,13 @@ void SaveParameters() {
     for (const auto& p : kIntParams) PutIntAt(g.ParamLines, p.line, g.*p.member);
     for (const auto& p : kTextParams) PutLineAt(g.ParamLines, p.line, g.*p.member);
     SaveLines(g.ParamLines, g.ParamFileName);
+}
+
+void RefreshDrives(int letter) {
+    GlobalState& g = Global();
+    g.Drives.DetectTypes();
+    g.Drives.RefreshListing(g.ShowRemovable);
+    g.CurrentDrive = g.Drives.ByLetter(letter == INT_MAX ? 2 : letter);
 }
 
 std::string FormatSizeText(double bytes) { return FormatSizeText(bytes, Global().SizeUnit); }

@@ -3,13 +3,37 @@
 // the drive being browsed.
 #pragma once
 
+#include "core/DriveTable.h"
 #include "lib/Slib.h"
 
 #include <string>
 
 namespace nrvs {
 
-struct GlobalState {
+// The drive table and the drive being browsed. CurrentDrive points into
+// Drives; a copy of the state points into its own table, so that replacing
+// the state (as tests do) never leaves it pointing at a table that is gone.
+struct DriveState {
+    DriveTable Drives;
+    DriveRecord* CurrentDrive = nullptr;
+
+    DriveState() = default;
+    DriveState(const DriveState& other) : Drives(other.Drives), CurrentDrive(Rebased(other)) {}
+    DriveState& operator=(const DriveState& other) {
+        Drives = other.Drives;
+        CurrentDrive = Rebased(other);
+        return *this;
+    }
+
+private:
+    DriveRecord* Rebased(const DriveState& other) {
+        for (int n = 0; n < 26; ++n)
+            if (other.CurrentDrive == other.Drives.ByLetter(n)) return Drives.ByLetter(n);
+        return other.CurrentDrive;
+    }
+};
+
+struct GlobalState : DriveState {
     std::string ExeDir;        // native directory of the executable, with trailing '/'
     std::string ExeBase;       // executable path without its extension
     std::string ParamFileName;
@@ -61,6 +85,11 @@ void SaveParameters();
 // A settings file beside the executable: "norvessa" + ".prm", or, for an
 // executable with an extension (NRVS.exe), the extension replaced ("NRVS.prm").
 std::string SettingsFileName(const std::string& extension);
+
+// Detects the drives again, lists them (removable ones as ShowRemovable says)
+// and makes the given letter's record current; INT_MAX, meaning no letter,
+// stands for C:.
+void RefreshDrives(int letter);
 
 // Size text in the unit the user chose.
 std::string FormatSizeText(double bytes);

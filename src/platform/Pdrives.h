@@ -10,6 +10,8 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace nrvs::platform {
 
@@ -39,6 +41,8 @@ enum : uint32_t {
 };
 
 // The native root of every letter (index 0 = A); empty when the letter is free.
+// A letter whose root is gone (an unplugged stick, a deleted folder) keeps its
+// root here but is not in use: GetDriveTypeA gives DRIVE_NO_ROOT_DIR for it.
 using DriveRootTable = std::array<std::string, 26>;
 const DriveRootTable& DriveRoots();
 
@@ -52,7 +56,46 @@ int LetterOf(const std::string& programPath);
 void DetectDriveMap();
 
 // The drive map file's name: the executable's base path + ".drv".
+//
+// Lines 26 to 51 mark the letters that detection gave to a mount ("mount" on
+// line 26+n): such a letter is in use only while something is mounted on its
+// root, so an unmounted stick whose mount point stays behind as an empty
+// folder does not turn into a folder of the root file system. Letters the
+// user set (no mark) are in use while their directory exists.
 std::string DriveMapFileName();
+
+// Puts a native directory into the drive map as a user's letter (empty frees
+// the letter) and writes the map. 1 when the map file could be written.
+int SetDriveMapEntry(int letter, const std::string& nativeDir);
+
+// ---- mount table, exposed for the detection's tests ----
+
+struct MountEntry {
+    int Id = 0;
+    int ParentId = 0;
+    unsigned Major = 0;
+    unsigned Minor = 0;
+    std::string Root;        // the directory of the file system that is mounted
+    std::string MountPoint;  // unescaped
+    std::string Type;        // "ext4", "fuse.sshfs"
+    std::string Source;      // unescaped: "/dev/sda1", "server:/export"
+    std::string Options;     // per-mount and super-block options, comma-separated
+};
+
+// Parses the text of /proc/<pid>/mountinfo; damaged lines are skipped.
+std::vector<MountEntry> ParseMountInfo(std::string_view text);
+// Whether a mount is a volume of its own that deserves a letter.
+bool QualifyingMount(const MountEntry& mount);
+
+struct DriveMap {
+    DriveRootTable Roots;
+    std::array<bool, 26> MountLetter{};
+};
+// The letter assignment of DetectDriveMap over given map lines (26 roots,
+// then the 26 marks) and mounts, without touching the disk.
+DriveMap AssignLetters(const std::vector<std::string>& mapLines, const std::vector<MountEntry>& mounts);
+// The 52 lines the map file holds for a map.
+std::vector<std::string> DriveMapLines(const DriveMap& map);
 
 uint32_t GetDriveTypeA(const std::string& rootPath);
 
