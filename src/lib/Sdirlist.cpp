@@ -1,0 +1,203 @@
+#include "lib/Sdirlist.h"
+
+#include "platform/Penum.h"
+#include "platform/Ppath.h"
+#include "platform/Pshell.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace nrvs {
+
+namespace P = platform;
+
+double RoundToClusters(double onDisk, int32_t clusterSize) {
+    if (clusterSize <= 0 || !(onDisk > 0)) return onDisk;
+    double c = std::trunc(onDisk / clusterSize) * clusterSize;
+    return onDisk <= c ? c : c + clusterSize;
+}
+
+namespace {
+std::string FolderOfPattern(const std::string& pattern) {
+    size_t p = pattern.rfind('\\');
+    return p == std::string::npos ? std::string() : pattern.substr(0, p + 1);
+}
+
+bool Admits(int kind, bool isDir) { return !(kind == LIST_FILES && isDir) && !(kind == LIST_FOLDERS && !isDir); }
+} // namespace
+
+StringList& ListFolder(DirListing& listing, const std::string& pattern, int kind) {
+    listing.Entries.clear();
+    listing.FolderCount = 0;
+    listing.FileCount = 0;
+    listing.Folder = FolderOfPattern(pattern);
+    std::string native;
+    if (listing.Folder.empty() || !P::ToNative(listing.Folder, native)) return listing.Entries;
+    P::Folder folder = P::Folder::Open(native);
+    if (!folder.Valid()) return listing.Entries;
+    P::FolderReader reader(folder, true);
+    P::FindData d;
+    std::string line;
+    while (reader.Next(d)) {
+        const bool isDir = d.Attributes & P::FILE_ATTRIBUTE_DIRECTORY;
+        if (!Admits(kind, isDir)) continue;
+        isDir ? ++listing.FolderCount : ++listing.FileCount;
+        char attrs[8] = {'.', '.', '.', '.', '.', '.', ' ', 0};
+        if (isDir) attrs[0] = 'D';
+        if (d.Attributes & P::FILE_ATTRIBUTE_ARCHIVE) attrs[1] = 'A';
+        if (d.Attributes & P::FILE_ATTRIBUTE_HIDDEN) attrs[2] = 'H';
+        if (d.Attributes & P::FILE_ATTRIBUTE_READONLY) attrs[3] = 'R';
+        if (d.Attributes & P::FILE_ATTRIBUTE_SYSTEM) attrs[4] = 'S';
+        if (d.Attributes & P::FILE_ATTRIBUTE_COMPRESSED) attrs[5] = 'C';
+        if (d.Attributes & P::FILE_ATTRIBUTE_SPARSE_FILE) attrs[6] = 'S';
+        double size = -1, onDisk = -1;
+        if (!isDir) {
+            size = static_cast<double>(d.Size);
+            onDisk = (d.Attributes & (P::FILE_ATTRIBUTE_COMPRESSED | P::FILE_ATTRIBUTE_SPARSE_FILE))
+                         ? static_cast<double>(d.Allocated)
+                         : size;
+        }
+        line = P::ShownName(d.Name);
+        if (isDir) line += '\\';
+        line += " > ";
+        line += attrs;
+        line += FloatText(size);
+        line += ':';
+        line += FloatText(RoundToClusters(onDisk, listing.ClusterSize));
+        listing.Entries.push_back(line);
+    }
+    return listing.Entries;
+}
+
+void SortListing(DirListing& listing, bool caseSensitive) {
+    if (caseSensitive)
+        std::stable_sort(listing.Entries.begin(), listing.Entries.end());
+    else
+        std::stable_sort(listing.Entries.begin(), listing.Entries.end(),
+                         [](const std::string& a, const std::string& b) { return P::LessIgnoreCase(a, b); });
+}
+
+const DirEntry* EntryAt(DirListing& listing, int position) {
+    if (position < 0 || static_cast<size_t>(position) >= listing.Entries.size()) return nullptr;
+    listing.CurrentEntry = ParseEntry(listing.Entries[static_cast<size_t>(position)]);
+    return &listing.CurrentEntry;
+}
+
+DirEntry ParseEntry(const std::string& line) {
+    DirEntry e;
+    auto [name, rest] = SplitFirst(line, " > ");
+    e.Name = std::move(name);
+    auto flag = [&](size_t i, char c) { return i < rest.size() && rest[i] == c ? 1 : 0; };
+    e.IsDir = flag(0, 'D');
+    e.IsArchive = flag(1, 'A');
+    e.IsHidden = flag(2, 'H');
+    e.IsReadOnly = flag(3, 'R');
+    e.IsSystem = flag(4, 'S');
+    e.IsCompressed = flag(5, 'C');
+    e.IsSparse = flag(6, 'S');
+    std::string numbers = rest.size() > 7 ? rest.substr(7) : std::string();
+    auto [size, occupied] = SplitFirst(numbers, ":");
+    e.Size = TextToFloat(size, -1);
+    e.Occupied = TextToFloat(occupied, -1);
+    return e;
+}
+
+int CountEntries(const std::string& pattern, int kind) {
+    std::string native;
+    if (!P::ToNative(FolderOfPattern(pattern), native)) return 0;
+    P::Folder folder = P::Folder::Open(native);
+    if (!folder.Valid()) return 0;
+    // Folders need no statx here, and files are told apart by d_type.
+    P::FolderReader reader(folder, false);
+    P::FindData d;
+    int n = 0;
+    while (reader.Next(d))
+        if (Admits(kind, d.Attributes & P::FILE_ATTRIBUTE_DIRECTORY)) ++n;
+    return n;
+}
+
+int ReadAttributes(const std::string& path, PathAttributes& out) {
+    out = PathAttributes{};
+    std::string native;
+    if (!P::ToNative(path, native)) return 0;
+    uint32_t a = P::GetFileAttributesA(native);
+    if (a == P::INVALID_FILE_ATTRIBUTES) return 0;
+    out.IsDir = (a & P::FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
+    out.IsArchive = (a & P::FILE_ATTRIBUTE_ARCHIVE) ? 1 : 0;
+    out.IsHidden = (a & P::FILE_ATTRIBUTE_HIDDEN) ? 1 : 0;
+    out.IsReadOnly = (a & P::FILE_ATTRIBUTE_READONLY) ? 1 : 0;
+    out.IsSystem = (a & P::FILE_ATTRIBUTE_SYSTEM) ? 1 : 0;
+    out.IsCompressed = (a & P::FILE_ATTRIBUTE_COMPRESSED) ? 1 : 0;
+    return 1;
+}
+
+int OpenOutput(OutputFile& file, const std::string& fileName, uint32_t access, uint32_t /*share*/,
+               uint32_t creation) {
+    CloseOutput(file);
+    int flags = O_CLOEXEC;
+    bool r = access & GENERIC_READ, w = access & GENERIC_WRITE;
+    flags |= (r && w) ? O_RDWR : w ? O_WRONLY : O_RDONLY;
+    switch (creation) {
+    case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
+    case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
+    case OPEN_ALWAYS: flags |= O_CREAT; break;
+    case TRUNCATE_EXISTING: flags |= O_TRUNC; break;
+    default: break;
+    }
+    int fd = ::open(fileName.c_str(), flags, 0644);
+    if (fd < 0) return 0;
+    file.Handle = fd;
+    file.FileName = fileName;
+    file.Access = access;
+    return 1;
+}
+
+long WriteOutput(OutputFile& file, const void* bytes, long length) {
+    if (file.Handle < 0 || length < 0) return -1;
+    const char* p = static_cast<const char*>(bytes);
+    long done = 0;
+    while (done < length) {
+        ssize_t n = ::write(file.Handle, p + done, static_cast<size_t>(length - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        done += n;
+    }
+    return done;
+}
+
+int CloseOutput(OutputFile& file) {
+    if (file.Handle >= 0) ::close(file.Handle);
+    file.Handle = -1;
+    return 1;
+}
+
+namespace {
+std::string WithoutTrailingBackslash(std::string p) {
+    if (p.size() > 3 && p.back() == '\\') p.pop_back();
+    return p;
+}
+} // namespace
+
+int CopyItem(const std::string& source, const std::string& destFolder, int confirm) {
+    std::string src, dst;
+    if (!P::ToNative(WithoutTrailingBackslash(source), src) || !P::ToNative(destFolder, dst)) return 0;
+    return P::ShellCopy(src, dst, confirm != 0) ? 1 : 0;
+}
+
+int MoveItem(const std::string& source, const std::string& destFolder, int confirm) {
+    if (!CopyItem(source, destFolder, confirm)) return 0;
+    return DeleteItem(source, 1, 0);
+}
+
+int DeleteItem(const std::string& path, int useRecycleBin, int confirm) {
+    // A drive's root is never deleted, whatever folder the drive stands for.
+    if (path.size() <= 3) return 0;
+    std::string native;
+    if (!P::ToNative(WithoutTrailingBackslash(path), native)) return 0;
+    return P::ShellDelete(native, useRecycleBin != 0, confirm != 0) ? 1 : 0;
+}
+
+} // namespace nrvs

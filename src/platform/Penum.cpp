@@ -1,0 +1,208 @@
+#include "platform/Penum.h"
+
+#include <cerrno>
+#include <climits>
+#include <dirent.h>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace nrvs::platform {
+
+namespace {
+
+constexpr size_t kReadBuffer = 64 * 1024;
+constexpr int kStatFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
+
+struct LinuxDirent64 {
+    uint64_t d_ino;
+    int64_t d_off;
+    unsigned short d_reclen;
+    unsigned char d_type;
+    char d_name[1];
+};
+
+int OpenDirAt(int dirFd, const char* name) {
+    int fd;
+    do {
+        fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+uint32_t AttributesOf(const struct statx& st, std::string_view name) {
+    uint32_t a = 0;
+    const mode_t mode = st.stx_mode;
+    if (S_ISDIR(mode)) a |= FILE_ATTRIBUTE_DIRECTORY;
+    if (!name.empty() && name.front() == '.') a |= FILE_ATTRIBUTE_HIDDEN;
+    if (!(mode & S_IWUSR) || (st.stx_attributes & STATX_ATTR_IMMUTABLE)) a |= FILE_ATTRIBUTE_READONLY;
+    if (S_ISCHR(mode) || S_ISBLK(mode) || S_ISFIFO(mode) || S_ISSOCK(mode)) a |= FILE_ATTRIBUTE_SYSTEM;
+    if (st.stx_attributes & STATX_ATTR_COMPRESSED) a |= FILE_ATTRIBUTE_COMPRESSED;
+    if (S_ISREG(mode) && st.stx_blocks * 512 < st.stx_size) a |= FILE_ATTRIBUTE_SPARSE_FILE;
+    return a;
+}
+
+void FillFrom(const struct statx& st, std::string_view name, FindData& out, uint64_t parentMountId) {
+    out.Attributes = AttributesOf(st, name);
+    const mode_t mode = st.stx_mode;
+    out.Size = (S_ISREG(mode) || S_ISLNK(mode)) ? st.stx_size : 0;
+    out.Allocated = (S_ISREG(mode) || S_ISLNK(mode)) ? st.stx_blocks * 512 : 0;
+    out.MountRoot = false;
+    if (S_ISDIR(mode)) {
+        if (st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)
+            out.MountRoot = (st.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+        else if ((st.stx_mask & STATX_MNT_ID) && parentMountId)
+            out.MountRoot = st.stx_mnt_id != parentMountId;
+    }
+}
+
+std::string BaseName(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    size_t slash = p.find_last_of('/');
+    return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+bool StatNamed(int dirFd, const char* name, std::string_view view, FindData& out, uint64_t parentMountId) {
+    struct statx st{};
+    unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_BLOCKS | STATX_MNT_ID;
+    if (::statx(dirFd, name, kStatFlags, mask, &st) != 0) return false;
+    FillFrom(st, view, out, parentMountId);
+    return true;
+}
+
+} // namespace
+
+Folder::Folder(int fd) : fd_(fd) {}
+Folder::~Folder() {
+    if (fd_ >= 0) ::close(fd_);
+}
+Folder::Folder(Folder&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
+Folder& Folder::operator=(Folder&& o) noexcept {
+    if (this != &o) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = o.fd_;
+        o.fd_ = -1;
+    }
+    return *this;
+}
+
+Folder Folder::Open(const std::string& nativePath) {
+    if (nativePath.empty()) return Folder();
+    if (nativePath.size() < PATH_MAX) return Folder(OpenDirAt(AT_FDCWD, nativePath.c_str()));
+    // Too long for one call: walk down name by name.
+    Folder cur(OpenDirAt(AT_FDCWD, nativePath.front() == '/' ? "/" : "."));
+    size_t start = 0;
+    while (cur.Valid() && start < nativePath.size()) {
+        size_t end = nativePath.find('/', start);
+        if (end == std::string::npos) end = nativePath.size();
+        if (end > start) cur = cur.OpenChild(std::string_view(nativePath).substr(start, end - start));
+        start = end + 1;
+    }
+    return cur;
+}
+
+Folder Folder::OpenChild(std::string_view name) const {
+    if (fd_ < 0 || name.empty() || name.size() > NAME_MAX) return Folder();
+    char buf[NAME_MAX + 1];
+    std::memcpy(buf, name.data(), name.size());
+    buf[name.size()] = 0;
+    return Folder(OpenDirAt(fd_, buf));
+}
+
+uint64_t Folder::MountId() const {
+    struct statx st{};
+    if (fd_ < 0 || ::statx(fd_, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_MNT_ID, &st) != 0) return 0;
+    return (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0;
+}
+
+FolderReader::FolderReader(const Folder& folder, bool statDirs)
+    : folder_(folder), statDirs_(statDirs), mountId_(statDirs ? folder.MountId() : 0),
+      buf_(new char[kReadBuffer]) {
+    end_ = !folder.Valid();
+}
+
+FolderReader::~FolderReader() = default;
+
+bool FolderReader::Fill() {
+    for (;;) {
+        long n = ::syscall(SYS_getdents64, folder_.Fd(), buf_.get(), kReadBuffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            end_ = true;
+            return false;
+        }
+        len_ = n;
+        pos_ = 0;
+        return true;
+    }
+}
+
+bool FolderReader::Next(FindData& out) {
+    while (!end_) {
+        if (pos_ >= len_ && !Fill()) return false;
+        auto* d = reinterpret_cast<LinuxDirent64*>(buf_.get() + pos_);
+        pos_ += d->d_reclen;
+        const char* name = d->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+        std::string_view nv(name);
+        out.Name = nv;
+        if (d->d_type == DT_DIR && !statDirs_) {
+            out.Attributes = FILE_ATTRIBUTE_DIRECTORY | (name[0] == '.' ? uint32_t(FILE_ATTRIBUTE_HIDDEN) : 0u);
+            out.Size = out.Allocated = 0;
+            out.MountRoot = false;
+            return true;
+        }
+        if (!StatNamed(folder_.Fd(), name, nv, out, mountId_)) continue;
+        out.Name = nv;
+        return true;
+    }
+    return false;
+}
+
+bool StatEntry(int dirFd, std::string_view name, FindData& out, uint64_t parentMountId) {
+    if (name.empty() || name.size() > NAME_MAX) return false;
+    char buf[NAME_MAX + 1];
+    std::memcpy(buf, name.data(), name.size());
+    buf[name.size()] = 0;
+    return StatNamed(dirFd, buf, name, out, parentMountId);
+}
+
+uint32_t GetFileAttributesA(const std::string& nativePath) {
+    struct statx st{};
+    unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_BLOCKS;
+    int rc;
+    if (nativePath.size() < PATH_MAX) {
+        rc = ::statx(AT_FDCWD, nativePath.c_str(), kStatFlags, mask, &st);
+    } else {
+        std::string p = nativePath;
+        while (p.size() > 1 && p.back() == '/') p.pop_back();
+        size_t slash = p.find_last_of('/');
+        Folder parent = Folder::Open(p.substr(0, slash + 1));
+        if (!parent.Valid()) return INVALID_FILE_ATTRIBUTES;
+        rc = ::statx(parent.Fd(), p.c_str() + slash + 1, kStatFlags, mask, &st);
+    }
+    if (rc != 0) return INVALID_FILE_ATTRIBUTES;
+    return AttributesOf(st, BaseName(nativePath));
+}
+
+bool GetCompressedFileSizeA(const std::string& nativePath, uint64_t& allocated) {
+    struct statx st{};
+    std::string p = nativePath;
+    Folder parent;
+    int dirFd = AT_FDCWD;
+    if (p.size() >= PATH_MAX) {
+        size_t slash = p.find_last_of('/');
+        parent = Folder::Open(p.substr(0, slash + 1));
+        if (!parent.Valid()) return false;
+        dirFd = parent.Fd();
+        p = p.substr(slash + 1);
+    }
+    if (::statx(dirFd, p.c_str(), kStatFlags, STATX_BLOCKS, &st) != 0) return false;
+    allocated = st.stx_blocks * 512;
+    return true;
+}
+
+} // namespace nrvs::platform

@@ -1,0 +1,37 @@
+// Program-form paths ("X:\dir\sub\", folders ending with a backslash) and their
+// native form (the drive's root directory, then '/'-separated names).
+//
+// A native name may hold bytes that the program's text forms cannot carry: a
+// backslash is shown as U+FF3C, control characters U+0001..U+001F as
+// U+2401..U+241F. The translation back restores them, so tab-separated rows and
+// line-based files stay whole whatever the names hold.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace nrvs::platform {
+
+// Native name bytes -> shown name, and back.
+std::string ShownName(std::string_view nativeName);
+std::string NativeName(std::string_view shownName);
+
+// "C:\a\b\" -> "<root of C>/a/b/". False when the path has no drive letter or
+// the letter has no root.
+bool ToNative(std::string_view programPath, std::string& nativePath);
+std::string ToNative(std::string_view programPath);
+
+// "/mnt/x/a" -> "D:\a" using the drive whose root is the longest prefix of the
+// path. False when the path lies on no drive. Relative paths are not accepted.
+bool ToProgram(std::string_view nativePath, std::string& programPath);
+
+// Lead byte test of a double-byte code page; UTF-8 never needs one.
+inline bool IsLeadByte(unsigned char) { return false; }
+
+// Case-insensitive order of UTF-8 strings (CompareStringA with ignore-case):
+// ASCII folded fast, other code points compared after lower-casing. A strict
+// weak order; bytes that are not UTF-8 sort after every character.
+int CompareTextIgnoreCase(std::string_view a, std::string_view b);
+inline bool LessIgnoreCase(std::string_view a, std::string_view b) { return CompareTextIgnoreCase(a, b) < 0; }
+
+} // namespace nrvs::platform

@@ -1,0 +1,66 @@
+#include "platform/Ppath.h"
+#include "support/TempDrive.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+using namespace nrvs;
+using namespace nrvs::platform;
+
+TEST(PathFormTest, ProgramAndNativeFormsRoundTrip) {
+    test::TempDrive drive;
+    const std::string root = drive.Root();
+    const std::string native = drive.Native();
+    EXPECT_EQ(ToNative(root), native);
+    EXPECT_EQ(ToNative(root + "a\\b\\"), native + "a/b/");
+    EXPECT_EQ(ToNative(root + "x\xEF\xBC\xBCy"), native + "x\\y");
+    std::string p;
+    ASSERT_TRUE(ToProgram(native + "a/b", p));
+    EXPECT_EQ(p, root + "a\\b");
+    ASSERT_TRUE(ToProgram(native.substr(0, native.size() - 1), p));
+    EXPECT_EQ(p, root) << "the drive's own root, not the path on C:";
+    ASSERT_TRUE(ToProgram(native + "t\tab", p));
+    EXPECT_EQ(p, root + "t\xE2\x90\x89" "ab");
+
+    EXPECT_FALSE(ToNative(root + "..\\etc\\", p)) << "no way above the drive's root";
+    EXPECT_FALSE(ToNative(root + "a\\\\b", p));
+    EXPECT_FALSE(ToNative("relative\\", p));
+    EXPECT_FALSE(ToNative("1:\\", p));
+    EXPECT_FALSE(ToProgram("relative/x", p));
+    EXPECT_EQ(ShownName("\x01\x1f"), "\xE2\x90\x81\xE2\x90\x9F");
+    EXPECT_EQ(NativeName("\xE2\x90\x80"), "\xE2\x90\x80") << "U+2400 is no control character";
+}
+
+TEST(CompareTextTest, CaseInsensitiveOrderIsAStrictWeakOrder) {
+    EXPECT_EQ(CompareTextIgnoreCase("C:\\WINDOWS\\", "c:\\windows\\"), 0);
+    EXPECT_LT(CompareTextIgnoreCase("C:\\a", "C:\\B"), 0);
+    EXPECT_LT(CompareTextIgnoreCase("C:\\", "C:\\a"), 0);
+    EXPECT_EQ(CompareTextIgnoreCase("\xC3\x84pfel", "\xC3\xA4PFEL"), 0) << "Ä and ä";
+    EXPECT_EQ(CompareTextIgnoreCase("\xEF\xBC\xA1", "\xEF\xBD\x81"), 0) << "fullwidth A and a";
+    EXPECT_LT(CompareTextIgnoreCase("z", "\xC3\xA4"), 0);
+    EXPECT_LT(CompareTextIgnoreCase("\xE6\x97\xA5", "\xff"), 0) << "stray bytes after every character";
+    EXPECT_NE(CompareTextIgnoreCase("\xff", "\xfe"), 0);
+
+    // Random strings of ASCII, accented letters, CJK and stray bytes: the
+    // order must be antisymmetric and transitive, or sorting breaks.
+    const std::vector<std::string> atoms = {"a", "A", "b", "\\", " > ", "\xC3\xA4", "\xC3\x84", "\xE6\x97\xA5",
+                                            "\xff", "\xC3", "1", ":"};
+    std::mt19937 rng(7);
+    std::vector<std::string> v;
+    for (int i = 0; i < 300; ++i) {
+        std::string s;
+        int n = static_cast<int>(rng() % 6);
+        for (int k = 0; k < n; ++k) s += atoms[rng() % atoms.size()];
+        v.push_back(s);
+    }
+    for (const auto& a : v)
+        for (const auto& b : v) {
+            int ab = CompareTextIgnoreCase(a, b), ba = CompareTextIgnoreCase(b, a);
+            ASSERT_EQ(ab < 0, ba > 0) << a << " / " << b;
+            ASSERT_EQ(ab == 0, ba == 0);
+        }
+    std::sort(v.begin(), v.end(), LessIgnoreCase);
+    for (size_t i = 1; i < v.size(); ++i) ASSERT_LE(CompareTextIgnoreCase(v[i - 1], v[i]), 0);
+}

@@ -1,0 +1,31 @@
+#include "support/TempDrive.h"
+
+#include "platform/Pdrives.h"
+#include "platform/Pexe.h"
+
+#include <stdexcept>
+
+namespace nrvs::test {
+
+TempDrive::TempDrive() {
+    platform::SetExecutablePath(exe_ / "norvessa");
+    platform::DetectDriveMap();
+    // The highest free letter: mounts take letters from D: upward.
+    for (int n = 25; n >= 3; --n) {
+        if (platform::DriveRoots()[static_cast<size_t>(n)].empty()) {
+            letter_ = static_cast<char>('A' + n);
+            break;
+        }
+    }
+    if (!letter_ || !platform::SetDriveMapEntry(letter_ - 'A', drive_.Path()))
+        throw std::runtime_error("no free drive letter");
+}
+
+TempDrive::~TempDrive() {
+    platform::SetDriveMapEntry(letter_ - 'A', "");
+    platform::SetExecutablePath("");
+}
+
+std::string TempDrive::Root() const { return std::string(1, letter_) + ":\\"; }
+
+} // namespace nrvs::test
