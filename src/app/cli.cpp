@@ -5,14 +5,22 @@
 // parameter file; it only reads and updates the drive map beside the
 // executable, as the program does at every drive refresh.
 
+#include "core/Cache.h"
 #include "core/DriveTable.h"
+#include "core/Measure.h"
 #include "core/Utglobal.h"
+#include "lib/Sdirlist.h"
 #include "platform/Pdrives.h"
 #include "platform/Pexe.h"
+#include "platform/Ppath.h"
 
+#include <cctype>
+#include <chrono>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 using namespace nrvs;
@@ -87,6 +95,131 @@ int RunDrives(const Args& args) {
     return 0;
 }
 
+// A drive ("C:"), a program-form path ("C:\\usr\\") or a native path
+// ("/usr") as a program-form folder path ending in a backslash. Prints why
+// not and returns false when the path lies on no drive.
+bool ResolveFolder(const std::string& arg, std::string& path) {
+    if (arg.size() >= 2 && arg[1] == ':' && std::isalpha(static_cast<unsigned char>(arg[0]))) {
+        path = arg;
+        path[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+        if (path.size() == 2 || path.back() != '\\') path += '\\';
+    } else {
+        platform::DetectDriveMap();
+        char* real = ::realpath(arg.c_str(), nullptr);
+        std::string native = real ? real : arg;
+        std::free(real);
+        if (!platform::ToProgram(native, path)) {
+            std::fprintf(stderr, "norvessa-cli: %s lies on no drive (see norvessa-cli drives)\n", arg.c_str());
+            return false;
+        }
+        if (path.back() != '\\') path += '\\';
+    }
+    return true;
+}
+
+// Loads the parameters (never written back) and makes the path's drive the
+// current one. nullptr, with a message, when the drive is not ready.
+DriveRecord* OpenDriveOf(const std::string& path) {
+    LoadParameters({});
+    Global().ShowRemovable = 1;
+    int letter = platform::LetterOf(path);
+    RefreshDrives(letter < 0 ? INT_MAX : letter);
+    DriveRecord* drive = Global().CurrentDrive;
+    if (!drive || drive->DriveType == 0 || !Global().Drives.ReadVolume(*drive)) {
+        std::fprintf(stderr, "norvessa-cli: drive %c: is not ready\n", path.empty() ? '?' : path[0]);
+        return nullptr;
+    }
+    return drive;
+}
+
+int RunList(const Args& args) {
+    int kind = LIST_ALL;
+    std::string target;
+    for (const auto& a : args) {
+        if (a == "--files") kind = LIST_FILES;
+        else if (a == "--folders") kind = LIST_FOLDERS;
+        else if (target.empty()) target = a;
+        else return Usage(stderr);
+    }
+    if (target.empty()) return Usage(stderr);
+    std::string path;
+    if (!ResolveFolder(target, path)) return 1;
+    DriveRecord* drive = OpenDriveOf(path);
+    if (!drive) return 1;
+    DirListing listing;
+    listing.ClusterSize = static_cast<int32_t>(drive->ClusterSize);
+    ListFolder(listing, path + "*.*", kind);
+    SortListing(listing, false);
+    for (const auto& line : listing.Entries) std::printf("%s\n", line.c_str());
+    return 0;
+}
+
+// Answers yes for the user who typed the command, and shows progress on a
+// terminal.
+struct CliHooks : MeasureHooks {
+    bool tty = ::isatty(2);
+    int Ask(const std::string&, int) override { return ID_YES; }
+    void SetProgressText(const std::string& text) override {
+        if (tty) std::fprintf(stderr, "\r\033[K%s", text.c_str());
+    }
+    ~CliHooks() override {
+        if (tty) std::fprintf(stderr, "\r\033[K");
+    }
+};
+
+int RunMeasure(const Args& args) {
+    if (args.size() != 1) return Usage(stderr);
+    std::string path;
+    if (!ResolveFolder(args[0], path)) return 1;
+    DriveRecord* drive = OpenDriveOf(path);
+    if (!drive) return 1;
+    GlobalState& g = Global();
+    auto start = std::chrono::steady_clock::now();
+    {
+        CliHooks hooks;
+        if (path.size() == 3) {
+            g.AskBeforeMeasure = 0;
+            g.MeasureMulti = 0;
+            MeasureDrives(hooks);
+        } else {
+            // A folder's lines replace the old ones in the drive's cache.
+            LoadCache(g.Folders, *drive);
+            MeasureFolder(path, hooks);
+        }
+    }
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const FolderRecord* r = g.Folders.FindPath(path);
+    if (!r) {
+        std::fprintf(stderr, "norvessa-cli: %s could not be measured\n", path.c_str());
+        return 1;
+    }
+    std::printf("%s\nfolders   %d\nfiles     %d\nbytes     %s\noccupied  %s\nseconds   %.3f\ncache     %s\n",
+                path.c_str(), r->TreeFolders + 1, r->TreeFiles, Number(r->TreeBytes).c_str(),
+                Number(r->TreeOccupied).c_str(), seconds, CacheFileName(*drive).c_str());
+    return 0;
+}
+
+int RunTree(const Args& args) {
+    if (args.size() != 1) return Usage(stderr);
+    std::string path;
+    if (!ResolveFolder(args[0], path)) return 1;
+    LoadParameters({});
+    DriveRecord record;
+    record.Index = path[0] - 'A';
+    record.RootPath = path.substr(0, 3);
+    FolderList list;
+    LoadCache(list, record);
+    if (list.Count() == 0) {
+        std::fprintf(stderr, "norvessa-cli: %c: has not been measured (%s)\n", path[0], CacheFileName(record).c_str());
+        return 1;
+    }
+    std::string_view linePath;
+    for (const auto& line : list.Lines)
+        if (path.size() == 3 || (PathOfLine(line, linePath) && linePath.substr(0, path.size()) == path))
+            std::printf("%s\n", line.c_str());
+    return 0;
+}
+
 int RunHelp(const Args&) { return Usage(stdout); }
 
 const Command kCommands[] = {
@@ -96,8 +229,17 @@ const Command kCommands[] = {
      "counts the blocks reserved for root too (df's Avail does not).\n"
      "--tab separates the columns with tabs.",
      RunDrives},
-    // Further subcommands (listing a folder, measuring a drive, printing its
-    // tree) go here, one entry each.
+    {"ls", "[--files|--folders] PATH",
+     "Print the entry lines of a folder: name (folders end with \\), \" > \",\n"
+     "attribute letters D A H R S C S, size and occupied size.\n"
+     "PATH is a program-form path (C:\\usr\\) or a native one (/usr).",
+     RunList},
+    {"measure", "DRIVE|PATH",
+     "Measure a drive (C:) or one folder of it, write the drive's cache\n"
+     "file NRVS_<letter>.txt beside the executable and print folders, files,\n"
+     "bytes, occupied bytes and the duration.",
+     RunMeasure},
+    {"tree", "DRIVE|PATH", "Print the cached folder lines of a drive, or of one folder and below.", RunTree},
     {"help", "", "Show this help.", RunHelp},
 };
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/DriveTable.h"
+#include "core/Folders.h"
 #include "lib/Slib.h"
 
 #include <string>
@@ -69,6 +70,9 @@ struct GlobalState : DriveState {
     int SimCluster = -512;
     int RemeasureAfterAction = 0;
     int UseRecycleBin = 1;
+
+    // The folder records of the drive being browsed.
+    FolderList Folders;
 };
 
 // The one instance.

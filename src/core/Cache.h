@@ -1,0 +1,28 @@
+// The per-drive cache files beside the executable: "NRVS_" + letter + ".txt",
+// the folder list's lines with a header line of start time and duration.
+#pragma once
+
+#include "core/DriveTable.h"
+#include "core/Folders.h"
+
+#include <ctime>
+#include <string>
+
+namespace nrvs {
+
+// Native path of the drive's cache file.
+std::string CacheFileName(const DriveRecord& drive);
+// Clears the list and reads the file; a missing or unreadable file leaves it empty.
+void LoadCache(FolderList& list, const DriveRecord& drive);
+// Replaces the file atomically; a failure is ignored and the old file stays whole.
+void SaveCache(const FolderList& list, const DriveRecord& drive);
+// Whether the cache settings cover the drive.
+int IsCached(const DriveRecord& drive);
+
+// "yyyy/mm/dd hh:nn:ss=hh:nn:ss": local start time, then the duration with
+// hours wrapping at 24.
+std::string HeaderLine(std::time_t start, std::time_t end);
+// The start time at the beginning of a header line; false when it is no date.
+bool HeaderStart(const std::string& header, std::time_t& start);
+
+} // namespace nrvs

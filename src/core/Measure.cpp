@@ -1,0 +1,452 @@
+#include "core/Measure.h"
+
+#include "platform/Penum.h"
+#include "platform/Ppath.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <condition_variable>
+#include <deque>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace nrvs {
+
+namespace P = platform;
+
+void MeasureHooks::RunJob(const std::string&, const std::function<void()>& job) { job(); }
+int MeasureHooks::Ask(const std::string& text, int style) { return AskYesNo(text, style); }
+bool MeasureHooks::ChooseDrives(std::string&) { return false; }
+
+double OccupiedSize(double size, double onDisk, uint32_t clusterSize) {
+    if (clusterSize == 0) return onDisk;
+    const double c = clusterSize;
+    double o = static_cast<double>(static_cast<int64_t>(onDisk / c)) * c;
+    if (o < size) o += c;
+    return o;
+}
+
+namespace {
+
+// One folder of the walk. The tree of nodes is kept until the end so that
+// the lines can be written in the order a depth-first walk appends them,
+// whichever thread measured which folder.
+struct Node {
+    Node* parent = nullptr;
+    std::string name;  // native bytes
+    std::vector<Node*> children;
+    double ownBytes = 0, ownOccupied = 0, treeBytes = 0, treeOccupied = 0;
+    int32_t ownFiles = 0, treeFiles = 0, ownFolders = 0, treeFolders = 0;
+    uint64_t mountId = 0;
+    int depth = 0;
+    uint8_t hidden = 0, readOnly = 0;
+    bool hasLine = true;
+    bool otherMount = false;
+    // Subfolders not yet complete; the folder completes when it reaches 0.
+    std::atomic<int> pending{0};
+};
+
+// Keeps at most this many folders of one descent open; deeper ones are
+// reopened through ".." on the way back up, so a tree of any depth stays
+// within the process's file limit.
+constexpr size_t kOpenFolders = 64;
+// Every line holds its folder's whole path, so a deep chain costs the square
+// of its depth in memory and file size. Like the long paths of the system
+// this format comes from, a path is recorded up to this length; deeper
+// folders still count in the totals of the folders above them.
+constexpr size_t kMaxRecordedPath = 32767;
+// Folders handed to other threads are opened by their full path.
+constexpr size_t kHandOverPath = PATH_MAX - NAME_MAX - 2;
+
+class Walk {
+public:
+    Walk(const std::string& programRoot, const std::string& nativeRoot, uint32_t cluster, int depth, int threads)
+        : programRoot_(programRoot), nativeRoot_(nativeRoot), cluster_(cluster), baseDepth_(depth),
+          threads_(threads) {}
+
+    FolderRecord Run(FolderList& out, MeasureHooks& hooks);
+
+private:
+    struct Frame {
+        Node* node = nullptr;
+        P::Folder dir;
+        dev_t dev = 0;
+        ino_t ino = 0;
+        size_t next = 0;
+    };
+
+    Node* NewNode(std::deque<Node>& arena, Node* parent, std::string_view name) {
+        Node& n = arena.emplace_back();
+        n.parent = parent;
+        n.name = name;
+        n.depth = parent ? parent->depth + 1 : baseDepth_;
+        return &n;
+    }
+
+    void Worker(int index);
+    void Descend(Node* start, P::Folder dir, std::deque<Node>& arena);
+    // Reads one opened folder; false when it gets no frame (empty, other
+    // mount, stopped).
+    bool Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& arena);
+    void MarkUnlistable(Node* node, int parentFd);
+    void Complete(Node* node);
+    std::string NativePath(const Node* node) const;
+    size_t NativePathLength(const Node* node) const;
+    void Progress(const Node* node);
+    bool HandOver(std::vector<Frame>& stack);
+    void Finish(FolderList& out);
+
+    const std::string programRoot_;
+    const std::string nativeRoot_;
+    const uint32_t cluster_;
+    const int baseDepth_;
+    const int threads_;
+
+    std::vector<std::deque<Node>> arenas_;
+    Node* root_ = nullptr;
+
+    std::mutex mutex_;
+    std::condition_variable workCv_;
+    std::condition_variable doneCv_;
+    std::vector<Node*> queue_;
+    int idle_ = 0;
+    std::atomic<int> idleHint_{0};
+    bool done_ = false;
+    std::atomic<bool> stop_{false};
+
+    std::mutex progressMutex_;
+    std::string progress_;
+    bool progressNew_ = false;
+};
+
+std::string Walk::NativePath(const Node* node) const {
+    std::vector<const Node*> chain;
+    for (const Node* n = node; n && n->parent; n = n->parent) chain.push_back(n);
+    std::string path = nativeRoot_;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        if (path.empty() || path.back() != '/') path += '/';
+        path += (*it)->name;
+    }
+    return path;
+}
+
+size_t Walk::NativePathLength(const Node* node) const {
+    size_t len = nativeRoot_.size();
+    for (const Node* n = node; n && n->parent; n = n->parent) len += n->name.size() + 1;
+    return len;
+}
+
+void Walk::Progress(const Node* node) {
+    if (node->depth >= 4) return;
+    std::string text;
+    std::vector<const Node*> chain;
+    for (const Node* n = node; n && n->parent; n = n->parent) chain.push_back(n);
+    text = programRoot_;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) text += P::ShownName((*it)->name) + "\\";
+    text += "...";
+    std::lock_guard<std::mutex> lock(progressMutex_);
+    progress_ = std::move(text);
+    progressNew_ = true;
+}
+
+void Walk::Complete(Node* node) {
+    while (node) {
+        node->treeBytes = node->ownBytes;
+        node->treeOccupied = node->ownOccupied;
+        node->treeFiles = node->ownFiles;
+        node->treeFolders = node->ownFolders;
+        for (const Node* c : node->children) {
+            node->treeBytes += c->treeBytes;
+            node->treeOccupied += c->treeOccupied;
+            node->treeFiles += c->treeFiles;
+            node->treeFolders += c->treeFolders;
+        }
+        Node* parent = node->parent;
+        if (!parent) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+            workCv_.notify_all();
+            doneCv_.notify_all();
+            return;
+        }
+        if (parent->pending.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+        node = parent;
+    }
+}
+
+void Walk::MarkUnlistable(Node* node, int parentFd) {
+    // Whatever attributes can still be read are kept.
+    P::FindData d;
+    if (parentFd >= 0 && P::StatEntry(parentFd, node->name, d, 0)) {
+        node->hidden = (d.Attributes & P::FILE_ATTRIBUTE_HIDDEN) ? 1 : 0;
+        node->readOnly = (d.Attributes & P::FILE_ATTRIBUTE_READONLY) ? 1 : 0;
+    } else if (!node->name.empty() && node->name.front() == '.') {
+        node->hidden = 1;
+    }
+    Complete(node);
+}
+
+bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& arena) {
+    if (stop_.load(std::memory_order_relaxed)) {
+        node->hasLine = false;
+        Complete(node);
+        return false;
+    }
+    Progress(node);
+    struct statx st{};
+    if (::statx(dir.Fd(), "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_MODE | STATX_INO | STATX_MNT_ID, &st) == 0) {
+        node->readOnly = (!(st.stx_mode & S_IWUSR) || (st.stx_attributes & STATX_ATTR_IMMUTABLE)) ? 1 : 0;
+        node->mountId = (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0;
+        frame.dev = makedev(st.stx_dev_major, st.stx_dev_minor);
+        frame.ino = st.stx_ino;
+    }
+    std::string_view own = node->name;
+    if (!node->parent) {
+        // The folder where the walk starts: its own name is the path's last.
+        own = nativeRoot_;
+        while (own.size() > 1 && own.back() == '/') own.remove_suffix(1);
+        own = own.substr(own.find_last_of('/') + 1);
+    }
+    if (!own.empty() && own.front() == '.') node->hidden = 1;
+    // Another mount begins here: listed by its parent, never entered.
+    if (node->otherMount || (node->parent && node->mountId && node->parent->mountId &&
+                             node->mountId != node->parent->mountId)) {
+        Complete(node);
+        return false;
+    }
+    P::FolderReader reader(dir, false);
+    P::FindData d;
+    while (reader.Next(d)) {
+        if (d.Attributes & P::FILE_ATTRIBUTE_DIRECTORY) {
+            ++node->ownFolders;
+            Node* child = NewNode(arena, node, d.Name);
+            child->otherMount = d.MountRoot;
+            node->children.push_back(child);
+            continue;
+        }
+        ++node->ownFiles;
+        const double size = static_cast<double>(d.Size);
+        double onDisk = size;
+        if (d.Attributes & (P::FILE_ATTRIBUTE_COMPRESSED | P::FILE_ATTRIBUTE_SPARSE_FILE))
+            onDisk = static_cast<double>(d.Allocated);
+        node->ownBytes += size;
+        node->ownOccupied += OccupiedSize(size, onDisk, cluster_);
+    }
+    if (node->children.empty()) {
+        Complete(node);
+        return false;
+    }
+    node->pending.store(static_cast<int>(node->children.size()), std::memory_order_release);
+    frame.node = node;
+    frame.dir = std::move(dir);
+    frame.next = 0;
+    return true;
+}
+
+bool Walk::HandOver(std::vector<Frame>& stack) {
+    // The shallowest folders promise the largest subtrees.
+    const size_t scan = std::min<size_t>(stack.size(), 16);
+    for (size_t i = 0; i < scan; ++i) {
+        Frame& f = stack[i];
+        if (f.next >= f.node->children.size()) continue;
+        Node* child = f.node->children[f.next];
+        if (NativePathLength(child) >= kHandOverPath) return false;
+        ++f.next;
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back(child);
+        workCv_.notify_one();
+        return true;
+    }
+    return false;
+}
+
+void Walk::Descend(Node* start, P::Folder dir, std::deque<Node>& arena) {
+    std::vector<Frame> stack;
+    Frame first;
+    if (!dir.Valid()) {
+        MarkUnlistable(start, -1);
+        return;
+    }
+    if (!Enter(start, dir, first, arena)) return;
+    stack.push_back(std::move(first));
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next >= top.node->children.size()) {
+            Frame done = std::move(stack.back());
+            stack.pop_back();
+            if (!stack.empty() && !stack.back().dir.Valid() && done.dir.Valid()) {
+                // Back up to a folder closed on the way down.
+                P::Folder up(::openat(done.dir.Fd(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+                struct stat s{};
+                if (up.Valid() && ::fstat(up.Fd(), &s) == 0 && s.st_dev == stack.back().dev &&
+                    s.st_ino == stack.back().ino)
+                    stack.back().dir = std::move(up);
+            }
+            continue;
+        }
+        if (threads_ > 1 && idleHint_.load(std::memory_order_relaxed) > 0 && HandOver(stack)) continue;
+        Frame& cur = stack.back();
+        Node* child = cur.node->children[cur.next++];
+        if (stop_.load(std::memory_order_relaxed)) {
+            child->hasLine = false;
+            Complete(child);
+            continue;
+        }
+        if (!cur.dir.Valid()) {
+            MarkUnlistable(child, -1);
+            continue;
+        }
+        P::Folder sub = cur.dir.OpenChild(child->name);
+        if (!sub.Valid()) {
+            MarkUnlistable(child, cur.dir.Fd());
+            continue;
+        }
+        Frame next;
+        if (!Enter(child, sub, next, arena)) continue;
+        stack.push_back(std::move(next));
+        if (stack.size() > kOpenFolders) stack[stack.size() - 1 - kOpenFolders].dir = P::Folder();
+    }
+}
+
+void Walk::Worker(int index) {
+    std::deque<Node>& arena = arenas_[static_cast<size_t>(index)];
+    for (;;) {
+        Node* node = nullptr;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            ++idle_;
+            idleHint_.store(idle_, std::memory_order_relaxed);
+            workCv_.wait(lock, [&] { return done_ || !queue_.empty(); });
+            --idle_;
+            idleHint_.store(idle_, std::memory_order_relaxed);
+            if (queue_.empty()) return;
+            node = queue_.back();
+            queue_.pop_back();
+        }
+        if (stop_.load(std::memory_order_relaxed)) {
+            node->hasLine = false;
+            Complete(node);
+            continue;
+        }
+        Descend(node, P::Folder::Open(NativePath(node)), arena);
+    }
+}
+
+void Walk::Finish(FolderList& out) {
+    // Post order, children in the order the folder listed them: the order a
+    // depth-first walk on one thread appends the lines.
+    struct Item {
+        const Node* node;
+        size_t next;
+        size_t pathLen;
+    };
+    std::string path = programRoot_;
+    std::vector<Item> stack{{root_, 0, path.size()}};
+    FolderRecord r;
+    while (!stack.empty()) {
+        Item& it = stack.back();
+        if (it.next < it.node->children.size()) {
+            const Node* c = it.node->children[it.next++];
+            path.resize(it.pathLen);
+            path += P::ShownName(c->name);
+            path += '\\';
+            stack.push_back({c, 0, path.size()});
+            continue;
+        }
+        const Node* n = it.node;
+        path.resize(it.pathLen);
+        if (n->hasLine && path.size() <= kMaxRecordedPath) {
+            r.Path = path;
+            r.TreeBytes = n->treeBytes;
+            r.TreeOccupied = n->treeOccupied;
+            r.OwnBytes = n->ownBytes;
+            r.OwnOccupied = n->ownOccupied;
+            r.OwnFiles = n->ownFiles;
+            r.TreeFiles = n->treeFiles;
+            r.OwnFolders = n->ownFolders;
+            r.TreeFolders = n->treeFolders;
+            r.Hidden = n->hidden;
+            r.ReadOnly = n->readOnly;
+            FormatRecord(r);
+            out.Lines.push_back(std::move(r.Line));
+        }
+        stack.pop_back();
+        if (!stack.empty()) path.resize(stack.back().pathLen);
+    }
+    out.Changed();
+}
+
+FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
+    arenas_.resize(static_cast<size_t>(threads_) + 1);
+    root_ = NewNode(arenas_.back(), nullptr, "");
+    if (hooks.StopRequested()) stop_ = true;
+    if (stop_) {
+        FolderRecord r;
+        r.Path = programRoot_;
+        return r;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back(root_);
+    }
+    std::vector<std::thread> workers;
+    for (int i = 0; i < threads_; ++i) workers.emplace_back(&Walk::Worker, this, i);
+    // The caller's thread keeps the window alive and passes STOP on.
+    for (;;) {
+        std::string text;
+        {
+            std::lock_guard<std::mutex> lock(progressMutex_);
+            if (progressNew_) text = progress_, progressNew_ = false;
+        }
+        if (!text.empty()) hooks.SetProgressText(text);
+        hooks.ProcessMessages();
+        if (!stop_ && hooks.StopRequested()) stop_ = true;
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (doneCv_.wait_for(lock, std::chrono::milliseconds(30), [&] { return done_; })) break;
+    }
+    for (auto& t : workers) t.join();
+    {
+        std::lock_guard<std::mutex> lock(progressMutex_);
+        if (progressNew_) hooks.SetProgressText(progress_);
+    }
+    hooks.ProcessMessages();
+    Finish(out);
+    FolderRecord r;
+    r.Path = programRoot_;
+    if (root_->hasLine && !out.Lines.empty()) r = ParseRecord(out.Lines.back());
+    return r;
+}
+
+int DefaultThreads() {
+    unsigned hw = std::thread::hardware_concurrency();
+    if (hw == 0) hw = 2;
+    return static_cast<int>(std::clamp(hw + 1, 2u, 6u));
+}
+
+} // namespace
+
+FolderRecord MeasureTree(FolderList& out, const std::string& path, uint32_t clusterSize, int depth,
+                         MeasureHooks& hooks, const MeasureOptions& options) {
+    std::string native;
+    if (!P::ToNative(path, native)) {
+        // Nothing to list: the folder's line with zero sizes.
+        FolderRecord r;
+        r.Path = path;
+        if (hooks.StopRequested()) return r;
+        out.Append(FormatRecord(r));
+        return r;
+    }
+    int threads = options.Threads > 0 ? std::min(options.Threads, 16) : DefaultThreads();
+    Walk walk(path, native, clusterSize, depth, threads);
+    return walk.Run(out, hooks);
+}
+
+} // namespace nrvs

@@ -1,0 +1,78 @@
+// Measuring a folder tree: per folder the bytes of its files, the space they
+// occupy in whole clusters, and the numbers of files and folders, directly
+// inside and in the whole subtree.
+#pragma once
+
+#include "core/Folders.h"
+
+#include <cstdint>
+#include <functional>
+#include <ctime>
+#include <string>
+
+namespace nrvs {
+
+// What a measurement asks of the windows. Every call comes on the thread
+// that started the measurement. The defaults serve callers without windows:
+// the job runs at once, nothing is stopped, questions go to AskYesNo.
+class MeasureHooks {
+public:
+    virtual ~MeasureHooks() = default;
+    // Runs job inside the running dialog (caption, STOP shown) and returns
+    // when the job has returned.
+    virtual void RunJob(const std::string& caption, const std::function<void()>& job);
+    // True once the user pressed STOP.
+    virtual bool StopRequested() { return false; }
+    virtual void SetProgressText(const std::string&) {}
+    // Lets pending window messages through.
+    virtual void ProcessMessages() {}
+    virtual int Ask(const std::string& text, int style);
+    // The drives-to-measure dialog: one "0"/"1" per listed drive; false when
+    // the dialog was cancelled.
+    virtual bool ChooseDrives(std::string& flags);
+};
+
+// The space counted for a file of size S that holds A bytes on disk, on
+// clusters of C bytes (0: no rounding). The cluster count is 64-bit.
+double OccupiedSize(double size, double onDisk, uint32_t clusterSize);
+
+struct MeasureOptions {
+    // Worker threads for the walk; 0 picks a few by the number of cores.
+    // The result does not depend on it.
+    int Threads = 0;
+};
+
+// Walks the program-form folder path (ending in a backslash), appends one
+// line per completed folder to out in post order (a folder after its
+// subfolders), and returns the folder's record. A folder that cannot be
+// listed, or where another mount begins, gets a line with zero sizes. After
+// STOP, folders not yet entered return empty records without lines; folders
+// being read finish with what they have. Uses no recursion, so any depth
+// works.
+FolderRecord MeasureTree(FolderList& out, const std::string& path, uint32_t clusterSize, int depth,
+                         MeasureHooks& hooks, const MeasureOptions& options = {});
+
+} // namespace nrvs
+
+namespace nrvs {
+
+struct DriveRecord;
+
+// The job of one drive: its volume queried again, then its root walked.
+FolderRecord MeasureDriveJob(DriveRecord& drive, MeasureHooks& hooks);
+// The job of one folder of the current drive.
+FolderRecord MeasureFolderJob(const std::string& path, MeasureHooks& hooks);
+
+// Measures the current drive (or the drives chosen, with several-drive
+// measurement on) after the question the settings ask for; each drive's
+// result is sorted, stamped and saved as its cache file, also when stopped.
+// 1 when anything was measured.
+int MeasureDrives(MeasureHooks& hooks);
+// Measures one folder of the current drive after asking, merging its lines
+// into the drive's list in place of the old ones below it. 1 when measured.
+int MeasureFolder(const std::string& path, MeasureHooks& hooks);
+// Whether the current drive is to be measured without being asked.
+// listShowsUnmeasured: the main list shows a folder without a record.
+int ShouldMeasure(bool listShowsUnmeasured, std::time_t now);
+
+} // namespace nrvs

@@ -1,0 +1,372 @@
+#include "core/Cache.h"
+#include "core/Measure.h"
+#include "core/Utglobal.h"
+#include "platform/Penum.h"
+#include "support/TempDrive.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace nrvs;
+using nrvs::test::TempDir;
+using nrvs::test::TempDrive;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Answers every question with yes and stops when told to.
+struct ScriptedHooks : MeasureHooks {
+    int stopAfterProgress = -1;  // STOP once this many progress texts were shown
+    std::vector<std::string> progress;
+    int questions = 0;
+    std::string lastQuestion;
+    bool StopRequested() override {
+        return stopAfterProgress >= 0 && static_cast<int>(progress.size()) >= stopAfterProgress;
+    }
+    void SetProgressText(const std::string& t) override { progress.push_back(t); }
+    int Ask(const std::string& text, int) override {
+        ++questions;
+        lastQuestion = text;
+        return ID_YES;
+    }
+};
+
+std::map<std::string, FolderRecord> ByPath(const FolderList& l) {
+    std::map<std::string, FolderRecord> m;
+    for (const auto& line : l.Lines) {
+        FolderRecord r = ParseRecord(line);
+        m[r.Path] = r;
+    }
+    return m;
+}
+
+std::string Zeros() { return "0:0:0:0:0:0:0:0:0:0:0:0"; }
+
+} // namespace
+
+TEST(OccupiedSizeTest, RoundsToClustersAgainstTheLogicalSize) {
+    EXPECT_EQ(OccupiedSize(1, 1, 4096), 4096);
+    EXPECT_EQ(OccupiedSize(4096, 4096, 4096), 4096);
+    EXPECT_EQ(OccupiedSize(4097, 4097, 4096), 8192);
+    EXPECT_EQ(OccupiedSize(0, 0, 4096), 0);
+    EXPECT_EQ(OccupiedSize(100000, 8192, 4096), 12288) << "compressed: one cluster beyond what it holds";
+    EXPECT_EQ(OccupiedSize(100000, 8192, 0), 8192);
+    // 2^35 clusters: more than a 32-bit count holds.
+    const double huge = 17592186044416.0 + 1;
+    EXPECT_EQ(OccupiedSize(huge, huge, 512), 17592186044416.0 + 512);
+}
+
+TEST(MeasureTreeTest, FilesAndFoldersOfTheExamples) {
+    TempDrive drive;
+    const TempDir& d = drive.Dir();
+    d.MakeDir("empty");
+    d.Write("files/one", "x");
+    d.Write("files/full", std::string(4096, 'f'));
+    d.Write("files/over", std::string(4097, 'o'));
+    d.Write("files/zero", "");
+    d.Write("A/a.txt", "a");
+    d.Write("A/B/b1", "bb");
+    d.Write("A/B/b2", "bbb");
+    d.MakeDir(".hid");
+    ::chmod((d / "A/B").c_str(), 0555);
+
+    FolderList l;
+    ScriptedHooks hooks;
+    FolderRecord root = MeasureTree(l, drive.Root(), 4096, 0, hooks);
+    ::chmod((d / "A/B").c_str(), 0755);
+    const std::string R = drive.Root();
+    auto m = ByPath(l);
+    ASSERT_EQ(l.Count(), 6);
+    EXPECT_EQ(m[R + "empty\\"].Line, R + "empty\\ > " + Zeros());
+    EXPECT_EQ(m[R + "files\\"].Line, R + "files\\ > 8194:16384:8194:16384:4:4:0:0:0:0:0:0");
+    const FolderRecord& a = m[R + "A\\"];
+    const FolderRecord& b = m[R + "A\\B\\"];
+    EXPECT_EQ(a.OwnFiles, 1);
+    EXPECT_EQ(a.TreeFiles, 3);
+    EXPECT_EQ(a.OwnFolders, 1);
+    EXPECT_EQ(a.TreeFolders, 1);
+    EXPECT_EQ(b.OwnFiles, 2);
+    EXPECT_EQ(b.TreeFiles, 2);
+    EXPECT_EQ(b.TreeFolders, 0);
+    EXPECT_EQ(b.ReadOnly, 1);
+    EXPECT_EQ(m[R + ".hid\\"].Hidden, 1);
+    EXPECT_LT(l.IndexOfPath(R + "A\\B\\"), l.IndexOfPath(R + "A\\")) << "post order";
+    EXPECT_EQ(l.Lines.back().substr(0, R.size() + 3), R + " > ") << "the root comes last";
+    EXPECT_EQ(root.Path, R);
+    EXPECT_EQ(root.TreeFiles, 7);
+    EXPECT_EQ(root.OwnFolders, 4);
+    EXPECT_EQ(root.TreeFolders, 5);
+    EXPECT_EQ(root.TreeBytes, 8194 + 1 + 2 + 3);
+    EXPECT_EQ(root.TreeOccupied, 16384 + 3 * 4096);
+    EXPECT_FALSE(hooks.progress.empty());
+    EXPECT_EQ(hooks.progress.back().substr(hooks.progress.back().size() - 3), "...");
+}
+
+TEST(MeasureTreeTest, SparseFilesUnlistableFoldersAndLinks) {
+    TempDrive drive;
+    const TempDir& d = drive.Dir();
+    const std::string sparse = d / "s/sparse";
+    d.MakeDir("s");
+    int fd = ::open(sparse.c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(::pwrite(fd, std::string(8192, 'z').data(), 8192, 0), 8192);
+    ASSERT_EQ(::ftruncate(fd, 100000), 0);
+    ::fsync(fd);
+    ::close(fd);
+    struct stat st{};
+    ::stat(sparse.c_str(), &st);
+    d.Write("locked/inner/x", "123");
+    ::chmod((d / "locked").c_str(), 0);
+    ::symlink("..", (d / "s/up").c_str());
+    ::chmod(drive.Native().c_str(), 0755);
+    ::chmod(drive.ExeDir().Path().c_str(), 0755);
+    const std::string root = drive.Root();
+    const bool sparseHolds8192 = st.st_blocks * 512 == 8192;
+    // The checks run in the unprivileged child, which reports only yes or no.
+    // The locked folder gets zero sizes and the attributes still readable
+    // (mode 0: read-only).
+    EXPECT_TRUE(test::AsUnprivileged([&] {
+        FolderList l;
+        MeasureHooks hooks;
+        MeasureTree(l, root, 4096, 0, hooks);
+        const FolderRecord* locked = l.FindPath(root + "locked\\");
+        if (l.Count() != 3 || !locked || locked->Line != root + "locked\\ > 0:0:0:0:0:0:0:0:0:0:1:0") return false;
+        // The sparse file counts one cluster beyond what it holds; the link
+        // is a file of 2 bytes.
+        const FolderRecord* s = l.FindPath(root + "s\\");
+        return s && (!sparseHolds8192 || s->Line == root + "s\\ > 100002:16384:100002:16384:2:2:0:0:0:0:0:0");
+    }));
+    ::chmod((d / "locked").c_str(), 0755);
+}
+
+TEST(MeasureTreeTest, RandomTreeSumsMatchAnIndependentCount) {
+    TempDrive drive;
+    const TempDir& d = drive.Dir();
+    std::mt19937 rng(42);
+    std::vector<std::string> dirs{""};
+    for (int i = 0; i < 300; ++i) {
+        std::string parent = dirs[rng() % dirs.size()];
+        std::string dir = parent + "d" + std::to_string(i) + "/";
+        d.MakeDir(dir);
+        dirs.push_back(dir);
+    }
+    for (int i = 0; i < 1500; ++i)
+        d.Write(dirs[rng() % dirs.size()] + "f" + std::to_string(i), std::string(rng() % 9000, 'q'));
+
+    FolderList single, parallel;
+    MeasureHooks hooks;
+    MeasureTree(single, drive.Root(), 4096, 0, hooks, {1});
+    MeasureTree(parallel, drive.Root(), 4096, 0, hooks, {4});
+    EXPECT_EQ(single.Lines, parallel.Lines) << "threads change nothing, not even the order";
+    ASSERT_EQ(single.Count(), 301);
+
+    // Recount each folder's subtree with the standard library.
+    auto m = ByPath(single);
+    for (const auto& rel : dirs) {
+        double bytes = 0, occupied = 0;
+        int files = 0, folders = 0, ownFiles = 0, ownFolders = 0;
+        for (auto it = fs::recursive_directory_iterator(d / rel); it != fs::recursive_directory_iterator(); ++it) {
+            bool direct = it.depth() == 0;
+            if (it->is_directory()) {
+                ++folders;
+                ownFolders += direct;
+            } else {
+                ++files;
+                ownFiles += direct;
+                double s = static_cast<double>(it->file_size());
+                bytes += s;
+                occupied += std::ceil(s / 4096) * 4096;
+            }
+        }
+        std::string path = drive.Root();
+        for (char c : rel) path += c == '/' ? '\\' : c;
+        const FolderRecord& r = m[path];
+        ASSERT_EQ(r.Path, path);
+        EXPECT_EQ(r.TreeBytes, bytes) << path;
+        EXPECT_EQ(r.TreeOccupied, occupied) << path;
+        EXPECT_EQ(r.TreeFiles, files) << path;
+        EXPECT_EQ(r.TreeFolders, folders) << path;
+        EXPECT_EQ(r.OwnFiles, ownFiles) << path;
+        EXPECT_EQ(r.OwnFolders, ownFolders) << path;
+    }
+}
+
+TEST(MeasureTreeTest, AHundredThousandFoldersDeep) {
+    TempDrive drive;
+    const int depth = 100000;
+    {
+        platform::Folder f = platform::Folder::Open(drive.Native());
+        for (int i = 0; i < depth; ++i) {
+            ASSERT_EQ(::mkdirat(f.Fd(), "d", 0755), 0);
+            f = f.OpenChild("d");
+            ASSERT_TRUE(f.Valid());
+        }
+        int fd = ::openat(f.Fd(), "bottom", O_WRONLY | O_CREAT, 0644);
+        ASSERT_EQ(::write(fd, "12345", 5), 5);
+        ::close(fd);
+    }
+    FolderList l;
+    MeasureHooks hooks;
+    FolderRecord root = MeasureTree(l, drive.Root(), 4096, 0, hooks, {2});
+    EXPECT_EQ(root.TreeFolders, depth);
+    EXPECT_EQ(root.TreeFiles, 1);
+    EXPECT_EQ(root.TreeOccupied, 4096);
+    // Lines stop where a path would pass 32767 bytes; the folders above
+    // still count everything below.
+    const size_t recorded = (32767 - drive.Root().size()) / 2;
+    EXPECT_EQ(static_cast<size_t>(l.Count()), recorded + 1);
+    const FolderRecord deepest = ParseRecord(l.Lines[0]);
+    EXPECT_EQ(deepest.Path.size(), drive.Root().size() + 2 * recorded);
+    EXPECT_EQ(deepest.TreeFiles, 1);
+    EXPECT_EQ(deepest.TreeFolders, static_cast<int>(depth - recorded));
+
+    // Take the chain down one level at a time: no path or stack gets long.
+    const std::string top = drive.Native() + "d";
+    const std::string below = drive.Native() + "d/d";
+    const std::string spare = drive.Native() + "spare";
+    for (int i = 0; i < depth - 1; ++i) {
+        ASSERT_EQ(::rename(below.c_str(), spare.c_str()), 0);
+        ASSERT_EQ(::rmdir(top.c_str()), 0);
+        ASSERT_EQ(::rename(spare.c_str(), top.c_str()), 0);
+    }
+    ::unlink((top + "/bottom").c_str());
+    ::rmdir(top.c_str());
+}
+
+TEST(MeasureTreeTest, StopLeavesOnlyTheFoldersEnteredBefore) {
+    TempDrive drive;
+    for (int i = 0; i < 40; ++i)
+        for (int k = 0; k < 40; ++k) drive.Dir().Write("t" + std::to_string(i) + "/s" + std::to_string(k) + "/f", "x");
+    FolderList l;
+    ScriptedHooks immediate;
+    immediate.stopAfterProgress = 0;
+    FolderRecord r = MeasureTree(l, drive.Root(), 4096, 0, immediate);
+    EXPECT_EQ(l.Count(), 0) << "stopped before the root was entered";
+    EXPECT_EQ(r.TreeFiles, 0);
+}
+
+namespace {
+class MeasureDrivesTest : public ::testing::Test {
+protected:
+    std::unique_ptr<TempDrive> drive;
+    void SetUp() override {
+        drive = std::make_unique<TempDrive>();
+        Global() = GlobalState{};
+        LoadParameters({});
+        RefreshDrives(drive->Letter() - 'A');
+        ASSERT_NE(Global().CurrentDrive, nullptr);
+        Global().Drives.ReadVolume(*Global().CurrentDrive);
+    }
+    void TearDown() override { drive.reset(); }
+};
+} // namespace
+
+TEST_F(MeasureDrivesTest, DriveMeasurementWritesTheCacheFile) {
+    drive->Dir().Write("B/x", "12");
+    drive->Dir().Write("a/y", "3");
+    ScriptedHooks hooks;
+    ASSERT_EQ(MeasureDrives(hooks), 1);
+    EXPECT_EQ(hooks.lastQuestion, std::string(1, drive->Letter()) + "ドライブを計測しますか？");
+    StringList file;
+    ASSERT_EQ(LoadLines(file, drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt")), 1);
+    ASSERT_EQ(file.size(), 4u);
+    std::time_t t;
+    EXPECT_TRUE(HeaderStart(file[0], t));
+    EXPECT_EQ(file[0].substr(19), "=00:00:00");
+    const std::string R = drive->Root();
+    EXPECT_EQ(file[1], R + " > 3:8192:0:0:0:2:2:2:0:0:0:0");
+    EXPECT_EQ(file[2].substr(0, R.size() + 2), R + "a\\") << "case ignored: a before B";
+    EXPECT_EQ(file[3].substr(0, R.size() + 2), R + "B\\");
+
+    Global().AskBeforeMeasure = 0;
+    hooks.questions = 0;
+    MeasureDrives(hooks);
+    EXPECT_EQ(hooks.questions, 0);
+}
+
+TEST_F(MeasureDrivesTest, StoppedDriveMeasurementIsSavedPartially) {
+    for (int i = 0; i < 30; ++i)
+        for (int k = 0; k < 30; ++k) drive->Dir().Write("t" + std::to_string(i) + "/s" + std::to_string(k) + "/f", "x");
+    // STOP is seen at the first look after the walk has started.
+    struct StopSoon : ScriptedHooks {
+        int calls = 0;
+        bool StopRequested() override { return ++calls >= 2; }
+    } stopping;
+    ASSERT_EQ(MeasureDrives(stopping), 1);
+    StringList file;
+    LoadLines(file, drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt"));
+    std::time_t t;
+    ASSERT_FALSE(file.empty());
+    EXPECT_TRUE(HeaderStart(file[0], t));
+    EXPECT_LT(file.size(), 1u + 1 + 30 + 900) << "stopped early";
+    for (size_t i = 1; i < file.size(); ++i) EXPECT_NE(file[i].find(" > "), std::string::npos);
+}
+
+TEST_F(MeasureDrivesTest, FolderMeasurementReplacesOnlyTheFolderAndBelow) {
+    const TempDir& d = drive->Dir();
+    d.Write("A/B/f", "1");
+    d.Write("AB/g", "22");
+    d.Write("Q/" + std::string(1, drive->Letter()) + ":/A/h", "333");
+    ScriptedHooks hooks;
+    Global().AskBeforeMeasure = 0;
+    MeasureDrives(hooks);
+    const std::string R = drive->Root();
+    FolderList& folders = Global().Folders;
+    const double rootBefore = folders.FindPath(R)->TreeBytes;
+    const std::string odd = R + "Q\\" + std::string(1, drive->Letter()) + ":\\A\\";
+    ASSERT_GE(folders.IndexOfPath(odd), 0);
+
+    d.Write("A/B/more", std::string(100, 'm'));
+    ASSERT_EQ(MeasureFolder(R + "A\\", hooks), 1);
+    EXPECT_EQ(hooks.lastQuestion, R + "A\\を計測しますか？");
+    EXPECT_EQ(folders.FindPath(R)->TreeBytes, rootBefore) << "the root keeps its earlier totals";
+    EXPECT_EQ(folders.FindPath(R + "A\\B\\")->TreeBytes, 101);
+    EXPECT_EQ(folders.FindPath(R + "A\\")->TreeBytes, 101);
+    EXPECT_EQ(folders.FindPath(R + "AB\\")->TreeBytes, 2);
+    EXPECT_GE(folders.IndexOfPath(odd), 0) << "a path that merely contains the folder's path stays";
+    int count = 0;
+    for (const auto& line : folders.Lines) count += line.rfind(R + "A\\ > ", 0) == 0;
+    EXPECT_EQ(count, 1);
+    std::time_t t;
+    EXPECT_TRUE(HeaderStart(folders.LineAt(0), t));
+    StringList file;
+    LoadLines(file, drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt"));
+    EXPECT_EQ(file, folders.Lines);
+}
+
+TEST_F(MeasureDrivesTest, AutomaticMeasurementRule) {
+    GlobalState& g = Global();
+    const std::time_t now = std::time(nullptr);
+    g.MeasureMode = "000010";
+    EXPECT_EQ(ShouldMeasure(false, now), 1);
+    g.MeasureMode = "000000";
+    EXPECT_EQ(ShouldMeasure(true, now), 0);
+    g.MeasureMode = "010000";
+    EXPECT_EQ(ShouldMeasure(true, now), 1);
+    EXPECT_EQ(ShouldMeasure(false, now), 0);
+    g.MeasureMode = "000100";
+    g.CurrentDrive->SelectCount = 1;
+    EXPECT_EQ(ShouldMeasure(false, now), 1);
+    g.CurrentDrive->SelectCount = 2;
+    EXPECT_EQ(ShouldMeasure(false, now), 0);
+
+    g.MeasureMode = "000001";
+    g.ExpiryDays = 7;
+    g.Folders.Clear();
+    g.Folders.Append(HeaderLine(now - 8 * 86400 - 60, now - 8 * 86400));
+    g.Folders.Append("X:\\ > 0:0:0:0:0:0:0:0:0:0:0:0");
+    EXPECT_EQ(ShouldMeasure(false, now), 0) << "fewer than 3 lines";
+    g.Folders.Append("X:\\a\\ > 0:0:0:0:0:0:0:0:0:0:0:0");
+    EXPECT_EQ(ShouldMeasure(false, now), 1);
+    g.Folders.Lines[0] = HeaderLine(now - 7 * 86400 - 60, now);
+    EXPECT_EQ(ShouldMeasure(false, now), 0);
+    g.Folders.Lines[0] = "garbage";
+    EXPECT_EQ(ShouldMeasure(false, now), 0);
+}
