@@ -185,9 +185,12 @@ void Walk::Complete(Node* node) {
 void Walk::MarkUnlistable(Node* node, int parentFd) {
     // Whatever attributes can still be read are kept.
     P::FindData d;
-    if (parentFd >= 0 && P::StatEntry(parentFd, node->name, d, 0)) {
-        node->hidden = (d.Attributes & P::FILE_ATTRIBUTE_HIDDEN) ? 1 : 0;
-        node->readOnly = (d.Attributes & P::FILE_ATTRIBUTE_READONLY) ? 1 : 0;
+    uint32_t attributes = P::INVALID_FILE_ATTRIBUTES;
+    if (parentFd >= 0 && P::StatEntry(parentFd, node->name, d, 0)) attributes = d.Attributes;
+    else if (parentFd < 0) attributes = P::GetFileAttributesA(NativePath(node));
+    if (attributes != P::INVALID_FILE_ATTRIBUTES) {
+        node->hidden = (attributes & P::FILE_ATTRIBUTE_HIDDEN) ? 1 : 0;
+        node->readOnly = (attributes & P::FILE_ATTRIBUTE_READONLY) ? 1 : 0;
     } else if (!node->name.empty() && node->name.front() == '.') {
         node->hidden = 1;
     }

@@ -171,3 +171,41 @@ int CompareTextIgnoreCase(std::string_view a, std::string_view b) {
 }
 
 } // namespace nrvs::platform
+
+namespace nrvs::platform {
+std::string UpperText(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            out += static_cast<char>((c >= 'a' && c <= 'z') ? c - 32 : c);
+            ++i;
+            continue;
+        }
+        size_t start = i;
+        char32_t cp = NextCodePoint(s, i);
+        if (cp >= 0x110000u) {
+            out.append(s.substr(start, i - start));
+            continue;
+        }
+        char32_t up = QChar::toUpper(cp);
+        if (up < 0x80) {
+            out += static_cast<char>(up);
+        } else if (up < 0x800) {
+            out += static_cast<char>(0xC0 | (up >> 6));
+            out += static_cast<char>(0x80 | (up & 0x3F));
+        } else if (up < 0x10000) {
+            out += static_cast<char>(0xE0 | (up >> 12));
+            out += static_cast<char>(0x80 | ((up >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (up & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (up >> 18));
+            out += static_cast<char>(0x80 | ((up >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((up >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (up & 0x3F));
+        }
+    }
+    return out;
+}
+} // namespace nrvs::platform

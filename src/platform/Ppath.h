@@ -35,3 +35,9 @@ int CompareTextIgnoreCase(std::string_view a, std::string_view b);
 inline bool LessIgnoreCase(std::string_view a, std::string_view b) { return CompareTextIgnoreCase(a, b) < 0; }
 
 } // namespace nrvs::platform
+
+namespace nrvs::platform {
+// Upper-cased UTF-8 text (code point by code point; stray bytes unchanged),
+// the locale's upper-casing the list's name order compares.
+std::string UpperText(std::string_view text);
+} // namespace nrvs::platform

@@ -1,28 +1,131 @@
-// The main window.
+// The main window: drive bar, toolbar, folder tree, the list with totals and
+// bar graphs, status bar; browsing and the commands.
 #pragma once
 
+#include "core/DriveTable.h"
+#include "core/Rows.h"
 #include "lib/Slib.h"
 
 #include <QMainWindow>
+#include <array>
+#include <climits>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QTableView;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace nrvs {
 
-class TFMmain : public QMainWindow {
+class RowModel;
+class TFMing;
+class TFMglobal;
+
+class TFMmain : public QMainWindow, public DriveItemsUi {
     Q_OBJECT
 public:
-    // Loads the parameters and applies the saved geometry.
+    // Loads the parameters, applies the saved geometry and lists the drives.
     explicit TFMmain(const StringList& args, QWidget* parent = nullptr);
+    ~TFMmain() override;
 
     // Width and height clamped to the available screen size.
     static QSize ClampedSize(int width, int height, const QSize& screen);
 
+    // ---- layout and refresh ----
+    void RefreshControls();
+    void FitColumns();
+    void ShowDriveStatus(const DriveRecord& drive, const FolderList* folders);
+    void SetDriveLamp(int image);
+    void TMtimerTimer(bool byTimer);
+
+    // ---- browsing ----
+    void SelectDrive(int listedPos);
+    void OpenPath(std::string path, bool force);
+    std::string NodePath(const QTreeWidgetItem* node) const;
+    void FillTreeLevel(QTreeWidgetItem* node);
+    void FillList(QTreeWidgetItem* node);
+    std::string SelectedPath();
+    void TVtreeClick();
+    void LVlistColumnClick(int column);
+    void LVlistDblClick();
+
+    // ---- commands ----
+    void MMmesdrvClick();
+    void MMmesfldClick();
+    void MMviwremClick();
+    void MMviwlstClick();
+    void SetSort(int key, int descending);
+    void MMprcendClick();
+    void PMpopPopup();
+
+    // DriveItemsUi
+    void ShowItem(const DriveRecord& record, int listedPos) override;
+    void HideItem(const DriveRecord& record) override;
+
+    // State read by other windows.
+    double PercentBaseValue = 0;
+    bool DisplayComplete = false;
+    int PopupContext = INT_MAX;
+    const RowList& Rows() const;
+
+    // Components.
+    QMenu *MMprc, *MMmes, *MMviw, *MMtol, *MMwin, *MMhlp, *PMpop;
+    QAction *MMprcdrv, *MMprcnon, *MMprcnof, *MMprcend;
+    QAction *MMmesdrv, *MMmesfld, *MMmesrnk, *MMmessim;
+    QAction *MMviwdif, *MMviwrem, *MMviwlst, *MMviwnme, *MMviwcap, *MMviwupp, *MMviwdwn, *MMviwpty;
+    QAction *MMtoletr, *MMtolsrc, *MMtolcpy, *MMtolmov, *MMtoldel, *MMtolexp, *MMtolapp, *MMtolcln, *MMtoldfg,
+        *MMtolfmt, *MMtolset;
+    QAction *MMwindmn, *MMwinfmn, *MMhlphlp, *MMhlpwww, *MMhlpver;
+    QAction *BBmesdrv, *BBmesfld, *BBmesrnk, *BBmessim, *BBviwrem, *BBviwlst, *BBviwnme, *BBviwcap, *BBviwupp,
+        *BBviwdwn, *BBtolsrc, *BBtoletr, *BBtolexp, *BBhlphlp, *BBhlpwww;
+    QAction *PMviwinf, *PMtolexp, *PMtolapp, *PMtolcln, *PMtoldfg, *PMtolfmt, *PMtolcpy, *PMtolmov, *PMtoldel,
+        *PMviwpty;
+    QWidget *PLdrv, *PLclient, *PLtool;
+    QLabel* IMdrv;
+    QToolBar* TBtool;
+    QSplitter* PLbase;
+    QTreeWidget* TVtree;
+    QTableView* LVlist;
+    std::array<QLabel*, 7> SBpanels{};
+    QTimer* TMtimer;
+    TFMing* Running;
+    TFMglobal* Splash = nullptr;
+    std::array<QAction*, 26> DriveMenuItems{};
+    std::array<QToolButton*, 26> DriveButtons{};
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void BuildMenus();
+    void BuildToolbar();
+    void BuildDriveBar();
+    void BuildBody();
     void ApplyGeometry();
     void StoreGeometry();
+    void ReopenAfterMeasure(const std::string& path);
+    void TreeMouseDown(QObject* source, const QPoint& globalPos, const QPoint& localPos);
+    void ListMouseDown(const QPoint& globalPos, const QPoint& localPos);
+    void TreeKey(int key);
+    QTreeWidgetItem* SelectedNode() const;
+    int SelectedRow() const;
+
+    RowModel* model_;
+    QTreeWidgetItem* lastTreeNode_ = nullptr;
+    bool openingPath_ = false;
+    bool justMeasured_ = false;
+    bool fillingTree_ = false;
+    bool fillingList_ = false;
     bool saved_ = false;
+    bool started_ = false;
 };
 
 } // namespace nrvs

@@ -1,0 +1,216 @@
+#include "core/Rows.h"
+
+#include "platform/Ppath.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace nrvs {
+
+const char* const kFolderTotalCaption = "総計 - フォルダ -";
+const char* const kFileTotalCaption = "総計 - ファイル -";
+const char* const kReservedCaption = "予約 - Windows -";
+
+RowFields SplitRow(const std::string& row) {
+    RowFields f;
+    std::string* dest[] = {nullptr, &f.Caption, &f.Size, &f.Occupied, &f.Graph, &f.Files, &f.Folders};
+    size_t start = 0;
+    for (int i = 0; i < 7; ++i) {
+        size_t tab = row.find('\t', start);
+        std::string field = row.substr(start, tab == std::string::npos ? std::string::npos : tab - start);
+        if (i == 0) {
+            int v;
+            f.Image = ParseInt(field, v) ? v : -1;
+        } else {
+            *dest[i] = std::move(field);
+        }
+        if (tab == std::string::npos) break;
+        start = tab + 1;
+    }
+    return f;
+}
+
+std::string MakeRow(int image, const std::string& caption, double size, double occupied, int directFiles,
+                    int subtreeFiles, int directFolders, int subtreeFolders, const std::string& columnFlags) {
+    std::string r = std::to_string(image);
+    r += '\t';
+    r += caption;
+    r += '\t';
+    r += FloatText(size);
+    r += '\t';
+    r += FloatText(occupied);
+    r += '\t';
+    r += FloatText(DigitAt(columnFlags, 1) != 0 ? occupied : size);
+    r += '\t';
+    r += std::to_string(directFiles) + "=" + std::to_string(subtreeFiles);
+    r += '\t';
+    r += std::to_string(directFolders) + "=" + std::to_string(subtreeFolders);
+    return r;
+}
+
+void AddRow(RowList& rows, int position, const std::string& row) {
+    if (position < 0) position = 0;
+    if (static_cast<size_t>(position) >= rows.size()) rows.push_back(row);
+    else rows.insert(rows.begin() + position, row);
+}
+
+namespace {
+struct RowKey {
+    int image;
+    std::string name;
+    double value;
+};
+
+RowKey KeyOf(const std::string& row, const SortOrder& order) {
+    RowFields f = SplitRow(row);
+    bool occupied = DigitAt(order.ColumnFlags, 1) != 0;
+    return {f.Image, platform::UpperText(f.Caption), TextToFloat(occupied ? f.Occupied : f.Size, -1)};
+}
+
+int CompareKeys(const RowKey& a, const RowKey& b, const SortOrder& order) {
+    int d = a.image - b.image;
+    if (d != 0) return d;
+    bool byValue = order.SortKey == 1 && a.value != b.value;
+    if (!byValue) {
+        int c = a.name.compare(b.name);  // unsigned bytes, a proper prefix first
+        d = order.SortDescending ? (c < 0) - (c > 0) : (c > 0) - (c < 0);
+    }
+    if (d == 0 && (a.value == -1) != (b.value == -1)) d = a.value == -1 ? 1 : -1;
+    if (d == 0 && byValue)
+        d = order.SortDescending ? (a.value < b.value) - (a.value > b.value) : (a.value > b.value) - (a.value < b.value);
+    return d;
+}
+} // namespace
+
+int CompareRows(const std::string& a, const std::string& b, const SortOrder& order) {
+    return CompareKeys(KeyOf(a, order), KeyOf(b, order), order);
+}
+
+void SortRows(RowList& rows, const SortOrder& order) {
+    std::vector<RowKey> keys;
+    keys.reserve(rows.size());
+    for (const auto& r : rows) keys.push_back(KeyOf(r, order));
+    std::vector<size_t> idx(rows.size());
+    std::iota(idx.begin(), idx.end(), 0);
+    std::stable_sort(idx.begin(), idx.end(),
+                     [&](size_t x, size_t y) { return CompareKeys(keys[x], keys[y], order) < 0; });
+    RowList sorted;
+    sorted.reserve(rows.size());
+    for (size_t i : idx) sorted.push_back(std::move(rows[i]));
+    rows = std::move(sorted);
+}
+
+FillResult BuildRows(const FillInput& in, FolderList& folders, double previousPercentBase) {
+    FillResult out;
+    RowList& rows = out.Rows;
+    const std::string& flags = in.Order.ColumnFlags;
+    double allSize = 0, allOccupied = 0, fileSize = 0, fileOccupied = 0;
+    int subtreeFiles = 0, subtreeFolders = 0, folderRows = 0, fileRows = 0, folderCount = 0, fileCount = 0;
+    const bool files = in.WantFiles && in.ShowFiles;
+    if (in.Entries) {
+        rows.reserve(in.Entries->size());
+        for (const auto& line : *in.Entries) {
+            DirEntry e = ParseEntry(line);
+            FolderRecord r = EntryRecord(in.Path, e, folders);
+            allSize += std::max(r.TreeBytes, 0.0);
+            allOccupied += std::max(r.TreeOccupied, 0.0);
+            if (e.IsDir) {
+                std::string name = e.Name;
+                if (!name.empty() && name.back() == '\\') name.pop_back();
+                if (in.WantFolders) {
+                    rows.push_back(MakeRow(IMG_FOLDER, name, r.TreeBytes, r.TreeOccupied, r.OwnFiles, r.TreeFiles,
+                                           r.OwnFolders, r.TreeFolders, flags));
+                    ++folderRows;
+                }
+                if (r.OwnFolders >= 0) {
+                    subtreeFolders += r.TreeFolders;
+                    subtreeFiles += r.TreeFiles;
+                }
+                ++folderCount;
+            } else {
+                if (files) {
+                    rows.push_back(MakeRow(IMG_FILE, e.Name, r.TreeBytes, r.TreeOccupied, -1, -1, -1, -1, flags));
+                    ++fileRows;
+                }
+                fileSize += r.TreeBytes;
+                fileOccupied += r.TreeOccupied;
+                ++fileCount;
+            }
+        }
+    }
+    subtreeFolders += in.ListedFolders;
+    subtreeFiles += in.ListedFiles;
+    const FolderRecord* root = folders.FindPath(in.RootPath);
+    const double rootOccupied = root ? root->TreeOccupied : 0;
+    double reserved = 0;
+    const bool atRoot = in.Path.size() == 3;
+    if (atRoot) {
+        reserved = in.TotalBytes - in.FreeBytes - allOccupied;
+        allSize += reserved;
+        allOccupied += reserved;
+    }
+    switch (in.PercentBase) {
+    case 0: out.PercentBaseValue = allOccupied; break;
+    case 1: out.PercentBaseValue = rootOccupied; break;
+    case 2: out.PercentBaseValue = in.TotalBytes - in.FreeBytes; break;
+    case 3: out.PercentBaseValue = in.TotalBytes; break;
+    default: out.PercentBaseValue = previousPercentBase; break;
+    }
+    SortRows(rows, in.Order);
+    const std::string blank = MakeRow(IMG_BLANK, "", -1, -1, -1, -1, -1, -1, flags);
+    if (atRoot) {
+        AddRow(rows, folderRows + fileRows, MakeRow(IMG_RESERVED, kReservedCaption, reserved, reserved, -1, -1, -1, -1, flags));
+        AddRow(rows, folderRows + fileRows, blank);
+    }
+    if (fileCount > 0) {
+        AddRow(rows, folderRows, MakeRow(IMG_FILE_TOTAL, kFileTotalCaption, fileSize, fileOccupied, -1, -1, -1, -1, flags));
+        AddRow(rows, folderRows, blank);
+    }
+    if (folderCount > 0) {
+        AddRow(rows, 0, MakeRow(IMG_FOLDER_TOTAL, kFolderTotalCaption, allSize - fileSize - reserved,
+                                allOccupied - fileOccupied - reserved, -1, -1, -1, -1, flags));
+        AddRow(rows, 0, blank);
+    }
+    AddRow(rows, 0, MakeRow(IMG_HEADER, in.Path, allSize, allOccupied, in.ListedFiles, subtreeFiles, in.ListedFolders,
+                            subtreeFolders, flags));
+    out.DisplayComplete = in.WantFolders && in.WantFiles;
+    return out;
+}
+
+bool RowsShowUnmeasured(const RowList& rows) {
+    for (const auto& r : rows) {
+        RowFields f = SplitRow(r);
+        if (f.Image >= 0 && f.Occupied == "-1") return true;
+    }
+    return false;
+}
+
+std::array<int, 6> ColumnWidths(const RowList& rows, int p, int sizeUnit, const std::string& flags, int nameWidth,
+                                int graphWidth) {
+    size_t files = 9, folders = 7;
+    for (const auto& r : rows) {
+        RowFields f = SplitRow(r);
+        if (f.Image == IMG_FILE_TOTAL) break;
+        files = std::max(files, f.Files.size());
+        folders = std::max(folders, f.Folders.size());
+    }
+    static const int kSizeWidth[] = {70, 110, 110, 90, 70, 70};
+    const int unit = sizeUnit >= 0 && sizeUnit <= 5 ? sizeUnit : 0;
+    const int sizeW = p * kSizeWidth[unit] / 9;
+    std::array<int, 6> w = {nameWidth > 0 ? nameWidth : 150, sizeW, sizeW, graphWidth > 0 ? graphWidth : 200,
+                            p * static_cast<int>(files + 2), p * static_cast<int>(folders + 2)};
+    if (DigitAt(flags, 0) == 0) w[1] = 0;
+    if (DigitAt(flags, 1) == 0) w[2] = 0;
+    if (DigitAt(flags, 2) == 0) w[4] = 0;
+    if (DigitAt(flags, 3) == 0) w[5] = 0;
+    return w;
+}
+
+std::string InfoTip(const std::string& caption, const std::string& sizeText, const std::string& occupiedText) {
+    double size = TextToFloat(sizeText, -1);
+    double occupied = TextToFloat(occupiedText, -1);
+    if (size < 0) return {};
+    return "クラスタギャップ\n" + caption + " >> " + GroupedNumber(occupied - size, 0) + " bytes";
+}
+
+} // namespace nrvs

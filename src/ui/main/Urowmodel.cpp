@@ -1,0 +1,75 @@
+#include "ui/main/Urowmodel.h"
+
+#include "ui/main/Uicells.h"
+#include "ui/main/Uiimages.h"
+
+namespace nrvs {
+
+void RowModel::SetRows(RowList rows) {
+    beginResetModel();
+    rows_ = std::move(rows);
+    cachedRow_ = -1;
+    parsed_ = 0;
+    endResetModel();
+}
+
+const RowFields& RowModel::RowAt(int row) const {
+    if (row != cachedRow_) {
+        cachedRow_ = row;
+        cached_ = row >= 0 && row < static_cast<int>(rows_.size()) ? SplitRow(rows_[static_cast<size_t>(row)])
+                                                                   : RowFields{};
+        ++parsed_;
+    }
+    return cached_;
+}
+
+void RowModel::SetSortImages(int column0, int column3) {
+    if (column0 == sortImage0_ && column3 == sortImage3_) return;
+    sortImage0_ = column0;
+    sortImage3_ = column3;
+    emit headerDataChanged(Qt::Horizontal, 0, 3);
+}
+
+int RowModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int RowModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 6; }
+
+QVariant RowModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    const RowFields& f = RowAt(index.row());
+    if (role == kImageRole) return f.Image;
+    const int c = index.column();
+    if (role == Qt::DisplayRole) {
+        switch (c) {
+        case 0: return QString::fromStdString(f.Caption);
+        case 1: return QString::fromStdString(f.Size);
+        case 2: return QString::fromStdString(f.Occupied);
+        case 3: return QString::fromStdString(f.Graph);
+        case 4: return QString::fromStdString(f.Files);
+        case 5: return QString::fromStdString(f.Folders);
+        default: return {};
+        }
+    }
+    if (role == Qt::DecorationRole && c == 0 && f.Image >= 0) return ImageIcon(f.Image);
+    return {};
+}
+
+QVariant RowModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal) return {};
+    static const char* const captions[] = {"フォルダ／ファイル", "容量", "占有量", "グラフ", "ファイル数", "フォルダ数"};
+    if (role == Qt::DisplayRole && section >= 0 && section < 6) return QString::fromUtf8(captions[section]);
+    if (role == Qt::DecorationRole && section == 0) return ImageIcon(sortImage0_);
+    if (role == Qt::DecorationRole && section == 3) return ImageIcon(sortImage3_);
+    if (role == Qt::TextAlignmentRole) return section == 0 ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
+    return {};
+}
+
+Qt::ItemFlags RowModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    // Blank rows cannot be selected.
+    return RowAt(index.row()).Image > 0 ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::ItemIsEnabled;
+}
+
+} // namespace nrvs

@@ -1,0 +1,257 @@
+#include "core/Cache.h"
+#include "core/Utglobal.h"
+#include "platform/Pexe.h"
+#include "support/TempDrive.h"
+#include "ui/main/Urowmodel.h"
+#include "ui/main/Utmain.h"
+#include "ui/running/Sluting.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+using namespace nrvs;
+
+namespace {
+// Answers every question with yes and keeps what was said.
+struct ScriptedUi : MessageUi {
+    QStringList messages;
+    QStringList questions;
+    int answer = ID_YES;
+    void ShowMessage(const std::string& text, int) override { messages << QString::fromStdString(text); }
+    int AskQuestion(const std::string& text, int) override {
+        questions << QString::fromStdString(text);
+        return answer;
+    }
+};
+
+QStringList Captions(const TFMmain& w) {
+    QStringList out;
+    for (const auto& r : w.Rows()) out << QString::fromStdString(SplitRow(r).Caption);
+    return out;
+}
+
+QList<int> Images(const TFMmain& w) {
+    QList<int> out;
+    for (const auto& r : w.Rows()) out << SplitRow(r).Image;
+    return out;
+}
+} // namespace
+
+class TestMainBrowse : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<test::TempDrive> drive;
+    ScriptedUi ui;
+
+    std::unique_ptr<TFMmain> OpenWindow(const std::string& params = "") {
+        if (!params.empty()) drive->ExeDir().Write("norvessa.prm", params);
+        Global() = GlobalState{};
+        auto w = std::make_unique<TFMmain>(StringList{});
+        w->show();
+        w->TMtimer->stop();
+        w->OpenPath(drive->Root(), true);
+        return w;
+    }
+    std::string Root() const { return drive->Root(); }
+
+private slots:
+    void init() {
+        drive = std::make_unique<test::TempDrive>();
+        ui = ScriptedUi{};
+        SetMessageUi(&ui);
+        const test::TempDir& d = drive->Dir();
+        d.Write("alpha/a.txt", std::string(1000, 'a'));
+        d.Write("Beta/b.txt", std::string(5000, 'b'));
+        d.MakeDir("gamma");
+        d.Write("one.txt", "1");
+        d.Write("two.txt", std::string(4097, '2'));
+    }
+    void cleanup() {
+        SetMessageUi(nullptr);
+        drive.reset();
+    }
+
+    void rootRowsWithAndWithoutFiles() {
+        auto w = OpenWindow(std::string(11, '\n') + "1\r\n");
+        QCOMPARE(Global().ShowFiles, 1);
+        QCOMPARE(Images(*w), (QList<int>{10, -1, 44, 7, 7, 7, -1, 20, 9, 9, -1, 45}));
+        QCOMPARE(Captions(*w), (QStringList{QString::fromStdString(Root()), "", "総計 - フォルダ -", "alpha", "Beta",
+                                            "gamma", "", "総計 - ファイル -", "one.txt", "two.txt", "",
+                                            "予約 - Windows -"}));
+        RowFields fileTotal = SplitRow(w->Rows()[7]);
+        QCOMPARE(fileTotal.Size, std::string("4098"));
+        QCOMPARE(fileTotal.Occupied, std::string("12288"));
+        RowFields header = SplitRow(w->Rows()[0]);
+        QCOMPARE(header.Files, std::string("2=2"));
+        QCOMPARE(header.Folders, std::string("3=3"));
+
+        w->MMviwlstClick();
+        QCOMPARE(Global().ShowFiles, 0);
+        QCOMPARE(Images(*w), (QList<int>{10, -1, 44, 7, 7, 7, -1, 20, -1, 45}));
+        QCOMPARE(SplitRow(w->Rows()[7]).Size, std::string("4098")); // the file total counts hidden files
+
+        // A subfolder has no reserved pair and its header ends with a backslash.
+        w->OpenPath(Root() + "alpha\\", false);
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root() + "alpha\\"));
+        QVERIFY(!Images(*w).contains(45));
+    }
+
+    void measuringFromTheWindowWritesTheCacheAndShowsSizes() {
+        auto w = OpenWindow();
+        QCOMPARE(SplitRow(w->Rows()[3]).Size, std::string("-1")); // not measured yet
+        w->MMmesdrvClick();
+        QCOMPARE(ui.questions.size(), 1);
+        QVERIFY(ui.questions[0].endsWith("ドライブを計測しますか？"));
+        const std::string cache = drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt");
+        StringList lines;
+        QCOMPARE(LoadLines(lines, cache), 1);
+        QCOMPARE(lines.size(), size_t(5));
+        QCOMPARE(Captions(*w)[3], QString("alpha"));
+        QCOMPARE(SplitRow(w->Rows()[3]).Size, std::string("1000"));
+        QCOMPARE(SplitRow(w->Rows()[3]).Files, std::string("1=1"));
+        QVERIFY(w->SBpanels[2]->text().startsWith("Total  "));
+        QVERIFY(w->SBpanels[3]->text().startsWith("Free  "));
+        QVERIFY(w->SBpanels[4]->text().startsWith("Snap.  "));
+        QVERIFY(w->SBpanels[5]->text().startsWith("Lap.  00:00:0"));
+        QCOMPARE(w->SBpanels[0]->text(), QString(QChar(drive->Letter())));
+
+        // The cache file deleted while the drive is shown: reopening shows the
+        // drive unmeasured, without a message.
+        ::unlink(cache.c_str());
+        w->OpenPath(Root(), true);
+        QCOMPARE(SplitRow(w->Rows()[3]).Size, std::string("-1"));
+        QVERIFY(ui.messages.isEmpty());
+        QVERIFY(w->SBpanels[4]->text().isEmpty());
+    }
+
+    void sortingByColumnsAndCommands() {
+        drive->Dir().Write("delta/d.txt", std::string(1000, 'd'));
+        auto w = OpenWindow();
+        w->MMmesdrvClick();
+        drive->Dir().MakeDir("unmeasured");
+        w->OpenPath(Root(), true);
+        // Sort by size descending: equal sizes by descending name, the
+        // unmeasured folder last.
+        w->SetSort(1, 1);
+        QStringList folders;
+        for (int i = 0; i < static_cast<int>(w->Rows().size()); ++i)
+            if (SplitRow(w->Rows()[static_cast<size_t>(i)]).Image == 7) folders << Captions(*w)[i];
+        QCOMPARE(folders, (QStringList{"Beta", "delta", "alpha", "gamma", "unmeasured"}));
+
+        // Column 0 while sorting by size goes back to names, keeping the direction.
+        w->LVlistColumnClick(0);
+        QCOMPARE(Global().SortKey, 0);
+        QCOMPARE(Global().SortDescending, 1);
+        w->LVlistColumnClick(0);
+        QCOMPARE(Global().SortDescending, 0); // column 0 while sorting by name flips the direction
+        w->LVlistColumnClick(3);
+        QCOMPARE(Global().SortKey, 1);
+        QCOMPARE(Global().SortDescending, 0); // column 3 switches to size, direction kept
+        w->LVlistColumnClick(3);
+        QCOMPARE(Global().SortDescending, 1);
+        w->LVlistColumnClick(1);
+        QCOMPARE(Global().SortDescending, 1);
+        QVERIFY(w->MMviwcap->isChecked());
+        QVERIFY(w->BBviwdwn->isChecked());
+        QVERIFY(!w->MMviwupp->isChecked());
+    }
+
+    void stopDuringMeasurementSavesAPartialCache() {
+        const std::string base = drive->Native();
+        for (int i = 0; i < 40; ++i) {
+            std::string a = base + "big" + std::to_string(i);
+            ::mkdir(a.c_str(), 0755);
+            for (int k = 0; k < 40; ++k) ::mkdir((a + "/s" + std::to_string(k)).c_str(), 0755);
+        }
+        auto w = OpenWindow();
+        // Press STOP as soon as the running dialog is up.
+        QTimer presser;
+        connect(&presser, &QTimer::timeout, [&] {
+            if (w->Running->isVisible() && w->Running->BTstop->isEnabled()) QTest::mouseClick(w->Running->BTstop, Qt::LeftButton);
+        });
+        presser.start(1);
+        w->MMmesdrvClick();
+        presser.stop();
+        QVERIFY(!w->Running->BTstop->isEnabled());
+        StringList lines;
+        QCOMPARE(LoadLines(lines, drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt")), 1);
+        std::time_t t;
+        QVERIFY(!lines.empty() && HeaderStart(lines[0], t));
+        QVERIFY(lines.size() < 1 + 1 + 5 + 40 + 1600);
+        QVERIFY(!w->Running->isVisible());
+    }
+
+    void barsAndColumnsFollowTheFlags() {
+        std::string params(24, '\n');
+        params += "011\r\n1011\r\n";
+        auto w = OpenWindow(params);
+        QCOMPARE(w->PLdrv->width(), 2);
+        QVERIFY(w->PLtool->isVisible());
+        QVERIFY(w->statusBar()->isVisible());
+        QCOMPARE(w->LVlist->columnWidth(2), 0);
+        QVERIFY(w->LVlist->columnWidth(1) > 0);
+        QCOMPARE(w->LVlist->horizontalHeader()->sectionResizeMode(2), QHeaderView::Fixed);
+        // The graph value is then the file size.
+        RowFields f = SplitRow(w->Rows()[0]);
+        QCOMPARE(f.Graph, f.Size);
+    }
+
+    void notReadyAndVanishedFoldersNeverCrash() {
+        auto w = OpenWindow();
+        // A folder removed after the tree was filled shows an empty view.
+        w->OpenPath(Root() + "gamma\\", false);
+        ::rmdir((drive->Native() + "gamma").c_str());
+        w->FillList(w->TVtree->currentItem());
+        QCOMPARE(Images(*w).first(), 10);
+        w->OpenPath(Root() + "no\\such\\folder\\", false);
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root())); // stops at the deepest existing folder
+
+        // The drive's folder vanishes: selecting it tells the user.
+        const std::string native = drive->Native();
+        const std::string moved = native.substr(0, native.size() - 1) + "-moved";
+        QCOMPARE(::rename(native.c_str(), moved.c_str()), 0);
+        w->OpenPath(Root(), true);
+        ::rename(moved.c_str(), native.c_str());
+        QVERIFY(!ui.messages.isEmpty() || Global().CurrentDrive->Index != drive->Letter() - 'A');
+        QVERIFY(w->Rows().empty());
+    }
+
+    void keyboardNavigation() {
+        drive->Dir().MakeDir("alpha/inner");
+        auto w = OpenWindow();
+        w->TVtree->setFocus();
+        QTreeWidgetItem* root = w->TVtree->topLevelItem(0);
+        QVERIFY(root);
+        w->TVtree->setCurrentItem(root->child(0));
+        QCOMPARE(w->TVtree->currentItem()->text(0), QString("alpha"));
+        QTest::keyClick(w->TVtree, Qt::Key_Right);
+        QVERIFY(w->TVtree->currentItem()->isExpanded());
+        QTest::keyClick(w->TVtree, Qt::Key_Right);
+        QCOMPARE(w->TVtree->currentItem()->text(0), QString("inner"));
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root() + "alpha\\inner\\"));
+        QTest::keyClick(w->TVtree, Qt::Key_Left);
+        QCOMPARE(w->TVtree->currentItem()->text(0), QString("alpha"));
+        QTest::keyClick(w->TVtree, Qt::Key_Left);
+        QVERIFY(!w->TVtree->currentItem()->isExpanded());
+
+        // Enter on a folder row of the list opens it; Backspace goes back up.
+        w->OpenPath(Root(), false);
+        w->LVlist->setFocus();
+        w->LVlist->selectRow(3);
+        QTest::keyClick(w->LVlist, Qt::Key_Return);
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root() + "alpha\\"));
+        QTest::keyClick(w->LVlist, Qt::Key_Backspace);
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root()));
+    }
+};
+
+QTEST_MAIN(TestMainBrowse)
+#include "TestMainBrowse.moc"

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Makes the screenshots in docs/screenshots: the program beside its own
+# settings in a temporary folder, a sample folder given a drive letter and
+# measured, the window shown under Xvfb and captured.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+need=()
+for p in xvfb xauth imagemagick; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
+done
+if [ ${#need[@]} -gt 0 ]; then
+  sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo
+  $sudo apt-get install -y -qq --no-install-recommends "${need[@]}"
+fi
+make -s release
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+cp build/release/norvessa build/release/norvessa-cli "$tmp/"
+s="$tmp/sample"
+mkdir -p "$s/写真/2024" "$s/写真/2025" "$s/音楽" "$s/projects/norvessa/src" "$s/projects/notes" "$s/空のフォルダ" "$s/.cache"
+head -c 3000000 /dev/urandom > "$s/写真/2024/旅行.jpg"
+head -c 1800000 /dev/urandom > "$s/写真/2025/桜.jpg"
+for i in $(seq 1 40); do head -c $((i * 1500)) /dev/urandom > "$s/写真/2025/img$i.jpg"; done
+head -c 5200000 /dev/urandom > "$s/音楽/アルバム.flac"
+for i in $(seq 1 300); do head -c $((i * 37)) /dev/urandom > "$s/projects/norvessa/src/f$i.cpp"; done
+for i in $(seq 1 50); do echo "note $i" > "$s/projects/notes/n$i.txt"; done
+head -c 700000 /dev/urandom > "$s/.cache/blob"
+head -c 1234 /dev/urandom > "$s/readme.txt"
+head -c 99999 /dev/urandom > "$s/予定表.xlsx"
+# Letter X (line 23 of the drive map) is the sample folder.
+{ for i in $(seq 0 25); do if [ "$i" -eq 23 ]; then echo "$s"; else echo; fi; done; } > "$tmp/norvessa.drv"
+"$tmp/norvessa-cli" measure X: > /dev/null
+# Parameters: file list on, start drive X (24), no splash; the lines after
+# them are left out so that they take their defaults.
+{ echo 1000; echo 560; echo 0; echo 0; echo 170; echo 190; echo 200
+  echo; echo; echo; echo 1; echo 1
+  for i in $(seq 12 19); do echo; done; echo 0; echo 24; } > "$tmp/norvessa.prm"
+out="$PWD/docs/screenshots"
+mkdir -p "$out"
+shoot() {  # shoot NAME [START-PATH]
+  xvfb-run -a -s "-screen 0 1000x560x24" bash -c "
+    '$tmp/norvessa' ${2:+'$2'} & pid=\$!
+    sleep 4
+    import -window root '$out/$1.png'
+    kill -TERM \$pid; wait \$pid || true"
+  echo "wrote $out/$1.png"
+}
+shoot main
+shoot folder "$s/projects"
