@@ -2,7 +2,9 @@
 
 #include "platform/Pdrives.h"
 
-#include <QChar>
+#include <clocale>
+#include <cwctype>
+#include <locale.h>
 
 namespace nrvs::platform {
 
@@ -138,10 +140,27 @@ inline char32_t NextCodePoint(std::string_view s, size_t& i) {
     return cp;
 }
 
+// Case mappings of the whole Unicode range come from the C library's
+// built-in UTF-8 locale, whatever locale the process runs in.
+locale_t CaseLocale() {
+    static locale_t loc = [] {
+        locale_t l = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+        return l ? l : ::newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(nullptr));
+    }();
+    return loc;
+}
+
+inline char32_t LowerOf(char32_t cp) {
+    return static_cast<char32_t>(::towlower_l(static_cast<wint_t>(cp), CaseLocale()));
+}
+inline char32_t UpperOf(char32_t cp) {
+    return static_cast<char32_t>(::towupper_l(static_cast<wint_t>(cp), CaseLocale()));
+}
+
 inline char32_t Fold(char32_t cp) {
     if (cp < 0x80) return (cp >= 'A' && cp <= 'Z') ? cp + 32 : cp;
     if (cp >= 0x110000u) return cp;
-    return QChar::toLower(cp);
+    return LowerOf(cp);
 }
 } // namespace
 
@@ -189,7 +208,7 @@ std::string UpperText(std::string_view s) {
             out.append(s.substr(start, i - start));
             continue;
         }
-        char32_t up = QChar::toUpper(cp);
+        char32_t up = UpperOf(cp);
         if (up < 0x80) {
             out += static_cast<char>(up);
         } else if (up < 0x800) {

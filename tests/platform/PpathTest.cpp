@@ -64,3 +64,11 @@ TEST(CompareTextTest, CaseInsensitiveOrderIsAStrictWeakOrder) {
     std::sort(v.begin(), v.end(), LessIgnoreCase);
     for (size_t i = 1; i < v.size(); ++i) ASSERT_LE(CompareTextIgnoreCase(v[i - 1], v[i]), 0);
 }
+
+TEST(CompareTextTest, UpperCasingForTheListOrder) {
+    EXPECT_EQ(UpperText("abc"), "ABC");
+    EXPECT_EQ(UpperText("\xC3\xA4pfel"), "\xC3\x84PFEL") << "ä to Ä";
+    EXPECT_EQ(UpperText("\xE6\x97\xA5\xE6\x9C\xAC"), "\xE6\x97\xA5\xE6\x9C\xAC") << "kanji stay";
+    EXPECT_EQ(UpperText("\xEF\xBD\x81"), "\xEF\xBC\xA1") << "fullwidth a to A";
+    EXPECT_EQ(UpperText("x\xff\xC3"), "X\xff\xC3") << "stray bytes stay";
+}
