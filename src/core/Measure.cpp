@@ -92,10 +92,10 @@ private:
     }
 
     void Worker(int index);
-    void Descend(Node* start, P::Folder dir, std::deque<Node>& arena);
+    void Descend(Node* start, P::Folder dir, std::deque<Node>& arena, char* buffer);
     // Reads one opened folder; false when it gets no frame (empty, other
     // mount, stopped).
-    bool Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& arena);
+    bool Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& arena, char* buffer);
     void MarkUnlistable(Node* node, int parentFd);
     void Complete(Node* node);
     std::string NativePath(const Node* node) const;
@@ -197,7 +197,7 @@ void Walk::MarkUnlistable(Node* node, int parentFd) {
     Complete(node);
 }
 
-bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& arena) {
+bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& arena, char* buffer) {
     if (stop_.load(std::memory_order_relaxed)) {
         node->hasLine = false;
         Complete(node);
@@ -225,7 +225,7 @@ bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& are
         Complete(node);
         return false;
     }
-    P::FolderReader reader(dir, false);
+    P::FolderReader reader(dir, false, buffer);
     P::FindData d;
     while (reader.Next(d)) {
         if (d.Attributes & P::FILE_ATTRIBUTE_DIRECTORY) {
@@ -271,14 +271,14 @@ bool Walk::HandOver(std::vector<Frame>& stack) {
     return false;
 }
 
-void Walk::Descend(Node* start, P::Folder dir, std::deque<Node>& arena) {
+void Walk::Descend(Node* start, P::Folder dir, std::deque<Node>& arena, char* buffer) {
     std::vector<Frame> stack;
     Frame first;
     if (!dir.Valid()) {
         MarkUnlistable(start, -1);
         return;
     }
-    if (!Enter(start, dir, first, arena)) return;
+    if (!Enter(start, dir, first, arena, buffer)) return;
     stack.push_back(std::move(first));
     while (!stack.empty()) {
         Frame& top = stack.back();
@@ -313,7 +313,7 @@ void Walk::Descend(Node* start, P::Folder dir, std::deque<Node>& arena) {
             continue;
         }
         Frame next;
-        if (!Enter(child, sub, next, arena)) continue;
+        if (!Enter(child, sub, next, arena, buffer)) continue;
         stack.push_back(std::move(next));
         if (stack.size() > kOpenFolders) stack[stack.size() - 1 - kOpenFolders].dir = P::Folder();
     }
@@ -321,6 +321,7 @@ void Walk::Descend(Node* start, P::Folder dir, std::deque<Node>& arena) {
 
 void Walk::Worker(int index) {
     std::deque<Node>& arena = arenas_[static_cast<size_t>(index)];
+    std::unique_ptr<char[]> buffer(new char[P::kFolderReadBuffer]);
     for (;;) {
         Node* node = nullptr;
         {
@@ -339,7 +340,7 @@ void Walk::Worker(int index) {
             Complete(node);
             continue;
         }
-        Descend(node, P::Folder::Open(NativePath(node)), arena);
+        Descend(node, P::Folder::Open(NativePath(node)), arena, buffer.get());
     }
 }
 

@@ -77,7 +77,7 @@ std::string LinesText(const StringList& list) {
 }
 
 int SaveLines(const StringList& list, const std::string& fileName) {
-    return platform::ReplaceFile(fileName, LinesText(list)) ? 1 : 0;
+    return platform::ReplaceFileWithLines(fileName, list) ? 1 : 0;
 }
 
 std::string JoinLines(const StringList& list, std::string_view separator) {

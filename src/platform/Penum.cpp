@@ -13,7 +13,7 @@ namespace nrvs::platform {
 
 namespace {
 
-constexpr size_t kReadBuffer = 64 * 1024;
+constexpr size_t kReadBuffer = kFolderReadBuffer;
 constexpr int kStatFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
 
 struct LinuxDirent64 {
@@ -119,8 +119,11 @@ uint64_t Folder::MountId() const {
 }
 
 FolderReader::FolderReader(const Folder& folder, bool statDirs)
+    : FolderReader(folder, statDirs, nullptr) {}
+
+FolderReader::FolderReader(const Folder& folder, bool statDirs, char* buffer)
     : folder_(folder), statDirs_(statDirs), mountId_(statDirs ? folder.MountId() : 0),
-      buf_(new char[kReadBuffer]) {
+      own_(buffer ? nullptr : new char[kReadBuffer]), buf_(buffer ? buffer : own_.get()) {
     end_ = !folder.Valid();
 }
 
@@ -128,7 +131,7 @@ FolderReader::~FolderReader() = default;
 
 bool FolderReader::Fill() {
     for (;;) {
-        long n = ::syscall(SYS_getdents64, folder_.Fd(), buf_.get(), kReadBuffer);
+        long n = ::syscall(SYS_getdents64, folder_.Fd(), buf_, kReadBuffer);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             end_ = true;
@@ -143,7 +146,7 @@ bool FolderReader::Fill() {
 bool FolderReader::Next(FindData& out) {
     while (!end_) {
         if (pos_ >= len_ && !Fill()) return false;
-        auto* d = reinterpret_cast<LinuxDirent64*>(buf_.get() + pos_);
+        auto* d = reinterpret_cast<LinuxDirent64*>(buf_ + pos_);
         pos_ += d->d_reclen;
         const char* name = d->d_name;
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;

@@ -60,6 +60,8 @@ private:
     int fd_ = -1;
 };
 
+constexpr size_t kFolderReadBuffer = 64 * 1024;
+
 // Reads the entries of an open folder, "." and ".." left out.
 class FolderReader {
 public:
@@ -67,6 +69,9 @@ public:
     // without it a folder entry carries only the directory attribute and the
     // hidden flag of its name, which is all a walk needs.
     FolderReader(const Folder& folder, bool statDirs);
+    // Reads into the caller's buffer of kFolderReadBuffer bytes, so that a
+    // walk does not allocate one per folder.
+    FolderReader(const Folder& folder, bool statDirs, char* buffer);
     ~FolderReader();
     FolderReader(const FolderReader&) = delete;
     FolderReader& operator=(const FolderReader&) = delete;
@@ -80,7 +85,8 @@ private:
     const Folder& folder_;
     bool statDirs_;
     uint64_t mountId_;
-    std::unique_ptr<char[]> buf_;
+    std::unique_ptr<char[]> own_;
+    char* buf_;
     long len_ = 0;
     long pos_ = 0;
     bool end_ = false;

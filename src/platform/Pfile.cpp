@@ -49,18 +49,43 @@ static bool WriteAll(int fd, std::string_view data) {
     return true;
 }
 
-bool ReplaceFile(const std::string& nativePath, std::string_view data) {
+namespace {
+// Writes a temporary file beside the target with write(fd), flushes it and
+// renames it over the target; on any failure the target stays as it was.
+template <typename Writer>
+bool Replace(const std::string& nativePath, Writer write) {
     std::string temp = nativePath + ".tmp" + std::to_string(::getpid());
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     // Keep the permissions of the file being replaced.
     struct stat old{};
     if (::stat(nativePath.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
-    bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
+    bool ok = write(fd) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok) ok = ::rename(temp.c_str(), nativePath.c_str()) == 0;
     if (!ok) ::unlink(temp.c_str());
     return ok;
+}
+} // namespace
+
+bool ReplaceFile(const std::string& nativePath, std::string_view data) {
+    return Replace(nativePath, [&](int fd) { return WriteAll(fd, data); });
+}
+
+bool ReplaceFileWithLines(const std::string& nativePath, const std::vector<std::string>& lines) {
+    return Replace(nativePath, [&](int fd) {
+        std::string chunk;
+        chunk.reserve(1 << 18);
+        for (const auto& line : lines) {
+            chunk += line;
+            chunk += "\r\n";
+            if (chunk.size() >= (1 << 18) - 4096) {
+                if (!WriteAll(fd, chunk)) return false;
+                chunk.clear();
+            }
+        }
+        return WriteAll(fd, chunk);
+    });
 }
 
 } // namespace nrvs::platform
