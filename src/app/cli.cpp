@@ -270,6 +270,7 @@ void UseProgramFiles() {
 }
 
 int main(int argc, char** argv) {
+    platform::RaiseOpenFileLimit();
     UseProgramFiles();
     if (argc < 2) return Usage(stderr);
     std::string name = argv[1];

@@ -1,3 +1,4 @@
+#include "platform/Pexe.h"
 #include "ui/Uimsg.h"
 #include "ui/main/Utmain.h"
 
@@ -54,6 +55,7 @@ public:
 } // namespace
 
 int main(int argc, char** argv) {
+    nrvs::platform::RaiseOpenFileLimit();
     NorvessaApp app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Norvessa"));
     nrvs::InstallQtMessageUi();

@@ -54,6 +54,15 @@ struct Node {
     std::atomic<int> pending{0};
 };
 
+constexpr int kFolderStatFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
+constexpr unsigned kFolderStatMask = STATX_MODE | STATX_INO | STATX_MNT_ID;
+
+// Whether a folder is the root of another mount than its parent's.
+bool OtherMount(const struct statx& st, uint64_t parentMountId) {
+    if ((st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (st.stx_attributes & STATX_ATTR_MOUNT_ROOT)) return true;
+    return (st.stx_mask & STATX_MNT_ID) && parentMountId && st.stx_mnt_id != parentMountId;
+}
+
 // Keeps at most this many folders of one descent open; deeper ones are
 // reopened through ".." on the way back up, so a tree of any depth stays
 // within the process's file limit.
@@ -95,8 +104,11 @@ private:
     void Descend(Node* start, P::Folder dir, std::deque<Node>& arena, char* buffer);
     // Reads one opened folder; false when it gets no frame (empty, other
     // mount, stopped).
-    bool Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& arena, char* buffer);
+    bool Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& arena, char* buffer,
+               const struct statx* known);
     void MarkUnlistable(Node* node, int parentFd);
+    // Listed by its parent with zero sizes and its own attributes, never entered.
+    void MarkOtherMount(Node* node, const struct statx& st);
     void Complete(Node* node);
     std::string NativePath(const Node* node) const;
     size_t NativePathLength(const Node* node) const;
@@ -197,7 +209,14 @@ void Walk::MarkUnlistable(Node* node, int parentFd) {
     Complete(node);
 }
 
-bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& arena, char* buffer) {
+void Walk::MarkOtherMount(Node* node, const struct statx& st) {
+    node->readOnly = (!(st.stx_mode & S_IWUSR) || (st.stx_attributes & STATX_ATTR_IMMUTABLE)) ? 1 : 0;
+    node->hidden = !node->name.empty() && node->name.front() == '.' ? 1 : 0;
+    Complete(node);
+}
+
+bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& arena, char* buffer,
+                 const struct statx* known) {
     if (stop_.load(std::memory_order_relaxed)) {
         node->hasLine = false;
         Complete(node);
@@ -205,7 +224,8 @@ bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& are
     }
     Progress(node);
     struct statx st{};
-    if (::statx(dir.Fd(), "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_MODE | STATX_INO | STATX_MNT_ID, &st) == 0) {
+    if (known) st = *known;
+    if (known || ::statx(dir.Fd(), "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, kFolderStatMask, &st) == 0) {
         node->readOnly = (!(st.stx_mode & S_IWUSR) || (st.stx_attributes & STATX_ATTR_IMMUTABLE)) ? 1 : 0;
         node->mountId = (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0;
         frame.dev = makedev(st.stx_dev_major, st.stx_dev_minor);
@@ -278,7 +298,7 @@ void Walk::Descend(Node* start, P::Folder dir, std::deque<Node>& arena, char* bu
         MarkUnlistable(start, -1);
         return;
     }
-    if (!Enter(start, dir, first, arena, buffer)) return;
+    if (!Enter(start, dir, first, arena, buffer, nullptr)) return;
     stack.push_back(std::move(first));
     while (!stack.empty()) {
         Frame& top = stack.back();
@@ -307,13 +327,24 @@ void Walk::Descend(Node* start, P::Folder dir, std::deque<Node>& arena, char* bu
             MarkUnlistable(child, -1);
             continue;
         }
+        // Asked by name before it is opened: opening would trigger an
+        // automount, and another mount is never entered.
+        struct statx st{};
+        if (::statx(cur.dir.Fd(), child->name.c_str(), kFolderStatFlags, kFolderStatMask, &st) != 0) {
+            MarkUnlistable(child, cur.dir.Fd());
+            continue;
+        }
+        if (OtherMount(st, cur.node->mountId)) {
+            MarkOtherMount(child, st);
+            continue;
+        }
         P::Folder sub = cur.dir.OpenChild(child->name);
         if (!sub.Valid()) {
             MarkUnlistable(child, cur.dir.Fd());
             continue;
         }
         Frame next;
-        if (!Enter(child, sub, next, arena, buffer)) continue;
+        if (!Enter(child, sub, next, arena, buffer, &st)) continue;
         stack.push_back(std::move(next));
         if (stack.size() > kOpenFolders) stack[stack.size() - 1 - kOpenFolders].dir = P::Folder();
     }
@@ -340,7 +371,14 @@ void Walk::Worker(int index) {
             Complete(node);
             continue;
         }
-        Descend(node, P::Folder::Open(NativePath(node)), arena, buffer.get());
+        const std::string path = NativePath(node);
+        struct statx st{};
+        if (::statx(AT_FDCWD, path.c_str(), kFolderStatFlags, kFolderStatMask, &st) == 0 && node->parent &&
+            OtherMount(st, node->parent->mountId)) {
+            MarkOtherMount(node, st);
+            continue;
+        }
+        Descend(node, P::Folder::Open(path), arena, buffer.get());
     }
 }
 

@@ -88,8 +88,10 @@ const DirEntry* EntryAt(DirListing& listing, int position) {
 
 DirEntry ParseEntry(const std::string& line) {
     DirEntry e;
-    auto [name, rest] = SplitFirst(line, " > ");
-    e.Name = std::move(name);
+    // The attribute letters and numbers never hold " > "; a name may.
+    const size_t sep = line.rfind(" > ");
+    std::string rest = sep == std::string::npos ? std::string() : line.substr(sep + 3);
+    e.Name = sep == std::string::npos ? line : line.substr(0, sep);
     auto flag = [&](size_t i, char c) { return i < rest.size() && rest[i] == c ? 1 : 0; };
     e.IsDir = flag(0, 'D');
     e.IsArchive = flag(1, 'A');

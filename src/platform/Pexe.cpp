@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -35,6 +36,14 @@ std::string ExecutableBase(const std::string& exePath) {
 }
 
 std::string ExecutableBase() { return ExecutableBase(ExecutablePath()); }
+
+void RaiseOpenFileLimit() {
+    struct rlimit rl{};
+    if (::getrlimit(RLIMIT_NOFILE, &rl) == 0 && rl.rlim_cur < rl.rlim_max) {
+        rl.rlim_cur = rl.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &rl);
+    }
+}
 
 std::string HostName() {
     char buf[256] = {};

@@ -15,6 +15,10 @@ void SetExecutablePath(const std::string& nativePath);
 std::string ExecutableBase(const std::string& exePath);
 std::string ExecutableBase();
 
+// Lifts the soft limit of open files to the hard one: walking, copying and
+// deleting deep trees keep a folder open per level.
+void RaiseOpenFileLimit();
+
 // gethostname and the effective user's login name; empty on failure.
 std::string HostName();
 std::string LoginName();

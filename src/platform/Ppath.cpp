@@ -66,7 +66,8 @@ bool ToNative(std::string_view p, std::string& native) {
         if (end == std::string_view::npos) end = rest.size();
         std::string_view name = rest.substr(start, end - start);
         // No way out of the drive's root, and no empty names.
-        if (name.empty() || name == "." || name == "..") return false;
+        if (name.empty() || name == "." || name == ".." || name.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos)
+            return false;
         native += NativeName(name);
         if (end < rest.size()) native += '/';
         start = end + 1;

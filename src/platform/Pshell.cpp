@@ -95,6 +95,10 @@ bool RemoveAt(int dirFd, const char* name, int depth) {
     if (depth > kMaxDepth) return false;
     if (::unlinkat(dirFd, name, 0) == 0) return true;
     if (errno != EISDIR && errno != EPERM) return false;
+    // Another file system mounted inside is never emptied by a delete.
+    struct statx st{};
+    if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_MNT_ID, &st) != 0) return false;
+    if ((st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (st.stx_attributes & STATX_ATTR_MOUNT_ROOT)) return false;
     Folder child = Folder(::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!child.Valid()) return false;
     bool ok = RemoveChildren(child, depth);
@@ -117,6 +121,12 @@ bool CopyAt(int srcDir, const char* name, int dstDir, CopyJob& job, int depth) {
     }
     struct stat existing{};
     bool exists = ::fstatat(dstDir, name, &existing, AT_SYMLINK_NOFOLLOW) == 0;
+    // The same file reached through a hard link: writing it would empty the
+    // source before it is read.
+    if (exists && existing.st_dev == st.st_dev && existing.st_ino == st.st_ino) return true;
+    // A file never replaces a folder, nor a folder a file: that would throw a
+    // whole tree away.
+    if (exists && S_ISDIR(existing.st_mode) != S_ISDIR(st.st_mode)) return false;
     if (exists && !S_ISDIR(existing.st_mode) && job.confirm && g_shellUi && !g_shellUi->ConfirmReplace(name)) {
         job.cancelled = true;
         return false;

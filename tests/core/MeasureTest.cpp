@@ -13,6 +13,7 @@
 #include <map>
 #include <random>
 #include <sys/stat.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 using namespace nrvs;
@@ -144,6 +145,29 @@ TEST(MeasureTreeTest, SparseFilesUnlistableFoldersAndLinks) {
         return s && (!sparseHolds8192 || s->Line == root + "s\\ > 100002:16384:100002:16384:2:2:0:0:0:0:0:0");
     }));
     ::chmod((d / "locked").c_str(), 0755);
+}
+
+TEST(MeasureTreeTest, OtherMountsAreListedButNotEntered) {
+    TempDrive drive;
+    const TempDir& d = drive.Dir();
+    d.MakeDir("m/inner");
+    if (::mount("none", (d / "m/inner").c_str(), "tmpfs", 0, nullptr) != 0)
+        GTEST_SKIP() << "mounting a tmpfs needs root and a kernel that allows it";
+    d.Write("m/inner/big", std::string(100000, 'b'));
+    d.Write("m/own", "12");
+    for (int threads : {1, 3}) {
+        FolderList l;
+        MeasureHooks hooks;
+        MeasureTree(l, drive.Root(), 4096, 0, hooks, {threads});
+        const FolderRecord* inner = l.FindPath(drive.Root() + "m\\inner\\");
+        ASSERT_NE(inner, nullptr);
+        EXPECT_EQ(inner->TreeBytes, 0);
+        EXPECT_EQ(inner->OwnFiles, 0);
+        const FolderRecord* m = l.FindPath(drive.Root() + "m\\");
+        EXPECT_EQ(m->TreeBytes, 2);
+        EXPECT_EQ(m->OwnFolders, 1);
+    }
+    ::umount((d / "m/inner").c_str());
 }
 
 TEST(MeasureTreeTest, RandomTreeSumsMatchAnIndependentCount) {

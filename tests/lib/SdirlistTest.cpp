@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 using namespace nrvs;
@@ -134,6 +135,22 @@ TEST(DirListingTest, ParseEntryOfDamagedLines) {
     EXPECT_EQ(e.Occupied, -1);
 }
 
+TEST(DirListingTest, NamesHoldingTheSeparatorKeepTheirWholeName) {
+    TempDrive drive;
+    drive.Dir().MakeDir("x > y");
+    drive.Dir().Write("f > g", "abc");
+    DirListing l;
+    ListFolder(l, drive.Root() + "*.*", LIST_ALL);
+    SortListing(l, true);
+    ASSERT_EQ(l.Entries.size(), 2u);
+    DirEntry file = ParseEntry(l.Entries[0]);
+    EXPECT_EQ(file.Name, "f > g");
+    EXPECT_EQ(file.Size, 3);
+    DirEntry folder = ParseEntry(l.Entries[1]);
+    EXPECT_EQ(folder.Name, "x > y\\");
+    EXPECT_EQ(folder.IsDir, 1);
+}
+
 TEST(DirListingTest, UnreadableFolderListsEmpty) {
     TempDrive drive;
     drive.Dir().Write("locked/secret", "x");
@@ -227,6 +244,17 @@ TEST(FileOperationTest, CopyMoveAndDelete) {
     EXPECT_EQ(MoveItem(root + "src\\tree\\", root + "nowhere\\", 0), 0);
     EXPECT_TRUE(d.Exists("src/tree/a.txt")) << "a failed copy deletes nothing";
 
+    // A file never replaces a folder of its name, and a hard link to the
+    // source is never written through.
+    d.Write("dst2/a.txt/keep", "tree");
+    EXPECT_EQ(CopyItem(root + "src\\tree\\a.txt", root + "dst2\\", 0), 0);
+    EXPECT_EQ(d.Read("dst2/a.txt/keep"), "tree");
+    d.MakeDir("linked/tree");
+    ASSERT_EQ(::link((d / "src/tree/a.txt").c_str(), (d / "linked/tree/a.txt").c_str()), 0);
+    EXPECT_EQ(CopyItem(root + "src\\tree\\", root + "linked\\", 0), 1);
+    EXPECT_EQ(d.Read("src/tree/a.txt"), "new");
+    EXPECT_EQ(d.Read("linked/tree/sub/b.txt"), "bb");
+
     EXPECT_EQ(DeleteItem(root + "dst\\tree\\", 0, 0), 1);
     EXPECT_FALSE(d.Exists("dst/tree"));
     EXPECT_EQ(DeleteItem(root, 0, 0), 0) << "a drive root is never deleted";
@@ -272,4 +300,17 @@ TEST(FileOperationTest, OutputFileWritesAndReportsFailure) {
     EXPECT_EQ(d.Read("out.html"), "hello");
     EXPECT_EQ(WriteOutput(f, "x", 1), -1) << "closed";
     EXPECT_EQ(OpenOutput(f, d / "no/such/dir.html", GENERIC_WRITE, 0, CREATE_ALWAYS), 0);
+}
+
+TEST(FileOperationTest, DeleteNeverEmptiesAMountedFileSystem) {
+    TempDrive drive;
+    const TempDir& d = drive.Dir();
+    d.MakeDir("a/mnt");
+    if (::mount("none", (d / "a/mnt").c_str(), "tmpfs", 0, nullptr) != 0)
+        GTEST_SKIP() << "mounting a tmpfs needs root and a kernel that allows it";
+    d.Write("a/mnt/precious", "keep me");
+    d.Write("a/other", "x");
+    EXPECT_EQ(DeleteItem(drive.Root() + "a\\", 0, 0), 0);
+    EXPECT_EQ(d.Read("a/mnt/precious"), "keep me");
+    ::umount((d / "a/mnt").c_str());
 }

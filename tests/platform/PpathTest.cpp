@@ -26,6 +26,7 @@ TEST(PathFormTest, ProgramAndNativeFormsRoundTrip) {
 
     EXPECT_FALSE(ToNative(root + "..\\etc\\", p)) << "no way above the drive's root";
     EXPECT_FALSE(ToNative(root + "a\\\\b", p));
+    EXPECT_FALSE(ToNative(root + "../etc\\", p)) << "a slash inside a name";
     EXPECT_FALSE(ToNative("relative\\", p));
     EXPECT_FALSE(ToNative("1:\\", p));
     EXPECT_FALSE(ToProgram("relative/x", p));

@@ -827,7 +827,10 @@ void TFMmain::LVlistDblClick() {
         PopupContext = 2;
         std::string native;
         if (platform::ToNative(SelectedPath(), native))
-            QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(native))));
+            // Built from the name's bytes: a name that is not UTF-8 must
+            // still reach the desktop unchanged.
+            QDesktopServices::openUrl(
+                QUrl::fromEncoded("file://" + QByteArray::fromStdString(native).toPercentEncoding("/")));
     }
 }
 
