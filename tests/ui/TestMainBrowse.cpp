@@ -3,6 +3,7 @@
 #include "platform/Pexe.h"
 #include "support/TempDrive.h"
 #include "ui/main/Urowmodel.h"
+#include "ui/main/Utglobal.h"
 #include "ui/main/Utmain.h"
 #include "ui/running/Sluting.h"
 
@@ -222,6 +223,34 @@ private slots:
         ::rename(moved.c_str(), native.c_str());
         QVERIFY(!ui.messages.isEmpty() || Global().CurrentDrive->Index != drive->Letter() - 'A');
         QVERIFY(w->Rows().empty());
+    }
+
+    void startUpOpensTheStartPathAndShowsTheSplash() {
+        // StartDrive names the test drive (1 = A:); the splash is on.
+        std::string params(21, '\n');
+        params += std::to_string(drive->Letter() - 'A' + 1) + "\r\n";
+        drive->ExeDir().Write("norvessa.prm", params);
+        Global() = GlobalState{};
+        {
+            TFMmain w(StringList{});
+            w.show();
+            w.TMtimer->stop();
+            w.TMtimerTimer(true);
+            QVERIFY(w.Splash->isVisible());
+            QCOMPARE(Captions(w).first(), QString::fromStdString(Root()));
+            QTRY_VERIFY_WITH_TIMEOUT(!w.Splash->isVisible(), 3000);
+        }
+        // A start argument (a native folder, as a file manager passes it)
+        // wins over StartDrive.
+        Global() = GlobalState{};
+        TFMmain w(StringList{drive->Native() + "alpha"});
+        w.show();
+        w.TMtimer->stop();
+        w.TMtimerTimer(true);
+        QCOMPARE(Captions(w).first(), QString::fromStdString(Root() + "alpha\\"));
+        // Without the timer (after a network drive is gone) the argument is ignored.
+        w.TMtimerTimer(false);
+        QCOMPARE(Captions(w).first(), QString::fromStdString(Root()));
     }
 
     void keyboardNavigation() {
