@@ -1,9 +1,11 @@
 #include "platform/Pexe.h"
 #include "ui/Uimsg.h"
 #include "ui/main/Utmain.h"
+#include "ui/running/Sluting.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -26,7 +28,12 @@ void CloseOnTerminate(QWidget* window) {
     QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
         char c;
         [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], &c, 1);
+        // A measurement stops and keeps what it has; a question on screen
+        // is left unanswered: every nested loop ends with the application.
+        if (auto* running = window->findChild<nrvs::TFMing*>(); running && running->isVisible())
+            running->BTstop->click();
         window->close();
+        QApplication::exit(0);
     });
     struct sigaction sa{};
     sa.sa_handler = OnTerminate;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace nrvs {
 
@@ -26,6 +27,9 @@ void QtMessageUi::ShowMessage(const std::string& text, int style) {
 int QtMessageUi::AskQuestion(const std::string& text, int style) {
     QMessageBox box(IconOf(style), QStringLiteral("Norvessa"), QString::fromStdString(text),
                     QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+    // The desktop's translations may be missing; the answers stay Japanese.
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
     box.setDefaultButton((style & MB_DEFBUTTON2) ? QMessageBox::No : QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes ? ID_YES : ID_NO;
 }
