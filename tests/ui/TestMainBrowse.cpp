@@ -13,6 +13,8 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
+#include <QToolButton>
+#include <QMenu>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -251,6 +253,38 @@ private slots:
         // Without the timer (after a network drive is gone) the argument is ignored.
         w.TMtimerTimer(false);
         QCOMPARE(Captions(w).first(), QString::fromStdString(Root()));
+    }
+
+    void clicksArrivingDuringAFillAreSafe() {
+        drive->Dir().MakeDir("alpha/inner");
+        auto w = OpenWindow();
+        QTreeWidgetItem* root = w->TVtree->topLevelItem(0);
+        QToolButton* button = w->DriveButtons[static_cast<size_t>(drive->Letter() - 'A')];
+        // A click on the drive button queued while a folder is listed: the
+        // tree is rebuilt under the fill.
+        w->TVtree->setCurrentItem(root->child(0));
+        QTimer::singleShot(0, button, [button] { button->click(); });
+        w->TVtreeClick();
+        QCoreApplication::processEvents();
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root()));
+        // The same during the expansion of a folder.
+        root = w->TVtree->topLevelItem(0);
+        QTimer::singleShot(0, button, [button] { button->click(); });
+        w->TVtree->expandItem(root->child(0));
+        QCoreApplication::processEvents();
+        QVERIFY(w->TVtree->topLevelItem(0) != nullptr);
+
+        // Right-click on empty tree space leaves no node selected; sorting
+        // and the file list still apply to the folder shown.
+        w->OpenPath(Root(), true);
+        const QPoint empty(5, w->TVtree->viewport()->height() - 3);
+        QTest::mouseClick(w->TVtree->viewport(), Qt::RightButton, {}, empty);
+        QVERIFY(w->TVtree->currentItem() == nullptr);
+        w->PMpop->hide();
+        const QString first = Captions(*w)[3];
+        w->LVlistColumnClick(0);
+        QVERIFY(Captions(*w)[3] != first);
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root()));
     }
 
     void keyboardNavigation() {

@@ -546,7 +546,6 @@ void TFMmain::FitColumns() {
         h->setSectionResizeMode(c, pinned ? QHeaderView::Fixed : QHeaderView::Interactive);
     }
     LVlist->viewport()->update();
-    QApplication::processEvents();
 }
 
 void TFMmain::ShowDriveStatus(const DriveRecord& drive, const FolderList* folders) {
@@ -698,12 +697,13 @@ void TFMmain::FillTreeLevel(QTreeWidgetItem* node) {
         node->setData(0, kNameRole, QByteArray(1, static_cast<char>('A' + drive->Index)));
         node->setIcon(0, ImageIcon(static_cast<int>(drive->Category)));
     }
+    // Messages are not let through while a level is filled: a click handled
+    // meanwhile could delete the very node being filled.
     TVtree->collapseItem(node);
-    for (QTreeWidgetItem* c : node->takeChildren()) {
-        if (lastTreeNode_ == c) lastTreeNode_ = nullptr;
-        delete c;
-    }
-    QApplication::processEvents();
+    const QList<QTreeWidgetItem*> old = node->takeChildren();
+    // The list's node may lie anywhere below; the next click refills.
+    if (!old.isEmpty()) lastTreeNode_ = nullptr;
+    qDeleteAll(old);
     const std::string path = NodePath(node);
     DirListing listing;
     ListFolder(listing, path + "*.*", LIST_FOLDERS);
@@ -722,7 +722,6 @@ void TFMmain::FillTreeLevel(QTreeWidgetItem* node) {
     }
     TVtree->setSortingEnabled(true);
     TVtree->expandItem(node);
-    QApplication::processEvents();
     fillingTree_ = false;
 }
 
@@ -742,13 +741,20 @@ void TFMmain::TVtreeClick() {
 }
 
 void TFMmain::FillList(QTreeWidgetItem* node) {
-    if (fillingList_ || !node) return;
+    if (node) FillListPath(NodePath(node));
+}
+
+void TFMmain::RefillShown() {
+    if (QTreeWidgetItem* node = SelectedNode()) FillList(node);
+    else if (model_->rowCount() > 0) FillListPath(model_->RowAt(0).Caption);
+}
+
+void TFMmain::FillListPath(const std::string& path) {
+    if (fillingList_ || path.empty()) return;
     fillingList_ = true;
     GlobalState& g = Global();
     DisplayComplete = false;
     model_->SetRows({});
-    QApplication::processEvents();
-    const std::string path = NodePath(node);
     DirListing listing;
     if (g.CurrentDrive) listing.ClusterSize = static_cast<int32_t>(g.CurrentDrive->ClusterSize);
     ListFolder(listing, path + "*.*", LIST_ALL);
@@ -778,8 +784,9 @@ void TFMmain::FillList(QTreeWidgetItem* node) {
     model_->SetRows(std::move(r.Rows));
     FitColumns();
     DisplayComplete = r.DisplayComplete;
-    QApplication::processEvents();
     fillingList_ = false;
+    // Only now, with nothing held, may a click come through.
+    QApplication::processEvents();
 }
 
 std::string TFMmain::SelectedPath() {
@@ -810,7 +817,7 @@ void TFMmain::LVlistColumnClick(int column) {
         return;
     }
     RefreshControls();
-    FillList(SelectedNode());
+    RefillShown();
 }
 
 void TFMmain::LVlistDblClick() {
@@ -959,7 +966,7 @@ void TFMmain::MMviwlstClick() {
     }
     g.ShowFiles = !g.ShowFiles;
     RefreshControls();
-    FillList(SelectedNode());
+    RefillShown();
 }
 
 void TFMmain::SetSort(int key, int descending) {
@@ -971,7 +978,7 @@ void TFMmain::SetSort(int key, int descending) {
     if (key >= 0) g.SortKey = key;
     if (descending >= 0) g.SortDescending = descending;
     RefreshControls();
-    FillList(SelectedNode());
+    RefillShown();
 }
 
 void TFMmain::MMprcendClick() { close(); }

@@ -50,6 +50,10 @@ public:
     std::string NodePath(const QTreeWidgetItem* node) const;
     void FillTreeLevel(QTreeWidgetItem* node);
     void FillList(QTreeWidgetItem* node);
+    // Fills the list for a program-form folder path.
+    void FillListPath(const std::string& path);
+    // Refills the folder shown: the selected node's, else the list's own.
+    void RefillShown();
     std::string SelectedPath();
     void TVtreeClick();
     void LVlistColumnClick(int column);
