@@ -88,6 +88,19 @@ elif ! "$cli" --help 2>&1 | grep -qE '^ +measure( |$)'; then
 fi
 [[ $cli == /* ]] || cli=$top/$cli
 
+# Norvessa keeps its drive cache beside the executable, and a folder
+# measurement merges into it. Each measured tree gets a copy of the tool in a
+# folder of its own, so that its cache holds that tree alone, as the peers do,
+# and nothing of earlier runs.
+cli_for() { # target -> the executable to run for it
+    local dir=$work/norvessa-$(printf '%s' "$1" | md5sum | cut -c1-8)
+    if [[ ! -x $dir/norvessa-cli ]]; then
+        mkdir -p "$dir"
+        cp "$cli" "$dir/norvessa-cli"
+    fi
+    printf '%s\n' "$dir/norvessa-cli"
+}
+
 # --- the test tree -------------------------------------------------------
 tree=$work/tree
 
@@ -220,7 +233,7 @@ command -v gdu >/dev/null && tools+=(gdu)
 
 command_of() { # tool target -> the command line, one word per line
     case $1 in
-    norvessa) printf '%s\n' "$cli" measure "$2" ;;
+    norvessa) printf '%s\n' "$(cli_for "$2")" measure "$2" ;;
     du-B1) printf '%s\n' du -x -B1 -s "$2" ;;
     du-b) printf '%s\n' du -x -b -s "$2" ;;
     ncdu) printf '%s\n' ncdu -0 -x -o /dev/null "$2" ;;
