@@ -135,6 +135,23 @@ private slots:
         QVERIFY(w->SBpanels[4]->text().isEmpty());
     }
 
+    void measuringTheFolderShownReplacesOnlyItsLines() {
+        auto w = OpenWindow();
+        w->MMmesdrvClick();
+        drive->Dir().Write("alpha/more.txt", std::string(3000, 'm'));
+        w->OpenPath(Root() + "alpha\\", false);
+        ui.questions.clear();
+        w->MMmesfldClick();
+        QCOMPARE(ui.questions.size(), 1);
+        QCOMPARE(ui.questions[0], QString::fromStdString(Root() + "alpha\\を計測しますか？"));
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root() + "alpha\\"));
+        QCOMPARE(SplitRow(w->Rows()[0]).Size, std::string("4000"));
+        // The root keeps the totals of the drive measurement.
+        w->OpenPath(Root(), false);
+        QCOMPARE(SplitRow(w->Rows()[3]).Size, std::string("4000"));
+        QCOMPARE(Global().Folders.FindPath(Root())->TreeBytes, 1000.0 + 5000 + 1 + 4097);
+    }
+
     void sortingByColumnsAndCommands() {
         drive->Dir().Write("delta/d.txt", std::string(1000, 'd'));
         auto w = OpenWindow();
