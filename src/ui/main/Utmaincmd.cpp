@@ -1,0 +1,149 @@
+// The main window's commands.
+#include "ui/main/Utmain.h"
+
+#include "ui/main/Utmainpriv.h"
+
+#include "core/Cache.h"
+#include "core/Measure.h"
+#include "core/Utglobal.h"
+#include "lib/Sdirlist.h"
+#include "platform/Ppath.h"
+#include "ui/main/Uicells.h"
+#include "ui/main/Uiimages.h"
+#include "ui/main/Urowmodel.h"
+#include "ui/main/Utglobal.h"
+#include "ui/running/Sluting.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+
+namespace nrvs {
+
+using namespace mainwindow;
+
+
+void TFMmain::ReopenAfterMeasure(const std::string& path) {
+    GlobalState& g = Global();
+    justMeasured_ = true;
+    OpenPath(path, true);
+    if (g.CurrentDrive) ShowDriveStatus(*g.CurrentDrive, &g.Folders);
+    justMeasured_ = false;
+}
+
+void TFMmain::MMmesdrvClick() {
+    GlobalState& g = Global();
+    RunningHooks hooks(*Running);
+    if (!MeasureDrives(hooks) || !g.CurrentDrive) return;
+    ReopenAfterMeasure(g.CurrentDrive->RootPath);
+}
+
+void TFMmain::MMmesfldClick() {
+    GlobalState& g = Global();
+    if (!g.CurrentDrive || !g.CurrentDrive->Ready || model_->rowCount() == 0) return;
+    const std::string path = model_->RowAt(0).Caption;
+    RunningHooks hooks(*Running);
+    if (!MeasureFolder(path, hooks)) return;
+    ReopenAfterMeasure(path);
+}
+
+void TFMmain::MMviwremClick() {
+    GlobalState& g = Global();
+    if (!g.CurrentDrive || !g.CurrentDrive->Ready) return;
+    g.ShowRemovable = !g.ShowRemovable;
+    RefreshControls();
+    RefreshDrives(INT_MAX);
+    if (g.CurrentDrive && DriveMenuItems[static_cast<size_t>(g.CurrentDrive->Index)]->isVisible())
+        SelectDrive(DriveMenuItems[static_cast<size_t>(g.CurrentDrive->Index)]->data().toInt());
+}
+
+void TFMmain::MMviwlstClick() {
+    GlobalState& g = Global();
+    if (!g.CurrentDrive || !g.CurrentDrive->Ready) {
+        RefreshControls();
+        return;
+    }
+    g.ShowFiles = !g.ShowFiles;
+    RefreshControls();
+    RefillShown();
+}
+
+void TFMmain::SetSort(int key, int descending) {
+    GlobalState& g = Global();
+    if (!g.CurrentDrive || !g.CurrentDrive->Ready) {
+        RefreshControls();
+        return;
+    }
+    if (key >= 0) g.SortKey = key;
+    if (descending >= 0) g.SortDescending = descending;
+    RefreshControls();
+    RefillShown();
+}
+
+void TFMmain::MMprcendClick() { close(); }
+
+void TFMmain::PMpopPopup() {
+    const std::array<QAction*, 10> items = {PMviwinf, PMtolexp, PMtolapp, PMtolcln, PMtoldfg,
+                                            PMtolfmt, PMtolcpy, PMtolmov, PMtoldel, PMviwpty};
+    for (QAction* a : items) {
+        a->setVisible(false);
+        a->setEnabled(false);
+        a->setIcon(QIcon());
+    }
+    const DriveRecord* cur = Global().CurrentDrive;
+    if (!cur || !cur->Ready) return;
+    // Which items a context offers; the commands behind them come with the
+    // tools, so every offered item stays disabled for now.
+    auto offer = [](QAction* a, bool flag) {
+        a->setVisible(true);
+        a->setEnabled(false);
+        a->setIcon(flag ? ImageIcon(a->property("image").toInt()) : QIcon());
+    };
+    const int context = PopupContext;
+    if (context == 0) {
+        offer(PMviwinf, true);
+        offer(PMtolexp, true);
+        offer(PMtolcln, true);
+        offer(PMtoldfg, true);
+        offer(PMtolfmt, cur->Removable != 0);
+    } else if (context == 1 || context == 2) {
+        const bool notRoot = SelectedPath().size() > 3;
+        if (context == 1) {
+            offer(PMtolexp, true);
+        } else {
+            int row = SelectedRow();
+            if (row >= 0) {
+                int image = model_->RowAt(row).Image;
+                offer(image == IMG_FOLDER || image == IMG_HEADER ? PMtolexp : PMtolapp, true);
+            }
+        }
+        offer(PMtolcpy, notRoot);
+        offer(PMtolmov, notRoot);
+        offer(PMtoldel, notRoot);
+    } else {
+        return;
+    }
+    offer(PMviwpty, true);
+}
+
+} // namespace nrvs

@@ -1,0 +1,48 @@
+// Pieces shared by the files of the main window.
+#pragma once
+
+#include "ui/main/Uiimages.h"
+
+#include <QAction>
+#include <QFont>
+#include <QKeySequence>
+#include <QString>
+#include <QTreeWidgetItem>
+#include <string>
+
+namespace nrvs::mainwindow {
+
+// Node data: the folder's name as the lister gave it (bytes kept exactly).
+inline constexpr int kNameRole = Qt::UserRole + 7;
+
+inline QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// Tree nodes sort as the desktop sorts names: case ignored.
+class TreeItem : public QTreeWidgetItem {
+public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+    bool operator<(const QTreeWidgetItem& other) const override {
+        int c = text(0).compare(other.text(0), Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : text(0) < other.text(0);
+    }
+};
+
+inline QAction* MakeAction(QObject* parent, const char* name, const QString& caption, int image,
+                    const QKeySequence& shortcut = {}) {
+    auto* a = new QAction(caption, parent);
+    a->setObjectName(QString::fromLatin1(name));
+    if (image >= 0) a->setIcon(ImageIcon(image));
+    a->setProperty("image", image);
+    if (!shortcut.isEmpty()) a->setShortcut(shortcut);
+    return a;
+}
+
+inline QFont ListFont() {
+    QFont f;
+    f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
+                   QStringLiteral("Noto Sans CJK JP")});
+    f.setPointSize(9);
+    return f;
+}
+
+} // namespace nrvs::mainwindow
