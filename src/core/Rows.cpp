@@ -209,7 +209,9 @@ std::array<int, 6> ColumnWidths(const RowList& rows, int p, int sizeUnit, const 
 std::string InfoTip(const std::string& caption, const std::string& sizeText, const std::string& occupiedText) {
     double size = TextToFloat(sizeText, -1);
     double occupied = TextToFloat(occupiedText, -1);
-    if (size < 0) return {};
+    // Without a known occupied size the difference would be a meaningless
+    // negative number, so such a row gets no tip either.
+    if (size < 0 || occupied < 0) return {};
     return "クラスタギャップ\n" + caption + " >> " + GroupedNumber(occupied - size, 0) + " bytes";
 }
 

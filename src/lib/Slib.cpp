@@ -64,18 +64,6 @@ int LoadLines(StringList& list, const std::string& fileName) {
     return 1;
 }
 
-std::string LinesText(const StringList& list) {
-    size_t total = 0;
-    for (const auto& s : list) total += s.size() + 2;
-    std::string out;
-    out.reserve(total);
-    for (const auto& s : list) {
-        out += s;
-        out += "\r\n";
-    }
-    return out;
-}
-
 int SaveLines(const StringList& list, const std::string& fileName) {
     return platform::ReplaceFileWithLines(fileName, list) ? 1 : 0;
 }

@@ -30,8 +30,6 @@ int LoadLines(StringList& list, const std::string& fileName);
 // Writes every line followed by CR LF, replacing the file atomically. 1 on
 // success; on failure 0 and the old file untouched.
 int SaveLines(const StringList& list, const std::string& fileName);
-// The text form SaveLines writes, for callers that need the bytes.
-std::string LinesText(const StringList& list);
 // Splits text into lines the way LoadLines does.
 void TextToLines(StringList& list, std::string_view text);
 

@@ -113,4 +113,5 @@ TEST(RowsTest, ColumnWidthsAndTips) {
 
     EXPECT_EQ(InfoTip("a.txt", "1000", "4096"), "クラスタギャップ\na.txt >> 3,096 bytes");
     EXPECT_EQ(InfoTip("u", "-1", "-1"), "");
+    EXPECT_EQ(InfoTip("odd", "1000", "x"), "") << "no negative gap from an unreadable occupied size";
 }

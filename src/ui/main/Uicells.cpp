@@ -1,5 +1,6 @@
 #include "ui/main/Uicells.h"
 
+#include "core/Rows.h"
 #include "core/Utglobal.h"
 #include "lib/Slib.h"
 
@@ -110,13 +111,7 @@ CellLayout LayoutCell(int column, const QString& text, int image, int left, int 
 }
 
 QString InfoTipText(const QString& caption, const QString& sizeText, const QString& occupiedText) {
-    const double size = CellValue(sizeText);
-    const double occupied = CellValue(occupiedText);
-    // Without a known occupied size the difference would be a meaningless
-    // negative number, so such a row gets no tip either.
-    if (size < 0 || occupied < 0) return QString();
-    return QStringLiteral("クラスタギャップ\n") + caption + QStringLiteral(" >> ") +
-           FromUtf8(GroupedNumber(occupied - size, 0)) + QStringLiteral(" bytes");
+    return QString::fromStdString(InfoTip(caption.toStdString(), sizeText.toStdString(), occupiedText.toStdString()));
 }
 
 ListCellDelegate::ListCellDelegate(std::function<double()> percentBase, QObject* parent)
