@@ -12,7 +12,9 @@
 #include "lib/Sdirlist.h"
 #include "platform/Pdrives.h"
 #include "platform/Pexe.h"
+#include "platform/Penum.h"
 #include "platform/Ppath.h"
+#include "platform/Pshell.h"
 
 #include <cctype>
 #include <chrono>
@@ -96,23 +98,54 @@ int RunDrives(const Args& args) {
 }
 
 // A drive ("C:"), a program-form path ("C:\\usr\\") or a native path
-// ("/usr") as a program-form folder path ending in a backslash. Prints why
-// not and returns false when the path lies on no drive.
-bool ResolveFolder(const std::string& arg, std::string& path) {
+// ("/usr") as a checked program-form path. A native path's last name is not
+// resolved, so a link names itself. Prints why not and returns false when the
+// path is malformed or lies on no drive.
+bool ResolvePath(const std::string& arg, std::string& path) {
+    platform::DetectDriveMap();
     if (arg.size() >= 2 && arg[1] == ':' && std::isalpha(static_cast<unsigned char>(arg[0]))) {
         path = arg;
         path[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
-        if (path.size() == 2 || path.back() != '\\') path += '\\';
+        if (path.size() == 2) path += '\\';
     } else {
-        platform::DetectDriveMap();
-        char* real = ::realpath(arg.c_str(), nullptr);
-        std::string native = real ? real : arg;
+        std::string native = arg;
+        while (native.size() > 1 && native.back() == '/') native.pop_back();
+        size_t slash = native.find_last_of('/');
+        std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : native.substr(0, slash);
+        std::string name = slash == std::string::npos ? native : native.substr(slash + 1);
+        char* real = ::realpath(dir.c_str(), nullptr);
+        if (real && name != "." && name != ".." && native != "/") {
+            native = std::string(real) + (std::string(real) == "/" ? "" : "/") + name;
+        } else if (real || native == "/") {
+            char* whole = ::realpath(native.c_str(), nullptr);
+            native = whole ? whole : native;
+            std::free(whole);
+        }
         std::free(real);
         if (!platform::ToProgram(native, path)) {
             std::fprintf(stderr, "norvessa-cli: %s lies on no drive (see norvessa-cli drives)\n", arg.c_str());
             return false;
         }
-        if (path.back() != '\\') path += '\\';
+    }
+    platform::ItemPath item;
+    std::string why;
+    if (!platform::CheckProgramPath(path, item, &why)) {
+        std::fprintf(stderr, "norvessa-cli: %s: %s\n", arg.c_str(), why.c_str());
+        return false;
+    }
+    return true;
+}
+
+// The same for a folder: the path ends in a backslash, and with mustExist the
+// folder must be there (a file or a missing folder is refused).
+bool ResolveFolder(const std::string& arg, std::string& path, bool mustExist = true) {
+    if (!ResolvePath(arg, path)) return false;
+    if (path.back() != '\\') path += '\\';
+    if (!mustExist) return true;
+    uint32_t attributes = platform::GetFileAttributesA(platform::ToNative(path));
+    if (attributes == platform::INVALID_FILE_ATTRIBUTES || !(attributes & platform::FILE_ATTRIBUTE_DIRECTORY)) {
+        std::fprintf(stderr, "norvessa-cli: %s is no folder\n", arg.c_str());
+        return false;
     }
     return true;
 }
@@ -202,7 +235,7 @@ int RunMeasure(const Args& args) {
 int RunTree(const Args& args) {
     if (args.size() != 1) return Usage(stderr);
     std::string path;
-    if (!ResolveFolder(args[0], path)) return 1;
+    if (!ResolveFolder(args[0], path, false)) return 1;
     LoadParameters({});
     DriveRecord record;
     record.Index = path[0] - 'A';
@@ -218,6 +251,44 @@ int RunTree(const Args& args) {
         if (path.size() == 3 || (PathOfLine(line, linePath) && linePath.substr(0, path.size()) == path))
             std::printf("%s\n", line.c_str());
     return 0;
+}
+
+// Prints what failed in the last file operation.
+int OperationResult(int ok, const char* verb) {
+    if (ok) return 0;
+    const auto& errors = platform::ShellErrors();
+    if (errors.empty()) std::fprintf(stderr, "norvessa-cli: %s failed\n", verb);
+    for (const auto& e : errors) std::fprintf(stderr, "norvessa-cli: %s: %s\n", verb, e.c_str());
+    return 1;
+}
+
+int RunCopyOrMove(const Args& args, bool move) {
+    if (args.size() != 2) return Usage(stderr);
+    std::string source, dest;
+    if (!ResolvePath(args[0], source) || !ResolveFolder(args[1], dest)) return 1;
+    return OperationResult(move ? MoveItem(source, dest, 0) : CopyItem(source, dest, 0), move ? "move" : "copy");
+}
+
+int RunCopy(const Args& args) { return RunCopyOrMove(args, false); }
+int RunMove(const Args& args) { return RunCopyOrMove(args, true); }
+
+int RunDelete(const Args& args) {
+    bool trash = false;
+    std::string target;
+    for (const auto& a : args) {
+        if (a == "--trash") trash = true;
+        else if (target.empty()) target = a;
+        else return Usage(stderr);
+    }
+    if (target.empty()) return Usage(stderr);
+    std::string path;
+    if (!ResolvePath(target, path)) return 1;
+    platform::ItemPath item;
+    if (platform::CheckProgramPath(path, item) && item.IsRoot()) {
+        std::fprintf(stderr, "norvessa-cli: %s is a drive's root and is never deleted\n", target.c_str());
+        return 1;
+    }
+    return OperationResult(DeleteItem(path, trash ? 1 : 0, 0), "delete");
 }
 
 int RunHelp(const Args&) { return Usage(stdout); }
@@ -240,6 +311,12 @@ const Command kCommands[] = {
      "bytes, occupied bytes and the duration.",
      RunMeasure},
     {"tree", "DRIVE|PATH", "Print the cached folder lines of a drive, or of one folder and below.", RunTree},
+    {"copy", "SRC DESTFOLDER",
+     "Copy a file or folder tree into a folder, replacing what is there.\n"
+     "Paths are program-form (C:\\usr\\) or native (/usr).",
+     RunCopy},
+    {"move", "SRC DESTFOLDER", "Copy, then put the source into the trash once the copy is whole.", RunMove},
+    {"delete", "PATH [--trash]", "Delete a file or folder tree for good, or into the trash.", RunDelete},
     {"help", "", "Show this help.", RunHelp},
 };
 

@@ -176,30 +176,28 @@ int CloseOutput(OutputFile& file) {
     return 1;
 }
 
-namespace {
-std::string WithoutTrailingBackslash(std::string p) {
-    if (p.size() > 3 && p.back() == '\\') p.pop_back();
-    return p;
-}
-} // namespace
-
 int CopyItem(const std::string& source, const std::string& destFolder, int confirm) {
-    std::string src, dst;
-    if (!P::ToNative(WithoutTrailingBackslash(source), src) || !P::ToNative(destFolder, dst)) return 0;
+    P::ItemPath src, dst;
+    if (!P::CheckProgramPath(source, src) || !P::CheckProgramPath(destFolder, dst)) return 0;
     return P::ShellCopy(src, dst, confirm != 0) ? 1 : 0;
 }
 
 int MoveItem(const std::string& source, const std::string& destFolder, int confirm) {
+    // Checked before anything is copied: a source the delete would refuse
+    // (a drive's root) is not copied either.
+    P::ItemPath src;
+    if (!P::CheckProgramPath(source, src) || src.IsRoot()) return 0;
     if (!CopyItem(source, destFolder, confirm)) return 0;
     return DeleteItem(source, 1, 0);
 }
 
 int DeleteItem(const std::string& path, int useRecycleBin, int confirm) {
-    // A drive's root is never deleted, whatever folder the drive stands for.
-    if (path.size() <= 3) return 0;
-    std::string native;
-    if (!P::ToNative(WithoutTrailingBackslash(path), native)) return 0;
-    return P::ShellDelete(native, useRecycleBin != 0, confirm != 0) ? 1 : 0;
+    // A drive's root is never deleted, whatever folder the drive stands for;
+    // the check sees the path after it is taken apart, so no spelling of a
+    // root gets past it.
+    P::ItemPath item;
+    if (!P::CheckProgramPath(path, item) || item.IsRoot()) return 0;
+    return P::ShellDelete(item, useRecycleBin != 0, confirm != 0) ? 1 : 0;
 }
 
 } // namespace nrvs

@@ -255,6 +255,9 @@ bool Resolve(const std::string& rootPath, ResolvedDrive& drive) {
     return true;
 }
 
+// Whether a root can stand on a line of the map file.
+bool Mappable(std::string_view root) { return root.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos; }
+
 bool IsBlockSource(const MountEntry& m) { return StartsWith(m.Source, "/dev/"); }
 
 // The device's folder in sysfs, resolved, and that of the whole disk when the
@@ -503,6 +506,10 @@ DriveMap AssignLetters(const std::vector<std::string>& mapLines, const std::vect
 
     for (const auto& m : mounts) {
         if (!QualifyingMount(m) || letterOf(m.MountPoint) >= 0) continue;
+        // The map holds one root per line: a mount point whose name holds a
+        // line break cannot be written there without shifting every letter
+        // after it, so it gets none.
+        if (!Mappable(m.MountPoint)) continue;
         // A bind mount shows part of a volume that is lettered already. Other
         // subtrees of the same device (btrfs subvolumes mounted side by side)
         // are not reachable through that letter and get their own.
@@ -525,6 +532,7 @@ DriveMap AssignLetters(const std::vector<std::string>& mapLines, const std::vect
 std::vector<std::string> DriveMapLines(const DriveMap& map) {
     std::vector<std::string> lines(52);
     for (size_t n = 0; n < 26; ++n) {
+        if (!Mappable(map.Roots[n])) continue;
         lines[n] = map.Roots[n];
         if (!map.Roots[n].empty() && map.MountLetter[n]) lines[26 + n] = kMountMark;
     }
@@ -558,7 +566,7 @@ void DetectDriveMap() {
 
 int SetDriveMapEntry(int letter, const std::string& nativeDir) {
     if (letter < 0 || letter > 25) return 0;
-    if (!nativeDir.empty() && nativeDir[0] != '/') return 0;
+    if (!nativeDir.empty() && (nativeDir[0] != '/' || !Mappable(nativeDir))) return 0;
     DetectDriveMap();
     State& st = Current();
     st.Map.Roots[static_cast<size_t>(letter)] = nativeDir.empty() ? std::string() : Normalised(nativeDir);

@@ -1,23 +1,36 @@
 #include "platform/Pfile.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
+#include <ctime>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace nrvs::platform {
 
+namespace {
+// No file of the program's own comes near this; a larger one is not ours and
+// must not exhaust memory.
+constexpr off_t kMaxOwnFile = off_t{4} << 30;
+} // namespace
+
 bool ReadWholeFile(const std::string& nativePath, std::string& out) {
     out.clear();
-    int fd = ::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO put in place of the file must not hang the program;
+    // it is refused below like a device.
+    int fd = ::open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return false;
     struct stat st{};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxOwnFile) {
         ::close(fd);
         return false;
     }
-    if (S_ISREG(st.st_mode) && st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
     char buf[1 << 16];
     for (;;) {
         ssize_t n = ::read(fd, buf, sizeof buf);
@@ -28,6 +41,11 @@ bool ReadWholeFile(const std::string& nativePath, std::string& out) {
             return false;
         }
         if (n == 0) break;
+        if (out.size() + static_cast<size_t>(n) > static_cast<size_t>(kMaxOwnFile)) {
+            ::close(fd);
+            out.clear();
+            return false;
+        }
         out.append(buf, static_cast<size_t>(n));
     }
     ::close(fd);
@@ -49,21 +67,108 @@ static bool WriteAll(int fd, std::string_view data) {
     return true;
 }
 
+std::string RandomSuffix() {
+    unsigned char bytes[8] = {};
+    if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
+        // Without the kernel's generator: time and address bits; O_EXCL still
+        // makes a guessed name fail instead of being used.
+        struct timespec ts{};
+        ::clock_gettime(CLOCK_MONOTONIC, &ts);
+        uint64_t v = static_cast<uint64_t>(ts.tv_nsec) ^ (static_cast<uint64_t>(ts.tv_sec) << 30) ^
+                     reinterpret_cast<uintptr_t>(&ts);
+        for (auto& b : bytes) b = static_cast<unsigned char>(v), v >>= 8;
+    }
+    static const char* hex = "0123456789abcdef";
+    std::string s;
+    for (unsigned char b : bytes) {
+        s += hex[b >> 4];
+        s += hex[b & 15];
+    }
+    return s;
+}
+
 namespace {
+
+std::string DirOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Temporary files are "<name>.tmp<pid>.<16 hex digits>". One left behind by a
+// process of ours that was killed is removed; another user's file, a link, or
+// the file of a process still running is left alone.
+void RemoveStaleTemporaries(int dirFd, const std::string& name) {
+    const std::string prefix = name + ".tmp";
+    int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    DIR* d = ::fdopendir(fd);
+    if (!d) {
+        ::close(fd);
+        return;
+    }
+    std::vector<std::string> stale;
+    while (dirent* e = ::readdir(d)) {
+        std::string_view n(e->d_name);
+        if (n.substr(0, prefix.size()) != prefix) continue;
+        std::string_view rest = n.substr(prefix.size());
+        size_t dot = rest.find('.');
+        if (dot == 0 || dot == std::string_view::npos || rest.size() - dot - 1 != 16) continue;
+        long pid = 0;
+        bool digits = true;
+        for (char c : rest.substr(0, dot)) {
+            if (c < '0' || c > '9' || pid > 100000000) digits = false;
+            pid = pid * 10 + (c - '0');
+        }
+        if (!digits || pid <= 0) continue;
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        stale.emplace_back(n);
+    }
+    for (const auto& n : stale) {
+        struct stat st{};
+        if (::fstatat(dirFd, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+            st.st_uid == ::geteuid())
+            ::unlinkat(dirFd, n.c_str(), 0);
+    }
+    ::closedir(d);
+}
+
 // Writes a temporary file beside the target with write(fd), flushes it and
 // renames it over the target; on any failure the target stays as it was.
+// The temporary name cannot be guessed and is created exclusively, so a link
+// planted in a shared folder is never written through.
 template <typename Writer>
 bool Replace(const std::string& nativePath, Writer write) {
-    std::string temp = nativePath + ".tmp" + std::to_string(::getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    // Keep the permissions of the file being replaced.
+    const std::string dir = DirOf(nativePath), name = NameOf(nativePath);
+    if (name.empty()) return false;
+    int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) return false;
+    RemoveStaleTemporaries(dirFd, name);
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        temp = name + ".tmp" + std::to_string(::getpid()) + "." + RandomSuffix();
+        fd = ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) {
+        ::close(dirFd);
+        return false;
+    }
+    // Keep the permission bits of the file being replaced (never a set-id bit).
     struct stat old{};
-    if (::stat(nativePath.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
+    if (::fstatat(dirFd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode))
+        ::fchmod(fd, old.st_mode & 0777);
     bool ok = write(fd) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
-    if (ok) ok = ::rename(temp.c_str(), nativePath.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
+    if (ok) ok = ::renameat(dirFd, temp.c_str(), dirFd, name.c_str()) == 0;
+    if (!ok) ::unlinkat(dirFd, temp.c_str(), 0);
+    ::close(dirFd);
     return ok;
 }
 } // namespace

@@ -11,18 +11,56 @@
 
 namespace nrvs::platform {
 
+namespace {
+// UTF-8 of the characters that stand for native bytes in program form, and of
+// the escape mark U+E05C that keeps a real one of them apart.
+constexpr unsigned char kMark[3] = {0xEE, 0x81, 0x9C};
+
+inline unsigned char At(std::string_view s, size_t i) { return static_cast<unsigned char>(s[i]); }
+
+// Length of the stand-in character at s[i] (U+FF3C, U+2401..U+241F or the
+// mark itself), 0 when there is none.
+inline size_t StandInAt(std::string_view s, size_t i) {
+    if (i + 2 >= s.size()) return 0;
+    unsigned char a = At(s, i), b = At(s, i + 1), c = At(s, i + 2);
+    if (a == 0xEF && b == 0xBC && c == 0xBC) return 3;
+    if (a == 0xE2 && b == 0x90 && c >= 0x81 && c <= 0x9F) return 3;
+    if (a == kMark[0] && b == kMark[1] && c == kMark[2]) return 3;
+    return 0;
+}
+
+// Length of the character at s[i]: a whole valid UTF-8 sequence, else 1.
+inline size_t CharLengthAt(std::string_view s, size_t i) {
+    unsigned char c = At(s, i);
+    size_t len = c < 0x80 ? 1 : c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 1;
+    if (len == 1 || i + len > s.size()) return 1;
+    for (size_t k = 1; k < len; ++k)
+        if ((At(s, i + k) & 0xC0) != 0x80) return 1;
+    return len;
+}
+} // namespace
+
 std::string ShownName(std::string_view n) {
     std::string out;
     out.reserve(n.size());
-    for (char ch : n) {
-        unsigned char c = static_cast<unsigned char>(ch);
+    for (size_t i = 0; i < n.size();) {
+        unsigned char c = At(n, i);
         if (c == '\\') {
             out += "\xEF\xBC\xBC";
+            ++i;
         } else if (c >= 1 && c <= 0x1F) {
             out += "\xE2\x90";
             out += static_cast<char>(0x80 + c);
+            ++i;
+        } else if (size_t len = StandInAt(n, i)) {
+            // A real stand-in character in the name: marked, so that it does
+            // not turn into the byte it stands for on the way back.
+            out.append(reinterpret_cast<const char*>(kMark), 3);
+            out.append(n.substr(i, len));
+            i += len;
         } else {
-            out += ch;
+            out += static_cast<char>(c);
+            ++i;
         }
     }
     return out;
@@ -32,21 +70,20 @@ std::string NativeName(std::string_view s) {
     std::string out;
     out.reserve(s.size());
     for (size_t i = 0; i < s.size();) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c == 0xEF && i + 2 < s.size() && static_cast<unsigned char>(s[i + 1]) == 0xBC &&
-            static_cast<unsigned char>(s[i + 2]) == 0xBC) {
+        unsigned char c = At(s, i);
+        if (c == kMark[0] && i + 3 < s.size() && At(s, i + 1) == kMark[1] && At(s, i + 2) == kMark[2]) {
+            size_t len = CharLengthAt(s, i + 3);
+            out.append(s.substr(i + 3, len));
+            i += 3 + len;
+        } else if (c == 0xEF && StandInAt(s, i) == 3 && At(s, i + 1) == 0xBC) {
             out += '\\';
             i += 3;
-        } else if (c == 0xE2 && i + 2 < s.size() && static_cast<unsigned char>(s[i + 1]) == 0x90) {
-            unsigned char t = static_cast<unsigned char>(s[i + 2]);
-            if (t >= 0x81 && t <= 0x9F) {
-                out += static_cast<char>(t - 0x80);
-                i += 3;
-            } else {
-                out += s[i++];
-            }
+        } else if (c == 0xE2 && StandInAt(s, i) == 3) {
+            out += static_cast<char>(At(s, i + 2) - 0x80);
+            i += 3;
         } else {
-            out += s[i++];
+            out += static_cast<char>(c);
+            ++i;
         }
     }
     return out;
@@ -59,7 +96,7 @@ bool ToNative(std::string_view p, std::string& native) {
     if (root.empty()) return false;
     native = root;
     if (native.back() != '/') native += '/';
-    std::string_view rest = p.substr(3);
+    std::string_view rest = p.size() > 3 ? p.substr(3) : std::string_view();
     size_t start = 0;
     while (start < rest.size()) {
         size_t end = rest.find('\\', start);
@@ -72,6 +109,52 @@ bool ToNative(std::string_view p, std::string& native) {
         if (end < rest.size()) native += '/';
         start = end + 1;
     }
+    return true;
+}
+
+std::string ItemPath::Native() const {
+    std::string n = Root;
+    for (const auto& name : Names) {
+        if (n.empty() || n.back() != '/') n += '/';
+        n += name;
+    }
+    return n;
+}
+
+bool CheckProgramPath(std::string_view p, ItemPath& out, std::string* why) {
+    auto fail = [&](const char* reason) {
+        if (why) *why = reason;
+        return false;
+    };
+    out = ItemPath{};
+    if (p.size() < 3 || p[1] != ':' || p[2] != '\\') return fail("not a path of the form X:\\...");
+    int letter = LetterOf(std::string(p.substr(0, 3)));
+    if (letter < 0) return fail("no drive letter");
+    const std::string& root = DriveRoots()[static_cast<size_t>(letter)];
+    if (root.empty() || GetDriveTypeA(std::string(1, static_cast<char>('A' + letter)) + ":\\") <= DRIVE_NO_ROOT_DIR)
+        return fail("the drive is not in use");
+    std::string_view rest = p.substr(3);
+    // One trailing backslash marks a folder; every other one separates two
+    // names, so X:\\ or X:\a\\b hold an empty name and are refused
+    // rather than read as the root.
+    if (!rest.empty()) {
+        if (rest.back() == '\\') rest.remove_suffix(1);
+        for (size_t start = 0;;) {
+            size_t end = rest.find('\\', start);
+            if (end == std::string_view::npos) end = rest.size();
+            std::string_view name = rest.substr(start, end - start);
+            if (name.empty()) return fail("an empty name in the path");
+            if (name == "." || name == "..") return fail("\".\" or \"..\" in the path");
+            if (name.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos)
+                return fail("a '/' or NUL in a name");
+            out.Names.push_back(NativeName(name));
+            if (out.Names.back().size() > 255) return fail("a name longer than the file system allows");
+            if (end == rest.size()) break;
+            start = end + 1;
+        }
+    }
+    out.Letter = letter;
+    out.Root = root;
     return true;
 }
 

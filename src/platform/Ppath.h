@@ -9,6 +9,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace nrvs::platform {
 
@@ -20,6 +21,22 @@ std::string NativeName(std::string_view shownName);
 // the letter has no root.
 bool ToNative(std::string_view programPath, std::string& nativePath);
 std::string ToNative(std::string_view programPath);
+
+// A program path checked for an operation that changes the disk: the drive's
+// native root and the native names below it.
+struct ItemPath {
+    int Letter = -1;
+    std::string Root;
+    std::vector<std::string> Names;  // empty for the drive's root
+    bool IsRoot() const { return Names.empty(); }
+    std::string Native() const;
+};
+
+// The one check of a program path before any copy, move, delete or
+// measurement: "X:\" and names separated by single backslashes (one more may
+// end a folder's path), no empty name, no "." or "..", no '/' or NUL in a
+// name, the letter in use. False with the reason in why otherwise.
+bool CheckProgramPath(std::string_view programPath, ItemPath& out, std::string* why = nullptr);
 
 // "/mnt/x/a" -> "D:\a" using the drive whose root is the longest prefix of the
 // path. False when the path lies on no drive. Relative paths are not accepted.

@@ -1,170 +1,313 @@
 #include "platform/Pshell.h"
 
+#include "platform/Pdrives.h"
 #include "platform/Penum.h"
+#include "platform/Pfile.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
-#include <vector>
 
 namespace nrvs::platform {
 
 namespace {
 
 ShellUi* g_shellUi = nullptr;
+std::vector<std::string> g_errors;
 
 // Deep trees are handled up to this depth; deeper ones fail rather than
 // exhaust the stack.
 constexpr int kMaxDepth = 4096;
 
-std::string Parent(const std::string& p) {
-    std::string s = p;
-    while (s.size() > 1 && s.back() == '/') s.pop_back();
-    size_t slash = s.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : s.substr(0, slash);
+bool Fail(const std::string& what, const std::string& reason) {
+    g_errors.push_back(what + ": " + reason);
+    return false;
 }
 
-std::string Name(const std::string& p) {
-    std::string s = p;
-    while (s.size() > 1 && s.back() == '/') s.pop_back();
-    size_t slash = s.find_last_of('/');
-    return slash == std::string::npos ? s : s.substr(slash + 1);
+bool FailErrno(const std::string& what) { return Fail(what, std::strerror(errno)); }
+
+int OpenDir(int dirFd, const char* name) {
+    int fd;
+    do fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    return fd;
 }
 
-std::string Trimmed(const std::string& p) {
-    std::string s = p;
-    while (s.size() > 1 && s.back() == '/') s.pop_back();
-    return s;
-}
-
-bool CopyFileData(int srcDir, const char* name, int dstDir, mode_t mode) {
-    int in = ::openat(srcDir, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (in < 0) return false;
-    int out = ::openat(dstDir, name, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode & 07777);
-    if (out < 0) {
-        ::close(in);
-        return false;
-    }
-    bool ok = true;
-    std::vector<char> buf(1 << 17);
-    for (;;) {
-        ssize_t n = ::read(in, buf.data(), buf.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ok = false;
-            break;
-        }
-        if (n == 0) break;
-        for (ssize_t off = 0; off < n;) {
-            ssize_t w = ::write(out, buf.data() + off, static_cast<size_t>(n - off));
-            if (w < 0 && errno == EINTR) continue;
-            if (w < 0) {
-                ok = false;
-                break;
-            }
-            off += w;
-        }
-        if (!ok) break;
-    }
-    ::fchmod(out, mode & 07777);
-    ok = (::close(out) == 0) && ok;
-    ::close(in);
-    return ok;
-}
-
-bool RemoveAt(int dirFd, const char* name, int depth);
-
-bool RemoveChildren(const Folder& dir, int depth) {
-    std::vector<std::string> names;
-    {
-        FolderReader reader(dir, false);
-        FindData d;
-        while (reader.Next(d)) names.emplace_back(d.Name);
-    }
-    bool ok = true;
-    for (const auto& n : names) ok = RemoveAt(dir.Fd(), n.c_str(), depth + 1) && ok;
-    return ok;
-}
-
-bool RemoveAt(int dirFd, const char* name, int depth) {
-    if (depth > kMaxDepth) return false;
-    if (::unlinkat(dirFd, name, 0) == 0) return true;
-    if (errno != EISDIR && errno != EPERM) return false;
-    // Another file system mounted inside is never emptied by a delete.
+uint64_t MountIdOf(int fd, const char* name = "") {
     struct statx st{};
-    if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_MNT_ID, &st) != 0) return false;
-    if ((st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (st.stx_attributes & STATX_ATTR_MOUNT_ROOT)) return false;
-    Folder child = Folder(::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!child.Valid()) return false;
-    bool ok = RemoveChildren(child, depth);
-    child = Folder();
-    return ::unlinkat(dirFd, name, AT_REMOVEDIR) == 0 && ok;
+    int flags = (*name ? AT_SYMLINK_NOFOLLOW : AT_EMPTY_PATH) | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
+    if (::statx(fd, name, flags, STATX_MNT_ID, &st) != 0 || !(st.stx_mask & STATX_MNT_ID)) return 0;
+    return st.stx_mnt_id;
 }
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// The folder holding the item and the item's name. The drive's root is
+// opened as the drive map names it (it may be a link the user chose); below
+// it no link is followed.
+Folder OpenParent(const ItemPath& item) {
+    if (item.Root.empty()) return Folder();
+    Folder f(::open(item.Root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (size_t i = 0; i + 1 < item.Names.size() && f.Valid(); ++i) f = f.OpenChild(item.Names[i]);
+    return f;
+}
+
+Folder OpenFolder(const ItemPath& item) {
+    if (item.Names.empty()) return Folder(::open(item.Root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Folder parent = OpenParent(item);
+    return parent.Valid() ? parent.OpenChild(item.Names.back()) : Folder();
+}
+
+std::string FdPath(int fd) {
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    std::vector<char> buf(PATH_MAX);
+    for (;;) {
+        ssize_t n = ::readlink(link, buf.data(), buf.size());
+        if (n < 0) return {};
+        if (static_cast<size_t>(n) < buf.size()) return std::string(buf.data(), static_cast<size_t>(n));
+        buf.resize(buf.size() * 2);
+    }
+}
+
+// Whether another file system is mounted at or below name in dirFd: such an
+// item is never deleted, nor moved into a trash with the mount inside.
+bool HoldsMount(int dirFd, const std::string& name) {
+    std::string dir = FdPath(dirFd);
+    if (dir.empty()) return true;
+    std::string path = (dir == "/" ? "" : dir) + "/" + name;
+    std::string text;
+    if (!ReadWholeFile("/proc/self/mountinfo", text)) return false;
+    for (const auto& m : ParseMountInfo(text)) {
+        const std::string& mp = m.MountPoint;
+        if (mp == path || (mp.size() > path.size() && mp.compare(0, path.size(), path) == 0 && mp[path.size()] == '/'))
+            return true;
+    }
+    return false;
+}
+
+// ---- copy ----
 
 struct CopyJob {
     bool confirm;
     bool cancelled = false;
+    std::string tempBase = RandomSuffix();
+    unsigned long tempCount = 0;
+    std::string TempName() { return ".nrvs" + tempBase + "." + std::to_string(++tempCount); }
 };
 
-bool CopyAt(int srcDir, const char* name, int dstDir, CopyJob& job, int depth) {
-    if (depth > kMaxDepth || job.cancelled) return false;
+// Copies [from, to) of in to the same offsets of out: copy_file_range where
+// the kernel can (a clone on file systems that share extents), else read and
+// write.
+bool CopyRange(int in, int out, off_t from, off_t to) {
+    off_t inOff = from, outOff = from;
+    bool kernelCopy = true;
+    std::vector<char> buf;
+    while (inOff < to) {
+        size_t want = static_cast<size_t>(std::min<off_t>(to - inOff, off_t{1} << 30));
+        if (kernelCopy) {
+            ssize_t n = ::copy_file_range(in, &inOff, out, &outOff, want, 0);
+            if (n > 0) continue;
+            if (n == 0) return true;  // the source shrank
+            if (errno == EINTR) continue;
+            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EBADF)
+                return false;
+            kernelCopy = false;
+            buf.resize(1 << 20);
+        }
+        ssize_t n = ::pread(in, buf.data(), std::min(want, buf.size()), inOff);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        for (ssize_t done = 0; done < n;) {
+            ssize_t w = ::pwrite(out, buf.data() + done, static_cast<size_t>(n - done), outOff + done);
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0) return false;
+            done += w;
+        }
+        inOff += n;
+        outOff += n;
+    }
+    return true;
+}
+
+// The data of in into out, holes kept.
+bool CopyData(int in, int out, off_t size) {
+    if (size == 0) return true;
+    if (::ioctl(out, FICLONE, in) == 0) return true;
+    off_t pos = 0;
+    while (pos < size) {
+        off_t data = ::lseek(in, pos, SEEK_DATA);
+        if (data < 0) {
+            if (errno == ENXIO) break;  // only a hole is left
+            data = pos;                 // no hole support: all of it is data
+        }
+        if (data >= size) break;
+        off_t hole = ::lseek(in, data, SEEK_HOLE);
+        if (hole < 0 || hole > size) hole = size;
+        if (!CopyRange(in, out, data, hole)) return false;
+        pos = hole;
+    }
+    return ::ftruncate(out, size) == 0;
+}
+
+// Copies the regular file name of srcDir, as it was listed (listed), into
+// dstDir; replacing says whether a file of that name is there now.
+bool CopyFile(int srcDir, const std::string& name, const struct stat& listed, int dstDir, bool replacing,
+              CopyJob& job) {
+    // Never block on a FIFO or device swapped in since the listing, and never
+    // read anything but the file that was listed.
+    int in = ::openat(srcDir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (in < 0) return FailErrno(name);
     struct stat st{};
-    if (::fstatat(srcDir, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode) || !SameFile(st, listed)) {
+        ::close(in);
+        return Fail(name, "changed while it was being copied");
+    }
+    ::fcntl(in, F_SETFL, ::fcntl(in, F_GETFL) & ~O_NONBLOCK);
+    std::string temp;
+    int out = -1;
+    for (int attempt = 0; attempt < 16 && out < 0; ++attempt) {
+        temp = job.TempName();
+        out = ::openat(dstDir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (out < 0 && errno != EEXIST) break;
+    }
+    if (out < 0) {
+        int e = errno;
+        ::close(in);
+        errno = e;
+        return FailErrno(name);
+    }
+    bool ok = CopyData(in, out, st.st_size);
+    int e = errno;
+    // As cp without keeping the owner: no set-id or sticky bit survives a copy.
+    ok = ok && ::fchmod(out, st.st_mode & 0777) == 0;
+    struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ::futimens(out, times);
+    // Flushed before it replaces a file: the old one must never be lost to a
+    // crash. A new file has no old content to lose.
+    if (ok && replacing) ok = ::fdatasync(out) == 0;
+    if (!ok && e == 0) e = errno;
+    ok = ::close(out) == 0 && ok;
+    ::close(in);
+    if (ok) ok = ::renameat(dstDir, temp.c_str(), dstDir, name.c_str()) == 0;
+    if (!ok) {
+        if (e == 0) e = errno;
+        ::unlinkat(dstDir, temp.c_str(), 0);
+        errno = e ? e : EIO;
+        return FailErrno(name);
+    }
+    return true;
+}
+
+bool CopyLink(int srcDir, const std::string& name, const struct stat& st, int dstDir, CopyJob& job) {
+    std::vector<char> target(static_cast<size_t>(st.st_size) + 2);
+    ssize_t n = ::readlinkat(srcDir, name.c_str(), target.data(), target.size() - 1);
+    if (n < 0) return FailErrno(name);
+    target[static_cast<size_t>(n)] = 0;
+    std::string temp = job.TempName();
+    if (::symlinkat(target.data(), dstDir, temp.c_str()) != 0) return FailErrno(name);
+    if (::renameat(dstDir, temp.c_str(), dstDir, name.c_str()) != 0) {
+        int e = errno;
+        ::unlinkat(dstDir, temp.c_str(), 0);
+        errno = e;
+        return FailErrno(name);
+    }
+    return true;
+}
+
+std::vector<std::string> NamesIn(const Folder& dir) {
+    std::vector<std::string> names;
+    FolderReader reader(dir, false);
+    FindData d;
+    while (reader.Next(d)) names.emplace_back(d.Name);
+    return names;
+}
+
+bool CopyAt(int srcDir, const std::string& name, int dstDir, CopyJob& job, int depth) {
+    if (job.cancelled) return false;
+    if (depth > kMaxDepth) return Fail(name, "too deep");
+    struct stat st{};
+    if (::fstatat(srcDir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return FailErrno(name);
     if (job.confirm && g_shellUi && !g_shellUi->Progress(name)) {
         job.cancelled = true;
         return false;
     }
     struct stat existing{};
-    bool exists = ::fstatat(dstDir, name, &existing, AT_SYMLINK_NOFOLLOW) == 0;
-    // The same file reached through a hard link: writing it would empty the
-    // source before it is read.
-    if (exists && existing.st_dev == st.st_dev && existing.st_ino == st.st_ino) return true;
+    bool exists = ::fstatat(dstDir, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+    // The same file reached through a hard link: nothing to copy.
+    if (exists && SameFile(existing, st)) return true;
     // A file never replaces a folder, nor a folder a file: that would throw a
     // whole tree away.
-    if (exists && S_ISDIR(existing.st_mode) != S_ISDIR(st.st_mode)) return false;
+    if (exists && S_ISDIR(existing.st_mode) != S_ISDIR(st.st_mode))
+        return Fail(name, S_ISDIR(st.st_mode) ? "a file of that name is in the way" : "a folder of that name is in the way");
     if (exists && !S_ISDIR(existing.st_mode) && job.confirm && g_shellUi && !g_shellUi->ConfirmReplace(name)) {
         job.cancelled = true;
         return false;
     }
     if (S_ISDIR(st.st_mode)) {
-        if (exists && !S_ISDIR(existing.st_mode) && ::unlinkat(dstDir, name, 0) != 0) return false;
-        if (!exists || !S_ISDIR(existing.st_mode))
-            if (::mkdirat(dstDir, name, (st.st_mode & 07777) | S_IRWXU) != 0) return false;
-        Folder src(::openat(srcDir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        Folder dst(::openat(dstDir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!src.Valid() || !dst.Valid()) return false;
-        std::vector<std::string> names;
-        {
-            FolderReader reader(src, false);
-            FindData d;
-            while (reader.Next(d)) names.emplace_back(d.Name);
-        }
+        // Made private until it is complete, then given the source's bits.
+        bool made = !exists;
+        if (made && ::mkdirat(dstDir, name.c_str(), 0700) != 0) return FailErrno(name);
+        Folder src(OpenDir(srcDir, name.c_str()));
+        Folder dst(OpenDir(dstDir, name.c_str()));
+        struct stat opened{};
+        if (!src.Valid() || ::fstat(src.Fd(), &opened) != 0 || !SameFile(opened, st))
+            return Fail(name, "changed while it was being copied");
+        if (!dst.Valid()) return FailErrno(name);
         bool ok = true;
-        for (const auto& n : names) ok = CopyAt(src.Fd(), n.c_str(), dst.Fd(), job, depth + 1) && ok;
-        ::fchmod(dst.Fd(), st.st_mode & 07777);
+        for (const auto& n : NamesIn(src)) ok = CopyAt(src.Fd(), n, dst.Fd(), job, depth + 1) && ok;
+        if (made) {
+            ::fchmod(dst.Fd(), st.st_mode & 0777);
+            struct timespec times[2] = {st.st_atim, st.st_mtim};
+            ::futimens(dst.Fd(), times);
+        }
         return ok;
     }
-    if (exists && S_ISDIR(existing.st_mode)) {
-        if (!RemoveAt(dstDir, name, depth)) return false;
-    } else if (exists && (S_ISLNK(st.st_mode) || !S_ISREG(existing.st_mode))) {
-        ::unlinkat(dstDir, name, 0);
-    }
-    if (S_ISLNK(st.st_mode)) {
-        std::vector<char> target(static_cast<size_t>(st.st_size) + 2);
-        ssize_t n = ::readlinkat(srcDir, name, target.data(), target.size() - 1);
-        if (n < 0) return false;
-        target[static_cast<size_t>(n)] = 0;
-        return ::symlinkat(target.data(), dstDir, name) == 0;
-    }
-    if (S_ISREG(st.st_mode)) return CopyFileData(srcDir, name, dstDir, st.st_mode);
+    if (S_ISLNK(st.st_mode)) return CopyLink(srcDir, name, st, dstDir, job);
+    if (S_ISREG(st.st_mode)) return CopyFile(srcDir, name, st, dstDir, exists, job);
     // Devices, FIFOs and sockets are not copied; that is no failure.
     return true;
 }
+
+// ---- delete ----
+
+bool RemoveAt(int dirFd, const std::string& name, int depth);
+
+bool RemoveChildren(const Folder& dir, int depth) {
+    bool ok = true;
+    for (const auto& n : NamesIn(dir)) ok = RemoveAt(dir.Fd(), n, depth + 1) && ok;
+    return ok;
+}
+
+bool RemoveAt(int dirFd, const std::string& name, int depth) {
+    if (depth > kMaxDepth) return Fail(name, "too deep");
+    if (::unlinkat(dirFd, name.c_str(), 0) == 0) return true;
+    if (errno != EISDIR && errno != EPERM) return FailErrno(name);
+    // Another file system mounted inside is never emptied by a delete.
+    struct statx st{};
+    if (::statx(dirFd, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_MNT_ID, &st) != 0)
+        return FailErrno(name);
+    if ((st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (st.stx_attributes & STATX_ATTR_MOUNT_ROOT))
+        return Fail(name, "another file system is mounted there");
+    Folder child(OpenDir(dirFd, name.c_str()));
+    if (!child.Valid()) return FailErrno(name);
+    bool ok = RemoveChildren(child, depth);
+    child = Folder();
+    if (::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) != 0) return ok ? FailErrno(name) : false;
+    return ok;
+}
+
+// ---- trash ----
 
 std::string PercentEncoded(const std::string& path) {
     static const char* hex = "0123456789ABCDEF";
@@ -189,116 +332,193 @@ std::string HomeTrash() {
     return std::string(home && *home ? home : "/root") + "/.local/share/Trash";
 }
 
+// The user's own folders on the way to the home trash.
 bool MakeDirs(const std::string& path) {
     if (path.empty() || path == "/") return true;
     struct stat st{};
     if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-    if (!MakeDirs(Parent(path))) return false;
+    size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !MakeDirs(path.substr(0, slash))) return false;
     return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
-std::string AbsolutePath(const std::string& p) {
-    if (!p.empty() && p.front() == '/') return Trimmed(p);
-    char cwd[4096];
-    if (!::getcwd(cwd, sizeof cwd)) return Trimmed(p);
-    return Trimmed(std::string(cwd) + "/" + p);
+// A folder of the trash that only this user can write: made when missing,
+// refused when it is a link, another user's, or open to others.
+Folder OwnPrivateFolder(int dirFd, const char* name, std::string& why) {
+    if (::mkdirat(dirFd, name, 0700) != 0 && errno != EEXIST) {
+        why = std::string(name) + " cannot be made: " + std::strerror(errno);
+        return Folder();
+    }
+    Folder f(OpenDir(dirFd, name));
+    struct stat st{};
+    if (!f.Valid() || ::fstat(f.Fd(), &st) != 0) {
+        why = std::string(name) + " is a link or no folder";
+        return Folder();
+    }
+    if (st.st_uid != ::geteuid() || (st.st_mode & 077) != 0) {
+        why = std::string(name) + " belongs to another user or is open to others";
+        return Folder();
+    }
+    return f;
 }
 
-bool MoveToTrash(const std::string& path) {
-    std::string abs = AbsolutePath(path);
-    std::string trash = TrashFolderFor(abs);
-    if (!MakeDirs(trash + "/files") || !MakeDirs(trash + "/info")) return false;
-    std::string base = Name(abs);
-    // The .trashinfo is created exclusively: it reserves the name.
-    for (int n = 1; n < 100000; ++n) {
-        std::string candidate = n == 1 ? base : base + "." + std::to_string(n);
-        std::string info = trash + "/info/" + candidate + ".trashinfo";
-        int fd = ::open(info.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
-            return false;
+// The trash for an item on the mount mountId: the home trash when it lies on
+// that mount (so the move is a rename), else the mount's top folder's
+// .Trash/<uid> (a shared sticky folder, not a link) or .Trash-<uid> (the
+// user's own, mode 700).
+Folder TrashFor(int parentFd, uint64_t mountId, std::string& why) {
+    std::string home = HomeTrash();
+    MakeDirs(home);
+    Folder homeTrash(::open(home.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (homeTrash.Valid() && MountIdOf(homeTrash.Fd()) == mountId && mountId != 0) return homeTrash;
+
+    // The top folder of the item's mount.
+    Folder top(::openat(parentFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (int i = 0; i < kMaxDepth && top.Valid(); ++i) {
+        struct stat self{}, up{};
+        if (::fstat(top.Fd(), &self) != 0 || ::fstatat(top.Fd(), "..", &up, 0) != 0 || SameFile(self, up)) break;
+        if (MountIdOf(top.Fd(), "..") != mountId) break;
+        top = Folder(::openat(top.Fd(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    }
+    if (!top.Valid()) {
+        why = "the top folder of its file system cannot be opened";
+        return Folder();
+    }
+    const std::string uid = std::to_string(::geteuid());
+    struct stat shared{};
+    if (::fstatat(top.Fd(), ".Trash", &shared, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(shared.st_mode) &&
+        (shared.st_mode & S_ISVTX)) {
+        Folder sharedTrash(OpenDir(top.Fd(), ".Trash"));
+        std::string ignored;
+        if (sharedTrash.Valid()) {
+            Folder own = OwnPrivateFolder(sharedTrash.Fd(), uid.c_str(), ignored);
+            if (own.Valid()) return own;
         }
-        char date[32];
-        std::time_t now = std::time(nullptr);
-        struct tm tm{};
-        ::localtime_r(&now, &tm);
-        std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &tm);
-        std::string text = "[Trash Info]\nPath=" + PercentEncoded(abs) + "\nDeletionDate=" + date + "\n";
-        bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-        ok = ::close(fd) == 0 && ok;
-        std::string dest = trash + "/files/" + candidate;
-        struct stat st{};
-        if (ok && ::lstat(dest.c_str(), &st) == 0) {
-            ::unlink(info.c_str());
-            continue;
-        }
-        if (ok && ::rename(abs.c_str(), dest.c_str()) == 0) return true;
-        ::unlink(info.c_str());
+    }
+    Folder own = OwnPrivateFolder(top.Fd(), (".Trash-" + uid).c_str(), why);
+    if (!own.Valid()) why = "the trash folder of its file system is unsafe (" + why + ")";
+    return own;
+}
+
+// A name in the trash: the item's name, shortened when "<name>.trashinfo"
+// would be too long, and numbered when taken.
+std::string TrashName(const std::string& base, int n) {
+    std::string suffix = n == 1 ? std::string() : "." + std::to_string(n);
+    const size_t room = NAME_MAX - (sizeof ".trashinfo" - 1) - suffix.size();
+    std::string name = base;
+    if (name.size() > room) {
+        name.resize(room);
+        // Not in the middle of a UTF-8 character.
+        while (!name.empty() && (static_cast<unsigned char>(name.back()) & 0xC0) == 0x80) name.pop_back();
+        if (!name.empty() && static_cast<unsigned char>(name.back()) >= 0xC0) name.pop_back();
+    }
+    return name + suffix;
+}
+
+bool RenameNoReplace(int fromDir, const char* from, int toDir, const char* to) {
+    if (::syscall(SYS_renameat2, fromDir, from, toDir, to, RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    struct stat st{};
+    if (::fstatat(toDir, to, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        errno = EEXIST;
         return false;
     }
-    return false;
+    return ::renameat(fromDir, from, toDir, to) == 0;
+}
+
+bool MoveToTrash(int parentFd, const std::string& name, const std::string& nativePath) {
+    uint64_t mountId = MountIdOf(parentFd);
+    std::string why;
+    Folder trash = TrashFor(parentFd, mountId, why);
+    if (!trash.Valid()) return Fail(nativePath, why + "; nothing was moved");
+    Folder files = OwnPrivateFolder(trash.Fd(), "files", why);
+    Folder info = files.Valid() ? OwnPrivateFolder(trash.Fd(), "info", why) : Folder();
+    if (!files.Valid() || !info.Valid()) return Fail(nativePath, "the trash is unsafe (" + why + "); nothing was moved");
+
+    std::string abs = FdPath(parentFd);
+    abs = (abs == "/" ? "" : abs) + "/" + name;
+    char date[32];
+    std::time_t now = std::time(nullptr);
+    struct tm tm{};
+    ::localtime_r(&now, &tm);
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &tm);
+    const std::string text = "[Trash Info]\nPath=" + PercentEncoded(abs) + "\nDeletionDate=" + date + "\n";
+    // The .trashinfo is created exclusively: it reserves the name.
+    for (int n = 1; n < 100000; ++n) {
+        const std::string candidate = TrashName(name, n);
+        const std::string infoName = candidate + ".trashinfo";
+        int fd = ::openat(info.Fd(), infoName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return FailErrno(nativePath);
+        }
+        bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        ok = ::close(fd) == 0 && ok;
+        if (!ok) {
+            ::unlinkat(info.Fd(), infoName.c_str(), 0);
+            return Fail(nativePath, "the trash information cannot be written");
+        }
+        if (RenameNoReplace(parentFd, name.c_str(), files.Fd(), candidate.c_str())) return true;
+        int e = errno;
+        ::unlinkat(info.Fd(), infoName.c_str(), 0);
+        if (e == EEXIST) continue;
+        errno = e;
+        return FailErrno(nativePath);
+    }
+    return Fail(nativePath, "no free name in the trash");
 }
 
 } // namespace
 
 void SetShellUi(ShellUi* ui) { g_shellUi = ui; }
 
-std::string TrashFolderFor(const std::string& path) {
-    std::string home = HomeTrash();
-    std::string homeBase = Parent(home);
-    MakeDirs(homeBase);
-    struct stat a{}, b{};
-    if (::lstat(path.c_str(), &a) != 0 || ::stat(homeBase.c_str(), &b) != 0 || a.st_dev == b.st_dev) return home;
-    // Another file system: its top directory's own trash, so that the move is
-    // a rename and not a copy.
-    std::string top = AbsolutePath(path);
-    for (;;) {
-        std::string up = Parent(top);
-        struct stat s{};
-        if (up == top || ::stat(up.c_str(), &s) != 0 || s.st_dev != a.st_dev) break;
-        top = up;
-    }
-    return (top == "/" ? std::string() : top) + "/.Trash-" + std::to_string(::getuid());
-}
+const std::vector<std::string>& ShellErrors() { return g_errors; }
 
-bool ShellCopy(const std::string& source, const std::string& destFolder, bool confirm) {
-    std::string src = Trimmed(source);
-    std::string name = Name(src);
-    if (name.empty() || name == "/" || name == "." || name == "..") return false;
-    Folder srcParent = Folder::Open(Parent(src));
-    Folder dst = Folder::Open(destFolder);
-    if (!srcParent.Valid() || !dst.Valid()) return false;
+bool ShellCopy(const ItemPath& source, const ItemPath& destFolder, bool confirm) {
+    g_errors.clear();
+    const std::string what = source.Native();
+    if (source.IsRoot()) return Fail(what, "a drive's root is not copied as an item");
+    const std::string& name = source.Names.back();
+    Folder srcParent = OpenParent(source);
+    if (!srcParent.Valid()) return FailErrno(what);
+    Folder dst = OpenFolder(destFolder);
+    if (!dst.Valid()) return FailErrno(destFolder.Native());
     // Refuse to copy an item onto itself or a folder into its own subtree:
     // either would destroy or endlessly grow the source.
-    struct stat s{}, d{};
-    if (::fstatat(srcParent.Fd(), name.c_str(), &s, AT_SYMLINK_NOFOLLOW) != 0) return false;
-    if (::fstat(dst.Fd(), &d) == 0 && S_ISDIR(s.st_mode)) {
-        Folder walk = Folder::Open(destFolder);
+    struct stat s{};
+    if (::fstatat(srcParent.Fd(), name.c_str(), &s, AT_SYMLINK_NOFOLLOW) != 0) return FailErrno(what);
+    if (S_ISDIR(s.st_mode)) {
+        Folder walk(::openat(dst.Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         for (int i = 0; i < kMaxDepth && walk.Valid(); ++i) {
-            struct stat w{};
+            struct stat w{}, up{};
             if (::fstat(walk.Fd(), &w) != 0) break;
-            if (w.st_dev == s.st_dev && w.st_ino == s.st_ino) return false;
-            struct stat up{};
-            if (::fstatat(walk.Fd(), "..", &up, 0) != 0 || (up.st_dev == w.st_dev && up.st_ino == w.st_ino)) break;
+            if (SameFile(w, s)) return Fail(what, "a folder cannot be copied into itself");
+            if (::fstatat(walk.Fd(), "..", &up, 0) != 0 || SameFile(up, w)) break;
             walk = Folder(::openat(walk.Fd(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         }
     }
     struct stat t{};
-    if (::fstatat(dst.Fd(), name.c_str(), &t, AT_SYMLINK_NOFOLLOW) == 0 && t.st_dev == s.st_dev && t.st_ino == s.st_ino)
-        return false;
+    if (::fstatat(dst.Fd(), name.c_str(), &t, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(t, s))
+        return Fail(what, "an item cannot be copied onto itself");
     CopyJob job{confirm};
-    return CopyAt(srcParent.Fd(), name.c_str(), dst.Fd(), job, 0) && !job.cancelled;
+    bool ok = CopyAt(srcParent.Fd(), name, dst.Fd(), job, 0);
+    return ok && !job.cancelled;
 }
 
-bool ShellDelete(const std::string& path, bool toTrash, bool confirm) {
-    std::string p = Trimmed(path);
-    std::string name = Name(p);
-    if (name.empty() || name == "/" || name == "." || name == "..") return false;
-    if (confirm && g_shellUi && !g_shellUi->ConfirmDelete(p, toTrash)) return false;
-    if (toTrash) return MoveToTrash(p);
-    Folder parent = Folder::Open(Parent(p));
-    if (!parent.Valid()) return false;
-    return RemoveAt(parent.Fd(), name.c_str(), 0);
+bool ShellDelete(const ItemPath& path, bool toTrash, bool confirm) {
+    g_errors.clear();
+    const std::string what = path.Native();
+    if (path.IsRoot()) return Fail(what, "a drive's root is never deleted");
+    const std::string& name = path.Names.back();
+    Folder parent = OpenParent(path);
+    if (!parent.Valid()) return FailErrno(what);
+    struct stat st{};
+    if (::fstatat(parent.Fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return FailErrno(what);
+    if (S_ISDIR(st.st_mode) && HoldsMount(parent.Fd(), name))
+        return Fail(what, "another file system is mounted inside; nothing was deleted");
+    if (confirm && g_shellUi && !g_shellUi->ConfirmDelete(what, toTrash)) return false;
+    if (toTrash) return MoveToTrash(parent.Fd(), name, what);
+    return RemoveAt(parent.Fd(), name, 0);
 }
 
 } // namespace nrvs::platform
