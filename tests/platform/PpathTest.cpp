@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <random>
 
 using namespace nrvs;
@@ -72,4 +73,34 @@ TEST(CompareTextTest, UpperCasingForTheListOrder) {
     EXPECT_EQ(UpperText("\xE6\x97\xA5\xE6\x9C\xAC"), "\xE6\x97\xA5\xE6\x9C\xAC") << "kanji stay";
     EXPECT_EQ(UpperText("\xEF\xBD\x81"), "\xEF\xBC\xA1") << "fullwidth a to A";
     EXPECT_EQ(UpperText("x\xff\xC3"), "X\xff\xC3") << "stray bytes stay";
+}
+
+TEST(PathFormTest, NameTranslationIsOneToOneAndRoundTrips) {
+    // Names built from the pieces that matter: backslashes, control bytes,
+    // the characters that stand for them, the escape mark, broken UTF-8.
+    const std::vector<std::string> atoms = {"a", "\\", "\x01", "\x0a", "\x1f", "\xEF\xBC\xBC", "\xE2\x90\x81",
+                                            "\xE2\x90\x8A", "\xE2\x90\x9F", "\xE2\x90\x80", "\xE2\x90\xA0",
+                                            "\xEE\x81\x9C", "\xEE\x81", "\xEF\xBC", "\xE2\x90", "\xff", "\x80",
+                                            "\xE6\x97\xA5", " > ", "\t"};
+    std::mt19937 rng(11);
+    std::map<std::string, std::string> seen;  // shown -> native
+    for (int i = 0; i < 40000; ++i) {
+        std::string name;
+        int n = 1 + static_cast<int>(rng() % 6);
+        for (int k = 0; k < n; ++k) {
+            if (rng() % 4 == 0) name += static_cast<char>(1 + rng() % 255);
+            else name += atoms[rng() % atoms.size()];
+        }
+        std::replace(name.begin(), name.end(), '/', 'x');
+        const std::string shown = ShownName(name);
+        ASSERT_EQ(NativeName(shown), name);
+        ASSERT_EQ(shown.find_first_of(std::string("\\\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f"
+                                                  "\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1a\x1b\x1c\x1d\x1e\x1f")),
+                  std::string::npos);
+        auto [it, fresh] = seen.emplace(shown, name);
+        ASSERT_TRUE(fresh || it->second == name) << "two names show alike";
+    }
+    EXPECT_NE(ShownName("a\\b"), ShownName("a\xEF\xBC\xBC" "b"));
+    EXPECT_NE(ShownName("\x0a"), ShownName("\xE2\x90\x8A"));
+    EXPECT_EQ(ShownName("\xEE\x81\x9C"), "\xEE\x81\x9C\xEE\x81\x9C") << "the mark itself is marked";
 }
