@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# Times "norvessa-cli copy" against "cp -a" and "norvessa-cli delete" against
+# "rm -rf", in one run, and prints medians and ratios.
+#
+#   bench/fileops.sh            20,000 small files and one 1 GB file, 5 rounds
+#   bench/fileops.sh --quick    5,000 small files and one 200 MB file, 3 rounds
+#
+# Environment: ROUNDS (counted rounds), NORVESSA_CLI (executable to time,
+# default build/release/norvessa-cli, built when missing), TMPDIR (where the
+# trees are made; keep it on a real disk).
+#
+# Every timed run starts after a sync, so that writing back what the previous
+# run left in the page cache is not charged to the next one; the tool that
+# starts a round alternates.
+set -uo pipefail
+
+cd "$(dirname "$0")/.." || exit 1
+
+small=20000
+bigmb=1024
+rounds=${ROUNDS:-5}
+for arg in "$@"; do
+    case $arg in
+    --quick) small=5000 bigmb=200 rounds=${ROUNDS:-3} ;;
+    -h | --help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "fileops.sh: unknown argument $arg" >&2; exit 2 ;;
+    esac
+done
+[[ $rounds =~ ^[1-9][0-9]*$ ]] || { echo "fileops.sh: ROUNDS must be a positive number" >&2; exit 2; }
+note() { printf '%s\n' "$*" >&2; }
+
+cli_src=${NORVESSA_CLI:-build/release/norvessa-cli}
+if [[ -z ${NORVESSA_CLI:-} ]]; then
+    note "building $cli_src (release)"
+    { cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+        cmake --build build/release --target norvessa-cli >/dev/null; } || { note "the build failed"; exit 1; }
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/nrvs-fileops.XXXXXX") || exit 1
+trap 'rm -rf "$work"' EXIT
+trap 'exit 130' INT TERM
+# A copy of its own, so its drive map and files stay in the work folder.
+mkdir -p "$work/bin"
+cp "$cli_src" "$work/bin/norvessa-cli"
+cli=$work/bin/norvessa-cli
+
+note "making $small small files and a $bigmb MB file in $work"
+python3 - "$work/small" "$small" <<'PY'
+import os, random, sys
+top, n = sys.argv[1], int(sys.argv[2])
+rng = random.Random(5)
+blob = os.urandom(16384)
+for i in range(n):
+    d = os.path.join(top, "d%03d" % (i % 200), "e%02d" % (i % 7))
+    os.makedirs(d, exist_ok=True)
+    size = rng.choice([0, 1, 100, 4095, 4096, 4097]) if rng.random() < 0.2 else rng.randrange(1, 16384)
+    with open(os.path.join(d, "file%05d.dat" % i), "wb") as f:
+        f.write(blob[:size])
+PY
+mkdir -p "$work/big"
+head -c $((bigmb << 20)) /dev/urandom >"$work/big/one.bin"
+sync
+
+now() { echo "${EPOCHREALTIME/./}"; }
+declare -A times
+timed() { # key command...
+    local key=$1
+    shift
+    sync
+    local t0 t1
+    t0=$(now)
+    "$@" >/dev/null 2>"$work/err" || { note "$key failed:"; head -3 "$work/err" >&2; }
+    t1=$(now)
+    times[$key]+="$(((t1 - t0) / 1000)) "
+}
+
+for ((r = 0; r < rounds; r++)); do
+    note "round $((r + 1)) of $rounds"
+    for what in small big; do
+        order=(cp nrvs)
+        ((r % 2)) && order=(nrvs cp)
+        for tool in "${order[@]}"; do
+            rm -rf "$work/dst"
+            mkdir -p "$work/dst"
+            if [[ $tool == cp ]]; then
+                timed "copy $what|cp -a" cp -a "$work/$what" "$work/dst/"
+            else
+                timed "copy $what|norvessa-cli copy" "$cli" copy "$work/$what" "$work/dst/"
+            fi
+        done
+    done
+    rm -rf "$work/dst"
+    cp -a "$work/small" "$work/del1"
+    cp -a "$work/small" "$work/del2"
+    order=(rm nrvs)
+    ((r % 2)) && order=(nrvs rm)
+    for tool in "${order[@]}"; do
+        if [[ $tool == rm ]]; then
+            timed "delete small|rm -rf" rm -rf "$work/del1"
+        else
+            timed "delete small|norvessa-cli delete" "$cli" delete "$work/del2"
+        fi
+    done
+    rm -rf "$work/del1" "$work/del2"
+done
+
+median() { tr ' ' '\n' | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
+range() { tr ' ' '\n' | grep -v '^$' | sort -n | awk 'NR==1{lo=$1} {hi=$1} END {printf "%.3f..%.3f", lo/1000, hi/1000}'; }
+
+printf '\n%-14s %-22s %10s %16s %16s\n' task tool "median s" "min..max s" "Norvessa/peer"
+for pair in "copy small|cp -a|norvessa-cli copy" "copy big|cp -a|norvessa-cli copy" "delete small|rm -rf|norvessa-cli delete"; do
+    IFS='|' read -r task peer own <<<"$pair"
+    pm=$(median <<<"${times[$task|$peer]}")
+    om=$(median <<<"${times[$task|$own]}")
+    printf '%-14s %-22s %10.3f %16s\n' "$task" "$peer" "$(awk "BEGIN{print $pm/1000}")" "$(range <<<"${times[$task|$peer]}")"
+    printf '%-14s %-22s %10.3f %16s %16.2f\n' "$task" "$own" "$(awk "BEGIN{print $om/1000}")" "$(range <<<"${times[$task|$own]}")" \
+        "$(awk "BEGIN{print $om/$pm}")"
+done
+echo "(small: $small files; big: one file of $bigmb MB; the goal is at most 1.2 for each task)"
