@@ -97,23 +97,61 @@ bool HoldsMount(int dirFd, const std::string& name) {
 
 // ---- copy ----
 
-struct CopyJob {
-    bool confirm;
+// What an operation has done so far, and whether it was told to stop.
+struct Job {
+    ShellUi* ui = nullptr;  // set only with confirmation
     bool cancelled = false;
+    bool replaceAll = false;
+    uint64_t items = 0;
+    uint64_t bytes = 0;
     std::string tempBase = RandomSuffix();
     unsigned long tempCount = 0;
     std::string TempName() { return ".nrvs" + tempBase + "." + std::to_string(++tempCount); }
+    // False once cancelled.
+    bool Report(const std::string& name, uint64_t partialBytes = 0) {
+        if (ui && !cancelled && !ui->Progress(name, items, bytes + partialBytes)) cancelled = true;
+        return !cancelled;
+    }
 };
+
+// Progress is reported at least this often while one file is copied.
+constexpr off_t kProgressChunk = off_t{8} << 20;
+
+// Items and bytes below an item, for the progress shown against them. Only
+// names and sizes are asked; no link is followed.
+void CountTree(int dirFd, const std::string& name, uint64_t& items, uint64_t& bytes, int depth) {
+    struct stat st{};
+    if (depth > kMaxDepth || ::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+    ++items;
+    if (S_ISREG(st.st_mode)) bytes += static_cast<uint64_t>(st.st_size);
+    if (!S_ISDIR(st.st_mode)) return;
+    Folder dir(::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!dir.Valid()) return;
+    FolderReader reader(dir, true);
+    FindData d;
+    std::vector<std::string> folders;
+    while (reader.Next(d)) {
+        ++items;
+        if (d.Attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            --items;  // counted again when entered
+            folders.emplace_back(d.Name);
+        } else if (!(d.Attributes & FILE_ATTRIBUTE_SYSTEM)) {
+            bytes += d.Size;
+        }
+    }
+    for (const auto& f : folders) CountTree(dir.Fd(), f, items, bytes, depth + 1);
+}
 
 // Copies [from, to) of in to the same offsets of out: copy_file_range where
 // the kernel can (a clone on file systems that share extents), else read and
 // write.
-bool CopyRange(int in, int out, off_t from, off_t to) {
+bool CopyRange(int in, int out, off_t from, off_t to, Job& job, const std::string& name) {
     off_t inOff = from, outOff = from;
     bool kernelCopy = true;
     std::vector<char> buf;
     while (inOff < to) {
-        size_t want = static_cast<size_t>(std::min<off_t>(to - inOff, off_t{1} << 30));
+        if (job.ui && !job.Report(name, static_cast<uint64_t>(inOff - from))) return false;
+        size_t want = static_cast<size_t>(std::min<off_t>(to - inOff, job.ui ? kProgressChunk : off_t{1} << 30));
         if (kernelCopy) {
             ssize_t n = ::copy_file_range(in, &inOff, out, &outOff, want, 0);
             if (n > 0) continue;
@@ -141,7 +179,7 @@ bool CopyRange(int in, int out, off_t from, off_t to) {
 }
 
 // The data of in into out, holes kept.
-bool CopyData(int in, int out, off_t size) {
+bool CopyData(int in, int out, off_t size, Job& job, const std::string& name) {
     if (size == 0) return true;
     if (::ioctl(out, FICLONE, in) == 0) return true;
     off_t pos = 0;
@@ -154,7 +192,9 @@ bool CopyData(int in, int out, off_t size) {
         if (data >= size) break;
         off_t hole = ::lseek(in, data, SEEK_HOLE);
         if (hole < 0 || hole > size) hole = size;
-        if (!CopyRange(in, out, data, hole)) return false;
+        uint64_t before = job.bytes;
+        if (!CopyRange(in, out, data, hole, job, name)) return false;
+        job.bytes = before + static_cast<uint64_t>(hole - data);
         pos = hole;
     }
     return ::ftruncate(out, size) == 0;
@@ -163,7 +203,7 @@ bool CopyData(int in, int out, off_t size) {
 // Copies the regular file name of srcDir, as it was listed (listed), into
 // dstDir; replacing says whether a file of that name is there now.
 bool CopyFile(int srcDir, const std::string& name, const struct stat& listed, int dstDir, bool replacing,
-              CopyJob& job) {
+              Job& job) {
     // Never block on a FIFO or device swapped in since the listing, and never
     // read anything but the file that was listed.
     int in = ::openat(srcDir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -187,8 +227,10 @@ bool CopyFile(int srcDir, const std::string& name, const struct stat& listed, in
         errno = e;
         return FailErrno(name);
     }
-    bool ok = CopyData(in, out, st.st_size);
-    int e = errno;
+    const uint64_t bytesBefore = job.bytes;
+    bool ok = CopyData(in, out, st.st_size, job, name);
+    int e = job.cancelled ? 0 : errno;
+    job.bytes = bytesBefore + static_cast<uint64_t>(st.st_size);
     // As cp without keeping the owner: no set-id or sticky bit survives a copy.
     ok = ok && ::fchmod(out, st.st_mode & 0777) == 0;
     struct timespec times[2] = {st.st_atim, st.st_mtim};
@@ -203,13 +245,14 @@ bool CopyFile(int srcDir, const std::string& name, const struct stat& listed, in
     if (!ok) {
         if (e == 0) e = errno;
         ::unlinkat(dstDir, temp.c_str(), 0);
+        if (job.cancelled) return false;
         errno = e ? e : EIO;
         return FailErrno(name);
     }
     return true;
 }
 
-bool CopyLink(int srcDir, const std::string& name, const struct stat& st, int dstDir, CopyJob& job) {
+bool CopyLink(int srcDir, const std::string& name, const struct stat& st, int dstDir, Job& job) {
     std::vector<char> target(static_cast<size_t>(st.st_size) + 2);
     ssize_t n = ::readlinkat(srcDir, name.c_str(), target.data(), target.size() - 1);
     if (n < 0) return FailErrno(name);
@@ -233,15 +276,12 @@ std::vector<std::string> NamesIn(const Folder& dir) {
     return names;
 }
 
-bool CopyAt(int srcDir, const std::string& name, int dstDir, CopyJob& job, int depth) {
+bool CopyAt(int srcDir, const std::string& name, int dstDir, Job& job, int depth) {
     if (job.cancelled) return false;
     if (depth > kMaxDepth) return Fail(name, "too deep");
     struct stat st{};
     if (::fstatat(srcDir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return FailErrno(name);
-    if (job.confirm && g_shellUi && !g_shellUi->Progress(name)) {
-        job.cancelled = true;
-        return false;
-    }
+    if (!job.Report(name)) return false;
     struct stat existing{};
     bool exists = ::fstatat(dstDir, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
     // The same file reached through a hard link: nothing to copy.
@@ -250,10 +290,18 @@ bool CopyAt(int srcDir, const std::string& name, int dstDir, CopyJob& job, int d
     // whole tree away.
     if (exists && S_ISDIR(existing.st_mode) != S_ISDIR(st.st_mode))
         return Fail(name, S_ISDIR(st.st_mode) ? "a file of that name is in the way" : "a folder of that name is in the way");
-    if (exists && !S_ISDIR(existing.st_mode) && job.confirm && g_shellUi && !g_shellUi->ConfirmReplace(name)) {
-        job.cancelled = true;
-        return false;
+    if (exists && !S_ISDIR(existing.st_mode) && job.ui && !job.replaceAll) {
+        switch (job.ui->ConfirmReplace(name)) {
+        case ShellUi::REPLACE_YES: break;
+        case ShellUi::REPLACE_ALL: job.replaceAll = true; break;
+        case ShellUi::REPLACE_NO:
+            ++job.items;
+            job.bytes += S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+            return true;
+        default: job.cancelled = true; return false;
+        }
     }
+    ++job.items;
     if (S_ISDIR(st.st_mode)) {
         // Made private until it is complete, then given the source's bits.
         bool made = !exists;
@@ -281,16 +329,21 @@ bool CopyAt(int srcDir, const std::string& name, int dstDir, CopyJob& job, int d
 
 // ---- delete ----
 
-bool RemoveAt(int dirFd, const std::string& name, int depth);
+bool RemoveAt(int dirFd, const std::string& name, int depth, Job& job);
 
-bool RemoveChildren(const Folder& dir, int depth) {
+bool RemoveChildren(const Folder& dir, int depth, Job& job) {
     bool ok = true;
-    for (const auto& n : NamesIn(dir)) ok = RemoveAt(dir.Fd(), n, depth + 1) && ok;
+    for (const auto& n : NamesIn(dir)) {
+        if (job.cancelled) return false;
+        ok = RemoveAt(dir.Fd(), n, depth + 1, job) && ok;
+    }
     return ok;
 }
 
-bool RemoveAt(int dirFd, const std::string& name, int depth) {
+bool RemoveAt(int dirFd, const std::string& name, int depth, Job& job) {
     if (depth > kMaxDepth) return Fail(name, "too deep");
+    if (!job.Report(name)) return false;
+    ++job.items;
     if (::unlinkat(dirFd, name.c_str(), 0) == 0) return true;
     if (errno != EISDIR && errno != EPERM) return FailErrno(name);
     // Another file system mounted inside is never emptied by a delete.
@@ -301,8 +354,9 @@ bool RemoveAt(int dirFd, const std::string& name, int depth) {
         return Fail(name, "another file system is mounted there");
     Folder child(OpenDir(dirFd, name.c_str()));
     if (!child.Valid()) return FailErrno(name);
-    bool ok = RemoveChildren(child, depth);
+    bool ok = RemoveChildren(child, depth, job);
     child = Folder();
+    if (job.cancelled) return false;
     if (::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) != 0) return ok ? FailErrno(name) : false;
     return ok;
 }
@@ -500,7 +554,13 @@ bool ShellCopy(const ItemPath& source, const ItemPath& destFolder, bool confirm)
     struct stat t{};
     if (::fstatat(dst.Fd(), name.c_str(), &t, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(t, s))
         return Fail(what, "an item cannot be copied onto itself");
-    CopyJob job{confirm};
+    Job job;
+    if (confirm && g_shellUi) {
+        job.ui = g_shellUi;
+        uint64_t items = 0, bytes = 0;
+        CountTree(srcParent.Fd(), name, items, bytes, 0);
+        job.ui->Begin(false, items, bytes);
+    }
     bool ok = CopyAt(srcParent.Fd(), name, dst.Fd(), job, 0);
     return ok && !job.cancelled;
 }
@@ -518,7 +578,14 @@ bool ShellDelete(const ItemPath& path, bool toTrash, bool confirm) {
         return Fail(what, "another file system is mounted inside; nothing was deleted");
     if (confirm && g_shellUi && !g_shellUi->ConfirmDelete(what, toTrash)) return false;
     if (toTrash) return MoveToTrash(parent.Fd(), name, what);
-    return RemoveAt(parent.Fd(), name, 0);
+    Job job;
+    if (confirm && g_shellUi) {
+        job.ui = g_shellUi;
+        uint64_t items = 0, bytes = 0;
+        CountTree(parent.Fd(), name, items, bytes, 0);
+        job.ui->Begin(true, items, bytes);
+    }
+    return RemoveAt(parent.Fd(), name, 0, job) && !job.cancelled;
 }
 
 } // namespace nrvs::platform

@@ -8,6 +8,7 @@
 
 #include "platform/Ppath.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,11 +18,19 @@ namespace nrvs::platform {
 // install one. Without one, operations run unconfirmed and silent.
 class ShellUi {
 public:
+    enum Answer { REPLACE_YES, REPLACE_ALL, REPLACE_NO, REPLACE_CANCEL };
     virtual ~ShellUi() = default;
     virtual bool ConfirmDelete(const std::string& nativePath, bool toTrash) = 0;
-    virtual bool ConfirmReplace(const std::string& nativePath) = 0;
-    // Called once per item copied; false cancels the operation.
-    virtual bool Progress(const std::string& nativePath) = 0;
+    // An item of the name exists in the destination: replace it, replace it
+    // and every later one, skip it, or stop the operation.
+    virtual Answer ConfirmReplace(const std::string& nativePath) = 0;
+    // Before the work starts: the items and bytes it will go through
+    // (counted first, so that progress can be shown against them).
+    virtual void Begin(bool deleting, uint64_t items, uint64_t bytes) { (void)deleting, (void)items, (void)bytes; }
+    // While it runs: the item at hand, and the items and bytes done so far.
+    // Called per item and while a large file is copied; false cancels. A
+    // file being copied when the cancel comes is removed.
+    virtual bool Progress(const std::string& nativePath, uint64_t itemsDone, uint64_t bytesDone) = 0;
 };
 
 void SetShellUi(ShellUi* ui);
@@ -43,6 +52,10 @@ bool ShellCopy(const ItemPath& source, const ItemPath& destFolder, bool confirm)
 // same mount, else the mount's own .Trash/<uid> or .Trash-<uid>, each used
 // only when it passes the specification's checks.
 bool ShellDelete(const ItemPath& path, bool toTrash, bool confirm);
+
+// With confirm: the installed ShellUi sees progress and, for a copy, is asked
+// before each replacement; for a delete it is asked once first. Without
+// confirm an operation runs silently, replacing what exists.
 
 // What failed in the last operation, one line per failure ("path: reason").
 const std::vector<std::string>& ShellErrors();

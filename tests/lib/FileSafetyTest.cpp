@@ -86,8 +86,8 @@ int InChild(const std::function<int()>& fn, int seconds = 20) {
 struct SwapOnProgress : platform::ShellUi {
     std::function<void(const std::string&)> onProgress;
     bool ConfirmDelete(const std::string&, bool) override { return true; }
-    bool ConfirmReplace(const std::string&) override { return true; }
-    bool Progress(const std::string& name) override {
+    Answer ConfirmReplace(const std::string&) override { return REPLACE_YES; }
+    bool Progress(const std::string& name, uint64_t, uint64_t) override {
         if (onProgress) onProgress(name);
         return true;
     }
@@ -392,4 +392,120 @@ TEST(FileSafetyTest, AMountPointWithALineBreakGetsNoLetterAndShiftsNone) {
     ASSERT_EQ(file.size(), 52u);
     EXPECT_EQ(file[static_cast<size_t>(drive.Letter() - 'A')], drive.Native().substr(0, drive.Native().size() - 1));
     for (const auto& root : platform::DriveRoots()) EXPECT_EQ(root.find('\n'), std::string::npos);
+}
+
+namespace {
+// Records what an operation reports and answers as scripted.
+struct ScriptedUi : platform::ShellUi {
+    std::vector<Answer> answers;  // taken in turn; REPLACE_YES when run out
+    std::vector<std::string> asked;
+    uint64_t totalItems = 0, totalBytes = 0, lastItems = 0, lastBytes = 0;
+    std::function<bool(const std::string&, uint64_t, uint64_t)> goOn;
+    bool ConfirmDelete(const std::string&, bool) override { return true; }
+    Answer ConfirmReplace(const std::string& path) override {
+        asked.push_back(path);
+        if (asked.size() > answers.size()) return REPLACE_YES;
+        return answers[asked.size() - 1];
+    }
+    void Begin(bool, uint64_t items, uint64_t bytes) override {
+        totalItems = items;
+        totalBytes = bytes;
+    }
+    bool Progress(const std::string& path, uint64_t items, uint64_t bytes) override {
+        EXPECT_GE(bytes, lastBytes) << "progress never runs backwards";
+        lastItems = items;
+        lastBytes = bytes;
+        return !goOn || goOn(path, items, bytes);
+    }
+};
+
+struct InstalledUi {
+    explicit InstalledUi(platform::ShellUi* ui) { platform::SetShellUi(ui); }
+    ~InstalledUi() { platform::SetShellUi(nullptr); }
+};
+} // namespace
+
+TEST(FileSafetyTest, ProgressCountsTheWholeTreeAndCancelLeavesNoPartialFile) {
+    TempDrive drive;
+    const TempDir& d = drive.Dir();
+    d.Write("src/a", "aaa");
+    d.Write("src/sub/b", "bb");
+    d.Write("src/z", std::string(40 << 20, 'z'));
+    d.MakeDir("dst");
+    const std::string root = drive.Root();
+    {
+        ScriptedUi ui;
+        InstalledUi installed(&ui);
+        ASSERT_EQ(CopyItem(root + "src\\", root + "dst\\", 1), 1);
+        EXPECT_EQ(ui.totalItems, 5u) << "src, a, sub, b, z";
+        EXPECT_EQ(ui.totalBytes, 5u + (40u << 20));
+        EXPECT_GE(ui.lastItems, 4u);
+    }
+    test::RemoveTree(d / "dst/src");
+    {
+        // Cancel in the middle of the big file: the files done stay, the one
+        // being copied is gone, and the copy is no success.
+        ScriptedUi ui;
+        ui.goOn = [](const std::string& path, uint64_t, uint64_t bytes) { return !(path == "z" && bytes > 5); };
+        InstalledUi installed(&ui);
+        EXPECT_EQ(CopyItem(root + "src\\", root + "dst\\", 1), 0);
+        EXPECT_FALSE(d.Exists("dst/src/z"));
+        // Files finished before the cancel (the order is the folder's) stay whole.
+        if (d.Exists("dst/src/a")) EXPECT_EQ(d.Read("dst/src/a"), "aaa");
+        if (d.Exists("dst/src/sub/b")) EXPECT_EQ(d.Read("dst/src/sub/b"), "bb");
+        for (const auto& n : NamesIn(d / "dst/src")) EXPECT_NE(n.rfind(".nrvs", 0), 0u) << "temporary file left: " << n;
+    }
+}
+
+TEST(FileSafetyTest, ReplaceQuestionsAnswerYesAllNoOrCancel) {
+    TempDrive drive;
+    const TempDir& d = drive.Dir();
+    for (const char* n : {"1", "2", "3", "4"}) {
+        d.Write(std::string("src/") + n, std::string("new") + n);
+        d.Write(std::string("dst/src/") + n, "old");
+    }
+    const std::string root = drive.Root();
+    {
+        ScriptedUi ui;
+        ui.answers = {platform::ShellUi::REPLACE_NO, platform::ShellUi::REPLACE_ALL};
+        InstalledUi installed(&ui);
+        EXPECT_EQ(CopyItem(root + "src\\", root + "dst\\", 1), 1);
+        EXPECT_EQ(ui.asked.size(), 2u) << "no question after yes to all";
+        int kept = 0;
+        for (const char* n : {"1", "2", "3", "4"}) kept += d.Read(std::string("dst/src/") + n) == "old";
+        EXPECT_EQ(kept, 1);
+    }
+    for (const char* n : {"1", "2", "3", "4"}) d.Write(std::string("dst/src/") + n, "old");
+    {
+        ScriptedUi ui;
+        ui.answers = {platform::ShellUi::REPLACE_YES, platform::ShellUi::REPLACE_CANCEL};
+        InstalledUi installed(&ui);
+        EXPECT_EQ(CopyItem(root + "src\\", root + "dst\\", 1), 0) << "a cancel is no success";
+        EXPECT_EQ(ui.asked.size(), 2u);
+        int replaced = 0;
+        for (const char* n : {"1", "2", "3", "4"}) replaced += d.Read(std::string("dst/src/") + n) != "old";
+        EXPECT_EQ(replaced, 1);
+    }
+    {
+        // Without confirmation nothing is asked and everything is replaced.
+        ScriptedUi ui;
+        InstalledUi installed(&ui);
+        EXPECT_EQ(CopyItem(root + "src\\", root + "dst\\", 0), 1);
+        EXPECT_TRUE(ui.asked.empty());
+        EXPECT_EQ(d.Read("dst/src/4"), "new4");
+    }
+}
+
+TEST(FileSafetyTest, ADeleteWithProgressStopsBetweenItems) {
+    TempDrive drive;
+    const TempDir& d = drive.Dir();
+    for (int i = 0; i < 20; ++i) d.Write("tree/f" + std::to_string(i), "x");
+    ScriptedUi ui;
+    ui.goOn = [](const std::string&, uint64_t items, uint64_t) { return items < 5; };
+    InstalledUi installed(&ui);
+    EXPECT_EQ(DeleteItem(drive.Root() + "tree\\", 0, 1), 0);
+    EXPECT_EQ(ui.totalItems, 21u);
+    size_t left = NamesIn(d / "tree").size();
+    EXPECT_GT(left, 0u);
+    EXPECT_LT(left, 20u);
 }
