@@ -188,6 +188,11 @@ int MoveItem(const std::string& source, const std::string& destFolder, int confi
     P::ItemPath src;
     if (!P::CheckProgramPath(source, src) || src.IsRoot()) return 0;
     if (!CopyItem(source, destFolder, confirm)) return 0;
+    // Items the user chose not to replace were not moved: their source stays.
+    if (P::ShellSkipped() > 0) {
+        P::AddShellError(src.Native() + ": some items were not replaced, so the source was kept");
+        return 0;
+    }
     return DeleteItem(source, 1, 0);
 }
 

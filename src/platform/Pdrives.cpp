@@ -582,6 +582,17 @@ uint32_t GetDriveTypeA(const std::string& rootPath) {
     return DriveTypeOf(d.Mount);
 }
 
+std::string DriveDevice(const std::string& rootPath) {
+    ResolvedDrive d;
+    if (!Resolve(rootPath, d) || !IsBlockSource(d.Mount)) return {};
+    return d.Mount.Source;
+}
+
+std::string DriveMountPoint(const std::string& rootPath) {
+    ResolvedDrive d;
+    return Resolve(rootPath, d) ? d.Mount.MountPoint : std::string();
+}
+
 int GetVolumeInformationA(const std::string& rootPath, VolumeInformation& info) {
     ResolvedDrive d;
     struct statvfs sv {};

@@ -99,6 +99,11 @@ std::vector<std::string> DriveMapLines(const DriveMap& map);
 
 uint32_t GetDriveTypeA(const std::string& rootPath);
 
+// The block device of a drive ("/dev/sdb1") and the mount point holding its
+// root; empty when the drive is not in use or has no block device.
+std::string DriveDevice(const std::string& rootPath);
+std::string DriveMountPoint(const std::string& rootPath);
+
 struct VolumeInformation {
     std::string VolumeName;
     std::string FileSystemName;

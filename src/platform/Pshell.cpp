@@ -23,6 +23,7 @@ namespace {
 
 ShellUi* g_shellUi = nullptr;
 std::vector<std::string> g_errors;
+uint64_t g_skipped = 0;
 
 // Deep trees are handled up to this depth; deeper ones fail rather than
 // exhaust the stack.
@@ -102,6 +103,7 @@ struct Job {
     ShellUi* ui = nullptr;  // set only with confirmation
     bool cancelled = false;
     bool replaceAll = false;
+    uint64_t skipped = 0;
     uint64_t items = 0;
     uint64_t bytes = 0;
     std::string tempBase = RandomSuffix();
@@ -295,6 +297,7 @@ bool CopyAt(int srcDir, const std::string& name, int dstDir, Job& job, int depth
         case ShellUi::REPLACE_YES: break;
         case ShellUi::REPLACE_ALL: job.replaceAll = true; break;
         case ShellUi::REPLACE_NO:
+            ++job.skipped;
             ++job.items;
             job.bytes += S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
             return true;
@@ -527,9 +530,12 @@ bool MoveToTrash(int parentFd, const std::string& name, const std::string& nativ
 void SetShellUi(ShellUi* ui) { g_shellUi = ui; }
 
 const std::vector<std::string>& ShellErrors() { return g_errors; }
+void AddShellError(const std::string& line) { g_errors.push_back(line); }
+uint64_t ShellSkipped() { return g_skipped; }
 
 bool ShellCopy(const ItemPath& source, const ItemPath& destFolder, bool confirm) {
     g_errors.clear();
+    g_skipped = 0;
     const std::string what = source.Native();
     if (source.IsRoot()) return Fail(what, "a drive's root is not copied as an item");
     const std::string& name = source.Names.back();
@@ -562,6 +568,7 @@ bool ShellCopy(const ItemPath& source, const ItemPath& destFolder, bool confirm)
         job.ui->Begin(false, items, bytes);
     }
     bool ok = CopyAt(srcParent.Fd(), name, dst.Fd(), job, 0);
+    g_skipped = job.skipped;
     return ok && !job.cancelled;
 }
 

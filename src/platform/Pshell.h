@@ -59,5 +59,9 @@ bool ShellDelete(const ItemPath& path, bool toTrash, bool confirm);
 
 // What failed in the last operation, one line per failure ("path: reason").
 const std::vector<std::string>& ShellErrors();
+void AddShellError(const std::string& line);
+// Items the last copy left as they were because the answer was not to
+// replace them.
+uint64_t ShellSkipped();
 
 } // namespace nrvs::platform

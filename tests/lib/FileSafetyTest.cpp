@@ -451,8 +451,12 @@ TEST(FileSafetyTest, ProgressCountsTheWholeTreeAndCancelLeavesNoPartialFile) {
         EXPECT_EQ(CopyItem(root + "src\\", root + "dst\\", 1), 0);
         EXPECT_FALSE(d.Exists("dst/src/z"));
         // Files finished before the cancel (the order is the folder's) stay whole.
-        if (d.Exists("dst/src/a")) EXPECT_EQ(d.Read("dst/src/a"), "aaa");
-        if (d.Exists("dst/src/sub/b")) EXPECT_EQ(d.Read("dst/src/sub/b"), "bb");
+        if (d.Exists("dst/src/a")) {
+            EXPECT_EQ(d.Read("dst/src/a"), "aaa");
+        }
+        if (d.Exists("dst/src/sub/b")) {
+            EXPECT_EQ(d.Read("dst/src/sub/b"), "bb");
+        }
         for (const auto& n : NamesIn(d / "dst/src")) EXPECT_NE(n.rfind(".nrvs", 0), 0u) << "temporary file left: " << n;
     }
 }

@@ -10,6 +10,9 @@
 #include "ui/main/Uicells.h"
 #include "ui/main/Uiimages.h"
 #include "ui/main/Urowmodel.h"
+#include "ui/main/Ushellops.h"
+#include "ui/main/Utnet.h"
+#include "ui/main/Utprop.h"
 #include "ui/main/Utglobal.h"
 #include "ui/running/Sluting.h"
 
@@ -51,6 +54,10 @@ TFMmain::TFMmain(const StringList& args, QWidget* parent) : QMainWindow(parent) 
     BuildBody();
     BuildToolbar();
     Running = new TFMing(this);
+    Progress = new TFMprogress(this);
+    Properties = new TFMprop(this);
+    NetConnect = new TFMnetcon(this);
+    NetDisconnect = new TFMnetdis(this);
     Splash = new TFMglobal(this);
     TMtimer = new QTimer(this);
     TMtimer->setObjectName("TMtimer");
@@ -169,10 +176,23 @@ void TFMmain::BuildMenus() {
     MMhlp->addAction(MMhlpver);
 
     // Commands that other windows will bring are shown but not yet offered.
-    for (QAction* a : {MMprcnon, MMprcnof, MMmesrnk, MMmessim, MMviwdif, MMviwpty, MMtoletr, MMtolcpy, MMtolmov,
-                       MMtoldel, MMtolexp, MMtolapp, MMtolcln, MMtoldfg, MMtolfmt, MMtolset, MMwindmn, MMhlphlp,
-                       MMhlpwww, MMhlpver})
-        a->setEnabled(false);
+    for (QAction* a : {MMmesrnk, MMmessim, MMviwdif, MMtoletr, MMtolset, MMwindmn, MMhlpver}) a->setEnabled(false);
+    MMviwref = MakeAction(this, "MMviwref", QStringLiteral("最新の情報に更新"), -1, QKeySequence(Qt::Key_F5));
+    addAction(MMviwref);
+    connect(MMviwref, &QAction::triggered, this, &TFMmain::RefreshFromDisk);
+    connect(MMprcnon, &QAction::triggered, this, &TFMmain::MMprcnonClick);
+    connect(MMprcnof, &QAction::triggered, this, &TFMmain::MMprcnofClick);
+    connect(MMviwpty, &QAction::triggered, this, &TFMmain::MMviwptyClick);
+    connect(MMtolcpy, &QAction::triggered, this, [this] { MMtolcpyClick(1); });
+    connect(MMtolmov, &QAction::triggered, this, [this] { MMtolcpyClick(0); });
+    connect(MMtoldel, &QAction::triggered, this, &TFMmain::MMtoldelClick);
+    connect(MMtolexp, &QAction::triggered, this, &TFMmain::MMtolexpClick);
+    connect(MMtolapp, &QAction::triggered, this, &TFMmain::MMtolappClick);
+    connect(MMtolcln, &QAction::triggered, this, &TFMmain::MMtolclnClick);
+    connect(MMtoldfg, &QAction::triggered, this, &TFMmain::MMtoldfgClick);
+    connect(MMtolfmt, &QAction::triggered, this, &TFMmain::MMtolfmtClick);
+    connect(MMhlphlp, &QAction::triggered, this, &TFMmain::MMhlphlpClick);
+    connect(MMhlpwww, &QAction::triggered, this, &TFMmain::MMhlpwwwClick);
 
     connect(MMprcend, &QAction::triggered, this, &TFMmain::MMprcendClick);
     connect(MMmesdrv, &QAction::triggered, this, &TFMmain::MMmesdrvClick);
@@ -205,6 +225,17 @@ void TFMmain::BuildMenus() {
     PMpop->addSeparator()->setObjectName("PM3");
     PMpop->addAction(PMviwpty);
     connect(PMpop, &QMenu::aboutToShow, this, &TFMmain::PMpopPopup);
+    // Each popup item runs the main-menu command of its name.
+    connect(PMviwinf, &QAction::triggered, MMviwdif, &QAction::trigger);
+    connect(PMtolexp, &QAction::triggered, this, &TFMmain::MMtolexpClick);
+    connect(PMtolapp, &QAction::triggered, this, &TFMmain::MMtolappClick);
+    connect(PMtolcln, &QAction::triggered, this, &TFMmain::MMtolclnClick);
+    connect(PMtoldfg, &QAction::triggered, this, &TFMmain::MMtoldfgClick);
+    connect(PMtolfmt, &QAction::triggered, this, &TFMmain::MMtolfmtClick);
+    connect(PMtolcpy, &QAction::triggered, this, [this] { MMtolcpyClick(1); });
+    connect(PMtolmov, &QAction::triggered, this, [this] { MMtolcpyClick(0); });
+    connect(PMtoldel, &QAction::triggered, this, &TFMmain::MMtoldelClick);
+    connect(PMviwpty, &QAction::triggered, this, &TFMmain::MMviwptyClick);
 }
 
 void TFMmain::BuildToolbar() {
@@ -243,7 +274,10 @@ void TFMmain::BuildToolbar() {
     BBhlphlp = button("BBhlphlp", 39, QStringLiteral("ヘルプ"));
     BBhlpwww = button("BBhlpwww", 40, QStringLiteral("サポートウェブページ"));
     for (QAction* a : {BBviwrem, BBviwlst, BBviwnme, BBviwcap, BBviwupp, BBviwdwn}) a->setCheckable(true);
-    for (QAction* a : {BBmesrnk, BBmessim, BBtoletr, BBtolexp, BBhlphlp, BBhlpwww}) a->setEnabled(false);
+    for (QAction* a : {BBmesrnk, BBmessim, BBtoletr}) a->setEnabled(false);
+    connect(BBtolexp, &QAction::triggered, this, &TFMmain::MMtolexpClick);
+    connect(BBhlphlp, &QAction::triggered, this, &TFMmain::MMhlphlpClick);
+    connect(BBhlpwww, &QAction::triggered, this, &TFMmain::MMhlpwwwClick);
     connect(BBmesdrv, &QAction::triggered, this, &TFMmain::MMmesdrvClick);
     connect(BBmesfld, &QAction::triggered, this, &TFMmain::MMmesfldClick);
     connect(BBviwrem, &QAction::triggered, this, &TFMmain::MMviwremClick);
@@ -494,8 +528,15 @@ void TFMmain::RefreshControls() {
     QWidget* focus = QApplication::focusWidget();
     PopupContext = focus == LVlist ? 2 : focus == TVtree ? 1 : 0;
     PMpopPopup();
+    for (auto [from, to] : {std::pair{PMtolcpy, MMtolcpy}, {PMtolmov, MMtolmov}, {PMtoldel, MMtoldel},
+                            {PMtolexp, MMtolexp}, {PMtolapp, MMtolapp}}) {
+        to->setEnabled(from->isEnabled());
+        to->setIcon(from->icon());
+    }
+    const bool removable = cur && cur->Removable;
     MMtolfmt->setVisible(true);
-    MMtolfmt->setEnabled(false);  // formatting comes with the tools
+    MMtolfmt->setEnabled(removable);
+    MMtolfmt->setIcon(removable ? ImageIcon(35) : QIcon());
     model_->SetSortImages(g.SortKey == 1 ? 25 : g.SortDescending == 1 ? 24 : 23,
                           g.SortKey == 0 ? 25 : g.SortDescending == 1 ? 24 : 23);
     QApplication::processEvents();

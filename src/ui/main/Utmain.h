@@ -25,6 +25,10 @@ namespace nrvs {
 
 class RowModel;
 class TFMing;
+class TFMnetcon;
+class TFMnetdis;
+class TFMprogress;
+class TFMprop;
 class TFMglobal;
 
 class TFMmain : public QMainWindow, public DriveItemsUi {
@@ -67,6 +71,23 @@ public:
     void SetSort(int key, int descending);
     void MMprcendClick();
     void PMpopPopup();
+    // Copy (tag 1) or move (tag 0) of the selected item into a chosen folder.
+    void MMtolcpyClick(int tag);
+    void MMtoldelClick();
+    void MMtolexpClick();
+    void MMtolappClick();
+    void MMtolclnClick();
+    void MMtoldfgClick();
+    void MMtolfmtClick();
+    void MMviwptyClick();
+    void MMprcnonClick();
+    void MMprcnofClick();
+    void MMhlphlpClick();
+    void MMhlpwwwClick();
+    // F5: the selected node's level and the list read again from the disk.
+    void RefreshFromDisk();
+    // The help document beside the executable.
+    static std::string HelpFileName();
 
     // DriveItemsUi
     void ShowItem(const DriveRecord& record, int listedPos) override;
@@ -86,6 +107,7 @@ public:
     QAction *MMtoletr, *MMtolsrc, *MMtolcpy, *MMtolmov, *MMtoldel, *MMtolexp, *MMtolapp, *MMtolcln, *MMtoldfg,
         *MMtolfmt, *MMtolset;
     QAction *MMwindmn, *MMwinfmn, *MMhlphlp, *MMhlpwww, *MMhlpver;
+    QAction* MMviwref;  // F5, no menu entry
     QAction *BBmesdrv, *BBmesfld, *BBmesrnk, *BBmessim, *BBviwrem, *BBviwlst, *BBviwnme, *BBviwcap, *BBviwupp,
         *BBviwdwn, *BBtolsrc, *BBtoletr, *BBtolexp, *BBhlphlp, *BBhlpwww;
     QAction *PMviwinf, *PMtolexp, *PMtolapp, *PMtolcln, *PMtoldfg, *PMtolfmt, *PMtolcpy, *PMtolmov, *PMtoldel,
@@ -99,6 +121,10 @@ public:
     std::array<QLabel*, 7> SBpanels{};
     QTimer* TMtimer;
     TFMing* Running;
+    TFMprogress* Progress;
+    TFMprop* Properties;
+    TFMnetcon* NetConnect;
+    TFMnetdis* NetDisconnect;
     TFMglobal* Splash = nullptr;
     std::array<QAction*, 26> DriveMenuItems{};
     std::array<QToolButton*, 26> DriveButtons{};
@@ -116,6 +142,8 @@ private:
     void ApplyGeometry();
     void StoreGeometry();
     void ReopenAfterMeasure(const std::string& path);
+    void ReportOperation(bool ok, const char* verb);
+    void RefreshNodeAfterDelete(bool treeHadFocus);
     void TreeMouseDown(QObject* source, const QPoint& globalPos, const QPoint& localPos);
     void ListMouseDown(const QPoint& globalPos, const QPoint& localPos);
     void TreeKey(int key);

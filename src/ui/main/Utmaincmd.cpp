@@ -112,11 +112,9 @@ void TFMmain::PMpopPopup() {
     }
     const DriveRecord* cur = Global().CurrentDrive;
     if (!cur || !cur->Ready) return;
-    // Which items a context offers; the commands behind them come with the
-    // tools, so every offered item stays disabled for now.
     auto offer = [](QAction* a, bool flag) {
         a->setVisible(true);
-        a->setEnabled(false);
+        a->setEnabled(flag);
         a->setIcon(flag ? ImageIcon(a->property("image").toInt()) : QIcon());
     };
     const int context = PopupContext;

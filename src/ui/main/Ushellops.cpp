@@ -1,0 +1,205 @@
+#include "ui/main/Ushellops.h"
+
+#include "core/Utglobal.h"
+#include "lib/Slib.h"
+#include "platform/Ppath.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <sys/stat.h>
+
+namespace nrvs {
+
+namespace {
+// Redraws and lets the cancel button through at most this often: a copy of
+// many small files must not spend its time drawing.
+constexpr qint64 kUpdateMs = 60;
+// A quick operation never flashes a dialog.
+constexpr qint64 kShowAfterMs = 400;
+
+QString Shown(const std::string& nativeName) { return QString::fromStdString(platform::ShownName(nativeName)); }
+} // namespace
+
+TFMprogress::TFMprogress(QWidget* parent) : QDialog(parent) {
+    setObjectName("TFMprogress");
+    setWindowTitle(QStringLiteral("Norvessa"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setModal(true);
+    auto* layout = new QVBoxLayout(this);
+    LLitem = new QLabel(this);
+    LLitem->setObjectName("LLitem");
+    LLitem->setMinimumWidth(360);
+    LLitem->setTextFormat(Qt::PlainText);
+    LLcount = new QLabel(this);
+    LLcount->setObjectName("LLcount");
+    PBdone = new QProgressBar(this);
+    PBdone->setObjectName("PBdone");
+    PBdone->setRange(0, 1000);
+    BTcancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    BTcancel->setObjectName("BTcancel");
+    layout->addWidget(LLitem);
+    layout->addWidget(PBdone);
+    layout->addWidget(LLcount);
+    layout->addWidget(BTcancel, 0, Qt::AlignRight);
+    connect(BTcancel, &QPushButton::clicked, this, [this] { cancelled_ = true; });
+}
+
+void TFMprogress::Start(const QString& caption) {
+    setWindowTitle(QStringLiteral("Norvessa") + caption);
+    cancelled_ = replaceAll_ = false;
+    totalItems_ = totalBytes_ = items_ = bytes_ = 0;
+    LLitem->clear();
+    LLcount->clear();
+    PBdone->setValue(0);
+    clock_.start();
+    lastUpdate_ = -1000;
+}
+
+void TFMprogress::Finish() { hide(); }
+
+void TFMprogress::reject() { cancelled_ = true; }
+
+void TFMprogress::Begin(bool deleting, uint64_t items, uint64_t bytes) {
+    deleting_ = deleting;
+    totalItems_ = items;
+    totalBytes_ = bytes;
+}
+
+TFMprogress::Answer TFMprogress::ConfirmReplace(const std::string& nativeName) {
+    if (replaceAll_) return REPLACE_YES;
+    Answer a;
+    if (AnswerReplace) {
+        a = AnswerReplace(nativeName);
+    } else {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Norvessa"),
+                        QStringLiteral("「") + Shown(nativeName) +
+                            QStringLiteral("」は既にあります。\n置き換えますか？"),
+                        QMessageBox::NoButton, isVisible() ? this : parentWidget());
+        QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
+        QPushButton* all = box.addButton(QStringLiteral("すべて置き換え(&A)"), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+        QPushButton* cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+        box.setDefaultButton(no);
+        box.setEscapeButton(cancel);
+        box.exec();
+        QAbstractButton* clicked = box.clickedButton();
+        a = clicked == yes ? REPLACE_YES : clicked == all ? REPLACE_ALL : clicked == no ? REPLACE_NO : REPLACE_CANCEL;
+    }
+    if (a == REPLACE_ALL) replaceAll_ = true;
+    if (a == REPLACE_CANCEL) cancelled_ = true;
+    return a;
+}
+
+bool TFMprogress::Progress(const std::string& nativeName, uint64_t itemsDone, uint64_t bytesDone) {
+    items_ = itemsDone;
+    bytes_ = bytesDone;
+    if (CancelWhen && CancelWhen(nativeName, itemsDone, bytesDone)) cancelled_ = true;
+    const qint64 now = clock_.elapsed();
+    if (now - lastUpdate_ >= kUpdateMs) {
+        lastUpdate_ = now;
+        if (!isVisible() && now >= kShowAfterMs) show();
+        Update(nativeName);
+        QApplication::processEvents();
+    }
+    return !cancelled_;
+}
+
+void TFMprogress::Update(const std::string& nativeName) {
+    LLitem->setText(Shown(nativeName));
+    QString count = QStringLiteral("%1 / %2 個").arg(items_).arg(totalItems_);
+    if (!deleting_ && totalBytes_ > 0)
+        count += QStringLiteral("　%1 / %2")
+                     .arg(QString::fromStdString(FormatSizeText(static_cast<double>(bytes_), 0)),
+                          QString::fromStdString(FormatSizeText(static_cast<double>(totalBytes_), 0)));
+    LLcount->setText(count);
+    double done = deleting_ || totalBytes_ == 0 ? (totalItems_ ? double(items_) / double(totalItems_) : 0)
+                                                : double(bytes_) / double(totalBytes_);
+    PBdone->setValue(static_cast<int>(std::min(1.0, done) * 1000));
+}
+
+// ---- folder browser ----
+
+namespace {
+std::function<std::string(const std::string&)>& BrowseChoice() {
+    static std::function<std::string(const std::string&)> f;
+    return f;
+}
+
+bool OnListedDrive(const std::string& programPath) {
+    DriveTable& drives = Global().Drives;
+    for (int i = 0; i < drives.ListedCount(); ++i)
+        if (const DriveRecord* r = drives.ListedAt(i); r && r->RootPath[0] == programPath[0]) return true;
+    return false;
+}
+} // namespace
+
+void SetBrowseFolderChoice(std::function<std::string(const std::string&)> choose) {
+    BrowseChoice() = std::move(choose);
+}
+
+std::string BrowseFolder(const std::string& title, QWidget* parent) {
+    std::string native;
+    if (BrowseChoice()) {
+        native = BrowseChoice()(title);
+    } else {
+        QString start;
+        if (const DriveRecord* cur = Global().CurrentDrive)
+            start = QFile::decodeName(QByteArray::fromStdString(platform::ToNative(cur->RootPath)));
+        QString chosen = QFileDialog::getExistingDirectory(parent, QString::fromStdString(title), start,
+                                                           QFileDialog::ShowDirsOnly);
+        native = QFile::encodeName(chosen).toStdString();
+    }
+    std::string program;
+    if (native.empty() || !platform::ToProgram(native, program) || !OnListedDrive(program)) return "\\";
+    if (program.back() != '\\') program += '\\';
+    return program;
+}
+
+// ---- the desktop's applications ----
+
+bool DesktopHandlerFor(const std::string& nativePath) {
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) return false;
+    const QString mimeQuery = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (mimeQuery.isEmpty()) return true;  // no way to ask; xdg-open decides
+    const QString mime = QMimeDatabase().mimeTypeForFile(QFile::decodeName(QByteArray::fromStdString(nativePath))).name();
+    QProcess query;
+    query.start(mimeQuery, {QStringLiteral("query"), QStringLiteral("default"), mime});
+    if (!query.waitForFinished(5000)) {
+        query.kill();
+        return true;
+    }
+    return !query.readAllStandardOutput().trimmed().isEmpty();
+}
+
+bool OpenWithDesktop(const std::string& nativePath) {
+    // Built from the name's bytes: a name that is not UTF-8 must reach the
+    // desktop unchanged.
+    const QUrl url = QUrl::fromEncoded("file://" + QByteArray::fromStdString(nativePath).toPercentEncoding("/"));
+    if (DesktopHandlerFor(nativePath) && QDesktopServices::openUrl(url)) return true;
+    std::string name = nativePath;
+    while (name.size() > 1 && name.back() == '/') name.pop_back();
+    name = name.substr(name.find_last_of('/') + 1);
+    ShowMessageBox("「" + platform::ShownName(name) + "」を開くアプリケーションが登録されていません。",
+                   MB_ICONINFORMATION);
+    return false;
+}
+
+bool StartTool(const QString& program, const QStringList& args) {
+    const QString path = QStandardPaths::findExecutable(program);
+    return !path.isEmpty() && QProcess::startDetached(path, args);
+}
+
+} // namespace nrvs
