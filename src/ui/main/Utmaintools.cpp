@@ -167,7 +167,8 @@ void TFMmain::MMtolexpClick() {
     if (!Ready()) return;
     std::string path = SelectedPath();
     // The file manager opens the folder; for a file, the folder holding it.
-    if (!IsFolderPath(path)) path = ParentFolder(path);
+    PathAttributes attributes;
+    if (!IsFolderPath(path) && ReadAttributes(path, attributes) && !attributes.IsDir) path = ParentFolder(path);
     std::string native;
     if (!platform::ToNative(path, native)) return;
     OpenWithDesktop(native);
