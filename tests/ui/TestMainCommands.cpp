@@ -57,6 +57,7 @@ private:
     std::unique_ptr<test::TempDrive> drive;
     ScriptedUi ui;
     std::string chosen;  // what the folder browser answers (native)
+    int browsed = 0;
 
     std::unique_ptr<TFMmain> OpenWindow() {
         Global() = GlobalState{};
@@ -84,7 +85,11 @@ private slots:
         ui = ScriptedUi{};
         SetMessageUi(&ui);
         chosen.clear();
-        SetBrowseFolderChoice([this](const std::string&) { return chosen; });
+        browsed = 0;
+        SetBrowseFolderChoice([this](const std::string&) {
+            ++browsed;
+            return chosen;
+        });
         D().Write("data/a.txt", std::string(3000, 'a'));
         D().Write("data/sub/b.bin", std::string(70000, 'b'));
         D().MakeDir("database");
@@ -270,6 +275,23 @@ private slots:
         w->MMtoldelClick();
         QVERIFY(!D().Exists("out"));
         QCOMPARE(outside.Read("keep/me"), std::string("safe"));
+    }
+
+    void shortcutsActOnTheRowSelectedNow() {
+        auto w = OpenWindow();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w->TVtree->setFocus();
+        w->TVtree->setCurrentItem(w->TVtree->topLevelItem(0));
+        QVERIFY(!w->MMtoldel->isEnabled());  // the root
+        SelectRow(*w, "one.txt");
+        QVERIFY(w->MMtoldel->isEnabled());
+        ui.answer = ID_NO;
+        QTest::keyClick(w->LVlist, Qt::Key_Delete);
+        QCOMPARE(ui.questions.size(), 1);
+        QVERIFY(ui.questions[0].contains("one.txt"));
+        QTest::keyClick(w->LVlist, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(browsed, 1);
     }
 
     void propertiesShowMeasuredAndUnmeasuredFolders() {

@@ -35,12 +35,15 @@ QString Shown(const std::string& nativeName) { return QString::fromStdString(pla
 TFMprogress::TFMprogress(QWidget* parent) : QDialog(parent) {
     setObjectName("TFMprogress");
     setWindowTitle(QStringLiteral("Norvessa"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // A tool window: window managers give it a close box (which cancels)
+    // and no minimise or maximise buttons.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);
     auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     LLitem = new QLabel(this);
     LLitem->setObjectName("LLitem");
-    LLitem->setMinimumWidth(360);
+    LLitem->setFixedWidth(360);
     LLitem->setTextFormat(Qt::PlainText);
     LLcount = new QLabel(this);
     LLcount->setObjectName("LLcount");

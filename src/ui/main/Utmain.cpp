@@ -58,6 +58,7 @@ TFMmain::TFMmain(const StringList& args, QWidget* parent) : QMainWindow(parent) 
     Properties = new TFMprop(this);
     NetConnect = new TFMnetcon(this);
     NetDisconnect = new TFMnetdis(this);
+    ConnectCommandStates();
     Splash = new TFMglobal(this);
     TMtimer = new QTimer(this);
     TMtimer->setObjectName("TMtimer");
@@ -70,7 +71,14 @@ TFMmain::TFMmain(const StringList& args, QWidget* parent) : QMainWindow(parent) 
     RefreshDrives(INT_MAX);
 }
 
-TFMmain::~TFMmain() { Global().Drives.SetItemsUi(nullptr); }
+TFMmain::~TFMmain() {
+    // The widgets below go away after this body: their focus and selection
+    // changes must not reach a half-destroyed window.
+    disconnect(qApp, nullptr, this, nullptr);
+    if (LVlist->selectionModel()) disconnect(LVlist->selectionModel(), nullptr, this, nullptr);
+    disconnect(TVtree, nullptr, this, nullptr);
+    Global().Drives.SetItemsUi(nullptr);
+}
 
 const RowList& TFMmain::Rows() const { return model_->Rows(); }
 
@@ -525,18 +533,7 @@ void TFMmain::RefreshControls() {
         DriveMenuItems[static_cast<size_t>(n)]->setChecked(current);
         if (current) DriveButtons[static_cast<size_t>(n)]->setChecked(true);
     }
-    QWidget* focus = QApplication::focusWidget();
-    PopupContext = focus == LVlist ? 2 : focus == TVtree ? 1 : 0;
-    PMpopPopup();
-    for (auto [from, to] : {std::pair{PMtolcpy, MMtolcpy}, {PMtolmov, MMtolmov}, {PMtoldel, MMtoldel},
-                            {PMtolexp, MMtolexp}, {PMtolapp, MMtolapp}}) {
-        to->setEnabled(from->isEnabled());
-        to->setIcon(from->icon());
-    }
-    const bool removable = cur && cur->Removable;
-    MMtolfmt->setVisible(true);
-    MMtolfmt->setEnabled(removable);
-    MMtolfmt->setIcon(removable ? ImageIcon(35) : QIcon());
+    UpdateCommandStates();
     model_->SetSortImages(g.SortKey == 1 ? 25 : g.SortDescending == 1 ? 24 : 23,
                           g.SortKey == 0 ? 25 : g.SortDescending == 1 ? 24 : 23);
     QApplication::processEvents();

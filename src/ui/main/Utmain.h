@@ -143,6 +143,11 @@ private:
     void StoreGeometry();
     void ReopenAfterMeasure(const std::string& path);
     void ReportOperation(bool ok, const char* verb);
+    // The popup's preparation for the control with the focus, and the main
+    // menu's commands following it; run whenever focus or selection changes,
+    // so that a shortcut acts on what is selected now.
+    void UpdateCommandStates();
+    void ConnectCommandStates();
     void RefreshNodeAfterDelete(bool treeHadFocus);
     void TreeMouseDown(QObject* source, const QPoint& globalPos, const QPoint& localPos);
     void ListMouseDown(const QPoint& globalPos, const QPoint& localPos);

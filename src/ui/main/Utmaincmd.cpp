@@ -21,6 +21,7 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -101,6 +102,37 @@ void TFMmain::SetSort(int key, int descending) {
 }
 
 void TFMmain::MMprcendClick() { close(); }
+
+void TFMmain::UpdateCommandStates() {
+    QWidget* focus = QApplication::focusWidget();
+    PopupContext = focus == LVlist ? 2 : focus == TVtree ? 1 : 0;
+    PMpopPopup();
+    for (auto [from, to] : {std::pair{PMtolcpy, MMtolcpy}, {PMtolmov, MMtolmov}, {PMtoldel, MMtoldel},
+                            {PMtolexp, MMtolexp}, {PMtolapp, MMtolapp}}) {
+        to->setEnabled(from->isEnabled());
+        to->setIcon(from->icon());
+    }
+    const DriveRecord* cur = Global().CurrentDrive;
+    const bool removable = cur && cur->Ready && cur->Removable;
+    MMtolfmt->setVisible(true);
+    MMtolfmt->setEnabled(removable);
+    MMtolfmt->setIcon(removable ? ImageIcon(35) : QIcon());
+}
+
+void TFMmain::ConnectCommandStates() {
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now == LVlist || now == TVtree) UpdateCommandStates();
+    });
+    connect(LVlist->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
+        if (QApplication::focusWidget() == LVlist) UpdateCommandStates();
+    });
+    connect(LVlist->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (QApplication::focusWidget() == LVlist) UpdateCommandStates();
+    });
+    connect(TVtree, &QTreeWidget::currentItemChanged, this, [this] {
+        if (QApplication::focusWidget() == TVtree) UpdateCommandStates();
+    });
+}
 
 void TFMmain::PMpopPopup() {
     const std::array<QAction*, 10> items = {PMviwinf, PMtolexp, PMtolapp, PMtolcln, PMtoldfg,
