@@ -9,7 +9,8 @@
 # default build/release/norvessa-cli, built when missing), TMPDIR (where the
 # trees are made; keep it on a real disk).
 #
-# Every timed run starts after a sync, so that writing back what the previous
+# "--progress" runs count the tree first and report progress as the window's
+# dialog does. Every timed run starts after a sync, so that writing back what the previous
 # run left in the page cache is not charged to the next one; the tool that
 # starts a round alternates.
 set -uo pipefail
@@ -77,43 +78,47 @@ timed() { # key command...
 for ((r = 0; r < rounds; r++)); do
     note "round $((r + 1)) of $rounds"
     for what in small big; do
-        order=(cp nrvs)
-        ((r % 2)) && order=(nrvs cp)
+        order=(cp nrvs prog)
+        ((r % 2)) && order=(prog nrvs cp)
         for tool in "${order[@]}"; do
             rm -rf "$work/dst"
             mkdir -p "$work/dst"
-            if [[ $tool == cp ]]; then
-                timed "copy $what|cp -a" cp -a "$work/$what" "$work/dst/"
-            else
-                timed "copy $what|norvessa-cli copy" "$cli" copy "$work/$what" "$work/dst/"
-            fi
+            case $tool in
+            cp) timed "copy $what|cp -a" cp -a "$work/$what" "$work/dst/" ;;
+            nrvs) timed "copy $what|norvessa-cli copy" "$cli" copy "$work/$what" "$work/dst/" ;;
+            prog) timed "copy $what|copy --progress" "$cli" copy --progress "$work/$what" "$work/dst/" ;;
+            esac
         done
     done
     rm -rf "$work/dst"
     cp -a "$work/small" "$work/del1"
     cp -a "$work/small" "$work/del2"
-    order=(rm nrvs)
-    ((r % 2)) && order=(nrvs rm)
+    cp -a "$work/small" "$work/del3"
+    order=(rm nrvs prog)
+    ((r % 2)) && order=(prog nrvs rm)
     for tool in "${order[@]}"; do
-        if [[ $tool == rm ]]; then
-            timed "delete small|rm -rf" rm -rf "$work/del1"
-        else
-            timed "delete small|norvessa-cli delete" "$cli" delete "$work/del2"
-        fi
+        case $tool in
+        rm) timed "delete small|rm -rf" rm -rf "$work/del1" ;;
+        nrvs) timed "delete small|norvessa-cli delete" "$cli" delete "$work/del2" ;;
+        prog) timed "delete small|delete --progress" "$cli" delete --progress "$work/del3" ;;
+        esac
     done
-    rm -rf "$work/del1" "$work/del2"
+    rm -rf "$work/del1" "$work/del2" "$work/del3"
 done
 
 median() { tr ' ' '\n' | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 range() { tr ' ' '\n' | grep -v '^$' | sort -n | awk 'NR==1{lo=$1} {hi=$1} END {printf "%.3f..%.3f", lo/1000, hi/1000}'; }
 
 printf '\n%-14s %-22s %10s %16s %16s\n' task tool "median s" "min..max s" "Norvessa/peer"
-for pair in "copy small|cp -a|norvessa-cli copy" "copy big|cp -a|norvessa-cli copy" "delete small|rm -rf|norvessa-cli delete"; do
-    IFS='|' read -r task peer own <<<"$pair"
+for set in "copy small|cp -a|norvessa-cli copy|copy --progress" "copy big|cp -a|norvessa-cli copy|copy --progress" \
+    "delete small|rm -rf|norvessa-cli delete|delete --progress"; do
+    IFS='|' read -r task peer own prog <<<"$set"
     pm=$(median <<<"${times[$task|$peer]}")
-    om=$(median <<<"${times[$task|$own]}")
     printf '%-14s %-22s %10.3f %16s\n' "$task" "$peer" "$(awk "BEGIN{print $pm/1000}")" "$(range <<<"${times[$task|$peer]}")"
-    printf '%-14s %-22s %10.3f %16s %16.2f\n' "$task" "$own" "$(awk "BEGIN{print $om/1000}")" "$(range <<<"${times[$task|$own]}")" \
-        "$(awk "BEGIN{print $om/$pm}")"
+    for tool in "$own" "$prog"; do
+        om=$(median <<<"${times[$task|$tool]}")
+        printf '%-14s %-22s %10.3f %16s %16.2f\n' "$task" "$tool" "$(awk "BEGIN{print $om/1000}")" \
+            "$(range <<<"${times[$task|$tool]}")" "$(awk "BEGIN{print $om/$pm}")"
+    done
 done
 echo "(small: $small files; big: one file of $bigmb MB; the goal is at most 1.2 for each task)"

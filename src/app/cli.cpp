@@ -16,6 +16,7 @@
 #include "platform/Ppath.h"
 #include "platform/Pshell.h"
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <climits>
@@ -262,21 +263,65 @@ int OperationResult(int ok, const char* verb) {
     return 1;
 }
 
-int RunCopyOrMove(const Args& args, bool move) {
+// Progress of a file operation on the terminal (the window's progress
+// dialog does the same bookkeeping: the tree counted first, then items and
+// bytes reported as they go). Replacements are not asked: what exists is
+// replaced, as without --progress.
+struct CliShellUi : platform::ShellUi {
+    bool tty = ::isatty(2);
+    uint64_t totalItems = 0, totalBytes = 0;
+    std::chrono::steady_clock::time_point last{};
+    bool ConfirmDelete(const std::string&, bool) override { return true; }
+    Answer ConfirmReplace(const std::string&) override { return REPLACE_YES; }
+    void Begin(bool, uint64_t items, uint64_t bytes) override {
+        totalItems = items;
+        totalBytes = bytes;
+    }
+    bool Progress(const std::string&, uint64_t items, uint64_t bytes) override {
+        auto now = std::chrono::steady_clock::now();
+        if (tty && now - last > std::chrono::milliseconds(100)) {
+            last = now;
+            std::fprintf(stderr, "\r\033[K%llu / %llu items, %s / %s bytes", static_cast<unsigned long long>(items),
+                         static_cast<unsigned long long>(totalItems), Number(static_cast<double>(bytes)).c_str(),
+                         Number(static_cast<double>(totalBytes)).c_str());
+        }
+        return true;
+    }
+    ~CliShellUi() override {
+        if (tty) std::fprintf(stderr, "\r\033[K");
+    }
+};
+
+// Takes --progress out of the arguments; true when it was there.
+bool TakeProgress(Args& args) {
+    auto it = std::find(args.begin(), args.end(), std::string("--progress"));
+    if (it == args.end()) return false;
+    args.erase(it);
+    return true;
+}
+
+int RunCopyOrMove(const Args& given, bool move) {
+    Args args = given;
+    const bool progress = TakeProgress(args);
     if (args.size() != 2) return Usage(stderr);
     std::string source, dest;
     if (!ResolvePath(args[0], source) || !ResolveFolder(args[1], dest)) return 1;
-    return OperationResult(move ? MoveItem(source, dest, 0) : CopyItem(source, dest, 0), move ? "move" : "copy");
+    CliShellUi ui;
+    if (progress) platform::SetShellUi(&ui);
+    const int ok = move ? MoveItem(source, dest, progress) : CopyItem(source, dest, progress);
+    platform::SetShellUi(nullptr);
+    return OperationResult(ok, move ? "move" : "copy");
 }
 
 int RunCopy(const Args& args) { return RunCopyOrMove(args, false); }
 int RunMove(const Args& args) { return RunCopyOrMove(args, true); }
 
 int RunDelete(const Args& args) {
-    bool trash = false;
+    bool trash = false, progress = false;
     std::string target;
     for (const auto& a : args) {
         if (a == "--trash") trash = true;
+        else if (a == "--progress") progress = true;
         else if (target.empty()) target = a;
         else return Usage(stderr);
     }
@@ -288,7 +333,11 @@ int RunDelete(const Args& args) {
         std::fprintf(stderr, "norvessa-cli: %s is a drive's root and is never deleted\n", target.c_str());
         return 1;
     }
-    return OperationResult(DeleteItem(path, trash ? 1 : 0, 0), "delete");
+    CliShellUi ui;
+    if (progress) platform::SetShellUi(&ui);
+    const int ok = DeleteItem(path, trash ? 1 : 0, progress);
+    platform::SetShellUi(nullptr);
+    return OperationResult(ok, "delete");
 }
 
 int RunHelp(const Args&) { return Usage(stdout); }
@@ -311,12 +360,13 @@ const Command kCommands[] = {
      "bytes, occupied bytes and the duration.",
      RunMeasure},
     {"tree", "DRIVE|PATH", "Print the cached folder lines of a drive, or of one folder and below.", RunTree},
-    {"copy", "SRC DESTFOLDER",
+    {"copy", "[--progress] SRC DESTFOLDER",
      "Copy a file or folder tree into a folder, replacing what is there.\n"
-     "Paths are program-form (C:\\usr\\) or native (/usr).",
+     "Paths are program-form (C:\\usr\\) or native (/usr). --progress counts\n"
+     "the tree first and shows items and bytes done, as the window does.",
      RunCopy},
-    {"move", "SRC DESTFOLDER", "Copy, then put the source into the trash once the copy is whole.", RunMove},
-    {"delete", "PATH [--trash]", "Delete a file or folder tree for good, or into the trash.", RunDelete},
+    {"move", "[--progress] SRC DESTFOLDER", "Copy, then put the source into the trash once the copy is whole.", RunMove},
+    {"delete", "[--progress] PATH [--trash]", "Delete a file or folder tree for good, or into the trash.", RunDelete},
     {"help", "", "Show this help.", RunHelp},
 };
 

@@ -103,6 +103,8 @@ struct Job {
     ShellUi* ui = nullptr;  // set only with confirmation
     bool cancelled = false;
     bool replaceAll = false;
+    bool tryClone = true;
+    bool kernelCopy = true;
     uint64_t skipped = 0;
     uint64_t items = 0;
     uint64_t bytes = 0;
@@ -149,8 +151,10 @@ void CountTree(int dirFd, const std::string& name, uint64_t& items, uint64_t& by
 // write.
 bool CopyRange(int in, int out, off_t from, off_t to, Job& job, const std::string& name) {
     off_t inOff = from, outOff = from;
-    bool kernelCopy = true;
+    bool& kernelCopy = job.kernelCopy;
     std::vector<char> buf;
+    const size_t bufSize = static_cast<size_t>(std::min<off_t>(off_t{1} << 20, to - from));
+    if (!kernelCopy) buf.resize(bufSize);
     while (inOff < to) {
         if (job.ui && !job.Report(name, static_cast<uint64_t>(inOff - from))) return false;
         size_t want = static_cast<size_t>(std::min<off_t>(to - inOff, job.ui ? kProgressChunk : off_t{1} << 30));
@@ -162,7 +166,7 @@ bool CopyRange(int in, int out, off_t from, off_t to, Job& job, const std::strin
             if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EBADF)
                 return false;
             kernelCopy = false;
-            buf.resize(1 << 20);
+            buf.resize(bufSize);
         }
         ssize_t n = ::pread(in, buf.data(), std::min(want, buf.size()), inOff);
         if (n < 0 && errno == EINTR) continue;
@@ -180,10 +184,17 @@ bool CopyRange(int in, int out, off_t from, off_t to, Job& job, const std::strin
     return true;
 }
 
-// The data of in into out, holes kept.
-bool CopyData(int in, int out, off_t size, Job& job, const std::string& name) {
+// The data of in into out, holes kept. allocated: the bytes the source
+// holds on disk; a file holding at least its size has no holes to look for.
+bool CopyData(int in, int out, off_t size, off_t allocated, Job& job, const std::string& name) {
     if (size == 0) return true;
-    if (::ioctl(out, FICLONE, in) == 0) return true;
+    // A clone shares the data where the file system can; once refused, the
+    // rest of the operation does not ask again.
+    if (job.tryClone) {
+        if (::ioctl(out, FICLONE, in) == 0) return true;
+        if (errno == EOPNOTSUPP || errno == EXDEV || errno == EINVAL || errno == ENOTTY) job.tryClone = false;
+    }
+    if (allocated >= size) return CopyRange(in, out, 0, size, job, name);
     off_t pos = 0;
     while (pos < size) {
         off_t data = ::lseek(in, pos, SEEK_DATA);
@@ -230,7 +241,7 @@ bool CopyFile(int srcDir, const std::string& name, const struct stat& listed, in
         return FailErrno(name);
     }
     const uint64_t bytesBefore = job.bytes;
-    bool ok = CopyData(in, out, st.st_size, job, name);
+    bool ok = CopyData(in, out, st.st_size, static_cast<off_t>(st.st_blocks) * 512, job, name);
     int e = job.cancelled ? 0 : errno;
     job.bytes = bytesBefore + static_cast<uint64_t>(st.st_size);
     // As cp without keeping the owner: no set-id or sticky bit survives a copy.

@@ -46,7 +46,9 @@ check "move the root" 1 "$cli" move 'G:\\' 'G:\dst\'
 [ -f "$work/g/src/a.txt" ] || { echo "FAIL: the drive lost files"; failures=$((failures + 1)); }
 XDG_DATA_HOME=$work/xdg check "move into the trash after copying" 0 "$cli" move 'G:\src\sub\' 'G:\dst\'
 [ ! -e "$work/g/src/sub" ] && [ -f "$work/xdg/Trash/files/sub/b.txt" ] || { echo "FAIL: move"; failures=$((failures + 1)); }
-check "delete for good" 0 "$cli" delete 'G:\dst\src\'
+check "copy with progress" 0 "$cli" copy --progress 'G:\dst\src\' 'G:\'
+[ "$(cat "$work/g/src/a.txt")" = aaa ] || { echo "FAIL: copy with progress"; failures=$((failures + 1)); }
+check "delete for good" 0 "$cli" delete --progress 'G:\dst\src\'
 [ ! -e "$work/g/dst/src" ] || { echo "FAIL: delete"; failures=$((failures + 1)); }
 check "delete what is not there" 1 "$cli" delete 'G:\dst\src\'
 grep -q 'delete' "$work/err" || { echo "FAIL: no message for a failed delete"; failures=$((failures + 1)); }
