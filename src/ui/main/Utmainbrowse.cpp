@@ -159,7 +159,7 @@ void TFMmain::FillTreeLevel(QTreeWidgetItem* node) {
     DirListing listing;
     ListFolder(listing, path + "*.*", LIST_FOLDERS);
     SortListing(listing, false);
-    const QIcon folder = ImageIcon(7);
+    const QIcon folder = NodeIcon(7, 6);
     TVtree->setSortingEnabled(false);
     for (const auto& line : listing.Entries) {
         DirEntry e = ParseEntry(line);

@@ -6,19 +6,32 @@
 #include <QStyle>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace nrvs {
 
-TFMing::TFMing(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+// Window managers take the hints as what the user may do, not as what the
+// frame shows: without the customised set the frame still offers minimise
+// and maximise. Only the close box is asked for, and it acts as STOP.
+constexpr Qt::WindowFlags kRunningFlags =
+    Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+
+TFMing::TFMing(QWidget* parent) : QDialog(parent, kRunningFlags) {
     setObjectName("TFMing");
     setWindowTitle(QStringLiteral(" 実行中..."));
     setModal(true);
-    setFixedSize(392, 54);
     LLing = new QLabel(this);
     LLing->setObjectName("LLing");
-    LLing->setGeometry(8, 8, 377, 14);
+    // The line is as high as the font needs (a 12-pixel line cuts off the
+    // descenders of a 9-point text); the button and the dialog move down
+    // with it.
+    const int lineHeight = std::max(12, LLing->fontMetrics().height() + 2);
+    const int stopTop = std::max(26, 8 + lineHeight + 4);
+    LLing->setGeometry(8, 8, 377, lineHeight);
+    setFixedSize(392, stopTop + 25 + 3);
     BTstop = new QPushButton(QStringLiteral("&STOP"), this);
     BTstop->setObjectName("BTstop");
-    BTstop->setGeometry(314, 26, 75, 25);
+    BTstop->setGeometry(314, stopTop, 75, 25);
     BTstop->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
     BTstop->setAutoDefault(false);
     connect(BTstop, &QPushButton::clicked, this, &TFMing::BTstopClick);
@@ -68,7 +81,8 @@ void TFMing::BTstopClick() {
     QApplication::processEvents();
 }
 
-// Esc is STOP when STOP is offered; the dialog never closes before its job.
+// Esc and the close box are STOP when STOP is offered; the dialog never
+// closes before its job returns.
 void TFMing::reject() {
     if (BTstop->isVisible() && BTstop->isEnabled()) BTstopClick();
 }
