@@ -319,7 +319,7 @@ void TFMmain::BuildBody() {
     PLbase->setChildrenCollapsible(false);
     client->addWidget(PLbase, 1);
 
-    TVtree = new QTreeWidget(PLbase);
+    TVtree = new FolderTree(PLbase);
     TVtree->setObjectName("TVtree");
     TVtree->setHeaderHidden(true);
     TVtree->setRootIsDecorated(true);
