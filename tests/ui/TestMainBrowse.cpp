@@ -30,9 +30,13 @@ namespace {
 // Answers every question with yes and keeps what was said.
 struct ScriptedUi : MessageUi {
     QStringList messages;
+    QList<int> styles;
     QStringList questions;
     int answer = ID_YES;
-    void ShowMessage(const std::string& text, int) override { messages << QString::fromStdString(text); }
+    void ShowMessage(const std::string& text, int style) override {
+        messages << QString::fromStdString(text);
+        styles << style;
+    }
     int AskQuestion(const std::string& text, int) override {
         questions << QString::fromStdString(text);
         return answer;
@@ -381,6 +385,36 @@ private slots:
         };
         QCOMPARE(image(alpha->icon(0), QIcon::Normal), image(ImageIcon(7), QIcon::Normal));
         QCOMPARE(image(alpha->icon(0), QIcon::Selected), image(ImageIcon(6), QIcon::Normal));
+    }
+
+    void doubleClickOnAFileWithoutApplicationSaysSo() {
+        // A desktop with no applications at all.
+        test::TempDir desktop;
+        const QByteArray saved[4] = {qgetenv("XDG_CONFIG_HOME"), qgetenv("XDG_CONFIG_DIRS"), qgetenv("XDG_DATA_HOME"),
+                                     qgetenv("XDG_DATA_DIRS")};
+        const char* names[4] = {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS"};
+        for (const char* n : names) qputenv(n, QByteArray::fromStdString(desktop / n));
+        auto w = OpenWindow(std::string(11, '\n') + "1\r\n");
+        QCOMPARE(Captions(*w)[8], QString("one.txt"));
+        w->LVlist->setFocus();
+        // Header and total rows: nothing happens.
+        for (int row : {0, 2, 7}) {
+            w->LVlist->selectRow(row);
+            w->LVlistDblClick();
+        }
+        QVERIFY(ui.messages.isEmpty());
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root()));
+        w->LVlist->selectRow(8);
+        w->LVlistDblClick();
+        for (int i = 0; i < 4; ++i) {
+            if (saved[i].isNull()) qunsetenv(names[i]);
+            else qputenv(names[i], saved[i]);
+        }
+        QCOMPARE(ui.messages, QStringList{QString::fromStdString(
+                                  "このファイルを開くアプリケーションが登録されていません。\n\n" + Root() + "one.txt")});
+        QCOMPARE(ui.styles, QList<int>{MB_ICONINFORMATION});
+        // The list still shows the folder.
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root()));
     }
 
     void keyboardNavigation() {

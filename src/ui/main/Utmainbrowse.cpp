@@ -9,6 +9,7 @@
 #include "core/Utglobal.h"
 #include "lib/Sdirlist.h"
 #include "platform/Ppath.h"
+#include "ui/Udesktop.h"
 #include "ui/main/Uicells.h"
 #include "ui/main/Uiimages.h"
 #include "ui/main/Urowmodel.h"
@@ -341,12 +342,12 @@ void TFMmain::LVlistDblClick() {
         OpenPath(SelectedPath(), false);
     } else if (image == IMG_FILE) {
         PopupContext = 2;
+        const std::string path = SelectedPath();
         std::string native;
-        if (platform::ToNative(SelectedPath(), native))
-            // Built from the name's bytes: a name that is not UTF-8 must
-            // still reach the desktop unchanged.
-            QDesktopServices::openUrl(
-                QUrl::fromEncoded("file://" + QByteArray::fromStdString(native).toPercentEncoding("/")));
+        // Without a registered application the launcher fails silently; the
+        // user is told instead of seeing nothing happen.
+        if (platform::ToNative(path, native) && OpenWithDesktop(native) == OpenResult::NoApplication)
+            ShowMessageBox("このファイルを開くアプリケーションが登録されていません。\n\n" + path, MB_ICONINFORMATION);
     }
 }
 
