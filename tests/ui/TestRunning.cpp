@@ -71,6 +71,7 @@ private slots:
         QVERIFY(!f.testFlag(Qt::WindowMinimizeButtonHint));
         QVERIFY(!f.testFlag(Qt::WindowMaximizeButtonHint));
         QVERIFY(!f.testFlag(Qt::WindowContextHelpButtonHint));
+        QVERIFY(dialog.testAttribute(Qt::WA_X11NetWmWindowTypeToolBar));
         // A fixed size: nothing to maximise.
         QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
 

@@ -10,9 +10,9 @@
 
 namespace nrvs {
 
-// Window managers take the hints as what the user may do, not as what the
-// frame shows: without the customised set the frame still offers minimise
-// and maximise. Only the close box is asked for, and it acts as STOP.
+// A tool window whose frame offers only the close box, which acts as STOP:
+// the customised set asks for no minimise and maximise buttons (most window
+// managers draw what these hints ask; openbox needs the window type below).
 constexpr Qt::WindowFlags kRunningFlags =
     Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
 
@@ -29,6 +29,12 @@ TFMing::TFMing(QWidget* parent) : QDialog(parent, kRunningFlags) {
     const int stopTop = std::max(26, 8 + lineHeight + 4);
     LLing->setGeometry(8, 8, 377, lineHeight);
     setFixedSize(392, stopTop + 25 + 3);
+    // Some window managers (openbox) keep minimise and maximise on every
+    // utility window whatever the hints ask; a toolbar window gets only its
+    // close box there, and the others read the type list on to "utility".
+    // The type is taken from the native window, so that is made first.
+    winId();
+    setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
     BTstop = new QPushButton(QStringLiteral("&STOP"), this);
     BTstop->setObjectName("BTstop");
     BTstop->setGeometry(314, stopTop, 75, 25);
