@@ -435,7 +435,9 @@ void TFMmain::FitToScreen(const QRect& frame, const QMargins& margins) {
     g.MainLeft = fitted.left();
     g.MainTop = fitted.top();
     if (size() != client) resize(client);
-    if (pos() != fitted.topLeft()) move(fitted.topLeft());
+    // Moved even to where it seems to be: a window never moved is placed
+    // by the window manager wherever it likes.
+    if (!testAttribute(Qt::WA_Moved) || pos() != fitted.topLeft()) move(fitted.topLeft());
 }
 
 QMargins TFMmain::FrameMargins() const {
