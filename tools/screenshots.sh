@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 need=()
-for p in xvfb xauth imagemagick openbox; do
+for p in xvfb xauth imagemagick openbox x11-utils; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
 done
 if [ ${#need[@]} -gt 0 ]; then
@@ -45,7 +45,9 @@ mkdir -p "$out"
 shoot() {  # shoot NAME [START-PATH]
   xvfb-run -a -s "-screen 0 1024x620x24" bash -c "
     openbox & wm=\$!
-    sleep 1
+    # A window mapped before the window manager runs keeps no frame.
+    for i in \$(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
+    sleep 2
     '$tmp/norvessa' ${2:+'$2'} & pid=\$!
     sleep 4
     import -window root '$out/$1.png'
