@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Makes the screenshots in docs/screenshots: the program beside its own
 # settings in a temporary folder, a sample folder given a drive letter and
-# measured, the window shown under Xvfb and captured.
+# measured, the window shown under Xvfb with a window manager (openbox, so
+# that the frame is what a desktop shows) and captured.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 need=()
-for p in xvfb xauth imagemagick; do
+for p in xvfb xauth imagemagick openbox x11-utils; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
 done
 if [ ${#need[@]} -gt 0 ]; then
@@ -25,6 +26,10 @@ head -c 5200000 /dev/urandom > "$s/音楽/アルバム.flac"
 for i in $(seq 1 300); do head -c $((i * 37)) /dev/urandom > "$s/projects/norvessa/src/f$i.cpp"; done
 for i in $(seq 1 50); do echo "note $i" > "$s/projects/notes/n$i.txt"; done
 head -c 700000 /dev/urandom > "$s/.cache/blob"
+deep="$s/projects/norvessa/src/ui/main/widgets/tree/深い階層のフォルダ/さらに深いフォルダ"
+mkdir -p "$deep/最後のフォルダ"
+for i in 1 2 3; do head -c $((i * 20000)) /dev/urandom > "$deep/最後のフォルダ/data$i.bin"; done
+head -c 64000 /dev/urandom > "$deep/メモ.txt"
 head -c 1234 /dev/urandom > "$s/readme.txt"
 head -c 99999 /dev/urandom > "$s/予定表.xlsx"
 # Letter X (line 23 of the drive map) is the sample folder.
@@ -38,12 +43,18 @@ head -c 99999 /dev/urandom > "$s/予定表.xlsx"
 out="$PWD/docs/screenshots"
 mkdir -p "$out"
 shoot() {  # shoot NAME [START-PATH]
-  xvfb-run -a -s "-screen 0 1000x560x24" bash -c "
+  xvfb-run -a -s "-screen 0 1024x620x24" bash -c "
+    openbox & wm=\$!
+    # A window mapped before the window manager runs keeps no frame.
+    for i in \$(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
+    sleep 2
     '$tmp/norvessa' ${2:+'$2'} & pid=\$!
     sleep 4
     import -window root '$out/$1.png'
-    kill -TERM \$pid; wait \$pid || true"
+    kill -TERM \$pid; wait \$pid || true
+    kill \$wm; wait \$wm || true"
   echo "wrote $out/$1.png"
 }
 shoot main
 shoot folder "$s/projects"
+shoot deep "$deep"

@@ -129,6 +129,7 @@ private slots:
         list.Add({"tiny", 9, "0", "0", "0.5", "-1=-1", "-1=-1"});        // 0.05 %
         list.Add({"small", 9, "10", "4096", "10", "-1=-1", "-1=-1"});    // 1 %
         list.Add({"head", 10, "-1", "-1", "-1", "-1=-1", "-1=-1"});      // not measured
+        list.Add({"huge", 44, "123456", "123456", "123456", "-1=-1", "-1=-1"}); // 12345.6 %
         const QImage img = list.Render();
         QVERIFY(!img.isNull());
         img.save(QDir::temp().filePath("nrvs-cells.png"));
@@ -164,6 +165,21 @@ private slots:
         const CellLayout big = LayoutCell(kColGraph, "3000", 44, 0, 0, 200, kRowHeight, 9, fm, 0, 1000);
         QCOMPARE(Texts(big), QStringList{"300.0 %"});
         QCOMPARE(big.Texts[0].X, 200 - fm.horizontalAdvance("300.0 %") - 4);
+
+        // Far over the base: the wider text stays beside the bar, which ends
+        // (shadow included) before the text begins.
+        const QRect hugeCell = list.Cell(5, kColGraph);
+        const CellLayout huge = LayoutCell(kColGraph, "123456", 44, hugeCell.left(), hugeCell.top(),
+                                           hugeCell.left() + hugeCell.width(), hugeCell.top() + kRowHeight, 9, fm, 0, 1000);
+        QCOMPARE(Texts(huge), QStringList{"12345.6 %"});
+        QVERIFY(huge.Bar && huge.Fill);
+        QVERIFY(huge.BarX + huge.BarW + 1 < huge.Texts[0].X);
+        QCOMPARE(huge.FillRight, huge.BarX + huge.BarW + 1);
+        const FoundBar hugeBar = FindBar(img, hugeCell, hugeCell.top() + midY, QColor(255, 128, 0));
+        QCOMPARE(hugeBar.right, huge.BarX + huge.BarW);
+        // No bar colour where the text is drawn.
+        for (int y = hugeCell.top(); y <= hugeCell.bottom(); ++y)
+            QCOMPARE(CountColour(img, huge.Texts[0].X, hugeCell.right(), y, QColor(255, 128, 0)), 0);
 
         // Under 0.1 %: frame and shadow, no fill.
         const QRect tinyCell = list.Cell(2, kColGraph);

@@ -2,12 +2,16 @@
 #include "core/Utglobal.h"
 #include "platform/Pexe.h"
 #include "support/TempDrive.h"
+#include "ui/main/Uiimages.h"
 #include "ui/main/Urowmodel.h"
 #include "ui/main/Utglobal.h"
 #include "ui/main/Utmain.h"
 #include "ui/running/Sluting.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QScrollBar>
+#include <QToolTip>
 #include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
@@ -26,9 +30,13 @@ namespace {
 // Answers every question with yes and keeps what was said.
 struct ScriptedUi : MessageUi {
     QStringList messages;
+    QList<int> styles;
     QStringList questions;
     int answer = ID_YES;
-    void ShowMessage(const std::string& text, int) override { messages << QString::fromStdString(text); }
+    void ShowMessage(const std::string& text, int style) override {
+        messages << QString::fromStdString(text);
+        styles << style;
+    }
     int AskQuestion(const std::string& text, int) override {
         questions << QString::fromStdString(text);
         return answer;
@@ -301,6 +309,111 @@ private slots:
         const QString first = Captions(*w)[3];
         w->LVlistColumnClick(0);
         QVERIFY(Captions(*w)[3] != first);
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root()));
+    }
+
+    void deepFolderNamesStayInView() {
+        // Nine levels of long names: far wider than the tree.
+        std::string rel, program = Root();
+        QStringList names;
+        for (int level = 1; level <= 9; ++level) {
+            const QString name = QStringLiteral("深いフォルダ%1-abc").arg(level);
+            names << name;
+            rel += name.toStdString() + "/";
+            program += name.toStdString() + "\\";
+        }
+        drive->Dir().MakeDir(rel + "leaf");
+        auto w = OpenWindow();
+        w->resize(640, 420);
+        w->OpenPath(program, false);
+        QTreeWidgetItem* node = w->TVtree->currentItem();
+        QVERIFY(node);
+        QCOMPARE(node->text(0), names.last());
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(program));
+        QCoreApplication::processEvents();
+
+        // The name, not only its row, lies inside the viewport.
+        const QFontMetrics fm(w->TVtree->font());
+        auto nameInView = [&](QTreeWidgetItem* n) {
+            const QRect r = w->TVtree->visualItemRect(n);
+            const int right = r.x() + 16 + fm.horizontalAdvance(n->text(0));
+            return r.x() >= 0 && right <= w->TVtree->viewport()->width() && r.y() >= 0 &&
+                   r.bottom() < w->TVtree->viewport()->height();
+        };
+        QVERIFY(w->TVtree->horizontalScrollBar()->maximum() > 0);
+        QVERIFY2(nameInView(node), qPrintable(QStringLiteral("node at %1, viewport %2")
+                                                  .arg(w->TVtree->visualItemRect(node).x())
+                                                  .arg(w->TVtree->viewport()->width())));
+        // Its text is drawn: the selected row holds more than one colour.
+        const QImage shot = w->TVtree->viewport()->grab().toImage();
+        const QRect row = w->TVtree->visualItemRect(node).intersected(w->TVtree->viewport()->rect());
+        QSet<QRgb> colours;
+        for (int x = row.left(); x <= row.right(); ++x) colours.insert(shot.pixel(x, row.center().y()));
+        QVERIFY(colours.size() > 2);
+
+        // Going back up with the keyboard keeps each parent in view; back to
+        // the root the tree shows its beginning again.
+        w->TVtree->setFocus();
+        for (int up = 0; up < 9; ++up) {
+            QTest::keyClick(w->TVtree, Qt::Key_Backspace);
+            QVERIFY(nameInView(w->TVtree->currentItem()));
+        }
+        QCOMPARE(w->TVtree->currentItem(), w->TVtree->topLevelItem(0));
+        QCOMPARE(w->TVtree->horizontalScrollBar()->value(), 0);
+
+        // Tips: a node's whole path in the tree, the folder's whole path on
+        // the list's header row.
+        QCOMPARE(node->data(0, Qt::ToolTipRole).toString(), QString::fromStdString(program));
+        w->OpenPath(program, false);
+        QVERIFY(w->LVlist->columnWidth(0) < fm.horizontalAdvance(QString::fromStdString(program)));
+        const QModelIndex header = w->LVlist->model()->index(0, 0);
+        const QPoint at = w->LVlist->visualRect(header).center();
+        QHelpEvent tip(QEvent::ToolTip, at, w->LVlist->viewport()->mapToGlobal(at));
+        QStyleOptionViewItem option;
+        option.initFrom(w->LVlist);
+        QVERIFY(w->LVlist->itemDelegate()->helpEvent(&tip, w->LVlist, option, header));
+        QVERIFY(QToolTip::text().contains(QString::fromStdString(program)));
+        QToolTip::hideText();
+    }
+
+    void folderNodesShowTheirSelectedImage() {
+        auto w = OpenWindow();
+        QTreeWidgetItem* alpha = w->TVtree->topLevelItem(0)->child(0);
+        QCOMPARE(alpha->text(0), QString("alpha"));
+        auto image = [](const QIcon& icon, QIcon::Mode mode) {
+            return icon.pixmap(16, 16, mode).toImage().convertToFormat(QImage::Format_ARGB32);
+        };
+        QCOMPARE(image(alpha->icon(0), QIcon::Normal), image(ImageIcon(7), QIcon::Normal));
+        QCOMPARE(image(alpha->icon(0), QIcon::Selected), image(ImageIcon(6), QIcon::Normal));
+    }
+
+    void doubleClickOnAFileWithoutApplicationSaysSo() {
+        // A desktop with no applications at all.
+        test::TempDir desktop;
+        const QByteArray saved[4] = {qgetenv("XDG_CONFIG_HOME"), qgetenv("XDG_CONFIG_DIRS"), qgetenv("XDG_DATA_HOME"),
+                                     qgetenv("XDG_DATA_DIRS")};
+        const char* names[4] = {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS"};
+        for (const char* n : names) qputenv(n, QByteArray::fromStdString(desktop / n));
+        auto w = OpenWindow(std::string(11, '\n') + "1\r\n");
+        QCOMPARE(Captions(*w)[8], QString("one.txt"));
+        w->LVlist->setFocus();
+        // Header and total rows: nothing happens.
+        for (int row : {0, 2, 7}) {
+            w->LVlist->selectRow(row);
+            w->LVlistDblClick();
+        }
+        QVERIFY(ui.messages.isEmpty());
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root()));
+        w->LVlist->selectRow(8);
+        w->LVlistDblClick();
+        for (int i = 0; i < 4; ++i) {
+            if (saved[i].isNull()) qunsetenv(names[i]);
+            else qputenv(names[i], saved[i]);
+        }
+        QCOMPARE(ui.messages, QStringList{QString::fromStdString(
+                                  "このファイルを開くアプリケーションが登録されていません。\n\n" + Root() + "one.txt")});
+        QCOMPARE(ui.styles, QList<int>{MB_ICONINFORMATION});
+        // The list still shows the folder.
         QCOMPARE(Captions(*w).first(), QString::fromStdString(Root()));
     }
 

@@ -61,6 +61,55 @@ private slots:
         QVERIFY(!dialog.StopRequested());
     }
 
+    void toolWindowWithOnlyACloseBoxThatStops() {
+        TFMing dialog;
+        const Qt::WindowFlags f = dialog.windowFlags();
+        QCOMPARE(f & Qt::WindowType_Mask, Qt::Tool);
+        QVERIFY(f.testFlag(Qt::CustomizeWindowHint));
+        QVERIFY(f.testFlag(Qt::WindowTitleHint));
+        QVERIFY(f.testFlag(Qt::WindowCloseButtonHint));
+        QVERIFY(!f.testFlag(Qt::WindowMinimizeButtonHint));
+        QVERIFY(!f.testFlag(Qt::WindowMaximizeButtonHint));
+        QVERIFY(!f.testFlag(Qt::WindowContextHelpButtonHint));
+        QVERIFY(dialog.testAttribute(Qt::WA_X11NetWmWindowTypeToolBar));
+        // A fixed size: nothing to maximise.
+        QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
+
+        // The close box during a job is STOP; the dialog stays until the job returns.
+        dialog.PrepareRunning(QStringLiteral(" 計測中..."), true);
+        bool visibleAfterClose = false;
+        int result = dialog.RunJob([&] {
+            dialog.close();
+            visibleAfterClose = dialog.isVisible();
+        });
+        QCOMPARE(result, 0);
+        QVERIFY(visibleAfterClose);
+        QVERIFY(dialog.StopRequested());
+
+        // Without STOP (ranking sort) the close box neither stops nor closes.
+        dialog.PrepareRunning(QStringLiteral(" 整列中..."), false);
+        result = dialog.RunJob([&] {
+            dialog.close();
+            visibleAfterClose = dialog.isVisible();
+        });
+        QCOMPARE(result, 1);
+        QVERIFY(visibleAfterClose);
+    }
+
+    void progressLineHoldsItsText() {
+        TFMing dialog;
+        dialog.SetProgressText(QStringLiteral("C:\\Program Files\\gjpqy 日本語フォルダ\\..."));
+        const QFontMetrics fm = dialog.LLing->fontMetrics();
+        QVERIFY2(dialog.LLing->height() >= fm.height(),
+                 qPrintable(QStringLiteral("line %1, font %2").arg(dialog.LLing->height()).arg(fm.height())));
+        // Line and STOP button lie inside the dialog and do not overlap.
+        const QRect line = dialog.LLing->geometry();
+        const QRect stop = dialog.BTstop->geometry();
+        QVERIFY(!line.intersects(stop));
+        QVERIFY(dialog.rect().contains(line));
+        QVERIFY(dialog.rect().contains(stop));
+    }
+
     void measurementHooksRunInTheDialog() {
         TFMing dialog;
         RunningHooks hooks(dialog);

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QToolTip>
 
+#include <algorithm>
 #include <cmath>
 
 namespace nrvs {
@@ -43,11 +44,14 @@ void LayoutGraph(CellLayout& out, double value, int image, int left, int top, in
     const double base = percentBase > 0 ? percentBase : 1.0;
     double ratio = value / base;
     const QString percent = QString::number(ratio * 100.0, 'f', 1) + QStringLiteral(" %");
-    out.Texts.push_back({percent, right - fm.horizontalAdvance(percent) - 4});
+    const int textX = right - fm.horizontalAdvance(percent) - 4;
+    out.Texts.push_back({percent, textX});
     if (ratio >= 1) ratio = 1;
 
     const int barX = left + 2;
-    const int barW = right - 12 - fm.horizontalAdvance(QStringLiteral("100.0 %")) - left;
+    // Room is kept for "100.0 %"; a share of 1000 % and more is wider, and
+    // its bar ends the same 6 pixels before the text instead of running under it.
+    const int barW = std::min(right - 12 - fm.horizontalAdvance(QStringLiteral("100.0 %")) - left, textX - 6 - barX);
     const int barH = bottom - top - 9;
     // A column narrower than the widest percentage, or a row too low, leaves
     // no room for a bar; drawing one would turn its frame inside out.

@@ -32,6 +32,21 @@ QIcon ImageIcon(int index) {
     return icon;
 }
 
+QIcon NodeIcon(int normal, int selected) {
+    const QIcon a = ImageIcon(normal);
+    const QIcon b = ImageIcon(selected);
+    if (a.isNull() || b.isNull()) return a;
+    QIcon icon;
+    // The views ask for the Selected mode of a selected item's icon, in both
+    // states of the on/off pair.
+    for (QIcon::State state : {QIcon::Off, QIcon::On}) {
+        icon.addPixmap(a.pixmap(16, 16), QIcon::Normal, state);
+        icon.addPixmap(a.pixmap(16, 16), QIcon::Active, state);
+        icon.addPixmap(b.pixmap(16, 16), QIcon::Selected, state);
+    }
+    return icon;
+}
+
 QPixmap LampPixmap(int index) {
     if (index < 0 || index > 2) return QPixmap();
     EnsureResources();

@@ -14,6 +14,10 @@ constexpr int kLastImageIndex = 45;
 // Indexes that carry no picture give a blank 16x16 icon.
 QIcon ImageIcon(int index);
 
+// An icon showing image `normal` and, while its item is selected, image
+// `selected` (a tree node's image and selected image).
+QIcon NodeIcon(int normal, int selected);
+
 // The 12x12 drive lamp: 0 opening, 1 ready, 2 not ready; a null pixmap otherwise.
 QPixmap LampPixmap(int index);
 

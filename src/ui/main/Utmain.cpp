@@ -361,7 +361,7 @@ void TFMmain::BuildBody() {
     PLbase->setChildrenCollapsible(false);
     client->addWidget(PLbase, 1);
 
-    TVtree = new QTreeWidget(PLbase);
+    TVtree = new FolderTree(PLbase);
     TVtree->setObjectName("TVtree");
     TVtree->setHeaderHidden(true);
     TVtree->setRootIsDecorated(true);
@@ -414,48 +414,109 @@ void TFMmain::BuildBody() {
     setCentralWidget(central);
 
     static const int widths[7] = {20, 100, 100, 100, 170, 90, 50};
+    // The longest texts the panels show; a font wider than the design's
+    // widens its panel rather than cutting the text.
+    static const char* const widest[7] = {"W", "", "Total  999.99 MB", "Free  999.99 MB", "Snap.  0000/00/00 00:00:00",
+                                          "Lap.  00:00:00", ""};
     statusBar()->setObjectName("SBsts");
     statusBar()->setSizeGripEnabled(false);
     for (int i = 0; i < 7; ++i) {
         auto* p = new QLabel(statusBar());
         p->setObjectName(QStringLiteral("SBsts%1").arg(i));
         p->setAlignment(Qt::AlignCenter);
-        p->setFixedWidth(widths[i]);
         p->setFrameShape(QFrame::Panel);
         p->setFrameShadow(QFrame::Sunken);
+        const int text = p->fontMetrics().horizontalAdvance(QString::fromUtf8(widest[i]));
+        p->setFixedWidth(std::max(widths[i], text + 2 * p->frameWidth() + 8));
         statusBar()->addWidget(p);
         SBpanels[static_cast<size_t>(i)] = p;
     }
+    setMinimumSize(MinimumWindowSize());
 }
 
-QSize TFMmain::ClampedSize(int width, int height, const QSize& screen) {
-    if (screen.width() > 0 && screen.width() < width) width = screen.width();
-    if (screen.height() > 0 && screen.height() < height) height = screen.height();
+QSize TFMmain::MinimumWindowSize() const {
+    // Narrower than its status bar, the window would lay the panels over one
+    // another; the status bar's own layout knows their widths and spacing.
+    int width = 0;
+    for (const QLabel* p : SBpanels) width += p->width() + 6;
+    if (const QLayout* l = statusBar()->layout()) width = std::max(width, l->minimumSize().width());
+    // Menu, toolbar and status bar with a few rows of tree and list between.
+    const int rows = 6 * (QFontMetrics(ListFont()).height() + 6);
+    const int height = menuBar()->sizeHint().height() + 2 + 26 + rows + statusBar()->sizeHint().height();
     return {width, height};
+}
+
+QRect TFMmain::FitFrame(const QRect& frame, const QRect& available) {
+    if (!available.isValid()) return frame;
+    QRect r(frame.topLeft(), QSize(std::min(frame.width(), available.width()), std::min(frame.height(), available.height())));
+    if (r.right() > available.right()) r.moveRight(available.right());
+    if (r.bottom() > available.bottom()) r.moveBottom(available.bottom());
+    if (r.left() < available.left()) r.moveLeft(available.left());
+    if (r.top() < available.top()) r.moveTop(available.top());
+    return r;
+}
+
+QScreen* TFMmain::ScreenOf(const QRect& frame) {
+    if (QScreen* s = QGuiApplication::screenAt(frame.center())) return s;
+    if (QScreen* s = QGuiApplication::screenAt(frame.topLeft())) return s;
+    return QGuiApplication::primaryScreen();
+}
+
+void TFMmain::FitToScreen(const QRect& frame, const QMargins& margins) {
+    GlobalState& g = Global();
+    QScreen* screen = ScreenOf(frame);
+    if (!screen) return;
+    // The frame (title bar and borders) is part of what must fit: the area
+    // left by panels and docks, not the whole screen.
+    const QRect fitted = FitFrame(frame, screen->availableGeometry());
+    const QSize client = QSize(fitted.width() - margins.left() - margins.right(),
+                               fitted.height() - margins.top() - margins.bottom())
+                             .expandedTo(minimumSize());
+    g.MainWidth = client.width();
+    g.MainHeight = client.height();
+    g.MainLeft = fitted.left();
+    g.MainTop = fitted.top();
+    if (size() != client) resize(client);
+    // Moved even to where it seems to be: a window never moved is placed
+    // by the window manager wherever it likes.
+    if (!testAttribute(Qt::WA_Moved) || pos() != fitted.topLeft()) move(fitted.topLeft());
+}
+
+QMargins TFMmain::FrameMargins() const {
+    const QRect f = frameGeometry();
+    const QRect c = geometry();
+    return {c.left() - f.left(), c.top() - f.top(), f.right() - c.right(), f.bottom() - c.bottom()};
+}
+
+void TFMmain::FitToScreen() {
+    if (isMaximized() || isFullScreen() || isMinimized()) return;
+    FitToScreen(frameGeometry(), FrameMargins());
 }
 
 void TFMmain::ApplyGeometry() {
     GlobalState& g = Global();
-    QSize screen;
-    if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->size();
-    QSize sz = ClampedSize(g.MainWidth, g.MainHeight, screen);
-    g.MainWidth = sz.width();
-    g.MainHeight = sz.height();
-    // A saved position is used as it stands, even off the screen.
-    resize(sz);
-    move(g.MainLeft, g.MainTop);
-    PLbase->setSizes({g.TreeWidth, std::max(1, sz.width() - g.TreeWidth)});
+    // The frame is not known before the window manager has framed the
+    // window; the start-up tick fits the window again with it.
+    FitToScreen(QRect(g.MainLeft, g.MainTop, g.MainWidth, g.MainHeight), QMargins());
+    PLbase->setSizes({g.TreeWidth, std::max(1, g.MainWidth - g.TreeWidth)});
     LVlist->setColumnWidth(0, g.NameColumnWidth);
     LVlist->setColumnWidth(3, g.GraphColumnWidth);
 }
 
 void TFMmain::StoreGeometry() {
     GlobalState& g = Global();
-    QRect r = normalGeometry().isValid() ? normalGeometry() : geometry();
-    g.MainWidth = r.width();
-    g.MainHeight = r.height();
-    g.MainLeft = frameGeometry().left();
-    g.MainTop = frameGeometry().top();
+    // The frame's position and the client's size, as move() and resize()
+    // take them back at the next start.
+    QRect frame(pos(), size());
+    if (isMaximized() || isFullScreen() || isMinimized()) {
+        const QRect normal = normalGeometry();
+        const QMargins m = FrameMargins();
+        if (normal.isValid()) frame = QRect(normal.topLeft() - QPoint(m.left(), m.top()), normal.size());
+    }
+    g.MainWidth = frame.width();
+    g.MainHeight = frame.height();
+    g.MainLeft = frame.left();
+    g.MainTop = frame.top();
     g.TreeWidth = TVtree->width();
     g.NameColumnWidth = LVlist->columnWidth(0);
     g.GraphColumnWidth = LVlist->columnWidth(3);
@@ -571,6 +632,7 @@ void TFMmain::ShowDriveStatus(const DriveRecord& drive, const FolderList* folder
 void TFMmain::TMtimerTimer(bool byTimer) {
     TMtimer->stop();
     GlobalState& g = Global();
+    if (byTimer) FitToScreen();
     if (g.ShowSplash && byTimer) Splash->ShowCentred(this);
     std::string path;
     if (!g.StartArgs.empty() && byTimer) {

@@ -13,6 +13,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QScreen;
 class QSplitter;
 class QTableView;
 class QTimer;
@@ -38,8 +39,16 @@ public:
     explicit TFMmain(const StringList& args, QWidget* parent = nullptr);
     ~TFMmain() override;
 
-    // Width and height clamped to the available screen size.
-    static QSize ClampedSize(int width, int height, const QSize& screen);
+    // A window's frame rectangle fitted into the available area of a screen:
+    // no larger than the area, then moved inside it.
+    static QRect FitFrame(const QRect& frame, const QRect& available);
+    // The screen a frame rectangle lies on (its centre, else its top left
+    // corner), else the primary screen.
+    static QScreen* ScreenOf(const QRect& frame);
+    // The smallest size at which every status bar panel is whole.
+    QSize MinimumWindowSize() const;
+    // Fits the shown window, frame included, into its screen's available area.
+    void FitToScreen();
 
     // ---- layout and refresh ----
     void RefreshControls();
@@ -140,6 +149,8 @@ private:
     void BuildDriveBar();
     void BuildBody();
     void ApplyGeometry();
+    void FitToScreen(const QRect& frame, const QMargins& margins);
+    QMargins FrameMargins() const;
     void StoreGeometry();
     void ReopenAfterMeasure(const std::string& path);
     void ReportOperation(bool ok, const char* verb);

@@ -9,6 +9,7 @@
 #include "core/Utglobal.h"
 #include "lib/Sdirlist.h"
 #include "platform/Ppath.h"
+#include "ui/Udesktop.h"
 #include "ui/main/Uicells.h"
 #include "ui/main/Uiimages.h"
 #include "ui/main/Urowmodel.h"
@@ -28,6 +29,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
@@ -40,6 +42,62 @@
 
 
 namespace nrvs {
+
+namespace mainwindow {
+
+QVariant TreeItem::data(int column, int role) const {
+    if (role != Qt::ToolTipRole || column != 0) return QTreeWidgetItem::data(column, role);
+    const QVariant own = QTreeWidgetItem::data(0, kNameRole);
+    // Placeholders have no name and no tip.
+    if (!own.isValid()) return {};
+    std::string path;
+    const QTreeWidgetItem* n = this;
+    for (; n->parent(); n = n->parent()) path = n->data(0, kNameRole).toByteArray().toStdString() + "\\" + path;
+    return Q(n->data(0, kNameRole).toByteArray().toStdString() + ":\\" + path);
+}
+
+FolderTree::FolderTree(QWidget* parent) : QTreeWidget(parent) {
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(0, QHeaderView::Interactive);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    connect(this, &QTreeWidget::itemExpanded, this, [this] { FitColumn(); });
+    connect(this, &QTreeWidget::itemCollapsed, this, [this] { FitColumn(); });
+}
+
+void FolderTree::FitColumn() {
+    const int contents = topLevelItemCount() > 0 ? sizeHintForColumn(0) : 0;
+    const int width = std::max(contents, viewport()->width());
+    if (header()->sectionSize(0) != width) header()->resizeSection(0, width);
+}
+
+void FolderTree::resizeEvent(QResizeEvent* event) {
+    QTreeWidget::resizeEvent(event);
+    FitColumn();
+}
+
+void FolderTree::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    // The base view brings the row into view and, for a column wider than the
+    // view, scrolls sideways to the column's start: a deep node would show as
+    // an empty row.
+    QTreeWidget::scrollTo(index, hint);
+    if (!index.isValid()) return;
+    const QRect cell = visualRect(index);
+    if (!cell.isValid()) return;
+    QScrollBar* bar = horizontalScrollBar();
+    const int offset = bar->value();
+    // The node's expand mark, its image and its name, in column coordinates.
+    const int start = std::max(0, cell.x() + offset - indentation());
+    const int end = cell.x() + offset + sizeHintForIndex(index).width();
+    if (end > header()->sectionSize(0)) header()->resizeSection(0, end);
+    int value = offset;
+    if (end - value > viewport()->width()) value = end - viewport()->width();
+    // A name longer than the view shows its beginning.
+    if (start < value) value = start;
+    bar->setValue(value);
+}
+
+} // namespace mainwindow
 
 using namespace mainwindow;
 
@@ -159,7 +217,7 @@ void TFMmain::FillTreeLevel(QTreeWidgetItem* node) {
     DirListing listing;
     ListFolder(listing, path + "*.*", LIST_FOLDERS);
     SortListing(listing, false);
-    const QIcon folder = ImageIcon(7);
+    const QIcon folder = NodeIcon(7, 6);
     TVtree->setSortingEnabled(false);
     for (const auto& line : listing.Entries) {
         DirEntry e = ParseEntry(line);
@@ -173,6 +231,7 @@ void TFMmain::FillTreeLevel(QTreeWidgetItem* node) {
     }
     TVtree->setSortingEnabled(true);
     TVtree->expandItem(node);
+    static_cast<FolderTree*>(TVtree)->FitColumn();
     fillingTree_ = false;
 }
 
@@ -283,12 +342,12 @@ void TFMmain::LVlistDblClick() {
         OpenPath(SelectedPath(), false);
     } else if (image == IMG_FILE) {
         PopupContext = 2;
+        const std::string path = SelectedPath();
         std::string native;
-        if (platform::ToNative(SelectedPath(), native))
-            // Built from the name's bytes: a name that is not UTF-8 must
-            // still reach the desktop unchanged.
-            QDesktopServices::openUrl(
-                QUrl::fromEncoded("file://" + QByteArray::fromStdString(native).toPercentEncoding("/")));
+        // Without a registered application the launcher fails silently; the
+        // user is told instead of seeing nothing happen.
+        if (platform::ToNative(path, native) && OpenWithDesktop(native) == OpenResult::NoApplication)
+            ShowMessageBox("このファイルを開くアプリケーションが登録されていません。\n\n" + path, MB_ICONINFORMATION);
     }
 }
 

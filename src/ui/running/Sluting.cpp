@@ -6,19 +6,38 @@
 #include <QStyle>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace nrvs {
 
-TFMing::TFMing(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+// A tool window whose frame offers only the close box, which acts as STOP:
+// the customised set asks for no minimise and maximise buttons (most window
+// managers draw what these hints ask; openbox needs the window type below).
+constexpr Qt::WindowFlags kRunningFlags =
+    Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+
+TFMing::TFMing(QWidget* parent) : QDialog(parent, kRunningFlags) {
     setObjectName("TFMing");
     setWindowTitle(QStringLiteral(" 実行中..."));
     setModal(true);
-    setFixedSize(392, 54);
     LLing = new QLabel(this);
     LLing->setObjectName("LLing");
-    LLing->setGeometry(8, 8, 377, 14);
+    // The line is as high as the font needs (a 12-pixel line cuts off the
+    // descenders of a 9-point text); the button and the dialog move down
+    // with it.
+    const int lineHeight = std::max(12, LLing->fontMetrics().height() + 2);
+    const int stopTop = std::max(26, 8 + lineHeight + 4);
+    LLing->setGeometry(8, 8, 377, lineHeight);
+    setFixedSize(392, stopTop + 25 + 3);
+    // Some window managers (openbox) keep minimise and maximise on every
+    // utility window whatever the hints ask; a toolbar window gets only its
+    // close box there, and the others read the type list on to "utility".
+    // The type is taken from the native window, so that is made first.
+    winId();
+    setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
     BTstop = new QPushButton(QStringLiteral("&STOP"), this);
     BTstop->setObjectName("BTstop");
-    BTstop->setGeometry(314, 26, 75, 25);
+    BTstop->setGeometry(314, stopTop, 75, 25);
     BTstop->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
     BTstop->setAutoDefault(false);
     connect(BTstop, &QPushButton::clicked, this, &TFMing::BTstopClick);
@@ -68,7 +87,8 @@ void TFMing::BTstopClick() {
     QApplication::processEvents();
 }
 
-// Esc is STOP when STOP is offered; the dialog never closes before its job.
+// Esc and the close box are STOP when STOP is offered; the dialog never
+// closes before its job returns.
 void TFMing::reject() {
     if (BTstop->isVisible() && BTstop->isEnabled()) BTstopClick();
 }
