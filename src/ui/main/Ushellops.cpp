@@ -3,19 +3,17 @@
 #include "core/Utglobal.h"
 #include "lib/Slib.h"
 #include "platform/Ppath.h"
+#include "ui/Udesktop.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
-#include <QMimeDatabase>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include <sys/stat.h>
@@ -35,9 +33,11 @@ QString Shown(const std::string& nativeName) { return QString::fromStdString(pla
 TFMprogress::TFMprogress(QWidget* parent) : QDialog(parent) {
     setObjectName("TFMprogress");
     setWindowTitle(QStringLiteral("Norvessa"));
-    // A tool window: window managers give it a close box (which cancels)
-    // and no minimise or maximise buttons.
+    // A tool window with only a close box (which cancels), made as the
+    // running dialog is: openbox shows that only for a toolbar-type window.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    winId();
+    setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
     setModal(true);
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -172,31 +172,13 @@ std::string BrowseFolder(const std::string& title, QWidget* parent) {
 
 // ---- the desktop's applications ----
 
-bool DesktopHandlerFor(const std::string& nativePath) {
-    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-    if (opener.isEmpty()) return false;
-    const QString mimeQuery = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
-    if (mimeQuery.isEmpty()) return true;  // no way to ask; xdg-open decides
-    const QString mime = QMimeDatabase().mimeTypeForFile(QFile::decodeName(QByteArray::fromStdString(nativePath))).name();
-    QProcess query;
-    query.start(mimeQuery, {QStringLiteral("query"), QStringLiteral("default"), mime});
-    if (!query.waitForFinished(5000)) {
-        query.kill();
-        return true;
-    }
-    return !query.readAllStandardOutput().trimmed().isEmpty();
-}
-
-bool OpenWithDesktop(const std::string& nativePath) {
-    // Built from the name's bytes: a name that is not UTF-8 must reach the
-    // desktop unchanged.
-    const QUrl url = QUrl::fromEncoded("file://" + QByteArray::fromStdString(nativePath).toPercentEncoding("/"));
-    if (DesktopHandlerFor(nativePath) && QDesktopServices::openUrl(url)) return true;
-    std::string name = nativePath;
-    while (name.size() > 1 && name.back() == '/') name.pop_back();
-    name = name.substr(name.find_last_of('/') + 1);
-    ShowMessageBox("「" + platform::ShownName(name) + "」を開くアプリケーションが登録されていません。",
-                   MB_ICONINFORMATION);
+bool OpenProgramPath(const std::string& programPath) {
+    std::string native;
+    if (!platform::ToNative(programPath, native)) return false;
+    // Without a registered application the launcher fails silently; the
+    // user is told instead of seeing nothing happen.
+    if (OpenWithDesktop(native) == OpenResult::Opened) return true;
+    ShowMessageBox("このファイルを開くアプリケーションが登録されていません。\n\n" + programPath, MB_ICONINFORMATION);
     return false;
 }
 

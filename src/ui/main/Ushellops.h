@@ -63,12 +63,10 @@ std::string BrowseFolder(const std::string& title, QWidget* parent = nullptr);
 // Tests choose the folder instead of the dialog (empty function: the dialog).
 void SetBrowseFolderChoice(std::function<std::string(const std::string& title)> choose);
 
-// Opens a native path with the desktop's default application (a folder in
-// the file manager). When the desktop has none for it, an information box
-// says so and the result is false.
-bool OpenWithDesktop(const std::string& nativePath);
-// Whether the desktop has an application registered for the path.
-bool DesktopHandlerFor(const std::string& nativePath);
+// Opens a program-form path with the desktop's default application (a
+// folder in the file manager). When the desktop has none for it, an
+// information box says so and the result is false.
+bool OpenProgramPath(const std::string& programPath);
 
 // Starts a program found on PATH with arguments, detached; false when it is
 // not installed.

@@ -342,12 +342,7 @@ void TFMmain::LVlistDblClick() {
         OpenPath(SelectedPath(), false);
     } else if (image == IMG_FILE) {
         PopupContext = 2;
-        const std::string path = SelectedPath();
-        std::string native;
-        // Without a registered application the launcher fails silently; the
-        // user is told instead of seeing nothing happen.
-        if (platform::ToNative(path, native) && OpenWithDesktop(native) == OpenResult::NoApplication)
-            ShowMessageBox("このファイルを開くアプリケーションが登録されていません。\n\n" + path, MB_ICONINFORMATION);
+        MMtolappClick();
     }
 }
 

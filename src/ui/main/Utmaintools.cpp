@@ -12,6 +12,7 @@
 #include "platform/Ppath.h"
 #include "platform/Pshell.h"
 #include "ui/main/Urowmodel.h"
+#include "ui/Udesktop.h"
 #include "ui/main/Ushellops.h"
 #include "ui/main/Utnet.h"
 #include "ui/main/Utprop.h"
@@ -169,16 +170,12 @@ void TFMmain::MMtolexpClick() {
     // The file manager opens the folder; for a file, the folder holding it.
     PathAttributes attributes;
     if (!IsFolderPath(path) && ReadAttributes(path, attributes) && !attributes.IsDir) path = ParentFolder(path);
-    std::string native;
-    if (!platform::ToNative(path, native)) return;
-    OpenWithDesktop(native);
+    OpenProgramPath(path);
 }
 
 void TFMmain::MMtolappClick() {
     if (!Ready()) return;
-    std::string native;
-    if (!platform::ToNative(SelectedPath(), native)) return;
-    OpenWithDesktop(native);
+    OpenProgramPath(SelectedPath());
 }
 
 void TFMmain::MMtolclnClick() {
@@ -244,7 +241,8 @@ void TFMmain::MMhlphlpClick() {
         ShowMessageBox("ヘルプファイルが見つかりません：\n" + help, MB_ICONSTOP);
         return;
     }
-    OpenWithDesktop(help);
+    if (OpenWithDesktop(help) != OpenResult::Opened)
+        ShowMessageBox("ヘルプを開くブラウザが登録されていません。\n\n" + help, MB_ICONINFORMATION);
 }
 
 void TFMmain::MMhlpwwwClick() {
