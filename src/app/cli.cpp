@@ -8,6 +8,8 @@
 #include "core/Cache.h"
 #include "core/DriveTable.h"
 #include "core/Measure.h"
+#include "core/Rows.h"
+#include "core/Simulate.h"
 #include "core/Utglobal.h"
 #include "lib/Sdirlist.h"
 #include "platform/Pdrives.h"
@@ -340,6 +342,68 @@ int RunDelete(const Args& args) {
     return OperationResult(ok, "delete");
 }
 
+// The cluster simulation of a folder, as the window runs it on the folder
+// shown with every file listed.
+int RunSim(const Args& args) {
+    std::string target, clusterText, driveArg;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--cluster" && i + 1 < args.size()) clusterText = args[++i];
+        else if (args[i] == "--drive" && i + 1 < args.size()) driveArg = args[++i];
+        else if (target.empty()) target = args[i];
+        else return Usage(stderr);
+    }
+    if (target.empty() || clusterText.empty() == driveArg.empty()) return Usage(stderr);
+    std::string path;
+    if (!ResolveFolder(target, path)) return 1;
+    DriveRecord* drive = OpenDriveOf(path);
+    if (!drive) return 1;
+    GlobalState& g = Global();
+    LoadCache(g.Folders, *drive);
+    double targetFree = -1;
+    if (!driveArg.empty()) {
+        int letter = platform::LetterOf(driveArg.size() == 2 ? driveArg + "\\" : driveArg);
+        DriveRecord* other = letter < 0 ? nullptr : g.Drives.ByLetter(letter);
+        DriveRecord copy = other ? *other : DriveRecord{};
+        if (!other || copy.DriveType == 0 || !g.Drives.ReadVolume(copy)) {
+            std::fprintf(stderr, "norvessa-cli: drive %s is not ready\n", driveArg.c_str());
+            return 1;
+        }
+        clusterText = std::to_string(copy.ClusterSize);
+        targetFree = copy.FreeBytes;
+    }
+    uint32_t cluster = 1;
+    std::string why;
+    if (!ParseClusterSize(clusterText, cluster, why)) {
+        std::fprintf(stderr, "norvessa-cli: %s (%s)\n", why.c_str(), clusterText.c_str());
+        return 1;
+    }
+    DirListing listing;
+    listing.ClusterSize = static_cast<int32_t>(drive->ClusterSize);
+    ListFolder(listing, path + "*.*", LIST_ALL);
+    FillInput in;
+    in.Path = path;
+    in.Entries = &listing.Entries;
+    in.ListedFolders = listing.FolderCount;
+    in.ListedFiles = listing.FileCount;
+    in.TotalBytes = drive->TotalBytes;
+    in.FreeBytes = drive->FreeBytes;
+    in.RootPath = drive->RootPath;
+    in.ShowFiles = true;
+    FillResult filled = BuildRows(in, g.Folders, 0);
+    std::vector<SimRow> rows = BuildSimRows(filled.Rows, *drive, true);
+    {
+        CliHooks hooks;
+        RunSimulation(rows, cluster, targetFree, true, hooks);
+    }
+    auto now = [](const std::string& v) { return v.empty() || TextToFloat(v, -1) < 0 ? std::string("?") : v; };
+    for (size_t i = 4; i < rows.size(); ++i) {
+        if (rows[i].Image != IMG_FOLDER && rows[i].Image != IMG_FILE) continue;
+        std::printf("%s\t%s\t%s\n", rows[i].Caption.c_str(), now(rows[i].Before).c_str(), rows[i].After.c_str());
+    }
+    std::printf("total\t%s\t%s\n", now(rows[0].Before).c_str(), rows[0].After.c_str());
+    return 0;
+}
+
 int RunHelp(const Args&) { return Usage(stdout); }
 
 const Command kCommands[] = {
@@ -367,6 +431,12 @@ const Command kCommands[] = {
      RunCopy},
     {"move", "[--progress] SRC DESTFOLDER", "Copy, then put the source into the trash once the copy is whole.", RunMove},
     {"delete", "[--progress] PATH [--trash]", "Delete a file or folder tree for good, or into the trash.", RunDelete},
+    {"sim", "PATH --cluster N | --drive X:",
+     "Simulate the occupied size of a folder's subfolders and files on\n"
+     "clusters of N bytes (or of drive X:'s size). Prints name, occupied now\n"
+     "(from the cache; ? when not measured) and simulated, tab-separated,\n"
+     "then a total line.",
+     RunSim},
     {"help", "", "Show this help.", RunHelp},
 };
 

@@ -82,6 +82,7 @@ public:
           threads_(threads) {}
 
     FolderRecord Run(FolderList& out, MeasureHooks& hooks);
+    void SetNominalSizes(bool on) { nominal_ = on; }
 
 private:
     struct Frame {
@@ -119,6 +120,7 @@ private:
     const std::string programRoot_;
     const std::string nativeRoot_;
     const uint32_t cluster_;
+    bool nominal_ = false;
     const int baseDepth_;
     const int threads_;
 
@@ -258,7 +260,7 @@ bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& are
         ++node->ownFiles;
         const double size = static_cast<double>(d.Size);
         double onDisk = size;
-        if (d.Attributes & (P::FILE_ATTRIBUTE_COMPRESSED | P::FILE_ATTRIBUTE_SPARSE_FILE))
+        if (!nominal_ && (d.Attributes & (P::FILE_ATTRIBUTE_COMPRESSED | P::FILE_ATTRIBUTE_SPARSE_FILE)))
             onDisk = static_cast<double>(d.Allocated);
         node->ownBytes += size;
         node->ownOccupied += OccupiedSize(size, onDisk, cluster_);
@@ -488,6 +490,7 @@ FolderRecord MeasureTree(FolderList& out, const std::string& path, uint32_t clus
     }
     int threads = options.Threads > 0 ? std::min(options.Threads, 16) : DefaultThreads();
     Walk walk(path, native, clusterSize, depth, threads);
+    walk.SetNominalSizes(options.NominalSizes);
     return walk.Run(out, hooks);
 }
 

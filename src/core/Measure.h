@@ -40,6 +40,9 @@ struct MeasureOptions {
     // Worker threads for the walk; 0 picks a few by the number of cores.
     // The result does not depend on it.
     int Threads = 0;
+    // Round every file's nominal size, not the bytes it holds on disk (what
+    // a copy to a file system without holes or compression would take).
+    bool NominalSizes = false;
 };
 
 // Walks the program-form folder path (ending in a backslash), appends one

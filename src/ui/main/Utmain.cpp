@@ -13,6 +13,7 @@
 #include "ui/main/Ushellops.h"
 #include "ui/main/Utnet.h"
 #include "ui/main/Utprop.h"
+#include "ui/sim/Utsim.h"
 #include "ui/main/Utglobal.h"
 #include "ui/running/Sluting.h"
 
@@ -56,6 +57,7 @@ TFMmain::TFMmain(const StringList& args, QWidget* parent) : QMainWindow(parent) 
     Running = new TFMing(this);
     Progress = new TFMprogress(this);
     Properties = new TFMprop(this);
+    Sim = new TFMsim(this);
     NetConnect = new TFMnetcon(this);
     NetDisconnect = new TFMnetdis(this);
     ConnectCommandStates();
@@ -184,7 +186,8 @@ void TFMmain::BuildMenus() {
     MMhlp->addAction(MMhlpver);
 
     // Commands that other windows will bring are shown but not yet offered.
-    for (QAction* a : {MMmesrnk, MMmessim, MMviwdif, MMtoletr, MMtolset, MMwindmn, MMhlpver}) a->setEnabled(false);
+    for (QAction* a : {MMmesrnk, MMviwdif, MMtoletr, MMtolset, MMwindmn, MMhlpver}) a->setEnabled(false);
+    connect(MMmessim, &QAction::triggered, this, &TFMmain::MMmessimClick);
     MMviwref = MakeAction(this, "MMviwref", QStringLiteral("最新の情報に更新"), -1, QKeySequence(Qt::Key_F5));
     addAction(MMviwref);
     connect(MMviwref, &QAction::triggered, this, &TFMmain::RefreshFromDisk);
@@ -282,7 +285,8 @@ void TFMmain::BuildToolbar() {
     BBhlphlp = button("BBhlphlp", 39, QStringLiteral("ヘルプ"));
     BBhlpwww = button("BBhlpwww", 40, QStringLiteral("サポートウェブページ"));
     for (QAction* a : {BBviwrem, BBviwlst, BBviwnme, BBviwcap, BBviwupp, BBviwdwn}) a->setCheckable(true);
-    for (QAction* a : {BBmesrnk, BBmessim, BBtoletr}) a->setEnabled(false);
+    for (QAction* a : {BBmesrnk, BBtoletr}) a->setEnabled(false);
+    connect(BBmessim, &QAction::triggered, this, &TFMmain::MMmessimClick);
     connect(BBtolexp, &QAction::triggered, this, &TFMmain::MMtolexpClick);
     connect(BBhlphlp, &QAction::triggered, this, &TFMmain::MMhlphlpClick);
     connect(BBhlpwww, &QAction::triggered, this, &TFMmain::MMhlpwwwClick);

@@ -16,6 +16,7 @@
 #include "ui/main/Ushellops.h"
 #include "ui/main/Utnet.h"
 #include "ui/main/Utprop.h"
+#include "ui/sim/Utsim.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -230,6 +231,16 @@ void TFMmain::MMprcnofClick() {
     QApplication::processEvents();
     RefreshDrives(INT_MAX);
     if (remembered >= 0 && !DriveButtons[static_cast<size_t>(remembered)]->isVisible()) TMtimerTimer(false);
+}
+
+void TFMmain::MMmessimClick() {
+    if (!Ready()) return;
+    if (!DisplayComplete) {
+        ShowMessageBox("表示を省略しているときは使用できません。", MB_ICONINFORMATION);
+        return;
+    }
+    Sim->Prepare();
+    Sim->exec();
 }
 
 std::string TFMmain::HelpFileName() { return platform::ExecutableBase() + ".html"; }
