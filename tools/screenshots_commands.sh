@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the main window's commands in docs/screenshots: the popup
-# menu of the list, the property dialog, and the progress dialog of a copy.
+# menu of the list, the property dialog, the progress dialog of a copy, and
+# the cluster simulation after a run.
 # The program runs beside its own settings in a temporary folder, under Xvfb
 # with the openbox window manager, driven with xdotool.
 set -euo pipefail
@@ -78,5 +79,17 @@ sleep 1.5
 xdotool key Return
 sleep 1.5
 import -window root "$out/progress.png"; echo "wrote $out/progress.png"
-sleep 10
+sleep 12
+# The simulation of the drive's root at 4096-byte clusters, after a run.
+xdotool mousemove 300 96 click 1
+sleep 0.5
+xdotool key ctrl+s
+sleep 1.5
+xdotool key ctrl+a
+xdotool type "4096"
+xdotool key alt+g
+sleep 4
+import -window root "$out/simulation.png"; echo "wrote $out/simulation.png"
+xdotool key Escape
+sleep 0.5
 kill %3 2>/dev/null || true

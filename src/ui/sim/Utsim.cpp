@@ -49,7 +49,11 @@ public:
 TFMsim::TFMsim(TFMmain* main) : QDialog(main), main_(main) {
     setObjectName("TFMsim");
     setWindowTitle(QStringLiteral(" シミュレーション"));
+    // Only a close box among the border icons; openbox grants that to a
+    // toolbar-type window only (as for the running dialog).
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    winId();
+    setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
     setFixedSize(430, 500);
     auto* l1 = new QLabel(QStringLiteral("計測先ドライブ(&D)"), this);
     l1->setGeometry(8, 10, 120, 20);
