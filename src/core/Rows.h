@@ -7,6 +7,7 @@
 #include "lib/Slib.h"
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 namespace nrvs {
@@ -38,8 +39,9 @@ RowFields SplitRow(const std::string& row);
 
 // Builds a row; the graph value is the occupied size unless the occupied
 // column is switched off in columnFlags.
-std::string MakeRow(int image, const std::string& caption, double size, double occupied, int directFiles,
-                    int subtreeFiles, int directFolders, int subtreeFolders, const std::string& columnFlags);
+std::string MakeRow(int image, const std::string& caption, double size, double occupied, int64_t directFiles,
+                    int64_t subtreeFiles, int64_t directFolders, int64_t subtreeFolders,
+                    const std::string& columnFlags);
 // Inserts at position, or appends when position is past the end.
 void AddRow(RowList& rows, int position, const std::string& row);
 
