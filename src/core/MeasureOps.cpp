@@ -95,9 +95,8 @@ int ShouldMeasure(bool listShowsUnmeasured, std::time_t now) {
     case 4: return 1;
     case 5: {
         if (g.Folders.Count() < 3) return 0;
-        std::time_t start;
-        if (!HeaderStart(g.Folders.LineAt(0), start)) return 0;
-        double days = std::trunc(std::difftime(now, start) / 86400.0);
+        long long days = 0;
+        if (!HeaderAgeDays(g.Folders.LineAt(0), now, days)) return 0;
         return days > g.ExpiryDays ? 1 : 0;
     }
     default: return 0;

@@ -394,3 +394,43 @@ TEST_F(MeasureDrivesTest, AutomaticMeasurementRule) {
     g.Folders.Lines[0] = "garbage";
     EXPECT_EQ(ShouldMeasure(false, now), 0);
 }
+
+TEST_F(MeasureDrivesTest, ExpiryCountsLocalCalendarDaysAcrossClockChanges) {
+    const char* oldTz = std::getenv("TZ");
+    const std::string saved = oldTz ? oldTz : "";
+    ::setenv("TZ", "Europe/Berlin", 1);
+    ::tzset();
+    auto local = [](int y, int mo, int d, int h) {
+        struct tm tm{};
+        tm.tm_year = y - 1900;
+        tm.tm_mon = mo - 1;
+        tm.tm_mday = d;
+        tm.tm_hour = h;
+        tm.tm_isdst = -1;
+        return std::mktime(&tm);
+    };
+    GlobalState& g = Global();
+    g.MeasureMode = "000001";
+    g.ExpiryDays = 7;
+    g.Folders.Clear();
+    g.Folders.Append("2025/03/25 12:00:00=00:01:00");
+    g.Folders.Append("X:\\ > 0:0:0:0:0:0:0:0:0:0:0:0");
+    g.Folders.Append("X:\\a\\ > 0:0:0:0:0:0:0:0:0:0:0:0");
+    // The clocks went forward on 30 March: 8 days, though an hour short of
+    // 8 times 24 hours.
+    const std::time_t april2 = local(2025, 4, 2, 12);
+    EXPECT_EQ(ShouldMeasure(false, april2), 1);
+    g.Folders.Lines[0] = "2025/03/26 12:00:00=00:01:00";
+    EXPECT_EQ(ShouldMeasure(false, april2), 0) << "7 days";
+    // Back on 26 October: 7 days and an hour are still 7 days.
+    g.Folders.Lines[0] = "2025/10/20 12:00:00=00:01:00";
+    EXPECT_EQ(ShouldMeasure(false, local(2025, 10, 27, 12)), 0);
+    EXPECT_EQ(ShouldMeasure(false, local(2025, 10, 28, 11)), 0) << "not yet 8 whole days";
+    EXPECT_EQ(ShouldMeasure(false, local(2025, 10, 28, 12)), 1);
+    long long days = 0;
+    ASSERT_TRUE(HeaderAgeDays("2024/12/31 23:59:59=00:00:00", local(2025, 3, 1, 0), days));
+    EXPECT_EQ(days, 59) << "across a year's end, February of a common year";
+    if (oldTz) ::setenv("TZ", saved.c_str(), 1);
+    else ::unsetenv("TZ");
+    ::tzset();
+}
