@@ -223,7 +223,15 @@ std::array<int, 6> ColumnWidths(const RowList& rows, int p, int sizeUnit, const 
     return w;
 }
 
-std::string InfoTip(const std::string& caption, const std::string& sizeText, const std::string& occupiedText) {
+std::string RowFolderPath(const std::string& headerCaption, int image, const std::string& caption) {
+    if (image == IMG_HEADER) return caption;
+    if (image == IMG_FOLDER) return headerCaption + caption + "\\";
+    return {};
+}
+
+std::string InfoTip(const std::string& caption, const std::string& sizeText, const std::string& occupiedText,
+                    bool unreadable) {
+    if (unreadable) return "読み取れなかったフォルダ\n" + caption + " >> アクセスできないため、中身は計測されていません";
     double size = TextToFloat(sizeText, -1);
     double occupied = TextToFloat(occupiedText, -1);
     // Without a known occupied size the difference would be a meaningless

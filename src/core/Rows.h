@@ -90,6 +90,12 @@ std::array<int, 6> ColumnWidths(const RowList& rows, int pointSize, int sizeUnit
                                 int nameWidth, int graphWidth);
 
 // The info tip of a row: the cluster gap, or empty when the size is unknown.
-std::string InfoTip(const std::string& caption, const std::string& sizeText, const std::string& occupiedText);
+// A folder that the measurement could not read says so instead.
+std::string InfoTip(const std::string& caption, const std::string& sizeText, const std::string& occupiedText,
+                    bool unreadable = false);
+// The program-form path of the folder a row shows (header row: the folder
+// itself; folder row: the header's path and the name), or empty for a row
+// of another kind.
+std::string RowFolderPath(const std::string& headerCaption, int image, const std::string& caption);
 
 } // namespace nrvs

@@ -63,7 +63,8 @@ QColor RowBarColour(int image);
 
 // The row's tip: the cluster gap (occupied minus size) under a label, or empty
 // when the size is unknown.
-QString InfoTipText(const QString& caption, const QString& sizeText, const QString& occupiedText);
+QString InfoTipText(const QString& caption, const QString& sizeText, const QString& occupiedText,
+                    bool unreadable = false);
 
 // Draws columns 1 to 5 of the main list and answers its tool tips; column 0
 // keeps the standard drawing.
