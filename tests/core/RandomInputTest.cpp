@@ -167,8 +167,11 @@ TEST(RandomInputTest, FolderLinesParseFormatAndIndex) {
             PathOfLine(list.LineAt(0), path);
             ASSERT_EQ(list.IndexOfPath(path), LinearIndex(list, path));
         }
+        const std::string header = noise.Chance(50) ? noise.Text(6) : "2025/" + noise.Text(4);
         std::time_t start;
-        HeaderStart(noise.Text(6), start);
+        long long days;
+        HeaderStart(header, start);
+        HeaderAgeDays(header, static_cast<std::time_t>(noise.Next() % 8000000000ull), days);
     }
 }
 
