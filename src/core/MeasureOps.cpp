@@ -140,9 +140,10 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
     StringList before = g.Folders.Lines;
     if (path.size() > 3) {
         // Only a header goes: a list read from a file without one starts with
-        // a folder's line.
+        // a folder's line, perhaps one cut short before its numbers.
         std::string_view first;
-        if (g.Folders.Count() > 0 && !PathOfLine(g.Folders.LineAt(0), first)) g.Folders.Delete(0);
+        if (g.Folders.Count() > 0 && !PathOfLine(g.Folders.LineAt(0), first) && DriveIndexOf(first) < 0)
+            g.Folders.Delete(0);
         // Only the folder's own line and those below it go; a line that
         // merely contains the path elsewhere belongs to another folder.
         StringList kept;

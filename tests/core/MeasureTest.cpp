@@ -465,6 +465,12 @@ TEST_F(MeasureDrivesTest, FolderMeasurementKeepsTheFirstLineOfACacheWithoutHeade
     ASSERT_EQ(MeasureFolder(R + "A\\", hooks), 1);
     ASSERT_EQ(folders.Count(), 4);
     EXPECT_EQ(folders.LineAt(1), R + " > 500:8192:0:0:0:9:2:2:0:0:0:0");
+
+    // A first line cut short before its numbers is a folder's, not a header.
+    folders.Lines = {R + "0\\", R + " > 500:8192:0:0:0:9:2:2:0:0:0:0"};
+    folders.Changed();
+    ASSERT_EQ(MeasureFolder(R + "A\\", hooks), 1);
+    EXPECT_GE(folders.IndexOfPath(R + "0\\"), 1);
 }
 
 TEST_F(MeasureDrivesTest, RootThatCannotBeListedKeepsTheOldResult) {
