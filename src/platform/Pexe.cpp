@@ -31,7 +31,8 @@ const std::string& StartPath() {
     static const std::string path = ExecutablePathOf(ReadExeLink("/proc/self/exe"), "/proc/self/exe");
     return path;
 }
-const std::string& gStartPath = StartPath();
+// Reads it while the program's statics are set up, whoever asks first.
+[[maybe_unused]] const std::string& gStartPath = StartPath();
 } // namespace
 
 std::string ExecutablePathOf(const std::string& linkText, const std::string& runningFile) {
@@ -50,7 +51,7 @@ std::string ExecutablePathOf(const std::string& linkText, const std::string& run
 
 std::string ExecutablePath() {
     if (!OverridePath().empty()) return OverridePath();
-    return gStartPath;
+    return StartPath();
 }
 
 void SetExecutablePath(const std::string& nativePath) { OverridePath() = nativePath; }
