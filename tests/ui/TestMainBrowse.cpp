@@ -229,6 +229,17 @@ private slots:
         QVERIFY(!w->MMviwupp->isChecked());
     }
 
+    void anyNonZeroSortDirectionIsDescending() {
+        // Line 13 holds 2: descending, and the menu says so.
+        auto w = OpenWindow(std::string(13, '\n') + "2\r\n");
+        QVERIFY(w->MMviwdwn->isChecked());
+        QVERIFY(!w->MMviwupp->isChecked());
+        QStringList folders;
+        for (int i = 0; i < static_cast<int>(w->Rows().size()); ++i)
+            if (SplitRow(w->Rows()[static_cast<size_t>(i)]).Image == 7) folders << Captions(*w)[i];
+        QCOMPARE(folders, (QStringList{"gamma", "Beta", "alpha"}));
+    }
+
     void stopDuringMeasurementSavesAPartialCache() {
         const std::string base = drive->Native();
         for (int i = 0; i < 40; ++i) {
