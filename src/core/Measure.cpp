@@ -179,14 +179,17 @@ void Walk::Complete(Node* node) {
     while (node) {
         node->treeBytes = node->ownBytes;
         node->treeOccupied = node->ownOccupied;
-        node->treeFiles = node->ownFiles;
-        node->treeFolders = node->ownFolders;
+        // The file holds 32-bit counts; a subtree beyond them shows the
+        // largest one rather than a wrapped, negative number.
+        int64_t files = node->ownFiles, folders = node->ownFolders;
         for (const Node* c : node->children) {
             node->treeBytes += c->treeBytes;
             node->treeOccupied += c->treeOccupied;
-            node->treeFiles += c->treeFiles;
-            node->treeFolders += c->treeFolders;
+            files += c->treeFiles;
+            folders += c->treeFolders;
         }
+        node->treeFiles = static_cast<int32_t>(std::min<int64_t>(files, INT32_MAX));
+        node->treeFolders = static_cast<int32_t>(std::min<int64_t>(folders, INT32_MAX));
         Node* parent = node->parent;
         if (!parent) {
             std::lock_guard<std::mutex> lock(mutex_);
