@@ -62,7 +62,8 @@ int FontPoints(const QFont& font);
 QColor RowBarColour(int image);
 
 // The row's tip: the cluster gap (occupied minus size) under a label, or empty
-// when the size is unknown.
+// when the size is unknown; for a folder the measurement could not read, that
+// it could not be read.
 QString InfoTipText(const QString& caption, const QString& sizeText, const QString& occupiedText,
                     bool unreadable = false);
 
