@@ -216,11 +216,12 @@ int RunMeasure(const Args& args) {
         if (path.size() == 3) {
             g.AskBeforeMeasure = 0;
             g.MeasureMulti = 0;
-            MeasureDrives(hooks);
+            // The reason is on standard error already; the old cache stays.
+            if (!MeasureDrives(hooks)) return 1;
         } else {
             // A folder's lines replace the old ones in the drive's cache.
             LoadCache(g.Folders, *drive);
-            MeasureFolder(path, hooks);
+            if (!MeasureFolder(path, hooks)) return 1;
         }
     }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

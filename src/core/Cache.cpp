@@ -41,14 +41,17 @@ std::string HeaderLine(std::time_t start, std::time_t end) {
                       elapsed % 60);
 }
 
-bool HeaderStart(const std::string& header, std::time_t& start) {
+namespace {
+bool HeaderFields(const std::string& header, struct tm& tm) {
     int y, mo, d, h, mi, s;
     char tail;
     if (header.size() < 19) return false;
     std::string head = header.substr(0, 19);
     if (std::sscanf(head.c_str(), "%4d/%2d/%2d %2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &s, &tail) != 6) return false;
-    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60 || y < 1900) return false;
-    struct tm tm{};
+    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 60 ||
+        y < 1900)
+        return false;
+    tm = {};
     tm.tm_year = y - 1900;
     tm.tm_mon = mo - 1;
     tm.tm_mday = d;
@@ -56,8 +59,40 @@ bool HeaderStart(const std::string& header, std::time_t& start) {
     tm.tm_min = mi;
     tm.tm_sec = s;
     tm.tm_isdst = -1;
+    return true;
+}
+
+// Seconds of a local date and time counted as if every day had 24 hours, so
+// that differences are in calendar days whatever the clock changes between.
+long long CivilSeconds(const struct tm& tm) {
+    // Days from 1970-01-01 of the proleptic Gregorian calendar.
+    long long y = tm.tm_year + 1900LL;
+    const unsigned m = static_cast<unsigned>(tm.tm_mon + 1);
+    y -= m <= 2;
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + static_cast<unsigned>(tm.tm_mday) - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    const long long days = era * 146097 + static_cast<long long>(doe) - 719468;
+    return days * 86400 + tm.tm_hour * 3600LL + tm.tm_min * 60LL + tm.tm_sec;
+}
+} // namespace
+
+bool HeaderStart(const std::string& header, std::time_t& start) {
+    struct tm tm{};
+    if (!HeaderFields(header, tm)) return false;
     start = std::mktime(&tm);
     return start != static_cast<std::time_t>(-1);
+}
+
+bool HeaderAgeDays(const std::string& header, std::time_t now, long long& days) {
+    struct tm then{};
+    if (!HeaderFields(header, then)) return false;
+    struct tm today{};
+    if (!::localtime_r(&now, &today)) return false;
+    // Truncated toward zero, like the whole days of a date difference.
+    days = (CivilSeconds(today) - CivilSeconds(then)) / 86400;
+    return true;
 }
 
 } // namespace nrvs

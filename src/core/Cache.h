@@ -24,5 +24,9 @@ int IsCached(const DriveRecord& drive);
 std::string HeaderLine(std::time_t start, std::time_t end);
 // The start time at the beginning of a header line; false when it is no date.
 bool HeaderStart(const std::string& header, std::time_t& start);
+// Whole local calendar days from the header's start time to now (truncated
+// toward zero; a day of a clock change counts as one day); false when the
+// header is no date.
+bool HeaderAgeDays(const std::string& header, std::time_t now, long long& days);
 
 } // namespace nrvs

@@ -89,8 +89,12 @@ void FolderList::BuildIndex() {
     index_.clear();
     index_.reserve(Lines.size());
     std::string_view path;
-    for (size_t i = 0; i < Lines.size(); ++i)
-        if (PathOfLine(Lines[i], path)) index_.push_back({HashPath(path), static_cast<int>(i)});
+    // A damaged line without " > " is all path and can be found as such; the
+    // header line is no folder path, so no lookup of a folder meets it.
+    for (size_t i = 0; i < Lines.size(); ++i) {
+        PathOfLine(Lines[i], path);
+        index_.push_back({HashPath(path), static_cast<int>(i)});
+    }
     std::sort(index_.begin(), index_.end(), [](const IndexEntry& a, const IndexEntry& b) {
         return a.hash != b.hash ? a.hash < b.hash : a.line < b.line;
     });

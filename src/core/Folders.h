@@ -43,9 +43,9 @@ public:
     StringList Lines;
     FolderRecord Current;
 
-    // First line whose path equals path byte for byte; -1 when none. The
-    // header line (no " > ") never matches. Uses an index built on first use
-    // after a change, so lookups do not scan the list.
+    // First line whose path equals path byte for byte (a line without " > "
+    // is all path); -1 when none. Uses an index built on first use after a
+    // change, so lookups do not scan the list.
     int IndexOfPath(std::string_view path);
     // Parses line position into Current; nullptr outside the list. The
     // reference stays valid until the next RecordAt or FindPath.

@@ -24,6 +24,7 @@ namespace P = platform;
 
 void MeasureHooks::RunJob(const std::string&, const std::function<void()>& job) { job(); }
 int MeasureHooks::Ask(const std::string& text, int style) { return AskYesNo(text, style); }
+void MeasureHooks::Tell(const std::string& text, int style) { ShowMessageBox(text, style); }
 bool MeasureHooks::ChooseDrives(std::string&) { return false; }
 
 double OccupiedSize(double size, double onDisk, uint32_t clusterSize) {
@@ -50,6 +51,7 @@ struct Node {
     uint8_t hidden = 0, readOnly = 0;
     bool hasLine = true;
     bool otherMount = false;
+    bool unlistable = false;
     // Subfolders not yet complete; the folder completes when it reaches 0.
     std::atomic<int> pending{0};
 };
@@ -77,9 +79,10 @@ constexpr size_t kHandOverPath = PATH_MAX - NAME_MAX - 2;
 
 class Walk {
 public:
-    Walk(const std::string& programRoot, const std::string& nativeRoot, uint32_t cluster, int depth, int threads)
+    Walk(const std::string& programRoot, const std::string& nativeRoot, uint32_t cluster, int depth, int threads,
+         MeasureReport* report)
         : programRoot_(programRoot), nativeRoot_(nativeRoot), cluster_(cluster), baseDepth_(depth),
-          threads_(threads) {}
+          threads_(threads), report_(report) {}
 
     FolderRecord Run(FolderList& out, MeasureHooks& hooks);
     void SetNominalSizes(bool on) { nominal_ = on; }
@@ -116,6 +119,8 @@ private:
     void Progress(const Node* node);
     bool HandOver(std::vector<Frame>& stack);
     void Finish(FolderList& out);
+    // Whether the start folder lies on another mount than its drive's root.
+    bool StartsOnOtherMount() const;
 
     const std::string programRoot_;
     const std::string nativeRoot_;
@@ -123,6 +128,7 @@ private:
     bool nominal_ = false;
     const int baseDepth_;
     const int threads_;
+    MeasureReport* const report_;
 
     std::vector<std::deque<Node>> arenas_;
     Node* root_ = nullptr;
@@ -175,14 +181,17 @@ void Walk::Complete(Node* node) {
     while (node) {
         node->treeBytes = node->ownBytes;
         node->treeOccupied = node->ownOccupied;
-        node->treeFiles = node->ownFiles;
-        node->treeFolders = node->ownFolders;
+        // The file holds 32-bit counts; a subtree beyond them shows the
+        // largest one rather than a wrapped, negative number.
+        int64_t files = node->ownFiles, folders = node->ownFolders;
         for (const Node* c : node->children) {
             node->treeBytes += c->treeBytes;
             node->treeOccupied += c->treeOccupied;
-            node->treeFiles += c->treeFiles;
-            node->treeFolders += c->treeFolders;
+            files += c->treeFiles;
+            folders += c->treeFolders;
         }
+        node->treeFiles = static_cast<int32_t>(std::min<int64_t>(files, INT32_MAX));
+        node->treeFolders = static_cast<int32_t>(std::min<int64_t>(folders, INT32_MAX));
         Node* parent = node->parent;
         if (!parent) {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -197,6 +206,7 @@ void Walk::Complete(Node* node) {
 }
 
 void Walk::MarkUnlistable(Node* node, int parentFd) {
+    node->unlistable = true;
     // Whatever attributes can still be read are kept.
     P::FindData d;
     uint32_t attributes = P::INVALID_FILE_ATTRIBUTES;
@@ -375,8 +385,8 @@ void Walk::Worker(int index) {
         }
         const std::string path = NativePath(node);
         struct statx st{};
-        if (::statx(AT_FDCWD, path.c_str(), kFolderStatFlags, kFolderStatMask, &st) == 0 && node->parent &&
-            OtherMount(st, node->parent->mountId)) {
+        if (::statx(AT_FDCWD, path.c_str(), kFolderStatFlags, kFolderStatMask, &st) == 0 &&
+            (node->parent ? OtherMount(st, node->parent->mountId) : node->otherMount)) {
             MarkOtherMount(node, st);
             continue;
         }
@@ -407,6 +417,7 @@ void Walk::Finish(FolderList& out) {
         }
         const Node* n = it.node;
         path.resize(it.pathLen);
+        if (report_ && n->unlistable && n->parent) report_->Unreadable.push_back(path);
         if (n->hasLine && path.size() <= kMaxRecordedPath) {
             r.Path = path;
             r.TreeBytes = n->treeBytes;
@@ -428,6 +439,18 @@ void Walk::Finish(FolderList& out) {
     out.Changed();
 }
 
+bool Walk::StartsOnOtherMount() const {
+    // The drive measures each of its folders itself; a folder where another
+    // mount begins is walked only as the root of its own drive.
+    if (programRoot_.size() <= 3) return false;
+    std::string driveRoot;
+    if (!P::ToNative(programRoot_.substr(0, 3), driveRoot)) return false;
+    struct statx rootSt{}, st{};
+    if (::statx(AT_FDCWD, driveRoot.c_str(), kFolderStatFlags, kFolderStatMask, &rootSt) != 0) return false;
+    if (::statx(AT_FDCWD, nativeRoot_.c_str(), kFolderStatFlags, kFolderStatMask, &st) != 0) return false;
+    return OtherMount(st, (rootSt.stx_mask & STATX_MNT_ID) ? rootSt.stx_mnt_id : 0);
+}
+
 FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
     arenas_.resize(static_cast<size_t>(threads_) + 1);
     root_ = NewNode(arenas_.back(), nullptr, "");
@@ -437,6 +460,7 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
         r.Path = programRoot_;
         return r;
     }
+    root_->otherMount = StartsOnOtherMount();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         queue_.push_back(root_);
@@ -462,6 +486,13 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
         if (progressNew_) hooks.SetProgressText(progress_);
     }
     hooks.ProcessMessages();
+    if (report_ && root_->unlistable) {
+        // Nothing was measured: no line that would pass for a measured folder.
+        report_->RootFailed = true;
+        FolderRecord r;
+        r.Path = programRoot_;
+        return r;
+    }
     Finish(out);
     FolderRecord r;
     r.Path = programRoot_;
@@ -481,15 +512,20 @@ FolderRecord MeasureTree(FolderList& out, const std::string& path, uint32_t clus
                          MeasureHooks& hooks, const MeasureOptions& options) {
     std::string native;
     if (!P::ToNative(path, native)) {
-        // Nothing to list: the folder's line with zero sizes.
+        // Nothing to list: the folder's line with zero sizes, unless the
+        // caller wants to know and keep what it had.
         FolderRecord r;
         r.Path = path;
+        if (options.Report) {
+            options.Report->RootFailed = true;
+            return r;
+        }
         if (hooks.StopRequested()) return r;
         out.Append(FormatRecord(r));
         return r;
     }
     int threads = options.Threads > 0 ? std::min(options.Threads, 16) : DefaultThreads();
-    Walk walk(path, native, clusterSize, depth, threads);
+    Walk walk(path, native, clusterSize, depth, threads, options.Report);
     walk.SetNominalSizes(options.NominalSizes);
     return walk.Run(out, hooks);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/Folders.h"
+#include "lib/Slib.h"
 
 #include <cstdint>
 #include <functional>
@@ -27,6 +28,8 @@ public:
     // Lets pending window messages through.
     virtual void ProcessMessages() {}
     virtual int Ask(const std::string& text, int style);
+    // A message box (ShowMessageBox).
+    virtual void Tell(const std::string& text, int style);
     // The drives-to-measure dialog: one "0"/"1" per listed drive; false when
     // the dialog was cancelled.
     virtual bool ChooseDrives(std::string& flags);
@@ -36,6 +39,17 @@ public:
 // clusters of C bytes (0: no rounding). The cluster count is 64-bit.
 double OccupiedSize(double size, double onDisk, uint32_t clusterSize);
 
+// What a measurement could not read. The cache file has no room for it, so
+// it lives only as long as the program holds the result.
+struct MeasureReport {
+    // The folder where the walk starts could not be opened: nothing was
+    // measured.
+    bool RootFailed = false;
+    // Program-form paths of the folders below it that could not be listed
+    // (access denied, vanished), in the order their lines are written.
+    StringList Unreadable;
+};
+
 struct MeasureOptions {
     // Worker threads for the walk; 0 picks a few by the number of cores.
     // The result does not depend on it.
@@ -43,12 +57,15 @@ struct MeasureOptions {
     // Round every file's nominal size, not the bytes it holds on disk (what
     // a copy to a file system without holes or compression would take).
     bool NominalSizes = false;
+    // Filled with what could not be read, when given.
+    MeasureReport* Report = nullptr;
 };
 
 // Walks the program-form folder path (ending in a backslash), appends one
 // line per completed folder to out in post order (a folder after its
 // subfolders), and returns the folder's record. A folder that cannot be
-// listed, or where another mount begins, gets a line with zero sizes. After
+// listed, or where another mount begins than the drive root's (the start
+// folder too), gets a line with zero sizes. After
 // STOP, folders not yet entered return empty records without lines; folders
 // being read finish with what they have. Uses no recursion, so any depth
 // works.
@@ -62,18 +79,28 @@ namespace nrvs {
 struct DriveRecord;
 
 // The job of one drive: its volume queried again, then its root walked.
-FolderRecord MeasureDriveJob(DriveRecord& drive, MeasureHooks& hooks);
+FolderRecord MeasureDriveJob(DriveRecord& drive, MeasureHooks& hooks, MeasureReport* report = nullptr);
 // The job of one folder of the current drive.
-FolderRecord MeasureFolderJob(const std::string& path, MeasureHooks& hooks);
+FolderRecord MeasureFolderJob(const std::string& path, MeasureHooks& hooks, MeasureReport* report = nullptr);
 
 // Measures the current drive (or the drives chosen, with several-drive
 // measurement on) after the question the settings ask for; each drive's
 // result is sorted, stamped and saved as its cache file, also when stopped.
-// 1 when anything was measured.
-int MeasureDrives(MeasureHooks& hooks);
+// A drive whose root cannot be opened keeps its list and cache file, and the
+// user is told. At the end the user is told of folders that could not be
+// read. 1 when anything was measured; report gets what could not be read.
+int MeasureDrives(MeasureHooks& hooks, MeasureReport* report = nullptr);
 // Measures one folder of the current drive after asking, merging its lines
-// into the drive's list in place of the old ones below it. 1 when measured.
-int MeasureFolder(const std::string& path, MeasureHooks& hooks);
+// into the drive's list in place of the old ones below it. A folder that
+// cannot be opened changes nothing. 1 when measured.
+int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* report = nullptr);
+
+// Whether the folder (program form, trailing backslash) could not be read
+// by the last measurement of its drive in this run of the program.
+bool IsUnreadableFolder(const std::string& path);
+// The message at the end of a measurement that could not read some folders:
+// their number and the first paths; empty when every folder was read.
+std::string UnreadableMessage(const MeasureReport& report);
 // Whether the current drive is to be measured without being asked.
 // listShowsUnmeasured: the main list shows a folder without a record.
 int ShouldMeasure(bool listShowsUnmeasured, std::time_t now);

@@ -2,6 +2,8 @@
 #include "core/Measure.h"
 #include "core/Utglobal.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace nrvs {
@@ -18,19 +20,74 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start) {
 }
 
 bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+// The message shows this many paths; the rest are counted.
+constexpr size_t kShownUnreadable = 10;
+
+// The unreadable folders of each drive letter, sorted, from its last
+// measurement in this run.
+std::array<StringList, 26>& UnreadableByDrive() {
+    static std::array<StringList, 26> lists;
+    return lists;
+}
+
+int DriveIndexOf(std::string_view path) {
+    if (path.size() < 3 || path[1] != ':' || path[2] != '\\') return -1;
+    const char c = path[0];
+    if (c >= 'A' && c <= 'Z') return c - 'A';
+    if (c >= 'a' && c <= 'z') return c - 'a';
+    return -1;
+}
+
+// Replaces what is known below folder (all of the drive for its root) with
+// what the measurement found.
+void RememberUnreadable(const std::string& folder, const StringList& found) {
+    const int drive = DriveIndexOf(folder);
+    if (drive < 0) return;
+    StringList& known = UnreadableByDrive()[static_cast<size_t>(drive)];
+    std::erase_if(known, [&](const std::string& p) { return StartsWith(p, folder); });
+    known.insert(known.end(), found.begin(), found.end());
+    std::sort(known.begin(), known.end());
+    known.erase(std::unique(known.begin(), known.end()), known.end());
+}
+
+void TellRootFailed(MeasureHooks& hooks, const std::string& path) {
+    hooks.Tell(path + " を開けないため、計測できませんでした。\n前回の計測結果はそのまま残しています。", MB_ICONSTOP);
+}
 } // namespace
 
-FolderRecord MeasureDriveJob(DriveRecord& drive, MeasureHooks& hooks) {
+std::string UnreadableMessage(const MeasureReport& report) {
+    const size_t n = report.Unreadable.size();
+    if (n == 0) return {};
+    std::string text = "読み取れなかったフォルダが " + std::to_string(n) +
+                       " 個あります。これらのフォルダの中身は計測されていません。\n";
+    for (size_t i = 0; i < n && i < kShownUnreadable; ++i) text += "\n" + report.Unreadable[i];
+    if (n > kShownUnreadable) text += "\n…ほか " + std::to_string(n - kShownUnreadable) + " 個";
+    return text;
+}
+
+bool IsUnreadableFolder(const std::string& path) {
+    const int drive = DriveIndexOf(path);
+    if (drive < 0) return false;
+    const StringList& known = UnreadableByDrive()[static_cast<size_t>(drive)];
+    return std::binary_search(known.begin(), known.end(), path);
+}
+
+FolderRecord MeasureDriveJob(DriveRecord& drive, MeasureHooks& hooks, MeasureReport* report) {
     Global().Drives.ReadVolume(drive);
-    return MeasureTree(Global().Folders, drive.RootPath, drive.ClusterSize, 0, hooks);
+    MeasureOptions options;
+    options.Report = report;
+    return MeasureTree(Global().Folders, drive.RootPath, drive.ClusterSize, 0, hooks, options);
 }
 
-FolderRecord MeasureFolderJob(const std::string& path, MeasureHooks& hooks) {
+FolderRecord MeasureFolderJob(const std::string& path, MeasureHooks& hooks, MeasureReport* report) {
     const DriveRecord* cur = Global().CurrentDrive;
-    return MeasureTree(Global().Folders, path, cur ? cur->ClusterSize : 0, 0, hooks);
+    MeasureOptions options;
+    options.Report = report;
+    return MeasureTree(Global().Folders, path, cur ? cur->ClusterSize : 0, 0, hooks, options);
 }
 
-int MeasureDrives(MeasureHooks& hooks) {
+int MeasureDrives(MeasureHooks& hooks, MeasureReport* report) {
     GlobalState& g = Global();
     DriveRecord* current = g.CurrentDrive;
     if (!current || !current->Ready) return 0;
@@ -46,25 +103,47 @@ int MeasureDrives(MeasureHooks& hooks) {
     }
     if (g.AskBeforeMeasure && hooks.Ask(question, MB_ICONQUESTION) != ID_YES) return 0;
     int measured = 0;
+    MeasureReport all;
     for (DriveRecord* drive : drives) {
         // A chosen drive without media keeps its earlier cache file.
         if (!g.Drives.ReadVolume(*drive)) continue;
+        StringList before = std::move(g.Folders.Lines);
         g.Folders.Clear();
         std::time_t start = std::time(nullptr);
-        hooks.RunJob(kRunningCaption, [&] { MeasureDriveJob(*drive, hooks); });
+        MeasureReport one;
+        hooks.RunJob(kRunningCaption, [&] { MeasureDriveJob(*drive, hooks, &one); });
+        if (one.RootFailed) {
+            // A root that cannot be listed says nothing about its folders:
+            // the earlier result stays, in memory and on disk.
+            g.Folders.Lines = std::move(before);
+            g.Folders.Changed();
+            all.RootFailed = true;
+            TellRootFailed(hooks, drive->RootPath);
+            continue;
+        }
         Seal(g.Folders, *drive, start);
+        RememberUnreadable(drive->RootPath, one.Unreadable);
+        all.Unreadable.insert(all.Unreadable.end(), one.Unreadable.begin(), one.Unreadable.end());
         ++measured;
     }
+    const std::string message = UnreadableMessage(all);
+    if (!message.empty()) hooks.Tell(message, MB_ICONINFORMATION);
+    if (report) *report = std::move(all);
     return measured ? 1 : 0;
 }
 
-int MeasureFolder(const std::string& path, MeasureHooks& hooks) {
+int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* report) {
     GlobalState& g = Global();
     DriveRecord* current = g.CurrentDrive;
     if (!current || !current->Ready) return 0;
     if (hooks.Ask(path + "を計測しますか？", MB_ICONQUESTION) != ID_YES) return 0;
+    StringList before = g.Folders.Lines;
     if (path.size() > 3) {
-        if (g.Folders.Count() > 0) g.Folders.Delete(0);
+        // Only a header goes: a list read from a file without one starts with
+        // a folder's line, perhaps one cut short before its numbers.
+        std::string_view first;
+        if (g.Folders.Count() > 0 && !PathOfLine(g.Folders.LineAt(0), first) && DriveIndexOf(first) < 0)
+            g.Folders.Delete(0);
         // Only the folder's own line and those below it go; a line that
         // merely contains the path elsewhere belongs to another folder.
         StringList kept;
@@ -80,8 +159,20 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks) {
         g.Folders.Clear();
     }
     std::time_t start = std::time(nullptr);
-    hooks.RunJob(kRunningCaption, [&] { MeasureFolderJob(path, hooks); });
+    MeasureReport one;
+    hooks.RunJob(kRunningCaption, [&] { MeasureFolderJob(path, hooks, &one); });
+    if (one.RootFailed) {
+        g.Folders.Lines = std::move(before);
+        g.Folders.Changed();
+        TellRootFailed(hooks, path);
+        if (report) *report = std::move(one);
+        return 0;
+    }
     Seal(g.Folders, *current, start);
+    RememberUnreadable(path, one.Unreadable);
+    const std::string message = UnreadableMessage(one);
+    if (!message.empty()) hooks.Tell(message, MB_ICONINFORMATION);
+    if (report) *report = std::move(one);
     return 1;
 }
 
@@ -95,9 +186,8 @@ int ShouldMeasure(bool listShowsUnmeasured, std::time_t now) {
     case 4: return 1;
     case 5: {
         if (g.Folders.Count() < 3) return 0;
-        std::time_t start;
-        if (!HeaderStart(g.Folders.LineAt(0), start)) return 0;
-        double days = std::trunc(std::difftime(now, start) / 86400.0);
+        long long days = 0;
+        if (!HeaderAgeDays(g.Folders.LineAt(0), now, days)) return 0;
         return days > g.ExpiryDays ? 1 : 0;
     }
     default: return 0;

@@ -30,11 +30,16 @@ RowFields SplitRow(const std::string& row) {
     return f;
 }
 
-std::string MakeRow(int image, const std::string& caption, double size, double occupied, int directFiles,
-                    int subtreeFiles, int directFolders, int subtreeFolders, const std::string& columnFlags) {
+std::string MakeRow(int image, const std::string& caption, double size, double occupied, int64_t directFiles,
+                    int64_t subtreeFiles, int64_t directFolders, int64_t subtreeFolders,
+                    const std::string& columnFlags) {
     std::string r = std::to_string(image);
     r += '\t';
-    r += caption;
+    // A tab would shift every later field of the row.
+    for (char c : caption) {
+        if (c == '\t') r += "\xE2\x90\x89";  // U+2409, as names show control characters
+        else r += c;
+    }
     r += '\t';
     r += FloatText(size);
     r += '\t';
@@ -55,6 +60,15 @@ void AddRow(RowList& rows, int position, const std::string& row) {
 }
 
 namespace {
+// Sizes read from a damaged cache can be as large as a double holds; their sum
+// stops at a limit instead of becoming infinite (and the differences taken
+// from it not-a-number). The limit is one that its 15-digit text reads back:
+// the largest double's text would round above the range.
+constexpr double kSizeLimit = 1e308;
+void AddSize(double& sum, double value) {
+    sum = std::clamp(sum + value, -kSizeLimit, kSizeLimit);
+}
+
 struct RowKey {
     int image;
     std::string name;
@@ -105,15 +119,18 @@ FillResult BuildRows(const FillInput& in, FolderList& folders, double previousPe
     RowList& rows = out.Rows;
     const std::string& flags = in.Order.ColumnFlags;
     double allSize = 0, allOccupied = 0, fileSize = 0, fileOccupied = 0;
-    int subtreeFiles = 0, subtreeFolders = 0, folderRows = 0, fileRows = 0, folderCount = 0, fileCount = 0;
+    // A damaged cache may hold any count up to INT_MAX in every line; the sums
+    // of a folder with many such lines need the wider type.
+    int64_t subtreeFiles = 0, subtreeFolders = 0;
+    int folderRows = 0, fileRows = 0, folderCount = 0, fileCount = 0;
     const bool files = in.WantFiles && in.ShowFiles;
     if (in.Entries) {
         rows.reserve(in.Entries->size());
         for (const auto& line : *in.Entries) {
             DirEntry e = ParseEntry(line);
             FolderRecord r = EntryRecord(in.Path, e, folders);
-            allSize += std::max(r.TreeBytes, 0.0);
-            allOccupied += std::max(r.TreeOccupied, 0.0);
+            AddSize(allSize, std::max(r.TreeBytes, 0.0));
+            AddSize(allOccupied, std::max(r.TreeOccupied, 0.0));
             if (e.IsDir) {
                 std::string name = e.Name;
                 if (!name.empty() && name.back() == '\\') name.pop_back();
@@ -123,8 +140,8 @@ FillResult BuildRows(const FillInput& in, FolderList& folders, double previousPe
                     ++folderRows;
                 }
                 if (r.OwnFolders >= 0) {
-                    subtreeFolders += r.TreeFolders;
-                    subtreeFiles += r.TreeFiles;
+                    subtreeFolders += std::max(r.TreeFolders, 0);
+                    subtreeFiles += std::max(r.TreeFiles, 0);
                 }
                 ++folderCount;
             } else {
@@ -132,8 +149,8 @@ FillResult BuildRows(const FillInput& in, FolderList& folders, double previousPe
                     rows.push_back(MakeRow(IMG_FILE, e.Name, r.TreeBytes, r.TreeOccupied, -1, -1, -1, -1, flags));
                     ++fileRows;
                 }
-                fileSize += r.TreeBytes;
-                fileOccupied += r.TreeOccupied;
+                AddSize(fileSize, r.TreeBytes);
+                AddSize(fileOccupied, r.TreeOccupied);
                 ++fileCount;
             }
         }
@@ -206,7 +223,15 @@ std::array<int, 6> ColumnWidths(const RowList& rows, int p, int sizeUnit, const 
     return w;
 }
 
-std::string InfoTip(const std::string& caption, const std::string& sizeText, const std::string& occupiedText) {
+std::string RowFolderPath(const std::string& headerCaption, int image, const std::string& caption) {
+    if (image == IMG_HEADER) return caption;
+    if (image == IMG_FOLDER) return headerCaption + caption + "\\";
+    return {};
+}
+
+std::string InfoTip(const std::string& caption, const std::string& sizeText, const std::string& occupiedText,
+                    bool unreadable) {
+    if (unreadable) return "読み取れなかったフォルダ\n" + caption + " >> アクセスできないため、中身は計測されていません";
     double size = TextToFloat(sizeText, -1);
     double occupied = TextToFloat(occupiedText, -1);
     // Without a known occupied size the difference would be a meaningless

@@ -7,6 +7,7 @@
 #include "lib/Slib.h"
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 namespace nrvs {
@@ -38,8 +39,9 @@ RowFields SplitRow(const std::string& row);
 
 // Builds a row; the graph value is the occupied size unless the occupied
 // column is switched off in columnFlags.
-std::string MakeRow(int image, const std::string& caption, double size, double occupied, int directFiles,
-                    int subtreeFiles, int directFolders, int subtreeFolders, const std::string& columnFlags);
+std::string MakeRow(int image, const std::string& caption, double size, double occupied, int64_t directFiles,
+                    int64_t subtreeFiles, int64_t directFolders, int64_t subtreeFolders,
+                    const std::string& columnFlags);
 // Inserts at position, or appends when position is past the end.
 void AddRow(RowList& rows, int position, const std::string& row);
 
@@ -88,6 +90,12 @@ std::array<int, 6> ColumnWidths(const RowList& rows, int pointSize, int sizeUnit
                                 int nameWidth, int graphWidth);
 
 // The info tip of a row: the cluster gap, or empty when the size is unknown.
-std::string InfoTip(const std::string& caption, const std::string& sizeText, const std::string& occupiedText);
+// A folder that the measurement could not read says so instead.
+std::string InfoTip(const std::string& caption, const std::string& sizeText, const std::string& occupiedText,
+                    bool unreadable = false);
+// The program-form path of the folder a row shows (header row: the folder
+// itself; folder row: the header's path and the name), or empty for a row
+// of another kind.
+std::string RowFolderPath(const std::string& headerCaption, int image, const std::string& caption);
 
 } // namespace nrvs

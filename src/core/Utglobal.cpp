@@ -51,9 +51,18 @@ void ClampInt(int& v, int lo, int hi, int def) {
     if (v < lo || v > hi) v = def;
 }
 
-// An edited file may hold anything; what the dialogs could never produce falls
-// back to the default so that nothing downstream indexes out of range.
+int GlobalState::*const kBoolParams[] = {
+    &GlobalState::ShowRemovable, &GlobalState::ShowFiles,   &GlobalState::SortDescending,
+    &GlobalState::ShowSplash,    &GlobalState::MeasureMulti, &GlobalState::AskBeforeMeasure,
+    &GlobalState::RemeasureAfterAction, &GlobalState::UseRecycleBin,
+};
+
+// An edited file may hold anything. Only what would make the program fail is
+// put back: window geometry and the values that index tables. Values the
+// program can write itself (a large custom cluster, any expiry) are kept.
 void ClampParameters(GlobalState& g) {
+    // Any value but 0 is on; the rest of the program tests for 1.
+    for (auto member : kBoolParams) g.*member = g.*member != 0 ? 1 : 0;
     ClampInt(g.MainWidth, 1, 100000, 1000);
     ClampInt(g.MainHeight, 1, 100000, 600);
     ClampInt(g.MainLeft, -100000, 100000, 0);
@@ -65,10 +74,6 @@ void ClampParameters(GlobalState& g) {
     ClampInt(g.StartDrive, 0, 26, 0);
     ClampInt(g.SizeUnit, 0, 5, 0);
     ClampInt(g.PercentBase, 0, 3, 0);
-    ClampInt(g.ExpiryDays, 0, 36500, 7);
-    // The simulation's custom cluster size is stored negated; keep it within
-    // what a cluster can be.
-    ClampInt(g.SimCluster, -2097152, 26, -512);
 }
 
 } // namespace

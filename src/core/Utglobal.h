@@ -79,8 +79,10 @@ struct GlobalState : DriveState {
 GlobalState& Global();
 
 // Fills the global state: executable paths, start arguments, computer and user
-// names, the parameter file. Values outside what the dialogs produce are put
-// back into range. args are the command-line arguments after the program name.
+// names, the parameter file. Booleans read as 0 or 1 (any value but 0 is on);
+// window geometry and the values that index tables are put back into range,
+// every other value is taken as it is. args are the command-line arguments
+// after the program name.
 void LoadParameters(const StringList& args);
 // Stores the parameters into their lines and writes the parameter file; a
 // failure to write is ignored.

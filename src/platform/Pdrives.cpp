@@ -478,8 +478,7 @@ DriveMap AssignLetters(const std::vector<std::string>& mapLines, const std::vect
         const std::string& line = mapLines[n];
         // Only an absolute path can name a root: a relative one would depend on
         // the working folder, and junk would block its letter for good.
-        if (line.empty() || line[0] != '/' || line.find('\0') != std::string::npos || line.size() >= PATH_MAX)
-            continue;
+        if (line.empty() || line[0] != '/' || !Mappable(line) || line.size() >= PATH_MAX) continue;
         map.Roots[n] = Normalised(line);
         map.MountLetter[n] = 26 + n < mapLines.size() && mapLines[26 + n] == kMountMark;
     }

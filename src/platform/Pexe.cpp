@@ -3,6 +3,7 @@
 #include <climits>
 #include <pwd.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -13,17 +14,44 @@ std::string& OverridePath() {
     static std::string path;
     return path;
 }
-} // namespace
 
-std::string ExecutablePath() {
-    if (!OverridePath().empty()) return OverridePath();
+std::string ReadExeLink(const char* link) {
     std::vector<char> buf(PATH_MAX);
     for (;;) {
-        ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
+        ssize_t n = ::readlink(link, buf.data(), buf.size());
         if (n < 0) return {};
         if (static_cast<size_t>(n) < buf.size()) return std::string(buf.data(), static_cast<size_t>(n));
         buf.resize(buf.size() * 2);
     }
+}
+
+// Read while the program starts, before an upgrade can replace the file: the
+// settings, the drive map and the caches are named after it for the whole run.
+const std::string& StartPath() {
+    static const std::string path = ExecutablePathOf(ReadExeLink("/proc/self/exe"), "/proc/self/exe");
+    return path;
+}
+// Reads it while the program's statics are set up, whoever asks first.
+[[maybe_unused]] const std::string& gStartPath = StartPath();
+} // namespace
+
+std::string ExecutablePathOf(const std::string& linkText, const std::string& runningFile) {
+    static const std::string kDeleted = " (deleted)";
+    if (linkText.size() <= kDeleted.size() ||
+        linkText.compare(linkText.size() - kDeleted.size(), kDeleted.size(), kDeleted) != 0)
+        return linkText;
+    // The kernel marks a replaced or removed file so; a file that really has
+    // such a name is the one running.
+    struct stat named{}, running{};
+    if (::stat(linkText.c_str(), &named) == 0 && ::stat(runningFile.c_str(), &running) == 0 &&
+        named.st_dev == running.st_dev && named.st_ino == running.st_ino)
+        return linkText;
+    return linkText.substr(0, linkText.size() - kDeleted.size());
+}
+
+std::string ExecutablePath() {
+    if (!OverridePath().empty()) return OverridePath();
+    return StartPath();
 }
 
 void SetExecutablePath(const std::string& nativePath) { OverridePath() = nativePath; }

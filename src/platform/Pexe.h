@@ -5,10 +5,15 @@
 
 namespace nrvs::platform {
 
-// Native full path of the running executable (/proc/self/exe), or the path set
-// with SetExecutablePath (tests point the program at a temporary folder).
+// Native full path of the running executable as it was when the program
+// started (/proc/self/exe, read once), or the path set with SetExecutablePath
+// (tests point the program at a temporary folder).
 std::string ExecutablePath();
 void SetExecutablePath(const std::string& nativePath);
+// The executable's path from the text of its /proc link: the kernel's
+// " (deleted)" mark of a replaced file is dropped, unless runningFile (the
+// link itself) shows that a file of that very name is the one running.
+std::string ExecutablePathOf(const std::string& linkText, const std::string& runningFile);
 
 // The executable's path without its extension: "/opt/x/norvessa" stays as it
 // is, "D:/T/NRVS.exe" gives "D:/T/NRVS". Settings files append their extension.

@@ -61,7 +61,7 @@ TEST(FolderRecordTest, FormatAndParse) {
     EXPECT_EQ(oddBack.OwnFiles, 4);
 }
 
-TEST(FolderListTest, LookupsAreExactFirstMatchAndNeverTheHeader) {
+TEST(FolderListTest, LookupsAreExactFirstMatchAndTakeDamagedLinesWhole) {
     FolderList l;
     l.Append("2004/05/01 10:00:00=00:03:12");
     l.Append("C:\\ > 1:2:3:4:5:6:7:8:0:0:0:0");
@@ -71,7 +71,8 @@ TEST(FolderListTest, LookupsAreExactFirstMatchAndNeverTheHeader) {
     EXPECT_EQ(l.IndexOfPath("C:\\WINDOWS\\"), 2);
     EXPECT_EQ(l.FindPath("C:\\WINDOWS\\")->TreeBytes, 10);
     EXPECT_EQ(l.IndexOfPath("c:\\windows\\"), -1) << "exact comparison";
-    EXPECT_EQ(l.IndexOfPath("2004/05/01 10:00:00=00:03:12"), -1);
+    EXPECT_EQ(l.IndexOfPath("2004/05/01 10:00:00=00:03:12"), 0) << "a line without \" > \" is all path";
+    EXPECT_EQ(l.IndexOfPath("2004/05/01 10:00:00"), -1);
     EXPECT_EQ(l.IndexOfPath("C:\\a > b\\"), 4);
     EXPECT_EQ(l.IndexOfPath("C:\\a"), -1);
     EXPECT_EQ(l.FindPath("C:\\nothing\\"), nullptr);
@@ -88,6 +89,11 @@ TEST(FolderListTest, LookupsAreExactFirstMatchAndNeverTheHeader) {
     l.Lines.push_back("C:\\direct\\ > 1:1:0:0:0:0:0:0:0:0:0:0");
     l.Changed();
     EXPECT_EQ(l.IndexOfPath("C:\\direct\\"), 5);
+    // A folder line cut short before its numbers is still found, with zeros.
+    l.Append("C:\\cut\\");
+    EXPECT_EQ(l.IndexOfPath("C:\\cut\\"), 6);
+    ASSERT_NE(l.FindPath("C:\\cut\\"), nullptr);
+    EXPECT_EQ(l.FindPath("C:\\cut\\")->TreeBytes, 0);
 }
 
 TEST(FolderListTest, SortIgnoresCaseAndPutsParentsFirst) {

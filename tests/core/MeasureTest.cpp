@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <fcntl.h>
@@ -38,6 +39,8 @@ struct ScriptedHooks : MeasureHooks {
         lastQuestion = text;
         return ID_YES;
     }
+    std::vector<std::string> told;
+    void Tell(const std::string& text, int) override { told.push_back(text); }
 };
 
 std::map<std::string, FolderRecord> ByPath(const FolderList& l) {
@@ -166,6 +169,13 @@ TEST(MeasureTreeTest, OtherMountsAreListedButNotEntered) {
         const FolderRecord* m = l.FindPath(drive.Root() + "m\\");
         EXPECT_EQ(m->TreeBytes, 2);
         EXPECT_EQ(m->OwnFolders, 1);
+
+        // Asked for by itself, the mount's root is not walked either: its
+        // own drive measures it.
+        FolderList alone;
+        MeasureTree(alone, drive.Root() + "m\\inner\\", 4096, 0, hooks, {threads});
+        ASSERT_EQ(alone.Count(), 1);
+        EXPECT_EQ(alone.LineAt(0), drive.Root() + "m\\inner\\ > 0:0:0:0:0:0:0:0:0:0:0:0");
     }
     ::umount((d / "m/inner").c_str());
 }
@@ -393,4 +403,167 @@ TEST_F(MeasureDrivesTest, AutomaticMeasurementRule) {
     EXPECT_EQ(ShouldMeasure(false, now), 0);
     g.Folders.Lines[0] = "garbage";
     EXPECT_EQ(ShouldMeasure(false, now), 0);
+}
+
+TEST_F(MeasureDrivesTest, ExpiryCountsLocalCalendarDaysAcrossClockChanges) {
+    const char* oldTz = std::getenv("TZ");
+    const std::string saved = oldTz ? oldTz : "";
+    ::setenv("TZ", "Europe/Berlin", 1);
+    ::tzset();
+    auto local = [](int y, int mo, int d, int h) {
+        struct tm tm{};
+        tm.tm_year = y - 1900;
+        tm.tm_mon = mo - 1;
+        tm.tm_mday = d;
+        tm.tm_hour = h;
+        tm.tm_isdst = -1;
+        return std::mktime(&tm);
+    };
+    GlobalState& g = Global();
+    g.MeasureMode = "000001";
+    g.ExpiryDays = 7;
+    g.Folders.Clear();
+    g.Folders.Append("2025/03/25 12:00:00=00:01:00");
+    g.Folders.Append("X:\\ > 0:0:0:0:0:0:0:0:0:0:0:0");
+    g.Folders.Append("X:\\a\\ > 0:0:0:0:0:0:0:0:0:0:0:0");
+    // The clocks went forward on 30 March: 8 days, though an hour short of
+    // 8 times 24 hours.
+    const std::time_t april2 = local(2025, 4, 2, 12);
+    EXPECT_EQ(ShouldMeasure(false, april2), 1);
+    g.Folders.Lines[0] = "2025/03/26 12:00:00=00:01:00";
+    EXPECT_EQ(ShouldMeasure(false, april2), 0) << "7 days";
+    // Back on 26 October: 7 days and an hour are still 7 days.
+    g.Folders.Lines[0] = "2025/10/20 12:00:00=00:01:00";
+    EXPECT_EQ(ShouldMeasure(false, local(2025, 10, 27, 12)), 0);
+    EXPECT_EQ(ShouldMeasure(false, local(2025, 10, 28, 11)), 0) << "not yet 8 whole days";
+    EXPECT_EQ(ShouldMeasure(false, local(2025, 10, 28, 12)), 1);
+    long long days = 0;
+    ASSERT_TRUE(HeaderAgeDays("2024/12/31 23:59:59=00:00:00", local(2025, 3, 1, 0), days));
+    EXPECT_EQ(days, 59) << "across a year's end, February of a common year";
+    if (oldTz) ::setenv("TZ", saved.c_str(), 1);
+    else ::unsetenv("TZ");
+    ::tzset();
+}
+
+TEST_F(MeasureDrivesTest, FolderMeasurementKeepsTheFirstLineOfACacheWithoutHeader) {
+    const std::string R = drive->Root();
+    drive->Dir().Write("A/f", "1");
+    FolderList& folders = Global().Folders;
+    folders.Clear();
+    folders.Append(R + " > 500:8192:0:0:0:9:2:2:0:0:0:0");
+    folders.Append(R + "A\\ > 1:4096:1:4096:1:1:0:0:0:0:0:0");
+    folders.Append(R + "B\\ > 7:4096:7:4096:1:1:0:0:0:0:0:0");
+    ScriptedHooks hooks;
+    ASSERT_EQ(MeasureFolder(R + "A\\", hooks), 1);
+    ASSERT_EQ(folders.Count(), 4);
+    std::time_t t;
+    EXPECT_TRUE(HeaderStart(folders.LineAt(0), t));
+    EXPECT_EQ(folders.LineAt(1), R + " > 500:8192:0:0:0:9:2:2:0:0:0:0") << "the root's line survives";
+    EXPECT_NE(folders.FindPath(R + "B\\"), nullptr);
+
+    // With a header, the header alone is replaced.
+    ASSERT_EQ(MeasureFolder(R + "A\\", hooks), 1);
+    ASSERT_EQ(folders.Count(), 4);
+    EXPECT_EQ(folders.LineAt(1), R + " > 500:8192:0:0:0:9:2:2:0:0:0:0");
+
+    // A first line cut short before its numbers is a folder's, not a header.
+    folders.Lines = {R + "0\\", R + " > 500:8192:0:0:0:9:2:2:0:0:0:0"};
+    folders.Changed();
+    ASSERT_EQ(MeasureFolder(R + "A\\", hooks), 1);
+    EXPECT_GE(folders.IndexOfPath(R + "0\\"), 1);
+}
+
+TEST_F(MeasureDrivesTest, RootThatCannotBeListedKeepsTheOldResult) {
+    const std::string R = drive->Root();
+    drive->Dir().Write("A/f", "12345");
+    ScriptedHooks hooks;
+    Global().AskBeforeMeasure = 0;
+    ASSERT_EQ(MeasureDrives(hooks), 1);
+    const std::string cache = drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt");
+    StringList measured;
+    ASSERT_EQ(LoadLines(measured, cache), 1);
+    ASSERT_EQ(measured.size(), 3u);
+    // The user could write a new cache; only the root is closed to them.
+    ::chmod(drive->ExeDir().Path().c_str(), 0777);
+    ::chmod(cache.c_str(), 0666);
+    ::chmod(drive->Native().c_str(), 0);
+    EXPECT_TRUE(test::AsUnprivileged([&] {
+        GlobalState& g = Global();
+        if (!g.Drives.ReadVolume(*g.CurrentDrive)) return false;  // the volume itself is still there
+        ScriptedHooks child;
+        MeasureReport report;
+        if (MeasureDrives(child, &report) != 0 || !report.RootFailed) return false;
+        StringList after;
+        LoadLines(after, cache);
+        return after == measured && g.Folders.Lines == measured && child.told.size() == 1 &&
+               child.told[0].find(R + " を開けない") == 0;
+    }));
+    ::chmod(drive->Native().c_str(), 0700);
+
+    // A folder that cannot be opened changes nothing either.
+    drive->Dir().MakeDir("locked");
+    ::chmod(drive->Native().c_str(), 0755);
+    ::chmod((drive->Dir() / "locked").c_str(), 0);
+    Global().Folders.Lines = measured;
+    Global().Folders.Changed();
+    EXPECT_TRUE(test::AsUnprivileged([&] {
+        ScriptedHooks child;
+        if (MeasureFolder(R + "locked\\", child) != 0) return false;
+        StringList after;
+        LoadLines(after, cache);
+        return after == measured && Global().Folders.Lines == measured && child.told.size() == 1;
+    }));
+    ::chmod((drive->Dir() / "locked").c_str(), 0755);
+}
+
+TEST_F(MeasureDrivesTest, UnreadableFoldersAreCountedReportedAndRemembered) {
+    const std::string R = drive->Root();
+    const TempDir& d = drive->Dir();
+    d.Write("open/f", "1");
+    d.Write("closed/inner/x", "123");
+    d.Write("open/mine/y", "4");
+    for (int i = 0; i < 12; ++i) d.MakeDir("many/m" + std::to_string(i + 10));
+    ::chmod(drive->Native().c_str(), 0755);
+    ::chmod(drive->ExeDir().Path().c_str(), 0777);
+    ::chmod((d / "closed").c_str(), 0);
+    // Owned by the unprivileged user, so that it can open it up again.
+    ::chown((d / "open/mine").c_str(), 65534, 65534);
+    ::chmod((d / "open/mine").c_str(), 0);
+    for (int i = 0; i < 12; ++i) ::chmod((d / ("many/m" + std::to_string(i + 10))).c_str(), 0);
+    Global().AskBeforeMeasure = 0;
+    EXPECT_TRUE(test::AsUnprivileged([&] {
+        ScriptedHooks hooks;
+        MeasureReport report;
+        if (MeasureDrives(hooks, &report) != 1 || report.RootFailed) return false;
+        StringList found = report.Unreadable;
+        std::sort(found.begin(), found.end());
+        StringList expected{R + "closed\\", R + "open\\mine\\"};
+        for (int i = 0; i < 12; ++i) expected.push_back(R + "many\\m" + std::to_string(i + 10) + "\\");
+        std::sort(expected.begin(), expected.end());
+        if (found != expected) return false;
+        // One message: the number, the first ten paths, the rest counted.
+        if (hooks.told.size() != 1 || hooks.told[0].find("読み取れなかったフォルダが 14 個") != 0 ||
+            hooks.told[0].find(report.Unreadable[0]) == std::string::npos ||
+            hooks.told[0].find(report.Unreadable[9]) == std::string::npos ||
+            hooks.told[0].find(report.Unreadable[10]) != std::string::npos ||
+            hooks.told[0].find("ほか 4 個") == std::string::npos)
+            return false;
+        // The cache file knows nothing of it; the program does while it runs.
+        const FolderRecord* closed = Global().Folders.FindPath(R + "closed\\");
+        if (!closed || closed->TreeBytes != 0 || !IsUnreadableFolder(R + "closed\\") ||
+            !IsUnreadableFolder(R + "open\\mine\\") || IsUnreadableFolder(R + "open\\") ||
+            IsUnreadableFolder(R + "closed\\inner\\"))
+            return false;
+        // Measuring a folder again replaces what was known below it only.
+        ::chmod((d / "open/mine").c_str(), 0755);
+        ScriptedHooks again;
+        MeasureReport second;
+        if (MeasureFolder(R + "open\\", again, &second) != 1 || !second.Unreadable.empty() || !again.told.empty())
+            return false;
+        return !IsUnreadableFolder(R + "open\\mine\\") && IsUnreadableFolder(R + "closed\\") &&
+               Global().Folders.FindPath(R + "open\\mine\\")->TreeBytes == 1;
+    }));
+    ::chmod((d / "closed").c_str(), 0755);
+    ::chmod((d / "open/mine").c_str(), 0755);
+    for (int i = 0; i < 12; ++i) ::chmod((d / ("many/m" + std::to_string(i + 10))).c_str(), 0755);
 }

@@ -96,6 +96,29 @@ TEST(RowsTest, FillOfADriveRoot) {
     EXPECT_FALSE(r.DisplayComplete);
 }
 
+TEST(RowsTest, DamagedCacheCountsAndSizesNeverWrap) {
+    FolderList folders;
+    folders.Append("X:\\p\\a\\ > 1e308:1e308:0:0:0:2147483647:1:2147483647:0:0:0:0");
+    folders.Append("X:\\p\\b\\ > 1e308:1e308:0:0:0:2147483647:1:2147483647:0:0:0:0");
+    folders.Append("X:\\p\\c\\ > 5:5:0:0:0:-7:1:-9:0:0:0:0");
+    StringList entries{"a\\ > D..... -1:-1", "b\\ > D..... -1:-1", "c\\ > D..... -1:-1"};
+    FillInput in;
+    in.Path = "X:\\p\\";
+    in.RootPath = "X:\\";
+    in.Entries = &entries;
+    in.ListedFolders = 3;
+    FillResult r = BuildRows(in, folders, 0);
+    RowFields header = SplitRow(r.Rows[0]);
+    EXPECT_EQ(header.Folders, "3=4294967297") << "two full counts, the negative one ignored, plus the own three";
+    EXPECT_EQ(header.Files, "0=4294967294");
+    EXPECT_EQ(TextToFloat(header.Size, -1), 1e308) << "stops at a limit that reads back";
+    for (const auto& row : r.Rows) {
+        RowFields f = SplitRow(row);
+        EXPECT_EQ(f.Size.find("NAN"), std::string::npos) << row;
+        EXPECT_EQ(f.Size.find("INF"), std::string::npos) << row;
+    }
+}
+
 TEST(RowsTest, ColumnWidthsAndTips) {
     RowList rows{MakeRow(IMG_HEADER, "X:\\", 1, 1, 1234, 56789, 1, 2, "1111")};
     auto w = ColumnWidths(rows, 9, 1, "1111", 0, 0);

@@ -84,7 +84,7 @@ TEST_F(ParametersTest, BadLinesFallBackAndUninterpretedLinesSurvive) {
     EXPECT_EQ(l[55], "beyond the last parameter");
 }
 
-TEST_F(ParametersTest, OutOfRangeValuesAreBroughtBack) {
+TEST_F(ParametersTest, GeometryAndIndexesAreBroughtBackOtherValuesKept) {
     StringList l(52, "");
     l[0] = "-5";
     l[21] = "99";
@@ -92,18 +92,51 @@ TEST_F(ParametersTest, OutOfRangeValuesAreBroughtBack) {
     l[23] = "-1";
     l[12] = "4";
     l[41] = "-3";
-    l[44] = "-999999999";
+    l[44] = "-4194304";  // a custom cluster of 4 MiB
     SaveLines(l, dir / "norvessa.prm");
     LoadParameters({});
-    const GlobalState& g = Global();
+    GlobalState& g = Global();
     EXPECT_EQ(g.MainWidth, 1000);
     EXPECT_EQ(g.StartDrive, 0);
     EXPECT_EQ(g.SizeUnit, 0);
     EXPECT_EQ(g.PercentBase, 0);
     EXPECT_EQ(g.SortKey, 0);
-    EXPECT_EQ(g.ExpiryDays, 7);
-    EXPECT_EQ(g.SimCluster, -512);
+    EXPECT_EQ(g.ExpiryDays, -3);
+    EXPECT_EQ(g.SimCluster, -4194304);
     EXPECT_EQ(FormatSizeText(2048), "2.00 KB");
+
+    // What the program wrote itself comes back at the next start.
+    g.ExpiryDays = 40000;
+    g.SimCluster = -8388608;
+    SaveParameters();
+    LoadParameters({});
+    EXPECT_EQ(Global().ExpiryDays, 40000);
+    EXPECT_EQ(Global().SimCluster, -8388608);
+}
+
+TEST_F(ParametersTest, AnyBooleanValueButZeroIsOn) {
+    StringList l(52, "");
+    l[10] = "0";
+    l[11] = "-1";
+    l[13] = "2";
+    l[20] = "0";
+    l[42] = "7";
+    l[43] = "0";
+    l[50] = "100";
+    l[51] = "x";  // not a number: the default, on
+    SaveLines(l, dir / "norvessa.prm");
+    LoadParameters({});
+    const GlobalState& g = Global();
+    EXPECT_EQ(g.ShowRemovable, 0);
+    EXPECT_EQ(g.ShowFiles, 1);
+    EXPECT_EQ(g.SortDescending, 1) << "so that the descending choice is the one checked";
+    EXPECT_EQ(g.ShowSplash, 0);
+    EXPECT_EQ(g.MeasureMulti, 1);
+    EXPECT_EQ(g.AskBeforeMeasure, 0);
+    EXPECT_EQ(g.RemeasureAfterAction, 1);
+    EXPECT_EQ(g.UseRecycleBin, 1);
+    SaveParameters();
+    EXPECT_EQ(SavedLines()[13], "1");
 }
 
 TEST_F(ParametersTest, DamagedFilesGiveDefaultsOrTheReadableLines) {

@@ -18,11 +18,14 @@
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QTreeWidget>
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace nrvs;
 
@@ -115,6 +118,48 @@ private slots:
         QVERIFY(!Images(*w).contains(45));
     }
 
+    void unreadableFoldersAreReportedAndTheirTipSaysSo() {
+        if (::geteuid() != 0) QSKIP("needs root to measure as another user");
+        const test::TempDir& d = drive->Dir();
+        d.Write("gamma/hidden.bin", std::string(9000, 'g'));
+        ::chmod(drive->Native().c_str(), 0755);
+        ::chmod(drive->ExeDir().Path().c_str(), 0777);
+        ::chmod((d / "gamma").c_str(), 0);
+        auto w = OpenWindow();
+        // Measured with an ordinary user's rights, for which gamma is closed.
+        QCOMPARE(::seteuid(65534), 0);
+        w->MMmesdrvClick();
+        QCOMPARE(::seteuid(0), 0);
+        ::chmod((d / "gamma").c_str(), 0755);
+        QCOMPARE(ui.messages.size(), 1);
+        QVERIFY(ui.messages[0].startsWith("読み取れなかったフォルダが 1 個"));
+        QVERIFY(ui.messages[0].contains(QString::fromStdString(Root() + "gamma\\")));
+        const int gamma = static_cast<int>(Captions(*w).indexOf("gamma"));
+        const int alpha = static_cast<int>(Captions(*w).indexOf("alpha"));
+        QVERIFY(gamma > 0 && alpha > 0);
+        QCOMPARE(SplitRow(w->Rows()[static_cast<size_t>(gamma)]).Size, std::string("0"));
+
+        auto tipOf = [&](int row) {
+            QTableView* view = w->LVlist;
+            const QModelIndex index = view->model()->index(row, 1);
+            view->scrollTo(index);
+            QStyleOptionViewItem option;
+            option.initFrom(view);
+            const QPoint at = view->visualRect(index).center();
+            QHelpEvent tip(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+            view->itemDelegate()->helpEvent(&tip, view, option, index);
+            return tip.isAccepted() ? QToolTip::text() : QString();
+        };
+        QCOMPARE(tipOf(gamma), QString("読み取れなかったフォルダ\ngamma >> アクセスできないため、中身は計測されていません"));
+        QVERIFY(tipOf(alpha).startsWith("クラスタギャップ\nalpha >> "));
+
+        // Measured again with the folder open, it is an ordinary folder.
+        ui.messages.clear();
+        w->MMmesdrvClick();
+        QVERIFY(ui.messages.isEmpty());
+        QVERIFY(tipOf(gamma).startsWith("クラスタギャップ\ngamma >> "));
+    }
+
     void measuringFromTheWindowWritesTheCacheAndShowsSizes() {
         auto w = OpenWindow();
         QCOMPARE(SplitRow(w->Rows()[3]).Size, std::string("-1")); // not measured yet
@@ -190,6 +235,17 @@ private slots:
         QVERIFY(w->MMviwcap->isChecked());
         QVERIFY(w->BBviwdwn->isChecked());
         QVERIFY(!w->MMviwupp->isChecked());
+    }
+
+    void anyNonZeroSortDirectionIsDescending() {
+        // Line 13 holds 2: descending, and the menu says so.
+        auto w = OpenWindow(std::string(13, '\n') + "2\r\n");
+        QVERIFY(w->MMviwdwn->isChecked());
+        QVERIFY(!w->MMviwupp->isChecked());
+        QStringList folders;
+        for (int i = 0; i < static_cast<int>(w->Rows().size()); ++i)
+            if (SplitRow(w->Rows()[static_cast<size_t>(i)]).Image == 7) folders << Captions(*w)[i];
+        QCOMPARE(folders, (QStringList{"gamma", "Beta", "alpha"}));
     }
 
     void stopDuringMeasurementSavesAPartialCache() {

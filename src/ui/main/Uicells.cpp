@@ -1,8 +1,10 @@
 #include "ui/main/Uicells.h"
 
+#include "core/Measure.h"
 #include "core/Rows.h"
 #include "core/Utglobal.h"
 #include "lib/Slib.h"
+#include "ui/main/Urowmodel.h"
 
 #include <QAbstractItemView>
 #include <QHelpEvent>
@@ -114,8 +116,9 @@ CellLayout LayoutCell(int column, const QString& text, int image, int left, int 
     return out;
 }
 
-QString InfoTipText(const QString& caption, const QString& sizeText, const QString& occupiedText) {
-    return QString::fromStdString(InfoTip(caption.toStdString(), sizeText.toStdString(), occupiedText.toStdString()));
+QString InfoTipText(const QString& caption, const QString& sizeText, const QString& occupiedText, bool unreadable) {
+    return QString::fromStdString(
+        InfoTip(caption.toStdString(), sizeText.toStdString(), occupiedText.toStdString(), unreadable));
 }
 
 ListCellDelegate::ListCellDelegate(std::function<double()> percentBase, QObject* parent)
@@ -172,9 +175,17 @@ bool ListCellDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, con
     QString tip;
     QRect area;
     if (index.isValid()) {
+        // The rows' own bytes, not the shown text: a path is looked up exactly.
+        bool unreadable = false;
+        if (const auto* rows = qobject_cast<const RowModel*>(index.model())) {
+            const std::string header = rows->RowAt(0).Caption;
+            const RowFields& row = rows->RowAt(index.row());
+            const std::string folder = RowFolderPath(header, row.Image, row.Caption);
+            unreadable = !folder.empty() && IsUnreadableFolder(folder);
+        }
         tip = InfoTipText(index.siblingAtColumn(kColName).data().toString(),
                           index.siblingAtColumn(kColSize).data().toString(),
-                          index.siblingAtColumn(kColOccupied).data().toString());
+                          index.siblingAtColumn(kColOccupied).data().toString(), unreadable);
         const QRect cell = view->visualRect(index);
         area = QRect(view->viewport()->mapToGlobal(cell.topLeft()), cell.size());
     }

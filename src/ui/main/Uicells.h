@@ -62,8 +62,10 @@ int FontPoints(const QFont& font);
 QColor RowBarColour(int image);
 
 // The row's tip: the cluster gap (occupied minus size) under a label, or empty
-// when the size is unknown.
-QString InfoTipText(const QString& caption, const QString& sizeText, const QString& occupiedText);
+// when the size is unknown; for a folder the measurement could not read, that
+// it could not be read.
+QString InfoTipText(const QString& caption, const QString& sizeText, const QString& occupiedText,
+                    bool unreadable = false);
 
 // Draws columns 1 to 5 of the main list and answers its tool tips; column 0
 // keeps the standard drawing.
