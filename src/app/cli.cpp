@@ -203,13 +203,19 @@ struct CliHooks : MeasureHooks {
     }
 };
 
-int RunMeasure(const Args& args) {
+int RunMeasure(const Args& given) {
+    Args args = given;
+    auto countLinks = std::find(args.begin(), args.end(), std::string("--count-links"));
+    const bool everyName = countLinks != args.end();
+    if (everyName) args.erase(countLinks);
     if (args.size() != 1) return Usage(stderr);
     std::string path;
     if (!ResolveFolder(args[0], path)) return 1;
     DriveRecord* drive = OpenDriveOf(path);
     if (!drive) return 1;
     GlobalState& g = Global();
+    // As du -l: a file's bytes once per name.
+    if (everyName) g.CountLinksOnce = 0;
     auto start = std::chrono::steady_clock::now();
     {
         CliHooks hooks;
@@ -419,10 +425,12 @@ const Command kCommands[] = {
      "attribute letters D A H R S C S, size and occupied size.\n"
      "PATH is a program-form path (C:\\usr\\) or a native one (/usr).",
      RunList},
-    {"measure", "DRIVE|PATH",
+    {"measure", "[--count-links] DRIVE|PATH",
      "Measure a drive (C:) or one folder of it, write the drive's cache\n"
      "file NRVS_<letter>.txt beside the executable and print folders, files,\n"
-     "bytes, occupied bytes and the duration.",
+     "bytes, occupied bytes and the duration. A file with several names\n"
+     "counts its bytes once unless --count-links (or the setting) says\n"
+     "every name.",
      RunMeasure},
     {"tree", "DRIVE|PATH", "Print the cached folder lines of a drive, or of one folder and below.", RunTree},
     {"copy", "[--progress] SRC DESTFOLDER",

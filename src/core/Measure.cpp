@@ -86,6 +86,7 @@ public:
 
     FolderRecord Run(FolderList& out, MeasureHooks& hooks);
     void SetNominalSizes(bool on) { nominal_ = on; }
+    void SetCountLinksOnce(bool on) { linksOnce_ = on; }
 
 private:
     struct Frame {
@@ -119,6 +120,10 @@ private:
     void Progress(const Node* node);
     bool HandOver(std::vector<Frame>& stack);
     void Finish(FolderList& out);
+    // Adds the bytes of each multiply linked file once, to the folder whose
+    // program path sorts first among those holding one of its names.
+    void ResolveLinks();
+    std::string ProgramPath(const Node* node) const;
     // Whether the start folder lies on another mount than its drive's root.
     bool StartsOnOtherMount() const;
 
@@ -126,11 +131,20 @@ private:
     const std::string nativeRoot_;
     const uint32_t cluster_;
     bool nominal_ = false;
+    bool linksOnce_ = false;
     const int baseDepth_;
     const int threads_;
     MeasureReport* const report_;
 
     std::vector<std::deque<Node>> arenas_;
+    // Files with more than one name, kept aside per worker (same index as
+    // the arenas) until the walk is over: only these cost memory.
+    struct Linked {
+        uint64_t device, inode;
+        Node* node;
+        double size, occupied;
+    };
+    std::vector<std::vector<Linked>> linked_;
     Node* root_ = nullptr;
 
     std::mutex mutex_;
@@ -272,8 +286,13 @@ bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& are
         double onDisk = size;
         if (!nominal_ && (d.Attributes & (P::FILE_ATTRIBUTE_COMPRESSED | P::FILE_ATTRIBUTE_SPARSE_FILE)))
             onDisk = static_cast<double>(d.Allocated);
+        const double occupied = OccupiedSize(size, onDisk, cluster_);
+        if (linksOnce_ && d.Links > 1) {
+            linked_[static_cast<size_t>(&arena - arenas_.data())].push_back({d.Device, d.Inode, node, size, occupied});
+            continue;
+        }
         node->ownBytes += size;
-        node->ownOccupied += OccupiedSize(size, onDisk, cluster_);
+        node->ownOccupied += occupied;
     }
     if (node->children.empty()) {
         Complete(node);
@@ -451,8 +470,50 @@ bool Walk::StartsOnOtherMount() const {
     return OtherMount(st, (rootSt.stx_mask & STATX_MNT_ID) ? rootSt.stx_mnt_id : 0);
 }
 
+std::string Walk::ProgramPath(const Node* node) const {
+    std::vector<const Node*> chain;
+    for (const Node* n = node; n && n->parent; n = n->parent) chain.push_back(n);
+    std::string path = programRoot_;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) path += P::ShownName((*it)->name) + "\\";
+    return path;
+}
+
+void Walk::ResolveLinks() {
+    std::vector<Linked> all;
+    for (auto& v : linked_) {
+        all.insert(all.end(), v.begin(), v.end());
+        std::vector<Linked>().swap(v);
+    }
+    std::sort(all.begin(), all.end(), [](const Linked& a, const Linked& b) {
+        return a.device != b.device ? a.device < b.device : a.inode < b.inode;
+    });
+    for (size_t i = 0; i < all.size();) {
+        size_t j = i + 1;
+        while (j < all.size() && all[j].device == all[i].device && all[j].inode == all[i].inode) ++j;
+        // The folder that gets the bytes does not depend on which thread saw
+        // which name first.
+        const Linked* owner = &all[i];
+        if (j - i > 1) {
+            std::string best = ProgramPath(owner->node);
+            for (size_t k = i + 1; k < j; ++k) {
+                if (all[k].node == owner->node) continue;
+                std::string p = ProgramPath(all[k].node);
+                if (p < best) best = std::move(p), owner = &all[k];
+            }
+        }
+        owner->node->ownBytes += owner->size;
+        owner->node->ownOccupied += owner->occupied;
+        for (Node* n = owner->node; n; n = n->parent) {
+            n->treeBytes += owner->size;
+            n->treeOccupied += owner->occupied;
+        }
+        i = j;
+    }
+}
+
 FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
     arenas_.resize(static_cast<size_t>(threads_) + 1);
+    linked_.resize(arenas_.size());
     root_ = NewNode(arenas_.back(), nullptr, "");
     if (hooks.StopRequested()) stop_ = true;
     if (stop_) {
@@ -493,6 +554,7 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
         r.Path = programRoot_;
         return r;
     }
+    ResolveLinks();
     Finish(out);
     FolderRecord r;
     r.Path = programRoot_;
@@ -527,6 +589,7 @@ FolderRecord MeasureTree(FolderList& out, const std::string& path, uint32_t clus
     int threads = options.Threads > 0 ? std::min(options.Threads, 16) : DefaultThreads();
     Walk walk(path, native, clusterSize, depth, threads, options.Report);
     walk.SetNominalSizes(options.NominalSizes);
+    walk.SetCountLinksOnce(options.CountLinksOnce);
     return walk.Run(out, hooks);
 }
 

@@ -57,6 +57,10 @@ struct MeasureOptions {
     // Round every file's nominal size, not the bytes it holds on disk (what
     // a copy to a file system without holes or compression would take).
     bool NominalSizes = false;
+    // A regular file with several names within the walk adds its bytes
+    // once, to the folder whose program path sorts first (byte order) among
+    // those holding a name of it; the other names count as files of 0 bytes.
+    bool CountLinksOnce = true;
     // Filled with what could not be read, when given.
     MeasureReport* Report = nullptr;
 };

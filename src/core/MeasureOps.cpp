@@ -77,6 +77,7 @@ FolderRecord MeasureDriveJob(DriveRecord& drive, MeasureHooks& hooks, MeasureRep
     Global().Drives.ReadVolume(drive);
     MeasureOptions options;
     options.Report = report;
+    options.CountLinksOnce = Global().CountLinksOnce != 0;
     return MeasureTree(Global().Folders, drive.RootPath, drive.ClusterSize, 0, hooks, options);
 }
 
@@ -84,6 +85,7 @@ FolderRecord MeasureFolderJob(const std::string& path, MeasureHooks& hooks, Meas
     const DriveRecord* cur = Global().CurrentDrive;
     MeasureOptions options;
     options.Report = report;
+    options.CountLinksOnce = Global().CountLinksOnce != 0;
     return MeasureTree(Global().Folders, path, cur ? cur->ClusterSize : 0, 0, hooks, options);
 }
 

@@ -1,5 +1,6 @@
 #include "core/Simulate.h"
 
+#include "core/Utglobal.h"
 #include "lib/Sdirlist.h"
 #include "lib/Slib.h"
 
@@ -66,6 +67,7 @@ SimSums SimulateFolder(const std::string& programPath, uint32_t cluster, Measure
     FolderList scratch;
     MeasureOptions options;
     options.NominalSizes = true;
+    options.CountLinksOnce = Global().CountLinksOnce != 0;
     FolderRecord r = MeasureTree(scratch, programPath, cluster, 0, hooks, options);
     return {r.TreeBytes, r.TreeOccupied};
 }

@@ -35,7 +35,7 @@ const IntParam kIntParams[] = {
     {23, &GlobalState::PercentBase, 0},        {41, &GlobalState::ExpiryDays, 7},
     {42, &GlobalState::MeasureMulti, 0},       {43, &GlobalState::AskBeforeMeasure, 1},
     {44, &GlobalState::SimCluster, -512},      {50, &GlobalState::RemeasureAfterAction, 0},
-    {51, &GlobalState::UseRecycleBin, 1},
+    {51, &GlobalState::UseRecycleBin, 1},      {52, &GlobalState::CountLinksOnce, 1},
 };
 
 const TextParam kTextParams[] = {
@@ -54,7 +54,7 @@ void ClampInt(int& v, int lo, int hi, int def) {
 int GlobalState::*const kBoolParams[] = {
     &GlobalState::ShowRemovable, &GlobalState::ShowFiles,   &GlobalState::SortDescending,
     &GlobalState::ShowSplash,    &GlobalState::MeasureMulti, &GlobalState::AskBeforeMeasure,
-    &GlobalState::RemeasureAfterAction, &GlobalState::UseRecycleBin,
+    &GlobalState::RemeasureAfterAction, &GlobalState::UseRecycleBin, &GlobalState::CountLinksOnce,
 };
 
 // An edited file may hold anything. Only what would make the program fail is

@@ -70,6 +70,10 @@ struct GlobalState : DriveState {
     int SimCluster = -512;
     int RemeasureAfterAction = 0;
     int UseRecycleBin = 1;
+    // A file with several names (hard links) adds its bytes once per
+    // measurement; line 52, after the original 52 lines (a file without it
+    // reads as on).
+    int CountLinksOnce = 1;
 
     // The folder records of the drive being browsed.
     FolderList Folders;

@@ -48,6 +48,9 @@ void FillFrom(const struct statx& st, std::string_view name, FindData& out, uint
     out.Attributes = AttributesOf(st, name);
     const mode_t mode = st.stx_mode;
     out.Size = (S_ISREG(mode) || S_ISLNK(mode)) ? st.stx_size : 0;
+    out.Links = S_ISREG(mode) && (st.stx_mask & STATX_NLINK) ? st.stx_nlink : 1;
+    out.Device = (static_cast<uint64_t>(st.stx_dev_major) << 32) | st.stx_dev_minor;
+    out.Inode = st.stx_ino;
     out.Allocated = (S_ISREG(mode) || S_ISLNK(mode)) ? st.stx_blocks * 512 : 0;
     out.MountRoot = false;
     if (S_ISDIR(mode)) {
@@ -67,7 +70,7 @@ std::string BaseName(const std::string& path) {
 
 bool StatNamed(int dirFd, const char* name, std::string_view view, FindData& out, uint64_t parentMountId) {
     struct statx st{};
-    unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_BLOCKS | STATX_MNT_ID;
+    unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_BLOCKS | STATX_MNT_ID | STATX_NLINK | STATX_INO;
     if (::statx(dirFd, name, kStatFlags, mask, &st) != 0) return false;
     FillFrom(st, view, out, parentMountId);
     return true;

@@ -32,6 +32,11 @@ struct FindData {
     uint64_t Size = 0;       // 0 for folders, devices, FIFOs and sockets
     uint64_t Allocated = 0;  // bytes the file holds on disk (GetCompressedFileSizeA)
     bool MountRoot = false;  // a folder where another mount begins
+    // Names of a regular file (hard links); with more than one, the file's
+    // identity, so that it can be counted once.
+    uint32_t Links = 1;
+    uint64_t Device = 0;
+    uint64_t Inode = 0;
 };
 
 // An open folder. Closes itself.

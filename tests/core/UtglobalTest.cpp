@@ -29,7 +29,7 @@ protected:
 };
 } // namespace
 
-TEST_F(ParametersTest, NoFileGivesDefaultsAndAFirstSaveWrites52Lines) {
+TEST_F(ParametersTest, NoFileGivesDefaultsAndAFirstSaveWrites53Lines) {
     LoadParameters({});
     const GlobalState& g = Global();
     EXPECT_EQ(g.ExeDir, dir.Path());
@@ -45,13 +45,25 @@ TEST_F(ParametersTest, NoFileGivesDefaultsAndAFirstSaveWrites52Lines) {
     EXPECT_FALSE(g.UserName.empty());
     SaveParameters();
     StringList l = SavedLines();
-    ASSERT_EQ(l.size(), 52u);
+    ASSERT_EQ(l.size(), 53u);
     EXPECT_EQ(l[0], "1000");
     EXPECT_EQ(l[7], "");
     EXPECT_EQ(l[25], "1111");
     EXPECT_EQ(l[44], "-512");
     EXPECT_EQ(l[51], "1");
+    EXPECT_EQ(l[52], "1") << "hard links counted once";
     EXPECT_EQ(dir.Read("norvessa.prm").substr(0, 10), "1000\r\n600\r");
+}
+
+TEST_F(ParametersTest, AnOlderFileCountsLinksOnceAndTheChoiceIsKept) {
+    dir.Write("norvessa.prm", std::string(52 * 2, '\n'));
+    LoadParameters({});
+    EXPECT_EQ(Global().CountLinksOnce, 1);
+    Global().CountLinksOnce = 0;
+    SaveParameters();
+    EXPECT_EQ(SavedLines()[52], "0");
+    LoadParameters({});
+    EXPECT_EQ(Global().CountLinksOnce, 0);
 }
 
 TEST_F(ParametersTest, BadLinesFallBackAndUninterpretedLinesSurvive) {
@@ -64,7 +76,7 @@ TEST_F(ParametersTest, BadLinesFallBackAndUninterpretedLinesSurvive) {
     SaveParameters();
     EXPECT_TRUE(Global().StartArgs.empty());
     StringList l = SavedLines();
-    ASSERT_EQ(l.size(), 52u);
+    ASSERT_EQ(l.size(), 53u);
     EXPECT_EQ(l[1], "600");
 
     StringList withNote(60, "");
