@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Times "norvessa-cli measure DIR" with hard links counted once (the default)
+# against "--count-links" (every name counted), in one run, on the same
+# folder (default /usr), and prints medians and the ratio: keeping files with
+# several names aside must cost no measurable time.
+#
+#   bench/links.sh [DIR]     ROUNDS (default 9), NORVESSA_CLI as in measure.sh
+set -uo pipefail
+cd "$(dirname "$0")/.." || exit 1
+dir=${1:-/usr}
+rounds=${ROUNDS:-9}
+note() { printf '%s\n' "$*" >&2; }
+cli_src=${NORVESSA_CLI:-build/release/norvessa-cli}
+if [[ -z ${NORVESSA_CLI:-} ]]; then
+    note "building $cli_src (release)"
+    { cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+        cmake --build build/release --target norvessa-cli >/dev/null; } || { note "the build failed"; exit 1; }
+fi
+work=$(mktemp -d) || exit 1
+trap 'rm -rf "$work"' EXIT
+cp "$cli_src" "$work/norvessa-cli"
+cli=$work/norvessa-cli
+now() { echo "${EPOCHREALTIME/./}"; }
+declare -A times
+run() { # key command...
+    local key=$1
+    shift
+    local t0 t1
+    t0=$(now)
+    "$@" >"$work/out.$key" 2>"$work/err" || { note "$key failed:"; head -3 "$work/err" >&2; }
+    t1=$(now)
+    times[$key]+="$(((t1 - t0) / 1000)) "
+}
+"$cli" measure "$dir" >/dev/null 2>&1
+for ((r = 0; r < rounds; r++)); do
+    if ((r % 2)); then
+        run every "$cli" measure --count-links "$dir"
+        run once "$cli" measure "$dir"
+    else
+        run once "$cli" measure "$dir"
+        run every "$cli" measure --count-links "$dir"
+    fi
+done
+median() { tr ' ' '\n' | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
+range() { tr ' ' '\n' | grep -v '^$' | sort -n | awk 'NR==1{lo=$1} {hi=$1} END {printf "%.3f..%.3f", lo/1000, hi/1000}'; }
+om=$(median <<<"${times[once]}")
+em=$(median <<<"${times[every]}")
+printf '\n%-40s %10s %16s %18s\n' "$dir ($rounds rounds)" "median s" "min..max s" "bytes"
+printf '%-40s %10.3f %16s %18s\n' "measure (links once)" "$(awk "BEGIN{print $om/1000}")" "$(range <<<"${times[once]}")" \
+    "$(awk '/^bytes/ {print $2}' "$work/out.once")"
+printf '%-40s %10.3f %16s %18s\n' "measure --count-links (every name)" "$(awk "BEGIN{print $em/1000}")" \
+    "$(range <<<"${times[every]}")" "$(awk '/^bytes/ {print $2}' "$work/out.every")"
+printf 'once / every name: %.2f\n' "$(awk "BEGIN{print $om/$em}")"
+echo "du -sb for comparison: $(du -sb "$dir" 2>/dev/null | cut -f1) (counts each folder's own size too)"
