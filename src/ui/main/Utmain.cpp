@@ -13,6 +13,8 @@
 #include "ui/main/Ushellops.h"
 #include "ui/main/Utnet.h"
 #include "ui/main/Utprop.h"
+#include "ui/settings/Utmsrdrv.h"
+#include "ui/settings/Utset.h"
 #include "ui/sim/Utsim.h"
 #include "ui/main/Utglobal.h"
 #include "ui/running/Sluting.h"
@@ -58,6 +60,8 @@ TFMmain::TFMmain(const StringList& args, QWidget* parent) : QMainWindow(parent) 
     Progress = new TFMprogress(this);
     Properties = new TFMprop(this);
     Sim = new TFMsim(this);
+    Settings = new TFMset(this);
+    MsrDrv = new TFMmsrdrv(this);
     NetConnect = new TFMnetcon(this);
     NetDisconnect = new TFMnetdis(this);
     ConnectCommandStates();
@@ -186,7 +190,8 @@ void TFMmain::BuildMenus() {
     MMhlp->addAction(MMhlpver);
 
     // Commands that other windows will bring are shown but not yet offered.
-    for (QAction* a : {MMmesrnk, MMviwdif, MMtoletr, MMtolset, MMwindmn, MMhlpver}) a->setEnabled(false);
+    for (QAction* a : {MMmesrnk, MMviwdif, MMtoletr, MMwindmn, MMhlpver}) a->setEnabled(false);
+    connect(MMtolset, &QAction::triggered, this, &TFMmain::MMtolsetClick);
     connect(MMmessim, &QAction::triggered, this, &TFMmain::MMmessimClick);
     MMviwref = MakeAction(this, "MMviwref", QStringLiteral("最新の情報に更新"), -1, QKeySequence(Qt::Key_F5));
     addAction(MMviwref);

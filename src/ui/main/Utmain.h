@@ -31,6 +31,8 @@ class TFMnetdis;
 class TFMprogress;
 class TFMprop;
 class TFMsim;
+class TFMset;
+class TFMmsrdrv;
 class TFMglobal;
 
 class TFMmain : public QMainWindow, public DriveItemsUi {
@@ -95,6 +97,7 @@ public:
     void MMhlphlpClick();
     void MMhlpwwwClick();
     void MMmessimClick();
+    void MMtolsetClick();
     // F5: the selected node's level and the list read again from the disk.
     void RefreshFromDisk();
     // The help document beside the executable.
@@ -135,6 +138,8 @@ public:
     TFMprogress* Progress;
     TFMprop* Properties;
     TFMsim* Sim;
+    TFMset* Settings;
+    TFMmsrdrv* MsrDrv;
     TFMnetcon* NetConnect;
     TFMnetdis* NetDisconnect;
     TFMglobal* Splash = nullptr;

@@ -13,6 +13,7 @@
 #include "ui/main/Urowmodel.h"
 #include "ui/main/Utglobal.h"
 #include "ui/running/Sluting.h"
+#include "ui/settings/Utmsrdrv.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -52,9 +53,21 @@ void TFMmain::ReopenAfterMeasure(const std::string& path) {
     justMeasured_ = false;
 }
 
+namespace {
+// The running dialog's hooks, and the drives-to-measure dialog for the choice.
+class DriveChoiceHooks : public RunningHooks {
+public:
+    DriveChoiceHooks(TFMing& running, TFMmsrdrv& choose) : RunningHooks(running), choose_(choose) {}
+    bool ChooseDrives(std::string& flags) override { return choose_.Run(flags); }
+
+private:
+    TFMmsrdrv& choose_;
+};
+} // namespace
+
 void TFMmain::MMmesdrvClick() {
     GlobalState& g = Global();
-    RunningHooks hooks(*Running);
+    DriveChoiceHooks hooks(*Running, *MsrDrv);
     if (!MeasureDrives(hooks) || !g.CurrentDrive) return;
     ReopenAfterMeasure(g.CurrentDrive->RootPath);
 }

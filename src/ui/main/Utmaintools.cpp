@@ -16,6 +16,7 @@
 #include "ui/main/Ushellops.h"
 #include "ui/main/Utnet.h"
 #include "ui/main/Utprop.h"
+#include "ui/settings/Utset.h"
 #include "ui/sim/Utsim.h"
 
 #include <QApplication>
@@ -241,6 +242,15 @@ void TFMmain::MMmessimClick() {
     }
     Sim->Prepare();
     Sim->exec();
+}
+
+void TFMmain::MMtolsetClick() {
+    if (Settings->exec() != QDialog::Accepted) return;
+    // The list is filled again with the new unit, columns and base.
+    RefreshControls();
+    FitColumns();
+    lastTreeNode_ = nullptr;
+    TVtreeClick();
 }
 
 std::string TFMmain::HelpFileName() { return platform::ExecutableBase() + ".html"; }
