@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the main window's commands in docs/screenshots: the popup
-# menu of the list, the property dialog, the progress dialog of a copy, and
-# the cluster simulation after a run.
+# menu of the list, the property dialog, the progress dialog of a copy, the
+# cluster simulation after a run, the settings and the drives to measure.
 # The program runs beside its own settings in a temporary folder, under Xvfb
 # with the openbox window manager, driven with xdotool.
 set -euo pipefail
@@ -36,9 +36,15 @@ for i in range(30000):
 PY
 { for i in $(seq 0 25); do if [ "$i" -eq 23 ]; then echo "$s"; else echo; fi; done; } > "$tmp/norvessa.drv"
 "$tmp/norvessa-cli" measure X: > /dev/null
+# Line 42 (several drives measured) on, so that the drives-to-measure
+# dialog shows; the lines before it hold their defaults (an empty line would
+# be an empty setting), the later ones are left out and take theirs.
 { echo 1000; echo 600; echo 0; echo 0; echo 170; echo 190; echo 200
   echo; echo; echo; echo 1; echo 1
-  for i in $(seq 12 19); do echo; done; echo 0; echo 24; } > "$tmp/norvessa.prm"
+  for i in $(seq 12 19); do echo; done; echo 0; echo 24
+  echo 0; echo 0; echo 111; echo 1111; echo; echo; echo; echo
+  echo 010; echo 0100; echo 00100000000000000000000000
+  for i in $(seq 33 39); do echo; done; echo 010000; echo 7; echo 1; } > "$tmp/norvessa.prm"
 out="$PWD/docs/screenshots"
 mkdir -p "$out"
 
@@ -90,6 +96,16 @@ xdotool type "4096"
 xdotool key alt+g
 sleep 4
 import -window root "$out/simulation.png"; echo "wrote $out/simulation.png"
+xdotool key Escape
+sleep 0.5
+xdotool key ctrl+u
+sleep 1.5
+import -window root "$out/settings.png"; echo "wrote $out/settings.png"
+xdotool key Escape
+sleep 0.5
+xdotool key ctrl+d
+sleep 1.5
+import -window root "$out/drives.png"; echo "wrote $out/drives.png"
 xdotool key Escape
 sleep 0.5
 kill %3 2>/dev/null || true
