@@ -349,6 +349,27 @@ void WriteListCsvRow(LineSink& out, const ExportContext& ctx, const ExportColumn
 
 // ---------------------------------------------------------------- files
 
+FillResult ShownRows(const std::string& folderPath) {
+    GlobalState& g = Global();
+    DirListing listing;
+    if (g.CurrentDrive) listing.ClusterSize = static_cast<int32_t>(g.CurrentDrive->ClusterSize);
+    ListFolder(listing, folderPath + "*.*", LIST_ALL);
+    FillInput in;
+    in.Path = folderPath;
+    in.Entries = &listing.Entries;
+    in.ListedFolders = listing.FolderCount;
+    in.ListedFiles = listing.FileCount;
+    if (g.CurrentDrive) {
+        in.TotalBytes = g.CurrentDrive->TotalBytes;
+        in.FreeBytes = g.CurrentDrive->FreeBytes;
+        in.RootPath = g.CurrentDrive->RootPath;
+    }
+    in.ShowFiles = g.ShowFiles != 0;
+    in.PercentBase = g.PercentBase;
+    in.Order = {g.SortKey, g.SortDescending, g.ColumnFlags};
+    return BuildRows(in, g.Folders, 0);
+}
+
 namespace {
 
 // Lines gathered into large pieces: one write per quarter megabyte, whatever

@@ -91,6 +91,11 @@ void WriteListCsvHeader(LineSink& out, const ExportContext& ctx, const ExportCol
 void WriteListCsvRow(LineSink& out, const ExportContext& ctx, const ExportColumns& cols, const RowFields& row,
                      double percentBase);
 
+// The rows the main window shows for a program-form folder path on the
+// current drive, with the saved view settings (files shown or not, sort
+// order, columns, percent base), every folder and file included.
+FillResult ShownRows(const std::string& folderPath);
+
 // ---- whole documents ----
 
 // The native file an export name stands for: a program-form path (X:\...)
