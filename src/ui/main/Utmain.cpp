@@ -13,6 +13,7 @@
 #include "ui/main/Ushellops.h"
 #include "ui/main/Utnet.h"
 #include "ui/main/Utprop.h"
+#include "ui/export/Utexport.h"
 #include "ui/main/Utglobal.h"
 #include "ui/running/Sluting.h"
 
@@ -55,6 +56,7 @@ TFMmain::TFMmain(const StringList& args, QWidget* parent) : QMainWindow(parent) 
     BuildToolbar();
     Running = new TFMing(this);
     Progress = new TFMprogress(this);
+    Export = new TFMexport(this);
     Properties = new TFMprop(this);
     NetConnect = new TFMnetcon(this);
     NetDisconnect = new TFMnetdis(this);
@@ -184,7 +186,7 @@ void TFMmain::BuildMenus() {
     MMhlp->addAction(MMhlpver);
 
     // Commands that other windows will bring are shown but not yet offered.
-    for (QAction* a : {MMmesrnk, MMmessim, MMviwdif, MMtoletr, MMtolset, MMwindmn, MMhlpver}) a->setEnabled(false);
+    for (QAction* a : {MMmesrnk, MMmessim, MMviwdif, MMtolset, MMwindmn, MMhlpver}) a->setEnabled(false);
     MMviwref = MakeAction(this, "MMviwref", QStringLiteral("最新の情報に更新"), -1, QKeySequence(Qt::Key_F5));
     addAction(MMviwref);
     connect(MMviwref, &QAction::triggered, this, &TFMmain::RefreshFromDisk);
@@ -282,7 +284,7 @@ void TFMmain::BuildToolbar() {
     BBhlphlp = button("BBhlphlp", 39, QStringLiteral("ヘルプ"));
     BBhlpwww = button("BBhlpwww", 40, QStringLiteral("サポートウェブページ"));
     for (QAction* a : {BBviwrem, BBviwlst, BBviwnme, BBviwcap, BBviwupp, BBviwdwn}) a->setCheckable(true);
-    for (QAction* a : {BBmesrnk, BBmessim, BBtoletr}) a->setEnabled(false);
+    for (QAction* a : {BBmesrnk, BBmessim}) a->setEnabled(false);
     connect(BBtolexp, &QAction::triggered, this, &TFMmain::MMtolexpClick);
     connect(BBhlphlp, &QAction::triggered, this, &TFMmain::MMhlphlpClick);
     connect(BBhlpwww, &QAction::triggered, this, &TFMmain::MMhlpwwwClick);

@@ -25,6 +25,7 @@ class QTreeWidgetItem;
 namespace nrvs {
 
 class RowModel;
+class TFMexport;
 class TFMing;
 class TFMnetcon;
 class TFMnetdis;
@@ -93,6 +94,7 @@ public:
     void MMprcnofClick();
     void MMhlphlpClick();
     void MMhlpwwwClick();
+    void MMtoletrClick();
     // F5: the selected node's level and the list read again from the disk.
     void RefreshFromDisk();
     // The help document beside the executable.
@@ -131,6 +133,7 @@ public:
     QTimer* TMtimer;
     TFMing* Running;
     TFMprogress* Progress;
+    TFMexport* Export;
     TFMprop* Properties;
     TFMnetcon* NetConnect;
     TFMnetdis* NetDisconnect;
