@@ -5,6 +5,7 @@
 #include "platform/Ppath.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
@@ -147,17 +148,27 @@ std::string FileUrl(std::string_view programPath) {
     std::string native;
     if (!platform::ToNative(programPath, native) || native.empty() || native[0] != '/') return {};
     static const char* hex = "0123456789ABCDEF";
-    std::string url = "file://";
-    url.reserve(native.size() + 16);
+    // The unreserved characters of RFC 3986 and the separator stay as they are.
+    static const auto keep = [] {
+        std::array<bool, 256> t{};
+        for (int c = 0; c < 256; ++c)
+            t[static_cast<size_t>(c)] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                                        c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+        return t;
+    }();
+    std::string url(7 + native.size() * 3, '\0');
+    char* out = url.data();
+    for (char ch : std::string_view("file://")) *out++ = ch;
     for (unsigned char c : native) {
-        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
-            url += static_cast<char>(c);
+        if (keep[c]) {
+            *out++ = static_cast<char>(c);
         } else {
-            url += '%';
-            url += hex[c >> 4];
-            url += hex[c & 15];
+            *out++ = '%';
+            *out++ = hex[c >> 4];
+            *out++ = hex[c & 15];
         }
     }
+    url.resize(static_cast<size_t>(out - url.data()));
     return url;
 }
 
@@ -428,10 +439,9 @@ bool ExportTreeFile(const std::string& typed, bool html, const ExportContext& ct
     return WriteDocument(typed, why, [&](LineSink& sink) {
         if (html) WriteTreeHtmlHeader(sink, ctx, cols);
         else WriteTreeCsvHeader(sink, ctx, cols);
-        std::string_view path;
         for (int i = 0; i < folders.Count(); ++i) {
-            // The measurement's header line (no path) is no folder.
-            if (!PathOfLine(folders.LineAt(i), path)) continue;
+            // The measurement's header line (no " > ") is no folder.
+            if (folders.LineAt(i).find(" > ") == std::string::npos) continue;
             const FolderRecord* r = folders.RecordAt(i);
             if (html) WriteTreeHtmlRow(sink, ctx, cols, *r);
             else WriteTreeCsvRow(sink, ctx, cols, *r);
