@@ -55,13 +55,10 @@ xdotool key alt+t
 sleep 0.5
 xdotool key x
 sleep 1.5
-xdotool key alt+t
-xdotool key alt+q
-xdotool type --delay 20 "$tmp/ツリー.html"
-xdotool key alt+l
-xdotool key alt+d
-xdotool key alt+a
-xdotool type --delay 20 "$tmp/リスト.csv"
+for k in alt+t alt+q; do xdotool key "$k"; sleep 0.4; done
+xdotool type --delay 30 "$tmp/ツリー.html"
+for k in alt+l alt+d alt+a; do xdotool key "$k"; sleep 0.4; done
+xdotool type --delay 30 "$tmp/リスト.csv"
 sleep 1
 import -window root "$out/export_dialog.png"; echo "wrote $out/export_dialog.png"
 xdotool key Return

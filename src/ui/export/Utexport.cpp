@@ -51,6 +51,10 @@ TFMexport::TFMexport(TFMmain* main) : QDialog(main), main_(main) {
     setObjectName("TFMexport");
     setWindowTitle(QStringLiteral(" エクスポート"));
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // Only the close box, made as the running dialog is: openbox shows that
+    // only for a toolbar-type window.
+    winId();
+    setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
     QFont f;
     f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
                    QStringLiteral("Noto Sans CJK JP")});
@@ -120,7 +124,9 @@ void TFMexport::BuildSection(Section& s, QGroupBox* g, const QString& fileCaptio
     auto name = [&](const char* role) { return QByteArray(tree ? "tree" : "list") + role; };
     s.label = Make<QLabel>(g, "", fileCaption, 12, 31, 57, 12);
     s.label->setObjectName(QString::fromLatin1("LL" + name("file")));
-    s.html = Make<QRadioButton>(g, "", htmlCaption, 96, 29, 69, 17);
+    // Wider than the form's 69 pixels, up to the CSV button: the substitute
+    // font is wider and would cut off the closing parenthesis.
+    s.html = Make<QRadioButton>(g, "", htmlCaption, 96, 29, 76, 17);
     s.html->setObjectName(QString::fromLatin1("RB" + name("html")));
     s.csv = Make<QRadioButton>(g, "", csvCaption, 172, 29, 61, 17);
     s.csv->setObjectName(QString::fromLatin1("RB" + name("csv")));
