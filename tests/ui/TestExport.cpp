@@ -245,9 +245,12 @@ private slots:
         D().RBtreecsv->setChecked(true);
         D().CBtreefile->setEditText(QString::fromStdString(Out("old.csv")));
         QString suffix, filter, dir;
+        QStringList shownFilters;
         D().RunSaveDialog = [&](QFileDialog* d) {
             suffix = d->defaultSuffix();
             filter = d->selectedNameFilter();
+            for (auto* box : d->findChildren<QComboBox*>(QStringLiteral("fileTypeCombo")))
+                for (int i = 0; i < box->count(); ++i) shownFilters << box->itemText(i);
             dir = d->directory().absolutePath();
             d->selectFile(QString::fromStdString(Out("picked.html")));
             return int(QDialog::Accepted);
@@ -255,6 +258,7 @@ private slots:
         QTest::mouseClick(D().BTtreefile, Qt::LeftButton);
         QCOMPARE(suffix, QString("csv"));
         QVERIFY(filter.startsWith("CSV"));
+        QCOMPARE(shownFilters, (QStringList{"HTML(*.html;*.htm)", "CSV(*.csv)"}));
         QCOMPARE(dir + "/", QString::fromStdString(Out("")));
         QCOMPARE(D().CBtreefile->currentText(), QString::fromStdString(Out("picked.html")));
         QVERIFY2(D().RBtreecsv->isChecked(), "the choice of file leaves the format alone");

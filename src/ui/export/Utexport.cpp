@@ -43,7 +43,10 @@ QString DirectoryPart(const QString& name) {
     return name.left(cut + 1);
 }
 
-const char* const kFilter = "HTML(*.html *.htm);;CSV(*.csv)";
+// The toolkit splits the patterns of a filter at spaces only, so each entry
+// carries them again in a last pair of parentheses, which the dialog hides:
+// it shows "HTML(*.html;*.htm)" and matches both extensions.
+const char* const kFilter = "HTML(*.html;*.htm) (*.html *.htm);;CSV(*.csv) (*.csv)";
 
 } // namespace
 
@@ -95,6 +98,8 @@ TFMexport::TFMexport(TFMmain* main) : QDialog(main), main_(main) {
     DGsave->setObjectName("DGsave");
     DGsave->setAcceptMode(QFileDialog::AcceptSave);
     DGsave->setOption(QFileDialog::DontConfirmOverwrite, true);
+    DGsave->setOption(QFileDialog::HideNameFilterDetails, true);
+    DGsave->setOption(QFileDialog::DontUseNativeDialog, true);
     DGsave->setNameFilter(QString::fromUtf8(kFilter));
     RunSaveDialog = [](QFileDialog* d) { return d->exec(); };
 
@@ -218,7 +223,8 @@ void TFMexport::CHlistClick() {
 void TFMexport::Browse(Section& s) {
     QApplication::processEvents();
     const bool html = s.html->isChecked();
-    const QString name = s.names->currentText();
+    // A program-form name (X:\...) starts the dialog in its native folder.
+    const QString name = QString::fromStdString(ExportNativeName(s.names->currentText().toStdString()));
     const QStringList filters = DGsave->nameFilters();
     DGsave->setDefaultSuffix(html ? QStringLiteral("html") : QStringLiteral("csv"));
     DGsave->setDirectory(DirectoryPart(name));
