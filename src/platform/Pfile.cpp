@@ -145,7 +145,10 @@ void RemoveStaleTemporaries(int dirFd, const std::string& name) {
 template <typename Writer>
 bool Replace(const std::string& nativePath, Writer write) {
     const std::string dir = DirOf(nativePath), name = NameOf(nativePath);
-    if (name.empty()) return false;
+    if (name.empty()) {
+        errno = EISDIR;  // a name ending in a separator names a folder
+        return false;
+    }
     int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0) return false;
     RemoveStaleTemporaries(dirFd, name);

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <sys/resource.h>
@@ -369,7 +371,8 @@ TEST_F(ExportFiles, FailuresAreReportedAndKeepTheOldFile) {
     std::string why;
     EXPECT_FALSE(ExportTreeFile(drive.ExeDir() / "missing/out.html", true, ctx, {}, folders, &why));
     EXPECT_FALSE(why.empty());
-    EXPECT_FALSE(ExportTreeFile(drive.ExeDir().Path(), true, ctx, {}, folders)) << "a folder's name";
+    EXPECT_FALSE(ExportTreeFile(drive.ExeDir().Path(), true, ctx, {}, folders, &why)) << "a folder's name";
+    EXPECT_EQ(why, std::strerror(EISDIR));
     drive.ExeDir().MakeDir("dir.html");
     EXPECT_FALSE(ExportTreeFile(drive.ExeDir() / "dir.html", true, ctx, {}, folders)) << "a folder in the way";
     EXPECT_FALSE(ExportTreeFile(FreeLetter() + ":\\x.html", true, ctx, {}, folders)) << "a letter without a drive";
