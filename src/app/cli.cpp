@@ -7,6 +7,7 @@
 
 #include "core/Cache.h"
 #include "core/DriveTable.h"
+#include "core/Export.h"
 #include "core/Measure.h"
 #include "core/Rows.h"
 #include "core/Simulate.h"
@@ -411,6 +412,70 @@ int RunSim(const Args& args) {
     return 0;
 }
 
+// The export dialog's two documents without the dialog: the tree of a
+// drive's cache and the list the window would show for a folder.
+int RunExport(const Args& args) {
+    auto fail = [](const std::string& text) {
+        std::fprintf(stderr, "norvessa-cli export: %s\n", text.c_str());
+        return 1;
+    };
+    std::string driveArg, treeFile, listArg, listFile, format;
+    ExportColumns cols;
+    cols.Links = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= args.size() || args[i + 1].empty()) return false;
+            out = args[++i];
+            return true;
+        };
+        if (a == "--tree") {
+            if (!value(treeFile)) return fail("--tree needs a file name");
+        } else if (a == "--list") {
+            if (!value(listArg) || !value(listFile)) return fail("--list needs a folder and a file name");
+        } else if (a == "--format") {
+            if (!value(format)) return fail("--format needs html or csv");
+        } else if (a == "--no-sizes") cols.Sizes = false;
+        else if (a == "--no-files") cols.Files = false;
+        else if (a == "--no-folders") cols.Folders = false;
+        else if (a == "--links") cols.Links = true;
+        else if (!a.empty() && a[0] == '-') return fail("unknown option " + a);
+        else if (driveArg.empty()) driveArg = a;
+        else return fail("one drive only (" + a + ")");
+    }
+    if (driveArg.empty()) return fail("which drive? (export X: --tree FILE ...)");
+    if (format != "html" && format != "csv") return fail("--format must be html or csv");
+    if (treeFile.empty() && listFile.empty()) return fail("nothing to export: give --tree FILE and/or --list PATH FILE");
+    std::string root;
+    if (!ResolveFolder(driveArg, root, false)) return 1;
+    if (root.size() != 3) return fail(driveArg + " is no drive (give a letter such as C:)");
+    DriveRecord* drive = OpenDriveOf(root);
+    if (!drive) return 1;
+    GlobalState& g = Global();
+    LoadCache(g.Folders, *drive);
+    std::string listPath;
+    if (!listFile.empty()) {
+        if (!ResolveFolder(listArg, listPath)) return 1;
+        if (listPath.compare(0, 3, root) != 0) return fail(listArg + " is not on drive " + root.substr(0, 2));
+    }
+    ExportContext ctx{g.ComputerName, drive->RootPath, ExportDateText(), g.SizeUnit};
+    const bool html = format == "html";
+    std::string why;
+    if (!treeFile.empty()) {
+        if (g.Folders.Count() == 0)
+            std::fprintf(stderr, "norvessa-cli export: %s has not been measured; the tree holds no folders\n",
+                         root.substr(0, 2).c_str());
+        if (!ExportTreeFile(treeFile, html, ctx, cols, g.Folders, &why))
+            return fail("cannot write the tree to " + treeFile + ": " + why);
+    }
+    if (!listFile.empty()) {
+        FillResult shown = ShownRows(listPath);
+        if (!ExportListFile(listFile, html, ctx, cols, shown.Rows, shown.PercentBaseValue, &why))
+            return fail("cannot write the list to " + listFile + ": " + why);
+    }
+    return 0;
+}
+
 int RunHelp(const Args&) { return Usage(stdout); }
 
 const Command kCommands[] = {
@@ -446,6 +511,14 @@ const Command kCommands[] = {
      "(from the cache; ? when not measured) and simulated, tab-separated,\n"
      "then a total line.",
      RunSim},
+    {"export", "X: --tree FILE [--list PATH FILE] --format html|csv",
+     "Write the export dialog's documents: the measured folders of drive X:\n"
+     "(from its cache) and/or the list the window shows for folder PATH with\n"
+     "the saved view settings (--tree may be left out when --list is given).\n"
+     "--no-sizes, --no-files, --no-folders leave columns out; --links makes\n"
+     "folder names links (HTML). A file is replaced only once it is whole;\n"
+     "a failure exits with 1.",
+     RunExport},
     {"help", "", "Show this help.", RunHelp},
 };
 

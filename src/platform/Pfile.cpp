@@ -145,7 +145,10 @@ void RemoveStaleTemporaries(int dirFd, const std::string& name) {
 template <typename Writer>
 bool Replace(const std::string& nativePath, Writer write) {
     const std::string dir = DirOf(nativePath), name = NameOf(nativePath);
-    if (name.empty()) return false;
+    if (name.empty()) {
+        errno = EISDIR;  // a name ending in a separator names a folder
+        return false;
+    }
     int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0) return false;
     RemoveStaleTemporaries(dirFd, name);
@@ -157,7 +160,9 @@ bool Replace(const std::string& nativePath, Writer write) {
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) {
+        int err = errno;
         ::close(dirFd);
+        errno = err;
         return false;
     }
     // Keep the permission bits of the file being replaced (never a set-id bit).
@@ -165,10 +170,15 @@ bool Replace(const std::string& nativePath, Writer write) {
     if (::fstatat(dirFd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode))
         ::fchmod(fd, old.st_mode & 0777);
     bool ok = write(fd) && ::fsync(fd) == 0;
+    int err = ok ? 0 : errno;
     ok = (::close(fd) == 0) && ok;
+    if (!ok && !err) err = errno;
     if (ok) ok = ::renameat(dirFd, temp.c_str(), dirFd, name.c_str()) == 0;
+    if (!ok && !err) err = errno;
     if (!ok) ::unlinkat(dirFd, temp.c_str(), 0);
     ::close(dirFd);
+    // Callers report why; the cleanup above must not change the reason.
+    if (!ok) errno = err ? err : EIO;
     return ok;
 }
 } // namespace
@@ -190,6 +200,17 @@ bool ReplaceFileWithLines(const std::string& nativePath, const std::vector<std::
             }
         }
         return WriteAll(fd, chunk);
+    });
+}
+
+bool ReplaceFileStreamed(const std::string& nativePath, const std::function<bool(const PutBytes& put)>& produce) {
+    return Replace(nativePath, [&](int fd) {
+        bool failed = false;
+        PutBytes put = [&](std::string_view data) {
+            if (!failed && !WriteAll(fd, data)) failed = true;
+            return !failed;
+        };
+        return produce(put) && !failed;
     });
 }
 

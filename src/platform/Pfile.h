@@ -1,6 +1,7 @@
 // Whole-file access for the program's own files.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,12 @@ bool ReplaceFile(const std::string& nativePath, std::string_view data);
 // The same for a text of lines, each written followed by CR LF, in chunks:
 // a large cache never needs a second copy in memory.
 bool ReplaceFileWithLines(const std::string& nativePath, const std::vector<std::string>& lines);
+
+// The same for data produced in pieces: produce calls put with each piece
+// and returns false to give up (put returns false once a write failed). The
+// errno of the first failure is left in errno.
+using PutBytes = std::function<bool(std::string_view)>;
+bool ReplaceFileStreamed(const std::string& nativePath, const std::function<bool(const PutBytes& put)>& produce);
 
 // 16 random hex digits for names that must not be guessed.
 std::string RandomSuffix();

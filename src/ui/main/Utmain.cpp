@@ -16,6 +16,7 @@
 #include "ui/settings/Utmsrdrv.h"
 #include "ui/settings/Utset.h"
 #include "ui/sim/Utsim.h"
+#include "ui/export/Utexport.h"
 #include "ui/main/Utglobal.h"
 #include "ui/running/Sluting.h"
 
@@ -58,6 +59,7 @@ TFMmain::TFMmain(const StringList& args, QWidget* parent) : QMainWindow(parent) 
     BuildToolbar();
     Running = new TFMing(this);
     Progress = new TFMprogress(this);
+    Export = new TFMexport(this);
     Properties = new TFMprop(this);
     Sim = new TFMsim(this);
     Settings = new TFMset(this);
@@ -190,7 +192,7 @@ void TFMmain::BuildMenus() {
     MMhlp->addAction(MMhlpver);
 
     // Commands that other windows will bring are shown but not yet offered.
-    for (QAction* a : {MMmesrnk, MMviwdif, MMtoletr, MMwindmn, MMhlpver}) a->setEnabled(false);
+    for (QAction* a : {MMmesrnk, MMviwdif, MMwindmn, MMhlpver}) a->setEnabled(false);
     connect(MMtolset, &QAction::triggered, this, &TFMmain::MMtolsetClick);
     connect(MMmessim, &QAction::triggered, this, &TFMmain::MMmessimClick);
     MMviwref = MakeAction(this, "MMviwref", QStringLiteral("最新の情報に更新"), -1, QKeySequence(Qt::Key_F5));
@@ -290,7 +292,7 @@ void TFMmain::BuildToolbar() {
     BBhlphlp = button("BBhlphlp", 39, QStringLiteral("ヘルプ"));
     BBhlpwww = button("BBhlpwww", 40, QStringLiteral("サポートウェブページ"));
     for (QAction* a : {BBviwrem, BBviwlst, BBviwnme, BBviwcap, BBviwupp, BBviwdwn}) a->setCheckable(true);
-    for (QAction* a : {BBmesrnk, BBtoletr}) a->setEnabled(false);
+    for (QAction* a : {BBmesrnk}) a->setEnabled(false);
     connect(BBmessim, &QAction::triggered, this, &TFMmain::MMmessimClick);
     connect(BBtolexp, &QAction::triggered, this, &TFMmain::MMtolexpClick);
     connect(BBhlphlp, &QAction::triggered, this, &TFMmain::MMhlphlpClick);

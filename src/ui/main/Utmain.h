@@ -25,6 +25,7 @@ class QTreeWidgetItem;
 namespace nrvs {
 
 class RowModel;
+class TFMexport;
 class TFMing;
 class TFMnetcon;
 class TFMnetdis;
@@ -98,6 +99,7 @@ public:
     void MMhlpwwwClick();
     void MMmessimClick();
     void MMtolsetClick();
+    void MMtoletrClick();
     // F5: the selected node's level and the list read again from the disk.
     void RefreshFromDisk();
     // The help document beside the executable.
@@ -136,6 +138,7 @@ public:
     QTimer* TMtimer;
     TFMing* Running;
     TFMprogress* Progress;
+    TFMexport* Export;
     TFMprop* Properties;
     TFMsim* Sim;
     TFMset* Settings;

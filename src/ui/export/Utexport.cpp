@@ -1,0 +1,299 @@
+#include "ui/export/Utexport.h"
+
+#include "core/Utglobal.h"
+#include "ui/Uistate.h"
+#include "ui/main/Utmain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QToolButton>
+
+namespace nrvs {
+
+namespace {
+
+template <typename T>
+T* Make(QWidget* parent, const char* name, const QString& caption, int x, int y, int w, int h) {
+    auto* c = new T(parent);
+    c->setObjectName(QString::fromLatin1(name));
+    if constexpr (std::is_same_v<T, QGroupBox>) c->setTitle(caption);
+    else if constexpr (!std::is_same_v<T, QComboBox>) {
+        if (!caption.isNull()) c->setText(caption);
+    }
+    c->setGeometry(x, y, w, h);
+    return c;
+}
+
+std::string Typed(const QComboBox* box) { return box->currentText().toStdString(); }
+
+// Everything up to and including the last separator or drive colon.
+QString DirectoryPart(const QString& name) {
+    qsizetype cut = -1;
+    for (qsizetype i = 0; i < name.size(); ++i)
+        if (name[i] == QLatin1Char('/') || name[i] == QLatin1Char('\\') || name[i] == QLatin1Char(':')) cut = i;
+    return name.left(cut + 1);
+}
+
+// The toolkit splits the patterns of a filter at spaces only, so each entry
+// carries them again in a last pair of parentheses, which the dialog hides:
+// it shows "HTML(*.html;*.htm)" and matches both extensions.
+const char* const kFilter = "HTML(*.html;*.htm) (*.html *.htm);;CSV(*.csv) (*.csv)";
+
+} // namespace
+
+TFMexport::TFMexport(TFMmain* main) : QDialog(main), main_(main) {
+    setObjectName("TFMexport");
+    setWindowTitle(QStringLiteral(" エクスポート"));
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // Only the close box, made as the running dialog is: openbox shows that
+    // only for a toolbar-type window.
+    winId();
+    setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
+    QFont f;
+    f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
+                   QStringLiteral("Noto Sans CJK JP")});
+    f.setPixelSize(12);
+    setFont(f);
+    setFixedSize(411, 239);
+
+    CHtree = Make<QCheckBox>(this, "CHtree", QStringLiteral("ツリー情報(&T)"), 20, 6, 91, 17);
+    GBtree = Make<QGroupBox>(this, "GBtree", QStringLiteral(" "), 8, 8, 397, 93);
+    tree_.box = CHtree;
+    tree_.fileMark = 't';
+    BuildSection(tree_, GBtree, QStringLiteral("ファイル(&Q)"), QStringLiteral("HTML(&W)"), QStringLiteral("CSV(&E)"),
+                 QStringLiteral("容量(&Y)"), QStringLiteral("ファイル数(&U)"), QStringLiteral("フォルダ数(&P)"),
+                 QStringLiteral("ハイパーリンク(&R)"));
+    CHlist = Make<QCheckBox>(this, "CHlist", QStringLiteral("リスト情報(&L)"), 20, 106, 87, 17);
+    GBlist = Make<QGroupBox>(this, "GBlist", QStringLiteral(" "), 8, 108, 397, 93);
+    list_.box = CHlist;
+    list_.fileMark = 'l';
+    BuildSection(list_, GBlist, QStringLiteral("ファイル(&A)"), QStringLiteral("HTML(&S)"), QStringLiteral("CSV(&D)"),
+                 QStringLiteral("容量(&G)"), QStringLiteral("ファイル数(&H)"), QStringLiteral("フォルダ数(&J)"),
+                 QStringLiteral("ハイパーリンク(&F)"));
+    // The section boxes sit on the frames of their groups.
+    CHtree->raise();
+    CHlist->raise();
+    setTabOrder(CHtree, GBtree);
+    setTabOrder(CHlist, GBlist);
+
+    BTok = Make<QPushButton>(this, "BTok", QStringLiteral("&OK"), 254, 208, 75, 25);
+    BTok->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    BTok->setDefault(true);
+    BTng = Make<QPushButton>(this, "BTng", QStringLiteral("&CLOSE"), 330, 208, 75, 25);
+    BTng->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    BTng->setAutoDefault(false);
+    BTtreefile->setObjectName("BTtreefile");
+    BTlistfile->setObjectName("BTlistfile");
+
+    DGsave = new QFileDialog(this, QStringLiteral("エクスポートファイル"));
+    DGsave->setObjectName("DGsave");
+    DGsave->setAcceptMode(QFileDialog::AcceptSave);
+    DGsave->setOption(QFileDialog::DontConfirmOverwrite, true);
+    DGsave->setOption(QFileDialog::HideNameFilterDetails, true);
+    DGsave->setOption(QFileDialog::DontUseNativeDialog, true);
+    DGsave->setNameFilter(QString::fromUtf8(kFilter));
+    RunSaveDialog = [](QFileDialog* d) { return d->exec(); };
+
+    connect(CHtree, &QCheckBox::toggled, this, &TFMexport::CHtreeClick);
+    connect(RBtreehtml, &QRadioButton::toggled, this, &TFMexport::CHtreeClick);
+    connect(RBtreecsv, &QRadioButton::toggled, this, &TFMexport::CHtreeClick);
+    connect(CHlist, &QCheckBox::toggled, this, &TFMexport::CHlistClick);
+    connect(RBlisthtml, &QRadioButton::toggled, this, &TFMexport::CHlistClick);
+    connect(RBlistcsv, &QRadioButton::toggled, this, &TFMexport::CHlistClick);
+    connect(BTtreefile, &QToolButton::clicked, this, &TFMexport::BTtreefileClick);
+    connect(BTlistfile, &QToolButton::clicked, this, &TFMexport::BTlistfileClick);
+    connect(BTok, &QPushButton::clicked, this, &TFMexport::BTokClick);
+    connect(BTng, &QPushButton::clicked, this, &QDialog::reject);
+
+    FormShow(false);
+    // The main window's menu item and toolbar button open this dialog.
+    if (main_) {
+        connect(main_->MMtoletr, &QAction::triggered, main_, &TFMmain::MMtoletrClick);
+        connect(main_->BBtoletr, &QAction::triggered, main_, &TFMmain::MMtoletrClick);
+    }
+}
+
+void TFMexport::BuildSection(Section& s, QGroupBox* g, const QString& fileCaption, const QString& htmlCaption,
+                             const QString& csvCaption, const QString& capaCaption, const QString& filesCaption,
+                             const QString& foldersCaption, const QString& linkCaption) {
+    const bool tree = s.fileMark == 't';
+    auto name = [&](const char* role) { return QByteArray(tree ? "tree" : "list") + role; };
+    s.label = Make<QLabel>(g, "", fileCaption, 12, 31, 57, 12);
+    s.label->setObjectName(QString::fromLatin1("LL" + name("file")));
+    // Wider than the form's 69 pixels, up to the CSV button: the substitute
+    // font is wider and would cut off the closing parenthesis.
+    s.html = Make<QRadioButton>(g, "", htmlCaption, 96, 29, 76, 17);
+    s.html->setObjectName(QString::fromLatin1("RB" + name("html")));
+    s.csv = Make<QRadioButton>(g, "", csvCaption, 172, 29, 61, 17);
+    s.csv->setObjectName(QString::fromLatin1("RB" + name("csv")));
+    s.names = Make<QComboBox>(g, "", QString(), 12, 52, 221, 20);
+    s.names->setObjectName(QString::fromLatin1("CB" + name("file")));
+    s.names->setEditable(true);
+    s.names->setInsertPolicy(QComboBox::NoInsert);
+    s.names->setMaxVisibleItems(10);
+    s.label->setBuddy(s.names);
+    s.browse = Make<QToolButton>(g, "", QString(), 234, 51, 23, 22);
+    s.browse->setAutoRaise(true);
+    s.browse->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    s.browse->setToolTip(QStringLiteral("参照"));
+    s.capa = Make<QCheckBox>(g, "", capaCaption, 280, 16, 61, 17);
+    s.capa->setObjectName(QString::fromLatin1("CH" + name("capa")));
+    s.files = Make<QCheckBox>(g, "", filesCaption, 280, 32, 101, 17);
+    s.files->setObjectName(QString::fromLatin1("CH" + name("file")));
+    s.folders = Make<QCheckBox>(g, "", foldersCaption, 280, 48, 101, 17);
+    s.folders->setObjectName(QString::fromLatin1("CH" + name("fldr")));
+    s.link = Make<QCheckBox>(g, "", linkCaption, 280, 64, 109, 17);
+    s.link->setObjectName(QString::fromLatin1("CH" + name("link")));
+    if (tree) {
+        LLtreefile = s.label, RBtreehtml = s.html, RBtreecsv = s.csv, CBtreefile = s.names, BTtreefile = s.browse;
+        CHtreecapa = s.capa, CHtreefile = s.files, CHtreefldr = s.folders, CHtreelink = s.link;
+    } else {
+        LLlistfile = s.label, RBlisthtml = s.html, RBlistcsv = s.csv, CBlistfile = s.names, BTlistfile = s.browse;
+        CHlistcapa = s.capa, CHlistfile = s.files, CHlistfldr = s.folders, CHlistlink = s.link;
+    }
+}
+
+// ---------------------------------------------------------------- choices
+
+void TFMexport::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (main_) {
+        const QRect r = main_->frameGeometry();
+        move(r.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+    }
+    FormShow(true);
+}
+
+void TFMexport::FormShow(bool shown) {
+    LoadSection(tree_);
+    LoadSection(list_);
+    if (shown) (BTok->isEnabled() ? static_cast<QWidget*>(BTok) : BTng)->setFocus();
+}
+
+void TFMexport::LoadSection(Section& s) {
+    ExportSettings settings = LoadExportSettings(ExportSettingsFileName(s.fileMark));
+    const QSignalBlocker b1(s.box), b2(s.html), b3(s.csv);
+    SetButtonsState(QString::fromStdString(settings.Checks), {s.box, s.capa, s.files, s.folders, s.link});
+    // Set as a radio group would be: the second mark clears the first, and
+    // "00" leaves neither chosen (a plain auto-exclusive button refuses that).
+    const QString formats = QString::fromStdString(settings.Formats);
+    auto mark = [&](int i) { return formats.size() > i ? (formats[i] != QLatin1Char('0') ? 1 : 0) : -1; };
+    bool html = s.html->isChecked(), csv = s.csv->isChecked();
+    if (mark(0) == 1) html = true, csv = false;
+    if (mark(1) == 1) csv = true, html = false;
+    if (mark(0) == 0 && mark(1) == 0) html = csv = false;
+    s.html->setAutoExclusive(false);
+    s.csv->setAutoExclusive(false);
+    s.html->setChecked(html);
+    s.csv->setChecked(csv);
+    s.html->setAutoExclusive(true);
+    s.csv->setAutoExclusive(true);
+    s.names->clear();
+    s.names->clearEditText();
+    for (const auto& n : settings.Names) s.names->addItem(QString::fromStdString(n));
+    if (!settings.Names.empty()) s.names->setEditText(QString::fromStdString(settings.Names.front()));
+    EnableSection(s);
+}
+
+void TFMexport::EnableSection(Section& s) {
+    const bool on = s.box->isChecked();
+    for (QWidget* w : std::initializer_list<QWidget*>{s.label, s.html, s.csv, s.browse, s.capa, s.files, s.folders})
+        EnableWithCue(w, on);
+    EnableWithCue(s.link, on && s.html->isChecked());
+    BTok->setEnabled(CHtree->isChecked() || CHlist->isChecked());
+}
+
+void TFMexport::CHtreeClick() {
+    if (BTok) EnableSection(tree_);
+}
+
+void TFMexport::CHlistClick() {
+    if (BTok) EnableSection(list_);
+}
+
+void TFMexport::Browse(Section& s) {
+    QApplication::processEvents();
+    const bool html = s.html->isChecked();
+    // A program-form name (X:\...) starts the dialog in its native folder.
+    const QString name = QString::fromStdString(ExportNativeName(s.names->currentText().toStdString()));
+    const QStringList filters = DGsave->nameFilters();
+    DGsave->setDefaultSuffix(html ? QStringLiteral("html") : QStringLiteral("csv"));
+    DGsave->setDirectory(DirectoryPart(name));
+    DGsave->selectFile(name.mid(DirectoryPart(name).size()));
+    if (filters.size() == 2) DGsave->selectNameFilter(filters[html ? 0 : 1]);
+    if (RunSaveDialog(DGsave) == QDialog::Accepted && !DGsave->selectedFiles().isEmpty())
+        s.names->setEditText(DGsave->selectedFiles().first());
+}
+
+void TFMexport::BTtreefileClick() { Browse(tree_); }
+void TFMexport::BTlistfileClick() { Browse(list_); }
+
+// ---------------------------------------------------------------- OK
+
+void TFMexport::RecordSection(Section& s) {
+    const QString typed = s.names->currentText();
+    ExportSettings settings;
+    for (int i = 0; i < s.names->count(); ++i) settings.Names.push_back(s.names->itemText(i).toStdString());
+    RecordRecentName(settings.Names, typed.toStdString());
+    s.names->clear();
+    for (const auto& n : settings.Names) s.names->addItem(QString::fromStdString(n));
+    settings.Checks = ButtonsState({s.box, s.capa, s.files, s.folders, s.link}).toStdString();
+    settings.Formats = ButtonsState({s.html, s.csv}).toStdString();
+    SaveExportSettings(ExportSettingsFileName(s.fileMark), settings);
+    s.names->setEditText(typed);
+}
+
+void TFMexport::BTokClick() {
+    if ((CHtree->isChecked() && !ExportNameGiven(Typed(CBtreefile))) ||
+        (CHlist->isChecked() && !ExportNameGiven(Typed(CBlistfile)))) {
+        ShowMessageBox("ファイルを指定してください。", MB_ICONSTOP);
+        return;
+    }
+    RecordSection(tree_);
+    if (CHtree->isChecked() && !ExportTree()) return;
+    RecordSection(list_);
+    if (CHlist->isChecked() && !ExportList()) return;
+    ShowMessageBox("エクスポートが完了しました。", MB_ICONINFORMATION);
+    accept();
+}
+
+ExportColumns TFMexport::Columns(const Section& s) const {
+    return {s.capa->isChecked(), s.files->isChecked(), s.folders->isChecked(), s.link->isChecked()};
+}
+
+ExportContext TFMexport::Context() const {
+    const GlobalState& g = Global();
+    return {g.ComputerName, g.CurrentDrive ? g.CurrentDrive->RootPath : std::string(), ExportDateText(), g.SizeUnit};
+}
+
+// The failure names the file and the system's reason below the message, so
+// that a full disk and a mistyped folder can be told apart.
+bool TFMexport::ExportTree() {
+    std::string why;
+    if (ExportTreeFile(Typed(CBtreefile), RBtreehtml->isChecked(), Context(), Columns(tree_), Global().Folders, &why))
+        return true;
+    ShowMessageBox("ツリー情報をエクスポートできません。\n\n" + Typed(CBtreefile) + "\n" + why, MB_ICONSTOP);
+    return false;
+}
+
+bool TFMexport::ExportList() {
+    static const RowList kNone;
+    const RowList& rows = main_ ? main_->Rows() : kNone;
+    const double base = main_ ? main_->PercentBaseValue : 0;
+    std::string why;
+    if (ExportListFile(Typed(CBlistfile), RBlisthtml->isChecked(), Context(), Columns(list_), rows, base, &why))
+        return true;
+    ShowMessageBox("リスト情報をエクスポートできません。\n\n" + Typed(CBlistfile) + "\n" + why, MB_ICONSTOP);
+    return false;
+}
+
+} // namespace nrvs
