@@ -4,6 +4,10 @@
 #include "platform/Ppath.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstdio>
+#include <sys/syscall.h>
+#include <cstring>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -86,6 +90,9 @@ public:
 
     FolderRecord Run(FolderList& out, MeasureHooks& hooks);
     void SetNominalSizes(bool on) { nominal_ = on; }
+    // Lets the walk add workers up to this many while most of them wait for
+    // the device (a cold cache): more requests in flight hide the wait.
+    void SetMaxThreads(int n) { maxThreads_ = std::max(n, threads_); }
     void SetCountLinksOnce(bool on) { linksOnce_ = on; }
 
 private:
@@ -134,6 +141,11 @@ private:
     bool linksOnce_ = false;
     const int baseDepth_;
     const int threads_;
+    int maxThreads_ = 0;
+    // Kernel thread ids of the workers, for the sampling of their states.
+    std::unique_ptr<std::atomic<pid_t>[]> tids_;
+    // How many workers are waiting for the device now.
+    int WaitingWorkers(size_t started) const;
     MeasureReport* const report_;
 
     std::vector<std::deque<Node>> arenas_;
@@ -346,7 +358,7 @@ void Walk::Descend(Node* start, P::Folder dir, std::deque<Node>& arena, char* bu
             }
             continue;
         }
-        if (threads_ > 1 && idleHint_.load(std::memory_order_relaxed) > 0 && HandOver(stack)) continue;
+        if (maxThreads_ > 1 && idleHint_.load(std::memory_order_relaxed) > 0 && HandOver(stack)) continue;
         Frame& cur = stack.back();
         Node* child = cur.node->children[cur.next++];
         if (stop_.load(std::memory_order_relaxed)) {
@@ -382,6 +394,7 @@ void Walk::Descend(Node* start, P::Folder dir, std::deque<Node>& arena, char* bu
 }
 
 void Walk::Worker(int index) {
+    tids_[static_cast<size_t>(index)].store(static_cast<pid_t>(::syscall(SYS_gettid)), std::memory_order_relaxed);
     std::deque<Node>& arena = arenas_[static_cast<size_t>(index)];
     std::unique_ptr<char[]> buffer(new char[P::kFolderReadBuffer]);
     for (;;) {
@@ -511,9 +524,33 @@ void Walk::ResolveLinks() {
     }
 }
 
+int Walk::WaitingWorkers(size_t started) const {
+    int waiting = 0;
+    char path[64];
+    char stat[256];
+    for (size_t i = 0; i < started; ++i) {
+        const pid_t tid = tids_[i].load(std::memory_order_relaxed);
+        if (tid <= 0) continue;
+        std::snprintf(path, sizeof path, "/proc/self/task/%d/stat", static_cast<int>(tid));
+        int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        ssize_t n = ::read(fd, stat, sizeof stat - 1);
+        ::close(fd);
+        if (n <= 0) continue;
+        stat[n] = 0;
+        // "tid (name) S ...": the state follows the name's closing parenthesis.
+        const char* close = std::strrchr(stat, ')');
+        if (close && close[1] == ' ' && close[2] == 'D') ++waiting;
+    }
+    return waiting;
+}
+
 FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
-    arenas_.resize(static_cast<size_t>(threads_) + 1);
+    if (maxThreads_ < threads_) maxThreads_ = threads_;
+    arenas_.resize(static_cast<size_t>(maxThreads_) + 1);
     linked_.resize(arenas_.size());
+    tids_.reset(new std::atomic<pid_t>[static_cast<size_t>(maxThreads_)]);
+    for (int i = 0; i < maxThreads_; ++i) tids_[static_cast<size_t>(i)].store(0);
     root_ = NewNode(arenas_.back(), nullptr, "");
     if (hooks.StopRequested()) stop_ = true;
     if (stop_) {
@@ -528,8 +565,16 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
     }
     std::vector<std::thread> workers;
     for (int i = 0; i < threads_; ++i) workers.emplace_back(&Walk::Worker, this, i);
-    // The caller's thread keeps the window alive and passes STOP on.
+    // The caller's thread keeps the window alive and passes STOP on, and
+    // adds workers while most of those running wait for the device.
     for (;;) {
+        if (static_cast<int>(workers.size()) < maxThreads_ && !stop_) {
+            const size_t started = workers.size();
+            if (WaitingWorkers(started) * 2 >= static_cast<int>(started)) {
+                const size_t more = std::min(started, static_cast<size_t>(maxThreads_) - started);
+                for (size_t i = 0; i < more; ++i) workers.emplace_back(&Walk::Worker, this, static_cast<int>(started + i));
+            }
+        }
         std::string text;
         {
             std::lock_guard<std::mutex> lock(progressMutex_);
@@ -539,7 +584,8 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
         hooks.ProcessMessages();
         if (!stop_ && hooks.StopRequested()) stop_ = true;
         std::unique_lock<std::mutex> lock(mutex_);
-        if (doneCv_.wait_for(lock, std::chrono::milliseconds(30), [&] { return done_; })) break;
+        const auto tick = static_cast<int>(workers.size()) < maxThreads_ ? 10 : 30;
+        if (doneCv_.wait_for(lock, std::chrono::milliseconds(tick), [&] { return done_; })) break;
     }
     for (auto& t : workers) t.join();
     {
@@ -561,6 +607,9 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
     if (root_->hasLine && !out.Lines.empty()) r = ParseRecord(out.Lines.back());
     return r;
 }
+
+// Requests in flight beyond this gained nothing measurable on a cold cache.
+constexpr int kMaxWalkThreads = 16;
 
 int DefaultThreads() {
     unsigned hw = std::thread::hardware_concurrency();
@@ -588,6 +637,9 @@ FolderRecord MeasureTree(FolderList& out, const std::string& path, uint32_t clus
     }
     int threads = options.Threads > 0 ? std::min(options.Threads, 16) : DefaultThreads();
     Walk walk(path, native, clusterSize, depth, threads, options.Report);
+    // A chosen number of threads stays as it is; otherwise the walk grows
+    // while it waits for the device.
+    walk.SetMaxThreads(options.Threads > 0 ? threads : kMaxWalkThreads);
     walk.SetNominalSizes(options.NominalSizes);
     walk.SetCountLinksOnce(options.CountLinksOnce);
     return walk.Run(out, hooks);
