@@ -570,10 +570,11 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
     for (;;) {
         if (static_cast<int>(workers.size()) < maxThreads_ && !stop_) {
             const size_t started = workers.size();
-            if (WaitingWorkers(started) * 2 >= static_cast<int>(started)) {
-                const size_t more = std::min(started, static_cast<size_t>(maxThreads_) - started);
-                for (size_t i = 0; i < more; ++i) workers.emplace_back(&Walk::Worker, this, static_cast<int>(started + i));
-            }
+            // Waiting for the device shows within milliseconds of the start;
+            // then every worker the walk may have starts at once.
+            if (WaitingWorkers(started) * 2 >= static_cast<int>(started))
+                for (size_t i = started; i < static_cast<size_t>(maxThreads_); ++i)
+                    workers.emplace_back(&Walk::Worker, this, static_cast<int>(i));
         }
         std::string text;
         {
@@ -584,7 +585,7 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
         hooks.ProcessMessages();
         if (!stop_ && hooks.StopRequested()) stop_ = true;
         std::unique_lock<std::mutex> lock(mutex_);
-        const auto tick = static_cast<int>(workers.size()) < maxThreads_ ? 10 : 30;
+        const auto tick = static_cast<int>(workers.size()) < maxThreads_ ? 4 : 30;
         if (doneCv_.wait_for(lock, std::chrono::milliseconds(tick), [&] { return done_; })) break;
     }
     for (auto& t : workers) t.join();
