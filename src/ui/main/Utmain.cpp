@@ -56,6 +56,7 @@ TFMmain::TFMmain(const StringList& args, QWidget* parent) : QMainWindow(parent) 
     BuildToolbar();
     Running = new TFMing(this);
     Progress = new TFMprogress(this);
+    CreateInfoWindows();
     Properties = new TFMprop(this);
     Sim = new TFMsim(this);
     NetConnect = new TFMnetcon(this);
@@ -186,7 +187,7 @@ void TFMmain::BuildMenus() {
     MMhlp->addAction(MMhlpver);
 
     // Commands that other windows will bring are shown but not yet offered.
-    for (QAction* a : {MMmesrnk, MMviwdif, MMtoletr, MMtolset, MMwindmn, MMhlpver}) a->setEnabled(false);
+    for (QAction* a : {MMmesrnk, MMtoletr, MMtolset}) a->setEnabled(false);
     connect(MMmessim, &QAction::triggered, this, &TFMmain::MMmessimClick);
     MMviwref = MakeAction(this, "MMviwref", QStringLiteral("最新の情報に更新"), -1, QKeySequence(Qt::Key_F5));
     addAction(MMviwref);
@@ -541,6 +542,7 @@ void TFMmain::closeEvent(QCloseEvent* event) {
         SaveParameters();
         saved_ = true;
     }
+    CloseMonitors();
     event->accept();
 }
 

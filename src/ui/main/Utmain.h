@@ -31,6 +31,10 @@ class TFMnetdis;
 class TFMprogress;
 class TFMprop;
 class TFMsim;
+class TFMdinfo;
+class TFMver;
+class TFMmdrv;
+class TFMmfdr;
 class TFMglobal;
 
 class TFMmain : public QMainWindow, public DriveItemsUi {
@@ -95,6 +99,12 @@ public:
     void MMhlphlpClick();
     void MMhlpwwwClick();
     void MMmessimClick();
+    void MMviwdifClick();
+    void MMwindmnClick();
+    void MMwinfmnClick();
+    void MMhlpverClick();
+    // The monitors that are open close (and so save their settings).
+    void CloseMonitors();
     // F5: the selected node's level and the list read again from the disk.
     void RefreshFromDisk();
     // The help document beside the executable.
@@ -135,6 +145,10 @@ public:
     TFMprogress* Progress;
     TFMprop* Properties;
     TFMsim* Sim;
+    TFMver* Ver;
+    TFMdinfo* Dinfo;
+    TFMmdrv* Mdrv;
+    TFMmfdr* Mfdr;
     TFMnetcon* NetConnect;
     TFMnetdis* NetDisconnect;
     TFMglobal* Splash = nullptr;
@@ -147,6 +161,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The drive information, version and monitor windows, and their commands.
+    void CreateInfoWindows();
     void BuildMenus();
     void BuildToolbar();
     void BuildDriveBar();
