@@ -43,7 +43,10 @@ int UsableInterval(int interval) { return std::max(interval, kMinimumInterval); 
 std::vector<int> FixedDiskLetters(DriveTable& drives) {
     std::vector<int> letters;
     for (int i = 0; i < drives.ListedCount(); ++i)
-        if (const DriveRecord* r = drives.ListedAt(i); r && r->DriveType == 3) letters.push_back(r->Index);
+        // The letter from the record's place in the table, which cannot
+        // disagree with the table as an Index field could.
+        if (const DriveRecord* r = drives.ListedAt(i); r && r->DriveType == 3)
+            letters.push_back(static_cast<int>(r - drives.ByLetter(0)));
     return letters;
 }
 
