@@ -15,7 +15,7 @@ if [ ${#need[@]} -gt 0 ]; then
 fi
 make -s release
 tmp=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$tmp"' EXIT
+trap 'kill $(jobs -p) 2>/dev/null; sleep 1; rm -rf "$tmp"' EXIT
 cp build/release/norvessa build/release/norvessa-cli build/release/norvessa.html "$tmp/"
 s="$tmp/sample"
 mkdir -p "$s/写真/2024" "$s/音楽"
@@ -34,7 +34,8 @@ mkdir -p "$out"
 
 export DISPLAY=:96
 Xvfb $DISPLAY -screen 0 1100x700x24 -nolisten tcp >/dev/null 2>&1 &
-sleep 1
+# A busy machine can take a while to bring the server up.
+for _ in $(seq 20); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.5; done
 openbox >/dev/null 2>&1 &
 sleep 1
 "$tmp/norvessa" "X:\\写真\\" >/dev/null 2>&1 &

@@ -45,6 +45,28 @@ void MonitorWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     raise();
     TMtimerTimer();
+    // Once the window manager has framed the window its frame is known: the
+    // place is applied again to the frame, and a default place is worked
+    // out again from the real frame size. The frame comes when the window
+    // manager gets to it, so it is looked for a few times.
+    const bool byDefault = settings_.Left == def.x() && settings_.Top == def.y();
+    PlaceFrame(fitted.topLeft(), byDefault, 10);
+}
+
+void MonitorWindow::PlaceFrame(QPoint wanted, bool byDefault, int tries) {
+    QTimer::singleShot(200, this, [this, wanted, byDefault, tries] {
+        if (!isVisible()) return;
+        const bool framed = frameGeometry() != geometry();
+        if (!framed && tries > 1) {
+            PlaceFrame(wanted, byDefault, tries - 1);
+            return;
+        }
+        QRect target(wanted, frameGeometry().size());
+        if (byDefault && main_) target.moveTopLeft(DefaultPlace(main_->frameGeometry(), target.size()));
+        if (const QScreen* screen = TFMmain::ScreenOf(target))
+            target = TFMmain::FitFrame(target, screen->availableGeometry());
+        if (frameGeometry().topLeft() != target.topLeft()) move(target.topLeft());
+    });
 }
 
 void MonitorWindow::hideEvent(QHideEvent* event) {

@@ -41,6 +41,9 @@ protected:
     // Called when the window closes, before the settings are saved.
     virtual void Closing() {}
     void RestartTimer();
+    // Moves the frame to wanted (or to the default place) once the window
+    // manager has framed the window, looking up to tries times.
+    void PlaceFrame(QPoint wanted, bool byDefault, int tries);
 
     QWidget* main_;
 

@@ -3,6 +3,7 @@
 #include "core/DriveInfo.h"
 #include "core/Utglobal.h"
 #include "ui/main/Uiimages.h"
+#include "ui/main/Utmainpriv.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -29,8 +30,13 @@ TFMdinfo::TFMdinfo(QWidget* main) : QDialog(main), main_(main) {
     LVinfo->setGeometry(0, 0, 404, 362);
     LVinfo->setHorizontalHeaderLabels({QStringLiteral("項目"), QStringLiteral("情報")});
     LVinfo->verticalHeader()->hide();
+    // Twenty rows of 17 pixels under the headings fill the window exactly.
+    LVinfo->setFont(mainwindow::ListFont());
+    LVinfo->verticalHeader()->setMinimumSectionSize(17);
     LVinfo->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     LVinfo->verticalHeader()->setDefaultSectionSize(17);
+    LVinfo->horizontalHeader()->setFixedHeight(20);
+    LVinfo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     LVinfo->horizontalHeader()->setSectionsClickable(false);
     LVinfo->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     LVinfo->horizontalHeader()->setStretchLastSection(false);
@@ -45,6 +51,8 @@ TFMdinfo::TFMdinfo(QWidget* main) : QDialog(main), main_(main) {
     const auto rows = DriveInfoRows(DriveRecord{});
     for (int i = 0; i < kRows; ++i) {
         auto* caption = new QTableWidgetItem(ImageIcon(kImageInfo), QString::fromStdString(rows[static_cast<size_t>(i)].Caption));
+        // The longest captions do not fit the fixed column.
+        caption->setToolTip(caption->text());
         LVinfo->setItem(i, 0, caption);
         LVinfo->setItem(i, 1, new QTableWidgetItem);
     }

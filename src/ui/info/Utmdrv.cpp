@@ -5,6 +5,8 @@
 #include "ui/main/Utmainpriv.h"
 
 #include <QHeaderView>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -12,6 +14,35 @@ namespace nrvs {
 
 namespace {
 constexpr int kWidth = 194;
+
+// Cells drawn as an enabled list draws them (the panel around the list is
+// disabled); value cells right-aligned 2 pixels inside their narrow columns,
+// so that a size such as 251.97GB fits the 55 pixels without being cut short.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem o = option;
+        initStyleOption(&o, index);
+        p->fillRect(o.rect, o.palette.brush(QPalette::Active, QPalette::Base));
+        p->setPen(o.palette.color(QPalette::Active, QPalette::Text));
+        if (index.column() == 0) {
+            // The drive's icon as in the enabled list, then its letter.
+            const QRect icon(o.rect.x() + 2, o.rect.y() + (o.rect.height() - 16) / 2, 16, 16);
+            o.icon.paint(p, icon, Qt::AlignCenter, QIcon::Normal);
+            p->drawText(o.rect.adjusted(20, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, o.text);
+            return;
+        }
+        // Where the font is wider than the columns were made for, the
+        // value is drawn smaller rather than cut.
+        const QRect r = o.rect.adjusted(0, 0, -2, 0);
+        QFont font = o.font;
+        while (QFontMetrics(font).horizontalAdvance(o.text) > r.width() && font.pointSizeF() > 6)
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+        p->setFont(font);
+        p->drawText(r, Qt::AlignRight | Qt::AlignVCenter, o.text);
+    }
+};
 constexpr int kRowHeight = 17;
 constexpr int kHeaderHeight = 22;
 } // namespace
@@ -47,6 +78,13 @@ TFMmdrv::TFMmdrv(QWidget* main) : MonitorWindow(main, QStringLiteral(" DriveMoni
     LVlist->setColumnWidth(2, 55);
     LVlist->setColumnWidth(3, 40);
     for (int c = 1; c < 4; ++c) LVlist->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+    LVlist->setItemDelegate(new CellDelegate(LVlist));
+    // The panel is disabled for input only: the list draws as an enabled one.
+    QPalette palette = LVlist->palette();
+    for (auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText, QPalette::Base, QPalette::Window,
+                      QPalette::Button})
+        palette.setBrush(QPalette::Disabled, role, palette.brush(QPalette::Active, role));
+    LVlist->setPalette(palette);
     setFixedSize(kWidth, MonitorClientHeight(0));
 }
 
