@@ -198,6 +198,31 @@ private slots:
         m.close();
     }
 
+    void driveMonitorDrawsItsValuesReadableInsideTheirColumns() {
+        auto w = OpenWindow();
+        OnlyFixedDisks({drive->Letter() - 'A'});
+        w->MMwindmn->trigger();
+        TFMmdrv& m = *w->Mdrv;
+        QTreeWidgetItem* row = m.LVlist->topLevelItem(0);
+        // The widest value a cell can get.
+        row->setText(1, "1,023.99TB");
+        const QImage image = m.LVlist->viewport()->grab().toImage();
+        const QRect cell = m.LVlist->visualItemRect(row);
+        // Dark pixels of the total cell: drawn as enabled text (the panel's
+        // being disabled would grey it), and none spilling left of the
+        // column or cut at its left edge (its first digits lost).
+        auto darkIn = [&](int from, int to) {
+            int n = 0;
+            for (int y = cell.top(); y <= cell.bottom(); ++y)
+                for (int x = from; x < to; ++x) n += qGray(image.pixel(x, y)) < 100;
+            return n;
+        };
+        QVERIFY2(darkIn(40, 95) > 10, "the values are drawn in the enabled text colour");
+        QCOMPARE(darkIn(33, 40), 0);
+        QCOMPARE(darkIn(40, 42), 0);
+        m.close();
+    }
+
     void driveMonitorKeepsItsPlaceAndStopsWhenHidden() {
         auto w = OpenWindow();
         TFMmdrv& m = *w->Mdrv;
