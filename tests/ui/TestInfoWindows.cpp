@@ -311,6 +311,14 @@ private slots:
         f.TMtimerTimer();
         QTRY_VERIFY_WITH_TIMEOUT(f.LLdif->text() == QStringLiteral("+2.00 KB"), 30000);
         QVERIFY(f.TMtimer->isActive());
+        // Hidden, it neither ticks nor starts a count on a late tick.
+        f.hide();
+        QVERIFY(!f.TMtimer->isActive());
+        f.TMtimerTimer();
+        QVERIFY(!f.Counting());
+        QVERIFY(!f.TMtimer->isActive());
+        f.show();
+        QVERIFY(f.TMtimer->isActive());
         f.move(11, 12);
 
         // The main window's closing closes both monitors, which save.
