@@ -6,9 +6,11 @@
 // executable, as the program does at every drive refresh.
 
 #include "core/Cache.h"
+#include "core/DriveInfo.h"
 #include "core/DriveTable.h"
 #include "core/Export.h"
 #include "core/Measure.h"
+#include "core/Monitors.h"
 #include "core/Rows.h"
 #include "core/Simulate.h"
 #include "core/Utglobal.h"
@@ -478,6 +480,49 @@ int RunExport(const Args& args) {
 
 int RunHelp(const Args&) { return Usage(stdout); }
 
+// The drive information dialog's rows, item and value tab-separated.
+int RunInfo(const Args& args) {
+    if (args.size() != 1) return Usage(stderr);
+    std::string path;
+    if (!ResolveFolder(args[0], path)) return 1;
+    DriveRecord* drive = OpenDriveOf(path);
+    if (!drive) return 1;
+    for (const auto& row : DriveInfoRows(*drive)) std::printf("%s\t%s\n", row.Caption.c_str(), row.Value.c_str());
+    return 0;
+}
+
+// The drive monitor's rows, or the folder monitor's count of one folder.
+int RunMonitor(const Args& args) {
+    std::string folder;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--folder" && i + 1 < args.size() && folder.empty()) folder = args[++i];
+        else return Usage(stderr);
+    }
+    if (!folder.empty()) {
+        std::string path;
+        if (!ResolveFolder(folder, path)) return 1;
+        DriveRecord* drive = OpenDriveOf(path);
+        if (!drive) return 1;
+        const FolderCount c = FolderCounter::CountNow(path, drive->ClusterSize);
+        if (!c.Valid) {
+            std::fprintf(stderr, "norvessa-cli: %s cannot be read\n", path.c_str());
+            return 1;
+        }
+        std::printf("%s\t%s\t%s\t%d\t%d\n", path.c_str(), Number(c.Bytes).c_str(), Number(c.Occupied).c_str(),
+                    c.Files, c.Folders);
+        return 0;
+    }
+    LoadParameters({});
+    Global().ShowRemovable = 1;
+    RefreshDrives(INT_MAX);
+    std::printf("Drive\tTotal\tFree\t%%\n");
+    for (int letter : FixedDiskLetters(Global().Drives)) {
+        const MonitorCells c = ReadMonitorCells(Global().Drives, std::string(1, static_cast<char>('A' + letter)) + ":\\");
+        std::printf(" %c\t%s\t%s\t%s\n", 'A' + letter, c.Total.c_str(), c.Free.c_str(), c.Percent.c_str());
+    }
+    return 0;
+}
+
 const Command kCommands[] = {
     {"drives", "[--tab]",
      "List the drives: letter, type, file system, capacity and free bytes,\n"
@@ -519,6 +564,16 @@ const Command kCommands[] = {
      "folder names links (HTML). A file is replaced only once it is whole;\n"
      "a failure exits with 1.",
      RunExport},
+    {"info", "DRIVE|PATH",
+     "Print the drive information of the drive holding PATH: the twenty\n"
+     "items of the window (letter, label, serial, file system, geometry,\n"
+     "feature flags), tab-separated.",
+     RunInfo},
+    {"monitor", "[--folder PATH]",
+     "Print the drive monitor's rows once: every fixed disk with total, free\n"
+     "and the free share. --folder counts one folder as the folder monitor\n"
+     "does: path, bytes, occupied bytes, files and folders, tab-separated.",
+     RunMonitor},
     {"help", "", "Show this help.", RunHelp},
 };
 

@@ -53,5 +53,21 @@ check "delete for good" 0 "$cli" delete --progress 'G:\dst\src\'
 check "delete what is not there" 1 "$cli" delete 'G:\dst\src\'
 grep -q 'delete' "$work/err" || { echo "FAIL: no message for a failed delete"; failures=$((failures + 1)); }
 
+check "info of a drive" 0 "$cli" info 'G:'
+[ "$(grep -c $'\t' "$work/out")" = 20 ] && grep -q $'^ドライブレター\tG$' "$work/out" \
+    && grep -qE $'^シリアルナンバ\t[0-9A-F]{8}$' "$work/out" || { echo "FAIL: info rows"; failures=$((failures + 1)); }
+check "info of a folder that is not there" 1 "$cli" info 'G:\nothing\'
+check "monitor rows" 0 "$cli" monitor
+head -1 "$work/out" | grep -q $'^Drive\tTotal\tFree\t%$' || { echo "FAIL: monitor header"; failures=$((failures + 1)); }
+if grep -qvE $'^(Drive\t| [A-Z]\t([0-9.,]+[KMGT]?B|-)\t([0-9.,]+[KMGT]?B|-)\t([0-9,]*\.[0-9]{2}|-)$)' "$work/out"; then
+    echo "FAIL: monitor row format"; cat "$work/out"; failures=$((failures + 1))
+fi
+mkdir -p "$work/g/mon/in"
+printf 'cccc' >"$work/g/mon/c.txt"
+printf 'ddd' >"$work/g/mon/in/d.txt"
+check "monitor a folder" 0 "$cli" monitor --folder 'G:\mon\'
+[ "$(cut -f2,4,5 "$work/out")" = "$(printf '7\t2\t1')" ] || { echo "FAIL: folder count"; cat "$work/out"; failures=$((failures + 1)); }
+check "monitor a folder that is not there" 1 "$cli" monitor --folder 'G:\gone\'
+
 [ "$failures" = 0 ] && echo "all passed"
 exit $((failures > 0))

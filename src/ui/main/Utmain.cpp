@@ -60,6 +60,7 @@ TFMmain::TFMmain(const StringList& args, QWidget* parent) : QMainWindow(parent) 
     Running = new TFMing(this);
     Progress = new TFMprogress(this);
     Export = new TFMexport(this);
+    CreateInfoWindows();
     Properties = new TFMprop(this);
     Sim = new TFMsim(this);
     Settings = new TFMset(this);
@@ -192,7 +193,7 @@ void TFMmain::BuildMenus() {
     MMhlp->addAction(MMhlpver);
 
     // Commands that other windows will bring are shown but not yet offered.
-    for (QAction* a : {MMmesrnk, MMviwdif, MMwindmn, MMhlpver}) a->setEnabled(false);
+    for (QAction* a : {MMmesrnk}) a->setEnabled(false);
     connect(MMtolset, &QAction::triggered, this, &TFMmain::MMtolsetClick);
     connect(MMmessim, &QAction::triggered, this, &TFMmain::MMmessimClick);
     MMviwref = MakeAction(this, "MMviwref", QStringLiteral("最新の情報に更新"), -1, QKeySequence(Qt::Key_F5));
@@ -548,6 +549,7 @@ void TFMmain::closeEvent(QCloseEvent* event) {
         SaveParameters();
         saved_ = true;
     }
+    CloseMonitors();
     event->accept();
 }
 

@@ -34,6 +34,10 @@ class TFMprop;
 class TFMsim;
 class TFMset;
 class TFMmsrdrv;
+class TFMdinfo;
+class TFMver;
+class TFMmdrv;
+class TFMmfdr;
 class TFMglobal;
 
 class TFMmain : public QMainWindow, public DriveItemsUi {
@@ -100,6 +104,12 @@ public:
     void MMmessimClick();
     void MMtolsetClick();
     void MMtoletrClick();
+    void MMviwdifClick();
+    void MMwindmnClick();
+    void MMwinfmnClick();
+    void MMhlpverClick();
+    // The monitors that are open close (and so save their settings).
+    void CloseMonitors();
     // F5: the selected node's level and the list read again from the disk.
     void RefreshFromDisk();
     // The help document beside the executable.
@@ -143,6 +153,10 @@ public:
     TFMsim* Sim;
     TFMset* Settings;
     TFMmsrdrv* MsrDrv;
+    TFMver* Ver;
+    TFMdinfo* Dinfo;
+    TFMmdrv* Mdrv;
+    TFMmfdr* Mfdr;
     TFMnetcon* NetConnect;
     TFMnetdis* NetDisconnect;
     TFMglobal* Splash = nullptr;
@@ -155,6 +169,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The drive information, version and monitor windows, and their commands.
+    void CreateInfoWindows();
     void BuildMenus();
     void BuildToolbar();
     void BuildDriveBar();

@@ -1,0 +1,83 @@
+#include "ui/info/Utdinfo.h"
+
+#include "core/DriveInfo.h"
+#include "core/Utglobal.h"
+#include "ui/main/Uiimages.h"
+#include "ui/main/Utmainpriv.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QTableWidget>
+
+namespace nrvs {
+
+namespace {
+constexpr int kImageInfo = 41;
+constexpr int kRows = 20;
+} // namespace
+
+TFMdinfo::TFMdinfo(QWidget* main) : QDialog(main), main_(main) {
+    setObjectName("TFMdinfo");
+    setWindowTitle(QStringLiteral(" ドライブ情報"));
+    // Only a close box among the border icons; openbox grants that to a
+    // toolbar-type window only.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    winId();
+    setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
+    setFixedSize(404, 362);
+    LVinfo = new QTableWidget(kRows, 2, this);
+    LVinfo->setObjectName("LVinfo");
+    LVinfo->setGeometry(0, 0, 404, 362);
+    LVinfo->setHorizontalHeaderLabels({QStringLiteral("項目"), QStringLiteral("情報")});
+    LVinfo->verticalHeader()->hide();
+    // Twenty rows of 17 pixels under the headings fill the window exactly.
+    LVinfo->setFont(mainwindow::ListFont());
+    LVinfo->verticalHeader()->setMinimumSectionSize(17);
+    LVinfo->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    LVinfo->verticalHeader()->setDefaultSectionSize(17);
+    LVinfo->horizontalHeader()->setFixedHeight(20);
+    LVinfo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    LVinfo->horizontalHeader()->setSectionsClickable(false);
+    LVinfo->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    LVinfo->horizontalHeader()->setStretchLastSection(false);
+    LVinfo->setColumnWidth(0, 200);
+    LVinfo->setColumnWidth(1, 200);
+    LVinfo->setShowGrid(true);
+    LVinfo->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    LVinfo->setSelectionBehavior(QAbstractItemView::SelectRows);
+    LVinfo->setSelectionMode(QAbstractItemView::SingleSelection);
+    LVinfo->setIconSize(QSize(16, 16));
+    LVinfo->setWordWrap(false);
+    const auto rows = DriveInfoRows(DriveRecord{});
+    for (int i = 0; i < kRows; ++i) {
+        auto* caption = new QTableWidgetItem(ImageIcon(kImageInfo), QString::fromStdString(rows[static_cast<size_t>(i)].Caption));
+        // The longest captions do not fit the fixed column.
+        caption->setToolTip(caption->text());
+        LVinfo->setItem(i, 0, caption);
+        LVinfo->setItem(i, 1, new QTableWidgetItem);
+    }
+}
+
+void TFMdinfo::Fill() {
+    const DriveRecord* cur = Global().CurrentDrive;
+    const auto rows = DriveInfoRows(cur ? *cur : DriveRecord{});
+    for (int i = 0; i < kRows; ++i)
+        LVinfo->item(i, 1)->setText(QString::fromStdString(rows[static_cast<size_t>(i)].Value));
+}
+
+void TFMdinfo::showEvent(QShowEvent* event) {
+    Fill();
+    QDialog::showEvent(event);
+    if (main_) move(main_->frameGeometry().center() - frameGeometry().center() + pos());
+}
+
+void TFMdinfo::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        close();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+} // namespace nrvs

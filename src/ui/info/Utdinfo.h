@@ -1,0 +1,29 @@
+// The drive information dialog: the current drive's volume data as its
+// record last read it.
+#pragma once
+
+#include <QDialog>
+
+class QTableWidget;
+
+namespace nrvs {
+
+class TFMdinfo : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFMdinfo(QWidget* main);
+
+    // The twenty value cells from the current drive's record.
+    void Fill();
+
+    QTableWidget* LVinfo;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QWidget* main_;
+};
+
+} // namespace nrvs

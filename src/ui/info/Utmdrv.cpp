@@ -1,0 +1,128 @@
+#include "ui/info/Utmdrv.h"
+
+#include "core/Utglobal.h"
+#include "ui/main/Uiimages.h"
+#include "ui/main/Utmainpriv.h"
+
+#include <QHeaderView>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace nrvs {
+
+namespace {
+constexpr int kWidth = 194;
+
+// Cells drawn as an enabled list draws them (the panel around the list is
+// disabled); value cells right-aligned 2 pixels inside their narrow columns,
+// so that a size such as 251.97GB fits the 55 pixels without being cut short.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem o = option;
+        initStyleOption(&o, index);
+        p->fillRect(o.rect, o.palette.brush(QPalette::Active, QPalette::Base));
+        p->setPen(o.palette.color(QPalette::Active, QPalette::Text));
+        if (index.column() == 0) {
+            // The drive's icon as in the enabled list, then its letter.
+            const QRect icon(o.rect.x() + 2, o.rect.y() + (o.rect.height() - 16) / 2, 16, 16);
+            o.icon.paint(p, icon, Qt::AlignCenter, QIcon::Normal);
+            p->drawText(o.rect.adjusted(20, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, o.text);
+            return;
+        }
+        // Where the font is wider than the columns were made for, the
+        // value is drawn smaller rather than cut.
+        const QRect r = o.rect.adjusted(0, 0, -2, 0);
+        QFont font = o.font;
+        while (QFontMetrics(font).horizontalAdvance(o.text) > r.width() && font.pointSizeF() > 6)
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+        p->setFont(font);
+        p->drawText(r, Qt::AlignRight | Qt::AlignVCenter, o.text);
+    }
+};
+constexpr int kRowHeight = 17;
+constexpr int kHeaderHeight = 22;
+} // namespace
+
+TFMmdrv::TFMmdrv(QWidget* main) : MonitorWindow(main, QStringLiteral(" DriveMonitor"), "mdv") {
+    setObjectName("TFMmdrv");
+    // Disabled, so that the list can be neither focused, selected nor
+    // scrolled: the window is only looked at.
+    PLpanel = new QWidget(this);
+    PLpanel->setObjectName("PLpanel");
+    PLpanel->setEnabled(false);
+    LVlist = new QTreeWidget(PLpanel);
+    LVlist->setObjectName("LVlist");
+    LVlist->setFont(mainwindow::ListFont());
+    LVlist->setFrameShape(QFrame::NoFrame);
+    LVlist->setColumnCount(4);
+    LVlist->setHeaderLabels({"Drive", "Total", "Free", "%"});
+    LVlist->setRootIsDecorated(false);
+    LVlist->setUniformRowHeights(true);
+    LVlist->setIconSize(QSize(16, 16));
+    LVlist->setSelectionBehavior(QAbstractItemView::SelectRows);
+    LVlist->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    LVlist->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    LVlist->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QHeaderView* h = LVlist->header();
+    h->setSectionsClickable(false);
+    h->setSectionsMovable(false);
+    h->setStretchLastSection(false);
+    h->setSectionResizeMode(QHeaderView::Fixed);
+    h->setFixedHeight(kHeaderHeight);
+    LVlist->setColumnWidth(0, 40);
+    LVlist->setColumnWidth(1, 55);
+    LVlist->setColumnWidth(2, 55);
+    LVlist->setColumnWidth(3, 40);
+    for (int c = 1; c < 4; ++c) LVlist->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+    LVlist->setItemDelegate(new CellDelegate(LVlist));
+    // The panel is disabled for input only: the list draws as an enabled one.
+    QPalette palette = LVlist->palette();
+    for (auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText, QPalette::Base, QPalette::Window,
+                      QPalette::Button})
+        palette.setBrush(QPalette::Disabled, role, palette.brush(QPalette::Active, role));
+    LVlist->setPalette(palette);
+    setFixedSize(kWidth, MonitorClientHeight(0));
+}
+
+void TFMmdrv::Rebuild() {
+    LVlist->clear();
+    GlobalState& g = Global();
+    for (int letter : FixedDiskLetters(g.Drives)) {
+        const DriveRecord* r = g.Drives.ByLetter(letter);
+        auto* item = new QTreeWidgetItem(LVlist);
+        item->setText(0, QStringLiteral(" ") + QChar('A' + letter));
+        item->setIcon(0, ImageIcon(static_cast<int>(r->Category)));
+        item->setSizeHint(0, QSize(40, kRowHeight));
+        for (int c = 1; c < 4; ++c) item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+    }
+    const int height = MonitorClientHeight(LVlist->topLevelItemCount());
+    setFixedSize(kWidth, height);
+    PLpanel->setGeometry(0, 0, kWidth, height);
+    LVlist->setGeometry(0, 0, kWidth, height);
+}
+
+QPoint TFMmdrv::DefaultPlace(const QRect& mainFrame, const QSize& frame) const {
+    return {mainFrame.x() + mainFrame.width() - frame.width(), mainFrame.y()};
+}
+
+void TFMmdrv::TMtimerTimer() { Refresh(); }
+
+void TFMmdrv::Refresh() {
+    TMtimer->stop();
+    GlobalState& g = Global();
+    for (int i = 0; i < LVlist->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = LVlist->topLevelItem(i);
+        const std::string root = item->text(0).trimmed().toStdString() + ":\\";
+        const MonitorCells cells = ReadMonitorCells(g.Drives, root);
+        item->setText(1, QString::fromStdString(cells.Total));
+        item->setText(2, QString::fromStdString(cells.Free));
+        item->setText(3, QString::fromStdString(cells.Percent));
+    }
+    RestartTimer();
+}
+
+} // namespace nrvs
