@@ -16,6 +16,7 @@
 set -uo pipefail
 
 cd "$(dirname "$0")/.." || exit 1
+. bench/common.sh
 
 small=20000
 bigmb=1024
@@ -28,22 +29,13 @@ for arg in "$@"; do
     esac
 done
 [[ $rounds =~ ^[1-9][0-9]*$ ]] || { echo "fileops.sh: ROUNDS must be a positive number" >&2; exit 2; }
-note() { printf '%s\n' "$*" >&2; }
-
-cli_src=${NORVESSA_CLI:-build/release/norvessa-cli}
-if [[ -z ${NORVESSA_CLI:-} ]]; then
-    note "building $cli_src (release)"
-    { cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null &&
-        cmake --build build/release --target norvessa-cli >/dev/null; } || { note "the build failed"; exit 1; }
-fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/nrvs-fileops.XXXXXX") || exit 1
 trap 'rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 # A copy of its own, so its drive map and files stay in the work folder.
 mkdir -p "$work/bin"
-cp "$cli_src" "$work/bin/norvessa-cli"
-cli=$work/bin/norvessa-cli
+cli=$(prepare_cli "$work/bin") || exit 1
 
 note "making $small small files and a $bigmb MB file in $work"
 python3 - "$work/small" "$small" <<'PY'
@@ -62,7 +54,6 @@ mkdir -p "$work/big"
 head -c $((bigmb << 20)) /dev/urandom >"$work/big/one.bin"
 sync
 
-now() { echo "${EPOCHREALTIME/./}"; }
 declare -A times
 timed() { # key command...
     local key=$1
@@ -105,9 +96,6 @@ for ((r = 0; r < rounds; r++)); do
     done
     rm -rf "$work/del1" "$work/del2" "$work/del3"
 done
-
-median() { tr ' ' '\n' | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
-range() { tr ' ' '\n' | grep -v '^$' | sort -n | awk 'NR==1{lo=$1} {hi=$1} END {printf "%.3f..%.3f", lo/1000, hi/1000}'; }
 
 printf '\n%-14s %-22s %10s %16s %16s\n' task tool "median s" "min..max s" "Norvessa/peer"
 for set in "copy small|cp -a|norvessa-cli copy|copy --progress" "copy big|cp -a|norvessa-cli copy|copy --progress" \

@@ -7,20 +7,12 @@
 #   bench/links.sh [DIR]     ROUNDS (default 9), NORVESSA_CLI as in measure.sh
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
+. bench/common.sh
 dir=${1:-/usr}
 rounds=${ROUNDS:-9}
-note() { printf '%s\n' "$*" >&2; }
-cli_src=${NORVESSA_CLI:-build/release/norvessa-cli}
-if [[ -z ${NORVESSA_CLI:-} ]]; then
-    note "building $cli_src (release)"
-    { cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null &&
-        cmake --build build/release --target norvessa-cli >/dev/null; } || { note "the build failed"; exit 1; }
-fi
 work=$(mktemp -d) || exit 1
 trap 'rm -rf "$work"' EXIT
-cp "$cli_src" "$work/norvessa-cli"
-cli=$work/norvessa-cli
-now() { echo "${EPOCHREALTIME/./}"; }
+cli=$(prepare_cli "$work") || exit 1
 declare -A times
 run() { # key command...
     local key=$1
@@ -41,8 +33,6 @@ for ((r = 0; r < rounds; r++)); do
         run every "$cli" measure --count-links "$dir"
     fi
 done
-median() { tr ' ' '\n' | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
-range() { tr ' ' '\n' | grep -v '^$' | sort -n | awk 'NR==1{lo=$1} {hi=$1} END {printf "%.3f..%.3f", lo/1000, hi/1000}'; }
 om=$(median <<<"${times[once]}")
 em=$(median <<<"${times[every]}")
 printf '\n%-40s %10s %16s %18s\n' "$dir ($rounds rounds)" "median s" "min..max s" "bytes"

@@ -387,19 +387,9 @@ int RunSim(const Args& args) {
         std::fprintf(stderr, "norvessa-cli: %s (%s)\n", why.c_str(), clusterText.c_str());
         return 1;
     }
-    DirListing listing;
-    listing.ClusterSize = static_cast<int32_t>(drive->ClusterSize);
-    ListFolder(listing, path + "*.*", LIST_ALL);
-    FillInput in;
-    in.Path = path;
-    in.Entries = &listing.Entries;
-    in.ListedFolders = listing.FolderCount;
-    in.ListedFiles = listing.FileCount;
-    in.TotalBytes = drive->TotalBytes;
-    in.FreeBytes = drive->FreeBytes;
-    in.RootPath = drive->RootPath;
-    in.ShowFiles = true;
-    FillResult filled = BuildRows(in, g.Folders, 0);
+    // Every file of the folder, as the window shows them with its file list on.
+    g.ShowFiles = 1;
+    FillResult filled = ShownRows(path);
     std::vector<SimRow> rows = BuildSimRows(filled.Rows, *drive, true);
     {
         CliHooks hooks;

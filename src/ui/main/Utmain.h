@@ -187,6 +187,7 @@ private:
     void UpdateCommandStates();
     void ConnectCommandStates();
     void RefreshNodeAfterDelete(bool treeHadFocus);
+    void RereadNode(QTreeWidgetItem* node);
     void TreeMouseDown(QObject* source, const QPoint& globalPos, const QPoint& localPos);
     void ListMouseDown(const QPoint& globalPos, const QPoint& localPos);
     void TreeKey(int key);

@@ -118,41 +118,30 @@ void TFMmain::MMtoldelClick() {
 void TFMmain::RefreshNodeAfterDelete(bool treeHadFocus) {
     QTreeWidgetItem* selected = SelectedNode();
     QTreeWidgetItem* node = treeHadFocus && selected ? selected->parent() : selected;
-    if (!node) {
-        node = selected;
-    } else if (node->parent()) {
-        // Collapsing and expanding again reads the level from the disk.
+    if (node) RereadNode(node);
+    else if (selected) FillList(selected);
+    RefreshControls();
+}
+
+void TFMmain::RereadNode(QTreeWidgetItem* node) {
+    // Collapsing and expanding again reads the level from the disk; the
+    // root rebuilds the whole tree.
+    if (node->parent()) {
         FillTreeLevel(node);
     } else {
         FillTreeLevel(nullptr);
         node = TVtree->topLevelItem(0);
     }
-    if (node) {
-        TVtree->setCurrentItem(node);
-        lastTreeNode_ = node;
-        FillList(node);
-    }
-    RefreshControls();
+    if (!node) return;
+    TVtree->setCurrentItem(node);
+    lastTreeNode_ = node;
+    FillList(node);
 }
 
 void TFMmain::RefreshFromDisk() {
     if (!Ready()) return;
-    QTreeWidgetItem* node = SelectedNode();
-    if (!node) {
-        RefillShown();
-        return;
-    }
-    // The level below the node is read again; the root rebuilds the tree.
-    if (node->parent()) FillTreeLevel(node);
-    else {
-        FillTreeLevel(nullptr);
-        node = TVtree->topLevelItem(0);
-    }
-    if (node) {
-        TVtree->setCurrentItem(node);
-        lastTreeNode_ = node;
-        FillList(node);
-    }
+    if (QTreeWidgetItem* node = SelectedNode()) RereadNode(node);
+    else RefillShown();
     RefreshControls();
 }
 
