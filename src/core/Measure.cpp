@@ -90,8 +90,8 @@ public:
 
     FolderRecord Run(FolderList& out, MeasureHooks& hooks);
     void SetNominalSizes(bool on) { nominal_ = on; }
-    // Lets the walk add workers up to this many while most of them wait for
-    // the device (a cold cache): more requests in flight hide the wait.
+    // Lets the walk add workers up to this many once it reads from the
+    // device (a cold cache): more requests in flight hide the wait.
     void SetMaxThreads(int n) { maxThreads_ = std::max(n, threads_); }
     void SetCountLinksOnce(bool on) { linksOnce_ = on; }
 
@@ -142,10 +142,7 @@ private:
     const int baseDepth_;
     const int threads_;
     int maxThreads_ = 0;
-    // Kernel thread ids of the workers, for the sampling of their states.
-    std::unique_ptr<std::atomic<pid_t>[]> tids_;
-    // How many workers are waiting for the device now.
-    int WaitingWorkers(size_t started) const;
+
     MeasureReport* const report_;
 
     std::vector<std::deque<Node>> arenas_;
@@ -394,7 +391,6 @@ void Walk::Descend(Node* start, P::Folder dir, std::deque<Node>& arena, char* bu
 }
 
 void Walk::Worker(int index) {
-    tids_[static_cast<size_t>(index)].store(static_cast<pid_t>(::syscall(SYS_gettid)), std::memory_order_relaxed);
     std::deque<Node>& arena = arenas_[static_cast<size_t>(index)];
     std::unique_ptr<char[]> buffer(new char[P::kFolderReadBuffer]);
     for (;;) {
@@ -524,33 +520,28 @@ void Walk::ResolveLinks() {
     }
 }
 
-int Walk::WaitingWorkers(size_t started) const {
-    int waiting = 0;
-    char path[64];
-    char stat[256];
-    for (size_t i = 0; i < started; ++i) {
-        const pid_t tid = tids_[i].load(std::memory_order_relaxed);
-        if (tid <= 0) continue;
-        std::snprintf(path, sizeof path, "/proc/self/task/%d/stat", static_cast<int>(tid));
-        int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-        if (fd < 0) continue;
-        ssize_t n = ::read(fd, stat, sizeof stat - 1);
-        ::close(fd);
-        if (n <= 0) continue;
-        stat[n] = 0;
-        // "tid (name) S ...": the state follows the name's closing parenthesis.
-        const char* close = std::strrchr(stat, ')');
-        if (close && close[1] == ' ' && close[2] == 'D') ++waiting;
-    }
-    return waiting;
+// Device reads after which the walk counts as waiting for the device: more
+// than stray reads of a warm walk, less than a few milliseconds of a cold one.
+constexpr long long kColdReadBytes = 256 * 1024;
+
+// Bytes this process has had fetched from storage; -1 when the kernel does
+// not say. A warm walk reads nothing from the device.
+long long DeviceReadBytes() {
+    int fd = ::open("/proc/self/io", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    char text[512];
+    ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (n <= 0) return -1;
+    text[n] = 0;
+    const char* at = std::strstr(text, "\nread_bytes: ");
+    return at ? std::atoll(at + 13) : -1;
 }
 
 FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
     if (maxThreads_ < threads_) maxThreads_ = threads_;
     arenas_.resize(static_cast<size_t>(maxThreads_) + 1);
     linked_.resize(arenas_.size());
-    tids_.reset(new std::atomic<pid_t>[static_cast<size_t>(maxThreads_)]);
-    for (int i = 0; i < maxThreads_; ++i) tids_[static_cast<size_t>(i)].store(0);
     root_ = NewNode(arenas_.back(), nullptr, "");
     if (hooks.StopRequested()) stop_ = true;
     if (stop_) {
@@ -566,16 +557,15 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
     std::vector<std::thread> workers;
     for (int i = 0; i < threads_; ++i) workers.emplace_back(&Walk::Worker, this, i);
     // The caller's thread keeps the window alive and passes STOP on, and
-    // adds workers while most of those running wait for the device.
+    // starts every worker the walk may have once it has to read from the
+    // device (a cold cache): more requests in flight hide the device's wait.
+    // That shows within milliseconds of the start; a warm walk reads nothing.
+    const long long readAtStart = DeviceReadBytes();
     for (;;) {
-        if (static_cast<int>(workers.size()) < maxThreads_ && !stop_) {
-            const size_t started = workers.size();
-            // Waiting for the device shows within milliseconds of the start;
-            // then every worker the walk may have starts at once.
-            if (WaitingWorkers(started) * 2 >= static_cast<int>(started))
-                for (size_t i = started; i < static_cast<size_t>(maxThreads_); ++i)
-                    workers.emplace_back(&Walk::Worker, this, static_cast<int>(i));
-        }
+        if (static_cast<int>(workers.size()) < maxThreads_ && !stop_ && readAtStart >= 0 &&
+            DeviceReadBytes() - readAtStart >= kColdReadBytes)
+            for (size_t i = workers.size(); i < static_cast<size_t>(maxThreads_); ++i)
+                workers.emplace_back(&Walk::Worker, this, static_cast<int>(i));
         std::string text;
         {
             std::lock_guard<std::mutex> lock(progressMutex_);

@@ -139,33 +139,51 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
     DriveRecord* current = g.CurrentDrive;
     if (!current || !current->Ready) return 0;
     if (hooks.Ask(path + "を計測しますか？", MB_ICONQUESTION) != ID_YES) return 0;
-    StringList before = g.Folders.Lines;
+    // What is taken out is kept with its place, to be put back when the
+    // folder cannot be opened: no second copy of a large list.
+    std::vector<std::pair<size_t, std::string>> removed;
+    std::vector<std::string> all = std::move(g.Folders.Lines);
+    g.Folders.Clear();
     if (path.size() > 3) {
-        // Only a header goes: a list read from a file without one starts with
-        // a folder's line, perhaps one cut short before its numbers.
-        std::string_view first;
-        if (g.Folders.Count() > 0 && !PathOfLine(g.Folders.LineAt(0), first) && DriveIndexOf(first) < 0)
-            g.Folders.Delete(0);
-        // Only the folder's own line and those below it go; a line that
-        // merely contains the path elsewhere belongs to another folder.
         StringList kept;
-        kept.reserve(g.Folders.Lines.size());
+        kept.reserve(all.size());
         std::string_view linePath;
-        for (auto& line : g.Folders.Lines) {
-            bool hasPath = PathOfLine(line, linePath);
-            if (!(hasPath && StartsWith(linePath, path))) kept.push_back(std::move(line));
+        for (size_t i = 0; i < all.size(); ++i) {
+            std::string& line = all[i];
+            const bool hasPath = PathOfLine(line, linePath);
+            // Only a header goes at the top: a list read from a file without
+            // one starts with a folder's line, perhaps one cut short before
+            // its numbers. Below it, only the folder's own line and those
+            // below it go; a line that merely contains the path elsewhere
+            // belongs to another folder.
+            const bool header = i == 0 && !hasPath && DriveIndexOf(linePath) < 0;
+            if (header || (hasPath && StartsWith(linePath, path))) removed.emplace_back(i, std::move(line));
+            else kept.push_back(std::move(line));
         }
         g.Folders.Lines = std::move(kept);
-        g.Folders.Changed();
     } else {
-        g.Folders.Clear();
+        for (size_t i = 0; i < all.size(); ++i) removed.emplace_back(i, std::move(all[i]));
     }
+    StringList().swap(all);
+    g.Folders.Changed();
+    auto restore = [&] {
+        StringList lines;
+        lines.reserve(g.Folders.Lines.size() + removed.size());
+        size_t k = 0, r = 0;
+        while (k < g.Folders.Lines.size() || r < removed.size()) {
+            if (r < removed.size() && removed[r].first == lines.size()) lines.push_back(std::move(removed[r++].second));
+            else if (k < g.Folders.Lines.size()) lines.push_back(std::move(g.Folders.Lines[k++]));
+            else lines.push_back(std::move(removed[r++].second));
+        }
+        g.Folders.Lines = std::move(lines);
+        g.Folders.Changed();
+    };
     std::time_t start = std::time(nullptr);
     MeasureReport one;
     hooks.RunJob(kRunningCaption, [&] { MeasureFolderJob(path, hooks, &one); });
     if (one.RootFailed) {
-        g.Folders.Lines = std::move(before);
-        g.Folders.Changed();
+        // Nothing was added to the list: it is put back as it was.
+        restore();
         TellRootFailed(hooks, path);
         if (report) *report = std::move(one);
         return 0;
