@@ -1,0 +1,251 @@
+#include "core/Rank.h"
+
+#include "core/Utglobal.h"
+#include "platform/Ppath.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace nrvs {
+
+namespace {
+
+uint32_t gComparisons = 0;
+
+double KeyOf(const RecordNumbers& n, int key) {
+    switch (key) {
+    case 0: return n.Floats[0];
+    case 1: return n.Floats[1];
+    case 2: return n.Floats[1] - n.Floats[0];
+    case 3: return n.Floats[2];
+    case 4: return n.Floats[3];
+    case 5: return n.Ints[0];
+    case 6: return n.Ints[1];
+    case 7: return n.Ints[2];
+    case 8: return n.Ints[3];
+    default: return 0;
+    }
+}
+
+uint64_t HashBytes(std::string_view s) {
+    uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
+    return h;
+}
+
+// Folders removed together with everything below them. A line is looked up
+// by each of its ancestors' paths (and its own), hashed as it is scanned once.
+class SubtreeSet {
+public:
+    bool Empty() const { return roots_.empty(); }
+    void Add(std::string_view path) { roots_.emplace(HashBytes(path), path); }
+    bool Covers(std::string_view path) const {
+        uint64_t h = 1469598103934665603ull;
+        for (size_t i = 0; i < path.size(); ++i) {
+            h = (h ^ static_cast<unsigned char>(path[i])) * 1099511628211ull;
+            if (path[i] == '\\' || i + 1 == path.size()) {
+                auto [from, to] = roots_.equal_range(h);
+                for (auto it = from; it != to; ++it)
+                    if (it->second == path.substr(0, i + 1)) return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    std::unordered_multimap<uint64_t, std::string_view> roots_;
+};
+
+// The exclusion entries by a hash that ignores case; the first entry in list
+// order wins when several match.
+class ExclusionIndex {
+public:
+    explicit ExclusionIndex(const std::vector<RankExclusion>& entries) : entries_(entries) {
+        for (size_t i = 0; i < entries.size(); ++i) byHash_.emplace(platform::HashIgnoreCase(entries[i].Path), i);
+    }
+    const RankExclusion* Find(std::string_view path) const {
+        if (entries_.empty()) return nullptr;
+        auto [from, to] = byHash_.equal_range(platform::HashIgnoreCase(path));
+        const RankExclusion* found = nullptr;
+        size_t best = entries_.size();
+        for (auto it = from; it != to; ++it)
+            if (it->second < best && platform::CompareTextIgnoreCase(entries_[it->second].Path, path) == 0) {
+                best = it->second;
+                found = &entries_[best];
+            }
+        return found;
+    }
+
+private:
+    const std::vector<RankExclusion>& entries_;
+    std::unordered_multimap<uint64_t, size_t> byHash_;
+};
+
+bool FilterOn(const std::string& filters, size_t n) { return n < filters.size() && filters[n] != '0'; }
+
+} // namespace
+
+double RankKey(const FolderRecord& r, int key) {
+    RecordNumbers n;
+    n.Floats[0] = r.TreeBytes;
+    n.Floats[1] = r.TreeOccupied;
+    n.Floats[2] = r.OwnBytes;
+    n.Floats[3] = r.OwnOccupied;
+    n.Ints[0] = r.OwnFiles;
+    n.Ints[1] = r.TreeFiles;
+    n.Ints[2] = r.OwnFolders;
+    n.Ints[3] = r.TreeFolders;
+    return KeyOf(n, key);
+}
+
+uint32_t RankComparisonCounter() { return gComparisons; }
+
+void RankList::Clear() {
+    entries_.clear();
+    entries_.shrink_to_fit();
+    lines_ = nullptr;
+}
+
+void RankList::Compute(const StringList& lines, const RankOptions& options, RankHooks& hooks) {
+    entries_.clear();
+    lines_ = &lines;
+    if (lines.size() < 3) return;
+    hooks.Message("ランク外のフォルダを調整");
+
+    enum { KEEP, ALONE, SUBTREE };
+    const ExclusionIndex exclusions(options.Exclusions);
+    bool attributeOn[4];
+    bool anyAttribute = false;
+    for (size_t k = 0; k < 4; ++k) anyAttribute |= (attributeOn[k] = FilterOn(options.Filters, k));
+    const bool zeroOn = FilterOn(options.Filters, 4);
+
+    // Each folder is judged on its own first; the subtrees it takes with it
+    // are removed afterwards, so the result does not depend on every
+    // subfolder's line following its parent's directly (names that differ
+    // only in case, or begin with a blank, sort between them).
+    SubtreeSet removed;
+    entries_.reserve(lines.size() - 2);
+    std::string_view path;
+    RecordNumbers n;
+    for (size_t i = 2; i < lines.size(); ++i) {
+        ParseNumbers(lines[i], path, n);
+        int mode = KEEP;
+        if (const RankExclusion* e = exclusions.Find(path)) {
+            mode = e->WithSubfolders ? SUBTREE : ALONE;
+        } else if (anyAttribute && ((attributeOn[0] && n.Ints[4]) || (attributeOn[1] && n.Ints[5]) ||
+                                    (attributeOn[2] && n.Ints[6]) || (attributeOn[3] && n.Ints[7]))) {
+            mode = SUBTREE;
+        } else if (zeroOn && n.Ints[0] == 0) {
+            mode = ALONE;
+        }
+        if (mode == SUBTREE) removed.Add(path);
+        if (mode == KEEP) entries_.push_back({KeyOf(n, options.SortKey), static_cast<uint32_t>(i)});
+    }
+    if (!removed.Empty()) {
+        std::erase_if(entries_, [&](const Entry& e) {
+            PathOfLine(lines[e.Line], path);
+            return removed.Covers(path);
+        });
+    }
+
+    // Largest first; equal keys keep the folder order, so a ranking reads the
+    // same every time.
+    std::sort(entries_.begin(), entries_.end(), [&](const Entry& a, const Entry& b) {
+        if (gComparisons == 0) {
+            std::string_view p;
+            PathOfLine(lines[a.Line], p);
+            hooks.Message(p);
+        }
+        gComparisons = (gComparisons + 1) % 100;
+        if (a.Key != b.Key) return a.Key > b.Key;
+        return a.Line < b.Line;
+    });
+}
+
+FolderRecord RankList::RecordAt(int k) const {
+    if (!lines_ || k < 0 || k >= Count()) return {};
+    return ParseRecord((*lines_)[entries_[static_cast<size_t>(k)].Line]);
+}
+
+int RankRowCount(std::string_view text) {
+    int n = 0;
+    if (text.size() < 5 || !ParseInt(text.substr(4), n)) return 1;
+    return n;
+}
+
+std::string RankCaption(int k, int n, std::string_view path) {
+    int width = static_cast<int>(std::to_string(n < 0 ? 0 : n).size());
+    std::string out = FormatText("%0*d ", width, k + 1);
+    out += path;
+    return out;
+}
+
+std::array<std::string, kRankKeys> RankCells(const FolderRecord& r, int sizeUnit) {
+    return {FormatSizeText(r.TreeBytes, sizeUnit),
+            FormatSizeText(r.TreeOccupied, sizeUnit),
+            FormatSizeText(r.TreeOccupied - r.TreeBytes, sizeUnit),
+            FormatSizeText(r.OwnBytes, sizeUnit),
+            FormatSizeText(r.OwnOccupied, sizeUnit),
+            GroupedNumber(r.OwnFiles, 0),
+            GroupedNumber(r.TreeFiles, 0),
+            GroupedNumber(r.OwnFolders, 0),
+            GroupedNumber(r.TreeFolders, 0)};
+}
+
+// ---- the ranking file ----
+
+namespace {
+constexpr int kExclusionLine = 10;
+
+// A state string cut short by damage keeps the default for what it lacks.
+std::string StateLine(const StringList& list, int position, const std::string& def) {
+    std::string s = LineAt(list, position, def);
+    if (s.size() < def.size()) s += def.substr(s.size());
+    return s;
+}
+
+int IndexLine(const StringList& list, int position, int def, int count) {
+    int v = IntAt(list, position, def);
+    return v >= 0 && v < count ? v : def;
+}
+} // namespace
+
+std::string RankFileName(char letter) { return Global().ExeBase + "_" + std::string(1, letter) + ".rks"; }
+
+RankSettings LoadRankSettings(const std::string& fileName) {
+    RankSettings s;
+    StringList lines;
+    LoadLines(lines, fileName);
+    s.Columns = StateLine(lines, 0, s.Columns);
+    int width = IntAt(lines, 1, s.NameWidth);
+    if (width > 0 && width <= 10000) s.NameWidth = width;
+    s.SortIndex = IndexLine(lines, 2, s.SortIndex, kRankKeys);
+    s.CountIndex = IndexLine(lines, 3, s.CountIndex, kRankCounts);
+    s.Filters = StateLine(lines, 4, s.Filters);
+    for (size_t i = kExclusionLine; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        size_t eq = line.find('=');
+        std::string_view mark = eq == std::string::npos ? std::string_view(line) : std::string_view(line).substr(0, eq);
+        int v = 0;
+        RankExclusion e;
+        e.WithSubfolders = ParseInt(mark, v) && v != 0;
+        if (eq != std::string::npos) e.Path = line.substr(eq + 1);
+        s.Exclusions.push_back(std::move(e));
+    }
+    return s;
+}
+
+int SaveRankSettings(const RankSettings& s, const std::string& fileName) {
+    StringList lines;
+    PutLineAt(lines, 0, s.Columns);
+    PutIntAt(lines, 1, s.NameWidth);
+    PutIntAt(lines, 2, s.SortIndex);
+    PutIntAt(lines, 3, s.CountIndex);
+    PutLineAt(lines, 4, s.Filters);
+    for (size_t i = 0; i < s.Exclusions.size(); ++i)
+        PutLineAt(lines, kExclusionLine + static_cast<int>(i),
+                  (s.Exclusions[i].WithSubfolders ? "1=" : "0=") + s.Exclusions[i].Path);
+    return SaveLines(lines, fileName);
+}
+
+} // namespace nrvs
