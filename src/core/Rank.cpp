@@ -167,6 +167,12 @@ FolderRecord RankList::RecordAt(int k) const {
     return ParseRecord((*lines_)[entries_[static_cast<size_t>(k)].Line]);
 }
 
+std::string RankCountText(int index) {
+    static const int counts[kRankCounts] = {5, 10, 15, 20, 25, 30, 35, 40, 45, 50, 60, 70, 80, 90, 100};
+    if (index < 0 || index >= kRankCounts) return {};
+    return "Top " + std::to_string(counts[index]);
+}
+
 int RankRowCount(std::string_view text) {
     int n = 0;
     if (text.size() < 5 || !ParseInt(text.substr(4), n)) return 1;

@@ -75,6 +75,9 @@ private:
 // message line follows it.
 uint32_t RankComparisonCounter();
 
+// The items of the row-count list: "Top 5", "Top 10", ... "Top 100"; empty
+// for an index the list does not have.
+std::string RankCountText(int index);
 // "Top 10" -> 10: the text from its fifth character on; 1 when that is no
 // number (no item selected).
 int RankRowCount(std::string_view countItemText);
