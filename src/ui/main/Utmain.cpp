@@ -13,6 +13,7 @@
 #include "ui/main/Ushellops.h"
 #include "ui/main/Utnet.h"
 #include "ui/main/Utprop.h"
+#include "ui/rank/Utrank.h"
 #include "ui/main/Utglobal.h"
 #include "ui/running/Sluting.h"
 
@@ -55,6 +56,7 @@ TFMmain::TFMmain(const StringList& args, QWidget* parent) : QMainWindow(parent) 
     BuildToolbar();
     Running = new TFMing(this);
     Progress = new TFMprogress(this);
+    Rank = new TFMrank(this, Running);
     Properties = new TFMprop(this);
     NetConnect = new TFMnetcon(this);
     NetDisconnect = new TFMnetdis(this);
@@ -184,7 +186,7 @@ void TFMmain::BuildMenus() {
     MMhlp->addAction(MMhlpver);
 
     // Commands that other windows will bring are shown but not yet offered.
-    for (QAction* a : {MMmesrnk, MMmessim, MMviwdif, MMtoletr, MMtolset, MMwindmn, MMhlpver}) a->setEnabled(false);
+    for (QAction* a : {MMmessim, MMviwdif, MMtoletr, MMtolset, MMwindmn, MMhlpver}) a->setEnabled(false);
     MMviwref = MakeAction(this, "MMviwref", QStringLiteral("最新の情報に更新"), -1, QKeySequence(Qt::Key_F5));
     addAction(MMviwref);
     connect(MMviwref, &QAction::triggered, this, &TFMmain::RefreshFromDisk);
@@ -205,6 +207,7 @@ void TFMmain::BuildMenus() {
     connect(MMprcend, &QAction::triggered, this, &TFMmain::MMprcendClick);
     connect(MMmesdrv, &QAction::triggered, this, &TFMmain::MMmesdrvClick);
     connect(MMmesfld, &QAction::triggered, this, &TFMmain::MMmesfldClick);
+    connect(MMmesrnk, &QAction::triggered, this, &TFMmain::MMmesrnkClick);
     connect(MMviwrem, &QAction::triggered, this, &TFMmain::MMviwremClick);
     connect(MMviwlst, &QAction::triggered, this, &TFMmain::MMviwlstClick);
     connect(MMviwnme, &QAction::triggered, this, [this] { SetSort(0, -1); });
@@ -282,12 +285,13 @@ void TFMmain::BuildToolbar() {
     BBhlphlp = button("BBhlphlp", 39, QStringLiteral("ヘルプ"));
     BBhlpwww = button("BBhlpwww", 40, QStringLiteral("サポートウェブページ"));
     for (QAction* a : {BBviwrem, BBviwlst, BBviwnme, BBviwcap, BBviwupp, BBviwdwn}) a->setCheckable(true);
-    for (QAction* a : {BBmesrnk, BBmessim, BBtoletr}) a->setEnabled(false);
+    for (QAction* a : {BBmessim, BBtoletr}) a->setEnabled(false);
     connect(BBtolexp, &QAction::triggered, this, &TFMmain::MMtolexpClick);
     connect(BBhlphlp, &QAction::triggered, this, &TFMmain::MMhlphlpClick);
     connect(BBhlpwww, &QAction::triggered, this, &TFMmain::MMhlpwwwClick);
     connect(BBmesdrv, &QAction::triggered, this, &TFMmain::MMmesdrvClick);
     connect(BBmesfld, &QAction::triggered, this, &TFMmain::MMmesfldClick);
+    connect(BBmesrnk, &QAction::triggered, this, &TFMmain::MMmesrnkClick);
     connect(BBviwrem, &QAction::triggered, this, &TFMmain::MMviwremClick);
     connect(BBviwlst, &QAction::triggered, this, &TFMmain::MMviwlstClick);
     connect(BBviwnme, &QAction::triggered, this, [this] { SetSort(0, -1); });

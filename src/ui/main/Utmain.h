@@ -30,6 +30,7 @@ class TFMnetcon;
 class TFMnetdis;
 class TFMprogress;
 class TFMprop;
+class TFMrank;
 class TFMglobal;
 
 class TFMmain : public QMainWindow, public DriveItemsUi {
@@ -93,6 +94,7 @@ public:
     void MMprcnofClick();
     void MMhlphlpClick();
     void MMhlpwwwClick();
+    void MMmesrnkClick();
     // F5: the selected node's level and the list read again from the disk.
     void RefreshFromDisk();
     // The help document beside the executable.
@@ -132,6 +134,7 @@ public:
     TFMing* Running;
     TFMprogress* Progress;
     TFMprop* Properties;
+    TFMrank* Rank = nullptr;
     TFMnetcon* NetConnect;
     TFMnetdis* NetDisconnect;
     TFMglobal* Splash = nullptr;
