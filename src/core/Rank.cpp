@@ -4,6 +4,7 @@
 #include "platform/Ppath.h"
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_map>
 
 namespace nrvs {
@@ -12,7 +13,7 @@ namespace {
 
 uint32_t gComparisons = 0;
 
-double KeyOf(const RecordNumbers& n, int key) {
+double KeyOfNumbers(const RecordNumbers& n, int key) {
     switch (key) {
     case 0: return n.Floats[0];
     case 1: return n.Floats[1];
@@ -27,6 +28,87 @@ double KeyOf(const RecordNumbers& n, int key) {
     }
 }
 
+// The fields of a folder line that a ranking needs, read as ParseRecord
+// reads them: plain digits (all a cache writes for counts and for sizes
+// below 10^15) take a short path, anything else the general converters.
+struct RankFields {
+    std::string_view Path;
+    double Key = 0;
+    int32_t OwnFiles = 0;
+    int32_t Attributes[4] = {0, 0, 0, 0};
+};
+
+inline bool PlainDigits(std::string_view f, uint64_t& v) {
+    if (f.empty() || f.size() > 15) return false;
+    v = 0;
+    for (char c : f) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + static_cast<uint64_t>(c - '0');
+    }
+    return true;
+}
+
+inline double FloatField(std::string_view f) {
+    uint64_t v;
+    return PlainDigits(f, v) ? static_cast<double>(v) : TextToFloat(f, 0);
+}
+
+inline int32_t IntField(std::string_view f) {
+    uint64_t v;
+    if (f.size() <= 9 && PlainDigits(f, v)) return static_cast<int32_t>(v);
+    int i = 0;
+    return ParseInt(f, i) ? i : 0;
+}
+
+// The last " > " of a line, found from its end: the numbers after it are
+// short, and memrchr skips to each '>' at once.
+inline size_t LastSeparator(std::string_view line) {
+    size_t end = line.size();
+    while (end >= 3) {
+        const void* gt = ::memrchr(line.data() + 1, '>', end - 2);
+        if (!gt) break;
+        size_t p = static_cast<size_t>(static_cast<const char*>(gt) - line.data());
+        if (line[p - 1] == ' ' && p + 1 < line.size() && line[p + 1] == ' ') return p - 1;
+        end = p;
+    }
+    return std::string_view::npos;
+}
+
+void ReadFields(std::string_view line, int key, RankFields& out) {
+    out = RankFields{};
+    const size_t sep = LastSeparator(line);
+    if (sep == std::string_view::npos) {
+        out.Path = line;
+        return;
+    }
+    out.Path = line.substr(0, sep);
+    std::string_view rest = line.substr(out.Path.size() + 3);
+    std::string_view f[12];
+    for (int field = 0; field < 12; ++field) {
+        size_t colon = rest.find(':');
+        f[field] = rest.substr(0, colon);
+        if (colon == std::string_view::npos) break;
+        rest.remove_prefix(colon + 1);
+    }
+    switch (key) {
+    case 0: out.Key = FloatField(f[0]); break;
+    case 1: out.Key = FloatField(f[1]); break;
+    case 2: out.Key = FloatField(f[1]) - FloatField(f[0]); break;
+    case 3: out.Key = FloatField(f[2]); break;
+    case 4: out.Key = FloatField(f[3]); break;
+    case 5:
+    case 6:
+    case 7:
+    case 8: out.Key = IntField(f[key - 1]); break;
+    default: break;
+    }
+    out.OwnFiles = IntField(f[4]);
+    for (int k = 0; k < 4; ++k) {
+        std::string_view a = f[8 + k];
+        out.Attributes[k] = a.size() == 1 && (a[0] == '0' || a[0] == '1') ? a[0] - '0' : IntField(a);
+    }
+}
+
 uint64_t HashBytes(std::string_view s) {
     uint64_t h = 1469598103934665603ull;
     for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
@@ -38,12 +120,21 @@ uint64_t HashBytes(std::string_view s) {
 class SubtreeSet {
 public:
     bool Empty() const { return roots_.empty(); }
-    void Add(std::string_view path) { roots_.emplace(HashBytes(path), path); }
+    void Add(std::string_view path) {
+        const uint64_t h = HashBytes(path);
+        roots_.emplace(h, path);
+        seen_[(h >> 6) & kMask] |= 1ull << (h & 63);
+        if (path.size() >= lengths_.size()) lengths_.resize(path.size() + 1, false);
+        lengths_[path.size()] = true;
+    }
     bool Covers(std::string_view path) const {
         uint64_t h = 1469598103934665603ull;
-        for (size_t i = 0; i < path.size(); ++i) {
+        const size_t n = std::min(path.size(), lengths_.size() - 1);
+        for (size_t i = 0; i < n; ++i) {
             h = (h ^ static_cast<unsigned char>(path[i])) * 1099511628211ull;
-            if (path[i] == '\\' || i + 1 == path.size()) {
+            // Only lengths that some removed folder has are worth a lookup.
+            if (lengths_[i + 1] && (path[i] == '\\' || i + 1 == path.size()) &&
+                (seen_[(h >> 6) & kMask] >> (h & 63) & 1)) {
                 auto [from, to] = roots_.equal_range(h);
                 for (auto it = from; it != to; ++it)
                     if (it->second == path.substr(0, i + 1)) return true;
@@ -53,7 +144,12 @@ public:
     }
 
 private:
+    // A bit per hash, in a table that stays in the cache: most prefixes are
+    // no removed folder, and the bit says so without touching the map.
+    static constexpr uint64_t kMask = (1u << 14) - 1;
+    std::vector<uint64_t> seen_ = std::vector<uint64_t>(kMask + 1, 0);
     std::unordered_multimap<uint64_t, std::string_view> roots_;
+    std::vector<bool> lengths_;
 };
 
 // The exclusion entries by a hash that ignores case; the first entry in list
@@ -61,10 +157,17 @@ private:
 class ExclusionIndex {
 public:
     explicit ExclusionIndex(const std::vector<RankExclusion>& entries) : entries_(entries) {
-        for (size_t i = 0; i < entries.size(); ++i) byHash_.emplace(platform::HashIgnoreCase(entries[i].Path), i);
+        for (size_t i = 0; i < entries.size(); ++i) {
+            byHash_.emplace(platform::HashIgnoreCase(entries[i].Path), i);
+            const size_t n = Characters(entries[i].Path);
+            if (n >= counts_.size()) counts_.resize(n + 1, false);
+            counts_[n] = true;
+        }
     }
     const RankExclusion* Find(std::string_view path) const {
         if (entries_.empty()) return nullptr;
+        const size_t n = Characters(path);
+        if (n >= counts_.size() || !counts_[n]) return nullptr;
         auto [from, to] = byHash_.equal_range(platform::HashIgnoreCase(path));
         const RankExclusion* found = nullptr;
         size_t best = entries_.size();
@@ -77,6 +180,16 @@ public:
     }
 
 private:
+    // Bytes that are no UTF-8 continuation byte. Case mapping turns one
+    // character into one character and leaves stray bytes as they are, so
+    // texts equal without regard to case have the same count: a cheap test
+    // before the hash, which has to decode every character.
+    static size_t Characters(std::string_view s) {
+        size_t n = 0;
+        for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+        return n;
+    }
+    std::vector<bool> counts_;
     const std::vector<RankExclusion>& entries_;
     std::unordered_multimap<uint64_t, size_t> byHash_;
 };
@@ -95,7 +208,7 @@ double RankKey(const FolderRecord& r, int key) {
     n.Ints[1] = r.TreeFiles;
     n.Ints[2] = r.OwnFolders;
     n.Ints[3] = r.TreeFolders;
-    return KeyOf(n, key);
+    return KeyOfNumbers(n, key);
 }
 
 uint32_t RankComparisonCounter() { return gComparisons; }
@@ -125,37 +238,32 @@ void RankList::Compute(const StringList& lines, const RankOptions& options, Rank
     // only in case, or begin with a blank, sort between them).
     SubtreeSet removed;
     entries_.reserve(lines.size() - 2);
-    std::string_view path;
-    RecordNumbers n;
+    RankFields n;
     for (size_t i = 2; i < lines.size(); ++i) {
-        ParseNumbers(lines[i], path, n);
+        ReadFields(lines[i], options.SortKey, n);
         int mode = KEEP;
-        if (const RankExclusion* e = exclusions.Find(path)) {
+        if (const RankExclusion* e = exclusions.Find(n.Path)) {
             mode = e->WithSubfolders ? SUBTREE : ALONE;
-        } else if (anyAttribute && ((attributeOn[0] && n.Ints[4]) || (attributeOn[1] && n.Ints[5]) ||
-                                    (attributeOn[2] && n.Ints[6]) || (attributeOn[3] && n.Ints[7]))) {
+        } else if (anyAttribute && ((attributeOn[0] && n.Attributes[0]) || (attributeOn[1] && n.Attributes[1]) ||
+                                    (attributeOn[2] && n.Attributes[2]) || (attributeOn[3] && n.Attributes[3]))) {
             mode = SUBTREE;
-        } else if (zeroOn && n.Ints[0] == 0) {
+        } else if (zeroOn && n.OwnFiles == 0) {
             mode = ALONE;
         }
-        if (mode == SUBTREE) removed.Add(path);
-        if (mode == KEEP) entries_.push_back({KeyOf(n, options.SortKey), static_cast<uint32_t>(i)});
+        if (mode == SUBTREE) removed.Add(n.Path);
+        if (mode == KEEP)
+            entries_.push_back({n.Key, static_cast<uint32_t>(i), static_cast<uint32_t>(n.Path.size())});
     }
     if (!removed.Empty()) {
         std::erase_if(entries_, [&](const Entry& e) {
-            PathOfLine(lines[e.Line], path);
-            return removed.Covers(path);
+            return removed.Covers(std::string_view(lines[e.Line]).substr(0, e.PathLength));
         });
     }
 
     // Largest first; equal keys keep the folder order, so a ranking reads the
     // same every time.
     std::sort(entries_.begin(), entries_.end(), [&](const Entry& a, const Entry& b) {
-        if (gComparisons == 0) {
-            std::string_view p;
-            PathOfLine(lines[a.Line], p);
-            hooks.Message(p);
-        }
+        if (gComparisons == 0) hooks.Message(std::string_view(lines[a.Line]).substr(0, a.PathLength));
         gComparisons = (gComparisons + 1) % 100;
         if (a.Key != b.Key) return a.Key > b.Key;
         return a.Line < b.Line;

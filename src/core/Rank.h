@@ -54,6 +54,7 @@ public:
     struct Entry {
         double Key;
         uint32_t Line;
+        uint32_t PathLength;
     };
 
     // Filters and sorts the folder lines (line 0 the header, line 1 the root,

@@ -151,6 +151,25 @@ TEST(RankTest, TooFewLinesAndDamagedLines) {
     EXPECT_EQ(all[0], "C:\\c\\");
     EXPECT_EQ(all[1], "C:\\a\\");
 
+    // The keys the ranking reads are those of the record parser, for every
+    // form a number can take in a damaged or hand-made line.
+    StringList odd = Drive({});
+    for (const char* numbers : {"+5:-3:1E15:1.5:0012:-0:+7:99999999999:1:1:0:2", "1234567890123456:7:::::::::1",
+                                "12345678901234567890:1e400:-1e3:.5:2147483647:-2147483648:2147483648:x:0:0:0:0",
+                                "1:2:3:4:5:6:7:8:9:10:11:12:13:14", ":::::", "5:4 > 3:2:1:1", "  1:2", "1.0E2:0x10"})
+        odd.push_back(std::string("C:\\odd > x\\ > ") + numbers);
+    for (int key = 0; key < kRankKeys; ++key) {
+        Messages m;
+        RankList r;
+        r.Compute(odd, By(key), m);
+        ASSERT_EQ(r.Count(), static_cast<int>(odd.size()) - 2);
+        for (const auto& e : r.Entries()) {
+            const FolderRecord rec = ParseRecord(odd[e.Line]);
+            EXPECT_EQ(e.Key, RankKey(rec, key)) << key << " " << odd[e.Line];
+            EXPECT_EQ(odd[e.Line].substr(0, e.PathLength), rec.Path);
+        }
+    }
+
     // The numbers read for ranking are those the record parser reads.
     std::string_view path;
     RecordNumbers n;
