@@ -52,14 +52,18 @@ printf '%s\r\n' 111110100 260 1 1 01111 > "$tmp/norvessa_X.rks"
 out="$PWD/docs/screenshots"
 mkdir -p "$out"
 
-export DISPLAY=:96
-Xvfb $DISPLAY -screen 0 1100x700x24 -nolisten tcp >/dev/null 2>&1 &
-sleep 1
+# A display of its own: Xvfb picks a free number and writes it to fd 3, so
+# that other screenshot runs on the machine are never typed into.
+Xvfb -displayfd 3 -screen 0 1100x700x24 -nolisten tcp 3>"$tmp/display" >/dev/null 2>&1 &
+for _ in $(seq 50); do [ -s "$tmp/display" ] && break; sleep 0.1; done
+[ -s "$tmp/display" ] || { echo "screenshots_rank.sh: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=:$(head -1 "$tmp/display")
 openbox >/dev/null 2>&1 &
 sleep 1
 "$tmp/norvessa" "X:\\" >/dev/null 2>&1 &
 sleep 4
 win=$(xdotool search --name "Norvessa" | head -1)
+[ -n "$win" ] || { echo "screenshots_rank.sh: the window did not come up" >&2; exit 1; }
 xdotool windowactivate --sync "$win" 2>/dev/null || true
 xdotool key ctrl+r
 sleep 2.5
