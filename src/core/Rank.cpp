@@ -84,11 +84,16 @@ void ReadFields(std::string_view line, int key, RankFields& out) {
     out.Path = line.substr(0, sep);
     std::string_view rest = line.substr(out.Path.size() + 3);
     std::string_view f[12];
-    for (int field = 0; field < 12; ++field) {
-        size_t colon = rest.find(':');
-        f[field] = rest.substr(0, colon);
-        if (colon == std::string_view::npos) break;
-        rest.remove_prefix(colon + 1);
+    int field = 0;
+    size_t start = 0;
+    for (size_t i = 0; i < rest.size() && field < 11; ++i)
+        if (rest[i] == ':') {
+            f[field++] = rest.substr(start, i - start);
+            start = i + 1;
+        }
+    if (field < 12) {
+        std::string_view last = rest.substr(start);
+        f[field] = last.substr(0, last.find(':'));
     }
     switch (key) {
     case 0: out.Key = FloatField(f[0]); break;
@@ -122,7 +127,8 @@ public:
     bool Empty() const { return roots_.empty(); }
     void Add(std::string_view path) {
         const uint64_t h = HashBytes(path);
-        roots_.emplace(h, path);
+        roots_.push_back({h, path});
+        sorted_ = false;
         seen_[(h >> 6) & kMask] |= 1ull << (h & 63);
         if (path.size() >= lengths_.size()) lengths_.resize(path.size() + 1, false);
         lengths_[path.size()] = true;
@@ -135,9 +141,10 @@ public:
             // Only lengths that some removed folder has are worth a lookup.
             if (lengths_[i + 1] && (path[i] == '\\' || i + 1 == path.size()) &&
                 (seen_[(h >> 6) & kMask] >> (h & 63) & 1)) {
-                auto [from, to] = roots_.equal_range(h);
-                for (auto it = from; it != to; ++it)
-                    if (it->second == path.substr(0, i + 1)) return true;
+                auto it = std::lower_bound(roots_.begin(), roots_.end(), Root{h, {}},
+                                           [](const Root& a, const Root& b) { return a.hash < b.hash; });
+                for (; it != roots_.end() && it->hash == h; ++it)
+                    if (it->path == path.substr(0, i + 1)) return true;
             }
         }
         return false;
@@ -148,8 +155,20 @@ private:
     // no removed folder, and the bit says so without touching the map.
     static constexpr uint64_t kMask = (1u << 14) - 1;
     std::vector<uint64_t> seen_ = std::vector<uint64_t>(kMask + 1, 0);
-    std::unordered_multimap<uint64_t, std::string_view> roots_;
+    struct Root {
+        uint64_t hash;
+        std::string_view path;
+    };
+    std::vector<Root> roots_;
+    bool sorted_ = true;
     std::vector<bool> lengths_;
+
+public:
+    // Before the first Covers.
+    void Seal() {
+        if (!sorted_) std::sort(roots_.begin(), roots_.end(), [](const Root& a, const Root& b) { return a.hash < b.hash; });
+        sorted_ = true;
+    }
 };
 
 // The exclusion entries by a hash that ignores case; the first entry in list
@@ -255,6 +274,7 @@ void RankList::Compute(const StringList& lines, const RankOptions& options, Rank
             entries_.push_back({n.Key, static_cast<uint32_t>(i), static_cast<uint32_t>(n.Path.size())});
     }
     if (!removed.Empty()) {
+        removed.Seal();
         std::erase_if(entries_, [&](const Entry& e) {
             return removed.Covers(std::string_view(lines[e.Line]).substr(0, e.PathLength));
         });

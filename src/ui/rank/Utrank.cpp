@@ -22,6 +22,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace nrvs {
 
 namespace {
@@ -316,6 +318,13 @@ RankOptions TFMrank::Options() const {
 }
 
 void TFMrank::Recompute() {
+    // A change that arrives while messages are let through before the
+    // running dialog is up is computed once this computation is done.
+    if (computing_) {
+        again_ = true;
+        return;
+    }
+    computing_ = true;
     TMtimer->stop();
     LVlist->clear();
     LVlist->setFocus();
@@ -337,6 +346,8 @@ void TFMrank::Recompute() {
         job();
     }
     FillList();
+    computing_ = false;
+    if (std::exchange(again_, false)) Recompute();
 }
 
 void TFMrank::FillList() {

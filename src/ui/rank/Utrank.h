@@ -70,6 +70,8 @@ private:
     RankList working_;
     char letter_ = 0;
     int computations_ = 0;
+    bool computing_ = false;
+    bool again_ = false;
 };
 
 } // namespace nrvs
