@@ -22,6 +22,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <utility>
 
 namespace nrvs {
@@ -240,8 +241,13 @@ TFMrank::TFMrank(QWidget* parent, TFMing* running) : QDialog(parent), running_(r
     bottom->setSpacing(2);
     LBattr = new QListWidget(PLbtm);
     LBattr->setObjectName("LBattr");
-    LBattr->setFixedWidth(136);
-    for (const char* a : kAttrItems) CheckItem(LBattr, QString::fromUtf8(a));
+    // 136 pixels, or what the longest entry needs in the font at hand.
+    int attrWidth = 136;
+    for (const char* a : kAttrItems) {
+        CheckItem(LBattr, QString::fromUtf8(a));
+        attrWidth = std::max(attrWidth, LBattr->fontMetrics().horizontalAdvance(QString::fromUtf8(a)) + 36);
+    }
+    LBattr->setFixedWidth(attrWidth);
     LBouts = new QListWidget(PLbtm);
     LBouts->setObjectName("LBouts");
     for (QListWidget* l : {LBattr, LBouts}) {
