@@ -47,8 +47,9 @@ PY
 { echo 1000; echo 600; echo 0; echo 0; echo 170; echo 190; echo 200
   echo; echo; echo; echo 1; echo 1
   for i in $(seq 12 19); do echo; done; echo 0; echo 24; } > "$tmp/norvessa.prm"
-# Show the count of all files too (the ninth-but-two button).
-printf '%s\r\n' 111110100 260 1 1 01111 > "$tmp/norvessa_X.rks"
+# Show the count of all files too (the seventh button), and two excluded
+# folders: the source tree alone, the backups with their subfolders.
+printf '%s\r\n' 111110100 260 1 1 01111 '' '' '' '' '' '0=X:\ソース\' '1=X:\バックアップ\' > "$tmp/norvessa_X.rks"
 out="$PWD/docs/screenshots"
 mkdir -p "$out"
 
@@ -70,5 +71,5 @@ sleep 2.5
 import -window root "$out/rank.png"; echo "wrote $out/rank.png"
 xdotool key Escape
 sleep 1
-cat "$tmp/norvessa_X.rks" | tr -d '\r' | head -5
+tr -d '\r' < "$tmp/norvessa_X.rks"
 kill %3 2>/dev/null || true
