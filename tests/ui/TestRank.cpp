@@ -1,9 +1,11 @@
 // The ranking window driven as a user would: the first opening's choices,
 // header clicks, column buttons, exclusions in and out, and the choices kept
 // per drive across openings.
+#include "core/Measure.h"
 #include "core/Rank.h"
 #include "core/Utglobal.h"
 #include "support/TempDrive.h"
+#include "ui/main/Utmain.h"
 #include "ui/rank/Utrank.h"
 #include "ui/running/Sluting.h"
 
@@ -279,6 +281,40 @@ private slots:
         QVERIFY(inkIn(right - 40, right - 4));
         QVERIFY(!inkIn(right - 3, right));
         w.close();
+    }
+
+    void mainWindowOpensItOnTheMeasuredDrive() {
+        drive->Dir().Write("data/a.txt", std::string(3000, 'a'));
+        drive->Dir().Write("data/sub/b.bin", std::string(70000, 'b'));
+        drive->Dir().Write("music/c.bin", std::string(20000, 'c'));
+        Global() = GlobalState{};
+        TFMmain main(StringList{});
+        main.show();
+        main.TMtimer->stop();
+        main.OpenPath(drive->Root(), true);
+        Global().AskBeforeMeasure = 0;
+        MeasureHooks quiet;
+        QCOMPARE(MeasureDrives(quiet), 1);
+        QVERIFY(main.MMmesrnk->isEnabled());
+
+        QStringList rows;
+        QRect placed;
+        // The window is modal: look at it from a timer while it is up.
+        QTimer look;
+        connect(&look, &QTimer::timeout, this, [&] {
+            if (!main.Rank->isVisible() || main.Rank->Computations() < 1) return;
+            look.stop();
+            rows = Captions(*main.Rank);
+            placed = main.Rank->geometry();
+            main.Rank->close();
+        });
+        look.start(20);
+        main.MMmesrnk->trigger();
+        QCOMPARE(placed, main.geometry().adjusted(32, 32, -32, -32));
+        // The whole subtree counts: data holds its sub folder.
+        QCOMPARE(rows, (QStringList{Q("01 " + L("\\data\\")), Q("02 " + L("\\data\\sub\\")),
+                                    Q("03 " + L("\\music\\"))}));
+        QVERIFY(drive->ExeDir().Exists("norvessa_" + std::string(1, drive->Letter()) + ".rks"));
     }
 };
 

@@ -339,7 +339,6 @@ void TFMrank::Recompute() {
     LBattr->clearSelection();
     LBattr->setCurrentRow(-1, QItemSelectionModel::Clear);
     QApplication::processEvents();
-    ++computations_;
     const RankOptions options = Options();
     auto job = [this, options] {
         RankUiHooks hooks(*running_);
@@ -352,6 +351,7 @@ void TFMrank::Recompute() {
         job();
     }
     FillList();
+    ++computations_;
     computing_ = false;
     if (std::exchange(again_, false)) Recompute();
 }

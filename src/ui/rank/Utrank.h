@@ -44,7 +44,7 @@ public:
     std::array<QToolButton*, kRankKeys> ColumnButtons() const;
     // The working list of the last computation.
     const RankList& Working() const { return working_; }
-    // How many computations ran since the window was created.
+    // How many computations have filled the list since the window was created.
     int Computations() const { return computations_; }
 
     void Recompute();
