@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace nrvs;
 using nrvs::test::TempDir;
 
@@ -180,6 +182,40 @@ TEST(RankTest, TooFewLinesAndDamagedLines) {
         EXPECT_EQ(n.Floats[0], r.TreeBytes);
         EXPECT_EQ(n.Ints[0], r.OwnFiles);
         EXPECT_EQ(n.Ints[7], r.System);
+    }
+}
+
+TEST(RankTest, RandomLinesReadAsTheRecordParserReadsThem) {
+    // Lines made of the characters that matter to splitting and numbers, so
+    // that separators, colons and signs fall everywhere.
+    std::mt19937 rng(7);
+    const std::string wide = " >:0123456789-+E.\\a", narrow = " >:1";
+    StringList lines = Drive({});
+    for (int i = 0; i < 4000; ++i) {
+        const std::string& alphabet = i % 2 ? wide : narrow;
+        std::string line;
+        for (int n = static_cast<int>(rng() % 40); n > 0; --n) line += alphabet[rng() % alphabet.size()];
+        if (rng() % 2) line += " > " + std::to_string(rng() % 100000) + ":" + std::to_string(rng() % 9) + ":1:1:" +
+                               std::to_string(rng() % 3);
+        lines.push_back(line);
+    }
+    for (int key = -1; key < kRankKeys; ++key) {
+        Messages m;
+        RankList r;
+        r.Compute(lines, By(key), m);
+        ASSERT_EQ(r.Count(), static_cast<int>(lines.size()) - 2);
+        for (const auto& e : r.Entries()) {
+            const FolderRecord rec = ParseRecord(lines[e.Line]);
+            ASSERT_EQ(e.Key, RankKey(rec, key)) << lines[e.Line];
+            ASSERT_EQ(lines[e.Line].substr(0, e.PathLength), rec.Path) << lines[e.Line];
+        }
+        // The filters see the same numbers: with "no own files" on, what
+        // stays is exactly what has own files by the record parser.
+        RankList f;
+        f.Compute(lines, By(key, "00001"), m);
+        int withFiles = 0;
+        for (size_t i = 2; i < lines.size(); ++i) withFiles += ParseRecord(lines[i]).OwnFiles != 0;
+        ASSERT_EQ(f.Count(), withFiles);
     }
 }
 
