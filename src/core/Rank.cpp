@@ -11,6 +11,8 @@ namespace nrvs {
 
 namespace {
 
+// Counts the comparisons of every computation of this run of the program,
+// modulo 100: the message line follows the first of each hundred.
 uint32_t gComparisons = 0;
 
 double KeyOfNumbers(const RecordNumbers& n, int key) {
@@ -133,6 +135,11 @@ public:
         if (path.size() >= lengths_.size()) lengths_.resize(path.size() + 1, false);
         lengths_[path.size()] = true;
     }
+    // Once all are added, before the first Covers.
+    void Seal() {
+        if (!sorted_) std::sort(roots_.begin(), roots_.end(), [](const Root& a, const Root& b) { return a.hash < b.hash; });
+        sorted_ = true;
+    }
     bool Covers(std::string_view path) const {
         uint64_t h = 1469598103934665603ull;
         const size_t n = std::min(path.size(), lengths_.size() - 1);
@@ -152,7 +159,7 @@ public:
 
 private:
     // A bit per hash, in a table that stays in the cache: most prefixes are
-    // no removed folder, and the bit says so without touching the map.
+    // no removed folder, and the bit says so without a search of the roots.
     static constexpr uint64_t kMask = (1u << 14) - 1;
     std::vector<uint64_t> seen_ = std::vector<uint64_t>(kMask + 1, 0);
     struct Root {
@@ -162,13 +169,6 @@ private:
     std::vector<Root> roots_;
     bool sorted_ = true;
     std::vector<bool> lengths_;
-
-public:
-    // Before the first Covers.
-    void Seal() {
-        if (!sorted_) std::sort(roots_.begin(), roots_.end(), [](const Root& a, const Root& b) { return a.hash < b.hash; });
-        sorted_ = true;
-    }
 };
 
 // The exclusion entries by a hash that ignores case; the first entry in list
@@ -229,8 +229,6 @@ double RankKey(const FolderRecord& r, int key) {
     n.Ints[3] = r.TreeFolders;
     return KeyOfNumbers(n, key);
 }
-
-uint32_t RankComparisonCounter() { return gComparisons; }
 
 void RankList::Clear() {
     entries_.clear();

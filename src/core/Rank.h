@@ -72,10 +72,6 @@ private:
     std::vector<Entry> entries_;
 };
 
-// Comparisons made by every computation of this run of the program; the
-// message line follows it.
-uint32_t RankComparisonCounter();
-
 // The items of the row-count list: "Top 5", "Top 10", ... "Top 100"; empty
 // for an index the list does not have.
 std::string RankCountText(int index);
