@@ -13,6 +13,7 @@
 #include "core/Monitors.h"
 #include "core/Rows.h"
 #include "core/Simulate.h"
+#include "core/Rank.h"
 #include "core/Utglobal.h"
 #include "lib/Sdirlist.h"
 #include "platform/Pdrives.h"
@@ -468,6 +469,91 @@ int RunExport(const Args& args) {
     return 0;
 }
 
+// The window's ranking of a drive from its cache file. Options not given
+// come from the drive's ranking file, as the window would show them.
+int RunRank(const Args& args) {
+    std::string target;
+    int by = -1, top = 0;
+    std::string filters;
+    std::vector<RankExclusion> exclusions;
+    bool exclusionsGiven = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        int v = 0;
+        if (a == "--by" && hasValue) {
+            if (!ParseInt(args[++i], v) || v < 0 || v >= kRankKeys) {
+                std::fprintf(stderr, "norvessa-cli rank: --by takes a key from 0 to 8, not %s\n", args[i].c_str());
+                return 2;
+            }
+            by = v;
+        } else if (a == "--top" && hasValue) {
+            if (!ParseInt(args[++i], v) || v <= 0) {
+                std::fprintf(stderr, "norvessa-cli rank: --top takes a positive number, not %s\n", args[i].c_str());
+                return 2;
+            }
+            top = v;
+        } else if (a == "--filters" && hasValue) {
+            filters = args[++i];
+            if (filters.size() != 5 || filters.find_first_not_of("01") != std::string::npos) {
+                std::fprintf(stderr, "norvessa-cli rank: --filters takes five 0/1 marks (archive, hidden, read-only, "
+                                     "system, no own files), not %s\n", filters.c_str());
+                return 2;
+            }
+        } else if ((a == "--exclude" || a == "--exclude-tree") && hasValue) {
+            std::string path;
+            if (!ResolveFolder(args[++i], path, false)) return 1;
+            exclusions.push_back({path, a == "--exclude-tree"});
+            exclusionsGiven = true;
+        } else if (a.rfind("--", 0) == 0) {
+            std::fprintf(stderr, "norvessa-cli rank: unknown option or missing value: %s\n", a.c_str());
+            return 2;
+        } else if (target.empty()) {
+            target = a;
+        } else {
+            return Usage(stderr);
+        }
+    }
+    if (target.empty()) return Usage(stderr);
+    std::string path;
+    if (!ResolveFolder(target, path, false)) return 1;
+    LoadParameters({});
+    DriveRecord record;
+    record.Index = path[0] - 'A';
+    record.RootPath = path.substr(0, 3);
+    FolderList list;
+    LoadCache(list, record);
+    if (list.Count() == 0) {
+        std::fprintf(stderr, "norvessa-cli: %c: has not been measured (%s)\n", path[0], CacheFileName(record).c_str());
+        return 1;
+    }
+    const RankSettings saved = LoadRankSettings(RankFileName(path[0]));
+    RankOptions options;
+    options.SortKey = by >= 0 ? by : saved.SortIndex;
+    options.Filters = filters.empty() ? saved.Filters : filters;
+    options.Exclusions = exclusionsGiven ? exclusions : saved.Exclusions;
+    const int n = top > 0 ? top : RankRowCount(RankCountText(saved.CountIndex));
+
+    RankList ranking;
+    RankHooks quiet;
+    ranking.Compute(list.Lines, options, quiet);
+    std::string out;
+    for (int k = 0; k < n && k < ranking.Count(); ++k) {
+        FolderRecord r = ranking.RecordAt(k);
+        out = RankCaption(k, n, r.Path);
+        for (double v : {r.TreeBytes, r.TreeOccupied, r.TreeOccupied - r.TreeBytes, r.OwnBytes, r.OwnOccupied}) {
+            out += '\t';
+            out += Number(v);
+        }
+        for (int32_t v : {r.OwnFiles, r.TreeFiles, r.OwnFolders, r.TreeFolders}) {
+            out += '\t';
+            out += std::to_string(v);
+        }
+        std::printf("%s\n", out.c_str());
+    }
+    return 0;
+}
+
 int RunHelp(const Args&) { return Usage(stdout); }
 
 // The drive information dialog's rows, item and value tab-separated.
@@ -564,6 +650,15 @@ const Command kCommands[] = {
      "and the free share. --folder counts one folder as the folder monitor\n"
      "does: path, bytes, occupied bytes, files and folders, tab-separated.",
      RunMonitor},
+    {"rank", "DRIVE [--by K] [--top N] [--filters 01111] [--exclude PATH] [--exclude-tree PATH]",
+     "Rank the cached folders of a drive, largest first, as the ranking\n"
+     "window does: rank and path, then size, occupied, cluster gap, own\n"
+     "files' size and occupied, own files, all files, own folders, all\n"
+     "folders, tab-separated, in bytes and counts. K: 0 to 8 in that order;\n"
+     "--filters: archive, hidden, read-only, system, no own files;\n"
+     "--exclude a folder alone, --exclude-tree with its subfolders\n"
+     "(repeatable). What is not given comes from the window's choices.",
+     RunRank},
     {"help", "", "Show this help.", RunHelp},
 };
 

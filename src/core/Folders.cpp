@@ -45,13 +45,36 @@ const std::string& FormatRecord(FolderRecord& r) {
     return s;
 }
 
-bool PathOfLine(const std::string& line, std::string_view& path) {
+bool PathOfLine(std::string_view line, std::string_view& path) {
     size_t p = line.rfind(kSep);
-    if (p == std::string::npos) {
+    if (p == std::string_view::npos) {
         path = line;
         return false;
     }
-    path = std::string_view(line).substr(0, p);
+    path = line.substr(0, p);
+    return true;
+}
+
+bool PathOfLine(const std::string& line, std::string_view& path) { return PathOfLine(std::string_view(line), path); }
+
+bool ParseNumbers(std::string_view line, std::string_view& path, RecordNumbers& out) {
+    out = RecordNumbers{};
+    if (!PathOfLine(line, path)) return false;
+    std::string_view rest = line.substr(path.size() + kSep.size());
+    int field = 0;
+    while (field < 12) {
+        size_t colon = rest.find(':');
+        std::string_view f = rest.substr(0, colon);
+        if (field < 4) {
+            out.Floats[field] = TextToFloat(f, 0);
+        } else {
+            int v = 0;
+            out.Ints[field - 4] = ParseInt(f, v) ? v : 0;
+        }
+        ++field;
+        if (colon == std::string_view::npos) break;
+        rest.remove_prefix(colon + 1);
+    }
     return true;
 }
 
@@ -59,29 +82,19 @@ FolderRecord ParseRecord(const std::string& line) {
     FolderRecord r;
     r.Line = line;
     std::string_view path;
-    if (!PathOfLine(line, path)) {
+    RecordNumbers n;
+    if (!ParseNumbers(line, path, n)) {
         r.Path = line;
         return r;
     }
     r.Path = std::string(path);
-    std::string_view rest = std::string_view(line).substr(path.size() + kSep.size());
-    double* floats[] = {&r.TreeBytes, &r.TreeOccupied, &r.OwnBytes, &r.OwnOccupied};
+    r.TreeBytes = n.Floats[0];
+    r.TreeOccupied = n.Floats[1];
+    r.OwnBytes = n.Floats[2];
+    r.OwnOccupied = n.Floats[3];
     int32_t* ints[] = {&r.OwnFiles, &r.TreeFiles, &r.OwnFolders, &r.TreeFolders,
                        &r.Archive,  &r.Hidden,    &r.ReadOnly,   &r.System};
-    int field = 0;
-    while (field < 12) {
-        size_t colon = rest.find(':');
-        std::string_view f = rest.substr(0, colon);
-        if (field < 4) {
-            *floats[field] = TextToFloat(f, 0);
-        } else {
-            int v = 0;
-            *ints[field - 4] = ParseInt(f, v) ? v : 0;
-        }
-        ++field;
-        if (colon == std::string_view::npos) break;
-        rest.remove_prefix(colon + 1);
-    }
+    for (int k = 0; k < 8; ++k) *ints[k] = n.Ints[k];
     return r;
 }
 

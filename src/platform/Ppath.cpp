@@ -301,6 +301,15 @@ int CompareTextIgnoreCase(std::string_view a, std::string_view b) {
     return 0;
 }
 
+uint64_t HashIgnoreCase(std::string_view s) {
+    uint64_t h = 1469598103934665603ull;
+    for (size_t i = 0; i < s.size();) {
+        char32_t cp = Fold(NextCodePoint(s, i));
+        h = (h ^ cp) * 1099511628211ull;
+    }
+    return h;
+}
+
 } // namespace nrvs::platform
 
 namespace nrvs::platform {

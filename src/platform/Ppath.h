@@ -7,6 +7,7 @@
 // line-based files stay whole whatever the names hold.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,9 @@ inline bool IsLeadByte(unsigned char) { return false; }
 // weak order; bytes that are not UTF-8 sort after every character.
 int CompareTextIgnoreCase(std::string_view a, std::string_view b);
 inline bool LessIgnoreCase(std::string_view a, std::string_view b) { return CompareTextIgnoreCase(a, b) < 0; }
+// A hash that texts equal under CompareTextIgnoreCase share, for looking up
+// names without regard to case.
+uint64_t HashIgnoreCase(std::string_view text);
 
 } // namespace nrvs::platform
 

@@ -17,6 +17,7 @@
 #include "ui/settings/Utset.h"
 #include "ui/sim/Utsim.h"
 #include "ui/export/Utexport.h"
+#include "ui/rank/Utrank.h"
 #include "ui/main/Utglobal.h"
 #include "ui/running/Sluting.h"
 
@@ -61,6 +62,7 @@ TFMmain::TFMmain(const StringList& args, QWidget* parent) : QMainWindow(parent) 
     Progress = new TFMprogress(this);
     Export = new TFMexport(this);
     CreateInfoWindows();
+    Rank = new TFMrank(this, Running);
     Properties = new TFMprop(this);
     Sim = new TFMsim(this);
     Settings = new TFMset(this);
@@ -193,7 +195,6 @@ void TFMmain::BuildMenus() {
     MMhlp->addAction(MMhlpver);
 
     // Commands that other windows will bring are shown but not yet offered.
-    for (QAction* a : {MMmesrnk}) a->setEnabled(false);
     connect(MMtolset, &QAction::triggered, this, &TFMmain::MMtolsetClick);
     connect(MMmessim, &QAction::triggered, this, &TFMmain::MMmessimClick);
     MMviwref = MakeAction(this, "MMviwref", QStringLiteral("最新の情報に更新"), -1, QKeySequence(Qt::Key_F5));
@@ -216,6 +217,7 @@ void TFMmain::BuildMenus() {
     connect(MMprcend, &QAction::triggered, this, &TFMmain::MMprcendClick);
     connect(MMmesdrv, &QAction::triggered, this, &TFMmain::MMmesdrvClick);
     connect(MMmesfld, &QAction::triggered, this, &TFMmain::MMmesfldClick);
+    connect(MMmesrnk, &QAction::triggered, this, &TFMmain::MMmesrnkClick);
     connect(MMviwrem, &QAction::triggered, this, &TFMmain::MMviwremClick);
     connect(MMviwlst, &QAction::triggered, this, &TFMmain::MMviwlstClick);
     connect(MMviwnme, &QAction::triggered, this, [this] { SetSort(0, -1); });
@@ -293,13 +295,13 @@ void TFMmain::BuildToolbar() {
     BBhlphlp = button("BBhlphlp", 39, QStringLiteral("ヘルプ"));
     BBhlpwww = button("BBhlpwww", 40, QStringLiteral("サポートウェブページ"));
     for (QAction* a : {BBviwrem, BBviwlst, BBviwnme, BBviwcap, BBviwupp, BBviwdwn}) a->setCheckable(true);
-    for (QAction* a : {BBmesrnk}) a->setEnabled(false);
     connect(BBmessim, &QAction::triggered, this, &TFMmain::MMmessimClick);
     connect(BBtolexp, &QAction::triggered, this, &TFMmain::MMtolexpClick);
     connect(BBhlphlp, &QAction::triggered, this, &TFMmain::MMhlphlpClick);
     connect(BBhlpwww, &QAction::triggered, this, &TFMmain::MMhlpwwwClick);
     connect(BBmesdrv, &QAction::triggered, this, &TFMmain::MMmesdrvClick);
     connect(BBmesfld, &QAction::triggered, this, &TFMmain::MMmesfldClick);
+    connect(BBmesrnk, &QAction::triggered, this, &TFMmain::MMmesrnkClick);
     connect(BBviwrem, &QAction::triggered, this, &TFMmain::MMviwremClick);
     connect(BBviwlst, &QAction::triggered, this, &TFMmain::MMviwlstClick);
     connect(BBviwnme, &QAction::triggered, this, [this] { SetSort(0, -1); });

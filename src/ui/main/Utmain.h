@@ -38,6 +38,7 @@ class TFMdinfo;
 class TFMver;
 class TFMmdrv;
 class TFMmfdr;
+class TFMrank;
 class TFMglobal;
 
 class TFMmain : public QMainWindow, public DriveItemsUi {
@@ -110,6 +111,7 @@ public:
     void MMhlpverClick();
     // The monitors that are open close (and so save their settings).
     void CloseMonitors();
+    void MMmesrnkClick();
     // F5: the selected node's level and the list read again from the disk.
     void RefreshFromDisk();
     // The help document beside the executable.
@@ -157,6 +159,7 @@ public:
     TFMdinfo* Dinfo;
     TFMmdrv* Mdrv;
     TFMmfdr* Mfdr;
+    TFMrank* Rank = nullptr;
     TFMnetcon* NetConnect;
     TFMnetdis* NetDisconnect;
     TFMglobal* Splash = nullptr;

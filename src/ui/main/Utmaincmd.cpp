@@ -12,6 +12,7 @@
 #include "ui/main/Uiimages.h"
 #include "ui/main/Urowmodel.h"
 #include "ui/main/Utglobal.h"
+#include "ui/rank/Utrank.h"
 #include "ui/running/Sluting.h"
 #include "ui/settings/Utmsrdrv.h"
 
@@ -187,6 +188,15 @@ void TFMmain::PMpopPopup() {
         return;
     }
     offer(PMviwpty, true);
+}
+
+// The ranking shows what was measured; a drive whose volume cannot be read
+// has nothing to rank.
+void TFMmain::MMmesrnkClick() {
+    GlobalState& g = Global();
+    if (!g.CurrentDrive || !g.CurrentDrive->Ready || !g.Drives.ReadVolume(*g.CurrentDrive)) return;
+    Rank->setGeometry(geometry().adjusted(32, 32, -32, -32));
+    Rank->exec();
 }
 
 } // namespace nrvs

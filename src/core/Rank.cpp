@@ -1,0 +1,383 @@
+#include "core/Rank.h"
+
+#include "core/Utglobal.h"
+#include "platform/Ppath.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+namespace nrvs {
+
+namespace {
+
+// Counts the comparisons of every computation of this run of the program,
+// modulo 100: the message line follows the first of each hundred.
+uint32_t gComparisons = 0;
+
+double KeyOfNumbers(const RecordNumbers& n, int key) {
+    switch (key) {
+    case 0: return n.Floats[0];
+    case 1: return n.Floats[1];
+    case 2: return n.Floats[1] - n.Floats[0];
+    case 3: return n.Floats[2];
+    case 4: return n.Floats[3];
+    case 5: return n.Ints[0];
+    case 6: return n.Ints[1];
+    case 7: return n.Ints[2];
+    case 8: return n.Ints[3];
+    default: return 0;
+    }
+}
+
+// The fields of a folder line that a ranking needs, read as ParseRecord
+// reads them: plain digits (all a cache writes for counts and for sizes
+// below 10^15) take a short path, anything else the general converters.
+struct RankFields {
+    std::string_view Path;
+    double Key = 0;
+    int32_t OwnFiles = 0;
+    int32_t Attributes[4] = {0, 0, 0, 0};
+};
+
+inline bool PlainDigits(std::string_view f, uint64_t& v) {
+    if (f.empty() || f.size() > 15) return false;
+    v = 0;
+    for (char c : f) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + static_cast<uint64_t>(c - '0');
+    }
+    return true;
+}
+
+inline double FloatField(std::string_view f) {
+    uint64_t v;
+    return PlainDigits(f, v) ? static_cast<double>(v) : TextToFloat(f, 0);
+}
+
+inline int32_t IntField(std::string_view f) {
+    uint64_t v;
+    if (f.size() <= 9 && PlainDigits(f, v)) return static_cast<int32_t>(v);
+    int i = 0;
+    return ParseInt(f, i) ? i : 0;
+}
+
+// The last " > " of a line, found from its end: the numbers after it are
+// short, and memrchr skips to each '>' at once.
+inline size_t LastSeparator(std::string_view line) {
+    size_t end = line.size();
+    while (end >= 3) {
+        const void* gt = ::memrchr(line.data() + 1, '>', end - 2);
+        if (!gt) break;
+        size_t p = static_cast<size_t>(static_cast<const char*>(gt) - line.data());
+        if (line[p - 1] == ' ' && p + 1 < line.size() && line[p + 1] == ' ') return p - 1;
+        end = p;
+    }
+    return std::string_view::npos;
+}
+
+void ReadFields(std::string_view line, int key, RankFields& out) {
+    out = RankFields{};
+    const size_t sep = LastSeparator(line);
+    if (sep == std::string_view::npos) {
+        out.Path = line;
+        return;
+    }
+    out.Path = line.substr(0, sep);
+    std::string_view rest = line.substr(out.Path.size() + 3);
+    std::string_view f[12];
+    int field = 0;
+    size_t start = 0;
+    for (size_t i = 0; i < rest.size() && field < 11; ++i)
+        if (rest[i] == ':') {
+            f[field++] = rest.substr(start, i - start);
+            start = i + 1;
+        }
+    if (field < 12) {
+        std::string_view last = rest.substr(start);
+        f[field] = last.substr(0, last.find(':'));
+    }
+    switch (key) {
+    case 0: out.Key = FloatField(f[0]); break;
+    case 1: out.Key = FloatField(f[1]); break;
+    case 2: out.Key = FloatField(f[1]) - FloatField(f[0]); break;
+    case 3: out.Key = FloatField(f[2]); break;
+    case 4: out.Key = FloatField(f[3]); break;
+    case 5:
+    case 6:
+    case 7:
+    case 8: out.Key = IntField(f[key - 1]); break;
+    default: break;
+    }
+    out.OwnFiles = IntField(f[4]);
+    for (int k = 0; k < 4; ++k) {
+        std::string_view a = f[8 + k];
+        out.Attributes[k] = a.size() == 1 && (a[0] == '0' || a[0] == '1') ? a[0] - '0' : IntField(a);
+    }
+}
+
+uint64_t HashBytes(std::string_view s) {
+    uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
+    return h;
+}
+
+// Folders removed together with everything below them. A line is looked up
+// by each of its ancestors' paths (and its own), hashed as it is scanned once.
+class SubtreeSet {
+public:
+    bool Empty() const { return roots_.empty(); }
+    void Add(std::string_view path) {
+        const uint64_t h = HashBytes(path);
+        roots_.push_back({h, path});
+        sorted_ = false;
+        seen_[(h >> 6) & kMask] |= 1ull << (h & 63);
+        if (path.size() >= lengths_.size()) lengths_.resize(path.size() + 1, false);
+        lengths_[path.size()] = true;
+    }
+    // Once all are added, before the first Covers.
+    void Seal() {
+        if (!sorted_) std::sort(roots_.begin(), roots_.end(), [](const Root& a, const Root& b) { return a.hash < b.hash; });
+        sorted_ = true;
+    }
+    bool Covers(std::string_view path) const {
+        uint64_t h = 1469598103934665603ull;
+        const size_t n = std::min(path.size(), lengths_.size() - 1);
+        for (size_t i = 0; i < n; ++i) {
+            h = (h ^ static_cast<unsigned char>(path[i])) * 1099511628211ull;
+            // Only lengths that some removed folder has are worth a lookup.
+            if (lengths_[i + 1] && (path[i] == '\\' || i + 1 == path.size()) &&
+                (seen_[(h >> 6) & kMask] >> (h & 63) & 1)) {
+                auto it = std::lower_bound(roots_.begin(), roots_.end(), Root{h, {}},
+                                           [](const Root& a, const Root& b) { return a.hash < b.hash; });
+                for (; it != roots_.end() && it->hash == h; ++it)
+                    if (it->path == path.substr(0, i + 1)) return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    // A bit per hash, in a table that stays in the cache: most prefixes are
+    // no removed folder, and the bit says so without a search of the roots.
+    static constexpr uint64_t kMask = (1u << 14) - 1;
+    std::vector<uint64_t> seen_ = std::vector<uint64_t>(kMask + 1, 0);
+    struct Root {
+        uint64_t hash;
+        std::string_view path;
+    };
+    std::vector<Root> roots_;
+    bool sorted_ = true;
+    std::vector<bool> lengths_;
+};
+
+// The exclusion entries by a hash that ignores case; the first entry in list
+// order wins when several match.
+class ExclusionIndex {
+public:
+    explicit ExclusionIndex(const std::vector<RankExclusion>& entries) : entries_(entries) {
+        for (size_t i = 0; i < entries.size(); ++i) {
+            byHash_.emplace(platform::HashIgnoreCase(entries[i].Path), i);
+            const size_t n = Characters(entries[i].Path);
+            if (n >= counts_.size()) counts_.resize(n + 1, false);
+            counts_[n] = true;
+        }
+    }
+    const RankExclusion* Find(std::string_view path) const {
+        if (entries_.empty()) return nullptr;
+        const size_t n = Characters(path);
+        if (n >= counts_.size() || !counts_[n]) return nullptr;
+        auto [from, to] = byHash_.equal_range(platform::HashIgnoreCase(path));
+        const RankExclusion* found = nullptr;
+        size_t best = entries_.size();
+        for (auto it = from; it != to; ++it)
+            if (it->second < best && platform::CompareTextIgnoreCase(entries_[it->second].Path, path) == 0) {
+                best = it->second;
+                found = &entries_[best];
+            }
+        return found;
+    }
+
+private:
+    // Bytes that are no UTF-8 continuation byte. Case mapping turns one
+    // character into one character and leaves stray bytes as they are, so
+    // texts equal without regard to case have the same count: a cheap test
+    // before the hash, which has to decode every character.
+    static size_t Characters(std::string_view s) {
+        size_t n = 0;
+        for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+        return n;
+    }
+    std::vector<bool> counts_;
+    const std::vector<RankExclusion>& entries_;
+    std::unordered_multimap<uint64_t, size_t> byHash_;
+};
+
+bool FilterOn(const std::string& filters, size_t n) { return n < filters.size() && filters[n] != '0'; }
+
+} // namespace
+
+double RankKey(const FolderRecord& r, int key) {
+    RecordNumbers n;
+    n.Floats[0] = r.TreeBytes;
+    n.Floats[1] = r.TreeOccupied;
+    n.Floats[2] = r.OwnBytes;
+    n.Floats[3] = r.OwnOccupied;
+    n.Ints[0] = r.OwnFiles;
+    n.Ints[1] = r.TreeFiles;
+    n.Ints[2] = r.OwnFolders;
+    n.Ints[3] = r.TreeFolders;
+    return KeyOfNumbers(n, key);
+}
+
+void RankList::Clear() {
+    entries_.clear();
+    entries_.shrink_to_fit();
+    lines_ = nullptr;
+}
+
+void RankList::Compute(const StringList& lines, const RankOptions& options, RankHooks& hooks) {
+    entries_.clear();
+    lines_ = &lines;
+    if (lines.size() < 3) return;
+    hooks.Message("ランク外のフォルダを調整");
+
+    enum { KEEP, ALONE, SUBTREE };
+    const ExclusionIndex exclusions(options.Exclusions);
+    bool attributeOn[4];
+    bool anyAttribute = false;
+    for (size_t k = 0; k < 4; ++k) anyAttribute |= (attributeOn[k] = FilterOn(options.Filters, k));
+    const bool zeroOn = FilterOn(options.Filters, 4);
+
+    // Each folder is judged on its own first; the subtrees it takes with it
+    // are removed afterwards, so the result does not depend on every
+    // subfolder's line following its parent's directly (names that differ
+    // only in case, or begin with a blank, sort between them).
+    SubtreeSet removed;
+    entries_.reserve(lines.size() - 2);
+    RankFields n;
+    for (size_t i = 2; i < lines.size(); ++i) {
+        ReadFields(lines[i], options.SortKey, n);
+        int mode = KEEP;
+        if (const RankExclusion* e = exclusions.Find(n.Path)) {
+            mode = e->WithSubfolders ? SUBTREE : ALONE;
+        } else if (anyAttribute && ((attributeOn[0] && n.Attributes[0]) || (attributeOn[1] && n.Attributes[1]) ||
+                                    (attributeOn[2] && n.Attributes[2]) || (attributeOn[3] && n.Attributes[3]))) {
+            mode = SUBTREE;
+        } else if (zeroOn && n.OwnFiles == 0) {
+            mode = ALONE;
+        }
+        if (mode == SUBTREE) removed.Add(n.Path);
+        if (mode == KEEP)
+            entries_.push_back({n.Key, static_cast<uint32_t>(i), static_cast<uint32_t>(n.Path.size())});
+    }
+    if (!removed.Empty()) {
+        removed.Seal();
+        std::erase_if(entries_, [&](const Entry& e) {
+            return removed.Covers(std::string_view(lines[e.Line]).substr(0, e.PathLength));
+        });
+    }
+
+    // Largest first; equal keys keep the folder order, so a ranking reads the
+    // same every time.
+    std::sort(entries_.begin(), entries_.end(), [&](const Entry& a, const Entry& b) {
+        if (gComparisons == 0) hooks.Message(std::string_view(lines[a.Line]).substr(0, a.PathLength));
+        gComparisons = (gComparisons + 1) % 100;
+        if (a.Key != b.Key) return a.Key > b.Key;
+        return a.Line < b.Line;
+    });
+}
+
+FolderRecord RankList::RecordAt(int k) const {
+    if (!lines_ || k < 0 || k >= Count()) return {};
+    return ParseRecord((*lines_)[entries_[static_cast<size_t>(k)].Line]);
+}
+
+std::string RankCountText(int index) {
+    static const int counts[kRankCounts] = {5, 10, 15, 20, 25, 30, 35, 40, 45, 50, 60, 70, 80, 90, 100};
+    if (index < 0 || index >= kRankCounts) return {};
+    return "Top " + std::to_string(counts[index]);
+}
+
+int RankRowCount(std::string_view text) {
+    int n = 0;
+    if (text.size() < 5 || !ParseInt(text.substr(4), n)) return 1;
+    return n;
+}
+
+std::string RankCaption(int k, int n, std::string_view path) {
+    int width = static_cast<int>(std::to_string(n < 0 ? 0 : n).size());
+    std::string out = FormatText("%0*d ", width, k + 1);
+    out += path;
+    return out;
+}
+
+std::array<std::string, kRankKeys> RankCells(const FolderRecord& r, int sizeUnit) {
+    return {FormatSizeText(r.TreeBytes, sizeUnit),
+            FormatSizeText(r.TreeOccupied, sizeUnit),
+            FormatSizeText(r.TreeOccupied - r.TreeBytes, sizeUnit),
+            FormatSizeText(r.OwnBytes, sizeUnit),
+            FormatSizeText(r.OwnOccupied, sizeUnit),
+            GroupedNumber(r.OwnFiles, 0),
+            GroupedNumber(r.TreeFiles, 0),
+            GroupedNumber(r.OwnFolders, 0),
+            GroupedNumber(r.TreeFolders, 0)};
+}
+
+// ---- the ranking file ----
+
+namespace {
+constexpr int kExclusionLine = 10;
+
+// A state string cut short by damage keeps the default for what it lacks.
+std::string StateLine(const StringList& list, int position, const std::string& def) {
+    std::string s = LineAt(list, position, def);
+    if (s.size() < def.size()) s += def.substr(s.size());
+    return s;
+}
+
+int IndexLine(const StringList& list, int position, int def, int count) {
+    int v = IntAt(list, position, def);
+    return v >= 0 && v < count ? v : def;
+}
+} // namespace
+
+std::string RankFileName(char letter) { return Global().ExeBase + "_" + std::string(1, letter) + ".rks"; }
+
+RankSettings LoadRankSettings(const std::string& fileName) {
+    RankSettings s;
+    StringList lines;
+    LoadLines(lines, fileName);
+    s.Columns = StateLine(lines, 0, s.Columns);
+    int width = IntAt(lines, 1, s.NameWidth);
+    if (width > 0 && width <= 10000) s.NameWidth = width;
+    s.SortIndex = IndexLine(lines, 2, s.SortIndex, kRankKeys);
+    s.CountIndex = IndexLine(lines, 3, s.CountIndex, kRankCounts);
+    s.Filters = StateLine(lines, 4, s.Filters);
+    for (size_t i = kExclusionLine; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        size_t eq = line.find('=');
+        std::string_view mark = eq == std::string::npos ? std::string_view(line) : std::string_view(line).substr(0, eq);
+        int v = 0;
+        RankExclusion e;
+        e.WithSubfolders = ParseInt(mark, v) && v != 0;
+        if (eq != std::string::npos) e.Path = line.substr(eq + 1);
+        s.Exclusions.push_back(std::move(e));
+    }
+    return s;
+}
+
+int SaveRankSettings(const RankSettings& s, const std::string& fileName) {
+    StringList lines;
+    PutLineAt(lines, 0, s.Columns);
+    PutIntAt(lines, 1, s.NameWidth);
+    PutIntAt(lines, 2, s.SortIndex);
+    PutIntAt(lines, 3, s.CountIndex);
+    PutLineAt(lines, 4, s.Filters);
+    for (size_t i = 0; i < s.Exclusions.size(); ++i)
+        PutLineAt(lines, kExclusionLine + static_cast<int>(i),
+                  (s.Exclusions[i].WithSubfolders ? "1=" : "0=") + s.Exclusions[i].Path);
+    return SaveLines(lines, fileName);
+}
+
+} // namespace nrvs
