@@ -123,16 +123,21 @@ std::vector<std::string> SubtreeLines(const FolderList& folders, const std::stri
     return out;
 }
 
+void ListEntries(TmSource& source, int32_t clusterSize) {
+    DirListing listing;
+    listing.ClusterSize = clusterSize;
+    ListFolder(listing, source.Path + "*.*", LIST_ALL);
+    source.Entries.clear();
+    source.Entries.reserve(listing.Entries.size());
+    for (const std::string& line : listing.Entries) source.Entries.push_back(ParseEntry(line));
+}
+
 TmSource MakeSource(const FolderList& folders, const std::string& path, int32_t clusterSize) {
     TmSource s;
     s.Path = path;
     if (!s.Path.empty() && s.Path.back() != '\\') s.Path += '\\';
     s.Lines = SubtreeLines(folders, s.Path);
-    DirListing listing;
-    listing.ClusterSize = clusterSize;
-    ListFolder(listing, s.Path + "*.*", LIST_ALL);
-    s.Entries.reserve(listing.Entries.size());
-    for (const std::string& line : listing.Entries) s.Entries.push_back(ParseEntry(line));
+    ListEntries(s, clusterSize);
     return s;
 }
 
@@ -211,23 +216,26 @@ double UnmeasuredWeight(double measured, int unmeasured) {
 
 } // namespace
 
-Treemap BuildTreemap(TmSource source, int width, int height, double minSide, const std::atomic<bool>* cancel) {
+Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int height, double minSide,
+                     const std::atomic<bool>* cancel) {
     Treemap map;
-    map.Path = std::move(source.Path);
-    map.Lines = std::move(source.Lines);
-    map.Files = std::move(source.Entries);
+    if (!source) source = std::make_shared<const TmSource>();
+    map.Source = source;
+    const std::string& mapPath = source->Path;
+    const std::vector<std::string>& lines = source->Lines;
+    const std::vector<DirEntry>& files = source->Entries;
     map.Width = std::max(0, width);
     map.Height = std::max(0, height);
-    const ChildIndex index(map.Lines);
+    const ChildIndex index(lines);
     std::vector<TmNode>& nodes = map.Nodes;
 
     TmNode root;
     root.Rect = {0, 0, static_cast<double>(map.Width), static_cast<double>(map.Height)};
-    const int rootLine = FindLine(map.Lines, map.Path);
+    const int rootLine = FindLine(lines, mapPath);
     root.Source = rootLine;
     root.Kind = rootLine >= 0 ? TM_FOLDER : TM_UNMEASURED;
     if (rootLine >= 0) {
-        FolderRecord r = ParseRecord(map.Lines[static_cast<size_t>(rootLine)]);
+        FolderRecord r = ParseRecord(lines[static_cast<size_t>(rootLine)]);
         root.Size = r.TreeBytes;
         root.Occupied = r.TreeOccupied;
     }
@@ -236,21 +244,21 @@ Treemap BuildTreemap(TmSource source, int width, int height, double minSide, con
     // The folder shown: its listed folders and single files.
     {
         std::unordered_map<std::string_view, int> topLines;
-        index.ForChildren(map.Path, [&](int32_t child) {
+        index.ForChildren(mapPath, [&](int32_t child) {
             std::string_view p;
-            PathOfLine(map.Lines[static_cast<size_t>(child)], p);
+            PathOfLine(lines[static_cast<size_t>(child)], p);
             topLines.emplace(p, child);
         });
         std::vector<TmNode> kids;
         double measured = 0, size = 0, occupied = 0;
         int unmeasured = 0;
-        for (size_t e = 0; e < map.Files.size(); ++e) {
-            const DirEntry& entry = map.Files[e];
+        for (size_t e = 0; e < files.size(); ++e) {
+            const DirEntry& entry = files[e];
             TmNode k;
             k.Parent = 0;
             k.Depth = 1;
             if (entry.IsDir) {
-                std::string path = map.Path + entry.Name;
+                std::string path = mapPath + entry.Name;
                 if (path.back() != '\\') path += '\\';
                 auto found = topLines.find(path);
                 const int line = found == topLines.end() ? -1 : found->second;
@@ -261,7 +269,7 @@ Treemap BuildTreemap(TmSource source, int width, int height, double minSide, con
                     kids.push_back(k);
                     continue;
                 }
-                FolderRecord r = ParseRecord(map.Lines[static_cast<size_t>(line)]);
+                FolderRecord r = ParseRecord(lines[static_cast<size_t>(line)]);
                 k.Kind = TM_FOLDER;
                 k.Source = line;
                 k.Size = r.TreeBytes;
@@ -307,7 +315,7 @@ Treemap BuildTreemap(TmSource source, int width, int height, double minSide, con
         if (nodes[n].Kind != TM_FOLDER) continue;
         const TmRect rect = nodes[n].Rect;
         if (rect.W < minSide || rect.H < minSide) continue;
-        const std::string& line = map.Lines[static_cast<size_t>(nodes[n].Source)];
+        const std::string& line = lines[static_cast<size_t>(nodes[n].Source)];
         std::string_view path;
         PathOfLine(line, path);
         kids.clear();
@@ -318,9 +326,9 @@ Treemap BuildTreemap(TmSource source, int width, int height, double minSide, con
         else seen.clear();
         index.ForChildren(path, [&](int32_t child) {
             std::string_view childPath;
-            PathOfLine(map.Lines[static_cast<size_t>(child)], childPath);
+            PathOfLine(lines[static_cast<size_t>(child)], childPath);
             if (!seen.insert(childPath).second) return;
-            FolderRecord r = ParseRecord(map.Lines[static_cast<size_t>(child)]);
+            FolderRecord r = ParseRecord(lines[static_cast<size_t>(child)]);
             if (Weight(r.TreeOccupied) <= 0) return;
             TmNode k;
             k.Parent = static_cast<int32_t>(n);
@@ -379,15 +387,15 @@ int HitTest(const Treemap& map, double x, double y) {
 std::string NodePath(const Treemap& map, int node) {
     if (node < 0 || static_cast<size_t>(node) >= map.Nodes.size()) return {};
     const TmNode& n = map.Nodes[static_cast<size_t>(node)];
-    if (node == 0) return map.Path;
-    if (n.Kind == TM_FILE) return map.Path + map.Files[static_cast<size_t>(n.Source)].Name;
+    if (node == 0) return map.Source->Path;
+    if (n.Kind == TM_FILE) return map.Source->Path + map.Source->Entries[static_cast<size_t>(n.Source)].Name;
     if (n.Kind == TM_UNMEASURED) {
-        std::string p = map.Path + map.Files[static_cast<size_t>(-1 - n.Source)].Name;
+        std::string p = map.Source->Path + map.Source->Entries[static_cast<size_t>(-1 - n.Source)].Name;
         if (p.back() != '\\') p += '\\';
         return p;
     }
     std::string_view p;
-    PathOfLine(map.Lines[static_cast<size_t>(n.Source)], p);
+    PathOfLine(map.Source->Lines[static_cast<size_t>(n.Source)], p);
     return std::string(p);
 }
 

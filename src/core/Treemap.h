@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -56,14 +57,6 @@ struct TmNode {
     TmGroup Group = TG_OTHER;
 };
 
-struct Treemap {
-    std::string Path;                // the folder shown, program form
-    std::vector<std::string> Lines;  // the folder lines the map was built from
-    std::vector<DirEntry> Files;     // the folder shown's own entries
-    std::vector<TmNode> Nodes;       // 0: the folder shown; parents before children
-    int Width = 0, Height = 0;
-};
-
 // What the map of one folder needs, copied so that it can be built away
 // from the window while the folder list changes.
 struct TmSource {
@@ -71,16 +64,29 @@ struct TmSource {
     std::vector<std::string> Lines;  // folder lines at or below Path
     std::vector<DirEntry> Entries;   // the lister's entries of Path
 };
-// The lines of folders list at or below path (byte-exact prefix).
+// The lines of a folder list at or below path (byte-exact prefix).
 std::vector<std::string> SubtreeLines(const FolderList& folders, const std::string& path);
-// The source of a folder: its subtree lines and the lister's entries.
+// Fills Entries from the lister (folders and files of Path).
+void ListEntries(TmSource& source, int32_t clusterSize);
+// Both of the above.
 TmSource MakeSource(const FolderList& folders, const std::string& path, int32_t clusterSize);
+
+struct Treemap {
+    std::shared_ptr<const TmSource> Source;
+    std::vector<TmNode> Nodes;  // 0: the folder shown; parents before children
+    int Width = 0, Height = 0;
+};
 
 // Lays out the map into width x height pixels. A rectangle is divided into
 // its children only while it is at least minSide pixels in both directions.
 // cancel (may be null) set: returns early with what was laid out.
-Treemap BuildTreemap(TmSource source, int width, int height, double minSide = 4,
+// The source is shared, so that a new size lays out again without a copy.
+Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int height, double minSide = 4,
                      const std::atomic<bool>* cancel = nullptr);
+inline Treemap BuildTreemap(TmSource source, int width, int height, double minSide = 4,
+                            const std::atomic<bool>* cancel = nullptr) {
+    return BuildTreemap(std::make_shared<const TmSource>(std::move(source)), width, height, minSide, cancel);
+}
 
 // The deepest node at a point, -1 outside the map.
 int HitTest(const Treemap& map, double x, double y);

@@ -254,11 +254,7 @@ TEST(TreemapBuildTest, DeepChainsHugeFoldersAndDamagedLines) {
 
     // A cancelled build stops early and stays consistent.
     std::atomic<bool> cancel{true};
-    TmSource again;
-    again.Path = "X:\\";
-    again.Lines = map.Lines;
-    again.Entries = map.Files;
-    Treemap part = BuildTreemap(std::move(again), 1600, 1000, 1, &cancel);
+    Treemap part = BuildTreemap(map.Source, 1600, 1000, 1, &cancel);
     EXPECT_LT(part.Nodes.size(), map.Nodes.size());
     for (const TmNode& n : part.Nodes)
         if (n.Count) {
@@ -278,7 +274,7 @@ TEST(TreemapDrawTest, CushionsColoursAndGroups) {
     Treemap map = BuildTreemap(std::move(s), 160, 100);
     ASSERT_EQ(map.Nodes.size(), 9u);
     const TmGroup want[] = {TG_ARCHIVE, TG_IMAGE, TG_VIDEO, TG_AUDIO, TG_DOCUMENT, TG_EXECUTABLE, TG_OTHER, TG_OTHER};
-    for (size_t i = 0; i < 8; ++i) EXPECT_EQ(map.Nodes[i + 1].Group, want[i]) << map.Files[i].Name;
+    for (size_t i = 0; i < 8; ++i) EXPECT_EQ(map.Nodes[i + 1].Group, want[i]) << map.Source->Entries[i].Name;
     std::vector<uint32_t> px(160 * 100, 0);
     RenderCushions(map, TC_KIND, px.data(), 160);
     for (size_t i = 1; i < map.Nodes.size(); ++i) {
@@ -289,8 +285,8 @@ TEST(TreemapDrawTest, CushionsColoursAndGroups) {
         const uint32_t c = px[static_cast<size_t>(r.Y + r.H / 2) * 160 + static_cast<size_t>(r.X + r.W / 2)];
         const int dom = (base >> 16 & 0xFF) >= (base >> 8 & 0xFF) ? ((base >> 16 & 0xFF) >= (base & 0xFF) ? 16 : 0)
                                                                    : ((base >> 8 & 0xFF) >= (base & 0xFF) ? 8 : 0);
-        for (int ch : {0, 8, 16}) EXPECT_LE((c >> ch & 0xFF), (c >> dom & 0xFF) + 1) << map.Files[i - 1].Name;
-        EXPECT_GT((c >> dom & 0xFF), 100u) << map.Files[i - 1].Name << " " << r.X << "," << r.Y << " " << r.W << "x" << r.H;
+        for (int ch : {0, 8, 16}) EXPECT_LE((c >> ch & 0xFF), (c >> dom & 0xFF) + 1) << map.Source->Entries[i - 1].Name;
+        EXPECT_GT((c >> dom & 0xFF), 100u) << map.Source->Entries[i - 1].Name;
         // Edges are darker than the centre: the shading shows the cushion.
         const uint32_t edge = px[static_cast<size_t>(r.Y + r.H - 1) * 160 + static_cast<size_t>(r.X + r.W - 1)];
         EXPECT_LT((edge >> dom & 0xFF), (c >> dom & 0xFF));
