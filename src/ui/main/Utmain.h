@@ -31,6 +31,7 @@ class TFMnetdis;
 class TFMprogress;
 class TFMprop;
 class TFMsim;
+class TFMtreemap;
 class TFMglobal;
 
 class TFMmain : public QMainWindow, public DriveItemsUi {
@@ -95,6 +96,7 @@ public:
     void MMhlphlpClick();
     void MMhlpwwwClick();
     void MMmessimClick();
+    void MMviwtmpClick();
     // F5: the selected node's level and the list read again from the disk.
     void RefreshFromDisk();
     // The help document beside the executable.
@@ -119,6 +121,7 @@ public:
         *MMtolfmt, *MMtolset;
     QAction *MMwindmn, *MMwinfmn, *MMhlphlp, *MMhlpwww, *MMhlpver;
     QAction* MMviwref;  // F5, no menu entry
+    QAction *MMviwtmp, *BBviwtmp;
     QAction *BBmesdrv, *BBmesfld, *BBmesrnk, *BBmessim, *BBviwrem, *BBviwlst, *BBviwnme, *BBviwcap, *BBviwupp,
         *BBviwdwn, *BBtolsrc, *BBtoletr, *BBtolexp, *BBhlphlp, *BBhlpwww;
     QAction *PMviwinf, *PMtolexp, *PMtolapp, *PMtolcln, *PMtoldfg, *PMtolfmt, *PMtolcpy, *PMtolmov, *PMtoldel,
@@ -135,6 +138,7 @@ public:
     TFMprogress* Progress;
     TFMprop* Properties;
     TFMsim* Sim;
+    TFMtreemap* Tmap;
     TFMnetcon* NetConnect;
     TFMnetdis* NetDisconnect;
     TFMglobal* Splash = nullptr;
