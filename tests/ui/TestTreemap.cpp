@@ -195,8 +195,13 @@ private slots:
 
         // Hovering marks the node under the pointer.
         const int alpha = Find(t.Map(), Root() + "alpha\\", TM_FILES);
-        QTest::mouseMove(t.IMmap, Centre(t.Map(), alpha));
-        QTRY_COMPARE(t.Hovered(), alpha);
+        const QPoint at = Centre(t.Map(), alpha);
+        QMouseEvent move(QEvent::MouseMove, at, t.IMmap->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(t.IMmap, &move);
+        QCOMPARE(t.Hovered(), alpha);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(t.IMmap, &leave);
+        QCOMPARE(t.Hovered(), -1);
     }
 
     void aDriveWithoutMeasurementAndNoDrive() {
