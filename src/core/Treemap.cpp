@@ -5,8 +5,8 @@
 #include <functional>
 #include <numeric>
 #include <string_view>
+#include <mutex>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace nrvs {
 
@@ -16,25 +16,34 @@ bool Positive(double w) { return std::isfinite(w) && w > 0; }
 
 } // namespace
 
-std::vector<TmRect> SquarifyLayout(const std::vector<double>& weights, const TmRect& bounds) {
-    std::vector<TmRect> out(weights.size(), TmRect{bounds.X, bounds.Y, 0, 0});
-    if (!(bounds.W > 0) || !(bounds.H > 0)) return out;
-    std::vector<size_t> order;
-    order.reserve(weights.size());
+namespace {
+
+// The layout into out (as many as weights), with a buffer for the order
+// that the caller keeps, so that laying out many small folders allocates
+// nothing.
+void Squarify(const std::vector<double>& weights, const TmRect& bounds, std::vector<TmRect>& out,
+              std::vector<size_t>& order) {
+    out.assign(weights.size(), TmRect{bounds.X, bounds.Y, 0, 0});
+    if (!(bounds.W > 0) || !(bounds.H > 0)) return;
+    order.clear();
     double total = 0;
     for (size_t i = 0; i < weights.size(); ++i)
         if (Positive(weights[i])) {
             order.push_back(i);
             total += weights[i];
         }
-    if (order.empty() || !std::isfinite(total)) {
+    if (order.empty()) return;
+    if (!std::isfinite(total)) {
         // Sizes beyond what a double adds up: scale them down first.
-        if (order.empty()) return out;
         std::vector<double> scaled(weights.size(), 0);
         for (size_t i : order) scaled[i] = weights[i] / 1e300;
-        return SquarifyLayout(scaled, bounds);
+        Squarify(scaled, bounds, out, order);
+        return;
     }
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return weights[a] > weights[b]; });
+    // Equal weights keep their input order; std::sort with that tie-break
+    // needs no buffer, unlike a stable sort, for each of many folders.
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return weights[a] != weights[b] ? weights[a] > weights[b] : a < b; });
     const double scale = bounds.W * bounds.H / total;
     TmRect r = bounds;
     size_t i = 0;
@@ -82,6 +91,14 @@ std::vector<TmRect> SquarifyLayout(const std::vector<double>& weights, const TmR
         }
         i = j;
     }
+}
+
+} // namespace
+
+std::vector<TmRect> SquarifyLayout(const std::vector<double>& weights, const TmRect& bounds) {
+    std::vector<TmRect> out;
+    std::vector<size_t> order;
+    Squarify(weights, bounds, out, order);
     return out;
 }
 
@@ -143,15 +160,6 @@ TmSource MakeSource(const FolderList& folders, const std::string& path, int32_t 
 
 namespace {
 
-// Parent folder of a program-form folder path ("C:\a\b\" -> "C:\a\"); empty
-// for a root.
-std::string_view ParentOf(std::string_view path) {
-    if (path.size() < 2) return {};
-    size_t p = path.rfind('\\', path.size() - 2);
-    if (p == std::string_view::npos) return {};
-    return path.substr(0, p + 1);
-}
-
 std::string_view LastName(std::string_view path) {
     if (path.empty()) return path;
     std::string_view p = path.back() == '\\' ? path.substr(0, path.size() - 1) : path;
@@ -159,50 +167,151 @@ std::string_view LastName(std::string_view path) {
     return s == std::string_view::npos ? p : p.substr(s + 1);
 }
 
-// Children of each folder by the hash of the parent's path, sorted once, so
-// that a folder's subfolders are found without a pass over the list.
-struct ChildIndex {
-    struct Entry {
-        size_t hash;
-        int32_t line;
-    };
-    std::vector<Entry> entries;
-    std::vector<std::string_view> parents;
+// Hashes of paths: the library's, which reads a word at a time.
+uint64_t PathHash(std::string_view path) { return std::hash<std::string_view>{}(path); }
 
-    explicit ChildIndex(const std::vector<std::string>& lines) {
-        parents.resize(lines.size());
-        entries.reserve(lines.size());
-        std::hash<std::string_view> h;
-        for (size_t i = 0; i < lines.size(); ++i) {
+// The parent's hash and length (0 when the path has no parent).
+uint64_t Hashes(std::string_view path, uint64_t& parent, size_t& parentLen) {
+    parent = 0;
+    parentLen = 0;
+    const size_t p = path.size() < 2 ? std::string_view::npos : path.rfind('\\', path.size() - 2);
+    if (p != std::string_view::npos) {
+        parentLen = p + 1;
+        parent = PathHash(path.substr(0, parentLen));
+    }
+    return PathHash(path);
+}
+
+} // namespace
+
+// Children of each line, found once per source: the lines sorted by the
+// hash of their parent's path are matched against the lines sorted by the
+// hash of their own path, so that each folder's subfolders lie side by side
+// and a folder's children cost no search. Lines are never parsed whole (a
+// parse copies the line); only the four sizes are read. The index is kept
+// with its source, so that a new size or colour lays out without it.
+struct TmIndex {
+    struct Entry {
+        uint64_t hash;
+        int32_t line;
+        bool operator<(const Entry& o) const { return hash != o.hash ? hash < o.hash : line < o.line; }
+    };
+    const std::vector<std::string>* lines;
+    std::vector<Entry> byParent;
+    std::vector<uint32_t> pathLen;    // UINT32_MAX: the line has no numbers
+    std::vector<uint32_t> parentLen;  // 0: no parent (a root, or no path)
+    std::vector<int32_t> first, count;  // children: byParent[first, first + count)
+    std::vector<uint8_t> repeated;      // a later line of a path already seen
+
+    explicit TmIndex(const std::vector<std::string>& all) : lines(&all) {
+        const size_t n = all.size();
+        pathLen.assign(n, UINT32_MAX);
+        parentLen.assign(n, 0);
+        first.assign(n, 0);
+        count.assign(n, 0);
+        repeated.assign(n, 0);
+        std::vector<Entry> byPath;
+        byPath.reserve(n);
+        byParent.reserve(n);
+        for (size_t i = 0; i < n; ++i) {
             std::string_view p;
-            if (!PathOfLine(lines[i], p)) continue;
-            parents[i] = ParentOf(p);
-            if (parents[i].empty()) continue;
-            entries.push_back({h(parents[i]), static_cast<int32_t>(i)});
+            if (!PathOfLine(all[i], p) || p.size() >= UINT32_MAX) continue;
+            pathLen[i] = static_cast<uint32_t>(p.size());
+            uint64_t parent;
+            size_t plen;
+            byPath.push_back({Hashes(p, parent, plen), static_cast<int32_t>(i)});
+            if (plen == 0) continue;
+            parentLen[i] = static_cast<uint32_t>(plen);
+            byParent.push_back({parent, static_cast<int32_t>(i)});
         }
-        std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-            return a.hash != b.hash ? a.hash < b.hash : a.line < b.line;
-        });
+        std::sort(byPath.begin(), byPath.end());
+        std::sort(byParent.begin(), byParent.end());
+        // Repeated paths (a damaged list): only the first line counts.
+        for (size_t a = 0; a < byPath.size();) {
+            size_t b = a + 1;
+            while (b < byPath.size() && byPath[b].hash == byPath[a].hash) ++b;
+            for (size_t i = a + 1; i < b; ++i)
+                for (size_t j = a; j < i; ++j)
+                    if (!repeated[Line(byPath[j])] && Path(Line(byPath[j])) == Path(Line(byPath[i]))) {
+                        repeated[Line(byPath[i])] = 1;
+                        break;
+                    }
+            a = b;
+        }
+        // Each run of one parent hash belongs to the first line whose own
+        // path has that hash and is the run's parent path.
+        size_t j = 0;
+        for (size_t a = 0; a < byParent.size();) {
+            size_t b = a + 1;
+            while (b < byParent.size() && byParent[b].hash == byParent[a].hash) ++b;
+            while (j < byPath.size() && byPath[j].hash < byParent[a].hash) ++j;
+            const std::string_view parent = ParentPath(Line(byParent[a]));
+            for (size_t k = j; k < byPath.size() && byPath[k].hash == byParent[a].hash; ++k)
+                if (!repeated[Line(byPath[k])] && Path(Line(byPath[k])) == parent) {
+                    first[Line(byPath[k])] = static_cast<int32_t>(a);
+                    count[Line(byPath[k])] = static_cast<int32_t>(b - a);
+                    break;
+                }
+            a = b;
+        }
     }
 
-    template <class F> void ForChildren(std::string_view path, F&& f) const {
-        const size_t key = std::hash<std::string_view>{}(path);
-        auto it = std::lower_bound(entries.begin(), entries.end(), key,
-                                   [](const Entry& e, size_t k) { return e.hash < k; });
-        for (; it != entries.end() && it->hash == key; ++it)
-            if (parents[static_cast<size_t>(it->line)] == path) f(it->line);
+    static size_t Line(const Entry& e) { return static_cast<size_t>(e.line); }
+
+    std::string_view Path(size_t i) const {
+        const std::string_view l((*lines)[i]);
+        return pathLen[i] == UINT32_MAX ? l : l.substr(0, pathLen[i]);
+    }
+    std::string_view ParentPath(size_t i) const { return std::string_view((*lines)[i]).substr(0, parentLen[i]); }
+
+    // Size, occupied, own size, own occupied: the first four numbers.
+    void Sizes(size_t i, double out[4]) const {
+        out[0] = out[1] = out[2] = out[3] = 0;
+        if (pathLen[i] == UINT32_MAX) return;
+        std::string_view rest = std::string_view((*lines)[i]).substr(pathLen[i] + 3);
+        for (int f = 0; f < 4; ++f) {
+            const size_t colon = rest.find(':');
+            out[f] = TextToFloat(rest.substr(0, colon), 0);
+            if (colon == std::string_view::npos) break;
+            rest.remove_prefix(colon + 1);
+        }
+    }
+
+    // The subfolders of a folder's line, each path once. A run is one
+    // parent's only while no two paths share a hash: each child is checked
+    // against the parent when it is visited, where its line is read anyway.
+    template <class F> void ForChildren(size_t line, F&& f) const {
+        const std::string_view path = Path(line);
+        for (int32_t k = first[line]; k < first[line] + count[line]; ++k) {
+            const size_t child = Line(byParent[static_cast<size_t>(k)]);
+            if (!repeated[child] && ParentPath(child) == path) f(static_cast<int32_t>(child));
+        }
+    }
+
+    // The same by path, for a folder that may have no line of its own.
+    template <class F> void ForChildrenOf(std::string_view path, F&& f) const {
+        const Entry key{PathHash(path), INT32_MIN};
+        for (auto it = std::lower_bound(byParent.begin(), byParent.end(), key);
+             it != byParent.end() && it->hash == key.hash; ++it)
+            if (ParentPath(Line(*it)) == path && !repeated[Line(*it)]) f(it->line);
+    }
+
+    // First line of a path, -1 for none.
+    int Find(std::string_view path) const {
+        for (size_t i = 0; i < lines->size(); ++i)
+            if (pathLen[i] == path.size() && !repeated[i] && Path(i) == path) return static_cast<int>(i);
+        return -1;
     }
 };
 
-// First line of each path (a damaged list may repeat one).
-int FindLine(const std::vector<std::string>& lines, std::string_view path) {
-    for (size_t i = 0; i < lines.size(); ++i) {
-        std::string_view p;
-        PathOfLine(lines[i], p);
-        if (p == path) return static_cast<int>(i);
-    }
-    return -1;
-}
+struct TmIndexCache {
+    std::mutex lock;
+    std::shared_ptr<const TmIndex> index;
+};
+
+std::shared_ptr<TmIndexCache> NewIndexCache() { return std::make_shared<TmIndexCache>(); }
+
+namespace {
 
 double Weight(double occupied) { return Positive(occupied) ? std::min(occupied, 1e300) : 0; }
 
@@ -226,28 +335,39 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
     const std::vector<DirEntry>& files = source->Entries;
     map.Width = std::max(0, width);
     map.Height = std::max(0, height);
-    const ChildIndex index(lines);
+    // The source's own index when it was built for these very lines (a
+    // copied source shares the cache of another's lines).
+    std::shared_ptr<const TmIndex> kept;
+    if (source->Cache) {
+        std::lock_guard<std::mutex> guard(source->Cache->lock);
+        if (!source->Cache->index || source->Cache->index->lines != &lines)
+            source->Cache->index = std::make_shared<const TmIndex>(lines);
+        kept = source->Cache->index;
+    } else {
+        kept = std::make_shared<const TmIndex>(lines);
+    }
+    const TmIndex& index = *kept;
     std::vector<TmNode>& nodes = map.Nodes;
 
     TmNode root;
     root.Rect = {0, 0, static_cast<double>(map.Width), static_cast<double>(map.Height)};
-    const int rootLine = FindLine(lines, mapPath);
+    const int rootLine = index.Find(mapPath);
     root.Source = rootLine;
     root.Kind = rootLine >= 0 ? TM_FOLDER : TM_UNMEASURED;
     if (rootLine >= 0) {
-        FolderRecord r = ParseRecord(lines[static_cast<size_t>(rootLine)]);
-        root.Size = r.TreeBytes;
-        root.Occupied = r.TreeOccupied;
+        double sz[4];
+        index.Sizes(static_cast<size_t>(rootLine), sz);
+        root.Size = sz[0];
+        root.Occupied = sz[1];
     }
+    nodes.reserve(std::min<size_t>(lines.size() + files.size() + 1, 4'000'000));
     nodes.push_back(root);
 
     // The folder shown: its listed folders and single files.
     {
         std::unordered_map<std::string_view, int> topLines;
-        index.ForChildren(mapPath, [&](int32_t child) {
-            std::string_view p;
-            PathOfLine(lines[static_cast<size_t>(child)], p);
-            topLines.emplace(p, child);
+        index.ForChildrenOf(mapPath, [&](int32_t child) {
+            topLines.emplace(index.Path(static_cast<size_t>(child)), child);
         });
         std::vector<TmNode> kids;
         double measured = 0, size = 0, occupied = 0;
@@ -269,11 +389,12 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
                     kids.push_back(k);
                     continue;
                 }
-                FolderRecord r = ParseRecord(lines[static_cast<size_t>(line)]);
+                double sz[4];
+                index.Sizes(static_cast<size_t>(line), sz);
                 k.Kind = TM_FOLDER;
                 k.Source = line;
-                k.Size = r.TreeBytes;
-                k.Occupied = r.TreeOccupied;
+                k.Size = sz[0];
+                k.Occupied = sz[1];
             } else {
                 k.Kind = TM_FILE;
                 k.Source = static_cast<int32_t>(e);
@@ -308,54 +429,48 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
     // its own queue, so no depth of tree can exhaust the stack.
     std::vector<TmNode> kids;
     std::vector<double> weights;
-    // A damaged list may hold a path twice: its first line counts.
-    std::unordered_set<std::string_view> seen;
+    std::vector<TmRect> rects;
+    std::vector<size_t> order;
     for (size_t n = 1; n < nodes.size(); ++n) {
         if (cancel && cancel->load(std::memory_order_relaxed)) break;
         if (nodes[n].Kind != TM_FOLDER) continue;
         const TmRect rect = nodes[n].Rect;
         if (rect.W < minSide || rect.H < minSide) continue;
-        const std::string& line = lines[static_cast<size_t>(nodes[n].Source)];
-        std::string_view path;
-        PathOfLine(line, path);
+        const size_t line = static_cast<size_t>(nodes[n].Source);
         kids.clear();
         weights.clear();
         const int16_t depth = static_cast<int16_t>(std::min<int>(nodes[n].Depth + 1, INT16_MAX));
-        // clear() costs the whole bucket array, which a wide folder grew.
-        if (seen.bucket_count() > 4096) std::unordered_set<std::string_view>().swap(seen);
-        else seen.clear();
-        index.ForChildren(path, [&](int32_t child) {
-            std::string_view childPath;
-            PathOfLine(lines[static_cast<size_t>(child)], childPath);
-            if (!seen.insert(childPath).second) return;
-            FolderRecord r = ParseRecord(lines[static_cast<size_t>(child)]);
-            if (Weight(r.TreeOccupied) <= 0) return;
+        index.ForChildren(line, [&](int32_t child) {
+            double sz[4];
+            index.Sizes(static_cast<size_t>(child), sz);
+            if (Weight(sz[1]) <= 0) return;
             TmNode k;
             k.Parent = static_cast<int32_t>(n);
             k.Depth = depth;
             k.Kind = TM_FOLDER;
             k.Source = child;
-            k.Size = r.TreeBytes;
-            k.Occupied = r.TreeOccupied;
+            k.Size = sz[0];
+            k.Occupied = sz[1];
             kids.push_back(k);
-            weights.push_back(Weight(r.TreeOccupied));
+            weights.push_back(Weight(sz[1]));
         });
-        FolderRecord self = ParseRecord(line);
-        if (Weight(self.OwnOccupied) > 0) {
+        double self[4];
+        index.Sizes(line, self);
+        if (Weight(self[3]) > 0) {
             TmNode k;
             k.Parent = static_cast<int32_t>(n);
             k.Depth = depth;
             k.Kind = TM_FILES;
             k.Source = nodes[n].Source;
-            k.Size = self.OwnBytes;
-            k.Occupied = self.OwnOccupied;
+            k.Size = self[2];
+            k.Occupied = self[3];
             kids.push_back(k);
-            weights.push_back(Weight(self.OwnOccupied));
+            weights.push_back(Weight(self[3]));
         }
         // A folder holding only its own files is drawn as one block: the
         // files block would only repeat it.
         if (kids.empty() || (kids.size() == 1 && kids[0].Kind == TM_FILES)) continue;
-        const std::vector<TmRect> rects = SquarifyLayout(weights, rect);
+        Squarify(weights, rect, rects, order);
         nodes[n].First = static_cast<int32_t>(nodes.size());
         nodes[n].Count = static_cast<int32_t>(kids.size());
         for (size_t i = 0; i < kids.size(); ++i) {
@@ -467,6 +582,11 @@ void RenderCushions(const Treemap& map, int colours, uint32_t* pixels, int strid
         double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
     };
     std::vector<Surface> surface(map.Nodes.size());
+    // Ridges past this depth are too low to see.
+    constexpr int kLevels = 64;
+    double heights[kLevels];
+    heights[0] = kHeight;
+    for (int i = 1; i < kLevels; ++i) heights[i] = heights[i - 1] * kFactor;
     auto ridge = [](double lo, double hi, double h, double& s1, double& s2) {
         const double w = hi - lo;
         if (w <= 0) return;
@@ -480,7 +600,7 @@ void RenderCushions(const Treemap& map, int colours, uint32_t* pixels, int strid
         // The folder shown stays flat: a ridge of its own would darken
         // whole items in its far corner.
         if (node.Depth > 0) {
-            const double h = kHeight * std::pow(kFactor, node.Depth - 1);
+            const double h = node.Depth <= kLevels ? heights[node.Depth - 1] : heights[kLevels - 1];
             ridge(node.Rect.X, node.Rect.X + node.Rect.W, h, s.x1, s.x2);
             ridge(node.Rect.Y, node.Rect.Y + node.Rect.H, h, s.y1, s.y2);
         }

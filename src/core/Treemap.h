@@ -59,10 +59,15 @@ struct TmNode {
 
 // What the map of one folder needs, copied so that it can be built away
 // from the window while the folder list changes.
+struct TmIndexCache;
+std::shared_ptr<TmIndexCache> NewIndexCache();
 struct TmSource {
     std::string Path;                // program form with trailing backslash
     std::vector<std::string> Lines;  // folder lines at or below Path
     std::vector<DirEntry> Entries;   // the lister's entries of Path
+    // Where the first layout keeps what it found about the lines, for the
+    // next ones (a new size, other colours).
+    std::shared_ptr<TmIndexCache> Cache = NewIndexCache();
 };
 // The lines of a folder list at or below path (byte-exact prefix).
 std::vector<std::string> SubtreeLines(const FolderList& folders, const std::string& path);

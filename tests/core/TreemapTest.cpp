@@ -302,3 +302,29 @@ TEST(TreemapDrawTest, CushionsColoursAndGroups) {
     RenderCushions(empty, TC_DEPTH, nullptr, 0);
     EXPECT_EQ(HitTest(empty, 0, 0), -1);
 }
+
+TEST(TreemapBuildTest, KeptFindingsFollowTheirOwnLines) {
+    TmSource s;
+    s.Path = "X:\\";
+    s.Lines = {Line("X:\\a\\", 300, 100, 1), Line("X:\\a\\b\\", 200, 200)};
+    DirEntry a;
+    a.Name = "a\\";
+    a.IsDir = 1;
+    s.Entries.push_back(a);
+    auto shared = std::make_shared<const TmSource>(s);
+    Treemap first = BuildTreemap(shared, 300, 200);
+    EXPECT_EQ(first.Nodes.size(), 4u) << "root, a, a\\b, a's files";
+    // Laid out again at another size: the same nodes.
+    Treemap again = BuildTreemap(shared, 600, 100);
+    ASSERT_EQ(again.Nodes.size(), first.Nodes.size());
+    for (size_t i = 0; i < again.Nodes.size(); ++i) EXPECT_EQ(NodePath(again, int(i)), NodePath(first, int(i)));
+    // A copy with other lines shares the cache object but not what it found.
+    TmSource changed = *shared;
+    changed.Lines = {Line("X:\\a\\", 300, 0, 2), Line("X:\\a\\c\\", 100, 100), Line("X:\\a\\d\\", 200, 200)};
+    Treemap other = BuildTreemap(std::move(changed), 300, 200);
+    ASSERT_EQ(other.Nodes.size(), 4u) << "root, a, a\\c, a\\d";
+    EXPECT_EQ(NodePath(other, 2), "X:\\a\\c\\");
+    EXPECT_EQ(NodePath(other, 3), "X:\\a\\d\\");
+    Treemap still = BuildTreemap(shared, 300, 200);
+    EXPECT_EQ(NodePath(still, 2), NodePath(first, 2));
+}
