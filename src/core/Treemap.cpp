@@ -224,8 +224,8 @@ struct TmIndex {
             parentLen[i] = static_cast<uint32_t>(plen);
             byParent.push_back({parent, static_cast<int32_t>(i)});
         }
-        std::sort(byPath.begin(), byPath.end());
-        std::sort(byParent.begin(), byParent.end());
+        RadixSort(byPath);
+        RadixSort(byParent);
         // Repeated paths (a damaged list): only the first line counts.
         for (size_t a = 0; a < byPath.size();) {
             size_t b = a + 1;
@@ -257,6 +257,21 @@ struct TmIndex {
     }
 
     static size_t Line(const Entry& e) { return static_cast<size_t>(e.line); }
+
+    // By hash, then line: entries are made in line order, and each pass of
+    // the least significant digit sort keeps the order of equal digits. Eight
+    // passes over a million entries cost less than a comparison sort's
+    // twenty.
+    static void RadixSort(std::vector<Entry>& v) {
+        std::vector<Entry> tmp(v.size());
+        for (int shift = 0; shift < 64; shift += 16) {
+            std::vector<size_t> countOf(65537, 0);
+            for (const Entry& e : v) ++countOf[((e.hash >> shift) & 0xFFFF) + 1];
+            for (size_t k = 1; k < countOf.size(); ++k) countOf[k] += countOf[k - 1];
+            for (const Entry& e : v) tmp[countOf[(e.hash >> shift) & 0xFFFF]++] = e;
+            v.swap(tmp);
+        }
+    }
 
     std::string_view Path(size_t i) const {
         const std::string_view l((*lines)[i]);
