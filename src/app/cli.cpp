@@ -14,6 +14,7 @@
 #include "core/Rows.h"
 #include "core/Simulate.h"
 #include "core/Rank.h"
+#include "core/Treemap.h"
 #include "core/Utglobal.h"
 #include "lib/Sdirlist.h"
 #include "platform/Pdrives.h"
@@ -21,6 +22,7 @@
 #include "platform/Penum.h"
 #include "platform/Ppath.h"
 #include "platform/Pshell.h"
+#include "ui/treemap/Utmdraw.h"
 
 #include <algorithm>
 #include <cctype>
@@ -599,6 +601,46 @@ int RunMonitor(const Args& args) {
     return 0;
 }
 
+// The treemap picture of a folder from the drive's cache, as the window
+// draws it, with the legend along the bottom.
+int RunTreemap(const Args& args) {
+    std::string target, sizeText = "1600x1000", out, colourText = "kind";
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--size" && i + 1 < args.size()) sizeText = args[++i];
+        else if (args[i] == "--out" && i + 1 < args.size()) out = args[++i];
+        else if (args[i] == "--colours" && i + 1 < args.size()) colourText = args[++i];
+        else if (target.empty() && args[i].rfind("--", 0) != 0) target = args[i];
+        else return Usage(stderr);
+    }
+    if (target.empty() || out.empty()) return Usage(stderr);
+    int width = 0, height = 0;
+    char tail = 0;
+    if (std::sscanf(sizeText.c_str(), "%dx%d%c", &width, &height, &tail) != 2) {
+        std::fprintf(stderr, "norvessa-cli: --size wants WIDTHxHEIGHT in pixels, not %s\n", sizeText.c_str());
+        return 1;
+    }
+    if (colourText != "kind" && colourText != "depth") {
+        std::fprintf(stderr, "norvessa-cli: --colours is kind or depth, not %s\n", colourText.c_str());
+        return 1;
+    }
+    std::string path;
+    if (!ResolveFolder(target, path)) return 1;
+    DriveRecord* drive = OpenDriveOf(path);
+    if (!drive) return 1;
+    GlobalState& g = Global();
+    LoadCache(g.Folders, *drive);
+    if (g.Folders.Count() == 0)
+        std::fprintf(stderr, "norvessa-cli: %c: has not been measured; its folders are drawn as not measured\n",
+                     path[0]);
+    auto source = std::make_shared<const TmSource>(MakeSource(g.Folders, path, static_cast<int32_t>(drive->ClusterSize)));
+    std::string why;
+    if (!WriteTreemapPicture(source, width, height, colourText == "depth" ? TC_DEPTH : TC_KIND, g.SizeUnit, out, why)) {
+        std::fprintf(stderr, "norvessa-cli: %s: %s\n", out.c_str(), why.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 const Command kCommands[] = {
     {"drives", "[--tab]",
      "List the drives: letter, type, file system, capacity and free bytes,\n"
@@ -659,6 +701,11 @@ const Command kCommands[] = {
      "--exclude a folder alone, --exclude-tree with its subfolders\n"
      "(repeatable). What is not given comes from the window's choices.",
      RunRank},
+    {"treemap", "DRIVE|PATH --out FILE.png [--size WxH] [--colours kind|depth]",
+     "Write the treemap of a folder (or a drive's root) as the window draws\n"
+     "it: every folder a cushion whose area is its occupied size, from the\n"
+     "drive's cache. --size defaults to 1600x1000.",
+     RunTreemap},
     {"help", "", "Show this help.", RunHelp},
 };
 

@@ -18,6 +18,7 @@
 #include "ui/sim/Utsim.h"
 #include "ui/export/Utexport.h"
 #include "ui/rank/Utrank.h"
+#include "ui/treemap/Uttreemap.h"
 #include "ui/main/Utglobal.h"
 #include "ui/running/Sluting.h"
 
@@ -63,6 +64,7 @@ TFMmain::TFMmain(const StringList& args, QWidget* parent) : QMainWindow(parent) 
     Export = new TFMexport(this);
     CreateInfoWindows();
     Rank = new TFMrank(this, Running);
+    Tmap = new TFMtreemap(this);
     Properties = new TFMprop(this);
     Sim = new TFMsim(this);
     Settings = new TFMset(this);
@@ -135,6 +137,10 @@ void TFMmain::BuildMenus() {
     MMviwpty = MakeAction(this, "MMviwpty", QStringLiteral("プロパティ(&P)..."), 26, QKeySequence(QStringLiteral("Ctrl+P")));
     for (QAction* a : {MMviwrem, MMviwlst, MMviwnme, MMviwcap, MMviwupp, MMviwdwn}) a->setCheckable(true);
     MMviw->addAction(MMviwdif);
+    MMviwtmp = MakeAction(this, "MMviwtmp", QStringLiteral("ツリーマップ(&T)..."), -1, QKeySequence(QStringLiteral("Ctrl+T")));
+    MMviwtmp->setIcon(TreemapIcon());
+    MMviw->addAction(MMviwtmp);
+    connect(MMviwtmp, &QAction::triggered, this, &TFMmain::MMviwtmpClick);
     MMviw->addSeparator()->setObjectName("MMviw1");
     MMviw->addAction(MMviwrem);
     MMviw->addAction(MMviwlst);
@@ -279,6 +285,9 @@ void TFMmain::BuildToolbar() {
     BBmesfld = button("BBmesfld", 12, QStringLiteral("フォルダ容量の計測"));
     BBmesrnk = button("BBmesrnk", 13, QStringLiteral("フォルダのランキング"));
     BBmessim = button("BBmessim", 14, QStringLiteral("容量のシミュレーション"));
+    BBviwtmp = button("BBviwtmp", -1, QStringLiteral("ツリーマップ"));
+    BBviwtmp->setIcon(TreemapIcon());
+    connect(BBviwtmp, &QAction::triggered, this, &TFMmain::MMviwtmpClick);
     TBtool->addSeparator()->setObjectName("BB1");
     BBviwrem = button("BBviwrem", 19, QStringLiteral("リムーバブルメディアの表示"));
     BBviwlst = button("BBviwlst", 9, QStringLiteral("ファイルリストの表示"));

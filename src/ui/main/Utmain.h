@@ -39,6 +39,7 @@ class TFMver;
 class TFMmdrv;
 class TFMmfdr;
 class TFMrank;
+class TFMtreemap;
 class TFMglobal;
 
 class TFMmain : public QMainWindow, public DriveItemsUi {
@@ -112,6 +113,7 @@ public:
     // The monitors that are open close (and so save their settings).
     void CloseMonitors();
     void MMmesrnkClick();
+    void MMviwtmpClick();
     // F5: the selected node's level and the list read again from the disk.
     void RefreshFromDisk();
     // The help document beside the executable.
@@ -136,6 +138,7 @@ public:
         *MMtolfmt, *MMtolset;
     QAction *MMwindmn, *MMwinfmn, *MMhlphlp, *MMhlpwww, *MMhlpver;
     QAction* MMviwref;  // F5, no menu entry
+    QAction *MMviwtmp, *BBviwtmp;
     QAction *BBmesdrv, *BBmesfld, *BBmesrnk, *BBmessim, *BBviwrem, *BBviwlst, *BBviwnme, *BBviwcap, *BBviwupp,
         *BBviwdwn, *BBtolsrc, *BBtoletr, *BBtolexp, *BBhlphlp, *BBhlpwww;
     QAction *PMviwinf, *PMtolexp, *PMtolapp, *PMtolcln, *PMtoldfg, *PMtolfmt, *PMtolcpy, *PMtolmov, *PMtoldel,
@@ -160,6 +163,7 @@ public:
     TFMmdrv* Mdrv;
     TFMmfdr* Mfdr;
     TFMrank* Rank = nullptr;
+    TFMtreemap* Tmap;
     TFMnetcon* NetConnect;
     TFMnetdis* NetDisconnect;
     TFMglobal* Splash = nullptr;

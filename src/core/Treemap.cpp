@@ -1,0 +1,648 @@
+#include "core/Treemap.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <numeric>
+#include <string_view>
+#include <mutex>
+#include <unordered_map>
+
+namespace nrvs {
+
+namespace {
+
+bool Positive(double w) { return std::isfinite(w) && w > 0; }
+
+} // namespace
+
+namespace {
+
+// The layout into out (as many as weights), with a buffer for the order
+// that the caller keeps, so that laying out many small folders allocates
+// nothing.
+void Squarify(const std::vector<double>& weights, const TmRect& bounds, std::vector<TmRect>& out,
+              std::vector<size_t>& order) {
+    out.assign(weights.size(), TmRect{bounds.X, bounds.Y, 0, 0});
+    if (!(bounds.W > 0) || !(bounds.H > 0)) return;
+    order.clear();
+    double total = 0;
+    for (size_t i = 0; i < weights.size(); ++i)
+        if (Positive(weights[i])) {
+            order.push_back(i);
+            total += weights[i];
+        }
+    if (order.empty()) return;
+    if (!std::isfinite(total)) {
+        // Sizes beyond what a double adds up: scale them down first.
+        std::vector<double> scaled(weights.size(), 0);
+        for (size_t i : order) scaled[i] = weights[i] / 1e300;
+        Squarify(scaled, bounds, out, order);
+        return;
+    }
+    // Equal weights keep their input order; std::sort with that tie-break
+    // needs no buffer, unlike a stable sort, for each of many folders.
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return weights[a] != weights[b] ? weights[a] > weights[b] : a < b; });
+    const double scale = bounds.W * bounds.H / total;
+    TmRect r = bounds;
+    size_t i = 0;
+    const size_t n = order.size();
+    while (i < n) {
+        const bool columns = r.W >= r.H;  // the row runs along the shorter side
+        const double side = std::max(columns ? r.H : r.W, 1e-300);
+        const double side2 = side * side;
+        const double first = weights[order[i]] * scale;
+        double rowSum = 0, worst = HUGE_VAL;
+        size_t j = i;
+        while (j < n) {
+            const double a = weights[order[j]] * scale;
+            const double sum = rowSum + a;
+            const double s2 = sum * sum;
+            const double ratio = std::max(side2 * first / s2, s2 / (side2 * a));
+            if (j > i && ratio > worst) break;
+            worst = ratio;
+            rowSum = sum;
+            ++j;
+        }
+        // The last row takes whatever is left, so that rounding never leaves
+        // a seam.
+        const bool last = j == n;
+        double thick = last ? (columns ? r.W : r.H) : rowSum / side;
+        double pos = columns ? r.Y : r.X;
+        const double end = columns ? r.Y + r.H : r.X + r.W;
+        for (size_t k = i; k < j; ++k) {
+            const double a = weights[order[k]] * scale;
+            double len = k + 1 == j ? end - pos : (thick > 0 ? a / thick : 0);
+            if (k + 1 < j) len = std::min(len, end - pos);
+            TmRect& o = out[order[k]];
+            if (columns) o = {r.X, pos, thick, len};
+            else o = {pos, r.Y, len, thick};
+            pos += len;
+        }
+        if (columns) {
+            thick = std::min(thick, r.W);
+            r.X += thick;
+            r.W = std::max(0.0, r.W - thick);
+        } else {
+            thick = std::min(thick, r.H);
+            r.Y += thick;
+            r.H = std::max(0.0, r.H - thick);
+        }
+        i = j;
+    }
+}
+
+} // namespace
+
+std::vector<TmRect> SquarifyLayout(const std::vector<double>& weights, const TmRect& bounds) {
+    std::vector<TmRect> out;
+    std::vector<size_t> order;
+    Squarify(weights, bounds, out, order);
+    return out;
+}
+
+TmGroup ExtensionGroup(std::string_view name) {
+    size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0 || dot + 1 >= name.size() || name.size() - dot > 9) return TG_OTHER;
+    std::string ext;
+    for (char c : name.substr(dot + 1)) ext += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    static const struct {
+        TmGroup group;
+        std::vector<std::string_view> exts;
+    } table[] = {
+        {TG_ARCHIVE, {"zip", "gz", "tgz", "bz2", "xz", "zst", "7z", "rar", "tar", "lz", "lzma", "lz4", "cab", "deb",
+                      "rpm", "jar", "war", "iso", "img", "dmg", "squashfs", "cpio", "z", "apk", "whl", "pack"}},
+        {TG_IMAGE, {"png", "jpg", "jpeg", "gif", "bmp", "tif", "tiff", "webp", "svg", "svgz", "ico", "xpm", "psd",
+                    "raw", "cr2", "nef", "heic", "avif", "xcf", "pbm", "pgm", "ppm", "icns"}},
+        {TG_VIDEO, {"mp4", "mkv", "avi", "mov", "wmv", "flv", "webm", "m4v", "mpg", "mpeg", "ts", "vob", "3gp", "ogv"}},
+        {TG_AUDIO, {"mp3", "wav", "flac", "ogg", "oga", "opus", "aac", "m4a", "wma", "aiff", "mid", "midi"}},
+        {TG_DOCUMENT, {"pdf", "doc", "docx", "xls", "xlsx", "ppt", "pptx", "odt", "ods", "odp", "txt", "rtf", "md",
+                       "html", "htm", "xml", "csv", "tex", "epub", "chm", "ps", "dvi", "json", "yaml", "yml"}},
+        {TG_EXECUTABLE, {"exe", "dll", "so", "a", "o", "bin", "elf", "msi", "sys", "ko", "pyc", "class", "dylib",
+                         "run", "appimage", "sh", "bat", "cmd", "com"}},
+    };
+    for (const auto& row : table)
+        for (std::string_view e : row.exts)
+            if (ext == e) return row.group;
+    // Versioned shared objects: libfoo.so.1.2
+    if (name.find(".so.") != std::string_view::npos) return TG_EXECUTABLE;
+    return TG_OTHER;
+}
+
+std::vector<std::string> SubtreeLines(const FolderList& folders, const std::string& path) {
+    std::vector<std::string> out;
+    for (const std::string& line : folders.Lines) {
+        std::string_view p;
+        if (!PathOfLine(line, p)) continue;
+        if (p.size() >= path.size() && p.compare(0, path.size(), path) == 0) out.push_back(line);
+    }
+    return out;
+}
+
+void ListEntries(TmSource& source, int32_t clusterSize) {
+    DirListing listing;
+    listing.ClusterSize = clusterSize;
+    ListFolder(listing, source.Path + "*.*", LIST_ALL);
+    source.Entries.clear();
+    source.Entries.reserve(listing.Entries.size());
+    for (const std::string& line : listing.Entries) source.Entries.push_back(ParseEntry(line));
+}
+
+TmSource MakeSource(const FolderList& folders, const std::string& path, int32_t clusterSize) {
+    TmSource s;
+    s.Path = path;
+    if (!s.Path.empty() && s.Path.back() != '\\') s.Path += '\\';
+    s.Lines = SubtreeLines(folders, s.Path);
+    ListEntries(s, clusterSize);
+    return s;
+}
+
+namespace {
+
+std::string_view LastName(std::string_view path) {
+    if (path.empty()) return path;
+    std::string_view p = path.back() == '\\' ? path.substr(0, path.size() - 1) : path;
+    size_t s = p.rfind('\\');
+    return s == std::string_view::npos ? p : p.substr(s + 1);
+}
+
+// Hashes of paths: the library's, which reads a word at a time.
+uint64_t PathHash(std::string_view path) { return std::hash<std::string_view>{}(path); }
+
+// The parent's hash and length (0 when the path has no parent).
+uint64_t Hashes(std::string_view path, uint64_t& parent, size_t& parentLen) {
+    parent = 0;
+    parentLen = 0;
+    const size_t p = path.size() < 2 ? std::string_view::npos : path.rfind('\\', path.size() - 2);
+    if (p != std::string_view::npos) {
+        parentLen = p + 1;
+        parent = PathHash(path.substr(0, parentLen));
+    }
+    return PathHash(path);
+}
+
+} // namespace
+
+// Children of each line, found once per source: the lines sorted by the
+// hash of their parent's path are matched against the lines sorted by the
+// hash of their own path, so that each folder's subfolders lie side by side
+// and a folder's children cost no search. Lines are never parsed whole (a
+// parse copies the line); only the four sizes are read. The index is kept
+// with its source, so that a new size or colour lays out without it.
+struct TmIndex {
+    struct Entry {
+        uint64_t hash;
+        int32_t line;
+        bool operator<(const Entry& o) const { return hash != o.hash ? hash < o.hash : line < o.line; }
+    };
+    const std::vector<std::string>* lines;
+    std::vector<Entry> byParent;
+    std::vector<uint32_t> pathLen;    // UINT32_MAX: the line has no numbers
+    std::vector<uint32_t> parentLen;  // 0: no parent (a root, or no path)
+    std::vector<int32_t> first, count;  // children: byParent[first, first + count)
+    std::vector<uint8_t> repeated;      // a later line of a path already seen
+
+    explicit TmIndex(const std::vector<std::string>& all) : lines(&all) {
+        const size_t n = all.size();
+        pathLen.assign(n, UINT32_MAX);
+        parentLen.assign(n, 0);
+        first.assign(n, 0);
+        count.assign(n, 0);
+        repeated.assign(n, 0);
+        std::vector<Entry> byPath;
+        byPath.reserve(n);
+        byParent.reserve(n);
+        for (size_t i = 0; i < n; ++i) {
+            std::string_view p;
+            if (!PathOfLine(all[i], p) || p.size() >= UINT32_MAX) continue;
+            pathLen[i] = static_cast<uint32_t>(p.size());
+            uint64_t parent;
+            size_t plen;
+            byPath.push_back({Hashes(p, parent, plen), static_cast<int32_t>(i)});
+            if (plen == 0) continue;
+            parentLen[i] = static_cast<uint32_t>(plen);
+            byParent.push_back({parent, static_cast<int32_t>(i)});
+        }
+        RadixSort(byPath);
+        RadixSort(byParent);
+        // Repeated paths (a damaged list): only the first line counts.
+        for (size_t a = 0; a < byPath.size();) {
+            size_t b = a + 1;
+            while (b < byPath.size() && byPath[b].hash == byPath[a].hash) ++b;
+            for (size_t i = a + 1; i < b; ++i)
+                for (size_t j = a; j < i; ++j)
+                    if (!repeated[Line(byPath[j])] && Path(Line(byPath[j])) == Path(Line(byPath[i]))) {
+                        repeated[Line(byPath[i])] = 1;
+                        break;
+                    }
+            a = b;
+        }
+        // Each run of one parent hash belongs to the first line whose own
+        // path has that hash and is the run's parent path.
+        size_t j = 0;
+        for (size_t a = 0; a < byParent.size();) {
+            size_t b = a + 1;
+            while (b < byParent.size() && byParent[b].hash == byParent[a].hash) ++b;
+            while (j < byPath.size() && byPath[j].hash < byParent[a].hash) ++j;
+            const std::string_view parent = ParentPath(Line(byParent[a]));
+            for (size_t k = j; k < byPath.size() && byPath[k].hash == byParent[a].hash; ++k)
+                if (!repeated[Line(byPath[k])] && Path(Line(byPath[k])) == parent) {
+                    first[Line(byPath[k])] = static_cast<int32_t>(a);
+                    count[Line(byPath[k])] = static_cast<int32_t>(b - a);
+                    break;
+                }
+            a = b;
+        }
+    }
+
+    static size_t Line(const Entry& e) { return static_cast<size_t>(e.line); }
+
+    // By hash, then line: entries are made in line order, and each pass of
+    // the least significant digit sort keeps the order of equal digits. Eight
+    // passes over a million entries cost less than a comparison sort's
+    // twenty.
+    static void RadixSort(std::vector<Entry>& v) {
+        std::vector<Entry> tmp(v.size());
+        for (int shift = 0; shift < 64; shift += 16) {
+            std::vector<size_t> countOf(65537, 0);
+            for (const Entry& e : v) ++countOf[((e.hash >> shift) & 0xFFFF) + 1];
+            for (size_t k = 1; k < countOf.size(); ++k) countOf[k] += countOf[k - 1];
+            for (const Entry& e : v) tmp[countOf[(e.hash >> shift) & 0xFFFF]++] = e;
+            v.swap(tmp);
+        }
+    }
+
+    std::string_view Path(size_t i) const {
+        const std::string_view l((*lines)[i]);
+        return pathLen[i] == UINT32_MAX ? l : l.substr(0, pathLen[i]);
+    }
+    std::string_view ParentPath(size_t i) const { return std::string_view((*lines)[i]).substr(0, parentLen[i]); }
+
+    // Size, occupied, own size, own occupied: the first four numbers.
+    void Sizes(size_t i, double out[4]) const {
+        out[0] = out[1] = out[2] = out[3] = 0;
+        if (pathLen[i] == UINT32_MAX) return;
+        std::string_view rest = std::string_view((*lines)[i]).substr(pathLen[i] + 3);
+        for (int f = 0; f < 4; ++f) {
+            const size_t colon = rest.find(':');
+            out[f] = TextToFloat(rest.substr(0, colon), 0);
+            if (colon == std::string_view::npos) break;
+            rest.remove_prefix(colon + 1);
+        }
+    }
+
+    // The subfolders of a folder's line, each path once. A run is one
+    // parent's only while no two paths share a hash: each child is checked
+    // against the parent when it is visited, where its line is read anyway.
+    template <class F> void ForChildren(size_t line, F&& f) const {
+        const std::string_view path = Path(line);
+        for (int32_t k = first[line]; k < first[line] + count[line]; ++k) {
+            const size_t child = Line(byParent[static_cast<size_t>(k)]);
+            if (!repeated[child] && ParentPath(child) == path) f(static_cast<int32_t>(child));
+        }
+    }
+
+    // The same by path, for a folder that may have no line of its own.
+    template <class F> void ForChildrenOf(std::string_view path, F&& f) const {
+        const Entry key{PathHash(path), INT32_MIN};
+        for (auto it = std::lower_bound(byParent.begin(), byParent.end(), key);
+             it != byParent.end() && it->hash == key.hash; ++it)
+            if (ParentPath(Line(*it)) == path && !repeated[Line(*it)]) f(it->line);
+    }
+
+    // First line of a path, -1 for none.
+    int Find(std::string_view path) const {
+        for (size_t i = 0; i < lines->size(); ++i)
+            if (pathLen[i] == path.size() && !repeated[i] && Path(i) == path) return static_cast<int>(i);
+        return -1;
+    }
+};
+
+struct TmIndexCache {
+    std::mutex lock;
+    std::shared_ptr<const TmIndex> index;
+};
+
+std::shared_ptr<TmIndexCache> NewIndexCache() { return std::make_shared<TmIndexCache>(); }
+
+namespace {
+
+double Weight(double occupied) { return Positive(occupied) ? std::min(occupied, 1e300) : 0; }
+
+// Unmeasured folders have no size; they get a share that is visible but
+// never crowds out what was measured.
+double UnmeasuredWeight(double measured, int unmeasured) {
+    if (unmeasured <= 0) return 0;
+    if (measured <= 0) return 1;
+    return measured * std::min(0.05, 0.25 / unmeasured);
+}
+
+} // namespace
+
+Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int height, double minSide,
+                     const std::atomic<bool>* cancel) {
+    Treemap map;
+    if (!source) source = std::make_shared<const TmSource>();
+    map.Source = source;
+    const std::string& mapPath = source->Path;
+    const std::vector<std::string>& lines = source->Lines;
+    const std::vector<DirEntry>& files = source->Entries;
+    map.Width = std::max(0, width);
+    map.Height = std::max(0, height);
+    // The source's own index when it was built for these very lines (a
+    // copied source shares the cache of another's lines).
+    std::shared_ptr<const TmIndex> kept;
+    if (source->Cache) {
+        std::lock_guard<std::mutex> guard(source->Cache->lock);
+        if (!source->Cache->index || source->Cache->index->lines != &lines)
+            source->Cache->index = std::make_shared<const TmIndex>(lines);
+        kept = source->Cache->index;
+    } else {
+        kept = std::make_shared<const TmIndex>(lines);
+    }
+    const TmIndex& index = *kept;
+    std::vector<TmNode>& nodes = map.Nodes;
+
+    TmNode root;
+    root.Rect = {0, 0, static_cast<double>(map.Width), static_cast<double>(map.Height)};
+    const int rootLine = index.Find(mapPath);
+    root.Source = rootLine;
+    root.Kind = rootLine >= 0 ? TM_FOLDER : TM_UNMEASURED;
+    if (rootLine >= 0) {
+        double sz[4];
+        index.Sizes(static_cast<size_t>(rootLine), sz);
+        root.Size = sz[0];
+        root.Occupied = sz[1];
+    }
+    nodes.reserve(std::min<size_t>(lines.size() + files.size() + 1, 4'000'000));
+    nodes.push_back(root);
+
+    // The folder shown: its listed folders and single files.
+    {
+        std::unordered_map<std::string_view, int> topLines;
+        index.ForChildrenOf(mapPath, [&](int32_t child) {
+            topLines.emplace(index.Path(static_cast<size_t>(child)), child);
+        });
+        std::vector<TmNode> kids;
+        double measured = 0, size = 0, occupied = 0;
+        int unmeasured = 0;
+        for (size_t e = 0; e < files.size(); ++e) {
+            const DirEntry& entry = files[e];
+            TmNode k;
+            k.Parent = 0;
+            k.Depth = 1;
+            if (entry.IsDir) {
+                std::string path = mapPath + entry.Name;
+                if (path.back() != '\\') path += '\\';
+                auto found = topLines.find(path);
+                const int line = found == topLines.end() ? -1 : found->second;
+                if (line < 0) {
+                    k.Kind = TM_UNMEASURED;
+                    k.Source = -1 - static_cast<int32_t>(e);  // the entry, by its index
+                    ++unmeasured;
+                    kids.push_back(k);
+                    continue;
+                }
+                double sz[4];
+                index.Sizes(static_cast<size_t>(line), sz);
+                k.Kind = TM_FOLDER;
+                k.Source = line;
+                k.Size = sz[0];
+                k.Occupied = sz[1];
+            } else {
+                k.Kind = TM_FILE;
+                k.Source = static_cast<int32_t>(e);
+                k.Group = ExtensionGroup(entry.Name);
+                k.Size = entry.Size;
+                k.Occupied = entry.Occupied;
+            }
+            if (Weight(k.Occupied) <= 0) continue;
+            measured += Weight(k.Occupied);
+            size += std::max(0.0, k.Size);
+            occupied += Weight(k.Occupied);
+            kids.push_back(k);
+        }
+        if (rootLine < 0) {
+            nodes[0].Size = size;
+            nodes[0].Occupied = occupied;
+        }
+        std::vector<double> weights;
+        weights.reserve(kids.size());
+        const double uw = UnmeasuredWeight(measured, unmeasured);
+        for (const TmNode& k : kids) weights.push_back(k.Kind == TM_UNMEASURED ? uw : Weight(k.Occupied));
+        const std::vector<TmRect> rects = SquarifyLayout(weights, nodes[0].Rect);
+        nodes[0].First = 1;
+        nodes[0].Count = static_cast<int32_t>(kids.size());
+        for (size_t i = 0; i < kids.size(); ++i) {
+            kids[i].Rect = rects[i];
+            nodes.push_back(kids[i]);
+        }
+    }
+
+    // Deeper levels from the folder lines, breadth first: the node list is
+    // its own queue, so no depth of tree can exhaust the stack.
+    std::vector<TmNode> kids;
+    std::vector<double> weights;
+    std::vector<TmRect> rects;
+    std::vector<size_t> order;
+    for (size_t n = 1; n < nodes.size(); ++n) {
+        if (cancel && cancel->load(std::memory_order_relaxed)) break;
+        if (nodes[n].Kind != TM_FOLDER) continue;
+        const TmRect rect = nodes[n].Rect;
+        if (rect.W < minSide || rect.H < minSide) continue;
+        const size_t line = static_cast<size_t>(nodes[n].Source);
+        kids.clear();
+        weights.clear();
+        const int16_t depth = static_cast<int16_t>(std::min<int>(nodes[n].Depth + 1, INT16_MAX));
+        index.ForChildren(line, [&](int32_t child) {
+            double sz[4];
+            index.Sizes(static_cast<size_t>(child), sz);
+            if (Weight(sz[1]) <= 0) return;
+            TmNode k;
+            k.Parent = static_cast<int32_t>(n);
+            k.Depth = depth;
+            k.Kind = TM_FOLDER;
+            k.Source = child;
+            k.Size = sz[0];
+            k.Occupied = sz[1];
+            kids.push_back(k);
+            weights.push_back(Weight(sz[1]));
+        });
+        double self[4];
+        index.Sizes(line, self);
+        if (Weight(self[3]) > 0) {
+            TmNode k;
+            k.Parent = static_cast<int32_t>(n);
+            k.Depth = depth;
+            k.Kind = TM_FILES;
+            k.Source = nodes[n].Source;
+            k.Size = self[2];
+            k.Occupied = self[3];
+            kids.push_back(k);
+            weights.push_back(Weight(self[3]));
+        }
+        // A folder holding only its own files is drawn as one block: the
+        // files block would only repeat it.
+        if (kids.empty() || (kids.size() == 1 && kids[0].Kind == TM_FILES)) continue;
+        Squarify(weights, rect, rects, order);
+        nodes[n].First = static_cast<int32_t>(nodes.size());
+        nodes[n].Count = static_cast<int32_t>(kids.size());
+        for (size_t i = 0; i < kids.size(); ++i) {
+            kids[i].Rect = rects[i];
+            nodes.push_back(kids[i]);
+        }
+    }
+    return map;
+}
+
+int HitTest(const Treemap& map, double x, double y) {
+    if (map.Nodes.empty()) return -1;
+    auto inside = [&](const TmRect& r) { return x >= r.X && x < r.X + r.W && y >= r.Y && y < r.Y + r.H; };
+    if (!inside(map.Nodes[0].Rect)) return -1;
+    int n = 0;
+    for (;;) {
+        const TmNode& node = map.Nodes[static_cast<size_t>(n)];
+        int next = -1;
+        for (int32_t c = node.First; c < node.First + node.Count; ++c)
+            if (inside(map.Nodes[static_cast<size_t>(c)].Rect)) {
+                next = c;
+                break;
+            }
+        if (next < 0) return n;
+        n = next;
+    }
+}
+
+std::string NodePath(const Treemap& map, int node) {
+    if (node < 0 || static_cast<size_t>(node) >= map.Nodes.size()) return {};
+    const TmNode& n = map.Nodes[static_cast<size_t>(node)];
+    if (node == 0) return map.Source->Path;
+    if (n.Kind == TM_FILE) return map.Source->Path + map.Source->Entries[static_cast<size_t>(n.Source)].Name;
+    if (n.Kind == TM_UNMEASURED) {
+        std::string p = map.Source->Path + map.Source->Entries[static_cast<size_t>(-1 - n.Source)].Name;
+        if (p.back() != '\\') p += '\\';
+        return p;
+    }
+    std::string_view p;
+    PathOfLine(map.Source->Lines[static_cast<size_t>(n.Source)], p);
+    return std::string(p);
+}
+
+std::string NodeLabel(const Treemap& map, int node) {
+    if (node < 0 || static_cast<size_t>(node) >= map.Nodes.size()) return {};
+    const TmNode& n = map.Nodes[static_cast<size_t>(node)];
+    if (n.Kind == TM_FILES) return "ファイル";
+    std::string name(LastName(NodePath(map, node)));
+    if (n.Kind == TM_UNMEASURED) name += " (未計測)";
+    return name;
+}
+
+namespace {
+
+uint32_t Hsv(double h, double s, double v) {
+    h = std::fmod(h, 360.0);
+    const double c = v * s, x = c * (1 - std::fabs(std::fmod(h / 60.0, 2) - 1)), m = v - c;
+    double r = 0, g = 0, b = 0;
+    switch (static_cast<int>(h / 60) % 6) {
+    case 0: r = c, g = x; break;
+    case 1: r = x, g = c; break;
+    case 2: g = c, b = x; break;
+    case 3: g = x, b = c; break;
+    case 4: r = x, b = c; break;
+    default: r = c, b = x; break;
+    }
+    auto u = [m](double v2) { return static_cast<uint32_t>(std::lround((v2 + m) * 255)); };
+    return u(r) << 16 | u(g) << 8 | u(b);
+}
+
+} // namespace
+
+uint32_t LegendColour(int entry) {
+    static const uint32_t colours[] = {
+        0x4F7FD0,  // folders
+        0xC8B48C,  // files block
+        0x9A9A9A,  // unmeasured
+        0xD0503C,  // archives
+        0x4FB050,  // images
+        0x9A5CC8,  // video
+        0xE8962F,  // audio
+        0xE0C840,  // documents
+        0x3CB8C0,  // executables
+        0xB89AA8,  // other files
+    };
+    if (entry < 0 || entry >= static_cast<int>(std::size(colours))) return colours[9];
+    return colours[entry];
+}
+
+uint32_t NodeColour(const TmNode& node, int colours) {
+    if (node.Kind == TM_UNMEASURED) return LegendColour(2);
+    if (colours == TC_DEPTH) return Hsv(215 + 47.0 * (node.Depth - 1), 0.55, 0.95);
+    switch (node.Kind) {
+    case TM_FOLDER: return LegendColour(0);
+    case TM_FILES: return LegendColour(1);
+    default: return LegendColour(3 + node.Group);
+    }
+}
+
+void RenderCushions(const Treemap& map, int colours, uint32_t* pixels, int stride, const std::atomic<bool>* cancel) {
+    const int width = map.Width, height = map.Height;
+    if (map.Nodes.empty() || width <= 0 || height <= 0) return;
+    // Cushion surfaces: each level adds a parabolic ridge in x and in y,
+    // lower the deeper it lies, and a pixel's brightness follows the
+    // surface's normal under a light from the upper left.
+    constexpr double kHeight = 0.5, kFactor = 0.75, kAmbient = 0.25, kDiffuse = 0.8;
+    const double lx = -0.09759, ly = -0.19518, lz = 0.9759;
+    struct Surface {
+        double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    };
+    std::vector<Surface> surface(map.Nodes.size());
+    // Ridges past this depth are too low to see.
+    constexpr int kLevels = 64;
+    double heights[kLevels];
+    heights[0] = kHeight;
+    for (int i = 1; i < kLevels; ++i) heights[i] = heights[i - 1] * kFactor;
+    auto ridge = [](double lo, double hi, double h, double& s1, double& s2) {
+        const double w = hi - lo;
+        if (w <= 0) return;
+        s1 += 4 * h * (hi + lo) / w;
+        s2 -= 4 * h / w;
+    };
+    for (size_t n = 0; n < map.Nodes.size(); ++n) {
+        if ((n & 0xFFF) == 0 && cancel && cancel->load(std::memory_order_relaxed)) return;
+        const TmNode& node = map.Nodes[n];
+        Surface s = node.Parent >= 0 ? surface[static_cast<size_t>(node.Parent)] : Surface{};
+        // The folder shown stays flat: a ridge of its own would darken
+        // whole items in its far corner.
+        if (node.Depth > 0) {
+            const double h = node.Depth <= kLevels ? heights[node.Depth - 1] : heights[kLevels - 1];
+            ridge(node.Rect.X, node.Rect.X + node.Rect.W, h, s.x1, s.x2);
+            ridge(node.Rect.Y, node.Rect.Y + node.Rect.H, h, s.y1, s.y2);
+        }
+        surface[n] = s;
+        if (node.Count > 0) continue;
+        const int x0 = std::clamp(static_cast<int>(std::lround(node.Rect.X)), 0, width);
+        const int x1 = std::clamp(static_cast<int>(std::lround(node.Rect.X + node.Rect.W)), 0, width);
+        const int y0 = std::clamp(static_cast<int>(std::lround(node.Rect.Y)), 0, height);
+        const int y1 = std::clamp(static_cast<int>(std::lround(node.Rect.Y + node.Rect.H)), 0, height);
+        if (x0 >= x1 || y0 >= y1) continue;
+        const uint32_t base = NodeColour(node, colours);
+        const double br = (base >> 16 & 0xFF), bg = (base >> 8 & 0xFF), bb = (base & 0xFF);
+        const bool hatch = node.Kind == TM_UNMEASURED;
+        for (int y = y0; y < y1; ++y) {
+            const double ny = -(2 * s.y2 * (y + 0.5) + s.y1);
+            uint32_t* row = pixels + static_cast<size_t>(y) * static_cast<size_t>(stride);
+            for (int x = x0; x < x1; ++x) {
+                const double nx = -(2 * s.x2 * (x + 0.5) + s.x1);
+                double cosa = (nx * lx + ny * ly + lz) / std::sqrt(nx * nx + ny * ny + 1);
+                double v = kAmbient + kDiffuse * std::max(0.0, cosa);
+                if (hatch && ((x + y) & 7) < 2) v *= 0.7;
+                v = std::min(v, 1.25);
+                auto c = [v](double b) { return static_cast<uint32_t>(std::min(255.0, b * v)); };
+                row[x] = 0xFF000000u | c(br) << 16 | c(bg) << 8 | c(bb);
+            }
+        }
+    }
+}
+
+} // namespace nrvs

@@ -1,0 +1,117 @@
+// The treemap of a folder: every folder a rectangle whose area is its
+// occupied size, its subfolders and its own files nested inside, laid out
+// with the squarified method (rows whose worst aspect ratio is kept lowest),
+// and the cushion shading that makes the nesting visible without borders.
+#pragma once
+
+#include "core/Folders.h"
+#include "lib/Sdirlist.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace nrvs {
+
+struct TmRect {
+    double X = 0, Y = 0, W = 0, H = 0;
+};
+
+// One rectangle per weight, in the order of the weights, tiling bounds
+// exactly; a weight that is not positive (or not a number) gets an empty
+// rectangle at the corner of bounds. No recursion, linear after the sort.
+std::vector<TmRect> SquarifyLayout(const std::vector<double>& weights, const TmRect& bounds);
+
+enum TmKind : int8_t {
+    TM_FOLDER = 0,      // a measured folder
+    TM_FILES = 1,       // the files directly inside a folder, as one block
+    TM_FILE = 2,        // one file of the folder shown
+    TM_UNMEASURED = 3,  // a folder without a record: "未計測"
+};
+
+// Kinds of files by name extension, for the colours.
+enum TmGroup : int8_t {
+    TG_ARCHIVE = 0,
+    TG_IMAGE,
+    TG_VIDEO,
+    TG_AUDIO,
+    TG_DOCUMENT,
+    TG_EXECUTABLE,
+    TG_OTHER,
+    TG_COUNT
+};
+TmGroup ExtensionGroup(std::string_view name);
+
+struct TmNode {
+    TmRect Rect;
+    double Size = -1;
+    double Occupied = -1;
+    int32_t Parent = -1;
+    int32_t First = 0;   // children are stored one after another
+    int32_t Count = 0;
+    int32_t Source = -1; // line of Lines (folders) or entry of Files (files)
+    int16_t Depth = 0;
+    TmKind Kind = TM_FOLDER;
+    TmGroup Group = TG_OTHER;
+};
+
+// What the map of one folder needs, copied so that it can be built away
+// from the window while the folder list changes.
+struct TmIndexCache;
+std::shared_ptr<TmIndexCache> NewIndexCache();
+struct TmSource {
+    std::string Path;                // program form with trailing backslash
+    std::vector<std::string> Lines;  // folder lines at or below Path
+    std::vector<DirEntry> Entries;   // the lister's entries of Path
+    // Where the first layout keeps what it found about the lines, for the
+    // next ones (a new size, other colours).
+    std::shared_ptr<TmIndexCache> Cache = NewIndexCache();
+};
+// The lines of a folder list at or below path (byte-exact prefix).
+std::vector<std::string> SubtreeLines(const FolderList& folders, const std::string& path);
+// Fills Entries from the lister (folders and files of Path).
+void ListEntries(TmSource& source, int32_t clusterSize);
+// Both of the above.
+TmSource MakeSource(const FolderList& folders, const std::string& path, int32_t clusterSize);
+
+struct Treemap {
+    std::shared_ptr<const TmSource> Source;
+    std::vector<TmNode> Nodes;  // 0: the folder shown; parents before children
+    int Width = 0, Height = 0;
+};
+
+// Lays out the map into width x height pixels. A rectangle is divided into
+// its children only while it is at least minSide pixels in both directions.
+// cancel (may be null) set: returns early with what was laid out.
+// The source is shared, so that a new size lays out again without a copy.
+Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int height, double minSide = 4,
+                     const std::atomic<bool>* cancel = nullptr);
+inline Treemap BuildTreemap(TmSource source, int width, int height, double minSide = 4,
+                            const std::atomic<bool>* cancel = nullptr) {
+    return BuildTreemap(std::make_shared<const TmSource>(std::move(source)), width, height, minSide, cancel);
+}
+
+// The deepest node at a point, -1 outside the map.
+int HitTest(const Treemap& map, double x, double y);
+// Program-form path of a node (a folder's with its trailing backslash; the
+// files block names its folder).
+std::string NodePath(const Treemap& map, int node);
+// The name shown on a node: the folder's or file's last name, the text of
+// the files block or of an unmeasured folder.
+std::string NodeLabel(const Treemap& map, int node);
+
+enum TmColours { TC_DEPTH = 0, TC_KIND = 1 };
+// 0xRRGGBB of a node's base colour.
+uint32_t NodeColour(const TmNode& node, int colours);
+// Base colour of a legend entry: 0 folders, 1 files block, 2 unmeasured, 3 +
+// a TmGroup.
+uint32_t LegendColour(int entry);
+
+// Draws the cushions into 32-bit pixels 0xFFRRGGBB (width x height of the
+// map, stride in pixels). cancel set: returns early.
+void RenderCushions(const Treemap& map, int colours, uint32_t* pixels, int stride,
+                    const std::atomic<bool>* cancel = nullptr);
+
+} // namespace nrvs

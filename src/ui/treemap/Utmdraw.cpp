@@ -1,0 +1,173 @@
+#include "ui/treemap/Utmdraw.h"
+
+#include "lib/Slib.h"
+
+#include <QFont>
+#include <QGuiApplication>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QRect>
+#include <QSaveFile>
+
+#include <algorithm>
+
+namespace nrvs {
+
+namespace {
+
+QFont LabelFont(int pixelSize, bool bold) {
+    QFont f;
+    f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
+                   QStringLiteral("Noto Sans CJK JP")});
+    f.setPixelSize(pixelSize);
+    f.setBold(bold);
+    return f;
+}
+
+QColor Rgb(uint32_t c) { return QColor::fromRgb(static_cast<QRgb>(c | 0xFF000000u)); }
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+// A name over the cushions: on a dark, half-transparent plate so that it
+// reads on every colour; cut to the rectangle it names.
+void Label(QPainter& p, const QRectF& r, const QString& name, const QString& size, const QFont& font, bool centred) {
+    const QFontMetrics fm(font);
+    const int pad = 2;
+    const int lines = size.isEmpty() || r.height() < 2 * fm.height() + 2 * pad ? 1 : 2;
+    const int avail = static_cast<int>(r.width()) - 2 * pad;
+    if (avail < fm.horizontalAdvance(QStringLiteral("MM")) || r.height() < fm.height() + 2 * pad) return;
+    const QString n = fm.elidedText(name, Qt::ElideRight, avail);
+    const QString s = lines == 2 ? fm.elidedText(size, Qt::ElideRight, avail) : QString();
+    const int w = std::max(fm.horizontalAdvance(n), lines == 2 ? fm.horizontalAdvance(s) : 0) + 2 * pad;
+    const int h = lines * fm.height() + 2 * pad;
+    QRectF plate(r.x() + 1, r.y() + 1, w, h);
+    if (centred) plate.moveCenter(r.center());
+    p.save();
+    p.setClipRect(r);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 0, 120));
+    p.drawRoundedRect(plate, 3, 3);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QPointF(plate.x() + pad, plate.y() + pad + fm.ascent()), n);
+    if (lines == 2) p.drawText(QPointF(plate.x() + pad, plate.y() + pad + fm.height() + fm.ascent()), s);
+    p.restore();
+}
+
+} // namespace
+
+QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::atomic<bool>* cancel) {
+    QImage image(std::max(1, map.Width), std::max(1, map.Height), QImage::Format_RGB32);
+    image.fill(QColor(0x80, 0x80, 0x80));
+    if (map.Width <= 0 || map.Height <= 0 || map.Nodes.empty()) return image;
+    RenderCushions(map, colours, reinterpret_cast<uint32_t*>(image.bits()),
+                   static_cast<int>(image.bytesPerLine() / 4), cancel);
+    if (cancel && cancel->load()) return image;
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    // The second level first, centred, so that the names of the folder
+    // shown's own items, at their upper left corners, stay on top.
+    const QFont small = LabelFont(11, false), large = LabelFont(13, true);
+    for (int pass = 2; pass >= 1; --pass) {
+        for (size_t i = 1; i < map.Nodes.size(); ++i) {
+            const TmNode& n = map.Nodes[i];
+            if (n.Depth > pass) break;  // breadth first: the deeper ones follow
+            if (n.Depth != pass) continue;
+            const QRectF r(n.Rect.X, n.Rect.Y, n.Rect.W, n.Rect.H);
+            if (pass == 2 && (r.width() < 90 || r.height() < 40)) continue;
+            const QString size = n.Kind == TM_UNMEASURED ? QString() : Text(FormatSizeText(n.Occupied, sizeUnit));
+            Label(p, r, Text(NodeLabel(map, static_cast<int>(i))), size, pass == 1 ? large : small, pass == 2);
+        }
+    }
+    return image;
+}
+
+QStringList LegendNames(int colours) {
+    if (colours == TC_DEPTH)
+        return {QStringLiteral("深さ 1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"),
+                QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("未計測")};
+    return {QStringLiteral("フォルダ"), QStringLiteral("ファイル"), QStringLiteral("未計測"), QStringLiteral("圧縮"),
+            QStringLiteral("画像"), QStringLiteral("動画"), QStringLiteral("音声"), QStringLiteral("文書"),
+            QStringLiteral("実行"), QStringLiteral("その他")};
+}
+
+int LegendHeight() { return QFontMetrics(LabelFont(12, false)).height() + 8; }
+
+void DrawLegend(QPainter& p, const QRect& area, int colours) {
+    p.save();
+    p.fillRect(area, QColor(0xF0, 0xF0, 0xF0));
+    const QFont font = LabelFont(12, false);
+    const QFontMetrics fm(font);
+    p.setFont(font);
+    const QStringList names = LegendNames(colours);
+    const int box = fm.height() - 4;
+    int x = area.x() + 6;
+    const int y = area.y() + (area.height() - box) / 2;
+    for (int i = 0; i < names.size(); ++i) {
+        uint32_t c;
+        if (colours == TC_DEPTH) {
+            TmNode n;
+            n.Depth = static_cast<int16_t>(i + 1);
+            if (i == names.size() - 1) n.Kind = TM_UNMEASURED;
+            c = NodeColour(n, TC_DEPTH);
+        } else {
+            c = LegendColour(i);
+        }
+        p.setPen(QColor(0x60, 0x60, 0x60));
+        p.setBrush(Rgb(c));
+        p.drawRect(x, y, box, box);
+        x += box + 4;
+        p.setPen(Qt::black);
+        p.drawText(QPoint(x, area.y() + (area.height() - fm.height()) / 2 + fm.ascent()), names[i]);
+        x += fm.horizontalAdvance(names[i]) + 12;
+    }
+    p.restore();
+}
+
+QString TreemapTip(const Treemap& map, int node, int sizeUnit) {
+    if (node < 0 || static_cast<size_t>(node) >= map.Nodes.size()) return {};
+    const TmNode& n = map.Nodes[static_cast<size_t>(node)];
+    QString tip = Text(NodePath(map, node));
+    if (n.Kind == TM_FILES) tip += QStringLiteral(" (ファイル)");
+    tip += QStringLiteral("\nサイズ: ") + Text(FormatSizeText(n.Kind == TM_UNMEASURED ? -1 : n.Size, sizeUnit));
+    tip += QStringLiteral("\n占有量: ") + Text(FormatSizeText(n.Kind == TM_UNMEASURED ? -1 : n.Occupied, sizeUnit));
+    return tip;
+}
+
+bool WriteTreemapPicture(std::shared_ptr<const TmSource> source, int width, int height, int colours, int sizeUnit,
+                         const std::string& fileName, std::string& why) {
+    // Fonts need an application object; the command-line tool has none and
+    // draws offscreen.
+    std::unique_ptr<QGuiApplication> app;
+    if (!QGuiApplication::instance()) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "norvessa-cli";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    }
+    const int legend = LegendHeight();
+    if (width < 16 || height < legend + 16 || width > 20000 || height > 20000) {
+        why = "the size must be between 16 and 20000 pixels each way (and taller than the legend)";
+        return false;
+    }
+    Treemap map = BuildTreemap(std::move(source), width, height - legend);
+    QImage picture(width, height, QImage::Format_RGB32);
+    {
+        QPainter p(&picture);
+        p.drawImage(0, 0, DrawTreemap(map, colours, sizeUnit));
+        DrawLegend(p, QRect(0, height - legend, width, legend), colours);
+    }
+    // Written under another name and renamed when whole: a failed write
+    // never leaves half a picture under the name asked for.
+    QSaveFile out(QString::fromLocal8Bit(fileName.c_str()));
+    if (!out.open(QIODevice::WriteOnly) || !picture.save(&out, "PNG") || !out.commit()) {
+        why = out.errorString().toStdString();
+        if (why.empty() || why == "Unknown error") why = "the picture could not be written";
+        return false;
+    }
+    return true;
+}
+
+} // namespace nrvs

@@ -1,0 +1,330 @@
+#include "core/Measure.h"
+#include "core/Treemap.h"
+#include "support/TempDrive.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+using namespace nrvs;
+using nrvs::test::TempDrive;
+
+namespace {
+
+double Ratio(const TmRect& r) { return std::max(r.W / r.H, r.H / r.W); }
+
+// Every positive weight's rectangle has its share of the area (to a pixel
+// of rounding), lies inside bounds, and no two overlap; together they fill
+// bounds exactly.
+void ExpectTiling(const std::vector<double>& weights, const std::vector<TmRect>& rects, const TmRect& b,
+                  bool checkOverlap = true) {
+    ASSERT_EQ(rects.size(), weights.size());
+    double total = 0, area = 0;
+    for (double w : weights)
+        if (w > 0 && std::isfinite(w)) total += w;
+    const double eps = 1e-6 * std::max(b.W, b.H);
+    for (size_t i = 0; i < rects.size(); ++i) {
+        const TmRect& r = rects[i];
+        if (!(weights[i] > 0) || !std::isfinite(weights[i])) {
+            EXPECT_EQ(r.W * r.H, 0) << i;
+            continue;
+        }
+        EXPECT_GE(r.X, b.X - eps);
+        EXPECT_GE(r.Y, b.Y - eps);
+        EXPECT_LE(r.X + r.W, b.X + b.W + eps);
+        EXPECT_LE(r.Y + r.H, b.Y + b.H + eps);
+        const double want = weights[i] / total * b.W * b.H;
+        EXPECT_NEAR(r.W * r.H, want, std::max(1.0, want * 1e-9)) << "item " << i;
+        area += r.W * r.H;
+    }
+    EXPECT_NEAR(area, b.W * b.H, 1e-6 * b.W * b.H);
+    if (!checkOverlap) return;
+    for (size_t i = 0; i < rects.size(); ++i)
+        for (size_t j = i + 1; j < rects.size(); ++j) {
+            const TmRect &p = rects[i], &q = rects[j];
+            const double ox = std::min(p.X + p.W, q.X + q.W) - std::max(p.X, q.X);
+            const double oy = std::min(p.Y + p.H, q.Y + q.H) - std::max(p.Y, q.Y);
+            EXPECT_FALSE(ox > eps && oy > eps) << i << " overlaps " << j;
+        }
+}
+
+std::string Line(const std::string& path, double tree, double own, int32_t folders = 0) {
+    FolderRecord r;
+    r.Path = path;
+    r.TreeBytes = tree;
+    r.TreeOccupied = tree;
+    r.OwnBytes = own;
+    r.OwnOccupied = own;
+    r.OwnFolders = folders;
+    return FormatRecord(r);
+}
+
+} // namespace
+
+TEST(SquarifyTest, AreasTilingAndAspectRatios) {
+    // The classic example: 6, 6, 4, 3, 2, 2, 1 in a 6 x 4 rectangle comes out
+    // as the rows 6 6 | 4 3 | 2 | 2 | 1 of the published figure, the last a
+    // sliver of 0.6 x 5/3.
+    const std::vector<double> w = {6, 6, 4, 3, 2, 2, 1};
+    const TmRect b{0, 0, 6, 4};
+    auto rects = SquarifyLayout(w, b);
+    ExpectTiling(w, rects, b);
+    double sum = 0, worst = 0;
+    for (const TmRect& r : rects) {
+        sum += Ratio(r);
+        worst = std::max(worst, Ratio(r));
+    }
+    EXPECT_NEAR(rects[0].W, 3, 1e-9);
+    EXPECT_NEAR(rects[0].H, 2, 1e-9);
+    EXPECT_NEAR(rects[2].H, 7.0 / 3, 1e-9);
+    EXPECT_NEAR(rects[4].W, 1.2, 1e-9);
+    EXPECT_NEAR(sum / w.size(), 1.676, 0.001);
+    EXPECT_NEAR(worst, 25.0 / 9, 1e-9);
+
+    // Order of the input does not matter to the shapes, and each rectangle
+    // stays with its own weight.
+    const std::vector<double> shuffled = {1, 2, 6, 3, 2, 4, 6};
+    auto r2 = SquarifyLayout(shuffled, b);
+    ExpectTiling(shuffled, r2, b);
+
+    // Random weights over six orders of magnitude, in a wide and in a tall
+    // rectangle: the average ratio stays near the published 1.5-2.
+    std::mt19937 rng(17);
+    std::uniform_real_distribution<double> exp(0, 6);
+    for (TmRect box : {TmRect{0, 0, 1600, 1000}, TmRect{10, 20, 300, 900}}) {
+        std::vector<double> ws(500);
+        for (double& x : ws) x = std::pow(10, exp(rng));
+        auto rs = SquarifyLayout(ws, box);
+        ExpectTiling(ws, rs, box, true);
+        double avg = 0;
+        for (const TmRect& r : rs) avg += Ratio(r);
+        EXPECT_LT(avg / rs.size(), 2.0);
+    }
+}
+
+TEST(SquarifyTest, ZeroBadAndHugeWeights) {
+    const TmRect b{5, 5, 100, 50};
+    // Zero, negative and not-a-number weights take no area; the rest still
+    // fill the rectangle.
+    const std::vector<double> w = {0, 10, -3, NAN, 30, INFINITY, 0};
+    auto rects = SquarifyLayout(w, b);
+    ExpectTiling(w, rects, b);
+
+    // Nothing positive, or an empty rectangle: every rectangle empty.
+    for (const TmRect& r : SquarifyLayout({0, 0, -1}, b)) EXPECT_EQ(r.W * r.H, 0);
+    for (const TmRect& r : SquarifyLayout({1, 2, 3}, TmRect{0, 0, 0, 10})) EXPECT_EQ(r.W * r.H, 0);
+    EXPECT_TRUE(SquarifyLayout({}, b).empty());
+
+    // Sizes whose sum overflows a double (a damaged cache) still lay out.
+    const std::vector<double> huge = {1e308, 1e308, 5e307};
+    auto hr = SquarifyLayout(huge, b);
+    double area = 0;
+    for (const TmRect& r : hr) area += r.W * r.H;
+    EXPECT_NEAR(area, 5000, 1e-6);
+    EXPECT_NEAR(hr[0].W * hr[0].H, 2000, 1e-6);
+
+    // One item takes the whole rectangle.
+    auto one = SquarifyLayout({7}, b);
+    EXPECT_DOUBLE_EQ(one[0].W, 100);
+    EXPECT_DOUBLE_EQ(one[0].H, 50);
+}
+
+TEST(SquarifyTest, AMillionItems) {
+    std::vector<double> w(1000000);
+    std::mt19937 rng(3);
+    std::uniform_int_distribution<int> d(1, 1000000);
+    for (double& x : w) x = d(rng);
+    const TmRect b{0, 0, 1600, 1000};
+    auto rects = SquarifyLayout(w, b);
+    ExpectTiling(w, rects, b, false);
+}
+
+TEST(TreemapBuildTest, NestedFoldersFilesAndUnmeasured) {
+    TempDrive drive;
+    const auto& d = drive.Dir();
+    d.Write("big/a/one.bin", std::string(40000, 'a'));
+    d.Write("big/a/two.bin", std::string(20000, 'b'));
+    d.Write("big/own.txt", std::string(10000, 'c'));
+    d.Write("small/x.zip", std::string(5000, 'd'));
+    d.Write("photo.JPG", std::string(30000, 'e'));
+    d.Write("empty.txt", "");
+    d.MakeDir("nothing");
+    FolderList folders;
+    MeasureHooks hooks;
+    MeasureTree(folders, drive.Root(), 4096, 0, hooks);
+    d.MakeDir("later");  // made after the measurement: no record
+    d.Write("later/f", std::string(9000, 'f'));
+    const std::string R = drive.Root();
+
+    Treemap map = BuildTreemap(MakeSource(folders, R, 4096), 400, 300, 2);
+    ASSERT_FALSE(map.Nodes.empty());
+    auto find = [&](const std::string& path, TmKind kind) {
+        for (size_t i = 0; i < map.Nodes.size(); ++i)
+            if (map.Nodes[i].Kind == kind && NodePath(map, static_cast<int>(i)) == path) return static_cast<int>(i);
+        return -1;
+    };
+    const int big = find(R + "big\\", TM_FOLDER), a = find(R + "big\\a\\", TM_FOLDER);
+    const int bigFiles = find(R + "big\\", TM_FILES), photo = find(R + "photo.JPG", TM_FILE);
+    const int later = find(R + "later\\", TM_UNMEASURED);
+    ASSERT_GE(big, 0);
+    ASSERT_GE(a, 0);
+    ASSERT_GE(bigFiles, 0);
+    ASSERT_GE(photo, 0);
+    ASSERT_GE(later, 0);
+    EXPECT_EQ(map.Nodes[static_cast<size_t>(photo)].Group, TG_IMAGE);
+    EXPECT_EQ(NodeLabel(map, later), "later (未計測)");
+    EXPECT_EQ(NodeLabel(map, bigFiles), "ファイル");
+    EXPECT_GT(map.Nodes[static_cast<size_t>(later)].Rect.W, 0) << "unmeasured is drawn, not left out";
+    EXPECT_EQ(find(R + "empty.txt", TM_FILE), -1) << "size 0 takes no area";
+    EXPECT_EQ(find(R + "nothing\\", TM_FOLDER), -1);
+    // A folder of files only is one block.
+    EXPECT_EQ(map.Nodes[static_cast<size_t>(a)].Count, 0);
+
+    // Children tile their parent, and their areas follow the occupied
+    // sizes: big holds a (61440) and its own file (12288).
+    for (size_t n = 0; n < map.Nodes.size(); ++n) {
+        const TmNode& p = map.Nodes[n];
+        if (p.Count == 0) continue;
+        double area = 0;
+        for (int32_t c = p.First; c < p.First + p.Count; ++c) {
+            const TmNode& k = map.Nodes[static_cast<size_t>(c)];
+            EXPECT_EQ(k.Parent, static_cast<int32_t>(n));
+            EXPECT_EQ(k.Depth, p.Depth + 1);
+            area += k.Rect.W * k.Rect.H;
+        }
+        EXPECT_NEAR(area, p.Rect.W * p.Rect.H, 1e-6 * p.Rect.W * p.Rect.H);
+    }
+    const TmRect& ra = map.Nodes[static_cast<size_t>(a)].Rect;
+    const TmRect& rf = map.Nodes[static_cast<size_t>(bigFiles)].Rect;
+    EXPECT_NEAR(ra.W * ra.H / (rf.W * rf.H), 61440.0 / 12288, 1e-6);
+    EXPECT_EQ(map.Nodes[static_cast<size_t>(big)].Occupied, 61440 + 12288);
+
+    // The deepest node under a point is found, and outside the map nothing.
+    EXPECT_EQ(HitTest(map, ra.X + ra.W / 2, ra.Y + ra.H / 2), a);
+    EXPECT_EQ(HitTest(map, 400, 10), -1);
+    EXPECT_EQ(HitTest(map, -1, 10), -1);
+    EXPECT_EQ(NodePath(map, 0), R);
+    EXPECT_EQ(NodePath(map, -5), "");
+}
+
+TEST(TreemapBuildTest, DeepChainsHugeFoldersAndDamagedLines) {
+    // A chain 3000 folders deep, each holding a little of its own, beside a
+    // folder with 200000 subfolders: no recursion, everything reachable.
+    TmSource s;
+    s.Path = "X:\\";
+    std::string p = "X:\\deep\\";
+    const int depth = 3000;
+    for (int i = 0; i < depth; ++i) {
+        s.Lines.push_back(Line(p, 1e6 * (depth - i), 1e6, 1));
+        p += "d\\";
+    }
+    s.Lines.push_back(Line("X:\\wide\\", 2e10, 0, 200000));
+    for (int i = 0; i < 200000; ++i) s.Lines.push_back(Line("X:\\wide\\" + std::to_string(i) + "\\", 1e5, 1e5));
+    // Damaged: a line without numbers, a repeated path, a negative size.
+    s.Lines.push_back("X:\\broken\\");
+    s.Lines.push_back(Line("X:\\wide\\5\\", 1e12, 1e12));
+    s.Lines.push_back(Line("X:\\neg\\", -5, -5));
+    for (const char* name : {"deep\\", "wide\\", "broken\\", "neg\\"}) {
+        DirEntry e;
+        e.Name = name;
+        e.IsDir = 1;
+        s.Entries.push_back(e);
+    }
+    Treemap map = BuildTreemap(std::move(s), 1600, 1000, 1);
+    int deepest = 0;
+    size_t wideKids = 0;
+    for (const TmNode& n : map.Nodes) deepest = std::max<int>(deepest, n.Depth);
+    for (size_t i = 0; i < map.Nodes.size(); ++i)
+        if (map.Nodes[i].Depth == 1 && NodePath(map, static_cast<int>(i)) == "X:\\wide\\")
+            wideKids = static_cast<size_t>(map.Nodes[i].Count);
+    EXPECT_GT(deepest, 10);
+    EXPECT_EQ(wideKids, 200000u);
+    // The repeated path's first line wins.
+    for (size_t i = 0; i < map.Nodes.size(); ++i)
+        if (NodePath(map, static_cast<int>(i)) == "X:\\wide\\5\\") {
+            EXPECT_EQ(map.Nodes[i].Occupied, 1e5);
+        }
+
+    // Drawn: every pixel painted, opaque.
+    std::vector<uint32_t> px(1600 * 1000, 0);
+    RenderCushions(map, TC_KIND, px.data(), 1600);
+    EXPECT_EQ(std::count_if(px.begin(), px.end(), [](uint32_t c) { return c >> 24 != 0xFF; }), 0);
+
+    // A cancelled build stops early and stays consistent.
+    std::atomic<bool> cancel{true};
+    Treemap part = BuildTreemap(map.Source, 1600, 1000, 1, &cancel);
+    EXPECT_LT(part.Nodes.size(), map.Nodes.size());
+    for (const TmNode& n : part.Nodes)
+        if (n.Count) {
+            EXPECT_LE(static_cast<size_t>(n.First + n.Count), part.Nodes.size());
+        }
+}
+
+TEST(TreemapDrawTest, CushionsColoursAndGroups) {
+    TmSource s;
+    s.Path = "X:\\";
+    for (const char* name : {"a.tar.gz", "b.PNG", "c.mkv", "d.flac", "e.pdf", "libf.so.6", "g", ".hidden"}) {
+        DirEntry e;
+        e.Name = name;
+        e.Size = e.Occupied = 4096;
+        s.Entries.push_back(e);
+    }
+    Treemap map = BuildTreemap(std::move(s), 160, 100);
+    ASSERT_EQ(map.Nodes.size(), 9u);
+    const TmGroup want[] = {TG_ARCHIVE, TG_IMAGE, TG_VIDEO, TG_AUDIO, TG_DOCUMENT, TG_EXECUTABLE, TG_OTHER, TG_OTHER};
+    for (size_t i = 0; i < 8; ++i) EXPECT_EQ(map.Nodes[i + 1].Group, want[i]) << map.Source->Entries[i].Name;
+    std::vector<uint32_t> px(160 * 100, 0);
+    RenderCushions(map, TC_KIND, px.data(), 160);
+    for (size_t i = 1; i < map.Nodes.size(); ++i) {
+        const TmRect& r = map.Nodes[i].Rect;
+        const uint32_t base = NodeColour(map.Nodes[i], TC_KIND);
+        // The centre of a cushion is its brightest part: the base colour's
+        // hue, neither black nor washed out.
+        const uint32_t c = px[static_cast<size_t>(r.Y + r.H / 2) * 160 + static_cast<size_t>(r.X + r.W / 2)];
+        const int dom = (base >> 16 & 0xFF) >= (base >> 8 & 0xFF) ? ((base >> 16 & 0xFF) >= (base & 0xFF) ? 16 : 0)
+                                                                   : ((base >> 8 & 0xFF) >= (base & 0xFF) ? 8 : 0);
+        for (int ch : {0, 8, 16}) EXPECT_LE((c >> ch & 0xFF), (c >> dom & 0xFF) + 1) << map.Source->Entries[i - 1].Name;
+        EXPECT_GT((c >> dom & 0xFF), 100u) << map.Source->Entries[i - 1].Name;
+        // Edges are darker than the centre: the shading shows the cushion.
+        const uint32_t edge = px[static_cast<size_t>(r.Y + r.H - 1) * 160 + static_cast<size_t>(r.X + r.W - 1)];
+        EXPECT_LT((edge >> dom & 0xFF), (c >> dom & 0xFF));
+    }
+    // By depth, all siblings share one colour.
+    EXPECT_EQ(NodeColour(map.Nodes[1], TC_DEPTH), NodeColour(map.Nodes[5], TC_DEPTH));
+    TmNode deeper = map.Nodes[1];
+    deeper.Depth = 2;
+    EXPECT_NE(NodeColour(map.Nodes[1], TC_DEPTH), NodeColour(deeper, TC_DEPTH));
+
+    // An empty or zero-sized map draws nothing and does not crash.
+    Treemap empty = BuildTreemap(TmSource{}, 0, 0);
+    RenderCushions(empty, TC_DEPTH, nullptr, 0);
+    EXPECT_EQ(HitTest(empty, 0, 0), -1);
+}
+
+TEST(TreemapBuildTest, KeptFindingsFollowTheirOwnLines) {
+    TmSource s;
+    s.Path = "X:\\";
+    s.Lines = {Line("X:\\a\\", 300, 100, 1), Line("X:\\a\\b\\", 200, 200)};
+    DirEntry a;
+    a.Name = "a\\";
+    a.IsDir = 1;
+    s.Entries.push_back(a);
+    auto shared = std::make_shared<const TmSource>(s);
+    Treemap first = BuildTreemap(shared, 300, 200);
+    EXPECT_EQ(first.Nodes.size(), 4u) << "root, a, a\\b, a's files";
+    // Laid out again at another size: the same nodes.
+    Treemap again = BuildTreemap(shared, 600, 100);
+    ASSERT_EQ(again.Nodes.size(), first.Nodes.size());
+    for (size_t i = 0; i < again.Nodes.size(); ++i) EXPECT_EQ(NodePath(again, int(i)), NodePath(first, int(i)));
+    // A copy with other lines shares the cache object but not what it found.
+    TmSource changed = *shared;
+    changed.Lines = {Line("X:\\a\\", 300, 0, 2), Line("X:\\a\\c\\", 100, 100), Line("X:\\a\\d\\", 200, 200)};
+    Treemap other = BuildTreemap(std::move(changed), 300, 200);
+    ASSERT_EQ(other.Nodes.size(), 4u) << "root, a, a\\c, a\\d";
+    EXPECT_EQ(NodePath(other, 2), "X:\\a\\c\\");
+    EXPECT_EQ(NodePath(other, 3), "X:\\a\\d\\");
+    Treemap still = BuildTreemap(shared, 300, 200);
+    EXPECT_EQ(NodePath(still, 2), NodePath(first, 2));
+}
