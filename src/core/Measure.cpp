@@ -522,7 +522,7 @@ void Walk::ResolveLinks() {
 
 // Device reads after which the walk counts as waiting for the device: more
 // than stray reads of a warm walk, less than a few milliseconds of a cold one.
-constexpr long long kColdReadBytes = 256 * 1024;
+constexpr long long kColdReadBytes = 64 * 1024;
 
 // Bytes this process has had fetched from storage; -1 when the kernel does
 // not say. A warm walk reads nothing from the device.
@@ -575,7 +575,7 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
         hooks.ProcessMessages();
         if (!stop_ && hooks.StopRequested()) stop_ = true;
         std::unique_lock<std::mutex> lock(mutex_);
-        const auto tick = static_cast<int>(workers.size()) < maxThreads_ ? 4 : 30;
+        const auto tick = static_cast<int>(workers.size()) < maxThreads_ ? 2 : 30;
         if (doneCv_.wait_for(lock, std::chrono::milliseconds(tick), [&] { return done_; })) break;
     }
     for (auto& t : workers) t.join();
