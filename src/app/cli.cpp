@@ -161,11 +161,18 @@ bool ResolveFolder(const std::string& arg, std::string& path, bool mustExist = t
 
 // Loads the parameters (never written back) and makes the path's drive the
 // current one. nullptr, with a message, when the drive is not ready.
-DriveRecord* OpenDriveOf(const std::string& path) {
+// onlyThisDrive: the other drives' volumes are not read (a measurement needs
+// its own drive only, and reading every volume costs a cold start dearly).
+DriveRecord* OpenDriveOf(const std::string& path, bool onlyThisDrive = false) {
     LoadParameters({});
     Global().ShowRemovable = 1;
     int letter = platform::LetterOf(path);
-    RefreshDrives(letter < 0 ? INT_MAX : letter);
+    if (onlyThisDrive && letter >= 0) {
+        Global().Drives.DetectTypes();
+        Global().CurrentDrive = Global().Drives.ByLetter(letter);
+    } else {
+        RefreshDrives(letter < 0 ? INT_MAX : letter);
+    }
     DriveRecord* drive = Global().CurrentDrive;
     if (!drive || drive->DriveType == 0 || !Global().Drives.ReadVolume(*drive)) {
         std::fprintf(stderr, "norvessa-cli: drive %c: is not ready\n", path.empty() ? '?' : path[0]);
@@ -217,7 +224,7 @@ int RunMeasure(const Args& given) {
     if (args.size() != 1) return Usage(stderr);
     std::string path;
     if (!ResolveFolder(args[0], path)) return 1;
-    DriveRecord* drive = OpenDriveOf(path);
+    DriveRecord* drive = OpenDriveOf(path, true);
     if (!drive) return 1;
     GlobalState& g = Global();
     // As du -l: a file's bytes once per name.
