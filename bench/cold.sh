@@ -34,8 +34,11 @@ note "building norvessa-cli and floor_walk (release)"
 work=$(mktemp -d "${TMPDIR:-/tmp}/nrvs-cold.XXXXXX") || exit 1
 trap 'rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
-cp build/release/norvessa-cli "$work/norvessa-cli"
-cli=$work/norvessa-cli
+# One copy of the tool per measured tree, so that its cache holds that tree
+# alone, as the peers keep nothing of the other tree either.
+mkdir -p "$work/usr-tool" "$work/tree-tool"
+cp build/release/norvessa-cli "$work/usr-tool/norvessa-cli"
+cp build/release/norvessa-cli "$work/tree-tool/norvessa-cli"
 floor=build/release/bench/floor_walk
 
 note "generating 300,000 files in 30,000 folders"
@@ -63,7 +66,11 @@ tools=(norvessa floor2 floor8 floor16 floor32 du ncdu gdu)
 run() { # tool dir
     local cmd
     case $1 in
-    norvessa) cmd=("$cli" measure "$2") ;;
+    norvessa)
+        local tool=$work/tree-tool/norvessa-cli
+        [[ $2 == /usr ]] && tool=$work/usr-tool/norvessa-cli
+        cmd=("$tool" measure "$2")
+        ;;
     floor*) cmd=("$floor" "$2" "${1#floor}") ;;
     du) cmd=(du -x -s -B1 "$2") ;;
     ncdu) command -v ncdu >/dev/null || return; cmd=(ncdu -0 -x -o /dev/null "$2") ;;
