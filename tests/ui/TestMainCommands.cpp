@@ -277,6 +277,28 @@ private slots:
         QCOMPARE(outside.Read("keep/me"), std::string("safe"));
     }
 
+    void oddNamesAndASourceThatVanishedGetAClearAnswer() {
+        const std::string odd = std::string("bad\xff\xfe") + "name";
+        D().Write(odd, "bytes");
+        auto w = OpenWindow();
+        SelectRow(*w, QString::fromStdString(platform::ShownName(odd)));
+        chosen = D() / "database";
+        w->MMtolcpyClick(1);
+        QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join("|")));
+        QCOMPARE(D().Read("database/" + odd), std::string("bytes"));
+
+        // The source goes away between the choice and the copy.
+        SelectRow(*w, "one.txt");
+        SetBrowseFolderChoice([this](const std::string&) {
+            ::unlink((D() / "one.txt").c_str());
+            return D() / "database";
+        });
+        w->MMtolcpyClick(1);
+        QCOMPARE(ui.messages.size(), 1);
+        QVERIFY(ui.messages[0].startsWith("コピーできなかった項目があります。"));
+        QVERIFY(!D().Exists("database/one.txt"));
+    }
+
     void shortcutsActOnTheRowSelectedNow() {
         auto w = OpenWindow();
         w->activateWindow();
