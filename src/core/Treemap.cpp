@@ -1,5 +1,7 @@
 #include "core/Treemap.h"
 
+#include <thread>
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -190,6 +192,9 @@ uint64_t Hashes(std::string_view path, uint64_t& parent, size_t& parentLen) {
 // and a folder's children cost no search. Lines are never parsed whole (a
 // parse copies the line); only the four sizes are read. The index is kept
 // with its source, so that a new size or colour lays out without it.
+// Below this many lines the index is built on one thread.
+constexpr size_t kParallelLines = 100000;
+
 struct TmIndex {
     struct Entry {
         uint64_t hash;
@@ -202,6 +207,7 @@ struct TmIndex {
     std::vector<uint32_t> parentLen;  // 0: no parent (a root, or no path)
     std::vector<int32_t> first, count;  // children: byParent[first, first + count)
     std::vector<uint8_t> repeated;      // a later line of a path already seen
+    std::vector<double> sizes;          // per line: size, occupied, own size, own occupied
 
     explicit TmIndex(const std::vector<std::string>& all) : lines(&all) {
         const size_t n = all.size();
@@ -210,22 +216,47 @@ struct TmIndex {
         first.assign(n, 0);
         count.assign(n, 0);
         repeated.assign(n, 0);
-        std::vector<Entry> byPath;
-        byPath.reserve(n);
-        byParent.reserve(n);
-        for (size_t i = 0; i < n; ++i) {
-            std::string_view p;
-            if (!PathOfLine(all[i], p) || p.size() >= UINT32_MAX) continue;
-            pathLen[i] = static_cast<uint32_t>(p.size());
-            uint64_t parent;
-            size_t plen;
-            byPath.push_back({Hashes(p, parent, plen), static_cast<int32_t>(i)});
-            if (plen == 0) continue;
-            parentLen[i] = static_cast<uint32_t>(plen);
-            byParent.push_back({parent, static_cast<int32_t>(i)});
+        sizes.assign(4 * n, 0);
+        // The hashes of a large list are taken in two halves side by side,
+        // and the two sorts run side by side: the machine has the cores, and
+        // this is most of a first layout. Each half keeps line order, so the
+        // joined lists are in line order as one pass would make them.
+        std::vector<Entry> byPath, pathsB, parentsB;
+        auto hashRange = [&](size_t from, size_t to, std::vector<Entry>& paths, std::vector<Entry>& parents) {
+            paths.reserve(to - from);
+            parents.reserve(to - from);
+            for (size_t i = from; i < to; ++i) {
+                std::string_view p;
+                if (!PathOfLine(all[i], p) || p.size() >= UINT32_MAX) continue;
+                pathLen[i] = static_cast<uint32_t>(p.size());
+                ParseSizes(i);
+                uint64_t parent;
+                size_t plen;
+                paths.push_back({Hashes(p, parent, plen), static_cast<int32_t>(i)});
+                if (plen == 0) continue;
+                parentLen[i] = static_cast<uint32_t>(plen);
+                parents.push_back({parent, static_cast<int32_t>(i)});
+            }
+        };
+        const bool split = n >= kParallelLines;
+        const size_t half = split ? n / 2 : n;
+        {
+            std::thread second;
+            if (split) second = std::thread(hashRange, half, n, std::ref(pathsB), std::ref(parentsB));
+            hashRange(0, half, byPath, byParent);
+            if (second.joinable()) second.join();
         }
-        RadixSort(byPath);
-        RadixSort(byParent);
+        byPath.insert(byPath.end(), pathsB.begin(), pathsB.end());
+        byParent.insert(byParent.end(), parentsB.begin(), parentsB.end());
+        std::vector<Entry>().swap(pathsB);
+        std::vector<Entry>().swap(parentsB);
+        {
+            std::thread second;
+            if (split) second = std::thread([&byPath] { RadixSort(byPath); });
+            else RadixSort(byPath);
+            RadixSort(byParent);
+            if (second.joinable()) second.join();
+        }
         // Repeated paths (a damaged list): only the first line counts.
         for (size_t a = 0; a < byPath.size();) {
             size_t b = a + 1;
@@ -280,7 +311,12 @@ struct TmIndex {
     std::string_view ParentPath(size_t i) const { return std::string_view((*lines)[i]).substr(0, parentLen[i]); }
 
     // Size, occupied, own size, own occupied: the first four numbers.
+    // Read once when the index is made, so that no layout parses a line.
     void Sizes(size_t i, double out[4]) const {
+        for (int f = 0; f < 4; ++f) out[f] = sizes[4 * i + static_cast<size_t>(f)];
+    }
+    void ParseSizes(size_t i) {
+        double* out = &sizes[4 * i];
         out[0] = out[1] = out[2] = out[3] = 0;
         if (pathLen[i] == UINT32_MAX) return;
         std::string_view rest = std::string_view((*lines)[i]).substr(pathLen[i] + 3);
