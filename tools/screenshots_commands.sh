@@ -6,20 +6,13 @@
 # with the openbox window manager, driven with xdotool.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-need=()
-for p in xvfb xauth imagemagick openbox xdotool; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo
-  $sudo apt-get install -y -qq --no-install-recommends "${need[@]}"
-fi
-make -s release
+. tools/screenshot_common.sh
+prepare_screenshots xvfb xauth imagemagick openbox xdotool
 tmp=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$tmp"' EXIT
 cp build/release/norvessa build/release/norvessa-cli build/release/norvessa.html "$tmp/"
 s="$tmp/sample"
-mkdir -p "$s/写真/2024" "$s/音楽" "$s/バックアップ" "$s/コピー先"
+mkdir -p "$s/写真/2024" "$s/音楽" "$s/バックアップ" "$s/copies"
 head -c 3000000 /dev/urandom > "$s/写真/2024/旅行.jpg"
 head -c 5200000 /dev/urandom > "$s/音楽/アルバム.flac"
 head -c 1234 /dev/urandom > "$s/readme.txt"
@@ -71,7 +64,7 @@ sleep 1.5
 import -window root "$out/properties.png"; echo "wrote $out/properties.png"
 xdotool key Escape
 sleep 0.5
-# Copy バックアップ into コピー先 from the popup; the folder dialog gets the
+# Copy バックアップ into copies from the popup; the folder dialog gets the
 # path typed, then the confirmation is answered with Yes.
 xdotool mousemove 300 172 click 1
 sleep 0.5
@@ -79,7 +72,7 @@ xdotool mousemove 300 172 click 3
 sleep 1
 xdotool key c
 sleep 2
-xdotool type --delay 20 "$s/コピー先"
+xdotool type --delay 20 "$s/copies"
 xdotool key Return
 sleep 1.5
 xdotool key Return

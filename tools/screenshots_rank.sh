@@ -5,15 +5,8 @@
 # openbox window manager, driven with xdotool.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-need=()
-for p in xvfb xauth imagemagick openbox xdotool; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo
-  $sudo apt-get install -y -qq --no-install-recommends "${need[@]}"
-fi
-make -s release
+. tools/screenshot_common.sh
+prepare_screenshots xvfb xauth imagemagick openbox xdotool
 tmp=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$tmp"' EXIT
 cp build/release/norvessa build/release/norvessa-cli build/release/norvessa.html "$tmp/"
