@@ -21,3 +21,35 @@ prepare_cli() {
     fi
     cp "$src" "$1/norvessa-cli" && echo "$1/norvessa-cli"
 }
+
+# Builds a benchmark target in the release folder (BUILD_DIR, default
+# build/release; refused when that folder is not a Release build) and runs it
+# with the given arguments in place of the calling script.
+run_bench_target() {
+    local target=$1
+    shift
+    local build=${BUILD_DIR:-build/release}
+    if [[ ! -f $build/build.ninja ]]; then
+        cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+    fi
+    local type
+    type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")
+    if [[ $type != Release ]]; then
+        echo "$(basename "$0"): $build is a '$type' build; timings need Release (set BUILD_DIR)" >&2
+        exit 2
+    fi
+    cmake --build "$build" --target "$target" >&2
+    exec "$build/bench/$target" "$@"
+}
+
+# Runs a command, keeps its output in $work/out.KEY, and adds its wall time
+# in milliseconds to the caller's associative array times[KEY].
+run_timed() {
+    local key=$1
+    shift
+    local t0 t1
+    t0=$(now)
+    "$@" >"$work/out.$key" 2>"$work/err" || { note "$key failed:"; head -3 "$work/err" >&2; }
+    t1=$(now)
+    times[$key]+="$(((t1 - t0) / 1000)) "
+}

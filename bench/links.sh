@@ -14,23 +14,14 @@ work=$(mktemp -d) || exit 1
 trap 'rm -rf "$work"' EXIT
 cli=$(prepare_cli "$work") || exit 1
 declare -A times
-run() { # key command...
-    local key=$1
-    shift
-    local t0 t1
-    t0=$(now)
-    "$@" >"$work/out.$key" 2>"$work/err" || { note "$key failed:"; head -3 "$work/err" >&2; }
-    t1=$(now)
-    times[$key]+="$(((t1 - t0) / 1000)) "
-}
 "$cli" measure "$dir" >/dev/null 2>&1
 for ((r = 0; r < rounds; r++)); do
     if ((r % 2)); then
-        run every "$cli" measure --count-links "$dir"
-        run once "$cli" measure "$dir"
+        run_timed every "$cli" measure --count-links "$dir"
+        run_timed once "$cli" measure "$dir"
     else
-        run once "$cli" measure "$dir"
-        run every "$cli" measure --count-links "$dir"
+        run_timed once "$cli" measure "$dir"
+        run_timed every "$cli" measure --count-links "$dir"
     fi
 done
 om=$(median <<<"${times[once]}")

@@ -15,25 +15,16 @@ trap 'rm -rf "$work"' EXIT
 # A copy of its own: the measurement writes its cache beside the executable.
 cli=$(prepare_cli "$work") || exit 1
 declare -A times
-run() { # key command...
-    local key=$1
-    shift
-    local t0 t1
-    t0=$(now)
-    "$@" >/dev/null 2>"$work/err" || { note "$key failed:"; head -3 "$work/err" >&2; }
-    t1=$(now)
-    times[$key]+="$(((t1 - t0) / 1000)) "
-}
 # Warm-up: both see a warm page cache.
 "$cli" measure "$dir" >/dev/null 2>&1
 "$cli" sim "$dir" --cluster 4096 >/dev/null 2>&1
 for ((r = 0; r < rounds; r++)); do
     if ((r % 2)); then
-        run sim "$cli" sim "$dir" --cluster 4096
-        run measure "$cli" measure "$dir"
+        run_timed sim "$cli" sim "$dir" --cluster 4096
+        run_timed measure "$cli" measure "$dir"
     else
-        run measure "$cli" measure "$dir"
-        run sim "$cli" sim "$dir" --cluster 4096
+        run_timed measure "$cli" measure "$dir"
+        run_timed sim "$cli" sim "$dir" --cluster 4096
     fi
 done
 mm=$(median <<<"${times[measure]}")

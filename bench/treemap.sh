@@ -10,15 +10,5 @@
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
-build=${BUILD_DIR:-build/release}
-
-if [[ ! -f $build/build.ninja ]]; then
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")
-if [[ $type != Release ]]; then
-    echo "treemap.sh: $build is a '$type' build; timings need Release (set BUILD_DIR)" >&2
-    exit 2
-fi
-cmake --build "$build" --target treemap_bench >&2
-exec "$build/bench/treemap_bench" "$@"
+. bench/common.sh
+run_bench_target treemap_bench "$@"

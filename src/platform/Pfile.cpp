@@ -67,6 +67,15 @@ static bool WriteAll(int fd, std::string_view data) {
     return true;
 }
 
+bool MakeFolders(const std::string& path, unsigned mode) {
+    if (path.empty() || path == "/") return true;
+    struct stat st{};
+    if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash), mode)) return false;
+    return ::mkdir(path.c_str(), mode) == 0 || errno == EEXIST;
+}
+
 std::string RandomSuffix() {
     unsigned char bytes[8] = {};
     if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {

@@ -30,6 +30,10 @@ bool ReplaceFileWithLines(const std::string& nativePath, const std::vector<std::
 using PutBytes = std::function<bool(std::string_view)>;
 bool ReplaceFileStreamed(const std::string& nativePath, const std::function<bool(const PutBytes& put)>& produce);
 
+// Creates a native folder and the ones above it that are missing, with the
+// given mode (the umask applies). True when it is a folder afterwards.
+bool MakeFolders(const std::string& nativePath, unsigned mode);
+
 // 16 random hex digits for names that must not be guessed.
 std::string RandomSuffix();
 

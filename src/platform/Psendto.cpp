@@ -12,15 +12,6 @@ namespace nrvs::platform {
 
 namespace {
 
-bool MakeFolders(const std::string& path) {
-    if (path.empty() || path == "/") return true;
-    struct stat st{};
-    if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-    size_t slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash))) return false;
-    return ::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
-}
-
 // One argument of Exec: quoted, with the characters the rules reserve
 // inside quotes escaped, and a literal percent sign doubled.
 std::string ExecArgument(const std::string& arg) {
@@ -60,7 +51,7 @@ std::string SendToPath(std::string* why) {
         if (why) *why = "ホームフォルダが分からないため、登録先のフォルダがありません。";
         return {};
     }
-    if (!MakeFolders(folder) || ::access(folder.c_str(), W_OK) != 0) {
+    if (!MakeFolders(folder, 0755) || ::access(folder.c_str(), W_OK) != 0) {
         if (why) *why = "登録先のフォルダ " + folder + " に書き込めません。";
         return {};
     }

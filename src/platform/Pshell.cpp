@@ -400,16 +400,6 @@ std::string HomeTrash() {
     return std::string(home && *home ? home : "/root") + "/.local/share/Trash";
 }
 
-// The user's own folders on the way to the home trash.
-bool MakeDirs(const std::string& path) {
-    if (path.empty() || path == "/") return true;
-    struct stat st{};
-    if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-    size_t slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !MakeDirs(path.substr(0, slash))) return false;
-    return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
 // A folder of the trash that only this user can write: made when missing,
 // refused when it is a link, another user's, or open to others.
 Folder OwnPrivateFolder(int dirFd, const char* name, std::string& why) {
@@ -436,7 +426,8 @@ Folder OwnPrivateFolder(int dirFd, const char* name, std::string& why) {
 // user's own, mode 700).
 Folder TrashFor(int parentFd, uint64_t mountId, std::string& why) {
     std::string home = HomeTrash();
-    MakeDirs(home);
+    // The user's own folders on the way to the home trash.
+    MakeFolders(home, 0700);
     Folder homeTrash(::open(home.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (homeTrash.Valid() && MountIdOf(homeTrash.Fd()) == mountId && mountId != 0) return homeTrash;
 

@@ -50,7 +50,7 @@ bool ShellCopy(const ItemPath& source, const ItemPath& destFolder, bool confirm)
 // with another file system mounted inside. toTrash moves it into the
 // freedesktop.org trash with its .trashinfo instead: the home trash on the
 // same mount, else the mount's own .Trash/<uid> or .Trash-<uid>, each used
-// only when it passes the specification's checks.
+// only when it is a real folder that no other user can write into.
 bool ShellDelete(const ItemPath& path, bool toTrash, bool confirm);
 
 // With confirm: the installed ShellUi sees progress and, for a copy, is asked

@@ -71,13 +71,5 @@ void TFMdinfo::showEvent(QShowEvent* event) {
     if (main_) move(main_->frameGeometry().center() - frameGeometry().center() + pos());
 }
 
-void TFMdinfo::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        close();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
 
 } // namespace nrvs

@@ -56,13 +56,5 @@ void TFMver::showEvent(QShowEvent* event) {
     if (main_) move(main_->frameGeometry().center() - frameGeometry().center() + pos());
 }
 
-void TFMver::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        close();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
 
 } // namespace nrvs
