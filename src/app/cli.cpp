@@ -66,6 +66,16 @@ std::string Number(double v) {
     return buf;
 }
 
+// A line of output that holds names. On a terminal the escape mark that
+// tells a real "＼" from one standing for a backslash byte is shown
+// visibly; a pipe gets the names as they are, to be given back to this
+// tool.
+void PrintLine(const std::string& line) {
+    static const bool terminal = ::isatty(1);
+    if (terminal) std::printf("%s\n", platform::VisibleMarks(line).c_str());
+    else std::printf("%s\n", line.c_str());
+}
+
 // Byte counts stay raw so that scripts can compare them with df -B1.
 int RunDrives(const Args& args) {
     bool tabs = false;
@@ -199,7 +209,7 @@ int RunList(const Args& args) {
     listing.ClusterSize = static_cast<int32_t>(drive->ClusterSize);
     ListFolder(listing, path + "*.*", kind);
     SortListing(listing, false);
-    for (const auto& line : listing.Entries) std::printf("%s\n", line.c_str());
+    for (const auto& line : listing.Entries) PrintLine(line);
     return 0;
 }
 
@@ -230,17 +240,18 @@ int RunMeasure(const Args& given) {
     // As du -l: a file's bytes once per name.
     if (everyName) g.CountLinksOnce = 0;
     auto start = std::chrono::steady_clock::now();
+    MeasureReport report;
     {
         CliHooks hooks;
         if (path.size() == 3) {
             g.AskBeforeMeasure = 0;
             g.MeasureMulti = 0;
             // The reason is on standard error already; the old cache stays.
-            if (!MeasureDrives(hooks)) return 1;
+            if (!MeasureDrives(hooks, &report)) return 1;
         } else {
             // A folder's lines replace the old ones in the drive's cache.
             LoadCache(g.Folders, *drive);
-            if (!MeasureFolder(path, hooks)) return 1;
+            if (!MeasureFolder(path, hooks, &report)) return 1;
         }
     }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -251,7 +262,14 @@ int RunMeasure(const Args& given) {
     }
     std::printf("%s\nfolders   %d\nfiles     %d\nbytes     %s\noccupied  %s\nseconds   %.3f\ncache     %s\n",
                 path.c_str(), r->TreeFolders + 1, r->TreeFiles, Number(r->TreeBytes).c_str(),
-                Number(r->TreeOccupied).c_str(), seconds, CacheFileName(*drive).c_str());
+                Number(r->TreeOccupied).c_str(), seconds,
+                report.SaveError.empty() ? CacheFileName(*drive).c_str() : "(not saved)");
+    // The figures above are this run's; a script must still learn that the
+    // cache holds none of them.
+    if (!report.SaveError.empty()) {
+        std::fprintf(stderr, "norvessa-cli: the cache could not be written: %s\n", report.SaveError.c_str());
+        return 1;
+    }
     return 0;
 }
 
@@ -272,7 +290,7 @@ int RunTree(const Args& args) {
     std::string_view linePath;
     for (const auto& line : list.Lines)
         if (path.size() == 3 || (PathOfLine(line, linePath) && linePath.substr(0, path.size()) == path))
-            std::printf("%s\n", line.c_str());
+            PrintLine(line);
     return 0;
 }
 
@@ -373,6 +391,13 @@ int RunSim(const Args& args) {
         else return Usage(stderr);
     }
     if (target.empty() || clusterText.empty() == driveArg.empty()) return Usage(stderr);
+    // The window reads what is typed as far as it is a number; a script's
+    // "12abc" or "abc" is a mistake to report, not cluster 12 or 1.
+    if (driveArg.empty() && !std::all_of(clusterText.begin(), clusterText.end(),
+                                         [](char c) { return c >= '0' && c <= '9'; })) {
+        std::fprintf(stderr, "norvessa-cli: --cluster wants a whole number of bytes, not %s\n", clusterText.c_str());
+        return 1;
+    }
     std::string path;
     if (!ResolveFolder(target, path)) return 1;
     DriveRecord* drive = OpenDriveOf(path);
@@ -408,7 +433,7 @@ int RunSim(const Args& args) {
     auto now = [](const std::string& v) { return v.empty() || TextToFloat(v, -1) < 0 ? std::string("?") : v; };
     for (size_t i = 4; i < rows.size(); ++i) {
         if (rows[i].Image != IMG_FOLDER && rows[i].Image != IMG_FILE) continue;
-        std::printf("%s\t%s\t%s\n", rows[i].Caption.c_str(), now(rows[i].Before).c_str(), rows[i].After.c_str());
+        PrintLine(rows[i].Caption + "\t" + now(rows[i].Before) + "\t" + rows[i].After);
     }
     std::printf("total\t%s\t%s\n", now(rows[0].Before).c_str(), rows[0].After.c_str());
     return 0;
@@ -424,6 +449,7 @@ int RunExport(const Args& args) {
     std::string driveArg, treeFile, listArg, listFile, format;
     ExportColumns cols;
     cols.Links = false;
+    bool plain = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string& out) {
@@ -441,12 +467,14 @@ int RunExport(const Args& args) {
         else if (a == "--no-files") cols.Files = false;
         else if (a == "--no-folders") cols.Folders = false;
         else if (a == "--links") cols.Links = true;
+        else if (a == "--plain") plain = true;
         else if (!a.empty() && a[0] == '-') return fail("unknown option " + a);
         else if (driveArg.empty()) driveArg = a;
         else return fail("one drive only (" + a + ")");
     }
     if (driveArg.empty()) return fail("which drive? (export X: --tree FILE ...)");
     if (format != "html" && format != "csv") return fail("--format must be html or csv");
+    cols.Spreadsheet = format == "csv" && !plain;
     if (treeFile.empty() && listFile.empty()) return fail("nothing to export: give --tree FILE and/or --list PATH FILE");
     std::string root;
     if (!ResolveFolder(driveArg, root, false)) return 1;
@@ -558,7 +586,7 @@ int RunRank(const Args& args) {
             out += '\t';
             out += std::to_string(v);
         }
-        std::printf("%s\n", out.c_str());
+        PrintLine(out);
     }
     return 0;
 }
@@ -658,14 +686,19 @@ const Command kCommands[] = {
     {"ls", "[--files|--folders] PATH",
      "Print the entry lines of a folder: name (folders end with \\), \" > \",\n"
      "attribute letters D A H R S C S, size and occupied size.\n"
-     "PATH is a program-form path (C:\\usr\\) or a native one (/usr).",
+     "PATH is a program-form path (C:\\usr\\) or a native one (/usr).\n"
+     "On a terminal, the escape mark U+E05C that sets a real \"＼\" or\n"
+     "\"␊\" apart from one standing for a backslash or control byte is\n"
+     "shown as <U+E05C> (also by tree, sim and rank); a pipe gets names as\n"
+     "they are.",
      RunList},
     {"measure", "[--count-links] DRIVE|PATH",
      "Measure a drive (C:) or one folder of it, write the drive's cache\n"
      "file NRVS_<letter>.txt beside the executable and print folders, files,\n"
      "bytes, occupied bytes and the duration. A file with several names\n"
      "counts its bytes once unless --count-links (or the setting) says\n"
-     "every name.",
+     "every name. When the cache cannot be written the figures are still\n"
+     "printed, the reason goes to standard error and the exit status is 1.",
      RunMeasure},
     {"tree", "DRIVE|PATH", "Print the cached folder lines of a drive, or of one folder and below.", RunTree},
     {"copy", "[--progress] SRC DESTFOLDER",
@@ -686,8 +719,13 @@ const Command kCommands[] = {
      "(from its cache) and/or the list the window shows for folder PATH with\n"
      "the saved view settings (--tree may be left out when --list is given).\n"
      "--no-sizes, --no-files, --no-folders leave columns out; --links makes\n"
-     "folder names links (HTML). A file is replaced only once it is whole;\n"
-     "a failure exits with 1.",
+     "folder names links (HTML). A CSV is made for spreadsheets, as the\n"
+     "dialog's \"表計算ソフト向け\": a UTF-8 byte-order mark first, and a cell\n"
+     "starting with = + - @, a tab or a CR gets a leading ' so that it is\n"
+     "never run as a formula; --plain writes the data exactly as it is.\n"
+     "A file is replaced only once it is whole; a link at its name is\n"
+     "replaced, not followed; a device, FIFO or folder there is refused.\n"
+     "A failure exits with 1.",
      RunExport},
     {"info", "DRIVE|PATH",
      "Print the drive information of the drive holding PATH: the twenty\n"

@@ -1,6 +1,9 @@
 #include "core/Cache.h"
 
 #include "core/Utglobal.h"
+#include "platform/Pfile.h"
+
+#include <array>
 
 #include <cstdio>
 
@@ -11,12 +14,39 @@ std::string CacheFileName(const DriveRecord& drive) {
     return Global().ExeDir + "NRVS_" + std::string(1, letter) + ".txt";
 }
 
+namespace {
+// The version of each drive's cache file this process has in hand.
+std::string& KnownStamp(const DriveRecord& drive) {
+    static std::array<std::string, 26> stamps;
+    const char letter = CacheFileName(drive)[Global().ExeDir.size() + 5];
+    return stamps[static_cast<size_t>(letter >= 'A' && letter <= 'Z' ? letter - 'A' : 0)];
+}
+} // namespace
+
 void LoadCache(FolderList& list, const DriveRecord& drive) {
-    LoadLines(list.Lines, CacheFileName(drive));
+    const std::string name = CacheFileName(drive);
+    // Taken before reading: a save in between makes the stamp older than the
+    // lines, which only costs a merge that was not needed.
+    KnownStamp(drive) = platform::FileStamp(name);
+    LoadLines(list.Lines, name);
     list.Changed();
 }
 
-void SaveCache(const FolderList& list, const DriveRecord& drive) { SaveLines(list.Lines, CacheFileName(drive)); }
+bool SaveCache(const FolderList& list, const DriveRecord& drive, std::string* why) {
+    const std::string name = CacheFileName(drive);
+    if (!SaveLines(list.Lines, name)) {
+        if (why) *why = name + ": " + platform::LastWriteError();
+        return false;
+    }
+    KnownStamp(drive) = platform::FileStamp(name);
+    return true;
+}
+
+std::string CacheLockName(const DriveRecord& drive) { return CacheFileName(drive) + ".lock"; }
+
+bool CacheChangedOnDisk(const DriveRecord& drive) {
+    return platform::FileStamp(CacheFileName(drive)) != KnownStamp(drive);
+}
 
 int IsCached(const DriveRecord& drive) {
     const GlobalState& g = Global();

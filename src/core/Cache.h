@@ -14,8 +14,16 @@ namespace nrvs {
 std::string CacheFileName(const DriveRecord& drive);
 // Clears the list and reads the file; a missing or unreadable file leaves it empty.
 void LoadCache(FolderList& list, const DriveRecord& drive);
-// Replaces the file atomically; a failure is ignored and the old file stays whole.
-void SaveCache(const FolderList& list, const DriveRecord& drive);
+// Replaces the file atomically. False when it could not be written: the old
+// file stays whole and why gets the file's name and the reason.
+bool SaveCache(const FolderList& list, const DriveRecord& drive, std::string* why = nullptr);
+// The lock file beside the cache that every save of the drive's cache holds,
+// in this process and in every other one (windows, the command line).
+std::string CacheLockName(const DriveRecord& drive);
+// Whether the cache file on disk is another version than the one this
+// process last loaded or saved for the drive: another window or process
+// saved it since.
+bool CacheChangedOnDisk(const DriveRecord& drive);
 // Whether the cache settings cover the drive.
 int IsCached(const DriveRecord& drive);
 

@@ -182,6 +182,12 @@ std::string CsvQuoted(std::string_view text) {
     return out;
 }
 
+std::string CsvCell(std::string_view text, bool spreadsheet) {
+    if (spreadsheet && !text.empty() && std::string_view("=+-@\t\r").find(text[0]) != std::string_view::npos)
+        return CsvQuoted("'" + std::string(text));
+    return CsvQuoted(text);
+}
+
 std::string ListCountText(std::string_view subItem, std::string_view separator) {
     auto [a, b] = SplitNameValue(subItem);
     std::string ga = GroupedNumber(TextToFloat(a, -1), 0);
@@ -298,8 +304,13 @@ void WriteHtmlFooter(LineSink& out) {
 
 // ---------------------------------------------------------------- CSV
 
+// Starts a CSV document: the byte-order mark goes before its first line.
+std::string CsvFirstLine(const ExportContext& ctx, const ExportColumns& cols) {
+    return (cols.Spreadsheet ? "\xEF\xBB\xBF" : "") + Heading(ctx);
+}
+
 void WriteTreeCsvHeader(LineSink& out, const ExportContext& ctx, const ExportColumns& cols) {
-    out.Line(Heading(ctx));
+    out.Line(CsvFirstLine(ctx, cols));
     out.Line("");
     std::string head;
     if (cols.Sizes) head += "\"容量\",\"占有量\",";
@@ -312,19 +323,19 @@ void WriteTreeCsvHeader(LineSink& out, const ExportContext& ctx, const ExportCol
 void WriteTreeCsvRow(LineSink& out, const ExportContext& ctx, const ExportColumns& cols, const FolderRecord& r) {
     std::string line;
     if (cols.Sizes) {
-        line += CsvQuoted(SizeOf(r.TreeBytes, ctx.SizeUnit)) + ",";
-        line += CsvQuoted(SizeOf(r.TreeOccupied, ctx.SizeUnit)) + ",";
+        line += CsvCell(SizeOf(r.TreeBytes, ctx.SizeUnit), cols.Spreadsheet) + ",";
+        line += CsvCell(SizeOf(r.TreeOccupied, ctx.SizeUnit), cols.Spreadsheet) + ",";
     }
     if (cols.Files) line += "\"" + std::to_string(r.OwnFiles) + " | " + std::to_string(r.TreeFiles) + "\",";
     if (cols.Folders) line += "\"" + std::to_string(r.OwnFolders) + " | " + std::to_string(r.TreeFolders) + "\",";
     TreeLevelResult depth = CsvDepth(r.Path);
     line.append(static_cast<size_t>(depth.Level), ',');
-    line += CsvQuoted(" [-] " + depth.Name);
+    line += CsvCell(" [-] " + depth.Name, cols.Spreadsheet);
     out.Line(line);
 }
 
 void WriteListCsvHeader(LineSink& out, const ExportContext& ctx, const ExportColumns& cols) {
-    out.Line(Heading(ctx));
+    out.Line(CsvFirstLine(ctx, cols));
     out.Line("");
     std::string head = "\"フォルダ／ファイル\",";
     if (cols.Sizes) head += "\"容量\",\"占有量\",";
@@ -340,11 +351,11 @@ void WriteListCsvRow(LineSink& out, const ExportContext& ctx, const ExportColumn
         out.Line("");
         return;
     }
-    std::string line = CsvQuoted(row.Caption) + ",";
+    std::string line = CsvCell(row.Caption, cols.Spreadsheet) + ",";
     const double v = TextToFloat(row.Occupied, -1);
     if (cols.Sizes) {
-        line += CsvQuoted(SizeOf(TextToFloat(row.Size, -1), ctx.SizeUnit)) + ",";
-        line += CsvQuoted(SizeOf(v, ctx.SizeUnit)) + ",";
+        line += CsvCell(SizeOf(TextToFloat(row.Size, -1), ctx.SizeUnit), cols.Spreadsheet) + ",";
+        line += CsvCell(SizeOf(v, ctx.SizeUnit), cols.Spreadsheet) + ",";
     }
     if (v >= 0 && percentBase > 0) {
         const double p = v / percentBase * 100;
@@ -353,8 +364,8 @@ void WriteListCsvRow(LineSink& out, const ExportContext& ctx, const ExportColumn
     } else {
         line += ",,";
     }
-    if (cols.Files) line += CsvQuoted(ListCountText(row.Files, " | ")) + ",";
-    if (cols.Folders) line += CsvQuoted(ListCountText(row.Folders, " | ")) + ",";
+    if (cols.Files) line += CsvCell(ListCountText(row.Files, " | "), cols.Spreadsheet) + ",";
+    if (cols.Folders) line += CsvCell(ListCountText(row.Folders, " | "), cols.Spreadsheet) + ",";
     out.Line(line);
 }
 
@@ -418,7 +429,7 @@ bool WriteDocument(const std::string& typed, std::string* why, const std::functi
         body(sink);
         return sink.Flush();
     });
-    if (!ok && why) *why = std::strerror(errno);
+    if (!ok && why) *why = platform::LastWriteError();
     return ok;
 }
 
@@ -474,7 +485,9 @@ ExportSettings LoadExportSettings(const std::string& fileName) {
     LoadLines(lines, fileName);
     ExportSettings s;
     s.Checks = LineAt(lines, 0, "01111");
-    s.Formats = LineAt(lines, 1, "10");
+    s.Formats = LineAt(lines, 1, "101");
+    // A file from before the spreadsheet mark: on, as for a new one.
+    if (s.Formats.size() == 2) s.Formats += '1';
     if (lines.size() > 2) s.Names.assign(lines.begin() + 2, lines.end());
     return s;
 }

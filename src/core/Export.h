@@ -30,12 +30,17 @@ struct ExportContext {
     int SizeUnit = 0;
 };
 
-// The optional columns of a section; Links is for HTML only.
+// The optional columns of a section; Links is for HTML only. Spreadsheet
+// is for CSV only: the document starts with a UTF-8 byte-order mark (which
+// spreadsheets on Japanese systems need to read UTF-8 at all) and a cell
+// that a spreadsheet would take for a formula gets a leading apostrophe.
+// Off, the data is written exactly as it is.
 struct ExportColumns {
     bool Sizes = true;
     bool Files = true;
     bool Folders = true;
     bool Links = true;
+    bool Spreadsheet = false;
 };
 
 // Row background alternation of the HTML documents: one flag per document
@@ -71,6 +76,10 @@ std::string HtmlEscape(std::string_view text);
 std::string FileUrl(std::string_view programPath);
 // A CSV field in double quotes, quotes inside doubled.
 std::string CsvQuoted(std::string_view text);
+// A CSV cell of a document: quoted, and for a spreadsheet a text starting
+// with "=", "+", "-", "@", a tab or a CR (a file named "=HYPERLINK(...)" on a
+// shared drive) starts with "'", so that it is shown and never run.
+std::string CsvCell(std::string_view text, bool spreadsheet);
 
 // The count texts of the list ("A=B" sub-items): "A / B" for HTML, "A | B"
 // for CSV; empty when A is no number.
@@ -115,10 +124,11 @@ bool ExportListFile(const std::string& typed, bool html, const ExportContext& ct
 // ---- settings files ----
 
 // One section's choices: five check marks (section, sizes, files, folders,
-// links), two format marks (HTML, CSV) and the recent names, newest first.
+// links), two format marks (HTML, CSV) and a third for a CSV made for
+// spreadsheets (on when missing), and the recent names, newest first.
 struct ExportSettings {
     std::string Checks = "01111";
-    std::string Formats = "10";
+    std::string Formats = "101";
     StringList Names;
 };
 // 't' for the tree, 'l' for the list: norvessa.ept / norvessa.epl.

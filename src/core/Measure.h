@@ -48,6 +48,9 @@ struct MeasureReport {
     // Program-form paths of the folders below it that could not be listed
     // (access denied, vanished), in the order their lines are written.
     StringList Unreadable;
+    // The cache file could not be written ("file: reason"): the result is
+    // held for this run only. Empty when it was saved.
+    std::string SaveError;
 };
 
 struct MeasureOptions {

@@ -1,6 +1,7 @@
 #include "core/Cache.h"
 #include "core/Measure.h"
 #include "core/Utglobal.h"
+#include "platform/Pfile.h"
 
 #include <algorithm>
 #include <array>
@@ -11,15 +12,45 @@ namespace nrvs {
 namespace {
 const char* const kRunningCaption = " 計測中...";
 
-// Sorted, stamped with the header line and written as the drive's cache.
-void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start) {
+bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+void TellSaveFailed(MeasureHooks& hooks, const std::string& why) {
+    hooks.Tell("計測結果をキャッシュファイルに保存できませんでした。\n" + why +
+                   "\n\n今回の計測結果は表示しますが、保存されていません。",
+               MB_ICONSTOP);
+}
+
+// Sorted, stamped with the header line and written as the drive's cache,
+// under the drive's cache lock. A folder measurement (below: its path, its
+// lines from firstNew on) that finds the cache saved by someone else since
+// it was read takes that version and puts its own lines in, so that a drive
+// measured meanwhile in another window or process is not undone.
+void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, MeasureHooks& hooks,
+          MeasureReport& report, const std::string& below = {}, size_t firstNew = 0) {
+    platform::FileLock lock(CacheLockName(drive));
+    if (!below.empty() && CacheChangedOnDisk(drive)) {
+        FolderList disk;
+        LoadCache(disk, drive);
+        std::string_view linePath;
+        // Only a cache with its header line is taken: a missing or damaged
+        // file says less than what is in hand.
+        std::time_t stamped = 0;
+        if (disk.Count() > 0 && HeaderStart(disk.Lines[0], stamped)) {
+            StringList merged;
+            merged.reserve(disk.Lines.size() + folders.Lines.size() - firstNew);
+            for (size_t i = 1; i < disk.Lines.size(); ++i)
+                if (!PathOfLine(disk.Lines[i], linePath) || !StartsWith(linePath, below))
+                    merged.push_back(std::move(disk.Lines[i]));
+            for (size_t i = firstNew; i < folders.Lines.size(); ++i) merged.push_back(std::move(folders.Lines[i]));
+            folders.Lines = std::move(merged);
+            folders.Changed();
+        }
+    }
     std::time_t end = std::time(nullptr);
     folders.Sort();
     folders.InsertFirst(HeaderLine(start, end));
-    SaveCache(folders, drive);
+    if (!SaveCache(folders, drive, &report.SaveError)) TellSaveFailed(hooks, report.SaveError);
 }
-
-bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
 // The message shows this many paths; the rest are counted.
 constexpr size_t kShownUnreadable = 10;
@@ -123,9 +154,10 @@ int MeasureDrives(MeasureHooks& hooks, MeasureReport* report) {
             TellRootFailed(hooks, drive->RootPath);
             continue;
         }
-        Seal(g.Folders, *drive, start);
+        Seal(g.Folders, *drive, start, hooks, one);
         RememberUnreadable(drive->RootPath, one.Unreadable);
         all.Unreadable.insert(all.Unreadable.end(), one.Unreadable.begin(), one.Unreadable.end());
+        if (!one.SaveError.empty()) all.SaveError += (all.SaveError.empty() ? "" : "\n") + one.SaveError;
         ++measured;
     }
     const std::string message = UnreadableMessage(all);
@@ -180,6 +212,7 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
     };
     std::time_t start = std::time(nullptr);
     MeasureReport one;
+    const size_t firstNew = g.Folders.Lines.size();
     hooks.RunJob(kRunningCaption, [&] { MeasureFolderJob(path, hooks, &one); });
     if (one.RootFailed) {
         // Nothing was added to the list: it is put back as it was.
@@ -188,7 +221,7 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
         if (report) *report = std::move(one);
         return 0;
     }
-    Seal(g.Folders, *current, start);
+    Seal(g.Folders, *current, start, hooks, one, path.size() > 3 ? path : std::string(), firstNew);
     RememberUnreadable(path, one.Unreadable);
     const std::string message = UnreadableMessage(one);
     if (!message.empty()) hooks.Tell(message, MB_ICONINFORMATION);

@@ -99,12 +99,12 @@ void LoadParameters(const StringList& args) {
     ClampParameters(g);
 }
 
-void SaveParameters() {
+int SaveParameters() {
     GlobalState& g = Global();
     g.StartArgs.clear();
     for (const auto& p : kIntParams) PutIntAt(g.ParamLines, p.line, g.*p.member);
     for (const auto& p : kTextParams) PutLineAt(g.ParamLines, p.line, g.*p.member);
-    SaveLines(g.ParamLines, g.ParamFileName);
+    return SaveLines(g.ParamLines, g.ParamFileName);
 }
 
 void RefreshDrives(int letter) {

@@ -90,7 +90,7 @@ GlobalState& Global();
 void LoadParameters(const StringList& args);
 // Stores the parameters into their lines and writes the parameter file; a
 // failure to write is ignored.
-void SaveParameters();
+int SaveParameters();
 
 // A settings file beside the executable: "norvessa" + ".prm", or, for an
 // executable with an extension (NRVS.exe), the extension replaced ("NRVS.prm").

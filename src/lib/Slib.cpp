@@ -68,6 +68,10 @@ int SaveLines(const StringList& list, const std::string& fileName) {
     return platform::ReplaceFileWithLines(fileName, list) ? 1 : 0;
 }
 
+void TellSaveFailed(const std::string& fileName) {
+    ShowMessageBox("ファイルを保存できませんでした。\n" + fileName + "\n" + platform::LastWriteError(), MB_ICONSTOP);
+}
+
 std::string JoinLines(const StringList& list, std::string_view separator) {
     std::string out;
     for (size_t i = 0; i < list.size(); ++i) {

@@ -30,6 +30,9 @@ int LoadLines(StringList& list, const std::string& fileName);
 // Writes every line followed by CR LF, replacing the file atomically. 1 on
 // success; on failure 0 and the old file untouched.
 int SaveLines(const StringList& list, const std::string& fileName);
+// Tells the user (a message box) that a file of the program's own could not
+// be saved, naming it and the reason of the failed SaveLines just before.
+void TellSaveFailed(const std::string& fileName);
 // Splits text into lines the way LoadLines does.
 void TextToLines(StringList& list, std::string_view text);
 

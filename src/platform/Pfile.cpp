@@ -3,9 +3,11 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <ctime>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -151,15 +153,53 @@ void RemoveStaleTemporaries(int dirFd, const std::string& name) {
 // renames it over the target; on any failure the target stays as it was.
 // The temporary name cannot be guessed and is created exclusively, so a link
 // planted in a shared folder is never written through.
+thread_local std::string t_lastWriteError;
+
+bool Refuse(int err, const std::string& why) {
+    t_lastWriteError = why;
+    errno = err;
+    return false;
+}
+
+// What stands at the name when it is not a file that may be replaced.
+const char* Obstacle(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
+}
+
+template <typename Writer>
+bool ReplaceWith(const std::string& nativePath, Writer write);
+
 template <typename Writer>
 bool Replace(const std::string& nativePath, Writer write) {
-    const std::string dir = DirOf(nativePath), name = NameOf(nativePath);
-    if (name.empty()) {
-        errno = EISDIR;  // a name ending in a separator names a folder
-        return false;
+    t_lastWriteError.clear();
+    bool ok = ReplaceWith(nativePath, write);
+    if (!ok && t_lastWriteError.empty()) {
+        int err = errno;
+        t_lastWriteError = std::strerror(err);
+        errno = err;
     }
+    return ok;
+}
+
+template <typename Writer>
+bool ReplaceWith(const std::string& nativePath, Writer write) {
+    const std::string dir = DirOf(nativePath), name = NameOf(nativePath);
+    if (name.empty()) return Refuse(EISDIR, std::strerror(EISDIR));  // a name ending in a separator
     int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0) return false;
+    // A device, FIFO or socket at the name is somebody's (as root, perhaps
+    // the system's own /dev/null): never swapped for a regular file. A link
+    // is fine: the rename replaces the link itself.
+    struct stat there{};
+    if (::fstatat(dirFd, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(there.st_mode) &&
+        !S_ISLNK(there.st_mode)) {
+        ::close(dirFd);
+        return Refuse(EEXIST, std::string(Obstacle(there.st_mode)) + " is there, not a regular file; nothing was written");
+    }
     RemoveStaleTemporaries(dirFd, name);
     std::string temp;
     int fd = -1;
@@ -182,6 +222,14 @@ bool Replace(const std::string& nativePath, Writer write) {
     int err = ok ? 0 : errno;
     ok = (::close(fd) == 0) && ok;
     if (!ok && !err) err = errno;
+    // The check above raced with anything planted since: look again just
+    // before the rename, which itself never follows a link.
+    if (ok && ::fstatat(dirFd, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(there.st_mode) &&
+        !S_ISLNK(there.st_mode)) {
+        ::unlinkat(dirFd, temp.c_str(), 0);
+        ::close(dirFd);
+        return Refuse(EEXIST, std::string(Obstacle(there.st_mode)) + " is there, not a regular file; nothing was written");
+    }
     if (ok) ok = ::renameat(dirFd, temp.c_str(), dirFd, name.c_str()) == 0;
     if (!ok && !err) err = errno;
     if (!ok) ::unlinkat(dirFd, temp.c_str(), 0);
@@ -191,6 +239,37 @@ bool Replace(const std::string& nativePath, Writer write) {
     return ok;
 }
 } // namespace
+
+const std::string& LastWriteError() { return t_lastWriteError; }
+
+std::string FileStamp(const std::string& nativePath) {
+    struct stat st{};
+    if (::lstat(nativePath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" +
+           std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+}
+
+FileLock::FileLock(const std::string& nativePath) {
+    int fd = ::open(nativePath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    struct stat st{};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        fd = -1;
+    }
+    if (fd < 0) return;
+    int r;
+    do r = ::flock(fd, LOCK_EX);
+    while (r != 0 && errno == EINTR);
+    if (r != 0) {
+        ::close(fd);
+        return;
+    }
+    fd_ = fd;
+}
+
+FileLock::~FileLock() {
+    if (fd_ >= 0) ::close(fd_);  // closing lets go of the lock
+}
 
 bool ReplaceFile(const std::string& nativePath, std::string_view data) {
     return Replace(nativePath, [&](int fd) { return WriteAll(fd, data); });

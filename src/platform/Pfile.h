@@ -18,7 +18,16 @@ bool ReadWholeFile(const std::string& nativePath, std::string& out);
 // then renames it over the old one, keeping the old file's permission bits.
 // On failure the temporary file is removed and the old file stays as it was.
 // Temporary files of this name left by a killed process are removed.
+// Every file written for the user goes through here: a link at the name is
+// replaced by the file, never written through, and a name that holds
+// anything else than a regular file or a link (a device, a FIFO, a socket,
+// a folder) is refused with nothing written.
 bool ReplaceFile(const std::string& nativePath, std::string_view data);
+
+// Why the last ReplaceFile* of this thread failed, in words for a message
+// ("No space left on device", "not a regular file: ..."); empty after a
+// success.
+const std::string& LastWriteError();
 
 // The same for a text of lines, each written followed by CR LF, in chunks:
 // a large cache never needs a second copy in memory.
@@ -29,6 +38,27 @@ bool ReplaceFileWithLines(const std::string& nativePath, const std::vector<std::
 // errno of the first failure is left in errno.
 using PutBytes = std::function<bool(std::string_view)>;
 bool ReplaceFileStreamed(const std::string& nativePath, const std::function<bool(const PutBytes& put)>& produce);
+
+// What identifies one version of a file: device, inode, size and
+// modification time; empty when there is no regular file at the path. A
+// file replaced by ReplaceFile always gets another stamp.
+std::string FileStamp(const std::string& nativePath);
+
+// An exclusive lock held on a file of its own (created when missing, never
+// through a link) for as long as the object lives. Processes that lock the
+// same name take turns; one that cannot open the lock file goes on without
+// it (Held() is false) rather than never saving.
+class FileLock {
+public:
+    explicit FileLock(const std::string& nativePath);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    bool Held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
 
 // Creates a native folder and the ones above it that are missing, with the
 // given mode (the umask applies). True when it is a folder afterwards.

@@ -40,6 +40,20 @@ inline size_t CharLengthAt(std::string_view s, size_t i) {
 }
 } // namespace
 
+std::string VisibleMarks(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (i + 2 < text.size() && At(text, i) == kMark[0] && At(text, i + 1) == kMark[1] && At(text, i + 2) == kMark[2]) {
+            out += "<U+E05C>";
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 std::string ShownName(std::string_view n) {
     std::string out;
     out.reserve(n.size());

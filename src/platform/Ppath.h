@@ -17,6 +17,11 @@ namespace nrvs::platform {
 // Native name bytes -> shown name, and back.
 std::string ShownName(std::string_view nativeName);
 std::string NativeName(std::string_view shownName);
+// Text for a terminal: every escape mark U+E05C, which no font shows, as the
+// visible "<U+E05C>", so that a real "＼" (shown "<U+E05C>＼") and one that
+// stands for a backslash byte ("＼") can be told apart. Only for showing:
+// the result is no longer a program-form name.
+std::string VisibleMarks(std::string_view text);
 
 // "C:\a\b\" -> "<root of C>/a/b/". False when the path has no drive letter or
 // the letter has no root.

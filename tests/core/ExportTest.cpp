@@ -368,6 +368,65 @@ TEST_F(ExportFiles, WholeDocumentsReplaceTheFile) {
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 12 + 3);
 }
 
+// Names on a shared drive are anyone's: a CSV made for a spreadsheet never
+// hands it a formula, and starts with the mark that makes it read UTF-8.
+TEST_F(ExportFiles, CsvForSpreadsheetsDefusesFormulasAndStartsWithAMark) {
+    RowList rows = SampleList(drive.Root());
+    rows.push_back(MakeRow(IMG_FOLDER, "=HYPERLINK(\"http://x\",\"y\")", 10, 10, 0, 0, 0, 0, "1111"));
+    for (const char* lead : {"+1", "-2", "@SUM(A1)", "\rx"})
+        rows.push_back(MakeRow(IMG_FILE, lead, 1, 1, -1, -1, -1, -1, "1111"));
+    rows.push_back(MakeRow(IMG_FILE, "a=b+c", 1, 1, -1, -1, -1, -1, "1111"));
+    const std::string out = drive.ExeDir() / "out.csv";
+    ExportColumns cols;
+    cols.Spreadsheet = true;
+    ASSERT_TRUE(ExportListFile(out, false, ctx, cols, rows, kBase));
+    std::string text = ReadFile(out);
+    EXPECT_EQ(text.substr(0, 7), "\xEF\xBB\xBFhost") << "the byte-order mark comes first, once";
+    EXPECT_NE(text.find("\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\","), std::string::npos);
+    for (const char* cell : {"\"'+1\",", "\"'-2\",", "\"'@SUM(A1)\",", "\"'\rx\","})
+        EXPECT_NE(text.find(cell), std::string::npos) << cell;
+    // A raw tab never reaches a row (names show it as a control picture),
+    // but a cell given one is defused all the same.
+    EXPECT_EQ(CsvCell("\tx", true), "\"'\tx\"");
+    EXPECT_EQ(CsvCell("\tx", false), "\"\tx\"");
+    EXPECT_NE(text.find("\"a=b+c\","), std::string::npos) << "only the first character counts";
+    EXPECT_NE(text.find("\"sub\","), std::string::npos) << "ordinary names are untouched";
+
+    // Off: the data exactly as it is, no mark.
+    ASSERT_TRUE(ExportListFile(out, false, ctx, {}, rows, kBase));
+    text = ReadFile(out);
+    EXPECT_EQ(text.substr(0, 4), "host");
+    EXPECT_NE(text.find("\"=HYPERLINK("), std::string::npos);
+    EXPECT_NE(text.find("\"-2\","), std::string::npos);
+
+    // The tree: its names sit behind " [-] " already; the mark still leads.
+    FolderList folders = SampleTree(drive.Root());
+    ASSERT_TRUE(ExportTreeFile(out, false, ctx, cols, folders));
+    EXPECT_EQ(ReadFile(out).substr(0, 3), "\xEF\xBB\xBF");
+    // HTML never gets the mark, whatever the flag says.
+    ASSERT_TRUE(ExportTreeFile(out, true, ctx, cols, folders));
+    EXPECT_NE(ReadFile(out).substr(0, 3), "\xEF\xBB\xBF");
+}
+
+// Every document is written by the routine that never follows a link at the
+// name and never replaces a device or FIFO.
+TEST_F(ExportFiles, ALinkAtTheNameIsReplacedAndADeviceRefused) {
+    FolderList folders = SampleTree(drive.Root());
+    drive.ExeDir().Write("secret", "keep");
+    const std::string link = drive.ExeDir() / "tree.html";
+    ASSERT_EQ(::symlink((drive.ExeDir() / "secret").c_str(), link.c_str()), 0);
+    ASSERT_TRUE(ExportTreeFile(link, true, ctx, {}, folders));
+    EXPECT_EQ(drive.ExeDir().Read("secret"), "keep");
+    const std::string fifo = drive.ExeDir() / "mynull";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    std::string why;
+    EXPECT_FALSE(ExportTreeFile(fifo, false, ctx, {}, folders, &why));
+    EXPECT_NE(why.find("FIFO"), std::string::npos) << why;
+    struct stat st{};
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
 TEST_F(ExportFiles, FailuresAreReportedAndKeepTheOldFile) {
     FolderList folders = SampleTree(drive.Root());
     std::string why;
@@ -420,13 +479,18 @@ TEST(ExportSettingsTest, FilesAndRecentNames) {
 
     ExportSettings first = LoadExportSettings(ExportSettingsFileName('t'));
     EXPECT_EQ(first.Checks, "01111");
-    EXPECT_EQ(first.Formats, "10");
+    EXPECT_EQ(first.Formats, "101") << "HTML, and a CSV would be made for spreadsheets";
     EXPECT_TRUE(first.Names.empty());
 
     exe.Write("norvessa.epl", "1\r\n");
     ExportSettings partial = LoadExportSettings(ExportSettingsFileName('l'));
     EXPECT_EQ(partial.Checks, "1");
-    EXPECT_EQ(partial.Formats, "10") << "a missing line takes its default";
+    EXPECT_EQ(partial.Formats, "101") << "a missing line takes its default";
+    exe.Write("norvessa.epl", "1\r\n01\r\n");
+    EXPECT_EQ(LoadExportSettings(ExportSettingsFileName('l')).Formats, "011")
+        << "a file from before the spreadsheet mark gets it on";
+    exe.Write("norvessa.epl", "1\r\n010\r\n");
+    EXPECT_EQ(LoadExportSettings(ExportSettingsFileName('l')).Formats, "010");
 
     StringList names;
     RecordRecentName(names, "");
@@ -446,7 +510,7 @@ TEST(ExportSettingsTest, FilesAndRecentNames) {
     EXPECT_EQ(exe.Read("norvessa.ept").substr(0, 14), "10110\r\n01\r\n/tm");
     ExportSettings back = LoadExportSettings(ExportSettingsFileName('t'));
     EXPECT_EQ(back.Checks, "10110");
-    EXPECT_EQ(back.Formats, "01");
+    EXPECT_EQ(back.Formats, "011") << "two marks are read as a file from before the third";
     EXPECT_EQ(back.Names, names);
 
     EXPECT_FALSE(ExportNameGiven(" \t\x01 "));

@@ -375,6 +375,86 @@ TEST_F(MeasureDrivesTest, FolderMeasurementReplacesOnlyTheFolderAndBelow) {
     EXPECT_EQ(file, folders.Lines);
 }
 
+TEST_F(MeasureDrivesTest, ACacheThatCannotBeSavedIsReportedAndTheResultStillShown) {
+    drive->Dir().Write("A/x", "12");
+    const std::string cache = drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt");
+    // A folder in the cache's place fails the save even for root, whom
+    // permissions do not stop.
+    ASSERT_EQ(::mkdir(cache.c_str(), 0755), 0);
+    ScriptedHooks hooks;
+    Global().AskBeforeMeasure = 0;
+    MeasureReport report;
+    ASSERT_EQ(MeasureDrives(hooks, &report), 1) << "the drive was measured";
+    EXPECT_NE(report.SaveError.find(cache), std::string::npos) << report.SaveError;
+    ASSERT_EQ(hooks.told.size(), 1u);
+    EXPECT_NE(hooks.told[0].find("保存できませんでした"), std::string::npos);
+    EXPECT_NE(hooks.told[0].find(cache), std::string::npos) << "the message names the file";
+    ASSERT_NE(Global().Folders.FindPath(drive->Root() + "A\\"), nullptr) << "the result is still shown";
+    EXPECT_EQ(Global().Folders.FindPath(drive->Root() + "A\\")->TreeBytes, 2);
+
+    hooks.told.clear();
+    MeasureReport folderReport;
+    ASSERT_EQ(MeasureFolder(drive->Root() + "A\\", hooks, &folderReport), 1);
+    EXPECT_FALSE(folderReport.SaveError.empty());
+    EXPECT_EQ(hooks.told.size(), 1u);
+
+    ::rmdir(cache.c_str());
+    MeasureReport saved;
+    MeasureDrives(hooks, &saved);
+    EXPECT_TRUE(saved.SaveError.empty()) << saved.SaveError;
+}
+
+// Another window or process saves the drive's cache while a folder
+// measurement runs: the folder's lines go into that newer cache.
+TEST_F(MeasureDrivesTest, AFolderMeasurementMergesIntoTheCacheAsItIsOnDisk) {
+    const TempDir& d = drive->Dir();
+    d.Write("A/a", "1");
+    d.Write("B/b", "22");
+    ScriptedHooks hooks;
+    Global().AskBeforeMeasure = 0;
+    MeasureDrives(hooks);
+    const std::string R = drive->Root();
+    const std::string cache = drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt");
+
+    // The other process measured the whole drive after C appeared.
+    d.Write("C/c", "333");
+    StringList newer;
+    {
+        FolderList other;
+        MeasureTree(other, R, Global().CurrentDrive->ClusterSize, 0, hooks);
+        other.Sort();
+        other.InsertFirst(HeaderLine(std::time(nullptr) - 5, std::time(nullptr)));
+        newer = other.Lines;
+        ASSERT_TRUE(SaveLines(newer, cache));
+    }
+    d.Write("A/more", "4444");
+    ASSERT_EQ(MeasureFolder(R + "A\\", hooks), 1);
+    FolderList& folders = Global().Folders;
+    ASSERT_NE(folders.FindPath(R + "C\\"), nullptr) << "the other measurement's folder was lost";
+    EXPECT_EQ(folders.FindPath(R + "C\\")->TreeBytes, 3);
+    EXPECT_EQ(folders.FindPath(R + "A\\")->TreeBytes, 5) << "this measurement's own lines";
+    EXPECT_EQ(folders.FindPath(R)->TreeFolders, 3) << "the root's line comes from the newer cache";
+    StringList file;
+    LoadLines(file, cache);
+    EXPECT_EQ(file, folders.Lines) << "what is shown is what was saved";
+    int headers = 0;
+    std::string_view p;
+    for (const auto& line : file) headers += !PathOfLine(line, p);
+    EXPECT_EQ(headers, 1);
+
+    // Unchanged on disk since: nothing is read again, the list in hand is
+    // the base (a line put only in memory survives).
+    folders.Lines.push_back(R + "Z\\ > 0:0:0:0:0:0:0:0:0:0:0:0");
+    folders.Changed();
+    ASSERT_EQ(MeasureFolder(R + "B\\", hooks), 1);
+    EXPECT_NE(folders.FindPath(R + "Z\\"), nullptr);
+
+    // A damaged cache on disk says less than the list in hand.
+    ASSERT_TRUE(SaveLines({"garbage"}, cache));
+    ASSERT_EQ(MeasureFolder(R + "B\\", hooks), 1);
+    EXPECT_NE(folders.FindPath(R + "C\\"), nullptr);
+}
+
 TEST_F(MeasureDrivesTest, AutomaticMeasurementRule) {
     GlobalState& g = Global();
     const std::time_t now = std::time(nullptr);

@@ -104,3 +104,13 @@ TEST(PathFormTest, NameTranslationIsOneToOneAndRoundTrips) {
     EXPECT_NE(ShownName("\x0a"), ShownName("\xE2\x90\x8A"));
     EXPECT_EQ(ShownName("\xEE\x81\x9C"), "\xEE\x81\x9C\xEE\x81\x9C") << "the mark itself is marked";
 }
+
+TEST(PathFormTest, VisibleMarksTellTheTwoBackslashesApart) {
+    const std::string byteBackslash = ShownName("x\\y");
+    const std::string realFullWidth = ShownName("x\xEF\xBC\xBCy");
+    ASSERT_NE(byteBackslash, realFullWidth);
+    EXPECT_EQ(VisibleMarks(byteBackslash), "x\xEF\xBC\xBCy");
+    EXPECT_EQ(VisibleMarks(realFullWidth), "x<U+E05C>\xEF\xBC\xBCy");
+    EXPECT_EQ(VisibleMarks(ShownName("\xEE\x81\x9C")), "<U+E05C><U+E05C>") << "a real mark is marked too";
+    EXPECT_EQ(VisibleMarks("ab\xEE\x81"), "ab\xEE\x81") << "a cut-off character at the end stays as it is";
+}

@@ -161,8 +161,29 @@ private slots:
                 }) != list.end());
         QCOMPARE(list.size(), 3 + w->Rows().size());
 
-        QCOMPARE(Lines(Exe("norvessa.ept")), (StringList{"11111", "10", Out("tree.html")}));
-        QCOMPARE(Lines(Exe("norvessa.epl")), (StringList{"11111", "01", Out("list.csv")}));
+        QVERIFY2(list[0].rfind("\xEF\xBB\xBF", 0) == 0, "a CSV for spreadsheets by default");
+        QCOMPARE(Lines(Exe("norvessa.ept")), (StringList{"11111", "101", Out("tree.html")}));
+        QCOMPARE(Lines(Exe("norvessa.epl")), (StringList{"11111", "011", Out("list.csv")}));
+    }
+
+    void theSpreadsheetChoiceIsForCsvOnlyAndRemembered() {
+        w->MMmesdrvClick();
+        Show();
+        QCOMPARE(D().CHtreecalc->text(), QString("表計算ソフト向け"));
+        QVERIFY2(D().CHtreecalc->isChecked(), "on from the start");
+        D().CHtree->setChecked(true);
+        QVERIFY2(!D().CHtreecalc->isEnabled(), "HTML is chosen: nothing to do with spreadsheets");
+        D().RBtreecsv->setChecked(true);
+        QVERIFY(D().CHtreecalc->isEnabled());
+        D().CHtreecalc->setChecked(false);
+        D().CBtreefile->setEditText(QString::fromStdString(Out("plain.csv")));
+        Ok();
+        QCOMPARE(ui.messages.last(), QString("エクスポートが完了しました。"));
+        QVERIFY2(ReadFile(Out("plain.csv")).rfind("\xEF\xBB\xBF", 0) != 0, "off: the data exactly as it is");
+        QCOMPARE(Lines(Exe("norvessa.ept"))[1], std::string("010"));
+        Show();
+        QVERIFY2(!D().CHtreecalc->isChecked(), "the choice is remembered");
+        D().reject();
     }
 
     void recentNamesOfUncheckedHalvesAndCaseOnlyDifferences() {

@@ -153,12 +153,18 @@ void TFMexport::BuildSection(Section& s, QGroupBox* g, const QString& fileCaptio
     s.folders->setObjectName(QString::fromLatin1("CH" + name("fldr")));
     s.link = Make<QCheckBox>(g, "", linkCaption, 280, 64, 109, 17);
     s.link->setObjectName(QString::fromLatin1("CH" + name("link")));
+    s.calc = Make<QCheckBox>(g, "", QStringLiteral("表計算ソフト向け"), 12, 74, 221, 17);
+    s.calc->setObjectName(QString::fromLatin1("CH" + name("calc")));
+    s.calc->setToolTip(QStringLiteral(
+        "CSVの先頭にBOMを付け、=、+、-、@ などで始まるセルの前に ' を付けます。\n"
+        "表計算ソフトが文字化けせず、名前を数式として実行しないようにします。\n"
+        "オフにするとデータをそのまま書き出します。"));
     if (tree) {
         LLtreefile = s.label, RBtreehtml = s.html, RBtreecsv = s.csv, CBtreefile = s.names, BTtreefile = s.browse;
-        CHtreecapa = s.capa, CHtreefile = s.files, CHtreefldr = s.folders, CHtreelink = s.link;
+        CHtreecapa = s.capa, CHtreefile = s.files, CHtreefldr = s.folders, CHtreelink = s.link, CHtreecalc = s.calc;
     } else {
         LLlistfile = s.label, RBlisthtml = s.html, RBlistcsv = s.csv, CBlistfile = s.names, BTlistfile = s.browse;
-        CHlistcapa = s.capa, CHlistfile = s.files, CHlistfldr = s.folders, CHlistlink = s.link;
+        CHlistcapa = s.capa, CHlistfile = s.files, CHlistfldr = s.folders, CHlistlink = s.link, CHlistcalc = s.calc;
     }
 }
 
@@ -197,6 +203,7 @@ void TFMexport::LoadSection(Section& s) {
     s.csv->setChecked(csv);
     s.html->setAutoExclusive(true);
     s.csv->setAutoExclusive(true);
+    s.calc->setChecked(mark(2) != 0);
     s.names->clear();
     s.names->clearEditText();
     for (const auto& n : settings.Names) s.names->addItem(QString::fromStdString(n));
@@ -209,6 +216,7 @@ void TFMexport::EnableSection(Section& s) {
     for (QWidget* w : std::initializer_list<QWidget*>{s.label, s.html, s.csv, s.browse, s.capa, s.files, s.folders})
         EnableWithCue(w, on);
     EnableWithCue(s.link, on && s.html->isChecked());
+    EnableWithCue(s.calc, on && s.csv->isChecked());
     BTok->setEnabled(CHtree->isChecked() || CHlist->isChecked());
 }
 
@@ -247,8 +255,9 @@ void TFMexport::RecordSection(Section& s) {
     s.names->clear();
     for (const auto& n : settings.Names) s.names->addItem(QString::fromStdString(n));
     settings.Checks = ButtonsState({s.box, s.capa, s.files, s.folders, s.link}).toStdString();
-    settings.Formats = ButtonsState({s.html, s.csv}).toStdString();
-    SaveExportSettings(ExportSettingsFileName(s.fileMark), settings);
+    settings.Formats = ButtonsState({s.html, s.csv, s.calc}).toStdString();
+    if (!SaveExportSettings(ExportSettingsFileName(s.fileMark), settings))
+        TellSaveFailed(ExportSettingsFileName(s.fileMark));
     s.names->setEditText(typed);
 }
 
@@ -267,7 +276,8 @@ void TFMexport::BTokClick() {
 }
 
 ExportColumns TFMexport::Columns(const Section& s) const {
-    return {s.capa->isChecked(), s.files->isChecked(), s.folders->isChecked(), s.link->isChecked()};
+    return {s.capa->isChecked(), s.files->isChecked(), s.folders->isChecked(), s.link->isChecked(),
+            s.csv->isChecked() && s.calc->isChecked()};
 }
 
 ExportContext TFMexport::Context() const {

@@ -40,8 +40,8 @@ public:
     // Runs the save dialog; tests put a scripted answer here.
     std::function<int(QFileDialog*)> RunSaveDialog;
 
-    QCheckBox *CHtree, *CHtreecapa, *CHtreefile, *CHtreefldr, *CHtreelink;
-    QCheckBox *CHlist, *CHlistcapa, *CHlistfile, *CHlistfldr, *CHlistlink;
+    QCheckBox *CHtree, *CHtreecapa, *CHtreefile, *CHtreefldr, *CHtreelink, *CHtreecalc;
+    QCheckBox *CHlist, *CHlistcapa, *CHlistfile, *CHlistfldr, *CHlistlink, *CHlistcalc;
     QGroupBox *GBtree, *GBlist;
     QLabel *LLtreefile, *LLlistfile;
     QRadioButton *RBtreehtml, *RBtreecsv, *RBlisthtml, *RBlistcsv;
@@ -57,6 +57,7 @@ private:
     struct Section {
         QCheckBox* box;
         QCheckBox *capa, *files, *folders, *link;
+        QCheckBox* calc;  // CSV for spreadsheets
         QLabel* label;
         QRadioButton *html, *csv;
         QComboBox* names;

@@ -79,7 +79,7 @@ void MonitorWindow::closeEvent(QCloseEvent* event) {
     Closing();
     settings_.Left = x();
     settings_.Top = y();
-    SaveMonitorSettings(settingsFile_, settings_);
+    if (!SaveMonitorSettings(settingsFile_, settings_)) TellSaveFailed(settingsFile_);
     QDialog::closeEvent(event);
 }
 

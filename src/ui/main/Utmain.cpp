@@ -557,7 +557,7 @@ void TFMmain::showEvent(QShowEvent* event) {
 void TFMmain::closeEvent(QCloseEvent* event) {
     if (!saved_) {
         StoreGeometry();
-        SaveParameters();
+        if (!SaveParameters()) TellSaveFailed(Global().ParamFileName);
         saved_ = true;
     }
     CloseMonitors();

@@ -440,7 +440,7 @@ void TFMrank::SaveSettings() {
     s.CountIndex = CBcount->currentIndex();
     s.Filters = CheckListState(LBattr).toStdString();
     s.Exclusions = Options().Exclusions;
-    SaveRankSettings(s, RankFileName(letter_));
+    if (!SaveRankSettings(s, RankFileName(letter_))) TellSaveFailed(RankFileName(letter_));
 }
 
 } // namespace nrvs

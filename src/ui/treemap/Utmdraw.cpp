@@ -1,13 +1,14 @@
 #include "ui/treemap/Utmdraw.h"
 
 #include "lib/Slib.h"
+#include "platform/Pfile.h"
 
 #include <QFont>
 #include <QGuiApplication>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QRect>
-#include <QSaveFile>
+#include <QBuffer>
 
 #include <algorithm>
 
@@ -159,12 +160,18 @@ bool WriteTreemapPicture(std::shared_ptr<const TmSource> source, int width, int 
         p.drawImage(0, 0, DrawTreemap(map, colours, sizeUnit));
         DrawLegend(p, QRect(0, height - legend, width, legend), colours);
     }
-    // Written under another name and renamed when whole: a failed write
-    // never leaves half a picture under the name asked for.
-    QSaveFile out(QString::fromLocal8Bit(fileName.c_str()));
-    if (!out.open(QIODevice::WriteOnly) || !picture.save(&out, "PNG") || !out.commit()) {
-        why = out.errorString().toStdString();
-        if (why.empty() || why == "Unknown error") why = "the picture could not be written";
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG")) {
+            why = "the picture could not be encoded";
+            return false;
+        }
+    }
+    // Written as every file of the user's is: under another name, renamed
+    // when whole, a link at the name replaced rather than followed.
+    if (!platform::ReplaceFile(fileName, std::string_view(png.constData(), static_cast<size_t>(png.size())))) {
+        why = platform::LastWriteError();
         return false;
     }
     return true;
