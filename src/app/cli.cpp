@@ -629,9 +629,11 @@ int RunMonitor(const Args& args) {
     Global().ShowRemovable = 1;
     RefreshDrives(INT_MAX);
     std::printf("Drive\tTotal\tFree\t%%\n");
-    for (int letter : FixedDiskLetters(Global().Drives)) {
-        const MonitorCells c = ReadMonitorCells(Global().Drives, std::string(1, static_cast<char>('A' + letter)) + ":\\");
-        std::printf(" %c\t%s\t%s\t%s\n", 'A' + letter, c.Total.c_str(), c.Free.c_str(), c.Percent.c_str());
+    for (const auto& letters : FixedDiskVolumes(Global().Drives)) {
+        const MonitorCells c =
+            ReadMonitorCells(Global().Drives, std::string(1, static_cast<char>('A' + letters.front())) + ":\\");
+        std::printf(" %s\t%s\t%s\t%s\n", VolumeCaption(letters).c_str(), c.Total.c_str(), c.Free.c_str(),
+                    c.Percent.c_str());
     }
     return 0;
 }
@@ -680,7 +682,8 @@ const Command kCommands[] = {
     {"drives", "[--tab]",
      "List the drives: letter, type, file system, capacity and free bytes,\n"
      "cluster size, readiness, label, native root. Sizes are in bytes; FREE\n"
-     "counts the blocks reserved for root too (df's Avail does not).\n"
+     "is what an ordinary user can still write, as df's Avail: the blocks\n"
+     "kept for root are not free (the window counts them as reserved).\n"
      "--tab separates the columns with tabs.",
      RunDrives},
     {"ls", "[--files|--folders] PATH",

@@ -21,7 +21,7 @@ struct DriveRecord {
     uint32_t SerialNumber = 0;
     uint32_t FileSystemFlags = 0;
     double TotalBytes = 0;
-    double FreeBytes = 0;       // all users, not the caller's quota
+    double FreeBytes = 0;       // what an ordinary user can still write (df's Avail)
     uint32_t SectorsPerCluster = 0;
     uint32_t BytesPerSector = 0;
     uint32_t ClusterSize = 0;   // the unit every occupied size is rounded to

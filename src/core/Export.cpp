@@ -194,6 +194,7 @@ std::string ListCountText(std::string_view subItem, std::string_view separator) 
     std::string gb = GroupedNumber(TextToFloat(b, -1), 0);
     if (ga == "-1") return {};
     if (gb == "-1") return ga;
+    if (gb == "-2") gb = "未計測";  // below a folder that was not measured
     return ga + std::string(separator) + gb;
 }
 

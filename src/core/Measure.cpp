@@ -94,6 +94,7 @@ public:
     // device (a cold cache): more requests in flight hide the wait.
     void SetMaxThreads(int n) { maxThreads_ = std::max(n, threads_); }
     void SetCountLinksOnce(bool on) { linksOnce_ = on; }
+    void SetLinkedNames(std::vector<LinkedName>* out) { linkedOut_ = out; }
 
 private:
     struct Frame {
@@ -139,6 +140,7 @@ private:
     const uint32_t cluster_;
     bool nominal_ = false;
     bool linksOnce_ = false;
+    std::vector<LinkedName>* linkedOut_ = nullptr;
     const int baseDepth_;
     const int threads_;
     int maxThreads_ = 0;
@@ -493,6 +495,10 @@ void Walk::ResolveLinks() {
         all.insert(all.end(), v.begin(), v.end());
         std::vector<Linked>().swap(v);
     }
+    if (linkedOut_) {
+        for (const Linked& l : all) linkedOut_->push_back({l.device, l.inode, ProgramPath(l.node), l.size, l.occupied});
+        return;
+    }
     std::sort(all.begin(), all.end(), [](const Linked& a, const Linked& b) {
         return a.device != b.device ? a.device < b.device : a.inode < b.inode;
     });
@@ -633,6 +639,7 @@ FolderRecord MeasureTree(FolderList& out, const std::string& path, uint32_t clus
     walk.SetMaxThreads(options.Threads > 0 ? threads : kMaxWalkThreads);
     walk.SetNominalSizes(options.NominalSizes);
     walk.SetCountLinksOnce(options.CountLinksOnce);
+    walk.SetLinkedNames(options.LinkedNames);
     return walk.Run(out, hooks);
 }
 

@@ -10,6 +10,7 @@
 #include <functional>
 #include <ctime>
 #include <string>
+#include <vector>
 
 namespace nrvs {
 
@@ -53,6 +54,14 @@ struct MeasureReport {
     std::string SaveError;
 };
 
+// A name of a file with several names, handed out of a walk instead of
+// being counted (MeasureOptions::LinkedNames).
+struct LinkedName {
+    uint64_t Device = 0, Inode = 0;
+    std::string Folder;  // program path of the folder holding the name
+    double Size = 0, Occupied = 0;
+};
+
 struct MeasureOptions {
     // Worker threads for the walk; 0 picks a few by the number of cores.
     // The result does not depend on it.
@@ -66,6 +75,10 @@ struct MeasureOptions {
     bool CountLinksOnce = true;
     // Filled with what could not be read, when given.
     MeasureReport* Report = nullptr;
+    // With CountLinksOnce: the names of files with several names are not
+    // counted by this walk but appended here, for a caller that counts
+    // them once across several walks (the rows of a simulation).
+    std::vector<LinkedName>* LinkedNames = nullptr;
 };
 
 // Walks the program-form folder path (ending in a backslash), appends one

@@ -1,6 +1,7 @@
 #include "core/Monitors.h"
 
 #include "lib/Slib.h"
+#include "platform/Pdrives.h"
 
 #include <algorithm>
 #include <climits>
@@ -48,6 +49,32 @@ std::vector<int> FixedDiskLetters(DriveTable& drives) {
         if (const DriveRecord* r = drives.ListedAt(i); r && r->DriveType == 3)
             letters.push_back(static_cast<int>(r - drives.ByLetter(0)));
     return letters;
+}
+
+std::vector<std::vector<int>> FixedDiskVolumes(DriveTable& drives) {
+    std::vector<std::vector<int>> volumes;
+    std::vector<uint64_t> ids;
+    for (int letter : FixedDiskLetters(drives)) {
+        const uint64_t id = platform::DriveVolumeId(std::string(1, static_cast<char>('A' + letter)) + ":\\");
+        auto it = id == 0 ? ids.end() : std::find(ids.begin(), ids.end(), id);
+        if (it != ids.end()) {
+            volumes[static_cast<size_t>(it - ids.begin())].push_back(letter);
+        } else {
+            ids.push_back(id);
+            volumes.push_back({letter});
+        }
+    }
+    return volumes;
+}
+
+std::string VolumeCaption(const std::vector<int>& letters) {
+    std::string out;
+    for (int l : letters) {
+        if (!out.empty()) out += ' ';
+        out += static_cast<char>('A' + l);
+        out += ':';
+    }
+    return out;
 }
 
 int MonitorClientHeight(int rows) { return 17 * std::max(rows, 0) + 22; }

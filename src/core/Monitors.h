@@ -44,6 +44,13 @@ constexpr int kMinimumInterval = 1000;
 // order.
 std::vector<int> FixedDiskLetters(DriveTable& drives);
 
+// The fixed disks grouped by volume, in listed order of each volume's first
+// letter: letters on one file system (C: and a folder of it mapped to P:)
+// are one row of the monitor, not several rows of the same numbers.
+std::vector<std::vector<int>> FixedDiskVolumes(DriveTable& drives);
+// The row's caption: its letters, "C: P: U:".
+std::string VolumeCaption(const std::vector<int>& letters);
+
 // Client height of the drive monitor for a number of rows.
 int MonitorClientHeight(int rows);
 

@@ -315,7 +315,10 @@ std::string RankCaption(int k, int n, std::string_view path) {
 std::array<std::string, kRankKeys> RankCells(const FolderRecord& r, int sizeUnit) {
     return {FormatSizeText(r.TreeBytes, sizeUnit),
             FormatSizeText(r.TreeOccupied, sizeUnit),
-            FormatSizeText(r.TreeOccupied - r.TreeBytes, sizeUnit),
+            // A folder of sparse or compressed files occupies less than it
+            // holds: its gap is negative, not unknown.
+            r.TreeOccupied < 0 || r.TreeBytes < 0 ? FormatSizeText(-1, sizeUnit)
+                                                  : FormatSignedSizeText(r.TreeOccupied - r.TreeBytes, sizeUnit),
             FormatSizeText(r.OwnBytes, sizeUnit),
             FormatSizeText(r.OwnOccupied, sizeUnit),
             GroupedNumber(r.OwnFiles, 0),

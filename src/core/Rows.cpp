@@ -123,6 +123,10 @@ FillResult BuildRows(const FillInput& in, FolderList& folders, double previousPe
     // of a folder with many such lines need the wider type.
     int64_t subtreeFiles = 0, subtreeFolders = 0;
     int folderRows = 0, fileRows = 0, folderCount = 0, fileCount = 0;
+    // A subfolder without a measurement makes every figure that would
+    // include it unknown: the folder's, the folder total's, the reserved
+    // space's. Showing the sum of the rest would claim a size nobody knows.
+    bool unknown = false;
     const bool files = in.WantFiles && in.ShowFiles;
     if (in.Entries) {
         rows.reserve(in.Entries->size());
@@ -143,6 +147,7 @@ FillResult BuildRows(const FillInput& in, FolderList& folders, double previousPe
                     subtreeFolders += std::max(r.TreeFolders, 0);
                     subtreeFiles += std::max(r.TreeFiles, 0);
                 }
+                if (r.TreeOccupied < 0 || r.OwnFolders < 0) unknown = true;
                 ++folderCount;
             } else {
                 if (files) {
@@ -176,7 +181,8 @@ FillResult BuildRows(const FillInput& in, FolderList& folders, double previousPe
     SortRows(rows, in.Order);
     const std::string blank = MakeRow(IMG_BLANK, "", -1, -1, -1, -1, -1, -1, flags);
     if (atRoot) {
-        AddRow(rows, folderRows + fileRows, MakeRow(IMG_RESERVED, kReservedCaption, reserved, reserved, -1, -1, -1, -1, flags));
+        const double shown = unknown ? -1 : reserved;
+        AddRow(rows, folderRows + fileRows, MakeRow(IMG_RESERVED, kReservedCaption, shown, shown, -1, -1, -1, -1, flags));
         AddRow(rows, folderRows + fileRows, blank);
     }
     if (fileCount > 0) {
@@ -184,12 +190,13 @@ FillResult BuildRows(const FillInput& in, FolderList& folders, double previousPe
         AddRow(rows, folderRows, blank);
     }
     if (folderCount > 0) {
-        AddRow(rows, 0, MakeRow(IMG_FOLDER_TOTAL, kFolderTotalCaption, allSize - fileSize - reserved,
-                                allOccupied - fileOccupied - reserved, -1, -1, -1, -1, flags));
+        AddRow(rows, 0, MakeRow(IMG_FOLDER_TOTAL, kFolderTotalCaption, unknown ? -1 : allSize - fileSize - reserved,
+                                unknown ? -1 : allOccupied - fileOccupied - reserved, -1, -1, -1, -1, flags));
         AddRow(rows, 0, blank);
     }
-    AddRow(rows, 0, MakeRow(IMG_HEADER, in.Path, allSize, allOccupied, in.ListedFiles, subtreeFiles, in.ListedFolders,
-                            subtreeFolders, flags));
+    AddRow(rows, 0, MakeRow(IMG_HEADER, in.Path, unknown ? -1 : allSize, unknown ? -1 : allOccupied, in.ListedFiles,
+                            unknown ? kUnknownCount : subtreeFiles, in.ListedFolders,
+                            unknown ? kUnknownCount : subtreeFolders, flags));
     out.DisplayComplete = in.WantFolders && in.WantFiles;
     return out;
 }
@@ -229,9 +236,25 @@ std::string RowFolderPath(const std::string& headerCaption, int image, const std
     return {};
 }
 
+std::string CountTip(const std::string& caption, const std::string& countText, bool files) {
+    auto [a, b] = SplitNameValue(countText);
+    if (a.empty() || a == "-1") return {};
+    auto count = [](const std::string& v) {
+        return v == "-2" ? std::string("未計測") : GroupedNumber(TextToFloat(v, 0), 0);
+    };
+    std::string tip = std::string(files ? "ファイル数" : "フォルダ数") + "\n" + caption + " >> 直下 " + count(a);
+    if (b != "-1" && !b.empty()) tip += " / 全体 " + count(b);
+    // Counts are of names, as a folder listing shows them; the sizes count
+    // a file with several names once.
+    if (files) tip += "\n複数の名前（ハードリンク）を持つファイルは名前ごとに数えます。容量は一度だけ数えます。";
+    return tip;
+}
+
 std::string InfoTip(const std::string& caption, const std::string& sizeText, const std::string& occupiedText,
                     bool unreadable) {
     if (unreadable) return "読み取れなかったフォルダ\n" + caption + " >> アクセスできないため、中身は計測されていません";
+    // A row of a folder without a measurement (its figures are "-1").
+    if (sizeText == "-1" && occupiedText == "-1" && !caption.empty()) return "クラスタギャップ\n" + caption + " >> 未計測";
     double size = TextToFloat(sizeText, -1);
     double occupied = TextToFloat(occupiedText, -1);
     // Without a known occupied size the difference would be a meaningless

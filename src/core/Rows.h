@@ -25,6 +25,10 @@ enum RowImage : int {
     IMG_RESERVED = 45,
 };
 
+// A subtree count that is not known (a subfolder without a measurement);
+// -1 is a count that does not apply (files).
+constexpr int64_t kUnknownCount = -2;
+
 extern const char* const kFolderTotalCaption;  // "総計 - フォルダ -"
 extern const char* const kFileTotalCaption;    // "総計 - ファイル -"
 extern const char* const kReservedCaption;     // "予約 - Windows -"
@@ -93,6 +97,11 @@ std::array<int, 6> ColumnWidths(const RowList& rows, int pointSize, int sizeUnit
 // A folder that the measurement could not read says so instead.
 std::string InfoTip(const std::string& caption, const std::string& sizeText, const std::string& occupiedText,
                     bool unreadable = false);
+// The tip of a count cell ("direct=subtree"): the counts under a label;
+// files says that it is the files column, whose counts are of names (a file
+// with several names counts in every folder holding one). Empty for a row
+// without counts.
+std::string CountTip(const std::string& caption, const std::string& countText, bool files);
 // The program-form path of the folder a row shows (header row: the folder
 // itself; folder row: the header's path and the name), or empty for a row
 // of another kind.

@@ -40,7 +40,10 @@ struct SimSums {
     double Size = 0;
     double Occupied = 0;
 };
-SimSums SimulateFolder(const std::string& programPath, uint32_t cluster, MeasureHooks& hooks);
+// linked: with the setting "count once", the names of files with several
+// names are left out of the sums and appended there instead.
+SimSums SimulateFolder(const std::string& programPath, uint32_t cluster, MeasureHooks& hooks,
+                       std::vector<LinkedName>* linked = nullptr);
 
 // The job: row 1 gets the cluster size, row 2 the target's free space
 // (targetFree < 0: none, the row stays "?"), every subfolder row its

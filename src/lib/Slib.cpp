@@ -238,6 +238,14 @@ std::string FormatSizeText(double bytes, int unit) {
     return t.Number + " " + t.Unit;
 }
 
+std::string FormatSignedSizeText(double bytes, int unit) {
+    if (bytes >= 0) return FormatSizeText(bytes, unit);
+    SizeText t = FormatSize(-bytes, unit);
+    // Rounded to nothing, it is no negative size.
+    const bool zero = t.Number.find_first_not_of("0.,") == std::string::npos;
+    return (zero ? "" : "-") + t.Number + " " + t.Unit;
+}
+
 // ---- bar colours ----
 
 uint32_t BarColour(int image, int htmlForm) {

@@ -587,6 +587,12 @@ std::string DriveDevice(const std::string& rootPath) {
     return d.Mount.Source;
 }
 
+uint64_t DriveVolumeId(const std::string& rootPath) {
+    ResolvedDrive d;
+    if (!Resolve(rootPath, d)) return 0;
+    return (uint64_t{d.Mount.Major} << 32 | d.Mount.Minor) + 1;
+}
+
 std::string DriveMountPoint(const std::string& rootPath) {
     ResolvedDrive d;
     return Resolve(rootPath, d) ? d.Mount.MountPoint : std::string();
@@ -623,7 +629,8 @@ int GetDiskFreeSpaceA(const std::string& rootPath, DiskFreeSpace& space) {
     space.BytesPerSector = sector;
     space.SectorsPerCluster = std::max<uint32_t>(1, Clamp32(frsize / sector));
     space.TotalClusters = Clamp32(sv.f_blocks);
-    space.FreeClusters = Clamp32(sv.f_bfree);
+    // What an ordinary user can still write, as the free bytes below.
+    space.FreeClusters = Clamp32(sv.f_bavail);
     return 1;
 }
 
@@ -633,7 +640,10 @@ int GetDiskFreeSpaceExA(const std::string& rootPath, uint64_t& totalBytes, uint6
     if (!Resolve(rootPath, d) || !StatVolume(d.Root, sv)) return 0;
     unsigned long long frsize = FragmentSize(sv);
     totalBytes = static_cast<uint64_t>(sv.f_blocks) * frsize;
-    freeBytes = static_cast<uint64_t>(sv.f_bfree) * frsize;
+    // The blocks only root may use are no free space to the user: df's
+    // "Avail". They count with the space the file system keeps (the
+    // reserved row of a drive's root).
+    freeBytes = static_cast<uint64_t>(sv.f_bavail) * frsize;
     return 1;
 }
 

@@ -103,6 +103,10 @@ uint32_t GetDriveTypeA(const std::string& rootPath);
 // root; empty when the drive is not in use or has no block device.
 std::string DriveDevice(const std::string& rootPath);
 std::string DriveMountPoint(const std::string& rootPath);
+// Which volume (file system) holds the drive's root: equal for letters on
+// one volume (a folder given a letter, a bind mount), 0 when the drive is
+// not in use.
+uint64_t DriveVolumeId(const std::string& rootPath);
 
 struct VolumeInformation {
     std::string VolumeName;
@@ -121,7 +125,8 @@ struct DiskFreeSpace {
     uint32_t TotalClusters = 0;
 };
 int GetDiskFreeSpaceA(const std::string& rootPath, DiskFreeSpace& space);
-// Total and free bytes of the whole volume (all users, not the caller's quota).
+// Total bytes of the whole volume and the free bytes an ordinary user can
+// still write (df's "Avail": without the blocks kept for root).
 int GetDiskFreeSpaceExA(const std::string& rootPath, uint64_t& totalBytes, uint64_t& freeBytes);
 
 } // namespace nrvs::platform

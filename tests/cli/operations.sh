@@ -59,7 +59,7 @@ check "info of a drive" 0 "$cli" info 'G:'
 check "info of a folder that is not there" 1 "$cli" info 'G:\nothing\'
 check "monitor rows" 0 "$cli" monitor
 head -1 "$work/out" | grep -q $'^Drive\tTotal\tFree\t%$' || { echo "FAIL: monitor header"; failures=$((failures + 1)); }
-if grep -qvE $'^(Drive\t| [A-Z]\t([0-9.,]+[KMGT]?B|-)\t([0-9.,]+[KMGT]?B|-)\t([0-9,]*\.[0-9]{2}|-)$)' "$work/out"; then
+if grep -qvE $'^(Drive\t| [A-Z]:( [A-Z]:)*\t([0-9.,]+[KMGT]?B|-)\t([0-9.,]+[KMGT]?B|-)\t([0-9,]*\.[0-9]{2}|-)$)' "$work/out"; then
     echo "FAIL: monitor row format"; cat "$work/out"; failures=$((failures + 1))
 fi
 mkdir -p "$work/g/mon/in"

@@ -106,5 +106,22 @@ else
     echo "skipped: no script(1) for a terminal"
 fi
 
+# One monitor row per volume: G: is a folder of C:'s file system when they
+# share a device, and then it has no row of its own.
+check "monitor" 0 "$cli" monitor
+if [ "$(stat -c %d /)" = "$(stat -c %d "$work/g")" ]; then
+    grep -qE $'^ C:( [A-Z]:)* G:( [A-Z]:)*\t' "$work/out" || fail "G: is not on C:'s row: $(cat "$work/out")"
+fi
+[ "$(cut -f2- "$work/out" | sort | uniq -d | grep -vc -- '-')" = 0 ] || fail "two rows of the same numbers: $(cat "$work/out")"
+
+# Free is what an ordinary user can write, as df's Avail.
+check "drives" 0 "$cli" drives --tab
+avail=$(df -B1 --output=avail / | tail -1 | tr -d ' ')
+free=$(awk -F'\t' '$1 == "C:" { print $5 }' "$work/out")
+if [ -n "$free" ]; then
+    diff=$(( free > avail ? free - avail : avail - free ))
+    [ "$diff" -lt $((64 << 20)) ] || fail "C: free $free, df's Avail $avail"
+fi
+
 [ "$failures" = 0 ] && echo "all passed"
 exit $((failures > 0))

@@ -100,6 +100,10 @@ TEST(RankTest, RowsAreNumberedAtTheWidthOfTheRowCount) {
     EXPECT_EQ(cells[5], "1");
     top.TreeFolders = 1234567;
     EXPECT_EQ(RankCells(top, 1)[8], "1,234,567");
+    // Sparse files: less occupied than held, a negative gap, not 未計測.
+    top.TreeBytes = 10485760;
+    top.TreeOccupied = 10240;
+    EXPECT_EQ(RankCells(top, 0)[2], "-9.99 MB");
     EXPECT_EQ(r.RecordAt(25).Path, "");
 }
 

@@ -66,12 +66,14 @@ TEST(RowsTest, FillOfADriveRoot) {
     EXPECT_EQ(Captions(r.Rows), (std::vector<std::string>{"X:\\", "", kFolderTotalCaption, "m", "u", "",
                                                           kFileTotalCaption, "f.txt", "g.txt", "", kReservedCaption}));
     const double reserved = 1000000 - 900000 - (8192 + 4096);
-    EXPECT_EQ(SplitRow(r.Rows.back()).Size, FloatText(reserved));
+    // u has no measurement: every figure that would hold it is not known.
+    EXPECT_EQ(SplitRow(r.Rows.back()).Size, "-1") << "the reserved space is what the folders do not hold";
     RowFields header = SplitRow(r.Rows[0]);
-    EXPECT_EQ(header.Occupied, FloatText(8192 + 4096 + reserved));
-    EXPECT_EQ(header.Files, "2=4") << "own files, then those of the measured subfolder too";
-    EXPECT_EQ(header.Folders, "2=3");
-    EXPECT_EQ(SplitRow(r.Rows[2]).Occupied, "8192");
+    EXPECT_EQ(header.Occupied, "-1");
+    EXPECT_EQ(header.Files, "2=-2") << "own files known, the subtree's not";
+    EXPECT_EQ(header.Folders, "2=-2");
+    EXPECT_EQ(SplitRow(r.Rows[2]).Occupied, "-1") << "the folder total";
+    EXPECT_EQ(SplitRow(r.Rows[7]).Occupied, "4096") << "a file is known from the listing";
     EXPECT_EQ(SplitRow(r.Rows[4]).Files, "-1=-1");
     EXPECT_EQ(r.PercentBaseValue, 8192 + 4096 + reserved);
     EXPECT_TRUE(r.DisplayComplete);
@@ -91,9 +93,25 @@ TEST(RowsTest, FillOfADriveRoot) {
     r = BuildRows(in, folders, 0);
     EXPECT_EQ(Captions(r.Rows), (std::vector<std::string>{"X:\\", "", kFolderTotalCaption, "", kFileTotalCaption,
                                                           "", kReservedCaption}));
-    EXPECT_EQ(SplitRow(r.Rows[2]).Occupied, "8192");
+    EXPECT_EQ(SplitRow(r.Rows[2]).Occupied, "-1");
     EXPECT_EQ(SplitRow(r.Rows[4]).Size, "100");
     EXPECT_FALSE(r.DisplayComplete);
+
+    // Every subfolder measured: the sums, and the reserved space is the rest
+    // of the used space.
+    StringList measured{"m\\ > D..... -1:-1", "f.txt > ...... 100:4096", "g.txt > ...... 0:0"};
+    in.Entries = &measured;
+    in.ListedFolders = 1;
+    in.WantFolders = true;
+    in.ShowFiles = true;
+    r = BuildRows(in, folders, 0);
+    EXPECT_EQ(SplitRow(r.Rows.back()).Size, FloatText(reserved));
+    header = SplitRow(r.Rows[0]);
+    EXPECT_EQ(header.Occupied, FloatText(8192 + 4096 + reserved));
+    EXPECT_EQ(header.Files, "2=4") << "own files, then those of the measured subfolder too";
+    EXPECT_EQ(header.Folders, "1=2");
+    EXPECT_EQ(SplitRow(r.Rows[2]).Occupied, "8192");
+    EXPECT_FALSE(RowsShowUnmeasured(r.Rows));
 }
 
 TEST(RowsTest, DamagedCacheCountsAndSizesNeverWrap) {
@@ -135,6 +153,12 @@ TEST(RowsTest, ColumnWidthsAndTips) {
     EXPECT_EQ(ColumnWidths({}, 9, 7, "1111", 0, 0)[1], 70) << "an out-of-range unit counts as automatic";
 
     EXPECT_EQ(InfoTip("a.txt", "1000", "4096"), "クラスタギャップ\na.txt >> 3,096 bytes");
-    EXPECT_EQ(InfoTip("u", "-1", "-1"), "");
+    EXPECT_EQ(InfoTip("u", "-1", "-1"), "クラスタギャップ\nu >> 未計測") << "said, not left blank";
+    EXPECT_EQ(InfoTip("", "", ""), "") << "a blank row";
+    EXPECT_EQ(CountTip("sub", "3=120", true).substr(0, 44), "ファイル数\nsub >> 直下 3 / 全体 120");
+    EXPECT_NE(CountTip("sub", "3=120", true).find("名前ごとに数えます"), std::string::npos)
+        << "counts are of names, as ls shows them";
+    EXPECT_EQ(CountTip("C:\\", "2=-2", false), "フォルダ数\nC:\\ >> 直下 2 / 全体 未計測");
+    EXPECT_EQ(CountTip("a.txt", "-1=-1", true), "") << "a file row has no counts";
     EXPECT_EQ(InfoTip("odd", "1000", "x"), "") << "no negative gap from an unreadable occupied size";
 }

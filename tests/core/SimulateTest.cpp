@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
 
 using namespace nrvs;
@@ -145,4 +147,89 @@ TEST(SimulateTest, NominalSizesInsideLinksNotFollowedOtherSizesRefused) {
     EXPECT_EQ(cluster, 1u) << "not a number counts as 1";
     ASSERT_TRUE(ParseClusterSize("4194304", cluster, why));
     EXPECT_EQ(cluster, 4194304u);
+}
+
+// A file with several names: simulated as the measurement counts it, once
+// across all rows (the first folder in byte order owns it), unless the
+// setting says every name.
+TEST(SimulateTest, AFileWithSeveralNamesCountsOnceAcrossTheRows) {
+    TempDrive drive;
+    const auto& d = drive.Dir();
+    d.Write("L1/a", std::string(1 << 20, 'x'));
+    d.MakeDir("L2");
+    ASSERT_EQ(::link((d / "L1/a").c_str(), (d / "L2/b").c_str()), 0);
+    d.Write("own", std::string(100, 'o'));
+    d.MakeDir("L3");
+    ASSERT_EQ(::link((d / "own").c_str(), (d / "L3/own2").c_str()), 0);
+    d.Write("solo", std::string(10, 's'));
+    ASSERT_EQ(::link((d / "solo").c_str(), (d / "solo2").c_str()), 0);
+
+    Global().CountLinksOnce = 1;
+    FolderList folders;
+    DriveRecord current;
+    for (bool showFiles : {true, false}) {
+        std::vector<SimRow> rows = BuildSimRows(MainRows(drive.Root(), folders, showFiles), current, showFiles);
+        MeasureHooks hooks;
+        MarkUnknown(rows);
+        RunSimulation(rows, 4096, -1, showFiles, hooks);
+        EXPECT_EQ(Row(rows, "L1")->After, "1048576");
+        EXPECT_EQ(Row(rows, "L2")->After, "0") << "the second name of L1's file";
+        EXPECT_EQ(Row(rows, "L3")->After, "0") << "the shown folder's own file sorts first";
+        // 1 MB once, "own" once and "solo" (two names beside each other) once.
+        EXPECT_EQ(rows[0].After, "1056768") << (showFiles ? "files shown" : "file total");
+        if (!showFiles) {
+            EXPECT_EQ(Row(rows, "総計 - ファイル -")->After, "8192");
+        }
+    }
+    // The sub-folder alone, as "sim 'X:\L1\'" asks: the name in L1 is the one.
+    EXPECT_EQ(SimulateFolder(drive.Root() + "L1\\", 4096, *std::make_unique<MeasureHooks>()).Occupied, 1 << 20);
+
+    Global().CountLinksOnce = 0;
+    std::vector<SimRow> rows = BuildSimRows(MainRows(drive.Root(), folders), current, true);
+    MeasureHooks hooks;
+    RunSimulation(rows, 4096, -1, true, hooks);
+    EXPECT_EQ(Row(rows, "L2")->After, "1048576") << "every name, as du -l";
+    EXPECT_EQ(rows[0].After, FloatText(2 * 1048576.0 + 4 * 4096));
+    Global().CountLinksOnce = 1;
+}
+
+// Now and simulated of the total cover the same items at a drive's root:
+// the reserved space is not simulated and not part of "now".
+TEST(SimulateTest, TheTotalsCoverTheSimulatedItemsOnly) {
+    TempDrive drive;
+    drive.Dir().Write("a/x", std::string(5000, 'x'));
+    drive.Dir().Write("top", std::string(10, 't'));
+    FolderList folders;
+    MeasureHooks hooks;
+    MeasureTree(folders, drive.Root(), 4096, 0, hooks);
+    DirListing listing;
+    listing.ClusterSize = 4096;
+    ListFolder(listing, drive.Root() + "*.*", LIST_ALL);
+    FillInput in;
+    in.Path = drive.Root();
+    in.Entries = &listing.Entries;
+    in.ListedFolders = listing.FolderCount;
+    in.ListedFiles = listing.FileCount;
+    in.ShowFiles = true;
+    in.RootPath = drive.Root();
+    in.TotalBytes = 25e9;
+    in.FreeBytes = 7e9;
+    RowList main = BuildRows(in, folders, 0).Rows;
+    ASSERT_NE(std::find_if(main.begin(), main.end(), [](const std::string& r) { return SplitRow(r).Image == IMG_RESERVED; }),
+              main.end());
+    DriveRecord current;
+    std::vector<SimRow> rows = BuildSimRows(main, current, true);
+    EXPECT_EQ(Row(rows, "予約 - Windows -"), nullptr) << "the reserved space is no simulated item";
+    EXPECT_EQ(rows[0].Before, "12288") << "a's 8192 and top's 4096, not the volume's used space";
+    RunSimulation(rows, 4096, -1, true, hooks);
+    EXPECT_EQ(rows[0].After, rows[0].Before) << "the same items on the same cluster size";
+
+    // A folder without a measurement: "now" of the total is not known.
+    drive.Dir().Write("b/y", "1");
+    DirListing again;
+    again.ClusterSize = 4096;
+    ListFolder(again, drive.Root() + "*.*", LIST_ALL);
+    in.Entries = &again.Entries;
+    rows = BuildSimRows(BuildRows(in, folders, 0).Rows, current, true);
+    EXPECT_EQ(rows[0].Before, "");
 }

@@ -169,6 +169,12 @@ TEST(SizeFormatTest, AutomaticAndFixedUnits) {
     EXPECT_EQ(FormatSizeText(-1, 0), "未計測 ");
     EXPECT_EQ(FormatSizeText(1024, 0), "1.00 KB");
     EXPECT_EQ(FormatSizeText(1234567, 1), "1,234,567 B");
+    // Differences of measured sizes go below zero; only a missing figure is
+    // 未計測.
+    EXPECT_EQ(FormatSignedSizeText(-10475274, 0), "-9.99 MB");
+    EXPECT_EQ(FormatSignedSizeText(-1, 1), "-1 B");
+    EXPECT_EQ(FormatSignedSizeText(-1, 4), "0.00 GB") << "rounded to nothing: no minus";
+    EXPECT_EQ(FormatSignedSizeText(2048, 0), "2.00 KB");
 }
 
 TEST(BarColourTest, BothFormsOfEachRowKind) {

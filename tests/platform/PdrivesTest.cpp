@@ -277,11 +277,15 @@ TEST_F(DriveMapTest, RootVolumeMatchesStatvfs) {
     uint64_t total = 0, free = 0;
     ASSERT_EQ(GetDiskFreeSpaceExA("C:\\", total, free), 1);
     EXPECT_EQ(total, static_cast<uint64_t>(sv.f_blocks) * sv.f_frsize);
-    // Free space moves while the test runs; all users' free blocks, not f_bavail.
-    EXPECT_GE(free + (64ull << 20), static_cast<uint64_t>(sv.f_bfree) * sv.f_frsize);
-    EXPECT_LE(free, static_cast<uint64_t>(sv.f_bfree) * sv.f_frsize + (64ull << 20));
+    // Free space moves while the test runs. Free is what an ordinary user
+    // can still write (df's Avail), not the blocks kept for root.
+    EXPECT_GE(free + (64ull << 20), static_cast<uint64_t>(sv.f_bavail) * sv.f_frsize);
+    EXPECT_LE(free, static_cast<uint64_t>(sv.f_bavail) * sv.f_frsize + (64ull << 20));
     DiskFreeSpace space;
     ASSERT_EQ(GetDiskFreeSpaceA("C:\\", space), 1);
+    // The geometry says the same: free clusters are the available ones.
+    EXPECT_LE(uint64_t{space.FreeClusters} * sv.f_frsize, free + (64ull << 20));
+    EXPECT_GE(uint64_t{space.FreeClusters} * sv.f_frsize + (64ull << 20), free);
     EXPECT_GE(space.BytesPerSector, 512u);
     EXPECT_EQ(space.BytesPerSector & (space.BytesPerSector - 1), 0u) << "a power of two";
     EXPECT_EQ(uint64_t{space.SectorsPerCluster} * space.BytesPerSector, sv.f_frsize);

@@ -361,7 +361,7 @@ private slots:
         QCOMPARE(InfoTipText("readme.txt", "1000", "4096"), QString("クラスタギャップ\nreadme.txt >> 3,096 bytes"));
         QCOMPARE(InfoTipText("sparse.img", "1048576", "4096"), QString("クラスタギャップ\nsparse.img >> -1,044,480 bytes"));
         QCOMPARE(InfoTipText("empty", "0", "0"), QString("クラスタギャップ\nempty >> 0 bytes"));
-        QVERIFY(InfoTipText("new", "-1", "-1").isEmpty());
+        QCOMPARE(InfoTipText("new", "-1", "-1"), QString("クラスタギャップ\nnew >> 未計測"));
         QVERIFY(InfoTipText("", "", "").isEmpty());
         QVERIFY(InfoTipText("odd", "1000", "").isEmpty());
 

@@ -1,7 +1,9 @@
 // The drive information and version dialogs, the drive monitor and the
 // folder monitor, driven offscreen through the main window.
 #include "core/Measure.h"
+#include "core/Monitors.h"
 #include "core/Utglobal.h"
+#include "platform/Pdrives.h"
 #include "support/TempDrive.h"
 #include "ui/info/Utdinfo.h"
 #include "ui/info/Utmdrv.h"
@@ -174,27 +176,41 @@ private slots:
         QVERIFY(m.windowFlags() & Qt::WindowStaysOnTopHint);
         QVERIFY(!m.PLpanel->isEnabled());
 
-        QCOMPARE(m.LVlist->topLevelItemCount(), 2);
-        QCOMPARE(m.width(), 194);
-        QCOMPARE(m.height(), 56);
-        QCOMPARE(m.LVlist->topLevelItem(1)->text(0), QStringLiteral(" ") + QChar(drive->Letter()));
-        // Refreshed at once: the temporary folder's volume has values, the
-        // letter without a folder shows dashes.
-        QTreeWidgetItem* real = m.LVlist->topLevelItem(1);
+        // One row per volume: the temporary folder's letter lies on the
+        // volume of C: or on a volume of its own.
+        const bool shared = platform::DriveVolumeId("C:\\") == platform::DriveVolumeId(drive->Root());
+        const int rows = shared ? 1 : 2;
+        QCOMPARE(m.LVlist->topLevelItemCount(), rows);
+        QVERIFY(m.width() >= 194);
+        QCOMPARE(m.height(), MonitorClientHeight(rows));
+        QTreeWidgetItem* real = m.LVlist->topLevelItem(rows - 1);
+        QCOMPARE(real->text(0), shared ? QStringLiteral("C: ") + QChar(drive->Letter()) + ":"
+                                       : QString(QChar(drive->Letter())) + ":");
+        // Refreshed at once: the temporary folder's volume has values.
         QVERIFY(real->text(1).endsWith("B"));
         QVERIFY(!real->text(1).contains(' '));
         QVERIFY(real->text(3) != "-");
-        QTreeWidgetItem* none = m.LVlist->topLevelItem(0);
-        QCOMPARE(none->text(0), QStringLiteral(" C"));
-        if (none->text(1) == "-") QCOMPARE(none->text(3), QStringLiteral("-"));
+        // Every column is wide enough for its widest value at the list's font.
+        const QFontMetrics fm(m.LVlist->font());
+        QVERIFY(m.LVlist->columnWidth(1) >= fm.horizontalAdvance("999.99GB"));
+        QVERIFY(m.LVlist->columnWidth(0) >= fm.horizontalAdvance(real->text(0)) + 20);
 
-        // Rows are rebuilt at the next showing only.
-        OnlyFixedDisks({2, 3, temp});
-        QCOMPARE(m.LVlist->topLevelItemCount(), 2);
+        // Rows are rebuilt at the next showing only. A letter without a
+        // folder: a row of its own, with dashes.
+        int free = 3;
+        while (free < 26 && (free == temp || !platform::DriveRoots()[static_cast<size_t>(free)].empty())) ++free;
+        QVERIFY(free < 26);
+        OnlyFixedDisks({2, free, temp});
+        QCOMPARE(m.LVlist->topLevelItemCount(), rows);
         m.close();
         w->MMwindmn->trigger();
-        QCOMPARE(m.LVlist->topLevelItemCount(), 3);
-        QCOMPARE(m.height(), 73);
+        QCOMPARE(m.LVlist->topLevelItemCount(), rows + 1);
+        QCOMPARE(m.height(), MonitorClientHeight(rows + 1));
+        QTreeWidgetItem* none = nullptr;
+        for (int i = 0; i < m.LVlist->topLevelItemCount(); ++i)
+            if (m.LVlist->topLevelItem(i)->text(0) == QString(QChar('A' + free)) + ":") none = m.LVlist->topLevelItem(i);
+        QVERIFY(none);
+        QCOMPARE(none->text(1), QStringLiteral("-"));
         m.close();
     }
 

@@ -30,7 +30,7 @@ public:
             // The drive's icon as in the enabled list, then its letter.
             const QRect icon(o.rect.x() + 2, o.rect.y() + (o.rect.height() - 16) / 2, 16, 16);
             o.icon.paint(p, icon, Qt::AlignCenter, QIcon::Normal);
-            p->drawText(o.rect.adjusted(20, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, o.text);
+            p->drawText(o.rect.adjusted(22, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, o.text);
             return;
         }
         // Where the font is wider than the columns were made for, the
@@ -91,18 +91,34 @@ TFMmdrv::TFMmdrv(QWidget* main) : MonitorWindow(main, QStringLiteral(" DriveMoni
 void TFMmdrv::Rebuild() {
     LVlist->clear();
     GlobalState& g = Global();
-    for (int letter : FixedDiskLetters(g.Drives)) {
-        const DriveRecord* r = g.Drives.ByLetter(letter);
+    const QFontMetrics fm(LVlist->font());
+    int captionWidth = fm.horizontalAdvance(QStringLiteral("Drive"));
+    // One row per volume: letters on the same file system share its numbers.
+    for (const auto& letters : FixedDiskVolumes(g.Drives)) {
+        const DriveRecord* r = g.Drives.ByLetter(letters.front());
         auto* item = new QTreeWidgetItem(LVlist);
-        item->setText(0, QStringLiteral(" ") + QChar('A' + letter));
+        const QString caption = QString::fromStdString(VolumeCaption(letters));
+        item->setText(0, caption);
+        item->setData(0, Qt::UserRole, QChar('A' + letters.front()));
         item->setIcon(0, ImageIcon(static_cast<int>(r->Category)));
         item->setSizeHint(0, QSize(40, kRowHeight));
         for (int c = 1; c < 4; ++c) item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+        captionWidth = std::max(captionWidth, fm.horizontalAdvance(caption));
     }
+    // Wide enough for the widest value at the list's font: a size such as
+    // "999.99GB" and "100.00", with room between the columns.
+    const int value = std::max(55, fm.horizontalAdvance(QStringLiteral("999.99GB")) + 8);
+    const int percent = std::max(40, fm.horizontalAdvance(QStringLiteral("100.00")) + 8);
+    const int first = std::max(40, captionWidth + 26);
+    LVlist->setColumnWidth(0, first);
+    LVlist->setColumnWidth(1, value);
+    LVlist->setColumnWidth(2, value);
+    LVlist->setColumnWidth(3, percent);
+    const int width = std::max(kWidth, first + 2 * value + percent);
     const int height = MonitorClientHeight(LVlist->topLevelItemCount());
-    setFixedSize(kWidth, height);
-    PLpanel->setGeometry(0, 0, kWidth, height);
-    LVlist->setGeometry(0, 0, kWidth, height);
+    setFixedSize(width, height);
+    PLpanel->setGeometry(0, 0, width, height);
+    LVlist->setGeometry(0, 0, width, height);
 }
 
 QPoint TFMmdrv::DefaultPlace(const QRect& mainFrame, const QSize& frame) const {
@@ -116,7 +132,7 @@ void TFMmdrv::Refresh() {
     GlobalState& g = Global();
     for (int i = 0; i < LVlist->topLevelItemCount(); ++i) {
         QTreeWidgetItem* item = LVlist->topLevelItem(i);
-        const std::string root = item->text(0).trimmed().toStdString() + ":\\";
+        const std::string root = item->data(0, Qt::UserRole).toString().toStdString() + ":\\";
         const MonitorCells cells = ReadMonitorCells(g.Drives, root);
         item->setText(1, QString::fromStdString(cells.Total));
         item->setText(2, QString::fromStdString(cells.Free));

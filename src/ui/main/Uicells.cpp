@@ -80,7 +80,8 @@ void LayoutCounts(CellLayout& out, const QString& text, int left, int right, con
         out.Texts.push_back({direct, barX + (barW - fm.horizontalAdvance(direct)) / 2});
         return;
     }
-    const QString subtree = CountText(FromUtf8(rightRaw));
+    // Below a subfolder without a measurement the subtree's count is not known.
+    const QString subtree = rightRaw == "-2" ? QStringLiteral("未計測") : CountText(FromUtf8(rightRaw));
     const int midX = barX + barW * 2 / 5;
     out.Texts.push_back({direct, midX - fm.horizontalAdvance(direct) - 3});
     out.Texts.push_back({QStringLiteral("/"), midX});
@@ -183,9 +184,16 @@ bool ListCellDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, con
             const std::string folder = RowFolderPath(header, row.Image, row.Caption);
             unreadable = !folder.empty() && IsUnreadableFolder(folder);
         }
-        tip = InfoTipText(index.siblingAtColumn(kColName).data().toString(),
-                          index.siblingAtColumn(kColSize).data().toString(),
-                          index.siblingAtColumn(kColOccupied).data().toString(), unreadable);
+        const int column = index.column();
+        if (!unreadable && (column == kColFiles || column == kColFolders)) {
+            const QString raw = index.data(Qt::DisplayRole).toString();
+            tip = QString::fromStdString(CountTip(index.siblingAtColumn(kColName).data().toString().toStdString(),
+                                                  raw.toStdString(), column == kColFiles));
+        } else {
+            tip = InfoTipText(index.siblingAtColumn(kColName).data().toString(),
+                              index.siblingAtColumn(kColSize).data().toString(),
+                              index.siblingAtColumn(kColOccupied).data().toString(), unreadable);
+        }
         const QRect cell = view->visualRect(index);
         area = QRect(view->viewport()->mapToGlobal(cell.topLeft()), cell.size());
     }
