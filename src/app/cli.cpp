@@ -22,6 +22,7 @@
 #include "platform/Penum.h"
 #include "platform/Ppath.h"
 #include "platform/Pshell.h"
+#include "core/FileIndex.h"
 #include "ui/treemap/Utmdraw.h"
 
 #include <algorithm>
@@ -30,6 +31,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -591,6 +593,80 @@ int RunRank(const Args& args) {
     return 0;
 }
 
+// The largest files of a drive or below a folder, from the drive's file
+// index: never a walk of the disk.
+int RunFiles(const Args& args) {
+    auto fail = [](const std::string& text) {
+        std::fprintf(stderr, "norvessa-cli files: %s\n", text.c_str());
+        return 1;
+    };
+    FileQuery q;
+    std::string target;
+    auto whole = [](const std::string& text, long long& out) {
+        if (text.empty() || text.size() > 18 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return false;
+        out = std::stoll(text);
+        return true;
+    };
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        long long n = 0;
+        if (a == "--top" && hasValue) {
+            if (!whole(args[++i], n) || n < 1) return fail("--top takes a positive whole number, not " + args[i]);
+            q.Top = static_cast<size_t>(n);
+        } else if (a == "--by" && hasValue) {
+            const std::string& k = args[++i];
+            if (k == "size") q.Key = FK_SIZE;
+            else if (k == "occupied") q.Key = FK_OCCUPIED;
+            else if (k == "modified") q.Key = FK_MODIFIED;
+            else return fail("--by takes size, occupied or modified, not " + k);
+        } else if (a == "--ext" && hasValue) {
+            if (!ParseExtensionList(args[++i], q.Extensions)) return fail("--ext takes extensions such as jpg,png, not " + args[i]);
+        } else if (a == "--min-size" && hasValue) {
+            if (!whole(args[++i], n)) return fail("--min-size takes a number of bytes, not " + args[i]);
+            q.MinSize = n;
+        } else if (a == "--older-than" && hasValue) {
+            if (!whole(args[++i], n) || n > 1000000) return fail("--older-than takes a number of days, not " + args[i]);
+            q.ModifiedBefore = static_cast<int64_t>(std::time(nullptr)) - n * 86400;
+        } else if (a == "--name" && hasValue) {
+            q.Name = args[++i];
+        } else if (a == "--path") {
+            q.OnPath = true;
+        } else if (a.rfind("--", 0) == 0) {
+            return fail("unknown option or missing value: " + a);
+        } else if (target.empty()) {
+            target = a;
+        } else {
+            return Usage(stderr);
+        }
+    }
+    if (target.empty()) return Usage(stderr);
+    std::string path;
+    if (!ResolveFolder(target, path)) return 1;
+    DriveRecord* drive = OpenDriveOf(path, true);
+    if (!drive) return 1;
+    const std::string header = CacheHeaderLine(*drive);
+    FileIndex index;
+    std::string why;
+    if (header.empty() || !index.Open(FileIndexName(*drive), path[0], header, &why)) {
+        std::fprintf(stderr, "norvessa-cli files: %s%s Measure the drive again (norvessa-cli measure %c:) for its files.\n",
+                     header.empty() ? "" : why.c_str(), header.empty() ? "The drive has not been measured." : "", path[0]);
+        return 1;
+    }
+    if (path.size() > 3) q.Below = path;
+    if (!q.Below.empty() && index.FindFolder(q.Below) < 0)
+        return fail(path + " was not measured; measure it (norvessa-cli measure) for its files");
+    for (const FileHit& h : QueryFiles(index, q)) {
+        char when[32] = "";
+        const std::time_t t = static_cast<std::time_t>(h.ModifiedTime);
+        struct tm tm{};
+        if (::localtime_r(&t, &tm)) std::strftime(when, sizeof when, "%Y/%m/%d %H:%M:%S", &tm);
+        PrintLine(h.Path + "\t" + std::to_string(h.Size) + "\t" + std::to_string(h.Occupied) + "\t" + when);
+    }
+    return 0;
+}
+
 int RunHelp(const Args&) { return Usage(stdout); }
 
 // The drive information dialog's rows, item and value tab-separated.
@@ -704,6 +780,20 @@ const Command kCommands[] = {
      "printed, the reason goes to standard error and the exit status is 1.",
      RunMeasure},
     {"tree", "DRIVE|PATH", "Print the cached folder lines of a drive, or of one folder and below.", RunTree},
+    {"files",
+     "DRIVE|PATH [--top N] [--by size|occupied|modified] [--ext LIST] [--min-size BYTES] [--older-than DAYS] "
+     "[--name PATTERN] [--path]",
+     "Print the largest files of a drive, or below a folder, from the file\n"
+     "index of its last measurement (the disk is not walked): program path,\n"
+     "size, occupied size and modification time (local), tab-separated,\n"
+     "largest first (newest first by modified), ties in byte order of the\n"
+     "path; 100 unless --top. --ext takes extensions without dots, comma-\n"
+     "separated; --name a pattern with * and ? (without them: anywhere in\n"
+     "the name), ignoring case and full-/half-width forms; --path matches it\n"
+     "against the whole path. A file with several names is listed once,\n"
+     "at the name that owns it, unless the measurement counted every name.\n"
+     "Without an index of the last measurement: exit 1, measure again.",
+     RunFiles},
     {"copy", "[--progress] SRC DESTFOLDER",
      "Copy a file or folder tree into a folder, replacing what is there.\n"
      "Paths are program-form (C:\\usr\\) or native (/usr). --progress counts\n"

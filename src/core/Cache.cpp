@@ -42,6 +42,16 @@ bool SaveCache(const FolderList& list, const DriveRecord& drive, std::string* wh
     return true;
 }
 
+std::string CacheHeaderLine(const DriveRecord& drive) {
+    std::string head;
+    if (!platform::ReadFileStart(CacheFileName(drive), 256, head)) return {};
+    const size_t end = head.find_first_of("\r\n");
+    if (end == std::string::npos) return {};
+    head.resize(end);
+    std::time_t start = 0;
+    return HeaderStart(head, start) ? head : std::string();
+}
+
 std::string CacheLockName(const DriveRecord& drive) { return CacheFileName(drive) + ".lock"; }
 
 bool CacheChangedOnDisk(const DriveRecord& drive) {

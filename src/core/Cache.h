@@ -24,6 +24,9 @@ std::string CacheLockName(const DriveRecord& drive);
 // process last loaded or saved for the drive: another window or process
 // saved it since.
 bool CacheChangedOnDisk(const DriveRecord& drive);
+// The header line of the drive's cache file on disk (its first line), read
+// without reading the rest; empty when there is no cache or no header.
+std::string CacheHeaderLine(const DriveRecord& drive);
 // Whether the cache settings cover the drive.
 int IsCached(const DriveRecord& drive);
 

@@ -1,5 +1,6 @@
 #include "core/Measure.h"
 
+#include "core/FileIndex.h"
 #include "platform/Penum.h"
 #include "platform/Ppath.h"
 
@@ -53,6 +54,10 @@ struct Node {
     uint64_t mountId = 0;
     int depth = 0;
     uint8_t hidden = 0, readOnly = 0;
+    // Where the folder's files are in the index lists: one range of one
+    // worker's list, since one worker reads a whole folder.
+    uint8_t fileWorker = 0;
+    uint32_t fileFirst = 0, fileCount = 0;
     bool hasLine = true;
     bool otherMount = false;
     bool unlistable = false;
@@ -95,6 +100,7 @@ public:
     void SetMaxThreads(int n) { maxThreads_ = std::max(n, threads_); }
     void SetCountLinksOnce(bool on) { linksOnce_ = on; }
     void SetLinkedNames(std::vector<LinkedName>* out) { linkedOut_ = out; }
+    void SetFileIndex(FileIndexData* out) { index_ = out; }
 
 private:
     struct Frame {
@@ -141,6 +147,9 @@ private:
     bool nominal_ = false;
     bool linksOnce_ = false;
     std::vector<LinkedName>* linkedOut_ = nullptr;
+    FileIndexData* index_ = nullptr;
+    // The index's folders in pre-order, from the tree of nodes.
+    void CollectFolders();
     const int baseDepth_;
     const int threads_;
     int maxThreads_ = 0;
@@ -154,6 +163,7 @@ private:
         uint64_t device, inode;
         Node* node;
         double size, occupied;
+        uint32_t worker, record;  // the name's place in the index lists
     };
     std::vector<std::vector<Linked>> linked_;
     Node* root_ = nullptr;
@@ -284,6 +294,13 @@ bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& are
     }
     P::FolderReader reader(dir, false, buffer);
     P::FindData d;
+    const uint32_t worker = static_cast<uint32_t>(&arena - arenas_.data());
+    std::vector<IndexedFile>* files = index_ ? &index_->Files[worker] : nullptr;
+    std::string* names = index_ ? &index_->Names[worker] : nullptr;
+    if (files) {
+        node->fileWorker = static_cast<uint8_t>(worker);
+        node->fileFirst = static_cast<uint32_t>(files->size());
+    }
     while (reader.Next(d)) {
         if (d.Attributes & P::FILE_ATTRIBUTE_DIRECTORY) {
             ++node->ownFolders;
@@ -298,8 +315,25 @@ bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& are
         if (!nominal_ && (d.Attributes & (P::FILE_ATTRIBUTE_COMPRESSED | P::FILE_ATTRIBUTE_SPARSE_FILE)))
             onDisk = static_cast<double>(d.Allocated);
         const double occupied = OccupiedSize(size, onDisk, cluster_);
+        uint32_t record = 0;
+        if (files) {
+            record = static_cast<uint32_t>(files->size());
+            IndexedFile f;
+            f.Size = d.Size;
+            f.Occupied = static_cast<uint64_t>(occupied);
+            f.ModifiedTime = d.ModifiedTime;
+            f.NameOffset = static_cast<uint32_t>(names->size());
+            f.NameLength = static_cast<uint8_t>(std::min<size_t>(d.Name.size(), 255));
+            f.Flags = static_cast<uint8_t>((d.Executable ? FI_EXECUTABLE : 0) |
+                                           ((d.Attributes & P::FILE_ATTRIBUTE_SPARSE_FILE) ? FI_SPARSE : 0) |
+                                           ((d.Attributes & P::FILE_ATTRIBUTE_COMPRESSED) ? FI_COMPRESSED : 0) |
+                                           ((d.Attributes & P::FILE_ATTRIBUTE_SYSTEM) ? FI_NOT_REGULAR : 0));
+            names->append(d.Name.substr(0, f.NameLength));
+            files->push_back(f);
+            ++node->fileCount;
+        }
         if (linksOnce_ && d.Links > 1) {
-            linked_[static_cast<size_t>(&arena - arenas_.data())].push_back({d.Device, d.Inode, node, size, occupied});
+            linked_[worker].push_back({d.Device, d.Inode, node, size, occupied, worker, record});
             continue;
         }
         node->ownBytes += size;
@@ -469,6 +503,38 @@ void Walk::Finish(FolderList& out) {
     out.Changed();
 }
 
+void Walk::CollectFolders() {
+    struct Item {
+        const Node* node;
+        size_t next;
+        uint32_t out;
+    };
+    auto& folders = index_->Folders;
+    auto add = [&](const Node* n, uint32_t parent) {
+        FileIndexData::Folder f;
+        f.Parent = parent;
+        if (n->parent) f.Name = n->name;
+        f.Worker = n->fileWorker;
+        f.First = n->fileFirst;
+        f.Count = n->fileCount;
+        folders.push_back(std::move(f));
+        return static_cast<uint32_t>(folders.size() - 1);
+    };
+    if (!root_->hasLine) return;
+    std::vector<Item> stack{{root_, 0, add(root_, UINT32_MAX)}};
+    while (!stack.empty()) {
+        Item& it = stack.back();
+        if (it.next < it.node->children.size()) {
+            const Node* c = it.node->children[it.next++];
+            // A folder a stopped walk never entered has no line and no files.
+            if (c->hasLine) stack.push_back({c, 0, add(c, it.out)});
+            continue;
+        }
+        folders[it.out].SubtreeEnd = static_cast<uint32_t>(folders.size());
+        stack.pop_back();
+    }
+}
+
 bool Walk::StartsOnOtherMount() const {
     // The drive measures each of its folders itself; a folder where another
     // mount begins is walked only as the root of its own drive.
@@ -516,6 +582,9 @@ void Walk::ResolveLinks() {
                 if (p < best) best = std::move(p), owner = &all[k];
             }
         }
+        if (index_)
+            for (size_t k = i; k < j; ++k)
+                if (&all[k] != owner) index_->Files[all[k].worker][all[k].record].Flags |= FI_FURTHER_NAME;
         owner->node->ownBytes += owner->size;
         owner->node->ownOccupied += owner->occupied;
         for (Node* n = owner->node; n; n = n->parent) {
@@ -548,6 +617,12 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
     if (maxThreads_ < threads_) maxThreads_ = threads_;
     arenas_.resize(static_cast<size_t>(maxThreads_) + 1);
     linked_.resize(arenas_.size());
+    if (index_) {
+        index_->Files.assign(arenas_.size(), {});
+        index_->Names.assign(arenas_.size(), {});
+        index_->Folders.clear();
+        index_->LinksOnce = linksOnce_;
+    }
     root_ = NewNode(arenas_.back(), nullptr, "");
     if (hooks.StopRequested()) stop_ = true;
     if (stop_) {
@@ -599,6 +674,7 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
     }
     ResolveLinks();
     Finish(out);
+    if (index_) CollectFolders();
     FolderRecord r;
     r.Path = programRoot_;
     if (root_->hasLine && !out.Lines.empty()) r = ParseRecord(out.Lines.back());
@@ -640,6 +716,7 @@ FolderRecord MeasureTree(FolderList& out, const std::string& path, uint32_t clus
     walk.SetNominalSizes(options.NominalSizes);
     walk.SetCountLinksOnce(options.CountLinksOnce);
     walk.SetLinkedNames(options.LinkedNames);
+    walk.SetFileIndex(options.Files);
     return walk.Run(out, hooks);
 }
 

@@ -54,6 +54,8 @@ struct MeasureReport {
     std::string SaveError;
 };
 
+struct FileIndexData;
+
 // A name of a file with several names, handed out of a walk instead of
 // being counted (MeasureOptions::LinkedNames).
 struct LinkedName {
@@ -79,6 +81,8 @@ struct MeasureOptions {
     // counted by this walk but appended here, for a caller that counts
     // them once across several walks (the rows of a simulation).
     std::vector<LinkedName>* LinkedNames = nullptr;
+    // Filled with every file the walk counts, for the drive's file index.
+    FileIndexData* Files = nullptr;
 };
 
 // Walks the program-form folder path (ending in a backslash), appends one
@@ -99,9 +103,12 @@ namespace nrvs {
 struct DriveRecord;
 
 // The job of one drive: its volume queried again, then its root walked.
-FolderRecord MeasureDriveJob(DriveRecord& drive, MeasureHooks& hooks, MeasureReport* report = nullptr);
+// files: filled for the drive's file index, when given.
+FolderRecord MeasureDriveJob(DriveRecord& drive, MeasureHooks& hooks, MeasureReport* report = nullptr,
+                             FileIndexData* files = nullptr);
 // The job of one folder of the current drive.
-FolderRecord MeasureFolderJob(const std::string& path, MeasureHooks& hooks, MeasureReport* report = nullptr);
+FolderRecord MeasureFolderJob(const std::string& path, MeasureHooks& hooks, MeasureReport* report = nullptr,
+                              FileIndexData* files = nullptr);
 
 // Measures the current drive (or the drives chosen, with several-drive
 // measurement on) after the question the settings ask for; each drive's

@@ -1,4 +1,5 @@
 #include "core/Cache.h"
+#include "core/FileIndex.h"
 #include "core/Measure.h"
 #include "core/Utglobal.h"
 #include "platform/Pfile.h"
@@ -26,8 +27,16 @@ void TellSaveFailed(MeasureHooks& hooks, const std::string& why) {
 // it was read takes that version and puts its own lines in, so that a drive
 // measured meanwhile in another window or process is not undone.
 void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, MeasureHooks& hooks,
-          MeasureReport& report, const std::string& below = {}, size_t firstNew = 0) {
+          MeasureReport& report, const FileIndexData& files, const std::string& below = {}, size_t firstNew = 0) {
     platform::FileLock lock(CacheLockName(drive));
+    // The index on disk belongs to the cache on disk; a folder's records go
+    // into it only when it does (else it stays stale and is never shown).
+    std::string diskHeader;
+    if (!below.empty()) {
+        StringList disk;
+        LoadLines(disk, CacheFileName(drive));
+        if (!disk.empty()) diskHeader = disk[0];
+    }
     if (!below.empty() && CacheChangedOnDisk(drive)) {
         FolderList disk;
         LoadCache(disk, drive);
@@ -49,7 +58,27 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
     std::time_t end = std::time(nullptr);
     folders.Sort();
     folders.InsertFirst(HeaderLine(start, end));
-    if (!SaveCache(folders, drive, &report.SaveError)) TellSaveFailed(hooks, report.SaveError);
+    if (!SaveCache(folders, drive, &report.SaveError)) {
+        TellSaveFailed(hooks, report.SaveError);
+        return;
+    }
+    const char letter = CacheFileName(drive)[Global().ExeDir.size() + 5];
+    const std::string indexName = FileIndexName(drive);
+    std::string why;
+    bool written = false;
+    if (below.empty()) {
+        written = WriteFileIndex(indexName, letter, folders.LineAt(0), files, nullptr, {}, &why);
+    } else {
+        FileIndex old;
+        if (old.Open(indexName, letter, diskHeader))
+            written = WriteFileIndex(indexName, letter, folders.LineAt(0), files, &old, below, &why);
+        else
+            why.clear();  // no index of the cache before: the drive must be measured for its files
+    }
+    if (!written && !why.empty()) {
+        report.SaveError = why;
+        TellSaveFailed(hooks, why);
+    }
 }
 
 // The message shows this many paths; the rest are counted.
@@ -104,18 +133,21 @@ bool IsUnreadableFolder(const std::string& path) {
     return std::binary_search(known.begin(), known.end(), path);
 }
 
-FolderRecord MeasureDriveJob(DriveRecord& drive, MeasureHooks& hooks, MeasureReport* report) {
+FolderRecord MeasureDriveJob(DriveRecord& drive, MeasureHooks& hooks, MeasureReport* report, FileIndexData* files) {
     Global().Drives.ReadVolume(drive);
     MeasureOptions options;
     options.Report = report;
+    options.Files = files;
     options.CountLinksOnce = Global().CountLinksOnce != 0;
     return MeasureTree(Global().Folders, drive.RootPath, drive.ClusterSize, 0, hooks, options);
 }
 
-FolderRecord MeasureFolderJob(const std::string& path, MeasureHooks& hooks, MeasureReport* report) {
+FolderRecord MeasureFolderJob(const std::string& path, MeasureHooks& hooks, MeasureReport* report,
+                              FileIndexData* files) {
     const DriveRecord* cur = Global().CurrentDrive;
     MeasureOptions options;
     options.Report = report;
+    options.Files = files;
     options.CountLinksOnce = Global().CountLinksOnce != 0;
     return MeasureTree(Global().Folders, path, cur ? cur->ClusterSize : 0, 0, hooks, options);
 }
@@ -144,7 +176,8 @@ int MeasureDrives(MeasureHooks& hooks, MeasureReport* report) {
         g.Folders.Clear();
         std::time_t start = std::time(nullptr);
         MeasureReport one;
-        hooks.RunJob(kRunningCaption, [&] { MeasureDriveJob(*drive, hooks, &one); });
+        FileIndexData files;
+        hooks.RunJob(kRunningCaption, [&] { MeasureDriveJob(*drive, hooks, &one, &files); });
         if (one.RootFailed) {
             // A root that cannot be listed says nothing about its folders:
             // the earlier result stays, in memory and on disk.
@@ -154,7 +187,7 @@ int MeasureDrives(MeasureHooks& hooks, MeasureReport* report) {
             TellRootFailed(hooks, drive->RootPath);
             continue;
         }
-        Seal(g.Folders, *drive, start, hooks, one);
+        Seal(g.Folders, *drive, start, hooks, one, files);
         RememberUnreadable(drive->RootPath, one.Unreadable);
         all.Unreadable.insert(all.Unreadable.end(), one.Unreadable.begin(), one.Unreadable.end());
         if (!one.SaveError.empty()) all.SaveError += (all.SaveError.empty() ? "" : "\n") + one.SaveError;
@@ -213,7 +246,8 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
     std::time_t start = std::time(nullptr);
     MeasureReport one;
     const size_t firstNew = g.Folders.Lines.size();
-    hooks.RunJob(kRunningCaption, [&] { MeasureFolderJob(path, hooks, &one); });
+    FileIndexData files;
+    hooks.RunJob(kRunningCaption, [&] { MeasureFolderJob(path, hooks, &one, &files); });
     if (one.RootFailed) {
         // Nothing was added to the list: it is put back as it was.
         restore();
@@ -221,7 +255,7 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
         if (report) *report = std::move(one);
         return 0;
     }
-    Seal(g.Folders, *current, start, hooks, one, path.size() > 3 ? path : std::string(), firstNew);
+    Seal(g.Folders, *current, start, hooks, one, files, path.size() > 3 ? path : std::string(), firstNew);
     RememberUnreadable(path, one.Unreadable);
     const std::string message = UnreadableMessage(one);
     if (!message.empty()) hooks.Tell(message, MB_ICONINFORMATION);

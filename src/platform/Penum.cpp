@@ -52,6 +52,8 @@ void FillFrom(const struct statx& st, std::string_view name, FindData& out, uint
     out.Device = (static_cast<uint64_t>(st.stx_dev_major) << 32) | st.stx_dev_minor;
     out.Inode = st.stx_ino;
     out.Allocated = (S_ISREG(mode) || S_ISLNK(mode)) ? st.stx_blocks * 512 : 0;
+    out.ModifiedTime = (st.stx_mask & STATX_MTIME) ? st.stx_mtime.tv_sec : 0;
+    out.Executable = S_ISREG(mode) && (mode & 0111) != 0;
     out.MountRoot = false;
     if (S_ISDIR(mode)) {
         if (st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)
@@ -70,7 +72,8 @@ std::string BaseName(const std::string& path) {
 
 bool StatNamed(int dirFd, const char* name, std::string_view view, FindData& out, uint64_t parentMountId) {
     struct statx st{};
-    unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_BLOCKS | STATX_MNT_ID | STATX_NLINK | STATX_INO;
+    unsigned mask =
+        STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_BLOCKS | STATX_MNT_ID | STATX_NLINK | STATX_INO | STATX_MTIME;
     if (::statx(dirFd, name, kStatFlags, mask, &st) != 0) return false;
     FillFrom(st, view, out, parentMountId);
     return true;
@@ -158,6 +161,8 @@ bool FolderReader::Next(FindData& out) {
         if (d->d_type == DT_DIR && !statDirs_) {
             out.Attributes = FILE_ATTRIBUTE_DIRECTORY | (name[0] == '.' ? uint32_t(FILE_ATTRIBUTE_HIDDEN) : 0u);
             out.Size = out.Allocated = 0;
+            out.ModifiedTime = 0;
+            out.Executable = false;
             out.MountRoot = false;
             return true;
         }

@@ -37,6 +37,11 @@ struct FindData {
     uint32_t Links = 1;
     uint64_t Device = 0;
     uint64_t Inode = 0;
+    // Last modification, seconds since 1970 (UTC); folders read without
+    // statx leave it 0.
+    int64_t ModifiedTime = 0;
+    // A regular file with an execute bit set.
+    bool Executable = false;
 };
 
 // An open folder. Closes itself.

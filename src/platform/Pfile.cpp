@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <ctime>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,6 +53,24 @@ bool ReadWholeFile(const std::string& nativePath, std::string& out) {
     }
     ::close(fd);
     return true;
+}
+
+bool ReadFileStart(const std::string& nativePath, size_t maxBytes, std::string& out) {
+    out.clear();
+    int fd = ::open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    out.resize(maxBytes);
+    ssize_t n;
+    do n = ::pread(fd, out.data(), maxBytes, 0);
+    while (n < 0 && errno == EINTR);
+    ::close(fd);
+    out.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return n >= 0;
 }
 
 static bool WriteAll(int fd, std::string_view data) {
@@ -247,6 +266,48 @@ std::string FileStamp(const std::string& nativePath) {
     if (::lstat(nativePath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
     return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" +
            std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+}
+
+namespace {
+std::string IdentityOf(const struct stat& st) { return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino); }
+} // namespace
+
+bool MapFileReadOnly(const std::string& nativePath, const void*& data, size_t& length, std::string* identity) {
+    data = nullptr;
+    length = 0;
+    int fd = ::open(nativePath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
+        ::close(fd);
+        return false;
+    }
+    void* p = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_SHARED, fd, 0);
+    ::close(fd);
+    if (p == MAP_FAILED) return false;
+    data = p;
+    length = static_cast<size_t>(st.st_size);
+    if (identity) *identity = IdentityOf(st);
+    return true;
+}
+
+void UnmapFile(const void* data, size_t length) {
+    if (data) ::munmap(const_cast<void*>(data), length);
+}
+
+bool WriteAt(const std::string& nativePath, uint64_t offset, std::string_view bytes, const std::string& identity) {
+    int fd = ::open(nativePath.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st{};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && IdentityOf(st) == identity &&
+              offset + bytes.size() <= static_cast<uint64_t>(st.st_size);
+    for (size_t done = 0; ok && done < bytes.size();) {
+        ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ok = false;
+        else done += static_cast<size_t>(n);
+    }
+    return ::close(fd) == 0 && ok;
 }
 
 FileLock::FileLock(const std::string& nativePath) {

@@ -13,6 +13,10 @@ namespace nrvs::platform {
 // than any file of the program's own.
 bool ReadWholeFile(const std::string& nativePath, std::string& out);
 
+// The first bytes (at most maxBytes) of a regular file; false when it cannot
+// be read.
+bool ReadFileStart(const std::string& nativePath, size_t maxBytes, std::string& out);
+
 // Replaces the file at a native path with data: writes a temporary file with
 // an unguessable name, created exclusively, in the same folder, flushes it,
 // then renames it over the old one, keeping the old file's permission bits.
@@ -59,6 +63,17 @@ public:
 private:
     int fd_ = -1;
 };
+
+// Maps a regular file read-only and shared (bytes changed by WriteAt show in
+// the map). identity gets the file's device and inode. False when it is
+// missing, no regular file (a link is not followed) or empty.
+bool MapFileReadOnly(const std::string& nativePath, const void*& data, size_t& length, std::string* identity = nullptr);
+void UnmapFile(const void* data, size_t length);
+// Writes bytes at an offset inside an existing regular file, never through
+// a link and only while it is the file of identity (from MapFileReadOnly):
+// a file replaced in the meantime is left alone. False when nothing was
+// written.
+bool WriteAt(const std::string& nativePath, uint64_t offset, std::string_view bytes, const std::string& identity);
 
 // Creates a native folder and the ones above it that are missing, with the
 // given mode (the umask applies). True when it is a folder afterwards.
