@@ -233,6 +233,11 @@ int RunMeasure(const Args& given) {
     auto countLinks = std::find(args.begin(), args.end(), std::string("--count-links"));
     const bool everyName = countLinks != args.end();
     if (everyName) args.erase(countLinks);
+    auto noIndex = std::find(args.begin(), args.end(), std::string("--no-index"));
+    if (noIndex != args.end()) {
+        Global().NoFileIndex = true;
+        args.erase(noIndex);
+    }
     if (args.size() != 1) return Usage(stderr);
     std::string path;
     if (!ResolveFolder(args[0], path)) return 1;
@@ -771,12 +776,14 @@ const Command kCommands[] = {
      "shown as <U+E05C> (also by tree, sim and rank); a pipe gets names as\n"
      "they are.",
      RunList},
-    {"measure", "[--count-links] DRIVE|PATH",
+    {"measure", "[--count-links] [--no-index] DRIVE|PATH",
      "Measure a drive (C:) or one folder of it, write the drive's cache\n"
      "file NRVS_<letter>.txt beside the executable and print folders, files,\n"
      "bytes, occupied bytes and the duration. A file with several names\n"
      "counts its bytes once unless --count-links (or the setting) says\n"
-     "every name. When the cache cannot be written the figures are still\n"
+     "every name. The drive's file index NRVS_<letter>.idx (for files) is\n"
+     "written beside the cache unless --no-index. When the cache cannot be\n"
+     "written the figures are still\n"
      "printed, the reason goes to standard error and the exit status is 1.",
      RunMeasure},
     {"tree", "DRIVE|PATH", "Print the cached folder lines of a drive, or of one folder and below.", RunTree},

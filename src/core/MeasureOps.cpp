@@ -62,6 +62,7 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
         TellSaveFailed(hooks, report.SaveError);
         return;
     }
+    if (Global().NoFileIndex) return;
     const char letter = CacheFileName(drive)[Global().ExeDir.size() + 5];
     const std::string indexName = FileIndexName(drive);
     std::string why;
@@ -177,7 +178,7 @@ int MeasureDrives(MeasureHooks& hooks, MeasureReport* report) {
         std::time_t start = std::time(nullptr);
         MeasureReport one;
         FileIndexData files;
-        hooks.RunJob(kRunningCaption, [&] { MeasureDriveJob(*drive, hooks, &one, &files); });
+        hooks.RunJob(kRunningCaption, [&] { MeasureDriveJob(*drive, hooks, &one, g.NoFileIndex ? nullptr : &files); });
         if (one.RootFailed) {
             // A root that cannot be listed says nothing about its folders:
             // the earlier result stays, in memory and on disk.
@@ -247,7 +248,7 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
     MeasureReport one;
     const size_t firstNew = g.Folders.Lines.size();
     FileIndexData files;
-    hooks.RunJob(kRunningCaption, [&] { MeasureFolderJob(path, hooks, &one, &files); });
+    hooks.RunJob(kRunningCaption, [&] { MeasureFolderJob(path, hooks, &one, g.NoFileIndex ? nullptr : &files); });
     if (one.RootFailed) {
         // Nothing was added to the list: it is put back as it was.
         restore();
