@@ -345,6 +345,7 @@ struct Job {
     bool keepOwners = ::geteuid() == 0;
     std::string attrNote;  // the first reason extended attributes were not kept
     int dstTop = -1;       // the destination folder
+    Identity dstTopId;
     std::set<Identity> made;
     // Names from the destination folder down to the folder at work.
     std::vector<std::string> dstNames;
@@ -679,8 +680,7 @@ void CopyEntry(int srcDir, const std::string& name, int dstDir, CopyWalk& w, Job
     }
     // The source reaching a folder this copy made, or its destination: the
     // destination lies inside the source after all (a mount made meanwhile).
-    struct stat top{};
-    if (job.made.count(Identity(opened)) || (::fstat(job.dstTop, &top) == 0 && SameFile(top, opened))) {
+    if (job.made.count(Identity(opened)) || Identity(opened) == job.dstTopId) {
         job.Fail(name, "a folder cannot be copied into itself");
         job.stopped = true;
         return;
@@ -757,6 +757,9 @@ void RemoveEntry(int dirFd, const std::string& name, FolderChain& chain, std::ve
     if (job.Over() || !job.Report(name)) return;
     ++job.items;
     if (::unlinkat(dirFd, name.c_str(), 0) == 0) return;
+    // EPERM is what some systems say for a folder, and also what a file in
+    // another user's sticky folder gets: the reason is kept for the report.
+    const int unlinkError = errno;
     if (errno != EISDIR && errno != EPERM) {
         job.FailErrno(name);
         return;
@@ -774,6 +777,7 @@ void RemoveEntry(int dirFd, const std::string& name, FolderChain& chain, std::ve
     Folder child(OpenDir(dirFd, name.c_str()));
     struct stat st{};
     if (!child.Valid() || ::fstat(child.Fd(), &st) != 0) {
+        if (errno == ENOTDIR) errno = unlinkError;
         job.FailErrno(name);
         return;
     }
@@ -1068,6 +1072,7 @@ bool ShellCopy(const ItemPath& source, const ItemPath& destFolder, bool confirm)
     Job job;
     job.path = ParentNative(source);
     job.dstTop = dst.Fd();
+    job.dstTopId = Identity(d);
     if (confirm && g_shellUi) {
         job.ui = g_shellUi;
         job.ui->Begin(false, items, bytes);

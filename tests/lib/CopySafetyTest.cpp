@@ -410,17 +410,25 @@ TEST(CopySafetyTest, AMoveThatCouldNotRemoveItsSourceCopiesNothingAndSaysWhy) {
     d.MakeDir("open");
     ASSERT_EQ(::chmod((d / "open").c_str(), 0777), 0);
     ASSERT_EQ(::chmod((d / "src/secret").c_str(), ::geteuid() == 0 ? 0700 : 0), 0);
+    // Another user's file in a shared sticky folder.
+    d.Write("open/shared/theirs", "theirs");
+    ASSERT_EQ(::chmod((d / "open/shared").c_str(), 01777), 0);
     std::string seen;
     bool result = test::AsUnprivileged([&] {
         bool ok = MoveItem(root + "locked\\f", root + "open\\", 0) == 0 && ErrorsHold("Permission denied") &&
-                  NamesIn(d / "open").empty();
+                  NamesIn(d / "open") == std::vector<std::string>{"shared"};
         ok = ok && CopyItem(root + "src\\", root + "open\\", 0) == 0 &&
              ErrorsHold(d / "src/secret: Permission denied") && !ErrorsHold("changed while");
+        if (StatOf(d / "open/shared/theirs").st_uid != ::geteuid()) {
+            ok = ok && DeleteItem(root + "open\\shared\\", 0, 0) == 0 &&
+                 ErrorsHold(d / "open/shared/theirs: Operation not permitted");
+        }
         if (!ok) std::fprintf(stderr, "%s", AllErrors().c_str());
         return ok;
     });
     EXPECT_TRUE(result);
     EXPECT_EQ(d.Read("locked/f"), "mine");
+    EXPECT_EQ(d.Read("open/shared/theirs"), "theirs");
     ::chmod((d / "src/secret").c_str(), 0755);
 }
 
