@@ -540,7 +540,9 @@ bool CopyFile(int srcDir, const std::string& name, const struct stat& listed, in
     g_madeSomething = true;
     const uint64_t bytesBefore = job.bytes;
     bool ok = CopyData(in, out, st.st_size, static_cast<off_t>(st.st_blocks) * 512, job, name);
-    int e = job.cancelled ? 0 : errno;
+    // The reason of a failure, taken before anything else sets errno; a
+    // success leaves errno as the probes of clone and copy_file_range set it.
+    int e = ok || job.cancelled ? 0 : errno;
     job.bytes = bytesBefore + static_cast<uint64_t>(st.st_size);
     // A source written to while it was read gives a copy that matches
     // neither version: it never takes the name.

@@ -412,6 +412,7 @@ TEST(CopySafetyTest, AMoveThatCouldNotRemoveItsSourceCopiesNothingAndSaysWhy) {
     ASSERT_EQ(::chmod((d / "src/secret").c_str(), ::geteuid() == 0 ? 0700 : 0), 0);
     // Another user's file in a shared sticky folder.
     d.Write("open/shared/theirs", "theirs");
+    d.Write("open/shared/ok", "root's");
     ASSERT_EQ(::chmod((d / "open/shared").c_str(), 01777), 0);
     std::string seen;
     bool result = test::AsUnprivileged([&] {
@@ -420,6 +421,9 @@ TEST(CopySafetyTest, AMoveThatCouldNotRemoveItsSourceCopiesNothingAndSaysWhy) {
         ok = ok && CopyItem(root + "src\\", root + "open\\", 0) == 0 &&
              ErrorsHold(d / "src/secret: Permission denied") && !ErrorsHold("changed while");
         if (StatOf(d / "open/shared/theirs").st_uid != ::geteuid()) {
+            // The copy is made, but may not take the other user's name.
+            ok = ok && CopyItem(root + "src\\ok", root + "open\\shared\\", 0) == 0 &&
+                 ErrorsHold(d / "src/ok: Operation not permitted");
             ok = ok && DeleteItem(root + "open\\shared\\", 0, 0) == 0 &&
                  ErrorsHold(d / "open/shared/theirs: Operation not permitted");
         }
@@ -429,6 +433,8 @@ TEST(CopySafetyTest, AMoveThatCouldNotRemoveItsSourceCopiesNothingAndSaysWhy) {
     EXPECT_TRUE(result);
     EXPECT_EQ(d.Read("locked/f"), "mine");
     EXPECT_EQ(d.Read("open/shared/theirs"), "theirs");
+    EXPECT_EQ(NamesIn(d / "open/shared"), (std::vector<std::string>{"ok", "theirs"}));
+    EXPECT_EQ(d.Read("open/shared/ok"), "root's");
     ::chmod((d / "src/secret").c_str(), 0755);
 }
 
