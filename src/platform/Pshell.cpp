@@ -1001,8 +1001,8 @@ bool CheckRemovable(const ItemPath& item, bool toTrash, Folder& parent, struct s
         bool itself = false;
         if (HoldsDriveRoot(st, letter, itself)) {
             const std::string drive = std::string(1, static_cast<char>('A' + letter)) + ":";
-            return Fail(what, itself ? "it is the root of drive " + drive + ", which is never deleted"
-                                     : "it holds the root of drive " + drive + "; nothing was deleted");
+            return Fail(what, std::string(itself ? "it is" : "it holds") + " the root of drive " + drive +
+                                  ", which is never deleted or moved");
         }
         if (HoldsMount(parent.Fd(), name)) return Fail(what, "another file system is mounted inside; nothing was deleted");
     }
