@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <vector>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -27,6 +28,12 @@ std::string FolderOfPattern(const std::string& pattern) {
 }
 
 bool Admits(int kind, bool isDir) { return !(kind == LIST_FILES && isDir) && !(kind == LIST_FOLDERS && !isDir); }
+
+// A copy's file while it is written (or one a killed copy left, until the
+// next copy into the folder clears it) is none of the user's items.
+bool IsOwnTemporary(const P::FindData& d) {
+    return !(d.Attributes & P::FILE_ATTRIBUTE_DIRECTORY) && P::IsCopyTemporaryName(d.Name);
+}
 } // namespace
 
 StringList& ListFolder(DirListing& listing, const std::string& pattern, int kind) {
@@ -43,7 +50,7 @@ StringList& ListFolder(DirListing& listing, const std::string& pattern, int kind
     std::string line;
     while (reader.Next(d)) {
         const bool isDir = d.Attributes & P::FILE_ATTRIBUTE_DIRECTORY;
-        if (!Admits(kind, isDir)) continue;
+        if (!Admits(kind, isDir) || IsOwnTemporary(d)) continue;
         isDir ? ++listing.FolderCount : ++listing.FileCount;
         char attrs[8] = {'.', '.', '.', '.', '.', '.', ' ', 0};
         if (isDir) attrs[0] = 'D';
@@ -117,7 +124,7 @@ int CountEntries(const std::string& pattern, int kind) {
     P::FindData d;
     int n = 0;
     while (reader.Next(d))
-        if (Admits(kind, d.Attributes & P::FILE_ATTRIBUTE_DIRECTORY)) ++n;
+        if (Admits(kind, d.Attributes & P::FILE_ATTRIBUTE_DIRECTORY) && !IsOwnTemporary(d)) ++n;
     return n;
 }
 
@@ -183,23 +190,42 @@ int CopyItem(const std::string& source, const std::string& destFolder, int confi
 }
 
 int MoveItem(const std::string& source, const std::string& destFolder, int confirm) {
-    // Checked before anything is copied: a source the delete would refuse
-    // (a drive's root) is not copied either.
-    P::ItemPath src;
-    if (!P::CheckProgramPath(source, src) || src.IsRoot()) return 0;
-    if (!CopyItem(source, destFolder, confirm)) return 0;
+    P::ItemPath src, dst;
+    if (!P::CheckProgramPath(source, src) || src.IsRoot() || !P::CheckProgramPath(destFolder, dst)) return 0;
+    // Checked before anything is copied: a source that could not be put into
+    // the trash afterwards (a drive's root, a read-only file system, a folder
+    // the user may not write, no safe trash) is not copied either.
+    if (!P::ShellCanRemove(src, true)) return 0;
+    P::ItemPath target = dst;
+    target.Names.push_back(src.Names.back());
+    const std::string copied = target.Native();
+    if (!P::ShellCopy(src, dst, confirm != 0)) {
+        // Only what was copied in full could go; rather than sort that out,
+        // the source stays whole.
+        if (P::ShellCopyMadeSomething())
+            P::AddShellError(src.Native() + ": not moved; what was copied is at " + copied + ", and the source stays");
+        return 0;
+    }
     // Items the user chose not to replace were not moved: their source stays.
     if (P::ShellSkipped() > 0) {
         P::AddShellError(src.Native() + ": some items were not replaced, so the source was kept");
         return 0;
     }
-    return DeleteItem(source, 1, 0);
+    const std::vector<std::string> notes = P::ShellErrors();
+    const bool removed = P::ShellDelete(src, true, false);
+    for (const auto& n : notes) P::AddShellError(n);
+    if (!removed) {
+        P::AddShellError(src.Native() + ": the copy is at " + copied + "; the source stays");
+        return 0;
+    }
+    return 1;
 }
 
 int DeleteItem(const std::string& path, int useRecycleBin, int confirm) {
     // A drive's root is never deleted, whatever folder the drive stands for;
     // the check sees the path after it is taken apart, so no spelling of a
-    // root gets past it.
+    // root gets past it, and the delete itself refuses a folder that is
+    // another drive's root.
     P::ItemPath item;
     if (!P::CheckProgramPath(path, item) || item.IsRoot()) return 0;
     return P::ShellDelete(item, useRecycleBin != 0, confirm != 0) ? 1 : 0;

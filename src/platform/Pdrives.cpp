@@ -553,10 +553,32 @@ int LetterOf(const std::string& programPath) {
 
 std::string DriveMapFileName() { return ExecutableBase() + ".drv"; }
 
+// A root spelled with "." or ".." names its folder in a way no other path
+// compares equal to: it is replaced by its canonical path, or left out (the
+// letter stays free) when that cannot be found. Other roots keep the spelling
+// the user chose, a link among them; a missing one is a letter not in use.
+namespace {
+bool CanonicalRoot(std::string& root) {
+    bool dots = false;
+    for (size_t start = 0; start <= root.size() && !dots;) {
+        size_t end = root.find('/', start);
+        if (end == std::string::npos) end = root.size();
+        std::string_view name = std::string_view(root).substr(start, end - start);
+        dots = name == "." || name == "..";
+        start = end + 1;
+    }
+    if (!dots) return true;
+    root = RealPath(root);
+    return !root.empty();
+}
+} // namespace
+
 void DetectDriveMap() {
     State& st = Current();
     StringList lines;
     LoadLines(lines, DriveMapFileName());
+    for (size_t n = 0; n < 26 && n < lines.size(); ++n)
+        if (!lines[n].empty() && lines[n][0] == '/' && !CanonicalRoot(lines[n])) lines[n].clear();
     st.Mounts = ReadMounts();
     st.Map = AssignLetters(lines, st.Mounts);
     StringList out = DriveMapLines(st.Map);
@@ -566,9 +588,11 @@ void DetectDriveMap() {
 int SetDriveMapEntry(int letter, const std::string& nativeDir) {
     if (letter < 0 || letter > 25) return 0;
     if (!nativeDir.empty() && (nativeDir[0] != '/' || !Mappable(nativeDir))) return 0;
+    std::string root = nativeDir;
+    if (!root.empty() && !CanonicalRoot(root)) return 0;
     DetectDriveMap();
     State& st = Current();
-    st.Map.Roots[static_cast<size_t>(letter)] = nativeDir.empty() ? std::string() : Normalised(nativeDir);
+    st.Map.Roots[static_cast<size_t>(letter)] = root.empty() ? std::string() : Normalised(root);
     st.Map.MountLetter[static_cast<size_t>(letter)] = false;
     return SaveLines(DriveMapLines(st.Map), DriveMapFileName());
 }

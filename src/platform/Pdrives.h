@@ -52,7 +52,9 @@ int LetterOf(const std::string& programPath);
 // Reads the drive map file and /proc/self/mountinfo, keeps the letters whose
 // directories exist, gives every qualifying mount without a letter the lowest
 // free letter from D: upward (C: is "/" unless the map says otherwise), and
-// writes the map back (failure ignored).
+// writes the map back (failure ignored). A root spelled with "." or ".."
+// names is taken as its canonical path, or leaves its letter free when it
+// has none (the folder is missing).
 void DetectDriveMap();
 
 // The drive map file's name: the executable's base path + ".drv".
@@ -65,7 +67,8 @@ void DetectDriveMap();
 std::string DriveMapFileName();
 
 // Puts a native directory into the drive map as a user's letter (empty frees
-// the letter) and writes the map. 1 when the map file could be written.
+// the letter) and writes the map. 1 when the map file could be written; 0
+// also for a directory spelled with "." or ".." that does not exist.
 int SetDriveMapEntry(int letter, const std::string& nativeDir);
 
 // ---- mount table, exposed for the detection's tests ----

@@ -6,15 +6,21 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <map>
+#include <set>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/syscall.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace nrvs::platform {
@@ -24,10 +30,15 @@ namespace {
 ShellUi* g_shellUi = nullptr;
 std::vector<std::string> g_errors;
 uint64_t g_skipped = 0;
+bool g_madeSomething = false;
 
-// Deep trees are handled up to this depth; deeper ones fail rather than
-// exhaust the stack.
-constexpr int kMaxDepth = 4096;
+// Folders of a walk that keep their descriptors open; deeper ones are closed
+// while the work is further down and opened again on the way back, so a tree
+// of any depth needs no more descriptors than this (twice, for a copy).
+constexpr size_t kOpenFolders = 48;
+
+// Walks up through ".." stop after this many steps; no real path is longer.
+constexpr int kMaxClimb = 1 << 16;
 
 bool Fail(const std::string& what, const std::string& reason) {
     g_errors.push_back(what + ": " + reason);
@@ -52,6 +63,20 @@ uint64_t MountIdOf(int fd, const char* name = "") {
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
+struct Identity {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    Identity() = default;
+    explicit Identity(const struct stat& st) : dev(st.st_dev), ino(st.st_ino) {}
+    bool operator<(const Identity& o) const { return dev != o.dev ? dev < o.dev : ino < o.ino; }
+    bool operator==(const Identity& o) const { return dev == o.dev && ino == o.ino; }
+};
+
+std::string Joined(const std::string& dir, const std::string& name) {
+    if (dir.empty() || name.empty()) return dir + name;
+    return dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
 // The folder holding the item and the item's name. The drive's root is
 // opened as the drive map names it (it may be a link the user chose); below
 // it no link is followed.
@@ -66,6 +91,12 @@ Folder OpenFolder(const ItemPath& item) {
     if (item.Names.empty()) return Folder(::open(item.Root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     Folder parent = OpenParent(item);
     return parent.Valid() ? parent.OpenChild(item.Names.back()) : Folder();
+}
+
+std::string ParentNative(const ItemPath& item) {
+    ItemPath parent = item;
+    if (!parent.Names.empty()) parent.Names.pop_back();
+    return parent.Native();
 }
 
 std::string FdPath(int fd) {
@@ -96,59 +127,244 @@ bool HoldsMount(int dirFd, const std::string& name) {
     return false;
 }
 
+// Whether the folder st is, or holds, the root of a drive in use: removing
+// it would take that drive with it. Compared by device and inode, so no
+// other letter, link or spelling of the folder gets past. letter: the
+// drive's number; itself: the folder is that root.
+bool HoldsDriveRoot(const struct stat& st, int& letter, bool& itself) {
+    const DriveRootTable& roots = DriveRoots();
+    for (size_t n = 0; n < roots.size(); ++n) {
+        if (roots[n].empty()) continue;
+        const std::string programRoot = std::string(1, static_cast<char>('A' + n)) + ":\\";
+        if (GetDriveTypeA(programRoot) <= DRIVE_NO_ROOT_DIR) continue;
+        Folder walk(::open(roots[n].c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        for (int i = 0; walk.Valid() && i < kMaxClimb; ++i) {
+            struct stat w{}, up{};
+            if (::fstat(walk.Fd(), &w) != 0) break;
+            if (SameFile(w, st)) {
+                letter = static_cast<int>(n);
+                itself = i == 0;
+                return true;
+            }
+            if (::fstatat(walk.Fd(), "..", &up, 0) != 0 || SameFile(up, w)) break;
+            walk = Folder(::openat(walk.Fd(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        }
+    }
+    return false;
+}
+
+// ---- walking deep trees ----
+
+// The open folders from a walk's top down to where it works. Only the
+// deepest kOpenFolders keep their descriptors; a closed one is opened again
+// through ".." of its child on the way back up, and used only when it is
+// still the folder that was left.
+class FolderChain {
+public:
+    int Top() const { return links_.empty() ? -1 : links_.back().dir.Fd(); }
+    void Push(Folder dir, const struct stat& st) {
+        links_.push_back({std::move(dir), Identity(st)});
+        if (links_.size() > kOpenFolders) links_[links_.size() - 1 - kOpenFolders].dir = Folder();
+    }
+    // Leaves the deepest folder. False when the one above it, opened again,
+    // is no longer the same folder (it was moved meanwhile).
+    bool Pop() {
+        Link top = std::move(links_.back());
+        links_.pop_back();
+        if (links_.empty() || links_.back().dir.Valid()) return true;
+        if (!top.dir.Valid()) return false;
+        Folder up(::openat(top.dir.Fd(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        struct stat st{};
+        if (!up.Valid() || ::fstat(up.Fd(), &st) != 0 || !(Identity(st) == links_.back().id)) return false;
+        links_.back().dir = std::move(up);
+        return true;
+    }
+
+private:
+    struct Link {
+        Folder dir;
+        Identity id;
+    };
+    std::vector<Link> links_;
+};
+
+std::vector<std::string> NamesIn(const Folder& dir) {
+    std::vector<std::string> names;
+    FolderReader reader(dir, false);
+    FindData d;
+    while (reader.Next(d)) names.emplace_back(d.Name);
+    return names;
+}
+
+// Items and bytes below an item, for the progress shown against them, and
+// whether the folder find lies in the tree. A destination reached through a
+// bind mount of a folder inside the source has no ".." path up to the
+// source, so only a look through the source's own folders finds it. Names
+// and sizes only; no link is followed.
+bool ScanTree(int parentFd, const std::string& name, uint64_t& items, uint64_t& bytes, const struct stat* find) {
+    struct stat st{};
+    if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    ++items;
+    if (S_ISREG(st.st_mode)) bytes += static_cast<uint64_t>(st.st_size);
+    if (!S_ISDIR(st.st_mode)) return false;
+    if (find && SameFile(st, *find)) return true;
+    struct Frame {
+        std::vector<std::string> folders;
+        size_t next = 0;
+    };
+    FolderChain chain;
+    std::vector<Frame> frames;
+    auto enter = [&](int dirFd, const std::string& n, const struct stat& listed) {
+        Folder dir(OpenDir(dirFd, n.c_str()));
+        struct stat opened{};
+        if (!dir.Valid() || ::fstat(dir.Fd(), &opened) != 0 || !SameFile(opened, listed)) return;
+        Frame f;
+        {
+            FolderReader reader(dir, true);
+            FindData d;
+            while (reader.Next(d)) {
+                ++items;
+                if (d.Attributes & FILE_ATTRIBUTE_DIRECTORY) f.folders.emplace_back(d.Name);
+                else if (!(d.Attributes & FILE_ATTRIBUTE_SYSTEM)) bytes += d.Size;
+            }
+        }
+        frames.push_back(std::move(f));
+        chain.Push(std::move(dir), opened);
+    };
+    enter(parentFd, name, st);
+    while (!frames.empty()) {
+        Frame& f = frames.back();
+        if (f.next < f.folders.size()) {
+            const std::string n = f.folders[f.next++];
+            struct stat s{};
+            if (::fstatat(chain.Top(), n.c_str(), &s, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(s.st_mode)) continue;
+            if (find && SameFile(s, *find)) return true;
+            enter(chain.Top(), n, s);
+            continue;
+        }
+        frames.pop_back();
+        if (!chain.Pop()) return false;
+    }
+    return false;
+}
+
+// ---- temporary names ----
+
+// A copy is written as ".nrvs<pid>.<16 hex digits>.<n>" beside its target.
+// The pid tells a leftover of a killed process from the file of one still
+// at work.
+bool ParseTemporaryName(std::string_view n, long& pid) {
+    constexpr std::string_view prefix = ".nrvs";
+    if (n.substr(0, prefix.size()) != prefix) return false;
+    n.remove_prefix(prefix.size());
+    auto digits = [](std::string_view s, long* value) {
+        if (s.empty() || s.size() > 18) return false;
+        long v = 0;
+        for (char c : s) {
+            if (c < '0' || c > '9') return false;
+            v = v * 10 + (c - '0');
+        }
+        if (value) *value = v;
+        return true;
+    };
+    size_t dot = n.find('.');
+    if (dot == std::string_view::npos || !digits(n.substr(0, dot), &pid) || pid <= 0) return false;
+    n.remove_prefix(dot + 1);
+    if (n.size() < 18 || n[16] != '.') return false;
+    for (char c : n.substr(0, 16))
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    return digits(n.substr(17), nullptr);
+}
+
+// Removes what killed copies left in a folder: only files of the
+// temporary pattern that are regular files of this user and whose process
+// is gone.
+void RemoveStaleCopies(int dirFd) {
+    int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    DIR* d = ::fdopendir(fd);
+    if (!d) {
+        ::close(fd);
+        return;
+    }
+    std::vector<std::string> stale;
+    while (dirent* e = ::readdir(d)) {
+        long pid = 0;
+        if (!ParseTemporaryName(e->d_name, pid) || pid == ::getpid() || pid > INT_MAX) continue;
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        stale.emplace_back(e->d_name);
+    }
+    ::closedir(d);
+    for (const auto& n : stale) {
+        struct stat st{};
+        if (::fstatat(dirFd, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+            st.st_uid == ::geteuid())
+            ::unlinkat(dirFd, n.c_str(), 0);
+    }
+}
+
 // ---- copy ----
 
 // What an operation has done so far, and whether it was told to stop.
 struct Job {
     ShellUi* ui = nullptr;  // set only with confirmation
     bool cancelled = false;
+    // Stopped for a reason of its own (the tree turned out to hold its
+    // destination, or a folder was moved away under it).
+    bool stopped = false;
     bool replaceAll = false;
     bool tryClone = true;
     bool kernelCopy = true;
     uint64_t skipped = 0;
     uint64_t items = 0;
     uint64_t bytes = 0;
+    uint64_t failures = 0;
+    // Native path of the folder at work, for the report's lines.
+    std::string path;
     std::string tempBase = RandomSuffix();
     unsigned long tempCount = 0;
-    std::string TempName() { return ".nrvs" + tempBase + "." + std::to_string(++tempCount); }
+    std::string TempName() {
+        return ".nrvs" + std::to_string(::getpid()) + "." + tempBase + "." + std::to_string(++tempCount);
+    }
+    std::string PathOf(const std::string& name) const { return Joined(path, name); }
+    bool Fail(const std::string& name, const std::string& reason) {
+        ++failures;
+        g_errors.push_back(PathOf(name) + ": " + reason);
+        return false;
+    }
+    bool FailErrno(const std::string& name) { return Fail(name, std::strerror(errno)); }
+    bool Over() const { return cancelled || stopped; }
     // False once cancelled.
     bool Report(const std::string& name, uint64_t partialBytes = 0) {
         if (ui && !cancelled && !ui->Progress(name, items, bytes + partialBytes)) cancelled = true;
         return !cancelled;
     }
+
+    // ---- what a copy keeps ----
+    // Owners are kept where the system lets us give files away: as root.
+    bool keepOwners = ::geteuid() == 0;
+    std::string attrNote;  // the first reason extended attributes were not kept
+    int dstTop = -1;       // the destination folder
+    Identity dstTopId;
+    std::set<Identity> made;
+    // Names from the destination folder down to the folder at work.
+    std::vector<std::string> dstNames;
+    // Files with more than one name in the source, by the source's identity:
+    // where their first copy went, so that later names become links to it.
+    struct FirstCopy {
+        std::vector<std::string> names;
+        Identity copy;
+    };
+    std::map<Identity, FirstCopy> linked;
 };
 
 // Progress is reported at least this often while one file is copied.
 constexpr off_t kProgressChunk = off_t{8} << 20;
 
-// Items and bytes below an item, for the progress shown against them. Only
-// names and sizes are asked; no link is followed.
-void CountTree(int dirFd, const std::string& name, uint64_t& items, uint64_t& bytes, int depth) {
-    struct stat st{};
-    if (depth > kMaxDepth || ::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
-    ++items;
-    if (S_ISREG(st.st_mode)) bytes += static_cast<uint64_t>(st.st_size);
-    if (!S_ISDIR(st.st_mode)) return;
-    Folder dir(::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!dir.Valid()) return;
-    FolderReader reader(dir, true);
-    FindData d;
-    std::vector<std::string> folders;
-    while (reader.Next(d)) {
-        ++items;
-        if (d.Attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            --items;  // counted again when entered
-            folders.emplace_back(d.Name);
-        } else if (!(d.Attributes & FILE_ATTRIBUTE_SYSTEM)) {
-            bytes += d.Size;
-        }
-    }
-    for (const auto& f : folders) CountTree(dir.Fd(), f, items, bytes, depth + 1);
-}
-
 // Copies [from, to) of in to the same offsets of out: copy_file_range where
 // the kernel can (a clone on file systems that share extents), else read and
-// write.
+// write. A source that ends early stops the copy; the caller finds out by
+// asking the source again.
 bool CopyRange(int in, int out, off_t from, off_t to, Job& job, const std::string& name) {
     off_t inOff = from, outOff = from;
     bool& kernelCopy = job.kernelCopy;
@@ -161,7 +377,7 @@ bool CopyRange(int in, int out, off_t from, off_t to, Job& job, const std::strin
         if (kernelCopy) {
             ssize_t n = ::copy_file_range(in, &inOff, out, &outOff, want, 0);
             if (n > 0) continue;
-            if (n == 0) return true;  // the source shrank
+            if (n == 0) return true;
             if (errno == EINTR) continue;
             if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EBADF)
                 return false;
@@ -213,6 +429,82 @@ bool CopyData(int in, int out, off_t size, off_t allocated, Job& job, const std:
     return ::ftruncate(out, size) == 0;
 }
 
+// Extended attributes of from onto to; ACLs are among them
+// (system.posix_acl_access, system.posix_acl_default). A target that refuses
+// them does not fail the copy: the report says so once per operation.
+void CopyAttributes(int from, int to, Job& job, const std::string& name) {
+    std::vector<char> names(4096);
+    ssize_t len;
+    for (;;) {
+        len = ::flistxattr(from, names.data(), names.size());
+        if (len >= 0) break;
+        if (errno != ERANGE) return;  // the source keeps none
+        ssize_t need = ::flistxattr(from, nullptr, 0);
+        if (need < 0) return;
+        names.resize(static_cast<size_t>(need) + 256);
+    }
+    std::vector<char> value(4096);
+    for (ssize_t at = 0; at < len;) {
+        const char* attr = names.data() + at;
+        at += static_cast<ssize_t>(std::strlen(attr)) + 1;
+        ssize_t v;
+        for (;;) {
+            v = ::fgetxattr(from, attr, value.data(), value.size());
+            if (v >= 0 || errno != ERANGE) break;
+            ssize_t need = ::fgetxattr(from, attr, nullptr, 0);
+            if (need < 0) break;
+            value.resize(static_cast<size_t>(need) + 256);
+        }
+        if (v < 0 && errno == ENODATA) continue;  // removed meanwhile
+        if (v < 0 || ::fsetxattr(to, attr, value.data(), static_cast<size_t>(v), 0) != 0) {
+            if (job.attrNote.empty())
+                job.attrNote = job.PathOf(name) + ": extended attributes not kept: " + std::strerror(errno);
+        }
+    }
+}
+
+// Owner, extended attributes, permission bits and times of a copy, in the
+// order that keeps each: a change of owner clears set-id bits, and an ACL
+// sets the group bits that the mode then confirms.
+bool KeepMetadata(int from, int to, const struct stat& st, Job& job, const std::string& name) {
+    if (job.keepOwners) ::fchown(to, st.st_uid, st.st_gid);
+    else ::fchown(to, static_cast<uid_t>(-1), st.st_gid);  // the group, where the user belongs to it
+    CopyAttributes(from, to, job, name);
+    // As cp without keeping the set-id bits: no set-id or sticky bit
+    // survives a copy, whoever makes it.
+    bool ok = ::fchmod(to, st.st_mode & 0777) == 0;
+    struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ::futimens(to, times);
+    return ok;
+}
+
+// A later name of a file copied already: a link to its first copy, so that
+// the copy keeps the source's hard links. False when that copy cannot be
+// found as it was made; the file is then copied as a file of its own.
+bool LinkToFirstCopy(int dstDir, const std::string& name, const struct stat& st, Job& job) {
+    auto it = job.linked.find(Identity(st));
+    if (it == job.linked.end() || job.dstTop < 0) return false;
+    const std::vector<std::string>& names = it->second.names;
+    Folder dir(::openat(job.dstTop, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (size_t i = 0; i + 1 < names.size() && dir.Valid(); ++i) dir = dir.OpenChild(names[i]);
+    struct stat first{};
+    if (!dir.Valid() || ::fstatat(dir.Fd(), names.back().c_str(), &first, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(first.st_mode) || !(Identity(first) == it->second.copy))
+        return false;
+    const std::string temp = job.TempName();
+    if (::linkat(dir.Fd(), names.back().c_str(), dstDir, temp.c_str(), 0) != 0) return false;
+    if (::renameat(dstDir, temp.c_str(), dstDir, name.c_str()) != 0) {
+        ::unlinkat(dstDir, temp.c_str(), 0);
+        return false;
+    }
+    // A rename between two names of one file does nothing: the temporary
+    // name is still there when the target already was this link.
+    struct stat left{};
+    if (::fstatat(dstDir, temp.c_str(), &left, AT_SYMLINK_NOFOLLOW) == 0 && Identity(left) == it->second.copy)
+        ::unlinkat(dstDir, temp.c_str(), 0);
+    return true;
+}
+
 // Copies the regular file name of srcDir, as it was listed (listed), into
 // dstDir; replacing says whether a file of that name is there now.
 bool CopyFile(int srcDir, const std::string& name, const struct stat& listed, int dstDir, bool replacing,
@@ -220,11 +512,16 @@ bool CopyFile(int srcDir, const std::string& name, const struct stat& listed, in
     // Never block on a FIFO or device swapped in since the listing, and never
     // read anything but the file that was listed.
     int in = ::openat(srcDir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (in < 0) return FailErrno(name);
+    if (in < 0) return errno == ELOOP ? job.Fail(name, "changed while it was being copied") : job.FailErrno(name);
     struct stat st{};
     if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode) || !SameFile(st, listed)) {
         ::close(in);
-        return Fail(name, "changed while it was being copied");
+        return job.Fail(name, "changed while it was being copied");
+    }
+    if (st.st_nlink > 1 && LinkToFirstCopy(dstDir, name, st, job)) {
+        ::close(in);
+        job.bytes += static_cast<uint64_t>(st.st_size);
+        return true;
     }
     ::fcntl(in, F_SETFL, ::fcntl(in, F_GETFL) & ~O_NONBLOCK);
     std::string temp;
@@ -238,16 +535,25 @@ bool CopyFile(int srcDir, const std::string& name, const struct stat& listed, in
         int e = errno;
         ::close(in);
         errno = e;
-        return FailErrno(name);
+        return job.FailErrno(name);
     }
+    g_madeSomething = true;
     const uint64_t bytesBefore = job.bytes;
     bool ok = CopyData(in, out, st.st_size, static_cast<off_t>(st.st_blocks) * 512, job, name);
-    int e = job.cancelled ? 0 : errno;
+    // The reason of a failure, taken before anything else sets errno; a
+    // success leaves errno as the probes of clone and copy_file_range set it.
+    int e = ok || job.cancelled ? 0 : errno;
     job.bytes = bytesBefore + static_cast<uint64_t>(st.st_size);
-    // As cp without keeping the owner: no set-id or sticky bit survives a copy.
-    ok = ok && ::fchmod(out, st.st_mode & 0777) == 0;
-    struct timespec times[2] = {st.st_atim, st.st_mtim};
-    ::futimens(out, times);
+    // A source written to while it was read gives a copy that matches
+    // neither version: it never takes the name.
+    bool changed = false;
+    if (ok) {
+        struct stat after{};
+        changed = ::fstat(in, &after) != 0 || after.st_size != st.st_size ||
+                  after.st_mtim.tv_sec != st.st_mtim.tv_sec || after.st_mtim.tv_nsec != st.st_mtim.tv_nsec;
+        ok = !changed;
+    }
+    ok = ok && KeepMetadata(in, out, st, job, name);
     // Flushed before it replaces a file: the old one must never be lost to a
     // crash. A new file has no old content to lose.
     if (ok && replacing) ok = ::fdatasync(out) == 0;
@@ -259,8 +565,17 @@ bool CopyFile(int srcDir, const std::string& name, const struct stat& listed, in
         if (e == 0) e = errno;
         ::unlinkat(dstDir, temp.c_str(), 0);
         if (job.cancelled) return false;
+        if (changed) return job.Fail(name, "changed while it was being copied");
         errno = e ? e : EIO;
-        return FailErrno(name);
+        return job.FailErrno(name);
+    }
+    if (st.st_nlink > 1) {
+        struct stat copy{};
+        if (::fstatat(dstDir, name.c_str(), &copy, AT_SYMLINK_NOFOLLOW) == 0) {
+            Job::FirstCopy first{job.dstNames, Identity(copy)};
+            first.names.push_back(name);
+            job.linked.emplace(Identity(st), std::move(first));
+        }
     }
     return true;
 }
@@ -268,41 +583,69 @@ bool CopyFile(int srcDir, const std::string& name, const struct stat& listed, in
 bool CopyLink(int srcDir, const std::string& name, const struct stat& st, int dstDir, Job& job) {
     std::vector<char> target(static_cast<size_t>(st.st_size) + 2);
     ssize_t n = ::readlinkat(srcDir, name.c_str(), target.data(), target.size() - 1);
-    if (n < 0) return FailErrno(name);
+    if (n < 0) return job.FailErrno(name);
     target[static_cast<size_t>(n)] = 0;
     std::string temp = job.TempName();
-    if (::symlinkat(target.data(), dstDir, temp.c_str()) != 0) return FailErrno(name);
+    if (::symlinkat(target.data(), dstDir, temp.c_str()) != 0) return job.FailErrno(name);
+    g_madeSomething = true;
+    if (job.keepOwners) ::fchownat(dstDir, temp.c_str(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW);
+    struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ::utimensat(dstDir, temp.c_str(), times, AT_SYMLINK_NOFOLLOW);
     if (::renameat(dstDir, temp.c_str(), dstDir, name.c_str()) != 0) {
         int e = errno;
         ::unlinkat(dstDir, temp.c_str(), 0);
         errno = e;
-        return FailErrno(name);
+        return job.FailErrno(name);
     }
     return true;
 }
 
-std::vector<std::string> NamesIn(const Folder& dir) {
-    std::vector<std::string> names;
-    FolderReader reader(dir, false);
-    FindData d;
-    while (reader.Next(d)) names.emplace_back(d.Name);
-    return names;
+const char* SpecialKind(mode_t mode) {
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "a device";
 }
 
-bool CopyAt(int srcDir, const std::string& name, int dstDir, Job& job, int depth) {
-    if (job.cancelled) return false;
-    if (depth > kMaxDepth) return Fail(name, "too deep");
+// A folder being copied: its frame on the walk's stack.
+struct CopyFrame {
+    std::string name;
+    struct stat st{};   // the source folder
+    bool made = false;  // made by this copy: it gets the source's metadata when done
+    std::vector<std::string> names;
+    size_t next = 0;
+    size_t pathLength = 0;  // of the job's path before this folder
+};
+
+struct CopyWalk {
+    FolderChain src, dst;
+    std::vector<CopyFrame> frames;
+};
+
+// Copies name of srcDir into dstDir: files and links at once; a folder is
+// made (or found) and entered, and its entries follow on the walk.
+void CopyEntry(int srcDir, const std::string& name, int dstDir, CopyWalk& w, Job& job) {
+    if (job.Over()) return;
     struct stat st{};
-    if (::fstatat(srcDir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return FailErrno(name);
-    if (!job.Report(name)) return false;
+    if (::fstatat(srcDir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        job.FailErrno(name);
+        return;
+    }
+    if (!job.Report(name)) return;
+    if (!S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode) && !S_ISREG(st.st_mode)) {
+        ++job.items;
+        job.Fail(name, std::string("not copied: ") + SpecialKind(st.st_mode));
+        return;
+    }
     struct stat existing{};
     bool exists = ::fstatat(dstDir, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
     // The same file reached through a hard link: nothing to copy.
-    if (exists && SameFile(existing, st)) return true;
+    if (exists && SameFile(existing, st)) return;
     // A file never replaces a folder, nor a folder a file: that would throw a
     // whole tree away.
-    if (exists && S_ISDIR(existing.st_mode) != S_ISDIR(st.st_mode))
-        return Fail(name, S_ISDIR(st.st_mode) ? "a file of that name is in the way" : "a folder of that name is in the way");
+    if (exists && S_ISDIR(existing.st_mode) != S_ISDIR(st.st_mode)) {
+        job.Fail(name, S_ISDIR(st.st_mode) ? "a file of that name is in the way" : "a folder of that name is in the way");
+        return;
+    }
     if (exists && !S_ISDIR(existing.st_mode) && job.ui && !job.replaceAll) {
         switch (job.ui->ConfirmReplace(name)) {
         case ShellUi::REPLACE_YES: break;
@@ -311,68 +654,171 @@ bool CopyAt(int srcDir, const std::string& name, int dstDir, Job& job, int depth
             ++job.skipped;
             ++job.items;
             job.bytes += S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
-            return true;
-        default: job.cancelled = true; return false;
+            return;
+        default: job.cancelled = true; return;
         }
     }
     ++job.items;
-    if (S_ISDIR(st.st_mode)) {
-        // Made private until it is complete, then given the source's bits.
-        bool made = !exists;
-        if (made && ::mkdirat(dstDir, name.c_str(), 0700) != 0) return FailErrno(name);
-        Folder src(OpenDir(srcDir, name.c_str()));
-        Folder dst(OpenDir(dstDir, name.c_str()));
-        struct stat opened{};
-        if (!src.Valid() || ::fstat(src.Fd(), &opened) != 0 || !SameFile(opened, st))
-            return Fail(name, "changed while it was being copied");
-        if (!dst.Valid()) return FailErrno(name);
-        bool ok = true;
-        for (const auto& n : NamesIn(src)) ok = CopyAt(src.Fd(), n, dst.Fd(), job, depth + 1) && ok;
-        if (made) {
-            ::fchmod(dst.Fd(), st.st_mode & 0777);
-            struct timespec times[2] = {st.st_atim, st.st_mtim};
-            ::futimens(dst.Fd(), times);
-        }
-        return ok;
+    if (S_ISLNK(st.st_mode)) {
+        CopyLink(srcDir, name, st, dstDir, job);
+        return;
     }
-    if (S_ISLNK(st.st_mode)) return CopyLink(srcDir, name, st, dstDir, job);
-    if (S_ISREG(st.st_mode)) return CopyFile(srcDir, name, st, dstDir, exists, job);
-    // Devices, FIFOs and sockets are not copied; that is no failure.
-    return true;
+    if (S_ISREG(st.st_mode)) {
+        CopyFile(srcDir, name, st, dstDir, exists, job);
+        return;
+    }
+    Folder src(OpenDir(srcDir, name.c_str()));
+    struct stat opened{};
+    if (!src.Valid()) {
+        // A link or file swapped in for the folder is refused by the open;
+        // anything else (no permission) is reported as it is.
+        if (errno == ELOOP || errno == ENOTDIR) job.Fail(name, "changed while it was being copied");
+        else job.FailErrno(name);
+        return;
+    }
+    if (::fstat(src.Fd(), &opened) != 0 || !SameFile(opened, st)) {
+        job.Fail(name, "changed while it was being copied");
+        return;
+    }
+    // The source reaching a folder this copy made, or its destination: the
+    // destination lies inside the source after all (a mount made meanwhile).
+    if (job.made.count(Identity(opened)) || Identity(opened) == job.dstTopId) {
+        job.Fail(name, "a folder cannot be copied into itself");
+        job.stopped = true;
+        return;
+    }
+    // Made private until it is complete, then given the source's metadata.
+    const bool made = !exists;
+    if (made && ::mkdirat(dstDir, name.c_str(), 0700) != 0) {
+        job.FailErrno(name);
+        return;
+    }
+    if (made) g_madeSomething = true;
+    Folder dst(OpenDir(dstDir, name.c_str()));
+    struct stat dstSt{};
+    if (!dst.Valid() || ::fstat(dst.Fd(), &dstSt) != 0) {
+        job.FailErrno(name);
+        return;
+    }
+    if (made) job.made.insert(Identity(dstSt));
+    else RemoveStaleCopies(dst.Fd());
+    CopyFrame f;
+    f.name = name;
+    f.st = st;
+    f.made = made;
+    f.names = NamesIn(src);
+    f.pathLength = job.path.size();
+    w.frames.push_back(std::move(f));
+    job.path = Joined(job.path, name);
+    job.dstNames.push_back(name);
+    w.src.Push(std::move(src), opened);
+    w.dst.Push(std::move(dst), dstSt);
+}
+
+// Copies name of srcDir into dstDir, a whole tree without recursion.
+void CopyTree(int srcDir, const std::string& name, int dstDir, Job& job) {
+    CopyWalk w;
+    CopyEntry(srcDir, name, dstDir, w, job);
+    while (!w.frames.empty()) {
+        CopyFrame& f = w.frames.back();
+        if (!job.Over() && f.next < f.names.size()) {
+            const std::string n = f.names[f.next++];  // f moves when a folder is entered
+            CopyEntry(w.src.Top(), n, w.dst.Top(), w, job);
+            continue;
+        }
+        CopyFrame done = std::move(f);
+        w.frames.pop_back();
+        if (done.made && w.dst.Top() >= 0) {
+            KeepMetadata(w.src.Top(), w.dst.Top(), done.st, job, "");
+        }
+        job.path.resize(done.pathLength);
+        job.dstNames.pop_back();
+        const bool srcBack = w.src.Pop(), dstBack = w.dst.Pop();
+        if ((!srcBack || !dstBack) && !job.stopped) {
+            job.Fail(done.name, "a folder above it was moved while it was being copied");
+            job.stopped = true;
+        }
+    }
 }
 
 // ---- delete ----
 
-bool RemoveAt(int dirFd, const std::string& name, int depth, Job& job);
+// A folder being emptied: its frame on the walk's stack.
+struct RemoveFrame {
+    std::string name;
+    std::vector<std::string> names;
+    size_t next = 0;
+    size_t pathLength = 0;
+    uint64_t failuresBefore = 0;
+};
 
-bool RemoveChildren(const Folder& dir, int depth, Job& job) {
-    bool ok = true;
-    for (const auto& n : NamesIn(dir)) {
-        if (job.cancelled) return false;
-        ok = RemoveAt(dir.Fd(), n, depth + 1, job) && ok;
+// Removes name of dirFd: a file at once; a folder is entered, and removed
+// when its entries are gone.
+void RemoveEntry(int dirFd, const std::string& name, FolderChain& chain, std::vector<RemoveFrame>& frames,
+                 Job& job) {
+    if (job.Over() || !job.Report(name)) return;
+    ++job.items;
+    if (::unlinkat(dirFd, name.c_str(), 0) == 0) return;
+    // EPERM is what some systems say for a folder, and also what a file in
+    // another user's sticky folder gets: the reason is kept for the report.
+    const int unlinkError = errno;
+    if (errno != EISDIR && errno != EPERM) {
+        job.FailErrno(name);
+        return;
     }
-    return ok;
+    // Another file system mounted inside is never emptied by a delete.
+    struct statx sx{};
+    if (::statx(dirFd, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_MNT_ID, &sx) != 0) {
+        job.FailErrno(name);
+        return;
+    }
+    if ((sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT)) {
+        job.Fail(name, "another file system is mounted there");
+        return;
+    }
+    Folder child(OpenDir(dirFd, name.c_str()));
+    struct stat st{};
+    if (!child.Valid() || ::fstat(child.Fd(), &st) != 0) {
+        if (errno == ENOTDIR) errno = unlinkError;
+        job.FailErrno(name);
+        return;
+    }
+    RemoveFrame f;
+    f.name = name;
+    f.names = NamesIn(child);
+    f.pathLength = job.path.size();
+    f.failuresBefore = job.failures;
+    frames.push_back(std::move(f));
+    job.path = Joined(job.path, name);
+    chain.Push(std::move(child), st);
 }
 
-bool RemoveAt(int dirFd, const std::string& name, int depth, Job& job) {
-    if (depth > kMaxDepth) return Fail(name, "too deep");
-    if (!job.Report(name)) return false;
-    ++job.items;
-    if (::unlinkat(dirFd, name.c_str(), 0) == 0) return true;
-    if (errno != EISDIR && errno != EPERM) return FailErrno(name);
-    // Another file system mounted inside is never emptied by a delete.
-    struct statx st{};
-    if (::statx(dirFd, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_MNT_ID, &st) != 0)
-        return FailErrno(name);
-    if ((st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (st.stx_attributes & STATX_ATTR_MOUNT_ROOT))
-        return Fail(name, "another file system is mounted there");
-    Folder child(OpenDir(dirFd, name.c_str()));
-    if (!child.Valid()) return FailErrno(name);
-    bool ok = RemoveChildren(child, depth, job);
-    child = Folder();
-    if (job.cancelled) return false;
-    if (::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) != 0) return ok ? FailErrno(name) : false;
-    return ok;
+// Removes name of parentFd, a whole tree without recursion.
+void RemoveTree(int parentFd, const std::string& name, Job& job) {
+    FolderChain chain;
+    std::vector<RemoveFrame> frames;
+    RemoveEntry(parentFd, name, chain, frames, job);
+    while (!frames.empty()) {
+        RemoveFrame& f = frames.back();
+        if (!job.Over() && f.next < f.names.size()) {
+            const std::string n = f.names[f.next++];  // f moves when a folder is entered
+            RemoveEntry(chain.Top(), n, chain, frames, job);
+            continue;
+        }
+        RemoveFrame done = std::move(f);
+        frames.pop_back();
+        job.path.resize(done.pathLength);
+        if (!chain.Pop()) {
+            if (!job.stopped) job.Fail(done.name, "a folder above it was moved while it was being deleted");
+            job.stopped = true;
+        }
+        if (job.Over()) continue;
+        const int parent = frames.empty() ? parentFd : chain.Top();
+        // A folder whose entries could not all go stays; its failures are
+        // reported already.
+        if (::unlinkat(parent, done.name.c_str(), AT_REMOVEDIR) != 0 && job.failures == done.failuresBefore)
+            job.FailErrno(done.name);
+    }
 }
 
 // ---- trash ----
@@ -433,7 +879,7 @@ Folder TrashFor(int parentFd, uint64_t mountId, std::string& why) {
 
     // The top folder of the item's mount.
     Folder top(::openat(parentFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    for (int i = 0; i < kMaxDepth && top.Valid(); ++i) {
+    for (int i = 0; i < kMaxClimb && top.Valid(); ++i) {
         struct stat self{}, up{};
         if (::fstat(top.Fd(), &self) != 0 || ::fstatat(top.Fd(), "..", &up, 0) != 0 || SameFile(self, up)) break;
         if (MountIdOf(top.Fd(), "..") != mountId) break;
@@ -485,14 +931,25 @@ bool RenameNoReplace(int fromDir, const char* from, int toDir, const char* to) {
     return ::renameat(fromDir, from, toDir, to) == 0;
 }
 
-bool MoveToTrash(int parentFd, const std::string& name, const std::string& nativePath) {
+// The trash's files and info folders for an item in parentFd; why says
+// what is wrong when there is no safe one.
+bool OpenTrash(int parentFd, Folder& files, Folder& info, std::string& why) {
     uint64_t mountId = MountIdOf(parentFd);
-    std::string why;
     Folder trash = TrashFor(parentFd, mountId, why);
-    if (!trash.Valid()) return Fail(nativePath, why + "; nothing was moved");
-    Folder files = OwnPrivateFolder(trash.Fd(), "files", why);
-    Folder info = files.Valid() ? OwnPrivateFolder(trash.Fd(), "info", why) : Folder();
-    if (!files.Valid() || !info.Valid()) return Fail(nativePath, "the trash is unsafe (" + why + "); nothing was moved");
+    if (!trash.Valid()) return false;
+    files = OwnPrivateFolder(trash.Fd(), "files", why);
+    info = files.Valid() ? OwnPrivateFolder(trash.Fd(), "info", why) : Folder();
+    if (!files.Valid() || !info.Valid()) {
+        why = "the trash is unsafe (" + why + ")";
+        return false;
+    }
+    return true;
+}
+
+bool MoveToTrash(int parentFd, const std::string& name, const std::string& nativePath) {
+    Folder files, info;
+    std::string why;
+    if (!OpenTrash(parentFd, files, info, why)) return Fail(nativePath, why + "; nothing was moved");
 
     std::string abs = FdPath(parentFd);
     abs = (abs == "/" ? "" : abs) + "/" + name;
@@ -527,6 +984,48 @@ bool MoveToTrash(int parentFd, const std::string& name, const std::string& nativ
     return Fail(nativePath, "no free name in the trash");
 }
 
+// Whether the item may go: never a drive's root, by any letter, link or
+// spelling, nor a folder holding one; no other file system mounted inside;
+// its folder writable, on a file system that is not read-only. Checked
+// before anything is done, so that a refusal leaves everything as it was.
+// parent and st: the item's folder and the item, for the caller.
+bool CheckRemovable(const ItemPath& item, bool toTrash, Folder& parent, struct stat& st) {
+    const std::string what = item.Native();
+    if (item.IsRoot()) return Fail(what, "a drive's root is never deleted");
+    const std::string& name = item.Names.back();
+    parent = OpenParent(item);
+    if (!parent.Valid()) return FailErrno(what);
+    if (::fstatat(parent.Fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return FailErrno(what);
+    if (S_ISDIR(st.st_mode)) {
+        int letter = -1;
+        bool itself = false;
+        if (HoldsDriveRoot(st, letter, itself)) {
+            const std::string drive = std::string(1, static_cast<char>('A' + letter)) + ":";
+            return Fail(what, std::string(itself ? "it is" : "it holds") + " the root of drive " + drive +
+                                  ", which is never deleted or moved");
+        }
+        if (HoldsMount(parent.Fd(), name)) return Fail(what, "another file system is mounted inside; nothing was deleted");
+    }
+    struct statvfs sv{};
+    if (::fstatvfs(parent.Fd(), &sv) == 0 && (sv.f_flag & ST_RDONLY)) return Fail(what, std::strerror(EROFS));
+    if (::faccessat(parent.Fd(), ".", W_OK | X_OK, AT_EACCESS) != 0) return FailErrno(what);
+    // In a sticky folder only the owners of the folder or of the item may
+    // take it away.
+    struct stat p{};
+    const uid_t me = ::geteuid();
+    if (::fstat(parent.Fd(), &p) == 0 && (p.st_mode & S_ISVTX) && me != 0 && st.st_uid != me && p.st_uid != me)
+        return Fail(what, std::strerror(EPERM));
+    if (toTrash) {
+        // A folder moved to another folder has its ".." rewritten.
+        if (S_ISDIR(st.st_mode) && me != 0 && ::faccessat(parent.Fd(), name.c_str(), W_OK, AT_EACCESS) != 0)
+            return FailErrno(what);
+        Folder files, info;
+        std::string why;
+        if (!OpenTrash(parent.Fd(), files, info, why)) return Fail(what, why + "; nothing was moved");
+    }
+    return true;
+}
+
 } // namespace
 
 void SetShellUi(ShellUi* ui) { g_shellUi = ui; }
@@ -534,10 +1033,17 @@ void SetShellUi(ShellUi* ui) { g_shellUi = ui; }
 const std::vector<std::string>& ShellErrors() { return g_errors; }
 void AddShellError(const std::string& line) { g_errors.push_back(line); }
 uint64_t ShellSkipped() { return g_skipped; }
+bool ShellCopyMadeSomething() { return g_madeSomething; }
+
+bool IsCopyTemporaryName(std::string_view name) {
+    long pid = 0;
+    return ParseTemporaryName(name, pid);
+}
 
 bool ShellCopy(const ItemPath& source, const ItemPath& destFolder, bool confirm) {
     g_errors.clear();
     g_skipped = 0;
+    g_madeSomething = false;
     const std::string what = source.Native();
     if (source.IsRoot()) return Fail(what, "a drive's root is not copied as an item");
     const std::string& name = source.Names.back();
@@ -547,11 +1053,12 @@ bool ShellCopy(const ItemPath& source, const ItemPath& destFolder, bool confirm)
     if (!dst.Valid()) return FailErrno(destFolder.Native());
     // Refuse to copy an item onto itself or a folder into its own subtree:
     // either would destroy or endlessly grow the source.
-    struct stat s{};
+    struct stat s{}, d{};
     if (::fstatat(srcParent.Fd(), name.c_str(), &s, AT_SYMLINK_NOFOLLOW) != 0) return FailErrno(what);
+    if (::fstat(dst.Fd(), &d) != 0) return FailErrno(destFolder.Native());
     if (S_ISDIR(s.st_mode)) {
         Folder walk(::openat(dst.Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        for (int i = 0; i < kMaxDepth && walk.Valid(); ++i) {
+        for (int i = 0; i < kMaxClimb && walk.Valid(); ++i) {
             struct stat w{}, up{};
             if (::fstat(walk.Fd(), &w) != 0) break;
             if (SameFile(w, s)) return Fail(what, "a folder cannot be copied into itself");
@@ -562,39 +1069,50 @@ bool ShellCopy(const ItemPath& source, const ItemPath& destFolder, bool confirm)
     struct stat t{};
     if (::fstatat(dst.Fd(), name.c_str(), &t, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(t, s))
         return Fail(what, "an item cannot be copied onto itself");
+    uint64_t items = 0, bytes = 0;
+    if (ScanTree(srcParent.Fd(), name, items, bytes, &d)) return Fail(what, "a folder cannot be copied into itself");
     Job job;
+    job.path = ParentNative(source);
+    job.dstTop = dst.Fd();
+    job.dstTopId = Identity(d);
     if (confirm && g_shellUi) {
         job.ui = g_shellUi;
-        uint64_t items = 0, bytes = 0;
-        CountTree(srcParent.Fd(), name, items, bytes, 0);
         job.ui->Begin(false, items, bytes);
     }
-    bool ok = CopyAt(srcParent.Fd(), name, dst.Fd(), job, 0);
+    RemoveStaleCopies(dst.Fd());
+    CopyTree(srcParent.Fd(), name, dst.Fd(), job);
+    // Not kept attributes are worth a word but no failure: the data is whole.
+    if (!job.attrNote.empty()) g_errors.push_back(job.attrNote);
     g_skipped = job.skipped;
-    return ok && !job.cancelled;
+    return job.failures == 0 && !job.Over();
+}
+
+bool ShellCanRemove(const ItemPath& path, bool toTrash) {
+    g_errors.clear();
+    Folder parent;
+    struct stat st{};
+    return CheckRemovable(path, toTrash, parent, st);
 }
 
 bool ShellDelete(const ItemPath& path, bool toTrash, bool confirm) {
     g_errors.clear();
     const std::string what = path.Native();
-    if (path.IsRoot()) return Fail(what, "a drive's root is never deleted");
-    const std::string& name = path.Names.back();
-    Folder parent = OpenParent(path);
-    if (!parent.Valid()) return FailErrno(what);
+    Folder parent;
     struct stat st{};
-    if (::fstatat(parent.Fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return FailErrno(what);
-    if (S_ISDIR(st.st_mode) && HoldsMount(parent.Fd(), name))
-        return Fail(what, "another file system is mounted inside; nothing was deleted");
+    if (!CheckRemovable(path, toTrash, parent, st)) return false;
+    const std::string& name = path.Names.back();
     if (confirm && g_shellUi && !g_shellUi->ConfirmDelete(what, toTrash)) return false;
     if (toTrash) return MoveToTrash(parent.Fd(), name, what);
     Job job;
+    job.path = ParentNative(path);
     if (confirm && g_shellUi) {
         job.ui = g_shellUi;
         uint64_t items = 0, bytes = 0;
-        CountTree(parent.Fd(), name, items, bytes, 0);
+        ScanTree(parent.Fd(), name, items, bytes, nullptr);
         job.ui->Begin(true, items, bytes);
     }
-    return RemoveAt(parent.Fd(), name, 0, job) && !job.cancelled;
+    RemoveTree(parent.Fd(), name, job);
+    return job.failures == 0 && !job.Over();
 }
 
 } // namespace nrvs::platform

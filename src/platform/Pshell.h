@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace nrvs::platform {
@@ -37,21 +38,34 @@ void SetShellUi(ShellUi* ui);
 
 // Copies source (file, link or folder tree) into destFolder under its own
 // name; existing items are replaced (after a question with confirm). Never
-// copies an item onto itself or a folder into its own subtree, never a drive's
+// copies an item onto itself or a folder into its own subtree (also where a
+// bind mount makes the destination a folder of the source), never a drive's
 // root. Each file is written under a temporary name and renamed over the
-// target only when complete, so a failed copy leaves the old file whole and
-// no partial file behind. Holes of sparse files are kept; permission bits
-// are kept without set-id and sticky bits, and so is the modification time.
-// Devices, FIFOs and sockets are skipped. True on full success; a cancel
-// counts as failure.
+// target only when complete and unchanged since it was opened, so a failed
+// copy leaves the old file whole and no partial file behind; temporaries a
+// killed copy left are removed by the next copy into their folder. Holes of
+// sparse files are kept, and so are hard links between the copied files,
+// extended attributes and ACLs (where the target takes them; else one note in
+// ShellErrors, no failure), the owner when run as root, the permission bits
+// without set-id and sticky bits, and the modification time. Trees of any
+// depth are copied with a bounded number of open descriptors. Devices, FIFOs
+// and sockets are not copied: each is reported, and the copy fails. True on
+// full success; a cancel counts as failure.
 bool ShellCopy(const ItemPath& source, const ItemPath& destFolder, bool confirm);
 
-// Removes path (file, link or folder tree), never a drive's root nor a tree
-// with another file system mounted inside. toTrash moves it into the
-// freedesktop.org trash with its .trashinfo instead: the home trash on the
-// same mount, else the mount's own .Trash/<uid> or .Trash-<uid>, each used
-// only when it is a real folder that no other user can write into.
+// Removes path (file, link or folder tree of any depth), never a drive's
+// root (compared by device and inode, so no other letter reaches it) nor a
+// folder holding one, nor a tree with another file system mounted inside.
+// toTrash moves it into the freedesktop.org trash with its .trashinfo
+// instead: the home trash on the same mount, else the mount's own
+// .Trash/<uid> or .Trash-<uid>, each used only when it is a real folder that
+// no other user can write into.
 bool ShellDelete(const ItemPath& path, bool toTrash, bool confirm);
+
+// Whether ShellDelete could take path away (into the trash with toTrash):
+// every check it makes before it starts, without changing anything. False
+// with the reason in ShellErrors; a move asks this before it copies.
+bool ShellCanRemove(const ItemPath& path, bool toTrash);
 
 // With confirm: the installed ShellUi sees progress and, for a copy, is asked
 // before each replacement; for a delete it is asked once first. Without
@@ -63,5 +77,12 @@ void AddShellError(const std::string& line);
 // Items the last copy left as they were because the answer was not to
 // replace them.
 uint64_t ShellSkipped();
+// Whether the last copy put anything into the destination (a failed copy
+// may have left part of the tree there).
+bool ShellCopyMadeSomething();
+
+// Whether name is a copy's temporary file (".nrvs<pid>.<16 hex>.<n>"):
+// never shown to the user as one of their items.
+bool IsCopyTemporaryName(std::string_view name);
 
 } // namespace nrvs::platform

@@ -69,5 +69,29 @@ check "monitor a folder" 0 "$cli" monitor --folder 'G:\mon\'
 [ "$(cut -f2,4,5 "$work/out")" = "$(printf '7\t2\t1')" ] || { echo "FAIL: folder count"; cat "$work/out"; failures=$((failures + 1)); }
 check "monitor a folder that is not there" 1 "$cli" monitor --folder 'G:\gone\'
 
+# A FIFO is not copied: the copy says so and fails, and a move keeps its source.
+mkdir -p "$work/g/pipes" "$work/g/dst2"
+mkfifo "$work/g/pipes/p"
+printf 'f' >"$work/g/pipes/f"
+check "copy a tree holding a FIFO" 1 "$cli" copy 'G:\pipes\' 'G:\dst\'
+grep -q 'pipes/p: not copied: a FIFO' "$work/err" || { echo "FAIL: no word of the FIFO"; failures=$((failures + 1)); }
+check "copy a FIFO" 1 "$cli" copy 'G:\pipes\p' 'G:\dst2\'
+XDG_DATA_HOME=$work/xdg check "move a tree holding a FIFO" 1 "$cli" move 'G:\pipes\' 'G:\dst2\'
+[ -p "$work/g/pipes/p" ] && [ -f "$work/g/pipes/f" ] && grep -q 'the source stays' "$work/err" \
+    || { echo "FAIL: the move lost its source"; cat "$work/err"; failures=$((failures + 1)); }
+
+# Letter H: is the folder g/h: no spelling through G: deletes or moves it.
+mkdir -p "$work/g/h"
+printf 'keep' >"$work/g/h/keep"
+{ for i in $(seq 0 51); do
+    if [ "$i" = 6 ]; then echo "$work/g"; elif [ "$i" = 7 ]; then echo "$work/g/h"; else echo; fi
+done; } >"$work/bin/norvessa.drv"
+XDG_DATA_HOME=$work/xdg check "trash another drive's root" 1 "$cli" delete 'G:\h\' --trash
+grep -q 'root of drive H:' "$work/err" || { echo "FAIL: no word of the drive"; cat "$work/err"; failures=$((failures + 1)); }
+check "delete another drive's root" 1 "$cli" delete 'G:\h\'
+XDG_DATA_HOME=$work/xdg check "move another drive's root" 1 "$cli" move 'G:\h\' 'G:\dst2\'
+check "delete a drive's root by its letter" 1 "$cli" delete 'H:\'
+[ "$(cat "$work/g/h/keep")" = keep ] && [ ! -e "$work/g/dst2/h" ] || { echo "FAIL: the drive H: was touched"; failures=$((failures + 1)); }
+
 [ "$failures" = 0 ] && echo "all passed"
 exit $((failures > 0))
