@@ -303,8 +303,13 @@ int RunTree(const Args& args) {
 
 // Prints what failed in the last file operation.
 int OperationResult(int ok, const char* verb) {
-    if (ok) return 0;
     const auto& errors = platform::ShellErrors();
+    if (ok) {
+        // What was not kept of a copy that succeeded (extended attributes on
+        // a file system without them) is still said.
+        for (const auto& e : errors) std::fprintf(stderr, "norvessa-cli: %s: note: %s\n", verb, e.c_str());
+        return 0;
+    }
     if (errors.empty()) std::fprintf(stderr, "norvessa-cli: %s failed\n", verb);
     for (const auto& e : errors) std::fprintf(stderr, "norvessa-cli: %s: %s\n", verb, e.c_str());
     return 1;

@@ -467,12 +467,18 @@ void CopyAttributes(int from, int to, Job& job, const std::string& name) {
 // order that keeps each: a change of owner clears set-id bits, and an ACL
 // sets the group bits that the mode then confirms.
 bool KeepMetadata(int from, int to, const struct stat& st, Job& job, const std::string& name) {
-    if (job.keepOwners) ::fchown(to, st.st_uid, st.st_gid);
-    else ::fchown(to, static_cast<uid_t>(-1), st.st_gid);  // the group, where the user belongs to it
+    const bool ownerKept = job.keepOwners && ::fchown(to, st.st_uid, st.st_gid) == 0;
+    // The group, where the user belongs to it.
+    const bool groupKept = ownerKept || ::fchown(to, static_cast<uid_t>(-1), st.st_gid) == 0;
     CopyAttributes(from, to, job, name);
-    // As cp without keeping the set-id bits: no set-id or sticky bit
-    // survives a copy, whoever makes it.
-    bool ok = ::fchmod(to, st.st_mode & 0777) == 0;
+    // As cp -a: a set-id bit survives only with the owner (or group) it
+    // gives its rights of; a copy owned by whoever copied it would hand out
+    // the copier's rights. A folder keeps its sticky bit always: a shared
+    // folder must not lose its protection.
+    mode_t keep = 0777;
+    if (S_ISDIR(st.st_mode)) keep |= S_ISVTX | (groupKept ? S_ISGID : 0) | (ownerKept ? S_ISUID : 0);
+    else if (ownerKept) keep |= S_ISUID | S_ISGID;
+    bool ok = ::fchmod(to, st.st_mode & keep) == 0;
     struct timespec times[2] = {st.st_atim, st.st_mtim};
     ::futimens(to, times);
     return ok;

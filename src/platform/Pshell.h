@@ -47,7 +47,8 @@ void SetShellUi(ShellUi* ui);
 // sparse files are kept, and so are hard links between the copied files,
 // extended attributes and ACLs (where the target takes them; else one note in
 // ShellErrors, no failure), the owner when run as root, the permission bits
-// without set-id and sticky bits, and the modification time. Trees of any
+// (set-id bits only where the owner or group they stand for is kept, as cp
+// -a; a folder's sticky bit always), and the modification time. Trees of any
 // depth are copied with a bounded number of open descriptors. Devices, FIFOs
 // and sockets are not copied: each is reported, and the copy fails. True on
 // full success; a cancel counts as failure.

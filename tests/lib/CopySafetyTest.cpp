@@ -280,7 +280,12 @@ TEST(CopySafetyTest, ACopyKeepsWhatCpArchiveKeeps) {
     ASSERT_EQ(::chmod((d / "t/f1").c_str(), 0640), 0);
     ASSERT_EQ(::chmod((d / "t/sub/g").c_str(), 0604), 0);
     ASSERT_EQ(::chmod((d / "t/sub").c_str(), 0750), 0);
+    d.Write("t/shared/x", "x");
+    ASSERT_EQ(::chmod((d / "t/shared").c_str(), 03777), 0);  // drwxrwsrwt, as a shared folder
     if (root_) {
+        d.Write("t/tool", "#!/bin/sh\n");
+        ASSERT_EQ(::chown((d / "t/tool").c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::chmod((d / "t/tool").c_str(), 06755), 0);
         ASSERT_EQ(::chown((d / "t/f1").c_str(), 65534, 65534), 0);
         ASSERT_EQ(::chown((d / "t/sub").c_str(), 65534, 0), 0);
         ASSERT_EQ(::lchown((d / "t/link").c_str(), 65534, 65534), 0);
@@ -301,11 +306,14 @@ TEST(CopySafetyTest, ACopyKeepsWhatCpArchiveKeeps) {
     ASSERT_EQ(CopyItem(root + "t\\", root + "ours\\", 0), 1) << AllErrors();
     EXPECT_TRUE(platform::ShellErrors().empty()) << AllErrors();
 
-    for (const std::string n : {"", "/f1", "/sub", "/sub/g", "/hard1", "/sub/hard2", "/sub/hard3", "/outside", "/link"}) {
+    std::vector<std::string> names = {"", "/f1", "/sub", "/sub/g", "/hard1", "/sub/hard2", "/sub/hard3", "/outside",
+                                      "/link", "/shared"};
+    if (root_) names.push_back("/tool");
+    for (const std::string& n : names) {
         const std::string ref = d / ("ref/t" + n), ours = d / ("ours/t" + n);
         struct stat r = StatOf(ref), o = StatOf(ours);
         ASSERT_NE(o.st_mode, 0u) << ours << " is missing";
-        EXPECT_EQ(o.st_mode & (S_IFMT | 0777), r.st_mode & (S_IFMT | 0777)) << n;
+        EXPECT_EQ(o.st_mode & (S_IFMT | 07777), r.st_mode & (S_IFMT | 07777)) << n << ": set-id and sticky bits as cp -a";
         EXPECT_EQ(o.st_uid, r.st_uid) << n;
         EXPECT_EQ(o.st_gid, r.st_gid) << n;
         EXPECT_EQ(o.st_nlink, r.st_nlink) << n;

@@ -194,7 +194,7 @@ TEST(FileSafetyTest, OwnFilesThatAreFifosOrDevicesAreRefusedAtOnce) {
     EXPECT_EQ(result, 0) << "-1 means a read hung";
 }
 
-TEST(FileSafetyTest, CopiesDropSetIdBitsAndKeepTimes) {
+TEST(FileSafetyTest, SetIdBitsOnlyWithTheirOwnerAndTimesKept) {
     TempDrive drive;
     const TempDir& d = drive.Dir();
     d.Write("src/tool", "#!/bin/sh\n");
@@ -206,9 +206,24 @@ TEST(FileSafetyTest, CopiesDropSetIdBitsAndKeepTimes) {
     d.MakeDir("dst");
     ASSERT_EQ(CopyItem(drive.Root() + "src\\", drive.Root() + "dst\\", 0), 1);
     struct stat tool = StatOf(d / "dst/src/tool");
-    EXPECT_EQ(tool.st_mode & 07777, 0755u) << "no set-id bit on a copy made as root";
+    if (::geteuid() == 0) {
+        // Root keeps the owner, so the bits still give the owner's rights.
+        EXPECT_EQ(tool.st_uid, 65534u);
+        EXPECT_EQ(tool.st_mode & 07777, 06755u) << "as cp -a";
+        EXPECT_EQ(StatOf(d / "dst/src").st_mode & 07777, 03775u) << "a shared folder keeps its sticky bit";
+    }
     EXPECT_EQ(tool.st_mtim.tv_sec, 1200000000);
-    EXPECT_EQ(StatOf(d / "dst/src").st_mode & 07777, 0775u);
+    // Copied by an ordinary user, the copy is that user's: no set-id bit.
+    if (::geteuid() == 0) {
+        ::chmod(d.Path().c_str(), 0777);
+        ::chmod((d / "dst").c_str(), 0777);
+        d.MakeDir("mine");
+        ::chmod((d / "mine").c_str(), 0777);
+        EXPECT_TRUE(test::AsUnprivileged([&] {
+            return CopyItem(drive.Root() + "src\\tool", drive.Root() + "mine\\", 0) == 1;
+        }));
+        EXPECT_EQ(StatOf(d / "mine/tool").st_mode & 07777, 0755u) << "no set-id bit on another owner's copy";
+    }
     EXPECT_TRUE(NamesIn(d / "dst/src") == std::vector<std::string>{"tool"}) << "no temporary file left";
 }
 
