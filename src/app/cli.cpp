@@ -23,6 +23,7 @@
 #include "platform/Ppath.h"
 #include "platform/Pshell.h"
 #include "core/FileIndex.h"
+#include "core/FileKinds.h"
 #include "ui/treemap/Utmdraw.h"
 
 #include <algorithm>
@@ -603,6 +604,24 @@ int RunRank(const Args& args) {
     return 0;
 }
 
+// Opens the file index of the drive holding path (a folder, resolved); a
+// message and false when there is none of the last measurement.
+bool OpenIndexOf(const std::string& verb, const std::string& path, DriveRecord& drive, FileIndex& index) {
+    const std::string header = CacheHeaderLine(drive);
+    std::string why;
+    if (header.empty() || !index.Open(FileIndexName(drive), path[0], header, &why)) {
+        std::fprintf(stderr, "norvessa-cli %s: %s Measure the drive again (norvessa-cli measure %c:) for its files.\n",
+                     verb.c_str(), header.empty() ? "The drive has not been measured." : why.c_str(), path[0]);
+        return false;
+    }
+    if (path.size() > 3 && index.FindFolder(path) < 0) {
+        std::fprintf(stderr, "norvessa-cli %s: %s was not measured; measure it (norvessa-cli measure) for its files\n",
+                     verb.c_str(), path.c_str());
+        return false;
+    }
+    return true;
+}
+
 // The largest files of a drive or below a folder, from the drive's file
 // index: never a walk of the disk.
 int RunFiles(const Args& args) {
@@ -656,23 +675,46 @@ int RunFiles(const Args& args) {
     if (!ResolveFolder(target, path)) return 1;
     DriveRecord* drive = OpenDriveOf(path, true);
     if (!drive) return 1;
-    const std::string header = CacheHeaderLine(*drive);
     FileIndex index;
-    std::string why;
-    if (header.empty() || !index.Open(FileIndexName(*drive), path[0], header, &why)) {
-        std::fprintf(stderr, "norvessa-cli files: %s%s Measure the drive again (norvessa-cli measure %c:) for its files.\n",
-                     header.empty() ? "" : why.c_str(), header.empty() ? "The drive has not been measured." : "", path[0]);
-        return 1;
-    }
+    if (!OpenIndexOf("files", path, *drive, index)) return 1;
     if (path.size() > 3) q.Below = path;
-    if (!q.Below.empty() && index.FindFolder(q.Below) < 0)
-        return fail(path + " was not measured; measure it (norvessa-cli measure) for its files");
     for (const FileHit& h : QueryFiles(index, q)) {
         char when[32] = "";
         const std::time_t t = static_cast<std::time_t>(h.ModifiedTime);
         struct tm tm{};
         if (::localtime_r(&t, &tm)) std::strftime(when, sizeof when, "%Y/%m/%d %H:%M:%S", &tm);
         PrintLine(h.Path + "\t" + std::to_string(h.Size) + "\t" + std::to_string(h.Occupied) + "\t" + when);
+    }
+    return 0;
+}
+
+// Totals of the files of a drive or folder by extension (or kind), from the
+// file index.
+int RunTypes(const Args& args) {
+    bool byKind = false;
+    std::string target;
+    for (const auto& a : args) {
+        if (a == "--by-kind") byKind = true;
+        else if (a.rfind("--", 0) == 0) {
+            std::fprintf(stderr, "norvessa-cli types: unknown option %s\n", a.c_str());
+            return 1;
+        } else if (target.empty()) target = a;
+        else return Usage(stderr);
+    }
+    if (target.empty()) return Usage(stderr);
+    std::string path;
+    if (!ResolveFolder(target, path)) return 1;
+    DriveRecord* drive = OpenDriveOf(path, true);
+    if (!drive) return 1;
+    FileIndex index;
+    if (!OpenIndexOf("types", path, *drive, index)) return 1;
+    for (const TypeRow& r : TypeStatistics(index, path.size() > 3 ? path : std::string(), byKind)) {
+        if (byKind)
+            std::printf("%s\t%llu\t%llu\t%llu\n", KindKey(r.Kind), static_cast<unsigned long long>(r.Files),
+                        static_cast<unsigned long long>(r.Size), static_cast<unsigned long long>(r.Occupied));
+        else
+            PrintLine(r.Extension + "\t" + KindKey(r.Kind) + "\t" + std::to_string(r.Files) + "\t" +
+                      std::to_string(r.Size) + "\t" + std::to_string(r.Occupied));
     }
     return 0;
 }
@@ -806,6 +848,14 @@ const Command kCommands[] = {
      "at the name that owns it, unless the measurement counted every name.\n"
      "Without an index of the last measurement: exit 1, measure again.",
      RunFiles},
+    {"types", "DRIVE|PATH [--by-kind]",
+     "Totals of the files of a drive, or below a folder, by extension, from\n"
+     "the file index: extension (lower case, empty for none), kind (image,\n"
+     "video, audio, document, archive, executable, source, other), files,\n"
+     "bytes and occupied bytes, tab-separated, largest occupied first. A\n"
+     "file without an extension that has an execute bit is executable.\n"
+     "--by-kind gives one row per kind: kind, files, bytes, occupied.",
+     RunTypes},
     {"copy", "[--progress] SRC DESTFOLDER",
      "Copy a file or folder tree into a folder, replacing what is there.\n"
      "Paths are program-form (C:\\usr\\) or native (/usr). --progress counts\n"
