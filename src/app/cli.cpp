@@ -770,10 +770,19 @@ int RunMonitor(const Args& args) {
 // draws it, with the legend along the bottom.
 int RunTreemap(const Args& args) {
     std::string target, sizeText = "1600x1000", out, colourText = "kind";
+    TmHighlight highlight;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--size" && i + 1 < args.size()) sizeText = args[++i];
         else if (args[i] == "--out" && i + 1 < args.size()) out = args[++i];
         else if (args[i] == "--colours" && i + 1 < args.size()) colourText = args[++i];
+        else if (args[i] == "--highlight" && i + 1 < args.size()) {
+            highlight.On = true;
+            std::string ext = args[++i];
+            if (!ext.empty() && ext[0] == '.') ext.erase(0, 1);
+            for (char& c : ext)
+                if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            highlight.Extension = ext;
+        }
         else if (target.empty() && args[i].rfind("--", 0) != 0) target = args[i];
         else return Usage(stderr);
     }
@@ -799,7 +808,11 @@ int RunTreemap(const Args& args) {
                      path[0]);
     auto source = std::make_shared<const TmSource>(MakeSource(g.Folders, path, static_cast<int32_t>(drive->ClusterSize)));
     std::string why;
-    if (!WriteTreemapPicture(source, width, height, colourText == "depth" ? TC_DEPTH : TC_KIND, g.SizeUnit, out, why)) {
+    if (g.Folders.Count() > 0 && !source->Files)
+        std::fprintf(stderr, "norvessa-cli: %c: has no file index of its last measurement; measure it again to "
+                             "see single files\n", path[0]);
+    if (!WriteTreemapPicture(source, width, height, colourText == "depth" ? TC_DEPTH : TC_KIND, g.SizeUnit, out, why,
+                             highlight)) {
         std::fprintf(stderr, "norvessa-cli: %s: %s\n", out.c_str(), why.c_str());
         return 1;
     }
@@ -901,10 +914,12 @@ const Command kCommands[] = {
      "--exclude a folder alone, --exclude-tree with its subfolders\n"
      "(repeatable). What is not given comes from the window's choices.",
      RunRank},
-    {"treemap", "DRIVE|PATH --out FILE.png [--size WxH] [--colours kind|depth]",
+    {"treemap", "DRIVE|PATH --out FILE.png [--size WxH] [--colours kind|depth] [--highlight EXT]",
      "Write the treemap of a folder (or a drive's root) as the window draws\n"
      "it: every folder a cushion whose area is its occupied size, from the\n"
-     "drive's cache. --size defaults to 1600x1000.",
+     "drive's cache, and every file a tile of its own from the file index\n"
+     "(files too small to see are one block per folder). --size defaults to\n"
+     "1600x1000. --highlight dims every tile but the files of extension EXT.",
      RunTreemap},
     {"help", "", "Show this help.", RunHelp},
 };

@@ -81,8 +81,15 @@ std::string ShownOrSame(std::string_view native) {
 } // namespace
 
 std::string FileIndexName(const DriveRecord& drive) {
-    char letter = drive.RootPath.empty() ? static_cast<char>('A' + drive.Index) : drive.RootPath[0];
-    return Global().ExeDir + "NRVS_" + std::string(1, letter) + ".idx";
+    return FileIndexName(drive.RootPath.empty() ? static_cast<char>('A' + drive.Index) : drive.RootPath[0]);
+}
+
+std::string FileIndexName(char letter) { return Global().ExeDir + "NRVS_" + std::string(1, letter) + ".idx"; }
+
+std::shared_ptr<const FileIndex> OpenFileIndex(char letter, const std::string& cacheHeader, std::string* why) {
+    auto index = std::make_shared<FileIndex>();
+    if (!index->Open(FileIndexName(letter), letter, cacheHeader, why)) return nullptr;
+    return index;
 }
 
 // ---- reading ----

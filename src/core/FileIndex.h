@@ -59,6 +59,12 @@ struct FileIndexData {
 
 // The index file of a drive: "NRVS_" + letter + ".idx" beside the executable.
 std::string FileIndexName(const DriveRecord& drive);
+std::string FileIndexName(char letter);
+
+class FileIndex;
+// The index of drive letter when it belongs to the cache whose header line
+// is cacheHeader; null (why: one line for the user) otherwise.
+std::shared_ptr<const FileIndex> OpenFileIndex(char letter, const std::string& cacheHeader, std::string* why = nullptr);
 
 // A mapped index file. Every accessor is bounds-checked at Open: a damaged
 // file is refused whole, never read past its end.

@@ -1,5 +1,7 @@
 #include "core/Treemap.h"
 
+#include "core/FileKinds.h"
+
 #include <thread>
 
 #include <algorithm>
@@ -104,32 +106,10 @@ std::vector<TmRect> SquarifyLayout(const std::vector<double>& weights, const TmR
     return out;
 }
 
-TmGroup ExtensionGroup(std::string_view name) {
-    size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos || dot == 0 || dot + 1 >= name.size() || name.size() - dot > 9) return TG_OTHER;
-    std::string ext;
-    for (char c : name.substr(dot + 1)) ext += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    static const struct {
-        TmGroup group;
-        std::vector<std::string_view> exts;
-    } table[] = {
-        {TG_ARCHIVE, {"zip", "gz", "tgz", "bz2", "xz", "zst", "7z", "rar", "tar", "lz", "lzma", "lz4", "cab", "deb",
-                      "rpm", "jar", "war", "iso", "img", "dmg", "squashfs", "cpio", "z", "apk", "whl", "pack"}},
-        {TG_IMAGE, {"png", "jpg", "jpeg", "gif", "bmp", "tif", "tiff", "webp", "svg", "svgz", "ico", "xpm", "psd",
-                    "raw", "cr2", "nef", "heic", "avif", "xcf", "pbm", "pgm", "ppm", "icns"}},
-        {TG_VIDEO, {"mp4", "mkv", "avi", "mov", "wmv", "flv", "webm", "m4v", "mpg", "mpeg", "ts", "vob", "3gp", "ogv"}},
-        {TG_AUDIO, {"mp3", "wav", "flac", "ogg", "oga", "opus", "aac", "m4a", "wma", "aiff", "mid", "midi"}},
-        {TG_DOCUMENT, {"pdf", "doc", "docx", "xls", "xlsx", "ppt", "pptx", "odt", "ods", "odp", "txt", "rtf", "md",
-                       "html", "htm", "xml", "csv", "tex", "epub", "chm", "ps", "dvi", "json", "yaml", "yml"}},
-        {TG_EXECUTABLE, {"exe", "dll", "so", "a", "o", "bin", "elf", "msi", "sys", "ko", "pyc", "class", "dylib",
-                         "run", "appimage", "sh", "bat", "cmd", "com"}},
-    };
-    for (const auto& row : table)
-        for (std::string_view e : row.exts)
-            if (ext == e) return row.group;
-    // Versioned shared objects: libfoo.so.1.2
-    if (name.find(".so.") != std::string_view::npos) return TG_EXECUTABLE;
-    return TG_OTHER;
+TmGroup ExtensionGroup(std::string_view name, bool executable) {
+    static const TmGroup byKind[KIND_COUNT] = {TG_IMAGE,  TG_VIDEO,      TG_AUDIO,  TG_DOCUMENT,
+                                               TG_ARCHIVE, TG_EXECUTABLE, TG_SOURCE, TG_OTHER};
+    return byKind[KindOfFile(name, executable)];
 }
 
 std::vector<std::string> SubtreeLines(const FolderList& folders, const std::string& path) {
@@ -157,6 +137,8 @@ TmSource MakeSource(const FolderList& folders, const std::string& path, int32_t 
     if (!s.Path.empty() && s.Path.back() != '\\') s.Path += '\\';
     s.Lines = SubtreeLines(folders, s.Path);
     ListEntries(s, clusterSize);
+    // The index of the measurement these lines come from, and no other.
+    if (s.Path.size() >= 3 && folders.Count() > 0) s.Files = OpenFileIndex(s.Path[0], folders.LineAt(0));
     return s;
 }
 
@@ -366,6 +348,10 @@ namespace {
 
 double Weight(double occupied) { return Positive(occupied) ? std::min(occupied, 1e300) : 0; }
 
+// A file whose tile would cover less than this many pixels joins its
+// folder's block of small files.
+constexpr double kMinFileTileArea = 24;
+
 // Unmeasured folders have no size; they get a share that is visible but
 // never crowds out what was measured.
 double UnmeasuredWeight(double measured, int unmeasured) {
@@ -399,6 +385,7 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
     }
     const TmIndex& index = *kept;
     std::vector<TmNode>& nodes = map.Nodes;
+    const FileIndex* fileIndex = source->Files && source->Files->IsOpen() ? source->Files.get() : nullptr;
 
     TmNode root;
     root.Rect = {0, 0, static_cast<double>(map.Width), static_cast<double>(map.Height)};
@@ -507,7 +494,47 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
         });
         double self[4];
         index.Sizes(line, self);
-        if (Weight(self[3]) > 0) {
+        // With the file index, the folder's files are tiles of their own;
+        // those too small to be seen at this size join one block, which
+        // keeps a folder of many small files quick to lay out and draw.
+        int64_t indexed = -1;
+        if (fileIndex && Weight(self[3]) > 0) indexed = fileIndex->FindFolder(std::string(index.Path(line)));
+        if (indexed >= 0) {
+            const uint32_t f = static_cast<uint32_t>(indexed);
+            const uint32_t first = fileIndex->FolderFirstFile(f), count = fileIndex->FolderFileCount(f);
+            const double area = rect.W * rect.H, total = std::max(Weight(nodes[n].Occupied), 1.0);
+            TmNode rest;
+            rest.Parent = static_cast<int32_t>(n);
+            rest.Depth = depth;
+            rest.Kind = TM_FILES;
+            rest.Source = nodes[n].Source;
+            rest.Size = rest.Occupied = 0;
+            for (uint32_t i = first; i < first + count; ++i) {
+                const uint8_t flags = fileIndex->Flags(i);
+                if ((flags & FI_GONE) || (fileIndex->LinksOnce() && (flags & FI_FURTHER_NAME))) continue;
+                const double occ = static_cast<double>(fileIndex->Occupied(i));
+                if (Weight(occ) <= 0) continue;
+                if (area * occ / total < kMinFileTileArea) {
+                    rest.Size += static_cast<double>(fileIndex->Size(i));
+                    rest.Occupied += occ;
+                    continue;
+                }
+                TmNode k;
+                k.Parent = static_cast<int32_t>(n);
+                k.Depth = depth;
+                k.Kind = TM_INDEXED_FILE;
+                k.Source = static_cast<int32_t>(i);
+                k.Group = ExtensionGroup(fileIndex->Name(i), (flags & FI_EXECUTABLE) != 0);
+                k.Size = static_cast<double>(fileIndex->Size(i));
+                k.Occupied = occ;
+                kids.push_back(k);
+                weights.push_back(Weight(occ));
+            }
+            if (Weight(rest.Occupied) > 0) {
+                kids.push_back(rest);
+                weights.push_back(Weight(rest.Occupied));
+            }
+        } else if (Weight(self[3]) > 0) {
             TmNode k;
             k.Parent = static_cast<int32_t>(n);
             k.Depth = depth;
@@ -520,7 +547,7 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
         }
         // A folder holding only its own files is drawn as one block: the
         // files block would only repeat it.
-        if (kids.empty() || (kids.size() == 1 && kids[0].Kind == TM_FILES)) continue;
+        if (kids.empty() || (kids.size() == 1 && kids[0].Kind == TM_FILES && indexed < 0)) continue;
         Squarify(weights, rect, rects, order);
         nodes[n].First = static_cast<int32_t>(nodes.size());
         nodes[n].Count = static_cast<int32_t>(kids.size());
@@ -555,6 +582,8 @@ std::string NodePath(const Treemap& map, int node) {
     const TmNode& n = map.Nodes[static_cast<size_t>(node)];
     if (node == 0) return map.Source->Path;
     if (n.Kind == TM_FILE) return map.Source->Path + map.Source->Entries[static_cast<size_t>(n.Source)].Name;
+    if (n.Kind == TM_INDEXED_FILE)
+        return map.Source->Files ? map.Source->Files->FilePath(static_cast<uint32_t>(n.Source)) : std::string();
     if (n.Kind == TM_UNMEASURED) {
         std::string p = map.Source->Path + map.Source->Entries[static_cast<size_t>(-1 - n.Source)].Name;
         if (p.back() != '\\') p += '\\';
@@ -594,6 +623,14 @@ uint32_t Hsv(double h, double s, double v) {
 
 } // namespace
 
+std::string_view NodeFileName(const Treemap& map, int node) {
+    if (node < 0 || static_cast<size_t>(node) >= map.Nodes.size()) return {};
+    const TmNode& n = map.Nodes[static_cast<size_t>(node)];
+    if (n.Kind == TM_FILE) return map.Source->Entries[static_cast<size_t>(n.Source)].Name;
+    if (n.Kind == TM_INDEXED_FILE && map.Source->Files) return map.Source->Files->Name(static_cast<uint32_t>(n.Source));
+    return {};
+}
+
 uint32_t LegendColour(int entry) {
     static const uint32_t colours[] = {
         0x4F7FD0,  // folders
@@ -605,9 +642,10 @@ uint32_t LegendColour(int entry) {
         0xE8962F,  // audio
         0xE0C840,  // documents
         0x3CB8C0,  // executables
+        0x8C9CE8,  // program sources
         0xB89AA8,  // other files
     };
-    if (entry < 0 || entry >= static_cast<int>(std::size(colours))) return colours[9];
+    if (entry < 0 || entry >= static_cast<int>(std::size(colours))) return colours[std::size(colours) - 1];
     return colours[entry];
 }
 
@@ -617,11 +655,12 @@ uint32_t NodeColour(const TmNode& node, int colours) {
     switch (node.Kind) {
     case TM_FOLDER: return LegendColour(0);
     case TM_FILES: return LegendColour(1);
-    default: return LegendColour(3 + node.Group);
+    default: return LegendColour(3 + node.Group);  // a file, of the folder shown or from the index
     }
 }
 
-void RenderCushions(const Treemap& map, int colours, uint32_t* pixels, int stride, const std::atomic<bool>* cancel) {
+void RenderCushions(const Treemap& map, int colours, uint32_t* pixels, int stride, const std::atomic<bool>* cancel,
+                    const TmHighlight& highlight) {
     const int width = map.Width, height = map.Height;
     if (map.Nodes.empty() || width <= 0 || height <= 0) return;
     // Cushion surfaces: each level adds a parabolic ridge in x and in y,
@@ -662,7 +701,12 @@ void RenderCushions(const Treemap& map, int colours, uint32_t* pixels, int strid
         const int y0 = std::clamp(static_cast<int>(std::lround(node.Rect.Y)), 0, height);
         const int y1 = std::clamp(static_cast<int>(std::lround(node.Rect.Y + node.Rect.H)), 0, height);
         if (x0 >= x1 || y0 >= y1) continue;
-        const uint32_t base = NodeColour(node, colours);
+        uint32_t base = NodeColour(node, colours);
+        if (highlight.On) {
+            const bool file = node.Kind == TM_FILE || node.Kind == TM_INDEXED_FILE;
+            if (!file || ExtensionOf(NodeFileName(map, static_cast<int>(n))) != highlight.Extension)
+                base = 0x606060 | (base >> 2 & 0x3F3F3F);  // dimmed towards grey
+        }
         const double br = (base >> 16 & 0xFF), bg = (base >> 8 & 0xFF), bb = (base & 0xFF);
         const bool hatch = node.Kind == TM_UNMEASURED;
         for (int y = y0; y < y1; ++y) {

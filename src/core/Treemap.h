@@ -4,6 +4,7 @@
 // and the cushion shading that makes the nesting visible without borders.
 #pragma once
 
+#include "core/FileIndex.h"
 #include "core/Folders.h"
 #include "lib/Sdirlist.h"
 
@@ -29,9 +30,11 @@ enum TmKind : int8_t {
     TM_FILES = 1,       // the files directly inside a folder, as one block
     TM_FILE = 2,        // one file of the folder shown
     TM_UNMEASURED = 3,  // a folder without a record: "未計測"
+    TM_INDEXED_FILE = 4,  // one file below the folder shown, from the file index
 };
 
-// Kinds of files by name extension, for the colours.
+// Kinds of files, for the colours: the kinds of the file types (the same
+// table), in the legend's order.
 enum TmGroup : int8_t {
     TG_ARCHIVE = 0,
     TG_IMAGE,
@@ -39,10 +42,11 @@ enum TmGroup : int8_t {
     TG_AUDIO,
     TG_DOCUMENT,
     TG_EXECUTABLE,
+    TG_SOURCE,
     TG_OTHER,
     TG_COUNT
 };
-TmGroup ExtensionGroup(std::string_view name);
+TmGroup ExtensionGroup(std::string_view name, bool executable = false);
 
 struct TmNode {
     TmRect Rect;
@@ -65,6 +69,10 @@ struct TmSource {
     std::string Path;                // program form with trailing backslash
     std::vector<std::string> Lines;  // folder lines at or below Path
     std::vector<DirEntry> Entries;   // the lister's entries of Path
+    // The drive's file index, when it belongs to the lines: every file
+    // below Path gets a tile of its own. Without it, each folder's files are
+    // one block.
+    std::shared_ptr<const FileIndex> Files;
     // Where the first layout keeps what it found about the lines, for the
     // next ones (a new size, other colours).
     std::shared_ptr<TmIndexCache> Cache = NewIndexCache();
@@ -73,7 +81,8 @@ struct TmSource {
 std::vector<std::string> SubtreeLines(const FolderList& folders, const std::string& path);
 // Fills Entries from the lister (folders and files of Path).
 void ListEntries(TmSource& source, int32_t clusterSize);
-// Both of the above.
+// Both of the above, and the drive's file index when it belongs to the
+// folder list's measurement (its header line).
 TmSource MakeSource(const FolderList& folders, const std::string& path, int32_t clusterSize);
 
 struct Treemap {
@@ -108,10 +117,19 @@ uint32_t NodeColour(const TmNode& node, int colours);
 // Base colour of a legend entry: 0 folders, 1 files block, 2 unmeasured, 3 +
 // a TmGroup.
 uint32_t LegendColour(int entry);
+// The name of a file tile (native bytes for a file of the index), empty for
+// any other node.
+std::string_view NodeFileName(const Treemap& map, int node);
 
 // Draws the cushions into 32-bit pixels 0xFFRRGGBB (width x height of the
-// map, stride in pixels). cancel set: returns early.
+// map, stride in pixels). cancel set: returns early. With a highlight on,
+// the files of its extension keep their colours and every other tile is
+// dimmed.
+struct TmHighlight {
+    bool On = false;
+    std::string Extension;  // lower case, without the dot; empty: files without one
+};
 void RenderCushions(const Treemap& map, int colours, uint32_t* pixels, int stride,
-                    const std::atomic<bool>* cancel = nullptr);
+                    const std::atomic<bool>* cancel = nullptr, const TmHighlight& highlight = {});
 
 } // namespace nrvs

@@ -102,7 +102,9 @@ private slots:
         const int alpha = Find(t.Map(), Root() + "alpha\\"), deep = Find(t.Map(), Root() + "alpha\\deep\\");
         QVERIFY(alpha > 0 && deep > 0);
         QVERIFY(Find(t.Map(), Root() + "top.iso", TM_FILE) > 0);
-        QVERIFY(Find(t.Map(), Root() + "alpha\\", TM_FILES) > 0);
+        // The files deeper down are tiles of their own, from the file index.
+        QVERIFY(Find(t.Map(), Root() + "alpha\\own.txt", TM_INDEXED_FILE) > 0);
+        QVERIFY(Find(t.Map(), Root() + "alpha\\deep\\big.bin", TM_INDEXED_FILE) > 0);
         QCOMPARE(t.Map().Nodes[static_cast<size_t>(Find(t.Map(), Root() + "top.iso", TM_FILE))].Group, TG_ARCHIVE);
 
         // The main window shows another folder: the map follows.
@@ -126,7 +128,9 @@ private slots:
         const int deep = Find(t.Map(), Root() + "alpha\\deep\\");
         QVERIFY(deep > 0);
         const QPoint at = Centre(t.Map(), deep);
-        QCOMPARE(t.NodeAt(at), deep);
+        // The folder holds one file, whose tile fills it: the point is on the file.
+        const int big = Find(t.Map(), Root() + "alpha\\deep\\big.bin", TM_INDEXED_FILE);
+        QCOMPARE(t.NodeAt(at), big);
 
         // Click: the tree's node of the folder, and the list's row of the
         // item of the folder shown that holds it; the list still shows the
@@ -176,11 +180,15 @@ private slots:
         const int deep = Find(t.Map(), Root() + "alpha\\deep\\");
         QVERIFY2(TreemapTip(t.Map(), deep, 0).endsWith("\nサイズ: 390.62 KB\n占有量: 392.00 KB"), qPrintable(TreemapTip(t.Map(), deep, 0)));
 
-        // The picture is drawn: the centre of a folder has its colour's hue.
+        // The picture is drawn: the centre of a file deep down has its
+        // kind's hue (a .bin is a program: cyan), and its tip its date.
         const QImage first = t.Image();
         QCOMPARE(first.size(), t.IMmap->size());
-        const QColor c = first.pixelColor(Centre(t.Map(), deep));
-        QVERIFY2(c.blue() > c.red() && c.blue() > c.green(), "folders are blue by kind");
+        const int big = Find(t.Map(), Root() + "alpha\\deep\\big.bin", TM_INDEXED_FILE);
+        QVERIFY(big > 0);
+        const QColor c = first.pixelColor(Centre(t.Map(), big));
+        QVERIFY2(c.blue() > c.red() && c.green() > c.red(), "programs are cyan by kind");
+        QVERIFY(TreemapTip(t.Map(), big, 0).contains("\n更新日時: "));
 
         // A new size is laid out again.
         t.resize(900, 300);
@@ -194,7 +202,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Image() != before, 10000);
 
         // Hovering marks the node under the pointer.
-        const int alpha = Find(t.Map(), Root() + "alpha\\", TM_FILES);
+        const int alpha = Find(t.Map(), Root() + "alpha\\own.txt", TM_INDEXED_FILE);
         const QPoint at = Centre(t.Map(), alpha);
         QMouseEvent move(QEvent::MouseMove, at, t.IMmap->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(t.IMmap, &move);

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QRect>
 #include <QBuffer>
+#include <QDateTime>
 
 #include <algorithm>
 
@@ -57,12 +58,13 @@ void Label(QPainter& p, const QRectF& r, const QString& name, const QString& siz
 
 } // namespace
 
-QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::atomic<bool>* cancel) {
+QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::atomic<bool>* cancel,
+                   const TmHighlight& highlight) {
     QImage image(std::max(1, map.Width), std::max(1, map.Height), QImage::Format_RGB32);
     image.fill(QColor(0x80, 0x80, 0x80));
     if (map.Width <= 0 || map.Height <= 0 || map.Nodes.empty()) return image;
     RenderCushions(map, colours, reinterpret_cast<uint32_t*>(image.bits()),
-                   static_cast<int>(image.bytesPerLine() / 4), cancel);
+                   static_cast<int>(image.bytesPerLine() / 4), cancel, highlight);
     if (cancel && cancel->load()) return image;
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -81,6 +83,17 @@ QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::ato
             Label(p, r, Text(NodeLabel(map, static_cast<int>(i))), size, pass == 1 ? large : small, pass == 2);
         }
     }
+    // Files deeper down are named wherever the name fits: a big file three
+    // levels down reads as itself.
+    const QFontMetrics fm(small);
+    for (size_t i = 1; i < map.Nodes.size(); ++i) {
+        const TmNode& n = map.Nodes[i];
+        if (n.Depth <= 2 || n.Kind != TM_INDEXED_FILE) continue;
+        const QRectF r(n.Rect.X, n.Rect.Y, n.Rect.W, n.Rect.H);
+        const QString name = Text(NodeLabel(map, static_cast<int>(i)));
+        if (r.width() < std::min(fm.horizontalAdvance(name), 60) + 8 || r.height() < fm.height() + 6) continue;
+        Label(p, r, name, Text(FormatSizeText(n.Occupied, sizeUnit)), small, true);
+    }
     return image;
 }
 
@@ -90,7 +103,7 @@ QStringList LegendNames(int colours) {
                 QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("未計測")};
     return {QStringLiteral("フォルダ"), QStringLiteral("ファイル"), QStringLiteral("未計測"), QStringLiteral("圧縮"),
             QStringLiteral("画像"), QStringLiteral("動画"), QStringLiteral("音声"), QStringLiteral("文書"),
-            QStringLiteral("実行"), QStringLiteral("その他")};
+            QStringLiteral("実行"), QStringLiteral("プログラム"), QStringLiteral("その他")};
 }
 
 int LegendHeight() { return QFontMetrics(LabelFont(12, false)).height() + 8; }
@@ -133,11 +146,16 @@ QString TreemapTip(const Treemap& map, int node, int sizeUnit) {
     if (n.Kind == TM_FILES) tip += QStringLiteral(" (ファイル)");
     tip += QStringLiteral("\nサイズ: ") + Text(FormatSizeText(n.Kind == TM_UNMEASURED ? -1 : n.Size, sizeUnit));
     tip += QStringLiteral("\n占有量: ") + Text(FormatSizeText(n.Kind == TM_UNMEASURED ? -1 : n.Occupied, sizeUnit));
+    if (n.Kind == TM_INDEXED_FILE && map.Source->Files) {
+        const QDateTime when =
+            QDateTime::fromSecsSinceEpoch(map.Source->Files->ModifiedTime(static_cast<uint32_t>(n.Source)));
+        tip += QStringLiteral("\n更新日時: ") + when.toString(QStringLiteral("yyyy/MM/dd hh:mm"));
+    }
     return tip;
 }
 
 bool WriteTreemapPicture(std::shared_ptr<const TmSource> source, int width, int height, int colours, int sizeUnit,
-                         const std::string& fileName, std::string& why) {
+                         const std::string& fileName, std::string& why, const TmHighlight& highlight) {
     // Fonts need an application object; the command-line tool has none and
     // draws offscreen.
     std::unique_ptr<QGuiApplication> app;
@@ -157,7 +175,7 @@ bool WriteTreemapPicture(std::shared_ptr<const TmSource> source, int width, int 
     QImage picture(width, height, QImage::Format_RGB32);
     {
         QPainter p(&picture);
-        p.drawImage(0, 0, DrawTreemap(map, colours, sizeUnit));
+        p.drawImage(0, 0, DrawTreemap(map, colours, sizeUnit, nullptr, highlight));
         DrawLegend(p, QRect(0, height - legend, width, legend), colours);
     }
     QByteArray png;

@@ -20,7 +20,9 @@ namespace nrvs {
 
 // The map's cushions with the labels, an image of the map's size.
 // sizeUnit as the settings keep it (0 automatic).
-QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::atomic<bool>* cancel = nullptr);
+// highlight: the files of one extension stand out, the rest is dimmed.
+QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::atomic<bool>* cancel = nullptr,
+                   const TmHighlight& highlight = {});
 
 // One line of coloured squares with their names, for the colours chosen.
 void DrawLegend(QPainter& painter, const QRect& area, int colours);
@@ -36,6 +38,6 @@ QString TreemapTip(const Treemap& map, int node, int sizeUnit);
 // Lays out and draws the map of a source into width x height pixels with
 // the legend along the bottom, and saves it as PNG. False with the reason.
 bool WriteTreemapPicture(std::shared_ptr<const TmSource> source, int width, int height, int colours, int sizeUnit,
-                         const std::string& fileName, std::string& why);
+                         const std::string& fileName, std::string& why, const TmHighlight& highlight = {});
 
 } // namespace nrvs

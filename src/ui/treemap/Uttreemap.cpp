@@ -182,7 +182,12 @@ void TFMtreemap::Follow() {
     if (path.back() != '\\') path += '\\';
     source_ = std::make_shared<const TmSource>(
         MakeSource(g.Folders, path, static_cast<int32_t>(g.CurrentDrive->ClusterSize)));
-    LLpath->setText(QStringLiteral(" ") + Q(path));
+    // Without the file index of the last measurement the folders' files are
+    // blocks; one line says how to get the single files.
+    LLpath->setText(QStringLiteral(" ") + Q(path) +
+                    (source_->Files || g.Folders.Count() == 0
+                         ? QString()
+                         : QStringLiteral("　（計測し直すと1つ1つのファイルを表示します）")));
     LLpath->setToolTip(Q(path));
     BTup->setEnabled(path.size() > 3);
     StartLayout();
@@ -239,7 +244,9 @@ void TFMtreemap::SelectInMain(int node) {
     if (node <= 0 || static_cast<size_t>(node) >= map_.Nodes.size() || !map_.Source) return;
     const TmNode& n = map_.Nodes[static_cast<size_t>(node)];
     const std::string shown = map_.Source->Path;
-    const std::string folder = n.Kind == TM_FILE ? shown : NodePath(map_, node);
+    std::string folder = n.Kind == TM_FILE ? shown : NodePath(map_, node);
+    // A file deeper down: its folder in the tree.
+    if (n.Kind == TM_INDEXED_FILE) folder = folder.substr(0, folder.rfind('\\') + 1);
 
     // The list: the item of the folder shown that holds the node.
     int top = node;
@@ -283,8 +290,11 @@ void TFMtreemap::SelectInMain(int node) {
 
 void TFMtreemap::ZoomIn(int node) {
     if (node <= 0 || static_cast<size_t>(node) >= map_.Nodes.size()) return;
-    if (map_.Nodes[static_cast<size_t>(node)].Kind == TM_FILE) return;
-    const std::string folder = NodePath(map_, node);
+    const TmKind kind = map_.Nodes[static_cast<size_t>(node)].Kind;
+    if (kind == TM_FILE) return;
+    std::string folder = NodePath(map_, node);
+    // A file deeper down opens its folder.
+    if (kind == TM_INDEXED_FILE) folder = folder.substr(0, folder.rfind('\\') + 1);
     if (source_ && folder == source_->Path) return;
     main_->OpenPath(folder, false);
 }
