@@ -10,7 +10,7 @@ setup:
 
 release: setup
 	@cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(RELEASE) -j $(JOBS) --target norvessa norvessa-cli
+	@cmake --build $(RELEASE) -j $(JOBS) --target norvessa norvessa-cli norvessa-treemap
 
 run: release
 	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY" ] && [ -z "$$QT_QPA_PLATFORM" ]; then \

@@ -24,14 +24,15 @@
 #include "platform/Pshell.h"
 #include "core/FileIndex.h"
 #include "core/FileKinds.h"
-#include "ui/treemap/Utmdraw.h"
 
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
 #include <unistd.h>
@@ -42,6 +43,10 @@ using namespace nrvs;
 namespace {
 
 using Args = std::vector<std::string>;
+
+// This program's own path, before the program files are named after the
+// window's executable.
+std::string g_ownPath;
 
 struct Command {
     const char* name;
@@ -767,21 +772,21 @@ int RunMonitor(const Args& args) {
 }
 
 // The treemap picture of a folder from the drive's cache, as the window
-// draws it, with the legend along the bottom.
+// draws it, with the legend along the bottom. Drawing needs Qt, which the
+// rest of this tool does without: the picture is made by norvessa-treemap
+// beside this program, given the checked arguments.
 int RunTreemap(const Args& args) {
-    std::string target, sizeText = "1600x1000", out, colourText = "kind";
-    TmHighlight highlight;
+    std::string target, sizeText = "1600x1000", out, colourText = "kind", highlight = "-";
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--size" && i + 1 < args.size()) sizeText = args[++i];
         else if (args[i] == "--out" && i + 1 < args.size()) out = args[++i];
         else if (args[i] == "--colours" && i + 1 < args.size()) colourText = args[++i];
         else if (args[i] == "--highlight" && i + 1 < args.size()) {
-            highlight.On = true;
             std::string ext = args[++i];
             if (!ext.empty() && ext[0] == '.') ext.erase(0, 1);
             for (char& c : ext)
                 if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-            highlight.Extension = ext;
+            highlight = "=" + ext;
         }
         else if (target.empty() && args[i].rfind("--", 0) != 0) target = args[i];
         else return Usage(stderr);
@@ -799,24 +804,19 @@ int RunTreemap(const Args& args) {
     }
     std::string path;
     if (!ResolveFolder(target, path)) return 1;
-    DriveRecord* drive = OpenDriveOf(path);
-    if (!drive) return 1;
-    GlobalState& g = Global();
-    LoadCache(g.Folders, *drive);
-    if (g.Folders.Count() == 0)
-        std::fprintf(stderr, "norvessa-cli: %c: has not been measured; its folders are drawn as not measured\n",
-                     path[0]);
-    auto source = std::make_shared<const TmSource>(MakeSource(g.Folders, path, static_cast<int32_t>(drive->ClusterSize)));
-    std::string why;
-    if (g.Folders.Count() > 0 && !source->Files)
-        std::fprintf(stderr, "norvessa-cli: %c: has no file index of its last measurement; measure it again to "
-                             "see single files\n", path[0]);
-    if (!WriteTreemapPicture(source, width, height, colourText == "depth" ? TC_DEPTH : TC_KIND, g.SizeUnit, out, why,
-                             highlight)) {
-        std::fprintf(stderr, "norvessa-cli: %s: %s\n", out.c_str(), why.c_str());
-        return 1;
-    }
-    return 0;
+    std::string drawer = g_ownPath.substr(0, g_ownPath.rfind('/') + 1) + "norvessa-treemap";
+    std::vector<std::string> argList = {drawer, path, out, std::to_string(width), std::to_string(height), colourText,
+                                        highlight};
+    std::vector<char*> argvOut;
+    for (auto& a : argList) argvOut.push_back(a.data());
+    argvOut.push_back(nullptr);
+    std::fflush(stdout);
+    ::execv(drawer.c_str(), argvOut.data());
+    std::fprintf(stderr,
+                 "norvessa-cli: treemap: the picture is drawn by %s, which is not available (%s); every other command "
+                 "works without it\n",
+                 drawer.c_str(), std::strerror(errno));
+    return 1;
 }
 
 const Command kCommands[] = {
@@ -945,6 +945,7 @@ int Usage(std::FILE* out) {
 // its own, and a letter could then mean another volume in each.
 void UseProgramFiles() {
     std::string exe = platform::ExecutablePath();
+    g_ownPath = exe;
     const std::string own = "/norvessa-cli";
     if (exe.size() > own.size() && exe.compare(exe.size() - own.size(), own.size(), own) == 0)
         platform::SetExecutablePath(exe.substr(0, exe.size() - own.size()) + "/norvessa");

@@ -9,6 +9,7 @@ work=$(mktemp -d)
 trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
 mkdir -p "$work/bin" "$work/g/a/b" "$work/g/c"
 cp "$cli_src" "$work/bin/norvessa-cli"
+cp "$(dirname "$cli_src")/norvessa-treemap" "$work/bin/"  # draws the pictures
 cli=$work/bin/norvessa-cli
 { for i in $(seq 0 51); do if [ "$i" = 6 ]; then echo "$work/g"; else echo; fi; done; } >"$work/bin/norvessa.drv"
 head -c 300000 /dev/zero >"$work/g/a/b/big.bin"
@@ -45,6 +46,17 @@ check "missing folder refused" 1 "$cli" treemap 'G:\nothing\' --out "$work/bad.p
 check "no --out: usage" 2 "$cli" treemap G:
 check "unwritable target" 1 "$cli" treemap G: --size 100x100 --out "$work/no/such/dir/x.png"
 ls "$work/no" >/dev/null 2>&1 && { echo "FAIL: folders made for the target"; failures=$((failures + 1)); }
+
+# The tool itself needs no Qt: only the program drawing the pictures does.
+if command -v ldd >/dev/null; then
+    ldd "$cli" | grep -qi 'libQt' && { echo "FAIL: norvessa-cli links Qt: $(ldd "$cli" | grep -i qt)"; failures=$((failures + 1)); }
+fi
+# Without its drawing program the treemap says so; everything else works.
+rm "$work/bin/norvessa-treemap"
+check "treemap without its drawing program" 1 "$cli" treemap G: --out "$work/none.png"
+grep -q "not available" "$work/err" || { echo "FAIL: no clear word: $(cat "$work/err")"; failures=$((failures + 1)); }
+check "other commands without it" 0 "$cli" files G: --top 1
+check "drives without it" 0 "$cli" drives
 
 [ "$failures" = 0 ] && echo "all passed"
 exit $((failures > 0))

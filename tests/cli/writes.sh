@@ -12,6 +12,7 @@ work=$(mktemp -d)
 trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
 mkdir -p "$work/bin" "$work/g/a" "$work/g/big" "$work/shared"
 cp "$cli_src" "$work/bin/norvessa-cli"
+cp "$(dirname "$cli_src")/norvessa-treemap" "$work/bin/"  # draws the pictures
 cli=$work/bin/norvessa-cli
 cache=$work/bin/NRVS_G.txt
 { for i in $(seq 0 51); do if [ "$i" = 6 ]; then echo "$work/g"; else echo; fi; done; } >"$work/bin/norvessa.drv"

@@ -1,0 +1,59 @@
+// norvessa-treemap: draws the treemap picture for norvessa-cli treemap, which
+// has checked the arguments; the only part of the command-line tools that
+// needs Qt. Arguments: program-form folder path, output file, width, height,
+// "kind" or "depth", and "-" or "=" followed by the extension to highlight.
+#include "core/Cache.h"
+#include "core/Treemap.h"
+#include "core/Utglobal.h"
+#include "platform/Pdrives.h"
+#include "platform/Pexe.h"
+#include "platform/Ppath.h"
+#include "ui/treemap/Utmdraw.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+using namespace nrvs;
+
+int main(int argc, char** argv) {
+    if (argc != 7 || (argv[6][0] != '-' && argv[6][0] != '=')) {
+        std::fprintf(stderr, "norvessa-treemap is run by norvessa-cli treemap\n");
+        return 2;
+    }
+    // The program files are named after the window's executable beside it,
+    // as norvessa-cli names them.
+    std::string exe = platform::ExecutablePath();
+    exe = exe.substr(0, exe.rfind('/') + 1) + "norvessa";
+    platform::SetExecutablePath(exe);
+    const std::string path = argv[1], out = argv[2];
+    const int width = std::atoi(argv[3]), height = std::atoi(argv[4]);
+    const int colours = std::string(argv[5]) == "depth" ? TC_DEPTH : TC_KIND;
+    TmHighlight highlight;
+    if (argv[6][0] == '=') {
+        highlight.On = true;
+        highlight.Extension = argv[6] + 1;
+    }
+    LoadParameters({});
+    GlobalState& g = Global();
+    const int letter = platform::LetterOf(path);
+    g.Drives.DetectTypes();
+    DriveRecord* drive = letter < 0 ? nullptr : g.Drives.ByLetter(letter);
+    if (!drive || !g.Drives.ReadVolume(*drive)) {
+        std::fprintf(stderr, "norvessa-cli: drive %c: is not ready\n", path.empty() ? '?' : path[0]);
+        return 1;
+    }
+    LoadCache(g.Folders, *drive);
+    if (g.Folders.Count() == 0)
+        std::fprintf(stderr, "norvessa-cli: %c: has not been measured; its folders are drawn as not measured\n", path[0]);
+    auto source = std::make_shared<const TmSource>(MakeSource(g.Folders, path, static_cast<int32_t>(drive->ClusterSize)));
+    if (g.Folders.Count() > 0 && !source->Files)
+        std::fprintf(stderr, "norvessa-cli: %c: has no file index of its last measurement; measure it again to see "
+                             "single files\n", path[0]);
+    std::string why;
+    if (!WriteTreemapPicture(source, width, height, colours, g.SizeUnit, out, why, highlight)) {
+        std::fprintf(stderr, "norvessa-cli: %s: %s\n", out.c_str(), why.c_str());
+        return 1;
+    }
+    return 0;
+}
