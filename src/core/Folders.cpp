@@ -162,6 +162,20 @@ void FolderList::Sort() {
     Changed();
 }
 
+void FolderList::SortMerged(size_t firstNew) {
+    auto less = [](const std::string& a, const std::string& b) { return platform::LessIgnoreCase(a, b); };
+    if (firstNew > Lines.size() || !std::is_sorted(Lines.begin(), Lines.begin() + static_cast<std::ptrdiff_t>(firstNew), less)) {
+        Sort();
+        return;
+    }
+    const auto mid = Lines.begin() + static_cast<std::ptrdiff_t>(firstNew);
+    std::stable_sort(mid, Lines.end(), less);
+    // Equal lines keep the kept one first, as the stable sort of the whole
+    // list keeps them.
+    std::inplace_merge(Lines.begin(), mid, Lines.end(), less);
+    Changed();
+}
+
 FolderRecord EntryRecord(const std::string& folderPath, const DirEntry& e, FolderList& folders) {
     FolderRecord r;
     r.Path = folderPath + e.Name;

@@ -68,6 +68,11 @@ public:
     void InsertFirst(std::string line);
     // Case-insensitive order of the whole lines (stable).
     void Sort();
+    // The same order when the lines before firstNew are in it already (the
+    // kept lines of a cache) and the rest are new: the new ones are sorted
+    // and merged in, the same result as Sort at a fraction of its cost.
+    // Kept lines out of order (a cache edited by hand) are sorted in full.
+    void SortMerged(size_t firstNew);
     int Count() const { return static_cast<int>(Lines.size()); }
     const std::string& LineAt(int position) const { return Lines[static_cast<size_t>(position)]; }
     // For callers that change Lines directly.

@@ -50,13 +50,18 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
             for (size_t i = 1; i < disk.Lines.size(); ++i)
                 if (!PathOfLine(disk.Lines[i], linePath) || !StartsWith(linePath, below))
                     merged.push_back(std::move(disk.Lines[i]));
+            const size_t keptFromDisk = merged.size();
             for (size_t i = firstNew; i < folders.Lines.size(); ++i) merged.push_back(std::move(folders.Lines[i]));
             folders.Lines = std::move(merged);
             folders.Changed();
+            firstNew = keptFromDisk;
         }
     }
     std::time_t end = std::time(nullptr);
-    folders.Sort();
+    // A folder measurement merges its lines into the kept ones, which are
+    // in order already; a drive measurement's lines are all new.
+    if (below.empty()) folders.Sort();
+    else folders.SortMerged(firstNew);
     folders.InsertFirst(HeaderLine(start, end));
     if (!SaveCache(folders, drive, &report.SaveError)) {
         TellSaveFailed(hooks, report.SaveError);

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace nrvs;
 using nrvs::test::TempDir;
 
@@ -217,4 +219,30 @@ TEST_F(CacheTest, HeaderLineAndCacheRule) {
     EXPECT_EQ(IsCached(cd), 1);
     g.CacheMode = "000";
     EXPECT_EQ(IsCached(drive), 0);
+}
+
+// A folder measurement merges its new lines into the kept ones instead of
+// sorting the whole cache again: line for line what the full sort gives.
+TEST(FolderListTest, MergingNewLinesGivesTheFullSortsOrder) {
+    std::mt19937 rng(11);
+    const char* parts[] = {"a", "A", "b", "B", "\xE3\x81\x82", "a b", "a.b", "Z", "z", "_", "0", "\xff"};
+    auto randomLine = [&] {
+        std::string path = "C:\\";
+        const int depth = 1 + static_cast<int>(rng() % 4);
+        for (int d = 0; d < depth; ++d) path += std::string(parts[rng() % 12]) + parts[rng() % 12] + "\\";
+        return path + " > " + std::to_string(rng() % 1000) + ":0:0:0:0:0:0:0:0:0:0:0";
+    };
+    for (int round = 0; round < 200; ++round) {
+        FolderList kept;
+        const int n = static_cast<int>(rng() % 300);
+        for (int i = 0; i < n; ++i) kept.Lines.push_back(randomLine());
+        if (round % 10 != 9) kept.Sort();  // now and then a cache out of order
+        const size_t firstNew = kept.Lines.size();
+        const int added = static_cast<int>(rng() % 50);
+        for (int i = 0; i < added; ++i) kept.Lines.push_back(rng() % 5 ? randomLine() : kept.Lines.empty() ? randomLine() : kept.Lines[rng() % kept.Lines.size()]);
+        FolderList full = kept;
+        full.Sort();
+        kept.SortMerged(firstNew);
+        ASSERT_EQ(kept.Lines, full.Lines) << "round " << round;
+    }
 }
