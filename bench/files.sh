@@ -29,7 +29,7 @@ cold_rounds=${COLD_ROUNDS:-3}
 query_runs=${QUERY_RUNS:-30}
 case ${1:-} in
 -h | --help)
-    sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'
     exit 0
     ;;
 "") ;;
