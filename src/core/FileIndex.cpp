@@ -92,6 +92,17 @@ std::shared_ptr<const FileIndex> OpenFileIndex(char letter, const std::string& c
     return index;
 }
 
+uint32_t NamePool::Add(std::string_view name) {
+    if (used_ + name.size() > kBlockSize) {
+        blocks_.push_back(std::make_unique<char[]>(kBlockSize));
+        used_ = 0;
+    }
+    const uint32_t offset = static_cast<uint32_t>((blocks_.size() - 1) << kBlockBits) | used_;
+    std::memcpy(blocks_.back().get() + used_, name.data(), name.size());
+    used_ += static_cast<uint32_t>(name.size());
+    return offset;
+}
+
 // ---- reading ----
 
 FileIndex::FileIndex() = default;
@@ -287,10 +298,10 @@ public:
         }
         const auto& src = fresh_.Folders[f.source];
         const auto& files = fresh_.Files[src.Worker];
-        const std::string& pool = fresh_.Names[src.Worker];
+        const NamePool& pool = fresh_.Names[src.Worker];
         for (uint32_t i = src.First; i < src.First + src.Count; ++i) {
             const IndexedFile& x = files[i];
-            fn(x.Size, x.Occupied, x.ModifiedTime, std::string_view(pool).substr(x.NameOffset, x.NameLength), x.Flags);
+            fn(x.Size, x.Occupied, x.ModifiedTime, pool.At(x.NameOffset, x.NameLength), x.Flags);
         }
     }
 
@@ -608,6 +619,7 @@ std::vector<FileHit> QueryFiles(const FileIndex& index, const FileQuery& q, cons
         return matcher.Matches(scratch);
     };
     std::vector<Candidate> found;
+    uint64_t floor = 0;
     for (uint32_t f = folderBegin; f < folderEnd; ++f) {
         if (cancel && (f & 255) == 0 && cancel->load(std::memory_order_relaxed)) return hits;
         if (q.WithFolders && byName && f != 0 &&
@@ -633,7 +645,19 @@ std::vector<FileHit> QueryFiles(const FileIndex& index, const FileQuery& q, cons
                 std::find(q.Extensions.begin(), q.Extensions.end(), ExtensionOf(name)) == q.Extensions.end())
                 continue;
             if (!nameMatches(name, f, false)) continue;
-            found.push_back({keyOf(size, index.Occupied(i), mtime), false, i});
+            const uint64_t key = keyOf(size, index.Occupied(i), mtime);
+            if (key < floor) continue;
+            found.push_back({key, false, i});
+            // Only the largest are wanted: now and then those below the
+            // Top-th largest key so far are dropped (ties with it stay, for
+            // the order by path), so a query of a million files never holds
+            // a million candidates.
+            if (found.size() >= 4 * q.Top + 4096) {
+                std::nth_element(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(q.Top - 1), found.end(),
+                                 [](const Candidate& a, const Candidate& b) { return a.key > b.key; });
+                floor = found[q.Top - 1].key;
+                std::erase_if(found, [&](const Candidate& c) { return c.key < floor; });
+            }
         }
     }
     auto pathOf = [&](const Candidate& c) {

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -36,9 +37,27 @@ struct IndexedFile {
     uint64_t Size = 0;
     uint64_t Occupied = 0;
     int64_t ModifiedTime = 0;
-    uint32_t NameOffset = 0;  // in the worker's name pool
+    uint32_t NameOffset = 0;  // in the worker's NamePool
     uint8_t NameLength = 0;
     uint8_t Flags = 0;
+};
+
+// Names of one worker's files, in blocks that are never moved or copied:
+// a list that doubled would hold the old and the new buffer at once, and
+// free memory the allocator keeps, at the measurement's peak.
+class NamePool {
+public:
+    // Where the name is: block and place, in one number.
+    uint32_t Add(std::string_view name);
+    std::string_view At(uint32_t offset, uint8_t length) const {
+        return {blocks_[offset >> kBlockBits].get() + (offset & (kBlockSize - 1)), length};
+    }
+
+private:
+    static constexpr uint32_t kBlockBits = 18;
+    static constexpr uint32_t kBlockSize = uint32_t{1} << kBlockBits;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    uint32_t used_ = kBlockSize;  // in the last block; full before the first
 };
 
 // What one walk gathered: the files per worker in listing order (a folder's
@@ -51,8 +70,9 @@ struct FileIndexData {
         uint32_t Worker = 0, First = 0, Count = 0;
         uint32_t SubtreeEnd = 0;       // one past the last folder of its subtree
     };
-    std::vector<std::vector<IndexedFile>> Files;
-    std::vector<std::string> Names;
+    // Blocks of records, for the same reason as the names.
+    std::vector<std::deque<IndexedFile>> Files;
+    std::vector<NamePool> Names;
     std::vector<Folder> Folders;
     bool LinksOnce = true;
 };

@@ -295,8 +295,8 @@ bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& are
     P::FolderReader reader(dir, false, buffer);
     P::FindData d;
     const uint32_t worker = static_cast<uint32_t>(&arena - arenas_.data());
-    std::vector<IndexedFile>* files = index_ ? &index_->Files[worker] : nullptr;
-    std::string* names = index_ ? &index_->Names[worker] : nullptr;
+    std::deque<IndexedFile>* files = index_ ? &index_->Files[worker] : nullptr;
+    NamePool* names = index_ ? &index_->Names[worker] : nullptr;
     if (files) {
         node->fileWorker = static_cast<uint8_t>(worker);
         node->fileFirst = static_cast<uint32_t>(files->size());
@@ -322,13 +322,13 @@ bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& are
             f.Size = d.Size;
             f.Occupied = static_cast<uint64_t>(occupied);
             f.ModifiedTime = d.ModifiedTime;
-            f.NameOffset = static_cast<uint32_t>(names->size());
+            f.NameOffset = 0;
             f.NameLength = static_cast<uint8_t>(std::min<size_t>(d.Name.size(), 255));
             f.Flags = static_cast<uint8_t>((d.Executable ? FI_EXECUTABLE : 0) |
                                            ((d.Attributes & P::FILE_ATTRIBUTE_SPARSE_FILE) ? FI_SPARSE : 0) |
                                            ((d.Attributes & P::FILE_ATTRIBUTE_COMPRESSED) ? FI_COMPRESSED : 0) |
                                            ((d.Attributes & P::FILE_ATTRIBUTE_SYSTEM) ? FI_NOT_REGULAR : 0));
-            names->append(d.Name.substr(0, f.NameLength));
+            f.NameOffset = names->Add(d.Name.substr(0, f.NameLength));
             files->push_back(f);
             ++node->fileCount;
         }
@@ -618,8 +618,10 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
     arenas_.resize(static_cast<size_t>(maxThreads_) + 1);
     linked_.resize(arenas_.size());
     if (index_) {
-        index_->Files.assign(arenas_.size(), {});
-        index_->Names.assign(arenas_.size(), {});
+        index_->Files.clear();
+        index_->Files.resize(arenas_.size());
+        index_->Names.clear();
+        index_->Names.resize(arenas_.size());
         index_->Folders.clear();
         index_->LinksOnce = linksOnce_;
     }

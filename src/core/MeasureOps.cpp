@@ -67,9 +67,15 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
         TellSaveFailed(hooks, report.SaveError);
         return;
     }
-    if (Global().NoFileIndex) return;
     const char letter = CacheFileName(drive)[Global().ExeDir.size() + 5];
     const std::string indexName = FileIndexName(drive);
+    // An index that this measurement does not bring up to date would
+    // describe another one: it goes (a header line of the same second could
+    // otherwise pass it off as this measurement's).
+    if (Global().NoFileIndex) {
+        platform::RemoveOwnFile(indexName);
+        return;
+    }
     std::string why;
     bool written = false;
     if (below.empty()) {
@@ -80,6 +86,7 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
             written = WriteFileIndex(indexName, letter, folders.LineAt(0), files, &old, below, &why);
         else
             why.clear();  // no index of the cache before: the drive must be measured for its files
+        if (!written) platform::RemoveOwnFile(indexName);
     }
     if (!written && !why.empty()) {
         report.SaveError = why;

@@ -97,6 +97,13 @@ bool MakeFolders(const std::string& path, unsigned mode) {
     return ::mkdir(path.c_str(), mode) == 0 || errno == EEXIST;
 }
 
+bool RemoveOwnFile(const std::string& nativePath) {
+    struct stat st{};
+    if (::lstat(nativePath.c_str(), &st) != 0) return errno == ENOENT;
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return false;
+    return ::unlink(nativePath.c_str()) == 0 || errno == ENOENT;
+}
+
 std::string RandomSuffix() {
     unsigned char bytes[8] = {};
     if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {

@@ -79,6 +79,10 @@ bool WriteAt(const std::string& nativePath, uint64_t offset, std::string_view by
 // given mode (the umask applies). True when it is a folder afterwards.
 bool MakeFolders(const std::string& nativePath, unsigned mode);
 
+// Removes a file of the program's own (a regular file or a link at the
+// name; never a folder or anything else). True when it is gone.
+bool RemoveOwnFile(const std::string& nativePath);
+
 // 16 random hex digits for names that must not be guessed.
 std::string RandomSuffix();
 
