@@ -381,6 +381,7 @@ void TFMfiles::RunQuery() {
     const unsigned generation = ++generation_;
     if (!EnsureIndex()) {
         LVlist->clear();
+        ++queries_;
         return;
     }
     FileQuery q;
@@ -395,12 +396,14 @@ void TFMfiles::RunQuery() {
     if (!ApplyFilesFilter(f, q, &why)) {
         LVlist->clear();
         ShowState(Q(why));
+        ++queries_;
         return;
     }
     if (!CKdrive->isChecked() && !below_.empty() && below_[0] == index_->Letter()) {
         if (index_->FindFolder(below_) < 0) {
             LVlist->clear();
             ShowState(Q(below_ + " は計測されていません。フォルダを計測するか「ドライブ全体」を選んでください。"));
+            ++queries_;
             return;
         }
         q.Below = below_;

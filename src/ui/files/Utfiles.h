@@ -42,7 +42,8 @@ public:
     // Opens the index again when a measurement has replaced it, and fills the
     // list anew.
     void Refresh();
-    // Queries finished and shown since the window was created.
+    // Queries answered since the window was created: rows shown, or the
+    // line saying why there are none.
     int Queries() const { return queries_; }
     // What the rows are queried below: a folder, or empty for the whole drive.
     const std::string& Below() const { return below_; }
