@@ -10,6 +10,7 @@
 #include "core/Utglobal.h"
 #include "support/TempDrive.h"
 #include "ui/files/Utfiles.h"
+#include "ui/main/Ushellops.h"
 #include "ui/main/Utmain.h"
 
 #include <QCheckBox>
@@ -379,6 +380,50 @@ private slots:
         QTest::keyClick(w.LVlist, Qt::Key_Delete);
         QVERIFY(ui.questions.last().startsWith(Q("削除：" + L("\\notes.txt"))));
         QCOMPARE(Names(w).size(), 3);
+        w.close();
+    }
+
+    void copyKeepsTheRowsMoveTakesThemAway() {
+        ::setenv("XDG_DATA_HOME", (drive->ExeDir() / "xdg").c_str(), 1);
+        std::string chosen = drive->Dir() / "photos";
+        SetBrowseFolderChoice([&](const std::string&) { return chosen; });
+        Measure();
+        OpenLargest();
+        TFMfiles& w = *main->Files;
+        Select(w, {"big.bin", "song.mp3"});
+        w.PMcpy->trigger();
+        QCOMPARE(ui.questions.size(), 1);
+        QVERIFY(ui.questions[0].startsWith(Q("コピー元：2 個のファイル (68.36 KB)　\nコピー先：" + L("\\photos\\"))));
+        QCOMPARE(drive->Dir().Read("photos/big.bin"), std::string(50000, 'b'));
+        QVERIFY(drive->Dir().Exists("data/big.bin"));
+        QCOMPARE(Names(w).size(), 6);
+
+        drive->Dir().MakeDir("moved");
+        chosen = drive->Dir() / "moved";
+        w.PMmov->trigger();
+        QCOMPARE(ui.questions.size(), 2);
+        QVERIFY(ui.questions[1].startsWith(QStringLiteral("移動元：2 個のファイル")));
+        QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join("|")));
+        QVERIFY(!drive->Dir().Exists("data/big.bin"));
+        QVERIFY(!drive->Dir().Exists("music/song.mp3"));
+        QCOMPARE(drive->Dir().Read("moved/song.mp3"), std::string(20000, 'm'));
+        QCOMPARE(Names(w), (QStringList{"DSC_0002.JPG", "dsc_0001.jpg", "small.txt", "notes.txt"}));
+
+        // A folder row cannot go into its own subtree.
+        w.CKdrive->setChecked(true);
+        const int before = w.Queries();
+        main->MMtolsrc->trigger();
+        QTRY_VERIFY(w.Queries() > before);
+        w.EDname->setText(QStringLiteral("data"));
+        QTRY_COMPARE(Names(w), (QStringList{"data"}));
+        Select(w, {"data"});
+        chosen = drive->Dir() / "data/sub";
+        w.PMmov->trigger();
+        QCOMPARE(ui.messages.size(), 1);
+        QCOMPARE(ui.messages[0], QStringLiteral("下位のフォルダは選択できません。"));
+        QVERIFY(drive->Dir().Exists("data/dsc_0001.jpg"));
+        SetBrowseFolderChoice(nullptr);
+        ::unsetenv("XDG_DATA_HOME");
         w.close();
     }
 

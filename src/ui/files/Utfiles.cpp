@@ -709,6 +709,16 @@ bool TFMfiles::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
+void TFMfiles::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange || !isVisible() || !isActiveWindow()) return;
+    // Coming back after a measurement or another drive in the main window
+    // shows what the main window shows now.
+    const DriveRecord* drive = Global().CurrentDrive;
+    if (!drive || drive->RootPath.empty()) return;
+    if (!index_ || drive->RootPath[0] != index_->Letter() || CacheHeaderLine(*drive) != index_->CacheHeader()) Refresh();
+}
+
 void TFMfiles::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F5) {
         event->accept();
