@@ -17,6 +17,7 @@
 #include "ui/settings/Utset.h"
 #include "ui/sim/Utsim.h"
 #include "ui/export/Utexport.h"
+#include "ui/files/Utfiles.h"
 #include "ui/rank/Utrank.h"
 #include "ui/treemap/Uttreemap.h"
 #include "ui/main/Utglobal.h"
@@ -64,6 +65,7 @@ TFMmain::TFMmain(const StringList& args, QWidget* parent) : QMainWindow(parent) 
     Export = new TFMexport(this);
     CreateInfoWindows();
     Rank = new TFMrank(this, Running);
+    Files = new TFMfiles(this);
     Tmap = new TFMtreemap(this);
     Properties = new TFMprop(this);
     Sim = new TFMsim(this);
@@ -156,7 +158,7 @@ void TFMmain::BuildMenus() {
     MMtol->setObjectName("MMtol");
     MMtoletr = MakeAction(this, "MMtoletr", QStringLiteral("エクスポート(&X)..."), 29);
     MMtolsrc = MakeAction(this, "MMtolsrc", QStringLiteral("検索(&K)..."), 18, QKeySequence(QStringLiteral("Ctrl+K")));
-    MMtolsrc->setVisible(false);
+    MMtolbig = MakeAction(this, "MMtolbig", QStringLiteral("大きいファイル(&B)..."), 9, QKeySequence(QStringLiteral("Ctrl+B")));
     MMtolcpy = MakeAction(this, "MMtolcpy", QStringLiteral("コピー(&C)..."), 15, QKeySequence(QStringLiteral("Ctrl+C")));
     MMtolcpy->setData(1);
     MMtolmov = MakeAction(this, "MMtolmov", QStringLiteral("移動(&M)..."), 16, QKeySequence(QStringLiteral("Ctrl+M")));
@@ -170,6 +172,7 @@ void TFMmain::BuildMenus() {
     MMtolset = MakeAction(this, "MMtolset", QStringLiteral("設定(&U)..."), -1, QKeySequence(QStringLiteral("Ctrl+U")));
     MMtol->addAction(MMtoletr);
     MMtol->addAction(MMtolsrc);
+    MMtol->addAction(MMtolbig);
     MMtol->addSeparator()->setObjectName("MMtol1");
     MMtol->addAction(MMtolcpy);
     MMtol->addAction(MMtolmov);
@@ -202,6 +205,8 @@ void TFMmain::BuildMenus() {
 
     // Commands that other windows will bring are shown but not yet offered.
     connect(MMtolset, &QAction::triggered, this, &TFMmain::MMtolsetClick);
+    connect(MMtolsrc, &QAction::triggered, this, &TFMmain::MMtolsrcClick);
+    connect(MMtolbig, &QAction::triggered, this, &TFMmain::MMtolbigClick);
     connect(MMmessim, &QAction::triggered, this, &TFMmain::MMmessimClick);
     MMviwref = MakeAction(this, "MMviwref", QStringLiteral("最新の情報に更新"), -1, QKeySequence(Qt::Key_F5));
     addAction(MMviwref);
@@ -297,7 +302,9 @@ void TFMmain::BuildToolbar() {
     BBviwdwn = button("BBviwdwn", 24, QStringLiteral("降順で表示"));
     TBtool->addSeparator()->setObjectName("BB3");
     BBtolsrc = button("BBtolsrc", 18, QStringLiteral("フォルダ／ファイルの検索"));
-    BBtolsrc->setVisible(false);
+    BBtolbig = button("BBtolbig", 9, QStringLiteral("大きいファイル"));
+    connect(BBtolsrc, &QAction::triggered, this, &TFMmain::MMtolsrcClick);
+    connect(BBtolbig, &QAction::triggered, this, &TFMmain::MMtolbigClick);
     BBtoletr = button("BBtoletr", 29, QStringLiteral("情報のエクスポート"));
     BBtolexp = button("BBtolexp", 31, QStringLiteral("エクスプローラを起動"));
     TBtool->addSeparator()->setObjectName("BB4");

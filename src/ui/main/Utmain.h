@@ -26,6 +26,7 @@ namespace nrvs {
 
 class RowModel;
 class TFMexport;
+class TFMfiles;
 class TFMing;
 class TFMnetcon;
 class TFMnetdis;
@@ -114,6 +115,9 @@ public:
     void CloseMonitors();
     void MMmesrnkClick();
     void MMviwtmpClick();
+    // The largest files of the folder shown, and the search of the drive's files.
+    void MMtolbigClick();
+    void MMtolsrcClick();
     // F5: the selected node's level and the list read again from the disk.
     void RefreshFromDisk();
     // The help document beside the executable.
@@ -134,13 +138,13 @@ public:
     QAction *MMprcdrv, *MMprcnon, *MMprcnof, *MMprcend;
     QAction *MMmesdrv, *MMmesfld, *MMmesrnk, *MMmessim;
     QAction *MMviwdif, *MMviwrem, *MMviwlst, *MMviwnme, *MMviwcap, *MMviwupp, *MMviwdwn, *MMviwpty;
-    QAction *MMtoletr, *MMtolsrc, *MMtolcpy, *MMtolmov, *MMtoldel, *MMtolexp, *MMtolapp, *MMtolcln, *MMtoldfg,
+    QAction *MMtoletr, *MMtolsrc, *MMtolbig, *MMtolcpy, *MMtolmov, *MMtoldel, *MMtolexp, *MMtolapp, *MMtolcln, *MMtoldfg,
         *MMtolfmt, *MMtolset;
     QAction *MMwindmn, *MMwinfmn, *MMhlphlp, *MMhlpwww, *MMhlpver;
     QAction* MMviwref;  // F5, no menu entry
     QAction *MMviwtmp, *BBviwtmp;
     QAction *BBmesdrv, *BBmesfld, *BBmesrnk, *BBmessim, *BBviwrem, *BBviwlst, *BBviwnme, *BBviwcap, *BBviwupp,
-        *BBviwdwn, *BBtolsrc, *BBtoletr, *BBtolexp, *BBhlphlp, *BBhlpwww;
+        *BBviwdwn, *BBtolsrc, *BBtolbig, *BBtoletr, *BBtolexp, *BBhlphlp, *BBhlpwww;
     QAction *PMviwinf, *PMtolexp, *PMtolapp, *PMtolcln, *PMtoldfg, *PMtolfmt, *PMtolcpy, *PMtolmov, *PMtoldel,
         *PMviwpty;
     QWidget *PLdrv, *PLclient, *PLtool;
@@ -163,6 +167,7 @@ public:
     TFMmdrv* Mdrv;
     TFMmfdr* Mfdr;
     TFMrank* Rank = nullptr;
+    TFMfiles* Files = nullptr;
     TFMtreemap* Tmap;
     TFMnetcon* NetConnect;
     TFMnetdis* NetDisconnect;
