@@ -1,6 +1,7 @@
 #include "core/Export.h"
 
 #include "core/Utglobal.h"
+#include "platform/Pexe.h"
 #include "platform/Pfile.h"
 #include "platform/Ppath.h"
 
@@ -442,6 +443,12 @@ std::string ExportNativeName(const std::string& typed) {
         std::string upper = typed;
         upper[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(upper[0])));
         return platform::ToNative(upper, native) ? native : std::string();
+    }
+    // A relative name is taken from the user's home folder, never from
+    // whatever folder the program happened to be started in.
+    if (!typed.empty() && typed[0] != '/') {
+        const std::string home = platform::HomeFolder();
+        return (home == "/" ? "" : home) + "/" + typed;
     }
     return typed;
 }

@@ -108,7 +108,8 @@ FillResult ShownRows(const std::string& folderPath);
 // ---- whole documents ----
 
 // The native file an export name stands for: a program-form path (X:\...)
-// is translated, anything else is taken as a native path as typed.
+// is translated, an absolute native path taken as typed, and a relative
+// name taken from the user's home folder.
 std::string ExportNativeName(const std::string& typed);
 
 // Writes the tree document of folders (every line from position 1) to the

@@ -230,6 +230,19 @@ std::array<int, 6> ColumnWidths(const RowList& rows, int p, int sizeUnit, const 
     return w;
 }
 
+std::string DeleteWhereText(bool toTrash, int64_t folders, int64_t files, double bytes) {
+    std::string text = toTrash ? "ごみ箱へ移動します。" : "完全に削除します。";
+    if (folders < 0) {
+        text += "（ファイル 1 個、" + FormatSizeText(bytes, 0) + "）";
+    } else if (files < 0 || bytes < 0) {
+        text += "（フォルダの中身は未計測）";
+    } else {
+        text += "（フォルダ " + GroupedNumber(static_cast<double>(folders), 0) + " 個、ファイル " +
+                GroupedNumber(static_cast<double>(files), 0) + " 個、" + FormatSizeText(bytes, 0) + "）";
+    }
+    return text;
+}
+
 std::string RowFolderPath(const std::string& headerCaption, int image, const std::string& caption) {
     if (image == IMG_HEADER) return caption;
     if (image == IMG_FOLDER) return headerCaption + caption + "\\";

@@ -102,6 +102,10 @@ std::string InfoTip(const std::string& caption, const std::string& sizeText, con
 // with several names counts in every folder holding one). Empty for a row
 // without counts.
 std::string CountTip(const std::string& caption, const std::string& countText, bool files);
+// The line of the delete question that says where the items go (the trash
+// or gone for good) and how many and how big they are: folders -1 for a
+// file; counts or bytes below 0 when not measured.
+std::string DeleteWhereText(bool toTrash, int64_t folders, int64_t files, double bytes);
 // The program-form path of the folder a row shows (header row: the folder
 // itself; folder row: the header's path and the name), or empty for a row
 // of another kind.

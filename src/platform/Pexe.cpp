@@ -1,6 +1,7 @@
 #include "platform/Pexe.h"
 
 #include <climits>
+#include <cstdlib>
 #include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -88,6 +89,19 @@ std::string LoginName() {
     if (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &result) == 0 && result && result->pw_name)
         return std::string(result->pw_name);
     return {};
+}
+
+} // namespace nrvs::platform
+
+namespace nrvs::platform {
+
+std::string HomeFolder() {
+    std::string home;
+    if (const char* env = std::getenv("HOME"); env && *env == '/') home = env;
+    if (home.empty())
+        if (const struct passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir && *pw->pw_dir == '/') home = pw->pw_dir;
+    while (home.size() > 1 && home.back() == '/') home.pop_back();
+    return home.empty() ? std::string("/") : home;
 }
 
 } // namespace nrvs::platform

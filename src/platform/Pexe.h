@@ -24,6 +24,10 @@ std::string ExecutableBase();
 // deleting deep trees keep a folder open per level.
 void RaiseOpenFileLimit();
 
+// The user's home folder ($HOME, else the password database's), without a
+// trailing slash; "/" when neither says.
+std::string HomeFolder();
+
 // gethostname and the effective user's login name; empty on failure.
 std::string HostName();
 std::string LoginName();

@@ -427,6 +427,19 @@ TEST_F(ExportFiles, ALinkAtTheNameIsReplacedAndADeviceRefused) {
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
+TEST_F(ExportFiles, RelativeNamesAreTakenFromTheHomeFolder) {
+    const char* saved = std::getenv("HOME");
+    const std::string keep = saved ? saved : "";
+    ::setenv("HOME", drive.ExeDir().Path().c_str(), 1);
+    EXPECT_EQ(ExportNativeName("out/tree.csv"), drive.ExeDir() / "out/tree.csv");
+    EXPECT_EQ(ExportNativeName("/abs/tree.csv"), "/abs/tree.csv");
+    FolderList folders = SampleTree(drive.Root());
+    ASSERT_TRUE(ExportTreeFile("relative.csv", false, ctx, {}, folders));
+    EXPECT_TRUE(drive.ExeDir().Exists("relative.csv")) << "not in the working folder";
+    if (saved) ::setenv("HOME", keep.c_str(), 1);
+    else ::unsetenv("HOME");
+}
+
 TEST_F(ExportFiles, FailuresAreReportedAndKeepTheOldFile) {
     FolderList folders = SampleTree(drive.Root());
     std::string why;

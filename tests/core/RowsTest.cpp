@@ -162,3 +162,10 @@ TEST(RowsTest, ColumnWidthsAndTips) {
     EXPECT_EQ(CountTip("a.txt", "-1=-1", true), "") << "a file row has no counts";
     EXPECT_EQ(InfoTip("odd", "1000", "x"), "") << "no negative gap from an unreadable occupied size";
 }
+
+TEST(RowsTest, TheDeleteQuestionSaysWhereItemsGoAndHowMuch) {
+    EXPECT_EQ(DeleteWhereText(true, -1, 1, 2048), "ごみ箱へ移動します。（ファイル 1 個、2.00 KB）");
+    EXPECT_EQ(DeleteWhereText(false, 3, 1200, 1048576), "完全に削除します。（フォルダ 3 個、ファイル 1,200 個、1.00 MB）");
+    EXPECT_EQ(DeleteWhereText(false, 1, -1, -1), "完全に削除します。（フォルダの中身は未計測）")
+        << "an unmeasured folder is not said to be empty";
+}

@@ -246,7 +246,8 @@ private slots:
         Global().UseRecycleBin = 1;
         SelectRow(*w, "one.txt");
         w->MMtoldelClick();
-        QCOMPARE(ui.questions.last(), QString::fromStdString("削除：" + Root() + "one.txt　\n\n実行しますか？"));
+        QCOMPARE(ui.questions.last(),
+                 QString::fromStdString("削除：" + Root() + "one.txt　\n\nごみ箱へ移動します。（ファイル 1 個、1 B）\n\n実行しますか？"));
         QVERIFY(!D().Exists("one.txt"));
         QCOMPARE(drive->ExeDir().Read("xdg/Trash/files/one.txt"), std::string("1"));
         QVERIFY(drive->ExeDir().Exists("xdg/Trash/info/one.txt.trashinfo"));
@@ -261,6 +262,7 @@ private slots:
         SelectRow(*w, "database");
         w->MMtoldelClick();
         QVERIFY(ui.questions.last().contains("\nごみ箱を使用しない設定のため通常の方法では復元できません。 \n"));
+        QVERIFY2(ui.questions.last().contains("\n完全に削除します。（フォルダ"), qPrintable(ui.questions.last()));
         QVERIFY(!D().Exists("database"));
         QVERIFY(!drive->ExeDir().Exists("xdg/Trash/files/database"));
     }

@@ -271,7 +271,12 @@ void TFMexport::BTokClick() {
     if (CHtree->isChecked() && !ExportTree()) return;
     RecordSection(list_);
     if (CHlist->isChecked() && !ExportList()) return;
-    ShowMessageBox("エクスポートが完了しました。", MB_ICONINFORMATION);
+    // Where the documents went, in full: a name typed without a folder
+    // lands in the home folder.
+    std::string written;
+    if (CHtree->isChecked()) written += "\n" + ExportNativeName(Typed(CBtreefile));
+    if (CHlist->isChecked()) written += "\n" + ExportNativeName(Typed(CBlistfile));
+    ShowMessageBox("エクスポートが完了しました。\n" + written, MB_ICONINFORMATION);
     accept();
 }
 

@@ -103,6 +103,16 @@ void TFMmain::MMtoldelClick() {
     if (path.size() <= 3) return;
     std::string text = "削除：" + path + "　\n";
     if (!g.UseRecycleBin) text += "\nごみ箱を使用しない設定のため通常の方法では復元できません。 \n";
+    // Where it goes, and how much it is, as far as the measurement knows.
+    const int row = treeHadFocus ? -1 : SelectedRow();
+    const bool folder = path.back() == '\\' || row < 0 || model_->RowAt(row).Image != IMG_FILE;
+    if (folder) {
+        const FolderRecord* r = g.Folders.FindPath(path.back() == '\\' ? path : path + "\\");
+        text += "\n" + (r ? DeleteWhereText(g.UseRecycleBin != 0, int64_t{r->TreeFolders} + 1, r->TreeFiles, r->TreeBytes)
+                          : DeleteWhereText(g.UseRecycleBin != 0, 1, -1, -1)) + "\n";
+    } else {
+        text += "\n" + DeleteWhereText(g.UseRecycleBin != 0, -1, 1, TextToFloat(model_->RowAt(row).Size, -1)) + "\n";
+    }
     text += "\n実行しますか？";
     if (AskYesNo(text, MB_ICONQUESTION | MB_DEFBUTTON2) != ID_YES) return;
     Progress->Start(QStringLiteral(" 削除中..."));
@@ -255,10 +265,8 @@ void TFMmain::MMhlphlpClick() {
         ShowMessageBox("ヘルプを開くブラウザが登録されていません。\n\n" + help, MB_ICONINFORMATION);
 }
 
-void TFMmain::MMhlpwwwClick() {
-    if (!QDesktopServices::openUrl(QUrl(QStringLiteral(NRVS_PROJECT_PAGE))))
-        ShowMessageBox(std::string("ウェブページを開くアプリケーションが登録されていません。\n") + NRVS_PROJECT_PAGE,
-                       MB_ICONINFORMATION);
-}
+// The program's page is the help document that comes with it: a page of the
+// build tree would exist on the machine that built it only.
+void TFMmain::MMhlpwwwClick() { MMhlphlpClick(); }
 
 } // namespace nrvs
