@@ -3,6 +3,7 @@
 #include "core/DriveTable.h"
 #include "core/NameMatch.h"
 #include "core/Utglobal.h"
+#include "platform/Pexe.h"
 #include "platform/Pfile.h"
 #include "platform/Ppath.h"
 
@@ -82,7 +83,7 @@ std::string ShownOrSame(std::string_view native) {
 
 std::string FileIndexName(const DriveRecord& drive) {
     char letter = drive.RootPath.empty() ? static_cast<char>('A' + drive.Index) : drive.RootPath[0];
-    return Global().ExeDir + "NRVS_" + std::string(1, letter) + ".idx";
+    return platform::ProgramFileFolders().Data + "NRVS_" + std::string(1, letter) + ".idx";
 }
 
 // ---- reading ----

@@ -63,7 +63,8 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
         return;
     }
     if (Global().NoFileIndex) return;
-    const char letter = CacheFileName(drive)[Global().ExeDir.size() + 5];
+    const std::string cacheName = CacheFileName(drive);
+    const char letter = cacheName[cacheName.size() - 5];
     const std::string indexName = FileIndexName(drive);
     std::string why;
     bool written = false;
