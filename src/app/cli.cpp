@@ -947,7 +947,10 @@ int ManualPage() {
         std::vector<std::string> options = OptionsOf(c);
         if (options.empty()) continue;
         std::string list;
-        for (const auto& o : options) list += (list.empty() ? "" : ", ") + Roff(o);
+        for (const auto& o : options) {
+            if (!list.empty()) list += ", ";
+            list += Roff(o);
+        }
         std::printf(".TP\n.B %s\n%s\n", c.name, list.c_str());
     }
     std::printf(".TP\n.B \\-\\-help, \\-h\nShow the commands.\n");
@@ -967,7 +970,10 @@ int ManualPage() {
 // letters are left to bash's file name completion.
 int BashCompletion() {
     std::string names;
-    for (const auto& c : kCommands) names += (names.empty() ? "" : " ") + std::string(c.name);
+    for (const auto& c : kCommands) {
+        if (!names.empty()) names += ' ';
+        names += c.name;
+    }
     std::printf("# bash completion for norvessa-cli\n"
                 "_norvessa_cli() {\n"
                 "    local cur=${COMP_WORDS[COMP_CWORD]}\n"
@@ -980,7 +986,10 @@ int BashCompletion() {
                 names.c_str());
     for (const auto& c : kCommands) {
         std::string list;
-        for (const auto& o : OptionsOf(c)) list += (list.empty() ? "" : " ") + o;
+        for (const auto& o : OptionsOf(c)) {
+            if (!list.empty()) list += ' ';
+            list += o;
+        }
         if (!list.empty()) std::printf("    %s) options=\"%s\" ;;\n", c.name, list.c_str());
     }
     std::printf("    esac\n"
