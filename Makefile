@@ -23,7 +23,8 @@ deb: setup
 	@cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(RELEASE) -j $(JOBS) --target norvessa norvessa-cli package_files
 	@cpack --config $(RELEASE)/CPackConfig.cmake -B $(CURDIR)/build >/dev/null
-	@ls build/norvessa_*_amd64.deb
+	@deb=build/norvessa_$$(sed -n 's/^project(Norvessa VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)_amd64.deb; \
+	  if command -v lintian >/dev/null; then lintian $$deb; fi; echo $$deb
 
 asan: setup
 	@cmake -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DNRVS_SANITIZE=ON >/dev/null
