@@ -726,6 +726,23 @@ int RunTypes(const Args& args) {
 
 int RunHelp(const Args&) { return Usage(stdout); }
 
+// Where this copy reads and writes its files, so that a user of an installed
+// copy finds them (and a portable one can be told from it).
+int RunPaths(const Args& args) {
+    if (!args.empty()) return Usage(stderr);
+    const platform::ProgramFolders f = platform::ProgramFileFolders();
+    std::printf("layout\t%s\n", f.Installed ? "installed" : "portable");
+    std::printf("settings\t%s\n", f.Settings.c_str());
+    std::printf("data\t%s\n", f.Data.c_str());
+    std::printf("parameters\t%s\n", SettingsFileName("prm").c_str());
+    std::printf("drive map\t%s\n", platform::DriveMapFileName().c_str());
+    std::printf("caches\t%sNRVS_<letter>.txt\n", f.Data.c_str());
+    std::printf("file indexes\t%sNRVS_<letter>.idx\n", f.Data.c_str());
+    std::printf("rankings\t%s%s_<letter>.rks\n", f.Data.c_str(), platform::ExecutableName().c_str());
+    std::printf("help\t%s\n", platform::HelpDocumentPath().c_str());
+    return 0;
+}
+
 // The drive information dialog's rows, item and value tab-separated.
 int RunInfo(const Args& args) {
     if (args.size() != 1) return Usage(stderr);
@@ -838,7 +855,7 @@ const Command kCommands[] = {
      RunList},
     {"measure", "[--count-links] [--no-index] DRIVE|PATH",
      "Measure a drive (C:) or one folder of it, write the drive's cache\n"
-     "file NRVS_<letter>.txt beside the executable and print folders, files,\n"
+     "file NRVS_<letter>.txt (in the data folder, see paths) and print folders, files,\n"
      "bytes, occupied bytes and the duration. A file with several names\n"
      "counts its bytes once unless --count-links (or the setting) says\n"
      "every name. The drive's file index NRVS_<letter>.idx (for files) is\n"
@@ -921,6 +938,13 @@ const Command kCommands[] = {
      "(files too small to see are one block per folder). --size defaults to\n"
      "1600x1000. --highlight dims every tile but the files of extension EXT.",
      RunTreemap},
+    {"paths", "",
+     "Print where the program reads and writes its files: the layout\n"
+     "(portable: beside the executable; installed: the user's XDG folders),\n"
+     "the settings and data folders, the parameter file, the drive map,\n"
+     "the caches, file indexes and rankings, and the help document,\n"
+     "tab-separated.",
+     RunPaths},
     {"help", "", "Show this help.", RunHelp},
 };
 
@@ -934,8 +958,114 @@ int Usage(std::FILE* out) {
             summary.replace(nl, 1, indent);
         std::fprintf(out, "  %-18s %s\n", head.c_str(), summary.c_str());
     }
-    std::fprintf(out, "\nThe drive map is kept in the .drv file beside the executable.\n");
+    std::fprintf(out,
+                 "\nThe drive map is kept in the .drv file of the settings folder, beside the\n"
+                 "executable for a portable copy (see paths).\n"
+                 "--man prints this help as a manual page, --bash-completion a completion script.\n");
     return out == stdout ? 0 : 2;
+}
+
+// The options a command takes, as its usage and summary name them.
+std::vector<std::string> OptionsOf(const Command& c) {
+    std::vector<std::string> options;
+    for (const std::string& text : {std::string(c.usage), std::string(c.summary)})
+        for (size_t at = text.find("--"); at != std::string::npos; at = text.find("--", at + 2)) {
+            size_t end = at + 2;
+            while (end < text.size() && (std::islower(static_cast<unsigned char>(text[end])) || text[end] == '-')) ++end;
+            std::string option = text.substr(at, end - at);
+            if (option.size() > 2 && std::find(options.begin(), options.end(), option) == options.end())
+                options.push_back(option);
+        }
+    return options;
+}
+
+// Text for roff: backslashes and hyphens escaped, no line starting with a
+// control character.
+std::string Roff(const std::string& text) {
+    std::string out;
+    for (char ch : text) {
+        if (ch == '\\') out += "\\e";
+        else if (ch == '-') out += "\\-";
+        else out += ch;
+        if ((ch == '.' || ch == '\'') && (out.size() == 1 || out[out.size() - 2] == '\n')) out.insert(out.size() - 1, "\\&");
+    }
+    return out;
+}
+
+// The manual page, made from the command table when the package is built,
+// so that it never lists other commands than the tool has.
+int ManualPage() {
+    std::printf(".TH NORVESSA-CLI 1 \"\" \"Norvessa\" \"User Commands\"\n"
+                ".SH NAME\nnorvessa-cli \\- measure drives and folders as Norvessa does, without windows\n"
+                ".SH SYNOPSIS\n.B norvessa-cli\n.I command\n[\\fIarguments\\fR]\n"
+                ".SH DESCRIPTION\nThe measurement core of Norvessa for scripts and for checking results.\n"
+                "Drives are letters: C: is /, other mounted volumes get the following letters,\n"
+                "and the drive map file gives any folder a letter of its own.\n"
+                ".SH COMMANDS\n");
+    for (const auto& c : kCommands) {
+        std::printf(".TP\n.B %s\n", c.name);
+        if (c.usage[0]) std::printf("%s\n", Roff(c.usage).c_str());
+        std::printf(".br\n%s\n", Roff(c.summary).c_str());
+    }
+    std::printf(".SH OPTIONS\n");
+    for (const auto& c : kCommands) {
+        std::vector<std::string> options = OptionsOf(c);
+        if (options.empty()) continue;
+        std::string list;
+        for (const auto& o : options) {
+            if (!list.empty()) list += ", ";
+            list += Roff(o);
+        }
+        std::printf(".TP\n.B %s\n%s\n", c.name, list.c_str());
+    }
+    std::printf(".TP\n.B \\-\\-help, \\-h\nShow the commands.\n");
+    std::printf(".SH FILES\n"
+                "A portable copy (its folder writable and holding the program's files or a\n"
+                "marker file norvessa.portable) keeps everything beside the executable.\n"
+                "An installed copy keeps its settings (norvessa.prm, the drive map norvessa.drv)\n"
+                "in \\fI$XDG_CONFIG_HOME/norvessa/\\fR (\\fI~/.config/norvessa/\\fR) and the drive\n"
+                "caches NRVS_<letter>.txt, file indexes NRVS_<letter>.idx and rankings in\n"
+                "\\fI$XDG_DATA_HOME/norvessa/\\fR (\\fI~/.local/share/norvessa/\\fR).\n"
+                "\\fBnorvessa\\-cli paths\\fR prints the folders in use.\n"
+                ".SH SEE ALSO\n.BR norvessa (1)\n");
+    return 0;
+}
+
+// Completion of the commands and of each command's options; paths and drive
+// letters are left to bash's file name completion.
+int BashCompletion() {
+    std::string names;
+    for (const auto& c : kCommands) {
+        if (!names.empty()) names += ' ';
+        names += c.name;
+    }
+    std::printf("# bash completion for norvessa-cli\n"
+                "_norvessa_cli() {\n"
+                "    local cur=${COMP_WORDS[COMP_CWORD]}\n"
+                "    if [ \"$COMP_CWORD\" -eq 1 ]; then\n"
+                "        COMPREPLY=($(compgen -W \"%s --help\" -- \"$cur\"))\n"
+                "        return\n"
+                "    fi\n"
+                "    local options=\n"
+                "    case ${COMP_WORDS[1]} in\n",
+                names.c_str());
+    for (const auto& c : kCommands) {
+        std::string list;
+        for (const auto& o : OptionsOf(c)) {
+            if (!list.empty()) list += ' ';
+            list += o;
+        }
+        if (!list.empty()) std::printf("    %s) options=\"%s\" ;;\n", c.name, list.c_str());
+    }
+    std::printf("    esac\n"
+                "    if [[ $cur == -* ]]; then\n"
+                "        COMPREPLY=($(compgen -W \"$options\" -- \"$cur\"))\n"
+                "    else\n"
+                "        COMPREPLY=($(compgen -f -- \"$cur\"))\n"
+                "    fi\n"
+                "}\n"
+                "complete -o filenames -F _norvessa_cli norvessa-cli\n");
+    return 0;
 }
 
 } // namespace
@@ -957,6 +1087,8 @@ int main(int argc, char** argv) {
     if (argc < 2) return Usage(stderr);
     std::string name = argv[1];
     if (name == "--help" || name == "-h") return Usage(stdout);
+    if (name == "--man") return ManualPage();
+    if (name == "--bash-completion") return BashCompletion();
     Args args(argv + 2, argv + argc);
     for (const auto& c : kCommands)
         if (name == c.name) return c.run(args);

@@ -1,6 +1,7 @@
 #include "core/Cache.h"
 
 #include "core/Utglobal.h"
+#include "platform/Pexe.h"
 #include "platform/Pfile.h"
 
 #include <array>
@@ -11,14 +12,15 @@ namespace nrvs {
 
 std::string CacheFileName(const DriveRecord& drive) {
     char letter = drive.RootPath.empty() ? static_cast<char>('A' + drive.Index) : drive.RootPath[0];
-    return Global().ExeDir + "NRVS_" + std::string(1, letter) + ".txt";
+    return platform::ProgramFileFolders().Data + "NRVS_" + std::string(1, letter) + ".txt";
 }
 
 namespace {
 // The version of each drive's cache file this process has in hand.
 std::string& KnownStamp(const DriveRecord& drive) {
     static std::array<std::string, 26> stamps;
-    const char letter = CacheFileName(drive)[Global().ExeDir.size() + 5];
+    const std::string name = CacheFileName(drive);
+    const char letter = name[name.size() - 5];
     return stamps[static_cast<size_t>(letter >= 'A' && letter <= 'Z' ? letter - 'A' : 0)];
 }
 } // namespace

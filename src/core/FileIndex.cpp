@@ -3,6 +3,7 @@
 #include "core/DriveTable.h"
 #include "core/NameMatch.h"
 #include "core/Utglobal.h"
+#include "platform/Pexe.h"
 #include "platform/Pfile.h"
 #include "platform/Ppath.h"
 
@@ -84,7 +85,9 @@ std::string FileIndexName(const DriveRecord& drive) {
     return FileIndexName(drive.RootPath.empty() ? static_cast<char>('A' + drive.Index) : drive.RootPath[0]);
 }
 
-std::string FileIndexName(char letter) { return Global().ExeDir + "NRVS_" + std::string(1, letter) + ".idx"; }
+std::string FileIndexName(char letter) {
+    return platform::ProgramFileFolders().Data + "NRVS_" + std::string(1, letter) + ".idx";
+}
 
 std::shared_ptr<const FileIndex> OpenFileIndex(char letter, const std::string& cacheHeader, std::string* why) {
     auto index = std::make_shared<FileIndex>();

@@ -67,7 +67,8 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
         TellSaveFailed(hooks, report.SaveError);
         return;
     }
-    const char letter = CacheFileName(drive)[Global().ExeDir.size() + 5];
+    const std::string cacheName = CacheFileName(drive);
+    const char letter = cacheName[cacheName.size() - 5];
     const std::string indexName = FileIndexName(drive);
     // An index that this measurement does not bring up to date would
     // describe another one: it goes (a header line of the same second could

@@ -1,6 +1,7 @@
 #include "core/Rank.h"
 
 #include "core/Utglobal.h"
+#include "platform/Pexe.h"
 #include "platform/Ppath.h"
 
 #include <algorithm>
@@ -345,7 +346,9 @@ int IndexLine(const StringList& list, int position, int def, int count) {
 }
 } // namespace
 
-std::string RankFileName(char letter) { return Global().ExeBase + "_" + std::string(1, letter) + ".rks"; }
+std::string RankFileName(char letter) {
+    return platform::ProgramFileFolders().Data + platform::ExecutableName() + "_" + std::string(1, letter) + ".rks";
+}
 
 RankSettings LoadRankSettings(const std::string& fileName) {
     RankSettings s;

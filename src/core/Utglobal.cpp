@@ -79,7 +79,7 @@ void ClampParameters(GlobalState& g) {
 } // namespace
 
 std::string SettingsFileName(const std::string& extension) {
-    return Global().ExeBase + "." + extension;
+    return platform::SettingsBase() + "." + extension;
 }
 
 void LoadParameters(const StringList& args) {

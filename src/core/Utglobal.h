@@ -95,8 +95,9 @@ void LoadParameters(const StringList& args);
 // failure to write is ignored.
 int SaveParameters();
 
-// A settings file beside the executable: "norvessa" + ".prm", or, for an
-// executable with an extension (NRVS.exe), the extension replaced ("NRVS.prm").
+// A settings file in the settings folder (platform::ProgramFileFolders):
+// "norvessa" + ".prm", or, for an executable with an extension (NRVS.exe),
+// the extension replaced ("NRVS.prm").
 std::string SettingsFileName(const std::string& extension);
 
 // Detects the drives again, lists them (removable ones as ShowRemovable says)

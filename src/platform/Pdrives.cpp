@@ -551,7 +551,7 @@ int LetterOf(const std::string& programPath) {
     return -1;
 }
 
-std::string DriveMapFileName() { return ExecutableBase() + ".drv"; }
+std::string DriveMapFileName() { return SettingsBase() + ".drv"; }
 
 // A root spelled with "." or ".." names its folder in a way no other path
 // compares equal to: it is replaced by its canonical path, or left out (the

@@ -1,7 +1,12 @@
 #include "platform/Pexe.h"
 
+#include "platform/Pfile.h"
+
 #include <climits>
 #include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <mutex>
 #include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -50,12 +55,144 @@ std::string ExecutablePathOf(const std::string& linkText, const std::string& run
     return linkText.substr(0, linkText.size() - kDeleted.size());
 }
 
+namespace {
+// The decision of ProgramFileFolders for the executable path it was made for.
+std::mutex gFoldersMutex;
+std::string gFoldersFor;
+bool gFoldersKnown = false;
+ProgramFolders gFolders;
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+}
+
+std::string WithSlash(std::string path) {
+    if (path.empty() || path.back() != '/') path += '/';
+    return path;
+}
+
+bool Exists(const std::string& path) {
+    struct stat st{};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// A cache, file index or ranking of a drive: NRVS_X.txt, NRVS_X.idx, <name>_X.rks.
+bool IsDriveFileName(const std::string& entry, const std::string& name) {
+    auto letterThen = [&](const std::string& head, const char* tail) {
+        const std::string t = tail;
+        return entry.size() == head.size() + 1 + t.size() && entry.compare(0, head.size(), head) == 0 &&
+               entry[head.size()] >= 'A' && entry[head.size()] <= 'Z' && entry.compare(head.size() + 1, t.size(), t) == 0;
+    };
+    return letterThen("NRVS_", ".txt") || letterThen("NRVS_", ".idx") || letterThen(name + "_", ".rks");
+}
+
+bool HoldsProgramFiles(const std::string& dir, const std::string& name) {
+    for (const char* ext : {".portable", ".prm", ".drv", ".mdv", ".mfr", ".ept", ".epl"})
+        if (Exists(dir + name + ext)) return true;
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return false;
+    bool found = false;
+    while (const struct dirent* e = ::readdir(d))
+        if (IsDriveFileName(e->d_name, name)) {
+            found = true;
+            break;
+        }
+    ::closedir(d);
+    return found;
+}
+
+// $HOME, or the user database's home when it is not set.
+std::string HomeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/') return home;
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buf(size > 0 ? static_cast<size_t>(size) : 16384);
+    struct passwd pw{};
+    struct passwd* result = nullptr;
+    if (::getpwuid_r(::geteuid(), &pw, buf.data(), buf.size(), &result) == 0 && result && result->pw_dir)
+        return result->pw_dir;
+    return "/";
+}
+
+// An XDG base folder: the variable when it holds an absolute path (the
+// specification has relative ones ignored), else the default below home.
+std::string XdgFolder(const char* variable, const char* belowHome) {
+    const char* value = std::getenv(variable);
+    if (value && value[0] == '/') return WithSlash(value);
+    return WithSlash(WithSlash(HomeFolder()) + belowHome);
+}
+} // namespace
+
 std::string ExecutablePath() {
     if (!OverridePath().empty()) return OverridePath();
     return StartPath();
 }
 
-void SetExecutablePath(const std::string& nativePath) { OverridePath() = nativePath; }
+void SetExecutablePath(const std::string& nativePath) {
+    OverridePath() = nativePath;
+    std::lock_guard<std::mutex> lock(gFoldersMutex);
+    gFoldersKnown = false;
+}
+
+std::string ExecutableName() {
+    const std::string base = ExecutableBase();
+    size_t slash = base.find_last_of('/');
+    return slash == std::string::npos ? base : base.substr(slash + 1);
+}
+
+ProgramFolders ProgramFileFoldersFor(const std::string& exePath, bool chosen) {
+    const std::string dir = FolderOf(exePath);
+    const std::string base = ExecutableBase(exePath);
+    const std::string name = base.substr(base.find_last_of('/') == std::string::npos ? 0 : base.find_last_of('/') + 1);
+    ProgramFolders f;
+    f.Settings = f.Data = dir;
+    if (chosen && !Exists(exePath)) return f;
+    if (::faccessat(AT_FDCWD, dir.c_str(), W_OK, AT_EACCESS) == 0 && HoldsProgramFiles(dir, name)) return f;
+    f.Installed = true;
+    f.Settings = XdgFolder("XDG_CONFIG_HOME", ".config") + "norvessa/";
+    f.Data = XdgFolder("XDG_DATA_HOME", ".local/share") + "norvessa/";
+    return f;
+}
+
+ProgramFolders ProgramFileFolders() {
+    const std::string exe = ExecutablePath();
+    std::lock_guard<std::mutex> lock(gFoldersMutex);
+    if (!gFoldersKnown || gFoldersFor != exe) {
+        gFolders = ProgramFileFoldersFor(exe, !OverridePath().empty());
+        gFoldersFor = exe;
+        gFoldersKnown = true;
+    }
+    return gFolders;
+}
+
+std::string SettingsBase() {
+    const ProgramFolders f = ProgramFileFolders();
+    return f.Installed ? f.Settings + ExecutableName() : ExecutableBase();
+}
+
+bool PrepareProgramFolderOf(const std::string& nativeFilePath) {
+    const ProgramFolders f = ProgramFileFolders();
+    if (!f.Installed) return true;
+    const std::string dir = FolderOf(nativeFilePath);
+    if (dir != f.Settings && dir != f.Data) return true;
+    // The files hold what the user measured: private, as the XDG folders are.
+    return MakeFolders(dir.substr(0, dir.size() - 1), 0700);
+}
+
+std::string HelpDocumentPath() {
+    const std::string beside = ExecutableBase() + ".html";
+    if (Exists(beside) || !ProgramFileFolders().Installed) return beside;
+    // Installed below a prefix (/usr/bin, /usr/local/bin, or a package
+    // unpacked elsewhere): the prefix's share folder, then the system's.
+    const std::string file = ExecutableName() + ".html";
+    std::string prefix = FolderOf(ExecutablePath());
+    prefix = FolderOf(prefix.substr(0, prefix.size() - 1));
+    for (const std::string& dir : {prefix + "share/norvessa/", prefix + "share/doc/norvessa/",
+                                   std::string("/usr/share/norvessa/"), std::string("/usr/share/doc/norvessa/")})
+        if (Exists(dir + file)) return dir + file;
+    return beside;
+}
 
 std::string ExecutableBase(const std::string& exePath) {
     size_t slash = exePath.find_last_of("/\\");

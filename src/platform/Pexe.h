@@ -20,6 +20,49 @@ std::string ExecutablePathOf(const std::string& linkText, const std::string& run
 std::string ExecutableBase(const std::string& exePath);
 std::string ExecutableBase();
 
+// Where the program keeps its own files: settings (parameters, window
+// choices, the drive map) and data (drive caches, file indexes, their locks,
+// rankings). Native folders with a trailing '/'.
+//
+// Beside the executable, as always, when its folder is writable and already
+// holds a file of the program's own or the marker <name>.portable (a
+// portable copy, the build folder, every existing user), and when the path
+// was set with SetExecutablePath and names no file (a test or caller chose
+// that folder for the files). Otherwise the copy is installed: settings in
+// $XDG_CONFIG_HOME/norvessa/ (~/.config/norvessa/), data in
+// $XDG_DATA_HOME/norvessa/ (~/.local/share/norvessa/), with the same file
+// names. Decided on first use after the executable path was set, then kept,
+// so the files of one run never split between two places.
+struct ProgramFolders {
+    std::string Settings;
+    std::string Data;
+    bool Installed = false;
+};
+ProgramFolders ProgramFileFolders();
+// The decision for an executable path, given whether that path was chosen
+// by SetExecutablePath (and may name no file) and the environment's
+// XDG_CONFIG_HOME, XDG_DATA_HOME and HOME.
+ProgramFolders ProgramFileFoldersFor(const std::string& exePath, bool chosen);
+
+// A settings file's path without its extension: the settings folder and the
+// executable's name without extension ("~/.config/norvessa/norvessa").
+std::string SettingsBase();
+// The executable's file name without extension ("norvessa", "NRVS").
+std::string ExecutableName();
+
+// Before a file of the program's own is first written: creates its folder
+// (mode 0700, and the missing ones above it) when that folder is the
+// settings or data folder of an installed copy. A portable copy's folder is
+// never created: it exists or the executable is not there. True when the
+// folder exists afterwards or was not the program's.
+bool PrepareProgramFolderOf(const std::string& nativeFilePath);
+
+// The help document: <base>.html beside the executable; for an installed
+// copy also share/norvessa/ and share/doc/norvessa/ of the executable's
+// prefix (/usr/bin gives /usr/share/norvessa/), then of /usr. The path
+// beside the executable when none exists (for the message that says so).
+std::string HelpDocumentPath();
+
 // Lifts the soft limit of open files to the hard one: walking, copying and
 // deleting deep trees keep a folder open per level.
 void RaiseOpenFileLimit();

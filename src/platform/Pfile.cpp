@@ -1,3 +1,4 @@
+#include "platform/Pexe.h"
 #include "platform/Pfile.h"
 
 #include <cerrno>
@@ -215,6 +216,7 @@ template <typename Writer>
 bool ReplaceWith(const std::string& nativePath, Writer write) {
     const std::string dir = DirOf(nativePath), name = NameOf(nativePath);
     if (name.empty()) return Refuse(EISDIR, std::strerror(EISDIR));  // a name ending in a separator
+    PrepareProgramFolderOf(nativePath);
     int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0) return false;
     // A device, FIFO or socket at the name is somebody's (as root, perhaps
@@ -318,6 +320,7 @@ bool WriteAt(const std::string& nativePath, uint64_t offset, std::string_view by
 }
 
 FileLock::FileLock(const std::string& nativePath) {
+    PrepareProgramFolderOf(nativePath);
     int fd = ::open(nativePath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
     struct stat st{};
     if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {

@@ -1,6 +1,7 @@
 #include "lib/Slib.h"
 #include "platform/Pdrives.h"
 #include "platform/Pexe.h"
+#include "platform/Pfile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -58,6 +59,9 @@ TEST(ExecutablePathTest, NamesStayAfterTheExecutableIsReplaced) {
     std::error_code ec;
     fs::copy_file(self, d / "norvessa", ec);
     ASSERT_FALSE(ec) << ec.message();
+    // A portable copy: a fresh copy in a folder of its own would count as
+    // installed and keep its files in the user's folders.
+    d.Write("norvessa.portable", "");
     ::chmod((d / "norvessa").c_str(), 0755);
     const std::string command = "NRVS_EXE_PROBE=1 '" + (d / "norvessa") + "' > '" + (d / "out.txt") + "' 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << d.Read("out.txt");
@@ -66,4 +70,162 @@ TEST(ExecutablePathTest, NamesStayAfterTheExecutableIsReplaced) {
     EXPECT_NE(out.find("before=" + (d / "norvessa.drv") + "\n"), std::string::npos) << out;
     EXPECT_NE(out.find("settings=" + (d / "norvessa.prm") + "\n"), std::string::npos) << out;
     EXPECT_EQ(out.find("(deleted)"), std::string::npos) << out;
+}
+
+namespace {
+// An executable in a folder of its own, with XDG_CONFIG_HOME and
+// XDG_DATA_HOME pointed at folders that do not exist yet.
+class ProgramFoldersTest : public ::testing::Test {
+protected:
+    TempDir exe, home;
+    std::string savedConfig, savedData, savedHome;
+    bool hadConfig = false, hadData = false, hadHome = false;
+
+    static void Keep(const char* name, std::string& value, bool& had) {
+        const char* v = std::getenv(name);
+        had = v != nullptr;
+        if (v) value = v;
+    }
+    static void Restore(const char* name, const std::string& value, bool had) {
+        if (had) ::setenv(name, value.c_str(), 1);
+        else ::unsetenv(name);
+    }
+    void SetUp() override {
+        Keep("XDG_CONFIG_HOME", savedConfig, hadConfig);
+        Keep("XDG_DATA_HOME", savedData, hadData);
+        Keep("HOME", savedHome, hadHome);
+        ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+        exe.Write("norvessa", "the program");
+    }
+    void TearDown() override {
+        platform::SetExecutablePath("");
+        Restore("XDG_CONFIG_HOME", savedConfig, hadConfig);
+        Restore("XDG_DATA_HOME", savedData, hadData);
+        Restore("HOME", savedHome, hadHome);
+    }
+    platform::ProgramFolders Use(const std::string& exePath) {
+        platform::SetExecutablePath(exePath);
+        return platform::ProgramFileFolders();
+    }
+};
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+} // namespace
+
+TEST_F(ProgramFoldersTest, AFolderHoldingTheProgramsFilesKeepsEverythingBesideIt) {
+    for (const char* name : {"norvessa.portable", "norvessa.prm", "norvessa.drv", "NRVS_C.txt", "NRVS_Q.idx",
+                             "norvessa_D.rks", "norvessa.mdv"}) {
+        TempDir d;
+        d.Write("norvessa", "the program");
+        d.Write(name, "");
+        auto f = Use(d / "norvessa");
+        EXPECT_FALSE(f.Installed) << name;
+        EXPECT_EQ(f.Settings, d.Path()) << name;
+        EXPECT_EQ(f.Data, d.Path()) << name;
+        EXPECT_EQ(platform::DriveMapFileName(), d / "norvessa.drv") << name;
+        EXPECT_EQ(platform::SettingsBase(), d / "norvessa") << name;
+    }
+    // Names that only look like the program's do not make a portable copy.
+    for (const char* name : {"NRVS_c.txt", "NRVS_CC.txt", "other.prm", "NRVS_C.txt.lock", "norvessa.html"}) {
+        TempDir d;
+        d.Write("norvessa", "the program");
+        d.Write(name, "");
+        EXPECT_TRUE(Use(d / "norvessa").Installed) << name;
+    }
+}
+
+TEST_F(ProgramFoldersTest, AFolderWithoutProgramFilesOrNotWritableMeansInstalled) {
+    auto f = Use(exe / "norvessa");
+    EXPECT_TRUE(f.Installed);
+    EXPECT_EQ(f.Settings, home / "config/norvessa/");
+    EXPECT_EQ(f.Data, home / "data/norvessa/");
+    EXPECT_EQ(platform::DriveMapFileName(), home / "config/norvessa/norvessa.drv");
+    // The tool shares the program's names: its own file name never shows.
+    EXPECT_EQ(platform::SettingsBase(), home / "config/norvessa/norvessa");
+
+    // A portable copy's folder that the user cannot write (a copy set up by
+    // the administrator) keeps the user's files in the user's folders.
+    exe.Write("norvessa.portable", "");
+    ::chmod(exe.Path().c_str(), 0555);
+    const std::string exePath = exe / "norvessa", config = home / "config/norvessa/";
+    EXPECT_TRUE(test::AsUnprivileged([&] {
+        platform::SetExecutablePath(exePath);
+        auto g = platform::ProgramFileFolders();
+        return g.Installed && g.Settings == config;
+    }));
+    ::chmod(exe.Path().c_str(), 0755);
+    EXPECT_FALSE(Use(exe / "norvessa").Installed);
+}
+
+TEST_F(ProgramFoldersTest, WithoutXdgVariablesTheFoldersAreBelowHome) {
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::setenv("XDG_DATA_HOME", "relative/data", 1);  // ignored: only absolute paths count
+    ::setenv("HOME", home.Path().c_str(), 1);
+    auto f = Use(exe / "norvessa");
+    EXPECT_TRUE(f.Installed);
+    EXPECT_EQ(f.Settings, home / ".config/norvessa/");
+    EXPECT_EQ(f.Data, home / ".local/share/norvessa/");
+}
+
+TEST_F(ProgramFoldersTest, TheDecisionIsMadeAgainForEachExecutablePathAndKeptForIt) {
+    TempDir portable;
+    portable.Write("norvessa", "the program");
+    portable.Write("norvessa.prm", "");
+    EXPECT_TRUE(Use(exe / "norvessa").Installed);
+    EXPECT_FALSE(Use(portable / "norvessa").Installed);
+    EXPECT_TRUE(Use(exe / "norvessa").Installed);
+    // A file appearing beside the executable during the run does not move
+    // the rest of the run's files there.
+    exe.Write("norvessa.prm", "");
+    EXPECT_TRUE(platform::ProgramFileFolders().Installed);
+    // A path chosen for the files that names no executable: beside it, as
+    // tests and the command-line tool (named after the program) use it.
+    EXPECT_FALSE(Use(home / "empty/norvessa").Installed);
+    EXPECT_EQ(platform::ProgramFileFolders().Data, home / "empty/");
+}
+
+TEST_F(ProgramFoldersTest, TheFirstWriteOfAnInstalledCopyMakesPrivateFolders) {
+    ::umask(022);
+    Use(exe / "norvessa");
+    EXPECT_FALSE(fs::exists(home / "config"));
+    ASSERT_TRUE(platform::ReplaceFile(platform::SettingsBase() + ".prm", "1000\r\n"));
+    EXPECT_EQ(ModeOf(home / "config/norvessa"), 0700u);
+    EXPECT_EQ(ModeOf(home / "config"), 0700u);
+    {
+        platform::FileLock lock(home / "data/norvessa/NRVS_C.txt.lock");
+        EXPECT_TRUE(lock.Held());
+    }
+    EXPECT_EQ(ModeOf(home / "data/norvessa"), 0700u);
+    // Nothing of it beside the executable.
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(exe.Path())) ++entries;
+    EXPECT_EQ(entries, 1);
+    // Other folders are never made on the way: a document's missing folder
+    // still fails.
+    EXPECT_FALSE(platform::ReplaceFile(home / "elsewhere/x.csv", "a"));
+    EXPECT_FALSE(fs::exists(home / "elsewhere"));
+}
+
+TEST_F(ProgramFoldersTest, TheHelpDocumentIsFoundBesideTheExecutableFirst) {
+    // Unpacked below a prefix: the prefix's share folder.
+    exe.Write("usr/bin/norvessa", "the program");
+    exe.Write("usr/share/doc/norvessa/norvessa.html", "<html>");
+    Use(exe / "usr/bin/norvessa");
+    EXPECT_EQ(platform::HelpDocumentPath(), exe / "usr/share/doc/norvessa/norvessa.html");
+    exe.Write("usr/share/norvessa/norvessa.html", "<html>");
+    EXPECT_EQ(platform::HelpDocumentPath(), exe / "usr/share/norvessa/norvessa.html");
+
+    Use(exe / "norvessa");
+    // Installed without a document beside it: the system's copy when there
+    // is one, else the name beside it, for the message.
+    const std::string help = platform::HelpDocumentPath();
+    EXPECT_TRUE(help == exe / "norvessa.html" || help == "/usr/share/norvessa/norvessa.html" ||
+                help == "/usr/share/doc/norvessa/norvessa.html")
+        << help;
+    exe.Write("norvessa.html", "<html>");
+    EXPECT_EQ(platform::HelpDocumentPath(), exe / "norvessa.html");
 }

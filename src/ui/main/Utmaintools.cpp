@@ -252,7 +252,7 @@ void TFMmain::MMtolsetClick() {
     TVtreeClick();
 }
 
-std::string TFMmain::HelpFileName() { return platform::ExecutableBase() + ".html"; }
+std::string TFMmain::HelpFileName() { return platform::HelpDocumentPath(); }
 
 void TFMmain::MMhlphlpClick() {
     const std::string help = HelpFileName();
