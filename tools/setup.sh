@@ -4,7 +4,8 @@
 set -euo pipefail
 packages=(g++ make cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
   libgtest-dev libgmock-dev libblkid-dev libgl-dev fonts-ipafont-gothic xvfb xauth
-  qt6-qpa-plugins e2fsprogs mount desktop-file-utils libutf8proc-dev)
+  qt6-qpa-plugins e2fsprogs mount desktop-file-utils libutf8proc-dev
+  libsimdjson-dev zlib1g-dev ncdu gdu)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
