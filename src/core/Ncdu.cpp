@@ -229,7 +229,8 @@ bool Importer::Fail(const char* at, const std::string& reason) {
 
 bool Importer::Fail(simdjson::error_code e, const char* at) {
     std::string reason = simdjson::error_message(e);
-    if (e == simdjson::INCOMPLETE_ARRAY_OR_OBJECT || e == simdjson::TAPE_ERROR || e == simdjson::EMPTY)
+    if (e == simdjson::INCOMPLETE_ARRAY_OR_OBJECT || e == simdjson::TAPE_ERROR || e == simdjson::EMPTY ||
+        e == simdjson::UNCLOSED_STRING)
         reason = "the document is cut short or no JSON (" + reason + ")";
     else if (e == simdjson::DEPTH_ERROR)
         reason = "nested deeper than " + std::to_string(kNcduMaxDepth) + " folders";
