@@ -48,7 +48,7 @@ if command -v ncdu >/dev/null; then
     times=()
     for _ in $(seq "$rounds"); do
         t0=$(now)
-        ncdu -f "$json" -o /dev/null
+        ncdu -f "$json" -o /dev/null 2>/dev/null
         t1=$(now)
         times+=("$(((t1 - t0) / 1000))")
     done
