@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <functional>
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -200,6 +201,7 @@ private:
     bool ReadMetadata(od::value& v);
     bool CheckName(const char* at, const std::string& name);
     bool Walk(od::value& rootValue);
+    bool CheckUniqueNames();
     void AddFile(const EntryInfo& info, uint32_t folder, uint64_t dev);
     uint32_t AddFolder(const EntryInfo& info, uint32_t parent);
 
@@ -517,6 +519,45 @@ bool Importer::Walk(od::value& rootValue) {
     return true;
 }
 
+// No file system lists one name twice in a folder, and the cache could not
+// tell two such folders apart.
+bool Importer::CheckUniqueNames() {
+    const size_t fileCount = files.size();
+    auto nameOf = [&](size_t id) -> std::string_view {
+        if (id < fileCount) return std::string_view(names).substr(files[id].NameOffset, files[id].NameLength);
+        return folders[id - fileCount].name;
+    };
+    auto parentOf = [&](size_t id) { return id < fileCount ? fileFolder[id] : folders[id - fileCount].parent; };
+    struct Key {
+        uint64_t hash;
+        uint32_t id;
+    };
+    std::vector<Key> keys;
+    keys.reserve(fileCount + folders.size());
+    for (size_t id = 0; id < fileCount + folders.size(); ++id) {
+        const uint32_t parent = parentOf(id);
+        if (parent == UINT32_MAX) continue;
+        const uint64_t h = std::hash<std::string_view>{}(nameOf(id)) ^ (uint64_t{parent} * 0x9E3779B97F4A7C15ull);
+        keys.push_back({h, static_cast<uint32_t>(id)});
+    }
+    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) { return a.hash < b.hash; });
+    for (size_t i = 0; i < keys.size();) {
+        size_t j = i + 1;
+        while (j < keys.size() && keys[j].hash == keys[i].hash) ++j;
+        for (size_t a = i; a < j; ++a)
+            for (size_t b = a + 1; b < j; ++b) {
+                if (parentOf(keys[a].id) != parentOf(keys[b].id) || nameOf(keys[a].id) != nameOf(keys[b].id)) continue;
+                std::string where;
+                for (uint32_t f = parentOf(keys[a].id); f != UINT32_MAX; f = folders[f].parent)
+                    where = (folders[f].parent == UINT32_MAX ? rootName : folders[f].name) + (where.empty() ? "" : "/") + where;
+                return Fail(nullptr, "the name \"" + P::ShownName(nameOf(keys[a].id)) + "\" is listed twice in " +
+                                         P::ShownName(where));
+            }
+        i = j;
+    }
+    return true;
+}
+
 bool Importer::Parse() {
     ReplaceInvalidUtf8(doc_, length_, replaced_);
     if (doc_.capacity() < length_ + kNcduPadding) doc_.reserve(length_ + kNcduPadding);
@@ -558,6 +599,7 @@ bool Importer::Parse() {
     }
     if (!error_.empty()) return false;
     if (!sawRoot) return Fail(nullptr, "the export holds no root folder");
+    if (!CheckUniqueNames()) return false;
     const char* rest = nullptr;
     if (document.current_location().get(rest) == simdjson::SUCCESS && rest)
         return Fail(rest, "more data after the end of the export");

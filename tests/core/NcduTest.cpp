@@ -239,6 +239,9 @@ TEST_F(NcduTest, BadInputWritesNothing) {
         {"[1,2,{},[{\"name\":\"/r\"}],[]]", "more elements"},
         {"[1,2,{},[{\"name\":\"/r\"}]] [", ""},
         {"[1,2,{},[{\"name\":\"/r\"},{\"name\":\"" + std::string(256, 'n') + "\"}]]", "longer than 255"},
+        {"[1,2,{},[{\"name\":\"/r\"},[{\"name\":\"d\"},{\"name\":\"f\"},{\"name\":\"g\"},{\"name\":\"f\"}]]]",
+         "\"f\" is listed twice in /r/d"},
+        {"[1,2,{},[{\"name\":\"/r\"},[{\"name\":\"d\"}],{\"name\":\"d\"}]]", "\"d\" is listed twice in /r"},
         {"[1,2,{},[{\"name\":\"/r\"},{\"name\":\"f\xff\",\"asize\":1}\xff]]", ""},
     };
     for (const auto& [doc, expected] : cases) {
