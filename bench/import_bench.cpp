@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -63,5 +64,9 @@ int main(int argc, char** argv) {
     std::printf("read      %.3f s (median of %d)\n", median(read), rounds);
     std::printf("import    %.3f s (median of %d, %.3f..%.3f), reading included\n", median(whole), rounds,
                 *std::min_element(whole.begin(), whole.end()), *std::max_element(whole.begin(), whole.end()));
+    // The peak of the process: the document, the parsed tree and the lines.
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0) std::printf("peak      %s\n", line.substr(6).c_str());
     return 0;
 }

@@ -265,6 +265,13 @@ int RunMeasure(const Args& given) {
     }
     if (args.size() != 1) return Usage(stderr);
     std::string path;
+    if (ImportedFolder(args[0], path)) {
+        const ImportInfo info = ReadImportInfo(path[0]);
+        std::fprintf(stderr, "norvessa-cli: %c: is an imported scan of %s%s%s and has no folder here to measure\n",
+                     path[0], platform::ShownName(info.Root).c_str(), info.Host.empty() ? "" : " on ",
+                     info.Host.c_str());
+        return 1;
+    }
     if (!ResolveFolder(args[0], path)) return 1;
     DriveRecord* drive = OpenDriveOf(path, true);
     if (!drive) return 1;

@@ -72,6 +72,8 @@ else
     diff "$work/measured" "$work/n" >/dev/null || fail "ncdu's scan differs: $(diff "$work/measured" "$work/n")"
     grep -q "^host=testhost" "$work/bin/NRVS_N.imp" || fail "the host is not kept"
     grep -q "^program=ncdu " "$work/bin/NRVS_N.imp" || fail "the program is not kept"
+    "$cli" measure N: >/dev/null 2>"$work/err" && fail "an imported letter was measured"
+    grep -q "imported scan of $g on testhost" "$work/err" || fail "measure N: says: $(cat "$work/err")"
     [ -z "$(sed -n 14p "$work/bin/norvessa.drv" | tr -d "\r")" ] || fail "N: got a folder in the drive map"
     # ncdu reads our export and writes it again.
     ncdu -e -f "$work/ours.json" -o "$work/back.json" 2>/dev/null || fail "ncdu -f of our export"
