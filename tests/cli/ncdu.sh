@@ -54,6 +54,12 @@ printf '[1,2,{},[{"name":"/r"}]]' >"$work/small.json"
 grep -q -- "--force" "$work/err" || fail "refusal does not name --force: $(cat "$work/err")"
 cmp -s "$work/g-before" "$work/bin/NRVS_G.txt" || fail "the live drive's cache changed"
 
+# Folders the scan could not read are named; excluded entries count for nothing.
+printf '[1,2,{},[{"name":"/r"},[{"name":"secret","read_error":true}],{"name":"x","asize":50,"excluded":"pattern"},{"name":"y","asize":7}]]' >"$work/err.json"
+"$cli" import "$work/err.json" --as E: >"$work/out" || fail "import with a read error"
+grep -q '^E:\\secret\\$' "$work/out" || fail "the unreadable folder is not named: $(cat "$work/out")"
+grep -q '^bytes     7$' "$work/out" || fail "excluded bytes counted: $(cat "$work/out")"
+
 # Our export, read back by ourselves (gzip-compressed, from standard input).
 "$cli" export G: --format ncdu --out "$work/ours.json" || fail "export G:"
 gzip -c "$work/ours.json" | "$cli" import - --as R: >"$work/out" || fail "import of our export"
