@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(g++ make cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
   libgtest-dev libgmock-dev libblkid-dev libgl-dev fonts-ipafont-gothic xvfb xauth
   qt6-qpa-plugins e2fsprogs mount desktop-file-utils libutf8proc-dev
-  dpkg-dev file appstream)
+  dpkg-dev file appstream libsimdjson-dev zlib1g-dev ncdu gdu)
 # dpkg-dev and file: CPack's Debian package with dpkg-shlibdeps; appstream:
 # appstreamcli checks the metainfo file.
 missing=()

@@ -24,6 +24,8 @@
 #include "platform/Pshell.h"
 #include "core/FileIndex.h"
 #include "core/FileKinds.h"
+#include "core/Ncdu.h"
+#include "platform/Pinput.h"
 
 #include <algorithm>
 #include <cctype>
@@ -177,6 +179,23 @@ bool ResolveFolder(const std::string& arg, std::string& path, bool mustExist = t
     return true;
 }
 
+// A path on an imported drive ("X:" or "X:\\a\\"), which has no folder on
+// this machine to check it against: only its form is checked. False when the
+// letter holds no import (or is a drive of this machine again).
+bool ImportedFolder(const std::string& arg, std::string& path) {
+    if (arg.size() < 2 || arg[1] != ':' || !std::isalpha(static_cast<unsigned char>(arg[0]))) return false;
+    if (arg.size() > 2 && arg[2] != '\\') return false;
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(arg[0])));
+    LoadParameters({});
+    platform::DetectDriveMap();
+    if (!platform::DriveRoots()[static_cast<size_t>(letter - 'A')].empty() || !IsImportedDrive(letter)) return false;
+    path = arg;
+    path[0] = letter;
+    if (path.size() == 2) path += '\\';
+    if (path.back() != '\\') path += '\\';
+    return true;
+}
+
 // Loads the parameters (never written back) and makes the path's drive the
 // current one. nullptr, with a message, when the drive is not ready.
 // onlyThisDrive: the other drives' volumes are not read (a measurement needs
@@ -246,6 +265,13 @@ int RunMeasure(const Args& given) {
     }
     if (args.size() != 1) return Usage(stderr);
     std::string path;
+    if (ImportedFolder(args[0], path)) {
+        const ImportInfo info = ReadImportInfo(path[0]);
+        std::fprintf(stderr, "norvessa-cli: %c: is an imported scan of %s%s%s and has no folder here to measure\n",
+                     path[0], platform::ShownName(info.Root).c_str(), info.Host.empty() ? "" : " on ",
+                     info.Host.c_str());
+        return 1;
+    }
     if (!ResolveFolder(args[0], path)) return 1;
     DriveRecord* drive = OpenDriveOf(path, true);
     if (!drive) return 1;
@@ -289,7 +315,7 @@ int RunMeasure(const Args& given) {
 int RunTree(const Args& args) {
     if (args.size() != 1) return Usage(stderr);
     std::string path;
-    if (!ResolveFolder(args[0], path, false)) return 1;
+    if (!ImportedFolder(args[0], path) && !ResolveFolder(args[0], path, false)) return 1;
     LoadParameters({});
     DriveRecord record;
     record.Index = path[0] - 'A';
@@ -464,7 +490,7 @@ int RunExport(const Args& args) {
         std::fprintf(stderr, "norvessa-cli export: %s\n", text.c_str());
         return 1;
     };
-    std::string driveArg, treeFile, listArg, listFile, format;
+    std::string driveArg, treeFile, listArg, listFile, format, outFile;
     ExportColumns cols;
     cols.Links = false;
     bool plain = false;
@@ -480,7 +506,9 @@ int RunExport(const Args& args) {
         } else if (a == "--list") {
             if (!value(listArg) || !value(listFile)) return fail("--list needs a folder and a file name");
         } else if (a == "--format") {
-            if (!value(format)) return fail("--format needs html or csv");
+            if (!value(format)) return fail("--format needs html, csv or ncdu");
+        } else if (a == "--out") {
+            if (!value(outFile)) return fail("--out needs a file name");
         } else if (a == "--no-sizes") cols.Sizes = false;
         else if (a == "--no-files") cols.Files = false;
         else if (a == "--no-folders") cols.Folders = false;
@@ -491,7 +519,20 @@ int RunExport(const Args& args) {
         else return fail("one drive only (" + a + ")");
     }
     if (driveArg.empty()) return fail("which drive? (export X: --tree FILE ...)");
-    if (format != "html" && format != "csv") return fail("--format must be html or csv");
+    if (format == "ncdu") {
+        if (outFile.empty()) return fail("--format ncdu needs --out FILE");
+        if (!treeFile.empty() || !listFile.empty()) return fail("--format ncdu writes one file, given with --out");
+        std::string path;
+        if (!ImportedFolder(driveArg, path)) {
+            if (!ResolveFolder(driveArg, path, false)) return 1;
+            LoadParameters({});
+        }
+        std::string why;
+        if (!ExportNcdu(path, outFile, why)) return fail(why);
+        return 0;
+    }
+    if (!outFile.empty()) return fail("--out goes with --format ncdu; html and csv take --tree and --list");
+    if (format != "html" && format != "csv") return fail("--format must be html, csv or ncdu");
     cols.Spreadsheet = format == "csv" && !plain;
     if (treeFile.empty() && listFile.empty()) return fail("nothing to export: give --tree FILE and/or --list PATH FILE");
     std::string root;
@@ -836,6 +877,64 @@ int RunTreemap(const Args& args) {
     return 1;
 }
 
+// Another analyzer's scan (ncdu's JSON export, gzip-compressed or not) as
+// a drive letter of its own, with the cache and file index a measurement of
+// that tree would have written.
+int RunImport(const Args& args) {
+    auto fail = [](const std::string& text) {
+        std::fprintf(stderr, "norvessa-cli import: %s\n", text.c_str());
+        return 1;
+    };
+    std::string file, as, host;
+    bool force = false, haveFile = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--as" && i + 1 < args.size()) as = args[++i];
+        else if (a == "--host" && i + 1 < args.size()) host = args[++i];
+        else if (a == "--force") force = true;
+        else if (a.size() > 1 && a[0] == '-') return fail("unknown option or missing value: " + a);
+        else if (!haveFile) file = a, haveFile = true;
+        else return Usage(stderr);
+    }
+    if (!haveFile || as.empty()) return Usage(stderr);
+    if (!(as.size() == 2 || (as.size() == 3 && as[2] == '\\')) || as[1] != ':' ||
+        !std::isalpha(static_cast<unsigned char>(as[0])))
+        return fail("--as takes a drive letter such as X:, not " + as);
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(as[0])));
+    LoadParameters({});
+    platform::DetectDriveMap();
+    const std::string& root = platform::DriveRoots()[static_cast<size_t>(letter - 'A')];
+    if (!root.empty()) {
+        if (!force)
+            return fail(std::string(1, letter) + ": is a drive of this machine (" + root +
+                        "); choose a free letter, or --force to give the letter up to the import");
+    }
+    std::string document, why;
+    if (!platform::ReadInputDocument(file, kNcduMaxBytes, kNcduPadding, document, &why))
+        return fail((file == "-" ? std::string("standard input") : file) + ": " + why);
+    NcduImportReport report;
+    NcduImportOptions options;
+    options.Host = host;
+    options.Source = file;
+    if (!ImportNcdu(document, letter, options, report))
+        return fail((file == "-" ? std::string("standard input") : file) + ": " + report.Error +
+                    "; nothing was written");
+    // An import has no folder on this machine: the letter must not lead there.
+    if (!root.empty() && !platform::SetDriveMapEntry(letter - 'A', ""))
+        std::fprintf(stderr, "norvessa-cli import: the drive map could not be written; %c: still names %s\n", letter,
+                     root.c_str());
+    std::printf("%c:\\\nroot      %s\nfolders   %llu\nfiles     %llu\nbytes     %s\noccupied  %s\n", letter,
+                platform::ShownName(report.Root).c_str(), static_cast<unsigned long long>(report.Folders),
+                static_cast<unsigned long long>(report.Files), Number(report.Bytes).c_str(),
+                Number(report.Occupied).c_str());
+    if (!report.Unreadable.empty()) {
+        MeasureReport unread;
+        unread.Unreadable = report.Unreadable;
+        std::printf("%s\n", UnreadableMessage(unread).c_str());
+    }
+    return 0;
+}
+
 const Command kCommands[] = {
     {"drives", "[--tab]",
      "List the drives: letter, type, file system, capacity and free bytes,\n"
@@ -899,6 +998,16 @@ const Command kCommands[] = {
      "(from the cache; ? when not measured) and simulated, tab-separated,\n"
      "then a total line.",
      RunSim},
+    {"import", "FILE|- --as X: [--host NAME] [--force]",
+     "Make drive letter X: of a scan written by ncdu -o (or gdu -o): its\n"
+     "JSON export, gzip-compressed or not (- reads standard input). The\n"
+     "letter gets the cache and file index a measurement of that tree\n"
+     "would have written (folders that could not be read are listed), and\n"
+     "NRVS_X.imp, which says of which root, which machine (--host) and\n"
+     "when. A letter of this machine's drives is refused unless --force,\n"
+     "which frees it in the drive map. Bad input exits with 1, the line\n"
+     "and column and why, and writes nothing.",
+     RunImport},
     {"export", "X: --tree FILE [--list PATH FILE] --format html|csv",
      "Write the export dialog's documents: the measured folders of drive X:\n"
      "(from its cache) and/or the list the window shows for folder PATH with\n"
@@ -910,7 +1019,11 @@ const Command kCommands[] = {
      "never run as a formula; --plain writes the data exactly as it is.\n"
      "A file is replaced only once it is whole; a link at its name is\n"
      "replaced, not followed; a device, FIFO or folder there is refused.\n"
-     "A failure exits with 1.",
+     "A failure exits with 1.\n"
+     "export X:|PATH --format ncdu --out FILE writes the measured tree of a\n"
+     "drive or folder as ncdu's JSON export (format 1.2, with mtime and\n"
+     "mode), from the cache and the file index; without the index of the\n"
+     "last measurement it is refused: measure again for its files.",
      RunExport},
     {"info", "DRIVE|PATH",
      "Print the drive information of the drive holding PATH: the twenty\n"

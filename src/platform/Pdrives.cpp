@@ -471,7 +471,8 @@ bool QualifyingMount(const MountEntry& m) {
     return IsNetworkType(m.Type) || IsRamType(m.Type) || IsOpticalType(m.Type);
 }
 
-DriveMap AssignLetters(const std::vector<std::string>& mapLines, const std::vector<MountEntry>& mounts) {
+DriveMap AssignLetters(const std::vector<std::string>& mapLines, const std::vector<MountEntry>& mounts,
+                       const std::array<bool, 26>& reserved) {
     DriveMap map;
     for (size_t n = 0; n < 26; ++n) {
         if (n >= mapLines.size()) break;
@@ -484,7 +485,7 @@ DriveMap AssignLetters(const std::vector<std::string>& mapLines, const std::vect
     }
     bool rootLettered = false;
     for (const auto& r : map.Roots) rootLettered = rootLettered || r == "/";
-    if (map.Roots[2].empty() && !rootLettered) {
+    if (map.Roots[2].empty() && !rootLettered && !reserved[2]) {
         map.Roots[2] = "/";
         map.MountLetter[2] = true;
     }
@@ -517,7 +518,7 @@ DriveMap AssignLetters(const std::vector<std::string>& mapLines, const std::vect
             shown = shown || (l.major == m.Major && l.minor == m.Minor && IsAtOrBelow(m.Root, l.root));
         if (shown) continue;
         for (size_t n = 3; n < 26; ++n) {
-            if (map.Roots[n].empty()) {
+            if (map.Roots[n].empty() && !reserved[n]) {
                 map.Roots[n] = m.MountPoint;
                 map.MountLetter[n] = true;
                 lettered.push_back({m.Major, m.Minor, m.Root});
@@ -580,7 +581,16 @@ void DetectDriveMap() {
     for (size_t n = 0; n < 26 && n < lines.size(); ++n)
         if (!lines[n].empty() && lines[n][0] == '/' && !CanonicalRoot(lines[n])) lines[n].clear();
     st.Mounts = ReadMounts();
-    st.Map = AssignLetters(lines, st.Mounts);
+    std::array<bool, 26> imported{};
+    // Imports are noted where the caches are (beside the executable, or the
+    // user's data folder of an installed copy).
+    const std::string dir = ProgramFileFolders().Data;
+    for (size_t n = 0; n < 26; ++n) {
+        const std::string note = dir + "NRVS_" + std::string(1, static_cast<char>('A' + n)) + ".imp";
+        struct stat s{};
+        imported[n] = ::lstat(note.c_str(), &s) == 0 && S_ISREG(s.st_mode);
+    }
+    st.Map = AssignLetters(lines, st.Mounts, imported);
     StringList out = DriveMapLines(st.Map);
     if (out != lines) SaveLines(out, DriveMapFileName());
 }

@@ -96,7 +96,11 @@ struct DriveMap {
 };
 // The letter assignment of DetectDriveMap over given map lines (26 roots,
 // then the 26 marks) and mounts, without touching the disk.
-DriveMap AssignLetters(const std::vector<std::string>& mapLines, const std::vector<MountEntry>& mounts);
+// Letters set in reserved are given to no mount: they hold an imported scan
+// (a cache with no root on this machine, marked by "NRVS_<letter>.imp"
+// beside the executable), which a mount would take over.
+DriveMap AssignLetters(const std::vector<std::string>& mapLines, const std::vector<MountEntry>& mounts,
+                       const std::array<bool, 26>& reserved = {});
 // The 52 lines the map file holds for a map.
 std::vector<std::string> DriveMapLines(const DriveMap& map);
 

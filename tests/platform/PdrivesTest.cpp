@@ -89,6 +89,16 @@ TEST(MountTableTest, ParsesEscapesAndPicksTheVolumesThatDeserveLetters) {
     EXPECT_EQ(lines[3], "/media/me/USB stick");
     EXPECT_EQ(lines[26 + 3], "mount");
     EXPECT_EQ(lines[26 + 11], "");
+
+    // A letter holding an imported scan is passed over: the mount that would
+    // have had it takes the next free one.
+    std::array<bool, 26> imported{};
+    imported[4] = true;
+    DriveMap skipping = AssignLetters({}, mounts, imported);
+    EXPECT_EQ(skipping.Roots[3], "/media/me/USB stick");
+    EXPECT_EQ(skipping.Roots[4], "");
+    EXPECT_EQ(skipping.Roots[5], "/mnt/nfs");
+    EXPECT_EQ(skipping.Roots[11], "/dev2");
 }
 
 TEST(MountTableTest, LettersStayWithTheirRootsAndBtrfsSubvolumesGetTheirOwn) {

@@ -1,0 +1,107 @@
+#!/bin/bash
+# norvessa-cli import and export --format ncdu from a script, against ncdu
+# itself: ncdu's scan of a tree imported gives the lines of our measurement
+# of that tree, and our export read back by ncdu (and gdu) gives them again.
+# Bad input exits with 1, says where, and writes nothing.
+# Usage: ncdu.sh path/to/norvessa-cli
+set -u
+cli_src=$1
+work=$(mktemp -d)
+trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
+mkdir -p "$work/bin" "$work/g"
+cp "$cli_src" "$work/bin/norvessa-cli"
+cli=$work/bin/norvessa-cli
+{ for i in $(seq 0 51); do if [ "$i" = 6 ]; then echo "$work/g"; else echo; fi; done; } >"$work/bin/norvessa.drv"
+
+# The tree: nested folders, names with spaces, ">" and a byte that is no
+# UTF-8, a file with two names in two folders, hidden and read-only folders.
+g=$work/g
+mkdir -p "$g/docs/old/older" "$g/media files" "$g/.cache" "$g/ro" "$g/empty"
+head -c 300000 /dev/zero >"$g/media files/clip > 1.mp4"
+head -c 5000 /dev/zero >"$g/docs/notes.txt"
+head -c 123457 /dev/zero >"$g/docs/old/older/deep.bin"
+head -c 1 /dev/zero >"$g/docs/old/one"
+head -c 7000 /dev/zero >"$g/.cache/blob"
+head -c 4096 /dev/zero >"$g/ro/page"
+head -c 20000 /dev/zero >"$g/media files/n$(printf '\xff\xfe')"
+: >"$g/zero"
+head -c 99 /dev/zero >"$g/top"
+ln "$g/docs/notes.txt" "$g/media files/notes-link"
+chmod 555 "$g/ro"
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# The cache lines of a letter without the header, the letter made '?'.
+lines() { "$cli" tree "$1:" | tail -n +2 | sed 's/^.:/?:/'; }
+
+"$cli" measure G: >/dev/null || fail "measure G:"
+lines G >"$work/measured"
+[ "$(wc -l <"$work/measured")" = 8 ] || fail "measured lines: $(cat "$work/measured")"
+
+# Bad input: status 1, the place, nothing written.
+printf '[1,2,{},\n[{"name":"/r"},\n{"name":"f","asize":-4}]]' >"$work/bad.json"
+"$cli" import "$work/bad.json" --as M: >"$work/out" 2>"$work/err" && fail "negative size accepted"
+grep -q "line 3, column" "$work/err" || fail "no place in: $(cat "$work/err")"
+[ ! -e "$work/bin/NRVS_M.txt" ] && [ ! -e "$work/bin/NRVS_M.imp" ] || fail "bad input wrote files"
+printf '[1,2,{},[{"name":"/r"},{"na' >"$work/cut.json"
+"$cli" import "$work/cut.json" --as M: >/dev/null 2>&1 && fail "a cut file accepted"
+"$cli" import "$work/nothing.json" --as M: >/dev/null 2>&1 && fail "a missing file accepted"
+"$cli" import "$work/bad.json" --as 7: >/dev/null 2>&1 && fail "a bad letter accepted"
+# A drive of this machine is not overwritten.
+cp "$work/bin/NRVS_G.txt" "$work/g-before"
+printf '[1,2,{},[{"name":"/r"}]]' >"$work/small.json"
+"$cli" import "$work/small.json" --as G: >/dev/null 2>"$work/err" && fail "import over a live drive accepted"
+grep -q -- "--force" "$work/err" || fail "refusal does not name --force: $(cat "$work/err")"
+cmp -s "$work/g-before" "$work/bin/NRVS_G.txt" || fail "the live drive's cache changed"
+
+# Folders the scan could not read are named; excluded entries count for nothing.
+printf '[1,2,{},[{"name":"/r"},[{"name":"secret","read_error":true}],{"name":"x","asize":50,"excluded":"pattern"},{"name":"y","asize":7}]]' >"$work/err.json"
+"$cli" import "$work/err.json" --as E: >"$work/out" || fail "import with a read error"
+grep -q '^E:\\secret\\$' "$work/out" || fail "the unreadable folder is not named: $(cat "$work/out")"
+grep -q '^bytes     7$' "$work/out" || fail "excluded bytes counted: $(cat "$work/out")"
+
+# Our export, read back by ourselves (gzip-compressed, from standard input).
+"$cli" export G: --format ncdu --out "$work/ours.json" || fail "export G:"
+gzip -c "$work/ours.json" | "$cli" import - --as R: >"$work/out" || fail "import of our export"
+grep -q "^root      $g\$" "$work/out" || fail "import summary: $(cat "$work/out")"
+lines R >"$work/r"
+diff "$work/measured" "$work/r" >/dev/null || fail "our export imported differs: $(diff "$work/measured" "$work/r")"
+"$cli" export 'R:\docs\' --format ncdu --out "$work/docs.json" || fail "export of a folder of an imported drive"
+"$cli" export G: --format ncdu >/dev/null 2>&1 && fail "export without --out accepted"
+
+if ! command -v ncdu >/dev/null; then
+    echo "ncdu is not installed: the comparison with ncdu is skipped"
+else
+    ncdu -e -o "$work/scan.json" "$g" 2>/dev/null || fail "ncdu -o"
+    "$cli" import "$work/scan.json" --as N: --host testhost >"$work/out" || fail "import of ncdu's scan: $(cat "$work/out")"
+    lines N >"$work/n"
+    diff "$work/measured" "$work/n" >/dev/null || fail "ncdu's scan differs: $(diff "$work/measured" "$work/n")"
+    grep -q "^host=testhost" "$work/bin/NRVS_N.imp" || fail "the host is not kept"
+    grep -q "^program=ncdu " "$work/bin/NRVS_N.imp" || fail "the program is not kept"
+    "$cli" measure N: >/dev/null 2>"$work/err" && fail "an imported letter was measured"
+    grep -q "imported scan of $g on testhost" "$work/err" || fail "measure N: says: $(cat "$work/err")"
+    [ -z "$(sed -n 14p "$work/bin/norvessa.drv" | tr -d "\r")" ] || fail "N: got a folder in the drive map"
+    # ncdu reads our export and writes it again.
+    ncdu -e -f "$work/ours.json" -o "$work/back.json" 2>/dev/null || fail "ncdu -f of our export"
+    "$cli" import "$work/back.json" --as B: >/dev/null || fail "import of ncdu's copy of our export"
+    lines B >"$work/b"
+    diff "$work/measured" "$work/b" >/dev/null || fail "ncdu's copy differs: $(diff "$work/measured" "$work/b")"
+    # The imported letter, exported, is ncdu's scan again (sizes and names).
+    "$cli" export N: --format ncdu --out "$work/again.json" || fail "export N:"
+    "$cli" import "$work/again.json" --as A: >/dev/null || fail "import of A:"
+    diff "$work/measured" <(lines A) >/dev/null || fail "N: exported again differs"
+fi
+if command -v gdu >/dev/null; then
+    gdu -n -p -f "$work/ours.json" >"$work/gdu" 2>&1 || fail "gdu -f of our export: $(cat "$work/gdu")"
+    grep -q "media files" "$work/gdu" || fail "gdu does not list our export: $(cat "$work/gdu")"
+else
+    echo "gdu is not installed: its reading of our export is skipped"
+fi
+
+# Given up with --force, a drive's letter becomes the import and leaves the map.
+"$cli" import "$work/small.json" --as G: --force >/dev/null || fail "import --force over G:"
+[ -z "$(sed -n 7p "$work/bin/norvessa.drv" | tr -d '\r')" ] || fail "G: still names a folder after --force"
+[ "$("$cli" tree G: | tail -n +2)" = 'G:\ > 0:0:0:0:0:0:0:0:0:0:0:0' ] || fail "G: is not the import: $("$cli" tree G:)"
+
+[ "$failures" = 0 ] && echo "all ncdu checks passed"
+exit $((failures > 0))
