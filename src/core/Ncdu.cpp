@@ -740,12 +740,16 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
             d.Count = first[i + 1] - first[i];
             d.SubtreeEnd = folders[i].subtreeEnd;
         }
-        std::vector<IndexedFile>& out = data.Files[0];
+        std::deque<IndexedFile>& out = data.Files[0];
         out.resize(in.files.size());
         std::vector<uint32_t> next(first.begin(), first.end() - 1);
-        for (size_t k = 0; k < in.files.size(); ++k) out[next[in.fileFolder[k]]++] = in.files[k];
+        for (size_t k = 0; k < in.files.size(); ++k) {
+            IndexedFile f = in.files[k];
+            f.NameOffset = data.Names[0].Add(std::string_view(in.names).substr(f.NameOffset, f.NameLength));
+            out[next[in.fileFolder[k]]++] = f;
+        }
         std::vector<IndexedFile>().swap(in.files);
-        data.Names[0] = std::move(in.names);
+        std::string().swap(in.names);
     }
 
     const Folder& top = folders.front();
