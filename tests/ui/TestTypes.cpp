@@ -298,6 +298,12 @@ private slots:
         w.LVlist->clearSelection();
         QVERIFY(!t.Highlight().On);
         QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Image() == plain, 10000);
+        // The rows made anew (F5): none is chosen, nothing lit.
+        Click(w, Row(w, "MP3"));
+        QCOMPARE(t.Highlight().Extension, std::string("mp3"));
+        QTest::keyClick(w.LVlist, Qt::Key_F5);
+        QVERIFY(w.LVlist->selectedItems().isEmpty());
+        QVERIFY(!t.Highlight().On);
 
         // A kind lights all its extensions.
         w.CBgroup->setCurrentIndex(1);

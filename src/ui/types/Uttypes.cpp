@@ -160,6 +160,7 @@ TFMtypes::TFMtypes(TFMmain* main) : QDialog(main), main_(main) {
     LVlist->setItemDelegate(new ShareDelegate(this, LVlist));
     LVlist->setSortingEnabled(true);
     LVlist->sortByColumn(C_OCCUPIED, Qt::DescendingOrder);
+    LVlist->installEventFilter(this);
     layout->addWidget(LVlist, 1);
 
     connect(CBgroup, &QComboBox::currentIndexChanged, this, [this] {
@@ -270,6 +271,8 @@ void TFMtypes::Fill() {
     const Qt::SortOrder order = LVlist->header()->sortIndicatorOrder();
     LVlist->setSortingEnabled(false);
     LVlist->clear();
+    // The rows that lit the treemap are gone, whether or not the view says so.
+    ClearHighlight();
     total_ = 0;
     if (!EnsureIndex()) {
         LVlist->setSortingEnabled(true);
@@ -381,6 +384,21 @@ void TFMtypes::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+bool TFMtypes::eventFilter(QObject* watched, QEvent* event) {
+    // A tool window's shortcuts are its owner's: without this the main
+    // window's F5 would read the main list again instead of these rows.
+    if (watched == LVlist && event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_F5) {
+        event->accept();
+        return true;
+    }
+    if (watched == LVlist && event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F5) {
+        Refresh();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 QIcon TypesIcon() {
