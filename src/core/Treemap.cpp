@@ -106,11 +106,13 @@ std::vector<TmRect> SquarifyLayout(const std::vector<double>& weights, const TmR
     return out;
 }
 
-TmGroup ExtensionGroup(std::string_view name, bool executable) {
+TmGroup GroupOfKind(int kind) {
     static const TmGroup byKind[KIND_COUNT] = {TG_IMAGE,  TG_VIDEO,      TG_AUDIO,  TG_DOCUMENT,
                                                TG_ARCHIVE, TG_EXECUTABLE, TG_SOURCE, TG_OTHER};
-    return byKind[KindOfFile(name, executable)];
+    return kind >= 0 && kind < KIND_COUNT ? byKind[kind] : TG_OTHER;
 }
+
+TmGroup ExtensionGroup(std::string_view name, bool executable) { return GroupOfKind(KindOfFile(name, executable)); }
 
 std::vector<std::string> SubtreeLines(const FolderList& folders, const std::string& path) {
     std::vector<std::string> out;
@@ -659,6 +661,18 @@ uint32_t NodeColour(const TmNode& node, int colours) {
     }
 }
 
+bool HighlightKeeps(const Treemap& map, int node, const TmHighlight& highlight) {
+    if (node < 0 || static_cast<size_t>(node) >= map.Nodes.size()) return false;
+    const TmNode& n = map.Nodes[static_cast<size_t>(node)];
+    if (n.Kind != TM_FILE && n.Kind != TM_INDEXED_FILE) return false;
+    // The tile's group was taken with the execute bit, as the file types
+    // take their kinds, so that a program without an extension is one.
+    if (highlight.Kind >= KIND_COUNT) return false;
+    if (highlight.Kind >= 0 && n.Group != GroupOfKind(highlight.Kind)) return false;
+    return highlight.AnyExtension && highlight.Kind >= 0 ? true
+                                                         : ExtensionOf(NodeFileName(map, node)) == highlight.Extension;
+}
+
 void RenderCushions(const Treemap& map, int colours, uint32_t* pixels, int stride, const std::atomic<bool>* cancel,
                     const TmHighlight& highlight) {
     const int width = map.Width, height = map.Height;
@@ -702,11 +716,8 @@ void RenderCushions(const Treemap& map, int colours, uint32_t* pixels, int strid
         const int y1 = std::clamp(static_cast<int>(std::lround(node.Rect.Y + node.Rect.H)), 0, height);
         if (x0 >= x1 || y0 >= y1) continue;
         uint32_t base = NodeColour(node, colours);
-        if (highlight.On) {
-            const bool file = node.Kind == TM_FILE || node.Kind == TM_INDEXED_FILE;
-            if (!file || ExtensionOf(NodeFileName(map, static_cast<int>(n))) != highlight.Extension)
-                base = 0x606060 | (base >> 2 & 0x3F3F3F);  // dimmed towards grey
-        }
+        if (highlight.On && !HighlightKeeps(map, static_cast<int>(n), highlight))
+            base = 0x606060 | (base >> 2 & 0x3F3F3F);  // dimmed towards grey
         const double br = (base >> 16 & 0xFF), bg = (base >> 8 & 0xFF), bb = (base & 0xFF);
         const bool hatch = node.Kind == TM_UNMEASURED;
         for (int y = y0; y < y1; ++y) {

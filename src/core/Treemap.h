@@ -124,11 +124,19 @@ std::string_view NodeFileName(const Treemap& map, int node);
 // Draws the cushions into 32-bit pixels 0xFFRRGGBB (width x height of the
 // map, stride in pixels). cancel set: returns early. With a highlight on,
 // the files of its extension keep their colours and every other tile is
-// dimmed.
+// dimmed. Kind narrows it to the files of one kind of the file types (the
+// "(なし)" files split into programs and others); with AnyExtension the kind
+// alone decides.
 struct TmHighlight {
     bool On = false;
     std::string Extension;  // lower case, without the dot; empty: files without one
+    int Kind = -1;          // a FileKind; below 0: any kind
+    bool AnyExtension = false;
 };
+// The colour group of a kind of the file types.
+TmGroup GroupOfKind(int kind);
+// Whether the file tile node stays lit under highlight (On).
+bool HighlightKeeps(const Treemap& map, int node, const TmHighlight& highlight);
 void RenderCushions(const Treemap& map, int colours, uint32_t* pixels, int stride,
                     const std::atomic<bool>* cancel = nullptr, const TmHighlight& highlight = {});
 

@@ -246,6 +246,18 @@ TFMfiles::~TFMfiles() { StopWorker(); }
 void TFMfiles::OpenLargest() { Open(false); }
 void TFMfiles::OpenSearch() { Open(true); }
 
+void TFMfiles::OpenLargestWithExtension(const std::string& extensions, bool wholeDrive) {
+    // The kept settings are read first, or the first showing would put the
+    // kept filter back over the asked one.
+    if (!loaded_) LoadSettings();
+    {
+        const QSignalBlocker b1(EDext), b2(CKdrive);
+        EDext->setText(Q(extensions));
+        CKdrive->setChecked(wholeDrive);
+    }
+    Open(false);
+}
+
 void TFMfiles::Open(bool search) {
     search_ = search;
     setWindowTitle(search ? QStringLiteral(" 検索") : QStringLiteral(" 大きいファイル"));

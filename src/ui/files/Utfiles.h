@@ -37,6 +37,9 @@ public:
     // name box first, folders listed too.
     void OpenLargest();
     void OpenSearch();
+    // The largest files of the given extensions ("jpg, png"; empty: all),
+    // below the folder shown or on the whole drive.
+    void OpenLargestWithExtension(const std::string& extensions, bool wholeDrive);
     bool SearchMode() const { return search_; }
 
     // Opens the index again when a measurement has replaced it, and fills the

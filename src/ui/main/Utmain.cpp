@@ -20,6 +20,7 @@
 #include "ui/files/Utfiles.h"
 #include "ui/rank/Utrank.h"
 #include "ui/treemap/Uttreemap.h"
+#include "ui/types/Uttypes.h"
 #include "ui/main/Utglobal.h"
 #include "ui/running/Sluting.h"
 
@@ -67,6 +68,7 @@ TFMmain::TFMmain(const StringList& args, QWidget* parent) : QMainWindow(parent) 
     Rank = new TFMrank(this, Running);
     Files = new TFMfiles(this);
     Tmap = new TFMtreemap(this);
+    Types = new TFMtypes(this);
     Properties = new TFMprop(this);
     Sim = new TFMsim(this);
     Settings = new TFMset(this);
@@ -159,6 +161,8 @@ void TFMmain::BuildMenus() {
     MMtoletr = MakeAction(this, "MMtoletr", QStringLiteral("エクスポート(&X)..."), 29);
     MMtolsrc = MakeAction(this, "MMtolsrc", QStringLiteral("検索(&K)..."), 18, QKeySequence(QStringLiteral("Ctrl+K")));
     MMtolbig = MakeAction(this, "MMtolbig", QStringLiteral("大きいファイル(&B)..."), 9, QKeySequence(QStringLiteral("Ctrl+B")));
+    MMtoltyp = MakeAction(this, "MMtoltyp", QStringLiteral("ファイルの種類(&Y)..."), -1, QKeySequence(QStringLiteral("Ctrl+Y")));
+    MMtoltyp->setIcon(TypesIcon());
     MMtolcpy = MakeAction(this, "MMtolcpy", QStringLiteral("コピー(&C)..."), 15, QKeySequence(QStringLiteral("Ctrl+C")));
     MMtolcpy->setData(1);
     MMtolmov = MakeAction(this, "MMtolmov", QStringLiteral("移動(&M)..."), 16, QKeySequence(QStringLiteral("Ctrl+M")));
@@ -173,6 +177,7 @@ void TFMmain::BuildMenus() {
     MMtol->addAction(MMtoletr);
     MMtol->addAction(MMtolsrc);
     MMtol->addAction(MMtolbig);
+    MMtol->addAction(MMtoltyp);
     MMtol->addSeparator()->setObjectName("MMtol1");
     MMtol->addAction(MMtolcpy);
     MMtol->addAction(MMtolmov);
@@ -207,6 +212,7 @@ void TFMmain::BuildMenus() {
     connect(MMtolset, &QAction::triggered, this, &TFMmain::MMtolsetClick);
     connect(MMtolsrc, &QAction::triggered, this, &TFMmain::MMtolsrcClick);
     connect(MMtolbig, &QAction::triggered, this, &TFMmain::MMtolbigClick);
+    connect(MMtoltyp, &QAction::triggered, this, &TFMmain::MMtoltypClick);
     connect(MMmessim, &QAction::triggered, this, &TFMmain::MMmessimClick);
     MMviwref = MakeAction(this, "MMviwref", QStringLiteral("最新の情報に更新"), -1, QKeySequence(Qt::Key_F5));
     addAction(MMviwref);
@@ -303,8 +309,11 @@ void TFMmain::BuildToolbar() {
     TBtool->addSeparator()->setObjectName("BB3");
     BBtolsrc = button("BBtolsrc", 18, QStringLiteral("フォルダ／ファイルの検索"));
     BBtolbig = button("BBtolbig", 9, QStringLiteral("大きいファイル"));
+    BBtoltyp = button("BBtoltyp", -1, QStringLiteral("ファイルの種類"));
+    BBtoltyp->setIcon(TypesIcon());
     connect(BBtolsrc, &QAction::triggered, this, &TFMmain::MMtolsrcClick);
     connect(BBtolbig, &QAction::triggered, this, &TFMmain::MMtolbigClick);
+    connect(BBtoltyp, &QAction::triggered, this, &TFMmain::MMtoltypClick);
     BBtoletr = button("BBtoletr", 29, QStringLiteral("情報のエクスポート"));
     BBtolexp = button("BBtolexp", 31, QStringLiteral("エクスプローラを起動"));
     TBtool->addSeparator()->setObjectName("BB4");

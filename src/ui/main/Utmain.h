@@ -41,6 +41,7 @@ class TFMmdrv;
 class TFMmfdr;
 class TFMrank;
 class TFMtreemap;
+class TFMtypes;
 class TFMglobal;
 
 class TFMmain : public QMainWindow, public DriveItemsUi {
@@ -118,6 +119,8 @@ public:
     // The largest files of the folder shown, and the search of the drive's files.
     void MMtolbigClick();
     void MMtolsrcClick();
+    // The files of the folder shown by extension or kind.
+    void MMtoltypClick();
     // F5: the selected node's level and the list read again from the disk.
     void RefreshFromDisk();
     // The help document beside the executable.
@@ -138,13 +141,13 @@ public:
     QAction *MMprcdrv, *MMprcnon, *MMprcnof, *MMprcend;
     QAction *MMmesdrv, *MMmesfld, *MMmesrnk, *MMmessim;
     QAction *MMviwdif, *MMviwrem, *MMviwlst, *MMviwnme, *MMviwcap, *MMviwupp, *MMviwdwn, *MMviwpty;
-    QAction *MMtoletr, *MMtolsrc, *MMtolbig, *MMtolcpy, *MMtolmov, *MMtoldel, *MMtolexp, *MMtolapp, *MMtolcln, *MMtoldfg,
+    QAction *MMtoletr, *MMtolsrc, *MMtolbig, *MMtoltyp, *MMtolcpy, *MMtolmov, *MMtoldel, *MMtolexp, *MMtolapp, *MMtolcln, *MMtoldfg,
         *MMtolfmt, *MMtolset;
     QAction *MMwindmn, *MMwinfmn, *MMhlphlp, *MMhlpwww, *MMhlpver;
     QAction* MMviwref;  // F5, no menu entry
     QAction *MMviwtmp, *BBviwtmp;
     QAction *BBmesdrv, *BBmesfld, *BBmesrnk, *BBmessim, *BBviwrem, *BBviwlst, *BBviwnme, *BBviwcap, *BBviwupp,
-        *BBviwdwn, *BBtolsrc, *BBtolbig, *BBtoletr, *BBtolexp, *BBhlphlp, *BBhlpwww;
+        *BBviwdwn, *BBtolsrc, *BBtolbig, *BBtoltyp, *BBtoletr, *BBtolexp, *BBhlphlp, *BBhlpwww;
     QAction *PMviwinf, *PMtolexp, *PMtolapp, *PMtolcln, *PMtoldfg, *PMtolfmt, *PMtolcpy, *PMtolmov, *PMtoldel,
         *PMviwpty;
     QWidget *PLdrv, *PLclient, *PLtool;
@@ -169,6 +172,7 @@ public:
     TFMrank* Rank = nullptr;
     TFMfiles* Files = nullptr;
     TFMtreemap* Tmap;
+    TFMtypes* Types = nullptr;
     TFMnetcon* NetConnect;
     TFMnetdis* NetDisconnect;
     TFMglobal* Splash = nullptr;

@@ -204,13 +204,45 @@ void TFMtreemap::StartLayout() {
     const int unit = Global().SizeUnit;
     auto source = source_;
     auto cancel = cancel_;
-    pool_.start([this, generation, source, cancel, w, h, colours, unit] {
+    const TmHighlight highlight = highlight_;
+    pool_.start([this, generation, source, cancel, w, h, colours, unit, highlight] {
         auto map = std::make_shared<Treemap>(BuildTreemap(source, w, h, 4, cancel.get()));
         if (cancel->load()) return;
-        QImage image = DrawTreemap(*map, colours, unit, cancel.get());
+        QImage image = DrawTreemap(*map, colours, unit, cancel.get(), highlight);
         if (cancel->load()) return;
         // The window waits for this thread before it goes, so it is there
         // to receive the result.
+        QMetaObject::invokeMethod(
+            this, [this, generation, map, image] { Finished(generation, std::move(*map), image); },
+            Qt::QueuedConnection);
+    });
+}
+
+void TFMtreemap::SetHighlight(const TmHighlight& highlight) {
+    const bool same = highlight.On == highlight_.On &&
+                      (!highlight.On || (highlight.Extension == highlight_.Extension && highlight.Kind == highlight_.Kind &&
+                                         highlight.AnyExtension == highlight_.AnyExtension));
+    highlight_ = highlight;
+    if (same) return;
+    // A layout on its way draws with the new highlight only if it starts
+    // again; otherwise the map on screen is only coloured anew.
+    if (Busy()) StartLayout();
+    else StartDrawing();
+}
+
+void TFMtreemap::StartDrawing() {
+    if (!source_ || map_.Nodes.empty()) return;
+    if (cancel_) cancel_->store(true);
+    cancel_ = std::make_shared<std::atomic<bool>>(false);
+    const uint64_t generation = ++pending_;
+    auto map = std::make_shared<Treemap>(map_);
+    auto cancel = cancel_;
+    const int colours = CBcol->currentIndex();
+    const int unit = Global().SizeUnit;
+    const TmHighlight highlight = highlight_;
+    pool_.start([this, generation, map, cancel, colours, unit, highlight] {
+        QImage image = DrawTreemap(*map, colours, unit, cancel.get(), highlight);
+        if (cancel->load()) return;
         QMetaObject::invokeMethod(
             this, [this, generation, map, image] { Finished(generation, std::move(*map), image); },
             Qt::QueuedConnection);

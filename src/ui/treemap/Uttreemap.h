@@ -66,6 +66,10 @@ public:
     // True while a layout is on its way.
     bool Busy() const { return pending_ != shown_; }
     int Hovered() const { return hovered_; }
+    // The files of one type stand out, the rest dimmed (Off: all in their
+    // colours). The map is drawn again, not laid out again.
+    void SetHighlight(const TmHighlight& highlight);
+    const TmHighlight& Highlight() const { return highlight_; }
     void SetHovered(int node);
 
     QToolButton* BTup;
@@ -83,12 +87,14 @@ private:
     friend class TreemapView;
     void StartLayout();
     void Finished(uint64_t generation, Treemap map, QImage image);
+    void StartDrawing();
 
     TFMmain* main_;
     std::shared_ptr<const TmSource> source_;
     Treemap map_;
     QImage image_;
     int hovered_ = -1;
+    TmHighlight highlight_;
     uint64_t pending_ = 0;  // the generation asked for last
     uint64_t shown_ = 0;    // the generation on screen
     std::shared_ptr<std::atomic<bool>> cancel_;
