@@ -284,15 +284,17 @@ public:
     std::vector<OutFolder> folders;
 
     std::string_view FolderName(const OutFolder& f) const {
-        if (f.ownName) return f.name;
+        if (f.ownName) return f.name;  // empty for the root of a walk that found nothing
         return f.fromOld ? old_->FolderName(f.source) : std::string_view(fresh_.Folders[f.source].Name);
     }
     uint32_t FileCount(const OutFolder& f) const {
+        if (f.ownName && f.fromOld && !old_) return 0;  // the empty root of a walk that found nothing
         return f.fromOld ? old_->FolderFileCount(f.source) : fresh_.Folders[f.source].Count;
     }
     // Calls fn(size, occupied, mtime, nameView, flags) for each file of f.
     template <typename Fn>
     void EachFile(const OutFolder& f, Fn&& fn) const {
+        if (f.ownName && f.fromOld && !old_) return;
         if (f.fromOld) {
             const uint32_t first = old_->FolderFirstFile(f.source), n = old_->FolderFileCount(f.source);
             for (uint32_t i = first; i < first + n; ++i)
@@ -349,7 +351,10 @@ bool PlanMerge(const FileIndexData& fresh, const FileIndex* old, const std::stri
             const auto& f = fresh.Folders[k];
             out.push_back({false, k, f.Parent, f.SubtreeEnd, {}, false});
         }
-        return n > 0;
+        // A walk stopped before it entered the root found nothing: the
+        // index of an empty drive, as the cache holds no folder either.
+        if (n == 0) out.push_back({true, 0, UINT32_MAX, 1, {}, true});
+        return true;
     }
     if (n == 0 || below.size() <= 3) return false;
     // Where the fresh subtree goes: in place of the folder's old subtree, or
