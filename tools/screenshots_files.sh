@@ -96,3 +96,4 @@ sleep 4
 import -window root "$out/treemap_files.png"; echo "wrote $out/treemap_files.png"
 "$tmp/norvessa-cli" treemap X: --size 1200x760 --highlight jpg --out "$out/treemap_highlight.png" 2>/dev/null
 echo "wrote $out/treemap_highlight.png"
+
