@@ -17,20 +17,10 @@ TypesSettings LoadTypesSettings(const std::string& fileName) {
     TypesSettings s;
     StringList lines;
     LoadLines(lines, fileName);
-    const int left = IntAt(lines, L_LEFT, s.Left), top = IntAt(lines, L_TOP, s.Top);
-    const int width = IntAt(lines, L_WIDTH, s.Width), height = IntAt(lines, L_HEIGHT, s.Height);
-    // A place far off every screen or a size nobody can use comes from a
-    // damaged file; the window is then placed as on its first opening.
-    if (left >= -10000 && left <= 100000 && top >= -10000 && top <= 100000) s.Left = left, s.Top = top;
-    if (width >= 200 && width <= 20000 && height >= 150 && height <= 20000) s.Width = width, s.Height = height;
-    StringList widths;
-    SplitToLines(widths, ",", LineAt(lines, L_COLUMNS, ""));
-    if (widths.size() == kTypesColumns) {
-        std::array<int, kTypesColumns> w{};
-        bool ok = true;
-        for (size_t c = 0; c < kTypesColumns; ++c) ok = ok && ParseInt(widths[c], w[c]) && w[c] >= 0 && w[c] <= 5000;
-        if (ok) s.ColumnWidths = w;
-    }
+    ReadWindowPlace(lines, L_LEFT, s.Left, s.Top, s.Width, s.Height);
+    std::vector<int> widths;
+    if (ReadColumnWidths(LineAt(lines, L_COLUMNS, ""), kTypesColumns, widths))
+        std::copy(widths.begin(), widths.end(), s.ColumnWidths.begin());
     const int byKind = IntAt(lines, L_BYKIND, 0);
     s.ByKind = byKind == 1;
     const int sort = IntAt(lines, L_SORT, s.SortColumn);

@@ -72,6 +72,24 @@ void TellSaveFailed(const std::string& fileName) {
     ShowMessageBox("ファイルを保存できませんでした。\n" + fileName + "\n" + platform::LastWriteError(), MB_ICONSTOP);
 }
 
+void ReadWindowPlace(const StringList& lines, int first, int& left, int& top, int& width, int& height) {
+    const int l = IntAt(lines, first, left), t = IntAt(lines, first + 1, top);
+    const int w = IntAt(lines, first + 2, width), h = IntAt(lines, first + 3, height);
+    if (l >= -10000 && l <= 100000 && t >= -10000 && t <= 100000) left = l, top = t;
+    if (w >= 200 && w <= 20000 && h >= 150 && h <= 20000) width = w, height = h;
+}
+
+bool ReadColumnWidths(const std::string& text, size_t count, std::vector<int>& out) {
+    StringList parts;
+    SplitToLines(parts, ",", text);
+    if (parts.size() != count) return false;
+    std::vector<int> w(count, 0);
+    for (size_t c = 0; c < count; ++c)
+        if (!ParseInt(parts[c], w[c]) || w[c] < 0 || w[c] > 5000) return false;
+    out = std::move(w);
+    return true;
+}
+
 std::string JoinLines(const StringList& list, std::string_view separator) {
     std::string out;
     for (size_t i = 0; i < list.size(); ++i) {

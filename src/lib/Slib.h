@@ -39,6 +39,14 @@ void TextToLines(StringList& list, std::string_view text);
 std::string JoinLines(const StringList& list, std::string_view separator);
 void SplitToLines(StringList& list, std::string_view separator, std::string_view text);
 
+// A window's kept place and size, lines first to first + 3 of a settings
+// file (left, top, width, height). Each pair is taken only when a screen
+// could show it: a damaged file leaves the window where it opens first.
+void ReadWindowPlace(const StringList& lines, int first, int& left, int& top, int& width, int& height);
+// Column widths kept as "w1,w2,...": exactly count of them, each 0 to 5000;
+// false (out untouched) otherwise.
+bool ReadColumnWidths(const std::string& text, size_t count, std::vector<int>& out);
+
 // ---- text helpers ----
 
 std::pair<std::string, std::string> SplitFirst(std::string_view text, std::string_view separator);
