@@ -393,6 +393,7 @@ int RunCopyOrMove(const Args& given, bool move) {
     CliShellUi ui;
     if (progress) platform::SetShellUi(&ui);
     const int ok = move ? MoveItem(source, dest, progress) : CopyItem(source, dest, progress);
+    if (ok && move) ForgetInFileIndex(source);
     platform::SetShellUi(nullptr);
     return OperationResult(ok, move ? "move" : "copy");
 }
@@ -420,6 +421,7 @@ int RunDelete(const Args& args) {
     CliShellUi ui;
     if (progress) platform::SetShellUi(&ui);
     const int ok = DeleteItem(path, trash ? 1 : 0, progress);
+    if (ok) ForgetInFileIndex(path);
     platform::SetShellUi(nullptr);
     return OperationResult(ok, "delete");
 }

@@ -67,6 +67,17 @@ grep -qP '^\texecutable\t1\t70000\t' "$work/out" || fail "an execute bit without
 check "types by kind" 0 "$cli" types G: --by-kind
 grep -qP '^document\t2\t105000\t' "$work/out" || fail "types by kind: $(cat "$work/out")"
 
+# What the tool deletes or moves leaves the lists at once, without a new
+# measurement: a file, and a folder with everything below it.
+check "delete a file" 0 "$cli" delete 'G:\photos\2024\dsc_0002.jpg'
+check "files after the delete" 0 "$cli" files G:
+grep -q 'dsc_0002' "$work/out" && fail "a deleted file is still listed"
+mkdir -p "$work/elsewhere"
+XDG_DATA_HOME=$work/xdg check "move a folder" 0 "$cli" move 'G:\docs' "$work/elsewhere"
+check "files after the move" 0 "$cli" files G:
+grep -q 'docs' "$work/out" && fail "a moved folder's files are still listed: $(cat "$work/out")"
+[ "$(wc -l <"$work/out")" = 2 ] || fail "after delete and move: $(cat "$work/out")"
+
 # A measurement that stopped writing indexes leaves the old one stale.
 check "measure without the index" 0 "$cli" measure --no-index G:
 check "files after a measurement without one" 1 "$cli" files G:

@@ -5,6 +5,7 @@
 
 #include "ui/main/Utmainpriv.h"
 
+#include "core/FileIndex.h"
 #include "core/Utglobal.h"
 #include "lib/Sdirlist.h"
 #include "platform/Pdrives.h"
@@ -88,6 +89,7 @@ void TFMmain::MMtolcpyClick(int tag) {
     Progress->Start(QString::fromUtf8(tag == 1 ? " コピー中..." : " 移動中..."));
     platform::SetShellUi(Progress);
     const int ok = tag == 1 ? CopyItem(source, dest, 1) : MoveItem(source, dest, 1);
+    if (ok && tag != 1) ForgetInFileIndex(source);
     platform::SetShellUi(nullptr);
     Progress->Finish();
     ReportOperation(ok != 0, verb);
@@ -118,6 +120,7 @@ void TFMmain::MMtoldelClick() {
     Progress->Start(QStringLiteral(" 削除中..."));
     platform::SetShellUi(Progress);
     const int ok = DeleteItem(path, g.UseRecycleBin, 1);
+    if (ok) ForgetInFileIndex(path);
     platform::SetShellUi(nullptr);
     Progress->Finish();
     ReportOperation(ok != 0, "削除");
