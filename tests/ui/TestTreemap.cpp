@@ -14,6 +14,8 @@
 #include <QTableView>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QtTest>
 
 using namespace nrvs;
@@ -210,6 +212,18 @@ private slots:
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(t.IMmap, &leave);
         QCOMPARE(t.Hovered(), -1);
+    }
+
+    void opensWhollyOnTheMainWindowsScreen() {
+        auto w = OpenMeasured();
+        const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+        w->move(avail.topLeft());
+        w->MMviwtmp->trigger();
+        TFMtreemap& t = *w->Tmap;
+        QVERIFY(t.isVisible());
+        QVERIFY2(avail.contains(t.frameGeometry()), "not past any edge of the screen");
+        QVERIFY2(!t.frameGeometry().intersects(w->frameGeometry()) || t.frameGeometry().left() > w->frameGeometry().left(),
+                 "beside the main window, or over its right part where there is no room");
     }
 
     void aDriveWithoutMeasurementAndNoDrive() {

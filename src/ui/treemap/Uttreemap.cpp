@@ -7,6 +7,8 @@
 #include "ui/treemap/Utmdraw.h"
 
 #include <QComboBox>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -159,8 +161,33 @@ TFMtreemap::~TFMtreemap() {
 }
 
 void TFMtreemap::showEvent(QShowEvent* event) {
+    if (!placed_) {
+        placed_ = true;
+        PlaceBesideMain();
+    }
     QWidget::showEvent(event);
     Follow();
+}
+
+void TFMtreemap::PlaceBesideMain() {
+    const QRect mainFrame = main_->frameGeometry();
+    const QScreen* screen = TFMmain::ScreenOf(mainFrame);
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect avail = screen->availableGeometry();
+    // The frame around the client area, as the main window's shows it.
+    const QSize frame = mainFrame.size() - main_->size();
+    QSize client(std::min(760, avail.width() * 9 / 10 - frame.width()),
+                 std::min(540, avail.height() * 9 / 10 - frame.height()));
+    client = client.expandedTo(QSize(200, 150));
+    resize(client);
+    const QSize outer = client + frame;
+    // Right of the main window where there is room, else left of it, else
+    // over its right part; always wholly on its screen.
+    QPoint at(mainFrame.right() + 1, mainFrame.top());
+    if (at.x() + outer.width() > avail.right() + 1) at.setX(mainFrame.left() - outer.width());
+    if (at.x() < avail.left()) at.setX(mainFrame.right() + 1 - outer.width());
+    move(TFMmain::FitFrame(QRect(at, outer), avail).topLeft());
 }
 
 void TFMtreemap::Follow() {

@@ -84,6 +84,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Placed beside the main window, on its screen, at the first showing.
+    void PlaceBesideMain();
+    bool placed_ = false;
     friend class TreemapView;
     void StartLayout();
     void Finished(uint64_t generation, Treemap map, QImage image);
