@@ -9,6 +9,7 @@
 #include "platform/Pfile.h"
 #include "platform/Ppath.h"
 #include "platform/Pshell.h"
+#include "support/FileFixtures.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +37,9 @@
 using namespace nrvs;
 using nrvs::test::TempDir;
 using nrvs::test::TempDrive;
+using nrvs::test::InChild;
+using nrvs::test::NamesIn;
+using nrvs::test::StatOf;
 
 namespace {
 
@@ -62,22 +66,6 @@ private:
     bool mounted_ = false;
 };
 
-struct stat StatOf(const std::string& path) {
-    struct stat st{};
-    ::lstat(path.c_str(), &st);
-    return st;
-}
-
-std::vector<std::string> NamesIn(const std::string& dir) {
-    std::vector<std::string> names;
-    platform::Folder f = platform::Folder::Open(dir);
-    platform::FolderReader r(f, false);
-    platform::FindData d;
-    while (r.Next(d)) names.emplace_back(d.Name);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 bool ErrorsHold(const std::string& text) {
     for (const auto& e : platform::ShellErrors())
         if (e.find(text) != std::string::npos) return true;
@@ -88,21 +76,6 @@ std::string AllErrors() {
     std::string all;
     for (const auto& e : platform::ShellErrors()) all += e + "\n";
     return all;
-}
-
-// Runs fn in a child process and gives its result, -2 when it died of a
-// signal, or -1 when it did not finish within the time.
-int InChild(const std::function<int()>& fn, int seconds = 20) {
-    pid_t pid = ::fork();
-    if (pid == 0) _exit(fn());
-    for (int i = 0; i < seconds * 20; ++i) {
-        int status = 0;
-        if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
-    return -1;
 }
 
 struct ScriptedUi : platform::ShellUi {

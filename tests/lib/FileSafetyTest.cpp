@@ -9,6 +9,7 @@
 #include "platform/Pfile.h"
 #include "platform/Ppath.h"
 #include "platform/Pshell.h"
+#include "support/FileFixtures.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>
@@ -27,6 +28,9 @@
 using namespace nrvs;
 using nrvs::test::TempDir;
 using nrvs::test::TempDrive;
+using nrvs::test::InChild;
+using nrvs::test::NamesIn;
+using nrvs::test::StatOf;
 
 namespace {
 
@@ -51,37 +55,6 @@ private:
     std::string where_;
     bool mounted_ = false;
 };
-
-struct stat StatOf(const std::string& path) {
-    struct stat st{};
-    ::lstat(path.c_str(), &st);
-    return st;
-}
-
-std::vector<std::string> NamesIn(const std::string& dir) {
-    std::vector<std::string> names;
-    platform::Folder f = platform::Folder::Open(dir);
-    platform::FolderReader r(f, false);
-    platform::FindData d;
-    while (r.Next(d)) names.emplace_back(d.Name);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-// Runs fn in a child process and gives its result, or -1 when it did not
-// finish within the time: a hang fails the test instead of the whole run.
-int InChild(const std::function<int()>& fn, int seconds = 20) {
-    pid_t pid = ::fork();
-    if (pid == 0) _exit(fn());
-    for (int i = 0; i < seconds * 20; ++i) {
-        int status = 0;
-        if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
-    return -1;
-}
 
 struct SwapOnProgress : platform::ShellUi {
     std::function<void(const std::string&)> onProgress;

@@ -1,0 +1,19 @@
+// Small helpers of the tests that work on real files: a file's status
+// without following a link, the sorted names of a folder, and a function
+// run in a child process so that a hang fails one test instead of the run.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace nrvs::test {
+
+struct stat StatOf(const std::string& path);
+std::vector<std::string> NamesIn(const std::string& dir);
+// fn's result, -2 when the child died of a signal, -1 when it did not finish
+// within the time (it is then killed).
+int InChild(const std::function<int()>& fn, int seconds = 20);
+
+} // namespace nrvs::test
