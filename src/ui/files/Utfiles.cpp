@@ -1,5 +1,7 @@
 #include "ui/files/Utfiles.h"
 
+#include "ui/Ulists.h"
+
 #include "core/Cache.h"
 #include "core/Rows.h"
 #include "core/Utglobal.h"
@@ -169,21 +171,13 @@ TFMfiles::TFMfiles(TFMmain* main) : QDialog(main), main_(main) {
     LLstate->setTextFormat(Qt::PlainText);
     layout->addWidget(LLstate);
 
-    LVlist = new QTreeWidget(this);
-    LVlist->setObjectName("LVlist");
-    LVlist->setColumnCount(kFilesColumns);
-    LVlist->setHeaderLabels({QStringLiteral("名前"), QStringLiteral("フォルダ"), QStringLiteral("容量"),
-                             QStringLiteral("占有量"), QStringLiteral("更新日時"), QStringLiteral("種類")});
-    LVlist->setRootIsDecorated(false);
-    LVlist->setUniformRowHeights(true);
-    LVlist->setAllColumnsShowFocus(true);
-    LVlist->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    LVlist->setSelectionBehavior(QAbstractItemView::SelectRows);
-    LVlist->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    LVlist = MakeReportList(this,
+                            {QStringLiteral("名前"), QStringLiteral("フォルダ"), QStringLiteral("容量"),
+                             QStringLiteral("占有量"), QStringLiteral("更新日時"), QStringLiteral("種類")},
+                            QAbstractItemView::ExtendedSelection);
     LVlist->setContextMenuPolicy(Qt::CustomContextMenu);
     LVlist->setIconSize(QSize(16, 16));
     LVlist->header()->setStretchLastSection(false);
-    LVlist->header()->setSectionsMovable(false);
     LVlist->setSortingEnabled(true);
     LVlist->sortByColumn(C_SIZE, Qt::DescendingOrder);
     LVlist->installEventFilter(this);

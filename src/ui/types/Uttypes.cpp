@@ -1,5 +1,7 @@
 #include "ui/types/Uttypes.h"
 
+#include "ui/Ulists.h"
+
 #include "core/Cache.h"
 #include "core/Rows.h"
 #include "core/Treemap.h"
@@ -144,19 +146,11 @@ TFMtypes::TFMtypes(TFMmain* main) : QDialog(main), main_(main) {
     LLstate->setTextFormat(Qt::PlainText);
     layout->addWidget(LLstate);
 
-    LVlist = new QTreeWidget(this);
-    LVlist->setObjectName("LVlist");
-    LVlist->setColumnCount(kTypesColumns);
-    LVlist->setHeaderLabels({QStringLiteral("拡張子"), QStringLiteral("種類"), QStringLiteral("ファイル数"),
-                             QStringLiteral("容量"), QStringLiteral("占有量"), QStringLiteral("割合")});
-    LVlist->setRootIsDecorated(false);
-    LVlist->setUniformRowHeights(true);
-    LVlist->setAllColumnsShowFocus(true);
-    LVlist->setSelectionMode(QAbstractItemView::SingleSelection);
-    LVlist->setSelectionBehavior(QAbstractItemView::SelectRows);
-    LVlist->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    LVlist = MakeReportList(this,
+                            {QStringLiteral("拡張子"), QStringLiteral("種類"), QStringLiteral("ファイル数"),
+                             QStringLiteral("容量"), QStringLiteral("占有量"), QStringLiteral("割合")},
+                            QAbstractItemView::SingleSelection);
     LVlist->header()->setStretchLastSection(true);
-    LVlist->header()->setSectionsMovable(false);
     LVlist->setItemDelegate(new ShareDelegate(this, LVlist));
     LVlist->setSortingEnabled(true);
     LVlist->sortByColumn(C_OCCUPIED, Qt::DescendingOrder);
