@@ -31,12 +31,9 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
     platform::FileLock lock(CacheLockName(drive));
     // The index on disk belongs to the cache on disk; a folder's records go
     // into it only when it does (else it stays stale and is never shown).
-    std::string diskHeader;
-    if (!below.empty()) {
-        StringList disk;
-        LoadLines(disk, CacheFileName(drive));
-        if (!disk.empty()) diskHeader = disk[0];
-    }
+    // Its first line is enough: the rest of a large cache is read only when
+    // it has to be merged.
+    const std::string diskHeader = below.empty() ? std::string() : CacheHeaderLine(drive);
     if (!below.empty() && CacheChangedOnDisk(drive)) {
         FolderList disk;
         LoadCache(disk, drive);

@@ -102,21 +102,10 @@ bool HoldsProgramFiles(const std::string& dir, const std::string& name) {
     return found;
 }
 
-// $HOME, or the user database's home when it is not set.
-std::string HomeFolder() {
-    const char* home = std::getenv("HOME");
-    if (home && home[0] == '/') return home;
-    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buf(size > 0 ? static_cast<size_t>(size) : 16384);
-    struct passwd pw{};
-    struct passwd* result = nullptr;
-    if (::getpwuid_r(::geteuid(), &pw, buf.data(), buf.size(), &result) == 0 && result && result->pw_dir)
-        return result->pw_dir;
-    return "/";
-}
 
-// An XDG base folder: the variable when it holds an absolute path (the
-// specification has relative ones ignored), else the default below home.
+// An XDG base folder: the variable when it holds an absolute path (a
+// relative one would depend on the folder the program was started in, so it
+// is ignored), else the default below home.
 std::string XdgFolder(const char* variable, const char* belowHome) {
     const char* value = std::getenv(variable);
     if (value && value[0] == '/') return WithSlash(value);
@@ -235,8 +224,15 @@ namespace nrvs::platform {
 std::string HomeFolder() {
     std::string home;
     if (const char* env = std::getenv("HOME"); env && *env == '/') home = env;
-    if (home.empty())
-        if (const struct passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir && *pw->pw_dir == '/') home = pw->pw_dir;
+    if (home.empty()) {
+        long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+        std::vector<char> buf(size > 0 ? static_cast<size_t>(size) : 16384);
+        struct passwd pw{};
+        struct passwd* result = nullptr;
+        if (::getpwuid_r(::geteuid(), &pw, buf.data(), buf.size(), &result) == 0 && result && result->pw_dir &&
+            *result->pw_dir == '/')
+            home = result->pw_dir;
+    }
     while (home.size() > 1 && home.back() == '/') home.pop_back();
     return home.empty() ? std::string("/") : home;
 }
