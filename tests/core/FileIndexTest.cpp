@@ -194,11 +194,11 @@ TEST_F(FileIndexTest, AStoppedMeasurementKeepsWhatItMeasured) {
     ASSERT_EQ(MeasureDrives(hooks), 1);
     FileIndex index;
     ASSERT_TRUE(OpenIndex(index));
+    // When STOP comes depends on the machine: before the root's line (the
+    // cache counts nothing), in the middle, or after the end. The index
+    // holds what the cache counted, no more, in every case.
     const FolderRecord* root = Global().Folders.FindPath(drive->Root());
-    ASSERT_NE(root, nullptr);
-    EXPECT_EQ(index.FileCount(), static_cast<uint32_t>(root->TreeFiles)) << "what the cache counted, no more";
-    // A busy machine can let the walk finish before STOP reaches it; the
-    // equality above holds either way.
+    EXPECT_EQ(index.FileCount(), root ? static_cast<uint32_t>(root->TreeFiles) : 0u) << "what the cache counted";
     if (index.FileCount() == 1200u) std::printf("note: the walk finished before it was stopped\n");
 
     // Stopped before the root was entered: nothing measured, an empty
