@@ -1,5 +1,6 @@
 #include "core/DriveTable.h"
 
+#include "core/Snapshot.h"
 #include "platform/Pdrives.h"
 
 namespace nrvs {
@@ -17,6 +18,7 @@ void DriveTable::DetectTypes() {
     for (int n = 0; n < 26; ++n) {
         DriveRecord& r = records_[static_cast<size_t>(n)];
         r.Ready = 0;
+        r.Offline = 0;
         r.Index = n;
         r.RootPath = std::string(1, static_cast<char>('A' + n)) + ":\\";
         uint32_t type = platform::GetDriveTypeA(r.RootPath);
@@ -33,6 +35,10 @@ void DriveTable::DetectTypes() {
 }
 
 int DriveTable::ReadVolume(DriveRecord& r) {
+    if (r.Offline) {
+        FillOfflineRecord(r);
+        return r.Ready;
+    }
     r.Ready = 0;
     platform::VolumeInformation info;
     if (platform::GetVolumeInformationA(r.RootPath, info) != 1) return r.Ready;
@@ -63,7 +69,13 @@ void DriveTable::RefreshListing(int showRemovable) {
     for (int n = 0; n < 26; ++n) {
         DriveRecord& r = records_[static_cast<size_t>(n)];
         if (ui_) ui_->HideItem(r);
-        if (r.DriveType == 0 || (!showRemovable && r.Removable == 1)) continue;
+        r.Offline = 0;
+        if (r.DriveType == 0) {
+            if (!HasSnapshot(static_cast<char>('A' + n))) continue;
+            r.Offline = 1;
+        } else if (!showRemovable && r.Removable == 1) {
+            continue;
+        }
         // A drive without media is listed all the same, just not ready.
         ReadVolume(r);
         if (ui_) ui_->ShowItem(r, listedCount_);

@@ -16,6 +16,7 @@ struct DriveRecord {
     uint32_t Category = 0;      // icon: 1 removable, 2 hard disk, 3 network, 4 CD-ROM, 5 RAM disk
     uint32_t Removable = 0;     // 1 for removable and CD-ROM drives
     int SelectCount = 0;        // selections found ready since start
+    int Offline = 0;            // 1: not here, browsed from its last measurement (DriveType stays 0)
     std::string VolumeName;
     std::string FileSystem;
     uint32_t SerialNumber = 0;
@@ -49,10 +50,12 @@ public:
     // Index, RootPath and the type fields.
     void DetectTypes();
     // Queries the volume, free space and cluster geometry; returns the new
-    // Ready. Values that cannot be read keep what they were.
+    // Ready. Values that cannot be read keep what they were. An offline
+    // drive gets the figures noted at its last measurement, never the disk's.
     int ReadVolume(DriveRecord& record);
     // Rebuilds the listed drives (letter order) and shows or hides each drive's
-    // items; every listed drive's volume is queried.
+    // items; every listed drive's volume is queried. A letter not in use whose
+    // last measurement is kept is listed offline.
     void RefreshListing(int showRemovable);
 
     // The i-th listed record, or nullptr outside 0 to ListedCount()-1.

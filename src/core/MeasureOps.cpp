@@ -1,8 +1,10 @@
 #include "core/Cache.h"
 #include "core/FileIndex.h"
 #include "core/Measure.h"
+#include "core/Snapshot.h"
 #include "core/Utglobal.h"
 #include "platform/Pfile.h"
+#include "platform/Ppath.h"
 
 #include <algorithm>
 #include <array>
@@ -166,7 +168,7 @@ FolderRecord MeasureFolderJob(const std::string& path, MeasureHooks& hooks, Meas
 int MeasureDrives(MeasureHooks& hooks, MeasureReport* report) {
     GlobalState& g = Global();
     DriveRecord* current = g.CurrentDrive;
-    if (!current || !current->Ready) return 0;
+    if (!current || !current->Ready || current->Offline) return 0;
     const std::string question = std::string(1, current->RootPath[0]) + "ドライブを計測しますか？";
     std::vector<DriveRecord*> drives;
     if (g.MeasureMulti) {
@@ -181,8 +183,9 @@ int MeasureDrives(MeasureHooks& hooks, MeasureReport* report) {
     int measured = 0;
     MeasureReport all;
     for (DriveRecord* drive : drives) {
-        // A chosen drive without media keeps its earlier cache file.
-        if (!g.Drives.ReadVolume(*drive)) continue;
+        // A chosen drive without media, or not here at all, keeps its
+        // earlier cache file.
+        if (drive->Offline || !g.Drives.ReadVolume(*drive)) continue;
         StringList before = std::move(g.Folders.Lines);
         g.Folders.Clear();
         std::time_t start = std::time(nullptr);
@@ -199,6 +202,9 @@ int MeasureDrives(MeasureHooks& hooks, MeasureReport* report) {
             continue;
         }
         Seal(g.Folders, *drive, start, hooks, one, files);
+        // What the volume looked like is kept for browsing the drive while
+        // it is not here; the measurement stands without it.
+        if (one.SaveError.empty()) SaveVolumeNote(*drive, platform::ToNative(drive->RootPath));
         RememberUnreadable(drive->RootPath, one.Unreadable);
         all.Unreadable.insert(all.Unreadable.end(), one.Unreadable.begin(), one.Unreadable.end());
         if (!one.SaveError.empty()) all.SaveError += (all.SaveError.empty() ? "" : "\n") + one.SaveError;
@@ -213,7 +219,7 @@ int MeasureDrives(MeasureHooks& hooks, MeasureReport* report) {
 int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* report) {
     GlobalState& g = Global();
     DriveRecord* current = g.CurrentDrive;
-    if (!current || !current->Ready) return 0;
+    if (!current || !current->Ready || current->Offline) return 0;
     if (hooks.Ask(path + "を計測しますか？", MB_ICONQUESTION) != ID_YES) return 0;
     // What is taken out is kept with its place, to be put back when the
     // folder cannot be opened: no second copy of a large list.

@@ -3,6 +3,8 @@
 #include "ui/main/Utmainpriv.h"
 
 #include "core/Cache.h"
+#include "core/Ncdu.h"
+#include "core/Snapshot.h"
 #include "core/Measure.h"
 #include "core/Utglobal.h"
 #include "lib/Sdirlist.h"
@@ -589,12 +591,14 @@ void TFMmain::SetDriveLamp(int image) {
 void TFMmain::ShowItem(const DriveRecord& record, int listedPos) {
     const size_t n = static_cast<size_t>(record.Index);
     QAction* item = DriveMenuItems[n];
-    item->setText(QString(QChar('A' + record.Index)) + QStringLiteral("  ") + Q(record.VolumeName));
+    const QString offline = record.Offline ? QStringLiteral("  [オフライン]") : QString();
+    item->setText(QString(QChar('A' + record.Index)) + QStringLiteral("  ") + Q(record.VolumeName) + offline);
     item->setIcon(ImageIcon(static_cast<int>(record.Category)));
     item->setData(listedPos);
     item->setVisible(true);
     QToolButton* b = DriveButtons[n];
-    b->setToolTip(Q(record.VolumeName));
+    b->setToolTip(record.Offline ? Q(record.VolumeName) + QStringLiteral("\n") + Q(SnapshotText(record, CacheHeaderLine(record)))
+                                 : Q(record.VolumeName));
     b->setIcon(ImageIcon(static_cast<int>(record.Category)));
     b->setProperty("tag", listedPos);
     b->move(1, listedPos * 24 + 26);
@@ -660,6 +664,12 @@ void TFMmain::ShowDriveStatus(const DriveRecord& drive, const FolderList* folder
     SBpanels[0]->setText(Q(drive.RootPath.substr(0, 1)));
     if (!folders) return;
     SBpanels[1]->setText(Q(drive.VolumeName));
+    SBpanels[1]->setToolTip(QString());
+    if (drive.Offline) {
+        // Plainly a snapshot: the status bar says so, and its tip says of what.
+        SBpanels[1]->setText(IsImportedDrive(drive.RootPath[0]) ? QStringLiteral("取り込み") : QStringLiteral("オフライン"));
+        SBpanels[1]->setToolTip(Q(SnapshotText(drive, folders->Count() > 0 ? folders->LineAt(0) : std::string())));
+    }
     SBpanels[2]->setText(QStringLiteral("Total  ") + Q(FormatSizeText(drive.TotalBytes, 0)));
     SBpanels[3]->setText(QStringLiteral("Free  ") + Q(FormatSizeText(drive.FreeBytes, 0)));
     if (folders->Count() > 0) {

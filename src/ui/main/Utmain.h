@@ -4,11 +4,13 @@
 
 #include "core/DriveTable.h"
 #include "core/Rows.h"
+#include "lib/Sdirlist.h"
 #include "lib/Slib.h"
 
 #include <QMainWindow>
 #include <array>
 #include <climits>
+#include <memory>
 
 class QAction;
 class QLabel;
@@ -24,6 +26,7 @@ class QTreeWidgetItem;
 
 namespace nrvs {
 
+class FileIndex;
 class RowModel;
 class TFMexport;
 class TFMfiles;
@@ -201,6 +204,8 @@ private:
     // menu's commands following it; run whenever focus or selection changes,
     // so that a shortcut acts on what is selected now.
     void UpdateCommandStates();
+    // Commands that need the drive itself are off while it is not here.
+    void ApplyOfflineStates();
     void ConnectCommandStates();
     void RefreshNodeAfterDelete(bool treeHadFocus);
     void RereadNode(QTreeWidgetItem* node);
@@ -210,7 +215,14 @@ private:
     QTreeWidgetItem* SelectedNode() const;
     int SelectedRow() const;
 
+    // A folder's entries: from the disk, or from the last measurement when
+    // the drive is not here.
+    void ListShown(DirListing& listing, const std::string& path, int kind, StringList* hasSubfolders = nullptr);
+    bool ShowsOffline() const;
+
     RowModel* model_;
+    // The file index an offline drive's files are listed from.
+    std::shared_ptr<const FileIndex> snapshotIndex_;
     QTreeWidgetItem* lastTreeNode_ = nullptr;
     bool openingPath_ = false;
     bool justMeasured_ = false;

@@ -5,6 +5,8 @@
 #include "ui/main/Utmainpriv.h"
 
 #include "core/Cache.h"
+#include "core/FileIndex.h"
+#include "core/Snapshot.h"
 #include "core/Measure.h"
 #include "core/Utglobal.h"
 #include "lib/Sdirlist.h"
@@ -117,6 +119,7 @@ void TFMmain::SelectDrive(int listedPos) {
     QApplication::processEvents();
     TVtree->setEnabled(false);
     LVlist->setEnabled(false);
+    snapshotIndex_.reset();
     if (!g.Drives.ReadVolume(*drive)) {
         SetDriveLamp(2);
         RefreshControls();
@@ -126,14 +129,32 @@ void TFMmain::SelectDrive(int listedPos) {
     ++drive->SelectCount;
     SetDriveLamp(1);
     QApplication::processEvents();
-    if (IsCached(*drive) || justMeasured_) LoadCache(g.Folders, *drive);
+    // A drive that is not here has nothing but its last measurement to show.
+    if (drive->Offline || IsCached(*drive) || justMeasured_) LoadCache(g.Folders, *drive);
+    if (drive->Offline) {
+        FillOfflineRecord(*drive, &g.Folders);
+        if (g.Folders.Count() > 0) snapshotIndex_ = OpenFileIndex(drive->RootPath[0], g.Folders.LineAt(0));
+    }
     ShowDriveStatus(*drive, &g.Folders);
     TVtree->setEnabled(true);
     LVlist->setEnabled(true);
     FillTreeLevel(nullptr);
     if (openingPath_) return;
     OpenPath(drive->RootPath, false);
-    if (ShouldMeasure(RowsShowUnmeasured(model_->Rows()), std::time(nullptr))) MMmesdrvClick();
+    if (!drive->Offline && ShouldMeasure(RowsShowUnmeasured(model_->Rows()), std::time(nullptr))) MMmesdrvClick();
+}
+
+bool TFMmain::ShowsOffline() const {
+    const DriveRecord* drive = Global().CurrentDrive;
+    return drive && drive->Offline;
+}
+
+void TFMmain::ListShown(DirListing& listing, const std::string& path, int kind, StringList* hasSubfolders) {
+    if (ShowsOffline()) {
+        ListSnapshot(listing, Global().Folders, snapshotIndex_.get(), path + "*.*", kind, hasSubfolders);
+        return;
+    }
+    ListFolder(listing, path + "*.*", kind);
 }
 
 void TFMmain::OpenPath(std::string path, bool force) {
@@ -202,7 +223,8 @@ void TFMmain::FillTreeLevel(QTreeWidgetItem* node) {
             return;
         }
         node = new TreeItem(TVtree);
-        node->setText(0, QString(QChar('A' + drive->Index)) + QStringLiteral("  ") + Q(drive->VolumeName));
+        node->setText(0, QString(QChar('A' + drive->Index)) + QStringLiteral("  ") + Q(drive->VolumeName) +
+                             (drive->Offline ? QStringLiteral("  [オフライン]") : QString()));
         node->setData(0, kNameRole, QByteArray(1, static_cast<char>('A' + drive->Index)));
         node->setIcon(0, ImageIcon(static_cast<int>(drive->Category)));
     }
@@ -215,7 +237,9 @@ void TFMmain::FillTreeLevel(QTreeWidgetItem* node) {
     qDeleteAll(old);
     const std::string path = NodePath(node);
     DirListing listing;
-    ListFolder(listing, path + "*.*", LIST_FOLDERS);
+    StringList withSubfolders;
+    const bool offline = ShowsOffline();
+    ListShown(listing, path, LIST_FOLDERS, offline ? &withSubfolders : nullptr);
     SortListing(listing, false);
     const QIcon folder = NodeIcon(7, 6);
     TVtree->setSortingEnabled(false);
@@ -227,7 +251,9 @@ void TFMmain::FillTreeLevel(QTreeWidgetItem* node) {
         child->setText(0, Q(name));
         child->setData(0, kNameRole, QByteArray::fromStdString(name));
         child->setIcon(0, folder);
-        if (CountEntries(path + name + "\\*.*", LIST_FOLDERS) >= 1) new TreeItem(child);
+        const bool more = offline ? std::binary_search(withSubfolders.begin(), withSubfolders.end(), name)
+                                  : CountEntries(path + name + "\\*.*", LIST_FOLDERS) >= 1;
+        if (more) new TreeItem(child);
     }
     TVtree->setSortingEnabled(true);
     TVtree->expandItem(node);
@@ -267,7 +293,7 @@ void TFMmain::FillListPath(const std::string& path) {
     model_->SetRows({});
     DirListing listing;
     if (g.CurrentDrive) listing.ClusterSize = static_cast<int32_t>(g.CurrentDrive->ClusterSize);
-    ListFolder(listing, path + "*.*", LIST_ALL);
+    ListShown(listing, path, LIST_ALL);
     auto ask = [](int count, const char* what) {
         return AskYesNo(FormatText("このフォルダには%d個の%sがあります。\n全てを表示しますか？\n\n[ はい ] 全てを表示　　[ "
                                    "いいえ ] 総計のみ表示　",
@@ -340,7 +366,7 @@ void TFMmain::LVlistDblClick() {
         // The list has the focus: the selected folder's path.
         PopupContext = 2;
         OpenPath(SelectedPath(), false);
-    } else if (image == IMG_FILE) {
+    } else if (image == IMG_FILE && !ShowsOffline()) {
         PopupContext = 2;
         MMtolappClick();
     }

@@ -5,6 +5,7 @@
 
 #include "core/Cache.h"
 #include "core/Measure.h"
+#include "core/Snapshot.h"
 #include "core/Utglobal.h"
 #include "lib/Sdirlist.h"
 #include "platform/Ppath.h"
@@ -55,6 +56,13 @@ void TFMmain::ReopenAfterMeasure(const std::string& path) {
 }
 
 namespace {
+// Commands whose state the selection decides (see PMpopPopup).
+const QString kFollowSelection[] = {
+    QStringLiteral("MMtolcpy"), QStringLiteral("MMtolmov"), QStringLiteral("MMtoldel"), QStringLiteral("MMtolexp"),
+    QStringLiteral("MMtolapp"), QStringLiteral("MMtolfmt"),
+    QStringLiteral("PMtolcpy"), QStringLiteral("PMtolmov"), QStringLiteral("PMtoldel"), QStringLiteral("PMtolexp"),
+    QStringLiteral("PMtolapp"), QStringLiteral("PMviwpty")};
+
 // The running dialog's hooks, and the drives-to-measure dialog for the choice.
 class DriveChoiceHooks : public RunningHooks {
 public:
@@ -131,6 +139,32 @@ void TFMmain::UpdateCommandStates() {
     MMtolfmt->setVisible(true);
     MMtolfmt->setEnabled(removable);
     MMtolfmt->setIcon(removable ? ImageIcon(35) : QIcon());
+    ApplyOfflineStates();
+}
+
+void TFMmain::ApplyOfflineStates() {
+    const DriveRecord* cur = Global().CurrentDrive;
+    const bool offline = cur && cur->Offline;
+    // What needs the drive itself: its files, its volume, a walk of it.
+    const std::array<QAction*, 24> needDisk = {
+        MMmesdrv, BBmesdrv, MMmesfld, BBmesfld, MMmessim, BBmessim, MMviwdif, MMviwpty, MMwinfmn, BBtolexp,
+        MMtolcpy, MMtolmov, MMtoldel, MMtolexp, MMtolapp, MMtolcln, MMtoldfg, MMtolfmt,
+        PMtolcpy, PMtolmov, PMtoldel, PMtolexp, PMtolapp, PMviwpty};
+    for (QAction* a : needDisk) {
+        if (!a) continue;
+        if (offline) {
+            a->setEnabled(false);
+            a->setToolTip(QString::fromUtf8(kOfflineCommandTip));
+        } else {
+            if (a->toolTip() == QString::fromUtf8(kOfflineCommandTip)) a->setToolTip(QString());
+            // Popup items and the commands mirroring them keep what the
+            // selection decided.
+            if (std::find(std::begin(kFollowSelection), std::end(kFollowSelection), a->objectName()) ==
+                std::end(kFollowSelection))
+                a->setEnabled(true);
+        }
+    }
+    for (QMenu* m : menuBar()->findChildren<QMenu*>()) m->setToolTipsVisible(offline);
 }
 
 void TFMmain::ConnectCommandStates() {
@@ -158,7 +192,8 @@ void TFMmain::PMpopPopup() {
     }
     const DriveRecord* cur = Global().CurrentDrive;
     if (!cur || !cur->Ready) return;
-    auto offer = [](QAction* a, bool flag) {
+    auto offer = [cur](QAction* a, bool wanted) {
+        const bool flag = wanted && !cur->Offline;
         a->setVisible(true);
         a->setEnabled(flag);
         a->setIcon(flag ? ImageIcon(a->property("image").toInt()) : QIcon());
