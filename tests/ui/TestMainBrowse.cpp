@@ -1,11 +1,16 @@
 #include "core/Cache.h"
+#include "core/Snapshot.h"
 #include "core/Utglobal.h"
 #include "platform/Pexe.h"
 #include "support/TempDrive.h"
 #include "ui/main/Uiimages.h"
 #include "ui/main/Urowmodel.h"
 #include "ui/main/Utglobal.h"
+#include "ui/files/Utfiles.h"
 #include "ui/main/Utmain.h"
+#include "ui/rank/Utrank.h"
+#include "ui/treemap/Uttreemap.h"
+#include "ui/types/Uttypes.h"
 #include "ui/running/Sluting.h"
 
 #include <QHeaderView>
@@ -119,6 +124,83 @@ private slots:
         w->OpenPath(Root() + "alpha\\", false);
         QCOMPARE(Captions(*w).first(), QString::fromStdString(Root() + "alpha\\"));
         QVERIFY(!Images(*w).contains(45));
+    }
+
+    void aDriveThatIsNotHereIsBrowsedFromItsLastMeasurement() {
+        auto w = OpenWindow();
+        w->MMmesdrvClick();
+        w->OpenPath(Root(), true);
+        const std::vector<std::string> rootRows = w->Rows();
+        w->OpenPath(Root() + "alpha\\", false);
+        const std::vector<std::string> alphaRows = w->Rows();
+        w.reset();
+
+        // The disk is unplugged: its folder is gone, its letter stays.
+        std::string native = drive->Native();
+        native.pop_back();
+        const std::string away = native + ".away";
+        QCOMPARE(std::rename(native.c_str(), away.c_str()), 0);
+        auto restore = qScopeGuard([&] { std::rename(away.c_str(), native.c_str()); });
+        ui = ScriptedUi{};
+        w = OpenWindow();
+        QVERIFY(Global().CurrentDrive && Global().CurrentDrive->Offline);
+        auto text = [](const std::vector<std::string>& rows) {
+            QStringList out;
+            for (const auto& r : rows) out << QString::fromStdString(r);
+            return out.join('\n');
+        };
+        // The header and the reserved row hold the free space noted at the
+        // measurement, which the cache and index written since have changed.
+        QCOMPARE(w->Rows().size(), rootRows.size());
+        QCOMPARE(text({w->Rows().begin() + 1, w->Rows().end() - 1}), text({rootRows.begin() + 1, rootRows.end() - 1}));
+        QCOMPARE(SplitRow(w->Rows()[0]).Files, SplitRow(rootRows[0]).Files);
+        QCOMPARE(w->SBpanels[1]->text(), QStringLiteral("オフライン"));
+        QVERIFY(w->SBpanels[1]->toolTip().contains(QStringLiteral("の計測")));
+        QVERIFY(w->DriveButtons[static_cast<size_t>(drive->Letter() - 'A')]->toolTip().contains(QStringLiteral("オフライン")));
+        QVERIFY(w->TVtree->topLevelItem(0)->text(0).contains(QStringLiteral("オフライン")));
+        QCOMPARE(w->TVtree->topLevelItem(0)->childCount(), 3);
+        w->OpenPath(Root() + "alpha\\", false);
+        QCOMPARE(text(w->Rows()), text(alphaRows));
+
+        // What needs the disk is off, and says why.
+        w->LVlist->setFocus();
+        w->LVlist->selectRow(3);
+        for (QAction* a : {w->MMmesdrv, w->BBmesdrv, w->MMmesfld, w->MMmessim, w->MMtoldel, w->MMtolcpy, w->MMtolmov,
+                           w->MMtolexp, w->MMtolapp, w->MMviwpty, w->MMviwdif}) {
+            QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+            QCOMPARE(a->toolTip(), QString::fromUtf8(kOfflineCommandTip));
+        }
+        // The measurement's windows work from the snapshot.
+        for (QAction* a : {w->MMmesrnk, w->MMviwtmp, w->MMtolbig, w->MMtoltyp, w->MMtoletr, w->MMtolsrc})
+            QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
+        w->MMviwtmpClick();
+        QTRY_VERIFY(!w->Tmap->Busy() && !w->Tmap->Map().Nodes.empty());
+        w->OpenPath(Root(), false);
+        w->MMtolbigClick();
+        QTRY_COMPARE(w->Files->LVlist->topLevelItemCount(), 4);
+        QCOMPARE(w->Files->LVlist->topLevelItem(0)->text(0), QStringLiteral("b.txt"));
+        w->MMtoltypClick();
+        QTRY_VERIFY(w->Types->LVlist->topLevelItemCount() > 0);
+        int ranked = -1;
+        QTimer look;
+        connect(&look, &QTimer::timeout, this, [&] {
+            if (!w->Rank->isVisible() || w->Rank->Computations() < 1) return;
+            look.stop();
+            ranked = w->Rank->LVlist->topLevelItemCount();
+            w->Rank->close();
+        });
+        look.start(20);
+        w->MMmesrnkClick();
+        QCOMPARE(ranked, 2);  // alpha and Beta: the empty gamma ranks nowhere
+        // A measurement asked for anyway (a shortcut that slipped through)
+        // does nothing and says nothing.
+        w->MMmesdrvClick();
+        w->MMmesfldClick();
+        QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join("\n")));
+        QVERIFY(ui.questions.isEmpty());
+        w->Tmap->close();
+        w->Files->close();
+        w->Types->close();
     }
 
     void unreadableFoldersAreReportedAndTheirTipSaysSo() {
