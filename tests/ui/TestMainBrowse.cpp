@@ -203,6 +203,48 @@ private slots:
         w->Types->close();
     }
 
+    void aScanOfAnotherMachineIsTakenInAndWrittenOut() {
+        auto w = OpenWindow();
+        const std::string scan = drive->ExeDir() / "server.json";
+        const std::string bad = drive->ExeDir() / "bad.json";
+        drive->ExeDir().Write("server.json", "[1,2,{\"progname\":\"gdu\",\"progver\":\"5.25\",\"timestamp\":1700000000},"
+                                             "[{\"name\":\"/srv\"},{\"name\":\"f\",\"asize\":100,\"dsize\":4096},"
+                                             "[{\"name\":\"www\"},{\"name\":\"g\",\"asize\":9000,\"dsize\":12288}],"
+                                             "[{\"name\":\"locked\",\"read_error\":true}]]]");
+        drive->ExeDir().Write("bad.json", "[1,2,{},[{\"name\":\"/srv\"},{\"name\":\"f\",\"asize\":-1}]]");
+        std::string chosen;
+        w->ScanFileChooser = [&](bool) { return chosen; };
+
+        // Damaged input: said so, and no letter is taken.
+        chosen = bad;
+        const DriveRecord* before = Global().CurrentDrive;
+        w->MMprcimpClick();
+        QCOMPARE(ui.messages.size(), 1);
+        QVERIFY(ui.messages[0].contains(QStringLiteral("何も書き込んでいません")));
+        QCOMPARE(Global().CurrentDrive, before);
+
+        chosen = scan;
+        w->MMprcimpClick();
+        QCOMPARE(ui.messages.size(), 2);
+        QVERIFY2(ui.messages[1].contains(QStringLiteral("として取り込みました")), qPrintable(ui.messages[1]));
+        QVERIFY(ui.messages[1].contains(QStringLiteral("locked")));
+        const DriveRecord* imported = Global().CurrentDrive;
+        QVERIFY(imported && imported->Offline);
+        QCOMPARE(w->SBpanels[1]->text(), QStringLiteral("取り込み"));
+        QVERIFY(w->SBpanels[1]->toolTip().contains(QStringLiteral("/srv")));
+        QCOMPARE(Captions(*w).mid(3, 2), (QStringList{"locked", "www"}));
+        QCOMPARE(SplitRow(w->Rows()[4]).Occupied, std::string("12288"));
+        // An import is as full as what was scanned: no reserved space.
+        QCOMPARE(SplitRow(w->Rows().back()).Occupied, std::string("0"));
+
+        // Written back out in the same format, from the cache and the index.
+        const std::string out = drive->ExeDir() / "again.json";
+        chosen = out;
+        w->MMprcexnClick();
+        QVERIFY2(ui.messages.last().contains(QStringLiteral("書き出しました")), qPrintable(ui.messages.last()));
+        QVERIFY(drive->ExeDir().Read("again.json").rfind("[1,2,", 0) == 0);
+    }
+
     void unreadableFoldersAreReportedAndTheirTipSaysSo() {
         if (::geteuid() != 0) QSKIP("needs root to measure as another user");
         const test::TempDir& d = drive->Dir();

@@ -115,6 +115,13 @@ void TFMmain::BuildMenus() {
     MMprcnof = MakeAction(this, "MMprcnof", QStringLiteral("ネットワーク切断(&N)..."), 28);
     MMprc->addAction(MMprcnon);
     MMprc->addAction(MMprcnof);
+    MMprc->addSeparator()->setObjectName("MMprc3");
+    MMprcimp = MakeAction(this, "MMprcimp", QStringLiteral("スキャンの取り込み(&I)..."), -1);
+    MMprcimp->setToolTip(QStringLiteral("ncdu -o や gdu -o で書き出したスキャンを、空いているドライブ文字として開きます"));
+    MMprcexn = MakeAction(this, "MMprcexn", QStringLiteral("ncdu 形式で書き出し(&J)..."), -1);
+    MMprcexn->setToolTip(QStringLiteral("表示中のフォルダの計測結果を ncdu -f や gdu -f で開ける形式で書き出します"));
+    MMprc->addAction(MMprcimp);
+    MMprc->addAction(MMprcexn);
     MMprc->addSeparator()->setObjectName("MMprc2");
     MMprcend = MakeAction(this, "MMprcend", QStringLiteral("Norvessa 終了(&Q)"), -1, QKeySequence(QStringLiteral("Ctrl+Q")));
     MMprc->addAction(MMprcend);
@@ -220,6 +227,8 @@ void TFMmain::BuildMenus() {
     addAction(MMviwref);
     connect(MMviwref, &QAction::triggered, this, &TFMmain::RefreshFromDisk);
     connect(MMprcnon, &QAction::triggered, this, &TFMmain::MMprcnonClick);
+    connect(MMprcimp, &QAction::triggered, this, &TFMmain::MMprcimpClick);
+    connect(MMprcexn, &QAction::triggered, this, &TFMmain::MMprcexnClick);
     connect(MMprcnof, &QAction::triggered, this, &TFMmain::MMprcnofClick);
     connect(MMviwpty, &QAction::triggered, this, &TFMmain::MMviwptyClick);
     connect(MMtolcpy, &QAction::triggered, this, [this] { MMtolcpyClick(1); });

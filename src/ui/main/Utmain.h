@@ -10,6 +10,7 @@
 #include <QMainWindow>
 #include <array>
 #include <climits>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -106,6 +107,10 @@ public:
     void MMviwptyClick();
     void MMprcnonClick();
     void MMprcnofClick();
+    // A scan of another machine in ncdu's format taken in as a free letter;
+    // the folder shown written in that format.
+    void MMprcimpClick();
+    void MMprcexnClick();
     void MMhlphlpClick();
     void MMhlpwwwClick();
     void MMmessimClick();
@@ -141,7 +146,10 @@ public:
 
     // Components.
     QMenu *MMprc, *MMmes, *MMviw, *MMtol, *MMwin, *MMhlp, *PMpop;
-    QAction *MMprcdrv, *MMprcnon, *MMprcnof, *MMprcend;
+    QAction *MMprcdrv, *MMprcnon, *MMprcnof, *MMprcimp, *MMprcexn, *MMprcend;
+    // Chooses the scan file (save: the file to write); the file dialog when
+    // not set. Empty: cancelled.
+    std::function<std::string(bool save)> ScanFileChooser;
     QAction *MMmesdrv, *MMmesfld, *MMmesrnk, *MMmessim;
     QAction *MMviwdif, *MMviwrem, *MMviwlst, *MMviwnme, *MMviwcap, *MMviwupp, *MMviwdwn, *MMviwpty;
     QAction *MMtoletr, *MMtolsrc, *MMtolbig, *MMtoltyp, *MMtolcpy, *MMtolmov, *MMtoldel, *MMtolexp, *MMtolapp, *MMtolcln, *MMtoldfg,
@@ -219,6 +227,7 @@ private:
     // the drive is not here.
     void ListShown(DirListing& listing, const std::string& path, int kind, StringList* hasSubfolders = nullptr);
     bool ShowsOffline() const;
+    std::string ChooseScanFile(bool save);
 
     RowModel* model_;
     // The file index an offline drive's files are listed from.
