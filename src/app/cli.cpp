@@ -25,6 +25,7 @@
 #include "core/FileIndex.h"
 #include "core/FileKinds.h"
 #include "core/Ncdu.h"
+#include "core/Snapshot.h"
 #include "platform/Pinput.h"
 
 #include <algorithm>
@@ -179,16 +180,19 @@ bool ResolveFolder(const std::string& arg, std::string& path, bool mustExist = t
     return true;
 }
 
-// A path on an imported drive ("X:" or "X:\\a\\"), which has no folder on
-// this machine to check it against: only its form is checked. False when the
-// letter holds no import (or is a drive of this machine again).
+// A path on an imported drive or one that is not here ("X:" or "X:\\a\\"),
+// which has no folder on this machine to check it against: only its form is
+// checked. False when the letter holds neither an import nor a measurement,
+// or is a drive of this machine that is here.
 bool ImportedFolder(const std::string& arg, std::string& path) {
     if (arg.size() < 2 || arg[1] != ':' || !std::isalpha(static_cast<unsigned char>(arg[0]))) return false;
     if (arg.size() > 2 && arg[2] != '\\') return false;
     const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(arg[0])));
     LoadParameters({});
     platform::DetectDriveMap();
-    if (!platform::DriveRoots()[static_cast<size_t>(letter - 'A')].empty() || !IsImportedDrive(letter)) return false;
+    if (!platform::DriveRoots()[static_cast<size_t>(letter - 'A')].empty() && platform::GetDriveTypeA(std::string(1, letter) + ":\\") != 0)
+        return false;
+    if (!IsImportedDrive(letter) && !HasSnapshot(letter)) return false;
     path = arg;
     path[0] = letter;
     if (path.size() == 2) path += '\\';
@@ -229,6 +233,25 @@ int RunList(const Args& args) {
     }
     if (target.empty()) return Usage(stderr);
     std::string path;
+    if (ImportedFolder(target, path)) {
+        // From the last measurement: folders from the cache, files from the index.
+        DriveRecord record;
+        record.Index = path[0] - 'A';
+        record.RootPath = path.substr(0, 3);
+        FolderList folders;
+        LoadCache(folders, record);
+        if (folders.Count() == 0) return 1;
+        const auto index = OpenFileIndex(path[0], folders.LineAt(0));
+        DirListing listing;
+        ListSnapshot(listing, folders, index.get(), path + "*.*", kind);
+        if (listing.Entries.empty() && folders.IndexOfPath(path) < 0) {
+            std::fprintf(stderr, "norvessa-cli: %s is no folder of the last measurement\n", target.c_str());
+            return 1;
+        }
+        SortListing(listing, false);
+        for (const auto& line : listing.Entries) PrintLine(line);
+        return 0;
+    }
     if (!ResolveFolder(target, path)) return 1;
     DriveRecord* drive = OpenDriveOf(path);
     if (!drive) return 1;
@@ -267,6 +290,11 @@ int RunMeasure(const Args& given) {
     std::string path;
     if (ImportedFolder(args[0], path)) {
         const ImportInfo info = ReadImportInfo(path[0]);
+        if (!info.Valid) {
+            std::fprintf(stderr, "norvessa-cli: %c: is not here (its last measurement is kept and can be browsed)\n",
+                         path[0]);
+            return 1;
+        }
         std::fprintf(stderr, "norvessa-cli: %c: is an imported scan of %s%s%s and has no folder here to measure\n",
                      path[0], platform::ShownName(info.Root).c_str(), info.Host.empty() ? "" : " on ",
                      info.Host.c_str());

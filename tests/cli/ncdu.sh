@@ -67,6 +67,11 @@ grep -q "^root      $g\$" "$work/out" || fail "import summary: $(cat "$work/out"
 lines R >"$work/r"
 diff "$work/measured" "$work/r" >/dev/null || fail "our export imported differs: $(diff "$work/measured" "$work/r")"
 "$cli" export 'R:\docs\' --format ncdu --out "$work/docs.json" || fail "export of a folder of an imported drive"
+# The entries of an imported folder, as ls gives them of a folder that is here
+# (a scan keeps no attribute letters).
+names() { "$cli" ls "$1" | sed 's/ > ......./ > /'; }
+[ "$(names 'R:\')" = "$(names G:)" ] || fail "ls of the import differs: $(names 'R:\')"
+"$cli" ls 'R:\nowhere\' >/dev/null 2>&1 && fail "ls of a folder the scan does not hold succeeded"
 "$cli" export G: --format ncdu >/dev/null 2>&1 && fail "export without --out accepted"
 
 if ! command -v ncdu >/dev/null; then
