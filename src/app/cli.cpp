@@ -891,7 +891,7 @@ int RunTreemap(const Args& args) {
         return 1;
     }
     std::string path;
-    if (!ResolveFolder(target, path)) return 1;
+    if (!ImportedFolder(target, path) && !ResolveFolder(target, path)) return 1;
     std::string drawer = g_ownPath.substr(0, g_ownPath.rfind('/') + 1) + "norvessa-treemap";
     std::vector<std::string> argList = {drawer, path, out, std::to_string(width), std::to_string(height), colourText,
                                         highlight};

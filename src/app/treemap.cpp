@@ -3,6 +3,7 @@
 // needs Qt. Arguments: program-form folder path, output file, width, height,
 // "kind" or "depth", and "-" or "=" followed by the extension to highlight.
 #include "core/Cache.h"
+#include "core/Snapshot.h"
 #include "core/Treemap.h"
 #include "core/Utglobal.h"
 #include "platform/Pdrives.h"
@@ -39,6 +40,9 @@ int main(int argc, char** argv) {
     const int letter = platform::LetterOf(path);
     g.Drives.DetectTypes();
     DriveRecord* drive = letter < 0 ? nullptr : g.Drives.ByLetter(letter);
+    // Not here, but measured (an unplugged disk, an imported scan): drawn
+    // from its last measurement.
+    if (drive && drive->DriveType == 0 && HasSnapshot(static_cast<char>('A' + letter))) drive->Offline = 1;
     if (!drive || !g.Drives.ReadVolume(*drive)) {
         std::fprintf(stderr, "norvessa-cli: drive %c: is not ready\n", path.empty() ? '?' : path[0]);
         return 1;

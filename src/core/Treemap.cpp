@@ -1,6 +1,8 @@
 #include "core/Treemap.h"
 
 #include "core/FileKinds.h"
+#include "core/Snapshot.h"
+#include "platform/Pdrives.h"
 
 #include <thread>
 
@@ -138,9 +140,17 @@ TmSource MakeSource(const FolderList& folders, const std::string& path, int32_t 
     s.Path = path;
     if (!s.Path.empty() && s.Path.back() != '\\') s.Path += '\\';
     s.Lines = SubtreeLines(folders, s.Path);
-    ListEntries(s, clusterSize);
     // The index of the measurement these lines come from, and no other.
     if (s.Path.size() >= 3 && folders.Count() > 0) s.Files = OpenFileIndex(s.Path[0], folders.LineAt(0));
+    if (s.Path.size() >= 3 && platform::GetDriveTypeA(s.Path.substr(0, 3)) <= platform::DRIVE_NO_ROOT_DIR) {
+        // A drive that is not here (unplugged, or a scan of another
+        // machine): the folder's entries as its last measurement saw them.
+        DirListing listing;
+        ListSnapshot(listing, folders, s.Files.get(), s.Path + "*.*", LIST_ALL);
+        for (const std::string& line : listing.Entries) s.Entries.push_back(ParseEntry(line));
+        return s;
+    }
+    ListEntries(s, clusterSize);
     return s;
 }
 

@@ -7,6 +7,7 @@
 #include "core/Ncdu.h"
 #include "core/Rows.h"
 #include "core/Snapshot.h"
+#include "core/Treemap.h"
 #include "core/Utglobal.h"
 #include "lib/Sdirlist.h"
 #include "platform/Pdrives.h"
@@ -120,6 +121,10 @@ TEST_F(SnapshotTest, AnUnpluggedDriveShowsWhatItShowedWhenHere) {
         EXPECT_EQ(Rows(path, listing), rows[path]) << path;
         if (path == root) EXPECT_EQ(deeper, (StringList{"a"})) << "only a has folders of its own";
     }
+    // The treemap draws the folder shown from the same entries.
+    const TmSource source = MakeSource(Global().Folders, root, static_cast<int32_t>(away.ClusterSize));
+    ASSERT_EQ(source.Entries.size(), 4u);
+    EXPECT_TRUE(source.Files);
     // Without the index the folders are still there, the files not.
     DirListing bare;
     ListSnapshot(bare, Global().Folders, nullptr, root + "a\\*.*", LIST_ALL);
