@@ -50,7 +50,9 @@ int main(int argc, char** argv) {
     LoadCache(g.Folders, *drive);
     if (g.Folders.Count() == 0)
         std::fprintf(stderr, "norvessa-cli: %c: has not been measured; its folders are drawn as not measured\n", path[0]);
-    auto source = std::make_shared<const TmSource>(MakeSource(g.Folders, path, static_cast<int32_t>(drive->ClusterSize)));
+    const double used = path.size() == 3 && drive->TotalBytes > 0 ? drive->TotalBytes - drive->FreeBytes : -1;
+    auto source = std::make_shared<const TmSource>(
+        MakeSource(g.Folders, path, static_cast<int32_t>(drive->ClusterSize), used));
     if (g.Folders.Count() > 0 && !source->Files)
         std::fprintf(stderr, "norvessa-cli: %c: has no file index of its last measurement; measure it again to see "
                              "single files\n", path[0]);

@@ -135,10 +135,11 @@ void ListEntries(TmSource& source, int32_t clusterSize) {
     for (const std::string& line : listing.Entries) source.Entries.push_back(ParseEntry(line));
 }
 
-TmSource MakeSource(const FolderList& folders, const std::string& path, int32_t clusterSize) {
+TmSource MakeSource(const FolderList& folders, const std::string& path, int32_t clusterSize, double usedBytes) {
     TmSource s;
     s.Path = path;
     if (!s.Path.empty() && s.Path.back() != '\\') s.Path += '\\';
+    s.UsedBytes = usedBytes;
     s.Lines = SubtreeLines(folders, s.Path);
     // The index of the measurement these lines come from, and no other.
     if (s.Path.size() >= 3 && folders.Count() > 0) s.Files = OpenFileIndex(s.Path[0], folders.LineAt(0));
@@ -464,7 +465,18 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
         }
         std::vector<double> weights;
         weights.reserve(kids.size());
-        const double uw = UnmeasuredWeight(measured, unmeasured);
+        // Before a measurement, the few bytes of a link or two must not take
+        // the map from folders of gigabytes: where the volume says how much
+        // is used, what the entries leave is the unmeasured folders' share.
+        // Once measured, the rest of the volume's use is not theirs (other
+        // folders' files, reserved blocks): they only get room to be seen.
+        double uw = UnmeasuredWeight(measured, unmeasured);
+        if (unmeasured > 0 && rootLine < 0 && Positive(source->UsedBytes) && source->UsedBytes > measured) {
+            uw = (source->UsedBytes - measured) / unmeasured;
+            map.UnmeasuredEstimated = true;
+        }
+        if (unmeasured > 0 && measured + uw * unmeasured > 0)
+            map.UnmeasuredShare = uw * unmeasured / (measured + uw * unmeasured);
         for (const TmNode& k : kids) weights.push_back(k.Kind == TM_UNMEASURED ? uw : Weight(k.Occupied));
         const std::vector<TmRect> rects = SquarifyLayout(weights, nodes[0].Rect);
         nodes[0].First = 1;

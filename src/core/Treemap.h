@@ -73,6 +73,10 @@ struct TmSource {
     // below Path gets a tile of its own. Without it, each folder's files are
     // one block.
     std::shared_ptr<const FileIndex> Files;
+    // Bytes in use below Path when known (a drive's root: what its volume
+    // says is used), -1 otherwise: what the measured entries do not account
+    // for is shared among the folders not measured yet.
+    double UsedBytes = -1;
     // Where the first layout keeps what it found about the lines, for the
     // next ones (a new size, other colours).
     std::shared_ptr<TmIndexCache> Cache = NewIndexCache();
@@ -83,12 +87,17 @@ std::vector<std::string> SubtreeLines(const FolderList& folders, const std::stri
 void ListEntries(TmSource& source, int32_t clusterSize);
 // Both of the above, and the drive's file index when it belongs to the
 // folder list's measurement (its header line).
-TmSource MakeSource(const FolderList& folders, const std::string& path, int32_t clusterSize);
+TmSource MakeSource(const FolderList& folders, const std::string& path, int32_t clusterSize, double usedBytes = -1);
 
 struct Treemap {
     std::shared_ptr<const TmSource> Source;
     std::vector<TmNode> Nodes;  // 0: the folder shown; parents before children
     int Width = 0, Height = 0;
+    // Share of the folder shown's area drawn for folders not measured (0 to
+    // 1), and whether it stands for the bytes they hold (estimated from the
+    // volume's use) or is only room to show them.
+    double UnmeasuredShare = 0;
+    bool UnmeasuredEstimated = false;
 };
 
 // Lays out the map into width x height pixels. A rectangle is divided into

@@ -328,3 +328,43 @@ TEST(TreemapBuildTest, KeptFindingsFollowTheirOwnLines) {
     Treemap still = BuildTreemap(shared, 300, 200);
     EXPECT_EQ(NodePath(still, 2), NodePath(first, 2));
 }
+
+TEST(TreemapBuildTest, BeforeAMeasurementLinksStayTinyAndTheUnmeasuredShareIsHonest) {
+    // A drive's root before it is measured: two links of a block each and
+    // two folders of unknown size; the volume says 10 GB are in use.
+    TmSource s;
+    s.Path = "C:\\";
+    for (const char* name : {"bin", "lib"}) {
+        DirEntry link;
+        link.Name = name;
+        link.Size = 7;
+        link.Occupied = 4096;
+        s.Entries.push_back(link);
+    }
+    for (const char* name : {"usr\\", "var\\"}) {
+        DirEntry d;
+        d.Name = name;
+        d.IsDir = 1;
+        s.Entries.push_back(d);
+    }
+    TmSource known = s;
+    known.UsedBytes = 10e9;
+    const Treemap map = BuildTreemap(std::move(known), 1000, 600);
+    double links = 0, folders = 0;
+    for (const TmNode& n : map.Nodes) {
+        if (n.Depth != 1) continue;
+        const double area = n.Rect.W * n.Rect.H;
+        if (n.Kind == TM_FILE) links += area;
+        if (n.Kind == TM_UNMEASURED) folders += area;
+    }
+    EXPECT_LT(links, 1.0) << "8 KB of 10 GB is less than a pixel";
+    EXPECT_NEAR(folders, 1000.0 * 600, 1.0);
+    EXPECT_TRUE(map.UnmeasuredEstimated);
+    EXPECT_GT(map.UnmeasuredShare, 0.999);
+
+    // Without the volume's figures the grey only makes room, and says so.
+    const Treemap room = BuildTreemap(std::move(s), 1000, 600);
+    EXPECT_FALSE(room.UnmeasuredEstimated);
+    EXPECT_GT(room.UnmeasuredShare, 0);
+    EXPECT_LT(room.UnmeasuredShare, 0.5);
+}

@@ -108,13 +108,23 @@ QStringList LegendNames(int colours) {
 
 int LegendHeight() { return QFontMetrics(LabelFont(12, false)).height() + 8; }
 
-void DrawLegend(QPainter& p, const QRect& area, int colours) {
+QString UnmeasuredLegend(const Treemap& map) {
+    if (!(map.UnmeasuredShare > 0)) return QStringLiteral("未計測");
+    // The grey says what it stands for: bytes the volume reports in use
+    // that no measured entry holds, or only room to show the folders.
+    if (map.UnmeasuredEstimated)
+        return QStringLiteral("未計測 (推定 %1 %)").arg(map.UnmeasuredShare * 100, 0, 'f', 0);
+    return QStringLiteral("未計測 (大きさ不明)");
+}
+
+void DrawLegend(QPainter& p, const QRect& area, int colours, const Treemap* map) {
     p.save();
     p.fillRect(area, QColor(0xF0, 0xF0, 0xF0));
     const QFont font = LabelFont(12, false);
     const QFontMetrics fm(font);
     p.setFont(font);
-    const QStringList names = LegendNames(colours);
+    QStringList names = LegendNames(colours);
+    if (map) names[colours == TC_DEPTH ? names.size() - 1 : 2] = UnmeasuredLegend(*map);
     const int box = fm.height() - 4;
     int x = area.x() + 6;
     const int y = area.y() + (area.height() - box) / 2;
@@ -176,7 +186,7 @@ bool WriteTreemapPicture(std::shared_ptr<const TmSource> source, int width, int 
     {
         QPainter p(&picture);
         p.drawImage(0, 0, DrawTreemap(map, colours, sizeUnit, nullptr, highlight));
-        DrawLegend(p, QRect(0, height - legend, width, legend), colours);
+        DrawLegend(p, QRect(0, height - legend, width, legend), colours, &map);
     }
     QByteArray png;
     {

@@ -25,7 +25,9 @@ QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::ato
                    const TmHighlight& highlight = {});
 
 // One line of coloured squares with their names, for the colours chosen.
-void DrawLegend(QPainter& painter, const QRect& area, int colours);
+// With map: the unmeasured entry says what its grey stands for.
+void DrawLegend(QPainter& painter, const QRect& area, int colours, const Treemap* map = nullptr);
+QString UnmeasuredLegend(const Treemap& map);
 int LegendHeight();
 // The legend's names, in its order (folders, files block, unmeasured, the
 // kinds of files; by depth: the first levels).

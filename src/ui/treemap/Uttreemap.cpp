@@ -207,8 +207,10 @@ void TFMtreemap::Follow() {
         return;
     }
     if (path.back() != '\\') path += '\\';
+    const DriveRecord& drive = *g.CurrentDrive;
+    const double used = path.size() == 3 && drive.TotalBytes > 0 ? drive.TotalBytes - drive.FreeBytes : -1;
     source_ = std::make_shared<const TmSource>(
-        MakeSource(g.Folders, path, static_cast<int32_t>(g.CurrentDrive->ClusterSize)));
+        MakeSource(g.Folders, path, static_cast<int32_t>(drive.ClusterSize), used));
     // Without the file index of the last measurement the folders' files are
     // blocks; one line says how to get the single files.
     LLpath->setText(QStringLiteral(" ") + Q(path) +
@@ -283,6 +285,7 @@ void TFMtreemap::Finished(uint64_t generation, Treemap map, QImage image) {
     shown_ = generation;
     hovered_ = -1;
     IMmap->update();
+    IMlegend->update();  // its grey's share is the new map's
 }
 
 int TFMtreemap::NodeAt(const QPoint& point) const {
@@ -374,7 +377,7 @@ void TFMtreemap::keyPressEvent(QKeyEvent* event) {
 bool TFMtreemap::eventFilter(QObject* watched, QEvent* event) {
     if (watched == IMlegend && event->type() == QEvent::Paint) {
         QPainter p(IMlegend);
-        DrawLegend(p, IMlegend->rect(), CBcol->currentIndex());
+        DrawLegend(p, IMlegend->rect(), CBcol->currentIndex(), &map_);
         return true;
     }
     return QWidget::eventFilter(watched, event);
