@@ -3,13 +3,15 @@
 // (cushions and labels) at 1600 x 1000, for a generated drive of one
 // million folders and for /usr measured as it is. The baseline is the time
 // to load the same drive's cache file at start-up, which every look at a
-// drive pays anyway.
+// drive pays anyway. Then a drive of a million files with its file index:
+// every file a tile of its own, a new size, and a type lit.
 //
 //   treemap_bench [folders] [rounds]      defaults: 1000000 folders, 5 rounds
 //
 // The cache files are written once into a temporary folder and read back
 // every round, so the page cache is warm.
 #include "core/Cache.h"
+#include "core/FileIndex.h"
 #include "core/Folders.h"
 #include "core/Measure.h"
 #include "core/Treemap.h"
@@ -196,6 +198,157 @@ void Print(const char* what, const Result& r) {
                 r.cpuLayoutDraw.median / r.cpuLoad.median, r.cpuLayoutDraw.median);
 }
 
+// A drive of files: folders in a random tree (a few levels deep), each with
+// perFolder files of sizes over seven orders of magnitude and the usual
+// kinds, its cache lines and its file index in dir. The root's entries are
+// its top folders.
+struct IndexedDrive {
+    std::string cacheFile, indexFile, header;
+    std::vector<nrvs::DirEntry> rootEntries;
+    size_t files = 0;
+};
+IndexedDrive MakeIndexedDrive(const std::string& dir, int folders, int perFolder) {
+    std::mt19937_64 rng(7);
+    std::vector<int> parent(static_cast<size_t>(folders), -1);
+    std::vector<std::vector<int>> children(static_cast<size_t>(folders));
+    for (int i = 1; i < folders; ++i) {
+        // Mostly below recent folders: depth grows slowly, as on a disk.
+        const int lo = i > 64 ? i - 64 : 0;
+        parent[static_cast<size_t>(i)] = i < 30 ? 0 : lo + static_cast<int>(rng() % static_cast<uint64_t>(i - lo));
+        children[static_cast<size_t>(parent[static_cast<size_t>(i)])].push_back(i);
+    }
+    static const char* const ext[] = {".jpg", ".mp4", ".so", ".txt", ".c", ".zip", "", ".png", ".pdf", ".log"};
+    nrvs::FileIndexData data;
+    data.Files.resize(1);
+    data.Names.resize(1);
+    std::vector<nrvs::FolderRecord> recs(static_cast<size_t>(folders));
+    std::vector<uint32_t> slot(static_cast<size_t>(folders));
+    // Pre-order, the index's order: a folder's subtree is one range.
+    std::vector<int> todo{0};
+    while (!todo.empty()) {
+        const int f = todo.back();
+        todo.pop_back();
+        slot[static_cast<size_t>(f)] = static_cast<uint32_t>(data.Folders.size());
+        nrvs::FileIndexData::Folder out;
+        out.Parent = f == 0 ? UINT32_MAX : slot[static_cast<size_t>(parent[static_cast<size_t>(f)])];
+        if (f) out.Name = "f" + std::to_string(f);
+        out.First = static_cast<uint32_t>(data.Files[0].size());
+        out.Count = f == 0 ? 0 : static_cast<uint32_t>(perFolder);
+        nrvs::FolderRecord& r = recs[static_cast<size_t>(f)];
+        r.Path = f == 0 ? "C:\\" : recs[static_cast<size_t>(parent[static_cast<size_t>(f)])].Path + out.Name + "\\";
+        for (uint32_t k = 0; k < out.Count; ++k) {
+            nrvs::IndexedFile x;
+            x.Size = rng() % (uint64_t{1} << (3 + rng() % 25));
+            x.Occupied = (x.Size + 4095) / 4096 * 4096;
+            x.ModifiedTime = 1700000000 + static_cast<int64_t>(rng() % 30000000);
+            const std::string name = "file" + std::to_string(k) + ext[rng() % std::size(ext)];
+            x.NameLength = static_cast<uint8_t>(name.size());
+            x.NameOffset = data.Names[0].Add(name);
+            data.Files[0].push_back(x);
+            r.OwnBytes += static_cast<double>(x.Size);
+            r.OwnOccupied += static_cast<double>(x.Occupied);
+        }
+        r.OwnFiles = static_cast<int32_t>(out.Count);
+        data.Folders.push_back(std::move(out));
+        const auto& kids = children[static_cast<size_t>(f)];
+        for (auto it = kids.rbegin(); it != kids.rend(); ++it) todo.push_back(*it);
+    }
+    for (int f = folders - 1; f >= 0; --f) {
+        const uint32_t s = slot[static_cast<size_t>(f)];
+        uint32_t end = s + 1;
+        for (int c : children[static_cast<size_t>(f)]) end = std::max(end, data.Folders[slot[static_cast<size_t>(c)]].SubtreeEnd);
+        data.Folders[s].SubtreeEnd = end;
+    }
+    for (auto& r : recs) {
+        r.TreeBytes = r.OwnBytes;
+        r.TreeOccupied = r.OwnOccupied;
+        r.TreeFiles = r.OwnFiles;
+    }
+    for (int i = folders - 1; i >= 1; --i) {
+        nrvs::FolderRecord& p = recs[static_cast<size_t>(parent[static_cast<size_t>(i)])];
+        const nrvs::FolderRecord& c = recs[static_cast<size_t>(i)];
+        p.OwnFolders += 1;
+        p.TreeFolders += 1 + c.TreeFolders;
+        p.TreeFiles += c.TreeFiles;
+        p.TreeBytes += c.TreeBytes;
+        p.TreeOccupied += c.TreeOccupied;
+    }
+    IndexedDrive d;
+    nrvs::FolderList list;
+    for (auto& r : recs) list.Append(nrvs::FormatRecord(r));
+    list.Sort();
+    d.header = nrvs::HeaderLine(1700000000, 1700000100);
+    list.InsertFirst(d.header);
+    d.cacheFile = dir + "/NRVS_F.txt";
+    d.indexFile = dir + "/NRVS_F.idx";
+    nrvs::SaveLines(list.Lines, d.cacheFile);
+    std::string why;
+    if (!nrvs::WriteFileIndex(d.indexFile, 'C', d.header, data, nullptr, {}, &why)) {
+        std::fprintf(stderr, "treemap_bench: %s\n", why.c_str());
+        std::exit(1);
+    }
+    for (int c : children[0]) {
+        nrvs::DirEntry e;
+        e.Name = "f" + std::to_string(c) + "\\";
+        e.IsDir = 1;
+        d.rootEntries.push_back(e);
+    }
+    d.files = data.Files[0].size();
+    return d;
+}
+
+// Rounds over the drive of files: its map at 1600 x 1000 with every file a
+// tile, a new size, and one extension lit (drawing only, as the window
+// does when a row of the types window is chosen).
+void RunIndexed(const IndexedDrive& d, int rounds) {
+    nrvs::FolderList list;
+    nrvs::LoadLines(list.Lines, d.cacheFile);
+    list.Changed();
+    auto index = std::make_shared<nrvs::FileIndex>();
+    std::string why;
+    if (!index->Open(d.indexFile, 'C', d.header, &why)) {
+        std::fprintf(stderr, "treemap_bench: %s\n", why.c_str());
+        std::exit(1);
+    }
+    std::vector<double> first, resized, lit;
+    size_t nodes = 0, fileTiles = 0;
+    for (int round = 0; round < rounds; ++round) {
+        nrvs::TmSource source;
+        source.Path = "C:\\";
+        source.Lines = nrvs::SubtreeLines(list, source.Path);
+        source.Entries = d.rootEntries;
+        source.Files = index;
+        auto shared = std::make_shared<const nrvs::TmSource>(std::move(source));
+        auto t0 = Clock::now();
+        nrvs::Treemap map = nrvs::BuildTreemap(shared, 1600, 1000);
+        QImage image = nrvs::DrawTreemap(map, nrvs::TC_KIND, 0);
+        auto t1 = Clock::now();
+        nrvs::Treemap again = nrvs::BuildTreemap(shared, 1500, 950);
+        QImage image2 = nrvs::DrawTreemap(again, nrvs::TC_KIND, 0);
+        auto t2 = Clock::now();
+        nrvs::TmHighlight jpg;
+        jpg.On = true;
+        jpg.Extension = "jpg";
+        QImage image3 = nrvs::DrawTreemap(map, nrvs::TC_KIND, 0, nullptr, jpg);
+        auto t3 = Clock::now();
+        first.push_back(Seconds(t0, t1));
+        resized.push_back(Seconds(t1, t2));
+        lit.push_back(Seconds(t2, t3));
+        nodes = map.Nodes.size();
+        fileTiles = 0;
+        for (const auto& n : map.Nodes) fileTiles += n.Kind == nrvs::TM_INDEXED_FILE;
+    }
+    auto row = [](const char* name, const Stats& s, double goal) {
+        std::printf("  %-40s %8.3f s  (%.3f..%.3f)   goal < %.1f s  %s\n", name, s.median, s.low, s.high, goal,
+                    s.median < goal ? "PASS" : "MISS");
+    };
+    std::printf("\ndrive of %zu files with its index: %zu rectangles, %zu of them single files\n", d.files, nodes,
+                fileTiles);
+    row("layout + drawing 1600x1000", Summarize(first), 0.5);
+    row("new size 1500x950 (layout + drawing)", Summarize(resized), 0.2);
+    row("one type lit (drawing)", Summarize(lit), 0.1);
+}
+
 int Arg(int argc, char** argv, int index, int def) {
     if (argc <= index) return def;
     char* end = nullptr;
@@ -251,5 +404,8 @@ int main(int argc, char** argv) {
     nrvs::ListEntries(listing, 4096);
     std::printf("\n/usr: %d folders (measured in %.2f s)\n", usr.Count(), measured);
     Print("/usr", Run(usrFile, "C:\\usr\\", listing.Entries, rounds, nullptr));
+
+    const int files = Arg(argc, argv, 3, 1'000'000);
+    RunIndexed(MakeIndexedDrive(dir, std::max(2, files / 20 + 1), 20), rounds);
     return 0;
 }

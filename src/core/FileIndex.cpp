@@ -209,27 +209,28 @@ std::string FileIndex::FolderPath(uint32_t folder) const {
     return path;
 }
 
+int64_t FileIndex::ChildFolder(uint32_t parent, std::string_view nativeName) const {
+    if (!IsOpen() || parent >= FolderCount()) return -1;
+    // Children follow their parent in pre-order; each child's subtree is
+    // skipped whole.
+    const uint32_t end = FolderSubtreeEnd(parent);
+    for (uint32_t child = parent + 1; child < end; child = FolderSubtreeEnd(child)) {
+        if (FolderName(child) == nativeName) return child;
+        // A damaged subtree end that does not move on would loop forever.
+        if (FolderSubtreeEnd(child) <= child) return -1;
+    }
+    return -1;
+}
+
 int64_t FileIndex::FindFolder(const std::string& programPath) const {
     if (!IsOpen() || programPath.size() < 3 || programPath[0] != letter_ || programPath.compare(1, 2, ":\\") != 0) return -1;
-    uint32_t at = 0;
+    int64_t at = 0;
     size_t pos = 3;
     while (pos < programPath.size()) {
         size_t slash = programPath.find('\\', pos);
         if (slash == std::string::npos) slash = programPath.size();
-        const std::string native = P::NativeName(std::string_view(programPath).substr(pos, slash - pos));
-        // Children follow their parent in pre-order; each child's subtree is
-        // skipped whole.
-        uint32_t child = at + 1, found = UINT32_MAX;
-        const uint32_t end = FolderSubtreeEnd(at);
-        while (child < end) {
-            if (FolderName(child) == native) {
-                found = child;
-                break;
-            }
-            child = FolderSubtreeEnd(child);
-        }
-        if (found == UINT32_MAX) return -1;
-        at = found;
+        at = ChildFolder(static_cast<uint32_t>(at), P::NativeName(std::string_view(programPath).substr(pos, slash - pos)));
+        if (at < 0) return -1;
         pos = slash + 1;
     }
     return at;

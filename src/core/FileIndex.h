@@ -119,6 +119,9 @@ public:
     std::string FolderPath(uint32_t folder) const;
     // The folder of a program path (trailing backslash), or -1.
     int64_t FindFolder(const std::string& programPath) const;
+    // The child of folder parent named nativeName, or -1: one level of
+    // FindFolder, for callers that walk down the tree themselves.
+    int64_t ChildFolder(uint32_t parent, std::string_view nativeName) const;
     // The folder holding a file.
     uint32_t FolderOfFile(uint32_t file) const;
 

@@ -3,6 +3,7 @@
 #include "core/FileKinds.h"
 #include "core/Snapshot.h"
 #include "platform/Pdrives.h"
+#include "platform/Ppath.h"
 
 #include <thread>
 
@@ -15,6 +16,8 @@
 #include <unordered_map>
 
 namespace nrvs {
+
+namespace P = platform;
 
 namespace {
 
@@ -493,12 +496,29 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
     std::vector<double> weights;
     std::vector<TmRect> rects;
     std::vector<size_t> order;
+    // The index folder of each folder node laid out, found one level down
+    // from its parent's: a search from the root for every folder costs its
+    // depth in name conversions and sibling scans.
+    std::vector<int64_t> folderOf;
+    const int64_t mapFolder = fileIndex ? fileIndex->FindFolder(mapPath) : -1;
     for (size_t n = 1; n < nodes.size(); ++n) {
         if (cancel && cancel->load(std::memory_order_relaxed)) break;
         if (nodes[n].Kind != TM_FOLDER) continue;
         const TmRect rect = nodes[n].Rect;
         if (rect.W < minSide || rect.H < minSide) continue;
         const size_t line = static_cast<size_t>(nodes[n].Source);
+        int64_t folder = -1;
+        if (fileIndex) {
+            const int32_t up = nodes[n].Parent;
+            const int64_t parentFolder = up <= 0 ? mapFolder
+                                         : static_cast<size_t>(up) < folderOf.size() ? folderOf[static_cast<size_t>(up)]
+                                                                                     : -1;
+            if (parentFolder >= 0)
+                folder = fileIndex->ChildFolder(static_cast<uint32_t>(parentFolder),
+                                                P::NativeName(LastName(index.Path(line))));
+            if (folderOf.size() <= n) folderOf.resize(nodes.size(), -1);
+            folderOf[n] = folder;
+        }
         kids.clear();
         weights.clear();
         const int16_t depth = static_cast<int16_t>(std::min<int>(nodes[n].Depth + 1, INT16_MAX));
@@ -522,7 +542,7 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
         // those too small to be seen at this size join one block, which
         // keeps a folder of many small files quick to lay out and draw.
         int64_t indexed = -1;
-        if (fileIndex && Weight(self[3]) > 0) indexed = fileIndex->FindFolder(std::string(index.Path(line)));
+        if (fileIndex && Weight(self[3]) > 0) indexed = folder;
         if (indexed >= 0) {
             const uint32_t f = static_cast<uint32_t>(indexed);
             const uint32_t first = fileIndex->FolderFirstFile(f), count = fileIndex->FolderFileCount(f);
@@ -622,6 +642,10 @@ std::string NodeLabel(const Treemap& map, int node) {
     if (node < 0 || static_cast<size_t>(node) >= map.Nodes.size()) return {};
     const TmNode& n = map.Nodes[static_cast<size_t>(node)];
     if (n.Kind == TM_FILES) return "ファイル";
+    // A file's own name, without building its whole path first: the
+    // drawing names thousands of them.
+    if (n.Kind == TM_INDEXED_FILE)
+        return map.Source->Files ? P::ShownName(map.Source->Files->Name(static_cast<uint32_t>(n.Source))) : std::string();
     std::string name(LastName(NodePath(map, node)));
     if (n.Kind == TM_UNMEASURED) name += " (未計測)";
     return name;

@@ -90,6 +90,8 @@ QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::ato
         const TmNode& n = map.Nodes[i];
         if (n.Depth <= 2 || n.Kind != TM_INDEXED_FILE) continue;
         const QRectF r(n.Rect.X, n.Rect.Y, n.Rect.W, n.Rect.H);
+        // Most tiles are too small for any name: known before it is made.
+        if (r.width() < 24 || r.height() < fm.height() + 6) continue;
         const QString name = Text(NodeLabel(map, static_cast<int>(i)));
         if (r.width() < std::min(fm.horizontalAdvance(name), 60) + 8 || r.height() < fm.height() + 6) continue;
         Label(p, r, name, Text(FormatSizeText(n.Occupied, sizeUnit)), small, true);
