@@ -313,6 +313,56 @@ void RankChanges(std::vector<FolderChange>& changes, ChangeKey key, unsigned kin
     });
 }
 
+std::string SignedSizeText(double delta, int sizeUnit) {
+    if (delta == 0) return "±0";
+    return (delta > 0 ? "+" : "-") + FormatSizeText(std::fabs(delta), sizeUnit);
+}
+
+std::string SignedCountText(double delta) {
+    if (delta == 0) return "±0";
+    return (delta > 0 ? "+" : "-") + GroupedNumber(std::fabs(delta), 0);
+}
+
+namespace {
+uint64_t PathHash(std::string_view s) {
+    uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
+    return h;
+}
+} // namespace
+
+PreviousState PreviousFigures::Load(char letter, const std::string& currentHeader) {
+    loaded_ = false;
+    index_.clear();
+    letter_ = letter;
+    current_ = currentHeader;
+    const PreviousState state = LoadPrevious(letter, currentHeader, m_);
+    if (state != PS_OK) return state;
+    index_.reserve(m_.Lines().size());
+    std::string_view path;
+    for (size_t i = 0; i < m_.Lines().size(); ++i)
+        if (PathOfLine(m_.Lines()[i], path)) index_.emplace_back(PathHash(path), static_cast<uint32_t>(i));
+    // Stable: of a path given twice, the first line is found, as elsewhere.
+    std::stable_sort(index_.begin(), index_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    loaded_ = true;
+    return PS_OK;
+}
+
+bool PreviousFigures::Find(std::string_view path, FolderFigures& out) const {
+    if (!loaded_) return false;
+    const uint64_t h = PathHash(path);
+    auto it = std::lower_bound(index_.begin(), index_.end(), h, [](const auto& e, uint64_t v) { return e.first < v; });
+    std::string_view candidate;
+    for (; it != index_.end() && it->first == h; ++it) {
+        const std::string_view line = m_.Lines()[it->second];
+        if (PathOfLine(line, candidate) && candidate == path) {
+            out = FiguresOfLine(line);
+            return true;
+        }
+    }
+    return false;
+}
+
 // ---- files ----
 
 namespace {

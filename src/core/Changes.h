@@ -128,6 +128,32 @@ unsigned KindOfChange(const FolderChange& change, ChangeKey key);
 // them (0: all).
 void RankChanges(std::vector<FolderChange>& changes, ChangeKey key, unsigned kinds, size_t top);
 
+// A change as the windows show it: "+1.50 MB", "-300 B", "±0" (sizes in the
+// unit of the size formatting); counts "+3", "-1", "±0".
+std::string SignedSizeText(double delta, int sizeUnit);
+std::string SignedCountText(double delta);
+
+// The figures of the previous measurement by folder, for the main list's
+// column of changes: found by path without a pass over the lines.
+class PreviousFigures {
+public:
+    // Loads the previous measurement of drive letter when it can be
+    // compared with the current cache of header currentHeader.
+    PreviousState Load(char letter, const std::string& currentHeader);
+    bool IsLoaded() const { return loaded_; }
+    char Letter() const { return letter_; }
+    const std::string& CurrentHeader() const { return current_; }
+    // False when the folder was not in the previous measurement.
+    bool Find(std::string_view path, FolderFigures& out) const;
+
+private:
+    Measurement m_;
+    std::vector<std::pair<uint64_t, uint32_t>> index_;  // path hash, line
+    bool loaded_ = false;
+    char letter_ = 0;
+    std::string current_;
+};
+
 // ---- files ----
 
 struct FileChange {
