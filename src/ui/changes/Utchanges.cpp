@@ -122,6 +122,7 @@ TFMchanges::TFMchanges(TFMmain* main) : QDialog(main), main_(main) {
                              QStringLiteral("前回のファイル数"), QStringLiteral("今回のファイル数")},
                             QAbstractItemView::SingleSelection);
     LVlist->header()->resizeSection(C_PATH, 280);
+    LVlist->header()->setStretchLastSection(false);
     for (int c = 1; c < C_COLUMNS; ++c) LVlist->header()->resizeSection(c, 90);
     auto* lower = new QWidget(split);
     auto* lowerLayout = new QVBoxLayout(lower);
@@ -135,6 +136,7 @@ TFMchanges::TFMchanges(TFMmain* main) : QDialog(main), main_(main) {
                               QStringLiteral("今回")},
                              QAbstractItemView::SingleSelection);
     LVfiles->header()->resizeSection(F_PATH, 420);
+    LVfiles->header()->setStretchLastSection(false);
     lowerLayout->addWidget(LLfiles);
     lowerLayout->addWidget(LVfiles, 1);
     split->addWidget(LVlist);

@@ -661,6 +661,10 @@ void TFMmain::FitColumns() {
         if (LVlist->columnWidth(c) != w[static_cast<size_t>(c)]) LVlist->setColumnWidth(c, w[static_cast<size_t>(c)]);
         h->setSectionResizeMode(c, pinned ? QHeaderView::Fixed : QHeaderView::Interactive);
     }
+    // The 増減 column is switched on like the others, in the settings.
+    const int changeWidth = DigitAt(g.ColumnFlags, 4) == 1 ? p * 130 / 9 : 0;
+    if (LVlist->columnWidth(kColChange) != changeWidth) LVlist->setColumnWidth(kColChange, changeWidth);
+    h->setSectionResizeMode(kColChange, QHeaderView::Fixed);
     LVlist->viewport()->update();
 }
 
