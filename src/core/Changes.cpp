@@ -254,7 +254,11 @@ std::vector<FolderChange> CompareMeasurements(const Measurement& before, const M
     size_t i = 0, j = 0;
     auto inScope = [&](const Entry& e) { return below.empty() || StartsWith(e.Path(), below); };
     while (i < a.size() || j < b.size()) {
-        const int c = i == a.size() ? 1 : j == b.size() ? -1 : Compare(a[i], b[j]);
+        // The same folder on both sides is the common case: its path's bytes
+        // say so without the case-folding order.
+        const bool same = i < a.size() && j < b.size() && a[i].PathLength == b[j].PathLength &&
+                          std::memcmp(a[i].Text, b[j].Text, a[i].PathLength) == 0;
+        const int c = same ? 0 : i == a.size() ? 1 : j == b.size() ? -1 : Compare(a[i], b[j]);
         if (c < 0) {
             if (inScope(a[i])) {
                 FolderChange ch;
