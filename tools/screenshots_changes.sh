@@ -38,9 +38,11 @@ rm -rf "$s/.cache/ブラウザ"
 rm -f "$s/プロジェクト/web/src/"module_1*.js
 write "プロジェクト/web/dist" 1600000 bundle.js
 "$tmp/norvessa-cli" measure X: > /dev/null
-{ echo 1000; echo 640; echo 0; echo 0; echo 170; echo 190; echo 200
+{ echo 1180; echo 400; echo 0; echo 0; echo 170; echo 190; echo 150
   echo; echo; echo; echo 1; echo 1
-  for i in $(seq 12 19); do echo; done; echo 0; echo 24; } > "$tmp/norvessa.prm"
+  for i in $(seq 12 19); do echo; done; echo 0; echo 24
+  # The 増減 column on, with the other four.
+  echo; echo; echo 111; echo 11111; } > "$tmp/norvessa.prm"
 out="$PWD/docs/screenshots"
 mkdir -p "$out"
 
@@ -55,12 +57,12 @@ sleep 8
 win=$(xdotool search --name "Norvessa" | head -1)
 [ -n "$win" ] || { echo "screenshots_changes.sh: the window did not come up" >&2; exit 1; }
 xdotool windowactivate --sync "$win" 2>/dev/null || true
-xdotool windowmove "$win" 0 0 windowsize "$win" 980 640
+xdotool windowmove "$win" 0 0 windowsize "$win" 1180 400
 sleep 1
 xdotool key ctrl+g
 sleep 4
 chg=$(xdotool search --name "変化" | tail -1)
 [ -n "$chg" ] || { echo "screenshots_changes.sh: the changes window did not come up" >&2; exit 1; }
-xdotool windowmove "$chg" 300 200 windowsize "$chg" 1200 640
+xdotool windowmove "$chg" 250 330 windowsize "$chg" 1250 560
 sleep 2
-import -window root -crop 1510x860+0+0 "$out/changes.png"; echo "wrote $out/changes.png"
+import -window root -crop 1510x900+0+0 "$out/changes.png"; echo "wrote $out/changes.png"

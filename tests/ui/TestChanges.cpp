@@ -159,6 +159,9 @@ private slots:
         QVERIFY(main->LVlist->columnWidth(kColChange) > 0);
         QCOMPARE(ChangeCell(QStringLiteral("grow")), QStringLiteral("89000=1000"));
         QCOMPARE(ChangeCell(QStringLiteral("same")), QStringLiteral("0=5"));
+        // The root's header row holds the reserved space too; its change is
+        // the measured folders' alone.
+        QCOMPARE(ChangeCell(P("")), QStringLiteral("89400=1305"));
         // Not in the previous measurement: unknown, never 0.
         QCOMPARE(ChangeCell(QStringLiteral("fresh")), QStringLiteral("?"));
         QVERIFY(ChangeTip(QStringLiteral("fresh"), QStringLiteral("?")).contains(QStringLiteral("不明")));

@@ -41,7 +41,13 @@ QString RowModel::ChangeText(int row) const {
     if (DigitAt(Global().ColumnFlags, 4) != 1) return {};
     const RowFields& f = RowAt(row);
     const std::string folder = RowFolderPath(headerPath_, f.Image, f.Caption);
-    const double after = TextToFloat(f.Size, -1);
+    double after = TextToFloat(f.Size, -1);
+    // The header row of a drive root adds the space the system reserves,
+    // which no measurement holds: the folder's own record says what it is.
+    if (f.Image == IMG_HEADER) {
+        const FolderRecord* own = Global().Folders.FindPath(folder);
+        after = own ? own->TreeBytes : -1;
+    }
     if (folder.empty() || after < 0) return {};
     FolderFigures before;
     if (!PreviousHeld().Find(folder, before)) return QStringLiteral("?");
