@@ -6,6 +6,7 @@
 // executable, as the program does at every drive refresh.
 
 #include "core/Cache.h"
+#include "core/Changes.h"
 #include "core/DriveInfo.h"
 #include "core/DriveTable.h"
 #include "core/Export.h"
@@ -795,6 +796,97 @@ int RunTypes(const Args& args) {
     return 0;
 }
 
+// What changed between the drive's previous and current measurements: the
+// folders from the two caches, or the files from their two indexes.
+int RunChanges(const Args& args) {
+    auto fail = [](const std::string& text, int status = 1) {
+        std::fprintf(stderr, "norvessa-cli changes: %s\n", text.c_str());
+        return status;
+    };
+    std::string target;
+    size_t top = 0;
+    ChangeKey key = CHK_SIZE;
+    bool files = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        int n = 0;
+        if (a == "--top" && hasValue) {
+            if (!ParseInt(args[++i], n) || n < 1) return fail("--top takes a positive whole number, not " + args[i]);
+            top = static_cast<size_t>(n);
+        } else if (a == "--by" && hasValue) {
+            const std::string& k = args[++i];
+            if (k == "size") key = CHK_SIZE;
+            else if (k == "occupied") key = CHK_OCCUPIED;
+            else if (k == "files") key = CHK_FILES;
+            else return fail("--by takes size, occupied or files, not " + k);
+        } else if (a == "--files") {
+            files = true;
+        } else if (a.rfind("--", 0) == 0) {
+            return fail("unknown option or missing value: " + a);
+        } else if (target.empty()) {
+            target = a;
+        } else {
+            return Usage(stderr);
+        }
+    }
+    if (target.empty()) return Usage(stderr);
+    if (files && key != CHK_SIZE) return fail("--files ranks by size only");
+    std::string path;
+    // A folder that is gone may still be asked about: it was there before.
+    if (!ImportedFolder(target, path) && !ResolveFolder(target, path, false)) return 1;
+    LoadParameters({});
+    const char letter = path[0];
+    DriveRecord record;
+    record.Index = letter - 'A';
+    record.RootPath = path.substr(0, 3);
+    Measurement current, previous;
+    std::time_t stamped = 0;
+    if (!current.Map(CacheFileName(record)) || !HeaderStart(current.Header(), stamped))
+        return fail(std::string(1, letter) + ": has not been measured (" + CacheFileName(record) + ")");
+    PreviousFault fault;
+    switch (LoadPrevious(letter, current.Header(), previous, &fault)) {
+    case PS_OK: break;
+    case PS_NONE:
+        return fail(std::string(1, letter) + ": has no previous measurement" +
+                    (Global().KeepPrevious ? " (one is kept when a measurement replaces the cache: measure the drive again)"
+                                           : " (keeping it is switched off in the settings)"));
+    case PS_DAMAGED:
+        return fail("the previous measurement of " + std::string(1, letter) + ": is damaged (" +
+                    (fault.Line ? "line " + std::to_string(fault.Line) + ": " : std::string()) + fault.Text + ")");
+    case PS_OTHER_DRIVE:
+        return fail("the previous measurement of " + std::string(1, letter) + ": is of another drive (" +
+                    (fault.Line ? "line " + std::to_string(fault.Line) + ": " : std::string()) + fault.Text + ")");
+    }
+    const std::string below = path.size() > 3 ? path : std::string();
+    if (files) {
+        FileIndex before, after;
+        std::string why;
+        if (!before.Open(PreviousIndexName(letter), letter, previous.Header(), &why))
+            return fail("the previous measurement has no file index: " + why);
+        if (!after.Open(FileIndexName(letter), letter, current.Header(), &why))
+            return fail("the current measurement has no file index: " + why);
+        for (const FileChange& c : CompareFileIndexes(before, after, below, top))
+            PrintLine(c.Path + "\t" + (c.Before ? std::to_string(c.OldSize) : std::string()) + "\t" +
+                      (c.After ? std::to_string(c.NewSize) : std::string()));
+        return 0;
+    }
+    std::vector<FolderChange> changes = CompareMeasurements(previous, current, below);
+    RankChanges(changes, key, CHANGE_ALL, top);
+    auto field = [](bool there, double v) { return there ? Number(v) : std::string(); };
+    for (const FolderChange& c : changes) {
+        std::string line(c.Path);
+        for (const auto& [there, v] : {std::pair{c.Before, c.Old.Size}, {c.After, c.New.Size}, {c.Before, c.Old.Occupied},
+                                       {c.After, c.New.Occupied}, {c.Before, static_cast<double>(c.Old.Files)},
+                                       {c.After, static_cast<double>(c.New.Files)}}) {
+            line += '\t';
+            line += field(there, v);
+        }
+        PrintLine(line);
+    }
+    return 0;
+}
+
 int RunHelp(const Args&) { return Usage(stdout); }
 
 // Where this copy reads and writes its files, so that a user of an installed
@@ -810,6 +902,7 @@ int RunPaths(const Args& args) {
     std::printf("caches\t%sNRVS_<letter>.txt\n", f.Data.c_str());
     std::printf("file indexes\t%sNRVS_<letter>.idx\n", f.Data.c_str());
     std::printf("rankings\t%s%s_<letter>.rks\n", f.Data.c_str(), platform::ExecutableName().c_str());
+    std::printf("previous measurements\t%sNRVS_<letter>.txt\n", platform::PreviousMeasurementFolder().c_str());
     std::printf("help\t%s\n", platform::HelpDocumentPath().c_str());
     return 0;
 }
@@ -1088,6 +1181,18 @@ const Command kCommands[] = {
      "the caches, file indexes and rankings, and the help document,\n"
      "tab-separated.",
      RunPaths},
+    {"changes", "DRIVE|PATH [--top N] [--by size|occupied|files] [--files]",
+     "What changed between the drive's previous measurement (kept when a\n"
+     "measurement replaces its cache) and the current one, for the folders\n"
+     "below PATH (itself included): one folder a line, tab-separated: path,\n"
+     "size before and after, occupied size before and after, files before\n"
+     "and after; a field is empty where the folder did not exist. Ordered by\n"
+     "the absolute change of --by (default size), largest first, ties by\n"
+     "path; --top N keeps the first N. --files lists the files that\n"
+     "appeared, vanished or changed size instead (path, size before and\n"
+     "after), from the two measurements' file indexes. Exit 1 when there is\n"
+     "no previous measurement, or it is damaged or of another drive.",
+     RunChanges},
     {"help", "", "Show this help.", RunHelp},
 };
 

@@ -1,4 +1,5 @@
 #include "core/Cache.h"
+#include "core/Changes.h"
 #include "core/FileIndex.h"
 #include "core/Measure.h"
 #include "core/Snapshot.h"
@@ -62,10 +63,14 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
     if (below.empty()) folders.Sort();
     else folders.SortMerged(firstNew);
     folders.InsertFirst(HeaderLine(start, end));
+    PreviousKeeper previous(drive, below);
     if (!SaveCache(folders, drive, &report.SaveError)) {
         TellSaveFailed(hooks, report.SaveError);
         return;
     }
+    std::string notKept;
+    if (!previous.Commit(folders.LineAt(0), &notKept))
+        hooks.Tell("前回の計測結果を残せませんでした。今回の計測結果は保存しています。\n" + notKept, MB_ICONINFORMATION);
     const std::string cacheName = CacheFileName(drive);
     const char letter = cacheName[cacheName.size() - 5];
     const std::string indexName = FileIndexName(drive);

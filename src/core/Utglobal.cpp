@@ -36,6 +36,7 @@ const IntParam kIntParams[] = {
     {42, &GlobalState::MeasureMulti, 0},       {43, &GlobalState::AskBeforeMeasure, 1},
     {44, &GlobalState::SimCluster, -512},      {50, &GlobalState::RemeasureAfterAction, 0},
     {51, &GlobalState::UseRecycleBin, 1},      {52, &GlobalState::CountLinksOnce, 1},
+    {53, &GlobalState::KeepPrevious, 1},
 };
 
 const TextParam kTextParams[] = {
@@ -55,6 +56,7 @@ int GlobalState::*const kBoolParams[] = {
     &GlobalState::ShowRemovable, &GlobalState::ShowFiles,   &GlobalState::SortDescending,
     &GlobalState::ShowSplash,    &GlobalState::MeasureMulti, &GlobalState::AskBeforeMeasure,
     &GlobalState::RemeasureAfterAction, &GlobalState::UseRecycleBin, &GlobalState::CountLinksOnce,
+    &GlobalState::KeepPrevious,
 };
 
 // An edited file may hold anything. Only what would make the program fail is

@@ -74,6 +74,9 @@ struct GlobalState : DriveState {
     // measurement; line 52, after the original 52 lines (a file without it
     // reads as on).
     int CountLinksOnce = 1;
+    // A measurement keeps the result it replaces as the drive's previous
+    // measurement, to show what changed; line 53.
+    int KeepPrevious = 1;
     // Measurements write no file index (not a setting: for comparing the
     // walk with and without it).
     bool NoFileIndex = false;

@@ -2,6 +2,7 @@
 
 #include "platform/Pfile.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <dirent.h>
@@ -160,10 +161,20 @@ std::string SettingsBase() {
     return f.Installed ? f.Settings + ExecutableName() : ExecutableBase();
 }
 
+std::string PreviousMeasurementFolder() { return ProgramFileFolders().Data + "previous/"; }
+
 bool PrepareProgramFolderOf(const std::string& nativeFilePath) {
     const ProgramFolders f = ProgramFileFolders();
-    if (!f.Installed) return true;
     const std::string dir = FolderOf(nativeFilePath);
+    if (dir == f.Data + "previous/") {
+        if (f.Installed && !MakeFolders(f.Data.substr(0, f.Data.size() - 1), 0700)) return false;
+        const std::string own = dir.substr(0, dir.size() - 1);
+        if (::mkdir(own.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        // Writing through a link planted there would put the files elsewhere.
+        struct stat st{};
+        return ::lstat(own.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
+    if (!f.Installed) return true;
     if (dir != f.Settings && dir != f.Data) return true;
     // The files hold what the user measured: private, as the XDG folders are.
     return MakeFolders(dir.substr(0, dir.size() - 1), 0700);

@@ -44,6 +44,12 @@ ProgramFolders ProgramFileFolders();
 // XDG_CONFIG_HOME, XDG_DATA_HOME and HOME.
 ProgramFolders ProgramFileFoldersFor(const std::string& exePath, bool chosen);
 
+// Where the previous measurement of each drive is kept (its cache, file
+// index and volume note, under the names of the current ones): the folder
+// "previous/" inside the data folder, so that one more cache per drive never
+// mixes with the files the program reads at start.
+std::string PreviousMeasurementFolder();
+
 // A settings file's path without its extension: the settings folder and the
 // executable's name without extension ("~/.config/norvessa/norvessa").
 std::string SettingsBase();
@@ -53,8 +59,10 @@ std::string ExecutableName();
 // Before a file of the program's own is first written: creates its folder
 // (mode 0700, and the missing ones above it) when that folder is the
 // settings or data folder of an installed copy. A portable copy's folder is
-// never created: it exists or the executable is not there. True when the
-// folder exists afterwards or was not the program's.
+// never created: it exists or the executable is not there. The folder of
+// previous measurements is created for every copy, and must be a folder of
+// its own: a link in its place is refused. True when the folder exists
+// afterwards or was not the program's.
 bool PrepareProgramFolderOf(const std::string& nativeFilePath);
 
 // The help document: <base>.html beside the executable; for an installed

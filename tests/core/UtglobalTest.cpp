@@ -29,7 +29,7 @@ protected:
 };
 } // namespace
 
-TEST_F(ParametersTest, NoFileGivesDefaultsAndAFirstSaveWrites53Lines) {
+TEST_F(ParametersTest, NoFileGivesDefaultsAndAFirstSaveWrites54Lines) {
     LoadParameters({});
     const GlobalState& g = Global();
     EXPECT_EQ(g.ExeDir, dir.Path());
@@ -45,8 +45,9 @@ TEST_F(ParametersTest, NoFileGivesDefaultsAndAFirstSaveWrites53Lines) {
     EXPECT_FALSE(g.UserName.empty());
     SaveParameters();
     StringList l = SavedLines();
-    ASSERT_EQ(l.size(), 53u);
+    ASSERT_EQ(l.size(), 54u);
     EXPECT_EQ(l[0], "1000");
+    EXPECT_EQ(l[53], "1");  // the previous measurement is kept
     EXPECT_EQ(l[7], "");
     EXPECT_EQ(l[25], "1111");
     EXPECT_EQ(l[44], "-512");
@@ -76,7 +77,7 @@ TEST_F(ParametersTest, BadLinesFallBackAndUninterpretedLinesSurvive) {
     SaveParameters();
     EXPECT_TRUE(Global().StartArgs.empty());
     StringList l = SavedLines();
-    ASSERT_EQ(l.size(), 53u);
+    ASSERT_EQ(l.size(), 54u);
     EXPECT_EQ(l[1], "600");
 
     StringList withNote(60, "");

@@ -21,7 +21,7 @@ private slots:
     }
     void cleanup() { dir.reset(); }
 
-    void opensWithDefaultsAndSaves53LinesOnClose() {
+    void opensWithDefaultsAndSaves54LinesOnClose() {
         {
             TFMmain w({});
             QCOMPARE(w.windowTitle(), QStringLiteral(" Quorvalix - Norvessa -"));
@@ -35,7 +35,7 @@ private slots:
         }
         StringList lines;
         QCOMPARE(LoadLines(lines, *dir / "norvessa.prm"), 1);
-        QCOMPARE(lines.size(), size_t(53));
+        QCOMPARE(lines.size(), size_t(54));
         QCOMPARE(lines[0], std::to_string(qMin(1000, QGuiApplication::primaryScreen()->size().width())));
         QCOMPARE(lines[1], std::string("600"));
         QCOMPARE(lines[51], std::string("1"));

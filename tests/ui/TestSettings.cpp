@@ -248,7 +248,7 @@ private slots:
         });
         w.MMtolsetClick();
         QCOMPARE(Global().SizeUnit, 1);
-        QCOMPARE(Global().ColumnFlags, std::string("1011"));
+        QCOMPARE(Global().ColumnFlags, std::string("10110"));  // the fifth: 増減, off
         QCOMPARE(header->sectionSize(2), 0);
         // Without the occupied column the bars follow the sizes.
         int row = -1;

@@ -1,5 +1,6 @@
 #include "ui/main/Uicells.h"
 
+#include "core/Changes.h"
 #include "core/Measure.h"
 #include "core/Rows.h"
 #include "core/Utglobal.h"
@@ -88,7 +89,39 @@ void LayoutCounts(CellLayout& out, const QString& text, int left, int right, con
     out.Texts.push_back({subtree, midX + 10});
 }
 
+// "change=before": the change as text, and a bar of the change's share of
+// the larger of before and after, in the colour of growth or shrinkage; "?"
+// when the previous measurement did not know the folder.
+void LayoutChange(CellLayout& out, const QString& text, int left, int top, int right, int bottom,
+                  const QFontMetrics& fm, int sizeUnit) {
+    if (text.isEmpty()) return;
+    if (text == QStringLiteral("?")) {
+        const QString unknown = QStringLiteral("不明");
+        out.Texts.push_back({unknown, right - fm.horizontalAdvance(unknown) - 6});
+        return;
+    }
+    const auto [changeText, beforeText] = SplitNameValue(text.toStdString());
+    const double change = TextToFloat(changeText, 0), before = TextToFloat(beforeText, 0);
+    const QString shown = FromUtf8(SignedSizeText(change, sizeUnit));
+    const int textX = right - fm.horizontalAdvance(shown) - 6;
+    out.Texts.push_back({shown, textX});
+    const double whole = std::max(before, before + change);
+    const int barX = left + 2, barW = textX - 6 - barX, barH = bottom - top - 9;
+    if (change == 0 || whole <= 0 || barW <= 4 || barH <= 0) return;
+    out.Bar = true;
+    out.BarX = barX;
+    out.BarW = barW;
+    out.BarH = barH;
+    out.BarY = top + (bottom - top - barH) / 2 - 1;
+    out.Fill = true;
+    out.FillRight = static_cast<int>(std::trunc(barX + std::min(1.0, std::fabs(change) / whole) * barW + 1));
+    out.FillColour = change > 0 ? GrowthColour() : ShrinkColour();
+}
+
 } // namespace
+
+QColor GrowthColour() { return QColor(0xD0, 0x40, 0x30); }
+QColor ShrinkColour() { return QColor(0x30, 0x70, 0xD0); }
 
 int FontPoints(const QFont& font) {
     if (font.pointSize() > 0) return font.pointSize();
@@ -112,9 +145,22 @@ CellLayout LayoutCell(int column, const QString& text, int image, int left, int 
     case kColGraph: LayoutGraph(out, value, image, left, top, right, bottom, fm, percentBase); break;
     case kColFiles:
     case kColFolders: LayoutCounts(out, text, left, right, fm); break;
+    case kColChange: LayoutChange(out, text, left, top, right, bottom, fm, sizeUnit); break;
     default: break;
     }
     return out;
+}
+
+QString ChangeTip(const QString& caption, const QString& text) {
+    if (text.isEmpty()) return {};
+    if (text == QStringLiteral("?"))
+        return QStringLiteral("増減\n") + caption + QStringLiteral(" >> 不明（前回の計測にないフォルダ）");
+    const auto [changeText, beforeText] = SplitNameValue(text.toStdString());
+    const double change = TextToFloat(changeText, 0), before = TextToFloat(beforeText, 0);
+    const int unit = Global().SizeUnit;
+    return QStringLiteral("増減\n") + caption + QStringLiteral(" >> 前回 ") + FromUtf8(FormatSizeText(before, unit)) +
+           QStringLiteral(" → 今回 ") + FromUtf8(FormatSizeText(before + change, unit)) + QStringLiteral("（") +
+           FromUtf8(SignedSizeText(change, unit)) + QStringLiteral("）");
 }
 
 QString InfoTipText(const QString& caption, const QString& sizeText, const QString& occupiedText, bool unreadable) {
@@ -127,7 +173,7 @@ ListCellDelegate::ListCellDelegate(std::function<double()> percentBase, QObject*
 
 void ListCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
     const int column = index.column();
-    if (column < kColSize || column > kColFolders) {
+    if (column < kColSize || column > kColChange) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
@@ -185,7 +231,9 @@ bool ListCellDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, con
             unreadable = !folder.empty() && IsUnreadableFolder(folder);
         }
         const int column = index.column();
-        if (!unreadable && (column == kColFiles || column == kColFolders)) {
+        if (column == kColChange) {
+            tip = ChangeTip(index.siblingAtColumn(kColName).data().toString(), index.data(Qt::DisplayRole).toString());
+        } else if (!unreadable && (column == kColFiles || column == kColFolders)) {
             const QString raw = index.data(Qt::DisplayRole).toString();
             tip = QString::fromStdString(CountTip(index.siblingAtColumn(kColName).data().toString().toStdString(),
                                                   raw.toStdString(), column == kColFiles));

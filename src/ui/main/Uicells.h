@@ -24,6 +24,7 @@ enum ListColumn : int {
     kColGraph = 3,
     kColFiles = 4,
     kColFolders = 5,
+    kColChange = 6,
 };
 
 struct CellText {
@@ -55,6 +56,10 @@ struct CellLayout {
 CellLayout LayoutCell(int column, const QString& text, int image, int left, int top, int right, int bottom,
                       int points, const QFontMetrics& fm, int sizeUnit, double percentBase);
 
+// The bar colours of the 増減 column.
+QColor GrowthColour();
+QColor ShrinkColour();
+
 // The font's size in whole points; fonts sized in pixels count 96 pixels per inch.
 int FontPoints(const QFont& font);
 
@@ -67,7 +72,11 @@ QColor RowBarColour(int image);
 QString InfoTipText(const QString& caption, const QString& sizeText, const QString& occupiedText,
                     bool unreadable = false);
 
-// Draws columns 1 to 5 of the main list and answers its tool tips; column 0
+// The tip of the 増減 column: before and after, or that the previous
+// measurement does not know the folder.
+QString ChangeTip(const QString& caption, const QString& changeText);
+
+// Draws columns 1 to 6 of the main list and answers its tool tips; column 0
 // keeps the standard drawing.
 class ListCellDelegate : public QStyledItemDelegate {
     Q_OBJECT

@@ -3,14 +3,55 @@
 #include "ui/main/Uicells.h"
 #include "ui/main/Uiimages.h"
 
+#include "core/Cache.h"
+#include "core/Utglobal.h"
+#include "lib/Slib.h"
+
 namespace nrvs {
+
+namespace {
+PreviousFigures& PreviousHeld() {
+    static PreviousFigures held;
+    return held;
+}
+} // namespace
 
 void RowModel::SetRows(RowList rows) {
     beginResetModel();
     rows_ = std::move(rows);
     cachedRow_ = -1;
     parsed_ = 0;
+    headerPath_ = rows_.empty() ? std::string() : SplitRow(rows_.front()).Caption;
+    // Looked at once per fill: the rows are drawn many times in between.
+    if (DigitAt(Global().ColumnFlags, 4) == 1) Previous();
     endResetModel();
+}
+
+
+const PreviousFigures& RowModel::Previous() {
+    PreviousFigures& held = PreviousHeld();
+    const DriveRecord* drive = Global().CurrentDrive;
+    if (!drive || drive->RootPath.empty()) return held;
+    const std::string header = CacheHeaderLine(*drive);
+    if (held.Letter() != drive->RootPath[0] || held.CurrentHeader() != header) held.Load(drive->RootPath[0], header);
+    return held;
+}
+
+QString RowModel::ChangeText(int row) const {
+    if (DigitAt(Global().ColumnFlags, 4) != 1) return {};
+    const RowFields& f = RowAt(row);
+    const std::string folder = RowFolderPath(headerPath_, f.Image, f.Caption);
+    double after = TextToFloat(f.Size, -1);
+    // The header row of a drive root adds the space the system reserves,
+    // which no measurement holds: the folder's own record says what it is.
+    if (f.Image == IMG_HEADER) {
+        const FolderRecord* own = Global().Folders.FindPath(folder);
+        after = own ? own->TreeBytes : -1;
+    }
+    if (folder.empty() || after < 0) return {};
+    FolderFigures before;
+    if (!PreviousHeld().Find(folder, before)) return QStringLiteral("?");
+    return QString::fromStdString(FloatText(after - before.Size) + "=" + FloatText(before.Size));
 }
 
 const RowFields& RowModel::RowAt(int row) const {
@@ -34,7 +75,7 @@ int RowModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
-int RowModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 6; }
+int RowModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 7; }
 
 QVariant RowModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
@@ -49,6 +90,7 @@ QVariant RowModel::data(const QModelIndex& index, int role) const {
         case 3: return QString::fromStdString(f.Graph);
         case 4: return QString::fromStdString(f.Files);
         case 5: return QString::fromStdString(f.Folders);
+        case 6: return ChangeText(index.row());
         default: return {};
         }
     }
@@ -58,8 +100,8 @@ QVariant RowModel::data(const QModelIndex& index, int role) const {
 
 QVariant RowModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal) return {};
-    static const char* const captions[] = {"フォルダ／ファイル", "容量", "占有量", "グラフ", "ファイル数", "フォルダ数"};
-    if (role == Qt::DisplayRole && section >= 0 && section < 6) return QString::fromUtf8(captions[section]);
+    static const char* const captions[] = {"フォルダ／ファイル", "容量", "占有量", "グラフ", "ファイル数", "フォルダ数", "増減"};
+    if (role == Qt::DisplayRole && section >= 0 && section < 7) return QString::fromUtf8(captions[section]);
     if (role == Qt::DecorationRole && section == 0) return ImageIcon(sortImage0_);
     if (role == Qt::DecorationRole && section == 3) return ImageIcon(sortImage3_);
     if (role == Qt::TextAlignmentRole) return section == 0 ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);

@@ -3,6 +3,7 @@
 // on screen.
 #pragma once
 
+#include "core/Changes.h"
 #include "core/Rows.h"
 
 #include <QAbstractTableModel>
@@ -22,6 +23,14 @@ public:
     // How many rows were parsed since the last reset (for the benchmark).
     long ParsedRows() const { return parsed_; }
 
+    // The 増減 column of a row: empty when it has none (a file, a total, a
+    // folder not measured now), "?" when the previous measurement does not
+    // know the folder, else "change=before" in bytes.
+    QString ChangeText(int row) const;
+    // The previous measurement the 増減 column compares with, loaded again
+    // when the drive or its current measurement changed.
+    static const PreviousFigures& Previous();
+
     // Sort marks of columns 0 and 3 (image indexes).
     void SetSortImages(int column0, int column3);
 
@@ -33,6 +42,7 @@ public:
 
 private:
     RowList rows_;
+    std::string headerPath_;
     mutable int cachedRow_ = -1;
     mutable RowFields cached_;
     mutable long parsed_ = 0;

@@ -23,6 +23,7 @@
 #include "ui/rank/Utrank.h"
 #include "ui/treemap/Uttreemap.h"
 #include "ui/types/Uttypes.h"
+#include "ui/changes/Utchanges.h"
 #include "ui/main/Utglobal.h"
 #include "ui/running/Sluting.h"
 
@@ -71,6 +72,7 @@ TFMmain::TFMmain(const StringList& args, QWidget* parent) : QMainWindow(parent) 
     Files = new TFMfiles(this);
     Tmap = new TFMtreemap(this);
     Types = new TFMtypes(this);
+    Changes = new TFMchanges(this);
     Properties = new TFMprop(this);
     Sim = new TFMsim(this);
     Settings = new TFMset(this);
@@ -137,6 +139,10 @@ void TFMmain::BuildMenus() {
     MMmes->addSeparator()->setObjectName("MMmes1");
     MMmes->addAction(MMmesrnk);
     MMmes->addAction(MMmessim);
+    MMmeschg = MakeAction(this, "MMmeschg", QStringLiteral("変化(&G)..."), -1, QKeySequence(QStringLiteral("Ctrl+G")));
+    MMmeschg->setIcon(ChangesIcon());
+    MMmes->addAction(MMmeschg);
+    connect(MMmeschg, &QAction::triggered, this, &TFMmain::MMmeschgClick);
 
     MMviw = bar->addMenu(QStringLiteral("表示(&V)"));
     MMviw->setObjectName("MMviw");
@@ -307,6 +313,9 @@ void TFMmain::BuildToolbar() {
     BBmesfld = button("BBmesfld", 12, QStringLiteral("フォルダ容量の計測"));
     BBmesrnk = button("BBmesrnk", 13, QStringLiteral("フォルダのランキング"));
     BBmessim = button("BBmessim", 14, QStringLiteral("容量のシミュレーション"));
+    BBmeschg = button("BBmeschg", -1, QStringLiteral("前回の計測からの変化"));
+    BBmeschg->setIcon(ChangesIcon());
+    connect(BBmeschg, &QAction::triggered, this, &TFMmain::MMmeschgClick);
     BBviwtmp = button("BBviwtmp", -1, QStringLiteral("ツリーマップ"));
     BBviwtmp->setIcon(TreemapIcon());
     connect(BBviwtmp, &QAction::triggered, this, &TFMmain::MMviwtmpClick);
@@ -665,6 +674,10 @@ void TFMmain::FitColumns() {
         if (LVlist->columnWidth(c) != w[static_cast<size_t>(c)]) LVlist->setColumnWidth(c, w[static_cast<size_t>(c)]);
         h->setSectionResizeMode(c, pinned ? QHeaderView::Fixed : QHeaderView::Interactive);
     }
+    // The 増減 column is switched on like the others, in the settings.
+    const int changeWidth = DigitAt(g.ColumnFlags, 4) == 1 ? p * 130 / 9 : 0;
+    if (LVlist->columnWidth(kColChange) != changeWidth) LVlist->setColumnWidth(kColChange, changeWidth);
+    h->setSectionResizeMode(kColChange, QHeaderView::Fixed);
     LVlist->viewport()->update();
 }
 

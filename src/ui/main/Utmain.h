@@ -46,6 +46,7 @@ class TFMmfdr;
 class TFMrank;
 class TFMtreemap;
 class TFMtypes;
+class TFMchanges;
 class TFMglobal;
 
 class TFMmain : public QMainWindow, public DriveItemsUi {
@@ -129,6 +130,8 @@ public:
     void MMtolsrcClick();
     // The files of the folder shown by extension or kind.
     void MMtoltypClick();
+    // What changed since the previous measurement of the drive.
+    void MMmeschgClick();
     // F5: the selected node's level and the list read again from the disk.
     void RefreshFromDisk();
     // The help document beside the executable.
@@ -150,13 +153,13 @@ public:
     // Chooses the scan file (save: the file to write); the file dialog when
     // not set. Empty: cancelled.
     std::function<std::string(bool save)> ScanFileChooser;
-    QAction *MMmesdrv, *MMmesfld, *MMmesrnk, *MMmessim;
+    QAction *MMmesdrv, *MMmesfld, *MMmesrnk, *MMmessim, *MMmeschg;
     QAction *MMviwdif, *MMviwrem, *MMviwlst, *MMviwnme, *MMviwcap, *MMviwupp, *MMviwdwn, *MMviwpty;
     QAction *MMtoletr, *MMtolsrc, *MMtolbig, *MMtoltyp, *MMtolcpy, *MMtolmov, *MMtoldel, *MMtolexp, *MMtolapp, *MMtolcln, *MMtoldfg,
         *MMtolfmt, *MMtolset;
     QAction *MMwindmn, *MMwinfmn, *MMhlphlp, *MMhlpwww, *MMhlpver;
     QAction* MMviwref;  // F5, no menu entry
-    QAction *MMviwtmp, *BBviwtmp;
+    QAction *MMviwtmp, *BBviwtmp, *BBmeschg;
     QAction *BBmesdrv, *BBmesfld, *BBmesrnk, *BBmessim, *BBviwrem, *BBviwlst, *BBviwnme, *BBviwcap, *BBviwupp,
         *BBviwdwn, *BBtolsrc, *BBtolbig, *BBtoltyp, *BBtoletr, *BBtolexp, *BBhlphlp, *BBhlpwww;
     QAction *PMviwinf, *PMtolexp, *PMtolapp, *PMtolcln, *PMtoldfg, *PMtolfmt, *PMtolcpy, *PMtolmov, *PMtoldel,
@@ -184,6 +187,7 @@ public:
     TFMfiles* Files = nullptr;
     TFMtreemap* Tmap;
     TFMtypes* Types = nullptr;
+    TFMchanges* Changes = nullptr;
     TFMnetcon* NetConnect;
     TFMnetdis* NetDisconnect;
     TFMglobal* Splash = nullptr;

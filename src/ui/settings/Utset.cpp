@@ -96,6 +96,8 @@ TFMset::TFMset(QWidget* parent) : QDialog(parent) {
     CHvarea = Check(view, "CHvarea", "占有量(&K)");
     CHvfile = Check(view, "CHvfile", "ファイル数(&L)");
     CHvfldr = Check(view, "CHvfldr", "フォルダ数(&M)");
+    CHvchg = Check(view, "CHvchg", "増減");
+    CHvchg->setToolTip(QStringLiteral("前回の計測からの容量の変化を表示します。"));
     auto* gv = new QGridLayout(view);
     gv->addWidget(Label(view, "容量の単位(&D)", CBvunit), 0, 0);
     gv->addWidget(CBvunit, 0, 1);
@@ -108,6 +110,7 @@ TFMset::TFMset(QWidget* parent) : QDialog(parent) {
     gv->addWidget(CHvstatus, 4, 0);
     gv->addWidget(CHvfile, 4, 1);
     gv->addWidget(CHvfldr, 5, 1);
+    gv->addWidget(CHvchg, 6, 1);
 
     auto* ops = new QGroupBox(QStringLiteral(" コピー／移動／削除 "), this);
     CHarenw = Check(ops, "CHarenw", "実行後に再計測する(&+)");
@@ -160,6 +163,9 @@ TFMset::TFMset(QWidget* parent) : QDialog(parent) {
     gm->addWidget(CHmmulti);
     gm->addWidget(CHmask);
     gm->addWidget(CHmlink);
+    CHmprev = Check(measure, "CHmprev", "前回の計測結果を残す");
+    CHmprev->setToolTip(QStringLiteral("計測のたびに前回の結果を残し、変化を表示できるようにします（キャッシュ1つ分の容量を使います）。"));
+    gm->addWidget(CHmprev);
 
     CHsend = Check(this, "CHsend", "Norvessaを「送る」メニューに登録する(&*)");
     BTok = new QPushButton(QStringLiteral("&OK"), this);
@@ -223,6 +229,7 @@ void TFMset::LoadControls() {
     CHmmulti->setChecked(g.MeasureMulti != 0);
     CHmask->setChecked(g.AskBeforeMeasure != 0);
     CHmlink->setChecked(g.CountLinksOnce != 0);
+    CHmprev->setChecked(g.KeepPrevious != 0);
     CHarenw->setChecked(g.RemeasureAfterAction != 0);
     CHatrsh->setChecked(g.UseRecycleBin != 0);
     // An index the combo does not have leaves it without a selection.
@@ -231,7 +238,7 @@ void TFMset::LoadControls() {
     select(CBvunit, g.SizeUnit);
     select(CBvbase, g.PercentBase);
     SetButtonsState(QString::fromStdString(g.BarFlags), {CHvdrv, CHvtool, CHvstatus});
-    SetButtonsState(QString::fromStdString(g.ColumnFlags), {CHvsize, CHvarea, CHvfile, CHvfldr});
+    SetButtonsState(QString::fromStdString(g.ColumnFlags), {CHvsize, CHvarea, CHvfile, CHvfldr, CHvchg});
     // A radio group with no "1" has no button checked.
     const QList<QAbstractButton*> cacheGroup{RBcall, RBckind, RBcdrv};
     const QList<QAbstractButton*> measureGroup{RBmman, RBmyet, RBmnot, RBm1st, RBmsel, RBmlim};
@@ -266,13 +273,14 @@ void TFMset::BTokClick() {
     g.MeasureMulti = CHmmulti->isChecked() ? 1 : 0;
     g.AskBeforeMeasure = CHmask->isChecked() ? 1 : 0;
     g.CountLinksOnce = CHmlink->isChecked() ? 1 : 0;
+    g.KeepPrevious = CHmprev->isChecked() ? 1 : 0;
     g.RemeasureAfterAction = CHarenw->isChecked() ? 1 : 0;
     g.UseRecycleBin = CHatrsh->isChecked() ? 1 : 0;
     g.StartDrive = CBedrv->currentIndex();
     g.SizeUnit = CBvunit->currentIndex();
     g.PercentBase = CBvbase->currentIndex();
     g.BarFlags = ButtonsState({CHvdrv, CHvtool, CHvstatus}).toStdString();
-    g.ColumnFlags = ButtonsState({CHvsize, CHvarea, CHvfile, CHvfldr}).toStdString();
+    g.ColumnFlags = ButtonsState({CHvsize, CHvarea, CHvfile, CHvfldr, CHvchg}).toStdString();
     g.CacheMode = ButtonsState({RBcall, RBckind, RBcdrv}).toStdString();
     g.MeasureMode = ButtonsState({RBmman, RBmyet, RBmnot, RBm1st, RBmsel, RBmlim}).toStdString();
     g.CacheKinds = CheckListState(LBckind).toStdString();

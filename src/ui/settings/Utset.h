@@ -29,8 +29,8 @@ public:
     // The entry's path, fixed when the dialog is made (empty when there is none).
     const std::string& SendToFile() const { return sendTo_; }
 
-    QCheckBox *CHeflash, *CHvdrv, *CHvtool, *CHvstatus, *CHvsize, *CHvarea, *CHvfile, *CHvfldr;
-    QCheckBox *CHmmulti, *CHmask, *CHmlink, *CHarenw, *CHatrsh, *CHsend;
+    QCheckBox *CHeflash, *CHvdrv, *CHvtool, *CHvstatus, *CHvsize, *CHvarea, *CHvfile, *CHvfldr, *CHvchg;
+    QCheckBox *CHmmulti, *CHmask, *CHmlink, *CHmprev, *CHarenw, *CHatrsh, *CHsend;
     QComboBox *CBedrv, *CBvunit, *CBvbase;
     QRadioButton *RBcall, *RBckind, *RBcdrv;
     QRadioButton *RBmman, *RBmyet, *RBmnot, *RBm1st, *RBmsel, *RBmlim;

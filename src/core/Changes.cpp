@@ -1,0 +1,623 @@
+#include "core/Changes.h"
+
+#include "core/Cache.h"
+#include "core/DriveTable.h"
+#include "core/FileIndex.h"
+#include "core/Utglobal.h"
+#include "platform/Pdrives.h"
+#include "platform/Pexe.h"
+#include "platform/Pfile.h"
+#include "platform/Ppath.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace nrvs {
+
+namespace P = platform;
+
+std::string PreviousCacheName(char letter) { return P::PreviousMeasurementFolder() + "NRVS_" + letter + ".txt"; }
+std::string PreviousIndexName(char letter) { return P::PreviousMeasurementFolder() + "NRVS_" + letter + ".idx"; }
+std::string PreviousVolumeName(char letter) { return P::PreviousMeasurementFolder() + "NRVS_" + letter + ".vol"; }
+
+// ---- one measurement's lines ----
+
+Measurement::Measurement() = default;
+Measurement::~Measurement() { P::UnmapFile(map_, mapLength_); }
+
+bool Measurement::Map(const std::string& nativePath) {
+    P::UnmapFile(map_, mapLength_);
+    map_ = nullptr;
+    mapLength_ = 0;
+    header_.clear();
+    text_ = {};
+    lines_.clear();
+    if (!P::MapFileReadOnly(nativePath, map_, mapLength_)) return false;
+    text_ = std::string_view(static_cast<const char*>(map_), mapLength_);
+    Split(std::string_view(static_cast<const char*>(map_), mapLength_));
+    return true;
+}
+
+void Measurement::Borrow(const StringList& lines) {
+    header_ = lines.empty() ? std::string() : lines[0];
+    lines_.clear();
+    lines_.reserve(lines.size());
+    for (size_t i = 1; i < lines.size(); ++i) lines_.emplace_back(lines[i]);
+}
+
+void Measurement::Split(std::string_view text) {
+    // Lines end with CR LF, LF or CR; no name holds either (control
+    // characters are shown as U+2401 and on), so both are searched for with
+    // memchr alone.
+    const char* p = text.data();
+    const char* end = p + text.size();
+    lines_.reserve(text.size() / 64);
+    bool first = true;
+    while (p < end) {
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+        const char* stop = lf ? lf : end;
+        const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(stop - p)));
+        const char* lineEnd = cr ? cr : stop;
+        std::string_view line(p, static_cast<size_t>(lineEnd - p));
+        if (first) header_ = std::string(line);
+        else lines_.push_back(line);
+        first = false;
+        if (cr && cr + 1 == lf) p = lf + 1;
+        else if (cr) p = cr + 1;
+        else p = lf ? lf + 1 : end;
+    }
+}
+
+// ---- checking ----
+
+std::string PreviousStateText(PreviousState state, char letter, const PreviousFault& fault) {
+    const std::string drive = std::string(1, letter) + ":";
+    const std::string detail = fault.Line > 0 ? std::to_string(fault.Line) + " 行目: " + fault.Text : fault.Text;
+    switch (state) {
+    case PS_OK: return {};
+    case PS_NONE:
+        return Global().KeepPrevious ? drive + " の前回の計測結果がありません。もう一度計測すると、今回との変化を表示できます。"
+                                     : "前回の計測結果を残さない設定になっています（設定の「前回の計測結果を残す」）。";
+    case PS_DAMAGED:
+        return drive + " の前回の計測結果は壊れているため使えません" + (detail.empty() ? "。" : "（" + detail + "）。");
+    case PS_OTHER_DRIVE:
+        return drive + " の前回の計測結果は別のドライブのものなので比べられません" + (detail.empty() ? "。" : "（" + detail + "）。");
+    }
+    return {};
+}
+
+namespace {
+
+constexpr std::string_view kSep = " > ";
+
+bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+// A path of some drive: "X:\" and more.
+bool IsDrivePath(std::string_view path) {
+    return path.size() >= 3 && path[0] >= 'A' && path[0] <= 'Z' && path[1] == ':' && path[2] == '\\';
+}
+
+std::string Shortened(std::string_view line) {
+    std::string s(line.substr(0, 200));
+    return line.size() > 200 ? s + "…" : s;
+}
+
+} // namespace
+
+PreviousState CheckMeasurement(const Measurement& m, char letter, PreviousFault* fault) {
+    std::time_t start = 0;
+    if (!HeaderStart(m.Header(), start)) {
+        if (fault) *fault = {1, Shortened(m.Header())};
+        return PS_DAMAGED;
+    }
+    const char own[3] = {letter, ':', '\\'};
+    size_t number = 1;
+    for (std::string_view line : m.Lines()) {
+        ++number;
+        std::string_view path;
+        const bool figures = PathOfLine(line, path) &&
+                             std::count(line.begin() + static_cast<std::ptrdiff_t>(path.size()), line.end(), ':') == 11;
+        if (!figures || path.empty() || path.back() != '\\') {
+            if (fault) *fault = {number, Shortened(line)};
+            return PS_DAMAGED;
+        }
+        if (!StartsWith(path, std::string_view(own, 3))) {
+            if (fault) *fault = {number, Shortened(path)};
+            return IsDrivePath(path) ? PS_OTHER_DRIVE : PS_DAMAGED;
+        }
+    }
+    return PS_OK;
+}
+
+namespace {
+// "header<TAB>volume" of a line of the volume note.
+std::pair<std::string, std::string> NoteLine(const StringList& lines, size_t n) {
+    if (n >= lines.size()) return {};
+    const std::string& l = lines[n];
+    const size_t tab = l.find('\t');
+    if (tab == std::string::npos) return {};
+    return {l.substr(0, tab), l.substr(tab + 1)};
+}
+} // namespace
+
+PreviousState LoadPrevious(char letter, const std::string& currentHeader, Measurement& out, PreviousFault* fault) {
+    if (!Global().KeepPrevious || !out.Map(PreviousCacheName(letter))) return PS_NONE;
+    const PreviousState state = CheckMeasurement(out, letter, fault);
+    if (state != PS_OK) return state;
+    // Both measurements of the letter, but perhaps of two volumes (another
+    // stick in the same slot, a drive map changed): the note written with
+    // each cache tells, when it still belongs to both.
+    StringList note;
+    LoadLines(note, PreviousVolumeName(letter));
+    const auto [prevHeader, prevVolume] = NoteLine(note, 0);
+    const auto [curHeader, curVolume] = NoteLine(note, 1);
+    if (!prevHeader.empty() && prevHeader == out.Header() && curHeader == currentHeader && prevVolume != curVolume) {
+        if (fault) {
+            auto root = [](const std::string& v) { return v.substr(v.find('\t') == std::string::npos ? 0 : v.find('\t') + 1); };
+            *fault = {0, root(prevVolume) + " → " + root(curVolume)};
+        }
+        return PS_OTHER_DRIVE;
+    }
+    return PS_OK;
+}
+
+std::string VolumeNote(const DriveRecord& drive) {
+    const auto& roots = P::DriveRoots();
+    const std::string root = drive.Index >= 0 && drive.Index < 26 ? roots[static_cast<size_t>(drive.Index)] : std::string();
+    return FormatText("%08X", drive.SerialNumber) + "\t" + root;
+}
+
+// ---- folders ----
+
+FolderFigures FiguresOfLine(std::string_view line) {
+    std::string_view path;
+    RecordNumbers n;
+    ParseNumbers(line, path, n);
+    return {n.Floats[0], n.Floats[1], n.Ints[1], n.Ints[3]};
+}
+
+double FolderChange::Delta(ChangeKey key) const {
+    auto value = [key](const FolderFigures& f) {
+        switch (key) {
+        case CHK_OCCUPIED: return f.Occupied;
+        case CHK_FILES: return static_cast<double>(f.Files);
+        default: return f.Size;
+        }
+    };
+    return (After ? value(New) : 0.0) - (Before ? value(Old) : 0.0);
+}
+
+unsigned KindOfChange(const FolderChange& c, ChangeKey key) {
+    if (!c.Before) return CHANGE_NEW;
+    if (!c.After) return CHANGE_REMOVED;
+    const double d = c.Delta(key);
+    return d > 0 ? CHANGE_GROWN : d < 0 ? CHANGE_SHRUNK : 0;
+}
+
+namespace {
+
+// A folder line as the merge needs it: where its path ends.
+struct Entry {
+    const char* Text;
+    uint32_t PathLength;
+    uint32_t Length;
+    std::string_view Path() const { return {Text, PathLength}; }
+    std::string_view Line() const { return {Text, Length}; }
+    // The path with the separator after it: the part of the line the cache's
+    // order compares before the figures.
+    std::string_view Key() const { return {Text, PathLength + kSep.size()}; }
+};
+
+// The cache's order of whole lines, made strict: the same for lines whose
+// paths differ before the figures, and paths equal but for case (which the
+// lines' order leaves to the figures) by their bytes.
+int Compare(const Entry& a, const Entry& b) {
+    const int c = P::CompareTextIgnoreCase(a.Key(), b.Key());
+    if (c != 0) return c;
+    const int d = a.Path().compare(b.Path());
+    return (d > 0) - (d < 0);
+}
+
+// The folder lines of one side in the merge order; a line without figures
+// has no folder to compare and is left out.
+std::vector<Entry> EntriesOf(const Measurement& m) {
+    std::vector<Entry> out;
+    out.reserve(m.Lines().size());
+    bool ordered = true;
+    std::string_view path;
+    for (std::string_view line : m.Lines()) {
+        if (!PathOfLine(line, path) || line.size() > UINT32_MAX) continue;
+        Entry e{line.data(), static_cast<uint32_t>(path.size()), static_cast<uint32_t>(line.size())};
+        if (ordered && !out.empty() && Compare(out.back(), e) >= 0) ordered = false;
+        out.push_back(e);
+    }
+    if (!ordered) {
+        std::stable_sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return Compare(a, b) < 0; });
+        // The first line of a path is the one a lookup finds.
+        out.erase(std::unique(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.Path() == b.Path(); }),
+                  out.end());
+    }
+    return out;
+}
+
+bool SameFigures(const FolderFigures& a, const FolderFigures& b) {
+    return a.Size == b.Size && a.Occupied == b.Occupied && a.Files == b.Files && a.Folders == b.Folders;
+}
+
+} // namespace
+
+std::vector<FolderChange> CompareMeasurements(const Measurement& before, const Measurement& after,
+                                              const std::string& below) {
+    const std::vector<Entry> a = EntriesOf(before), b = EntriesOf(after);
+    std::vector<FolderChange> out;
+    size_t i = 0, j = 0;
+    auto inScope = [&](const Entry& e) { return below.empty() || StartsWith(e.Path(), below); };
+    while (i < a.size() || j < b.size()) {
+        // The same folder on both sides is the common case: its path's bytes
+        // say so without the case-folding order.
+        const bool same = i < a.size() && j < b.size() && a[i].PathLength == b[j].PathLength &&
+                          std::memcmp(a[i].Text, b[j].Text, a[i].PathLength) == 0;
+        const int c = same ? 0 : i == a.size() ? 1 : j == b.size() ? -1 : Compare(a[i], b[j]);
+        if (c < 0) {
+            if (inScope(a[i])) {
+                FolderChange ch;
+                ch.Path = a[i].Path();
+                ch.Before = true;
+                ch.Old = FiguresOfLine(a[i].Line());
+                out.push_back(ch);
+            }
+            ++i;
+        } else if (c > 0) {
+            if (inScope(b[j])) {
+                FolderChange ch;
+                ch.Path = b[j].Path();
+                ch.After = true;
+                ch.New = FiguresOfLine(b[j].Line());
+                out.push_back(ch);
+            }
+            ++j;
+        } else {
+            // Most folders of a drive do not change: their lines are the
+            // same text, and nothing is parsed.
+            const std::string_view x = a[i].Line().substr(a[i].PathLength), y = b[j].Line().substr(b[j].PathLength);
+            if (x != y && inScope(b[j])) {
+                FolderChange ch;
+                ch.Path = b[j].Path();
+                ch.Before = ch.After = true;
+                ch.Old = FiguresOfLine(a[i].Line());
+                ch.New = FiguresOfLine(b[j].Line());
+                if (!SameFigures(ch.Old, ch.New)) out.push_back(ch);
+            }
+            ++i, ++j;
+        }
+    }
+    return out;
+}
+
+namespace {
+template <typename T, typename Less>
+void TakeTop(std::vector<T>& items, size_t top, Less less) {
+    if (top > 0 && top < items.size()) {
+        std::partial_sort(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(top), items.end(), less);
+        items.resize(top);
+    } else {
+        std::sort(items.begin(), items.end(), less);
+    }
+}
+} // namespace
+
+void RankChanges(std::vector<FolderChange>& changes, ChangeKey key, unsigned kinds, size_t top) {
+    if ((kinds & CHANGE_ALL) != CHANGE_ALL)
+        std::erase_if(changes, [&](const FolderChange& c) { return (KindOfChange(c, key) & kinds) == 0; });
+    TakeTop(changes, top, [key](const FolderChange& x, const FolderChange& y) {
+        const double dx = std::fabs(x.Delta(key)), dy = std::fabs(y.Delta(key));
+        if (dx != dy) return dx > dy;
+        return x.Path < y.Path;
+    });
+}
+
+std::string SignedSizeText(double delta, int sizeUnit) {
+    if (delta == 0) return "±0";
+    return (delta > 0 ? "+" : "-") + FormatSizeText(std::fabs(delta), sizeUnit);
+}
+
+std::string SignedCountText(double delta) {
+    if (delta == 0) return "±0";
+    return (delta > 0 ? "+" : "-") + GroupedNumber(std::fabs(delta), 0);
+}
+
+namespace {
+uint64_t PathHash(std::string_view s) {
+    uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
+    return h;
+}
+} // namespace
+
+PreviousState PreviousFigures::Load(char letter, const std::string& currentHeader) {
+    loaded_ = false;
+    index_.clear();
+    letter_ = letter;
+    current_ = currentHeader;
+    const PreviousState state = LoadPrevious(letter, currentHeader, m_);
+    if (state != PS_OK) return state;
+    index_.reserve(m_.Lines().size());
+    std::string_view path;
+    for (size_t i = 0; i < m_.Lines().size(); ++i)
+        if (PathOfLine(m_.Lines()[i], path)) index_.emplace_back(PathHash(path), static_cast<uint32_t>(i));
+    // Stable: of a path given twice, the first line is found, as elsewhere.
+    std::stable_sort(index_.begin(), index_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    loaded_ = true;
+    return PS_OK;
+}
+
+bool PreviousFigures::Find(std::string_view path, FolderFigures& out) const {
+    if (!loaded_) return false;
+    const uint64_t h = PathHash(path);
+    auto it = std::lower_bound(index_.begin(), index_.end(), h, [](const auto& e, uint64_t v) { return e.first < v; });
+    std::string_view candidate;
+    for (; it != index_.end() && it->first == h; ++it) {
+        const std::string_view line = m_.Lines()[it->second];
+        if (PathOfLine(line, candidate) && candidate == path) {
+            out = FiguresOfLine(line);
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---- files ----
+
+namespace {
+
+constexpr uint32_t kNone = UINT32_MAX;
+
+struct FileHitRef {
+    uint32_t Before = kNone, After = kNone;  // file numbers in each index
+    uint64_t OldSize = 0, NewSize = 0;
+    double Change() const { return std::fabs(static_cast<double>(NewSize) - static_cast<double>(OldSize)); }
+};
+
+// The direct subfolders or files of a folder, by name.
+std::vector<uint32_t> ChildFolders(const FileIndex& x, uint32_t folder) {
+    std::vector<uint32_t> out;
+    if (folder == kNone) return out;
+    for (uint32_t c = folder + 1, end = x.FolderSubtreeEnd(folder); c < end; c = x.FolderSubtreeEnd(c)) out.push_back(c);
+    std::sort(out.begin(), out.end(), [&](uint32_t p, uint32_t q) { return x.FolderName(p) < x.FolderName(q); });
+    return out;
+}
+
+std::vector<uint32_t> FilesOf(const FileIndex& x, uint32_t folder, bool skipGone) {
+    std::vector<uint32_t> out;
+    if (folder == kNone) return out;
+    const uint32_t first = x.FolderFirstFile(folder), n = x.FolderFileCount(folder);
+    for (uint32_t f = first; f < first + n; ++f)
+        if (!skipGone || !(x.Flags(f) & FI_GONE)) out.push_back(f);
+    std::sort(out.begin(), out.end(), [&](uint32_t p, uint32_t q) { return x.Name(p) < x.Name(q); });
+    return out;
+}
+
+// Walks two sorted lists of names side by side: both(a, b), onlyA(a), onlyB(b).
+template <typename NameA, typename NameB, typename Both, typename OnlyA, typename OnlyB>
+void MergeNames(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, NameA nameA, NameB nameB, Both both,
+                OnlyA onlyA, OnlyB onlyB) {
+    size_t i = 0, j = 0;
+    while (i < a.size() || j < b.size()) {
+        const int c = i == a.size() ? 1 : j == b.size() ? -1 : nameA(a[i]).compare(nameB(b[j]));
+        if (c < 0) onlyA(a[i++]);
+        else if (c > 0) onlyB(b[j++]);
+        else both(a[i++], b[j++]);
+    }
+}
+
+} // namespace
+
+std::vector<FileChange> CompareFileIndexes(const FileIndex& before, const FileIndex& after, const std::string& below,
+                                           size_t top) {
+    std::vector<FileHitRef> hits;
+    const std::string start = below.empty() ? std::string(1, after.Letter()) + ":\\" : below;
+    const int64_t sa = before.IsOpen() ? before.FindFolder(start) : -1;
+    const int64_t sb = after.IsOpen() ? after.FindFolder(start) : -1;
+    std::vector<std::pair<uint32_t, uint32_t>> stack;
+    if (sa >= 0 || sb >= 0)
+        stack.emplace_back(sa >= 0 ? static_cast<uint32_t>(sa) : kNone, sb >= 0 ? static_cast<uint32_t>(sb) : kNone);
+    while (!stack.empty()) {
+        const auto [fa, fb] = stack.back();
+        stack.pop_back();
+        MergeNames(
+            FilesOf(before, fa, false), FilesOf(after, fb, true), [&](uint32_t f) { return before.Name(f); },
+            [&](uint32_t f) { return after.Name(f); },
+            [&](uint32_t x, uint32_t y) {
+                if (before.Size(x) != after.Size(y)) hits.push_back({x, y, before.Size(x), after.Size(y)});
+            },
+            [&](uint32_t x) { hits.push_back({x, kNone, before.Size(x), 0}); },
+            [&](uint32_t y) { hits.push_back({kNone, y, 0, after.Size(y)}); });
+        MergeNames(
+            ChildFolders(before, fa), ChildFolders(after, fb), [&](uint32_t f) { return before.FolderName(f); },
+            [&](uint32_t f) { return after.FolderName(f); }, [&](uint32_t x, uint32_t y) { stack.emplace_back(x, y); },
+            [&](uint32_t x) { stack.emplace_back(x, kNone); }, [&](uint32_t y) { stack.emplace_back(kNone, y); });
+    }
+    std::vector<FileChange> out;
+    out.reserve(std::min(hits.size(), top > 0 ? top : hits.size()));
+    auto pathOf = [&](const FileHitRef& h) { return h.After != kNone ? after.FilePath(h.After) : before.FilePath(h.Before); };
+    // Paths are made only for the ties at the cut and the rows kept.
+    std::sort(hits.begin(), hits.end(), [](const FileHitRef& x, const FileHitRef& y) { return x.Change() > y.Change(); });
+    size_t keep = top > 0 && top < hits.size() ? top : hits.size();
+    while (keep < hits.size() && hits[keep].Change() == hits[keep - 1].Change()) ++keep;
+    for (size_t k = 0; k < keep; ++k) {
+        const FileHitRef& h = hits[k];
+        out.push_back({pathOf(h), h.Before != kNone, h.After != kNone, h.OldSize, h.NewSize});
+    }
+    TakeTop(out, top, [](const FileChange& x, const FileChange& y) {
+        const double dx = std::fabs(x.Delta()), dy = std::fabs(y.Delta());
+        if (dx != dy) return dx > dy;
+        return x.Path < y.Path;
+    });
+    return out;
+}
+
+// ---- keeping ----
+
+namespace {
+
+// The subtree of folder below of an index, as a walk of it would have
+// gathered it: for putting it into another index of the same drive.
+FileIndexData SubtreeData(const FileIndex* x, const std::string& below) {
+    FileIndexData d;
+    d.Files.resize(1);
+    d.Names.resize(1);
+    const int64_t found = x ? x->FindFolder(below) : -1;
+    if (found < 0) {
+        d.Folders.push_back({UINT32_MAX, {}, 0, 0, 0, 1});
+        return d;
+    }
+    d.LinksOnce = x->LinksOnce();
+    const uint32_t a = static_cast<uint32_t>(found), end = x->FolderSubtreeEnd(a);
+    for (uint32_t f = a; f < end; ++f) {
+        FileIndexData::Folder o;
+        o.Parent = f == a ? UINT32_MAX : x->FolderParent(f) - a;
+        if (f != a) o.Name = std::string(x->FolderName(f));
+        o.First = static_cast<uint32_t>(d.Files[0].size());
+        o.Count = x->FolderFileCount(f);
+        o.SubtreeEnd = x->FolderSubtreeEnd(f) - a;
+        const uint32_t first = x->FolderFirstFile(f);
+        for (uint32_t k = first; k < first + o.Count; ++k) {
+            IndexedFile file;
+            file.Size = x->Size(k);
+            file.Occupied = x->Occupied(k);
+            file.ModifiedTime = x->ModifiedTime(k);
+            const std::string_view name = x->Name(k);
+            file.NameOffset = d.Names[0].Add(name);
+            file.NameLength = static_cast<uint8_t>(name.size());
+            file.Flags = x->Flags(k);
+            d.Files[0].push_back(file);
+        }
+        d.Folders.push_back(std::move(o));
+    }
+    return d;
+}
+
+bool Failed(std::string* why, const std::string& name) {
+    if (why) *why = name + ": " + P::LastWriteError();
+    return false;
+}
+
+} // namespace
+
+PreviousKeeper::PreviousKeeper(const DriveRecord& drive, const std::string& below)
+    : letter_(CacheFileName(drive)[CacheFileName(drive).size() - 5]), below_(below.size() > 3 ? below : std::string()),
+      volume_(VolumeNote(drive)), oldIndex_(std::make_unique<FileIndex>()) {
+    if (!Global().KeepPrevious) return;
+    std::time_t start = 0;
+    hasCache_ = cache_.Map(CacheFileName(drive)) && HeaderStart(cache_.Header(), start);
+    if (!hasCache_) return;
+    // Held open from now: the save renames the new files over these names.
+    if (below_.empty()) P::MapFileReadOnly(FileIndexName(letter_), index_, indexLength_);
+    else oldIndex_->Open(FileIndexName(letter_), letter_, cache_.Header());
+}
+
+PreviousKeeper::~PreviousKeeper() { P::UnmapFile(index_, indexLength_); }
+
+bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why) {
+    if (!Global().KeepPrevious) {
+        // Kept no longer: an older one would pass for the one before this.
+        for (const std::string& name : {PreviousCacheName(letter_), PreviousIndexName(letter_), PreviousVolumeName(letter_)})
+            P::RemoveOwnFile(name);
+        return true;
+    }
+    if (!P::PrepareProgramFolderOf(PreviousCacheName(letter_))) {
+        if (why) *why = P::PreviousMeasurementFolder() + ": no folder of the program's own";
+        return false;
+    }
+    // Nothing was replaced (the drive had no measurement): what is kept
+    // belongs to an older one and stays as it is.
+    if (!hasCache_) {
+        NoteVolume(newHeader, false);
+        return true;
+    }
+    bool ok = true;
+    bool whole = true;
+    Measurement previous;
+    if (!below_.empty() && previous.Map(PreviousCacheName(letter_)) && CheckMeasurement(previous, letter_) == PS_OK) {
+        whole = false;
+        ok = KeepSubtree(previous, why);
+    } else {
+        ok = KeepWhole(why);
+    }
+    NoteVolume(newHeader, whole && ok);
+    return ok;
+}
+
+bool PreviousKeeper::KeepWhole(std::string* why) {
+    const std::string cacheName = PreviousCacheName(letter_), indexName = PreviousIndexName(letter_);
+    // The index goes first: a cache kept without it must not meet an older
+    // index of its own date (they are matched by the cache's header line).
+    const bool indexOk = index_ ? P::ReplaceFile(indexName, {static_cast<const char*>(index_), indexLength_})
+                                : P::RemoveOwnFile(indexName);
+    if (!indexOk) {
+        std::string reason = P::LastWriteError();
+        P::RemoveOwnFile(indexName);
+        if (why) *why = indexName + ": " + reason;
+    }
+    const std::string_view text = cache_.Text();
+    if (!P::ReplaceFile(cacheName, text)) return Failed(why, cacheName);
+    return indexOk;
+}
+
+bool PreviousKeeper::KeepSubtree(const Measurement& previous, std::string* why) {
+    const std::string cacheName = PreviousCacheName(letter_), indexName = PreviousIndexName(letter_);
+    std::string_view path;
+    std::vector<std::string_view> kept, fresh;
+    for (std::string_view line : previous.Lines())
+        if (!PathOfLine(line, path) || !StartsWith(path, below_)) kept.push_back(line);
+    for (std::string_view line : cache_.Lines())
+        if (PathOfLine(line, path) && StartsWith(path, below_)) fresh.push_back(line);
+    std::vector<std::string_view> lines(kept.size() + fresh.size());
+    auto less = [](std::string_view a, std::string_view b) { return P::LessIgnoreCase(a, b); };
+    std::merge(kept.begin(), kept.end(), fresh.begin(), fresh.end(), lines.begin(), less);
+    if (!std::is_sorted(lines.begin(), lines.end(), less)) std::stable_sort(lines.begin(), lines.end(), less);
+
+    // The index of the previous measurement gets the replaced subtree's files
+    // when both it and the replaced index belong to their caches; otherwise
+    // it would describe other figures than the lines, and goes.
+    FileIndex prevIndex;
+    bool indexOk = false;
+    if (oldIndex_->IsOpen() && prevIndex.Open(indexName, letter_, previous.Header())) {
+        const FileIndexData data = SubtreeData(oldIndex_.get(), below_);
+        indexOk = WriteFileIndex(indexName, letter_, previous.Header(), data, &prevIndex, below_);
+    }
+    if (!indexOk) P::RemoveOwnFile(indexName);
+
+    const bool ok = P::ReplaceFileStreamed(cacheName, [&](const P::PutBytes& put) {
+        std::string chunk = previous.Header() + "\r\n";
+        for (std::string_view line : lines) {
+            chunk += line;
+            chunk += "\r\n";
+            if (chunk.size() >= (1 << 18) && !put(chunk)) return false;
+            if (chunk.size() >= (1 << 18)) chunk.clear();
+        }
+        return put(chunk);
+    });
+    if (!ok) {
+        // The index may be of the new lines already: it must not pass for
+        // the old ones' files.
+        P::RemoveOwnFile(indexName);
+        return Failed(why, cacheName);
+    }
+    return true;
+}
+
+void PreviousKeeper::NoteVolume(const std::string& newHeader, bool keptWhole) {
+    StringList note;
+    LoadLines(note, PreviousVolumeName(letter_));
+    note.resize(2);
+    if (keptWhole) {
+        const auto [header, volume] = NoteLine(note, 1);
+        note[0] = header == cache_.Header() && !header.empty() ? note[1] : std::string();
+    }
+    note[1] = newHeader + "\t" + volume_;
+    SaveLines(note, PreviousVolumeName(letter_));
+}
+
+} // namespace nrvs

@@ -1,0 +1,313 @@
+// What changed between two measurements: the previous one kept when a
+// measurement replaces the cache, the folders compared in one merge pass of
+// the two caches, the files from the two indexes, and every previous
+// measurement that cannot be compared refused.
+#include "core/Cache.h"
+#include "core/Changes.h"
+#include "core/FileIndex.h"
+#include "core/Measure.h"
+#include "core/Utglobal.h"
+#include "platform/Pexe.h"
+#include "platform/Pfile.h"
+#include "platform/Ppath.h"
+#include "support/TempDrive.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace nrvs;
+using nrvs::test::TempDir;
+using nrvs::test::TempDrive;
+
+namespace {
+
+struct YesHooks : MeasureHooks {
+    int Ask(const std::string&, int) override { return ID_YES; }
+    std::vector<std::string> told;
+    void Tell(const std::string& text, int) override { told.push_back(text); }
+};
+
+class ChangesTest : public ::testing::Test {
+protected:
+    std::unique_ptr<TempDrive> drive;
+    YesHooks hooks;
+    void SetUp() override {
+        drive = std::make_unique<TempDrive>();
+        Global() = GlobalState{};
+        LoadParameters({});
+        Global().AskBeforeMeasure = 0;
+        RefreshDrives(drive->Letter() - 'A');
+        ASSERT_NE(Global().CurrentDrive, nullptr);
+        Global().Drives.ReadVolume(*Global().CurrentDrive);
+    }
+    void TearDown() override { drive.reset(); }
+
+    char L() const { return drive->Letter(); }
+    std::string P(const std::string& rest) const { return drive->Root() + rest; }
+    void MeasureDrive() {
+        // Headers are dated to the second: two measurements within one would
+        // look alike to every check that pairs files by their header.
+        ::sleep(1);
+        ASSERT_EQ(MeasureDrives(hooks), 1);
+    }
+    void MeasureFolderOf(const std::string& rest) {
+        ::sleep(1);
+        ASSERT_EQ(MeasureFolder(P(rest), hooks), 1);
+    }
+    // The changes of the drive as the command line computes them: from the
+    // cache on disk and the previous measurement.
+    std::map<std::string, FolderChange> Changes(const std::string& below = {}) {
+        Measurement cur, prev;
+        EXPECT_TRUE(cur.Map(CacheFileName(*Global().CurrentDrive)));
+        EXPECT_EQ(LoadPrevious(L(), cur.Header(), prev), PS_OK);
+        std::map<std::string, FolderChange> out;
+        for (const FolderChange& c : CompareMeasurements(prev, cur, below)) {
+            FolderChange copy = c;
+            copy.Path = {};
+            out[std::string(c.Path).substr(3)] = copy;
+        }
+        return out;
+    }
+};
+
+} // namespace
+
+// Two drive measurements around real changes of a tree: grown, shrunk, new,
+// removed and renamed folders, names that are not UTF-8; the previous
+// measurement keeps its file index, and the files that changed are found.
+TEST_F(ChangesTest, DriveMeasurementsKeepThePreviousAndShowEveryKindOfChange) {
+    const TempDir& d = drive->Dir();
+    d.Write("grow/a.bin", std::string(1000, 'a'));
+    d.Write("shrink/b.bin", std::string(50000, 'b'));
+    d.Write("shrink/c.bin", std::string(10, 'c'));
+    d.Write("gone/x.bin", std::string(300, 'x'));
+    d.Write("old name/y.bin", std::string(700, 'y'));
+    d.Write("same/z.bin", std::string(5, 'z'));
+    d.Write(std::string("odd\xff/v.bin"), std::string(100, 'v'));
+    MeasureDrive();
+    Measurement none;
+    EXPECT_EQ(LoadPrevious(L(), CacheHeaderLine(*Global().CurrentDrive), none), PS_NONE);
+
+    d.Write("grow/a.bin", std::string(9000, 'a'));
+    d.Write("grow/new file", std::string(1000, 'n'));
+    ASSERT_EQ(::unlink((d / "shrink/b.bin").c_str()), 0);
+    test::RemoveTree(d / "gone");
+    ASSERT_EQ(::rename((d / "old name").c_str(), (d / "new name").c_str()), 0);
+    d.Write("fresh/deep/w.bin", std::string(64, 'w'));
+    d.Write(std::string("odd\xff/v.bin"), std::string(4100, 'v'));
+    const std::string before = CacheHeaderLine(*Global().CurrentDrive);
+    MeasureDrive();
+    EXPECT_TRUE(hooks.told.empty()) << hooks.told[0];
+
+    Measurement prev;
+    ASSERT_EQ(LoadPrevious(L(), CacheHeaderLine(*Global().CurrentDrive), prev), PS_OK);
+    EXPECT_EQ(prev.Header(), before);
+
+    auto c = Changes();
+    EXPECT_EQ(c.count("same\\"), 0u);
+    ASSERT_EQ(c.count("grow\\"), 1u);
+    EXPECT_EQ(c["grow\\"].Old.Size, 1000);
+    EXPECT_EQ(c["grow\\"].New.Size, 10000);
+    EXPECT_EQ(c["grow\\"].New.Files - c["grow\\"].Old.Files, 1);
+    EXPECT_EQ(KindOfChange(c["grow\\"], CHK_SIZE), CHANGE_GROWN);
+    EXPECT_EQ(KindOfChange(c["shrink\\"], CHK_SIZE), CHANGE_SHRUNK);
+    EXPECT_EQ(c["shrink\\"].Delta(CHK_SIZE), -50000);
+    EXPECT_EQ(KindOfChange(c["gone\\"], CHK_SIZE), CHANGE_REMOVED);
+    EXPECT_EQ(c["gone\\"].Delta(CHK_SIZE), -300);
+    // A rename is a removal and an addition.
+    EXPECT_EQ(KindOfChange(c["old name\\"], CHK_SIZE), CHANGE_REMOVED);
+    EXPECT_EQ(KindOfChange(c["new name\\"], CHK_SIZE), CHANGE_NEW);
+    EXPECT_EQ(c["new name\\"].Delta(CHK_SIZE), 700);
+    EXPECT_EQ(KindOfChange(c["fresh\\deep\\"], CHK_FILES), CHANGE_NEW);
+    EXPECT_EQ(c["odd\xff\\"].Delta(CHK_SIZE), 4000);
+    // The root changed by the sum of it all.
+    EXPECT_EQ(c[""].Delta(CHK_SIZE), 8000 + 1000 - 50000 - 300 + 64 + 4000);
+
+    // Ranked by the absolute change, largest first; the kinds filter.
+    Measurement cur;
+    ASSERT_TRUE(cur.Map(CacheFileName(*Global().CurrentDrive)));
+    std::vector<FolderChange> ranked = CompareMeasurements(prev, cur);
+    RankChanges(ranked, CHK_SIZE, CHANGE_ALL, 3);
+    ASSERT_EQ(ranked.size(), 3u);
+    EXPECT_EQ(ranked[0].Path, P("shrink\\"));
+    EXPECT_EQ(ranked[1].Path, P(""));
+    EXPECT_EQ(ranked[2].Path, P("grow\\"));
+    ranked = CompareMeasurements(prev, cur);
+    RankChanges(ranked, CHK_SIZE, CHANGE_NEW, 0);
+    ASSERT_EQ(ranked.size(), 3u);  // new name, fresh, fresh\deep (64 each for the last two: by path)
+    EXPECT_EQ(ranked[0].Path, P("new name\\"));
+    EXPECT_EQ(ranked[1].Path, P("fresh\\"));
+    EXPECT_EQ(ranked[2].Path, P("fresh\\deep\\"));
+    // Below a folder: only its subtree.
+    EXPECT_EQ(Changes(P("grow\\")).size(), 1u);
+
+    // The files, from the two indexes.
+    FileIndex a, b;
+    ASSERT_TRUE(a.Open(PreviousIndexName(L()), L(), prev.Header()));
+    ASSERT_TRUE(b.Open(FileIndexName(L()), L(), cur.Header()));
+    std::map<std::string, FileChange> files;
+    for (const FileChange& f : CompareFileIndexes(a, b, {}, 0)) files[f.Path.substr(3)] = f;
+    EXPECT_EQ(files.size(), 8u);
+    EXPECT_EQ(files["grow\\a.bin"].NewSize, 9000u);
+    EXPECT_TRUE(files["grow\\new file"].After && !files["grow\\new file"].Before);
+    EXPECT_TRUE(files["shrink\\b.bin"].Before && !files["shrink\\b.bin"].After);
+    EXPECT_TRUE(files.count("old name\\y.bin") && files.count("new name\\y.bin"));
+    EXPECT_EQ(files.count("shrink\\c.bin"), 0u);
+    EXPECT_EQ(files["odd\xff\\v.bin"].OldSize, 100u);
+    const auto top = CompareFileIndexes(a, b, P("grow\\"), 1);
+    ASSERT_EQ(top.size(), 1u);
+    EXPECT_EQ(top[0].Path, P("grow\\a.bin"));
+}
+
+// A folder measurement puts the replaced figures of its subtree into the
+// previous measurement and leaves the rest of it alone; the next drive
+// measurement then compares with what each folder was at its last one.
+TEST_F(ChangesTest, AFolderMeasurementBetweenTwoDriveMeasurements) {
+    const TempDir& d = drive->Dir();
+    d.Write("in/f.bin", std::string(100, 'f'));
+    d.Write("in/sub/g.bin", std::string(100, 'g'));
+    d.Write("out/h.bin", std::string(100, 'h'));
+    MeasureDrive();  // M0
+    d.Write("in/f.bin", std::string(200, 'f'));
+    d.Write("out/h.bin", std::string(300, 'h'));
+    MeasureDrive();  // M1: previous = M0
+    d.Write("in/f.bin", std::string(1200, 'f'));
+    d.Write("in/sub/new.bin", std::string(5, 'n'));
+    d.Write("out/h.bin", std::string(9300, 'h'));  // not measured by the folder
+    MeasureFolderOf("in\\");  // previous: M0 outside in\, M1 inside
+
+    auto c = Changes();
+    EXPECT_EQ(c["in\\"].Old.Size, 300);   // M1
+    EXPECT_EQ(c["in\\"].New.Size, 1305);
+    EXPECT_EQ(c["in\\sub\\"].Delta(CHK_FILES), 1);
+    EXPECT_EQ(c["out\\"].Old.Size, 100);  // M0
+    EXPECT_EQ(c["out\\"].New.Size, 300);  // M1: the folder measurement did not see it
+    // The previous index took the subtree's files of M1.
+    Measurement prev, cur;
+    ASSERT_TRUE(cur.Map(CacheFileName(*Global().CurrentDrive)));
+    ASSERT_EQ(LoadPrevious(L(), cur.Header(), prev), PS_OK);
+    FileIndex a, b;
+    ASSERT_TRUE(a.Open(PreviousIndexName(L()), L(), prev.Header()));
+    ASSERT_TRUE(b.Open(FileIndexName(L()), L(), cur.Header()));
+    std::map<std::string, FileChange> files;
+    for (const FileChange& f : CompareFileIndexes(a, b, {}, 0)) files[f.Path.substr(3)] = f;
+    EXPECT_EQ(files["in\\f.bin"].OldSize, 200u);
+    EXPECT_EQ(files["out\\h.bin"].OldSize, 100u);
+    EXPECT_TRUE(files["in\\sub\\new.bin"].After && !files["in\\sub\\new.bin"].Before);
+
+    MeasureDrive();  // M2: previous = the cache of the folder measurement
+    c = Changes();
+    EXPECT_EQ(c.count("in\\"), 0u);
+    EXPECT_EQ(c["out\\"].Old.Size, 300);
+    EXPECT_EQ(c["out\\"].New.Size, 9300);
+}
+
+// With no previous measurement, a folder measurement keeps the whole cache
+// it replaced, so that no folder outside the subtree shows as new; with the
+// setting off nothing is kept and what was kept goes.
+TEST_F(ChangesTest, TheFirstFolderMeasurementKeepsTheWholeCacheAndTheSettingTurnsItOff) {
+    const TempDir& d = drive->Dir();
+    d.Write("in/f.bin", std::string(100, 'f'));
+    d.Write("out/h.bin", std::string(100, 'h'));
+    MeasureDrive();
+    d.Write("in/f.bin", std::string(150, 'f'));
+    MeasureFolderOf("in\\");
+    auto c = Changes();
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(c["in\\"].Delta(CHK_SIZE), 50);
+
+    Global().KeepPrevious = 0;
+    MeasureDrive();
+    struct stat st{};
+    EXPECT_NE(::lstat(PreviousCacheName(L()).c_str(), &st), 0);
+    EXPECT_NE(::lstat(PreviousIndexName(L()).c_str(), &st), 0);
+    Measurement m;
+    EXPECT_EQ(LoadPrevious(L(), CacheHeaderLine(*Global().CurrentDrive), m), PS_NONE);
+}
+
+// A previous measurement that is damaged or of another drive is refused with
+// the line at fault, never compared.
+TEST_F(ChangesTest, DamagedOrForeignPreviousMeasurementsAreRefused) {
+    drive->Dir().Write("a/b.bin", "bb");
+    MeasureDrive();
+    MeasureDrive();
+    const std::string name = PreviousCacheName(L());
+    const std::string header = CacheHeaderLine(*Global().CurrentDrive);
+    std::string good;
+    ASSERT_TRUE(platform::ReadWholeFile(name, good));
+    auto state = [&](const std::string& text, PreviousFault* fault = nullptr) {
+        EXPECT_TRUE(platform::ReplaceFile(name, text));
+        Measurement m;
+        return LoadPrevious(L(), header, m, fault);
+    };
+    EXPECT_EQ(state(good), PS_OK);
+    PreviousFault fault;
+    EXPECT_EQ(state("not a date\r\n" + good.substr(good.find('\n') + 1), &fault), PS_DAMAGED);
+    EXPECT_EQ(fault.Line, 1u);
+    const std::string head = good.substr(0, good.find('\n') + 1);
+    const std::string own = std::string(1, L()) + ":\\";
+    EXPECT_EQ(state(head + own + "a\\ > 1:2:3\r\n", &fault), PS_DAMAGED);
+    EXPECT_EQ(fault.Line, 2u);
+    EXPECT_EQ(state(head + own + "a\\\r\n"), PS_DAMAGED);
+    EXPECT_EQ(state(head + "\x01\x02garbage > 0:0:0:0:0:0:0:0:0:0:0:0\r\n"), PS_DAMAGED);
+    const char other = L() == 'Q' ? 'R' : 'Q';
+    EXPECT_EQ(state(head + std::string(1, other) + ":\\ > 2:4096:0:0:0:1:1:1:0:0:0:0\r\n", &fault), PS_OTHER_DRIVE);
+    EXPECT_NE(PreviousStateText(PS_OTHER_DRIVE, L(), fault).find(std::string(1, other) + ":\\"), std::string::npos);
+    // The same letter, but the volume note says the previous measurement
+    // was taken of another folder than the drive is now.
+    EXPECT_EQ(state(good), PS_OK);
+    StringList note;
+    LoadLines(note, PreviousVolumeName(L()));
+    ASSERT_EQ(note.size(), 2u);
+    note[0] = note[0].substr(0, note[0].find('\t')) + "\t00000000\t/elsewhere/";
+    ASSERT_TRUE(SaveLines(note, PreviousVolumeName(L())));
+    EXPECT_EQ(state(good, &fault), PS_OTHER_DRIVE);
+    EXPECT_NE(fault.Text.find("/elsewhere/"), std::string::npos);
+}
+
+// The merge pass against a lookup of every path: case-only twins, names
+// that sort differently as lines than as paths (" !" after a folder's own
+// line), names with " > " and bytes that are not UTF-8, in lists sorted as
+// the cache sorts them, and in lists out of order.
+TEST(ChangesMerge, AgreesWithALookupOfEveryPath) {
+    const std::vector<std::string> names = {"a", "A", " !", " > x", "b", "\xff", "\xc3\xa9", "\xc3\x89", "a b", "z"};
+    std::mt19937 rng(7);
+    for (int round = 0; round < 60; ++round) {
+        std::map<std::string, std::string> sides[2];
+        std::vector<std::string> paths = {"C:\\"};
+        for (int k = 0; k < 40; ++k) {
+            const std::string parent = paths[rng() % paths.size()];
+            if (parent.size() < 30) paths.push_back(parent + names[rng() % names.size()] + "\\");
+        }
+        for (auto& side : sides)
+            for (const std::string& p : paths)
+                if (rng() % 4 != 0)
+                    side[p] = std::to_string(rng() % 3) + ":4096:0:0:0:" + std::to_string(rng() % 2) + ":0:0:0:0:0:0";
+        StringList lines[2];
+        for (int s = 0; s < 2; ++s) {
+            FolderList list;
+            for (const auto& [p, n] : sides[s]) list.Append(p + " > " + n);
+            if (round % 3 != 0) list.Sort();  // every third round out of order
+            list.InsertFirst("2024/01/01 00:00:00=00:00:01");
+            lines[s] = list.Lines;
+        }
+        Measurement before, after;
+        before.Borrow(lines[0]);
+        after.Borrow(lines[1]);
+        std::map<std::string, std::pair<bool, bool>> got;
+        for (const FolderChange& c : CompareMeasurements(before, after)) {
+            ASSERT_EQ(got.count(std::string(c.Path)), 0u) << c.Path;
+            got[std::string(c.Path)] = {c.Before, c.After};
+        }
+        std::map<std::string, std::pair<bool, bool>> want;
+        for (const std::string& p : paths) {
+            const bool a = sides[0].count(p), b = sides[1].count(p);
+            if (a != b || (a && sides[0][p] != sides[1][p])) want[p] = {a, b};
+        }
+        ASSERT_EQ(got, want) << "round " << round;
+    }
+}
