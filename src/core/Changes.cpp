@@ -162,7 +162,7 @@ PreviousState LoadPrevious(char letter, const std::string& currentHeader, Measur
     return PS_OK;
 }
 
-std::string VolumeNote(const DriveRecord& drive) {
+std::string VolumeIdentity(const DriveRecord& drive) {
     const auto& roots = P::DriveRoots();
     const std::string root = drive.Index >= 0 && drive.Index < 26 ? roots[static_cast<size_t>(drive.Index)] : std::string();
     return FormatText("%08X", drive.SerialNumber) + "\t" + root;
@@ -507,7 +507,7 @@ bool Failed(std::string* why, const std::string& name) {
 
 PreviousKeeper::PreviousKeeper(const DriveRecord& drive, const std::string& below)
     : letter_(CacheFileName(drive)[CacheFileName(drive).size() - 5]), below_(below.size() > 3 ? below : std::string()),
-      volume_(VolumeNote(drive)), oldIndex_(std::make_unique<FileIndex>()) {
+      volume_(VolumeIdentity(drive)), oldIndex_(std::make_unique<FileIndex>()) {
     if (!Global().KeepPrevious) return;
     std::time_t start = 0;
     hasCache_ = cache_.Map(CacheFileName(drive)) && HeaderStart(cache_.Header(), start);

@@ -211,6 +211,6 @@ private:
 
 // The volume a drive's letter stands for now: serial number and root
 // folder, for telling whether two measurements are of the same volume.
-std::string VolumeNote(const DriveRecord& drive);
+std::string VolumeIdentity(const DriveRecord& drive);
 
 } // namespace nrvs
