@@ -4,9 +4,12 @@
 #include "platform/Pexe.h"
 #include "platform/Pfile.h"
 
-#include <array>
+#include "platform/Ppath.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
+#include <cstring>
 
 namespace nrvs {
 
@@ -58,6 +61,161 @@ std::string CacheLockName(const DriveRecord& drive) { return CacheFileName(drive
 
 bool CacheChangedOnDisk(const DriveRecord& drive) {
     return platform::FileStamp(CacheFileName(drive)) != KnownStamp(drive);
+}
+
+bool IsHeaderLine(std::string_view line) {
+    std::string_view path;
+    if (PathOfLine(line, path)) return false;
+    const bool drivePath = line.size() >= 3 && line[1] == ':' && line[2] == '\\' &&
+                           ((line[0] >= 'A' && line[0] <= 'Z') || (line[0] >= 'a' && line[0] <= 'z'));
+    return !drivePath;
+}
+
+namespace {
+// The lines of a text as the string-list reader splits them (CR LF, LF or a
+// lone CR ends a line; no line after the last end), as views into it.
+// crlfOnly: every line ends in CR LF, so runs of lines can be copied as the
+// bytes they are.
+void SplitLines(std::string_view text, std::vector<std::string_view>& lines, bool& crlfOnly) {
+    lines.clear();
+    crlfOnly = true;
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const char* p = begin;
+    while (p < end) {
+        // memchr is many times faster than a loop over both end characters:
+        // look for the LF, then check for a lone CR in the line.
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+        const char* stop = lf ? lf : end;
+        const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(stop - p)));
+        if (cr && cr + 1 != lf) {
+            // A CR that is not just before the LF ends the line alone.
+            lines.emplace_back(p, static_cast<size_t>(cr - p));
+            crlfOnly = false;
+            p = cr + 1;
+            continue;
+        }
+        const char* lineEnd = cr ? cr : stop;
+        lines.emplace_back(p, static_cast<size_t>(lineEnd - p));
+        if (!cr) crlfOnly = false;  // LF alone, or no end at all
+        p = lf ? lf + 1 : end;
+    }
+}
+
+bool Less(std::string_view a, std::string_view b) { return platform::LessIgnoreCase(a, b); }
+
+// Bytes on their way to a file in chunks large enough to keep the calls few;
+// long runs go through without a copy.
+class ChunkWriter {
+public:
+    explicit ChunkWriter(const std::function<bool(std::string_view)>& put) : put_(put) { buffer_.reserve(kChunk); }
+    void Line(std::string_view line) {
+        Raw(line);
+        Raw("\r\n");
+    }
+    void Raw(std::string_view bytes) {
+        if (bytes.size() >= kChunk / 4) {
+            Flush();
+            if (ok_) ok_ = put_(bytes);
+            return;
+        }
+        if (buffer_.size() + bytes.size() > kChunk) Flush();
+        buffer_.append(bytes);
+    }
+    bool Finish() {
+        Flush();
+        return ok_;
+    }
+
+private:
+    void Flush() {
+        if (!buffer_.empty() && ok_) ok_ = put_(buffer_);
+        buffer_.clear();
+    }
+    static constexpr size_t kChunk = size_t{1} << 18;
+    const std::function<bool(std::string_view)>& put_;
+    std::string buffer_;
+    bool ok_ = true;
+};
+
+bool UnderFolder(std::string_view line, std::string_view below) {
+    if (line.size() < below.size() || std::memcmp(line.data(), below.data(), below.size()) != 0) return false;
+    std::string_view path;
+    return PathOfLine(line, path) && path.size() >= below.size();
+}
+} // namespace
+
+bool MergeFolderLines(std::string_view text, std::string_view below, std::string_view header, StringList& fresh,
+                      const std::function<bool(std::string_view)>& put) {
+    std::vector<std::string_view> lines;
+    bool crlfOnly = true;
+    SplitLines(text, lines, crlfOnly);
+    size_t first = !lines.empty() && IsHeaderLine(lines[0]) ? 1 : 0;
+    std::stable_sort(fresh.begin(), fresh.end(), [](const std::string& a, const std::string& b) { return Less(a, b); });
+    ChunkWriter out(put);
+    out.Line(header);
+    bool sorted = true;
+    for (size_t i = first + 1; i < lines.size() && sorted; ++i) sorted = !Less(lines[i], lines[i - 1]);
+    if (!sorted) {
+        // Out of order: what a full sort of the kept and the new lines gives.
+        std::vector<std::string_view> all;
+        all.reserve(lines.size() + fresh.size());
+        for (size_t i = first; i < lines.size(); ++i)
+            if (!UnderFolder(lines[i], below)) all.push_back(lines[i]);
+        for (const std::string& line : fresh) all.push_back(line);
+        std::stable_sort(all.begin(), all.end(), Less);
+        for (std::string_view line : all) out.Line(line);
+        return out.Finish();
+    }
+    // The kept lines are in order, so each new line goes after the last kept
+    // line that is not greater: upper_bound over all lines (the lines that
+    // go are in order too, which keeps the search valid). The new lines come
+    // sorted, so every search starts where the last one ended.
+    size_t next = first;  // the next line of text not yet written
+    // Writes lines [next, to) less those that go, as runs of bytes.
+    auto keep = [&](size_t to) {
+        while (next < to) {
+            if (UnderFolder(lines[next], below)) {
+                ++next;
+                continue;
+            }
+            size_t run = next + 1;
+            while (run < to && !UnderFolder(lines[run], below)) ++run;
+            if (crlfOnly) {
+                const char* from = lines[next].data();
+                const char* until = lines[run - 1].data() + lines[run - 1].size() + 2;
+                out.Raw(std::string_view(from, static_cast<size_t>(until - from)));
+            } else {
+                for (size_t i = next; i < run; ++i) out.Line(lines[i]);
+            }
+            next = run;
+        }
+    };
+    for (const std::string& line : fresh) {
+        const auto at = std::upper_bound(lines.begin() + static_cast<std::ptrdiff_t>(next), lines.end(),
+                                         std::string_view(line), Less);
+        keep(static_cast<size_t>(at - lines.begin()));
+        out.Line(line);
+    }
+    keep(lines.size());
+    return out.Finish();
+}
+
+bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::string_view header, StringList& fresh,
+                    std::string* why) {
+    const std::string name = CacheFileName(drive);
+    std::string text;
+    // A missing or unreadable cache reads as empty, as LoadCache reads it.
+    if (!platform::ReadWholeFile(name, text)) text.clear();
+    const bool ok = platform::ReplaceFileStreamed(name, [&](const platform::PutBytes& put) {
+        return MergeFolderLines(text, below, header, fresh, put);
+    });
+    if (!ok) {
+        if (why) *why = name + ": " + platform::LastWriteError();
+        return false;
+    }
+    KnownStamp(drive) = platform::FileStamp(name);
+    return true;
 }
 
 int IsCached(const DriveRecord& drive) {
