@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -72,36 +73,6 @@ bool IsHeaderLine(std::string_view line) {
 }
 
 namespace {
-// The lines of a text as the string-list reader splits them (CR LF, LF or a
-// lone CR ends a line; no line after the last end), as views into it.
-// crlfOnly: every line ends in CR LF, so runs of lines can be copied as the
-// bytes they are.
-void SplitLines(std::string_view text, std::vector<std::string_view>& lines, bool& crlfOnly) {
-    lines.clear();
-    crlfOnly = true;
-    const char* const begin = text.data();
-    const char* const end = begin + text.size();
-    const char* p = begin;
-    while (p < end) {
-        // memchr is many times faster than a loop over both end characters:
-        // look for the LF, then check for a lone CR in the line.
-        const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-        const char* stop = lf ? lf : end;
-        const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(stop - p)));
-        if (cr && cr + 1 != lf) {
-            // A CR that is not just before the LF ends the line alone.
-            lines.emplace_back(p, static_cast<size_t>(cr - p));
-            crlfOnly = false;
-            p = cr + 1;
-            continue;
-        }
-        const char* lineEnd = cr ? cr : stop;
-        lines.emplace_back(p, static_cast<size_t>(lineEnd - p));
-        if (!cr) crlfOnly = false;  // LF alone, or no end at all
-        p = lf ? lf + 1 : end;
-    }
-}
-
 bool Less(std::string_view a, std::string_view b) { return platform::LessIgnoreCase(a, b); }
 
 // Bytes on their way to a file in chunks large enough to keep the calls few;
@@ -138,80 +109,191 @@ private:
     bool ok_ = true;
 };
 
+// The folder's own line or one below it (byte for byte, as lookups compare).
 bool UnderFolder(std::string_view line, std::string_view below) {
     if (line.size() < below.size() || std::memcmp(line.data(), below.data(), below.size()) != 0) return false;
     std::string_view path;
     return PathOfLine(line, path) && path.size() >= below.size();
 }
+
+enum class Merge { Done, OutOfOrder, Unreadable, Refused };
+
+// The merge of MergeFolderLines over a cache read piece by piece (read: as
+// FileReader::Read), so that neither the file nor its lines are held: lines
+// are split as the string-list reader splits them (CR LF, LF or a lone CR
+// ends a line; none after the last end), runs of kept lines that end in
+// CR LF go out as the bytes they are, and each new line goes before the
+// first line of the cache that is greater (after the kept lines equal to
+// it). fresh must be sorted. OutOfOrder as soon as two lines of the cache
+// are not in order: nothing sensible has been written then.
+Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_view below, std::string_view header,
+                  const StringList& fresh, ChunkWriter& out, size_t chunk) {
+    out.Line(header);
+    std::vector<char> buffer(std::max<size_t>(chunk, 2));
+    size_t have = 0;     // bytes in buffer
+    bool atEnd = false;  // read said the end
+    bool first = true;   // the next line is the file's first
+    std::string previous;
+    bool hasPrevious = false;
+    size_t nextFresh = 0;
+    for (;;) {
+        if (!atEnd && have < buffer.size()) {
+            const long n = read(buffer.data() + have, buffer.size() - have);
+            if (n < 0) return Merge::Unreadable;
+            if (n == 0) atEnd = true;
+            have += static_cast<size_t>(n);
+        }
+        const char* const begin = buffer.data();
+        const char* const end = begin + have;
+        const char* p = begin;
+        const char* run = nullptr;  // start of the kept lines not yet written
+        auto flush = [&](const char* until) {
+            if (run && until > run) out.Raw(std::string_view(run, static_cast<size_t>(until - run)));
+            run = nullptr;
+        };
+        while (p < end) {
+            const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+            const char* stop = lf ? lf : end;
+            const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(stop - p)));
+            const char* lineEnd;
+            const char* next;
+            bool crlf = false;
+            if (cr && cr + 1 != lf) {
+                // A CR alone ends the line, unless it is the last byte read
+                // and an LF may follow.
+                if (cr + 1 == end && !atEnd) break;
+                lineEnd = cr;
+                next = cr + 1;
+            } else if (lf) {
+                lineEnd = cr ? cr : lf;
+                next = lf + 1;
+                crlf = cr != nullptr;
+            } else {
+                if (!atEnd) break;  // the line goes on in the next piece
+                lineEnd = end;
+                next = end;
+            }
+            const std::string_view line(p, static_cast<size_t>(lineEnd - p));
+            const bool wasFirst = first;
+            first = false;
+            if (wasFirst && IsHeaderLine(line)) {
+                p = next;
+                continue;
+            }
+            if (hasPrevious && Less(line, previous)) return Merge::OutOfOrder;
+            previous.assign(line);
+            hasPrevious = true;
+            if (nextFresh < fresh.size() && Less(fresh[nextFresh], line)) {
+                flush(p);
+                while (nextFresh < fresh.size() && Less(fresh[nextFresh], line)) out.Line(fresh[nextFresh++]);
+            }
+            if (UnderFolder(line, below)) {
+                flush(p);
+            } else if (crlf) {
+                if (!run) run = p;
+            } else {
+                flush(p);
+                out.Line(line);
+            }
+            p = next;
+        }
+        flush(p);
+        // What is left is the start of a line: to the front, and a larger
+        // buffer when one line fills it.
+        const size_t left = static_cast<size_t>(end - p);
+        if (left && p != begin) std::memmove(buffer.data(), p, left);
+        have = left;
+        if (atEnd && have == 0) break;
+        if (have == buffer.size()) buffer.resize(buffer.size() * 2);
+    }
+    while (nextFresh < fresh.size()) out.Line(fresh[nextFresh++]);
+    return Merge::Done;
+}
+
+// The full sort a cache out of order gets.
+void MergeSorting(std::string_view text, std::string_view below, std::string_view header, const StringList& fresh,
+                  ChunkWriter& out) {
+    StringList lines;
+    TextToLines(lines, text);
+    std::vector<std::string_view> all;
+    all.reserve(lines.size() + fresh.size());
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (!(i == 0 && IsHeaderLine(lines[i])) && !UnderFolder(lines[i], below)) all.push_back(lines[i]);
+    for (const std::string& line : fresh) all.push_back(line);
+    std::stable_sort(all.begin(), all.end(), Less);
+    out.Line(header);
+    for (std::string_view line : all) out.Line(line);
+}
+
+void SortFresh(StringList& fresh) {
+    std::stable_sort(fresh.begin(), fresh.end(), [](const std::string& a, const std::string& b) { return Less(a, b); });
+}
 } // namespace
 
 bool MergeFolderLines(std::string_view text, std::string_view below, std::string_view header, StringList& fresh,
-                      const std::function<bool(std::string_view)>& put) {
-    std::vector<std::string_view> lines;
-    bool crlfOnly = true;
-    SplitLines(text, lines, crlfOnly);
-    size_t first = !lines.empty() && IsHeaderLine(lines[0]) ? 1 : 0;
-    std::stable_sort(fresh.begin(), fresh.end(), [](const std::string& a, const std::string& b) { return Less(a, b); });
-    ChunkWriter out(put);
-    out.Line(header);
-    bool sorted = true;
-    for (size_t i = first + 1; i < lines.size() && sorted; ++i) sorted = !Less(lines[i], lines[i - 1]);
-    if (!sorted) {
-        // Out of order: what a full sort of the kept and the new lines gives.
-        std::vector<std::string_view> all;
-        all.reserve(lines.size() + fresh.size());
-        for (size_t i = first; i < lines.size(); ++i)
-            if (!UnderFolder(lines[i], below)) all.push_back(lines[i]);
-        for (const std::string& line : fresh) all.push_back(line);
-        std::stable_sort(all.begin(), all.end(), Less);
-        for (std::string_view line : all) out.Line(line);
-        return out.Finish();
-    }
-    // The kept lines are in order, so each new line goes after the last kept
-    // line that is not greater: upper_bound over all lines (the lines that
-    // go are in order too, which keeps the search valid). The new lines come
-    // sorted, so every search starts where the last one ended.
-    size_t next = first;  // the next line of text not yet written
-    // Writes lines [next, to) less those that go, as runs of bytes.
-    auto keep = [&](size_t to) {
-        while (next < to) {
-            if (UnderFolder(lines[next], below)) {
-                ++next;
-                continue;
-            }
-            size_t run = next + 1;
-            while (run < to && !UnderFolder(lines[run], below)) ++run;
-            if (crlfOnly) {
-                const char* from = lines[next].data();
-                const char* until = lines[run - 1].data() + lines[run - 1].size() + 2;
-                out.Raw(std::string_view(from, static_cast<size_t>(until - from)));
-            } else {
-                for (size_t i = next; i < run; ++i) out.Line(lines[i]);
-            }
-            next = run;
-        }
+                      const std::function<bool(std::string_view)>& put, size_t chunk) {
+    SortFresh(fresh);
+    size_t at = 0;
+    auto read = [&](char* buffer, size_t size) {
+        const size_t n = std::min(size, text.size() - at);
+        std::memcpy(buffer, text.data() + at, n);
+        at += n;
+        return static_cast<long>(n);
     };
-    for (const std::string& line : fresh) {
-        const auto at = std::upper_bound(lines.begin() + static_cast<std::ptrdiff_t>(next), lines.end(),
-                                         std::string_view(line), Less);
-        keep(static_cast<size_t>(at - lines.begin()));
-        out.Line(line);
+    std::string merged;
+    const std::function<bool(std::string_view)> keep = [&](std::string_view bytes) {
+        merged.append(bytes);
+        return true;
+    };
+    {
+        ChunkWriter out(keep);
+        const Merge m = MergeStream(read, below, header, fresh, out, chunk);
+        out.Finish();
+        if (m == Merge::Done) return put(merged);
     }
-    keep(lines.size());
+    ChunkWriter out(put);
+    MergeSorting(text, below, header, fresh, out);
     return out.Finish();
 }
 
 bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::string_view header, StringList& fresh,
                     std::string* why) {
     const std::string name = CacheFileName(drive);
-    std::string text;
-    // A missing or unreadable cache reads as empty, as LoadCache reads it.
-    if (!platform::ReadWholeFile(name, text)) text.clear();
-    const bool ok = platform::ReplaceFileStreamed(name, [&](const platform::PutBytes& put) {
-        return MergeFolderLines(text, below, header, fresh, put);
+    SortFresh(fresh);
+    Merge result = Merge::Done;
+    bool ok = platform::ReplaceFileStreamed(name, [&](const platform::PutBytes& put) {
+        ChunkWriter out(put);
+        platform::FileReader file;
+        if (!file.Open(name)) {
+            // No cache yet: the folder's lines alone. One that is there but
+            // cannot be read is left alone rather than replaced by them.
+            if (errno != ENOENT) {
+                result = Merge::Unreadable;
+                return false;
+            }
+            out.Line(header);
+            for (const std::string& line : fresh) out.Line(line);
+            return out.Finish();
+        }
+        result = MergeStream([&](char* b, size_t n) { return file.Read(b, n); }, below, header, fresh, out,
+                             size_t{1} << 20);
+        return out.Finish() && result == Merge::Done;
     });
+    if (!ok && result == Merge::OutOfOrder) {
+        // Edited by hand, perhaps: read whole and sorted in full.
+        std::string text;
+        if (platform::ReadWholeFile(name, text)) {
+            ok = platform::ReplaceFileStreamed(name, [&](const platform::PutBytes& put) {
+                ChunkWriter out(put);
+                MergeSorting(text, below, header, fresh, out);
+                return out.Finish();
+            });
+        } else {
+            result = Merge::Unreadable;
+        }
+    }
     if (!ok) {
-        if (why) *why = name + ": " + platform::LastWriteError();
+        if (why) *why = name + ": " + (result == Merge::Unreadable ? "the cache could not be read" : platform::LastWriteError());
         return false;
     }
     KnownStamp(drive) = platform::FileStamp(name);

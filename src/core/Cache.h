@@ -42,11 +42,13 @@ bool IsHeaderLine(std::string_view firstLine);
 // ones that compare equal, but the kept lines, already in that order, are
 // neither sorted again nor parsed: runs of them go to put as they are. A
 // cache out of order (edited by hand) is sorted in full. Lines end in CR LF.
-// False when put refuses.
+// False when put refuses. chunk: how much of the text is looked at at once.
 bool MergeFolderLines(std::string_view text, std::string_view below, std::string_view header, StringList& fresh,
-                      const std::function<bool(std::string_view)>& put);
-// The same on the drive's cache file: reads it, merges and replaces it. The
-// caller holds the cache lock (CacheLockName) around it. False when it could not be written: the old file stays whole
+                      const std::function<bool(std::string_view)>& put, size_t chunk = size_t{1} << 20);
+// The same on the drive's cache file, read piece by piece and never held
+// whole (unless out of order): merges and replaces it. A cache that is
+// there but cannot be read is left as it is (false). The caller holds the
+// cache lock (CacheLockName) around it. False when it could not be written: the old file stays whole
 // and why gets the file's name and the reason.
 bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::string_view header, StringList& fresh,
                     std::string* why = nullptr);
