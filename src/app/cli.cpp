@@ -317,9 +317,9 @@ int RunMeasure(const Args& given) {
             // The reason is on standard error already; the old cache stays.
             if (!MeasureDrives(hooks, &report)) return 1;
         } else {
-            // A folder's lines replace the old ones in the drive's cache.
-            LoadCache(g.Folders, *drive);
-            if (!MeasureFolder(path, hooks, &report)) return 1;
+            // A folder's lines replace the old ones in the drive's cache;
+            // the rest of the cache is copied, never loaded as a list.
+            if (!MeasureFolderIntoCache(path, hooks, &report)) return 1;
         }
     }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -4,9 +4,13 @@
 #include "platform/Pexe.h"
 #include "platform/Pfile.h"
 
-#include <array>
+#include "platform/Ppath.h"
 
+#include <algorithm>
+#include <array>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace nrvs {
 
@@ -58,6 +62,242 @@ std::string CacheLockName(const DriveRecord& drive) { return CacheFileName(drive
 
 bool CacheChangedOnDisk(const DriveRecord& drive) {
     return platform::FileStamp(CacheFileName(drive)) != KnownStamp(drive);
+}
+
+bool IsHeaderLine(std::string_view line) {
+    std::string_view path;
+    if (PathOfLine(line, path)) return false;
+    const bool drivePath = line.size() >= 3 && line[1] == ':' && line[2] == '\\' &&
+                           ((line[0] >= 'A' && line[0] <= 'Z') || (line[0] >= 'a' && line[0] <= 'z'));
+    return !drivePath;
+}
+
+namespace {
+bool Less(std::string_view a, std::string_view b) { return platform::LessIgnoreCase(a, b); }
+
+// Bytes on their way to a file in chunks large enough to keep the calls few;
+// long runs go through without a copy.
+class ChunkWriter {
+public:
+    explicit ChunkWriter(const std::function<bool(std::string_view)>& put) : put_(put) { buffer_.reserve(kChunk); }
+    void Line(std::string_view line) {
+        Raw(line);
+        Raw("\r\n");
+    }
+    void Raw(std::string_view bytes) {
+        if (bytes.size() >= kChunk / 4) {
+            Flush();
+            if (ok_) ok_ = put_(bytes);
+            return;
+        }
+        if (buffer_.size() + bytes.size() > kChunk) Flush();
+        buffer_.append(bytes);
+    }
+    bool Finish() {
+        Flush();
+        return ok_;
+    }
+
+private:
+    void Flush() {
+        if (!buffer_.empty() && ok_) ok_ = put_(buffer_);
+        buffer_.clear();
+    }
+    static constexpr size_t kChunk = size_t{1} << 18;
+    const std::function<bool(std::string_view)>& put_;
+    std::string buffer_;
+    bool ok_ = true;
+};
+
+// The folder's own line or one below it (byte for byte, as lookups compare).
+bool UnderFolder(std::string_view line, std::string_view below) {
+    if (line.size() < below.size() || std::memcmp(line.data(), below.data(), below.size()) != 0) return false;
+    std::string_view path;
+    return PathOfLine(line, path) && path.size() >= below.size();
+}
+
+enum class Merge { Done, OutOfOrder, Unreadable, Refused };
+
+// The merge of MergeFolderLines over a cache read piece by piece (read: as
+// FileReader::Read), so that neither the file nor its lines are held: lines
+// are split as the string-list reader splits them (CR LF, LF or a lone CR
+// ends a line; none after the last end), runs of kept lines that end in
+// CR LF go out as the bytes they are, and each new line goes before the
+// first line of the cache that is greater (after the kept lines equal to
+// it). fresh must be sorted. OutOfOrder as soon as two lines of the cache
+// are not in order: nothing sensible has been written then.
+Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_view below, std::string_view header,
+                  const StringList& fresh, ChunkWriter& out, size_t chunk) {
+    out.Line(header);
+    std::vector<char> buffer(std::max<size_t>(chunk, 2));
+    size_t have = 0;     // bytes in buffer
+    bool atEnd = false;  // read said the end
+    bool first = true;   // the next line is the file's first
+    std::string previous;
+    bool hasPrevious = false;
+    size_t nextFresh = 0;
+    for (;;) {
+        if (!atEnd && have < buffer.size()) {
+            const long n = read(buffer.data() + have, buffer.size() - have);
+            if (n < 0) return Merge::Unreadable;
+            if (n == 0) atEnd = true;
+            have += static_cast<size_t>(n);
+        }
+        const char* const begin = buffer.data();
+        const char* const end = begin + have;
+        const char* p = begin;
+        const char* run = nullptr;  // start of the kept lines not yet written
+        auto flush = [&](const char* until) {
+            if (run && until > run) out.Raw(std::string_view(run, static_cast<size_t>(until - run)));
+            run = nullptr;
+        };
+        while (p < end) {
+            const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+            const char* stop = lf ? lf : end;
+            const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(stop - p)));
+            const char* lineEnd;
+            const char* next;
+            bool crlf = false;
+            if (cr && cr + 1 != lf) {
+                // A CR alone ends the line, unless it is the last byte read
+                // and an LF may follow.
+                if (cr + 1 == end && !atEnd) break;
+                lineEnd = cr;
+                next = cr + 1;
+            } else if (lf) {
+                lineEnd = cr ? cr : lf;
+                next = lf + 1;
+                crlf = cr != nullptr;
+            } else {
+                if (!atEnd) break;  // the line goes on in the next piece
+                lineEnd = end;
+                next = end;
+            }
+            const std::string_view line(p, static_cast<size_t>(lineEnd - p));
+            const bool wasFirst = first;
+            first = false;
+            if (wasFirst && IsHeaderLine(line)) {
+                p = next;
+                continue;
+            }
+            if (hasPrevious && Less(line, previous)) return Merge::OutOfOrder;
+            previous.assign(line);
+            hasPrevious = true;
+            if (nextFresh < fresh.size() && Less(fresh[nextFresh], line)) {
+                flush(p);
+                while (nextFresh < fresh.size() && Less(fresh[nextFresh], line)) out.Line(fresh[nextFresh++]);
+            }
+            if (UnderFolder(line, below)) {
+                flush(p);
+            } else if (crlf) {
+                if (!run) run = p;
+            } else {
+                flush(p);
+                out.Line(line);
+            }
+            p = next;
+        }
+        flush(p);
+        // What is left is the start of a line: to the front, and a larger
+        // buffer when one line fills it.
+        const size_t left = static_cast<size_t>(end - p);
+        if (left && p != begin) std::memmove(buffer.data(), p, left);
+        have = left;
+        if (atEnd && have == 0) break;
+        if (have == buffer.size()) buffer.resize(buffer.size() * 2);
+    }
+    while (nextFresh < fresh.size()) out.Line(fresh[nextFresh++]);
+    return Merge::Done;
+}
+
+// The full sort a cache out of order gets.
+void MergeSorting(std::string_view text, std::string_view below, std::string_view header, const StringList& fresh,
+                  ChunkWriter& out) {
+    StringList lines;
+    TextToLines(lines, text);
+    std::vector<std::string_view> all;
+    all.reserve(lines.size() + fresh.size());
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (!(i == 0 && IsHeaderLine(lines[i])) && !UnderFolder(lines[i], below)) all.push_back(lines[i]);
+    for (const std::string& line : fresh) all.push_back(line);
+    std::stable_sort(all.begin(), all.end(), Less);
+    out.Line(header);
+    for (std::string_view line : all) out.Line(line);
+}
+
+void SortFresh(StringList& fresh) {
+    std::stable_sort(fresh.begin(), fresh.end(), [](const std::string& a, const std::string& b) { return Less(a, b); });
+}
+} // namespace
+
+bool MergeFolderLines(std::string_view text, std::string_view below, std::string_view header, StringList& fresh,
+                      const std::function<bool(std::string_view)>& put, size_t chunk) {
+    SortFresh(fresh);
+    size_t at = 0;
+    auto read = [&](char* buffer, size_t size) {
+        const size_t n = std::min(size, text.size() - at);
+        std::memcpy(buffer, text.data() + at, n);
+        at += n;
+        return static_cast<long>(n);
+    };
+    std::string merged;
+    const std::function<bool(std::string_view)> keep = [&](std::string_view bytes) {
+        merged.append(bytes);
+        return true;
+    };
+    {
+        ChunkWriter out(keep);
+        const Merge m = MergeStream(read, below, header, fresh, out, chunk);
+        out.Finish();
+        if (m == Merge::Done) return put(merged);
+    }
+    ChunkWriter out(put);
+    MergeSorting(text, below, header, fresh, out);
+    return out.Finish();
+}
+
+bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::string_view header, StringList& fresh,
+                    std::string* why) {
+    const std::string name = CacheFileName(drive);
+    SortFresh(fresh);
+    Merge result = Merge::Done;
+    bool ok = platform::ReplaceFileStreamed(name, [&](const platform::PutBytes& put) {
+        ChunkWriter out(put);
+        platform::FileReader file;
+        if (!file.Open(name)) {
+            // No cache yet: the folder's lines alone. One that is there but
+            // cannot be read is left alone rather than replaced by them.
+            if (errno != ENOENT) {
+                result = Merge::Unreadable;
+                return false;
+            }
+            out.Line(header);
+            for (const std::string& line : fresh) out.Line(line);
+            return out.Finish();
+        }
+        result = MergeStream([&](char* b, size_t n) { return file.Read(b, n); }, below, header, fresh, out,
+                             size_t{1} << 20);
+        return out.Finish() && result == Merge::Done;
+    });
+    if (!ok && result == Merge::OutOfOrder) {
+        // Edited by hand, perhaps: read whole and sorted in full.
+        std::string text;
+        if (platform::ReadWholeFile(name, text)) {
+            ok = platform::ReplaceFileStreamed(name, [&](const platform::PutBytes& put) {
+                ChunkWriter out(put);
+                MergeSorting(text, below, header, fresh, out);
+                return out.Finish();
+            });
+        } else {
+            result = Merge::Unreadable;
+        }
+    }
+    if (!ok) {
+        if (why) *why = name + ": " + (result == Merge::Unreadable ? "the cache could not be read" : platform::LastWriteError());
+        return false;
+    }
+    KnownStamp(drive) = platform::FileStamp(name);
+    return true;
 }
 
 int IsCached(const DriveRecord& drive) {

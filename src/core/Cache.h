@@ -6,6 +6,8 @@
 #include "core/Folders.h"
 
 #include <ctime>
+#include <functional>
+#include <string_view>
 #include <string>
 
 namespace nrvs {
@@ -27,6 +29,29 @@ bool CacheChangedOnDisk(const DriveRecord& drive);
 // The header line of the drive's cache file on disk (its first line), read
 // without reading the rest; empty when there is no cache or no header.
 std::string CacheHeaderLine(const DriveRecord& drive);
+// Whether the first line of a cache is its header: a line that is no
+// folder's (no " > ", no drive path at its start). A cache written without
+// one starts with a folder's line, perhaps one cut short before its numbers.
+bool IsHeaderLine(std::string_view firstLine);
+
+// The cache a folder measurement leaves, from the bytes of the cache it
+// found (text) and the folder's new lines (fresh, in any order; sorted here):
+// header, then the lines of text less its header and the lines of below and
+// the folders under it, with fresh merged in. Line for line what sorting all
+// those lines stably without regard to case gives, kept ones before fresh
+// ones that compare equal, but the kept lines, already in that order, are
+// neither sorted again nor parsed: runs of them go to put as they are. A
+// cache out of order (edited by hand) is sorted in full. Lines end in CR LF.
+// False when put refuses. chunk: how much of the text is looked at at once.
+bool MergeFolderLines(std::string_view text, std::string_view below, std::string_view header, StringList& fresh,
+                      const std::function<bool(std::string_view)>& put, size_t chunk = size_t{1} << 20);
+// The same on the drive's cache file, read piece by piece and never held
+// whole (unless out of order): merges and replaces it. A cache that is
+// there but cannot be read is left as it is (false). The caller holds the
+// cache lock (CacheLockName) around it. False when it could not be written: the old file stays whole
+// and why gets the file's name and the reason.
+bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::string_view header, StringList& fresh,
+                    std::string* why = nullptr);
 // Whether the cache settings cover the drive.
 int IsCached(const DriveRecord& drive);
 

@@ -121,6 +121,11 @@ int MeasureDrives(MeasureHooks& hooks, MeasureReport* report = nullptr);
 // into the drive's list in place of the old ones below it. A folder that
 // cannot be opened changes nothing. 1 when measured.
 int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* report = nullptr);
+// The same for a caller that holds no list of the drive (the command line):
+// the folder's lines are merged into the drive's cache file as it is on disk,
+// without loading it. Afterwards the list holds the folder's lines only. 0
+// also for a drive root, which MeasureDrives measures.
+int MeasureFolderIntoCache(const std::string& path, MeasureHooks& hooks, MeasureReport* report = nullptr);
 
 // Whether the folder (program form, trailing backslash) could not be read
 // by the last measurement of its drive in this run of the program.

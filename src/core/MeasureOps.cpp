@@ -24,6 +24,9 @@ void TellSaveFailed(MeasureHooks& hooks, const std::string& why) {
                MB_ICONSTOP);
 }
 
+void SealIndex(const DriveRecord& drive, const std::string& header, MeasureHooks& hooks, MeasureReport& report,
+               const FileIndexData& files, const std::string& below, const std::string& diskHeader);
+
 // Sorted, stamped with the header line and written as the drive's cache,
 // under the drive's cache lock. A folder measurement (below: its path, its
 // lines from firstNew on) that finds the cache saved by someone else since
@@ -71,6 +74,14 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
     std::string notKept;
     if (!previous.Commit(folders.LineAt(0), &notKept))
         hooks.Tell("前回の計測結果を残せませんでした。今回の計測結果は保存しています。\n" + notKept, MB_ICONINFORMATION);
+    SealIndex(drive, folders.LineAt(0), hooks, report, files, below, diskHeader);
+}
+
+// Brings the drive's file index up to the cache just saved with header, or
+// removes it. diskHeader: for a folder measurement (below), the header of
+// the cache before it, which the index on disk must belong to.
+void SealIndex(const DriveRecord& drive, const std::string& header, MeasureHooks& hooks, MeasureReport& report,
+               const FileIndexData& files, const std::string& below, const std::string& diskHeader) {
     const std::string cacheName = CacheFileName(drive);
     const char letter = cacheName[cacheName.size() - 5];
     const std::string indexName = FileIndexName(drive);
@@ -84,11 +95,11 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
     std::string why;
     bool written = false;
     if (below.empty()) {
-        written = WriteFileIndex(indexName, letter, folders.LineAt(0), files, nullptr, {}, &why);
+        written = WriteFileIndex(indexName, letter, header, files, nullptr, {}, &why);
     } else {
         FileIndex old;
         if (old.Open(indexName, letter, diskHeader))
-            written = WriteFileIndex(indexName, letter, folders.LineAt(0), files, &old, below, &why);
+            written = WriteFileIndex(indexName, letter, header, files, &old, below, &why);
         else
             why.clear();  // no index of the cache before: the drive must be measured for its files
         if (!written) platform::RemoveOwnFile(indexName);
@@ -243,7 +254,7 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
             // its numbers. Below it, only the folder's own line and those
             // below it go; a line that merely contains the path elsewhere
             // belongs to another folder.
-            const bool header = i == 0 && !hasPath && DriveIndexOf(linePath) < 0;
+            const bool header = i == 0 && IsHeaderLine(line);
             if (header || (hasPath && StartsWith(linePath, path))) removed.emplace_back(i, std::move(line));
             else kept.push_back(std::move(line));
         }
@@ -278,6 +289,49 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
         return 0;
     }
     Seal(g.Folders, *current, start, hooks, one, files, path.size() > 3 ? path : std::string(), firstNew);
+    RememberUnreadable(path, one.Unreadable);
+    const std::string message = UnreadableMessage(one);
+    if (!message.empty()) hooks.Tell(message, MB_ICONINFORMATION);
+    if (report) *report = std::move(one);
+    return 1;
+}
+
+int MeasureFolderIntoCache(const std::string& path, MeasureHooks& hooks, MeasureReport* report) {
+    GlobalState& g = Global();
+    DriveRecord* current = g.CurrentDrive;
+    if (!current || !current->Ready || current->Offline || path.size() <= 3) return 0;
+    if (hooks.Ask(path + "を計測しますか？", MB_ICONQUESTION) != ID_YES) return 0;
+    g.Folders.Clear();
+    std::time_t start = std::time(nullptr);
+    MeasureReport one;
+    FileIndexData files;
+    hooks.RunJob(kRunningCaption, [&] { MeasureFolderJob(path, hooks, &one, g.NoFileIndex ? nullptr : &files); });
+    if (one.RootFailed) {
+        TellRootFailed(hooks, path);
+        if (report) *report = std::move(one);
+        return 0;
+    }
+    {
+        platform::FileLock lock(CacheLockName(*current));
+        // Read before the merge replaces it: the index on disk belongs to it.
+        const std::string diskHeader = CacheHeaderLine(*current);
+        const std::string header = HeaderLine(start, std::time(nullptr));
+        // The merge sorts the new lines in place; the list keeps them, so the
+        // caller can look the folder up.
+        // The subtree's replaced figures go into the previous measurement
+        // once the new cache is saved.
+        PreviousKeeper previous(*current, path);
+        if (MergeIntoCache(*current, path, header, g.Folders.Lines, &one.SaveError)) {
+            std::string notKept;
+            if (!previous.Commit(header, &notKept))
+                hooks.Tell("前回の計測結果を残せませんでした。今回の計測結果は保存しています。\n" + notKept,
+                           MB_ICONINFORMATION);
+            SealIndex(*current, header, hooks, one, files, path, diskHeader);
+        } else {
+            TellSaveFailed(hooks, one.SaveError);
+        }
+        g.Folders.Changed();
+    }
     RememberUnreadable(path, one.Unreadable);
     const std::string message = UnreadableMessage(one);
     if (!message.empty()) hooks.Tell(message, MB_ICONINFORMATION);

@@ -22,6 +22,38 @@ namespace {
 constexpr off_t kMaxOwnFile = off_t{4} << 30;
 } // namespace
 
+FileReader::~FileReader() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool FileReader::Open(const std::string& nativePath) {
+    if (fd_ >= 0) ::close(fd_);
+    read_ = 0;
+    fd_ = ::open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd_ < 0) return false;
+    struct stat st{};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxOwnFile) {
+        ::close(fd_);
+        fd_ = -1;
+        errno = EINVAL;
+        return false;
+    }
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    return true;
+}
+
+long FileReader::Read(char* buffer, size_t size) {
+    if (fd_ < 0) return -1;
+    for (;;) {
+        ssize_t n = ::read(fd_, buffer, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        read_ += static_cast<unsigned long long>(n);
+        if (read_ > static_cast<unsigned long long>(kMaxOwnFile)) return -1;
+        return static_cast<long>(n);
+    }
+}
+
 bool ReadWholeFile(const std::string& nativePath, std::string& out) {
     out.clear();
     // O_NONBLOCK: a FIFO put in place of the file must not hang the program;

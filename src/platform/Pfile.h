@@ -13,6 +13,26 @@ namespace nrvs::platform {
 // than any file of the program's own.
 bool ReadWholeFile(const std::string& nativePath, std::string& out);
 
+// A file of the program's own read piece by piece, with the checks of
+// ReadWholeFile, for files too large to hold twice.
+class FileReader {
+public:
+    FileReader() = default;
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+    // False when the file cannot be opened (missing: errno ENOENT), is no
+    // regular file or is larger than any file of the program's own.
+    bool Open(const std::string& nativePath);
+    // Up to size bytes into buffer: how many, 0 at the end, -1 when reading
+    // failed (or the file grew past the limit meanwhile).
+    long Read(char* buffer, size_t size);
+
+private:
+    int fd_ = -1;
+    unsigned long long read_ = 0;
+};
+
 // The first bytes (at most maxBytes) of a regular file; false when it cannot
 // be read.
 bool ReadFileStart(const std::string& nativePath, size_t maxBytes, std::string& out);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <random>
 
 using namespace nrvs;
@@ -245,4 +246,130 @@ TEST(FolderListTest, MergingNewLinesGivesTheFullSortsOrder) {
         kept.SortMerged(firstNew);
         ASSERT_EQ(kept.Lines, full.Lines) << "round " << round;
     }
+}
+
+namespace {
+// What a folder measurement saved before the merge: every line read, the
+// header and the folder's old lines dropped, the new lines appended, all
+// sorted stably, the header put first, each line ended by CR LF.
+std::string FullSortOfFolderMeasurement(const std::string& text, const std::string& below, const std::string& header,
+                                        const StringList& fresh) {
+    StringList lines;
+    TextToLines(lines, text);
+    FolderList list;
+    std::string_view path;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const bool hasPath = PathOfLine(lines[i], path);
+        const bool drivePath = path.size() >= 3 && path[1] == ':' && path[2] == '\\' && std::isalpha(static_cast<unsigned char>(path[0]));
+        if (i == 0 && !hasPath && !drivePath) continue;
+        if (hasPath && path.substr(0, below.size()) == below) continue;
+        list.Lines.push_back(lines[i]);
+    }
+    for (const std::string& line : fresh) list.Lines.push_back(line);
+    list.Sort();
+    list.InsertFirst(header);
+    std::string out;
+    for (const std::string& line : list.Lines) out += line + "\r\n";
+    return out;
+}
+
+std::string Merged(const std::string& text, const std::string& below, const std::string& header, StringList fresh,
+                   size_t chunk = size_t{1} << 20) {
+    std::string out;
+    EXPECT_TRUE(MergeFolderLines(text, below, header, fresh, [&](std::string_view bytes) {
+        out.append(bytes);
+        return true;
+    }, chunk));
+    return out;
+}
+} // namespace
+
+// The merge of a folder measurement is line for line the full sort it
+// replaces, on caches as they come: with and without a header, with damaged
+// lines, line ends of other systems, names that sort differently by case,
+// folders whose names differ from the measured one's only by case, out of
+// order, empty.
+TEST(CacheMergeTest, FolderLinesMergeAsTheFullSortWouldPlaceThem) {
+    std::mt19937 rng(20261207);
+    const char* parts[] = {"a", "A", "b", "B", "\xC3\xA9", "\xC3\x89", "a b", "a.b", "Z", "z", "_", "[", "\xff", "]", "K", "\xE2\x84\xAA"};
+    constexpr size_t kParts = sizeof parts / sizeof parts[0];
+    auto randomPath = [&](const std::string& under, int depth) {
+        std::string path = under;
+        for (int d = 0; d < depth; ++d) path += std::string(parts[rng() % kParts]) + parts[rng() % kParts] + "\\";
+        return path;
+    };
+    auto line = [&](const std::string& path) {
+        return path + " > " + std::to_string(rng() % 100000) + ":4096:0:0:" + std::to_string(rng() % 9) + ":0:0:0:0:0:0:0";
+    };
+    const std::string header = "2026/12/07 10:00:00=00:00:01";
+    for (int round = 0; round < 400; ++round) {
+        StringList lines;
+        const int n = static_cast<int>(rng() % 200);
+        for (int i = 0; i < n; ++i) lines.push_back(line(randomPath("C:\\", 1 + static_cast<int>(rng() % 4))));
+        if (rng() % 4 == 0 && !lines.empty()) {
+            // A line cut short, with or without part of its numbers.
+            std::string& cut = lines[rng() % lines.size()];
+            cut.resize(rng() % 2 ? cut.find(" > ") : cut.find(" > ") + 4);
+        }
+        if (round % 9 != 8) {
+            FolderList sorted;
+            sorted.Lines = lines;
+            sorted.Sort();
+            lines = sorted.Lines;
+        }
+        const int kind = round % 4;  // a header, none, one that is no date, a header after a blank line
+        if (kind == 0) lines.insert(lines.begin(), "2026/01/02 03:04:05=00:01:00");
+        if (kind == 2) lines.insert(lines.begin(), "no date at all");
+        if (kind == 3) lines.insert(lines.begin(), "");
+        std::string eol = round % 7 == 3 ? "\n" : round % 11 == 5 ? "\r" : "\r\n";
+        std::string text;
+        for (const std::string& l : lines) text += l + eol;
+        if (round % 13 == 6 && !text.empty()) text.resize(text.size() - eol.size());  // no end after the last line
+
+        // The measured folder: one in the cache, one under a path that
+        // differs only by case, or one the cache does not know.
+        std::string below;
+        std::string_view path;
+        if (!lines.empty() && rng() % 3 && PathOfLine(lines[rng() % lines.size()], path) && path.size() > 3)
+            below = std::string(path);
+        else
+            below = randomPath("C:\\", 1 + static_cast<int>(rng() % 2));
+        if (rng() % 5 == 0)
+            for (char& c : below) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c >= 'A' && c <= 'Z' ? c + 32 : c);
+        StringList fresh{line(below)};
+        const int added = static_cast<int>(rng() % 40);
+        for (int i = 0; i < added; ++i) fresh.push_back(line(randomPath(below, 1 + static_cast<int>(rng() % 3))));
+        if (rng() % 4 == 0 && fresh.size() > 1) fresh.push_back(fresh[rng() % fresh.size()]);  // equal lines stay in order
+        // The cache is read in pieces: lines and CR LF pairs split between them.
+        const size_t chunk = round % 3 == 0 ? 1 + rng() % 40 : size_t{1} << 20;
+        ASSERT_EQ(Merged(text, below, header, fresh, chunk), FullSortOfFolderMeasurement(text, below, header, fresh))
+            << "round " << round << ", folder " << below << ", pieces of " << chunk;
+    }
+    EXPECT_EQ(Merged("", "C:\\a\\", header, {"C:\\a\\b\\ > 1", "C:\\a\\ > 2"}),
+              header + "\r\nC:\\a\\ > 2\r\nC:\\a\\b\\ > 1\r\n");
+}
+
+// Lines that only contain the folder's path, or name it in another case,
+// belong to other folders; kept lines go out byte for byte, however long.
+TEST(CacheMergeTest, OnlyTheFolderAndBelowAreReplaced) {
+    const std::string text = "2026/01/02 03:04:05=00:01:00\r\n"
+                             "C:\\ > 9:9:0:0:0:0:0:0:0:0:0:0\r\n"
+                             "C:\\a\\ > 1:1:0:0:0:0:0:0:0:0:0:0\r\n"
+                             "C:\\A\\ > 2:2:0:0:0:0:0:0:0:0:0:0\r\n"
+                             "C:\\a\\x\\ > 3:3:0:0:0:0:0:0:0:0:0:0\r\n"
+                             "C:\\a\\x\\" + std::string(300000, 'y') + "\\ > 4:4:0:0:0:0:0:0:0:0:0:0\r\n"
+                             "C:\\a\\x\\z\r\n"
+                             "C:\\ab\\ > 5:5:0:0:0:0:0:0:0:0:0:0\r\n"
+                             "C:\\q\\C:\\a\\ > 6:6:0:0:0:0:0:0:0:0:0:0\r\n";
+    const std::string out = Merged(text, "C:\\a\\", "H", {"C:\\a\\ > 7:7:0:0:0:0:0:0:0:0:0:0"});
+    EXPECT_EQ(out, "H\r\n"
+                   "C:\\ > 9:9:0:0:0:0:0:0:0:0:0:0\r\n"
+                   "C:\\A\\ > 2:2:0:0:0:0:0:0:0:0:0:0\r\n"
+                   "C:\\a\\ > 7:7:0:0:0:0:0:0:0:0:0:0\r\n"
+                   "C:\\a\\x\\z\r\n"
+                   "C:\\ab\\ > 5:5:0:0:0:0:0:0:0:0:0:0\r\n"
+                   "C:\\q\\C:\\a\\ > 6:6:0:0:0:0:0:0:0:0:0:0\r\n");
+    // A writer that refuses ends the merge with false.
+    StringList fresh{"C:\\a\\ > 1"};
+    EXPECT_FALSE(MergeFolderLines(text, "C:\\a\\", "H", fresh, [](std::string_view) { return false; }));
 }

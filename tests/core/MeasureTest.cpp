@@ -647,3 +647,71 @@ TEST_F(MeasureDrivesTest, UnreadableFoldersAreCountedReportedAndRemembered) {
     ::chmod((d / "open/mine").c_str(), 0755);
     for (int i = 0; i < 12; ++i) ::chmod((d / ("many/m" + std::to_string(i + 10))).c_str(), 0755);
 }
+
+// The command line merges a folder's lines into the cache file without
+// loading it: the file it leaves is the one the window's folder measurement
+// (which holds the list) leaves, for a cache in order and for one out of
+// order, and a cache that cannot be read is not replaced.
+TEST_F(MeasureDrivesTest, FolderMeasurementIntoTheCacheFileWritesWhatTheListWould) {
+    const TempDir& d = drive->Dir();
+    d.Write("A/b/f", "1");
+    d.Write("A/c/g", "22");
+    d.Write("a/x/h", "333");
+    d.Write("AB/i", "4444");
+    ScriptedHooks hooks;
+    Global().AskBeforeMeasure = 0;
+    ASSERT_EQ(MeasureDrives(hooks), 1);
+    const std::string R = drive->Root();
+    const std::string cache = drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt");
+    StringList measured;
+    ASSERT_EQ(LoadLines(measured, cache), 1);
+    auto withoutHeader = [](StringList lines) {
+        if (!lines.empty()) lines.erase(lines.begin());
+        return lines;
+    };
+    d.Write("A/b/more", "55555");
+    d.Write("A/new/j", "666666");
+    for (bool inOrder : {true, false}) {
+        StringList start = measured;
+        if (!inOrder) std::reverse(start.begin() + 1, start.end());
+        ASSERT_TRUE(SaveLines(start, cache));
+        LoadCache(Global().Folders, *Global().CurrentDrive);
+        ASSERT_EQ(MeasureFolder(R + "A\\", hooks), 1);
+        StringList byList;
+        LoadLines(byList, cache);
+
+        ASSERT_TRUE(SaveLines(start, cache));
+        Global().Folders.Clear();
+        MeasureReport report;
+        ASSERT_EQ(MeasureFolderIntoCache(R + "A\\", hooks, &report), 1);
+        EXPECT_TRUE(report.SaveError.empty()) << report.SaveError;
+        StringList byFile;
+        LoadLines(byFile, cache);
+        std::time_t t;
+        ASSERT_FALSE(byFile.empty());
+        EXPECT_TRUE(HeaderStart(byFile[0], t));
+        EXPECT_EQ(withoutHeader(byFile), withoutHeader(byList)) << (inOrder ? "in order" : "out of order");
+        ASSERT_NE(Global().Folders.FindPath(R + "A\\"), nullptr) << "the folder's lines stay in the list";
+        EXPECT_EQ(Global().Folders.FindPath(R + "A\\")->TreeBytes, 1 + 2 + 5 + 6);
+    }
+
+    // No cache yet: the folder's lines alone, after a header.
+    ::unlink(cache.c_str());
+    ASSERT_EQ(MeasureFolderIntoCache(R + "a\\", hooks), 1);
+    StringList alone;
+    LoadLines(alone, cache);
+    EXPECT_EQ(alone.size(), 3u);
+
+    // A folder in the cache's place cannot be read: it stays, and so is
+    // reported.
+    ::unlink(cache.c_str());
+    ASSERT_EQ(::mkdir(cache.c_str(), 0755), 0);
+    MeasureReport refused;
+    hooks.told.clear();
+    ASSERT_EQ(MeasureFolderIntoCache(R + "a\\", hooks, &refused), 1);
+    EXPECT_NE(refused.SaveError.find(cache), std::string::npos);
+    EXPECT_EQ(hooks.told.size(), 1u);
+    struct stat st{};
+    EXPECT_TRUE(::stat(cache.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+    ::rmdir(cache.c_str());
+}

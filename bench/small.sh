@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# Small jobs, where fixed costs decide: norvessa-cli's start, a folder
+# measurement's cache work (read, merge, replace) on drives whose caches hold
+# 25,000 and 1,000,000 folders, and a warm measurement of a source-tree sized
+# folder against du, ncdu, gdu and the floor walker (bench/floor_walk.cpp) at
+# Norvessa's thread count. Every figure is a median; the tools of a round run
+# in rotated order, so the machine's noise falls on all alike.
+#
+#   bench/small.sh [rounds]          default 9 rounds
+#   FILES=80000 FOLDERS=5000 bench/small.sh
+#
+# NORVESSA_CLI names another norvessa-cli (then nothing is built); BUILD_DIR
+# the release build folder (default build/release). TMPDIR must lie on the
+# drive C: of the tool (the root file system): the folders are measured as
+# folders of C:.
+set -uo pipefail
+
+cd "$(dirname "$0")/.." || exit 1
+. bench/common.sh
+
+rounds=${1:-9}
+files=${FILES:-80000}
+folders=${FOLDERS:-5000}
+build=${BUILD_DIR:-build/release}
+
+note "building norvessa-cli, floor_walk and cache_bench ($build, release)"
+{ [[ -f $build/build.ninja ]] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null; } &&
+    cmake --build "$build" --target norvessa-cli floor_walk cache_bench >/dev/null ||
+    { note "the build failed"; exit 1; }
+cli=${NORVESSA_CLI:-$build/norvessa-cli}
+floor=$build/bench/floor_walk
+threads=$(($(nproc) + 1))
+((threads < 2)) && threads=2
+((threads > 6)) && threads=6
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/nrvs-small.XXXXXX") || exit 1
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/empty"
+
+note "generating $files files in $folders folders"
+python3 bench/gen_tree.py "$work/tree" "$files" "$folders" >"$work/gen.txt" || { note "generating the tree failed"; exit 1; }
+note "writing caches of 25,000 and 1,000,000 folders"
+"$build/bench/cache_bench" --write "$work/c25k.txt" 25000 || exit 1
+"$build/bench/cache_bench" --write "$work/c1m.txt" 1000000 || exit 1
+
+# One copy of the tool per case, each with its own drive map and cache.
+copy() { # name [cache] -> path of the copy
+    mkdir -p "$work/$1"
+    cp "$cli" "$work/$1/norvessa-cli"
+    [[ -n ${2:-} ]] && cp "$2" "$work/$1/NRVS_C.txt"
+    echo "$work/$1/norvessa-cli"
+}
+bare=$(copy bare)
+small=$(copy small "$work/c25k.txt")
+large=$(copy large "$work/c1m.txt")
+walked=$(copy walked "$work/c25k.txt")
+
+declare -A times
+# As run_timed, but in microseconds: the small jobs take a few milliseconds.
+run_timed() {
+    local key=$1 t0 t1
+    shift
+    t0=$(now)
+    "$@" >"$work/out.$key" 2>"$work/err" || { note "$key failed:"; head -3 "$work/err" >&2; }
+    t1=$(now)
+    times[$key]+="$((t1 - t0)) "
+}
+keys=(help empty du-empty empty-25k empty-1m tree du ncdu gdu floor)
+run_key() {
+    case $1 in
+    help) run_timed help "$bare" help ;;
+    empty)
+        rm -f "$work/bare/NRVS_C.txt"
+        run_timed empty "$bare" measure "$work/empty/"
+        ;;
+    du-empty) run_timed du-empty du -s "$work/empty" ;;
+    empty-25k) run_timed empty-25k "$small" measure "$work/empty/" ;;
+    empty-1m) run_timed empty-1m "$large" measure "$work/empty/" ;;
+    tree) run_timed tree "$walked" measure "$work/tree/" ;;
+    du) run_timed du du -s "$work/tree" ;;
+    ncdu) command -v ncdu >/dev/null && run_timed ncdu ncdu -0 -x -o /dev/null "$work/tree" ;;
+    gdu) command -v gdu >/dev/null && run_timed gdu gdu -n -x -p "$work/tree" ;;
+    floor) run_timed floor "$floor" "$work/tree" "$threads" ;;
+    esac
+}
+
+note "one round to warm up, then $rounds"
+for ((round = 0; round <= rounds; ++round)); do
+    n=${#keys[@]}
+    for ((k = 0; k < n; ++k)); do run_key "${keys[$(((k + round) % n))]}"; done
+    if ((round == 0)); then
+        for key in "${keys[@]}"; do times[$key]=; done
+        lines_1m=$(wc -l <"$work/large/NRVS_C.txt")
+        lines_25k=$(wc -l <"$work/small/NRVS_C.txt")
+    fi
+done
+
+med() { echo "${times[$1]:-}" | median | awk '{ if ($1 != "") printf "%.2f", $1 / 1000 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "-" }'; }
+row() { printf '  %-48s %9s ms  (%s ms)  %s\n' "$1" "$(med "$2")" "$(echo "${times[$2]:-}" | range)" "${3:-}"; }
+
+echo "Small jobs, medians of $rounds rounds (min..max); tree: $(head -1 "$work/gen.txt")"
+echo "norvessa-cli: $(ldd "$cli" | grep -c '=>') shared libraries; walk threads $threads"
+row "norvessa-cli help" help "goal <= 3 ms"
+row "norvessa-cli measure EMPTY/ (no cache)" empty "goal <= 5 ms; $(ratio "$(med empty)" "$(med du-empty)") x du -s"
+row "du -s EMPTY" du-empty
+row "measure EMPTY/ with a cache of $lines_25k lines" empty-25k
+row "measure EMPTY/ with a cache of $lines_1m lines" empty-1m
+per() { # key lines -> microseconds a line the cache adds to the empty measurement
+    awk -v a="$(med "$1")" -v b="$(med empty)" -v n="$2" 'BEGIN { printf "%.3f", (a - b) * 1000 / n }'
+}
+echo "  cache work a line (above the measurement without a cache): $(per empty-25k "$lines_25k") us at $lines_25k lines," \
+    "$(per empty-1m "$lines_1m") us at $lines_1m lines (goal <= 0.3 us)"
+echo
+row "norvessa-cli measure TREE/ (cache of 25,000)" tree
+for peer in du ncdu gdu floor; do
+    [[ -n ${times[$peer]:-} ]] || continue
+    row "$peer" "$peer" "$peer/Norvessa $(ratio "$(med "$peer")" "$(med tree)")"
+done
+fastest=
+for peer in du ncdu gdu; do
+    m=$(med "$peer")
+    [[ -z $m ]] && continue
+    if [[ -z $fastest ]] || awk -v a="$m" -v b="$fastest" 'BEGIN { exit !(a < b) }'; then fastest=$m; fi
+done
+echo "  Norvessa / fastest of du, ncdu, gdu: $(ratio "$(med tree)" "$fastest") (goal <= 0.55)"
+echo "  Norvessa / floor walker at $threads threads: $(ratio "$(med tree)" "$(med floor)") (goal <= 1.15)"
+echo "  totals: $(head -c 300 "$work/out.du" | tr '\t\n' '  ') | $(sed -n '2,4p' "$work/out.tree" | tr -s ' \n' '  ')"
