@@ -1,4 +1,5 @@
 #include "ui/info/Utdinfo.h"
+#include "ui/Ulayout.h"
 
 #include "core/DriveInfo.h"
 #include "core/Utglobal.h"
@@ -68,7 +69,7 @@ void TFMdinfo::Fill() {
 void TFMdinfo::showEvent(QShowEvent* event) {
     Fill();
     QDialog::showEvent(event);
-    if (main_) move(main_->frameGeometry().center() - frameGeometry().center() + pos());
+    CentreOn(this, main_);
 }
 
 

@@ -1,4 +1,5 @@
 #include "ui/info/Utver.h"
+#include "ui/Ulayout.h"
 
 #include "core/DriveInfo.h"
 #include "core/Utglobal.h"
@@ -53,7 +54,7 @@ void TFMver::showEvent(QShowEvent* event) {
     LLcomstr->setToolTip(LLcomstr->text());
     LLusrstr->setToolTip(LLusrstr->text());
     QDialog::showEvent(event);
-    if (main_) move(main_->frameGeometry().center() - frameGeometry().center() + pos());
+    CentreOn(this, main_);
 }
 
 

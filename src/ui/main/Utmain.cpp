@@ -1,4 +1,5 @@
 #include "ui/main/Utmain.h"
+#include "ui/Ulayout.h"
 
 #include "ui/main/Utmainpriv.h"
 
@@ -485,21 +486,9 @@ QSize TFMmain::MinimumWindowSize() const {
     return {width, height};
 }
 
-QRect TFMmain::FitFrame(const QRect& frame, const QRect& available) {
-    if (!available.isValid()) return frame;
-    QRect r(frame.topLeft(), QSize(std::min(frame.width(), available.width()), std::min(frame.height(), available.height())));
-    if (r.right() > available.right()) r.moveRight(available.right());
-    if (r.bottom() > available.bottom()) r.moveBottom(available.bottom());
-    if (r.left() < available.left()) r.moveLeft(available.left());
-    if (r.top() < available.top()) r.moveTop(available.top());
-    return r;
-}
+QRect TFMmain::FitFrame(const QRect& frame, const QRect& available) { return FitRect(frame, available); }
 
-QScreen* TFMmain::ScreenOf(const QRect& frame) {
-    if (QScreen* s = QGuiApplication::screenAt(frame.center())) return s;
-    if (QScreen* s = QGuiApplication::screenAt(frame.topLeft())) return s;
-    return QGuiApplication::primaryScreen();
-}
+QScreen* TFMmain::ScreenOf(const QRect& frame) { return ScreenHolding(frame); }
 
 void TFMmain::FitToScreen(const QRect& frame, const QMargins& margins) {
     GlobalState& g = Global();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ui/main/Uiimages.h"
+#include "ui/Ulocale.h"
 
 #include <QAction>
 #include <QFont>
@@ -55,11 +56,7 @@ inline QAction* MakeAction(QObject* parent, const char* name, const QString& cap
 }
 
 inline QFont ListFont() {
-    QFont f;
-    f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
-                   QStringLiteral("Noto Sans CJK JP")});
-    f.setPointSize(9);
-    return f;
+    return UiFont(9);
 }
 
 } // namespace nrvs::mainwindow

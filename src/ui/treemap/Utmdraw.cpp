@@ -1,4 +1,5 @@
 #include "ui/treemap/Utmdraw.h"
+#include "ui/Ulocale.h"
 
 #include "lib/Slib.h"
 #include "platform/Pfile.h"
@@ -18,10 +19,7 @@ namespace nrvs {
 namespace {
 
 QFont LabelFont(int pixelSize, bool bold) {
-    QFont f;
-    f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
-                   QStringLiteral("Noto Sans CJK JP")});
-    f.setPixelSize(pixelSize);
+    QFont f = UiFont(pixelSize, true);
     f.setBold(bold);
     return f;
 }
