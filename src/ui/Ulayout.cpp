@@ -3,7 +3,10 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QCheckBox>
 #include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QWidget>
 
@@ -83,6 +86,81 @@ QString ElidePath(const QString& path, const QFontMetrics& metrics, int width) {
     const int room = width - metrics.horizontalAdvance(fixed);
     if (room > metrics.horizontalAdvance(ellipsis) * 3) return fixed + metrics.elidedText(tail, Qt::ElideMiddle, room);
     return metrics.elidedText(path, Qt::ElideMiddle, width);
+}
+
+namespace {
+bool SameLine(const QRect& a, const QRect& b) { return a.top() < b.bottom() && b.top() < a.bottom(); }
+
+// Moves the widgets that stood right of `from` (right of oldRight) on its
+// line so that none starts within `gap` pixels of its new right edge; the
+// ones moved push the ones after them.
+void PushRight(QWidget* from, int oldRight, int gap) {
+    QWidget* parent = from->parentWidget();
+    int right = from->geometry().right() + 1;
+    QList<QWidget*> line;
+    for (QObject* o : parent->children())
+        if (auto* w = qobject_cast<QWidget*>(o); w && w != from && !w->isWindow() && w->x() >= oldRight &&
+                                                 SameLine(w->geometry(), from->geometry()))
+            line << w;
+    std::sort(line.begin(), line.end(), [](QWidget* a, QWidget* b) { return a->x() < b->x(); });
+    for (QWidget* w : line) {
+        if (w->x() >= right + gap) break;
+        const int shift = right + gap - w->x();
+        w->move(w->x() + shift, w->y());
+        right = std::max(right, w->geometry().right() + 1);
+    }
+}
+
+int TextNeeds(QWidget* w) {
+    if (auto* l = qobject_cast<QLabel*>(w)) {
+        if (l->wordWrap() || l->text().isEmpty() || !l->pixmap().isNull() ||
+            l->sizePolicy().horizontalPolicy() == QSizePolicy::Ignored)
+            return 0;
+        return l->sizeHint().width();
+    }
+    if (qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w)) return w->sizeHint().width();
+    return 0;
+}
+
+// Grows a box (and the boxes holding it) to hold its children with the
+// margin it had on the right.
+void GrowToHold(QWidget* box, int oldWidth, QWidget* window) {
+    int right = 0;
+    for (QObject* o : box->children())
+        if (auto* w = qobject_cast<QWidget*>(o); w && !w->isWindow() && !w->isHidden())
+            right = std::max(right, w->geometry().right() + 1);
+    const int need = right + 8;
+    if (need <= box->width()) return;
+    const int grow = need - box->width();
+    // The buttons of the right half (OK, CLOSE) stay at the right edge.
+    for (QObject* o : box->children())
+        if (auto* w = qobject_cast<QPushButton*>(o); w && w->x() >= oldWidth / 2)
+            w->move(w->x() + grow, w->y());
+    if (box == window) {
+        if (box->minimumWidth() == box->maximumWidth()) box->setFixedWidth(need);
+        else box->resize(need, box->height());
+        return;
+    }
+    const int oldRight = box->geometry().right() + 1;
+    box->resize(need, box->height());
+    PushRight(box, oldRight, 4);
+    if (QWidget* parent = box->parentWidget()) GrowToHold(parent, parent->width(), window);
+}
+} // namespace
+
+void FitTexts(QWidget* window) {
+    const auto widgets = window->findChildren<QWidget*>();
+    for (QWidget* w : widgets) {
+        if (w->window() != window) continue;
+        const int need = TextNeeds(w);
+        if (need <= w->width()) continue;
+        QWidget* parent = w->parentWidget();
+        const int parentWidth = parent->width();
+        const int oldRight = w->geometry().right() + 1;
+        w->resize(need, w->height());
+        PushRight(w, oldRight, 2);
+        GrowToHold(parent, parentWidth, window);
+    }
 }
 
 namespace {

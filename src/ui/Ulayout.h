@@ -40,6 +40,12 @@ void PlaceOnScreen(QWidget* window, QRect frame, const QWidget* over);
 // stands for them. A last name too long by itself is cut in its own middle.
 QString ElidePath(const QString& path, const QFontMetrics& metrics, int width);
 
+// For windows laid out by pixel positions: every label, check box and radio
+// button narrower than its text in the fonts in use is widened; what stands
+// right of it on its line moves along, the boxes holding it grow, and the
+// window grows with them (buttons at its right edge keep their place there).
+void FitTexts(QWidget* window);
+
 // Shows a path in a label: shortened to the label's width, the whole path as
 // its tip (the tip empty when nothing was cut).
 void SetPathText(QLabel* label, const QString& path);

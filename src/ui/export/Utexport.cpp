@@ -113,6 +113,10 @@ TFMexport::TFMexport(TFMmain* main) : QDialog(main), main_(main) {
     connect(BTng, &QPushButton::clicked, this, &QDialog::reject);
 
     FormShow(false);
+    FitTexts(this);
+    const int boxes = std::max(GBtree->width(), GBlist->width());
+    GBtree->resize(boxes, GBtree->height());
+    GBlist->resize(boxes, GBlist->height());
     // The main window's menu item and toolbar button open this dialog.
     if (main_) {
         connect(main_->MMtoletr, &QAction::triggered, main_, &TFMmain::MMtoletrClick);

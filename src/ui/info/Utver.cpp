@@ -45,6 +45,7 @@ TFMver::TFMver(QWidget* main) : QDialog(main), main_(main) {
     // A long name is cut at the next label rather than drawn over it.
     LLcomstr->resize(242 - 136 - 4, LLcomstr->sizeHint().height());
     LLusrstr->resize(397 - 278 - 4, LLusrstr->sizeHint().height());
+    FitTexts(this);
 }
 
 void TFMver::showEvent(QShowEvent* event) {

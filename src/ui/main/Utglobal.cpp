@@ -40,6 +40,8 @@ TFMglobal::TFMglobal(QWidget* parent)
     QFont bold = LLmessage->font();
     bold.setBold(true);
     LLmessage->setFont(bold);
+    // The form's placeholder text: under the logo, never shown.
+    LLmessage->hide();
     IMlogo = new QLabel(this);
     IMlogo->setObjectName("IMlogo");
     IMlogo->setPixmap(LogoPixmap());
