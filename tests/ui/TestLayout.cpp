@@ -249,6 +249,22 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.OpenPath(drive->Root(), true);
         QCoreApplication::processEvents();
+        // The first start: a good share of the screen, centred on it.
+        const QRect frame = w.frameGeometry();
+        QVERIFY2(frame.width() >= Screen().width() * 7 / 10 && frame.height() >= Screen().height() * 7 / 10,
+                 qPrintable(QStringLiteral("%1x%2").arg(frame.width()).arg(frame.height())));
+        QVERIFY(std::abs(frame.center().x() - Screen().center().x()) <= 2);
+        // The name column takes the width the other columns leave.
+        auto columnsWidth = [&] {
+            int sum = 0;
+            for (int c = 0; c < w.LVlist->model()->columnCount(); ++c) sum += w.LVlist->columnWidth(c);
+            return sum;
+        };
+        QCOMPARE(columnsWidth(), w.LVlist->viewport()->width());
+        const int name = w.LVlist->columnWidth(0);
+        w.resize(w.width() - 100, w.height());
+        QCoreApplication::processEvents();
+        QCOMPARE(w.LVlist->columnWidth(0), std::max(150, name - 100));
         QStringList problems = Problems(&w, Screen());
         for (QWidget* win : WindowsOf(w)) {
             if (!win) continue;

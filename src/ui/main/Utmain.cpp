@@ -443,6 +443,10 @@ void TFMmain::BuildBody() {
     LVlist->viewport()->installEventFilter(this);
     LVlist->installEventFilter(this);
     connect(LVlist->horizontalHeader(), &QHeaderView::sectionClicked, this, &TFMmain::LVlistColumnClick);
+    // The name column's width the user chose is the least it gets.
+    connect(LVlist->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
+        if (section == 0 && !fittingColumns_ && size > 0) Global().NameColumnWidth = size;
+    });
     connect(LVlist, &QTableView::doubleClicked, this, [this] { LVlistDblClick(); });
     connect(PLbase, &QSplitter::splitterMoved, this, [this] {
         TVtree->viewport()->update();
@@ -523,6 +527,22 @@ void TFMmain::FitToScreen() {
 
 void TFMmain::ApplyGeometry() {
     GlobalState& g = Global();
+    // The first start (no parameter file yet): a good share of the screen,
+    // centred, the tree a fifth of it; later starts keep what the user left.
+    if (g.ParamLines.empty()) {
+        if (const QScreen* s = QGuiApplication::primaryScreen()) {
+            const QRect avail = s->availableGeometry();
+            const QSize size(std::max(std::min(1000, avail.width()), avail.width() * 3 / 4),
+                             std::max(std::min(600, avail.height()), avail.height() * 3 / 4));
+            QRect frame(QPoint(), size);
+            frame.moveCenter(avail.center());
+            g.MainLeft = frame.left();
+            g.MainTop = frame.top();
+            g.MainWidth = size.width();
+            g.MainHeight = size.height();
+            g.TreeWidth = std::max(g.TreeWidth, size.width() / 5);
+        }
+    }
     // The frame is not known before the window manager has framed the
     // window; the start-up tick fits the window again with it.
     FitToScreen(QRect(g.MainLeft, g.MainTop, g.MainWidth, g.MainHeight), QMargins());
@@ -546,7 +566,6 @@ void TFMmain::StoreGeometry() {
     g.MainLeft = frame.left();
     g.MainTop = frame.top();
     g.TreeWidth = TVtree->width();
-    g.NameColumnWidth = LVlist->columnWidth(0);
     g.GraphColumnWidth = LVlist->columnWidth(3);
 }
 
@@ -635,12 +654,20 @@ void TFMmain::FitColumns() {
     int p = f.pointSize() > 0 ? f.pointSize() : 9;
     std::array<int, 6> w = ColumnWidths(model_->Rows(), p, g.SizeUnit, g.ColumnFlags, LVlist->columnWidth(0),
                                         LVlist->columnWidth(3));
+    // The name column takes the room the other columns leave, never less
+    // than the width the user gave it.
+    int others = 0;
+    for (int c = 1; c < 6; ++c) others += w[static_cast<size_t>(c)];
+    const int nameBase = g.NameColumnWidth > 0 ? g.NameColumnWidth : 150;
+    w[0] = std::max(nameBase, LVlist->viewport()->width() - others);
     QHeaderView* h = LVlist->horizontalHeader();
+    fittingColumns_ = true;
     for (int c = 0; c < 6; ++c) {
         const bool pinned = c != 0 && c != 3;
         if (LVlist->columnWidth(c) != w[static_cast<size_t>(c)]) LVlist->setColumnWidth(c, w[static_cast<size_t>(c)]);
         h->setSectionResizeMode(c, pinned ? QHeaderView::Fixed : QHeaderView::Interactive);
     }
+    fittingColumns_ = false;
     LVlist->viewport()->update();
 }
 
