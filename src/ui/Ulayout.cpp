@@ -1,6 +1,9 @@
 #include "ui/Ulayout.h"
 
+#include <QApplication>
 #include <QEvent>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QCheckBox>
@@ -161,6 +164,14 @@ void FitTexts(QWidget* window) {
         PushRight(w, oldRight, 2);
         GrowToHold(parent, parentWidth, window);
     }
+}
+
+void ElidePathInCell(QStyleOptionViewItem* option) {
+    if (option->text.isEmpty()) return;
+    const QStyle* style = option->widget ? option->widget->style() : QApplication::style();
+    const QRect room = style->subElementRect(QStyle::SE_ItemViewItemText, option, option->widget);
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, option->widget) + 1;
+    option->text = ElidePath(option->text, option->fontMetrics, room.width() - 2 * margin);
 }
 
 namespace {

@@ -10,6 +10,7 @@
 class QFontMetrics;
 class QLabel;
 class QScreen;
+class QStyleOptionViewItem;
 class QWidget;
 
 namespace nrvs {
@@ -45,6 +46,10 @@ QString ElidePath(const QString& path, const QFontMetrics& metrics, int width);
 // right of it on its line moves along, the boxes holding it grow, and the
 // window grows with them (buttons at its right edge keep their place there).
 void FitTexts(QWidget* window);
+
+// For a delegate's initStyleOption: the item's text, a path, shortened in
+// the middle to the room its cell leaves for text (ElidePath).
+void ElidePathInCell(QStyleOptionViewItem* option);
 
 // Shows a path in a label: shortened to the label's width, the whole path as
 // its tip (the tip empty when nothing was cut).

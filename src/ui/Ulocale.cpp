@@ -1,4 +1,5 @@
 #include "ui/Ulocale.h"
+#include "platform/Ppath.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -10,6 +11,8 @@ namespace nrvs {
 QStringList UiFontFamilies() {
     return {QStringLiteral("IPAexGothic"), QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans JP")};
 }
+
+QString ShownText(const std::string& bytes) { return QString::fromStdString(platform::DisplayText(bytes)); }
 
 QFont UiFont(int size, bool pixels) {
     QFont f;

@@ -5,6 +5,8 @@
 #include <QFont>
 #include <QStringList>
 
+#include <string>
+
 namespace nrvs {
 
 // The font families of every text, first found first. Japanese fonts that
@@ -15,6 +17,11 @@ QStringList UiFontFamilies();
 
 // The UI's font at a point size (or a pixel size when pixels is true).
 QFont UiFont(int size, bool pixels = false);
+
+// A name or path of the program (bytes) as every window shows it, through
+// the platform's name translation: names that are not UTF-8 read the same
+// in the list, the ranking and every other window.
+QString ShownText(const std::string& bytes);
 
 // Loads Qt's Japanese translations (the folder and file dialogs, the
 // standard buttons), makes Japanese the default locale for dates and

@@ -1,4 +1,6 @@
-// The system's reasons for a failure as the user reads them.
+// What the user reads of the system: the reasons for a failure, and names
+// that are not UTF-8.
+#include "platform/Ppath.h"
 #include "platform/Preason.h"
 
 #include <gtest/gtest.h>
@@ -30,4 +32,17 @@ TEST(SystemReason, EnglishWithTheErrorsNameWithoutTranslations) {
     EXPECT_EQ(SystemReasonIn(EROFS, "C.UTF-8"), "Read-only file system (EROFS)");
     // A number no error has still gives words to show.
     EXPECT_FALSE(SystemReasonIn(99999, "C").empty());
+}
+
+// Names that are not UTF-8, as every window shows them.
+TEST(DisplayText, Utf8AsItIsShiftJisReadAndStrayBytesAsHex) {
+    EXPECT_EQ(DisplayText("C:\\ソース\\a＼b\\"), "C:\\ソース\\a＼b\\");
+    // A name from an older Japanese system, in Shift-JIS.
+    EXPECT_EQ(DisplayText("C:\\\x83\x65\x83\x58\x83\x67\\"), "C:\\テスト\\");
+    // Bytes no code page reads: each shown, the UTF-8 around them kept.
+    EXPECT_EQ(DisplayText("X:\\bad\xFF\xFE名前\\ok\\"), "X:\\bad%FF%FE名前\\ok\\");
+    // An overlong UTF-8 slash is no slash: read as Shift-JIS half-width kana.
+    EXPECT_EQ(DisplayText("\xC0\xAF"), "ﾀｯ");
+    EXPECT_EQ(DisplayText(""), "");
+    EXPECT_EQ(DisplayText(std::string("\x80", 1)), "%80");
 }

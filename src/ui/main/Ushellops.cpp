@@ -1,4 +1,5 @@
 #include "ui/main/Ushellops.h"
+#include "ui/Ulocale.h"
 
 #include "core/Utglobal.h"
 #include "lib/Slib.h"
@@ -27,7 +28,7 @@ constexpr qint64 kUpdateMs = 60;
 // A quick operation never flashes a dialog.
 constexpr qint64 kShowAfterMs = 400;
 
-QString Shown(const std::string& nativeName) { return QString::fromStdString(platform::ShownName(nativeName)); }
+QString Shown(const std::string& nativeName) { return ShownText(platform::ShownName(nativeName)); }
 } // namespace
 
 TFMprogress::TFMprogress(QWidget* parent) : QDialog(parent) {

@@ -67,6 +67,10 @@ TFMmain::TFMmain(const StringList& args, QWidget* parent) : QMainWindow(parent) 
     Export = new TFMexport(this);
     CreateInfoWindows();
     Rank = new TFMrank(this, Running);
+    Rank->OnShowFolder = [this](const std::string& path) {
+        OpenPath(path, false);
+        LVlist->setFocus();
+    };
     Files = new TFMfiles(this);
     Tmap = new TFMtreemap(this);
     Types = new TFMtypes(this);

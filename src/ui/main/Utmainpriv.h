@@ -17,7 +17,7 @@ namespace nrvs::mainwindow {
 // Node data: the folder's name as the lister gave it (bytes kept exactly).
 inline constexpr int kNameRole = Qt::UserRole + 7;
 
-inline QString Q(const std::string& s) { return QString::fromStdString(s); }
+inline QString Q(const std::string& s) { return ShownText(s); }
 
 // Tree nodes sort as the desktop sorts names: case ignored. A node's tip is
 // its folder's whole path, for names too deep to read beside the tree.

@@ -26,7 +26,7 @@ QFont LabelFont(int pixelSize, bool bold) {
 
 QColor Rgb(uint32_t c) { return QColor::fromRgb(static_cast<QRgb>(c | 0xFF000000u)); }
 
-QString Text(const std::string& s) { return QString::fromStdString(s); }
+QString Text(const std::string& s) { return ShownText(s); }
 
 // A name over the cushions: on a dark, half-transparent plate so that it
 // reads on every colour; cut to the rectangle it names.
