@@ -175,6 +175,16 @@ private slots:
         SelectRow(*w, "data");
         w->MMtolcpyClick(1);
         QVERIFY(ui.questions.isEmpty());
+        // A folder on no drive: refused with the reason, never a silent cancel.
+        chosen = "no/drive/here";
+        ui.messages.clear();
+        SelectRow(*w, "data");
+        w->MMtolcpyClick(1);
+        QVERIFY(ui.questions.isEmpty());
+        QCOMPARE(ui.messages.size(), 1);
+        QVERIFY2(ui.messages[0].startsWith("「no/drive/here」はどのドライブにも含まれないため選択できません。"),
+                 qPrintable(ui.messages[0]));
+        QVERIFY(ui.messages[0].contains(QString::fromStdString(Root().substr(0, 2))));
     }
 
     void moveEndsWithTheTreeInItsPlaceAndTheSourceInTheTrash() {

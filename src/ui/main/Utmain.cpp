@@ -531,9 +531,10 @@ void TFMmain::FitToScreen() {
 
 void TFMmain::ApplyGeometry() {
     GlobalState& g = Global();
-    // The first start (no parameter file yet): a good share of the screen,
-    // centred, the tree a fifth of it; later starts keep what the user left.
-    if (g.ParamLines.empty()) {
+    // The first start (no window size stored yet): a good share of the
+    // screen, centred, the tree a fifth of it; later starts keep what the
+    // user left.
+    if (LineAt(g.ParamLines, 0, "").empty()) {
         if (const QScreen* s = QGuiApplication::primaryScreen()) {
             const QRect avail = s->availableGeometry();
             const QSize size(std::max(std::min(1000, avail.width()), avail.width() * 3 / 4),

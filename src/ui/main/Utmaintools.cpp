@@ -86,7 +86,7 @@ void TFMmain::MMtolcpyClick(int tag) {
         ShowMessageBox(RootRefusal(verb), MB_ICONINFORMATION);
         return;
     }
-    const std::string dest = BrowseFolder(std::string(verb) + "先を選択してください。", this);
+    const std::string dest = BrowseFolder(std::string(verb) + "先を選択してください。", this, ParentFolder(source));
     if (dest == "\\") return;
     const std::string below = IsFolderPath(source) ? source : source + "\\";
     if (dest.compare(0, below.size(), below) == 0) {
