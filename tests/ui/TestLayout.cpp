@@ -33,6 +33,8 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -168,6 +170,12 @@ QStringList Problems(QWidget* window, const QRect& screen) {
             for (int i = 0; i < t->count(); ++i)
                 tooNarrow(t->tabText(i), t->fontMetrics().horizontalAdvance(Stripped(t->tabText(i))) + 8,
                           t->tabRect(i).width());
+        } else if (auto* list = qobject_cast<QListWidget*>(c); list && list->count() > 0 && list->count() <= 8 &&
+                                                                (list->item(0)->flags() & Qt::ItemIsUserCheckable)) {
+            // A short check list of fixed choices shows them all.
+            const int last = list->visualItemRect(list->item(list->count() - 1)).bottom();
+            if (last >= list->viewport()->height() + 1 || list->verticalScrollBar()->isVisible())
+                out << QStringLiteral("%1 shows its %2 choices only in part").arg(where).arg(list->count());
         } else if (auto* t = qobject_cast<QTableWidget*>(c)) {
             // Captions in the cells of a fixed table (the drive information).
             const int margin = 2 * t->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, t) + 2;

@@ -267,6 +267,9 @@ TFMrank::TFMrank(QWidget* parent, TFMing* running) : QDialog(parent), running_(r
         l->setSelectionMode(QAbstractItemView::SingleSelection);
         connect(l, &QListWidget::itemChanged, this, [this] { Recompute(); });
     }
+    // Every filter in view: no scroll bar squeezing the boxes of a list of five.
+    LBattr->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    PLbtm->setFixedHeight(std::max(74, LBattr->count() * LBattr->sizeHintForRow(0) + 2 * LBattr->frameWidth() + 2));
     bottom->addWidget(LBattr);
     bottom->addWidget(LBouts, 1);
     layout->addWidget(PLbtm);
