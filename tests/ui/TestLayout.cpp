@@ -6,6 +6,7 @@
 #include "core/Utglobal.h"
 #include "support/TempDrive.h"
 #include "ui/Ulocale.h"
+#include "ui/Uimsg.h"
 #include "ui/main/Utmain.h"
 #include "ui/export/Utexport.h"
 #include "ui/files/Utfiles.h"
@@ -33,6 +34,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
 #include <QListWidget>
 #include <QScrollBar>
 #include <QPushButton>
@@ -245,6 +247,26 @@ private slots:
         QCOMPARE(QApplication::font().families().value(0), UiFontFamilies().value(0));
         QVERIFY2(QFontInfo(QApplication::font()).family() == UiFontFamilies().value(0),
                  "the UI font is not installed (tools/setup.sh installs it)");
+    }
+
+    // A message box keeps its Japanese lines whole: no "す。" alone.
+    void messageBoxesKeepTheirLines() {
+        QtMessageUi boxes;
+        const std::string text = "クリーンアップのツールが見つかりません。\n"
+                                 "BleachBit (Debian のパッケージ bleachbit) をインストールすると、ここからそのまま使えるようになります。";
+        QStringList problems;
+        int lines = 0;
+        QTimer::singleShot(0, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            lines = label->height() / label->fontMetrics().lineSpacing();
+            problems = Problems(box, Screen());
+            box->accept();
+        });
+        boxes.ShowMessage(text, MB_ICONINFORMATION);
+        QCOMPARE(lines, 2);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
     }
 
     // The first window, then every window and dialog it opens, each shown
