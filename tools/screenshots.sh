@@ -33,9 +33,12 @@ head -c 99999 /dev/urandom > "$s/予定表.xlsx"
 { echo; echo; echo; echo; echo 170; echo 190; echo 200
   echo; echo; echo; echo 1; echo 1
   for i in $(seq 12 19); do echo; done; echo 0; echo 24; } > "$tmp/norvessa.prm"
+# Each shot starts as a first start: the program stores its window on closing.
+cp "$tmp/norvessa.prm" "$tmp/first.prm"
 out="$PWD/docs/screenshots"
 mkdir -p "$out"
 shoot() {  # shoot NAME [START-PATH] [SCREEN]
+  cp "$tmp/first.prm" "$tmp/norvessa.prm"
   xvfb-run -a -s "-screen 0 ${3:-$SCREEN}x24" bash -c "
     openbox & wm=\$!
     # A window mapped before the window manager runs keeps no frame.
