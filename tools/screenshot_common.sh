@@ -1,5 +1,8 @@
 # The start the screenshot scripts share; sourced from the repository's top.
 
+# The screen the windows are shown on (SCREEN=2560x1440 for a large one).
+SCREEN="${SCREEN:-1600x1000}"
+
 # Installs the Debian packages named that are missing (through sudo when not
 # root), then builds the release build.
 prepare_screenshots() {

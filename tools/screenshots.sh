@@ -30,13 +30,16 @@ head -c 99999 /dev/urandom > "$s/予定表.xlsx"
 "$tmp/norvessa-cli" measure X: > /dev/null
 # Parameters: file list on, start drive X (24), no splash; the lines after
 # them are left out so that they take their defaults.
-{ echo 1000; echo 560; echo 0; echo 0; echo 170; echo 190; echo 200
+{ echo; echo; echo; echo; echo 170; echo 190; echo 200
   echo; echo; echo; echo 1; echo 1
   for i in $(seq 12 19); do echo; done; echo 0; echo 24; } > "$tmp/norvessa.prm"
+# Each shot starts as a first start: the program stores its window on closing.
+cp "$tmp/norvessa.prm" "$tmp/first.prm"
 out="$PWD/docs/screenshots"
 mkdir -p "$out"
-shoot() {  # shoot NAME [START-PATH]
-  xvfb-run -a -s "-screen 0 1024x620x24" bash -c "
+shoot() {  # shoot NAME [START-PATH] [SCREEN]
+  cp "$tmp/first.prm" "$tmp/norvessa.prm"
+  xvfb-run -a -s "-screen 0 ${3:-$SCREEN}x24" bash -c "
     openbox & wm=\$!
     # A window mapped before the window manager runs keeps no frame.
     for i in \$(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
@@ -49,5 +52,6 @@ shoot() {  # shoot NAME [START-PATH]
   echo "wrote $out/$1.png"
 }
 shoot main
+shoot main_2560 "" 2560x1440
 shoot folder "$s/projects"
 shoot deep "$deep"

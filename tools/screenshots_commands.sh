@@ -32,7 +32,7 @@ PY
 # Line 42 (several drives measured) on, so that the drives-to-measure
 # dialog shows; the lines before it hold their defaults (an empty line would
 # be an empty setting), the later ones are left out and take theirs.
-{ echo 1000; echo 600; echo 0; echo 0; echo 170; echo 190; echo 200
+{ echo; echo; echo; echo; echo 170; echo 190; echo 200
   echo; echo; echo; echo 1; echo 1
   for i in $(seq 12 19); do echo; done; echo 0; echo 24
   echo 0; echo 0; echo 111; echo 1111; echo; echo; echo; echo
@@ -42,7 +42,7 @@ out="$PWD/docs/screenshots"
 mkdir -p "$out"
 
 export DISPLAY=:97
-Xvfb $DISPLAY -screen 0 1100x700x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb $DISPLAY -screen 0 ${SCREEN}x24 -nolisten tcp >/dev/null 2>&1 &
 sleep 1
 openbox >/dev/null 2>&1 &
 sleep 1

@@ -20,7 +20,7 @@ head -c 40000 /dev/urandom > "$s/projects/a&b/<script>/x.js"
 head -c 1234 /dev/urandom > "$s/readme.txt"
 { for i in $(seq 0 25); do if [ "$i" -eq 23 ]; then echo "$s"; else echo; fi; done; } > "$tmp/norvessa.drv"
 "$tmp/norvessa-cli" measure X: > /dev/null
-{ echo 1000; echo 600; echo 0; echo 0; echo 170; echo 190; echo 200
+{ echo; echo; echo; echo; echo 170; echo 190; echo 200
   echo; echo; echo; echo 1; echo 1
   for i in $(seq 12 19); do echo; done; echo 0; echo 24; } > "$tmp/norvessa.prm"
 out="$PWD/docs/screenshots"
@@ -35,7 +35,7 @@ for doc in tree list; do
 done
 
 export DISPLAY=:96
-Xvfb $DISPLAY -screen 0 1100x700x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb $DISPLAY -screen 0 ${SCREEN}x24 -nolisten tcp >/dev/null 2>&1 &
 sleep 1
 openbox >/dev/null 2>&1 &
 sleep 1

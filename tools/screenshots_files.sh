@@ -43,13 +43,13 @@ os.chmod(os.path.join(top, "プロジェクト/tools/build"), 0o755)
 PY
 { for i in $(seq 0 51); do if [ "$i" -eq 23 ]; then echo "$s"; else echo; fi; done; } > "$tmp/norvessa.drv"
 "$tmp/norvessa-cli" measure X: > /dev/null
-{ echo 1000; echo 640; echo 0; echo 0; echo 170; echo 190; echo 200
+{ echo; echo; echo; echo; echo 170; echo 190; echo 200
   echo; echo; echo; echo 1; echo 1
   for i in $(seq 12 19); do echo; done; echo 0; echo 24; } > "$tmp/norvessa.prm"
 out="$PWD/docs/screenshots"
 mkdir -p "$out"
 
-Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$tmp/display" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 ${SCREEN}x24 -nolisten tcp 3>"$tmp/display" >/dev/null 2>&1 &
 for _ in $(seq 50); do [ -s "$tmp/display" ] && break; sleep 0.1; done
 [ -s "$tmp/display" ] || { echo "screenshots_files.sh: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=:$(head -1 "$tmp/display")

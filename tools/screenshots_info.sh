@@ -16,7 +16,7 @@ head -c 3000000 /dev/urandom > "$s/写真/2024/旅行.jpg"
 head -c 5200000 /dev/urandom > "$s/音楽/アルバム.flac"
 { for i in $(seq 0 25); do if [ "$i" -eq 23 ]; then echo "$s"; else echo; fi; done; } > "$tmp/norvessa.drv"
 "$tmp/norvessa-cli" measure X: > /dev/null
-{ echo 1000; echo 600; echo 0; echo 0; echo 170; echo 190; echo 200
+{ echo; echo; echo; echo; echo 170; echo 190; echo 200
   echo; echo; echo; echo 1; echo 1
   for i in $(seq 12 19); do echo; done; echo 0; echo 24; } > "$tmp/norvessa.prm"
 # The folder monitor counts every 2 seconds here, so that the shot shows a
@@ -26,7 +26,7 @@ out="$PWD/docs/screenshots"
 mkdir -p "$out"
 
 export DISPLAY=:96
-Xvfb $DISPLAY -screen 0 1100x700x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb $DISPLAY -screen 0 ${SCREEN}x24 -nolisten tcp >/dev/null 2>&1 &
 # A busy machine can take a while to bring the server up.
 for _ in $(seq 20); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.5; done
 openbox >/dev/null 2>&1 &

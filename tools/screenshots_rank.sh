@@ -37,7 +37,7 @@ files(f"{top}/プロジェクト/web", 30, 3000)
 PY
 { for i in $(seq 0 25); do if [ "$i" -eq 23 ]; then echo "$s"; else echo; fi; done; } > "$tmp/norvessa.drv"
 "$tmp/norvessa-cli" measure X: > /dev/null
-{ echo 1000; echo 600; echo 0; echo 0; echo 170; echo 190; echo 200
+{ echo; echo; echo; echo; echo 170; echo 190; echo 200
   echo; echo; echo; echo 1; echo 1
   for i in $(seq 12 19); do echo; done; echo 0; echo 24; } > "$tmp/norvessa.prm"
 # Show the count of all files too (the seventh button), and two excluded
@@ -48,7 +48,7 @@ mkdir -p "$out"
 
 # A display of its own: Xvfb picks a free number and writes it to fd 3, so
 # that other screenshot runs on the machine are never typed into.
-Xvfb -displayfd 3 -screen 0 1100x700x24 -nolisten tcp 3>"$tmp/display" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 ${SCREEN}x24 -nolisten tcp 3>"$tmp/display" >/dev/null 2>&1 &
 for _ in $(seq 50); do [ -s "$tmp/display" ] && break; sleep 0.1; done
 [ -s "$tmp/display" ] || { echo "screenshots_rank.sh: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=:$(head -1 "$tmp/display")

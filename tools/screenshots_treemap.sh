@@ -15,14 +15,14 @@ cp build/release/norvessa build/release/norvessa-cli build/release/norvessa.html
 { for i in $(seq 0 25); do if [ "$i" -eq 20 ]; then echo /usr; else echo; fi; done; } > "$tmp/norvessa.drv"
 "$tmp/norvessa-cli" measure U: > /dev/null
 # The main window: 640 x 640 at the top left, files shown.
-{ echo 640; echo 640; echo 0; echo 0; echo 170; echo 190; echo 200
+{ echo; echo; echo; echo; echo 170; echo 190; echo 200
   echo; echo; echo; echo 1; echo 1
   for i in $(seq 12 19); do echo; done; echo 0; echo 24; } > "$tmp/norvessa.prm"
 out="$PWD/docs/screenshots"
 mkdir -p "$out"
 
 export DISPLAY=:96
-Xvfb $DISPLAY -screen 0 1600x700x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb $DISPLAY -screen 0 ${SCREEN}x24 -nolisten tcp >/dev/null 2>&1 &
 sleep 1
 openbox >/dev/null 2>&1 &
 sleep 1

@@ -1,4 +1,5 @@
 #include "platform/Pexe.h"
+#include "ui/Ulocale.h"
 #include "ui/Uimsg.h"
 #include "ui/main/Utmain.h"
 #include "ui/running/Sluting.h"
@@ -66,6 +67,7 @@ int main(int argc, char** argv) {
     NorvessaApp app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Norvessa"));
     nrvs::InstallQtMessageUi();
+    nrvs::InstallJapaneseUi();
     // Arguments keep their bytes: a path need not be valid UTF-8.
     nrvs::StringList args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);

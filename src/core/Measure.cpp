@@ -180,6 +180,10 @@ private:
     std::mutex progressMutex_;
     std::string progress_;
     bool progressNew_ = false;
+    // Added once per folder read, not per file: the workers touch the shared
+    // counters rarely enough not to slow one another.
+    std::atomic<int64_t> countedFolders_{0}, countedFiles_{0};
+    std::atomic<uint64_t> countedBytes_{0};
 };
 
 std::string Walk::NativePath(const Node* node) const {
@@ -339,6 +343,9 @@ bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& are
         node->ownBytes += size;
         node->ownOccupied += occupied;
     }
+    countedFolders_.fetch_add(node->ownFolders, std::memory_order_relaxed);
+    countedFiles_.fetch_add(node->ownFiles, std::memory_order_relaxed);
+    countedBytes_.fetch_add(static_cast<uint64_t>(node->ownBytes), std::memory_order_relaxed);
     if (node->children.empty()) {
         Complete(node);
         return false;
@@ -655,6 +662,7 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
     // device (a cold cache): more requests in flight hide the device's wait.
     // That shows within milliseconds of the start; a warm walk reads nothing.
     const long long readAtStart = DeviceReadBytes();
+    auto countsShown = std::chrono::steady_clock::now() - std::chrono::seconds(1);
     for (;;) {
         if (static_cast<int>(workers.size()) < maxThreads_ && !stop_ && readAtStart >= 0 &&
             DeviceReadBytes() - readAtStart >= kColdReadBytes)
@@ -666,6 +674,13 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
             if (progressNew_) text = progress_, progressNew_ = false;
         }
         if (!text.empty()) hooks.SetProgressText(text);
+        // A few times a second: more would only cost the window's drawing.
+        if (const auto now = std::chrono::steady_clock::now(); now - countsShown >= std::chrono::milliseconds(250)) {
+            countsShown = now;
+            hooks.SetProgressCounts(countedFolders_.load(std::memory_order_relaxed),
+                                    countedFiles_.load(std::memory_order_relaxed),
+                                    static_cast<double>(countedBytes_.load(std::memory_order_relaxed)));
+        }
         hooks.ProcessMessages();
         if (!stop_ && hooks.StopRequested()) stop_ = true;
         std::unique_lock<std::mutex> lock(mutex_);
@@ -677,6 +692,7 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
         std::lock_guard<std::mutex> lock(progressMutex_);
         if (progressNew_) hooks.SetProgressText(progress_);
     }
+    hooks.SetProgressCounts(countedFolders_.load(), countedFiles_.load(), static_cast<double>(countedBytes_.load()));
     hooks.ProcessMessages();
     if (report_ && root_->unlistable) {
         // Nothing was measured: no line that would pass for a measured folder.

@@ -26,6 +26,10 @@ public:
     // True once the user pressed STOP.
     virtual bool StopRequested() { return false; }
     virtual void SetProgressText(const std::string&) {}
+    // What the walk has counted so far: folders and files listed, bytes of
+    // those files. Called a few times a second while a walk runs, and once
+    // with the totals at its end.
+    virtual void SetProgressCounts(int64_t /*folders*/, int64_t /*files*/, double /*bytes*/) {}
     // Lets pending window messages through.
     virtual void ProcessMessages() {}
     virtual int Ask(const std::string& text, int style);

@@ -1,4 +1,5 @@
 #include "platform/Pexe.h"
+#include "platform/Preason.h"
 #include "platform/Pfile.h"
 
 #include <cerrno>
@@ -238,7 +239,7 @@ bool Replace(const std::string& nativePath, Writer write) {
     bool ok = ReplaceWith(nativePath, write);
     if (!ok && t_lastWriteError.empty()) {
         int err = errno;
-        t_lastWriteError = std::strerror(err);
+        t_lastWriteError = SystemReason(err);
         errno = err;
     }
     return ok;
@@ -247,7 +248,7 @@ bool Replace(const std::string& nativePath, Writer write) {
 template <typename Writer>
 bool ReplaceWith(const std::string& nativePath, Writer write) {
     const std::string dir = DirOf(nativePath), name = NameOf(nativePath);
-    if (name.empty()) return Refuse(EISDIR, std::strerror(EISDIR));  // a name ending in a separator
+    if (name.empty()) return Refuse(EISDIR, SystemReason(EISDIR));  // a name ending in a separator
     PrepareProgramFolderOf(nativePath);
     int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0) return false;

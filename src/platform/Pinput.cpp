@@ -1,4 +1,5 @@
 #include "platform/Pinput.h"
+#include "platform/Preason.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -23,11 +24,11 @@ bool ReadAll(int fd, size_t limit, size_t padding, std::string& out, std::string
         ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return Fail(why, std::string("cannot be read: ") + std::strerror(errno));
+            return Fail(why, std::string("読み込めません: ") + SystemReason(errno));
         }
         if (n == 0) break;
         if (out.size() + static_cast<size_t>(n) > limit)
-            return Fail(why, "larger than " + std::to_string(limit) + " bytes, more than can be imported");
+            return Fail(why, std::to_string(limit) + " バイトを超えていて、読み込めません");
         // Grown by hand so that the padding never costs a copy at the end.
         if (out.capacity() < out.size() + static_cast<size_t>(n) + padding)
             out.reserve(std::max(out.capacity() * 2, out.size() + static_cast<size_t>(n) + padding));
@@ -40,10 +41,10 @@ bool ReadAll(int fd, size_t limit, size_t padding, std::string& out, std::string
 
 bool Gunzip(const std::string& packed, size_t limit, size_t padding, std::string& out, std::string* why) {
     out.clear();
-    if (packed.size() > UINT32_MAX) return Fail(why, "the gzip data is too large");
+    if (packed.size() > UINT32_MAX) return Fail(why, "gzip のデータが大きすぎます");
     z_stream z{};
     // 15 + 32: zlib or gzip headers, detected.
-    if (inflateInit2(&z, 15 + 32) != Z_OK) return Fail(why, "the decompressor could not start");
+    if (inflateInit2(&z, 15 + 32) != Z_OK) return Fail(why, "展開を始められません");
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
     z.avail_in = static_cast<uInt>(packed.size());
     std::string chunk(1 << 16, '\0');
@@ -55,7 +56,7 @@ bool Gunzip(const std::string& packed, size_t limit, size_t padding, std::string
         if (out.size() + got > limit) {
             inflateEnd(&z);
             out.clear();
-            return Fail(why, "unpacks to more than " + std::to_string(limit) + " bytes, more than can be imported");
+            return Fail(why, "展開すると " + std::to_string(limit) + " バイトを超え、読み込めません");
         }
         out.append(chunk.data(), got);
         if (rc == Z_OK) continue;
@@ -86,16 +87,16 @@ bool ReadInputDocument(const std::string& nativePathOrDash, size_t limit, size_t
         // O_NONBLOCK while opening: a FIFO without a writer must not hang;
         // anything but a regular file is refused below.
         fd = ::open(nativePathOrDash.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-        if (fd < 0) return Fail(why, std::string("cannot be opened: ") + std::strerror(errno));
+        if (fd < 0) return Fail(why, std::string("開けません: ") + SystemReason(errno));
         struct stat st{};
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             ::close(fd);
-            return Fail(why, "is no regular file");
+            return Fail(why, "通常のファイルではありません");
         }
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         if (static_cast<unsigned long long>(st.st_size) > limit) {
             ::close(fd);
-            return Fail(why, "larger than " + std::to_string(limit) + " bytes, more than can be imported");
+            return Fail(why, std::to_string(limit) + " バイトを超えていて、読み込めません");
         }
         out.reserve(static_cast<size_t>(st.st_size) + padding);
     }

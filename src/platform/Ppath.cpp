@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <clocale>
+#include <iconv.h>
 #include <cstdint>
 #include <cstring>
 #include <cwctype>
@@ -362,4 +363,86 @@ std::string UpperText(std::string_view s) {
     }
     return out;
 }
+} // namespace nrvs::platform
+
+namespace nrvs::platform {
+
+namespace {
+// Length of the valid UTF-8 character at i, 0 when the byte there starts none.
+size_t Utf8CharAt(std::string_view s, size_t i) {
+    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = b(i);
+    if (c < 0x80) return 1;
+    size_t len = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    if (len == 0 || i + len > s.size()) return 0;
+    for (size_t k = 1; k < len; ++k)
+        if ((b(i + k) & 0xC0) != 0x80) return 0;
+    // Overlong forms, surrogates and code points past U+10FFFF.
+    if (c == 0xE0 && b(i + 1) < 0xA0) return 0;
+    if (c == 0xED && b(i + 1) >= 0xA0) return 0;
+    if (c == 0xF0 && b(i + 1) < 0x90) return 0;
+    if (c == 0xF4 && b(i + 1) >= 0x90) return 0;
+    return len;
+}
+
+bool IsUtf8(std::string_view s) {
+    for (size_t i = 0; i < s.size();) {
+        const size_t len = Utf8CharAt(s, i);
+        if (!len) return false;
+        i += len;
+    }
+    return true;
+}
+
+bool FromShiftJis(std::string_view part, std::string& out) {
+    iconv_t cd = ::iconv_open("UTF-8", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    std::string in(part);
+    std::string buf(part.size() * 3 + 4, '\0');
+    char* src = in.data();
+    size_t srcLeft = in.size();
+    char* dst = buf.data();
+    size_t dstLeft = buf.size();
+    const bool ok = ::iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<size_t>(-1) && srcLeft == 0;
+    ::iconv_close(cd);
+    if (!ok) return false;
+    out.assign(buf.data(), buf.size() - dstLeft);
+    return true;
+}
+} // namespace
+
+std::string DisplayText(std::string_view text) {
+    if (IsUtf8(text)) return std::string(text);
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (size_t start = 0; start <= text.size();) {
+        size_t end = text.find('\\', start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view part = text.substr(start, end - start);
+        std::string decoded;
+        if (IsUtf8(part)) {
+            out += part;
+        } else if (FromShiftJis(part, decoded)) {
+            out += decoded;
+        } else {
+            for (size_t i = 0; i < part.size();) {
+                if (const size_t len = Utf8CharAt(part, i)) {
+                    out += part.substr(i, len);
+                    i += len;
+                } else {
+                    static const char hex[] = "0123456789ABCDEF";
+                    const auto c = static_cast<unsigned char>(part[i++]);
+                    out += '%';
+                    out += hex[c >> 4];
+                    out += hex[c & 15];
+                }
+            }
+        }
+        if (end == text.size()) break;
+        out += '\\';
+        start = end + 1;
+    }
+    return out;
+}
+
 } // namespace nrvs::platform

@@ -17,6 +17,13 @@ namespace nrvs::platform {
 // Native name bytes -> shown name, and back.
 std::string ShownName(std::string_view nativeName);
 std::string NativeName(std::string_view shownName);
+// Text to show in a window, where a name's bytes must become characters: the
+// text itself when it is UTF-8; else each part between backslashes that is
+// not UTF-8 read as Shift-JIS (CP932, the code page of names from older
+// Japanese systems and archives) when it is valid there, and otherwise with
+// every stray byte as "%XX". Only for showing: the bytes stay what the
+// program acts on.
+std::string DisplayText(std::string_view text);
 // Text for a terminal: every escape mark U+E05C, which no font shows, as the
 // visible "<U+E05C>", so that a real "＼" (shown "<U+E05C>＼") and one that
 // stands for a backslash byte ("＼") can be told apart. Only for showing:

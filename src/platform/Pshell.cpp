@@ -1,4 +1,5 @@
 #include "platform/Pshell.h"
+#include "platform/Preason.h"
 
 #include "platform/Pdrives.h"
 #include "platform/Penum.h"
@@ -45,7 +46,7 @@ bool Fail(const std::string& what, const std::string& reason) {
     return false;
 }
 
-bool FailErrno(const std::string& what) { return Fail(what, std::strerror(errno)); }
+bool FailErrno(const std::string& what) { return Fail(what, SystemReason(errno)); }
 
 int OpenDir(int dirFd, const char* name) {
     int fd;
@@ -332,7 +333,7 @@ struct Job {
         g_errors.push_back(PathOf(name) + ": " + reason);
         return false;
     }
-    bool FailErrno(const std::string& name) { return Fail(name, std::strerror(errno)); }
+    bool FailErrno(const std::string& name) { return Fail(name, SystemReason(errno)); }
     bool Over() const { return cancelled || stopped; }
     // False once cancelled.
     bool Report(const std::string& name, uint64_t partialBytes = 0) {
@@ -458,7 +459,7 @@ void CopyAttributes(int from, int to, Job& job, const std::string& name) {
         if (v < 0 && errno == ENODATA) continue;  // removed meanwhile
         if (v < 0 || ::fsetxattr(to, attr, value.data(), static_cast<size_t>(v), 0) != 0) {
             if (job.attrNote.empty())
-                job.attrNote = job.PathOf(name) + ": extended attributes not kept: " + std::strerror(errno);
+                job.attrNote = job.PathOf(name) + ": 拡張属性はコピーされませんでした: " + SystemReason(errno);
         }
     }
 }
@@ -518,11 +519,11 @@ bool CopyFile(int srcDir, const std::string& name, const struct stat& listed, in
     // Never block on a FIFO or device swapped in since the listing, and never
     // read anything but the file that was listed.
     int in = ::openat(srcDir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (in < 0) return errno == ELOOP ? job.Fail(name, "changed while it was being copied") : job.FailErrno(name);
+    if (in < 0) return errno == ELOOP ? job.Fail(name, "コピー中に変更されました") : job.FailErrno(name);
     struct stat st{};
     if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode) || !SameFile(st, listed)) {
         ::close(in);
-        return job.Fail(name, "changed while it was being copied");
+        return job.Fail(name, "コピー中に変更されました");
     }
     if (st.st_nlink > 1 && LinkToFirstCopy(dstDir, name, st, job)) {
         ::close(in);
@@ -571,7 +572,7 @@ bool CopyFile(int srcDir, const std::string& name, const struct stat& listed, in
         if (e == 0) e = errno;
         ::unlinkat(dstDir, temp.c_str(), 0);
         if (job.cancelled) return false;
-        if (changed) return job.Fail(name, "changed while it was being copied");
+        if (changed) return job.Fail(name, "コピー中に変更されました");
         errno = e ? e : EIO;
         return job.FailErrno(name);
     }
@@ -607,9 +608,9 @@ bool CopyLink(int srcDir, const std::string& name, const struct stat& st, int ds
 }
 
 const char* SpecialKind(mode_t mode) {
-    if (S_ISFIFO(mode)) return "a FIFO";
-    if (S_ISSOCK(mode)) return "a socket";
-    return "a device";
+    if (S_ISFIFO(mode)) return "FIFO";
+    if (S_ISSOCK(mode)) return "ソケット";
+    return "デバイス";
 }
 
 // A folder being copied: its frame on the walk's stack.
@@ -639,7 +640,7 @@ void CopyEntry(int srcDir, const std::string& name, int dstDir, CopyWalk& w, Job
     if (!job.Report(name)) return;
     if (!S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode) && !S_ISREG(st.st_mode)) {
         ++job.items;
-        job.Fail(name, std::string("not copied: ") + SpecialKind(st.st_mode));
+        job.Fail(name, SpecialKind(st.st_mode) + std::string("はコピーされません"));
         return;
     }
     struct stat existing{};
@@ -649,7 +650,7 @@ void CopyEntry(int srcDir, const std::string& name, int dstDir, CopyWalk& w, Job
     // A file never replaces a folder, nor a folder a file: that would throw a
     // whole tree away.
     if (exists && S_ISDIR(existing.st_mode) != S_ISDIR(st.st_mode)) {
-        job.Fail(name, S_ISDIR(st.st_mode) ? "a file of that name is in the way" : "a folder of that name is in the way");
+        job.Fail(name, S_ISDIR(st.st_mode) ? "同じ名前のファイルがあります" : "同じ名前のフォルダがあります");
         return;
     }
     if (exists && !S_ISDIR(existing.st_mode) && job.ui && !job.replaceAll) {
@@ -678,18 +679,18 @@ void CopyEntry(int srcDir, const std::string& name, int dstDir, CopyWalk& w, Job
     if (!src.Valid()) {
         // A link or file swapped in for the folder is refused by the open;
         // anything else (no permission) is reported as it is.
-        if (errno == ELOOP || errno == ENOTDIR) job.Fail(name, "changed while it was being copied");
+        if (errno == ELOOP || errno == ENOTDIR) job.Fail(name, "コピー中に変更されました");
         else job.FailErrno(name);
         return;
     }
     if (::fstat(src.Fd(), &opened) != 0 || !SameFile(opened, st)) {
-        job.Fail(name, "changed while it was being copied");
+        job.Fail(name, "コピー中に変更されました");
         return;
     }
     // The source reaching a folder this copy made, or its destination: the
     // destination lies inside the source after all (a mount made meanwhile).
     if (job.made.count(Identity(opened)) || Identity(opened) == job.dstTopId) {
-        job.Fail(name, "a folder cannot be copied into itself");
+        job.Fail(name, "フォルダをそれ自身の中にはコピーできません");
         job.stopped = true;
         return;
     }
@@ -741,7 +742,7 @@ void CopyTree(int srcDir, const std::string& name, int dstDir, Job& job) {
         job.dstNames.pop_back();
         const bool srcBack = w.src.Pop(), dstBack = w.dst.Pop();
         if ((!srcBack || !dstBack) && !job.stopped) {
-            job.Fail(done.name, "a folder above it was moved while it was being copied");
+            job.Fail(done.name, "コピー中に上のフォルダが移動されました");
             job.stopped = true;
         }
     }
@@ -779,7 +780,7 @@ void RemoveEntry(int dirFd, const std::string& name, FolderChain& chain, std::ve
         return;
     }
     if ((sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT)) {
-        job.Fail(name, "another file system is mounted there");
+        job.Fail(name, "別のファイルシステムがマウントされています");
         return;
     }
     Folder child(OpenDir(dirFd, name.c_str()));
@@ -815,7 +816,7 @@ void RemoveTree(int parentFd, const std::string& name, Job& job) {
         frames.pop_back();
         job.path.resize(done.pathLength);
         if (!chain.Pop()) {
-            if (!job.stopped) job.Fail(done.name, "a folder above it was moved while it was being deleted");
+            if (!job.stopped) job.Fail(done.name, "削除中に上のフォルダが移動されました");
             job.stopped = true;
         }
         if (job.Over()) continue;
@@ -856,17 +857,17 @@ std::string HomeTrash() {
 // refused when it is a link, another user's, or open to others.
 Folder OwnPrivateFolder(int dirFd, const char* name, std::string& why) {
     if (::mkdirat(dirFd, name, 0700) != 0 && errno != EEXIST) {
-        why = std::string(name) + " cannot be made: " + std::strerror(errno);
+        why = std::string(name) + " を作れません: " + SystemReason(errno);
         return Folder();
     }
     Folder f(OpenDir(dirFd, name));
     struct stat st{};
     if (!f.Valid() || ::fstat(f.Fd(), &st) != 0) {
-        why = std::string(name) + " is a link or no folder";
+        why = std::string(name) + " はリンクかフォルダではありません";
         return Folder();
     }
     if (st.st_uid != ::geteuid() || (st.st_mode & 077) != 0) {
-        why = std::string(name) + " belongs to another user or is open to others";
+        why = std::string(name) + " は他のユーザーのものか、他のユーザーに開かれています";
         return Folder();
     }
     return f;
@@ -892,7 +893,7 @@ Folder TrashFor(int parentFd, uint64_t mountId, std::string& why) {
         top = Folder(::openat(top.Fd(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     }
     if (!top.Valid()) {
-        why = "the top folder of its file system cannot be opened";
+        why = "ファイルシステムの最上位のフォルダを開けません";
         return Folder();
     }
     const std::string uid = std::to_string(::geteuid());
@@ -907,7 +908,7 @@ Folder TrashFor(int parentFd, uint64_t mountId, std::string& why) {
         }
     }
     Folder own = OwnPrivateFolder(top.Fd(), (".Trash-" + uid).c_str(), why);
-    if (!own.Valid()) why = "the trash folder of its file system is unsafe (" + why + ")";
+    if (!own.Valid()) why = "ファイルシステムのごみ箱フォルダが安全ではありません（" + why + "）";
     return own;
 }
 
@@ -946,7 +947,7 @@ bool OpenTrash(int parentFd, Folder& files, Folder& info, std::string& why) {
     files = OwnPrivateFolder(trash.Fd(), "files", why);
     info = files.Valid() ? OwnPrivateFolder(trash.Fd(), "info", why) : Folder();
     if (!files.Valid() || !info.Valid()) {
-        why = "the trash is unsafe (" + why + ")";
+        why = "ごみ箱が安全ではありません（" + why + "）";
         return false;
     }
     return true;
@@ -955,7 +956,7 @@ bool OpenTrash(int parentFd, Folder& files, Folder& info, std::string& why) {
 bool MoveToTrash(int parentFd, const std::string& name, const std::string& nativePath) {
     Folder files, info;
     std::string why;
-    if (!OpenTrash(parentFd, files, info, why)) return Fail(nativePath, why + "; nothing was moved");
+    if (!OpenTrash(parentFd, files, info, why)) return Fail(nativePath, why + "。何も移動していません");
 
     std::string abs = FdPath(parentFd);
     abs = (abs == "/" ? "" : abs) + "/" + name;
@@ -978,7 +979,7 @@ bool MoveToTrash(int parentFd, const std::string& name, const std::string& nativ
         ok = ::close(fd) == 0 && ok;
         if (!ok) {
             ::unlinkat(info.Fd(), infoName.c_str(), 0);
-            return Fail(nativePath, "the trash information cannot be written");
+            return Fail(nativePath, "ごみ箱の情報を書き込めません");
         }
         if (RenameNoReplace(parentFd, name.c_str(), files.Fd(), candidate.c_str())) return true;
         int e = errno;
@@ -987,7 +988,7 @@ bool MoveToTrash(int parentFd, const std::string& name, const std::string& nativ
         errno = e;
         return FailErrno(nativePath);
     }
-    return Fail(nativePath, "no free name in the trash");
+    return Fail(nativePath, "ごみ箱に空いている名前がありません");
 }
 
 // Whether the item may go: never a drive's root, by any letter, link or
@@ -997,7 +998,7 @@ bool MoveToTrash(int parentFd, const std::string& name, const std::string& nativ
 // parent and st: the item's folder and the item, for the caller.
 bool CheckRemovable(const ItemPath& item, bool toTrash, Folder& parent, struct stat& st) {
     const std::string what = item.Native();
-    if (item.IsRoot()) return Fail(what, "a drive's root is never deleted");
+    if (item.IsRoot()) return Fail(what, "ドライブのルートは削除できません");
     const std::string& name = item.Names.back();
     parent = OpenParent(item);
     if (!parent.Valid()) return FailErrno(what);
@@ -1007,27 +1008,27 @@ bool CheckRemovable(const ItemPath& item, bool toTrash, Folder& parent, struct s
         bool itself = false;
         if (HoldsDriveRoot(st, letter, itself)) {
             const std::string drive = std::string(1, static_cast<char>('A' + letter)) + ":";
-            return Fail(what, std::string(itself ? "it is" : "it holds") + " the root of drive " + drive +
-                                  ", which is never deleted or moved");
+            return Fail(what, "ドライブ " + drive +
+                                  (itself ? " のルートです。削除も移動もできません" : " のルートを含んでいます。削除も移動もできません"));
         }
-        if (HoldsMount(parent.Fd(), name)) return Fail(what, "another file system is mounted inside; nothing was deleted");
+        if (HoldsMount(parent.Fd(), name)) return Fail(what, "中に別のファイルシステムがマウントされています。何も削除していません");
     }
     struct statvfs sv{};
-    if (::fstatvfs(parent.Fd(), &sv) == 0 && (sv.f_flag & ST_RDONLY)) return Fail(what, std::strerror(EROFS));
+    if (::fstatvfs(parent.Fd(), &sv) == 0 && (sv.f_flag & ST_RDONLY)) return Fail(what, SystemReason(EROFS));
     if (::faccessat(parent.Fd(), ".", W_OK | X_OK, AT_EACCESS) != 0) return FailErrno(what);
     // In a sticky folder only the owners of the folder or of the item may
     // take it away.
     struct stat p{};
     const uid_t me = ::geteuid();
     if (::fstat(parent.Fd(), &p) == 0 && (p.st_mode & S_ISVTX) && me != 0 && st.st_uid != me && p.st_uid != me)
-        return Fail(what, std::strerror(EPERM));
+        return Fail(what, SystemReason(EPERM));
     if (toTrash) {
         // A folder moved to another folder has its ".." rewritten.
         if (S_ISDIR(st.st_mode) && me != 0 && ::faccessat(parent.Fd(), name.c_str(), W_OK, AT_EACCESS) != 0)
             return FailErrno(what);
         Folder files, info;
         std::string why;
-        if (!OpenTrash(parent.Fd(), files, info, why)) return Fail(what, why + "; nothing was moved");
+        if (!OpenTrash(parent.Fd(), files, info, why)) return Fail(what, why + "。何も移動していません");
     }
     return true;
 }
@@ -1051,7 +1052,7 @@ bool ShellCopy(const ItemPath& source, const ItemPath& destFolder, bool confirm)
     g_skipped = 0;
     g_madeSomething = false;
     const std::string what = source.Native();
-    if (source.IsRoot()) return Fail(what, "a drive's root is not copied as an item");
+    if (source.IsRoot()) return Fail(what, "ドライブのルートは項目としてコピーできません");
     const std::string& name = source.Names.back();
     Folder srcParent = OpenParent(source);
     if (!srcParent.Valid()) return FailErrno(what);
@@ -1067,16 +1068,16 @@ bool ShellCopy(const ItemPath& source, const ItemPath& destFolder, bool confirm)
         for (int i = 0; i < kMaxClimb && walk.Valid(); ++i) {
             struct stat w{}, up{};
             if (::fstat(walk.Fd(), &w) != 0) break;
-            if (SameFile(w, s)) return Fail(what, "a folder cannot be copied into itself");
+            if (SameFile(w, s)) return Fail(what, "フォルダをそれ自身の中にはコピーできません");
             if (::fstatat(walk.Fd(), "..", &up, 0) != 0 || SameFile(up, w)) break;
             walk = Folder(::openat(walk.Fd(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         }
     }
     struct stat t{};
     if (::fstatat(dst.Fd(), name.c_str(), &t, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(t, s))
-        return Fail(what, "an item cannot be copied onto itself");
+        return Fail(what, "項目をそれ自身の上にはコピーできません");
     uint64_t items = 0, bytes = 0;
-    if (ScanTree(srcParent.Fd(), name, items, bytes, &d)) return Fail(what, "a folder cannot be copied into itself");
+    if (ScanTree(srcParent.Fd(), name, items, bytes, &d)) return Fail(what, "フォルダをそれ自身の中にはコピーできません");
     Job job;
     job.path = ParentNative(source);
     job.dstTop = dst.Fd();

@@ -1,8 +1,14 @@
 #include "ui/Uimsg.h"
+#include "ui/Ulocale.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace nrvs {
 
@@ -16,17 +22,35 @@ QMessageBox::Icon IconOf(int style) {
     default: return QMessageBox::NoIcon;
     }
 }
+// The box's lines kept whole where the screen has room: a Japanese line has
+// no spaces, and the box would otherwise break it anywhere, leaving "す。"
+// alone on a line of its own.
+void KeepLinesWhole(QMessageBox& box) {
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (!label) return;
+    int widest = 0;
+    for (const QString& line : label->text().split(u'\n'))
+        widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+    const QScreen* screen = box.parentWidget() ? box.parentWidget()->screen() : QGuiApplication::primaryScreen();
+    const int room = screen ? screen->availableGeometry().width() * 3 / 4 : 800;
+    if (widest + 8 <= room) {
+        label->setWordWrap(false);
+        label->setMinimumWidth(widest + 8);
+    }
+}
 } // namespace
 
 void QtMessageUi::ShowMessage(const std::string& text, int style) {
-    QMessageBox box(IconOf(style), QStringLiteral("Norvessa"), QString::fromStdString(text),
-                    QMessageBox::Ok, QApplication::activeWindow());
+    QMessageBox box(IconOf(style), QStringLiteral("Norvessa"), ShownText(text), QMessageBox::Ok,
+                    QApplication::activeWindow());
+    KeepLinesWhole(box);
     box.exec();
 }
 
 int QtMessageUi::AskQuestion(const std::string& text, int style) {
-    QMessageBox box(IconOf(style), QStringLiteral("Norvessa"), QString::fromStdString(text),
-                    QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+    QMessageBox box(IconOf(style), QStringLiteral("Norvessa"), ShownText(text), QMessageBox::Yes | QMessageBox::No,
+                    QApplication::activeWindow());
+    KeepLinesWhole(box);
     // The desktop's translations may be missing; the answers stay Japanese.
     box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
     box.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));

@@ -74,7 +74,7 @@ mkdir -p "$work/g/pipes" "$work/g/dst2"
 mkfifo "$work/g/pipes/p"
 printf 'f' >"$work/g/pipes/f"
 check "copy a tree holding a FIFO" 1 "$cli" copy 'G:\pipes\' 'G:\dst\'
-grep -q 'pipes/p: not copied: a FIFO' "$work/err" || { echo "FAIL: no word of the FIFO"; failures=$((failures + 1)); }
+grep -q 'pipes/p: FIFOはコピーされません' "$work/err" || { echo "FAIL: no word of the FIFO"; failures=$((failures + 1)); }
 check "copy a FIFO" 1 "$cli" copy 'G:\pipes\p' 'G:\dst2\'
 XDG_DATA_HOME=$work/xdg check "move a tree holding a FIFO" 1 "$cli" move 'G:\pipes\' 'G:\dst2\'
 [ -p "$work/g/pipes/p" ] && [ -f "$work/g/pipes/f" ] && grep -q 'the source stays' "$work/err" \
@@ -87,7 +87,7 @@ printf 'keep' >"$work/g/h/keep"
     if [ "$i" = 6 ]; then echo "$work/g"; elif [ "$i" = 7 ]; then echo "$work/g/h"; else echo; fi
 done; } >"$work/bin/norvessa.drv"
 XDG_DATA_HOME=$work/xdg check "trash another drive's root" 1 "$cli" delete 'G:\h\' --trash
-grep -q 'root of drive H:' "$work/err" || { echo "FAIL: no word of the drive"; cat "$work/err"; failures=$((failures + 1)); }
+grep -q 'ドライブ H: のルート' "$work/err" || { echo "FAIL: no word of the drive"; cat "$work/err"; failures=$((failures + 1)); }
 check "delete another drive's root" 1 "$cli" delete 'G:\h\'
 XDG_DATA_HOME=$work/xdg check "move another drive's root" 1 "$cli" move 'G:\h\' 'G:\dst2\'
 check "delete a drive's root by its letter" 1 "$cli" delete 'H:\'

@@ -3,6 +3,7 @@
 #include "core/Utglobal.h"
 #include "platform/Pdrives.h"
 #include "platform/Pexe.h"
+#include "platform/Preason.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>
@@ -446,7 +447,7 @@ TEST_F(ExportFiles, FailuresAreReportedAndKeepTheOldFile) {
     EXPECT_FALSE(ExportTreeFile(drive.ExeDir() / "missing/out.html", true, ctx, {}, folders, &why));
     EXPECT_FALSE(why.empty());
     EXPECT_FALSE(ExportTreeFile(drive.ExeDir().Path(), true, ctx, {}, folders, &why)) << "a folder's name";
-    EXPECT_EQ(why, std::strerror(EISDIR));
+    EXPECT_EQ(why, platform::SystemReason(EISDIR));
     drive.ExeDir().MakeDir("dir.html");
     EXPECT_FALSE(ExportTreeFile(drive.ExeDir() / "dir.html", true, ctx, {}, folders)) << "a folder in the way";
     EXPECT_FALSE(ExportTreeFile(FreeLetter() + ":\\x.html", true, ctx, {}, folders)) << "a letter without a drive";

@@ -34,6 +34,13 @@ struct ScriptedHooks : MeasureHooks {
         return stopAfterProgress >= 0 && static_cast<int>(progress.size()) >= stopAfterProgress;
     }
     void SetProgressText(const std::string& t) override { progress.push_back(t); }
+    int countCalls = 0;
+    int64_t countedFolders = -1, countedFiles = -1;
+    double countedBytes = -1;
+    void SetProgressCounts(int64_t folders, int64_t files, double bytes) override {
+        ++countCalls;
+        countedFolders = folders, countedFiles = files, countedBytes = bytes;
+    }
     int Ask(const std::string& text, int) override {
         ++questions;
         lastQuestion = text;
@@ -112,6 +119,11 @@ TEST(MeasureTreeTest, FilesAndFoldersOfTheExamples) {
     EXPECT_EQ(root.TreeOccupied, 16384 + 3 * 4096);
     EXPECT_FALSE(hooks.progress.empty());
     EXPECT_EQ(hooks.progress.back().substr(hooks.progress.back().size() - 3), "...");
+    // The running dialog's counts end with the walk's totals.
+    EXPECT_GE(hooks.countCalls, 1);
+    EXPECT_EQ(hooks.countedFolders, root.TreeFolders);
+    EXPECT_EQ(hooks.countedFiles, root.TreeFiles);
+    EXPECT_EQ(hooks.countedBytes, root.TreeBytes);
 }
 
 TEST(MeasureTreeTest, SparseFilesUnlistableFoldersAndLinks) {

@@ -3,6 +3,7 @@
 // unreadable folders, killed copies, sources that change while read, drive
 // roots reached through another letter, and trees thousands of levels deep.
 // A copy is compared with what cp -a makes of the same tree.
+#include "platform/Preason.h"
 #include "lib/Sdirlist.h"
 #include "platform/Pdrives.h"
 #include "platform/Penum.h"
@@ -218,7 +219,7 @@ TEST(CopySafetyTest, NoMountMakesAFolderCopyIntoItself) {
     Volume bind(d / "a/b", d / "c");
     if (!bind.Mounted()) GTEST_SKIP() << "bind mount failed";
     EXPECT_EQ(CopyItem(root + "a\\", root + "c\\", 0), 0);
-    EXPECT_TRUE(ErrorsHold("cannot be copied into itself")) << AllErrors();
+    EXPECT_TRUE(ErrorsHold("それ自身の中にはコピーできません")) << AllErrors();
     EXPECT_EQ(NamesIn(d / "a/b"), std::vector<std::string>{"file"}) << "nothing was made in the source";
     EXPECT_EQ(CopyItem(root + "a\\", root + "a\\b\\", 1), 0) << "the plain spelling too";
     EXPECT_EQ(NamesIn(d / "a/b"), std::vector<std::string>{"file"});
@@ -314,7 +315,7 @@ TEST(CopySafetyTest, ACopyKeepsWhatCpArchiveKeeps) {
     if (ram.Mounted()) {
         ASSERT_EQ(CopyItem(root + "t\\", root + "ram\\", 0), 1) << AllErrors();
         ASSERT_EQ(platform::ShellErrors().size(), 1u) << AllErrors();
-        EXPECT_NE(platform::ShellErrors()[0].find("extended attributes not kept"), std::string::npos);
+        EXPECT_NE(platform::ShellErrors()[0].find("拡張属性はコピーされませんでした"), std::string::npos);
         EXPECT_EQ(d.Read("ram/t/f1"), "one");
     }
 }
@@ -338,21 +339,21 @@ TEST(CopySafetyTest, SpecialFilesAreReportedAndAMoveKeepsTheirSource) {
     d.MakeDir("dst");
 
     EXPECT_EQ(CopyItem(root + "s\\", root + "dst\\", 0), 0) << "not everything was copied";
-    EXPECT_TRUE(ErrorsHold(d / "s/fifo: not copied: a FIFO")) << AllErrors();
-    EXPECT_TRUE(ErrorsHold(d / "s/sock: not copied: a socket")) << AllErrors();
+    EXPECT_TRUE(ErrorsHold(d / "s/fifo: FIFOはコピーされません")) << AllErrors();
+    EXPECT_TRUE(ErrorsHold(d / "s/sock: ソケットはコピーされません")) << AllErrors();
     if (device) {
-        EXPECT_TRUE(ErrorsHold(d / "s/null: not copied: a device")) << AllErrors();
+        EXPECT_TRUE(ErrorsHold(d / "s/null: デバイスはコピーされません")) << AllErrors();
     }
     EXPECT_EQ(NamesIn(d / "dst/s"), std::vector<std::string>{"a.txt"});
 
     d.MakeDir("one");
     EXPECT_EQ(CopyItem(root + "s\\fifo", root + "one\\", 0), 0);
-    EXPECT_TRUE(ErrorsHold("not copied: a FIFO"));
+    EXPECT_TRUE(ErrorsHold("FIFOはコピーされません"));
     EXPECT_TRUE(NamesIn(d / "one").empty());
 
     d.MakeDir("mv");
     EXPECT_EQ(MoveItem(root + "s\\", root + "mv\\", 0), 0);
-    EXPECT_TRUE(ErrorsHold("not copied: a FIFO")) << AllErrors();
+    EXPECT_TRUE(ErrorsHold("FIFOはコピーされません")) << AllErrors();
     EXPECT_TRUE(ErrorsHold("the source stays")) << AllErrors();
     EXPECT_TRUE(S_ISFIFO(StatOf(d / "s/fifo").st_mode)) << "the FIFO was not lost";
     EXPECT_EQ(d.Read("s/a.txt"), "aaa");
@@ -373,12 +374,12 @@ TEST(CopySafetyTest, AMoveThatCouldNotRemoveItsSourceCopiesNothingAndSaysWhy) {
         ASSERT_EQ(::mount("nrvstest", (d / "ro").c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m"), 0);
         for (const std::string item : {"ro\\f", "ro\\tree\\"}) {
             EXPECT_EQ(MoveItem(root + item, root + "dst\\", 0), 0) << item;
-            EXPECT_TRUE(ErrorsHold("Read-only file system")) << AllErrors();
+            EXPECT_TRUE(ErrorsHold(platform::SystemReason(EROFS))) << AllErrors();
             EXPECT_FALSE(ErrorsHold("unsafe")) << AllErrors();
         }
         EXPECT_TRUE(NamesIn(d / "dst").empty()) << "nothing was copied";
         EXPECT_EQ(DeleteItem(root + "ro\\f", 1, 0), 0);
-        EXPECT_TRUE(ErrorsHold("Read-only file system")) << AllErrors();
+        EXPECT_TRUE(ErrorsHold(platform::SystemReason(EROFS))) << AllErrors();
         EXPECT_EQ(d.Read("ro/f"), "data");
     }
 
@@ -397,16 +398,16 @@ TEST(CopySafetyTest, AMoveThatCouldNotRemoveItsSourceCopiesNothingAndSaysWhy) {
     ASSERT_EQ(::chmod((d / "open/shared").c_str(), 01777), 0);
     std::string seen;
     bool result = test::AsUnprivileged([&] {
-        bool ok = MoveItem(root + "locked\\f", root + "open\\", 0) == 0 && ErrorsHold("Permission denied") &&
+        bool ok = MoveItem(root + "locked\\f", root + "open\\", 0) == 0 && ErrorsHold(platform::SystemReason(EACCES)) &&
                   NamesIn(d / "open") == std::vector<std::string>{"shared"};
         ok = ok && CopyItem(root + "src\\", root + "open\\", 0) == 0 &&
-             ErrorsHold(d / "src/secret: Permission denied") && !ErrorsHold("changed while");
+             ErrorsHold(d / "src/secret: " + platform::SystemReason(EACCES)) && !ErrorsHold("コピー中に変更されました");
         if (StatOf(d / "open/shared/theirs").st_uid != ::geteuid()) {
             // The copy is made, but may not take the other user's name.
             ok = ok && CopyItem(root + "src\\ok", root + "open\\shared\\", 0) == 0 &&
-                 ErrorsHold(d / "src/ok: Operation not permitted");
+                 ErrorsHold(d / "src/ok: " + platform::SystemReason(EPERM));
             ok = ok && DeleteItem(root + "open\\shared\\", 0, 0) == 0 &&
-                 ErrorsHold(d / "open/shared/theirs: Operation not permitted");
+                 ErrorsHold(d / "open/shared/theirs: " + platform::SystemReason(EPERM));
         }
         if (!ok) std::fprintf(stderr, "%s", AllErrors().c_str());
         return ok;
@@ -483,7 +484,7 @@ TEST(CopySafetyTest, ASourceThatChangesWhileCopiedIsNotPassedOffAsItsCopy) {
         InstalledUi installed(&ui);
         EXPECT_EQ(CopyItem(root + "grow", root + target + "\\", 1), 0) << target;
         ASSERT_TRUE(shrunk) << "the source was to shrink in the middle of the copy";
-        EXPECT_TRUE(ErrorsHold(d / "grow: changed while it was being copied")) << AllErrors();
+        EXPECT_TRUE(ErrorsHold(d / "grow: コピー中に変更されました")) << AllErrors();
         for (const auto& n : NamesIn(d / target)) EXPECT_FALSE(platform::IsCopyTemporaryName(n)) << n;
     }
     EXPECT_EQ(d.Read("dst/grow"), "old") << "the old file stays whole";
@@ -505,12 +506,12 @@ TEST(CopySafetyTest, ADriveRootIsNeverDeletedOrMovedThroughAnotherLetter) {
     const std::string otherDrive = std::string(1, static_cast<char>('A' + other)) + ":";
 
     EXPECT_EQ(DeleteItem(root + "outer\\t1\\", 1, 0), 0);
-    EXPECT_TRUE(ErrorsHold("root of drive " + otherDrive)) << AllErrors();
+    EXPECT_TRUE(ErrorsHold("ドライブ " + otherDrive + " のルートです")) << AllErrors();
     EXPECT_EQ(DeleteItem(root + "outer\\t1\\", 0, 0), 0);
     EXPECT_EQ(MoveItem(root + "outer\\t1\\", root + "dst\\", 0), 0);
     EXPECT_TRUE(NamesIn(d / "dst").empty()) << "refused before anything was copied";
     EXPECT_EQ(DeleteItem(root + "outer\\", 1, 0), 0) << "a folder holding the root";
-    EXPECT_TRUE(ErrorsHold("holds the root of drive " + otherDrive)) << AllErrors();
+    EXPECT_TRUE(ErrorsHold("ドライブ " + otherDrive + " のルートを含んでいます")) << AllErrors();
     EXPECT_EQ(DeleteItem(root + "outer\\", 0, 0), 0);
     EXPECT_EQ(d.Read("outer/t1/file"), "on the other drive");
     EXPECT_EQ(d.Read("outer/ft/x"), "x");

@@ -283,7 +283,7 @@ TEST(FileSafetyTest, TrashFoldersOfOtherVolumesAreCheckedBeforeUse) {
     EXPECT_EQ(d.Read("vol/doc"), "mine");
     EXPECT_TRUE(NamesIn(d / ("vol/" + own)).empty());
     ASSERT_FALSE(platform::ShellErrors().empty());
-    EXPECT_NE(platform::ShellErrors()[0].find("nothing was moved"), std::string::npos);
+    EXPECT_NE(platform::ShellErrors()[0].find("何も移動していません"), std::string::npos);
     test::RemoveTree(d / ("vol/" + own));
 
     // A link in its place: not followed.

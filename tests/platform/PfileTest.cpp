@@ -2,6 +2,7 @@
 // documents, settings, caches) against names that were planted or changed:
 // links, devices, FIFOs, sockets and folders at the name.
 #include "platform/Pfile.h"
+#include "platform/Preason.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -101,7 +102,7 @@ TEST(ReplaceFileTest, WhatIsNoRegularFileIsRefusedAndKept) {
 TEST(ReplaceFileTest, FailuresSayWhy) {
     TempDir dir;
     EXPECT_FALSE(platform::ReplaceFile(dir / "missing/x.csv", "a"));
-    EXPECT_EQ(platform::LastWriteError(), std::strerror(ENOENT));
+    EXPECT_EQ(platform::LastWriteError(), platform::SystemReason(ENOENT));
     EXPECT_FALSE(platform::ReplaceFile(dir.Path(), "a"));
     EXPECT_FALSE(platform::LastWriteError().empty());
     EXPECT_TRUE(platform::ReplaceFile(dir / "ok", "a"));

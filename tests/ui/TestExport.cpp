@@ -95,7 +95,9 @@ private slots:
         QVERIFY(!D().BTok->isEnabled());
         QVERIFY(D().CBtreefile->currentText().isEmpty() && D().CBtreefile->count() == 0);
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(D().BTng));
-        QCOMPARE(D().size(), QSize(411, 239));
+        QCOMPARE(D().height(), 239);
+        // Wider where the font needs it for the captions.
+        QVERIFY(D().width() >= 411);
         D().reject();
 
         // Two lines: no name; a third line is the text and the only item.

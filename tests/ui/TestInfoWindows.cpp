@@ -115,7 +115,8 @@ private slots:
         cur.VolumeName = "ラベル";
         w->Dinfo->show();
         QCOMPARE(w->Dinfo->LVinfo->item(1, 1)->text(), QStringLiteral("ラベル"));
-        QCOMPARE(w->Dinfo->size(), QSize(404, 362));
+        QCOMPARE(w->Dinfo->height(), 362);
+        QVERIFY(w->Dinfo->width() >= 404);
         w->Dinfo->hide();
 
         // A drive without volume data: the command does nothing.

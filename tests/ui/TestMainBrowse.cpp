@@ -624,6 +624,14 @@ private slots:
         w->LVlist->selectRow(3);
         QTest::keyClick(w->LVlist, Qt::Key_Return);
         QCOMPARE(Captions(*w).first(), QString::fromStdString(Root() + "alpha\\"));
+        // The keys go on to the list, from its first row: Down moves the
+        // list, not the tree.
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->LVlist));
+        QCOMPARE(w->LVlist->currentIndex().row(), 0);
+        QTreeWidgetItem* node = w->TVtree->currentItem();
+        QTest::keyClick(w->LVlist, Qt::Key_Down);
+        QCOMPARE(w->LVlist->currentIndex().row(), 1);
+        QCOMPARE(w->TVtree->currentItem(), node);
         QTest::keyClick(w->LVlist, Qt::Key_Backspace);
         QCOMPARE(Captions(*w).first(), QString::fromStdString(Root()));
     }

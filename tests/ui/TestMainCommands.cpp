@@ -175,6 +175,16 @@ private slots:
         SelectRow(*w, "data");
         w->MMtolcpyClick(1);
         QVERIFY(ui.questions.isEmpty());
+        // A folder on no drive: refused with the reason, never a silent cancel.
+        chosen = "no/drive/here";
+        ui.messages.clear();
+        SelectRow(*w, "data");
+        w->MMtolcpyClick(1);
+        QVERIFY(ui.questions.isEmpty());
+        QCOMPARE(ui.messages.size(), 1);
+        QVERIFY2(ui.messages[0].startsWith("「no/drive/here」はどのドライブにも含まれないため選択できません。"),
+                 qPrintable(ui.messages[0]));
+        QVERIFY(ui.messages[0].contains(QString::fromStdString(Root().substr(0, 2))));
     }
 
     void moveEndsWithTheTreeInItsPlaceAndTheSourceInTheTrash() {
@@ -265,6 +275,23 @@ private slots:
         QVERIFY2(ui.questions.last().contains("\n完全に削除します。（フォルダ"), qPrintable(ui.questions.last()));
         QVERIFY(!D().Exists("database"));
         QVERIFY(!drive->ExeDir().Exists("xdg/Trash/files/database"));
+
+        // Nothing selected in the drive's root: the commands would reach the
+        // root itself, and say so instead of doing nothing without a word.
+        w->OpenPath(Root(), false);
+        w->LVlist->setFocus();
+        w->LVlist->clearSelection();
+        w->LVlist->setCurrentIndex(QModelIndex());
+        w->PopupContext = 2;
+        ui.messages.clear();
+        const int asked = static_cast<int>(ui.questions.size());
+        w->MMtoldelClick();
+        QCOMPARE(ui.questions.size(), asked);
+        QCOMPARE(ui.messages.size(), 1);
+        QVERIFY2(ui.messages[0].startsWith("ドライブのルートは削除できません。"), qPrintable(ui.messages[0]));
+        w->MMtolcpyClick(1);
+        QCOMPARE(ui.messages.size(), 2);
+        QVERIFY2(ui.messages[1].startsWith("ドライブのルートはコピーできません。"), qPrintable(ui.messages[1]));
     }
 
     void aLinkToAFolderOutsideIsDeletedAsALink() {

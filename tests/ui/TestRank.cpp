@@ -5,16 +5,19 @@
 #include "core/Rank.h"
 #include "core/Utglobal.h"
 #include "support/TempDrive.h"
+#include "ui/Ulayout.h"
 #include "ui/main/Utmain.h"
 #include "ui/rank/Utrank.h"
 #include "ui/running/Sluting.h"
 
 #include <QComboBox>
+#include <QTableView>
 #include <QHeaderView>
 #include <QListWidget>
 #include <QPushButton>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QStyleOptionViewItem>
 #include <QtTest>
 
 using namespace nrvs;
@@ -315,6 +318,49 @@ private slots:
         QCOMPARE(rows, (QStringList{Q("01 " + L("\\data\\")), Q("02 " + L("\\data\\sub\\")),
                                     Q("03 " + L("\\music\\"))}));
         QVERIFY(drive->ExeDir().Exists("norvessa_" + std::string(1, drive->Letter()) + ".rks"));
+
+        // Enter on a row closes the ranking and the main window shows the
+        // folder, with the keys in its list.
+        QTimer enter;
+        connect(&enter, &QTimer::timeout, this, [&] {
+            if (!main.Rank->isVisible() || main.Rank->Computations() < 2) return;
+            enter.stop();
+            main.Rank->LVlist->setFocus();
+            main.Rank->LVlist->setCurrentItem(main.Rank->LVlist->topLevelItem(1));
+            QTest::keyClick(main.Rank->LVlist, Qt::Key_Return);
+        });
+        enter.start(20);
+        main.MMmesrnk->trigger();
+        QVERIFY(!main.Rank->isVisible());
+        QCOMPARE(QString::fromStdString(SplitRow(main.Rows().front()).Caption), Q(L("\\data\\sub\\")));
+        QCOMPARE(main.focusWidget(), static_cast<QWidget*>(main.LVlist));
+    }
+
+    // A name that is not UTF-8 reads as in the main list, and a deep path
+    // keeps its drive and its last folder where the column is narrow.
+    void oddNamesAndDeepPathsInTheList() {
+        std::string deep = L("\\");
+        for (int i = 0; i < 12; ++i) deep += "長いフォルダの名前" + std::to_string(i) + "\\";
+        deep += "最後のフォルダ\\";
+        Global().Folders.Lines.push_back(L("\\bad\xFF\xFE\\ > 400000:409600:400000:409600:1:1:0:0:0:0:0:0"));
+        Global().Folders.Lines.push_back(deep + " > 300000:307200:300000:307200:1:1:0:0:0:0:0:0");
+        TFMing running;
+        TFMrank w(nullptr, &running);
+        Open(w);
+        QCOMPARE(Captions(w).value(0), Q("01 " + L("\\bad%FF%FE\\")));
+        QTreeWidgetItem* item = w.LVlist->topLevelItem(1);
+        QCOMPARE(item->toolTip(0), Q(deep));
+        // What the list's delegate draws in the folder column.
+        QStyleOptionViewItem shown;
+        shown.initFrom(w.LVlist);
+        shown.widget = w.LVlist;
+        shown.rect = QRect(0, 0, w.LVlist->columnWidth(0), 20);
+        shown.features |= QStyleOptionViewItem::HasDisplay;
+        shown.text = item->text(0);
+        ElidePathInCell(&shown);
+        QVERIFY2(shown.text.startsWith(Q("02 " + L("\\"))), qPrintable(shown.text));
+        QVERIFY2(shown.text.endsWith(QStringLiteral("\\最後のフォルダ\\")), qPrintable(shown.text));
+        QVERIFY(shown.text.contains(QStringLiteral("…")));
     }
 };
 

@@ -122,6 +122,33 @@ private slots:
         });
         QVERIFY(ran);
     }
+
+    // A measurement shows what it has counted and how long it runs, below
+    // the folder; a deep path keeps its drive and its last folder.
+    void countsAndTimeOfAMeasurement() {
+        TFMing dialog;
+        RunningHooks hooks(dialog);
+        QString counts, time;
+        hooks.RunJob(" 計測中...", [&] {
+            hooks.SetProgressCounts(2, 1234567, 3000);
+            counts = dialog.LLcount->text();
+            time = dialog.LLtime->text();
+        });
+        QCOMPARE(counts, QStringLiteral("フォルダ 2　ファイル 1,234,567　2.93 KB"));
+        QCOMPARE(time, QStringLiteral("経過 0:00:00"));
+        QVERIFY(!dialog.LLcount->geometry().intersects(dialog.LLing->geometry()));
+        QVERIFY(!dialog.LLcount->geometry().intersects(dialog.BTstop->geometry()));
+        QVERIFY(!dialog.LLtime->geometry().intersects(dialog.BTstop->geometry()));
+
+        const QString deep = QStringLiteral("X:\\") + QStringLiteral("長いフォルダの名前\\").repeated(12) +
+                             QStringLiteral("最後\\...");
+        dialog.SetProgressText(deep);
+        QVERIFY(dialog.LLing->text().startsWith(QStringLiteral("X:\\長いフォルダの名前\\")));
+        QVERIFY(dialog.LLing->text().endsWith(QStringLiteral("\\最後\\...")));
+        QVERIFY(dialog.LLing->text().contains(QStringLiteral("…")));
+        QVERIFY(dialog.LLing->fontMetrics().horizontalAdvance(dialog.LLing->text()) <= dialog.LLing->width());
+        QCOMPARE(dialog.LLing->toolTip(), deep);
+    }
 };
 
 QTEST_MAIN(TestRunning)

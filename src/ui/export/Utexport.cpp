@@ -1,4 +1,6 @@
 #include "ui/export/Utexport.h"
+#include "ui/Ulocale.h"
+#include "ui/Ulayout.h"
 
 #include "core/Utglobal.h"
 #include "ui/Uistate.h"
@@ -58,11 +60,7 @@ TFMexport::TFMexport(TFMmain* main) : QDialog(main), main_(main) {
     // only for a toolbar-type window.
     winId();
     setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
-    QFont f;
-    f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
-                   QStringLiteral("Noto Sans CJK JP")});
-    f.setPixelSize(12);
-    setFont(f);
+    setFont(UiFont(12, true));
     setFixedSize(411, 239);
 
     CHtree = Make<QCheckBox>(this, "CHtree", QStringLiteral("ツリー情報(&T)"), 20, 6, 91, 17);
@@ -115,6 +113,10 @@ TFMexport::TFMexport(TFMmain* main) : QDialog(main), main_(main) {
     connect(BTng, &QPushButton::clicked, this, &QDialog::reject);
 
     FormShow(false);
+    FitTexts(this);
+    const int boxes = std::max(GBtree->width(), GBlist->width());
+    GBtree->resize(boxes, GBtree->height());
+    GBlist->resize(boxes, GBlist->height());
     // The main window's menu item and toolbar button open this dialog.
     if (main_) {
         connect(main_->MMtoletr, &QAction::triggered, main_, &TFMmain::MMtoletrClick);
@@ -172,10 +174,7 @@ void TFMexport::BuildSection(Section& s, QGroupBox* g, const QString& fileCaptio
 
 void TFMexport::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (main_) {
-        const QRect r = main_->frameGeometry();
-        move(r.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
-    }
+    CentreOn(this, main_);
     FormShow(true);
 }
 

@@ -1,4 +1,5 @@
 #include "ui/files/Utfiles.h"
+#include "ui/Ulocale.h"
 
 #include "ui/Ulists.h"
 
@@ -43,7 +44,7 @@ constexpr int kFolderRole = Qt::UserRole + 1;
 constexpr int kValueRole = Qt::UserRole + 2;  // the number a size or date column sorts by
 constexpr int kHitRole = Qt::UserRole + 3;    // sizes and time of the hit, for the questions
 
-QString Q(const std::string& bytes) { return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())); }
+QString Q(const std::string& bytes) { return ShownText(bytes); }
 std::string PathOf(const QTreeWidgetItem* item) { return item->data(C_NAME, kPathRole).toByteArray().toStdString(); }
 
 // Sizes and dates sort by their numbers, names as the desktop sorts them

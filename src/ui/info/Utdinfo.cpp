@@ -1,10 +1,12 @@
 #include "ui/info/Utdinfo.h"
+#include "ui/Ulayout.h"
 
 #include "core/DriveInfo.h"
 #include "core/Utglobal.h"
 #include "ui/main/Uiimages.h"
 #include "ui/main/Utmainpriv.h"
 
+#include <algorithm>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QTableWidget>
@@ -49,13 +51,18 @@ TFMdinfo::TFMdinfo(QWidget* main) : QDialog(main), main_(main) {
     LVinfo->setIconSize(QSize(16, 16));
     LVinfo->setWordWrap(false);
     const auto rows = DriveInfoRows(DriveRecord{});
+    int captionWidth = 200;
     for (int i = 0; i < kRows; ++i) {
         auto* caption = new QTableWidgetItem(ImageIcon(kImageInfo), QString::fromStdString(rows[static_cast<size_t>(i)].Caption));
-        // The longest captions do not fit the fixed column.
-        caption->setToolTip(caption->text());
         LVinfo->setItem(i, 0, caption);
         LVinfo->setItem(i, 1, new QTableWidgetItem);
+        captionWidth = std::max(captionWidth, LVinfo->fontMetrics().horizontalAdvance(caption->text()) + 16 + 4 + 8);
     }
+    // The caption column as wide as its longest caption in the font in use;
+    // the window grows with it.
+    LVinfo->setColumnWidth(0, captionWidth);
+    setFixedSize(captionWidth + 204, 362);
+    LVinfo->setGeometry(0, 0, width(), 362);
 }
 
 void TFMdinfo::Fill() {
@@ -68,7 +75,7 @@ void TFMdinfo::Fill() {
 void TFMdinfo::showEvent(QShowEvent* event) {
     Fill();
     QDialog::showEvent(event);
-    if (main_) move(main_->frameGeometry().center() - frameGeometry().center() + pos());
+    CentreOn(this, main_);
 }
 
 

@@ -1,4 +1,5 @@
 #include "ui/info/Utver.h"
+#include "ui/Ulayout.h"
 
 #include "core/DriveInfo.h"
 #include "core/Utglobal.h"
@@ -44,6 +45,7 @@ TFMver::TFMver(QWidget* main) : QDialog(main), main_(main) {
     // A long name is cut at the next label rather than drawn over it.
     LLcomstr->resize(242 - 136 - 4, LLcomstr->sizeHint().height());
     LLusrstr->resize(397 - 278 - 4, LLusrstr->sizeHint().height());
+    FitTexts(this);
 }
 
 void TFMver::showEvent(QShowEvent* event) {
@@ -53,7 +55,7 @@ void TFMver::showEvent(QShowEvent* event) {
     LLcomstr->setToolTip(LLcomstr->text());
     LLusrstr->setToolTip(LLusrstr->text());
     QDialog::showEvent(event);
-    if (main_) move(main_->frameGeometry().center() - frameGeometry().center() + pos());
+    CentreOn(this, main_);
 }
 
 

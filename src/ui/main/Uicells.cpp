@@ -1,4 +1,6 @@
 #include "ui/main/Uicells.h"
+#include "ui/Ulayout.h"
+#include "ui/Ulocale.h"
 
 #include "core/Changes.h"
 #include "core/Measure.h"
@@ -19,7 +21,7 @@ namespace nrvs {
 
 namespace {
 
-QString FromUtf8(const std::string& s) { return QString::fromStdString(s); }
+QString FromUtf8(const std::string& s) { return ShownText(s); }
 
 double CellValue(const QString& text) { return TextToFloat(text.toStdString(), -1); }
 
@@ -170,6 +172,11 @@ QString InfoTipText(const QString& caption, const QString& sizeText, const QStri
 
 ListCellDelegate::ListCellDelegate(std::function<double()> percentBase, QObject* parent)
     : QStyledItemDelegate(parent), percentBase_(std::move(percentBase)) {}
+
+void ListCellDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (index.column() < kColSize) ElidePathInCell(option);
+}
 
 void ListCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
     const int column = index.column();

@@ -89,6 +89,10 @@ public:
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override;
 
+protected:
+    // The name column's paths (the header row) lose their middle, not their end.
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+
 private:
     std::function<double()> percentBase_;
 };

@@ -1,4 +1,5 @@
 #include "ui/main/Urowmodel.h"
+#include "ui/Ulocale.h"
 
 #include "ui/main/Uicells.h"
 #include "ui/main/Uiimages.h"
@@ -84,7 +85,7 @@ QVariant RowModel::data(const QModelIndex& index, int role) const {
     const int c = index.column();
     if (role == Qt::DisplayRole) {
         switch (c) {
-        case 0: return QString::fromStdString(f.Caption);
+        case 0: return ShownText(f.Caption);
         case 1: return QString::fromStdString(f.Size);
         case 2: return QString::fromStdString(f.Occupied);
         case 3: return QString::fromStdString(f.Graph);

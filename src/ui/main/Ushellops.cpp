@@ -1,4 +1,5 @@
 #include "ui/main/Ushellops.h"
+#include "ui/Ulocale.h"
 
 #include "core/Utglobal.h"
 #include "lib/Slib.h"
@@ -14,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <sys/stat.h>
@@ -27,7 +29,7 @@ constexpr qint64 kUpdateMs = 60;
 // A quick operation never flashes a dialog.
 constexpr qint64 kShowAfterMs = 400;
 
-QString Shown(const std::string& nativeName) { return QString::fromStdString(platform::ShownName(nativeName)); }
+QString Shown(const std::string& nativeName) { return ShownText(platform::ShownName(nativeName)); }
 } // namespace
 
 TFMprogress::TFMprogress(QWidget* parent) : QDialog(parent) {
@@ -140,6 +142,15 @@ std::function<std::string(const std::string&)>& BrowseChoice() {
     return f;
 }
 
+std::string DriveLetters() {
+    std::string out;
+    DriveTable& drives = Global().Drives;
+    for (int i = 0; i < drives.ListedCount(); ++i)
+        if (const DriveRecord* r = drives.ListedAt(i); r && !r->RootPath.empty())
+            out += (out.empty() ? "" : " ") + r->RootPath.substr(0, 2);
+    return out;
+}
+
 bool OnListedDrive(const std::string& programPath) {
     DriveTable& drives = Global().Drives;
     for (int i = 0; i < drives.ListedCount(); ++i)
@@ -152,22 +163,54 @@ void SetBrowseFolderChoice(std::function<std::string(const std::string&)> choose
     BrowseChoice() = std::move(choose);
 }
 
-std::string BrowseFolder(const std::string& title, QWidget* parent) {
-    std::string native;
-    if (BrowseChoice()) {
-        native = BrowseChoice()(title);
-    } else {
-        QString start;
-        if (const DriveRecord* cur = Global().CurrentDrive)
-            start = QFile::decodeName(QByteArray::fromStdString(platform::ToNative(cur->RootPath)));
-        QString chosen = QFileDialog::getExistingDirectory(parent, QString::fromStdString(title), start,
-                                                           QFileDialog::ShowDirsOnly);
-        native = QFile::encodeName(chosen).toStdString();
+std::string BrowseFolder(const std::string& title, QWidget* parent, const std::string& startFolder) {
+    DriveTable& drives = Global().Drives;
+    QString start;
+    for (const std::string& p : {startFolder, Global().CurrentDrive ? Global().CurrentDrive->RootPath : std::string()}) {
+        std::string native;
+        if (!p.empty() && platform::ToNative(p, native)) {
+            start = QFile::decodeName(QByteArray::fromStdString(native));
+            break;
+        }
     }
-    std::string program;
-    if (native.empty() || !platform::ToProgram(native, program) || !OnListedDrive(program)) return "\\";
-    if (program.back() != '\\') program += '\\';
-    return program;
+    for (;;) {
+        std::string native;
+        if (BrowseChoice()) {
+            native = BrowseChoice()(title);
+        } else {
+            // The toolkit's own dialog (translated), at the folder shown, with
+            // the drives in its side bar; the title names them by letter.
+            QFileDialog dialog(parent, QString::fromStdString(title), start);
+            dialog.setFileMode(QFileDialog::Directory);
+            dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+            QList<QUrl> roots;
+            QStringList letters;
+            for (int i = 0; i < drives.ListedCount(); ++i) {
+                const DriveRecord* r = drives.ListedAt(i);
+                std::string root;
+                if (!r || !platform::ToNative(r->RootPath, root)) continue;
+                roots << QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(root)));
+                letters << ShownText(r->RootPath.substr(0, 2)) + u' ' +
+                               QFile::decodeName(QByteArray::fromStdString(root));
+            }
+            dialog.setSidebarUrls(roots);
+            dialog.setToolTip(letters.join(u'\n'));
+            if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return "\\";
+            native = QFile::encodeName(dialog.selectedFiles().first()).toStdString();
+            start = dialog.selectedFiles().first();
+        }
+        if (native.empty()) return "\\";
+        std::string program;
+        if (platform::ToProgram(native, program) && OnListedDrive(program)) {
+            if (program.back() != '\\') program += '\\';
+            return program;
+        }
+        // Not a silent cancel: the user learns why, and chooses again.
+        ShowMessageBox("「" + native + "」はどのドライブにも含まれないため選択できません。\n"
+                       "ドライブ（" + DriveLetters() + "）の中のフォルダを選択してください。",
+                       MB_ICONINFORMATION);
+        if (BrowseChoice()) return "\\";
+    }
 }
 
 // ---- the desktop's applications ----

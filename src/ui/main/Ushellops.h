@@ -56,10 +56,12 @@ private:
     qint64 lastUpdate_ = -1000;
 };
 
-// The toolkit's folder dialog with the title, starting in the current drive's
-// root; the chosen folder in program form with a trailing backslash, or a
-// lone backslash when cancelled or when the folder lies on no listed drive.
-std::string BrowseFolder(const std::string& title, QWidget* parent = nullptr);
+// The toolkit's folder dialog with the title, starting in startFolder (a
+// program path; else the current drive's root), the drives' roots in its side
+// bar; the chosen folder in program form with a trailing backslash, or a lone
+// backslash when cancelled. A folder on no listed drive is refused with a
+// message saying why, and the dialog opens again.
+std::string BrowseFolder(const std::string& title, QWidget* parent = nullptr, const std::string& startFolder = {});
 // Tests choose the folder instead of the dialog (empty function: the dialog).
 void SetBrowseFolderChoice(std::function<std::string(const std::string& title)> choose);
 

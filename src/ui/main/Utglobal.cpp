@@ -1,4 +1,6 @@
 #include "ui/main/Utglobal.h"
+#include "ui/Ulocale.h"
+#include "ui/Ulayout.h"
 
 #include <QLabel>
 #include <QLinearGradient>
@@ -22,9 +24,7 @@ QPixmap LogoPixmap() {
         p.setPen(Qt::black);
         p.drawRect(25, 58 + i * 11, 150, 7);
     }
-    QFont f;
-    f.setFamilies({QStringLiteral("IPAPGothic"), QStringLiteral("DejaVu Sans")});
-    f.setPixelSize(30);
+    QFont f = UiFont(30, true);
     f.setBold(true);
     p.setFont(f);
     p.setPen(Qt::white);
@@ -40,6 +40,8 @@ TFMglobal::TFMglobal(QWidget* parent)
     QFont bold = LLmessage->font();
     bold.setBold(true);
     LLmessage->setFont(bold);
+    // The form's placeholder text: under the logo, never shown.
+    LLmessage->hide();
     IMlogo = new QLabel(this);
     IMlogo->setObjectName("IMlogo");
     IMlogo->setPixmap(LogoPixmap());
@@ -55,7 +57,7 @@ TFMglobal::TFMglobal(QWidget* parent)
 }
 
 void TFMglobal::ShowCentred(QWidget* over) {
-    if (over) move(over->geometry().center() - QPoint(width() / 2, height() / 2));
+    CentreOn(this, over);
     show();
     raise();
     TMtimer->start();

@@ -1,4 +1,5 @@
 #include "ui/main/Utmain.h"
+#include "ui/Ulayout.h"
 
 #include "ui/main/Utmainpriv.h"
 
@@ -69,6 +70,10 @@ TFMmain::TFMmain(const StringList& args, QWidget* parent) : QMainWindow(parent) 
     Export = new TFMexport(this);
     CreateInfoWindows();
     Rank = new TFMrank(this, Running);
+    Rank->OnShowFolder = [this](const std::string& path) {
+        OpenPath(path, false);
+        LVlist->setFocus();
+    };
     Files = new TFMfiles(this);
     Tmap = new TFMtreemap(this);
     Types = new TFMtypes(this);
@@ -462,6 +467,10 @@ void TFMmain::BuildBody() {
     LVlist->viewport()->installEventFilter(this);
     LVlist->installEventFilter(this);
     connect(LVlist->horizontalHeader(), &QHeaderView::sectionClicked, this, &TFMmain::LVlistColumnClick);
+    // The name column's width the user chose is the least it gets.
+    connect(LVlist->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
+        if (section == 0 && !fittingColumns_ && size > 0) Global().NameColumnWidth = size;
+    });
     connect(LVlist, &QTableView::doubleClicked, this, [this] { LVlistDblClick(); });
     connect(PLbase, &QSplitter::splitterMoved, this, [this] {
         TVtree->viewport()->update();
@@ -505,21 +514,9 @@ QSize TFMmain::MinimumWindowSize() const {
     return {width, height};
 }
 
-QRect TFMmain::FitFrame(const QRect& frame, const QRect& available) {
-    if (!available.isValid()) return frame;
-    QRect r(frame.topLeft(), QSize(std::min(frame.width(), available.width()), std::min(frame.height(), available.height())));
-    if (r.right() > available.right()) r.moveRight(available.right());
-    if (r.bottom() > available.bottom()) r.moveBottom(available.bottom());
-    if (r.left() < available.left()) r.moveLeft(available.left());
-    if (r.top() < available.top()) r.moveTop(available.top());
-    return r;
-}
+QRect TFMmain::FitFrame(const QRect& frame, const QRect& available) { return FitRect(frame, available); }
 
-QScreen* TFMmain::ScreenOf(const QRect& frame) {
-    if (QScreen* s = QGuiApplication::screenAt(frame.center())) return s;
-    if (QScreen* s = QGuiApplication::screenAt(frame.topLeft())) return s;
-    return QGuiApplication::primaryScreen();
-}
+QScreen* TFMmain::ScreenOf(const QRect& frame) { return ScreenHolding(frame); }
 
 void TFMmain::FitToScreen(const QRect& frame, const QMargins& margins) {
     GlobalState& g = Global();
@@ -554,6 +551,23 @@ void TFMmain::FitToScreen() {
 
 void TFMmain::ApplyGeometry() {
     GlobalState& g = Global();
+    // The first start (no window size stored yet): a good share of the
+    // screen, centred, the tree a fifth of it; later starts keep what the
+    // user left.
+    if (LineAt(g.ParamLines, 0, "").empty()) {
+        if (const QScreen* s = QGuiApplication::primaryScreen()) {
+            const QRect avail = s->availableGeometry();
+            const QSize size(std::max(std::min(1000, avail.width()), avail.width() * 3 / 4),
+                             std::max(std::min(600, avail.height()), avail.height() * 3 / 4));
+            QRect frame(QPoint(), size);
+            frame.moveCenter(avail.center());
+            g.MainLeft = frame.left();
+            g.MainTop = frame.top();
+            g.MainWidth = size.width();
+            g.MainHeight = size.height();
+            g.TreeWidth = std::max(g.TreeWidth, size.width() / 5);
+        }
+    }
     // The frame is not known before the window manager has framed the
     // window; the start-up tick fits the window again with it.
     FitToScreen(QRect(g.MainLeft, g.MainTop, g.MainWidth, g.MainHeight), QMargins());
@@ -577,7 +591,6 @@ void TFMmain::StoreGeometry() {
     g.MainLeft = frame.left();
     g.MainTop = frame.top();
     g.TreeWidth = TVtree->width();
-    g.NameColumnWidth = LVlist->columnWidth(0);
     g.GraphColumnWidth = LVlist->columnWidth(3);
 }
 
@@ -668,16 +681,24 @@ void TFMmain::FitColumns() {
     int p = f.pointSize() > 0 ? f.pointSize() : 9;
     std::array<int, 6> w = ColumnWidths(model_->Rows(), p, g.SizeUnit, g.ColumnFlags, LVlist->columnWidth(0),
                                         LVlist->columnWidth(3));
+    // The name column takes the room the other columns leave, never less
+    // than the width the user gave it.
+    // The 増減 column is switched on like the others, in the settings.
+    const int changeWidth = DigitAt(g.ColumnFlags, 4) == 1 ? p * 130 / 9 : 0;
+    int others = changeWidth;
+    for (int c = 1; c < 6; ++c) others += w[static_cast<size_t>(c)];
+    const int nameBase = g.NameColumnWidth > 0 ? g.NameColumnWidth : 150;
+    w[0] = std::max(nameBase, LVlist->viewport()->width() - others);
     QHeaderView* h = LVlist->horizontalHeader();
+    fittingColumns_ = true;
     for (int c = 0; c < 6; ++c) {
         const bool pinned = c != 0 && c != 3;
         if (LVlist->columnWidth(c) != w[static_cast<size_t>(c)]) LVlist->setColumnWidth(c, w[static_cast<size_t>(c)]);
         h->setSectionResizeMode(c, pinned ? QHeaderView::Fixed : QHeaderView::Interactive);
     }
-    // The 増減 column is switched on like the others, in the settings.
-    const int changeWidth = DigitAt(g.ColumnFlags, 4) == 1 ? p * 130 / 9 : 0;
     if (LVlist->columnWidth(kColChange) != changeWidth) LVlist->setColumnWidth(kColChange, changeWidth);
     h->setSectionResizeMode(kColChange, QHeaderView::Fixed);
+    fittingColumns_ = false;
     LVlist->viewport()->update();
 }
 

@@ -243,6 +243,8 @@ private:
     bool fillingList_ = false;
     bool saved_ = false;
     bool started_ = false;
+    // While FitColumns sets the widths: a width set then is no user's choice.
+    bool fittingColumns_ = false;
 };
 
 } // namespace nrvs

@@ -366,6 +366,10 @@ void TFMmain::LVlistDblClick() {
         // The list has the focus: the selected folder's path.
         PopupContext = 2;
         OpenPath(SelectedPath(), false);
+        // The keyboard stays where the eye is: in the list, on its first
+        // row, not in the tree that opening the folder moved.
+        LVlist->setFocus();
+        if (model_->rowCount() > 0) LVlist->setCurrentIndex(model_->index(0, 0));
     } else if (image == IMG_FILE && !ShowsOffline()) {
         PopupContext = 2;
         MMtolappClick();
@@ -409,6 +413,7 @@ void TFMmain::TreeKey(int key) {
 }
 
 bool TFMmain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && watched == LVlist->viewport() && started_) FitColumns();
     if (event->type() == QEvent::MouseButtonPress) {
         auto* me = static_cast<QMouseEvent*>(event);
         if (me->button() == Qt::RightButton) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ui/main/Uiimages.h"
+#include "ui/Ulocale.h"
 
 #include <QAction>
 #include <QFont>
@@ -16,7 +17,7 @@ namespace nrvs::mainwindow {
 // Node data: the folder's name as the lister gave it (bytes kept exactly).
 inline constexpr int kNameRole = Qt::UserRole + 7;
 
-inline QString Q(const std::string& s) { return QString::fromStdString(s); }
+inline QString Q(const std::string& s) { return ShownText(s); }
 
 // Tree nodes sort as the desktop sorts names: case ignored. A node's tip is
 // its folder's whole path, for names too deep to read beside the tree.
@@ -55,11 +56,7 @@ inline QAction* MakeAction(QObject* parent, const char* name, const QString& cap
 }
 
 inline QFont ListFont() {
-    QFont f;
-    f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
-                   QStringLiteral("Noto Sans CJK JP")});
-    f.setPointSize(9);
-    return f;
+    return UiFont(9);
 }
 
 } // namespace nrvs::mainwindow

@@ -49,6 +49,13 @@ std::string ParentFolder(std::string path) {
 }
 
 constexpr size_t kErrorLinesShown = 15;
+
+// A command that would reach a drive's root says why it does nothing: with
+// nothing selected the command's target falls back to the folder shown.
+std::string RootRefusal(const char* verb) {
+    return std::string("ドライブのルートは") + verb + "できません。\n" + verb +
+           "するフォルダまたはファイルを一覧かツリーで選択してください。";
+}
 } // namespace
 
 void TFMmain::ReportOperation(bool ok, const char* verb) {
@@ -75,8 +82,11 @@ void TFMmain::MMtolcpyClick(int tag) {
     GlobalState& g = Global();
     const char* verb = tag == 1 ? "コピー" : "移動";
     const std::string source = SelectedPath();
-    if (source.size() <= 3) return;
-    const std::string dest = BrowseFolder(std::string(verb) + "先を選択してください。", this);
+    if (source.size() <= 3) {
+        ShowMessageBox(RootRefusal(verb), MB_ICONINFORMATION);
+        return;
+    }
+    const std::string dest = BrowseFolder(std::string(verb) + "先を選択してください。", this, ParentFolder(source));
     if (dest == "\\") return;
     const std::string below = IsFolderPath(source) ? source : source + "\\";
     if (dest.compare(0, below.size(), below) == 0) {
@@ -102,7 +112,10 @@ void TFMmain::MMtoldelClick() {
     GlobalState& g = Global();
     const bool treeHadFocus = QApplication::focusWidget() == TVtree;
     const std::string path = SelectedPath();
-    if (path.size() <= 3) return;
+    if (path.size() <= 3) {
+        ShowMessageBox(RootRefusal("削除"), MB_ICONINFORMATION);
+        return;
+    }
     std::string text = "削除：" + path + "　\n";
     if (!g.UseRecycleBin) text += "\nごみ箱を使用しない設定のため通常の方法では復元できません。 \n";
     // Where it goes, and how much it is, as far as the measurement knows.

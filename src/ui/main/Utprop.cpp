@@ -1,4 +1,5 @@
 #include "ui/main/Utprop.h"
+#include "ui/Ulocale.h"
 
 #include "core/Utglobal.h"
 
@@ -36,12 +37,12 @@ bool TFMprop::Load(const std::string& programPath) {
     LVprop->clear();
     std::vector<PropertyRow> rows = ItemProperties(programPath, g.Folders, g.CurrentDrive);
     if (rows.empty()) return false;
-    setWindowTitle(QString::fromStdString(rows.front().Value) + QStringLiteral(" のプロパティ"));
+    setWindowTitle(ShownText(rows.front().Value) + QStringLiteral(" のプロパティ"));
     for (const auto& r : rows) {
         auto* item = new QTreeWidgetItem(LVprop);
         item->setText(0, QString::fromStdString(r.Caption));
-        item->setText(1, QString::fromStdString(r.Value));
-        item->setToolTip(1, QString::fromStdString(r.Value));
+        item->setText(1, ShownText(r.Value));
+        item->setToolTip(1, ShownText(r.Value));
     }
     return true;
 }

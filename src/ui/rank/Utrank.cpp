@@ -1,4 +1,6 @@
 #include "ui/rank/Utrank.h"
+#include "ui/Ulayout.h"
+#include "ui/Ulocale.h"
 
 #include "core/Utglobal.h"
 #include "platform/Ppath.h"
@@ -45,7 +47,7 @@ int ColumnWidth(int column) { return column <= 5 ? 100 : 80; }
 
 constexpr int kPathRole = Qt::UserRole;
 
-QString Shown(const std::string& bytes) { return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())); }
+QString Shown(const std::string& bytes) { return ShownText(bytes); }
 std::string BytesOf(const QVariant& v) { return v.toByteArray().toStdString(); }
 
 // A folder or a file, with a mark of the measure: a bar for a size, an
@@ -87,6 +89,15 @@ QIcon ColumnIcon(int key) {
 class ValueCellDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    // A deep folder keeps its drive and its last folder; the middle goes.
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.column() == 0) ElidePathInCell(option);
+    }
+
+public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         if (index.column() == 0) {
             QStyledItemDelegate::paint(painter, option, index);
@@ -186,6 +197,7 @@ TFMrank::TFMrank(QWidget* parent, TFMing* running) : QDialog(parent), running_(r
     LVlist->setEditTriggers(QAbstractItemView::NoEditTriggers);
     LVlist->setIconSize(QSize(16, 16));
     LVlist->setItemDelegate(new ValueCellDelegate(LVlist));
+    connect(LVlist, &QTreeWidget::itemDoubleClicked, this, [this] { ShowSelectedFolder(); });
     QStringList headings{QStringLiteral("フォルダ")};
     for (const char* h : kHeadings) headings << QString::fromUtf8(h);
     LVlist->setHeaderLabels(headings);
@@ -255,6 +267,9 @@ TFMrank::TFMrank(QWidget* parent, TFMing* running) : QDialog(parent), running_(r
         l->setSelectionMode(QAbstractItemView::SingleSelection);
         connect(l, &QListWidget::itemChanged, this, [this] { Recompute(); });
     }
+    // Every filter in view: no scroll bar squeezing the boxes of a list of five.
+    LBattr->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    PLbtm->setFixedHeight(std::max(74, LBattr->count() * LBattr->sizeHintForRow(0) + 2 * LBattr->frameWidth() + 2));
     bottom->addWidget(LBattr);
     bottom->addWidget(LBouts, 1);
     layout->addWidget(PLbtm);
@@ -367,6 +382,7 @@ void TFMrank::FillList() {
         auto* item = new QTreeWidgetItem;
         item->setIcon(0, folder);
         item->setText(0, Shown(RankCaption(k, n, r.Path)));
+        item->setToolTip(0, Shown(r.Path));
         item->setData(0, kPathRole, QByteArray::fromStdString(r.Path));
         const auto cells = RankCells(r, unit);
         for (int c = 0; c < kRankKeys; ++c) {
@@ -418,7 +434,22 @@ void TFMrank::keyPressEvent(QKeyEvent* event) {
         close();
         return;
     }
+    // The list passes Enter on; it means the row, not the dialog's button.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && focusWidget() == LVlist) {
+        event->accept();
+        ShowSelectedFolder();
+        return;
+    }
     QDialog::keyPressEvent(event);
+}
+
+void TFMrank::ShowSelectedFolder() {
+    QTreeWidgetItem* item = LVlist->currentItem();
+    if (!item || !item->isSelected() || !OnShowFolder) return;
+    const std::string path = BytesOf(item->data(0, kPathRole));
+    if (path.empty()) return;
+    close();
+    OnShowFolder(path);
 }
 
 void TFMrank::done(int result) {

@@ -7,6 +7,8 @@
 
 #include <QDialog>
 #include <array>
+#include <functional>
+#include <string>
 
 class QComboBox;
 class QLabel;
@@ -52,6 +54,10 @@ public:
     // tag 0: the folders alone; 1: with their subfolders.
     void ExcludeSelected(int tag);
     void BTretnClick();
+    // Double click or Enter on a row: the ranking closes and the main window
+    // shows the row's folder (through this, set by the main window).
+    std::function<void(const std::string& path)> OnShowFolder;
+    void ShowSelectedFolder();
 
 protected:
     void showEvent(QShowEvent* event) override;

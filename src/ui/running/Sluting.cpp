@@ -1,4 +1,5 @@
 #include "ui/running/Sluting.h"
+#include "ui/Ulayout.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -26,8 +27,15 @@ TFMing::TFMing(QWidget* parent) : QDialog(parent, kRunningFlags) {
     // descenders of a 9-point text); the button and the dialog move down
     // with it.
     const int lineHeight = std::max(12, LLing->fontMetrics().height() + 2);
-    const int stopTop = std::max(26, 8 + lineHeight + 4);
     LLing->setGeometry(8, 8, 377, lineHeight);
+    // Below the folder: what has been counted, and beside STOP the time.
+    LLcount = new QLabel(this);
+    LLcount->setObjectName("LLcount");
+    LLcount->setGeometry(8, 8 + lineHeight + 2, 377, lineHeight);
+    const int stopTop = std::max(26, 8 + 2 * lineHeight + 2 + 4);
+    LLtime = new QLabel(this);
+    LLtime->setObjectName("LLtime");
+    LLtime->setGeometry(8, stopTop + (25 - lineHeight) / 2, 300, lineHeight);
     setFixedSize(392, stopTop + 25 + 3);
     // Some window managers (openbox) keep minimise and maximise on every
     // utility window whatever the hints ask; a toolbar window gets only its
@@ -51,6 +59,8 @@ TFMing::TFMing(QWidget* parent) : QDialog(parent, kRunningFlags) {
 void TFMing::PrepareRunning(const QString& caption, bool showStop) {
     if (!caption.isEmpty()) setWindowTitle(caption);
     LLing->clear();
+    LLcount->clear();
+    LLtime->clear();
     BTstop->setVisible(showStop);
     BTstop->setEnabled(true);
     QApplication::processEvents();
@@ -58,13 +68,24 @@ void TFMing::PrepareRunning(const QString& caption, bool showStop) {
 
 int TFMing::RunJob(const std::function<void()>& job) {
     job_ = job;
-    if (QWidget* p = parentWidget()) move(p->geometry().center() - rect().center());
+    started_.start();
+    CentreOn(this, parentWidget());
     return exec() == 1 ? 1 : 0;
 }
 
 bool TFMing::StopRequested() const { return !BTstop->isEnabled(); }
 
-void TFMing::SetProgressText(const QString& text) { LLing->setText(text); }
+void TFMing::SetProgressText(const QString& text) { SetPathText(LLing, text); }
+
+void TFMing::SetProgressCounts(int64_t folders, int64_t files, double bytes) {
+    LLcount->setText(QString::fromStdString("フォルダ " + GroupedNumber(static_cast<double>(folders), 0) + "　ファイル " +
+                                            GroupedNumber(static_cast<double>(files), 0) + "　" + FormatSizeText(bytes, 0)));
+    const qint64 s = started_.isValid() ? started_.elapsed() / 1000 : 0;
+    LLtime->setText(QStringLiteral("経過 %1:%2:%3")
+                        .arg(s / 3600)
+                        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+                        .arg(s % 60, 2, 10, QLatin1Char('0')));
+}
 
 void TFMing::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
@@ -101,6 +122,10 @@ void RunningHooks::RunJob(const std::string& caption, const std::function<void()
 bool RunningHooks::StopRequested() { return dialog_.StopRequested(); }
 
 void RunningHooks::SetProgressText(const std::string& text) { dialog_.SetProgressText(QString::fromStdString(text)); }
+
+void RunningHooks::SetProgressCounts(int64_t folders, int64_t files, double bytes) {
+    dialog_.SetProgressCounts(folders, files, bytes);
+}
 
 void RunningHooks::ProcessMessages() { QApplication::processEvents(); }
 

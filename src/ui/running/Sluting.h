@@ -5,6 +5,7 @@
 #include "core/Measure.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <functional>
 
 class QLabel;
@@ -26,8 +27,12 @@ public:
     int RunJob(const std::function<void()>& job);
     bool StopRequested() const;
     void SetProgressText(const QString& text);
+    // Folders, files and bytes counted so far, and the time since the job began.
+    void SetProgressCounts(int64_t folders, int64_t files, double bytes);
 
     QLabel* LLing = nullptr;
+    QLabel* LLcount = nullptr;
+    QLabel* LLtime = nullptr;
     QPushButton* BTstop = nullptr;
     QTimer* TMtimer = nullptr;
 
@@ -39,6 +44,7 @@ private:
     void TMtimerTimer();
     void BTstopClick();
     std::function<void()> job_;
+    QElapsedTimer started_;
 };
 
 // Measurement hooks that run every job inside the running dialog.
@@ -48,6 +54,7 @@ public:
     void RunJob(const std::string& caption, const std::function<void()>& job) override;
     bool StopRequested() override;
     void SetProgressText(const std::string& text) override;
+    void SetProgressCounts(int64_t folders, int64_t files, double bytes) override;
     void ProcessMessages() override;
 
 private:

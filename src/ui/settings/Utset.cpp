@@ -1,4 +1,5 @@
 #include "ui/settings/Utset.h"
+#include "ui/Ulayout.h"
 
 #include "core/Utglobal.h"
 #include "lib/Slib.h"
@@ -220,7 +221,7 @@ TFMset::TFMset(QWidget* parent) : QDialog(parent) {
 void TFMset::showEvent(QShowEvent* event) {
     LoadControls();
     QDialog::showEvent(event);
-    if (parentWidget()) move(parentWidget()->geometry().center() - rect().center());
+    CentreOn(this, parentWidget());
 }
 
 void TFMset::LoadControls() {

@@ -1,4 +1,5 @@
 #include "ui/sim/Utsim.h"
+#include "ui/Ulayout.h"
 
 #include "core/Utglobal.h"
 #include "lib/Slib.h"
@@ -97,7 +98,7 @@ TFMsim::TFMsim(TFMmain* main) : QDialog(main), main_(main) {
 
 void TFMsim::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (main_) move(main_->geometry().center() - rect().center());
+    CentreOn(this, main_);
 }
 
 void TFMsim::Prepare() {

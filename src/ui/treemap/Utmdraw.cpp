@@ -1,4 +1,5 @@
 #include "ui/treemap/Utmdraw.h"
+#include "ui/Ulocale.h"
 
 #include "lib/Slib.h"
 #include "platform/Pfile.h"
@@ -18,17 +19,14 @@ namespace nrvs {
 namespace {
 
 QFont LabelFont(int pixelSize, bool bold) {
-    QFont f;
-    f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
-                   QStringLiteral("Noto Sans CJK JP")});
-    f.setPixelSize(pixelSize);
+    QFont f = UiFont(pixelSize, true);
     f.setBold(bold);
     return f;
 }
 
 QColor Rgb(uint32_t c) { return QColor::fromRgb(static_cast<QRgb>(c | 0xFF000000u)); }
 
-QString Text(const std::string& s) { return QString::fromStdString(s); }
+QString Text(const std::string& s) { return ShownText(s); }
 
 // A name over the cushions: on a dark, half-transparent plate so that it
 // reads on every colour; cut to the rectangle it names.

@@ -1,4 +1,5 @@
 #include "ui/treemap/Uttreemap.h"
+#include "ui/Ulocale.h"
 
 #include "core/Rows.h"
 #include "core/Utglobal.h"
@@ -29,7 +30,7 @@ using mainwindow::kNameRole;
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) { return ShownText(s); }
 
 // "X:\a\b\" -> "X:\a\"; a root stays as it is.
 std::string ParentFolder(const std::string& path) {

@@ -1,4 +1,5 @@
 #include "ui/types/Uttypes.h"
+#include "ui/Ulocale.h"
 
 #include "ui/Ulists.h"
 
@@ -38,7 +39,7 @@ constexpr int kKindRole = Qt::UserRole + 1;   // the FileKind
 constexpr int kValueRole = Qt::UserRole + 2;  // the number a count or size column sorts by
 constexpr int kOrderRole = Qt::UserRole + 3;  // the row's place as the statistics gave it
 
-QString Q(const std::string& bytes) { return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())); }
+QString Q(const std::string& bytes) { return ShownText(bytes); }
 
 // Numbers sort as numbers, texts as the desktop sorts them; every tie keeps
 // the statistics' order (largest first), whichever way the column runs.
