@@ -2,8 +2,9 @@
 # Screenshots of a file server's scan browsed here, and of the file types
 # window beside the treemap it lights, in docs/screenshots: a sample tree
 # scanned with ncdu -o as another machine would, imported as S:, opened in
-# the main window with its treemap (Ctrl+T); then the types window (Ctrl+Y)
-# with one extension chosen. Xvfb with openbox, driven with xdotool.
+# the main window with its treemap (Ctrl+T); then /usr measured as U:, its
+# treemap and the types window (Ctrl+Y) with one extension chosen. Xvfb with
+# openbox, driven with xdotool.
 # BIN=build/asan takes the programs of another build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -55,6 +56,7 @@ export DISPLAY=:$(head -1 "$tmp/display")
 openbox >/dev/null 2>&1 &
 sleep 1
 "$tmp/norvessa" "S:\\" >/dev/null 2>&1 &
+app=$!
 sleep 6
 win=$(xdotool search --name "Norvessa" | head -1)
 [ -n "$win" ] || { echo "screenshots_offline.sh: the window did not come up" >&2; exit 1; }
@@ -68,18 +70,35 @@ if [ -n "$map" ]; then xdotool windowmove "$map" 700 240 windowsize "$map" 900 7
 sleep 4
 import -window root "$out/offline_scan.png"; echo "wrote $out/offline_scan.png"
 
-# The kinds of files, one extension chosen: its files lit in the treemap.
+# /usr as U:, the kinds of its files, one extension chosen: its files lit.
+kill "$app" 2>/dev/null || true
+wait "$app" 2>/dev/null || true
+{ for i in $(seq 0 51); do if [ "$i" -eq 20 ]; then echo /usr; else echo; fi; done; } > "$tmp/norvessa.drv"
+"$tmp/norvessa-cli" measure U: > /dev/null
+"$tmp/norvessa" "U:\\" >/dev/null 2>&1 &
+app=$!
+sleep 6
+win=$(xdotool search --name "Norvessa" | head -1 || true)
+[ -n "$win" ] || { echo "screenshots_offline.sh: the window did not come up for U:" >&2; exit 1; }
+xdotool windowactivate --sync "$win" 2>/dev/null || true
+xdotool windowmove "$win" 0 0 windowsize "$win" 690 540
+sleep 1
+xdotool key ctrl+t
+sleep 6
+map=$(xdotool search --name "ツリーマップ" | tail -1 || true)
+if [ -n "$map" ]; then xdotool windowmove "$map" 700 240 windowsize "$map" 900 700; fi
+sleep 4
 xdotool windowactivate --sync "$win" 2>/dev/null || true
 sleep 1
 xdotool mousemove --window "$win" 400 300 click 1
 xdotool key ctrl+y
-sleep 3
+sleep 4
 types=$(xdotool search --name "ファイルの種類" | tail -1 || true)
 if [ -n "$types" ]; then
     xdotool windowmove "$types" 0 580 windowsize "$types" 690 400
     xdotool windowactivate --sync "$types" 2>/dev/null || true
-    # The list has the focus: the second row (after the largest kind).
+    # The list has the focus: the second row (after the largest type).
     xdotool key Home Down || true
 fi
-sleep 4
+sleep 5
 import -window root "$out/types_treemap.png"; echo "wrote $out/types_treemap.png"
