@@ -7,6 +7,7 @@
 #include "ui/main/Urowmodel.h"
 #include "ui/main/Utglobal.h"
 #include "ui/files/Utfiles.h"
+#include "ui/main/Utfldsel.h"
 #include "ui/main/Utmain.h"
 #include "ui/rank/Utrank.h"
 #include "ui/treemap/Uttreemap.h"
@@ -243,6 +244,27 @@ private slots:
         w->MMprcexnClick();
         QVERIFY2(ui.messages.last().contains(QStringLiteral("書き出しました")), qPrintable(ui.messages.last()));
         QVERIFY(drive->ExeDir().Read("again.json").rfind("[1,2,", 0) == 0);
+    }
+
+    void theFolderBrowserShowsDrivesByLetterAndOpensAtTheFolder() {
+        auto w = OpenWindow();
+        TFMfldsel browse(QStringLiteral("コピー先"), w.get());
+        browse.Start(Root() + "alpha\\");
+        QString letters;
+        for (int i = 0; i < browse.TVtree->topLevelItemCount(); ++i)
+            letters += browse.TVtree->topLevelItem(i)->text(0).left(2) + ' ';
+        QVERIFY2(letters.contains(QString(QChar(drive->Letter())) + ':'), qPrintable(letters));
+        QCOMPARE(browse.Chosen(), Root() + "alpha\\");
+        QCOMPARE(browse.LLpath->text(), QString::fromStdString(Root() + "alpha\\"));
+        QTreeWidgetItem* root = browse.TVtree->currentItem()->parent();
+        QVERIFY(root);
+        QStringList names;
+        for (int i = 0; i < root->childCount(); ++i) names << root->child(i)->text(0);
+        QCOMPARE(names, (QStringList{"alpha", "Beta", "gamma"}));
+        // A folder that is not there: as far down as it goes, the drive.
+        browse.Start(Root() + "nowhere\\deeper\\");
+        QCOMPARE(browse.Chosen(), Root());
+        QVERIFY(browse.BTok->isEnabled());
     }
 
     void unreadableFoldersAreReportedAndTheirTipSaysSo() {

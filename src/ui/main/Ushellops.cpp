@@ -5,6 +5,8 @@
 #include "lib/Slib.h"
 #include "platform/Ppath.h"
 #include "ui/Udesktop.h"
+#include "ui/Ulayout.h"
+#include "ui/main/Utfldsel.h"
 
 #include <QApplication>
 #include <QFile>
@@ -154,7 +156,7 @@ std::string DriveLetters() {
 bool OnListedDrive(const std::string& programPath) {
     DriveTable& drives = Global().Drives;
     for (int i = 0; i < drives.ListedCount(); ++i)
-        if (const DriveRecord* r = drives.ListedAt(i); r && r->RootPath[0] == programPath[0]) return true;
+        if (const DriveRecord* r = drives.ListedAt(i); r && !r->Offline && r->RootPath[0] == programPath[0]) return true;
     return false;
 }
 } // namespace
@@ -164,53 +166,29 @@ void SetBrowseFolderChoice(std::function<std::string(const std::string&)> choose
 }
 
 std::string BrowseFolder(const std::string& title, QWidget* parent, const std::string& startFolder) {
-    DriveTable& drives = Global().Drives;
-    QString start;
-    for (const std::string& p : {startFolder, Global().CurrentDrive ? Global().CurrentDrive->RootPath : std::string()}) {
-        std::string native;
-        if (!p.empty() && platform::ToNative(p, native)) {
-            start = QFile::decodeName(QByteArray::fromStdString(native));
-            break;
-        }
+    if (!BrowseChoice()) {
+        // The drives by letter and their folders in program form, opened at
+        // the folder given (or the drive shown): only what can be chosen.
+        TFMfldsel dialog(QString::fromStdString(title), parent);
+        dialog.Start(!startFolder.empty() ? startFolder
+                                          : Global().CurrentDrive ? Global().CurrentDrive->RootPath : std::string());
+        CentreOn(&dialog, parent);
+        if (dialog.exec() != QDialog::Accepted) return "\\";
+        const std::string chosen = dialog.Chosen();
+        return chosen.empty() ? "\\" : chosen;
     }
-    for (;;) {
-        std::string native;
-        if (BrowseChoice()) {
-            native = BrowseChoice()(title);
-        } else {
-            // The toolkit's own dialog (translated), at the folder shown, with
-            // the drives in its side bar; the title names them by letter.
-            QFileDialog dialog(parent, QString::fromStdString(title), start);
-            dialog.setFileMode(QFileDialog::Directory);
-            dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
-            QList<QUrl> roots;
-            QStringList letters;
-            for (int i = 0; i < drives.ListedCount(); ++i) {
-                const DriveRecord* r = drives.ListedAt(i);
-                std::string root;
-                if (!r || !platform::ToNative(r->RootPath, root)) continue;
-                roots << QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(root)));
-                letters << ShownText(r->RootPath.substr(0, 2)) + u' ' +
-                               QFile::decodeName(QByteArray::fromStdString(root));
-            }
-            dialog.setSidebarUrls(roots);
-            dialog.setToolTip(letters.join(u'\n'));
-            if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return "\\";
-            native = QFile::encodeName(dialog.selectedFiles().first()).toStdString();
-            start = dialog.selectedFiles().first();
-        }
-        if (native.empty()) return "\\";
-        std::string program;
-        if (platform::ToProgram(native, program) && OnListedDrive(program)) {
-            if (program.back() != '\\') program += '\\';
-            return program;
-        }
-        // Not a silent cancel: the user learns why, and chooses again.
-        ShowMessageBox("「" + native + "」はどのドライブにも含まれないため選択できません。\n"
-                       "ドライブ（" + DriveLetters() + "）の中のフォルダを選択してください。",
-                       MB_ICONINFORMATION);
-        if (BrowseChoice()) return "\\";
+    // A choice made elsewhere (a test, a script) comes as a native folder.
+    const std::string native = BrowseChoice()(title);
+    if (native.empty()) return "\\";
+    std::string program;
+    if (platform::ToProgram(native, program) && OnListedDrive(program)) {
+        if (program.back() != '\\') program += '\\';
+        return program;
     }
+    ShowMessageBox("「" + native + "」はどのドライブにも含まれないため選択できません。\n"
+                   "ドライブ（" + DriveLetters() + "）の中のフォルダを選択してください。",
+                   MB_ICONINFORMATION);
+    return "\\";
 }
 
 // ---- the desktop's applications ----
