@@ -5,9 +5,12 @@
 #include "core/Measure.h"
 #include "core/Utglobal.h"
 #include "support/TempDrive.h"
+#include "ui/Ulayout.h"
 #include "ui/Ulocale.h"
 #include "ui/Uimsg.h"
+#include "ui/main/Utfldsel.h"
 #include "ui/main/Utmain.h"
+#include "ui/changes/Utchanges.h"
 #include "ui/export/Utexport.h"
 #include "ui/files/Utfiles.h"
 #include "ui/info/Utdinfo.h"
@@ -222,7 +225,7 @@ private:
     QList<QWidget*> WindowsOf(TFMmain& w) const {
         return {w.Running, w.Progress, w.Export, w.Properties, w.Sim,  w.Settings, w.MsrDrv,
                 w.Ver,     w.Dinfo,    w.Mdrv,   w.Mfdr,       w.Rank, w.Files,    w.Tmap,
-                w.Types,   w.NetConnect, w.NetDisconnect, w.Splash};
+                w.Types,   w.NetConnect, w.NetDisconnect, w.Splash, w.Changes};
     }
 
 private slots:
@@ -304,6 +307,14 @@ private slots:
             win->hide();
             QCoreApplication::processEvents();
         }
+        // The folder browser of copy and move, opened deep in the drive.
+        TFMfldsel browse(QStringLiteral("コピー先"), &w);
+        browse.Start(drive->Root() + "ソース\\src\\");
+        CentreOn(&browse, &w);
+        browse.show();
+        QCoreApplication::processEvents();
+        problems += Problems(&browse, Screen());
+        browse.hide();
         for (const QString& p : problems) qWarning("%s", qPrintable(p));
         QVERIFY2(problems.isEmpty(), qPrintable(QStringLiteral("%1 windows or widgets do not fit (above)").arg(problems.size())));
     }

@@ -10,6 +10,8 @@
 #include "platform/Ppath.h"
 #include "ui/main/Utmain.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -123,7 +125,12 @@ TFMchanges::TFMchanges(TFMmain* main) : QDialog(main), main_(main) {
                             QAbstractItemView::SingleSelection);
     LVlist->header()->resizeSection(C_PATH, 280);
     LVlist->header()->setStretchLastSection(false);
-    for (int c = 1; c < C_COLUMNS; ++c) LVlist->header()->resizeSection(c, 90);
+    // Each figure column as wide as its heading needs in the font in use.
+    for (int c = 1; c < C_COLUMNS; ++c) {
+        const QString heading = LVlist->headerItem()->text(c);
+        const int needed = LVlist->header()->fontMetrics().horizontalAdvance(heading) + 24;
+        LVlist->header()->resizeSection(c, std::max(90, needed));
+    }
     auto* lower = new QWidget(split);
     auto* lowerLayout = new QVBoxLayout(lower);
     lowerLayout->setContentsMargins(0, 0, 0, 0);
