@@ -51,15 +51,7 @@ ImportInfo ReadImportInfo(char letter) {
     std::string text;
     if (!P::ReadWholeFile(ImportInfoName(letter), text) || text.size() > 1 << 20) return info;
     bool marked = false;
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find_first_of("\r\n", at);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(at, end - at);
-        at = end + 1;
-        const size_t eq = line.find('=');
-        if (eq == std::string::npos) continue;
-        const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+    ForEachKeyValue(text, [&](const std::string& key, const std::string& value) {
         if (key == "import") marked = value == "ncdu";
         else if (key == "root") info.Root = P::NativeName(value);
         else if (key == "host") info.Host = value;
@@ -67,7 +59,7 @@ ImportInfo ReadImportInfo(char letter) {
         else if (key == "source") info.Source = value;
         else if (key == "scanned") ParseWhole(value, info.ScanTime);
         else if (key == "imported") ParseWhole(value, info.ImportTime);
-    }
+    });
     info.Valid = marked;
     return info;
 }

@@ -63,15 +63,7 @@ VolumeNote ReadVolumeNote(char letter) {
     std::string text;
     if (!P::ReadFileStart(VolumeNoteName(letter), 1 << 16, text)) return note;
     bool marked = false, ok = true;
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find_first_of("\r\n", at);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(at, end - at);
-        at = end + 1;
-        const size_t eq = line.find('=');
-        if (eq == std::string::npos) continue;
-        const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+    ForEachKeyValue(text, [&](const std::string& key, const std::string& value) {
         if (key == "volume") marked = value == "1";
         else if (key == "label") note.VolumeName = CutToBytes(value, DriveTable::kVolumeNameBuffer - 1);
         else if (key == "filesystem") note.FileSystem = CutToBytes(value, DriveTable::kFileSystemBuffer - 1);
@@ -81,7 +73,7 @@ VolumeNote ReadVolumeNote(char letter) {
         else if (key == "total") ok = ParseNumber(value, note.TotalBytes) && ok;
         else if (key == "free") ok = ParseNumber(value, note.FreeBytes) && ok;
         else if (key == "where") note.Where = value;
-    }
+    });
     if (note.Category < 1 || note.Category > 5) note.Category = 2;
     if (note.FreeBytes > note.TotalBytes) note.FreeBytes = note.TotalBytes;
     note.Valid = marked && ok;

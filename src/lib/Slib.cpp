@@ -304,4 +304,16 @@ int AskYesNo(const std::string& text, int style) {
     return g_fallbackAnswer;
 }
 
+void ForEachKeyValue(std::string_view text, const std::function<void(const std::string&, const std::string&)>& fn) {
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find_first_of("\r\n", at);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = text.substr(at, end - at);
+        at = end + 1;
+        const size_t eq = line.find('=');
+        if (eq != std::string_view::npos) fn(std::string(line.substr(0, eq)), std::string(line.substr(eq + 1)));
+    }
+}
+
 } // namespace nrvs

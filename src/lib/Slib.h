@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -117,5 +118,10 @@ void SetFallbackAnswer(int answer);
 
 void ShowMessageBox(const std::string& text, int style);
 int AskYesNo(const std::string& text, int style);
+
+// Calls fn(key, value) for each "key=value" line of text (CR, LF or both
+// end a line; lines without '=' are skipped): the small note files beside
+// the caches.
+void ForEachKeyValue(std::string_view text, const std::function<void(const std::string&, const std::string&)>& fn);
 
 } // namespace nrvs
