@@ -26,7 +26,7 @@ std::string PreviousVolumeName(char letter) { return P::PreviousMeasurementFolde
 Measurement::Measurement() = default;
 Measurement::~Measurement() { P::UnmapFile(map_, mapLength_); }
 
-bool Measurement::Map(const std::string& nativePath) {
+bool Measurement::Map(const std::string& nativePath, bool lines) {
     P::UnmapFile(map_, mapLength_);
     map_ = nullptr;
     mapLength_ = 0;
@@ -35,7 +35,12 @@ bool Measurement::Map(const std::string& nativePath) {
     lines_.clear();
     if (!P::MapFileReadOnly(nativePath, map_, mapLength_)) return false;
     text_ = std::string_view(static_cast<const char*>(map_), mapLength_);
-    Split(std::string_view(static_cast<const char*>(map_), mapLength_));
+    if (!lines) {
+        const size_t end = text_.find_first_of("\r\n");
+        header_ = std::string(text_.substr(0, end));
+        return true;
+    }
+    Split(text_);
     return true;
 }
 
@@ -510,7 +515,8 @@ PreviousKeeper::PreviousKeeper(const DriveRecord& drive, const std::string& belo
       volume_(VolumeIdentity(drive)), oldIndex_(std::make_unique<FileIndex>()) {
     if (!Global().KeepPrevious) return;
     std::time_t start = 0;
-    hasCache_ = cache_.Map(CacheFileName(drive)) && HeaderStart(cache_.Header(), start);
+    // A drive measurement keeps the old cache whole: its lines are not read.
+    hasCache_ = cache_.Map(CacheFileName(drive), !below_.empty()) && HeaderStart(cache_.Header(), start);
     if (!hasCache_) return;
     // Held open from now: the save renames the new files over these names.
     if (below_.empty()) P::MapFileReadOnly(FileIndexName(letter_), index_, indexLength_);
@@ -553,7 +559,7 @@ bool PreviousKeeper::KeepWhole(std::string* why) {
     const std::string cacheName = PreviousCacheName(letter_), indexName = PreviousIndexName(letter_);
     // The index goes first: a cache kept without it must not meet an older
     // index of its own date (they are matched by the cache's header line).
-    const bool indexOk = index_ ? P::ReplaceFile(indexName, {static_cast<const char*>(index_), indexLength_})
+    const bool indexOk = index_ ? P::ReplaceFileFromMapping(indexName, index_, indexLength_)
                                 : P::RemoveOwnFile(indexName);
     if (!indexOk) {
         std::string reason = P::LastWriteError();
@@ -561,7 +567,7 @@ bool PreviousKeeper::KeepWhole(std::string* why) {
         if (why) *why = indexName + ": " + reason;
     }
     const std::string_view text = cache_.Text();
-    if (!P::ReplaceFile(cacheName, text)) return Failed(why, cacheName);
+    if (!P::ReplaceFileFromMapping(cacheName, text.data(), text.size())) return Failed(why, cacheName);
     return indexOk;
 }
 

@@ -35,7 +35,9 @@ public:
     Measurement& operator=(const Measurement&) = delete;
 
     // Maps a cache file; false when it is missing, empty or no regular file.
-    bool Map(const std::string& nativePath);
+    // lines false: only the header is read, for callers that copy the file
+    // whole (the rest of a large cache is then never brought into memory).
+    bool Map(const std::string& nativePath, bool lines = true);
     // Borrows the lines of a list (line 0 the header).
     void Borrow(const StringList& lines);
 

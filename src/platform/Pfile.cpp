@@ -337,6 +337,20 @@ void UnmapFile(const void* data, size_t length) {
     if (data) ::munmap(const_cast<void*>(data), length);
 }
 
+bool ReplaceFileFromMapping(const std::string& nativePath, const void* data, size_t length) {
+    const char* bytes = static_cast<const char*>(data);
+    return ReplaceFileStreamed(nativePath, [&](const PutBytes& put) {
+        constexpr size_t kPiece = size_t{1} << 20;  // a whole number of pages
+        for (size_t at = 0; at < length; at += kPiece) {
+            const size_t n = std::min(kPiece, length - at);
+            if (!put({bytes + at, n})) return false;
+            // The file keeps the bytes; the process need not.
+            ::madvise(const_cast<char*>(bytes + at), n, MADV_DONTNEED);
+        }
+        return true;
+    });
+}
+
 bool WriteAt(const std::string& nativePath, uint64_t offset, std::string_view bytes, const std::string& identity) {
     int fd = ::open(nativePath.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return false;

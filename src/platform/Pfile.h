@@ -89,6 +89,10 @@ private:
 // missing, no regular file (a link is not followed) or empty.
 bool MapFileReadOnly(const std::string& nativePath, const void*& data, size_t& length, std::string* identity = nullptr);
 void UnmapFile(const void* data, size_t length);
+// ReplaceFile with the bytes of a mapping from MapFileReadOnly, in pieces
+// whose pages are let go once written: copying a large file this way does
+// not hold it in the process's memory.
+bool ReplaceFileFromMapping(const std::string& nativePath, const void* data, size_t length);
 // Writes bytes at an offset inside an existing regular file, never through
 // a link and only while it is the file of identity (from MapFileReadOnly):
 // a file replaced in the meantime is left alone. False when nothing was
