@@ -192,6 +192,28 @@ private slots:
         D().reject();
     }
 
+    void theTreeInNcdusFormat() {
+        w->MMmesdrvClick();
+        ui.messages.clear();
+        Show();
+        D().CHtree->setChecked(true);
+        D().RBtreencdu->setChecked(true);
+        QVERIFY2(!D().CHtreecapa->isEnabled() && !D().CHtreelink->isEnabled() && !D().CHtreecalc->isEnabled(),
+                 "ncdu's format has no columns to choose");
+        D().CBtreefile->setEditText(QString::fromStdString(Out("scan.json")));
+        Ok();
+        QVERIFY2(ui.messages.last().startsWith("エクスポートが完了しました。\n"), qPrintable(ui.messages.last()));
+        const std::string json = ReadFile(Out("scan.json"));
+        QVERIFY(json.rfind("[1,2,", 0) == 0);
+        QVERIFY(json.find("\"name\":\"a&b\"") != std::string::npos);
+        QCOMPARE(Lines(Exe("norvessa.ept"))[1], std::string("0011"));
+        Show();
+        QVERIFY2(D().RBtreencdu->isChecked() && !D().RBtreehtml->isChecked(), "the choice is remembered");
+        D().RBtreehtml->setChecked(true);
+        QVERIFY(D().CHtreecapa->isEnabled());
+        D().reject();
+    }
+
     void recentNamesOfUncheckedHalvesAndCaseOnlyDifferences() {
         StringList names{"11111", "10"};
         for (int i = 1; i <= 10; ++i) names.push_back("/tmp/n" + std::to_string(i) + ".html");

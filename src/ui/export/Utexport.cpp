@@ -1,4 +1,6 @@
 #include "ui/export/Utexport.h"
+
+#include "core/Ncdu.h"
 #include "ui/Ulocale.h"
 #include "ui/Ulayout.h"
 
@@ -61,17 +63,17 @@ TFMexport::TFMexport(TFMmain* main) : QDialog(main), main_(main) {
     winId();
     setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
     setFont(UiFont(12, true));
-    setFixedSize(411, 239);
+    setFixedSize(431, 239);
 
     CHtree = Make<QCheckBox>(this, "CHtree", QStringLiteral("ツリー情報(&T)"), 20, 6, 91, 17);
-    GBtree = Make<QGroupBox>(this, "GBtree", QStringLiteral(" "), 8, 8, 397, 93);
+    GBtree = Make<QGroupBox>(this, "GBtree", QStringLiteral(" "), 8, 8, 417, 93);
     tree_.box = CHtree;
     tree_.fileMark = 't';
     BuildSection(tree_, GBtree, QStringLiteral("ファイル(&Q)"), QStringLiteral("HTML(&W)"), QStringLiteral("CSV(&E)"),
                  QStringLiteral("容量(&Y)"), QStringLiteral("ファイル数(&U)"), QStringLiteral("フォルダ数(&P)"),
                  QStringLiteral("ハイパーリンク(&R)"));
     CHlist = Make<QCheckBox>(this, "CHlist", QStringLiteral("リスト情報(&L)"), 20, 106, 87, 17);
-    GBlist = Make<QGroupBox>(this, "GBlist", QStringLiteral(" "), 8, 108, 397, 93);
+    GBlist = Make<QGroupBox>(this, "GBlist", QStringLiteral(" "), 8, 108, 417, 93);
     list_.box = CHlist;
     list_.fileMark = 'l';
     BuildSection(list_, GBlist, QStringLiteral("ファイル(&A)"), QStringLiteral("HTML(&S)"), QStringLiteral("CSV(&D)"),
@@ -83,10 +85,10 @@ TFMexport::TFMexport(TFMmain* main) : QDialog(main), main_(main) {
     setTabOrder(CHtree, GBtree);
     setTabOrder(CHlist, GBlist);
 
-    BTok = Make<QPushButton>(this, "BTok", QStringLiteral("&OK"), 254, 208, 75, 25);
+    BTok = Make<QPushButton>(this, "BTok", QStringLiteral("&OK"), 274, 208, 75, 25);
     BTok->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     BTok->setDefault(true);
-    BTng = Make<QPushButton>(this, "BTng", QStringLiteral("&CLOSE"), 330, 208, 75, 25);
+    BTng = Make<QPushButton>(this, "BTng", QStringLiteral("&CLOSE"), 350, 208, 75, 25);
     BTng->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     BTng->setAutoDefault(false);
     BTtreefile->setObjectName("BTtreefile");
@@ -104,6 +106,7 @@ TFMexport::TFMexport(TFMmain* main) : QDialog(main), main_(main) {
     connect(CHtree, &QCheckBox::toggled, this, &TFMexport::CHtreeClick);
     connect(RBtreehtml, &QRadioButton::toggled, this, &TFMexport::CHtreeClick);
     connect(RBtreecsv, &QRadioButton::toggled, this, &TFMexport::CHtreeClick);
+    connect(RBtreencdu, &QRadioButton::toggled, this, &TFMexport::CHtreeClick);
     connect(CHlist, &QCheckBox::toggled, this, &TFMexport::CHlistClick);
     connect(RBlisthtml, &QRadioButton::toggled, this, &TFMexport::CHlistClick);
     connect(RBlistcsv, &QRadioButton::toggled, this, &TFMexport::CHlistClick);
@@ -133,10 +136,16 @@ void TFMexport::BuildSection(Section& s, QGroupBox* g, const QString& fileCaptio
     s.label->setObjectName(QString::fromLatin1("LL" + name("file")));
     // Wider than the form's 69 pixels, up to the CSV button: the substitute
     // font is wider and would cut off the closing parenthesis.
-    s.html = Make<QRadioButton>(g, "", htmlCaption, 96, 29, 76, 17);
+    s.html = Make<QRadioButton>(g, "", htmlCaption, 96, 29, 78, 17);
     s.html->setObjectName(QString::fromLatin1("RB" + name("html")));
-    s.csv = Make<QRadioButton>(g, "", csvCaption, 172, 29, 61, 17);
+    s.csv = Make<QRadioButton>(g, "", csvCaption, 176, 29, 64, 17);
     s.csv->setObjectName(QString::fromLatin1("RB" + name("csv")));
+    if (tree) {
+        s.ncdu = Make<QRadioButton>(g, "", QStringLiteral("ncdu"), 242, 29, 60, 17);
+        s.ncdu->setObjectName(QStringLiteral("RBtreencdu"));
+        s.ncdu->setToolTip(QStringLiteral("ncdu -f や gdu -f で開ける JSON 形式で、ドライブの計測結果を書き出します"));
+        RBtreencdu = s.ncdu;
+    }
     s.names = Make<QComboBox>(g, "", QString(), 12, 52, 221, 20);
     s.names->setObjectName(QString::fromLatin1("CB" + name("file")));
     s.names->setEditable(true);
@@ -147,13 +156,13 @@ void TFMexport::BuildSection(Section& s, QGroupBox* g, const QString& fileCaptio
     s.browse->setAutoRaise(true);
     s.browse->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     s.browse->setToolTip(QStringLiteral("参照"));
-    s.capa = Make<QCheckBox>(g, "", capaCaption, 280, 16, 61, 17);
+    s.capa = Make<QCheckBox>(g, "", capaCaption, 306, 16, 61, 17);
     s.capa->setObjectName(QString::fromLatin1("CH" + name("capa")));
-    s.files = Make<QCheckBox>(g, "", filesCaption, 280, 32, 101, 17);
+    s.files = Make<QCheckBox>(g, "", filesCaption, 306, 32, 101, 17);
     s.files->setObjectName(QString::fromLatin1("CH" + name("file")));
-    s.folders = Make<QCheckBox>(g, "", foldersCaption, 280, 48, 101, 17);
+    s.folders = Make<QCheckBox>(g, "", foldersCaption, 306, 48, 101, 17);
     s.folders->setObjectName(QString::fromLatin1("CH" + name("fldr")));
-    s.link = Make<QCheckBox>(g, "", linkCaption, 280, 64, 109, 17);
+    s.link = Make<QCheckBox>(g, "", linkCaption, 306, 64, 109, 17);
     s.link->setObjectName(QString::fromLatin1("CH" + name("link")));
     s.calc = Make<QCheckBox>(g, "", QStringLiteral("表計算ソフト向け"), 12, 74, 221, 17);
     s.calc->setObjectName(QString::fromLatin1("CH" + name("calc")));
@@ -186,22 +195,25 @@ void TFMexport::FormShow(bool shown) {
 
 void TFMexport::LoadSection(Section& s) {
     ExportSettings settings = LoadExportSettings(ExportSettingsFileName(s.fileMark));
-    const QSignalBlocker b1(s.box), b2(s.html), b3(s.csv);
+    const QSignalBlocker b1(s.box), b2(s.html), b3(s.csv), b4(s.ncdu);
     SetButtonsState(QString::fromStdString(settings.Checks), {s.box, s.capa, s.files, s.folders, s.link});
     // Set as a radio group would be: the second mark clears the first, and
     // "00" leaves neither chosen (a plain auto-exclusive button refuses that).
     const QString formats = QString::fromStdString(settings.Formats);
     auto mark = [&](int i) { return formats.size() > i ? (formats[i] != QLatin1Char('0') ? 1 : 0) : -1; };
-    bool html = s.html->isChecked(), csv = s.csv->isChecked();
+    bool html = s.html->isChecked(), csv = s.csv->isChecked(), ncdu = s.ncdu && s.ncdu->isChecked();
     if (mark(0) == 1) html = true, csv = false;
     if (mark(1) == 1) csv = true, html = false;
     if (mark(0) == 0 && mark(1) == 0) html = csv = false;
-    s.html->setAutoExclusive(false);
-    s.csv->setAutoExclusive(false);
+    // The fourth mark, after the spreadsheet one: ncdu's format (the tree).
+    if (s.ncdu) ncdu = mark(3) == 1 && !html && !csv;
+    for (QRadioButton* b : {s.html, s.csv, s.ncdu})
+        if (b) b->setAutoExclusive(false);
     s.html->setChecked(html);
     s.csv->setChecked(csv);
-    s.html->setAutoExclusive(true);
-    s.csv->setAutoExclusive(true);
+    if (s.ncdu) s.ncdu->setChecked(ncdu);
+    for (QRadioButton* b : {s.html, s.csv, s.ncdu})
+        if (b) b->setAutoExclusive(true);
     s.calc->setChecked(mark(2) != 0);
     s.names->clear();
     s.names->clearEditText();
@@ -212,8 +224,11 @@ void TFMexport::LoadSection(Section& s) {
 
 void TFMexport::EnableSection(Section& s) {
     const bool on = s.box->isChecked();
-    for (QWidget* w : std::initializer_list<QWidget*>{s.label, s.html, s.csv, s.browse, s.capa, s.files, s.folders})
-        EnableWithCue(w, on);
+    // ncdu's format has no columns to choose: it holds every figure.
+    const bool columns = !(s.ncdu && s.ncdu->isChecked());
+    for (QWidget* w : std::initializer_list<QWidget*>{s.label, s.html, s.csv, s.browse}) EnableWithCue(w, on);
+    if (s.ncdu) EnableWithCue(s.ncdu, on);
+    for (QWidget* w : std::initializer_list<QWidget*>{s.capa, s.files, s.folders}) EnableWithCue(w, on && columns);
     EnableWithCue(s.link, on && s.html->isChecked());
     EnableWithCue(s.calc, on && s.csv->isChecked());
     BTok->setEnabled(CHtree->isChecked() || CHlist->isChecked());
@@ -233,7 +248,8 @@ void TFMexport::Browse(Section& s) {
     // A program-form name (X:\...) starts the dialog in its native folder.
     const QString name = QString::fromStdString(ExportNativeName(s.names->currentText().toStdString()));
     const QStringList filters = DGsave->nameFilters();
-    DGsave->setDefaultSuffix(html ? QStringLiteral("html") : QStringLiteral("csv"));
+    const bool ncdu = s.ncdu && s.ncdu->isChecked();
+    DGsave->setDefaultSuffix(ncdu ? QStringLiteral("json") : html ? QStringLiteral("html") : QStringLiteral("csv"));
     DGsave->setDirectory(DirectoryPart(name));
     DGsave->selectFile(name.mid(DirectoryPart(name).size()));
     if (filters.size() == 2) DGsave->selectNameFilter(filters[html ? 0 : 1]);
@@ -255,6 +271,9 @@ void TFMexport::RecordSection(Section& s) {
     for (const auto& n : settings.Names) s.names->addItem(QString::fromStdString(n));
     settings.Checks = ButtonsState({s.box, s.capa, s.files, s.folders, s.link}).toStdString();
     settings.Formats = ButtonsState({s.html, s.csv, s.calc}).toStdString();
+    // A fourth mark only when it is set: files of older versions stay as
+    // they were.
+    if (s.ncdu && s.ncdu->isChecked()) settings.Formats += '1';
     if (!SaveExportSettings(ExportSettingsFileName(s.fileMark), settings))
         TellSaveFailed(ExportSettingsFileName(s.fileMark));
     s.names->setEditText(typed);
@@ -293,6 +312,13 @@ ExportContext TFMexport::Context() const {
 // that a full disk and a mistyped folder can be told apart.
 bool TFMexport::ExportTree() {
     std::string why;
+    if (RBtreencdu && RBtreencdu->isChecked()) {
+        // The drive's whole measured tree, files from its index.
+        const DriveRecord* drive = Global().CurrentDrive;
+        if (drive && ExportNcdu(drive->RootPath, ExportNativeName(Typed(CBtreefile)), why)) return true;
+        ShowMessageBox("ツリー情報をエクスポートできません。\n\n" + Typed(CBtreefile) + "\n" + why, MB_ICONSTOP);
+        return false;
+    }
     if (ExportTreeFile(Typed(CBtreefile), RBtreehtml->isChecked(), Context(), Columns(tree_), Global().Folders, &why))
         return true;
     ShowMessageBox("ツリー情報をエクスポートできません。\n\n" + Typed(CBtreefile) + "\n" + why, MB_ICONSTOP);

@@ -45,6 +45,8 @@ public:
     QGroupBox *GBtree, *GBlist;
     QLabel *LLtreefile, *LLlistfile;
     QRadioButton *RBtreehtml, *RBtreecsv, *RBlisthtml, *RBlistcsv;
+    // The measured tree in ncdu's format, for ncdu -f and gdu -f.
+    QRadioButton* RBtreencdu = nullptr;
     QComboBox *CBtreefile, *CBlistfile;
     QToolButton *BTtreefile, *BTlistfile;
     QPushButton *BTok = nullptr, *BTng = nullptr;
@@ -60,6 +62,7 @@ private:
         QCheckBox* calc;  // CSV for spreadsheets
         QLabel* label;
         QRadioButton *html, *csv;
+        QRadioButton* ncdu = nullptr;  // the tree only
         QComboBox* names;
         QToolButton* browse;
         char fileMark;  // 't' or 'l'
