@@ -4,6 +4,8 @@
 #include "lib/Slib.h"
 #include "platform/Pfile.h"
 
+#include <vector>
+
 #include <QFont>
 #include <QGuiApplication>
 #include <QFontMetrics>
@@ -30,18 +32,44 @@ QString Text(const std::string& s) { return ShownText(s); }
 
 // A name over the cushions: on a dark, half-transparent plate so that it
 // reads on every colour; cut to the rectangle it names.
-void Label(QPainter& p, const QRectF& r, const QString& name, const QString& size, const QFont& font, bool centred) {
+// Draws a name plate in r; returns where it went (empty: it did not fit, or
+// it would have covered one of the plates in avoid).
+QRectF Label(QPainter& p, const QRectF& r, const QString& name, const QString& size, const QFont& font, bool centred,
+             const std::vector<QRectF>* avoid = nullptr) {
     const QFontMetrics fm(font);
     const int pad = 2;
     const int lines = size.isEmpty() || r.height() < 2 * fm.height() + 2 * pad ? 1 : 2;
     const int avail = static_cast<int>(r.width()) - 2 * pad;
-    if (avail < fm.horizontalAdvance(QStringLiteral("MM")) || r.height() < fm.height() + 2 * pad) return;
+    if (avail < fm.horizontalAdvance(QStringLiteral("MM")) || r.height() < fm.height() + 2 * pad) return {};
     const QString n = fm.elidedText(name, Qt::ElideRight, avail);
     const QString s = lines == 2 ? fm.elidedText(size, Qt::ElideRight, avail) : QString();
     const int w = std::max(fm.horizontalAdvance(n), lines == 2 ? fm.horizontalAdvance(s) : 0) + 2 * pad;
     const int h = lines * fm.height() + 2 * pad;
     QRectF plate(r.x() + 1, r.y() + 1, w, h);
+    const QPointF corner = plate.topLeft();
     if (centred) plate.moveCenter(r.center());
+    auto covers = [&](const QRectF& at) {
+        if (avoid)
+            for (const QRectF& other : *avoid)
+                if (at.intersected(r).intersects(other)) return true;
+        return false;
+    };
+    // Where the centre is taken by a folder's plate, a corner of the tile
+    // may still be free: a big file keeps its name.
+    if (covers(plate)) {
+        const double right = r.right() - 1 - plate.width(), bottom = r.bottom() - 1 - plate.height();
+        bool placed = false;
+        for (const QPointF at : {corner, QPointF(corner.x(), bottom), QPointF(right, corner.y()), QPointF(right, bottom)}) {
+            plate.moveTopLeft(at);
+            if (!covers(plate)) {
+                placed = true;
+                break;
+            }
+        }
+        if (!placed) return {};
+    }
+    // What shows of it: the drawing is clipped to the tile.
+    const QRectF seen = plate.intersected(r);
     p.save();
     p.setClipRect(r);
     p.setPen(Qt::NoPen);
@@ -52,6 +80,7 @@ void Label(QPainter& p, const QRectF& r, const QString& name, const QString& siz
     p.drawText(QPointF(plate.x() + pad, plate.y() + pad + fm.ascent()), n);
     if (lines == 2) p.drawText(QPointF(plate.x() + pad, plate.y() + pad + fm.height() + fm.ascent()), s);
     p.restore();
+    return seen;
 }
 
 } // namespace
@@ -70,6 +99,8 @@ QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::ato
     // The second level first, centred, so that the names of the folder
     // shown's own items, at their upper left corners, stay on top.
     const QFont small = LabelFont(11, false), large = LabelFont(13, true);
+    // The folders' plates: a file's name deeper down never covers them.
+    std::vector<QRectF> plates;
     for (int pass = 2; pass >= 1; --pass) {
         for (size_t i = 1; i < map.Nodes.size(); ++i) {
             const TmNode& n = map.Nodes[i];
@@ -78,7 +109,8 @@ QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::ato
             const QRectF r(n.Rect.X, n.Rect.Y, n.Rect.W, n.Rect.H);
             if (pass == 2 && (r.width() < 90 || r.height() < 40)) continue;
             const QString size = n.Kind == TM_UNMEASURED ? QString() : Text(FormatSizeText(n.Occupied, sizeUnit));
-            Label(p, r, Text(NodeLabel(map, static_cast<int>(i))), size, pass == 1 ? large : small, pass == 2);
+            const QRectF plate = Label(p, r, Text(NodeLabel(map, static_cast<int>(i))), size, pass == 1 ? large : small, pass == 2);
+            if (!plate.isEmpty()) plates.push_back(plate);
         }
     }
     // Files deeper down are named wherever the name fits: a big file three
@@ -92,7 +124,7 @@ QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::ato
         if (r.width() < 24 || r.height() < fm.height() + 6) continue;
         const QString name = Text(NodeLabel(map, static_cast<int>(i)));
         if (r.width() < std::min(fm.horizontalAdvance(name), 60) + 8 || r.height() < fm.height() + 6) continue;
-        Label(p, r, name, Text(FormatSizeText(n.Occupied, sizeUnit)), small, true);
+        Label(p, r, name, Text(FormatSizeText(n.Occupied, sizeUnit)), small, true, &plates);
     }
     return image;
 }
