@@ -152,7 +152,8 @@ void ListSnapshot(DirListing& listing, const FolderList& folders, const FileInde
         std::sort(children.begin(), children.end());
         children.erase(std::unique(children.begin(), children.end()), children.end());
         for (const auto& name : children) {
-            listing.Entries.push_back(name + "\\ > D..... " + FloatText(-1) + ":" + FloatText(-1));
+            static const char kFolder[8] = {'D', '.', '.', '.', '.', '.', ' ', 0};
+            listing.Entries.push_back(EntryLine(name + "\\", kFolder, -1, -1));
             ++listing.FolderCount;
         }
         if (hasSubfolders) {
@@ -171,13 +172,8 @@ void ListSnapshot(DirListing& listing, const FolderList& folders, const FileInde
         char attrs[8] = {'.', '.', '.', '.', '.', '.', ' ', 0};
         if (flags & FI_COMPRESSED) attrs[5] = 'C';
         if (flags & FI_SPARSE) attrs[6] = 'S';
-        std::string line = P::ShownName(index->Name(i));
-        line += " > ";
-        line += attrs;
-        line += FloatText(static_cast<double>(index->Size(i)));
-        line += ':';
-        line += FloatText(static_cast<double>(index->Occupied(i)));
-        listing.Entries.push_back(std::move(line));
+        listing.Entries.push_back(EntryLine(P::ShownName(index->Name(i)), attrs,
+                                            static_cast<double>(index->Size(i)), static_cast<double>(index->Occupied(i))));
         ++listing.FileCount;
     }
 }

@@ -69,12 +69,7 @@ StringList& ListFolder(DirListing& listing, const std::string& pattern, int kind
         }
         line = P::ShownName(d.Name);
         if (isDir) line += '\\';
-        line += " > ";
-        line += attrs;
-        line += FloatText(size);
-        line += ':';
-        line += FloatText(RoundToClusters(onDisk, listing.ClusterSize));
-        listing.Entries.push_back(line);
+        listing.Entries.push_back(EntryLine(line, attrs, size, RoundToClusters(onDisk, listing.ClusterSize)));
     }
     return listing.Entries;
 }
@@ -91,6 +86,16 @@ const DirEntry* EntryAt(DirListing& listing, int position) {
     if (position < 0 || static_cast<size_t>(position) >= listing.Entries.size()) return nullptr;
     listing.CurrentEntry = ParseEntry(listing.Entries[static_cast<size_t>(position)]);
     return &listing.CurrentEntry;
+}
+
+std::string EntryLine(std::string_view name, const char (&marks)[8], double size, double occupied) {
+    std::string line(name);
+    line += " > ";
+    line += marks;
+    line += FloatText(size);
+    line += ':';
+    line += FloatText(occupied);
+    return line;
 }
 
 DirEntry ParseEntry(const std::string& line) {

@@ -35,6 +35,9 @@ StringList& ListFolder(DirListing& listing, const std::string& pattern, int kind
 void SortListing(DirListing& listing, bool caseSensitive);
 const DirEntry* EntryAt(DirListing& listing, int position);
 DirEntry ParseEntry(const std::string& line);
+// The inverse: name (a folder's ending in a backslash), " > ", the seven
+// attribute marks, size ":" occupied size (-1 for none).
+std::string EntryLine(std::string_view name, const char (&marks)[8], double size, double occupied);
 int CountEntries(const std::string& pattern, int kind);
 
 // Occupied size of an entry: the on-disk size rounded up to whole clusters

@@ -1,7 +1,9 @@
 #include "ui/Ulists.h"
 
+#include <QDialog>
 #include <QHeaderView>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 namespace nrvs {
 
@@ -18,6 +20,19 @@ QTreeWidget* MakeReportList(QWidget* parent, const QStringList& headings, QAbstr
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->header()->setSectionsMovable(false);
     return list;
+}
+
+QVBoxLayout* SetUpReportWindow(QDialog* window, const char* name, const QString& caption, int width, int height) {
+    window->setObjectName(QString::fromLatin1(name));
+    window->setWindowTitle(caption);
+    window->setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint);
+    window->setSizeGripEnabled(true);
+    window->resize(width, height);
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(3);
+    return layout;
 }
 
 } // namespace nrvs

@@ -76,16 +76,7 @@ std::string DateOf(const std::string& header) { return header.substr(0, header.f
 } // namespace
 
 TFMchanges::TFMchanges(TFMmain* main) : QDialog(main), main_(main) {
-    setObjectName("TFMchanges");
-    setWindowTitle(QStringLiteral(" 変化"));
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setSizeGripEnabled(true);
-    resize(900, 560);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->setSpacing(3);
+    QVBoxLayout* layout = SetUpReportWindow(this, "TFMchanges", QStringLiteral(" 変化"), 900, 560);
     auto* top = new QHBoxLayout;
     top->setSpacing(4);
     CBkind = new QComboBox(this);

@@ -97,16 +97,7 @@ void Report(bool ok, bool cancelled, uint64_t done, const std::vector<std::strin
 } // namespace
 
 TFMfiles::TFMfiles(TFMmain* main) : QDialog(main), main_(main) {
-    setObjectName("TFMfiles");
-    setWindowTitle(QStringLiteral(" 大きいファイル"));
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setSizeGripEnabled(true);
-    resize(820, 540);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->setSpacing(3);
+    QVBoxLayout* layout = SetUpReportWindow(this, "TFMfiles", QStringLiteral(" 大きいファイル"), 820, 540);
     auto* top = new QGridLayout;
     top->setHorizontalSpacing(4);
     top->setVerticalSpacing(3);

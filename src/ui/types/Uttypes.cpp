@@ -115,16 +115,7 @@ QString ShareText(uint64_t occupied, uint64_t total) {
 } // namespace
 
 TFMtypes::TFMtypes(TFMmain* main) : QDialog(main), main_(main) {
-    setObjectName("TFMtypes");
-    setWindowTitle(QStringLiteral(" ファイルの種類"));
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setSizeGripEnabled(true);
-    resize(640, 460);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->setSpacing(3);
+    QVBoxLayout* layout = SetUpReportWindow(this, "TFMtypes", QStringLiteral(" ファイルの種類"), 640, 460);
     auto* top = new QHBoxLayout;
     top->setSpacing(4);
     CBgroup = new QComboBox(this);
