@@ -220,7 +220,6 @@ IndexedDrive MakeIndexedDrive(const std::string& dir, int folders, int perFolder
     static const char* const ext[] = {".jpg", ".mp4", ".so", ".txt", ".c", ".zip", "", ".png", ".pdf", ".log"};
     nrvs::FileIndexData data;
     data.Files.resize(1);
-    data.Names.resize(1);
     std::vector<nrvs::FolderRecord> recs(static_cast<size_t>(folders));
     std::vector<uint32_t> slot(static_cast<size_t>(folders));
     // Pre-order, the index's order: a folder's subtree is one range.
@@ -232,7 +231,8 @@ IndexedDrive MakeIndexedDrive(const std::string& dir, int folders, int perFolder
         nrvs::FileIndexData::Folder out;
         out.Parent = f == 0 ? UINT32_MAX : slot[static_cast<size_t>(parent[static_cast<size_t>(f)])];
         if (f) out.Name = "f" + std::to_string(f);
-        out.First = static_cast<uint32_t>(data.Files[0].size());
+        out.Begin = data.Files[0].Position();
+        const uint64_t nameBytes = data.Files[0].NameBytes();
         out.Count = f == 0 ? 0 : static_cast<uint32_t>(perFolder);
         nrvs::FolderRecord& r = recs[static_cast<size_t>(f)];
         r.Path = f == 0 ? "C:\\" : recs[static_cast<size_t>(parent[static_cast<size_t>(f)])].Path + out.Name + "\\";
@@ -242,13 +242,12 @@ IndexedDrive MakeIndexedDrive(const std::string& dir, int folders, int perFolder
             x.Occupied = (x.Size + 4095) / 4096 * 4096;
             x.ModifiedTime = 1700000000 + static_cast<int64_t>(rng() % 30000000);
             const std::string name = "file" + std::to_string(k) + ext[rng() % std::size(ext)];
-            x.NameLength = static_cast<uint8_t>(name.size());
-            x.NameOffset = data.Names[0].Add(name);
-            data.Files[0].push_back(x);
+            data.Files[0].Add(x, name);
             r.OwnBytes += static_cast<double>(x.Size);
             r.OwnOccupied += static_cast<double>(x.Occupied);
         }
         r.OwnFiles = static_cast<int32_t>(out.Count);
+        out.NameBytes = data.Files[0].NameBytes() - nameBytes;
         data.Folders.push_back(std::move(out));
         const auto& kids = children[static_cast<size_t>(f)];
         for (auto it = kids.rbegin(); it != kids.rend(); ++it) todo.push_back(*it);
@@ -293,7 +292,7 @@ IndexedDrive MakeIndexedDrive(const std::string& dir, int folders, int perFolder
         e.IsDir = 1;
         d.rootEntries.push_back(e);
     }
-    d.files = data.Files[0].size();
+    for (const auto& f : data.Folders) d.files += f.Count;
     return d;
 }
 

@@ -471,10 +471,11 @@ namespace {
 FileIndexData SubtreeData(const FileIndex* x, const std::string& below) {
     FileIndexData d;
     d.Files.resize(1);
-    d.Names.resize(1);
     const int64_t found = x ? x->FindFolder(below) : -1;
     if (found < 0) {
-        d.Folders.push_back({UINT32_MAX, {}, 0, 0, 0, 1});
+        FileIndexData::Folder empty;
+        empty.SubtreeEnd = 1;
+        d.Folders.push_back(std::move(empty));
         return d;
     }
     d.LinksOnce = x->LinksOnce();
@@ -483,7 +484,8 @@ FileIndexData SubtreeData(const FileIndex* x, const std::string& below) {
         FileIndexData::Folder o;
         o.Parent = f == a ? UINT32_MAX : x->FolderParent(f) - a;
         if (f != a) o.Name = std::string(x->FolderName(f));
-        o.First = static_cast<uint32_t>(d.Files[0].size());
+        o.Begin = d.Files[0].Position();
+        const uint64_t nameBytes = d.Files[0].NameBytes();
         o.Count = x->FolderFileCount(f);
         o.SubtreeEnd = x->FolderSubtreeEnd(f) - a;
         const uint32_t first = x->FolderFirstFile(f);
@@ -492,12 +494,10 @@ FileIndexData SubtreeData(const FileIndex* x, const std::string& below) {
             file.Size = x->Size(k);
             file.Occupied = x->Occupied(k);
             file.ModifiedTime = x->ModifiedTime(k);
-            const std::string_view name = x->Name(k);
-            file.NameOffset = d.Names[0].Add(name);
-            file.NameLength = static_cast<uint8_t>(name.size());
             file.Flags = x->Flags(k);
-            d.Files[0].push_back(file);
+            d.Files[0].Add(file, x->Name(k));
         }
+        o.NameBytes = d.Files[0].NameBytes() - nameBytes;
         d.Folders.push_back(std::move(o));
     }
     return d;

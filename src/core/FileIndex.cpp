@@ -96,15 +96,104 @@ std::shared_ptr<const FileIndex> OpenFileIndex(char letter, const std::string& c
     return index;
 }
 
-uint32_t NamePool::Add(std::string_view name) {
-    if (used_ + name.size() > kBlockSize) {
-        blocks_.push_back(std::make_unique<char[]>(kBlockSize));
-        used_ = 0;
+FileRecords::FileRecords() = default;
+FileRecords::~FileRecords() = default;
+FileRecords::FileRecords(FileRecords&&) noexcept = default;
+FileRecords& FileRecords::operator=(FileRecords&&) noexcept = default;
+
+namespace {
+// Writes to the scratch file in pieces of this size, and reads back as much.
+constexpr size_t kSpillPiece = size_t{1} << 16;
+} // namespace
+
+void FileRecords::SpillTo(const std::string& nativeFolder) {
+    if (spill_ || size_ > 0) return;
+    auto file = std::make_unique<P::ScratchFile>();
+    if (!file->Open(nativeFolder)) return;
+    spill_ = std::move(file);
+    pending_.reserve(kSpillPiece);
+}
+
+void FileRecords::Fail(const char* what) const {
+    if (failure_.empty()) failure_ = std::string("scratch file of the index: ") + what;
+}
+
+void FileRecords::Append(const char* p, size_t n) {
+    if (spill_) {
+        pending_.append(p, n);
+        if (pending_.size() >= kSpillPiece) {
+            if (!spill_->WriteAt(flushed_, pending_)) Fail(spill_->Why().c_str());
+            flushed_ += pending_.size();
+            pending_.clear();
+        }
+        size_ += n;
+        return;
     }
-    const uint32_t offset = static_cast<uint32_t>((blocks_.size() - 1) << kBlockBits) | used_;
-    std::memcpy(blocks_.back().get() + used_, name.data(), name.size());
-    used_ += static_cast<uint32_t>(name.size());
-    return offset;
+    while (n > 0) {
+        const uint64_t used = size_ & (kBlockSize - 1);
+        if (used == 0 && (size_ >> kBlockBits) == blocks_.size()) blocks_.push_back(std::make_unique<char[]>(kBlockSize));
+        const size_t k = static_cast<size_t>(std::min<uint64_t>(n, kBlockSize - used));
+        std::memcpy(blocks_[size_ >> kBlockBits].get() + used, p, k);
+        size_ += k, p += k, n -= k;
+    }
+}
+
+uint64_t FileRecords::Add(const IndexedFile& f, std::string_view name) {
+    const uint64_t at = size_;
+    const size_t length = std::min<size_t>(name.size(), 255);
+    char head[kHead];
+    std::memcpy(head, &f.Size, 8);
+    std::memcpy(head + 8, &f.Occupied, 8);
+    std::memcpy(head + 16, &f.ModifiedTime, 8);
+    head[24] = static_cast<char>(length);
+    head[25] = static_cast<char>(f.Flags);
+    Append(head, kHead);
+    Append(name.data(), length);
+    nameBytes_ += length;
+    return at;
+}
+
+void FileRecords::Read(uint64_t at, char* to, size_t n) const {
+    while (n > 0) {
+        size_t k = 0;
+        if (!spill_) {
+            const uint64_t off = at & (kBlockSize - 1);
+            k = static_cast<size_t>(std::min<uint64_t>(n, kBlockSize - off));
+            std::memcpy(to, blocks_[at >> kBlockBits].get() + off, k);
+        } else if (at >= flushed_) {
+            const size_t off = static_cast<size_t>(at - flushed_);
+            k = std::min(n, pending_.size() - off);
+            std::memcpy(to, pending_.data() + off, k);
+        } else {
+            if (at < windowAt_ || at >= windowAt_ + window_.size()) {
+                windowAt_ = at;
+                window_.resize(static_cast<size_t>(std::min<uint64_t>(kSpillPiece, flushed_ - at)));
+                if (!spill_->ReadAt(at, window_.data(), window_.size())) {
+                    Fail(spill_->Why().c_str());
+                    std::memset(window_.data(), 0, window_.size());
+                }
+            }
+            const size_t off = static_cast<size_t>(at - windowAt_);
+            k = std::min(n, window_.size() - off);
+            std::memcpy(to, window_.data() + off, k);
+        }
+        at += k, to += k, n -= k;
+    }
+}
+
+void FileRecords::AddFlags(uint64_t position, uint8_t flags) {
+    const uint64_t at = position + 25;
+    char old = 0;
+    Read(at, &old, 1);
+    const char now = static_cast<char>(static_cast<uint8_t>(old) | flags);
+    if (!spill_) {
+        blocks_[at >> kBlockBits][at & (kBlockSize - 1)] = now;
+    } else if (at >= flushed_) {
+        pending_[static_cast<size_t>(at - flushed_)] = now;
+    } else {
+        if (!spill_->WriteAt(at, std::string_view(&now, 1))) Fail(spill_->Why().c_str());
+        if (at >= windowAt_ && at < windowAt_ + window_.size()) window_[static_cast<size_t>(at - windowAt_)] = now;
+    }
 }
 
 // ---- reading ----
@@ -304,12 +393,18 @@ public:
             return;
         }
         const auto& src = fresh_.Folders[f.source];
-        const auto& files = fresh_.Files[src.Worker];
-        const NamePool& pool = fresh_.Names[src.Worker];
-        for (uint32_t i = src.First; i < src.First + src.Count; ++i) {
-            const IndexedFile& x = files[i];
-            fn(x.Size, x.Occupied, x.ModifiedTime, pool.At(x.NameOffset, x.NameLength), x.Flags);
-        }
+        fresh_.Files[src.Worker].Each(src.Begin, src.Count, [&](const IndexedFile& x, std::string_view name) {
+            fn(x.Size, x.Occupied, x.ModifiedTime, name, x.Flags);
+        });
+    }
+    // The bytes of the names of f's files.
+    uint64_t NameBytes(const OutFolder& f) const {
+        if (f.ownName && f.fromOld && !old_) return 0;
+        if (!f.fromOld) return fresh_.Folders[f.source].NameBytes;
+        uint64_t n = 0;
+        const uint32_t first = old_->FolderFirstFile(f.source), count = old_->FolderFileCount(f.source);
+        for (uint32_t i = first; i < first + count; ++i) n += old_->Name(i).size();
+        return n;
     }
 
 private:
@@ -317,31 +412,28 @@ private:
     const FileIndex* old_;
 };
 
-// Writes in chunks through the streamed replacement.
-class Chunked {
+// One section of the file, written in pieces at its place: every column
+// is filled in the same single pass over the files.
+class Column {
 public:
-    explicit Chunked(const P::PutBytes& put) : put_(put) { buf_.reserve(kChunk); }
+    Column(const P::PutBytesAt& put, uint64_t at) : put_(put), at_(at) { buf_.reserve(kChunk); }
     void Add(const void* p, size_t n) {
-        if (!ok_) return;
         buf_.append(static_cast<const char*>(p), n);
         if (buf_.size() >= kChunk) Flush();
     }
     template <typename T>
     void Add(T v) { Add(&v, sizeof v); }
-    void Pad(uint64_t to, uint64_t& at) {
-        static const char zeros[8] = {};
-        if (to > at) Add(zeros, static_cast<size_t>(to - at));
-        at = to;
-    }
     bool Flush() {
-        if (ok_ && !buf_.empty()) ok_ = put_(buf_);
+        if (ok_ && !buf_.empty()) ok_ = put_(at_, buf_);
+        at_ += buf_.size();
         buf_.clear();
         return ok_;
     }
 
 private:
-    static constexpr size_t kChunk = 1 << 18;
-    const P::PutBytes& put_;
+    static constexpr size_t kChunk = 1 << 16;
+    const P::PutBytesAt& put_;
+    uint64_t at_;
     std::string buf_;
     bool ok_ = true;
 };
@@ -415,17 +507,16 @@ bool WriteFileIndex(const std::string& nativePath, char letter, const std::strin
     Layout l;
     l.folders = w.folders.size();
     for (const auto& f : w.folders) {
-        l.pool += w.FolderName(f).size();
+        l.pool += w.FolderName(f).size() + w.NameBytes(f);
         l.files += w.FileCount(f);
-        w.EachFile(f, [&](uint64_t, uint64_t, int64_t, std::string_view name, uint8_t) { l.pool += name.size(); });
     }
     if (l.files > UINT32_MAX || l.folders > UINT32_MAX || l.pool > UINT32_MAX) {
         if (why) *why = nativePath + ": too many files for one index";
         return false;
     }
     l.Compute();
-    const bool ok = P::ReplaceFileStreamed(nativePath, [&](const P::PutBytes& put) {
-        Chunked out(put);
+    bool dataLost = false;
+    const bool ok = P::ReplaceFilePlaced(nativePath, l.length, [&](const P::PutBytesAt& put) {
         std::string head(kHeaderSize, '\0');
         std::memcpy(head.data(), kMagic, sizeof kMagic);
         Store<uint32_t>(head, H_VERSION, kVersion);
@@ -445,50 +536,48 @@ bool WriteFileIndex(const std::string& nativePath, char letter, const std::strin
         Store<uint32_t>(head, H_LINKS_ONCE, fresh.LinksOnce ? 1u : 0u);
         Store<uint32_t>(head, H_LINE_LENGTH, static_cast<uint32_t>(cacheHeader.size()));
         std::memcpy(head.data() + H_LINE, cacheHeader.data(), cacheHeader.size());
-        out.Add(head.data(), head.size());
-        uint64_t at = kHeaderSize;
+        if (!put(0, head)) return false;
         // Folder names come first in the pool, then the files' in order.
+        Column folderTable(put, l.offFolders), sizes(put, l.offSize), occupied(put, l.offOccupied),
+            times(put, l.offMtime), nameOffsets(put, l.offNameOffset), nameLengths(put, l.offNameLength),
+            flags(put, l.offFlags), folderNames(put, l.offPool);
         uint32_t poolAt = 0, fileAt = 0;
         for (const auto& f : w.folders) {
-            const uint32_t nameLen = static_cast<uint32_t>(w.FolderName(f).size()), count = w.FileCount(f);
+            const std::string_view name = w.FolderName(f);
+            const uint32_t nameLen = static_cast<uint32_t>(name.size()), count = w.FileCount(f);
             const uint32_t entry[6] = {f.parent, poolAt, nameLen, fileAt, count, f.subtreeEnd};
-            out.Add(entry, sizeof entry);
+            folderTable.Add(entry, sizeof entry);
+            folderNames.Add(name.data(), name.size());
             poolAt += nameLen;
             fileAt += count;
         }
-        at += l.folders * kFolderEntry;
-        out.Pad(l.offSize, at);
+        Column names(put, l.offPool + poolAt);
         for (const auto& f : w.folders)
-            w.EachFile(f, [&](uint64_t size, uint64_t, int64_t, std::string_view, uint8_t) { out.Add(size); });
-        for (const auto& f : w.folders)
-            w.EachFile(f, [&](uint64_t, uint64_t occ, int64_t, std::string_view, uint8_t) { out.Add(occ); });
-        for (const auto& f : w.folders)
-            w.EachFile(f, [&](uint64_t, uint64_t, int64_t t, std::string_view, uint8_t) { out.Add(t); });
-        for (const auto& f : w.folders)
-            w.EachFile(f, [&](uint64_t, uint64_t, int64_t, std::string_view name, uint8_t) {
-                out.Add(poolAt);
+            w.EachFile(f, [&](uint64_t size, uint64_t occ, int64_t t, std::string_view name, uint8_t flag) {
+                sizes.Add(size);
+                occupied.Add(occ);
+                times.Add(t);
+                nameOffsets.Add(poolAt);
                 poolAt += static_cast<uint32_t>(name.size());
+                nameLengths.Add(static_cast<uint8_t>(name.size()));
+                flags.Add(flag);
+                names.Add(name.data(), name.size());
             });
-        at = l.offNameOffset + l.files * 4;
-        out.Pad(l.offNameLength, at);
-        for (const auto& f : w.folders)
-            w.EachFile(f, [&](uint64_t, uint64_t, int64_t, std::string_view name, uint8_t) {
-                out.Add(static_cast<uint8_t>(name.size()));
-            });
-        for (const auto& f : w.folders)
-            w.EachFile(f, [&](uint64_t, uint64_t, int64_t, std::string_view, uint8_t flags) { out.Add(flags); });
-        at = l.offFlags + l.files;
-        out.Pad(l.offPool, at);
-        for (const auto& f : w.folders) {
-            const std::string_view n = w.FolderName(f);
-            out.Add(n.data(), n.size());
-        }
-        for (const auto& f : w.folders)
-            w.EachFile(f, [&](uint64_t, uint64_t, int64_t, std::string_view name, uint8_t) {
-                out.Add(name.data(), name.size());
-            });
-        return out.Flush();
+        for (const auto& records : fresh.Files)
+            if (!records.Failure().empty()) {
+                if (why) *why = records.Failure();
+                dataLost = true;
+                return false;
+            }
+        bool all = true;
+        for (Column* c : {&folderTable, &sizes, &occupied, &times, &nameOffsets, &nameLengths, &flags, &folderNames, &names})
+            all = c->Flush() && all;
+        return all;
     });
+    if (dataLost) {
+        if (why) *why = nativePath + ": " + *why;
+        return false;
+    }
     if (!ok && why) *why = nativePath + ": " + P::LastWriteError();
     return ok;
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstring>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -37,44 +38,101 @@ struct IndexedFile {
     uint64_t Size = 0;
     uint64_t Occupied = 0;
     int64_t ModifiedTime = 0;
-    uint32_t NameOffset = 0;  // in the worker's NamePool
+    uint32_t NameOffset = 0;  // where its producer keeps the name (FileRecords keeps its own)
     uint8_t NameLength = 0;
     uint8_t Flags = 0;
 };
 
-// Names of one worker's files, in blocks that are never moved or copied:
-// a list that doubled would hold the old and the new buffer at once, and
-// free memory the allocator keeps, at the measurement's peak.
-class NamePool {
+namespace platform {
+class ScratchFile;
+}
+
+// One worker's files in the order it listed them: each file's record and
+// name, one after the other in one stream of bytes. The stream is held in
+// blocks that never move (a list that doubled would hold the old and the
+// new buffer at once at the measurement's peak) or, once SpillTo found a
+// folder for it, in a file without a name there: the files of a drive need
+// not be held in memory at all until the index is written.
+class FileRecords {
 public:
-    // Where the name is: block and place, in one number.
-    uint32_t Add(std::string_view name);
-    std::string_view At(uint32_t offset, uint8_t length) const {
-        return {blocks_[offset >> kBlockBits].get() + (offset & (kBlockSize - 1)), length};
+    FileRecords();
+    ~FileRecords();
+    FileRecords(FileRecords&&) noexcept;
+    FileRecords& operator=(FileRecords&&) noexcept;
+
+    // From now on the stream goes to a scratch file in nativeFolder; it stays
+    // in memory when the folder takes none.
+    void SpillTo(const std::string& nativeFolder);
+    bool Spilled() const { return spill_ != nullptr; }
+    // Appends a file (f's name fields are not used) and says where its
+    // record starts.
+    uint64_t Add(const IndexedFile& f, std::string_view name);
+    // Where the next record will start; the name bytes so far.
+    uint64_t Position() const { return size_; }
+    uint64_t NameBytes() const { return nameBytes_; }
+    // Sets flags on the record at position (from Add) after the walk.
+    void AddFlags(uint64_t position, uint8_t flags);
+    // Calls fn(file, name) for count records from position begin; file's
+    // name fields are not set.
+    template <typename Fn>
+    void Each(uint64_t begin, uint32_t count, Fn&& fn) const {
+        IndexedFile f;
+        char head[kHead];
+        char name[256];
+        for (uint64_t at = begin; count > 0; --count) {
+            Read(at, head, kHead);
+            std::memcpy(&f.Size, head, 8);
+            std::memcpy(&f.Occupied, head + 8, 8);
+            std::memcpy(&f.ModifiedTime, head + 16, 8);
+            f.NameLength = static_cast<uint8_t>(head[24]);
+            f.Flags = static_cast<uint8_t>(head[25]);
+            Read(at + kHead, name, f.NameLength);
+            at += kHead + f.NameLength;
+            fn(static_cast<const IndexedFile&>(f), std::string_view(name, f.NameLength));
+        }
     }
+    // Why the stream lost data (its scratch file could not be written or
+    // read); empty while it holds everything added.
+    const std::string& Failure() const { return failure_; }
 
 private:
+    static constexpr size_t kHead = 26;  // size, occupied, time, name length, flags
     static constexpr uint32_t kBlockBits = 18;
-    static constexpr uint32_t kBlockSize = uint32_t{1} << kBlockBits;
+    static constexpr uint64_t kBlockSize = uint64_t{1} << kBlockBits;
+    void Append(const char* p, size_t n);
+    void Read(uint64_t at, char* to, size_t n) const;
+    void Fail(const char* what) const;
+
     std::vector<std::unique_ptr<char[]>> blocks_;
-    uint32_t used_ = kBlockSize;  // in the last block; full before the first
+    uint64_t size_ = 0, nameBytes_ = 0;
+    // Spilled: the bytes before flushed_ are in the file, the rest in
+    // pending_; reads go through a window of the file.
+    std::unique_ptr<platform::ScratchFile> spill_;
+    uint64_t flushed_ = 0;
+    std::string pending_;
+    mutable std::string window_;
+    mutable uint64_t windowAt_ = 0;
+    mutable std::string failure_;
 };
 
 // What one walk gathered: the files per worker in listing order (a folder's
-// files are one range of one worker's list) and the folders in pre-order, so
-// that a folder's subtree is one range of folders and of files.
+// files are one range of one worker's stream) and the folders in pre-order,
+// so that a folder's subtree is one range of folders and of files.
 struct FileIndexData {
     struct Folder {
         uint32_t Parent = UINT32_MAX;  // index in Folders; UINT32_MAX for the walk's start
         std::string Name;              // native bytes; the start folder's is empty
-        uint32_t Worker = 0, First = 0, Count = 0;
+        uint32_t Worker = 0, Count = 0;
+        uint64_t Begin = 0;            // where its first file is in its worker's stream
+        uint64_t NameBytes = 0;        // of its files' names
         uint32_t SubtreeEnd = 0;       // one past the last folder of its subtree
     };
-    // Blocks of records, for the same reason as the names.
-    std::vector<std::deque<IndexedFile>> Files;
-    std::vector<NamePool> Names;
+    std::vector<FileRecords> Files;
     std::vector<Folder> Folders;
     bool LinksOnce = true;
+    // Where a walk keeps its files until the index is written; empty: in
+    // memory.
+    std::string SpillFolder;
 };
 
 // The index file of a drive: "NRVS_" + letter + ".idx" beside the executable.

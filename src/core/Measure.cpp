@@ -57,7 +57,8 @@ struct Node {
     // Where the folder's files are in the index lists: one range of one
     // worker's list, since one worker reads a whole folder.
     uint8_t fileWorker = 0;
-    uint32_t fileFirst = 0, fileCount = 0;
+    uint32_t fileCount = 0, fileNameBytes = 0;
+    uint64_t fileBegin = 0;
     bool hasLine = true;
     bool otherMount = false;
     bool unlistable = false;
@@ -163,7 +164,8 @@ private:
         uint64_t device, inode;
         Node* node;
         double size, occupied;
-        uint32_t worker, record;  // the name's place in the index lists
+        uint32_t worker;
+        uint64_t record;  // the name's place in the worker's index stream
     };
     std::vector<std::vector<Linked>> linked_;
     Node* root_ = nullptr;
@@ -299,11 +301,11 @@ bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& are
     P::FolderReader reader(dir, false, buffer);
     P::FindData d;
     const uint32_t worker = static_cast<uint32_t>(&arena - arenas_.data());
-    std::deque<IndexedFile>* files = index_ ? &index_->Files[worker] : nullptr;
-    NamePool* names = index_ ? &index_->Names[worker] : nullptr;
+    FileRecords* files = index_ ? &index_->Files[worker] : nullptr;
+    const uint64_t nameBytesBefore = files ? files->NameBytes() : 0;
     if (files) {
         node->fileWorker = static_cast<uint8_t>(worker);
-        node->fileFirst = static_cast<uint32_t>(files->size());
+        node->fileBegin = files->Position();
     }
     while (reader.Next(d)) {
         if (d.Attributes & P::FILE_ATTRIBUTE_DIRECTORY) {
@@ -319,21 +321,17 @@ bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& are
         if (!nominal_ && (d.Attributes & (P::FILE_ATTRIBUTE_COMPRESSED | P::FILE_ATTRIBUTE_SPARSE_FILE)))
             onDisk = static_cast<double>(d.Allocated);
         const double occupied = OccupiedSize(size, onDisk, cluster_);
-        uint32_t record = 0;
+        uint64_t record = 0;
         if (files) {
-            record = static_cast<uint32_t>(files->size());
             IndexedFile f;
             f.Size = d.Size;
             f.Occupied = static_cast<uint64_t>(occupied);
             f.ModifiedTime = d.ModifiedTime;
-            f.NameOffset = 0;
-            f.NameLength = static_cast<uint8_t>(std::min<size_t>(d.Name.size(), 255));
             f.Flags = static_cast<uint8_t>((d.Executable ? FI_EXECUTABLE : 0) |
                                            ((d.Attributes & P::FILE_ATTRIBUTE_SPARSE_FILE) ? FI_SPARSE : 0) |
                                            ((d.Attributes & P::FILE_ATTRIBUTE_COMPRESSED) ? FI_COMPRESSED : 0) |
                                            ((d.Attributes & P::FILE_ATTRIBUTE_SYSTEM) ? FI_NOT_REGULAR : 0));
-            f.NameOffset = names->Add(d.Name.substr(0, f.NameLength));
-            files->push_back(f);
+            record = files->Add(f, d.Name);
             ++node->fileCount;
         }
         if (linksOnce_ && d.Links > 1) {
@@ -343,6 +341,7 @@ bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& are
         node->ownBytes += size;
         node->ownOccupied += occupied;
     }
+    if (files) node->fileNameBytes = static_cast<uint32_t>(files->NameBytes() - nameBytesBefore);
     countedFolders_.fetch_add(node->ownFolders, std::memory_order_relaxed);
     countedFiles_.fetch_add(node->ownFiles, std::memory_order_relaxed);
     countedBytes_.fetch_add(static_cast<uint64_t>(node->ownBytes), std::memory_order_relaxed);
@@ -522,8 +521,9 @@ void Walk::CollectFolders() {
         f.Parent = parent;
         if (n->parent) f.Name = n->name;
         f.Worker = n->fileWorker;
-        f.First = n->fileFirst;
+        f.Begin = n->fileBegin;
         f.Count = n->fileCount;
+        f.NameBytes = n->fileNameBytes;
         folders.push_back(std::move(f));
         return static_cast<uint32_t>(folders.size() - 1);
     };
@@ -602,7 +602,7 @@ void Walk::ResolveLinks() {
         }
         if (index_)
             for (size_t k = i; k < j; ++k)
-                if (&all[k] != owner) index_->Files[all[k].worker][all[k].record].Flags |= FI_FURTHER_NAME;
+                if (&all[k] != owner) index_->Files[all[k].worker].AddFlags(all[k].record, FI_FURTHER_NAME);
         owner->node->ownBytes += owner->size;
         owner->node->ownOccupied += owner->occupied;
         for (Node* n = owner->node; n; n = n->parent) {
@@ -638,8 +638,8 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
     if (index_) {
         index_->Files.clear();
         index_->Files.resize(arenas_.size());
-        index_->Names.clear();
-        index_->Names.resize(arenas_.size());
+        if (!index_->SpillFolder.empty())
+            for (auto& files : index_->Files) files.SpillTo(index_->SpillFolder);
         index_->Folders.clear();
         index_->LinksOnce = linksOnce_;
     }

@@ -4,6 +4,7 @@
 #include "core/Measure.h"
 #include "core/Snapshot.h"
 #include "core/Utglobal.h"
+#include "platform/Pexe.h"
 #include "platform/Pfile.h"
 #include "platform/Ppath.h"
 
@@ -162,11 +163,18 @@ bool IsUnreadableFolder(const std::string& path) {
     return std::binary_search(known.begin(), known.end(), path);
 }
 
+// The walk keeps the files it finds in scratch files beside the index it
+// will write, not in memory.
+static FileIndexData* SpilledBesideIndex(FileIndexData* files) {
+    if (files && files->SpillFolder.empty()) files->SpillFolder = platform::ProgramFileFolders().Data;
+    return files;
+}
+
 FolderRecord MeasureDriveJob(DriveRecord& drive, MeasureHooks& hooks, MeasureReport* report, FileIndexData* files) {
     Global().Drives.ReadVolume(drive);
     MeasureOptions options;
     options.Report = report;
-    options.Files = files;
+    options.Files = SpilledBesideIndex(files);
     options.CountLinksOnce = Global().CountLinksOnce != 0;
     return MeasureTree(Global().Folders, drive.RootPath, drive.ClusterSize, 0, hooks, options);
 }
@@ -176,7 +184,7 @@ FolderRecord MeasureFolderJob(const std::string& path, MeasureHooks& hooks, Meas
     const DriveRecord* cur = Global().CurrentDrive;
     MeasureOptions options;
     options.Report = report;
-    options.Files = files;
+    options.Files = SpilledBesideIndex(files);
     options.CountLinksOnce = Global().CountLinksOnce != 0;
     return MeasureTree(Global().Folders, path, cur ? cur->ClusterSize : 0, 0, hooks, options);
 }

@@ -717,28 +717,33 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
     FileIndexData data;
     data.LinksOnce = true;
     data.Files.resize(1);
-    data.Names.resize(1);
     {
+        // Files in the order of their folders, each folder's one range.
         std::vector<uint32_t> first(folders.size() + 1, 0);
         for (uint32_t f : in.fileFolder) ++first[f + 1];
         for (size_t i = 1; i < first.size(); ++i) first[i] += first[i - 1];
+        std::vector<uint32_t> order(in.files.size());
+        {
+            std::vector<uint32_t> next(first.begin(), first.end() - 1);
+            for (size_t k = 0; k < in.files.size(); ++k) order[next[in.fileFolder[k]]++] = static_cast<uint32_t>(k);
+        }
+        FileRecords& out = data.Files[0];
+        out.SpillTo(platform::ProgramFileFolders().Data);
         data.Folders.resize(folders.size());
         for (size_t i = 0; i < folders.size(); ++i) {
             FileIndexData::Folder& d = data.Folders[i];
             d.Parent = folders[i].parent;
             d.Name = folders[i].name;
             d.Worker = 0;
-            d.First = first[i];
+            d.Begin = out.Position();
             d.Count = first[i + 1] - first[i];
             d.SubtreeEnd = folders[i].subtreeEnd;
-        }
-        std::deque<IndexedFile>& out = data.Files[0];
-        out.resize(in.files.size());
-        std::vector<uint32_t> next(first.begin(), first.end() - 1);
-        for (size_t k = 0; k < in.files.size(); ++k) {
-            IndexedFile f = in.files[k];
-            f.NameOffset = data.Names[0].Add(std::string_view(in.names).substr(f.NameOffset, f.NameLength));
-            out[next[in.fileFolder[k]]++] = f;
+            const uint64_t nameBytes = out.NameBytes();
+            for (uint32_t j = first[i]; j < first[i + 1]; ++j) {
+                const IndexedFile& f = in.files[order[j]];
+                out.Add(f, std::string_view(in.names).substr(f.NameOffset, f.NameLength));
+            }
+            d.NameBytes = out.NameBytes() - nameBytes;
         }
         std::vector<IndexedFile>().swap(in.files);
         std::string().swap(in.names);

@@ -337,6 +337,80 @@ void UnmapFile(const void* data, size_t length) {
     if (data) ::munmap(const_cast<void*>(data), length);
 }
 
+bool ReplaceFilePlaced(const std::string& nativePath, uint64_t length,
+                       const std::function<bool(const PutBytesAt& put)>& produce) {
+    return Replace(nativePath, [&](int fd) {
+        if (::ftruncate(fd, static_cast<off_t>(length)) != 0) return false;
+        bool failed = false;
+        PutBytesAt put = [&](uint64_t offset, std::string_view data) {
+            if (failed) return false;
+            if (offset + data.size() > length) {
+                errno = EINVAL;
+                failed = true;
+                return false;
+            }
+            for (size_t done = 0; done < data.size();) {
+                const ssize_t n = ::pwrite(fd, data.data() + done, data.size() - done,
+                                           static_cast<off_t>(offset + done));
+                if (n < 0 && errno == EINTR) continue;
+                if (n <= 0) {
+                    if (n == 0) errno = EIO;
+                    failed = true;
+                    return false;
+                }
+                done += static_cast<size_t>(n);
+            }
+            return true;
+        };
+        return produce(put) && !failed;
+    });
+}
+
+ScratchFile::~ScratchFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool ScratchFile::Open(const std::string& nativeFolder) {
+    if (fd_ >= 0) return true;
+    fd_ = ::open(nativeFolder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd_ >= 0) return true;
+    // File systems without unnamed files: a name of its own, taken away at once.
+    std::string name = nativeFolder;
+    if (name.empty() || name.back() != '/') name += '/';
+    name += ".nrvs-scratch.XXXXXX";
+    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd_ < 0) return false;
+    ::unlink(name.c_str());
+    return true;
+}
+
+bool ScratchFile::WriteAt(uint64_t offset, std::string_view bytes) {
+    for (size_t done = 0; fd_ >= 0 && done < bytes.size();) {
+        const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            why_ = SystemReason(n == 0 ? EIO : errno);
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return fd_ >= 0;
+}
+
+bool ScratchFile::ReadAt(uint64_t offset, void* to, size_t n) const {
+    char* p = static_cast<char*>(to);
+    for (size_t done = 0; fd_ >= 0 && done < n;) {
+        const ssize_t got = ::pread(fd_, p + done, n - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            why_ = SystemReason(got == 0 ? EIO : errno);
+            return false;
+        }
+        done += static_cast<size_t>(got);
+    }
+    return fd_ >= 0;
+}
+
 bool ReplaceFileFromMapping(const std::string& nativePath, const void* data, size_t length) {
     const char* bytes = static_cast<const char*>(data);
     return ReplaceFileStreamed(nativePath, [&](const PutBytes& put) {

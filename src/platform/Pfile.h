@@ -63,6 +63,35 @@ bool ReplaceFileWithLines(const std::string& nativePath, const std::vector<std::
 using PutBytes = std::function<bool(std::string_view)>;
 bool ReplaceFileStreamed(const std::string& nativePath, const std::function<bool(const PutBytes& put)>& produce);
 
+// The same for a file of known length whose parts are produced out of
+// order: put writes bytes at an offset (bytes never written read as zeros).
+using PutBytesAt = std::function<bool(uint64_t offset, std::string_view)>;
+bool ReplaceFilePlaced(const std::string& nativePath, uint64_t length,
+                       const std::function<bool(const PutBytesAt& put)>& produce);
+
+// A file without a name in a folder, for data too large to hold in memory
+// while it is gathered: nobody else can open it, and it is gone when closed
+// or when the process ends, however it ends.
+class ScratchFile {
+public:
+    ScratchFile() = default;
+    ~ScratchFile();
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+    // False (and nothing made) when the folder takes no file.
+    bool Open(const std::string& nativeFolder);
+    bool IsOpen() const { return fd_ >= 0; }
+    bool WriteAt(uint64_t offset, std::string_view bytes);
+    // False unless all n bytes were read.
+    bool ReadAt(uint64_t offset, void* to, size_t n) const;
+    // Why the last write or read failed, in words for a message.
+    const std::string& Why() const { return why_; }
+
+private:
+    int fd_ = -1;
+    mutable std::string why_;
+};
+
 // What identifies one version of a file: device, inode, size and
 // modification time; empty when there is no regular file at the path. A
 // file replaced by ReplaceFile always gets another stamp.

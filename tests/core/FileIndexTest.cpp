@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <filesystem>
 #include <map>
 #include <random>
 #include <sys/stat.h>
@@ -298,4 +299,60 @@ TEST(FileIndexPieces, ExtensionsAndKinds) {
     EXPECT_EQ(FileKindText("a.mp4", false), "MP4 ファイル");
     EXPECT_EQ(FileKindText("README", false), "ファイル");
     EXPECT_EQ(FileKindText("x", true), "フォルダ");
+}
+
+// A walk's files kept in a scratch file read back exactly as kept in
+// memory: records across the pieces written out and the blocks held, flags
+// set after the walk on records already written and on those still pending,
+// and no file left behind in the folder.
+TEST(FileIndexPieces, FilesKeptInAScratchFileReadBackAsInMemory) {
+    TempDir dir;
+    FileRecords held, spilled;
+    spilled.SpillTo(dir.Path());
+    ASSERT_TRUE(spilled.Spilled());
+    std::mt19937_64 rng(7);
+    std::vector<uint64_t> where;
+    const int n = 40000;
+    for (int i = 0; i < n; ++i) {
+        IndexedFile f;
+        f.Size = rng();
+        f.Occupied = rng() % 100000;
+        f.ModifiedTime = static_cast<int64_t>(rng()) >> 1;
+        f.Flags = static_cast<uint8_t>(i % 3 == 0 ? FI_EXECUTABLE : 0);
+        std::string name(rng() % 300, static_cast<char>('a' + i % 26));  // names over 255 bytes are cut
+        if (!name.empty()) name[0] = static_cast<char>(0xff);
+        const uint64_t a = held.Add(f, name), b = spilled.Add(f, name);
+        ASSERT_EQ(a, b);
+        where.push_back(a);
+    }
+    EXPECT_EQ(held.NameBytes(), spilled.NameBytes());
+    for (size_t i : {size_t{0}, size_t{1}, where.size() / 2, where.size() - 2, where.size() - 1}) {
+        held.AddFlags(where[i], FI_FURTHER_NAME);
+        spilled.AddFlags(where[i], FI_FURTHER_NAME);
+    }
+    std::vector<std::pair<IndexedFile, std::string>> a, b;
+    auto keep = [](auto& out) {
+        return [&out](const IndexedFile& f, std::string_view name) { out.emplace_back(f, std::string(name)); };
+    };
+    held.Each(0, n, keep(a));
+    spilled.Each(0, n, keep(b));
+    ASSERT_EQ(a.size(), b.size());
+    int further = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        ASSERT_EQ(a[i].first.Size, b[i].first.Size) << i;
+        ASSERT_EQ(a[i].first.Occupied, b[i].first.Occupied) << i;
+        ASSERT_EQ(a[i].first.ModifiedTime, b[i].first.ModifiedTime) << i;
+        ASSERT_EQ(a[i].first.Flags, b[i].first.Flags) << i;
+        ASSERT_EQ(a[i].second, b[i].second) << i;
+        ASSERT_LE(a[i].second.size(), 255u);
+        further += (b[i].first.Flags & FI_FURTHER_NAME) != 0;
+    }
+    EXPECT_EQ(further, 5);
+    // A range from the middle, as a folder's files are read.
+    std::vector<std::pair<IndexedFile, std::string>> part;
+    spilled.Each(where[1234], 3, keep(part));
+    ASSERT_EQ(part.size(), 3u);
+    EXPECT_EQ(part[2].second, a[1236].second);
+    EXPECT_TRUE(spilled.Failure().empty()) << spilled.Failure();
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path())) << "the scratch file has no name";
 }
