@@ -10,7 +10,7 @@ setup:
 
 release: setup
 	@cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(RELEASE) -j $(JOBS) --target norvessa norvessa-cli norvessa-treemap
+	@cmake --build $(RELEASE) -j $(JOBS) --target norvessa norvessa-cli norvessa-import norvessa-treemap
 
 run: release
 	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY" ] && [ -z "$$QT_QPA_PLATFORM" ]; then \
@@ -21,7 +21,7 @@ run: release
 # The Debian package, from the release build, into build/.
 deb: setup
 	@cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(RELEASE) -j $(JOBS) --target norvessa norvessa-cli norvessa-treemap package_files
+	@cmake --build $(RELEASE) -j $(JOBS) --target norvessa norvessa-cli norvessa-import norvessa-treemap package_files
 	@cpack --config $(RELEASE)/CPackConfig.cmake -B $(CURDIR)/build >/dev/null
 	@deb=build/norvessa_$$(sed -n 's/^project(Norvessa VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)_amd64.deb; \
 	  if command -v lintian >/dev/null; then lintian $$deb; fi; echo $$deb

@@ -17,8 +17,10 @@ prepare_cli() {
     if [[ -z ${NORVESSA_CLI:-} ]]; then
         note "building $src (release)"
         { cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null &&
-            cmake --build build/release --target norvessa-cli >/dev/null; } || { note "the build failed"; return 1; }
+            cmake --build build/release --target norvessa-cli norvessa-import >/dev/null; } || { note "the build failed"; return 1; }
     fi
+    # A statically linked tool reads JSON scans with norvessa-import beside it.
+    if [[ -x $(dirname "$src")/norvessa-import ]]; then cp "$(dirname "$src")/norvessa-import" "$1/"; fi
     cp "$src" "$1/norvessa-cli" && echo "$1/norvessa-cli"
 }
 

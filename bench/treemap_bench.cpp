@@ -230,12 +230,13 @@ IndexedDrive MakeIndexedDrive(const std::string& dir, int folders, int perFolder
         slot[static_cast<size_t>(f)] = static_cast<uint32_t>(data.Folders.size());
         nrvs::FileIndexData::Folder out;
         out.Parent = f == 0 ? UINT32_MAX : slot[static_cast<size_t>(parent[static_cast<size_t>(f)])];
-        if (f) out.Name = "f" + std::to_string(f);
+        const std::string folderName = f ? "f" + std::to_string(f) : std::string();
+        data.SetFolderName(out, folderName);
         out.Begin = data.Files[0].Position();
         const uint64_t nameBytes = data.Files[0].NameBytes();
         out.Count = f == 0 ? 0 : static_cast<uint32_t>(perFolder);
         nrvs::FolderRecord& r = recs[static_cast<size_t>(f)];
-        r.Path = f == 0 ? "C:\\" : recs[static_cast<size_t>(parent[static_cast<size_t>(f)])].Path + out.Name + "\\";
+        r.Path = f == 0 ? "C:\\" : recs[static_cast<size_t>(parent[static_cast<size_t>(f)])].Path + folderName + "\\";
         for (uint32_t k = 0; k < out.Count; ++k) {
             nrvs::IndexedFile x;
             x.Size = rng() % (uint64_t{1} << (3 + rng() % 25));

@@ -1003,6 +1003,7 @@ int RunTreemap(const Args& args) {
 // Another analyzer's scan (ncdu's JSON export, gzip-compressed or not) as
 // a drive letter of its own, with the cache and file index a measurement of
 // that tree would have written.
+#ifdef NRVS_WITH_JSON_IMPORT
 int RunImport(const Args& args) {
     auto fail = [](const std::string& text) {
         std::fprintf(stderr, "norvessa-cli import: %s\n", text.c_str());
@@ -1057,6 +1058,25 @@ int RunImport(const Args& args) {
     }
     return 0;
 }
+#else
+// The JSON parser is the one library this tool can do without on a server:
+// the import runs in norvessa-import beside it, the same tool with it.
+int RunImport(const Args& args) {
+    std::string reader = g_ownPath.substr(0, g_ownPath.rfind('/') + 1) + "norvessa-import";
+    std::vector<std::string> argList = {reader, "import"};
+    argList.insert(argList.end(), args.begin(), args.end());
+    std::vector<char*> argvOut;
+    for (auto& a : argList) argvOut.push_back(a.data());
+    argvOut.push_back(nullptr);
+    std::fflush(stdout);
+    ::execv(reader.c_str(), argvOut.data());
+    std::fprintf(stderr,
+                 "norvessa-cli: import: scans are read by %s, which is not available (%s); every other command "
+                 "works without it\n",
+                 reader.c_str(), std::strerror(errno));
+    return 1;
+}
+#endif
 
 const Command kCommands[] = {
     {"drives", "[--tab]",
@@ -1324,9 +1344,9 @@ int BashCompletion() {
 void UseProgramFiles() {
     std::string exe = platform::ExecutablePath();
     g_ownPath = exe;
-    const std::string own = "/norvessa-cli";
-    if (exe.size() > own.size() && exe.compare(exe.size() - own.size(), own.size(), own) == 0)
-        platform::SetExecutablePath(exe.substr(0, exe.size() - own.size()) + "/norvessa");
+    for (const std::string own : {"/norvessa-cli", "/norvessa-import"})
+        if (exe.size() > own.size() && exe.compare(exe.size() - own.size(), own.size(), own) == 0)
+            platform::SetExecutablePath(exe.substr(0, exe.size() - own.size()) + "/norvessa");
 }
 
 int main(int argc, char** argv) {

@@ -483,7 +483,7 @@ FileIndexData SubtreeData(const FileIndex* x, const std::string& below) {
     for (uint32_t f = a; f < end; ++f) {
         FileIndexData::Folder o;
         o.Parent = f == a ? UINT32_MAX : x->FolderParent(f) - a;
-        if (f != a) o.Name = std::string(x->FolderName(f));
+        if (f != a) d.SetFolderName(o, x->FolderName(f));
         o.Begin = d.Files[0].Position();
         const uint64_t nameBytes = d.Files[0].NameBytes();
         o.Count = x->FolderFileCount(f);

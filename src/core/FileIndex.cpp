@@ -107,11 +107,7 @@ constexpr size_t kSpillPiece = size_t{1} << 16;
 } // namespace
 
 void FileRecords::SpillTo(const std::string& nativeFolder) {
-    if (spill_ || size_ > 0) return;
-    auto file = std::make_unique<P::ScratchFile>();
-    if (!file->Open(nativeFolder)) return;
-    spill_ = std::move(file);
-    pending_.reserve(kSpillPiece);
+    if (!spill_ && size_ == 0) spillFolder_ = nativeFolder;
 }
 
 void FileRecords::Fail(const char* what) const {
@@ -119,13 +115,25 @@ void FileRecords::Fail(const char* what) const {
 }
 
 void FileRecords::Append(const char* p, size_t n) {
+    // The scratch file is made with the first record: a walk has a stream
+    // for every worker it may start, most of which never find a file.
+    if (!spillFolder_.empty()) {
+        auto file = std::make_unique<P::ScratchFile>();
+        if (file->Open(spillFolder_)) {
+            spill_ = std::move(file);
+            pending_.reserve(kSpillPiece);
+        }
+        std::string().swap(spillFolder_);
+    }
     if (spill_) {
-        pending_.append(p, n);
-        if (pending_.size() >= kSpillPiece) {
+        // Written out before it would outgrow its buffer (n is at most a
+        // record's head or a name, far below a piece).
+        if (pending_.size() + n > kSpillPiece) {
             if (!spill_->WriteAt(flushed_, pending_)) Fail(spill_->Why().c_str());
             flushed_ += pending_.size();
             pending_.clear();
         }
+        pending_.append(p, n);
         size_ += n;
         return;
     }
@@ -151,6 +159,13 @@ uint64_t FileRecords::Add(const IndexedFile& f, std::string_view name) {
     Append(name.data(), length);
     nameBytes_ += length;
     return at;
+}
+
+void FileRecords::Seal() {
+    if (!spill_ || pending_.empty()) return;
+    if (!spill_->WriteAt(flushed_, pending_)) Fail(spill_->Why().c_str());
+    flushed_ += pending_.size();
+    std::string().swap(pending_);
 }
 
 void FileRecords::Read(uint64_t at, char* to, size_t n) const {
@@ -364,8 +379,7 @@ struct OutFolder {
     uint32_t source = 0;  // folder index in its source
     uint32_t parent = UINT32_MAX;
     uint32_t subtreeEnd = 0;
-    std::string name;     // only for the start folder of a fresh walk
-    bool ownName = false;
+    bool ownName = false;  // the start folder of a fresh walk, named by the writer's startName
 };
 
 class IndexWriter {
@@ -373,10 +387,11 @@ public:
     IndexWriter(const FileIndexData& fresh, const FileIndex* old) : fresh_(fresh), old_(old) {}
 
     std::vector<OutFolder> folders;
+    std::string startName;
 
     std::string_view FolderName(const OutFolder& f) const {
-        if (f.ownName) return f.name;  // empty for the root of a walk that found nothing
-        return f.fromOld ? old_->FolderName(f.source) : std::string_view(fresh_.Folders[f.source].Name);
+        if (f.ownName) return startName;  // empty for the root of a walk that found nothing
+        return f.fromOld ? old_->FolderName(f.source) : fresh_.FolderName(fresh_.Folders[f.source]);
     }
     uint32_t FileCount(const OutFolder& f) const {
         if (f.ownName && f.fromOld && !old_) return 0;  // the empty root of a walk that found nothing
@@ -416,10 +431,17 @@ private:
 // is filled in the same single pass over the files.
 class Column {
 public:
-    Column(const P::PutBytesAt& put, uint64_t at) : put_(put), at_(at) { buf_.reserve(kChunk); }
+    Column(const P::PutBytesAt& put, uint64_t at) : put_(put), at_(at) {}
     void Add(const void* p, size_t n) {
+        // Written out before it would outgrow its buffer: a string that
+        // doubled would hold twice the piece.
+        if (buf_.size() + n > kChunk) Flush();
+        if (n > kChunk) {
+            if (ok_) ok_ = put_(at_, std::string_view(static_cast<const char*>(p), n));
+            at_ += n;
+            return;
+        }
         buf_.append(static_cast<const char*>(p), n);
-        if (buf_.size() >= kChunk) Flush();
     }
     template <typename T>
     void Add(T v) { Add(&v, sizeof v); }
@@ -438,23 +460,24 @@ private:
     bool ok_ = true;
 };
 
-bool PlanMerge(const FileIndexData& fresh, const FileIndex* old, const std::string& below, std::vector<OutFolder>& out) {
+bool PlanMerge(const FileIndexData& fresh, const FileIndex* old, const std::string& below, std::vector<OutFolder>& out,
+               std::string& startName) {
     const uint32_t n = static_cast<uint32_t>(fresh.Folders.size());
     if (!old) {
+        out.reserve(std::max<uint32_t>(n, 1));
         for (uint32_t k = 0; k < n; ++k) {
             const auto& f = fresh.Folders[k];
-            out.push_back({false, k, f.Parent, f.SubtreeEnd, {}, false});
+            out.push_back({false, k, f.Parent, f.SubtreeEnd, false});
         }
         // A walk stopped before it entered the root found nothing: the
         // index of an empty drive, as the cache holds no folder either.
-        if (n == 0) out.push_back({true, 0, UINT32_MAX, 1, {}, true});
+        if (n == 0) out.push_back({true, 0, UINT32_MAX, 1, true});
         return true;
     }
     if (n == 0 || below.size() <= 3) return false;
     // Where the fresh subtree goes: in place of the folder's old subtree, or
     // as the last child of its parent when the folder is new.
     uint32_t a = 0, b = 0, parent = 0;
-    std::string name;
     const int64_t found = old->FindFolder(below);
     std::string shownName = below.substr(0, below.size() - 1);
     shownName = shownName.substr(shownName.rfind('\\') + 1);
@@ -469,7 +492,8 @@ bool PlanMerge(const FileIndexData& fresh, const FileIndex* old, const std::stri
         parent = static_cast<uint32_t>(q);
         a = b = old->FolderSubtreeEnd(parent);
     }
-    name = P::NativeName(shownName);
+    startName = P::NativeName(shownName);
+    out.reserve(size_t{a} + n + (old->FolderCount() - b));
     std::vector<bool> ancestor(old->FolderCount(), false);
     for (uint32_t f = parent;; f = old->FolderParent(f)) {
         ancestor[f] = true;
@@ -480,17 +504,15 @@ bool PlanMerge(const FileIndexData& fresh, const FileIndex* old, const std::stri
     for (uint32_t j = 0; j < a; ++j) {
         uint32_t end = old->FolderSubtreeEnd(j);
         if (ancestor[j]) end = shift(end);
-        out.push_back({true, j, old->FolderParent(j), end, {}, false});
+        out.push_back({true, j, old->FolderParent(j), end, false});
     }
     for (uint32_t k = 0; k < n; ++k) {
         const auto& f = fresh.Folders[k];
-        OutFolder o{false, k, k == 0 ? parent : a + f.Parent, a + f.SubtreeEnd, {}, false};
-        if (k == 0) o.name = name, o.ownName = true;
-        out.push_back(std::move(o));
+        out.push_back({false, k, k == 0 ? parent : a + f.Parent, a + f.SubtreeEnd, k == 0});
     }
     for (uint32_t j = b; j < old->FolderCount(); ++j) {
         const uint32_t p = old->FolderParent(j);
-        out.push_back({true, j, p < a ? p : shift(p), shift(old->FolderSubtreeEnd(j)), {}, false});
+        out.push_back({true, j, p < a ? p : shift(p), shift(old->FolderSubtreeEnd(j)), false});
     }
     return true;
 }
@@ -500,7 +522,7 @@ bool PlanMerge(const FileIndexData& fresh, const FileIndex* old, const std::stri
 bool WriteFileIndex(const std::string& nativePath, char letter, const std::string& cacheHeader,
                     const FileIndexData& fresh, const FileIndex* old, const std::string& below, std::string* why) {
     IndexWriter w(fresh, old);
-    if (cacheHeader.size() > kHeaderLineRoom || !PlanMerge(fresh, old, below, w.folders)) {
+    if (cacheHeader.size() > kHeaderLineRoom || !PlanMerge(fresh, old, below, w.folders, w.startName)) {
         if (why) *why = nativePath + ": the index does not hold the folder's parent";
         return false;
     }

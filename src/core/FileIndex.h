@@ -63,6 +63,7 @@ public:
     // From now on the stream goes to a scratch file in nativeFolder; it stays
     // in memory when the folder takes none.
     void SpillTo(const std::string& nativeFolder);
+    // Whether the stream is in a scratch file (made with the first record).
     bool Spilled() const { return spill_ != nullptr; }
     // Appends a file (f's name fields are not used) and says where its
     // record starts.
@@ -70,6 +71,9 @@ public:
     // Where the next record will start; the name bytes so far.
     uint64_t Position() const { return size_; }
     uint64_t NameBytes() const { return nameBytes_; }
+    // Writes out what is still held of a spilled stream and lets go of its
+    // buffer: for the end of the walk, before the index is put together.
+    void Seal();
     // Sets flags on the record at position (from Add) after the walk.
     void AddFlags(uint64_t position, uint8_t flags);
     // Calls fn(file, name) for count records from position begin; file's
@@ -108,6 +112,7 @@ private:
     // Spilled: the bytes before flushed_ are in the file, the rest in
     // pending_; reads go through a window of the file.
     std::unique_ptr<platform::ScratchFile> spill_;
+    std::string spillFolder_;  // until the first record
     uint64_t flushed_ = 0;
     std::string pending_;
     mutable std::string window_;
@@ -121,7 +126,7 @@ private:
 struct FileIndexData {
     struct Folder {
         uint32_t Parent = UINT32_MAX;  // index in Folders; UINT32_MAX for the walk's start
-        std::string Name;              // native bytes; the start folder's is empty
+        uint32_t NameAt = 0, NameLength = 0;  // in FolderNames; the start folder's is empty
         uint32_t Worker = 0, Count = 0;
         uint64_t Begin = 0;            // where its first file is in its worker's stream
         uint64_t NameBytes = 0;        // of its files' names
@@ -129,6 +134,17 @@ struct FileIndexData {
     };
     std::vector<FileRecords> Files;
     std::vector<Folder> Folders;
+    // The folders' names (native bytes) one after the other: no string of
+    // its own for each of a million folders.
+    std::string FolderNames;
+    void SetFolderName(Folder& f, std::string_view name) {
+        f.NameAt = static_cast<uint32_t>(FolderNames.size());
+        f.NameLength = static_cast<uint32_t>(name.size());
+        FolderNames.append(name);
+    }
+    std::string_view FolderName(const Folder& f) const {
+        return std::string_view(FolderNames).substr(f.NameAt, f.NameLength);
+    }
     bool LinksOnce = true;
     // Where a walk keeps its files until the index is written; empty: in
     // memory.

@@ -473,6 +473,16 @@ void Walk::Finish(FolderList& out) {
         size_t pathLen;
     };
     std::string path = programRoot_;
+    // Room for every line at once: a list that doubled would hold the old
+    // and the new array at the measurement's peak.
+    size_t lines = 0;
+    for (std::vector<const Node*> todo{root_}; !todo.empty();) {
+        const Node* n = todo.back();
+        todo.pop_back();
+        lines += n->hasLine;
+        todo.insert(todo.end(), n->children.begin(), n->children.end());
+    }
+    out.Lines.reserve(out.Lines.size() + lines);
     std::vector<Item> stack{{root_, 0, path.size()}};
     FolderRecord r;
     while (!stack.empty()) {
@@ -519,7 +529,7 @@ void Walk::CollectFolders() {
     auto add = [&](const Node* n, uint32_t parent) {
         FileIndexData::Folder f;
         f.Parent = parent;
-        if (n->parent) f.Name = n->name;
+        if (n->parent) index_->SetFolderName(f, n->name);
         f.Worker = n->fileWorker;
         f.Begin = n->fileBegin;
         f.Count = n->fileCount;
@@ -530,15 +540,17 @@ void Walk::CollectFolders() {
     if (!root_->hasLine) return;
     // Counted first: a list that doubled would hold two copies of every
     // folder's entry at the measurement's peak.
-    size_t count = 0;
+    size_t count = 0, names = 0;
     for (std::vector<const Node*> todo{root_}; !todo.empty();) {
         const Node* n = todo.back();
         todo.pop_back();
         ++count;
+        if (n->parent) names += n->name.size();
         for (const Node* c : n->children)
             if (c->hasLine) todo.push_back(c);
     }
     folders.reserve(folders.size() + count);
+    index_->FolderNames.reserve(index_->FolderNames.size() + names);
     std::vector<Item> stack{{root_, 0, add(root_, UINT32_MAX)}};
     while (!stack.empty()) {
         Item& it = stack.back();
@@ -688,6 +700,8 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
         if (doneCv_.wait_for(lock, std::chrono::milliseconds(tick), [&] { return done_; })) break;
     }
     for (auto& t : workers) t.join();
+    if (index_)
+        for (auto& files : index_->Files) files.Seal();
     {
         std::lock_guard<std::mutex> lock(progressMutex_);
         if (progressNew_) hooks.SetProgressText(progress_);

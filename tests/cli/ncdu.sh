@@ -10,6 +10,8 @@ work=$(mktemp -d)
 trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
 mkdir -p "$work/bin" "$work/g"
 cp "$cli_src" "$work/bin/norvessa-cli"
+# A statically linked tool reads the scans with norvessa-import beside it.
+if [ -x "$(dirname "$cli_src")/norvessa-import" ]; then cp "$(dirname "$cli_src")/norvessa-import" "$work/bin/"; fi
 cli=$work/bin/norvessa-cli
 { for i in $(seq 0 51); do if [ "$i" = 6 ]; then echo "$work/g"; else echo; fi; done; } >"$work/bin/norvessa.drv"
 

@@ -309,7 +309,6 @@ TEST(FileIndexPieces, FilesKeptInAScratchFileReadBackAsInMemory) {
     TempDir dir;
     FileRecords held, spilled;
     spilled.SpillTo(dir.Path());
-    ASSERT_TRUE(spilled.Spilled());
     std::mt19937_64 rng(7);
     std::vector<uint64_t> where;
     const int n = 40000;
@@ -325,6 +324,8 @@ TEST(FileIndexPieces, FilesKeptInAScratchFileReadBackAsInMemory) {
         ASSERT_EQ(a, b);
         where.push_back(a);
     }
+    ASSERT_TRUE(spilled.Spilled());
+    EXPECT_FALSE(held.Spilled());
     EXPECT_EQ(held.NameBytes(), spilled.NameBytes());
     for (size_t i : {size_t{0}, size_t{1}, where.size() / 2, where.size() - 2, where.size() - 1}) {
         held.AddFlags(where[i], FI_FURTHER_NAME);

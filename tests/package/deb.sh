@@ -37,7 +37,7 @@ done
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version $(dpkg-deb -f "$deb" Version), expected $version"
 
 dpkg-deb -c "$deb" | awk '{print $1, $6}' >"$work/contents"
-for f in /usr/bin/norvessa /usr/bin/norvessa-cli /usr/bin/norvessa-treemap /usr/share/norvessa/norvessa.html \
+for f in /usr/bin/norvessa /usr/bin/norvessa-cli /usr/bin/norvessa-import /usr/bin/norvessa-treemap /usr/share/norvessa/norvessa.html \
     /usr/share/applications/norvessa.desktop /usr/share/metainfo/io.norvessa.Norvessa.metainfo.xml \
     /usr/share/icons/hicolor/scalable/apps/norvessa.svg /usr/share/man/man1/norvessa.1.gz \
     /usr/share/man/man1/norvessa-cli.1.gz /usr/share/bash-completion/completions/norvessa-cli \

@@ -1,0 +1,760 @@
+// Reading another analyzer's export: the one part of the program that needs
+// a JSON parser, kept apart so that the command-line tool can be linked
+// without it.
+#include "core/Ncdu.h"
+
+#include "core/Cache.h"
+#include "core/DriveTable.h"
+#include "core/FileIndex.h"
+#include "core/Folders.h"
+#include "core/Utglobal.h"
+#include "platform/Pexe.h"
+#include "platform/Pdrives.h"
+#include "platform/Pfile.h"
+#include "platform/Ppath.h"
+
+#include <simdjson.h>
+
+#include <algorithm>
+#include <climits>
+#include <functional>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+namespace nrvs {
+
+namespace P = platform;
+namespace od = simdjson::ondemand;
+
+// ---- import ----
+
+namespace {
+
+// One line of the information file: its control bytes shown as the paths
+// show them, so that a hostile name cannot add lines.
+std::string InfoValue(std::string_view value) { return P::ShownName(value); }
+
+// ---- the document ----
+
+// Bytes that are not UTF-8 are kept by ncdu exactly as the file system gave
+// them. The parser only takes UTF-8, so each such byte is replaced by a '?'
+// for it and put back into the names read.
+struct Replaced {
+    size_t offset;
+    char byte;
+};
+
+size_t Utf8Length(const unsigned char* s, size_t left) {
+    const unsigned char b = s[0];
+    size_t n;
+    uint32_t cp;
+    if (b < 0x80) return 1;
+    if (b >= 0xC2 && b <= 0xDF) n = 2, cp = b & 0x1F;
+    else if (b >= 0xE0 && b <= 0xEF) n = 3, cp = b & 0x0F;
+    else if (b >= 0xF0 && b <= 0xF4) n = 4, cp = b & 0x07;
+    else return 0;
+    if (left < n) return 0;
+    for (size_t i = 1; i < n; ++i) {
+        if ((s[i] & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (s[i] & 0x3F);
+    }
+    if ((n == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+        return 0;
+    return n;
+}
+
+void ReplaceInvalidUtf8(std::string& doc, size_t length, std::vector<Replaced>& replaced) {
+    if (simdjson::validate_utf8(doc.data(), length)) return;
+    const auto* s = reinterpret_cast<const unsigned char*>(doc.data());
+    for (size_t i = 0; i < length;) {
+        const size_t n = Utf8Length(s + i, length - i);
+        if (n) {
+            i += n;
+            continue;
+        }
+        replaced.push_back({i, doc[i]});
+        doc[i] = '?';
+        ++i;
+    }
+}
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) out += static_cast<char>(cp);
+    else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+uint32_t Hex4(const char* p) {
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) {
+        const char c = p[i];
+        v = v * 16 + static_cast<uint32_t>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+    }
+    return v;
+}
+
+struct EntryInfo {
+    std::string name;
+    bool hasName = false;
+    int64_t asize = 0, dsize = 0, mtime = 0;
+    uint64_t dev = 0, ino = 0, nlink = 0, mode = 0;
+    bool hasDev = false, hasIno = false, hasMode = false;
+    bool hlnkc = false, readError = false, notreg = false, excluded = false;
+};
+
+struct Folder {
+    uint32_t parent = UINT32_MAX;
+    std::string name;
+    double ownBytes = 0, ownOccupied = 0, treeBytes = 0, treeOccupied = 0;
+    int64_t ownFiles = 0, ownFolders = 0, treeFiles = 0, treeFolders = 0;
+    uint8_t hidden = 0, readOnly = 0;
+    bool unreadable = false;
+    uint32_t subtreeEnd = 0;
+};
+
+struct Linked {
+    uint64_t dev, ino;
+    uint32_t file;
+};
+
+class Importer {
+public:
+    Importer(std::string& doc, size_t length) : doc_(doc), length_(length) {}
+    bool Parse();
+    std::string Error() const { return error_; }
+
+    std::string rootName;
+    std::string program, version;
+    int64_t timestamp = 0;
+    std::vector<Folder> folders;
+    std::vector<IndexedFile> files;
+    std::vector<uint32_t> fileFolder;
+    std::string names;
+    std::vector<Linked> linked;
+
+private:
+    bool Fail(const char* at, const std::string& reason);
+    bool Fail(simdjson::error_code e, const char* at);
+    const char* Where(od::value& v) {
+        std::string_view raw = v.raw_json_token();
+        return raw.data();
+    }
+    bool ReadString(od::value& v, std::string& out, const char* what);
+    bool ReadCount(od::value& v, int64_t& out, const char* what, bool mayBeNegative = false);
+    bool ReadUnsigned(od::value& v, uint64_t& out, const char* what);
+    bool ReadBool(od::value& v, bool& out, const char* what);
+    bool ReadInfo(od::value& v, EntryInfo& info, bool root);
+    bool ReadMetadata(od::value& v);
+    bool CheckName(const char* at, const std::string& name);
+    bool Walk(od::value& rootValue);
+    bool CheckUniqueNames();
+    void AddFile(const EntryInfo& info, uint32_t folder, uint64_t dev);
+    uint32_t AddFolder(const EntryInfo& info, uint32_t parent);
+
+    std::string& doc_;
+    size_t length_;
+    std::vector<Replaced> replaced_;
+    std::string error_;
+    uint64_t entries_ = 0;
+    const char* last_ = nullptr;
+};
+
+bool Importer::Fail(const char* at, const std::string& reason) {
+    if (!error_.empty()) return false;
+    if (!at) at = last_;
+    if (at && at >= doc_.data() && at <= doc_.data() + length_) {
+        size_t line = 1, column = 1;
+        for (const char* p = doc_.data(); p < at; ++p) {
+            if (*p == '\n') ++line, column = 1;
+            else ++column;
+        }
+        error_ = "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + reason;
+    } else {
+        error_ = reason;
+    }
+    return false;
+}
+
+bool Importer::Fail(simdjson::error_code e, const char* at) {
+    std::string reason = simdjson::error_message(e);
+    if (e == simdjson::INCOMPLETE_ARRAY_OR_OBJECT || e == simdjson::TAPE_ERROR || e == simdjson::EMPTY ||
+        e == simdjson::UNCLOSED_STRING)
+        reason = "the document is cut short or no JSON (" + reason + ")";
+    else if (e == simdjson::DEPTH_ERROR)
+        reason = "nested deeper than " + std::to_string(kNcduMaxDepth) + " folders";
+    return Fail(at, reason);
+}
+
+bool Importer::ReadString(od::value& v, std::string& out, const char* what) {
+    const char* at = Where(v);
+    std::string_view raw = v.raw_json_token();
+    std::string_view decoded;
+    if (auto e = v.get_string().get(decoded)) {
+        if (e == simdjson::INCORRECT_TYPE) return Fail(at, std::string(what) + " is no string");
+        return Fail(e, at);
+    }
+    const size_t start = static_cast<size_t>(raw.data() - doc_.data());
+    auto it = std::lower_bound(replaced_.begin(), replaced_.end(), start,
+                               [](const Replaced& r, size_t off) { return r.offset < off; });
+    if (it == replaced_.end() || it->offset >= start + raw.size()) {
+        out.assign(decoded);
+        return true;
+    }
+    // The string held bytes that are not UTF-8: decoded again from the
+    // document with those bytes put back (the parser has checked its escapes).
+    out.clear();
+    const char* p = raw.data() + 1;
+    const char* base = doc_.data();
+    for (;;) {
+        const size_t off = static_cast<size_t>(p - base);
+        while (it != replaced_.end() && it->offset < off) ++it;
+        if (it != replaced_.end() && it->offset == off) {
+            out += it->byte;
+            ++p;
+            continue;
+        }
+        const char c = *p;
+        if (c == '"') break;
+        if (c != '\\') {
+            out += c;
+            ++p;
+            continue;
+        }
+        const char k = p[1];
+        p += 2;
+        switch (k) {
+        case 'b': out += '\b'; break;
+        case 'f': out += '\f'; break;
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 't': out += '\t'; break;
+        case 'u': {
+            uint32_t cp = Hex4(p);
+            p += 4;
+            if (cp >= 0xD800 && cp <= 0xDBFF && p[0] == '\\' && p[1] == 'u') {
+                const uint32_t low = Hex4(p + 2);
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                    p += 6;
+                }
+            }
+            AppendUtf8(out, cp);
+            break;
+        }
+        default: out += k; break;
+        }
+    }
+    return true;
+}
+
+bool Importer::ReadCount(od::value& v, int64_t& out, const char* what, bool mayBeNegative) {
+    const char* at = Where(v);
+    if (v.get_int64().get(out) != simdjson::SUCCESS)
+        return Fail(at, std::string(what) + " is no whole number");
+    if (out < 0 && !mayBeNegative) return Fail(at, std::string(what) + " is negative");
+    return true;
+}
+
+bool Importer::ReadUnsigned(od::value& v, uint64_t& out, const char* what) {
+    const char* at = Where(v);
+    if (v.get_uint64().get(out) != simdjson::SUCCESS)
+        return Fail(at, std::string(what) + " is no whole number of 0 or more");
+    return true;
+}
+
+bool Importer::ReadBool(od::value& v, bool& out, const char* what) {
+    const char* at = Where(v);
+    if (v.get_bool().get(out) != simdjson::SUCCESS) return Fail(at, std::string(what) + " is neither true nor false");
+    return true;
+}
+
+bool Importer::CheckName(const char* at, const std::string& name) {
+    if (name.empty()) return Fail(at, "an empty name");
+    if (name.find('\0') != std::string::npos) return Fail(at, "a name holds a NUL byte");
+    if (name.find('/') != std::string::npos) return Fail(at, "a name holds a '/'");
+    if (name == "." || name == "..") return Fail(at, "a name is \".\" or \"..\"");
+    if (name.size() > 255) return Fail(at, "a name longer than 255 bytes");
+    return true;
+}
+
+bool Importer::ReadInfo(od::value& v, EntryInfo& info, bool root) {
+    const char* at = Where(v);
+    od::object obj;
+    if (v.get_object().get(obj)) return Fail(at, "an entry is no object");
+    for (auto fieldResult : obj) {
+        od::field field;
+        if (auto e = std::move(fieldResult).get(field)) return Fail(e, nullptr);
+        std::string_view key;
+        if (auto e = field.unescaped_key().get(key)) return Fail(e, nullptr);
+        od::value value = field.value();
+        last_ = Where(value);
+        bool ok = true;
+        if (key == "name") {
+            ok = ReadString(value, info.name, "name");
+            info.hasName = true;
+        } else if (key == "asize") ok = ReadCount(value, info.asize, "asize");
+        else if (key == "dsize") ok = ReadCount(value, info.dsize, "dsize");
+        else if (key == "mtime") ok = ReadCount(value, info.mtime, "mtime", true);
+        else if (key == "dev") ok = ReadUnsigned(value, info.dev, "dev"), info.hasDev = true;
+        else if (key == "ino") ok = ReadUnsigned(value, info.ino, "ino"), info.hasIno = true;
+        else if (key == "nlink") ok = ReadUnsigned(value, info.nlink, "nlink");
+        else if (key == "mode") ok = ReadUnsigned(value, info.mode, "mode"), info.hasMode = true;
+        else if (key == "hlnkc") ok = ReadBool(value, info.hlnkc, "hlnkc");
+        else if (key == "read_error") ok = ReadBool(value, info.readError, "read_error");
+        else if (key == "notreg") ok = ReadBool(value, info.notreg, "notreg");
+        else if (key == "excluded") {
+            // ncdu names why ("pattern", "otherfs", "kernfs"); an entry
+            // written false was not excluded.
+            bool flag = true;
+            od::json_type t;
+            if (auto e = value.type().get(t)) return Fail(e, last_);
+            if (t == od::json_type::boolean) ok = ReadBool(value, flag, "excluded");
+            info.excluded = flag;
+        }
+        if (!ok) return false;
+    }
+    if (!info.hasName) return Fail(at, "an entry without a name");
+    if (root) {
+        if (info.name.empty()) return Fail(at, "the root has an empty name");
+        if (info.name.find('\0') != std::string::npos) return Fail(at, "the root's name holds a NUL byte");
+        return true;
+    }
+    return CheckName(at, info.name);
+}
+
+bool Importer::ReadMetadata(od::value& v) {
+    const char* at = Where(v);
+    od::object obj;
+    if (v.get_object().get(obj)) return Fail(at, "the third element is no object of metadata");
+    for (auto fieldResult : obj) {
+        od::field field;
+        if (auto e = std::move(fieldResult).get(field)) return Fail(e, nullptr);
+        std::string_view key;
+        if (auto e = field.unescaped_key().get(key)) return Fail(e, nullptr);
+        od::value value = field.value();
+        od::json_type t;
+        if (auto e = value.type().get(t)) return Fail(e, Where(value));
+        // Only what is shown later is taken; other producers write more.
+        if (key == "progname" && t == od::json_type::string) {
+            if (!ReadString(value, program, "progname")) return false;
+        } else if (key == "progver" && t == od::json_type::string) {
+            if (!ReadString(value, version, "progver")) return false;
+        } else if (key == "timestamp" && t == od::json_type::number) {
+            if (!ReadCount(value, timestamp, "timestamp", true)) return false;
+        }
+    }
+    return true;
+}
+
+uint32_t Importer::AddFolder(const EntryInfo& info, uint32_t parent) {
+    Folder f;
+    f.parent = parent;
+    if (parent != UINT32_MAX) {
+        f.name = info.name;
+        ++folders[parent].ownFolders;
+    } else {
+        rootName = info.name;
+    }
+    std::string_view own = info.name;
+    if (parent == UINT32_MAX) {
+        // The root is named by its whole path; its own name is the last.
+        while (own.size() > 1 && own.back() == '/') own.remove_suffix(1);
+        const size_t slash = own.find_last_of('/');
+        if (slash != std::string_view::npos) own = own.substr(slash + 1);
+    }
+    f.hidden = !own.empty() && own.front() == '.' ? 1 : 0;
+    f.readOnly = info.hasMode && !(info.mode & 0200) ? 1 : 0;
+    f.unreadable = info.readError;
+    folders.push_back(std::move(f));
+    return static_cast<uint32_t>(folders.size() - 1);
+}
+
+void Importer::AddFile(const EntryInfo& info, uint32_t folder, uint64_t dev) {
+    Folder& f = folders[folder];
+    ++f.ownFiles;
+    IndexedFile r;
+    r.Size = static_cast<uint64_t>(info.asize);
+    r.Occupied = static_cast<uint64_t>(info.dsize);
+    r.ModifiedTime = info.mtime;
+    r.NameOffset = static_cast<uint32_t>(names.size());
+    r.NameLength = static_cast<uint8_t>(info.name.size());
+    const uint64_t type = info.mode & 0170000;
+    // A link is a file of its own length, as a measurement counts it; only
+    // devices, FIFOs and sockets are no regular files to it.
+    if (info.hasMode && type == 0100000 && (info.mode & 0111)) r.Flags |= FI_EXECUTABLE;
+    if (info.notreg && !(info.hasMode && type == 0120000)) r.Flags |= FI_NOT_REGULAR;
+    names += info.name;
+    const uint32_t index = static_cast<uint32_t>(files.size());
+    files.push_back(r);
+    fileFolder.push_back(folder);
+    if ((info.hlnkc || info.nlink > 1) && info.hasIno) {
+        linked.push_back({info.hasDev ? info.dev : dev, info.ino, index});
+        return;
+    }
+    f.ownBytes += static_cast<double>(info.asize);
+    f.ownOccupied += static_cast<double>(info.dsize);
+}
+
+bool Importer::Walk(od::value& rootValue) {
+    struct Frame {
+        od::array_iterator it, end;
+        uint32_t folder;
+        uint64_t dev;
+    };
+    std::vector<Frame> stack;
+    // Opens the folder array v below parent: its first element is the
+    // folder's own entry. False on bad input; skipped when excluded.
+    auto open = [&](od::value& v, uint32_t parent, uint64_t parentDev) -> bool {
+        const char* at = Where(v);
+        if (stack.size() >= kNcduMaxDepth)
+            return Fail(at, "nested deeper than " + std::to_string(kNcduMaxDepth) + " folders");
+        od::array arr;
+        if (auto e = v.get_array().get(arr)) return Fail(e, at);
+        od::array_iterator it, end;
+        if (auto e = arr.begin().get(it)) return Fail(e, at);
+        if (auto e = arr.end().get(end)) return Fail(e, at);
+        if (!(it != end)) return Fail(at, "a folder without its entry");
+        od::value first;
+        if (auto e = (*it).get(first)) return Fail(e, at);
+        od::json_type t;
+        if (auto e = first.type().get(t)) return Fail(e, at);
+        if (t != od::json_type::object) return Fail(Where(first), "a folder's first element is no object");
+        EntryInfo info;
+        if (!ReadInfo(first, info, parent == UINT32_MAX)) return false;
+        if (info.excluded) return true;  // never entered: its elements are skipped unread
+        if (++entries_ > kNcduMaxEntries)
+            return Fail(at, "more than " + std::to_string(kNcduMaxEntries) + " files and folders");
+        const uint32_t folder = AddFolder(info, parent);
+        ++it;
+        stack.push_back({it, end, folder, info.hasDev ? info.dev : parentDev});
+        return true;
+    };
+    if (!open(rootValue, UINT32_MAX, 0)) return false;
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (!(top.it != top.end)) {
+            folders[top.folder].subtreeEnd = static_cast<uint32_t>(folders.size());
+            stack.pop_back();
+            if (!stack.empty()) ++stack.back().it;
+            continue;
+        }
+        od::value v;
+        if (auto e = (*top.it).get(v)) return Fail(e, nullptr);
+        od::json_type t;
+        if (auto e = v.type().get(t)) return Fail(e, nullptr);
+        last_ = Where(v);
+        if (t == od::json_type::array) {
+            const size_t depth = stack.size();
+            const uint32_t folder = top.folder;
+            const uint64_t dev = top.dev;
+            if (!open(v, folder, dev)) return false;
+            // Excluded: nothing pushed, go on with the next element.
+            if (stack.size() == depth) ++stack.back().it;
+            continue;
+        }
+        if (t != od::json_type::object) return Fail(last_, "an element of a folder is neither an entry nor a folder");
+        EntryInfo info;
+        if (!ReadInfo(v, info, false)) return false;
+        if (!info.excluded) {
+            if (++entries_ > kNcduMaxEntries)
+                return Fail(last_, "more than " + std::to_string(kNcduMaxEntries) + " files and folders");
+            AddFile(info, top.folder, top.dev);
+        }
+        ++top.it;
+    }
+    return true;
+}
+
+// No file system lists one name twice in a folder, and the cache could not
+// tell two such folders apart.
+bool Importer::CheckUniqueNames() {
+    const size_t fileCount = files.size();
+    auto nameOf = [&](size_t id) -> std::string_view {
+        if (id < fileCount) return std::string_view(names).substr(files[id].NameOffset, files[id].NameLength);
+        return folders[id - fileCount].name;
+    };
+    auto parentOf = [&](size_t id) { return id < fileCount ? fileFolder[id] : folders[id - fileCount].parent; };
+    struct Key {
+        uint64_t hash;
+        uint32_t id;
+    };
+    std::vector<Key> keys;
+    keys.reserve(fileCount + folders.size());
+    for (size_t id = 0; id < fileCount + folders.size(); ++id) {
+        const uint32_t parent = parentOf(id);
+        if (parent == UINT32_MAX) continue;
+        const uint64_t h = std::hash<std::string_view>{}(nameOf(id)) ^ (uint64_t{parent} * 0x9E3779B97F4A7C15ull);
+        keys.push_back({h, static_cast<uint32_t>(id)});
+    }
+    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) { return a.hash < b.hash; });
+    for (size_t i = 0; i < keys.size();) {
+        size_t j = i + 1;
+        while (j < keys.size() && keys[j].hash == keys[i].hash) ++j;
+        for (size_t a = i; a < j; ++a)
+            for (size_t b = a + 1; b < j; ++b) {
+                if (parentOf(keys[a].id) != parentOf(keys[b].id) || nameOf(keys[a].id) != nameOf(keys[b].id)) continue;
+                std::string where;
+                for (uint32_t f = parentOf(keys[a].id); f != UINT32_MAX; f = folders[f].parent)
+                    where = (folders[f].parent == UINT32_MAX ? rootName : folders[f].name) + (where.empty() ? "" : "/") + where;
+                return Fail(nullptr, "the name \"" + P::ShownName(nameOf(keys[a].id)) + "\" is listed twice in " +
+                                         P::ShownName(where));
+            }
+        i = j;
+    }
+    return true;
+}
+
+bool Importer::Parse() {
+    ReplaceInvalidUtf8(doc_, length_, replaced_);
+    if (doc_.capacity() < length_ + kNcduPadding) doc_.reserve(length_ + kNcduPadding);
+    od::parser parser;
+    if (auto e = parser.allocate(std::max<size_t>(length_, 64), kNcduMaxDepth + 8)) return Fail(e, nullptr);
+    od::document document;
+    if (auto e = parser.iterate(simdjson::padded_string_view(doc_.data(), length_, doc_.capacity())).get(document))
+        return Fail(e, nullptr);
+    od::array top;
+    if (auto e = document.get_array().get(top)) {
+        if (e == simdjson::INCORRECT_TYPE) return Fail(doc_.data(), "no export: the document is no JSON array");
+        return Fail(e, nullptr);
+    }
+    int element = 0;
+    bool sawRoot = false;
+    for (auto item : top) {
+        od::value v;
+        if (auto e = std::move(item).get(v)) return Fail(e, nullptr);
+        last_ = Where(v);
+        if (element == 0) {
+            int64_t major = 0;
+            if (v.get_int64().get(major) || major != 1)
+                return Fail(last_, "not an export of format major version 1");
+        } else if (element == 1) {
+            int64_t minor = 0;
+            if (v.get_int64().get(minor) || minor < 0) return Fail(last_, "the minor version is no whole number");
+        } else if (element == 2) {
+            if (!ReadMetadata(v)) return false;
+        } else if (element == 3) {
+            od::json_type t;
+            if (auto e = v.type().get(t)) return Fail(e, last_);
+            if (t != od::json_type::array) return Fail(last_, "the root is no folder");
+            if (!Walk(v)) return false;
+            sawRoot = true;
+        } else {
+            return Fail(last_, "more elements after the root folder");
+        }
+        ++element;
+    }
+    if (!error_.empty()) return false;
+    if (!sawRoot) return Fail(nullptr, "the export holds no root folder");
+    if (!CheckUniqueNames()) return false;
+    const char* rest = nullptr;
+    if (document.current_location().get(rest) == simdjson::SUCCESS && rest)
+        return Fail(rest, "more data after the end of the export");
+    return true;
+}
+
+// Program path of folder i ("X:\a\b\").
+std::string FolderPathOf(const std::vector<Folder>& folders, uint32_t i, const std::string& root) {
+    std::vector<uint32_t> chain;
+    for (uint32_t f = i; f != UINT32_MAX && folders[f].parent != UINT32_MAX; f = folders[f].parent) chain.push_back(f);
+    std::string path = root;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) path += P::ShownName(folders[*it].name) + "\\";
+    return path;
+}
+
+// Every line holds its folder's whole path: as a measurement does, deeper
+// paths go uncounted in lines of their own.
+constexpr size_t kMaxRecordedPath = 32767;
+
+} // namespace
+
+bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& options, NcduImportReport& report) {
+    report = NcduImportReport{};
+    if (letter < 'A' || letter > 'Z') {
+        report.Error = "no drive letter";
+        return false;
+    }
+    if (document.size() > kNcduMaxBytes) {
+        report.Error = "the document is larger than can be imported";
+        return false;
+    }
+    const size_t length = document.size();
+    Importer in(document, length);
+    if (!in.Parse()) {
+        report.Error = in.Error();
+        return false;
+    }
+    std::vector<Folder>& folders = in.folders;
+    const std::string root = std::string(1, letter) + ":\\";
+
+    // Files with several names: the bytes go once, to the folder whose
+    // program path sorts first among those holding a name.
+    std::sort(in.linked.begin(), in.linked.end(), [](const Linked& a, const Linked& b) {
+        if (a.dev != b.dev) return a.dev < b.dev;
+        if (a.ino != b.ino) return a.ino < b.ino;
+        return a.file < b.file;
+    });
+    for (size_t i = 0; i < in.linked.size();) {
+        size_t j = i + 1;
+        while (j < in.linked.size() && in.linked[j].dev == in.linked[i].dev && in.linked[j].ino == in.linked[i].ino) ++j;
+        size_t owner = i;
+        if (j - i > 1) {
+            std::string best = FolderPathOf(folders, in.fileFolder[in.linked[i].file], root);
+            for (size_t k = i + 1; k < j; ++k) {
+                if (in.fileFolder[in.linked[k].file] == in.fileFolder[in.linked[owner].file]) continue;
+                std::string p = FolderPathOf(folders, in.fileFolder[in.linked[k].file], root);
+                if (p < best) best = std::move(p), owner = k;
+            }
+        }
+        for (size_t k = i; k < j; ++k)
+            if (k != owner) in.files[in.linked[k].file].Flags |= FI_FURTHER_NAME;
+        const IndexedFile& f = in.files[in.linked[owner].file];
+        Folder& holder = folders[in.fileFolder[in.linked[owner].file]];
+        holder.ownBytes += static_cast<double>(f.Size);
+        holder.ownOccupied += static_cast<double>(f.Occupied);
+        i = j;
+    }
+
+    // Totals: the folders are in pre-order, so each comes after its parent.
+    for (size_t i = folders.size(); i-- > 0;) {
+        Folder& f = folders[i];
+        f.treeBytes += f.ownBytes;
+        f.treeOccupied += f.ownOccupied;
+        f.treeFiles += f.ownFiles;
+        f.treeFolders += f.ownFolders;
+        if (f.parent != UINT32_MAX) {
+            Folder& p = folders[f.parent];
+            p.treeBytes += f.treeBytes;
+            p.treeOccupied += f.treeOccupied;
+            p.treeFiles += f.treeFiles;
+            p.treeFolders += f.treeFolders;
+        }
+    }
+
+    FolderList list;
+    list.Lines.reserve(folders.size() + 1);
+    {
+        std::vector<std::pair<uint32_t, size_t>> stack;  // folder, length of its path
+        std::string path = root;
+        FolderRecord r;
+        for (uint32_t i = 0; i < folders.size(); ++i) {
+            const Folder& f = folders[i];
+            while (!stack.empty() && stack.back().first != f.parent) stack.pop_back();
+            path.resize(stack.empty() ? root.size() : stack.back().second);
+            if (f.parent != UINT32_MAX) {
+                path += P::ShownName(f.name);
+                path += '\\';
+            }
+            stack.emplace_back(i, path.size());
+            if (f.unreadable) report.Unreadable.push_back(path);
+            if (path.size() > kMaxRecordedPath) continue;
+            r.Path = path;
+            r.TreeBytes = f.treeBytes;
+            r.TreeOccupied = f.treeOccupied;
+            r.OwnBytes = f.ownBytes;
+            r.OwnOccupied = f.ownOccupied;
+            r.OwnFiles = static_cast<int32_t>(std::min<int64_t>(f.ownFiles, INT32_MAX));
+            r.TreeFiles = static_cast<int32_t>(std::min<int64_t>(f.treeFiles, INT32_MAX));
+            r.OwnFolders = static_cast<int32_t>(std::min<int64_t>(f.ownFolders, INT32_MAX));
+            r.TreeFolders = static_cast<int32_t>(std::min<int64_t>(f.treeFolders, INT32_MAX));
+            r.Hidden = f.hidden;
+            r.ReadOnly = f.readOnly;
+            FormatRecord(r);
+            list.Lines.push_back(std::move(r.Line));
+        }
+    }
+    std::sort(report.Unreadable.begin(), report.Unreadable.end());
+
+    // The index wants each folder's files as one range: put in folder order.
+    FileIndexData data;
+    data.LinksOnce = true;
+    data.Files.resize(1);
+    {
+        // Files in the order of their folders, each folder's one range.
+        std::vector<uint32_t> first(folders.size() + 1, 0);
+        for (uint32_t f : in.fileFolder) ++first[f + 1];
+        for (size_t i = 1; i < first.size(); ++i) first[i] += first[i - 1];
+        std::vector<uint32_t> order(in.files.size());
+        {
+            std::vector<uint32_t> next(first.begin(), first.end() - 1);
+            for (size_t k = 0; k < in.files.size(); ++k) order[next[in.fileFolder[k]]++] = static_cast<uint32_t>(k);
+        }
+        FileRecords& out = data.Files[0];
+        out.SpillTo(platform::ProgramFileFolders().Data);
+        data.Folders.resize(folders.size());
+        for (size_t i = 0; i < folders.size(); ++i) {
+            FileIndexData::Folder& d = data.Folders[i];
+            d.Parent = folders[i].parent;
+            data.SetFolderName(d, folders[i].name);
+            d.Worker = 0;
+            d.Begin = out.Position();
+            d.Count = first[i + 1] - first[i];
+            d.SubtreeEnd = folders[i].subtreeEnd;
+            const uint64_t nameBytes = out.NameBytes();
+            for (uint32_t j = first[i]; j < first[i + 1]; ++j) {
+                const IndexedFile& f = in.files[order[j]];
+                out.Add(f, std::string_view(in.names).substr(f.NameOffset, f.NameLength));
+            }
+            d.NameBytes = out.NameBytes() - nameBytes;
+        }
+        std::vector<IndexedFile>().swap(in.files);
+        std::string().swap(in.names);
+    }
+
+    const Folder& top = folders.front();
+    report.Folders = folders.size();
+    report.Files = static_cast<uint64_t>(top.treeFiles);
+    report.Bytes = top.treeBytes;
+    report.Occupied = top.treeOccupied;
+    report.Root = in.rootName;
+
+    const std::time_t now = std::time(nullptr);
+    const std::time_t scanned = in.timestamp > 0 ? static_cast<std::time_t>(in.timestamp) : now;
+    list.Sort();
+    list.InsertFirst(HeaderLine(scanned, scanned));
+    const std::string header = list.LineAt(0);
+
+    std::string info = "import=ncdu\r\n";
+    info += "root=" + InfoValue(in.rootName) + "\r\n";
+    info += "host=" + InfoValue(options.Host) + "\r\n";
+    std::string program = in.program;
+    if (!in.version.empty()) program += (program.empty() ? "" : " ") + in.version;
+    info += "program=" + InfoValue(program) + "\r\n";
+    info += "scanned=" + std::to_string(in.timestamp) + "\r\n";
+    info += "imported=" + std::to_string(static_cast<long long>(now)) + "\r\n";
+    info += "source=" + InfoValue(options.Source) + "\r\n";
+
+    DriveRecord drive;
+    drive.Index = letter - 'A';
+    drive.RootPath = root;
+    P::FileLock lock(CacheLockName(drive));
+    std::string why;
+    // The index first: until the cache is replaced it belongs to no cache
+    // and is never shown, so a failure in between leaves the old cache whole.
+    if (!WriteFileIndex(FileIndexName(letter), letter, header, data, nullptr, {}, &why)) {
+        report.Error = why;
+        return false;
+    }
+    if (!P::ReplaceFile(ImportInfoName(letter), info)) {
+        report.Error = ImportInfoName(letter) + ": " + P::LastWriteError();
+        return false;
+    }
+    if (!SaveCache(list, drive, &why)) {
+        report.Error = why;
+        return false;
+    }
+    return true;
+}
+
+} // namespace nrvs
