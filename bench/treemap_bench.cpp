@@ -248,7 +248,7 @@ IndexedDrive MakeIndexedDrive(const std::string& dir, int folders, int perFolder
             r.OwnOccupied += static_cast<double>(x.Occupied);
         }
         r.OwnFiles = static_cast<int32_t>(out.Count);
-        out.NameBytes = data.Files[0].NameBytes() - nameBytes;
+        out.NameBytes = static_cast<uint32_t>(data.Files[0].NameBytes() - nameBytes);
         data.Folders.push_back(std::move(out));
         const auto& kids = children[static_cast<size_t>(f)];
         for (auto it = kids.rbegin(); it != kids.rend(); ++it) todo.push_back(*it);

@@ -497,7 +497,7 @@ FileIndexData SubtreeData(const FileIndex* x, const std::string& below) {
             file.Flags = x->Flags(k);
             d.Files[0].Add(file, x->Name(k));
         }
-        o.NameBytes = d.Files[0].NameBytes() - nameBytes;
+        o.NameBytes = static_cast<uint32_t>(d.Files[0].NameBytes() - nameBytes);
         d.Folders.push_back(std::move(o));
     }
     return d;

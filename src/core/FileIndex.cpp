@@ -103,7 +103,7 @@ FileRecords& FileRecords::operator=(FileRecords&&) noexcept = default;
 
 namespace {
 // Writes to the scratch file in pieces of this size, and reads back as much.
-constexpr size_t kSpillPiece = size_t{1} << 16;
+constexpr size_t kSpillPiece = size_t{1} << 14;
 } // namespace
 
 void FileRecords::SpillTo(const std::string& nativeFolder) {
@@ -453,7 +453,7 @@ public:
     }
 
 private:
-    static constexpr size_t kChunk = 1 << 16;
+    static constexpr size_t kChunk = 1 << 14;
     const P::PutBytesAt& put_;
     uint64_t at_;
     std::string buf_;

@@ -129,7 +129,7 @@ struct FileIndexData {
         uint32_t NameAt = 0, NameLength = 0;  // in FolderNames; the start folder's is empty
         uint32_t Worker = 0, Count = 0;
         uint64_t Begin = 0;            // where its first file is in its worker's stream
-        uint64_t NameBytes = 0;        // of its files' names
+        uint32_t NameBytes = 0;        // of its files' names
         uint32_t SubtreeEnd = 0;       // one past the last folder of its subtree
     };
     std::vector<FileRecords> Files;

@@ -510,8 +510,9 @@ void Walk::Finish(FolderList& out) {
             r.TreeFolders = n->treeFolders;
             r.Hidden = n->hidden;
             r.ReadOnly = n->readOnly;
-            FormatRecord(r);
-            out.Lines.push_back(std::move(r.Line));
+            // Copied, not moved: the copy is as long as the line, and the
+            // record's buffer (with room for any numbers) serves the next.
+            out.Lines.push_back(FormatRecord(r));
         }
         stack.pop_back();
         if (!stack.empty()) path.resize(stack.back().pathLen);

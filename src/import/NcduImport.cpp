@@ -706,7 +706,7 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
                 const IndexedFile& f = in.files[order[j]];
                 out.Add(f, std::string_view(in.names).substr(f.NameOffset, f.NameLength));
             }
-            d.NameBytes = out.NameBytes() - nameBytes;
+            d.NameBytes = static_cast<uint32_t>(out.NameBytes() - nameBytes);
         }
         std::vector<IndexedFile>().swap(in.files);
         std::string().swap(in.names);

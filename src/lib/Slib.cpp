@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <iostream>
 
 namespace nrvs {
 
@@ -296,7 +295,9 @@ void ShowMessageBox(const std::string& text, int style) {
         g_messageUi->ShowMessage(text, style);
         return;
     }
-    std::cerr << "Norvessa: " << text << '\n';
+    // Plain stdio: the streams library would be set up in every program,
+    // the command-line tool included, for this one line.
+    std::fprintf(stderr, "Norvessa: %s\n", text.c_str());
 }
 
 int AskYesNo(const std::string& text, int style) {
