@@ -259,6 +259,27 @@ bool MergeFolderLines(std::string_view text, std::string_view below, std::string
 bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::string_view header, StringList& fresh,
                     std::string* why) {
     const std::string name = CacheFileName(drive);
+    if (!MergeIntoFile(name, below, header, fresh, why)) return false;
+    KnownStamp(drive) = platform::FileStamp(name);
+    return true;
+}
+
+StringList SubtreeLinesOf(std::string_view text, std::string_view below) {
+    StringList out;
+    if (below.empty()) return out;
+    for (size_t at = text.find(below); at != std::string_view::npos; at = text.find(below, at + 1)) {
+        if (at > 0 && text[at - 1] != '\n' && text[at - 1] != '\r') continue;
+        size_t end = text.find_first_of("\r\n", at);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = text.substr(at, end - at);
+        if (at > 0 && UnderFolder(line, below)) out.emplace_back(line);
+        at = end - 1;
+    }
+    return out;
+}
+
+bool MergeIntoFile(const std::string& name, std::string_view below, std::string_view header, StringList& fresh,
+                   std::string* why) {
     SortFresh(fresh);
     Merge result = Merge::Done;
     bool ok = platform::ReplaceFileStreamed(name, [&](const platform::PutBytes& put) {
@@ -296,7 +317,6 @@ bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::strin
         if (why) *why = name + ": " + (result == Merge::Unreadable ? "the cache could not be read" : platform::LastWriteError());
         return false;
     }
-    KnownStamp(drive) = platform::FileStamp(name);
     return true;
 }
 

@@ -52,6 +52,12 @@ bool MergeFolderLines(std::string_view text, std::string_view below, std::string
 // and why gets the file's name and the reason.
 bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::string_view header, StringList& fresh,
                     std::string* why = nullptr);
+// The same on any file of cache lines (the previous measurement's).
+bool MergeIntoFile(const std::string& nativePath, std::string_view below, std::string_view header, StringList& fresh,
+                   std::string* why = nullptr);
+// The lines of a cache's text whose folder is below or under it (byte for
+// byte), in the text's order; the other lines are not split or parsed.
+StringList SubtreeLinesOf(std::string_view text, std::string_view below);
 // Whether the cache settings cover the drive.
 int IsCached(const DriveRecord& drive);
 

@@ -515,8 +515,9 @@ PreviousKeeper::PreviousKeeper(const DriveRecord& drive, const std::string& belo
       volume_(VolumeIdentity(drive)), oldIndex_(std::make_unique<FileIndex>()) {
     if (!Global().KeepPrevious) return;
     std::time_t start = 0;
-    // A drive measurement keeps the old cache whole: its lines are not read.
-    hasCache_ = cache_.Map(CacheFileName(drive), !below_.empty()) && HeaderStart(cache_.Header(), start);
+    // Its lines are not split: a drive measurement keeps the old cache whole,
+    // a folder measurement looks for its subtree's lines alone.
+    hasCache_ = cache_.Map(CacheFileName(drive), false) && HeaderStart(cache_.Header(), start);
     if (!hasCache_) return;
     // Held open from now: the save renames the new files over these names.
     if (below_.empty()) P::MapFileReadOnly(FileIndexName(letter_), index_, indexLength_);
@@ -544,10 +545,16 @@ bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why) {
     }
     bool ok = true;
     bool whole = true;
-    Measurement previous;
-    if (!below_.empty() && previous.Map(PreviousCacheName(letter_)) && CheckMeasurement(previous, letter_) == PS_OK) {
+    std::string previousHeader;
+    bool intoPrevious = false;
+    if (!below_.empty()) {
+        Measurement previous;
+        intoPrevious = previous.Map(PreviousCacheName(letter_)) && CheckMeasurement(previous, letter_) == PS_OK;
+        previousHeader = previous.Header();
+    }
+    if (intoPrevious) {
         whole = false;
-        ok = KeepSubtree(previous, why);
+        ok = KeepSubtree(previousHeader, why);
     } else {
         ok = KeepWhole(why);
     }
@@ -571,45 +578,27 @@ bool PreviousKeeper::KeepWhole(std::string* why) {
     return indexOk;
 }
 
-bool PreviousKeeper::KeepSubtree(const Measurement& previous, std::string* why) {
+bool PreviousKeeper::KeepSubtree(const std::string& previousHeader, std::string* why) {
     const std::string cacheName = PreviousCacheName(letter_), indexName = PreviousIndexName(letter_);
-    std::string_view path;
-    std::vector<std::string_view> kept, fresh;
-    for (std::string_view line : previous.Lines())
-        if (!PathOfLine(line, path) || !StartsWith(path, below_)) kept.push_back(line);
-    for (std::string_view line : cache_.Lines())
-        if (PathOfLine(line, path) && StartsWith(path, below_)) fresh.push_back(line);
-    std::vector<std::string_view> lines(kept.size() + fresh.size());
-    auto less = [](std::string_view a, std::string_view b) { return P::LessIgnoreCase(a, b); };
-    std::merge(kept.begin(), kept.end(), fresh.begin(), fresh.end(), lines.begin(), less);
-    if (!std::is_sorted(lines.begin(), lines.end(), less)) std::stable_sort(lines.begin(), lines.end(), less);
-
     // The index of the previous measurement gets the replaced subtree's files
     // when both it and the replaced index belong to their caches; otherwise
     // it would describe other figures than the lines, and goes.
     FileIndex prevIndex;
     bool indexOk = false;
-    if (oldIndex_->IsOpen() && prevIndex.Open(indexName, letter_, previous.Header())) {
+    if (oldIndex_->IsOpen() && prevIndex.Open(indexName, letter_, previousHeader)) {
         const FileIndexData data = SubtreeData(oldIndex_.get(), below_);
-        indexOk = WriteFileIndex(indexName, letter_, previous.Header(), data, &prevIndex, below_);
+        indexOk = WriteFileIndex(indexName, letter_, previousHeader, data, &prevIndex, below_);
     }
     if (!indexOk) P::RemoveOwnFile(indexName);
 
-    const bool ok = P::ReplaceFileStreamed(cacheName, [&](const P::PutBytes& put) {
-        std::string chunk = previous.Header() + "\r\n";
-        for (std::string_view line : lines) {
-            chunk += line;
-            chunk += "\r\n";
-            if (chunk.size() >= (1 << 18) && !put(chunk)) return false;
-            if (chunk.size() >= (1 << 18)) chunk.clear();
-        }
-        return put(chunk);
-    });
-    if (!ok) {
+    // The replaced subtree's lines take the place of its lines there, merged
+    // into the file as it is read: the rest is neither held nor parsed.
+    StringList fresh = SubtreeLinesOf(cache_.Text(), below_);
+    if (!MergeIntoFile(cacheName, below_, previousHeader, fresh, why)) {
         // The index may be of the new lines already: it must not pass for
         // the old ones' files.
         P::RemoveOwnFile(indexName);
-        return Failed(why, cacheName);
+        return false;
     }
     return true;
 }

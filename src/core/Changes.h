@@ -198,7 +198,7 @@ public:
 
 private:
     bool KeepWhole(std::string* why);
-    bool KeepSubtree(const Measurement& previous, std::string* why);
+    bool KeepSubtree(const std::string& previousHeader, std::string* why);
     void NoteVolume(const std::string& newHeader, bool keptWhole);
 
     char letter_;

@@ -46,13 +46,16 @@ const std::string& FormatRecord(FolderRecord& r) {
 }
 
 bool PathOfLine(std::string_view line, std::string_view& path) {
-    size_t p = line.rfind(kSep);
-    if (p == std::string_view::npos) {
-        path = line;
-        return false;
+    // The last " > ", found from the end by its '>' alone: the numbers
+    // behind it are short, and this runs for every line of a large cache.
+    for (size_t i = line.size() >= 2 ? line.size() - 2 : 0; i >= 1; --i) {
+        if (line[i] == '>' && line[i - 1] == ' ' && line[i + 1] == ' ') {
+            path = line.substr(0, i - 1);
+            return true;
+        }
     }
-    path = line.substr(0, p);
-    return true;
+    path = line;
+    return false;
 }
 
 bool PathOfLine(const std::string& line, std::string_view& path) { return PathOfLine(std::string_view(line), path); }

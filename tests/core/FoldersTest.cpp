@@ -369,6 +369,15 @@ TEST(CacheMergeTest, OnlyTheFolderAndBelowAreReplaced) {
                    "C:\\a\\x\\z\r\n"
                    "C:\\ab\\ > 5:5:0:0:0:0:0:0:0:0:0:0\r\n"
                    "C:\\q\\C:\\a\\ > 6:6:0:0:0:0:0:0:0:0:0:0\r\n");
+    // The lines a merge replaces, found in the text without splitting it
+    // (the first line is the header, whatever it holds; a lone CR ends a line).
+    const StringList replaced = SubtreeLinesOf(text, "C:\\a\\");
+    ASSERT_EQ(replaced.size(), 3u);
+    EXPECT_EQ(replaced[0], "C:\\a\\ > 1:1:0:0:0:0:0:0:0:0:0:0");
+    EXPECT_EQ(replaced[1], "C:\\a\\x\\ > 3:3:0:0:0:0:0:0:0:0:0:0");
+    EXPECT_EQ(replaced[2].size(), 300000u + 34u);
+    EXPECT_EQ(SubtreeLinesOf("C:\\a\\ > 1\rC:\\a\\b\\ > 2\rC:\\a\\c\\ > 3", "C:\\a\\"),
+              (StringList{"C:\\a\\b\\ > 2", "C:\\a\\c\\ > 3"}));
     // A writer that refuses ends the merge with false.
     StringList fresh{"C:\\a\\ > 1"};
     EXPECT_FALSE(MergeFolderLines(text, "C:\\a\\", "H", fresh, [](std::string_view) { return false; }));
