@@ -367,26 +367,27 @@ bool ReplaceFilePlaced(const std::string& nativePath, uint64_t length,
 }
 
 ScratchFile::~ScratchFile() {
-    if (fd_ >= 0) ::close(fd_);
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
 }
 
 bool ScratchFile::Open(const std::string& nativeFolder) {
-    if (fd_ >= 0) return true;
-    fd_ = ::open(nativeFolder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd_ >= 0) return true;
+    if (handle_ >= 0) return true;
+    handle_ = ::open(nativeFolder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (handle_ >= 0) return true;
     // File systems without unnamed files: a name of its own, taken away at once.
     std::string name = nativeFolder;
     if (name.empty() || name.back() != '/') name += '/';
     name += ".nrvs-scratch.XXXXXX";
-    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd_ < 0) return false;
+    handle_ = ::mkostemp(name.data(), O_CLOEXEC);
+    if (handle_ < 0) return false;
     ::unlink(name.c_str());
     return true;
 }
 
 bool ScratchFile::WriteAt(uint64_t offset, std::string_view bytes) {
-    for (size_t done = 0; fd_ >= 0 && done < bytes.size();) {
-        const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+    for (size_t done = 0; handle_ >= 0 && done < bytes.size();) {
+        const ssize_t n =
+            ::pwrite(static_cast<int>(handle_), bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             why_ = SystemReason(n == 0 ? EIO : errno);
@@ -394,13 +395,13 @@ bool ScratchFile::WriteAt(uint64_t offset, std::string_view bytes) {
         }
         done += static_cast<size_t>(n);
     }
-    return fd_ >= 0;
+    return handle_ >= 0;
 }
 
 bool ScratchFile::ReadAt(uint64_t offset, void* to, size_t n) const {
     char* p = static_cast<char*>(to);
-    for (size_t done = 0; fd_ >= 0 && done < n;) {
-        const ssize_t got = ::pread(fd_, p + done, n - done, static_cast<off_t>(offset + done));
+    for (size_t done = 0; handle_ >= 0 && done < n;) {
+        const ssize_t got = ::pread(static_cast<int>(handle_), p + done, n - done, static_cast<off_t>(offset + done));
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) {
             why_ = SystemReason(got == 0 ? EIO : errno);
@@ -408,7 +409,7 @@ bool ScratchFile::ReadAt(uint64_t offset, void* to, size_t n) const {
         }
         done += static_cast<size_t>(got);
     }
-    return fd_ >= 0;
+    return handle_ >= 0;
 }
 
 bool ReplaceFileFromMapping(const std::string& nativePath, const void* data, size_t length) {

@@ -1,6 +1,7 @@
 // Whole-file access for the program's own files.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -80,7 +81,7 @@ public:
     ScratchFile& operator=(const ScratchFile&) = delete;
     // False (and nothing made) when the folder takes no file.
     bool Open(const std::string& nativeFolder);
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return handle_ != -1; }
     bool WriteAt(uint64_t offset, std::string_view bytes);
     // False unless all n bytes were read.
     bool ReadAt(uint64_t offset, void* to, size_t n) const;
@@ -88,7 +89,7 @@ public:
     const std::string& Why() const { return why_; }
 
 private:
-    int fd_ = -1;
+    std::intptr_t handle_ = -1;
     mutable std::string why_;
 };
 
