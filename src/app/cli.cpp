@@ -952,6 +952,23 @@ int RunMonitor(const Args& args) {
     return 0;
 }
 
+// Runs program, beside this one, in place of this process with args (the
+// program's name is put first). Returns only when it cannot be started,
+// after saying so: what needs it is named by command and task.
+int RunBeside(const char* program, std::vector<std::string> args, const char* command, const char* task) {
+    const std::string path = g_ownPath.substr(0, g_ownPath.rfind('/') + 1) + program;
+    args.insert(args.begin(), path);
+    std::vector<char*> argvOut;
+    for (auto& a : args) argvOut.push_back(a.data());
+    argvOut.push_back(nullptr);
+    std::fflush(stdout);
+    ::execv(path.c_str(), argvOut.data());
+    std::fprintf(stderr,
+                 "norvessa-cli: %s: %s by %s, which is not available (%s); every other command works without it\n",
+                 command, task, path.c_str(), std::strerror(errno));
+    return 1;
+}
+
 // The treemap picture of a folder from the drive's cache, as the window
 // draws it, with the legend along the bottom. Drawing needs Qt, which the
 // rest of this tool does without: the picture is made by norvessa-treemap
@@ -985,19 +1002,9 @@ int RunTreemap(const Args& args) {
     }
     std::string path;
     if (!ImportedFolder(target, path) && !ResolveFolder(target, path)) return 1;
-    std::string drawer = g_ownPath.substr(0, g_ownPath.rfind('/') + 1) + "norvessa-treemap";
-    std::vector<std::string> argList = {drawer, path, out, std::to_string(width), std::to_string(height), colourText,
-                                        highlight};
-    std::vector<char*> argvOut;
-    for (auto& a : argList) argvOut.push_back(a.data());
-    argvOut.push_back(nullptr);
-    std::fflush(stdout);
-    ::execv(drawer.c_str(), argvOut.data());
-    std::fprintf(stderr,
-                 "norvessa-cli: treemap: the picture is drawn by %s, which is not available (%s); every other command "
-                 "works without it\n",
-                 drawer.c_str(), std::strerror(errno));
-    return 1;
+    return RunBeside("norvessa-treemap",
+                     {path, out, std::to_string(width), std::to_string(height), colourText, highlight}, "treemap",
+                     "the picture is drawn");
 }
 
 // Another analyzer's scan (ncdu's JSON export, gzip-compressed or not) as
@@ -1062,19 +1069,9 @@ int RunImport(const Args& args) {
 // The JSON parser is the one library this tool can do without on a server:
 // the import runs in norvessa-import beside it, the same tool with it.
 int RunImport(const Args& args) {
-    std::string reader = g_ownPath.substr(0, g_ownPath.rfind('/') + 1) + "norvessa-import";
-    std::vector<std::string> argList = {reader, "import"};
-    argList.insert(argList.end(), args.begin(), args.end());
-    std::vector<char*> argvOut;
-    for (auto& a : argList) argvOut.push_back(a.data());
-    argvOut.push_back(nullptr);
-    std::fflush(stdout);
-    ::execv(reader.c_str(), argvOut.data());
-    std::fprintf(stderr,
-                 "norvessa-cli: import: scans are read by %s, which is not available (%s); every other command "
-                 "works without it\n",
-                 reader.c_str(), std::strerror(errno));
-    return 1;
+    std::vector<std::string> forward = {"import"};
+    forward.insert(forward.end(), args.begin(), args.end());
+    return RunBeside("norvessa-import", std::move(forward), "import", "scans are read");
 }
 #endif
 
