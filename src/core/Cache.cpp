@@ -264,17 +264,47 @@ bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::strin
     return true;
 }
 
-StringList SubtreeLinesOf(std::string_view text, std::string_view below) {
-    StringList out;
-    if (below.empty()) return out;
-    for (size_t at = text.find(below); at != std::string_view::npos; at = text.find(below, at + 1)) {
-        if (at > 0 && text[at - 1] != '\n' && text[at - 1] != '\r') continue;
-        size_t end = text.find_first_of("\r\n", at);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string_view line = text.substr(at, end - at);
-        if (at > 0 && UnderFolder(line, below)) out.emplace_back(line);
-        at = end - 1;
+bool ForEachLine(const std::function<long(char*, size_t)>& read, const std::function<bool(std::string_view)>& fn) {
+    std::vector<char> buffer(size_t{1} << 20);
+    size_t have = 0;
+    bool atEnd = false;
+    for (;;) {
+        if (!atEnd && have < buffer.size()) {
+            const long n = read(buffer.data() + have, buffer.size() - have);
+            if (n < 0) return false;
+            if (n == 0) atEnd = true;
+            have += static_cast<size_t>(n);
+        }
+        const char* p = buffer.data();
+        const char* const end = p + have;
+        while (p < end) {
+            const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+            const char* stop = lf ? lf : end;
+            const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(stop - p)));
+            if (cr) stop = cr;
+            if (stop == end && !atEnd) break;  // the line goes on in the next piece
+            // A CR as the last byte read may have its LF still to come.
+            if (cr && cr + 1 == end && !atEnd) break;
+            if (!fn(std::string_view(p, static_cast<size_t>(stop - p)))) return true;
+            p = stop == end ? end : stop + 1;
+            if (cr && p < end && *p == '\n') ++p;
+        }
+        const size_t left = static_cast<size_t>(end - p);
+        if (left && p != buffer.data()) std::memmove(buffer.data(), p, left);
+        have = left;
+        if (atEnd && have == 0) return true;
+        if (have == buffer.size()) buffer.resize(buffer.size() * 2);
     }
+}
+
+StringList SubtreeLinesOf(const std::function<long(char*, size_t)>& read, std::string_view below) {
+    StringList out;
+    bool first = true;
+    ForEachLine(read, [&](std::string_view line) {
+        if (!first && UnderFolder(line, below)) out.emplace_back(line);
+        first = false;
+        return true;
+    });
     return out;
 }
 

@@ -55,9 +55,14 @@ bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::strin
 // The same on any file of cache lines (the previous measurement's).
 bool MergeIntoFile(const std::string& nativePath, std::string_view below, std::string_view header, StringList& fresh,
                    std::string* why = nullptr);
-// The lines of a cache's text whose folder is below or under it (byte for
-// byte), in the text's order; the other lines are not split or parsed.
-StringList SubtreeLinesOf(std::string_view text, std::string_view below);
+// Calls fn with each line of what read gives (as FileReader::Read: bytes,
+// 0 at the end, -1 on failure), split as the cache reader splits (CR LF, LF
+// or a lone CR ends a line), until fn returns false. Only a piece of the
+// text is held at a time. False when reading failed.
+bool ForEachLine(const std::function<long(char*, size_t)>& read, const std::function<bool(std::string_view)>& fn);
+// The lines after the first whose folder is below or under it (byte for
+// byte), in the text's order; the other lines are not parsed.
+StringList SubtreeLinesOf(const std::function<long(char*, size_t)>& read, std::string_view below);
 // Whether the cache settings cover the drive.
 int IsCached(const DriveRecord& drive);
 

@@ -110,29 +110,56 @@ std::string Shortened(std::string_view line) {
 
 } // namespace
 
-PreviousState CheckMeasurement(const Measurement& m, char letter, PreviousFault* fault) {
-    std::time_t start = 0;
-    if (!HeaderStart(m.Header(), start)) {
-        if (fault) *fault = {1, Shortened(m.Header())};
+namespace {
+// One folder line (line number of the file) of a measurement of drive letter.
+PreviousState CheckLine(std::string_view line, char letter, size_t number, PreviousFault* fault) {
+    const char own[3] = {letter, ':', '\\'};
+    std::string_view path;
+    const bool figures = PathOfLine(line, path) &&
+                         std::count(line.begin() + static_cast<std::ptrdiff_t>(path.size()), line.end(), ':') == 11;
+    if (!figures || path.empty() || path.back() != '\\') {
+        if (fault) *fault = {number, Shortened(line)};
         return PS_DAMAGED;
     }
-    const char own[3] = {letter, ':', '\\'};
-    size_t number = 1;
-    for (std::string_view line : m.Lines()) {
-        ++number;
-        std::string_view path;
-        const bool figures = PathOfLine(line, path) &&
-                             std::count(line.begin() + static_cast<std::ptrdiff_t>(path.size()), line.end(), ':') == 11;
-        if (!figures || path.empty() || path.back() != '\\') {
-            if (fault) *fault = {number, Shortened(line)};
-            return PS_DAMAGED;
-        }
-        if (!StartsWith(path, std::string_view(own, 3))) {
-            if (fault) *fault = {number, Shortened(path)};
-            return IsDrivePath(path) ? PS_OTHER_DRIVE : PS_DAMAGED;
-        }
+    if (!StartsWith(path, std::string_view(own, 3))) {
+        if (fault) *fault = {number, Shortened(path)};
+        return IsDrivePath(path) ? PS_OTHER_DRIVE : PS_DAMAGED;
     }
     return PS_OK;
+}
+
+bool CheckHeader(const std::string& header, PreviousFault* fault) {
+    std::time_t start = 0;
+    if (HeaderStart(header, start)) return true;
+    if (fault) *fault = {1, Shortened(header)};
+    return false;
+}
+} // namespace
+
+PreviousState CheckMeasurement(const Measurement& m, char letter, PreviousFault* fault) {
+    if (!CheckHeader(m.Header(), fault)) return PS_DAMAGED;
+    size_t number = 1;
+    for (std::string_view line : m.Lines())
+        if (const PreviousState s = CheckLine(line, letter, ++number, fault); s != PS_OK) return s;
+    return PS_OK;
+}
+
+PreviousState CheckMeasurementFile(const std::string& nativePath, char letter, std::string& header) {
+    P::FileReader file;
+    if (!file.Open(nativePath)) return PS_NONE;
+    PreviousState state = PS_OK;
+    size_t number = 0;
+    const bool read = ForEachLine([&](char* b, size_t n) { return file.Read(b, n); }, [&](std::string_view line) {
+        if (++number == 1) {
+            header = std::string(line);
+            if (!CheckHeader(header, nullptr)) state = PS_DAMAGED;
+        } else {
+            state = CheckLine(line, letter, number, nullptr);
+        }
+        return state == PS_OK;
+    });
+    if (number == 0) return PS_NONE;
+    return read ? state : PS_DAMAGED;
 }
 
 namespace {
@@ -520,8 +547,13 @@ PreviousKeeper::PreviousKeeper(const DriveRecord& drive, const std::string& belo
     hasCache_ = cache_.Map(CacheFileName(drive), false) && HeaderStart(cache_.Header(), start);
     if (!hasCache_) return;
     // Held open from now: the save renames the new files over these names.
-    if (below_.empty()) P::MapFileReadOnly(FileIndexName(letter_), index_, indexLength_);
-    else oldIndex_->Open(FileIndexName(letter_), letter_, cache_.Header());
+    if (below_.empty()) {
+        P::MapFileReadOnly(FileIndexName(letter_), index_, indexLength_);
+    } else {
+        oldIndex_->Open(FileIndexName(letter_), letter_, cache_.Header());
+        oldCache_ = std::make_unique<P::FileReader>();
+        if (!oldCache_->Open(CacheFileName(drive))) oldCache_.reset();
+    }
 }
 
 PreviousKeeper::~PreviousKeeper() { P::UnmapFile(index_, indexLength_); }
@@ -547,11 +579,9 @@ bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why) {
     bool whole = true;
     std::string previousHeader;
     bool intoPrevious = false;
-    if (!below_.empty()) {
-        Measurement previous;
-        intoPrevious = previous.Map(PreviousCacheName(letter_)) && CheckMeasurement(previous, letter_) == PS_OK;
-        previousHeader = previous.Header();
-    }
+    // Read as a stream: a large previous measurement is never held.
+    if (!below_.empty() && oldCache_)
+        intoPrevious = CheckMeasurementFile(PreviousCacheName(letter_), letter_, previousHeader) == PS_OK;
     if (intoPrevious) {
         whole = false;
         ok = KeepSubtree(previousHeader, why);
@@ -593,7 +623,7 @@ bool PreviousKeeper::KeepSubtree(const std::string& previousHeader, std::string*
 
     // The replaced subtree's lines take the place of its lines there, merged
     // into the file as it is read: the rest is neither held nor parsed.
-    StringList fresh = SubtreeLinesOf(cache_.Text(), below_);
+    StringList fresh = SubtreeLinesOf([&](char* b, size_t n) { return oldCache_->Read(b, n); }, below_);
     if (!MergeIntoFile(cacheName, below_, previousHeader, fresh, why)) {
         // The index may be of the new lines already: it must not pass for
         // the old ones' files.

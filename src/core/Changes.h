@@ -15,6 +15,10 @@
 
 namespace nrvs {
 
+namespace platform {
+class FileReader;
+}
+
 struct DriveRecord;
 class FileIndex;
 
@@ -77,6 +81,9 @@ std::string PreviousStateText(PreviousState state, char letter, const PreviousFa
 // is a folder of that drive with its twelve figures. fault gets the first
 // line at fault.
 PreviousState CheckMeasurement(const Measurement& m, char letter, PreviousFault* fault = nullptr);
+// The same for a cache file read as a stream, never held whole; header gets
+// its first line. PS_NONE when it cannot be read or is empty.
+PreviousState CheckMeasurementFile(const std::string& nativePath, char letter, std::string& header);
 
 // Maps and checks the previous measurement of drive letter, whose current
 // cache header is currentHeader: a previous one whose volume note says it was
@@ -209,6 +216,9 @@ private:
     const void* index_ = nullptr;
     size_t indexLength_ = 0;
     std::unique_ptr<FileIndex> oldIndex_;
+    // A folder measurement's replaced cache, open for reading its subtree's
+    // lines once the new one is saved.
+    std::unique_ptr<platform::FileReader> oldCache_;
 };
 
 // The volume a drive's letter stands for now: serial number and root

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <random>
 
 using namespace nrvs;
@@ -371,13 +373,28 @@ TEST(CacheMergeTest, OnlyTheFolderAndBelowAreReplaced) {
                    "C:\\q\\C:\\a\\ > 6:6:0:0:0:0:0:0:0:0:0:0\r\n");
     // The lines a merge replaces, found in the text without splitting it
     // (the first line is the header, whatever it holds; a lone CR ends a line).
-    const StringList replaced = SubtreeLinesOf(text, "C:\\a\\");
+    // Read in small pieces, so that lines and line ends span them.
+    auto reader = [](std::string_view t) {
+        return [t, at = size_t{0}](char* b, size_t n) mutable {
+            const size_t k = std::min({n, t.size() - at, size_t{7}});
+            std::memcpy(b, t.data() + at, k);
+            at += k;
+            return static_cast<long>(k);
+        };
+    };
+    const StringList replaced = SubtreeLinesOf(reader(text), "C:\\a\\");
     ASSERT_EQ(replaced.size(), 3u);
     EXPECT_EQ(replaced[0], "C:\\a\\ > 1:1:0:0:0:0:0:0:0:0:0:0");
     EXPECT_EQ(replaced[1], "C:\\a\\x\\ > 3:3:0:0:0:0:0:0:0:0:0:0");
     EXPECT_EQ(replaced[2].size(), 300000u + 34u);
-    EXPECT_EQ(SubtreeLinesOf("C:\\a\\ > 1\rC:\\a\\b\\ > 2\rC:\\a\\c\\ > 3", "C:\\a\\"),
+    EXPECT_EQ(SubtreeLinesOf(reader("C:\\a\\ > 1\rC:\\a\\b\\ > 2\r\nC:\\a\\c\\ > 3\n"), "C:\\a\\"),
               (StringList{"C:\\a\\b\\ > 2", "C:\\a\\c\\ > 3"}));
+    StringList lines;
+    ASSERT_TRUE(ForEachLine(reader("a\r\n\nb\rc\r"), [&](std::string_view l) {
+        lines.emplace_back(l);
+        return true;
+    }));
+    EXPECT_EQ(lines, (StringList{"a", "", "b", "c"})) << "CR LF, LF and a lone CR each end one line; none after the last";
     // A writer that refuses ends the merge with false.
     StringList fresh{"C:\\a\\ > 1"};
     EXPECT_FALSE(MergeFolderLines(text, "C:\\a\\", "H", fresh, [](std::string_view) { return false; }));
