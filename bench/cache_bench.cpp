@@ -346,7 +346,7 @@ int main(int argc, char** argv) {
     for (int round = 0; round < rounds; ++round) {
         nrvs::FolderList list;
         auto t0 = Clock::now();
-        if (!nrvs::LoadLines(list.Lines, file)) {
+        if (!list.Load(file)) {
             std::fprintf(stderr, "cache_bench: cannot read %s\n", file.c_str());
             return 1;
         }

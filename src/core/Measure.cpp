@@ -502,12 +502,11 @@ void Walk::Finish(FolderList& out) {
             r.Hidden = n->hidden;
             r.ReadOnly = n->readOnly;
             FormatRecord(r);
-            out.Lines.push_back(std::move(r.Line));
+            out.Append(r.Line);
         }
         stack.pop_back();
         if (!stack.empty()) path.resize(stack.back().pathLen);
     }
-    out.Changed();
 }
 
 void Walk::CollectFolders() {
@@ -706,7 +705,7 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
     if (index_) CollectFolders();
     FolderRecord r;
     r.Path = programRoot_;
-    if (root_->hasLine && !out.Lines.empty()) r = ParseRecord(out.Lines.back());
+    if (root_->hasLine && out.Count() > 0) r = ParseRecord(out.LineAt(out.Count() - 1));
     return r;
 }
 

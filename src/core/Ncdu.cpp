@@ -680,7 +680,6 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
     }
 
     FolderList list;
-    list.Lines.reserve(folders.size() + 1);
     {
         std::vector<std::pair<uint32_t, size_t>> stack;  // folder, length of its path
         std::string path = root;
@@ -708,7 +707,7 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
             r.Hidden = f.hidden;
             r.ReadOnly = f.readOnly;
             FormatRecord(r);
-            list.Lines.push_back(std::move(r.Line));
+            list.Append(r.Line);
         }
     }
     std::sort(report.Unreadable.begin(), report.Unreadable.end());
@@ -755,7 +754,7 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
     const std::time_t scanned = in.timestamp > 0 ? static_cast<std::time_t>(in.timestamp) : now;
     list.Sort();
     list.InsertFirst(HeaderLine(scanned, scanned));
-    const std::string header = list.LineAt(0);
+    const std::string header(list.LineAt(0));
 
     std::string info = "import=ncdu\r\n";
     info += "root=" + InfoValue(in.rootName) + "\r\n";

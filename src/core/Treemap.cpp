@@ -121,10 +121,11 @@ TmGroup ExtensionGroup(std::string_view name, bool executable) { return GroupOfK
 
 std::vector<std::string> SubtreeLines(const FolderList& folders, const std::string& path) {
     std::vector<std::string> out;
-    for (const std::string& line : folders.Lines) {
+    for (size_t i = 0; i < folders.Size(); ++i) {
+        const std::string_view line = folders.LineAt(i);
         std::string_view p;
         if (!PathOfLine(line, p)) continue;
-        if (p.size() >= path.size() && p.compare(0, path.size(), path) == 0) out.push_back(line);
+        if (p.size() >= path.size() && p.compare(0, path.size(), path) == 0) out.emplace_back(line);
     }
     return out;
 }
@@ -145,7 +146,7 @@ TmSource MakeSource(const FolderList& folders, const std::string& path, int32_t 
     s.UsedBytes = usedBytes;
     s.Lines = SubtreeLines(folders, s.Path);
     // The index of the measurement these lines come from, and no other.
-    if (s.Path.size() >= 3 && folders.Count() > 0) s.Files = OpenFileIndex(s.Path[0], folders.LineAt(0));
+    if (s.Path.size() >= 3 && folders.Count() > 0) s.Files = OpenFileIndex(s.Path[0], std::string(folders.LineAt(0)));
     if (s.Path.size() >= 3 && platform::GetDriveTypeA(s.Path.substr(0, 3)) <= platform::DRIVE_NO_ROOT_DIR) {
         // A drive that is not here (unplugged, or a scan of another
         // machine): the folder's entries as its last measurement saw them.

@@ -716,7 +716,7 @@ void TFMmain::ShowDriveStatus(const DriveRecord& drive, const FolderList* folder
     SBpanels[2]->setText(QStringLiteral("Total  ") + Q(FormatSizeText(drive.TotalBytes, 0)));
     SBpanels[3]->setText(QStringLiteral("Free  ") + Q(FormatSizeText(drive.FreeBytes, 0)));
     if (folders->Count() > 0) {
-        auto [date, lap] = SplitNameValue(folders->LineAt(0));
+        auto [date, lap] = SplitNameValue(std::string(folders->LineAt(0)));
         SBpanels[4]->setText(QStringLiteral("Snap.  ") + Q(date));
         SBpanels[5]->setText(QStringLiteral("Lap.  ") + Q(lap));
     }
