@@ -11,6 +11,8 @@
 //                                       the cache written
 //   bigdrives_bench folder-strings CACHE  the same as before: every line
 //                                       filtered, merged, the index rebuilt
+//   bigdrives_bench ncdu CACHE OUT      writes the same folders as an ncdu
+//                                       JSON export, for ncdu -f
 //
 // Prints one line of tab-separated figures:
 //   seconds  folders  held-bytes  peak-bytes
@@ -111,6 +113,64 @@ nrvs::StringList Remeasured(const nrvs::FolderList& list, const std::string& fol
     return fresh;
 }
 
+// A JSON string of a name: quotes, backslashes and control bytes escaped.
+void PutName(std::FILE* out, std::string_view name) {
+    std::fputc('"', out);
+    for (unsigned char c : name) {
+        if (c == '"' || c == '\\') std::fprintf(out, "\\%c", c);
+        else if (c < 0x20) std::fprintf(out, "\\u%04x", c);
+        else std::fputc(c, out);
+    }
+    std::fputc('"', out);
+}
+
+// The folders of the cache as ncdu's export: each folder an array of its
+// information and its subfolders, its own files as one file of their size.
+// Lines out of the tree's order (a name that sorts before its parent's
+// line) are left out and counted.
+int WriteNcdu(const std::string& cache, const std::string& outName) {
+    nrvs::FolderList list;
+    if (!list.Load(cache)) return 1;
+    std::FILE* out = std::fopen(outName.c_str(), "w");
+    if (!out) return 1;
+    std::fprintf(out, "[1,2,{\"progname\":\"ncdu\",\"progver\":\"1.18\",\"timestamp\":1700000000}");
+    std::vector<std::string> stack;
+    size_t written = 0, skipped = 0;
+    nrvs::RecordNumbers n;
+    std::string_view path;
+    for (size_t i = 1; i < list.Size(); ++i) {
+        if (!nrvs::ParseNumbers(list.LineAt(i), path, n)) continue;
+        while (!stack.empty() && path.substr(0, stack.back().size()) != stack.back()) {
+            std::fputc(']', out);
+            stack.pop_back();
+        }
+        std::string_view name;
+        if (stack.empty()) {
+            if (written) { ++skipped; continue; }
+            name = "/bigdrive";
+        } else {
+            name = path.substr(stack.back().size());
+            if (name.empty() || name.back() != '\\' || name.substr(0, name.size() - 1).find('\\') != std::string_view::npos) {
+                ++skipped;
+                continue;
+            }
+            name.remove_suffix(1);
+        }
+        std::fputs(",\n[{\"name\":", out);
+        PutName(out, name);
+        std::fputs("}", out);
+        if (n.Floats[2] > 0)
+            std::fprintf(out, ",{\"name\":\"files\",\"asize\":%.0f,\"dsize\":%.0f}", n.Floats[2], n.Floats[3]);
+        stack.emplace_back(path);
+        ++written;
+    }
+    for (; !stack.empty(); stack.pop_back()) std::fputc(']', out);
+    std::fputs("]\n", out);
+    std::fclose(out);
+    std::printf("%zu\t%zu\n", written, skipped);
+    return 0;
+}
+
 int Fail(const char* what) {
     std::fprintf(stderr, "bigdrives_bench: %s\n", what);
     return 1;
@@ -119,6 +179,7 @@ int Fail(const char* what) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "ncdu") return WriteNcdu(argv[2], argv[3]);
     if (argc != 3) return Fail("usage: bigdrives_bench open|open-strings|folder|folder-strings CACHE");
     const std::string step = argv[1];
     const std::string cache = argv[2];
@@ -126,13 +187,16 @@ int main(int argc, char** argv) {
     const size_t before = StatusBytes("VmRSS:");
     double seconds = 0;
     size_t folders = 0;
+    size_t held = 0;
 
     if (step == "open" || step == "folder") {
         nrvs::FolderList list;
         auto t0 = Clock::now();
         if (!list.Load(cache)) return Fail("cannot read the cache");
+        auto tLoaded = Clock::now();
         if (!list.FindPath("C:\\")) return Fail("no root line");
         seconds = Seconds(t0, Clock::now());
+        std::fprintf(stderr, "read %.3f s, first lookup %.3f s\n", Seconds(t0, tLoaded), Seconds(tLoaded, Clock::now()));
         folders = list.Size() - 1;
         if (step == "folder") {
             const std::string folder = PickFolder(list);
@@ -145,11 +209,16 @@ int main(int argc, char** argv) {
             for (const std::string& line : fresh) list.Append(line);
             list.SortMerged(firstNew);
             list.InsertFirst(header);
+            auto t2 = Clock::now();
             if (!list.Save(out)) return Fail("cannot write the cache");
+            auto t3 = Clock::now();
             if (!list.FindPath(folder)) return Fail("the folder was lost");
             seconds = Seconds(t1, Clock::now());
+            std::fprintf(stderr, "lines replaced %.3f s, written %.3f s, looked up again %.3f s\n", Seconds(t1, t2),
+                         Seconds(t2, t3), Seconds(t3, Clock::now()));
             std::fprintf(stderr, "folder %s: %zu lines\n", folder.c_str(), fresh.size());
         }
+        held = StatusBytes("VmRSS:") - before;
     } else if (step == "open-strings" || step == "folder-strings") {
         StringCache list;
         auto t0 = Clock::now();
@@ -187,10 +256,10 @@ int main(int argc, char** argv) {
             if (list.Find(folder) < 0) return Fail("the folder was lost");
             seconds = Seconds(t1, Clock::now());
         }
+        held = StatusBytes("VmRSS:") - before;
     } else {
         return Fail("unknown step");
     }
-    const size_t held = StatusBytes("VmRSS:") - before;
     const size_t peak = StatusBytes("VmHWM:") - before;
     std::printf("%.4f\t%zu\t%zu\t%zu\n", seconds, folders, held, peak);
     return 0;

@@ -125,8 +125,9 @@ void FolderList::Store::Reserve(size_t bytes) {
 
 uint64_t FolderList::Store::Add(std::string_view line) {
     // The line may be one of our own, which growing would move.
-    const bool own = data && line.data() >= data && line.data() < data + size;
-    const size_t from = own ? static_cast<size_t>(line.data() - data) : 0;
+    const auto at = reinterpret_cast<uintptr_t>(line.data()), base = reinterpret_cast<uintptr_t>(data);
+    const bool own = data && at >= base && at < base + size;
+    const size_t from = own ? static_cast<size_t>(at - base) : 0;
     Reserve(size + line.size());
     const char* src = own ? data + from : line.data();
     if (!line.empty()) std::memmove(data + size, src, line.size());
@@ -396,7 +397,7 @@ void FolderList::SplitLines() {
     char* d = s.data;
     const size_t n = s.size;
     size_t count = 1;
-    for (const char* p = d; (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(d + n - p))));
+    for (const char* p = d; n && (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(d + n - p))));
          ++p)
         ++count;
     s.at.reserve(count);
