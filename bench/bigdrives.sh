@@ -3,13 +3,15 @@
 # (folders; paths of about 60 characters), the bytes a folder the window's
 # list holds once open and at the peak of opening, the time to open it, a
 # folder measurement of about a hundred folders in it, the command-line
-# verbs on it, and ncdu -f browsing the same folders (imported and written
-# out again: ncdu holds the whole tree either way).
+# verbs on it, and ncdu -f browsing the same folders.
 #
 #   bench/bigdrives.sh [folders ...]      default: 1000000 3000000 (a few minutes)
 #   bench/bigdrives.sh 1000000 3000000 10000000    the full run (10M: ~6 GB of
 #                                                  memory and ~10 minutes more)
 #   ROUNDS=5 bench/bigdrives.sh           rounds of each step (default 3)
+#   CACHES=DIR bench/bigdrives.sh         keeps the generated caches in DIR
+#                                         (folders-N.txt) and takes them from
+#                                         there next time (10M takes minutes)
 #
 # Each step runs in a process of its own, so that its memory is its own;
 # "before" is the list as it was (one string a line, a path index sorted in
@@ -81,10 +83,41 @@ timed() {
         "$(printf '%s ' "${secs[@]}" | range)" "$(printf '%s ' "${mems[@]}" | median | awk '{print $1/1024}')"
 }
 
+# ncdu -f in a terminal of its own until its browser is up (no output for
+# 1.5 s), then q: the seconds to that point and its peak resident KB.
+ncdu_browse() {
+    python3 - "$1" <<'PY'
+import os, pty, sys, time, select
+pid, fd = pty.fork()
+if pid == 0:
+    os.environ["TERM"] = "xterm"
+    os.execvp("ncdu", ["ncdu", "-f", sys.argv[1]])
+t0 = last = time.time()
+while True:
+    r, _, _ = select.select([fd], [], [], 0.2)
+    if r:
+        try:
+            os.read(fd, 65536)
+        except OSError:
+            break
+        last = time.time()
+    elif time.time() - last > 1.5:
+        break
+os.write(fd, b"q")
+_, status, ru = os.wait4(pid, 0)
+print(f"{last - t0:.3f} {ru.ru_maxrss}")
+PY
+}
+
 for n in "${sizes[@]}"; do
-    note "generating a cache of $n folders"
     rm -f "$cache"
-    "$build/bench/cache_bench" --write "$cache" "$n"
+    if [[ -n ${CACHES:-} && -f $CACHES/folders-$n.txt ]]; then
+        cp "$CACHES/folders-$n.txt" "$cache"
+    else
+        note "generating a cache of $n folders"
+        "$build/bench/cache_bench" --write "$cache" "$n"
+        [[ -z ${CACHES:-} ]] || { mkdir -p "$CACHES" && cp "$cache" "$CACHES/folders-$n.txt"; }
+    fi
     bytes=$(stat -c %s "$cache")
     printf '\n== %s folders: cache %.0f MB, %.1f bytes a line ==\n' "$n" "$((bytes / 1048576))" \
         "$(awk -v b="$bytes" -v n="$n" 'BEGIN{print b/n}')"
@@ -108,9 +141,17 @@ for n in "${sizes[@]}"; do
     done
     if command -v ncdu >/dev/null; then
         read -r written skipped <<<"$("$bench" ncdu "$cache" "$work/ncdu.json")"
-        read -r s mm m <<<"$(timed ncdu -f "$work/ncdu.json" -o /dev/null)"
-        printf '%-34s %8s %14s %12s   %.0f B/dir (%s folders, %s left out)\n' "ncdu -f (same folders)" "$s" "$mm" "$m" \
-            "$(awk -v m="$m" -v n="$written" 'BEGIN{print m*1048576/n}')" "$written" "$skipped"
+        secs=() mems=()
+        for ((r = 0; r < rounds; r++)); do
+            read -r s m <<<"$(ncdu_browse "$work/ncdu.json")"
+            secs+=("$(awk -v s="$s" 'BEGIN{printf "%d", s*1000}')")
+            mems+=("$m")
+        done
+        m=$(printf '%s ' "${mems[@]}" | median)
+        printf '%-34s %8s %14s %12.0f   %.0f B/dir (%s folders, %s left out)\n' "ncdu -f, browsing (same folders)" \
+            "$(printf '%s ' "${secs[@]}" | median | awk '{printf "%.2f", $1/1000}')" "$(printf '%s ' "${secs[@]}" | range)" \
+            "$(awk -v m="$m" 'BEGIN{print m/1024}')" "$(awk -v m="$m" -v n="$written" 'BEGIN{print m*1024/n}')" \
+            "$written" "$skipped"
         rm -f "$work/ncdu.json"
     fi
     printf 'open: %s s for %s folders\n' "$open_s" "$n"

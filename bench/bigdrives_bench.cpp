@@ -125,12 +125,22 @@ void PutName(std::FILE* out, std::string_view name) {
 }
 
 // The folders of the cache as ncdu's export: each folder an array of its
-// information and its subfolders, its own files as one file of their size.
-// Lines out of the tree's order (a name that sorts before its parent's
-// line) are left out and counted.
+// information and its subfolders, its own files' bytes as its own (one
+// item a folder, as in the list).
+// The paths are put in byte order first: the cache's order puts folders
+// whose names differ only in case among each other's subfolders. Lines that
+// still fit no tree (a folder without its parent's line) are left out and
+// counted.
 int WriteNcdu(const std::string& cache, const std::string& outName) {
     nrvs::FolderList list;
     if (!list.Load(cache)) return 1;
+    std::vector<std::pair<std::string_view, uint32_t>> order;
+    order.reserve(list.Size());
+    for (size_t i = 1; i < list.Size(); ++i) {
+        std::string_view p;
+        if (nrvs::PathOfLine(list.LineAt(i), p)) order.emplace_back(p, static_cast<uint32_t>(i));
+    }
+    std::sort(order.begin(), order.end());
     std::FILE* out = std::fopen(outName.c_str(), "w");
     if (!out) return 1;
     std::fprintf(out, "[1,2,{\"progname\":\"ncdu\",\"progver\":\"1.18\",\"timestamp\":1700000000}");
@@ -138,8 +148,8 @@ int WriteNcdu(const std::string& cache, const std::string& outName) {
     size_t written = 0, skipped = 0;
     nrvs::RecordNumbers n;
     std::string_view path;
-    for (size_t i = 1; i < list.Size(); ++i) {
-        if (!nrvs::ParseNumbers(list.LineAt(i), path, n)) continue;
+    for (const auto& [sortedPath, line] : order) {
+        if (!nrvs::ParseNumbers(list.LineAt(size_t{line}), path, n)) continue;
         while (!stack.empty() && path.substr(0, stack.back().size()) != stack.back()) {
             std::fputc(']', out);
             stack.pop_back();
@@ -158,9 +168,7 @@ int WriteNcdu(const std::string& cache, const std::string& outName) {
         }
         std::fputs(",\n[{\"name\":", out);
         PutName(out, name);
-        std::fputs("}", out);
-        if (n.Floats[2] > 0)
-            std::fprintf(out, ",{\"name\":\"files\",\"asize\":%.0f,\"dsize\":%.0f}", n.Floats[2], n.Floats[3]);
+        std::fprintf(out, ",\"asize\":%.0f,\"dsize\":%.0f}", n.Floats[2], n.Floats[3]);
         stack.emplace_back(path);
         ++written;
     }

@@ -356,10 +356,17 @@ int RunTree(const Args& args) {
         return 1;
     }
     std::string_view linePath;
+    const bool terminal = ::isatty(1);
     for (size_t i = 0; i < list.Size(); ++i) {
         const std::string_view line = list.LineAt(i);
-        if (path.size() == 3 || (PathOfLine(line, linePath) && linePath.substr(0, path.size()) == path))
+        if (path.size() != 3 && !(PathOfLine(line, linePath) && linePath.substr(0, path.size()) == path)) continue;
+        // A pipe of millions of lines gets them without a copy each.
+        if (terminal) {
             PrintLine(std::string(line));
+        } else {
+            std::fwrite(line.data(), 1, line.size(), stdout);
+            std::fputc('\n', stdout);
+        }
     }
     return 0;
 }

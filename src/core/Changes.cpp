@@ -51,13 +51,6 @@ void Measurement::Borrow(const StringList& lines) {
     for (size_t i = 1; i < lines.size(); ++i) lines_.emplace_back(lines[i]);
 }
 
-void Measurement::Borrow(const FolderList& lines) {
-    header_ = lines.Count() == 0 ? std::string() : std::string(lines.LineAt(0));
-    lines_.clear();
-    lines_.reserve(lines.Size());
-    for (size_t i = 1; i < lines.Size(); ++i) lines_.push_back(lines.LineAt(i));
-}
-
 void Measurement::Split(std::string_view text) {
     // Lines end with CR LF, LF or CR; no name holds either (control
     // characters are shown as U+2401 and on), so both are searched for with

@@ -40,7 +40,6 @@ public:
     bool Map(const std::string& nativePath, bool lines = true);
     // Borrows the lines of a list (line 0 the header).
     void Borrow(const StringList& lines);
-    void Borrow(const FolderList& lines);
 
     const std::string& Header() const { return header_; }
     // The folder lines after the header.
