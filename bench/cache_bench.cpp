@@ -346,11 +346,10 @@ int main(int argc, char** argv) {
     for (int round = 0; round < rounds; ++round) {
         nrvs::FolderList list;
         auto t0 = Clock::now();
-        if (!nrvs::LoadLines(list.Lines, file)) {
+        if (!list.Load(file)) {
             std::fprintf(stderr, "cache_bench: cannot read %s\n", file.c_str());
             return 1;
         }
-        list.Changed();
         auto t1 = Clock::now();
         int found = 0;
         for (size_t i = 0; i < wanted.size(); ++i) {
@@ -402,7 +401,7 @@ int main(int argc, char** argv) {
     auto row = [](const std::string& what, const Stats& st) {
         std::printf("  %-44s %7.3f s  (%.3f..%.3f)\n", what.c_str(), st.median, st.low, st.high);
     };
-    row("LoadLines of the cache file", load);
+    row("Load of the cache file", load);
     row(std::to_string(kLookups) + " FindPath (the first builds the index)", look);
     row("load + lookups", total);
     row("stable_sort with LessIgnoreCase", sort);

@@ -80,8 +80,8 @@ int main(int argc, char** argv) {
     before.InsertFirst("2026/12/01 10:00:00=00:01:10");
     after.InsertFirst("2026/12/07 10:00:00=00:01:12");
     const std::string a = dir + "NRVS_C.prev.txt", b = dir + "NRVS_C.txt";
-    platform::ReplaceFileWithLines(a, before.Lines);
-    platform::ReplaceFileWithLines(b, after.Lines);
+    before.Save(a);
+    after.Save(b);
     before.Clear();
     after.Clear();
     std::printf("changes of %zu folders, %d rounds (medians, min..max)\n", paths.size(), rounds);

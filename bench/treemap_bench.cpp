@@ -132,8 +132,7 @@ Result Run(const std::string& cacheFile, const std::string& folder, const std::v
         nrvs::FolderList list;
         const double c0 = CpuSeconds();
         auto t0 = Clock::now();
-        nrvs::LoadLines(list.Lines, cacheFile);
-        list.Changed();
+        list.Load(cacheFile);
         auto t1 = Clock::now();
         const double c1 = CpuSeconds();
         nrvs::TmSource source;
@@ -281,7 +280,7 @@ IndexedDrive MakeIndexedDrive(const std::string& dir, int folders, int perFolder
     list.InsertFirst(d.header);
     d.cacheFile = dir + "/NRVS_F.txt";
     d.indexFile = dir + "/NRVS_F.idx";
-    nrvs::SaveLines(list.Lines, d.cacheFile);
+    list.Save(d.cacheFile);
     std::string why;
     if (!nrvs::WriteFileIndex(d.indexFile, 'C', d.header, data, nullptr, {}, &why)) {
         std::fprintf(stderr, "treemap_bench: %s\n", why.c_str());
@@ -302,8 +301,7 @@ IndexedDrive MakeIndexedDrive(const std::string& dir, int folders, int perFolder
 // does when a row of the types window is chosen).
 void RunIndexed(const IndexedDrive& d, int rounds) {
     nrvs::FolderList list;
-    nrvs::LoadLines(list.Lines, d.cacheFile);
-    list.Changed();
+    list.Load(d.cacheFile);
     auto index = std::make_shared<nrvs::FileIndex>();
     std::string why;
     if (!index->Open(d.indexFile, 'C', d.header, &why)) {
@@ -398,7 +396,7 @@ int main(int argc, char** argv) {
     const double measured = Seconds(m0, Clock::now());
     usr.Sort();
     const std::string usrFile = dir + "/NRVS_U.txt";
-    nrvs::SaveLines(usr.Lines, usrFile);
+    usr.Save(usrFile);
     nrvs::TmSource listing;
     listing.Path = "C:\\usr\\";
     nrvs::ListEntries(listing, 4096);

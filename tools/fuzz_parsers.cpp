@@ -39,8 +39,7 @@ int LinearIndex(const FolderList& list, std::string_view path) {
 
 void CacheLines(std::string_view text) {
     FolderList list;
-    TextToLines(list.Lines, text);
-    list.Changed();
+    list.SetText(text);
     for (int i = 0; i < list.Count(); ++i) {
         FolderRecord first = ParseRecord(list.LineAt(i));
         const FolderRecord once = ParseRecord(FormatRecord(first));
@@ -63,8 +62,7 @@ void Rows(std::string_view text) {
     StringList entries;
     TextToLines(entries, text.substr(0, split));
     FolderList folders;
-    if (split != std::string_view::npos) TextToLines(folders.Lines, text.substr(split + 1));
-    folders.Changed();
+    if (split != std::string_view::npos) folders.SetText(text.substr(split + 1));
     for (const auto& e : entries) ParseEntry(e);
     FillInput in;
     in.Path = "X:\\";

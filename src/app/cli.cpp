@@ -242,7 +242,7 @@ int RunList(const Args& args) {
         FolderList folders;
         LoadCache(folders, record);
         if (folders.Count() == 0) return 1;
-        const auto index = OpenFileIndex(path[0], folders.LineAt(0));
+        const auto index = OpenFileIndex(path[0], std::string(folders.LineAt(0)));
         DirListing listing;
         ListSnapshot(listing, folders, index.get(), path + "*.*", kind);
         if (listing.Entries.empty() && folders.IndexOfPath(path) < 0) {
@@ -356,9 +356,18 @@ int RunTree(const Args& args) {
         return 1;
     }
     std::string_view linePath;
-    for (const auto& line : list.Lines)
-        if (path.size() == 3 || (PathOfLine(line, linePath) && linePath.substr(0, path.size()) == path))
-            PrintLine(line);
+    const bool terminal = ::isatty(1);
+    for (size_t i = 0; i < list.Size(); ++i) {
+        const std::string_view line = list.LineAt(i);
+        if (path.size() != 3 && !(PathOfLine(line, linePath) && linePath.substr(0, path.size()) == path)) continue;
+        // A pipe of millions of lines gets them without a copy each.
+        if (terminal) {
+            PrintLine(std::string(line));
+        } else {
+            std::fwrite(line.data(), 1, line.size(), stdout);
+            std::fputc('\n', stdout);
+        }
+    }
     return 0;
 }
 
@@ -663,7 +672,7 @@ int RunRank(const Args& args) {
 
     RankList ranking;
     RankHooks quiet;
-    ranking.Compute(list.Lines, options, quiet);
+    ranking.Compute(list, options, quiet);
     std::string out;
     for (int k = 0; k < n && k < ranking.Count(); ++k) {
         FolderRecord r = ranking.RecordAt(k);

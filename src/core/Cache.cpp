@@ -34,13 +34,12 @@ void LoadCache(FolderList& list, const DriveRecord& drive) {
     // Taken before reading: a save in between makes the stamp older than the
     // lines, which only costs a merge that was not needed.
     KnownStamp(drive) = platform::FileStamp(name);
-    LoadLines(list.Lines, name);
-    list.Changed();
+    list.Load(name);
 }
 
 bool SaveCache(const FolderList& list, const DriveRecord& drive, std::string* why) {
     const std::string name = CacheFileName(drive);
-    if (!SaveLines(list.Lines, name)) {
+    if (!list.Save(name)) {
         if (why) *why = name + ": " + platform::LastWriteError();
         return false;
     }
@@ -70,6 +69,32 @@ bool IsHeaderLine(std::string_view line) {
     const bool drivePath = line.size() >= 3 && line[1] == ':' && line[2] == '\\' &&
                            ((line[0] >= 'A' && line[0] <= 'Z') || (line[0] >= 'a' && line[0] <= 'z'));
     return !drivePath;
+}
+
+std::vector<size_t> LinesOfFolder(FolderList& folders, std::string_view path) {
+    std::vector<size_t> out;
+    if (path.size() <= 3) {
+        out.resize(folders.Size());
+        for (size_t i = 0; i < out.size(); ++i) out[i] = i;
+        return out;
+    }
+    std::string_view linePath;
+    auto consider = [&](size_t i) {
+        const std::string_view line = folders.LineAt(i);
+        const bool hasPath = PathOfLine(line, linePath);
+        // Only a header goes at the top: a list read from a file without one
+        // starts with a folder's line, perhaps one cut short before its
+        // numbers.
+        const bool header = i == 0 && IsHeaderLine(line);
+        if (header || (hasPath && linePath.substr(0, path.size()) == path)) out.push_back(i);
+    };
+    // Folders whose names differ from the path's only in case may lie among
+    // its lines in the run.
+    size_t first = 1, last = folders.Size();
+    if (folders.Size() > 0) consider(0);
+    if (!folders.PrefixRun(path, first, last)) first = 1, last = folders.Size();
+    for (size_t i = first; i < last; ++i) consider(i);
+    return out;
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string_view>
 #include <string>
+#include <vector>
 
 namespace nrvs {
 
@@ -33,6 +34,13 @@ std::string CacheHeaderLine(const DriveRecord& drive);
 // folder's (no " > ", no drive path at its start). A cache written without
 // one starts with a folder's line, perhaps one cut short before its numbers.
 bool IsHeaderLine(std::string_view firstLine);
+
+// The positions (ascending) of the lines a measurement of folder path
+// replaces: the header, the folder's own line and those of the folders below
+// it; every line for a drive's root. Lines that merely contain the path
+// elsewhere belong to other folders. In a cache in order only the run of
+// lines that begin with the path without regard to case is looked at.
+std::vector<size_t> LinesOfFolder(FolderList& folders, std::string_view path);
 
 // The cache a folder measurement leaves, from the bytes of the cache it
 // found (text) and the folder's new lines (fresh, in any order; sorted here):

@@ -3,6 +3,11 @@
 #include "platform/Ppath.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "platform/Pfile.h"
 
 namespace nrvs {
 
@@ -81,13 +86,13 @@ bool ParseNumbers(std::string_view line, std::string_view& path, RecordNumbers& 
     return true;
 }
 
-FolderRecord ParseRecord(const std::string& line) {
+FolderRecord ParseRecord(std::string_view line) {
     FolderRecord r;
     r.Line = line;
     std::string_view path;
     RecordNumbers n;
     if (!ParseNumbers(line, path, n)) {
-        r.Path = line;
+        r.Path = std::string(line);
         return r;
     }
     r.Path = std::string(path);
@@ -101,14 +106,98 @@ FolderRecord ParseRecord(const std::string& line) {
     return r;
 }
 
+FolderList::Store::Store(const Store& other)
+    : at(other.at), longLines(other.longLines), garbage(other.garbage) {
+    Reserve(other.size);
+    if (other.size) std::memcpy(data, other.data, other.size);
+    size = other.size;
+}
+
+FolderList::Store::~Store() { std::free(data); }
+
+void FolderList::Store::Reserve(size_t bytes) {
+    if (bytes <= capacity) return;
+    // realloc of a large block remaps its pages rather than copying them,
+    // so growing never holds the text twice.
+    const size_t grown = std::max({bytes, capacity + capacity / 2, size_t{4096}});
+    void* p = std::realloc(data, grown);
+    if (!p) throw std::bad_alloc();
+    data = static_cast<char*>(p);
+    capacity = grown;
+}
+
+uint64_t FolderList::Store::Add(std::string_view line) {
+    // The line may be one of our own, which growing would move.
+    const auto at = reinterpret_cast<uintptr_t>(line.data()), base = reinterpret_cast<uintptr_t>(data);
+    const bool own = data && at >= base && at < base + size;
+    const size_t from = own ? static_cast<size_t>(at - base) : 0;
+    Reserve(size + line.size());
+    const char* src = own ? data + from : line.data();
+    if (!line.empty()) std::memmove(data + size, src, line.size());
+    const uint64_t offset = size;
+    size += line.size();
+    if (line.size() >= kLong) {
+        longLines.emplace_back(offset, line.size());
+        return offset << 24 | kLong;
+    }
+    return offset << 24 | line.size();
+}
+
+size_t FolderList::Store::LongLength(uint64_t offset) const {
+    auto it = std::lower_bound(longLines.begin(), longLines.end(), std::make_pair(offset, uint64_t{0}));
+    return it != longLines.end() && it->first == offset ? static_cast<size_t>(it->second) : 0;
+}
+
+FolderList::Store& FolderList::Own() {
+    if (!s_) s_ = std::make_shared<Store>();
+    else if (s_.use_count() > 1) s_ = std::make_shared<Store>(*s_);
+    return *s_;
+}
+
+void FolderList::Changed() {
+    indexValid_ = false;
+    std::vector<IndexEntry>().swap(index_);
+}
+
+bool FolderList::Less(uint64_t a, uint64_t b) const { return platform::LessIgnoreCase(Line(a), Line(b)); }
+
+size_t FolderList::HeldBytes() const {
+    size_t n = index_.capacity() * sizeof(IndexEntry);
+    if (s_) n += s_->capacity + s_->at.capacity() * sizeof(uint64_t) + s_->longLines.capacity() * 16;
+    return n;
+}
+
+void FolderList::Compact() {
+    Store& s = Own();
+    if (s.garbage < size_t{1} << 20 || s.garbage < s.size / 2) return;
+    Store fresh;
+    fresh.Reserve(s.size - s.garbage);
+    fresh.at.reserve(s.at.size());
+    for (uint64_t w : s.at) fresh.at.push_back(fresh.Add(Line(w)));
+    s_ = std::make_shared<Store>(std::move(fresh));
+}
+
+void FolderList::ExtendRun() {
+    if (checked_) return;
+    const size_t n = Size();
+    if (runTo_ <= runFrom_) runTo_ = std::min(n, runFrom_ + 1);
+    while (runTo_ < n && !Less(s_->at[runTo_], s_->at[runTo_ - 1])) ++runTo_;
+    checked_ = true;
+}
+
+bool FolderList::AfterFirstInOrder() {
+    ExtendRun();
+    return Size() <= 1 || (runFrom_ <= 1 && runTo_ >= Size());
+}
+
 void FolderList::BuildIndex() {
     index_.clear();
-    index_.reserve(Lines.size());
+    index_.reserve(Size());
     std::string_view path;
     // A damaged line without " > " is all path and can be found as such; the
     // header line is no folder path, so no lookup of a folder meets it.
-    for (size_t i = 0; i < Lines.size(); ++i) {
-        PathOfLine(Lines[i], path);
+    for (size_t i = 0; i < Size(); ++i) {
+        PathOfLine(LineAt(i), path);
         index_.push_back({HashPath(path), static_cast<int>(i)});
     }
     std::sort(index_.begin(), index_.end(), [](const IndexEntry& a, const IndexEntry& b) {
@@ -117,65 +206,321 @@ void FolderList::BuildIndex() {
     indexValid_ = true;
 }
 
-int FolderList::IndexOfPath(std::string_view path) {
+int FolderList::FindByHash(std::string_view path) {
     if (!indexValid_) BuildIndex();
     uint64_t h = HashPath(path);
     auto it = std::lower_bound(index_.begin(), index_.end(), h,
                                [](const IndexEntry& e, uint64_t v) { return e.hash < v; });
     std::string_view candidate;
     for (; it != index_.end() && it->hash == h; ++it) {
-        PathOfLine(Lines[static_cast<size_t>(it->line)], candidate);
+        PathOfLine(LineAt(static_cast<size_t>(it->line)), candidate);
         if (candidate == path) return it->line;
+    }
+    return -1;
+}
+
+int FolderList::IndexOfPath(std::string_view path) {
+    const size_t n = Size();
+    if (n == 0) return -1;
+    std::string_view candidate;
+    // Line 0 is apart: a header, or the first folder of a cache without one.
+    PathOfLine(LineAt(size_t{0}), candidate);
+    if (candidate == path) return 0;
+    if (!AfterFirstInOrder()) return FindByHash(path);
+    // A line of that path is either the path alone (a damaged line), equal
+    // to it without regard to case, or the path, " > " and its numbers; each
+    // kind is one run of the ordered lines, the first before the second.
+    // Names that begin with " > " can make the second run long: past a few
+    // lines the hash index is cheaper.
+    constexpr int kMostLooked = 64;
+    int looked = 0;
+    const auto begin = s_->at.begin() + 1, end = s_->at.end();
+    auto before = [&](uint64_t w, std::string_view key) { return platform::LessIgnoreCase(Line(w), key); };
+    for (auto it = std::lower_bound(begin, end, path, before);
+         it != end && platform::CompareTextIgnoreCase(Line(*it), path) == 0; ++it) {
+        if (++looked > kMostLooked) return FindByHash(path);
+        PathOfLine(Line(*it), candidate);
+        if (candidate == path) return static_cast<int>(it - s_->at.begin());
+    }
+    std::string key(path);
+    key += kSep;
+    for (auto it = std::lower_bound(begin, end, std::string_view(key), before);
+         it != end && platform::StartsWithIgnoreCase(Line(*it), key); ++it) {
+        if (++looked > kMostLooked) return FindByHash(path);
+        PathOfLine(Line(*it), candidate);
+        if (candidate == path) return static_cast<int>(it - s_->at.begin());
     }
     return -1;
 }
 
 const FolderRecord* FolderList::RecordAt(int position) {
     if (position < 0 || position >= Count()) return nullptr;
-    Current = ParseRecord(Lines[static_cast<size_t>(position)]);
+    Current = ParseRecord(LineAt(position));
     return &Current;
 }
 
 const FolderRecord* FolderList::FindPath(std::string_view path) { return RecordAt(IndexOfPath(path)); }
 
 void FolderList::Clear() {
-    Lines.clear();
+    s_.reset();
+    runFrom_ = runTo_ = 0;
+    checked_ = true;
     Changed();
 }
 
-void FolderList::Append(std::string line) {
-    Lines.push_back(std::move(line));
+void FolderList::Append(std::string_view line) {
+    Store& s = Own();
+    const size_t n = s.at.size();
+    const uint64_t w = s.Add(line);
+    if (runTo_ == n && (n <= runFrom_ || !Less(w, s.at[n - 1]))) ++runTo_;
+    s.at.push_back(w);
+    Changed();
+}
+
+StringList FolderList::CopyLines() const {
+    StringList out;
+    out.reserve(Size());
+    for (size_t i = 0; i < Size(); ++i) out.emplace_back(LineAt(i));
+    return out;
+}
+
+void FolderList::Assign(const StringList& lines) {
+    Clear();
+    for (const std::string& line : lines) Append(line);
+}
+
+void FolderList::PutLine(int position, std::string_view line) {
+    if (position < 0 || position >= Count()) return;
+    Store& s = Own();
+    const size_t p = static_cast<size_t>(position);
+    s.garbage += Line(s.at[p]).size();
+    s.at[p] = s.Add(line);
+    // The run is checked again from where the line sits.
+    if (p >= runFrom_ && p < runTo_) runTo_ = p > runFrom_ ? p : runFrom_;
+    checked_ = false;
     Changed();
 }
 
 void FolderList::Delete(int position) {
     if (position < 0 || position >= Count()) return;
-    Lines.erase(Lines.begin() + position);
-    Changed();
+    TakeOut({static_cast<size_t>(position)});
 }
 
-void FolderList::InsertFirst(std::string line) {
-    Lines.insert(Lines.begin(), std::move(line));
+void FolderList::InsertFirst(std::string_view line) {
+    Store& s = Own();
+    const uint64_t w = s.Add(line);
+    s.at.insert(s.at.begin(), w);
+    if (runFrom_ == 0) {
+        runFrom_ = 1;
+        ++runTo_;
+    } else {
+        runTo_ = 1;
+        checked_ = false;
+    }
     Changed();
 }
 
 void FolderList::Sort() {
-    std::stable_sort(Lines.begin(), Lines.end(),
-                     [](const std::string& a, const std::string& b) { return platform::LessIgnoreCase(a, b); });
+    Store& s = Own();
+    std::stable_sort(s.at.begin(), s.at.end(), [this](uint64_t a, uint64_t b) { return Less(a, b); });
+    runFrom_ = 0;
+    runTo_ = s.at.size();
+    checked_ = true;
     Changed();
+    Compact();
 }
 
 void FolderList::SortMerged(size_t firstNew) {
-    auto less = [](const std::string& a, const std::string& b) { return platform::LessIgnoreCase(a, b); };
-    if (firstNew > Lines.size() || !std::is_sorted(Lines.begin(), Lines.begin() + static_cast<std::ptrdiff_t>(firstNew), less)) {
+    const size_t n = Size();
+    if (firstNew > n) {
         Sort();
         return;
     }
-    const auto mid = Lines.begin() + static_cast<std::ptrdiff_t>(firstNew);
-    std::stable_sort(mid, Lines.end(), less);
-    // Equal lines keep the kept one first, as the stable sort of the whole
-    // list keeps them.
-    std::inplace_merge(Lines.begin(), mid, Lines.end(), less);
+    Store& s = Own();
+    auto less = [this](uint64_t a, uint64_t b) { return Less(a, b); };
+    // The kept lines' order is known from how they came (a sorted cache, a
+    // subtree taken out of it) or checked once here.
+    const bool knownInOrder = runFrom_ == 0 && runTo_ >= firstNew;
+    if (!knownInOrder && !std::is_sorted(s.at.begin(), s.at.begin() + static_cast<std::ptrdiff_t>(firstNew), less)) {
+        Sort();
+        return;
+    }
+    const auto mid = s.at.begin() + static_cast<std::ptrdiff_t>(firstNew);
+    std::stable_sort(mid, s.at.end(), less);
+    if (mid != s.at.end()) {
+        // The new lines go among the kept ones between where the first and
+        // the last of them fall; equal lines keep the kept one first, as the
+        // stable sort of the whole list keeps them.
+        const auto lo = std::upper_bound(s.at.begin(), mid, *mid, less);
+        const auto hi = std::upper_bound(lo, mid, s.at.back(), less);
+        std::vector<uint64_t> fresh(mid, s.at.end());
+        std::vector<uint64_t> between(lo, hi);
+        std::move_backward(hi, mid, s.at.end());
+        std::merge(between.begin(), between.end(), fresh.begin(), fresh.end(), lo, less);
+    }
+    runFrom_ = 0;
+    runTo_ = n;
+    checked_ = true;
+    Changed();
+    Compact();
+}
+
+bool FolderList::Load(const std::string& nativePath) {
+    Clear();
+    platform::FileReader reader;
+    if (!reader.Open(nativePath)) return false;
+    auto s = std::make_shared<Store>();
+    constexpr size_t kPiece = size_t{8} << 20;
+    for (;;) {
+        s->Reserve(s->size + kPiece);
+        const long got = reader.Read(s->data + s->size, kPiece);
+        if (got < 0) return false;
+        if (got == 0) break;
+        s->size += static_cast<size_t>(got);
+    }
+    s_ = std::move(s);
+    SplitLines();
+    return true;
+}
+
+void FolderList::SetText(std::string_view text) {
+    Clear();
+    auto s = std::make_shared<Store>();
+    s->Reserve(text.size());
+    if (!text.empty()) std::memcpy(s->data, text.data(), text.size());
+    s->size = text.size();
+    s_ = std::move(s);
+    SplitLines();
+}
+
+void FolderList::SplitLines() {
+    // Lines end with CR LF, LF or CR. Each line's text moves down over the
+    // line ends before it, in place, so the buffer holds the text alone.
+    Store& s = *s_;
+    char* d = s.data;
+    const size_t n = s.size;
+    size_t count = 1;
+    for (const char* p = d; n && (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(d + n - p))));
+         ++p)
+        ++count;
+    s.at.reserve(count);
+    size_t r = 0, w = 0;
+    while (r < n) {
+        const char* nl = static_cast<const char*>(std::memchr(d + r, '\n', n - r));
+        size_t end = nl ? static_cast<size_t>(nl - d) : n;
+        if (const void* cr = std::memchr(d + r, '\r', end - r)) end = static_cast<size_t>(static_cast<const char*>(cr) - d);
+        const size_t length = end - r;
+        if (w != r && length) std::memmove(d + w, d + r, length);
+        if (length >= kLong) {
+            s.longLines.emplace_back(w, length);
+            s.at.push_back(uint64_t{w} << 24 | kLong);
+        } else {
+            s.at.push_back(uint64_t{w} << 24 | length);
+        }
+        w += length;
+        r = end;
+        if (r < n) r += (d[r] == '\r' && r + 1 < n && d[r + 1] == '\n') ? 2 : 1;
+    }
+    s.size = w;
+    // Giving back the bytes of the line ends remaps in place.
+    if (void* p = std::realloc(s.data, std::max<size_t>(w, 1))) {
+        s.data = static_cast<char*>(p);
+        s.capacity = std::max<size_t>(w, 1);
+    }
+    // A cache's line 0 is its header; the folders' order is checked when a
+    // lookup first needs it.
+    runFrom_ = runTo_ = 1;
+    checked_ = false;
+    Changed();
+}
+
+bool FolderList::Save(const std::string& nativePath) const {
+    return platform::ReplaceFileStreamed(nativePath, [this](const platform::PutBytes& put) {
+        constexpr size_t kChunk = size_t{1} << 20;
+        std::string chunk;
+        chunk.reserve(kChunk + 4096);
+        for (size_t i = 0; i < Size(); ++i) {
+            const std::string_view line = LineAt(i);
+            if (chunk.size() + line.size() + 2 > kChunk && !chunk.empty()) {
+                if (!put(chunk)) return false;
+                chunk.clear();
+            }
+            if (line.size() + 2 > kChunk) {
+                if (!put(line) || !put("\r\n")) return false;
+                continue;
+            }
+            chunk += line;
+            chunk += "\r\n";
+        }
+        return chunk.empty() || put(chunk);
+    });
+}
+
+bool FolderList::PrefixRun(std::string_view prefix, size_t& first, size_t& last) {
+    if (!AfterFirstInOrder()) return false;
+    if (Size() <= 1) {
+        first = last = Size();
+        return true;
+    }
+    const auto begin = s_->at.begin() + 1, end = s_->at.end();
+    auto lo = std::lower_bound(begin, end, prefix,
+                               [&](uint64_t w, std::string_view key) { return platform::LessIgnoreCase(Line(w), key); });
+    auto hi = std::partition_point(lo, end, [&](uint64_t w) { return platform::StartsWithIgnoreCase(Line(w), prefix); });
+    first = static_cast<size_t>(lo - s_->at.begin());
+    last = static_cast<size_t>(hi - s_->at.begin());
+    return true;
+}
+
+std::vector<std::pair<size_t, uint64_t>> FolderList::TakeOut(const std::vector<size_t>& positions) {
+    std::vector<std::pair<size_t, uint64_t>> taken;
+    if (positions.empty()) return taken;
+    Store& s = Own();
+    taken.reserve(positions.size());
+    size_t k = 0, w = 0, inRun = 0;
+    bool firstTaken = false;
+    for (size_t i = 0; i < s.at.size(); ++i) {
+        if (k < positions.size() && positions[k] == i) {
+            taken.emplace_back(i, s.at[i]);
+            s.garbage += Line(s.at[i]).size();
+            if (i == 0) firstTaken = true;
+            if (i >= runFrom_ && i < runTo_) ++inRun;
+            ++k;
+            while (k < positions.size() && positions[k] <= i) ++k;
+            continue;
+        }
+        s.at[w++] = s.at[i];
+    }
+    s.at.resize(w);
+    // The lines left of the ordered run stay in order; without line 0 they
+    // start the list.
+    runTo_ = runTo_ > inRun ? runTo_ - inRun : 0;
+    if (firstTaken && runFrom_ == 1) {
+        runFrom_ = 0;
+        --runTo_;
+    }
+    if (runTo_ < runFrom_) runTo_ = runFrom_;
+    checked_ = false;
+    Changed();
+    return taken;
+}
+
+void FolderList::Restore(const std::vector<std::pair<size_t, uint64_t>>& taken) {
+    if (taken.empty()) return;
+    Store& s = Own();
+    std::vector<uint64_t> at;
+    at.reserve(s.at.size() + taken.size());
+    size_t k = 0, r = 0;
+    while (k < s.at.size() || r < taken.size()) {
+        if (r < taken.size() && (taken[r].first == at.size() || k >= s.at.size())) {
+            s.garbage -= std::min(s.garbage, Line(taken[r].second).size());
+            at.push_back(taken[r++].second);
+        } else {
+            at.push_back(s.at[k++]);
+        }
+    }
+    s.at = std::move(at);
+    runFrom_ = runTo_ = 1;
+    checked_ = false;
     Changed();
 }
 

@@ -473,16 +473,6 @@ void Walk::Finish(FolderList& out) {
         size_t pathLen;
     };
     std::string path = programRoot_;
-    // Room for every line at once: a list that doubled would hold the old
-    // and the new array at the measurement's peak.
-    size_t lines = 0;
-    for (std::vector<const Node*> todo{root_}; !todo.empty();) {
-        const Node* n = todo.back();
-        todo.pop_back();
-        lines += n->hasLine;
-        todo.insert(todo.end(), n->children.begin(), n->children.end());
-    }
-    out.Lines.reserve(out.Lines.size() + lines);
     std::vector<Item> stack{{root_, 0, path.size()}};
     FolderRecord r;
     while (!stack.empty()) {
@@ -510,14 +500,11 @@ void Walk::Finish(FolderList& out) {
             r.TreeFolders = n->treeFolders;
             r.Hidden = n->hidden;
             r.ReadOnly = n->readOnly;
-            // Copied, not moved: the copy is as long as the line, and the
-            // record's buffer (with room for any numbers) serves the next.
-            out.Lines.push_back(FormatRecord(r));
+            out.Append(FormatRecord(r));
         }
         stack.pop_back();
         if (!stack.empty()) path.resize(stack.back().pathLen);
     }
-    out.Changed();
 }
 
 void Walk::CollectFolders() {
@@ -721,7 +708,7 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
     if (index_) CollectFolders();
     FolderRecord r;
     r.Path = programRoot_;
-    if (root_->hasLine && !out.Lines.empty()) r = ParseRecord(out.Lines.back());
+    if (root_->hasLine && out.Count() > 0) r = ParseRecord(out.LineAt(out.Count() - 1));
     return r;
 }
 

@@ -48,16 +48,15 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
         // Only a cache with its header line is taken: a missing or damaged
         // file says less than what is in hand.
         std::time_t stamped = 0;
-        if (disk.Count() > 0 && HeaderStart(disk.Lines[0], stamped)) {
-            StringList merged;
-            merged.reserve(disk.Lines.size() + folders.Lines.size() - firstNew);
-            for (size_t i = 1; i < disk.Lines.size(); ++i)
-                if (!PathOfLine(disk.Lines[i], linePath) || !StartsWith(linePath, below))
-                    merged.push_back(std::move(disk.Lines[i]));
-            const size_t keptFromDisk = merged.size();
-            for (size_t i = firstNew; i < folders.Lines.size(); ++i) merged.push_back(std::move(folders.Lines[i]));
-            folders.Lines = std::move(merged);
-            folders.Changed();
+        if (disk.Count() > 0 && HeaderStart(std::string(disk.LineAt(0)), stamped)) {
+            FolderList merged;
+            for (size_t i = 1; i < disk.Size(); ++i) {
+                const std::string_view line = disk.LineAt(i);
+                if (!PathOfLine(line, linePath) || !StartsWith(linePath, below)) merged.Append(line);
+            }
+            const size_t keptFromDisk = merged.Size();
+            for (size_t i = firstNew; i < folders.Size(); ++i) merged.Append(folders.LineAt(i));
+            folders = std::move(merged);
             firstNew = keptFromDisk;
         }
     }
@@ -73,9 +72,10 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
         return;
     }
     std::string notKept;
-    if (!previous.Commit(folders.LineAt(0), &notKept))
+    const std::string header(folders.LineAt(0));
+    if (!previous.Commit(header, &notKept))
         hooks.Tell("前回の計測結果を残せませんでした。今回の計測結果は保存しています。\n" + notKept, MB_ICONINFORMATION);
-    SealIndex(drive, folders.LineAt(0), hooks, report, files, below, diskHeader);
+    SealIndex(drive, header, hooks, report, files, below, diskHeader);
 }
 
 // Brings the drive's file index up to the cache just saved with header, or
@@ -210,7 +210,7 @@ int MeasureDrives(MeasureHooks& hooks, MeasureReport* report) {
         // A chosen drive without media, or not here at all, keeps its
         // earlier cache file.
         if (drive->Offline || !g.Drives.ReadVolume(*drive)) continue;
-        StringList before = std::move(g.Folders.Lines);
+        FolderList before = std::move(g.Folders);
         g.Folders.Clear();
         std::time_t start = std::time(nullptr);
         MeasureReport one;
@@ -219,8 +219,7 @@ int MeasureDrives(MeasureHooks& hooks, MeasureReport* report) {
         if (one.RootFailed) {
             // A root that cannot be listed says nothing about its folders:
             // the earlier result stays, in memory and on disk.
-            g.Folders.Lines = std::move(before);
-            g.Folders.Changed();
+            g.Folders = std::move(before);
             all.RootFailed = true;
             TellRootFailed(hooks, drive->RootPath);
             continue;
@@ -246,47 +245,15 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
     if (!current || !current->Ready || current->Offline) return 0;
     if (hooks.Ask(path + "を計測しますか？", MB_ICONQUESTION) != ID_YES) return 0;
     // What is taken out is kept with its place, to be put back when the
-    // folder cannot be opened: no second copy of a large list.
-    std::vector<std::pair<size_t, std::string>> removed;
-    std::vector<std::string> all = std::move(g.Folders.Lines);
-    g.Folders.Clear();
-    if (path.size() > 3) {
-        StringList kept;
-        kept.reserve(all.size());
-        std::string_view linePath;
-        for (size_t i = 0; i < all.size(); ++i) {
-            std::string& line = all[i];
-            const bool hasPath = PathOfLine(line, linePath);
-            // Only a header goes at the top: a list read from a file without
-            // one starts with a folder's line, perhaps one cut short before
-            // its numbers. Below it, only the folder's own line and those
-            // below it go; a line that merely contains the path elsewhere
-            // belongs to another folder.
-            const bool header = i == 0 && IsHeaderLine(line);
-            if (header || (hasPath && StartsWith(linePath, path))) removed.emplace_back(i, std::move(line));
-            else kept.push_back(std::move(line));
-        }
-        g.Folders.Lines = std::move(kept);
-    } else {
-        for (size_t i = 0; i < all.size(); ++i) removed.emplace_back(i, std::move(all[i]));
-    }
-    StringList().swap(all);
-    g.Folders.Changed();
-    auto restore = [&] {
-        StringList lines;
-        lines.reserve(g.Folders.Lines.size() + removed.size());
-        size_t k = 0, r = 0;
-        while (k < g.Folders.Lines.size() || r < removed.size()) {
-            if (r < removed.size() && removed[r].first == lines.size()) lines.push_back(std::move(removed[r++].second));
-            else if (k < g.Folders.Lines.size()) lines.push_back(std::move(g.Folders.Lines[k++]));
-            else lines.push_back(std::move(removed[r++].second));
-        }
-        g.Folders.Lines = std::move(lines);
-        g.Folders.Changed();
-    };
+    // folder cannot be opened: its text stays in the list meanwhile.
+    FolderList& folders = g.Folders;
+    std::vector<size_t> out = LinesOfFolder(folders, path);
+    const auto removed = folders.TakeOut(out);
+    std::vector<size_t>().swap(out);
+    auto restore = [&] { folders.Restore(removed); };
     std::time_t start = std::time(nullptr);
     MeasureReport one;
-    const size_t firstNew = g.Folders.Lines.size();
+    const size_t firstNew = g.Folders.Size();
     FileIndexData files;
     hooks.RunJob(kRunningCaption, [&] { MeasureFolderJob(path, hooks, &one, g.NoFileIndex ? nullptr : &files); });
     if (one.RootFailed) {
@@ -329,7 +296,14 @@ int MeasureFolderIntoCache(const std::string& path, MeasureHooks& hooks, Measure
         // The subtree's replaced figures go into the previous measurement
         // once the new cache is saved.
         PreviousKeeper previous(*current, path);
-        if (MergeIntoCache(*current, path, header, g.Folders.Lines, &one.SaveError)) {
+        StringList fresh;
+        fresh.reserve(g.Folders.Size());
+        for (size_t i = 0; i < g.Folders.Size(); ++i) fresh.emplace_back(g.Folders.LineAt(i));
+        g.Folders.Clear();
+        const bool merged = MergeIntoCache(*current, path, header, fresh, &one.SaveError);
+        for (const std::string& line : fresh) g.Folders.Append(line);
+        StringList().swap(fresh);
+        if (merged) {
             std::string notKept;
             if (!previous.Commit(header, &notKept))
                 hooks.Tell("前回の計測結果を残せませんでした。今回の計測結果は保存しています。\n" + notKept,
@@ -338,7 +312,6 @@ int MeasureFolderIntoCache(const std::string& path, MeasureHooks& hooks, Measure
         } else {
             TellSaveFailed(hooks, one.SaveError);
         }
-        g.Folders.Changed();
     }
     RememberUnreadable(path, one.Unreadable);
     const std::string message = UnreadableMessage(one);
@@ -358,7 +331,7 @@ int ShouldMeasure(bool listShowsUnmeasured, std::time_t now) {
     case 5: {
         if (g.Folders.Count() < 3) return 0;
         long long days = 0;
-        if (!HeaderAgeDays(g.Folders.LineAt(0), now, days)) return 0;
+        if (!HeaderAgeDays(std::string(g.Folders.LineAt(0)), now, days)) return 0;
         return days > g.ExpiryDays ? 1 : 0;
     }
     default: return 0;

@@ -234,13 +234,20 @@ double RankKey(const FolderRecord& r, int key) {
 void RankList::Clear() {
     entries_.clear();
     entries_.shrink_to_fit();
-    lines_ = nullptr;
+    lines_.Clear();
 }
 
 void RankList::Compute(const StringList& lines, const RankOptions& options, RankHooks& hooks) {
+    FolderList list;
+    for (const std::string& line : lines) list.Append(line);
+    Compute(list, options, hooks);
+}
+
+void RankList::Compute(const FolderList& list, const RankOptions& options, RankHooks& hooks) {
     entries_.clear();
-    lines_ = &lines;
-    if (lines.size() < 3) return;
+    lines_ = list;
+    const FolderList& lines = lines_;
+    if (lines.Size() < 3) return;
     hooks.Message("ランク外のフォルダを調整");
 
     enum { KEEP, ALONE, SUBTREE };
@@ -255,10 +262,10 @@ void RankList::Compute(const StringList& lines, const RankOptions& options, Rank
     // subfolder's line following its parent's directly (names that differ
     // only in case, or begin with a blank, sort between them).
     SubtreeSet removed;
-    entries_.reserve(lines.size() - 2);
+    entries_.reserve(lines.Size() - 2);
     RankFields n;
-    for (size_t i = 2; i < lines.size(); ++i) {
-        ReadFields(lines[i], options.SortKey, n);
+    for (size_t i = 2; i < lines.Size(); ++i) {
+        ReadFields(lines.LineAt(i), options.SortKey, n);
         int mode = KEEP;
         if (const RankExclusion* e = exclusions.Find(n.Path)) {
             mode = e->WithSubfolders ? SUBTREE : ALONE;
@@ -275,14 +282,14 @@ void RankList::Compute(const StringList& lines, const RankOptions& options, Rank
     if (!removed.Empty()) {
         removed.Seal();
         std::erase_if(entries_, [&](const Entry& e) {
-            return removed.Covers(std::string_view(lines[e.Line]).substr(0, e.PathLength));
+            return removed.Covers(lines.LineAt(size_t{e.Line}).substr(0, e.PathLength));
         });
     }
 
     // Largest first; equal keys keep the folder order, so a ranking reads the
     // same every time.
     std::sort(entries_.begin(), entries_.end(), [&](const Entry& a, const Entry& b) {
-        if (gComparisons == 0) hooks.Message(std::string_view(lines[a.Line]).substr(0, a.PathLength));
+        if (gComparisons == 0) hooks.Message(lines.LineAt(size_t{a.Line}).substr(0, a.PathLength));
         gComparisons = (gComparisons + 1) % 100;
         if (a.Key != b.Key) return a.Key > b.Key;
         return a.Line < b.Line;
@@ -290,8 +297,8 @@ void RankList::Compute(const StringList& lines, const RankOptions& options, Rank
 }
 
 FolderRecord RankList::RecordAt(int k) const {
-    if (!lines_ || k < 0 || k >= Count()) return {};
-    return ParseRecord((*lines_)[entries_[static_cast<size_t>(k)].Line]);
+    if (k < 0 || k >= Count()) return {};
+    return ParseRecord(lines_.LineAt(size_t{entries_[static_cast<size_t>(k)].Line}));
 }
 
 std::string RankCountText(int index) {

@@ -59,6 +59,9 @@ public:
 
     // Filters and sorts the folder lines (line 0 the header, line 1 the root,
     // both left out). A list of fewer than three lines gives an empty ranking.
+    // The ranking keeps a copy of the list, which shares its text.
+    void Compute(const FolderList& lines, const RankOptions& options, RankHooks& hooks);
+    // Lines in hand (line 0 the header), put into a list first.
     void Compute(const StringList& lines, const RankOptions& options, RankHooks& hooks);
     void Clear();
 
@@ -68,7 +71,7 @@ public:
     const std::vector<Entry>& Entries() const { return entries_; }
 
 private:
-    const StringList* lines_ = nullptr;
+    FolderList lines_;
     std::vector<Entry> entries_;
 };
 

@@ -119,14 +119,35 @@ TmGroup GroupOfKind(int kind) {
 
 TmGroup ExtensionGroup(std::string_view name, bool executable) { return GroupOfKind(KindOfFile(name, executable)); }
 
-std::vector<std::string> SubtreeLines(const FolderList& folders, const std::string& path) {
-    std::vector<std::string> out;
-    for (const std::string& line : folders.Lines) {
-        std::string_view p;
-        if (!PathOfLine(line, p)) continue;
-        if (p.size() >= path.size() && p.compare(0, path.size(), path) == 0) out.push_back(line);
+TmLines::TmLines(std::initializer_list<std::string> lines) {
+    for (const std::string& line : lines) push_back(line);
+}
+
+TmLines::TmLines(const FolderList& list, std::vector<uint32_t> positions)
+    : list_(list), at_(std::move(positions)), all_(false) {}
+
+void TmLines::push_back(std::string_view line) {
+    if (!all_) {
+        // Lines of a list, then one more: the chosen ones become a list of
+        // their own.
+        FolderList own;
+        for (uint32_t p : at_) own.Append(list_.LineAt(size_t{p}));
+        list_ = std::move(own);
+        std::vector<uint32_t>().swap(at_);
+        all_ = true;
     }
-    return out;
+    list_.Append(line);
+}
+
+TmLines SubtreeLines(const FolderList& folders, const std::string& path) {
+    std::vector<uint32_t> at;
+    std::string_view p;
+    for (size_t i = 0; i < folders.Size(); ++i) {
+        if (!PathOfLine(folders.LineAt(i), p)) continue;
+        if (p.size() >= path.size() && p.compare(0, path.size(), path) == 0) at.push_back(static_cast<uint32_t>(i));
+    }
+    at.shrink_to_fit();
+    return TmLines(folders, std::move(at));
 }
 
 void ListEntries(TmSource& source, int32_t clusterSize) {
@@ -145,7 +166,7 @@ TmSource MakeSource(const FolderList& folders, const std::string& path, int32_t 
     s.UsedBytes = usedBytes;
     s.Lines = SubtreeLines(folders, s.Path);
     // The index of the measurement these lines come from, and no other.
-    if (s.Path.size() >= 3 && folders.Count() > 0) s.Files = OpenFileIndex(s.Path[0], folders.LineAt(0));
+    if (s.Path.size() >= 3 && folders.Count() > 0) s.Files = OpenFileIndex(s.Path[0], std::string(folders.LineAt(0)));
     if (s.Path.size() >= 3 && platform::GetDriveTypeA(s.Path.substr(0, 3)) <= platform::DRIVE_NO_ROOT_DIR) {
         // A drive that is not here (unplugged, or a scan of another
         // machine): the folder's entries as its last measurement saw them.
@@ -199,7 +220,7 @@ struct TmIndex {
         int32_t line;
         bool operator<(const Entry& o) const { return hash != o.hash ? hash < o.hash : line < o.line; }
     };
-    const std::vector<std::string>* lines;
+    const TmLines* lines;
     std::vector<Entry> byParent;
     std::vector<uint32_t> pathLen;    // UINT32_MAX: the line has no numbers
     std::vector<uint32_t> parentLen;  // 0: no parent (a root, or no path)
@@ -207,7 +228,7 @@ struct TmIndex {
     std::vector<uint8_t> repeated;      // a later line of a path already seen
     std::vector<double> sizes;          // per line: size, occupied, own size, own occupied
 
-    explicit TmIndex(const std::vector<std::string>& all) : lines(&all) {
+    explicit TmIndex(const TmLines& all) : lines(&all) {
         const size_t n = all.size();
         pathLen.assign(n, UINT32_MAX);
         parentLen.assign(n, 0);
@@ -384,7 +405,7 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
     if (!source) source = std::make_shared<const TmSource>();
     map.Source = source;
     const std::string& mapPath = source->Path;
-    const std::vector<std::string>& lines = source->Lines;
+    const TmLines& lines = source->Lines;
     const std::vector<DirEntry>& files = source->Entries;
     map.Width = std::max(0, width);
     map.Height = std::max(0, height);

@@ -10,8 +10,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace nrvs {
@@ -61,13 +63,33 @@ struct TmNode {
     TmGroup Group = TG_OTHER;
 };
 
-// What the map of one folder needs, copied so that it can be built away
+// The folder lines of a map: those of a folder list at or below a path,
+// shared with the list (which copies its text only if it changes while the
+// map still holds them), or lines put in one by one.
+class TmLines {
+public:
+    TmLines() = default;
+    TmLines(std::initializer_list<std::string> lines);
+    // The lines of list at the given positions.
+    TmLines(const FolderList& list, std::vector<uint32_t> positions);
+    size_t size() const { return all_ ? list_.Size() : at_.size(); }
+    bool empty() const { return size() == 0; }
+    std::string_view operator[](size_t i) const { return list_.LineAt(all_ ? i : size_t{at_[i]}); }
+    void push_back(std::string_view line);
+
+private:
+    FolderList list_;
+    std::vector<uint32_t> at_;
+    bool all_ = true;  // every line of list_, in its order
+};
+
+// What the map of one folder needs, kept apart so that it can be built away
 // from the window while the folder list changes.
 struct TmIndexCache;
 std::shared_ptr<TmIndexCache> NewIndexCache();
 struct TmSource {
     std::string Path;                // program form with trailing backslash
-    std::vector<std::string> Lines;  // folder lines at or below Path
+    TmLines Lines;                   // folder lines at or below Path
     std::vector<DirEntry> Entries;   // the lister's entries of Path
     // The drive's file index, when it belongs to the lines: every file
     // below Path gets a tile of its own. Without it, each folder's files are
@@ -82,7 +104,7 @@ struct TmSource {
     std::shared_ptr<TmIndexCache> Cache = NewIndexCache();
 };
 // The lines of a folder list at or below path (byte-exact prefix).
-std::vector<std::string> SubtreeLines(const FolderList& folders, const std::string& path);
+TmLines SubtreeLines(const FolderList& folders, const std::string& path);
 // Fills Entries from the lister (folders and files of Path).
 void ListEntries(TmSource& source, int32_t clusterSize);
 // Both of the above, and the drive's file index when it belongs to the

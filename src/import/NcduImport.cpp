@@ -643,7 +643,6 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
     }
 
     FolderList list;
-    list.Lines.reserve(folders.size() + 1);
     {
         std::vector<std::pair<uint32_t, size_t>> stack;  // folder, length of its path
         std::string path = root;
@@ -670,8 +669,7 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
             r.TreeFolders = static_cast<int32_t>(std::min<int64_t>(f.treeFolders, INT32_MAX));
             r.Hidden = f.hidden;
             r.ReadOnly = f.readOnly;
-            FormatRecord(r);
-            list.Lines.push_back(std::move(r.Line));
+            list.Append(FormatRecord(r));
         }
     }
     std::sort(report.Unreadable.begin(), report.Unreadable.end());
@@ -723,7 +721,7 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
     const std::time_t scanned = in.timestamp > 0 ? static_cast<std::time_t>(in.timestamp) : now;
     list.Sort();
     list.InsertFirst(HeaderLine(scanned, scanned));
-    const std::string header = list.LineAt(0);
+    const std::string header(list.LineAt(0));
 
     std::string info = "import=ncdu\r\n";
     info += "root=" + InfoValue(in.rootName) + "\r\n";

@@ -316,6 +316,22 @@ int CompareTextIgnoreCase(std::string_view a, std::string_view b) {
     return 0;
 }
 
+bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
+    size_t i = 0, j = 0;
+    while (j < prefix.size()) {
+        if (i >= text.size()) return false;
+        const unsigned char ca = static_cast<unsigned char>(text[i]);
+        const unsigned char cb = static_cast<unsigned char>(prefix[j]);
+        if ((ca | cb) < 0x80) {
+            if (Fold(ca) != Fold(cb)) return false;
+            ++i, ++j;
+            continue;
+        }
+        if (Fold(NextCodePoint(text, i)) != Fold(NextCodePoint(prefix, j))) return false;
+    }
+    return true;
+}
+
 uint64_t HashIgnoreCase(std::string_view s) {
     uint64_t h = 1469598103934665603ull;
     for (size_t i = 0; i < s.size();) {

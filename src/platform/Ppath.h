@@ -66,6 +66,9 @@ inline bool LessIgnoreCase(std::string_view a, std::string_view b) { return Comp
 // A hash that texts equal under CompareTextIgnoreCase share, for looking up
 // names without regard to case.
 uint64_t HashIgnoreCase(std::string_view text);
+// Whether text begins with prefix under CompareTextIgnoreCase: in a list in
+// that order, the texts that do are one run.
+bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix);
 
 } // namespace nrvs::platform
 

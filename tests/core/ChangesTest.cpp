@@ -293,7 +293,7 @@ TEST(ChangesMerge, AgreesWithALookupOfEveryPath) {
             for (const auto& [p, n] : sides[s]) list.Append(p + " > " + n);
             if (round % 3 != 0) list.Sort();  // every third round out of order
             list.InsertFirst("2024/01/01 00:00:00=00:00:01");
-            lines[s] = list.Lines;
+            lines[s] = list.CopyLines();
         }
         Measurement before, after;
         before.Borrow(lines[0]);

@@ -2,6 +2,7 @@
 #include "core/Folders.h"
 #include "core/Utglobal.h"
 #include "platform/Pexe.h"
+#include "platform/Pfile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -91,8 +92,7 @@ TEST(FolderListTest, LookupsAreExactFirstMatchAndTakeDamagedLinesWhole) {
     l.InsertFirst("C:\\new\\ > 1:1:0:0:0:0:0:0:0:0:0:0");
     EXPECT_EQ(l.IndexOfPath("C:\\new\\"), 0);
     EXPECT_EQ(l.IndexOfPath("C:\\"), 2);
-    l.Lines.push_back("C:\\direct\\ > 1:1:0:0:0:0:0:0:0:0:0:0");
-    l.Changed();
+    l.Append("C:\\direct\\ > 1:1:0:0:0:0:0:0:0:0:0:0");
     EXPECT_EQ(l.IndexOfPath("C:\\direct\\"), 5);
     // A folder line cut short before its numbers is still found, with zeros.
     l.Append("C:\\cut\\");
@@ -108,7 +108,7 @@ TEST(FolderListTest, SortIgnoresCaseAndPutsParentsFirst) {
     l.Append("C:\\ > 0:0:0:0:0:0:0:0:0:0:0:0");
     l.Append("C:\\a\\ > 0:0:0:0:0:0:0:0:0:0:0:0");
     l.Sort();
-    EXPECT_EQ(l.Lines, (StringList{"C:\\ > 0:0:0:0:0:0:0:0:0:0:0:0", "C:\\a\\ > 0:0:0:0:0:0:0:0:0:0:0:0",
+    EXPECT_EQ(l.CopyLines(), (StringList{"C:\\ > 0:0:0:0:0:0:0:0:0:0:0:0", "C:\\a\\ > 0:0:0:0:0:0:0:0:0:0:0:0",
                                    "C:\\A\\x\\ > 0:0:0:0:0:0:0:0:0:0:0:0", "C:\\b\\ > 0:0:0:0:0:0:0:0:0:0:0:0"}));
 }
 
@@ -119,7 +119,7 @@ TEST(FolderListTest, EntryRecordPrefersTheMeasuredRecord) {
     FolderRecord r = EntryRecord("C:\\", folder, l);
     EXPECT_EQ(r.TreeBytes, 100);
     EXPECT_EQ(r.TreeFiles, 3);
-    EXPECT_EQ(r.Line, l.Lines[0]);
+    EXPECT_EQ(r.Line, l.LineAt(0));
     DirEntry other = ParseEntry("other\\ > D.H... -1:-1");
     r = EntryRecord("C:\\", other, l);
     EXPECT_EQ(r.Path, "C:\\other\\");
@@ -162,7 +162,7 @@ TEST_F(CacheTest, WrittenAndReadBackByteForByte) {
     FolderList back;
     back.Append("stale");
     LoadCache(back, drive);
-    EXPECT_EQ(back.Lines, l.Lines);
+    EXPECT_EQ(back.CopyLines(), l.CopyLines());
     SaveCache(back, drive);
     EXPECT_EQ(dir.Read("NRVS_C.txt"), bytes);
     EXPECT_EQ(back.FindPath("C:\\")->TreeBytes, 1e15);
@@ -185,7 +185,7 @@ TEST_F(CacheTest, DamagedFilesReadWithoutHarm) {
     EXPECT_EQ(l.FindPath("C:\\")->TreeOccupied, 2);
     EXPECT_EQ(l.FindPath("C:\\a\\")->TreeBytes, 0);
     std::time_t t;
-    EXPECT_FALSE(HeaderStart(l.LineAt(0), t));
+    EXPECT_FALSE(HeaderStart(std::string(l.LineAt(0)), t));
     ::unlink((dir / "NRVS_C.txt").c_str());
     LoadCache(l, drive);
     EXPECT_EQ(l.Count(), 0);
@@ -238,15 +238,15 @@ TEST(FolderListTest, MergingNewLinesGivesTheFullSortsOrder) {
     for (int round = 0; round < 200; ++round) {
         FolderList kept;
         const int n = static_cast<int>(rng() % 300);
-        for (int i = 0; i < n; ++i) kept.Lines.push_back(randomLine());
+        for (int i = 0; i < n; ++i) kept.Append(randomLine());
         if (round % 10 != 9) kept.Sort();  // now and then a cache out of order
-        const size_t firstNew = kept.Lines.size();
+        const size_t firstNew = kept.Size();
         const int added = static_cast<int>(rng() % 50);
-        for (int i = 0; i < added; ++i) kept.Lines.push_back(rng() % 5 ? randomLine() : kept.Lines.empty() ? randomLine() : kept.Lines[rng() % kept.Lines.size()]);
+        for (int i = 0; i < added; ++i) kept.Append(rng() % 5 ? randomLine() : (kept.Size() == 0) ? randomLine() : kept.LineAt(rng() % kept.Size()));
         FolderList full = kept;
         full.Sort();
         kept.SortMerged(firstNew);
-        ASSERT_EQ(kept.Lines, full.Lines) << "round " << round;
+        ASSERT_EQ(kept.CopyLines(), full.CopyLines()) << "round " << round;
     }
 }
 
@@ -265,13 +265,13 @@ std::string FullSortOfFolderMeasurement(const std::string& text, const std::stri
         const bool drivePath = path.size() >= 3 && path[1] == ':' && path[2] == '\\' && std::isalpha(static_cast<unsigned char>(path[0]));
         if (i == 0 && !hasPath && !drivePath) continue;
         if (hasPath && path.substr(0, below.size()) == below) continue;
-        list.Lines.push_back(lines[i]);
+        list.Append(lines[i]);
     }
-    for (const std::string& line : fresh) list.Lines.push_back(line);
+    for (const std::string& line : fresh) list.Append(line);
     list.Sort();
     list.InsertFirst(header);
     std::string out;
-    for (const std::string& line : list.Lines) out += line + "\r\n";
+    for (const std::string& line : list.CopyLines()) out += line + "\r\n";
     return out;
 }
 
@@ -315,9 +315,9 @@ TEST(CacheMergeTest, FolderLinesMergeAsTheFullSortWouldPlaceThem) {
         }
         if (round % 9 != 8) {
             FolderList sorted;
-            sorted.Lines = lines;
+            sorted.Assign(lines);
             sorted.Sort();
-            lines = sorted.Lines;
+            lines = sorted.CopyLines();
         }
         const int kind = round % 4;  // a header, none, one that is no date, a header after a blank line
         if (kind == 0) lines.insert(lines.begin(), "2026/01/02 03:04:05=00:01:00");
@@ -398,4 +398,186 @@ TEST(CacheMergeTest, OnlyTheFolderAndBelowAreReplaced) {
     // A writer that refuses ends the merge with false.
     StringList fresh{"C:\\a\\ > 1"};
     EXPECT_FALSE(MergeFolderLines(text, "C:\\a\\", "H", fresh, [](std::string_view) { return false; }));
+}
+
+namespace {
+// The lookup as the list has always answered it: the first line, from line
+// 0 on, whose path is the path byte for byte.
+int ScanFor(const FolderList& list, std::string_view path) {
+    std::string_view p;
+    for (size_t i = 0; i < list.Size(); ++i) {
+        PathOfLine(list.LineAt(i), p);
+        if (p == path) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// Caches as they come: a header or none (or one that is no date), sorted or
+// edited out of order, with damaged lines, the same folder twice, names that
+// differ only in case, that sort differently by case (Kelvin sign, é/É),
+// and names that begin with " > ".
+struct CacheMaker {
+    std::mt19937 rng;
+    explicit CacheMaker(unsigned seed) : rng(seed) {}
+    std::string Path(const std::string& under, int depth) {
+        static const char* parts[] = {"a", "A", "b", "B", "\xC3\xA9", "\xC3\x89", "a b", " > x", " > ", "K",
+                                      "k", "\xE2\x84\xAA", "_", "[", "\xff", "z"};
+        std::string path = under;
+        for (int d = 0; d < depth; ++d) path += std::string(parts[rng() % 16]) + parts[rng() % 16] + "\\";
+        return path;
+    }
+    std::string Line(const std::string& path) {
+        return path + " > " + std::to_string(rng() % 100000) + ":4096:0:0:" + std::to_string(rng() % 9) + ":0:0:0:0:0:0:0";
+    }
+    StringList Lines(int round) {
+        StringList lines;
+        const int n = static_cast<int>(rng() % 150);
+        for (int i = 0; i < n; ++i) lines.push_back(Line(Path("C:\\", 1 + static_cast<int>(rng() % 3))));
+        if (!lines.empty() && rng() % 3 == 0) lines.push_back(lines[rng() % lines.size()]);
+        if (!lines.empty() && rng() % 3 == 0) {
+            std::string& cut = lines[rng() % lines.size()];
+            cut.resize(rng() % 2 ? cut.rfind(" > ") : cut.rfind(" > ") + 4);
+        }
+        if (round % 7 != 6) {
+            FolderList sorted;
+            sorted.Assign(lines);
+            sorted.Sort();
+            lines = sorted.CopyLines();
+        }
+        const int kind = round % 4;
+        if (kind == 0) lines.insert(lines.begin(), "2026/01/02 03:04:05=00:01:00");
+        if (kind == 2) lines.insert(lines.begin(), "zz no date at all");
+        return lines;
+    }
+};
+
+void ExpectLookupsAsAScan(FolderList& list, CacheMaker& make, const std::string& where) {
+    std::vector<std::string> paths;
+    std::string_view p;
+    for (size_t i = 0; i < list.Size(); i += 1 + make.rng() % 6) {
+        PathOfLine(list.LineAt(i), p);
+        paths.emplace_back(p);
+        std::string other(p);
+        for (char& c : other) c = static_cast<char>(std::isupper(static_cast<unsigned char>(c)) ? std::tolower(c) : std::toupper(c));
+        paths.push_back(other);
+        paths.emplace_back(p.substr(0, p.size() / 2));
+    }
+    for (int i = 0; i < 8; ++i) paths.push_back(make.Path("C:\\", 1 + static_cast<int>(make.rng() % 3)));
+    paths.push_back("");
+    for (const std::string& path : paths) ASSERT_EQ(list.IndexOfPath(path), ScanFor(list, path)) << where << ": " << path;
+}
+} // namespace
+
+// The list answers every lookup as a scan from line 0 would, whichever way
+// it finds the line, and goes on doing so through every change.
+TEST(FolderListTest, LookupsAnswerAsAScanFromTheTop) {
+    CacheMaker make(31);
+    for (int round = 0; round < 150; ++round) {
+        std::string text;
+        for (const std::string& l : make.Lines(round)) text += l + "\r\n";
+        FolderList list;
+        list.SetText(text);
+        const std::string where = "round " + std::to_string(round);
+        ExpectLookupsAsAScan(list, make, where + " read");
+        if (list.Count() > 2) {
+            list.Delete(static_cast<int>(make.rng() % list.Size()));
+            ExpectLookupsAsAScan(list, make, where + " after a delete");
+            list.PutLine(static_cast<int>(make.rng() % list.Size()), make.Line(make.Path("C:\\", 1)));
+            ExpectLookupsAsAScan(list, make, where + " after a line replaced");
+        }
+        list.Append(make.Line(make.Path("C:\\", 2)));
+        list.InsertFirst(round % 2 ? "2026/12/07 10:00:00=00:00:01" : make.Line("C:\\a\\"));
+        ExpectLookupsAsAScan(list, make, where + " after lines added");
+        const StringList before = list.CopyLines();
+        const auto taken = list.TakeOut(LinesOfFolder(list, make.Path("C:\\", 1)));
+        ExpectLookupsAsAScan(list, make, where + " after a folder taken out");
+        list.Restore(taken);
+        ASSERT_EQ(list.CopyLines(), before) << where;
+        ExpectLookupsAsAScan(list, make, where + " put back");
+    }
+    // Many folders named " > ..." under one folder make the run of lines
+    // that begin with its path long; the first match is still the one.
+    FolderList list;
+    list.Append("C:\\ > 1:1:0:0:0:0:0:0:0:0:0:0");
+    list.Append("C:\\a\\ > 2:2:0:0:0:0:0:0:0:0:0:0");
+    for (int i = 0; i < 500; ++i) list.Append("C:\\a\\ > " + std::to_string(i) + "\\ > 3:3:0:0:0:0:0:0:0:0:0:0");
+    list.Append("C:\\a\\ > 9:9:0:0:0:0:0:0:0:0:0:0");
+    list.Sort();
+    list.InsertFirst("2026/12/07 10:00:00=00:00:01");
+    EXPECT_EQ(list.IndexOfPath("C:\\a\\"), ScanFor(list, "C:\\a\\"));
+    EXPECT_EQ(list.FindPath("C:\\a\\")->TreeBytes, 2);
+    EXPECT_EQ(list.IndexOfPath("C:\\a\\ > 499\\"), ScanFor(list, "C:\\a\\ > 499\\"));
+}
+
+// Reading keeps every line as the string list did, line ends of any system,
+// blank lines, no end after the last line, a line longer than a length word
+// holds; saving writes each line with CR LF.
+TEST_F(CacheTest, ReadIntoOneBufferLineForLine) {
+    const std::string longLine = "C:\\" + std::string((size_t{1} << 24) + 5, 'x') + "\\ > 1:2:0:0:0:0:0:0:0:0:0:0";
+    const std::string text = "2026/01/02 03:04:05=00:01:00\r\nC:\\ > 1\n\r\nC:\\a\\ > 2\rC:\\b\\\n\r" + longLine +
+                             "\r\nC:\\c\\ > 3";
+    const std::string file = dir / "cache.txt";
+    ASSERT_TRUE(platform::ReplaceFile(file, text));
+    FolderList list;
+    ASSERT_TRUE(list.Load(file));
+    StringList expected;
+    TextToLines(expected, text);
+    EXPECT_EQ(list.CopyLines(), expected);
+    EXPECT_EQ(list.IndexOfPath(longLine.substr(0, longLine.rfind(" > "))), 6);
+    EXPECT_EQ(list.FindPath("C:\\c\\")->TreeBytes, 3);
+    size_t textBytes = 0;
+    for (const std::string& l : expected) textBytes += l.size();
+    EXPECT_EQ(list.TextBytes(), textBytes) << "no line ends are held";
+    const std::string copy = dir / "copy.txt";
+    ASSERT_TRUE(list.Save(copy));
+    std::string written;
+    ASSERT_TRUE(platform::ReadWholeFile(copy, written));
+    std::string crlf;
+    for (const std::string& l : expected) crlf += l + "\r\n";
+    EXPECT_TRUE(written == crlf);
+    // A copy shares the text until one of them changes.
+    FolderList other = list;
+    other.PutLine(1, "C:\\ > 5");
+    EXPECT_EQ(list.FindPath("C:\\")->TreeBytes, 1);
+    EXPECT_EQ(other.FindPath("C:\\")->TreeBytes, 5);
+    EXPECT_FALSE(list.Load(dir / "missing.txt"));
+    EXPECT_EQ(list.Count(), 0);
+}
+
+// A folder measurement takes the folder's lines out of the run they lie in
+// and merges its new ones into it: the list and the file it saves are line
+// for line what sorting the whole cache again gives.
+TEST(FolderListTest, AFolderMeasurementReplacesItsRunAsTheFullSortWould) {
+    CacheMaker make(7);
+    const std::string header = "2026/12/07 10:00:00=00:00:01";
+    for (int round = 0; round < 200; ++round) {
+        const StringList lines = make.Lines(round);
+        std::string text;
+        for (const std::string& l : lines) text += l + "\r\n";
+        std::string below;
+        std::string_view path;
+        if (!lines.empty() && make.rng() % 3 && PathOfLine(lines[make.rng() % lines.size()], path) && path.size() > 3 &&
+            path.back() == '\\')
+            below = std::string(path);
+        else
+            below = make.Path("C:\\", 1 + static_cast<int>(make.rng() % 2));
+        if (make.rng() % 5 == 0)
+            for (char& c : below) c = static_cast<char>(std::isupper(static_cast<unsigned char>(c)) ? std::tolower(c) : std::toupper(c));
+        StringList fresh{make.Line(below)};
+        const int added = static_cast<int>(make.rng() % 30);
+        for (int i = 0; i < added; ++i) fresh.push_back(make.Line(make.Path(below, 1 + static_cast<int>(make.rng() % 2))));
+
+        FolderList list;
+        list.SetText(text);
+        list.IndexOfPath("C:\\");  // as the window does on opening
+        list.TakeOut(LinesOfFolder(list, below));
+        const size_t firstNew = list.Size();
+        for (const std::string& l : fresh) list.Append(l);
+        list.SortMerged(firstNew);
+        list.InsertFirst(header);
+        std::string out;
+        for (const std::string& l : list.CopyLines()) out += l + "\r\n";
+        ASSERT_EQ(out, FullSortOfFolderMeasurement(text, below, header, fresh)) << "round " << round << ", folder " << below;
+        ExpectLookupsAsAScan(list, make, "round " + std::to_string(round) + " measured");
+    }
 }

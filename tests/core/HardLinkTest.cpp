@@ -25,7 +25,7 @@ std::map<std::string, FolderRecord> Measure(const std::string& root, bool once, 
     o.Threads = threads;
     MeasureTree(out, root, 0, 0, hooks, o);
     std::map<std::string, FolderRecord> m;
-    for (const auto& line : out.Lines) {
+    for (const auto& line : out.CopyLines()) {
         FolderRecord r = ParseRecord(line);
         m[r.Path] = r;
     }
@@ -39,7 +39,7 @@ StringList Lines(const std::string& root, bool once, int threads) {
     o.CountLinksOnce = once;
     o.Threads = threads;
     MeasureTree(out, root, 0, 0, hooks, o);
-    return out.Lines;
+    return out.CopyLines();
 }
 
 void Link(const std::string& from, const std::string& to) { ASSERT_EQ(::link(from.c_str(), to.c_str()), 0) << to; }

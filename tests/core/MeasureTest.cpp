@@ -52,7 +52,7 @@ struct ScriptedHooks : MeasureHooks {
 
 std::map<std::string, FolderRecord> ByPath(const FolderList& l) {
     std::map<std::string, FolderRecord> m;
-    for (const auto& line : l.Lines) {
+    for (const auto& line : l.CopyLines()) {
         FolderRecord r = ParseRecord(line);
         m[r.Path] = r;
     }
@@ -110,7 +110,7 @@ TEST(MeasureTreeTest, FilesAndFoldersOfTheExamples) {
     EXPECT_EQ(b.ReadOnly, 1);
     EXPECT_EQ(m[R + ".hid\\"].Hidden, 1);
     EXPECT_LT(l.IndexOfPath(R + "A\\B\\"), l.IndexOfPath(R + "A\\")) << "post order";
-    EXPECT_EQ(l.Lines.back().substr(0, R.size() + 3), R + " > ") << "the root comes last";
+    EXPECT_EQ(l.CopyLines().back().substr(0, R.size() + 3), R + " > ") << "the root comes last";
     EXPECT_EQ(root.Path, R);
     EXPECT_EQ(root.TreeFiles, 7);
     EXPECT_EQ(root.OwnFolders, 4);
@@ -210,7 +210,7 @@ TEST(MeasureTreeTest, RandomTreeSumsMatchAnIndependentCount) {
     MeasureHooks hooks;
     MeasureTree(single, drive.Root(), 4096, 0, hooks, {1});
     MeasureTree(parallel, drive.Root(), 4096, 0, hooks, {4});
-    EXPECT_EQ(single.Lines, parallel.Lines) << "threads change nothing, not even the order";
+    EXPECT_EQ(single.CopyLines(), parallel.CopyLines()) << "threads change nothing, not even the order";
     ASSERT_EQ(single.Count(), 301);
 
     // Recount each folder's subtree with the standard library.
@@ -268,7 +268,7 @@ TEST(MeasureTreeTest, AHundredThousandFoldersDeep) {
     // still count everything below.
     const size_t recorded = (32767 - drive.Root().size()) / 2;
     EXPECT_EQ(static_cast<size_t>(l.Count()), recorded + 1);
-    const FolderRecord deepest = ParseRecord(l.Lines[0]);
+    const FolderRecord deepest = ParseRecord(l.LineAt(0));
     EXPECT_EQ(deepest.Path.size(), drive.Root().size() + 2 * recorded);
     EXPECT_EQ(deepest.TreeFiles, 1);
     EXPECT_EQ(deepest.TreeFolders, static_cast<int>(depth - recorded));
@@ -378,13 +378,13 @@ TEST_F(MeasureDrivesTest, FolderMeasurementReplacesOnlyTheFolderAndBelow) {
     EXPECT_EQ(folders.FindPath(R + "AB\\")->TreeBytes, 2);
     EXPECT_GE(folders.IndexOfPath(odd), 0) << "a path that merely contains the folder's path stays";
     int count = 0;
-    for (const auto& line : folders.Lines) count += line.rfind(R + "A\\ > ", 0) == 0;
+    for (const auto& line : folders.CopyLines()) count += line.rfind(R + "A\\ > ", 0) == 0;
     EXPECT_EQ(count, 1);
     std::time_t t;
-    EXPECT_TRUE(HeaderStart(folders.LineAt(0), t));
+    EXPECT_TRUE(HeaderStart(std::string(folders.LineAt(0)), t));
     StringList file;
     LoadLines(file, drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt"));
-    EXPECT_EQ(file, folders.Lines);
+    EXPECT_EQ(file, folders.CopyLines());
 }
 
 TEST_F(MeasureDrivesTest, ACacheThatCannotBeSavedIsReportedAndTheResultStillShown) {
@@ -436,7 +436,7 @@ TEST_F(MeasureDrivesTest, AFolderMeasurementMergesIntoTheCacheAsItIsOnDisk) {
         MeasureTree(other, R, Global().CurrentDrive->ClusterSize, 0, hooks);
         other.Sort();
         other.InsertFirst(HeaderLine(std::time(nullptr) - 5, std::time(nullptr)));
-        newer = other.Lines;
+        newer = other.CopyLines();
         ASSERT_TRUE(SaveLines(newer, cache));
     }
     d.Write("A/more", "4444");
@@ -448,7 +448,7 @@ TEST_F(MeasureDrivesTest, AFolderMeasurementMergesIntoTheCacheAsItIsOnDisk) {
     EXPECT_EQ(folders.FindPath(R)->TreeFolders, 3) << "the root's line comes from the newer cache";
     StringList file;
     LoadLines(file, cache);
-    EXPECT_EQ(file, folders.Lines) << "what is shown is what was saved";
+    EXPECT_EQ(file, folders.CopyLines()) << "what is shown is what was saved";
     int headers = 0;
     std::string_view p;
     for (const auto& line : file) headers += !PathOfLine(line, p);
@@ -456,8 +456,7 @@ TEST_F(MeasureDrivesTest, AFolderMeasurementMergesIntoTheCacheAsItIsOnDisk) {
 
     // Unchanged on disk since: nothing is read again, the list in hand is
     // the base (a line put only in memory survives).
-    folders.Lines.push_back(R + "Z\\ > 0:0:0:0:0:0:0:0:0:0:0:0");
-    folders.Changed();
+    folders.Append(R + "Z\\ > 0:0:0:0:0:0:0:0:0:0:0:0");
     ASSERT_EQ(MeasureFolder(R + "B\\", hooks), 1);
     EXPECT_NE(folders.FindPath(R + "Z\\"), nullptr);
 
@@ -491,9 +490,9 @@ TEST_F(MeasureDrivesTest, AutomaticMeasurementRule) {
     EXPECT_EQ(ShouldMeasure(false, now), 0) << "fewer than 3 lines";
     g.Folders.Append("X:\\a\\ > 0:0:0:0:0:0:0:0:0:0:0:0");
     EXPECT_EQ(ShouldMeasure(false, now), 1);
-    g.Folders.Lines[0] = HeaderLine(now - 7 * 86400 - 60, now);
+    g.Folders.PutLine(0, HeaderLine(now - 7 * 86400 - 60, now));
     EXPECT_EQ(ShouldMeasure(false, now), 0);
-    g.Folders.Lines[0] = "garbage";
+    g.Folders.PutLine(0, "garbage");
     EXPECT_EQ(ShouldMeasure(false, now), 0);
 }
 
@@ -522,10 +521,10 @@ TEST_F(MeasureDrivesTest, ExpiryCountsLocalCalendarDaysAcrossClockChanges) {
     // 8 times 24 hours.
     const std::time_t april2 = local(2025, 4, 2, 12);
     EXPECT_EQ(ShouldMeasure(false, april2), 1);
-    g.Folders.Lines[0] = "2025/03/26 12:00:00=00:01:00";
+    g.Folders.PutLine(0, "2025/03/26 12:00:00=00:01:00");
     EXPECT_EQ(ShouldMeasure(false, april2), 0) << "7 days";
     // Back on 26 October: 7 days and an hour are still 7 days.
-    g.Folders.Lines[0] = "2025/10/20 12:00:00=00:01:00";
+    g.Folders.PutLine(0, "2025/10/20 12:00:00=00:01:00");
     EXPECT_EQ(ShouldMeasure(false, local(2025, 10, 27, 12)), 0);
     EXPECT_EQ(ShouldMeasure(false, local(2025, 10, 28, 11)), 0) << "not yet 8 whole days";
     EXPECT_EQ(ShouldMeasure(false, local(2025, 10, 28, 12)), 1);
@@ -549,7 +548,7 @@ TEST_F(MeasureDrivesTest, FolderMeasurementKeepsTheFirstLineOfACacheWithoutHeade
     ASSERT_EQ(MeasureFolder(R + "A\\", hooks), 1);
     ASSERT_EQ(folders.Count(), 4);
     std::time_t t;
-    EXPECT_TRUE(HeaderStart(folders.LineAt(0), t));
+    EXPECT_TRUE(HeaderStart(std::string(folders.LineAt(0)), t));
     EXPECT_EQ(folders.LineAt(1), R + " > 500:8192:0:0:0:9:2:2:0:0:0:0") << "the root's line survives";
     EXPECT_NE(folders.FindPath(R + "B\\"), nullptr);
 
@@ -559,8 +558,7 @@ TEST_F(MeasureDrivesTest, FolderMeasurementKeepsTheFirstLineOfACacheWithoutHeade
     EXPECT_EQ(folders.LineAt(1), R + " > 500:8192:0:0:0:9:2:2:0:0:0:0");
 
     // A first line cut short before its numbers is a folder's, not a header.
-    folders.Lines = {R + "0\\", R + " > 500:8192:0:0:0:9:2:2:0:0:0:0"};
-    folders.Changed();
+    folders.Assign({R + "0\\", R + " > 500:8192:0:0:0:9:2:2:0:0:0:0"});
     ASSERT_EQ(MeasureFolder(R + "A\\", hooks), 1);
     EXPECT_GE(folders.IndexOfPath(R + "0\\"), 1);
 }
@@ -587,7 +585,7 @@ TEST_F(MeasureDrivesTest, RootThatCannotBeListedKeepsTheOldResult) {
         if (MeasureDrives(child, &report) != 0 || !report.RootFailed) return false;
         StringList after;
         LoadLines(after, cache);
-        return after == measured && g.Folders.Lines == measured && child.told.size() == 1 &&
+        return after == measured && g.Folders.CopyLines() == measured && child.told.size() == 1 &&
                child.told[0].find(R + " を開けない") == 0;
     }));
     ::chmod(drive->Native().c_str(), 0700);
@@ -596,14 +594,13 @@ TEST_F(MeasureDrivesTest, RootThatCannotBeListedKeepsTheOldResult) {
     drive->Dir().MakeDir("locked");
     ::chmod(drive->Native().c_str(), 0755);
     ::chmod((drive->Dir() / "locked").c_str(), 0);
-    Global().Folders.Lines = measured;
-    Global().Folders.Changed();
+    Global().Folders.Assign(measured);
     EXPECT_TRUE(test::AsUnprivileged([&] {
         ScriptedHooks child;
         if (MeasureFolder(R + "locked\\", child) != 0) return false;
         StringList after;
         LoadLines(after, cache);
-        return after == measured && Global().Folders.Lines == measured && child.told.size() == 1;
+        return after == measured && Global().Folders.CopyLines() == measured && child.told.size() == 1;
     }));
     ::chmod((drive->Dir() / "locked").c_str(), 0755);
 }

@@ -69,7 +69,7 @@ protected:
         LoadCache(list, r);
         std::vector<std::string> out;
         for (int i = 1; i < list.Count(); ++i) {
-            std::string line = list.LineAt(i);
+            std::string line(list.LineAt(i));
             if (!line.empty() && line[0] == letter) line[0] = '?';
             out.push_back(line);
         }

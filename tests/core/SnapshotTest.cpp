@@ -108,7 +108,7 @@ TEST_F(SnapshotTest, AnUnpluggedDriveShowsWhatItShowedWhenHere) {
     EXPECT_NE(SnapshotText(away, CacheHeaderLine(away)).find("オフライン"), std::string::npos);
 
     LoadCache(Global().Folders, away);
-    const auto index = OpenFileIndex(drive->Letter(), Global().Folders.LineAt(0));
+    const auto index = OpenFileIndex(drive->Letter(), std::string(Global().Folders.LineAt(0)));
     ASSERT_TRUE(index);
     for (const auto& [path, expected] : entries) {
         DirListing listing;
@@ -198,10 +198,10 @@ TEST_F(SnapshotTest, AnImportIsAsFullAsWhatWasScanned) {
     FillOfflineRecord(r, &folders);
     EXPECT_EQ(r.TotalBytes, 12288 + 4096);
     EXPECT_EQ(r.FreeBytes, 0);
-    const std::string text = SnapshotText(r, folders.LineAt(0));
+    const std::string text = SnapshotText(r, std::string(folders.LineAt(0)));
     EXPECT_NE(text.find("server:/srv"), std::string::npos) << text;
     EXPECT_NE(text.find("ncdu 1.18"), std::string::npos) << text;
-    const auto index = OpenFileIndex(target, folders.LineAt(0));
+    const auto index = OpenFileIndex(target, std::string(folders.LineAt(0)));
     DirListing listing;
     ListSnapshot(listing, folders, index.get(), std::string(1, target) + ":\\*.*", LIST_ALL);
     SortListing(listing, false);

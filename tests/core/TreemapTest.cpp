@@ -368,3 +368,40 @@ TEST(TreemapBuildTest, BeforeAMeasurementLinksStayTinyAndTheUnmeasuredShareIsHon
     EXPECT_GT(room.UnmeasuredShare, 0);
     EXPECT_LT(room.UnmeasuredShare, 0.5);
 }
+
+// The map's lines are the list's own, not a copy; a list that changes while
+// a map is laid out (a measurement in the window) leaves the map's alone.
+TEST(TreemapBuildTest, TheMapKeepsItsLinesWhileTheListChanges) {
+    FolderList folders;
+    folders.Append("2026/12/07 10:00:00=00:00:01");
+    folders.Append(Line("X:\\", 600, 0, 2));
+    folders.Append(Line("X:\\a\\", 300, 100, 1));
+    folders.Append(Line("X:\\a\\b\\", 200, 200));
+    folders.Append("X:\\a\\cut\\");
+    folders.Append(Line("X:\\ab\\", 300, 300));
+    TmSource s;
+    s.Path = "X:\\a\\";
+    s.Lines = SubtreeLines(folders, s.Path);
+    ASSERT_EQ(s.Lines.size(), 2u) << "a and a\\b; a line without figures and a\\'s neighbour ab are not its";
+    EXPECT_EQ(s.Lines[1], Line("X:\\a\\b\\", 200, 200));
+    DirEntry b;
+    b.Name = "b\\";
+    b.IsDir = 1;
+    s.Entries.push_back(b);
+    auto shared = std::make_shared<const TmSource>(std::move(s));
+    folders.PutLine(3, Line("X:\\a\\b\\", 1, 1));
+    folders.Clear();
+    Treemap map = BuildTreemap(shared, 300, 200);
+    int found = -1;
+    for (size_t i = 0; i < map.Nodes.size(); ++i)
+        if (NodePath(map, static_cast<int>(i)) == "X:\\a\\b\\") found = static_cast<int>(i);
+    ASSERT_GE(found, 0);
+    EXPECT_EQ(map.Nodes[static_cast<size_t>(found)].Occupied, 200);
+    // Lines added by hand to lines of a list make a list of their own.
+    TmLines more = shared->Lines;
+    more.push_back(Line("X:\\a\\z\\", 5, 5));
+    ASSERT_EQ(more.size(), 3u);
+    EXPECT_EQ(more[1], Line("X:\\a\\b\\", 200, 200));
+    EXPECT_EQ(more[2], Line("X:\\a\\z\\", 5, 5));
+    EXPECT_EQ(shared->Lines.size(), 2u);
+}

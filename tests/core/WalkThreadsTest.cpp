@@ -22,7 +22,7 @@ StringList Walk(const std::string& root, int threads) {
     MeasureOptions o;
     o.Threads = threads;
     MeasureTree(out, root, 4096, 0, hooks, o);
-    return out.Lines;
+    return out.CopyLines();
 }
 
 void MakeTree(const test::TempDir& d, const std::string& top, int fanout, int depth, int& files) {

@@ -60,7 +60,7 @@ private slots:
         QVERIFY(Global().CurrentDrive);
         x = std::string(1, drive->Letter()) + ":";
         // Size:occupied:own size:own occupied:own files:files:own folders:folders:A:H:R:S
-        Global().Folders.Lines = {
+        Global().Folders.Assign({
             "2026/12/07 10:00:00=00:00:01",
             L("\\ > 500000:600000:0:0:0:40:5:9:0:0:0:0"),
             L("\\.cache\\ > 900000:900000:900000:900000:5:5:0:0:0:1:0:0"),
@@ -71,7 +71,7 @@ private slots:
             L("\\empty\\ > 3000:4096:0:0:0:1:1:1:0:0:0:0"),
             L("\\empty\\full\\ > 3000:4096:3000:4096:1:1:0:0:0:0:0:0"),
             L("\\small\\ > 1000:8192:1000:8192:2:2:0:0:0:0:0:0"),
-        };
+        });
     }
     void cleanup() {
         Global() = GlobalState{};
@@ -252,7 +252,11 @@ private slots:
         w.close();
 
         // Only the header and the root: an empty ranking, no message.
-        Global().Folders.Lines.resize(2);
+        {
+            StringList two = Global().Folders.CopyLines();
+            two.resize(2);
+            Global().Folders.Assign(two);
+        }
         Open(w);
         QCOMPARE(w.LVlist->topLevelItemCount(), 0);
         w.close();
@@ -342,8 +346,8 @@ private slots:
         std::string deep = L("\\");
         for (int i = 0; i < 12; ++i) deep += "長いフォルダの名前" + std::to_string(i) + "\\";
         deep += "最後のフォルダ\\";
-        Global().Folders.Lines.push_back(L("\\bad\xFF\xFE\\ > 400000:409600:400000:409600:1:1:0:0:0:0:0:0"));
-        Global().Folders.Lines.push_back(deep + " > 300000:307200:300000:307200:1:1:0:0:0:0:0:0");
+        Global().Folders.Append(L("\\bad\xFF\xFE\\ > 400000:409600:400000:409600:1:1:0:0:0:0:0:0"));
+        Global().Folders.Append(deep + " > 300000:307200:300000:307200:1:1:0:0:0:0:0:0");
         TFMing running;
         TFMrank w(nullptr, &running);
         Open(w);

@@ -711,12 +711,12 @@ void TFMmain::ShowDriveStatus(const DriveRecord& drive, const FolderList* folder
     if (drive.Offline) {
         // Plainly a snapshot: the status bar says so, and its tip says of what.
         SBpanels[1]->setText(IsImportedDrive(drive.RootPath[0]) ? QStringLiteral("取り込み") : QStringLiteral("オフライン"));
-        SBpanels[1]->setToolTip(Q(SnapshotText(drive, folders->Count() > 0 ? folders->LineAt(0) : std::string())));
+        SBpanels[1]->setToolTip(Q(SnapshotText(drive, folders->Count() > 0 ? std::string(folders->LineAt(0)) : std::string())));
     }
     SBpanels[2]->setText(QStringLiteral("Total  ") + Q(FormatSizeText(drive.TotalBytes, 0)));
     SBpanels[3]->setText(QStringLiteral("Free  ") + Q(FormatSizeText(drive.FreeBytes, 0)));
     if (folders->Count() > 0) {
-        auto [date, lap] = SplitNameValue(folders->LineAt(0));
+        auto [date, lap] = SplitNameValue(std::string(folders->LineAt(0)));
         SBpanels[4]->setText(QStringLiteral("Snap.  ") + Q(date));
         SBpanels[5]->setText(QStringLiteral("Lap.  ") + Q(lap));
     }

@@ -133,7 +133,7 @@ void TFMmain::SelectDrive(int listedPos) {
     if (drive->Offline || IsCached(*drive) || justMeasured_) LoadCache(g.Folders, *drive);
     if (drive->Offline) {
         FillOfflineRecord(*drive, &g.Folders);
-        if (g.Folders.Count() > 0) snapshotIndex_ = OpenFileIndex(drive->RootPath[0], g.Folders.LineAt(0));
+        if (g.Folders.Count() > 0) snapshotIndex_ = OpenFileIndex(drive->RootPath[0], std::string(g.Folders.LineAt(0)));
     }
     ShowDriveStatus(*drive, &g.Folders);
     TVtree->setEnabled(true);

@@ -357,7 +357,7 @@ void TFMrank::Recompute() {
     const RankOptions options = Options();
     auto job = [this, options] {
         RankUiHooks hooks(*running_);
-        working_.Compute(Global().Folders.Lines, options, hooks);
+        working_.Compute(Global().Folders, options, hooks);
     };
     if (running_) {
         running_->PrepareRunning(QStringLiteral(" 整列中..."), false);

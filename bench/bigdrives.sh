@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# Drives of millions of folders: for generated caches of each size given
+# (folders; paths of about 60 characters), the bytes a folder the window's
+# list holds once open and at the peak of opening, the time to open it, a
+# folder measurement of about a hundred folders in it, the command-line
+# verbs on it, and ncdu -f browsing the same folders.
+#
+#   bench/bigdrives.sh [folders ...]      default: 1000000 3000000 (a few minutes)
+#   bench/bigdrives.sh 1000000 3000000 10000000    the full run (10M: ~6 GB of
+#                                                  memory and ~10 minutes more)
+#   ROUNDS=5 bench/bigdrives.sh           rounds of each step (default 3)
+#   CACHES=DIR bench/bigdrives.sh         keeps the generated caches in DIR
+#                                         (folders-N.txt) and takes them from
+#                                         there next time (10M takes minutes)
+#
+# Each step runs in a process of its own, so that its memory is its own;
+# "before" is the list as it was (one string a line, a path index sorted in
+# full), run by the same program on the same file. Times are medians of the
+# rounds, min..max beside them. BUILD_DIR picks the release build folder.
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+. bench/common.sh
+
+build=${BUILD_DIR:-build/release}
+rounds=${ROUNDS:-3}
+sizes=("$@")
+((${#sizes[@]})) || sizes=(1000000 3000000)
+
+if [[ ! -f $build/build.ninja ]]; then
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")
+[[ $type == Release ]] || { note "bigdrives.sh: $build is a '$type' build; set BUILD_DIR"; exit 2; }
+note "building cache_bench, bigdrives_bench, norvessa-cli in $build"
+cmake --build "$build" --target cache_bench bigdrives_bench norvessa-cli >&2
+command -v ncdu >/dev/null || note "ncdu is not installed: its column stays empty"
+[[ -x /usr/bin/time ]] || { note "bigdrives.sh needs /usr/bin/time (apt-get install time)"; exit 1; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/nrvs-bigdrives.XXXXXX") || exit 1
+trap 'rm -rf "$work"' EXIT
+trap 'exit 130' INT TERM
+
+# A copy of the tool with its own settings and drive map: C: is an empty
+# folder, so every verb works from the cache alone.
+mkdir -p "$work/bin" "$work/drive"
+cp "$build/norvessa-cli" "$build/norvessa-treemap" "$work/bin/"
+touch "$work/bin/norvessa.portable"
+cli=$work/bin/norvessa-cli
+{ for i in $(seq 0 51); do if ((i == 2)); then echo "$work/drive"; else echo; fi; done; } >"$work/bin/norvessa.drv"
+cache=$work/bin/NRVS_C.txt
+
+bench=$build/bench/bigdrives_bench
+
+# Rounds of one bigdrives_bench step: medians of seconds, held and peak
+# bytes a folder. Prints "seconds min..max held peak".
+step() {
+    local name=$1 file=$2 n=$3 secs=() helds=() peaks=() line
+    for ((r = 0; r < rounds; r++)); do
+        line=$("$bench" "$name" "$file" 2>/dev/null) || { echo "failed"; return; }
+        read -r s f h p <<<"$line"
+        secs+=("$(awk -v s="$s" 'BEGIN{printf "%d", s*1000000}')")
+        helds+=("$h")
+        peaks+=("$p")
+    done
+    local ms
+    ms=$(printf '%s ' "${secs[@]}" | median)
+    printf '%.3f %s %.0f %.0f' "$(awk -v m="$ms" 'BEGIN{print m/1000000}')" \
+        "$(printf '%s ' "${secs[@]}" | awk '{for(i=1;i<=NF;i++){if(i==1||$i<lo)lo=$i;if($i>hi)hi=$i} printf "%.3f..%.3f", lo/1e6, hi/1e6}')" \
+        "$(printf '%s ' "${helds[@]}" | median | awk -v n="$n" '{print $1/n}')" \
+        "$(printf '%s ' "${peaks[@]}" | median | awk -v n="$n" '{print $1/n}')"
+}
+
+# Median wall seconds and peak resident MB of a command, over the rounds.
+timed() {
+    local secs=() mems=() out
+    for ((r = 0; r < rounds; r++)); do
+        out=$(/usr/bin/time -f '%e %M' "$@" 2>&1 >/dev/null | tail -1)
+        secs+=("$(awk -v s="${out% *}" 'BEGIN{printf "%d", s*1000}')")
+        mems+=("${out#* }")
+    done
+    printf '%.2f %s %.0f' "$(printf '%s ' "${secs[@]}" | median | awk '{print $1/1000}')" \
+        "$(printf '%s ' "${secs[@]}" | range)" "$(printf '%s ' "${mems[@]}" | median | awk '{print $1/1024}')"
+}
+
+# ncdu -f in a terminal of its own until its browser is up (no output for
+# 1.5 s), then q: the seconds to that point and its peak resident KB.
+ncdu_browse() {
+    python3 - "$1" <<'PY'
+import os, pty, sys, time, select
+pid, fd = pty.fork()
+if pid == 0:
+    os.environ["TERM"] = "xterm"
+    os.execvp("ncdu", ["ncdu", "-f", sys.argv[1]])
+t0 = last = time.time()
+while True:
+    r, _, _ = select.select([fd], [], [], 0.2)
+    if r:
+        try:
+            os.read(fd, 65536)
+        except OSError:
+            break
+        last = time.time()
+    elif time.time() - last > 1.5:
+        break
+os.write(fd, b"q")
+_, status, ru = os.wait4(pid, 0)
+print(f"{last - t0:.3f} {ru.ru_maxrss}")
+PY
+}
+
+for n in "${sizes[@]}"; do
+    rm -f "$cache"
+    if [[ -n ${CACHES:-} && -f $CACHES/folders-$n.txt ]]; then
+        cp "$CACHES/folders-$n.txt" "$cache"
+    else
+        note "generating a cache of $n folders"
+        "$build/bench/cache_bench" --write "$cache" "$n"
+        [[ -z ${CACHES:-} ]] || { mkdir -p "$CACHES" && cp "$cache" "$CACHES/folders-$n.txt"; }
+    fi
+    bytes=$(stat -c %s "$cache")
+    printf '\n== %s folders: cache %.0f MB, %.1f bytes a line ==\n' "$n" "$((bytes / 1048576))" \
+        "$(awk -v b="$bytes" -v n="$n" 'BEGIN{print b/n}')"
+    printf '%-34s %8s %14s %12s %12s\n' "step" "seconds" "min..max" "held B/dir" "peak B/dir"
+    read -r s mm h p <<<"$(step open "$cache" "$n")"
+    printf '%-34s %8s %14s %12s %12s\n' "open (window's list, first lookup)" "$s" "$mm" "$h" "$p"
+    open_s=$s
+    read -r s mm h p <<<"$(step open-strings "$cache" "$n")"
+    printf '%-34s %8s %14s %12s %12s\n' "  before: a string a line" "$s" "$mm" "$h" "$p"
+    read -r s mm h p <<<"$(step folder "$cache" "$n")"
+    printf '%-34s %8s %14s %12s %12s\n' "folder measurement (~100 folders)" "$s" "$mm" "$h" "$p"
+    read -r s2 mm h p <<<"$(step folder-strings "$cache" "$n")"
+    printf '%-34s %8s %14s %12s %12s\n' "  before: filter, merge, reindex" "$s2" "$mm" "$h" "$p"
+
+    printf '%-34s %8s %14s %12s\n' "command" "seconds" "min..max" "peak MB"
+    for verb in "rank C:" "tree C:" "export C: --tree $work/tree.csv --format csv" \
+        "treemap C: --out $work/map.png --size 1600x1000"; do
+        # shellcheck disable=SC2086
+        read -r s mm m <<<"$(timed "$cli" $verb)"
+        printf '%-34s %8s %14s %12s\n' "norvessa-cli ${verb%% *}" "$s" "$mm" "$m"
+    done
+    if command -v ncdu >/dev/null; then
+        read -r written skipped <<<"$("$bench" ncdu "$cache" "$work/ncdu.json")"
+        secs=() mems=()
+        for ((r = 0; r < rounds; r++)); do
+            read -r s m <<<"$(ncdu_browse "$work/ncdu.json")"
+            secs+=("$(awk -v s="$s" 'BEGIN{printf "%d", s*1000}')")
+            mems+=("$m")
+        done
+        m=$(printf '%s ' "${mems[@]}" | median)
+        printf '%-34s %8s %14s %12.0f   %.0f B/dir (%s folders, %s left out)\n' "ncdu -f, browsing (same folders)" \
+            "$(printf '%s ' "${secs[@]}" | median | awk '{printf "%.2f", $1/1000}')" "$(printf '%s ' "${secs[@]}" | range)" \
+            "$(awk -v m="$m" 'BEGIN{print m/1024}')" "$(awk -v m="$m" -v n="$written" 'BEGIN{print m*1024/n}')" \
+            "$written" "$skipped"
+        rm -f "$work/ncdu.json"
+    fi
+    printf 'open: %s s for %s folders\n' "$open_s" "$n"
+done

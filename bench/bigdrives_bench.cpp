@@ -1,0 +1,274 @@
+// One step of the window on a drive of millions of folders, in a process of
+// its own so that its memory is its own: bench/bigdrives.sh runs it on
+// generated caches of 1, 3 and 10 million folders and prints the medians.
+//
+//   bigdrives_bench open CACHE          read the cache as the window does and
+//                                       answer its first lookups
+//   bigdrives_bench open-strings CACHE  the same with one string a line and a
+//                                       path index sorted in full (as before)
+//   bigdrives_bench folder CACHE        then a folder measurement of about a
+//                                       hundred folders: its lines replaced,
+//                                       the cache written
+//   bigdrives_bench folder-strings CACHE  the same as before: every line
+//                                       filtered, merged, the index rebuilt
+//   bigdrives_bench ncdu CACHE OUT      writes the same folders as an ncdu
+//                                       JSON export, for ncdu -f
+//
+// Prints one line of tab-separated figures:
+//   seconds  folders  held-bytes  peak-bytes
+// held and peak are the process's resident bytes after the step and at its
+// highest, less what it held before reading the cache.
+#include "core/Cache.h"
+#include "core/Folders.h"
+#include "lib/Slib.h"
+#include "platform/Ppath.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+
+// VmRSS or VmHWM of this process in bytes.
+size_t StatusBytes(const char* key) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    const size_t n = std::strlen(key);
+    while (std::getline(in, line))
+        if (line.compare(0, n, key) == 0) return std::strtoull(line.c_str() + n + 1, nullptr, 10) * 1024;
+    return 0;
+}
+
+// The lines of the string-list cache and its index as they were: one string
+// a line, the path index sorted by hash in full.
+struct StringCache {
+    nrvs::StringList lines;
+    std::vector<std::pair<uint64_t, int>> index;
+    static uint64_t Hash(std::string_view s) {
+        uint64_t h = 1469598103934665603ull;
+        for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
+        return h;
+    }
+    void Build() {
+        index.clear();
+        index.reserve(lines.size());
+        std::string_view p;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            nrvs::PathOfLine(lines[i], p);
+            index.emplace_back(Hash(p), static_cast<int>(i));
+        }
+        std::sort(index.begin(), index.end());
+    }
+    int Find(std::string_view path) const {
+        auto it = std::lower_bound(index.begin(), index.end(), std::make_pair(Hash(path), -1));
+        std::string_view p;
+        for (; it != index.end() && it->first == Hash(path); ++it) {
+            nrvs::PathOfLine(lines[static_cast<size_t>(it->second)], p);
+            if (p == path) return it->second;
+        }
+        return -1;
+    }
+};
+
+// A folder four levels down with about a hundred lines at and below it, and
+// its lines measured again (new figures).
+std::string PickFolder(const nrvs::FolderList& list) {
+    std::string_view p;
+    for (size_t i = 1; i + 120 < list.Size(); i += 97) {
+        nrvs::PathOfLine(list.LineAt(i), p);
+        if (std::count(p.begin(), p.end(), '\\') != 5) continue;
+        size_t below = 0;
+        std::string_view q;
+        for (size_t k = i; k < list.Size() && k < i + 200; ++k) {
+            nrvs::PathOfLine(list.LineAt(k), q);
+            if (q.substr(0, p.size()) != p) break;
+            ++below;
+        }
+        if (below >= 80 && below <= 150) return std::string(p);
+    }
+    return "C:\\";
+}
+
+nrvs::StringList Remeasured(const nrvs::FolderList& list, const std::string& folder) {
+    nrvs::StringList fresh;
+    std::string_view p;
+    for (size_t i = 1; i < list.Size(); ++i) {
+        nrvs::PathOfLine(list.LineAt(i), p);
+        if (p.substr(0, folder.size()) != folder) continue;
+        nrvs::FolderRecord r = nrvs::ParseRecord(list.LineAt(i));
+        r.TreeBytes += 1;
+        fresh.push_back(nrvs::FormatRecord(r));
+    }
+    // The walk gives them deepest first.
+    std::reverse(fresh.begin(), fresh.end());
+    return fresh;
+}
+
+// A JSON string of a name: quotes, backslashes and control bytes escaped.
+void PutName(std::FILE* out, std::string_view name) {
+    std::fputc('"', out);
+    for (unsigned char c : name) {
+        if (c == '"' || c == '\\') std::fprintf(out, "\\%c", c);
+        else if (c < 0x20) std::fprintf(out, "\\u%04x", c);
+        else std::fputc(c, out);
+    }
+    std::fputc('"', out);
+}
+
+// The folders of the cache as ncdu's export: each folder an array of its
+// information and its subfolders, its own files' bytes as its own (one
+// item a folder, as in the list).
+// The paths are put in byte order first: the cache's order puts folders
+// whose names differ only in case among each other's subfolders. Lines that
+// still fit no tree (a folder without its parent's line) are left out and
+// counted.
+int WriteNcdu(const std::string& cache, const std::string& outName) {
+    nrvs::FolderList list;
+    if (!list.Load(cache)) return 1;
+    std::vector<std::pair<std::string_view, uint32_t>> order;
+    order.reserve(list.Size());
+    for (size_t i = 1; i < list.Size(); ++i) {
+        std::string_view p;
+        if (nrvs::PathOfLine(list.LineAt(i), p)) order.emplace_back(p, static_cast<uint32_t>(i));
+    }
+    std::sort(order.begin(), order.end());
+    std::FILE* out = std::fopen(outName.c_str(), "w");
+    if (!out) return 1;
+    std::fprintf(out, "[1,2,{\"progname\":\"ncdu\",\"progver\":\"1.18\",\"timestamp\":1700000000}");
+    std::vector<std::string> stack;
+    size_t written = 0, skipped = 0;
+    nrvs::RecordNumbers n;
+    std::string_view path;
+    for (const auto& [sortedPath, line] : order) {
+        if (!nrvs::ParseNumbers(list.LineAt(size_t{line}), path, n)) continue;
+        while (!stack.empty() && path.substr(0, stack.back().size()) != stack.back()) {
+            std::fputc(']', out);
+            stack.pop_back();
+        }
+        std::string_view name;
+        if (stack.empty()) {
+            if (written) { ++skipped; continue; }
+            name = "/bigdrive";
+        } else {
+            name = path.substr(stack.back().size());
+            if (name.empty() || name.back() != '\\' || name.substr(0, name.size() - 1).find('\\') != std::string_view::npos) {
+                ++skipped;
+                continue;
+            }
+            name.remove_suffix(1);
+        }
+        std::fputs(",\n[{\"name\":", out);
+        PutName(out, name);
+        std::fprintf(out, ",\"asize\":%.0f,\"dsize\":%.0f}", n.Floats[2], n.Floats[3]);
+        stack.emplace_back(path);
+        ++written;
+    }
+    for (; !stack.empty(); stack.pop_back()) std::fputc(']', out);
+    std::fputs("]\n", out);
+    std::fclose(out);
+    std::printf("%zu\t%zu\n", written, skipped);
+    return 0;
+}
+
+int Fail(const char* what) {
+    std::fprintf(stderr, "bigdrives_bench: %s\n", what);
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "ncdu") return WriteNcdu(argv[2], argv[3]);
+    if (argc != 3) return Fail("usage: bigdrives_bench open|open-strings|folder|folder-strings CACHE");
+    const std::string step = argv[1];
+    const std::string cache = argv[2];
+    const std::string header = nrvs::HeaderLine(1700000000, 1700000100);
+    const size_t before = StatusBytes("VmRSS:");
+    double seconds = 0;
+    size_t folders = 0;
+    size_t held = 0;
+
+    if (step == "open" || step == "folder") {
+        nrvs::FolderList list;
+        auto t0 = Clock::now();
+        if (!list.Load(cache)) return Fail("cannot read the cache");
+        auto tLoaded = Clock::now();
+        if (!list.FindPath("C:\\")) return Fail("no root line");
+        seconds = Seconds(t0, Clock::now());
+        std::fprintf(stderr, "read %.3f s, first lookup %.3f s\n", Seconds(t0, tLoaded), Seconds(tLoaded, Clock::now()));
+        folders = list.Size() - 1;
+        if (step == "folder") {
+            const std::string folder = PickFolder(list);
+            nrvs::StringList fresh = Remeasured(list, folder);
+            const std::string out = cache + ".out";
+            auto t1 = Clock::now();
+            // What MeasureFolder and Seal do around the walk.
+            list.TakeOut(nrvs::LinesOfFolder(list, folder));
+            const size_t firstNew = list.Size();
+            for (const std::string& line : fresh) list.Append(line);
+            list.SortMerged(firstNew);
+            list.InsertFirst(header);
+            auto t2 = Clock::now();
+            if (!list.Save(out)) return Fail("cannot write the cache");
+            auto t3 = Clock::now();
+            if (!list.FindPath(folder)) return Fail("the folder was lost");
+            seconds = Seconds(t1, Clock::now());
+            std::fprintf(stderr, "lines replaced %.3f s, written %.3f s, looked up again %.3f s\n", Seconds(t1, t2),
+                         Seconds(t2, t3), Seconds(t3, Clock::now()));
+            std::fprintf(stderr, "folder %s: %zu lines\n", folder.c_str(), fresh.size());
+        }
+        held = StatusBytes("VmRSS:") - before;
+    } else if (step == "open-strings" || step == "folder-strings") {
+        StringCache list;
+        auto t0 = Clock::now();
+        if (!nrvs::LoadLines(list.lines, cache)) return Fail("cannot read the cache");
+        list.Build();
+        if (list.Find("C:\\") < 0) return Fail("no root line");
+        seconds = Seconds(t0, Clock::now());
+        folders = list.lines.size() - 1;
+        if (step == "folder-strings") {
+            nrvs::FolderList view;  // only to pick the same folder
+            view.Load(cache);
+            const std::string folder = PickFolder(view);
+            nrvs::StringList fresh = Remeasured(view, folder);
+            view.Clear();
+            const std::string out = cache + ".out";
+            auto t1 = Clock::now();
+            nrvs::StringList kept;
+            kept.reserve(list.lines.size());
+            std::string_view p;
+            for (size_t i = 1; i < list.lines.size(); ++i) {
+                const bool has = nrvs::PathOfLine(list.lines[i], p);
+                if (!has || p.substr(0, folder.size()) != folder) kept.push_back(std::move(list.lines[i]));
+            }
+            list.lines = std::move(kept);
+            auto less = [](const std::string& a, const std::string& b) { return nrvs::platform::LessIgnoreCase(a, b); };
+            const size_t firstNew = list.lines.size();
+            for (std::string& line : fresh) list.lines.push_back(std::move(line));
+            const auto mid = list.lines.begin() + static_cast<std::ptrdiff_t>(firstNew);
+            if (!std::is_sorted(list.lines.begin(), mid, less)) return Fail("cache out of order");
+            std::stable_sort(mid, list.lines.end(), less);
+            std::inplace_merge(list.lines.begin(), mid, list.lines.end(), less);
+            list.lines.insert(list.lines.begin(), header);
+            if (!nrvs::SaveLines(list.lines, out)) return Fail("cannot write the cache");
+            list.Build();
+            if (list.Find(folder) < 0) return Fail("the folder was lost");
+            seconds = Seconds(t1, Clock::now());
+        }
+        held = StatusBytes("VmRSS:") - before;
+    } else {
+        return Fail("unknown step");
+    }
+    const size_t peak = StatusBytes("VmHWM:") - before;
+    std::printf("%.4f\t%zu\t%zu\t%zu\n", seconds, folders, held, peak);
+    return 0;
+}
