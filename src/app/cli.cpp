@@ -39,7 +39,6 @@
 #include <cstring>
 #include <ctime>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using namespace nrvs;
@@ -83,7 +82,7 @@ std::string Number(double v) {
 // visibly; a pipe gets the names as they are, to be given back to this
 // tool.
 void PrintLine(const std::string& line) {
-    static const bool terminal = ::isatty(1);
+    static const bool terminal = platform::IsTerminal(1);
     if (terminal) std::printf("%s\n", platform::VisibleMarks(line).c_str());
     else std::printf("%s\n", line.c_str());
 }
@@ -139,20 +138,7 @@ bool ResolvePath(const std::string& arg, std::string& path) {
         path[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
         if (path.size() == 2) path += '\\';
     } else {
-        std::string native = arg;
-        while (native.size() > 1 && native.back() == '/') native.pop_back();
-        size_t slash = native.find_last_of('/');
-        std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : native.substr(0, slash);
-        std::string name = slash == std::string::npos ? native : native.substr(slash + 1);
-        char* real = ::realpath(dir.c_str(), nullptr);
-        if (real && name != "." && name != ".." && native != "/") {
-            native = std::string(real) + (std::string(real) == "/" ? "" : "/") + name;
-        } else if (real || native == "/") {
-            char* whole = ::realpath(native.c_str(), nullptr);
-            native = whole ? whole : native;
-            std::free(whole);
-        }
-        std::free(real);
+        const std::string native = platform::AbsoluteNativePath(arg);
         if (!platform::ToProgram(native, path)) {
             std::fprintf(stderr, "norvessa-cli: %s lies on no drive (see norvessa-cli drives)\n", arg.c_str());
             return false;
@@ -267,7 +253,7 @@ int RunList(const Args& args) {
 // Answers yes for the user who typed the command, and shows progress on a
 // terminal.
 struct CliHooks : MeasureHooks {
-    bool tty = ::isatty(2);
+    bool tty = platform::IsTerminal(2);
     int Ask(const std::string&, int) override { return ID_YES; }
     void SetProgressText(const std::string& text) override {
         if (tty) std::fprintf(stderr, "\r\033[K%s", text.c_str());
@@ -381,7 +367,7 @@ int OperationResult(int ok, const char* verb) {
 // bytes reported as they go). Replacements are not asked: what exists is
 // replaced, as without --progress.
 struct CliShellUi : platform::ShellUi {
-    bool tty = ::isatty(2);
+    bool tty = platform::IsTerminal(2);
     uint64_t totalItems = 0, totalBytes = 0;
     std::chrono::steady_clock::time_point last{};
     bool ConfirmDelete(const std::string&, bool) override { return true; }
@@ -988,15 +974,12 @@ int RunTreemap(const Args& args) {
     std::string drawer = g_ownPath.substr(0, g_ownPath.rfind('/') + 1) + "norvessa-treemap";
     std::vector<std::string> argList = {drawer, path, out, std::to_string(width), std::to_string(height), colourText,
                                         highlight};
-    std::vector<char*> argvOut;
-    for (auto& a : argList) argvOut.push_back(a.data());
-    argvOut.push_back(nullptr);
     std::fflush(stdout);
-    ::execv(drawer.c_str(), argvOut.data());
+    const std::string why = platform::RunInstead(drawer, argList);
     std::fprintf(stderr,
                  "norvessa-cli: treemap: the picture is drawn by %s, which is not available (%s); every other command "
                  "works without it\n",
-                 drawer.c_str(), std::strerror(errno));
+                 drawer.c_str(), why.c_str());
     return 1;
 }
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
@@ -246,6 +247,35 @@ std::string HomeFolder() {
     }
     while (home.size() > 1 && home.back() == '/') home.pop_back();
     return home.empty() ? std::string("/") : home;
+}
+
+bool IsTerminal(int stream) { return ::isatty(stream) == 1; }
+
+std::string AbsoluteNativePath(const std::string& given) {
+    std::string native = given;
+    while (native.size() > 1 && native.back() == '/') native.pop_back();
+    size_t slash = native.find_last_of('/');
+    std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : native.substr(0, slash);
+    std::string name = slash == std::string::npos ? native : native.substr(slash + 1);
+    char* real = ::realpath(dir.c_str(), nullptr);
+    if (real && name != "." && name != ".." && native != "/") {
+        native = std::string(real) + (std::string(real) == "/" ? "" : "/") + name;
+    } else if (real || native == "/") {
+        char* whole = ::realpath(native.c_str(), nullptr);
+        native = whole ? whole : native;
+        std::free(whole);
+    }
+    std::free(real);
+    return native;
+}
+
+std::string RunInstead(const std::string& program, const std::vector<std::string>& args) {
+    std::vector<std::string> copy = args;
+    std::vector<char*> argv;
+    for (auto& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    return std::strerror(errno);
 }
 
 } // namespace nrvs::platform
