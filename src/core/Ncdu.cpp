@@ -10,7 +10,9 @@
 #include "platform/Pfile.h"
 #include "platform/Ppath.h"
 
+#if NRVS_HAVE_SIMDJSON
 #include <simdjson.h>
+#endif
 
 #include <algorithm>
 #include <climits>
@@ -22,7 +24,9 @@
 namespace nrvs {
 
 namespace P = platform;
+#if NRVS_HAVE_SIMDJSON
 namespace od = simdjson::ondemand;
+#endif
 
 // ---- import information ----
 
@@ -66,6 +70,7 @@ ImportInfo ReadImportInfo(char letter) {
 
 bool IsImportedDrive(char letter) { return ReadImportInfo(letter).Valid; }
 
+#if NRVS_HAVE_SIMDJSON
 namespace {
 
 // One line of the information file: its control bytes shown as the paths
@@ -788,5 +793,12 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
     }
     return true;
 }
+#else
+bool ImportNcdu(std::string&, char, const NcduImportOptions&, NcduImportReport& report) {
+    report = NcduImportReport{};
+    report.Error = "this build reads no ncdu exports: it was made without simdjson";
+    return false;
+}
+#endif
 
 } // namespace nrvs
