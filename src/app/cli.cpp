@@ -20,6 +20,7 @@
 #include "lib/Sdirlist.h"
 #include "platform/Pdrives.h"
 #include "platform/Pexe.h"
+#include "platform/Pfile.h"
 #include "platform/Penum.h"
 #include "platform/Ppath.h"
 #include "platform/Pshell.h"
@@ -743,9 +744,8 @@ int RunFiles(const Args& args) {
     if (path.size() > 3) q.Below = path;
     for (const FileHit& h : QueryFiles(index, q)) {
         char when[32] = "";
-        const std::time_t t = static_cast<std::time_t>(h.ModifiedTime);
         struct tm tm{};
-        if (::localtime_r(&t, &tm)) std::strftime(when, sizeof when, "%Y/%m/%d %H:%M:%S", &tm);
+        if (platform::LocalTime(h.ModifiedTime, tm)) std::strftime(when, sizeof when, "%Y/%m/%d %H:%M:%S", &tm);
         PrintLine(h.Path + "\t" + std::to_string(h.Size) + "\t" + std::to_string(h.Occupied) + "\t" + when);
     }
     return 0;

@@ -147,6 +147,10 @@ private:
     long len_ = 0;
     long pos_ = 0;
     bool end_ = false;
+    // Where the backend keeps a search of its own (Windows), and the name of
+    // the entry last returned.
+    std::intptr_t search_ = -1;
+    std::string name_;
 };
 
 // Fills the attributes, size and allocated size of name inside an open

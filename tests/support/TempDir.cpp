@@ -4,19 +4,32 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <grp.h>
+#include <random>
 #include <stdexcept>
+#ifndef _WIN32
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
 namespace nrvs::test {
 
 TempDir::TempDir() {
+#ifdef _WIN32
+    // Native paths of the program use '/' on Windows too.
+    std::random_device random;
+    for (int attempt = 0; path_.empty() && attempt < 100; ++attempt) {
+        const fs::path p = fs::temp_directory_path() / ("nrvs-test-" + std::to_string(random()));
+        if (fs::create_directory(p)) path_ = p.generic_string() + "/";
+    }
+    if (path_.empty()) throw std::runtime_error("no temporary folder");
+#else
     std::string base = fs::temp_directory_path().string() + "/nrvs-test-XXXXXX";
     if (!::mkdtemp(base.data())) throw std::runtime_error("mkdtemp failed");
     path_ = base + "/";
+#endif
 }
 
 TempDir::~TempDir() { RemoveTree(path_); }
@@ -43,6 +56,9 @@ bool TempDir::Exists(const std::string& relative) const {
 }
 
 bool AsUnprivileged(const std::function<bool()>& fn) {
+#ifdef _WIN32
+    return fn();
+#else
     if (::geteuid() != 0) return fn();
     pid_t pid = ::fork();
     if (pid < 0) return false;
@@ -53,6 +69,7 @@ bool AsUnprivileged(const std::function<bool()>& fn) {
     int status = 0;
     if (::waitpid(pid, &status, 0) != pid) return false;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+#endif
 }
 
 void RemoveTree(const std::string& path) {
