@@ -1307,9 +1307,12 @@ int BashCompletion() {
 void UseProgramFiles() {
     std::string exe = platform::ExecutablePath();
     g_ownPath = exe;
-    const std::string own = "/norvessa-cli";
-    if (exe.size() > own.size() && exe.compare(exe.size() - own.size(), own.size(), own) == 0)
-        platform::SetExecutablePath(exe.substr(0, exe.size() - own.size()) + "/norvessa");
+    // The Windows build: the same names with the system's extension.
+    for (const std::string ext : {"", ".exe"}) {
+        const std::string own = "/norvessa-cli" + ext;
+        if (exe.size() > own.size() && exe.compare(exe.size() - own.size(), own.size(), own) == 0)
+            platform::SetExecutablePath(exe.substr(0, exe.size() - own.size()) + "/norvessa" + ext);
+    }
 }
 
 int main(int argc, char** argv) {
