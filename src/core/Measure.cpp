@@ -295,6 +295,8 @@ bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& are
             ++node->ownFolders;
             Node* child = NewNode(arena, node, d.Name);
             child->otherMount = d.MountRoot;
+            // Hidden is the system's word (an attribute on Windows, the name on Linux).
+            child->hidden = (d.Attributes & P::FILE_ATTRIBUTE_HIDDEN) ? 1 : 0;
             node->children.push_back(child);
             continue;
         }

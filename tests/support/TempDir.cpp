@@ -16,6 +16,12 @@ namespace fs = std::filesystem;
 
 namespace nrvs::test {
 
+namespace {
+// Paths of the tests are UTF-8 on every system; Windows would read a plain
+// string in its ANSI code page.
+fs::path PathOf(const std::string& s) { return fs::path(std::u8string(s.begin(), s.end())); }
+} // namespace
+
 TempDir::TempDir() {
 #ifdef _WIN32
     // Native paths of the program use '/' on Windows too.
@@ -34,17 +40,17 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() { RemoveTree(path_); }
 
-void TempDir::MakeDir(const std::string& relative) const { fs::create_directories(path_ + relative); }
+void TempDir::MakeDir(const std::string& relative) const { fs::create_directories(PathOf(path_ + relative)); }
 
 void TempDir::Write(const std::string& relative, const std::string& bytes) const {
-    fs::path p(path_ + relative);
+    fs::path p = PathOf(path_ + relative);
     if (p.has_parent_path()) fs::create_directories(p.parent_path());
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string TempDir::Read(const std::string& relative) const {
-    std::ifstream in(path_ + relative, std::ios::binary);
+    std::ifstream in(PathOf(path_ + relative), std::ios::binary);
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
@@ -52,7 +58,7 @@ std::string TempDir::Read(const std::string& relative) const {
 
 bool TempDir::Exists(const std::string& relative) const {
     std::error_code ec;
-    return fs::exists(fs::symlink_status(path_ + relative, ec));
+    return fs::exists(fs::symlink_status(PathOf(path_ + relative), ec));
 }
 
 bool AsUnprivileged(const std::function<bool()>& fn) {

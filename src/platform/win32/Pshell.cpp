@@ -126,6 +126,9 @@ void CopyItem(const std::string& src, DWORD a, uint64_t size, const std::string&
     g_madeSomething = true;
     ++job.items;
     job.fileBase += size;
+    // Not every system calls back during a copy (Wine does not): told once
+    // a file is done, so that a cancel is seen.
+    if (job.ui && !job.ui->Progress(src, job.items, job.fileBase)) job.cancelled = true;
 }
 
 bool RemoveItem(const std::string& path, DWORD a, Job& job) {
