@@ -113,7 +113,7 @@ TEST(Win32EnumTest, EntriesLongPathsAndOddNames) {
     ASSERT_EQ(entries.count(wide), 1u);
     EXPECT_EQ(entries[wide].Size, 3u);
     P::Folder top = P::Folder::Open(d.Path());
-    for (const std::string name : {wide, std::string("odd\xED\xB0\x81")}) {
+    for (const std::string& name : {wide, std::string("odd\xED\xB0\x81")}) {
         if (name[0] == 'o' && !haveOdd) continue;
         // Its name leads back to it, also through the program's form.
         P::FindData again;

@@ -18,8 +18,15 @@ namespace nrvs::test {
 
 namespace {
 // Paths of the tests are UTF-8 on every system; Windows would read a plain
-// string in its ANSI code page.
-fs::path PathOf(const std::string& s) { return fs::path(std::u8string(s.begin(), s.end())); }
+// string in its ANSI code page. A name of bytes that are no UTF-8 (a Linux
+// name) is left to that code page.
+fs::path PathOf(const std::string& s) {
+    try {
+        return fs::path(std::u8string(s.begin(), s.end()));
+    } catch (const fs::filesystem_error&) {
+        return fs::path(s);
+    }
+}
 } // namespace
 
 TempDir::TempDir() {
