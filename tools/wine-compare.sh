@@ -36,7 +36,8 @@ timeout 300 wine "$work/win/norvessa-cli.exe" measure T: >"$work/win.out" 2>"$wo
   { echo "wine-compare: the Windows measurement failed"; cat "$work/win.out" "$work/win.err"; exit 1; }
 end=$(date +%s.%N)
 "$work/lin/norvessa-cli" tree T: | tail -n +2 >"$work/lin.txt"
-timeout 300 wine "$work/win/norvessa-cli.exe" tree T: 2>/dev/null </dev/null | tail -n +2 | tr -d '\r' >"$work/win.txt"
+timeout 300 wine "$work/win/norvessa-cli.exe" tree T: >"$work/win.tree" 2>/dev/null </dev/null
+tail -n +2 "$work/win.tree" | tr -d '\r' >"$work/win.txt"
 python3 - "$work" "$start" "$mid" "$end" <<'PY'
 import os, sys
 w, start, mid, end = sys.argv[1], *map(float, sys.argv[2:])

@@ -1,5 +1,7 @@
 #include "core/NameMatch.h"
 
+#include "lib/Slib.h"
+
 #if NRVS_HAVE_UTF8PROC
 #include <utf8proc.h>
 #else
@@ -125,21 +127,7 @@ void AppendFoldedRun(std::string& out, std::string_view run) {
         i += len;
         // wchar_t holds the basic plane only on Windows.
         if (cp < 0x10000) cp = static_cast<char32_t>(std::towlower(static_cast<wint_t>(cp)));
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
+        AppendUtf8(out, cp);
     }
 }
 #endif

@@ -1,7 +1,7 @@
 #include "platform/Ppath.h"
 
 #include "platform/Pdrives.h"
-#include "platform/Ptext.h"
+#include "platform/Psystem.h"
 
 #include <algorithm>
 #include <cstdint>

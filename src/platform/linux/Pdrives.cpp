@@ -543,16 +543,7 @@ std::vector<std::string> DriveMapLines(const DriveMap& map) {
 
 const DriveRootTable& DriveRoots() { return Current().Map.Roots; }
 
-int LetterOf(const std::string& programPath) {
-    if (programPath.size() < 2 || programPath[1] != ':') return -1;
-    if (programPath.size() > 2 && programPath[2] != '\\') return -1;
-    char c = programPath[0];
-    if (c >= 'a' && c <= 'z') return c - 'a';
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    return -1;
-}
 
-std::string DriveMapFileName() { return SettingsBase() + ".drv"; }
 
 // A root spelled with "." or ".." names its folder in a way no other path
 // compares equal to: it is replaced by its canonical path, or left out (the

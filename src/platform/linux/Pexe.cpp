@@ -1,6 +1,7 @@
 #include "platform/Pexe.h"
 
 #include "platform/Pfile.h"
+#include "platform/Psystem.h"
 
 #include <cerrno>
 #include <climits>
@@ -18,10 +19,6 @@
 namespace nrvs::platform {
 
 namespace {
-std::string& OverridePath() {
-    static std::string path;
-    return path;
-}
 
 std::string ReadExeLink(const char* link) {
     std::vector<char> buf(PATH_MAX);
@@ -35,12 +32,15 @@ std::string ReadExeLink(const char* link) {
 
 // Read while the program starts, before an upgrade can replace the file: the
 // settings, the drive map and the caches are named after it for the whole run.
-const std::string& StartPath() {
+} // namespace
+
+const std::string& StartExecutablePath() {
     static const std::string path = ExecutablePathOf(ReadExeLink("/proc/self/exe"), "/proc/self/exe");
     return path;
 }
 // Reads it while the program's statics are set up, whoever asks first.
-[[maybe_unused]] const std::string& gStartPath = StartPath();
+namespace {
+[[maybe_unused]] const std::string& gStartPath = StartExecutablePath();
 } // namespace
 
 std::string ExecutablePathOf(const std::string& linkText, const std::string& runningFile) {
@@ -59,11 +59,6 @@ std::string ExecutablePathOf(const std::string& linkText, const std::string& run
 
 namespace {
 // The decision of ProgramFileFolders for the executable path it was made for.
-std::mutex gFoldersMutex;
-std::string gFoldersFor;
-bool gFoldersKnown = false;
-ProgramFolders gFolders;
-
 std::string FolderOf(const std::string& path) {
     size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
@@ -115,22 +110,8 @@ std::string XdgFolder(const char* variable, const char* belowHome) {
 }
 } // namespace
 
-std::string ExecutablePath() {
-    if (!OverridePath().empty()) return OverridePath();
-    return StartPath();
-}
 
-void SetExecutablePath(const std::string& nativePath) {
-    OverridePath() = nativePath;
-    std::lock_guard<std::mutex> lock(gFoldersMutex);
-    gFoldersKnown = false;
-}
 
-std::string ExecutableName() {
-    const std::string base = ExecutableBase();
-    size_t slash = base.find_last_of('/');
-    return slash == std::string::npos ? base : base.substr(slash + 1);
-}
 
 ProgramFolders ProgramFileFoldersFor(const std::string& exePath, bool chosen) {
     const std::string dir = FolderOf(exePath);
@@ -146,23 +127,7 @@ ProgramFolders ProgramFileFoldersFor(const std::string& exePath, bool chosen) {
     return f;
 }
 
-ProgramFolders ProgramFileFolders() {
-    const std::string exe = ExecutablePath();
-    std::lock_guard<std::mutex> lock(gFoldersMutex);
-    if (!gFoldersKnown || gFoldersFor != exe) {
-        gFolders = ProgramFileFoldersFor(exe, !OverridePath().empty());
-        gFoldersFor = exe;
-        gFoldersKnown = true;
-    }
-    return gFolders;
-}
 
-std::string SettingsBase() {
-    const ProgramFolders f = ProgramFileFolders();
-    return f.Installed ? f.Settings + ExecutableName() : ExecutableBase();
-}
-
-std::string PreviousMeasurementFolder() { return ProgramFileFolders().Data + "previous/"; }
 
 bool PrepareProgramFolderOf(const std::string& nativeFilePath) {
     const ProgramFolders f = ProgramFileFolders();
@@ -195,14 +160,6 @@ std::string HelpDocumentPath() {
     return beside;
 }
 
-std::string ExecutableBase(const std::string& exePath) {
-    size_t slash = exePath.find_last_of("/\\");
-    size_t dot = exePath.rfind('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) return exePath.substr(0, dot);
-    return exePath;
-}
-
-std::string ExecutableBase() { return ExecutableBase(ExecutablePath()); }
 
 void RaiseOpenFileLimit() {
     struct rlimit rl{};

@@ -1,4 +1,4 @@
-#include "platform/Ptext.h"
+#include "platform/Psystem.h"
 
 #include <clocale>
 #include <cwctype>

@@ -3,7 +3,7 @@
 #include "lib/Slib.h"
 #include "platform/Pexe.h"
 #include "platform/Ppath.h"
-#include "platform/Ptext.h"
+#include "platform/Psystem.h"
 #include "platform/win32/Pwin.h"
 
 #include <algorithm>
@@ -53,16 +53,7 @@ bool Exists(const std::string& nativeDir) {
 
 const DriveRootTable& DriveRoots() { return Current().Roots; }
 
-int LetterOf(const std::string& programPath) {
-    if (programPath.size() < 2 || programPath[1] != ':') return -1;
-    if (programPath.size() > 2 && programPath[2] != '\\') return -1;
-    char c = programPath[0];
-    if (c >= 'a' && c <= 'z') return c - 'a';
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    return -1;
-}
 
-std::string DriveMapFileName() { return SettingsBase() + ".drv"; }
 
 // Windows has its own letters: the mount table of Linux does not exist here.
 std::vector<MountEntry> ParseMountInfo(std::string_view) { return {}; }

@@ -1,6 +1,7 @@
 #include "platform/Pexe.h"
 
 #include "platform/Pfile.h"
+#include "platform/Psystem.h"
 #include "platform/win32/Pwin.h"
 
 #include <io.h>
@@ -14,14 +15,12 @@
 namespace nrvs::platform {
 
 namespace {
-std::string& OverridePath() {
-    static std::string path;
-    return path;
-}
 
 // Read while the program starts: the settings, the drive map and the caches
 // are named after it for the whole run.
-const std::string& StartPath() {
+} // namespace
+
+const std::string& StartExecutablePath() {
     static const std::string path = [] {
         std::wstring buf(MAX_PATH, L'\0');
         for (;;) {
@@ -36,12 +35,8 @@ const std::string& StartPath() {
     }();
     return path;
 }
-[[maybe_unused]] const std::string& gStartPath = StartPath();
-
-std::mutex gFoldersMutex;
-std::string gFoldersFor;
-bool gFoldersKnown = false;
-ProgramFolders gFolders;
+namespace {
+[[maybe_unused]] const std::string& gStartPath = StartExecutablePath();
 
 std::string FolderOf(const std::string& path) {
     size_t slash = path.find_last_of("/\\");
@@ -81,31 +76,9 @@ std::string KnownFolder(int csidl) {
 
 std::string ExecutablePathOf(const std::string& linkText, const std::string&) { return linkText; }
 
-std::string ExecutablePath() {
-    if (!OverridePath().empty()) return OverridePath();
-    return StartPath();
-}
 
-void SetExecutablePath(const std::string& nativePath) {
-    OverridePath() = nativePath;
-    std::lock_guard<std::mutex> lock(gFoldersMutex);
-    gFoldersKnown = false;
-}
 
-std::string ExecutableBase(const std::string& exePath) {
-    size_t slash = exePath.find_last_of("/\\");
-    size_t dot = exePath.rfind('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) return exePath.substr(0, dot);
-    return exePath;
-}
 
-std::string ExecutableBase() { return ExecutableBase(ExecutablePath()); }
-
-std::string ExecutableName() {
-    const std::string base = ExecutableBase();
-    size_t slash = base.find_last_of("/\\");
-    return slash == std::string::npos ? base : base.substr(slash + 1);
-}
 
 ProgramFolders ProgramFileFoldersFor(const std::string& exePath, bool chosen) {
     const std::string dir = FolderOf(exePath);
@@ -124,23 +97,7 @@ ProgramFolders ProgramFileFoldersFor(const std::string& exePath, bool chosen) {
     return f;
 }
 
-ProgramFolders ProgramFileFolders() {
-    const std::string exe = ExecutablePath();
-    std::lock_guard<std::mutex> lock(gFoldersMutex);
-    if (!gFoldersKnown || gFoldersFor != exe) {
-        gFolders = ProgramFileFoldersFor(exe, !OverridePath().empty());
-        gFoldersFor = exe;
-        gFoldersKnown = true;
-    }
-    return gFolders;
-}
 
-std::string SettingsBase() {
-    const ProgramFolders f = ProgramFileFolders();
-    return f.Installed ? f.Settings + ExecutableName() : ExecutableBase();
-}
-
-std::string PreviousMeasurementFolder() { return ProgramFileFolders().Data + "previous/"; }
 
 bool PrepareProgramFolderOf(const std::string& nativeFilePath) {
     const ProgramFolders f = ProgramFileFolders();

@@ -1,4 +1,4 @@
-#include "platform/Ptext.h"
+#include "platform/Psystem.h"
 
 #include "platform/win32/Pwin.h"
 

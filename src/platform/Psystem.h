@@ -1,5 +1,6 @@
-// What the shared path and text code (Ppath.cpp) asks of the system it runs
-// on. Not part of the contract: only the platform layer includes it.
+// What the platform layer's shared code (Ppath.cpp, Pexe.cpp) asks of the
+// system it runs on. Not part of the contract: only the platform layer
+// includes it.
 #pragma once
 
 #include <string>
@@ -14,5 +15,7 @@ char32_t SystemUpper(char32_t cp);
 bool FromShiftJis(std::string_view part, std::string& out);
 // Whether a native path is absolute (begins at a root of the system).
 bool IsAbsoluteNative(std::string_view nativePath);
+// The running executable's native path, as the system gave it at start.
+const std::string& StartExecutablePath();
 
 } // namespace nrvs::platform
