@@ -10,7 +10,7 @@
 # goes to a file, shown when it has ended.
 set -euo pipefail
 build=$(realpath "$1")
-linux_cli=$2
+linux_cli=$(realpath "$2")
 here=$(cd "$(dirname "$0")/.." && pwd)
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 if ! command -v wine >/dev/null || [ ! -x "$wineserver" ]; then
@@ -38,11 +38,14 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 cd "$build"
 status=0
-timeout 600 wine tests/unit_tests.exe >"$tmp/unit_tests.out" 2>&1 </dev/null || status=$?
+timeout 600 wine tests/unit_tests.exe >"$tmp/unit_tests.raw" 2>&1 </dev/null || status=$?
+tr -d '\r' <"$tmp/unit_tests.raw" >"$tmp/unit_tests.out"
 if [ $status -ne 0 ]; then
   grep -v -e '^\[       OK \]' -e '^wine: Read access denied' "$tmp/unit_tests.out" || true
   echo "wine-tests: unit_tests.exe failed (status $status)" >&2
   exit 1
 fi
-grep -E -A1 '^\[  (PASSED|SKIPPED|FAILED) |Skipped$' "$tmp/unit_tests.out" | grep -v -e '^--$' -e '^\[  SKIPPED \] [^ ]* (' || true
+# The summary, and why each skipped test was skipped.
+grep -E '^\[  (PASSED|FAILED) ' "$tmp/unit_tests.out" || true
+grep -A1 ': Skipped$' "$tmp/unit_tests.out" | grep -v -e ': Skipped$' -e '^--$' | sed 's/^/  skipped: /' || true
 bash "$here/tools/wine-compare.sh" "$linux_cli" "$build/norvessa-cli.exe"
