@@ -2,8 +2,9 @@
 JOBS ?= 2
 RELEASE := build/release
 ASAN := build/asan
+WIN64 := build/win64
 
-.PHONY: run test deb setup release asan clean
+.PHONY: run test deb setup release asan win64 clean
 
 setup:
 	@bash tools/setup.sh
@@ -30,12 +31,21 @@ asan: setup
 	@cmake -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DNRVS_SANITIZE=ON >/dev/null
 	@cmake --build $(ASAN) -j $(JOBS)
 
-test: asan
+# The command-line tool and the tests below the windows for Windows,
+# cross-built with mingw-w64 (no optimisation and no debug information:
+# built for the tests, quickly).
+win64: setup
+	@cmake -S . -B $(WIN64) -G Ninja -DCMAKE_BUILD_TYPE= \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake >/dev/null
+	@cmake --build $(WIN64) -j $(JOBS) --target norvessa-cli unit_tests
+
+test: asan win64
 	@cd $(ASAN) && QT_QPA_PLATFORM=offscreen \
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0 \
 	  ctest --output-on-failure -j $(JOBS)
+	@bash tools/wine-tests.sh $(WIN64) $(ASAN)/norvessa-cli
 
 clean:
 	rm -rf build

@@ -20,6 +20,7 @@
 #include "lib/Sdirlist.h"
 #include "platform/Pdrives.h"
 #include "platform/Pexe.h"
+#include "platform/Pfile.h"
 #include "platform/Penum.h"
 #include "platform/Ppath.h"
 #include "platform/Pshell.h"
@@ -39,7 +40,6 @@
 #include <cstring>
 #include <ctime>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using namespace nrvs;
@@ -83,7 +83,7 @@ std::string Number(double v) {
 // visibly; a pipe gets the names as they are, to be given back to this
 // tool.
 void PrintLine(const std::string& line) {
-    static const bool terminal = ::isatty(1);
+    static const bool terminal = platform::IsTerminal(1);
     if (terminal) std::printf("%s\n", platform::VisibleMarks(line).c_str());
     else std::printf("%s\n", line.c_str());
 }
@@ -139,20 +139,7 @@ bool ResolvePath(const std::string& arg, std::string& path) {
         path[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
         if (path.size() == 2) path += '\\';
     } else {
-        std::string native = arg;
-        while (native.size() > 1 && native.back() == '/') native.pop_back();
-        size_t slash = native.find_last_of('/');
-        std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : native.substr(0, slash);
-        std::string name = slash == std::string::npos ? native : native.substr(slash + 1);
-        char* real = ::realpath(dir.c_str(), nullptr);
-        if (real && name != "." && name != ".." && native != "/") {
-            native = std::string(real) + (std::string(real) == "/" ? "" : "/") + name;
-        } else if (real || native == "/") {
-            char* whole = ::realpath(native.c_str(), nullptr);
-            native = whole ? whole : native;
-            std::free(whole);
-        }
-        std::free(real);
+        const std::string native = platform::AbsoluteNativePath(arg);
         if (!platform::ToProgram(native, path)) {
             std::fprintf(stderr, "norvessa-cli: %s lies on no drive (see norvessa-cli drives)\n", arg.c_str());
             return false;
@@ -267,7 +254,7 @@ int RunList(const Args& args) {
 // Answers yes for the user who typed the command, and shows progress on a
 // terminal.
 struct CliHooks : MeasureHooks {
-    bool tty = ::isatty(2);
+    bool tty = platform::IsTerminal(2);
     int Ask(const std::string&, int) override { return ID_YES; }
     void SetProgressText(const std::string& text) override {
         if (tty) std::fprintf(stderr, "\r\033[K%s", text.c_str());
@@ -356,7 +343,7 @@ int RunTree(const Args& args) {
         return 1;
     }
     std::string_view linePath;
-    const bool terminal = ::isatty(1);
+    const bool terminal = platform::IsTerminal(1);
     for (size_t i = 0; i < list.Size(); ++i) {
         const std::string_view line = list.LineAt(i);
         if (path.size() != 3 && !(PathOfLine(line, linePath) && linePath.substr(0, path.size()) == path)) continue;
@@ -390,7 +377,7 @@ int OperationResult(int ok, const char* verb) {
 // bytes reported as they go). Replacements are not asked: what exists is
 // replaced, as without --progress.
 struct CliShellUi : platform::ShellUi {
-    bool tty = ::isatty(2);
+    bool tty = platform::IsTerminal(2);
     uint64_t totalItems = 0, totalBytes = 0;
     std::chrono::steady_clock::time_point last{};
     bool ConfirmDelete(const std::string&, bool) override { return true; }
@@ -766,9 +753,8 @@ int RunFiles(const Args& args) {
     if (path.size() > 3) q.Below = path;
     for (const FileHit& h : QueryFiles(index, q)) {
         char when[32] = "";
-        const std::time_t t = static_cast<std::time_t>(h.ModifiedTime);
         struct tm tm{};
-        if (::localtime_r(&t, &tm)) std::strftime(when, sizeof when, "%Y/%m/%d %H:%M:%S", &tm);
+        if (platform::LocalTime(h.ModifiedTime, tm)) std::strftime(when, sizeof when, "%Y/%m/%d %H:%M:%S", &tm);
         PrintLine(h.Path + "\t" + std::to_string(h.Size) + "\t" + std::to_string(h.Occupied) + "\t" + when);
     }
     return 0;
@@ -967,14 +953,11 @@ int RunMonitor(const Args& args) {
 int RunBeside(const char* program, std::vector<std::string> args, const char* command, const char* task) {
     const std::string path = g_ownPath.substr(0, g_ownPath.rfind('/') + 1) + program;
     args.insert(args.begin(), path);
-    std::vector<char*> argvOut;
-    for (auto& a : args) argvOut.push_back(a.data());
-    argvOut.push_back(nullptr);
     std::fflush(stdout);
-    ::execv(path.c_str(), argvOut.data());
+    const std::string why = platform::RunInstead(path, args);
     std::fprintf(stderr,
                  "norvessa-cli: %s: %s by %s, which is not available (%s); every other command works without it\n",
-                 command, task, path.c_str(), std::strerror(errno));
+                 command, task, path.c_str(), why.c_str());
     return 1;
 }
 
@@ -1350,9 +1333,13 @@ int BashCompletion() {
 void UseProgramFiles() {
     std::string exe = platform::ExecutablePath();
     g_ownPath = exe;
-    for (const std::string own : {"/norvessa-cli", "/norvessa-import"})
-        if (exe.size() > own.size() && exe.compare(exe.size() - own.size(), own.size(), own) == 0)
-            platform::SetExecutablePath(exe.substr(0, exe.size() - own.size()) + "/norvessa");
+    // The Windows build: the same names with the system's extension.
+    for (const std::string ext : {"", ".exe"})
+        for (const std::string name : {"/norvessa-cli", "/norvessa-import"}) {
+            const std::string own = name + ext;
+            if (exe.size() > own.size() && exe.compare(exe.size() - own.size(), own.size(), own) == 0)
+                platform::SetExecutablePath(exe.substr(0, exe.size() - own.size()) + "/norvessa" + ext);
+        }
 }
 
 int main(int argc, char** argv) {

@@ -391,7 +391,7 @@ int IsCached(const DriveRecord& drive) {
 
 std::string HeaderLine(std::time_t start, std::time_t end) {
     struct tm tm{};
-    ::localtime_r(&start, &tm);
+    platform::LocalTime(start, tm);
     long long elapsed = end > start ? static_cast<long long>(end - start) : 0;
     return FormatText("%04d/%02d/%02d %02d:%02d:%02d=%02lld:%02lld:%02lld", tm.tm_year + 1900, tm.tm_mon + 1,
                       tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, (elapsed / 3600) % 24, (elapsed / 60) % 60,
@@ -446,7 +446,7 @@ bool HeaderAgeDays(const std::string& header, std::time_t now, long long& days) 
     struct tm then{};
     if (!HeaderFields(header, then)) return false;
     struct tm today{};
-    if (!::localtime_r(&now, &today)) return false;
+    if (!platform::LocalTime(now, today)) return false;
     // Truncated toward zero, like the whole days of a date difference.
     days = (CivilSeconds(today) - CivilSeconds(then)) / 86400;
     return true;

@@ -116,7 +116,7 @@ const std::string& StarBar() {
 std::string ExportDateText() {
     std::time_t now = std::time(nullptr);
     std::tm tm{};
-    ::localtime_r(&now, &tm);
+    platform::LocalTime(now, tm);
     char buf[64];
     std::strftime(buf, sizeof buf, "%Y/%m/%d %H:%M:%S", &tm);
     return buf;

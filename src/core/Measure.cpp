@@ -7,20 +7,15 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstdio>
-#include <sys/syscall.h>
 #include <cstring>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <condition_variable>
 #include <deque>
-#include <fcntl.h>
 #include <memory>
 #include <mutex>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace nrvs {
@@ -66,15 +61,6 @@ struct Node {
     std::atomic<int> pending{0};
 };
 
-constexpr int kFolderStatFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
-constexpr unsigned kFolderStatMask = STATX_MODE | STATX_INO | STATX_MNT_ID;
-
-// Whether a folder is the root of another mount than its parent's.
-bool OtherMount(const struct statx& st, uint64_t parentMountId) {
-    if ((st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (st.stx_attributes & STATX_ATTR_MOUNT_ROOT)) return true;
-    return (st.stx_mask & STATX_MNT_ID) && parentMountId && st.stx_mnt_id != parentMountId;
-}
-
 // Keeps at most this many folders of one descent open; deeper ones are
 // reopened through ".." on the way back up, so a tree of any depth stays
 // within the process's file limit.
@@ -84,8 +70,9 @@ constexpr size_t kOpenFolders = 64;
 // this format comes from, a path is recorded up to this length; deeper
 // folders still count in the totals of the folders above them.
 constexpr size_t kMaxRecordedPath = 32767;
-// Folders handed to other threads are opened by their full path.
-constexpr size_t kHandOverPath = PATH_MAX - NAME_MAX - 2;
+// Folders handed to other threads are opened by their full path; one name
+// more must still fit.
+const size_t kHandOverPath = P::DirectPathLength() - 256;
 
 class Walk {
 public:
@@ -107,8 +94,7 @@ private:
     struct Frame {
         Node* node = nullptr;
         P::Folder dir;
-        dev_t dev = 0;
-        ino_t ino = 0;
+        P::FileId id;
         size_t next = 0;
     };
 
@@ -125,10 +111,10 @@ private:
     // Reads one opened folder; false when it gets no frame (empty, other
     // mount, stopped).
     bool Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& arena, char* buffer,
-               const struct statx* known);
-    void MarkUnlistable(Node* node, int parentFd);
+               const P::FolderStat* known);
+    void MarkUnlistable(Node* node, const P::Folder* parent);
     // Listed by its parent with zero sizes and its own attributes, never entered.
-    void MarkOtherMount(Node* node, const struct statx& st);
+    void MarkOtherMount(Node* node, const P::FolderStat& st);
     void Complete(Node* node);
     std::string NativePath(const Node* node) const;
     size_t NativePathLength(const Node* node) const;
@@ -246,13 +232,13 @@ void Walk::Complete(Node* node) {
     }
 }
 
-void Walk::MarkUnlistable(Node* node, int parentFd) {
+void Walk::MarkUnlistable(Node* node, const P::Folder* parent) {
     node->unlistable = true;
     // Whatever attributes can still be read are kept.
     P::FindData d;
     uint32_t attributes = P::INVALID_FILE_ATTRIBUTES;
-    if (parentFd >= 0 && P::StatEntry(parentFd, node->name, d, 0)) attributes = d.Attributes;
-    else if (parentFd < 0) attributes = P::GetFileAttributesA(NativePath(node));
+    if (parent && P::StatEntry(*parent, node->name, d, 0)) attributes = d.Attributes;
+    else if (!parent) attributes = P::GetFileAttributesA(NativePath(node));
     if (attributes != P::INVALID_FILE_ATTRIBUTES) {
         node->hidden = (attributes & P::FILE_ATTRIBUTE_HIDDEN) ? 1 : 0;
         node->readOnly = (attributes & P::FILE_ATTRIBUTE_READONLY) ? 1 : 0;
@@ -262,27 +248,26 @@ void Walk::MarkUnlistable(Node* node, int parentFd) {
     Complete(node);
 }
 
-void Walk::MarkOtherMount(Node* node, const struct statx& st) {
-    node->readOnly = (!(st.stx_mode & S_IWUSR) || (st.stx_attributes & STATX_ATTR_IMMUTABLE)) ? 1 : 0;
+void Walk::MarkOtherMount(Node* node, const P::FolderStat& st) {
+    node->readOnly = st.ReadOnly ? 1 : 0;
     node->hidden = !node->name.empty() && node->name.front() == '.' ? 1 : 0;
     Complete(node);
 }
 
 bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& arena, char* buffer,
-                 const struct statx* known) {
+                 const P::FolderStat* known) {
     if (stop_.load(std::memory_order_relaxed)) {
         node->hasLine = false;
         Complete(node);
         return false;
     }
     Progress(node);
-    struct statx st{};
+    P::FolderStat st;
     if (known) st = *known;
-    if (known || ::statx(dir.Fd(), "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, kFolderStatMask, &st) == 0) {
-        node->readOnly = (!(st.stx_mode & S_IWUSR) || (st.stx_attributes & STATX_ATTR_IMMUTABLE)) ? 1 : 0;
-        node->mountId = (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0;
-        frame.dev = makedev(st.stx_dev_major, st.stx_dev_minor);
-        frame.ino = st.stx_ino;
+    if (known || dir.Stat(st)) {
+        node->readOnly = st.ReadOnly ? 1 : 0;
+        node->mountId = st.MountId;
+        frame.id = st.Id;
     }
     std::string_view own = node->name;
     if (!node->parent) {
@@ -312,6 +297,8 @@ bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& are
             ++node->ownFolders;
             Node* child = NewNode(arena, node, d.Name);
             child->otherMount = d.MountRoot;
+            // Hidden is the system's word (an attribute on Windows, the name on Linux).
+            child->hidden = (d.Attributes & P::FILE_ATTRIBUTE_HIDDEN) ? 1 : 0;
             node->children.push_back(child);
             continue;
         }
@@ -377,7 +364,7 @@ void Walk::Descend(Node* start, P::Folder dir, std::deque<Node>& arena, char* bu
     std::vector<Frame> stack;
     Frame first;
     if (!dir.Valid()) {
-        MarkUnlistable(start, -1);
+        MarkUnlistable(start, nullptr);
         return;
     }
     if (!Enter(start, dir, first, arena, buffer, nullptr)) return;
@@ -389,11 +376,9 @@ void Walk::Descend(Node* start, P::Folder dir, std::deque<Node>& arena, char* bu
             stack.pop_back();
             if (!stack.empty() && !stack.back().dir.Valid() && done.dir.Valid()) {
                 // Back up to a folder closed on the way down.
-                P::Folder up(::openat(done.dir.Fd(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-                struct stat s{};
-                if (up.Valid() && ::fstat(up.Fd(), &s) == 0 && s.st_dev == stack.back().dev &&
-                    s.st_ino == stack.back().ino)
-                    stack.back().dir = std::move(up);
+                P::Folder up = done.dir.OpenParent();
+                P::FolderStat s;
+                if (up.Stat(s) && s.Id == stack.back().id) stack.back().dir = std::move(up);
             }
             continue;
         }
@@ -406,23 +391,23 @@ void Walk::Descend(Node* start, P::Folder dir, std::deque<Node>& arena, char* bu
             continue;
         }
         if (!cur.dir.Valid()) {
-            MarkUnlistable(child, -1);
+            MarkUnlistable(child, nullptr);
             continue;
         }
         // Asked by name before it is opened: opening would trigger an
         // automount, and another mount is never entered.
-        struct statx st{};
-        if (::statx(cur.dir.Fd(), child->name.c_str(), kFolderStatFlags, kFolderStatMask, &st) != 0) {
-            MarkUnlistable(child, cur.dir.Fd());
+        P::FolderStat st;
+        if (!cur.dir.StatChild(child->name, st)) {
+            MarkUnlistable(child, &cur.dir);
             continue;
         }
-        if (OtherMount(st, cur.node->mountId)) {
+        if (P::IsOtherMount(st, cur.node->mountId)) {
             MarkOtherMount(child, st);
             continue;
         }
         P::Folder sub = cur.dir.OpenChild(child->name);
         if (!sub.Valid()) {
-            MarkUnlistable(child, cur.dir.Fd());
+            MarkUnlistable(child, &cur.dir);
             continue;
         }
         Frame next;
@@ -454,9 +439,9 @@ void Walk::Worker(int index) {
             continue;
         }
         const std::string path = NativePath(node);
-        struct statx st{};
-        if (::statx(AT_FDCWD, path.c_str(), kFolderStatFlags, kFolderStatMask, &st) == 0 &&
-            (node->parent ? OtherMount(st, node->parent->mountId) : node->otherMount)) {
+        P::FolderStat st;
+        if (P::StatFolderPath(path, st) &&
+            (node->parent ? P::IsOtherMount(st, node->parent->mountId) : node->otherMount)) {
             MarkOtherMount(node, st);
             continue;
         }
@@ -559,10 +544,9 @@ bool Walk::StartsOnOtherMount() const {
     if (programRoot_.size() <= 3) return false;
     std::string driveRoot;
     if (!P::ToNative(programRoot_.substr(0, 3), driveRoot)) return false;
-    struct statx rootSt{}, st{};
-    if (::statx(AT_FDCWD, driveRoot.c_str(), kFolderStatFlags, kFolderStatMask, &rootSt) != 0) return false;
-    if (::statx(AT_FDCWD, nativeRoot_.c_str(), kFolderStatFlags, kFolderStatMask, &st) != 0) return false;
-    return OtherMount(st, (rootSt.stx_mask & STATX_MNT_ID) ? rootSt.stx_mnt_id : 0);
+    P::FolderStat rootSt, st;
+    if (!P::StatFolderPath(driveRoot, rootSt) || !P::StatFolderPath(nativeRoot_, st)) return false;
+    return P::IsOtherMount(st, rootSt.MountId);
 }
 
 std::string Walk::ProgramPath(const Node* node) const {
@@ -617,19 +601,7 @@ void Walk::ResolveLinks() {
 // than stray reads of a warm walk, less than a few milliseconds of a cold one.
 constexpr long long kColdReadBytes = 64 * 1024;
 
-// Bytes this process has had fetched from storage; -1 when the kernel does
-// not say. A warm walk reads nothing from the device.
-long long DeviceReadBytes() {
-    int fd = ::open("/proc/self/io", O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    char text[512];
-    ssize_t n = ::read(fd, text, sizeof text - 1);
-    ::close(fd);
-    if (n <= 0) return -1;
-    text[n] = 0;
-    const char* at = std::strstr(text, "\nread_bytes: ");
-    return at ? std::atoll(at + 13) : -1;
-}
+using P::DeviceReadBytes;
 
 FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
     if (maxThreads_ < threads_) maxThreads_ = threads_;

@@ -1,6 +1,12 @@
 #include "core/NameMatch.h"
 
+#include "lib/Slib.h"
+
+#if NRVS_HAVE_UTF8PROC
 #include <utf8proc.h>
+#else
+#include <cwctype>
+#endif
 
 #include <array>
 #include <cstdint>
@@ -10,12 +16,6 @@
 namespace nrvs {
 
 namespace {
-
-// NFKC with case folding in one pass: utf8proc folds each character while it
-// decomposes and composes afterwards, so the result is itself normalized.
-// Default-ignorable characters are kept: they are part of the name as shown.
-constexpr utf8proc_option_t kFoldOptions = static_cast<utf8proc_option_t>(
-    UTF8PROC_STABLE | UTF8PROC_COMPOSE | UTF8PROC_COMPAT | UTF8PROC_CASEFOLD);
 
 constexpr std::array<unsigned char, 256> MakeLowerTable() {
     std::array<unsigned char, 256> t{};
@@ -41,6 +41,13 @@ bool IsAscii(std::string_view s) {
     for (; n > 0; ++p, --n) any |= static_cast<unsigned char>(*p);
     return (any & 0x8080808080808080ULL) == 0;
 }
+
+#if NRVS_HAVE_UTF8PROC
+// NFKC with case folding in one pass: utf8proc folds each character while it
+// decomposes and composes afterwards, so the result is itself normalized.
+// Default-ignorable characters are kept: they are part of the name as shown.
+constexpr utf8proc_option_t kFoldOptions = static_cast<utf8proc_option_t>(
+    UTF8PROC_STABLE | UTF8PROC_COMPOSE | UTF8PROC_COMPAT | UTF8PROC_CASEFOLD);
 
 // Length of the valid UTF-8 sequence at `pos`, or 0 when the byte there does
 // not start one.
@@ -85,6 +92,45 @@ void AppendFoldedRun(std::string& out, std::string_view run) {
     }
     out.append(reinterpret_cast<const char*>(codepoints.data()), static_cast<size_t>(bytes));
 }
+
+#else
+// Without utf8proc (a Windows cross-build) names are only case-folded, one
+// code point at a time, and not normalized.
+using utf8proc_ssize_t = long;
+
+utf8proc_ssize_t ValidSequenceAt(std::string_view s, size_t pos) {
+    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = b(pos);
+    if (c < 0x80) return 1;
+    size_t len = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    if (len == 0 || pos + len > s.size()) return 0;
+    for (size_t k = 1; k < len; ++k)
+        if ((b(pos + k) & 0xC0) != 0x80) return 0;
+    // Overlong forms, surrogates and code points past U+10FFFF.
+    if ((c == 0xE0 && b(pos + 1) < 0xA0) || (c == 0xED && b(pos + 1) >= 0xA0) || (c == 0xF0 && b(pos + 1) < 0x90) ||
+        (c == 0xF4 && b(pos + 1) >= 0x90))
+        return 0;
+    return static_cast<utf8proc_ssize_t>(len);
+}
+
+size_t CharLengthAt(std::string_view s, size_t pos) {
+    if (static_cast<unsigned char>(s[pos]) < 0x80) return 1;
+    utf8proc_ssize_t len = ValidSequenceAt(s, pos);
+    return len > 0 ? static_cast<size_t>(len) : 1;
+}
+
+void AppendFoldedRun(std::string& out, std::string_view run) {
+    for (size_t i = 0; i < run.size();) {
+        const size_t len = static_cast<size_t>(ValidSequenceAt(run, i));
+        char32_t cp = static_cast<unsigned char>(run[i]) & (0x7F >> len);
+        for (size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(run[i + k]) & 0x3F);
+        i += len;
+        // wchar_t holds the basic plane only on Windows.
+        if (cp < 0x10000) cp = static_cast<char32_t>(std::towlower(static_cast<wint_t>(cp)));
+        AppendUtf8(out, cp);
+    }
+}
+#endif
 
 // Folding works character by character except that a starter composes with
 // the marks after it; no ASCII character ever composes with the one before

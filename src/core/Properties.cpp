@@ -4,23 +4,19 @@
 #include "lib/Slib.h"
 #include "platform/Pdrives.h"
 #include "platform/Penum.h"
+#include "platform/Pfile.h"
 #include "platform/Ppath.h"
 
+#include <cstdio>
 #include <ctime>
-#include <fcntl.h>
-#include <grp.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace nrvs {
 
 namespace {
 
-std::string TimeText(const struct statx_timestamp& t) {
-    std::time_t secs = static_cast<std::time_t>(t.tv_sec);
+std::string TimeText(int64_t secs) {
     struct tm tm{};
-    ::localtime_r(&secs, &tm);
+    platform::LocalTime(secs, tm);
     char buf[32];
     std::strftime(buf, sizeof buf, "%Y/%m/%d %H:%M:%S", &tm);
     return buf;
@@ -31,28 +27,17 @@ std::string SizeValue(double bytes) {
     return FormatSizeText(bytes, 0) + " (" + GroupedNumber(bytes, 0) + " バイト)";
 }
 
-std::string UserText(uid_t uid) {
-    std::vector<char> buf(16384);
-    struct passwd pw{}, *res = nullptr;
-    if (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &res) == 0 && res) return std::string(res->pw_name) + " (" + std::to_string(uid) + ")";
-    return std::to_string(uid);
-}
-
-std::string GroupText(gid_t gid) {
-    std::vector<char> buf(16384);
-    struct group gr{}, *res = nullptr;
-    if (::getgrgid_r(gid, &gr, buf.data(), buf.size(), &res) == 0 && res) return std::string(res->gr_name) + " (" + std::to_string(gid) + ")";
-    return std::to_string(gid);
-}
-
-std::string KindText(unsigned mode) {
-    if (S_ISDIR(mode)) return "フォルダ";
-    if (S_ISREG(mode)) return "ファイル";
-    if (S_ISLNK(mode)) return "シンボリックリンク";
-    if (S_ISFIFO(mode)) return "名前付きパイプ";
-    if (S_ISSOCK(mode)) return "ソケット";
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return "デバイス";
-    return "その他";
+std::string KindText(platform::ItemDetails::Kinds kind) {
+    using D = platform::ItemDetails;
+    switch (kind) {
+    case D::KIND_FOLDER: return "フォルダ";
+    case D::KIND_FILE: return "ファイル";
+    case D::KIND_LINK: return "シンボリックリンク";
+    case D::KIND_FIFO: return "名前付きパイプ";
+    case D::KIND_SOCKET: return "ソケット";
+    case D::KIND_DEVICE: return "デバイス";
+    default: return "その他";
+    }
 }
 
 } // namespace
@@ -61,9 +46,10 @@ std::string PermissionText(unsigned mode) {
     const char* letters = "rwxrwxrwx";
     std::string s;
     for (int i = 0; i < 9; ++i) s += (mode & (0400u >> i)) ? letters[i] : '-';
-    if (mode & S_ISUID) s[2] = (mode & S_IXUSR) ? 's' : 'S';
-    if (mode & S_ISGID) s[5] = (mode & S_IXGRP) ? 's' : 'S';
-    if (mode & S_ISVTX) s[8] = (mode & S_IXOTH) ? 't' : 'T';
+    // Set-user-id, set-group-id and sticky bits over the execute letters.
+    if (mode & 04000) s[2] = (mode & 0100) ? 's' : 'S';
+    if (mode & 02000) s[5] = (mode & 0010) ? 's' : 'S';
+    if (mode & 01000) s[8] = (mode & 0001) ? 't' : 'T';
     char octal[8];
     std::snprintf(octal, sizeof octal, "%04o", mode & 07777);
     return s + " (" + octal + ")";
@@ -75,11 +61,9 @@ std::vector<PropertyRow> ItemProperties(const std::string& programPath, FolderLi
     platform::ItemPath item;
     if (!platform::CheckProgramPath(programPath, item)) return rows;
     const std::string native = item.Native();
-    struct statx st{};
-    if (::statx(AT_FDCWD, native.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC,
-                STATX_BASIC_STATS | STATX_BTIME, &st) != 0)
-        return rows;
-    const bool isDir = S_ISDIR(st.stx_mode);
+    platform::ItemDetails st;
+    if (!platform::GetItemDetails(native, st)) return rows;
+    const bool isDir = st.Kind == platform::ItemDetails::KIND_FOLDER;
     const bool isRoot = item.IsRoot();
     std::string folderPath = programPath;
     if (isDir && folderPath.back() != '\\') folderPath += '\\';
@@ -97,12 +81,9 @@ std::vector<PropertyRow> ItemProperties(const std::string& programPath, FolderLi
     }
     rows.push_back({"名前", name});
     if (!isRoot) rows.push_back({"場所", location});
-    rows.push_back({"種類", isRoot ? "ドライブ" : KindText(st.stx_mode)});
-    if (S_ISLNK(st.stx_mode)) {
-        std::vector<char> target(st.stx_size + 2);
-        ssize_t n = ::readlink(native.c_str(), target.data(), target.size() - 1);
-        if (n >= 0) rows.push_back({"リンク先", platform::ShownName(std::string_view(target.data(), static_cast<size_t>(n)))});
-    }
+    rows.push_back({"種類", isRoot ? "ドライブ" : KindText(st.Kind)});
+    if (st.Kind == platform::ItemDetails::KIND_LINK && !st.LinkTarget.empty())
+        rows.push_back({"リンク先", platform::ShownName(st.LinkTarget)});
 
     if (isRoot && drive) {
         rows.push_back({"ファイルシステム", drive->FileSystem});
@@ -125,20 +106,20 @@ std::vector<PropertyRow> ItemProperties(const std::string& programPath, FolderLi
             rows.push_back({"内容", FormatSizeText(-1, 0)});
         }
     } else {
-        const double size = static_cast<double>(st.stx_size);
+        const double size = static_cast<double>(st.Size);
         rows.push_back({"サイズ", SizeValue(size)});
-        const double onDisk = static_cast<double>(st.stx_blocks) * 512;
-        const double occupied = S_ISREG(st.stx_mode)
+        const double onDisk = static_cast<double>(st.Allocated);
+        const double occupied = st.Kind == platform::ItemDetails::KIND_FILE
                                     ? RoundToClusters(onDisk < size ? onDisk : size, drive ? static_cast<int32_t>(drive->ClusterSize) : 0)
                                     : onDisk;
         rows.push_back({"ディスク上のサイズ", SizeValue(occupied)});
     }
-    rows.push_back({"更新日時", TimeText(st.stx_mtime)});
-    rows.push_back({"アクセス日時", TimeText(st.stx_atime)});
-    if (st.stx_mask & STATX_BTIME) rows.push_back({"作成日時", TimeText(st.stx_btime)});
-    rows.push_back({"所有者", UserText(st.stx_uid)});
-    rows.push_back({"グループ", GroupText(st.stx_gid)});
-    rows.push_back({"アクセス許可", PermissionText(st.stx_mode)});
+    rows.push_back({"更新日時", TimeText(st.Modified)});
+    rows.push_back({"アクセス日時", TimeText(st.Accessed)});
+    if (st.HasCreated) rows.push_back({"作成日時", TimeText(st.Created)});
+    if (!st.Owner.empty()) rows.push_back({"所有者", st.Owner});
+    if (!st.Group.empty()) rows.push_back({"グループ", st.Group});
+    if (st.HasMode) rows.push_back({"アクセス許可", PermissionText(st.Mode)});
 
     // The attribute letters of the lister, as the list's entries carry them.
     uint32_t a = platform::GetFileAttributesA(native);

@@ -64,13 +64,13 @@ inline int32_t IntField(std::string_view f) {
 }
 
 // The last " > " of a line, found from its end: the numbers after it are
-// short, and memrchr skips to each '>' at once.
+// short, and a backward search skips to each '>' at once.
 inline size_t LastSeparator(std::string_view line) {
     size_t end = line.size();
     while (end >= 3) {
-        const void* gt = ::memrchr(line.data() + 1, '>', end - 2);
-        if (!gt) break;
-        size_t p = static_cast<size_t>(static_cast<const char*>(gt) - line.data());
+        const size_t gt = line.substr(1, end - 2).rfind('>');
+        if (gt == std::string_view::npos) break;
+        size_t p = gt + 1;
         if (line[p - 1] == ' ' && p + 1 < line.size() && line[p + 1] == ' ') return p - 1;
         end = p;
     }

@@ -13,7 +13,9 @@
 #include "platform/Pfile.h"
 #include "platform/Ppath.h"
 
+#if NRVS_HAVE_SIMDJSON
 #include <simdjson.h>
+#endif
 
 #include <algorithm>
 #include <climits>
@@ -25,6 +27,8 @@
 namespace nrvs {
 
 namespace P = platform;
+
+#if NRVS_HAVE_SIMDJSON
 namespace od = simdjson::ondemand;
 
 // ---- import ----
@@ -76,23 +80,6 @@ void ReplaceInvalidUtf8(std::string& doc, size_t length, std::vector<Replaced>& 
         replaced.push_back({i, doc[i]});
         doc[i] = '?';
         ++i;
-    }
-}
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) out += static_cast<char>(cp);
-    else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
 
@@ -754,5 +741,13 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
     }
     return true;
 }
+
+#else
+bool ImportNcdu(std::string&, char, const NcduImportOptions&, NcduImportReport& report) {
+    report = NcduImportReport{};
+    report.Error = "this build reads no ncdu exports: it was made without simdjson";
+    return false;
+}
+#endif
 
 } // namespace nrvs

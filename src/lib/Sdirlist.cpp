@@ -1,6 +1,7 @@
 #include "lib/Sdirlist.h"
 
 #include "platform/Penum.h"
+#include "platform/Pfile.h"
 #include "platform/Ppath.h"
 #include "platform/Pshell.h"
 
@@ -8,8 +9,6 @@
 #include <cerrno>
 #include <cmath>
 #include <vector>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace nrvs {
 
@@ -151,40 +150,23 @@ int ReadAttributes(const std::string& path, PathAttributes& out) {
 int OpenOutput(OutputFile& file, const std::string& fileName, uint32_t access, uint32_t /*share*/,
                uint32_t creation) {
     CloseOutput(file);
-    int flags = O_CLOEXEC;
-    bool r = access & GENERIC_READ, w = access & GENERIC_WRITE;
-    flags |= (r && w) ? O_RDWR : w ? O_WRONLY : O_RDONLY;
-    switch (creation) {
-    case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
-    case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
-    case OPEN_ALWAYS: flags |= O_CREAT; break;
-    case TRUNCATE_EXISTING: flags |= O_TRUNC; break;
-    default: break;
-    }
-    int fd = ::open(fileName.c_str(), flags, 0644);
-    if (fd < 0) return 0;
-    file.Handle = fd;
+    const std::intptr_t h =
+        P::OpenFileHandle(fileName, (access & GENERIC_READ) != 0, (access & GENERIC_WRITE) != 0, creation);
+    if (h == P::kNoFileHandle) return 0;
+    file.Handle = h;
     file.FileName = fileName;
     file.Access = access;
     return 1;
 }
 
 long WriteOutput(OutputFile& file, const void* bytes, long length) {
-    if (file.Handle < 0 || length < 0) return -1;
-    const char* p = static_cast<const char*>(bytes);
-    long done = 0;
-    while (done < length) {
-        ssize_t n = ::write(file.Handle, p + done, static_cast<size_t>(length - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return -1;
-        done += n;
-    }
-    return done;
+    if (file.Handle == P::kNoFileHandle || length < 0) return -1;
+    return P::WriteFileHandle(file.Handle, bytes, length);
 }
 
 int CloseOutput(OutputFile& file) {
-    if (file.Handle >= 0) ::close(file.Handle);
-    file.Handle = -1;
+    if (file.Handle != P::kNoFileHandle) P::CloseFileHandle(file.Handle);
+    file.Handle = P::kNoFileHandle;
     return 1;
 }
 

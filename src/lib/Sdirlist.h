@@ -62,7 +62,7 @@ enum : uint32_t {
     TRUNCATE_EXISTING = 5,
 };
 struct OutputFile {
-    int Handle = -1;
+    std::intptr_t Handle = -1;
     std::string FileName;
     uint32_t Access = 0;
 };

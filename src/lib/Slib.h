@@ -124,4 +124,8 @@ int AskYesNo(const std::string& text, int style);
 // the caches.
 void ForEachKeyValue(std::string_view text, const std::function<void(const std::string&, const std::string&)>& fn);
 
+// Appends a code point as UTF-8 (a surrogate as its three bytes, which
+// WTF-8 keeps).
+void AppendUtf8(std::string& out, char32_t cp);
+
 } // namespace nrvs

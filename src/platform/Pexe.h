@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace nrvs::platform {
 
@@ -82,5 +83,18 @@ std::string HomeFolder();
 // gethostname and the effective user's login name; empty on failure.
 std::string HostName();
 std::string LoginName();
+
+// Whether the standard stream (1 output, 2 errors) is a terminal.
+bool IsTerminal(int stream);
+
+// A native path the user gave (relative to the current folder, with "." and
+// ".." and links in the folders above it) as an absolute native path with
+// its folders resolved; its last name is kept as it is, so that a link
+// names the link. Unresolvable paths come back as given.
+std::string AbsoluteNativePath(const std::string& given);
+
+// Replaces the running program with another (argument 0 included in args);
+// returns only on failure, with the system's reason.
+std::string RunInstead(const std::string& program, const std::vector<std::string>& args);
 
 } // namespace nrvs::platform

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -30,7 +31,7 @@ public:
     long Read(char* buffer, size_t size);
 
 private:
-    int fd_ = -1;
+    std::intptr_t handle_ = -1;
     unsigned long long read_ = 0;
 };
 
@@ -108,10 +109,10 @@ public:
     ~FileLock();
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
-    bool Held() const { return fd_ >= 0; }
+    bool Held() const { return handle_ != -1; }
 
 private:
-    int fd_ = -1;
+    std::intptr_t handle_ = -1;
 };
 
 // Maps a regular file read-only and shared (bytes changed by WriteAt show in
@@ -139,5 +140,18 @@ bool RemoveOwnFile(const std::string& nativePath);
 
 // 16 random hex digits for names that must not be guessed.
 std::string RandomSuffix();
+
+// A file opened the way CreateFileA opens it: creation is its disposition
+// (1 CREATE_NEW, 2 CREATE_ALWAYS, 3 OPEN_EXISTING, 4 OPEN_ALWAYS,
+// 5 TRUNCATE_EXISTING). kNoFileHandle on failure.
+constexpr std::intptr_t kNoFileHandle = -1;
+std::intptr_t OpenFileHandle(const std::string& nativePath, bool read, bool write, uint32_t creation);
+// Writes all bytes; the count written, -1 on failure.
+long WriteFileHandle(std::intptr_t handle, const void* bytes, long length);
+void CloseFileHandle(std::intptr_t handle);
+
+// Local time of a moment in seconds since 1970 (localtime_r); false when
+// the system cannot convert it.
+bool LocalTime(int64_t seconds, struct std::tm& out);
 
 } // namespace nrvs::platform

@@ -1,14 +1,11 @@
 #include "platform/Ppath.h"
 
 #include "platform/Pdrives.h"
+#include "platform/Psystem.h"
 
 #include <algorithm>
-#include <clocale>
-#include <iconv.h>
 #include <cstdint>
 #include <cstring>
-#include <cwctype>
-#include <locale.h>
 
 namespace nrvs::platform {
 
@@ -179,7 +176,7 @@ std::string ToNative(std::string_view programPath) {
 }
 
 bool ToProgram(std::string_view n, std::string& program) {
-    if (n.empty() || n.front() != '/') return false;
+    if (!IsAbsoluteNative(n)) return false;
     int best = -1;
     size_t bestLen = 0;
     const DriveRootTable& roots = DriveRoots();
@@ -242,22 +239,8 @@ inline char32_t NextCodePoint(std::string_view s, size_t& i) {
     return cp;
 }
 
-// Case mappings of the whole Unicode range come from the C library's
-// built-in UTF-8 locale, whatever locale the process runs in.
-locale_t CaseLocale() {
-    static locale_t loc = [] {
-        locale_t l = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-        return l ? l : ::newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(nullptr));
-    }();
-    return loc;
-}
-
-inline char32_t LowerOf(char32_t cp) {
-    return static_cast<char32_t>(::towlower_l(static_cast<wint_t>(cp), CaseLocale()));
-}
-inline char32_t UpperOf(char32_t cp) {
-    return static_cast<char32_t>(::towupper_l(static_cast<wint_t>(cp), CaseLocale()));
-}
+inline char32_t LowerOf(char32_t cp) { return SystemLower(cp); }
+inline char32_t UpperOf(char32_t cp) { return SystemUpper(cp); }
 
 inline char32_t Fold(char32_t cp) {
     if (cp < 0x80) return (cp >= 'A' && cp <= 'Z') ? cp + 32 : cp;
@@ -410,21 +393,6 @@ bool IsUtf8(std::string_view s) {
     return true;
 }
 
-bool FromShiftJis(std::string_view part, std::string& out) {
-    iconv_t cd = ::iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    std::string in(part);
-    std::string buf(part.size() * 3 + 4, '\0');
-    char* src = in.data();
-    size_t srcLeft = in.size();
-    char* dst = buf.data();
-    size_t dstLeft = buf.size();
-    const bool ok = ::iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<size_t>(-1) && srcLeft == 0;
-    ::iconv_close(cd);
-    if (!ok) return false;
-    out.assign(buf.data(), buf.size() - dstLeft);
-    return true;
-}
 } // namespace
 
 std::string DisplayText(std::string_view text) {

@@ -250,11 +250,11 @@ TEST(MeasureTreeTest, AHundredThousandFoldersDeep) {
     {
         platform::Folder f = platform::Folder::Open(drive.Native());
         for (int i = 0; i < depth; ++i) {
-            ASSERT_EQ(::mkdirat(f.Fd(), "d", 0755), 0);
+            ASSERT_EQ(::mkdirat(static_cast<int>(f.Handle()), "d", 0755), 0);
             f = f.OpenChild("d");
             ASSERT_TRUE(f.Valid());
         }
-        int fd = ::openat(f.Fd(), "bottom", O_WRONLY | O_CREAT, 0644);
+        int fd = ::openat(static_cast<int>(f.Handle()), "bottom", O_WRONLY | O_CREAT, 0644);
         ASSERT_EQ(::write(fd, "12345", 5), 5);
         ::close(fd);
     }

@@ -186,13 +186,13 @@ TEST(DirListingTest, PathsBeyondPathMaxStillWork) {
     platform::Folder f = platform::Folder::Open(drive.Native());
     std::string program = drive.Root();
     for (int i = 0; i < 30; ++i) {
-        ASSERT_EQ(::mkdirat(f.Fd(), name.c_str(), 0755), 0);
+        ASSERT_EQ(::mkdirat(static_cast<int>(f.Handle()), name.c_str(), 0755), 0);
         f = f.OpenChild(name);
         ASSERT_TRUE(f.Valid());
         program += name + "\\";
     }
     ASSERT_GT(program.size(), static_cast<size_t>(PATH_MAX));
-    int fd = ::openat(f.Fd(), "deep.txt", O_WRONLY | O_CREAT, 0644);
+    int fd = ::openat(static_cast<int>(f.Handle()), "deep.txt", O_WRONLY | O_CREAT, 0644);
     ASSERT_EQ(::write(fd, "abc", 3), 3);
     ::close(fd);
     DirListing l;

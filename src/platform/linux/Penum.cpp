@@ -3,11 +3,15 @@
 #include <cerrno>
 #include <climits>
 #include <dirent.h>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <vector>
 
 namespace nrvs::platform {
 
@@ -23,6 +27,8 @@ struct LinuxDirent64 {
     unsigned char d_type;
     char d_name[1];
 };
+
+int Fd(const Folder& f) { return static_cast<int>(f.Handle()); }
 
 int OpenDirAt(int dirFd, const char* name) {
     int fd;
@@ -63,6 +69,16 @@ void FillFrom(const struct statx& st, std::string_view name, FindData& out, uint
     }
 }
 
+constexpr unsigned kFolderStatMask = STATX_MODE | STATX_INO | STATX_MNT_ID;
+
+void FolderStatFrom(const struct statx& st, FolderStat& out) {
+    out.ReadOnly = !(st.stx_mode & S_IWUSR) || (st.stx_attributes & STATX_ATTR_IMMUTABLE);
+    out.MountId = (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0;
+    out.MountRoot = (st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (st.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+    out.Id.Volume = (static_cast<uint64_t>(st.stx_dev_major) << 32) | st.stx_dev_minor;
+    out.Id.Index = st.stx_ino;
+}
+
 std::string BaseName(const std::string& path) {
     std::string p = path;
     while (p.size() > 1 && p.back() == '/') p.pop_back();
@@ -81,16 +97,17 @@ bool StatNamed(int dirFd, const char* name, std::string_view view, FindData& out
 
 } // namespace
 
-Folder::Folder(int fd) : fd_(fd) {}
+Folder::Folder(std::intptr_t handle, std::string path) : handle_(handle < 0 ? kNoHandle : handle), path_(std::move(path)) {}
 Folder::~Folder() {
-    if (fd_ >= 0) ::close(fd_);
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
 }
-Folder::Folder(Folder&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
+Folder::Folder(Folder&& o) noexcept : handle_(o.handle_), path_(std::move(o.path_)) { o.handle_ = kNoHandle; }
 Folder& Folder::operator=(Folder&& o) noexcept {
     if (this != &o) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = o.fd_;
-        o.fd_ = -1;
+        if (handle_ >= 0) ::close(static_cast<int>(handle_));
+        handle_ = o.handle_;
+        path_ = std::move(o.path_);
+        o.handle_ = kNoHandle;
     }
     return *this;
 }
@@ -111,17 +128,68 @@ Folder Folder::Open(const std::string& nativePath) {
 }
 
 Folder Folder::OpenChild(std::string_view name) const {
-    if (fd_ < 0 || name.empty() || name.size() > NAME_MAX) return Folder();
+    if (!Valid() || name.empty() || name.size() > NAME_MAX) return Folder();
     char buf[NAME_MAX + 1];
     std::memcpy(buf, name.data(), name.size());
     buf[name.size()] = 0;
-    return Folder(OpenDirAt(fd_, buf));
+    return Folder(OpenDirAt(Fd(*this), buf));
+}
+
+Folder Folder::OpenParent() const {
+    if (!Valid()) return Folder();
+    return Folder(::openat(Fd(*this), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
 uint64_t Folder::MountId() const {
     struct statx st{};
-    if (fd_ < 0 || ::statx(fd_, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_MNT_ID, &st) != 0) return 0;
+    if (!Valid() || ::statx(Fd(*this), "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_MNT_ID, &st) != 0) return 0;
     return (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0;
+}
+
+bool Folder::Stat(FolderStat& out) const {
+    struct statx st{};
+    if (!Valid() || ::statx(Fd(*this), "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, kFolderStatMask, &st) != 0) return false;
+    FolderStatFrom(st, out);
+    return true;
+}
+
+bool Folder::StatChild(std::string_view name, FolderStat& out) const {
+    if (!Valid() || name.empty() || name.size() > NAME_MAX) return false;
+    char buf[NAME_MAX + 1];
+    std::memcpy(buf, name.data(), name.size());
+    buf[name.size()] = 0;
+    struct statx st{};
+    if (::statx(Fd(*this), buf, kStatFlags, kFolderStatMask, &st) != 0) return false;
+    FolderStatFrom(st, out);
+    return true;
+}
+
+bool StatFolderPath(const std::string& nativePath, FolderStat& out) {
+    struct statx st{};
+    if (nativePath.size() < PATH_MAX) {
+        if (::statx(AT_FDCWD, nativePath.c_str(), kStatFlags, kFolderStatMask, &st) != 0) return false;
+        FolderStatFrom(st, out);
+        return true;
+    }
+    std::string p = nativePath;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    const size_t slash = p.find_last_of('/');
+    if (slash == std::string::npos) return false;
+    return Folder::Open(p.substr(0, slash + 1)).StatChild(std::string_view(p).substr(slash + 1), out);
+}
+
+size_t DirectPathLength() { return PATH_MAX - 1; }
+
+long long DeviceReadBytes() {
+    int fd = ::open("/proc/self/io", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    char text[512];
+    ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (n <= 0) return -1;
+    text[n] = 0;
+    const char* at = std::strstr(text, "\nread_bytes: ");
+    return at ? std::atoll(at + 13) : -1;
 }
 
 FolderReader::FolderReader(const Folder& folder, bool statDirs)
@@ -137,7 +205,7 @@ FolderReader::~FolderReader() = default;
 
 bool FolderReader::Fill() {
     for (;;) {
-        long n = ::syscall(SYS_getdents64, folder_.Fd(), buf_, kReadBuffer);
+        long n = ::syscall(SYS_getdents64, Fd(folder_), buf_, kReadBuffer);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             end_ = true;
@@ -166,19 +234,19 @@ bool FolderReader::Next(FindData& out) {
             out.MountRoot = false;
             return true;
         }
-        if (!StatNamed(folder_.Fd(), name, nv, out, mountId_)) continue;
+        if (!StatNamed(Fd(folder_), name, nv, out, mountId_)) continue;
         out.Name = nv;
         return true;
     }
     return false;
 }
 
-bool StatEntry(int dirFd, std::string_view name, FindData& out, uint64_t parentMountId) {
-    if (name.empty() || name.size() > NAME_MAX) return false;
+bool StatEntry(const Folder& folder, std::string_view name, FindData& out, uint64_t parentMountId) {
+    if (!folder.Valid() || name.empty() || name.size() > NAME_MAX) return false;
     char buf[NAME_MAX + 1];
     std::memcpy(buf, name.data(), name.size());
     buf[name.size()] = 0;
-    return StatNamed(dirFd, buf, name, out, parentMountId);
+    return StatNamed(Fd(folder), buf, name, out, parentMountId);
 }
 
 uint32_t GetFileAttributesA(const std::string& nativePath) {
@@ -193,7 +261,7 @@ uint32_t GetFileAttributesA(const std::string& nativePath) {
         size_t slash = p.find_last_of('/');
         Folder parent = Folder::Open(p.substr(0, slash + 1));
         if (!parent.Valid()) return INVALID_FILE_ATTRIBUTES;
-        rc = ::statx(parent.Fd(), p.c_str() + slash + 1, kStatFlags, mask, &st);
+        rc = ::statx(Fd(parent), p.c_str() + slash + 1, kStatFlags, mask, &st);
     }
     if (rc != 0) return INVALID_FILE_ATTRIBUTES;
     return AttributesOf(st, BaseName(nativePath));
@@ -208,11 +276,62 @@ bool GetCompressedFileSizeA(const std::string& nativePath, uint64_t& allocated) 
         size_t slash = p.find_last_of('/');
         parent = Folder::Open(p.substr(0, slash + 1));
         if (!parent.Valid()) return false;
-        dirFd = parent.Fd();
+        dirFd = Fd(parent);
         p = p.substr(slash + 1);
     }
     if (::statx(dirFd, p.c_str(), kStatFlags, STATX_BLOCKS, &st) != 0) return false;
     allocated = st.stx_blocks * 512;
+    return true;
+}
+
+namespace {
+
+std::string UserText(uid_t uid) {
+    std::vector<char> buf(16384);
+    struct passwd pw{}, *res = nullptr;
+    if (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &res) == 0 && res) return std::string(res->pw_name) + " (" + std::to_string(uid) + ")";
+    return std::to_string(uid);
+}
+
+std::string GroupText(gid_t gid) {
+    std::vector<char> buf(16384);
+    struct group gr{}, *res = nullptr;
+    if (::getgrgid_r(gid, &gr, buf.data(), buf.size(), &res) == 0 && res) return std::string(res->gr_name) + " (" + std::to_string(gid) + ")";
+    return std::to_string(gid);
+}
+
+ItemDetails::Kinds KindOf(unsigned mode) {
+    if (S_ISDIR(mode)) return ItemDetails::KIND_FOLDER;
+    if (S_ISREG(mode)) return ItemDetails::KIND_FILE;
+    if (S_ISLNK(mode)) return ItemDetails::KIND_LINK;
+    if (S_ISFIFO(mode)) return ItemDetails::KIND_FIFO;
+    if (S_ISSOCK(mode)) return ItemDetails::KIND_SOCKET;
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return ItemDetails::KIND_DEVICE;
+    return ItemDetails::KIND_OTHER;
+}
+
+} // namespace
+
+bool GetItemDetails(const std::string& nativePath, ItemDetails& out) {
+    struct statx st{};
+    if (::statx(AT_FDCWD, nativePath.c_str(), kStatFlags, STATX_BASIC_STATS | STATX_BTIME, &st) != 0) return false;
+    out = ItemDetails();
+    out.Kind = KindOf(st.stx_mode);
+    out.Size = st.stx_size;
+    out.Allocated = st.stx_blocks * 512;
+    out.Modified = st.stx_mtime.tv_sec;
+    out.Accessed = st.stx_atime.tv_sec;
+    out.HasCreated = (st.stx_mask & STATX_BTIME) != 0;
+    out.Created = out.HasCreated ? st.stx_btime.tv_sec : 0;
+    out.Owner = UserText(st.stx_uid);
+    out.Group = GroupText(st.stx_gid);
+    out.HasMode = true;
+    out.Mode = st.stx_mode & 07777;
+    if (S_ISLNK(st.stx_mode)) {
+        std::vector<char> target(st.stx_size + 2);
+        ssize_t n = ::readlink(nativePath.c_str(), target.data(), target.size() - 1);
+        if (n >= 0) out.LinkTarget.assign(target.data(), static_cast<size_t>(n));
+    }
     return true;
 }
 

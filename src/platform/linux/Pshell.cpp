@@ -141,14 +141,14 @@ bool HoldsDriveRoot(const struct stat& st, int& letter, bool& itself) {
         Folder walk(::open(roots[n].c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         for (int i = 0; walk.Valid() && i < kMaxClimb; ++i) {
             struct stat w{}, up{};
-            if (::fstat(walk.Fd(), &w) != 0) break;
+            if (::fstat(walk.Handle(), &w) != 0) break;
             if (SameFile(w, st)) {
                 letter = static_cast<int>(n);
                 itself = i == 0;
                 return true;
             }
-            if (::fstatat(walk.Fd(), "..", &up, 0) != 0 || SameFile(up, w)) break;
-            walk = Folder(::openat(walk.Fd(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (::fstatat(walk.Handle(), "..", &up, 0) != 0 || SameFile(up, w)) break;
+            walk = Folder(::openat(walk.Handle(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         }
     }
     return false;
@@ -162,7 +162,7 @@ bool HoldsDriveRoot(const struct stat& st, int& letter, bool& itself) {
 // still the folder that was left.
 class FolderChain {
 public:
-    int Top() const { return links_.empty() ? -1 : links_.back().dir.Fd(); }
+    int Top() const { return links_.empty() ? -1 : links_.back().dir.Handle(); }
     void Push(Folder dir, const struct stat& st) {
         links_.push_back({std::move(dir), Identity(st)});
         if (links_.size() > kOpenFolders) links_[links_.size() - 1 - kOpenFolders].dir = Folder();
@@ -174,9 +174,9 @@ public:
         links_.pop_back();
         if (links_.empty() || links_.back().dir.Valid()) return true;
         if (!top.dir.Valid()) return false;
-        Folder up(::openat(top.dir.Fd(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        Folder up(::openat(top.dir.Handle(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         struct stat st{};
-        if (!up.Valid() || ::fstat(up.Fd(), &st) != 0 || !(Identity(st) == links_.back().id)) return false;
+        if (!up.Valid() || ::fstat(up.Handle(), &st) != 0 || !(Identity(st) == links_.back().id)) return false;
         links_.back().dir = std::move(up);
         return true;
     }
@@ -218,7 +218,7 @@ bool ScanTree(int parentFd, const std::string& name, uint64_t& items, uint64_t& 
     auto enter = [&](int dirFd, const std::string& n, const struct stat& listed) {
         Folder dir(OpenDir(dirFd, n.c_str()));
         struct stat opened{};
-        if (!dir.Valid() || ::fstat(dir.Fd(), &opened) != 0 || !SameFile(opened, listed)) return;
+        if (!dir.Valid() || ::fstat(dir.Handle(), &opened) != 0 || !SameFile(opened, listed)) return;
         Frame f;
         {
             FolderReader reader(dir, true);
@@ -495,11 +495,11 @@ bool LinkToFirstCopy(int dstDir, const std::string& name, const struct stat& st,
     Folder dir(::openat(job.dstTop, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     for (size_t i = 0; i + 1 < names.size() && dir.Valid(); ++i) dir = dir.OpenChild(names[i]);
     struct stat first{};
-    if (!dir.Valid() || ::fstatat(dir.Fd(), names.back().c_str(), &first, AT_SYMLINK_NOFOLLOW) != 0 ||
+    if (!dir.Valid() || ::fstatat(dir.Handle(), names.back().c_str(), &first, AT_SYMLINK_NOFOLLOW) != 0 ||
         !S_ISREG(first.st_mode) || !(Identity(first) == it->second.copy))
         return false;
     const std::string temp = job.TempName();
-    if (::linkat(dir.Fd(), names.back().c_str(), dstDir, temp.c_str(), 0) != 0) return false;
+    if (::linkat(dir.Handle(), names.back().c_str(), dstDir, temp.c_str(), 0) != 0) return false;
     if (::renameat(dstDir, temp.c_str(), dstDir, name.c_str()) != 0) {
         ::unlinkat(dstDir, temp.c_str(), 0);
         return false;
@@ -683,7 +683,7 @@ void CopyEntry(int srcDir, const std::string& name, int dstDir, CopyWalk& w, Job
         else job.FailErrno(name);
         return;
     }
-    if (::fstat(src.Fd(), &opened) != 0 || !SameFile(opened, st)) {
+    if (::fstat(src.Handle(), &opened) != 0 || !SameFile(opened, st)) {
         job.Fail(name, "コピー中に変更されました");
         return;
     }
@@ -703,12 +703,12 @@ void CopyEntry(int srcDir, const std::string& name, int dstDir, CopyWalk& w, Job
     if (made) g_madeSomething = true;
     Folder dst(OpenDir(dstDir, name.c_str()));
     struct stat dstSt{};
-    if (!dst.Valid() || ::fstat(dst.Fd(), &dstSt) != 0) {
+    if (!dst.Valid() || ::fstat(dst.Handle(), &dstSt) != 0) {
         job.FailErrno(name);
         return;
     }
     if (made) job.made.insert(Identity(dstSt));
-    else RemoveStaleCopies(dst.Fd());
+    else RemoveStaleCopies(dst.Handle());
     CopyFrame f;
     f.name = name;
     f.st = st;
@@ -785,7 +785,7 @@ void RemoveEntry(int dirFd, const std::string& name, FolderChain& chain, std::ve
     }
     Folder child(OpenDir(dirFd, name.c_str()));
     struct stat st{};
-    if (!child.Valid() || ::fstat(child.Fd(), &st) != 0) {
+    if (!child.Valid() || ::fstat(child.Handle(), &st) != 0) {
         if (errno == ENOTDIR) errno = unlinkError;
         job.FailErrno(name);
         return;
@@ -862,7 +862,7 @@ Folder OwnPrivateFolder(int dirFd, const char* name, std::string& why) {
     }
     Folder f(OpenDir(dirFd, name));
     struct stat st{};
-    if (!f.Valid() || ::fstat(f.Fd(), &st) != 0) {
+    if (!f.Valid() || ::fstat(f.Handle(), &st) != 0) {
         why = std::string(name) + " はリンクかフォルダではありません";
         return Folder();
     }
@@ -882,15 +882,15 @@ Folder TrashFor(int parentFd, uint64_t mountId, std::string& why) {
     // The user's own folders on the way to the home trash.
     MakeFolders(home, 0700);
     Folder homeTrash(::open(home.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (homeTrash.Valid() && MountIdOf(homeTrash.Fd()) == mountId && mountId != 0) return homeTrash;
+    if (homeTrash.Valid() && MountIdOf(homeTrash.Handle()) == mountId && mountId != 0) return homeTrash;
 
     // The top folder of the item's mount.
     Folder top(::openat(parentFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     for (int i = 0; i < kMaxClimb && top.Valid(); ++i) {
         struct stat self{}, up{};
-        if (::fstat(top.Fd(), &self) != 0 || ::fstatat(top.Fd(), "..", &up, 0) != 0 || SameFile(self, up)) break;
-        if (MountIdOf(top.Fd(), "..") != mountId) break;
-        top = Folder(::openat(top.Fd(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (::fstat(top.Handle(), &self) != 0 || ::fstatat(top.Handle(), "..", &up, 0) != 0 || SameFile(self, up)) break;
+        if (MountIdOf(top.Handle(), "..") != mountId) break;
+        top = Folder(::openat(top.Handle(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     }
     if (!top.Valid()) {
         why = "ファイルシステムの最上位のフォルダを開けません";
@@ -898,16 +898,16 @@ Folder TrashFor(int parentFd, uint64_t mountId, std::string& why) {
     }
     const std::string uid = std::to_string(::geteuid());
     struct stat shared{};
-    if (::fstatat(top.Fd(), ".Trash", &shared, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(shared.st_mode) &&
+    if (::fstatat(top.Handle(), ".Trash", &shared, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(shared.st_mode) &&
         (shared.st_mode & S_ISVTX)) {
-        Folder sharedTrash(OpenDir(top.Fd(), ".Trash"));
+        Folder sharedTrash(OpenDir(top.Handle(), ".Trash"));
         std::string ignored;
         if (sharedTrash.Valid()) {
-            Folder own = OwnPrivateFolder(sharedTrash.Fd(), uid.c_str(), ignored);
+            Folder own = OwnPrivateFolder(sharedTrash.Handle(), uid.c_str(), ignored);
             if (own.Valid()) return own;
         }
     }
-    Folder own = OwnPrivateFolder(top.Fd(), (".Trash-" + uid).c_str(), why);
+    Folder own = OwnPrivateFolder(top.Handle(), (".Trash-" + uid).c_str(), why);
     if (!own.Valid()) why = "ファイルシステムのごみ箱フォルダが安全ではありません（" + why + "）";
     return own;
 }
@@ -944,8 +944,8 @@ bool OpenTrash(int parentFd, Folder& files, Folder& info, std::string& why) {
     uint64_t mountId = MountIdOf(parentFd);
     Folder trash = TrashFor(parentFd, mountId, why);
     if (!trash.Valid()) return false;
-    files = OwnPrivateFolder(trash.Fd(), "files", why);
-    info = files.Valid() ? OwnPrivateFolder(trash.Fd(), "info", why) : Folder();
+    files = OwnPrivateFolder(trash.Handle(), "files", why);
+    info = files.Valid() ? OwnPrivateFolder(trash.Handle(), "info", why) : Folder();
     if (!files.Valid() || !info.Valid()) {
         why = "ごみ箱が安全ではありません（" + why + "）";
         return false;
@@ -970,7 +970,7 @@ bool MoveToTrash(int parentFd, const std::string& name, const std::string& nativ
     for (int n = 1; n < 100000; ++n) {
         const std::string candidate = TrashName(name, n);
         const std::string infoName = candidate + ".trashinfo";
-        int fd = ::openat(info.Fd(), infoName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        int fd = ::openat(info.Handle(), infoName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0) {
             if (errno == EEXIST) continue;
             return FailErrno(nativePath);
@@ -978,12 +978,12 @@ bool MoveToTrash(int parentFd, const std::string& name, const std::string& nativ
         bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
         ok = ::close(fd) == 0 && ok;
         if (!ok) {
-            ::unlinkat(info.Fd(), infoName.c_str(), 0);
+            ::unlinkat(info.Handle(), infoName.c_str(), 0);
             return Fail(nativePath, "ごみ箱の情報を書き込めません");
         }
-        if (RenameNoReplace(parentFd, name.c_str(), files.Fd(), candidate.c_str())) return true;
+        if (RenameNoReplace(parentFd, name.c_str(), files.Handle(), candidate.c_str())) return true;
         int e = errno;
-        ::unlinkat(info.Fd(), infoName.c_str(), 0);
+        ::unlinkat(info.Handle(), infoName.c_str(), 0);
         if (e == EEXIST) continue;
         errno = e;
         return FailErrno(nativePath);
@@ -1002,7 +1002,7 @@ bool CheckRemovable(const ItemPath& item, bool toTrash, Folder& parent, struct s
     const std::string& name = item.Names.back();
     parent = OpenParent(item);
     if (!parent.Valid()) return FailErrno(what);
-    if (::fstatat(parent.Fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return FailErrno(what);
+    if (::fstatat(parent.Handle(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return FailErrno(what);
     if (S_ISDIR(st.st_mode)) {
         int letter = -1;
         bool itself = false;
@@ -1011,24 +1011,24 @@ bool CheckRemovable(const ItemPath& item, bool toTrash, Folder& parent, struct s
             return Fail(what, "ドライブ " + drive +
                                   (itself ? " のルートです。削除も移動もできません" : " のルートを含んでいます。削除も移動もできません"));
         }
-        if (HoldsMount(parent.Fd(), name)) return Fail(what, "中に別のファイルシステムがマウントされています。何も削除していません");
+        if (HoldsMount(parent.Handle(), name)) return Fail(what, "中に別のファイルシステムがマウントされています。何も削除していません");
     }
     struct statvfs sv{};
-    if (::fstatvfs(parent.Fd(), &sv) == 0 && (sv.f_flag & ST_RDONLY)) return Fail(what, SystemReason(EROFS));
-    if (::faccessat(parent.Fd(), ".", W_OK | X_OK, AT_EACCESS) != 0) return FailErrno(what);
+    if (::fstatvfs(parent.Handle(), &sv) == 0 && (sv.f_flag & ST_RDONLY)) return Fail(what, SystemReason(EROFS));
+    if (::faccessat(parent.Handle(), ".", W_OK | X_OK, AT_EACCESS) != 0) return FailErrno(what);
     // In a sticky folder only the owners of the folder or of the item may
     // take it away.
     struct stat p{};
     const uid_t me = ::geteuid();
-    if (::fstat(parent.Fd(), &p) == 0 && (p.st_mode & S_ISVTX) && me != 0 && st.st_uid != me && p.st_uid != me)
+    if (::fstat(parent.Handle(), &p) == 0 && (p.st_mode & S_ISVTX) && me != 0 && st.st_uid != me && p.st_uid != me)
         return Fail(what, SystemReason(EPERM));
     if (toTrash) {
         // A folder moved to another folder has its ".." rewritten.
-        if (S_ISDIR(st.st_mode) && me != 0 && ::faccessat(parent.Fd(), name.c_str(), W_OK, AT_EACCESS) != 0)
+        if (S_ISDIR(st.st_mode) && me != 0 && ::faccessat(parent.Handle(), name.c_str(), W_OK, AT_EACCESS) != 0)
             return FailErrno(what);
         Folder files, info;
         std::string why;
-        if (!OpenTrash(parent.Fd(), files, info, why)) return Fail(what, why + "。何も移動していません");
+        if (!OpenTrash(parent.Handle(), files, info, why)) return Fail(what, why + "。何も移動していません");
     }
     return true;
 }
@@ -1061,33 +1061,33 @@ bool ShellCopy(const ItemPath& source, const ItemPath& destFolder, bool confirm)
     // Refuse to copy an item onto itself or a folder into its own subtree:
     // either would destroy or endlessly grow the source.
     struct stat s{}, d{};
-    if (::fstatat(srcParent.Fd(), name.c_str(), &s, AT_SYMLINK_NOFOLLOW) != 0) return FailErrno(what);
-    if (::fstat(dst.Fd(), &d) != 0) return FailErrno(destFolder.Native());
+    if (::fstatat(srcParent.Handle(), name.c_str(), &s, AT_SYMLINK_NOFOLLOW) != 0) return FailErrno(what);
+    if (::fstat(dst.Handle(), &d) != 0) return FailErrno(destFolder.Native());
     if (S_ISDIR(s.st_mode)) {
-        Folder walk(::openat(dst.Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        Folder walk(::openat(dst.Handle(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         for (int i = 0; i < kMaxClimb && walk.Valid(); ++i) {
             struct stat w{}, up{};
-            if (::fstat(walk.Fd(), &w) != 0) break;
+            if (::fstat(walk.Handle(), &w) != 0) break;
             if (SameFile(w, s)) return Fail(what, "フォルダをそれ自身の中にはコピーできません");
-            if (::fstatat(walk.Fd(), "..", &up, 0) != 0 || SameFile(up, w)) break;
-            walk = Folder(::openat(walk.Fd(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (::fstatat(walk.Handle(), "..", &up, 0) != 0 || SameFile(up, w)) break;
+            walk = Folder(::openat(walk.Handle(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         }
     }
     struct stat t{};
-    if (::fstatat(dst.Fd(), name.c_str(), &t, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(t, s))
+    if (::fstatat(dst.Handle(), name.c_str(), &t, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(t, s))
         return Fail(what, "項目をそれ自身の上にはコピーできません");
     uint64_t items = 0, bytes = 0;
-    if (ScanTree(srcParent.Fd(), name, items, bytes, &d)) return Fail(what, "フォルダをそれ自身の中にはコピーできません");
+    if (ScanTree(srcParent.Handle(), name, items, bytes, &d)) return Fail(what, "フォルダをそれ自身の中にはコピーできません");
     Job job;
     job.path = ParentNative(source);
-    job.dstTop = dst.Fd();
+    job.dstTop = dst.Handle();
     job.dstTopId = Identity(d);
     if (confirm && g_shellUi) {
         job.ui = g_shellUi;
         job.ui->Begin(false, items, bytes);
     }
-    RemoveStaleCopies(dst.Fd());
-    CopyTree(srcParent.Fd(), name, dst.Fd(), job);
+    RemoveStaleCopies(dst.Handle());
+    CopyTree(srcParent.Handle(), name, dst.Handle(), job);
     // Not kept attributes are worth a word but no failure: the data is whole.
     if (!job.attrNote.empty()) g_errors.push_back(job.attrNote);
     g_skipped = job.skipped;
@@ -1109,16 +1109,16 @@ bool ShellDelete(const ItemPath& path, bool toTrash, bool confirm) {
     if (!CheckRemovable(path, toTrash, parent, st)) return false;
     const std::string& name = path.Names.back();
     if (confirm && g_shellUi && !g_shellUi->ConfirmDelete(what, toTrash)) return false;
-    if (toTrash) return MoveToTrash(parent.Fd(), name, what);
+    if (toTrash) return MoveToTrash(parent.Handle(), name, what);
     Job job;
     job.path = ParentNative(path);
     if (confirm && g_shellUi) {
         job.ui = g_shellUi;
         uint64_t items = 0, bytes = 0;
-        ScanTree(parent.Fd(), name, items, bytes, nullptr);
+        ScanTree(parent.Handle(), name, items, bytes, nullptr);
         job.ui->Begin(true, items, bytes);
     }
-    RemoveTree(parent.Fd(), name, job);
+    RemoveTree(parent.Handle(), name, job);
     return job.failures == 0 && !job.Over();
 }
 

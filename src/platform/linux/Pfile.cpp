@@ -24,29 +24,29 @@ constexpr off_t kMaxOwnFile = off_t{4} << 30;
 } // namespace
 
 FileReader::~FileReader() {
-    if (fd_ >= 0) ::close(fd_);
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
 }
 
 bool FileReader::Open(const std::string& nativePath) {
-    if (fd_ >= 0) ::close(fd_);
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
     read_ = 0;
-    fd_ = ::open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd_ < 0) return false;
+    handle_ = ::open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (handle_ < 0) return false;
     struct stat st{};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxOwnFile) {
-        ::close(fd_);
-        fd_ = -1;
+    if (::fstat(handle_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxOwnFile) {
+        ::close(static_cast<int>(handle_));
+        handle_ = -1;
         errno = EINVAL;
         return false;
     }
-    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    ::fcntl(handle_, F_SETFL, ::fcntl(handle_, F_GETFL) & ~O_NONBLOCK);
     return true;
 }
 
 long FileReader::Read(char* buffer, size_t size) {
-    if (fd_ < 0) return -1;
+    if (handle_ < 0) return -1;
     for (;;) {
-        ssize_t n = ::read(fd_, buffer, size);
+        ssize_t n = ::read(handle_, buffer, size);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return -1;
         read_ += static_cast<unsigned long long>(n);
@@ -457,11 +457,11 @@ FileLock::FileLock(const std::string& nativePath) {
         ::close(fd);
         return;
     }
-    fd_ = fd;
+    handle_ = fd;
 }
 
 FileLock::~FileLock() {
-    if (fd_ >= 0) ::close(fd_);  // closing lets go of the lock
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));  // closing lets go of the lock
 }
 
 bool ReplaceFile(const std::string& nativePath, std::string_view data) {
@@ -493,6 +493,42 @@ bool ReplaceFileStreamed(const std::string& nativePath, const std::function<bool
         };
         return produce(put) && !failed;
     });
+}
+
+std::intptr_t OpenFileHandle(const std::string& nativePath, bool read, bool write, uint32_t creation) {
+    int flags = O_CLOEXEC;
+    flags |= (read && write) ? O_RDWR : write ? O_WRONLY : O_RDONLY;
+    switch (creation) {
+    case 1: flags |= O_CREAT | O_EXCL; break;
+    case 2: flags |= O_CREAT | O_TRUNC; break;
+    case 4: flags |= O_CREAT; break;
+    case 5: flags |= O_TRUNC; break;
+    default: break;
+    }
+    const int fd = ::open(nativePath.c_str(), flags, 0644);
+    return fd < 0 ? kNoFileHandle : fd;
+}
+
+long WriteFileHandle(std::intptr_t handle, const void* bytes, long length) {
+    if (handle < 0 || length < 0) return -1;
+    const char* p = static_cast<const char*>(bytes);
+    long done = 0;
+    while (done < length) {
+        ssize_t n = ::write(static_cast<int>(handle), p + done, static_cast<size_t>(length - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        done += n;
+    }
+    return done;
+}
+
+void CloseFileHandle(std::intptr_t handle) {
+    if (handle >= 0) ::close(static_cast<int>(handle));
+}
+
+bool LocalTime(int64_t seconds, struct std::tm& out) {
+    const time_t t = static_cast<time_t>(seconds);
+    return ::localtime_r(&t, &out) != nullptr;
 }
 
 } // namespace nrvs::platform
