@@ -464,26 +464,6 @@ FileLock::~FileLock() {
     if (handle_ >= 0) ::close(static_cast<int>(handle_));  // closing lets go of the lock
 }
 
-bool ReplaceFile(const std::string& nativePath, std::string_view data) {
-    return Replace(nativePath, [&](int fd) { return WriteAll(fd, data); });
-}
-
-bool ReplaceFileWithLines(const std::string& nativePath, const std::vector<std::string>& lines) {
-    return Replace(nativePath, [&](int fd) {
-        std::string chunk;
-        chunk.reserve(1 << 18);
-        for (const auto& line : lines) {
-            chunk += line;
-            chunk += "\r\n";
-            if (chunk.size() >= (1 << 18) - 4096) {
-                if (!WriteAll(fd, chunk)) return false;
-                chunk.clear();
-            }
-        }
-        return WriteAll(fd, chunk);
-    });
-}
-
 bool ReplaceFileStreamed(const std::string& nativePath, const std::function<bool(const PutBytes& put)>& produce) {
     return Replace(nativePath, [&](int fd) {
         bool failed = false;

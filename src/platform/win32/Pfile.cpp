@@ -378,26 +378,6 @@ FileLock::~FileLock() {
     if (handle_ != -1) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));  // closing lets go of the lock
 }
 
-bool ReplaceFile(const std::string& nativePath, std::string_view data) {
-    return Replace(nativePath, [&](HANDLE h) { return WriteAll(h, data); });
-}
-
-bool ReplaceFileWithLines(const std::string& nativePath, const std::vector<std::string>& lines) {
-    return Replace(nativePath, [&](HANDLE h) {
-        std::string chunk;
-        chunk.reserve(1 << 18);
-        for (const auto& line : lines) {
-            chunk += line;
-            chunk += "\r\n";
-            if (chunk.size() >= (1 << 18) - 4096) {
-                if (!WriteAll(h, chunk)) return false;
-                chunk.clear();
-            }
-        }
-        return WriteAll(h, chunk);
-    });
-}
-
 bool ReplaceFileStreamed(const std::string& nativePath, const std::function<bool(const PutBytes& put)>& produce) {
     return Replace(nativePath, [&](HANDLE h) {
         bool failed = false;
