@@ -546,9 +546,14 @@ PreviousKeeper::PreviousKeeper(const DriveRecord& drive, const std::string& belo
     // a folder measurement looks for its subtree's lines alone.
     hasCache_ = cache_.Map(CacheFileName(drive), false) && HeaderStart(cache_.Header(), start);
     if (!hasCache_) return;
-    // Held open from now: the save renames the new files over these names.
+    // Held from now: the save renames the new files over these names. A
+    // drive measurement keeps them whole by a second name in the folder of
+    // previous measurements, taken now and moved into place at Commit; the
+    // bytes are copied only where the system cannot link them.
     if (below_.empty()) {
-        P::MapFileReadOnly(FileIndexName(letter_), index_, indexLength_);
+        P::LinkAsTemporary(CacheFileName(drive), PreviousCacheName(letter_), linkedCache_);
+        if (!P::LinkAsTemporary(FileIndexName(letter_), PreviousIndexName(letter_), linkedIndex_))
+            P::MapFileReadOnly(FileIndexName(letter_), index_, indexLength_);
     } else {
         oldIndex_->Open(FileIndexName(letter_), letter_, cache_.Header());
         oldCache_ = std::make_unique<P::FileReader>();
@@ -556,7 +561,12 @@ PreviousKeeper::PreviousKeeper(const DriveRecord& drive, const std::string& belo
     }
 }
 
-PreviousKeeper::~PreviousKeeper() { P::UnmapFile(index_, indexLength_); }
+PreviousKeeper::~PreviousKeeper() {
+    P::UnmapFile(index_, indexLength_);
+    // Second names not moved into place (no Commit, or a copy instead).
+    for (const std::string* name : {&linkedCache_, &linkedIndex_})
+        if (!name->empty()) P::RemoveOwnFile(*name);
+}
 
 bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why) {
     if (!Global().KeepPrevious) {
@@ -596,12 +606,22 @@ bool PreviousKeeper::KeepWhole(std::string* why) {
     const std::string cacheName = PreviousCacheName(letter_), indexName = PreviousIndexName(letter_);
     // The index goes first: a cache kept without it must not meet an older
     // index of its own date (they are matched by the cache's header line).
-    const bool indexOk = index_ ? P::ReplaceFileFromMapping(indexName, index_, indexLength_)
-                                : P::RemoveOwnFile(indexName);
+    bool indexOk = true;
+    if (!linkedIndex_.empty() && P::RenameOwnFile(linkedIndex_, indexName)) {
+        linkedIndex_.clear();
+    } else {
+        indexOk = linkedIndex_.empty() && (index_ ? P::ReplaceFileFromMapping(indexName, index_, indexLength_)
+                                                  : P::RemoveOwnFile(indexName));
+    }
     if (!indexOk) {
         std::string reason = P::LastWriteError();
         P::RemoveOwnFile(indexName);
         if (why) *why = indexName + ": " + reason;
+    }
+    if (!linkedCache_.empty()) {
+        if (!P::RenameOwnFile(linkedCache_, cacheName)) return Failed(why, cacheName);
+        linkedCache_.clear();
+        return indexOk;
     }
     const std::string_view text = cache_.Text();
     if (!P::ReplaceFileFromMapping(cacheName, text.data(), text.size())) return Failed(why, cacheName);

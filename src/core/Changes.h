@@ -219,6 +219,9 @@ private:
     // A folder measurement's replaced cache, open for reading its subtree's
     // lines once the new one is saved.
     std::unique_ptr<platform::FileReader> oldCache_;
+    // A drive measurement's old cache and index under second names in the
+    // folder of previous measurements, until Commit moves them into place.
+    std::string linkedCache_, linkedIndex_;
 };
 
 // The volume a drive's letter stands for now: serial number and root

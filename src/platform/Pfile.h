@@ -141,6 +141,16 @@ bool RemoveOwnFile(const std::string& nativePath);
 // 16 random hex digits for names that must not be guessed.
 std::string RandomSuffix();
 
+// A second name for a regular file of the program's own, without copying
+// it: the temporary name ReplaceFile would use beside target (its leftovers
+// are cleared the same way), linked to the file at existing. False (temp
+// empty) when existing is no regular file or the system cannot link it
+// there; the caller then copies.
+bool LinkAsTemporary(const std::string& existing, const std::string& target, std::string& temp);
+// Moves a file of the program's own over target in one step. A folder or
+// anything else than a regular file or a link at target is refused.
+bool RenameOwnFile(const std::string& from, const std::string& target);
+
 // A file opened the way CreateFileA opens it: creation is its disposition
 // (1 CREATE_NEW, 2 CREATE_ALWAYS, 3 OPEN_EXISTING, 4 OPEN_ALWAYS,
 // 5 TRUNCATE_EXISTING). kNoFileHandle on failure.

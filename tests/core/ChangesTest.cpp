@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <random>
 #include <sys/stat.h>
@@ -100,12 +101,30 @@ TEST_F(ChangesTest, DriveMeasurementsKeepThePreviousAndShowEveryKindOfChange) {
     d.Write("fresh/deep/w.bin", std::string(64, 'w'));
     d.Write(std::string("odd\xff/v.bin"), std::string(4100, 'v'));
     const std::string before = CacheHeaderLine(*Global().CurrentDrive);
+    struct stat oldIndex{}, oldCache{};
+    ASSERT_EQ(::lstat(FileIndexName(L()).c_str(), &oldIndex), 0);
+    ASSERT_EQ(::lstat(CacheFileName(*Global().CurrentDrive).c_str(), &oldCache), 0);
     MeasureDrive();
     EXPECT_TRUE(hooks.told.empty()) << hooks.told[0];
 
     Measurement prev;
     ASSERT_EQ(LoadPrevious(L(), CacheHeaderLine(*Global().CurrentDrive), prev), PS_OK);
     EXPECT_EQ(prev.Header(), before);
+    // Kept by a second name, not copied: nothing of the move is left
+    // beside it, and the kept files are no longer the current ones (marking
+    // files gone in the current index cannot reach the kept one).
+    const std::string prevDir = PreviousCacheName(L()).substr(0, PreviousCacheName(L()).rfind('/'));
+    for (const auto& e : std::filesystem::directory_iterator(prevDir))
+        EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
+    for (const auto& [kept, current] : {std::pair{PreviousIndexName(L()), FileIndexName(L())},
+                                        std::pair{PreviousCacheName(L()), CacheFileName(*Global().CurrentDrive)}}) {
+        struct stat k{}, c{};
+        ASSERT_EQ(::lstat(kept.c_str(), &k), 0) << kept;
+        ASSERT_EQ(::lstat(current.c_str(), &c), 0) << current;
+        EXPECT_NE(k.st_ino, c.st_ino);
+        EXPECT_EQ(k.st_nlink, 1u) << kept;
+        EXPECT_EQ(k.st_ino, (kept == PreviousIndexName(L()) ? oldIndex : oldCache).st_ino) << "the very file, not a copy";
+    }
 
     auto c = Changes();
     EXPECT_EQ(c.count("same\\"), 0u);

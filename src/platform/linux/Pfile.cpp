@@ -337,6 +337,29 @@ void UnmapFile(const void* data, size_t length) {
     if (data) ::munmap(const_cast<void*>(data), length);
 }
 
+bool LinkAsTemporary(const std::string& existing, const std::string& target, std::string& temp) {
+    temp.clear();
+    struct stat st{};
+    if (::lstat(existing.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !PrepareProgramFolderOf(target)) return false;
+    const std::string name = target + ".tmp" + std::to_string(::getpid()) + "." + RandomSuffix();
+    // link() names the link itself, never what a link planted meanwhile
+    // points at.
+    if (::link(existing.c_str(), name.c_str()) != 0) return false;
+    temp = name;
+    return true;
+}
+
+bool RenameOwnFile(const std::string& from, const std::string& target) {
+    struct stat there{};
+    if (::lstat(target.c_str(), &there) == 0 && !S_ISREG(there.st_mode) && !S_ISLNK(there.st_mode)) {
+        t_lastWriteError = std::string(Obstacle(there.st_mode)) + " is there, not a regular file; nothing was written";
+        return false;
+    }
+    if (::rename(from.c_str(), target.c_str()) == 0) return true;
+    t_lastWriteError = SystemReason(errno);
+    return false;
+}
+
 bool ReplaceFilePlaced(const std::string& nativePath, uint64_t length,
                        const std::function<bool(const PutBytesAt& put)>& produce) {
     return Replace(nativePath, [&](int fd) {

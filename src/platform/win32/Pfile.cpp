@@ -207,6 +207,32 @@ bool RemoveOwnFile(const std::string& nativePath) {
     return ::DeleteFileW(w.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
+bool LinkAsTemporary(const std::string& existing, const std::string& target, std::string& temp) {
+    temp.clear();
+    const DWORD a = ::GetFileAttributesW(win::LongPath(existing).c_str());
+    if (a == INVALID_FILE_ATTRIBUTES || (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+        !PrepareProgramFolderOf(target))
+        return false;
+    const std::string name = target + ".tmp" + std::to_string(::GetCurrentProcessId()) + "." + RandomSuffix();
+    if (!::CreateHardLinkW(win::LongPath(name).c_str(), win::LongPath(existing).c_str(), nullptr)) return false;
+    temp = name;
+    return true;
+}
+
+bool RenameOwnFile(const std::string& from, const std::string& target) {
+    const DWORD a = ::GetFileAttributesW(win::LongPath(target).c_str());
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) {
+        t_lastWriteError = "a folder is there, not a regular file; nothing was written";
+        return false;
+    }
+    if (::MoveFileExW(win::LongPath(from).c_str(), win::LongPath(target).c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    SetErrno();
+    t_lastWriteError = SystemReason(errno);
+    return false;
+}
+
 std::string RandomSuffix() {
     unsigned char bytes[8] = {};
     if (!BCRYPT_SUCCESS(::BCryptGenRandom(nullptr, bytes, sizeof bytes, BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
