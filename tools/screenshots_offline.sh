@@ -15,6 +15,8 @@ command -v ncdu >/dev/null || { echo "screenshots_offline.sh: ncdu is needed to 
 tmp=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$tmp"' EXIT
 cp "$bin/norvessa" "$bin/norvessa-cli" "$bin/norvessa-treemap" "$bin/norvessa.html" "$tmp/"
+# The scan is read by norvessa-import beside the tool (a release build links the tool statically).
+if [ -x "$bin/norvessa-import" ]; then cp "$bin/norvessa-import" "$tmp/"; fi
 s="$tmp/srv"
 python3 - "$s" <<'PY'
 import os, sys
