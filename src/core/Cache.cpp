@@ -152,13 +152,17 @@ enum class Merge { Done, OutOfOrder, Unreadable, Refused };
 // it). fresh must be sorted. OutOfOrder as soon as two lines of the cache
 // are not in order: nothing sensible has been written then.
 Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_view below, std::string_view header,
-                  const StringList& fresh, ChunkWriter& out, size_t chunk) {
+                  const StringList& fresh, ChunkWriter& out, size_t chunk, MergeExtras* extras = nullptr) {
+    StringList* const replaced = extras ? extras->Replaced : nullptr;
+    const auto* const accept = extras && extras->Accept ? &extras->Accept : nullptr;
     out.Line(header);
     std::vector<char> buffer(std::max<size_t>(chunk, 2));
     size_t have = 0;     // bytes in buffer
     bool atEnd = false;  // read said the end
     bool first = true;   // the next line is the file's first
-    std::string previous;
+    // The line before, in the buffer; copied only when the buffer moves.
+    std::string_view previous;
+    std::string previousCopy;
     bool hasPrevious = false;
     size_t nextFresh = 0;
     for (;;) {
@@ -205,8 +209,9 @@ Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_vi
                 p = next;
                 continue;
             }
+            if (accept && !(*accept)(line)) return Merge::Refused;
             if (hasPrevious && Less(line, previous)) return Merge::OutOfOrder;
-            previous.assign(line);
+            previous = line;
             hasPrevious = true;
             if (nextFresh < fresh.size() && Less(fresh[nextFresh], line)) {
                 flush(p);
@@ -214,6 +219,7 @@ Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_vi
             }
             if (UnderFolder(line, below)) {
                 flush(p);
+                if (replaced) replaced->emplace_back(line);
             } else if (crlf) {
                 if (!run) run = p;
             } else {
@@ -223,6 +229,10 @@ Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_vi
             p = next;
         }
         flush(p);
+        if (hasPrevious) {
+            previousCopy.assign(previous);
+            previous = previousCopy;
+        }
         // What is left is the start of a line: to the front, and a larger
         // buffer when one line fills it.
         const size_t left = static_cast<size_t>(end - p);
@@ -236,18 +246,23 @@ Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_vi
 }
 
 // The full sort a cache out of order gets.
-void MergeSorting(std::string_view text, std::string_view below, std::string_view header, const StringList& fresh,
-                  ChunkWriter& out) {
+Merge MergeSorting(std::string_view text, std::string_view below, std::string_view header, const StringList& fresh,
+                   ChunkWriter& out, MergeExtras* extras = nullptr) {
     StringList lines;
     TextToLines(lines, text);
     std::vector<std::string_view> all;
     all.reserve(lines.size() + fresh.size());
-    for (size_t i = 0; i < lines.size(); ++i)
-        if (!(i == 0 && IsHeaderLine(lines[i])) && !UnderFolder(lines[i], below)) all.push_back(lines[i]);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i == 0 && IsHeaderLine(lines[i])) continue;
+        if (extras && extras->Accept && !extras->Accept(lines[i])) return Merge::Refused;
+        if (!UnderFolder(lines[i], below)) all.push_back(lines[i]);
+        else if (extras && extras->Replaced) extras->Replaced->push_back(lines[i]);
+    }
     for (const std::string& line : fresh) all.push_back(line);
     std::stable_sort(all.begin(), all.end(), Less);
     out.Line(header);
     for (std::string_view line : all) out.Line(line);
+    return Merge::Done;
 }
 
 void SortFresh(StringList& fresh) {
@@ -282,9 +297,11 @@ bool MergeFolderLines(std::string_view text, std::string_view below, std::string
 }
 
 bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::string_view header, StringList& fresh,
-                    std::string* why) {
+                    std::string* why, StringList* replaced) {
     const std::string name = CacheFileName(drive);
-    if (!MergeIntoFile(name, below, header, fresh, why)) return false;
+    MergeExtras extras;
+    extras.Replaced = replaced;
+    if (!MergeIntoFile(name, below, header, fresh, why, &extras)) return false;
     KnownStamp(drive) = platform::FileStamp(name);
     return true;
 }
@@ -334,8 +351,12 @@ StringList SubtreeLinesOf(const std::function<long(char*, size_t)>& read, std::s
 }
 
 bool MergeIntoFile(const std::string& name, std::string_view below, std::string_view header, StringList& fresh,
-                   std::string* why) {
+                   std::string* why, MergeExtras* extras) {
     SortFresh(fresh);
+    if (extras) extras->Refused = false;
+    auto restart = [&] {
+        if (extras && extras->Replaced) extras->Replaced->clear();
+    };
     Merge result = Merge::Done;
     bool ok = platform::ReplaceFileStreamed(name, [&](const platform::PutBytes& put) {
         ChunkWriter out(put);
@@ -352,23 +373,31 @@ bool MergeIntoFile(const std::string& name, std::string_view below, std::string_
             return out.Finish();
         }
         result = MergeStream([&](char* b, size_t n) { return file.Read(b, n); }, below, header, fresh, out,
-                             size_t{1} << 20);
+                             size_t{1} << 20, extras);
         return out.Finish() && result == Merge::Done;
     });
     if (!ok && result == Merge::OutOfOrder) {
         // Edited by hand, perhaps: read whole and sorted in full.
+        restart();
         std::string text;
         if (platform::ReadWholeFile(name, text)) {
             ok = platform::ReplaceFileStreamed(name, [&](const platform::PutBytes& put) {
                 ChunkWriter out(put);
-                MergeSorting(text, below, header, fresh, out);
-                return out.Finish();
+                result = MergeSorting(text, below, header, fresh, out, extras);
+                return out.Finish() && result == Merge::Done;
             });
         } else {
             result = Merge::Unreadable;
         }
     }
+    if (!ok && result == Merge::Refused) {
+        restart();
+        if (extras) extras->Refused = true;
+        if (why) *why = name + ": a line of it was refused";
+        return false;
+    }
     if (!ok) {
+        restart();
         if (why) *why = name + ": " + (result == Merge::Unreadable ? "the cache could not be read" : platform::LastWriteError());
         return false;
     }

@@ -144,24 +144,6 @@ PreviousState CheckMeasurement(const Measurement& m, char letter, PreviousFault*
     return PS_OK;
 }
 
-PreviousState CheckMeasurementFile(const std::string& nativePath, char letter, std::string& header) {
-    P::FileReader file;
-    if (!file.Open(nativePath)) return PS_NONE;
-    PreviousState state = PS_OK;
-    size_t number = 0;
-    const bool read = ForEachLine([&](char* b, size_t n) { return file.Read(b, n); }, [&](std::string_view line) {
-        if (++number == 1) {
-            header = std::string(line);
-            if (!CheckHeader(header, nullptr)) state = PS_DAMAGED;
-        } else {
-            state = CheckLine(line, letter, number, nullptr);
-        }
-        return state == PS_OK;
-    });
-    if (number == 0) return PS_NONE;
-    return read ? state : PS_DAMAGED;
-}
-
 namespace {
 // "header<TAB>volume" of a line of the volume note.
 std::pair<std::string, std::string> NoteLine(const StringList& lines, size_t n) {
@@ -588,14 +570,16 @@ bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why) {
     bool ok = true;
     bool whole = true;
     std::string previousHeader;
-    bool intoPrevious = false;
-    // Read as a stream: a large previous measurement is never held.
-    if (!below_.empty() && oldCache_)
-        intoPrevious = CheckMeasurementFile(PreviousCacheName(letter_), letter_, previousHeader) == PS_OK;
-    if (intoPrevious) {
+    // A folder's figures go into a previous measurement that is sound from
+    // its header to its last line; its lines are checked as the merge reads
+    // them, so the file is read once. Any other is replaced whole.
+    bool refused = false;
+    if (!below_.empty() && oldCache_ && PreviousHeader(previousHeader)) {
         whole = false;
-        ok = KeepSubtree(previousHeader, why);
-    } else {
+        ok = KeepSubtree(previousHeader, why, refused);
+    }
+    if (whole || refused) {
+        whole = true;
         ok = KeepWhole(why);
     }
     NoteVolume(newHeader, whole && ok);
@@ -628,7 +612,21 @@ bool PreviousKeeper::KeepWhole(std::string* why) {
     return indexOk;
 }
 
-bool PreviousKeeper::KeepSubtree(const std::string& previousHeader, std::string* why) {
+bool PreviousKeeper::PreviousHeader(std::string& header) const {
+    std::string head;
+    if (!P::ReadFileStart(PreviousCacheName(letter_), 4096, head)) return false;
+    const size_t end = head.find_first_of("\r\n");
+    if (end == std::string::npos) return false;
+    header = head.substr(0, end);
+    return CheckHeader(header, nullptr);
+}
+
+void PreviousKeeper::TakeReplaced(StringList lines) {
+    replaced_ = std::move(lines);
+    hasReplaced_ = true;
+}
+
+bool PreviousKeeper::KeepSubtree(const std::string& previousHeader, std::string* why, bool& refused) {
     const std::string cacheName = PreviousCacheName(letter_), indexName = PreviousIndexName(letter_);
     // The index of the previous measurement gets the replaced subtree's files
     // when both it and the replaced index belong to their caches; otherwise
@@ -643,8 +641,13 @@ bool PreviousKeeper::KeepSubtree(const std::string& previousHeader, std::string*
 
     // The replaced subtree's lines take the place of its lines there, merged
     // into the file as it is read: the rest is neither held nor parsed.
-    StringList fresh = SubtreeLinesOf([&](char* b, size_t n) { return oldCache_->Read(b, n); }, below_);
-    if (!MergeIntoFile(cacheName, below_, previousHeader, fresh, why)) {
+    StringList fresh = hasReplaced_ ? std::move(replaced_)
+                                    : SubtreeLinesOf([&](char* b, size_t n) { return oldCache_->Read(b, n); }, below_);
+    MergeExtras extras;
+    size_t number = 1;
+    extras.Accept = [&](std::string_view line) { return CheckLine(line, letter_, ++number, nullptr) == PS_OK; };
+    if (!MergeIntoFile(cacheName, below_, previousHeader, fresh, why, &extras)) {
+        refused = extras.Refused;
         // The index may be of the new lines already: it must not pass for
         // the old ones' files.
         P::RemoveOwnFile(indexName);

@@ -81,10 +81,6 @@ std::string PreviousStateText(PreviousState state, char letter, const PreviousFa
 // is a folder of that drive with its twelve figures. fault gets the first
 // line at fault.
 PreviousState CheckMeasurement(const Measurement& m, char letter, PreviousFault* fault = nullptr);
-// The same for a cache file read as a stream, never held whole; header gets
-// its first line. PS_NONE when it cannot be read or is empty.
-PreviousState CheckMeasurementFile(const std::string& nativePath, char letter, std::string& header);
-
 // Maps and checks the previous measurement of drive letter, whose current
 // cache header is currentHeader: a previous one whose volume note says it was
 // taken of another volume than the current one is refused too.
@@ -202,10 +198,17 @@ public:
     // previous measurement could not be written (why: file and reason); what
     // was there before is then left whole or removed, never half matched.
     bool Commit(const std::string& newHeader, std::string* why = nullptr);
+    // A folder measurement's replaced lines, taken out of the old cache by
+    // the merge that saved the new one: Commit need not read them again.
+    void TakeReplaced(StringList lines);
 
 private:
     bool KeepWhole(std::string* why);
-    bool KeepSubtree(const std::string& previousHeader, std::string* why);
+    // refused: the previous measurement has a damaged line and was left as
+    // it was.
+    bool KeepSubtree(const std::string& previousHeader, std::string* why, bool& refused);
+    // The header line of the previous measurement, when there is one.
+    bool PreviousHeader(std::string& header) const;
     void NoteVolume(const std::string& newHeader, bool keptWhole);
 
     char letter_;
@@ -222,6 +225,8 @@ private:
     // A drive measurement's old cache and index under second names in the
     // folder of previous measurements, until Commit moves them into place.
     std::string linkedCache_, linkedIndex_;
+    StringList replaced_;
+    bool hasReplaced_ = false;
 };
 
 // The volume a drive's letter stands for now: serial number and root

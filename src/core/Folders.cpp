@@ -50,14 +50,32 @@ const std::string& FormatRecord(FolderRecord& r) {
     return s;
 }
 
+namespace {
+const void* LastByte(const char* p, char c, size_t n) {
+#if defined(__GLIBC__)
+    return memrchr(p, c, n);
+#else
+    while (n > 0)
+        if (p[--n] == c) return p + n;
+    return nullptr;
+#endif
+}
+} // namespace
+
 bool PathOfLine(std::string_view line, std::string_view& path) {
     // The last " > ", found from the end by its '>' alone: the numbers
     // behind it are short, and this runs for every line of a large cache.
-    for (size_t i = line.size() >= 2 ? line.size() - 2 : 0; i >= 1; --i) {
-        if (line[i] == '>' && line[i - 1] == ' ' && line[i + 1] == ' ') {
+    // A '>' that can have a space on both sides lies in [1, size - 2].
+    size_t end = line.size() >= 2 ? line.size() - 1 : 0;  // one past the last candidate
+    while (end > 1) {
+        const void* found = LastByte(line.data() + 1, '>', end - 1);
+        if (!found) break;
+        const size_t i = static_cast<size_t>(static_cast<const char*>(found) - line.data());
+        if (line[i - 1] == ' ' && line[i + 1] == ' ') {
             path = line.substr(0, i - 1);
             return true;
         }
+        end = i;
     }
     path = line;
     return false;

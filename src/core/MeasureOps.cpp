@@ -300,10 +300,12 @@ int MeasureFolderIntoCache(const std::string& path, MeasureHooks& hooks, Measure
         fresh.reserve(g.Folders.Size());
         for (size_t i = 0; i < g.Folders.Size(); ++i) fresh.emplace_back(g.Folders.LineAt(i));
         g.Folders.Clear();
-        const bool merged = MergeIntoCache(*current, path, header, fresh, &one.SaveError);
+        StringList replaced;
+        const bool merged = MergeIntoCache(*current, path, header, fresh, &one.SaveError, &replaced);
         for (const std::string& line : fresh) g.Folders.Append(line);
         StringList().swap(fresh);
         if (merged) {
+            previous.TakeReplaced(std::move(replaced));
             std::string notKept;
             if (!previous.Commit(header, &notKept))
                 hooks.Tell("前回の計測結果を残せませんでした。今回の計測結果は保存しています。\n" + notKept,

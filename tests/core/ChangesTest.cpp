@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <map>
 #include <random>
+#include <ranges>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -223,6 +224,70 @@ TEST_F(ChangesTest, AFolderMeasurementBetweenTwoDriveMeasurements) {
     EXPECT_EQ(c.count("in\\"), 0u);
     EXPECT_EQ(c["out\\"].Old.Size, 300);
     EXPECT_EQ(c["out\\"].New.Size, 9300);
+}
+
+// The command line's folder measurement hands the lines its merge took out
+// of the cache to the previous measurement, which it reads once, checking
+// each line as it merges: a sound previous one (even out of order) takes
+// the subtree's old figures; one with a damaged line anywhere is replaced
+// by the whole cache the measurement replaced, never half merged.
+TEST_F(ChangesTest, TheCommandLinesFolderMeasurementKeepsThePreviousAsTheWindowsDoes) {
+    const TempDir& d = drive->Dir();
+    d.Write("in/f.bin", std::string(100, 'f'));
+    d.Write("in/sub/g.bin", std::string(100, 'g'));
+    d.Write("out/h.bin", std::string(100, 'h'));
+    MeasureDrive();  // M0
+    d.Write("in/f.bin", std::string(200, 'f'));
+    d.Write("out/h.bin", std::string(300, 'h'));
+    MeasureDrive();  // M1: previous = M0
+    const std::string prevName = PreviousCacheName(L()), cacheName = CacheFileName(*Global().CurrentDrive);
+    std::string m0, m1;
+    ASSERT_TRUE(platform::ReadWholeFile(prevName, m0));
+    ASSERT_TRUE(platform::ReadWholeFile(cacheName, m1));
+    const size_t headEnd = m0.find("\r\n") + 2;
+    const std::string own = std::string(1, L()) + ":\\";
+
+    auto measureIn = [&](size_t bytes) {
+        d.Write("in/f.bin", std::string(bytes, 'f'));
+        ::sleep(1);
+        ASSERT_EQ(MeasureFolderIntoCache(P("in\\"), hooks), 1);
+    };
+    // In order, and the same lines reversed (a file edited by hand): both
+    // take M1's figures of in\ and keep M0's elsewhere.
+    for (bool reversed : {false, true}) {
+        SCOPED_TRACE(reversed ? "reversed" : "in order");
+        StringList lines;
+        TextToLines(lines, std::string_view(m0).substr(headEnd));
+        if (reversed) std::reverse(lines.begin(), lines.end());
+        std::string text = m0.substr(0, headEnd);
+        for (const std::string& l : lines) text += l + "\r\n";
+        ASSERT_TRUE(platform::ReplaceFile(prevName, text));
+        ASSERT_TRUE(platform::ReplaceFile(cacheName, m1));
+        measureIn(reversed ? 1500 : 1200);
+        auto c = Changes();
+        EXPECT_EQ(c["in\\"].Old.Size, 300);  // M1
+        EXPECT_EQ(c["in\\"].New.Size, reversed ? 1600 : 1300);
+        EXPECT_EQ(c["out\\"].Old.Size, 100);  // M0
+        EXPECT_EQ(c["out\\"].New.Size, 300);
+    }
+    // A damaged line after the subtree, and one inside it.
+    for (const std::string& damaged : {own + "zz\\ > 1:2:3", own + "in\\sub\\ > 1:2"}) {
+        SCOPED_TRACE(damaged);
+        std::string text = m0 + damaged + "\r\n";
+        ASSERT_TRUE(platform::ReplaceFile(prevName, text));
+        ASSERT_TRUE(platform::ReplaceFile(cacheName, m1));
+        measureIn(2200);
+        std::string kept;
+        ASSERT_TRUE(platform::ReadWholeFile(prevName, kept));
+        EXPECT_EQ(kept, m1);
+        auto c = Changes();
+        EXPECT_EQ(c["in\\"].Old.Size, 300);
+        EXPECT_EQ(c["in\\"].New.Size, 2300);
+        EXPECT_EQ(c.count("out\\"), 0u);
+    }
+    for (const std::string& name : std::filesystem::directory_iterator(std::filesystem::path(prevName).parent_path()) |
+                                        std::views::transform([](const auto& e) { return e.path().filename().string(); }))
+        EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
 }
 
 // With no previous measurement, a folder measurement keeps the whole cache

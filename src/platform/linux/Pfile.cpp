@@ -490,8 +490,18 @@ FileLock::~FileLock() {
 bool ReplaceFileStreamed(const std::string& nativePath, const std::function<bool(const PutBytes& put)>& produce) {
     return Replace(nativePath, [&](int fd) {
         bool failed = false;
+        // Write-back of what is written is started every few megabytes, so
+        // that the disk works while the rest is produced and the fsync
+        // before the rename waits only for the tail.
+        constexpr off_t kStartWriteBack = off_t{8} << 20;
+        off_t written = 0, started = 0;
         PutBytes put = [&](std::string_view data) {
             if (!failed && !WriteAll(fd, data)) failed = true;
+            written += static_cast<off_t>(data.size());
+            if (!failed && written - started >= kStartWriteBack) {
+                ::sync_file_range(fd, started, written - started, SYNC_FILE_RANGE_WRITE);
+                started = written;
+            }
             return !failed;
         };
         return produce(put) && !failed;
