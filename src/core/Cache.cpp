@@ -297,11 +297,9 @@ bool MergeFolderLines(std::string_view text, std::string_view below, std::string
 }
 
 bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::string_view header, StringList& fresh,
-                    std::string* why, StringList* replaced) {
+                    std::string* why) {
     const std::string name = CacheFileName(drive);
-    MergeExtras extras;
-    extras.Replaced = replaced;
-    if (!MergeIntoFile(name, below, header, fresh, why, &extras)) return false;
+    if (!MergeIntoFile(name, below, header, fresh, why)) return false;
     KnownStamp(drive) = platform::FileStamp(name);
     return true;
 }
@@ -358,7 +356,9 @@ bool MergeIntoFile(const std::string& name, std::string_view below, std::string_
         if (extras && extras->Replaced) extras->Replaced->clear();
     };
     Merge result = Merge::Done;
-    bool ok = platform::ReplaceFileStreamed(name, [&](const platform::PutBytes& put) {
+    const std::function<bool()> noGate;
+    const std::function<bool()>& gate = extras ? extras->Gate : noGate;
+    bool ok = platform::ReplaceFileStreamedGated(name, [&](const platform::PutBytes& put) {
         ChunkWriter out(put);
         platform::FileReader file;
         if (!file.Open(name)) {
@@ -375,17 +375,17 @@ bool MergeIntoFile(const std::string& name, std::string_view below, std::string_
         result = MergeStream([&](char* b, size_t n) { return file.Read(b, n); }, below, header, fresh, out,
                              size_t{1} << 20, extras);
         return out.Finish() && result == Merge::Done;
-    });
+    }, gate);
     if (!ok && result == Merge::OutOfOrder) {
         // Edited by hand, perhaps: read whole and sorted in full.
         restart();
         std::string text;
         if (platform::ReadWholeFile(name, text)) {
-            ok = platform::ReplaceFileStreamed(name, [&](const platform::PutBytes& put) {
+            ok = platform::ReplaceFileStreamedGated(name, [&](const platform::PutBytes& put) {
                 ChunkWriter out(put);
                 result = MergeSorting(text, below, header, fresh, out, extras);
                 return out.Finish() && result == Merge::Done;
-            });
+            }, gate);
         } else {
             result = Merge::Unreadable;
         }

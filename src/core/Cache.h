@@ -58,10 +58,8 @@ bool MergeFolderLines(std::string_view text, std::string_view below, std::string
 // there but cannot be read is left as it is (false). The caller holds the
 // cache lock (CacheLockName) around it. False when it could not be written: the old file stays whole
 // and why gets the file's name and the reason.
-// replaced, when given, gets the lines the merge took out (those of the
-// folder and below), in the file's order.
 bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::string_view header, StringList& fresh,
-                    std::string* why = nullptr, StringList* replaced = nullptr);
+                    std::string* why = nullptr);
 // What a merge into a file may do beside merging.
 struct MergeExtras {
     // Gets the lines taken out (the folder's and those below), in the file's
@@ -71,6 +69,9 @@ struct MergeExtras {
     // false refuses the file: nothing is replaced and Refused is set.
     std::function<bool(std::string_view)> Accept;
     bool Refused = false;
+    // When given, the merged file takes the name only if Gate() then says so
+    // (see ReplaceFileStreamedGated).
+    std::function<bool()> Gate;
 };
 // The same on any file of cache lines (the previous measurement's).
 bool MergeIntoFile(const std::string& nativePath, std::string_view below, std::string_view header, StringList& fresh,

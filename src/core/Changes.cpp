@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 namespace nrvs {
 
@@ -550,8 +551,16 @@ PreviousKeeper::~PreviousKeeper() {
         if (!name->empty()) P::RemoveOwnFile(*name);
 }
 
-bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why) {
+bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why) { return Commit(newHeader, why, {}); }
+
+bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why, const std::function<bool()>& saved) {
+    std::optional<bool> known;
+    const std::function<bool()> cacheSaved = [&] {
+        if (!known) known = !saved || saved();
+        return *known;
+    };
     if (!Global().KeepPrevious) {
+        if (!cacheSaved()) return true;
         // Kept no longer: an older one would pass for the one before this.
         for (const std::string& name : {PreviousCacheName(letter_), PreviousIndexName(letter_), PreviousVolumeName(letter_)})
             P::RemoveOwnFile(name);
@@ -564,7 +573,7 @@ bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why) {
     // Nothing was replaced (the drive had no measurement): what is kept
     // belongs to an older one and stays as it is.
     if (!hasCache_) {
-        NoteVolume(newHeader, false);
+        if (cacheSaved()) NoteVolume(newHeader, false);
         return true;
     }
     bool ok = true;
@@ -576,8 +585,10 @@ bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why) {
     bool refused = false;
     if (!below_.empty() && oldCache_ && PreviousHeader(previousHeader)) {
         whole = false;
-        ok = KeepSubtree(previousHeader, why, refused);
+        ok = KeepSubtree(previousHeader, why, refused, cacheSaved);
     }
+    // Not replaced: the previous measurement is still the one before it.
+    if (!cacheSaved()) return true;
     if (whole || refused) {
         whole = true;
         ok = KeepWhole(why);
@@ -621,33 +632,34 @@ bool PreviousKeeper::PreviousHeader(std::string& header) const {
     return CheckHeader(header, nullptr);
 }
 
-void PreviousKeeper::TakeReplaced(StringList lines) {
-    replaced_ = std::move(lines);
-    hasReplaced_ = true;
-}
-
-bool PreviousKeeper::KeepSubtree(const std::string& previousHeader, std::string* why, bool& refused) {
+bool PreviousKeeper::KeepSubtree(const std::string& previousHeader, std::string* why, bool& refused,
+                                 const std::function<bool()>& saved) {
     const std::string cacheName = PreviousCacheName(letter_), indexName = PreviousIndexName(letter_);
-    // The index of the previous measurement gets the replaced subtree's files
-    // when both it and the replaced index belong to their caches; otherwise
-    // it would describe other figures than the lines, and goes.
-    FileIndex prevIndex;
-    bool indexOk = false;
-    if (oldIndex_->IsOpen() && prevIndex.Open(indexName, letter_, previousHeader)) {
-        const FileIndexData data = SubtreeData(oldIndex_.get(), below_);
-        indexOk = WriteFileIndex(indexName, letter_, previousHeader, data, &prevIndex, below_);
-    }
-    if (!indexOk) P::RemoveOwnFile(indexName);
-
     // The replaced subtree's lines take the place of its lines there, merged
     // into the file as it is read: the rest is neither held nor parsed.
-    StringList fresh = hasReplaced_ ? std::move(replaced_)
-                                    : SubtreeLinesOf([&](char* b, size_t n) { return oldCache_->Read(b, n); }, below_);
+    StringList fresh = SubtreeLinesOf([&](char* b, size_t n) { return oldCache_->Read(b, n); }, below_);
     MergeExtras extras;
     size_t number = 1;
     extras.Accept = [&](std::string_view line) { return CheckLine(line, letter_, ++number, nullptr) == PS_OK; };
+    // Once the merged lines are written aside and the new cache is saved,
+    // the index goes first: the index of the previous measurement gets the
+    // replaced subtree's files when both it and the replaced index belong
+    // to their caches; otherwise it would describe other figures than the
+    // lines, and goes.
+    extras.Gate = [&] {
+        if (!saved()) return false;
+        FileIndex prevIndex;
+        bool indexOk = false;
+        if (oldIndex_->IsOpen() && prevIndex.Open(indexName, letter_, previousHeader)) {
+            const FileIndexData data = SubtreeData(oldIndex_.get(), below_);
+            indexOk = WriteFileIndex(indexName, letter_, previousHeader, data, &prevIndex, below_);
+        }
+        if (!indexOk) P::RemoveOwnFile(indexName);
+        return true;
+    };
     if (!MergeIntoFile(cacheName, below_, previousHeader, fresh, why, &extras)) {
         refused = extras.Refused;
+        if (!saved()) return false;
         // The index may be of the new lines already: it must not pass for
         // the old ones' files.
         P::RemoveOwnFile(indexName);

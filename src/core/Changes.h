@@ -8,6 +8,7 @@
 #include "core/Folders.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -198,15 +199,19 @@ public:
     // previous measurement could not be written (why: file and reason); what
     // was there before is then left whole or removed, never half matched.
     bool Commit(const std::string& newHeader, std::string* why = nullptr);
-    // A folder measurement's replaced lines, taken out of the old cache by
-    // the merge that saved the new one: Commit need not read them again.
-    void TakeReplaced(StringList lines);
+    // The same while the new cache is still being saved, on another thread:
+    // what can be written before is written aside, and nothing is put in
+    // place until saved() says the cache was saved (it may wait for that;
+    // it is called once). When it says not, nothing changes and the result
+    // is true.
+    bool Commit(const std::string& newHeader, std::string* why, const std::function<bool()>& saved);
 
 private:
     bool KeepWhole(std::string* why);
     // refused: the previous measurement has a damaged line and was left as
     // it was.
-    bool KeepSubtree(const std::string& previousHeader, std::string* why, bool& refused);
+    bool KeepSubtree(const std::string& previousHeader, std::string* why, bool& refused,
+                     const std::function<bool()>& saved);
     // The header line of the previous measurement, when there is one.
     bool PreviousHeader(std::string& header) const;
     void NoteVolume(const std::string& newHeader, bool keptWhole);
@@ -225,8 +230,6 @@ private:
     // A drive measurement's old cache and index under second names in the
     // folder of previous measurements, until Commit moves them into place.
     std::string linkedCache_, linkedIndex_;
-    StringList replaced_;
-    bool hasReplaced_ = false;
 };
 
 // The volume a drive's letter stands for now: serial number and root

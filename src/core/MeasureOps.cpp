@@ -11,6 +11,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace nrvs {
 
@@ -110,6 +113,30 @@ void SealIndex(const DriveRecord& drive, const std::string& header, MeasureHooks
         TellSaveFailed(hooks, why);
     }
 }
+
+// Whether a save succeeded, told once from one thread to another.
+class SaveSignal {
+public:
+    void Set(bool saved) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (known_) return;
+            known_ = true;
+            saved_ = saved;
+        }
+        changed_.notify_all();
+    }
+    bool Wait() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return known_; });
+        return saved_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool known_ = false, saved_ = false;
+};
 
 // The message shows this many paths; the rest are counted.
 constexpr size_t kShownUnreadable = 10;
@@ -300,14 +327,29 @@ int MeasureFolderIntoCache(const std::string& path, MeasureHooks& hooks, Measure
         fresh.reserve(g.Folders.Size());
         for (size_t i = 0; i < g.Folders.Size(); ++i) fresh.emplace_back(g.Folders.LineAt(i));
         g.Folders.Clear();
-        StringList replaced;
-        const bool merged = MergeIntoCache(*current, path, header, fresh, &one.SaveError, &replaced);
+        // The previous measurement is merged aside at the same time, and put
+        // in place once the cache is saved.
+        std::string notKept;
+        bool kept = true;
+        bool merged = false;
+        {
+            SaveSignal saved;
+            std::thread keeper([&] { kept = previous.Commit(header, &notKept, [&] { return saved.Wait(); }); });
+            struct Join {
+                SaveSignal& saved;
+                std::thread& keeper;
+                ~Join() {
+                    saved.Set(false);  // no effect once set
+                    keeper.join();
+                }
+            } join{saved, keeper};
+            merged = MergeIntoCache(*current, path, header, fresh, &one.SaveError);
+            saved.Set(merged);
+        }
         for (const std::string& line : fresh) g.Folders.Append(line);
         StringList().swap(fresh);
         if (merged) {
-            previous.TakeReplaced(std::move(replaced));
-            std::string notKept;
-            if (!previous.Commit(header, &notKept))
+            if (!kept)
                 hooks.Tell("前回の計測結果を残せませんでした。今回の計測結果は保存しています。\n" + notKept,
                            MB_ICONINFORMATION);
             SealIndex(*current, header, hooks, one, files, path, diskHeader);

@@ -64,6 +64,12 @@ bool ReplaceFileWithLines(const std::string& nativePath, const std::vector<std::
 // errno of the first failure is left in errno.
 using PutBytes = std::function<bool(std::string_view)>;
 bool ReplaceFileStreamed(const std::string& nativePath, const std::function<bool(const PutBytes& put)>& produce);
+// The same, but the new file, written and flushed, takes the name only when
+// gate() then returns true (gate may wait for another save, or write other
+// files first); otherwise it is removed, the old file stays and the result
+// is false. gate is called once, only when the file was written.
+bool ReplaceFileStreamedGated(const std::string& nativePath, const std::function<bool(const PutBytes& put)>& produce,
+                              const std::function<bool()>& gate);
 
 // The same for a file of known length whose parts are produced out of
 // order: put writes bytes at an offset (bytes never written read as zeros).

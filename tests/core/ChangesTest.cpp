@@ -285,6 +285,19 @@ TEST_F(ChangesTest, TheCommandLinesFolderMeasurementKeepsThePreviousAsTheWindows
         EXPECT_EQ(c["in\\"].New.Size, 2300);
         EXPECT_EQ(c.count("out\\"), 0u);
     }
+    // A keeper told that the new cache was not saved changes nothing.
+    std::string before;
+    ASSERT_TRUE(platform::ReadWholeFile(prevName, before));
+    {
+        PreviousKeeper keeper(*Global().CurrentDrive, P("in\\"));
+        std::string why;
+        int asked = 0;
+        EXPECT_TRUE(keeper.Commit("2001/01/01 00:00:00=00:00:00", &why, [&] { return ++asked, false; }));
+        EXPECT_EQ(asked, 1);
+    }
+    std::string after;
+    ASSERT_TRUE(platform::ReadWholeFile(prevName, after));
+    EXPECT_EQ(after, before);
     for (const std::string& name : std::filesystem::directory_iterator(std::filesystem::path(prevName).parent_path()) |
                                         std::views::transform([](const auto& e) { return e.path().filename().string(); }))
         EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;

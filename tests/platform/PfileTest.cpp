@@ -109,6 +109,51 @@ TEST(ReplaceFileTest, FailuresSayWhy) {
     EXPECT_TRUE(platform::LastWriteError().empty()) << "a success clears the last reason";
 }
 
+// A gated replacement is written and flushed aside, and takes the name only
+// when the gate says so: the gate sees the old file still in place, may save
+// other files itself, and a refusal leaves the old file and no temporary.
+TEST(ReplaceFileTest, AGatedReplacementTakesTheNameOnlyWhenLetThrough) {
+    TempDir dir;
+    const std::string name = dir / "prev.txt";
+    ASSERT_TRUE(platform::ReplaceFile(name, "old"));
+    auto write = [](const platform::PutBytes& put) { return put("new"); };
+    auto content = [](const std::string& path) {
+        std::string text;
+        platform::ReadWholeFile(path, text);
+        return text;
+    };
+    int calls = 0;
+    EXPECT_FALSE(platform::ReplaceFileStreamedGated(name, write, [&] {
+        ++calls;
+        EXPECT_EQ(content(name), "old");
+        return false;
+    }));
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(content(name), "old");
+    EXPECT_FALSE(platform::LastWriteError().empty());
+    // A gate that saves another file, and fails at one, first.
+    EXPECT_TRUE(platform::ReplaceFileStreamedGated(name, write, [&] {
+        ++calls;
+        EXPECT_TRUE(platform::ReplaceFile(dir / "other.txt", "o"));
+        EXPECT_FALSE(platform::ReplaceFile(dir / "missing/x", "o"));
+        return true;
+    }));
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(content(name), "new");
+    EXPECT_EQ(content(dir / "other.txt"), "o");
+    // Never asked when nothing could be written.
+    EXPECT_FALSE(platform::ReplaceFileStreamedGated(name, [](const platform::PutBytes&) { return false; }, [&] {
+        ++calls;
+        return true;
+    }));
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(content(name), "new");
+    DIR* d = ::opendir(dir.Path().c_str());
+    ASSERT_NE(d, nullptr);
+    while (const dirent* e = ::readdir(d)) EXPECT_EQ(std::strstr(e->d_name, ".tmp"), nullptr) << e->d_name;
+    ::closedir(d);
+}
+
 TEST(FileStampTest, EveryReplacementGetsANewStamp) {
     TempDir dir;
     EXPECT_EQ(platform::FileStamp(dir / "f"), "");

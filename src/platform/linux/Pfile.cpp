@@ -231,12 +231,12 @@ const char* Obstacle(mode_t mode) {
 }
 
 template <typename Writer>
-bool ReplaceWith(const std::string& nativePath, Writer write);
+bool ReplaceWith(const std::string& nativePath, Writer write, const std::function<bool()>& gate);
 
 template <typename Writer>
-bool Replace(const std::string& nativePath, Writer write) {
+bool Replace(const std::string& nativePath, Writer write, const std::function<bool()>& gate = {}) {
     t_lastWriteError.clear();
-    bool ok = ReplaceWith(nativePath, write);
+    bool ok = ReplaceWith(nativePath, write, gate);
     if (!ok && t_lastWriteError.empty()) {
         int err = errno;
         t_lastWriteError = SystemReason(err);
@@ -246,7 +246,7 @@ bool Replace(const std::string& nativePath, Writer write) {
 }
 
 template <typename Writer>
-bool ReplaceWith(const std::string& nativePath, Writer write) {
+bool ReplaceWith(const std::string& nativePath, Writer write, const std::function<bool()>& gate) {
     const std::string dir = DirOf(nativePath), name = NameOf(nativePath);
     if (name.empty()) return Refuse(EISDIR, SystemReason(EISDIR));  // a name ending in a separator
     PrepareProgramFolderOf(nativePath);
@@ -283,6 +283,12 @@ bool ReplaceWith(const std::string& nativePath, Writer write) {
     int err = ok ? 0 : errno;
     ok = (::close(fd) == 0) && ok;
     if (!ok && !err) err = errno;
+    if (ok && gate && !gate()) {
+        ::unlinkat(dirFd, temp.c_str(), 0);
+        ::close(dirFd);
+        return Refuse(ECANCELED, "not saved: what it belongs to was not saved");
+    }
+    t_lastWriteError.clear();  // what the gate wrote meanwhile is not this file's reason
     // The check above raced with anything planted since: look again just
     // before the rename, which itself never follows a link.
     if (ok && ::fstatat(dirFd, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(there.st_mode) &&
@@ -488,6 +494,11 @@ FileLock::~FileLock() {
 }
 
 bool ReplaceFileStreamed(const std::string& nativePath, const std::function<bool(const PutBytes& put)>& produce) {
+    return ReplaceFileStreamedGated(nativePath, produce, {});
+}
+
+bool ReplaceFileStreamedGated(const std::string& nativePath, const std::function<bool(const PutBytes& put)>& produce,
+                              const std::function<bool()>& gate) {
     return Replace(nativePath, [&](int fd) {
         bool failed = false;
         // Write-back of what is written is started every few megabytes, so
@@ -505,7 +516,7 @@ bool ReplaceFileStreamed(const std::string& nativePath, const std::function<bool
             return !failed;
         };
         return produce(put) && !failed;
-    });
+    }, gate);
 }
 
 std::intptr_t OpenFileHandle(const std::string& nativePath, bool read, bool write, uint32_t creation) {

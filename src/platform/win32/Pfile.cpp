@@ -77,7 +77,7 @@ thread_local std::string t_lastWriteError;
 // Writes a temporary file beside the target, flushes it and moves it over
 // the target; on any failure the target stays as it was.
 template <typename Writer>
-bool Replace(const std::string& nativePath, Writer write) {
+bool Replace(const std::string& nativePath, Writer write, const std::function<bool()>& gate = {}) {
     t_lastWriteError.clear();
     const size_t slash = nativePath.find_last_of("/\\");
     if (slash + 1 == nativePath.size()) {
@@ -107,6 +107,13 @@ bool Replace(const std::string& nativePath, Writer write) {
     bool ok = write(h) && ::FlushFileBuffers(h);
     if (!ok) SetErrno();
     ::CloseHandle(h);
+    if (ok && gate && !gate()) {
+        ::DeleteFileW(temp.c_str());
+        t_lastWriteError = "not saved: what it belongs to was not saved";
+        errno = ECANCELED;
+        return false;
+    }
+    t_lastWriteError.clear();  // what the gate wrote meanwhile is not this file's reason
     if (ok && !::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         SetErrno();
         ok = false;
@@ -405,6 +412,11 @@ FileLock::~FileLock() {
 }
 
 bool ReplaceFileStreamed(const std::string& nativePath, const std::function<bool(const PutBytes& put)>& produce) {
+    return ReplaceFileStreamedGated(nativePath, produce, {});
+}
+
+bool ReplaceFileStreamedGated(const std::string& nativePath, const std::function<bool(const PutBytes& put)>& produce,
+                              const std::function<bool()>& gate) {
     return Replace(nativePath, [&](HANDLE h) {
         bool failed = false;
         PutBytes put = [&](std::string_view data) {
@@ -412,7 +424,7 @@ bool ReplaceFileStreamed(const std::string& nativePath, const std::function<bool
             return !failed;
         };
         return produce(put) && !failed;
-    });
+    }, gate);
 }
 
 std::intptr_t OpenFileHandle(const std::string& nativePath, bool read, bool write, uint32_t creation) {
