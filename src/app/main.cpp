@@ -5,11 +5,15 @@
 #include "ui/running/Sluting.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -45,6 +49,28 @@ void CloseOnTerminate(QWidget* window) {
     ::sigaction(SIGHUP, &sa, nullptr);
 }
 
+// For the benches: with NORVESSA_EXIT_AFTER_PAINT set, the process ends as
+// soon as the window has been painted for the first time, so that the time
+// from start to first paint can be taken from outside.
+class ExitAfterFirstPaint : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !done_) {
+            done_ = true;
+            // Posted: it runs once the whole window is painted and flushed.
+            QTimer::singleShot(0, [] {
+                std::fflush(nullptr);
+                std::_Exit(0);
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool done_ = false;
+};
+
 // An exception that reaches the event loop is shown, not fatal.
 class NorvessaApp : public QApplication {
 public:
@@ -68,11 +94,21 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Norvessa"));
     nrvs::InstallQtMessageUi();
     nrvs::InstallJapaneseUi();
+    // Without an icon theme of the desktop's, the toolkit looks for every
+    // standard icon in each of the hundreds of folders of the fallback theme
+    // (tens of thousands of file checks before the first paint) and finds
+    // none: the style's own icons, which it then uses, are taken at once.
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
+        // (An empty list would mean the default folders again.)
+        QIcon::setThemeSearchPaths({QStringLiteral(":/no-icon-theme")});
+    }
     // Arguments keep their bytes: a path need not be valid UTF-8.
     nrvs::StringList args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     nrvs::TFMmain window(args);
     CloseOnTerminate(&window);
+    if (!qEnvironmentVariableIsEmpty("NORVESSA_EXIT_AFTER_PAINT"))
+        window.installEventFilter(new ExitAfterFirstPaint(&window));
     window.show();
     return QApplication::exec();
 }

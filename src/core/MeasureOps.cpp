@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -30,6 +31,54 @@ void TellSaveFailed(MeasureHooks& hooks, const std::string& why) {
 
 void SealIndex(const DriveRecord& drive, const std::string& header, MeasureHooks& hooks, MeasureReport& report,
                const FileIndexData& files, const std::string& below, const std::string& diskHeader);
+
+// Whether a save succeeded, told once from one thread to another.
+class SaveSignal {
+public:
+    void Set(bool saved) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (known_) return;
+            known_ = true;
+            saved_ = saved;
+        }
+        changed_.notify_all();
+    }
+    bool Wait() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return known_; });
+        return saved_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool known_ = false, saved_ = false;
+};
+
+// Saves the new cache with save() while previous keeps what it replaces on
+// another thread, written aside and put in place once the cache is saved.
+// True when the cache was saved; kept and notKept: what the keeper says.
+bool SaveKeepingPrevious(PreviousKeeper& previous, const std::string& header, const std::function<bool()>& save,
+                         bool& kept, std::string& notKept) {
+    SaveSignal saved;
+    std::thread keeper([&] { kept = previous.Commit(header, &notKept, [&] { return saved.Wait(); }); });
+    struct Join {
+        SaveSignal& saved;
+        std::thread& keeper;
+        ~Join() {
+            saved.Set(false);  // no effect once set
+            keeper.join();
+        }
+    } join{saved, keeper};
+    const bool ok = save();
+    saved.Set(ok);
+    return ok;
+}
+
+void TellNotKept(MeasureHooks& hooks, const std::string& notKept) {
+    hooks.Tell("前回の計測結果を残せませんでした。今回の計測結果は保存しています。\n" + notKept, MB_ICONINFORMATION);
+}
 
 // Sorted, stamped with the header line and written as the drive's cache,
 // under the drive's cache lock. A folder measurement (below: its path, its
@@ -70,14 +119,15 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
     else folders.SortMerged(firstNew);
     folders.InsertFirst(HeaderLine(start, end));
     PreviousKeeper previous(drive, below);
-    if (!SaveCache(folders, drive, &report.SaveError)) {
+    const std::string header(folders.LineAt(0));
+    bool kept = true;
+    std::string notKept;
+    if (!SaveKeepingPrevious(previous, header, [&] { return SaveCache(folders, drive, &report.SaveError); }, kept,
+                             notKept)) {
         TellSaveFailed(hooks, report.SaveError);
         return;
     }
-    std::string notKept;
-    const std::string header(folders.LineAt(0));
-    if (!previous.Commit(header, &notKept))
-        hooks.Tell("前回の計測結果を残せませんでした。今回の計測結果は保存しています。\n" + notKept, MB_ICONINFORMATION);
+    if (!kept) TellNotKept(hooks, notKept);
     SealIndex(drive, header, hooks, report, files, below, diskHeader);
 }
 
@@ -113,30 +163,6 @@ void SealIndex(const DriveRecord& drive, const std::string& header, MeasureHooks
         TellSaveFailed(hooks, why);
     }
 }
-
-// Whether a save succeeded, told once from one thread to another.
-class SaveSignal {
-public:
-    void Set(bool saved) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (known_) return;
-            known_ = true;
-            saved_ = saved;
-        }
-        changed_.notify_all();
-    }
-    bool Wait() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return known_; });
-        return saved_;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool known_ = false, saved_ = false;
-};
 
 // The message shows this many paths; the rest are counted.
 constexpr size_t kShownUnreadable = 10;
@@ -331,27 +357,13 @@ int MeasureFolderIntoCache(const std::string& path, MeasureHooks& hooks, Measure
         // in place once the cache is saved.
         std::string notKept;
         bool kept = true;
-        bool merged = false;
-        {
-            SaveSignal saved;
-            std::thread keeper([&] { kept = previous.Commit(header, &notKept, [&] { return saved.Wait(); }); });
-            struct Join {
-                SaveSignal& saved;
-                std::thread& keeper;
-                ~Join() {
-                    saved.Set(false);  // no effect once set
-                    keeper.join();
-                }
-            } join{saved, keeper};
-            merged = MergeIntoCache(*current, path, header, fresh, &one.SaveError);
-            saved.Set(merged);
-        }
+        const bool merged = SaveKeepingPrevious(
+            previous, header, [&] { return MergeIntoCache(*current, path, header, fresh, &one.SaveError); }, kept,
+            notKept);
         for (const std::string& line : fresh) g.Folders.Append(line);
         StringList().swap(fresh);
         if (merged) {
-            if (!kept)
-                hooks.Tell("前回の計測結果を残せませんでした。今回の計測結果は保存しています。\n" + notKept,
-                           MB_ICONINFORMATION);
+            if (!kept) TellNotKept(hooks, notKept);
             SealIndex(*current, header, hooks, one, files, path, diskHeader);
         } else {
             TellSaveFailed(hooks, one.SaveError);
