@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace nrvs {
 
@@ -134,6 +135,20 @@ private:
     bool ok_ = true;
 };
 
+// How many bytes a and b share at their start.
+size_t SharedStart(std::string_view a, std::string_view b) {
+    const size_t n = std::min(a.size(), b.size());
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a.data() + i, 8);
+        std::memcpy(&y, b.data() + i, 8);
+        if (x != y) break;
+    }
+    while (i < n && a[i] == b[i]) ++i;
+    return i;
+}
+
 // The folder's own line or one below it (byte for byte, as lookups compare).
 bool UnderFolder(std::string_view line, std::string_view below) {
     if (line.size() < below.size() || std::memcmp(line.data(), below.data(), below.size()) != 0) return false;
@@ -152,7 +167,9 @@ enum class Merge { Done, OutOfOrder, Unreadable, Refused };
 // it). fresh must be sorted. OutOfOrder as soon as two lines of the cache
 // are not in order: nothing sensible has been written then.
 Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_view below, std::string_view header,
-                  const StringList& fresh, ChunkWriter& out, size_t chunk, MergeExtras* extras = nullptr) {
+                  const StringList& fresh, ChunkWriter& out, size_t chunk, MergeExtras* extras = nullptr,
+                  const ParentsUpdate* parents = nullptr) {
+    std::string adjusted;
     StringList* const replaced = extras ? extras->Replaced : nullptr;
     const auto* const accept = extras && extras->Accept ? &extras->Accept : nullptr;
     out.Line(header);
@@ -217,9 +234,13 @@ Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_vi
                 flush(p);
                 while (nextFresh < fresh.size() && Less(fresh[nextFresh], line)) out.Line(fresh[nextFresh++]);
             }
-            if (UnderFolder(line, below)) {
+            const size_t shared = SharedStart(line, below);
+            if (shared == below.size() && UnderFolder(line, below)) {
                 flush(p);
                 if (replaced) replaced->emplace_back(line);
+            } else if (parents && parents->Adjust(line, shared, adjusted)) {
+                flush(p);
+                out.Line(adjusted);
             } else if (crlf) {
                 if (!run) run = p;
             } else {
@@ -245,11 +266,32 @@ Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_vi
     return Merge::Done;
 }
 
+// The first of lines whose path is path.
+std::string_view LineOfPath(const StringList& lines, std::string_view path) {
+    std::string_view p;
+    for (const std::string& line : lines)
+        if (PathOfLine(line, p) && p == path) return line;
+    return {};
+}
+
 // The full sort a cache out of order gets.
 Merge MergeSorting(std::string_view text, std::string_view below, std::string_view header, const StringList& fresh,
                    ChunkWriter& out, MergeExtras* extras = nullptr) {
     StringList lines;
     TextToLines(lines, text);
+    if (extras && extras->UpdateParents) {
+        std::string_view path;
+        std::string oldLine;
+        for (size_t i = 0; i < lines.size() && oldLine.empty(); ++i)
+            if (!(i == 0 && IsHeaderLine(lines[i])) && PathOfLine(lines[i], path) && path == below) oldLine = lines[i];
+        const std::string_view newLine = LineOfPath(fresh, below);
+        if (!newLine.empty()) {
+            const ParentsUpdate parents(below, oldLine, newLine);
+            std::string adjusted;
+            for (size_t i = 0; i < lines.size(); ++i)
+                if (!(i == 0 && IsHeaderLine(lines[i])) && parents.Adjust(lines[i], adjusted)) lines[i] = adjusted;
+        }
+    }
     std::vector<std::string_view> all;
     all.reserve(lines.size() + fresh.size());
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -296,10 +338,110 @@ bool MergeFolderLines(std::string_view text, std::string_view below, std::string
     return out.Finish();
 }
 
+ParentsUpdate::ParentsUpdate(std::string_view below, std::string_view oldLine, std::string_view newLine)
+    : below_(below), isNew_(oldLine.empty()) {
+    std::string_view path;
+    RecordNumbers o, n;
+    if (!oldLine.empty()) ParseNumbers(oldLine, path, o);
+    ParseNumbers(newLine, path, n);
+    bytes_ = n.Floats[0] - o.Floats[0];
+    occupied_ = n.Floats[1] - o.Floats[1];
+    files_ = int64_t{n.Ints[1]} - o.Ints[1];
+    // A folder counts itself in the folders of those above it.
+    folders_ = (int64_t{n.Ints[3]} + 1) - (isNew_ ? 0 : int64_t{o.Ints[3]} + 1);
+}
+
+bool ParentsUpdate::Adjust(std::string_view line, std::string& adjusted) const {
+    return Adjust(line, SharedStart(line, below_), adjusted);
+}
+
+bool ParentsUpdate::Adjust(std::string_view line, size_t shared, std::string& adjusted) const {
+    // The line of a folder above: its path is below's start up to a
+    // separator, and its numbers follow right there.
+    if (shared < 3 || shared >= below_.size() || below_[shared - 1] != '\\' || line.substr(shared, 3) != " > ")
+        return false;
+    std::string_view path;
+    if (!PathOfLine(line, path) || path.size() != shared) return false;
+    FolderRecord r = ParseRecord(line);
+    auto count = [](int32_t v, int64_t by) {
+        return static_cast<int32_t>(std::clamp<int64_t>(int64_t{v} + by, 0, INT32_MAX));
+    };
+    r.TreeBytes = std::max(0.0, r.TreeBytes + bytes_);
+    r.TreeOccupied = std::max(0.0, r.TreeOccupied + occupied_);
+    r.TreeFiles = count(r.TreeFiles, files_);
+    r.TreeFolders = count(r.TreeFolders, folders_);
+    const size_t parentEnd = below_.rfind('\\', below_.size() - 2) + 1;
+    if (isNew_ && shared == parentEnd) r.OwnFolders = count(r.OwnFolders, 1);
+    adjusted = FormatRecord(r);
+    return true;
+}
+
+StringList ParentsUpdate::Ancestors() const {
+    StringList out;
+    for (size_t i = 2; i + 1 < below_.size(); ++i)
+        if (below_[i] == '\\') out.push_back(below_.substr(0, i + 1));
+    return out;
+}
+
+namespace {
+// The start of the first line that begins at or after pos.
+size_t LineStartFrom(std::string_view t, size_t pos) {
+    if (pos == 0) return 0;
+    const size_t end = t.find_first_of("\r\n", pos - 1);
+    if (end == std::string_view::npos) return t.size();
+    return t[end] == '\r' && end + 1 < t.size() && t[end + 1] == '\n' ? end + 2 : end + 1;
+}
+
+std::string_view LineFrom(std::string_view t, size_t start) {
+    const size_t end = t.find_first_of("\r\n", start);
+    return t.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+}
+} // namespace
+
+std::string_view FindLineOfPath(std::string_view text, std::string_view path) {
+    size_t lo = 0;
+    if (IsHeaderLine(LineFrom(text, 0))) lo = LineStartFrom(text, LineFrom(text, 0).size() + 1);
+    const std::string key = std::string(path) + " > ";
+    // Lines starting before lo are less than key; those starting at hi or
+    // later are not.
+    size_t hi = text.size();
+    while (lo < hi) {
+        const size_t mid = lo + (hi - lo) / 2;
+        const size_t start = LineStartFrom(text, mid);
+        if (start >= hi) {
+            hi = mid;
+            continue;
+        }
+        const std::string_view line = LineFrom(text, start);
+        if (Less(line, key)) lo = LineStartFrom(text, start + line.size() + 1);
+        else hi = start;
+    }
+    // Lines that begin with key, in any case, follow one another from here.
+    std::string_view found;
+    for (size_t at = lo; at < text.size();) {
+        const std::string_view line = LineFrom(text, at);
+        if (!platform::StartsWithIgnoreCase(line, key)) break;
+        std::string_view p;
+        if (PathOfLine(line, p) && p == path) return line;
+        at = LineStartFrom(text, at + line.size() + 1);
+    }
+    return found;
+}
+
+void UpdateParents(FolderList& folders, const ParentsUpdate& update) {
+    std::string adjusted;
+    for (const std::string& path : update.Ancestors()) {
+        const int at = folders.IndexOfPath(path);
+        if (at >= 0 && update.Adjust(folders.LineAt(at), adjusted)) folders.PutLine(at, adjusted);
+    }
+}
+
 bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::string_view header, StringList& fresh,
                     std::string* why) {
     const std::string name = CacheFileName(drive);
-    if (!MergeIntoFile(name, below, header, fresh, why)) return false;
+    MergeExtras extras;
+    extras.UpdateParents = true;
+    if (!MergeIntoFile(name, below, header, fresh, why, &extras)) return false;
     KnownStamp(drive) = platform::FileStamp(name);
     return true;
 }
@@ -372,8 +514,23 @@ bool MergeIntoFile(const std::string& name, std::string_view below, std::string_
             for (const std::string& line : fresh) out.Line(line);
             return out.Finish();
         }
+        // The measured folder's old line, for the folders above it, is found
+        // by halving before the stream reaches them.
+        std::optional<ParentsUpdate> parents;
+        if (extras && extras->UpdateParents) {
+            const std::string_view newLine = LineOfPath(fresh, below);
+            const void* map = nullptr;
+            size_t length = 0;
+            if (!newLine.empty() && platform::MapFileReadOnly(name, map, length)) {
+                const std::string_view text(static_cast<const char*>(map), length);
+                parents.emplace(below, FindLineOfPath(text, below), newLine);
+                platform::UnmapFile(map, length);
+            } else if (!newLine.empty()) {
+                parents.emplace(below, std::string_view(), newLine);
+            }
+        }
         result = MergeStream([&](char* b, size_t n) { return file.Read(b, n); }, below, header, fresh, out,
-                             size_t{1} << 20, extras);
+                             size_t{1} << 20, extras, parents ? &*parents : nullptr);
         return out.Finish() && result == Merge::Done;
     }, gate);
     if (!ok && result == Merge::OutOfOrder) {

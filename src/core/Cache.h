@@ -60,6 +60,37 @@ bool MergeFolderLines(std::string_view text, std::string_view below, std::string
 // and why gets the file's name and the reason.
 bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::string_view header, StringList& fresh,
                     std::string* why = nullptr);
+// What a folder measurement changes above the folder it measured: the
+// subtree totals of every folder over it go up or down by the difference
+// between its new line and its old one (none for a folder new to the cache),
+// and its parent counts one more folder of its own when it is new.
+class ParentsUpdate {
+public:
+    // below: the measured folder; oldLine: its line before (empty when it
+    // had none); newLine: its line now.
+    ParentsUpdate(std::string_view below, std::string_view oldLine, std::string_view newLine);
+    // Whether line is the line of a folder above below (exactly its path's
+    // start, up to a separator), and then that line with the figures moved.
+    bool Adjust(std::string_view line, std::string& adjusted) const;
+    // The same when the length of the start line and below share is known.
+    bool Adjust(std::string_view line, size_t shared, std::string& adjusted) const;
+    // The paths of the folders above below, the drive's root first.
+    StringList Ancestors() const;
+
+private:
+    std::string below_;
+    double bytes_ = 0, occupied_ = 0;
+    int64_t files_ = 0, folders_ = 0;
+    bool isNew_ = false;
+};
+// The first line of a cache text in order (its header skipped) whose path is
+// path, found by halving; empty when there is none (or the text is out of
+// order and hides it).
+std::string_view FindLineOfPath(std::string_view text, std::string_view path);
+// In the list, sorted: the lines of the folders above below, changed as
+// update says.
+void UpdateParents(FolderList& folders, const ParentsUpdate& update);
+
 // What a merge into a file may do beside merging.
 struct MergeExtras {
     // Gets the lines taken out (the folder's and those below), in the file's
@@ -72,6 +103,9 @@ struct MergeExtras {
     // When given, the merged file takes the name only if Gate() then says so
     // (see ReplaceFileStreamedGated).
     std::function<bool()> Gate;
+    // The lines of the folders above the merged one get their totals moved
+    // by the difference between its old line in the file and its new one.
+    bool UpdateParents = false;
 };
 // The same on any file of cache lines (the previous measurement's).
 bool MergeIntoFile(const std::string& nativePath, std::string_view below, std::string_view header, StringList& fresh,

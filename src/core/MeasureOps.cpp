@@ -85,8 +85,11 @@ void TellNotKept(MeasureHooks& hooks, const std::string& notKept) {
 // lines from firstNew on) that finds the cache saved by someone else since
 // it was read takes that version and puts its own lines in, so that a drive
 // measured meanwhile in another window or process is not undone.
+// oldLine: the folder's line before (empty when it had none), for the
+// totals of the folders above it.
 void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, MeasureHooks& hooks,
-          MeasureReport& report, const FileIndexData& files, const std::string& below = {}, size_t firstNew = 0) {
+          MeasureReport& report, const FileIndexData& files, const std::string& below = {}, size_t firstNew = 0,
+          std::string oldLine = {}) {
     platform::FileLock lock(CacheLockName(drive));
     // The index on disk belongs to the cache on disk; a folder's records go
     // into it only when it does (else it stays stale and is never shown).
@@ -102,9 +105,12 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
         std::time_t stamped = 0;
         if (disk.Count() > 0 && HeaderStart(std::string(disk.LineAt(0)), stamped)) {
             FolderList merged;
+            oldLine.clear();
             for (size_t i = 1; i < disk.Size(); ++i) {
                 const std::string_view line = disk.LineAt(i);
-                if (!PathOfLine(line, linePath) || !StartsWith(linePath, below)) merged.Append(line);
+                const bool hasPath = PathOfLine(line, linePath);
+                if (!hasPath || !StartsWith(linePath, below)) merged.Append(line);
+                else if (linePath == below && oldLine.empty()) oldLine = line;
             }
             const size_t keptFromDisk = merged.Size();
             for (size_t i = firstNew; i < folders.Size(); ++i) merged.Append(folders.LineAt(i));
@@ -115,8 +121,13 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
     std::time_t end = std::time(nullptr);
     // A folder measurement merges its lines into the kept ones, which are
     // in order already; a drive measurement's lines are all new.
-    if (below.empty()) folders.Sort();
-    else folders.SortMerged(firstNew);
+    if (below.empty()) {
+        folders.Sort();
+    } else {
+        folders.SortMerged(firstNew);
+        if (const int at = folders.IndexOfPath(below); at >= 0)
+            UpdateParents(folders, ParentsUpdate(below, oldLine, folders.LineAt(at)));
+    }
     folders.InsertFirst(HeaderLine(start, end));
     PreviousKeeper previous(drive, below);
     const std::string header(folders.LineAt(0));
@@ -300,6 +311,8 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
     // What is taken out is kept with its place, to be put back when the
     // folder cannot be opened: its text stays in the list meanwhile.
     FolderList& folders = g.Folders;
+    const int oldAt = folders.IndexOfPath(path);
+    const std::string oldLine = oldAt >= 0 ? std::string(folders.LineAt(oldAt)) : std::string();
     std::vector<size_t> out = LinesOfFolder(folders, path);
     const auto removed = folders.TakeOut(out);
     std::vector<size_t>().swap(out);
@@ -316,7 +329,7 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
         if (report) *report = std::move(one);
         return 0;
     }
-    Seal(g.Folders, *current, start, hooks, one, files, path.size() > 3 ? path : std::string(), firstNew);
+    Seal(g.Folders, *current, start, hooks, one, files, path.size() > 3 ? path : std::string(), firstNew, oldLine);
     RememberUnreadable(path, one.Unreadable);
     const std::string message = UnreadableMessage(one);
     if (!message.empty()) hooks.Tell(message, MB_ICONINFORMATION);

@@ -373,7 +373,7 @@ TEST_F(MeasureDrivesTest, FolderMeasurementReplacesOnlyTheFolderAndBelow) {
     d.Write("A/B/more", std::string(100, 'm'));
     ASSERT_EQ(MeasureFolder(R + "A\\", hooks), 1);
     EXPECT_EQ(hooks.lastQuestion, R + "A\\を計測しますか？");
-    EXPECT_EQ(folders.FindPath(R)->TreeBytes, rootBefore) << "the root keeps its earlier totals";
+    EXPECT_EQ(folders.FindPath(R)->TreeBytes, rootBefore + 100) << "the folders above take the difference";
     EXPECT_EQ(folders.FindPath(R + "A\\B\\")->TreeBytes, 101);
     EXPECT_EQ(folders.FindPath(R + "A\\")->TreeBytes, 101);
     EXPECT_EQ(folders.FindPath(R + "AB\\")->TreeBytes, 2);
@@ -386,6 +386,30 @@ TEST_F(MeasureDrivesTest, FolderMeasurementReplacesOnlyTheFolderAndBelow) {
     StringList file;
     LoadLines(file, drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt"));
     EXPECT_EQ(file, folders.CopyLines());
+
+    // The window's folder measurement and the command line's, of a folder
+    // that was there and of one new to the cache, leave the very lines a
+    // measurement of the whole drive then writes.
+    auto fromFile = [&] {
+        StringList lines;
+        LoadLines(lines, drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt"));
+        if (!lines.empty()) lines.erase(lines.begin());
+        return lines;
+    };
+    auto wholeDrive = [&] {
+        const StringList before = fromFile();
+        EXPECT_EQ(MeasureDrives(hooks), 1);
+        EXPECT_EQ(fromFile(), before);
+    };
+    d.Write("A/B/C/D/deep", std::string(5000, 'd'));
+    ASSERT_EQ(MeasureFolder(R + "A\\B\\C\\", hooks), 1);
+    wholeDrive();
+    d.Write("A/B/less", "");
+    d.Write("A/B/more", "m");
+    d.Write("AB/new/n", std::string(7, 'n'));
+    ASSERT_EQ(MeasureFolderIntoCache(R + "A\\B\\", hooks), 1);
+    ASSERT_EQ(MeasureFolderIntoCache(R + "AB\\new\\", hooks), 1);
+    wholeDrive();
 }
 
 TEST_F(MeasureDrivesTest, ACacheThatCannotBeSavedIsReportedAndTheResultStillShown) {
