@@ -632,12 +632,18 @@ bool PreviousKeeper::PreviousHeader(std::string& header) const {
     return CheckHeader(header, nullptr);
 }
 
+void PreviousKeeper::TakeReplaced(StringList lines) {
+    replaced_ = std::move(lines);
+    hasReplaced_ = true;
+}
+
 bool PreviousKeeper::KeepSubtree(const std::string& previousHeader, std::string* why, bool& refused,
                                  const std::function<bool()>& saved) {
     const std::string cacheName = PreviousCacheName(letter_), indexName = PreviousIndexName(letter_);
     // The replaced subtree's lines take the place of its lines there, merged
     // into the file as it is read: the rest is neither held nor parsed.
-    StringList fresh = SubtreeLinesOf([&](char* b, size_t n) { return oldCache_->Read(b, n); }, below_);
+    StringList fresh = hasReplaced_ ? std::move(replaced_)
+                                    : SubtreeLinesOf([&](char* b, size_t n) { return oldCache_->Read(b, n); }, below_);
     MergeExtras extras;
     size_t number = 1;
     extras.Accept = [&](std::string_view line) { return CheckLine(line, letter_, ++number, nullptr) == PS_OK; };

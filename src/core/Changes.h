@@ -205,6 +205,9 @@ public:
     // it is called once). When it says not, nothing changes and the result
     // is true.
     bool Commit(const std::string& newHeader, std::string* why, const std::function<bool()>& saved);
+    // A folder measurement's replaced lines, when the caller has them as the
+    // replaced cache had them (in its order): Commit need not look for them.
+    void TakeReplaced(StringList lines);
 
 private:
     bool KeepWhole(std::string* why);
@@ -230,6 +233,8 @@ private:
     // A drive measurement's old cache and index under second names in the
     // folder of previous measurements, until Commit moves them into place.
     std::string linkedCache_, linkedIndex_;
+    StringList replaced_;
+    bool hasReplaced_ = false;
 };
 
 // The volume a drive's letter stands for now: serial number and root

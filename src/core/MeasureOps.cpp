@@ -86,16 +86,21 @@ void TellNotKept(MeasureHooks& hooks, const std::string& notKept) {
 // it was read takes that version and puts its own lines in, so that a drive
 // measured meanwhile in another window or process is not undone.
 // oldLine: the folder's line before (empty when it had none), for the
-// totals of the folders above it.
+// totals of the folders above it; replaced: the lines the list had of the
+// folder and below, for the previous measurement when the list is the
+// cache on disk.
 void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, MeasureHooks& hooks,
           MeasureReport& report, const FileIndexData& files, const std::string& below = {}, size_t firstNew = 0,
-          std::string oldLine = {}) {
+          std::string oldLine = {}, StringList replaced = {}) {
     platform::FileLock lock(CacheLockName(drive));
     // The index on disk belongs to the cache on disk; a folder's records go
     // into it only when it does (else it stays stale and is never shown).
     // Its first line is enough: the rest of a large cache is read only when
     // it has to be merged.
     const std::string diskHeader = below.empty() ? std::string() : CacheHeaderLine(drive);
+    // The list's header is the file's while it is what was read or saved.
+    bool replacedKnown = !below.empty() && !CacheChangedOnDisk(drive) && !diskHeader.empty() &&
+                         folders.Size() > 0 && folders.LineAt(0) == diskHeader;
     if (!below.empty() && CacheChangedOnDisk(drive)) {
         FolderList disk;
         LoadCache(disk, drive);
@@ -106,12 +111,18 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
         if (disk.Count() > 0 && HeaderStart(std::string(disk.LineAt(0)), stamped)) {
             FolderList merged;
             oldLine.clear();
+            replaced.clear();
             for (size_t i = 1; i < disk.Size(); ++i) {
                 const std::string_view line = disk.LineAt(i);
                 const bool hasPath = PathOfLine(line, linePath);
-                if (!hasPath || !StartsWith(linePath, below)) merged.Append(line);
-                else if (linePath == below && oldLine.empty()) oldLine = line;
+                if (!hasPath || !StartsWith(linePath, below)) {
+                    merged.Append(line);
+                    continue;
+                }
+                if (linePath == below && oldLine.empty()) oldLine = line;
+                replaced.emplace_back(line);
             }
+            replacedKnown = true;
             const size_t keptFromDisk = merged.Size();
             for (size_t i = firstNew; i < folders.Size(); ++i) merged.Append(folders.LineAt(i));
             folders = std::move(merged);
@@ -130,6 +141,7 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
     }
     folders.InsertFirst(HeaderLine(start, end));
     PreviousKeeper previous(drive, below);
+    if (replacedKnown) previous.TakeReplaced(std::move(replaced));
     const std::string header(folders.LineAt(0));
     bool kept = true;
     std::string notKept;
@@ -314,6 +326,12 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
     const int oldAt = folders.IndexOfPath(path);
     const std::string oldLine = oldAt >= 0 ? std::string(folders.LineAt(oldAt)) : std::string();
     std::vector<size_t> out = LinesOfFolder(folders, path);
+    StringList replaced;
+    if (path.size() > 3) {
+        replaced.reserve(out.size());
+        for (size_t i : out)
+            if (i > 0 || !IsHeaderLine(folders.LineAt(0))) replaced.emplace_back(folders.LineAt(i));
+    }
     const auto removed = folders.TakeOut(out);
     std::vector<size_t>().swap(out);
     auto restore = [&] { folders.Restore(removed); };
@@ -329,7 +347,8 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
         if (report) *report = std::move(one);
         return 0;
     }
-    Seal(g.Folders, *current, start, hooks, one, files, path.size() > 3 ? path : std::string(), firstNew, oldLine);
+    Seal(g.Folders, *current, start, hooks, one, files, path.size() > 3 ? path : std::string(), firstNew, oldLine,
+         std::move(replaced));
     RememberUnreadable(path, one.Unreadable);
     const std::string message = UnreadableMessage(one);
     if (!message.empty()) hooks.Tell(message, MB_ICONINFORMATION);
