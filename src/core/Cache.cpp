@@ -135,18 +135,16 @@ private:
     bool ok_ = true;
 };
 
-// How many bytes a and b share at their start.
-size_t SharedStart(std::string_view a, std::string_view b) {
-    const size_t n = std::min(a.size(), b.size());
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t x, y;
-        std::memcpy(&x, a.data() + i, 8);
-        std::memcpy(&y, b.data() + i, 8);
-        if (x != y) break;
-    }
-    while (i < n && a[i] == b[i]) ++i;
-    return i;
+// Whether a line that shares its first shared bytes with below comes before
+// every text that begins with below, told from the byte where they part
+// when that decides it (else false: it must be compared).
+bool BeforeAllUnder(std::string_view line, std::string_view below, size_t shared) {
+    if (shared >= below.size()) return false;
+    if (shared == line.size()) return true;
+    const unsigned char a = static_cast<unsigned char>(line[shared]), b = static_cast<unsigned char>(below[shared]);
+    if ((a | b) >= 0x80) return false;  // a character of more bytes: only the full comparison knows
+    const unsigned char fa = a >= 'A' && a <= 'Z' ? a + 32 : a, fb = b >= 'A' && b <= 'Z' ? b + 32 : b;
+    return fa < fb;
 }
 
 // The folder's own line or one below it (byte for byte, as lookups compare).
@@ -170,6 +168,11 @@ Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_vi
                   const StringList& fresh, ChunkWriter& out, size_t chunk, MergeExtras* extras = nullptr,
                   const ParentsUpdate* parents = nullptr) {
     std::string adjusted;
+    // New lines all below the folder (as a measurement's are) go after every
+    // line that comes before the folder's path: those need no comparison.
+    const bool freshUnder = std::all_of(fresh.begin(), fresh.end(), [&](const std::string& f) {
+        return f.size() >= below.size() && std::memcmp(f.data(), below.data(), below.size()) == 0;
+    });
     StringList* const replaced = extras ? extras->Replaced : nullptr;
     const auto* const accept = extras && extras->Accept ? &extras->Accept : nullptr;
     out.Line(header);
@@ -230,11 +233,12 @@ Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_vi
             if (hasPrevious && Less(line, previous)) return Merge::OutOfOrder;
             previous = line;
             hasPrevious = true;
-            if (nextFresh < fresh.size() && Less(fresh[nextFresh], line)) {
+            const size_t shared = platform::SamePrefix(line, below);
+            if (nextFresh < fresh.size() && !(freshUnder && BeforeAllUnder(line, below, shared)) &&
+                Less(fresh[nextFresh], line)) {
                 flush(p);
                 while (nextFresh < fresh.size() && Less(fresh[nextFresh], line)) out.Line(fresh[nextFresh++]);
             }
-            const size_t shared = SharedStart(line, below);
             if (shared == below.size() && UnderFolder(line, below)) {
                 flush(p);
                 if (replaced) replaced->emplace_back(line);
@@ -352,7 +356,7 @@ ParentsUpdate::ParentsUpdate(std::string_view below, std::string_view oldLine, s
 }
 
 bool ParentsUpdate::Adjust(std::string_view line, std::string& adjusted) const {
-    return Adjust(line, SharedStart(line, below_), adjusted);
+    return Adjust(line, platform::SamePrefix(line, below_), adjusted);
 }
 
 bool ParentsUpdate::Adjust(std::string_view line, size_t shared, std::string& adjusted) const {

@@ -249,10 +249,9 @@ inline char32_t Fold(char32_t cp) {
 }
 } // namespace
 
-namespace {
-// Length of the byte-identical start of a and b, eight bytes at a time:
-// sorted paths share long prefixes, and equal bytes fold equally.
-inline size_t SamePrefix(std::string_view a, std::string_view b) {
+// Eight bytes at a time: sorted paths share long prefixes, and equal bytes
+// fold equally.
+size_t SamePrefix(std::string_view a, std::string_view b) {
     const size_t n = std::min(a.size(), b.size());
     size_t i = 0;
     for (; i + 8 <= n; i += 8) {
@@ -265,6 +264,7 @@ inline size_t SamePrefix(std::string_view a, std::string_view b) {
     return i;
 }
 
+namespace {
 inline bool IsContinuation(std::string_view s, size_t i) {
     return i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80;
 }

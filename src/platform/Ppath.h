@@ -62,6 +62,8 @@ inline bool IsLeadByte(unsigned char) { return false; }
 // ASCII folded fast, other code points compared after lower-casing. A strict
 // weak order; bytes that are not UTF-8 sort after every character.
 int CompareTextIgnoreCase(std::string_view a, std::string_view b);
+// How many bytes a and b share at their start.
+size_t SamePrefix(std::string_view a, std::string_view b);
 inline bool LessIgnoreCase(std::string_view a, std::string_view b) { return CompareTextIgnoreCase(a, b) < 0; }
 // A hash that texts equal under CompareTextIgnoreCase share, for looking up
 // names without regard to case.

@@ -60,6 +60,18 @@ protected:
         ::sleep(1);
         ASSERT_EQ(MeasureFolder(P(rest), hooks), 1);
     }
+    // M0 and M1 of a drive with in\ (f.bin, sub\g.bin) and out\ (h.bin):
+    // in\ 200 and out\ 100 at M0, in\ 300 and out\ 300 at M1.
+    void TwoDriveMeasurements() {
+        const TempDir& d = drive->Dir();
+        d.Write("in/f.bin", std::string(100, 'f'));
+        d.Write("in/sub/g.bin", std::string(100, 'g'));
+        d.Write("out/h.bin", std::string(100, 'h'));
+        MeasureDrive();  // M0
+        d.Write("in/f.bin", std::string(200, 'f'));
+        d.Write("out/h.bin", std::string(300, 'h'));
+        MeasureDrive();  // M1: previous = M0
+    }
     // The changes of the drive as the command line computes them: from the
     // cache on disk and the previous measurement.
     std::map<std::string, FolderChange> Changes(const std::string& below = {}) {
@@ -188,13 +200,7 @@ TEST_F(ChangesTest, DriveMeasurementsKeepThePreviousAndShowEveryKindOfChange) {
 // measurement then compares with what each folder was at its last one.
 TEST_F(ChangesTest, AFolderMeasurementBetweenTwoDriveMeasurements) {
     const TempDir& d = drive->Dir();
-    d.Write("in/f.bin", std::string(100, 'f'));
-    d.Write("in/sub/g.bin", std::string(100, 'g'));
-    d.Write("out/h.bin", std::string(100, 'h'));
-    MeasureDrive();  // M0
-    d.Write("in/f.bin", std::string(200, 'f'));
-    d.Write("out/h.bin", std::string(300, 'h'));
-    MeasureDrive();  // M1: previous = M0
+    TwoDriveMeasurements();
     d.Write("in/f.bin", std::string(1200, 'f'));
     d.Write("in/sub/new.bin", std::string(5, 'n'));
     d.Write("out/h.bin", std::string(9300, 'h'));  // not measured by the folder
@@ -226,20 +232,14 @@ TEST_F(ChangesTest, AFolderMeasurementBetweenTwoDriveMeasurements) {
     EXPECT_EQ(c["out\\"].New.Size, 9300);
 }
 
-// The command line's folder measurement hands the lines its merge took out
-// of the cache to the previous measurement, which it reads once, checking
+// The command line's folder measurement keeps the previous measurement on
+// a second thread while it merges the cache, reading it once and checking
 // each line as it merges: a sound previous one (even out of order) takes
 // the subtree's old figures; one with a damaged line anywhere is replaced
 // by the whole cache the measurement replaced, never half merged.
 TEST_F(ChangesTest, TheCommandLinesFolderMeasurementKeepsThePreviousAsTheWindowsDoes) {
     const TempDir& d = drive->Dir();
-    d.Write("in/f.bin", std::string(100, 'f'));
-    d.Write("in/sub/g.bin", std::string(100, 'g'));
-    d.Write("out/h.bin", std::string(100, 'h'));
-    MeasureDrive();  // M0
-    d.Write("in/f.bin", std::string(200, 'f'));
-    d.Write("out/h.bin", std::string(300, 'h'));
-    MeasureDrive();  // M1: previous = M0
+    TwoDriveMeasurements();
     const std::string prevName = PreviousCacheName(L()), cacheName = CacheFileName(*Global().CurrentDrive);
     std::string m0, m1;
     ASSERT_TRUE(platform::ReadWholeFile(prevName, m0));
