@@ -348,10 +348,10 @@ private slots:
         QCOMPARE(ui.questions[0], QString::fromStdString(Root() + "alpha\\を計測しますか？"));
         QCOMPARE(Captions(*w).first(), QString::fromStdString(Root() + "alpha\\"));
         QCOMPARE(SplitRow(w->Rows()[0]).Size, std::string("4000"));
-        // The root keeps the totals of the drive measurement.
+        // The root's totals take what the folder gained.
         w->OpenPath(Root(), false);
         QCOMPARE(SplitRow(w->Rows()[3]).Size, std::string("4000"));
-        QCOMPARE(Global().Folders.FindPath(Root())->TreeBytes, 1000.0 + 5000 + 1 + 4097);
+        QCOMPARE(Global().Folders.FindPath(Root())->TreeBytes, 1000.0 + 5000 + 1 + 4097 + 3000);
     }
 
     void sortingByColumnsAndCommands() {
