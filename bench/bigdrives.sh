@@ -141,6 +141,8 @@ for n in "${sizes[@]}"; do
     printf '%-34s %8s %14s %12s %12s\n' "window's first treemap (1600x1000)" "$s" "$mm" "$h" "+$p"
     list_held=$h
 
+    read -r s mm h p <<<"$(step rank "$cache" "$n")"
+    printf '%-34s %8s %14s %12s %12s\n' "window's ranking (open list)" "$s" "$mm" "$h" "$p"
     printf '%-34s %8s %14s %12s %14s\n' "command" "seconds" "min..max" "peak MB" "B/dir above list"
     for verb in "rank C:" "tree C:" "export C: --tree $work/tree.csv --format csv" \
         "treemap C: --out $work/map.png --size 1600x1000"; do

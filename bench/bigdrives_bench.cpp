@@ -13,6 +13,8 @@
 //                                       filtered, merged, the index rebuilt
 //   bigdrives_bench ncdu CACHE OUT      writes the same folders as an ncdu
 //                                       JSON export, for ncdu -f
+//   bigdrives_bench rank CACHE          the ranking window's computation on
+//                                       the open list (its default options)
 //   bigdrives_bench treemap CACHE [PNG] the window's first treemap of the
 //                                       drive once it is open: the folder's
 //                                       lines and entries taken, laid out and
@@ -27,6 +29,7 @@
 // highest, less what it held before reading the cache.
 #include "core/Cache.h"
 #include "core/Folders.h"
+#include "core/Rank.h"
 #include "core/Snapshot.h"
 #include "core/Treemap.h"
 #include "lib/Slib.h"
@@ -292,6 +295,18 @@ int main(int argc, char** argv) {
                          Seconds(t2, t3), Seconds(t3, Clock::now()));
             std::fprintf(stderr, "folder %s: %zu lines\n", folder.c_str(), fresh.size());
         }
+        held = StatusBytes("VmRSS:") - before;
+    } else if (step == "rank") {
+        // What the ranking window computes once the drive is open: every
+        // folder filtered and sorted, as it shows them all.
+        nrvs::FolderList list;
+        if (!list.Load(cache) || !list.FindPath("C:\\")) return Fail("cannot read the cache");
+        folders = list.Size() - 1;
+        nrvs::RankList ranking;
+        nrvs::RankHooks quiet;
+        auto t0 = Clock::now();
+        ranking.Compute(list, nrvs::RankOptions{}, quiet);
+        seconds = Seconds(t0, Clock::now());
         held = StatusBytes("VmRSS:") - before;
     } else if (step == "open-strings" || step == "folder-strings") {
         StringCache list;
