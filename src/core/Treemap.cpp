@@ -298,6 +298,7 @@ struct TmIndex {
     std::vector<uint32_t> children;
     std::vector<uint32_t> top;        // the lines right below path
     int rootLine = -1;                // path's own line
+    bool verify = false;              // children found by hash, checked when visited
     static constexpr uint32_t kNoPath = UINT32_MAX;
     std::vector<uint32_t> pathLen;    // kNoPath: the line has no numbers
 
@@ -520,23 +521,23 @@ struct TmIndex {
                     }
             a = b;
         }
-        // Each child of a run of one parent hash belongs to the first line
-        // whose own path is its parent's path.
+        // Each run of one parent hash belongs to the first line whose own
+        // path is the run's parent path. A run is one parent's only while no
+        // two paths share a hash: each child is checked against its parent
+        // when it is visited, where its line is read anyway.
+        verify = true;
         size_t j = 0;
         for (size_t a = 0; a < byParent.size();) {
             size_t b = a + 1;
             while (b < byParent.size() && byParent[b].hash == byParent[a].hash) ++b;
             while (j < byPath.size() && byPath[j].hash < byParent[a].hash) ++j;
-            for (size_t c = a; c < b; ++c) {
-                const size_t child = Line(byParent[c]);
-                if (parent[child] == kRepeated) continue;
-                const std::string_view up = pathOf(child).substr(0, ParentLength(pathOf(child)));
-                for (size_t k = j; k < byPath.size() && byPath[k].hash == byParent[a].hash; ++k)
-                    if (parent[Line(byPath[k])] != kRepeated && pathOf(Line(byPath[k])) == up) {
-                        parent[child] = byPath[k].line;
-                        break;
-                    }
-            }
+            const std::string_view up = pathOf(Line(byParent[a])).substr(0, ParentLength(pathOf(Line(byParent[a]))));
+            for (size_t k = j; k < byPath.size() && byPath[k].hash == byParent[a].hash; ++k)
+                if (parent[Line(byPath[k])] != kRepeated && pathOf(Line(byPath[k])) == up) {
+                    for (size_t c = a; c < b; ++c)
+                        if (parent[Line(byParent[c])] != kRepeated) parent[Line(byParent[c])] = byPath[k].line;
+                    break;
+                }
             a = b;
         }
         for (size_t i = 0; i < n; ++i)
@@ -564,12 +565,13 @@ struct TmIndex {
         return p;
     }
 
-    // Size, occupied, own size, own occupied: the first four numbers.
-    void Sizes(size_t i, double out[4]) const {
+    // Size, occupied, own size, own occupied: the first four numbers (or
+    // the first fields of them).
+    void Sizes(size_t i, double out[4], int fields = 4) const {
         out[0] = out[1] = out[2] = out[3] = 0;
         if (pathLen[i] == kNoPath) return;
         std::string_view rest = (*lines)[i].substr(pathLen[i] + 3);
-        for (int f = 0; f < 4; ++f) {
+        for (int f = 0; f < fields; ++f) {
             const size_t colon = rest.find(':');
             out[f] = TextToFloat(rest.substr(0, colon), 0);
             if (colon == std::string_view::npos) break;
@@ -578,7 +580,12 @@ struct TmIndex {
     }
 
     template <class F> void ForChildren(size_t line, F&& f) const {
-        for (uint32_t k = childFrom[line]; k < childFrom[line + 1]; ++k) f(static_cast<int32_t>(children[k]));
+        const std::string_view up = verify ? Path(line) : std::string_view();
+        for (uint32_t k = childFrom[line]; k < childFrom[line + 1]; ++k) {
+            const size_t child = children[k];
+            if (verify && Path(child).substr(0, ParentLength(Path(child))) != up) continue;
+            f(static_cast<int32_t>(child));
+        }
     }
     template <class F> void ForTop(F&& f) const {
         for (uint32_t c : top) f(static_cast<int32_t>(c));
@@ -793,7 +800,7 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
         const int16_t depth = static_cast<int16_t>(std::min<int>(nodes[n].Depth + 1, INT16_MAX));
         index.ForChildren(line, [&](int32_t child) {
             double sz[4];
-            index.Sizes(static_cast<size_t>(child), sz);
+            index.Sizes(static_cast<size_t>(child), sz, 2);
             if (Weight(sz[1]) <= 0) return;
             TmNode k;
             k.Parent = static_cast<int32_t>(n);
