@@ -24,22 +24,6 @@ namespace {
 
 bool Positive(double w) { return std::isfinite(w) && w > 0; }
 
-// Where two texts first differ: the shorter one's length when it begins
-// the other. Eight bytes at a time, since neighbouring lines share long
-// paths.
-size_t FirstDifference(std::string_view a, std::string_view b) {
-    const size_t n = std::min(a.size(), b.size());
-    size_t k = 0;
-    for (; k + 8 <= n; k += 8) {
-        uint64_t x, y;
-        std::memcpy(&x, a.data() + k, 8);
-        std::memcpy(&y, b.data() + k, 8);
-        if (x != y) break;
-    }
-    while (k < n && a[k] == b[k]) ++k;
-    return k;
-}
-
 // Where a line's path ends, as PathOfLine finds it (the last " > "), npos
 // for a line without one: a word at a time from the end, skipping the
 // words of numbers that hold no '>'. Every line of a drive passes here.
@@ -387,7 +371,7 @@ struct TmIndex {
             while (!chain.empty()) {
                 const Open& o = chain.back();
                 const std::string_view q = all[o.line].substr(0, o.length);
-                const size_t k = FirstDifference(q, p);
+                const size_t k = platform::SameBytesPrefix(q, p);
                 if (k == q.size()) break;  // an open folder of this line
                 // Two plain characters that differ in more than case settle
                 // it without the full comparison (which also knows letters
