@@ -118,6 +118,11 @@ for n in "${sizes[@]}"; do
         "$build/bench/cache_bench" --write "$cache" "$n"
         [[ -z ${CACHES:-} ]] || { mkdir -p "$CACHES" && cp "$cache" "$CACHES/folders-$n.txt"; }
     fi
+    # The drive holds the cache's top folders (empty), as the measured disk
+    # did: the treemap lays out the drive's entries, and an empty drive
+    # would leave it one rectangle.
+    rm -rf "$work/drive" && mkdir -p "$work/drive"
+    (cd "$work/drive" && sed -n 's/^C:\\\([^\\]*\)\\ > .*/\1/p' "$cache" | tr '\n' '\0' | xargs -0 -r mkdir -p --)
     bytes=$(stat -c %s "$cache")
     printf '\n== %s folders: cache %.0f MB, %.1f bytes a line ==\n' "$n" "$((bytes / 1048576))" \
         "$(awk -v b="$bytes" -v n="$n" 'BEGIN{print b/n}')"
@@ -131,13 +136,20 @@ for n in "${sizes[@]}"; do
     printf '%-34s %8s %14s %12s %12s\n' "folder measurement (~100 folders)" "$s" "$mm" "$h" "$p"
     read -r s2 mm h p <<<"$(step folder-strings "$cache" "$n")"
     printf '%-34s %8s %14s %12s %12s\n' "  before: filter, merge, reindex" "$s2" "$mm" "$h" "$p"
+    # held: the open list; peak: what the treemap adds above it.
+    read -r s mm h p <<<"$(step treemap "$cache" "$n")"
+    printf '%-34s %8s %14s %12s %12s\n' "window's first treemap (1600x1000)" "$s" "$mm" "$h" "+$p"
+    list_held=$h
 
-    printf '%-34s %8s %14s %12s\n' "command" "seconds" "min..max" "peak MB"
+    read -r s mm h p <<<"$(step rank "$cache" "$n")"
+    printf '%-34s %8s %14s %12s %12s\n' "window's ranking (open list)" "$s" "$mm" "$h" "$p"
+    printf '%-34s %8s %14s %12s %14s\n' "command" "seconds" "min..max" "peak MB" "B/dir above list"
     for verb in "rank C:" "tree C:" "export C: --tree $work/tree.csv --format csv" \
         "treemap C: --out $work/map.png --size 1600x1000"; do
         # shellcheck disable=SC2086
         read -r s mm m <<<"$(timed "$cli" $verb)"
-        printf '%-34s %8s %14s %12s\n' "norvessa-cli ${verb%% *}" "$s" "$mm" "$m"
+        printf '%-34s %8s %14s %12s %14s\n' "norvessa-cli ${verb%% *}" "$s" "$mm" "$m" \
+            "$(awk -v m="$m" -v h="$list_held" -v n="$n" 'BEGIN{printf "%+.0f", (m*1048576-h*n)/n}')"
     done
     if command -v ncdu >/dev/null; then
         read -r written skipped <<<"$("$bench" ncdu "$cache" "$work/ncdu.json")"

@@ -13,6 +13,15 @@
 //                                       filtered, merged, the index rebuilt
 //   bigdrives_bench ncdu CACHE OUT      writes the same folders as an ncdu
 //                                       JSON export, for ncdu -f
+//   bigdrives_bench rank CACHE          the ranking window's computation on
+//                                       the open list (its default options)
+//   bigdrives_bench treemap CACHE [PNG] the window's first treemap of the
+//                                       drive once it is open: the folder's
+//                                       lines and entries taken, laid out and
+//                                       drawn at 1600 x 1000 (the picture
+//                                       saved to PNG when given); held is the
+//                                       open list's, peak the treemap's above
+//                                       it
 //
 // Prints one line of tab-separated figures:
 //   seconds  folders  held-bytes  peak-bytes
@@ -20,8 +29,14 @@
 // highest, less what it held before reading the cache.
 #include "core/Cache.h"
 #include "core/Folders.h"
+#include "core/Rank.h"
+#include "core/Snapshot.h"
+#include "core/Treemap.h"
 #include "lib/Slib.h"
 #include "platform/Ppath.h"
+#include "ui/treemap/Utmdraw.h"
+
+#include <QGuiApplication>
 
 #include <algorithm>
 #include <chrono>
@@ -186,9 +201,63 @@ int Fail(const char* what) {
 
 } // namespace
 
+// The window's treemap of the drive's root: what TFMtreemap does from the
+// open list to the picture on screen, with the root's entries taken from
+// the lines as for a drive that is not here (the same few top folders a
+// listing would give, without a disk to list).
+int TreemapStep(const std::string& cache, const char* png) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int argc = 1;
+    char name[] = "bigdrives_bench";
+    char* argv[] = {name, nullptr};
+    QGuiApplication app(argc, argv);
+    const size_t before = StatusBytes("VmRSS:");
+    nrvs::FolderList list;
+    if (!list.Load(cache) || !list.FindPath("C:\\")) return Fail("cannot read the cache");
+    const size_t listHeld = StatusBytes("VmRSS:") - before;
+    const size_t listPeak = StatusBytes("VmHWM:");
+    // The root's entries, which the window has from a listing of the disk
+    // (a few hundred folders, no time to speak of), are not timed.
+    nrvs::TmSource s;
+    s.Path = "C:\\";
+    {
+        nrvs::DirListing listing;
+        nrvs::ListSnapshot(listing, list, nullptr, s.Path + "*.*", nrvs::LIST_ALL);
+        for (const std::string& line : listing.Entries) s.Entries.push_back(nrvs::ParseEntry(line));
+    }
+    auto t0 = Clock::now();
+    s.Lines = nrvs::SubtreeLines(list, s.Path);
+    auto tSource = Clock::now();
+    auto source = std::make_shared<const nrvs::TmSource>(std::move(s));
+    nrvs::Treemap map = nrvs::BuildTreemap(source, 1600, 1000, 4);
+    auto tLaid = Clock::now();
+    if (std::getenv("TMDBG")) {
+        size_t kinds[8] = {}, tiny[8] = {}, leaves = 0;
+        for (const auto& nd : map.Nodes) {
+            ++kinds[nd.Kind];
+            if (nd.Rect.W * nd.Rect.H < 1) ++tiny[nd.Kind];
+            if (nd.Count == 0) ++leaves;
+        }
+        for (int k = 0; k < 6; ++k) std::fprintf(stderr, "kind %d: %zu (%zu under a pixel)\n", k, kinds[k], tiny[k]);
+        std::fprintf(stderr, "leaves %zu\n", leaves);
+    }
+    QImage image = nrvs::DrawTreemap(map, nrvs::TC_KIND, 0);
+    const double seconds = Seconds(t0, Clock::now());
+    std::fprintf(stderr, "source %.3f s, layout %.3f s (%zu nodes), drawing %.3f s\n", Seconds(t0, tSource),
+                 Seconds(tSource, tLaid), map.Nodes.size(), Seconds(tLaid, Clock::now()));
+    // The treemap's own peak: above the open list, or nothing when opening
+    // the list went higher.
+    const size_t peak = StatusBytes("VmHWM:");
+    const size_t above = peak > listPeak ? peak - before - listHeld : 0;
+    if (png && !image.save(png, "PNG")) return Fail("cannot write the picture");
+    std::printf("%.4f\t%zu\t%zu\t%zu\n", seconds, list.Size() - 1, listHeld, above);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "ncdu") return WriteNcdu(argv[2], argv[3]);
-    if (argc != 3) return Fail("usage: bigdrives_bench open|open-strings|folder|folder-strings CACHE");
+    if ((argc == 3 || argc == 4) && std::string(argv[1]) == "treemap") return TreemapStep(argv[2], argc == 4 ? argv[3] : nullptr);
+    if (argc != 3) return Fail("usage: bigdrives_bench open|open-strings|folder|folder-strings|treemap CACHE");
     const std::string step = argv[1];
     const std::string cache = argv[2];
     const std::string header = nrvs::HeaderLine(1700000000, 1700000100);
@@ -226,6 +295,18 @@ int main(int argc, char** argv) {
                          Seconds(t2, t3), Seconds(t3, Clock::now()));
             std::fprintf(stderr, "folder %s: %zu lines\n", folder.c_str(), fresh.size());
         }
+        held = StatusBytes("VmRSS:") - before;
+    } else if (step == "rank") {
+        // What the ranking window computes once the drive is open: every
+        // folder filtered and sorted, as it shows them all.
+        nrvs::FolderList list;
+        if (!list.Load(cache) || !list.FindPath("C:\\")) return Fail("cannot read the cache");
+        folders = list.Size() - 1;
+        nrvs::RankList ranking;
+        nrvs::RankHooks quiet;
+        auto t0 = Clock::now();
+        ranking.Compute(list, nrvs::RankOptions{}, quiet);
+        seconds = Seconds(t0, Clock::now());
         held = StatusBytes("VmRSS:") - before;
     } else if (step == "open-strings" || step == "folder-strings") {
         StringCache list;

@@ -659,7 +659,7 @@ int RunRank(const Args& args) {
 
     RankList ranking;
     RankHooks quiet;
-    ranking.Compute(list, options, quiet);
+    ranking.Compute(list, options, quiet, static_cast<size_t>(std::max(n, 0)));
     std::string out;
     for (int k = 0; k < n && k < ranking.Count(); ++k) {
         FolderRecord r = ranking.RecordAt(k);

@@ -243,7 +243,7 @@ void RankList::Compute(const StringList& lines, const RankOptions& options, Rank
     Compute(list, options, hooks);
 }
 
-void RankList::Compute(const FolderList& list, const RankOptions& options, RankHooks& hooks) {
+void RankList::Compute(const FolderList& list, const RankOptions& options, RankHooks& hooks, size_t top) {
     entries_.clear();
     lines_ = list;
     const FolderList& lines = lines_;
@@ -288,12 +288,21 @@ void RankList::Compute(const FolderList& list, const RankOptions& options, RankH
 
     // Largest first; equal keys keep the folder order, so a ranking reads the
     // same every time.
-    std::sort(entries_.begin(), entries_.end(), [&](const Entry& a, const Entry& b) {
+    auto before = [&](const Entry& a, const Entry& b) {
         if (gComparisons == 0) hooks.Message(lines.LineAt(size_t{a.Line}).substr(0, a.PathLength));
         gComparisons = (gComparisons + 1) % 100;
         if (a.Key != b.Key) return a.Key > b.Key;
         return a.Line < b.Line;
-    });
+    };
+    // No two entries are equal (the line decides), so the first places are
+    // the same whether the rest is sorted or not.
+    if (top > 0 && top < entries_.size()) {
+        std::partial_sort(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(top), entries_.end(), before);
+        entries_.resize(top);
+        entries_.shrink_to_fit();
+    } else {
+        std::sort(entries_.begin(), entries_.end(), before);
+    }
 }
 
 FolderRecord RankList::RecordAt(int k) const {

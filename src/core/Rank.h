@@ -60,7 +60,9 @@ public:
     // Filters and sorts the folder lines (line 0 the header, line 1 the root,
     // both left out). A list of fewer than three lines gives an empty ranking.
     // The ranking keeps a copy of the list, which shares its text.
-    void Compute(const FolderList& lines, const RankOptions& options, RankHooks& hooks);
+    // With top above 0 only the first top places are kept, the same ones in
+    // the same order, sorted no further than that.
+    void Compute(const FolderList& lines, const RankOptions& options, RankHooks& hooks, size_t top = 0);
     // Lines in hand (line 0 the header), put into a list first.
     void Compute(const StringList& lines, const RankOptions& options, RankHooks& hooks);
     void Clear();

@@ -6,6 +6,7 @@
 #include "platform/Ppath.h"
 
 #include <thread>
+#include <cstring>
 
 #include <algorithm>
 #include <cmath>
@@ -22,6 +23,28 @@ namespace P = platform;
 namespace {
 
 bool Positive(double w) { return std::isfinite(w) && w > 0; }
+
+// Where a line's path ends, as PathOfLine finds it (the last " > "), npos
+// for a line without one: a word at a time from the end, skipping the
+// words of numbers that hold no '>'. Every line of a drive passes here.
+size_t PathLength(std::string_view line) {
+    if (line.size() < 3) return std::string_view::npos;
+    const char* d = line.data();
+    for (size_t i = line.size() - 2; i >= 1; --i) {
+        if (i >= 8) {
+            uint64_t w;
+            std::memcpy(&w, d + i - 7, 8);
+            const uint64_t x = w ^ 0x3E3E3E3E3E3E3E3EULL;
+            if (((x - 0x0101010101010101ULL) & ~x & 0x8080808080808080ULL) == 0) {
+                i -= 7;
+                continue;
+            }
+        }
+        if (d[i] == '>' && d[i - 1] == ' ' && d[i + 1] == ' ') return i - 1;
+    }
+    return std::string_view::npos;
+}
+
 
 } // namespace
 
@@ -127,27 +150,69 @@ TmLines::TmLines(const FolderList& list, std::vector<uint32_t> positions)
     : list_(list), at_(std::move(positions)), all_(false) {}
 
 void TmLines::push_back(std::string_view line) {
-    if (!all_) {
+    if (!all_ || from_ != 0 || count_ != list_.Size()) {
         // Lines of a list, then one more: the chosen ones become a list of
         // their own.
         FolderList own;
-        for (uint32_t p : at_) own.Append(list_.LineAt(size_t{p}));
+        for (size_t i = 0; i < size(); ++i) own.Append((*this)[i]);
         list_ = std::move(own);
         std::vector<uint32_t>().swap(at_);
         all_ = true;
+        from_ = 0;
     }
     list_.Append(line);
+    count_ = list_.Size();
+    inOrder_ = false;
 }
 
 TmLines SubtreeLines(const FolderList& folders, const std::string& path) {
-    std::vector<uint32_t> at;
-    std::string_view p;
-    for (size_t i = 0; i < folders.Size(); ++i) {
-        if (!PathOfLine(folders.LineAt(i), p)) continue;
-        if (p.size() >= path.size() && p.compare(0, path.size(), path) == 0) at.push_back(static_cast<uint32_t>(i));
+    TmLines out;
+    out.list_ = folders;
+    out.all_ = false;
+    // The line begins with the path, and its own path (up to its last
+    // " > ") is no shorter.
+    auto begins = [&](size_t i) {
+        const std::string_view line = out.list_.LineAt(i);
+        if (line.size() < path.size() || line.compare(0, path.size(), path) != 0) return false;
+        const size_t length = PathLength(line);
+        return length != std::string_view::npos && length >= path.size();
+    };
+    size_t first = 0, last = 0;
+    if (folders.Size() > 1 && out.list_.PrefixRun(path, first, last)) {
+        // The lines after the first are in order: the folder's are among
+        // those that begin with its path in any case, usually all of them.
+        // The first line is a header, or a folder line of a cache without
+        // one, whose place in the order nobody checked.
+        std::vector<uint32_t> at;
+        const bool zero = begins(0);
+        if (zero) at.push_back(0);
+        size_t runFrom = 0, runCount = 0;
+        bool oneRun = !zero;
+        for (size_t i = first; i < last; ++i) {
+            if (!begins(i)) continue;
+            if (runCount == 0) runFrom = i;
+            else if (runFrom + runCount != i) oneRun = false;
+            ++runCount;
+        }
+        if (oneRun) {
+            out.all_ = true;
+            out.from_ = runFrom;
+            out.count_ = runCount;
+        } else {
+            for (size_t i = first; i < last; ++i)
+                if (begins(i)) at.push_back(static_cast<uint32_t>(i));
+            at.shrink_to_fit();
+            out.at_ = std::move(at);
+        }
+        out.inOrder_ = !zero;
+        return out;
     }
+    std::vector<uint32_t> at;
+    for (size_t i = 0; i < folders.Size(); ++i)
+        if (begins(i)) at.push_back(static_cast<uint32_t>(i));
     at.shrink_to_fit();
-    return TmLines(folders, std::move(at));
+    out.at_ = std::move(at);
+    return out;
 }
 
 void ListEntries(TmSource& source, int32_t clusterSize) {
@@ -191,72 +256,223 @@ std::string_view LastName(std::string_view path) {
 // Hashes of paths: the library's, which reads a word at a time.
 uint64_t PathHash(std::string_view path) { return std::hash<std::string_view>{}(path); }
 
-// The parent's hash and length (0 when the path has no parent).
-uint64_t Hashes(std::string_view path, uint64_t& parent, size_t& parentLen) {
-    parent = 0;
-    parentLen = 0;
-    const size_t p = path.size() < 2 ? std::string_view::npos : path.rfind('\\', path.size() - 2);
-    if (p != std::string_view::npos) {
-        parentLen = p + 1;
-        parent = PathHash(path.substr(0, parentLen));
-    }
-    return PathHash(path);
-}
-
 } // namespace
 
-// Children of each line, found once per source: the lines sorted by the
-// hash of their parent's path are matched against the lines sorted by the
-// hash of their own path, so that each folder's subfolders lie side by side
-// and a folder's children cost no search. Lines are never parsed whole (a
-// parse copies the line); only the four sizes are read. The index is kept
-// with its source, so that a new size or colour lays out without it.
-// Below this many lines the index is built on one thread.
+// Children of each line, found once per source, as one list of child lines
+// per line (in line order), with the lines right below the folder shown and
+// its own line. Nothing else of a line is kept: the few lines a layout reads
+// are parsed when it reads them, so that a drive of millions of folders
+// costs eight bytes a line here.
+//
+// A folder list keeps its lines in order (case apart), and then a folder's
+// line comes before its subfolders' and its subtree is one run: one pass
+// with the chain of open folders finds every parent. Lines not known to be
+// in order, or whose order breaks a subtree's run (names that differ only
+// in case interleave), are matched by hashes of their paths instead; both
+// give the same answer, the first line of a path winning.
+// Below this many lines the hashes are taken on one thread.
 constexpr size_t kParallelLines = 100000;
 
 struct TmIndex {
+    static constexpr int32_t kNone = -1;      // no parent line
+    static constexpr int32_t kRepeated = -2;  // a later line of a path already seen
+    const TmLines* lines;
+    std::string path;                 // the folder shown
+    std::vector<uint32_t> childFrom;  // children of line i: children[childFrom[i], childFrom[i + 1])
+    std::vector<uint32_t> children;
+    std::vector<uint32_t> top;        // the lines right below path
+    int rootLine = -1;                // path's own line
+    bool verify = false;              // children found by hash, checked when visited
+    static constexpr uint32_t kNoPath = UINT32_MAX;
+    std::vector<uint32_t> pathLen;    // kNoPath: the line has no numbers
+
+    // The path of line i, false when it has none.
+    bool PathAt(size_t i, std::string_view& p) const {
+        if (pathLen[i] == kNoPath) return false;
+        p = (*lines)[i].substr(0, pathLen[i]);
+        return true;
+    }
+
+    TmIndex(const TmLines& all, std::string_view mapPath) : lines(&all), path(mapPath) {
+        // Where each line's path ends, found once, in two halves side by
+        // side on a large list: every later step reads it.
+        const size_t count = all.size();
+        pathLen.assign(count, kNoPath);
+        auto measure = [this, &all](size_t from, size_t to) {
+            for (size_t i = from; i < to; ++i) {
+                const size_t length = PathLength(all[i]);
+                if (length < kNoPath) pathLen[i] = static_cast<uint32_t>(length);
+            }
+        };
+        {
+            const size_t half = count >= kParallelLines ? count / 2 : count;
+            std::thread second;
+            if (half < count) second = std::thread(measure, half, count);
+            measure(0, half);
+            if (second.joinable()) second.join();
+        }
+        std::vector<int32_t> parent;
+        if (!InOrder(all) || !FromOrder(parent)) FromHashes(parent);
+        const size_t n = all.size();
+        childFrom.assign(n + 1, 0);
+        for (size_t i = 0; i < n; ++i)
+            if (parent[i] >= 0) ++childFrom[static_cast<size_t>(parent[i]) + 1];
+        for (size_t i = 0; i < n; ++i) childFrom[i + 1] += childFrom[i];
+        children.resize(childFrom[n]);
+        // Each folder's start serves as its cursor, which leaves it at the
+        // next one's start; moved up one place, they are the starts again.
+        for (size_t i = 0; i < n; ++i)
+            if (parent[i] >= 0) children[childFrom[static_cast<size_t>(parent[i])]++] = static_cast<uint32_t>(i);
+        for (size_t i = n; i > 0; --i) childFrom[i] = childFrom[i - 1];
+        childFrom[0] = 0;
+        top.shrink_to_fit();
+    }
+
+    static bool InOrder(const TmLines& all) {
+        if (all.InOrder()) return true;
+        for (size_t i = 1; i < all.size(); ++i)
+            if (platform::LessIgnoreCase(all[i], all[i - 1])) return false;
+        return true;
+    }
+
+    // What every way of matching notes of a line that is no repeat.
+    void Note(size_t i, std::string_view p, size_t parentLen) {
+        if (rootLine < 0 && p == path) rootLine = static_cast<int>(i);
+        if (parentLen == path.size() && parentLen > 0 && p.compare(0, parentLen, path) == 0)
+            top.push_back(static_cast<uint32_t>(i));
+    }
+
+    static size_t ParentLength(std::string_view p) {
+        const size_t s = p.size() < 2 ? std::string_view::npos : p.rfind('\\', p.size() - 2);
+        return s == std::string_view::npos ? 0 : s + 1;
+    }
+
+    // A parent that is not open where its child is: missing from the lines
+    // (a measurement stopped half way), or a run broken in a way the order
+    // does not show. Only the folder shown may lack its line.
+    bool Orphan(std::string_view p, size_t up) const {
+        return up > 0 && p != path && !(up == path.size() && p.compare(0, up, path) == 0);
+    }
+
+    // Lines in order: the chain of folders open at each line finds every
+    // parent. Names that differ only in case interleave their subtrees;
+    // where a line shows that, the run of lines that begin with that folder
+    // in any case is matched by path instead. False when a line's parent is
+    // not where the order puts it.
+    bool FromOrder(std::vector<int32_t>& parent) {
+        const TmLines& all = *lines;
+        const size_t n = all.size();
+        parent.assign(n, kNone);
+        std::vector<Open> chain;
+        std::string_view p;
+        for (size_t i = 0; i < n; ++i) {
+            if (!PathAt(i, p)) continue;  // no numbers: no folder to find
+            size_t variant = SIZE_MAX;
+            while (!chain.empty()) {
+                const Open& o = chain.back();
+                const std::string_view q = all[o.line].substr(0, o.length);
+                const size_t k = platform::SameBytesPrefix(q, p);
+                if (k == q.size()) break;  // an open folder of this line
+                // Two plain characters that differ in more than case settle
+                // it without the full comparison (which also knows letters
+                // whose cases differ in length).
+                const bool plainlyOther = k < p.size() && static_cast<unsigned char>(q[k]) < 0x80 &&
+                                          static_cast<unsigned char>(p[k]) < 0x80 && (q[k] | 0x20) != (p[k] | 0x20);
+                if (!plainlyOther && platform::StartsWithIgnoreCase(p, q)) {
+                    variant = chain.size() - 1;
+                    break;
+                }
+                chain.pop_back();
+            }
+            if (variant != SIZE_MAX) {
+                const Open o = chain[variant];
+                const std::string_view q = all[o.line].substr(0, o.length);
+                chain.resize(variant);
+                size_t from = o.line, to = i + 1;
+                while (from > 0 && platform::StartsWithIgnoreCase(all[from - 1], q)) --from;
+                while (to < n && platform::StartsWithIgnoreCase(all[to], q)) ++to;
+                while (!top.empty() && top.back() >= from) top.pop_back();
+                if (rootLine >= static_cast<int>(from)) rootLine = -1;
+                if (!ByPath(from, to, chain, parent)) return false;
+                i = to - 1;
+                continue;
+            }
+            if (!chain.empty() && chain.back().length == p.size()) {
+                parent[i] = kRepeated;
+                continue;
+            }
+            const size_t up = ParentLength(p);
+            if (!chain.empty() && up > 0 && chain.back().length == up) parent[i] = static_cast<int32_t>(chain.back().line);
+            else if (Orphan(p, up)) return false;
+            Note(i, p, up);
+            chain.push_back({static_cast<uint32_t>(i), static_cast<uint32_t>(p.size())});
+        }
+        return true;
+    }
+
+    struct Open {
+        uint32_t line, length;
+    };
+
+    // Lines [from, to), in order, matched by path: each line's parent is
+    // the first line of its parent's path among them (which the order puts
+    // before it) or one of the folders open around them.
+    bool ByPath(size_t from, size_t to, const std::vector<Open>& chain, std::vector<int32_t>& parent) {
+        const TmLines& all = *lines;
+        std::unordered_map<std::string_view, uint32_t> seen;
+        seen.reserve(to - from);
+        std::string_view p;
+        for (size_t j = from; j < to; ++j) {
+            parent[j] = kNone;
+            if (!PathAt(j, p)) continue;
+            if (!seen.emplace(p, static_cast<uint32_t>(j)).second) {
+                parent[j] = kRepeated;
+                continue;
+            }
+            const size_t up = ParentLength(p);
+            if (up > 0) {
+                const std::string_view want = p.substr(0, up);
+                if (auto f = seen.find(want); f != seen.end()) parent[j] = static_cast<int32_t>(f->second);
+                else
+                    for (auto o = chain.rbegin(); o != chain.rend(); ++o)
+                        if (o->length == up && all[o->line].substr(0, up) == want) {
+                            parent[j] = static_cast<int32_t>(o->line);
+                            break;
+                        }
+            }
+            if (parent[j] == kNone && Orphan(p, up)) return false;
+            Note(j, p, up);
+        }
+        return true;
+    }
+
     struct Entry {
         uint64_t hash;
         int32_t line;
-        bool operator<(const Entry& o) const { return hash != o.hash ? hash < o.hash : line < o.line; }
     };
-    const TmLines* lines;
-    std::vector<Entry> byParent;
-    std::vector<uint32_t> pathLen;    // UINT32_MAX: the line has no numbers
-    std::vector<uint32_t> parentLen;  // 0: no parent (a root, or no path)
-    std::vector<int32_t> first, count;  // children: byParent[first, first + count)
-    std::vector<uint8_t> repeated;      // a later line of a path already seen
-    std::vector<double> sizes;          // per line: size, occupied, own size, own occupied
 
-    explicit TmIndex(const TmLines& all) : lines(&all) {
+    // Any order: the lines sorted by the hash of their parent's path are
+    // matched against the lines sorted by the hash of their own path.
+    void FromHashes(std::vector<int32_t>& parent) {
+        const TmLines& all = *lines;
         const size_t n = all.size();
-        pathLen.assign(n, UINT32_MAX);
-        parentLen.assign(n, 0);
-        first.assign(n, 0);
-        count.assign(n, 0);
-        repeated.assign(n, 0);
-        sizes.assign(4 * n, 0);
-        // The hashes of a large list are taken in two halves side by side,
-        // and the two sorts run side by side: the machine has the cores, and
-        // this is most of a first layout. Each half keeps line order, so the
-        // joined lists are in line order as one pass would make them.
-        std::vector<Entry> byPath, pathsB, parentsB;
+        parent.assign(n, kNone);
+        rootLine = -1;
+        top.clear();
+        std::vector<Entry> byPath, byParent, pathsB, parentsB;
         auto hashRange = [&](size_t from, size_t to, std::vector<Entry>& paths, std::vector<Entry>& parents) {
             paths.reserve(to - from);
             parents.reserve(to - from);
             for (size_t i = from; i < to; ++i) {
                 std::string_view p;
-                if (!PathOfLine(all[i], p) || p.size() >= UINT32_MAX) continue;
-                pathLen[i] = static_cast<uint32_t>(p.size());
-                ParseSizes(i);
-                uint64_t parent;
-                size_t plen;
-                paths.push_back({Hashes(p, parent, plen), static_cast<int32_t>(i)});
-                if (plen == 0) continue;
-                parentLen[i] = static_cast<uint32_t>(plen);
-                parents.push_back({parent, static_cast<int32_t>(i)});
+                if (!PathAt(i, p)) continue;
+                paths.push_back({PathHash(p), static_cast<int32_t>(i)});
+                const size_t up = ParentLength(p);
+                if (up > 0) parents.push_back({PathHash(p.substr(0, up)), static_cast<int32_t>(i)});
             }
         };
+        // The hashes of a large list in two halves side by side, and the
+        // two sorts side by side; each half keeps line order.
         const bool split = n >= kParallelLines;
         const size_t half = split ? n / 2 : n;
         {
@@ -276,42 +492,46 @@ struct TmIndex {
             RadixSort(byParent);
             if (second.joinable()) second.join();
         }
+        auto pathOf = [&](size_t i) { return all[i].substr(0, pathLen[i]); };
         // Repeated paths (a damaged list): only the first line counts.
         for (size_t a = 0; a < byPath.size();) {
             size_t b = a + 1;
             while (b < byPath.size() && byPath[b].hash == byPath[a].hash) ++b;
             for (size_t i = a + 1; i < b; ++i)
                 for (size_t j = a; j < i; ++j)
-                    if (!repeated[Line(byPath[j])] && Path(Line(byPath[j])) == Path(Line(byPath[i]))) {
-                        repeated[Line(byPath[i])] = 1;
+                    if (parent[Line(byPath[j])] != kRepeated && pathOf(Line(byPath[j])) == pathOf(Line(byPath[i]))) {
+                        parent[Line(byPath[i])] = kRepeated;
                         break;
                     }
             a = b;
         }
         // Each run of one parent hash belongs to the first line whose own
-        // path has that hash and is the run's parent path.
+        // path is the run's parent path. A run is one parent's only while no
+        // two paths share a hash: each child is checked against its parent
+        // when it is visited, where its line is read anyway.
+        verify = true;
         size_t j = 0;
         for (size_t a = 0; a < byParent.size();) {
             size_t b = a + 1;
             while (b < byParent.size() && byParent[b].hash == byParent[a].hash) ++b;
             while (j < byPath.size() && byPath[j].hash < byParent[a].hash) ++j;
-            const std::string_view parent = ParentPath(Line(byParent[a]));
+            const std::string_view up = pathOf(Line(byParent[a])).substr(0, ParentLength(pathOf(Line(byParent[a]))));
             for (size_t k = j; k < byPath.size() && byPath[k].hash == byParent[a].hash; ++k)
-                if (!repeated[Line(byPath[k])] && Path(Line(byPath[k])) == parent) {
-                    first[Line(byPath[k])] = static_cast<int32_t>(a);
-                    count[Line(byPath[k])] = static_cast<int32_t>(b - a);
+                if (parent[Line(byPath[k])] != kRepeated && pathOf(Line(byPath[k])) == up) {
+                    for (size_t c = a; c < b; ++c)
+                        if (parent[Line(byParent[c])] != kRepeated) parent[Line(byParent[c])] = byPath[k].line;
                     break;
                 }
             a = b;
         }
+        for (size_t i = 0; i < n; ++i)
+            if (pathLen[i] != kNoPath && parent[i] != kRepeated) Note(i, pathOf(i), ParentLength(pathOf(i)));
     }
 
     static size_t Line(const Entry& e) { return static_cast<size_t>(e.line); }
 
     // By hash, then line: entries are made in line order, and each pass of
-    // the least significant digit sort keeps the order of equal digits. Eight
-    // passes over a million entries cost less than a comparison sort's
-    // twenty.
+    // the least significant digit sort keeps the order of equal digits.
     static void RadixSort(std::vector<Entry>& v) {
         std::vector<Entry> tmp(v.size());
         for (int shift = 0; shift < 64; shift += 16) {
@@ -324,22 +544,18 @@ struct TmIndex {
     }
 
     std::string_view Path(size_t i) const {
-        const std::string_view l((*lines)[i]);
-        return pathLen[i] == UINT32_MAX ? l : l.substr(0, pathLen[i]);
+        std::string_view p;
+        PathAt(i, p);
+        return p;
     }
-    std::string_view ParentPath(size_t i) const { return std::string_view((*lines)[i]).substr(0, parentLen[i]); }
 
-    // Size, occupied, own size, own occupied: the first four numbers.
-    // Read once when the index is made, so that no layout parses a line.
-    void Sizes(size_t i, double out[4]) const {
-        for (int f = 0; f < 4; ++f) out[f] = sizes[4 * i + static_cast<size_t>(f)];
-    }
-    void ParseSizes(size_t i) {
-        double* out = &sizes[4 * i];
+    // Size, occupied, own size, own occupied: the first four numbers (or
+    // the first fields of them).
+    void Sizes(size_t i, double out[4], int fields = 4) const {
         out[0] = out[1] = out[2] = out[3] = 0;
-        if (pathLen[i] == UINT32_MAX) return;
-        std::string_view rest = std::string_view((*lines)[i]).substr(pathLen[i] + 3);
-        for (int f = 0; f < 4; ++f) {
+        if (pathLen[i] == kNoPath) return;
+        std::string_view rest = (*lines)[i].substr(pathLen[i] + 3);
+        for (int f = 0; f < fields; ++f) {
             const size_t colon = rest.find(':');
             out[f] = TextToFloat(rest.substr(0, colon), 0);
             if (colon == std::string_view::npos) break;
@@ -347,30 +563,16 @@ struct TmIndex {
         }
     }
 
-    // The subfolders of a folder's line, each path once. A run is one
-    // parent's only while no two paths share a hash: each child is checked
-    // against the parent when it is visited, where its line is read anyway.
     template <class F> void ForChildren(size_t line, F&& f) const {
-        const std::string_view path = Path(line);
-        for (int32_t k = first[line]; k < first[line] + count[line]; ++k) {
-            const size_t child = Line(byParent[static_cast<size_t>(k)]);
-            if (!repeated[child] && ParentPath(child) == path) f(static_cast<int32_t>(child));
+        const std::string_view up = verify ? Path(line) : std::string_view();
+        for (uint32_t k = childFrom[line]; k < childFrom[line + 1]; ++k) {
+            const size_t child = children[k];
+            if (verify && Path(child).substr(0, ParentLength(Path(child))) != up) continue;
+            f(static_cast<int32_t>(child));
         }
     }
-
-    // The same by path, for a folder that may have no line of its own.
-    template <class F> void ForChildrenOf(std::string_view path, F&& f) const {
-        const Entry key{PathHash(path), INT32_MIN};
-        for (auto it = std::lower_bound(byParent.begin(), byParent.end(), key);
-             it != byParent.end() && it->hash == key.hash; ++it)
-            if (ParentPath(Line(*it)) == path && !repeated[Line(*it)]) f(it->line);
-    }
-
-    // First line of a path, -1 for none.
-    int Find(std::string_view path) const {
-        for (size_t i = 0; i < lines->size(); ++i)
-            if (pathLen[i] == path.size() && !repeated[i] && Path(i) == path) return static_cast<int>(i);
-        return -1;
+    template <class F> void ForTop(F&& f) const {
+        for (uint32_t c : top) f(static_cast<int32_t>(c));
     }
 };
 
@@ -397,6 +599,43 @@ double UnmeasuredWeight(double measured, int unmeasured) {
     return measured * std::min(0.05, 0.25 / unmeasured);
 }
 
+// The first folderKids of kids are subfolders: those whose area in rect
+// would be less than a pixel become one block (a single one stays itself),
+// of the same colour as they would have been and the same area. Their
+// figures are added up so that the block's tip tells what it holds.
+void JoinSmallFolders(std::vector<TmNode>& kids, std::vector<double>& weights, size_t folderKids, const TmRect& rect,
+                      size_t parent, int32_t parentLine, int16_t depth) {
+    double total = 0;
+    for (double w : weights) total += w;
+    if (!(total > 0) || !std::isfinite(total) || folderKids < 2) return;
+    const double perWeight = rect.W * rect.H / total;
+    TmNode small;
+    small.Parent = static_cast<int32_t>(parent);
+    small.Depth = depth;
+    small.Kind = TM_SMALL;
+    small.Source = parentLine;  // the files block's way: the block names its folder
+    small.Size = small.Occupied = 0;
+    size_t joined = 0;
+    for (size_t i = 0; i < folderKids; ++i)
+        if (weights[i] * perWeight < 1) ++joined;
+    if (joined < 2) return;
+    size_t keep = 0;
+    for (size_t i = 0; i < kids.size(); ++i) {
+        if (i < folderKids && weights[i] * perWeight < 1) {
+            small.Size += std::max(0.0, kids[i].Size);
+            small.Occupied += weights[i];
+            continue;
+        }
+        kids[keep] = kids[i];
+        weights[keep] = weights[i];
+        ++keep;
+    }
+    kids.resize(keep);
+    weights.resize(keep);
+    kids.push_back(small);
+    weights.push_back(Weight(small.Occupied));
+}
+
 } // namespace
 
 Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int height, double minSide,
@@ -414,11 +653,11 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
     std::shared_ptr<const TmIndex> kept;
     if (source->Cache) {
         std::lock_guard<std::mutex> guard(source->Cache->lock);
-        if (!source->Cache->index || source->Cache->index->lines != &lines)
-            source->Cache->index = std::make_shared<const TmIndex>(lines);
+        if (!source->Cache->index || source->Cache->index->lines != &lines || source->Cache->index->path != mapPath)
+            source->Cache->index = std::make_shared<const TmIndex>(lines, mapPath);
         kept = source->Cache->index;
     } else {
-        kept = std::make_shared<const TmIndex>(lines);
+        kept = std::make_shared<const TmIndex>(lines, mapPath);
     }
     const TmIndex& index = *kept;
     std::vector<TmNode>& nodes = map.Nodes;
@@ -426,7 +665,7 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
 
     TmNode root;
     root.Rect = {0, 0, static_cast<double>(map.Width), static_cast<double>(map.Height)};
-    const int rootLine = index.Find(mapPath);
+    const int rootLine = index.rootLine;
     root.Source = rootLine;
     root.Kind = rootLine >= 0 ? TM_FOLDER : TM_UNMEASURED;
     if (rootLine >= 0) {
@@ -441,7 +680,7 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
     // The folder shown: its listed folders and single files.
     {
         std::unordered_map<std::string_view, int> topLines;
-        index.ForChildrenOf(mapPath, [&](int32_t child) {
+        index.ForTop([&](int32_t child) {
             topLines.emplace(index.Path(static_cast<size_t>(child)), child);
         });
         std::vector<TmNode> kids;
@@ -545,7 +784,7 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
         const int16_t depth = static_cast<int16_t>(std::min<int>(nodes[n].Depth + 1, INT16_MAX));
         index.ForChildren(line, [&](int32_t child) {
             double sz[4];
-            index.Sizes(static_cast<size_t>(child), sz);
+            index.Sizes(static_cast<size_t>(child), sz, 2);
             if (Weight(sz[1]) <= 0) return;
             TmNode k;
             k.Parent = static_cast<int32_t>(n);
@@ -557,6 +796,7 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
             kids.push_back(k);
             weights.push_back(Weight(sz[1]));
         });
+        const size_t folderKids = kids.size();
         double self[4];
         index.Sizes(line, self);
         // With the file index, the folder's files are tiles of their own;
@@ -610,6 +850,7 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
             kids.push_back(k);
             weights.push_back(Weight(self[3]));
         }
+        JoinSmallFolders(kids, weights, folderKids, rect, n, nodes[n].Source, depth);
         // A folder holding only its own files is drawn as one block: the
         // files block would only repeat it.
         if (kids.empty() || (kids.size() == 1 && kids[0].Kind == TM_FILES && indexed < 0)) continue;
@@ -663,6 +904,7 @@ std::string NodeLabel(const Treemap& map, int node) {
     if (node < 0 || static_cast<size_t>(node) >= map.Nodes.size()) return {};
     const TmNode& n = map.Nodes[static_cast<size_t>(node)];
     if (n.Kind == TM_FILES) return "ファイル";
+    if (n.Kind == TM_SMALL) return "小さなフォルダ";
     // A file's own name, without building its whole path first: the
     // drawing names thousands of them.
     if (n.Kind == TM_INDEXED_FILE)
@@ -722,7 +964,8 @@ uint32_t NodeColour(const TmNode& node, int colours) {
     if (node.Kind == TM_UNMEASURED) return LegendColour(2);
     if (colours == TC_DEPTH) return Hsv(215 + 47.0 * (node.Depth - 1), 0.55, 0.95);
     switch (node.Kind) {
-    case TM_FOLDER: return LegendColour(0);
+    case TM_FOLDER:
+    case TM_SMALL: return LegendColour(0);
     case TM_FILES: return LegendColour(1);
     default: return LegendColour(3 + node.Group);  // a file, of the folder shown or from the index
     }

@@ -33,6 +33,7 @@ enum TmKind : int8_t {
     TM_FILE = 2,        // one file of the folder shown
     TM_UNMEASURED = 3,  // a folder without a record: "未計測"
     TM_INDEXED_FILE = 4,  // one file below the folder shown, from the file index
+    TM_SMALL = 5,       // a folder's subfolders each smaller than a pixel, as one block
 };
 
 // Kinds of files, for the colours: the kinds of the file types (the same
@@ -72,15 +73,22 @@ public:
     TmLines(std::initializer_list<std::string> lines);
     // The lines of list at the given positions.
     TmLines(const FolderList& list, std::vector<uint32_t> positions);
-    size_t size() const { return all_ ? list_.Size() : at_.size(); }
+    size_t size() const { return all_ ? count_ : at_.size(); }
     bool empty() const { return size() == 0; }
-    std::string_view operator[](size_t i) const { return list_.LineAt(all_ ? i : size_t{at_[i]}); }
+    std::string_view operator[](size_t i) const { return list_.LineAt(all_ ? from_ + i : size_t{at_[i]}); }
     void push_back(std::string_view line);
+    // Whether the lines are known to be in the folder list's order (case
+    // apart); false says only that nobody checked.
+    bool InOrder() const { return inOrder_; }
 
 private:
+    friend TmLines SubtreeLines(const FolderList& folders, const std::string& path);
     FolderList list_;
     std::vector<uint32_t> at_;
-    bool all_ = true;  // every line of list_, in its order
+    // all_: the run of count_ lines of list_ from from_ on, in its order.
+    size_t from_ = 0, count_ = 0;
+    bool all_ = true;
+    bool inOrder_ = false;
 };
 
 // What the map of one folder needs, kept apart so that it can be built away
@@ -124,6 +132,9 @@ struct Treemap {
 
 // Lays out the map into width x height pixels. A rectangle is divided into
 // its children only while it is at least minSide pixels in both directions.
+// Below the folder shown, subfolders whose share of their folder is less
+// than a pixel join one TM_SMALL block: they would be drawn as nothing but
+// their colour, and a drive of millions of folders has mostly such ones.
 // cancel (may be null) set: returns early with what was laid out.
 // The source is shared, so that a new size lays out again without a copy.
 Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int height, double minSide = 4,

@@ -71,6 +71,9 @@ uint64_t HashIgnoreCase(std::string_view text);
 // Whether text begins with prefix under CompareTextIgnoreCase: in a list in
 // that order, the texts that do are one run.
 bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix);
+// How many bytes a and b share from their start (the shorter one's length
+// when it begins the other).
+size_t SameBytesPrefix(std::string_view a, std::string_view b);
 
 } // namespace nrvs::platform
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 using namespace nrvs;
@@ -221,6 +222,39 @@ TEST(RankTest, RandomLinesReadAsTheRecordParserReadsThem) {
         for (size_t i = 2; i < lines.size(); ++i) withFiles += ParseRecord(lines[i]).OwnFiles != 0;
         ASSERT_EQ(f.Count(), withFiles);
     }
+}
+
+// The command-line tool asks only for the first places: they are those of
+// the whole ranking, ties (many equal sizes) in the folders' order, and a
+// count beyond the ranking gives all of it.
+TEST(RankTest, FirstPlacesAreThoseOfTheWholeRanking) {
+    std::mt19937 rng(11);
+    std::vector<Folder> folders;
+    for (int i = 0; i < 3000; ++i) {
+        Folder f;
+        f.path = "C:\\f" + std::to_string(i) + "\\";
+        f.size = static_cast<double>(rng() % 50);  // many ties
+        f.occupied = static_cast<double>(rng() % 7) * 4096;
+        f.ownFiles = static_cast<int>(rng() % 3);
+        f.hidden = rng() % 10 == 0;
+        folders.push_back(f);
+    }
+    const StringList lines = Drive(folders);
+    FolderList list;
+    list.Assign(lines);
+    for (int key = 0; key < kRankKeys; ++key)
+        for (const std::string filters : {"00000", "01001"}) {
+            Messages m;
+            RankList all, first;
+            all.Compute(list, By(key, filters), m);
+            for (size_t top : {size_t{1}, size_t{10}, size_t{100}, size_t{5000}}) {
+                first.Compute(list, By(key, filters), m, top);
+                ASSERT_EQ(first.Count(), std::min<int>(static_cast<int>(top), all.Count()));
+                for (int k = 0; k < first.Count(); ++k)
+                    ASSERT_EQ(first.Entries()[static_cast<size_t>(k)].Line, all.Entries()[static_cast<size_t>(k)].Line)
+                        << "key " << key << " place " << k;
+            }
+        }
 }
 
 TEST(RankTest, AttributeFilters) {

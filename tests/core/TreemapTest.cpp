@@ -405,3 +405,227 @@ TEST(TreemapBuildTest, TheMapKeepsItsLinesWhileTheListChanges) {
     EXPECT_EQ(more[2], Line("X:\\a\\z\\", 5, 5));
     EXPECT_EQ(shared->Lines.size(), 2u);
 }
+
+namespace {
+
+// A map of X:\ at width x height whose only entries are the given folders.
+Treemap MapOf(TmLines lines, std::initializer_list<const char*> folders, int width, int height, double minSide = 4) {
+    TmSource s;
+    s.Path = "X:\\";
+    s.Lines = std::move(lines);
+    for (const char* name : folders) {
+        DirEntry e;
+        e.Name = name;
+        e.IsDir = 1;
+        s.Entries.push_back(e);
+    }
+    return BuildTreemap(std::move(s), width, height, minSide);
+}
+
+int NodeOf(const Treemap& map, const std::string& path, TmKind kind = TM_FOLDER) {
+    for (size_t i = 0; i < map.Nodes.size(); ++i)
+        if (map.Nodes[i].Kind == kind && NodePath(map, static_cast<int>(i)) == path) return static_cast<int>(i);
+    return -1;
+}
+
+double ChildrenArea(const Treemap& map, int node) {
+    double area = 0;
+    const TmNode& n = map.Nodes[static_cast<size_t>(node)];
+    for (int32_t c = n.First; c < n.First + n.Count; ++c) {
+        const TmRect& r = map.Nodes[static_cast<size_t>(c)].Rect;
+        area += r.W * r.H;
+    }
+    return area;
+}
+
+} // namespace
+
+// Subfolders under a pixel at the map's size join one block; at a pixel
+// they stay themselves, and so does one alone.
+TEST(TreemapSmallFoldersTest, ThresholdLoneFoldersAndFoldersAllTiny) {
+    // X:\a\ fills the 100 x 100 map, 1000 bytes a pixel.
+    auto linesOf = [](bool secondTiny) {
+        TmLines lines;
+        lines.push_back(Line("X:\\", 1e7, 0, 1));
+        lines.push_back(Line("X:\\a\\", 1e7, 1000, 4));
+        lines.push_back(Line("X:\\a\\big\\", 1e7 - 1000 - 1000 - 999 - (secondTiny ? 999 : 0), 0));
+        lines.push_back(Line("X:\\a\\edge\\", 1000, 1000));
+        lines.push_back(Line("X:\\a\\s1\\", 999, 999));
+        if (secondTiny) lines.push_back(Line("X:\\a\\s2\\", 999, 999));
+        return lines;
+    };
+    Treemap map = MapOf(linesOf(true), {"a\\"}, 100, 100);
+    const int a = NodeOf(map, "X:\\a\\");
+    ASSERT_GE(a, 0);
+    EXPECT_GE(NodeOf(map, "X:\\a\\edge\\"), 0) << "a folder of exactly one pixel is its own";
+    EXPECT_GE(NodeOf(map, "X:\\a\\big\\"), 0);
+    EXPECT_LT(NodeOf(map, "X:\\a\\s1\\"), 0);
+    EXPECT_LT(NodeOf(map, "X:\\a\\s2\\"), 0);
+    const int small = NodeOf(map, "X:\\a\\", TM_SMALL);
+    ASSERT_GE(small, 0);
+    const TmNode& block = map.Nodes[static_cast<size_t>(small)];
+    EXPECT_EQ(block.Parent, a);
+    EXPECT_EQ(block.Depth, 2);
+    EXPECT_EQ(block.Occupied, 1998);
+    EXPECT_EQ(block.Size, 1998);
+    EXPECT_EQ(block.Count, 0);
+    EXPECT_NEAR(block.Rect.W * block.Rect.H, 1.998, 1e-9);
+    EXPECT_EQ(NodeLabel(map, small), "小さなフォルダ");
+    EXPECT_EQ(NodeColour(block, TC_KIND), NodeColour(map.Nodes[static_cast<size_t>(NodeOf(map, "X:\\a\\big\\"))], TC_KIND));
+    EXPECT_EQ(map.Nodes[static_cast<size_t>(a)].Count, 4) << "big, edge, the block and a's files";
+    EXPECT_NEAR(ChildrenArea(map, a), 10000, 1e-6);
+
+    // One folder under a pixel is left as it is: a block of one says less.
+    map = MapOf(linesOf(false), {"a\\"}, 100, 100);
+    EXPECT_GE(NodeOf(map, "X:\\a\\s1\\"), 0);
+    EXPECT_LT(NodeOf(map, "X:\\a\\", TM_SMALL), 0);
+
+    // Every subfolder under a pixel, no files of its own: the folder holds
+    // the block alone, over all of it, drawn in the folders' colour.
+    TmLines many;
+    many.push_back(Line("X:\\", 3000, 0, 1));
+    many.push_back(Line("X:\\c\\", 3000, 0, 300));
+    for (int i = 0; i < 300; ++i) many.push_back(Line("X:\\c\\" + std::to_string(1000 + i) + "\\", 10, 10));
+    map = MapOf(std::move(many), {"c\\"}, 16, 16, 1);
+    const int c = NodeOf(map, "X:\\c\\");
+    ASSERT_GE(c, 0);
+    ASSERT_EQ(map.Nodes[static_cast<size_t>(c)].Count, 1);
+    const TmNode& all = map.Nodes[static_cast<size_t>(map.Nodes[static_cast<size_t>(c)].First)];
+    EXPECT_EQ(all.Kind, TM_SMALL);
+    EXPECT_EQ(all.Occupied, 3000);
+    EXPECT_NEAR(all.Rect.W * all.Rect.H, 256, 1e-9);
+    EXPECT_EQ(HitTest(map, 8, 8), map.Nodes[static_cast<size_t>(c)].First);
+    std::vector<uint32_t> px(16 * 16, 0);
+    RenderCushions(map, TC_KIND, px.data(), 16);
+    const uint32_t folder = LegendColour(0);
+    for (uint32_t p : px) {
+        ASSERT_EQ(p >> 24, 0xFFu);
+        // The folders' blue stays the strongest channel wherever it is lit.
+        EXPECT_GE(p & 0xFF, (p >> 16) & 0xFF);
+    }
+    EXPECT_GT(folder & 0xFF, (folder >> 16) & 0xFF);
+
+    // Folders of no size (or a damaged negative one) are no tiles and add
+    // nothing to the block; a folder whose subfolders all have none is one
+    // tile itself.
+    TmLines zeros;
+    zeros.push_back(Line("X:\\", 1.5e7, 0, 2));
+    zeros.push_back(Line("X:\\z\\", 1e7 - 10, 0, 5));
+    zeros.push_back(Line("X:\\z\\big\\", 1e7 - 1010, 0));
+    zeros.push_back(Line("X:\\z\\neg\\", -50, -50));
+    zeros.push_back(Line("X:\\z\\t1\\", 500, 500));
+    zeros.push_back(Line("X:\\z\\t2\\", 500, 500));
+    zeros.push_back(Line("X:\\z\\zero\\", 0, 0));
+    zeros.push_back(Line("X:\\e\\", 5e6, 0, 2));
+    zeros.push_back(Line("X:\\e\\0\\", 0, 0));
+    zeros.push_back(Line("X:\\e\\1\\", 0, 0));
+    map = MapOf(std::move(zeros), {"z\\", "e\\"}, 100, 100);
+    EXPECT_LT(NodeOf(map, "X:\\z\\zero\\"), 0);
+    EXPECT_LT(NodeOf(map, "X:\\z\\neg\\"), 0);
+    const int zs = NodeOf(map, "X:\\z\\", TM_SMALL);
+    ASSERT_GE(zs, 0);
+    EXPECT_EQ(map.Nodes[static_cast<size_t>(zs)].Occupied, 1000);
+    const int e = NodeOf(map, "X:\\e\\");
+    ASSERT_GE(e, 0);
+    EXPECT_EQ(map.Nodes[static_cast<size_t>(e)].Count, 0);
+}
+
+// The lines of a folder list are in order: the map is found by walking
+// them. Lines in any other order are matched by path. Both give the same
+// map, whatever the names: case-only differences whose subtrees
+// interleave, letters whose cases differ in length, " > " in a name,
+// repeated paths (the first wins), lines without figures.
+TEST(TreemapIndexTest, OrderedLinesGiveTheMapThatMatchingByPathGives) {
+    const char* names[] = {"a", "A", "b", "ä", "Ä", "K", "\xE2\x84\xAA" /* Kelvin sign */, "a > b", "a b", "0"};
+    std::mt19937 rng(7);
+    for (int round = 0; round < 20; ++round) {
+        FolderList folders;
+        folders.Append("2026/12/07 10:00:00=00:00:01");
+        folders.Append(Line("X:\\", 1e9, 1e3, 5));
+        std::vector<std::string> paths = {"X:\\"};
+        std::vector<std::string> top;
+        for (int i = 0; i < 400; ++i) {
+            const std::string up = paths[rng() % paths.size()];
+            if (std::count(up.begin(), up.end(), '\\') > 5) continue;
+            const std::string p = up + names[rng() % std::size(names)] + "\\";
+            const double size = static_cast<double>(1 + rng() % 1000000) * (rng() % 3 ? 1 : 1000);
+            folders.Append(Line(p, size, size / 3));
+            // Now and then a line without figures. (One whose names hold
+            // " > " would be read as a folder of a shorter path, which sends
+            // the walk to matching by path; the fixed lines below have one.)
+            if (rng() % 40 == 0 && p.find(" > ") == std::string::npos) folders.Append(p);
+            paths.push_back(p);
+            if (up == "X:\\" && std::find(top.begin(), top.end(), p) == top.end()) top.push_back(p);
+        }
+        if (round % 5 == 0) folders.Append("X:\\a > b\\a\\");
+        folders.Sort();
+        TmSource ordered;
+        ordered.Path = "X:\\";
+        ordered.Lines = SubtreeLines(folders, ordered.Path);
+        ASSERT_TRUE(ordered.Lines.InOrder());
+        // The same lines and one more out of order: a root line repeated,
+        // which counts for nothing.
+        TmSource any = ordered;
+        any.Lines = TmLines();
+        for (size_t i = 0; i < ordered.Lines.size(); ++i) any.Lines.push_back(ordered.Lines[i]);
+        any.Lines.push_back(Line("X:\\", 5, 5));
+        for (const std::string& p : top) {
+            DirEntry e;
+            e.Name = p.substr(3);
+            e.IsDir = 1;
+            ordered.Entries.push_back(e);
+        }
+        any.Entries = ordered.Entries;
+        any.Cache = NewIndexCache();
+        const Treemap a = BuildTreemap(std::move(ordered), 400, 300, 2);
+        const Treemap b = BuildTreemap(std::move(any), 400, 300, 2);
+        ASSERT_EQ(a.Nodes.size(), b.Nodes.size()) << "round " << round;
+        for (size_t i = 0; i < a.Nodes.size(); ++i) {
+            const TmNode &x = a.Nodes[i], &y = b.Nodes[i];
+            ASSERT_EQ(NodePath(a, static_cast<int>(i)), NodePath(b, static_cast<int>(i))) << "round " << round;
+            EXPECT_EQ(x.Kind, y.Kind);
+            EXPECT_EQ(x.Source, y.Source);
+            EXPECT_EQ(x.Occupied, y.Occupied);
+            EXPECT_EQ(x.Count, y.Count);
+            EXPECT_EQ(x.Rect.X, y.Rect.X);
+            EXPECT_EQ(x.Rect.W, y.Rect.W);
+        }
+    }
+}
+
+// A measurement stopped half way leaves folders without their parent's
+// line; one folder's lines of a list, with names of it in other cases.
+TEST(TreemapIndexTest, SubtreeOfAListAndFoldersWithoutTheirParents) {
+    FolderList folders;
+    folders.Append("2026/12/07 10:00:00=00:00:01");
+    folders.Append(Line("X:\\", 1000, 0, 2));
+    folders.Append(Line("X:\\a\\", 600, 100, 2));
+    folders.Append(Line("X:\\A\\", 50, 50));
+    folders.Append(Line("X:\\a\\b\\", 300, 300));
+    folders.Append(Line("X:\\A\\b\\", 7, 7));
+    folders.Append(Line("X:\\a\\c\\", 200, 0));
+    folders.Append(Line("X:\\a\\c\\lost\\deeper\\", 200, 200));  // lost's own line is missing
+    folders.Append(Line("X:\\ab\\", 400, 400));
+    folders.Sort();
+    TmLines lines = SubtreeLines(folders, "X:\\a\\");
+    ASSERT_EQ(lines.size(), 4u) << "a, a\\b, a\\c, a\\c\\lost\\deeper; not A's nor ab's";
+    EXPECT_TRUE(lines.InOrder());
+    TmSource s;
+    s.Path = "X:\\a\\";
+    s.Lines = lines;
+    for (const char* name : {"b\\", "c\\"}) {
+        DirEntry e;
+        e.Name = name;
+        e.IsDir = 1;
+        s.Entries.push_back(e);
+    }
+    const Treemap map = BuildTreemap(std::move(s), 200, 200, 1);
+    EXPECT_EQ(map.Nodes[0].Occupied, 600);
+    const int b = NodeOf(map, "X:\\a\\b\\"), c = NodeOf(map, "X:\\a\\c\\");
+    ASSERT_GE(b, 0);
+    ASSERT_GE(c, 0);
+    EXPECT_EQ(map.Nodes[static_cast<size_t>(b)].Occupied, 300);
+    // c's only subfolder line lies deeper than its child: c is one tile.
+    EXPECT_EQ(map.Nodes[static_cast<size_t>(c)].Count, 0);
+    EXPECT_LT(NodeOf(map, "X:\\a\\c\\lost\\deeper\\"), 0);
+}

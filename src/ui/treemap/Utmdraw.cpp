@@ -186,6 +186,7 @@ QString TreemapTip(const Treemap& map, int node, int sizeUnit) {
     const TmNode& n = map.Nodes[static_cast<size_t>(node)];
     QString tip = Text(NodePath(map, node));
     if (n.Kind == TM_FILES) tip += QStringLiteral(" (ファイル)");
+    if (n.Kind == TM_SMALL) tip += QStringLiteral(" (小さなフォルダ)");
     tip += QStringLiteral("\nサイズ: ") + Text(FormatSizeText(n.Kind == TM_UNMEASURED ? -1 : n.Size, sizeUnit));
     tip += QStringLiteral("\n占有量: ") + Text(FormatSizeText(n.Kind == TM_UNMEASURED ? -1 : n.Occupied, sizeUnit));
     if (n.Kind == TM_INDEXED_FILE && map.Source->Files) {
@@ -195,6 +196,11 @@ QString TreemapTip(const Treemap& map, int node, int sizeUnit) {
     }
     return tip;
 }
+
+// Light compression: a map of millions of folders is mostly noise to
+// zlib, which at its default level spends more time on it than the layout
+// for a file hardly smaller.
+constexpr int kPngQuality = 80;
 
 bool WriteTreemapPicture(std::shared_ptr<const TmSource> source, int width, int height, int colours, int sizeUnit,
                          const std::string& fileName, std::string& why, const TmHighlight& highlight) {
@@ -223,7 +229,7 @@ bool WriteTreemapPicture(std::shared_ptr<const TmSource> source, int width, int 
     QByteArray png;
     {
         QBuffer buffer(&png);
-        if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG")) {
+        if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG", kPngQuality)) {
             why = "the picture could not be encoded";
             return false;
         }
