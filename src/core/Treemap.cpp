@@ -371,7 +371,7 @@ struct TmIndex {
             while (!chain.empty()) {
                 const Open& o = chain.back();
                 const std::string_view q = all[o.line].substr(0, o.length);
-                const size_t k = platform::SameBytesPrefix(q, p);
+                const size_t k = platform::SamePrefix(q, p);
                 if (k == q.size()) break;  // an open folder of this line
                 // Two plain characters that differ in more than case settle
                 // it without the full comparison (which also knows letters

@@ -270,8 +270,6 @@ inline bool IsContinuation(std::string_view s, size_t i) {
 }
 } // namespace
 
-size_t SameBytesPrefix(std::string_view a, std::string_view b) { return SamePrefix(a, b); }
-
 int CompareTextIgnoreCase(std::string_view a, std::string_view b) {
     // Resume at the start of the character where the texts part: every byte
     // that is no continuation byte starts a character for the decoder.

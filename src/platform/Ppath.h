@@ -62,7 +62,8 @@ inline bool IsLeadByte(unsigned char) { return false; }
 // ASCII folded fast, other code points compared after lower-casing. A strict
 // weak order; bytes that are not UTF-8 sort after every character.
 int CompareTextIgnoreCase(std::string_view a, std::string_view b);
-// How many bytes a and b share at their start.
+// How many bytes a and b share from their start (the shorter one's length
+// when it begins the other).
 size_t SamePrefix(std::string_view a, std::string_view b);
 inline bool LessIgnoreCase(std::string_view a, std::string_view b) { return CompareTextIgnoreCase(a, b) < 0; }
 // A hash that texts equal under CompareTextIgnoreCase share, for looking up
@@ -71,9 +72,6 @@ uint64_t HashIgnoreCase(std::string_view text);
 // Whether text begins with prefix under CompareTextIgnoreCase: in a list in
 // that order, the texts that do are one run.
 bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix);
-// How many bytes a and b share from their start (the shorter one's length
-// when it begins the other).
-size_t SameBytesPrefix(std::string_view a, std::string_view b);
 
 } // namespace nrvs::platform
 
