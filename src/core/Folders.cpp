@@ -124,8 +124,16 @@ FolderRecord ParseRecord(std::string_view line) {
     return r;
 }
 
+FolderList::Mapping::~Mapping() { platform::UnmapFileGuarded(bytes, length); }
+
 FolderList::Store::Store(const Store& other)
-    : at(other.at), longLines(other.longLines), garbage(other.garbage) {
+    : map(other.map),
+      mapLength(other.mapLength),
+      mapText(other.mapText),
+      mapGarbage(other.mapGarbage),
+      at(other.at),
+      longLines(other.longLines),
+      garbage(other.garbage) {
     Reserve(other.size);
     if (other.size) std::memcpy(data, other.data, other.size);
     size = other.size;
@@ -152,7 +160,7 @@ uint64_t FolderList::Store::Add(std::string_view line) {
     Reserve(size + line.size());
     const char* src = own ? data + from : line.data();
     if (!line.empty()) std::memmove(data + size, src, line.size());
-    const uint64_t offset = size;
+    const uint64_t offset = mapLength + size;
     size += line.size();
     if (line.size() >= kLong) {
         longLines.emplace_back(offset, line.size());
@@ -164,6 +172,15 @@ uint64_t FolderList::Store::Add(std::string_view line) {
 size_t FolderList::Store::LongLength(uint64_t offset) const {
     auto it = std::lower_bound(longLines.begin(), longLines.end(), std::make_pair(offset, uint64_t{0}));
     return it != longLines.end() && it->first == offset ? static_cast<size_t>(it->second) : 0;
+}
+
+void FolderList::Store::Drop(uint64_t word, size_t length) {
+    ((word >> 24) < mapLength ? mapGarbage : garbage) += length;
+}
+
+void FolderList::Store::Undrop(uint64_t word, size_t length) {
+    size_t& g = (word >> 24) < mapLength ? mapGarbage : garbage;
+    g -= std::min(g, length);
 }
 
 FolderList::Store& FolderList::Own() {
@@ -187,12 +204,25 @@ size_t FolderList::HeldBytes() const {
 
 void FolderList::Compact() {
     Store& s = Own();
-    if (s.garbage < size_t{1} << 20 || s.garbage < s.size / 2) return;
-    Store fresh;
-    fresh.Reserve(s.size - s.garbage);
-    fresh.at.reserve(s.at.size());
-    for (uint64_t w : s.at) fresh.at.push_back(fresh.Add(Line(w)));
-    s_ = std::make_shared<Store>(std::move(fresh));
+    constexpr size_t kWorthIt = size_t{1} << 20;
+    // A file most of whose lines were replaced is let go, its lines still
+    // used taken into the buffer.
+    const bool dropMap = s.map && s.mapGarbage >= kWorthIt && s.mapGarbage >= s.mapText / 2;
+    if (!dropMap && (s.garbage < kWorthIt || s.garbage < s.size / 2)) return;
+    auto fresh = std::make_shared<Store>();
+    if (!dropMap) {
+        fresh->map = s.map;
+        fresh->mapLength = s.mapLength;
+        fresh->mapText = s.mapText;
+        fresh->mapGarbage = s.mapGarbage;
+        for (const auto& l : s.longLines)
+            if (l.first < s.mapLength) fresh->longLines.push_back(l);
+    }
+    fresh->Reserve(s.size - s.garbage + (dropMap ? s.mapText - s.mapGarbage : 0));
+    fresh->at.reserve(s.at.size());
+    for (uint64_t w : s.at)
+        fresh->at.push_back(!dropMap && (w >> 24) < s.mapLength ? w : fresh->Add(Line(w)));
+    s_ = std::move(fresh);
 }
 
 void FolderList::ExtendRun() {
@@ -311,8 +341,9 @@ void FolderList::PutLine(int position, std::string_view line) {
     if (position < 0 || position >= Count()) return;
     Store& s = Own();
     const size_t p = static_cast<size_t>(position);
-    s.garbage += Line(s.at[p]).size();
+    const uint64_t old = s.at[p];
     s.at[p] = s.Add(line);
+    s.Drop(old, Line(old).size());
     // The run is checked again from where the line sits.
     if (p >= runFrom_ && p < runTo_) runTo_ = p > runFrom_ ? p : runFrom_;
     checked_ = false;
@@ -385,6 +416,19 @@ void FolderList::SortMerged(size_t firstNew) {
 
 bool FolderList::Load(const std::string& nativePath) {
     Clear();
+    const void* bytes = nullptr;
+    size_t length = 0;
+    if (platform::MapFileGuarded(nativePath, bytes, length)) {
+        auto map = std::make_shared<Mapping>();
+        map->bytes = static_cast<const char*>(bytes);
+        map->length = length;
+        auto s = std::make_shared<Store>();
+        s->map = std::move(map);
+        s->mapLength = length;
+        s_ = std::move(s);
+        SplitMapped();
+        return true;
+    }
     platform::FileReader reader;
     if (!reader.Open(nativePath)) return false;
     auto s = std::make_shared<Store>();
@@ -452,6 +496,38 @@ void FolderList::SplitLines() {
     Changed();
 }
 
+void FolderList::SplitMapped() {
+    // As SplitLines, with the text left where it is: each word points into
+    // the file, past the line ends before it.
+    Store& s = *s_;
+    const char* d = s.map->bytes;
+    const size_t n = s.mapLength;
+    size_t count = 1;
+    for (const char* p = d; (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(d + n - p)))); ++p)
+        ++count;
+    s.at.reserve(count);
+    size_t r = 0, text = 0;
+    while (r < n) {
+        const char* nl = static_cast<const char*>(std::memchr(d + r, '\n', n - r));
+        size_t end = nl ? static_cast<size_t>(nl - d) : n;
+        if (const void* cr = std::memchr(d + r, '\r', end - r)) end = static_cast<size_t>(static_cast<const char*>(cr) - d);
+        const size_t length = end - r;
+        if (length >= kLong) {
+            s.longLines.emplace_back(r, length);
+            s.at.push_back(uint64_t{r} << 24 | kLong);
+        } else {
+            s.at.push_back(uint64_t{r} << 24 | length);
+        }
+        text += length;
+        r = end;
+        if (r < n) r += (d[r] == '\r' && r + 1 < n && d[r + 1] == '\n') ? 2 : 1;
+    }
+    s.mapText = text;
+    runFrom_ = runTo_ = 1;
+    checked_ = false;
+    Changed();
+}
+
 bool FolderList::Save(const std::string& nativePath) const {
     return platform::ReplaceFileStreamed(nativePath, [this](const platform::PutBytes& put) {
         constexpr size_t kChunk = size_t{1} << 20;
@@ -499,7 +575,7 @@ std::vector<std::pair<size_t, uint64_t>> FolderList::TakeOut(const std::vector<s
     for (size_t i = 0; i < s.at.size(); ++i) {
         if (k < positions.size() && positions[k] == i) {
             taken.emplace_back(i, s.at[i]);
-            s.garbage += Line(s.at[i]).size();
+            s.Drop(s.at[i], Line(s.at[i]).size());
             if (i == 0) firstTaken = true;
             if (i >= runFrom_ && i < runTo_) ++inRun;
             ++k;
@@ -530,7 +606,7 @@ void FolderList::Restore(const std::vector<std::pair<size_t, uint64_t>>& taken) 
     size_t k = 0, r = 0;
     while (k < s.at.size() || r < taken.size()) {
         if (r < taken.size() && (taken[r].first == at.size() || k >= s.at.size())) {
-            s.garbage -= std::min(s.garbage, Line(taken[r].second).size());
+            s.Undrop(taken[r].second, Line(taken[r].second).size());
             at.push_back(taken[r++].second);
         } else {
             at.push_back(s.at[k++]);
