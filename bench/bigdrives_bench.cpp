@@ -40,6 +40,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
+size_t Grown(size_t now, size_t was) { return now > was ? now - was : 0; }
+
 // VmRSS, VmHWM, RssAnon or RssFile of this process in bytes.
 size_t StatusBytes(const char* key) {
     std::ifstream in("/proc/self/status");
@@ -199,7 +201,7 @@ int main(int argc, char** argv) {
     const size_t fileBefore = StatusBytes("RssFile:");
     double seconds = 0;
     size_t folders = 0;
-    size_t held = 0;
+    size_t held = 0, anon = 0, file = 0;
 
     if (step == "open" || step == "folder") {
         nrvs::FolderList list;
@@ -232,6 +234,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "folder %s: %zu lines\n", folder.c_str(), fresh.size());
         }
         held = StatusBytes("VmRSS:") - before;
+        anon = Grown(StatusBytes("RssAnon:"), anonBefore);
+        file = Grown(StatusBytes("RssFile:"), fileBefore);
     } else if (step == "open-strings" || step == "folder-strings") {
         StringCache list;
         auto t0 = Clock::now();
@@ -270,12 +274,12 @@ int main(int argc, char** argv) {
             seconds = Seconds(t1, Clock::now());
         }
         held = StatusBytes("VmRSS:") - before;
+        anon = Grown(StatusBytes("RssAnon:"), anonBefore);
+        file = Grown(StatusBytes("RssFile:"), fileBefore);
     } else {
         return Fail("unknown step");
     }
     const size_t peak = StatusBytes("VmHWM:") - before;
-    auto grown = [](size_t now, size_t was) { return now > was ? now - was : 0; };
-    std::printf("%.4f\t%zu\t%zu\t%zu\t%zu\t%zu\n", seconds, folders, held, peak,
-                grown(StatusBytes("RssAnon:"), anonBefore), grown(StatusBytes("RssFile:"), fileBefore));
+    std::printf("%.4f\t%zu\t%zu\t%zu\t%zu\t%zu\n", seconds, folders, held, peak, anon, file);
     return 0;
 }
