@@ -455,74 +455,78 @@ void FolderList::SetText(std::string_view text) {
     SplitLines();
 }
 
-void FolderList::SplitLines() {
-    // Lines end with CR LF, LF or CR. Each line's text moves down over the
-    // line ends before it, in place, so the buffer holds the text alone.
-    Store& s = *s_;
-    char* d = s.data;
-    const size_t n = s.size;
+namespace {
+// Calls take(from, length) for each line of text, in order; lines end with
+// CR LF, LF or CR. reserve is told first about how many (the LFs), so that
+// the caller makes room for them at once.
+template <class Reserve, class Take>
+void ScanLines(const char* d, size_t n, Reserve reserve, Take take) {
     size_t count = 1;
     for (const char* p = d; n && (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(d + n - p))));
          ++p)
         ++count;
-    s.at.reserve(count);
-    size_t r = 0, w = 0;
+    reserve(count);
+    size_t r = 0;
     while (r < n) {
         const char* nl = static_cast<const char*>(std::memchr(d + r, '\n', n - r));
         size_t end = nl ? static_cast<size_t>(nl - d) : n;
         if (const void* cr = std::memchr(d + r, '\r', end - r)) end = static_cast<size_t>(static_cast<const char*>(cr) - d);
-        const size_t length = end - r;
-        if (w != r && length) std::memmove(d + w, d + r, length);
-        if (length >= kLong) {
-            s.longLines.emplace_back(w, length);
-            s.at.push_back(uint64_t{w} << 24 | kLong);
-        } else {
-            s.at.push_back(uint64_t{w} << 24 | length);
-        }
-        w += length;
+        take(r, end - r);
         r = end;
         if (r < n) r += (d[r] == '\r' && r + 1 < n && d[r + 1] == '\n') ? 2 : 1;
     }
+}
+} // namespace
+
+void FolderList::PushLine(Store& s, size_t offset, size_t length) {
+    if (length >= kLong) {
+        s.longLines.emplace_back(offset, length);
+        s.at.push_back(uint64_t{offset} << 24 | kLong);
+    } else {
+        s.at.push_back(uint64_t{offset} << 24 | length);
+    }
+}
+
+void FolderList::SplitLines() {
+    // Each line's text moves down over the line ends before it, in place,
+    // so the buffer holds the text alone.
+    Store& s = *s_;
+    char* d = s.data;
+    size_t w = 0;
+    ScanLines(
+        d, s.size, [&](size_t count) { s.at.reserve(count); },
+        [&](size_t from, size_t length) {
+            if (w != from && length) std::memmove(d + w, d + from, length);
+            PushLine(s, w, length);
+            w += length;
+        });
     s.size = w;
     // Giving back the bytes of the line ends remaps in place.
     if (void* p = std::realloc(s.data, std::max<size_t>(w, 1))) {
         s.data = static_cast<char*>(p);
         s.capacity = std::max<size_t>(w, 1);
     }
-    // A cache's line 0 is its header; the folders' order is checked when a
-    // lookup first needs it.
-    runFrom_ = runTo_ = 1;
-    checked_ = false;
-    Changed();
+    Split();
 }
 
 void FolderList::SplitMapped() {
-    // As SplitLines, with the text left where it is: each word points into
-    // the file, past the line ends before it.
+    // The text stays where it is: each word points into the file, past the
+    // line ends before it.
     Store& s = *s_;
-    const char* d = s.map->bytes;
-    const size_t n = s.mapLength;
-    size_t count = 1;
-    for (const char* p = d; (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(d + n - p)))); ++p)
-        ++count;
-    s.at.reserve(count);
-    size_t r = 0, text = 0;
-    while (r < n) {
-        const char* nl = static_cast<const char*>(std::memchr(d + r, '\n', n - r));
-        size_t end = nl ? static_cast<size_t>(nl - d) : n;
-        if (const void* cr = std::memchr(d + r, '\r', end - r)) end = static_cast<size_t>(static_cast<const char*>(cr) - d);
-        const size_t length = end - r;
-        if (length >= kLong) {
-            s.longLines.emplace_back(r, length);
-            s.at.push_back(uint64_t{r} << 24 | kLong);
-        } else {
-            s.at.push_back(uint64_t{r} << 24 | length);
-        }
-        text += length;
-        r = end;
-        if (r < n) r += (d[r] == '\r' && r + 1 < n && d[r + 1] == '\n') ? 2 : 1;
-    }
+    size_t text = 0;
+    ScanLines(
+        s.map->bytes, s.mapLength, [&](size_t count) { s.at.reserve(count); },
+        [&](size_t from, size_t length) {
+            PushLine(s, from, length);
+            text += length;
+        });
     s.mapText = text;
+    Split();
+}
+
+void FolderList::Split() {
+    // A cache's line 0 is its header; the folders' order is checked when a
+    // lookup first needs it.
     runFrom_ = runTo_ = 1;
     checked_ = false;
     Changed();

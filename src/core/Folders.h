@@ -180,6 +180,8 @@ private:
     void Compact();
     void SplitLines();
     void SplitMapped();
+    void Split();
+    static void PushLine(Store& s, size_t offset, size_t length);
     // Lines [runFrom_, runTo_) are known to be in order; runFrom_ is 0 or 1
     // (line 0 may be a header). checked_: the run was extended as far as
     // the lines go.
