@@ -114,6 +114,10 @@ print(f"{last - t0:.3f} {ru.ru_maxrss}")
 PY
 }
 
+echo "held B/dir: the process's own memory (RssAnon), on which the goal of <= 100 B/dir is judged;"
+echo "file B/dir: pages of the cache read in place (RssFile): the system's file cache, shared and taken"
+echo "back under memory pressure, so not the list's to hold; peak: VmHWM (both kinds); peak/: its ratio"
+echo "to both kinds held after the step"
 for n in "${sizes[@]}"; do
     rm -f "$cache"
     if [[ -n ${CACHES:-} && -f $CACHES/folders-$n.txt ]]; then
