@@ -202,12 +202,12 @@ size_t FolderList::HeldBytes() const {
     return n;
 }
 
-void FolderList::Compact() {
+void FolderList::Compact(bool letFileGo) {
     Store& s = Own();
     constexpr size_t kWorthIt = size_t{1} << 20;
     // A file most of whose lines were replaced is let go, its lines still
     // used taken into the buffer.
-    const bool dropMap = s.map && s.mapGarbage >= kWorthIt && s.mapGarbage >= s.mapText / 2;
+    const bool dropMap = s.map && (letFileGo || (s.mapGarbage >= kWorthIt && s.mapGarbage >= s.mapText / 2));
     if (!dropMap && (s.garbage < kWorthIt || s.garbage < s.size / 2)) return;
     auto fresh = std::make_shared<Store>();
     if (!dropMap) {
@@ -370,6 +370,11 @@ void FolderList::InsertFirst(std::string_view line) {
 }
 
 void FolderList::Sort() {
+    // A sort trusts its comparisons to agree with each other, which text
+    // another program may rewrite underneath cannot promise: the lines are
+    // sorted from the list's own copy. Only a drive measurement's new lines
+    // or a cache out of order (edited by hand) are sorted whole.
+    if (InPlace()) Compact(true);
     Store& s = Own();
     std::stable_sort(s.at.begin(), s.at.end(), [this](uint64_t a, uint64_t b) { return Less(a, b); });
     runFrom_ = 0;

@@ -177,7 +177,7 @@ private:
     }
     Store& Own();
     void Changed();
-    void Compact();
+    void Compact(bool letFileGo = false);
     void SplitLines();
     void SplitMapped();
     void Split();

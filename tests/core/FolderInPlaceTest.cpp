@@ -98,15 +98,28 @@ TEST(FolderInPlaceTest, ChangesAnswerAsInMemoryAndLeaveTheFileAlone) {
         }
         same("round " + std::to_string(round));
     }
-    // Every line replaced: the buffer takes them all and the file is let go.
+    // Every line replaced (by the same text, so the order holds): the
+    // buffer takes them all and the file is let go.
+    ASSERT_TRUE(mapped.Load(dir / "NRVS_C.txt"));
+    memory.SetText(text);
     for (size_t i = 0; i < mapped.Size(); ++i) {
-        const std::string line = std::string(mapped.LineAt(i)) + "1";
+        const std::string line(mapped.LineAt(i));
         mapped.PutLine(static_cast<int>(i), line);
         memory.PutLine(static_cast<int>(i), line);
     }
-    both([](FolderList& l) { l.Sort(); });
+    ASSERT_TRUE(mapped.InPlace());
+    both([](FolderList& l) { l.SortMerged(l.Size()); });
     EXPECT_FALSE(mapped.InPlace());
     same("all replaced");
+    // A whole sort works on the list's own copy of the lines.
+    ASSERT_TRUE(mapped.Load(dir / "NRVS_C.txt"));
+    memory.SetText(text);
+    both([](FolderList& l) {
+        l.PutLine(1, "zz out of order");
+        l.Sort();
+    });
+    EXPECT_FALSE(mapped.InPlace());
+    same("sorted whole");
     EXPECT_EQ(dir.Read("NRVS_C.txt"), text);
 }
 
