@@ -24,9 +24,11 @@
 //                                       it
 //
 // Prints one line of tab-separated figures:
-//   seconds  folders  held-bytes  peak-bytes
+//   seconds  folders  held-bytes  peak-bytes  anon-bytes  file-bytes
 // held and peak are the process's resident bytes after the step and at its
-// highest, less what it held before reading the cache.
+// highest, less what it held before reading the cache; anon and file split
+// held into the process's own memory (RssAnon) and pages of mapped files
+// (RssFile: a cache read in place, shared with the page cache).
 #include "core/Cache.h"
 #include "core/Folders.h"
 #include "core/Rank.h"
@@ -53,7 +55,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
-// VmRSS or VmHWM of this process in bytes.
+size_t Grown(size_t now, size_t was) { return now > was ? now - was : 0; }
+
+// VmRSS, VmHWM, RssAnon or RssFile of this process in bytes.
 size_t StatusBytes(const char* key) {
     std::ifstream in("/proc/self/status");
     std::string line;
@@ -262,9 +266,11 @@ int main(int argc, char** argv) {
     const std::string cache = argv[2];
     const std::string header = nrvs::HeaderLine(1700000000, 1700000100);
     const size_t before = StatusBytes("VmRSS:");
+    const size_t anonBefore = StatusBytes("RssAnon:");
+    const size_t fileBefore = StatusBytes("RssFile:");
     double seconds = 0;
     size_t folders = 0;
-    size_t held = 0;
+    size_t held = 0, anon = 0, file = 0;
 
     if (step == "open" || step == "folder") {
         nrvs::FolderList list;
@@ -273,7 +279,8 @@ int main(int argc, char** argv) {
         auto tLoaded = Clock::now();
         if (!list.FindPath("C:\\")) return Fail("no root line");
         seconds = Seconds(t0, Clock::now());
-        std::fprintf(stderr, "read %.3f s, first lookup %.3f s\n", Seconds(t0, tLoaded), Seconds(tLoaded, Clock::now()));
+        std::fprintf(stderr, "read %.3f s (%s), first lookup %.3f s\n", Seconds(t0, tLoaded),
+                     list.InPlace() ? "in place" : "into memory", Seconds(tLoaded, Clock::now()));
         folders = list.Size() - 1;
         if (step == "folder") {
             const std::string folder = PickFolder(list);
@@ -296,6 +303,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "folder %s: %zu lines\n", folder.c_str(), fresh.size());
         }
         held = StatusBytes("VmRSS:") - before;
+        anon = Grown(StatusBytes("RssAnon:"), anonBefore);
+        file = Grown(StatusBytes("RssFile:"), fileBefore);
     } else if (step == "rank") {
         // What the ranking window computes once the drive is open: every
         // folder filtered and sorted, as it shows them all.
@@ -308,6 +317,8 @@ int main(int argc, char** argv) {
         ranking.Compute(list, nrvs::RankOptions{}, quiet);
         seconds = Seconds(t0, Clock::now());
         held = StatusBytes("VmRSS:") - before;
+        anon = Grown(StatusBytes("RssAnon:"), anonBefore);
+        file = Grown(StatusBytes("RssFile:"), fileBefore);
     } else if (step == "open-strings" || step == "folder-strings") {
         StringCache list;
         auto t0 = Clock::now();
@@ -346,10 +357,12 @@ int main(int argc, char** argv) {
             seconds = Seconds(t1, Clock::now());
         }
         held = StatusBytes("VmRSS:") - before;
+        anon = Grown(StatusBytes("RssAnon:"), anonBefore);
+        file = Grown(StatusBytes("RssFile:"), fileBefore);
     } else {
         return Fail("unknown step");
     }
     const size_t peak = StatusBytes("VmHWM:") - before;
-    std::printf("%.4f\t%zu\t%zu\t%zu\n", seconds, folders, held, peak);
+    std::printf("%.4f\t%zu\t%zu\t%zu\t%zu\t%zu\n", seconds, folders, held, peak, anon, file);
     return 0;
 }

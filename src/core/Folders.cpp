@@ -124,8 +124,16 @@ FolderRecord ParseRecord(std::string_view line) {
     return r;
 }
 
+FolderList::Mapping::~Mapping() { platform::UnmapFileGuarded(bytes, length); }
+
 FolderList::Store::Store(const Store& other)
-    : at(other.at), longLines(other.longLines), garbage(other.garbage) {
+    : map(other.map),
+      mapLength(other.mapLength),
+      mapText(other.mapText),
+      mapGarbage(other.mapGarbage),
+      at(other.at),
+      longLines(other.longLines),
+      garbage(other.garbage) {
     Reserve(other.size);
     if (other.size) std::memcpy(data, other.data, other.size);
     size = other.size;
@@ -152,7 +160,7 @@ uint64_t FolderList::Store::Add(std::string_view line) {
     Reserve(size + line.size());
     const char* src = own ? data + from : line.data();
     if (!line.empty()) std::memmove(data + size, src, line.size());
-    const uint64_t offset = size;
+    const uint64_t offset = mapLength + size;
     size += line.size();
     if (line.size() >= kLong) {
         longLines.emplace_back(offset, line.size());
@@ -164,6 +172,15 @@ uint64_t FolderList::Store::Add(std::string_view line) {
 size_t FolderList::Store::LongLength(uint64_t offset) const {
     auto it = std::lower_bound(longLines.begin(), longLines.end(), std::make_pair(offset, uint64_t{0}));
     return it != longLines.end() && it->first == offset ? static_cast<size_t>(it->second) : 0;
+}
+
+void FolderList::Store::Drop(uint64_t word, size_t length) {
+    ((word >> 24) < mapLength ? mapGarbage : garbage) += length;
+}
+
+void FolderList::Store::Undrop(uint64_t word, size_t length) {
+    size_t& g = (word >> 24) < mapLength ? mapGarbage : garbage;
+    g -= std::min(g, length);
 }
 
 FolderList::Store& FolderList::Own() {
@@ -185,14 +202,27 @@ size_t FolderList::HeldBytes() const {
     return n;
 }
 
-void FolderList::Compact() {
+void FolderList::Compact(bool letFileGo) {
     Store& s = Own();
-    if (s.garbage < size_t{1} << 20 || s.garbage < s.size / 2) return;
-    Store fresh;
-    fresh.Reserve(s.size - s.garbage);
-    fresh.at.reserve(s.at.size());
-    for (uint64_t w : s.at) fresh.at.push_back(fresh.Add(Line(w)));
-    s_ = std::make_shared<Store>(std::move(fresh));
+    constexpr size_t kWorthIt = size_t{1} << 20;
+    // A file most of whose lines were replaced is let go, its lines still
+    // used taken into the buffer.
+    const bool dropMap = s.map && (letFileGo || (s.mapGarbage >= kWorthIt && s.mapGarbage >= s.mapText / 2));
+    if (!dropMap && (s.garbage < kWorthIt || s.garbage < s.size / 2)) return;
+    auto fresh = std::make_shared<Store>();
+    if (!dropMap) {
+        fresh->map = s.map;
+        fresh->mapLength = s.mapLength;
+        fresh->mapText = s.mapText;
+        fresh->mapGarbage = s.mapGarbage;
+        for (const auto& l : s.longLines)
+            if (l.first < s.mapLength) fresh->longLines.push_back(l);
+    }
+    fresh->Reserve(s.size - s.garbage + (dropMap ? s.mapText - s.mapGarbage : 0));
+    fresh->at.reserve(s.at.size());
+    for (uint64_t w : s.at)
+        fresh->at.push_back(!dropMap && (w >> 24) < s.mapLength ? w : fresh->Add(Line(w)));
+    s_ = std::move(fresh);
 }
 
 void FolderList::ExtendRun() {
@@ -311,8 +341,9 @@ void FolderList::PutLine(int position, std::string_view line) {
     if (position < 0 || position >= Count()) return;
     Store& s = Own();
     const size_t p = static_cast<size_t>(position);
-    s.garbage += Line(s.at[p]).size();
+    const uint64_t old = s.at[p];
     s.at[p] = s.Add(line);
+    s.Drop(old, Line(old).size());
     // The run is checked again from where the line sits.
     if (p >= runFrom_ && p < runTo_) runTo_ = p > runFrom_ ? p : runFrom_;
     checked_ = false;
@@ -339,6 +370,11 @@ void FolderList::InsertFirst(std::string_view line) {
 }
 
 void FolderList::Sort() {
+    // A sort trusts its comparisons to agree with each other, which text
+    // another program may rewrite underneath cannot promise: the lines are
+    // sorted from the list's own copy. Only a drive measurement's new lines
+    // or a cache out of order (edited by hand) are sorted whole.
+    if (InPlace()) Compact(true);
     Store& s = Own();
     std::stable_sort(s.at.begin(), s.at.end(), [this](uint64_t a, uint64_t b) { return Less(a, b); });
     runFrom_ = 0;
@@ -385,6 +421,19 @@ void FolderList::SortMerged(size_t firstNew) {
 
 bool FolderList::Load(const std::string& nativePath) {
     Clear();
+    const void* bytes = nullptr;
+    size_t length = 0;
+    if (platform::MapFileGuarded(nativePath, bytes, length)) {
+        auto map = std::make_shared<Mapping>();
+        map->bytes = static_cast<const char*>(bytes);
+        map->length = length;
+        auto s = std::make_shared<Store>();
+        s->map = std::move(map);
+        s->mapLength = length;
+        s_ = std::move(s);
+        SplitMapped();
+        return true;
+    }
     platform::FileReader reader;
     if (!reader.Open(nativePath)) return false;
     auto s = std::make_shared<Store>();
@@ -411,40 +460,76 @@ void FolderList::SetText(std::string_view text) {
     SplitLines();
 }
 
-void FolderList::SplitLines() {
-    // Lines end with CR LF, LF or CR. Each line's text moves down over the
-    // line ends before it, in place, so the buffer holds the text alone.
-    Store& s = *s_;
-    char* d = s.data;
-    const size_t n = s.size;
+namespace {
+// Calls take(from, length) for each line of text, in order; lines end with
+// CR LF, LF or CR. reserve is told first about how many (the LFs), so that
+// the caller makes room for them at once.
+template <class Reserve, class Take>
+void ScanLines(const char* d, size_t n, Reserve reserve, Take take) {
     size_t count = 1;
     for (const char* p = d; n && (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(d + n - p))));
          ++p)
         ++count;
-    s.at.reserve(count);
-    size_t r = 0, w = 0;
+    reserve(count);
+    size_t r = 0;
     while (r < n) {
         const char* nl = static_cast<const char*>(std::memchr(d + r, '\n', n - r));
         size_t end = nl ? static_cast<size_t>(nl - d) : n;
         if (const void* cr = std::memchr(d + r, '\r', end - r)) end = static_cast<size_t>(static_cast<const char*>(cr) - d);
-        const size_t length = end - r;
-        if (w != r && length) std::memmove(d + w, d + r, length);
-        if (length >= kLong) {
-            s.longLines.emplace_back(w, length);
-            s.at.push_back(uint64_t{w} << 24 | kLong);
-        } else {
-            s.at.push_back(uint64_t{w} << 24 | length);
-        }
-        w += length;
+        take(r, end - r);
         r = end;
         if (r < n) r += (d[r] == '\r' && r + 1 < n && d[r + 1] == '\n') ? 2 : 1;
     }
+}
+} // namespace
+
+void FolderList::PushLine(Store& s, size_t offset, size_t length) {
+    if (length >= kLong) {
+        s.longLines.emplace_back(offset, length);
+        s.at.push_back(uint64_t{offset} << 24 | kLong);
+    } else {
+        s.at.push_back(uint64_t{offset} << 24 | length);
+    }
+}
+
+void FolderList::SplitLines() {
+    // Each line's text moves down over the line ends before it, in place,
+    // so the buffer holds the text alone.
+    Store& s = *s_;
+    char* d = s.data;
+    size_t w = 0;
+    ScanLines(
+        d, s.size, [&](size_t count) { s.at.reserve(count); },
+        [&](size_t from, size_t length) {
+            if (w != from && length) std::memmove(d + w, d + from, length);
+            PushLine(s, w, length);
+            w += length;
+        });
     s.size = w;
     // Giving back the bytes of the line ends remaps in place.
     if (void* p = std::realloc(s.data, std::max<size_t>(w, 1))) {
         s.data = static_cast<char*>(p);
         s.capacity = std::max<size_t>(w, 1);
     }
+    Split();
+}
+
+void FolderList::SplitMapped() {
+    // The text stays where it is: each word points into the file, past the
+    // line ends before it.
+    Store& s = *s_;
+    size_t text = 0;
+    ScanLines(
+        s.map->bytes, s.mapLength, [&](size_t count) { s.at.reserve(count); },
+        [&](size_t from, size_t length) {
+            PushLine(s, from, length);
+            text += length;
+        });
+    s.mapText = text;
+    Split();
+}
+
+void FolderList::Split() {
     // A cache's line 0 is its header; the folders' order is checked when a
     // lookup first needs it.
     runFrom_ = runTo_ = 1;
@@ -499,7 +584,7 @@ std::vector<std::pair<size_t, uint64_t>> FolderList::TakeOut(const std::vector<s
     for (size_t i = 0; i < s.at.size(); ++i) {
         if (k < positions.size() && positions[k] == i) {
             taken.emplace_back(i, s.at[i]);
-            s.garbage += Line(s.at[i]).size();
+            s.Drop(s.at[i], Line(s.at[i]).size());
             if (i == 0) firstTaken = true;
             if (i >= runFrom_ && i < runTo_) ++inRun;
             ++k;
@@ -530,7 +615,7 @@ void FolderList::Restore(const std::vector<std::pair<size_t, uint64_t>>& taken) 
     size_t k = 0, r = 0;
     while (k < s.at.size() || r < taken.size()) {
         if (r < taken.size() && (taken[r].first == at.size() || k >= s.at.size())) {
-            s.garbage -= std::min(s.garbage, Line(taken[r].second).size());
+            s.Undrop(taken[r].second, Line(taken[r].second).size());
             at.push_back(taken[r++].second);
         } else {
             at.push_back(s.at[k++]);

@@ -49,10 +49,13 @@ struct RecordNumbers {
 // False (and all zero) when the line has no " > "; path is then the whole line.
 bool ParseNumbers(std::string_view line, std::string_view& path, RecordNumbers& out);
 
-// The lines of a drive's cache, as the file has them: their text in one
-// buffer without line ends, each line found by one word of offset and
-// length. A cache of ten million folders thus holds its text and eight bytes
-// a line, and reading it needs no second copy.
+// The lines of a drive's cache, as the file has them, each found by one word
+// of offset and length. A cache read from a file is read in place where the
+// system lets a mapped file be replaced: its text stays the file's, in pages
+// the system shares and can take back, and the list holds eight bytes a
+// line. Lines added or changed, and a cache read into memory, are kept in
+// one buffer of the list's own without line ends; the file's bytes are never
+// written.
 class FolderList {
 public:
     FolderRecord Current;
@@ -99,12 +102,18 @@ public:
     void Assign(const StringList& lines);
     // Replaces the line at position (in the list), keeping its place.
     void PutLine(int position, std::string_view line);
-    // Bytes of text held, and of the list in all (text, offsets, index).
-    size_t TextBytes() const { return s_ ? s_->size : 0; }
+    // Bytes of the lines' text, line ends left out (in the list's buffer or
+    // in the file read in place), and the bytes the list holds of its own
+    // (its buffer, offsets, index; not the pages of a file read in place).
+    size_t TextBytes() const { return s_ ? s_->size + s_->mapText : 0; }
     size_t HeldBytes() const;
+    // Whether lines are read in place from the file Load was given.
+    bool InPlace() const { return s_ && s_->map; }
 
-    // The file's lines (CR LF, LF or CR ends), read into one buffer; false
-    // (and empty) when it cannot be read.
+    // The file's lines (CR LF, LF or CR ends), read in place or into one
+    // buffer; false (and empty) when it cannot be read. Should another
+    // program cut the file short while it is read in place, the lost part
+    // of its lines reads as zero bytes (damaged lines).
     bool Load(const std::string& nativePath);
     // The lines, each followed by CR LF, replacing the file (ReplaceFile).
     bool Save(const std::string& nativePath) const;
@@ -123,11 +132,26 @@ public:
     void Restore(const std::vector<std::pair<size_t, uint64_t>>& taken);
 
 private:
+    // A file read in place, let go when the last list that reads it does.
+    struct Mapping {
+        const char* bytes = nullptr;
+        size_t length = 0;
+        Mapping() = default;
+        Mapping(const Mapping&) = delete;
+        Mapping& operator=(const Mapping&) = delete;
+        ~Mapping();
+    };
     struct Store {
         Store() = default;
         Store(const Store& other);
         Store& operator=(const Store&) = delete;
         ~Store();
+        // Offsets below map->length are the file's bytes; those above are
+        // the buffer's, from data.
+        std::shared_ptr<const Mapping> map;
+        size_t mapLength = 0;
+        size_t mapText = 0;     // bytes of line text in the file
+        size_t mapGarbage = 0;  // of which no line refers to
         char* data = nullptr;
         size_t size = 0;
         size_t capacity = 0;
@@ -139,18 +163,25 @@ private:
         void Reserve(size_t bytes);
         uint64_t Add(std::string_view line);
         size_t LongLength(uint64_t offset) const;
+        // Counts the text of a line no longer referred to, or again.
+        void Drop(uint64_t word, size_t length);
+        void Undrop(uint64_t word, size_t length);
     };
     static constexpr uint64_t kLong = (uint64_t{1} << 24) - 1;
 
     std::string_view Line(uint64_t word) const {
         const size_t length = static_cast<size_t>(word & kLong);
         const size_t offset = static_cast<size_t>(word >> 24);
-        return {s_->data + offset, length == kLong ? s_->LongLength(offset) : length};
+        const char* text = offset < s_->mapLength ? s_->map->bytes + offset : s_->data + (offset - s_->mapLength);
+        return {text, length == kLong ? s_->LongLength(offset) : length};
     }
     Store& Own();
     void Changed();
-    void Compact();
+    void Compact(bool letFileGo = false);
     void SplitLines();
+    void SplitMapped();
+    void Split();
+    static void PushLine(Store& s, size_t offset, size_t length);
     // Lines [runFrom_, runTo_) are known to be in order; runFrom_ is 0 or 1
     // (line 0 may be a header). checked_: the run was extended as far as
     // the lines go.

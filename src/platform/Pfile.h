@@ -126,6 +126,15 @@ private:
 // missing, no regular file (a link is not followed) or empty.
 bool MapFileReadOnly(const std::string& nativePath, const void*& data, size_t& length, std::string* identity = nullptr);
 void UnmapFile(const void* data, size_t length);
+// Maps a regular file read-only for reading its bytes as they are (a large
+// cache read in place). Should another program shrink or cut the file
+// while it is mapped, the pages past its new end read as zeros instead of
+// ending the process. False when it is missing, no regular file, empty or
+// larger than any file of the program's own, and always on systems where a
+// mapped file could not be replaced while mapped (Windows): the caller then
+// reads the file instead.
+bool MapFileGuarded(const std::string& nativePath, const void*& data, size_t& length);
+void UnmapFileGuarded(const void* data, size_t length);
 // ReplaceFile with the bytes of a mapping from MapFileReadOnly, in pieces
 // whose pages are let go once written: copying a large file this way does
 // not hold it in the process's memory.
