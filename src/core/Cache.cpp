@@ -525,12 +525,25 @@ bool MergeIntoFile(const std::string& name, std::string_view below, std::string_
             const std::string_view newLine = LineOfPath(fresh, below);
             const void* map = nullptr;
             size_t length = 0;
-            if (!newLine.empty() && platform::MapFileReadOnly(name, map, length)) {
+            if (!newLine.empty() && platform::MapFileGuarded(name, map, length)) {
                 const std::string_view text(static_cast<const char*>(map), length);
                 parents.emplace(below, FindLineOfPath(text, below), newLine);
-                platform::UnmapFile(map, length);
+                platform::UnmapFileGuarded(map, length);
             } else if (!newLine.empty()) {
-                parents.emplace(below, std::string_view(), newLine);
+                // Where the file cannot be mapped it is read up to the line.
+                std::string oldLine;
+                platform::FileReader first;
+                bool atFirst = true;
+                std::string_view path;
+                if (first.Open(name))
+                    ForEachLine([&](char* b, size_t n) { return first.Read(b, n); }, [&](std::string_view line) {
+                        const bool header = atFirst && IsHeaderLine(line);
+                        atFirst = false;
+                        if (header || !PathOfLine(line, path) || path != below) return true;
+                        oldLine = line;
+                        return false;
+                    });
+                parents.emplace(below, oldLine, newLine);
             }
         }
         result = MergeStream([&](char* b, size_t n) { return file.Read(b, n); }, below, header, fresh, out,
