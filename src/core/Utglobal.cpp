@@ -93,7 +93,9 @@ void LoadParameters(const StringList& args) {
     g.ParamFileName = SettingsFileName("prm");
     g.StartArgs = args;
     g.ComputerName = platform::HostName().substr(0, 99);
-    g.UserName = platform::LoginName().substr(0, 99);
+    // The user's name is looked up when it is first shown: in a statically
+    // linked tool the lookup reads the system's user databases on every start.
+    g.UserName.clear();
 
     LoadLines(g.ParamLines, g.ParamFileName);
     for (const auto& p : kIntParams) g.*p.member = IntAt(g.ParamLines, p.line, p.def);

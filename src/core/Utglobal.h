@@ -39,7 +39,7 @@ struct GlobalState : DriveState {
     std::string ExeBase;       // executable path without its extension
     std::string ParamFileName;
     std::string ComputerName;
-    std::string UserName;
+    std::string UserName;      // empty until the version window looks it up
     StringList StartArgs;
     StringList ParamLines;
 

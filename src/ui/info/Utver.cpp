@@ -3,6 +3,7 @@
 
 #include "core/DriveInfo.h"
 #include "core/Utglobal.h"
+#include "platform/Pexe.h"
 #include "ui/main/Uiimages.h"
 #include "ui/info/Version.h"
 
@@ -49,7 +50,8 @@ TFMver::TFMver(QWidget* main) : QDialog(main), main_(main) {
 }
 
 void TFMver::showEvent(QShowEvent* event) {
-    const GlobalState& g = Global();
+    GlobalState& g = Global();
+    if (g.UserName.empty()) g.UserName = platform::LoginName().substr(0, 99);
     LLcomstr->setText(QString::fromStdString(g.ComputerName));
     LLusrstr->setText(QString::fromStdString(g.UserName));
     LLcomstr->setToolTip(LLcomstr->text());
