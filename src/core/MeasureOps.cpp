@@ -14,6 +14,7 @@
 #include <functional>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace nrvs {
@@ -87,20 +88,19 @@ void TellNotKept(MeasureHooks& hooks, const std::string& notKept) {
 // measured meanwhile in another window or process is not undone.
 // oldLine: the folder's line before (empty when it had none), for the
 // totals of the folders above it; replaced: the lines the list had of the
-// folder and below, for the previous measurement when the list is the
-// cache on disk.
+// folder and below when the list was the cache on disk (none otherwise),
+// for the previous measurement.
 void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, MeasureHooks& hooks,
           MeasureReport& report, const FileIndexData& files, const std::string& below = {}, size_t firstNew = 0,
-          std::string oldLine = {}, StringList replaced = {}) {
+          std::string oldLine = {}, std::optional<StringList> replaced = {}) {
     platform::FileLock lock(CacheLockName(drive));
     // The index on disk belongs to the cache on disk; a folder's records go
     // into it only when it does (else it stays stale and is never shown).
     // Its first line is enough: the rest of a large cache is read only when
     // it has to be merged.
     const std::string diskHeader = below.empty() ? std::string() : CacheHeaderLine(drive);
-    // The list's header is the file's while it is what was read or saved.
-    bool replacedKnown = !below.empty() && !CacheChangedOnDisk(drive) && !diskHeader.empty() &&
-                         folders.Size() > 0 && folders.LineAt(0) == diskHeader;
+    // Still the lines of the file on disk unless it was saved since.
+    bool replacedKnown = replaced && !below.empty() && !CacheChangedOnDisk(drive);
     if (!below.empty() && CacheChangedOnDisk(drive)) {
         FolderList disk;
         LoadCache(disk, drive);
@@ -111,7 +111,7 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
         if (disk.Count() > 0 && HeaderStart(std::string(disk.LineAt(0)), stamped)) {
             FolderList merged;
             oldLine.clear();
-            replaced.clear();
+            replaced.emplace();
             for (size_t i = 1; i < disk.Size(); ++i) {
                 const std::string_view line = disk.LineAt(i);
                 const bool hasPath = PathOfLine(line, linePath);
@@ -120,7 +120,7 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
                     continue;
                 }
                 if (linePath == below && oldLine.empty()) oldLine = line;
-                replaced.emplace_back(line);
+                replaced->emplace_back(line);
             }
             replacedKnown = true;
             const size_t keptFromDisk = merged.Size();
@@ -141,7 +141,7 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
     }
     folders.InsertFirst(HeaderLine(start, end));
     PreviousKeeper previous(drive, below);
-    if (replacedKnown) previous.TakeReplaced(std::move(replaced));
+    if (replacedKnown) previous.TakeReplaced(std::move(*replaced));
     const std::string header(folders.LineAt(0));
     bool kept = true;
     std::string notKept;
@@ -326,11 +326,15 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
     const int oldAt = folders.IndexOfPath(path);
     const std::string oldLine = oldAt >= 0 ? std::string(folders.LineAt(oldAt)) : std::string();
     std::vector<size_t> out = LinesOfFolder(folders, path);
-    StringList replaced;
-    if (path.size() > 3) {
-        replaced.reserve(out.size());
+    // The lines taken out are the replaced cache's when the list's header
+    // (taken out with them) is the file's.
+    std::optional<StringList> replaced;
+    if (path.size() > 3 && folders.Size() > 0 && IsHeaderLine(folders.LineAt(0)) &&
+        folders.LineAt(0) == CacheHeaderLine(*current)) {
+        replaced.emplace();
+        replaced->reserve(out.size());
         for (size_t i : out)
-            if (i > 0 || !IsHeaderLine(folders.LineAt(0))) replaced.emplace_back(folders.LineAt(i));
+            if (i > 0) replaced->emplace_back(folders.LineAt(i));
     }
     const auto removed = folders.TakeOut(out);
     std::vector<size_t>().swap(out);
