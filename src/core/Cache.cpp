@@ -48,9 +48,11 @@ bool SaveCache(const FolderList& list, const DriveRecord& drive, std::string* wh
     return true;
 }
 
-std::string CacheHeaderLine(const DriveRecord& drive) {
+std::string CacheHeaderLine(const DriveRecord& drive) { return HeaderLineOf(CacheFileName(drive)); }
+
+std::string HeaderLineOf(const std::string& nativePath) {
     std::string head;
-    if (!platform::ReadFileStart(CacheFileName(drive), 256, head)) return {};
+    if (!platform::ReadFileStart(nativePath, 256, head)) return {};
     const size_t end = head.find_first_of("\r\n");
     if (end == std::string::npos) return {};
     head.resize(end);

@@ -30,6 +30,8 @@ bool CacheChangedOnDisk(const DriveRecord& drive);
 // The header line of the drive's cache file on disk (its first line), read
 // without reading the rest; empty when there is no cache or no header.
 std::string CacheHeaderLine(const DriveRecord& drive);
+// The same for any file of cache lines.
+std::string HeaderLineOf(const std::string& nativePath);
 // Whether the first line of a cache is its header: a line that is no
 // folder's (no " > ", no drive path at its start). A cache written without
 // one starts with a folder's line, perhaps one cut short before its numbers.

@@ -624,12 +624,8 @@ bool PreviousKeeper::KeepWhole(std::string* why) {
 }
 
 bool PreviousKeeper::PreviousHeader(std::string& header) const {
-    std::string head;
-    if (!P::ReadFileStart(PreviousCacheName(letter_), 4096, head)) return false;
-    const size_t end = head.find_first_of("\r\n");
-    if (end == std::string::npos) return false;
-    header = head.substr(0, end);
-    return CheckHeader(header, nullptr);
+    header = HeaderLineOf(PreviousCacheName(letter_));
+    return !header.empty();
 }
 
 void PreviousKeeper::TakeReplaced(StringList lines) {
