@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 
 namespace nrvs {
@@ -156,6 +157,29 @@ bool UnderFolder(std::string_view line, std::string_view below) {
     return PathOfLine(line, path) && path.size() >= below.size();
 }
 
+// Bytes read ahead of the lines split from them: never cleared, as reads
+// fill them, so that only the pages a file's bytes reach are touched.
+class ReadAhead {
+public:
+    explicit ReadAhead(size_t size) : bytes_(std::make_unique_for_overwrite<char[]>(size)), size_(size) {}
+    char* data() { return bytes_.get(); }
+    size_t size() const { return size_; }
+    // Twice the room, keeping the first kept bytes.
+    void Grow(size_t kept) {
+        auto larger = std::make_unique_for_overwrite<char[]>(size_ * 2);
+        std::memcpy(larger.get(), bytes_.get(), kept);
+        bytes_ = std::move(larger);
+        size_ *= 2;
+    }
+
+private:
+    std::unique_ptr<char[]> bytes_;
+    size_t size_;
+};
+
+// The pieces files of lines are read in: a line longer grows the buffer.
+constexpr size_t kReadPiece = size_t{1} << 18;
+
 enum class Merge { Done, OutOfOrder, Unreadable, Refused };
 
 // The merge of MergeFolderLines over a cache read piece by piece (read: as
@@ -178,7 +202,7 @@ Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_vi
     StringList* const replaced = extras ? extras->Replaced : nullptr;
     const auto* const accept = extras && extras->Accept ? &extras->Accept : nullptr;
     out.Line(header);
-    std::vector<char> buffer(std::max<size_t>(chunk, 2));
+    ReadAhead buffer(std::max<size_t>(chunk, 2));
     size_t have = 0;     // bytes in buffer
     bool atEnd = false;  // read said the end
     bool first = true;   // the next line is the file's first
@@ -266,7 +290,7 @@ Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_vi
         if (left && p != begin) std::memmove(buffer.data(), p, left);
         have = left;
         if (atEnd && have == 0) break;
-        if (have == buffer.size()) buffer.resize(buffer.size() * 2);
+        if (have == buffer.size()) buffer.Grow(have);
     }
     while (nextFresh < fresh.size()) out.Line(fresh[nextFresh++]);
     return Merge::Done;
@@ -404,10 +428,12 @@ std::string_view LineFrom(std::string_view t, size_t start) {
 }
 } // namespace
 
-std::string_view FindLineOfPath(std::string_view text, std::string_view path) {
+namespace {
+// Where the first line of a text in order (its header skipped) that is not
+// less than key starts, found by halving.
+size_t FirstLineNotBefore(std::string_view text, std::string_view key) {
     size_t lo = 0;
     if (IsHeaderLine(LineFrom(text, 0))) lo = LineStartFrom(text, LineFrom(text, 0).size() + 1);
-    const std::string key = std::string(path) + " > ";
     // Lines starting before lo are less than key; those starting at hi or
     // later are not.
     size_t hi = text.size();
@@ -422,16 +448,39 @@ std::string_view FindLineOfPath(std::string_view text, std::string_view path) {
         if (Less(line, key)) lo = LineStartFrom(text, start + line.size() + 1);
         else hi = start;
     }
-    // Lines that begin with key, in any case, follow one another from here.
-    std::string_view found;
-    for (size_t at = lo; at < text.size();) {
+    return lo;
+}
+
+// Calls fn with each line from at on that begins with prefix in any case:
+// in a text in order they follow one another.
+template <typename Fn>
+void ForLinesBeginningWith(std::string_view text, size_t at, std::string_view prefix, Fn fn) {
+    while (at < text.size()) {
         const std::string_view line = LineFrom(text, at);
-        if (!platform::StartsWithIgnoreCase(line, key)) break;
-        std::string_view p;
-        if (PathOfLine(line, p) && p == path) return line;
+        if (!platform::StartsWithIgnoreCase(line, prefix) || !fn(line)) return;
         at = LineStartFrom(text, at + line.size() + 1);
     }
+}
+} // namespace
+
+std::string_view FindLineOfPath(std::string_view text, std::string_view path) {
+    const std::string key = std::string(path) + " > ";
+    std::string_view found;
+    ForLinesBeginningWith(text, FirstLineNotBefore(text, key), key, [&](std::string_view line) {
+        std::string_view p;
+        if (PathOfLine(line, p) && p == path) found = line;
+        return found.empty();
+    });
     return found;
+}
+
+StringList SubtreeLinesIn(std::string_view text, std::string_view below) {
+    StringList out;
+    ForLinesBeginningWith(text, FirstLineNotBefore(text, below), below, [&](std::string_view line) {
+        if (UnderFolder(line, below)) out.emplace_back(line);
+        return true;
+    });
+    return out;
 }
 
 void UpdateParents(FolderList& folders, const ParentsUpdate& update) {
@@ -443,17 +492,18 @@ void UpdateParents(FolderList& folders, const ParentsUpdate& update) {
 }
 
 bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::string_view header, StringList& fresh,
-                    std::string* why) {
+                    std::string* why, StringList* replaced) {
     const std::string name = CacheFileName(drive);
     MergeExtras extras;
     extras.UpdateParents = true;
+    extras.Replaced = replaced;
     if (!MergeIntoFile(name, below, header, fresh, why, &extras)) return false;
     KnownStamp(drive) = platform::FileStamp(name);
     return true;
 }
 
 bool ForEachLine(const std::function<long(char*, size_t)>& read, const std::function<bool(std::string_view)>& fn) {
-    std::vector<char> buffer(size_t{1} << 20);
+    ReadAhead buffer(kReadPiece);
     size_t have = 0;
     bool atEnd = false;
     for (;;) {
@@ -481,7 +531,7 @@ bool ForEachLine(const std::function<long(char*, size_t)>& read, const std::func
         if (left && p != buffer.data()) std::memmove(buffer.data(), p, left);
         have = left;
         if (atEnd && have == 0) return true;
-        if (have == buffer.size()) buffer.resize(buffer.size() * 2);
+        if (have == buffer.size()) buffer.Grow(have);
     }
 }
 
@@ -549,7 +599,7 @@ bool MergeIntoFile(const std::string& name, std::string_view below, std::string_
             }
         }
         result = MergeStream([&](char* b, size_t n) { return file.Read(b, n); }, below, header, fresh, out,
-                             size_t{1} << 20, extras, parents ? &*parents : nullptr);
+                             kReadPiece, extras, parents ? &*parents : nullptr);
         return out.Finish() && result == Merge::Done;
     }, gate);
     if (!ok && result == Merge::OutOfOrder) {

@@ -59,9 +59,10 @@ bool MergeFolderLines(std::string_view text, std::string_view below, std::string
 // whole (unless out of order): merges and replaces it. A cache that is
 // there but cannot be read is left as it is (false). The caller holds the
 // cache lock (CacheLockName) around it. False when it could not be written: the old file stays whole
-// and why gets the file's name and the reason.
+// and why gets the file's name and the reason. replaced gets the lines taken
+// out, as MergeExtras::Replaced.
 bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::string_view header, StringList& fresh,
-                    std::string* why = nullptr);
+                    std::string* why = nullptr, StringList* replaced = nullptr);
 // What a folder measurement changes above the folder it measured: the
 // subtree totals of every folder over it go up or down by the difference
 // between its new line and its old one (none for a folder new to the cache),
@@ -89,6 +90,10 @@ private:
 // path, found by halving; empty when there is none (or the text is out of
 // order and hides it).
 std::string_view FindLineOfPath(std::string_view text, std::string_view path);
+// The lines of the folder below and the folders under it (byte for byte) in
+// a cache text in order, found by halving: SubtreeLinesOf's lines when the
+// text is in order; some may be missing when it is not.
+StringList SubtreeLinesIn(std::string_view text, std::string_view below);
 // In the list, sorted: the lines of the folders above below, changed as
 // update says.
 void UpdateParents(FolderList& folders, const ParentsUpdate& update);

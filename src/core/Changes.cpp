@@ -573,7 +573,7 @@ bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why, cons
     // Nothing was replaced (the drive had no measurement): what is kept
     // belongs to an older one and stays as it is.
     if (!hasCache_) {
-        if (cacheSaved()) NoteVolume(newHeader, false);
+        if (cacheSaved() && !noted_) NoteVolume(newHeader, false);
         return true;
     }
     bool ok = true;
@@ -593,8 +593,13 @@ bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why, cons
         whole = true;
         ok = KeepWhole(why);
     }
-    NoteVolume(newHeader, whole && ok);
+    if (!noted_ || (whole && ok)) NoteVolume(newHeader, whole && ok);
     return ok;
+}
+
+void PreviousKeeper::NoteSaved(const std::string& newHeader) {
+    if (!Global().KeepPrevious || below_.empty()) return;
+    noted_ = NoteVolume(newHeader, false);
 }
 
 bool PreviousKeeper::KeepWhole(std::string* why) {
@@ -638,7 +643,9 @@ bool PreviousKeeper::KeepSubtree(const std::string& previousHeader, std::string*
     const std::string cacheName = PreviousCacheName(letter_), indexName = PreviousIndexName(letter_);
     // The replaced subtree's lines take the place of its lines there, merged
     // into the file as it is read: the rest is neither held nor parsed.
+    const bool guessed = !hasReplaced_ && confirmLater_;
     StringList fresh = hasReplaced_ ? std::move(replaced_)
+                       : guessed    ? SubtreeLinesIn(cache_.Text(), below_)
                                     : SubtreeLinesOf([&](char* b, size_t n) { return oldCache_->Read(b, n); }, below_);
     MergeExtras extras;
     size_t number = 1;
@@ -648,8 +655,16 @@ bool PreviousKeeper::KeepSubtree(const std::string& previousHeader, std::string*
     // replaced subtree's files when both it and the replaced index belong
     // to their caches; otherwise it would describe other figures than the
     // lines, and goes.
+    bool wrongGuess = false;
     extras.Gate = [&] {
         if (!saved()) return false;
+        // In order, the halving found what the saver took out, in the same
+        // order (fresh was sorted by the merge: a run of a file in order
+        // stays as it is).
+        if (guessed && !wrongGuess && confirmed_ && *confirmed_ != fresh) {
+            wrongGuess = true;
+            return false;
+        }
         FileIndex prevIndex;
         bool indexOk = false;
         if (oldIndex_->IsOpen() && prevIndex.Open(indexName, letter_, previousHeader)) {
@@ -659,7 +674,13 @@ bool PreviousKeeper::KeepSubtree(const std::string& previousHeader, std::string*
         if (!indexOk) P::RemoveOwnFile(indexName);
         return true;
     };
-    if (!MergeIntoFile(cacheName, below_, previousHeader, fresh, why, &extras)) {
+    bool merged = MergeIntoFile(cacheName, below_, previousHeader, fresh, why, &extras);
+    if (!merged && wrongGuess) {
+        fresh = std::move(*confirmed_);
+        number = 1;
+        merged = MergeIntoFile(cacheName, below_, previousHeader, fresh, why, &extras);
+    }
+    if (!merged) {
         refused = extras.Refused;
         if (!saved()) return false;
         // The index may be of the new lines already: it must not pass for
@@ -670,7 +691,7 @@ bool PreviousKeeper::KeepSubtree(const std::string& previousHeader, std::string*
     return true;
 }
 
-void PreviousKeeper::NoteVolume(const std::string& newHeader, bool keptWhole) {
+bool PreviousKeeper::NoteVolume(const std::string& newHeader, bool keptWhole) {
     StringList note;
     LoadLines(note, PreviousVolumeName(letter_));
     note.resize(2);
@@ -679,7 +700,7 @@ void PreviousKeeper::NoteVolume(const std::string& newHeader, bool keptWhole) {
         note[0] = header == cache_.Header() && !header.empty() ? note[1] : std::string();
     }
     note[1] = newHeader + "\t" + volume_;
-    SaveLines(note, PreviousVolumeName(letter_));
+    return SaveLines(note, PreviousVolumeName(letter_)) != 0;
 }
 
 } // namespace nrvs

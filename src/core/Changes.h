@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -208,6 +209,18 @@ public:
     // A folder measurement's replaced lines, when the caller has them as the
     // replaced cache had them (in its order): Commit need not look for them.
     void TakeReplaced(StringList lines);
+    // Said before Commit: the saver of the new cache merges it and will hand
+    // over the lines it took out (ConfirmReplaced, before it tells that it
+    // saved). Commit meanwhile finds them by halving in the replaced cache,
+    // and starts again with the saver's when they differ (a cache out of
+    // order).
+    void ConfirmReplacedLater() { confirmLater_ = true; }
+    void ConfirmReplaced(StringList lines) { confirmed_ = std::move(lines); }
+    // Said by the saver of a folder measurement's new cache once it is
+    // saved, before it tells so: the volume note gets the new cache's line
+    // while Commit still writes the previous measurement (Commit writes it
+    // again only when it keeps the replaced cache whole).
+    void NoteSaved(const std::string& newHeader);
 
 private:
     bool KeepWhole(std::string* why);
@@ -217,7 +230,7 @@ private:
                      const std::function<bool()>& saved);
     // The header line of the previous measurement, when there is one.
     bool PreviousHeader(std::string& header) const;
-    void NoteVolume(const std::string& newHeader, bool keptWhole);
+    bool NoteVolume(const std::string& newHeader, bool keptWhole);
 
     char letter_;
     std::string below_;
@@ -235,6 +248,9 @@ private:
     std::string linkedCache_, linkedIndex_;
     StringList replaced_;
     bool hasReplaced_ = false;
+    bool confirmLater_ = false;
+    bool noted_ = false;
+    std::optional<StringList> confirmed_;
 };
 
 // The volume a drive's letter stands for now: serial number and root

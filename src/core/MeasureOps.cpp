@@ -31,7 +31,18 @@ void TellSaveFailed(MeasureHooks& hooks, const std::string& why) {
 }
 
 void SealIndex(const DriveRecord& drive, const std::string& header, MeasureHooks& hooks, MeasureReport& report,
-               const FileIndexData& files, const std::string& below, const std::string& diskHeader);
+               const FileIndexData* files, const std::string& below, const std::string& diskHeader);
+
+// Whether a folder measurement of the drive gathers its files: only an index
+// that belongs to the cache on disk takes them (SealIndex), so for any other
+// the walk would gather them for nothing. Asked before the walk, outside the
+// cache lock: SealIndex asks again under it.
+bool GathersFilesFor(const DriveRecord& drive) {
+    if (Global().NoFileIndex) return false;
+    const std::string cacheName = CacheFileName(drive);
+    FileIndex index;
+    return index.Open(FileIndexName(drive), cacheName[cacheName.size() - 5], CacheHeaderLine(drive));
+}
 
 // Whether a save succeeded, told once from one thread to another.
 class SaveSignal {
@@ -73,6 +84,7 @@ bool SaveKeepingPrevious(PreviousKeeper& previous, const std::string& header, co
         }
     } join{saved, keeper};
     const bool ok = save();
+    if (ok) previous.NoteSaved(header);
     saved.Set(ok);
     return ok;
 }
@@ -91,7 +103,7 @@ void TellNotKept(MeasureHooks& hooks, const std::string& notKept) {
 // folder and below when the list was the cache on disk (none otherwise),
 // for the previous measurement.
 void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, MeasureHooks& hooks,
-          MeasureReport& report, const FileIndexData& files, const std::string& below = {}, size_t firstNew = 0,
+          MeasureReport& report, const FileIndexData* files, const std::string& below = {}, size_t firstNew = 0,
           std::string oldLine = {}, std::optional<StringList> replaced = {}) {
     platform::FileLock lock(CacheLockName(drive));
     // The index on disk belongs to the cache on disk; a folder's records go
@@ -157,8 +169,9 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
 // Brings the drive's file index up to the cache just saved with header, or
 // removes it. diskHeader: for a folder measurement (below), the header of
 // the cache before it, which the index on disk must belong to.
+// files: none when the walk gathered none.
 void SealIndex(const DriveRecord& drive, const std::string& header, MeasureHooks& hooks, MeasureReport& report,
-               const FileIndexData& files, const std::string& below, const std::string& diskHeader) {
+               const FileIndexData* files, const std::string& below, const std::string& diskHeader) {
     const std::string cacheName = CacheFileName(drive);
     const char letter = cacheName[cacheName.size() - 5];
     const std::string indexName = FileIndexName(drive);
@@ -172,11 +185,11 @@ void SealIndex(const DriveRecord& drive, const std::string& header, MeasureHooks
     std::string why;
     bool written = false;
     if (below.empty()) {
-        written = WriteFileIndex(indexName, letter, header, files, nullptr, {}, &why);
+        written = files && WriteFileIndex(indexName, letter, header, *files, nullptr, {}, &why);
     } else {
         FileIndex old;
-        if (old.Open(indexName, letter, diskHeader))
-            written = WriteFileIndex(indexName, letter, header, files, &old, below, &why);
+        if (files && old.Open(indexName, letter, diskHeader))
+            written = WriteFileIndex(indexName, letter, header, *files, &old, below, &why);
         else
             why.clear();  // no index of the cache before: the drive must be measured for its files
         if (!written) platform::RemoveOwnFile(indexName);
@@ -300,7 +313,7 @@ int MeasureDrives(MeasureHooks& hooks, MeasureReport* report) {
             TellRootFailed(hooks, drive->RootPath);
             continue;
         }
-        Seal(g.Folders, *drive, start, hooks, one, files);
+        Seal(g.Folders, *drive, start, hooks, one, &files);
         // What the volume looked like is kept for browsing the drive while
         // it is not here; the measurement stands without it.
         if (one.SaveError.empty()) SaveVolumeNote(*drive, platform::ToNative(drive->RootPath));
@@ -343,7 +356,8 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
     MeasureReport one;
     const size_t firstNew = g.Folders.Size();
     FileIndexData files;
-    hooks.RunJob(kRunningCaption, [&] { MeasureFolderJob(path, hooks, &one, g.NoFileIndex ? nullptr : &files); });
+    const bool gather = path.size() > 3 ? GathersFilesFor(*current) : !g.NoFileIndex;
+    hooks.RunJob(kRunningCaption, [&] { MeasureFolderJob(path, hooks, &one, gather ? &files : nullptr); });
     if (one.RootFailed) {
         // Nothing was added to the list: it is put back as it was.
         restore();
@@ -351,7 +365,8 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
         if (report) *report = std::move(one);
         return 0;
     }
-    Seal(g.Folders, *current, start, hooks, one, files, path.size() > 3 ? path : std::string(), firstNew, oldLine,
+    Seal(g.Folders, *current, start, hooks, one, gather ? &files : nullptr, path.size() > 3 ? path : std::string(),
+         firstNew, oldLine,
          std::move(replaced));
     RememberUnreadable(path, one.Unreadable);
     const std::string message = UnreadableMessage(one);
@@ -369,7 +384,8 @@ int MeasureFolderIntoCache(const std::string& path, MeasureHooks& hooks, Measure
     std::time_t start = std::time(nullptr);
     MeasureReport one;
     FileIndexData files;
-    hooks.RunJob(kRunningCaption, [&] { MeasureFolderJob(path, hooks, &one, g.NoFileIndex ? nullptr : &files); });
+    const bool gather = GathersFilesFor(*current);
+    hooks.RunJob(kRunningCaption, [&] { MeasureFolderJob(path, hooks, &one, gather ? &files : nullptr); });
     if (one.RootFailed) {
         TellRootFailed(hooks, path);
         if (report) *report = std::move(one);
@@ -393,14 +409,18 @@ int MeasureFolderIntoCache(const std::string& path, MeasureHooks& hooks, Measure
         // in place once the cache is saved.
         std::string notKept;
         bool kept = true;
-        const bool merged = SaveKeepingPrevious(
-            previous, header, [&] { return MergeIntoCache(*current, path, header, fresh, &one.SaveError); }, kept,
-            notKept);
+        previous.ConfirmReplacedLater();
+        const bool merged = SaveKeepingPrevious(previous, header, [&] {
+            StringList replaced;
+            const bool ok = MergeIntoCache(*current, path, header, fresh, &one.SaveError, &replaced);
+            previous.ConfirmReplaced(std::move(replaced));
+            return ok;
+        }, kept, notKept);
         for (const std::string& line : fresh) g.Folders.Append(line);
         StringList().swap(fresh);
         if (merged) {
             if (!kept) TellNotKept(hooks, notKept);
-            SealIndex(*current, header, hooks, one, files, path, diskHeader);
+            SealIndex(*current, header, hooks, one, gather ? &files : nullptr, path, diskHeader);
         } else {
             TellSaveFailed(hooks, one.SaveError);
         }

@@ -270,6 +270,24 @@ TEST_F(ChangesTest, TheCommandLinesFolderMeasurementKeepsThePreviousAsTheWindows
         EXPECT_EQ(c["out\\"].Old.Size, 100);  // M0
         EXPECT_EQ(c["out\\"].New.Size, 300);
     }
+    // The replaced cache out of order: its subtree's lines, looked for by
+    // halving while the cache is merged, are not where the halving looks;
+    // the lines the merge took out go into the previous measurement.
+    {
+        StringList lines;
+        TextToLines(lines, std::string_view(m1).substr(headEnd));
+        std::reverse(lines.begin(), lines.end());
+        std::string text = m1.substr(0, headEnd);
+        for (const std::string& l : lines) text += l + "\r\n";
+        ASSERT_TRUE(platform::ReplaceFile(prevName, m0));
+        ASSERT_TRUE(platform::ReplaceFile(cacheName, text));
+        measureIn(1700);
+        auto c = Changes();
+        EXPECT_EQ(c["in\\"].Old.Size, 300);  // M1
+        EXPECT_EQ(c["in\\"].New.Size, 1800);
+        EXPECT_EQ(c["in\\sub\\"].Delta(CHK_SIZE), 0);
+        EXPECT_EQ(c["out\\"].Old.Size, 100);  // M0
+    }
     // A damaged line after the subtree, and one inside it.
     for (const std::string& damaged : {own + "zz\\ > 1:2:3", own + "in\\sub\\ > 1:2"}) {
         SCOPED_TRACE(damaged);

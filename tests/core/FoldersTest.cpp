@@ -349,6 +349,18 @@ TEST(CacheMergeTest, FolderLinesMergeAsTheFullSortWouldPlaceThem) {
             for (size_t i = 0; i < lines.size() && first.empty(); ++i)
                 if (!(i == 0 && IsHeaderLine(lines[i])) && PathOfLine(lines[i], path) && path == below) first = lines[i];
             EXPECT_EQ(FindLineOfPath(text, below), first) << "round " << round << ", folder " << below;
+            // And the subtree's lines are those a reading from the top
+            // finds, when the first line is no folder's.
+            if (kind != 1) {
+                size_t at = 0;
+                const StringList read = SubtreeLinesOf([&](char* b, size_t size) {
+                    const size_t n = std::min(size, text.size() - at);
+                    std::memcpy(b, text.data() + at, n);
+                    at += n;
+                    return static_cast<long>(n);
+                }, below);
+                EXPECT_EQ(SubtreeLinesIn(text, below), read) << "round " << round << ", folder " << below;
+            }
         }
         // The cache is read in pieces: lines and CR LF pairs split between them.
         const size_t chunk = round % 3 == 0 ? 1 + rng() % 40 : size_t{1} << 20;
