@@ -190,9 +190,11 @@ enum class Merge { Done, OutOfOrder, Unreadable, Refused };
 // first line of the cache that is greater (after the kept lines equal to
 // it). fresh must be sorted. OutOfOrder as soon as two lines of the cache
 // are not in order: nothing sensible has been written then.
+// mapped: the whole file, when it is mapped: read then goes unused, and
+// nothing is copied.
 Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_view below, std::string_view header,
                   const StringList& fresh, ChunkWriter& out, size_t chunk, MergeExtras* extras = nullptr,
-                  const ParentsUpdate* parents = nullptr) {
+                  const ParentsUpdate* parents = nullptr, std::string_view mapped = {}) {
     std::string adjusted;
     // New lines all below the folder (as a measurement's are) go after every
     // line that comes before the folder's path: those need no comparison.
@@ -202,9 +204,10 @@ Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_vi
     StringList* const replaced = extras ? extras->Replaced : nullptr;
     const auto* const accept = extras && extras->Accept ? &extras->Accept : nullptr;
     out.Line(header);
-    ReadAhead buffer(std::max<size_t>(chunk, 2));
-    size_t have = 0;     // bytes in buffer
-    bool atEnd = false;  // read said the end
+    const bool whole = mapped.data() != nullptr;
+    ReadAhead buffer(whole ? 2 : std::max<size_t>(chunk, 2));
+    size_t have = 0;      // bytes in buffer
+    bool atEnd = whole;  // read said the end
     bool first = true;   // the next line is the file's first
     // The line before, in the buffer; copied only when the buffer moves.
     std::string_view previous;
@@ -218,8 +221,8 @@ Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_vi
             if (n == 0) atEnd = true;
             have += static_cast<size_t>(n);
         }
-        const char* const begin = buffer.data();
-        const char* const end = begin + have;
+        const char* const begin = whole ? mapped.data() : buffer.data();
+        const char* const end = begin + (whole ? mapped.size() : have);
         const char* p = begin;
         const char* run = nullptr;  // start of the kept lines not yet written
         auto flush = [&](const char* until) {
@@ -280,6 +283,7 @@ Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_vi
             p = next;
         }
         flush(p);
+        if (whole) break;  // every line ended at the end
         if (hasPrevious) {
             previousCopy.assign(previous);
             previous = previousCopy;
@@ -570,17 +574,25 @@ bool MergeIntoFile(const std::string& name, std::string_view below, std::string_
             for (const std::string& line : fresh) out.Line(line);
             return out.Finish();
         }
+        // Mapped where the system allows, else read in pieces.
+        const void* map = nullptr;
+        size_t length = 0;
+        const bool mapped = platform::MapFileGuarded(name, map, length);
+        const std::string_view text = mapped ? std::string_view(static_cast<const char*>(map), length) : std::string_view();
+        struct Unmap {
+            const void* map;
+            size_t length;
+            ~Unmap() {
+                if (map) platform::UnmapFileGuarded(map, length);
+            }
+        } unmap{mapped ? map : nullptr, length};
         // The measured folder's old line, for the folders above it, is found
         // by halving before the stream reaches them.
         std::optional<ParentsUpdate> parents;
         if (extras && extras->UpdateParents) {
             const std::string_view newLine = LineOfPath(fresh, below);
-            const void* map = nullptr;
-            size_t length = 0;
-            if (!newLine.empty() && platform::MapFileGuarded(name, map, length)) {
-                const std::string_view text(static_cast<const char*>(map), length);
+            if (!newLine.empty() && mapped) {
                 parents.emplace(below, FindLineOfPath(text, below), newLine);
-                platform::UnmapFileGuarded(map, length);
             } else if (!newLine.empty()) {
                 // Where the file cannot be mapped it is read up to the line.
                 std::string oldLine;
@@ -599,7 +611,7 @@ bool MergeIntoFile(const std::string& name, std::string_view below, std::string_
             }
         }
         result = MergeStream([&](char* b, size_t n) { return file.Read(b, n); }, below, header, fresh, out,
-                             kReadPiece, extras, parents ? &*parents : nullptr);
+                             kReadPiece, extras, parents ? &*parents : nullptr, text);
         return out.Finish() && result == Merge::Done;
     }, gate);
     if (!ok && result == Merge::OutOfOrder) {

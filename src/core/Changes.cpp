@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <thread>
 
 namespace nrvs {
 
@@ -553,6 +554,55 @@ PreviousKeeper::~PreviousKeeper() {
 
 bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why) { return Commit(newHeader, why, {}); }
 
+void SaveSignal::Set(bool saved) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (known_) return;
+        known_ = true;
+        saved_ = saved;
+    }
+    changed_.notify_all();
+}
+
+bool SaveSignal::Wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return known_; });
+    return saved_;
+}
+
+namespace {
+// Lines written aside and flushed on a thread of their own from the start,
+// and given their file's name only when Put(true) says so: a file whose
+// contents are known early is on disk by the time it is due.
+class EarlyLines {
+public:
+    EarlyLines(const std::string& name, StringList lines) : lines_(std::move(lines)) {
+        writer_ = std::thread([this, name] {
+            written_ = P::ReplaceFileStreamedGated(name, [&](const P::PutBytes& put) {
+                std::string text;
+                for (const std::string& line : lines_) text += line + "\r\n";
+                return put(text);
+            }, [&] { return let_.Wait(); });
+        });
+    }
+    ~EarlyLines() { Put(false); }
+    EarlyLines(const EarlyLines&) = delete;
+    EarlyLines& operator=(const EarlyLines&) = delete;
+    // put: whether the lines take the name. True when they did.
+    bool Put(bool put) {
+        let_.Set(put);
+        if (writer_.joinable()) writer_.join();
+        return put && written_;
+    }
+
+private:
+    StringList lines_;
+    SaveSignal let_;
+    bool written_ = false;
+    std::thread writer_;
+};
+} // namespace
+
 bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why, const std::function<bool()>& saved) {
     std::optional<bool> known;
     const std::function<bool()> cacheSaved = [&] {
@@ -570,10 +620,18 @@ bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why, cons
         if (why) *why = P::PreviousMeasurementFolder() + ": no folder of the program's own";
         return false;
     }
+    // The volume note is as it will be unless the replaced cache is kept
+    // whole: written meanwhile, and named once the cache is saved.
+    EarlyLines note(PreviousVolumeName(letter_), VolumeNote(newHeader, false));
+    auto noteVolume = [&](bool keptWhole) {
+        if (!keptWhole && note.Put(true)) return;
+        note.Put(false);
+        SaveLines(VolumeNote(newHeader, keptWhole), PreviousVolumeName(letter_));
+    };
     // Nothing was replaced (the drive had no measurement): what is kept
     // belongs to an older one and stays as it is.
     if (!hasCache_) {
-        if (cacheSaved() && !noted_) NoteVolume(newHeader, false);
+        if (cacheSaved()) noteVolume(false);
         return true;
     }
     bool ok = true;
@@ -593,13 +651,8 @@ bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why, cons
         whole = true;
         ok = KeepWhole(why);
     }
-    if (!noted_ || (whole && ok)) NoteVolume(newHeader, whole && ok);
+    noteVolume(whole && ok);
     return ok;
-}
-
-void PreviousKeeper::NoteSaved(const std::string& newHeader) {
-    if (!Global().KeepPrevious || below_.empty()) return;
-    noted_ = NoteVolume(newHeader, false);
 }
 
 bool PreviousKeeper::KeepWhole(std::string* why) {
@@ -691,7 +744,7 @@ bool PreviousKeeper::KeepSubtree(const std::string& previousHeader, std::string*
     return true;
 }
 
-bool PreviousKeeper::NoteVolume(const std::string& newHeader, bool keptWhole) {
+StringList PreviousKeeper::VolumeNote(const std::string& newHeader, bool keptWhole) const {
     StringList note;
     LoadLines(note, PreviousVolumeName(letter_));
     note.resize(2);
@@ -700,7 +753,7 @@ bool PreviousKeeper::NoteVolume(const std::string& newHeader, bool keptWhole) {
         note[0] = header == cache_.Header() && !header.empty() ? note[1] : std::string();
     }
     note[1] = newHeader + "\t" + volume_;
-    return SaveLines(note, PreviousVolumeName(letter_)) != 0;
+    return note;
 }
 
 } // namespace nrvs

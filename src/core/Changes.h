@@ -7,9 +7,11 @@
 
 #include "core/Folders.h"
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -178,6 +180,19 @@ struct FileChange {
 std::vector<FileChange> CompareFileIndexes(const FileIndex& before, const FileIndex& after,
                                            const std::string& below, size_t top);
 
+// Whether something was done, told once from one thread to others that
+// wait for it.
+class SaveSignal {
+public:
+    void Set(bool saved);
+    bool Wait();
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool known_ = false, saved_ = false;
+};
+
 // ---- keeping the previous measurement ----
 
 // Taken under the drive's cache lock before its cache is replaced: holds the
@@ -216,11 +231,6 @@ public:
     // order).
     void ConfirmReplacedLater() { confirmLater_ = true; }
     void ConfirmReplaced(StringList lines) { confirmed_ = std::move(lines); }
-    // Said by the saver of a folder measurement's new cache once it is
-    // saved, before it tells so: the volume note gets the new cache's line
-    // while Commit still writes the previous measurement (Commit writes it
-    // again only when it keeps the replaced cache whole).
-    void NoteSaved(const std::string& newHeader);
 
 private:
     bool KeepWhole(std::string* why);
@@ -230,7 +240,10 @@ private:
                      const std::function<bool()>& saved);
     // The header line of the previous measurement, when there is one.
     bool PreviousHeader(std::string& header) const;
-    bool NoteVolume(const std::string& newHeader, bool keptWhole);
+    // The volume note as it is to be after the cache with newHeader was
+    // saved: the new cache's line, and the previous measurement's when it
+    // is the replaced cache kept whole.
+    StringList VolumeNote(const std::string& newHeader, bool keptWhole) const;
 
     char letter_;
     std::string below_;
@@ -249,7 +262,6 @@ private:
     StringList replaced_;
     bool hasReplaced_ = false;
     bool confirmLater_ = false;
-    bool noted_ = false;
     std::optional<StringList> confirmed_;
 };
 

@@ -44,30 +44,6 @@ bool GathersFilesFor(const DriveRecord& drive) {
     return index.Open(FileIndexName(drive), cacheName[cacheName.size() - 5], CacheHeaderLine(drive));
 }
 
-// Whether a save succeeded, told once from one thread to another.
-class SaveSignal {
-public:
-    void Set(bool saved) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (known_) return;
-            known_ = true;
-            saved_ = saved;
-        }
-        changed_.notify_all();
-    }
-    bool Wait() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return known_; });
-        return saved_;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool known_ = false, saved_ = false;
-};
-
 // Saves the new cache with save() while previous keeps what it replaces on
 // another thread, written aside and put in place once the cache is saved.
 // True when the cache was saved; kept and notKept: what the keeper says.
@@ -84,7 +60,6 @@ bool SaveKeepingPrevious(PreviousKeeper& previous, const std::string& header, co
         }
     } join{saved, keeper};
     const bool ok = save();
-    if (ok) previous.NoteSaved(header);
     saved.Set(ok);
     return ok;
 }

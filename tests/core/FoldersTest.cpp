@@ -304,6 +304,7 @@ TEST(CacheMergeTest, FolderLinesMergeAsTheFullSortWouldPlaceThem) {
         return path + " > " + std::to_string(rng() % 100000) + ":4096:0:0:" + std::to_string(rng() % 9) + ":0:0:0:0:0:0:0";
     };
     const std::string header = "2026/12/07 10:00:00=00:00:01";
+    TempDir files;
     for (int round = 0; round < 400; ++round) {
         StringList lines;
         const int n = static_cast<int>(rng() % 200);
@@ -366,6 +367,16 @@ TEST(CacheMergeTest, FolderLinesMergeAsTheFullSortWouldPlaceThem) {
         const size_t chunk = round % 3 == 0 ? 1 + rng() % 40 : size_t{1} << 20;
         ASSERT_EQ(Merged(text, below, header, fresh, chunk), FullSortOfFolderMeasurement(text, below, header, fresh))
             << "round " << round << ", folder " << below << ", pieces of " << chunk;
+        // The same merged into a file, which is read in place.
+        if (round % 5 == 0) {
+            const std::string name = files / ("cache" + std::to_string(round) + ".txt");
+            ASSERT_TRUE(platform::ReplaceFile(name, text));
+            StringList copy = fresh;
+            ASSERT_TRUE(MergeIntoFile(name, below, header, copy));
+            std::string merged;
+            ASSERT_TRUE(platform::ReadWholeFile(name, merged));
+            ASSERT_EQ(merged, FullSortOfFolderMeasurement(text, below, header, fresh)) << "round " << round;
+        }
     }
     EXPECT_EQ(Merged("", "C:\\a\\", header, {"C:\\a\\b\\ > 1", "C:\\a\\ > 2"}),
               header + "\r\nC:\\a\\ > 2\r\nC:\\a\\b\\ > 1\r\n");
