@@ -507,11 +507,17 @@ bool ReplaceFileStreamedGated(const std::string& nativePath, const std::function
         constexpr off_t kStartWriteBack = off_t{8} << 20;
         off_t written = 0, started = 0;
         PutBytes put = [&](std::string_view data) {
-            if (!failed && !WriteAll(fd, data)) failed = true;
-            written += static_cast<off_t>(data.size());
-            if (!failed && written - started >= kStartWriteBack) {
-                ::sync_file_range(fd, started, written - started, SYNC_FILE_RANGE_WRITE);
-                started = written;
+            // Long runs (a mapped file's kept lines) in pieces, so that the
+            // write-back starts within them too.
+            while (!failed && !data.empty()) {
+                const std::string_view piece = data.substr(0, static_cast<size_t>(kStartWriteBack));
+                data.remove_prefix(piece.size());
+                if (!WriteAll(fd, piece)) failed = true;
+                written += static_cast<off_t>(piece.size());
+                if (!failed && written - started >= kStartWriteBack) {
+                    ::sync_file_range(fd, started, written - started, SYNC_FILE_RANGE_WRITE);
+                    started = written;
+                }
             }
             return !failed;
         };
