@@ -501,10 +501,10 @@ bool ReplaceFileStreamedGated(const std::string& nativePath, const std::function
                               const std::function<bool()>& gate) {
     return Replace(nativePath, [&](int fd) {
         bool failed = false;
-        // Write-back of what is written is started every few megabytes, so
+        // Write-back of what is written is started every megabyte, so
         // that the disk works while the rest is produced and the fsync
         // before the rename waits only for the tail.
-        constexpr off_t kStartWriteBack = off_t{8} << 20;
+        constexpr off_t kStartWriteBack = off_t{1} << 20;
         off_t written = 0, started = 0;
         PutBytes put = [&](std::string_view data) {
             // Long runs (a mapped file's kept lines) in pieces, so that the
