@@ -3,7 +3,10 @@
 # measurement's cache work (read, merge, replace) on drives whose caches hold
 # 25,000 and 1,000,000 folders, and a warm measurement of a source-tree sized
 # folder against du, ncdu, gdu and the floor walker (bench/floor_walk.cpp) at
-# Norvessa's thread count, and the window's start to its first paint with a
+# Norvessa's thread count, the disk's floor for the cache work (the two
+# files it writes, the cache and the previous measurement, written aside,
+# flushed and renamed at once, bench/floor_write.cpp), and the window's
+# start to its first paint with a
 # measured drive of 25,000 folders (on an Xvfb display of its own; skipped
 # without Xvfb). Every figure is a median; the tools of a round run in
 # rotated order, so the machine's noise falls on all alike.
@@ -26,12 +29,13 @@ files=${FILES:-80000}
 folders=${FOLDERS:-5000}
 build=${BUILD_DIR:-build/release}
 
-note "building norvessa-cli, floor_walk and cache_bench ($build, release)"
+note "building norvessa-cli, floor_walk, floor_write and cache_bench ($build, release)"
 { [[ -f $build/build.ninja ]] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null; } &&
-    cmake --build "$build" --target norvessa-cli norvessa floor_walk cache_bench >/dev/null ||
+    cmake --build "$build" --target norvessa-cli norvessa floor_walk floor_write cache_bench >/dev/null ||
     { note "the build failed"; exit 1; }
 cli=${NORVESSA_CLI:-$build/norvessa-cli}
 floor=$build/bench/floor_walk
+floor_write=$build/bench/floor_write
 threads=$(($(nproc) + 1))
 ((threads < 2)) && threads=2
 ((threads > 6)) && threads=6
@@ -45,6 +49,12 @@ python3 bench/gen_tree.py "$work/tree" "$files" "$folders" >"$work/gen.txt" || {
 note "writing caches of 25,000 and 1,000,000 folders"
 "$build/bench/cache_bench" --write "$work/c25k.txt" 25000 || exit 1
 "$build/bench/cache_bench" --write "$work/c1m.txt" 1000000 || exit 1
+# The copies the floor writer replaces each round, as the cache work
+# replaces a cache and a previous measurement there before.
+for size in 25k 1m; do
+    mkdir -p "$work/w$size"
+    cp "$work/c$size.txt" "$work/w$size/copy0" && cp "$work/c$size.txt" "$work/w$size/copy1"
+done
 
 # One copy of the tool per case, each with its own drive map and cache.
 copy() { # name [cache] -> path of the copy
@@ -89,7 +99,7 @@ run_timed() {
     t1=$(now)
     times[$key]+="$((t1 - t0)) "
 }
-keys=(help empty du-empty empty-25k empty-1m tree du ncdu gdu floor)
+keys=(help empty du-empty empty-25k empty-1m write-25k write-1m tree du ncdu gdu floor)
 run_key() {
     case $1 in
     help) run_timed help "$bare" help ;;
@@ -100,6 +110,8 @@ run_key() {
     du-empty) run_timed du-empty du -s "$work/empty" ;;
     empty-25k) run_timed empty-25k "$small" measure "$work/empty/" ;;
     empty-1m) run_timed empty-1m "$large" measure "$work/empty/" ;;
+    write-25k) run_timed write-25k "$floor_write" "$work/c25k.txt" "$work/w25k" ;;
+    write-1m) run_timed write-1m "$floor_write" "$work/c1m.txt" "$work/w1m" ;;
     tree) run_timed tree "$walked" measure "$work/tree/" ;;
     du) run_timed du du -s "$work/tree" ;;
     ncdu) command -v ncdu >/dev/null && run_timed ncdu ncdu -0 -x -o /dev/null "$work/tree" ;;
@@ -149,6 +161,14 @@ per() { # key lines -> microseconds a line the cache adds to the empty measureme
 }
 echo "  cache work a line (above the measurement without a cache): $(per empty-25k "$lines_25k") us at $lines_25k lines," \
     "$(per empty-1m "$lines_1m") us at $lines_1m lines (goal <= 0.3 us)"
+row "disk floor: 2 copies of $lines_25k lines, flushed" write-25k
+row "disk floor: 2 copies of $lines_1m lines, flushed" write-1m
+floor_per() { # key lines -> microseconds a line
+    awk -v a="$(med "$1")" -v n="$2" 'BEGIN { printf "%.3f", a * 1000 / n }'
+}
+echo "  the disk's floor a line: $(floor_per write-25k "$lines_25k") us at $lines_25k lines, $(floor_per write-1m "$lines_1m") us" \
+    "at $lines_1m lines; cache work / floor: $(ratio "$(per empty-25k "$lines_25k")" "$(floor_per write-25k "$lines_25k")")," \
+    "$(ratio "$(per empty-1m "$lines_1m")" "$(floor_per write-1m "$lines_1m")")"
 echo
 row "norvessa-cli measure TREE/ (cache of 25,000)" tree
 for peer in du ncdu gdu floor; do
