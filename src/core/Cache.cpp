@@ -342,7 +342,9 @@ Merge MergeSorting(std::string_view text, std::string_view below, std::string_vi
 }
 
 void SortFresh(StringList& fresh) {
-    std::stable_sort(fresh.begin(), fresh.end(), [](const std::string& a, const std::string& b) { return Less(a, b); });
+    // A walk gives its lines in order, as a run of a cache in order is.
+    const auto less = [](const std::string& a, const std::string& b) { return Less(a, b); };
+    if (!std::is_sorted(fresh.begin(), fresh.end(), less)) std::stable_sort(fresh.begin(), fresh.end(), less);
 }
 } // namespace
 
@@ -461,7 +463,8 @@ template <typename Fn>
 void ForLinesBeginningWith(std::string_view text, size_t at, std::string_view prefix, Fn fn) {
     while (at < text.size()) {
         const std::string_view line = LineFrom(text, at);
-        if (!platform::StartsWithIgnoreCase(line, prefix) || !fn(line)) return;
+        const bool same = line.size() >= prefix.size() && std::memcmp(line.data(), prefix.data(), prefix.size()) == 0;
+        if (!(same || platform::StartsWithIgnoreCase(line, prefix)) || !fn(line)) return;
         at = LineStartFrom(text, at + line.size() + 1);
     }
 }

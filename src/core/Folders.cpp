@@ -376,7 +376,9 @@ void FolderList::Sort() {
     // or a cache out of order (edited by hand) are sorted whole.
     if (InPlace()) Compact(true);
     Store& s = Own();
-    std::stable_sort(s.at.begin(), s.at.end(), [this](uint64_t a, uint64_t b) { return Less(a, b); });
+    // A walk may give its lines in order already: one look at each pair.
+    const auto less = [this](uint64_t a, uint64_t b) { return Less(a, b); };
+    if (!std::is_sorted(s.at.begin(), s.at.end(), less)) std::stable_sort(s.at.begin(), s.at.end(), less);
     runFrom_ = 0;
     runTo_ = s.at.size();
     checked_ = true;
@@ -400,7 +402,7 @@ void FolderList::SortMerged(size_t firstNew) {
         return;
     }
     const auto mid = s.at.begin() + static_cast<std::ptrdiff_t>(firstNew);
-    std::stable_sort(mid, s.at.end(), less);
+    if (!std::is_sorted(mid, s.at.end(), less)) std::stable_sort(mid, s.at.end(), less);
     if (mid != s.at.end()) {
         // The new lines go among the kept ones between where the first and
         // the last of them fall; equal lines keep the kept one first, as the

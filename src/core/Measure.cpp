@@ -89,6 +89,7 @@ public:
     void SetCountLinksOnce(bool on) { linksOnce_ = on; }
     void SetLinkedNames(std::vector<LinkedName>* out) { linkedOut_ = out; }
     void SetFileIndex(FileIndexData* out) { index_ = out; }
+    void SetLinesInOrder(bool on) { inOrder_ = on; }
 
 private:
     struct Frame {
@@ -121,6 +122,9 @@ private:
     void Progress(const Node* node);
     bool HandOver(std::vector<Frame>& stack);
     void Finish(FolderList& out);
+    // The same lines in the order of a sorted cache, as far as each
+    // folder's subfolders sorted by name give it.
+    void FinishInOrder(FolderList& out);
     // Adds the bytes of each multiply linked file once, to the folder whose
     // program path sorts first among those holding one of its names.
     void ResolveLinks();
@@ -135,6 +139,7 @@ private:
     bool linksOnce_ = false;
     std::vector<LinkedName>* linkedOut_ = nullptr;
     FileIndexData* index_ = nullptr;
+    bool inOrder_ = false;
     // The index's folders in pre-order, from the tree of nodes.
     void CollectFolders();
     const int baseDepth_;
@@ -492,6 +497,60 @@ void Walk::Finish(FolderList& out) {
     }
 }
 
+void Walk::FinishInOrder(FolderList& out) {
+    // Pre order: a folder's line before its subfolders' (" > " sorts before
+    // a name of printable characters), the subfolders in the order of their
+    // names with the separator, ignoring case, as the lines that begin with
+    // them sort. Names that sort otherwise (case-only twins, characters
+    // before a space) leave the lines out of order, and the caller's sort
+    // puts them right.
+    struct Item {
+        std::vector<std::pair<std::string, const Node*>> kids;  // shown name and separator
+        size_t next;
+        size_t pathLen;
+    };
+    std::string path = programRoot_;
+    FolderRecord r;
+    auto emit = [&](const Node* n) {
+        if (report_ && n->unlistable && n->parent) report_->Unreadable.push_back(path);
+        if (!n->hasLine || path.size() > kMaxRecordedPath) return;
+        r.Path = path;
+        r.TreeBytes = n->treeBytes;
+        r.TreeOccupied = n->treeOccupied;
+        r.OwnBytes = n->ownBytes;
+        r.OwnOccupied = n->ownOccupied;
+        r.OwnFiles = n->ownFiles;
+        r.TreeFiles = n->treeFiles;
+        r.OwnFolders = n->ownFolders;
+        r.TreeFolders = n->treeFolders;
+        r.Hidden = n->hidden;
+        r.ReadOnly = n->readOnly;
+        out.Append(FormatRecord(r));
+    };
+    auto enter = [&](const Node* n) {
+        emit(n);
+        Item it{{}, 0, path.size()};
+        it.kids.reserve(n->children.size());
+        for (const Node* c : n->children) it.kids.emplace_back(P::ShownName(c->name) + '\\', c);
+        std::stable_sort(it.kids.begin(), it.kids.end(),
+                         [](const auto& a, const auto& b) { return P::LessIgnoreCase(a.first, b.first); });
+        return it;
+    };
+    std::vector<Item> stack;
+    stack.push_back(enter(root_));
+    while (!stack.empty()) {
+        Item& it = stack.back();
+        if (it.next == it.kids.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const auto& [shown, child] = it.kids[it.next++];
+        path.resize(it.pathLen);
+        path += shown;
+        stack.push_back(enter(child));
+    }
+}
+
 void Walk::CollectFolders() {
     struct Item {
         const Node* node;
@@ -676,11 +735,14 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
         return r;
     }
     ResolveLinks();
-    Finish(out);
+    const size_t before = out.Count();
+    if (inOrder_) FinishInOrder(out);
+    else Finish(out);
     if (index_) CollectFolders();
     FolderRecord r;
     r.Path = programRoot_;
-    if (root_->hasLine && out.Count() > 0) r = ParseRecord(out.LineAt(out.Count() - 1));
+    // The start folder's line is the last in post order, the first in order.
+    if (root_->hasLine && out.Count() > before) r = ParseRecord(out.LineAt(inOrder_ ? before : out.Count() - 1));
     return r;
 }
 
@@ -720,6 +782,7 @@ FolderRecord MeasureTree(FolderList& out, const std::string& path, uint32_t clus
     walk.SetCountLinksOnce(options.CountLinksOnce);
     walk.SetLinkedNames(options.LinkedNames);
     walk.SetFileIndex(options.Files);
+    walk.SetLinesInOrder(options.LinesInOrder);
     return walk.Run(out, hooks);
 }
 

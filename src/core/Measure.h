@@ -87,6 +87,10 @@ struct MeasureOptions {
     std::vector<LinkedName>* LinkedNames = nullptr;
     // Filled with every file the walk counts, for the drive's file index.
     FileIndexData* Files = nullptr;
+    // The lines in the order of a sorted cache instead of post order (the
+    // start folder's first), as far as the names allow: a caller that sorts
+    // them finds them sorted, but for names that sort otherwise.
+    bool LinesInOrder = false;
 };
 
 // Walks the program-form folder path (ending in a backslash), appends one

@@ -240,6 +240,7 @@ FolderRecord MeasureDriveJob(DriveRecord& drive, MeasureHooks& hooks, MeasureRep
     options.Report = report;
     options.Files = SpilledBesideIndex(files);
     options.CountLinksOnce = Global().CountLinksOnce != 0;
+    options.LinesInOrder = true;  // sorted next
     return MeasureTree(Global().Folders, drive.RootPath, drive.ClusterSize, 0, hooks, options);
 }
 
@@ -250,6 +251,7 @@ FolderRecord MeasureFolderJob(const std::string& path, MeasureHooks& hooks, Meas
     options.Report = report;
     options.Files = SpilledBesideIndex(files);
     options.CountLinksOnce = Global().CountLinksOnce != 0;
+    options.LinesInOrder = true;  // merged into the cache's order next
     return MeasureTree(Global().Folders, path, cur ? cur->ClusterSize : 0, 0, hooks, options);
 }
 

@@ -2,6 +2,7 @@
 #include "core/Measure.h"
 #include "core/Utglobal.h"
 #include "platform/Penum.h"
+#include "platform/Ppath.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>
@@ -190,6 +191,51 @@ TEST(MeasureTreeTest, OtherMountsAreListedButNotEntered) {
         EXPECT_EQ(alone.LineAt(0), drive.Root() + "m\\inner\\ > 0:0:0:0:0:0:0:0:0:0:0:0");
     }
     ::umount((d / "m/inner").c_str());
+}
+
+// Lines in order come out sorted as the cache sorts them, so the sort after
+// has nothing to do, and are the same lines as in post order; names that
+// sort otherwise (case-only twins, characters before a space, a name that
+// is a prefix of another) leave them to that sort, never wrong after it.
+TEST(MeasureTreeTest, LinesInOrderAreTheSortedLines) {
+    TempDrive drive;
+    const TempDir& d = drive.Dir();
+    std::mt19937 rng(1208);
+    const std::vector<std::string> plain{"a", "b", "a b", "a.b", "ab", "Zed", "_x", "[y]", "\xC3\xA9t\xC3\xA9", "K"};
+    const std::vector<std::string> odd{"A", "B", " lead", "\x01ctl", "a!", "\xC3\x89T\xC3\x89"};
+    for (bool withOdd : {false, true}) {
+        SCOPED_TRACE(withOdd ? "odd names" : "plain names");
+        const std::string top = withOdd ? "odd/" : "plain/";
+        std::vector<std::string> dirs{top};
+        d.MakeDir(top);
+        for (int i = 0; i < 120; ++i) {
+            const std::vector<std::string>& names = withOdd && i % 3 == 0 ? odd : plain;
+            const std::string dir = dirs[rng() % dirs.size()] + names[rng() % names.size()] + "/";
+            d.MakeDir(dir);
+            if (std::find(dirs.begin(), dirs.end(), dir) == dirs.end()) dirs.push_back(dir);
+            d.Write(dir + "f" + std::to_string(i), std::string(rng() % 5000, 'q'));
+        }
+        const std::string start = drive.Root() + (withOdd ? "odd\\" : "plain\\");
+        for (int threads : {1, 3}) {
+            FolderList post, ordered;
+            MeasureHooks hooks;
+            const FolderRecord a = MeasureTree(post, start, 4096, 0, hooks, {threads});
+            MeasureOptions options;
+            options.Threads = threads;
+            options.LinesInOrder = true;
+            const FolderRecord b = MeasureTree(ordered, start, 4096, 0, hooks, options);
+            EXPECT_EQ(a.Line, b.Line) << "the start folder's record";
+            EXPECT_EQ(b.Path, start);
+            StringList inOrder = ordered.CopyLines();
+            if (!withOdd)
+                EXPECT_TRUE(std::is_sorted(inOrder.begin(), inOrder.end(), [](const std::string& x, const std::string& y) {
+                    return platform::LessIgnoreCase(x, y);
+                }));
+            post.Sort();
+            ordered.Sort();
+            EXPECT_EQ(ordered.CopyLines(), post.CopyLines());
+        }
+    }
 }
 
 TEST(MeasureTreeTest, RandomTreeSumsMatchAnIndependentCount) {

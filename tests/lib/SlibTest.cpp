@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
+#include <random>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -109,6 +113,22 @@ TEST(NumberTextTest, FloatTextUsesFifteenDigitsAndShortExponents) {
     EXPECT_EQ(FloatText(0.5), "0.5");
     EXPECT_EQ(FloatText(1e100), "1E100");
     EXPECT_EQ(FloatText(-2.5e20), "-2.5E20");
+
+    // Whole numbers are written as the general form of fifteen digits
+    // writes them, on either side of where it turns to an exponent.
+    std::mt19937_64 rng(20261208);
+    auto general = [](double v) {
+        char buf[64];
+        return std::string(buf, std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15).ptr);
+    };
+    for (int i = 0; i < 20000; ++i) {
+        const int digits = 1 + i % 16;
+        double v = static_cast<double>(rng() % static_cast<uint64_t>(std::pow(10.0, digits)));
+        if (i % 3 == 0) v = -v;
+        if (i % 7 == 0) v = std::nextafter(v, 2e15);  // not whole below 2^52
+        const std::string expected = v == 0 ? "0" : general(v);
+        if (expected.find('e') == std::string::npos) EXPECT_EQ(FloatText(v), expected) << i;
+    }
 
     for (double v : {0.0, -1.0, 194.0, 1e15, 1e15 - 1, 1.5e-5, 123456789012.0, 1e300})
         EXPECT_EQ(TextToFloat(FloatText(v), -7), v) << FloatText(v);
