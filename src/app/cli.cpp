@@ -128,12 +128,21 @@ int RunDrives(const Args& args) {
     return 0;
 }
 
+// The drive map and mounts, read once in the run: a command looks at them
+// for its path and again for its drive, a few milliseconds apart.
+bool g_driveMapRead = false;
+void ReadDriveMapOnce() {
+    if (g_driveMapRead) return;
+    platform::DetectDriveMap();
+    g_driveMapRead = true;
+}
+
 // A drive ("C:"), a program-form path ("C:\\usr\\") or a native path
 // ("/usr") as a checked program-form path. A native path's last name is not
 // resolved, so a link names itself. Prints why not and returns false when the
 // path is malformed or lies on no drive.
 bool ResolvePath(const std::string& arg, std::string& path) {
-    platform::DetectDriveMap();
+    ReadDriveMapOnce();
     if (arg.size() >= 2 && arg[1] == ':' && std::isalpha(static_cast<unsigned char>(arg[0]))) {
         path = arg;
         path[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
@@ -177,7 +186,7 @@ bool ImportedFolder(const std::string& arg, std::string& path) {
     if (arg.size() > 2 && arg[2] != '\\') return false;
     const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(arg[0])));
     LoadParameters({});
-    platform::DetectDriveMap();
+    ReadDriveMapOnce();
     if (!platform::DriveRoots()[static_cast<size_t>(letter - 'A')].empty() && platform::GetDriveTypeA(std::string(1, letter) + ":\\") != 0)
         return false;
     if (!IsImportedDrive(letter) && !HasSnapshot(letter)) return false;
@@ -197,7 +206,8 @@ DriveRecord* OpenDriveOf(const std::string& path, bool onlyThisDrive = false) {
     Global().ShowRemovable = 1;
     int letter = platform::LetterOf(path);
     if (onlyThisDrive && letter >= 0) {
-        Global().Drives.DetectTypes();
+        ReadDriveMapOnce();
+        Global().Drives.DetectTypes(false);
         Global().CurrentDrive = Global().Drives.ByLetter(letter);
     } else {
         RefreshDrives(letter < 0 ? INT_MAX : letter);

@@ -13,8 +13,8 @@ std::string CutToBytes(const std::string& text, size_t maxBytes) {
     return text.substr(0, end);
 }
 
-void DriveTable::DetectTypes() {
-    platform::DetectDriveMap();
+void DriveTable::DetectTypes(bool readMap) {
+    if (readMap) platform::DetectDriveMap();
     for (int n = 0; n < 26; ++n) {
         DriveRecord& r = records_[static_cast<size_t>(n)];
         r.Ready = 0;

@@ -46,9 +46,10 @@ public:
     static constexpr size_t kVolumeNameBuffer = 50;
     static constexpr size_t kFileSystemBuffer = 20;
 
-    // Reads the drive map and mounts again, then for every letter: Ready = 0,
-    // Index, RootPath and the type fields.
-    void DetectTypes();
+    // Reads the drive map and mounts again (unless readMap is false: read
+    // just before), then for every letter: Ready = 0, Index, RootPath and
+    // the type fields.
+    void DetectTypes(bool readMap = true);
     // Queries the volume, free space and cluster geometry; returns the new
     // Ready. Values that cannot be read keep what they were. An offline
     // drive gets the figures noted at its last measurement, never the disk's.
