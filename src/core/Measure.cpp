@@ -125,6 +125,9 @@ private:
     // The same lines in the order of a sorted cache, as far as each
     // folder's subfolders sorted by name give it.
     void FinishInOrder(FolderList& out);
+    // The folder's line at path (r: a record to reuse), when it has one;
+    // an unreadable folder goes into the report.
+    void AppendLine(FolderList& out, const Node* n, const std::string& path, FolderRecord& r);
     // Adds the bytes of each multiply linked file once, to the folder whose
     // program path sorts first among those holding one of its names.
     void ResolveLinks();
@@ -475,26 +478,28 @@ void Walk::Finish(FolderList& out) {
             stack.push_back({c, 0, path.size()});
             continue;
         }
-        const Node* n = it.node;
         path.resize(it.pathLen);
-        if (report_ && n->unlistable && n->parent) report_->Unreadable.push_back(path);
-        if (n->hasLine && path.size() <= kMaxRecordedPath) {
-            r.Path = path;
-            r.TreeBytes = n->treeBytes;
-            r.TreeOccupied = n->treeOccupied;
-            r.OwnBytes = n->ownBytes;
-            r.OwnOccupied = n->ownOccupied;
-            r.OwnFiles = n->ownFiles;
-            r.TreeFiles = n->treeFiles;
-            r.OwnFolders = n->ownFolders;
-            r.TreeFolders = n->treeFolders;
-            r.Hidden = n->hidden;
-            r.ReadOnly = n->readOnly;
-            out.Append(FormatRecord(r));
-        }
+        AppendLine(out, it.node, path, r);
         stack.pop_back();
         if (!stack.empty()) path.resize(stack.back().pathLen);
     }
+}
+
+void Walk::AppendLine(FolderList& out, const Node* n, const std::string& path, FolderRecord& r) {
+    if (report_ && n->unlistable && n->parent) report_->Unreadable.push_back(path);
+    if (!n->hasLine || path.size() > kMaxRecordedPath) return;
+    r.Path = path;
+    r.TreeBytes = n->treeBytes;
+    r.TreeOccupied = n->treeOccupied;
+    r.OwnBytes = n->ownBytes;
+    r.OwnOccupied = n->ownOccupied;
+    r.OwnFiles = n->ownFiles;
+    r.TreeFiles = n->treeFiles;
+    r.OwnFolders = n->ownFolders;
+    r.TreeFolders = n->treeFolders;
+    r.Hidden = n->hidden;
+    r.ReadOnly = n->readOnly;
+    out.Append(FormatRecord(r));
 }
 
 void Walk::FinishInOrder(FolderList& out) {
@@ -511,24 +516,8 @@ void Walk::FinishInOrder(FolderList& out) {
     };
     std::string path = programRoot_;
     FolderRecord r;
-    auto emit = [&](const Node* n) {
-        if (report_ && n->unlistable && n->parent) report_->Unreadable.push_back(path);
-        if (!n->hasLine || path.size() > kMaxRecordedPath) return;
-        r.Path = path;
-        r.TreeBytes = n->treeBytes;
-        r.TreeOccupied = n->treeOccupied;
-        r.OwnBytes = n->ownBytes;
-        r.OwnOccupied = n->ownOccupied;
-        r.OwnFiles = n->ownFiles;
-        r.TreeFiles = n->treeFiles;
-        r.OwnFolders = n->ownFolders;
-        r.TreeFolders = n->treeFolders;
-        r.Hidden = n->hidden;
-        r.ReadOnly = n->readOnly;
-        out.Append(FormatRecord(r));
-    };
     auto enter = [&](const Node* n) {
-        emit(n);
+        AppendLine(out, n, path, r);
         Item it{{}, 0, path.size()};
         it.kids.reserve(n->children.size());
         for (const Node* c : n->children) it.kids.emplace_back(P::ShownName(c->name) + '\\', c);
