@@ -14,7 +14,8 @@
 //   bigdrives_bench ncdu CACHE OUT      writes the same folders as an ncdu
 //                                       JSON export, for ncdu -f
 //   bigdrives_bench rank CACHE          the ranking window's computation on
-//                                       the open list (its default options)
+//                                       the open list (its default options,
+//                                       Top 100)
 //   bigdrives_bench treemap CACHE [PNG] the window's first treemap of the
 //                                       drive once it is open: the folder's
 //                                       lines and entries taken, laid out and
@@ -307,14 +308,15 @@ int main(int argc, char** argv) {
         file = Grown(StatusBytes("RssFile:"), fileBefore);
     } else if (step == "rank") {
         // What the ranking window computes once the drive is open: every
-        // folder filtered and sorted, as it shows them all.
+        // folder filtered, and the first places put in order at its largest
+        // row count (Top 100).
         nrvs::FolderList list;
         if (!list.Load(cache) || !list.FindPath("C:\\")) return Fail("cannot read the cache");
         folders = list.Size() - 1;
         nrvs::RankList ranking;
         nrvs::RankHooks quiet;
         auto t0 = Clock::now();
-        ranking.Compute(list, nrvs::RankOptions{}, quiet);
+        ranking.Compute(list, nrvs::RankOptions{}, quiet, 100);
         seconds = Seconds(t0, Clock::now());
         held = StatusBytes("VmRSS:") - before;
         anon = Grown(StatusBytes("RssAnon:"), anonBefore);
