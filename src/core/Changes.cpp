@@ -244,7 +244,29 @@ std::vector<Entry> EntriesOf(const Measurement& m) {
     for (std::string_view line : m.Lines()) {
         if (!PathOfLine(line, path) || line.size() > UINT32_MAX) continue;
         Entry e{line.data(), static_cast<uint32_t>(path.size()), static_cast<uint32_t>(line.size())};
-        if (ordered && !out.empty() && Compare(out.back(), e) >= 0) ordered = false;
+        if (ordered && !out.empty()) {
+            const int c = P::CompareTextIgnoreCase(out.back().Key(), e.Key());
+            if (c > 0) {
+                ordered = false;
+            } else if (c == 0) {
+                // Folders whose paths differ only in case (a case-sensitive
+                // disk) follow each other in the order of their figures: a
+                // short run, put in the order of their bytes here rather than
+                // every line sorted again. A path given twice keeps its first.
+                size_t k = out.size();
+                bool twice = false;
+                while (k > 0 && P::CompareTextIgnoreCase(out[k - 1].Key(), e.Key()) == 0) {
+                    const int d = out[k - 1].Path().compare(e.Path());
+                    if (d <= 0) {
+                        twice = d == 0;
+                        break;
+                    }
+                    --k;
+                }
+                if (!twice) out.insert(out.begin() + static_cast<std::ptrdiff_t>(k), e);
+                continue;
+            }
+        }
         out.push_back(e);
     }
     if (!ordered) {
