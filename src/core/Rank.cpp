@@ -77,24 +77,37 @@ inline size_t LastSeparator(std::string_view line) {
     return std::string_view::npos;
 }
 
+// The twelve figures of a line. Left uninitialised until split: clearing
+// them for each of millions of lines costs more than reading them.
+struct Figures {
+    const char* At[12];
+    size_t Length[12];
+    std::string_view operator[](int k) const { return {At[k], Length[k]}; }
+    void Set(int k, std::string_view v) {
+        At[k] = v.data();
+        Length[k] = v.size();
+    }
+};
+
 // The twelve figures after the path, split as the general reading below
-// splits them.
-void SplitFigures(std::string_view rest, std::string_view (&f)[12]) {
+// splits them; missing ones are empty.
+void SplitFigures(std::string_view rest, Figures& f) {
     int field = 0;
     size_t start = 0;
     for (size_t i = 0; i < rest.size() && field < 11; ++i)
         if (rest[i] == ':') {
-            f[field++] = rest.substr(start, i - start);
+            f.Set(field++, rest.substr(start, i - start));
             start = i + 1;
         }
     std::string_view last = rest.substr(start);
-    f[field] = last.substr(0, last.find(':'));
+    f.Set(field, last.substr(0, last.find(':')));
+    while (++field < 12) f.Set(field, {});
 }
 
 // A line as a cache writes it: from its end, eleven ':' and then " > ",
 // with no other '>' after it. One backward pass finds the path and all
 // twelve figures; any other line is left to the general reading.
-inline bool SplitFromEnd(std::string_view line, std::string_view& path, std::string_view (&f)[12]) {
+inline bool SplitFromEnd(std::string_view line, std::string_view& path, Figures& f) {
     const char* b = line.data();
     size_t end = line.size();
     int field = 12;
@@ -102,11 +115,11 @@ inline bool SplitFromEnd(std::string_view line, std::string_view& path, std::str
         const char c = b[i];
         if (c == ':') {
             if (field == 1) return false;
-            f[--field] = std::string_view(b + i + 1, end - i - 1);
+            f.Set(--field, std::string_view(b + i + 1, end - i - 1));
             end = i;
         } else if (c == '>') {
             if (field != 1 || i < 1 || i + 1 >= line.size() || b[i - 1] != ' ' || b[i + 1] != ' ') return false;
-            f[0] = std::string_view(b + i + 2, end - i - 2);
+            f.Set(0, std::string_view(b + i + 2, end - i - 2));
             path = std::string_view(b, i - 1);
             return true;
         }
@@ -116,7 +129,7 @@ inline bool SplitFromEnd(std::string_view line, std::string_view& path, std::str
 
 void ReadFields(std::string_view line, int key, RankFields& out) {
     out = RankFields{};
-    std::string_view f[12];
+    Figures f;
     if (!SplitFromEnd(line, out.Path, f)) {
         const size_t sep = LastSeparator(line);
         if (sep == std::string_view::npos) {
