@@ -169,6 +169,19 @@ void PutName(std::FILE* out, std::string_view name) {
     std::fputc('"', out);
 }
 
+// The folder lines' paths with their line numbers in byte order of the
+// paths: every folder's subtree is then one run after the folder.
+std::vector<std::pair<std::string_view, uint32_t>> InByteOrder(const nrvs::FolderList& list) {
+    std::vector<std::pair<std::string_view, uint32_t>> order;
+    order.reserve(list.Size());
+    for (size_t i = 1; i < list.Size(); ++i) {
+        std::string_view p;
+        if (nrvs::PathOfLine(list.LineAt(i), p)) order.emplace_back(p, static_cast<uint32_t>(i));
+    }
+    std::sort(order.begin(), order.end());
+    return order;
+}
+
 // The folders of the cache as ncdu's export: each folder an array of its
 // information and its subfolders, its own files' bytes as its own (one
 // item a folder, as in the list).
@@ -179,13 +192,7 @@ void PutName(std::FILE* out, std::string_view name) {
 int WriteNcdu(const std::string& cache, const std::string& outName) {
     nrvs::FolderList list;
     if (!list.Load(cache)) return 1;
-    std::vector<std::pair<std::string_view, uint32_t>> order;
-    order.reserve(list.Size());
-    for (size_t i = 1; i < list.Size(); ++i) {
-        std::string_view p;
-        if (nrvs::PathOfLine(list.LineAt(i), p)) order.emplace_back(p, static_cast<uint32_t>(i));
-    }
-    std::sort(order.begin(), order.end());
+    const auto order = InByteOrder(list);
     std::FILE* out = std::fopen(outName.c_str(), "w");
     if (!out) return 1;
     std::fprintf(out, "[1,2,{\"progname\":\"ncdu\",\"progver\":\"1.18\",\"timestamp\":1700000000}");
@@ -239,13 +246,7 @@ int MakeIndex(const std::string& cache, const std::string& out) {
     nrvs::FolderList list;
     if (!list.Load(cache) || list.Size() < 2) return Fail("cannot read the cache");
     const std::string header(list.LineAt(0));
-    std::vector<std::pair<std::string_view, uint32_t>> order;
-    order.reserve(list.Size());
-    for (size_t i = 1; i < list.Size(); ++i) {
-        std::string_view p;
-        if (nrvs::PathOfLine(list.LineAt(i), p)) order.emplace_back(p, static_cast<uint32_t>(i));
-    }
-    std::sort(order.begin(), order.end());
+    const auto order = InByteOrder(list);
     static const char* kExtensions[] = {"jpg", "png", "mp4", "txt", "pdf", "zip", "cpp", "h", "dll", "so",
                                         "mp3", "docx", "json", "js", "py", "log", "", "tar.gz", "xlsx", "iso"};
     std::mt19937_64 rng(20261208);
