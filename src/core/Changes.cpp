@@ -234,6 +234,10 @@ int Compare(const Entry& a, const Entry& b) {
     return (d > 0) - (d < 0);
 }
 
+// Folders a line is moved back at most among the ones whose paths differ
+// from its own only in case.
+constexpr size_t kTwinRun = 64;
+
 // The folder lines of one side in the merge order; a line without figures
 // has no folder to compare and is left out.
 std::vector<Entry> EntriesOf(const Measurement& m) {
@@ -253,9 +257,10 @@ std::vector<Entry> EntriesOf(const Measurement& m) {
                 // disk) follow each other in the order of their figures: a
                 // short run, put in the order of their bytes here rather than
                 // every line sorted again. A path given twice keeps its first.
+                // A long run (a cache made to be slow) is left to the sort.
                 size_t k = out.size();
                 bool twice = false;
-                while (k > 0 && P::CompareTextIgnoreCase(out[k - 1].Key(), e.Key()) == 0) {
+                while (k > 0 && out.size() - k < kTwinRun && P::CompareTextIgnoreCase(out[k - 1].Key(), e.Key()) == 0) {
                     const int d = out[k - 1].Path().compare(e.Path());
                     if (d <= 0) {
                         twice = d == 0;
@@ -263,8 +268,11 @@ std::vector<Entry> EntriesOf(const Measurement& m) {
                     }
                     --k;
                 }
-                if (!twice) out.insert(out.begin() + static_cast<std::ptrdiff_t>(k), e);
-                continue;
+                if (out.size() - k < kTwinRun) {
+                    if (!twice) out.insert(out.begin() + static_cast<std::ptrdiff_t>(k), e);
+                    continue;
+                }
+                ordered = false;
             }
         }
         out.push_back(e);

@@ -419,3 +419,41 @@ TEST(ChangesMerge, AgreesWithALookupOfEveryPath) {
         ASSERT_EQ(got, want) << "round " << round;
     }
 }
+
+// A long run of folders whose paths differ only in case, in the order of
+// their figures (as a cache sorts them), merges as a short one does.
+TEST(ChangesMerge, LongRunsOfCaseTwins) {
+    std::vector<std::string> paths;
+    for (int v = 0; v < 256; ++v) {
+        std::string name = "abcdefgh";
+        for (int b = 0; b < 8; ++b)
+            if (v >> b & 1) name[static_cast<size_t>(b)] = static_cast<char>(name[static_cast<size_t>(b)] - 32);
+        paths.push_back("C:\\" + name + "\\");
+    }
+    StringList lines[2];
+    for (int s = 0; s < 2; ++s) {
+        FolderList list;
+        for (size_t i = 0; i < paths.size(); ++i) {
+            // Figures that put the twins against their bytes' order; the
+            // second measurement changes every fifth folder.
+            const size_t size = 1000 - i + (s == 1 && i % 5 == 0 ? 7 : 0);
+            list.Append(paths[i] + " > " + std::to_string(size) + ":4096:0:0:0:1:0:0:0:0:0:0");
+        }
+        list.Sort();
+        list.InsertFirst("2024/01/01 00:00:00=00:00:01");
+        lines[s] = list.CopyLines();
+    }
+    Measurement before, after;
+    before.Borrow(lines[0]);
+    after.Borrow(lines[1]);
+    std::vector<std::string> got;
+    for (const FolderChange& c : CompareMeasurements(before, after)) {
+        EXPECT_TRUE(c.Before && c.After) << c.Path;
+        got.emplace_back(c.Path);
+    }
+    std::vector<std::string> want;
+    for (size_t i = 0; i < paths.size(); i += 5) want.push_back(paths[i]);
+    std::sort(got.begin(), got.end());
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(got, want);
+}
