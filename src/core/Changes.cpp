@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <thread>
 
 namespace nrvs {
 
@@ -238,6 +239,9 @@ int Compare(const Entry& a, const Entry& b) {
 // from its own only in case.
 constexpr size_t kTwinRun = 64;
 
+// Lines of both sides from which they are read on two threads.
+constexpr size_t kTwoThreads = 200000;
+
 // The folder lines of one side in the merge order; a line without figures
 // has no folder to compare and is left out.
 std::vector<Entry> EntriesOf(const Measurement& m) {
@@ -294,7 +298,14 @@ bool SameFigures(const FolderFigures& a, const FolderFigures& b) {
 
 std::vector<FolderChange> CompareMeasurements(const Measurement& before, const Measurement& after,
                                               const std::string& below) {
-    const std::vector<Entry> a = EntriesOf(before), b = EntriesOf(after);
+    // The two sides are read at once on a drive of millions of folders:
+    // each is a pass over a file of its own.
+    std::vector<Entry> a;
+    std::optional<std::jthread> side;
+    if (before.Lines().size() + after.Lines().size() >= kTwoThreads) side.emplace([&] { a = EntriesOf(before); });
+    else a = EntriesOf(before);
+    const std::vector<Entry> b = EntriesOf(after);
+    side.reset();
     std::vector<FolderChange> out;
     size_t i = 0, j = 0;
     auto inScope = [&](const Entry& e) { return below.empty() || StartsWith(e.Path(), below); };
