@@ -458,3 +458,25 @@ TEST(ChangesMerge, LongRunsOfCaseTwins) {
     std::sort(want.begin(), want.end());
     EXPECT_EQ(got, want);
 }
+
+// A drive of many folders (both sides read at once) gives the changes a
+// small one gives: every seventh folder grown, every eleventh only before,
+// every thirteenth only after.
+TEST(ChangesMerge, ManyFoldersReadAtOnce) {
+    StringList lines[2];
+    std::vector<std::string> want;
+    for (int s = 0; s < 2; ++s) lines[s].push_back("2024/01/01 00:00:00=00:00:01");
+    for (int i = 0; i < 120000; ++i) {
+        const std::string path = FormatText("C:\\d%06d\\", i);
+        const bool before = i % 13 != 0, after = i % 11 != 0;
+        if (before) lines[0].push_back(path + " > 100:4096:0:0:0:1:0:0:0:0:0:0");
+        if (after) lines[1].push_back(path + (i % 7 == 0 ? " > 200:4096:0:0:0:1:0:0:0:0:0:0" : " > 100:4096:0:0:0:1:0:0:0:0:0:0"));
+        if (before != after || (before && i % 7 == 0)) want.push_back(path);
+    }
+    Measurement before, after;
+    before.Borrow(lines[0]);
+    after.Borrow(lines[1]);
+    std::vector<std::string> got;
+    for (const FolderChange& c : CompareMeasurements(before, after)) got.emplace_back(c.Path);
+    EXPECT_EQ(got, want);
+}
