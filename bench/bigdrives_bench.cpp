@@ -19,13 +19,15 @@
 //   bigdrives_bench make-index CACHE IDX  writes a file index that belongs
 //                                       to the cache: its folders, a few files
 //                                       in each that has files of its own
-//                                       (about 3 a folder), with the project's
-//                                       own writer
+//                                       (about 3 a folder, made from the
+//                                       folder's path and own bytes), with the
+//                                       project's own writer; for a previous
+//                                       measurement, its index
 //   bigdrives_bench make-previous CACHE OUT  writes a previous measurement of
 //                                       the same drive: an earlier header, 1 %
 //                                       of the folders with other figures,
-//                                       0.5 % not there yet, and 0.5 % more
-//                                       that are gone now
+//                                       some without subfolders not there yet,
+//                                       and as many more that are gone now
 //   bigdrives_bench files CACHE         the largest-files window's first
 //                                       answer (Top 100 of the drive by size)
 //                                       from the index beside the cache
@@ -34,6 +36,9 @@
 //   bigdrives_bench changes CACHE       the changes window's folder rows
 //                                       (Top 100 by size) against the previous
 //                                       measurement beside the cache
+//   bigdrives_bench changes-files CACHE the changes window's file rows for
+//                                       the drive's root (the 1000 largest
+//                                       changes) from the two file indexes
 //   bigdrives_bench treemap CACHE [PNG] the window's first treemap of the
 //                                       drive once it is open: the folder's
 //                                       lines and entries taken, laid out and
@@ -249,7 +254,6 @@ int MakeIndex(const std::string& cache, const std::string& out) {
     const auto order = InByteOrder(list);
     static const char* kExtensions[] = {"jpg", "png", "mp4", "txt", "pdf", "zip", "cpp", "h", "dll", "so",
                                         "mp3", "docx", "json", "js", "py", "log", "", "tar.gz", "xlsx", "iso"};
-    std::mt19937_64 rng(20261208);
     nrvs::FileIndexData data;
     data.Files.resize(1);
     nrvs::FileRecords& files = data.Files[0];
@@ -283,6 +287,9 @@ int MakeIndex(const std::string& cache, const std::string& out) {
         }
         f.Begin = files.Position();
         const uint64_t nameBytes = files.NameBytes();
+        // Each folder's files follow from its path and figures alone: a
+        // folder the previous measurement saw alike has the same files.
+        std::mt19937_64 rng(std::hash<std::string_view>{}(path) ^ static_cast<uint64_t>(n.Floats[2]));
         const int own = n.Ints[0];
         const uint32_t count = own <= 0 ? 0 : static_cast<uint32_t>(std::min<uint64_t>(own, 1 + rng() % 7));
         uint64_t left = n.Floats[2] > 0 ? static_cast<uint64_t>(n.Floats[2]) : 0;
@@ -293,7 +300,7 @@ int MakeIndex(const std::string& cache, const std::string& out) {
             file.Occupied = (file.Size + 4095) / 4096 * 4096;
             file.ModifiedTime = 1500000000 + static_cast<int64_t>(rng() % 250000000);
             const char* ext = kExtensions[rng() % (sizeof kExtensions / sizeof *kExtensions)];
-            std::string name = "file" + std::to_string(rng() % 100000);
+            std::string name = "file" + std::to_string(k) + "_" + std::to_string(rng() % 100000);
             if (*ext) name += std::string(".") + ext;
             if (rng() % 50 == 0) file.Flags |= nrvs::FI_EXECUTABLE;
             files.Add(file, name);
@@ -330,22 +337,27 @@ int MakePrevious(const std::string& cache, const std::string& out) {
     for (size_t i = 1; i < list.Size(); ++i) {
         const std::string_view line = list.LineAt(i);
         const unsigned r = static_cast<unsigned>(rng() % 1000);
-        if (i > 1 && r < 5) {  // new since
+        // A folder without subfolders in the cache (none follows it that
+        // lies below it).
+        const bool hasPath = nrvs::PathOfLine(line, path);
+        const bool leaf = hasPath && (i + 1 == list.Size() || !nrvs::PathOfLine(list.LineAt(i + 1), next) ||
+                                      !nrvs::platform::StartsWithIgnoreCase(next, path));
+        if (i > 1 && r < 5 && leaf) {  // new since
             ++fresh;
             continue;
         }
-        if (i > 1 && r < 15 && nrvs::PathOfLine(line, path)) {
+        if (i > 1 && r < 15 && hasPath) {
             nrvs::FolderRecord f = nrvs::ParseRecord(line);
             f.TreeBytes = std::max(0.0, f.TreeBytes - static_cast<double>(rng() % 50000000));
             f.TreeOccupied = std::max(f.TreeBytes, f.TreeOccupied - static_cast<double>(rng() % 50000000));
             f.TreeFiles = std::max(0, f.TreeFiles - static_cast<int32_t>(rng() % 20));
+            // Its own files were others too.
+            f.OwnBytes = std::max(0.0, f.OwnBytes - static_cast<double>(rng() % 1000000));
             previous.Append(nrvs::FormatRecord(f));
             ++changed;
         } else {
             previous.Append(line);
         }
-        const bool leaf = i + 1 == list.Size() || !nrvs::PathOfLine(list.LineAt(i + 1), next) ||
-                          !nrvs::PathOfLine(line, path) || !nrvs::platform::StartsWithIgnoreCase(next, path);
         if (r >= 15 && r < 20 && leaf && !path.empty() && path.back() == '\\') {
             nrvs::FolderRecord g;
             g.Path = std::string(path) + "~gone" + std::to_string(i) + "\\";
@@ -488,7 +500,7 @@ int main(int argc, char** argv) {
         held = StatusBytes("VmRSS:") - before;
         anon = Grown(StatusBytes("RssAnon:"), anonBefore);
         file = Grown(StatusBytes("RssFile:"), fileBefore);
-    } else if (step == "files" || step == "types" || step == "changes") {
+    } else if (step == "files" || step == "types" || step == "changes" || step == "changes-files") {
         // The drive is open in the window (its header line in hand); the
         // window opens the index, or maps the two measurements, and answers.
         FilesBeside(cache);
@@ -509,6 +521,16 @@ int main(int argc, char** argv) {
             nrvs::RankChanges(changes, nrvs::CHK_SIZE, nrvs::CHANGE_ALL, 100);
             rows = changes.size();
             std::fprintf(stderr, "%zu folders changed\n", found);
+        } else if (step == "changes-files") {
+            nrvs::Measurement current, previous;
+            if (!current.Map(cache, false) || !previous.Map(nrvs::PreviousCacheName('C'), false))
+                return Fail("cannot map the two measurements");
+            nrvs::FileIndex before, after;
+            std::string why;
+            if (!before.Open(nrvs::PreviousIndexName('C'), 'C', previous.Header(), &why) ||
+                !after.Open(nrvs::FileIndexName('C'), 'C', current.Header(), &why))
+                return Fail(why.c_str());
+            rows = nrvs::CompareFileIndexes(before, after, "C:\\", 1000).size();
         } else {
             std::string why;
             auto index = nrvs::OpenFileIndex('C', header, &why);

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 
 namespace nrvs {
 
@@ -431,27 +432,30 @@ constexpr uint32_t kNone = UINT32_MAX;
 
 struct FileHitRef {
     uint32_t Before = kNone, After = kNone;  // file numbers in each index
+    uint32_t Folder = kNone;                 // holding After, or Before when it is gone
     uint64_t OldSize = 0, NewSize = 0;
     double Change() const { return std::fabs(static_cast<double>(NewSize) - static_cast<double>(OldSize)); }
 };
 
-// The direct subfolders or files of a folder, by name.
-std::vector<uint32_t> ChildFolders(const FileIndex& x, uint32_t folder) {
-    std::vector<uint32_t> out;
-    if (folder == kNone) return out;
+// The direct subfolders or files of a folder, by name, into out (a list
+// used again for every folder of a drive: no allocation for each). Most
+// folders list their entries in order already.
+void ChildFolders(const FileIndex& x, uint32_t folder, std::vector<uint32_t>& out) {
+    out.clear();
+    if (folder == kNone) return;
     for (uint32_t c = folder + 1, end = x.FolderSubtreeEnd(folder); c < end; c = x.FolderSubtreeEnd(c)) out.push_back(c);
-    std::sort(out.begin(), out.end(), [&](uint32_t p, uint32_t q) { return x.FolderName(p) < x.FolderName(q); });
-    return out;
+    const auto byName = [&](uint32_t p, uint32_t q) { return x.FolderName(p) < x.FolderName(q); };
+    if (!std::is_sorted(out.begin(), out.end(), byName)) std::sort(out.begin(), out.end(), byName);
 }
 
-std::vector<uint32_t> FilesOf(const FileIndex& x, uint32_t folder, bool skipGone) {
-    std::vector<uint32_t> out;
-    if (folder == kNone) return out;
+void FilesOf(const FileIndex& x, uint32_t folder, bool skipGone, std::vector<uint32_t>& out) {
+    out.clear();
+    if (folder == kNone) return;
     const uint32_t first = x.FolderFirstFile(folder), n = x.FolderFileCount(folder);
     for (uint32_t f = first; f < first + n; ++f)
         if (!skipGone || !(x.Flags(f) & FI_GONE)) out.push_back(f);
-    std::sort(out.begin(), out.end(), [&](uint32_t p, uint32_t q) { return x.Name(p) < x.Name(q); });
-    return out;
+    const auto byName = [&](uint32_t p, uint32_t q) { return x.Name(p) < x.Name(q); };
+    if (!std::is_sorted(out.begin(), out.end(), byName)) std::sort(out.begin(), out.end(), byName);
 }
 
 // Walks two sorted lists of names side by side: both(a, b), onlyA(a), onlyB(b).
@@ -478,25 +482,38 @@ std::vector<FileChange> CompareFileIndexes(const FileIndex& before, const FileIn
     std::vector<std::pair<uint32_t, uint32_t>> stack;
     if (sa >= 0 || sb >= 0)
         stack.emplace_back(sa >= 0 ? static_cast<uint32_t>(sa) : kNone, sb >= 0 ? static_cast<uint32_t>(sb) : kNone);
+    std::vector<uint32_t> filesA, filesB, subA, subB;
     while (!stack.empty()) {
         const auto [fa, fb] = stack.back();
         stack.pop_back();
+        FilesOf(before, fa, false, filesA);
+        FilesOf(after, fb, true, filesB);
         MergeNames(
-            FilesOf(before, fa, false), FilesOf(after, fb, true), [&](uint32_t f) { return before.Name(f); },
-            [&](uint32_t f) { return after.Name(f); },
+            filesA, filesB, [&](uint32_t f) { return before.Name(f); }, [&](uint32_t f) { return after.Name(f); },
             [&](uint32_t x, uint32_t y) {
-                if (before.Size(x) != after.Size(y)) hits.push_back({x, y, before.Size(x), after.Size(y)});
+                if (before.Size(x) != after.Size(y)) hits.push_back({x, y, fb, before.Size(x), after.Size(y)});
             },
-            [&](uint32_t x) { hits.push_back({x, kNone, before.Size(x), 0}); },
-            [&](uint32_t y) { hits.push_back({kNone, y, 0, after.Size(y)}); });
+            [&](uint32_t x) { hits.push_back({x, kNone, fa, before.Size(x), 0}); },
+            [&](uint32_t y) { hits.push_back({kNone, y, fb, 0, after.Size(y)}); });
+        ChildFolders(before, fa, subA);
+        ChildFolders(after, fb, subB);
         MergeNames(
-            ChildFolders(before, fa), ChildFolders(after, fb), [&](uint32_t f) { return before.FolderName(f); },
-            [&](uint32_t f) { return after.FolderName(f); }, [&](uint32_t x, uint32_t y) { stack.emplace_back(x, y); },
-            [&](uint32_t x) { stack.emplace_back(x, kNone); }, [&](uint32_t y) { stack.emplace_back(kNone, y); });
+            subA, subB, [&](uint32_t f) { return before.FolderName(f); }, [&](uint32_t f) { return after.FolderName(f); },
+            [&](uint32_t x, uint32_t y) { stack.emplace_back(x, y); }, [&](uint32_t x) { stack.emplace_back(x, kNone); },
+            [&](uint32_t y) { stack.emplace_back(kNone, y); });
     }
     std::vector<FileChange> out;
     out.reserve(std::min(hits.size(), top > 0 ? top : hits.size()));
-    auto pathOf = [&](const FileHitRef& h) { return h.After != kNone ? after.FilePath(h.After) : before.FilePath(h.Before); };
+    // The walk knows each file's folder; a folder's path is made once for
+    // all its rows.
+    std::unordered_map<uint64_t, std::string> folderPaths;
+    auto pathOf = [&](const FileHitRef& h) {
+        const bool isAfter = h.After != kNone;
+        const FileIndex& x = isAfter ? after : before;
+        auto [it, made] = folderPaths.try_emplace(uint64_t{h.Folder} << 1 | (isAfter ? 1u : 0u));
+        if (made) it->second = x.FolderPath(h.Folder);
+        return it->second + P::ShownName(x.Name(isAfter ? h.After : h.Before));
+    };
     // Paths are made only for the ties at the cut and the rows kept.
     std::sort(hits.begin(), hits.end(), [](const FileHitRef& x, const FileHitRef& y) { return x.Change() > y.Change(); });
     size_t keep = top > 0 && top < hits.size() ? top : hits.size();
