@@ -458,6 +458,32 @@ void FilesOf(const FileIndex& x, uint32_t folder, bool skipGone, std::vector<uin
     if (!std::is_sorted(out.begin(), out.end(), byName)) std::sort(out.begin(), out.end(), byName);
 }
 
+// A folder that both measurements listed alike, files and subfolders by the
+// same names in the same order (most of a drive between two measurements),
+// is paired in that order without sorting its names: its files that
+// changed size are hits, its subfolders go on the stack. False, with
+// nothing done, when the listings differ (or a file is gone since).
+bool PairedAsListed(const FileIndex& a, const FileIndex& b, uint32_t fa, uint32_t fb, std::vector<FileHitRef>& hits,
+                    std::vector<std::pair<uint32_t, uint32_t>>& stack) {
+    const uint32_t n = a.FolderFileCount(fa);
+    if (n != b.FolderFileCount(fb)) return false;
+    const uint32_t firstA = a.FolderFirstFile(fa), firstB = b.FolderFirstFile(fb);
+    for (uint32_t k = 0; k < n; ++k)
+        if ((b.Flags(firstB + k) & FI_GONE) || a.Name(firstA + k) != b.Name(firstB + k)) return false;
+    const uint32_t endA = a.FolderSubtreeEnd(fa), endB = b.FolderSubtreeEnd(fb);
+    uint32_t x = fa + 1, y = fb + 1;
+    for (; x < endA && y < endB; x = a.FolderSubtreeEnd(x), y = b.FolderSubtreeEnd(y))
+        // A damaged subtree end that does not move on is left to the
+        // sorted walk.
+        if (a.FolderName(x) != b.FolderName(y) || a.FolderSubtreeEnd(x) <= x || b.FolderSubtreeEnd(y) <= y) return false;
+    if (x < endA || y < endB) return false;
+    for (uint32_t k = 0; k < n; ++k)
+        if (a.Size(firstA + k) != b.Size(firstB + k))
+            hits.push_back({firstA + k, firstB + k, fb, a.Size(firstA + k), b.Size(firstB + k)});
+    for (x = fa + 1, y = fb + 1; x < endA; x = a.FolderSubtreeEnd(x), y = b.FolderSubtreeEnd(y)) stack.emplace_back(x, y);
+    return true;
+}
+
 // Walks two sorted lists of names side by side: both(a, b), onlyA(a), onlyB(b).
 template <typename NameA, typename NameB, typename Both, typename OnlyA, typename OnlyB>
 void MergeNames(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, NameA nameA, NameB nameB, Both both,
@@ -486,6 +512,7 @@ std::vector<FileChange> CompareFileIndexes(const FileIndex& before, const FileIn
     while (!stack.empty()) {
         const auto [fa, fb] = stack.back();
         stack.pop_back();
+        if (fa != kNone && fb != kNone && PairedAsListed(before, after, fa, fb, hits, stack)) continue;
         FilesOf(before, fa, false, filesA);
         FilesOf(after, fb, true, filesB);
         MergeNames(
