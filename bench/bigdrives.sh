@@ -16,12 +16,12 @@
 #                                         the file index and the previous
 #                                         measurement made for each are kept
 #                                         beside it (folders-N.idx,
-#                                         folders-N.prev.txt)
+#                                         folders-N.prev.txt, folders-N.prev.idx)
 #
 # Each cache gets a file index (its folders, about three files in each folder
 # with files of its own) and a previous measurement (1 % of the folders with
-# other figures, 1 % new or gone), made by bigdrives_bench, for files, types
-# and changes.
+# other figures, 0.5 % new or gone) with its own index, made by
+# bigdrives_bench, for files, types and changes (--files).
 #
 # Each step runs in a process of its own, so that its memory is its own;
 # "before" is the list as it was (one string a line, a path index sorted in
@@ -145,16 +145,23 @@ for n in "${sizes[@]}"; do
     # The file index and the previous measurement of this cache: made once
     # and kept beside a kept cache (remade when the cache is newer).
     mkdir -p "$work/bin/previous"
-    for kind in idx prev.txt; do
+    for kind in idx prev.txt prev.idx; do
         kept=${CACHES:+$CACHES/folders-$n.$kind}
-        if [[ $kind == idx ]]; then target=$work/bin/NRVS_C.idx; else target=$work/bin/previous/NRVS_C.txt; fi
+        case $kind in
+        idx) target=$work/bin/NRVS_C.idx ;;
+        prev.txt) target=$work/bin/previous/NRVS_C.txt ;;
+        prev.idx) target=$work/bin/previous/NRVS_C.idx ;;
+        esac
         rm -f "$target"
         if [[ -n $kept && -f $kept && $kept -nt $CACHES/folders-$n.txt ]]; then
             cp "$kept" "$target"
         else
-            note "making the ${kind%.txt} of $n folders"
-            if [[ $kind == idx ]]; then "$bench" make-index "$cache" "$target" >/dev/null
-            else "$bench" make-previous "$cache" "$target" >/dev/null; fi
+            note "making the $kind of $n folders"
+            case $kind in
+            idx) "$bench" make-index "$cache" "$target" >/dev/null ;;
+            prev.txt) "$bench" make-previous "$cache" "$target" >/dev/null ;;
+            prev.idx) "$bench" make-index "$work/bin/previous/NRVS_C.txt" "$target" >/dev/null ;;
+            esac
             [[ -z $kept ]] || cp "$target" "$kept"
         fi
     done
@@ -188,22 +195,27 @@ for n in "${sizes[@]}"; do
     # the computation (the steps time the computation alone).
     declare -A window=([treemap]=$(awk -v a="$open_s" -v b="$s" 'BEGIN{printf "%.3f", a+b}'))
     treemap_s=$s
-    for v in rank files types changes; do
+    for v in rank files types changes changes-files; do
         case $v in
         rank) label="window's ranking (Top 100)" ;;
         files) label="window's largest files (Top 100)" ;;
         types) label="window's file types" ;;
         changes) label="window's changes (Top 100)" ;;
+        changes-files) label="  its files of C:\\ (Top 1000)" ;;
         esac
         stepRow "$label" "$v"
         window[$v]=$(awk -v a="$open_s" -v b="$last_s" 'BEGIN{printf "%.3f", a+b}')
     done
     printf '%-34s %8s %14s %12s %14s %9s %6s\n' "command" "seconds" "min..max" "peak MB" "B/dir above list" "window s" "goal"
-    for verb in "rank C:" "tree C:" "export C: --tree $work/tree.csv --format csv" \
-        "treemap C: --out $work/map.png --size 1600x1000" "files C:" "types C:" "changes C:"; do
+    # As many rows as the window's step computes: Top 100 (the largest files'
+    # default too), the changes' files Top 1000.
+    for verb in "rank C: --top 100" "tree C:" "export C: --tree $work/tree.csv --format csv" \
+        "treemap C: --out $work/map.png --size 1600x1000" "files C:" "types C:" "changes C: --top 100" \
+        "changes C: --files --top 1000"; do
         # shellcheck disable=SC2086
         read -r s mm m <<<"$(timed "$cli" $verb)"
         name=${verb%% *}
+        [[ $verb != *--files* ]] || name=changes-files
         # Below 1.5 s, and no slower than the window doing the same (an
         # export's floor is writing its file: no goal of time; the treemap's
         # goal is the window's own, below).
@@ -211,7 +223,7 @@ for n in "${sizes[@]}"; do
         if [[ $name != export && $name != treemap ]]; then
             goal=$(awk -v s="$s" -v w="$w" 'BEGIN{print (s < 1.5 && (w == "" || s <= w)) ? "PASS" : "MISS"}')
         fi
-        printf '%-34s %8s %14s %12s %14s %9s %6s\n' "norvessa-cli $name" "$s" "$mm" "$m" \
+        printf '%-34s %8s %14s %12s %14s %9s %6s\n' "norvessa-cli ${name/-/ --}" "$s" "$mm" "$m" \
             "$(awk -v m="$m" -v h="$list_held" -v n="$n" 'BEGIN{printf "%+.0f", (m*1048576-h*n)/n}')" "$w" "$goal"
     done
     printf "window s: the window's open plus its step above. The window's first treemap: %s s (goal < 1 s: %s)\n" \
