@@ -20,7 +20,7 @@
 #
 # Each cache gets a file index (its folders, about three files in each folder
 # with files of its own) and a previous measurement (1 % of the folders with
-# other figures, 0.5 % new or gone) with its own index, made by
+# other figures, some new and as many gone) with its own index, made by
 # bigdrives_bench, for files, types and changes (--files).
 #
 # Each step runs in a process of its own, so that its memory is its own;
@@ -145,6 +145,7 @@ for n in "${sizes[@]}"; do
     # The file index and the previous measurement of this cache: made once
     # and kept beside a kept cache (remade when the cache is newer).
     mkdir -p "$work/bin/previous"
+    remade=0  # a previous measurement made again wants its index made again
     for kind in idx prev.txt prev.idx; do
         kept=${CACHES:+$CACHES/folders-$n.$kind}
         case $kind in
@@ -153,9 +154,10 @@ for n in "${sizes[@]}"; do
         prev.idx) target=$work/bin/previous/NRVS_C.idx ;;
         esac
         rm -f "$target"
-        if [[ -n $kept && -f $kept && $kept -nt $CACHES/folders-$n.txt ]]; then
+        if [[ -n $kept && -f $kept && $kept -nt $CACHES/folders-$n.txt && ($kind != prev.idx || $remade == 0) ]]; then
             cp "$kept" "$target"
         else
+            [[ $kind != prev.txt ]] || remade=1
             note "making the $kind of $n folders"
             case $kind in
             idx) "$bench" make-index "$cache" "$target" >/dev/null ;;
