@@ -3,7 +3,8 @@
 # (folders; paths of about 60 characters), the bytes a folder the window's
 # list holds once open and at the peak of opening, the time to open it, a
 # folder measurement of about a hundred folders in it, the command-line
-# verbs on it, and ncdu -f browsing the same folders.
+# verbs on it beside the window's same computations (rank, files, types,
+# changes, treemap), and ncdu -f browsing the same folders.
 #
 #   bench/bigdrives.sh [folders ...]      default: 1000000 3000000 (a few minutes)
 #   bench/bigdrives.sh 1000000 3000000 10000000    the full run (10M: ~6 GB of
@@ -11,7 +12,16 @@
 #   ROUNDS=5 bench/bigdrives.sh           rounds of each step (default 3)
 #   CACHES=DIR bench/bigdrives.sh         keeps the generated caches in DIR
 #                                         (folders-N.txt) and takes them from
-#                                         there next time (10M takes minutes)
+#                                         there next time (10M takes minutes);
+#                                         the file index and the previous
+#                                         measurement made for each are kept
+#                                         beside it (folders-N.idx,
+#                                         folders-N.prev.txt, folders-N.prev.idx)
+#
+# Each cache gets a file index (its folders, about three files in each folder
+# with files of its own) and a previous measurement (1 % of the folders with
+# other figures, some new and as many gone) with its own index, made by
+# bigdrives_bench, for files, types and changes (--files).
 #
 # Each step runs in a process of its own, so that its memory is its own;
 # "before" is the list as it was (one string a line, a path index sorted in
@@ -132,6 +142,31 @@ for n in "${sizes[@]}"; do
     # would leave it one rectangle.
     rm -rf "$work/drive" && mkdir -p "$work/drive"
     (cd "$work/drive" && sed -n 's/^C:\\\([^\\]*\)\\ > .*/\1/p' "$cache" | tr '\n' '\0' | xargs -0 -r mkdir -p --)
+    # The file index and the previous measurement of this cache: made once
+    # and kept beside a kept cache (remade when the cache is newer).
+    mkdir -p "$work/bin/previous"
+    remade=0  # a previous measurement made again wants its index made again
+    for kind in idx prev.txt prev.idx; do
+        kept=${CACHES:+$CACHES/folders-$n.$kind}
+        case $kind in
+        idx) target=$work/bin/NRVS_C.idx ;;
+        prev.txt) target=$work/bin/previous/NRVS_C.txt ;;
+        prev.idx) target=$work/bin/previous/NRVS_C.idx ;;
+        esac
+        rm -f "$target"
+        if [[ -n $kept && -f $kept && $kept -nt $CACHES/folders-$n.txt && ($kind != prev.idx || $remade == 0) ]]; then
+            cp "$kept" "$target"
+        else
+            [[ $kind != prev.txt ]] || remade=1
+            note "making the $kind of $n folders"
+            case $kind in
+            idx) "$bench" make-index "$cache" "$target" >/dev/null ;;
+            prev.txt) "$bench" make-previous "$cache" "$target" >/dev/null ;;
+            prev.idx) "$bench" make-index "$work/bin/previous/NRVS_C.txt" "$target" >/dev/null ;;
+            esac
+            [[ -z $kept ]] || cp "$target" "$kept"
+        fi
+    done
     bytes=$(stat -c %s "$cache")
     printf '\n== %s folders: cache %.0f MB, %.1f bytes a line ==\n' "$n" "$((bytes / 1048576))" \
         "$(awk -v b="$bytes" -v n="$n" 'BEGIN{print b/n}')"
@@ -158,15 +193,46 @@ for n in "${sizes[@]}"; do
     row "window's first treemap (1600x1000)" "$s" "$mm" "$h" "" "+$p" ""
     list_held=$h
 
-    stepRow "window's ranking (open list)" rank
-    printf '%-34s %8s %14s %12s %14s\n' "command" "seconds" "min..max" "peak MB" "B/dir above list"
-    for verb in "rank C:" "tree C:" "export C: --tree $work/tree.csv --format csv" \
-        "treemap C: --out $work/map.png --size 1600x1000"; do
+    # The window's side of a verb from a drive not yet open: the open, then
+    # the computation (the steps time the computation alone).
+    declare -A window=([treemap]=$(awk -v a="$open_s" -v b="$s" 'BEGIN{printf "%.3f", a+b}'))
+    treemap_s=$s
+    for v in rank files types changes changes-files; do
+        case $v in
+        rank) label="window's ranking (Top 100)" ;;
+        files) label="window's largest files (Top 100)" ;;
+        types) label="window's file types" ;;
+        changes) label="window's changes (Top 100)" ;;
+        changes-files) label="  its files of C:\\ (Top 1000)" ;;
+        esac
+        stepRow "$label" "$v"
+        window[$v]=$(awk -v a="$open_s" -v b="$last_s" 'BEGIN{printf "%.3f", a+b}')
+    done
+    # The changes window shows its folders before the files of the one chosen.
+    window[changes-files]=$(awk -v a="${window[changes]}" -v b="${window[changes-files]}" -v o="$open_s" \
+        'BEGIN{printf "%.3f", a+b-o}')
+    printf '%-34s %8s %14s %12s %14s %9s %6s\n' "command" "seconds" "min..max" "peak MB" "B/dir above list" "window s" "goal"
+    # As many rows as the window's step computes: Top 100 (the largest files'
+    # default too), the changes' files Top 1000.
+    for verb in "rank C: --top 100" "tree C:" "export C: --tree $work/tree.csv --format csv" \
+        "treemap C: --out $work/map.png --size 1600x1000" "files C:" "types C:" "changes C: --top 100" \
+        "changes C: --files --top 1000"; do
         # shellcheck disable=SC2086
         read -r s mm m <<<"$(timed "$cli" $verb)"
-        printf '%-34s %8s %14s %12s %14s\n' "norvessa-cli ${verb%% *}" "$s" "$mm" "$m" \
-            "$(awk -v m="$m" -v h="$list_held" -v n="$n" 'BEGIN{printf "%+.0f", (m*1048576-h*n)/n}')"
+        name=${verb%% *}
+        [[ $verb != *--files* ]] || name=changes-files
+        # Below 1.5 s, and no slower than the window doing the same (an
+        # export's floor is writing its file: no goal of time; the treemap's
+        # goal is the window's own, below).
+        w=${window[$name]:-} goal=
+        if [[ $name != export && $name != treemap ]]; then
+            goal=$(awk -v s="$s" -v w="$w" 'BEGIN{print (s < 1.5 && (w == "" || s <= w)) ? "PASS" : "MISS"}')
+        fi
+        printf '%-34s %8s %14s %12s %14s %9s %6s\n' "norvessa-cli ${name/-/ --}" "$s" "$mm" "$m" \
+            "$(awk -v m="$m" -v h="$list_held" -v n="$n" 'BEGIN{printf "%+.0f", (m*1048576-h*n)/n}')" "$w" "$goal"
     done
+    printf "window s: the window's open plus its step above. The window's first treemap: %s s (goal < 1 s: %s)\n" \
+        "$treemap_s" "$(awk -v s="$treemap_s" 'BEGIN{print s < 1 ? "PASS" : "MISS"}')"
     if command -v ncdu >/dev/null; then
         read -r written skipped <<<"$("$bench" ncdu "$cache" "$work/ncdu.json")"
         secs=() mems=()

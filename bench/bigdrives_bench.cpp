@@ -14,7 +14,31 @@
 //   bigdrives_bench ncdu CACHE OUT      writes the same folders as an ncdu
 //                                       JSON export, for ncdu -f
 //   bigdrives_bench rank CACHE          the ranking window's computation on
-//                                       the open list (its default options)
+//                                       the open list (its default options,
+//                                       Top 100)
+//   bigdrives_bench make-index CACHE IDX  writes a file index that belongs
+//                                       to the cache: its folders, a few files
+//                                       in each that has files of its own
+//                                       (about 3 a folder, made from the
+//                                       folder's path and own bytes), with the
+//                                       project's own writer; for a previous
+//                                       measurement, its index
+//   bigdrives_bench make-previous CACHE OUT  writes a previous measurement of
+//                                       the same drive: an earlier header, 1 %
+//                                       of the folders with other figures,
+//                                       some without subfolders not there yet,
+//                                       and as many more that are gone now
+//   bigdrives_bench files CACHE         the largest-files window's first
+//                                       answer (Top 100 of the drive by size)
+//                                       from the index beside the cache
+//   bigdrives_bench types CACHE         the file types window's rows (by
+//                                       extension, the whole drive)
+//   bigdrives_bench changes CACHE       the changes window's folder rows
+//                                       (Top 100 by size) against the previous
+//                                       measurement beside the cache
+//   bigdrives_bench changes-files CACHE the changes window's file rows for
+//                                       the drive's root (the 1000 largest
+//                                       changes) from the two file indexes
 //   bigdrives_bench treemap CACHE [PNG] the window's first treemap of the
 //                                       drive once it is open: the folder's
 //                                       lines and entries taken, laid out and
@@ -30,11 +54,15 @@
 // held into the process's own memory (RssAnon) and pages of mapped files
 // (RssFile: a cache read in place, shared with the page cache).
 #include "core/Cache.h"
+#include "core/Changes.h"
+#include "core/FileIndex.h"
+#include "core/FileKinds.h"
 #include "core/Folders.h"
 #include "core/Rank.h"
 #include "core/Snapshot.h"
 #include "core/Treemap.h"
 #include "lib/Slib.h"
+#include "platform/Pexe.h"
 #include "platform/Ppath.h"
 #include "ui/treemap/Utmdraw.h"
 
@@ -42,10 +70,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -143,6 +174,19 @@ void PutName(std::FILE* out, std::string_view name) {
     std::fputc('"', out);
 }
 
+// The folder lines' paths with their line numbers in byte order of the
+// paths: every folder's subtree is then one run after the folder.
+std::vector<std::pair<std::string_view, uint32_t>> InByteOrder(const nrvs::FolderList& list) {
+    std::vector<std::pair<std::string_view, uint32_t>> order;
+    order.reserve(list.Size());
+    for (size_t i = 1; i < list.Size(); ++i) {
+        std::string_view p;
+        if (nrvs::PathOfLine(list.LineAt(i), p)) order.emplace_back(p, static_cast<uint32_t>(i));
+    }
+    std::sort(order.begin(), order.end());
+    return order;
+}
+
 // The folders of the cache as ncdu's export: each folder an array of its
 // information and its subfolders, its own files' bytes as its own (one
 // item a folder, as in the list).
@@ -153,13 +197,7 @@ void PutName(std::FILE* out, std::string_view name) {
 int WriteNcdu(const std::string& cache, const std::string& outName) {
     nrvs::FolderList list;
     if (!list.Load(cache)) return 1;
-    std::vector<std::pair<std::string_view, uint32_t>> order;
-    order.reserve(list.Size());
-    for (size_t i = 1; i < list.Size(); ++i) {
-        std::string_view p;
-        if (nrvs::PathOfLine(list.LineAt(i), p)) order.emplace_back(p, static_cast<uint32_t>(i));
-    }
-    std::sort(order.begin(), order.end());
+    const auto order = InByteOrder(list);
     std::FILE* out = std::fopen(outName.c_str(), "w");
     if (!out) return 1;
     std::fprintf(out, "[1,2,{\"progname\":\"ncdu\",\"progver\":\"1.18\",\"timestamp\":1700000000}");
@@ -201,6 +239,146 @@ int WriteNcdu(const std::string& cache, const std::string& outName) {
 int Fail(const char* what) {
     std::fprintf(stderr, "bigdrives_bench: %s\n", what);
     return 1;
+}
+
+// The file index a measurement of the cache's drive could have written: the
+// cache's folders in pre-order (byte order of the paths puts every folder's
+// subtree in one run) and, in each folder with files of its own, one to
+// seven of them (never more than the line counts), sharing its own bytes.
+// Lines that fit no tree (a folder without its parent's line) are left out
+// and counted. The same cache gives the same index every time.
+int MakeIndex(const std::string& cache, const std::string& out) {
+    nrvs::FolderList list;
+    if (!list.Load(cache) || list.Size() < 2) return Fail("cannot read the cache");
+    const std::string header(list.LineAt(0));
+    const auto order = InByteOrder(list);
+    static const char* kExtensions[] = {"jpg", "png", "mp4", "txt", "pdf", "zip", "cpp", "h", "dll", "so",
+                                        "mp3", "docx", "json", "js", "py", "log", "", "tar.gz", "xlsx", "iso"};
+    nrvs::FileIndexData data;
+    data.Files.resize(1);
+    nrvs::FileRecords& files = data.Files[0];
+    const size_t slash = out.find_last_of('/');
+    files.SpillTo(slash == std::string::npos ? "./" : out.substr(0, slash + 1));
+    std::vector<std::pair<std::string_view, uint32_t>> stack;  // path, folder
+    size_t skipped = 0;
+    nrvs::RecordNumbers n;
+    std::string_view path;
+    for (const auto& [sortedPath, line] : order) {
+        if (!nrvs::ParseNumbers(list.LineAt(size_t{line}), path, n)) continue;
+        while (!stack.empty() && path.substr(0, stack.back().first.size()) != stack.back().first) {
+            data.Folders[stack.back().second].SubtreeEnd = static_cast<uint32_t>(data.Folders.size());
+            stack.pop_back();
+        }
+        nrvs::FileIndexData::Folder f;
+        if (stack.empty()) {
+            if (!data.Folders.empty() || path != "C:\\") {
+                ++skipped;
+                continue;
+            }
+        } else {
+            std::string_view name = path.substr(stack.back().first.size());
+            if (name.size() < 2 || name.back() != '\\' || name.substr(0, name.size() - 1).find('\\') != std::string_view::npos) {
+                ++skipped;
+                continue;
+            }
+            name.remove_suffix(1);
+            f.Parent = stack.back().second;
+            data.SetFolderName(f, nrvs::platform::NativeName(name));
+        }
+        f.Begin = files.Position();
+        const uint64_t nameBytes = files.NameBytes();
+        // Each folder's files follow from its path and figures alone: a
+        // folder the previous measurement saw alike has the same files.
+        std::mt19937_64 rng(std::hash<std::string_view>{}(path) ^ static_cast<uint64_t>(n.Floats[2]));
+        const int own = n.Ints[0];
+        const uint32_t count = own <= 0 ? 0 : static_cast<uint32_t>(std::min<uint64_t>(own, 1 + rng() % 7));
+        uint64_t left = n.Floats[2] > 0 ? static_cast<uint64_t>(n.Floats[2]) : 0;
+        for (uint32_t k = 0; k < count; ++k) {
+            nrvs::IndexedFile file;
+            file.Size = k + 1 == count ? left : left / 4 + (left ? rng() % (left / 2 + 1) : 0);
+            left -= file.Size;
+            file.Occupied = (file.Size + 4095) / 4096 * 4096;
+            file.ModifiedTime = 1500000000 + static_cast<int64_t>(rng() % 250000000);
+            const char* ext = kExtensions[rng() % (sizeof kExtensions / sizeof *kExtensions)];
+            std::string name = "file" + std::to_string(k) + "_" + std::to_string(rng() % 100000);
+            if (*ext) name += std::string(".") + ext;
+            if (rng() % 50 == 0) file.Flags |= nrvs::FI_EXECUTABLE;
+            files.Add(file, name);
+        }
+        f.Count = count;
+        f.NameBytes = static_cast<uint32_t>(files.NameBytes() - nameBytes);
+        stack.emplace_back(path, static_cast<uint32_t>(data.Folders.size()));
+        data.Folders.push_back(f);
+    }
+    for (; !stack.empty(); stack.pop_back())
+        data.Folders[stack.back().second].SubtreeEnd = static_cast<uint32_t>(data.Folders.size());
+    if (data.Folders.empty()) return Fail("the cache has no root line");
+    files.Seal();
+    std::string why;
+    if (!nrvs::WriteFileIndex(out, 'C', header, data, nullptr, {}, &why)) return Fail(why.c_str());
+    std::printf("%zu\t%llu\t%zu\n", data.Folders.size(), static_cast<unsigned long long>(files.Position()), skipped);
+    return 0;
+}
+
+// The cache as an earlier measurement of the drive saw it, in the cache's
+// own order: some folders had other figures, some were not there yet, and
+// some that were (a subfolder put right after a folder that has none in the
+// cache, where it sorts) are gone now.
+int MakePrevious(const std::string& cache, const std::string& out) {
+    nrvs::FolderList list;
+    if (!list.Load(cache) || list.Size() < 2) return Fail("cannot read the cache");
+    std::time_t start = 0;
+    if (!nrvs::HeaderStart(std::string(list.LineAt(0)), start)) return Fail("the cache has no header date");
+    nrvs::FolderList previous;
+    previous.Append(nrvs::HeaderLine(start - 7 * 86400, start - 7 * 86400 + 150));
+    std::mt19937_64 rng(20261207);
+    std::string_view path, next;
+    size_t changed = 0, fresh = 0, gone = 0;
+    for (size_t i = 1; i < list.Size(); ++i) {
+        const std::string_view line = list.LineAt(i);
+        const unsigned r = static_cast<unsigned>(rng() % 1000);
+        // A folder without subfolders in the cache (none follows it that
+        // lies below it).
+        const bool hasPath = nrvs::PathOfLine(line, path);
+        const bool leaf = hasPath && (i + 1 == list.Size() || !nrvs::PathOfLine(list.LineAt(i + 1), next) ||
+                                      !nrvs::platform::StartsWithIgnoreCase(next, path));
+        if (i > 1 && r < 5 && leaf) {  // new since
+            ++fresh;
+            continue;
+        }
+        if (i > 1 && r < 15 && hasPath) {
+            nrvs::FolderRecord f = nrvs::ParseRecord(line);
+            f.TreeBytes = std::max(0.0, f.TreeBytes - static_cast<double>(rng() % 50000000));
+            f.TreeOccupied = std::max(f.TreeBytes, f.TreeOccupied - static_cast<double>(rng() % 50000000));
+            f.TreeFiles = std::max(0, f.TreeFiles - static_cast<int32_t>(rng() % 20));
+            // Its own files were others too.
+            f.OwnBytes = std::max(0.0, f.OwnBytes - static_cast<double>(rng() % 1000000));
+            previous.Append(nrvs::FormatRecord(f));
+            ++changed;
+        } else {
+            previous.Append(line);
+        }
+        if (r >= 15 && r < 20 && leaf && !path.empty() && path.back() == '\\') {
+            nrvs::FolderRecord g;
+            g.Path = std::string(path) + "~gone" + std::to_string(i) + "\\";
+            g.TreeBytes = g.OwnBytes = static_cast<double>(rng() % 100000000);
+            g.TreeOccupied = g.OwnOccupied = (g.TreeBytes + 4095) - std::fmod(g.TreeBytes + 4095, 4096);
+            g.OwnFiles = g.TreeFiles = static_cast<int32_t>(rng() % 30);
+            previous.Append(nrvs::FormatRecord(g));
+            ++gone;
+        }
+    }
+    if (!previous.Save(out)) return Fail("cannot write the previous measurement");
+    std::printf("%zu\t%zu\t%zu\n", changed, fresh, gone);
+    return 0;
+}
+
+// The program's files (index, previous measurement) are those beside the
+// cache, as for the command line's copy.
+void FilesBeside(const std::string& cache) {
+    const size_t slash = cache.find_last_of('/');
+    nrvs::platform::SetExecutablePath((slash == std::string::npos ? std::string("./") : cache.substr(0, slash + 1)) +
+                                      "bigdrives-window");
 }
 
 } // namespace
@@ -260,8 +438,10 @@ int TreemapStep(const std::string& cache, const char* png) {
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "ncdu") return WriteNcdu(argv[2], argv[3]);
+    if (argc == 4 && std::string(argv[1]) == "make-index") return MakeIndex(argv[2], argv[3]);
+    if (argc == 4 && std::string(argv[1]) == "make-previous") return MakePrevious(argv[2], argv[3]);
     if ((argc == 3 || argc == 4) && std::string(argv[1]) == "treemap") return TreemapStep(argv[2], argc == 4 ? argv[3] : nullptr);
-    if (argc != 3) return Fail("usage: bigdrives_bench open|open-strings|folder|folder-strings|treemap CACHE");
+    if (argc != 3) return Fail("usage: bigdrives_bench open|open-strings|folder|folder-strings|rank|files|types|changes|treemap CACHE");
     const std::string step = argv[1];
     const std::string cache = argv[2];
     const std::string header = nrvs::HeaderLine(1700000000, 1700000100);
@@ -307,15 +487,64 @@ int main(int argc, char** argv) {
         file = Grown(StatusBytes("RssFile:"), fileBefore);
     } else if (step == "rank") {
         // What the ranking window computes once the drive is open: every
-        // folder filtered and sorted, as it shows them all.
+        // folder filtered, and the first places put in order at its largest
+        // row count (Top 100).
         nrvs::FolderList list;
         if (!list.Load(cache) || !list.FindPath("C:\\")) return Fail("cannot read the cache");
         folders = list.Size() - 1;
         nrvs::RankList ranking;
         nrvs::RankHooks quiet;
         auto t0 = Clock::now();
-        ranking.Compute(list, nrvs::RankOptions{}, quiet);
+        ranking.Compute(list, nrvs::RankOptions{}, quiet, 100);
         seconds = Seconds(t0, Clock::now());
+        held = StatusBytes("VmRSS:") - before;
+        anon = Grown(StatusBytes("RssAnon:"), anonBefore);
+        file = Grown(StatusBytes("RssFile:"), fileBefore);
+    } else if (step == "files" || step == "types" || step == "changes" || step == "changes-files") {
+        // The drive is open in the window (its header line in hand); the
+        // window opens the index, or maps the two measurements, and answers.
+        FilesBeside(cache);
+        nrvs::FolderList list;
+        if (!list.Load(cache) || list.Size() < 2) return Fail("cannot read the cache");
+        const std::string header(list.LineAt(0));
+        folders = list.Size() - 1;
+        size_t rows = 0;
+        auto t0 = Clock::now();
+        if (step == "changes") {
+            nrvs::Measurement current, previous;
+            if (!current.Map(cache)) return Fail("cannot map the cache");
+            nrvs::PreviousFault fault;
+            if (nrvs::LoadPrevious('C', current.Header(), previous, &fault) != nrvs::PS_OK)
+                return Fail(("no previous measurement: " + fault.Text).c_str());
+            std::vector<nrvs::FolderChange> changes = nrvs::CompareMeasurements(previous, current);
+            const size_t found = changes.size();
+            nrvs::RankChanges(changes, nrvs::CHK_SIZE, nrvs::CHANGE_ALL, 100);
+            rows = changes.size();
+            std::fprintf(stderr, "%zu folders changed\n", found);
+        } else if (step == "changes-files") {
+            nrvs::Measurement current, previous;
+            if (!current.Map(cache, false) || !previous.Map(nrvs::PreviousCacheName('C'), false))
+                return Fail("cannot map the two measurements");
+            nrvs::FileIndex before, after;
+            std::string why;
+            if (!before.Open(nrvs::PreviousIndexName('C'), 'C', previous.Header(), &why) ||
+                !after.Open(nrvs::FileIndexName('C'), 'C', current.Header(), &why))
+                return Fail(why.c_str());
+            rows = nrvs::CompareFileIndexes(before, after, "C:\\", 1000).size();
+        } else {
+            std::string why;
+            auto index = nrvs::OpenFileIndex('C', header, &why);
+            if (!index) return Fail(why.c_str());
+            if (step == "files") {
+                nrvs::FileQuery q;
+                rows = nrvs::QueryFiles(*index, q).size();
+            } else {
+                rows = nrvs::TypeStatistics(*index, {}, false).size();
+            }
+            std::fprintf(stderr, "%u files in the index\n", index->FileCount());
+        }
+        seconds = Seconds(t0, Clock::now());
+        std::fprintf(stderr, "%zu rows\n", rows);
         held = StatusBytes("VmRSS:") - before;
         anon = Grown(StatusBytes("RssAnon:"), anonBefore);
         file = Grown(StatusBytes("RssFile:"), fileBefore);

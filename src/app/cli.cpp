@@ -847,7 +847,8 @@ int RunChanges(const Args& args) {
     record.RootPath = path.substr(0, 3);
     Measurement current, previous;
     std::time_t stamped = 0;
-    if (!current.Map(CacheFileName(record)) || !HeaderStart(current.Header(), stamped))
+    // The files' changes need of the current cache its header alone.
+    if (!current.Map(CacheFileName(record), !files) || !HeaderStart(current.Header(), stamped))
         return fail(std::string(1, letter) + ": has not been measured (" + CacheFileName(record) + ")");
     PreviousFault fault;
     switch (LoadPrevious(letter, current.Header(), previous, &fault)) {

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 
 namespace nrvs {
 
@@ -235,6 +236,13 @@ int Compare(const Entry& a, const Entry& b) {
     return (d > 0) - (d < 0);
 }
 
+// Folders a line is moved back at most among the ones whose paths differ
+// from its own only in case.
+constexpr size_t kTwinRun = 64;
+
+// Lines of both sides from which they are read on two threads.
+constexpr size_t kTwoThreads = 200000;
+
 // The folder lines of one side in the merge order; a line without figures
 // has no folder to compare and is left out.
 std::vector<Entry> EntriesOf(const Measurement& m) {
@@ -245,7 +253,33 @@ std::vector<Entry> EntriesOf(const Measurement& m) {
     for (std::string_view line : m.Lines()) {
         if (!PathOfLine(line, path) || line.size() > UINT32_MAX) continue;
         Entry e{line.data(), static_cast<uint32_t>(path.size()), static_cast<uint32_t>(line.size())};
-        if (ordered && !out.empty() && Compare(out.back(), e) >= 0) ordered = false;
+        if (ordered && !out.empty()) {
+            const int c = P::CompareTextIgnoreCase(out.back().Key(), e.Key());
+            if (c > 0) {
+                ordered = false;
+            } else if (c == 0) {
+                // Folders whose paths differ only in case (a case-sensitive
+                // disk) follow each other in the order of their figures: a
+                // short run, put in the order of their bytes here rather than
+                // every line sorted again. A path given twice keeps its first.
+                // A long run (a cache made to be slow) is left to the sort.
+                size_t k = out.size();
+                bool twice = false;
+                while (k > 0 && out.size() - k < kTwinRun && P::CompareTextIgnoreCase(out[k - 1].Key(), e.Key()) == 0) {
+                    const int d = out[k - 1].Path().compare(e.Path());
+                    if (d <= 0) {
+                        twice = d == 0;
+                        break;
+                    }
+                    --k;
+                }
+                if (out.size() - k < kTwinRun) {
+                    if (!twice) out.insert(out.begin() + static_cast<std::ptrdiff_t>(k), e);
+                    continue;
+                }
+                ordered = false;
+            }
+        }
         out.push_back(e);
     }
     if (!ordered) {
@@ -265,7 +299,14 @@ bool SameFigures(const FolderFigures& a, const FolderFigures& b) {
 
 std::vector<FolderChange> CompareMeasurements(const Measurement& before, const Measurement& after,
                                               const std::string& below) {
-    const std::vector<Entry> a = EntriesOf(before), b = EntriesOf(after);
+    // The two sides are read at once on a drive of millions of folders:
+    // each is a pass over a file of its own.
+    std::vector<Entry> a;
+    std::optional<std::jthread> side;
+    if (before.Lines().size() + after.Lines().size() >= kTwoThreads) side.emplace([&] { a = EntriesOf(before); });
+    else a = EntriesOf(before);
+    const std::vector<Entry> b = EntriesOf(after);
+    side.reset();
     std::vector<FolderChange> out;
     size_t i = 0, j = 0;
     auto inScope = [&](const Entry& e) { return below.empty() || StartsWith(e.Path(), below); };
@@ -391,27 +432,56 @@ constexpr uint32_t kNone = UINT32_MAX;
 
 struct FileHitRef {
     uint32_t Before = kNone, After = kNone;  // file numbers in each index
+    uint32_t Folder = kNone;                 // holding After, or Before when it is gone
     uint64_t OldSize = 0, NewSize = 0;
     double Change() const { return std::fabs(static_cast<double>(NewSize) - static_cast<double>(OldSize)); }
 };
 
-// The direct subfolders or files of a folder, by name.
-std::vector<uint32_t> ChildFolders(const FileIndex& x, uint32_t folder) {
-    std::vector<uint32_t> out;
-    if (folder == kNone) return out;
+// The direct subfolders or files of a folder, by name, into out (a list
+// used again for every folder of a drive: no allocation for each). Most
+// folders list their entries in order already.
+void ChildFolders(const FileIndex& x, uint32_t folder, std::vector<uint32_t>& out) {
+    out.clear();
+    if (folder == kNone) return;
     for (uint32_t c = folder + 1, end = x.FolderSubtreeEnd(folder); c < end; c = x.FolderSubtreeEnd(c)) out.push_back(c);
-    std::sort(out.begin(), out.end(), [&](uint32_t p, uint32_t q) { return x.FolderName(p) < x.FolderName(q); });
-    return out;
+    const auto byName = [&](uint32_t p, uint32_t q) { return x.FolderName(p) < x.FolderName(q); };
+    if (!std::is_sorted(out.begin(), out.end(), byName)) std::sort(out.begin(), out.end(), byName);
 }
 
-std::vector<uint32_t> FilesOf(const FileIndex& x, uint32_t folder, bool skipGone) {
-    std::vector<uint32_t> out;
-    if (folder == kNone) return out;
+void FilesOf(const FileIndex& x, uint32_t folder, bool skipGone, std::vector<uint32_t>& out) {
+    out.clear();
+    if (folder == kNone) return;
     const uint32_t first = x.FolderFirstFile(folder), n = x.FolderFileCount(folder);
     for (uint32_t f = first; f < first + n; ++f)
         if (!skipGone || !(x.Flags(f) & FI_GONE)) out.push_back(f);
-    std::sort(out.begin(), out.end(), [&](uint32_t p, uint32_t q) { return x.Name(p) < x.Name(q); });
-    return out;
+    const auto byName = [&](uint32_t p, uint32_t q) { return x.Name(p) < x.Name(q); };
+    if (!std::is_sorted(out.begin(), out.end(), byName)) std::sort(out.begin(), out.end(), byName);
+}
+
+// A folder that both measurements listed alike, files and subfolders by the
+// same names in the same order (most of a drive between two measurements),
+// is paired in that order without sorting its names: its files that
+// changed size are hits, its subfolders go on the stack. False, with
+// nothing done, when the listings differ (or a file is gone since).
+bool PairedAsListed(const FileIndex& a, const FileIndex& b, uint32_t fa, uint32_t fb, std::vector<FileHitRef>& hits,
+                    std::vector<std::pair<uint32_t, uint32_t>>& stack) {
+    const uint32_t n = a.FolderFileCount(fa);
+    if (n != b.FolderFileCount(fb)) return false;
+    const uint32_t firstA = a.FolderFirstFile(fa), firstB = b.FolderFirstFile(fb);
+    for (uint32_t k = 0; k < n; ++k)
+        if ((b.Flags(firstB + k) & FI_GONE) || a.Name(firstA + k) != b.Name(firstB + k)) return false;
+    const uint32_t endA = a.FolderSubtreeEnd(fa), endB = b.FolderSubtreeEnd(fb);
+    uint32_t x = fa + 1, y = fb + 1;
+    for (; x < endA && y < endB; x = a.FolderSubtreeEnd(x), y = b.FolderSubtreeEnd(y))
+        // A damaged subtree end that does not move on is left to the
+        // sorted walk.
+        if (a.FolderName(x) != b.FolderName(y) || a.FolderSubtreeEnd(x) <= x || b.FolderSubtreeEnd(y) <= y) return false;
+    if (x < endA || y < endB) return false;
+    for (uint32_t k = 0; k < n; ++k)
+        if (a.Size(firstA + k) != b.Size(firstB + k))
+            hits.push_back({firstA + k, firstB + k, fb, a.Size(firstA + k), b.Size(firstB + k)});
+    for (x = fa + 1, y = fb + 1; x < endA; x = a.FolderSubtreeEnd(x), y = b.FolderSubtreeEnd(y)) stack.emplace_back(x, y);
+    return true;
 }
 
 // Walks two sorted lists of names side by side: both(a, b), onlyA(a), onlyB(b).
@@ -438,25 +508,39 @@ std::vector<FileChange> CompareFileIndexes(const FileIndex& before, const FileIn
     std::vector<std::pair<uint32_t, uint32_t>> stack;
     if (sa >= 0 || sb >= 0)
         stack.emplace_back(sa >= 0 ? static_cast<uint32_t>(sa) : kNone, sb >= 0 ? static_cast<uint32_t>(sb) : kNone);
+    std::vector<uint32_t> filesA, filesB, subA, subB;
     while (!stack.empty()) {
         const auto [fa, fb] = stack.back();
         stack.pop_back();
+        if (fa != kNone && fb != kNone && PairedAsListed(before, after, fa, fb, hits, stack)) continue;
+        FilesOf(before, fa, false, filesA);
+        FilesOf(after, fb, true, filesB);
         MergeNames(
-            FilesOf(before, fa, false), FilesOf(after, fb, true), [&](uint32_t f) { return before.Name(f); },
-            [&](uint32_t f) { return after.Name(f); },
+            filesA, filesB, [&](uint32_t f) { return before.Name(f); }, [&](uint32_t f) { return after.Name(f); },
             [&](uint32_t x, uint32_t y) {
-                if (before.Size(x) != after.Size(y)) hits.push_back({x, y, before.Size(x), after.Size(y)});
+                if (before.Size(x) != after.Size(y)) hits.push_back({x, y, fb, before.Size(x), after.Size(y)});
             },
-            [&](uint32_t x) { hits.push_back({x, kNone, before.Size(x), 0}); },
-            [&](uint32_t y) { hits.push_back({kNone, y, 0, after.Size(y)}); });
+            [&](uint32_t x) { hits.push_back({x, kNone, fa, before.Size(x), 0}); },
+            [&](uint32_t y) { hits.push_back({kNone, y, fb, 0, after.Size(y)}); });
+        ChildFolders(before, fa, subA);
+        ChildFolders(after, fb, subB);
         MergeNames(
-            ChildFolders(before, fa), ChildFolders(after, fb), [&](uint32_t f) { return before.FolderName(f); },
-            [&](uint32_t f) { return after.FolderName(f); }, [&](uint32_t x, uint32_t y) { stack.emplace_back(x, y); },
-            [&](uint32_t x) { stack.emplace_back(x, kNone); }, [&](uint32_t y) { stack.emplace_back(kNone, y); });
+            subA, subB, [&](uint32_t f) { return before.FolderName(f); }, [&](uint32_t f) { return after.FolderName(f); },
+            [&](uint32_t x, uint32_t y) { stack.emplace_back(x, y); }, [&](uint32_t x) { stack.emplace_back(x, kNone); },
+            [&](uint32_t y) { stack.emplace_back(kNone, y); });
     }
     std::vector<FileChange> out;
     out.reserve(std::min(hits.size(), top > 0 ? top : hits.size()));
-    auto pathOf = [&](const FileHitRef& h) { return h.After != kNone ? after.FilePath(h.After) : before.FilePath(h.Before); };
+    // The walk knows each file's folder; a folder's path is made once for
+    // all its rows.
+    std::unordered_map<uint64_t, std::string> folderPaths;
+    auto pathOf = [&](const FileHitRef& h) {
+        const bool isAfter = h.After != kNone;
+        const FileIndex& x = isAfter ? after : before;
+        auto [it, made] = folderPaths.try_emplace(uint64_t{h.Folder} << 1 | (isAfter ? 1u : 0u));
+        if (made) it->second = x.FolderPath(h.Folder);
+        return it->second + P::ShownName(x.Name(isAfter ? h.After : h.Before));
+    };
     // Paths are made only for the ties at the cut and the rows kept.
     std::sort(hits.begin(), hits.end(), [](const FileHitRef& x, const FileHitRef& y) { return x.Change() > y.Change(); });
     size_t keep = top > 0 && top < hits.size() ? top : hits.size();

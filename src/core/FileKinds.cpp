@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <string>
+#include <unordered_map>
 
 namespace nrvs {
 
@@ -83,6 +85,28 @@ std::string ExtensionCaption(const std::string& extension) {
     return out;
 }
 
+namespace {
+
+// A hash of an extension's bytes for the table of extensions met so far.
+struct ExtensionHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const {
+        uint64_t h = 1469598103934665603ull;
+        for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
+        return static_cast<size_t>(h);
+    }
+};
+
+// What one extension stands for: its kind by the table, and its row for
+// each kind its files take (a file without a known extension is
+// executable or not by its own bit and name).
+struct ExtensionRows {
+    FileKind Kind;
+    std::array<int, KIND_COUNT> Rows;
+};
+
+} // namespace
+
 std::vector<TypeRow> TypeStatistics(const FileIndex& index, const std::string& below, bool byKind) {
     std::vector<TypeRow> rows;
     if (!index.IsOpen()) return rows;
@@ -95,25 +119,52 @@ std::vector<TypeRow> TypeStatistics(const FileIndex& index, const std::string& b
         end = stop < index.FolderCount() ? index.FolderFirstFile(stop) : index.FileCount();
     }
     const bool skipFurther = index.LinksOnce();
-    std::map<std::pair<std::string, int>, TypeRow> byKey;
+    // Millions of files share a few hundred extensions: each is looked up
+    // once in the kinds' table, and its files go to its rows by a hash of
+    // the extension's bytes, without a string of their own.
+    std::unordered_map<std::string, ExtensionRows, ExtensionHash, std::equal_to<>> extensions;
+    std::array<int, KIND_COUNT> kindRows;
+    kindRows.fill(-1);
+    char lower[256];
     for (uint32_t i = first; i < end; ++i) {
         const uint8_t flags = index.Flags(i);
         if ((flags & FI_GONE) || (skipFurther && (flags & FI_FURTHER_NAME))) continue;
         const std::string_view name = index.Name(i);
-        const FileKind kind = KindOfFile(name, (flags & FI_EXECUTABLE) != 0);
-        std::string ext = byKind ? std::string() : ExtensionOf(name);
-        TypeRow& row = byKey[{std::move(ext), static_cast<int>(kind)}];
-        row.Kind = kind;
+        // As ExtensionOf: after the last dot, neither the first nor the last
+        // character, ASCII in lower case.
+        size_t n = 0;
+        const size_t dot = name.rfind('.');
+        if (dot != std::string_view::npos && dot != 0 && dot + 1 != name.size())
+            for (size_t k = dot + 1; k < name.size(); ++k) {
+                const char c = name[k];
+                lower[n++] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+            }
+        const std::string_view ext(lower, n);
+        auto it = extensions.find(ext);
+        if (it == extensions.end()) {
+            ExtensionRows e{KindOfExtension(ext), {}};
+            e.Rows.fill(-1);
+            it = extensions.emplace(std::string(ext), e).first;
+        }
+        ExtensionRows& e = it->second;
+        FileKind kind = e.Kind;
+        if (kind == KIND_OTHER)
+            kind = name.find(".so.") != std::string_view::npos || (flags & FI_EXECUTABLE) ? KIND_EXECUTABLE : KIND_OTHER;
+        int& at = byKind ? kindRows[static_cast<size_t>(kind)] : e.Rows[static_cast<size_t>(kind)];
+        if (at < 0) {
+            at = static_cast<int>(rows.size());
+            TypeRow row;
+            if (!byKind) row.Extension = it->first;
+            row.Kind = kind;
+            rows.push_back(std::move(row));
+        }
+        TypeRow& row = rows[static_cast<size_t>(at)];
         ++row.Files;
         row.Size += index.Size(i);
         row.Occupied += index.Occupied(i);
     }
-    rows.reserve(byKey.size());
-    for (auto& [key, row] : byKey) {
-        row.Extension = key.first;
-        rows.push_back(std::move(row));
-    }
-    std::stable_sort(rows.begin(), rows.end(), [](const TypeRow& a, const TypeRow& b) {
+    // Every row has its own extension and kind: the order is whole.
+    std::sort(rows.begin(), rows.end(), [](const TypeRow& a, const TypeRow& b) {
         if (a.Occupied != b.Occupied) return a.Occupied > b.Occupied;
         if (a.Extension != b.Extension) return a.Extension < b.Extension;
         return a.Kind < b.Kind;

@@ -77,26 +77,67 @@ inline size_t LastSeparator(std::string_view line) {
     return std::string_view::npos;
 }
 
-void ReadFields(std::string_view line, int key, RankFields& out) {
-    out = RankFields{};
-    const size_t sep = LastSeparator(line);
-    if (sep == std::string_view::npos) {
-        out.Path = line;
-        return;
+// The twelve figures of a line. Left uninitialised until split: clearing
+// them for each of millions of lines costs more than reading them.
+struct Figures {
+    const char* At[12];
+    size_t Length[12];
+    std::string_view operator[](int k) const { return {At[k], Length[k]}; }
+    void Set(int k, std::string_view v) {
+        At[k] = v.data();
+        Length[k] = v.size();
     }
-    out.Path = line.substr(0, sep);
-    std::string_view rest = line.substr(out.Path.size() + 3);
-    std::string_view f[12];
+};
+
+// The twelve figures after the path, split as the general reading below
+// splits them; missing ones are empty.
+void SplitFigures(std::string_view rest, Figures& f) {
     int field = 0;
     size_t start = 0;
     for (size_t i = 0; i < rest.size() && field < 11; ++i)
         if (rest[i] == ':') {
-            f[field++] = rest.substr(start, i - start);
+            f.Set(field++, rest.substr(start, i - start));
             start = i + 1;
         }
-    if (field < 12) {
-        std::string_view last = rest.substr(start);
-        f[field] = last.substr(0, last.find(':'));
+    std::string_view last = rest.substr(start);
+    f.Set(field, last.substr(0, last.find(':')));
+    while (++field < 12) f.Set(field, {});
+}
+
+// A line as a cache writes it: from its end, eleven ':' and then " > ",
+// with no other '>' after it. One backward pass finds the path and all
+// twelve figures; any other line is left to the general reading.
+inline bool SplitFromEnd(std::string_view line, std::string_view& path, Figures& f) {
+    const char* b = line.data();
+    size_t end = line.size();
+    int field = 12;
+    for (size_t i = line.size(); i-- > 0;) {
+        const char c = b[i];
+        if (c == ':') {
+            if (field == 1) return false;
+            f.Set(--field, std::string_view(b + i + 1, end - i - 1));
+            end = i;
+        } else if (c == '>') {
+            if (field != 1 || i < 1 || i + 1 >= line.size() || b[i - 1] != ' ' || b[i + 1] != ' ') return false;
+            f.Set(0, std::string_view(b + i + 2, end - i - 2));
+            path = std::string_view(b, i - 1);
+            return true;
+        }
+    }
+    return false;
+}
+
+void ReadFields(std::string_view line, int key, RankFields& out) {
+    out = RankFields{};
+    Figures f;
+    if (!SplitFromEnd(line, out.Path, f)) {
+        const size_t sep = LastSeparator(line);
+        if (sep == std::string_view::npos) {
+            out.Path = line;
+            return;
+        }
+        out.Path = line.substr(0, sep);
+        SplitFigures(line.substr(sep + 3), f);
     }
     switch (key) {
     case 0: out.Key = FloatField(f[0]); break;
@@ -141,20 +182,41 @@ public:
         if (!sorted_) std::sort(roots_.begin(), roots_.end(), [](const Root& a, const Root& b) { return a.hash < b.hash; });
         sorted_ = true;
     }
-    bool Covers(std::string_view path) const {
-        uint64_t h = 1469598103934665603ull;
-        const size_t n = std::min(path.size(), lengths_.size() - 1);
-        for (size_t i = 0; i < n; ++i) {
-            h = (h ^ static_cast<unsigned char>(path[i])) * 1099511628211ull;
-            // Only lengths that some removed folder has are worth a lookup.
-            if (lengths_[i + 1] && (path[i] == '\\' || i + 1 == path.size()) &&
-                (seen_[(h >> 6) & kMask] >> (h & 63) & 1)) {
-                auto it = std::lower_bound(roots_.begin(), roots_.end(), Root{h, {}},
-                                           [](const Root& a, const Root& b) { return a.hash < b.hash; });
-                for (; it != roots_.end() && it->hash == h; ++it)
-                    if (it->path == path.substr(0, i + 1)) return true;
+    // Whether a removed folder is path or lies above it. Paths asked in
+    // the lines' order share most of their start with the one before: the
+    // hashes of that start, and what was found in it, are taken over, and
+    // only the bytes after it are hashed.
+    bool Covers(std::string_view path) {
+        const size_t longest = lengths_.size() - 1;
+        if (states_.size() != lengths_.size()) {
+            states_.assign(lengths_.size(), 0);
+            states_[0] = kBasis;
+            hashed_ = 0;
+            coveredAt_ = SIZE_MAX;
+        }
+        const size_t shared = std::min(platform::SamePrefix(prev_, path), hashed_);
+        prev_ = path;
+        if (coveredAt_ <= shared) {
+            hashed_ = shared;
+            return true;
+        }
+        coveredAt_ = SIZE_MAX;
+        // The path ends inside the start it shares: its own end was no
+        // separator checked for the path before when it ends with none.
+        if (path.size() <= shared) {
+            hashed_ = shared;
+            return path.size() > 0 && path.back() != '\\' && IsRoot(path.size(), path);
+        }
+        const size_t n = std::min(path.size(), longest);
+        for (size_t i = shared; i < n; ++i) {
+            states_[i + 1] = (states_[i] ^ static_cast<unsigned char>(path[i])) * kPrime;
+            if ((path[i] == '\\' || i + 1 == path.size()) && IsRoot(i + 1, path)) {
+                hashed_ = i + 1;
+                if (path[i] == '\\') coveredAt_ = i + 1;
+                return true;
             }
         }
+        hashed_ = n;
         return false;
     }
 
@@ -170,6 +232,27 @@ private:
     std::vector<Root> roots_;
     bool sorted_ = true;
     std::vector<bool> lengths_;
+    static constexpr uint64_t kBasis = 1469598103934665603ull;
+    static constexpr uint64_t kPrime = 1099511628211ull;
+    // The path asked before, the hashes of its first k bytes (k up to
+    // hashed_), and the length of its shortest start ending in a separator
+    // that is a removed folder.
+    std::string_view prev_;
+    std::vector<uint64_t> states_;
+    size_t hashed_ = 0;
+    size_t coveredAt_ = SIZE_MAX;
+
+    // Whether the first length bytes of path (hashed in states_) are a
+    // removed folder.
+    bool IsRoot(size_t length, std::string_view path) const {
+        const uint64_t h = states_[length];
+        if (!lengths_[length] || !(seen_[(h >> 6) & kMask] >> (h & 63) & 1)) return false;
+        auto it = std::lower_bound(roots_.begin(), roots_.end(), Root{h, {}},
+                                   [](const Root& a, const Root& b) { return a.hash < b.hash; });
+        for (; it != roots_.end() && it->hash == h; ++it)
+            if (it->path == path.substr(0, length)) return true;
+        return false;
+    }
 };
 
 // The exclusion entries by a hash that ignores case; the first entry in list

@@ -14,7 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <functional>
+#include <tuple>
 #include <map>
 #include <random>
 #include <ranges>
@@ -387,8 +391,8 @@ TEST_F(ChangesTest, DamagedOrForeignPreviousMeasurementsAreRefused) {
 
 // The merge pass against a lookup of every path: case-only twins, names
 // that sort differently as lines than as paths (" !" after a folder's own
-// line), names with " > " and bytes that are not UTF-8, in lists sorted as
-// the cache sorts them, and in lists out of order.
+// line), names with " > " and bytes that are not UTF-8, paths given twice,
+// in lists sorted as the cache sorts them, and in lists out of order.
 TEST(ChangesMerge, AgreesWithALookupOfEveryPath) {
     const std::vector<std::string> names = {"a", "A", " !", " > x", "b", "\xff", "\xc3\xa9", "\xc3\x89", "a b", "z"};
     std::mt19937 rng(7);
@@ -406,10 +410,20 @@ TEST(ChangesMerge, AgreesWithALookupOfEveryPath) {
         StringList lines[2];
         for (int s = 0; s < 2; ++s) {
             FolderList list;
-            for (const auto& [p, n] : sides[s]) list.Append(p + " > " + n);
+            for (const auto& [p, n] : sides[s]) {
+                list.Append(p + " > " + n);
+                // A path given twice (a cache edited by hand): its first line
+                // in the file counts, wherever the figures sort it.
+                if (rng() % 8 == 0) list.Append(p + " > " + std::to_string(rng() % 3) + ":8192:0:0:0:1:0:0:0:0:0:0");
+            }
             if (round % 3 != 0) list.Sort();  // every third round out of order
             list.InsertFirst("2024/01/01 00:00:00=00:00:01");
             lines[s] = list.CopyLines();
+            sides[s].clear();
+            for (size_t i = 1; i < lines[s].size(); ++i) {
+                const size_t sep = lines[s][i].rfind(" > ");
+                sides[s].emplace(lines[s][i].substr(0, sep), lines[s][i].substr(sep + 3));
+            }
         }
         Measurement before, after;
         before.Borrow(lines[0]);
@@ -425,5 +439,181 @@ TEST(ChangesMerge, AgreesWithALookupOfEveryPath) {
             if (a != b || (a && sides[0][p] != sides[1][p])) want[p] = {a, b};
         }
         ASSERT_EQ(got, want) << "round " << round;
+    }
+}
+
+// A long run of folders whose paths differ only in case, in the order of
+// their figures (as a cache sorts them), merges as a short one does.
+TEST(ChangesMerge, LongRunsOfCaseTwins) {
+    std::vector<std::string> paths;
+    for (int v = 0; v < 256; ++v) {
+        std::string name = "abcdefgh";
+        for (int b = 0; b < 8; ++b)
+            if (v >> b & 1) name[static_cast<size_t>(b)] = static_cast<char>(name[static_cast<size_t>(b)] - 32);
+        paths.push_back("C:\\" + name + "\\");
+    }
+    StringList lines[2];
+    for (int s = 0; s < 2; ++s) {
+        FolderList list;
+        for (size_t i = 0; i < paths.size(); ++i) {
+            // Figures that put the twins against their bytes' order; the
+            // second measurement changes every fifth folder.
+            const size_t size = 1000 - i + (s == 1 && i % 5 == 0 ? 7 : 0);
+            list.Append(paths[i] + " > " + std::to_string(size) + ":4096:0:0:0:1:0:0:0:0:0:0");
+        }
+        list.Sort();
+        list.InsertFirst("2024/01/01 00:00:00=00:00:01");
+        lines[s] = list.CopyLines();
+    }
+    Measurement before, after;
+    before.Borrow(lines[0]);
+    after.Borrow(lines[1]);
+    std::vector<std::string> got;
+    for (const FolderChange& c : CompareMeasurements(before, after)) {
+        EXPECT_TRUE(c.Before && c.After) << c.Path;
+        got.emplace_back(c.Path);
+    }
+    std::vector<std::string> want;
+    for (size_t i = 0; i < paths.size(); i += 5) want.push_back(paths[i]);
+    std::sort(got.begin(), got.end());
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(got, want);
+}
+
+// A drive of many folders (both sides read at once) gives the changes a
+// small one gives: every seventh folder grown, every eleventh only before,
+// every thirteenth only after.
+TEST(ChangesMerge, ManyFoldersReadAtOnce) {
+    StringList lines[2];
+    std::vector<std::string> want;
+    for (int s = 0; s < 2; ++s) lines[s].push_back("2024/01/01 00:00:00=00:00:01");
+    for (int i = 0; i < 120000; ++i) {
+        const std::string path = FormatText("C:\\d%06d\\", i);
+        const bool before = i % 13 != 0, after = i % 11 != 0;
+        if (before) lines[0].push_back(path + " > 100:4096:0:0:0:1:0:0:0:0:0:0");
+        if (after) lines[1].push_back(path + (i % 7 == 0 ? " > 200:4096:0:0:0:1:0:0:0:0:0:0" : " > 100:4096:0:0:0:1:0:0:0:0:0:0"));
+        if (before != after || (before && i % 7 == 0)) want.push_back(path);
+    }
+    Measurement before, after;
+    before.Borrow(lines[0]);
+    after.Borrow(lines[1]);
+    std::vector<std::string> got;
+    for (const FolderChange& c : CompareMeasurements(before, after)) got.emplace_back(c.Path);
+    EXPECT_EQ(got, want);
+}
+
+namespace {
+
+// A folder tree for a file index: names, files (name, size, flags) and
+// subfolders in listing order.
+struct IndexNode {
+    std::string name;
+    std::vector<std::tuple<std::string, uint64_t, uint8_t>> files;
+    std::vector<IndexNode> children;
+};
+
+void AddInPreOrder(const IndexNode& n, uint32_t parent, FileIndexData& d) {
+    const uint32_t self = static_cast<uint32_t>(d.Folders.size());
+    d.Folders.emplace_back();
+    FileIndexData::Folder f;
+    f.Parent = parent;
+    if (parent != UINT32_MAX) d.SetFolderName(f, n.name);
+    f.Begin = d.Files[0].Position();
+    const uint64_t nameBytes = d.Files[0].NameBytes();
+    for (const auto& [name, size, flags] : n.files) {
+        IndexedFile file;
+        file.Size = size;
+        file.Occupied = size;
+        file.Flags = flags;
+        d.Files[0].Add(file, name);
+    }
+    f.Count = static_cast<uint32_t>(n.files.size());
+    f.NameBytes = static_cast<uint32_t>(d.Files[0].NameBytes() - nameBytes);
+    for (const IndexNode& c : n.children) AddInPreOrder(c, self, d);
+    f.SubtreeEnd = static_cast<uint32_t>(d.Folders.size());
+    d.Folders[self] = f;
+}
+
+void PathsOf(const IndexNode& n, const std::string& path, bool skipGone, std::map<std::string, uint64_t>& out) {
+    for (const auto& [name, size, flags] : n.files)
+        if (!skipGone || !(flags & FI_GONE)) out[path + name] = size;
+    for (const IndexNode& c : n.children) PathsOf(c, path + c.name + "\\", skipGone, out);
+}
+
+} // namespace
+
+// The files' changes between two indexes of random trees against the files'
+// paths compared one by one: folders listed alike, listed in another order,
+// renamed, new and gone; files grown, renamed, new, gone, and deleted by the
+// program since (gone on the current side).
+TEST(ChangesFiles, RandomTreesAgreeWithTheirPaths) {
+    TempDir dir;
+    std::mt19937 rng(31);
+    int counter = 0;
+    std::function<IndexNode(int)> grow = [&](int depth) {
+        IndexNode n;
+        n.name = "d" + std::to_string(counter++);
+        for (int k = static_cast<int>(rng() % 5); k > 0; --k)
+            n.files.emplace_back("f" + std::to_string(counter++) + (rng() % 2 ? ".txt" : ""), rng() % 50, uint8_t{0});
+        if (depth < 4)
+            for (int k = static_cast<int>(rng() % 4); k > 0; --k) n.children.push_back(grow(depth + 1));
+        return n;
+    };
+    std::function<void(IndexNode&, int)> change = [&](IndexNode& n, int depth) {
+        for (auto& [name, size, flags] : n.files) {
+            const unsigned r = rng() % 20;
+            if (r == 0) size += 1 + rng() % 9;
+            else if (r == 1) name = "r" + name;
+            else if (r == 2) flags = FI_GONE;
+        }
+        if (rng() % 10 == 0) n.files.emplace_back("new" + std::to_string(counter++), rng() % 50, uint8_t{0});
+        if (rng() % 10 == 0 && !n.files.empty()) n.files.erase(n.files.begin());
+        if (rng() % 6 == 0) std::shuffle(n.files.begin(), n.files.end(), rng);
+        if (rng() % 6 == 0) std::shuffle(n.children.begin(), n.children.end(), rng);
+        if (rng() % 12 == 0 && !n.children.empty()) n.children.pop_back();
+        if (rng() % 12 == 0) n.children.push_back(grow(depth + 1));
+        for (IndexNode& c : n.children) {
+            if (rng() % 25 == 0) c.name = "moved" + std::to_string(counter++);
+            change(c, depth + 1);
+        }
+    };
+    for (int round = 0; round < 12; ++round) {
+        const IndexNode a = grow(0);
+        IndexNode b = a;
+        change(b, 0);
+        const std::string headerA = "2026/12/01 10:00:00=00:00:01", headerB = "2026/12/08 10:00:00=00:00:01";
+        FileIndex before, after;
+        for (int side = 0; side < 2; ++side) {
+            FileIndexData d;
+            d.Files.resize(1);
+            AddInPreOrder(side ? b : a, UINT32_MAX, d);
+            const std::string name = dir / (side ? "after.idx" : "before.idx");
+            ASSERT_TRUE(WriteFileIndex(name, 'C', side ? headerB : headerA, d, nullptr, {}));
+            ASSERT_TRUE((side ? after : before).Open(name, 'C', side ? headerB : headerA));
+        }
+        std::map<std::string, uint64_t> old, now;
+        PathsOf(a, "C:\\", false, old);
+        PathsOf(b, "C:\\", true, now);
+        std::vector<FileChange> want;
+        for (const auto& [path, size] : old)
+            if (!now.count(path) || now[path] != size)
+                want.push_back({path, true, now.count(path) > 0, size, now.count(path) ? now[path] : 0});
+        for (const auto& [path, size] : now)
+            if (!old.count(path)) want.push_back({path, false, true, 0, size});
+        std::sort(want.begin(), want.end(), [](const FileChange& x, const FileChange& y) {
+            const double dx = std::fabs(x.Delta()), dy = std::fabs(y.Delta());
+            return dx != dy ? dx > dy : x.Path < y.Path;
+        });
+        for (size_t top : {size_t{0}, size_t{5}}) {
+            const std::vector<FileChange> got = CompareFileIndexes(before, after, {}, top);
+            ASSERT_EQ(got.size(), top ? std::min(top, want.size()) : want.size()) << "round " << round;
+            for (size_t k = 0; k < got.size(); ++k) {
+                EXPECT_EQ(got[k].Path, want[k].Path) << "round " << round << " row " << k;
+                EXPECT_EQ(got[k].Before, want[k].Before) << got[k].Path;
+                EXPECT_EQ(got[k].After, want[k].After) << got[k].Path;
+                EXPECT_EQ(got[k].OldSize, want[k].OldSize) << got[k].Path;
+                EXPECT_EQ(got[k].NewSize, want[k].NewSize) << got[k].Path;
+            }
+        }
     }
 }

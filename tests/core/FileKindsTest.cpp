@@ -4,9 +4,13 @@
 #include "core/FileKinds.h"
 #include "core/Measure.h"
 #include "core/Utglobal.h"
+#include "support/TempDir.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>
+
+#include <map>
+#include <random>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -109,4 +113,88 @@ TEST(FileKindsTest, TotalsPerExtensionCountEachFileOnce) {
     ASSERT_EQ(below.size(), 1u);
     EXPECT_EQ(below[0].Files, 2u);
     EXPECT_TRUE(TypeStatistics(index, drive.Root() + "nothing\\", false).empty());
+}
+
+// The totals of an index of random names against the rules applied file by
+// file (extension of each name, kind of each file, one map of rows): the
+// names hold what tells extensions apart or together (case, several dots,
+// a leading or trailing dot, versioned shared objects, bytes above ASCII,
+// the longest name), with the execute bit, files gone and further names.
+TEST(FileKindsTest, RandomIndexTotalsAsFileByFile) {
+    nrvs::test::TempDir dir;
+    const std::vector<std::string> names = {"a.txt", "B.TXT", "c.Txt", "x.tar.GZ", "libq.so.3", "libq.so", ".rc",
+                                            "end.", "noext", "a.b.c", "\xc3\x89.JPG", "x.\xc3\x89xt", "x.\xc3\xa9xt",
+                                            "photo.jpeg", "run", "a.so.", ".", "..", "m.MKV", std::string(251, 'n') + ".Doc"};
+    std::mt19937 rng(5);
+    for (int round = 0; round < 6; ++round) {
+        FileIndexData data;
+        data.LinksOnce = round % 2 == 0;
+        data.Files.resize(1);
+        FileRecords& files = data.Files[0];
+        FileIndexData::Folder root, sub;
+        root.SubtreeEnd = 2;
+        sub.Parent = 0;
+        data.SetFolderName(sub, "sub");
+        sub.SubtreeEnd = 2;
+        struct Added {
+            std::string name;
+            IndexedFile file;
+            bool inSub;
+        };
+        std::vector<Added> all;
+        for (FileIndexData::Folder* f : {&root, &sub}) {
+            f->Begin = files.Position();
+            const uint64_t nameBytes = files.NameBytes();
+            f->Count = 200 + rng() % 200;
+            for (uint32_t k = 0; k < f->Count; ++k) {
+                IndexedFile file;
+                file.Size = rng() % 100000;
+                file.Occupied = (file.Size + 4095) / 4096 * 4096;
+                if (rng() % 3 == 0) file.Flags |= FI_EXECUTABLE;
+                if (rng() % 10 == 0) file.Flags |= FI_FURTHER_NAME;
+                if (rng() % 10 == 0) file.Flags |= FI_GONE;
+                const std::string& name = names[rng() % names.size()];
+                files.Add(file, name);
+                all.push_back({name, file, f == &sub});
+            }
+            f->NameBytes = static_cast<uint32_t>(files.NameBytes() - nameBytes);
+        }
+        data.Folders = {root, sub};
+        const std::string header = "2026/12/08 10:00:00=00:00:01", path = dir / "NRVS_C.idx";
+        std::string why;
+        ASSERT_TRUE(WriteFileIndex(path, 'C', header, data, nullptr, {}, &why)) << why;
+        FileIndex index;
+        ASSERT_TRUE(index.Open(path, 'C', header, &why)) << why;
+        for (const bool byKind : {false, true})
+            for (const std::string below : {"", "C:\\sub\\"}) {
+                std::map<std::pair<std::string, int>, TypeRow> want;
+                for (const Added& a : all) {
+                    if ((a.file.Flags & FI_GONE) || (data.LinksOnce && (a.file.Flags & FI_FURTHER_NAME))) continue;
+                    if (!below.empty() && !a.inSub) continue;
+                    const FileKind kind = KindOfFile(a.name, (a.file.Flags & FI_EXECUTABLE) != 0);
+                    TypeRow& r = want[{byKind ? std::string() : ExtensionOf(a.name), kind}];
+                    r.Extension = byKind ? std::string() : ExtensionOf(a.name);
+                    r.Kind = kind;
+                    ++r.Files;
+                    r.Size += a.file.Size;
+                    r.Occupied += a.file.Occupied;
+                }
+                const std::vector<TypeRow> got = TypeStatistics(index, below, byKind);
+                ASSERT_EQ(got.size(), want.size()) << "round " << round;
+                for (size_t i = 0; i < got.size(); ++i) {
+                    const auto it = want.find({got[i].Extension, got[i].Kind});
+                    ASSERT_NE(it, want.end()) << got[i].Extension;
+                    EXPECT_EQ(got[i].Files, it->second.Files) << got[i].Extension;
+                    EXPECT_EQ(got[i].Size, it->second.Size) << got[i].Extension;
+                    EXPECT_EQ(got[i].Occupied, it->second.Occupied) << got[i].Extension;
+                    if (i > 0) {
+                        const TypeRow& a = got[i - 1];
+                        EXPECT_TRUE(a.Occupied > got[i].Occupied ||
+                                    (a.Occupied == got[i].Occupied &&
+                                     (a.Extension < got[i].Extension || (a.Extension == got[i].Extension && a.Kind < got[i].Kind))))
+                            << "rows out of order at " << i;
+                    }
+                }
+            }
+    }
 }

@@ -1,6 +1,7 @@
 #include "core/Rank.h"
 #include "core/Utglobal.h"
 #include "platform/Pexe.h"
+#include "platform/Ppath.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -255,6 +256,106 @@ TEST(RankTest, FirstPlacesAreThoseOfTheWholeRanking) {
                         << "key " << key << " place " << k;
             }
         }
+}
+
+// The ranking of random caches against the steps written out plainly:
+// every line read whole by the record parser, each removed subtree found by
+// comparing every remaining path with every removed folder. The caches hold
+// what makes the quick reading and the shared-start lookups go wrong when
+// they do: folders deeper and shallower than each other in any order, the
+// same path twice, case twins, blanks that sort a subfolder before its
+// parent, paths without a final backslash, figures that are no plain digits.
+TEST(RankTest, RandomCachesRankAsThePlainStepsDo) {
+    std::mt19937 rng(23);
+    const std::vector<std::string> names = {"a", "A", "a b", "ab", " 1", "a>b", "x:y", "Ü", "ü", "日本", "a > b", ""};
+    const std::vector<std::string> odd = {"0", "1", "-1", "", "1E15", "12345678901234567", "2.5", "x", " 3", "1>"};
+    auto number = [&](int scale) {
+        return rng() % 8 == 0 ? odd[rng() % odd.size()] : std::to_string(rng() % static_cast<unsigned>(scale));
+    };
+    for (int round = 0; round < 40; ++round) {
+        std::vector<std::string> paths = {"C:\\"};
+        for (int i = 0; i < 300; ++i) {
+            std::string p = paths[rng() % paths.size()];
+            if (rng() % 20 == 0) p.pop_back();  // no final backslash
+            p += names[rng() % names.size()];
+            if (rng() % 20 != 0) p += "\\";
+            paths.push_back(p);
+        }
+        std::sort(paths.begin() + 1, paths.end(),
+                  [](const std::string& a, const std::string& b) { return platform::LessIgnoreCase(a, b); });
+        // A few moved out of order, as a cache edited by hand.
+        for (int k = 0; k < round % 4; ++k) std::swap(paths[1 + rng() % 299], paths[1 + rng() % 299]);
+        StringList lines = {"2026/12/07 10:00:00=00:00:05", "C:\\ > 1:1:1:1:1:1:1:1:0:0:0:0"};
+        for (size_t i = 1; i < paths.size(); ++i) {
+            std::string line = paths[i];
+            if (rng() % 30 == 0) {
+                lines.push_back(line);  // no figures at all
+                continue;
+            }
+            line += " > ";
+            const int fields = rng() % 15 == 0 ? 9 + static_cast<int>(rng() % 6) : 12;
+            for (int f = 0; f < fields; ++f) {
+                if (f) line += ':';
+                line += f < 4 ? number(1 << 20) : f < 8 ? number(6) : (rng() % 12 == 0 ? std::string("1") : number(1));
+            }
+            lines.push_back(line);
+        }
+        RankOptions o;
+        o.SortKey = static_cast<int>(rng() % 10);
+        o.Filters.clear();
+        for (int k = 0; k < 5; ++k) o.Filters += rng() % 2 ? '1' : '0';
+        for (int k = static_cast<int>(rng() % 4); k > 0; --k) o.Exclusions.push_back({paths[rng() % paths.size()], rng() % 2 == 0});
+
+        // The plain steps.
+        std::vector<std::pair<std::string, bool>> removed;  // path, with its subfolders
+        std::vector<size_t> kept;
+        for (size_t i = 2; i < lines.size(); ++i) {
+            const FolderRecord r = ParseRecord(lines[i]);
+            int mode = 0;
+            const RankExclusion* e = nullptr;
+            for (const auto& x : o.Exclusions)
+                if (platform::CompareTextIgnoreCase(x.Path, r.Path) == 0) {
+                    e = &x;
+                    break;
+                }
+            const int attributes[4] = {r.Archive, r.Hidden, r.ReadOnly, r.System};
+            bool attribute = false;
+            for (size_t k = 0; k < 4; ++k) attribute |= o.Filters[k] == '1' && attributes[k] != 0;
+            if (e) mode = e->WithSubfolders ? 2 : 1;
+            else if (attribute) mode = 2;
+            else if (o.Filters[4] == '1' && r.OwnFiles == 0) mode = 1;
+            if (mode == 2) removed.push_back({r.Path, true});
+            if (mode == 0) kept.push_back(i);
+        }
+        std::vector<std::pair<double, size_t>> expected;
+        for (size_t i : kept) {
+            const FolderRecord r = ParseRecord(lines[i]);
+            bool gone = false;
+            // A folder is below a removed one whose path begins its own up
+            // to a backslash; a damaged path without its final backslash
+            // takes only itself.
+            for (const auto& [root, sub] : removed)
+                gone |= !root.empty() && r.Path.compare(0, root.size(), root) == 0 && (root.back() == '\\' || root.size() == r.Path.size());
+            if (!gone) expected.push_back({RankKey(r, o.SortKey), i});
+        }
+        std::sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
+            return a.first != b.first ? a.first > b.first : a.second < b.second;
+        });
+
+        FolderList list;
+        list.Assign(lines);
+        Messages m;
+        for (size_t top : {size_t{0}, size_t{7}}) {
+            RankList r;
+            r.Compute(list, o, m, top);
+            const size_t want = top ? std::min(top, expected.size()) : expected.size();
+            ASSERT_EQ(r.Entries().size(), want) << "round " << round;
+            for (size_t k = 0; k < want; ++k) {
+                ASSERT_EQ(r.Entries()[k].Line, expected[k].second) << "round " << round << " place " << k;
+                ASSERT_EQ(r.Entries()[k].Key, expected[k].first) << lines[expected[k].second];
+            }
+        }
+    }
 }
 
 TEST(RankTest, AttributeFilters) {

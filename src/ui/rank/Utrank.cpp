@@ -355,9 +355,12 @@ void TFMrank::Recompute() {
     LBattr->setCurrentRow(-1, QItemSelectionModel::Clear);
     QApplication::processEvents();
     const RankOptions options = Options();
-    auto job = [this, options] {
+    // Only the rows shown are put in order: a change of the row count
+    // computes again.
+    const size_t top = static_cast<size_t>(std::max(RankRowCount(CBcount->currentText().toStdString()), 1));
+    auto job = [this, options, top] {
         RankUiHooks hooks(*running_);
-        working_.Compute(Global().Folders, options, hooks);
+        working_.Compute(Global().Folders, options, hooks, top);
     };
     if (running_) {
         running_->PrepareRunning(QStringLiteral(" 整列中..."), false);
