@@ -420,16 +420,28 @@ StringList ParentsUpdate::Ancestors() const {
 }
 
 namespace {
+// Where the first CR or LF at or after pos is (npos: none), by the library's
+// search for one byte: a search for either byte goes byte by byte.
+size_t LineEndFrom(std::string_view t, size_t pos) {
+    if (pos >= t.size()) return std::string_view::npos;
+    const char* p = t.data() + pos;
+    const size_t n = t.size() - pos;
+    const char* lf = static_cast<const char*>(std::memchr(p, '\n', n));
+    const char* cr = static_cast<const char*>(std::memchr(p, '\r', lf ? static_cast<size_t>(lf - p) : n));
+    const char* end = cr ? cr : lf;
+    return end ? static_cast<size_t>(end - t.data()) : std::string_view::npos;
+}
+
 // The start of the first line that begins at or after pos.
 size_t LineStartFrom(std::string_view t, size_t pos) {
     if (pos == 0) return 0;
-    const size_t end = t.find_first_of("\r\n", pos - 1);
+    const size_t end = LineEndFrom(t, pos - 1);
     if (end == std::string_view::npos) return t.size();
     return t[end] == '\r' && end + 1 < t.size() && t[end + 1] == '\n' ? end + 2 : end + 1;
 }
 
 std::string_view LineFrom(std::string_view t, size_t start) {
-    const size_t end = t.find_first_of("\r\n", start);
+    const size_t end = LineEndFrom(t, start);
     return t.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
 }
 } // namespace
