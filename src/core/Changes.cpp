@@ -27,16 +27,25 @@ std::string PreviousVolumeName(char letter) { return P::PreviousMeasurementFolde
 // ---- one measurement's lines ----
 
 Measurement::Measurement() = default;
-Measurement::~Measurement() { P::UnmapFile(map_, mapLength_); }
+Measurement::~Measurement() { Unmap(); }
 
-bool Measurement::Map(const std::string& nativePath, bool lines) {
-    P::UnmapFile(map_, mapLength_);
+void Measurement::Unmap() {
+    if (guarded_) P::UnmapFileGuarded(map_, mapLength_);
+    else P::UnmapFile(map_, mapLength_);
     map_ = nullptr;
     mapLength_ = 0;
+    guarded_ = false;
+}
+
+bool Measurement::Map(const std::string& nativePath, bool lines) {
+    Unmap();
     header_.clear();
     text_ = {};
     lines_.clear();
-    if (!P::MapFileReadOnly(nativePath, map_, mapLength_)) return false;
+    // Guarded where the system allows: a file cut short by another program
+    // while mapped reads as damaged lines instead of ending the process.
+    guarded_ = P::MapFileGuarded(nativePath, map_, mapLength_);
+    if (!guarded_ && !P::MapFileReadOnly(nativePath, map_, mapLength_)) return false;
     text_ = std::string_view(static_cast<const char*>(map_), mapLength_);
     if (!lines) {
         const size_t end = text_.find_first_of("\r\n");

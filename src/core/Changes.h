@@ -57,8 +57,10 @@ public:
 
 private:
     void Split(std::string_view text);
+    void Unmap();
     const void* map_ = nullptr;
     size_t mapLength_ = 0;
+    bool guarded_ = false;
     std::string_view text_;
     std::string header_;
     std::vector<std::string_view> lines_;

@@ -129,7 +129,8 @@ void UnmapFile(const void* data, size_t length);
 // Maps a regular file read-only for reading its bytes as they are (a large
 // cache read in place). Should another program shrink or cut the file
 // while it is mapped, the pages past its new end read as zeros instead of
-// ending the process. False when it is missing, no regular file, empty or
+// ending the process. False when it is missing, no regular file (a link at
+// the name is refused, as MapFileReadOnly refuses it), empty or
 // larger than any file of the program's own, and always on systems where a
 // mapped file could not be replaced while mapped (Windows): the caller then
 // reads the file instead.

@@ -351,6 +351,30 @@ TEST_F(ChangesTest, TheFirstFolderMeasurementKeepsTheWholeCacheAndTheSettingTurn
 
 // A previous measurement that is damaged or of another drive is refused with
 // the line at fault, never compared.
+// A measurement is read in place: cut short by another program while it is
+// mapped, its lost lines read as zeros (damaged lines), never a crash; a
+// link at its name is not followed.
+TEST(MeasurementTest, AMappedMeasurementCutShortReadsAsDamagedAndALinkIsRefused) {
+    TempDir d;
+    const std::string name = d / "m.txt";
+    std::string text = "2026/12/08 01:00:00=00:00:01\r\n";
+    for (int i = 0; i < 3000; ++i) text += "C:\\f" + std::to_string(i) + "\\ > 1:4096:1:4096:1:1:0:0:0:0:0:0\r\n";
+    ASSERT_TRUE(platform::ReplaceFile(name, text));
+    Measurement m;
+    ASSERT_TRUE(m.Map(name));
+    ASSERT_EQ(m.Lines().size(), 3000u);
+    ASSERT_EQ(::truncate(name.c_str(), 100), 0);
+    size_t zeros = 0;
+    for (std::string_view line : m.Lines()) zeros += static_cast<size_t>(std::count(line.begin(), line.end(), '\0'));
+    EXPECT_GT(zeros, 0u);
+    EXPECT_EQ(CheckMeasurement(m, 'C'), PS_DAMAGED);
+
+    ASSERT_TRUE(platform::ReplaceFile(name, text));
+    ASSERT_EQ(::symlink(name.c_str(), (d / "link.txt").c_str()), 0);
+    EXPECT_FALSE(m.Map(d / "link.txt"));
+    EXPECT_TRUE(m.Map(name));
+}
+
 TEST_F(ChangesTest, DamagedOrForeignPreviousMeasurementsAreRefused) {
     drive->Dir().Write("a/b.bin", "bb");
     MeasureDrive();
