@@ -714,11 +714,13 @@ bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why, cons
         return false;
     }
     // The volume note is as it will be unless the replaced cache is kept
-    // whole: written meanwhile, and named once the cache is saved.
-    EarlyLines note(PreviousVolumeName(letter_), VolumeNote(newHeader, false));
+    // whole (as a drive measurement keeps it): written meanwhile, and named
+    // once the cache is saved.
+    std::optional<EarlyLines> note;
+    if (!below_.empty() || !hasCache_) note.emplace(PreviousVolumeName(letter_), VolumeNote(newHeader, false));
     auto noteVolume = [&](bool keptWhole) {
-        if (!keptWhole && note.Put(true)) return;
-        note.Put(false);
+        if (!keptWhole && note && note->Put(true)) return;
+        note.reset();
         SaveLines(VolumeNote(newHeader, keptWhole), PreviousVolumeName(letter_));
     };
     // Nothing was replaced (the drive had no measurement): what is kept
