@@ -314,10 +314,8 @@ Merge MergeSorting(std::string_view text, std::string_view below, std::string_vi
     StringList lines;
     TextToLines(lines, text);
     if (extras && extras->UpdateParents) {
-        std::string_view path;
-        std::string oldLine;
-        for (size_t i = 0; i < lines.size() && oldLine.empty(); ++i)
-            if (!(i == 0 && IsHeaderLine(lines[i])) && PathOfLine(lines[i], path) && path == below) oldLine = lines[i];
+        // A header line has no path: the first line with below's is the folder's.
+        const std::string oldLine(LineOfPath(lines, below));
         const std::string_view newLine = LineOfPath(fresh, below);
         if (!newLine.empty()) {
             const ParentsUpdate parents(below, oldLine, newLine);
@@ -612,13 +610,10 @@ bool MergeIntoFile(const std::string& name, std::string_view below, std::string_
                 // Where the file cannot be mapped it is read up to the line.
                 std::string oldLine;
                 platform::FileReader first;
-                bool atFirst = true;
                 std::string_view path;
                 if (first.Open(name))
                     ForEachLine([&](char* b, size_t n) { return first.Read(b, n); }, [&](std::string_view line) {
-                        const bool header = atFirst && IsHeaderLine(line);
-                        atFirst = false;
-                        if (header || !PathOfLine(line, path) || path != below) return true;
+                        if (!PathOfLine(line, path) || path != below) return true;  // a header has no path
                         oldLine = line;
                         return false;
                     });

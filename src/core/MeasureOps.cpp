@@ -12,8 +12,6 @@
 #include <array>
 #include <cmath>
 #include <functional>
-#include <condition_variable>
-#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -343,8 +341,7 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
         return 0;
     }
     Seal(g.Folders, *current, start, hooks, one, gather ? &files : nullptr, path.size() > 3 ? path : std::string(),
-         firstNew, oldLine,
-         std::move(replaced));
+         firstNew, oldLine, std::move(replaced));
     RememberUnreadable(path, one.Unreadable);
     const std::string message = UnreadableMessage(one);
     if (!message.empty()) hooks.Tell(message, MB_ICONINFORMATION);
