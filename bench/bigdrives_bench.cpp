@@ -53,18 +53,18 @@
 // highest, less what it held before reading the cache; anon and file split
 // held into the process's own memory (RssAnon) and pages of mapped files
 // (RssFile: a cache read in place, shared with the page cache).
-#include "core/Cache.h"
-#include "core/Changes.h"
-#include "core/FileIndex.h"
-#include "core/FileKinds.h"
-#include "core/Folders.h"
-#include "core/Rank.h"
-#include "core/Snapshot.h"
-#include "core/Treemap.h"
-#include "lib/Slib.h"
-#include "platform/Pexe.h"
-#include "platform/Ppath.h"
-#include "ui/treemap/Utmdraw.h"
+#include "core/cache/Cache.h"
+#include "core/history/Changes.h"
+#include "core/index/FileIndex.h"
+#include "core/index/FileKinds.h"
+#include "core/cache/Folders.h"
+#include "core/views/Rank.h"
+#include "core/cache/Snapshot.h"
+#include "core/treemap/Treemap.h"
+#include "lib/Text.h"
+#include "platform/ProgramLocation.h"
+#include "platform/Paths.h"
+#include "ui/treemap/TreemapPainter.h"
 
 #include <QGuiApplication>
 

@@ -8,12 +8,12 @@
 // The cache file is written once into a temporary folder (in the order the
 // program saves it) and read back every round, so the page cache is warm:
 // this measures parsing and indexing, not the disk.
-#include "core/Cache.h"
-#include "core/Folders.h"
-#include "lib/Slib.h"
-#include "platform/Pexe.h"
-#include "platform/Pfile.h"
-#include "platform/Ppath.h"
+#include "core/cache/Cache.h"
+#include "core/cache/Folders.h"
+#include "lib/Text.h"
+#include "platform/ProgramLocation.h"
+#include "platform/FileAccess.h"
+#include "platform/Paths.h"
 
 #include <algorithm>
 #include <chrono>

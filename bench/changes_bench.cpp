@@ -4,10 +4,10 @@
 // of folders). Medians of several rounds, min..max beside them.
 //
 //   changes_bench [folders] [rounds]      defaults: 1000000 5
-#include "core/Changes.h"
-#include "core/Folders.h"
-#include "lib/Slib.h"
-#include "platform/Pfile.h"
+#include "core/history/Changes.h"
+#include "core/cache/Folders.h"
+#include "lib/Text.h"
+#include "platform/FileAccess.h"
 
 #include <algorithm>
 #include <chrono>

@@ -9,10 +9,10 @@
 // Everything is written into a temporary folder under $TMPDIR (default /tmp),
 // removed at the end. The folder list is built in memory the way the cache
 // holds it: sorted lines of a drive X: mapped onto that folder.
-#include "core/Export.h"
-#include "core/Folders.h"
-#include "platform/Pdrives.h"
-#include "platform/Pexe.h"
+#include "core/exchange/Export.h"
+#include "core/cache/Folders.h"
+#include "platform/Drives.h"
+#include "platform/ProgramLocation.h"
 
 #include <algorithm>
 #include <chrono>

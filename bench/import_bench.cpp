@@ -6,10 +6,10 @@
 //
 // The files are written into a temporary folder under $TMPDIR (default
 // /tmp), removed at the end. bench/import.sh makes FILE.
-#include "core/Ncdu.h"
-#include "core/Utglobal.h"
-#include "platform/Pexe.h"
-#include "platform/Pinput.h"
+#include "core/exchange/Ncdu.h"
+#include "core/GlobalState.h"
+#include "platform/ProgramLocation.h"
+#include "platform/InputDocument.h"
 
 #include <algorithm>
 #include <chrono>

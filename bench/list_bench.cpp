@@ -4,13 +4,13 @@
 //
 //   bench/list.sh [subfolders] [cache lines] [rounds]
 
-#include "core/Utglobal.h"
-#include "lib/Slib.h"
-#include "platform/Pdrives.h"
-#include "platform/Pexe.h"
-#include "platform/Ppath.h"
-#include "ui/main/Urowmodel.h"
-#include "ui/main/Utmain.h"
+#include "core/GlobalState.h"
+#include "lib/Text.h"
+#include "platform/Drives.h"
+#include "platform/ProgramLocation.h"
+#include "platform/Paths.h"
+#include "ui/main/RowModel.h"
+#include "ui/main/MainWindow.h"
 
 #include <QApplication>
 #include <QScrollBar>

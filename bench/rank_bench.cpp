@@ -9,10 +9,10 @@
 // regard to case) with the window's default filters on (hidden, read-only,
 // system, no own files) and ten exclusion entries, half of them with their
 // subfolders.
-#include "core/Folders.h"
-#include "core/Rank.h"
-#include "lib/Slib.h"
-#include "platform/Ppath.h"
+#include "core/cache/Folders.h"
+#include "core/views/Rank.h"
+#include "lib/Text.h"
+#include "platform/Paths.h"
 
 #include <algorithm>
 #include <chrono>

@@ -10,14 +10,14 @@
 //
 // The cache files are written once into a temporary folder and read back
 // every round, so the page cache is warm.
-#include "core/Cache.h"
-#include "core/FileIndex.h"
-#include "core/Folders.h"
-#include "core/Measure.h"
-#include "core/Treemap.h"
-#include "lib/Slib.h"
-#include "platform/Pdrives.h"
-#include "ui/treemap/Utmdraw.h"
+#include "core/cache/Cache.h"
+#include "core/index/FileIndex.h"
+#include "core/cache/Folders.h"
+#include "core/measure/Measure.h"
+#include "core/treemap/Treemap.h"
+#include "lib/Text.h"
+#include "platform/Drives.h"
+#include "ui/treemap/TreemapPainter.h"
 
 #include <QGuiApplication>
 

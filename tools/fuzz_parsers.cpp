@@ -3,14 +3,14 @@
 // picks the target; the rest is the file's text. Built and run by
 // `tools/fuzz.sh libfuzzer [seconds]`. Any property that does not hold aborts,
 // so libFuzzer keeps the input that broke it.
-#include "core/Folders.h"
-#include "core/Rows.h"
-#include "core/Utglobal.h"
-#include "lib/Sdirlist.h"
-#include "lib/Slib.h"
-#include "platform/Pdrives.h"
-#include "platform/Pexe.h"
-#include "platform/Ppath.h"
+#include "core/cache/Folders.h"
+#include "core/views/Rows.h"
+#include "core/GlobalState.h"
+#include "lib/DirectoryListing.h"
+#include "lib/Text.h"
+#include "platform/Drives.h"
+#include "platform/ProgramLocation.h"
+#include "platform/Paths.h"
 
 #include <cstdint>
 #include <cstdio>

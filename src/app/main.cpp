@@ -1,8 +1,8 @@
-#include "platform/Pexe.h"
-#include "ui/Ulocale.h"
-#include "ui/Uimsg.h"
-#include "ui/main/Utmain.h"
-#include "ui/running/Sluting.h"
+#include "platform/ProgramLocation.h"
+#include "ui/Locale.h"
+#include "ui/MessageBoxes.h"
+#include "ui/main/MainWindow.h"
+#include "ui/running/RunningDialog.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -2,14 +2,14 @@
 // has checked the arguments; the only part of the command-line tools that
 // needs Qt. Arguments: program-form folder path, output file, width, height,
 // "kind" or "depth", and "-" or "=" followed by the extension to highlight.
-#include "core/Cache.h"
-#include "core/Snapshot.h"
-#include "core/Treemap.h"
-#include "core/Utglobal.h"
-#include "platform/Pdrives.h"
-#include "platform/Pexe.h"
-#include "platform/Ppath.h"
-#include "ui/treemap/Utmdraw.h"
+#include "core/cache/Cache.h"
+#include "core/cache/Snapshot.h"
+#include "core/treemap/Treemap.h"
+#include "core/GlobalState.h"
+#include "platform/Drives.h"
+#include "platform/ProgramLocation.h"
+#include "platform/Paths.h"
+#include "ui/treemap/TreemapPainter.h"
 
 #include <cstdio>
 #include <cstdlib>

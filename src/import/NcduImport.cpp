@@ -1,17 +1,17 @@
 // Reading another analyzer's export: the one part of the program that needs
 // a JSON parser, kept apart so that the command-line tool can be linked
 // without it.
-#include "core/Ncdu.h"
+#include "core/exchange/Ncdu.h"
 
-#include "core/Cache.h"
-#include "core/DriveTable.h"
-#include "core/FileIndex.h"
-#include "core/Folders.h"
-#include "core/Utglobal.h"
-#include "platform/Pexe.h"
-#include "platform/Pdrives.h"
-#include "platform/Pfile.h"
-#include "platform/Ppath.h"
+#include "core/cache/Cache.h"
+#include "core/drives/DriveTable.h"
+#include "core/index/FileIndex.h"
+#include "core/cache/Folders.h"
+#include "core/GlobalState.h"
+#include "platform/ProgramLocation.h"
+#include "platform/Drives.h"
+#include "platform/FileAccess.h"
+#include "platform/Paths.h"
 
 #if NRVS_HAVE_SIMDJSON
 #include <simdjson.h>

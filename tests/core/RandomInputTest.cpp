@@ -3,14 +3,14 @@
 // an overflow or an out-of-range read ends the run; the properties below catch
 // wrong results. NRVS_FUZZ_ITERATIONS raises the count (tools/fuzz.sh) and
 // NRVS_FUZZ_SEED repeats a run.
-#include "core/Cache.h"
-#include "core/Folders.h"
-#include "core/Rows.h"
-#include "core/Utglobal.h"
-#include "lib/Sdirlist.h"
-#include "platform/Pdrives.h"
-#include "platform/Pexe.h"
-#include "platform/Ppath.h"
+#include "core/cache/Cache.h"
+#include "core/cache/Folders.h"
+#include "core/views/Rows.h"
+#include "core/GlobalState.h"
+#include "lib/DirectoryListing.h"
+#include "platform/Drives.h"
+#include "platform/ProgramLocation.h"
+#include "platform/Paths.h"
 #include "support/Systems.h"
 #include "support/TempDir.h"
 

@@ -3,13 +3,13 @@
 // unreadable folders, killed copies, sources that change while read, drive
 // roots reached through another letter, and trees thousands of levels deep.
 // A copy is compared with what cp -a makes of the same tree.
-#include "platform/Preason.h"
-#include "lib/Sdirlist.h"
-#include "platform/Pdrives.h"
-#include "platform/Penum.h"
-#include "platform/Pfile.h"
-#include "platform/Ppath.h"
-#include "platform/Pshell.h"
+#include "platform/ErrorText.h"
+#include "lib/DirectoryListing.h"
+#include "platform/Drives.h"
+#include "platform/FolderEntries.h"
+#include "platform/FileAccess.h"
+#include "platform/Paths.h"
+#include "platform/FileOperations.h"
 #include "support/FileFixtures.h"
 #include "support/TempDrive.h"
 

@@ -1,14 +1,14 @@
 // Copy, move, delete and the program's own files against a hostile or
 // changing disk: odd names, planted links, FIFOs, other users' trash folders,
 // full and small file systems, mounts inside trees.
-#include "core/Measure.h"
-#include "lib/Sdirlist.h"
-#include "platform/Pdrives.h"
-#include "platform/Penum.h"
-#include "platform/Pexe.h"
-#include "platform/Pfile.h"
-#include "platform/Ppath.h"
-#include "platform/Pshell.h"
+#include "core/measure/Measure.h"
+#include "lib/DirectoryListing.h"
+#include "platform/Drives.h"
+#include "platform/FolderEntries.h"
+#include "platform/ProgramLocation.h"
+#include "platform/FileAccess.h"
+#include "platform/Paths.h"
+#include "platform/FileOperations.h"
 #include "support/FileFixtures.h"
 #include "support/TempDrive.h"
 

@@ -1,6 +1,6 @@
 #include "support/FileFixtures.h"
 
-#include "platform/Penum.h"
+#include "platform/FolderEntries.h"
 
 #include <algorithm>
 #include <chrono>

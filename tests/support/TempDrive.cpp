@@ -1,7 +1,7 @@
 #include "support/TempDrive.h"
 
-#include "platform/Pdrives.h"
-#include "platform/Pexe.h"
+#include "platform/Drives.h"
+#include "platform/ProgramLocation.h"
 
 #include <stdexcept>
 

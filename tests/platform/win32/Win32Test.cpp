@@ -2,16 +2,16 @@
 // under Wine here. Wine makes some volume data up (every drive NTFS, an
 // empty label, a file's length as its compressed size): those are tested for
 // their shape, not their values.
-#include "core/Cache.h"
-#include "core/Measure.h"
-#include "lib/Sdirlist.h"
-#include "platform/Pdrives.h"
-#include "platform/Penum.h"
-#include "platform/Pexe.h"
-#include "platform/Pfile.h"
-#include "platform/Ppath.h"
-#include "platform/Psendto.h"
-#include "platform/Pshell.h"
+#include "core/cache/Cache.h"
+#include "core/measure/Measure.h"
+#include "lib/DirectoryListing.h"
+#include "platform/Drives.h"
+#include "platform/FolderEntries.h"
+#include "platform/ProgramLocation.h"
+#include "platform/FileAccess.h"
+#include "platform/Paths.h"
+#include "platform/OpenWithEntry.h"
+#include "platform/FileOperations.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +20,7 @@
 #include <set>
 
 // Last: its macros stand for the contract's constants of the same names.
-#include "platform/win32/Pwin.h"
+#include "platform/win32/WideApi.h"
 
 using namespace nrvs;
 using nrvs::test::TempDir;

@@ -1,0 +1,64 @@
+// The changes window (変化): every folder whose figures changed between the
+// drive's previous measurement and the current one, with before, after and
+// the change, largest first; below it, from the two file indexes, the files
+// of the chosen folder that appeared, vanished or changed size.
+#pragma once
+
+#include "core/history/Changes.h"
+#include "core/index/FileIndex.h"
+
+#include <QDialog>
+#include <QIcon>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace nrvs {
+
+class TFMmain;
+
+class TFMchanges : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFMchanges(TFMmain* main);
+    ~TFMchanges() override;
+
+    // Shows the window for the folder the main window shows.
+    void OpenChanges();
+    // Compares the measurements on disk again and fills the lists anew.
+    void Refresh();
+    // What the rows are below: a folder, or empty for the whole drive.
+    const std::string& Below() const { return below_; }
+    // Double click: the row's folder in the main window.
+    void ShowInMain(const QTreeWidgetItem* item);
+
+    QComboBox *CBkind, *CBkey, *CBcount;
+    QCheckBox* CKdrive;
+    QPushButton* BTrefresh;
+    QLabel *LLstate, *LLfiles;
+    QTreeWidget *LVlist, *LVfiles;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void Fill();
+    void FillFiles();
+
+    TFMmain* main_;
+    std::string below_;
+    std::string shownHeader_;  // the current cache's header the rows are of
+    FileIndex before_, after_;
+};
+
+// The toolbar's picture of the command: one bar up, one down.
+QIcon ChangesIcon();
+
+} // namespace nrvs

@@ -1,0 +1,85 @@
+// The export dialog: the tree of the drive being browsed and the main list as
+// shown, each as HTML or CSV, with the choices and recent file names of each
+// half kept in norvessa.ept and norvessa.epl.
+#pragma once
+
+#include "core/exchange/Export.h"
+
+#include <QDialog>
+#include <functional>
+
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QFileDialog;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QToolButton;
+
+namespace nrvs {
+
+class TFMmain;
+
+class TFMexport : public QDialog {
+    Q_OBJECT
+public:
+    // main supplies the list's rows; without it the list is empty.
+    explicit TFMexport(TFMmain* main);
+
+    void FormShow(bool shown);
+    void CHtreeClick();
+    void CHlistClick();
+    void BTtreefileClick();
+    void BTlistfileClick();
+    void BTokClick();
+    bool ExportTree();
+    bool ExportList();
+
+    // Runs the save dialog; tests put a scripted answer here.
+    std::function<int(QFileDialog*)> RunSaveDialog;
+
+    QCheckBox *CHtree, *CHtreecapa, *CHtreefile, *CHtreefldr, *CHtreelink, *CHtreecalc;
+    QCheckBox *CHlist, *CHlistcapa, *CHlistfile, *CHlistfldr, *CHlistlink, *CHlistcalc;
+    QGroupBox *GBtree, *GBlist;
+    QLabel *LLtreefile, *LLlistfile;
+    QRadioButton *RBtreehtml, *RBtreecsv, *RBlisthtml, *RBlistcsv;
+    // The measured tree in ncdu's format, for ncdu -f and gdu -f.
+    QRadioButton* RBtreencdu = nullptr;
+    QComboBox *CBtreefile, *CBlistfile;
+    QToolButton *BTtreefile, *BTlistfile;
+    QPushButton *BTok = nullptr, *BTng = nullptr;
+    QFileDialog* DGsave;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    struct Section {
+        QCheckBox* box;
+        QCheckBox *capa, *files, *folders, *link;
+        QCheckBox* calc;  // CSV for spreadsheets
+        QLabel* label;
+        QRadioButton *html, *csv;
+        QRadioButton* ncdu = nullptr;  // the tree only
+        QComboBox* names;
+        QToolButton* browse;
+        char fileMark;  // 't' or 'l'
+    };
+    Section tree_, list_;
+
+    void BuildSection(Section& s, QGroupBox* group, const QString& fileCaption, const QString& htmlCaption,
+                      const QString& csvCaption, const QString& capaCaption, const QString& filesCaption,
+                      const QString& foldersCaption, const QString& linkCaption);
+    void LoadSection(Section& s);
+    void EnableSection(Section& s);
+    void Browse(Section& s);
+    void RecordSection(Section& s);
+    ExportColumns Columns(const Section& s) const;
+    ExportContext Context() const;
+
+    TFMmain* main_;
+};
+
+} // namespace nrvs

@@ -1,0 +1,117 @@
+// The largest-files window and the search: files (and, when searching,
+// folders) of the drive's file index, the largest first, with filters; the
+// list's file commands on the chosen rows. The query runs on a thread of its
+// own so that typing never waits for it.
+#pragma once
+
+#include "core/index/FileIndex.h"
+#include "core/views/FilesView.h"
+
+#include <QDialog>
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTimer;
+class QTreeWidget;
+
+namespace nrvs {
+
+class TFMmain;
+
+class TFMfiles : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFMfiles(TFMmain* main);
+    ~TFMfiles() override;
+
+    // Shows the window for the folder the main window shows; search: the
+    // name box first, folders listed too.
+    void OpenLargest();
+    void OpenSearch();
+    // The largest files of the given extensions ("jpg, png"; empty: all),
+    // below the folder shown or on the whole drive.
+    void OpenLargestWithExtension(const std::string& extensions, bool wholeDrive);
+    bool SearchMode() const { return search_; }
+
+    // Opens the index again when a measurement has replaced it, and fills the
+    // list anew.
+    void Refresh();
+    // Queries answered since the window was created: rows shown, or the
+    // line saying why there are none.
+    int Queries() const { return queries_; }
+    // What the rows are queried below: a folder, or empty for the whole drive.
+    const std::string& Below() const { return below_; }
+
+    // The rows chosen, as the index gave them.
+    std::vector<FileHit> SelectedHits() const;
+    void OpenSelected();
+    void ShowInMain();
+    void ExplorerSelected();
+    void CopySelected(int tag);  // 1 copy, 0 move
+    void DeleteSelected();
+    void PropertiesSelected();
+
+    QLineEdit* EDname;
+    QCheckBox *CKpath, *CKdrive;
+    QComboBox *CBsort, *CBcount;
+    QLineEdit* EDext;
+    QLineEdit* EDmin;
+    QComboBox* CBunit;
+    QComboBox* CBdate;
+    QLineEdit* EDdate;
+    QPushButton* BTrefresh;
+    QLabel* LLstate;
+    QTreeWidget* LVlist;
+    QMenu* PMfiles;
+    QAction *PMopen, *PMshow, *PMexp, *PMcpy, *PMmov, *PMdel, *PMpty;
+    QTimer* TMquery;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Open(bool search);
+    void LoadSettings();
+    void SaveSettings();
+    // True when an index for the current drive's cache is open.
+    bool EnsureIndex();
+    void Requery();
+    void RunQuery();
+    void StopWorker();
+    void Deliver(unsigned generation, std::shared_ptr<std::vector<FileHit>> hits);
+    void Fill(const std::vector<FileHit>& hits);
+    void ShowState(const QString& text);
+    void PopupAt(const QPoint& globalPos);
+    // Drops the rows of paths, marks them gone in the index.
+    void Forget(const std::vector<std::string>& paths);
+    // Chosen rows whose file is still there; the others are reported and
+    // forgotten.
+    std::vector<FileHit> PresentSelection();
+
+    TFMmain* main_;
+    bool search_ = false;
+    bool loaded_ = false;
+    std::shared_ptr<FileIndex> index_;
+    std::string indexFile_;
+    std::string below_;
+    std::thread worker_;
+    std::shared_ptr<std::atomic<bool>> cancel_;
+    unsigned generation_ = 0;
+    int queries_ = 0;
+    int sortColumn_ = 2;
+};
+
+} // namespace nrvs

@@ -1,0 +1,48 @@
+// The folder monitor: the folder shown in the main window when the monitor
+// opened, its size as measured, its size now (counted again on the timer in
+// the background), and the change since the monitor opened.
+#pragma once
+
+#include "ui/info/MonitorWindow.h"
+
+#include <memory>
+
+class QLabel;
+
+namespace nrvs {
+
+class TFMmain;
+
+class TFMmfdr : public MonitorWindow {
+    Q_OBJECT
+public:
+    explicit TFMmfdr(TFMmain* main);
+    ~TFMmfdr() override;
+
+    void TMtimerTimer() override;
+    // The folder being watched, program form; empty when none.
+    const std::string& Folder() const { return folder_; }
+    bool Counting() const;
+
+    QLabel* LLpath;
+    QLabel* LLmsr;
+    QLabel* LLnow;
+    QLabel* LLdif;
+    QLabel* LLcnt;
+
+protected:
+    void Rebuild() override;
+    QPoint DefaultPlace(const QRect& mainFrame, const QSize& frame) const override;
+    void Closing() override;
+
+private:
+    void CountDone(const std::string& path, const FolderCount& count);
+
+    TFMmain* mainWindow_;
+    std::string folder_;
+    uint32_t cluster_ = 0;
+    double first_ = -1;  // the first count since the window opened
+    std::unique_ptr<FolderCounter> counter_;
+};
+
+} // namespace nrvs

@@ -1,0 +1,91 @@
+#include "ui/info/MonitorWindow.h"
+
+#include "core/GlobalState.h"
+#include "ui/main/MainWindow.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+
+namespace nrvs {
+
+MonitorWindow::MonitorWindow(QWidget* main, const QString& caption, const std::string& extension)
+    : QDialog(main), main_(main), settingsFile_(SettingsFileName(extension)) {
+    setWindowTitle(caption);
+    // Only a close box, above every other window. Without a compositor the
+    // translucency is simply not drawn; nothing else depends on it.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::WindowStaysOnTopHint);
+    winId();
+    setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
+    TMtimer = new QTimer(this);
+    TMtimer->setObjectName("TMtimer");
+    connect(TMtimer, &QTimer::timeout, this, [this] { TMtimerTimer(); });
+}
+
+void MonitorWindow::showEvent(QShowEvent* event) {
+    Rebuild();
+    // The frame is not known before the window manager has drawn it; the
+    // main window's is the best guess for the first placement.
+    QSize frame = size();
+    if (main_) frame += main_->frameGeometry().size() - main_->size();
+    const QRect mainFrame = main_ ? main_->frameGeometry() : QRect();
+    const QPoint def = DefaultPlace(mainFrame, frame);
+    settings_ = LoadMonitorSettings(settingsFile_, {def.x(), def.y(), 192, 60000});
+    setWindowOpacity(UsableAlpha(settings_.Alpha) / 255.0);
+    TMtimer->setInterval(UsableInterval(settings_.Interval));
+    // A place on a screen that is no longer there would leave the window
+    // out of reach: it is brought onto the nearest screen.
+    const QRect wanted(QPoint(settings_.Left, settings_.Top), frame);
+    const QRect fitted = TFMmain::FitFrame(wanted, TFMmain::ScreenOf(wanted) ?
+                                                       TFMmain::ScreenOf(wanted)->availableGeometry() :
+                                                       wanted);
+    move(fitted.topLeft());
+    QDialog::showEvent(event);
+    raise();
+    TMtimerTimer();
+    // Once the window manager has framed the window its frame is known: the
+    // place is applied again to the frame, and a default place is worked
+    // out again from the real frame size. The frame comes when the window
+    // manager gets to it, so it is looked for a few times.
+    const bool byDefault = settings_.Left == def.x() && settings_.Top == def.y();
+    PlaceFrame(fitted.topLeft(), byDefault, 10);
+}
+
+void MonitorWindow::PlaceFrame(QPoint wanted, bool byDefault, int tries) {
+    QTimer::singleShot(200, this, [this, wanted, byDefault, tries] {
+        if (!isVisible()) return;
+        const bool framed = frameGeometry() != geometry();
+        if (!framed && tries > 1) {
+            PlaceFrame(wanted, byDefault, tries - 1);
+            return;
+        }
+        QRect target(wanted, frameGeometry().size());
+        if (byDefault && main_) target.moveTopLeft(DefaultPlace(main_->frameGeometry(), target.size()));
+        if (const QScreen* screen = TFMmain::ScreenOf(target))
+            target = TFMmain::FitFrame(target, screen->availableGeometry());
+        if (frameGeometry().topLeft() != target.topLeft()) move(target.topLeft());
+    });
+}
+
+void MonitorWindow::hideEvent(QHideEvent* event) {
+    TMtimer->stop();
+    QDialog::hideEvent(event);
+}
+
+void MonitorWindow::closeEvent(QCloseEvent* event) {
+    TMtimer->stop();
+    Closing();
+    settings_.Left = x();
+    settings_.Top = y();
+    if (!SaveMonitorSettings(settingsFile_, settings_)) TellSaveFailed(settingsFile_);
+    QDialog::closeEvent(event);
+}
+
+void MonitorWindow::RestartTimer() {
+    if (isVisible()) TMtimer->start();
+    else TMtimer->stop();
+}
+
+} // namespace nrvs

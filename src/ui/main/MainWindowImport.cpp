@@ -1,0 +1,97 @@
+// Scans of other machines: an ncdu or gdu export taken in as a drive letter
+// of its own, and the folder shown written out in that format.
+#include "ui/main/MainWindow.h"
+
+#include "core/measure/Measure.h"
+#include "core/exchange/Ncdu.h"
+#include "core/cache/Snapshot.h"
+#include "core/GlobalState.h"
+#include "platform/Drives.h"
+#include "platform/ProgramLocation.h"
+#include "platform/InputDocument.h"
+#include "platform/Paths.h"
+#include "ui/main/RowModel.h"
+
+#include <QFileDialog>
+
+namespace nrvs {
+
+namespace {
+
+std::string ChooseWithDialog(QWidget* parent, bool save) {
+    QFileDialog d(parent, save ? QStringLiteral("ncdu 形式で書き出し") : QStringLiteral("スキャンの取り込み"));
+    d.setOption(QFileDialog::DontUseNativeDialog, true);
+    d.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    d.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    d.setNameFilters({QStringLiteral("ncdu / gdu JSON (*.json *.json.gz *.gz)"), QStringLiteral("すべてのファイル (*)")});
+    if (save) d.setDefaultSuffix(QStringLiteral("json"));
+    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return {};
+    return d.selectedFiles().first().toStdString();
+}
+
+// The letter an import gets: the last one that is neither a drive of this
+// machine nor holds a measurement of its own, so that nothing kept is
+// overwritten.
+char FreeImportLetter() {
+    platform::DetectDriveMap();
+    for (char c = 'Z'; c > 'C'; --c)
+        if (platform::DriveRoots()[static_cast<size_t>(c - 'A')].empty() && !HasSnapshot(c)) return c;
+    return 0;
+}
+
+} // namespace
+
+std::string TFMmain::ChooseScanFile(bool save) {
+    return ScanFileChooser ? ScanFileChooser(save) : ChooseWithDialog(this, save);
+}
+
+void TFMmain::MMprcimpClick() {
+    const std::string file = ChooseScanFile(false);
+    if (file.empty()) return;
+    const char letter = FreeImportLetter();
+    if (!letter) {
+        ShowMessageBox("取り込み先にできる空きドライブ文字がありません。", MB_ICONSTOP);
+        return;
+    }
+    std::string document, why;
+    NcduImportReport report;
+    NcduImportOptions options;
+    options.Source = file;
+    if (!platform::ReadInputDocument(file, kNcduMaxBytes, kNcduPadding, document, &why)) {
+        ShowMessageBox(file + " を読み込めませんでした。\n" + why, MB_ICONSTOP);
+        return;
+    }
+    if (!ImportNcdu(document, letter, options, report)) {
+        ShowMessageBox(file + " を取り込めませんでした。何も書き込んでいません。\n" + report.Error, MB_ICONSTOP);
+        return;
+    }
+    document = std::string();
+    RefreshDrives(letter - 'A');
+    OpenPath(std::string(1, letter) + ":\\", true);
+    std::string text = FormatText("%s を %c: として取り込みました。\nフォルダ %llu 個、ファイル %llu 個。", file.c_str(),
+                                  letter, static_cast<unsigned long long>(report.Folders),
+                                  static_cast<unsigned long long>(report.Files));
+    MeasureReport unread;
+    unread.Unreadable = report.Unreadable;
+    const std::string more = UnreadableMessage(unread);
+    if (!more.empty()) text += "\n\n" + more;
+    ShowMessageBox(text, MB_ICONINFORMATION);
+}
+
+void TFMmain::MMprcexnClick() {
+    const DriveRecord* cur = Global().CurrentDrive;
+    if (!cur || !cur->Ready || model_->rowCount() == 0) return;
+    const std::string path = model_->RowAt(0).Caption;
+    std::string file = ChooseScanFile(true);
+    if (file.empty()) return;
+    // A relative name would land wherever the process happens to be.
+    if (file.front() != '/') file = platform::HomeFolder() + "/" + file;
+    std::string why;
+    if (!ExportNcdu(path, file, why)) {
+        ShowMessageBox(path + " を書き出せませんでした。\n" + why, MB_ICONSTOP);
+        return;
+    }
+    ShowMessageBox(path + " を ncdu 形式で書き出しました。\n" + file, MB_ICONINFORMATION);
+}
+
+} // namespace nrvs

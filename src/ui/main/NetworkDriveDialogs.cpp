@@ -1,0 +1,186 @@
+#include "ui/main/NetworkDriveDialogs.h"
+
+#include "core/GlobalState.h"
+#include "lib/Text.h"
+#include "platform/Drives.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace nrvs {
+
+namespace {
+
+void AddButtons(QDialog* d, QVBoxLayout* layout, QPushButton*& ok, QPushButton*& ng) {
+    auto* row = new QHBoxLayout();
+    row->addStretch(1);
+    ok = new QPushButton(QStringLiteral("OK"), d);
+    ok->setObjectName("BTok");
+    ok->setDefault(true);
+    ng = new QPushButton(QStringLiteral("キャンセル"), d);
+    ng->setObjectName("BTng");
+    row->addWidget(ok);
+    row->addWidget(ng);
+    layout->addLayout(row);
+    QObject::connect(ok, &QPushButton::clicked, d, &QDialog::accept);
+    QObject::connect(ng, &QPushButton::clicked, d, &QDialog::reject);
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// "//server/share" and "\\server\share" are SMB shares for gio.
+QString GioAddress(QString address) {
+    address.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (address.startsWith(QStringLiteral("//"))) return QStringLiteral("smb:") + address;
+    return address;
+}
+
+// The folders gio's FUSE bridge shows its mounts in.
+QStringList GvfsFolders() {
+    QDir dir(QStringLiteral("/run/user/%1/gvfs").arg(::getuid()));
+    return dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+}
+
+} // namespace
+
+TFMnetcon::TFMnetcon(QWidget* parent) : QDialog(parent) {
+    setObjectName("TFMnetcon");
+    setWindowTitle(QStringLiteral("ネットワーク接続"));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout();
+    EDshare = new QLineEdit(this);
+    EDshare->setObjectName("EDshare");
+    EDshare->setPlaceholderText(QStringLiteral("//server/share, sftp://host/path, /mnt/folder"));
+    EDshare->setMinimumWidth(300);
+    CBletter = new QComboBox(this);
+    CBletter->setObjectName("CBletter");
+    form->addRow(QStringLiteral("ドライブ(&D):"), CBletter);
+    form->addRow(QStringLiteral("フォルダ(&O):"), EDshare);
+    layout->addLayout(form);
+    AddButtons(this, layout, BTok, BTng);
+}
+
+int TFMnetcon::Connect(const std::string& address, int letter, std::string& why) {
+    if (letter < 0 || letter > 25 || !platform::DriveRoots()[static_cast<size_t>(letter)].empty()) {
+        why = "このドライブ文字は使用中です。";
+        return 1;
+    }
+    std::string folder;
+    if (!address.empty() && address[0] == '/') {
+        if (!IsFolder(address)) {
+            why = "フォルダが見つかりません：" + address;
+            return 1;
+        }
+        folder = address;
+    } else {
+        const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
+        if (gio.isEmpty()) {
+            why = "共有フォルダを接続するには gio (GLib) が必要です。";
+            return 1;
+        }
+        const QStringList before = GvfsFolders();
+        QProcess mount;
+        mount.start(gio, {QStringLiteral("mount"), GioAddress(QString::fromStdString(address))});
+        if (!mount.waitForFinished(120000) || mount.exitCode() != 0) {
+            mount.kill();
+            why = "接続できませんでした：" + address + "\n" + mount.readAllStandardError().trimmed().toStdString();
+            return 1;
+        }
+        QString added;
+        for (const QString& f : GvfsFolders())
+            if (!before.contains(f)) added = f;
+        if (added.isEmpty()) {
+            why = "接続しましたが、フォルダとして開けません：" + address;
+            return 1;
+        }
+        folder = QFile::encodeName(QStringLiteral("/run/user/%1/gvfs/").arg(::getuid()) + added).toStdString();
+    }
+    if (!platform::SetDriveMapEntry(letter, folder)) {
+        why = "ドライブの割り当てを保存できませんでした。";
+        return 1;
+    }
+    return 0;
+}
+
+int TFMnetcon::Run() {
+    CBletter->clear();
+    platform::DetectDriveMap();
+    for (int n = 3; n < 26; ++n)
+        if (platform::DriveRoots()[static_cast<size_t>(n)].empty())
+            CBletter->addItem(QString(QChar('A' + n)) + QStringLiteral(":"), n);
+    EDshare->clear();
+    if (CBletter->count() == 0) {
+        ShowMessageBox("空いているドライブ文字がありません。", MB_ICONINFORMATION);
+        return 1;
+    }
+    if (exec() != QDialog::Accepted) return 1;
+    std::string why;
+    if (Connect(EDshare->text().trimmed().toStdString(), CBletter->currentData().toInt(), why) != 0) {
+        ShowMessageBox(why, MB_ICONSTOP);
+        return 1;
+    }
+    return 0;
+}
+
+TFMnetdis::TFMnetdis(QWidget* parent) : QDialog(parent) {
+    setObjectName("TFMnetdis");
+    setWindowTitle(QStringLiteral("ネットワーク切断"));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout();
+    CBdrive = new QComboBox(this);
+    CBdrive->setObjectName("CBdrive");
+    CBdrive->setMinimumWidth(300);
+    form->addRow(QStringLiteral("ドライブ(&D):"), CBdrive);
+    layout->addLayout(form);
+    AddButtons(this, layout, BTok, BTng);
+}
+
+int TFMnetdis::Disconnect(int letter) {
+    if (letter < 0 || letter > 25) return 1;
+    const std::string root = platform::DriveRoots()[static_cast<size_t>(letter)];
+    if (root.empty()) return 1;
+    // A share mounted through gio is unmounted too; a plain folder only loses its letter.
+    const QString gvfs = QStringLiteral("/run/user/%1/gvfs/").arg(::getuid());
+    const QString path = QFile::decodeName(QByteArray::fromStdString(root));
+    if (path.startsWith(gvfs)) {
+        const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
+        if (!gio.isEmpty()) QProcess::execute(gio, {QStringLiteral("mount"), QStringLiteral("-u"), path});
+    }
+    return platform::SetDriveMapEntry(letter, "") ? 0 : 1;
+}
+
+int TFMnetdis::Run() {
+    CBdrive->clear();
+    GlobalState& g = Global();
+    for (int i = 0; i < g.Drives.ListedCount(); ++i) {
+        const DriveRecord* r = g.Drives.ListedAt(i);
+        // Network drives, and folders given a letter of their own (C: stays).
+        if (!r || r->Index == 2) continue;
+        const std::string root = platform::DriveRoots()[static_cast<size_t>(r->Index)];
+        if (r->DriveType == 4 || platform::DriveMountPoint(r->RootPath) != root)
+            CBdrive->addItem(QString::fromStdString(r->RootPath.substr(0, 2) + "  " + root), r->Index);
+    }
+    if (CBdrive->count() == 0) {
+        ShowMessageBox("切断できるネットワークドライブがありません。", MB_ICONINFORMATION);
+        return 1;
+    }
+    if (exec() != QDialog::Accepted) return 1;
+    return Disconnect(CBdrive->currentData().toInt());
+}
+
+} // namespace nrvs

@@ -1,0 +1,48 @@
+// The cluster-size simulation window: the folder shown in the main window,
+// its subfolders and files, with the occupied size measured and the one a
+// chosen cluster size (typed in, or a drive's) would give.
+#pragma once
+
+#include "core/measure/Simulate.h"
+
+#include <QDialog>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+
+namespace nrvs {
+
+class TFMmain;
+
+class TFMsim : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFMsim(TFMmain* main);
+
+    // Rebuilds the rows from the main list and restores the last target.
+    void Prepare();
+    void BTexeClick();
+    const std::vector<SimRow>& SimRows() const { return rows_; }
+
+    QComboBox* CBdrv;
+    QLineEdit* EDcsize;
+    QPushButton* BTexe;
+    QTreeWidget* LVlist;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void CBdrvChange();
+    void EDcsizeChange();
+    void ShowRows();
+    void ShowResults();
+
+    TFMmain* main_;
+    std::vector<SimRow> rows_;
+    bool preparing_ = false;
+};
+
+} // namespace nrvs

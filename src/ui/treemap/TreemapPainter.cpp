@@ -1,0 +1,246 @@
+#include "ui/treemap/TreemapPainter.h"
+#include "ui/Locale.h"
+
+#include "lib/Text.h"
+#include "platform/FileAccess.h"
+
+#include <vector>
+
+#include <QFont>
+#include <QGuiApplication>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QRect>
+#include <QBuffer>
+#include <QDateTime>
+
+#include <algorithm>
+
+namespace nrvs {
+
+namespace {
+
+QFont LabelFont(int pixelSize, bool bold) {
+    QFont f = UiFont(pixelSize, true);
+    f.setBold(bold);
+    return f;
+}
+
+QColor Rgb(uint32_t c) { return QColor::fromRgb(static_cast<QRgb>(c | 0xFF000000u)); }
+
+QString Text(const std::string& s) { return ShownText(s); }
+
+// A name over the cushions: on a dark, half-transparent plate so that it
+// reads on every colour; cut to the rectangle it names.
+// Draws a name plate in r; returns where it went (empty: it did not fit, or
+// it would have covered one of the plates in avoid).
+QRectF Label(QPainter& p, const QRectF& r, const QString& name, const QString& size, const QFont& font, bool centred,
+             const std::vector<QRectF>* avoid = nullptr) {
+    const QFontMetrics fm(font);
+    const int pad = 2;
+    const int lines = size.isEmpty() || r.height() < 2 * fm.height() + 2 * pad ? 1 : 2;
+    const int avail = static_cast<int>(r.width()) - 2 * pad;
+    if (avail < fm.horizontalAdvance(QStringLiteral("MM")) || r.height() < fm.height() + 2 * pad) return {};
+    const QString n = fm.elidedText(name, Qt::ElideRight, avail);
+    const QString s = lines == 2 ? fm.elidedText(size, Qt::ElideRight, avail) : QString();
+    const int w = std::max(fm.horizontalAdvance(n), lines == 2 ? fm.horizontalAdvance(s) : 0) + 2 * pad;
+    const int h = lines * fm.height() + 2 * pad;
+    QRectF plate(r.x() + 1, r.y() + 1, w, h);
+    const QPointF corner = plate.topLeft();
+    if (centred) plate.moveCenter(r.center());
+    auto covers = [&](const QRectF& at) {
+        if (avoid)
+            for (const QRectF& other : *avoid)
+                if (at.intersected(r).intersects(other)) return true;
+        return false;
+    };
+    // Where the centre is taken by a folder's plate, a corner of the tile
+    // may still be free: a big file keeps its name.
+    if (covers(plate)) {
+        const double right = r.right() - 1 - plate.width(), bottom = r.bottom() - 1 - plate.height();
+        bool placed = false;
+        for (const QPointF at : {corner, QPointF(corner.x(), bottom), QPointF(right, corner.y()), QPointF(right, bottom)}) {
+            plate.moveTopLeft(at);
+            if (!covers(plate)) {
+                placed = true;
+                break;
+            }
+        }
+        if (!placed) return {};
+    }
+    // What shows of it: the drawing is clipped to the tile.
+    const QRectF seen = plate.intersected(r);
+    p.save();
+    p.setClipRect(r);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 0, 120));
+    p.drawRoundedRect(plate, 3, 3);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QPointF(plate.x() + pad, plate.y() + pad + fm.ascent()), n);
+    if (lines == 2) p.drawText(QPointF(plate.x() + pad, plate.y() + pad + fm.height() + fm.ascent()), s);
+    p.restore();
+    return seen;
+}
+
+} // namespace
+
+QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::atomic<bool>* cancel,
+                   const TmHighlight& highlight) {
+    QImage image(std::max(1, map.Width), std::max(1, map.Height), QImage::Format_RGB32);
+    image.fill(QColor(0x80, 0x80, 0x80));
+    if (map.Width <= 0 || map.Height <= 0 || map.Nodes.empty()) return image;
+    RenderCushions(map, colours, reinterpret_cast<uint32_t*>(image.bits()),
+                   static_cast<int>(image.bytesPerLine() / 4), cancel, highlight);
+    if (cancel && cancel->load()) return image;
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    // The second level first, centred, so that the names of the folder
+    // shown's own items, at their upper left corners, stay on top.
+    const QFont small = LabelFont(11, false), large = LabelFont(13, true);
+    // The folders' plates: a file's name deeper down never covers them.
+    std::vector<QRectF> plates;
+    for (int pass = 2; pass >= 1; --pass) {
+        for (size_t i = 1; i < map.Nodes.size(); ++i) {
+            const TmNode& n = map.Nodes[i];
+            if (n.Depth > pass) break;  // breadth first: the deeper ones follow
+            if (n.Depth != pass) continue;
+            const QRectF r(n.Rect.X, n.Rect.Y, n.Rect.W, n.Rect.H);
+            if (pass == 2 && (r.width() < 90 || r.height() < 40)) continue;
+            const QString size = n.Kind == TM_UNMEASURED ? QString() : Text(FormatSizeText(n.Occupied, sizeUnit));
+            const QRectF plate = Label(p, r, Text(NodeLabel(map, static_cast<int>(i))), size, pass == 1 ? large : small, pass == 2);
+            if (!plate.isEmpty()) plates.push_back(plate);
+        }
+    }
+    // Files deeper down are named wherever the name fits: a big file three
+    // levels down reads as itself.
+    const QFontMetrics fm(small);
+    for (size_t i = 1; i < map.Nodes.size(); ++i) {
+        const TmNode& n = map.Nodes[i];
+        if (n.Depth <= 2 || n.Kind != TM_INDEXED_FILE) continue;
+        const QRectF r(n.Rect.X, n.Rect.Y, n.Rect.W, n.Rect.H);
+        // Most tiles are too small for any name: known before it is made.
+        if (r.width() < 24 || r.height() < fm.height() + 6) continue;
+        const QString name = Text(NodeLabel(map, static_cast<int>(i)));
+        if (r.width() < std::min(fm.horizontalAdvance(name), 60) + 8 || r.height() < fm.height() + 6) continue;
+        Label(p, r, name, Text(FormatSizeText(n.Occupied, sizeUnit)), small, true, &plates);
+    }
+    return image;
+}
+
+QStringList LegendNames(int colours) {
+    if (colours == TC_DEPTH)
+        return {QStringLiteral("深さ 1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"),
+                QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("未計測")};
+    return {QStringLiteral("フォルダ"), QStringLiteral("ファイル"), QStringLiteral("未計測"), QStringLiteral("圧縮"),
+            QStringLiteral("画像"), QStringLiteral("動画"), QStringLiteral("音声"), QStringLiteral("文書"),
+            QStringLiteral("実行"), QStringLiteral("プログラム"), QStringLiteral("その他")};
+}
+
+int LegendHeight() { return QFontMetrics(LabelFont(12, false)).height() + 8; }
+
+QString UnmeasuredLegend(const Treemap& map) {
+    if (!(map.UnmeasuredShare > 0)) return QStringLiteral("未計測");
+    // The grey says what it stands for: bytes the volume reports in use
+    // that no measured entry holds, or only room to show the folders.
+    if (map.UnmeasuredEstimated)
+        return QStringLiteral("未計測 (推定 %1 %)").arg(map.UnmeasuredShare * 100, 0, 'f', 0);
+    return QStringLiteral("未計測 (大きさ不明)");
+}
+
+void DrawLegend(QPainter& p, const QRect& area, int colours, const Treemap* map) {
+    p.save();
+    p.fillRect(area, QColor(0xF0, 0xF0, 0xF0));
+    const QFont font = LabelFont(12, false);
+    const QFontMetrics fm(font);
+    p.setFont(font);
+    QStringList names = LegendNames(colours);
+    if (map) names[colours == TC_DEPTH ? names.size() - 1 : 2] = UnmeasuredLegend(*map);
+    const int box = fm.height() - 4;
+    int x = area.x() + 6;
+    const int y = area.y() + (area.height() - box) / 2;
+    for (int i = 0; i < names.size(); ++i) {
+        uint32_t c;
+        if (colours == TC_DEPTH) {
+            TmNode n;
+            n.Depth = static_cast<int16_t>(i + 1);
+            if (i == names.size() - 1) n.Kind = TM_UNMEASURED;
+            c = NodeColour(n, TC_DEPTH);
+        } else {
+            c = LegendColour(i);
+        }
+        p.setPen(QColor(0x60, 0x60, 0x60));
+        p.setBrush(Rgb(c));
+        p.drawRect(x, y, box, box);
+        x += box + 4;
+        p.setPen(Qt::black);
+        p.drawText(QPoint(x, area.y() + (area.height() - fm.height()) / 2 + fm.ascent()), names[i]);
+        x += fm.horizontalAdvance(names[i]) + 12;
+    }
+    p.restore();
+}
+
+QString TreemapTip(const Treemap& map, int node, int sizeUnit) {
+    if (node < 0 || static_cast<size_t>(node) >= map.Nodes.size()) return {};
+    const TmNode& n = map.Nodes[static_cast<size_t>(node)];
+    QString tip = Text(NodePath(map, node));
+    if (n.Kind == TM_FILES) tip += QStringLiteral(" (ファイル)");
+    if (n.Kind == TM_SMALL) tip += QStringLiteral(" (小さなフォルダ)");
+    tip += QStringLiteral("\nサイズ: ") + Text(FormatSizeText(n.Kind == TM_UNMEASURED ? -1 : n.Size, sizeUnit));
+    tip += QStringLiteral("\n占有量: ") + Text(FormatSizeText(n.Kind == TM_UNMEASURED ? -1 : n.Occupied, sizeUnit));
+    if (n.Kind == TM_INDEXED_FILE && map.Source->Files) {
+        const QDateTime when =
+            QDateTime::fromSecsSinceEpoch(map.Source->Files->ModifiedTime(static_cast<uint32_t>(n.Source)));
+        tip += QStringLiteral("\n更新日時: ") + when.toString(QStringLiteral("yyyy/MM/dd hh:mm"));
+    }
+    return tip;
+}
+
+// Light compression: a map of millions of folders is mostly noise to
+// zlib, which at its default level spends more time on it than the layout
+// for a file hardly smaller.
+constexpr int kPngQuality = 80;
+
+bool WriteTreemapPicture(std::shared_ptr<const TmSource> source, int width, int height, int colours, int sizeUnit,
+                         const std::string& fileName, std::string& why, const TmHighlight& highlight) {
+    // Fonts need an application object; the command-line tool has none and
+    // draws offscreen.
+    std::unique_ptr<QGuiApplication> app;
+    if (!QGuiApplication::instance()) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "norvessa-cli";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    }
+    const int legend = LegendHeight();
+    if (width < 16 || height < legend + 16 || width > 20000 || height > 20000) {
+        why = "the size must be between 16 and 20000 pixels each way (and taller than the legend)";
+        return false;
+    }
+    Treemap map = BuildTreemap(std::move(source), width, height - legend);
+    QImage picture(width, height, QImage::Format_RGB32);
+    {
+        QPainter p(&picture);
+        p.drawImage(0, 0, DrawTreemap(map, colours, sizeUnit, nullptr, highlight));
+        DrawLegend(p, QRect(0, height - legend, width, legend), colours, &map);
+    }
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG", kPngQuality)) {
+            why = "the picture could not be encoded";
+            return false;
+        }
+    }
+    // Written as every file of the user's is: under another name, renamed
+    // when whole, a link at the name replaced rather than followed.
+    if (!platform::ReplaceFile(fileName, std::string_view(png.constData(), static_cast<size_t>(png.size())))) {
+        why = platform::LastWriteError();
+        return false;
+    }
+    return true;
+}
+
+} // namespace nrvs

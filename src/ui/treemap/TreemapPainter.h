@@ -1,0 +1,45 @@
+// Drawing of a treemap: the cushions from src/core, the names of the
+// largest items over them, the legend of the colours, and the picture the
+// command-line tool writes. Needs Qt GUI only, so that it also draws away
+// from the windows (a worker thread, the offscreen platform).
+#pragma once
+
+#include "core/treemap/Treemap.h"
+
+#include <QImage>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+class QPainter;
+class QRect;
+
+namespace nrvs {
+
+// The map's cushions with the labels, an image of the map's size.
+// sizeUnit as the settings keep it (0 automatic).
+// highlight: the files of one extension stand out, the rest is dimmed.
+QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::atomic<bool>* cancel = nullptr,
+                   const TmHighlight& highlight = {});
+
+// One line of coloured squares with their names, for the colours chosen.
+// With map: the unmeasured entry says what its grey stands for.
+void DrawLegend(QPainter& painter, const QRect& area, int colours, const Treemap* map = nullptr);
+QString UnmeasuredLegend(const Treemap& map);
+int LegendHeight();
+// The legend's names, in its order (folders, files block, unmeasured, the
+// kinds of files; by depth: the first levels).
+QStringList LegendNames(int colours);
+
+// The tip of a node: program-form path, size and occupied size as the list
+// shows them.
+QString TreemapTip(const Treemap& map, int node, int sizeUnit);
+
+// Lays out and draws the map of a source into width x height pixels with
+// the legend along the bottom, and saves it as PNG. False with the reason.
+bool WriteTreemapPicture(std::shared_ptr<const TmSource> source, int width, int height, int colours, int sizeUnit,
+                         const std::string& fileName, std::string& why, const TmHighlight& highlight = {});
+
+} // namespace nrvs

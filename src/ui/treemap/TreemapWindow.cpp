@@ -1,0 +1,401 @@
+#include "ui/treemap/TreemapWindow.h"
+#include "ui/Locale.h"
+
+#include "core/views/Rows.h"
+#include "core/GlobalState.h"
+#include "ui/main/MainWindow.h"
+#include "ui/main/MainWindowParts.h"
+#include "ui/treemap/TreemapPainter.h"
+
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+#include <QToolTip>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace nrvs {
+
+using mainwindow::kNameRole;
+
+namespace {
+
+QString Q(const std::string& s) { return ShownText(s); }
+
+// "X:\a\b\" -> "X:\a\"; a root stays as it is.
+std::string ParentFolder(const std::string& path) {
+    if (path.size() <= 3) return path;
+    size_t p = path.rfind('\\', path.size() - 2);
+    return p == std::string::npos ? path : path.substr(0, p + 1);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- the view
+
+TreemapView::TreemapView(TFMtreemap* owner) : QWidget(owner), owner_(owner) {
+    setObjectName("IMmap");
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setMinimumSize(120, 80);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TreemapView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const QImage& image = owner_->image_;
+    if (image.isNull()) {
+        p.fillRect(rect(), QColor(0x80, 0x80, 0x80));
+        return;
+    }
+    // While a new size is laid out, the last picture is stretched to it.
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(rect(), image);
+    const Treemap& map = owner_->map_;
+    const int h = owner_->hovered_;
+    if (h > 0 && static_cast<size_t>(h) < map.Nodes.size() && map.Width > 0 && map.Height > 0) {
+        const TmRect& r = map.Nodes[static_cast<size_t>(h)].Rect;
+        const double sx = static_cast<double>(width()) / map.Width, sy = static_cast<double>(height()) / map.Height;
+        const QRectF box(r.X * sx, r.Y * sy, r.W * sx, r.H * sy);
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(Qt::white, 2));
+        p.drawRect(box.adjusted(1, 1, -1, -1));
+        p.setPen(QPen(Qt::black, 1));
+        p.drawRect(box.adjusted(2.5, 2.5, -2.5, -2.5));
+    }
+}
+
+void TreemapView::resizeEvent(QResizeEvent*) { owner_->TMlayout->start(); }
+
+void TreemapView::mouseMoveEvent(QMouseEvent* event) {
+    const int node = owner_->NodeAt(event->position().toPoint());
+    if (node != owner_->hovered_) {
+        owner_->SetHovered(node);
+        if (node < 0) QToolTip::hideText();
+        else QToolTip::showText(event->globalPosition().toPoint(), TreemapTip(owner_->map_, node, Global().SizeUnit), this);
+    }
+}
+
+void TreemapView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) owner_->SelectInMain(owner_->NodeAt(event->position().toPoint()));
+}
+
+void TreemapView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) owner_->ZoomIn(owner_->NodeAt(event->position().toPoint()));
+}
+
+void TreemapView::leaveEvent(QEvent*) { owner_->SetHovered(-1); }
+
+// ---------------------------------------------------------------- the window
+
+TFMtreemap::TFMtreemap(TFMmain* main) : QWidget(main, Qt::Window), main_(main) {
+    setObjectName("TFMtreemap");
+    setWindowTitle(QStringLiteral("ツリーマップ"));
+    resize(760, 540);
+    auto* top = new QHBoxLayout;
+    top->setContentsMargins(4, 4, 4, 2);
+    BTup = new QToolButton(this);
+    BTup->setObjectName("BTup");
+    BTup->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
+    BTup->setToolTip(QStringLiteral("上のフォルダ (BackSpace)"));
+    BTup->setFocusPolicy(Qt::NoFocus);
+    CBcol = new QComboBox(this);
+    CBcol->setObjectName("CBcol");
+    CBcol->addItems({QStringLiteral("色：深さ"), QStringLiteral("色：種類")});
+    CBcol->setCurrentIndex(TC_KIND);
+    CBcol->setFocusPolicy(Qt::NoFocus);
+    LLpath = new QLabel(this);
+    LLpath->setObjectName("LLpath");
+    LLpath->setTextInteractionFlags(Qt::NoTextInteraction);
+    LLpath->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    top->addWidget(BTup);
+    top->addWidget(CBcol);
+    top->addWidget(LLpath, 1);
+    IMmap = new TreemapView(this);
+    IMlegend = new QWidget(this);
+    IMlegend->setObjectName("IMlegend");
+    IMlegend->setFixedHeight(LegendHeight());
+    IMlegend->installEventFilter(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(top);
+    layout->addWidget(IMmap, 1);
+    layout->addWidget(IMlegend);
+
+    pool_.setMaxThreadCount(1);
+    TMlayout = new QTimer(this);
+    TMlayout->setObjectName("TMlayout");
+    TMlayout->setSingleShot(true);
+    TMlayout->setInterval(40);
+    connect(TMlayout, &QTimer::timeout, this, &TFMtreemap::StartLayout);
+    connect(BTup, &QToolButton::clicked, this, &TFMtreemap::ZoomOut);
+    connect(CBcol, &QComboBox::currentIndexChanged, this, [this] {
+        IMlegend->update();
+        StartLayout();
+    });
+    // The main list is rebuilt (emptied first, then filled) whenever the
+    // folder shown changes; follow once, after both.
+    connect(main_->LVlist->model(), &QAbstractItemModel::modelReset, this, [this] {
+        if (followPending_) return;
+        followPending_ = true;
+        QTimer::singleShot(0, this, [this] {
+            followPending_ = false;
+            if (isVisible()) Follow();
+        });
+    });
+}
+
+TFMtreemap::~TFMtreemap() {
+    if (cancel_) cancel_->store(true);
+    pool_.waitForDone();
+}
+
+void TFMtreemap::showEvent(QShowEvent* event) {
+    if (!placed_) {
+        placed_ = true;
+        PlaceBesideMain();
+    }
+    QWidget::showEvent(event);
+    Follow();
+}
+
+void TFMtreemap::PlaceBesideMain() {
+    const QRect mainFrame = main_->frameGeometry();
+    const QScreen* screen = TFMmain::ScreenOf(mainFrame);
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect avail = screen->availableGeometry();
+    // The frame around the client area, as the main window's shows it.
+    const QSize frame = mainFrame.size() - main_->size();
+    QSize client(std::min(760, avail.width() * 9 / 10 - frame.width()),
+                 std::min(540, avail.height() * 9 / 10 - frame.height()));
+    client = client.expandedTo(QSize(200, 150));
+    resize(client);
+    const QSize outer = client + frame;
+    // Right of the main window where there is room, else left of it, else
+    // over its right part; always wholly on its screen.
+    QPoint at(mainFrame.right() + 1, mainFrame.top());
+    if (at.x() + outer.width() > avail.right() + 1) at.setX(mainFrame.left() - outer.width());
+    if (at.x() < avail.left()) at.setX(mainFrame.right() + 1 - outer.width());
+    move(TFMmain::FitFrame(QRect(at, outer), avail).topLeft());
+}
+
+void TFMtreemap::Follow() {
+    const RowList& rows = main_->Rows();
+    const GlobalState& g = Global();
+    std::string path = rows.empty() ? std::string() : SplitRow(rows[0]).Caption;
+    if (path.size() < 3 || !g.CurrentDrive || !g.CurrentDrive->Ready) {
+        if (cancel_) cancel_->store(true);
+        source_.reset();
+        map_ = Treemap{};
+        image_ = QImage();
+        shown_ = ++pending_;
+        hovered_ = -1;
+        LLpath->clear();
+        BTup->setEnabled(false);
+        IMmap->update();
+        return;
+    }
+    if (path.back() != '\\') path += '\\';
+    const DriveRecord& drive = *g.CurrentDrive;
+    const double used = path.size() == 3 && drive.TotalBytes > 0 ? drive.TotalBytes - drive.FreeBytes : -1;
+    source_ = std::make_shared<const TmSource>(
+        MakeSource(g.Folders, path, static_cast<int32_t>(drive.ClusterSize), used));
+    // Without the file index of the last measurement the folders' files are
+    // blocks; one line says how to get the single files.
+    LLpath->setText(QStringLiteral(" ") + Q(path) +
+                    (source_->Files || g.Folders.Count() == 0
+                         ? QString()
+                         : QStringLiteral("　（計測し直すと1つ1つのファイルを表示します）")));
+    LLpath->setToolTip(Q(path));
+    BTup->setEnabled(path.size() > 3);
+    StartLayout();
+}
+
+void TFMtreemap::StartLayout() {
+    TMlayout->stop();
+    if (!source_) return;
+    if (cancel_) cancel_->store(true);
+    cancel_ = std::make_shared<std::atomic<bool>>(false);
+    const uint64_t generation = ++pending_;
+    const int w = std::max(1, IMmap->width()), h = std::max(1, IMmap->height());
+    const int colours = CBcol->currentIndex();
+    const int unit = Global().SizeUnit;
+    auto source = source_;
+    auto cancel = cancel_;
+    const TmHighlight highlight = highlight_;
+    pool_.start([this, generation, source, cancel, w, h, colours, unit, highlight] {
+        auto map = std::make_shared<Treemap>(BuildTreemap(source, w, h, 4, cancel.get()));
+        if (cancel->load()) return;
+        QImage image = DrawTreemap(*map, colours, unit, cancel.get(), highlight);
+        if (cancel->load()) return;
+        // The window waits for this thread before it goes, so it is there
+        // to receive the result.
+        QMetaObject::invokeMethod(
+            this, [this, generation, map, image] { Finished(generation, std::move(*map), image); },
+            Qt::QueuedConnection);
+    });
+}
+
+void TFMtreemap::SetHighlight(const TmHighlight& highlight) {
+    const bool same = highlight.On == highlight_.On &&
+                      (!highlight.On || (highlight.Extension == highlight_.Extension && highlight.Kind == highlight_.Kind &&
+                                         highlight.AnyExtension == highlight_.AnyExtension));
+    highlight_ = highlight;
+    if (same) return;
+    // A layout on its way draws with the new highlight only if it starts
+    // again; otherwise the map on screen is only coloured anew.
+    if (Busy()) StartLayout();
+    else StartDrawing();
+}
+
+void TFMtreemap::StartDrawing() {
+    if (!source_ || map_.Nodes.empty()) return;
+    if (cancel_) cancel_->store(true);
+    cancel_ = std::make_shared<std::atomic<bool>>(false);
+    const uint64_t generation = ++pending_;
+    auto map = std::make_shared<Treemap>(map_);
+    auto cancel = cancel_;
+    const int colours = CBcol->currentIndex();
+    const int unit = Global().SizeUnit;
+    const TmHighlight highlight = highlight_;
+    pool_.start([this, generation, map, cancel, colours, unit, highlight] {
+        QImage image = DrawTreemap(*map, colours, unit, cancel.get(), highlight);
+        if (cancel->load()) return;
+        QMetaObject::invokeMethod(
+            this, [this, generation, map, image] { Finished(generation, std::move(*map), image); },
+            Qt::QueuedConnection);
+    });
+}
+
+void TFMtreemap::Finished(uint64_t generation, Treemap map, QImage image) {
+    if (generation != pending_) return;
+    map_ = std::move(map);
+    image_ = std::move(image);
+    shown_ = generation;
+    hovered_ = -1;
+    IMmap->update();
+    IMlegend->update();  // its grey's share is the new map's
+}
+
+int TFMtreemap::NodeAt(const QPoint& point) const {
+    if (map_.Width <= 0 || map_.Height <= 0 || IMmap->width() <= 0 || IMmap->height() <= 0) return -1;
+    const double x = (point.x() + 0.5) * map_.Width / IMmap->width();
+    const double y = (point.y() + 0.5) * map_.Height / IMmap->height();
+    const int node = HitTest(map_, x, y);
+    return node > 0 ? node : -1;
+}
+
+void TFMtreemap::SetHovered(int node) {
+    if (node == hovered_) return;
+    hovered_ = node;
+    IMmap->update();
+}
+
+void TFMtreemap::SelectInMain(int node) {
+    if (node <= 0 || static_cast<size_t>(node) >= map_.Nodes.size() || !map_.Source) return;
+    const TmNode& n = map_.Nodes[static_cast<size_t>(node)];
+    const std::string shown = map_.Source->Path;
+    std::string folder = n.Kind == TM_FILE ? shown : NodePath(map_, node);
+    // A file deeper down: its folder in the tree.
+    if (n.Kind == TM_INDEXED_FILE) folder = folder.substr(0, folder.rfind('\\') + 1);
+
+    // The list: the item of the folder shown that holds the node.
+    int top = node;
+    while (map_.Nodes[static_cast<size_t>(top)].Parent > 0) top = map_.Nodes[static_cast<size_t>(top)].Parent;
+    const TmNode& t = map_.Nodes[static_cast<size_t>(top)];
+    std::string name = NodePath(map_, top).substr(shown.size());
+    if (!name.empty() && name.back() == '\\') name.pop_back();
+    const int image = t.Kind == TM_FILE ? IMG_FILE : IMG_FOLDER;
+    const RowList& rows = main_->Rows();
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const RowFields f = SplitRow(rows[r]);
+        if (f.Image == image && f.Caption == name) {
+            QAbstractItemModel* model = main_->LVlist->model();
+            main_->LVlist->selectionModel()->setCurrentIndex(
+                model->index(static_cast<int>(r), 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            main_->LVlist->scrollTo(model->index(static_cast<int>(r), 0));
+            break;
+        }
+    }
+
+    // The tree: the folder's node, its levels filled on the way as the
+    // main window opens a path, but the list left as it is.
+    QTreeWidget* tree = main_->TVtree;
+    QTreeWidgetItem* item = tree->topLevelItem(0);
+    if (!item || folder.size() < 3) return;
+    std::string rest = folder.substr(3);
+    while (!rest.empty()) {
+        const size_t slash = rest.find('\\');
+        const QByteArray key = QByteArray::fromStdString(rest.substr(0, slash));
+        rest = slash == std::string::npos ? std::string() : rest.substr(slash + 1);
+        if (!item->isExpanded()) tree->expandItem(item);
+        QTreeWidgetItem* found = nullptr;
+        for (int i = 0; i < item->childCount() && !found; ++i)
+            if (item->child(i)->data(0, kNameRole).toByteArray() == key) found = item->child(i);
+        if (!found) break;
+        item = found;
+    }
+    tree->setCurrentItem(item);
+    tree->scrollToItem(item);
+}
+
+void TFMtreemap::ZoomIn(int node) {
+    if (node <= 0 || static_cast<size_t>(node) >= map_.Nodes.size()) return;
+    const TmKind kind = map_.Nodes[static_cast<size_t>(node)].Kind;
+    if (kind == TM_FILE) return;
+    std::string folder = NodePath(map_, node);
+    // A file deeper down opens its folder.
+    if (kind == TM_INDEXED_FILE) folder = folder.substr(0, folder.rfind('\\') + 1);
+    if (source_ && folder == source_->Path) return;
+    main_->OpenPath(folder, false);
+}
+
+void TFMtreemap::ZoomOut() {
+    if (!source_ || source_->Path.size() <= 3) return;
+    main_->OpenPath(ParentFolder(source_->Path), false);
+}
+
+void TFMtreemap::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Backspace) {
+        ZoomOut();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+bool TFMtreemap::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == IMlegend && event->type() == QEvent::Paint) {
+        QPainter p(IMlegend);
+        DrawLegend(p, IMlegend->rect(), CBcol->currentIndex(), &map_);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QIcon TreemapIcon() {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setPen(QColor(0x40, 0x40, 0x40));
+    p.setBrush(QColor(0x4F, 0x7F, 0xD0));
+    p.drawRect(0, 0, 9, 15);
+    p.setBrush(QColor(0xE8, 0x96, 0x2F));
+    p.drawRect(9, 0, 6, 8);
+    p.setBrush(QColor(0x4F, 0xB0, 0x50));
+    p.drawRect(9, 8, 6, 7);
+    return QIcon(pm);
+}
+
+} // namespace nrvs

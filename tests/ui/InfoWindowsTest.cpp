@@ -1,0 +1,372 @@
+// The drive information and version dialogs, the drive monitor and the
+// folder monitor, driven offscreen through the main window.
+#include "core/measure/Measure.h"
+#include "core/drives/Monitors.h"
+#include "core/GlobalState.h"
+#include "platform/Drives.h"
+#include "support/TempDrive.h"
+#include "ui/info/DriveInfoDialog.h"
+#include "ui/info/DriveMonitorWindow.h"
+#include "ui/info/FolderMonitorWindow.h"
+#include "ui/info/VersionDialog.h"
+#include "ui/main/MainWindow.h"
+
+#include <QLabel>
+#include <QTableWidget>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+
+using namespace nrvs;
+
+namespace {
+struct SilentUi : MessageUi {
+    QStringList messages;
+    void ShowMessage(const std::string& text, int) override { messages << QString::fromStdString(text); }
+    int AskQuestion(const std::string&, int) override { return ID_YES; }
+};
+
+QStringList Lines(const std::string& file) {
+    StringList lines;
+    LoadLines(lines, file);
+    QStringList out;
+    for (const auto& l : lines) out << QString::fromStdString(l);
+    return out;
+}
+} // namespace
+
+class InfoWindowsTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<test::TempDrive> drive;
+    SilentUi ui;
+
+    std::unique_ptr<TFMmain> OpenWindow() {
+        Global() = GlobalState{};
+        // A main window well inside the screen, so that the monitors' first
+        // places are not pulled back onto it.
+        if (!drive->ExeDir().Exists("norvessa.prm")) drive->ExeDir().Write("norvessa.prm", "600\r\n400\r\n60\r\n40\r\n");
+        auto w = std::make_unique<TFMmain>(StringList{});
+        w->show();
+        w->TMtimer->stop();
+        if (!QTest::qWaitForWindowExposed(w.get())) qWarning("the main window was not exposed");
+        w->OpenPath(drive->Root(), true);
+        return w;
+    }
+    std::string ExeFile(const char* name) const { return drive->ExeDir() / name; }
+
+    // Only the given letters are fixed disks; every other letter is unused.
+    void OnlyFixedDisks(std::initializer_list<int> letters) {
+        DriveTable& t = Global().Drives;
+        for (int n = 0; n < 26; ++n) t.ByLetter(n)->DriveType = 0;
+        for (int n : letters) {
+            t.ByLetter(n)->DriveType = 3;
+            t.ByLetter(n)->Category = 2;
+        }
+        t.RefreshListing(1);
+    }
+
+private slots:
+    void init() {
+        drive = std::make_unique<test::TempDrive>();
+        ui = SilentUi{};
+        SetMessageUi(&ui);
+        drive->Dir().Write("w/a", std::string(1000, 'a'));
+        drive->Dir().Write("w/sub/b", std::string(3000, 'b'));
+    }
+    void cleanup() {
+        SetMessageUi(nullptr);
+        drive.reset();
+    }
+
+    void driveInformationShowsTheCurrentRecord() {
+        auto w = OpenWindow();
+        DriveRecord& cur = *Global().CurrentDrive;
+        QCOMPARE(cur.RootPath, drive->Root());
+        cur.SerialNumber = 0xABC;
+        cur.SectorsPerCluster = 8;
+        cur.BytesPerSector = 512;
+        cur.VolumeName.clear();
+        cur.FileSystemFlags = 0x40;
+        cur.Removable = 0;
+        // Through the menu item, modally; read while it is up.
+        QStringList seen;
+        QTimer::singleShot(0, this, [&] {
+            TFMdinfo& d = *w->Dinfo;
+            for (int i = 0; i < d.LVinfo->rowCount(); ++i) seen << d.LVinfo->item(i, 1)->text();
+            QCOMPARE(d.windowTitle(), QStringLiteral(" ドライブ情報"));
+            QCOMPARE(d.LVinfo->item(6, 0)->text(), QStringLiteral("クラスタサイズ"));
+            QVERIFY(!d.LVinfo->item(0, 0)->icon().isNull());
+            QTest::keyClick(d.LVinfo, Qt::Key_Escape);
+        });
+        QVERIFY(w->MMviwdif->isEnabled());
+        w->MMviwdif->trigger();
+        QVERIFY(!w->Dinfo->isVisible());
+        QCOMPARE(seen.size(), 20);
+        QCOMPARE(seen[0], QString(QChar(drive->Letter())));
+        QCOMPARE(seen[1], QString());
+        QCOMPARE(seen[2], QStringLiteral("00000ABC"));
+        QCOMPARE(seen[6], QStringLiteral("4,096"));
+        QCOMPARE(seen[9], QStringLiteral("no"));
+        QCOMPARE(seen[18], QStringLiteral("yes"));
+        QCOMPARE(seen[19], QStringLiteral("no"));
+
+        // Values are those of the record at each showing.
+        cur.VolumeName = "ラベル";
+        w->Dinfo->show();
+        QCOMPARE(w->Dinfo->LVinfo->item(1, 1)->text(), QStringLiteral("ラベル"));
+        QCOMPARE(w->Dinfo->height(), 362);
+        QVERIFY(w->Dinfo->width() >= 404);
+        w->Dinfo->hide();
+
+        // A drive without volume data: the command does nothing.
+        cur.Ready = 0;
+        bool shown = false;
+        QTimer::singleShot(0, this, [&] {
+            shown = w->Dinfo->isVisible();
+            w->Dinfo->close();
+        });
+        w->PMviwinf->trigger();
+        QCoreApplication::processEvents();
+        QVERIFY(!shown);
+    }
+
+    void versionShowsBuildComputerAndUser() {
+        auto w = OpenWindow();
+        Global().ComputerName = "host-1";
+        Global().UserName = "ユーザー";
+        QVERIFY(w->MMhlpver->isEnabled());
+        QString line, computer, user;
+        QTimer::singleShot(0, this, [&] {
+            TFMver& v = *w->Ver;
+            line = v.LLcpy->text();
+            computer = v.LLcomstr->text();
+            user = v.LLusrstr->text();
+            QVERIFY(v.LLcpy->font().bold());
+            QCOMPARE(v.LLcom->text(), QStringLiteral("Computer "));
+            QVERIFY(!v.IMicon->pixmap().isNull());
+            QTest::keyClick(&v, Qt::Key_Escape);
+        });
+        w->MMhlpver->trigger();
+        QVERIFY(!w->Ver->isVisible());
+        QVERIFY2(line.startsWith("Norvessa  Version 0."), qPrintable(line));
+        QCOMPARE(computer, QStringLiteral("host-1"));
+        QCOMPARE(user, QStringLiteral("ユーザー"));
+        // Names are read at each showing, not kept from the first.
+        Global().UserName = "other";
+        w->Ver->show();
+        QCOMPARE(w->Ver->LLusrstr->text(), QStringLiteral("other"));
+        w->Ver->close();
+    }
+
+    void driveMonitorFirstUseRowsAndHeight() {
+        auto w = OpenWindow();
+        const int temp = drive->Letter() - 'A';
+        OnlyFixedDisks({2, temp});
+        w->MMwindmn->trigger();
+        TFMmdrv& m = *w->Mdrv;
+        QVERIFY(m.isVisible());
+        QCOMPARE(m.windowTitle(), QStringLiteral(" DriveMonitor"));
+        // Flush with the main window's right and top edges.
+        const QRect main = w->frameGeometry();
+        QCOMPARE(m.frameGeometry().right(), main.right());
+        QCOMPARE(m.frameGeometry().top(), main.top());
+        QCOMPARE(qRound(m.windowOpacity() * 255), 192);
+        QCOMPARE(m.TMtimer->interval(), 60000);
+        QVERIFY(m.TMtimer->isActive());
+        QVERIFY(m.windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(!m.PLpanel->isEnabled());
+
+        // One row per volume: the temporary folder's letter lies on the
+        // volume of C: or on a volume of its own.
+        const bool shared = platform::DriveVolumeId("C:\\") == platform::DriveVolumeId(drive->Root());
+        const int rows = shared ? 1 : 2;
+        QCOMPARE(m.LVlist->topLevelItemCount(), rows);
+        QVERIFY(m.width() >= 194);
+        QCOMPARE(m.height(), MonitorClientHeight(rows));
+        QTreeWidgetItem* real = m.LVlist->topLevelItem(rows - 1);
+        QCOMPARE(real->text(0), shared ? QStringLiteral("C: ") + QChar(drive->Letter()) + ":"
+                                       : QString(QChar(drive->Letter())) + ":");
+        // Refreshed at once: the temporary folder's volume has values.
+        QVERIFY(real->text(1).endsWith("B"));
+        QVERIFY(!real->text(1).contains(' '));
+        QVERIFY(real->text(3) != "-");
+        // Every column is wide enough for its widest value at the list's font.
+        const QFontMetrics fm(m.LVlist->font());
+        QVERIFY(m.LVlist->columnWidth(1) >= fm.horizontalAdvance("999.99GB"));
+        QVERIFY(m.LVlist->columnWidth(0) >= fm.horizontalAdvance(real->text(0)) + 20);
+
+        // Rows are rebuilt at the next showing only. A letter without a
+        // folder: a row of its own, with dashes.
+        int free = 3;
+        while (free < 26 && (free == temp || !platform::DriveRoots()[static_cast<size_t>(free)].empty())) ++free;
+        QVERIFY(free < 26);
+        OnlyFixedDisks({2, free, temp});
+        QCOMPARE(m.LVlist->topLevelItemCount(), rows);
+        m.close();
+        w->MMwindmn->trigger();
+        QCOMPARE(m.LVlist->topLevelItemCount(), rows + 1);
+        QCOMPARE(m.height(), MonitorClientHeight(rows + 1));
+        QTreeWidgetItem* none = nullptr;
+        for (int i = 0; i < m.LVlist->topLevelItemCount(); ++i)
+            if (m.LVlist->topLevelItem(i)->text(0) == QString(QChar('A' + free)) + ":") none = m.LVlist->topLevelItem(i);
+        QVERIFY(none);
+        QCOMPARE(none->text(1), QStringLiteral("-"));
+        m.close();
+    }
+
+    void driveMonitorDrawsItsValuesReadableInsideTheirColumns() {
+        auto w = OpenWindow();
+        OnlyFixedDisks({drive->Letter() - 'A'});
+        w->MMwindmn->trigger();
+        TFMmdrv& m = *w->Mdrv;
+        QTreeWidgetItem* row = m.LVlist->topLevelItem(0);
+        // The widest value a cell can get.
+        row->setText(1, "1,023.99TB");
+        const QImage image = m.LVlist->viewport()->grab().toImage();
+        const QRect cell = m.LVlist->visualItemRect(row);
+        // Dark pixels of the total cell: drawn as enabled text (the panel's
+        // being disabled would grey it), and none spilling left of the
+        // column or cut at its left edge (its first digits lost).
+        auto darkIn = [&](int from, int to) {
+            int n = 0;
+            for (int y = cell.top(); y <= cell.bottom(); ++y)
+                for (int x = from; x < to; ++x) n += qGray(image.pixel(x, y)) < 100;
+            return n;
+        };
+        QVERIFY2(darkIn(40, 95) > 10, "the values are drawn in the enabled text colour");
+        QCOMPARE(darkIn(33, 40), 0);
+        QCOMPARE(darkIn(40, 42), 0);
+        m.close();
+    }
+
+    void driveMonitorKeepsItsPlaceAndStopsWhenHidden() {
+        auto w = OpenWindow();
+        TFMmdrv& m = *w->Mdrv;
+        w->MMwindmn->trigger();
+        m.move(37, 45);
+        m.close();
+        QVERIFY(!m.TMtimer->isActive());
+        QCOMPARE(Lines(ExeFile("norvessa.mdv")), (QStringList{"37", "45", "192", "60000"}));
+        w->MMwindmn->trigger();
+        QCOMPARE(m.pos(), QPoint(37, 45));
+
+        // Hidden: no refresh keeps running, and a late tick does not
+        // start one again.
+        m.hide();
+        QVERIFY(!m.TMtimer->isActive());
+        m.TMtimerTimer();
+        QVERIFY(!m.TMtimer->isActive());
+        // Shown again: refreshed at once and running.
+        for (int i = 0; i < m.LVlist->topLevelItemCount(); ++i) m.LVlist->topLevelItem(i)->setText(1, "old");
+        m.show();
+        QVERIFY(m.TMtimer->isActive());
+        for (int i = 0; i < m.LVlist->topLevelItemCount(); ++i)
+            QVERIFY(m.LVlist->topLevelItem(i)->text(1) != "old");
+        m.close();
+    }
+
+    void monitorSettingsFromTheFile() {
+        // Values the user wrote are applied and written back as they were;
+        // a value that would hide the window or spin the timer is used in
+        // range only.
+        drive->ExeDir().Write("norvessa.mdv", "20\r\n30\r\n999\r\n0\r\n");
+        {
+            auto w = OpenWindow();
+            w->MMwindmn->trigger();
+            QCOMPARE(w->Mdrv->pos(), QPoint(20, 30));
+            QCOMPARE(w->Mdrv->windowOpacity(), 1.0);
+            QCOMPARE(w->Mdrv->TMtimer->interval(), kMinimumInterval);
+            w->Mdrv->close();
+            QCOMPARE(Lines(ExeFile("norvessa.mdv")), (QStringList{"20", "30", "999", "0"}));
+        }
+        // A damaged file gives the defaults.
+        drive->ExeDir().Write("norvessa.mdv", std::string("\xff\xfe garbage\r\n\r\nx\r\n", 16));
+        {
+            auto w = OpenWindow();
+            w->MMwindmn->trigger();
+            QCOMPARE(w->Mdrv->frameGeometry().right(), w->frameGeometry().right());
+            QCOMPARE(w->Mdrv->frameGeometry().top(), w->frameGeometry().top());
+            QCOMPARE(qRound(w->Mdrv->windowOpacity() * 255), 192);
+            QCOMPARE(w->Mdrv->TMtimer->interval(), 60000);
+            w->Mdrv->close();
+        }
+        // A place on no screen is brought back onto one.
+        drive->ExeDir().Write("norvessa.mdv", "-50000\r\n90000\r\n");
+        {
+            auto w = OpenWindow();
+            w->MMwindmn->trigger();
+            const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+            QVERIFY(screen.contains(w->Mdrv->frameGeometry()));
+            w->Mdrv->close();
+        }
+    }
+
+    void folderMonitorWatchesTheShownFolder() {
+        auto w = OpenWindow();
+        w->OpenPath(drive->Root() + "w\\", true);
+        // Ctrl+L opens it although its menu item is hidden.
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QVERIFY(!w->MMwinfmn->isVisible());
+        QTest::keyClick(w.get(), Qt::Key_L, Qt::ControlModifier);
+        TFMmfdr& f = *w->Mfdr;
+        QVERIFY(f.isVisible());
+        QCOMPARE(f.windowTitle(), QStringLiteral(" FolderMonitor"));
+        QCOMPARE(f.size(), QSize(243, 107));
+        QCOMPARE(f.Folder(), drive->Root() + "w\\");
+        QCOMPARE(f.LLmsr->text(), QStringLiteral("未計測 "));
+        // Flush with the main window's right and bottom edges.
+        QCOMPARE(f.frameGeometry().right(), w->frameGeometry().right());
+        QCOMPARE(f.frameGeometry().bottom(), w->frameGeometry().bottom());
+        QTRY_VERIFY_WITH_TIMEOUT(f.LLnow->text().startsWith("3.91 KB"), 30000);
+        QCOMPARE(f.LLdif->text(), QStringLiteral("±0 B"));
+        QVERIFY(f.LLcnt->text().startsWith("2 ファイル"));
+
+        // The next tick counts again and shows the change since opening.
+        drive->Dir().Write("w/sub/new", std::string(2048, 'n'));
+        f.TMtimerTimer();
+        QTRY_VERIFY_WITH_TIMEOUT(f.LLdif->text() == QStringLiteral("+2.00 KB"), 30000);
+        QVERIFY(f.TMtimer->isActive());
+        // Hidden, it neither ticks nor starts a count on a late tick.
+        f.hide();
+        QVERIFY(!f.TMtimer->isActive());
+        f.TMtimerTimer();
+        QVERIFY(!f.Counting());
+        QVERIFY(!f.TMtimer->isActive());
+        f.show();
+        QVERIFY(f.TMtimer->isActive());
+        f.move(11, 12);
+
+        // The main window's closing closes both monitors, which save.
+        w->MMwindmn->trigger();
+        w->close();
+        QVERIFY(!f.isVisible());
+        QVERIFY(!w->Mdrv->isVisible());
+        QCOMPARE(Lines(ExeFile("norvessa.mfr")), (QStringList{"11", "12", "192", "60000"}));
+        QVERIFY(QFile::exists(QString::fromStdString(ExeFile("norvessa.mdv"))));
+    }
+
+    void folderMonitorShowsTheMeasuredSizeAndAFolderThatGoes() {
+        Global() = GlobalState{};
+        auto w = OpenWindow();
+        Global().AskBeforeMeasure = 0;
+        MeasureHooks hooks;
+        QCOMPARE(MeasureDrives(hooks), 1);
+        w->OpenPath(drive->Root() + "w\\", true);
+        w->MMwinfmn->trigger();
+        TFMmfdr& f = *w->Mfdr;
+        QCOMPARE(f.LLmsr->text(), QStringLiteral("3.91 KB"));
+        QTRY_VERIFY_WITH_TIMEOUT(f.LLnow->text().startsWith("3.91 KB"), 30000);
+        test::RemoveTree(drive->Native() + "w");
+        f.TMtimerTimer();
+        QTRY_VERIFY_WITH_TIMEOUT(f.LLnow->text().startsWith(QStringLiteral("読み取れません")), 30000);
+        QCOMPARE(f.LLdif->text(), QStringLiteral("-"));
+        // Closing while nothing or a count runs returns at once.
+        f.close();
+        QVERIFY(!f.Counting());
+    }
+};
+
+QTEST_MAIN(InfoWindowsTest)
+#include "InfoWindowsTest.moc"

@@ -1,0 +1,663 @@
+#include "core/cache/Cache.h"
+#include "core/cache/Snapshot.h"
+#include "core/GlobalState.h"
+#include "platform/ProgramLocation.h"
+#include "support/TempDrive.h"
+#include "ui/main/Images.h"
+#include "ui/main/RowModel.h"
+#include "ui/main/SplashWindow.h"
+#include "ui/files/FilesWindow.h"
+#include "ui/main/FolderPickerDialog.h"
+#include "ui/main/MainWindow.h"
+#include "ui/rank/RankingWindow.h"
+#include "ui/treemap/TreemapWindow.h"
+#include "ui/types/TypesWindow.h"
+#include "ui/running/RunningDialog.h"
+
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QScrollBar>
+#include <QToolTip>
+#include <QLabel>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+#include <QToolTip>
+#include <QHelpEvent>
+#include <QMenu>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace nrvs;
+
+namespace {
+// Answers every question with yes and keeps what was said.
+struct ScriptedUi : MessageUi {
+    QStringList messages;
+    QList<int> styles;
+    QStringList questions;
+    int answer = ID_YES;
+    void ShowMessage(const std::string& text, int style) override {
+        messages << QString::fromStdString(text);
+        styles << style;
+    }
+    int AskQuestion(const std::string& text, int) override {
+        questions << QString::fromStdString(text);
+        return answer;
+    }
+};
+
+QStringList Captions(const TFMmain& w) {
+    QStringList out;
+    for (const auto& r : w.Rows()) out << QString::fromStdString(SplitRow(r).Caption);
+    return out;
+}
+
+QList<int> Images(const TFMmain& w) {
+    QList<int> out;
+    for (const auto& r : w.Rows()) out << SplitRow(r).Image;
+    return out;
+}
+} // namespace
+
+class MainBrowseTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<test::TempDrive> drive;
+    ScriptedUi ui;
+
+    std::unique_ptr<TFMmain> OpenWindow(const std::string& params = "") {
+        if (!params.empty()) drive->ExeDir().Write("norvessa.prm", params);
+        Global() = GlobalState{};
+        auto w = std::make_unique<TFMmain>(StringList{});
+        w->show();
+        w->TMtimer->stop();
+        w->OpenPath(drive->Root(), true);
+        return w;
+    }
+    std::string Root() const { return drive->Root(); }
+
+private slots:
+    void init() {
+        drive = std::make_unique<test::TempDrive>();
+        ui = ScriptedUi{};
+        SetMessageUi(&ui);
+        const test::TempDir& d = drive->Dir();
+        d.Write("alpha/a.txt", std::string(1000, 'a'));
+        d.Write("Beta/b.txt", std::string(5000, 'b'));
+        d.MakeDir("gamma");
+        d.Write("one.txt", "1");
+        d.Write("two.txt", std::string(4097, '2'));
+    }
+    void cleanup() {
+        SetMessageUi(nullptr);
+        drive.reset();
+    }
+
+    void rootRowsWithAndWithoutFiles() {
+        auto w = OpenWindow(std::string(11, '\n') + "1\r\n");
+        QCOMPARE(Global().ShowFiles, 1);
+        QCOMPARE(Images(*w), (QList<int>{10, -1, 44, 7, 7, 7, -1, 20, 9, 9, -1, 45}));
+        QCOMPARE(Captions(*w), (QStringList{QString::fromStdString(Root()), "", "総計 - フォルダ -", "alpha", "Beta",
+                                            "gamma", "", "総計 - ファイル -", "one.txt", "two.txt", "",
+                                            "予約 - Windows -"}));
+        RowFields fileTotal = SplitRow(w->Rows()[7]);
+        QCOMPARE(fileTotal.Size, std::string("4098"));
+        QCOMPARE(fileTotal.Occupied, std::string("12288"));
+        RowFields header = SplitRow(w->Rows()[0]);
+        // Nothing measured yet: the folder's own counts, the subtree's unknown.
+        QCOMPARE(header.Files, std::string("2=-2"));
+        QCOMPARE(header.Folders, std::string("3=-2"));
+        QCOMPARE(header.Occupied, std::string("-1"));
+        QCOMPARE(SplitRow(w->Rows().back()).Occupied, std::string("-1"));  // the reserved row
+
+        w->MMviwlstClick();
+        QCOMPARE(Global().ShowFiles, 0);
+        QCOMPARE(Images(*w), (QList<int>{10, -1, 44, 7, 7, 7, -1, 20, -1, 45}));
+        QCOMPARE(SplitRow(w->Rows()[7]).Size, std::string("4098")); // the file total counts hidden files
+
+        // A subfolder has no reserved pair and its header ends with a backslash.
+        w->OpenPath(Root() + "alpha\\", false);
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root() + "alpha\\"));
+        QVERIFY(!Images(*w).contains(45));
+    }
+
+    void aDriveThatIsNotHereIsBrowsedFromItsLastMeasurement() {
+        auto w = OpenWindow();
+        w->MMmesdrvClick();
+        w->OpenPath(Root(), true);
+        const std::vector<std::string> rootRows = w->Rows();
+        w->OpenPath(Root() + "alpha\\", false);
+        const std::vector<std::string> alphaRows = w->Rows();
+        w.reset();
+
+        // The disk is unplugged: its folder is gone, its letter stays.
+        std::string native = drive->Native();
+        native.pop_back();
+        const std::string away = native + ".away";
+        QCOMPARE(std::rename(native.c_str(), away.c_str()), 0);
+        auto restore = qScopeGuard([&] { std::rename(away.c_str(), native.c_str()); });
+        ui = ScriptedUi{};
+        w = OpenWindow();
+        QVERIFY(Global().CurrentDrive && Global().CurrentDrive->Offline);
+        auto text = [](const std::vector<std::string>& rows) {
+            QStringList out;
+            for (const auto& r : rows) out << QString::fromStdString(r);
+            return out.join('\n');
+        };
+        // The header and the reserved row hold the free space noted at the
+        // measurement, which the cache and index written since have changed.
+        QCOMPARE(w->Rows().size(), rootRows.size());
+        QCOMPARE(text({w->Rows().begin() + 1, w->Rows().end() - 1}), text({rootRows.begin() + 1, rootRows.end() - 1}));
+        QCOMPARE(SplitRow(w->Rows()[0]).Files, SplitRow(rootRows[0]).Files);
+        QCOMPARE(w->SBpanels[1]->text(), QStringLiteral("オフライン"));
+        QVERIFY(w->SBpanels[1]->toolTip().contains(QStringLiteral("の計測")));
+        QVERIFY(w->DriveButtons[static_cast<size_t>(drive->Letter() - 'A')]->toolTip().contains(QStringLiteral("オフライン")));
+        QVERIFY(w->TVtree->topLevelItem(0)->text(0).contains(QStringLiteral("オフライン")));
+        QCOMPARE(w->TVtree->topLevelItem(0)->childCount(), 3);
+        w->OpenPath(Root() + "alpha\\", false);
+        QCOMPARE(text(w->Rows()), text(alphaRows));
+
+        // What needs the disk is off, and says why.
+        w->LVlist->setFocus();
+        w->LVlist->selectRow(3);
+        for (QAction* a : {w->MMmesdrv, w->BBmesdrv, w->MMmesfld, w->MMmessim, w->MMtoldel, w->MMtolcpy, w->MMtolmov,
+                           w->MMtolexp, w->MMtolapp, w->MMviwpty, w->MMviwdif}) {
+            QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+            QCOMPARE(a->toolTip(), QString::fromUtf8(kOfflineCommandTip));
+        }
+        // The measurement's windows work from the snapshot.
+        for (QAction* a : {w->MMmesrnk, w->MMviwtmp, w->MMtolbig, w->MMtoltyp, w->MMtoletr, w->MMtolsrc})
+            QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
+        w->MMviwtmpClick();
+        QTRY_VERIFY(!w->Tmap->Busy() && !w->Tmap->Map().Nodes.empty());
+        w->OpenPath(Root(), false);
+        w->MMtolbigClick();
+        QTRY_COMPARE(w->Files->LVlist->topLevelItemCount(), 4);
+        QCOMPARE(w->Files->LVlist->topLevelItem(0)->text(0), QStringLiteral("b.txt"));
+        w->MMtoltypClick();
+        QTRY_VERIFY(w->Types->LVlist->topLevelItemCount() > 0);
+        int ranked = -1;
+        QTimer look;
+        connect(&look, &QTimer::timeout, this, [&] {
+            if (!w->Rank->isVisible() || w->Rank->Computations() < 1) return;
+            look.stop();
+            ranked = w->Rank->LVlist->topLevelItemCount();
+            w->Rank->close();
+        });
+        look.start(20);
+        w->MMmesrnkClick();
+        QCOMPARE(ranked, 2);  // alpha and Beta: the empty gamma ranks nowhere
+        // A measurement asked for anyway (a shortcut that slipped through)
+        // does nothing and says nothing.
+        w->MMmesdrvClick();
+        w->MMmesfldClick();
+        QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join("\n")));
+        QVERIFY(ui.questions.isEmpty());
+        w->Tmap->close();
+        w->Files->close();
+        w->Types->close();
+    }
+
+    void aScanOfAnotherMachineIsTakenInAndWrittenOut() {
+        auto w = OpenWindow();
+        const std::string scan = drive->ExeDir() / "server.json";
+        const std::string bad = drive->ExeDir() / "bad.json";
+        drive->ExeDir().Write("server.json", "[1,2,{\"progname\":\"gdu\",\"progver\":\"5.25\",\"timestamp\":1700000000},"
+                                             "[{\"name\":\"/srv\"},{\"name\":\"f\",\"asize\":100,\"dsize\":4096},"
+                                             "[{\"name\":\"www\"},{\"name\":\"g\",\"asize\":9000,\"dsize\":12288}],"
+                                             "[{\"name\":\"locked\",\"read_error\":true}]]]");
+        drive->ExeDir().Write("bad.json", "[1,2,{},[{\"name\":\"/srv\"},{\"name\":\"f\",\"asize\":-1}]]");
+        std::string chosen;
+        w->ScanFileChooser = [&](bool) { return chosen; };
+
+        // Damaged input: said so, and no letter is taken.
+        chosen = bad;
+        const DriveRecord* before = Global().CurrentDrive;
+        w->MMprcimpClick();
+        QCOMPARE(ui.messages.size(), 1);
+        QVERIFY(ui.messages[0].contains(QStringLiteral("何も書き込んでいません")));
+        QCOMPARE(Global().CurrentDrive, before);
+
+        chosen = scan;
+        w->MMprcimpClick();
+        QCOMPARE(ui.messages.size(), 2);
+        QVERIFY2(ui.messages[1].contains(QStringLiteral("として取り込みました")), qPrintable(ui.messages[1]));
+        QVERIFY(ui.messages[1].contains(QStringLiteral("locked")));
+        const DriveRecord* imported = Global().CurrentDrive;
+        QVERIFY(imported && imported->Offline);
+        QCOMPARE(w->SBpanels[1]->text(), QStringLiteral("取り込み"));
+        QVERIFY(w->SBpanels[1]->toolTip().contains(QStringLiteral("/srv")));
+        QCOMPARE(Captions(*w).mid(3, 2), (QStringList{"locked", "www"}));
+        QCOMPARE(SplitRow(w->Rows()[4]).Occupied, std::string("12288"));
+        // An import is as full as what was scanned: no reserved space.
+        QCOMPARE(SplitRow(w->Rows().back()).Occupied, std::string("0"));
+
+        // Written back out in the same format, from the cache and the index.
+        const std::string out = drive->ExeDir() / "again.json";
+        chosen = out;
+        w->MMprcexnClick();
+        QVERIFY2(ui.messages.last().contains(QStringLiteral("書き出しました")), qPrintable(ui.messages.last()));
+        QVERIFY(drive->ExeDir().Read("again.json").rfind("[1,2,", 0) == 0);
+    }
+
+    void theFolderBrowserShowsDrivesByLetterAndOpensAtTheFolder() {
+        auto w = OpenWindow();
+        TFMfldsel browse(QStringLiteral("コピー先"), w.get());
+        browse.Start(Root() + "alpha\\");
+        QString letters;
+        for (int i = 0; i < browse.TVtree->topLevelItemCount(); ++i)
+            letters += browse.TVtree->topLevelItem(i)->text(0).left(2) + ' ';
+        QVERIFY2(letters.contains(QString(QChar(drive->Letter())) + ':'), qPrintable(letters));
+        QCOMPARE(browse.Chosen(), Root() + "alpha\\");
+        QCOMPARE(browse.LLpath->text(), QString::fromStdString(Root() + "alpha\\"));
+        QTreeWidgetItem* root = browse.TVtree->currentItem()->parent();
+        QVERIFY(root);
+        QStringList names;
+        for (int i = 0; i < root->childCount(); ++i) names << root->child(i)->text(0);
+        QCOMPARE(names, (QStringList{"alpha", "Beta", "gamma"}));
+        // A folder that is not there: as far down as it goes, the drive.
+        browse.Start(Root() + "nowhere\\deeper\\");
+        QCOMPARE(browse.Chosen(), Root());
+        QVERIFY(browse.BTok->isEnabled());
+    }
+
+    void unreadableFoldersAreReportedAndTheirTipSaysSo() {
+        if (::geteuid() != 0) QSKIP("needs root to measure as another user");
+        const test::TempDir& d = drive->Dir();
+        d.Write("gamma/hidden.bin", std::string(9000, 'g'));
+        ::chmod(drive->Native().c_str(), 0755);
+        ::chmod(drive->ExeDir().Path().c_str(), 0777);
+        ::chmod((d / "gamma").c_str(), 0);
+        auto w = OpenWindow();
+        // Measured with an ordinary user's rights, for which gamma is closed.
+        QCOMPARE(::seteuid(65534), 0);
+        w->MMmesdrvClick();
+        QCOMPARE(::seteuid(0), 0);
+        ::chmod((d / "gamma").c_str(), 0755);
+        QCOMPARE(ui.messages.size(), 1);
+        QVERIFY(ui.messages[0].startsWith("読み取れなかったフォルダが 1 個"));
+        QVERIFY(ui.messages[0].contains(QString::fromStdString(Root() + "gamma\\")));
+        const int gamma = static_cast<int>(Captions(*w).indexOf("gamma"));
+        const int alpha = static_cast<int>(Captions(*w).indexOf("alpha"));
+        QVERIFY(gamma > 0 && alpha > 0);
+        QCOMPARE(SplitRow(w->Rows()[static_cast<size_t>(gamma)]).Size, std::string("0"));
+
+        auto tipOf = [&](int row) {
+            QTableView* view = w->LVlist;
+            const QModelIndex index = view->model()->index(row, 1);
+            view->scrollTo(index);
+            QStyleOptionViewItem option;
+            option.initFrom(view);
+            const QPoint at = view->visualRect(index).center();
+            QHelpEvent tip(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+            view->itemDelegate()->helpEvent(&tip, view, option, index);
+            return tip.isAccepted() ? QToolTip::text() : QString();
+        };
+        QCOMPARE(tipOf(gamma), QString("読み取れなかったフォルダ\ngamma >> アクセスできないため、中身は計測されていません"));
+        QVERIFY(tipOf(alpha).startsWith("クラスタギャップ\nalpha >> "));
+
+        // Measured again with the folder open, it is an ordinary folder.
+        ui.messages.clear();
+        w->MMmesdrvClick();
+        QVERIFY(ui.messages.isEmpty());
+        QVERIFY(tipOf(gamma).startsWith("クラスタギャップ\ngamma >> "));
+    }
+
+    void measuringFromTheWindowWritesTheCacheAndShowsSizes() {
+        auto w = OpenWindow();
+        QCOMPARE(SplitRow(w->Rows()[3]).Size, std::string("-1")); // not measured yet
+        w->MMmesdrvClick();
+        QCOMPARE(ui.questions.size(), 1);
+        QVERIFY(ui.questions[0].endsWith("ドライブを計測しますか？"));
+        const std::string cache = drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt");
+        StringList lines;
+        QCOMPARE(LoadLines(lines, cache), 1);
+        QCOMPARE(lines.size(), size_t(5));
+        QCOMPARE(Captions(*w)[3], QString("alpha"));
+        QCOMPARE(SplitRow(w->Rows()[3]).Size, std::string("1000"));
+        QCOMPARE(SplitRow(w->Rows()[3]).Files, std::string("1=1"));
+        QVERIFY(w->SBpanels[2]->text().startsWith("Total  "));
+        QVERIFY(w->SBpanels[3]->text().startsWith("Free  "));
+        QVERIFY(w->SBpanels[4]->text().startsWith("Snap.  "));
+        QVERIFY(w->SBpanels[5]->text().startsWith("Lap.  00:00:0"));
+        QCOMPARE(w->SBpanels[0]->text(), QString(QChar(drive->Letter())));
+
+        // The cache file deleted while the drive is shown: reopening shows the
+        // drive unmeasured, without a message.
+        ::unlink(cache.c_str());
+        w->OpenPath(Root(), true);
+        QCOMPARE(SplitRow(w->Rows()[3]).Size, std::string("-1"));
+        QVERIFY(ui.messages.isEmpty());
+        QVERIFY(w->SBpanels[4]->text().isEmpty());
+    }
+
+    void measuringTheFolderShownReplacesOnlyItsLines() {
+        auto w = OpenWindow();
+        w->MMmesdrvClick();
+        drive->Dir().Write("alpha/more.txt", std::string(3000, 'm'));
+        w->OpenPath(Root() + "alpha\\", false);
+        ui.questions.clear();
+        w->MMmesfldClick();
+        QCOMPARE(ui.questions.size(), 1);
+        QCOMPARE(ui.questions[0], QString::fromStdString(Root() + "alpha\\を計測しますか？"));
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root() + "alpha\\"));
+        QCOMPARE(SplitRow(w->Rows()[0]).Size, std::string("4000"));
+        // The root's totals take what the folder gained.
+        w->OpenPath(Root(), false);
+        QCOMPARE(SplitRow(w->Rows()[3]).Size, std::string("4000"));
+        QCOMPARE(Global().Folders.FindPath(Root())->TreeBytes, 1000.0 + 5000 + 1 + 4097 + 3000);
+    }
+
+    void sortingByColumnsAndCommands() {
+        drive->Dir().Write("delta/d.txt", std::string(1000, 'd'));
+        auto w = OpenWindow();
+        w->MMmesdrvClick();
+        drive->Dir().MakeDir("unmeasured");
+        w->OpenPath(Root(), true);
+        // Sort by size descending: equal sizes by descending name, the
+        // unmeasured folder last.
+        w->SetSort(1, 1);
+        QStringList folders;
+        for (int i = 0; i < static_cast<int>(w->Rows().size()); ++i)
+            if (SplitRow(w->Rows()[static_cast<size_t>(i)]).Image == 7) folders << Captions(*w)[i];
+        QCOMPARE(folders, (QStringList{"Beta", "delta", "alpha", "gamma", "unmeasured"}));
+
+        // Column 0 while sorting by size goes back to names, keeping the direction.
+        w->LVlistColumnClick(0);
+        QCOMPARE(Global().SortKey, 0);
+        QCOMPARE(Global().SortDescending, 1);
+        w->LVlistColumnClick(0);
+        QCOMPARE(Global().SortDescending, 0); // column 0 while sorting by name flips the direction
+        w->LVlistColumnClick(3);
+        QCOMPARE(Global().SortKey, 1);
+        QCOMPARE(Global().SortDescending, 0); // column 3 switches to size, direction kept
+        w->LVlistColumnClick(3);
+        QCOMPARE(Global().SortDescending, 1);
+        w->LVlistColumnClick(1);
+        QCOMPARE(Global().SortDescending, 1);
+        QVERIFY(w->MMviwcap->isChecked());
+        QVERIFY(w->BBviwdwn->isChecked());
+        QVERIFY(!w->MMviwupp->isChecked());
+    }
+
+    void anyNonZeroSortDirectionIsDescending() {
+        // Line 13 holds 2: descending, and the menu says so.
+        auto w = OpenWindow(std::string(13, '\n') + "2\r\n");
+        QVERIFY(w->MMviwdwn->isChecked());
+        QVERIFY(!w->MMviwupp->isChecked());
+        QStringList folders;
+        for (int i = 0; i < static_cast<int>(w->Rows().size()); ++i)
+            if (SplitRow(w->Rows()[static_cast<size_t>(i)]).Image == 7) folders << Captions(*w)[i];
+        QCOMPARE(folders, (QStringList{"gamma", "Beta", "alpha"}));
+    }
+
+    void stopDuringMeasurementSavesAPartialCache() {
+        const std::string base = drive->Native();
+        for (int i = 0; i < 40; ++i) {
+            std::string a = base + "big" + std::to_string(i);
+            ::mkdir(a.c_str(), 0755);
+            for (int k = 0; k < 40; ++k) ::mkdir((a + "/s" + std::to_string(k)).c_str(), 0755);
+        }
+        auto w = OpenWindow();
+        // Press STOP as soon as the running dialog is up.
+        QTimer presser;
+        connect(&presser, &QTimer::timeout, [&] {
+            if (w->Running->isVisible() && w->Running->BTstop->isEnabled()) QTest::mouseClick(w->Running->BTstop, Qt::LeftButton);
+        });
+        presser.start(1);
+        w->MMmesdrvClick();
+        presser.stop();
+        QVERIFY(!w->Running->BTstop->isEnabled());
+        StringList lines;
+        QCOMPARE(LoadLines(lines, drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt")), 1);
+        std::time_t t;
+        QVERIFY(!lines.empty() && HeaderStart(lines[0], t));
+        QVERIFY(lines.size() < 1 + 1 + 5 + 40 + 1600);
+        QVERIFY(!w->Running->isVisible());
+    }
+
+    void barsAndColumnsFollowTheFlags() {
+        std::string params(24, '\n');
+        params += "011\r\n1011\r\n";
+        auto w = OpenWindow(params);
+        QCOMPARE(w->PLdrv->width(), 2);
+        QVERIFY(w->PLtool->isVisible());
+        QVERIFY(w->statusBar()->isVisible());
+        QCOMPARE(w->LVlist->columnWidth(2), 0);
+        QVERIFY(w->LVlist->columnWidth(1) > 0);
+        QCOMPARE(w->LVlist->horizontalHeader()->sectionResizeMode(2), QHeaderView::Fixed);
+        // The graph value is then the file size.
+        RowFields f = SplitRow(w->Rows()[0]);
+        QCOMPARE(f.Graph, f.Size);
+    }
+
+    void notReadyAndVanishedFoldersNeverCrash() {
+        auto w = OpenWindow();
+        // A folder removed after the tree was filled shows an empty view.
+        w->OpenPath(Root() + "gamma\\", false);
+        ::rmdir((drive->Native() + "gamma").c_str());
+        w->FillList(w->TVtree->currentItem());
+        QCOMPARE(Images(*w).first(), 10);
+        w->OpenPath(Root() + "no\\such\\folder\\", false);
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root())); // stops at the deepest existing folder
+
+        // The drive's folder vanishes: selecting it tells the user.
+        const std::string native = drive->Native();
+        const std::string moved = native.substr(0, native.size() - 1) + "-moved";
+        QCOMPARE(::rename(native.c_str(), moved.c_str()), 0);
+        w->OpenPath(Root(), true);
+        ::rename(moved.c_str(), native.c_str());
+        QVERIFY(!ui.messages.isEmpty() || Global().CurrentDrive->Index != drive->Letter() - 'A');
+        QVERIFY(w->Rows().empty());
+    }
+
+    void startUpOpensTheStartPathAndShowsTheSplash() {
+        // StartDrive names the test drive (1 = A:); the splash is on.
+        std::string params(21, '\n');
+        params += std::to_string(drive->Letter() - 'A' + 1) + "\r\n";
+        drive->ExeDir().Write("norvessa.prm", params);
+        Global() = GlobalState{};
+        {
+            TFMmain w(StringList{});
+            w.show();
+            w.TMtimer->stop();
+            w.TMtimerTimer(true);
+            QVERIFY(w.Splash->isVisible());
+            QCOMPARE(Captions(w).first(), QString::fromStdString(Root()));
+            QTRY_VERIFY_WITH_TIMEOUT(!w.Splash->isVisible(), 3000);
+        }
+        // A start argument (a native folder, as a file manager passes it)
+        // wins over StartDrive.
+        Global() = GlobalState{};
+        TFMmain w(StringList{drive->Native() + "alpha"});
+        w.show();
+        w.TMtimer->stop();
+        w.TMtimerTimer(true);
+        QCOMPARE(Captions(w).first(), QString::fromStdString(Root() + "alpha\\"));
+        // Without the timer (after a network drive is gone) the argument is ignored.
+        w.TMtimerTimer(false);
+        QCOMPARE(Captions(w).first(), QString::fromStdString(Root()));
+    }
+
+    void clicksArrivingDuringAFillAreSafe() {
+        drive->Dir().MakeDir("alpha/inner");
+        auto w = OpenWindow();
+        QTreeWidgetItem* root = w->TVtree->topLevelItem(0);
+        QToolButton* button = w->DriveButtons[static_cast<size_t>(drive->Letter() - 'A')];
+        // A click on the drive button queued while a folder is listed: the
+        // tree is rebuilt under the fill.
+        w->TVtree->setCurrentItem(root->child(0));
+        QTimer::singleShot(0, button, [button] { button->click(); });
+        w->TVtreeClick();
+        QCoreApplication::processEvents();
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root()));
+        // The same during the expansion of a folder.
+        root = w->TVtree->topLevelItem(0);
+        QTimer::singleShot(0, button, [button] { button->click(); });
+        w->TVtree->expandItem(root->child(0));
+        QCoreApplication::processEvents();
+        QVERIFY(w->TVtree->topLevelItem(0) != nullptr);
+
+        // Right-click on empty tree space leaves no node selected; sorting
+        // and the file list still apply to the folder shown.
+        w->OpenPath(Root(), true);
+        const QPoint empty(5, w->TVtree->viewport()->height() - 3);
+        QTest::mouseClick(w->TVtree->viewport(), Qt::RightButton, {}, empty);
+        QVERIFY(w->TVtree->currentItem() == nullptr);
+        w->PMpop->hide();
+        const QString first = Captions(*w)[3];
+        w->LVlistColumnClick(0);
+        QVERIFY(Captions(*w)[3] != first);
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root()));
+    }
+
+    void deepFolderNamesStayInView() {
+        // Nine levels of long names: far wider than the tree.
+        std::string rel, program = Root();
+        QStringList names;
+        for (int level = 1; level <= 9; ++level) {
+            const QString name = QStringLiteral("深いフォルダ%1-abc").arg(level);
+            names << name;
+            rel += name.toStdString() + "/";
+            program += name.toStdString() + "\\";
+        }
+        drive->Dir().MakeDir(rel + "leaf");
+        auto w = OpenWindow();
+        w->resize(640, 420);
+        w->OpenPath(program, false);
+        QTreeWidgetItem* node = w->TVtree->currentItem();
+        QVERIFY(node);
+        QCOMPARE(node->text(0), names.last());
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(program));
+        QCoreApplication::processEvents();
+
+        // The name, not only its row, lies inside the viewport.
+        const QFontMetrics fm(w->TVtree->font());
+        auto nameInView = [&](QTreeWidgetItem* n) {
+            const QRect r = w->TVtree->visualItemRect(n);
+            const int right = r.x() + 16 + fm.horizontalAdvance(n->text(0));
+            return r.x() >= 0 && right <= w->TVtree->viewport()->width() && r.y() >= 0 &&
+                   r.bottom() < w->TVtree->viewport()->height();
+        };
+        QVERIFY(w->TVtree->horizontalScrollBar()->maximum() > 0);
+        QVERIFY2(nameInView(node), qPrintable(QStringLiteral("node at %1, viewport %2")
+                                                  .arg(w->TVtree->visualItemRect(node).x())
+                                                  .arg(w->TVtree->viewport()->width())));
+        // Its text is drawn: the selected row holds more than one colour.
+        const QImage shot = w->TVtree->viewport()->grab().toImage();
+        const QRect row = w->TVtree->visualItemRect(node).intersected(w->TVtree->viewport()->rect());
+        QSet<QRgb> colours;
+        for (int x = row.left(); x <= row.right(); ++x) colours.insert(shot.pixel(x, row.center().y()));
+        QVERIFY(colours.size() > 2);
+
+        // Going back up with the keyboard keeps each parent in view; back to
+        // the root the tree shows its beginning again.
+        w->TVtree->setFocus();
+        for (int up = 0; up < 9; ++up) {
+            QTest::keyClick(w->TVtree, Qt::Key_Backspace);
+            QVERIFY(nameInView(w->TVtree->currentItem()));
+        }
+        QCOMPARE(w->TVtree->currentItem(), w->TVtree->topLevelItem(0));
+        QCOMPARE(w->TVtree->horizontalScrollBar()->value(), 0);
+
+        // Tips: a node's whole path in the tree, the folder's whole path on
+        // the list's header row.
+        QCOMPARE(node->data(0, Qt::ToolTipRole).toString(), QString::fromStdString(program));
+        w->OpenPath(program, false);
+        QVERIFY(w->LVlist->columnWidth(0) < fm.horizontalAdvance(QString::fromStdString(program)));
+        const QModelIndex header = w->LVlist->model()->index(0, 0);
+        const QPoint at = w->LVlist->visualRect(header).center();
+        QHelpEvent tip(QEvent::ToolTip, at, w->LVlist->viewport()->mapToGlobal(at));
+        QStyleOptionViewItem option;
+        option.initFrom(w->LVlist);
+        QVERIFY(w->LVlist->itemDelegate()->helpEvent(&tip, w->LVlist, option, header));
+        QVERIFY(QToolTip::text().contains(QString::fromStdString(program)));
+        QToolTip::hideText();
+    }
+
+    void folderNodesShowTheirSelectedImage() {
+        auto w = OpenWindow();
+        QTreeWidgetItem* alpha = w->TVtree->topLevelItem(0)->child(0);
+        QCOMPARE(alpha->text(0), QString("alpha"));
+        auto image = [](const QIcon& icon, QIcon::Mode mode) {
+            return icon.pixmap(16, 16, mode).toImage().convertToFormat(QImage::Format_ARGB32);
+        };
+        QCOMPARE(image(alpha->icon(0), QIcon::Normal), image(ImageIcon(7), QIcon::Normal));
+        QCOMPARE(image(alpha->icon(0), QIcon::Selected), image(ImageIcon(6), QIcon::Normal));
+    }
+
+    void doubleClickOnAFileWithoutApplicationSaysSo() {
+        // A desktop with no applications at all.
+        test::TempDir desktop;
+        const QByteArray saved[4] = {qgetenv("XDG_CONFIG_HOME"), qgetenv("XDG_CONFIG_DIRS"), qgetenv("XDG_DATA_HOME"),
+                                     qgetenv("XDG_DATA_DIRS")};
+        const char* names[4] = {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS"};
+        for (const char* n : names) qputenv(n, QByteArray::fromStdString(desktop / n));
+        auto w = OpenWindow(std::string(11, '\n') + "1\r\n");
+        QCOMPARE(Captions(*w)[8], QString("one.txt"));
+        w->LVlist->setFocus();
+        // Header and total rows: nothing happens.
+        for (int row : {0, 2, 7}) {
+            w->LVlist->selectRow(row);
+            w->LVlistDblClick();
+        }
+        QVERIFY(ui.messages.isEmpty());
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root()));
+        w->LVlist->selectRow(8);
+        w->LVlistDblClick();
+        for (int i = 0; i < 4; ++i) {
+            if (saved[i].isNull()) qunsetenv(names[i]);
+            else qputenv(names[i], saved[i]);
+        }
+        QCOMPARE(ui.messages, QStringList{QString::fromStdString(
+                                  "このファイルを開くアプリケーションが登録されていません。\n\n" + Root() + "one.txt")});
+        QCOMPARE(ui.styles, QList<int>{MB_ICONINFORMATION});
+        // The list still shows the folder.
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root()));
+    }
+
+    void keyboardNavigation() {
+        drive->Dir().MakeDir("alpha/inner");
+        auto w = OpenWindow();
+        w->TVtree->setFocus();
+        QTreeWidgetItem* root = w->TVtree->topLevelItem(0);
+        QVERIFY(root);
+        w->TVtree->setCurrentItem(root->child(0));
+        QCOMPARE(w->TVtree->currentItem()->text(0), QString("alpha"));
+        QTest::keyClick(w->TVtree, Qt::Key_Right);
+        QVERIFY(w->TVtree->currentItem()->isExpanded());
+        QTest::keyClick(w->TVtree, Qt::Key_Right);
+        QCOMPARE(w->TVtree->currentItem()->text(0), QString("inner"));
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root() + "alpha\\inner\\"));
+        QTest::keyClick(w->TVtree, Qt::Key_Left);
+        QCOMPARE(w->TVtree->currentItem()->text(0), QString("alpha"));
+        QTest::keyClick(w->TVtree, Qt::Key_Left);
+        QVERIFY(!w->TVtree->currentItem()->isExpanded());
+
+        // Enter on a folder row of the list opens it; Backspace goes back up.
+        w->OpenPath(Root(), false);
+        w->LVlist->setFocus();
+        w->LVlist->selectRow(3);
+        QTest::keyClick(w->LVlist, Qt::Key_Return);
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root() + "alpha\\"));
+        // The keys go on to the list, from its first row: Down moves the
+        // list, not the tree.
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->LVlist));
+        QCOMPARE(w->LVlist->currentIndex().row(), 0);
+        QTreeWidgetItem* node = w->TVtree->currentItem();
+        QTest::keyClick(w->LVlist, Qt::Key_Down);
+        QCOMPARE(w->LVlist->currentIndex().row(), 1);
+        QCOMPARE(w->TVtree->currentItem(), node);
+        QTest::keyClick(w->LVlist, Qt::Key_Backspace);
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root()));
+    }
+};
+
+QTEST_MAIN(MainBrowseTest)
+#include "MainBrowseTest.moc"

@@ -1,0 +1,400 @@
+// The main window's commands driven as a user would: the popup in each
+// place, copy, move and delete of real trees with their questions, progress
+// and failures, properties, the network dialogs and the refresh.
+#include "core/GlobalState.h"
+#include "lib/DirectoryListing.h"
+#include "platform/Drives.h"
+#include "platform/Paths.h"
+#include "support/TempDrive.h"
+#include "ui/main/RowModel.h"
+#include "ui/main/FileOperationDialogs.h"
+#include "ui/main/MainWindow.h"
+#include "ui/main/NetworkDriveDialogs.h"
+#include "ui/main/PropertiesDialog.h"
+
+#include <QDir>
+#include <QMenu>
+#include <QTableView>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace nrvs;
+
+namespace {
+struct ScriptedUi : MessageUi {
+    QStringList messages;
+    QStringList questions;
+    int answer = ID_YES;
+    void ShowMessage(const std::string& text, int) override { messages << QString::fromStdString(text); }
+    int AskQuestion(const std::string& text, int) override {
+        questions << QString::fromStdString(text);
+        return answer;
+    }
+};
+
+struct stat StatOf(const std::string& path) {
+    struct stat st{};
+    ::lstat(path.c_str(), &st);
+    return st;
+}
+
+QStringList Captions(const TFMmain& w) {
+    QStringList out;
+    for (const auto& r : w.Rows()) out << QString::fromStdString(SplitRow(r).Caption);
+    return out;
+}
+
+int RowOf(const TFMmain& w, const QString& caption) { return static_cast<int>(Captions(w).indexOf(caption)); }
+} // namespace
+
+class MainCommandsTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<test::TempDrive> drive;
+    ScriptedUi ui;
+    std::string chosen;  // what the folder browser answers (native)
+    int browsed = 0;
+
+    std::unique_ptr<TFMmain> OpenWindow() {
+        Global() = GlobalState{};
+        auto w = std::make_unique<TFMmain>(StringList{});
+        w->show();
+        w->TMtimer->stop();
+        Global().ShowFiles = 1;
+        w->OpenPath(drive->Root(), true);
+        return w;
+    }
+    std::string Root() const { return drive->Root(); }
+    const test::TempDir& D() const { return drive->Dir(); }
+    // Selects a row of the list by caption, with the focus on the list.
+    void SelectRow(TFMmain& w, const QString& caption) {
+        w.LVlist->setFocus();
+        int row = RowOf(w, caption);
+        QVERIFY2(row >= 0, qPrintable(caption));
+        w.LVlist->selectRow(row);
+        w.PopupContext = 2;
+    }
+
+private slots:
+    void init() {
+        drive = std::make_unique<test::TempDrive>();
+        ui = ScriptedUi{};
+        SetMessageUi(&ui);
+        chosen.clear();
+        browsed = 0;
+        SetBrowseFolderChoice([this](const std::string&) {
+            ++browsed;
+            return chosen;
+        });
+        D().Write("data/a.txt", std::string(3000, 'a'));
+        D().Write("data/sub/b.bin", std::string(70000, 'b'));
+        D().MakeDir("database");
+        D().Write("one.txt", "1");
+    }
+    void cleanup() {
+        SetBrowseFolderChoice(nullptr);
+        SetMessageUi(nullptr);
+        ::unsetenv("XDG_DATA_HOME");
+        drive.reset();
+    }
+
+    void popupOffersWhatEachPlaceAllows() {
+        auto w = OpenWindow();
+        auto offered = [&](QAction* a) { return a->isVisible(); };
+        // Drive bar.
+        w->PopupContext = 0;
+        w->PMpopPopup();
+        QVERIFY(offered(w->PMviwinf) && offered(w->PMtolexp) && offered(w->PMtolcln) && offered(w->PMtoldfg));
+        QVERIFY(offered(w->PMtolfmt));
+        QVERIFY2(!w->PMtolfmt->isEnabled(), "a folder drive is no removable disk");
+        QVERIFY(w->PMtolfmt->icon().isNull());
+        QVERIFY(!offered(w->PMtolcpy) && !offered(w->PMtolmov) && !offered(w->PMtoldel));
+        // Tree root: offered but disabled.
+        w->TVtree->setFocus();
+        w->TVtree->setCurrentItem(w->TVtree->topLevelItem(0));
+        w->PopupContext = 1;
+        w->PMpopPopup();
+        QVERIFY(offered(w->PMtolcpy) && offered(w->PMtolmov) && offered(w->PMtoldel));
+        QVERIFY(!w->PMtolcpy->isEnabled() && !w->PMtolmov->isEnabled() && !w->PMtoldel->isEnabled());
+        QVERIFY(offered(w->PMtolexp) && !offered(w->PMtolapp));
+        // List: a file row offers the application, a folder row the explorer.
+        SelectRow(*w, "one.txt");
+        w->PMpopPopup();
+        QVERIFY(offered(w->PMtolapp) && !offered(w->PMtolexp));
+        QVERIFY(w->PMtoldel->isEnabled());
+        SelectRow(*w, "data");
+        w->PMpopPopup();
+        QVERIFY(offered(w->PMtolexp) && !offered(w->PMtolapp));
+        // The main menu follows the popup: enabled state and image.
+        SelectRow(*w, "one.txt");
+        w->RefreshControls();
+        QCOMPARE(w->MMtoldel->isEnabled(), w->PMtoldel->isEnabled());
+        QVERIFY(!w->MMtolfmt->isEnabled());
+        QVERIFY(w->MMtolfmt->icon().isNull());
+
+        // The header row acts on the folder shown.
+        w->OpenPath(Root() + "data\\", false);
+        SelectRow(*w, QString::fromStdString(Root() + "data\\"));
+        QCOMPARE(QString::fromStdString(w->SelectedPath()), QString::fromStdString(Root() + "data\\"));
+        SelectRow(*w, QString::fromStdString(Root() + "data\\"));
+        QVERIFY(w->Properties->Load(w->SelectedPath()));
+        QCOMPARE(w->Properties->LVprop->topLevelItem(0)->text(1), QString("data"));
+    }
+
+    void copyRefusesItsOwnSubtreeAndCopiesByteForByte() {
+        auto w = OpenWindow();
+        struct timespec times[2] = {{1500000000, 0}, {1500000000, 0}};
+        ::utimensat(AT_FDCWD, (D() / "data/sub/b.bin").c_str(), times, 0);
+        // Into itself and below it: refused before any question.
+        for (const std::string& into : {D() / "data", D() / "data/sub"}) {
+            SelectRow(*w, "data");
+            chosen = into;
+            ui.messages.clear();
+            w->MMtolcpyClick(1);
+            QCOMPARE(ui.messages, QStringList{"下位のフォルダは選択できません。"});
+        }
+        QVERIFY(ui.questions.isEmpty());
+        // A sibling whose name begins with the source's: accepted.
+        ui.messages.clear();
+        SelectRow(*w, "data");
+        chosen = D() / "database";
+        w->MMtolcpyClick(1);
+        QCOMPARE(ui.questions.size(), 1);
+        QCOMPARE(ui.questions[0], QString::fromStdString("コピー元：" + Root() + "data　\nコピー先：" + Root() +
+                                                         "database\\　\n\n実行しますか？"));
+        QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join("|")));
+        QCOMPARE(D().Read("database/data/sub/b.bin"), std::string(70000, 'b'));
+        QCOMPARE(StatOf(D() / "database/data/sub/b.bin").st_mtim.tv_sec, time_t(1500000000));
+        // Cancelled browser: nothing at all.
+        chosen.clear();
+        ui.questions.clear();
+        SelectRow(*w, "data");
+        w->MMtolcpyClick(1);
+        QVERIFY(ui.questions.isEmpty());
+        // A folder on no drive: refused with the reason, never a silent cancel.
+        chosen = "no/drive/here";
+        ui.messages.clear();
+        SelectRow(*w, "data");
+        w->MMtolcpyClick(1);
+        QVERIFY(ui.questions.isEmpty());
+        QCOMPARE(ui.messages.size(), 1);
+        QVERIFY2(ui.messages[0].startsWith("「no/drive/here」はどのドライブにも含まれないため選択できません。"),
+                 qPrintable(ui.messages[0]));
+        QVERIFY(ui.messages[0].contains(QString::fromStdString(Root().substr(0, 2))));
+    }
+
+    void moveEndsWithTheTreeInItsPlaceAndTheSourceInTheTrash() {
+        ::setenv("XDG_DATA_HOME", (drive->ExeDir() / "xdg").c_str(), 1);
+        auto w = OpenWindow();
+        SelectRow(*w, "data");
+        chosen = D() / "database";
+        w->MMtolcpyClick(0);
+        QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join("|")));
+        QCOMPARE(D().Read("database/data/a.txt"), std::string(3000, 'a'));
+        QVERIFY(!D().Exists("data"));
+        QCOMPARE(drive->ExeDir().Read("xdg/Trash/files/data/sub/b.bin"), std::string(70000, 'b'));
+        QVERIFY2(RowOf(*w, "data") < 0, "the list shows the move");
+
+        // A move whose replacement the user declines keeps its source.
+        D().Write("data2/x", "new");
+        D().Write("database/data2/x", "old");
+        w->OpenPath(Root(), true);
+        SelectRow(*w, "data2");
+        chosen = D() / "database";
+        w->Progress->AnswerReplace = [](const std::string&) { return platform::ShellUi::REPLACE_NO; };
+        w->MMtolcpyClick(0);
+        w->Progress->AnswerReplace = nullptr;
+        QCOMPARE(D().Read("data2/x"), std::string("new"));
+        QCOMPARE(D().Read("database/data2/x"), std::string("old"));
+        QCOMPARE(ui.messages.size(), 1);
+    }
+
+    void cancelledAndFailedCopiesLeaveNoHalfFile() {
+        D().Write("big/huge.bin", std::string(30 << 20, 'h'));
+        D().Write("big/small.txt", "s");
+        auto w = OpenWindow();
+        SelectRow(*w, "big");
+        chosen = D() / "database";
+        w->Progress->CancelWhen = [](const std::string& name, uint64_t, uint64_t bytes) {
+            return name == "huge.bin" && bytes > 0;
+        };
+        w->MMtolcpyClick(1);
+        w->Progress->CancelWhen = nullptr;
+        QVERIFY(!D().Exists("database/big/huge.bin"));
+        QCOMPARE(ui.messages.size(), 1);
+        QVERIFY(ui.messages[0].contains("中止"));
+        for (const char* n : {"database/big"}) {
+            if (!D().Exists(n)) continue;
+            QDir dir(QString::fromStdString(D() / n));
+            for (const QString& f : dir.entryList(QDir::Files | QDir::Hidden))
+                QVERIFY2(f == "small.txt", qPrintable(f));
+        }
+
+        // A full file system: the failure is reported, the source whole.
+        const std::string small = D() / "small";
+        ::mkdir(small.c_str(), 0755);
+        if (::geteuid() != 0 || ::mount("nrvstest", small.c_str(), "tmpfs", 0, "size=1m") != 0)
+            QSKIP("mounting a tmpfs needs root");
+        ui.messages.clear();
+        w->OpenPath(Root(), true);
+        SelectRow(*w, "big");
+        chosen = small;
+        w->MMtolcpyClick(1);
+        ::umount2(small.c_str(), MNT_DETACH);
+        QCOMPARE(ui.messages.size(), 1);
+        QVERIFY(ui.messages[0].startsWith("コピーできなかった項目があります。"));
+        QCOMPARE(D().Read("big/huge.bin").size(), size_t(30 << 20));
+    }
+
+    void deleteAsksThenUsesTheTrashOrRemovesForGood() {
+        ::setenv("XDG_DATA_HOME", (drive->ExeDir() / "xdg").c_str(), 1);
+        auto w = OpenWindow();
+        Global().UseRecycleBin = 1;
+        SelectRow(*w, "one.txt");
+        w->MMtoldelClick();
+        QCOMPARE(ui.questions.last(),
+                 QString::fromStdString("削除：" + Root() + "one.txt　\n\nごみ箱へ移動します。（ファイル 1 個、1 B）\n\n実行しますか？"));
+        QVERIFY(!D().Exists("one.txt"));
+        QCOMPARE(drive->ExeDir().Read("xdg/Trash/files/one.txt"), std::string("1"));
+        QVERIFY(drive->ExeDir().Exists("xdg/Trash/info/one.txt.trashinfo"));
+        QVERIFY(RowOf(*w, "one.txt") < 0);
+
+        Global().UseRecycleBin = 0;
+        SelectRow(*w, "database");
+        ui.answer = ID_NO;
+        w->MMtoldelClick();
+        QVERIFY2(D().Exists("database"), "No keeps it");
+        ui.answer = ID_YES;
+        SelectRow(*w, "database");
+        w->MMtoldelClick();
+        QVERIFY(ui.questions.last().contains("\nごみ箱を使用しない設定のため通常の方法では復元できません。 \n"));
+        QVERIFY2(ui.questions.last().contains("\n完全に削除します。（フォルダ"), qPrintable(ui.questions.last()));
+        QVERIFY(!D().Exists("database"));
+        QVERIFY(!drive->ExeDir().Exists("xdg/Trash/files/database"));
+
+        // Nothing selected in the drive's root: the commands would reach the
+        // root itself, and say so instead of doing nothing without a word.
+        w->OpenPath(Root(), false);
+        w->LVlist->setFocus();
+        w->LVlist->clearSelection();
+        w->LVlist->setCurrentIndex(QModelIndex());
+        w->PopupContext = 2;
+        ui.messages.clear();
+        const int asked = static_cast<int>(ui.questions.size());
+        w->MMtoldelClick();
+        QCOMPARE(ui.questions.size(), asked);
+        QCOMPARE(ui.messages.size(), 1);
+        QVERIFY2(ui.messages[0].startsWith("ドライブのルートは削除できません。"), qPrintable(ui.messages[0]));
+        w->MMtolcpyClick(1);
+        QCOMPARE(ui.messages.size(), 2);
+        QVERIFY2(ui.messages[1].startsWith("ドライブのルートはコピーできません。"), qPrintable(ui.messages[1]));
+    }
+
+    void aLinkToAFolderOutsideIsDeletedAsALink() {
+        test::TempDir outside;
+        outside.Write("keep/me", "safe");
+        QCOMPARE(::symlink((outside.Path() + "keep").c_str(), (D() / "out").c_str()), 0);
+        auto w = OpenWindow();
+        Global().UseRecycleBin = 0;
+        SelectRow(*w, "out");
+        w->MMtoldelClick();
+        QVERIFY(!D().Exists("out"));
+        QCOMPARE(outside.Read("keep/me"), std::string("safe"));
+    }
+
+    void oddNamesAndASourceThatVanishedGetAClearAnswer() {
+        const std::string odd = std::string("bad\xff\xfe") + "name";
+        D().Write(odd, "bytes");
+        auto w = OpenWindow();
+        SelectRow(*w, QString::fromStdString(platform::ShownName(odd)));
+        chosen = D() / "database";
+        w->MMtolcpyClick(1);
+        QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join("|")));
+        QCOMPARE(D().Read("database/" + odd), std::string("bytes"));
+
+        // The source goes away between the choice and the copy.
+        SelectRow(*w, "one.txt");
+        SetBrowseFolderChoice([this](const std::string&) {
+            ::unlink((D() / "one.txt").c_str());
+            return D() / "database";
+        });
+        w->MMtolcpyClick(1);
+        QCOMPARE(ui.messages.size(), 1);
+        QVERIFY(ui.messages[0].startsWith("コピーできなかった項目があります。"));
+        QVERIFY(!D().Exists("database/one.txt"));
+    }
+
+    void shortcutsActOnTheRowSelectedNow() {
+        auto w = OpenWindow();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w->TVtree->setFocus();
+        w->TVtree->setCurrentItem(w->TVtree->topLevelItem(0));
+        QVERIFY(!w->MMtoldel->isEnabled());  // the root
+        SelectRow(*w, "one.txt");
+        QVERIFY(w->MMtoldel->isEnabled());
+        ui.answer = ID_NO;
+        QTest::keyClick(w->LVlist, Qt::Key_Delete);
+        QCOMPARE(ui.questions.size(), 1);
+        QVERIFY(ui.questions[0].contains("one.txt"));
+        QTest::keyClick(w->LVlist, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(browsed, 1);
+    }
+
+    void propertiesShowMeasuredAndUnmeasuredFolders() {
+        auto w = OpenWindow();
+        QVERIFY(w->Properties->Load(Root() + "data\\"));
+        auto value = [&](const QString& caption) {
+            for (int i = 0; i < w->Properties->LVprop->topLevelItemCount(); ++i)
+                if (w->Properties->LVprop->topLevelItem(i)->text(0) == caption)
+                    return w->Properties->LVprop->topLevelItem(i)->text(1);
+            return QString();
+        };
+        QCOMPARE(value("種類"), QString("フォルダ"));
+        QCOMPARE(value("サイズ"), QString("未計測 "));
+        w->MMmesdrvClick();
+        QVERIFY(w->Properties->Load(Root() + "data\\"));
+        QVERIFY(value("サイズ").contains("73,000 バイト"));
+        QVERIFY(value("内容").startsWith("ファイル 2 個"));
+        QVERIFY(w->Properties->Load(Root() + "one.txt"));
+        QCOMPARE(value("種類"), QString("ファイル"));
+        QVERIFY(value("アクセス許可").startsWith("rw-"));
+        QCOMPARE(value("場所"), QString::fromStdString(Root()));
+        QVERIFY(!w->Properties->Load(Root() + "gone.txt"));
+    }
+
+    void refreshReadsANewFolderAndNetworkDrivesComeAndGo() {
+        auto w = OpenWindow();
+        D().MakeDir("fresh");
+        QVERIFY(RowOf(*w, "fresh") < 0);
+        w->TVtree->setCurrentItem(w->TVtree->topLevelItem(0));
+        w->RefreshFromDisk();
+        QVERIFY(RowOf(*w, "fresh") >= 0);
+
+        // A local folder stands in for a share.
+        test::TempDir share;
+        share.Write("doc.txt", "shared");
+        int letter = -1;
+        for (int n = 24; n >= 3 && letter < 0; --n)
+            if (platform::DriveRoots()[static_cast<size_t>(n)].empty()) letter = n;
+        QVERIFY(letter >= 0);
+        std::string why;
+        QCOMPARE(TFMnetcon::Connect(share.Path(), letter, why), 0);
+        QCOMPARE(platform::DriveRoots()[static_cast<size_t>(letter)],
+                 share.Path().substr(0, share.Path().size() - 1));
+        // the letter is taken now
+        QCOMPARE(TFMnetcon::Connect(share.Path(), letter, why), 1);
+        QCOMPARE(TFMnetcon::Connect("/no/such/folder", letter - 1, why), 1);
+        QCOMPARE(TFMnetdis::Disconnect(letter), 0);
+        QVERIFY(platform::DriveRoots()[static_cast<size_t>(letter)].empty());
+        // disconnecting deletes nothing
+        QCOMPARE(share.Read("doc.txt"), std::string("shared"));
+    }
+};
+
+QTEST_MAIN(MainCommandsTest)
+#include "MainCommandsTest.moc"

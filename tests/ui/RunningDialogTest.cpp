@@ -1,0 +1,155 @@
+#include "ui/running/RunningDialog.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+using namespace nrvs;
+
+class RunningDialogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void jobWithoutStopReturnsOne() {
+        TFMing dialog;
+        dialog.PrepareRunning(QStringLiteral(" 計測中..."), true);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral(" 計測中..."));
+        bool visibleWhileRunning = false;
+        int result = dialog.RunJob([&] {
+            visibleWhileRunning = dialog.isVisible();
+            dialog.SetProgressText(QStringLiteral("C:\\..."));
+        });
+        QCOMPARE(result, 1);
+        QVERIFY(visibleWhileRunning);
+        QVERIFY(!dialog.isVisible());
+        // An empty caption keeps the last one.
+        dialog.PrepareRunning(QString(), true);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral(" 計測中..."));
+        QVERIFY(dialog.LLing->text().isEmpty());
+    }
+
+    void stopAndEscapeStopTheJob() {
+        TFMing dialog;
+        dialog.PrepareRunning(QStringLiteral(" 計測中..."), true);
+        int looks = 0;
+        int result = dialog.RunJob([&] {
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+            // The job looks at the button between its steps.
+            while (!dialog.StopRequested() && looks < 1000) {
+                ++looks;
+                QApplication::processEvents();
+            }
+        });
+        QCOMPARE(result, 0);
+        QVERIFY(looks < 1000);
+        QVERIFY(!dialog.BTstop->isEnabled());  // disabled until the next preparation
+        dialog.PrepareRunning(QString(), true);
+        QVERIFY(dialog.BTstop->isEnabled());
+
+        result = dialog.RunJob([&] { QTest::mouseClick(dialog.BTstop, Qt::LeftButton); });
+        QCOMPARE(result, 0);
+    }
+
+    void escapeCannotStopAJobWithoutStopButton() {
+        TFMing dialog;
+        dialog.PrepareRunning(QStringLiteral(" 整列中..."), false);
+        int result = dialog.RunJob([&] {
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+            QApplication::processEvents();
+        });
+        QCOMPARE(result, 1);
+        QVERIFY(!dialog.StopRequested());
+    }
+
+    void toolWindowWithOnlyACloseBoxThatStops() {
+        TFMing dialog;
+        const Qt::WindowFlags f = dialog.windowFlags();
+        QCOMPARE(f & Qt::WindowType_Mask, Qt::Tool);
+        QVERIFY(f.testFlag(Qt::CustomizeWindowHint));
+        QVERIFY(f.testFlag(Qt::WindowTitleHint));
+        QVERIFY(f.testFlag(Qt::WindowCloseButtonHint));
+        QVERIFY(!f.testFlag(Qt::WindowMinimizeButtonHint));
+        QVERIFY(!f.testFlag(Qt::WindowMaximizeButtonHint));
+        QVERIFY(!f.testFlag(Qt::WindowContextHelpButtonHint));
+        QVERIFY(dialog.testAttribute(Qt::WA_X11NetWmWindowTypeToolBar));
+        // A fixed size: nothing to maximise.
+        QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
+
+        // The close box during a job is STOP; the dialog stays until the job returns.
+        dialog.PrepareRunning(QStringLiteral(" 計測中..."), true);
+        bool visibleAfterClose = false;
+        int result = dialog.RunJob([&] {
+            dialog.close();
+            visibleAfterClose = dialog.isVisible();
+        });
+        QCOMPARE(result, 0);
+        QVERIFY(visibleAfterClose);
+        QVERIFY(dialog.StopRequested());
+
+        // Without STOP (ranking sort) the close box neither stops nor closes.
+        dialog.PrepareRunning(QStringLiteral(" 整列中..."), false);
+        result = dialog.RunJob([&] {
+            dialog.close();
+            visibleAfterClose = dialog.isVisible();
+        });
+        QCOMPARE(result, 1);
+        QVERIFY(visibleAfterClose);
+    }
+
+    void progressLineHoldsItsText() {
+        TFMing dialog;
+        dialog.SetProgressText(QStringLiteral("C:\\Program Files\\gjpqy 日本語フォルダ\\..."));
+        const QFontMetrics fm = dialog.LLing->fontMetrics();
+        QVERIFY2(dialog.LLing->height() >= fm.height(),
+                 qPrintable(QStringLiteral("line %1, font %2").arg(dialog.LLing->height()).arg(fm.height())));
+        // Line and STOP button lie inside the dialog and do not overlap.
+        const QRect line = dialog.LLing->geometry();
+        const QRect stop = dialog.BTstop->geometry();
+        QVERIFY(!line.intersects(stop));
+        QVERIFY(dialog.rect().contains(line));
+        QVERIFY(dialog.rect().contains(stop));
+    }
+
+    void measurementHooksRunInTheDialog() {
+        TFMing dialog;
+        RunningHooks hooks(dialog);
+        bool ran = false;
+        hooks.RunJob(" 計測中...", [&] {
+            ran = dialog.isVisible();
+            hooks.SetProgressText("X:\\a\\...");
+            QCOMPARE(dialog.LLing->text(), QStringLiteral("X:\\a\\..."));
+            QVERIFY(!hooks.StopRequested());
+        });
+        QVERIFY(ran);
+    }
+
+    // A measurement shows what it has counted and how long it runs, below
+    // the folder; a deep path keeps its drive and its last folder.
+    void countsAndTimeOfAMeasurement() {
+        TFMing dialog;
+        RunningHooks hooks(dialog);
+        QString counts, time;
+        hooks.RunJob(" 計測中...", [&] {
+            hooks.SetProgressCounts(2, 1234567, 3000);
+            counts = dialog.LLcount->text();
+            time = dialog.LLtime->text();
+        });
+        QCOMPARE(counts, QStringLiteral("フォルダ 2　ファイル 1,234,567　2.93 KB"));
+        QCOMPARE(time, QStringLiteral("経過 0:00:00"));
+        QVERIFY(!dialog.LLcount->geometry().intersects(dialog.LLing->geometry()));
+        QVERIFY(!dialog.LLcount->geometry().intersects(dialog.BTstop->geometry()));
+        QVERIFY(!dialog.LLtime->geometry().intersects(dialog.BTstop->geometry()));
+
+        const QString deep = QStringLiteral("X:\\") + QStringLiteral("長いフォルダの名前\\").repeated(12) +
+                             QStringLiteral("最後\\...");
+        dialog.SetProgressText(deep);
+        QVERIFY(dialog.LLing->text().startsWith(QStringLiteral("X:\\長いフォルダの名前\\")));
+        QVERIFY(dialog.LLing->text().endsWith(QStringLiteral("\\最後\\...")));
+        QVERIFY(dialog.LLing->text().contains(QStringLiteral("…")));
+        QVERIFY(dialog.LLing->fontMetrics().horizontalAdvance(dialog.LLing->text()) <= dialog.LLing->width());
+        QCOMPARE(dialog.LLing->toolTip(), deep);
+    }
+};
+
+QTEST_MAIN(RunningDialogTest)
+#include "RunningDialogTest.moc"

@@ -1,0 +1,264 @@
+// The settings dialog and the drives-to-measure dialog driven offscreen:
+// defaults, enabling, cancel, the Send To entry, the proposals, and the
+// drive measurement of exactly the drives ticked.
+#include "core/cache/Cache.h"
+#include "core/GlobalState.h"
+#include "platform/Drives.h"
+#include "platform/OpenWithEntry.h"
+#include "support/TempDrive.h"
+#include "ui/main/MainWindow.h"
+#include "ui/settings/MeasureDrivesDialog.h"
+#include "ui/settings/SettingsDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+using namespace nrvs;
+
+namespace {
+struct ScriptedUi : MessageUi {
+    QStringList questions;
+    void ShowMessage(const std::string&, int) override {}
+    int AskQuestion(const std::string& text, int) override {
+        questions << QString::fromStdString(text);
+        return ID_YES;
+    }
+};
+
+QStringList Checked(const QListWidget* l) {
+    QStringList out;
+    for (int i = 0; i < l->count(); ++i)
+        if (l->item(i)->checkState() == Qt::Checked) out << l->item(i)->text();
+    return out;
+}
+} // namespace
+
+class SettingsDialogTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<test::TempDrive> drive;
+    ScriptedUi ui;
+
+private slots:
+    void init() {
+        drive = std::make_unique<test::TempDrive>();
+        ::setenv("XDG_DATA_HOME", (drive->ExeDir() / "xdg").c_str(), 1);
+        ui = ScriptedUi{};
+        SetMessageUi(&ui);
+        Global() = GlobalState{};
+        LoadParameters({});
+    }
+    void cleanup() {
+        SetMessageUi(nullptr);
+        ::unsetenv("XDG_DATA_HOME");
+        drive.reset();
+    }
+
+    void defaultsEnablingAndCancel() {
+        TFMset d;
+        d.LoadControls();
+        QVERIFY(d.CHeflash->isChecked());
+        QCOMPARE(d.CBedrv->currentText(), QString("ハードディスク"));
+        QCOMPARE(d.CBvunit->currentText(), QString("調整"));
+        QCOMPARE(d.CBvbase->currentText(), QString("カレントフォルダの容量"));
+        for (QCheckBox* c : {d.CHvdrv, d.CHvtool, d.CHvstatus, d.CHvsize, d.CHvarea, d.CHvfile, d.CHvfldr})
+            QVERIFY(c->isChecked());
+        QVERIFY(d.RBckind->isChecked());
+        QCOMPARE(Checked(d.LBckind), QStringList{"ハードディスク"});
+        QCOMPARE(Checked(d.LBcdrv), QStringList{"Ｃ："});
+        QVERIFY(!d.LBcdrv->isEnabled() && d.LBckind->isEnabled());
+        QVERIFY(d.RBmyet->isChecked());
+        QCOMPARE(d.EDmlim->text(), QString("7"));
+        QVERIFY(!d.EDmlim->isEnabled() && !d.LLmlim->isEnabled());
+        QVERIFY(!d.CHmmulti->isChecked() && d.CHmask->isChecked() && d.CHmlink->isChecked());
+        QVERIFY(!d.CHarenw->isChecked() && d.CHatrsh->isChecked());
+        QVERIFY(!d.CHsend->isChecked());
+        // The disabled edit takes the colour of its group box.
+        QCOMPARE(d.EDmlim->palette().color(QPalette::Base), d.EDmlim->parentWidget()->palette().color(QPalette::Window));
+
+        d.RBmlim->click();
+        QVERIFY(d.EDmlim->isEnabled() && d.LLmlim->isEnabled());
+        d.RBmsel->click();
+        QVERIFY(!d.EDmlim->isEnabled());
+        d.CHmmulti->click();
+        QVERIFY(!d.CHmask->isEnabled());
+        QVERIFY(d.CHmask->isChecked());
+
+        // Cancel: nothing stored, the next show has the old values.
+        d.CBvunit->setCurrentIndex(3);
+        d.BTng->click();
+        QCOMPARE(Global().SizeUnit, 0);
+        QCOMPARE(Global().MeasureMode, std::string("010000"));
+        d.LoadControls();
+        QVERIFY(d.RBmyet->isChecked());
+        QVERIFY(!d.CHmmulti->isChecked());
+
+        // OK stores every control, the kept mark of a disabled box too; days
+        // that are no number keep the old value.
+        d.RBmlim->click();
+        d.EDmlim->setText("abc");
+        d.CHmmulti->click();
+        d.CHmlink->setChecked(false);
+        d.BTokClick();
+        QCOMPARE(Global().MeasureMode, std::string("000001"));
+        QCOMPARE(Global().ExpiryDays, 7);
+        QCOMPARE(Global().MeasureMulti, 1);
+        QCOMPARE(Global().AskBeforeMeasure, 1);
+        QCOMPARE(Global().CountLinksOnce, 0);
+        d.EDmlim->setText("30");
+        d.BTokClick();
+        QCOMPARE(Global().ExpiryDays, 30);
+    }
+
+    void sendToEntryIsMadeRemovedAndLeftAlone() {
+        TFMset d;
+        const std::string path = d.SendToFile();
+        QCOMPARE(path, drive->ExeDir() / "xdg/applications/Norvessa.desktop");
+        d.LoadControls();
+        d.CHsend->setChecked(true);
+        d.BTokClick();
+        QVERIFY(platform::SendToExists(path));
+        const std::string text = drive->ExeDir().Read("xdg/applications/Norvessa.desktop");
+        QVERIFY(text.find("MimeType=inode/directory;") != std::string::npos);
+        QVERIFY(text.find(" %f\n") != std::string::npos);
+        const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
+        if (!validator.isEmpty()) {
+            QProcess p;
+            p.start(validator, {QString::fromStdString(path)});
+            QVERIFY(p.waitForFinished(20000));
+            QVERIFY2(p.exitCode() == 0, p.readAllStandardOutput().constData());
+        }
+        // Present already: left as it is.
+        drive->ExeDir().Write("xdg/applications/Norvessa.desktop", "mine");
+        d.LoadControls();
+        QVERIFY(d.CHsend->isChecked());
+        d.BTokClick();
+        QCOMPARE(drive->ExeDir().Read("xdg/applications/Norvessa.desktop"), std::string("mine"));
+        d.CHsend->setChecked(false);
+        d.BTokClick();
+        QVERIFY(!platform::SendToExists(path));
+    }
+
+    void anUnwritableFolderDisablesTheBoxWithAReason() {
+        drive->ExeDir().Write("xdg", "a file where the folder should be");
+        TFMset d;
+        QVERIFY(d.SendToFile().empty());
+        QVERIFY(!d.CHsend->isEnabled());
+        QVERIFY(!d.CHsend->toolTip().isEmpty());
+    }
+
+    void proposalsAndMeasuringExactlyTheDrivesTicked() {
+        // Four folder drives of one temporary folder, besides the test drive.
+        std::vector<std::unique_ptr<test::TempDir>> folders;
+        std::vector<int> letters;
+        platform::DetectDriveMap();
+        for (int n = 24; n >= 3 && letters.size() < 4; --n) {
+            if (!platform::DriveRoots()[static_cast<size_t>(n)].empty()) continue;
+            folders.push_back(std::make_unique<test::TempDir>());
+            folders.back()->Write("f", std::string(100 * (letters.size() + 1), 'x'));
+            QVERIFY(platform::SetDriveMapEntry(n, folders.back()->Path()));
+            letters.push_back(n);
+        }
+        QCOMPARE(letters.size(), size_t(4));
+        Global() = GlobalState{};
+        TFMmain w({});
+        w.show();
+        w.TMtimer->stop();
+        w.OpenPath(drive->Root(), true);
+        GlobalState& g = Global();
+        TFMmsrdrv& m = *w.MsrDrv;
+
+        // Defaults: cached drives are the fixed disks; the list is greyed out.
+        m.Prepare();
+        QVERIFY(m.RBcash->isChecked());
+        QVERIFY(!m.LBdrv->isEnabled());
+        for (int i = 0; i < m.LBdrv->count(); ++i) {
+            const DriveRecord* r = g.Drives.ListedAt(i);
+            QCOMPARE(m.LBdrv->item(i)->checkState() == Qt::Checked, r->DriveType == 3);
+        }
+        m.RBpint->click();
+        QVERIFY(m.LBdrv->isEnabled());
+        m.RBcurr->click();
+        QCOMPARE(Checked(m.LBdrv).size(), 1);
+        QVERIFY(Checked(m.LBdrv)[0].startsWith(QChar(drive->Letter())));
+
+        // Several-drive measurement with two of the four ticked.
+        g.MeasureMulti = 1;
+        g.AskBeforeMeasure = 0;
+        auto listedPos = [&](int letter) {
+            for (int i = 0; i < g.Drives.ListedCount(); ++i)
+                if (g.Drives.ListedAt(i)->Index == letter) return i;
+            return -1;
+        };
+        auto cacheOf = [&](int letter) {
+            return drive->ExeDir() / ("NRVS_" + std::string(1, static_cast<char>('A' + letter)) + ".txt");
+        };
+        auto answer = [&](std::vector<int> tick) {
+            QTimer::singleShot(0, &m, [&m, tick, listedPos] {
+                m.RBpint->click();
+                for (int i = 0; i < m.LBdrv->count(); ++i) m.LBdrv->item(i)->setCheckState(Qt::Unchecked);
+                for (int letter : tick) m.LBdrv->item(listedPos(letter))->setCheckState(Qt::Checked);
+                m.BTok->click();
+            });
+        };
+        answer({});
+        w.MMmesdrvClick();
+        for (int letter : letters) QVERIFY(!QFile::exists(QString::fromStdString(cacheOf(letter))));
+
+        answer({letters[1], letters[3]});
+        w.MMmesdrvClick();
+        QVERIFY(!QFile::exists(QString::fromStdString(cacheOf(letters[0]))));
+        QVERIFY(QFile::exists(QString::fromStdString(cacheOf(letters[1]))));
+        QVERIFY(!QFile::exists(QString::fromStdString(cacheOf(letters[2]))));
+        QVERIFY(QFile::exists(QString::fromStdString(cacheOf(letters[3]))));
+        StringList lines;
+        QCOMPARE(LoadLines(lines, cacheOf(letters[3])), 1);
+        QVERIFY(lines.back().find(":400:") != std::string::npos);
+        QCOMPARE(g.CurrentDrive->Index, drive->Letter() - 'A');
+        for (int letter : letters) platform::SetDriveMapEntry(letter, "");
+    }
+
+    void newUnitAndColumnsReachTheMainList() {
+        drive->Dir().Write("a/x", std::string(5000, 'x'));
+        Global() = GlobalState{};
+        TFMmain w({});
+        w.show();
+        w.TMtimer->stop();
+        w.OpenPath(drive->Root(), true);
+        w.MMmesdrvClick();
+        auto* header = w.LVlist->horizontalHeader();
+        QVERIFY(header->sectionSize(2) > 0);
+        TFMset& d = *w.Settings;
+        QTimer::singleShot(0, &d, [&d] {
+            d.CBvunit->setCurrentIndex(1);
+            d.CHvarea->setChecked(false);
+            d.BTok->click();
+        });
+        w.MMtolsetClick();
+        QCOMPARE(Global().SizeUnit, 1);
+        QCOMPARE(Global().ColumnFlags, std::string("10110"));  // the fifth: 増減, off
+        QCOMPARE(header->sectionSize(2), 0);
+        // Without the occupied column the bars follow the sizes.
+        int row = -1;
+        for (int i = 0; i < static_cast<int>(w.Rows().size()); ++i)
+            if (SplitRow(w.Rows()[static_cast<size_t>(i)]).Caption == "a") row = i;
+        QVERIFY(row >= 0);
+        const RowFields f = SplitRow(w.Rows()[static_cast<size_t>(row)]);
+        QCOMPARE(f.Graph, f.Size);
+    }
+};
+
+QTEST_MAIN(SettingsDialogTest)
+#include "SettingsDialogTest.moc"

@@ -1,0 +1,246 @@
+// The treemap window driven offscreen: it follows the folder shown, a click
+// selects the folder in the main window's tree and list, a double click
+// shows it and Backspace or the parent button goes back; resizing lays out
+// again; unmeasured folders are marked.
+#include "core/GlobalState.h"
+#include "support/TempDrive.h"
+#include "ui/main/MainWindow.h"
+#include "ui/treemap/TreemapPainter.h"
+#include "ui/treemap/TreemapWindow.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QTableView>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QtTest>
+
+using namespace nrvs;
+
+namespace {
+struct ScriptedUi : MessageUi {
+    QStringList messages;
+    void ShowMessage(const std::string& text, int) override { messages << QString::fromStdString(text); }
+    int AskQuestion(const std::string&, int) override { return ID_YES; }
+};
+
+// The node whose path (and kind) is given, -1 when the map has none.
+int Find(const Treemap& map, const std::string& path, TmKind kind = TM_FOLDER) {
+    for (size_t i = 0; i < map.Nodes.size(); ++i)
+        if (map.Nodes[i].Kind == kind && NodePath(map, static_cast<int>(i)) == path) return static_cast<int>(i);
+    return -1;
+}
+
+QPoint Centre(const Treemap& map, int node) {
+    const TmRect& r = map.Nodes[static_cast<size_t>(node)].Rect;
+    return QPoint(static_cast<int>(r.X + r.W / 2), static_cast<int>(r.Y + r.H / 2));
+}
+
+std::string ShownPath(TFMmain& w) { return SplitRow(w.Rows()[0]).Caption; }
+} // namespace
+
+class TreemapWindowTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<test::TempDrive> drive;
+    ScriptedUi ui;
+
+    std::string Root() const { return drive->Root(); }
+
+    std::unique_ptr<TFMmain> OpenMeasured() {
+        Global() = GlobalState{};
+        auto w = std::make_unique<TFMmain>(StringList{});
+        w->show();
+        w->TMtimer->stop();
+        Global().ShowFiles = 1;
+        w->OpenPath(drive->Root(), true);
+        w->MMmesdrvClick();
+        return w;
+    }
+
+    // Opened by its menu item, at a known size; true once laid out.
+    static bool OpenMap(TFMmain& w) {
+        w.MMviwtmp->trigger();
+        TFMtreemap& t = *w.Tmap;
+        t.resize(640, 480);
+        return QTest::qWaitFor(
+            [&] {
+                return t.isVisible() && !t.Busy() && t.Map().Width == t.IMmap->width() &&
+                       t.Map().Height == t.IMmap->height();
+            },
+            20000);
+    }
+
+private slots:
+    void init() {
+        drive = std::make_unique<test::TempDrive>();
+        ui = ScriptedUi{};
+        SetMessageUi(&ui);
+        const test::TempDir& d = drive->Dir();
+        d.Write("alpha/deep/big.bin", std::string(400000, 'a'));
+        d.Write("alpha/own.txt", std::string(100000, 'o'));
+        d.Write("beta/small.bin", std::string(150000, 'b'));
+        d.Write("top.iso", std::string(200000, 't'));
+    }
+    void cleanup() {
+        SetMessageUi(nullptr);
+        drive.reset();
+    }
+
+    void menuItemAndFollowingTheFolderShown() {
+        auto w = OpenMeasured();
+        QCOMPARE(w->MMviwtmp->text(), QString("ツリーマップ(&T)..."));
+        QCOMPARE(w->MMviwtmp->shortcut(), QKeySequence("Ctrl+T"));
+        QVERIFY(w->MMviwtmp->isEnabled() && w->BBviwtmp->isEnabled());
+        QVERIFY(OpenMap(*w));
+        TFMtreemap& t = *w->Tmap;
+        QCOMPARE(t.windowTitle(), QString("ツリーマップ"));
+        QCOMPARE(t.Map().Source->Path, Root());
+        QVERIFY2(!t.BTup->isEnabled(), "a root has no parent");
+        // Every measured folder, the shown folder's file, the files block.
+        const int alpha = Find(t.Map(), Root() + "alpha\\"), deep = Find(t.Map(), Root() + "alpha\\deep\\");
+        QVERIFY(alpha > 0 && deep > 0);
+        QVERIFY(Find(t.Map(), Root() + "top.iso", TM_FILE) > 0);
+        // The files deeper down are tiles of their own, from the file index.
+        QVERIFY(Find(t.Map(), Root() + "alpha\\own.txt", TM_INDEXED_FILE) > 0);
+        QVERIFY(Find(t.Map(), Root() + "alpha\\deep\\big.bin", TM_INDEXED_FILE) > 0);
+        QCOMPARE(t.Map().Nodes[static_cast<size_t>(Find(t.Map(), Root() + "top.iso", TM_FILE))].Group, TG_ARCHIVE);
+
+        // The main window shows another folder: the map follows.
+        w->OpenPath(Root() + "beta\\", false);
+        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Source && t.Map().Source->Path == Root() + "beta\\", 10000);
+        QVERIFY(t.LLpath->text().contains(QString::fromStdString(Root() + "beta\\")));
+        QVERIFY(t.BTup->isEnabled());
+
+        // Hidden, it does not follow; shown again, it catches up.
+        t.hide();
+        w->OpenPath(Root(), false);
+        QCOMPARE(t.Map().Source->Path, Root() + "beta\\");
+        t.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Source->Path == Root(), 10000);
+    }
+
+    void clickSelectsDoubleClickZoomsBackspaceReturns() {
+        auto w = OpenMeasured();
+        QVERIFY(OpenMap(*w));
+        TFMtreemap& t = *w->Tmap;
+        const int deep = Find(t.Map(), Root() + "alpha\\deep\\");
+        QVERIFY(deep > 0);
+        const QPoint at = Centre(t.Map(), deep);
+        // The folder holds one file, whose tile fills it: the point is on the file.
+        const int big = Find(t.Map(), Root() + "alpha\\deep\\big.bin", TM_INDEXED_FILE);
+        QCOMPARE(t.NodeAt(at), big);
+
+        // Click: the tree's node of the folder, and the list's row of the
+        // item of the folder shown that holds it; the list still shows the
+        // root.
+        QTest::mouseClick(t.IMmap, Qt::LeftButton, {}, at);
+        QVERIFY(w->TVtree->currentItem());
+        QCOMPARE(w->NodePath(w->TVtree->currentItem()), Root() + "alpha\\deep\\");
+        const QModelIndexList sel = w->LVlist->selectionModel()->selectedRows();
+        QCOMPARE(sel.size(), 1);
+        QCOMPARE(SplitRow(w->Rows()[static_cast<size_t>(sel[0].row())]).Caption, std::string("alpha"));
+        QCOMPARE(ShownPath(*w), Root());
+
+        // A file of the folder shown selects its row.
+        const int iso = Find(t.Map(), Root() + "top.iso", TM_FILE);
+        QTest::mouseClick(t.IMmap, Qt::LeftButton, {}, Centre(t.Map(), iso));
+        QCOMPARE(SplitRow(w->Rows()[static_cast<size_t>(w->LVlist->selectionModel()->selectedRows()[0].row())]).Caption,
+                 std::string("top.iso"));
+
+        // Double click: the folder shown in the main window and the map.
+        QTest::mouseDClick(t.IMmap, Qt::LeftButton, {}, Centre(t.Map(), deep));
+        QCOMPARE(ShownPath(*w), Root() + "alpha\\deep\\");
+        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Source->Path == Root() + "alpha\\deep\\", 10000);
+        // A double click on a file does nothing.
+        QTest::mouseDClick(t.IMmap, Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(ShownPath(*w), Root() + "alpha\\deep\\");
+
+        // Backspace: one level up; the parent button: the next.
+        QTest::keyClick(t.IMmap, Qt::Key_Backspace);
+        QCOMPARE(ShownPath(*w), Root() + "alpha\\");
+        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Source->Path == Root() + "alpha\\", 10000);
+        QTest::mouseClick(t.BTup, Qt::LeftButton);
+        QCOMPARE(ShownPath(*w), Root());
+        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Source->Path == Root(), 10000);
+        QTest::keyClick(t.IMmap, Qt::Key_Backspace);
+        QCOMPARE(ShownPath(*w), Root());
+    }
+
+    void resizeColoursTipsAndUnmeasured() {
+        auto w = OpenMeasured();
+        drive->Dir().Write("gamma/later.bin", std::string(50000, 'g'));  // after the measurement
+        w->OpenPath(Root(), true);
+        QVERIFY(OpenMap(*w));
+        TFMtreemap& t = *w->Tmap;
+        const int gamma = Find(t.Map(), Root() + "gamma\\", TM_UNMEASURED);
+        QVERIFY2(gamma > 0, "an unmeasured folder is drawn");
+        QCOMPARE(TreemapTip(t.Map(), gamma, 0), QString::fromStdString(Root() + "gamma\\\nサイズ: 未計測 \n占有量: 未計測 "));
+        const int deep = Find(t.Map(), Root() + "alpha\\deep\\");
+        QVERIFY2(TreemapTip(t.Map(), deep, 0).endsWith("\nサイズ: 390.62 KB\n占有量: 392.00 KB"), qPrintable(TreemapTip(t.Map(), deep, 0)));
+
+        // The picture is drawn: the centre of a file deep down has its
+        // kind's hue (a .bin is a program: cyan), and its tip its date.
+        const QImage first = t.Image();
+        QCOMPARE(first.size(), t.IMmap->size());
+        const int big = Find(t.Map(), Root() + "alpha\\deep\\big.bin", TM_INDEXED_FILE);
+        QVERIFY(big > 0);
+        const QColor c = first.pixelColor(Centre(t.Map(), big));
+        QVERIFY2(c.blue() > c.red() && c.green() > c.red(), "programs are cyan by kind");
+        QVERIFY(TreemapTip(t.Map(), big, 0).contains("\n更新日時: "));
+
+        // A new size is laid out again.
+        t.resize(900, 300);
+        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Width == t.IMmap->width() && t.Map().Height == t.IMmap->height(),
+                                 10000);
+        QCOMPARE(t.Image().size(), t.IMmap->size());
+
+        // By depth, the picture changes, the layout does not.
+        const QImage before = t.Image();
+        t.CBcol->setCurrentIndex(TC_DEPTH);
+        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Image() != before, 10000);
+
+        // Hovering marks the node under the pointer.
+        const int alpha = Find(t.Map(), Root() + "alpha\\own.txt", TM_INDEXED_FILE);
+        const QPoint at = Centre(t.Map(), alpha);
+        QMouseEvent move(QEvent::MouseMove, at, t.IMmap->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(t.IMmap, &move);
+        QCOMPARE(t.Hovered(), alpha);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(t.IMmap, &leave);
+        QCOMPARE(t.Hovered(), -1);
+    }
+
+    void opensWhollyOnTheMainWindowsScreen() {
+        auto w = OpenMeasured();
+        const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+        w->move(avail.topLeft());
+        w->MMviwtmp->trigger();
+        TFMtreemap& t = *w->Tmap;
+        QVERIFY(t.isVisible());
+        QVERIFY2(avail.contains(t.frameGeometry()), "not past any edge of the screen");
+        QVERIFY2(!t.frameGeometry().intersects(w->frameGeometry()) || t.frameGeometry().left() > w->frameGeometry().left(),
+                 "beside the main window, or over its right part where there is no room");
+    }
+
+    void aDriveWithoutMeasurementAndNoDrive() {
+        Global() = GlobalState{};
+        auto w = std::make_unique<TFMmain>(StringList{});
+        w->show();
+        w->TMtimer->stop();
+        w->OpenPath(drive->Root(), true);
+        QVERIFY(OpenMap(*w));
+        TFMtreemap& t = *w->Tmap;
+        // Nothing measured: every folder is marked, the file has its size.
+        QVERIFY(Find(t.Map(), Root() + "alpha\\", TM_UNMEASURED) > 0);
+        QVERIFY(Find(t.Map(), Root() + "top.iso", TM_FILE) > 0);
+        QCOMPARE(t.NodeAt(QPoint(-3, 4)), -1);
+        QCOMPARE(t.NodeAt(QPoint(t.IMmap->width() + 5, 4)), -1);
+    }
+};
+
+QTEST_MAIN(TreemapWindowTest)
+#include "TreemapWindowTest.moc"

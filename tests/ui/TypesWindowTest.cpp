@@ -1,0 +1,423 @@
+// The file types window driven as a user would: its rows against the
+// statistics of the index (odd names, a program without an extension, a
+// file with two names), heading clicks, the rows by kind, the treemap lit by
+// a chosen row, a double click into the largest-files window, a drive
+// without an index and the kept settings.
+#include "core/cache/Cache.h"
+#include "core/index/FileIndex.h"
+#include "core/index/FileKinds.h"
+#include "core/measure/Measure.h"
+#include "core/views/Rows.h"
+#include "core/treemap/Treemap.h"
+#include "core/GlobalState.h"
+#include "lib/Text.h"
+#include "support/TempDrive.h"
+#include "ui/files/FilesWindow.h"
+#include "ui/main/ListCellDelegate.h"
+#include "ui/main/MainWindow.h"
+#include "ui/treemap/TreemapWindow.h"
+#include "ui/types/TypesWindow.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace nrvs;
+
+namespace {
+struct ScriptedUi : MessageUi {
+    QStringList messages;
+    void ShowMessage(const std::string& text, int) override { messages << QString::fromStdString(text); }
+    int AskQuestion(const std::string&, int) override { return ID_YES; }
+};
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+QStringList Column(const QTreeWidget* list, int column) {
+    QStringList out;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) out << list->topLevelItem(i)->text(column);
+    return out;
+}
+} // namespace
+
+class TypesWindowTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<test::TempDrive> drive;
+    std::unique_ptr<TFMmain> main;
+    ScriptedUi ui;
+
+    void NewMain() {
+        main = std::make_unique<TFMmain>(StringList{});
+        main->show();
+        main->TMtimer->stop();
+        main->OpenPath(drive->Root(), true);
+    }
+    void Measure() {
+        Global().AskBeforeMeasure = 0;
+        MeasureHooks quiet;
+        QCOMPARE(MeasureDrives(quiet), 1);
+        main->OpenPath(drive->Root(), true);
+    }
+    TFMtypes& Open() {
+        main->MMtoltyp->trigger();
+        return *main->Types;
+    }
+    std::vector<TypeRow> Statistics(bool byKind) {
+        const DriveRecord& d = *Global().CurrentDrive;
+        FileIndex index;
+        std::string why;
+        if (!index.Open(FileIndexName(d), d.RootPath[0], CacheHeaderLine(d), &why)) return {};
+        return TypeStatistics(index, "", byKind);
+    }
+    QTreeWidgetItem* Row(TFMtypes& w, const QString& ext, const QString& kind = {}) {
+        for (int i = 0; i < w.LVlist->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* item = w.LVlist->topLevelItem(i);
+            if (item->text(0) == ext && (kind.isEmpty() || item->text(1) == kind)) return item;
+        }
+        return nullptr;
+    }
+    void ClickHeading(TFMtypes& w, int section) {
+        QHeaderView* h = w.LVlist->header();
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(h->sectionViewportPosition(section) + 10, 5));
+    }
+    void Click(TFMtypes& w, QTreeWidgetItem* row) {
+        QTest::mouseClick(w.LVlist->viewport(), Qt::LeftButton, {}, w.LVlist->visualItemRect(row).center());
+    }
+    // The view takes a double click only on the row its first click pressed.
+    void DoubleClick(TFMtypes& w, QTreeWidgetItem* row) {
+        const QPoint at = w.LVlist->visualItemRect(row).center();
+        QTest::mouseClick(w.LVlist->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(w.LVlist->viewport(), Qt::LeftButton, {}, at);
+    }
+    int Tile(const TFMtreemap& t, const std::string& relative) {
+        const Treemap& map = t.Map();
+        const std::string path = drive->Root() + relative;
+        for (size_t i = 0; i < map.Nodes.size(); ++i)
+            if ((map.Nodes[i].Kind == TM_INDEXED_FILE || map.Nodes[i].Kind == TM_FILE) &&
+                NodePath(map, static_cast<int>(i)) == path)
+                return static_cast<int>(i);
+        return -1;
+    }
+    // Inside a tile's lower right corner, where no name is drawn over it.
+    static QPoint Corner(const TFMtreemap& t, int node) {
+        const TmRect& r = t.Map().Nodes[static_cast<size_t>(node)].Rect;
+        return QPoint(static_cast<int>(r.X + r.W) - 4, static_cast<int>(r.Y + r.H) - 4);
+    }
+    QRgb Centre(const TFMtreemap& t, int node) { return t.Image().pixel(Corner(t, node)); }
+
+private slots:
+    void init() {
+        drive = std::make_unique<test::TempDrive>();
+        ui = ScriptedUi{};
+        SetMessageUi(&ui);
+        const test::TempDir& d = drive->Dir();
+        d.Write("photos/A.JPG", std::string(400000, 'a'));
+        d.Write("photos/b.jpg", std::string(300000, 'b'));
+        d.Write("photos/c.Png", std::string(200000, 'c'));
+        d.Write("docs/report.final.PDF", std::string(250000, 'r'));
+        d.Write(".bashrc", std::string(5000, 'x'));
+        d.Write("trailing.", std::string(3000, 't'));
+        d.Write("bin/tool", std::string(600000, 'e'));
+        ::chmod((d / "bin/tool").c_str(), 0755);
+        d.Write("music/song.mp3", std::string(350000, 'm'));
+        d.Write("data/disk.iso", std::string(900000, 'i'));
+        QDir().mkpath(Q(d / "other"));
+        QCOMPARE(::link((d / "data/disk.iso").c_str(), (d / "other/same.iso").c_str()), 0);
+        Global() = GlobalState{};
+        Global().ShowFiles = 1;
+        NewMain();
+    }
+    void cleanup() {
+        main.reset();
+        SetMessageUi(nullptr);
+        Global() = GlobalState{};
+        drive.reset();
+    }
+
+    void menuAndToolbarOfferTheWindow() {
+        QCOMPARE(main->MMtoltyp->text(), QStringLiteral("ファイルの種類(&Y)..."));
+        QCOMPARE(main->MMtoltyp->shortcut(), QKeySequence(QStringLiteral("Ctrl+Y")));
+        QCOMPARE(main->BBtoltyp->toolTip(), QStringLiteral("ファイルの種類"));
+        QVERIFY(main->MMtol->actions().contains(main->MMtoltyp));
+        QVERIFY(main->BBtoltyp->isVisible());
+        QVERIFY(!main->BBtoltyp->icon().isNull());
+        for (QAction* a : main->findChildren<QAction*>())
+            if (a != main->MMtoltyp) QVERIFY2(a->shortcut() != main->MMtoltyp->shortcut(), qPrintable(a->objectName()));
+        main->BBtoltyp->trigger();
+        QVERIFY(main->Types->isVisible());
+        QCOMPARE(main->Types->windowTitle(), QStringLiteral(" ファイルの種類"));
+        main->Types->close();
+    }
+
+    void rowsAreTheStatisticsAndEveryHeadingSorts() {
+        Measure();
+        TFMtypes& w = Open();
+        QVERIFY(w.isVisible());
+        const std::vector<TypeRow> stats = Statistics(false);
+        QVERIFY(!stats.empty());
+        QCOMPARE(w.LVlist->topLevelItemCount(), static_cast<int>(stats.size()));
+        uint64_t total = 0;
+        for (const TypeRow& r : stats) total += r.Occupied;
+        for (size_t i = 0; i < stats.size(); ++i) {
+            const QTreeWidgetItem* item = w.LVlist->topLevelItem(static_cast<int>(i));
+            const TypeRow& r = stats[i];
+            QCOMPARE(item->text(0), Q(ExtensionCaption(r.Extension)));
+            QCOMPARE(item->text(1), QString::fromUtf8(KindCaption(r.Kind)));
+            QCOMPARE(item->text(2), Q(GroupedNumber(static_cast<double>(r.Files), 0)));
+            QCOMPARE(item->text(3), Q(FormatSizeText(static_cast<double>(r.Size), Global().SizeUnit)));
+            QCOMPARE(item->text(4), Q(FormatSizeText(static_cast<double>(r.Occupied), Global().SizeUnit)));
+            QCOMPARE(item->text(5), QString::number(100.0 * static_cast<double>(r.Occupied) / static_cast<double>(total),
+                                                    'f', 1) + QStringLiteral(" %"));
+        }
+        // Names as they come: case folded, the last dot decides, a leading
+        // or trailing dot is no extension, the execute bit makes a program,
+        // a file of two names counts once.
+        QCOMPARE(Column(w.LVlist, 0).first(), QStringLiteral("ISO"));
+        QVERIFY(Row(w, "JPG"));
+        QCOMPARE(Row(w, "JPG")->text(2), QStringLiteral("2"));
+        QCOMPARE(Row(w, "JPG")->text(1), QStringLiteral("画像"));
+        QVERIFY(Row(w, "PDF"));
+        QVERIFY(!Row(w, "FINAL.PDF"));
+        QCOMPARE(Row(w, "ISO")->text(2), QStringLiteral("1"));
+        QVERIFY(Row(w, "(なし)", "実行"));
+        QCOMPARE(Row(w, "(なし)", "実行")->text(2), QStringLiteral("1"));
+        QCOMPARE(Row(w, "(なし)", "その他")->text(2), QStringLiteral("2"));
+        QCOMPARE(Column(w.LVlist, 0).count(QStringLiteral("(なし)")), 2);
+        QVERIFY(w.LLstate->text().contains(QStringLiteral("ファイル 9 個")));
+        QHeaderView* h = w.LVlist->header();
+        QCOMPARE(h->sortIndicatorSection(), 4);
+        QCOMPARE(h->sortIndicatorOrder(), Qt::DescendingOrder);
+        QVERIFY(h->isSortIndicatorShown());
+
+        // Names sort as text, both ways.
+        ClickHeading(w, 0);
+        QCOMPARE(h->sortIndicatorSection(), 0);
+        QStringList names = Column(w.LVlist, 0);
+        QStringList sorted = names;
+        std::sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
+            return a.compare(b, Qt::CaseInsensitive) < 0;
+        });
+        if (h->sortIndicatorOrder() == Qt::DescendingOrder) std::reverse(sorted.begin(), sorted.end());
+        QCOMPARE(names, sorted);
+        // Numbers sort as numbers: 2 above 1 in counts, 879 KB above 5 KB.
+        for (int column : {2, 3, 4, 5}) {
+            ClickHeading(w, column);
+            QCOMPARE(h->sortIndicatorSection(), column);
+            for (int flip = 0; flip < 2; ++flip) {
+                const bool up = h->sortIndicatorOrder() == Qt::AscendingOrder;
+                for (int i = 1; i < w.LVlist->topLevelItemCount(); ++i) {
+                    const qulonglong a = w.LVlist->topLevelItem(i - 1)->data(column, Qt::UserRole + 2).toULongLong();
+                    const qulonglong b = w.LVlist->topLevelItem(i)->data(column, Qt::UserRole + 2).toULongLong();
+                    QVERIFY2(up ? a <= b : a >= b, qPrintable(QString::number(column)));
+                }
+                ClickHeading(w, column);
+            }
+        }
+        ClickHeading(w, 2);
+        if (h->sortIndicatorOrder() == Qt::AscendingOrder) ClickHeading(w, 2);
+        QCOMPARE(Column(w.LVlist, 0).first(), QStringLiteral("JPG"));
+
+        // The share column draws its bar in the list's colour, longest for
+        // the largest row.
+        ClickHeading(w, 4);
+        if (h->sortIndicatorOrder() == Qt::AscendingOrder) ClickHeading(w, 4);
+        const QImage shot = w.LVlist->viewport()->grab().toImage();
+        const QColor bar = RowBarColour(IMG_FILE);
+        auto barPixels = [&](int row) {
+            const QRect cell = w.LVlist->visualRect(w.LVlist->model()->index(row, 5));
+            int n = 0;
+            for (int x = cell.left(); x <= cell.right(); ++x)
+                if (QColor(shot.pixel(x, cell.center().y())) == bar) ++n;
+            return n;
+        };
+        QVERIFY(barPixels(0) > 0);
+        QVERIFY(barPixels(0) > barPixels(w.LVlist->topLevelItemCount() - 1));
+        w.close();
+    }
+
+    void rowsByKind() {
+        Measure();
+        TFMtypes& w = Open();
+        w.CBgroup->setCurrentIndex(1);
+        const std::vector<TypeRow> stats = Statistics(true);
+        QCOMPARE(w.LVlist->topLevelItemCount(), static_cast<int>(stats.size()));
+        for (size_t i = 0; i < stats.size(); ++i) {
+            const QTreeWidgetItem* item = w.LVlist->topLevelItem(static_cast<int>(i));
+            QCOMPARE(item->text(1), QString::fromUtf8(KindCaption(stats[i].Kind)));
+            QCOMPARE(item->text(2), Q(GroupedNumber(static_cast<double>(stats[i].Files), 0)));
+        }
+        QStringList kinds = Column(w.LVlist, 1);
+        QCOMPARE(kinds.removeDuplicates(), 0);
+        QTreeWidgetItem* images = nullptr;
+        for (int i = 0; i < w.LVlist->topLevelItemCount(); ++i)
+            if (w.LVlist->topLevelItem(i)->text(1) == QStringLiteral("画像")) images = w.LVlist->topLevelItem(i);
+        QVERIFY(images);
+        QCOMPARE(images->text(2), QStringLiteral("3"));
+        w.CBgroup->setCurrentIndex(0);
+        QVERIFY(Row(w, "PNG"));
+        w.close();
+    }
+
+    void aChosenRowLightsItsFilesInTheTreemap() {
+        Measure();
+        main->MMviwtmp->trigger();
+        TFMtreemap& t = *main->Tmap;
+        t.resize(640, 480);
+        QTRY_VERIFY_WITH_TIMEOUT(t.isVisible() && !t.Busy() && t.Map().Width == t.IMmap->width() &&
+                                     t.Map().Height == t.IMmap->height() && !t.Image().isNull(),
+                                 20000);
+        const QImage plain = t.Image();
+        const size_t nodes = t.Map().Nodes.size();
+        const int jpg = Tile(t, "photos\\A.JPG"), mp3 = Tile(t, "music\\song.mp3"), png = Tile(t, "photos\\c.Png");
+        QVERIFY(jpg > 0 && mp3 > 0 && png > 0);
+        QVERIFY(!t.Highlight().On);
+
+        TFMtypes& w = Open();
+        Click(w, Row(w, "JPG"));
+        QVERIFY(t.Highlight().On);
+        QCOMPARE(t.Highlight().Extension, std::string("jpg"));
+        QCOMPARE(t.Highlight().Kind, int(KIND_IMAGE));
+        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Image() != plain, 10000);
+        QCOMPARE(t.Map().Nodes.size(), nodes);
+        auto plainCentre = [&](int node) { return plain.pixel(Corner(t, node)); };
+        QCOMPARE(Centre(t, jpg), plainCentre(jpg));
+        QVERIFY(Centre(t, png) != plainCentre(png));
+        QVERIFY(Centre(t, mp3) != plainCentre(mp3));
+
+        // No row chosen: every tile in its colours again.
+        w.LVlist->clearSelection();
+        QVERIFY(!t.Highlight().On);
+        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Image() == plain, 10000);
+        // The rows made anew (F5): none is chosen, nothing lit.
+        Click(w, Row(w, "MP3"));
+        QCOMPARE(t.Highlight().Extension, std::string("mp3"));
+        QTest::keyClick(w.LVlist, Qt::Key_F5);
+        QVERIFY(w.LVlist->selectedItems().isEmpty());
+        QVERIFY(!t.Highlight().On);
+
+        // A kind lights all its extensions.
+        w.CBgroup->setCurrentIndex(1);
+        QTreeWidgetItem* images = nullptr;
+        for (int i = 0; i < w.LVlist->topLevelItemCount(); ++i)
+            if (w.LVlist->topLevelItem(i)->text(1) == QStringLiteral("画像")) images = w.LVlist->topLevelItem(i);
+        QVERIFY(images);
+        Click(w, images);
+        QVERIFY(t.Highlight().On && t.Highlight().AnyExtension);
+        QCOMPARE(t.Highlight().Kind, int(KIND_IMAGE));
+        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Image() != plain, 10000);
+        QCOMPARE(Centre(t, png), plainCentre(png));
+        QCOMPARE(Centre(t, jpg), plainCentre(jpg));
+        QVERIFY(Centre(t, mp3) != plainCentre(mp3));
+
+        // Closing the window gives the treemap back its colours.
+        w.close();
+        QVERIFY(!t.Highlight().On);
+        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Image() == plain, 10000);
+        t.close();
+    }
+
+    void doubleClickListsTheFilesOfTheRow() {
+        Measure();
+        TFMtypes& w = Open();
+        const int before = main->Files->Queries();
+        DoubleClick(w, Row(w, "JPG"));
+        TFMfiles& f = *main->Files;
+        QVERIFY(f.isVisible());
+        QCOMPARE(f.EDext->text(), QStringLiteral("jpg"));
+        QTRY_VERIFY(f.Queries() > before && f.LVlist->topLevelItemCount() == 2);
+        QStringList names = Column(f.LVlist, 0);
+        names.sort();
+        QCOMPARE(names, (QStringList{"A.JPG", "b.jpg"}));
+        f.close();
+
+        // A kind: the extensions of its rows here.
+        w.CBgroup->setCurrentIndex(1);
+        QTreeWidgetItem* images = nullptr;
+        for (int i = 0; i < w.LVlist->topLevelItemCount(); ++i)
+            if (w.LVlist->topLevelItem(i)->text(1) == QStringLiteral("画像")) images = w.LVlist->topLevelItem(i);
+        const int again = f.Queries();
+        DoubleClick(w, images);
+        QCOMPARE(f.EDext->text(), QStringLiteral("jpg, png"));
+        QTRY_VERIFY(f.Queries() > again && f.LVlist->topLevelItemCount() == 3);
+        f.close();
+
+        // Files without an extension cannot be named: the list is not filtered.
+        w.CBgroup->setCurrentIndex(0);
+        DoubleClick(w, Row(w, "(なし)", "実行"));
+        QVERIFY(f.isVisible());
+        QCOMPARE(f.EDext->text(), QString());
+        f.close();
+        w.close();
+    }
+
+    void withoutAnIndexOneLine() {
+        TFMtypes& w = Open();
+        QCOMPARE(w.LLstate->text(), QStringLiteral("このドライブは計測されていません。ドライブを計測し直してください。"));
+        QCOMPARE(w.LVlist->topLevelItemCount(), 0);
+        Measure();
+        QVERIFY(std::remove(FileIndexName(*Global().CurrentDrive).c_str()) == 0);
+        w.BTrefresh->click();
+        QCOMPARE(w.LLstate->text(), QStringLiteral("このドライブのファイル一覧がありません。ドライブを計測し直してください。"));
+        QCOMPARE(w.LVlist->topLevelItemCount(), 0);
+        QVERIFY(ui.messages.isEmpty());
+        // Measured again: the rows come.
+        Measure();
+        w.BTrefresh->click();
+        QVERIFY(w.LVlist->topLevelItemCount() > 0);
+        w.close();
+    }
+
+    void theFolderShownOrTheWholeDrive() {
+        Measure();
+        main->OpenPath(drive->Root() + "photos\\", true);
+        TFMtypes& w = Open();
+        QCOMPARE(w.Below(), drive->Root() + "photos\\");
+        QCOMPARE(Column(w.LVlist, 0), (QStringList{"JPG", "PNG"}));
+        w.CKdrive->setChecked(true);
+        QVERIFY(Row(w, "ISO"));
+        w.close();
+    }
+
+    void settingsAreKept() {
+        Measure();
+        TFMtypes& w = Open();
+        w.CBgroup->setCurrentIndex(1);
+        w.LVlist->header()->resizeSection(0, 123);
+        ClickHeading(w, 2);
+        const Qt::SortOrder order = w.LVlist->header()->sortIndicatorOrder();
+        w.setGeometry(40, 50, 600, 380);
+        w.close();
+        QVERIFY(drive->ExeDir().Exists("norvessa.typ"));
+        main.reset();
+        NewMain();
+        TFMtypes& again = Open();
+        QCOMPARE(again.CBgroup->currentIndex(), 1);
+        QCOMPARE(again.LVlist->header()->sectionSize(0), 123);
+        QCOMPARE(again.LVlist->header()->sortIndicatorSection(), 2);
+        QCOMPARE(again.LVlist->header()->sortIndicatorOrder(), order);
+        QCOMPARE(again.size(), QSize(600, 380));
+        again.close();
+        // A damaged file: the defaults, no message.
+        drive->ExeDir().Write("norvessa.typ", "z\r\n\r\n-4\r\nx\r\n1,2\r\n9\r\n77\r\n");
+        main.reset();
+        NewMain();
+        TFMtypes& third = Open();
+        QCOMPARE(third.CBgroup->currentIndex(), 0);
+        QCOMPARE(third.LVlist->header()->sortIndicatorSection(), 4);
+        QVERIFY(ui.messages.isEmpty());
+        third.close();
+    }
+};
+
+QTEST_MAIN(TypesWindowTest)
+#include "TypesWindowTest.moc"
