@@ -7,11 +7,12 @@ packages=(g++ make cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
   qt6-qpa-plugins e2fsprogs mount desktop-file-utils libutf8proc-dev
   dpkg-dev file appstream libsimdjson-dev zlib1g-dev ncdu gdu
   qt6-translations-l10n locales libc-l10n openbox xdotool
-  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine wine64)
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine wine64 clang-format)
 # The Windows build and its tests: mingw-w64 (posix threads), zlib and
 # GoogleTest's sources for it, Wine to run them.
 # dpkg-dev and file: CPack's Debian package with dpkg-shlibdeps; appstream:
 # appstreamcli checks the metainfo file.
+# clang-format: make test checks that every C++ file is formatted.
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
