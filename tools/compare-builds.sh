@@ -8,7 +8,10 @@
 #   tools/compare-builds.sh OLD_BUILD_DIR NEW_BUILD_DIR
 #
 # Each build folder holds norvessa-cli, norvessa-import and norvessa-treemap
-# (a release build: build/release). Times of day, durations and free space
+# (a release build: build/release). Where it holds the window program too and
+# xvfb-run is here, the windows are opened and closed once on the drive
+# (tools/windows-session.sh), so that the settings, the ranking's choices and
+# the monitors' files they write are compared as well. Times of day, durations and free space
 # differ from run to run and are masked in text files; binary files are
 # compared byte for byte.
 set -euo pipefail
@@ -71,6 +74,14 @@ run_side() { # side build
     step measure "$work/tree/$sub"
     step tree G:
     step files G: --top 100
+    # The windows write the settings, the ranking's choices and the monitors'
+    # places when they close: open each once on the drive and close it.
+    if [ -x "$build/norvessa" ] && command -v xvfb-run >/dev/null; then
+        cp "$build/norvessa" "$bin/"
+        xvfb-run -a -s '-screen 0 1600x1000x24' bash -c \
+            "openbox >/dev/null 2>&1 & sleep 1; bash '$here/tools/windows-session.sh' '$bin' '$work/tree'" >/dev/null 2>&1
+        rm -f "$bin/norvessa"
+    fi
     # Everything the tool keeps beside itself, but the programs.
     (cd "$bin" && find . -type f ! -name 'norvessa-*' ! -name '*.lock' -exec cp --parents {} "$out/" \;)
     mv "$work/run" "$work/$side"
