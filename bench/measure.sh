@@ -70,7 +70,7 @@ trap 'exit 130' INT TERM
 
 # --- Norvessa ------------------------------------------------------------
 cli=${NORVESSA_CLI:-build/release/norvessa-cli}
-if [[ ! -x $cli && -z ${NORVESSA_CLI:-} && -f src/app/cli.cpp ]]; then
+if [[ ! -x $cli && -z ${NORVESSA_CLI:-} && -f src/app/cli/Main.cpp ]]; then
     note "building $cli (release)"
     if ! { cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release &&
         cmake --build build/release --target norvessa-cli; } >"$work/build.log" 2>&1; then

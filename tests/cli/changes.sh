@@ -57,10 +57,11 @@ check "below a folder that is gone" 0 "$cli" changes 'G:\gone\'
 check "files" 0 "$cli" changes G: --files
 [ "$(head -1 "$work/out")" = "$(printf 'G:\\grow\\a.bin\t1000\t9000')" ] || fail "--files: $(cat "$work/out")"
 grep -q "$(printf 'G:\\\\gone\\\\x.bin\t300\t')\$" "$work/out" || fail "--files vanished: $(cat "$work/out")"
-for bad in "--top 0" "--top x" "--by name" "--files --by files" "--fast"; do
+for bad in "--top 0" "--top x" "--by name" "--files --by files"; do
     # shellcheck disable=SC2086
     check "changes $bad refused" 1 "$cli" changes G: $bad
 done
+check "changes --fast refused as a usage mistake" 2 "$cli" changes G: --fast
 
 prev=$("$cli" paths | sed -n 's/^previous measurements\t\(.*\)NRVS_<letter>.txt$/\1/p')
 [ -f "$prev/NRVS_G.txt" ] || fail "no previous cache in $prev"

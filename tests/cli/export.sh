@@ -1,7 +1,7 @@
 #!/bin/bash
 # norvessa-cli export from a script: the documents of a measured drive and of
-# a folder's list, bad input refused with a message and status 1, and a
-# failed write leaving the old file as it was.
+# a folder's list, bad input refused with a message and status 1 (2 for a
+# usage mistake), and a failed write leaving the old file as it was.
 # Usage: export.sh path/to/norvessa-cli
 set -u
 cli_src=$1
@@ -53,8 +53,9 @@ check "no format" 1 "$cli" export G: --tree "$work/out/keep.html"
 check "nothing to export" 1 "$cli" export G: --format csv
 check "a folder instead of a drive" 1 "$cli" export 'G:\a&b\' --tree "$work/out/keep.html" --format csv
 check "a list folder that is missing" 1 "$cli" export G: --list 'G:\none\' "$work/out/keep.html" --format csv
-check "--list without its file" 1 "$cli" export G: --list 'G:\a&b\' --format csv
-check "unknown option" 1 "$cli" export G: --tree "$work/out/keep.html" --format csv --fast
+# --list takes the next two words, so csv is left over: a usage mistake.
+check "--list without its file" 2 "$cli" export G: --list 'G:\a&b\' --format csv
+check "unknown option" 2 "$cli" export G: --tree "$work/out/keep.html" --format csv --fast
 check "a folder in the way" 1 "$cli" export G: --tree "$work/out" --format csv
 check "a missing folder" 1 "$cli" export G: --tree "$work/none/t.csv" --format csv
 [ "$(cat "$work/out/keep.html")" = old ] || fail "a refused export touched the file"

@@ -55,10 +55,11 @@ check "min size" 0 "$cli" files G: --min-size 100000
 [ "$(wc -l <"$work/out")" = 3 ] || fail "--min-size: $(cat "$work/out")"
 check "by date" 0 "$cli" files G: --by modified
 [ "$(tail -1 "$work/out" | cut -f1)" = 'G:\docs\notes.txt' ] || fail "--by modified: the oldest is not last"
-for bad in "--top 0" "--top x" "--top -3" "--min-size -1" "--by name" "--ext ,," "--older-than x" "--fast"; do
+for bad in "--top 0" "--top x" "--top -3" "--min-size -1" "--by name" "--ext ,," "--older-than x"; do
     # shellcheck disable=SC2086
     check "files $bad refused" 1 "$cli" files G: $bad
 done
+check "files --fast refused as a usage mistake" 2 "$cli" files G: --fast
 check "files of a folder never measured" 1 "$cli" files "$work"
 
 check "types" 0 "$cli" types G:

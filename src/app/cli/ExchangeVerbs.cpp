@@ -1,0 +1,169 @@
+// The verbs that write and read documents: export (the export dialog's HTML
+// and CSV, and ncdu's JSON) and import (a scan in ncdu's JSON as a drive
+// letter of its own).
+
+#include "app/cli/DriveAccess.h"
+#include "app/cli/Printing.h"
+#include "app/cli/ProgramsBeside.h"
+#include "app/cli/Verbs.h"
+
+#include "core/cache/Cache.h"
+#include "core/drives/DriveTable.h"
+#include "core/exchange/Export.h"
+#include "core/exchange/Ncdu.h"
+#include "core/measure/Measure.h"
+#include "core/GlobalState.h"
+#include "platform/Drives.h"
+#include "platform/InputDocument.h"
+#include "platform/Paths.h"
+
+#include <cctype>
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace nrvs::cli {
+
+// The export dialog's two documents without the dialog: the tree of a
+// drive's cache and the list the window would show for a folder.
+int RunExport(const CommandLine& commandLine) {
+    auto fail = [](const std::string& text) {
+        std::fprintf(stderr, "norvessa-cli export: %s\n", text.c_str());
+        return 1;
+    };
+    const std::string& driveArg = commandLine.arguments[0];
+    std::string treeFile, listArg, listFile, format, outFile;
+    ExportColumns cols;
+    cols.Links = false;
+    bool plain = false;
+    for (const GivenOption& o : commandLine.options) {
+        const std::string& a = o.name;
+        // An empty value is refused as no value at all.
+        auto value = [&](size_t at, std::string& out) {
+            if (o.values[at].empty()) return false;
+            out = o.values[at];
+            return true;
+        };
+        if (a == "--tree") {
+            if (!value(0, treeFile)) return fail("--tree needs a file name");
+        } else if (a == "--list") {
+            if (!value(0, listArg) || !value(1, listFile)) return fail("--list needs a folder and a file name");
+        } else if (a == "--format") {
+            if (!value(0, format)) return fail("--format needs html, csv or ncdu");
+        } else if (a == "--out") {
+            if (!value(0, outFile)) return fail("--out needs a file name");
+        } else if (a == "--no-sizes") cols.Sizes = false;
+        else if (a == "--no-files") cols.Files = false;
+        else if (a == "--no-folders") cols.Folders = false;
+        else if (a == "--links") cols.Links = true;
+        else if (a == "--plain") plain = true;
+    }
+    if (driveArg.empty()) return fail("which drive? (export X: --tree FILE ...)");
+    if (format == "ncdu") {
+        if (outFile.empty()) return fail("--format ncdu needs --out FILE");
+        if (!treeFile.empty() || !listFile.empty()) return fail("--format ncdu writes one file, given with --out");
+        std::string path;
+        if (!ImportedFolder(driveArg, path)) {
+            if (!ResolveFolder(driveArg, path, false)) return 1;
+            LoadParameters({});
+        }
+        std::string why;
+        if (!ExportNcdu(path, outFile, why)) return fail(why);
+        return 0;
+    }
+    if (!outFile.empty()) return fail("--out goes with --format ncdu; html and csv take --tree and --list");
+    if (format != "html" && format != "csv") return fail("--format must be html, csv or ncdu");
+    cols.Spreadsheet = format == "csv" && !plain;
+    if (treeFile.empty() && listFile.empty()) return fail("nothing to export: give --tree FILE and/or --list PATH FILE");
+    std::string root;
+    if (!ResolveFolder(driveArg, root, false)) return 1;
+    if (root.size() != 3) return fail(driveArg + " is no drive (give a letter such as C:)");
+    DriveRecord* drive = OpenDriveOf(root);
+    if (!drive) return 1;
+    GlobalState& g = Global();
+    LoadCache(g.Folders, *drive);
+    std::string listPath;
+    if (!listFile.empty()) {
+        if (!ResolveFolder(listArg, listPath)) return 1;
+        if (listPath.compare(0, 3, root) != 0) return fail(listArg + " is not on drive " + root.substr(0, 2));
+    }
+    ExportContext ctx{g.ComputerName, drive->RootPath, ExportDateText(), g.SizeUnit};
+    const bool html = format == "html";
+    std::string why;
+    if (!treeFile.empty()) {
+        if (g.Folders.Count() == 0)
+            std::fprintf(stderr, "norvessa-cli export: %s has not been measured; the tree holds no folders\n",
+                         root.substr(0, 2).c_str());
+        if (!ExportTreeFile(treeFile, html, ctx, cols, g.Folders, &why))
+            return fail("cannot write the tree to " + treeFile + ": " + why);
+    }
+    if (!listFile.empty()) {
+        FillResult shown = ShownRows(listPath);
+        if (!ExportListFile(listFile, html, ctx, cols, shown.Rows, shown.PercentBaseValue, &why))
+            return fail("cannot write the list to " + listFile + ": " + why);
+    }
+    return 0;
+}
+
+// Another analyzer's scan (ncdu's JSON export, gzip-compressed or not) as
+// a drive letter of its own, with the cache and file index a measurement of
+// that tree would have written.
+#ifdef NRVS_WITH_JSON_IMPORT
+int RunImport(const CommandLine& commandLine) {
+    auto fail = [](const std::string& text) {
+        std::fprintf(stderr, "norvessa-cli import: %s\n", text.c_str());
+        return 1;
+    };
+    const std::string& file = commandLine.arguments[0];
+    const std::string as = commandLine.LastValue("--as"), host = commandLine.LastValue("--host");
+    const bool force = commandLine.Has("--force");
+    if (as.empty()) return commandLine.UsageError("give the letter with --as X:");
+    if (!(as.size() == 2 || (as.size() == 3 && as[2] == '\\')) || as[1] != ':' ||
+        !std::isalpha(static_cast<unsigned char>(as[0])))
+        return fail("--as takes a drive letter such as X:, not " + as);
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(as[0])));
+    LoadParameters({});
+    platform::DetectDriveMap();
+    const std::string& root = platform::DriveRoots()[static_cast<size_t>(letter - 'A')];
+    if (!root.empty()) {
+        if (!force)
+            return fail(std::string(1, letter) + ": is a drive of this machine (" + root +
+                        "); choose a free letter, or --force to give the letter up to the import");
+    }
+    std::string document, why;
+    if (!platform::ReadInputDocument(file, kNcduMaxBytes, kNcduPadding, document, &why))
+        return fail((file == "-" ? std::string("standard input") : file) + ": " + why);
+    NcduImportReport report;
+    NcduImportOptions options;
+    options.Host = host;
+    options.Source = file;
+    if (!ImportNcdu(document, letter, options, report))
+        return fail((file == "-" ? std::string("standard input") : file) + ": " + report.Error +
+                    "; nothing was written");
+    // An import has no folder on this machine: the letter must not lead there.
+    if (!root.empty() && !platform::SetDriveMapEntry(letter - 'A', ""))
+        std::fprintf(stderr, "norvessa-cli import: the drive map could not be written; %c: still names %s\n", letter,
+                     root.c_str());
+    std::printf("%c:\\\nroot      %s\nfolders   %llu\nfiles     %llu\nbytes     %s\noccupied  %s\n", letter,
+                platform::ShownName(report.Root).c_str(), static_cast<unsigned long long>(report.Folders),
+                static_cast<unsigned long long>(report.Files), Number(report.Bytes).c_str(),
+                Number(report.Occupied).c_str());
+    if (!report.Unreadable.empty()) {
+        MeasureReport unread;
+        unread.Unreadable = report.Unreadable;
+        std::printf("%s\n", UnreadableMessage(unread).c_str());
+    }
+    return 0;
+}
+#else
+// The JSON parser is the one library this tool can do without on a server:
+// the import runs in norvessa-import beside it, the same tool with it.
+int RunImport(const CommandLine& commandLine) {
+    std::vector<std::string> forward = {"import"};
+    forward.insert(forward.end(), commandLine.given.begin(), commandLine.given.end());
+    return RunBeside("norvessa-import", std::move(forward), "import", "scans are read");
+}
+#endif
+
+} // namespace nrvs::cli
