@@ -18,6 +18,7 @@
 #include "core/treemap/Treemap.h"
 #include "core/GlobalState.h"
 #include "lib/DirectoryListing.h"
+#include "lib/ItemOperations.h"
 #include "platform/Drives.h"
 #include "platform/ProgramLocation.h"
 #include "platform/FileAccess.h"
@@ -368,10 +369,10 @@ int RunTree(const Args& args) {
     return 0;
 }
 
-// Prints what failed in the last file operation.
-int OperationResult(int ok, const char* verb) {
-    const auto& errors = platform::ShellErrors();
-    if (ok) {
+// Prints what failed in a file operation.
+int OperationResult(const platform::FileOperationResult& result, const char* verb) {
+    const std::vector<std::string> errors = OperationErrorLines(result);
+    if (result.ok) {
         // What was not kept of a copy that succeeded (extended attributes on
         // a file system without them) is still said.
         for (const auto& e : errors) std::fprintf(stderr, "norvessa-cli: %s: note: %s\n", verb, e.c_str());
@@ -386,7 +387,7 @@ int OperationResult(int ok, const char* verb) {
 // dialog does the same bookkeeping: the tree counted first, then items and
 // bytes reported as they go). Replacements are not asked: what exists is
 // replaced, as without --progress.
-struct CliShellUi : platform::ShellUi {
+struct CliShellUi : platform::FileOperationObserver {
     bool tty = platform::IsTerminal(2);
     uint64_t totalItems = 0, totalBytes = 0;
     std::chrono::steady_clock::time_point last{};
@@ -426,11 +427,11 @@ int RunCopyOrMove(const Args& given, bool move) {
     std::string source, dest;
     if (!ResolvePath(args[0], source) || !ResolveFolder(args[1], dest)) return 1;
     CliShellUi ui;
-    if (progress) platform::SetShellUi(&ui);
-    const int ok = move ? MoveItem(source, dest, progress) : CopyItem(source, dest, progress);
-    if (ok && move) ForgetInFileIndex(source);
-    platform::SetShellUi(nullptr);
-    return OperationResult(ok, move ? "move" : "copy");
+    platform::FileOperationObserver* observer = progress ? &ui : nullptr;
+    const platform::FileOperationResult result =
+        move ? MoveItem(source, dest, observer) : CopyItem(source, dest, observer);
+    if (result.ok && move) ForgetInFileIndex(source);
+    return OperationResult(result, move ? "move" : "copy");
 }
 
 int RunCopy(const Args& args) { return RunCopyOrMove(args, false); }
@@ -454,11 +455,9 @@ int RunDelete(const Args& args) {
         return 1;
     }
     CliShellUi ui;
-    if (progress) platform::SetShellUi(&ui);
-    const int ok = DeleteItem(path, trash ? 1 : 0, progress);
-    if (ok) ForgetInFileIndex(path);
-    platform::SetShellUi(nullptr);
-    return OperationResult(ok, "delete");
+    const platform::FileOperationResult result = DeleteItem(path, trash, progress ? &ui : nullptr);
+    if (result.ok) ForgetInFileIndex(path);
+    return OperationResult(result, "delete");
 }
 
 // The cluster simulation of a folder, as the window runs it on the folder
