@@ -120,14 +120,15 @@ bool CheckRemovable(const ItemPath& item, bool toTrash, Folder& parent, struct s
         if (HoldsMount(parent.Handle(), name)) return Fail(failures, what, "中に別のファイルシステムがマウントされています。何も削除していません");
     }
     struct statvfs sv{};
-    if (::fstatvfs(parent.Handle(), &sv) == 0 && (sv.f_flag & ST_RDONLY)) return Fail(failures, what, SystemReason(EROFS));
+    if (::fstatvfs(parent.Handle(), &sv) == 0 && (sv.f_flag & ST_RDONLY))
+        return Fail(failures, what, SystemReason(EROFS), EROFS);
     if (::faccessat(parent.Handle(), ".", W_OK | X_OK, AT_EACCESS) != 0) return FailErrno(failures, what);
     // In a sticky folder only the owners of the folder or of the item may
     // take it away.
     struct stat p{};
     const uid_t me = ::geteuid();
     if (::fstat(parent.Handle(), &p) == 0 && (p.st_mode & S_ISVTX) && me != 0 && st.st_uid != me && p.st_uid != me)
-        return Fail(failures, what, SystemReason(EPERM));
+        return Fail(failures, what, SystemReason(EPERM), EPERM);
     if (toTrash) {
         // A folder moved to another folder has its ".." rewritten.
         if (S_ISDIR(st.st_mode) && me != 0 && ::faccessat(parent.Handle(), name.c_str(), W_OK, AT_EACCESS) != 0)
