@@ -1,7 +1,8 @@
 // The directory lister: one text line per entry of a folder, with attribute
 // letters, size and occupied size; and the thin layers over the file
-// services that several windows share (attributes, entry counts, a
-// sequential writer, copy, move and delete). Paths are in program form.
+// services that several windows share (attributes, entry counts). Paths are
+// in program form. Copy, move and delete are in lib/ItemOperations.h, the
+// sequential writer in lib/OutputFile.h.
 #pragma once
 
 #include "lib/Text.h"
@@ -49,32 +50,5 @@ struct PathAttributes {
 };
 // Attributes of a program-form path; all 0 and result 0 on failure.
 int ReadAttributes(const std::string& path, PathAttributes& out);
-
-// A sequential file writer for the exports. Names are native (they come from
-// the save dialog).
-enum : uint32_t {
-    GENERIC_READ = 0x80000000u,
-    GENERIC_WRITE = 0x40000000u,
-    CREATE_NEW = 1,
-    CREATE_ALWAYS = 2,
-    OPEN_EXISTING = 3,
-    OPEN_ALWAYS = 4,
-    TRUNCATE_EXISTING = 5,
-};
-struct OutputFile {
-    std::intptr_t Handle = -1;
-    std::string FileName;
-    uint32_t Access = 0;
-};
-int OpenOutput(OutputFile& file, const std::string& fileName, uint32_t access, uint32_t share, uint32_t creation);
-long WriteOutput(OutputFile& file, const void* bytes, long length);
-int CloseOutput(OutputFile& file);
-
-// Copy into a folder, move (copy, then the source into the trash only when
-// the copy succeeded) and delete; 1 on success. Program-form paths; a
-// trailing backslash on the source is ignored.
-int CopyItem(const std::string& source, const std::string& destFolder, int confirm);
-int MoveItem(const std::string& source, const std::string& destFolder, int confirm);
-int DeleteItem(const std::string& path, int useRecycleBin, int confirm);
 
 } // namespace nrvs

@@ -1,6 +1,8 @@
 #include "lib/Text.h"
 
 #include "platform/FileAccess.h"
+#include "platform/LineFiles.h"
+#include "platform/Utf8.h"
 
 #include <charconv>
 #include <cmath>
@@ -42,25 +44,10 @@ int PutFloatAt(StringList& list, int position, double value) {
     return PutLineAt(list, position, FloatText(value));
 }
 
-void TextToLines(StringList& list, std::string_view text) {
-    list.clear();
-    size_t start = 0;
-    const size_t n = text.size();
-    while (start < n) {
-        size_t i = start;
-        while (i < n && text[i] != '\r' && text[i] != '\n') ++i;
-        list.emplace_back(text.substr(start, i - start));
-        if (i < n) i += (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1;
-        start = i;
-    }
-}
+void TextToLines(StringList& list, std::string_view text) { platform::SplitLines(text, list); }
 
 int LoadLines(StringList& list, const std::string& fileName) {
-    list.clear();
-    std::string data;
-    if (!platform::ReadWholeFile(fileName, data)) return 0;
-    TextToLines(list, data);
-    return 1;
+    return platform::ReadFileLines(fileName, list) ? 1 : 0;
 }
 
 int SaveLines(const StringList& list, const std::string& fileName) {
@@ -324,22 +311,6 @@ void ForEachKeyValue(std::string_view text, const std::function<void(const std::
     }
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
+void AppendUtf8(std::string& out, char32_t cp) { platform::AppendUtf8(out, cp); }
 
 } // namespace nrvs

@@ -11,6 +11,7 @@
 #include "platform/Paths.h"
 #include "platform/FileOperations.h"
 #include "support/FileFixtures.h"
+#include "support/LastOperation.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>
@@ -67,28 +68,11 @@ private:
     bool mounted_ = false;
 };
 
-bool ErrorsHold(const std::string& text) {
-    for (const auto& e : platform::ShellErrors())
-        if (e.find(text) != std::string::npos) return true;
-    return false;
-}
-
-std::string AllErrors() {
-    std::string all;
-    for (const auto& e : platform::ShellErrors()) all += e + "\n";
-    return all;
-}
-
-struct ScriptedUi : platform::ShellUi {
+struct ScriptedUi : platform::FileOperationObserver {
     std::function<bool(const std::string&, uint64_t)> goOn;
     bool ConfirmDelete(const std::string&, bool) override { return true; }
     Answer ConfirmReplace(const std::string&) override { return REPLACE_YES; }
     bool Progress(const std::string& path, uint64_t, uint64_t bytes) override { return !goOn || goOn(path, bytes); }
-};
-
-struct InstalledUi {
-    explicit InstalledUi(platform::ShellUi* ui) { platform::SetShellUi(ui); }
-    ~InstalledUi() { platform::SetShellUi(nullptr); }
 };
 
 struct TrashAt {
@@ -209,6 +193,7 @@ void RemoveDeep(const std::string& parent, const std::string& name) {
 } // namespace
 
 TEST(CopySafetyTest, NoMountMakesAFolderCopyIntoItself) {
+    test::LastOperation op;
     if (::geteuid() != 0) GTEST_SKIP() << "bind mounts need root";
     TempDrive drive;
     const TempDir& d = drive.Dir();
@@ -218,27 +203,28 @@ TEST(CopySafetyTest, NoMountMakesAFolderCopyIntoItself) {
     // c shows a\b: a copy of a into c is a copy of a into its own subfolder.
     Volume bind(d / "a/b", d / "c");
     if (!bind.Mounted()) GTEST_SKIP() << "bind mount failed";
-    EXPECT_EQ(CopyItem(root + "a\\", root + "c\\", 0), 0);
-    EXPECT_TRUE(ErrorsHold("それ自身の中にはコピーできません")) << AllErrors();
+    EXPECT_FALSE(op.Copy(root + "a\\", root + "c\\"));
+    EXPECT_TRUE(op.Holds("それ自身の中にはコピーできません")) << op.All();
     EXPECT_EQ(NamesIn(d / "a/b"), std::vector<std::string>{"file"}) << "nothing was made in the source";
-    EXPECT_EQ(CopyItem(root + "a\\", root + "a\\b\\", 1), 0) << "the plain spelling too";
+    EXPECT_FALSE(op.Copy(root + "a\\", root + "a\\b\\")) << "the plain spelling too";
     EXPECT_EQ(NamesIn(d / "a/b"), std::vector<std::string>{"file"});
-    EXPECT_EQ(MoveItem(root + "a\\", root + "c\\", 0), 0);
+    EXPECT_FALSE(op.Move(root + "a\\", root + "c\\"));
     EXPECT_EQ(d.Read("a/b/file"), "x");
 
     // A mount inside the source that shows the destination.
     Volume inner(d / "other", d / "a/m");
     if (inner.Mounted()) {
-        EXPECT_EQ(CopyItem(root + "a\\", root + "other\\", 0), 0);
+        EXPECT_FALSE(op.Copy(root + "a\\", root + "other\\"));
         EXPECT_EQ(NamesIn(d / "other"), std::vector<std::string>{"o"});
     }
 
     // The bind mount is no reason to refuse what is not inside the source.
-    EXPECT_EQ(CopyItem(root + "other\\o", root + "c\\", 0), 1) << AllErrors();
+    EXPECT_TRUE(op.Copy(root + "other\\o", root + "c\\")) << op.All();
     EXPECT_EQ(d.Read("a/b/o"), "o");
 }
 
 TEST(CopySafetyTest, ACopyKeepsWhatCpArchiveKeeps) {
+    test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
     const std::string root = drive.Root();
@@ -277,8 +263,8 @@ TEST(CopySafetyTest, ACopyKeepsWhatCpArchiveKeeps) {
     d.MakeDir("ref");
     d.MakeDir("ours");
     ASSERT_EQ(std::system(("/bin/cp -a '" + d / "t" + "' '" + d / "ref/" + "'").c_str()), 0);
-    ASSERT_EQ(CopyItem(root + "t\\", root + "ours\\", 0), 1) << AllErrors();
-    EXPECT_TRUE(platform::ShellErrors().empty()) << AllErrors();
+    ASSERT_TRUE(op.Copy(root + "t\\", root + "ours\\")) << op.All();
+    EXPECT_TRUE(op.Errors().empty()) << op.All();
 
     std::vector<std::string> names = {"", "/f1", "/sub", "/sub/g", "/hard1", "/sub/hard2", "/sub/hard3", "/outside",
                                       "/link", "/shared"};
@@ -305,7 +291,7 @@ TEST(CopySafetyTest, ACopyKeepsWhatCpArchiveKeeps) {
 
     // Copied again onto itself: the links are still one file, and no
     // temporary name is left beside them.
-    ASSERT_EQ(CopyItem(root + "t\\", root + "ours\\", 0), 1) << AllErrors();
+    ASSERT_TRUE(op.Copy(root + "t\\", root + "ours\\")) << op.All();
     EXPECT_EQ(StatOf(d / "ours/t/hard1").st_nlink, 3u);
     EXPECT_EQ(NamesIn(d / "ours/t/sub"), (std::vector<std::string>{"g", "hard2", "hard3"}));
 
@@ -313,14 +299,15 @@ TEST(CopySafetyTest, ACopyKeepsWhatCpArchiveKeeps) {
     // copy, and the copy is still a success.
     Volume ram(d / "ram", "ramfs", "");
     if (ram.Mounted()) {
-        ASSERT_EQ(CopyItem(root + "t\\", root + "ram\\", 0), 1) << AllErrors();
-        ASSERT_EQ(platform::ShellErrors().size(), 1u) << AllErrors();
-        EXPECT_NE(platform::ShellErrors()[0].find("拡張属性はコピーされませんでした"), std::string::npos);
+        ASSERT_TRUE(op.Copy(root + "t\\", root + "ram\\")) << op.All();
+        ASSERT_EQ(op.Errors().size(), 1u) << op.All();
+        EXPECT_NE(op.Errors()[0].find("拡張属性はコピーされませんでした"), std::string::npos);
         EXPECT_EQ(d.Read("ram/t/f1"), "one");
     }
 }
 
 TEST(CopySafetyTest, SpecialFilesAreReportedAndAMoveKeepsTheirSource) {
+    test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
     const std::string root = drive.Root();
@@ -338,23 +325,23 @@ TEST(CopySafetyTest, SpecialFilesAreReportedAndAMoveKeepsTheirSource) {
     const bool device = ::geteuid() == 0 && ::mknod((d / "s/null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
     d.MakeDir("dst");
 
-    EXPECT_EQ(CopyItem(root + "s\\", root + "dst\\", 0), 0) << "not everything was copied";
-    EXPECT_TRUE(ErrorsHold(d / "s/fifo: FIFOはコピーされません")) << AllErrors();
-    EXPECT_TRUE(ErrorsHold(d / "s/sock: ソケットはコピーされません")) << AllErrors();
+    EXPECT_FALSE(op.Copy(root + "s\\", root + "dst\\")) << "not everything was copied";
+    EXPECT_TRUE(op.Holds(d / "s/fifo: FIFOはコピーされません")) << op.All();
+    EXPECT_TRUE(op.Holds(d / "s/sock: ソケットはコピーされません")) << op.All();
     if (device) {
-        EXPECT_TRUE(ErrorsHold(d / "s/null: デバイスはコピーされません")) << AllErrors();
+        EXPECT_TRUE(op.Holds(d / "s/null: デバイスはコピーされません")) << op.All();
     }
     EXPECT_EQ(NamesIn(d / "dst/s"), std::vector<std::string>{"a.txt"});
 
     d.MakeDir("one");
-    EXPECT_EQ(CopyItem(root + "s\\fifo", root + "one\\", 0), 0);
-    EXPECT_TRUE(ErrorsHold("FIFOはコピーされません"));
+    EXPECT_FALSE(op.Copy(root + "s\\fifo", root + "one\\"));
+    EXPECT_TRUE(op.Holds("FIFOはコピーされません"));
     EXPECT_TRUE(NamesIn(d / "one").empty());
 
     d.MakeDir("mv");
-    EXPECT_EQ(MoveItem(root + "s\\", root + "mv\\", 0), 0);
-    EXPECT_TRUE(ErrorsHold("FIFOはコピーされません")) << AllErrors();
-    EXPECT_TRUE(ErrorsHold("the source stays")) << AllErrors();
+    EXPECT_FALSE(op.Move(root + "s\\", root + "mv\\"));
+    EXPECT_TRUE(op.Holds("FIFOはコピーされません")) << op.All();
+    EXPECT_TRUE(op.Holds("the source stays")) << op.All();
     EXPECT_TRUE(S_ISFIFO(StatOf(d / "s/fifo").st_mode)) << "the FIFO was not lost";
     EXPECT_EQ(d.Read("s/a.txt"), "aaa");
     EXPECT_EQ(d.Read("mv/s/a.txt"), "aaa");
@@ -362,6 +349,7 @@ TEST(CopySafetyTest, SpecialFilesAreReportedAndAMoveKeepsTheirSource) {
 }
 
 TEST(CopySafetyTest, AMoveThatCouldNotRemoveItsSourceCopiesNothingAndSaysWhy) {
+    test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
     const std::string root = drive.Root();
@@ -373,13 +361,13 @@ TEST(CopySafetyTest, AMoveThatCouldNotRemoveItsSourceCopiesNothingAndSaysWhy) {
         d.Write("ro/tree/x", "x");
         ASSERT_EQ(::mount("nrvstest", (d / "ro").c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m"), 0);
         for (const std::string item : {"ro\\f", "ro\\tree\\"}) {
-            EXPECT_EQ(MoveItem(root + item, root + "dst\\", 0), 0) << item;
-            EXPECT_TRUE(ErrorsHold(platform::SystemReason(EROFS))) << AllErrors();
-            EXPECT_FALSE(ErrorsHold("unsafe")) << AllErrors();
+            EXPECT_FALSE(op.Move(root + item, root + "dst\\")) << item;
+            EXPECT_TRUE(op.Holds(platform::SystemReason(EROFS))) << op.All();
+            EXPECT_FALSE(op.Holds("unsafe")) << op.All();
         }
         EXPECT_TRUE(NamesIn(d / "dst").empty()) << "nothing was copied";
-        EXPECT_EQ(DeleteItem(root + "ro\\f", 1, 0), 0);
-        EXPECT_TRUE(ErrorsHold(platform::SystemReason(EROFS))) << AllErrors();
+        EXPECT_FALSE(op.Delete(root + "ro\\f", true));
+        EXPECT_TRUE(op.Holds(platform::SystemReason(EROFS))) << op.All();
         EXPECT_EQ(d.Read("ro/f"), "data");
     }
 
@@ -398,18 +386,18 @@ TEST(CopySafetyTest, AMoveThatCouldNotRemoveItsSourceCopiesNothingAndSaysWhy) {
     ASSERT_EQ(::chmod((d / "open/shared").c_str(), 01777), 0);
     std::string seen;
     bool result = test::AsUnprivileged([&] {
-        bool ok = MoveItem(root + "locked\\f", root + "open\\", 0) == 0 && ErrorsHold(platform::SystemReason(EACCES)) &&
+        bool ok = !op.Move(root + "locked\\f", root + "open\\") && op.Holds(platform::SystemReason(EACCES)) &&
                   NamesIn(d / "open") == std::vector<std::string>{"shared"};
-        ok = ok && CopyItem(root + "src\\", root + "open\\", 0) == 0 &&
-             ErrorsHold(d / "src/secret: " + platform::SystemReason(EACCES)) && !ErrorsHold("コピー中に変更されました");
+        ok = ok && !op.Copy(root + "src\\", root + "open\\") &&
+             op.Holds(d / "src/secret: " + platform::SystemReason(EACCES)) && !op.Holds("コピー中に変更されました");
         if (StatOf(d / "open/shared/theirs").st_uid != ::geteuid()) {
             // The copy is made, but may not take the other user's name.
-            ok = ok && CopyItem(root + "src\\ok", root + "open\\shared\\", 0) == 0 &&
-                 ErrorsHold(d / "src/ok: " + platform::SystemReason(EPERM));
-            ok = ok && DeleteItem(root + "open\\shared\\", 0, 0) == 0 &&
-                 ErrorsHold(d / "open/shared/theirs: " + platform::SystemReason(EPERM));
+            ok = ok && !op.Copy(root + "src\\ok", root + "open\\shared\\") &&
+                 op.Holds(d / "src/ok: " + platform::SystemReason(EPERM));
+            ok = ok && !op.Delete(root + "open\\shared\\", false) &&
+                 op.Holds(d / "open/shared/theirs: " + platform::SystemReason(EPERM));
         }
-        if (!ok) std::fprintf(stderr, "%s", AllErrors().c_str());
+        if (!ok) std::fprintf(stderr, "%s", op.All().c_str());
         return ok;
     });
     EXPECT_TRUE(result);
@@ -421,6 +409,7 @@ TEST(CopySafetyTest, AMoveThatCouldNotRemoveItsSourceCopiesNothingAndSaysWhy) {
 }
 
 TEST(CopySafetyTest, AKilledCopyLeavesNoLastingTemporary) {
+    test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
     const std::string root = drive.Root();
@@ -439,8 +428,7 @@ TEST(CopySafetyTest, AKilledCopyLeavesNoLastingTemporary) {
             if (path == "big" && bytes > 0) ::raise(SIGKILL);
             return true;
         };
-        InstalledUi installed(&ui);
-        CopyItem(root + "big", root + "dst\\", 1);
+        op.Copy(root + "big", root + "dst\\", &ui);
         return 0;
     });
     ASSERT_EQ(died, -2) << "the copy was to be killed in the middle";
@@ -458,13 +446,14 @@ TEST(CopySafetyTest, AKilledCopyLeavesNoLastingTemporary) {
     EXPECT_EQ(CountEntries(root + "dst\\*.*", LIST_FILES), 2);
 
     // The next copy into the folder clears it, and nothing else.
-    ASSERT_EQ(CopyItem(root + "small", root + "dst\\", 0), 1);
+    ASSERT_TRUE(op.Copy(root + "small", root + "dst\\"));
     EXPECT_FALSE(d.Exists("dst/" + leftovers[0]));
     EXPECT_EQ(NamesIn(d / "dst"), (std::vector<std::string>{".nrvs1.0123456789abcdef.1", ".nrvs12.0123456789abcdef",
                                                              ".nrvs999999.0123456789abcdef.1", "report.nrvs", "small"}));
 }
 
 TEST(CopySafetyTest, ASourceThatChangesWhileCopiedIsNotPassedOffAsItsCopy) {
+    test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
     const std::string root = drive.Root();
@@ -481,10 +470,9 @@ TEST(CopySafetyTest, ASourceThatChangesWhileCopiedIsNotPassedOffAsItsCopy) {
             if (bytes > start && !shrunk) shrunk = ::truncate((d / "grow").c_str(), 1 << 20) == 0;
             return true;
         };
-        InstalledUi installed(&ui);
-        EXPECT_EQ(CopyItem(root + "grow", root + target + "\\", 1), 0) << target;
+        EXPECT_FALSE(op.Copy(root + "grow", root + target + "\\", &ui)) << target;
         ASSERT_TRUE(shrunk) << "the source was to shrink in the middle of the copy";
-        EXPECT_TRUE(ErrorsHold(d / "grow: コピー中に変更されました")) << AllErrors();
+        EXPECT_TRUE(op.Holds(d / "grow: コピー中に変更されました")) << op.All();
         for (const auto& n : NamesIn(d / target)) EXPECT_FALSE(platform::IsCopyTemporaryName(n)) << n;
     }
     EXPECT_EQ(d.Read("dst/grow"), "old") << "the old file stays whole";
@@ -492,6 +480,7 @@ TEST(CopySafetyTest, ASourceThatChangesWhileCopiedIsNotPassedOffAsItsCopy) {
 }
 
 TEST(CopySafetyTest, ADriveRootIsNeverDeletedOrMovedThroughAnotherLetter) {
+    test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
     const std::string root = drive.Root();
@@ -505,21 +494,21 @@ TEST(CopySafetyTest, ADriveRootIsNeverDeletedOrMovedThroughAnotherLetter) {
     ASSERT_EQ(platform::SetDriveMapEntry(other, d / "outer/t1"), 1);
     const std::string otherDrive = std::string(1, static_cast<char>('A' + other)) + ":";
 
-    EXPECT_EQ(DeleteItem(root + "outer\\t1\\", 1, 0), 0);
-    EXPECT_TRUE(ErrorsHold("ドライブ " + otherDrive + " のルートです")) << AllErrors();
-    EXPECT_EQ(DeleteItem(root + "outer\\t1\\", 0, 0), 0);
-    EXPECT_EQ(MoveItem(root + "outer\\t1\\", root + "dst\\", 0), 0);
+    EXPECT_FALSE(op.Delete(root + "outer\\t1\\", true));
+    EXPECT_TRUE(op.Holds("ドライブ " + otherDrive + " のルートです")) << op.All();
+    EXPECT_FALSE(op.Delete(root + "outer\\t1\\", false));
+    EXPECT_FALSE(op.Move(root + "outer\\t1\\", root + "dst\\"));
     EXPECT_TRUE(NamesIn(d / "dst").empty()) << "refused before anything was copied";
-    EXPECT_EQ(DeleteItem(root + "outer\\", 1, 0), 0) << "a folder holding the root";
-    EXPECT_TRUE(ErrorsHold("ドライブ " + otherDrive + " のルートを含んでいます")) << AllErrors();
-    EXPECT_EQ(DeleteItem(root + "outer\\", 0, 0), 0);
+    EXPECT_FALSE(op.Delete(root + "outer\\", true)) << "a folder holding the root";
+    EXPECT_TRUE(op.Holds("ドライブ " + otherDrive + " のルートを含んでいます")) << op.All();
+    EXPECT_FALSE(op.Delete(root + "outer\\", false));
     EXPECT_EQ(d.Read("outer/t1/file"), "on the other drive");
     EXPECT_EQ(d.Read("outer/ft/x"), "x");
     // A link to the root is a link: it goes, the drive stays.
-    EXPECT_EQ(DeleteItem(root + "link", 0, 0), 1) << AllErrors();
+    EXPECT_TRUE(op.Delete(root + "link", false)) << op.All();
     EXPECT_EQ(d.Read("outer/t1/file"), "on the other drive");
     // Items inside the other drive's root are the user's to delete.
-    EXPECT_EQ(DeleteItem(root + "outer\\t1\\file", 1, 0), 1) << AllErrors();
+    EXPECT_TRUE(op.Delete(root + "outer\\t1\\file", true)) << op.All();
 
     // A root spelled with ".." is taken as the folder it names; one naming
     // no folder leaves the letter free.
@@ -537,15 +526,16 @@ TEST(CopySafetyTest, ADriveRootIsNeverDeletedOrMovedThroughAnotherLetter) {
     ASSERT_EQ(SaveLines(lines, platform::DriveMapFileName()), 1);
     platform::DetectDriveMap();
     EXPECT_EQ(platform::DriveRoots()[static_cast<size_t>(other)], canonical);
-    EXPECT_EQ(DeleteItem(root + "outer\\ft\\", 0, 0), 0);
+    EXPECT_FALSE(op.Delete(root + "outer\\ft\\", false));
     lines[static_cast<size_t>(other)] = d / "outer/gone/../ft";
     ASSERT_EQ(SaveLines(lines, platform::DriveMapFileName()), 1);
     platform::DetectDriveMap();
     EXPECT_EQ(platform::DriveRoots()[static_cast<size_t>(other)], "");
-    EXPECT_EQ(DeleteItem(root + "outer\\ft\\", 0, 0), 1) << "no drive stands there now";
+    EXPECT_TRUE(op.Delete(root + "outer\\ft\\", false)) << "no drive stands there now";
 }
 
 TEST(CopySafetyTest, DeepTreesAreCopiedMovedAndDeletedWithFewDescriptors) {
+    test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
     const std::string root = drive.Root();
@@ -561,17 +551,17 @@ TEST(CopySafetyTest, DeepTreesAreCopiedMovedAndDeletedWithFewDescriptors) {
             struct rlimit few{256, 256};
             if (::setrlimit(RLIMIT_NOFILE, &few) != 0) return 9;
             std::string end;
-            if (CopyItem(root + "deep\\", root + "copy\\", 0) != 1) return 1;
+            if (!op.Copy(root + "deep\\", root + "copy\\")) return 1;
             if (ChainDepth(d / "copy/deep", end) != kDepth || end != "bottom") return 2;
-            if (MoveItem(root + "copy\\deep\\", root + "moved\\", 0) != 1) return 3;
+            if (!op.Move(root + "copy\\deep\\", root + "moved\\")) return 3;
             if (d.Exists("copy/deep") || ChainDepth(d / "moved/deep", end) != kDepth || end != "bottom") return 4;
-            if (DeleteItem(root + "moved\\deep\\", 0, 0) != 1 || d.Exists("moved/deep")) return 5;
-            if (DeleteItem(root + "deep\\", 0, 0) != 1 || d.Exists("deep")) return 6;
+            if (!op.Delete(root + "moved\\deep\\", false) || d.Exists("moved/deep")) return 5;
+            if (!op.Delete(root + "deep\\", false) || d.Exists("deep")) return 6;
             return 0;
         },
         300);
     if (result != 0) {
-        for (const auto& e : platform::ShellErrors()) ADD_FAILURE() << e.substr(0, 300);
+        for (const auto& e : op.Errors()) ADD_FAILURE() << e.substr(0, 300);
     }
     EXPECT_EQ(result, 0) << "1 copy, 2 copy's depth, 3 move, 4 moved tree, 5 delete of the copy, 6 delete; -1 hung";
     for (const char* n : {"deep", "copy", "moved"}) RemoveDeep(d.Path(), n);

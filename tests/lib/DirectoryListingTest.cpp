@@ -1,17 +1,22 @@
 #include "lib/DirectoryListing.h"
+#include "lib/OutputFile.h"
+#include "platform/ErrorText.h"
 #include "platform/FolderEntries.h"
 #include "platform/Paths.h"
+#include "support/LastOperation.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/mount.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace nrvs;
 using nrvs::test::TempDir;
@@ -166,6 +171,7 @@ TEST(DirListingTest, UnreadableFolderListsEmpty) {
 }
 
 TEST(DirListingTest, OddNamesAreShownSafelyAndStayDeletable) {
+    test::LastOperation op;
     TempDrive drive;
     const std::string odd = std::string("a\\b\tc\nd\xff\xfe");
     drive.Dir().Write(odd, "12345");
@@ -176,11 +182,12 @@ TEST(DirListingTest, OddNamesAreShownSafelyAndStayDeletable) {
     EXPECT_EQ(l.Entries[0], shown + " > ...... 5:5");
     EXPECT_EQ(l.Entries[0].find_first_of("\t\n"), std::string::npos);
     EXPECT_EQ(platform::NativeName(shown), odd);
-    EXPECT_EQ(DeleteItem(drive.Root() + shown, 0, 0), 1);
+    EXPECT_TRUE(op.Delete(drive.Root() + shown, false));
     EXPECT_FALSE(drive.Dir().Exists(odd));
 }
 
 TEST(DirListingTest, PathsBeyondPathMaxStillWork) {
+    test::LastOperation op;
     TempDrive drive;
     const std::string name(200, 'n');
     platform::Folder f = platform::Folder::Open(drive.Native());
@@ -200,7 +207,7 @@ TEST(DirListingTest, PathsBeyondPathMaxStillWork) {
     EXPECT_EQ(l.Entries, StringList{"deep.txt > ...... 3:3"});
     PathAttributes a;
     EXPECT_EQ(ReadAttributes(program + "deep.txt", a), 1);
-    EXPECT_EQ(DeleteItem(drive.Root() + name + "\\", 0, 0), 1) << "a tree deeper than PATH_MAX is removed";
+    EXPECT_TRUE(op.Delete(drive.Root() + name + "\\", false)) << "a tree deeper than PATH_MAX is removed";
     EXPECT_FALSE(drive.Dir().Exists(name));
 }
 
@@ -220,6 +227,7 @@ TEST(DirListingTest, EntriesThatVanishWhileReadingAreSkipped) {
 }
 
 TEST(FileOperationTest, CopyMoveAndDelete) {
+    test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
     d.Write("src/tree/a.txt", "aaa");
@@ -228,40 +236,41 @@ TEST(FileOperationTest, CopyMoveAndDelete) {
     d.MakeDir("dst");
     const std::string root = drive.Root();
 
-    EXPECT_EQ(CopyItem(root + "src\\tree\\", root + "dst\\", 0), 1);
+    EXPECT_TRUE(op.Copy(root + "src\\tree\\", root + "dst\\"));
     EXPECT_EQ(d.Read("dst/tree/a.txt"), "aaa");
     EXPECT_EQ(d.Read("dst/tree/sub/b.txt"), "bb");
     char target[16] = {};
     EXPECT_EQ(::readlink((d / "dst/tree/link").c_str(), target, sizeof target - 1), 5);
     d.Write("src/tree/a.txt", "new");
-    EXPECT_EQ(CopyItem(root + "src\\tree\\a.txt", root + "dst\\tree\\", 0), 1) << "replaces silently";
+    EXPECT_TRUE(op.Copy(root + "src\\tree\\a.txt", root + "dst\\tree\\")) << "replaces silently";
     EXPECT_EQ(d.Read("dst/tree/a.txt"), "new");
 
-    EXPECT_EQ(CopyItem(root + "src\\", root + "src\\tree\\", 0), 0) << "never into its own subtree";
-    EXPECT_EQ(CopyItem(root + "src\\tree\\a.txt", root + "src\\tree\\", 0), 0) << "never onto itself";
+    EXPECT_FALSE(op.Copy(root + "src\\", root + "src\\tree\\")) << "never into its own subtree";
+    EXPECT_FALSE(op.Copy(root + "src\\tree\\a.txt", root + "src\\tree\\")) << "never onto itself";
     EXPECT_EQ(d.Read("src/tree/a.txt"), "new");
 
-    EXPECT_EQ(MoveItem(root + "src\\tree\\", root + "nowhere\\", 0), 0);
+    EXPECT_FALSE(op.Move(root + "src\\tree\\", root + "nowhere\\"));
     EXPECT_TRUE(d.Exists("src/tree/a.txt")) << "a failed copy deletes nothing";
 
     // A file never replaces a folder of its name, and a hard link to the
     // source is never written through.
     d.Write("dst2/a.txt/keep", "tree");
-    EXPECT_EQ(CopyItem(root + "src\\tree\\a.txt", root + "dst2\\", 0), 0);
+    EXPECT_FALSE(op.Copy(root + "src\\tree\\a.txt", root + "dst2\\"));
     EXPECT_EQ(d.Read("dst2/a.txt/keep"), "tree");
     d.MakeDir("linked/tree");
     ASSERT_EQ(::link((d / "src/tree/a.txt").c_str(), (d / "linked/tree/a.txt").c_str()), 0);
-    EXPECT_EQ(CopyItem(root + "src\\tree\\", root + "linked\\", 0), 1);
+    EXPECT_TRUE(op.Copy(root + "src\\tree\\", root + "linked\\"));
     EXPECT_EQ(d.Read("src/tree/a.txt"), "new");
     EXPECT_EQ(d.Read("linked/tree/sub/b.txt"), "bb");
 
-    EXPECT_EQ(DeleteItem(root + "dst\\tree\\", 0, 0), 1);
+    EXPECT_TRUE(op.Delete(root + "dst\\tree\\", false));
     EXPECT_FALSE(d.Exists("dst/tree"));
-    EXPECT_EQ(DeleteItem(root, 0, 0), 0) << "a drive root is never deleted";
-    EXPECT_EQ(DeleteItem(root + "..\\", 0, 0), 0);
+    EXPECT_FALSE(op.Delete(root, false)) << "a drive root is never deleted";
+    EXPECT_FALSE(op.Delete(root + "..\\", false));
 }
 
 TEST(FileOperationTest, DeleteIntoTheTrashAndMove) {
+    test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
     const std::string xdg = drive.ExeDir() / "xdg";
@@ -272,7 +281,7 @@ TEST(FileOperationTest, DeleteIntoTheTrashAndMove) {
     d.Write("doomed2/x", "1");
     d.MakeDir("dst");
     const std::string root = drive.Root();
-    EXPECT_EQ(DeleteItem(root + "doomed.txt", 1, 0), 1);
+    EXPECT_TRUE(op.Delete(root + "doomed.txt", true));
     EXPECT_FALSE(d.Exists("doomed.txt"));
     EXPECT_EQ(drive.ExeDir().Read("xdg/Trash/files/doomed.txt"), "bye");
     std::string info = drive.ExeDir().Read("xdg/Trash/info/doomed.txt.trashinfo");
@@ -280,15 +289,34 @@ TEST(FileOperationTest, DeleteIntoTheTrashAndMove) {
     EXPECT_NE(info.find("doomed.txt\nDeletionDate="), std::string::npos);
 
     d.Write("doomed.txt", "again");
-    EXPECT_EQ(DeleteItem(root + "doomed.txt", 1, 0), 1);
+    EXPECT_TRUE(op.Delete(root + "doomed.txt", true));
     EXPECT_EQ(drive.ExeDir().Read("xdg/Trash/files/doomed.txt.2"), "again") << "a second item of that name";
 
-    EXPECT_EQ(MoveItem(root + "doomed2\\", root + "dst\\", 0), 1);
+    EXPECT_TRUE(op.Move(root + "doomed2\\", root + "dst\\"));
     EXPECT_EQ(d.Read("dst/doomed2/x"), "1");
     EXPECT_FALSE(d.Exists("doomed2"));
     EXPECT_TRUE(drive.ExeDir().Exists("xdg/Trash/files/doomed2/x"));
     if (old) ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
     else ::unsetenv("XDG_DATA_HOME");
+}
+
+// Operations that fail one after another each report their own failures
+// only, and one refused before any work reports none.
+TEST(FileOperationTest, EachOperationReportsOnlyItsOwnFailures) {
+    TempDrive drive;
+    const TempDir& d = drive.Dir();
+    const std::string root = drive.Root();
+    d.Write("src/a", "x");
+    const platform::FileOperationResult copy = CopyItem(root + "src\\a", root + "nowhere\\", nullptr);
+    const platform::FileOperationResult removal = DeleteItem(root + "gone", false, nullptr);
+    const platform::FileOperationResult refused = DeleteItem(root, false, nullptr);
+    EXPECT_FALSE(copy.ok);
+    EXPECT_FALSE(removal.ok);
+    EXPECT_FALSE(refused.ok);
+    const std::string noSuchItem = ": " + platform::SystemReason(ENOENT);
+    EXPECT_EQ(OperationErrorLines(copy), std::vector<std::string>{d / "nowhere" + noSuchItem});
+    EXPECT_EQ(OperationErrorLines(removal), std::vector<std::string>{d / "gone" + noSuchItem});
+    EXPECT_TRUE(refused.failures.empty());
 }
 
 TEST(FileOperationTest, OutputFileWritesAndReportsFailure) {
@@ -303,6 +331,7 @@ TEST(FileOperationTest, OutputFileWritesAndReportsFailure) {
 }
 
 TEST(FileOperationTest, DeleteNeverEmptiesAMountedFileSystem) {
+    test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
     d.MakeDir("a/mnt");
@@ -310,7 +339,7 @@ TEST(FileOperationTest, DeleteNeverEmptiesAMountedFileSystem) {
         GTEST_SKIP() << "mounting a tmpfs needs root and a kernel that allows it";
     d.Write("a/mnt/precious", "keep me");
     d.Write("a/other", "x");
-    EXPECT_EQ(DeleteItem(drive.Root() + "a\\", 0, 0), 0);
+    EXPECT_FALSE(op.Delete(drive.Root() + "a\\", false));
     EXPECT_EQ(d.Read("a/mnt/precious"), "keep me");
     ::umount((d / "a/mnt").c_str());
 }

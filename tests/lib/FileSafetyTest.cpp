@@ -10,6 +10,7 @@
 #include "platform/Paths.h"
 #include "platform/FileOperations.h"
 #include "support/FileFixtures.h"
+#include "support/LastOperation.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>
@@ -56,7 +57,7 @@ private:
     bool mounted_ = false;
 };
 
-struct SwapOnProgress : platform::ShellUi {
+struct SwapOnProgress : platform::FileOperationObserver {
     std::function<void(const std::string&)> onProgress;
     bool ConfirmDelete(const std::string&, bool) override { return true; }
     Answer ConfirmReplace(const std::string&) override { return REPLACE_YES; }
@@ -69,6 +70,7 @@ struct SwapOnProgress : platform::ShellUi {
 } // namespace
 
 TEST(FileSafetyTest, BackslashLookalikesAndControlPicturesStaySeparateFiles) {
+    test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
     d.Write("a\\b", "real backslash");
@@ -90,16 +92,17 @@ TEST(FileSafetyTest, BackslashLookalikesAndControlPicturesStaySeparateFiles) {
     EXPECT_EQ(rec.TreeBytes, 14 + 14 + 5);
 
     // Deleting the full-width one leaves the real backslash alone, and back.
-    EXPECT_EQ(DeleteItem(drive.Root() + platform::ShownName("a" + kFullWidthBackslash + "b"), 0, 0), 1);
+    EXPECT_TRUE(op.Delete(drive.Root() + platform::ShownName("a" + kFullWidthBackslash + "b"), false));
     EXPECT_EQ(d.Read("a\\b"), "real backslash");
     EXPECT_FALSE(d.Exists("a" + kFullWidthBackslash + "b"));
-    EXPECT_EQ(DeleteItem(drive.Root() + platform::ShownName("a\\b"), 0, 0), 1);
+    EXPECT_TRUE(op.Delete(drive.Root() + platform::ShownName("a\\b"), false));
     EXPECT_FALSE(d.Exists("a\\b"));
-    EXPECT_EQ(DeleteItem(drive.Root() + shownDir + "\\", 0, 0), 1);
+    EXPECT_TRUE(op.Delete(drive.Root() + shownDir + "\\", false));
     EXPECT_TRUE(NamesIn(drive.Native()).empty());
 }
 
 TEST(FileSafetyTest, NoSpellingOfAPathReachesTheRootOrLeavesTheDrive) {
+    test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
     d.Write("keep/file", "x");
@@ -111,10 +114,10 @@ TEST(FileSafetyTest, NoSpellingOfAPathReachesTheRootOrLeavesTheDrive) {
                                    root + "keep\\.\\file", std::string("A:\\keep\\")}) {
         platform::ItemPath item;
         EXPECT_FALSE(platform::CheckProgramPath(bad, item)) << bad;
-        EXPECT_EQ(DeleteItem(bad, 0, 0), 0) << bad;
-        EXPECT_EQ(MoveItem(bad, root + "dst\\", 0), 0) << bad;
+        EXPECT_FALSE(op.Delete(bad, false)) << bad;
+        EXPECT_FALSE(op.Move(bad, root + "dst\\")) << bad;
     }
-    EXPECT_EQ(DeleteItem(root, 1, 0), 0) << "the root itself";
+    EXPECT_FALSE(op.Delete(root, true)) << "the root itself";
     EXPECT_EQ(d.Read("keep/file"), "x");
     EXPECT_TRUE(NamesIn(d / "dst").empty());
 
@@ -168,6 +171,7 @@ TEST(FileSafetyTest, OwnFilesThatAreFifosOrDevicesAreRefusedAtOnce) {
 }
 
 TEST(FileSafetyTest, SetIdBitsOnlyWithTheirOwnerAndTimesKept) {
+    test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
     d.Write("src/tool", "#!/bin/sh\n");
@@ -177,7 +181,7 @@ TEST(FileSafetyTest, SetIdBitsOnlyWithTheirOwnerAndTimesKept) {
     struct timespec times[2] = {{1000000000, 0}, {1200000000, 500}};
     ASSERT_EQ(::utimensat(AT_FDCWD, (d / "src/tool").c_str(), times, 0), 0);
     d.MakeDir("dst");
-    ASSERT_EQ(CopyItem(drive.Root() + "src\\", drive.Root() + "dst\\", 0), 1);
+    ASSERT_TRUE(op.Copy(drive.Root() + "src\\", drive.Root() + "dst\\"));
     struct stat tool = StatOf(d / "dst/src/tool");
     if (::geteuid() == 0) {
         // Root keeps the owner, so the bits still give the owner's rights.
@@ -193,7 +197,7 @@ TEST(FileSafetyTest, SetIdBitsOnlyWithTheirOwnerAndTimesKept) {
         d.MakeDir("mine");
         ::chmod((d / "mine").c_str(), 0777);
         EXPECT_TRUE(test::AsUnprivileged([&] {
-            return CopyItem(drive.Root() + "src\\tool", drive.Root() + "mine\\", 0) == 1;
+            return op.Copy(drive.Root() + "src\\tool", drive.Root() + "mine\\");
         }));
         EXPECT_EQ(StatOf(d / "mine/tool").st_mode & 07777, 0755u) << "no set-id bit on another owner's copy";
     }
@@ -201,6 +205,7 @@ TEST(FileSafetyTest, SetIdBitsOnlyWithTheirOwnerAndTimesKept) {
 }
 
 TEST(FileSafetyTest, ReplacingOnAFullDiskKeepsTheOldFile) {
+    test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
     SmallVolume vol(d / "small", "1m");
@@ -209,15 +214,16 @@ TEST(FileSafetyTest, ReplacingOnAFullDiskKeepsTheOldFile) {
     d.Write("small/filler", std::string(500000, 'z'));
     d.Write("f", std::string(300000, 'n'));
     d.Write("g", std::string(300000, 'g'));
-    EXPECT_EQ(CopyItem(drive.Root() + "f", drive.Root() + "small\\", 0), 0);
+    EXPECT_FALSE(op.Copy(drive.Root() + "f", drive.Root() + "small\\"));
     EXPECT_EQ(d.Read("small/f"), std::string(300000, 'o')) << "the old file stays whole";
-    EXPECT_EQ(CopyItem(drive.Root() + "g", drive.Root() + "small\\", 0), 0);
+    EXPECT_FALSE(op.Copy(drive.Root() + "g", drive.Root() + "small\\"));
     EXPECT_FALSE(d.Exists("small/g")) << "no partial file under the real name";
     EXPECT_EQ(NamesIn(d / "small"), (std::vector<std::string>{"f", "filler"})) << "no temporary file left";
-    EXPECT_FALSE(platform::ShellErrors().empty());
+    EXPECT_FALSE(op.Errors().empty());
 }
 
 TEST(FileSafetyTest, SparseFilesKeepTheirHoles) {
+    test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
     SmallVolume vol(d / "small", "1m");
@@ -229,7 +235,7 @@ TEST(FileSafetyTest, SparseFilesKeepTheirHoles) {
     ASSERT_EQ(::pwrite(fd, "middle", 6, size / 2), 6);
     ASSERT_EQ(::ftruncate(fd, size), 0);
     ::close(fd);
-    ASSERT_EQ(CopyItem(drive.Root() + "sparse", drive.Root() + "small\\", 0), 1);
+    ASSERT_TRUE(op.Copy(drive.Root() + "sparse", drive.Root() + "small\\"));
     struct stat st = StatOf(d / "small/sparse");
     EXPECT_EQ(st.st_size, size);
     EXPECT_LT(st.st_blocks * 512, 1 << 20);
@@ -243,6 +249,7 @@ TEST(FileSafetyTest, SparseFilesKeepTheirHoles) {
 }
 
 TEST(FileSafetyTest, AFifoSwappedInWhileCopyingIsNotReadAndNothingHangs) {
+    test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
     d.Write("src/a", "aaa");
@@ -255,10 +262,8 @@ TEST(FileSafetyTest, AFifoSwappedInWhileCopyingIsNotReadAndNothingHangs) {
             ::mkfifo((d / "src/b").c_str(), 0644);
         }
     };
-    platform::SetShellUi(&ui);
     const std::string root = drive.Root();
-    int result = InChild([&] { return CopyItem(root + "src\\", root + "dst\\", 1); });
-    platform::SetShellUi(nullptr);
+    int result = InChild([&] { return op.Copy(root + "src\\", root + "dst\\", &ui); });
     EXPECT_EQ(result, 0) << "-1 means the copy hung on the FIFO";
     // The swap happened in the child; the FIFO is there now and no copy of it.
     EXPECT_TRUE(S_ISFIFO(StatOf(d / "src/b").st_mode));
@@ -266,6 +271,7 @@ TEST(FileSafetyTest, AFifoSwappedInWhileCopyingIsNotReadAndNothingHangs) {
 }
 
 TEST(FileSafetyTest, TrashFoldersOfOtherVolumesAreCheckedBeforeUse) {
+    test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
     ::setenv("XDG_DATA_HOME", (drive.ExeDir() / "xdg").c_str(), 1);
@@ -279,22 +285,22 @@ TEST(FileSafetyTest, TrashFoldersOfOtherVolumesAreCheckedBeforeUse) {
     d.MakeDir("vol/" + own);
     ASSERT_EQ(::chown((d / ("vol/" + own)).c_str(), 65534, 65534), 0);
     ASSERT_EQ(::chmod((d / ("vol/" + own)).c_str(), 0777), 0);
-    EXPECT_EQ(DeleteItem(root + "vol\\doc", 1, 0), 0);
+    EXPECT_FALSE(op.Delete(root + "vol\\doc", true));
     EXPECT_EQ(d.Read("vol/doc"), "mine");
     EXPECT_TRUE(NamesIn(d / ("vol/" + own)).empty());
-    ASSERT_FALSE(platform::ShellErrors().empty());
-    EXPECT_NE(platform::ShellErrors()[0].find("何も移動していません"), std::string::npos);
+    ASSERT_FALSE(op.Errors().empty());
+    EXPECT_NE(op.Errors()[0].find("何も移動していません"), std::string::npos);
     test::RemoveTree(d / ("vol/" + own));
 
     // A link in its place: not followed.
     d.MakeDir("elsewhere");
     ASSERT_EQ(::symlink((d / "elsewhere").c_str(), (d / ("vol/" + own)).c_str()), 0);
-    EXPECT_EQ(DeleteItem(root + "vol\\doc", 1, 0), 0);
+    EXPECT_FALSE(op.Delete(root + "vol\\doc", true));
     EXPECT_TRUE(NamesIn(d / "elsewhere").empty());
     ::unlink((d / ("vol/" + own)).c_str());
 
     // None there: made private, and used.
-    EXPECT_EQ(DeleteItem(root + "vol\\doc", 1, 0), 1);
+    EXPECT_TRUE(op.Delete(root + "vol\\doc", true));
     EXPECT_EQ(StatOf(d / ("vol/" + own)).st_mode & 07777, 0700u);
     EXPECT_EQ(d.Read("vol/" + own + "/files/doc"), "mine");
     EXPECT_NE(d.Read("vol/" + own + "/info/doc.trashinfo").find("Path=" + d.Path()), std::string::npos);
@@ -303,12 +309,13 @@ TEST(FileSafetyTest, TrashFoldersOfOtherVolumesAreCheckedBeforeUse) {
     d.MakeDir("vol/.Trash");
     ASSERT_EQ(::chmod((d / "vol/.Trash").c_str(), 01777), 0);
     d.Write("vol/doc2", "two");
-    EXPECT_EQ(DeleteItem(root + "vol\\doc2", 1, 0), 1);
+    EXPECT_TRUE(op.Delete(root + "vol\\doc2", true));
     EXPECT_EQ(d.Read("vol/.Trash/" + std::to_string(::geteuid()) + "/files/doc2"), "two");
     ::unsetenv("XDG_DATA_HOME");
 }
 
 TEST(FileSafetyTest, TrashCornerCases) {
+    test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
     ::setenv("XDG_DATA_HOME", (drive.ExeDir() / "xdg").c_str(), 1);
@@ -318,14 +325,14 @@ TEST(FileSafetyTest, TrashCornerCases) {
     // whole in Path=.
     const std::string longName(250, 'L');
     d.Write(longName, "long");
-    EXPECT_EQ(DeleteItem(root + longName, 1, 0), 1);
+    EXPECT_TRUE(op.Delete(root + longName, true));
     EXPECT_FALSE(d.Exists(longName));
     auto infos = NamesIn(drive.ExeDir() / "xdg/Trash/info");
     ASSERT_EQ(infos.size(), 1u);
     EXPECT_LE(infos[0].size(), 255u);
     EXPECT_NE(drive.ExeDir().Read("xdg/Trash/info/" + infos[0]).find(longName), std::string::npos);
     d.Write(longName, "long again");
-    EXPECT_EQ(DeleteItem(root + longName, 1, 0), 1) << "a second one gets a name of its own";
+    EXPECT_TRUE(op.Delete(root + longName, true)) << "a second one gets a name of its own";
     EXPECT_EQ(NamesIn(drive.ExeDir() / "xdg/Trash/files").size(), 2u);
 
     // A folder with a live mount inside is not moved into the trash.
@@ -333,8 +340,8 @@ TEST(FileSafetyTest, TrashCornerCases) {
     SmallVolume vol(d / "tree/mnt", "1m");
     if (vol.Mounted()) {
         d.Write("tree/mnt/precious", "keep");
-        EXPECT_EQ(DeleteItem(root + "tree\\", 1, 0), 0);
-        EXPECT_EQ(DeleteItem(root + "tree\\", 0, 0), 0);
+        EXPECT_FALSE(op.Delete(root + "tree\\", true));
+        EXPECT_FALSE(op.Delete(root + "tree\\", false));
         EXPECT_EQ(d.Read("tree/mnt/precious"), "keep");
         EXPECT_EQ(d.Read("tree/other"), "x") << "refused before anything was deleted";
     }
@@ -342,6 +349,7 @@ TEST(FileSafetyTest, TrashCornerCases) {
 }
 
 TEST(FileSafetyTest, ADriveWhoseRootIsALinkDeletesItsTopLevelItems) {
+    test::LastOperation op;
     TempDrive drive;
     TempDir real;
     real.Write("item", "x");
@@ -349,9 +357,9 @@ TEST(FileSafetyTest, ADriveWhoseRootIsALinkDeletesItsTopLevelItems) {
     const std::string link = drive.ExeDir() / "linkroot";
     ASSERT_EQ(::symlink(real.Path().c_str(), link.c_str()), 0);
     ASSERT_EQ(platform::SetDriveMapEntry(drive.Letter() - 'A', link), 1);
-    EXPECT_EQ(DeleteItem(drive.Root() + "item", 0, 0), 1);
+    EXPECT_TRUE(op.Delete(drive.Root() + "item", false));
     EXPECT_FALSE(real.Exists("item"));
-    EXPECT_EQ(DeleteItem(drive.Root() + "gone\\", 0, 0), 1);
+    EXPECT_TRUE(op.Delete(drive.Root() + "gone\\", false));
     EXPECT_FALSE(real.Exists("gone"));
     EXPECT_TRUE(NamesIn(link + "/").empty());
 }
@@ -384,7 +392,7 @@ TEST(FileSafetyTest, AMountPointWithALineBreakGetsNoLetterAndShiftsNone) {
 
 namespace {
 // Records what an operation reports and answers as scripted.
-struct ScriptedUi : platform::ShellUi {
+struct ScriptedUi : platform::FileOperationObserver {
     std::vector<Answer> answers;  // taken in turn; REPLACE_YES when run out
     std::vector<std::string> asked;
     uint64_t totalItems = 0, totalBytes = 0, lastItems = 0, lastBytes = 0;
@@ -407,13 +415,10 @@ struct ScriptedUi : platform::ShellUi {
     }
 };
 
-struct InstalledUi {
-    explicit InstalledUi(platform::ShellUi* ui) { platform::SetShellUi(ui); }
-    ~InstalledUi() { platform::SetShellUi(nullptr); }
-};
 } // namespace
 
 TEST(FileSafetyTest, ProgressCountsTheWholeTreeAndCancelLeavesNoPartialFile) {
+    test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
     d.Write("src/a", "aaa");
@@ -423,8 +428,7 @@ TEST(FileSafetyTest, ProgressCountsTheWholeTreeAndCancelLeavesNoPartialFile) {
     const std::string root = drive.Root();
     {
         ScriptedUi ui;
-        InstalledUi installed(&ui);
-        ASSERT_EQ(CopyItem(root + "src\\", root + "dst\\", 1), 1);
+        ASSERT_TRUE(op.Copy(root + "src\\", root + "dst\\", &ui));
         EXPECT_EQ(ui.totalItems, 5u) << "src, a, sub, b, z";
         EXPECT_EQ(ui.totalBytes, 5u + (40u << 20));
         EXPECT_GE(ui.lastItems, 4u);
@@ -435,8 +439,7 @@ TEST(FileSafetyTest, ProgressCountsTheWholeTreeAndCancelLeavesNoPartialFile) {
         // being copied is gone, and the copy is no success.
         ScriptedUi ui;
         ui.goOn = [](const std::string& path, uint64_t, uint64_t bytes) { return !(path == "z" && bytes > 5); };
-        InstalledUi installed(&ui);
-        EXPECT_EQ(CopyItem(root + "src\\", root + "dst\\", 1), 0);
+        EXPECT_FALSE(op.Copy(root + "src\\", root + "dst\\", &ui));
         EXPECT_FALSE(d.Exists("dst/src/z"));
         // Files finished before the cancel (the order is the folder's) stay whole.
         if (d.Exists("dst/src/a")) {
@@ -450,6 +453,7 @@ TEST(FileSafetyTest, ProgressCountsTheWholeTreeAndCancelLeavesNoPartialFile) {
 }
 
 TEST(FileSafetyTest, ReplaceQuestionsAnswerYesAllNoOrCancel) {
+    test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
     for (const char* n : {"1", "2", "3", "4"}) {
@@ -459,9 +463,8 @@ TEST(FileSafetyTest, ReplaceQuestionsAnswerYesAllNoOrCancel) {
     const std::string root = drive.Root();
     {
         ScriptedUi ui;
-        ui.answers = {platform::ShellUi::REPLACE_NO, platform::ShellUi::REPLACE_ALL};
-        InstalledUi installed(&ui);
-        EXPECT_EQ(CopyItem(root + "src\\", root + "dst\\", 1), 1);
+        ui.answers = {platform::FileOperationObserver::REPLACE_NO, platform::FileOperationObserver::REPLACE_ALL};
+        EXPECT_TRUE(op.Copy(root + "src\\", root + "dst\\", &ui));
         EXPECT_EQ(ui.asked.size(), 2u) << "no question after yes to all";
         int kept = 0;
         for (const char* n : {"1", "2", "3", "4"}) kept += d.Read(std::string("dst/src/") + n) == "old";
@@ -470,9 +473,8 @@ TEST(FileSafetyTest, ReplaceQuestionsAnswerYesAllNoOrCancel) {
     for (const char* n : {"1", "2", "3", "4"}) d.Write(std::string("dst/src/") + n, "old");
     {
         ScriptedUi ui;
-        ui.answers = {platform::ShellUi::REPLACE_YES, platform::ShellUi::REPLACE_CANCEL};
-        InstalledUi installed(&ui);
-        EXPECT_EQ(CopyItem(root + "src\\", root + "dst\\", 1), 0) << "a cancel is no success";
+        ui.answers = {platform::FileOperationObserver::REPLACE_YES, platform::FileOperationObserver::REPLACE_CANCEL};
+        EXPECT_FALSE(op.Copy(root + "src\\", root + "dst\\", &ui)) << "a cancel is no success";
         EXPECT_EQ(ui.asked.size(), 2u);
         int replaced = 0;
         for (const char* n : {"1", "2", "3", "4"}) replaced += d.Read(std::string("dst/src/") + n) != "old";
@@ -481,21 +483,20 @@ TEST(FileSafetyTest, ReplaceQuestionsAnswerYesAllNoOrCancel) {
     {
         // Without confirmation nothing is asked and everything is replaced.
         ScriptedUi ui;
-        InstalledUi installed(&ui);
-        EXPECT_EQ(CopyItem(root + "src\\", root + "dst\\", 0), 1);
+        EXPECT_TRUE(op.Copy(root + "src\\", root + "dst\\"));
         EXPECT_TRUE(ui.asked.empty());
         EXPECT_EQ(d.Read("dst/src/4"), "new4");
     }
 }
 
 TEST(FileSafetyTest, ADeleteWithProgressStopsBetweenItems) {
+    test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
     for (int i = 0; i < 20; ++i) d.Write("tree/f" + std::to_string(i), "x");
     ScriptedUi ui;
     ui.goOn = [](const std::string&, uint64_t items, uint64_t) { return items < 5; };
-    InstalledUi installed(&ui);
-    EXPECT_EQ(DeleteItem(drive.Root() + "tree\\", 0, 1), 0);
+    EXPECT_FALSE(op.Delete(drive.Root() + "tree\\", false, &ui));
     EXPECT_EQ(ui.totalItems, 21u);
     size_t left = NamesIn(d / "tree").size();
     EXPECT_GT(left, 0u);

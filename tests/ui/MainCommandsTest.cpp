@@ -205,7 +205,7 @@ private slots:
         w->OpenPath(Root(), true);
         SelectRow(*w, "data2");
         chosen = D() / "database";
-        w->Progress->AnswerReplace = [](const std::string&) { return platform::ShellUi::REPLACE_NO; };
+        w->Progress->AnswerReplace = [](const std::string&) { return platform::FileOperationObserver::REPLACE_NO; };
         w->MMtolcpyClick(0);
         w->Progress->AnswerReplace = nullptr;
         QCOMPARE(D().Read("data2/x"), std::string("new"));

@@ -6,7 +6,7 @@
 #include "app/cli/Verbs.h"
 
 #include "core/index/FileIndex.h"
-#include "lib/DirectoryListing.h"
+#include "lib/ItemOperations.h"
 #include "platform/FileOperations.h"
 #include "platform/Paths.h"
 #include "platform/ProgramLocation.h"
@@ -15,15 +15,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace nrvs::cli {
 
 namespace {
 
-// Prints what failed in the last file operation.
-int OperationResult(int ok, const char* verb) {
-    const auto& errors = platform::ShellErrors();
-    if (ok) {
+// Prints what failed in a file operation.
+int OperationResult(const platform::FileOperationResult& result, const char* verb) {
+    const std::vector<std::string> errors = OperationErrorLines(result);
+    if (result.ok) {
         // What was not kept of a copy that succeeded (extended attributes on
         // a file system without them) is still said.
         for (const auto& e : errors) std::fprintf(stderr, "norvessa-cli: %s: note: %s\n", verb, e.c_str());
@@ -38,7 +39,7 @@ int OperationResult(int ok, const char* verb) {
 // dialog does the same bookkeeping: the tree counted first, then items and
 // bytes reported as they go). Replacements are not asked: what exists is
 // replaced, as without --progress.
-struct TerminalShellUi : platform::ShellUi {
+struct TerminalProgressObserver : platform::FileOperationObserver {
     bool tty = platform::IsTerminal(2);
     uint64_t totalItems = 0, totalBytes = 0;
     std::chrono::steady_clock::time_point last{};
@@ -58,7 +59,7 @@ struct TerminalShellUi : platform::ShellUi {
         }
         return true;
     }
-    ~TerminalShellUi() override {
+    ~TerminalProgressObserver() override {
         if (tty) std::fprintf(stderr, "\r\033[K");
     }
 };
@@ -68,12 +69,12 @@ int RunCopyOrMove(const CommandLine& commandLine, bool move) {
     const bool progress = commandLine.Has("--progress");
     std::string source, dest;
     if (!ResolvePath(args[0], source) || !ResolveFolder(args[1], dest)) return 1;
-    TerminalShellUi ui;
-    if (progress) platform::SetShellUi(&ui);
-    const int ok = move ? MoveItem(source, dest, progress) : CopyItem(source, dest, progress);
-    if (ok && move) ForgetInFileIndex(source);
-    platform::SetShellUi(nullptr);
-    return OperationResult(ok, move ? "move" : "copy");
+    TerminalProgressObserver ui;
+    platform::FileOperationObserver* observer = progress ? &ui : nullptr;
+    const platform::FileOperationResult result =
+        move ? MoveItem(source, dest, observer) : CopyItem(source, dest, observer);
+    if (result.ok && move) ForgetInFileIndex(source);
+    return OperationResult(result, move ? "move" : "copy");
 }
 
 } // namespace
@@ -91,12 +92,10 @@ int RunDelete(const CommandLine& commandLine) {
         std::fprintf(stderr, "norvessa-cli: %s is a drive's root and is never deleted\n", target.c_str());
         return 1;
     }
-    TerminalShellUi ui;
-    if (progress) platform::SetShellUi(&ui);
-    const int ok = DeleteItem(path, trash ? 1 : 0, progress);
-    if (ok) ForgetInFileIndex(path);
-    platform::SetShellUi(nullptr);
-    return OperationResult(ok, "delete");
+    TerminalProgressObserver ui;
+    const platform::FileOperationResult result = DeleteItem(path, trash, progress ? &ui : nullptr);
+    if (result.ok) ForgetInFileIndex(path);
+    return OperationResult(result, "delete");
 }
 
 } // namespace nrvs::cli

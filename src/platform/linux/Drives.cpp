@@ -1,6 +1,7 @@
 #include "platform/Drives.h"
 
-#include "lib/Text.h"
+#include "platform/FileAccess.h"
+#include "platform/LineFiles.h"
 #include "platform/ProgramLocation.h"
 
 #include <blkid/blkid.h>
@@ -567,8 +568,8 @@ bool CanonicalRoot(std::string& root) {
 
 void DetectDriveMap() {
     State& st = Current();
-    StringList lines;
-    LoadLines(lines, DriveMapFileName());
+    std::vector<std::string> lines;
+    ReadFileLines(DriveMapFileName(), lines);
     for (size_t n = 0; n < 26 && n < lines.size(); ++n)
         if (!lines[n].empty() && lines[n][0] == '/' && !CanonicalRoot(lines[n])) lines[n].clear();
     st.Mounts = ReadMounts();
@@ -582,8 +583,8 @@ void DetectDriveMap() {
         imported[n] = ::lstat(note.c_str(), &s) == 0 && S_ISREG(s.st_mode);
     }
     st.Map = AssignLetters(lines, st.Mounts, imported);
-    StringList out = DriveMapLines(st.Map);
-    if (out != lines) SaveLines(out, DriveMapFileName());
+    std::vector<std::string> out = DriveMapLines(st.Map);
+    if (out != lines) ReplaceFileWithLines(DriveMapFileName(), out);
 }
 
 int SetDriveMapEntry(int letter, const std::string& nativeDir) {
@@ -595,7 +596,7 @@ int SetDriveMapEntry(int letter, const std::string& nativeDir) {
     State& st = Current();
     st.Map.Roots[static_cast<size_t>(letter)] = root.empty() ? std::string() : Normalised(root);
     st.Map.MountLetter[static_cast<size_t>(letter)] = false;
-    return SaveLines(DriveMapLines(st.Map), DriveMapFileName());
+    return ReplaceFileWithLines(DriveMapFileName(), DriveMapLines(st.Map)) ? 1 : 0;
 }
 
 // ---- volume services ----

@@ -1,6 +1,7 @@
 #include "platform/Drives.h"
 
-#include "lib/Text.h"
+#include "platform/FileAccess.h"
+#include "platform/LineFiles.h"
 #include "platform/ProgramLocation.h"
 #include "platform/Paths.h"
 #include "platform/SystemServices.h"
@@ -92,19 +93,19 @@ std::vector<std::string> DriveMapLines(const DriveMap& map) {
 }
 
 void DetectDriveMap() {
-    StringList lines;
-    LoadLines(lines, DriveMapFileName());
+    std::vector<std::string> lines;
+    ReadFileLines(DriveMapFileName(), lines);
     Current() = AssignLetters(lines, {}, {});
 }
 
 int SetDriveMapEntry(int letter, const std::string& nativeDir) {
     if (letter < 0 || letter > 25) return 0;
     if (!nativeDir.empty() && (!IsAbsoluteNative(nativeDir) || !Mappable(nativeDir))) return 0;
-    StringList lines;
-    LoadLines(lines, DriveMapFileName());
+    std::vector<std::string> lines;
+    ReadFileLines(DriveMapFileName(), lines);
     lines.resize(26);
     lines[static_cast<size_t>(letter)] = nativeDir;
-    if (!SaveLines(lines, DriveMapFileName())) return 0;
+    if (!ReplaceFileWithLines(DriveMapFileName(), lines)) return 0;
     DetectDriveMap();
     return 1;
 }

@@ -1,5 +1,5 @@
 // Before windows.h, whose macros would take the names of its constants.
-#include "lib/Text.h"
+#include "platform/Utf8.h"
 
 #include "platform/win32/WideApi.h"
 

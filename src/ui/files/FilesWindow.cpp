@@ -7,6 +7,7 @@
 #include "core/views/Rows.h"
 #include "core/GlobalState.h"
 #include "lib/DirectoryListing.h"
+#include "lib/ItemOperations.h"
 #include "lib/Text.h"
 #include "platform/Paths.h"
 #include "platform/FileOperations.h"
@@ -621,18 +622,18 @@ void TFMfiles::CopySelected(int tag) {
     if (AskYesNo(FilesConfirmText(verb, hits, dest, Global().UseRecycleBin != 0), MB_ICONQUESTION) != ID_YES) return;
     TFMprogress* progress = main_->Progress;
     progress->Start(QString::fromUtf8(tag == 1 ? " コピー中..." : " 移動中..."));
-    platform::SetShellUi(progress);
     bool ok = true;
     uint64_t done = 0;
     std::vector<std::string> errors, gone;
     for (const FileHit& h : hits) {
         if (progress->Cancelled()) break;
-        ok = (tag == 1 ? CopyItem(h.Path, dest, 1) : MoveItem(h.Path, dest, 1)) != 0 && ok;
-        errors.insert(errors.end(), platform::ShellErrors().begin(), platform::ShellErrors().end());
+        const platform::FileOperationResult result =
+            tag == 1 ? CopyItem(h.Path, dest, progress) : MoveItem(h.Path, dest, progress);
+        ok = result.ok && ok;
+        for (std::string& line : OperationErrorLines(result)) errors.push_back(std::move(line));
         done += progress->ItemsDone();
         if (tag == 0 && !Exists(h.Path)) gone.push_back(h.Path);
     }
-    platform::SetShellUi(nullptr);
     progress->Finish();
     Forget(gone);
     Report(ok, progress->Cancelled(), done, errors, verb);
@@ -654,18 +655,17 @@ void TFMfiles::DeleteSelected() {
         return;
     TFMprogress* progress = main_->Progress;
     progress->Start(QStringLiteral(" 削除中..."));
-    platform::SetShellUi(progress);
     bool ok = true;
     uint64_t done = 0;
     std::vector<std::string> errors, gone;
     for (const FileHit& h : hits) {
         if (progress->Cancelled()) break;
-        ok = DeleteItem(h.Path, g.UseRecycleBin, 1) != 0 && ok;
-        errors.insert(errors.end(), platform::ShellErrors().begin(), platform::ShellErrors().end());
+        const platform::FileOperationResult result = DeleteItem(h.Path, g.UseRecycleBin != 0, progress);
+        ok = result.ok && ok;
+        for (std::string& line : OperationErrorLines(result)) errors.push_back(std::move(line));
         done += progress->ItemsDone();
         if (!Exists(h.Path)) gone.push_back(h.Path);
     }
-    platform::SetShellUi(nullptr);
     progress->Finish();
     Forget(gone);
     Report(ok, progress->Cancelled(), done, errors, "削除");

@@ -16,7 +16,7 @@ class QPushButton;
 
 namespace nrvs {
 
-class TFMprogress : public QDialog, public platform::ShellUi {
+class TFMprogress : public QDialog, public platform::FileOperationObserver {
     Q_OBJECT
 public:
     explicit TFMprogress(QWidget* parent = nullptr);
@@ -32,7 +32,7 @@ public:
     std::function<Answer(const std::string& nativeName)> AnswerReplace;
     std::function<bool(const std::string& nativeName, uint64_t items, uint64_t bytes)> CancelWhen;
 
-    // platform::ShellUi
+    // platform::FileOperationObserver
     bool ConfirmDelete(const std::string&, bool) override { return true; }
     Answer ConfirmReplace(const std::string& nativeName) override;
     void Begin(bool deleting, uint64_t items, uint64_t bytes) override;

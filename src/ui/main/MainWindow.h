@@ -211,7 +211,7 @@ private:
     QMargins FrameMargins() const;
     void StoreGeometry();
     void ReopenAfterMeasure(const std::string& path);
-    void ReportOperation(bool ok, const char* verb);
+    void ReportOperation(bool ok, const std::vector<std::string>& errors, const char* verb);
     // The popup's preparation for the control with the focus, and the main
     // menu's commands following it; run whenever focus or selection changes,
     // so that a shortcut acts on what is selected now.

@@ -8,6 +8,7 @@
 #include "core/index/FileIndex.h"
 #include "core/GlobalState.h"
 #include "lib/DirectoryListing.h"
+#include "lib/ItemOperations.h"
 #include "platform/Drives.h"
 #include "platform/ProgramLocation.h"
 #include "platform/Paths.h"
@@ -58,9 +59,8 @@ std::string RootRefusal(const char* verb) {
 }
 } // namespace
 
-void TFMmain::ReportOperation(bool ok, const char* verb) {
+void TFMmain::ReportOperation(bool ok, const std::vector<std::string>& errors, const char* verb) {
     const bool cancelled = Progress->Cancelled();
-    const auto& errors = platform::ShellErrors();
     if (!errors.empty()) {
         std::string text = std::string(verb) + "できなかった項目があります。\n\n";
         for (size_t i = 0; i < errors.size() && i < kErrorLinesShown; ++i)
@@ -97,12 +97,12 @@ void TFMmain::MMtolcpyClick(int tag) {
                  MB_ICONQUESTION) != ID_YES)
         return;
     Progress->Start(QString::fromUtf8(tag == 1 ? " コピー中..." : " 移動中..."));
-    platform::SetShellUi(Progress);
-    const int ok = tag == 1 ? CopyItem(source, dest, 1) : MoveItem(source, dest, 1);
+    const platform::FileOperationResult result =
+        tag == 1 ? CopyItem(source, dest, Progress) : MoveItem(source, dest, Progress);
+    const bool ok = result.ok;
     if (ok && tag != 1) ForgetInFileIndex(source);
-    platform::SetShellUi(nullptr);
     Progress->Finish();
-    ReportOperation(ok != 0, verb);
+    ReportOperation(ok, OperationErrorLines(result), verb);
     if (g.RemeasureAfterAction) MMmesdrvClick();
     else if (ok && !tag) RefreshFromDisk();
 }
@@ -131,12 +131,10 @@ void TFMmain::MMtoldelClick() {
     text += "\n実行しますか？";
     if (AskYesNo(text, MB_ICONQUESTION | MB_DEFBUTTON2) != ID_YES) return;
     Progress->Start(QStringLiteral(" 削除中..."));
-    platform::SetShellUi(Progress);
-    const int ok = DeleteItem(path, g.UseRecycleBin, 1);
-    if (ok) ForgetInFileIndex(path);
-    platform::SetShellUi(nullptr);
+    const platform::FileOperationResult result = DeleteItem(path, g.UseRecycleBin != 0, Progress);
+    if (result.ok) ForgetInFileIndex(path);
     Progress->Finish();
-    ReportOperation(ok != 0, "削除");
+    ReportOperation(result.ok, OperationErrorLines(result), "削除");
     RefreshNodeAfterDelete(treeHadFocus);
     if (g.RemeasureAfterAction) MMmesdrvClick();
 }

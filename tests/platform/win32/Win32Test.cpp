@@ -48,10 +48,10 @@ struct YesHooks : MeasureHooks {
 
 // Copies and deletes as the window drives them: every question answered,
 // progress counted.
-struct CountingUi : P::ShellUi {
+struct CountingUi : P::FileOperationObserver {
     int progress = 0;
     uint64_t items = 0;
-    P::ShellUi::Answer answer = REPLACE_YES;
+    P::FileOperationObserver::Answer answer = REPLACE_YES;
     int replaceQuestions = 0;
     bool ConfirmDelete(const std::string&, bool) override { return true; }
     Answer ConfirmReplace(const std::string&) override {
@@ -232,37 +232,42 @@ TEST(Win32ShellTest, CopiesDeletesAndTheRecycleBin) {
     d.Write("src/deep/b.bin", std::string(100000, 'b'));
     d.MakeDir("dst");
     CountingUi ui;
-    P::SetShellUi(&ui);
-    ASSERT_TRUE(P::ShellCopy(Item(R + "src\\"), Item(R + "dst\\"), true)) << (P::ShellErrors().empty() ? "" : P::ShellErrors()[0]);
+    auto firstError = [](const P::FileOperationResult& r) {
+        return r.failures.empty() ? std::string() : r.failures[0].path + ": " + r.failures[0].reason;
+    };
+    P::FileOperationResult copy = P::CopyIntoFolder(Item(R + "src\\"), Item(R + "dst\\"), &ui);
+    ASSERT_TRUE(copy.ok) << firstError(copy);
     EXPECT_EQ(d.Read("dst/src/a.txt"), "aaa");
     EXPECT_EQ(d.Read("dst/src/deep/b.bin").size(), 100000u);
     EXPECT_EQ(ui.items, 4u) << "two folders and two files";
     EXPECT_GT(ui.progress, 0);
-    EXPECT_TRUE(P::ShellCopyMadeSomething());
+    EXPECT_TRUE(copy.madeSomething);
 
     // Again: each file is asked about; "no" leaves it as it is.
     d.Write("src/a.txt", "new");
-    ui.answer = P::ShellUi::REPLACE_NO;
-    ASSERT_TRUE(P::ShellCopy(Item(R + "src\\"), Item(R + "dst\\"), true));
+    ui.answer = P::FileOperationObserver::REPLACE_NO;
+    copy = P::CopyIntoFolder(Item(R + "src\\"), Item(R + "dst\\"), &ui);
+    ASSERT_TRUE(copy.ok);
     EXPECT_EQ(ui.replaceQuestions, 2);
-    EXPECT_EQ(P::ShellSkipped(), 2u);
+    EXPECT_EQ(copy.skipped, 2u);
     EXPECT_EQ(d.Read("dst/src/a.txt"), "aaa");
 
     // Never into itself or onto itself.
-    EXPECT_FALSE(P::ShellCopy(Item(R + "src\\"), Item(R + "src\\deep\\"), false));
-    EXPECT_FALSE(P::ShellCopy(Item(R + "src\\"), Item(R), false));
+    EXPECT_FALSE(P::CopyIntoFolder(Item(R + "src\\"), Item(R + "src\\deep\\"), nullptr).ok);
+    EXPECT_FALSE(P::CopyIntoFolder(Item(R + "src\\"), Item(R), nullptr).ok);
     EXPECT_TRUE(d.Exists("src/a.txt"));
 
     // Into the recycle bin (the trash of the temporary home under Wine),
     // and for good; a drive's root never.
-    ASSERT_TRUE(P::ShellDelete(Item(R + "dst\\src\\a.txt"), true, true)) << (P::ShellErrors().empty() ? "" : P::ShellErrors()[0]);
+    const P::FileOperationResult trashed = P::DeleteItem(Item(R + "dst\\src\\a.txt"), true, &ui);
+    ASSERT_TRUE(trashed.ok) << firstError(trashed);
     EXPECT_FALSE(d.Exists("dst/src/a.txt"));
     ::SetFileAttributesW(P::win::LongPath(d / "src/deep/b.bin").c_str(), FILE_ATTRIBUTE_READONLY);
-    ASSERT_TRUE(P::ShellDelete(Item(R + "src\\"), false, false));
+    ASSERT_TRUE(P::DeleteItem(Item(R + "src\\"), false, nullptr).ok);
     EXPECT_FALSE(d.Exists("src"));
-    EXPECT_FALSE(P::ShellDelete(Item(R), false, false));
-    EXPECT_FALSE(P::ShellErrors().empty());
-    P::SetShellUi(nullptr);
+    const P::FileOperationResult root = P::DeleteItem(Item(R), false, nullptr);
+    EXPECT_FALSE(root.ok);
+    EXPECT_FALSE(root.failures.empty());
 }
 
 TEST(Win32FileTest, OwnFilesAreReplacedWholeAndLocked) {
