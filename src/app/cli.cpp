@@ -25,6 +25,8 @@
 #include "platform/Paths.h"
 #include "platform/FileOperations.h"
 #include "core/index/FileIndex.h"
+#include "core/index/FileIndexWriter.h"
+#include "core/index/FileQueries.h"
 #include "core/index/FileKinds.h"
 #include "core/exchange/Ncdu.h"
 #include "core/cache/Snapshot.h"

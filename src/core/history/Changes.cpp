@@ -3,6 +3,7 @@
 #include "core/cache/Cache.h"
 #include "core/drives/DriveTable.h"
 #include "core/index/FileIndex.h"
+#include "core/index/FileIndexWriter.h"
 #include "core/GlobalState.h"
 #include "platform/Drives.h"
 #include "platform/ProgramLocation.h"

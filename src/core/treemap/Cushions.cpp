@@ -1,6 +1,7 @@
 #include "core/treemap/Treemap.h"
 
 #include "core/index/FileKinds.h"
+#include "core/index/FileQueries.h"
 
 #include <algorithm>
 #include <cmath>
