@@ -1,5 +1,5 @@
 #include "core/cache/Cache.h"
-#include "core/history/Changes.h"
+#include "core/history/PreviousKeeper.h"
 #include "core/index/FileIndex.h"
 #include "core/index/FileIndexWriter.h"
 #include "core/measure/Measure.h"
