@@ -52,31 +52,31 @@ bool FileIndex::Open(const std::string& nativePath, char letter, const std::stri
     const unsigned char* h = base_;
     if (length < kHeaderSize || std::memcmp(h, kMagic, sizeof kMagic) != 0)
         return fail("ファイル一覧が壊れています。");
-    if (Load<uint32_t>(h + H_VERSION) != kVersion) return fail("ファイル一覧が別のバージョンのものです。");
-    if (Load<uint32_t>(h + H_LETTER) != static_cast<unsigned char>(letter)) return fail("ファイル一覧が別のドライブのものです。");
-    const uint32_t lineLength = Load<uint32_t>(h + H_LINE_LENGTH);
+    if (Load<uint32_t>(h + HEADER_VERSION) != kVersion) return fail("ファイル一覧が別のバージョンのものです。");
+    if (Load<uint32_t>(h + HEADER_LETTER) != static_cast<unsigned char>(letter)) return fail("ファイル一覧が別のドライブのものです。");
+    const uint32_t lineLength = Load<uint32_t>(h + HEADER_LINE_LENGTH);
     if (lineLength > kHeaderLineRoom) return fail("ファイル一覧が壊れています。");
-    header_.assign(reinterpret_cast<const char*>(h + H_LINE), lineLength);
+    header_.assign(reinterpret_cast<const char*>(h + HEADER_LINE), lineLength);
     if (header_ != cacheHeader) return fail("ファイル一覧が前回の計測結果と一致しません。");
     Layout l;
-    l.files = Load<uint64_t>(h + H_FILES);
-    l.folders = Load<uint64_t>(h + H_FOLDERS);
-    l.pool = Load<uint64_t>(h + H_POOL_BYTES);
+    l.files = Load<uint64_t>(h + HEADER_FILES);
+    l.folders = Load<uint64_t>(h + HEADER_FOLDERS);
+    l.pool = Load<uint64_t>(h + HEADER_POOL_BYTES);
     if (l.files > UINT32_MAX || l.folders > UINT32_MAX || l.folders == 0 || l.pool > length)
         return fail("ファイル一覧が壊れています。");
     l.Compute();
     // Every offset is derived from the counts: a file whose stored offsets
     // or length disagree was not written by this version, or was cut short.
-    if (Load<uint64_t>(h + H_LENGTH) != length || l.length != length || Load<uint64_t>(h + H_OFF_FOLDERS) != l.offFolders ||
-        Load<uint64_t>(h + H_OFF_SIZE) != l.offSize || Load<uint64_t>(h + H_OFF_OCCUPIED) != l.offOccupied ||
-        Load<uint64_t>(h + H_OFF_MTIME) != l.offMtime || Load<uint64_t>(h + H_OFF_NAME_OFFSET) != l.offNameOffset ||
-        Load<uint64_t>(h + H_OFF_NAME_LENGTH) != l.offNameLength || Load<uint64_t>(h + H_OFF_FLAGS) != l.offFlags ||
-        Load<uint64_t>(h + H_OFF_POOL) != l.offPool)
+    if (Load<uint64_t>(h + HEADER_LENGTH) != length || l.length != length || Load<uint64_t>(h + HEADER_OFFSET_FOLDERS) != l.offFolders ||
+        Load<uint64_t>(h + HEADER_OFFSET_SIZE) != l.offSize || Load<uint64_t>(h + HEADER_OFFSET_OCCUPIED) != l.offOccupied ||
+        Load<uint64_t>(h + HEADER_OFFSET_MODIFIED_TIME) != l.offMtime || Load<uint64_t>(h + HEADER_OFFSET_NAME_OFFSET) != l.offNameOffset ||
+        Load<uint64_t>(h + HEADER_OFFSET_NAME_LENGTH) != l.offNameLength || Load<uint64_t>(h + HEADER_OFFSET_FLAGS) != l.offFlags ||
+        Load<uint64_t>(h + HEADER_OFFSET_POOL) != l.offPool)
         return fail("ファイル一覧が壊れているか、途中までしかありません。");
     files_ = static_cast<uint32_t>(l.files);
     folders_ = static_cast<uint32_t>(l.folders);
     poolBytes_ = l.pool;
-    linksOnce_ = Load<uint32_t>(h + H_LINKS_ONCE) != 0;
+    linksOnce_ = Load<uint32_t>(h + HEADER_LINKS_ONCE) != 0;
     letter_ = letter;
     folderTable_ = base_ + l.offFolders;
     size_ = reinterpret_cast<const uint64_t*>(base_ + l.offSize);

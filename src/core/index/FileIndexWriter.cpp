@@ -182,23 +182,23 @@ bool WriteFileIndex(const std::string& nativePath, char letter, const std::strin
     const bool ok = P::ReplaceFilePlaced(nativePath, l.length, [&](const P::PutBytesAt& put) {
         std::string head(kHeaderSize, '\0');
         std::memcpy(head.data(), kMagic, sizeof kMagic);
-        Store<uint32_t>(head, H_VERSION, kVersion);
-        Store<uint32_t>(head, H_LETTER, static_cast<unsigned char>(letter));
-        Store<uint64_t>(head, H_FILES, l.files);
-        Store<uint64_t>(head, H_FOLDERS, l.folders);
-        Store<uint64_t>(head, H_POOL_BYTES, l.pool);
-        Store<uint64_t>(head, H_LENGTH, l.length);
-        Store<uint64_t>(head, H_OFF_FOLDERS, l.offFolders);
-        Store<uint64_t>(head, H_OFF_SIZE, l.offSize);
-        Store<uint64_t>(head, H_OFF_OCCUPIED, l.offOccupied);
-        Store<uint64_t>(head, H_OFF_MTIME, l.offMtime);
-        Store<uint64_t>(head, H_OFF_NAME_OFFSET, l.offNameOffset);
-        Store<uint64_t>(head, H_OFF_NAME_LENGTH, l.offNameLength);
-        Store<uint64_t>(head, H_OFF_FLAGS, l.offFlags);
-        Store<uint64_t>(head, H_OFF_POOL, l.offPool);
-        Store<uint32_t>(head, H_LINKS_ONCE, fresh.LinksOnce ? 1u : 0u);
-        Store<uint32_t>(head, H_LINE_LENGTH, static_cast<uint32_t>(cacheHeader.size()));
-        std::memcpy(head.data() + H_LINE, cacheHeader.data(), cacheHeader.size());
+        Store<uint32_t>(head, HEADER_VERSION, kVersion);
+        Store<uint32_t>(head, HEADER_LETTER, static_cast<unsigned char>(letter));
+        Store<uint64_t>(head, HEADER_FILES, l.files);
+        Store<uint64_t>(head, HEADER_FOLDERS, l.folders);
+        Store<uint64_t>(head, HEADER_POOL_BYTES, l.pool);
+        Store<uint64_t>(head, HEADER_LENGTH, l.length);
+        Store<uint64_t>(head, HEADER_OFFSET_FOLDERS, l.offFolders);
+        Store<uint64_t>(head, HEADER_OFFSET_SIZE, l.offSize);
+        Store<uint64_t>(head, HEADER_OFFSET_OCCUPIED, l.offOccupied);
+        Store<uint64_t>(head, HEADER_OFFSET_MODIFIED_TIME, l.offMtime);
+        Store<uint64_t>(head, HEADER_OFFSET_NAME_OFFSET, l.offNameOffset);
+        Store<uint64_t>(head, HEADER_OFFSET_NAME_LENGTH, l.offNameLength);
+        Store<uint64_t>(head, HEADER_OFFSET_FLAGS, l.offFlags);
+        Store<uint64_t>(head, HEADER_OFFSET_POOL, l.offPool);
+        Store<uint32_t>(head, HEADER_LINKS_ONCE, fresh.LinksOnce ? 1u : 0u);
+        Store<uint32_t>(head, HEADER_LINE_LENGTH, static_cast<uint32_t>(cacheHeader.size()));
+        std::memcpy(head.data() + HEADER_LINE, cacheHeader.data(), cacheHeader.size());
         if (!put(0, head)) return false;
         // Folder names come first in the pool, then the files' in order.
         Column folderTable(put, l.offFolders), sizes(put, l.offSize), occupied(put, l.offOccupied),

@@ -33,7 +33,7 @@ namespace nrvs {
 // Below this many lines the hashes are taken on one thread.
 constexpr size_t kParallelLines = 100000;
 
-struct TmIndex {
+struct LineTree {
     static constexpr int32_t kNone = -1;      // no parent line
     static constexpr int32_t kRepeated = -2;  // a later line of a path already seen
     const TmLines* lines;
@@ -53,7 +53,7 @@ struct TmIndex {
         return true;
     }
 
-    TmIndex(const TmLines& all, std::string_view mapPath) : lines(&all), path(mapPath) {
+    LineTree(const TmLines& all, std::string_view mapPath) : lines(&all), path(mapPath) {
         // Where each line's path ends, found once, in two halves side by
         // side on a large list: every later step reads it.
         const size_t count = all.size();
@@ -336,9 +336,9 @@ struct TmIndex {
     }
 };
 
-struct TmIndexCache {
+struct LineTreeCache {
     std::mutex lock;
-    std::shared_ptr<const TmIndex> index;
+    std::shared_ptr<const LineTree> index;
 };
 
 } // namespace nrvs

@@ -83,16 +83,16 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
     map.Height = std::max(0, height);
     // The source's own index when it was built for these very lines (a
     // copied source shares the cache of another's lines).
-    std::shared_ptr<const TmIndex> kept;
+    std::shared_ptr<const LineTree> kept;
     if (source->Cache) {
         std::lock_guard<std::mutex> guard(source->Cache->lock);
         if (!source->Cache->index || source->Cache->index->lines != &lines || source->Cache->index->path != mapPath)
-            source->Cache->index = std::make_shared<const TmIndex>(lines, mapPath);
+            source->Cache->index = std::make_shared<const LineTree>(lines, mapPath);
         kept = source->Cache->index;
     } else {
-        kept = std::make_shared<const TmIndex>(lines, mapPath);
+        kept = std::make_shared<const LineTree>(lines, mapPath);
     }
-    const TmIndex& index = *kept;
+    const LineTree& index = *kept;
     std::vector<TmNode>& nodes = map.Nodes;
     const FileIndex* fileIndex = source->Files && source->Files->IsOpen() ? source->Files.get() : nullptr;
 

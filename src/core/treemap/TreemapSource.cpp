@@ -114,6 +114,6 @@ TmSource MakeSource(const FolderList& folders, const std::string& path, int32_t 
     return s;
 }
 
-std::shared_ptr<TmIndexCache> NewIndexCache() { return std::make_shared<TmIndexCache>(); }
+std::shared_ptr<LineTreeCache> NewIndexCache() { return std::make_shared<LineTreeCache>(); }
 
 } // namespace nrvs
