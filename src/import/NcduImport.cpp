@@ -6,6 +6,7 @@
 #include "core/cache/Cache.h"
 #include "core/drives/DriveTable.h"
 #include "core/index/FileIndex.h"
+#include "core/index/FileIndexWriter.h"
 #include "core/cache/Folders.h"
 #include "core/GlobalState.h"
 #include "platform/ProgramLocation.h"

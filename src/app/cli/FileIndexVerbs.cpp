@@ -8,6 +8,7 @@
 #include "core/cache/Cache.h"
 #include "core/drives/DriveTable.h"
 #include "core/index/FileIndex.h"
+#include "core/index/FileQueries.h"
 #include "core/index/FileKinds.h"
 #include "core/GlobalState.h"
 #include "platform/FileAccess.h"

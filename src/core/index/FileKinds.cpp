@@ -1,5 +1,7 @@
 #include "core/index/FileKinds.h"
 
+#include "core/index/FileQueries.h"
+
 #include <algorithm>
 #include <array>
 #include <map>

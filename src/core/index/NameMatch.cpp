@@ -1,12 +1,7 @@
 #include "core/index/NameMatch.h"
 
 #include "lib/Text.h"
-
-#if NRVS_HAVE_UTF8PROC
-#include <utf8proc.h>
-#else
-#include <cwctype>
-#endif
+#include "platform/TextNormalization.h"
 
 #include <array>
 #include <cstdint>
@@ -42,100 +37,18 @@ bool IsAscii(std::string_view s) {
     return (any & 0x8080808080808080ULL) == 0;
 }
 
-#if NRVS_HAVE_UTF8PROC
-// NFKC with case folding in one pass: utf8proc folds each character while it
-// decomposes and composes afterwards, so the result is itself normalized.
-// Default-ignorable characters are kept: they are part of the name as shown.
-constexpr utf8proc_option_t kFoldOptions = static_cast<utf8proc_option_t>(
-    UTF8PROC_STABLE | UTF8PROC_COMPOSE | UTF8PROC_COMPAT | UTF8PROC_CASEFOLD);
-
-// Length of the valid UTF-8 sequence at `pos`, or 0 when the byte there does
-// not start one.
-utf8proc_ssize_t ValidSequenceAt(std::string_view s, size_t pos) {
-    utf8proc_int32_t cp;
-    const auto* p = reinterpret_cast<const utf8proc_uint8_t*>(s.data()) + pos;
-    utf8proc_ssize_t len = utf8proc_iterate(p, static_cast<utf8proc_ssize_t>(s.size() - pos), &cp);
-    return len > 0 ? len : 0;
-}
-
 // Bytes of the character at `pos`, as '?' counts them: one code point, or one
 // byte that is not valid UTF-8 (the folding copied such bytes one by one).
 size_t CharLengthAt(std::string_view s, size_t pos) {
     if (static_cast<unsigned char>(s[pos]) < 0x80) return 1;
-    utf8proc_ssize_t len = ValidSequenceAt(s, pos);
-    return len > 0 ? static_cast<size_t>(len) : 1;
+    const size_t len = platform::ValidUtf8SequenceAt(s, pos);
+    return len > 0 ? len : 1;
 }
-
-// Folds a run of valid UTF-8 and appends it to `out`.
-void AppendFoldedRun(std::string& out, std::string_view run) {
-    thread_local std::vector<utf8proc_int32_t> codepoints;
-    const auto* p = reinterpret_cast<const utf8proc_uint8_t*>(run.data());
-    const auto len = static_cast<utf8proc_ssize_t>(run.size());
-    if (codepoints.size() < run.size() + 1) codepoints.resize(run.size() + 1);
-    utf8proc_ssize_t count;
-    for (;;) {
-        // One slot kept back: utf8proc_reencode writes a terminating zero
-        // after the bytes, which may fill every slot.
-        auto room = static_cast<utf8proc_ssize_t>(codepoints.size() - 1);
-        count = utf8proc_decompose(p, len, codepoints.data(), room, kFoldOptions);
-        if (count < 0) {  // cannot happen on a checked run; keep the bytes
-            out.append(run);
-            return;
-        }
-        if (count <= room) break;
-        codepoints.resize(static_cast<size_t>(count) + 1);
-    }
-    utf8proc_ssize_t bytes = utf8proc_reencode(codepoints.data(), count, kFoldOptions);
-    if (bytes < 0) {
-        out.append(run);
-        return;
-    }
-    out.append(reinterpret_cast<const char*>(codepoints.data()), static_cast<size_t>(bytes));
-}
-
-#else
-// Without utf8proc (a Windows cross-build) names are only case-folded, one
-// code point at a time, and not normalized.
-using utf8proc_ssize_t = long;
-
-utf8proc_ssize_t ValidSequenceAt(std::string_view s, size_t pos) {
-    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char c = b(pos);
-    if (c < 0x80) return 1;
-    size_t len = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-    if (len == 0 || pos + len > s.size()) return 0;
-    for (size_t k = 1; k < len; ++k)
-        if ((b(pos + k) & 0xC0) != 0x80) return 0;
-    // Overlong forms, surrogates and code points past U+10FFFF.
-    if ((c == 0xE0 && b(pos + 1) < 0xA0) || (c == 0xED && b(pos + 1) >= 0xA0) || (c == 0xF0 && b(pos + 1) < 0x90) ||
-        (c == 0xF4 && b(pos + 1) >= 0x90))
-        return 0;
-    return static_cast<utf8proc_ssize_t>(len);
-}
-
-size_t CharLengthAt(std::string_view s, size_t pos) {
-    if (static_cast<unsigned char>(s[pos]) < 0x80) return 1;
-    utf8proc_ssize_t len = ValidSequenceAt(s, pos);
-    return len > 0 ? static_cast<size_t>(len) : 1;
-}
-
-void AppendFoldedRun(std::string& out, std::string_view run) {
-    for (size_t i = 0; i < run.size();) {
-        const size_t len = static_cast<size_t>(ValidSequenceAt(run, i));
-        char32_t cp = static_cast<unsigned char>(run[i]) & (0x7F >> len);
-        for (size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(run[i + k]) & 0x3F);
-        i += len;
-        // wchar_t holds the basic plane only on Windows.
-        if (cp < 0x10000) cp = static_cast<char32_t>(std::towlower(static_cast<wint_t>(cp)));
-        AppendUtf8(out, cp);
-    }
-}
-#endif
 
 // Folding works character by character except that a starter composes with
 // the marks after it; no ASCII character ever composes with the one before
 // it. So ASCII is lower-cased directly unless a non-ASCII character follows
-// it, and only the rest goes through utf8proc, in runs that end before ASCII
+// it, and only the rest goes through the platform's folding, in runs that end before ASCII
 // or at a byte that is not valid UTF-8.
 void AppendFolded(std::string& out, std::string_view text) {
     if (IsAscii(text)) {
@@ -152,11 +65,11 @@ void AppendFolded(std::string& out, std::string_view text) {
         }
         size_t end = isAscii(pos) ? pos + 1 : pos;
         while (end < n && !isAscii(end)) {
-            const utf8proc_ssize_t len = ValidSequenceAt(text, end);
+            const size_t len = platform::ValidUtf8SequenceAt(text, end);
             if (len == 0) break;
-            end += static_cast<size_t>(len);
+            end += len;
         }
-        if (end > pos) AppendFoldedRun(out, text.substr(pos, end - pos));
+        if (end > pos) platform::AppendFoldedRun(out, text.substr(pos, end - pos));
         if (end < n && !isAscii(end)) out.push_back(text[end++]);  // not valid UTF-8: kept
         pos = end;
     }

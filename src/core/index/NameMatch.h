@@ -11,7 +11,7 @@
 
 namespace nrvs {
 
-// The folded form of a text: NFKC, then case folding (utf8proc), as UTF-8.
+// The folded form of a text: NFKC, then case folding (the platform's), as UTF-8.
 // Bytes that are not valid UTF-8 are kept as they are (each invalid byte
 // copied through unchanged), so that any name can be matched.
 std::string FoldForSearch(std::string_view text);

@@ -1,6 +1,7 @@
 #include "core/measure/Measure.h"
 
 #include "core/index/FileIndex.h"
+#include "core/index/FileIndexWriter.h"
 #include "platform/FolderEntries.h"
 #include "platform/Paths.h"
 

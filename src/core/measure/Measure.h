@@ -5,6 +5,7 @@
 
 #include "core/cache/Folders.h"
 #include "lib/Text.h"
+#include "core/index/FileIndexWriter.h"
 
 #include <cstdint>
 #include <functional>

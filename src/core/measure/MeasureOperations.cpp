@@ -1,6 +1,7 @@
 #include "core/cache/Cache.h"
-#include "core/history/Changes.h"
+#include "core/history/PreviousKeeper.h"
 #include "core/index/FileIndex.h"
+#include "core/index/FileIndexWriter.h"
 #include "core/measure/Measure.h"
 #include "core/cache/Snapshot.h"
 #include "core/GlobalState.h"

@@ -93,8 +93,8 @@ private:
 
 // What the map of one folder needs, kept apart so that it can be built away
 // from the window while the folder list changes.
-struct TmIndexCache;
-std::shared_ptr<TmIndexCache> NewIndexCache();
+struct LineTreeCache;
+std::shared_ptr<LineTreeCache> NewIndexCache();
 struct TmSource {
     std::string Path;                // program form with trailing backslash
     TmLines Lines;                   // folder lines at or below Path
@@ -109,7 +109,7 @@ struct TmSource {
     double UsedBytes = -1;
     // Where the first layout keeps what it found about the lines, for the
     // next ones (a new size, other colours).
-    std::shared_ptr<TmIndexCache> Cache = NewIndexCache();
+    std::shared_ptr<LineTreeCache> Cache = NewIndexCache();
 };
 // The lines of a folder list at or below path (byte-exact prefix).
 TmLines SubtreeLines(const FolderList& folders, const std::string& path);

@@ -2,6 +2,7 @@
 
 #include "core/GlobalState.h"
 #include "lib/Text.h"
+#include "core/index/FileQueries.h"
 
 #include <cmath>
 #include <cstdio>

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/index/FileIndex.h"
+#include "core/index/FileQueries.h"
 
 #include <array>
 #include <cstdint>

@@ -15,6 +15,8 @@
 #include "ui/main/FileOperationDialogs.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/PropertiesDialog.h"
+#include "core/index/FileIndexWriter.h"
+#include "core/index/FileQueries.h"
 
 #include <QAction>
 #include <QApplication>

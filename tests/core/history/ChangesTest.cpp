@@ -4,7 +4,9 @@
 // measurement that cannot be compared refused.
 #include "core/cache/Cache.h"
 #include "core/history/Changes.h"
+#include "core/history/PreviousKeeper.h"
 #include "core/index/FileIndex.h"
+#include "core/index/FileIndexWriter.h"
 #include "core/measure/Measure.h"
 #include "core/GlobalState.h"
 #include "platform/ProgramLocation.h"

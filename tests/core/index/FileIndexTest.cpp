@@ -4,6 +4,8 @@
 // an index that does not belong to the cache.
 #include "core/cache/Cache.h"
 #include "core/index/FileIndex.h"
+#include "core/index/FileIndexWriter.h"
+#include "core/index/FileQueries.h"
 #include "core/measure/Measure.h"
 #include "core/GlobalState.h"
 #include "platform/FileAccess.h"

@@ -6,6 +6,8 @@
 #include "core/GlobalState.h"
 #include "support/TempDir.h"
 #include "support/TempDrive.h"
+#include "core/index/FileIndexWriter.h"
+#include "core/index/FileQueries.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 // and a highlight dims all but the files of one extension.
 #include "core/cache/Cache.h"
 #include "core/index/FileIndex.h"
+#include "core/index/FileIndexWriter.h"
 #include "core/measure/Measure.h"
 #include "core/treemap/Treemap.h"
 #include "core/GlobalState.h"

@@ -1,5 +1,6 @@
 #include "core/views/FilesView.h"
 #include "support/TempDir.h"
+#include "core/index/FileQueries.h"
 
 #include <gtest/gtest.h>
 
