@@ -4,6 +4,6 @@
 
 namespace nrvs {
 
-void TFMmain::MMmeschgClick() { Changes->OpenChanges(); }
+void MainWindow::onMeasureChanges() { Changes->OpenChanges(); }
 
 } // namespace nrvs

@@ -47,7 +47,7 @@ namespace nrvs {
 using namespace mainwindow;
 
 
-void TFMmain::ReopenAfterMeasure(const std::string& path) {
+void MainWindow::ReopenAfterMeasure(const std::string& path) {
     GlobalState& g = Global();
     justMeasured_ = true;
     OpenPath(path, true);
@@ -56,32 +56,34 @@ void TFMmain::ReopenAfterMeasure(const std::string& path) {
 }
 
 namespace {
-// Commands whose state the selection decides (see PMpopPopup).
+// Commands whose state the selection decides (see onPopupMenu).
 const QString kFollowSelection[] = {
-    QStringLiteral("MMtolcpy"), QStringLiteral("MMtolmov"), QStringLiteral("MMtoldel"), QStringLiteral("MMtolexp"),
-    QStringLiteral("MMtolapp"), QStringLiteral("MMtolfmt"),
-    QStringLiteral("PMtolcpy"), QStringLiteral("PMtolmov"), QStringLiteral("PMtoldel"), QStringLiteral("PMtolexp"),
-    QStringLiteral("PMtolapp"), QStringLiteral("PMviwpty")};
+    QStringLiteral("toolsCopyAction"),     QStringLiteral("toolsMoveAction"),
+    QStringLiteral("toolsDeleteAction"),   QStringLiteral("toolsFileManagerAction"),
+    QStringLiteral("toolsOpenWithAction"), QStringLiteral("toolsFormatAction"),
+    QStringLiteral("copyPopupAction"),     QStringLiteral("movePopupAction"),
+    QStringLiteral("deletePopupAction"),   QStringLiteral("fileManagerPopupAction"),
+    QStringLiteral("openWithPopupAction"), QStringLiteral("propertiesPopupAction")};
 
 // The running dialog's hooks, and the drives-to-measure dialog for the choice.
 class DriveChoiceHooks : public RunningHooks {
 public:
-    DriveChoiceHooks(TFMing& running, TFMmsrdrv& choose) : RunningHooks(running), choose_(choose) {}
+    DriveChoiceHooks(RunningDialog& running, MeasureDrivesDialog& choose) : RunningHooks(running), choose_(choose) {}
     bool ChooseDrives(std::string& flags) override { return choose_.Run(flags); }
 
 private:
-    TFMmsrdrv& choose_;
+    MeasureDrivesDialog& choose_;
 };
 } // namespace
 
-void TFMmain::MMmesdrvClick() {
+void MainWindow::onMeasureDrive() {
     GlobalState& g = Global();
-    DriveChoiceHooks hooks(*Running, *MsrDrv);
+    DriveChoiceHooks hooks(*Running, *MeasureDrivesChoice);
     if (!MeasureDrives(hooks) || !g.CurrentDrive) return;
     ReopenAfterMeasure(g.CurrentDrive->RootPath);
 }
 
-void TFMmain::MMmesfldClick() {
+void MainWindow::onMeasureFolder() {
     GlobalState& g = Global();
     if (!g.CurrentDrive || !g.CurrentDrive->Ready || model_->rowCount() == 0) return;
     const std::string path = model_->RowAt(0).Caption;
@@ -90,7 +92,7 @@ void TFMmain::MMmesfldClick() {
     ReopenAfterMeasure(path);
 }
 
-void TFMmain::MMviwremClick() {
+void MainWindow::onViewRemovableDrives() {
     GlobalState& g = Global();
     if (!g.CurrentDrive || !g.CurrentDrive->Ready) return;
     g.ShowRemovable = !g.ShowRemovable;
@@ -100,7 +102,7 @@ void TFMmain::MMviwremClick() {
         SelectDrive(DriveMenuItems[static_cast<size_t>(g.CurrentDrive->Index)]->data().toInt());
 }
 
-void TFMmain::MMviwlstClick() {
+void MainWindow::onViewFileList() {
     GlobalState& g = Global();
     if (!g.CurrentDrive || !g.CurrentDrive->Ready) {
         RefreshControls();
@@ -111,7 +113,7 @@ void TFMmain::MMviwlstClick() {
     RefillShown();
 }
 
-void TFMmain::SetSort(int key, int descending) {
+void MainWindow::SetSort(int key, int descending) {
     GlobalState& g = Global();
     if (!g.CurrentDrive || !g.CurrentDrive->Ready) {
         RefreshControls();
@@ -123,33 +125,45 @@ void TFMmain::SetSort(int key, int descending) {
     RefillShown();
 }
 
-void TFMmain::MMprcendClick() { close(); }
+void MainWindow::onFileQuit() { close(); }
 
-void TFMmain::UpdateCommandStates() {
+void MainWindow::UpdateCommandStates() {
     QWidget* focus = QApplication::focusWidget();
-    PopupContext = focus == LVlist ? 2 : focus == TVtree ? 1 : 0;
-    PMpopPopup();
-    for (auto [from, to] : {std::pair{PMtolcpy, MMtolcpy}, {PMtolmov, MMtolmov}, {PMtoldel, MMtoldel},
-                            {PMtolexp, MMtolexp}, {PMtolapp, MMtolapp}}) {
+    PopupContext = focus == folderList ? 2 : focus == folderTree ? 1 : 0;
+    onPopupMenu();
+    for (auto [from, to] : {std::pair{copyPopupAction, toolsCopyAction},
+                            {movePopupAction, toolsMoveAction},
+                            {deletePopupAction, toolsDeleteAction},
+                            {fileManagerPopupAction, toolsFileManagerAction},
+                            {openWithPopupAction, toolsOpenWithAction}}) {
         to->setEnabled(from->isEnabled());
         to->setIcon(from->icon());
     }
     const DriveRecord* cur = Global().CurrentDrive;
     const bool removable = cur && cur->Ready && cur->Removable;
-    MMtolfmt->setVisible(true);
-    MMtolfmt->setEnabled(removable);
-    MMtolfmt->setIcon(removable ? ImageIcon(35) : QIcon());
+    toolsFormatAction->setVisible(true);
+    toolsFormatAction->setEnabled(removable);
+    toolsFormatAction->setIcon(removable ? ImageIcon(35) : QIcon());
     ApplyOfflineStates();
 }
 
-void TFMmain::ApplyOfflineStates() {
+void MainWindow::ApplyOfflineStates() {
     const DriveRecord* cur = Global().CurrentDrive;
     const bool offline = cur && cur->Offline;
     // What needs the drive itself: its files, its volume, a walk of it.
     const std::array<QAction*, 24> needDisk = {
-        MMmesdrv, BBmesdrv, MMmesfld, BBmesfld, MMmessim, BBmessim, MMviwdif, MMviwpty, MMwinfmn, BBtolexp,
-        MMtolcpy, MMtolmov, MMtoldel, MMtolexp, MMtolapp, MMtolcln, MMtoldfg, MMtolfmt,
-        PMtolcpy, PMtolmov, PMtoldel, PMtolexp, PMtolapp, PMviwpty};
+        measureDriveAction,        measureDriveToolbarAction,
+        measureFolderAction,       measureFolderToolbarAction,
+        measureSimulationAction,   measureSimulationToolbarAction,
+        viewDriveInfoAction,       viewPropertiesAction,
+        windowFolderMonitorAction, toolsFileManagerToolbarAction,
+        toolsCopyAction,           toolsMoveAction,
+        toolsDeleteAction,         toolsFileManagerAction,
+        toolsOpenWithAction,       toolsCleanupAction,
+        toolsDefragmentAction,     toolsFormatAction,
+        copyPopupAction,           movePopupAction,
+        deletePopupAction,         fileManagerPopupAction,
+        openWithPopupAction,       propertiesPopupAction};
     for (QAction* a : needDisk) {
         if (!a) continue;
         if (offline) {
@@ -167,24 +181,26 @@ void TFMmain::ApplyOfflineStates() {
     for (QMenu* m : menuBar()->findChildren<QMenu*>()) m->setToolTipsVisible(offline);
 }
 
-void TFMmain::ConnectCommandStates() {
+void MainWindow::ConnectCommandStates() {
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
-        if (now == LVlist || now == TVtree) UpdateCommandStates();
+        if (now == folderList || now == folderTree) UpdateCommandStates();
     });
-    connect(LVlist->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
-        if (QApplication::focusWidget() == LVlist) UpdateCommandStates();
+    connect(folderList->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
+        if (QApplication::focusWidget() == folderList) UpdateCommandStates();
     });
-    connect(LVlist->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        if (QApplication::focusWidget() == LVlist) UpdateCommandStates();
+    connect(folderList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (QApplication::focusWidget() == folderList) UpdateCommandStates();
     });
-    connect(TVtree, &QTreeWidget::currentItemChanged, this, [this] {
-        if (QApplication::focusWidget() == TVtree) UpdateCommandStates();
+    connect(folderTree, &QTreeWidget::currentItemChanged, this, [this] {
+        if (QApplication::focusWidget() == folderTree) UpdateCommandStates();
     });
 }
 
-void TFMmain::PMpopPopup() {
-    const std::array<QAction*, 10> items = {PMviwinf, PMtolexp, PMtolapp, PMtolcln, PMtoldfg,
-                                            PMtolfmt, PMtolcpy, PMtolmov, PMtoldel, PMviwpty};
+void MainWindow::onPopupMenu() {
+    const std::array<QAction*, 10> items = {
+        driveInfoPopupAction,  fileManagerPopupAction, openWithPopupAction, cleanupPopupAction,
+        defragmentPopupAction, formatPopupAction,      copyPopupAction,     movePopupAction,
+        deletePopupAction,     propertiesPopupAction};
     for (QAction* a : items) {
         a->setVisible(false);
         a->setEnabled(false);
@@ -200,38 +216,38 @@ void TFMmain::PMpopPopup() {
     };
     const int context = PopupContext;
     if (context == 0) {
-        offer(PMviwinf, true);
-        offer(PMtolexp, true);
-        offer(PMtolcln, true);
-        offer(PMtoldfg, true);
-        offer(PMtolfmt, cur->Removable != 0);
+        offer(driveInfoPopupAction, true);
+        offer(fileManagerPopupAction, true);
+        offer(cleanupPopupAction, true);
+        offer(defragmentPopupAction, true);
+        offer(formatPopupAction, cur->Removable != 0);
     } else if (context == 1 || context == 2) {
         const bool notRoot = SelectedPath().size() > 3;
         if (context == 1) {
-            offer(PMtolexp, true);
+            offer(fileManagerPopupAction, true);
         } else {
             int row = SelectedRow();
             if (row >= 0) {
                 int image = model_->RowAt(row).Image;
-                offer(image == IMG_FOLDER || image == IMG_HEADER ? PMtolexp : PMtolapp, true);
+                offer(image == IMG_FOLDER || image == IMG_HEADER ? fileManagerPopupAction : openWithPopupAction, true);
             }
         }
-        offer(PMtolcpy, notRoot);
-        offer(PMtolmov, notRoot);
-        offer(PMtoldel, notRoot);
+        offer(copyPopupAction, notRoot);
+        offer(movePopupAction, notRoot);
+        offer(deletePopupAction, notRoot);
     } else {
         return;
     }
-    offer(PMviwpty, true);
+    offer(propertiesPopupAction, true);
 }
 
 // The ranking shows what was measured; a drive whose volume cannot be read
 // has nothing to rank.
-void TFMmain::MMmesrnkClick() {
+void MainWindow::onMeasureRanking() {
     GlobalState& g = Global();
     if (!g.CurrentDrive || !g.CurrentDrive->Ready || !g.Drives.ReadVolume(*g.CurrentDrive)) return;
-    Rank->setGeometry(geometry().adjusted(32, 32, -32, -32));
-    Rank->exec();
+    Ranking->setGeometry(geometry().adjusted(32, 32, -32, -32));
+    Ranking->exec();
 }
 
 } // namespace nrvs

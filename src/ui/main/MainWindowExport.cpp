@@ -5,7 +5,7 @@
 
 namespace nrvs {
 
-void TFMmain::MMtoletrClick() {
+void MainWindow::onToolsExport() {
     const DriveRecord* drive = Global().CurrentDrive;
     if (!drive || !drive->Ready) return;
     Export->exec();

@@ -4,8 +4,8 @@
 
 namespace nrvs {
 
-void TFMmain::MMtolbigClick() { Files->OpenLargest(); }
+void MainWindow::onToolsLargestFiles() { Files->OpenLargest(); }
 
-void TFMmain::MMtolsrcClick() { Files->OpenSearch(); }
+void MainWindow::onToolsSearch() { Files->OpenSearch(); }
 
 } // namespace nrvs

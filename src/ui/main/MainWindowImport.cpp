@@ -41,11 +41,11 @@ char FreeImportLetter() {
 
 } // namespace
 
-std::string TFMmain::ChooseScanFile(bool save) {
+std::string MainWindow::ChooseScanFile(bool save) {
     return ScanFileChooser ? ScanFileChooser(save) : ChooseWithDialog(this, save);
 }
 
-void TFMmain::MMprcimpClick() {
+void MainWindow::onFileImportScan() {
     const std::string file = ChooseScanFile(false);
     if (file.empty()) return;
     const char letter = FreeImportLetter();
@@ -78,7 +78,7 @@ void TFMmain::MMprcimpClick() {
     ShowMessageBox(text, MB_ICONINFORMATION);
 }
 
-void TFMmain::MMprcexnClick() {
+void MainWindow::onFileExportNcdu() {
     const DriveRecord* cur = Global().CurrentDrive;
     if (!cur || !cur->Ready || model_->rowCount() == 0) return;
     const std::string path = model_->RowAt(0).Caption;

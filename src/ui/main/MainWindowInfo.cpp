@@ -13,42 +13,42 @@
 
 namespace nrvs {
 
-void TFMmain::CreateInfoWindows() {
-    Ver = new TFMver(this);
-    Dinfo = new TFMdinfo(this);
-    Mdrv = new TFMmdrv(this);
-    Mfdr = new TFMmfdr(this);
-    connect(MMviwdif, &QAction::triggered, this, &TFMmain::MMviwdifClick);
-    connect(MMwindmn, &QAction::triggered, this, &TFMmain::MMwindmnClick);
-    connect(MMwinfmn, &QAction::triggered, this, &TFMmain::MMwinfmnClick);
-    connect(MMhlpver, &QAction::triggered, this, &TFMmain::MMhlpverClick);
+void MainWindow::CreateInfoWindows() {
+    VersionInfo = new VersionDialog(this);
+    DriveInformation = new DriveInfoDialog(this);
+    DriveMonitor = new DriveMonitorWindow(this);
+    FolderMonitor = new FolderMonitorWindow(this);
+    connect(viewDriveInfoAction, &QAction::triggered, this, &MainWindow::onViewDriveInfo);
+    connect(windowDriveMonitorAction, &QAction::triggered, this, &MainWindow::onWindowDriveMonitor);
+    connect(windowFolderMonitorAction, &QAction::triggered, this, &MainWindow::onWindowFolderMonitor);
+    connect(helpVersionAction, &QAction::triggered, this, &MainWindow::onHelpVersion);
     // A hidden menu item has no working shortcut: Ctrl+L gets its own.
-    auto* folderMonitorKey = new QShortcut(MMwinfmn->shortcut(), this);
-    folderMonitorKey->setObjectName("SCwinfmn");
-    connect(folderMonitorKey, &QShortcut::activated, this, &TFMmain::MMwinfmnClick);
+    auto* folderMonitorKey = new QShortcut(windowFolderMonitorAction->shortcut(), this);
+    folderMonitorKey->setObjectName("folderMonitorShortcut");
+    connect(folderMonitorKey, &QShortcut::activated, this, &MainWindow::onWindowFolderMonitor);
 }
 
-void TFMmain::MMviwdifClick() {
+void MainWindow::onViewDriveInfo() {
     const DriveRecord* cur = Global().CurrentDrive;
     if (!cur || !cur->Ready) return;
-    Dinfo->exec();
+    DriveInformation->exec();
 }
 
-void TFMmain::MMwindmnClick() {
-    Mdrv->show();
-    Mdrv->raise();
+void MainWindow::onWindowDriveMonitor() {
+    DriveMonitor->show();
+    DriveMonitor->raise();
 }
 
-void TFMmain::MMwinfmnClick() {
-    Mfdr->show();
-    Mfdr->raise();
+void MainWindow::onWindowFolderMonitor() {
+    FolderMonitor->show();
+    FolderMonitor->raise();
 }
 
-void TFMmain::MMhlpverClick() { Ver->exec(); }
+void MainWindow::onHelpVersion() { VersionInfo->exec(); }
 
-void TFMmain::CloseMonitors() {
-    if (Mdrv->isVisible()) Mdrv->close();
-    if (Mfdr->isVisible()) Mfdr->close();
+void MainWindow::CloseMonitors() {
+    if (DriveMonitor->isVisible()) DriveMonitor->close();
+    if (FolderMonitor->isVisible()) FolderMonitor->close();
 }
 
 } // namespace nrvs

@@ -4,10 +4,10 @@
 
 namespace nrvs {
 
-void TFMmain::MMviwtmpClick() {
-    Tmap->show();
-    Tmap->raise();
-    Tmap->activateWindow();
+void MainWindow::onViewTreemap() {
+    MapWindow->show();
+    MapWindow->raise();
+    MapWindow->activateWindow();
 }
 
 } // namespace nrvs

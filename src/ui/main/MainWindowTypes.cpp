@@ -4,6 +4,6 @@
 
 namespace nrvs {
 
-void TFMmain::MMtoltypClick() { Types->OpenTypes(); }
+void MainWindow::onToolsFileTypes() { Types->OpenTypes(); }
 
 } // namespace nrvs
