@@ -1,5 +1,6 @@
-// Scans of other machines: an ncdu or gdu export taken in as a drive letter
-// of its own, and the folder shown written out in that format.
+// The main window's file menu: scans of other machines (an ncdu or gdu export
+// taken in as a drive letter of its own, and the folder shown written out in
+// that format) and quitting.
 #include "ui/main/MainWindow.h"
 
 #include "core/measure/Measure.h"
@@ -93,5 +94,7 @@ void MainWindow::onFileExportNcdu() {
     }
     ShowMessageBox(path + " を ncdu 形式で書き出しました。\n" + file, MB_ICONINFORMATION);
 }
+
+void MainWindow::onFileQuit() { close(); }
 
 } // namespace nrvs

@@ -1,4 +1,6 @@
-// The main window's commands.
+// Which of the main window's commands are offered: the popup menu's items for
+// the control with the focus, the main menu following them, and what an
+// offline drive cannot do.
 #include "ui/main/MainWindow.h"
 
 #include "ui/main/MainWindowParts.h"
@@ -41,19 +43,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-
 namespace nrvs {
 
 using namespace mainwindow;
-
-
-void MainWindow::ReopenAfterMeasure(const std::string& path) {
-    GlobalState& g = Global();
-    justMeasured_ = true;
-    OpenPath(path, true);
-    if (g.CurrentDrive) ShowDriveStatus(*g.CurrentDrive, &g.Folders);
-    justMeasured_ = false;
-}
 
 namespace {
 // Commands whose state the selection decides (see onPopupMenu).
@@ -64,68 +56,7 @@ const QString kFollowSelection[] = {
     QStringLiteral("copyPopupAction"),     QStringLiteral("movePopupAction"),
     QStringLiteral("deletePopupAction"),   QStringLiteral("fileManagerPopupAction"),
     QStringLiteral("openWithPopupAction"), QStringLiteral("propertiesPopupAction")};
-
-// The running dialog's hooks, and the drives-to-measure dialog for the choice.
-class DriveChoiceHooks : public RunningHooks {
-public:
-    DriveChoiceHooks(RunningDialog& running, MeasureDrivesDialog& choose) : RunningHooks(running), choose_(choose) {}
-    bool ChooseDrives(std::string& flags) override { return choose_.Run(flags); }
-
-private:
-    MeasureDrivesDialog& choose_;
-};
 } // namespace
-
-void MainWindow::onMeasureDrive() {
-    GlobalState& g = Global();
-    DriveChoiceHooks hooks(*Running, *MeasureDrivesChoice);
-    if (!MeasureDrives(hooks) || !g.CurrentDrive) return;
-    ReopenAfterMeasure(g.CurrentDrive->RootPath);
-}
-
-void MainWindow::onMeasureFolder() {
-    GlobalState& g = Global();
-    if (!g.CurrentDrive || !g.CurrentDrive->Ready || model_->rowCount() == 0) return;
-    const std::string path = model_->RowAt(0).Caption;
-    RunningHooks hooks(*Running);
-    if (!MeasureFolder(path, hooks)) return;
-    ReopenAfterMeasure(path);
-}
-
-void MainWindow::onViewRemovableDrives() {
-    GlobalState& g = Global();
-    if (!g.CurrentDrive || !g.CurrentDrive->Ready) return;
-    g.ShowRemovable = !g.ShowRemovable;
-    RefreshControls();
-    RefreshDrives(INT_MAX);
-    if (g.CurrentDrive && DriveMenuItems[static_cast<size_t>(g.CurrentDrive->Index)]->isVisible())
-        SelectDrive(DriveMenuItems[static_cast<size_t>(g.CurrentDrive->Index)]->data().toInt());
-}
-
-void MainWindow::onViewFileList() {
-    GlobalState& g = Global();
-    if (!g.CurrentDrive || !g.CurrentDrive->Ready) {
-        RefreshControls();
-        return;
-    }
-    g.ShowFiles = !g.ShowFiles;
-    RefreshControls();
-    RefillShown();
-}
-
-void MainWindow::SetSort(int key, int descending) {
-    GlobalState& g = Global();
-    if (!g.CurrentDrive || !g.CurrentDrive->Ready) {
-        RefreshControls();
-        return;
-    }
-    if (key >= 0) g.SortKey = key;
-    if (descending >= 0) g.SortDescending = descending;
-    RefreshControls();
-    RefillShown();
-}
-
-void MainWindow::onFileQuit() { close(); }
 
 void MainWindow::UpdateCommandStates() {
     QWidget* focus = QApplication::focusWidget();
@@ -239,15 +170,6 @@ void MainWindow::onPopupMenu() {
         return;
     }
     offer(propertiesPopupAction, true);
-}
-
-// The ranking shows what was measured; a drive whose volume cannot be read
-// has nothing to rank.
-void MainWindow::onMeasureRanking() {
-    GlobalState& g = Global();
-    if (!g.CurrentDrive || !g.CurrentDrive->Ready || !g.Drives.ReadVolume(*g.CurrentDrive)) return;
-    Ranking->setGeometry(geometry().adjusted(32, 32, -32, -32));
-    Ranking->exec();
 }
 
 } // namespace nrvs
