@@ -383,7 +383,7 @@ void FilesBeside(const std::string& cache) {
 
 } // namespace
 
-// The window's treemap of the drive's root: what TFMtreemap does from the
+// The window's treemap of the drive's root: what TreemapWindow does from the
 // open list to the picture on screen, with the root's entries taken from
 // the lines as for a drive that is not here (the same few top folders a
 // listing would give, without a disk to list).

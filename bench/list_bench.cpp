@@ -89,14 +89,14 @@ int main(int argc, char** argv) {
     YesUi ui;
     SetMessageUi(&ui);
     Global() = GlobalState{};
-    auto* w = new TFMmain({});
+    auto* w = new MainWindow({});
     w->show();
-    w->TMtimer->stop();
+    w->refreshTimer->stop();
     auto t0 = std::chrono::steady_clock::now();
     w->OpenPath(root, true);
     double openDrive = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     w->OpenPath(root + "big\\", false);
-    QTreeWidgetItem* node = w->TVtree->currentItem();
+    QTreeWidgetItem* node = w->folderTree->currentItem();
 
     std::vector<double> times;
     for (int r = 0; r < rounds; ++r) {
@@ -107,15 +107,15 @@ int main(int argc, char** argv) {
     const size_t rows = w->Rows().size();
 
     // Scrolling: how many rows the view has the model parse per page.
-    auto* model = static_cast<RowModel*>(w->LVlist->model());
-    QScrollBar* bar = w->LVlist->verticalScrollBar();
-    const int visible = w->LVlist->viewport()->height() / std::max(1, w->LVlist->rowHeight(0)) + 1;
+    auto* model = static_cast<RowModel*>(w->folderList->model());
+    QScrollBar* bar = w->folderList->verticalScrollBar();
+    const int visible = w->folderList->viewport()->height() / std::max(1, w->folderList->rowHeight(0)) + 1;
     long parsed = 0;
     int pages = 0;
     for (int v = bar->pageStep(); v <= bar->maximum() && pages < 50; v += bar->pageStep(), ++pages) {
         long before = model->ParsedRows();
         bar->setValue(v);
-        w->LVlist->viewport()->repaint();
+        w->folderList->viewport()->repaint();
         QApplication::processEvents();
         parsed += model->ParsedRows() - before;
     }

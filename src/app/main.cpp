@@ -35,8 +35,8 @@ void CloseOnTerminate(QWidget* window) {
         [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], &c, 1);
         // A measurement stops and keeps what it has; a question on screen
         // is left unanswered: every nested loop ends with the application.
-        if (auto* running = window->findChild<nrvs::TFMing*>(); running && running->isVisible())
-            running->BTstop->click();
+        if (auto* running = window->findChild<nrvs::RunningDialog*>(); running && running->isVisible())
+            running->stopButton->click();
         window->close();
         QApplication::exit(0);
     });
@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
     // Arguments keep their bytes: a path need not be valid UTF-8.
     nrvs::StringList args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-    nrvs::TFMmain window(args);
+    nrvs::MainWindow window(args);
     CloseOnTerminate(&window);
     if (!qEnvironmentVariableIsEmpty("NORVESSA_EXIT_AFTER_PAINT"))
         window.installEventFilter(new ExitAfterFirstPaint(&window));

@@ -9,7 +9,7 @@ namespace nrvs {
 
 QTreeWidget* MakeReportList(QWidget* parent, const QStringList& headings, QAbstractItemView::SelectionMode selection) {
     auto* list = new QTreeWidget(parent);
-    list->setObjectName("LVlist");
+    list->setObjectName("reportList");
     list->setColumnCount(static_cast<int>(headings.size()));
     list->setHeaderLabels(headings);
     list->setRootIsDecorated(false);

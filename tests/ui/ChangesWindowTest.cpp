@@ -42,7 +42,7 @@ class ChangesWindowTest : public QObject {
     Q_OBJECT
 private:
     std::unique_ptr<test::TempDrive> drive;
-    std::unique_ptr<TFMmain> main;
+    std::unique_ptr<MainWindow> main;
     ScriptedUi ui;
 
     QString P(const std::string& rest) const { return Q(drive->Root() + rest); }
@@ -60,13 +60,13 @@ private:
         test::RemoveTree(d / "gone");
         d.Write("fresh/n.bin", std::string(700, 'n'));
     }
-    TFMchanges& Open() {
-        main->MMmeschg->trigger();
+    ChangesWindow& Open() {
+        main->measureChangesAction->trigger();
         return *main->Changes;
     }
     // The text the main list's 増減 column holds for a caption.
     QString ChangeCell(const QString& caption) {
-        QAbstractItemModel* m = main->LVlist->model();
+        QAbstractItemModel* m = main->folderList->model();
         for (int r = 0; r < m->rowCount(); ++r)
             if (m->index(r, 0).data().toString() == caption) return m->index(r, kColChange).data().toString();
         return QStringLiteral("(no row)");
@@ -82,9 +82,9 @@ private slots:
         d.Write("gone/x.bin", std::string(300, 'x'));
         d.Write("same/z.bin", std::string(5, 'z'));
         Global() = GlobalState{};
-        main = std::make_unique<TFMmain>(StringList{});
+        main = std::make_unique<MainWindow>(StringList{});
         main->show();
-        main->TMtimer->stop();
+        main->refreshTimer->stop();
         main->OpenPath(drive->Root(), true);
     }
     void cleanup() {
@@ -95,16 +95,17 @@ private slots:
     }
 
     void menuAndToolbarOfferTheWindow() {
-        QCOMPARE(main->MMmeschg->text(), QStringLiteral("変化(&G)..."));
-        QCOMPARE(main->MMmeschg->shortcut(), QKeySequence(QStringLiteral("Ctrl+G")));
-        QVERIFY(!main->BBmeschg->icon().isNull());
+        QCOMPARE(main->measureChangesAction->text(), QStringLiteral("変化(&G)..."));
+        QCOMPARE(main->measureChangesAction->shortcut(), QKeySequence(QStringLiteral("Ctrl+G")));
+        QVERIFY(!main->measureChangesToolbarAction->icon().isNull());
     }
 
     void withoutAPreviousMeasurementTheWindowSaysSo() {
         Measure();
-        TFMchanges& w = Open();
-        QCOMPARE(w.LVlist->topLevelItemCount(), 0);
-        QVERIFY2(w.LLstate->text().contains(QStringLiteral("前回の計測結果がありません")), qPrintable(w.LLstate->text()));
+        ChangesWindow& w = Open();
+        QCOMPARE(w.reportList->topLevelItemCount(), 0);
+        QVERIFY2(w.stateLabel->text().contains(QStringLiteral("前回の計測結果がありません")),
+                 qPrintable(w.stateLabel->text()));
         w.close();
     }
 
@@ -114,38 +115,38 @@ private slots:
         ChangeTheTree();
         Measure();
         const std::string after = CacheHeaderLine(*Global().CurrentDrive);
-        TFMchanges& w = Open();
+        ChangesWindow& w = Open();
         const QString title = w.windowTitle();
         QVERIFY2(title.contains(Q(before.substr(0, 19))) && title.contains(Q(after.substr(0, 19))), qPrintable(title));
         // Largest change first: the root (+89400), then grow (+89000).
-        QCOMPARE(w.LVlist->topLevelItem(0)->text(0), P(""));
-        QCOMPARE(w.LVlist->topLevelItem(1)->text(0), P("grow\\"));
-        QVERIFY(!RowOf(w.LVlist, P("same\\")));
-        QTreeWidgetItem* gone = RowOf(w.LVlist, P("gone\\"));
+        QCOMPARE(w.reportList->topLevelItem(0)->text(0), P(""));
+        QCOMPARE(w.reportList->topLevelItem(1)->text(0), P("grow\\"));
+        QVERIFY(!RowOf(w.reportList, P("same\\")));
+        QTreeWidgetItem* gone = RowOf(w.reportList, P("gone\\"));
         QVERIFY(gone);
         QCOMPARE(gone->text(3), QString());  // 今回: the folder is not there
         QVERIFY(gone->text(1).startsWith('-'));
-        QVERIFY(RowOf(w.LVlist, P("grow\\"))->text(1).startsWith('+'));
+        QVERIFY(RowOf(w.reportList, P("grow\\"))->text(1).startsWith('+'));
 
-        w.CBkind->setCurrentIndex(4);  // なくなったフォルダ
-        QCOMPARE(w.LVlist->topLevelItemCount(), 1);
-        QCOMPARE(w.LVlist->topLevelItem(0)->text(0), P("gone\\"));
-        w.CBkind->setCurrentIndex(3);  // 新しいフォルダ
-        QCOMPARE(w.LVlist->topLevelItemCount(), 1);
-        QCOMPARE(w.LVlist->topLevelItem(0)->text(0), P("fresh\\"));
-        w.CBkind->setCurrentIndex(0);
+        w.kindCombo->setCurrentIndex(4);  // なくなったフォルダ
+        QCOMPARE(w.reportList->topLevelItemCount(), 1);
+        QCOMPARE(w.reportList->topLevelItem(0)->text(0), P("gone\\"));
+        w.kindCombo->setCurrentIndex(3);  // 新しいフォルダ
+        QCOMPARE(w.reportList->topLevelItemCount(), 1);
+        QCOMPARE(w.reportList->topLevelItem(0)->text(0), P("fresh\\"));
+        w.kindCombo->setCurrentIndex(0);
 
         // The files of the chosen folder, from the two indexes.
-        w.LVlist->setCurrentItem(RowOf(w.LVlist, P("")));
-        QCOMPARE(w.LVfiles->topLevelItemCount(), 3);
-        QCOMPARE(w.LVfiles->topLevelItem(0)->text(0), P("grow\\a.bin"));
-        QVERIFY(RowOf(w.LVfiles, P("gone\\x.bin")));
+        w.reportList->setCurrentItem(RowOf(w.reportList, P("")));
+        QCOMPARE(w.fileList->topLevelItemCount(), 3);
+        QCOMPARE(w.fileList->topLevelItem(0)->text(0), P("grow\\a.bin"));
+        QVERIFY(RowOf(w.fileList, P("gone\\x.bin")));
 
         // A double click shows the folder in the main window; a removed one
         // cannot be shown and the user is told.
-        emit w.LVlist->itemDoubleClicked(RowOf(w.LVlist, P("grow\\")), 0);
+        emit w.reportList->itemDoubleClicked(RowOf(w.reportList, P("grow\\")), 0);
         QCOMPARE(Q(SplitRow(main->Rows().front()).Caption), P("grow\\"));
-        emit w.LVlist->itemDoubleClicked(RowOf(w.LVlist, P("gone\\")), 0);
+        emit w.reportList->itemDoubleClicked(RowOf(w.reportList, P("gone\\")), 0);
         QCOMPARE(ui.messages.size(), 1);
         w.close();
     }
@@ -156,7 +157,7 @@ private slots:
         ChangeTheTree();
         Measure();
         main->FitColumns();
-        QVERIFY(main->LVlist->columnWidth(kColChange) > 0);
+        QVERIFY(main->folderList->columnWidth(kColChange) > 0);
         QCOMPARE(ChangeCell(QStringLiteral("grow")), QStringLiteral("89000=1000"));
         QCOMPARE(ChangeCell(QStringLiteral("same")), QStringLiteral("0=5"));
         // The root's header row holds the reserved space too; its change is
@@ -167,7 +168,7 @@ private slots:
         QVERIFY(ChangeTip(QStringLiteral("fresh"), QStringLiteral("?")).contains(QStringLiteral("不明")));
         QVERIFY(ChangeTip(QStringLiteral("grow"), QStringLiteral("89000=1000")).contains(QStringLiteral("前回")));
 
-        const QFontMetrics fm(main->LVlist->font());
+        const QFontMetrics fm(main->folderList->font());
         const CellLayout up = LayoutCell(kColChange, QStringLiteral("89000=1000"), IMG_FOLDER, 0, 0, 200, 20, 9, fm, 0, 0);
         QVERIFY(up.Fill);
         QCOMPARE(up.FillColour, GrowthColour());
@@ -181,7 +182,7 @@ private slots:
 
         Global().ColumnFlags = "1111";
         main->FitColumns();
-        QCOMPARE(main->LVlist->columnWidth(kColChange), 0);
+        QCOMPARE(main->folderList->columnWidth(kColChange), 0);
     }
 };
 

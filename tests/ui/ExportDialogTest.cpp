@@ -51,17 +51,17 @@ class ExportDialogTest : public QObject {
 private:
     std::unique_ptr<test::TempDrive> drive;
     ScriptedUi ui;
-    std::unique_ptr<TFMmain> w;
+    std::unique_ptr<MainWindow> w;
 
     std::string Exe(const std::string& name) const { return drive->ExeDir() / name; }
     std::string Out(const std::string& name) const { return drive->ExeDir() / ("out/" + name); }
-    TFMexport& D() { return *w->Export; }
+    ExportDialog& D() { return *w->Export; }
     // Shows the dialog the way the command does, without its modal loop.
     void Show() {
         D().show();
         QCoreApplication::processEvents();
     }
-    void Ok() { QTest::mouseClick(D().BTok, Qt::LeftButton); }
+    void Ok() { QTest::mouseClick(D().okButton, Qt::LeftButton); }
 
 private slots:
     void init() {
@@ -74,9 +74,9 @@ private slots:
         ui.messages.clear();
         ui.styles.clear();
         Global() = GlobalState{};
-        w = std::make_unique<TFMmain>(StringList{});
+        w = std::make_unique<MainWindow>(StringList{});
         w->show();
-        w->TMtimer->stop();
+        w->refreshTimer->stop();
         w->OpenPath(drive->Root(), true);
     }
     void cleanup() {
@@ -87,14 +87,15 @@ private slots:
 
     void firstStartAndLoadedChoices() {
         Show();
-        for (QCheckBox* box : {D().CHtree, D().CHlist}) QVERIFY(!box->isChecked());
-        for (QCheckBox* box : {D().CHtreecapa, D().CHtreefile, D().CHtreefldr, D().CHtreelink, D().CHlistcapa,
-                               D().CHlistfile, D().CHlistfldr, D().CHlistlink})
+        for (QCheckBox* box : {D().treeCheck, D().listCheck}) QVERIFY(!box->isChecked());
+        for (QCheckBox* box :
+             {D().treeSizeCheck, D().treeFilesCheck, D().treeFoldersCheck, D().treeLinkCheck,
+              D().listSizeCheck, D().listFilesCheck, D().listFoldersCheck, D().listLinkCheck})
             QVERIFY2(box->isChecked() && !box->isEnabled(), qPrintable(box->objectName()));
-        QVERIFY(D().RBtreehtml->isChecked() && D().RBlisthtml->isChecked());
-        QVERIFY(!D().BTok->isEnabled());
-        QVERIFY(D().CBtreefile->currentText().isEmpty() && D().CBtreefile->count() == 0);
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(D().BTng));
+        QVERIFY(D().treeHtmlRadio->isChecked() && D().listHtmlRadio->isChecked());
+        QVERIFY(!D().okButton->isEnabled());
+        QVERIFY(D().treeFileCombo->currentText().isEmpty() && D().treeFileCombo->count() == 0);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(D().cancelButton));
         QCOMPARE(D().height(), 239);
         // Wider where the font needs it for the captions.
         QVERIFY(D().width() >= 411);
@@ -105,30 +106,30 @@ private slots:
         drive->ExeDir().Write("norvessa.ept", "11010\r\n00\r\n");
         drive->ExeDir().Write("norvessa.epl", "10001\r\n11\r\n/tmp/list.csv\r\n");
         Show();
-        QVERIFY(D().CHtree->isChecked() && D().CHtreecapa->isChecked() && !D().CHtreefile->isChecked());
-        QVERIFY(!D().RBtreehtml->isChecked() && !D().RBtreecsv->isChecked());
-        QVERIFY2(!D().CHtreelink->isEnabled(), "links are for HTML only");
-        QCOMPARE(D().CBtreefile->count(), 0);
-        QVERIFY(D().RBlistcsv->isChecked() && !D().RBlisthtml->isChecked());
-        QCOMPARE(D().CBlistfile->currentText(), QString("/tmp/list.csv"));
-        QCOMPARE(D().CBlistfile->count(), 1);
-        QVERIFY2(D().CHlistlink->isChecked() && !D().CHlistlink->isEnabled(), "the mark stays while disabled");
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(D().BTok));
+        QVERIFY(D().treeCheck->isChecked() && D().treeSizeCheck->isChecked() && !D().treeFilesCheck->isChecked());
+        QVERIFY(!D().treeHtmlRadio->isChecked() && !D().treeCsvRadio->isChecked());
+        QVERIFY2(!D().treeLinkCheck->isEnabled(), "links are for HTML only");
+        QCOMPARE(D().treeFileCombo->count(), 0);
+        QVERIFY(D().listCsvRadio->isChecked() && !D().listHtmlRadio->isChecked());
+        QCOMPARE(D().listFileCombo->currentText(), QString("/tmp/list.csv"));
+        QCOMPARE(D().listFileCombo->count(), 1);
+        QVERIFY2(D().listLinkCheck->isChecked() && !D().listLinkCheck->isEnabled(), "the mark stays while disabled");
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(D().okButton));
 
         // Changes not confirmed with OK are forgotten at the next showing.
-        D().CHtree->setChecked(false);
-        D().CBlistfile->setEditText("/tmp/other.csv");
+        D().treeCheck->setChecked(false);
+        D().listFileCombo->setEditText("/tmp/other.csv");
         D().reject();
         Show();
-        QVERIFY(D().CHtree->isChecked());
-        QCOMPARE(D().CBlistfile->currentText(), QString("/tmp/list.csv"));
+        QVERIFY(D().treeCheck->isChecked());
+        QCOMPARE(D().listFileCombo->currentText(), QString("/tmp/list.csv"));
         D().reject();
     }
 
     void blankNamesAreRefusedBeforeAnythingIsSaved() {
         Show();
-        D().CHtree->setChecked(true);
-        D().CBtreefile->setEditText(" \t ");
+        D().treeCheck->setChecked(true);
+        D().treeFileCombo->setEditText(" \t ");
         Ok();
         QCOMPARE(ui.messages, QStringList{"ファイルを指定してください。"});
         QCOMPARE(ui.styles.first(), int(MB_ICONSTOP));
@@ -138,15 +139,15 @@ private slots:
     }
 
     void bothHalvesWrittenFromTheWindow() {
-        w->MMmesdrvClick();  // the question is answered yes
+        w->onMeasureDrive();  // the question is answered yes
         ui.messages.clear();
         w->OpenPath(drive->Root() + "a&b\\", false);
         Show();
-        D().CHtree->setChecked(true);
-        D().CBtreefile->setEditText(QString::fromStdString(Out("tree.html")));
-        D().CHlist->setChecked(true);
-        D().RBlistcsv->setChecked(true);
-        D().CBlistfile->setEditText(QString::fromStdString(Out("list.csv")));
+        D().treeCheck->setChecked(true);
+        D().treeFileCombo->setEditText(QString::fromStdString(Out("tree.html")));
+        D().listCheck->setChecked(true);
+        D().listCsvRadio->setChecked(true);
+        D().listFileCombo->setEditText(QString::fromStdString(Out("list.csv")));
         Ok();
         QCOMPARE(ui.messages.size(), 1);
         QVERIFY2(ui.messages[0].startsWith("エクスポートが完了しました。\n"), qPrintable(ui.messages[0]));
@@ -173,34 +174,35 @@ private slots:
     }
 
     void theSpreadsheetChoiceIsForCsvOnlyAndRemembered() {
-        w->MMmesdrvClick();
+        w->onMeasureDrive();
         Show();
-        QCOMPARE(D().CHtreecalc->text(), QString("表計算ソフト向け"));
-        QVERIFY2(D().CHtreecalc->isChecked(), "on from the start");
-        D().CHtree->setChecked(true);
-        QVERIFY2(!D().CHtreecalc->isEnabled(), "HTML is chosen: nothing to do with spreadsheets");
-        D().RBtreecsv->setChecked(true);
-        QVERIFY(D().CHtreecalc->isEnabled());
-        D().CHtreecalc->setChecked(false);
-        D().CBtreefile->setEditText(QString::fromStdString(Out("plain.csv")));
+        QCOMPARE(D().treeSpreadsheetCheck->text(), QString("表計算ソフト向け"));
+        QVERIFY2(D().treeSpreadsheetCheck->isChecked(), "on from the start");
+        D().treeCheck->setChecked(true);
+        QVERIFY2(!D().treeSpreadsheetCheck->isEnabled(), "HTML is chosen: nothing to do with spreadsheets");
+        D().treeCsvRadio->setChecked(true);
+        QVERIFY(D().treeSpreadsheetCheck->isEnabled());
+        D().treeSpreadsheetCheck->setChecked(false);
+        D().treeFileCombo->setEditText(QString::fromStdString(Out("plain.csv")));
         Ok();
         QVERIFY(ui.messages.last().startsWith("エクスポートが完了しました。\n"));
         QVERIFY2(ReadFile(Out("plain.csv")).rfind("\xEF\xBB\xBF", 0) != 0, "off: the data exactly as it is");
         QCOMPARE(Lines(Exe("norvessa.ept"))[1], std::string("010"));
         Show();
-        QVERIFY2(!D().CHtreecalc->isChecked(), "the choice is remembered");
+        QVERIFY2(!D().treeSpreadsheetCheck->isChecked(), "the choice is remembered");
         D().reject();
     }
 
     void theTreeInNcdusFormat() {
-        w->MMmesdrvClick();
+        w->onMeasureDrive();
         ui.messages.clear();
         Show();
-        D().CHtree->setChecked(true);
-        D().RBtreencdu->setChecked(true);
-        QVERIFY2(!D().CHtreecapa->isEnabled() && !D().CHtreelink->isEnabled() && !D().CHtreecalc->isEnabled(),
+        D().treeCheck->setChecked(true);
+        D().treeNcduRadio->setChecked(true);
+        QVERIFY2(!D().treeSizeCheck->isEnabled() && !D().treeLinkCheck->isEnabled() &&
+                     !D().treeSpreadsheetCheck->isEnabled(),
                  "ncdu's format has no columns to choose");
-        D().CBtreefile->setEditText(QString::fromStdString(Out("scan.json")));
+        D().treeFileCombo->setEditText(QString::fromStdString(Out("scan.json")));
         Ok();
         QVERIFY2(ui.messages.last().startsWith("エクスポートが完了しました。\n"), qPrintable(ui.messages.last()));
         const std::string json = ReadFile(Out("scan.json"));
@@ -208,9 +210,9 @@ private slots:
         QVERIFY(json.find("\"name\":\"a&b\"") != std::string::npos);
         QCOMPARE(Lines(Exe("norvessa.ept"))[1], std::string("0011"));
         Show();
-        QVERIFY2(D().RBtreencdu->isChecked() && !D().RBtreehtml->isChecked(), "the choice is remembered");
-        D().RBtreehtml->setChecked(true);
-        QVERIFY(D().CHtreecapa->isEnabled());
+        QVERIFY2(D().treeNcduRadio->isChecked() && !D().treeHtmlRadio->isChecked(), "the choice is remembered");
+        D().treeHtmlRadio->setChecked(true);
+        QVERIFY(D().treeSizeCheck->isEnabled());
         D().reject();
     }
 
@@ -219,12 +221,12 @@ private slots:
         for (int i = 1; i <= 10; ++i) names.push_back("/tmp/n" + std::to_string(i) + ".html");
         SaveLines(names, Exe("norvessa.epl"));
         Show();
-        QCOMPARE(D().CBlistfile->count(), 10);
-        D().CHlist->setChecked(false);
-        D().CHtree->setChecked(true);
-        D().CBtreefile->setEditText(QString::fromStdString(Out("t.csv")));
-        D().RBtreecsv->setChecked(true);
-        D().CBlistfile->setEditText("/tmp/N5.HTML");
+        QCOMPARE(D().listFileCombo->count(), 10);
+        D().listCheck->setChecked(false);
+        D().treeCheck->setChecked(true);
+        D().treeFileCombo->setEditText(QString::fromStdString(Out("t.csv")));
+        D().treeCsvRadio->setChecked(true);
+        D().listFileCombo->setEditText("/tmp/N5.HTML");
         Ok();
         QCOMPARE(ui.messages.size(), 1);
         QVERIFY2(ui.messages[0].startsWith("エクスポートが完了しました。\n"), qPrintable(ui.messages[0]));
@@ -235,25 +237,25 @@ private slots:
         QCOMPARE(std::count(list.begin(), list.end(), "/tmp/n5.html"), 0);
 
         Show();
-        D().CHtree->setChecked(false);
-        D().CHlist->setChecked(true);
-        D().RBlisthtml->setChecked(true);
-        D().CBlistfile->setEditText(QString::fromStdString(Out("eleventh.html")));
+        D().treeCheck->setChecked(false);
+        D().listCheck->setChecked(true);
+        D().listHtmlRadio->setChecked(true);
+        D().listFileCombo->setEditText(QString::fromStdString(Out("eleventh.html")));
         Ok();
         list = Lines(Exe("norvessa.epl"));
         QCOMPARE(list.size(), size_t(12));  // 2 + 10 lines
         QCOMPARE(list[2], Out("eleventh.html"));
         QCOMPARE(list.back(), std::string("/tmp/n9.html"));  // the oldest, n10, went
-        QCOMPARE(D().CBlistfile->count(), 10);
+        QCOMPARE(D().listFileCombo->count(), 10);
     }
 
     void aTreeFileThatCannotBeCreatedLeavesTheListAlone() {
         drive->ExeDir().Write("out/list.html", "old list");
         Show();
-        D().CHtree->setChecked(true);
-        D().CBtreefile->setEditText(QString::fromStdString(Exe("missing/tree.html")));
-        D().CHlist->setChecked(true);
-        D().CBlistfile->setEditText(QString::fromStdString(Out("list.html")));
+        D().treeCheck->setChecked(true);
+        D().treeFileCombo->setEditText(QString::fromStdString(Exe("missing/tree.html")));
+        D().listCheck->setChecked(true);
+        D().listFileCombo->setEditText(QString::fromStdString(Out("list.html")));
         Ok();
         QCOMPARE(ui.messages.size(), 1);
         QVERIFY(ui.messages[0].startsWith("ツリー情報をエクスポートできません。"));
@@ -265,9 +267,9 @@ private slots:
 
         // Then the list cannot be written: both recorded, the tree written.
         ui.messages.clear();
-        D().CBtreefile->setEditText(QString::fromStdString(Out("tree.csv")));
-        D().RBtreecsv->setChecked(true);
-        D().CBlistfile->setEditText(QString::fromStdString(drive->ExeDir().Path()));
+        D().treeFileCombo->setEditText(QString::fromStdString(Out("tree.csv")));
+        D().treeCsvRadio->setChecked(true);
+        D().listFileCombo->setEditText(QString::fromStdString(drive->ExeDir().Path()));
         Ok();
         QCOMPARE(ui.messages.size(), 1);
         QVERIFY(ui.messages[0].startsWith("リスト情報をエクスポートできません。"));
@@ -278,11 +280,11 @@ private slots:
 
     void theSameFileForBothHoldsTheList() {
         Show();
-        D().CHtree->setChecked(true);
-        D().CHlist->setChecked(true);
+        D().treeCheck->setChecked(true);
+        D().listCheck->setChecked(true);
         const QString same = QString::fromStdString(Out("both.html"));
-        D().CBtreefile->setEditText(same);
-        D().CBlistfile->setEditText(same);
+        D().treeFileCombo->setEditText(same);
+        D().listFileCombo->setEditText(same);
         Ok();
         const std::string text = ReadFile(Out("both.html"));
         QVERIFY(text.find("フォルダ／ファイル") != std::string::npos);
@@ -291,9 +293,9 @@ private slots:
 
     void theSaveDialogFollowsTheChosenFormat() {
         Show();
-        D().CHtree->setChecked(true);
-        D().RBtreecsv->setChecked(true);
-        D().CBtreefile->setEditText(QString::fromStdString(Out("old.csv")));
+        D().treeCheck->setChecked(true);
+        D().treeCsvRadio->setChecked(true);
+        D().treeFileCombo->setEditText(QString::fromStdString(Out("old.csv")));
         QString suffix, filter, dir;
         QStringList shownFilters;
         D().RunSaveDialog = [&](QFileDialog* d) {
@@ -305,32 +307,32 @@ private slots:
             d->selectFile(QString::fromStdString(Out("picked.html")));
             return int(QDialog::Accepted);
         };
-        QTest::mouseClick(D().BTtreefile, Qt::LeftButton);
+        QTest::mouseClick(D().treeBrowseButton, Qt::LeftButton);
         QCOMPARE(suffix, QString("csv"));
         QVERIFY(filter.startsWith("CSV"));
         QCOMPARE(shownFilters, (QStringList{"HTML(*.html;*.htm)", "CSV(*.csv)"}));
         QCOMPARE(dir + "/", QString::fromStdString(Out("")));
-        QCOMPARE(D().CBtreefile->currentText(), QString::fromStdString(Out("picked.html")));
-        QVERIFY2(D().RBtreecsv->isChecked(), "the choice of file leaves the format alone");
+        QCOMPARE(D().treeFileCombo->currentText(), QString::fromStdString(Out("picked.html")));
+        QVERIFY2(D().treeCsvRadio->isChecked(), "the choice of file leaves the format alone");
         Ok();
         QVERIFY2(ReadFile(Out("picked.html")).find("\"フォルダ\"\r\n") != std::string::npos, "CSV in a .html file");
 
         D().RunSaveDialog = [](QFileDialog*) { return int(QDialog::Rejected); };
         Show();
-        QTest::mouseClick(D().BTtreefile, Qt::LeftButton);
-        QCOMPARE(D().CBtreefile->currentText(), QString::fromStdString(Out("picked.html")));
+        QTest::mouseClick(D().treeBrowseButton, Qt::LeftButton);
+        QCOMPARE(D().treeFileCombo->currentText(), QString::fromStdString(Out("picked.html")));
         D().reject();
     }
 
     void theCommandOpensTheDialogOnlyForAReadyDrive() {
-        QVERIFY(w->MMtoletr->isEnabled());
-        QVERIFY(w->BBtoletr->isEnabled());
+        QVERIFY(w->toolsExportAction->isEnabled());
+        QVERIFY(w->toolsExportToolbarAction->isEnabled());
         bool opened = false;
         QTimer::singleShot(0, this, [&] {
             opened = D().isVisible();
             D().reject();
         });
-        w->MMtoletr->trigger();
+        w->toolsExportAction->trigger();
         QVERIFY(opened);
         Global().CurrentDrive->Ready = false;
         opened = false;
@@ -338,7 +340,7 @@ private slots:
             opened = D().isVisible();
             D().reject();
         });
-        w->BBtoletr->trigger();
+        w->toolsExportToolbarAction->trigger();
         QVERIFY(!opened);
         QCoreApplication::processEvents();
     }

@@ -42,12 +42,12 @@ struct ScriptedUi : MessageUi {
     }
 };
 
-QStringList Column(const TFMfiles& w, int column) {
+QStringList Column(const FilesWindow& w, int column) {
     QStringList out;
-    for (int i = 0; i < w.LVlist->topLevelItemCount(); ++i) out << w.LVlist->topLevelItem(i)->text(column);
+    for (int i = 0; i < w.reportList->topLevelItemCount(); ++i) out << w.reportList->topLevelItem(i)->text(column);
     return out;
 }
-QStringList Names(const TFMfiles& w) { return Column(w, 0); }
+QStringList Names(const FilesWindow& w) { return Column(w, 0); }
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 } // namespace
@@ -56,7 +56,7 @@ class FilesWindowTest : public QObject {
     Q_OBJECT
 private:
     std::unique_ptr<test::TempDrive> drive;
-    std::unique_ptr<TFMmain> main;
+    std::unique_ptr<MainWindow> main;
     ScriptedUi ui;
     std::string x;  // "X:"
 
@@ -69,34 +69,34 @@ private:
         main->OpenPath(drive->Root(), true);
     }
     // Waits for the query the last change started.
-    void Settle(TFMfiles& w) {
+    void Settle(FilesWindow& w) {
         QTest::qWait(1);
         const int before = w.Queries();
-        w.BTrefresh->click();
+        w.refreshButton->click();
         QTRY_VERIFY(w.Queries() > before);
     }
     void OpenLargest() {
         const int before = main->Files->Queries();
-        main->MMtolbig->trigger();
+        main->toolsLargestFilesAction->trigger();
         QTRY_VERIFY(main->Files->Queries() > before);
     }
-    void Select(TFMfiles& w, const QStringList& names) {
-        w.LVlist->clearSelection();
-        for (int i = 0; i < w.LVlist->topLevelItemCount(); ++i) {
-            QTreeWidgetItem* item = w.LVlist->topLevelItem(i);
+    void Select(FilesWindow& w, const QStringList& names) {
+        w.reportList->clearSelection();
+        for (int i = 0; i < w.reportList->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* item = w.reportList->topLevelItem(i);
             if (!names.contains(item->text(0))) continue;
             item->setSelected(true);
-            w.LVlist->setCurrentItem(item, 0, QItemSelectionModel::Select);
+            w.reportList->setCurrentItem(item, 0, QItemSelectionModel::Select);
         }
     }
-    qint64 Value(const TFMfiles& w, int row, int column) {
-        return w.LVlist->topLevelItem(row)->data(column, Qt::UserRole + 2).toLongLong();
+    qint64 Value(const FilesWindow& w, int row, int column) {
+        return w.reportList->topLevelItem(row)->data(column, Qt::UserRole + 2).toLongLong();
     }
     // The view takes a double click only on the row its first click pressed.
-    void DoubleClick(TFMfiles& w, QTreeWidgetItem* row) {
-        const QPoint at = w.LVlist->visualItemRect(row).center();
-        QTest::mouseClick(w.LVlist->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(w.LVlist->viewport(), Qt::LeftButton, {}, at);
+    void DoubleClick(FilesWindow& w, QTreeWidgetItem* row) {
+        const QPoint at = w.reportList->visualItemRect(row).center();
+        QTest::mouseClick(w.reportList->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(w.reportList->viewport(), Qt::LeftButton, {}, at);
     }
     // Text as the input method hands it over once the user confirms it.
     void Commit(QWidget* box, const QString& text) {
@@ -125,9 +125,9 @@ private slots:
         SetTime("notes.txt", 1500000000);
         SetTime("music/song.mp3", 1700000000);
         Global() = GlobalState{};
-        main = std::make_unique<TFMmain>(StringList{});
+        main = std::make_unique<MainWindow>(StringList{});
         main->show();
-        main->TMtimer->stop();
+        main->refreshTimer->stop();
         main->OpenPath(drive->Root(), true);
     }
     void cleanup() {
@@ -138,37 +138,38 @@ private slots:
     }
 
     void menusOfferTheWindowAndTheSearch() {
-        QVERIFY(main->MMtolsrc->isVisible());
-        QVERIFY(main->BBtolsrc->isVisible());
-        QCOMPARE(main->MMtolbig->text(), QStringLiteral("大きいファイル(&B)..."));
-        QCOMPARE(main->MMtolbig->shortcut(), QKeySequence(QStringLiteral("Ctrl+B")));
-        QCOMPARE(main->BBtolbig->toolTip(), QStringLiteral("大きいファイル"));
-        QVERIFY(main->MMtol->actions().contains(main->MMtolbig));
+        QVERIFY(main->toolsSearchAction->isVisible());
+        QVERIFY(main->toolsSearchToolbarAction->isVisible());
+        QCOMPARE(main->toolsLargestFilesAction->text(), QStringLiteral("大きいファイル(&B)..."));
+        QCOMPARE(main->toolsLargestFilesAction->shortcut(), QKeySequence(QStringLiteral("Ctrl+B")));
+        QCOMPARE(main->toolsLargestFilesToolbarAction->toolTip(), QStringLiteral("大きいファイル"));
+        QVERIFY(main->toolsMenu->actions().contains(main->toolsLargestFilesAction));
         // No other command of the main window answers the same keys.
         for (QAction* a : main->findChildren<QAction*>())
-            if (a != main->MMtolbig && a != main->MMtolsrc)
-                QVERIFY2(a->shortcut() != main->MMtolbig->shortcut() && a->shortcut() != main->MMtolsrc->shortcut(),
+            if (a != main->toolsLargestFilesAction && a != main->toolsSearchAction)
+                QVERIFY2(a->shortcut() != main->toolsLargestFilesAction->shortcut() &&
+                             a->shortcut() != main->toolsSearchAction->shortcut(),
                          qPrintable(a->objectName()));
     }
 
     void rowsAreTheLargestFilesAndEveryHeadingSorts() {
         Measure();
         OpenLargest();
-        TFMfiles& w = *main->Files;
+        FilesWindow& w = *main->Files;
         QCOMPARE(w.windowTitle(), QStringLiteral(" 大きいファイル"));
         QCOMPARE(Names(w), (QStringList{"big.bin", "DSC_0002.JPG", "dsc_0001.jpg", "song.mp3", "small.txt", "notes.txt"}));
-        QTreeWidgetItem* top = w.LVlist->topLevelItem(0);
+        QTreeWidgetItem* top = w.reportList->topLevelItem(0);
         QCOMPARE(top->text(1), Q(L("\\data\\")));
         QCOMPARE(top->text(2), QStringLiteral("48.83 KB"));
         QVERIFY(!top->text(3).isEmpty());
         QCOMPARE(top->text(5), QStringLiteral("BIN ファイル"));
-        QCOMPARE(w.LVlist->topLevelItem(5)->text(4),
+        QCOMPARE(w.reportList->topLevelItem(5)->text(4),
                  QDateTime::fromSecsSinceEpoch(1500000000).toString(QStringLiteral("yyyy/MM/dd hh:mm")));
-        QCOMPARE(w.LVlist->topLevelItem(5)->text(1), Q(L("\\")));
-        QCOMPARE(w.LVlist->header()->sortIndicatorSection(), 2);
-        QCOMPARE(w.LVlist->header()->sortIndicatorOrder(), Qt::DescendingOrder);
+        QCOMPARE(w.reportList->topLevelItem(5)->text(1), Q(L("\\")));
+        QCOMPARE(w.reportList->header()->sortIndicatorSection(), 2);
+        QCOMPARE(w.reportList->header()->sortIndicatorOrder(), Qt::DescendingOrder);
 
-        QHeaderView* h = w.LVlist->header();
+        QHeaderView* h = w.reportList->header();
         auto clickHeading = [&](int section) {
             QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(h->sectionViewportPosition(section) + 10, 5));
         };
@@ -186,7 +187,7 @@ private slots:
             QCOMPARE(h->sortIndicatorSection(), column);
             for (int flip = 0; flip < 2; ++flip) {
                 const bool up = h->sortIndicatorOrder() == Qt::AscendingOrder;
-                for (int i = 1; i < w.LVlist->topLevelItemCount(); ++i)
+                for (int i = 1; i < w.reportList->topLevelItemCount(); ++i)
                     QVERIFY(up ? Value(w, i - 1, column) <= Value(w, i, column)
                                : Value(w, i - 1, column) >= Value(w, i, column));
                 clickHeading(column);
@@ -198,62 +199,62 @@ private slots:
         QCOMPARE(Names(w).at(1), QStringLiteral("small.txt"));
 
         // The date key: the newest first; the arrow moves to its column.
-        w.CBsort->setCurrentIndex(FK_MODIFIED);
+        w.sortCombo->setCurrentIndex(FK_MODIFIED);
         QTRY_COMPARE(Names(w).last(), QStringLiteral("notes.txt"));
         QCOMPARE(Names(w).at(4), QStringLiteral("song.mp3"));
         QCOMPARE(h->sortIndicatorSection(), 4);
         // Top 100 holds them all.
-        QCOMPARE(w.CBcount->currentText(), QStringLiteral("Top 100"));
-        QVERIFY(w.LLstate->text().contains(QStringLiteral("6 件")));
+        QCOMPARE(w.countCombo->currentText(), QStringLiteral("Top 100"));
+        QVERIFY(w.stateLabel->text().contains(QStringLiteral("6 件")));
         w.close();
     }
 
     void filtersCombine() {
         Measure();
         OpenLargest();
-        TFMfiles& w = *main->Files;
-        w.EDext->setText(QStringLiteral("JPG"));
+        FilesWindow& w = *main->Files;
+        w.extensionEdit->setText(QStringLiteral("JPG"));
         Settle(w);
         QCOMPARE(Names(w), (QStringList{"DSC_0002.JPG", "dsc_0001.jpg"}));
-        w.EDmin->setText(QStringLiteral("35"));
-        w.CBunit->setCurrentIndex(1);  // KB
+        w.minimumSizeEdit->setText(QStringLiteral("35"));
+        w.unitCombo->setCurrentIndex(1);  // KB
         Settle(w);
         QCOMPARE(Names(w), (QStringList{"DSC_0002.JPG"}));
-        w.EDext->setText(QStringLiteral("jpg, mp3, bin"));
-        w.EDmin->setText(QStringLiteral("20000"));
-        w.CBunit->setCurrentIndex(0);  // bytes: exactly 20000 counts
+        w.extensionEdit->setText(QStringLiteral("jpg, mp3, bin"));
+        w.minimumSizeEdit->setText(QStringLiteral("20000"));
+        w.unitCombo->setCurrentIndex(0);  // bytes: exactly 20000 counts
         Settle(w);
         QCOMPARE(Names(w), (QStringList{"big.bin", "DSC_0002.JPG", "dsc_0001.jpg", "song.mp3"}));
         // Older than a year: the two files whose times were set back.
-        w.CBdate->setCurrentIndex(FD_OLDER_DAYS);
-        QVERIFY(w.EDdate->isEnabled());
-        w.EDdate->setText(QStringLiteral("365"));
+        w.dateCombo->setCurrentIndex(FD_OLDER_DAYS);
+        QVERIFY(w.dateEdit->isEnabled());
+        w.dateEdit->setText(QStringLiteral("365"));
         Settle(w);
         QCOMPARE(Names(w), (QStringList{"song.mp3"}));
-        w.EDext->clear();
-        w.EDmin->clear();
-        w.CBdate->setCurrentIndex(FD_BEFORE);
-        w.EDdate->setText(QStringLiteral("2020/01/01"));
+        w.extensionEdit->clear();
+        w.minimumSizeEdit->clear();
+        w.dateCombo->setCurrentIndex(FD_BEFORE);
+        w.dateEdit->setText(QStringLiteral("2020/01/01"));
         Settle(w);
         QCOMPARE(Names(w), (QStringList{"notes.txt"}));
-        w.CBdate->setCurrentIndex(FD_AFTER);
+        w.dateCombo->setCurrentIndex(FD_AFTER);
         Settle(w);
         QCOMPARE(Names(w).size(), 5);
         QVERIFY(!Names(w).contains(QStringLiteral("notes.txt")));
         // The name box filters too.
-        w.EDname->setText(QStringLiteral("*.jpg"));
+        w.nameEdit->setText(QStringLiteral("*.jpg"));
         Settle(w);
         QCOMPARE(Names(w), (QStringList{"DSC_0002.JPG", "dsc_0001.jpg"}));
 
         // A box that holds no filter says so on the line and lists nothing;
         // no message box.
-        w.EDext->setText(QStringLiteral("jpg,,png"));
-        QTRY_VERIFY(w.LLstate->text().contains(QStringLiteral("拡張子")));
-        QCOMPARE(w.LVlist->topLevelItemCount(), 0);
-        w.EDext->clear();
-        w.EDdate->setText(QStringLiteral("2026/02/31"));
-        QTRY_VERIFY(w.LLstate->text().contains(QStringLiteral("日付")));
-        QCOMPARE(w.LVlist->topLevelItemCount(), 0);
+        w.extensionEdit->setText(QStringLiteral("jpg,,png"));
+        QTRY_VERIFY(w.stateLabel->text().contains(QStringLiteral("拡張子")));
+        QCOMPARE(w.reportList->topLevelItemCount(), 0);
+        w.extensionEdit->clear();
+        w.dateEdit->setText(QStringLiteral("2026/02/31"));
+        QTRY_VERIFY(w.stateLabel->text().contains(QStringLiteral("日付")));
+        QCOMPARE(w.reportList->topLevelItemCount(), 0);
         QVERIFY(ui.messages.isEmpty());
         w.close();
     }
@@ -262,10 +263,10 @@ private slots:
         Measure();
         main->OpenPath(L("\\data\\"), false);
         OpenLargest();
-        TFMfiles& w = *main->Files;
+        FilesWindow& w = *main->Files;
         QCOMPARE(Q(w.Below()), Q(L("\\data\\")));
         QCOMPARE(Names(w), (QStringList{"big.bin", "dsc_0001.jpg", "small.txt"}));
-        w.CKdrive->setChecked(true);
+        w.wholeDriveCheck->setChecked(true);
         Settle(w);
         QCOMPARE(Names(w).size(), 6);
         w.close();
@@ -274,39 +275,39 @@ private slots:
     void searchFillsAsTheUserTypes() {
         Measure();
         const int before = main->Files->Queries();
-        main->MMtolsrc->trigger();
-        TFMfiles& w = *main->Files;
+        main->toolsSearchAction->trigger();
+        FilesWindow& w = *main->Files;
         QTRY_VERIFY(w.Queries() > before);
         QVERIFY(w.SearchMode());
         QCOMPARE(w.windowTitle(), QStringLiteral(" 検索"));
-        QCOMPARE(QApplication::focusWidget(), w.EDname);
+        QCOMPARE(QApplication::focusWidget(), w.nameEdit);
         // Full-width letters find half-width names of either case; the last
         // text typed decides the rows, however quickly it came.
-        Commit(w.EDname, QStringLiteral("ｓｏｎｇ"));
-        w.EDname->clear();
-        Commit(w.EDname, QStringLiteral("ＤＳＣ"));
+        Commit(w.nameEdit, QStringLiteral("ｓｏｎｇ"));
+        w.nameEdit->clear();
+        Commit(w.nameEdit, QStringLiteral("ＤＳＣ"));
         QTRY_COMPARE(Names(w), (QStringList{"DSC_0002.JPG", "dsc_0001.jpg"}));
-        w.EDname->clear();
-        QTest::keyClicks(w.EDname, QStringLiteral("*.jpg"));
+        w.nameEdit->clear();
+        QTest::keyClicks(w.nameEdit, QStringLiteral("*.jpg"));
         QTRY_COMPARE(Names(w), (QStringList{"DSC_0002.JPG", "dsc_0001.jpg"}));
         // Folders match by their name and show as folder rows.
-        w.EDname->setText(QStringLiteral("sub"));
+        w.nameEdit->setText(QStringLiteral("sub"));
         QTRY_COMPARE(Names(w), (QStringList{"sub"}));
-        QCOMPARE(w.LVlist->topLevelItem(0)->text(5), QStringLiteral("フォルダ"));
-        QCOMPARE(w.LVlist->topLevelItem(0)->text(1), Q(L("\\data\\")));
+        QCOMPARE(w.reportList->topLevelItem(0)->text(5), QStringLiteral("フォルダ"));
+        QCOMPARE(w.reportList->topLevelItem(0)->text(1), Q(L("\\data\\")));
         // On the path, everything below data matches.
-        w.EDname->setText(QStringLiteral("data"));
+        w.nameEdit->setText(QStringLiteral("data"));
         QTRY_COMPARE(Names(w), (QStringList{"data"}));
-        w.CKpath->setChecked(true);
+        w.pathSearchCheck->setChecked(true);
         QTRY_COMPARE(Names(w).size(), 5);
         QVERIFY(Names(w).contains(QStringLiteral("small.txt")));
 
         // A double click on a folder row opens it in the main window.
-        w.EDname->setText(QStringLiteral("sub"));
-        w.CKpath->setChecked(false);
+        w.nameEdit->setText(QStringLiteral("sub"));
+        w.pathSearchCheck->setChecked(false);
         QTRY_COMPARE(Names(w), (QStringList{"sub"}));
-        QTreeWidgetItem* row = w.LVlist->topLevelItem(0);
-        w.LVlist->setCurrentItem(row);
+        QTreeWidgetItem* row = w.reportList->topLevelItem(0);
+        w.reportList->setCurrentItem(row);
         DoubleClick(w, row);
         QCOMPARE(Q(SplitRow(main->Rows().front()).Caption), Q(L("\\data\\sub\\")));
         w.close();
@@ -316,13 +317,13 @@ private slots:
         Measure();
         Global().ShowFiles = 0;
         OpenLargest();
-        TFMfiles& w = *main->Files;
+        FilesWindow& w = *main->Files;
         Select(w, {"dsc_0001.jpg"});
-        QTreeWidgetItem* row = w.LVlist->currentItem();
+        QTreeWidgetItem* row = w.reportList->currentItem();
         DoubleClick(w, row);
         QCOMPARE(Q(SplitRow(main->Rows().front()).Caption), Q(L("\\data\\")));
         QCOMPARE(Global().ShowFiles, 1);
-        const QModelIndexList chosen = main->LVlist->selectionModel()->selectedRows();
+        const QModelIndexList chosen = main->folderList->selectionModel()->selectedRows();
         QCOMPARE(chosen.size(), 1);
         QCOMPARE(Q(SplitRow(main->Rows()[static_cast<size_t>(chosen.first().row())]).Caption),
                  QStringLiteral("dsc_0001.jpg"));
@@ -333,19 +334,19 @@ private slots:
         Measure();
         Global().UseRecycleBin = 0;
         OpenLargest();
-        TFMfiles& w = *main->Files;
+        FilesWindow& w = *main->Files;
         // The menu key brings the list's commands.
         Select(w, {"big.bin", "song.mp3"});
-        w.LVlist->setFocus();
-        QTest::keyClick(w.LVlist, Qt::Key_Menu);
-        QTRY_VERIFY(w.PMfiles->isVisible());
-        QVERIFY(w.PMdel->isEnabled() && w.PMcpy->isEnabled() && w.PMmov->isEnabled());
-        QVERIFY(!w.PMpty->isEnabled());
-        w.PMfiles->hide();
+        w.reportList->setFocus();
+        QTest::keyClick(w.reportList, Qt::Key_Menu);
+        QTRY_VERIFY(w.popupMenu->isVisible());
+        QVERIFY(w.deleteAction->isEnabled() && w.copyAction->isEnabled() && w.moveAction->isEnabled());
+        QVERIFY(!w.propertiesAction->isEnabled());
+        w.popupMenu->hide();
 
         // Answered no: nothing happens.
         ui.answer = ID_NO;
-        QTest::keyClick(w.LVlist, Qt::Key_Delete);
+        QTest::keyClick(w.reportList, Qt::Key_Delete);
         QCOMPARE(ui.questions.size(), 1);
         QVERIFY(ui.questions[0].contains(QStringLiteral("2 個のファイル (68.36 KB)")));
         QVERIFY(ui.questions[0].contains(Q(L("\\data\\big.bin"))));
@@ -354,7 +355,7 @@ private slots:
         QCOMPARE(Names(w).size(), 6);
 
         ui.answer = ID_YES;
-        QTest::keyClick(w.LVlist, Qt::Key_Delete);
+        QTest::keyClick(w.reportList, Qt::Key_Delete);
         QCOMPARE(ui.questions.size(), 2);
         QVERIFY(ui.messages.isEmpty());
         QVERIFY(!drive->Dir().Exists("data/big.bin"));
@@ -377,7 +378,7 @@ private slots:
 
         // One file alone is named in the question.
         Select(w, {"notes.txt"});
-        QTest::keyClick(w.LVlist, Qt::Key_Delete);
+        QTest::keyClick(w.reportList, Qt::Key_Delete);
         QVERIFY(ui.questions.last().startsWith(Q("削除：" + L("\\notes.txt"))));
         QCOMPARE(Names(w).size(), 3);
         w.close();
@@ -389,9 +390,9 @@ private slots:
         SetBrowseFolderChoice([&](const std::string&) { return chosen; });
         Measure();
         OpenLargest();
-        TFMfiles& w = *main->Files;
+        FilesWindow& w = *main->Files;
         Select(w, {"big.bin", "song.mp3"});
-        w.PMcpy->trigger();
+        w.copyAction->trigger();
         QCOMPARE(ui.questions.size(), 1);
         QVERIFY(ui.questions[0].startsWith(Q("コピー元：2 個のファイル (68.36 KB)　\nコピー先：" + L("\\photos\\"))));
         QCOMPARE(drive->Dir().Read("photos/big.bin"), std::string(50000, 'b'));
@@ -400,7 +401,7 @@ private slots:
 
         drive->Dir().MakeDir("moved");
         chosen = drive->Dir() / "moved";
-        w.PMmov->trigger();
+        w.moveAction->trigger();
         QCOMPARE(ui.questions.size(), 2);
         QVERIFY(ui.questions[1].startsWith(QStringLiteral("移動元：2 個のファイル")));
         QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join("|")));
@@ -410,15 +411,15 @@ private slots:
         QCOMPARE(Names(w), (QStringList{"DSC_0002.JPG", "dsc_0001.jpg", "small.txt", "notes.txt"}));
 
         // A folder row cannot go into its own subtree.
-        w.CKdrive->setChecked(true);
+        w.wholeDriveCheck->setChecked(true);
         const int before = w.Queries();
-        main->MMtolsrc->trigger();
+        main->toolsSearchAction->trigger();
         QTRY_VERIFY(w.Queries() > before);
-        w.EDname->setText(QStringLiteral("data"));
+        w.nameEdit->setText(QStringLiteral("data"));
         QTRY_COMPARE(Names(w), (QStringList{"data"}));
         Select(w, {"data"});
         chosen = drive->Dir() / "data/sub";
-        w.PMmov->trigger();
+        w.moveAction->trigger();
         QCOMPARE(ui.messages.size(), 1);
         QCOMPARE(ui.messages[0], QStringLiteral("下位のフォルダは選択できません。"));
         QVERIFY(drive->Dir().Exists("data/dsc_0001.jpg"));
@@ -430,11 +431,11 @@ private slots:
     void aFileGoneBehindTheWindowsBack() {
         Measure();
         OpenLargest();
-        TFMfiles& w = *main->Files;
+        FilesWindow& w = *main->Files;
         QVERIFY(std::remove((drive->Native() + "data/dsc_0001.jpg").c_str()) == 0);
         Select(w, {"dsc_0001.jpg"});
-        w.LVlist->setFocus();
-        QTest::keyClick(w.LVlist, Qt::Key_Return);
+        w.reportList->setFocus();
+        QTest::keyClick(w.reportList, Qt::Key_Return);
         QCOMPARE(ui.messages.size(), 1);
         QVERIFY(ui.messages[0].contains(Q(L("\\data\\dsc_0001.jpg"))));
         QVERIFY(ui.messages[0].contains(QStringLiteral("見つかりません")));
@@ -443,7 +444,7 @@ private slots:
         QVERIFY(std::remove((drive->Native() + "notes.txt").c_str()) == 0);
         Select(w, {"notes.txt", "small.txt"});
         Global().UseRecycleBin = 0;
-        QTest::keyClick(w.LVlist, Qt::Key_Delete);
+        QTest::keyClick(w.reportList, Qt::Key_Delete);
         QCOMPARE(ui.messages.size(), 2);
         QVERIFY(ui.messages[1].contains(Q(L("\\notes.txt"))));
         QCOMPARE(ui.questions.size(), 1);
@@ -455,16 +456,20 @@ private slots:
     void withoutAnIndexOneLineAndNoBoxes() {
         // Never measured.
         OpenLargest();
-        TFMfiles& w = *main->Files;
-        QTRY_COMPARE(w.LLstate->text(), QStringLiteral("このドライブは計測されていません。ドライブを計測し直してください。"));
-        QCOMPARE(w.LVlist->topLevelItemCount(), 0);
+        FilesWindow& w = *main->Files;
+        QTRY_COMPARE(
+            w.stateLabel->text(),
+            QStringLiteral("このドライブは計測されていません。ドライブを計測し直してください。"));
+        QCOMPARE(w.reportList->topLevelItemCount(), 0);
         // Measured, but the index went away: its own reason and the advice.
         Measure();
         const DriveRecord& d = *Global().CurrentDrive;
         QVERIFY(std::remove(FileIndexName(d).c_str()) == 0);
-        w.BTrefresh->click();
-        QCOMPARE(w.LLstate->text(), QStringLiteral("このドライブのファイル一覧がありません。ドライブを計測し直してください。"));
-        QCOMPARE(w.LVlist->topLevelItemCount(), 0);
+        w.refreshButton->click();
+        QCOMPARE(w.stateLabel->text(),
+                 QStringLiteral(
+                     "このドライブのファイル一覧がありません。ドライブを計測し直してください。"));
+        QCOMPARE(w.reportList->topLevelItemCount(), 0);
         QVERIFY(ui.messages.isEmpty());
         // A measurement made while the window is open is picked up.
         drive->Dir().Write("new.bin", std::string(90000, 'x'));
@@ -483,35 +488,35 @@ private slots:
     void settingsAreKeptAndReadDefensively() {
         Measure();
         OpenLargest();
-        TFMfiles& w = *main->Files;
-        w.EDext->setText(QStringLiteral("jpg"));
-        w.EDmin->setText(QStringLiteral("1.5"));
-        w.CBunit->setCurrentIndex(1);
-        w.CBsort->setCurrentIndex(FK_OCCUPIED);
-        w.CBcount->setCurrentIndex(2);
-        w.CKdrive->setChecked(true);
-        w.LVlist->header()->resizeSection(1, 333);
+        FilesWindow& w = *main->Files;
+        w.extensionEdit->setText(QStringLiteral("jpg"));
+        w.minimumSizeEdit->setText(QStringLiteral("1.5"));
+        w.unitCombo->setCurrentIndex(1);
+        w.sortCombo->setCurrentIndex(FK_OCCUPIED);
+        w.countCombo->setCurrentIndex(2);
+        w.wholeDriveCheck->setChecked(true);
+        w.reportList->header()->resizeSection(1, 333);
         w.setGeometry(40, 50, 700, 400);
         w.close();
         QVERIFY(drive->ExeDir().Exists("norvessa.big"));
 
         // A new window (the next start) takes them all back.
         main.reset();
-        main = std::make_unique<TFMmain>(StringList{});
+        main = std::make_unique<MainWindow>(StringList{});
         main->show();
-        main->TMtimer->stop();
+        main->refreshTimer->stop();
         main->OpenPath(drive->Root(), true);
         OpenLargest();
-        TFMfiles& again = *main->Files;
-        QCOMPARE(again.EDext->text(), QStringLiteral("jpg"));
-        QCOMPARE(again.EDmin->text(), QStringLiteral("1.5"));
-        QCOMPARE(again.CBunit->currentIndex(), 1);
-        QCOMPARE(again.CBsort->currentIndex(), int(FK_OCCUPIED));
-        QCOMPARE(again.CBcount->currentIndex(), 2);
-        QVERIFY(again.CKdrive->isChecked());
-        QCOMPARE(again.LVlist->header()->sectionSize(1), 333);
+        FilesWindow& again = *main->Files;
+        QCOMPARE(again.extensionEdit->text(), QStringLiteral("jpg"));
+        QCOMPARE(again.minimumSizeEdit->text(), QStringLiteral("1.5"));
+        QCOMPARE(again.unitCombo->currentIndex(), 1);
+        QCOMPARE(again.sortCombo->currentIndex(), int(FK_OCCUPIED));
+        QCOMPARE(again.countCombo->currentIndex(), 2);
+        QVERIFY(again.wholeDriveCheck->isChecked());
+        QCOMPARE(again.reportList->header()->sectionSize(1), 333);
         QCOMPARE(again.size(), QSize(700, 400));
-        QCOMPARE(again.LVlist->header()->sortIndicatorSection(), 3);
+        QCOMPARE(again.reportList->header()->sortIndicatorSection(), 3);
         QCOMPARE(Names(again), (QStringList{"DSC_0002.JPG", "dsc_0001.jpg"}));
         again.close();
 
@@ -519,21 +524,21 @@ private slots:
         drive->ExeDir().Write("norvessa.big", "x\r\n\r\n-5\r\n99999999\r\n1,2,3\r\n7\r\n1\r\nmaybe\r\n\r\nmp3\r\n"
                                               "abc\r\n9\r\n-1\r\n" + std::string(100000, 'z') + "\r\n");
         main.reset();
-        main = std::make_unique<TFMmain>(StringList{});
+        main = std::make_unique<MainWindow>(StringList{});
         main->show();
-        main->TMtimer->stop();
+        main->refreshTimer->stop();
         main->OpenPath(drive->Root(), true);
         OpenLargest();
-        TFMfiles& third = *main->Files;
-        QCOMPARE(third.CBsort->currentIndex(), 0);
-        QCOMPARE(third.CBcount->currentIndex(), 1);
-        QVERIFY(!third.CKdrive->isChecked());
-        QCOMPARE(third.EDext->text(), QStringLiteral("mp3"));
-        QCOMPARE(third.CBunit->currentIndex(), 2);
-        QCOMPARE(third.CBdate->currentIndex(), 0);
-        QCOMPARE(third.LVlist->header()->sectionSize(1), 280);
+        FilesWindow& third = *main->Files;
+        QCOMPARE(third.sortCombo->currentIndex(), 0);
+        QCOMPARE(third.countCombo->currentIndex(), 1);
+        QVERIFY(!third.wholeDriveCheck->isChecked());
+        QCOMPARE(third.extensionEdit->text(), QStringLiteral("mp3"));
+        QCOMPARE(third.unitCombo->currentIndex(), 2);
+        QCOMPARE(third.dateCombo->currentIndex(), 0);
+        QCOMPARE(third.reportList->header()->sectionSize(1), 280);
         // "abc" as a minimum size is reported on the line, not in a box.
-        QVERIFY(third.LLstate->text().contains(QStringLiteral("最小サイズ")));
+        QVERIFY(third.stateLabel->text().contains(QStringLiteral("最小サイズ")));
         QVERIFY(ui.messages.isEmpty());
         third.close();
     }

@@ -41,14 +41,14 @@ private:
     std::unique_ptr<test::TempDrive> drive;
     SilentUi ui;
 
-    std::unique_ptr<TFMmain> OpenWindow() {
+    std::unique_ptr<MainWindow> OpenWindow() {
         Global() = GlobalState{};
         // A main window well inside the screen, so that the monitors' first
         // places are not pulled back onto it.
         if (!drive->ExeDir().Exists("norvessa.prm")) drive->ExeDir().Write("norvessa.prm", "600\r\n400\r\n60\r\n40\r\n");
-        auto w = std::make_unique<TFMmain>(StringList{});
+        auto w = std::make_unique<MainWindow>(StringList{});
         w->show();
-        w->TMtimer->stop();
+        w->refreshTimer->stop();
         if (!QTest::qWaitForWindowExposed(w.get())) qWarning("the main window was not exposed");
         w->OpenPath(drive->Root(), true);
         return w;
@@ -92,16 +92,16 @@ private slots:
         // Through the menu item, modally; read while it is up.
         QStringList seen;
         QTimer::singleShot(0, this, [&] {
-            TFMdinfo& d = *w->Dinfo;
-            for (int i = 0; i < d.LVinfo->rowCount(); ++i) seen << d.LVinfo->item(i, 1)->text();
+            DriveInfoDialog& d = *w->DriveInformation;
+            for (int i = 0; i < d.infoTable->rowCount(); ++i) seen << d.infoTable->item(i, 1)->text();
             QCOMPARE(d.windowTitle(), QStringLiteral(" ドライブ情報"));
-            QCOMPARE(d.LVinfo->item(6, 0)->text(), QStringLiteral("クラスタサイズ"));
-            QVERIFY(!d.LVinfo->item(0, 0)->icon().isNull());
-            QTest::keyClick(d.LVinfo, Qt::Key_Escape);
+            QCOMPARE(d.infoTable->item(6, 0)->text(), QStringLiteral("クラスタサイズ"));
+            QVERIFY(!d.infoTable->item(0, 0)->icon().isNull());
+            QTest::keyClick(d.infoTable, Qt::Key_Escape);
         });
-        QVERIFY(w->MMviwdif->isEnabled());
-        w->MMviwdif->trigger();
-        QVERIFY(!w->Dinfo->isVisible());
+        QVERIFY(w->viewDriveInfoAction->isEnabled());
+        w->viewDriveInfoAction->trigger();
+        QVERIFY(!w->DriveInformation->isVisible());
         QCOMPARE(seen.size(), 20);
         QCOMPARE(seen[0], QString(QChar(drive->Letter())));
         QCOMPARE(seen[1], QString());
@@ -113,20 +113,20 @@ private slots:
 
         // Values are those of the record at each showing.
         cur.VolumeName = "ラベル";
-        w->Dinfo->show();
-        QCOMPARE(w->Dinfo->LVinfo->item(1, 1)->text(), QStringLiteral("ラベル"));
-        QCOMPARE(w->Dinfo->height(), 362);
-        QVERIFY(w->Dinfo->width() >= 404);
-        w->Dinfo->hide();
+        w->DriveInformation->show();
+        QCOMPARE(w->DriveInformation->infoTable->item(1, 1)->text(), QStringLiteral("ラベル"));
+        QCOMPARE(w->DriveInformation->height(), 362);
+        QVERIFY(w->DriveInformation->width() >= 404);
+        w->DriveInformation->hide();
 
         // A drive without volume data: the command does nothing.
         cur.Ready = 0;
         bool shown = false;
         QTimer::singleShot(0, this, [&] {
-            shown = w->Dinfo->isVisible();
-            w->Dinfo->close();
+            shown = w->DriveInformation->isVisible();
+            w->DriveInformation->close();
         });
-        w->PMviwinf->trigger();
+        w->driveInfoPopupAction->trigger();
         QCoreApplication::processEvents();
         QVERIFY(!shown);
     }
@@ -135,36 +135,36 @@ private slots:
         auto w = OpenWindow();
         Global().ComputerName = "host-1";
         Global().UserName = "ユーザー";
-        QVERIFY(w->MMhlpver->isEnabled());
+        QVERIFY(w->helpVersionAction->isEnabled());
         QString line, computer, user;
         QTimer::singleShot(0, this, [&] {
-            TFMver& v = *w->Ver;
-            line = v.LLcpy->text();
-            computer = v.LLcomstr->text();
-            user = v.LLusrstr->text();
-            QVERIFY(v.LLcpy->font().bold());
-            QCOMPARE(v.LLcom->text(), QStringLiteral("Computer "));
-            QVERIFY(!v.IMicon->pixmap().isNull());
+            VersionDialog& v = *w->VersionInfo;
+            line = v.copyrightLabel->text();
+            computer = v.computerNameLabel->text();
+            user = v.userNameLabel->text();
+            QVERIFY(v.copyrightLabel->font().bold());
+            QCOMPARE(v.computerLabel->text(), QStringLiteral("Computer "));
+            QVERIFY(!v.iconLabel->pixmap().isNull());
             QTest::keyClick(&v, Qt::Key_Escape);
         });
-        w->MMhlpver->trigger();
-        QVERIFY(!w->Ver->isVisible());
+        w->helpVersionAction->trigger();
+        QVERIFY(!w->VersionInfo->isVisible());
         QVERIFY2(line.startsWith("Norvessa  Version 0."), qPrintable(line));
         QCOMPARE(computer, QStringLiteral("host-1"));
         QCOMPARE(user, QStringLiteral("ユーザー"));
         // Names are read at each showing, not kept from the first.
         Global().UserName = "other";
-        w->Ver->show();
-        QCOMPARE(w->Ver->LLusrstr->text(), QStringLiteral("other"));
-        w->Ver->close();
+        w->VersionInfo->show();
+        QCOMPARE(w->VersionInfo->userNameLabel->text(), QStringLiteral("other"));
+        w->VersionInfo->close();
     }
 
     void driveMonitorFirstUseRowsAndHeight() {
         auto w = OpenWindow();
         const int temp = drive->Letter() - 'A';
         OnlyFixedDisks({2, temp});
-        w->MMwindmn->trigger();
-        TFMmdrv& m = *w->Mdrv;
+        w->windowDriveMonitorAction->trigger();
+        DriveMonitorWindow& m = *w->DriveMonitor;
         QVERIFY(m.isVisible());
         QCOMPARE(m.windowTitle(), QStringLiteral(" DriveMonitor"));
         // Flush with the main window's right and top edges.
@@ -172,19 +172,19 @@ private slots:
         QCOMPARE(m.frameGeometry().right(), main.right());
         QCOMPARE(m.frameGeometry().top(), main.top());
         QCOMPARE(qRound(m.windowOpacity() * 255), 192);
-        QCOMPARE(m.TMtimer->interval(), 60000);
-        QVERIFY(m.TMtimer->isActive());
+        QCOMPARE(m.refreshTimer->interval(), 60000);
+        QVERIFY(m.refreshTimer->isActive());
         QVERIFY(m.windowFlags() & Qt::WindowStaysOnTopHint);
-        QVERIFY(!m.PLpanel->isEnabled());
+        QVERIFY(!m.panel->isEnabled());
 
         // One row per volume: the temporary folder's letter lies on the
         // volume of C: or on a volume of its own.
         const bool shared = platform::DriveVolumeId("C:\\") == platform::DriveVolumeId(drive->Root());
         const int rows = shared ? 1 : 2;
-        QCOMPARE(m.LVlist->topLevelItemCount(), rows);
+        QCOMPARE(m.driveList->topLevelItemCount(), rows);
         QVERIFY(m.width() >= 194);
         QCOMPARE(m.height(), MonitorClientHeight(rows));
-        QTreeWidgetItem* real = m.LVlist->topLevelItem(rows - 1);
+        QTreeWidgetItem* real = m.driveList->topLevelItem(rows - 1);
         QCOMPARE(real->text(0), shared ? QStringLiteral("C: ") + QChar(drive->Letter()) + ":"
                                        : QString(QChar(drive->Letter())) + ":");
         // Refreshed at once: the temporary folder's volume has values.
@@ -192,9 +192,9 @@ private slots:
         QVERIFY(!real->text(1).contains(' '));
         QVERIFY(real->text(3) != "-");
         // Every column is wide enough for its widest value at the list's font.
-        const QFontMetrics fm(m.LVlist->font());
-        QVERIFY(m.LVlist->columnWidth(1) >= fm.horizontalAdvance("999.99GB"));
-        QVERIFY(m.LVlist->columnWidth(0) >= fm.horizontalAdvance(real->text(0)) + 20);
+        const QFontMetrics fm(m.driveList->font());
+        QVERIFY(m.driveList->columnWidth(1) >= fm.horizontalAdvance("999.99GB"));
+        QVERIFY(m.driveList->columnWidth(0) >= fm.horizontalAdvance(real->text(0)) + 20);
 
         // Rows are rebuilt at the next showing only. A letter without a
         // folder: a row of its own, with dashes.
@@ -202,14 +202,15 @@ private slots:
         while (free < 26 && (free == temp || !platform::DriveRoots()[static_cast<size_t>(free)].empty())) ++free;
         QVERIFY(free < 26);
         OnlyFixedDisks({2, free, temp});
-        QCOMPARE(m.LVlist->topLevelItemCount(), rows);
+        QCOMPARE(m.driveList->topLevelItemCount(), rows);
         m.close();
-        w->MMwindmn->trigger();
-        QCOMPARE(m.LVlist->topLevelItemCount(), rows + 1);
+        w->windowDriveMonitorAction->trigger();
+        QCOMPARE(m.driveList->topLevelItemCount(), rows + 1);
         QCOMPARE(m.height(), MonitorClientHeight(rows + 1));
         QTreeWidgetItem* none = nullptr;
-        for (int i = 0; i < m.LVlist->topLevelItemCount(); ++i)
-            if (m.LVlist->topLevelItem(i)->text(0) == QString(QChar('A' + free)) + ":") none = m.LVlist->topLevelItem(i);
+        for (int i = 0; i < m.driveList->topLevelItemCount(); ++i)
+            if (m.driveList->topLevelItem(i)->text(0) == QString(QChar('A' + free)) + ":")
+                none = m.driveList->topLevelItem(i);
         QVERIFY(none);
         QCOMPARE(none->text(1), QStringLiteral("-"));
         m.close();
@@ -218,13 +219,13 @@ private slots:
     void driveMonitorDrawsItsValuesReadableInsideTheirColumns() {
         auto w = OpenWindow();
         OnlyFixedDisks({drive->Letter() - 'A'});
-        w->MMwindmn->trigger();
-        TFMmdrv& m = *w->Mdrv;
-        QTreeWidgetItem* row = m.LVlist->topLevelItem(0);
+        w->windowDriveMonitorAction->trigger();
+        DriveMonitorWindow& m = *w->DriveMonitor;
+        QTreeWidgetItem* row = m.driveList->topLevelItem(0);
         // The widest value a cell can get.
         row->setText(1, "1,023.99TB");
-        const QImage image = m.LVlist->viewport()->grab().toImage();
-        const QRect cell = m.LVlist->visualItemRect(row);
+        const QImage image = m.driveList->viewport()->grab().toImage();
+        const QRect cell = m.driveList->visualItemRect(row);
         // Dark pixels of the total cell: drawn as enabled text (the panel's
         // being disabled would grey it), and none spilling left of the
         // column or cut at its left edge (its first digits lost).
@@ -242,27 +243,27 @@ private slots:
 
     void driveMonitorKeepsItsPlaceAndStopsWhenHidden() {
         auto w = OpenWindow();
-        TFMmdrv& m = *w->Mdrv;
-        w->MMwindmn->trigger();
+        DriveMonitorWindow& m = *w->DriveMonitor;
+        w->windowDriveMonitorAction->trigger();
         m.move(37, 45);
         m.close();
-        QVERIFY(!m.TMtimer->isActive());
+        QVERIFY(!m.refreshTimer->isActive());
         QCOMPARE(Lines(ExeFile("norvessa.mdv")), (QStringList{"37", "45", "192", "60000"}));
-        w->MMwindmn->trigger();
+        w->windowDriveMonitorAction->trigger();
         QCOMPARE(m.pos(), QPoint(37, 45));
 
         // Hidden: no refresh keeps running, and a late tick does not
         // start one again.
         m.hide();
-        QVERIFY(!m.TMtimer->isActive());
-        m.TMtimerTimer();
-        QVERIFY(!m.TMtimer->isActive());
+        QVERIFY(!m.refreshTimer->isActive());
+        m.onRefreshTimer();
+        QVERIFY(!m.refreshTimer->isActive());
         // Shown again: refreshed at once and running.
-        for (int i = 0; i < m.LVlist->topLevelItemCount(); ++i) m.LVlist->topLevelItem(i)->setText(1, "old");
+        for (int i = 0; i < m.driveList->topLevelItemCount(); ++i) m.driveList->topLevelItem(i)->setText(1, "old");
         m.show();
-        QVERIFY(m.TMtimer->isActive());
-        for (int i = 0; i < m.LVlist->topLevelItemCount(); ++i)
-            QVERIFY(m.LVlist->topLevelItem(i)->text(1) != "old");
+        QVERIFY(m.refreshTimer->isActive());
+        for (int i = 0; i < m.driveList->topLevelItemCount(); ++i)
+            QVERIFY(m.driveList->topLevelItem(i)->text(1) != "old");
         m.close();
     }
 
@@ -273,32 +274,32 @@ private slots:
         drive->ExeDir().Write("norvessa.mdv", "20\r\n30\r\n999\r\n0\r\n");
         {
             auto w = OpenWindow();
-            w->MMwindmn->trigger();
-            QCOMPARE(w->Mdrv->pos(), QPoint(20, 30));
-            QCOMPARE(w->Mdrv->windowOpacity(), 1.0);
-            QCOMPARE(w->Mdrv->TMtimer->interval(), kMinimumInterval);
-            w->Mdrv->close();
+            w->windowDriveMonitorAction->trigger();
+            QCOMPARE(w->DriveMonitor->pos(), QPoint(20, 30));
+            QCOMPARE(w->DriveMonitor->windowOpacity(), 1.0);
+            QCOMPARE(w->DriveMonitor->refreshTimer->interval(), kMinimumInterval);
+            w->DriveMonitor->close();
             QCOMPARE(Lines(ExeFile("norvessa.mdv")), (QStringList{"20", "30", "999", "0"}));
         }
         // A damaged file gives the defaults.
         drive->ExeDir().Write("norvessa.mdv", std::string("\xff\xfe garbage\r\n\r\nx\r\n", 16));
         {
             auto w = OpenWindow();
-            w->MMwindmn->trigger();
-            QCOMPARE(w->Mdrv->frameGeometry().right(), w->frameGeometry().right());
-            QCOMPARE(w->Mdrv->frameGeometry().top(), w->frameGeometry().top());
-            QCOMPARE(qRound(w->Mdrv->windowOpacity() * 255), 192);
-            QCOMPARE(w->Mdrv->TMtimer->interval(), 60000);
-            w->Mdrv->close();
+            w->windowDriveMonitorAction->trigger();
+            QCOMPARE(w->DriveMonitor->frameGeometry().right(), w->frameGeometry().right());
+            QCOMPARE(w->DriveMonitor->frameGeometry().top(), w->frameGeometry().top());
+            QCOMPARE(qRound(w->DriveMonitor->windowOpacity() * 255), 192);
+            QCOMPARE(w->DriveMonitor->refreshTimer->interval(), 60000);
+            w->DriveMonitor->close();
         }
         // A place on no screen is brought back onto one.
         drive->ExeDir().Write("norvessa.mdv", "-50000\r\n90000\r\n");
         {
             auto w = OpenWindow();
-            w->MMwindmn->trigger();
+            w->windowDriveMonitorAction->trigger();
             const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-            QVERIFY(screen.contains(w->Mdrv->frameGeometry()));
-            w->Mdrv->close();
+            QVERIFY(screen.contains(w->DriveMonitor->frameGeometry()));
+            w->DriveMonitor->close();
         }
     }
 
@@ -308,41 +309,41 @@ private slots:
         // Ctrl+L opens it although its menu item is hidden.
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
-        QVERIFY(!w->MMwinfmn->isVisible());
+        QVERIFY(!w->windowFolderMonitorAction->isVisible());
         QTest::keyClick(w.get(), Qt::Key_L, Qt::ControlModifier);
-        TFMmfdr& f = *w->Mfdr;
+        FolderMonitorWindow& f = *w->FolderMonitor;
         QVERIFY(f.isVisible());
         QCOMPARE(f.windowTitle(), QStringLiteral(" FolderMonitor"));
         QCOMPARE(f.size(), QSize(243, 107));
         QCOMPARE(f.Folder(), drive->Root() + "w\\");
-        QCOMPARE(f.LLmsr->text(), QStringLiteral("未計測 "));
+        QCOMPARE(f.measuredLabel->text(), QStringLiteral("未計測 "));
         // Flush with the main window's right and bottom edges.
         QCOMPARE(f.frameGeometry().right(), w->frameGeometry().right());
         QCOMPARE(f.frameGeometry().bottom(), w->frameGeometry().bottom());
-        QTRY_VERIFY_WITH_TIMEOUT(f.LLnow->text().startsWith("3.91 KB"), 30000);
-        QCOMPARE(f.LLdif->text(), QStringLiteral("±0 B"));
-        QVERIFY(f.LLcnt->text().startsWith("2 ファイル"));
+        QTRY_VERIFY_WITH_TIMEOUT(f.currentLabel->text().startsWith("3.91 KB"), 30000);
+        QCOMPARE(f.differenceLabel->text(), QStringLiteral("±0 B"));
+        QVERIFY(f.contentsLabel->text().startsWith("2 ファイル"));
 
         // The next tick counts again and shows the change since opening.
         drive->Dir().Write("w/sub/new", std::string(2048, 'n'));
-        f.TMtimerTimer();
-        QTRY_VERIFY_WITH_TIMEOUT(f.LLdif->text() == QStringLiteral("+2.00 KB"), 30000);
-        QVERIFY(f.TMtimer->isActive());
+        f.onRefreshTimer();
+        QTRY_VERIFY_WITH_TIMEOUT(f.differenceLabel->text() == QStringLiteral("+2.00 KB"), 30000);
+        QVERIFY(f.refreshTimer->isActive());
         // Hidden, it neither ticks nor starts a count on a late tick.
         f.hide();
-        QVERIFY(!f.TMtimer->isActive());
-        f.TMtimerTimer();
+        QVERIFY(!f.refreshTimer->isActive());
+        f.onRefreshTimer();
         QVERIFY(!f.Counting());
-        QVERIFY(!f.TMtimer->isActive());
+        QVERIFY(!f.refreshTimer->isActive());
         f.show();
-        QVERIFY(f.TMtimer->isActive());
+        QVERIFY(f.refreshTimer->isActive());
         f.move(11, 12);
 
         // The main window's closing closes both monitors, which save.
-        w->MMwindmn->trigger();
+        w->windowDriveMonitorAction->trigger();
         w->close();
         QVERIFY(!f.isVisible());
-        QVERIFY(!w->Mdrv->isVisible());
+        QVERIFY(!w->DriveMonitor->isVisible());
         QCOMPARE(Lines(ExeFile("norvessa.mfr")), (QStringList{"11", "12", "192", "60000"}));
         QVERIFY(QFile::exists(QString::fromStdString(ExeFile("norvessa.mdv"))));
     }
@@ -354,14 +355,14 @@ private slots:
         MeasureHooks hooks;
         QCOMPARE(MeasureDrives(hooks), 1);
         w->OpenPath(drive->Root() + "w\\", true);
-        w->MMwinfmn->trigger();
-        TFMmfdr& f = *w->Mfdr;
-        QCOMPARE(f.LLmsr->text(), QStringLiteral("3.91 KB"));
-        QTRY_VERIFY_WITH_TIMEOUT(f.LLnow->text().startsWith("3.91 KB"), 30000);
+        w->windowFolderMonitorAction->trigger();
+        FolderMonitorWindow& f = *w->FolderMonitor;
+        QCOMPARE(f.measuredLabel->text(), QStringLiteral("3.91 KB"));
+        QTRY_VERIFY_WITH_TIMEOUT(f.currentLabel->text().startsWith("3.91 KB"), 30000);
         test::RemoveTree(drive->Native() + "w");
-        f.TMtimerTimer();
-        QTRY_VERIFY_WITH_TIMEOUT(f.LLnow->text().startsWith(QStringLiteral("読み取れません")), 30000);
-        QCOMPARE(f.LLdif->text(), QStringLiteral("-"));
+        f.onRefreshTimer();
+        QTRY_VERIFY_WITH_TIMEOUT(f.currentLabel->text().startsWith(QStringLiteral("読み取れません")), 30000);
+        QCOMPARE(f.differenceLabel->text(), QStringLiteral("-"));
         // Closing while nothing or a count runs returns at once.
         f.close();
         QVERIFY(!f.Counting());

@@ -222,10 +222,26 @@ private:
 
     QRect Screen() const { return QGuiApplication::primaryScreen()->availableGeometry(); }
 
-    QList<QWidget*> WindowsOf(TFMmain& w) const {
-        return {w.Running, w.Progress, w.Export, w.Properties, w.Sim,  w.Settings, w.MsrDrv,
-                w.Ver,     w.Dinfo,    w.Mdrv,   w.Mfdr,       w.Rank, w.Files,    w.Tmap,
-                w.Types,   w.NetConnect, w.NetDisconnect, w.Splash, w.Changes};
+    QList<QWidget*> WindowsOf(MainWindow& w) const {
+        return {w.Running,
+                w.Progress,
+                w.Export,
+                w.Properties,
+                w.Simulation,
+                w.Settings,
+                w.MeasureDrivesChoice,
+                w.VersionInfo,
+                w.DriveInformation,
+                w.DriveMonitor,
+                w.FolderMonitor,
+                w.Ranking,
+                w.Files,
+                w.MapWindow,
+                w.Types,
+                w.NetworkConnect,
+                w.NetworkDisconnect,
+                w.Splash,
+                w.Changes};
     }
 
 private slots:
@@ -276,9 +292,9 @@ private slots:
     // alone over it.
     void everyWindowFits() {
         Global() = GlobalState{};
-        TFMmain w{StringList{}};
+        MainWindow w{StringList{}};
         w.show();
-        w.TMtimer->stop();
+        w.refreshTimer->stop();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.OpenPath(drive->Root(), true);
         QCoreApplication::processEvents();
@@ -290,14 +306,14 @@ private slots:
         // The name column takes the width the other columns leave.
         auto columnsWidth = [&] {
             int sum = 0;
-            for (int c = 0; c < w.LVlist->model()->columnCount(); ++c) sum += w.LVlist->columnWidth(c);
+            for (int c = 0; c < w.folderList->model()->columnCount(); ++c) sum += w.folderList->columnWidth(c);
             return sum;
         };
-        QCOMPARE(columnsWidth(), w.LVlist->viewport()->width());
-        const int name = w.LVlist->columnWidth(0);
+        QCOMPARE(columnsWidth(), w.folderList->viewport()->width());
+        const int name = w.folderList->columnWidth(0);
         w.resize(w.width() - 100, w.height());
         QCoreApplication::processEvents();
-        QCOMPARE(w.LVlist->columnWidth(0), std::max(150, name - 100));
+        QCOMPARE(w.folderList->columnWidth(0), std::max(150, name - 100));
         QStringList problems = Problems(&w, Screen());
         for (QWidget* win : WindowsOf(w)) {
             if (!win) continue;
@@ -308,7 +324,7 @@ private slots:
             QCoreApplication::processEvents();
         }
         // The folder browser of copy and move, opened deep in the drive.
-        TFMfldsel browse(QStringLiteral("コピー先"), &w);
+        FolderPickerDialog browse(QStringLiteral("コピー先"), &w);
         browse.Start(drive->Root() + "ソース\\src\\");
         CentreOn(&browse, &w);
         browse.show();

@@ -52,13 +52,13 @@ struct ScriptedUi : MessageUi {
     }
 };
 
-QStringList Captions(const TFMmain& w) {
+QStringList Captions(const MainWindow& w) {
     QStringList out;
     for (const auto& r : w.Rows()) out << QString::fromStdString(SplitRow(r).Caption);
     return out;
 }
 
-QList<int> Images(const TFMmain& w) {
+QList<int> Images(const MainWindow& w) {
     QList<int> out;
     for (const auto& r : w.Rows()) out << SplitRow(r).Image;
     return out;
@@ -71,12 +71,12 @@ private:
     std::unique_ptr<test::TempDrive> drive;
     ScriptedUi ui;
 
-    std::unique_ptr<TFMmain> OpenWindow(const std::string& params = "") {
+    std::unique_ptr<MainWindow> OpenWindow(const std::string& params = "") {
         if (!params.empty()) drive->ExeDir().Write("norvessa.prm", params);
         Global() = GlobalState{};
-        auto w = std::make_unique<TFMmain>(StringList{});
+        auto w = std::make_unique<MainWindow>(StringList{});
         w->show();
-        w->TMtimer->stop();
+        w->refreshTimer->stop();
         w->OpenPath(drive->Root(), true);
         return w;
     }
@@ -116,7 +116,7 @@ private slots:
         QCOMPARE(header.Occupied, std::string("-1"));
         QCOMPARE(SplitRow(w->Rows().back()).Occupied, std::string("-1"));  // the reserved row
 
-        w->MMviwlstClick();
+        w->onViewFileList();
         QCOMPARE(Global().ShowFiles, 0);
         QCOMPARE(Images(*w), (QList<int>{10, -1, 44, 7, 7, 7, -1, 20, -1, 45}));
         QCOMPARE(SplitRow(w->Rows()[7]).Size, std::string("4098")); // the file total counts hidden files
@@ -129,7 +129,7 @@ private slots:
 
     void aDriveThatIsNotHereIsBrowsedFromItsLastMeasurement() {
         auto w = OpenWindow();
-        w->MMmesdrvClick();
+        w->onMeasureDrive();
         w->OpenPath(Root(), true);
         const std::vector<std::string> rootRows = w->Rows();
         w->OpenPath(Root() + "alpha\\", false);
@@ -155,51 +155,56 @@ private slots:
         QCOMPARE(w->Rows().size(), rootRows.size());
         QCOMPARE(text({w->Rows().begin() + 1, w->Rows().end() - 1}), text({rootRows.begin() + 1, rootRows.end() - 1}));
         QCOMPARE(SplitRow(w->Rows()[0]).Files, SplitRow(rootRows[0]).Files);
-        QCOMPARE(w->SBpanels[1]->text(), QStringLiteral("オフライン"));
-        QVERIFY(w->SBpanels[1]->toolTip().contains(QStringLiteral("の計測")));
+        QCOMPARE(w->statusPanels[1]->text(), QStringLiteral("オフライン"));
+        QVERIFY(w->statusPanels[1]->toolTip().contains(QStringLiteral("の計測")));
         QVERIFY(w->DriveButtons[static_cast<size_t>(drive->Letter() - 'A')]->toolTip().contains(QStringLiteral("オフライン")));
-        QVERIFY(w->TVtree->topLevelItem(0)->text(0).contains(QStringLiteral("オフライン")));
-        QCOMPARE(w->TVtree->topLevelItem(0)->childCount(), 3);
+        QVERIFY(w->folderTree->topLevelItem(0)->text(0).contains(QStringLiteral("オフライン")));
+        QCOMPARE(w->folderTree->topLevelItem(0)->childCount(), 3);
         w->OpenPath(Root() + "alpha\\", false);
         QCOMPARE(text(w->Rows()), text(alphaRows));
 
         // What needs the disk is off, and says why.
-        w->LVlist->setFocus();
-        w->LVlist->selectRow(3);
-        for (QAction* a : {w->MMmesdrv, w->BBmesdrv, w->MMmesfld, w->MMmessim, w->MMtoldel, w->MMtolcpy, w->MMtolmov,
-                           w->MMtolexp, w->MMtolapp, w->MMviwpty, w->MMviwdif}) {
+        w->folderList->setFocus();
+        w->folderList->selectRow(3);
+        for (QAction* a :
+             {w->measureDriveAction, w->measureDriveToolbarAction, w->measureFolderAction,
+              w->measureSimulationAction, w->toolsDeleteAction, w->toolsCopyAction,
+              w->toolsMoveAction, w->toolsFileManagerAction, w->toolsOpenWithAction,
+              w->viewPropertiesAction, w->viewDriveInfoAction}) {
             QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
             QCOMPARE(a->toolTip(), QString::fromUtf8(kOfflineCommandTip));
         }
         // The measurement's windows work from the snapshot.
-        for (QAction* a : {w->MMmesrnk, w->MMviwtmp, w->MMtolbig, w->MMtoltyp, w->MMtoletr, w->MMtolsrc})
+        for (QAction* a :
+             {w->measureRankingAction, w->viewTreemapAction, w->toolsLargestFilesAction,
+              w->toolsFileTypesAction, w->toolsExportAction, w->toolsSearchAction})
             QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
-        w->MMviwtmpClick();
-        QTRY_VERIFY(!w->Tmap->Busy() && !w->Tmap->Map().Nodes.empty());
+        w->onViewTreemap();
+        QTRY_VERIFY(!w->MapWindow->Busy() && !w->MapWindow->Map().Nodes.empty());
         w->OpenPath(Root(), false);
-        w->MMtolbigClick();
-        QTRY_COMPARE(w->Files->LVlist->topLevelItemCount(), 4);
-        QCOMPARE(w->Files->LVlist->topLevelItem(0)->text(0), QStringLiteral("b.txt"));
-        w->MMtoltypClick();
-        QTRY_VERIFY(w->Types->LVlist->topLevelItemCount() > 0);
+        w->onToolsLargestFiles();
+        QTRY_COMPARE(w->Files->reportList->topLevelItemCount(), 4);
+        QCOMPARE(w->Files->reportList->topLevelItem(0)->text(0), QStringLiteral("b.txt"));
+        w->onToolsFileTypes();
+        QTRY_VERIFY(w->Types->reportList->topLevelItemCount() > 0);
         int ranked = -1;
         QTimer look;
         connect(&look, &QTimer::timeout, this, [&] {
-            if (!w->Rank->isVisible() || w->Rank->Computations() < 1) return;
+            if (!w->Ranking->isVisible() || w->Ranking->Computations() < 1) return;
             look.stop();
-            ranked = w->Rank->LVlist->topLevelItemCount();
-            w->Rank->close();
+            ranked = w->Ranking->reportList->topLevelItemCount();
+            w->Ranking->close();
         });
         look.start(20);
-        w->MMmesrnkClick();
+        w->onMeasureRanking();
         QCOMPARE(ranked, 2);  // alpha and Beta: the empty gamma ranks nowhere
         // A measurement asked for anyway (a shortcut that slipped through)
         // does nothing and says nothing.
-        w->MMmesdrvClick();
-        w->MMmesfldClick();
+        w->onMeasureDrive();
+        w->onMeasureFolder();
         QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join("\n")));
         QVERIFY(ui.questions.isEmpty());
-        w->Tmap->close();
+        w->MapWindow->close();
         w->Files->close();
         w->Types->close();
     }
@@ -219,20 +224,20 @@ private slots:
         // Damaged input: said so, and no letter is taken.
         chosen = bad;
         const DriveRecord* before = Global().CurrentDrive;
-        w->MMprcimpClick();
+        w->onFileImportScan();
         QCOMPARE(ui.messages.size(), 1);
         QVERIFY(ui.messages[0].contains(QStringLiteral("何も書き込んでいません")));
         QCOMPARE(Global().CurrentDrive, before);
 
         chosen = scan;
-        w->MMprcimpClick();
+        w->onFileImportScan();
         QCOMPARE(ui.messages.size(), 2);
         QVERIFY2(ui.messages[1].contains(QStringLiteral("として取り込みました")), qPrintable(ui.messages[1]));
         QVERIFY(ui.messages[1].contains(QStringLiteral("locked")));
         const DriveRecord* imported = Global().CurrentDrive;
         QVERIFY(imported && imported->Offline);
-        QCOMPARE(w->SBpanels[1]->text(), QStringLiteral("取り込み"));
-        QVERIFY(w->SBpanels[1]->toolTip().contains(QStringLiteral("/srv")));
+        QCOMPARE(w->statusPanels[1]->text(), QStringLiteral("取り込み"));
+        QVERIFY(w->statusPanels[1]->toolTip().contains(QStringLiteral("/srv")));
         QCOMPARE(Captions(*w).mid(3, 2), (QStringList{"locked", "www"}));
         QCOMPARE(SplitRow(w->Rows()[4]).Occupied, std::string("12288"));
         // An import is as full as what was scanned: no reserved space.
@@ -241,22 +246,22 @@ private slots:
         // Written back out in the same format, from the cache and the index.
         const std::string out = drive->ExeDir() / "again.json";
         chosen = out;
-        w->MMprcexnClick();
+        w->onFileExportNcdu();
         QVERIFY2(ui.messages.last().contains(QStringLiteral("書き出しました")), qPrintable(ui.messages.last()));
         QVERIFY(drive->ExeDir().Read("again.json").rfind("[1,2,", 0) == 0);
     }
 
     void theFolderBrowserShowsDrivesByLetterAndOpensAtTheFolder() {
         auto w = OpenWindow();
-        TFMfldsel browse(QStringLiteral("コピー先"), w.get());
+        FolderPickerDialog browse(QStringLiteral("コピー先"), w.get());
         browse.Start(Root() + "alpha\\");
         QString letters;
-        for (int i = 0; i < browse.TVtree->topLevelItemCount(); ++i)
-            letters += browse.TVtree->topLevelItem(i)->text(0).left(2) + ' ';
+        for (int i = 0; i < browse.folderTree->topLevelItemCount(); ++i)
+            letters += browse.folderTree->topLevelItem(i)->text(0).left(2) + ' ';
         QVERIFY2(letters.contains(QString(QChar(drive->Letter())) + ':'), qPrintable(letters));
         QCOMPARE(browse.Chosen(), Root() + "alpha\\");
-        QCOMPARE(browse.LLpath->text(), QString::fromStdString(Root() + "alpha\\"));
-        QTreeWidgetItem* root = browse.TVtree->currentItem()->parent();
+        QCOMPARE(browse.pathLabel->text(), QString::fromStdString(Root() + "alpha\\"));
+        QTreeWidgetItem* root = browse.folderTree->currentItem()->parent();
         QVERIFY(root);
         QStringList names;
         for (int i = 0; i < root->childCount(); ++i) names << root->child(i)->text(0);
@@ -264,7 +269,7 @@ private slots:
         // A folder that is not there: as far down as it goes, the drive.
         browse.Start(Root() + "nowhere\\deeper\\");
         QCOMPARE(browse.Chosen(), Root());
-        QVERIFY(browse.BTok->isEnabled());
+        QVERIFY(browse.okButton->isEnabled());
     }
 
     void unreadableFoldersAreReportedAndTheirTipSaysSo() {
@@ -277,7 +282,7 @@ private slots:
         auto w = OpenWindow();
         // Measured with an ordinary user's rights, for which gamma is closed.
         QCOMPARE(::seteuid(65534), 0);
-        w->MMmesdrvClick();
+        w->onMeasureDrive();
         QCOMPARE(::seteuid(0), 0);
         ::chmod((d / "gamma").c_str(), 0755);
         QCOMPARE(ui.messages.size(), 1);
@@ -289,7 +294,7 @@ private slots:
         QCOMPARE(SplitRow(w->Rows()[static_cast<size_t>(gamma)]).Size, std::string("0"));
 
         auto tipOf = [&](int row) {
-            QTableView* view = w->LVlist;
+            QTableView* view = w->folderList;
             const QModelIndex index = view->model()->index(row, 1);
             view->scrollTo(index);
             QStyleOptionViewItem option;
@@ -304,7 +309,7 @@ private slots:
 
         // Measured again with the folder open, it is an ordinary folder.
         ui.messages.clear();
-        w->MMmesdrvClick();
+        w->onMeasureDrive();
         QVERIFY(ui.messages.isEmpty());
         QVERIFY(tipOf(gamma).startsWith("クラスタギャップ\ngamma >> "));
     }
@@ -312,7 +317,7 @@ private slots:
     void measuringFromTheWindowWritesTheCacheAndShowsSizes() {
         auto w = OpenWindow();
         QCOMPARE(SplitRow(w->Rows()[3]).Size, std::string("-1")); // not measured yet
-        w->MMmesdrvClick();
+        w->onMeasureDrive();
         QCOMPARE(ui.questions.size(), 1);
         QVERIFY(ui.questions[0].endsWith("ドライブを計測しますか？"));
         const std::string cache = drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt");
@@ -322,11 +327,11 @@ private slots:
         QCOMPARE(Captions(*w)[3], QString("alpha"));
         QCOMPARE(SplitRow(w->Rows()[3]).Size, std::string("1000"));
         QCOMPARE(SplitRow(w->Rows()[3]).Files, std::string("1=1"));
-        QVERIFY(w->SBpanels[2]->text().startsWith("Total  "));
-        QVERIFY(w->SBpanels[3]->text().startsWith("Free  "));
-        QVERIFY(w->SBpanels[4]->text().startsWith("Snap.  "));
-        QVERIFY(w->SBpanels[5]->text().startsWith("Lap.  00:00:0"));
-        QCOMPARE(w->SBpanels[0]->text(), QString(QChar(drive->Letter())));
+        QVERIFY(w->statusPanels[2]->text().startsWith("Total  "));
+        QVERIFY(w->statusPanels[3]->text().startsWith("Free  "));
+        QVERIFY(w->statusPanels[4]->text().startsWith("Snap.  "));
+        QVERIFY(w->statusPanels[5]->text().startsWith("Lap.  00:00:0"));
+        QCOMPARE(w->statusPanels[0]->text(), QString(QChar(drive->Letter())));
 
         // The cache file deleted while the drive is shown: reopening shows the
         // drive unmeasured, without a message.
@@ -334,16 +339,16 @@ private slots:
         w->OpenPath(Root(), true);
         QCOMPARE(SplitRow(w->Rows()[3]).Size, std::string("-1"));
         QVERIFY(ui.messages.isEmpty());
-        QVERIFY(w->SBpanels[4]->text().isEmpty());
+        QVERIFY(w->statusPanels[4]->text().isEmpty());
     }
 
     void measuringTheFolderShownReplacesOnlyItsLines() {
         auto w = OpenWindow();
-        w->MMmesdrvClick();
+        w->onMeasureDrive();
         drive->Dir().Write("alpha/more.txt", std::string(3000, 'm'));
         w->OpenPath(Root() + "alpha\\", false);
         ui.questions.clear();
-        w->MMmesfldClick();
+        w->onMeasureFolder();
         QCOMPARE(ui.questions.size(), 1);
         QCOMPARE(ui.questions[0], QString::fromStdString(Root() + "alpha\\を計測しますか？"));
         QCOMPARE(Captions(*w).first(), QString::fromStdString(Root() + "alpha\\"));
@@ -357,7 +362,7 @@ private slots:
     void sortingByColumnsAndCommands() {
         drive->Dir().Write("delta/d.txt", std::string(1000, 'd'));
         auto w = OpenWindow();
-        w->MMmesdrvClick();
+        w->onMeasureDrive();
         drive->Dir().MakeDir("unmeasured");
         w->OpenPath(Root(), true);
         // Sort by size descending: equal sizes by descending name, the
@@ -369,28 +374,28 @@ private slots:
         QCOMPARE(folders, (QStringList{"Beta", "delta", "alpha", "gamma", "unmeasured"}));
 
         // Column 0 while sorting by size goes back to names, keeping the direction.
-        w->LVlistColumnClick(0);
+        w->onListColumnClick(0);
         QCOMPARE(Global().SortKey, 0);
         QCOMPARE(Global().SortDescending, 1);
-        w->LVlistColumnClick(0);
+        w->onListColumnClick(0);
         QCOMPARE(Global().SortDescending, 0); // column 0 while sorting by name flips the direction
-        w->LVlistColumnClick(3);
+        w->onListColumnClick(3);
         QCOMPARE(Global().SortKey, 1);
         QCOMPARE(Global().SortDescending, 0); // column 3 switches to size, direction kept
-        w->LVlistColumnClick(3);
+        w->onListColumnClick(3);
         QCOMPARE(Global().SortDescending, 1);
-        w->LVlistColumnClick(1);
+        w->onListColumnClick(1);
         QCOMPARE(Global().SortDescending, 1);
-        QVERIFY(w->MMviwcap->isChecked());
-        QVERIFY(w->BBviwdwn->isChecked());
-        QVERIFY(!w->MMviwupp->isChecked());
+        QVERIFY(w->viewSortBySizeAction->isChecked());
+        QVERIFY(w->viewDescendingToolbarAction->isChecked());
+        QVERIFY(!w->viewAscendingAction->isChecked());
     }
 
     void anyNonZeroSortDirectionIsDescending() {
         // Line 13 holds 2: descending, and the menu says so.
         auto w = OpenWindow(std::string(13, '\n') + "2\r\n");
-        QVERIFY(w->MMviwdwn->isChecked());
-        QVERIFY(!w->MMviwupp->isChecked());
+        QVERIFY(w->viewDescendingAction->isChecked());
+        QVERIFY(!w->viewAscendingAction->isChecked());
         QStringList folders;
         for (int i = 0; i < static_cast<int>(w->Rows().size()); ++i)
             if (SplitRow(w->Rows()[static_cast<size_t>(i)]).Image == 7) folders << Captions(*w)[i];
@@ -408,12 +413,13 @@ private slots:
         // Press STOP as soon as the running dialog is up.
         QTimer presser;
         connect(&presser, &QTimer::timeout, [&] {
-            if (w->Running->isVisible() && w->Running->BTstop->isEnabled()) QTest::mouseClick(w->Running->BTstop, Qt::LeftButton);
+            if (w->Running->isVisible() && w->Running->stopButton->isEnabled())
+                QTest::mouseClick(w->Running->stopButton, Qt::LeftButton);
         });
         presser.start(1);
-        w->MMmesdrvClick();
+        w->onMeasureDrive();
         presser.stop();
-        QVERIFY(!w->Running->BTstop->isEnabled());
+        QVERIFY(!w->Running->stopButton->isEnabled());
         StringList lines;
         QCOMPARE(LoadLines(lines, drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt")), 1);
         std::time_t t;
@@ -426,12 +432,12 @@ private slots:
         std::string params(24, '\n');
         params += "011\r\n1011\r\n";
         auto w = OpenWindow(params);
-        QCOMPARE(w->PLdrv->width(), 2);
-        QVERIFY(w->PLtool->isVisible());
+        QCOMPARE(w->driveBar->width(), 2);
+        QVERIFY(w->toolPanel->isVisible());
         QVERIFY(w->statusBar()->isVisible());
-        QCOMPARE(w->LVlist->columnWidth(2), 0);
-        QVERIFY(w->LVlist->columnWidth(1) > 0);
-        QCOMPARE(w->LVlist->horizontalHeader()->sectionResizeMode(2), QHeaderView::Fixed);
+        QCOMPARE(w->folderList->columnWidth(2), 0);
+        QVERIFY(w->folderList->columnWidth(1) > 0);
+        QCOMPARE(w->folderList->horizontalHeader()->sectionResizeMode(2), QHeaderView::Fixed);
         // The graph value is then the file size.
         RowFields f = SplitRow(w->Rows()[0]);
         QCOMPARE(f.Graph, f.Size);
@@ -442,7 +448,7 @@ private slots:
         // A folder removed after the tree was filled shows an empty view.
         w->OpenPath(Root() + "gamma\\", false);
         ::rmdir((drive->Native() + "gamma").c_str());
-        w->FillList(w->TVtree->currentItem());
+        w->FillList(w->folderTree->currentItem());
         QCOMPARE(Images(*w).first(), 10);
         w->OpenPath(Root() + "no\\such\\folder\\", false);
         QCOMPARE(Captions(*w).first(), QString::fromStdString(Root())); // stops at the deepest existing folder
@@ -464,10 +470,10 @@ private slots:
         drive->ExeDir().Write("norvessa.prm", params);
         Global() = GlobalState{};
         {
-            TFMmain w(StringList{});
+            MainWindow w(StringList{});
             w.show();
-            w.TMtimer->stop();
-            w.TMtimerTimer(true);
+            w.refreshTimer->stop();
+            w.onRefreshTimer(true);
             QVERIFY(w.Splash->isVisible());
             QCOMPARE(Captions(w).first(), QString::fromStdString(Root()));
             QTRY_VERIFY_WITH_TIMEOUT(!w.Splash->isVisible(), 3000);
@@ -475,44 +481,44 @@ private slots:
         // A start argument (a native folder, as a file manager passes it)
         // wins over StartDrive.
         Global() = GlobalState{};
-        TFMmain w(StringList{drive->Native() + "alpha"});
+        MainWindow w(StringList{drive->Native() + "alpha"});
         w.show();
-        w.TMtimer->stop();
-        w.TMtimerTimer(true);
+        w.refreshTimer->stop();
+        w.onRefreshTimer(true);
         QCOMPARE(Captions(w).first(), QString::fromStdString(Root() + "alpha\\"));
         // Without the timer (after a network drive is gone) the argument is ignored.
-        w.TMtimerTimer(false);
+        w.onRefreshTimer(false);
         QCOMPARE(Captions(w).first(), QString::fromStdString(Root()));
     }
 
     void clicksArrivingDuringAFillAreSafe() {
         drive->Dir().MakeDir("alpha/inner");
         auto w = OpenWindow();
-        QTreeWidgetItem* root = w->TVtree->topLevelItem(0);
+        QTreeWidgetItem* root = w->folderTree->topLevelItem(0);
         QToolButton* button = w->DriveButtons[static_cast<size_t>(drive->Letter() - 'A')];
         // A click on the drive button queued while a folder is listed: the
         // tree is rebuilt under the fill.
-        w->TVtree->setCurrentItem(root->child(0));
+        w->folderTree->setCurrentItem(root->child(0));
         QTimer::singleShot(0, button, [button] { button->click(); });
-        w->TVtreeClick();
+        w->onTreeClick();
         QCoreApplication::processEvents();
         QCOMPARE(Captions(*w).first(), QString::fromStdString(Root()));
         // The same during the expansion of a folder.
-        root = w->TVtree->topLevelItem(0);
+        root = w->folderTree->topLevelItem(0);
         QTimer::singleShot(0, button, [button] { button->click(); });
-        w->TVtree->expandItem(root->child(0));
+        w->folderTree->expandItem(root->child(0));
         QCoreApplication::processEvents();
-        QVERIFY(w->TVtree->topLevelItem(0) != nullptr);
+        QVERIFY(w->folderTree->topLevelItem(0) != nullptr);
 
         // Right-click on empty tree space leaves no node selected; sorting
         // and the file list still apply to the folder shown.
         w->OpenPath(Root(), true);
-        const QPoint empty(5, w->TVtree->viewport()->height() - 3);
-        QTest::mouseClick(w->TVtree->viewport(), Qt::RightButton, {}, empty);
-        QVERIFY(w->TVtree->currentItem() == nullptr);
-        w->PMpop->hide();
+        const QPoint empty(5, w->folderTree->viewport()->height() - 3);
+        QTest::mouseClick(w->folderTree->viewport(), Qt::RightButton, {}, empty);
+        QVERIFY(w->folderTree->currentItem() == nullptr);
+        w->popupMenu->hide();
         const QString first = Captions(*w)[3];
-        w->LVlistColumnClick(0);
+        w->onListColumnClick(0);
         QVERIFY(Captions(*w)[3] != first);
         QCOMPARE(Captions(*w).first(), QString::fromStdString(Root()));
     }
@@ -531,59 +537,59 @@ private slots:
         auto w = OpenWindow();
         w->resize(640, 420);
         w->OpenPath(program, false);
-        QTreeWidgetItem* node = w->TVtree->currentItem();
+        QTreeWidgetItem* node = w->folderTree->currentItem();
         QVERIFY(node);
         QCOMPARE(node->text(0), names.last());
         QCOMPARE(Captions(*w).first(), QString::fromStdString(program));
         QCoreApplication::processEvents();
 
         // The name, not only its row, lies inside the viewport.
-        const QFontMetrics fm(w->TVtree->font());
+        const QFontMetrics fm(w->folderTree->font());
         auto nameInView = [&](QTreeWidgetItem* n) {
-            const QRect r = w->TVtree->visualItemRect(n);
+            const QRect r = w->folderTree->visualItemRect(n);
             const int right = r.x() + 16 + fm.horizontalAdvance(n->text(0));
-            return r.x() >= 0 && right <= w->TVtree->viewport()->width() && r.y() >= 0 &&
-                   r.bottom() < w->TVtree->viewport()->height();
+            return r.x() >= 0 && right <= w->folderTree->viewport()->width() && r.y() >= 0 &&
+                   r.bottom() < w->folderTree->viewport()->height();
         };
-        QVERIFY(w->TVtree->horizontalScrollBar()->maximum() > 0);
+        QVERIFY(w->folderTree->horizontalScrollBar()->maximum() > 0);
         QVERIFY2(nameInView(node), qPrintable(QStringLiteral("node at %1, viewport %2")
-                                                  .arg(w->TVtree->visualItemRect(node).x())
-                                                  .arg(w->TVtree->viewport()->width())));
+                                                  .arg(w->folderTree->visualItemRect(node).x())
+                                                  .arg(w->folderTree->viewport()->width())));
         // Its text is drawn: the selected row holds more than one colour.
-        const QImage shot = w->TVtree->viewport()->grab().toImage();
-        const QRect row = w->TVtree->visualItemRect(node).intersected(w->TVtree->viewport()->rect());
+        const QImage shot = w->folderTree->viewport()->grab().toImage();
+        const QRect row = w->folderTree->visualItemRect(node).intersected(w->folderTree->viewport()->rect());
         QSet<QRgb> colours;
         for (int x = row.left(); x <= row.right(); ++x) colours.insert(shot.pixel(x, row.center().y()));
         QVERIFY(colours.size() > 2);
 
         // Going back up with the keyboard keeps each parent in view; back to
         // the root the tree shows its beginning again.
-        w->TVtree->setFocus();
+        w->folderTree->setFocus();
         for (int up = 0; up < 9; ++up) {
-            QTest::keyClick(w->TVtree, Qt::Key_Backspace);
-            QVERIFY(nameInView(w->TVtree->currentItem()));
+            QTest::keyClick(w->folderTree, Qt::Key_Backspace);
+            QVERIFY(nameInView(w->folderTree->currentItem()));
         }
-        QCOMPARE(w->TVtree->currentItem(), w->TVtree->topLevelItem(0));
-        QCOMPARE(w->TVtree->horizontalScrollBar()->value(), 0);
+        QCOMPARE(w->folderTree->currentItem(), w->folderTree->topLevelItem(0));
+        QCOMPARE(w->folderTree->horizontalScrollBar()->value(), 0);
 
         // Tips: a node's whole path in the tree, the folder's whole path on
         // the list's header row.
         QCOMPARE(node->data(0, Qt::ToolTipRole).toString(), QString::fromStdString(program));
         w->OpenPath(program, false);
-        QVERIFY(w->LVlist->columnWidth(0) < fm.horizontalAdvance(QString::fromStdString(program)));
-        const QModelIndex header = w->LVlist->model()->index(0, 0);
-        const QPoint at = w->LVlist->visualRect(header).center();
-        QHelpEvent tip(QEvent::ToolTip, at, w->LVlist->viewport()->mapToGlobal(at));
+        QVERIFY(w->folderList->columnWidth(0) < fm.horizontalAdvance(QString::fromStdString(program)));
+        const QModelIndex header = w->folderList->model()->index(0, 0);
+        const QPoint at = w->folderList->visualRect(header).center();
+        QHelpEvent tip(QEvent::ToolTip, at, w->folderList->viewport()->mapToGlobal(at));
         QStyleOptionViewItem option;
-        option.initFrom(w->LVlist);
-        QVERIFY(w->LVlist->itemDelegate()->helpEvent(&tip, w->LVlist, option, header));
+        option.initFrom(w->folderList);
+        QVERIFY(w->folderList->itemDelegate()->helpEvent(&tip, w->folderList, option, header));
         QVERIFY(QToolTip::text().contains(QString::fromStdString(program)));
         QToolTip::hideText();
     }
 
     void folderNodesShowTheirSelectedImage() {
         auto w = OpenWindow();
-        QTreeWidgetItem* alpha = w->TVtree->topLevelItem(0)->child(0);
+        QTreeWidgetItem* alpha = w->folderTree->topLevelItem(0)->child(0);
         QCOMPARE(alpha->text(0), QString("alpha"));
         auto image = [](const QIcon& icon, QIcon::Mode mode) {
             return icon.pixmap(16, 16, mode).toImage().convertToFormat(QImage::Format_ARGB32);
@@ -601,16 +607,16 @@ private slots:
         for (const char* n : names) qputenv(n, QByteArray::fromStdString(desktop / n));
         auto w = OpenWindow(std::string(11, '\n') + "1\r\n");
         QCOMPARE(Captions(*w)[8], QString("one.txt"));
-        w->LVlist->setFocus();
+        w->folderList->setFocus();
         // Header and total rows: nothing happens.
         for (int row : {0, 2, 7}) {
-            w->LVlist->selectRow(row);
-            w->LVlistDblClick();
+            w->folderList->selectRow(row);
+            w->onListDoubleClick();
         }
         QVERIFY(ui.messages.isEmpty());
         QCOMPARE(Captions(*w).first(), QString::fromStdString(Root()));
-        w->LVlist->selectRow(8);
-        w->LVlistDblClick();
+        w->folderList->selectRow(8);
+        w->onListDoubleClick();
         for (int i = 0; i < 4; ++i) {
             if (saved[i].isNull()) qunsetenv(names[i]);
             else qputenv(names[i], saved[i]);
@@ -625,36 +631,36 @@ private slots:
     void keyboardNavigation() {
         drive->Dir().MakeDir("alpha/inner");
         auto w = OpenWindow();
-        w->TVtree->setFocus();
-        QTreeWidgetItem* root = w->TVtree->topLevelItem(0);
+        w->folderTree->setFocus();
+        QTreeWidgetItem* root = w->folderTree->topLevelItem(0);
         QVERIFY(root);
-        w->TVtree->setCurrentItem(root->child(0));
-        QCOMPARE(w->TVtree->currentItem()->text(0), QString("alpha"));
-        QTest::keyClick(w->TVtree, Qt::Key_Right);
-        QVERIFY(w->TVtree->currentItem()->isExpanded());
-        QTest::keyClick(w->TVtree, Qt::Key_Right);
-        QCOMPARE(w->TVtree->currentItem()->text(0), QString("inner"));
+        w->folderTree->setCurrentItem(root->child(0));
+        QCOMPARE(w->folderTree->currentItem()->text(0), QString("alpha"));
+        QTest::keyClick(w->folderTree, Qt::Key_Right);
+        QVERIFY(w->folderTree->currentItem()->isExpanded());
+        QTest::keyClick(w->folderTree, Qt::Key_Right);
+        QCOMPARE(w->folderTree->currentItem()->text(0), QString("inner"));
         QCOMPARE(Captions(*w).first(), QString::fromStdString(Root() + "alpha\\inner\\"));
-        QTest::keyClick(w->TVtree, Qt::Key_Left);
-        QCOMPARE(w->TVtree->currentItem()->text(0), QString("alpha"));
-        QTest::keyClick(w->TVtree, Qt::Key_Left);
-        QVERIFY(!w->TVtree->currentItem()->isExpanded());
+        QTest::keyClick(w->folderTree, Qt::Key_Left);
+        QCOMPARE(w->folderTree->currentItem()->text(0), QString("alpha"));
+        QTest::keyClick(w->folderTree, Qt::Key_Left);
+        QVERIFY(!w->folderTree->currentItem()->isExpanded());
 
         // Enter on a folder row of the list opens it; Backspace goes back up.
         w->OpenPath(Root(), false);
-        w->LVlist->setFocus();
-        w->LVlist->selectRow(3);
-        QTest::keyClick(w->LVlist, Qt::Key_Return);
+        w->folderList->setFocus();
+        w->folderList->selectRow(3);
+        QTest::keyClick(w->folderList, Qt::Key_Return);
         QCOMPARE(Captions(*w).first(), QString::fromStdString(Root() + "alpha\\"));
         // The keys go on to the list, from its first row: Down moves the
         // list, not the tree.
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->LVlist));
-        QCOMPARE(w->LVlist->currentIndex().row(), 0);
-        QTreeWidgetItem* node = w->TVtree->currentItem();
-        QTest::keyClick(w->LVlist, Qt::Key_Down);
-        QCOMPARE(w->LVlist->currentIndex().row(), 1);
-        QCOMPARE(w->TVtree->currentItem(), node);
-        QTest::keyClick(w->LVlist, Qt::Key_Backspace);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->folderList));
+        QCOMPARE(w->folderList->currentIndex().row(), 0);
+        QTreeWidgetItem* node = w->folderTree->currentItem();
+        QTest::keyClick(w->folderList, Qt::Key_Down);
+        QCOMPARE(w->folderList->currentIndex().row(), 1);
+        QCOMPARE(w->folderTree->currentItem(), node);
+        QTest::keyClick(w->folderList, Qt::Key_Backspace);
         QCOMPARE(Captions(*w).first(), QString::fromStdString(Root()));
     }
 };

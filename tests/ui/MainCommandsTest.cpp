@@ -42,13 +42,13 @@ struct stat StatOf(const std::string& path) {
     return st;
 }
 
-QStringList Captions(const TFMmain& w) {
+QStringList Captions(const MainWindow& w) {
     QStringList out;
     for (const auto& r : w.Rows()) out << QString::fromStdString(SplitRow(r).Caption);
     return out;
 }
 
-int RowOf(const TFMmain& w, const QString& caption) { return static_cast<int>(Captions(w).indexOf(caption)); }
+int RowOf(const MainWindow& w, const QString& caption) { return static_cast<int>(Captions(w).indexOf(caption)); }
 } // namespace
 
 class MainCommandsTest : public QObject {
@@ -59,11 +59,11 @@ private:
     std::string chosen;  // what the folder browser answers (native)
     int browsed = 0;
 
-    std::unique_ptr<TFMmain> OpenWindow() {
+    std::unique_ptr<MainWindow> OpenWindow() {
         Global() = GlobalState{};
-        auto w = std::make_unique<TFMmain>(StringList{});
+        auto w = std::make_unique<MainWindow>(StringList{});
         w->show();
-        w->TMtimer->stop();
+        w->refreshTimer->stop();
         Global().ShowFiles = 1;
         w->OpenPath(drive->Root(), true);
         return w;
@@ -71,11 +71,11 @@ private:
     std::string Root() const { return drive->Root(); }
     const test::TempDir& D() const { return drive->Dir(); }
     // Selects a row of the list by caption, with the focus on the list.
-    void SelectRow(TFMmain& w, const QString& caption) {
-        w.LVlist->setFocus();
+    void SelectRow(MainWindow& w, const QString& caption) {
+        w.folderList->setFocus();
         int row = RowOf(w, caption);
         QVERIFY2(row >= 0, qPrintable(caption));
-        w.LVlist->selectRow(row);
+        w.folderList->selectRow(row);
         w.PopupContext = 2;
     }
 
@@ -107,34 +107,36 @@ private slots:
         auto offered = [&](QAction* a) { return a->isVisible(); };
         // Drive bar.
         w->PopupContext = 0;
-        w->PMpopPopup();
-        QVERIFY(offered(w->PMviwinf) && offered(w->PMtolexp) && offered(w->PMtolcln) && offered(w->PMtoldfg));
-        QVERIFY(offered(w->PMtolfmt));
-        QVERIFY2(!w->PMtolfmt->isEnabled(), "a folder drive is no removable disk");
-        QVERIFY(w->PMtolfmt->icon().isNull());
-        QVERIFY(!offered(w->PMtolcpy) && !offered(w->PMtolmov) && !offered(w->PMtoldel));
+        w->onPopupMenu();
+        QVERIFY(offered(w->driveInfoPopupAction) && offered(w->fileManagerPopupAction) &&
+                offered(w->cleanupPopupAction) && offered(w->defragmentPopupAction));
+        QVERIFY(offered(w->formatPopupAction));
+        QVERIFY2(!w->formatPopupAction->isEnabled(), "a folder drive is no removable disk");
+        QVERIFY(w->formatPopupAction->icon().isNull());
+        QVERIFY(!offered(w->copyPopupAction) && !offered(w->movePopupAction) && !offered(w->deletePopupAction));
         // Tree root: offered but disabled.
-        w->TVtree->setFocus();
-        w->TVtree->setCurrentItem(w->TVtree->topLevelItem(0));
+        w->folderTree->setFocus();
+        w->folderTree->setCurrentItem(w->folderTree->topLevelItem(0));
         w->PopupContext = 1;
-        w->PMpopPopup();
-        QVERIFY(offered(w->PMtolcpy) && offered(w->PMtolmov) && offered(w->PMtoldel));
-        QVERIFY(!w->PMtolcpy->isEnabled() && !w->PMtolmov->isEnabled() && !w->PMtoldel->isEnabled());
-        QVERIFY(offered(w->PMtolexp) && !offered(w->PMtolapp));
+        w->onPopupMenu();
+        QVERIFY(offered(w->copyPopupAction) && offered(w->movePopupAction) && offered(w->deletePopupAction));
+        QVERIFY(!w->copyPopupAction->isEnabled() && !w->movePopupAction->isEnabled() &&
+                !w->deletePopupAction->isEnabled());
+        QVERIFY(offered(w->fileManagerPopupAction) && !offered(w->openWithPopupAction));
         // List: a file row offers the application, a folder row the explorer.
         SelectRow(*w, "one.txt");
-        w->PMpopPopup();
-        QVERIFY(offered(w->PMtolapp) && !offered(w->PMtolexp));
-        QVERIFY(w->PMtoldel->isEnabled());
+        w->onPopupMenu();
+        QVERIFY(offered(w->openWithPopupAction) && !offered(w->fileManagerPopupAction));
+        QVERIFY(w->deletePopupAction->isEnabled());
         SelectRow(*w, "data");
-        w->PMpopPopup();
-        QVERIFY(offered(w->PMtolexp) && !offered(w->PMtolapp));
+        w->onPopupMenu();
+        QVERIFY(offered(w->fileManagerPopupAction) && !offered(w->openWithPopupAction));
         // The main menu follows the popup: enabled state and image.
         SelectRow(*w, "one.txt");
         w->RefreshControls();
-        QCOMPARE(w->MMtoldel->isEnabled(), w->PMtoldel->isEnabled());
-        QVERIFY(!w->MMtolfmt->isEnabled());
-        QVERIFY(w->MMtolfmt->icon().isNull());
+        QCOMPARE(w->toolsDeleteAction->isEnabled(), w->deletePopupAction->isEnabled());
+        QVERIFY(!w->toolsFormatAction->isEnabled());
+        QVERIFY(w->toolsFormatAction->icon().isNull());
 
         // The header row acts on the folder shown.
         w->OpenPath(Root() + "data\\", false);
@@ -142,7 +144,7 @@ private slots:
         QCOMPARE(QString::fromStdString(w->SelectedPath()), QString::fromStdString(Root() + "data\\"));
         SelectRow(*w, QString::fromStdString(Root() + "data\\"));
         QVERIFY(w->Properties->Load(w->SelectedPath()));
-        QCOMPARE(w->Properties->LVprop->topLevelItem(0)->text(1), QString("data"));
+        QCOMPARE(w->Properties->propertyList->topLevelItem(0)->text(1), QString("data"));
     }
 
     void copyRefusesItsOwnSubtreeAndCopiesByteForByte() {
@@ -154,7 +156,7 @@ private slots:
             SelectRow(*w, "data");
             chosen = into;
             ui.messages.clear();
-            w->MMtolcpyClick(1);
+            w->onToolsCopyOrMove(1);
             QCOMPARE(ui.messages, QStringList{"下位のフォルダは選択できません。"});
         }
         QVERIFY(ui.questions.isEmpty());
@@ -162,7 +164,7 @@ private slots:
         ui.messages.clear();
         SelectRow(*w, "data");
         chosen = D() / "database";
-        w->MMtolcpyClick(1);
+        w->onToolsCopyOrMove(1);
         QCOMPARE(ui.questions.size(), 1);
         QCOMPARE(ui.questions[0], QString::fromStdString("コピー元：" + Root() + "data　\nコピー先：" + Root() +
                                                          "database\\　\n\n実行しますか？"));
@@ -173,13 +175,13 @@ private slots:
         chosen.clear();
         ui.questions.clear();
         SelectRow(*w, "data");
-        w->MMtolcpyClick(1);
+        w->onToolsCopyOrMove(1);
         QVERIFY(ui.questions.isEmpty());
         // A folder on no drive: refused with the reason, never a silent cancel.
         chosen = "no/drive/here";
         ui.messages.clear();
         SelectRow(*w, "data");
-        w->MMtolcpyClick(1);
+        w->onToolsCopyOrMove(1);
         QVERIFY(ui.questions.isEmpty());
         QCOMPARE(ui.messages.size(), 1);
         QVERIFY2(ui.messages[0].startsWith("「no/drive/here」はどのドライブにも含まれないため選択できません。"),
@@ -192,7 +194,7 @@ private slots:
         auto w = OpenWindow();
         SelectRow(*w, "data");
         chosen = D() / "database";
-        w->MMtolcpyClick(0);
+        w->onToolsCopyOrMove(0);
         QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join("|")));
         QCOMPARE(D().Read("database/data/a.txt"), std::string(3000, 'a'));
         QVERIFY(!D().Exists("data"));
@@ -206,7 +208,7 @@ private slots:
         SelectRow(*w, "data2");
         chosen = D() / "database";
         w->Progress->AnswerReplace = [](const std::string&) { return platform::FileOperationObserver::REPLACE_NO; };
-        w->MMtolcpyClick(0);
+        w->onToolsCopyOrMove(0);
         w->Progress->AnswerReplace = nullptr;
         QCOMPARE(D().Read("data2/x"), std::string("new"));
         QCOMPARE(D().Read("database/data2/x"), std::string("old"));
@@ -222,7 +224,7 @@ private slots:
         w->Progress->CancelWhen = [](const std::string& name, uint64_t, uint64_t bytes) {
             return name == "huge.bin" && bytes > 0;
         };
-        w->MMtolcpyClick(1);
+        w->onToolsCopyOrMove(1);
         w->Progress->CancelWhen = nullptr;
         QVERIFY(!D().Exists("database/big/huge.bin"));
         QCOMPARE(ui.messages.size(), 1);
@@ -243,7 +245,7 @@ private slots:
         w->OpenPath(Root(), true);
         SelectRow(*w, "big");
         chosen = small;
-        w->MMtolcpyClick(1);
+        w->onToolsCopyOrMove(1);
         ::umount2(small.c_str(), MNT_DETACH);
         QCOMPARE(ui.messages.size(), 1);
         QVERIFY(ui.messages[0].startsWith("コピーできなかった項目があります。"));
@@ -255,7 +257,7 @@ private slots:
         auto w = OpenWindow();
         Global().UseRecycleBin = 1;
         SelectRow(*w, "one.txt");
-        w->MMtoldelClick();
+        w->onToolsDelete();
         QCOMPARE(ui.questions.last(),
                  QString::fromStdString("削除：" + Root() + "one.txt　\n\nごみ箱へ移動します。（ファイル 1 個、1 B）\n\n実行しますか？"));
         QVERIFY(!D().Exists("one.txt"));
@@ -266,11 +268,11 @@ private slots:
         Global().UseRecycleBin = 0;
         SelectRow(*w, "database");
         ui.answer = ID_NO;
-        w->MMtoldelClick();
+        w->onToolsDelete();
         QVERIFY2(D().Exists("database"), "No keeps it");
         ui.answer = ID_YES;
         SelectRow(*w, "database");
-        w->MMtoldelClick();
+        w->onToolsDelete();
         QVERIFY(ui.questions.last().contains("\nごみ箱を使用しない設定のため通常の方法では復元できません。 \n"));
         QVERIFY2(ui.questions.last().contains("\n完全に削除します。（フォルダ"), qPrintable(ui.questions.last()));
         QVERIFY(!D().Exists("database"));
@@ -279,17 +281,17 @@ private slots:
         // Nothing selected in the drive's root: the commands would reach the
         // root itself, and say so instead of doing nothing without a word.
         w->OpenPath(Root(), false);
-        w->LVlist->setFocus();
-        w->LVlist->clearSelection();
-        w->LVlist->setCurrentIndex(QModelIndex());
+        w->folderList->setFocus();
+        w->folderList->clearSelection();
+        w->folderList->setCurrentIndex(QModelIndex());
         w->PopupContext = 2;
         ui.messages.clear();
         const int asked = static_cast<int>(ui.questions.size());
-        w->MMtoldelClick();
+        w->onToolsDelete();
         QCOMPARE(ui.questions.size(), asked);
         QCOMPARE(ui.messages.size(), 1);
         QVERIFY2(ui.messages[0].startsWith("ドライブのルートは削除できません。"), qPrintable(ui.messages[0]));
-        w->MMtolcpyClick(1);
+        w->onToolsCopyOrMove(1);
         QCOMPARE(ui.messages.size(), 2);
         QVERIFY2(ui.messages[1].startsWith("ドライブのルートはコピーできません。"), qPrintable(ui.messages[1]));
     }
@@ -301,7 +303,7 @@ private slots:
         auto w = OpenWindow();
         Global().UseRecycleBin = 0;
         SelectRow(*w, "out");
-        w->MMtoldelClick();
+        w->onToolsDelete();
         QVERIFY(!D().Exists("out"));
         QCOMPARE(outside.Read("keep/me"), std::string("safe"));
     }
@@ -312,7 +314,7 @@ private slots:
         auto w = OpenWindow();
         SelectRow(*w, QString::fromStdString(platform::ShownName(odd)));
         chosen = D() / "database";
-        w->MMtolcpyClick(1);
+        w->onToolsCopyOrMove(1);
         QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join("|")));
         QCOMPARE(D().Read("database/" + odd), std::string("bytes"));
 
@@ -322,7 +324,7 @@ private slots:
             ::unlink((D() / "one.txt").c_str());
             return D() / "database";
         });
-        w->MMtolcpyClick(1);
+        w->onToolsCopyOrMove(1);
         QCOMPARE(ui.messages.size(), 1);
         QVERIFY(ui.messages[0].startsWith("コピーできなかった項目があります。"));
         QVERIFY(!D().Exists("database/one.txt"));
@@ -332,16 +334,16 @@ private slots:
         auto w = OpenWindow();
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
-        w->TVtree->setFocus();
-        w->TVtree->setCurrentItem(w->TVtree->topLevelItem(0));
-        QVERIFY(!w->MMtoldel->isEnabled());  // the root
+        w->folderTree->setFocus();
+        w->folderTree->setCurrentItem(w->folderTree->topLevelItem(0));
+        QVERIFY(!w->toolsDeleteAction->isEnabled());  // the root
         SelectRow(*w, "one.txt");
-        QVERIFY(w->MMtoldel->isEnabled());
+        QVERIFY(w->toolsDeleteAction->isEnabled());
         ui.answer = ID_NO;
-        QTest::keyClick(w->LVlist, Qt::Key_Delete);
+        QTest::keyClick(w->folderList, Qt::Key_Delete);
         QCOMPARE(ui.questions.size(), 1);
         QVERIFY(ui.questions[0].contains("one.txt"));
-        QTest::keyClick(w->LVlist, Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(w->folderList, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(browsed, 1);
     }
 
@@ -349,14 +351,14 @@ private slots:
         auto w = OpenWindow();
         QVERIFY(w->Properties->Load(Root() + "data\\"));
         auto value = [&](const QString& caption) {
-            for (int i = 0; i < w->Properties->LVprop->topLevelItemCount(); ++i)
-                if (w->Properties->LVprop->topLevelItem(i)->text(0) == caption)
-                    return w->Properties->LVprop->topLevelItem(i)->text(1);
+            for (int i = 0; i < w->Properties->propertyList->topLevelItemCount(); ++i)
+                if (w->Properties->propertyList->topLevelItem(i)->text(0) == caption)
+                    return w->Properties->propertyList->topLevelItem(i)->text(1);
             return QString();
         };
         QCOMPARE(value("種類"), QString("フォルダ"));
         QCOMPARE(value("サイズ"), QString("未計測 "));
-        w->MMmesdrvClick();
+        w->onMeasureDrive();
         QVERIFY(w->Properties->Load(Root() + "data\\"));
         QVERIFY(value("サイズ").contains("73,000 バイト"));
         QVERIFY(value("内容").startsWith("ファイル 2 個"));
@@ -371,7 +373,7 @@ private slots:
         auto w = OpenWindow();
         D().MakeDir("fresh");
         QVERIFY(RowOf(*w, "fresh") < 0);
-        w->TVtree->setCurrentItem(w->TVtree->topLevelItem(0));
+        w->folderTree->setCurrentItem(w->folderTree->topLevelItem(0));
         w->RefreshFromDisk();
         QVERIFY(RowOf(*w, "fresh") >= 0);
 
@@ -383,13 +385,13 @@ private slots:
             if (platform::DriveRoots()[static_cast<size_t>(n)].empty()) letter = n;
         QVERIFY(letter >= 0);
         std::string why;
-        QCOMPARE(TFMnetcon::Connect(share.Path(), letter, why), 0);
+        QCOMPARE(NetworkConnectDialog::Connect(share.Path(), letter, why), 0);
         QCOMPARE(platform::DriveRoots()[static_cast<size_t>(letter)],
                  share.Path().substr(0, share.Path().size() - 1));
         // the letter is taken now
-        QCOMPARE(TFMnetcon::Connect(share.Path(), letter, why), 1);
-        QCOMPARE(TFMnetcon::Connect("/no/such/folder", letter - 1, why), 1);
-        QCOMPARE(TFMnetdis::Disconnect(letter), 0);
+        QCOMPARE(NetworkConnectDialog::Connect(share.Path(), letter, why), 1);
+        QCOMPARE(NetworkConnectDialog::Connect("/no/such/folder", letter - 1, why), 1);
+        QCOMPARE(NetworkDisconnectDialog::Disconnect(letter), 0);
         QVERIFY(platform::DriveRoots()[static_cast<size_t>(letter)].empty());
         // disconnecting deletes nothing
         QCOMPARE(share.Read("doc.txt"), std::string("shared"));

@@ -23,7 +23,7 @@ private slots:
 
     void opensWithDefaultsAndSaves54LinesOnClose() {
         {
-            TFMmain w({});
+            MainWindow w({});
             QCOMPARE(w.windowTitle(), QStringLiteral(" Quorvalix - Norvessa -"));
             w.show();
             QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -44,7 +44,7 @@ private slots:
     void savedGeometryIsAppliedAndWrittenBack() {
         dir->Write("norvessa.prm", "700\r\n450\r\n30\r\n40\r\n");
         {
-            TFMmain w({});
+            MainWindow w({});
             w.show();
             QVERIFY(QTest::qWaitForWindowExposed(&w));
             QCOMPARE(w.size(), QSize(700, 450));
@@ -60,28 +60,28 @@ private slots:
     void frameIsFittedIntoTheAvailableArea() {
         const QRect area(0, 0, 1280, 1024);
         // Too wide: as wide as the area, then moved in from the right.
-        QCOMPARE(TFMmain::FitFrame(QRect(100, 0, 5000, 600), area), QRect(0, 0, 1280, 600));
-        QCOMPARE(TFMmain::FitFrame(QRect(10, 20, 800, 2000), area), QRect(10, 0, 800, 1024));
+        QCOMPARE(MainWindow::FitFrame(QRect(100, 0, 5000, 600), area), QRect(0, 0, 1280, 600));
+        QCOMPARE(MainWindow::FitFrame(QRect(10, 20, 800, 2000), area), QRect(10, 0, 800, 1024));
         // A window that fits stays exactly where it is.
-        QCOMPARE(TFMmain::FitFrame(QRect(30, 40, 800, 600), area), QRect(30, 40, 800, 600));
-        QCOMPARE(TFMmain::FitFrame(QRect(480, 424, 800, 600), area), QRect(480, 424, 800, 600));
+        QCOMPARE(MainWindow::FitFrame(QRect(30, 40, 800, 600), area), QRect(30, 40, 800, 600));
+        QCOMPARE(MainWindow::FitFrame(QRect(480, 424, 800, 600), area), QRect(480, 424, 800, 600));
         // Running off any edge: moved back inside, size kept.
-        QCOMPARE(TFMmain::FitFrame(QRect(1000, 900, 800, 600), area), QRect(480, 424, 800, 600));
-        QCOMPARE(TFMmain::FitFrame(QRect(-300, -50, 800, 600), area), QRect(0, 0, 800, 600));
+        QCOMPARE(MainWindow::FitFrame(QRect(1000, 900, 800, 600), area), QRect(480, 424, 800, 600));
+        QCOMPARE(MainWindow::FitFrame(QRect(-300, -50, 800, 600), area), QRect(0, 0, 800, 600));
         // An area that leaves room for a panel at the top and a dock on the left.
         const QRect withPanel(64, 27, 1216, 997);
-        QCOMPARE(TFMmain::FitFrame(QRect(0, 0, 1280, 1024), withPanel), withPanel);
+        QCOMPARE(MainWindow::FitFrame(QRect(0, 0, 1280, 1024), withPanel), withPanel);
         // No known area: unchanged.
-        QCOMPARE(TFMmain::FitFrame(QRect(5, 5, 5000, 5000), QRect()), QRect(5, 5, 5000, 5000));
+        QCOMPARE(MainWindow::FitFrame(QRect(5, 5, 5000, 5000), QRect()), QRect(5, 5, 5000, 5000));
     }
 
     void oversizedWindowFitsTheScreenFrameIncluded() {
         dir->Write("norvessa.prm", "5000\r\n4000\r\n-200\r\n-100\r\n");
-        TFMmain w({});
+        MainWindow w({});
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.TMtimer->stop();
-        w.TMtimerTimer(true);
+        w.refreshTimer->stop();
+        w.onRefreshTimer(true);
         const QRect available = w.screen()->availableGeometry();
         QVERIFY2(available.contains(w.frameGeometry()),
                  qPrintable(QStringLiteral("frame %1,%2 %3x%4").arg(w.frameGeometry().x()).arg(w.frameGeometry().y())
@@ -98,11 +98,11 @@ private slots:
         dir->Write("norvessa.prm", "720\r\n430\r\n37\r\n52\r\n");
         QRect first;
         {
-            TFMmain w({});
+            MainWindow w({});
             w.show();
             QVERIFY(QTest::qWaitForWindowExposed(&w));
-            w.TMtimer->stop();
-            w.TMtimerTimer(true);
+            w.refreshTimer->stop();
+            w.onRefreshTimer(true);
             QCOMPARE(w.size(), QSize(720, 430));
             QCOMPARE(w.pos(), QPoint(37, 52));
             // Moved and resized by the user, then closed.
@@ -121,11 +121,11 @@ private slots:
         // The next start puts the window exactly there, and saves the same.
         Global() = GlobalState{};
         {
-            TFMmain w({});
+            MainWindow w({});
             w.show();
             QVERIFY(QTest::qWaitForWindowExposed(&w));
-            w.TMtimer->stop();
-            w.TMtimerTimer(true);
+            w.refreshTimer->stop();
+            w.onRefreshTimer(true);
             QCOMPARE(w.frameGeometry(), first);
             w.close();
         }
@@ -136,14 +136,14 @@ private slots:
 
     void minimumSizeKeepsEveryStatusPanelWhole() {
         dir->Write("norvessa.prm", "200\r\n120\r\n0\r\n0\r\n");
-        TFMmain w({});
+        MainWindow w({});
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.TMtimer->stop();
+        w.refreshTimer->stop();
         // Long texts as a measured drive shows them.
         const QStringList texts{"X", "ボリュームラベル", "Total  999.99 GB", "Free  123.45 MB", "Snap.  2026/12/07 09:47:13",
                                 "Lap.  01:23:45", ""};
-        for (int i = 0; i < 7; ++i) w.SBpanels[static_cast<size_t>(i)]->setText(texts[i]);
+        for (int i = 0; i < 7; ++i) w.statusPanels[static_cast<size_t>(i)]->setText(texts[i]);
         for (const QSize& tried : {QSize(200, 120), QSize(1, 1), w.minimumSize()}) {
             w.resize(tried);
             QCoreApplication::processEvents();
@@ -152,7 +152,7 @@ private slots:
             const QRect bar = w.statusBar()->rect();
             int right = -1;
             for (int i = 0; i < 7; ++i) {
-                const QLabel* p = w.SBpanels[static_cast<size_t>(i)];
+                const QLabel* p = w.statusPanels[static_cast<size_t>(i)];
                 const QRect r = QRect(p->mapTo(w.statusBar(), QPoint(0, 0)), p->size());
                 QVERIFY2(bar.contains(r), qPrintable(QStringLiteral("panel %1 outside the status bar").arg(i)));
                 QVERIFY2(r.left() > right, qPrintable(QStringLiteral("panel %1 overlaps").arg(i)));
@@ -162,7 +162,7 @@ private slots:
                              qPrintable(QStringLiteral("panel %1 cuts its text").arg(i)));
             }
             // The tree and list keep some rows.
-            QVERIFY(w.TVtree->height() >= 3 * w.TVtree->fontMetrics().height());
+            QVERIFY(w.folderTree->height() >= 3 * w.folderTree->fontMetrics().height());
         }
         w.close();
         // A saved size below the minimum is not kept.

@@ -30,25 +30,25 @@ private:
 
     std::string L(const std::string& rest) { return x + rest; }
 
-    QStringList Captions(const TFMrank& w) {
+    QStringList Captions(const RankingWindow& w) {
         QStringList out;
-        for (int i = 0; i < w.LVlist->topLevelItemCount(); ++i) out << w.LVlist->topLevelItem(i)->text(0);
+        for (int i = 0; i < w.reportList->topLevelItemCount(); ++i) out << w.reportList->topLevelItem(i)->text(0);
         return out;
     }
     QString Q(const std::string& s) { return QString::fromStdString(s); }
 
     // Shows the window as the main window does and waits for its first
     // computation.
-    void Open(TFMrank& w) {
+    void Open(RankingWindow& w) {
         const int before = w.Computations();
         w.show();
         QTRY_COMPARE(w.Computations(), before + 1);
     }
 
-    void SelectRow(TFMrank& w, const QString& caption) {
-        w.LVlist->clearSelection();
-        for (int i = 0; i < w.LVlist->topLevelItemCount(); ++i)
-            if (w.LVlist->topLevelItem(i)->text(0) == caption) w.LVlist->topLevelItem(i)->setSelected(true);
+    void SelectRow(RankingWindow& w, const QString& caption) {
+        w.reportList->clearSelection();
+        for (int i = 0; i < w.reportList->topLevelItemCount(); ++i)
+            if (w.reportList->topLevelItem(i)->text(0) == caption) w.reportList->topLevelItem(i)->setSelected(true);
     }
 
 private slots:
@@ -79,27 +79,27 @@ private slots:
     }
 
     void firstOpeningShowsTheDefaults() {
-        TFMing running;
-        TFMrank w(nullptr, &running);
+        RunningDialog running;
+        RankingWindow w(nullptr, &running);
         Open(w);
         QCOMPARE(running.windowTitle(), QStringLiteral(" 整列中..."));
-        QVERIFY(!running.BTstop->isVisibleTo(&running));
-        QCOMPARE(w.CBsort->currentText(), QStringLiteral("占有量順"));
-        QCOMPARE(w.CBcount->currentText(), QStringLiteral("Top 10"));
-        QHeaderView* h = w.LVlist->header();
+        QVERIFY(!running.stopButton->isVisibleTo(&running));
+        QCOMPARE(w.sortCombo->currentText(), QStringLiteral("占有量順"));
+        QCOMPARE(w.countCombo->currentText(), QStringLiteral("Top 10"));
+        QHeaderView* h = w.reportList->header();
         QCOMPARE(h->sectionSize(0), 240);
         for (int k = 1; k <= 9; ++k) QCOMPARE(h->sectionSize(k), k <= 5 ? 100 : 0);
-        QCOMPARE(w.LVlist->headerItem()->text(3), QStringLiteral("クラスタギャップ"));
+        QCOMPARE(w.reportList->headerItem()->text(3), QStringLiteral("クラスタギャップ"));
         const QStringList attrs{"0", "1", "1", "1", "1"};
         for (int i = 0; i < 5; ++i)
-            QCOMPARE(w.LBattr->item(i)->checkState() == Qt::Checked ? QStringLiteral("1") : QStringLiteral("0"),
+            QCOMPARE(w.attributeList->item(i)->checkState() == Qt::Checked ? QStringLiteral("1") : QStringLiteral("0"),
                      attrs[i]);
         // Hidden, read-only, system and zero-file folders are out; the rows
         // are numbered at the width of "Top 10".
         QCOMPARE(Captions(w), (QStringList{Q("01 " + L("\\big\\")), Q("02 " + L("\\data\\")),
                                            Q("03 " + L("\\database\\")), Q("04 " + L("\\data\\old\\")),
                                            Q("05 " + L("\\small\\")), Q("06 " + L("\\empty\\full\\"))}));
-        QTreeWidgetItem* top = w.LVlist->topLevelItem(0);
+        QTreeWidgetItem* top = w.reportList->topLevelItem(0);
         QCOMPARE(top->text(1), QStringLiteral("97.66 KB"));
         QCOMPARE(top->text(3), QStringLiteral("2.34 KB"));
         QVERIFY(!top->icon(0).isNull());
@@ -108,13 +108,13 @@ private slots:
     }
 
     void headerClicksAndColumnButtons() {
-        TFMing running;
-        TFMrank w(nullptr, &running);
+        RunningDialog running;
+        RankingWindow w(nullptr, &running);
         Open(w);
-        QHeaderView* h = w.LVlist->header();
+        QHeaderView* h = w.reportList->header();
         const int before = w.Computations();
         QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(h->sectionViewportPosition(3) + 20, 5));
-        QCOMPARE(w.CBsort->currentText(), QStringLiteral("クラスタギャップ順"));
+        QCOMPARE(w.sortCombo->currentText(), QStringLiteral("クラスタギャップ順"));
         QCOMPARE(w.Computations(), before + 1);
         QCOMPARE(Captions(w).first(), Q("01 " + L("\\data\\")));
         // The same heading again sorts again; "フォルダ" does nothing.
@@ -122,27 +122,27 @@ private slots:
         QCOMPARE(w.Computations(), before + 2);
         QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(20, 5));
         QCOMPARE(w.Computations(), before + 2);
-        QCOMPARE(w.CBsort->currentIndex(), 2);
+        QCOMPARE(w.sortCombo->currentIndex(), 2);
 
         // Releasing a column button hides its column without a computation;
         // pressing it again brings the fixed width back whatever was dragged.
-        QTest::mouseClick(w.BTfldrgaps, Qt::LeftButton);
+        QTest::mouseClick(w.clusterGapButton, Qt::LeftButton);
         QCOMPARE(h->sectionSize(3), 0);
         h->resizeSection(3, 60);
         QCOMPARE(h->sectionSize(3), 0);
-        QTest::mouseClick(w.BTfldrgaps, Qt::LeftButton);
+        QTest::mouseClick(w.clusterGapButton, Qt::LeftButton);
         QCOMPARE(h->sectionSize(3), 100);
         h->resizeSection(3, 50);
-        QTest::mouseClick(w.BTfldrgaps, Qt::LeftButton);
-        QTest::mouseClick(w.BTfldrgaps, Qt::LeftButton);
+        QTest::mouseClick(w.clusterGapButton, Qt::LeftButton);
+        QTest::mouseClick(w.clusterGapButton, Qt::LeftButton);
         QCOMPARE(h->sectionSize(3), 100);
-        QTest::mouseClick(w.BTfldrcnta, Qt::LeftButton);
+        QTest::mouseClick(w.allFolderCountButton, Qt::LeftButton);
         QCOMPARE(h->sectionSize(9), 80);
-        QCOMPARE(w.LVlist->topLevelItem(0)->text(9), QStringLiteral("1"));
+        QCOMPARE(w.reportList->topLevelItem(0)->text(9), QStringLiteral("1"));
         QCOMPARE(w.Computations(), before + 2);
 
         // Top 5 numbers from 1; the count combo recomputes.
-        w.CBcount->setCurrentIndex(0);
+        w.countCombo->setCurrentIndex(0);
         QCOMPARE(w.Computations(), before + 3);
         QCOMPARE(Captions(w).size(), 5);
         QCOMPARE(Captions(w).first(), Q("1 " + L("\\data\\")));
@@ -150,61 +150,61 @@ private slots:
     }
 
     void exclusionsComeAndGoAndAreKeptPerDrive() {
-        TFMing running;
-        TFMrank w(nullptr, &running);
+        RunningDialog running;
+        RankingWindow w(nullptr, &running);
         Open(w);
         // The folder alone: its subfolder stays.
         SelectRow(w, Q("02 " + L("\\data\\")));
-        QTest::mouseClick(w.BTexpn, Qt::LeftButton);
-        QCOMPARE(w.LBouts->count(), 1);
-        QCOMPARE(w.LBouts->item(0)->text(), Q(L("\\data\\")));
-        QCOMPARE(w.LBouts->item(0)->checkState(), Qt::Unchecked);
+        QTest::mouseClick(w.excludeButton, Qt::LeftButton);
+        QCOMPARE(w.exclusionList->count(), 1);
+        QCOMPARE(w.exclusionList->item(0)->text(), Q(L("\\data\\")));
+        QCOMPARE(w.exclusionList->item(0)->checkState(), Qt::Unchecked);
         QVERIFY(!Captions(w).contains(Q("02 " + L("\\data\\"))));
         QVERIFY(Captions(w).contains(Q("03 " + L("\\data\\old\\"))));
 
         // Two rows with their subfolders at once, one of them already in the
         // list in another letter case: one entry each, checked.
-        w.LBouts->item(0)->setData(Qt::UserRole, QByteArray::fromStdString(L("\\DATA\\")));
-        w.LBouts->item(0)->setText(Q(L("\\DATA\\")));
+        w.exclusionList->item(0)->setData(Qt::UserRole, QByteArray::fromStdString(L("\\DATA\\")));
+        w.exclusionList->item(0)->setText(Q(L("\\DATA\\")));
         const int before = w.Computations();
-        QTest::mouseClick(w.BTexpi, Qt::LeftButton);  // nothing selected: still recomputes
+        QTest::mouseClick(w.excludeWithSubfoldersButton, Qt::LeftButton);  // nothing selected: still recomputes
         QCOMPARE(w.Computations(), before + 1);
-        QCOMPARE(w.LBouts->count(), 1);
+        QCOMPARE(w.exclusionList->count(), 1);
         // The entry matches without regard to case, so data is still out and
         // its subfolder in; select the subfolder and big.
         SelectRow(w, Q("01 " + L("\\big\\")));
-        for (int i = 0; i < w.LVlist->topLevelItemCount(); ++i)
-            if (w.LVlist->topLevelItem(i)->text(0).endsWith(Q(L("\\data\\old\\"))))
-                w.LVlist->topLevelItem(i)->setSelected(true);
-        QTest::mouseClick(w.BTexpi, Qt::LeftButton);
-        QCOMPARE(w.LBouts->count(), 3);
-        QCOMPARE(w.LBouts->item(1)->text(), Q(L("\\big\\")));
-        QCOMPARE(w.LBouts->item(2)->checkState(), Qt::Checked);
+        for (int i = 0; i < w.reportList->topLevelItemCount(); ++i)
+            if (w.reportList->topLevelItem(i)->text(0).endsWith(Q(L("\\data\\old\\"))))
+                w.reportList->topLevelItem(i)->setSelected(true);
+        QTest::mouseClick(w.excludeWithSubfoldersButton, Qt::LeftButton);
+        QCOMPARE(w.exclusionList->count(), 3);
+        QCOMPARE(w.exclusionList->item(1)->text(), Q(L("\\big\\")));
+        QCOMPARE(w.exclusionList->item(2)->checkState(), Qt::Checked);
         QCOMPARE(Captions(w), (QStringList{Q("01 " + L("\\database\\")), Q("02 " + L("\\small\\")),
                                            Q("03 " + L("\\empty\\full\\"))}));
 
         // Checking the data entry takes its subfolder along; the check mark
         // alone recomputes.
-        w.LBouts->item(2)->setCheckState(Qt::Unchecked);  // data\old alone again
+        w.exclusionList->item(2)->setCheckState(Qt::Unchecked);  // data\old alone again
         QVERIFY(Captions(w).size() == 3);
         SelectRow(w, Q("01 " + L("\\database\\")));
-        QTest::mouseClick(w.BTexpn, Qt::LeftButton);
-        QCOMPARE(w.LBouts->count(), 4);
+        QTest::mouseClick(w.excludeButton, Qt::LeftButton);
+        QCOMPARE(w.exclusionList->count(), 4);
 
         // Returning an entry brings the folder back at once; with nothing
         // selected the button does nothing.
         const int computed = w.Computations();
-        QTest::mouseClick(w.BTretn, Qt::LeftButton);
+        QTest::mouseClick(w.includeButton, Qt::LeftButton);
         QCOMPARE(w.Computations(), computed);
-        w.LBouts->setCurrentRow(3);
-        QTest::mouseClick(w.BTretn, Qt::LeftButton);
-        QCOMPARE(w.LBouts->count(), 3);
+        w.exclusionList->setCurrentRow(3);
+        QTest::mouseClick(w.includeButton, Qt::LeftButton);
+        QCOMPARE(w.exclusionList->count(), 3);
         QCOMPARE(Captions(w).first(), Q("01 " + L("\\database\\")));
 
         // Esc closes and stores everything.
-        w.CBsort->setCurrentIndex(0);
-        QTest::mouseClick(w.BTfilecntc, Qt::LeftButton);
-        QTest::keyClick(w.LVlist, Qt::Key_Escape);
+        w.sortCombo->setCurrentIndex(0);
+        QTest::mouseClick(w.fileCountButton, Qt::LeftButton);
+        QTest::keyClick(w.reportList, Qt::Key_Escape);
         QVERIFY(!w.isVisible());
         QCOMPARE(w.Working().Count(), 0);
         const std::string file = "norvessa_" + std::string(1, drive->Letter()) + ".rks";
@@ -218,18 +218,18 @@ private slots:
         DriveRecord* mine = Global().CurrentDrive;
         Global().CurrentDrive = other;
         Open(w);
-        QCOMPARE(w.LBouts->count(), 0);
-        QCOMPARE(w.CBsort->currentIndex(), 1);
-        QCOMPARE(w.LVlist->header()->sectionSize(6), 0);
+        QCOMPARE(w.exclusionList->count(), 0);
+        QCOMPARE(w.sortCombo->currentIndex(), 1);
+        QCOMPARE(w.reportList->header()->sectionSize(6), 0);
         w.close();
 
         // Reopening the first drive restores its exclusions and choices.
         Global().CurrentDrive = mine;
         Open(w);
-        QCOMPARE(w.LBouts->count(), 3);
-        QCOMPARE(w.LBouts->item(1)->checkState(), Qt::Checked);
-        QCOMPARE(w.CBsort->currentIndex(), 0);
-        QCOMPARE(w.LVlist->header()->sectionSize(6), 80);
+        QCOMPARE(w.exclusionList->count(), 3);
+        QCOMPARE(w.exclusionList->item(1)->checkState(), Qt::Checked);
+        QCOMPARE(w.sortCombo->currentIndex(), 0);
+        QCOMPARE(w.reportList->header()->sectionSize(6), 80);
         QCOMPARE(Captions(w).first(), Q("01 " + L("\\database\\")));
         w.close();
     }
@@ -238,16 +238,16 @@ private slots:
         const std::string file = "norvessa_" + std::string(1, drive->Letter()) + ".rks";
         drive->ExeDir().Write(file, "1\r\n-7\r\n42\r\nx\r\n0\r\n\r\n\r\n\r\n\r\n\r\nnoequals\r\n" +
                                         std::string(1 << 20, 'z') + "\r\n");
-        TFMing running;
-        TFMrank w(nullptr, &running);
+        RunningDialog running;
+        RankingWindow w(nullptr, &running);
         Open(w);
-        QCOMPARE(w.CBsort->currentIndex(), 1);
-        QCOMPARE(w.CBcount->currentIndex(), 1);
-        QCOMPARE(w.LVlist->header()->sectionSize(0), 240);
-        QCOMPARE(w.LVlist->header()->sectionSize(1), 100);
-        QCOMPARE(w.LBattr->item(1)->checkState(), Qt::Checked);
-        QCOMPARE(w.LBattr->item(0)->checkState(), Qt::Unchecked);
-        QCOMPARE(w.LBouts->count(), 2);
+        QCOMPARE(w.sortCombo->currentIndex(), 1);
+        QCOMPARE(w.countCombo->currentIndex(), 1);
+        QCOMPARE(w.reportList->header()->sectionSize(0), 240);
+        QCOMPARE(w.reportList->header()->sectionSize(1), 100);
+        QCOMPARE(w.attributeList->item(1)->checkState(), Qt::Checked);
+        QCOMPARE(w.attributeList->item(0)->checkState(), Qt::Unchecked);
+        QCOMPARE(w.exclusionList->count(), 2);
         QCOMPARE(Captions(w).size(), 6);
         w.close();
 
@@ -258,19 +258,19 @@ private slots:
             Global().Folders.Assign(two);
         }
         Open(w);
-        QCOMPARE(w.LVlist->topLevelItemCount(), 0);
+        QCOMPARE(w.reportList->topLevelItemCount(), 0);
         w.close();
     }
 
     void valueCellsAreRightAlignedOnTheListBackground() {
-        TFMing running;
-        TFMrank w(nullptr, &running);
+        RunningDialog running;
+        RankingWindow w(nullptr, &running);
         Open(w);
-        w.LVlist->topLevelItem(0)->setSelected(true);
-        QImage img = w.LVlist->viewport()->grab().toImage();
-        const QRect row = w.LVlist->visualItemRect(w.LVlist->topLevelItem(0));
-        QHeaderView* h = w.LVlist->header();
-        const QColor base = w.LVlist->palette().color(QPalette::Base);
+        w.reportList->topLevelItem(0)->setSelected(true);
+        QImage img = w.reportList->viewport()->grab().toImage();
+        const QRect row = w.reportList->visualItemRect(w.reportList->topLevelItem(0));
+        QHeaderView* h = w.reportList->header();
+        const QColor base = w.reportList->palette().color(QPalette::Base);
         // The selection shows on the folder column; the value cells keep the
         // list's background.
         QVERIFY(img.pixelColor(h->sectionViewportPosition(0) + 200, row.center().y()) != base);
@@ -295,28 +295,28 @@ private slots:
         drive->Dir().Write("data/sub/b.bin", std::string(70000, 'b'));
         drive->Dir().Write("music/c.bin", std::string(20000, 'c'));
         Global() = GlobalState{};
-        TFMmain main(StringList{});
+        MainWindow main(StringList{});
         main.show();
-        main.TMtimer->stop();
+        main.refreshTimer->stop();
         main.OpenPath(drive->Root(), true);
         Global().AskBeforeMeasure = 0;
         MeasureHooks quiet;
         QCOMPARE(MeasureDrives(quiet), 1);
-        QVERIFY(main.MMmesrnk->isEnabled());
+        QVERIFY(main.measureRankingAction->isEnabled());
 
         QStringList rows;
         QRect placed;
         // The window is modal: look at it from a timer while it is up.
         QTimer look;
         connect(&look, &QTimer::timeout, this, [&] {
-            if (!main.Rank->isVisible() || main.Rank->Computations() < 1) return;
+            if (!main.Ranking->isVisible() || main.Ranking->Computations() < 1) return;
             look.stop();
-            rows = Captions(*main.Rank);
-            placed = main.Rank->geometry();
-            main.Rank->close();
+            rows = Captions(*main.Ranking);
+            placed = main.Ranking->geometry();
+            main.Ranking->close();
         });
         look.start(20);
-        main.MMmesrnk->trigger();
+        main.measureRankingAction->trigger();
         QCOMPARE(placed, main.geometry().adjusted(32, 32, -32, -32));
         // The whole subtree counts: data holds its sub folder.
         QCOMPARE(rows, (QStringList{Q("01 " + L("\\data\\")), Q("02 " + L("\\data\\sub\\")),
@@ -327,17 +327,17 @@ private slots:
         // folder, with the keys in its list.
         QTimer enter;
         connect(&enter, &QTimer::timeout, this, [&] {
-            if (!main.Rank->isVisible() || main.Rank->Computations() < 2) return;
+            if (!main.Ranking->isVisible() || main.Ranking->Computations() < 2) return;
             enter.stop();
-            main.Rank->LVlist->setFocus();
-            main.Rank->LVlist->setCurrentItem(main.Rank->LVlist->topLevelItem(1));
-            QTest::keyClick(main.Rank->LVlist, Qt::Key_Return);
+            main.Ranking->reportList->setFocus();
+            main.Ranking->reportList->setCurrentItem(main.Ranking->reportList->topLevelItem(1));
+            QTest::keyClick(main.Ranking->reportList, Qt::Key_Return);
         });
         enter.start(20);
-        main.MMmesrnk->trigger();
-        QVERIFY(!main.Rank->isVisible());
+        main.measureRankingAction->trigger();
+        QVERIFY(!main.Ranking->isVisible());
         QCOMPARE(QString::fromStdString(SplitRow(main.Rows().front()).Caption), Q(L("\\data\\sub\\")));
-        QCOMPARE(main.focusWidget(), static_cast<QWidget*>(main.LVlist));
+        QCOMPARE(main.focusWidget(), static_cast<QWidget*>(main.folderList));
     }
 
     // A name that is not UTF-8 reads as in the main list, and a deep path
@@ -348,17 +348,17 @@ private slots:
         deep += "最後のフォルダ\\";
         Global().Folders.Append(L("\\bad\xFF\xFE\\ > 400000:409600:400000:409600:1:1:0:0:0:0:0:0"));
         Global().Folders.Append(deep + " > 300000:307200:300000:307200:1:1:0:0:0:0:0:0");
-        TFMing running;
-        TFMrank w(nullptr, &running);
+        RunningDialog running;
+        RankingWindow w(nullptr, &running);
         Open(w);
         QCOMPARE(Captions(w).value(0), Q("01 " + L("\\bad%FF%FE\\")));
-        QTreeWidgetItem* item = w.LVlist->topLevelItem(1);
+        QTreeWidgetItem* item = w.reportList->topLevelItem(1);
         QCOMPARE(item->toolTip(0), Q(deep));
         // What the list's delegate draws in the folder column.
         QStyleOptionViewItem shown;
-        shown.initFrom(w.LVlist);
-        shown.widget = w.LVlist;
-        shown.rect = QRect(0, 0, w.LVlist->columnWidth(0), 20);
+        shown.initFrom(w.reportList);
+        shown.widget = w.reportList;
+        shown.rect = QRect(0, 0, w.reportList->columnWidth(0), 20);
         shown.features |= QStyleOptionViewItem::HasDisplay;
         shown.text = item->text(0);
         ElidePathInCell(&shown);

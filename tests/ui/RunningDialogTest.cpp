@@ -11,7 +11,7 @@ class RunningDialogTest : public QObject {
     Q_OBJECT
 private slots:
     void jobWithoutStopReturnsOne() {
-        TFMing dialog;
+        RunningDialog dialog;
         dialog.PrepareRunning(QStringLiteral(" 計測中..."), true);
         QCOMPARE(dialog.windowTitle(), QStringLiteral(" 計測中..."));
         bool visibleWhileRunning = false;
@@ -25,11 +25,11 @@ private slots:
         // An empty caption keeps the last one.
         dialog.PrepareRunning(QString(), true);
         QCOMPARE(dialog.windowTitle(), QStringLiteral(" 計測中..."));
-        QVERIFY(dialog.LLing->text().isEmpty());
+        QVERIFY(dialog.captionLabel->text().isEmpty());
     }
 
     void stopAndEscapeStopTheJob() {
-        TFMing dialog;
+        RunningDialog dialog;
         dialog.PrepareRunning(QStringLiteral(" 計測中..."), true);
         int looks = 0;
         int result = dialog.RunJob([&] {
@@ -42,16 +42,16 @@ private slots:
         });
         QCOMPARE(result, 0);
         QVERIFY(looks < 1000);
-        QVERIFY(!dialog.BTstop->isEnabled());  // disabled until the next preparation
+        QVERIFY(!dialog.stopButton->isEnabled());  // disabled until the next preparation
         dialog.PrepareRunning(QString(), true);
-        QVERIFY(dialog.BTstop->isEnabled());
+        QVERIFY(dialog.stopButton->isEnabled());
 
-        result = dialog.RunJob([&] { QTest::mouseClick(dialog.BTstop, Qt::LeftButton); });
+        result = dialog.RunJob([&] { QTest::mouseClick(dialog.stopButton, Qt::LeftButton); });
         QCOMPARE(result, 0);
     }
 
     void escapeCannotStopAJobWithoutStopButton() {
-        TFMing dialog;
+        RunningDialog dialog;
         dialog.PrepareRunning(QStringLiteral(" 整列中..."), false);
         int result = dialog.RunJob([&] {
             QTest::keyClick(&dialog, Qt::Key_Escape);
@@ -62,7 +62,7 @@ private slots:
     }
 
     void toolWindowWithOnlyACloseBoxThatStops() {
-        TFMing dialog;
+        RunningDialog dialog;
         const Qt::WindowFlags f = dialog.windowFlags();
         QCOMPARE(f & Qt::WindowType_Mask, Qt::Tool);
         QVERIFY(f.testFlag(Qt::CustomizeWindowHint));
@@ -97,27 +97,27 @@ private slots:
     }
 
     void progressLineHoldsItsText() {
-        TFMing dialog;
+        RunningDialog dialog;
         dialog.SetProgressText(QStringLiteral("C:\\Program Files\\gjpqy 日本語フォルダ\\..."));
-        const QFontMetrics fm = dialog.LLing->fontMetrics();
-        QVERIFY2(dialog.LLing->height() >= fm.height(),
-                 qPrintable(QStringLiteral("line %1, font %2").arg(dialog.LLing->height()).arg(fm.height())));
+        const QFontMetrics fm = dialog.captionLabel->fontMetrics();
+        QVERIFY2(dialog.captionLabel->height() >= fm.height(),
+                 qPrintable(QStringLiteral("line %1, font %2").arg(dialog.captionLabel->height()).arg(fm.height())));
         // Line and STOP button lie inside the dialog and do not overlap.
-        const QRect line = dialog.LLing->geometry();
-        const QRect stop = dialog.BTstop->geometry();
+        const QRect line = dialog.captionLabel->geometry();
+        const QRect stop = dialog.stopButton->geometry();
         QVERIFY(!line.intersects(stop));
         QVERIFY(dialog.rect().contains(line));
         QVERIFY(dialog.rect().contains(stop));
     }
 
     void measurementHooksRunInTheDialog() {
-        TFMing dialog;
+        RunningDialog dialog;
         RunningHooks hooks(dialog);
         bool ran = false;
         hooks.RunJob(" 計測中...", [&] {
             ran = dialog.isVisible();
             hooks.SetProgressText("X:\\a\\...");
-            QCOMPARE(dialog.LLing->text(), QStringLiteral("X:\\a\\..."));
+            QCOMPARE(dialog.captionLabel->text(), QStringLiteral("X:\\a\\..."));
             QVERIFY(!hooks.StopRequested());
         });
         QVERIFY(ran);
@@ -126,28 +126,29 @@ private slots:
     // A measurement shows what it has counted and how long it runs, below
     // the folder; a deep path keeps its drive and its last folder.
     void countsAndTimeOfAMeasurement() {
-        TFMing dialog;
+        RunningDialog dialog;
         RunningHooks hooks(dialog);
         QString counts, time;
         hooks.RunJob(" 計測中...", [&] {
             hooks.SetProgressCounts(2, 1234567, 3000);
-            counts = dialog.LLcount->text();
-            time = dialog.LLtime->text();
+            counts = dialog.countLabel->text();
+            time = dialog.timeLabel->text();
         });
         QCOMPARE(counts, QStringLiteral("フォルダ 2　ファイル 1,234,567　2.93 KB"));
         QCOMPARE(time, QStringLiteral("経過 0:00:00"));
-        QVERIFY(!dialog.LLcount->geometry().intersects(dialog.LLing->geometry()));
-        QVERIFY(!dialog.LLcount->geometry().intersects(dialog.BTstop->geometry()));
-        QVERIFY(!dialog.LLtime->geometry().intersects(dialog.BTstop->geometry()));
+        QVERIFY(!dialog.countLabel->geometry().intersects(dialog.captionLabel->geometry()));
+        QVERIFY(!dialog.countLabel->geometry().intersects(dialog.stopButton->geometry()));
+        QVERIFY(!dialog.timeLabel->geometry().intersects(dialog.stopButton->geometry()));
 
         const QString deep = QStringLiteral("X:\\") + QStringLiteral("長いフォルダの名前\\").repeated(12) +
                              QStringLiteral("最後\\...");
         dialog.SetProgressText(deep);
-        QVERIFY(dialog.LLing->text().startsWith(QStringLiteral("X:\\長いフォルダの名前\\")));
-        QVERIFY(dialog.LLing->text().endsWith(QStringLiteral("\\最後\\...")));
-        QVERIFY(dialog.LLing->text().contains(QStringLiteral("…")));
-        QVERIFY(dialog.LLing->fontMetrics().horizontalAdvance(dialog.LLing->text()) <= dialog.LLing->width());
-        QCOMPARE(dialog.LLing->toolTip(), deep);
+        QVERIFY(dialog.captionLabel->text().startsWith(QStringLiteral("X:\\長いフォルダの名前\\")));
+        QVERIFY(dialog.captionLabel->text().endsWith(QStringLiteral("\\最後\\...")));
+        QVERIFY(dialog.captionLabel->text().contains(QStringLiteral("…")));
+        QVERIFY(dialog.captionLabel->fontMetrics().horizontalAdvance(dialog.captionLabel->text()) <=
+                dialog.captionLabel->width());
+        QCOMPARE(dialog.captionLabel->toolTip(), deep);
     }
 };
 

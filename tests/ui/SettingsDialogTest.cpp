@@ -67,68 +67,71 @@ private slots:
     }
 
     void defaultsEnablingAndCancel() {
-        TFMset d;
+        SettingsDialog d;
         d.LoadControls();
-        QVERIFY(d.CHeflash->isChecked());
-        QCOMPARE(d.CBedrv->currentText(), QString("ハードディスク"));
-        QCOMPARE(d.CBvunit->currentText(), QString("調整"));
-        QCOMPARE(d.CBvbase->currentText(), QString("カレントフォルダの容量"));
-        for (QCheckBox* c : {d.CHvdrv, d.CHvtool, d.CHvstatus, d.CHvsize, d.CHvarea, d.CHvfile, d.CHvfldr})
+        QVERIFY(d.splashCheck->isChecked());
+        QCOMPARE(d.startDriveCombo->currentText(), QString("ハードディスク"));
+        QCOMPARE(d.sizeUnitCombo->currentText(), QString("調整"));
+        QCOMPARE(d.percentBaseCombo->currentText(), QString("カレントフォルダの容量"));
+        for (QCheckBox* c : {d.driveBarCheck, d.toolbarCheck, d.statusBarCheck, d.sizeColumnCheck,
+                             d.occupiedColumnCheck, d.filesColumnCheck, d.foldersColumnCheck})
             QVERIFY(c->isChecked());
-        QVERIFY(d.RBckind->isChecked());
-        QCOMPARE(Checked(d.LBckind), QStringList{"ハードディスク"});
-        QCOMPARE(Checked(d.LBcdrv), QStringList{"Ｃ："});
-        QVERIFY(!d.LBcdrv->isEnabled() && d.LBckind->isEnabled());
-        QVERIFY(d.RBmyet->isChecked());
-        QCOMPARE(d.EDmlim->text(), QString("7"));
-        QVERIFY(!d.EDmlim->isEnabled() && !d.LLmlim->isEnabled());
-        QVERIFY(!d.CHmmulti->isChecked() && d.CHmask->isChecked() && d.CHmlink->isChecked());
-        QVERIFY(!d.CHarenw->isChecked() && d.CHatrsh->isChecked());
-        QVERIFY(!d.CHsend->isChecked());
+        QVERIFY(d.cacheByKindRadio->isChecked());
+        QCOMPARE(Checked(d.cacheKindList), QStringList{"ハードディスク"});
+        QCOMPARE(Checked(d.cacheLetterList), QStringList{"Ｃ："});
+        QVERIFY(!d.cacheLetterList->isEnabled() && d.cacheKindList->isEnabled());
+        QVERIFY(d.measureUnmeasuredRadio->isChecked());
+        QCOMPARE(d.expiryDaysEdit->text(), QString("7"));
+        QVERIFY(!d.expiryDaysEdit->isEnabled() && !d.expiryDaysLabel->isEnabled());
+        QVERIFY(!d.multipleDrivesCheck->isChecked() && d.askOnSearchCheck->isChecked() &&
+                d.hardLinksOnceCheck->isChecked());
+        QVERIFY(!d.remeasureAfterCheck->isChecked() && d.trashCheck->isChecked());
+        QVERIFY(!d.sendToCheck->isChecked());
         // The disabled edit takes the colour of its group box.
-        QCOMPARE(d.EDmlim->palette().color(QPalette::Base), d.EDmlim->parentWidget()->palette().color(QPalette::Window));
+        QCOMPARE(d.expiryDaysEdit->palette().color(QPalette::Base),
+                 d.expiryDaysEdit->parentWidget()->palette().color(QPalette::Window));
 
-        d.RBmlim->click();
-        QVERIFY(d.EDmlim->isEnabled() && d.LLmlim->isEnabled());
-        d.RBmsel->click();
-        QVERIFY(!d.EDmlim->isEnabled());
-        d.CHmmulti->click();
-        QVERIFY(!d.CHmask->isEnabled());
-        QVERIFY(d.CHmask->isChecked());
+        d.measureExpiredRadio->click();
+        QVERIFY(d.expiryDaysEdit->isEnabled() && d.expiryDaysLabel->isEnabled());
+        d.measureEverySelectionRadio->click();
+        QVERIFY(!d.expiryDaysEdit->isEnabled());
+        d.multipleDrivesCheck->click();
+        QVERIFY(!d.askOnSearchCheck->isEnabled());
+        QVERIFY(d.askOnSearchCheck->isChecked());
 
         // Cancel: nothing stored, the next show has the old values.
-        d.CBvunit->setCurrentIndex(3);
-        d.BTng->click();
+        d.sizeUnitCombo->setCurrentIndex(3);
+        d.cancelButton->click();
         QCOMPARE(Global().SizeUnit, 0);
         QCOMPARE(Global().MeasureMode, std::string("010000"));
         d.LoadControls();
-        QVERIFY(d.RBmyet->isChecked());
-        QVERIFY(!d.CHmmulti->isChecked());
+        QVERIFY(d.measureUnmeasuredRadio->isChecked());
+        QVERIFY(!d.multipleDrivesCheck->isChecked());
 
         // OK stores every control, the kept mark of a disabled box too; days
         // that are no number keep the old value.
-        d.RBmlim->click();
-        d.EDmlim->setText("abc");
-        d.CHmmulti->click();
-        d.CHmlink->setChecked(false);
-        d.BTokClick();
+        d.measureExpiredRadio->click();
+        d.expiryDaysEdit->setText("abc");
+        d.multipleDrivesCheck->click();
+        d.hardLinksOnceCheck->setChecked(false);
+        d.onOk();
         QCOMPARE(Global().MeasureMode, std::string("000001"));
         QCOMPARE(Global().ExpiryDays, 7);
         QCOMPARE(Global().MeasureMulti, 1);
         QCOMPARE(Global().AskBeforeMeasure, 1);
         QCOMPARE(Global().CountLinksOnce, 0);
-        d.EDmlim->setText("30");
-        d.BTokClick();
+        d.expiryDaysEdit->setText("30");
+        d.onOk();
         QCOMPARE(Global().ExpiryDays, 30);
     }
 
     void sendToEntryIsMadeRemovedAndLeftAlone() {
-        TFMset d;
+        SettingsDialog d;
         const std::string path = d.SendToFile();
         QCOMPARE(path, drive->ExeDir() / "xdg/applications/Norvessa.desktop");
         d.LoadControls();
-        d.CHsend->setChecked(true);
-        d.BTokClick();
+        d.sendToCheck->setChecked(true);
+        d.onOk();
         QVERIFY(platform::SendToExists(path));
         const std::string text = drive->ExeDir().Read("xdg/applications/Norvessa.desktop");
         QVERIFY(text.find("MimeType=inode/directory;") != std::string::npos);
@@ -143,20 +146,20 @@ private slots:
         // Present already: left as it is.
         drive->ExeDir().Write("xdg/applications/Norvessa.desktop", "mine");
         d.LoadControls();
-        QVERIFY(d.CHsend->isChecked());
-        d.BTokClick();
+        QVERIFY(d.sendToCheck->isChecked());
+        d.onOk();
         QCOMPARE(drive->ExeDir().Read("xdg/applications/Norvessa.desktop"), std::string("mine"));
-        d.CHsend->setChecked(false);
-        d.BTokClick();
+        d.sendToCheck->setChecked(false);
+        d.onOk();
         QVERIFY(!platform::SendToExists(path));
     }
 
     void anUnwritableFolderDisablesTheBoxWithAReason() {
         drive->ExeDir().Write("xdg", "a file where the folder should be");
-        TFMset d;
+        SettingsDialog d;
         QVERIFY(d.SendToFile().empty());
-        QVERIFY(!d.CHsend->isEnabled());
-        QVERIFY(!d.CHsend->toolTip().isEmpty());
+        QVERIFY(!d.sendToCheck->isEnabled());
+        QVERIFY(!d.sendToCheck->toolTip().isEmpty());
     }
 
     void proposalsAndMeasuringExactlyTheDrivesTicked() {
@@ -173,26 +176,26 @@ private slots:
         }
         QCOMPARE(letters.size(), size_t(4));
         Global() = GlobalState{};
-        TFMmain w({});
+        MainWindow w({});
         w.show();
-        w.TMtimer->stop();
+        w.refreshTimer->stop();
         w.OpenPath(drive->Root(), true);
         GlobalState& g = Global();
-        TFMmsrdrv& m = *w.MsrDrv;
+        MeasureDrivesDialog& m = *w.MeasureDrivesChoice;
 
         // Defaults: cached drives are the fixed disks; the list is greyed out.
         m.Prepare();
-        QVERIFY(m.RBcash->isChecked());
-        QVERIFY(!m.LBdrv->isEnabled());
-        for (int i = 0; i < m.LBdrv->count(); ++i) {
+        QVERIFY(m.cachedDrivesRadio->isChecked());
+        QVERIFY(!m.driveList->isEnabled());
+        for (int i = 0; i < m.driveList->count(); ++i) {
             const DriveRecord* r = g.Drives.ListedAt(i);
-            QCOMPARE(m.LBdrv->item(i)->checkState() == Qt::Checked, r->DriveType == 3);
+            QCOMPARE(m.driveList->item(i)->checkState() == Qt::Checked, r->DriveType == 3);
         }
-        m.RBpint->click();
-        QVERIFY(m.LBdrv->isEnabled());
-        m.RBcurr->click();
-        QCOMPARE(Checked(m.LBdrv).size(), 1);
-        QVERIFY(Checked(m.LBdrv)[0].startsWith(QChar(drive->Letter())));
+        m.chosenDrivesRadio->click();
+        QVERIFY(m.driveList->isEnabled());
+        m.currentDriveRadio->click();
+        QCOMPARE(Checked(m.driveList).size(), 1);
+        QVERIFY(Checked(m.driveList)[0].startsWith(QChar(drive->Letter())));
 
         // Several-drive measurement with two of the four ticked.
         g.MeasureMulti = 1;
@@ -207,18 +210,18 @@ private slots:
         };
         auto answer = [&](std::vector<int> tick) {
             QTimer::singleShot(0, &m, [&m, tick, listedPos] {
-                m.RBpint->click();
-                for (int i = 0; i < m.LBdrv->count(); ++i) m.LBdrv->item(i)->setCheckState(Qt::Unchecked);
-                for (int letter : tick) m.LBdrv->item(listedPos(letter))->setCheckState(Qt::Checked);
-                m.BTok->click();
+                m.chosenDrivesRadio->click();
+                for (int i = 0; i < m.driveList->count(); ++i) m.driveList->item(i)->setCheckState(Qt::Unchecked);
+                for (int letter : tick) m.driveList->item(listedPos(letter))->setCheckState(Qt::Checked);
+                m.okButton->click();
             });
         };
         answer({});
-        w.MMmesdrvClick();
+        w.onMeasureDrive();
         for (int letter : letters) QVERIFY(!QFile::exists(QString::fromStdString(cacheOf(letter))));
 
         answer({letters[1], letters[3]});
-        w.MMmesdrvClick();
+        w.onMeasureDrive();
         QVERIFY(!QFile::exists(QString::fromStdString(cacheOf(letters[0]))));
         QVERIFY(QFile::exists(QString::fromStdString(cacheOf(letters[1]))));
         QVERIFY(!QFile::exists(QString::fromStdString(cacheOf(letters[2]))));
@@ -233,20 +236,20 @@ private slots:
     void newUnitAndColumnsReachTheMainList() {
         drive->Dir().Write("a/x", std::string(5000, 'x'));
         Global() = GlobalState{};
-        TFMmain w({});
+        MainWindow w({});
         w.show();
-        w.TMtimer->stop();
+        w.refreshTimer->stop();
         w.OpenPath(drive->Root(), true);
-        w.MMmesdrvClick();
-        auto* header = w.LVlist->horizontalHeader();
+        w.onMeasureDrive();
+        auto* header = w.folderList->horizontalHeader();
         QVERIFY(header->sectionSize(2) > 0);
-        TFMset& d = *w.Settings;
+        SettingsDialog& d = *w.Settings;
         QTimer::singleShot(0, &d, [&d] {
-            d.CBvunit->setCurrentIndex(1);
-            d.CHvarea->setChecked(false);
-            d.BTok->click();
+            d.sizeUnitCombo->setCurrentIndex(1);
+            d.occupiedColumnCheck->setChecked(false);
+            d.okButton->click();
         });
-        w.MMtolsetClick();
+        w.onToolsSettings();
         QCOMPARE(Global().SizeUnit, 1);
         QCOMPARE(Global().ColumnFlags, std::string("10110"));  // the fifth: 増減, off
         QCOMPARE(header->sectionSize(2), 0);

@@ -21,9 +21,9 @@ struct ScriptedUi : MessageUi {
     int AskQuestion(const std::string&, int) override { return ID_NO; }
 };
 
-QString After(const TFMsim& s, const QString& caption) {
-    for (int i = 0; i < s.LVlist->topLevelItemCount(); ++i)
-        if (s.LVlist->topLevelItem(i)->text(0) == caption) return s.LVlist->topLevelItem(i)->text(2);
+QString After(const SimulationWindow& s, const QString& caption) {
+    for (int i = 0; i < s.reportList->topLevelItemCount(); ++i)
+        if (s.reportList->topLevelItem(i)->text(0) == caption) return s.reportList->topLevelItem(i)->text(2);
     return "(none)";
 }
 } // namespace
@@ -34,11 +34,11 @@ private:
     std::unique_ptr<test::TempDrive> drive;
     ScriptedUi ui;
 
-    std::unique_ptr<TFMmain> OpenWindow() {
+    std::unique_ptr<MainWindow> OpenWindow() {
         Global() = GlobalState{};
-        auto w = std::make_unique<TFMmain>(StringList{});
+        auto w = std::make_unique<MainWindow>(StringList{});
         w->show();
-        w->TMtimer->stop();
+        w->refreshTimer->stop();
         Global().ShowFiles = 1;
         w->OpenPath(drive->Root(), true);
         return w;
@@ -61,68 +61,68 @@ private slots:
 
     void firstOpeningRunAndResultsTurningBack() {
         auto w = OpenWindow();
-        TFMsim& s = *w->Sim;
+        SimulationWindow& s = *w->Simulation;
         s.Prepare();
-        QCOMPARE(s.CBdrv->currentText(), QString("クラスタサイズ指定"));
-        QCOMPARE(s.EDcsize->text(), QString("512"));
-        QVERIFY(s.EDcsize->isEnabled());
-        QCOMPARE(s.LVlist->topLevelItem(0)->text(0), QString::fromStdString(drive->Root()));
-        QCOMPARE(s.LVlist->topLevelItem(1)->text(0), QString("クラスタサイズ"));
-        QCOMPARE(s.LVlist->topLevelItem(2)->text(0), QString("空き容量"));
-        QVERIFY2(!(s.LVlist->topLevelItem(3)->flags() & Qt::ItemIsSelectable), "the spacer");
+        QCOMPARE(s.driveCombo->currentText(), QString("クラスタサイズ指定"));
+        QCOMPARE(s.clusterSizeEdit->text(), QString("512"));
+        QVERIFY(s.clusterSizeEdit->isEnabled());
+        QCOMPARE(s.reportList->topLevelItem(0)->text(0), QString::fromStdString(drive->Root()));
+        QCOMPARE(s.reportList->topLevelItem(1)->text(0), QString("クラスタサイズ"));
+        QCOMPARE(s.reportList->topLevelItem(2)->text(0), QString("空き容量"));
+        QVERIFY2(!(s.reportList->topLevelItem(3)->flags() & Qt::ItemIsSelectable), "the spacer");
         QCOMPARE(After(s, "sub"), QString("?"));
 
-        s.BTexeClick();
+        s.onRun();
         QCOMPARE(After(s, "sub"), QString("1536"));
         QCOMPARE(After(s, "top.txt"), QString("4608"));
-        QCOMPARE(s.LVlist->topLevelItem(0)->text(2), QString("6144"));
+        QCOMPARE(s.reportList->topLevelItem(0)->text(2), QString("6144"));
         QCOMPARE(Global().SimCluster, -512);
 
-        s.EDcsize->setText("4096");
+        s.clusterSizeEdit->setText("4096");
         QCOMPARE(After(s, "sub"), QString("?"));
-        QCOMPARE(s.LVlist->topLevelItem(0)->text(2), QString("?"));
-        s.BTexeClick();
+        QCOMPARE(s.reportList->topLevelItem(0)->text(2), QString("?"));
+        s.onRun();
         QCOMPARE(Global().SimCluster, -4096);
 
         // A size below 1 is refused with a message; the results stay "?".
-        s.EDcsize->setText("0");
-        s.BTexeClick();
+        s.clusterSizeEdit->setText("0");
+        s.onRun();
         QCOMPARE(ui.messages.size(), 1);
         QCOMPARE(After(s, "sub"), QString("?"));
         QCOMPARE(Global().SimCluster, -4096);
 
         // Reopened: the last typed size, also one beyond 2 MB.
-        s.EDcsize->setText("4194304");
-        s.BTexeClick();
+        s.clusterSizeEdit->setText("4194304");
+        s.onRun();
         s.Prepare();
-        QCOMPARE(s.EDcsize->text(), QString("4194304"));
+        QCOMPARE(s.clusterSizeEdit->text(), QString("4194304"));
     }
 
     void aChosenDriveGivesItsClusterSizeAndFreeSpace() {
         auto w = OpenWindow();
-        TFMsim& s = *w->Sim;
+        SimulationWindow& s = *w->Simulation;
         s.Prepare();
         int item = -1;
-        for (int i = 1; i < s.CBdrv->count(); ++i)
-            if (s.CBdrv->itemText(i).startsWith(QChar(drive->Letter()))) item = i;
+        for (int i = 1; i < s.driveCombo->count(); ++i)
+            if (s.driveCombo->itemText(i).startsWith(QChar(drive->Letter()))) item = i;
         QVERIFY(item > 0);
-        s.CBdrv->setCurrentIndex(item);
-        QVERIFY(!s.EDcsize->isEnabled());
-        QVERIFY(s.EDcsize->text().isEmpty());
-        s.BTexeClick();
+        s.driveCombo->setCurrentIndex(item);
+        QVERIFY(!s.clusterSizeEdit->isEnabled());
+        QVERIFY(s.clusterSizeEdit->text().isEmpty());
+        s.onRun();
         const DriveRecord* cur = Global().CurrentDrive;
-        QCOMPARE(s.EDcsize->text(), QString::number(cur->ClusterSize));
-        QVERIFY(s.LVlist->topLevelItem(2)->text(2) != "?");
+        QCOMPARE(s.clusterSizeEdit->text(), QString::number(cur->ClusterSize));
+        QVERIFY(s.reportList->topLevelItem(2)->text(2) != "?");
         QCOMPARE(Global().SimCluster, item);
         s.Prepare();
         // reopens with the drive of the last run
-        QCOMPARE(s.CBdrv->currentIndex(), item);
+        QCOMPARE(s.driveCombo->currentIndex(), item);
     }
 
     void refusedWhileTheListLeavesRowsOut() {
         auto w = OpenWindow();
         w->DisplayComplete = false;
-        w->MMmessimClick();
+        w->onMeasureSimulation();
         QCOMPARE(ui.messages, QStringList{"表示を省略しているときは使用できません。"});
     }
 };

@@ -39,7 +39,7 @@ QPoint Centre(const Treemap& map, int node) {
     return QPoint(static_cast<int>(r.X + r.W / 2), static_cast<int>(r.Y + r.H / 2));
 }
 
-std::string ShownPath(TFMmain& w) { return SplitRow(w.Rows()[0]).Caption; }
+std::string ShownPath(MainWindow& w) { return SplitRow(w.Rows()[0]).Caption; }
 } // namespace
 
 class TreemapWindowTest : public QObject {
@@ -50,26 +50,26 @@ private:
 
     std::string Root() const { return drive->Root(); }
 
-    std::unique_ptr<TFMmain> OpenMeasured() {
+    std::unique_ptr<MainWindow> OpenMeasured() {
         Global() = GlobalState{};
-        auto w = std::make_unique<TFMmain>(StringList{});
+        auto w = std::make_unique<MainWindow>(StringList{});
         w->show();
-        w->TMtimer->stop();
+        w->refreshTimer->stop();
         Global().ShowFiles = 1;
         w->OpenPath(drive->Root(), true);
-        w->MMmesdrvClick();
+        w->onMeasureDrive();
         return w;
     }
 
     // Opened by its menu item, at a known size; true once laid out.
-    static bool OpenMap(TFMmain& w) {
-        w.MMviwtmp->trigger();
-        TFMtreemap& t = *w.Tmap;
+    static bool OpenMap(MainWindow& w) {
+        w.viewTreemapAction->trigger();
+        TreemapWindow& t = *w.MapWindow;
         t.resize(640, 480);
         return QTest::qWaitFor(
             [&] {
-                return t.isVisible() && !t.Busy() && t.Map().Width == t.IMmap->width() &&
-                       t.Map().Height == t.IMmap->height();
+                return t.isVisible() && !t.Busy() && t.Map().Width == t.mapView->width() &&
+                       t.Map().Height == t.mapView->height();
             },
             20000);
     }
@@ -92,14 +92,14 @@ private slots:
 
     void menuItemAndFollowingTheFolderShown() {
         auto w = OpenMeasured();
-        QCOMPARE(w->MMviwtmp->text(), QString("ツリーマップ(&T)..."));
-        QCOMPARE(w->MMviwtmp->shortcut(), QKeySequence("Ctrl+T"));
-        QVERIFY(w->MMviwtmp->isEnabled() && w->BBviwtmp->isEnabled());
+        QCOMPARE(w->viewTreemapAction->text(), QString("ツリーマップ(&T)..."));
+        QCOMPARE(w->viewTreemapAction->shortcut(), QKeySequence("Ctrl+T"));
+        QVERIFY(w->viewTreemapAction->isEnabled() && w->viewTreemapToolbarAction->isEnabled());
         QVERIFY(OpenMap(*w));
-        TFMtreemap& t = *w->Tmap;
+        TreemapWindow& t = *w->MapWindow;
         QCOMPARE(t.windowTitle(), QString("ツリーマップ"));
         QCOMPARE(t.Map().Source->Path, Root());
-        QVERIFY2(!t.BTup->isEnabled(), "a root has no parent");
+        QVERIFY2(!t.upButton->isEnabled(), "a root has no parent");
         // Every measured folder, the shown folder's file, the files block.
         const int alpha = Find(t.Map(), Root() + "alpha\\"), deep = Find(t.Map(), Root() + "alpha\\deep\\");
         QVERIFY(alpha > 0 && deep > 0);
@@ -112,8 +112,8 @@ private slots:
         // The main window shows another folder: the map follows.
         w->OpenPath(Root() + "beta\\", false);
         QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Source && t.Map().Source->Path == Root() + "beta\\", 10000);
-        QVERIFY(t.LLpath->text().contains(QString::fromStdString(Root() + "beta\\")));
-        QVERIFY(t.BTup->isEnabled());
+        QVERIFY(t.pathLabel->text().contains(QString::fromStdString(Root() + "beta\\")));
+        QVERIFY(t.upButton->isEnabled());
 
         // Hidden, it does not follow; shown again, it catches up.
         t.hide();
@@ -126,7 +126,7 @@ private slots:
     void clickSelectsDoubleClickZoomsBackspaceReturns() {
         auto w = OpenMeasured();
         QVERIFY(OpenMap(*w));
-        TFMtreemap& t = *w->Tmap;
+        TreemapWindow& t = *w->MapWindow;
         const int deep = Find(t.Map(), Root() + "alpha\\deep\\");
         QVERIFY(deep > 0);
         const QPoint at = Centre(t.Map(), deep);
@@ -137,36 +137,38 @@ private slots:
         // Click: the tree's node of the folder, and the list's row of the
         // item of the folder shown that holds it; the list still shows the
         // root.
-        QTest::mouseClick(t.IMmap, Qt::LeftButton, {}, at);
-        QVERIFY(w->TVtree->currentItem());
-        QCOMPARE(w->NodePath(w->TVtree->currentItem()), Root() + "alpha\\deep\\");
-        const QModelIndexList sel = w->LVlist->selectionModel()->selectedRows();
+        QTest::mouseClick(t.mapView, Qt::LeftButton, {}, at);
+        QVERIFY(w->folderTree->currentItem());
+        QCOMPARE(w->NodePath(w->folderTree->currentItem()), Root() + "alpha\\deep\\");
+        const QModelIndexList sel = w->folderList->selectionModel()->selectedRows();
         QCOMPARE(sel.size(), 1);
         QCOMPARE(SplitRow(w->Rows()[static_cast<size_t>(sel[0].row())]).Caption, std::string("alpha"));
         QCOMPARE(ShownPath(*w), Root());
 
         // A file of the folder shown selects its row.
         const int iso = Find(t.Map(), Root() + "top.iso", TM_FILE);
-        QTest::mouseClick(t.IMmap, Qt::LeftButton, {}, Centre(t.Map(), iso));
-        QCOMPARE(SplitRow(w->Rows()[static_cast<size_t>(w->LVlist->selectionModel()->selectedRows()[0].row())]).Caption,
+        QTest::mouseClick(t.mapView, Qt::LeftButton, {}, Centre(t.Map(), iso));
+        QCOMPARE(SplitRow(w->Rows()[static_cast<size_t>(
+                              w->folderList->selectionModel()->selectedRows()[0].row())])
+                     .Caption,
                  std::string("top.iso"));
 
         // Double click: the folder shown in the main window and the map.
-        QTest::mouseDClick(t.IMmap, Qt::LeftButton, {}, Centre(t.Map(), deep));
+        QTest::mouseDClick(t.mapView, Qt::LeftButton, {}, Centre(t.Map(), deep));
         QCOMPARE(ShownPath(*w), Root() + "alpha\\deep\\");
         QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Source->Path == Root() + "alpha\\deep\\", 10000);
         // A double click on a file does nothing.
-        QTest::mouseDClick(t.IMmap, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseDClick(t.mapView, Qt::LeftButton, {}, QPoint(5, 5));
         QCOMPARE(ShownPath(*w), Root() + "alpha\\deep\\");
 
         // Backspace: one level up; the parent button: the next.
-        QTest::keyClick(t.IMmap, Qt::Key_Backspace);
+        QTest::keyClick(t.mapView, Qt::Key_Backspace);
         QCOMPARE(ShownPath(*w), Root() + "alpha\\");
         QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Source->Path == Root() + "alpha\\", 10000);
-        QTest::mouseClick(t.BTup, Qt::LeftButton);
+        QTest::mouseClick(t.upButton, Qt::LeftButton);
         QCOMPARE(ShownPath(*w), Root());
         QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Source->Path == Root(), 10000);
-        QTest::keyClick(t.IMmap, Qt::Key_Backspace);
+        QTest::keyClick(t.mapView, Qt::Key_Backspace);
         QCOMPARE(ShownPath(*w), Root());
     }
 
@@ -175,7 +177,7 @@ private slots:
         drive->Dir().Write("gamma/later.bin", std::string(50000, 'g'));  // after the measurement
         w->OpenPath(Root(), true);
         QVERIFY(OpenMap(*w));
-        TFMtreemap& t = *w->Tmap;
+        TreemapWindow& t = *w->MapWindow;
         const int gamma = Find(t.Map(), Root() + "gamma\\", TM_UNMEASURED);
         QVERIFY2(gamma > 0, "an unmeasured folder is drawn");
         QCOMPARE(TreemapTip(t.Map(), gamma, 0), QString::fromStdString(Root() + "gamma\\\nサイズ: 未計測 \n占有量: 未計測 "));
@@ -185,7 +187,7 @@ private slots:
         // The picture is drawn: the centre of a file deep down has its
         // kind's hue (a .bin is a program: cyan), and its tip its date.
         const QImage first = t.Image();
-        QCOMPARE(first.size(), t.IMmap->size());
+        QCOMPARE(first.size(), t.mapView->size());
         const int big = Find(t.Map(), Root() + "alpha\\deep\\big.bin", TM_INDEXED_FILE);
         QVERIFY(big > 0);
         const QColor c = first.pixelColor(Centre(t.Map(), big));
@@ -194,23 +196,24 @@ private slots:
 
         // A new size is laid out again.
         t.resize(900, 300);
-        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Width == t.IMmap->width() && t.Map().Height == t.IMmap->height(),
+        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Width == t.mapView->width() &&
+                                     t.Map().Height == t.mapView->height(),
                                  10000);
-        QCOMPARE(t.Image().size(), t.IMmap->size());
+        QCOMPARE(t.Image().size(), t.mapView->size());
 
         // By depth, the picture changes, the layout does not.
         const QImage before = t.Image();
-        t.CBcol->setCurrentIndex(TC_DEPTH);
+        t.colourCombo->setCurrentIndex(TC_DEPTH);
         QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Image() != before, 10000);
 
         // Hovering marks the node under the pointer.
         const int alpha = Find(t.Map(), Root() + "alpha\\own.txt", TM_INDEXED_FILE);
         const QPoint at = Centre(t.Map(), alpha);
-        QMouseEvent move(QEvent::MouseMove, at, t.IMmap->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(t.IMmap, &move);
+        QMouseEvent move(QEvent::MouseMove, at, t.mapView->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(t.mapView, &move);
         QCOMPARE(t.Hovered(), alpha);
         QEvent leave(QEvent::Leave);
-        QApplication::sendEvent(t.IMmap, &leave);
+        QApplication::sendEvent(t.mapView, &leave);
         QCOMPARE(t.Hovered(), -1);
     }
 
@@ -218,8 +221,8 @@ private slots:
         auto w = OpenMeasured();
         const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
         w->move(avail.topLeft());
-        w->MMviwtmp->trigger();
-        TFMtreemap& t = *w->Tmap;
+        w->viewTreemapAction->trigger();
+        TreemapWindow& t = *w->MapWindow;
         QVERIFY(t.isVisible());
         QVERIFY2(avail.contains(t.frameGeometry()), "not past any edge of the screen");
         QVERIFY2(!t.frameGeometry().intersects(w->frameGeometry()) || t.frameGeometry().left() > w->frameGeometry().left(),
@@ -228,17 +231,17 @@ private slots:
 
     void aDriveWithoutMeasurementAndNoDrive() {
         Global() = GlobalState{};
-        auto w = std::make_unique<TFMmain>(StringList{});
+        auto w = std::make_unique<MainWindow>(StringList{});
         w->show();
-        w->TMtimer->stop();
+        w->refreshTimer->stop();
         w->OpenPath(drive->Root(), true);
         QVERIFY(OpenMap(*w));
-        TFMtreemap& t = *w->Tmap;
+        TreemapWindow& t = *w->MapWindow;
         // Nothing measured: every folder is marked, the file has its size.
         QVERIFY(Find(t.Map(), Root() + "alpha\\", TM_UNMEASURED) > 0);
         QVERIFY(Find(t.Map(), Root() + "top.iso", TM_FILE) > 0);
         QCOMPARE(t.NodeAt(QPoint(-3, 4)), -1);
-        QCOMPARE(t.NodeAt(QPoint(t.IMmap->width() + 5, 4)), -1);
+        QCOMPARE(t.NodeAt(QPoint(t.mapView->width() + 5, 4)), -1);
     }
 };
 

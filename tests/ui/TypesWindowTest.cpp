@@ -53,13 +53,13 @@ class TypesWindowTest : public QObject {
     Q_OBJECT
 private:
     std::unique_ptr<test::TempDrive> drive;
-    std::unique_ptr<TFMmain> main;
+    std::unique_ptr<MainWindow> main;
     ScriptedUi ui;
 
     void NewMain() {
-        main = std::make_unique<TFMmain>(StringList{});
+        main = std::make_unique<MainWindow>(StringList{});
         main->show();
-        main->TMtimer->stop();
+        main->refreshTimer->stop();
         main->OpenPath(drive->Root(), true);
     }
     void Measure() {
@@ -68,8 +68,8 @@ private:
         QCOMPARE(MeasureDrives(quiet), 1);
         main->OpenPath(drive->Root(), true);
     }
-    TFMtypes& Open() {
-        main->MMtoltyp->trigger();
+    TypesWindow& Open() {
+        main->toolsFileTypesAction->trigger();
         return *main->Types;
     }
     std::vector<TypeRow> Statistics(bool byKind) {
@@ -79,27 +79,27 @@ private:
         if (!index.Open(FileIndexName(d), d.RootPath[0], CacheHeaderLine(d), &why)) return {};
         return TypeStatistics(index, "", byKind);
     }
-    QTreeWidgetItem* Row(TFMtypes& w, const QString& ext, const QString& kind = {}) {
-        for (int i = 0; i < w.LVlist->topLevelItemCount(); ++i) {
-            QTreeWidgetItem* item = w.LVlist->topLevelItem(i);
+    QTreeWidgetItem* Row(TypesWindow& w, const QString& ext, const QString& kind = {}) {
+        for (int i = 0; i < w.reportList->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* item = w.reportList->topLevelItem(i);
             if (item->text(0) == ext && (kind.isEmpty() || item->text(1) == kind)) return item;
         }
         return nullptr;
     }
-    void ClickHeading(TFMtypes& w, int section) {
-        QHeaderView* h = w.LVlist->header();
+    void ClickHeading(TypesWindow& w, int section) {
+        QHeaderView* h = w.reportList->header();
         QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(h->sectionViewportPosition(section) + 10, 5));
     }
-    void Click(TFMtypes& w, QTreeWidgetItem* row) {
-        QTest::mouseClick(w.LVlist->viewport(), Qt::LeftButton, {}, w.LVlist->visualItemRect(row).center());
+    void Click(TypesWindow& w, QTreeWidgetItem* row) {
+        QTest::mouseClick(w.reportList->viewport(), Qt::LeftButton, {}, w.reportList->visualItemRect(row).center());
     }
     // The view takes a double click only on the row its first click pressed.
-    void DoubleClick(TFMtypes& w, QTreeWidgetItem* row) {
-        const QPoint at = w.LVlist->visualItemRect(row).center();
-        QTest::mouseClick(w.LVlist->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(w.LVlist->viewport(), Qt::LeftButton, {}, at);
+    void DoubleClick(TypesWindow& w, QTreeWidgetItem* row) {
+        const QPoint at = w.reportList->visualItemRect(row).center();
+        QTest::mouseClick(w.reportList->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(w.reportList->viewport(), Qt::LeftButton, {}, at);
     }
-    int Tile(const TFMtreemap& t, const std::string& relative) {
+    int Tile(const TreemapWindow& t, const std::string& relative) {
         const Treemap& map = t.Map();
         const std::string path = drive->Root() + relative;
         for (size_t i = 0; i < map.Nodes.size(); ++i)
@@ -109,11 +109,11 @@ private:
         return -1;
     }
     // Inside a tile's lower right corner, where no name is drawn over it.
-    static QPoint Corner(const TFMtreemap& t, int node) {
+    static QPoint Corner(const TreemapWindow& t, int node) {
         const TmRect& r = t.Map().Nodes[static_cast<size_t>(node)].Rect;
         return QPoint(static_cast<int>(r.X + r.W) - 4, static_cast<int>(r.Y + r.H) - 4);
     }
-    QRgb Centre(const TFMtreemap& t, int node) { return t.Image().pixel(Corner(t, node)); }
+    QRgb Centre(const TreemapWindow& t, int node) { return t.Image().pixel(Corner(t, node)); }
 
 private slots:
     void init() {
@@ -145,15 +145,17 @@ private slots:
     }
 
     void menuAndToolbarOfferTheWindow() {
-        QCOMPARE(main->MMtoltyp->text(), QStringLiteral("ファイルの種類(&Y)..."));
-        QCOMPARE(main->MMtoltyp->shortcut(), QKeySequence(QStringLiteral("Ctrl+Y")));
-        QCOMPARE(main->BBtoltyp->toolTip(), QStringLiteral("ファイルの種類"));
-        QVERIFY(main->MMtol->actions().contains(main->MMtoltyp));
-        QVERIFY(main->BBtoltyp->isVisible());
-        QVERIFY(!main->BBtoltyp->icon().isNull());
+        QCOMPARE(main->toolsFileTypesAction->text(), QStringLiteral("ファイルの種類(&Y)..."));
+        QCOMPARE(main->toolsFileTypesAction->shortcut(), QKeySequence(QStringLiteral("Ctrl+Y")));
+        QCOMPARE(main->toolsFileTypesToolbarAction->toolTip(), QStringLiteral("ファイルの種類"));
+        QVERIFY(main->toolsMenu->actions().contains(main->toolsFileTypesAction));
+        QVERIFY(main->toolsFileTypesToolbarAction->isVisible());
+        QVERIFY(!main->toolsFileTypesToolbarAction->icon().isNull());
         for (QAction* a : main->findChildren<QAction*>())
-            if (a != main->MMtoltyp) QVERIFY2(a->shortcut() != main->MMtoltyp->shortcut(), qPrintable(a->objectName()));
-        main->BBtoltyp->trigger();
+            if (a != main->toolsFileTypesAction)
+                QVERIFY2(a->shortcut() != main->toolsFileTypesAction->shortcut(),
+                         qPrintable(a->objectName()));
+        main->toolsFileTypesToolbarAction->trigger();
         QVERIFY(main->Types->isVisible());
         QCOMPARE(main->Types->windowTitle(), QStringLiteral(" ファイルの種類"));
         main->Types->close();
@@ -161,15 +163,15 @@ private slots:
 
     void rowsAreTheStatisticsAndEveryHeadingSorts() {
         Measure();
-        TFMtypes& w = Open();
+        TypesWindow& w = Open();
         QVERIFY(w.isVisible());
         const std::vector<TypeRow> stats = Statistics(false);
         QVERIFY(!stats.empty());
-        QCOMPARE(w.LVlist->topLevelItemCount(), static_cast<int>(stats.size()));
+        QCOMPARE(w.reportList->topLevelItemCount(), static_cast<int>(stats.size()));
         uint64_t total = 0;
         for (const TypeRow& r : stats) total += r.Occupied;
         for (size_t i = 0; i < stats.size(); ++i) {
-            const QTreeWidgetItem* item = w.LVlist->topLevelItem(static_cast<int>(i));
+            const QTreeWidgetItem* item = w.reportList->topLevelItem(static_cast<int>(i));
             const TypeRow& r = stats[i];
             QCOMPARE(item->text(0), Q(ExtensionCaption(r.Extension)));
             QCOMPARE(item->text(1), QString::fromUtf8(KindCaption(r.Kind)));
@@ -182,7 +184,7 @@ private slots:
         // Names as they come: case folded, the last dot decides, a leading
         // or trailing dot is no extension, the execute bit makes a program,
         // a file of two names counts once.
-        QCOMPARE(Column(w.LVlist, 0).first(), QStringLiteral("ISO"));
+        QCOMPARE(Column(w.reportList, 0).first(), QStringLiteral("ISO"));
         QVERIFY(Row(w, "JPG"));
         QCOMPARE(Row(w, "JPG")->text(2), QStringLiteral("2"));
         QCOMPARE(Row(w, "JPG")->text(1), QStringLiteral("画像"));
@@ -192,9 +194,9 @@ private slots:
         QVERIFY(Row(w, "(なし)", "実行"));
         QCOMPARE(Row(w, "(なし)", "実行")->text(2), QStringLiteral("1"));
         QCOMPARE(Row(w, "(なし)", "その他")->text(2), QStringLiteral("2"));
-        QCOMPARE(Column(w.LVlist, 0).count(QStringLiteral("(なし)")), 2);
-        QVERIFY(w.LLstate->text().contains(QStringLiteral("ファイル 9 個")));
-        QHeaderView* h = w.LVlist->header();
+        QCOMPARE(Column(w.reportList, 0).count(QStringLiteral("(なし)")), 2);
+        QVERIFY(w.stateLabel->text().contains(QStringLiteral("ファイル 9 個")));
+        QHeaderView* h = w.reportList->header();
         QCOMPARE(h->sortIndicatorSection(), 4);
         QCOMPARE(h->sortIndicatorOrder(), Qt::DescendingOrder);
         QVERIFY(h->isSortIndicatorShown());
@@ -202,7 +204,7 @@ private slots:
         // Names sort as text, both ways.
         ClickHeading(w, 0);
         QCOMPARE(h->sortIndicatorSection(), 0);
-        QStringList names = Column(w.LVlist, 0);
+        QStringList names = Column(w.reportList, 0);
         QStringList sorted = names;
         std::sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
             return a.compare(b, Qt::CaseInsensitive) < 0;
@@ -215,9 +217,11 @@ private slots:
             QCOMPARE(h->sortIndicatorSection(), column);
             for (int flip = 0; flip < 2; ++flip) {
                 const bool up = h->sortIndicatorOrder() == Qt::AscendingOrder;
-                for (int i = 1; i < w.LVlist->topLevelItemCount(); ++i) {
-                    const qulonglong a = w.LVlist->topLevelItem(i - 1)->data(column, Qt::UserRole + 2).toULongLong();
-                    const qulonglong b = w.LVlist->topLevelItem(i)->data(column, Qt::UserRole + 2).toULongLong();
+                for (int i = 1; i < w.reportList->topLevelItemCount(); ++i) {
+                    const qulonglong a = w.reportList->topLevelItem(i - 1)
+                                             ->data(column, Qt::UserRole + 2)
+                                             .toULongLong();
+                    const qulonglong b = w.reportList->topLevelItem(i)->data(column, Qt::UserRole + 2).toULongLong();
                     QVERIFY2(up ? a <= b : a >= b, qPrintable(QString::number(column)));
                 }
                 ClickHeading(w, column);
@@ -225,56 +229,57 @@ private slots:
         }
         ClickHeading(w, 2);
         if (h->sortIndicatorOrder() == Qt::AscendingOrder) ClickHeading(w, 2);
-        QCOMPARE(Column(w.LVlist, 0).first(), QStringLiteral("JPG"));
+        QCOMPARE(Column(w.reportList, 0).first(), QStringLiteral("JPG"));
 
         // The share column draws its bar in the list's colour, longest for
         // the largest row.
         ClickHeading(w, 4);
         if (h->sortIndicatorOrder() == Qt::AscendingOrder) ClickHeading(w, 4);
-        const QImage shot = w.LVlist->viewport()->grab().toImage();
+        const QImage shot = w.reportList->viewport()->grab().toImage();
         const QColor bar = RowBarColour(IMG_FILE);
         auto barPixels = [&](int row) {
-            const QRect cell = w.LVlist->visualRect(w.LVlist->model()->index(row, 5));
+            const QRect cell = w.reportList->visualRect(w.reportList->model()->index(row, 5));
             int n = 0;
             for (int x = cell.left(); x <= cell.right(); ++x)
                 if (QColor(shot.pixel(x, cell.center().y())) == bar) ++n;
             return n;
         };
         QVERIFY(barPixels(0) > 0);
-        QVERIFY(barPixels(0) > barPixels(w.LVlist->topLevelItemCount() - 1));
+        QVERIFY(barPixels(0) > barPixels(w.reportList->topLevelItemCount() - 1));
         w.close();
     }
 
     void rowsByKind() {
         Measure();
-        TFMtypes& w = Open();
-        w.CBgroup->setCurrentIndex(1);
+        TypesWindow& w = Open();
+        w.groupCombo->setCurrentIndex(1);
         const std::vector<TypeRow> stats = Statistics(true);
-        QCOMPARE(w.LVlist->topLevelItemCount(), static_cast<int>(stats.size()));
+        QCOMPARE(w.reportList->topLevelItemCount(), static_cast<int>(stats.size()));
         for (size_t i = 0; i < stats.size(); ++i) {
-            const QTreeWidgetItem* item = w.LVlist->topLevelItem(static_cast<int>(i));
+            const QTreeWidgetItem* item = w.reportList->topLevelItem(static_cast<int>(i));
             QCOMPARE(item->text(1), QString::fromUtf8(KindCaption(stats[i].Kind)));
             QCOMPARE(item->text(2), Q(GroupedNumber(static_cast<double>(stats[i].Files), 0)));
         }
-        QStringList kinds = Column(w.LVlist, 1);
+        QStringList kinds = Column(w.reportList, 1);
         QCOMPARE(kinds.removeDuplicates(), 0);
         QTreeWidgetItem* images = nullptr;
-        for (int i = 0; i < w.LVlist->topLevelItemCount(); ++i)
-            if (w.LVlist->topLevelItem(i)->text(1) == QStringLiteral("画像")) images = w.LVlist->topLevelItem(i);
+        for (int i = 0; i < w.reportList->topLevelItemCount(); ++i)
+            if (w.reportList->topLevelItem(i)->text(1) == QStringLiteral("画像"))
+                images = w.reportList->topLevelItem(i);
         QVERIFY(images);
         QCOMPARE(images->text(2), QStringLiteral("3"));
-        w.CBgroup->setCurrentIndex(0);
+        w.groupCombo->setCurrentIndex(0);
         QVERIFY(Row(w, "PNG"));
         w.close();
     }
 
     void aChosenRowLightsItsFilesInTheTreemap() {
         Measure();
-        main->MMviwtmp->trigger();
-        TFMtreemap& t = *main->Tmap;
+        main->viewTreemapAction->trigger();
+        TreemapWindow& t = *main->MapWindow;
         t.resize(640, 480);
-        QTRY_VERIFY_WITH_TIMEOUT(t.isVisible() && !t.Busy() && t.Map().Width == t.IMmap->width() &&
-                                     t.Map().Height == t.IMmap->height() && !t.Image().isNull(),
+        QTRY_VERIFY_WITH_TIMEOUT(t.isVisible() && !t.Busy() && t.Map().Width == t.mapView->width() &&
+                                     t.Map().Height == t.mapView->height() && !t.Image().isNull(),
                                  20000);
         const QImage plain = t.Image();
         const size_t nodes = t.Map().Nodes.size();
@@ -282,7 +287,7 @@ private slots:
         QVERIFY(jpg > 0 && mp3 > 0 && png > 0);
         QVERIFY(!t.Highlight().On);
 
-        TFMtypes& w = Open();
+        TypesWindow& w = Open();
         Click(w, Row(w, "JPG"));
         QVERIFY(t.Highlight().On);
         QCOMPARE(t.Highlight().Extension, std::string("jpg"));
@@ -295,21 +300,22 @@ private slots:
         QVERIFY(Centre(t, mp3) != plainCentre(mp3));
 
         // No row chosen: every tile in its colours again.
-        w.LVlist->clearSelection();
+        w.reportList->clearSelection();
         QVERIFY(!t.Highlight().On);
         QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Image() == plain, 10000);
         // The rows made anew (F5): none is chosen, nothing lit.
         Click(w, Row(w, "MP3"));
         QCOMPARE(t.Highlight().Extension, std::string("mp3"));
-        QTest::keyClick(w.LVlist, Qt::Key_F5);
-        QVERIFY(w.LVlist->selectedItems().isEmpty());
+        QTest::keyClick(w.reportList, Qt::Key_F5);
+        QVERIFY(w.reportList->selectedItems().isEmpty());
         QVERIFY(!t.Highlight().On);
 
         // A kind lights all its extensions.
-        w.CBgroup->setCurrentIndex(1);
+        w.groupCombo->setCurrentIndex(1);
         QTreeWidgetItem* images = nullptr;
-        for (int i = 0; i < w.LVlist->topLevelItemCount(); ++i)
-            if (w.LVlist->topLevelItem(i)->text(1) == QStringLiteral("画像")) images = w.LVlist->topLevelItem(i);
+        for (int i = 0; i < w.reportList->topLevelItemCount(); ++i)
+            if (w.reportList->topLevelItem(i)->text(1) == QStringLiteral("画像"))
+                images = w.reportList->topLevelItem(i);
         QVERIFY(images);
         Click(w, images);
         QVERIFY(t.Highlight().On && t.Highlight().AnyExtension);
@@ -328,92 +334,97 @@ private slots:
 
     void doubleClickListsTheFilesOfTheRow() {
         Measure();
-        TFMtypes& w = Open();
+        TypesWindow& w = Open();
         const int before = main->Files->Queries();
         DoubleClick(w, Row(w, "JPG"));
-        TFMfiles& f = *main->Files;
+        FilesWindow& f = *main->Files;
         QVERIFY(f.isVisible());
-        QCOMPARE(f.EDext->text(), QStringLiteral("jpg"));
-        QTRY_VERIFY(f.Queries() > before && f.LVlist->topLevelItemCount() == 2);
-        QStringList names = Column(f.LVlist, 0);
+        QCOMPARE(f.extensionEdit->text(), QStringLiteral("jpg"));
+        QTRY_VERIFY(f.Queries() > before && f.reportList->topLevelItemCount() == 2);
+        QStringList names = Column(f.reportList, 0);
         names.sort();
         QCOMPARE(names, (QStringList{"A.JPG", "b.jpg"}));
         f.close();
 
         // A kind: the extensions of its rows here.
-        w.CBgroup->setCurrentIndex(1);
+        w.groupCombo->setCurrentIndex(1);
         QTreeWidgetItem* images = nullptr;
-        for (int i = 0; i < w.LVlist->topLevelItemCount(); ++i)
-            if (w.LVlist->topLevelItem(i)->text(1) == QStringLiteral("画像")) images = w.LVlist->topLevelItem(i);
+        for (int i = 0; i < w.reportList->topLevelItemCount(); ++i)
+            if (w.reportList->topLevelItem(i)->text(1) == QStringLiteral("画像"))
+                images = w.reportList->topLevelItem(i);
         const int again = f.Queries();
         DoubleClick(w, images);
-        QCOMPARE(f.EDext->text(), QStringLiteral("jpg, png"));
-        QTRY_VERIFY(f.Queries() > again && f.LVlist->topLevelItemCount() == 3);
+        QCOMPARE(f.extensionEdit->text(), QStringLiteral("jpg, png"));
+        QTRY_VERIFY(f.Queries() > again && f.reportList->topLevelItemCount() == 3);
         f.close();
 
         // Files without an extension cannot be named: the list is not filtered.
-        w.CBgroup->setCurrentIndex(0);
+        w.groupCombo->setCurrentIndex(0);
         DoubleClick(w, Row(w, "(なし)", "実行"));
         QVERIFY(f.isVisible());
-        QCOMPARE(f.EDext->text(), QString());
+        QCOMPARE(f.extensionEdit->text(), QString());
         f.close();
         w.close();
     }
 
     void withoutAnIndexOneLine() {
-        TFMtypes& w = Open();
-        QCOMPARE(w.LLstate->text(), QStringLiteral("このドライブは計測されていません。ドライブを計測し直してください。"));
-        QCOMPARE(w.LVlist->topLevelItemCount(), 0);
+        TypesWindow& w = Open();
+        QCOMPARE(
+            w.stateLabel->text(),
+            QStringLiteral("このドライブは計測されていません。ドライブを計測し直してください。"));
+        QCOMPARE(w.reportList->topLevelItemCount(), 0);
         Measure();
         QVERIFY(std::remove(FileIndexName(*Global().CurrentDrive).c_str()) == 0);
-        w.BTrefresh->click();
-        QCOMPARE(w.LLstate->text(), QStringLiteral("このドライブのファイル一覧がありません。ドライブを計測し直してください。"));
-        QCOMPARE(w.LVlist->topLevelItemCount(), 0);
+        w.refreshButton->click();
+        QCOMPARE(w.stateLabel->text(),
+                 QStringLiteral(
+                     "このドライブのファイル一覧がありません。ドライブを計測し直してください。"));
+        QCOMPARE(w.reportList->topLevelItemCount(), 0);
         QVERIFY(ui.messages.isEmpty());
         // Measured again: the rows come.
         Measure();
-        w.BTrefresh->click();
-        QVERIFY(w.LVlist->topLevelItemCount() > 0);
+        w.refreshButton->click();
+        QVERIFY(w.reportList->topLevelItemCount() > 0);
         w.close();
     }
 
     void theFolderShownOrTheWholeDrive() {
         Measure();
         main->OpenPath(drive->Root() + "photos\\", true);
-        TFMtypes& w = Open();
+        TypesWindow& w = Open();
         QCOMPARE(w.Below(), drive->Root() + "photos\\");
-        QCOMPARE(Column(w.LVlist, 0), (QStringList{"JPG", "PNG"}));
-        w.CKdrive->setChecked(true);
+        QCOMPARE(Column(w.reportList, 0), (QStringList{"JPG", "PNG"}));
+        w.wholeDriveCheck->setChecked(true);
         QVERIFY(Row(w, "ISO"));
         w.close();
     }
 
     void settingsAreKept() {
         Measure();
-        TFMtypes& w = Open();
-        w.CBgroup->setCurrentIndex(1);
-        w.LVlist->header()->resizeSection(0, 123);
+        TypesWindow& w = Open();
+        w.groupCombo->setCurrentIndex(1);
+        w.reportList->header()->resizeSection(0, 123);
         ClickHeading(w, 2);
-        const Qt::SortOrder order = w.LVlist->header()->sortIndicatorOrder();
+        const Qt::SortOrder order = w.reportList->header()->sortIndicatorOrder();
         w.setGeometry(40, 50, 600, 380);
         w.close();
         QVERIFY(drive->ExeDir().Exists("norvessa.typ"));
         main.reset();
         NewMain();
-        TFMtypes& again = Open();
-        QCOMPARE(again.CBgroup->currentIndex(), 1);
-        QCOMPARE(again.LVlist->header()->sectionSize(0), 123);
-        QCOMPARE(again.LVlist->header()->sortIndicatorSection(), 2);
-        QCOMPARE(again.LVlist->header()->sortIndicatorOrder(), order);
+        TypesWindow& again = Open();
+        QCOMPARE(again.groupCombo->currentIndex(), 1);
+        QCOMPARE(again.reportList->header()->sectionSize(0), 123);
+        QCOMPARE(again.reportList->header()->sortIndicatorSection(), 2);
+        QCOMPARE(again.reportList->header()->sortIndicatorOrder(), order);
         QCOMPARE(again.size(), QSize(600, 380));
         again.close();
         // A damaged file: the defaults, no message.
         drive->ExeDir().Write("norvessa.typ", "z\r\n\r\n-4\r\nx\r\n1,2\r\n9\r\n77\r\n");
         main.reset();
         NewMain();
-        TFMtypes& third = Open();
-        QCOMPARE(third.CBgroup->currentIndex(), 0);
-        QCOMPARE(third.LVlist->header()->sortIndicatorSection(), 4);
+        TypesWindow& third = Open();
+        QCOMPARE(third.groupCombo->currentIndex(), 0);
+        QCOMPARE(third.reportList->header()->sortIndicatorSection(), 4);
         QVERIFY(ui.messages.isEmpty());
         third.close();
     }

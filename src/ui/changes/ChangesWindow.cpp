@@ -75,90 +75,94 @@ std::string DateOf(const std::string& header) { return header.substr(0, header.f
 
 } // namespace
 
-TFMchanges::TFMchanges(TFMmain* main) : QDialog(main), main_(main) {
-    QVBoxLayout* layout = SetUpReportWindow(this, "TFMchanges", QStringLiteral(" 変化"), 900, 560);
+ChangesWindow::ChangesWindow(MainWindow* main) : QDialog(main), main_(main) {
+    QVBoxLayout* layout = SetUpReportWindow(this, "ChangesWindow", QStringLiteral(" 変化"), 900, 560);
     auto* top = new QHBoxLayout;
     top->setSpacing(4);
-    CBkind = new QComboBox(this);
-    CBkind->setObjectName("CBkind");
-    CBkind->addItems({QStringLiteral("すべての変化"), QStringLiteral("増えたフォルダ"), QStringLiteral("減ったフォルダ"),
-                      QStringLiteral("新しいフォルダ"), QStringLiteral("なくなったフォルダ")});
-    CBkey = new QComboBox(this);
-    CBkey->setObjectName("CBkey");
-    CBkey->addItems({QStringLiteral("容量で"), QStringLiteral("占有量で"), QStringLiteral("ファイル数で")});
-    CBcount = new QComboBox(this);
-    CBcount->setObjectName("CBcount");
-    CBcount->addItems({QStringLiteral("上位 100"), QStringLiteral("上位 1000"), QStringLiteral("上位 10000"),
+    kindCombo = new QComboBox(this);
+    kindCombo->setObjectName("kindCombo");
+    kindCombo->addItems({QStringLiteral("すべての変化"), QStringLiteral("増えたフォルダ"),
+                         QStringLiteral("減ったフォルダ"), QStringLiteral("新しいフォルダ"),
+                         QStringLiteral("なくなったフォルダ")});
+    keyCombo = new QComboBox(this);
+    keyCombo->setObjectName("keyCombo");
+    keyCombo->addItems(
+        {QStringLiteral("容量で"), QStringLiteral("占有量で"), QStringLiteral("ファイル数で")});
+    countCombo = new QComboBox(this);
+    countCombo->setObjectName("countCombo");
+    countCombo->addItems({QStringLiteral("上位 100"), QStringLiteral("上位 1000"), QStringLiteral("上位 10000"),
                        QStringLiteral("すべて")});
-    CKdrive = new QCheckBox(QStringLiteral("ドライブ全体"), this);
-    CKdrive->setObjectName("CKdrive");
-    BTrefresh = new QPushButton(QStringLiteral("更新"), this);
-    BTrefresh->setObjectName("BTrefresh");
-    BTrefresh->setAutoDefault(false);
-    BTrefresh->setToolTip(QStringLiteral("前回と今回の計測結果を比べ直します (F5)"));
-    for (QWidget* w : std::initializer_list<QWidget*>{CBkind, CBkey, CBcount, CKdrive}) top->addWidget(w);
+    wholeDriveCheck = new QCheckBox(QStringLiteral("ドライブ全体"), this);
+    wholeDriveCheck->setObjectName("wholeDriveCheck");
+    refreshButton = new QPushButton(QStringLiteral("更新"), this);
+    refreshButton->setObjectName("refreshButton");
+    refreshButton->setAutoDefault(false);
+    refreshButton->setToolTip(QStringLiteral("前回と今回の計測結果を比べ直します (F5)"));
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{kindCombo, keyCombo, countCombo, wholeDriveCheck})
+        top->addWidget(w);
     top->addStretch(1);
-    top->addWidget(BTrefresh);
+    top->addWidget(refreshButton);
     layout->addLayout(top);
 
-    LLstate = new QLabel(this);
-    LLstate->setObjectName("LLstate");
-    LLstate->setTextFormat(Qt::PlainText);
-    layout->addWidget(LLstate);
+    stateLabel = new QLabel(this);
+    stateLabel->setObjectName("stateLabel");
+    stateLabel->setTextFormat(Qt::PlainText);
+    layout->addWidget(stateLabel);
 
     auto* split = new QSplitter(Qt::Vertical, this);
-    split->setObjectName("SLsplit");
-    LVlist = MakeReportList(split,
+    split->setObjectName("splitter");
+    reportList = MakeReportList(split,
                             {QStringLiteral("フォルダ"), QStringLiteral("増減"), QStringLiteral("前回"),
                              QStringLiteral("今回"), QStringLiteral("占有量の増減"), QStringLiteral("前回の占有量"),
                              QStringLiteral("今回の占有量"), QStringLiteral("ファイル数の増減"),
                              QStringLiteral("前回のファイル数"), QStringLiteral("今回のファイル数")},
                             QAbstractItemView::SingleSelection);
-    LVlist->header()->resizeSection(C_PATH, 280);
-    LVlist->header()->setStretchLastSection(false);
+    reportList->header()->resizeSection(C_PATH, 280);
+    reportList->header()->setStretchLastSection(false);
     // Each figure column as wide as its heading needs in the font in use.
     for (int c = 1; c < C_COLUMNS; ++c) {
-        const QString heading = LVlist->headerItem()->text(c);
-        const int needed = LVlist->header()->fontMetrics().horizontalAdvance(heading) + 24;
-        LVlist->header()->resizeSection(c, std::max(90, needed));
+        const QString heading = reportList->headerItem()->text(c);
+        const int needed = reportList->header()->fontMetrics().horizontalAdvance(heading) + 24;
+        reportList->header()->resizeSection(c, std::max(90, needed));
     }
     auto* lower = new QWidget(split);
     auto* lowerLayout = new QVBoxLayout(lower);
     lowerLayout->setContentsMargins(0, 0, 0, 0);
     lowerLayout->setSpacing(2);
-    LLfiles = new QLabel(lower);
-    LLfiles->setObjectName("LLfiles");
-    LLfiles->setTextFormat(Qt::PlainText);
-    LVfiles = MakeReportList(lower,
+    filesLabel = new QLabel(lower);
+    filesLabel->setObjectName("filesLabel");
+    filesLabel->setTextFormat(Qt::PlainText);
+    fileList = MakeReportList(lower,
                              {QStringLiteral("ファイル"), QStringLiteral("増減"), QStringLiteral("前回"),
                               QStringLiteral("今回")},
                              QAbstractItemView::SingleSelection);
-    LVfiles->header()->resizeSection(F_PATH, 420);
-    LVfiles->header()->setStretchLastSection(false);
-    lowerLayout->addWidget(LLfiles);
-    lowerLayout->addWidget(LVfiles, 1);
-    split->addWidget(LVlist);
+    fileList->header()->resizeSection(F_PATH, 420);
+    fileList->header()->setStretchLastSection(false);
+    lowerLayout->addWidget(filesLabel);
+    lowerLayout->addWidget(fileList, 1);
+    split->addWidget(reportList);
     split->addWidget(lower);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
     layout->addWidget(split, 1);
-    for (QTreeWidget* list : {LVlist, LVfiles}) list->setSortingEnabled(true);
+    for (QTreeWidget* list : {reportList, fileList}) list->setSortingEnabled(true);
 
-    for (QComboBox* c : {CBkind, CBkey, CBcount})
+    for (QComboBox* c : {kindCombo, keyCombo, countCombo})
         connect(c, &QComboBox::currentIndexChanged, this, [this] {
             if (isVisible()) Fill();
         });
-    connect(CKdrive, &QCheckBox::toggled, this, [this] {
+    connect(wholeDriveCheck, &QCheckBox::toggled, this, [this] {
         if (isVisible()) Fill();
     });
-    connect(BTrefresh, &QPushButton::clicked, this, &TFMchanges::Refresh);
-    connect(LVlist, &QTreeWidget::itemSelectionChanged, this, &TFMchanges::FillFiles);
-    connect(LVlist, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) { ShowInMain(item); });
+    connect(refreshButton, &QPushButton::clicked, this, &ChangesWindow::Refresh);
+    connect(reportList, &QTreeWidget::itemSelectionChanged, this, &ChangesWindow::FillFiles);
+    connect(reportList, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) { ShowInMain(item); });
 }
 
-TFMchanges::~TFMchanges() = default;
+ChangesWindow::~ChangesWindow() = default;
 
-void TFMchanges::OpenChanges() {
+void ChangesWindow::OpenChanges() {
     below_.clear();
     const DriveRecord* drive = Global().CurrentDrive;
     if (main_ && drive && !main_->Rows().empty()) {
@@ -169,53 +173,54 @@ void TFMchanges::OpenChanges() {
     else Refresh();
     raise();
     activateWindow();
-    LVlist->setFocus();
+    reportList->setFocus();
 }
 
-void TFMchanges::showEvent(QShowEvent* event) {
+void ChangesWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) Refresh();
 }
 
-void TFMchanges::Refresh() { Fill(); }
+void ChangesWindow::Refresh() { Fill(); }
 
-void TFMchanges::Fill() {
-    LVlist->setSortingEnabled(false);
-    LVlist->clear();
-    LVfiles->clear();
-    LLfiles->clear();
+void ChangesWindow::Fill() {
+    reportList->setSortingEnabled(false);
+    reportList->clear();
+    fileList->clear();
+    filesLabel->clear();
     before_.Close();
     after_.Close();
     shownHeader_.clear();
     setWindowTitle(QStringLiteral(" 変化"));
     const DriveRecord* drive = Global().CurrentDrive;
     if (!drive || drive->RootPath.empty()) {
-        LLstate->setText(QStringLiteral("ドライブが選ばれていません。"));
+        stateLabel->setText(QStringLiteral("ドライブが選ばれていません。"));
         return;
     }
     const char letter = drive->RootPath[0];
     Measurement current, previous;
     std::time_t stamped = 0;
     if (!current.Map(CacheFileName(*drive)) || !HeaderStart(current.Header(), stamped)) {
-        LLstate->setText(QStringLiteral("このドライブは計測されていません。"));
+        stateLabel->setText(QStringLiteral("このドライブは計測されていません。"));
         return;
     }
     PreviousFault fault;
     const PreviousState state = LoadPrevious(letter, current.Header(), previous, &fault);
     if (state != PS_OK) {
-        LLstate->setText(Q(PreviousStateText(state, letter, fault)));
+        stateLabel->setText(Q(PreviousStateText(state, letter, fault)));
         return;
     }
     shownHeader_ = current.Header();
     setWindowTitle(Q(" 変化 - 前回 " + DateOf(previous.Header()) + " → 今回 " + DateOf(current.Header())));
-    const bool whole = CKdrive->isChecked() || below_.empty() || below_[0] != letter;
+    const bool whole = wholeDriveCheck->isChecked() || below_.empty() || below_[0] != letter;
     const std::string below = whole ? std::string() : below_;
-    const ChangeKey key = static_cast<ChangeKey>(CBkey->currentIndex());
+    const ChangeKey key = static_cast<ChangeKey>(keyCombo->currentIndex());
     static const unsigned kinds[] = {CHANGE_ALL, CHANGE_GROWN, CHANGE_SHRUNK, CHANGE_NEW, CHANGE_REMOVED};
-    const int kindIndex = std::clamp(CBkind->currentIndex(), 0, 4);
+    const int kindIndex = std::clamp(kindCombo->currentIndex(), 0, 4);
     std::vector<FolderChange> changes = CompareMeasurements(previous, current, below);
     const size_t found = changes.size();
-    RankChanges(changes, key, kinds[kindIndex], static_cast<size_t>(kCounts[std::clamp(CBcount->currentIndex(), 0, 3)]));
+    RankChanges(changes, key, kinds[kindIndex],
+                static_cast<size_t>(kCounts[std::clamp(countCombo->currentIndex(), 0, 3)]));
 
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(changes.size()));
@@ -238,12 +243,12 @@ void TFMchanges::Fill() {
         SetNumber(item, C_FILES_AFTER, c.After, static_cast<double>(c.New.Files), false);
         items << item;
     }
-    LVlist->addTopLevelItems(items);
+    reportList->addTopLevelItems(items);
     // The rows stay in the order of the change until a heading is clicked.
-    LVlist->header()->setSortIndicator(-1, Qt::DescendingOrder);
-    LVlist->setSortingEnabled(true);
+    reportList->header()->setSortIndicator(-1, Qt::DescendingOrder);
+    reportList->setSortingEnabled(true);
     const std::string scope = below.empty() ? std::string(1, letter) + ":\\" : below;
-    LLstate->setText(Q(FormatText("%s 以下で変化したフォルダ %s 個（%s 個を表示）", scope.c_str(),
+    stateLabel->setText(Q(FormatText("%s 以下で変化したフォルダ %s 個（%s 個を表示）", scope.c_str(),
                                   GroupedNumber(static_cast<double>(found), 0).c_str(),
                                   GroupedNumber(static_cast<double>(changes.size()), 0).c_str())));
     // The files come from the two indexes, when both belong to their caches.
@@ -252,17 +257,19 @@ void TFMchanges::Fill() {
         !after_.Open(FileIndexName(*drive), letter, current.Header(), &why)) {
         before_.Close();
         after_.Close();
-        LLfiles->setText(QStringLiteral("ファイルの変化は、前回と今回の両方の計測にファイルの索引があるときに表示します。"));
+        filesLabel->setText(QStringLiteral(
+            "ファイルの変化は、前回と今回の両方の計測にファイルの索引があるときに表示します。"));
     } else {
-        LLfiles->setText(QStringLiteral("フォルダを選ぶと、その中で増えた・消えた・大きさの変わったファイルを表示します。"));
+        filesLabel->setText(QStringLiteral(
+            "フォルダを選ぶと、その中で増えた・消えた・大きさの変わったファイルを表示します。"));
     }
-    if (!items.isEmpty()) LVlist->setCurrentItem(items.front());
+    if (!items.isEmpty()) reportList->setCurrentItem(items.front());
 }
 
-void TFMchanges::FillFiles() {
-    LVfiles->setSortingEnabled(false);
-    LVfiles->clear();
-    const QList<QTreeWidgetItem*> chosen = LVlist->selectedItems();
+void ChangesWindow::FillFiles() {
+    fileList->setSortingEnabled(false);
+    fileList->clear();
+    const QList<QTreeWidgetItem*> chosen = reportList->selectedItems();
     if (chosen.isEmpty() || !before_.IsOpen() || !after_.IsOpen()) return;
     const std::string path = chosen.front()->data(C_PATH, kPathRole).toByteArray().toStdString();
     const std::vector<FileChange> files = CompareFileIndexes(before_, after_, path, 1000);
@@ -275,15 +282,15 @@ void TFMchanges::FillFiles() {
         SetNumber(item, F_AFTER, f.After, static_cast<double>(f.NewSize), true);
         items << item;
     }
-    LVfiles->addTopLevelItems(items);
-    LVfiles->header()->setSortIndicator(-1, Qt::DescendingOrder);
-    LVfiles->setSortingEnabled(true);
-    LLfiles->setText(Q(FormatText("%s の中で変化したファイル %s 個%s", path.c_str(),
+    fileList->addTopLevelItems(items);
+    fileList->header()->setSortIndicator(-1, Qt::DescendingOrder);
+    fileList->setSortingEnabled(true);
+    filesLabel->setText(Q(FormatText("%s の中で変化したファイル %s 個%s", path.c_str(),
                                   GroupedNumber(static_cast<double>(files.size()), 0).c_str(),
                                   files.size() >= 1000 ? "（変化の大きい 1000 個）" : "")));
 }
 
-void TFMchanges::ShowInMain(const QTreeWidgetItem* item) {
+void ChangesWindow::ShowInMain(const QTreeWidgetItem* item) {
     if (!item || !main_) return;
     const std::string path = item->data(C_PATH, kPathRole).toByteArray().toStdString();
     const uint32_t attributes = platform::GetFileAttributesA(platform::ToNative(path));
@@ -294,7 +301,7 @@ void TFMchanges::ShowInMain(const QTreeWidgetItem* item) {
     main_->OpenPath(path, false);
 }
 
-void TFMchanges::changeEvent(QEvent* event) {
+void ChangesWindow::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
     if (event->type() != QEvent::ActivationChange || !isVisible() || !isActiveWindow()) return;
     // A measurement since the rows were made: they are of another pair.
@@ -302,7 +309,7 @@ void TFMchanges::changeEvent(QEvent* event) {
     if (drive && !shownHeader_.empty() && CacheHeaderLine(*drive) != shownHeader_) Refresh();
 }
 
-void TFMchanges::keyPressEvent(QKeyEvent* event) {
+void ChangesWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F5) {
         event->accept();
         Refresh();

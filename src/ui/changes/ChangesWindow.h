@@ -20,13 +20,13 @@ class QTreeWidgetItem;
 
 namespace nrvs {
 
-class TFMmain;
+class MainWindow;
 
-class TFMchanges : public QDialog {
+class ChangesWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TFMchanges(TFMmain* main);
-    ~TFMchanges() override;
+    explicit ChangesWindow(MainWindow* main);
+    ~ChangesWindow() override;
 
     // Shows the window for the folder the main window shows.
     void OpenChanges();
@@ -37,11 +37,11 @@ public:
     // Double click: the row's folder in the main window.
     void ShowInMain(const QTreeWidgetItem* item);
 
-    QComboBox *CBkind, *CBkey, *CBcount;
-    QCheckBox* CKdrive;
-    QPushButton* BTrefresh;
-    QLabel *LLstate, *LLfiles;
-    QTreeWidget *LVlist, *LVfiles;
+    QComboBox *kindCombo, *keyCombo, *countCombo;
+    QCheckBox* wholeDriveCheck;
+    QPushButton* refreshButton;
+    QLabel *stateLabel, *filesLabel;
+    QTreeWidget *reportList, *fileList;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -52,7 +52,7 @@ private:
     void Fill();
     void FillFiles();
 
-    TFMmain* main_;
+    MainWindow* main_;
     std::string below_;
     std::string shownHeader_;  // the current cache's header the rows are of
     FileIndex before_, after_;

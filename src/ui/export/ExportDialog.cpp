@@ -54,8 +54,8 @@ const char* const kFilter = "HTML(*.html;*.htm) (*.html *.htm);;CSV(*.csv) (*.cs
 
 } // namespace
 
-TFMexport::TFMexport(TFMmain* main) : QDialog(main), main_(main) {
-    setObjectName("TFMexport");
+ExportDialog::ExportDialog(MainWindow* main) : QDialog(main), main_(main) {
+    setObjectName("ExportDialog");
     setWindowTitle(QStringLiteral(" エクスポート"));
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     // Only the close box, made as the running dialog is: openbox shows that
@@ -65,89 +65,91 @@ TFMexport::TFMexport(TFMmain* main) : QDialog(main), main_(main) {
     setFont(UiFont(12, true));
     setFixedSize(431, 239);
 
-    CHtree = Make<QCheckBox>(this, "CHtree", QStringLiteral("ツリー情報(&T)"), 20, 6, 91, 17);
-    GBtree = Make<QGroupBox>(this, "GBtree", QStringLiteral(" "), 8, 8, 417, 93);
-    tree_.box = CHtree;
+    treeCheck = Make<QCheckBox>(this, "treeCheck", QStringLiteral("ツリー情報(&T)"), 20, 6, 91, 17);
+    treeGroup = Make<QGroupBox>(this, "treeGroup", QStringLiteral(" "), 8, 8, 417, 93);
+    tree_.box = treeCheck;
     tree_.fileMark = 't';
-    BuildSection(tree_, GBtree, QStringLiteral("ファイル(&Q)"), QStringLiteral("HTML(&W)"), QStringLiteral("CSV(&E)"),
-                 QStringLiteral("容量(&Y)"), QStringLiteral("ファイル数(&U)"), QStringLiteral("フォルダ数(&P)"),
+    BuildSection(tree_, treeGroup, QStringLiteral("ファイル(&Q)"), QStringLiteral("HTML(&W)"),
+                 QStringLiteral("CSV(&E)"), QStringLiteral("容量(&Y)"),
+                 QStringLiteral("ファイル数(&U)"), QStringLiteral("フォルダ数(&P)"),
                  QStringLiteral("ハイパーリンク(&R)"));
-    CHlist = Make<QCheckBox>(this, "CHlist", QStringLiteral("リスト情報(&L)"), 20, 106, 87, 17);
-    GBlist = Make<QGroupBox>(this, "GBlist", QStringLiteral(" "), 8, 108, 417, 93);
-    list_.box = CHlist;
+    listCheck = Make<QCheckBox>(this, "listCheck", QStringLiteral("リスト情報(&L)"), 20, 106, 87, 17);
+    listGroup = Make<QGroupBox>(this, "listGroup", QStringLiteral(" "), 8, 108, 417, 93);
+    list_.box = listCheck;
     list_.fileMark = 'l';
-    BuildSection(list_, GBlist, QStringLiteral("ファイル(&A)"), QStringLiteral("HTML(&S)"), QStringLiteral("CSV(&D)"),
-                 QStringLiteral("容量(&G)"), QStringLiteral("ファイル数(&H)"), QStringLiteral("フォルダ数(&J)"),
+    BuildSection(list_, listGroup, QStringLiteral("ファイル(&A)"), QStringLiteral("HTML(&S)"),
+                 QStringLiteral("CSV(&D)"), QStringLiteral("容量(&G)"),
+                 QStringLiteral("ファイル数(&H)"), QStringLiteral("フォルダ数(&J)"),
                  QStringLiteral("ハイパーリンク(&F)"));
     // The section boxes sit on the frames of their groups.
-    CHtree->raise();
-    CHlist->raise();
-    setTabOrder(CHtree, GBtree);
-    setTabOrder(CHlist, GBlist);
+    treeCheck->raise();
+    listCheck->raise();
+    setTabOrder(treeCheck, treeGroup);
+    setTabOrder(listCheck, listGroup);
 
-    BTok = Make<QPushButton>(this, "BTok", QStringLiteral("&OK"), 274, 208, 75, 25);
-    BTok->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
-    BTok->setDefault(true);
-    BTng = Make<QPushButton>(this, "BTng", QStringLiteral("&CLOSE"), 350, 208, 75, 25);
-    BTng->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
-    BTng->setAutoDefault(false);
-    BTtreefile->setObjectName("BTtreefile");
-    BTlistfile->setObjectName("BTlistfile");
+    okButton = Make<QPushButton>(this, "okButton", QStringLiteral("&OK"), 274, 208, 75, 25);
+    okButton->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    okButton->setDefault(true);
+    cancelButton = Make<QPushButton>(this, "cancelButton", QStringLiteral("&CLOSE"), 350, 208, 75, 25);
+    cancelButton->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    cancelButton->setAutoDefault(false);
+    treeBrowseButton->setObjectName("treeBrowseButton");
+    listBrowseButton->setObjectName("listBrowseButton");
 
-    DGsave = new QFileDialog(this, QStringLiteral("エクスポートファイル"));
-    DGsave->setObjectName("DGsave");
-    DGsave->setAcceptMode(QFileDialog::AcceptSave);
-    DGsave->setOption(QFileDialog::DontConfirmOverwrite, true);
-    DGsave->setOption(QFileDialog::HideNameFilterDetails, true);
-    DGsave->setOption(QFileDialog::DontUseNativeDialog, true);
-    DGsave->setNameFilter(QString::fromUtf8(kFilter));
+    saveDialog = new QFileDialog(this, QStringLiteral("エクスポートファイル"));
+    saveDialog->setObjectName("saveDialog");
+    saveDialog->setAcceptMode(QFileDialog::AcceptSave);
+    saveDialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+    saveDialog->setOption(QFileDialog::HideNameFilterDetails, true);
+    saveDialog->setOption(QFileDialog::DontUseNativeDialog, true);
+    saveDialog->setNameFilter(QString::fromUtf8(kFilter));
     RunSaveDialog = [](QFileDialog* d) { return d->exec(); };
 
-    connect(CHtree, &QCheckBox::toggled, this, &TFMexport::CHtreeClick);
-    connect(RBtreehtml, &QRadioButton::toggled, this, &TFMexport::CHtreeClick);
-    connect(RBtreecsv, &QRadioButton::toggled, this, &TFMexport::CHtreeClick);
-    connect(RBtreencdu, &QRadioButton::toggled, this, &TFMexport::CHtreeClick);
-    connect(CHlist, &QCheckBox::toggled, this, &TFMexport::CHlistClick);
-    connect(RBlisthtml, &QRadioButton::toggled, this, &TFMexport::CHlistClick);
-    connect(RBlistcsv, &QRadioButton::toggled, this, &TFMexport::CHlistClick);
-    connect(BTtreefile, &QToolButton::clicked, this, &TFMexport::BTtreefileClick);
-    connect(BTlistfile, &QToolButton::clicked, this, &TFMexport::BTlistfileClick);
-    connect(BTok, &QPushButton::clicked, this, &TFMexport::BTokClick);
-    connect(BTng, &QPushButton::clicked, this, &QDialog::reject);
+    connect(treeCheck, &QCheckBox::toggled, this, &ExportDialog::onTreeCheck);
+    connect(treeHtmlRadio, &QRadioButton::toggled, this, &ExportDialog::onTreeCheck);
+    connect(treeCsvRadio, &QRadioButton::toggled, this, &ExportDialog::onTreeCheck);
+    connect(treeNcduRadio, &QRadioButton::toggled, this, &ExportDialog::onTreeCheck);
+    connect(listCheck, &QCheckBox::toggled, this, &ExportDialog::onListCheck);
+    connect(listHtmlRadio, &QRadioButton::toggled, this, &ExportDialog::onListCheck);
+    connect(listCsvRadio, &QRadioButton::toggled, this, &ExportDialog::onListCheck);
+    connect(treeBrowseButton, &QToolButton::clicked, this, &ExportDialog::onTreeBrowse);
+    connect(listBrowseButton, &QToolButton::clicked, this, &ExportDialog::onListBrowse);
+    connect(okButton, &QPushButton::clicked, this, &ExportDialog::onOk);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
     FormShow(false);
     FitTexts(this);
-    const int boxes = std::max(GBtree->width(), GBlist->width());
-    GBtree->resize(boxes, GBtree->height());
-    GBlist->resize(boxes, GBlist->height());
+    const int boxes = std::max(treeGroup->width(), listGroup->width());
+    treeGroup->resize(boxes, treeGroup->height());
+    listGroup->resize(boxes, listGroup->height());
     // The main window's menu item and toolbar button open this dialog.
     if (main_) {
-        connect(main_->MMtoletr, &QAction::triggered, main_, &TFMmain::MMtoletrClick);
-        connect(main_->BBtoletr, &QAction::triggered, main_, &TFMmain::MMtoletrClick);
+        connect(main_->toolsExportAction, &QAction::triggered, main_, &MainWindow::onToolsExport);
+        connect(main_->toolsExportToolbarAction, &QAction::triggered, main_, &MainWindow::onToolsExport);
     }
 }
 
-void TFMexport::BuildSection(Section& s, QGroupBox* g, const QString& fileCaption, const QString& htmlCaption,
-                             const QString& csvCaption, const QString& capaCaption, const QString& filesCaption,
+void ExportDialog::BuildSection(Section& s, QGroupBox* g, const QString& fileCaption, const QString& htmlCaption,
+                             const QString& csvCaption, const QString& sizeCaption, const QString& filesCaption,
                              const QString& foldersCaption, const QString& linkCaption) {
     const bool tree = s.fileMark == 't';
     auto name = [&](const char* role) { return QByteArray(tree ? "tree" : "list") + role; };
     s.label = Make<QLabel>(g, "", fileCaption, 12, 31, 57, 12);
-    s.label->setObjectName(QString::fromLatin1("LL" + name("file")));
+    s.label->setObjectName(QString::fromLatin1(name("FileLabel")));
     // Wider than the form's 69 pixels, up to the CSV button: the substitute
     // font is wider and would cut off the closing parenthesis.
     s.html = Make<QRadioButton>(g, "", htmlCaption, 96, 29, 78, 17);
-    s.html->setObjectName(QString::fromLatin1("RB" + name("html")));
+    s.html->setObjectName(QString::fromLatin1(name("HtmlRadio")));
     s.csv = Make<QRadioButton>(g, "", csvCaption, 176, 29, 64, 17);
-    s.csv->setObjectName(QString::fromLatin1("RB" + name("csv")));
+    s.csv->setObjectName(QString::fromLatin1(name("CsvRadio")));
     if (tree) {
         s.ncdu = Make<QRadioButton>(g, "", QStringLiteral("ncdu"), 242, 29, 60, 17);
-        s.ncdu->setObjectName(QStringLiteral("RBtreencdu"));
+        s.ncdu->setObjectName(QStringLiteral("treeNcduRadio"));
         s.ncdu->setToolTip(QStringLiteral("ncdu -f や gdu -f で開ける JSON 形式で、ドライブの計測結果を書き出します"));
-        RBtreencdu = s.ncdu;
+        treeNcduRadio = s.ncdu;
     }
     s.names = Make<QComboBox>(g, "", QString(), 12, 52, 221, 20);
-    s.names->setObjectName(QString::fromLatin1("CB" + name("file")));
+    s.names->setObjectName(QString::fromLatin1(name("FileCombo")));
     s.names->setEditable(true);
     s.names->setInsertPolicy(QComboBox::NoInsert);
     s.names->setMaxVisibleItems(10);
@@ -156,47 +158,51 @@ void TFMexport::BuildSection(Section& s, QGroupBox* g, const QString& fileCaptio
     s.browse->setAutoRaise(true);
     s.browse->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     s.browse->setToolTip(QStringLiteral("参照"));
-    s.capa = Make<QCheckBox>(g, "", capaCaption, 306, 16, 61, 17);
-    s.capa->setObjectName(QString::fromLatin1("CH" + name("capa")));
+    s.size = Make<QCheckBox>(g, "", sizeCaption, 306, 16, 61, 17);
+    s.size->setObjectName(QString::fromLatin1(name("SizeCheck")));
     s.files = Make<QCheckBox>(g, "", filesCaption, 306, 32, 101, 17);
-    s.files->setObjectName(QString::fromLatin1("CH" + name("file")));
+    s.files->setObjectName(QString::fromLatin1(name("FilesCheck")));
     s.folders = Make<QCheckBox>(g, "", foldersCaption, 306, 48, 101, 17);
-    s.folders->setObjectName(QString::fromLatin1("CH" + name("fldr")));
+    s.folders->setObjectName(QString::fromLatin1(name("FoldersCheck")));
     s.link = Make<QCheckBox>(g, "", linkCaption, 306, 64, 109, 17);
-    s.link->setObjectName(QString::fromLatin1("CH" + name("link")));
-    s.calc = Make<QCheckBox>(g, "", QStringLiteral("表計算ソフト向け"), 12, 74, 221, 17);
-    s.calc->setObjectName(QString::fromLatin1("CH" + name("calc")));
-    s.calc->setToolTip(QStringLiteral(
+    s.link->setObjectName(QString::fromLatin1(name("LinkCheck")));
+    s.spreadsheet = Make<QCheckBox>(g, "", QStringLiteral("表計算ソフト向け"), 12, 74, 221, 17);
+    s.spreadsheet->setObjectName(QString::fromLatin1(name("SpreadsheetCheck")));
+    s.spreadsheet->setToolTip(QStringLiteral(
         "CSVの先頭にBOMを付け、=、+、-、@ などで始まるセルの前に ' を付けます。\n"
         "表計算ソフトが文字化けせず、名前を数式として実行しないようにします。\n"
         "オフにするとデータをそのまま書き出します。"));
     if (tree) {
-        LLtreefile = s.label, RBtreehtml = s.html, RBtreecsv = s.csv, CBtreefile = s.names, BTtreefile = s.browse;
-        CHtreecapa = s.capa, CHtreefile = s.files, CHtreefldr = s.folders, CHtreelink = s.link, CHtreecalc = s.calc;
+        treeFileLabel = s.label, treeHtmlRadio = s.html, treeCsvRadio = s.csv,
+        treeFileCombo = s.names, treeBrowseButton = s.browse;
+        treeSizeCheck = s.size, treeFilesCheck = s.files, treeFoldersCheck = s.folders,
+        treeLinkCheck = s.link, treeSpreadsheetCheck = s.spreadsheet;
     } else {
-        LLlistfile = s.label, RBlisthtml = s.html, RBlistcsv = s.csv, CBlistfile = s.names, BTlistfile = s.browse;
-        CHlistcapa = s.capa, CHlistfile = s.files, CHlistfldr = s.folders, CHlistlink = s.link, CHlistcalc = s.calc;
+        listFileLabel = s.label, listHtmlRadio = s.html, listCsvRadio = s.csv,
+        listFileCombo = s.names, listBrowseButton = s.browse;
+        listSizeCheck = s.size, listFilesCheck = s.files, listFoldersCheck = s.folders,
+        listLinkCheck = s.link, listSpreadsheetCheck = s.spreadsheet;
     }
 }
 
 // ---------------------------------------------------------------- choices
 
-void TFMexport::showEvent(QShowEvent* event) {
+void ExportDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     CentreOn(this, main_);
     FormShow(true);
 }
 
-void TFMexport::FormShow(bool shown) {
+void ExportDialog::FormShow(bool shown) {
     LoadSection(tree_);
     LoadSection(list_);
-    if (shown) (BTok->isEnabled() ? static_cast<QWidget*>(BTok) : BTng)->setFocus();
+    if (shown) (okButton->isEnabled() ? static_cast<QWidget*>(okButton) : cancelButton)->setFocus();
 }
 
-void TFMexport::LoadSection(Section& s) {
+void ExportDialog::LoadSection(Section& s) {
     ExportSettings settings = LoadExportSettings(ExportSettingsFileName(s.fileMark));
     const QSignalBlocker b1(s.box), b2(s.html), b3(s.csv), b4(s.ncdu);
-    SetButtonsState(QString::fromStdString(settings.Checks), {s.box, s.capa, s.files, s.folders, s.link});
+    SetButtonsState(QString::fromStdString(settings.Checks), {s.box, s.size, s.files, s.folders, s.link});
     // Set as a radio group would be: the second mark clears the first, and
     // "00" leaves neither chosen (a plain auto-exclusive button refuses that).
     const QString formats = QString::fromStdString(settings.Formats);
@@ -214,7 +220,7 @@ void TFMexport::LoadSection(Section& s) {
     if (s.ncdu) s.ncdu->setChecked(ncdu);
     for (QRadioButton* b : {s.html, s.csv, s.ncdu})
         if (b) b->setAutoExclusive(true);
-    s.calc->setChecked(mark(2) != 0);
+    s.spreadsheet->setChecked(mark(2) != 0);
     s.names->clear();
     s.names->clearEditText();
     for (const auto& n : settings.Names) s.names->addItem(QString::fromStdString(n));
@@ -222,55 +228,55 @@ void TFMexport::LoadSection(Section& s) {
     EnableSection(s);
 }
 
-void TFMexport::EnableSection(Section& s) {
+void ExportDialog::EnableSection(Section& s) {
     const bool on = s.box->isChecked();
     // ncdu's format has no columns to choose: it holds every figure.
     const bool columns = !(s.ncdu && s.ncdu->isChecked());
     for (QWidget* w : std::initializer_list<QWidget*>{s.label, s.html, s.csv, s.browse}) EnableWithCue(w, on);
     if (s.ncdu) EnableWithCue(s.ncdu, on);
-    for (QWidget* w : std::initializer_list<QWidget*>{s.capa, s.files, s.folders}) EnableWithCue(w, on && columns);
+    for (QWidget* w : std::initializer_list<QWidget*>{s.size, s.files, s.folders}) EnableWithCue(w, on && columns);
     EnableWithCue(s.link, on && s.html->isChecked());
-    EnableWithCue(s.calc, on && s.csv->isChecked());
-    BTok->setEnabled(CHtree->isChecked() || CHlist->isChecked());
+    EnableWithCue(s.spreadsheet, on && s.csv->isChecked());
+    okButton->setEnabled(treeCheck->isChecked() || listCheck->isChecked());
 }
 
-void TFMexport::CHtreeClick() {
-    if (BTok) EnableSection(tree_);
+void ExportDialog::onTreeCheck() {
+    if (okButton) EnableSection(tree_);
 }
 
-void TFMexport::CHlistClick() {
-    if (BTok) EnableSection(list_);
+void ExportDialog::onListCheck() {
+    if (okButton) EnableSection(list_);
 }
 
-void TFMexport::Browse(Section& s) {
+void ExportDialog::Browse(Section& s) {
     QApplication::processEvents();
     const bool html = s.html->isChecked();
     // A program-form name (X:\...) starts the dialog in its native folder.
     const QString name = QString::fromStdString(ExportNativeName(s.names->currentText().toStdString()));
-    const QStringList filters = DGsave->nameFilters();
+    const QStringList filters = saveDialog->nameFilters();
     const bool ncdu = s.ncdu && s.ncdu->isChecked();
-    DGsave->setDefaultSuffix(ncdu ? QStringLiteral("json") : html ? QStringLiteral("html") : QStringLiteral("csv"));
-    DGsave->setDirectory(DirectoryPart(name));
-    DGsave->selectFile(name.mid(DirectoryPart(name).size()));
-    if (filters.size() == 2) DGsave->selectNameFilter(filters[html ? 0 : 1]);
-    if (RunSaveDialog(DGsave) == QDialog::Accepted && !DGsave->selectedFiles().isEmpty())
-        s.names->setEditText(DGsave->selectedFiles().first());
+    saveDialog->setDefaultSuffix(ncdu ? QStringLiteral("json") : html ? QStringLiteral("html") : QStringLiteral("csv"));
+    saveDialog->setDirectory(DirectoryPart(name));
+    saveDialog->selectFile(name.mid(DirectoryPart(name).size()));
+    if (filters.size() == 2) saveDialog->selectNameFilter(filters[html ? 0 : 1]);
+    if (RunSaveDialog(saveDialog) == QDialog::Accepted && !saveDialog->selectedFiles().isEmpty())
+        s.names->setEditText(saveDialog->selectedFiles().first());
 }
 
-void TFMexport::BTtreefileClick() { Browse(tree_); }
-void TFMexport::BTlistfileClick() { Browse(list_); }
+void ExportDialog::onTreeBrowse() { Browse(tree_); }
+void ExportDialog::onListBrowse() { Browse(list_); }
 
 // ---------------------------------------------------------------- OK
 
-void TFMexport::RecordSection(Section& s) {
+void ExportDialog::RecordSection(Section& s) {
     const QString typed = s.names->currentText();
     ExportSettings settings;
     for (int i = 0; i < s.names->count(); ++i) settings.Names.push_back(s.names->itemText(i).toStdString());
     RecordRecentName(settings.Names, typed.toStdString());
     s.names->clear();
     for (const auto& n : settings.Names) s.names->addItem(QString::fromStdString(n));
-    settings.Checks = ButtonsState({s.box, s.capa, s.files, s.folders, s.link}).toStdString();
-    settings.Formats = ButtonsState({s.html, s.csv, s.calc}).toStdString();
+    settings.Checks = ButtonsState({s.box, s.size, s.files, s.folders, s.link}).toStdString();
+    settings.Formats = ButtonsState({s.html, s.csv, s.spreadsheet}).toStdString();
     // A fourth mark only when it is set: files of older versions stay as
     // they were.
     if (s.ncdu && s.ncdu->isChecked()) settings.Formats += '1';
@@ -279,60 +285,65 @@ void TFMexport::RecordSection(Section& s) {
     s.names->setEditText(typed);
 }
 
-void TFMexport::BTokClick() {
-    if ((CHtree->isChecked() && !ExportNameGiven(Typed(CBtreefile))) ||
-        (CHlist->isChecked() && !ExportNameGiven(Typed(CBlistfile)))) {
+void ExportDialog::onOk() {
+    if ((treeCheck->isChecked() && !ExportNameGiven(Typed(treeFileCombo))) ||
+        (listCheck->isChecked() && !ExportNameGiven(Typed(listFileCombo)))) {
         ShowMessageBox("ファイルを指定してください。", MB_ICONSTOP);
         return;
     }
     RecordSection(tree_);
-    if (CHtree->isChecked() && !ExportTree()) return;
+    if (treeCheck->isChecked() && !ExportTree()) return;
     RecordSection(list_);
-    if (CHlist->isChecked() && !ExportList()) return;
+    if (listCheck->isChecked() && !ExportList()) return;
     // Where the documents went, in full: a name typed without a folder
     // lands in the home folder.
     std::string written;
-    if (CHtree->isChecked()) written += "\n" + ExportNativeName(Typed(CBtreefile));
-    if (CHlist->isChecked()) written += "\n" + ExportNativeName(Typed(CBlistfile));
+    if (treeCheck->isChecked()) written += "\n" + ExportNativeName(Typed(treeFileCombo));
+    if (listCheck->isChecked()) written += "\n" + ExportNativeName(Typed(listFileCombo));
     ShowMessageBox("エクスポートが完了しました。\n" + written, MB_ICONINFORMATION);
     accept();
 }
 
-ExportColumns TFMexport::Columns(const Section& s) const {
-    return {s.capa->isChecked(), s.files->isChecked(), s.folders->isChecked(), s.link->isChecked(),
-            s.csv->isChecked() && s.calc->isChecked()};
+ExportColumns ExportDialog::Columns(const Section& s) const {
+    return {s.size->isChecked(), s.files->isChecked(), s.folders->isChecked(), s.link->isChecked(),
+            s.csv->isChecked() && s.spreadsheet->isChecked()};
 }
 
-ExportContext TFMexport::Context() const {
+ExportContext ExportDialog::Context() const {
     const GlobalState& g = Global();
     return {g.ComputerName, g.CurrentDrive ? g.CurrentDrive->RootPath : std::string(), ExportDateText(), g.SizeUnit};
 }
 
 // The failure names the file and the system's reason below the message, so
 // that a full disk and a mistyped folder can be told apart.
-bool TFMexport::ExportTree() {
+bool ExportDialog::ExportTree() {
     std::string why;
-    if (RBtreencdu && RBtreencdu->isChecked()) {
+    if (treeNcduRadio && treeNcduRadio->isChecked()) {
         // The drive's whole measured tree, files from its index.
         const DriveRecord* drive = Global().CurrentDrive;
-        if (drive && ExportNcdu(drive->RootPath, ExportNativeName(Typed(CBtreefile)), why)) return true;
-        ShowMessageBox("ツリー情報をエクスポートできません。\n\n" + Typed(CBtreefile) + "\n" + why, MB_ICONSTOP);
+        if (drive && ExportNcdu(drive->RootPath, ExportNativeName(Typed(treeFileCombo)), why)) return true;
+        ShowMessageBox("ツリー情報をエクスポートできません。\n\n" + Typed(treeFileCombo) + "\n" +
+                           why,
+                       MB_ICONSTOP);
         return false;
     }
-    if (ExportTreeFile(Typed(CBtreefile), RBtreehtml->isChecked(), Context(), Columns(tree_), Global().Folders, &why))
+    if (ExportTreeFile(Typed(treeFileCombo), treeHtmlRadio->isChecked(), Context(), Columns(tree_),
+                       Global().Folders, &why))
         return true;
-    ShowMessageBox("ツリー情報をエクスポートできません。\n\n" + Typed(CBtreefile) + "\n" + why, MB_ICONSTOP);
+    ShowMessageBox("ツリー情報をエクスポートできません。\n\n" + Typed(treeFileCombo) + "\n" + why,
+                   MB_ICONSTOP);
     return false;
 }
 
-bool TFMexport::ExportList() {
+bool ExportDialog::ExportList() {
     static const RowList kNone;
     const RowList& rows = main_ ? main_->Rows() : kNone;
     const double base = main_ ? main_->PercentBaseValue : 0;
     std::string why;
-    if (ExportListFile(Typed(CBlistfile), RBlisthtml->isChecked(), Context(), Columns(list_), rows, base, &why))
+    if (ExportListFile(Typed(listFileCombo), listHtmlRadio->isChecked(), Context(), Columns(list_), rows, base, &why))
         return true;
-    ShowMessageBox("リスト情報をエクスポートできません。\n\n" + Typed(CBlistfile) + "\n" + why, MB_ICONSTOP);
+    ShowMessageBox("リスト情報をエクスポートできません。\n\n" + Typed(listFileCombo) + "\n" + why,
+                   MB_ICONSTOP);
     return false;
 }
 

@@ -20,37 +20,37 @@ class QToolButton;
 
 namespace nrvs {
 
-class TFMmain;
+class MainWindow;
 
-class TFMexport : public QDialog {
+class ExportDialog : public QDialog {
     Q_OBJECT
 public:
     // main supplies the list's rows; without it the list is empty.
-    explicit TFMexport(TFMmain* main);
+    explicit ExportDialog(MainWindow* main);
 
     void FormShow(bool shown);
-    void CHtreeClick();
-    void CHlistClick();
-    void BTtreefileClick();
-    void BTlistfileClick();
-    void BTokClick();
+    void onTreeCheck();
+    void onListCheck();
+    void onTreeBrowse();
+    void onListBrowse();
+    void onOk();
     bool ExportTree();
     bool ExportList();
 
     // Runs the save dialog; tests put a scripted answer here.
     std::function<int(QFileDialog*)> RunSaveDialog;
 
-    QCheckBox *CHtree, *CHtreecapa, *CHtreefile, *CHtreefldr, *CHtreelink, *CHtreecalc;
-    QCheckBox *CHlist, *CHlistcapa, *CHlistfile, *CHlistfldr, *CHlistlink, *CHlistcalc;
-    QGroupBox *GBtree, *GBlist;
-    QLabel *LLtreefile, *LLlistfile;
-    QRadioButton *RBtreehtml, *RBtreecsv, *RBlisthtml, *RBlistcsv;
+    QCheckBox *treeCheck, *treeSizeCheck, *treeFilesCheck, *treeFoldersCheck, *treeLinkCheck, *treeSpreadsheetCheck;
+    QCheckBox *listCheck, *listSizeCheck, *listFilesCheck, *listFoldersCheck, *listLinkCheck, *listSpreadsheetCheck;
+    QGroupBox *treeGroup, *listGroup;
+    QLabel *treeFileLabel, *listFileLabel;
+    QRadioButton *treeHtmlRadio, *treeCsvRadio, *listHtmlRadio, *listCsvRadio;
     // The measured tree in ncdu's format, for ncdu -f and gdu -f.
-    QRadioButton* RBtreencdu = nullptr;
-    QComboBox *CBtreefile, *CBlistfile;
-    QToolButton *BTtreefile, *BTlistfile;
-    QPushButton *BTok = nullptr, *BTng = nullptr;
-    QFileDialog* DGsave;
+    QRadioButton* treeNcduRadio = nullptr;
+    QComboBox *treeFileCombo, *listFileCombo;
+    QToolButton *treeBrowseButton, *listBrowseButton;
+    QPushButton *okButton = nullptr, *cancelButton = nullptr;
+    QFileDialog* saveDialog;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -58,8 +58,8 @@ protected:
 private:
     struct Section {
         QCheckBox* box;
-        QCheckBox *capa, *files, *folders, *link;
-        QCheckBox* calc;  // CSV for spreadsheets
+        QCheckBox *size, *files, *folders, *link;
+        QCheckBox* spreadsheet;  // CSV for spreadsheets
         QLabel* label;
         QRadioButton *html, *csv;
         QRadioButton* ncdu = nullptr;  // the tree only
@@ -70,7 +70,7 @@ private:
     Section tree_, list_;
 
     void BuildSection(Section& s, QGroupBox* group, const QString& fileCaption, const QString& htmlCaption,
-                      const QString& csvCaption, const QString& capaCaption, const QString& filesCaption,
+                      const QString& csvCaption, const QString& sizeCaption, const QString& filesCaption,
                       const QString& foldersCaption, const QString& linkCaption);
     void LoadSection(Section& s);
     void EnableSection(Section& s);
@@ -79,7 +79,7 @@ private:
     ExportColumns Columns(const Section& s) const;
     ExportContext Context() const;
 
-    TFMmain* main_;
+    MainWindow* main_;
 };
 
 } // namespace nrvs

@@ -99,155 +99,158 @@ void Report(bool ok, bool cancelled, uint64_t done, const std::vector<std::strin
 
 } // namespace
 
-TFMfiles::TFMfiles(TFMmain* main) : QDialog(main), main_(main) {
-    QVBoxLayout* layout = SetUpReportWindow(this, "TFMfiles", QStringLiteral(" 大きいファイル"), 820, 540);
+FilesWindow::FilesWindow(MainWindow* main) : QDialog(main), main_(main) {
+    QVBoxLayout* layout = SetUpReportWindow(this, "FilesWindow", QStringLiteral(" 大きいファイル"), 820, 540);
     auto* top = new QGridLayout;
     top->setHorizontalSpacing(4);
     top->setVerticalSpacing(3);
 
-    EDname = new QLineEdit(this);
-    EDname->setObjectName("EDname");
-    EDname->setPlaceholderText(QStringLiteral("名前 (* と ? が使えます)"));
-    EDname->setClearButtonEnabled(true);
-    CKpath = new QCheckBox(QStringLiteral("パスも検索"), this);
-    CKpath->setObjectName("CKpath");
-    CKdrive = new QCheckBox(QStringLiteral("ドライブ全体"), this);
-    CKdrive->setObjectName("CKdrive");
-    CBsort = new QComboBox(this);
-    CBsort->setObjectName("CBsort");
-    for (int i = 0; i < 3; ++i) CBsort->addItem(QString::fromUtf8(FilesKeyText(i)));
-    CBcount = new QComboBox(this);
-    CBcount->setObjectName("CBcount");
-    for (int i = 0; i < kFilesCounts; ++i) CBcount->addItem(QString::fromUtf8(FilesCountText(i)));
+    nameEdit = new QLineEdit(this);
+    nameEdit->setObjectName("nameEdit");
+    nameEdit->setPlaceholderText(QStringLiteral("名前 (* と ? が使えます)"));
+    nameEdit->setClearButtonEnabled(true);
+    pathSearchCheck = new QCheckBox(QStringLiteral("パスも検索"), this);
+    pathSearchCheck->setObjectName("pathSearchCheck");
+    wholeDriveCheck = new QCheckBox(QStringLiteral("ドライブ全体"), this);
+    wholeDriveCheck->setObjectName("wholeDriveCheck");
+    sortCombo = new QComboBox(this);
+    sortCombo->setObjectName("sortCombo");
+    for (int i = 0; i < 3; ++i) sortCombo->addItem(QString::fromUtf8(FilesKeyText(i)));
+    countCombo = new QComboBox(this);
+    countCombo->setObjectName("countCombo");
+    for (int i = 0; i < kFilesCounts; ++i) countCombo->addItem(QString::fromUtf8(FilesCountText(i)));
     auto* nameLabel = new QLabel(QStringLiteral("名前"), this);
     top->addWidget(nameLabel, 0, 0);
-    top->addWidget(EDname, 0, 1, 1, 3);
-    top->addWidget(CKpath, 0, 4);
-    top->addWidget(CKdrive, 0, 5);
-    top->addWidget(CBsort, 0, 6);
-    top->addWidget(CBcount, 0, 7);
+    top->addWidget(nameEdit, 0, 1, 1, 3);
+    top->addWidget(pathSearchCheck, 0, 4);
+    top->addWidget(wholeDriveCheck, 0, 5);
+    top->addWidget(sortCombo, 0, 6);
+    top->addWidget(countCombo, 0, 7);
 
-    EDext = new QLineEdit(this);
-    EDext->setObjectName("EDext");
-    EDext->setPlaceholderText(QStringLiteral("jpg, png"));
-    EDmin = new QLineEdit(this);
-    EDmin->setObjectName("EDmin");
-    EDmin->setFixedWidth(70);
-    CBunit = new QComboBox(this);
-    CBunit->setObjectName("CBunit");
-    for (int i = 0; i < kFilesUnits; ++i) CBunit->addItem(QString::fromUtf8(FilesUnitText(i)));
-    CBdate = new QComboBox(this);
-    CBdate->setObjectName("CBdate");
-    for (int i = 0; i < kFilesDateModes; ++i) CBdate->addItem(QString::fromUtf8(FilesDateText(i)));
-    EDdate = new QLineEdit(this);
-    EDdate->setObjectName("EDdate");
-    EDdate->setFixedWidth(90);
-    BTrefresh = new QPushButton(QStringLiteral("更新"), this);
-    BTrefresh->setObjectName("BTrefresh");
-    BTrefresh->setAutoDefault(false);
-    BTrefresh->setToolTip(QStringLiteral("最新の計測結果で一覧を作り直します (F5)"));
+    extensionEdit = new QLineEdit(this);
+    extensionEdit->setObjectName("extensionEdit");
+    extensionEdit->setPlaceholderText(QStringLiteral("jpg, png"));
+    minimumSizeEdit = new QLineEdit(this);
+    minimumSizeEdit->setObjectName("minimumSizeEdit");
+    minimumSizeEdit->setFixedWidth(70);
+    unitCombo = new QComboBox(this);
+    unitCombo->setObjectName("unitCombo");
+    for (int i = 0; i < kFilesUnits; ++i) unitCombo->addItem(QString::fromUtf8(FilesUnitText(i)));
+    dateCombo = new QComboBox(this);
+    dateCombo->setObjectName("dateCombo");
+    for (int i = 0; i < kFilesDateModes; ++i) dateCombo->addItem(QString::fromUtf8(FilesDateText(i)));
+    dateEdit = new QLineEdit(this);
+    dateEdit->setObjectName("dateEdit");
+    dateEdit->setFixedWidth(90);
+    refreshButton = new QPushButton(QStringLiteral("更新"), this);
+    refreshButton->setObjectName("refreshButton");
+    refreshButton->setAutoDefault(false);
+    refreshButton->setToolTip(QStringLiteral("最新の計測結果で一覧を作り直します (F5)"));
     auto* filters = new QHBoxLayout;
     filters->setSpacing(4);
     filters->addWidget(new QLabel(QStringLiteral("拡張子"), this));
-    filters->addWidget(EDext, 1);
+    filters->addWidget(extensionEdit, 1);
     filters->addWidget(new QLabel(QStringLiteral("最小サイズ"), this));
-    filters->addWidget(EDmin);
-    filters->addWidget(CBunit);
+    filters->addWidget(minimumSizeEdit);
+    filters->addWidget(unitCombo);
     filters->addWidget(new QLabel(QStringLiteral("更新日時"), this));
-    filters->addWidget(CBdate);
-    filters->addWidget(EDdate);
-    filters->addWidget(BTrefresh);
+    filters->addWidget(dateCombo);
+    filters->addWidget(dateEdit);
+    filters->addWidget(refreshButton);
     top->addLayout(filters, 1, 0, 1, 8);
     top->setColumnStretch(1, 1);
     layout->addLayout(top);
 
-    LLstate = new QLabel(this);
-    LLstate->setObjectName("LLstate");
-    LLstate->setTextFormat(Qt::PlainText);
-    layout->addWidget(LLstate);
+    stateLabel = new QLabel(this);
+    stateLabel->setObjectName("stateLabel");
+    stateLabel->setTextFormat(Qt::PlainText);
+    layout->addWidget(stateLabel);
 
-    LVlist = MakeReportList(this,
+    reportList = MakeReportList(this,
                             {QStringLiteral("名前"), QStringLiteral("フォルダ"), QStringLiteral("容量"),
                              QStringLiteral("占有量"), QStringLiteral("更新日時"), QStringLiteral("種類")},
                             QAbstractItemView::ExtendedSelection);
-    LVlist->setContextMenuPolicy(Qt::CustomContextMenu);
-    LVlist->setIconSize(QSize(16, 16));
-    LVlist->header()->setStretchLastSection(false);
-    LVlist->setSortingEnabled(true);
-    LVlist->sortByColumn(C_SIZE, Qt::DescendingOrder);
-    LVlist->installEventFilter(this);
-    layout->addWidget(LVlist, 1);
+    reportList->setContextMenuPolicy(Qt::CustomContextMenu);
+    reportList->setIconSize(QSize(16, 16));
+    reportList->header()->setStretchLastSection(false);
+    reportList->setSortingEnabled(true);
+    reportList->sortByColumn(C_SIZE, Qt::DescendingOrder);
+    reportList->installEventFilter(this);
+    layout->addWidget(reportList, 1);
 
-    PMfiles = new QMenu(this);
-    PMfiles->setObjectName("PMfiles");
+    popupMenu = new QMenu(this);
+    popupMenu->setObjectName("popupMenu");
     auto item = [this](const char* name, const QString& caption, int image) {
         auto* a = new QAction(caption, this);
         a->setObjectName(QString::fromLatin1(name));
         if (image >= 0) a->setIcon(ImageIcon(image));
-        PMfiles->addAction(a);
+        popupMenu->addAction(a);
         return a;
     };
-    PMopen = item("PMopen", QStringLiteral("開く(&O)"), 32);
-    PMshow = item("PMshow", QStringLiteral("フォルダを表示(&S)"), 7);
-    PMexp = item("PMexp", QStringLiteral("エクスプローラ(&E)..."), 31);
-    PMfiles->addSeparator();
-    PMcpy = item("PMcpy", QStringLiteral("コピー(&C)..."), 15);
-    PMmov = item("PMmov", QStringLiteral("移動(&M)..."), 16);
-    PMdel = item("PMdel", QStringLiteral("削除(&D)"), 17);
-    PMfiles->addSeparator();
-    PMpty = item("PMpty", QStringLiteral("プロパティ(&P)..."), 26);
-    connect(PMopen, &QAction::triggered, this, &TFMfiles::OpenSelected);
-    connect(PMshow, &QAction::triggered, this, &TFMfiles::ShowInMain);
-    connect(PMexp, &QAction::triggered, this, &TFMfiles::ExplorerSelected);
-    connect(PMcpy, &QAction::triggered, this, [this] { CopySelected(1); });
-    connect(PMmov, &QAction::triggered, this, [this] { CopySelected(0); });
-    connect(PMdel, &QAction::triggered, this, &TFMfiles::DeleteSelected);
-    connect(PMpty, &QAction::triggered, this, &TFMfiles::PropertiesSelected);
-    connect(LVlist, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { PopupAt(LVlist->viewport()->mapToGlobal(pos)); });
-    connect(LVlist, &QTreeWidget::itemDoubleClicked, this, [this] { ShowInMain(); });
+    openAction = item("openAction", QStringLiteral("開く(&O)"), 32);
+    showFolderAction = item("showFolderAction", QStringLiteral("フォルダを表示(&S)"), 7);
+    fileManagerAction = item("fileManagerAction", QStringLiteral("エクスプローラ(&E)..."), 31);
+    popupMenu->addSeparator();
+    copyAction = item("copyAction", QStringLiteral("コピー(&C)..."), 15);
+    moveAction = item("moveAction", QStringLiteral("移動(&M)..."), 16);
+    deleteAction = item("deleteAction", QStringLiteral("削除(&D)"), 17);
+    popupMenu->addSeparator();
+    propertiesAction = item("propertiesAction", QStringLiteral("プロパティ(&P)..."), 26);
+    connect(openAction, &QAction::triggered, this, &FilesWindow::OpenSelected);
+    connect(showFolderAction, &QAction::triggered, this, &FilesWindow::ShowInMain);
+    connect(fileManagerAction, &QAction::triggered, this, &FilesWindow::ExplorerSelected);
+    connect(copyAction, &QAction::triggered, this, [this] { CopySelected(1); });
+    connect(moveAction, &QAction::triggered, this, [this] { CopySelected(0); });
+    connect(deleteAction, &QAction::triggered, this, &FilesWindow::DeleteSelected);
+    connect(propertiesAction, &QAction::triggered, this, &FilesWindow::PropertiesSelected);
+    connect(reportList, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupAt(reportList->viewport()->mapToGlobal(pos)); });
+    connect(reportList, &QTreeWidget::itemDoubleClicked, this, [this] { ShowInMain(); });
 
     // Typing waits a moment, so that a quick word costs one query; an older
     // query still running is cancelled by the newer one anyway.
-    TMquery = new QTimer(this);
-    TMquery->setObjectName("TMquery");
-    TMquery->setSingleShot(true);
-    TMquery->setInterval(150);
-    connect(TMquery, &QTimer::timeout, this, &TFMfiles::RunQuery);
-    for (QLineEdit* e : {EDname, EDext, EDmin, EDdate}) connect(e, &QLineEdit::textChanged, this, &TFMfiles::Requery);
-    for (QCheckBox* c : {CKpath, CKdrive}) connect(c, &QCheckBox::toggled, this, &TFMfiles::Requery);
-    for (QComboBox* c : {CBcount, CBunit, CBdate}) connect(c, &QComboBox::currentIndexChanged, this, &TFMfiles::Requery);
-    connect(CBsort, &QComboBox::currentIndexChanged, this, [this](int key) {
+    queryTimer = new QTimer(this);
+    queryTimer->setObjectName("queryTimer");
+    queryTimer->setSingleShot(true);
+    queryTimer->setInterval(150);
+    connect(queryTimer, &QTimer::timeout, this, &FilesWindow::RunQuery);
+    for (QLineEdit* e : {nameEdit, extensionEdit, minimumSizeEdit, dateEdit})
+        connect(e, &QLineEdit::textChanged, this, &FilesWindow::Requery);
+    for (QCheckBox* c : {pathSearchCheck, wholeDriveCheck})
+        connect(c, &QCheckBox::toggled, this, &FilesWindow::Requery);
+    for (QComboBox* c : {countCombo, unitCombo, dateCombo})
+        connect(c, &QComboBox::currentIndexChanged, this, &FilesWindow::Requery);
+    connect(sortCombo, &QComboBox::currentIndexChanged, this, [this](int key) {
         // A new key brings its own top rows, shown largest first.
-        LVlist->sortByColumn(KeyColumn(key), Qt::DescendingOrder);
+        reportList->sortByColumn(KeyColumn(key), Qt::DescendingOrder);
         Requery();
     });
-    connect(CBdate, &QComboBox::currentIndexChanged, this, [this](int mode) {
-        EDdate->setEnabled(mode != FD_ANY);
-        EDdate->setPlaceholderText(mode == FD_OLDER_DAYS ? QStringLiteral("日数") : QStringLiteral("2026/12/07"));
+    connect(dateCombo, &QComboBox::currentIndexChanged, this, [this](int mode) {
+        dateEdit->setEnabled(mode != FD_ANY);
+        dateEdit->setPlaceholderText(mode == FD_OLDER_DAYS ? QStringLiteral("日数") : QStringLiteral("2026/12/07"));
     });
-    EDdate->setEnabled(false);
-    connect(BTrefresh, &QPushButton::clicked, this, &TFMfiles::Refresh);
+    dateEdit->setEnabled(false);
+    connect(refreshButton, &QPushButton::clicked, this, &FilesWindow::Refresh);
 }
 
-TFMfiles::~TFMfiles() { StopWorker(); }
+FilesWindow::~FilesWindow() { StopWorker(); }
 
-void TFMfiles::OpenLargest() { Open(false); }
-void TFMfiles::OpenSearch() { Open(true); }
+void FilesWindow::OpenLargest() { Open(false); }
+void FilesWindow::OpenSearch() { Open(true); }
 
-void TFMfiles::OpenLargestWithExtension(const std::string& extensions, bool wholeDrive) {
+void FilesWindow::OpenLargestWithExtension(const std::string& extensions, bool wholeDrive) {
     // The kept settings are read first, or the first showing would put the
     // kept filter back over the asked one.
     if (!loaded_) LoadSettings();
     {
-        const QSignalBlocker b1(EDext), b2(CKdrive);
-        EDext->setText(Q(extensions));
-        CKdrive->setChecked(wholeDrive);
+        const QSignalBlocker b1(extensionEdit), b2(wholeDriveCheck);
+        extensionEdit->setText(Q(extensions));
+        wholeDriveCheck->setChecked(wholeDrive);
     }
     Open(false);
 }
 
-void TFMfiles::Open(bool search) {
+void FilesWindow::Open(bool search) {
     search_ = search;
     setWindowTitle(search ? QStringLiteral(" 検索") : QStringLiteral(" 大きいファイル"));
     // The folder the main window shows when the window is asked for.
@@ -265,70 +268,72 @@ void TFMfiles::Open(bool search) {
     raise();
     activateWindow();
     if (search) {
-        EDname->setFocus();
-        EDname->selectAll();
+        nameEdit->setFocus();
+        nameEdit->selectAll();
     } else {
-        LVlist->setFocus();
+        reportList->setFocus();
     }
 }
 
-void TFMfiles::showEvent(QShowEvent* event) {
+void FilesWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous()) return;
     if (!loaded_) LoadSettings();
     Refresh();
 }
 
-void TFMfiles::hideEvent(QHideEvent* event) {
+void FilesWindow::hideEvent(QHideEvent* event) {
     QDialog::hideEvent(event);
     if (event->spontaneous()) return;
     StopWorker();
-    TMquery->stop();
+    queryTimer->stop();
     SaveSettings();
 }
 
-void TFMfiles::LoadSettings() {
+void FilesWindow::LoadSettings() {
     loaded_ = true;
     const FilesSettings s = LoadFilesSettings(FilesSettingsName());
     if (s.Left >= 0 || s.Top >= 0) setGeometry(s.Left, s.Top, s.Width, s.Height);
     else if (main_) setGeometry(main_->geometry().adjusted(32, 32, -32, -32));
-    for (int c = 0; c < kFilesColumns; ++c) LVlist->header()->resizeSection(c, s.ColumnWidths[static_cast<size_t>(c)]);
+    for (int c = 0; c < kFilesColumns; ++c)
+        reportList->header()->resizeSection(c, s.ColumnWidths[static_cast<size_t>(c)]);
     // Filling the boxes is no user's change: one query follows at the end.
-    const QSignalBlocker b1(CBsort), b2(CBcount), b3(CKdrive), b4(CKpath), b5(EDext), b6(EDmin), b7(CBunit),
-        b8(EDdate);
-    CBsort->setCurrentIndex(s.KeyIndex);
-    LVlist->sortByColumn(KeyColumn(s.KeyIndex), Qt::DescendingOrder);
-    CBcount->setCurrentIndex(s.CountIndex);
-    CKdrive->setChecked(s.WholeDrive);
-    CKpath->setChecked(s.OnPath);
-    EDext->setText(Q(s.Extensions));
-    EDmin->setText(Q(s.MinSize));
-    CBunit->setCurrentIndex(s.UnitIndex);
-    CBdate->setCurrentIndex(s.DateMode);  // not blocked: the date box follows the mode
-    EDdate->setText(Q(s.DateText));
+    const QSignalBlocker b1(sortCombo), b2(countCombo), b3(wholeDriveCheck), b4(pathSearchCheck),
+        b5(extensionEdit), b6(minimumSizeEdit), b7(unitCombo), b8(dateEdit);
+    sortCombo->setCurrentIndex(s.KeyIndex);
+    reportList->sortByColumn(KeyColumn(s.KeyIndex), Qt::DescendingOrder);
+    countCombo->setCurrentIndex(s.CountIndex);
+    wholeDriveCheck->setChecked(s.WholeDrive);
+    pathSearchCheck->setChecked(s.OnPath);
+    extensionEdit->setText(Q(s.Extensions));
+    minimumSizeEdit->setText(Q(s.MinSize));
+    unitCombo->setCurrentIndex(s.UnitIndex);
+    dateCombo->setCurrentIndex(s.DateMode);  // not blocked: the date box follows the mode
+    dateEdit->setText(Q(s.DateText));
 }
 
-void TFMfiles::SaveSettings() {
+void FilesWindow::SaveSettings() {
     FilesSettings s;
     const QRect g = geometry();
     s.Left = g.left();
     s.Top = g.top();
     s.Width = g.width();
     s.Height = g.height();
-    for (int c = 0; c < kFilesColumns; ++c) s.ColumnWidths[static_cast<size_t>(c)] = LVlist->header()->sectionSize(c);
-    s.KeyIndex = CBsort->currentIndex();
-    s.CountIndex = CBcount->currentIndex();
-    s.WholeDrive = CKdrive->isChecked();
-    s.OnPath = CKpath->isChecked();
-    s.Extensions = EDext->text().toStdString();
-    s.MinSize = EDmin->text().toStdString();
-    s.UnitIndex = CBunit->currentIndex();
-    s.DateMode = CBdate->currentIndex();
-    s.DateText = EDdate->text().toStdString();
+    for (int c = 0; c < kFilesColumns; ++c)
+        s.ColumnWidths[static_cast<size_t>(c)] = reportList->header()->sectionSize(c);
+    s.KeyIndex = sortCombo->currentIndex();
+    s.CountIndex = countCombo->currentIndex();
+    s.WholeDrive = wholeDriveCheck->isChecked();
+    s.OnPath = pathSearchCheck->isChecked();
+    s.Extensions = extensionEdit->text().toStdString();
+    s.MinSize = minimumSizeEdit->text().toStdString();
+    s.UnitIndex = unitCombo->currentIndex();
+    s.DateMode = dateCombo->currentIndex();
+    s.DateText = dateEdit->text().toStdString();
     if (!SaveFilesSettings(s, FilesSettingsName())) TellSaveFailed(FilesSettingsName());
 }
 
-bool TFMfiles::EnsureIndex() {
+bool FilesWindow::EnsureIndex() {
     const DriveRecord* drive = Global().CurrentDrive;
     if (!drive || !drive->Ready || drive->RootPath.empty()) {
         StopWorker();
@@ -357,62 +362,62 @@ bool TFMfiles::EnsureIndex() {
     return false;
 }
 
-void TFMfiles::Refresh() {
+void FilesWindow::Refresh() {
     StopWorker();
     index_.reset();
     RunQuery();
 }
 
-void TFMfiles::Requery() {
-    if (isVisible()) TMquery->start();
+void FilesWindow::Requery() {
+    if (isVisible()) queryTimer->start();
 }
 
-void TFMfiles::ShowState(const QString& text) { LLstate->setText(text); }
+void FilesWindow::ShowState(const QString& text) { stateLabel->setText(text); }
 
-void TFMfiles::StopWorker() {
+void FilesWindow::StopWorker() {
     if (cancel_) cancel_->store(true);
     if (worker_.joinable()) worker_.join();
     cancel_.reset();
 }
 
-void TFMfiles::RunQuery() {
-    TMquery->stop();
+void FilesWindow::RunQuery() {
+    queryTimer->stop();
     // Whatever is running now answers a question nobody asks any more.
     StopWorker();
     const unsigned generation = ++generation_;
     if (!EnsureIndex()) {
-        LVlist->clear();
+        reportList->clear();
         ++queries_;
         return;
     }
     FileQuery q;
     FilesFilter f;
-    f.Extensions = EDext->text().toStdString();
-    f.MinSize = EDmin->text().toStdString();
-    f.UnitIndex = CBunit->currentIndex();
-    f.DateMode = CBdate->currentIndex();
-    f.DateText = EDdate->text().toStdString();
+    f.Extensions = extensionEdit->text().toStdString();
+    f.MinSize = minimumSizeEdit->text().toStdString();
+    f.UnitIndex = unitCombo->currentIndex();
+    f.DateMode = dateCombo->currentIndex();
+    f.DateText = dateEdit->text().toStdString();
     f.Now = static_cast<int64_t>(std::time(nullptr));
     std::string why;
     if (!ApplyFilesFilter(f, q, &why)) {
-        LVlist->clear();
+        reportList->clear();
         ShowState(Q(why));
         ++queries_;
         return;
     }
-    if (!CKdrive->isChecked() && !below_.empty() && below_[0] == index_->Letter()) {
+    if (!wholeDriveCheck->isChecked() && !below_.empty() && below_[0] == index_->Letter()) {
         if (index_->FindFolder(below_) < 0) {
-            LVlist->clear();
+            reportList->clear();
             ShowState(Q(below_ + " は計測されていません。フォルダを計測するか「ドライブ全体」を選んでください。"));
             ++queries_;
             return;
         }
         q.Below = below_;
     }
-    q.Key = static_cast<FileKey>(CBsort->currentIndex());
-    q.Top = FilesTopCount(CBcount->currentIndex());
-    q.Name = EDname->text().toStdString();
-    q.OnPath = CKpath->isChecked();
+    q.Key = static_cast<FileKey>(sortCombo->currentIndex());
+    q.Top = FilesTopCount(countCombo->currentIndex());
+    q.Name = nameEdit->text().toStdString();
+    q.OnPath = pathSearchCheck->isChecked();
     q.WithFolders = search_;
     ShowState(QStringLiteral("検索中..."));
     auto cancel = std::make_shared<std::atomic<bool>>(false);
@@ -427,22 +432,26 @@ void TFMfiles::RunQuery() {
     });
 }
 
-void TFMfiles::Deliver(unsigned generation, std::shared_ptr<std::vector<FileHit>> hits) {
+void FilesWindow::Deliver(unsigned generation, std::shared_ptr<std::vector<FileHit>> hits) {
     if (generation != generation_) return;
     if (worker_.joinable()) worker_.join();
     cancel_.reset();
     Fill(*hits);
-    const std::string scope = CKdrive->isChecked() || below_.empty() ? std::string(1, index_->Letter()) + ":\\" : below_;
+    const std::string scope = wholeDriveCheck->isChecked() || below_.empty()
+                                  ? std::string(1, index_->Letter()) + ":\\"
+                                  : below_;
     ShowState(Q(FormatText("%s の %zu 件", scope.c_str(), hits->size())) +
-              (hits->size() >= FilesTopCount(CBcount->currentIndex()) ? QStringLiteral(" (上位のみ)") : QString()));
+              (hits->size() >= FilesTopCount(countCombo->currentIndex())
+                   ? QStringLiteral(" (上位のみ)")
+                   : QString()));
     ++queries_;
 }
 
-void TFMfiles::Fill(const std::vector<FileHit>& hits) {
-    const int column = LVlist->header()->sortIndicatorSection();
-    const Qt::SortOrder order = LVlist->header()->sortIndicatorOrder();
-    LVlist->setSortingEnabled(false);
-    LVlist->clear();
+void FilesWindow::Fill(const std::vector<FileHit>& hits) {
+    const int column = reportList->header()->sortIndicatorSection();
+    const Qt::SortOrder order = reportList->header()->sortIndicatorOrder();
+    reportList->setSortingEnabled(false);
+    reportList->clear();
     const QIcon fileIcon = ImageIcon(9), folderIcon = ImageIcon(7);
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(hits.size()));
@@ -466,16 +475,16 @@ void TFMfiles::Fill(const std::vector<FileHit>& hits) {
         item->setToolTip(C_NAME, Q(h.Path));
         items << item;
     }
-    LVlist->addTopLevelItems(items);
-    LVlist->setSortingEnabled(true);
-    LVlist->sortByColumn(column, order);
+    reportList->addTopLevelItems(items);
+    reportList->setSortingEnabled(true);
+    reportList->sortByColumn(column, order);
 }
 
-std::vector<FileHit> TFMfiles::SelectedHits() const {
+std::vector<FileHit> FilesWindow::SelectedHits() const {
     std::vector<FileHit> out;
     // In the order the rows are shown, not the order they were clicked.
-    for (int i = 0; i < LVlist->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = LVlist->topLevelItem(i);
+    for (int i = 0; i < reportList->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = reportList->topLevelItem(i);
         if (!item->isSelected()) continue;
         FileHit h;
         h.Path = PathOf(item);
@@ -491,7 +500,7 @@ std::vector<FileHit> TFMfiles::SelectedHits() const {
     return out;
 }
 
-void TFMfiles::Forget(const std::vector<std::string>& paths) {
+void FilesWindow::Forget(const std::vector<std::string>& paths) {
     if (paths.empty()) return;
     // The index's flags are written in place; no query may read them meanwhile.
     const bool wasRunning = worker_.joinable();
@@ -503,13 +512,13 @@ void TFMfiles::Forget(const std::vector<std::string>& paths) {
         else if (drive && !p.empty() && p[0] == drive->RootPath[0])
             MarkGoneInIndex(FileIndexName(*drive), nullptr, p, CacheHeaderLine(*drive));
     }
-    for (int i = LVlist->topLevelItemCount() - 1; i >= 0; --i) {
-        const std::string path = PathOf(LVlist->topLevelItem(i));
+    for (int i = reportList->topLevelItemCount() - 1; i >= 0; --i) {
+        const std::string path = PathOf(reportList->topLevelItem(i));
         for (const std::string& p : paths) {
             // A folder that went takes the rows below it along.
             const bool below = p.back() == '\\' && path.compare(0, p.size(), p) == 0;
             if (path == p || below) {
-                delete LVlist->takeTopLevelItem(i);
+                delete reportList->takeTopLevelItem(i);
                 break;
             }
         }
@@ -517,7 +526,7 @@ void TFMfiles::Forget(const std::vector<std::string>& paths) {
     if (wasRunning) RunQuery();
 }
 
-std::vector<FileHit> TFMfiles::PresentSelection() {
+std::vector<FileHit> FilesWindow::PresentSelection() {
     std::vector<FileHit> present;
     std::vector<std::string> vanished;
     for (FileHit& h : SelectedHits()) {
@@ -531,8 +540,8 @@ std::vector<FileHit> TFMfiles::PresentSelection() {
     return present;
 }
 
-void TFMfiles::OpenSelected() {
-    QTreeWidgetItem* current = LVlist->currentItem();
+void FilesWindow::OpenSelected() {
+    QTreeWidgetItem* current = reportList->currentItem();
     if (!current || !current->isSelected()) return;
     if (current->data(C_NAME, kFolderRole).toBool()) {
         ShowInMain();
@@ -547,8 +556,8 @@ void TFMfiles::OpenSelected() {
     OpenProgramPath(path);
 }
 
-void TFMfiles::ShowInMain() {
-    QTreeWidgetItem* current = LVlist->currentItem();
+void FilesWindow::ShowInMain() {
+    QTreeWidgetItem* current = reportList->currentItem();
     if (!current || !main_) return;
     const std::string path = PathOf(current);
     const bool folder = current->data(C_NAME, kFolderRole).toBool();
@@ -572,9 +581,9 @@ void TFMfiles::ShowInMain() {
         const RowList& rows = main_->Rows();
         for (size_t i = 0; i < rows.size(); ++i) {
             if (SplitRow(rows[i]).Caption != name) continue;
-            main_->LVlist->setFocus();
-            main_->LVlist->selectRow(static_cast<int>(i));
-            main_->LVlist->scrollTo(main_->LVlist->model()->index(static_cast<int>(i), 0));
+            main_->folderList->setFocus();
+            main_->folderList->selectRow(static_cast<int>(i));
+            main_->folderList->scrollTo(main_->folderList->model()->index(static_cast<int>(i), 0));
             break;
         }
     }
@@ -582,8 +591,8 @@ void TFMfiles::ShowInMain() {
     main_->activateWindow();
 }
 
-void TFMfiles::ExplorerSelected() {
-    QTreeWidgetItem* current = LVlist->currentItem();
+void FilesWindow::ExplorerSelected() {
+    QTreeWidgetItem* current = reportList->currentItem();
     if (!current) return;
     const std::string path = PathOf(current);
     if (!Exists(path)) {
@@ -594,8 +603,8 @@ void TFMfiles::ExplorerSelected() {
     OpenProgramPath(current->data(C_NAME, kFolderRole).toBool() ? path : HitFolder(path));
 }
 
-void TFMfiles::PropertiesSelected() {
-    QTreeWidgetItem* current = LVlist->currentItem();
+void FilesWindow::PropertiesSelected() {
+    QTreeWidgetItem* current = reportList->currentItem();
     if (!current || !main_) return;
     const std::string path = PathOf(current);
     if (!Exists(path) || !main_->Properties->Load(path)) {
@@ -606,7 +615,7 @@ void TFMfiles::PropertiesSelected() {
     main_->Properties->exec();
 }
 
-void TFMfiles::CopySelected(int tag) {
+void FilesWindow::CopySelected(int tag) {
     if (!main_) return;
     std::vector<FileHit> hits = PresentSelection();
     std::erase_if(hits, [](const FileHit& h) { return h.Path.size() <= 3; });
@@ -622,7 +631,7 @@ void TFMfiles::CopySelected(int tag) {
         }
     }
     if (AskYesNo(FilesConfirmText(verb, hits, dest, Global().UseRecycleBin != 0), MB_ICONQUESTION) != ID_YES) return;
-    TFMprogress* progress = main_->Progress;
+    ProgressDialog* progress = main_->Progress;
     progress->Start(QString::fromUtf8(tag == 1 ? " コピー中..." : " 移動中..."));
     bool ok = true;
     uint64_t done = 0;
@@ -640,14 +649,14 @@ void TFMfiles::CopySelected(int tag) {
     Forget(gone);
     Report(ok, progress->Cancelled(), done, errors, verb);
     if (Global().RemeasureAfterAction) {
-        main_->MMmesdrvClick();
+        main_->onMeasureDrive();
         Refresh();
     } else if (!gone.empty()) {
         main_->RefreshFromDisk();
     }
 }
 
-void TFMfiles::DeleteSelected() {
+void FilesWindow::DeleteSelected() {
     if (!main_) return;
     std::vector<FileHit> hits = PresentSelection();
     std::erase_if(hits, [](const FileHit& h) { return h.Path.size() <= 3; });
@@ -655,7 +664,7 @@ void TFMfiles::DeleteSelected() {
     GlobalState& g = Global();
     if (AskYesNo(FilesConfirmText("削除", hits, "", g.UseRecycleBin != 0), MB_ICONQUESTION | MB_DEFBUTTON2) != ID_YES)
         return;
-    TFMprogress* progress = main_->Progress;
+    ProgressDialog* progress = main_->Progress;
     progress->Start(QStringLiteral(" 削除中..."));
     bool ok = true;
     uint64_t done = 0;
@@ -672,35 +681,35 @@ void TFMfiles::DeleteSelected() {
     Forget(gone);
     Report(ok, progress->Cancelled(), done, errors, "削除");
     if (g.RemeasureAfterAction) {
-        main_->MMmesdrvClick();
+        main_->onMeasureDrive();
         Refresh();
     } else {
         main_->RefreshFromDisk();
     }
 }
 
-void TFMfiles::PopupAt(const QPoint& globalPos) {
+void FilesWindow::PopupAt(const QPoint& globalPos) {
     const std::vector<FileHit> hits = SelectedHits();
     const bool one = hits.size() == 1, any = !hits.empty();
-    PMopen->setEnabled(one);
-    PMshow->setEnabled(one);
-    PMexp->setEnabled(one);
-    PMpty->setEnabled(one);
-    for (QAction* a : {PMcpy, PMmov, PMdel}) a->setEnabled(any);
-    PMfiles->popup(globalPos);
+    openAction->setEnabled(one);
+    showFolderAction->setEnabled(one);
+    fileManagerAction->setEnabled(one);
+    propertiesAction->setEnabled(one);
+    for (QAction* a : {copyAction, moveAction, deleteAction}) a->setEnabled(any);
+    popupMenu->popup(globalPos);
 }
 
-bool TFMfiles::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == LVlist && event->type() == QEvent::KeyPress) {
+bool FilesWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == reportList && event->type() == QEvent::KeyPress) {
         auto* ke = static_cast<QKeyEvent*>(event);
         switch (ke->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter: OpenSelected(); return true;
         case Qt::Key_Delete: DeleteSelected(); return true;
         case Qt::Key_Menu: {
-            QTreeWidgetItem* current = LVlist->currentItem();
-            const QRect r = current ? LVlist->visualItemRect(current) : QRect();
-            PopupAt(LVlist->viewport()->mapToGlobal(current ? r.center() : QPoint(0, 0)));
+            QTreeWidgetItem* current = reportList->currentItem();
+            const QRect r = current ? reportList->visualItemRect(current) : QRect();
+            PopupAt(reportList->viewport()->mapToGlobal(current ? r.center() : QPoint(0, 0)));
             return true;
         }
         default: break;
@@ -709,7 +718,7 @@ bool TFMfiles::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void TFMfiles::changeEvent(QEvent* event) {
+void FilesWindow::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
     if (event->type() != QEvent::ActivationChange || !isVisible() || !isActiveWindow()) return;
     // Coming back after a measurement or another drive in the main window
@@ -719,7 +728,7 @@ void TFMfiles::changeEvent(QEvent* event) {
     if (!index_ || drive->RootPath[0] != index_->Letter() || CacheHeaderLine(*drive) != index_->CacheHeader()) Refresh();
 }
 
-void TFMfiles::keyPressEvent(QKeyEvent* event) {
+void FilesWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F5) {
         event->accept();
         Refresh();

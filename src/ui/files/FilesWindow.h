@@ -25,13 +25,13 @@ class QTreeWidget;
 
 namespace nrvs {
 
-class TFMmain;
+class MainWindow;
 
-class TFMfiles : public QDialog {
+class FilesWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TFMfiles(TFMmain* main);
-    ~TFMfiles() override;
+    explicit FilesWindow(MainWindow* main);
+    ~FilesWindow() override;
 
     // Shows the window for the folder the main window shows; search: the
     // name box first, folders listed too.
@@ -60,20 +60,21 @@ public:
     void DeleteSelected();
     void PropertiesSelected();
 
-    QLineEdit* EDname;
-    QCheckBox *CKpath, *CKdrive;
-    QComboBox *CBsort, *CBcount;
-    QLineEdit* EDext;
-    QLineEdit* EDmin;
-    QComboBox* CBunit;
-    QComboBox* CBdate;
-    QLineEdit* EDdate;
-    QPushButton* BTrefresh;
-    QLabel* LLstate;
-    QTreeWidget* LVlist;
-    QMenu* PMfiles;
-    QAction *PMopen, *PMshow, *PMexp, *PMcpy, *PMmov, *PMdel, *PMpty;
-    QTimer* TMquery;
+    QLineEdit* nameEdit;
+    QCheckBox *pathSearchCheck, *wholeDriveCheck;
+    QComboBox *sortCombo, *countCombo;
+    QLineEdit* extensionEdit;
+    QLineEdit* minimumSizeEdit;
+    QComboBox* unitCombo;
+    QComboBox* dateCombo;
+    QLineEdit* dateEdit;
+    QPushButton* refreshButton;
+    QLabel* stateLabel;
+    QTreeWidget* reportList;
+    QMenu* popupMenu;
+    QAction *openAction, *showFolderAction, *fileManagerAction, *copyAction, *moveAction,
+        *deleteAction, *propertiesAction;
+    QTimer* queryTimer;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -101,7 +102,7 @@ private:
     // forgotten.
     std::vector<FileHit> PresentSelection();
 
-    TFMmain* main_;
+    MainWindow* main_;
     bool search_ = false;
     bool loaded_ = false;
     std::shared_ptr<FileIndex> index_;

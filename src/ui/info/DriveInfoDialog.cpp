@@ -18,8 +18,8 @@ constexpr int kImageInfo = 41;
 constexpr int kRows = 20;
 } // namespace
 
-TFMdinfo::TFMdinfo(QWidget* main) : QDialog(main), main_(main) {
-    setObjectName("TFMdinfo");
+DriveInfoDialog::DriveInfoDialog(QWidget* main) : QDialog(main), main_(main) {
+    setObjectName("DriveInfoDialog");
     setWindowTitle(QStringLiteral(" ドライブ情報"));
     // Only a close box among the border icons; openbox grants that to a
     // toolbar-type window only.
@@ -27,52 +27,52 @@ TFMdinfo::TFMdinfo(QWidget* main) : QDialog(main), main_(main) {
     winId();
     setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
     setFixedSize(404, 362);
-    LVinfo = new QTableWidget(kRows, 2, this);
-    LVinfo->setObjectName("LVinfo");
-    LVinfo->setGeometry(0, 0, 404, 362);
-    LVinfo->setHorizontalHeaderLabels({QStringLiteral("項目"), QStringLiteral("情報")});
-    LVinfo->verticalHeader()->hide();
+    infoTable = new QTableWidget(kRows, 2, this);
+    infoTable->setObjectName("infoTable");
+    infoTable->setGeometry(0, 0, 404, 362);
+    infoTable->setHorizontalHeaderLabels({QStringLiteral("項目"), QStringLiteral("情報")});
+    infoTable->verticalHeader()->hide();
     // Twenty rows of 17 pixels under the headings fill the window exactly.
-    LVinfo->setFont(mainwindow::ListFont());
-    LVinfo->verticalHeader()->setMinimumSectionSize(17);
-    LVinfo->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    LVinfo->verticalHeader()->setDefaultSectionSize(17);
-    LVinfo->horizontalHeader()->setFixedHeight(20);
-    LVinfo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    LVinfo->horizontalHeader()->setSectionsClickable(false);
-    LVinfo->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    LVinfo->horizontalHeader()->setStretchLastSection(false);
-    LVinfo->setColumnWidth(0, 200);
-    LVinfo->setColumnWidth(1, 200);
-    LVinfo->setShowGrid(true);
-    LVinfo->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    LVinfo->setSelectionBehavior(QAbstractItemView::SelectRows);
-    LVinfo->setSelectionMode(QAbstractItemView::SingleSelection);
-    LVinfo->setIconSize(QSize(16, 16));
-    LVinfo->setWordWrap(false);
+    infoTable->setFont(mainwindow::ListFont());
+    infoTable->verticalHeader()->setMinimumSectionSize(17);
+    infoTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    infoTable->verticalHeader()->setDefaultSectionSize(17);
+    infoTable->horizontalHeader()->setFixedHeight(20);
+    infoTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    infoTable->horizontalHeader()->setSectionsClickable(false);
+    infoTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    infoTable->horizontalHeader()->setStretchLastSection(false);
+    infoTable->setColumnWidth(0, 200);
+    infoTable->setColumnWidth(1, 200);
+    infoTable->setShowGrid(true);
+    infoTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    infoTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    infoTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    infoTable->setIconSize(QSize(16, 16));
+    infoTable->setWordWrap(false);
     const auto rows = DriveInfoRows(DriveRecord{});
     int captionWidth = 200;
     for (int i = 0; i < kRows; ++i) {
         auto* caption = new QTableWidgetItem(ImageIcon(kImageInfo), QString::fromStdString(rows[static_cast<size_t>(i)].Caption));
-        LVinfo->setItem(i, 0, caption);
-        LVinfo->setItem(i, 1, new QTableWidgetItem);
-        captionWidth = std::max(captionWidth, LVinfo->fontMetrics().horizontalAdvance(caption->text()) + 16 + 4 + 8);
+        infoTable->setItem(i, 0, caption);
+        infoTable->setItem(i, 1, new QTableWidgetItem);
+        captionWidth = std::max(captionWidth, infoTable->fontMetrics().horizontalAdvance(caption->text()) + 16 + 4 + 8);
     }
     // The caption column as wide as its longest caption in the font in use;
     // the window grows with it.
-    LVinfo->setColumnWidth(0, captionWidth);
+    infoTable->setColumnWidth(0, captionWidth);
     setFixedSize(captionWidth + 204, 362);
-    LVinfo->setGeometry(0, 0, width(), 362);
+    infoTable->setGeometry(0, 0, width(), 362);
 }
 
-void TFMdinfo::Fill() {
+void DriveInfoDialog::Fill() {
     const DriveRecord* cur = Global().CurrentDrive;
     const auto rows = DriveInfoRows(cur ? *cur : DriveRecord{});
     for (int i = 0; i < kRows; ++i)
-        LVinfo->item(i, 1)->setText(QString::fromStdString(rows[static_cast<size_t>(i)].Value));
+        infoTable->item(i, 1)->setText(QString::fromStdString(rows[static_cast<size_t>(i)].Value));
 }
 
-void TFMdinfo::showEvent(QShowEvent* event) {
+void DriveInfoDialog::showEvent(QShowEvent* event) {
     Fill();
     QDialog::showEvent(event);
     CentreOn(this, main_);

@@ -8,15 +8,15 @@ class QTableWidget;
 
 namespace nrvs {
 
-class TFMdinfo : public QDialog {
+class DriveInfoDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TFMdinfo(QWidget* main);
+    explicit DriveInfoDialog(QWidget* main);
 
     // The twenty value cells from the current drive's record.
     void Fill();
 
-    QTableWidget* LVinfo;
+    QTableWidget* infoTable;
 
 protected:
     void showEvent(QShowEvent* event) override;

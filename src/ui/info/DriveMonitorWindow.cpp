@@ -47,56 +47,56 @@ constexpr int kRowHeight = 17;
 constexpr int kHeaderHeight = 22;
 } // namespace
 
-TFMmdrv::TFMmdrv(QWidget* main) : MonitorWindow(main, QStringLiteral(" DriveMonitor"), "mdv") {
-    setObjectName("TFMmdrv");
+DriveMonitorWindow::DriveMonitorWindow(QWidget* main) : MonitorWindow(main, QStringLiteral(" DriveMonitor"), "mdv") {
+    setObjectName("DriveMonitorWindow");
     // Disabled, so that the list can be neither focused, selected nor
     // scrolled: the window is only looked at.
-    PLpanel = new QWidget(this);
-    PLpanel->setObjectName("PLpanel");
-    PLpanel->setEnabled(false);
-    LVlist = new QTreeWidget(PLpanel);
-    LVlist->setObjectName("LVlist");
-    LVlist->setFont(mainwindow::ListFont());
-    LVlist->setFrameShape(QFrame::NoFrame);
-    LVlist->setColumnCount(4);
-    LVlist->setHeaderLabels({"Drive", "Total", "Free", "%"});
-    LVlist->setRootIsDecorated(false);
-    LVlist->setUniformRowHeights(true);
-    LVlist->setIconSize(QSize(16, 16));
-    LVlist->setSelectionBehavior(QAbstractItemView::SelectRows);
-    LVlist->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    LVlist->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    LVlist->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    QHeaderView* h = LVlist->header();
+    panel = new QWidget(this);
+    panel->setObjectName("panel");
+    panel->setEnabled(false);
+    driveList = new QTreeWidget(panel);
+    driveList->setObjectName("driveList");
+    driveList->setFont(mainwindow::ListFont());
+    driveList->setFrameShape(QFrame::NoFrame);
+    driveList->setColumnCount(4);
+    driveList->setHeaderLabels({"Drive", "Total", "Free", "%"});
+    driveList->setRootIsDecorated(false);
+    driveList->setUniformRowHeights(true);
+    driveList->setIconSize(QSize(16, 16));
+    driveList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    driveList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    driveList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    driveList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QHeaderView* h = driveList->header();
     h->setSectionsClickable(false);
     h->setSectionsMovable(false);
     h->setStretchLastSection(false);
     h->setSectionResizeMode(QHeaderView::Fixed);
     h->setFixedHeight(kHeaderHeight);
-    LVlist->setColumnWidth(0, 40);
-    LVlist->setColumnWidth(1, 55);
-    LVlist->setColumnWidth(2, 55);
-    LVlist->setColumnWidth(3, 40);
-    for (int c = 1; c < 4; ++c) LVlist->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
-    LVlist->setItemDelegate(new CellDelegate(LVlist));
+    driveList->setColumnWidth(0, 40);
+    driveList->setColumnWidth(1, 55);
+    driveList->setColumnWidth(2, 55);
+    driveList->setColumnWidth(3, 40);
+    for (int c = 1; c < 4; ++c) driveList->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+    driveList->setItemDelegate(new CellDelegate(driveList));
     // The panel is disabled for input only: the list draws as an enabled one.
-    QPalette palette = LVlist->palette();
+    QPalette palette = driveList->palette();
     for (auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText, QPalette::Base, QPalette::Window,
                       QPalette::Button})
         palette.setBrush(QPalette::Disabled, role, palette.brush(QPalette::Active, role));
-    LVlist->setPalette(palette);
+    driveList->setPalette(palette);
     setFixedSize(kWidth, MonitorClientHeight(0));
 }
 
-void TFMmdrv::Rebuild() {
-    LVlist->clear();
+void DriveMonitorWindow::Rebuild() {
+    driveList->clear();
     GlobalState& g = Global();
-    const QFontMetrics fm(LVlist->font());
+    const QFontMetrics fm(driveList->font());
     int captionWidth = fm.horizontalAdvance(QStringLiteral("Drive"));
     // One row per volume: letters on the same file system share its numbers.
     for (const auto& letters : FixedDiskVolumes(g.Drives)) {
         const DriveRecord* r = g.Drives.ByLetter(letters.front());
-        auto* item = new QTreeWidgetItem(LVlist);
+        auto* item = new QTreeWidgetItem(driveList);
         const QString caption = QString::fromStdString(VolumeCaption(letters));
         item->setText(0, caption);
         item->setData(0, Qt::UserRole, QChar('A' + letters.front()));
@@ -110,28 +110,28 @@ void TFMmdrv::Rebuild() {
     const int value = std::max(55, fm.horizontalAdvance(QStringLiteral("999.99GB")) + 8);
     const int percent = std::max(40, fm.horizontalAdvance(QStringLiteral("100.00")) + 8);
     const int first = std::max(40, captionWidth + 26);
-    LVlist->setColumnWidth(0, first);
-    LVlist->setColumnWidth(1, value);
-    LVlist->setColumnWidth(2, value);
-    LVlist->setColumnWidth(3, percent);
+    driveList->setColumnWidth(0, first);
+    driveList->setColumnWidth(1, value);
+    driveList->setColumnWidth(2, value);
+    driveList->setColumnWidth(3, percent);
     const int width = std::max(kWidth, first + 2 * value + percent);
-    const int height = MonitorClientHeight(LVlist->topLevelItemCount());
+    const int height = MonitorClientHeight(driveList->topLevelItemCount());
     setFixedSize(width, height);
-    PLpanel->setGeometry(0, 0, width, height);
-    LVlist->setGeometry(0, 0, width, height);
+    panel->setGeometry(0, 0, width, height);
+    driveList->setGeometry(0, 0, width, height);
 }
 
-QPoint TFMmdrv::DefaultPlace(const QRect& mainFrame, const QSize& frame) const {
+QPoint DriveMonitorWindow::DefaultPlace(const QRect& mainFrame, const QSize& frame) const {
     return {mainFrame.x() + mainFrame.width() - frame.width(), mainFrame.y()};
 }
 
-void TFMmdrv::TMtimerTimer() { Refresh(); }
+void DriveMonitorWindow::onRefreshTimer() { Refresh(); }
 
-void TFMmdrv::Refresh() {
-    TMtimer->stop();
+void DriveMonitorWindow::Refresh() {
+    refreshTimer->stop();
     GlobalState& g = Global();
-    for (int i = 0; i < LVlist->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = LVlist->topLevelItem(i);
+    for (int i = 0; i < driveList->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = driveList->topLevelItem(i);
         const std::string root = item->data(0, Qt::UserRole).toString().toStdString() + ":\\";
         const MonitorCells cells = ReadMonitorCells(g.Drives, root);
         item->setText(1, QString::fromStdString(cells.Total));

@@ -8,17 +8,17 @@ class QTreeWidget;
 
 namespace nrvs {
 
-class TFMmdrv : public MonitorWindow {
+class DriveMonitorWindow : public MonitorWindow {
     Q_OBJECT
 public:
-    explicit TFMmdrv(QWidget* main);
+    explicit DriveMonitorWindow(QWidget* main);
 
-    void TMtimerTimer() override;
+    void onRefreshTimer() override;
     // Every row's volume read afresh.
     void Refresh();
 
-    QWidget* PLpanel;
-    QTreeWidget* LVlist;
+    QWidget* panel;
+    QTreeWidget* driveList;
 
 protected:
     void Rebuild() override;

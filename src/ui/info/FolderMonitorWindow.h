@@ -11,24 +11,24 @@ class QLabel;
 
 namespace nrvs {
 
-class TFMmain;
+class MainWindow;
 
-class TFMmfdr : public MonitorWindow {
+class FolderMonitorWindow : public MonitorWindow {
     Q_OBJECT
 public:
-    explicit TFMmfdr(TFMmain* main);
-    ~TFMmfdr() override;
+    explicit FolderMonitorWindow(MainWindow* main);
+    ~FolderMonitorWindow() override;
 
-    void TMtimerTimer() override;
+    void onRefreshTimer() override;
     // The folder being watched, program form; empty when none.
     const std::string& Folder() const { return folder_; }
     bool Counting() const;
 
-    QLabel* LLpath;
-    QLabel* LLmsr;
-    QLabel* LLnow;
-    QLabel* LLdif;
-    QLabel* LLcnt;
+    QLabel* pathLabel;
+    QLabel* measuredLabel;
+    QLabel* currentLabel;
+    QLabel* differenceLabel;
+    QLabel* contentsLabel;
 
 protected:
     void Rebuild() override;
@@ -38,7 +38,7 @@ protected:
 private:
     void CountDone(const std::string& path, const FolderCount& count);
 
-    TFMmain* mainWindow_;
+    MainWindow* mainWindow_;
     std::string folder_;
     uint32_t cluster_ = 0;
     double first_ = -1;  // the first count since the window opened

@@ -19,9 +19,9 @@ MonitorWindow::MonitorWindow(QWidget* main, const QString& caption, const std::s
                    Qt::WindowStaysOnTopHint);
     winId();
     setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
-    TMtimer = new QTimer(this);
-    TMtimer->setObjectName("TMtimer");
-    connect(TMtimer, &QTimer::timeout, this, [this] { TMtimerTimer(); });
+    refreshTimer = new QTimer(this);
+    refreshTimer->setObjectName("refreshTimer");
+    connect(refreshTimer, &QTimer::timeout, this, [this] { onRefreshTimer(); });
 }
 
 void MonitorWindow::showEvent(QShowEvent* event) {
@@ -34,17 +34,17 @@ void MonitorWindow::showEvent(QShowEvent* event) {
     const QPoint def = DefaultPlace(mainFrame, frame);
     settings_ = LoadMonitorSettings(settingsFile_, {def.x(), def.y(), 192, 60000});
     setWindowOpacity(UsableAlpha(settings_.Alpha) / 255.0);
-    TMtimer->setInterval(UsableInterval(settings_.Interval));
+    refreshTimer->setInterval(UsableInterval(settings_.Interval));
     // A place on a screen that is no longer there would leave the window
     // out of reach: it is brought onto the nearest screen.
     const QRect wanted(QPoint(settings_.Left, settings_.Top), frame);
-    const QRect fitted = TFMmain::FitFrame(wanted, TFMmain::ScreenOf(wanted) ?
-                                                       TFMmain::ScreenOf(wanted)->availableGeometry() :
+    const QRect fitted = MainWindow::FitFrame(wanted, MainWindow::ScreenOf(wanted) ?
+                                                       MainWindow::ScreenOf(wanted)->availableGeometry() :
                                                        wanted);
     move(fitted.topLeft());
     QDialog::showEvent(event);
     raise();
-    TMtimerTimer();
+    onRefreshTimer();
     // Once the window manager has framed the window its frame is known: the
     // place is applied again to the frame, and a default place is worked
     // out again from the real frame size. The frame comes when the window
@@ -63,19 +63,19 @@ void MonitorWindow::PlaceFrame(QPoint wanted, bool byDefault, int tries) {
         }
         QRect target(wanted, frameGeometry().size());
         if (byDefault && main_) target.moveTopLeft(DefaultPlace(main_->frameGeometry(), target.size()));
-        if (const QScreen* screen = TFMmain::ScreenOf(target))
-            target = TFMmain::FitFrame(target, screen->availableGeometry());
+        if (const QScreen* screen = MainWindow::ScreenOf(target))
+            target = MainWindow::FitFrame(target, screen->availableGeometry());
         if (frameGeometry().topLeft() != target.topLeft()) move(target.topLeft());
     });
 }
 
 void MonitorWindow::hideEvent(QHideEvent* event) {
-    TMtimer->stop();
+    refreshTimer->stop();
     QDialog::hideEvent(event);
 }
 
 void MonitorWindow::closeEvent(QCloseEvent* event) {
-    TMtimer->stop();
+    refreshTimer->stop();
     Closing();
     settings_.Left = x();
     settings_.Top = y();
@@ -84,8 +84,8 @@ void MonitorWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MonitorWindow::RestartTimer() {
-    if (isVisible()) TMtimer->start();
-    else TMtimer->stop();
+    if (isVisible()) refreshTimer->start();
+    else refreshTimer->stop();
 }
 
 } // namespace nrvs

@@ -22,9 +22,9 @@ public:
     const MonitorSettings& Settings() const { return settings_; }
     // The timer's step: the content's refresh, then the timer on while the
     // window is visible and off while it is not.
-    virtual void TMtimerTimer() = 0;
+    virtual void onRefreshTimer() = 0;
 
-    QTimer* TMtimer;
+    QTimer* refreshTimer;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -16,8 +16,8 @@ namespace {
 constexpr int kImageDisk = 2;
 } // namespace
 
-TFMver::TFMver(QWidget* main) : QDialog(main), main_(main) {
-    setObjectName("TFMver");
+VersionDialog::VersionDialog(QWidget* main) : QDialog(main), main_(main) {
+    setObjectName("VersionDialog");
     setWindowTitle(QStringLiteral(" バージョン情報"));
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     winId();
@@ -32,30 +32,30 @@ TFMver::TFMver(QWidget* main) : QDialog(main), main_(main) {
         l->move(left, top);
         return l;
     };
-    IMicon = new QLabel(this);
-    IMicon->setObjectName("IMicon");
-    IMicon->setGeometry(4, 4, 32, 32);
-    IMicon->setPixmap(ImageIcon(kImageDisk).pixmap(32, 32));
-    LLcpy = label("LLcpy", 44, 14,
+    iconLabel = new QLabel(this);
+    iconLabel->setObjectName("iconLabel");
+    iconLabel->setGeometry(4, 4, 32, 32);
+    iconLabel->setPixmap(ImageIcon(kImageDisk).pixmap(32, 32));
+    copyrightLabel = label("copyrightLabel", 44, 14,
                   QString::fromStdString(VersionLine(kNorvessaVersion, kNorvessaCommit)));
-    LLcpy->resize(397 - 44 - 4, LLcpy->sizeHint().height());
-    LLcom = label("LLcom", 70, 44, QStringLiteral("Computer "));
-    LLcomstr = label("LLcomstr", 136, 44, QString());
-    LLusr = label("LLusr", 242, 44, QStringLiteral("User "));
-    LLusrstr = label("LLusrstr", 278, 44, QString());
+    copyrightLabel->resize(397 - 44 - 4, copyrightLabel->sizeHint().height());
+    computerLabel = label("computerLabel", 70, 44, QStringLiteral("Computer "));
+    computerNameLabel = label("computerNameLabel", 136, 44, QString());
+    userLabel = label("userLabel", 242, 44, QStringLiteral("User "));
+    userNameLabel = label("userNameLabel", 278, 44, QString());
     // A long name is cut at the next label rather than drawn over it.
-    LLcomstr->resize(242 - 136 - 4, LLcomstr->sizeHint().height());
-    LLusrstr->resize(397 - 278 - 4, LLusrstr->sizeHint().height());
+    computerNameLabel->resize(242 - 136 - 4, computerNameLabel->sizeHint().height());
+    userNameLabel->resize(397 - 278 - 4, userNameLabel->sizeHint().height());
     FitTexts(this);
 }
 
-void TFMver::showEvent(QShowEvent* event) {
+void VersionDialog::showEvent(QShowEvent* event) {
     GlobalState& g = Global();
     if (g.UserName.empty()) g.UserName = platform::LoginName().substr(0, 99);
-    LLcomstr->setText(QString::fromStdString(g.ComputerName));
-    LLusrstr->setText(QString::fromStdString(g.UserName));
-    LLcomstr->setToolTip(LLcomstr->text());
-    LLusrstr->setToolTip(LLusrstr->text());
+    computerNameLabel->setText(QString::fromStdString(g.ComputerName));
+    userNameLabel->setText(QString::fromStdString(g.UserName));
+    computerNameLabel->setToolTip(computerNameLabel->text());
+    userNameLabel->setToolTip(userNameLabel->text());
     QDialog::showEvent(event);
     CentreOn(this, main_);
 }

@@ -8,17 +8,17 @@ class QLabel;
 
 namespace nrvs {
 
-class TFMver : public QDialog {
+class VersionDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TFMver(QWidget* main);
+    explicit VersionDialog(QWidget* main);
 
-    QLabel* IMicon;
-    QLabel* LLcpy;
-    QLabel* LLcom;
-    QLabel* LLcomstr;
-    QLabel* LLusr;
-    QLabel* LLusrstr;
+    QLabel* iconLabel;
+    QLabel* copyrightLabel;
+    QLabel* computerLabel;
+    QLabel* computerNameLabel;
+    QLabel* userLabel;
+    QLabel* userNameLabel;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -34,8 +34,8 @@ constexpr qint64 kShowAfterMs = 400;
 QString Shown(const std::string& nativeName) { return ShownText(platform::ShownName(nativeName)); }
 } // namespace
 
-TFMprogress::TFMprogress(QWidget* parent) : QDialog(parent) {
-    setObjectName("TFMprogress");
+ProgressDialog::ProgressDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName("ProgressDialog");
     setWindowTitle(QStringLiteral("Norvessa"));
     // A tool window with only a close box (which cancels), made as the
     // running dialog is: openbox shows that only for a toolbar-type window.
@@ -45,46 +45,46 @@ TFMprogress::TFMprogress(QWidget* parent) : QDialog(parent) {
     setModal(true);
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    LLitem = new QLabel(this);
-    LLitem->setObjectName("LLitem");
-    LLitem->setFixedWidth(360);
-    LLitem->setTextFormat(Qt::PlainText);
-    LLcount = new QLabel(this);
-    LLcount->setObjectName("LLcount");
-    PBdone = new QProgressBar(this);
-    PBdone->setObjectName("PBdone");
-    PBdone->setRange(0, 1000);
-    BTcancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    BTcancel->setObjectName("BTcancel");
-    layout->addWidget(LLitem);
-    layout->addWidget(PBdone);
-    layout->addWidget(LLcount);
-    layout->addWidget(BTcancel, 0, Qt::AlignRight);
-    connect(BTcancel, &QPushButton::clicked, this, [this] { cancelled_ = true; });
+    itemLabel = new QLabel(this);
+    itemLabel->setObjectName("itemLabel");
+    itemLabel->setFixedWidth(360);
+    itemLabel->setTextFormat(Qt::PlainText);
+    countLabel = new QLabel(this);
+    countLabel->setObjectName("countLabel");
+    progressBar = new QProgressBar(this);
+    progressBar->setObjectName("progressBar");
+    progressBar->setRange(0, 1000);
+    cancelButton = new QPushButton(QStringLiteral("キャンセル"), this);
+    cancelButton->setObjectName("cancelButton");
+    layout->addWidget(itemLabel);
+    layout->addWidget(progressBar);
+    layout->addWidget(countLabel);
+    layout->addWidget(cancelButton, 0, Qt::AlignRight);
+    connect(cancelButton, &QPushButton::clicked, this, [this] { cancelled_ = true; });
 }
 
-void TFMprogress::Start(const QString& caption) {
+void ProgressDialog::Start(const QString& caption) {
     setWindowTitle(QStringLiteral("Norvessa") + caption);
     cancelled_ = replaceAll_ = false;
     totalItems_ = totalBytes_ = items_ = bytes_ = 0;
-    LLitem->clear();
-    LLcount->clear();
-    PBdone->setValue(0);
+    itemLabel->clear();
+    countLabel->clear();
+    progressBar->setValue(0);
     clock_.start();
     lastUpdate_ = -1000;
 }
 
-void TFMprogress::Finish() { hide(); }
+void ProgressDialog::Finish() { hide(); }
 
-void TFMprogress::reject() { cancelled_ = true; }
+void ProgressDialog::reject() { cancelled_ = true; }
 
-void TFMprogress::Begin(bool deleting, uint64_t items, uint64_t bytes) {
+void ProgressDialog::Begin(bool deleting, uint64_t items, uint64_t bytes) {
     deleting_ = deleting;
     totalItems_ = items;
     totalBytes_ = bytes;
 }
 
-TFMprogress::Answer TFMprogress::ConfirmReplace(const std::string& nativeName) {
+ProgressDialog::Answer ProgressDialog::ConfirmReplace(const std::string& nativeName) {
     if (replaceAll_) return REPLACE_YES;
     Answer a;
     if (AnswerReplace) {
@@ -109,7 +109,7 @@ TFMprogress::Answer TFMprogress::ConfirmReplace(const std::string& nativeName) {
     return a;
 }
 
-bool TFMprogress::Progress(const std::string& nativeName, uint64_t itemsDone, uint64_t bytesDone) {
+bool ProgressDialog::Progress(const std::string& nativeName, uint64_t itemsDone, uint64_t bytesDone) {
     items_ = itemsDone;
     bytes_ = bytesDone;
     if (CancelWhen && CancelWhen(nativeName, itemsDone, bytesDone)) cancelled_ = true;
@@ -123,17 +123,17 @@ bool TFMprogress::Progress(const std::string& nativeName, uint64_t itemsDone, ui
     return !cancelled_;
 }
 
-void TFMprogress::Update(const std::string& nativeName) {
-    LLitem->setText(Shown(nativeName));
+void ProgressDialog::Update(const std::string& nativeName) {
+    itemLabel->setText(Shown(nativeName));
     QString count = QStringLiteral("%1 / %2 個").arg(items_).arg(totalItems_);
     if (!deleting_ && totalBytes_ > 0)
         count += QStringLiteral("　%1 / %2")
                      .arg(QString::fromStdString(FormatSizeText(static_cast<double>(bytes_), 0)),
                           QString::fromStdString(FormatSizeText(static_cast<double>(totalBytes_), 0)));
-    LLcount->setText(count);
+    countLabel->setText(count);
     double done = deleting_ || totalBytes_ == 0 ? (totalItems_ ? double(items_) / double(totalItems_) : 0)
                                                 : double(bytes_) / double(totalBytes_);
-    PBdone->setValue(static_cast<int>(std::min(1.0, done) * 1000));
+    progressBar->setValue(static_cast<int>(std::min(1.0, done) * 1000));
 }
 
 // ---- folder browser ----
@@ -169,7 +169,7 @@ std::string BrowseFolder(const std::string& title, QWidget* parent, const std::s
     if (!BrowseChoice()) {
         // The drives by letter and their folders in program form, opened at
         // the folder given (or the drive shown): only what can be chosen.
-        TFMfldsel dialog(QString::fromStdString(title), parent);
+        FolderPickerDialog dialog(QString::fromStdString(title), parent);
         dialog.Start(!startFolder.empty() ? startFolder
                                           : Global().CurrentDrive ? Global().CurrentDrive->RootPath : std::string());
         CentreOn(&dialog, parent);

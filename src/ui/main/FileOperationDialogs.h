@@ -16,10 +16,10 @@ class QPushButton;
 
 namespace nrvs {
 
-class TFMprogress : public QDialog, public platform::FileOperationObserver {
+class ProgressDialog : public QDialog, public platform::FileOperationObserver {
     Q_OBJECT
 public:
-    explicit TFMprogress(QWidget* parent = nullptr);
+    explicit ProgressDialog(QWidget* parent = nullptr);
 
     // Before an operation: caption " コピー中..." and the like; the dialog
     // shows itself once the work takes longer than a moment.
@@ -38,10 +38,10 @@ public:
     void Begin(bool deleting, uint64_t items, uint64_t bytes) override;
     bool Progress(const std::string& nativeName, uint64_t itemsDone, uint64_t bytesDone) override;
 
-    QLabel* LLitem;
-    QLabel* LLcount;
-    QProgressBar* PBdone;
-    QPushButton* BTcancel;
+    QLabel* itemLabel;
+    QLabel* countLabel;
+    QProgressBar* progressBar;
+    QPushButton* cancelButton;
 
 protected:
     void reject() override;

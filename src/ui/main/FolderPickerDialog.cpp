@@ -25,41 +25,41 @@ std::string PathOf(const QTreeWidgetItem* item) {
 }
 } // namespace
 
-TFMfldsel::TFMfldsel(const QString& title, QWidget* parent) : QDialog(parent) {
-    setObjectName("TFMfldsel");
+FolderPickerDialog::FolderPickerDialog(const QString& title, QWidget* parent) : QDialog(parent) {
+    setObjectName("FolderPickerDialog");
     setWindowTitle(title);
     auto* layout = new QVBoxLayout(this);
-    TVtree = new QTreeWidget(this);
-    TVtree->setObjectName("TVtree");
-    TVtree->setHeaderHidden(true);
-    TVtree->setColumnCount(1);
-    TVtree->header()->setStretchLastSection(true);
-    layout->addWidget(TVtree, 1);
-    LLpath = new QLabel(this);
-    LLpath->setObjectName("LLpath");
-    LLpath->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    layout->addWidget(LLpath);
+    folderTree = new QTreeWidget(this);
+    folderTree->setObjectName("folderTree");
+    folderTree->setHeaderHidden(true);
+    folderTree->setColumnCount(1);
+    folderTree->header()->setStretchLastSection(true);
+    layout->addWidget(folderTree, 1);
+    pathLabel = new QLabel(this);
+    pathLabel->setObjectName("pathLabel");
+    pathLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(pathLabel);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    BTok = new QPushButton(QStringLiteral("OK"), this);
-    BTok->setObjectName("BTok");
-    BTok->setDefault(true);
-    BTng = new QPushButton(QStringLiteral("キャンセル"), this);
-    BTng->setObjectName("BTng");
-    buttons->addWidget(BTok);
-    buttons->addWidget(BTng);
+    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton->setObjectName("okButton");
+    okButton->setDefault(true);
+    cancelButton = new QPushButton(QStringLiteral("キャンセル"), this);
+    cancelButton->setObjectName("cancelButton");
+    buttons->addWidget(okButton);
+    buttons->addWidget(cancelButton);
     layout->addLayout(buttons);
     resize(420, 460);
-    connect(TVtree, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { Fill(item); });
-    connect(TVtree, &QTreeWidget::currentItemChanged, this, [this] { SelectionChanged(); });
-    connect(TVtree, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
+    connect(folderTree, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { Fill(item); });
+    connect(folderTree, &QTreeWidget::currentItemChanged, this, [this] { SelectionChanged(); });
+    connect(folderTree, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
         if (item && item->childCount() == 0) accept();
     });
-    connect(BTok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(BTng, &QPushButton::clicked, this, &QDialog::reject);
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TFMfldsel::Fill(QTreeWidgetItem* item) {
+void FolderPickerDialog::Fill(QTreeWidgetItem* item) {
     if (!item || item->data(0, kFilledRole).toBool()) return;
     item->setData(0, kFilledRole, true);
     qDeleteAll(item->takeChildren());
@@ -80,15 +80,15 @@ void TFMfldsel::Fill(QTreeWidgetItem* item) {
     }
 }
 
-void TFMfldsel::Start(const std::string& start) {
-    TVtree->clear();
+void FolderPickerDialog::Start(const std::string& start) {
+    folderTree->clear();
     DriveTable& drives = Global().Drives;
     QTreeWidgetItem* open = nullptr;
     for (int i = 0; i < drives.ListedCount(); ++i) {
         const DriveRecord* r = drives.ListedAt(i);
         // A drive that is not here has no folders to copy into.
         if (!r || r->Offline || r->RootPath.size() < 3) continue;
-        auto* item = new QTreeWidgetItem(TVtree);
+        auto* item = new QTreeWidgetItem(folderTree);
         item->setText(0, ShownText(r->RootPath.substr(0, 2) + "  " + r->VolumeName));
         item->setIcon(0, ImageIcon(static_cast<int>(r->Category)));
         item->setData(0, kPathRole, QByteArray::fromStdString(r->RootPath));
@@ -98,7 +98,7 @@ void TFMfldsel::Start(const std::string& start) {
     // Down the start folder's path, one name at a time.
     size_t at = 3;
     while (open && at < start.size()) {
-        TVtree->expandItem(open);
+        folderTree->expandItem(open);
         Fill(open);
         const size_t slash = start.find('\\', at);
         const std::string want = start.substr(0, slash == std::string::npos ? start.size() : slash + 1);
@@ -109,21 +109,21 @@ void TFMfldsel::Start(const std::string& start) {
         open = next;
         at = slash == std::string::npos ? start.size() : slash + 1;
     }
-    if (!open && TVtree->topLevelItemCount() > 0) open = TVtree->topLevelItem(0);
+    if (!open && folderTree->topLevelItemCount() > 0) open = folderTree->topLevelItem(0);
     if (open) {
-        TVtree->setCurrentItem(open);
-        TVtree->scrollToItem(open);
+        folderTree->setCurrentItem(open);
+        folderTree->scrollToItem(open);
     }
     SelectionChanged();
 }
 
-std::string TFMfldsel::Chosen() const { return PathOf(TVtree->currentItem()); }
+std::string FolderPickerDialog::Chosen() const { return PathOf(folderTree->currentItem()); }
 
-void TFMfldsel::SelectionChanged() {
+void FolderPickerDialog::SelectionChanged() {
     const std::string path = Chosen();
-    LLpath->setText(ShownText(path));
-    LLpath->setToolTip(ShownText(path));
-    BTok->setEnabled(!path.empty());
+    pathLabel->setText(ShownText(path));
+    pathLabel->setToolTip(ShownText(path));
+    okButton->setEnabled(!path.empty());
 }
 
 } // namespace nrvs

@@ -14,10 +14,10 @@ class QTreeWidgetItem;
 
 namespace nrvs {
 
-class TFMfldsel : public QDialog {
+class FolderPickerDialog : public QDialog {
     Q_OBJECT
 public:
-    TFMfldsel(const QString& title, QWidget* parent);
+    FolderPickerDialog(const QString& title, QWidget* parent);
 
     // Fills the drives and opens the tree down to start ("X:\a\b\"), as far
     // as its folders exist.
@@ -25,9 +25,9 @@ public:
     // The program path of the selected folder ("X:\a\"), empty for none.
     std::string Chosen() const;
 
-    QTreeWidget* TVtree;
-    QLabel* LLpath;
-    QPushButton *BTok, *BTng;
+    QTreeWidget* folderTree;
+    QLabel* pathLabel;
+    QPushButton *okButton, *cancelButton;
 
 private:
     void Fill(QTreeWidgetItem* item);

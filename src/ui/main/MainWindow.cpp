@@ -56,8 +56,8 @@ namespace nrvs {
 using namespace mainwindow;
 
 
-TFMmain::TFMmain(const StringList& args, QWidget* parent) : QMainWindow(parent) {
-    setObjectName("TFMmain");
+MainWindow::MainWindow(const StringList& args, QWidget* parent) : QMainWindow(parent) {
+    setObjectName("MainWindow");
     LoadParameters(args);
     setWindowTitle(QStringLiteral(" Quorvalix - Norvessa -"));
     setFont(ListFont());
@@ -65,320 +65,352 @@ TFMmain::TFMmain(const StringList& args, QWidget* parent) : QMainWindow(parent) 
     BuildDriveBar();
     BuildBody();
     BuildToolbar();
-    Running = new TFMing(this);
-    Progress = new TFMprogress(this);
-    Export = new TFMexport(this);
+    Running = new RunningDialog(this);
+    Progress = new ProgressDialog(this);
+    Export = new ExportDialog(this);
     CreateInfoWindows();
-    Rank = new TFMrank(this, Running);
-    Rank->OnShowFolder = [this](const std::string& path) {
+    Ranking = new RankingWindow(this, Running);
+    Ranking->OnShowFolder = [this](const std::string& path) {
         OpenPath(path, false);
-        LVlist->setFocus();
+        folderList->setFocus();
     };
-    Files = new TFMfiles(this);
-    Tmap = new TFMtreemap(this);
-    Types = new TFMtypes(this);
-    Changes = new TFMchanges(this);
-    Properties = new TFMprop(this);
-    Sim = new TFMsim(this);
-    Settings = new TFMset(this);
-    MsrDrv = new TFMmsrdrv(this);
-    NetConnect = new TFMnetcon(this);
-    NetDisconnect = new TFMnetdis(this);
+    Files = new FilesWindow(this);
+    MapWindow = new TreemapWindow(this);
+    Types = new TypesWindow(this);
+    Changes = new ChangesWindow(this);
+    Properties = new PropertiesDialog(this);
+    Simulation = new SimulationWindow(this);
+    Settings = new SettingsDialog(this);
+    MeasureDrivesChoice = new MeasureDrivesDialog(this);
+    NetworkConnect = new NetworkConnectDialog(this);
+    NetworkDisconnect = new NetworkDisconnectDialog(this);
     ConnectCommandStates();
-    Splash = new TFMglobal(this);
-    TMtimer = new QTimer(this);
-    TMtimer->setObjectName("TMtimer");
-    TMtimer->setInterval(200);
-    TMtimer->setSingleShot(true);
-    connect(TMtimer, &QTimer::timeout, this, [this] { TMtimerTimer(true); });
+    Splash = new SplashWindow(this);
+    refreshTimer = new QTimer(this);
+    refreshTimer->setObjectName("refreshTimer");
+    refreshTimer->setInterval(200);
+    refreshTimer->setSingleShot(true);
+    connect(refreshTimer, &QTimer::timeout, this, [this] { onRefreshTimer(true); });
     ApplyGeometry();
     PopupContext = INT_MAX;
     Global().Drives.SetItemsUi(this);
     RefreshDrives(INT_MAX);
 }
 
-TFMmain::~TFMmain() {
+MainWindow::~MainWindow() {
     // The widgets below go away after this body: their focus and selection
     // changes must not reach a half-destroyed window.
     disconnect(qApp, nullptr, this, nullptr);
-    if (LVlist->selectionModel()) disconnect(LVlist->selectionModel(), nullptr, this, nullptr);
-    disconnect(TVtree, nullptr, this, nullptr);
+    if (folderList->selectionModel()) disconnect(folderList->selectionModel(), nullptr, this, nullptr);
+    disconnect(folderTree, nullptr, this, nullptr);
     Global().Drives.SetItemsUi(nullptr);
 }
 
-const RowList& TFMmain::Rows() const { return model_->Rows(); }
+const RowList& MainWindow::Rows() const { return model_->Rows(); }
 
 // ---------------------------------------------------------------- layout
 
-void TFMmain::BuildMenus() {
+void MainWindow::BuildMenus() {
     QMenuBar* bar = menuBar();
-    MMprc = bar->addMenu(QStringLiteral("操作(&A)"));
-    MMprc->setObjectName("MMprc");
-    MMprcdrv = MakeAction(this, "MMprcdrv", QStringLiteral("ドライブ"), -1);
-    MMprcdrv->setVisible(false);
-    MMprc->addAction(MMprcdrv);
-    MMprc->addSeparator()->setObjectName("MMprc1");
-    MMprcnon = MakeAction(this, "MMprcnon", QStringLiteral("ネットワーク接続(&O)..."), 27);
-    MMprcnof = MakeAction(this, "MMprcnof", QStringLiteral("ネットワーク切断(&N)..."), 28);
-    MMprc->addAction(MMprcnon);
-    MMprc->addAction(MMprcnof);
-    MMprc->addSeparator()->setObjectName("MMprc3");
-    MMprcimp = MakeAction(this, "MMprcimp", QStringLiteral("スキャンの取り込み(&I)..."), -1);
-    MMprcimp->setToolTip(QStringLiteral("ncdu -o や gdu -o で書き出したスキャンを、空いているドライブ文字として開きます"));
-    MMprcexn = MakeAction(this, "MMprcexn", QStringLiteral("ncdu 形式で書き出し(&J)..."), -1);
-    MMprcexn->setToolTip(QStringLiteral("表示中のフォルダの計測結果を ncdu -f や gdu -f で開ける形式で書き出します"));
-    MMprc->addAction(MMprcimp);
-    MMprc->addAction(MMprcexn);
-    MMprc->addSeparator()->setObjectName("MMprc2");
-    MMprcend = MakeAction(this, "MMprcend", QStringLiteral("Norvessa 終了(&Q)"), -1, QKeySequence(QStringLiteral("Ctrl+Q")));
-    MMprc->addAction(MMprcend);
+    fileMenu = bar->addMenu(QStringLiteral("操作(&A)"));
+    fileMenu->setObjectName("fileMenu");
+    fileDrivesAction = MakeAction(this, "fileDrivesAction", QStringLiteral("ドライブ"), -1);
+    fileDrivesAction->setVisible(false);
+    fileMenu->addAction(fileDrivesAction);
+    fileMenu->addSeparator()->setObjectName("fileSeparator1");
+    fileNetworkConnectAction =
+        MakeAction(this, "fileNetworkConnectAction", QStringLiteral("ネットワーク接続(&O)..."), 27);
+    fileNetworkDisconnectAction = MakeAction(this, "fileNetworkDisconnectAction",
+                                             QStringLiteral("ネットワーク切断(&N)..."), 28);
+    fileMenu->addAction(fileNetworkConnectAction);
+    fileMenu->addAction(fileNetworkDisconnectAction);
+    fileMenu->addSeparator()->setObjectName("fileSeparator3");
+    fileImportScanAction =
+        MakeAction(this, "fileImportScanAction", QStringLiteral("スキャンの取り込み(&I)..."), -1);
+    fileImportScanAction->setToolTip(QStringLiteral(
+        "ncdu -o や gdu -o で書き出したスキャンを、空いているドライブ文字として開きます"));
+    fileExportNcduAction =
+        MakeAction(this, "fileExportNcduAction", QStringLiteral("ncdu 形式で書き出し(&J)..."), -1);
+    fileExportNcduAction->setToolTip(QStringLiteral(
+        "表示中のフォルダの計測結果を ncdu -f や gdu -f で開ける形式で書き出します"));
+    fileMenu->addAction(fileImportScanAction);
+    fileMenu->addAction(fileExportNcduAction);
+    fileMenu->addSeparator()->setObjectName("fileSeparator2");
+    fileQuitAction = MakeAction(this, "fileQuitAction", QStringLiteral("Norvessa 終了(&Q)"), -1,
+                                QKeySequence(QStringLiteral("Ctrl+Q")));
+    fileMenu->addAction(fileQuitAction);
 
-    MMmes = bar->addMenu(QStringLiteral("計測(&M)"));
-    MMmes->setObjectName("MMmes");
-    MMmesdrv = MakeAction(this, "MMmesdrv", QStringLiteral("ドライブ(&D)..."), 11, QKeySequence(QStringLiteral("Ctrl+D")));
-    MMmesfld = MakeAction(this, "MMmesfld", QStringLiteral("フォルダ(&F)..."), 12, QKeySequence(QStringLiteral("Ctrl+F")));
-    MMmesrnk = MakeAction(this, "MMmesrnk", QStringLiteral("ランキング(&R)..."), 13, QKeySequence(QStringLiteral("Ctrl+R")));
-    MMmessim = MakeAction(this, "MMmessim", QStringLiteral("シミュレーション(&S)..."), 14, QKeySequence(QStringLiteral("Ctrl+S")));
-    MMmes->addAction(MMmesdrv);
-    MMmes->addAction(MMmesfld);
-    MMmes->addSeparator()->setObjectName("MMmes1");
-    MMmes->addAction(MMmesrnk);
-    MMmes->addAction(MMmessim);
-    MMmeschg = MakeAction(this, "MMmeschg", QStringLiteral("変化(&G)..."), -1, QKeySequence(QStringLiteral("Ctrl+G")));
-    MMmeschg->setIcon(ChangesIcon());
-    MMmes->addAction(MMmeschg);
-    connect(MMmeschg, &QAction::triggered, this, &TFMmain::MMmeschgClick);
+    measureMenu = bar->addMenu(QStringLiteral("計測(&M)"));
+    measureMenu->setObjectName("measureMenu");
+    measureDriveAction = MakeAction(this, "measureDriveAction", QStringLiteral("ドライブ(&D)..."),
+                                    11, QKeySequence(QStringLiteral("Ctrl+D")));
+    measureFolderAction = MakeAction(this, "measureFolderAction", QStringLiteral("フォルダ(&F)..."),
+                                     12, QKeySequence(QStringLiteral("Ctrl+F")));
+    measureRankingAction =
+        MakeAction(this, "measureRankingAction", QStringLiteral("ランキング(&R)..."), 13,
+                   QKeySequence(QStringLiteral("Ctrl+R")));
+    measureSimulationAction = MakeAction(this, "measureSimulationAction", QStringLiteral("シミュレーション(&S)..."), 14, QKeySequence(QStringLiteral("Ctrl+S")));
+    measureMenu->addAction(measureDriveAction);
+    measureMenu->addAction(measureFolderAction);
+    measureMenu->addSeparator()->setObjectName("measureSeparator1");
+    measureMenu->addAction(measureRankingAction);
+    measureMenu->addAction(measureSimulationAction);
+    measureChangesAction = MakeAction(this, "measureChangesAction", QStringLiteral("変化(&G)..."), -1, QKeySequence(QStringLiteral("Ctrl+G")));
+    measureChangesAction->setIcon(ChangesIcon());
+    measureMenu->addAction(measureChangesAction);
+    connect(measureChangesAction, &QAction::triggered, this, &MainWindow::onMeasureChanges);
 
-    MMviw = bar->addMenu(QStringLiteral("表示(&V)"));
-    MMviw->setObjectName("MMviw");
-    MMviwdif = MakeAction(this, "MMviwdif", QStringLiteral("ドライブ情報(&I)..."), 36, QKeySequence(QStringLiteral("Ctrl+I")));
-    MMviwrem = MakeAction(this, "MMviwrem", QStringLiteral("リムーバブルドライブ(&R)"), 19);
-    MMviwlst = MakeAction(this, "MMviwlst", QStringLiteral("ファイルリスト(&F)"), 9);
-    MMviwnme = MakeAction(this, "MMviwnme", QStringLiteral("名前順(&N)"), 21);
-    MMviwcap = MakeAction(this, "MMviwcap", QStringLiteral("容量順(&C)"), 22);
-    MMviwupp = MakeAction(this, "MMviwupp", QStringLiteral("昇順(&U)"), 23);
-    MMviwdwn = MakeAction(this, "MMviwdwn", QStringLiteral("降順(&D)"), 24);
-    MMviwpty = MakeAction(this, "MMviwpty", QStringLiteral("プロパティ(&P)..."), 26, QKeySequence(QStringLiteral("Ctrl+P")));
-    for (QAction* a : {MMviwrem, MMviwlst, MMviwnme, MMviwcap, MMviwupp, MMviwdwn}) a->setCheckable(true);
-    MMviw->addAction(MMviwdif);
-    MMviwtmp = MakeAction(this, "MMviwtmp", QStringLiteral("ツリーマップ(&T)..."), -1, QKeySequence(QStringLiteral("Ctrl+T")));
-    MMviwtmp->setIcon(TreemapIcon());
-    MMviw->addAction(MMviwtmp);
-    connect(MMviwtmp, &QAction::triggered, this, &TFMmain::MMviwtmpClick);
-    MMviw->addSeparator()->setObjectName("MMviw1");
-    MMviw->addAction(MMviwrem);
-    MMviw->addAction(MMviwlst);
-    MMviw->addSeparator()->setObjectName("MMviw2");
-    MMviw->addAction(MMviwnme);
-    MMviw->addAction(MMviwcap);
-    MMviw->addAction(MMviwupp);
-    MMviw->addAction(MMviwdwn);
-    MMviw->addSeparator()->setObjectName("MMviw3");
-    MMviw->addAction(MMviwpty);
+    viewMenu = bar->addMenu(QStringLiteral("表示(&V)"));
+    viewMenu->setObjectName("viewMenu");
+    viewDriveInfoAction = MakeAction(this, "viewDriveInfoAction", QStringLiteral("ドライブ情報(&I)..."), 36, QKeySequence(QStringLiteral("Ctrl+I")));
+    viewRemovableDrivesAction = MakeAction(this, "viewRemovableDrivesAction", QStringLiteral("リムーバブルドライブ(&R)"), 19);
+    viewFileListAction = MakeAction(this, "viewFileListAction", QStringLiteral("ファイルリスト(&F)"), 9);
+    viewSortByNameAction = MakeAction(this, "viewSortByNameAction", QStringLiteral("名前順(&N)"), 21);
+    viewSortBySizeAction = MakeAction(this, "viewSortBySizeAction", QStringLiteral("容量順(&C)"), 22);
+    viewAscendingAction = MakeAction(this, "viewAscendingAction", QStringLiteral("昇順(&U)"), 23);
+    viewDescendingAction = MakeAction(this, "viewDescendingAction", QStringLiteral("降順(&D)"), 24);
+    viewPropertiesAction = MakeAction(this, "viewPropertiesAction", QStringLiteral("プロパティ(&P)..."), 26, QKeySequence(QStringLiteral("Ctrl+P")));
+    for (QAction* a : {viewRemovableDrivesAction, viewFileListAction, viewSortByNameAction,
+                       viewSortBySizeAction, viewAscendingAction, viewDescendingAction})
+        a->setCheckable(true);
+    viewMenu->addAction(viewDriveInfoAction);
+    viewTreemapAction = MakeAction(this, "viewTreemapAction", QStringLiteral("ツリーマップ(&T)..."), -1, QKeySequence(QStringLiteral("Ctrl+T")));
+    viewTreemapAction->setIcon(TreemapIcon());
+    viewMenu->addAction(viewTreemapAction);
+    connect(viewTreemapAction, &QAction::triggered, this, &MainWindow::onViewTreemap);
+    viewMenu->addSeparator()->setObjectName("viewSeparator1");
+    viewMenu->addAction(viewRemovableDrivesAction);
+    viewMenu->addAction(viewFileListAction);
+    viewMenu->addSeparator()->setObjectName("viewSeparator2");
+    viewMenu->addAction(viewSortByNameAction);
+    viewMenu->addAction(viewSortBySizeAction);
+    viewMenu->addAction(viewAscendingAction);
+    viewMenu->addAction(viewDescendingAction);
+    viewMenu->addSeparator()->setObjectName("viewSeparator3");
+    viewMenu->addAction(viewPropertiesAction);
 
-    MMtol = bar->addMenu(QStringLiteral("ツール(&T)"));
-    MMtol->setObjectName("MMtol");
-    MMtoletr = MakeAction(this, "MMtoletr", QStringLiteral("エクスポート(&X)..."), 29);
-    MMtolsrc = MakeAction(this, "MMtolsrc", QStringLiteral("検索(&K)..."), 18, QKeySequence(QStringLiteral("Ctrl+K")));
-    MMtolbig = MakeAction(this, "MMtolbig", QStringLiteral("大きいファイル(&B)..."), 9, QKeySequence(QStringLiteral("Ctrl+B")));
-    MMtoltyp = MakeAction(this, "MMtoltyp", QStringLiteral("ファイルの種類(&Y)..."), -1, QKeySequence(QStringLiteral("Ctrl+Y")));
-    MMtoltyp->setIcon(TypesIcon());
-    MMtolcpy = MakeAction(this, "MMtolcpy", QStringLiteral("コピー(&C)..."), 15, QKeySequence(QStringLiteral("Ctrl+C")));
-    MMtolcpy->setData(1);
-    MMtolmov = MakeAction(this, "MMtolmov", QStringLiteral("移動(&M)..."), 16, QKeySequence(QStringLiteral("Ctrl+M")));
-    MMtolmov->setData(0);
-    MMtoldel = MakeAction(this, "MMtoldel", QStringLiteral("削除(&D)"), 17, QKeySequence(Qt::Key_Delete));
-    MMtolexp = MakeAction(this, "MMtolexp", QStringLiteral("エクスプローラ(&E)..."), 31, QKeySequence(QStringLiteral("Ctrl+E")));
-    MMtolapp = MakeAction(this, "MMtolapp", QStringLiteral("アプリケーション(&A)..."), 32);
-    MMtolcln = MakeAction(this, "MMtolcln", QStringLiteral("クリーンアップ(&P)..."), 33);
-    MMtoldfg = MakeAction(this, "MMtoldfg", QStringLiteral("デフラグ(&G)..."), 34);
-    MMtolfmt = MakeAction(this, "MMtolfmt", QStringLiteral("フォーマット(&F)..."), 35);
-    MMtolset = MakeAction(this, "MMtolset", QStringLiteral("設定(&U)..."), -1, QKeySequence(QStringLiteral("Ctrl+U")));
-    MMtol->addAction(MMtoletr);
-    MMtol->addAction(MMtolsrc);
-    MMtol->addAction(MMtolbig);
-    MMtol->addAction(MMtoltyp);
-    MMtol->addSeparator()->setObjectName("MMtol1");
-    MMtol->addAction(MMtolcpy);
-    MMtol->addAction(MMtolmov);
-    MMtol->addAction(MMtoldel);
-    MMtol->addSeparator()->setObjectName("MMtol2");
-    for (QAction* a : {MMtolexp, MMtolapp, MMtolcln, MMtoldfg, MMtolfmt}) MMtol->addAction(a);
-    MMtol->addSeparator()->setObjectName("MMtol3");
-    MMtol->addAction(MMtolset);
+    toolsMenu = bar->addMenu(QStringLiteral("ツール(&T)"));
+    toolsMenu->setObjectName("toolsMenu");
+    toolsExportAction =
+        MakeAction(this, "toolsExportAction", QStringLiteral("エクスポート(&X)..."), 29);
+    toolsSearchAction = MakeAction(this, "toolsSearchAction", QStringLiteral("検索(&K)..."), 18, QKeySequence(QStringLiteral("Ctrl+K")));
+    toolsLargestFilesAction =
+        MakeAction(this, "toolsLargestFilesAction", QStringLiteral("大きいファイル(&B)..."), 9,
+                   QKeySequence(QStringLiteral("Ctrl+B")));
+    toolsFileTypesAction = MakeAction(this, "toolsFileTypesAction", QStringLiteral("ファイルの種類(&Y)..."), -1, QKeySequence(QStringLiteral("Ctrl+Y")));
+    toolsFileTypesAction->setIcon(TypesIcon());
+    toolsCopyAction = MakeAction(this, "toolsCopyAction", QStringLiteral("コピー(&C)..."), 15, QKeySequence(QStringLiteral("Ctrl+C")));
+    toolsCopyAction->setData(1);
+    toolsMoveAction = MakeAction(this, "toolsMoveAction", QStringLiteral("移動(&M)..."), 16,
+                                 QKeySequence(QStringLiteral("Ctrl+M")));
+    toolsMoveAction->setData(0);
+    toolsDeleteAction = MakeAction(this, "toolsDeleteAction", QStringLiteral("削除(&D)"), 17, QKeySequence(Qt::Key_Delete));
+    toolsFileManagerAction = MakeAction(this, "toolsFileManagerAction", QStringLiteral("エクスプローラ(&E)..."), 31, QKeySequence(QStringLiteral("Ctrl+E")));
+    toolsOpenWithAction = MakeAction(this, "toolsOpenWithAction", QStringLiteral("アプリケーション(&A)..."), 32);
+    toolsCleanupAction =
+        MakeAction(this, "toolsCleanupAction", QStringLiteral("クリーンアップ(&P)..."), 33);
+    toolsDefragmentAction = MakeAction(this, "toolsDefragmentAction", QStringLiteral("デフラグ(&G)..."), 34);
+    toolsFormatAction = MakeAction(this, "toolsFormatAction", QStringLiteral("フォーマット(&F)..."), 35);
+    toolsSettingsAction = MakeAction(this, "toolsSettingsAction", QStringLiteral("設定(&U)..."), -1, QKeySequence(QStringLiteral("Ctrl+U")));
+    toolsMenu->addAction(toolsExportAction);
+    toolsMenu->addAction(toolsSearchAction);
+    toolsMenu->addAction(toolsLargestFilesAction);
+    toolsMenu->addAction(toolsFileTypesAction);
+    toolsMenu->addSeparator()->setObjectName("toolsSeparator1");
+    toolsMenu->addAction(toolsCopyAction);
+    toolsMenu->addAction(toolsMoveAction);
+    toolsMenu->addAction(toolsDeleteAction);
+    toolsMenu->addSeparator()->setObjectName("toolsSeparator2");
+    for (QAction* a : {toolsFileManagerAction, toolsOpenWithAction, toolsCleanupAction, toolsDefragmentAction, toolsFormatAction}) toolsMenu->addAction(a);
+    toolsMenu->addSeparator()->setObjectName("toolsSeparator3");
+    toolsMenu->addAction(toolsSettingsAction);
 
-    MMwin = bar->addMenu(QStringLiteral("ウインドウ(&W)"));
-    MMwin->setObjectName("MMwin");
-    MMwindmn = MakeAction(this, "MMwindmn", QStringLiteral("ドライブモニタ(&V)..."), 37, QKeySequence(QStringLiteral("Ctrl+V")));
-    MMwinfmn = MakeAction(this, "MMwinfmn", QStringLiteral("フォルダモニタ(&L)..."), -1, QKeySequence(QStringLiteral("Ctrl+L")));
-    MMwinfmn->setVisible(false);
-    MMwin->addAction(MMwindmn);
-    MMwin->addSeparator()->setObjectName("MMwin1");
-    MMwin->addAction(MMwinfmn);
-    MMwin->addSeparator()->setObjectName("MMwin2");
+    windowMenu = bar->addMenu(QStringLiteral("ウインドウ(&W)"));
+    windowMenu->setObjectName("windowMenu");
+    windowDriveMonitorAction = MakeAction(this, "windowDriveMonitorAction", QStringLiteral("ドライブモニタ(&V)..."), 37, QKeySequence(QStringLiteral("Ctrl+V")));
+    windowFolderMonitorAction = MakeAction(this, "windowFolderMonitorAction", QStringLiteral("フォルダモニタ(&L)..."), -1, QKeySequence(QStringLiteral("Ctrl+L")));
+    windowFolderMonitorAction->setVisible(false);
+    windowMenu->addAction(windowDriveMonitorAction);
+    windowMenu->addSeparator()->setObjectName("windowSeparator1");
+    windowMenu->addAction(windowFolderMonitorAction);
+    windowMenu->addSeparator()->setObjectName("windowSeparator2");
 
-    MMhlp = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
-    MMhlp->setObjectName("MMhlp");
-    MMhlphlp = MakeAction(this, "MMhlphlp", QStringLiteral("Norvessa ヘルプ(&H)..."), 39, QKeySequence(Qt::Key_F1));
-    MMhlpwww = MakeAction(this, "MMhlpwww", QStringLiteral("norvessa.example.org (&W)..."), 40, QKeySequence(QStringLiteral("Ctrl+W")));
-    MMhlpver = MakeAction(this, "MMhlpver", QStringLiteral("バージョン情報(&V)..."), -1);
-    MMhlp->addAction(MMhlphlp);
-    MMhlp->addSeparator()->setObjectName("MMhlp11");
-    MMhlp->addAction(MMhlpwww);
-    MMhlp->addSeparator()->setObjectName("MMhlp2");
-    MMhlp->addAction(MMhlpver);
+    helpMenu = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
+    helpMenu->setObjectName("helpMenu");
+    helpContentsAction = MakeAction(this, "helpContentsAction", QStringLiteral("Norvessa ヘルプ(&H)..."), 39, QKeySequence(Qt::Key_F1));
+    helpWebsiteAction = MakeAction(this, "helpWebsiteAction", QStringLiteral("norvessa.example.org (&W)..."), 40, QKeySequence(QStringLiteral("Ctrl+W")));
+    helpVersionAction = MakeAction(this, "helpVersionAction", QStringLiteral("バージョン情報(&V)..."), -1);
+    helpMenu->addAction(helpContentsAction);
+    helpMenu->addSeparator()->setObjectName("helpSeparator1");
+    helpMenu->addAction(helpWebsiteAction);
+    helpMenu->addSeparator()->setObjectName("helpSeparator2");
+    helpMenu->addAction(helpVersionAction);
 
     // Commands that other windows will bring are shown but not yet offered.
-    connect(MMtolset, &QAction::triggered, this, &TFMmain::MMtolsetClick);
-    connect(MMtolsrc, &QAction::triggered, this, &TFMmain::MMtolsrcClick);
-    connect(MMtolbig, &QAction::triggered, this, &TFMmain::MMtolbigClick);
-    connect(MMtoltyp, &QAction::triggered, this, &TFMmain::MMtoltypClick);
-    connect(MMmessim, &QAction::triggered, this, &TFMmain::MMmessimClick);
-    MMviwref = MakeAction(this, "MMviwref", QStringLiteral("最新の情報に更新"), -1, QKeySequence(Qt::Key_F5));
-    addAction(MMviwref);
-    connect(MMviwref, &QAction::triggered, this, &TFMmain::RefreshFromDisk);
-    connect(MMprcnon, &QAction::triggered, this, &TFMmain::MMprcnonClick);
-    connect(MMprcimp, &QAction::triggered, this, &TFMmain::MMprcimpClick);
-    connect(MMprcexn, &QAction::triggered, this, &TFMmain::MMprcexnClick);
-    connect(MMprcnof, &QAction::triggered, this, &TFMmain::MMprcnofClick);
-    connect(MMviwpty, &QAction::triggered, this, &TFMmain::MMviwptyClick);
-    connect(MMtolcpy, &QAction::triggered, this, [this] { MMtolcpyClick(1); });
-    connect(MMtolmov, &QAction::triggered, this, [this] { MMtolcpyClick(0); });
-    connect(MMtoldel, &QAction::triggered, this, &TFMmain::MMtoldelClick);
-    connect(MMtolexp, &QAction::triggered, this, &TFMmain::MMtolexpClick);
-    connect(MMtolapp, &QAction::triggered, this, &TFMmain::MMtolappClick);
-    connect(MMtolcln, &QAction::triggered, this, &TFMmain::MMtolclnClick);
-    connect(MMtoldfg, &QAction::triggered, this, &TFMmain::MMtoldfgClick);
-    connect(MMtolfmt, &QAction::triggered, this, &TFMmain::MMtolfmtClick);
-    connect(MMhlphlp, &QAction::triggered, this, &TFMmain::MMhlphlpClick);
-    connect(MMhlpwww, &QAction::triggered, this, &TFMmain::MMhlpwwwClick);
+    connect(toolsSettingsAction, &QAction::triggered, this, &MainWindow::onToolsSettings);
+    connect(toolsSearchAction, &QAction::triggered, this, &MainWindow::onToolsSearch);
+    connect(toolsLargestFilesAction, &QAction::triggered, this, &MainWindow::onToolsLargestFiles);
+    connect(toolsFileTypesAction, &QAction::triggered, this, &MainWindow::onToolsFileTypes);
+    connect(measureSimulationAction, &QAction::triggered, this, &MainWindow::onMeasureSimulation);
+    viewRefreshAction = MakeAction(this, "viewRefreshAction", QStringLiteral("最新の情報に更新"),
+                                   -1, QKeySequence(Qt::Key_F5));
+    addAction(viewRefreshAction);
+    connect(viewRefreshAction, &QAction::triggered, this, &MainWindow::RefreshFromDisk);
+    connect(fileNetworkConnectAction, &QAction::triggered, this, &MainWindow::onFileNetworkConnect);
+    connect(fileImportScanAction, &QAction::triggered, this, &MainWindow::onFileImportScan);
+    connect(fileExportNcduAction, &QAction::triggered, this, &MainWindow::onFileExportNcdu);
+    connect(fileNetworkDisconnectAction, &QAction::triggered, this, &MainWindow::onFileNetworkDisconnect);
+    connect(viewPropertiesAction, &QAction::triggered, this, &MainWindow::onViewProperties);
+    connect(toolsCopyAction, &QAction::triggered, this, [this] { onToolsCopyOrMove(1); });
+    connect(toolsMoveAction, &QAction::triggered, this, [this] { onToolsCopyOrMove(0); });
+    connect(toolsDeleteAction, &QAction::triggered, this, &MainWindow::onToolsDelete);
+    connect(toolsFileManagerAction, &QAction::triggered, this, &MainWindow::onToolsFileManager);
+    connect(toolsOpenWithAction, &QAction::triggered, this, &MainWindow::onToolsOpenWith);
+    connect(toolsCleanupAction, &QAction::triggered, this, &MainWindow::onToolsCleanup);
+    connect(toolsDefragmentAction, &QAction::triggered, this, &MainWindow::onToolsDefragment);
+    connect(toolsFormatAction, &QAction::triggered, this, &MainWindow::onToolsFormat);
+    connect(helpContentsAction, &QAction::triggered, this, &MainWindow::onHelpContents);
+    connect(helpWebsiteAction, &QAction::triggered, this, &MainWindow::onHelpWebsite);
 
-    connect(MMprcend, &QAction::triggered, this, &TFMmain::MMprcendClick);
-    connect(MMmesdrv, &QAction::triggered, this, &TFMmain::MMmesdrvClick);
-    connect(MMmesfld, &QAction::triggered, this, &TFMmain::MMmesfldClick);
-    connect(MMmesrnk, &QAction::triggered, this, &TFMmain::MMmesrnkClick);
-    connect(MMviwrem, &QAction::triggered, this, &TFMmain::MMviwremClick);
-    connect(MMviwlst, &QAction::triggered, this, &TFMmain::MMviwlstClick);
-    connect(MMviwnme, &QAction::triggered, this, [this] { SetSort(0, -1); });
-    connect(MMviwcap, &QAction::triggered, this, [this] { SetSort(1, -1); });
-    connect(MMviwupp, &QAction::triggered, this, [this] { SetSort(-1, 0); });
-    connect(MMviwdwn, &QAction::triggered, this, [this] { SetSort(-1, 1); });
+    connect(fileQuitAction, &QAction::triggered, this, &MainWindow::onFileQuit);
+    connect(measureDriveAction, &QAction::triggered, this, &MainWindow::onMeasureDrive);
+    connect(measureFolderAction, &QAction::triggered, this, &MainWindow::onMeasureFolder);
+    connect(measureRankingAction, &QAction::triggered, this, &MainWindow::onMeasureRanking);
+    connect(viewRemovableDrivesAction, &QAction::triggered, this, &MainWindow::onViewRemovableDrives);
+    connect(viewFileListAction, &QAction::triggered, this, &MainWindow::onViewFileList);
+    connect(viewSortByNameAction, &QAction::triggered, this, [this] { SetSort(0, -1); });
+    connect(viewSortBySizeAction, &QAction::triggered, this, [this] { SetSort(1, -1); });
+    connect(viewAscendingAction, &QAction::triggered, this, [this] { SetSort(-1, 0); });
+    connect(viewDescendingAction, &QAction::triggered, this, [this] { SetSort(-1, 1); });
 
-    PMpop = new QMenu(this);
-    PMpop->setObjectName("PMpop");
-    PMviwinf = MakeAction(this, "PMviwinf", QStringLiteral("ドライブ情報(&I)"), 36);
-    PMtolexp = MakeAction(this, "PMtolexp", QStringLiteral("エクスプローラ(&E)..."), 31);
-    PMtolapp = MakeAction(this, "PMtolapp", QStringLiteral("アプリケーション(&A)..."), 32);
-    PMtolcln = MakeAction(this, "PMtolcln", QStringLiteral("クリーンアップ(&P)..."), 33);
-    PMtoldfg = MakeAction(this, "PMtoldfg", QStringLiteral("デフラグ(&G)..."), 34);
-    PMtolfmt = MakeAction(this, "PMtolfmt", QStringLiteral("フォーマット(&F)..."), 35);
-    PMtolcpy = MakeAction(this, "PMtolcpy", QStringLiteral("コピー(&C)..."), 15);
-    PMtolcpy->setData(1);
-    PMtolmov = MakeAction(this, "PMtolmov", QStringLiteral("移動(&M)..."), 16);
-    PMtoldel = MakeAction(this, "PMtoldel", QStringLiteral("削除(&D)"), 17);
-    PMviwpty = MakeAction(this, "PMviwpty", QStringLiteral("プロパティ(&P)..."), 26);
-    PMpop->addAction(PMviwinf);
-    PMpop->addSeparator()->setObjectName("PM1");
-    for (QAction* a : {PMtolexp, PMtolapp, PMtolcln, PMtoldfg, PMtolfmt}) PMpop->addAction(a);
-    PMpop->addSeparator()->setObjectName("PM2");
-    for (QAction* a : {PMtolcpy, PMtolmov, PMtoldel}) PMpop->addAction(a);
-    PMpop->addSeparator()->setObjectName("PM3");
-    PMpop->addAction(PMviwpty);
-    connect(PMpop, &QMenu::aboutToShow, this, &TFMmain::PMpopPopup);
+    popupMenu = new QMenu(this);
+    popupMenu->setObjectName("popupMenu");
+    driveInfoPopupAction =
+        MakeAction(this, "driveInfoPopupAction", QStringLiteral("ドライブ情報(&I)"), 36);
+    fileManagerPopupAction = MakeAction(this, "fileManagerPopupAction", QStringLiteral("エクスプローラ(&E)..."), 31);
+    openWithPopupAction = MakeAction(this, "openWithPopupAction", QStringLiteral("アプリケーション(&A)..."), 32);
+    cleanupPopupAction = MakeAction(this, "cleanupPopupAction", QStringLiteral("クリーンアップ(&P)..."), 33);
+    defragmentPopupAction = MakeAction(this, "defragmentPopupAction", QStringLiteral("デフラグ(&G)..."), 34);
+    formatPopupAction = MakeAction(this, "formatPopupAction", QStringLiteral("フォーマット(&F)..."), 35);
+    copyPopupAction = MakeAction(this, "copyPopupAction", QStringLiteral("コピー(&C)..."), 15);
+    copyPopupAction->setData(1);
+    movePopupAction = MakeAction(this, "movePopupAction", QStringLiteral("移動(&M)..."), 16);
+    deletePopupAction = MakeAction(this, "deletePopupAction", QStringLiteral("削除(&D)"), 17);
+    propertiesPopupAction = MakeAction(this, "propertiesPopupAction", QStringLiteral("プロパティ(&P)..."), 26);
+    popupMenu->addAction(driveInfoPopupAction);
+    popupMenu->addSeparator()->setObjectName("popupSeparator1");
+    for (QAction* a : {fileManagerPopupAction, openWithPopupAction, cleanupPopupAction, defragmentPopupAction, formatPopupAction}) popupMenu->addAction(a);
+    popupMenu->addSeparator()->setObjectName("popupSeparator2");
+    for (QAction* a : {copyPopupAction, movePopupAction, deletePopupAction}) popupMenu->addAction(a);
+    popupMenu->addSeparator()->setObjectName("popupSeparator3");
+    popupMenu->addAction(propertiesPopupAction);
+    connect(popupMenu, &QMenu::aboutToShow, this, &MainWindow::onPopupMenu);
     // Each popup item runs the main-menu command of its name.
-    connect(PMviwinf, &QAction::triggered, MMviwdif, &QAction::trigger);
-    connect(PMtolexp, &QAction::triggered, this, &TFMmain::MMtolexpClick);
-    connect(PMtolapp, &QAction::triggered, this, &TFMmain::MMtolappClick);
-    connect(PMtolcln, &QAction::triggered, this, &TFMmain::MMtolclnClick);
-    connect(PMtoldfg, &QAction::triggered, this, &TFMmain::MMtoldfgClick);
-    connect(PMtolfmt, &QAction::triggered, this, &TFMmain::MMtolfmtClick);
-    connect(PMtolcpy, &QAction::triggered, this, [this] { MMtolcpyClick(1); });
-    connect(PMtolmov, &QAction::triggered, this, [this] { MMtolcpyClick(0); });
-    connect(PMtoldel, &QAction::triggered, this, &TFMmain::MMtoldelClick);
-    connect(PMviwpty, &QAction::triggered, this, &TFMmain::MMviwptyClick);
+    connect(driveInfoPopupAction, &QAction::triggered, viewDriveInfoAction, &QAction::trigger);
+    connect(fileManagerPopupAction, &QAction::triggered, this, &MainWindow::onToolsFileManager);
+    connect(openWithPopupAction, &QAction::triggered, this, &MainWindow::onToolsOpenWith);
+    connect(cleanupPopupAction, &QAction::triggered, this, &MainWindow::onToolsCleanup);
+    connect(defragmentPopupAction, &QAction::triggered, this, &MainWindow::onToolsDefragment);
+    connect(formatPopupAction, &QAction::triggered, this, &MainWindow::onToolsFormat);
+    connect(copyPopupAction, &QAction::triggered, this, [this] { onToolsCopyOrMove(1); });
+    connect(movePopupAction, &QAction::triggered, this, [this] { onToolsCopyOrMove(0); });
+    connect(deletePopupAction, &QAction::triggered, this, &MainWindow::onToolsDelete);
+    connect(propertiesPopupAction, &QAction::triggered, this, &MainWindow::onViewProperties);
 }
 
-void TFMmain::BuildToolbar() {
-    TBtool = new QToolBar(PLtool);
-    TBtool->setObjectName("TBtool");
-    TBtool->setIconSize(QSize(16, 16));
-    TBtool->setMovable(false);
-    TBtool->setFloatable(false);
-    TBtool->setStyleSheet(QStringLiteral("QToolBar { border: 0px; spacing: 0px; }"));
-    auto* layout = new QVBoxLayout(PLtool);
+void MainWindow::BuildToolbar() {
+    toolbar = new QToolBar(toolPanel);
+    toolbar->setObjectName("toolbar");
+    toolbar->setIconSize(QSize(16, 16));
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->setStyleSheet(QStringLiteral("QToolBar { border: 0px; spacing: 0px; }"));
+    auto* layout = new QVBoxLayout(toolPanel);
     layout->setContentsMargins(0, 2, 0, 0);
-    layout->addWidget(TBtool);
+    layout->addWidget(toolbar);
     auto button = [this](const char* name, int image, const QString& hint) {
         QAction* a = MakeAction(this, name, QString(), image);
         a->setToolTip(hint);
-        TBtool->addAction(a);
+        toolbar->addAction(a);
         return a;
     };
-    BBmesdrv = button("BBmesdrv", 11, QStringLiteral("ドライブ容量の計測"));
-    BBmesfld = button("BBmesfld", 12, QStringLiteral("フォルダ容量の計測"));
-    BBmesrnk = button("BBmesrnk", 13, QStringLiteral("フォルダのランキング"));
-    BBmessim = button("BBmessim", 14, QStringLiteral("容量のシミュレーション"));
-    BBmeschg = button("BBmeschg", -1, QStringLiteral("前回の計測からの変化"));
-    BBmeschg->setIcon(ChangesIcon());
-    connect(BBmeschg, &QAction::triggered, this, &TFMmain::MMmeschgClick);
-    BBviwtmp = button("BBviwtmp", -1, QStringLiteral("ツリーマップ"));
-    BBviwtmp->setIcon(TreemapIcon());
-    connect(BBviwtmp, &QAction::triggered, this, &TFMmain::MMviwtmpClick);
-    TBtool->addSeparator()->setObjectName("BB1");
-    BBviwrem = button("BBviwrem", 19, QStringLiteral("リムーバブルメディアの表示"));
-    BBviwlst = button("BBviwlst", 9, QStringLiteral("ファイルリストの表示"));
-    BBviwnme = button("BBviwnme", 21, QStringLiteral("名前順で表示"));
-    BBviwcap = button("BBviwcap", 22, QStringLiteral("容量順で表示"));
-    BBviwupp = button("BBviwupp", 23, QStringLiteral("昇順で表示"));
-    BBviwdwn = button("BBviwdwn", 24, QStringLiteral("降順で表示"));
-    TBtool->addSeparator()->setObjectName("BB3");
-    BBtolsrc = button("BBtolsrc", 18, QStringLiteral("フォルダ／ファイルの検索"));
-    BBtolbig = button("BBtolbig", 9, QStringLiteral("大きいファイル"));
-    BBtoltyp = button("BBtoltyp", -1, QStringLiteral("ファイルの種類"));
-    BBtoltyp->setIcon(TypesIcon());
-    connect(BBtolsrc, &QAction::triggered, this, &TFMmain::MMtolsrcClick);
-    connect(BBtolbig, &QAction::triggered, this, &TFMmain::MMtolbigClick);
-    connect(BBtoltyp, &QAction::triggered, this, &TFMmain::MMtoltypClick);
-    BBtoletr = button("BBtoletr", 29, QStringLiteral("情報のエクスポート"));
-    BBtolexp = button("BBtolexp", 31, QStringLiteral("エクスプローラを起動"));
-    TBtool->addSeparator()->setObjectName("BB4");
-    BBhlphlp = button("BBhlphlp", 39, QStringLiteral("ヘルプ"));
-    BBhlpwww = button("BBhlpwww", 40, QStringLiteral("サポートウェブページ"));
-    for (QAction* a : {BBviwrem, BBviwlst, BBviwnme, BBviwcap, BBviwupp, BBviwdwn}) a->setCheckable(true);
-    connect(BBmessim, &QAction::triggered, this, &TFMmain::MMmessimClick);
-    connect(BBtolexp, &QAction::triggered, this, &TFMmain::MMtolexpClick);
-    connect(BBhlphlp, &QAction::triggered, this, &TFMmain::MMhlphlpClick);
-    connect(BBhlpwww, &QAction::triggered, this, &TFMmain::MMhlpwwwClick);
-    connect(BBmesdrv, &QAction::triggered, this, &TFMmain::MMmesdrvClick);
-    connect(BBmesfld, &QAction::triggered, this, &TFMmain::MMmesfldClick);
-    connect(BBmesrnk, &QAction::triggered, this, &TFMmain::MMmesrnkClick);
-    connect(BBviwrem, &QAction::triggered, this, &TFMmain::MMviwremClick);
-    connect(BBviwlst, &QAction::triggered, this, &TFMmain::MMviwlstClick);
-    connect(BBviwnme, &QAction::triggered, this, [this] { SetSort(0, -1); });
-    connect(BBviwcap, &QAction::triggered, this, [this] { SetSort(1, -1); });
-    connect(BBviwupp, &QAction::triggered, this, [this] { SetSort(-1, 0); });
-    connect(BBviwdwn, &QAction::triggered, this, [this] { SetSort(-1, 1); });
+    measureDriveToolbarAction = button("measureDriveToolbarAction", 11, QStringLiteral("ドライブ容量の計測"));
+    measureFolderToolbarAction =
+        button("measureFolderToolbarAction", 12, QStringLiteral("フォルダ容量の計測"));
+    measureRankingToolbarAction =
+        button("measureRankingToolbarAction", 13, QStringLiteral("フォルダのランキング"));
+    measureSimulationToolbarAction =
+        button("measureSimulationToolbarAction", 14, QStringLiteral("容量のシミュレーション"));
+    measureChangesToolbarAction =
+        button("measureChangesToolbarAction", -1, QStringLiteral("前回の計測からの変化"));
+    measureChangesToolbarAction->setIcon(ChangesIcon());
+    connect(measureChangesToolbarAction, &QAction::triggered, this, &MainWindow::onMeasureChanges);
+    viewTreemapToolbarAction = button("viewTreemapToolbarAction", -1, QStringLiteral("ツリーマップ"));
+    viewTreemapToolbarAction->setIcon(TreemapIcon());
+    connect(viewTreemapToolbarAction, &QAction::triggered, this, &MainWindow::onViewTreemap);
+    toolbar->addSeparator()->setObjectName("toolbarSeparator1");
+    viewRemovableDrivesToolbarAction = button("viewRemovableDrivesToolbarAction", 19,
+                                              QStringLiteral("リムーバブルメディアの表示"));
+    viewFileListToolbarAction =
+        button("viewFileListToolbarAction", 9, QStringLiteral("ファイルリストの表示"));
+    viewSortByNameToolbarAction = button("viewSortByNameToolbarAction", 21, QStringLiteral("名前順で表示"));
+    viewSortBySizeToolbarAction = button("viewSortBySizeToolbarAction", 22, QStringLiteral("容量順で表示"));
+    viewAscendingToolbarAction = button("viewAscendingToolbarAction", 23, QStringLiteral("昇順で表示"));
+    viewDescendingToolbarAction = button("viewDescendingToolbarAction", 24, QStringLiteral("降順で表示"));
+    toolbar->addSeparator()->setObjectName("toolbarSeparator3");
+    toolsSearchToolbarAction =
+        button("toolsSearchToolbarAction", 18, QStringLiteral("フォルダ／ファイルの検索"));
+    toolsLargestFilesToolbarAction =
+        button("toolsLargestFilesToolbarAction", 9, QStringLiteral("大きいファイル"));
+    toolsFileTypesToolbarAction = button("toolsFileTypesToolbarAction", -1, QStringLiteral("ファイルの種類"));
+    toolsFileTypesToolbarAction->setIcon(TypesIcon());
+    connect(toolsSearchToolbarAction, &QAction::triggered, this, &MainWindow::onToolsSearch);
+    connect(toolsLargestFilesToolbarAction, &QAction::triggered, this, &MainWindow::onToolsLargestFiles);
+    connect(toolsFileTypesToolbarAction, &QAction::triggered, this, &MainWindow::onToolsFileTypes);
+    toolsExportToolbarAction = button("toolsExportToolbarAction", 29, QStringLiteral("情報のエクスポート"));
+    toolsFileManagerToolbarAction =
+        button("toolsFileManagerToolbarAction", 31, QStringLiteral("エクスプローラを起動"));
+    toolbar->addSeparator()->setObjectName("toolbarSeparator4");
+    helpContentsToolbarAction = button("helpContentsToolbarAction", 39, QStringLiteral("ヘルプ"));
+    helpWebsiteToolbarAction = button("helpWebsiteToolbarAction", 40, QStringLiteral("サポートウェブページ"));
+    for (QAction* a :
+         {viewRemovableDrivesToolbarAction, viewFileListToolbarAction, viewSortByNameToolbarAction,
+          viewSortBySizeToolbarAction, viewAscendingToolbarAction, viewDescendingToolbarAction})
+        a->setCheckable(true);
+    connect(measureSimulationToolbarAction, &QAction::triggered, this, &MainWindow::onMeasureSimulation);
+    connect(toolsFileManagerToolbarAction, &QAction::triggered, this, &MainWindow::onToolsFileManager);
+    connect(helpContentsToolbarAction, &QAction::triggered, this, &MainWindow::onHelpContents);
+    connect(helpWebsiteToolbarAction, &QAction::triggered, this, &MainWindow::onHelpWebsite);
+    connect(measureDriveToolbarAction, &QAction::triggered, this, &MainWindow::onMeasureDrive);
+    connect(measureFolderToolbarAction, &QAction::triggered, this, &MainWindow::onMeasureFolder);
+    connect(measureRankingToolbarAction, &QAction::triggered, this, &MainWindow::onMeasureRanking);
+    connect(viewRemovableDrivesToolbarAction, &QAction::triggered, this, &MainWindow::onViewRemovableDrives);
+    connect(viewFileListToolbarAction, &QAction::triggered, this, &MainWindow::onViewFileList);
+    connect(viewSortByNameToolbarAction, &QAction::triggered, this, [this] { SetSort(0, -1); });
+    connect(viewSortBySizeToolbarAction, &QAction::triggered, this, [this] { SetSort(1, -1); });
+    connect(viewAscendingToolbarAction, &QAction::triggered, this, [this] { SetSort(-1, 0); });
+    connect(viewDescendingToolbarAction, &QAction::triggered, this, [this] { SetSort(-1, 1); });
 }
 
-void TFMmain::BuildDriveBar() {
-    PLdrv = new QWidget(this);
-    PLdrv->setObjectName("PLdrv");
-    PLdrv->setFixedWidth(36);
-    IMdrv = new QLabel(PLdrv);
-    IMdrv->setObjectName("IMdrv");
-    IMdrv->setGeometry(12, 7, 12, 12);
+void MainWindow::BuildDriveBar() {
+    driveBar = new QWidget(this);
+    driveBar->setObjectName("driveBar");
+    driveBar->setFixedWidth(36);
+    driveLamp = new QLabel(driveBar);
+    driveLamp->setObjectName("driveLamp");
+    driveLamp->setGeometry(12, 7, 12, 12);
     for (int n = 0; n < 26; ++n) {
         const QString letter = QString(QChar('A' + n));
         auto* item = new QAction(letter, this);
-        item->setObjectName(QStringLiteral("MMprcdrv%1").arg(letter));
+        item->setObjectName(QStringLiteral("fileDrivesAction%1").arg(letter));
         item->setCheckable(true);
         item->setVisible(false);
-        MMprc->insertAction(MMprcdrv, item);
+        fileMenu->insertAction(fileDrivesAction, item);
         connect(item, &QAction::triggered, this, [this, item] { SelectDrive(item->data().toInt()); });
         DriveMenuItems[static_cast<size_t>(n)] = item;
 
-        auto* b = new QToolButton(PLdrv);
-        b->setObjectName(QStringLiteral("BBdrv%1").arg(letter));
+        auto* b = new QToolButton(driveBar);
+        b->setObjectName(QStringLiteral("driveButton%1").arg(letter));
         b->setText(letter);
         b->setAutoRaise(true);
         b->setCheckable(true);
@@ -393,13 +425,13 @@ void TFMmain::BuildDriveBar() {
     }
 }
 
-void TFMmain::BuildBody() {
+void MainWindow::BuildBody() {
     auto* central = new QWidget(this);
     auto* outer = new QVBoxLayout(central);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
     auto* bevel = new QFrame(central);
-    bevel->setObjectName("BVtop");
+    bevel->setObjectName("topBevel");
     bevel->setFrameShape(QFrame::HLine);
     bevel->setFrameShadow(QFrame::Sunken);
     bevel->setFixedHeight(2);
@@ -408,77 +440,77 @@ void TFMmain::BuildBody() {
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
     outer->addLayout(row, 1);
-    row->addWidget(PLdrv);
-    PLclient = new QWidget(central);
-    PLclient->setObjectName("PLclient");
-    row->addWidget(PLclient, 1);
-    auto* client = new QVBoxLayout(PLclient);
+    row->addWidget(driveBar);
+    clientPanel = new QWidget(central);
+    clientPanel->setObjectName("clientPanel");
+    row->addWidget(clientPanel, 1);
+    auto* client = new QVBoxLayout(clientPanel);
     client->setContentsMargins(0, 0, 0, 0);
     client->setSpacing(0);
-    PLtool = new QWidget(PLclient);
-    PLtool->setObjectName("PLtool");
-    PLtool->setFixedHeight(26);
-    client->addWidget(PLtool);
-    PLbase = new QSplitter(Qt::Horizontal, PLclient);
-    PLbase->setObjectName("PLbase");
-    PLbase->setHandleWidth(3);
-    PLbase->setChildrenCollapsible(false);
-    client->addWidget(PLbase, 1);
+    toolPanel = new QWidget(clientPanel);
+    toolPanel->setObjectName("toolPanel");
+    toolPanel->setFixedHeight(26);
+    client->addWidget(toolPanel);
+    treeListSplitter = new QSplitter(Qt::Horizontal, clientPanel);
+    treeListSplitter->setObjectName("treeListSplitter");
+    treeListSplitter->setHandleWidth(3);
+    treeListSplitter->setChildrenCollapsible(false);
+    client->addWidget(treeListSplitter, 1);
 
-    TVtree = new FolderTree(PLbase);
-    TVtree->setObjectName("TVtree");
-    TVtree->setHeaderHidden(true);
-    TVtree->setRootIsDecorated(true);
-    TVtree->setIndentation(19);
-    TVtree->setIconSize(QSize(16, 16));
-    TVtree->setSortingEnabled(true);
-    TVtree->sortByColumn(0, Qt::AscendingOrder);
-    TVtree->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    TVtree->setContextMenuPolicy(Qt::NoContextMenu);
-    TVtree->viewport()->installEventFilter(this);
-    TVtree->installEventFilter(this);
-    connect(TVtree, &QTreeWidget::itemClicked, this, [this] { TVtreeClick(); });
-    connect(TVtree, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* node) {
+    folderTree = new FolderTree(treeListSplitter);
+    folderTree->setObjectName("folderTree");
+    folderTree->setHeaderHidden(true);
+    folderTree->setRootIsDecorated(true);
+    folderTree->setIndentation(19);
+    folderTree->setIconSize(QSize(16, 16));
+    folderTree->setSortingEnabled(true);
+    folderTree->sortByColumn(0, Qt::AscendingOrder);
+    folderTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    folderTree->setContextMenuPolicy(Qt::NoContextMenu);
+    folderTree->viewport()->installEventFilter(this);
+    folderTree->installEventFilter(this);
+    connect(folderTree, &QTreeWidget::itemClicked, this, [this] { onTreeClick(); });
+    connect(folderTree, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* node) {
         // The root's level is refilled in place rather than rebuilding the
         // tree from inside its own expansion.
         FillTreeLevel(node);
     });
 
     model_ = new RowModel(this);
-    LVlist = new QTableView(PLbase);
-    LVlist->setObjectName("LVlist");
-    LVlist->setProperty("tag", 2);
-    LVlist->setModel(model_);
-    LVlist->setFont(ListFont());
-    LVlist->setShowGrid(false);
-    LVlist->setWordWrap(false);
-    LVlist->setSelectionBehavior(QAbstractItemView::SelectRows);
-    LVlist->setSelectionMode(QAbstractItemView::SingleSelection);
-    LVlist->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    LVlist->setIconSize(QSize(16, 16));
-    LVlist->verticalHeader()->hide();
-    LVlist->verticalHeader()->setDefaultSectionSize(QFontMetrics(ListFont()).height() + 6);
-    LVlist->horizontalHeader()->setHighlightSections(false);
-    LVlist->horizontalHeader()->setSectionsClickable(true);
-    LVlist->horizontalHeader()->setMinimumSectionSize(0);
-    LVlist->horizontalHeader()->setStretchLastSection(false);
-    LVlist->setItemDelegate(new ListCellDelegate([this] { return PercentBaseValue; }, LVlist));
-    LVlist->setContextMenuPolicy(Qt::NoContextMenu);
-    LVlist->viewport()->installEventFilter(this);
-    LVlist->installEventFilter(this);
-    connect(LVlist->horizontalHeader(), &QHeaderView::sectionClicked, this, &TFMmain::LVlistColumnClick);
+    folderList = new QTableView(treeListSplitter);
+    folderList->setObjectName("folderList");
+    folderList->setProperty("tag", 2);
+    folderList->setModel(model_);
+    folderList->setFont(ListFont());
+    folderList->setShowGrid(false);
+    folderList->setWordWrap(false);
+    folderList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    folderList->setSelectionMode(QAbstractItemView::SingleSelection);
+    folderList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    folderList->setIconSize(QSize(16, 16));
+    folderList->verticalHeader()->hide();
+    folderList->verticalHeader()->setDefaultSectionSize(QFontMetrics(ListFont()).height() + 6);
+    folderList->horizontalHeader()->setHighlightSections(false);
+    folderList->horizontalHeader()->setSectionsClickable(true);
+    folderList->horizontalHeader()->setMinimumSectionSize(0);
+    folderList->horizontalHeader()->setStretchLastSection(false);
+    folderList->setItemDelegate(new ListCellDelegate([this] { return PercentBaseValue; }, folderList));
+    folderList->setContextMenuPolicy(Qt::NoContextMenu);
+    folderList->viewport()->installEventFilter(this);
+    folderList->installEventFilter(this);
+    connect(folderList->horizontalHeader(), &QHeaderView::sectionClicked, this, &MainWindow::onListColumnClick);
     // The name column's width the user chose is the least it gets.
-    connect(LVlist->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
+    connect(folderList->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
         if (section == 0 && !fittingColumns_ && size > 0) Global().NameColumnWidth = size;
     });
-    connect(LVlist, &QTableView::doubleClicked, this, [this] { LVlistDblClick(); });
-    connect(PLbase, &QSplitter::splitterMoved, this, [this] {
-        TVtree->viewport()->update();
-        LVlist->viewport()->update();
+    connect(folderList, &QTableView::doubleClicked, this, [this] { onListDoubleClick(); });
+    connect(treeListSplitter, &QSplitter::splitterMoved, this, [this] {
+        folderTree->viewport()->update();
+        folderList->viewport()->update();
     });
-    PLbase->addWidget(TVtree);
-    PLbase->addWidget(LVlist);
-    PLbase->setStretchFactor(1, 1);
+    treeListSplitter->addWidget(folderTree);
+    treeListSplitter->addWidget(folderList);
+    treeListSplitter->setStretchFactor(1, 1);
     setCentralWidget(central);
 
     static const int widths[7] = {20, 100, 100, 100, 170, 90, 50};
@@ -486,27 +518,27 @@ void TFMmain::BuildBody() {
     // widens its panel rather than cutting the text.
     static const char* const widest[7] = {"W", "", "Total  999.99 MB", "Free  999.99 MB", "Snap.  0000/00/00 00:00:00",
                                           "Lap.  00:00:00", ""};
-    statusBar()->setObjectName("SBsts");
+    statusBar()->setObjectName("statusBar");
     statusBar()->setSizeGripEnabled(false);
     for (int i = 0; i < 7; ++i) {
         auto* p = new QLabel(statusBar());
-        p->setObjectName(QStringLiteral("SBsts%1").arg(i));
+        p->setObjectName(QStringLiteral("statusPanel%1").arg(i));
         p->setAlignment(Qt::AlignCenter);
         p->setFrameShape(QFrame::Panel);
         p->setFrameShadow(QFrame::Sunken);
         const int text = p->fontMetrics().horizontalAdvance(QString::fromUtf8(widest[i]));
         p->setFixedWidth(std::max(widths[i], text + 2 * p->frameWidth() + 8));
         statusBar()->addWidget(p);
-        SBpanels[static_cast<size_t>(i)] = p;
+        statusPanels[static_cast<size_t>(i)] = p;
     }
     setMinimumSize(MinimumWindowSize());
 }
 
-QSize TFMmain::MinimumWindowSize() const {
+QSize MainWindow::MinimumWindowSize() const {
     // Narrower than its status bar, the window would lay the panels over one
     // another; the status bar's own layout knows their widths and spacing.
     int width = 0;
-    for (const QLabel* p : SBpanels) width += p->width() + 6;
+    for (const QLabel* p : statusPanels) width += p->width() + 6;
     if (const QLayout* l = statusBar()->layout()) width = std::max(width, l->minimumSize().width());
     // Menu, toolbar and status bar with a few rows of tree and list between.
     const int rows = 6 * (QFontMetrics(ListFont()).height() + 6);
@@ -514,11 +546,11 @@ QSize TFMmain::MinimumWindowSize() const {
     return {width, height};
 }
 
-QRect TFMmain::FitFrame(const QRect& frame, const QRect& available) { return FitRect(frame, available); }
+QRect MainWindow::FitFrame(const QRect& frame, const QRect& available) { return FitRect(frame, available); }
 
-QScreen* TFMmain::ScreenOf(const QRect& frame) { return ScreenHolding(frame); }
+QScreen* MainWindow::ScreenOf(const QRect& frame) { return ScreenHolding(frame); }
 
-void TFMmain::FitToScreen(const QRect& frame, const QMargins& margins) {
+void MainWindow::FitToScreen(const QRect& frame, const QMargins& margins) {
     GlobalState& g = Global();
     QScreen* screen = ScreenOf(frame);
     if (!screen) return;
@@ -538,18 +570,18 @@ void TFMmain::FitToScreen(const QRect& frame, const QMargins& margins) {
     if (!testAttribute(Qt::WA_Moved) || pos() != fitted.topLeft()) move(fitted.topLeft());
 }
 
-QMargins TFMmain::FrameMargins() const {
+QMargins MainWindow::FrameMargins() const {
     const QRect f = frameGeometry();
     const QRect c = geometry();
     return {c.left() - f.left(), c.top() - f.top(), f.right() - c.right(), f.bottom() - c.bottom()};
 }
 
-void TFMmain::FitToScreen() {
+void MainWindow::FitToScreen() {
     if (isMaximized() || isFullScreen() || isMinimized()) return;
     FitToScreen(frameGeometry(), FrameMargins());
 }
 
-void TFMmain::ApplyGeometry() {
+void MainWindow::ApplyGeometry() {
     GlobalState& g = Global();
     // The first start (no window size stored yet): a good share of the
     // screen, centred, the tree a fifth of it; later starts keep what the
@@ -571,12 +603,12 @@ void TFMmain::ApplyGeometry() {
     // The frame is not known before the window manager has framed the
     // window; the start-up tick fits the window again with it.
     FitToScreen(QRect(g.MainLeft, g.MainTop, g.MainWidth, g.MainHeight), QMargins());
-    PLbase->setSizes({g.TreeWidth, std::max(1, g.MainWidth - g.TreeWidth)});
-    LVlist->setColumnWidth(0, g.NameColumnWidth);
-    LVlist->setColumnWidth(3, g.GraphColumnWidth);
+    treeListSplitter->setSizes({g.TreeWidth, std::max(1, g.MainWidth - g.TreeWidth)});
+    folderList->setColumnWidth(0, g.NameColumnWidth);
+    folderList->setColumnWidth(3, g.GraphColumnWidth);
 }
 
-void TFMmain::StoreGeometry() {
+void MainWindow::StoreGeometry() {
     GlobalState& g = Global();
     // The frame's position and the client's size, as move() and resize()
     // take them back at the next start.
@@ -590,20 +622,20 @@ void TFMmain::StoreGeometry() {
     g.MainHeight = frame.height();
     g.MainLeft = frame.left();
     g.MainTop = frame.top();
-    g.TreeWidth = TVtree->width();
-    g.GraphColumnWidth = LVlist->columnWidth(3);
+    g.TreeWidth = folderTree->width();
+    g.GraphColumnWidth = folderList->columnWidth(3);
 }
 
-void TFMmain::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (started_) return;
     started_ = true;
     RefreshControls();
     FitColumns();
-    TMtimer->start();
+    refreshTimer->start();
 }
 
-void TFMmain::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     if (!saved_) {
         StoreGeometry();
         if (!SaveParameters()) TellSaveFailed(Global().ParamFileName);
@@ -613,13 +645,13 @@ void TFMmain::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void TFMmain::SetDriveLamp(int image) {
-    IMdrv->setPixmap(LampPixmap(image));
-    IMdrv->setProperty("lamp", image);
-    IMdrv->repaint();
+void MainWindow::SetDriveLamp(int image) {
+    driveLamp->setPixmap(LampPixmap(image));
+    driveLamp->setProperty("lamp", image);
+    driveLamp->repaint();
 }
 
-void TFMmain::ShowItem(const DriveRecord& record, int listedPos) {
+void MainWindow::ShowItem(const DriveRecord& record, int listedPos) {
     const size_t n = static_cast<size_t>(record.Index);
     QAction* item = DriveMenuItems[n];
     const QString offline = record.Offline ? QStringLiteral("  [オフライン]") : QString();
@@ -636,34 +668,34 @@ void TFMmain::ShowItem(const DriveRecord& record, int listedPos) {
     b->setVisible(true);
 }
 
-void TFMmain::HideItem(const DriveRecord& record) {
+void MainWindow::HideItem(const DriveRecord& record) {
     const size_t n = static_cast<size_t>(record.Index);
     if (n >= 26) return;
     DriveMenuItems[n]->setVisible(false);
     DriveButtons[n]->setVisible(false);
 }
 
-void TFMmain::RefreshControls() {
+void MainWindow::RefreshControls() {
     QApplication::processEvents();
     GlobalState& g = Global();
     const DriveRecord* cur = g.CurrentDrive;
     const bool ready = cur && cur->Ready;
-    PLtool->setEnabled(ready);
-    MMviwrem->setChecked(g.ShowRemovable);
-    BBviwrem->setChecked(g.ShowRemovable);
-    MMviwlst->setChecked(g.ShowFiles);
-    BBviwlst->setChecked(g.ShowFiles);
-    PLdrv->setFixedWidth(DigitAt(g.BarFlags, 0) != 0 ? 36 : 2);
-    PLtool->setVisible(DigitAt(g.BarFlags, 1) != 0);
+    toolPanel->setEnabled(ready);
+    viewRemovableDrivesAction->setChecked(g.ShowRemovable);
+    viewRemovableDrivesToolbarAction->setChecked(g.ShowRemovable);
+    viewFileListAction->setChecked(g.ShowFiles);
+    viewFileListToolbarAction->setChecked(g.ShowFiles);
+    driveBar->setFixedWidth(DigitAt(g.BarFlags, 0) != 0 ? 36 : 2);
+    toolPanel->setVisible(DigitAt(g.BarFlags, 1) != 0);
     statusBar()->setVisible(DigitAt(g.BarFlags, 2) != 0);
-    MMviwnme->setChecked(g.SortKey == 0);
-    BBviwnme->setChecked(g.SortKey == 0);
-    MMviwcap->setChecked(g.SortKey == 1);
-    BBviwcap->setChecked(g.SortKey == 1);
-    MMviwupp->setChecked(g.SortDescending == 0);
-    BBviwupp->setChecked(g.SortDescending == 0);
-    MMviwdwn->setChecked(g.SortDescending == 1);
-    BBviwdwn->setChecked(g.SortDescending == 1);
+    viewSortByNameAction->setChecked(g.SortKey == 0);
+    viewSortByNameToolbarAction->setChecked(g.SortKey == 0);
+    viewSortBySizeAction->setChecked(g.SortKey == 1);
+    viewSortBySizeToolbarAction->setChecked(g.SortKey == 1);
+    viewAscendingAction->setChecked(g.SortDescending == 0);
+    viewAscendingToolbarAction->setChecked(g.SortDescending == 0);
+    viewDescendingAction->setChecked(g.SortDescending == 1);
+    viewDescendingToolbarAction->setChecked(g.SortDescending == 1);
     for (int n = 0; n < 26; ++n) {
         const bool current = cur && cur->Index == n;
         DriveMenuItems[static_cast<size_t>(n)]->setChecked(current);
@@ -675,12 +707,12 @@ void TFMmain::RefreshControls() {
     QApplication::processEvents();
 }
 
-void TFMmain::FitColumns() {
+void MainWindow::FitColumns() {
     GlobalState& g = Global();
-    QFont f = LVlist->font();
+    QFont f = folderList->font();
     int p = f.pointSize() > 0 ? f.pointSize() : 9;
-    std::array<int, 6> w = ColumnWidths(model_->Rows(), p, g.SizeUnit, g.ColumnFlags, LVlist->columnWidth(0),
-                                        LVlist->columnWidth(3));
+    std::array<int, 6> w = ColumnWidths(model_->Rows(), p, g.SizeUnit, g.ColumnFlags, folderList->columnWidth(0),
+                                        folderList->columnWidth(3));
     // The name column takes the room the other columns leave, never less
     // than the width the user gave it.
     // The 増減 column is switched on like the others, in the settings.
@@ -688,42 +720,45 @@ void TFMmain::FitColumns() {
     int others = changeWidth;
     for (int c = 1; c < 6; ++c) others += w[static_cast<size_t>(c)];
     const int nameBase = g.NameColumnWidth > 0 ? g.NameColumnWidth : 150;
-    w[0] = std::max(nameBase, LVlist->viewport()->width() - others);
-    QHeaderView* h = LVlist->horizontalHeader();
+    w[0] = std::max(nameBase, folderList->viewport()->width() - others);
+    QHeaderView* h = folderList->horizontalHeader();
     fittingColumns_ = true;
     for (int c = 0; c < 6; ++c) {
         const bool pinned = c != 0 && c != 3;
-        if (LVlist->columnWidth(c) != w[static_cast<size_t>(c)]) LVlist->setColumnWidth(c, w[static_cast<size_t>(c)]);
+        if (folderList->columnWidth(c) != w[static_cast<size_t>(c)])
+            folderList->setColumnWidth(c, w[static_cast<size_t>(c)]);
         h->setSectionResizeMode(c, pinned ? QHeaderView::Fixed : QHeaderView::Interactive);
     }
-    if (LVlist->columnWidth(kColChange) != changeWidth) LVlist->setColumnWidth(kColChange, changeWidth);
+    if (folderList->columnWidth(kColChange) != changeWidth) folderList->setColumnWidth(kColChange, changeWidth);
     h->setSectionResizeMode(kColChange, QHeaderView::Fixed);
     fittingColumns_ = false;
-    LVlist->viewport()->update();
+    folderList->viewport()->update();
 }
 
-void TFMmain::ShowDriveStatus(const DriveRecord& drive, const FolderList* folders) {
-    for (QLabel* p : SBpanels) p->clear();
-    SBpanels[0]->setText(Q(drive.RootPath.substr(0, 1)));
+void MainWindow::ShowDriveStatus(const DriveRecord& drive, const FolderList* folders) {
+    for (QLabel* p : statusPanels) p->clear();
+    statusPanels[0]->setText(Q(drive.RootPath.substr(0, 1)));
     if (!folders) return;
-    SBpanels[1]->setText(Q(drive.VolumeName));
-    SBpanels[1]->setToolTip(QString());
+    statusPanels[1]->setText(Q(drive.VolumeName));
+    statusPanels[1]->setToolTip(QString());
     if (drive.Offline) {
         // Plainly a snapshot: the status bar says so, and its tip says of what.
-        SBpanels[1]->setText(IsImportedDrive(drive.RootPath[0]) ? QStringLiteral("取り込み") : QStringLiteral("オフライン"));
-        SBpanels[1]->setToolTip(Q(SnapshotText(drive, folders->Count() > 0 ? std::string(folders->LineAt(0)) : std::string())));
+        statusPanels[1]->setText(IsImportedDrive(drive.RootPath[0]) ? QStringLiteral("取り込み")
+                                                                    : QStringLiteral("オフライン"));
+        statusPanels[1]->setToolTip(Q(SnapshotText(
+            drive, folders->Count() > 0 ? std::string(folders->LineAt(0)) : std::string())));
     }
-    SBpanels[2]->setText(QStringLiteral("Total  ") + Q(FormatSizeText(drive.TotalBytes, 0)));
-    SBpanels[3]->setText(QStringLiteral("Free  ") + Q(FormatSizeText(drive.FreeBytes, 0)));
+    statusPanels[2]->setText(QStringLiteral("Total  ") + Q(FormatSizeText(drive.TotalBytes, 0)));
+    statusPanels[3]->setText(QStringLiteral("Free  ") + Q(FormatSizeText(drive.FreeBytes, 0)));
     if (folders->Count() > 0) {
         auto [date, lap] = SplitNameValue(std::string(folders->LineAt(0)));
-        SBpanels[4]->setText(QStringLiteral("Snap.  ") + Q(date));
-        SBpanels[5]->setText(QStringLiteral("Lap.  ") + Q(lap));
+        statusPanels[4]->setText(QStringLiteral("Snap.  ") + Q(date));
+        statusPanels[5]->setText(QStringLiteral("Lap.  ") + Q(lap));
     }
 }
 
-void TFMmain::TMtimerTimer(bool byTimer) {
-    TMtimer->stop();
+void MainWindow::onRefreshTimer(bool byTimer) {
+    refreshTimer->stop();
     GlobalState& g = Global();
     if (byTimer) FitToScreen();
     if (g.ShowSplash && byTimer) Splash->ShowCentred(this);
@@ -749,7 +784,7 @@ void TFMmain::TMtimerTimer(bool byTimer) {
     }
     if (path.empty()) return;
     OpenPath(path, true);
-    if (ShouldMeasure(RowsShowUnmeasured(model_->Rows()), std::time(nullptr))) MMmesdrvClick();
+    if (ShouldMeasure(RowsShowUnmeasured(model_->Rows()), std::time(nullptr))) onMeasureDrive();
 }
 
 } // namespace nrvs

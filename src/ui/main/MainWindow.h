@@ -29,32 +29,32 @@ namespace nrvs {
 
 class FileIndex;
 class RowModel;
-class TFMexport;
-class TFMfiles;
-class TFMing;
-class TFMnetcon;
-class TFMnetdis;
-class TFMprogress;
-class TFMprop;
-class TFMsim;
-class TFMset;
-class TFMmsrdrv;
-class TFMdinfo;
-class TFMver;
-class TFMmdrv;
-class TFMmfdr;
-class TFMrank;
-class TFMtreemap;
-class TFMtypes;
-class TFMchanges;
-class TFMglobal;
+class ExportDialog;
+class FilesWindow;
+class RunningDialog;
+class NetworkConnectDialog;
+class NetworkDisconnectDialog;
+class ProgressDialog;
+class PropertiesDialog;
+class SimulationWindow;
+class SettingsDialog;
+class MeasureDrivesDialog;
+class DriveInfoDialog;
+class VersionDialog;
+class DriveMonitorWindow;
+class FolderMonitorWindow;
+class RankingWindow;
+class TreemapWindow;
+class TypesWindow;
+class ChangesWindow;
+class SplashWindow;
 
-class TFMmain : public QMainWindow, public DriveItemsUi {
+class MainWindow : public QMainWindow, public DriveItemsUi {
     Q_OBJECT
 public:
     // Loads the parameters, applies the saved geometry and lists the drives.
-    explicit TFMmain(const StringList& args, QWidget* parent = nullptr);
-    ~TFMmain() override;
+    explicit MainWindow(const StringList& args, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // A window's frame rectangle fitted into the available area of a screen:
     // no larger than the area, then moved inside it.
@@ -72,7 +72,7 @@ public:
     void FitColumns();
     void ShowDriveStatus(const DriveRecord& drive, const FolderList* folders);
     void SetDriveLamp(int image);
-    void TMtimerTimer(bool byTimer);
+    void onRefreshTimer(bool byTimer);
 
     // ---- browsing ----
     void SelectDrive(int listedPos);
@@ -85,53 +85,53 @@ public:
     // Refills the folder shown: the selected node's, else the list's own.
     void RefillShown();
     std::string SelectedPath();
-    void TVtreeClick();
-    void LVlistColumnClick(int column);
-    void LVlistDblClick();
+    void onTreeClick();
+    void onListColumnClick(int column);
+    void onListDoubleClick();
 
     // ---- commands ----
-    void MMmesdrvClick();
-    void MMmesfldClick();
-    void MMviwremClick();
-    void MMviwlstClick();
+    void onMeasureDrive();
+    void onMeasureFolder();
+    void onViewRemovableDrives();
+    void onViewFileList();
     void SetSort(int key, int descending);
-    void MMprcendClick();
-    void PMpopPopup();
+    void onFileQuit();
+    void onPopupMenu();
     // Copy (tag 1) or move (tag 0) of the selected item into a chosen folder.
-    void MMtolcpyClick(int tag);
-    void MMtoldelClick();
-    void MMtolexpClick();
-    void MMtolappClick();
-    void MMtolclnClick();
-    void MMtoldfgClick();
-    void MMtolfmtClick();
-    void MMviwptyClick();
-    void MMprcnonClick();
-    void MMprcnofClick();
+    void onToolsCopyOrMove(int tag);
+    void onToolsDelete();
+    void onToolsFileManager();
+    void onToolsOpenWith();
+    void onToolsCleanup();
+    void onToolsDefragment();
+    void onToolsFormat();
+    void onViewProperties();
+    void onFileNetworkConnect();
+    void onFileNetworkDisconnect();
     // A scan of another machine in ncdu's format taken in as a free letter;
     // the folder shown written in that format.
-    void MMprcimpClick();
-    void MMprcexnClick();
-    void MMhlphlpClick();
-    void MMhlpwwwClick();
-    void MMmessimClick();
-    void MMtolsetClick();
-    void MMtoletrClick();
-    void MMviwdifClick();
-    void MMwindmnClick();
-    void MMwinfmnClick();
-    void MMhlpverClick();
+    void onFileImportScan();
+    void onFileExportNcdu();
+    void onHelpContents();
+    void onHelpWebsite();
+    void onMeasureSimulation();
+    void onToolsSettings();
+    void onToolsExport();
+    void onViewDriveInfo();
+    void onWindowDriveMonitor();
+    void onWindowFolderMonitor();
+    void onHelpVersion();
     // The monitors that are open close (and so save their settings).
     void CloseMonitors();
-    void MMmesrnkClick();
-    void MMviwtmpClick();
+    void onMeasureRanking();
+    void onViewTreemap();
     // The largest files of the folder shown, and the search of the drive's files.
-    void MMtolbigClick();
-    void MMtolsrcClick();
+    void onToolsLargestFiles();
+    void onToolsSearch();
     // The files of the folder shown by extension or kind.
-    void MMtoltypClick();
+    void onToolsFileTypes();
     // What changed since the previous measurement of the drive.
-    void MMmeschgClick();
+    void onMeasureChanges();
     // F5: the selected node's level and the list read again from the disk.
     void RefreshFromDisk();
     // The help document beside the executable.
@@ -148,49 +148,61 @@ public:
     const RowList& Rows() const;
 
     // Components.
-    QMenu *MMprc, *MMmes, *MMviw, *MMtol, *MMwin, *MMhlp, *PMpop;
-    QAction *MMprcdrv, *MMprcnon, *MMprcnof, *MMprcimp, *MMprcexn, *MMprcend;
+    QMenu *fileMenu, *measureMenu, *viewMenu, *toolsMenu, *windowMenu, *helpMenu, *popupMenu;
+    QAction *fileDrivesAction, *fileNetworkConnectAction, *fileNetworkDisconnectAction,
+        *fileImportScanAction, *fileExportNcduAction, *fileQuitAction;
     // Chooses the scan file (save: the file to write); the file dialog when
     // not set. Empty: cancelled.
     std::function<std::string(bool save)> ScanFileChooser;
-    QAction *MMmesdrv, *MMmesfld, *MMmesrnk, *MMmessim, *MMmeschg;
-    QAction *MMviwdif, *MMviwrem, *MMviwlst, *MMviwnme, *MMviwcap, *MMviwupp, *MMviwdwn, *MMviwpty;
-    QAction *MMtoletr, *MMtolsrc, *MMtolbig, *MMtoltyp, *MMtolcpy, *MMtolmov, *MMtoldel, *MMtolexp, *MMtolapp, *MMtolcln, *MMtoldfg,
-        *MMtolfmt, *MMtolset;
-    QAction *MMwindmn, *MMwinfmn, *MMhlphlp, *MMhlpwww, *MMhlpver;
-    QAction* MMviwref;  // F5, no menu entry
-    QAction *MMviwtmp, *BBviwtmp, *BBmeschg;
-    QAction *BBmesdrv, *BBmesfld, *BBmesrnk, *BBmessim, *BBviwrem, *BBviwlst, *BBviwnme, *BBviwcap, *BBviwupp,
-        *BBviwdwn, *BBtolsrc, *BBtolbig, *BBtoltyp, *BBtoletr, *BBtolexp, *BBhlphlp, *BBhlpwww;
-    QAction *PMviwinf, *PMtolexp, *PMtolapp, *PMtolcln, *PMtoldfg, *PMtolfmt, *PMtolcpy, *PMtolmov, *PMtoldel,
-        *PMviwpty;
-    QWidget *PLdrv, *PLclient, *PLtool;
-    QLabel* IMdrv;
-    QToolBar* TBtool;
-    QSplitter* PLbase;
-    QTreeWidget* TVtree;
-    QTableView* LVlist;
-    std::array<QLabel*, 7> SBpanels{};
-    QTimer* TMtimer;
-    TFMing* Running;
-    TFMprogress* Progress;
-    TFMexport* Export;
-    TFMprop* Properties;
-    TFMsim* Sim;
-    TFMset* Settings;
-    TFMmsrdrv* MsrDrv;
-    TFMver* Ver;
-    TFMdinfo* Dinfo;
-    TFMmdrv* Mdrv;
-    TFMmfdr* Mfdr;
-    TFMrank* Rank = nullptr;
-    TFMfiles* Files = nullptr;
-    TFMtreemap* Tmap;
-    TFMtypes* Types = nullptr;
-    TFMchanges* Changes = nullptr;
-    TFMnetcon* NetConnect;
-    TFMnetdis* NetDisconnect;
-    TFMglobal* Splash = nullptr;
+    QAction *measureDriveAction, *measureFolderAction, *measureRankingAction,
+        *measureSimulationAction, *measureChangesAction;
+    QAction *viewDriveInfoAction, *viewRemovableDrivesAction, *viewFileListAction,
+        *viewSortByNameAction, *viewSortBySizeAction, *viewAscendingAction, *viewDescendingAction,
+        *viewPropertiesAction;
+    QAction *toolsExportAction, *toolsSearchAction, *toolsLargestFilesAction, *toolsFileTypesAction,
+        *toolsCopyAction, *toolsMoveAction, *toolsDeleteAction, *toolsFileManagerAction,
+        *toolsOpenWithAction, *toolsCleanupAction, *toolsDefragmentAction, *toolsFormatAction,
+        *toolsSettingsAction;
+    QAction *windowDriveMonitorAction, *windowFolderMonitorAction, *helpContentsAction,
+        *helpWebsiteAction, *helpVersionAction;
+    QAction* viewRefreshAction;  // F5, no menu entry
+    QAction *viewTreemapAction, *viewTreemapToolbarAction, *measureChangesToolbarAction;
+    QAction *measureDriveToolbarAction, *measureFolderToolbarAction, *measureRankingToolbarAction,
+        *measureSimulationToolbarAction, *viewRemovableDrivesToolbarAction,
+        *viewFileListToolbarAction, *viewSortByNameToolbarAction, *viewSortBySizeToolbarAction,
+        *viewAscendingToolbarAction, *viewDescendingToolbarAction, *toolsSearchToolbarAction,
+        *toolsLargestFilesToolbarAction, *toolsFileTypesToolbarAction, *toolsExportToolbarAction,
+        *toolsFileManagerToolbarAction, *helpContentsToolbarAction, *helpWebsiteToolbarAction;
+    QAction *driveInfoPopupAction, *fileManagerPopupAction, *openWithPopupAction,
+        *cleanupPopupAction, *defragmentPopupAction, *formatPopupAction, *copyPopupAction,
+        *movePopupAction, *deletePopupAction, *propertiesPopupAction;
+    QWidget *driveBar, *clientPanel, *toolPanel;
+    QLabel* driveLamp;
+    QToolBar* toolbar;
+    QSplitter* treeListSplitter;
+    QTreeWidget* folderTree;
+    QTableView* folderList;
+    std::array<QLabel*, 7> statusPanels{};
+    QTimer* refreshTimer;
+    RunningDialog* Running;
+    ProgressDialog* Progress;
+    ExportDialog* Export;
+    PropertiesDialog* Properties;
+    SimulationWindow* Simulation;
+    SettingsDialog* Settings;
+    MeasureDrivesDialog* MeasureDrivesChoice;
+    VersionDialog* VersionInfo;
+    DriveInfoDialog* DriveInformation;
+    DriveMonitorWindow* DriveMonitor;
+    FolderMonitorWindow* FolderMonitor;
+    RankingWindow* Ranking = nullptr;
+    FilesWindow* Files = nullptr;
+    TreemapWindow* MapWindow;
+    TypesWindow* Types = nullptr;
+    ChangesWindow* Changes = nullptr;
+    NetworkConnectDialog* NetworkConnect;
+    NetworkDisconnectDialog* NetworkDisconnect;
+    SplashWindow* Splash = nullptr;
     std::array<QAction*, 26> DriveMenuItems{};
     std::array<QToolButton*, 26> DriveButtons{};
 

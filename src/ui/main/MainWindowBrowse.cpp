@@ -104,21 +104,21 @@ void FolderTree::scrollTo(const QModelIndex& index, ScrollHint hint) {
 using namespace mainwindow;
 
 
-void TFMmain::SelectDrive(int listedPos) {
+void MainWindow::SelectDrive(int listedPos) {
     GlobalState& g = Global();
     DriveRecord* drive = g.Drives.ListedAt(listedPos);
     if (!drive) return;
     g.CurrentDrive = drive;
     g.Folders.Clear();
     RefreshControls();
-    TVtree->clear();
+    folderTree->clear();
     lastTreeNode_ = nullptr;
     model_->SetRows({});
     SetDriveLamp(0);
     ShowDriveStatus(*drive, nullptr);
     QApplication::processEvents();
-    TVtree->setEnabled(false);
-    LVlist->setEnabled(false);
+    folderTree->setEnabled(false);
+    folderList->setEnabled(false);
     snapshotIndex_.reset();
     if (!g.Drives.ReadVolume(*drive)) {
         SetDriveLamp(2);
@@ -136,20 +136,20 @@ void TFMmain::SelectDrive(int listedPos) {
         if (g.Folders.Count() > 0) snapshotIndex_ = OpenFileIndex(drive->RootPath[0], std::string(g.Folders.LineAt(0)));
     }
     ShowDriveStatus(*drive, &g.Folders);
-    TVtree->setEnabled(true);
-    LVlist->setEnabled(true);
+    folderTree->setEnabled(true);
+    folderList->setEnabled(true);
     FillTreeLevel(nullptr);
     if (openingPath_) return;
     OpenPath(drive->RootPath, false);
-    if (!drive->Offline && ShouldMeasure(RowsShowUnmeasured(model_->Rows()), std::time(nullptr))) MMmesdrvClick();
+    if (!drive->Offline && ShouldMeasure(RowsShowUnmeasured(model_->Rows()), std::time(nullptr))) onMeasureDrive();
 }
 
-bool TFMmain::ShowsOffline() const {
+bool MainWindow::ShowsOffline() const {
     const DriveRecord* drive = Global().CurrentDrive;
     return drive && drive->Offline;
 }
 
-void TFMmain::ListShown(DirListing& listing, const std::string& path, int kind, StringList* hasSubfolders) {
+void MainWindow::ListShown(DirListing& listing, const std::string& path, int kind, StringList* hasSubfolders) {
     if (ShowsOffline()) {
         ListSnapshot(listing, Global().Folders, snapshotIndex_.get(), path + "*.*", kind, hasSubfolders);
         return;
@@ -157,7 +157,7 @@ void TFMmain::ListShown(DirListing& listing, const std::string& path, int kind, 
     ListFolder(listing, path + "*.*", kind);
 }
 
-void TFMmain::OpenPath(std::string path, bool force) {
+void MainWindow::OpenPath(std::string path, bool force) {
     GlobalState& g = Global();
     path.erase(std::remove(path.begin(), path.end(), '"'), path.end());
     if (path.size() < 3) return;
@@ -174,7 +174,7 @@ void TFMmain::OpenPath(std::string path, bool force) {
         if (!g.CurrentDrive || !g.CurrentDrive->Ready) return;
     }
     g.Drives.ReadVolume(*g.CurrentDrive);
-    QTreeWidgetItem* node = TVtree->topLevelItem(0);
+    QTreeWidgetItem* node = folderTree->topLevelItem(0);
     while (node && !rest.empty()) {
         size_t slash = rest.find('\\');
         std::string name = rest.substr(0, slash);
@@ -190,7 +190,7 @@ void TFMmain::OpenPath(std::string path, bool force) {
         if (!found) break;
         // Expanding fills the level; the node itself is replaced by it.
         const QByteArray key = found->data(0, kNameRole).toByteArray();
-        TVtree->expandItem(found);
+        folderTree->expandItem(found);
         found = nullptr;
         for (int i = 0; i < node->childCount(); ++i)
             if (node->child(i)->data(0, kNameRole).toByteArray() == key) found = node->child(i);
@@ -198,12 +198,12 @@ void TFMmain::OpenPath(std::string path, bool force) {
         node = found;
     }
     lastTreeNode_ = nullptr;
-    if (node) TVtree->setCurrentItem(node);
-    TVtreeClick();
-    TVtree->setFocus();
+    if (node) folderTree->setCurrentItem(node);
+    onTreeClick();
+    folderTree->setFocus();
 }
 
-std::string TFMmain::NodePath(const QTreeWidgetItem* node) const {
+std::string MainWindow::NodePath(const QTreeWidgetItem* node) const {
     if (!node) return {};
     std::string path;
     const QTreeWidgetItem* n = node;
@@ -211,18 +211,18 @@ std::string TFMmain::NodePath(const QTreeWidgetItem* node) const {
     return n->data(0, kNameRole).toByteArray().toStdString() + ":\\" + path;
 }
 
-void TFMmain::FillTreeLevel(QTreeWidgetItem* node) {
+void MainWindow::FillTreeLevel(QTreeWidgetItem* node) {
     if (fillingTree_) return;
     fillingTree_ = true;
     const DriveRecord* drive = Global().CurrentDrive;
     if (!node) {
-        TVtree->clear();
+        folderTree->clear();
         lastTreeNode_ = nullptr;
         if (!drive) {
             fillingTree_ = false;
             return;
         }
-        node = new TreeItem(TVtree);
+        node = new TreeItem(folderTree);
         node->setText(0, QString(QChar('A' + drive->Index)) + QStringLiteral("  ") + Q(drive->VolumeName) +
                              (drive->Offline ? QStringLiteral("  [オフライン]") : QString()));
         node->setData(0, kNameRole, QByteArray(1, static_cast<char>('A' + drive->Index)));
@@ -230,7 +230,7 @@ void TFMmain::FillTreeLevel(QTreeWidgetItem* node) {
     }
     // Messages are not let through while a level is filled: a click handled
     // meanwhile could delete the very node being filled.
-    TVtree->collapseItem(node);
+    folderTree->collapseItem(node);
     const QList<QTreeWidgetItem*> old = node->takeChildren();
     // The list's node may lie anywhere below; the next click refills.
     if (!old.isEmpty()) lastTreeNode_ = nullptr;
@@ -242,7 +242,7 @@ void TFMmain::FillTreeLevel(QTreeWidgetItem* node) {
     ListShown(listing, path, LIST_FOLDERS, offline ? &withSubfolders : nullptr);
     SortListing(listing, false);
     const QIcon folder = NodeIcon(7, 6);
-    TVtree->setSortingEnabled(false);
+    folderTree->setSortingEnabled(false);
     for (const auto& line : listing.Entries) {
         DirEntry e = ParseEntry(line);
         std::string name = e.Name;
@@ -255,20 +255,22 @@ void TFMmain::FillTreeLevel(QTreeWidgetItem* node) {
                                   : CountEntries(path + name + "\\*.*", LIST_FOLDERS) >= 1;
         if (more) new TreeItem(child);
     }
-    TVtree->setSortingEnabled(true);
-    TVtree->expandItem(node);
-    static_cast<FolderTree*>(TVtree)->FitColumn();
+    folderTree->setSortingEnabled(true);
+    folderTree->expandItem(node);
+    static_cast<FolderTree*>(folderTree)->FitColumn();
     fillingTree_ = false;
 }
 
-QTreeWidgetItem* TFMmain::SelectedNode() const { return TVtree->currentItem(); }
+QTreeWidgetItem* MainWindow::SelectedNode() const { return folderTree->currentItem(); }
 
-int TFMmain::SelectedRow() const {
-    QModelIndexList sel = LVlist->selectionModel() ? LVlist->selectionModel()->selectedRows() : QModelIndexList{};
+int MainWindow::SelectedRow() const {
+    QModelIndexList sel = folderList->selectionModel()
+                              ? folderList->selectionModel()->selectedRows()
+                              : QModelIndexList{};
     return sel.isEmpty() ? -1 : sel.first().row();
 }
 
-void TFMmain::TVtreeClick() {
+void MainWindow::onTreeClick() {
     QTreeWidgetItem* node = SelectedNode();
     if (node && node == lastTreeNode_) return;
     lastTreeNode_ = node;
@@ -276,16 +278,16 @@ void TFMmain::TVtreeClick() {
     RefreshControls();
 }
 
-void TFMmain::FillList(QTreeWidgetItem* node) {
+void MainWindow::FillList(QTreeWidgetItem* node) {
     if (node) FillListPath(NodePath(node));
 }
 
-void TFMmain::RefillShown() {
+void MainWindow::RefillShown() {
     if (QTreeWidgetItem* node = SelectedNode()) FillList(node);
     else if (model_->rowCount() > 0) FillListPath(model_->RowAt(0).Caption);
 }
 
-void TFMmain::FillListPath(const std::string& path) {
+void MainWindow::FillListPath(const std::string& path) {
     if (fillingList_ || path.empty()) return;
     fillingList_ = true;
     GlobalState& g = Global();
@@ -325,14 +327,14 @@ void TFMmain::FillListPath(const std::string& path) {
     QApplication::processEvents();
 }
 
-std::string TFMmain::SelectedPath() {
+std::string MainWindow::SelectedPath() {
     const DriveRecord* cur = Global().CurrentDrive;
     if (!cur || !cur->Ready || model_->rowCount() == 0) return {};
     std::string path = cur->RootPath;
     if (PopupContext > 0) {
         path = model_->RowAt(0).Caption;
         int row = SelectedRow();
-        if (QApplication::focusWidget() == LVlist && row >= 0) {
+        if (QApplication::focusWidget() == folderList && row >= 0) {
             const RowFields& f = model_->RowAt(row);
             if (f.Caption != path) path += f.Caption;
         }
@@ -341,7 +343,7 @@ std::string TFMmain::SelectedPath() {
     return path;
 }
 
-void TFMmain::LVlistColumnClick(int column) {
+void MainWindow::onListColumnClick(int column) {
     GlobalState& g = Global();
     if (column == 0) {
         if (g.SortKey == 1) g.SortKey = 0;
@@ -356,7 +358,7 @@ void TFMmain::LVlistColumnClick(int column) {
     RefillShown();
 }
 
-void TFMmain::LVlistDblClick() {
+void MainWindow::onListDoubleClick() {
     int row = SelectedRow();
     if (row < 0) return;
     const int image = model_->RowAt(row).Image;
@@ -368,89 +370,89 @@ void TFMmain::LVlistDblClick() {
         OpenPath(SelectedPath(), false);
         // The keyboard stays where the eye is: in the list, on its first
         // row, not in the tree that opening the folder moved.
-        LVlist->setFocus();
-        if (model_->rowCount() > 0) LVlist->setCurrentIndex(model_->index(0, 0));
+        folderList->setFocus();
+        if (model_->rowCount() > 0) folderList->setCurrentIndex(model_->index(0, 0));
     } else if (image == IMG_FILE && !ShowsOffline()) {
         PopupContext = 2;
-        MMtolappClick();
+        onToolsOpenWith();
     }
 }
 
-void TFMmain::TreeMouseDown(QObject* source, const QPoint& globalPos, const QPoint& localPos) {
+void MainWindow::TreeMouseDown(QObject* source, const QPoint& globalPos, const QPoint& localPos) {
     auto* button = qobject_cast<QToolButton*>(source);
     if (button) {
         PopupContext = 0;
         const DriveRecord* cur = Global().CurrentDrive;
-        if (cur && cur->Ready && button->isChecked()) PMpop->popup(globalPos);
+        if (cur && cur->Ready && button->isChecked()) popupMenu->popup(globalPos);
         return;
     }
-    QTreeWidgetItem* node = TVtree->itemAt(localPos);
-    TVtree->setCurrentItem(node);
-    if (!node) TVtree->clearSelection();
-    TVtreeClick();
+    QTreeWidgetItem* node = folderTree->itemAt(localPos);
+    folderTree->setCurrentItem(node);
+    if (!node) folderTree->clearSelection();
+    onTreeClick();
     PopupContext = 1;
-    if (node) PMpop->popup(globalPos);
+    if (node) popupMenu->popup(globalPos);
 }
 
-void TFMmain::ListMouseDown(const QPoint& globalPos, const QPoint& localPos) {
+void MainWindow::ListMouseDown(const QPoint& globalPos, const QPoint& localPos) {
     PopupContext = 2;
-    QModelIndex idx = LVlist->indexAt(localPos);
+    QModelIndex idx = folderList->indexAt(localPos);
     if (!idx.isValid()) return;
     const int image = model_->RowAt(idx.row()).Image;
-    if (image >= 0 && image != IMG_FILE_TOTAL && image != IMG_FOLDER_TOTAL) PMpop->popup(globalPos);
+    if (image >= 0 && image != IMG_FILE_TOTAL && image != IMG_FOLDER_TOTAL) popupMenu->popup(globalPos);
 }
 
-void TFMmain::TreeKey(int key) {
+void MainWindow::TreeKey(int key) {
     QTreeWidgetItem* node = SelectedNode();
     if (!node) return;
     if (key == Qt::Key_Right) {
-        if (!node->isExpanded() && node->childCount() > 0) TVtree->expandItem(node);
-        else if (node->childCount() > 0) TVtree->setCurrentItem(node->child(0));
+        if (!node->isExpanded() && node->childCount() > 0) folderTree->expandItem(node);
+        else if (node->childCount() > 0) folderTree->setCurrentItem(node->child(0));
     } else if (key == Qt::Key_Left) {
-        if (node->isExpanded()) TVtree->collapseItem(node);
-        else if (node->parent()) TVtree->setCurrentItem(node->parent());
+        if (node->isExpanded()) folderTree->collapseItem(node);
+        else if (node->parent()) folderTree->setCurrentItem(node->parent());
     }
 }
 
-bool TFMmain::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Resize && watched == LVlist->viewport() && started_) FitColumns();
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && watched == folderList->viewport() && started_) FitColumns();
     if (event->type() == QEvent::MouseButtonPress) {
         auto* me = static_cast<QMouseEvent*>(event);
         if (me->button() == Qt::RightButton) {
-            if (watched == TVtree->viewport() || qobject_cast<QToolButton*>(watched)) {
+            if (watched == folderTree->viewport() || qobject_cast<QToolButton*>(watched)) {
                 TreeMouseDown(watched, me->globalPosition().toPoint(), me->position().toPoint());
                 return qobject_cast<QToolButton*>(watched) != nullptr;
             }
-            if (watched == LVlist->viewport()) {
+            if (watched == folderList->viewport()) {
                 ListMouseDown(me->globalPosition().toPoint(), me->position().toPoint());
                 return false;
             }
         }
     }
-    if (event->type() == QEvent::KeyPress && watched == TVtree) {
+    if (event->type() == QEvent::KeyPress && watched == folderTree) {
         auto* ke = static_cast<QKeyEvent*>(event);
         if (ke->key() == Qt::Key_Right || ke->key() == Qt::Key_Left) {
             TreeKey(ke->key());
             return true;
         }
         if (ke->key() == Qt::Key_Backspace) {
-            if (QTreeWidgetItem* n = SelectedNode(); n && n->parent()) TVtree->setCurrentItem(n->parent());
+            if (QTreeWidgetItem* n = SelectedNode(); n && n->parent()) folderTree->setCurrentItem(n->parent());
             return true;
         }
     }
-    if (event->type() == QEvent::KeyRelease && watched == TVtree) TVtreeClick();
-    if (event->type() == QEvent::KeyPress && watched == LVlist) {
+    if (event->type() == QEvent::KeyRelease && watched == folderTree) onTreeClick();
+    if (event->type() == QEvent::KeyPress && watched == folderList) {
         auto* ke = static_cast<QKeyEvent*>(event);
         if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
-            if (SelectedRow() >= 0 && model_->RowAt(SelectedRow()).Image == IMG_FOLDER) LVlistDblClick();
+            if (SelectedRow() >= 0 && model_->RowAt(SelectedRow()).Image == IMG_FOLDER) onListDoubleClick();
             return true;
         }
         if (ke->key() == Qt::Key_Backspace) {
             QTreeWidgetItem* n = SelectedNode();
             if (n && n->parent()) {
-                TVtree->setCurrentItem(n->parent());
-                TVtreeClick();
-                LVlist->setFocus();
+                folderTree->setCurrentItem(n->parent());
+                onTreeClick();
+                folderList->setFocus();
             }
             return true;
         }

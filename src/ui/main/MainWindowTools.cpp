@@ -60,7 +60,7 @@ std::string RootRefusal(const char* verb) {
 }
 } // namespace
 
-void TFMmain::ReportOperation(bool ok, const std::vector<std::string>& errors, const char* verb) {
+void MainWindow::ReportOperation(bool ok, const std::vector<std::string>& errors, const char* verb) {
     const bool cancelled = Progress->Cancelled();
     if (!errors.empty()) {
         std::string text = std::string(verb) + "できなかった項目があります。\n\n";
@@ -78,7 +78,7 @@ void TFMmain::ReportOperation(bool ok, const std::vector<std::string>& errors, c
     }
 }
 
-void TFMmain::MMtolcpyClick(int tag) {
+void MainWindow::onToolsCopyOrMove(int tag) {
     if (!Ready()) return;
     GlobalState& g = Global();
     const char* verb = tag == 1 ? "コピー" : "移動";
@@ -104,14 +104,14 @@ void TFMmain::MMtolcpyClick(int tag) {
     if (ok && tag != 1) ForgetInFileIndex(source);
     Progress->Finish();
     ReportOperation(ok, OperationErrorLines(result), verb);
-    if (g.RemeasureAfterAction) MMmesdrvClick();
+    if (g.RemeasureAfterAction) onMeasureDrive();
     else if (ok && !tag) RefreshFromDisk();
 }
 
-void TFMmain::MMtoldelClick() {
+void MainWindow::onToolsDelete() {
     if (!Ready()) return;
     GlobalState& g = Global();
-    const bool treeHadFocus = QApplication::focusWidget() == TVtree;
+    const bool treeHadFocus = QApplication::focusWidget() == folderTree;
     const std::string path = SelectedPath();
     if (path.size() <= 3) {
         ShowMessageBox(RootRefusal("削除"), MB_ICONINFORMATION);
@@ -137,10 +137,10 @@ void TFMmain::MMtoldelClick() {
     Progress->Finish();
     ReportOperation(result.ok, OperationErrorLines(result), "削除");
     RefreshNodeAfterDelete(treeHadFocus);
-    if (g.RemeasureAfterAction) MMmesdrvClick();
+    if (g.RemeasureAfterAction) onMeasureDrive();
 }
 
-void TFMmain::RefreshNodeAfterDelete(bool treeHadFocus) {
+void MainWindow::RefreshNodeAfterDelete(bool treeHadFocus) {
     QTreeWidgetItem* selected = SelectedNode();
     QTreeWidgetItem* node = treeHadFocus && selected ? selected->parent() : selected;
     if (node) RereadNode(node);
@@ -148,29 +148,29 @@ void TFMmain::RefreshNodeAfterDelete(bool treeHadFocus) {
     RefreshControls();
 }
 
-void TFMmain::RereadNode(QTreeWidgetItem* node) {
+void MainWindow::RereadNode(QTreeWidgetItem* node) {
     // Collapsing and expanding again reads the level from the disk; the
     // root rebuilds the whole tree.
     if (node->parent()) {
         FillTreeLevel(node);
     } else {
         FillTreeLevel(nullptr);
-        node = TVtree->topLevelItem(0);
+        node = folderTree->topLevelItem(0);
     }
     if (!node) return;
-    TVtree->setCurrentItem(node);
+    folderTree->setCurrentItem(node);
     lastTreeNode_ = node;
     FillList(node);
 }
 
-void TFMmain::RefreshFromDisk() {
+void MainWindow::RefreshFromDisk() {
     if (!Ready()) return;
     if (QTreeWidgetItem* node = SelectedNode()) RereadNode(node);
     else RefillShown();
     RefreshControls();
 }
 
-void TFMmain::MMviwptyClick() {
+void MainWindow::onViewProperties() {
     if (!Ready()) return;
     const std::string path = SelectedPath();
     if (!Properties->Load(path)) {
@@ -180,7 +180,7 @@ void TFMmain::MMviwptyClick() {
     Properties->exec();
 }
 
-void TFMmain::MMtolexpClick() {
+void MainWindow::onToolsFileManager() {
     if (!Ready()) return;
     std::string path = SelectedPath();
     // The file manager opens the folder; for a file, the folder holding it.
@@ -189,18 +189,18 @@ void TFMmain::MMtolexpClick() {
     OpenProgramPath(path);
 }
 
-void TFMmain::MMtolappClick() {
+void MainWindow::onToolsOpenWith() {
     if (!Ready()) return;
     OpenProgramPath(SelectedPath());
 }
 
-void TFMmain::MMtolclnClick() {
+void MainWindow::onToolsCleanup() {
     if (StartTool(QStringLiteral("bleachbit"), {})) return;
     ShowMessageBox("クリーンアップのツールが見つかりません。\nBleachBit (Debian のパッケージ bleachbit) をインストールすると使えます。",
                    MB_ICONINFORMATION);
 }
 
-void TFMmain::MMtoldfgClick() {
+void MainWindow::onToolsDefragment() {
     const DriveRecord* cur = Global().CurrentDrive;
     const std::string fs = cur ? cur->FileSystem : std::string();
     const std::string mp = cur ? platform::DriveMountPoint(cur->RootPath) : std::string();
@@ -218,7 +218,7 @@ void TFMmain::MMtoldfgClick() {
     ShowMessageBox(text, MB_ICONINFORMATION);
 }
 
-void TFMmain::MMtolfmtClick() {
+void MainWindow::onToolsFormat() {
     const DriveRecord* cur = Global().CurrentDrive;
     if (!cur || !cur->Removable) return;
     const std::string device = platform::DriveDevice(cur->RootPath);
@@ -233,43 +233,43 @@ void TFMmain::MMtolfmtClick() {
                    MB_ICONINFORMATION);
 }
 
-void TFMmain::MMprcnonClick() {
-    if (NetConnect->Run() != 0) return;
+void MainWindow::onFileNetworkConnect() {
+    if (NetworkConnect->Run() != 0) return;
     QApplication::processEvents();
     RefreshDrives(INT_MAX);
 }
 
-void TFMmain::MMprcnofClick() {
+void MainWindow::onFileNetworkDisconnect() {
     const DriveRecord* cur = Global().CurrentDrive;
     const int remembered = cur ? cur->Index : -1;
-    if (NetDisconnect->Run() != 0) return;
+    if (NetworkDisconnect->Run() != 0) return;
     QApplication::processEvents();
     RefreshDrives(INT_MAX);
-    if (remembered >= 0 && !DriveButtons[static_cast<size_t>(remembered)]->isVisible()) TMtimerTimer(false);
+    if (remembered >= 0 && !DriveButtons[static_cast<size_t>(remembered)]->isVisible()) onRefreshTimer(false);
 }
 
-void TFMmain::MMmessimClick() {
+void MainWindow::onMeasureSimulation() {
     if (!Ready()) return;
     if (!DisplayComplete) {
         ShowMessageBox("表示を省略しているときは使用できません。", MB_ICONINFORMATION);
         return;
     }
-    Sim->Prepare();
-    Sim->exec();
+    Simulation->Prepare();
+    Simulation->exec();
 }
 
-void TFMmain::MMtolsetClick() {
+void MainWindow::onToolsSettings() {
     if (Settings->exec() != QDialog::Accepted) return;
     // The list is filled again with the new unit, columns and base.
     RefreshControls();
     FitColumns();
     lastTreeNode_ = nullptr;
-    TVtreeClick();
+    onTreeClick();
 }
 
-std::string TFMmain::HelpFileName() { return platform::HelpDocumentPath(); }
+std::string MainWindow::HelpFileName() { return platform::HelpDocumentPath(); }
 
-void TFMmain::MMhlphlpClick() {
+void MainWindow::onHelpContents() {
     const std::string help = HelpFileName();
     struct stat st{};
     if (::stat(help.c_str(), &st) != 0) {
@@ -282,6 +282,6 @@ void TFMmain::MMhlphlpClick() {
 
 // The program's page is the help document that comes with it: a page of the
 // build tree would exist on the machine that built it only.
-void TFMmain::MMhlpwwwClick() { MMhlphlpClick(); }
+void MainWindow::onHelpWebsite() { onHelpContents(); }
 
 } // namespace nrvs

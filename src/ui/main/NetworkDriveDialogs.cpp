@@ -27,10 +27,10 @@ void AddButtons(QDialog* d, QVBoxLayout* layout, QPushButton*& ok, QPushButton*&
     auto* row = new QHBoxLayout();
     row->addStretch(1);
     ok = new QPushButton(QStringLiteral("OK"), d);
-    ok->setObjectName("BTok");
+    ok->setObjectName("okButton");
     ok->setDefault(true);
     ng = new QPushButton(QStringLiteral("キャンセル"), d);
-    ng->setObjectName("BTng");
+    ng->setObjectName("cancelButton");
     row->addWidget(ok);
     row->addWidget(ng);
     layout->addLayout(row);
@@ -58,24 +58,24 @@ QStringList GvfsFolders() {
 
 } // namespace
 
-TFMnetcon::TFMnetcon(QWidget* parent) : QDialog(parent) {
-    setObjectName("TFMnetcon");
+NetworkConnectDialog::NetworkConnectDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName("NetworkConnectDialog");
     setWindowTitle(QStringLiteral("ネットワーク接続"));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout();
-    EDshare = new QLineEdit(this);
-    EDshare->setObjectName("EDshare");
-    EDshare->setPlaceholderText(QStringLiteral("//server/share, sftp://host/path, /mnt/folder"));
-    EDshare->setMinimumWidth(300);
-    CBletter = new QComboBox(this);
-    CBletter->setObjectName("CBletter");
-    form->addRow(QStringLiteral("ドライブ(&D):"), CBletter);
-    form->addRow(QStringLiteral("フォルダ(&O):"), EDshare);
+    shareEdit = new QLineEdit(this);
+    shareEdit->setObjectName("shareEdit");
+    shareEdit->setPlaceholderText(QStringLiteral("//server/share, sftp://host/path, /mnt/folder"));
+    shareEdit->setMinimumWidth(300);
+    letterCombo = new QComboBox(this);
+    letterCombo->setObjectName("letterCombo");
+    form->addRow(QStringLiteral("ドライブ(&D):"), letterCombo);
+    form->addRow(QStringLiteral("フォルダ(&O):"), shareEdit);
     layout->addLayout(form);
-    AddButtons(this, layout, BTok, BTng);
+    AddButtons(this, layout, okButton, cancelButton);
 }
 
-int TFMnetcon::Connect(const std::string& address, int letter, std::string& why) {
+int NetworkConnectDialog::Connect(const std::string& address, int letter, std::string& why) {
     if (letter < 0 || letter > 25 || !platform::DriveRoots()[static_cast<size_t>(letter)].empty()) {
         why = "このドライブ文字は使用中です。";
         return 1;
@@ -117,40 +117,40 @@ int TFMnetcon::Connect(const std::string& address, int letter, std::string& why)
     return 0;
 }
 
-int TFMnetcon::Run() {
-    CBletter->clear();
+int NetworkConnectDialog::Run() {
+    letterCombo->clear();
     platform::DetectDriveMap();
     for (int n = 3; n < 26; ++n)
         if (platform::DriveRoots()[static_cast<size_t>(n)].empty())
-            CBletter->addItem(QString(QChar('A' + n)) + QStringLiteral(":"), n);
-    EDshare->clear();
-    if (CBletter->count() == 0) {
+            letterCombo->addItem(QString(QChar('A' + n)) + QStringLiteral(":"), n);
+    shareEdit->clear();
+    if (letterCombo->count() == 0) {
         ShowMessageBox("空いているドライブ文字がありません。", MB_ICONINFORMATION);
         return 1;
     }
     if (exec() != QDialog::Accepted) return 1;
     std::string why;
-    if (Connect(EDshare->text().trimmed().toStdString(), CBletter->currentData().toInt(), why) != 0) {
+    if (Connect(shareEdit->text().trimmed().toStdString(), letterCombo->currentData().toInt(), why) != 0) {
         ShowMessageBox(why, MB_ICONSTOP);
         return 1;
     }
     return 0;
 }
 
-TFMnetdis::TFMnetdis(QWidget* parent) : QDialog(parent) {
-    setObjectName("TFMnetdis");
+NetworkDisconnectDialog::NetworkDisconnectDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName("NetworkDisconnectDialog");
     setWindowTitle(QStringLiteral("ネットワーク切断"));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout();
-    CBdrive = new QComboBox(this);
-    CBdrive->setObjectName("CBdrive");
-    CBdrive->setMinimumWidth(300);
-    form->addRow(QStringLiteral("ドライブ(&D):"), CBdrive);
+    driveCombo = new QComboBox(this);
+    driveCombo->setObjectName("driveCombo");
+    driveCombo->setMinimumWidth(300);
+    form->addRow(QStringLiteral("ドライブ(&D):"), driveCombo);
     layout->addLayout(form);
-    AddButtons(this, layout, BTok, BTng);
+    AddButtons(this, layout, okButton, cancelButton);
 }
 
-int TFMnetdis::Disconnect(int letter) {
+int NetworkDisconnectDialog::Disconnect(int letter) {
     if (letter < 0 || letter > 25) return 1;
     const std::string root = platform::DriveRoots()[static_cast<size_t>(letter)];
     if (root.empty()) return 1;
@@ -164,8 +164,8 @@ int TFMnetdis::Disconnect(int letter) {
     return platform::SetDriveMapEntry(letter, "") ? 0 : 1;
 }
 
-int TFMnetdis::Run() {
-    CBdrive->clear();
+int NetworkDisconnectDialog::Run() {
+    driveCombo->clear();
     GlobalState& g = Global();
     for (int i = 0; i < g.Drives.ListedCount(); ++i) {
         const DriveRecord* r = g.Drives.ListedAt(i);
@@ -173,14 +173,14 @@ int TFMnetdis::Run() {
         if (!r || r->Index == 2) continue;
         const std::string root = platform::DriveRoots()[static_cast<size_t>(r->Index)];
         if (r->DriveType == 4 || platform::DriveMountPoint(r->RootPath) != root)
-            CBdrive->addItem(QString::fromStdString(r->RootPath.substr(0, 2) + "  " + root), r->Index);
+            driveCombo->addItem(QString::fromStdString(r->RootPath.substr(0, 2) + "  " + root), r->Index);
     }
-    if (CBdrive->count() == 0) {
+    if (driveCombo->count() == 0) {
         ShowMessageBox("切断できるネットワークドライブがありません。", MB_ICONINFORMATION);
         return 1;
     }
     if (exec() != QDialog::Accepted) return 1;
-    return Disconnect(CBdrive->currentData().toInt());
+    return Disconnect(driveCombo->currentData().toInt());
 }
 
 } // namespace nrvs

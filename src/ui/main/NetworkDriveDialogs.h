@@ -12,10 +12,10 @@ class QPushButton;
 
 namespace nrvs {
 
-class TFMnetcon : public QDialog {
+class NetworkConnectDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TFMnetcon(QWidget* parent = nullptr);
+    explicit NetworkConnectDialog(QWidget* parent = nullptr);
     // Shows the dialog; 0 when a drive was connected (the drive map holds it),
     // 1 when cancelled or failed (after saying why).
     int Run();
@@ -23,21 +23,21 @@ public:
     // no local folder and puts the folder into the drive map. 0 on success.
     static int Connect(const std::string& address, int letter, std::string& why);
 
-    QLineEdit* EDshare;
-    QComboBox* CBletter;
-    QPushButton *BTok, *BTng;
+    QLineEdit* shareEdit;
+    QComboBox* letterCombo;
+    QPushButton *okButton, *cancelButton;
 };
 
-class TFMnetdis : public QDialog {
+class NetworkDisconnectDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TFMnetdis(QWidget* parent = nullptr);
+    explicit NetworkDisconnectDialog(QWidget* parent = nullptr);
     // 0 when a letter was freed, 1 when cancelled or there was none.
     int Run();
     static int Disconnect(int letter);
 
-    QComboBox* CBdrive;
-    QPushButton *BTok, *BTng;
+    QComboBox* driveCombo;
+    QPushButton *okButton, *cancelButton;
 };
 
 } // namespace nrvs

@@ -10,36 +10,36 @@
 
 namespace nrvs {
 
-TFMprop::TFMprop(QWidget* parent) : QDialog(parent) {
-    setObjectName("TFMprop");
+PropertiesDialog::PropertiesDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName("PropertiesDialog");
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* layout = new QVBoxLayout(this);
-    LVprop = new QTreeWidget(this);
-    LVprop->setObjectName("LVprop");
-    LVprop->setColumnCount(2);
-    LVprop->setHeaderHidden(true);
-    LVprop->setRootIsDecorated(false);
-    LVprop->setSelectionMode(QAbstractItemView::SingleSelection);
-    LVprop->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    LVprop->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    LVprop->header()->setStretchLastSection(true);
-    layout->addWidget(LVprop);
-    BTok = new QPushButton(QStringLiteral("OK"), this);
-    BTok->setObjectName("BTok");
-    BTok->setDefault(true);
-    layout->addWidget(BTok, 0, Qt::AlignRight);
-    connect(BTok, &QPushButton::clicked, this, &QDialog::accept);
+    propertyList = new QTreeWidget(this);
+    propertyList->setObjectName("propertyList");
+    propertyList->setColumnCount(2);
+    propertyList->setHeaderHidden(true);
+    propertyList->setRootIsDecorated(false);
+    propertyList->setSelectionMode(QAbstractItemView::SingleSelection);
+    propertyList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    propertyList->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    propertyList->header()->setStretchLastSection(true);
+    layout->addWidget(propertyList);
+    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton->setObjectName("okButton");
+    okButton->setDefault(true);
+    layout->addWidget(okButton, 0, Qt::AlignRight);
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
     resize(460, 420);
 }
 
-bool TFMprop::Load(const std::string& programPath) {
+bool PropertiesDialog::Load(const std::string& programPath) {
     GlobalState& g = Global();
-    LVprop->clear();
+    propertyList->clear();
     std::vector<PropertyRow> rows = ItemProperties(programPath, g.Folders, g.CurrentDrive);
     if (rows.empty()) return false;
     setWindowTitle(ShownText(rows.front().Value) + QStringLiteral(" のプロパティ"));
     for (const auto& r : rows) {
-        auto* item = new QTreeWidgetItem(LVprop);
+        auto* item = new QTreeWidgetItem(propertyList);
         item->setText(0, QString::fromStdString(r.Caption));
         item->setText(1, ShownText(r.Value));
         item->setToolTip(1, ShownText(r.Value));

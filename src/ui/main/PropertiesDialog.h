@@ -11,16 +11,16 @@ class QPushButton;
 
 namespace nrvs {
 
-class TFMprop : public QDialog {
+class PropertiesDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TFMprop(QWidget* parent = nullptr);
+    explicit PropertiesDialog(QWidget* parent = nullptr);
     // Fills the rows for a program-form path; false (and nothing shown) when
     // the item cannot be found.
     bool Load(const std::string& programPath);
 
-    QTreeWidget* LVprop;
-    QPushButton* BTok;
+    QTreeWidget* propertyList;
+    QPushButton* okButton;
 };
 
 } // namespace nrvs

@@ -32,35 +32,36 @@ QPixmap LogoPixmap() {
     return pm;
 }
 
-TFMglobal::TFMglobal(QWidget* parent)
+SplashWindow::SplashWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
-    setObjectName("TFMglobal");
-    LLmessage = new QLabel(QStringLiteral("このフォームはグローバル変数定義用のダミーです。"), this);
-    LLmessage->setObjectName("LLmessage");
-    QFont bold = LLmessage->font();
+    setObjectName("SplashWindow");
+    messageLabel =
+        new QLabel(QStringLiteral("このフォームはグローバル変数定義用のダミーです。"), this);
+    messageLabel->setObjectName("messageLabel");
+    QFont bold = messageLabel->font();
     bold.setBold(true);
-    LLmessage->setFont(bold);
+    messageLabel->setFont(bold);
     // The form's placeholder text: under the logo, never shown.
-    LLmessage->hide();
-    IMlogo = new QLabel(this);
-    IMlogo->setObjectName("IMlogo");
-    IMlogo->setPixmap(LogoPixmap());
+    messageLabel->hide();
+    logoLabel = new QLabel(this);
+    logoLabel->setObjectName("logoLabel");
+    logoLabel->setPixmap(LogoPixmap());
     // Only the logo shows: the image at the origin, the window its size.
-    IMlogo->setGeometry(0, 0, 200, 100);
-    IMlogo->raise();
+    logoLabel->setGeometry(0, 0, 200, 100);
+    logoLabel->raise();
     setFixedSize(200, 100);
-    TMtimer = new QTimer(this);
-    TMtimer->setObjectName("TMtimer");
-    TMtimer->setInterval(1000);
-    TMtimer->setSingleShot(true);
-    connect(TMtimer, &QTimer::timeout, this, &QWidget::close);
+    refreshTimer = new QTimer(this);
+    refreshTimer->setObjectName("refreshTimer");
+    refreshTimer->setInterval(1000);
+    refreshTimer->setSingleShot(true);
+    connect(refreshTimer, &QTimer::timeout, this, &QWidget::close);
 }
 
-void TFMglobal::ShowCentred(QWidget* over) {
+void SplashWindow::ShowCentred(QWidget* over) {
     CentreOn(this, over);
     show();
     raise();
-    TMtimer->start();
+    refreshTimer->start();
 }
 
 } // namespace nrvs

@@ -8,16 +8,16 @@ class QTimer;
 
 namespace nrvs {
 
-class TFMglobal : public QWidget {
+class SplashWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TFMglobal(QWidget* parent = nullptr);
+    explicit SplashWindow(QWidget* parent = nullptr);
     // Centred on the main window, top-most; closes itself after 1000 ms.
     void ShowCentred(QWidget* over);
 
-    QLabel* LLmessage;
-    QLabel* IMlogo;
-    QTimer* TMtimer;
+    QLabel* messageLabel;
+    QLabel* logoLabel;
+    QTimer* refreshTimer;
 };
 
 // The 200 by 100 logo, drawn rather than loaded.

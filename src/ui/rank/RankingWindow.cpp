@@ -40,8 +40,10 @@ const char* const kSortItems[kRankKeys] = {"容量順",       "占有量順",   
                                            "全ファイル数順", "フォルダ数順",     "全フォルダ数順"};
 const char* const kAttrItems[5] = {"アーカイブフォルダ", "隠蔽フォルダ", "読込専用フォルダ", "システムフォルダ",
                                    "ゼロファイルフォルダ"};
-const char* const kButtonNames[kRankKeys] = {"BTfldrsize", "BTfldrarea", "BTfldrgaps", "BTfilesize", "BTfilearea",
-                                             "BTfilecntc", "BTfilecnta", "BTfldrcntc", "BTfldrcnta"};
+const char* const kButtonNames[kRankKeys] = {
+    "folderSizeButton",   "folderOccupiedButton", "clusterGapButton",
+    "fileSizeButton",     "fileOccupiedButton",   "fileCountButton",
+    "allFileCountButton", "folderCountButton",    "allFolderCountButton"};
 
 int ColumnWidth(int column) { return column <= 5 ? 100 : 80; }
 
@@ -122,7 +124,7 @@ public:
 // than the sort; a few times a second is what the eye sees anyway.
 class RankUiHooks : public RankHooks {
 public:
-    explicit RankUiHooks(TFMing& dialog) : dialog_(dialog) {}
+    explicit RankUiHooks(RunningDialog& dialog) : dialog_(dialog) {}
     void Message(std::string_view text) override {
         if (shown_ && clock_.elapsed() < 40) return;
         shown_ = true;
@@ -132,7 +134,7 @@ public:
     }
 
 private:
-    TFMing& dialog_;
+    RunningDialog& dialog_;
     QElapsedTimer clock_;
     bool shown_ = false;
 };
@@ -147,8 +149,8 @@ QListWidgetItem* CheckItem(QListWidget* list, const QString& text) {
 
 } // namespace
 
-TFMrank::TFMrank(QWidget* parent, TFMing* running) : QDialog(parent), running_(running) {
-    setObjectName("TFMrank");
+RankingWindow::RankingWindow(QWidget* parent, RunningDialog* running) : QDialog(parent), running_(running) {
+    setObjectName("RankingWindow");
     setWindowTitle(QStringLiteral(" ランキング"));
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
@@ -159,186 +161,192 @@ TFMrank::TFMrank(QWidget* parent, TFMing* running) : QDialog(parent), running_(r
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    PLtop = new QWidget(this);
-    PLtop->setObjectName("PLtop");
-    PLtop->setFixedHeight(26);
-    QToolButton** buttons[kRankKeys] = {&BTfldrsize, &BTfldrarea, &BTfldrgaps, &BTfilesize, &BTfilearea,
-                                        &BTfilecntc, &BTfilecnta, &BTfldrcntc, &BTfldrcnta};
+    topPanel = new QWidget(this);
+    topPanel->setObjectName("topPanel");
+    topPanel->setFixedHeight(26);
+    QToolButton** buttons[kRankKeys] = {
+        &folderSizeButton,   &folderOccupiedButton, &clusterGapButton,
+        &fileSizeButton,     &fileOccupiedButton,   &fileCountButton,
+        &allFileCountButton, &folderCountButton,    &allFolderCountButton};
     for (int k = 0; k < kRankKeys; ++k) {
-        auto* b = new QToolButton(PLtop);
+        auto* b = new QToolButton(topPanel);
         b->setObjectName(kButtonNames[k]);
         b->setCheckable(true);
         b->setAutoRaise(true);
         b->setIcon(ColumnIcon(k));
         b->setToolTip(QString::fromUtf8(kHints[k]));
         b->setGeometry(4 + 24 * k, 2, 23, 22);
-        connect(b, &QToolButton::toggled, this, &TFMrank::ApplyColumnWidths);
+        connect(b, &QToolButton::toggled, this, &RankingWindow::ApplyColumnWidths);
         *buttons[k] = b;
     }
-    CBsort = new QComboBox(PLtop);
-    CBsort->setObjectName("CBsort");
-    for (const char* item : kSortItems) CBsort->addItem(QString::fromUtf8(item));
-    CBsort->setGeometry(224, 2, 145, 22);
-    CBcount = new QComboBox(PLtop);
-    CBcount->setObjectName("CBcount");
-    for (int i = 0; i < kRankCounts; ++i) CBcount->addItem(QString::fromStdString(RankCountText(i)));
-    CBcount->setGeometry(368, 2, 69, 22);
-    connect(CBsort, &QComboBox::currentIndexChanged, this, &TFMrank::Recompute);
-    connect(CBcount, &QComboBox::currentIndexChanged, this, &TFMrank::Recompute);
-    layout->addWidget(PLtop);
+    sortCombo = new QComboBox(topPanel);
+    sortCombo->setObjectName("sortCombo");
+    for (const char* item : kSortItems) sortCombo->addItem(QString::fromUtf8(item));
+    sortCombo->setGeometry(224, 2, 145, 22);
+    countCombo = new QComboBox(topPanel);
+    countCombo->setObjectName("countCombo");
+    for (int i = 0; i < kRankCounts; ++i) countCombo->addItem(QString::fromStdString(RankCountText(i)));
+    countCombo->setGeometry(368, 2, 69, 22);
+    connect(sortCombo, &QComboBox::currentIndexChanged, this, &RankingWindow::Recompute);
+    connect(countCombo, &QComboBox::currentIndexChanged, this, &RankingWindow::Recompute);
+    layout->addWidget(topPanel);
 
-    LVlist = new QTreeWidget(this);
-    LVlist->setObjectName("LVlist");
-    LVlist->setColumnCount(1 + kRankKeys);
-    LVlist->setRootIsDecorated(false);
-    LVlist->setUniformRowHeights(true);
-    LVlist->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    LVlist->setSelectionBehavior(QAbstractItemView::SelectRows);
-    LVlist->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    LVlist->setIconSize(QSize(16, 16));
-    LVlist->setItemDelegate(new ValueCellDelegate(LVlist));
-    connect(LVlist, &QTreeWidget::itemDoubleClicked, this, [this] { ShowSelectedFolder(); });
+    reportList = new QTreeWidget(this);
+    reportList->setObjectName("reportList");
+    reportList->setColumnCount(1 + kRankKeys);
+    reportList->setRootIsDecorated(false);
+    reportList->setUniformRowHeights(true);
+    reportList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    reportList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    reportList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    reportList->setIconSize(QSize(16, 16));
+    reportList->setItemDelegate(new ValueCellDelegate(reportList));
+    connect(reportList, &QTreeWidget::itemDoubleClicked, this, [this] { ShowSelectedFolder(); });
     QStringList headings{QStringLiteral("フォルダ")};
     for (const char* h : kHeadings) headings << QString::fromUtf8(h);
-    LVlist->setHeaderLabels(headings);
-    for (int k = 1; k <= kRankKeys; ++k) LVlist->headerItem()->setTextAlignment(k, Qt::AlignCenter);
-    QHeaderView* header = LVlist->header();
+    reportList->setHeaderLabels(headings);
+    for (int k = 1; k <= kRankKeys; ++k) reportList->headerItem()->setTextAlignment(k, Qt::AlignCenter);
+    QHeaderView* header = reportList->header();
     header->setStretchLastSection(false);
     header->setSectionsMovable(false);
     header->setSectionsClickable(true);
     header->setMinimumSectionSize(0);
     header->resizeSection(0, 240);
-    connect(header, &QHeaderView::sectionClicked, this, &TFMrank::HeaderClicked);
+    connect(header, &QHeaderView::sectionClicked, this, &RankingWindow::HeaderClicked);
     // Value columns are never wider than their fixed width; a hidden one
     // stays hidden.
     connect(header, &QHeaderView::sectionResized, this, [this](int section, int, int size) {
         if (section < 1) return;
         const int allowed = ColumnButtons()[static_cast<size_t>(section - 1)]->isChecked() ? ColumnWidth(section) : 0;
-        if (size > allowed) LVlist->header()->resizeSection(section, allowed);
+        if (size > allowed) reportList->header()->resizeSection(section, allowed);
     });
-    layout->addWidget(LVlist, 1);
+    layout->addWidget(reportList, 1);
 
-    PLmid = new QWidget(this);
-    PLmid->setObjectName("PLmid");
-    PLmid->setFixedHeight(29);
-    auto* mid = new QHBoxLayout(PLmid);
+    middlePanel = new QWidget(this);
+    middlePanel->setObjectName("middlePanel");
+    middlePanel->setFixedHeight(29);
+    auto* mid = new QHBoxLayout(middlePanel);
     mid->setContentsMargins(6, 2, 4, 2);
-    LLouts = new QLabel(QStringLiteral("除外フォルダ"), PLmid);
-    LLouts->setObjectName("LLouts");
-    mid->addWidget(LLouts);
+    exclusionsLabel = new QLabel(QStringLiteral("除外フォルダ"), middlePanel);
+    exclusionsLabel->setObjectName("exclusionsLabel");
+    mid->addWidget(exclusionsLabel);
     mid->addStretch(1);
-    BTexpn = new QPushButton(QStringLiteral("ランキングから除外"), PLmid);
-    BTexpn->setObjectName("BTexpn");
-    BTexpi = new QPushButton(QStringLiteral("サブフォルダも除外"), PLmid);
-    BTexpi->setObjectName("BTexpi");
-    BTretn = new QPushButton(QStringLiteral("ランキングに追加"), PLmid);
-    BTretn->setObjectName("BTretn");
-    for (QPushButton* b : {BTexpn, BTexpi, BTretn}) {
+    excludeButton = new QPushButton(QStringLiteral("ランキングから除外"), middlePanel);
+    excludeButton->setObjectName("excludeButton");
+    excludeWithSubfoldersButton = new QPushButton(QStringLiteral("サブフォルダも除外"), middlePanel);
+    excludeWithSubfoldersButton->setObjectName("excludeWithSubfoldersButton");
+    includeButton = new QPushButton(QStringLiteral("ランキングに追加"), middlePanel);
+    includeButton->setObjectName("includeButton");
+    for (QPushButton* b : {excludeButton, excludeWithSubfoldersButton, includeButton}) {
         b->setFixedSize(125, 25);
         b->setAutoDefault(false);
         mid->addWidget(b);
     }
-    BTexpn->setProperty("tag", 0);
-    BTexpi->setProperty("tag", 1);
-    connect(BTexpn, &QPushButton::clicked, this, [this] { ExcludeSelected(0); });
-    connect(BTexpi, &QPushButton::clicked, this, [this] { ExcludeSelected(1); });
-    connect(BTretn, &QPushButton::clicked, this, &TFMrank::BTretnClick);
-    layout->addWidget(PLmid);
+    excludeButton->setProperty("tag", 0);
+    excludeWithSubfoldersButton->setProperty("tag", 1);
+    connect(excludeButton, &QPushButton::clicked, this, [this] { ExcludeSelected(0); });
+    connect(excludeWithSubfoldersButton, &QPushButton::clicked, this, [this] { ExcludeSelected(1); });
+    connect(includeButton, &QPushButton::clicked, this, &RankingWindow::onInclude);
+    layout->addWidget(middlePanel);
 
-    PLbtm = new QWidget(this);
-    PLbtm->setObjectName("PLbtm");
-    PLbtm->setFixedHeight(74);
-    auto* bottom = new QHBoxLayout(PLbtm);
+    bottomPanel = new QWidget(this);
+    bottomPanel->setObjectName("bottomPanel");
+    bottomPanel->setFixedHeight(74);
+    auto* bottom = new QHBoxLayout(bottomPanel);
     bottom->setContentsMargins(0, 0, 0, 0);
     bottom->setSpacing(2);
-    LBattr = new QListWidget(PLbtm);
-    LBattr->setObjectName("LBattr");
+    attributeList = new QListWidget(bottomPanel);
+    attributeList->setObjectName("attributeList");
     // 136 pixels, or what the longest entry needs in the font at hand.
     int attrWidth = 136;
     for (const char* a : kAttrItems) {
-        CheckItem(LBattr, QString::fromUtf8(a));
-        attrWidth = std::max(attrWidth, LBattr->fontMetrics().horizontalAdvance(QString::fromUtf8(a)) + 36);
+        CheckItem(attributeList, QString::fromUtf8(a));
+        attrWidth = std::max(attrWidth, attributeList->fontMetrics().horizontalAdvance(QString::fromUtf8(a)) + 36);
     }
-    LBattr->setFixedWidth(attrWidth);
-    LBouts = new QListWidget(PLbtm);
-    LBouts->setObjectName("LBouts");
-    for (QListWidget* l : {LBattr, LBouts}) {
+    attributeList->setFixedWidth(attrWidth);
+    exclusionList = new QListWidget(bottomPanel);
+    exclusionList->setObjectName("exclusionList");
+    for (QListWidget* l : {attributeList, exclusionList}) {
         l->setUniformItemSizes(true);
         l->setSelectionMode(QAbstractItemView::SingleSelection);
         connect(l, &QListWidget::itemChanged, this, [this] { Recompute(); });
     }
     // Every filter in view: no scroll bar squeezing the boxes of a list of five.
-    LBattr->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    PLbtm->setFixedHeight(std::max(74, LBattr->count() * LBattr->sizeHintForRow(0) + 2 * LBattr->frameWidth() + 2));
-    bottom->addWidget(LBattr);
-    bottom->addWidget(LBouts, 1);
-    layout->addWidget(PLbtm);
+    attributeList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    bottomPanel->setFixedHeight(
+        std::max(74, attributeList->count() * attributeList->sizeHintForRow(0) +
+                         2 * attributeList->frameWidth() + 2));
+    bottom->addWidget(attributeList);
+    bottom->addWidget(exclusionList, 1);
+    layout->addWidget(bottomPanel);
 
-    TMtimer = new QTimer(this);
-    TMtimer->setObjectName("TMtimer");
-    TMtimer->setInterval(100);
-    connect(TMtimer, &QTimer::timeout, this, &TFMrank::Recompute);
+    refreshTimer = new QTimer(this);
+    refreshTimer->setObjectName("refreshTimer");
+    refreshTimer->setInterval(100);
+    connect(refreshTimer, &QTimer::timeout, this, &RankingWindow::Recompute);
 }
 
-std::array<QToolButton*, kRankKeys> TFMrank::ColumnButtons() const {
-    return {BTfldrsize, BTfldrarea, BTfldrgaps, BTfilesize, BTfilearea, BTfilecntc, BTfilecnta, BTfldrcntc, BTfldrcnta};
+std::array<QToolButton*, kRankKeys> RankingWindow::ColumnButtons() const {
+    return {folderSizeButton,   folderOccupiedButton, clusterGapButton,
+            fileSizeButton,     fileOccupiedButton,   fileCountButton,
+            allFileCountButton, folderCountButton,    allFolderCountButton};
 }
 
-void TFMrank::showEvent(QShowEvent* event) {
+void RankingWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous()) return;
     LoadSettings();
-    TMtimer->start();
+    refreshTimer->start();
 }
 
-void TFMrank::LoadSettings() {
+void RankingWindow::LoadSettings() {
     const DriveRecord* drive = Global().CurrentDrive;
     letter_ = drive && !drive->RootPath.empty() ? drive->RootPath[0] : 0;
     const RankSettings s = letter_ ? LoadRankSettings(RankFileName(letter_)) : RankSettings{};
     // Filling the controls is no user's change: nothing is computed yet.
-    const QSignalBlocker b1(CBsort), b2(CBcount), b3(LBattr), b4(LBouts);
-    LVlist->clear();
-    LBouts->clear();
+    const QSignalBlocker b1(sortCombo), b2(countCombo), b3(attributeList), b4(exclusionList);
+    reportList->clear();
+    exclusionList->clear();
     QList<QAbstractButton*> buttons;
     for (QToolButton* b : ColumnButtons()) buttons << b;
     for (QAbstractButton* b : buttons) b->blockSignals(true);
     SetButtonsState(QString::fromStdString(s.Columns), buttons);
     for (QAbstractButton* b : buttons) b->blockSignals(false);
-    LVlist->header()->resizeSection(0, s.NameWidth);
-    CBsort->setCurrentIndex(s.SortIndex);
-    CBcount->setCurrentIndex(s.CountIndex);
-    SetCheckListState(QString::fromStdString(s.Filters), LBattr);
+    reportList->header()->resizeSection(0, s.NameWidth);
+    sortCombo->setCurrentIndex(s.SortIndex);
+    countCombo->setCurrentIndex(s.CountIndex);
+    SetCheckListState(QString::fromStdString(s.Filters), attributeList);
     for (const auto& e : s.Exclusions) AddExclusion(e.Path, e.WithSubfolders);
     ApplyColumnWidths();
 }
 
-void TFMrank::AddExclusion(const std::string& path, bool withSubfolders) {
+void RankingWindow::AddExclusion(const std::string& path, bool withSubfolders) {
     // The item keeps the path's bytes: a name that is no valid UTF-8 must
     // still match its folder after a round through the list.
-    QListWidgetItem* item = CheckItem(LBouts, Shown(path));
+    QListWidgetItem* item = CheckItem(exclusionList, Shown(path));
     item->setData(kPathRole, QByteArray::fromStdString(path));
     item->setCheckState(withSubfolders ? Qt::Checked : Qt::Unchecked);
 }
 
-void TFMrank::ApplyColumnWidths() {
+void RankingWindow::ApplyColumnWidths() {
     const auto buttons = ColumnButtons();
-    QHeaderView* header = LVlist->header();
+    QHeaderView* header = reportList->header();
     for (int k = 1; k <= kRankKeys; ++k)
         header->resizeSection(k, buttons[static_cast<size_t>(k - 1)]->isChecked() ? ColumnWidth(k) : 0);
 }
 
-RankOptions TFMrank::Options() const {
+RankOptions RankingWindow::Options() const {
     RankOptions o;
-    o.SortKey = CBsort->currentIndex();
-    o.Filters = CheckListState(LBattr).toStdString();
-    for (int i = 0; i < LBouts->count(); ++i) {
-        const QListWidgetItem* item = LBouts->item(i);
+    o.SortKey = sortCombo->currentIndex();
+    o.Filters = CheckListState(attributeList).toStdString();
+    for (int i = 0; i < exclusionList->count(); ++i) {
+        const QListWidgetItem* item = exclusionList->item(i);
         o.Exclusions.push_back({BytesOf(item->data(kPathRole)), item->checkState() == Qt::Checked});
     }
     return o;
 }
 
-void TFMrank::Recompute() {
+void RankingWindow::Recompute() {
     // A change that arrives while messages are let through before the
     // running dialog is up is computed once this computation is done.
     if (computing_) {
@@ -346,18 +354,18 @@ void TFMrank::Recompute() {
         return;
     }
     computing_ = true;
-    TMtimer->stop();
-    LVlist->clear();
-    LVlist->setFocus();
-    LBouts->clearSelection();
-    LBouts->setCurrentRow(-1, QItemSelectionModel::Clear);
-    LBattr->clearSelection();
-    LBattr->setCurrentRow(-1, QItemSelectionModel::Clear);
+    refreshTimer->stop();
+    reportList->clear();
+    reportList->setFocus();
+    exclusionList->clearSelection();
+    exclusionList->setCurrentRow(-1, QItemSelectionModel::Clear);
+    attributeList->clearSelection();
+    attributeList->setCurrentRow(-1, QItemSelectionModel::Clear);
     QApplication::processEvents();
     const RankOptions options = Options();
     // Only the rows shown are put in order: a change of the row count
     // computes again.
-    const size_t top = static_cast<size_t>(std::max(RankRowCount(CBcount->currentText().toStdString()), 1));
+    const size_t top = static_cast<size_t>(std::max(RankRowCount(countCombo->currentText().toStdString()), 1));
     auto job = [this, options, top] {
         RankUiHooks hooks(*running_);
         working_.Compute(Global().Folders, options, hooks, top);
@@ -374,9 +382,9 @@ void TFMrank::Recompute() {
     if (std::exchange(again_, false)) Recompute();
 }
 
-void TFMrank::FillList() {
-    LVlist->clear();
-    const int n = RankRowCount(CBcount->currentText().toStdString());
+void RankingWindow::FillList() {
+    reportList->clear();
+    const int n = RankRowCount(countCombo->currentText().toStdString());
     const int unit = Global().SizeUnit;
     const QIcon folder = ImageIcon(7);
     QList<QTreeWidgetItem*> items;
@@ -394,20 +402,20 @@ void TFMrank::FillList() {
         }
         items << item;
     }
-    LVlist->addTopLevelItems(items);
+    reportList->addTopLevelItems(items);
 }
 
-void TFMrank::ExcludeSelected(int tag) {
+void RankingWindow::ExcludeSelected(int tag) {
     {
-        const QSignalBlocker block(LBouts);
-        for (int row = 0; row < LVlist->topLevelItemCount(); ++row) {
-            QTreeWidgetItem* item = LVlist->topLevelItem(row);
+        const QSignalBlocker block(exclusionList);
+        for (int row = 0; row < reportList->topLevelItemCount(); ++row) {
+            QTreeWidgetItem* item = reportList->topLevelItem(row);
             if (!item->isSelected()) continue;
             const std::string path = BytesOf(item->data(0, kPathRole));
             QListWidgetItem* entry = nullptr;
-            for (int i = 0; i < LBouts->count() && !entry; ++i)
-                if (platform::CompareTextIgnoreCase(BytesOf(LBouts->item(i)->data(kPathRole)), path) == 0)
-                    entry = LBouts->item(i);
+            for (int i = 0; i < exclusionList->count() && !entry; ++i)
+                if (platform::CompareTextIgnoreCase(BytesOf(exclusionList->item(i)->data(kPathRole)), path) == 0)
+                    entry = exclusionList->item(i);
             if (entry) entry->setCheckState(tag ? Qt::Checked : Qt::Unchecked);
             else AddExclusion(path, tag != 0);
         }
@@ -415,30 +423,30 @@ void TFMrank::ExcludeSelected(int tag) {
     Recompute();
 }
 
-void TFMrank::BTretnClick() {
-    QListWidgetItem* item = LBouts->currentItem();
+void RankingWindow::onInclude() {
+    QListWidgetItem* item = exclusionList->currentItem();
     if (!item || !item->isSelected()) return;
     {
-        const QSignalBlocker block(LBouts);
+        const QSignalBlocker block(exclusionList);
         delete item;
     }
     Recompute();
 }
 
-void TFMrank::HeaderClicked(int section) {
+void RankingWindow::HeaderClicked(int section) {
     if (section < 1 || section > kRankKeys) return;
-    if (CBsort->currentIndex() == section - 1) Recompute();
-    else CBsort->setCurrentIndex(section - 1);  // recomputes
+    if (sortCombo->currentIndex() == section - 1) Recompute();
+    else sortCombo->setCurrentIndex(section - 1);  // recomputes
 }
 
-void TFMrank::keyPressEvent(QKeyEvent* event) {
+void RankingWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         event->accept();
         close();
         return;
     }
     // The list passes Enter on; it means the row, not the dialog's button.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && focusWidget() == LVlist) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && focusWidget() == reportList) {
         event->accept();
         ShowSelectedFolder();
         return;
@@ -446,8 +454,8 @@ void TFMrank::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void TFMrank::ShowSelectedFolder() {
-    QTreeWidgetItem* item = LVlist->currentItem();
+void RankingWindow::ShowSelectedFolder() {
+    QTreeWidgetItem* item = reportList->currentItem();
     if (!item || !item->isSelected() || !OnShowFolder) return;
     const std::string path = BytesOf(item->data(0, kPathRole));
     if (path.empty()) return;
@@ -455,24 +463,24 @@ void TFMrank::ShowSelectedFolder() {
     OnShowFolder(path);
 }
 
-void TFMrank::done(int result) {
-    TMtimer->stop();
+void RankingWindow::done(int result) {
+    refreshTimer->stop();
     SaveSettings();
     working_.Clear();
-    LVlist->clear();
+    reportList->clear();
     QDialog::done(result);
 }
 
-void TFMrank::SaveSettings() {
+void RankingWindow::SaveSettings() {
     if (!letter_) return;
     RankSettings s;
     QList<QAbstractButton*> buttons;
     for (QToolButton* b : ColumnButtons()) buttons << b;
     s.Columns = ButtonsState(buttons).toStdString();
-    s.NameWidth = LVlist->header()->sectionSize(0);
-    s.SortIndex = CBsort->currentIndex();
-    s.CountIndex = CBcount->currentIndex();
-    s.Filters = CheckListState(LBattr).toStdString();
+    s.NameWidth = reportList->header()->sectionSize(0);
+    s.SortIndex = sortCombo->currentIndex();
+    s.CountIndex = countCombo->currentIndex();
+    s.Filters = CheckListState(attributeList).toStdString();
     s.Exclusions = Options().Exclusions;
     if (!SaveRankSettings(s, RankFileName(letter_))) TellSaveFailed(RankFileName(letter_));
 }

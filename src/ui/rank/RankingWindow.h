@@ -20,27 +20,28 @@ class QTreeWidget;
 
 namespace nrvs {
 
-class TFMing;
+class RunningDialog;
 
-class TFMrank : public QDialog {
+class RankingWindow : public QDialog {
     Q_OBJECT
 public:
     // running: the dialog the sorting runs in.
-    TFMrank(QWidget* parent, TFMing* running);
+    RankingWindow(QWidget* parent, RunningDialog* running);
 
-    QWidget* PLtop;
-    QToolButton *BTfldrsize, *BTfldrarea, *BTfldrgaps, *BTfilesize, *BTfilearea, *BTfilecntc, *BTfilecnta,
-        *BTfldrcntc, *BTfldrcnta;
-    QComboBox* CBsort;
-    QComboBox* CBcount;
-    QTreeWidget* LVlist;
-    QWidget* PLmid;
-    QLabel* LLouts;
-    QPushButton *BTexpn, *BTexpi, *BTretn;
-    QWidget* PLbtm;
-    QListWidget* LBattr;
-    QListWidget* LBouts;
-    QTimer* TMtimer;
+    QWidget* topPanel;
+    QToolButton *folderSizeButton, *folderOccupiedButton, *clusterGapButton, *fileSizeButton,
+        *fileOccupiedButton, *fileCountButton, *allFileCountButton, *folderCountButton,
+        *allFolderCountButton;
+    QComboBox* sortCombo;
+    QComboBox* countCombo;
+    QTreeWidget* reportList;
+    QWidget* middlePanel;
+    QLabel* exclusionsLabel;
+    QPushButton *excludeButton, *excludeWithSubfoldersButton, *includeButton;
+    QWidget* bottomPanel;
+    QListWidget* attributeList;
+    QListWidget* exclusionList;
+    QTimer* refreshTimer;
 
     // The nine column buttons in column order.
     std::array<QToolButton*, kRankKeys> ColumnButtons() const;
@@ -53,7 +54,7 @@ public:
     void ApplyColumnWidths();
     // tag 0: the folders alone; 1: with their subfolders.
     void ExcludeSelected(int tag);
-    void BTretnClick();
+    void onInclude();
     // Double click or Enter on a row: the ranking closes and the main window
     // shows the row's folder (through this, set by the main window).
     std::function<void(const std::string& path)> OnShowFolder;
@@ -72,7 +73,7 @@ private:
     RankOptions Options() const;
     void HeaderClicked(int section);
 
-    TFMing* running_;
+    RunningDialog* running_;
     RankList working_;
     char letter_ = 0;
     int computations_ = 0;

@@ -17,25 +17,25 @@ namespace nrvs {
 constexpr Qt::WindowFlags kRunningFlags =
     Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
 
-TFMing::TFMing(QWidget* parent) : QDialog(parent, kRunningFlags) {
-    setObjectName("TFMing");
+RunningDialog::RunningDialog(QWidget* parent) : QDialog(parent, kRunningFlags) {
+    setObjectName("RunningDialog");
     setWindowTitle(QStringLiteral(" 実行中..."));
     setModal(true);
-    LLing = new QLabel(this);
-    LLing->setObjectName("LLing");
+    captionLabel = new QLabel(this);
+    captionLabel->setObjectName("captionLabel");
     // The line is as high as the font needs (a 12-pixel line cuts off the
     // descenders of a 9-point text); the button and the dialog move down
     // with it.
-    const int lineHeight = std::max(12, LLing->fontMetrics().height() + 2);
-    LLing->setGeometry(8, 8, 377, lineHeight);
+    const int lineHeight = std::max(12, captionLabel->fontMetrics().height() + 2);
+    captionLabel->setGeometry(8, 8, 377, lineHeight);
     // Below the folder: what has been counted, and beside STOP the time.
-    LLcount = new QLabel(this);
-    LLcount->setObjectName("LLcount");
-    LLcount->setGeometry(8, 8 + lineHeight + 2, 377, lineHeight);
+    countLabel = new QLabel(this);
+    countLabel->setObjectName("countLabel");
+    countLabel->setGeometry(8, 8 + lineHeight + 2, 377, lineHeight);
     const int stopTop = std::max(26, 8 + 2 * lineHeight + 2 + 4);
-    LLtime = new QLabel(this);
-    LLtime->setObjectName("LLtime");
-    LLtime->setGeometry(8, stopTop + (25 - lineHeight) / 2, 300, lineHeight);
+    timeLabel = new QLabel(this);
+    timeLabel->setObjectName("timeLabel");
+    timeLabel->setGeometry(8, stopTop + (25 - lineHeight) / 2, 300, lineHeight);
     setFixedSize(392, stopTop + 25 + 3);
     // Some window managers (openbox) keep minimise and maximise on every
     // utility window whatever the hints ask; a toolbar window gets only its
@@ -43,75 +43,76 @@ TFMing::TFMing(QWidget* parent) : QDialog(parent, kRunningFlags) {
     // The type is taken from the native window, so that is made first.
     winId();
     setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
-    BTstop = new QPushButton(QStringLiteral("&STOP"), this);
-    BTstop->setObjectName("BTstop");
-    BTstop->setGeometry(314, stopTop, 75, 25);
-    BTstop->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
-    BTstop->setAutoDefault(false);
-    connect(BTstop, &QPushButton::clicked, this, &TFMing::BTstopClick);
-    TMtimer = new QTimer(this);
-    TMtimer->setObjectName("TMtimer");
-    TMtimer->setInterval(100);
-    TMtimer->setSingleShot(true);
-    connect(TMtimer, &QTimer::timeout, this, &TFMing::TMtimerTimer);
+    stopButton = new QPushButton(QStringLiteral("&STOP"), this);
+    stopButton->setObjectName("stopButton");
+    stopButton->setGeometry(314, stopTop, 75, 25);
+    stopButton->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
+    stopButton->setAutoDefault(false);
+    connect(stopButton, &QPushButton::clicked, this, &RunningDialog::onStop);
+    refreshTimer = new QTimer(this);
+    refreshTimer->setObjectName("refreshTimer");
+    refreshTimer->setInterval(100);
+    refreshTimer->setSingleShot(true);
+    connect(refreshTimer, &QTimer::timeout, this, &RunningDialog::onRefreshTimer);
 }
 
-void TFMing::PrepareRunning(const QString& caption, bool showStop) {
+void RunningDialog::PrepareRunning(const QString& caption, bool showStop) {
     if (!caption.isEmpty()) setWindowTitle(caption);
-    LLing->clear();
-    LLcount->clear();
-    LLtime->clear();
-    BTstop->setVisible(showStop);
-    BTstop->setEnabled(true);
+    captionLabel->clear();
+    countLabel->clear();
+    timeLabel->clear();
+    stopButton->setVisible(showStop);
+    stopButton->setEnabled(true);
     QApplication::processEvents();
 }
 
-int TFMing::RunJob(const std::function<void()>& job) {
+int RunningDialog::RunJob(const std::function<void()>& job) {
     job_ = job;
     started_.start();
     CentreOn(this, parentWidget());
     return exec() == 1 ? 1 : 0;
 }
 
-bool TFMing::StopRequested() const { return !BTstop->isEnabled(); }
+bool RunningDialog::StopRequested() const { return !stopButton->isEnabled(); }
 
-void TFMing::SetProgressText(const QString& text) { SetPathText(LLing, text); }
+void RunningDialog::SetProgressText(const QString& text) { SetPathText(captionLabel, text); }
 
-void TFMing::SetProgressCounts(int64_t folders, int64_t files, double bytes) {
-    LLcount->setText(QString::fromStdString("フォルダ " + GroupedNumber(static_cast<double>(folders), 0) + "　ファイル " +
-                                            GroupedNumber(static_cast<double>(files), 0) + "　" + FormatSizeText(bytes, 0)));
+void RunningDialog::SetProgressCounts(int64_t folders, int64_t files, double bytes) {
+    countLabel->setText(QString::fromStdString(
+        "フォルダ " + GroupedNumber(static_cast<double>(folders), 0) + "　ファイル " +
+        GroupedNumber(static_cast<double>(files), 0) + "　" + FormatSizeText(bytes, 0)));
     const qint64 s = started_.isValid() ? started_.elapsed() / 1000 : 0;
-    LLtime->setText(QStringLiteral("経過 %1:%2:%3")
+    timeLabel->setText(QStringLiteral("経過 %1:%2:%3")
                         .arg(s / 3600)
                         .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
                         .arg(s % 60, 2, 10, QLatin1Char('0')));
 }
 
-void TFMing::showEvent(QShowEvent* event) {
+void RunningDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    TMtimer->start();
+    refreshTimer->start();
 }
 
-void TFMing::TMtimerTimer() {
-    TMtimer->stop();
+void RunningDialog::onRefreshTimer() {
+    refreshTimer->stop();
     QApplication::processEvents();
     if (job_) {
         auto job = std::move(job_);
         job_ = nullptr;
         job();
     }
-    done(BTstop->isEnabled() ? 1 : 2);
+    done(stopButton->isEnabled() ? 1 : 2);
 }
 
-void TFMing::BTstopClick() {
-    BTstop->setEnabled(false);
+void RunningDialog::onStop() {
+    stopButton->setEnabled(false);
     QApplication::processEvents();
 }
 
 // Esc and the close box are STOP when STOP is offered; the dialog never
 // closes before its job returns.
-void TFMing::reject() {
-    if (BTstop->isVisible() && BTstop->isEnabled()) BTstopClick();
+void RunningDialog::reject() {
+    if (stopButton->isVisible() && stopButton->isEnabled()) onStop();
 }
 
 void RunningHooks::RunJob(const std::string& caption, const std::function<void()>& job) {

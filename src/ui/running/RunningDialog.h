@@ -14,10 +14,10 @@ class QTimer;
 
 namespace nrvs {
 
-class TFMing : public QDialog {
+class RunningDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TFMing(QWidget* parent = nullptr);
+    explicit RunningDialog(QWidget* parent = nullptr);
 
     // A non-empty caption stays for later runs; the text is emptied and STOP
     // shown (or hidden) and enabled.
@@ -30,19 +30,19 @@ public:
     // Folders, files and bytes counted so far, and the time since the job began.
     void SetProgressCounts(int64_t folders, int64_t files, double bytes);
 
-    QLabel* LLing = nullptr;
-    QLabel* LLcount = nullptr;
-    QLabel* LLtime = nullptr;
-    QPushButton* BTstop = nullptr;
-    QTimer* TMtimer = nullptr;
+    QLabel* captionLabel = nullptr;
+    QLabel* countLabel = nullptr;
+    QLabel* timeLabel = nullptr;
+    QPushButton* stopButton = nullptr;
+    QTimer* refreshTimer = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
     void reject() override;
 
 private:
-    void TMtimerTimer();
-    void BTstopClick();
+    void onRefreshTimer();
+    void onStop();
     std::function<void()> job_;
     QElapsedTimer started_;
 };
@@ -50,7 +50,7 @@ private:
 // Measurement hooks that run every job inside the running dialog.
 class RunningHooks : public MeasureHooks {
 public:
-    explicit RunningHooks(TFMing& dialog) : dialog_(dialog) {}
+    explicit RunningHooks(RunningDialog& dialog) : dialog_(dialog) {}
     void RunJob(const std::string& caption, const std::function<void()>& job) override;
     bool StopRequested() override;
     void SetProgressText(const std::string& text) override;
@@ -58,7 +58,7 @@ public:
     void ProcessMessages() override;
 
 private:
-    TFMing& dialog_;
+    RunningDialog& dialog_;
 };
 
 } // namespace nrvs

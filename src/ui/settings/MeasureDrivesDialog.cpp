@@ -13,83 +13,84 @@
 
 namespace nrvs {
 
-TFMmsrdrv::TFMmsrdrv(QWidget* parent) : QDialog(parent) {
-    setObjectName("TFMmsrdrv");
+MeasureDrivesDialog::MeasureDrivesDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName("MeasureDrivesDialog");
     setWindowTitle(QStringLiteral("計測ドライブ"));
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     winId();
     setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
     auto* row = new QHBoxLayout(this);
-    LBdrv = new QListWidget(this);
-    LBdrv->setObjectName("LBdrv");
-    LBdrv->setMinimumWidth(150);
-    row->addWidget(LBdrv, 1);
+    driveList = new QListWidget(this);
+    driveList->setObjectName("driveList");
+    driveList->setMinimumWidth(150);
+    row->addWidget(driveList, 1);
     auto* side = new QVBoxLayout();
-    RBcash = new QRadioButton(QStringLiteral("キャッシュするドライブ(&A)"), this);
-    RBcurr = new QRadioButton(QStringLiteral("カレントドライブ(&B)"), this);
-    RBpint = new QRadioButton(QStringLiteral("指定する(&D)"), this);
-    RBcash->setObjectName("RBcash");
-    RBcurr->setObjectName("RBcurr");
-    RBpint->setObjectName("RBpint");
-    RBcash->setChecked(true);
-    for (QRadioButton* b : {RBcash, RBcurr, RBpint}) {
+    cachedDrivesRadio = new QRadioButton(QStringLiteral("キャッシュするドライブ(&A)"), this);
+    currentDriveRadio = new QRadioButton(QStringLiteral("カレントドライブ(&B)"), this);
+    chosenDrivesRadio = new QRadioButton(QStringLiteral("指定する(&D)"), this);
+    cachedDrivesRadio->setObjectName("cachedDrivesRadio");
+    currentDriveRadio->setObjectName("currentDriveRadio");
+    chosenDrivesRadio->setObjectName("chosenDrivesRadio");
+    cachedDrivesRadio->setChecked(true);
+    for (QRadioButton* b : {cachedDrivesRadio, currentDriveRadio, chosenDrivesRadio}) {
         side->addWidget(b);
-        connect(b, &QRadioButton::clicked, this, &TFMmsrdrv::ApplyProposal);
+        connect(b, &QRadioButton::clicked, this, &MeasureDrivesDialog::ApplyProposal);
     }
     side->addStretch(1);
     auto* buttons = new QHBoxLayout();
-    BTok = new QPushButton(QStringLiteral("&OK"), this);
-    BTng = new QPushButton(QStringLiteral("&CLOSE"), this);
-    BTok->setObjectName("BTok");
-    BTng->setObjectName("BTng");
-    BTok->setDefault(true);
-    buttons->addWidget(BTok);
-    buttons->addWidget(BTng);
+    okButton = new QPushButton(QStringLiteral("&OK"), this);
+    cancelButton = new QPushButton(QStringLiteral("&CLOSE"), this);
+    okButton->setObjectName("okButton");
+    cancelButton->setObjectName("cancelButton");
+    okButton->setDefault(true);
+    buttons->addWidget(okButton);
+    buttons->addWidget(cancelButton);
     side->addLayout(buttons);
     row->addLayout(side);
-    connect(BTok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(BTng, &QPushButton::clicked, this, &QDialog::reject);
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     resize(316, 175);
 }
 
-void TFMmsrdrv::Prepare() {
+void MeasureDrivesDialog::Prepare() {
     GlobalState& g = Global();
-    LBdrv->clear();
+    driveList->clear();
     for (int i = 0; i < g.Drives.ListedCount(); ++i) {
         const DriveRecord* r = g.Drives.ListedAt(i);
-        auto* item = new QListWidgetItem(QString::fromStdString(r->RootPath.substr(0, 2) + "　" + r->VolumeName), LBdrv);
+        auto* item = new QListWidgetItem(
+            QString::fromStdString(r->RootPath.substr(0, 2) + "　" + r->VolumeName), driveList);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
         item->setData(Qt::UserRole, r->Index);
     }
-    BTok->setFocus();
+    okButton->setFocus();
     ApplyProposal();
 }
 
-void TFMmsrdrv::ApplyProposal() {
+void MeasureDrivesDialog::ApplyProposal() {
     GlobalState& g = Global();
-    EnableWithCue(LBdrv, RBpint->isChecked());
-    auto set = [this](int i, bool on) { LBdrv->item(i)->setCheckState(on ? Qt::Checked : Qt::Unchecked); };
-    if (RBcash->isChecked()) {
+    EnableWithCue(driveList, chosenDrivesRadio->isChecked());
+    auto set = [this](int i, bool on) { driveList->item(i)->setCheckState(on ? Qt::Checked : Qt::Unchecked); };
+    if (cachedDrivesRadio->isChecked()) {
         const int rule = ChoiceIndex(g.CacheMode);
-        for (int i = 0; i < LBdrv->count(); ++i) {
+        for (int i = 0; i < driveList->count(); ++i) {
             const DriveRecord* r = g.Drives.ListedAt(i);
             if (rule == 0) set(i, true);
             else if (rule == 1) set(i, r && IsCached(*r));
             else if (rule == 2) set(i, r && DigitAt(g.CacheLetters, r->Index) == 1);
         }
-    } else if (RBcurr->isChecked()) {
+    } else if (currentDriveRadio->isChecked()) {
         const DriveRecord* cur = g.CurrentDrive;
-        for (int i = 0; i < LBdrv->count(); ++i)
-            set(i, cur && LBdrv->item(i)->data(Qt::UserRole).toInt() == cur->Index);
+        for (int i = 0; i < driveList->count(); ++i)
+            set(i, cur && driveList->item(i)->data(Qt::UserRole).toInt() == cur->Index);
     }
-    LBdrv->setCurrentRow(-1);
-    LBdrv->clearSelection();
+    driveList->setCurrentRow(-1);
+    driveList->clearSelection();
 }
 
-std::string TFMmsrdrv::Choice() const { return CheckListState(LBdrv).toStdString(); }
+std::string MeasureDrivesDialog::Choice() const { return CheckListState(driveList).toStdString(); }
 
-bool TFMmsrdrv::Run(std::string& result) {
+bool MeasureDrivesDialog::Run(std::string& result) {
     Prepare();
     if (exec() != QDialog::Accepted) return false;
     result = Choice();

@@ -11,10 +11,10 @@ class QRadioButton;
 
 namespace nrvs {
 
-class TFMmsrdrv : public QDialog {
+class MeasureDrivesDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TFMmsrdrv(QWidget* parent = nullptr);
+    explicit MeasureDrivesDialog(QWidget* parent = nullptr);
 
     // Shows the dialog modally; on OK the choice is written into result and
     // true returned.
@@ -24,9 +24,9 @@ public:
     void ApplyProposal();
     std::string Choice() const;
 
-    QListWidget* LBdrv;
-    QRadioButton *RBcash, *RBcurr, *RBpint;
-    QPushButton *BTok, *BTng;
+    QListWidget* driveList;
+    QRadioButton *cachedDrivesRadio, *currentDriveRadio, *chosenDrivesRadio;
+    QPushButton *okButton, *cancelButton;
 };
 
 } // namespace nrvs

@@ -16,28 +16,31 @@ class QRadioButton;
 
 namespace nrvs {
 
-class TFMset : public QDialog {
+class SettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TFMset(QWidget* parent = nullptr);
+    explicit SettingsDialog(QWidget* parent = nullptr);
 
     // Loads every control from the settings (as showing does).
     void LoadControls();
     // Stores every control and creates or removes the Send To entry.
-    void BTokClick();
+    void onOk();
     void ApplyEnabling();
     // The entry's path, fixed when the dialog is made (empty when there is none).
     const std::string& SendToFile() const { return sendTo_; }
 
-    QCheckBox *CHeflash, *CHvdrv, *CHvtool, *CHvstatus, *CHvsize, *CHvarea, *CHvfile, *CHvfldr, *CHvchg;
-    QCheckBox *CHmmulti, *CHmask, *CHmlink, *CHmprev, *CHarenw, *CHatrsh, *CHsend;
-    QComboBox *CBedrv, *CBvunit, *CBvbase;
-    QRadioButton *RBcall, *RBckind, *RBcdrv;
-    QRadioButton *RBmman, *RBmyet, *RBmnot, *RBm1st, *RBmsel, *RBmlim;
-    QListWidget *LBckind, *LBcdrv;
-    QLineEdit* EDmlim;
-    QLabel* LLmlim;
-    QPushButton *BTok, *BTng;
+    QCheckBox *splashCheck, *driveBarCheck, *toolbarCheck, *statusBarCheck, *sizeColumnCheck,
+        *occupiedColumnCheck, *filesColumnCheck, *foldersColumnCheck, *changeColumnCheck;
+    QCheckBox *multipleDrivesCheck, *askOnSearchCheck, *hardLinksOnceCheck, *keepPreviousCheck,
+        *remeasureAfterCheck, *trashCheck, *sendToCheck;
+    QComboBox *startDriveCombo, *sizeUnitCombo, *percentBaseCombo;
+    QRadioButton *cacheAllRadio, *cacheByKindRadio, *cacheByLetterRadio;
+    QRadioButton *measureManuallyRadio, *measureUnmeasuredRadio, *measureUncachedRadio,
+        *measureFirstSelectionRadio, *measureEverySelectionRadio, *measureExpiredRadio;
+    QListWidget *cacheKindList, *cacheLetterList;
+    QLineEdit* expiryDaysEdit;
+    QLabel* expiryDaysLabel;
+    QPushButton *okButton, *cancelButton;
 
 protected:
     void showEvent(QShowEvent* event) override;

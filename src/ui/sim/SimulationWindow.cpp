@@ -47,8 +47,8 @@ public:
 
 } // namespace
 
-TFMsim::TFMsim(TFMmain* main) : QDialog(main), main_(main) {
-    setObjectName("TFMsim");
+SimulationWindow::SimulationWindow(MainWindow* main) : QDialog(main), main_(main) {
+    setObjectName("SimulationWindow");
     setWindowTitle(QStringLiteral(" シミュレーション"));
     // Only a close box among the border icons; openbox grants that to a
     // toolbar-type window only (as for the running dialog).
@@ -58,76 +58,77 @@ TFMsim::TFMsim(TFMmain* main) : QDialog(main), main_(main) {
     setFixedSize(430, 500);
     auto* l1 = new QLabel(QStringLiteral("計測先ドライブ(&D)"), this);
     l1->setGeometry(8, 10, 120, 20);
-    CBdrv = new QComboBox(this);
-    CBdrv->setObjectName("CBdrv");
-    CBdrv->setGeometry(130, 8, 200, 24);
-    CBdrv->setMaxVisibleItems(8);
-    CBdrv->setIconSize(QSize(16, 16));
-    l1->setBuddy(CBdrv);
+    driveCombo = new QComboBox(this);
+    driveCombo->setObjectName("driveCombo");
+    driveCombo->setGeometry(130, 8, 200, 24);
+    driveCombo->setMaxVisibleItems(8);
+    driveCombo->setIconSize(QSize(16, 16));
+    l1->setBuddy(driveCombo);
     auto* l2 = new QLabel(QStringLiteral("クラスタサイズ(&S)"), this);
     l2->setGeometry(8, 40, 120, 20);
-    EDcsize = new QLineEdit(this);
-    EDcsize->setObjectName("EDcsize");
-    EDcsize->setGeometry(130, 38, 200, 24);
-    l2->setBuddy(EDcsize);
-    BTexe = new QPushButton(QStringLiteral("実行(&G)"), this);
-    BTexe->setObjectName("BTexe");
-    BTexe->setGeometry(345, 8, 77, 54);
-    LVlist = new QTreeWidget(this);
-    LVlist->setObjectName("LVlist");
-    LVlist->setGeometry(8, 70, 414, 422);
-    LVlist->setColumnCount(3);
-    LVlist->setHeaderLabels({QStringLiteral("フォルダ／ファイル"), QStringLiteral("占有量：元"), QStringLiteral("占有量：先")});
-    LVlist->setRootIsDecorated(false);
-    LVlist->setIconSize(QSize(16, 16));
-    LVlist->setSelectionBehavior(QAbstractItemView::SelectRows);
-    LVlist->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    LVlist->header()->setSectionsClickable(false);
-    LVlist->header()->setStretchLastSection(false);
-    LVlist->header()->setSectionResizeMode(QHeaderView::Fixed);
-    LVlist->setColumnWidth(0, 200);
-    LVlist->setColumnWidth(1, 100);
-    LVlist->setColumnWidth(2, 100);
-    auto* values = new ValueDelegate(LVlist);
-    LVlist->setItemDelegateForColumn(1, values);
-    LVlist->setItemDelegateForColumn(2, values);
-    connect(CBdrv, &QComboBox::currentIndexChanged, this, [this] { CBdrvChange(); });
-    connect(EDcsize, &QLineEdit::textChanged, this, [this] { EDcsizeChange(); });
-    connect(BTexe, &QPushButton::clicked, this, &TFMsim::BTexeClick);
+    clusterSizeEdit = new QLineEdit(this);
+    clusterSizeEdit->setObjectName("clusterSizeEdit");
+    clusterSizeEdit->setGeometry(130, 38, 200, 24);
+    l2->setBuddy(clusterSizeEdit);
+    runButton = new QPushButton(QStringLiteral("実行(&G)"), this);
+    runButton->setObjectName("runButton");
+    runButton->setGeometry(345, 8, 77, 54);
+    reportList = new QTreeWidget(this);
+    reportList->setObjectName("reportList");
+    reportList->setGeometry(8, 70, 414, 422);
+    reportList->setColumnCount(3);
+    reportList->setHeaderLabels({QStringLiteral("フォルダ／ファイル"), QStringLiteral("占有量：元"),
+                                 QStringLiteral("占有量：先")});
+    reportList->setRootIsDecorated(false);
+    reportList->setIconSize(QSize(16, 16));
+    reportList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    reportList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    reportList->header()->setSectionsClickable(false);
+    reportList->header()->setStretchLastSection(false);
+    reportList->header()->setSectionResizeMode(QHeaderView::Fixed);
+    reportList->setColumnWidth(0, 200);
+    reportList->setColumnWidth(1, 100);
+    reportList->setColumnWidth(2, 100);
+    auto* values = new ValueDelegate(reportList);
+    reportList->setItemDelegateForColumn(1, values);
+    reportList->setItemDelegateForColumn(2, values);
+    connect(driveCombo, &QComboBox::currentIndexChanged, this, [this] { onDriveChange(); });
+    connect(clusterSizeEdit, &QLineEdit::textChanged, this, [this] { onClusterSizeChange(); });
+    connect(runButton, &QPushButton::clicked, this, &SimulationWindow::onRun);
 }
 
-void TFMsim::showEvent(QShowEvent* event) {
+void SimulationWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     CentreOn(this, main_);
 }
 
-void TFMsim::Prepare() {
+void SimulationWindow::Prepare() {
     GlobalState& g = Global();
     preparing_ = true;
-    CBdrv->clear();
-    CBdrv->addItem(ImageIcon(kImageTyped), QStringLiteral("クラスタサイズ指定"));
+    driveCombo->clear();
+    driveCombo->addItem(ImageIcon(kImageTyped), QStringLiteral("クラスタサイズ指定"));
     for (int i = 0; i < g.Drives.ListedCount(); ++i) {
         const DriveRecord* r = g.Drives.ListedAt(i);
         if (!r) continue;
-        CBdrv->addItem(ImageIcon(static_cast<int>(r->Category)),
+        driveCombo->addItem(ImageIcon(static_cast<int>(r->Category)),
                        QString::fromStdString(r->RootPath.substr(0, 2) + "　" + r->VolumeName));
     }
     const DriveRecord empty;
     rows_ = BuildSimRows(main_ ? main_->Rows() : RowList{}, g.CurrentDrive ? *g.CurrentDrive : empty,
                          g.ShowFiles != 0);
     ShowRows();
-    EDcsize->clear();
+    clusterSizeEdit->clear();
     preparing_ = false;
-    const int index = g.SimCluster > 0 && g.SimCluster < CBdrv->count() ? g.SimCluster : 0;
-    CBdrv->setCurrentIndex(index);
-    CBdrvChange();
-    if (g.SimCluster <= 0) EDcsize->setText(QString::number(-static_cast<long long>(g.SimCluster)));
+    const int index = g.SimCluster > 0 && g.SimCluster < driveCombo->count() ? g.SimCluster : 0;
+    driveCombo->setCurrentIndex(index);
+    onDriveChange();
+    if (g.SimCluster <= 0) clusterSizeEdit->setText(QString::number(-static_cast<long long>(g.SimCluster)));
 }
 
-void TFMsim::ShowRows() {
-    LVlist->clear();
+void SimulationWindow::ShowRows() {
+    reportList->clear();
     for (const auto& r : rows_) {
-        auto* item = new QTreeWidgetItem(LVlist);
+        auto* item = new QTreeWidgetItem(reportList);
         item->setText(0, QString::fromStdString(r.Caption));
         item->setData(0, Qt::UserRole, r.Image);
         if (r.Image >= 0) item->setIcon(0, ImageIcon(r.Image));
@@ -138,31 +139,31 @@ void TFMsim::ShowRows() {
     }
 }
 
-void TFMsim::ShowResults() {
-    for (int i = 0; i < LVlist->topLevelItemCount() && i < static_cast<int>(rows_.size()); ++i)
-        LVlist->topLevelItem(i)->setText(2, QString::fromStdString(rows_[static_cast<size_t>(i)].After));
+void SimulationWindow::ShowResults() {
+    for (int i = 0; i < reportList->topLevelItemCount() && i < static_cast<int>(rows_.size()); ++i)
+        reportList->topLevelItem(i)->setText(2, QString::fromStdString(rows_[static_cast<size_t>(i)].After));
 }
 
-void TFMsim::CBdrvChange() {
+void SimulationWindow::onDriveChange() {
     if (preparing_) return;
-    const bool typed = CBdrv->currentIndex() == 0;
-    EnableWithCue(EDcsize, typed);
-    if (typed) EDcsize->setFocus();
+    const bool typed = driveCombo->currentIndex() == 0;
+    EnableWithCue(clusterSizeEdit, typed);
+    if (typed) clusterSizeEdit->setFocus();
     MarkUnknown(rows_);
     ShowResults();
-    EDcsize->clear();
+    clusterSizeEdit->clear();
 }
 
-void TFMsim::EDcsizeChange() {
+void SimulationWindow::onClusterSizeChange() {
     if (preparing_) return;
     MarkUnknown(rows_);
     ShowResults();
 }
 
-void TFMsim::BTexeClick() {
+void SimulationWindow::onRun() {
     GlobalState& g = Global();
     double targetFree = -1;
-    const int index = CBdrv->currentIndex();
+    const int index = driveCombo->currentIndex();
     if (index >= 1) {
         const DriveRecord* listed = g.Drives.ListedAt(index - 1);
         DriveRecord copy = listed ? *listed : DriveRecord{};
@@ -170,14 +171,14 @@ void TFMsim::BTexeClick() {
             ShowMessageBox("ドライブの情報が取得できません。", MB_ICONSTOP);
             return;
         }
-        EDcsize->setText(QString::number(copy.ClusterSize));
+        clusterSizeEdit->setText(QString::number(copy.ClusterSize));
         targetFree = copy.FreeBytes;
     }
     uint32_t cluster = 1;
     std::string why;
-    if (!ParseClusterSize(EDcsize->text().toStdString(), cluster, why)) {
+    if (!ParseClusterSize(clusterSizeEdit->text().toStdString(), cluster, why)) {
         ShowMessageBox(why, MB_ICONSTOP);
-        EDcsize->setFocus();
+        clusterSizeEdit->setFocus();
         return;
     }
     g.SimCluster = index >= 1 ? index : -static_cast<int>(cluster);
@@ -192,8 +193,8 @@ void TFMsim::BTexeClick() {
         RunSimulation(rows_, cluster, targetFree, showFiles, hooks);
     }
     ShowResults();
-    LVlist->viewport()->update();
-    LVlist->setFocus();
+    reportList->viewport()->update();
+    reportList->setFocus();
 }
 
 } // namespace nrvs

@@ -14,33 +14,33 @@ class QTreeWidget;
 
 namespace nrvs {
 
-class TFMmain;
+class MainWindow;
 
-class TFMsim : public QDialog {
+class SimulationWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TFMsim(TFMmain* main);
+    explicit SimulationWindow(MainWindow* main);
 
     // Rebuilds the rows from the main list and restores the last target.
     void Prepare();
-    void BTexeClick();
+    void onRun();
     const std::vector<SimRow>& SimRows() const { return rows_; }
 
-    QComboBox* CBdrv;
-    QLineEdit* EDcsize;
-    QPushButton* BTexe;
-    QTreeWidget* LVlist;
+    QComboBox* driveCombo;
+    QLineEdit* clusterSizeEdit;
+    QPushButton* runButton;
+    QTreeWidget* reportList;
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void CBdrvChange();
-    void EDcsizeChange();
+    void onDriveChange();
+    void onClusterSizeChange();
     void ShowRows();
     void ShowResults();
 
-    TFMmain* main_;
+    MainWindow* main_;
     std::vector<SimRow> rows_;
     bool preparing_ = false;
 };

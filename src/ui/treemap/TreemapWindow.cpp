@@ -43,8 +43,8 @@ std::string ParentFolder(const std::string& path) {
 
 // ---------------------------------------------------------------- the view
 
-TreemapView::TreemapView(TFMtreemap* owner) : QWidget(owner), owner_(owner) {
-    setObjectName("IMmap");
+TreemapView::TreemapView(TreemapWindow* owner) : QWidget(owner), owner_(owner) {
+    setObjectName("mapView");
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(120, 80);
@@ -75,7 +75,7 @@ void TreemapView::paintEvent(QPaintEvent*) {
     }
 }
 
-void TreemapView::resizeEvent(QResizeEvent*) { owner_->TMlayout->start(); }
+void TreemapView::resizeEvent(QResizeEvent*) { owner_->layoutTimer->start(); }
 
 void TreemapView::mouseMoveEvent(QMouseEvent* event) {
     const int node = owner_->NodeAt(event->position().toPoint());
@@ -98,55 +98,55 @@ void TreemapView::leaveEvent(QEvent*) { owner_->SetHovered(-1); }
 
 // ---------------------------------------------------------------- the window
 
-TFMtreemap::TFMtreemap(TFMmain* main) : QWidget(main, Qt::Window), main_(main) {
-    setObjectName("TFMtreemap");
+TreemapWindow::TreemapWindow(MainWindow* main) : QWidget(main, Qt::Window), main_(main) {
+    setObjectName("TreemapWindow");
     setWindowTitle(QStringLiteral("ツリーマップ"));
     resize(760, 540);
     auto* top = new QHBoxLayout;
     top->setContentsMargins(4, 4, 4, 2);
-    BTup = new QToolButton(this);
-    BTup->setObjectName("BTup");
-    BTup->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
-    BTup->setToolTip(QStringLiteral("上のフォルダ (BackSpace)"));
-    BTup->setFocusPolicy(Qt::NoFocus);
-    CBcol = new QComboBox(this);
-    CBcol->setObjectName("CBcol");
-    CBcol->addItems({QStringLiteral("色：深さ"), QStringLiteral("色：種類")});
-    CBcol->setCurrentIndex(TC_KIND);
-    CBcol->setFocusPolicy(Qt::NoFocus);
-    LLpath = new QLabel(this);
-    LLpath->setObjectName("LLpath");
-    LLpath->setTextInteractionFlags(Qt::NoTextInteraction);
-    LLpath->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    top->addWidget(BTup);
-    top->addWidget(CBcol);
-    top->addWidget(LLpath, 1);
-    IMmap = new TreemapView(this);
-    IMlegend = new QWidget(this);
-    IMlegend->setObjectName("IMlegend");
-    IMlegend->setFixedHeight(LegendHeight());
-    IMlegend->installEventFilter(this);
+    upButton = new QToolButton(this);
+    upButton->setObjectName("upButton");
+    upButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
+    upButton->setToolTip(QStringLiteral("上のフォルダ (BackSpace)"));
+    upButton->setFocusPolicy(Qt::NoFocus);
+    colourCombo = new QComboBox(this);
+    colourCombo->setObjectName("colourCombo");
+    colourCombo->addItems({QStringLiteral("色：深さ"), QStringLiteral("色：種類")});
+    colourCombo->setCurrentIndex(TC_KIND);
+    colourCombo->setFocusPolicy(Qt::NoFocus);
+    pathLabel = new QLabel(this);
+    pathLabel->setObjectName("pathLabel");
+    pathLabel->setTextInteractionFlags(Qt::NoTextInteraction);
+    pathLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    top->addWidget(upButton);
+    top->addWidget(colourCombo);
+    top->addWidget(pathLabel, 1);
+    mapView = new TreemapView(this);
+    legend = new QWidget(this);
+    legend->setObjectName("legend");
+    legend->setFixedHeight(LegendHeight());
+    legend->installEventFilter(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addLayout(top);
-    layout->addWidget(IMmap, 1);
-    layout->addWidget(IMlegend);
+    layout->addWidget(mapView, 1);
+    layout->addWidget(legend);
 
     pool_.setMaxThreadCount(1);
-    TMlayout = new QTimer(this);
-    TMlayout->setObjectName("TMlayout");
-    TMlayout->setSingleShot(true);
-    TMlayout->setInterval(40);
-    connect(TMlayout, &QTimer::timeout, this, &TFMtreemap::StartLayout);
-    connect(BTup, &QToolButton::clicked, this, &TFMtreemap::ZoomOut);
-    connect(CBcol, &QComboBox::currentIndexChanged, this, [this] {
-        IMlegend->update();
+    layoutTimer = new QTimer(this);
+    layoutTimer->setObjectName("layoutTimer");
+    layoutTimer->setSingleShot(true);
+    layoutTimer->setInterval(40);
+    connect(layoutTimer, &QTimer::timeout, this, &TreemapWindow::StartLayout);
+    connect(upButton, &QToolButton::clicked, this, &TreemapWindow::ZoomOut);
+    connect(colourCombo, &QComboBox::currentIndexChanged, this, [this] {
+        legend->update();
         StartLayout();
     });
     // The main list is rebuilt (emptied first, then filled) whenever the
     // folder shown changes; follow once, after both.
-    connect(main_->LVlist->model(), &QAbstractItemModel::modelReset, this, [this] {
+    connect(main_->folderList->model(), &QAbstractItemModel::modelReset, this, [this] {
         if (followPending_) return;
         followPending_ = true;
         QTimer::singleShot(0, this, [this] {
@@ -156,12 +156,12 @@ TFMtreemap::TFMtreemap(TFMmain* main) : QWidget(main, Qt::Window), main_(main) {
     });
 }
 
-TFMtreemap::~TFMtreemap() {
+TreemapWindow::~TreemapWindow() {
     if (cancel_) cancel_->store(true);
     pool_.waitForDone();
 }
 
-void TFMtreemap::showEvent(QShowEvent* event) {
+void TreemapWindow::showEvent(QShowEvent* event) {
     if (!placed_) {
         placed_ = true;
         PlaceBesideMain();
@@ -170,9 +170,9 @@ void TFMtreemap::showEvent(QShowEvent* event) {
     Follow();
 }
 
-void TFMtreemap::PlaceBesideMain() {
+void TreemapWindow::PlaceBesideMain() {
     const QRect mainFrame = main_->frameGeometry();
-    const QScreen* screen = TFMmain::ScreenOf(mainFrame);
+    const QScreen* screen = MainWindow::ScreenOf(mainFrame);
     if (!screen) screen = QGuiApplication::primaryScreen();
     if (!screen) return;
     const QRect avail = screen->availableGeometry();
@@ -188,10 +188,10 @@ void TFMtreemap::PlaceBesideMain() {
     QPoint at(mainFrame.right() + 1, mainFrame.top());
     if (at.x() + outer.width() > avail.right() + 1) at.setX(mainFrame.left() - outer.width());
     if (at.x() < avail.left()) at.setX(mainFrame.right() + 1 - outer.width());
-    move(TFMmain::FitFrame(QRect(at, outer), avail).topLeft());
+    move(MainWindow::FitFrame(QRect(at, outer), avail).topLeft());
 }
 
-void TFMtreemap::Follow() {
+void TreemapWindow::Follow() {
     const RowList& rows = main_->Rows();
     const GlobalState& g = Global();
     std::string path = rows.empty() ? std::string() : SplitRow(rows[0]).Caption;
@@ -202,9 +202,9 @@ void TFMtreemap::Follow() {
         image_ = QImage();
         shown_ = ++pending_;
         hovered_ = -1;
-        LLpath->clear();
-        BTup->setEnabled(false);
-        IMmap->update();
+        pathLabel->clear();
+        upButton->setEnabled(false);
+        mapView->update();
         return;
     }
     if (path.back() != '\\') path += '\\';
@@ -214,23 +214,23 @@ void TFMtreemap::Follow() {
         MakeSource(g.Folders, path, static_cast<int32_t>(drive.ClusterSize), used));
     // Without the file index of the last measurement the folders' files are
     // blocks; one line says how to get the single files.
-    LLpath->setText(QStringLiteral(" ") + Q(path) +
+    pathLabel->setText(QStringLiteral(" ") + Q(path) +
                     (source_->Files || g.Folders.Count() == 0
                          ? QString()
                          : QStringLiteral("　（計測し直すと1つ1つのファイルを表示します）")));
-    LLpath->setToolTip(Q(path));
-    BTup->setEnabled(path.size() > 3);
+    pathLabel->setToolTip(Q(path));
+    upButton->setEnabled(path.size() > 3);
     StartLayout();
 }
 
-void TFMtreemap::StartLayout() {
-    TMlayout->stop();
+void TreemapWindow::StartLayout() {
+    layoutTimer->stop();
     if (!source_) return;
     if (cancel_) cancel_->store(true);
     cancel_ = std::make_shared<std::atomic<bool>>(false);
     const uint64_t generation = ++pending_;
-    const int w = std::max(1, IMmap->width()), h = std::max(1, IMmap->height());
-    const int colours = CBcol->currentIndex();
+    const int w = std::max(1, mapView->width()), h = std::max(1, mapView->height());
+    const int colours = colourCombo->currentIndex();
     const int unit = Global().SizeUnit;
     auto source = source_;
     auto cancel = cancel_;
@@ -248,7 +248,7 @@ void TFMtreemap::StartLayout() {
     });
 }
 
-void TFMtreemap::SetHighlight(const TmHighlight& highlight) {
+void TreemapWindow::SetHighlight(const TmHighlight& highlight) {
     const bool same = highlight.On == highlight_.On &&
                       (!highlight.On || (highlight.Extension == highlight_.Extension && highlight.Kind == highlight_.Kind &&
                                          highlight.AnyExtension == highlight_.AnyExtension));
@@ -260,14 +260,14 @@ void TFMtreemap::SetHighlight(const TmHighlight& highlight) {
     else StartDrawing();
 }
 
-void TFMtreemap::StartDrawing() {
+void TreemapWindow::StartDrawing() {
     if (!source_ || map_.Nodes.empty()) return;
     if (cancel_) cancel_->store(true);
     cancel_ = std::make_shared<std::atomic<bool>>(false);
     const uint64_t generation = ++pending_;
     auto map = std::make_shared<Treemap>(map_);
     auto cancel = cancel_;
-    const int colours = CBcol->currentIndex();
+    const int colours = colourCombo->currentIndex();
     const int unit = Global().SizeUnit;
     const TmHighlight highlight = highlight_;
     pool_.start([this, generation, map, cancel, colours, unit, highlight] {
@@ -279,31 +279,31 @@ void TFMtreemap::StartDrawing() {
     });
 }
 
-void TFMtreemap::Finished(uint64_t generation, Treemap map, QImage image) {
+void TreemapWindow::Finished(uint64_t generation, Treemap map, QImage image) {
     if (generation != pending_) return;
     map_ = std::move(map);
     image_ = std::move(image);
     shown_ = generation;
     hovered_ = -1;
-    IMmap->update();
-    IMlegend->update();  // its grey's share is the new map's
+    mapView->update();
+    legend->update();  // its grey's share is the new map's
 }
 
-int TFMtreemap::NodeAt(const QPoint& point) const {
-    if (map_.Width <= 0 || map_.Height <= 0 || IMmap->width() <= 0 || IMmap->height() <= 0) return -1;
-    const double x = (point.x() + 0.5) * map_.Width / IMmap->width();
-    const double y = (point.y() + 0.5) * map_.Height / IMmap->height();
+int TreemapWindow::NodeAt(const QPoint& point) const {
+    if (map_.Width <= 0 || map_.Height <= 0 || mapView->width() <= 0 || mapView->height() <= 0) return -1;
+    const double x = (point.x() + 0.5) * map_.Width / mapView->width();
+    const double y = (point.y() + 0.5) * map_.Height / mapView->height();
     const int node = HitTest(map_, x, y);
     return node > 0 ? node : -1;
 }
 
-void TFMtreemap::SetHovered(int node) {
+void TreemapWindow::SetHovered(int node) {
     if (node == hovered_) return;
     hovered_ = node;
-    IMmap->update();
+    mapView->update();
 }
 
-void TFMtreemap::SelectInMain(int node) {
+void TreemapWindow::SelectInMain(int node) {
     if (node <= 0 || static_cast<size_t>(node) >= map_.Nodes.size() || !map_.Source) return;
     const TmNode& n = map_.Nodes[static_cast<size_t>(node)];
     const std::string shown = map_.Source->Path;
@@ -322,17 +322,17 @@ void TFMtreemap::SelectInMain(int node) {
     for (size_t r = 0; r < rows.size(); ++r) {
         const RowFields f = SplitRow(rows[r]);
         if (f.Image == image && f.Caption == name) {
-            QAbstractItemModel* model = main_->LVlist->model();
-            main_->LVlist->selectionModel()->setCurrentIndex(
+            QAbstractItemModel* model = main_->folderList->model();
+            main_->folderList->selectionModel()->setCurrentIndex(
                 model->index(static_cast<int>(r), 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-            main_->LVlist->scrollTo(model->index(static_cast<int>(r), 0));
+            main_->folderList->scrollTo(model->index(static_cast<int>(r), 0));
             break;
         }
     }
 
     // The tree: the folder's node, its levels filled on the way as the
     // main window opens a path, but the list left as it is.
-    QTreeWidget* tree = main_->TVtree;
+    QTreeWidget* tree = main_->folderTree;
     QTreeWidgetItem* item = tree->topLevelItem(0);
     if (!item || folder.size() < 3) return;
     std::string rest = folder.substr(3);
@@ -351,7 +351,7 @@ void TFMtreemap::SelectInMain(int node) {
     tree->scrollToItem(item);
 }
 
-void TFMtreemap::ZoomIn(int node) {
+void TreemapWindow::ZoomIn(int node) {
     if (node <= 0 || static_cast<size_t>(node) >= map_.Nodes.size()) return;
     const TmKind kind = map_.Nodes[static_cast<size_t>(node)].Kind;
     if (kind == TM_FILE) return;
@@ -362,12 +362,12 @@ void TFMtreemap::ZoomIn(int node) {
     main_->OpenPath(folder, false);
 }
 
-void TFMtreemap::ZoomOut() {
+void TreemapWindow::ZoomOut() {
     if (!source_ || source_->Path.size() <= 3) return;
     main_->OpenPath(ParentFolder(source_->Path), false);
 }
 
-void TFMtreemap::keyPressEvent(QKeyEvent* event) {
+void TreemapWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Backspace) {
         ZoomOut();
         return;
@@ -375,10 +375,10 @@ void TFMtreemap::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-bool TFMtreemap::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == IMlegend && event->type() == QEvent::Paint) {
-        QPainter p(IMlegend);
-        DrawLegend(p, IMlegend->rect(), CBcol->currentIndex(), &map_);
+bool TreemapWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == legend && event->type() == QEvent::Paint) {
+        QPainter p(legend);
+        DrawLegend(p, legend->rect(), colourCombo->currentIndex(), &map_);
         return true;
     }
     return QWidget::eventFilter(watched, event);

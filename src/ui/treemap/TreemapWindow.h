@@ -22,14 +22,14 @@ class QToolButton;
 
 namespace nrvs {
 
-class TFMmain;
-class TFMtreemap;
+class MainWindow;
+class TreemapWindow;
 
 // The map itself.
 class TreemapView : public QWidget {
     Q_OBJECT
 public:
-    explicit TreemapView(TFMtreemap* owner);
+    explicit TreemapView(TreemapWindow* owner);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -40,14 +40,14 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
-    TFMtreemap* owner_;
+    TreemapWindow* owner_;
 };
 
-class TFMtreemap : public QWidget {
+class TreemapWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TFMtreemap(TFMmain* main);
-    ~TFMtreemap() override;
+    explicit TreemapWindow(MainWindow* main);
+    ~TreemapWindow() override;
 
     // Reads the folder shown in the main window again and lays it out.
     void Follow();
@@ -72,11 +72,11 @@ public:
     const TmHighlight& Highlight() const { return highlight_; }
     void SetHovered(int node);
 
-    QToolButton* BTup;
-    QComboBox* CBcol;
-    QLabel* LLpath;
-    TreemapView* IMmap;
-    QWidget* IMlegend;
+    QToolButton* upButton;
+    QComboBox* colourCombo;
+    QLabel* pathLabel;
+    TreemapView* mapView;
+    QWidget* legend;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -92,7 +92,7 @@ private:
     void Finished(uint64_t generation, Treemap map, QImage image);
     void StartDrawing();
 
-    TFMmain* main_;
+    MainWindow* main_;
     std::shared_ptr<const TmSource> source_;
     Treemap map_;
     QImage image_;
@@ -102,7 +102,7 @@ private:
     uint64_t shown_ = 0;    // the generation on screen
     std::shared_ptr<std::atomic<bool>> cancel_;
     QThreadPool pool_;
-    QTimer* TMlayout;
+    QTimer* layoutTimer;
     bool followPending_ = false;
 };
 

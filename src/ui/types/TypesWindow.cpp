@@ -63,7 +63,7 @@ public:
 // its graph column.
 class ShareDelegate : public QStyledItemDelegate {
 public:
-    ShareDelegate(const TFMtypes* owner, QObject* parent) : QStyledItemDelegate(parent), owner_(owner) {}
+    ShareDelegate(const TypesWindow* owner, QObject* parent) : QStyledItemDelegate(parent), owner_(owner) {}
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         if (index.column() != C_SHARE) {
             QStyledItemDelegate::paint(painter, option, index);
@@ -103,7 +103,7 @@ public:
     }
 
 private:
-    const TFMtypes* owner_;
+    const TypesWindow* owner_;
 };
 
 // The text of the 割合 column as the bar's cell shows it.
@@ -114,57 +114,57 @@ QString ShareText(uint64_t occupied, uint64_t total) {
 
 } // namespace
 
-TFMtypes::TFMtypes(TFMmain* main) : QDialog(main), main_(main) {
-    QVBoxLayout* layout = SetUpReportWindow(this, "TFMtypes", QStringLiteral(" ファイルの種類"), 640, 460);
+TypesWindow::TypesWindow(MainWindow* main) : QDialog(main), main_(main) {
+    QVBoxLayout* layout = SetUpReportWindow(this, "TypesWindow", QStringLiteral(" ファイルの種類"), 640, 460);
     auto* top = new QHBoxLayout;
     top->setSpacing(4);
-    CBgroup = new QComboBox(this);
-    CBgroup->setObjectName("CBgroup");
-    CBgroup->addItems({QStringLiteral("拡張子ごと"), QStringLiteral("種類ごと")});
-    CKdrive = new QCheckBox(QStringLiteral("ドライブ全体"), this);
-    CKdrive->setObjectName("CKdrive");
-    BTrefresh = new QPushButton(QStringLiteral("更新"), this);
-    BTrefresh->setObjectName("BTrefresh");
-    BTrefresh->setAutoDefault(false);
-    BTrefresh->setToolTip(QStringLiteral("最新の計測結果で一覧を作り直します (F5)"));
-    top->addWidget(CBgroup);
-    top->addWidget(CKdrive);
+    groupCombo = new QComboBox(this);
+    groupCombo->setObjectName("groupCombo");
+    groupCombo->addItems({QStringLiteral("拡張子ごと"), QStringLiteral("種類ごと")});
+    wholeDriveCheck = new QCheckBox(QStringLiteral("ドライブ全体"), this);
+    wholeDriveCheck->setObjectName("wholeDriveCheck");
+    refreshButton = new QPushButton(QStringLiteral("更新"), this);
+    refreshButton->setObjectName("refreshButton");
+    refreshButton->setAutoDefault(false);
+    refreshButton->setToolTip(QStringLiteral("最新の計測結果で一覧を作り直します (F5)"));
+    top->addWidget(groupCombo);
+    top->addWidget(wholeDriveCheck);
     top->addStretch(1);
-    top->addWidget(BTrefresh);
+    top->addWidget(refreshButton);
     layout->addLayout(top);
 
-    LLstate = new QLabel(this);
-    LLstate->setObjectName("LLstate");
-    LLstate->setTextFormat(Qt::PlainText);
-    layout->addWidget(LLstate);
+    stateLabel = new QLabel(this);
+    stateLabel->setObjectName("stateLabel");
+    stateLabel->setTextFormat(Qt::PlainText);
+    layout->addWidget(stateLabel);
 
-    LVlist = MakeReportList(this,
+    reportList = MakeReportList(this,
                             {QStringLiteral("拡張子"), QStringLiteral("種類"), QStringLiteral("ファイル数"),
                              QStringLiteral("容量"), QStringLiteral("占有量"), QStringLiteral("割合")},
                             QAbstractItemView::SingleSelection);
-    LVlist->header()->setStretchLastSection(true);
-    LVlist->setItemDelegate(new ShareDelegate(this, LVlist));
-    LVlist->setSortingEnabled(true);
-    LVlist->sortByColumn(C_OCCUPIED, Qt::DescendingOrder);
-    LVlist->installEventFilter(this);
-    layout->addWidget(LVlist, 1);
+    reportList->header()->setStretchLastSection(true);
+    reportList->setItemDelegate(new ShareDelegate(this, reportList));
+    reportList->setSortingEnabled(true);
+    reportList->sortByColumn(C_OCCUPIED, Qt::DescendingOrder);
+    reportList->installEventFilter(this);
+    layout->addWidget(reportList, 1);
 
-    connect(CBgroup, &QComboBox::currentIndexChanged, this, [this] {
+    connect(groupCombo, &QComboBox::currentIndexChanged, this, [this] {
         if (isVisible()) Fill();
     });
-    connect(CKdrive, &QCheckBox::toggled, this, [this] {
+    connect(wholeDriveCheck, &QCheckBox::toggled, this, [this] {
         if (isVisible()) Fill();
     });
-    connect(BTrefresh, &QPushButton::clicked, this, &TFMtypes::Refresh);
-    connect(LVlist, &QTreeWidget::itemSelectionChanged, this, &TFMtypes::SelectionChanged);
-    connect(LVlist, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) { OpenInFiles(item); });
+    connect(refreshButton, &QPushButton::clicked, this, &TypesWindow::Refresh);
+    connect(reportList, &QTreeWidget::itemSelectionChanged, this, &TypesWindow::SelectionChanged);
+    connect(reportList, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) { OpenInFiles(item); });
 }
 
-TFMtypes::~TFMtypes() = default;
+TypesWindow::~TypesWindow() = default;
 
-bool TFMtypes::ByKind() const { return CBgroup->currentIndex() == 1; }
+bool TypesWindow::ByKind() const { return groupCombo->currentIndex() == 1; }
 
-void TFMtypes::OpenTypes() {
+void TypesWindow::OpenTypes() {
     // The folder the main window shows when the window is asked for.
     below_.clear();
     const DriveRecord* drive = Global().CurrentDrive;
@@ -176,17 +176,17 @@ void TFMtypes::OpenTypes() {
     else Refresh();
     raise();
     activateWindow();
-    LVlist->setFocus();
+    reportList->setFocus();
 }
 
-void TFMtypes::showEvent(QShowEvent* event) {
+void TypesWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous()) return;
     if (!loaded_) LoadSettings();
     Refresh();
 }
 
-void TFMtypes::hideEvent(QHideEvent* event) {
+void TypesWindow::hideEvent(QHideEvent* event) {
     QDialog::hideEvent(event);
     if (event->spontaneous()) return;
     // The treemap shows every file again once the rows that lit them are gone.
@@ -194,32 +194,34 @@ void TFMtypes::hideEvent(QHideEvent* event) {
     SaveSettings();
 }
 
-void TFMtypes::LoadSettings() {
+void TypesWindow::LoadSettings() {
     loaded_ = true;
     const TypesSettings s = LoadTypesSettings(TypesSettingsName());
     if (s.Left >= 0 || s.Top >= 0) setGeometry(s.Left, s.Top, s.Width, s.Height);
     else resize(s.Width, s.Height);
-    for (int c = 0; c < kTypesColumns; ++c) LVlist->header()->resizeSection(c, s.ColumnWidths[static_cast<size_t>(c)]);
-    const QSignalBlocker b(CBgroup);
-    CBgroup->setCurrentIndex(s.ByKind ? 1 : 0);
-    LVlist->sortByColumn(s.SortColumn, s.Ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    for (int c = 0; c < kTypesColumns; ++c)
+        reportList->header()->resizeSection(c, s.ColumnWidths[static_cast<size_t>(c)]);
+    const QSignalBlocker b(groupCombo);
+    groupCombo->setCurrentIndex(s.ByKind ? 1 : 0);
+    reportList->sortByColumn(s.SortColumn, s.Ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
-void TFMtypes::SaveSettings() {
+void TypesWindow::SaveSettings() {
     TypesSettings s;
     const QRect g = geometry();
     s.Left = g.left();
     s.Top = g.top();
     s.Width = g.width();
     s.Height = g.height();
-    for (int c = 0; c < kTypesColumns; ++c) s.ColumnWidths[static_cast<size_t>(c)] = LVlist->header()->sectionSize(c);
+    for (int c = 0; c < kTypesColumns; ++c)
+        s.ColumnWidths[static_cast<size_t>(c)] = reportList->header()->sectionSize(c);
     s.ByKind = ByKind();
-    s.SortColumn = LVlist->header()->sortIndicatorSection();
-    s.Ascending = LVlist->header()->sortIndicatorOrder() == Qt::AscendingOrder;
+    s.SortColumn = reportList->header()->sortIndicatorSection();
+    s.Ascending = reportList->header()->sortIndicatorOrder() == Qt::AscendingOrder;
     if (!SaveTypesSettings(s, TypesSettingsName())) TellSaveFailed(TypesSettingsName());
 }
 
-bool TFMtypes::EnsureIndex() {
+bool TypesWindow::EnsureIndex() {
     const DriveRecord* drive = Global().CurrentDrive;
     if (!drive || !drive->Ready || drive->RootPath.empty()) {
         index_.reset();
@@ -245,30 +247,30 @@ bool TFMtypes::EnsureIndex() {
     return false;
 }
 
-void TFMtypes::Refresh() {
+void TypesWindow::Refresh() {
     index_.reset();
     Fill();
 }
 
-void TFMtypes::ShowState(const QString& text) { LLstate->setText(text); }
+void TypesWindow::ShowState(const QString& text) { stateLabel->setText(text); }
 
-void TFMtypes::Fill() {
-    const int column = LVlist->header()->sortIndicatorSection();
-    const Qt::SortOrder order = LVlist->header()->sortIndicatorOrder();
-    LVlist->setSortingEnabled(false);
-    LVlist->clear();
+void TypesWindow::Fill() {
+    const int column = reportList->header()->sortIndicatorSection();
+    const Qt::SortOrder order = reportList->header()->sortIndicatorOrder();
+    reportList->setSortingEnabled(false);
+    reportList->clear();
     // The rows that lit the treemap are gone, whether or not the view says so.
     ClearHighlight();
     total_ = 0;
     if (!EnsureIndex()) {
-        LVlist->setSortingEnabled(true);
+        reportList->setSortingEnabled(true);
         return;
     }
     std::string below;
-    if (!CKdrive->isChecked() && !below_.empty() && below_[0] == index_->Letter()) {
+    if (!wholeDriveCheck->isChecked() && !below_.empty() && below_[0] == index_->Letter()) {
         if (index_->FindFolder(below_) < 0) {
             ShowState(Q(below_ + " は計測されていません。フォルダを計測するか「ドライブ全体」を選んでください。"));
-            LVlist->setSortingEnabled(true);
+            reportList->setSortingEnabled(true);
             return;
         }
         below = below_;
@@ -302,15 +304,15 @@ void TFMtypes::Fill() {
         for (int c : {C_FILES, C_SIZE, C_OCCUPIED}) item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
         items << item;
     }
-    LVlist->addTopLevelItems(items);
-    LVlist->setSortingEnabled(true);
-    LVlist->sortByColumn(column, order);
+    reportList->addTopLevelItems(items);
+    reportList->setSortingEnabled(true);
+    reportList->sortByColumn(column, order);
     const std::string scope = below.empty() ? std::string(1, index_->Letter()) + ":\\" : below;
     ShowState(Q(FormatText("%s のファイル %s 個、%zu 種類", scope.c_str(), GroupedNumber(static_cast<double>(files), 0).c_str(),
                            rows.size())));
 }
 
-TmHighlight TFMtypes::HighlightOf(const QTreeWidgetItem* item) const {
+TmHighlight TypesWindow::HighlightOf(const QTreeWidgetItem* item) const {
     TmHighlight h;
     if (!item) return h;
     h.On = true;
@@ -320,20 +322,20 @@ TmHighlight TFMtypes::HighlightOf(const QTreeWidgetItem* item) const {
     return h;
 }
 
-void TFMtypes::SelectionChanged() {
-    const QList<QTreeWidgetItem*> chosen = LVlist->selectedItems();
+void TypesWindow::SelectionChanged() {
+    const QList<QTreeWidgetItem*> chosen = reportList->selectedItems();
     if (chosen.isEmpty()) {
         ClearHighlight();
         return;
     }
-    if (main_ && main_->Tmap) main_->Tmap->SetHighlight(HighlightOf(chosen.front()));
+    if (main_ && main_->MapWindow) main_->MapWindow->SetHighlight(HighlightOf(chosen.front()));
 }
 
-void TFMtypes::ClearHighlight() {
-    if (main_ && main_->Tmap && main_->Tmap->Highlight().On) main_->Tmap->SetHighlight(TmHighlight{});
+void TypesWindow::ClearHighlight() {
+    if (main_ && main_->MapWindow && main_->MapWindow->Highlight().On) main_->MapWindow->SetHighlight(TmHighlight{});
 }
 
-void TFMtypes::OpenInFiles(const QTreeWidgetItem* item) {
+void TypesWindow::OpenInFiles(const QTreeWidgetItem* item) {
     if (!item || !main_ || !main_->Files) return;
     std::string extensions;
     if (!ByKind()) {
@@ -342,7 +344,10 @@ void TFMtypes::OpenInFiles(const QTreeWidgetItem* item) {
     } else if (index_ && index_->IsOpen()) {
         // A kind: the extensions of that kind found here.
         const int kind = item->data(C_EXT, kKindRole).toInt();
-        const std::string below = CKdrive->isChecked() || below_.empty() || below_[0] != index_->Letter() ? "" : below_;
+        const std::string below =
+            wholeDriveCheck->isChecked() || below_.empty() || below_[0] != index_->Letter()
+                ? ""
+                : below_;
         std::vector<std::string> found;
         for (const TypeRow& r : TypeStatistics(*index_, below, false))
             if (r.Kind == kind && !r.Extension.empty() &&
@@ -350,10 +355,10 @@ void TFMtypes::OpenInFiles(const QTreeWidgetItem* item) {
                 found.push_back(r.Extension);
         for (const std::string& e : found) extensions += (extensions.empty() ? "" : ", ") + e;
     }
-    main_->Files->OpenLargestWithExtension(extensions, CKdrive->isChecked());
+    main_->Files->OpenLargestWithExtension(extensions, wholeDriveCheck->isChecked());
 }
 
-void TFMtypes::changeEvent(QEvent* event) {
+void TypesWindow::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
     if (event->type() != QEvent::ActivationChange || !isVisible() || !isActiveWindow()) return;
     // Coming back after a measurement or another drive in the main window
@@ -363,7 +368,7 @@ void TFMtypes::changeEvent(QEvent* event) {
     if (!index_ || drive->RootPath[0] != index_->Letter() || CacheHeaderLine(*drive) != index_->CacheHeader()) Refresh();
 }
 
-void TFMtypes::keyPressEvent(QKeyEvent* event) {
+void TypesWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F5) {
         event->accept();
         Refresh();
@@ -372,15 +377,16 @@ void TFMtypes::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-bool TFMtypes::eventFilter(QObject* watched, QEvent* event) {
+bool TypesWindow::eventFilter(QObject* watched, QEvent* event) {
     // A tool window's shortcuts are its owner's: without this the main
     // window's F5 would read the main list again instead of these rows.
-    if (watched == LVlist && event->type() == QEvent::ShortcutOverride &&
+    if (watched == reportList && event->type() == QEvent::ShortcutOverride &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_F5) {
         event->accept();
         return true;
     }
-    if (watched == LVlist && event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F5) {
+    if (watched == reportList && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_F5) {
         Refresh();
         return true;
     }

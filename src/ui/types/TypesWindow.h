@@ -23,14 +23,14 @@ class QTreeWidgetItem;
 
 namespace nrvs {
 
-class TFMmain;
+class MainWindow;
 struct TmHighlight;
 
-class TFMtypes : public QDialog {
+class TypesWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TFMtypes(TFMmain* main);
-    ~TFMtypes() override;
+    explicit TypesWindow(MainWindow* main);
+    ~TypesWindow() override;
 
     // Shows the window for the folder the main window shows.
     void OpenTypes();
@@ -47,11 +47,11 @@ public:
     // Double click: the row's files in the largest-files window.
     void OpenInFiles(const QTreeWidgetItem* item);
 
-    QComboBox* CBgroup;
-    QCheckBox* CKdrive;
-    QPushButton* BTrefresh;
-    QLabel* LLstate;
-    QTreeWidget* LVlist;
+    QComboBox* groupCombo;
+    QCheckBox* wholeDriveCheck;
+    QPushButton* refreshButton;
+    QLabel* stateLabel;
+    QTreeWidget* reportList;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -70,7 +70,7 @@ private:
     void SelectionChanged();
     void ClearHighlight();
 
-    TFMmain* main_;
+    MainWindow* main_;
     bool loaded_ = false;
     std::shared_ptr<FileIndex> index_;
     std::string below_;

@@ -1,5 +1,6 @@
-// Scans of other machines: an ncdu or gdu export taken in as a drive letter
-// of its own, and the folder shown written out in that format.
+// The main window's file menu: scans of other machines (an ncdu or gdu export
+// taken in as a drive letter of its own, and the folder shown written out in
+// that format) and quitting.
 #include "ui/main/MainWindow.h"
 
 #include "core/measure/Measure.h"
@@ -41,11 +42,11 @@ char FreeImportLetter() {
 
 } // namespace
 
-std::string TFMmain::ChooseScanFile(bool save) {
+std::string MainWindow::ChooseScanFile(bool save) {
     return ScanFileChooser ? ScanFileChooser(save) : ChooseWithDialog(this, save);
 }
 
-void TFMmain::MMprcimpClick() {
+void MainWindow::onFileImportScan() {
     const std::string file = ChooseScanFile(false);
     if (file.empty()) return;
     const char letter = FreeImportLetter();
@@ -78,7 +79,7 @@ void TFMmain::MMprcimpClick() {
     ShowMessageBox(text, MB_ICONINFORMATION);
 }
 
-void TFMmain::MMprcexnClick() {
+void MainWindow::onFileExportNcdu() {
     const DriveRecord* cur = Global().CurrentDrive;
     if (!cur || !cur->Ready || model_->rowCount() == 0) return;
     const std::string path = model_->RowAt(0).Caption;
@@ -93,5 +94,7 @@ void TFMmain::MMprcexnClick() {
     }
     ShowMessageBox(path + " を ncdu 形式で書き出しました。\n" + file, MB_ICONINFORMATION);
 }
+
+void MainWindow::onFileQuit() { close(); }
 
 } // namespace nrvs

@@ -1,9 +1,0 @@
-// The changes command of the main window.
-#include "ui/changes/ChangesWindow.h"
-#include "ui/main/MainWindow.h"
-
-namespace nrvs {
-
-void TFMmain::MMmeschgClick() { Changes->OpenChanges(); }
-
-} // namespace nrvs

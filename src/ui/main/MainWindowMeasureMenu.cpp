@@ -1,0 +1,62 @@
+// The main window's measure menu: a drive, the folder shown, the ranking and
+// the changes since the previous measurement.
+#include "ui/main/MainWindow.h"
+
+#include "core/GlobalState.h"
+#include "core/measure/Measure.h"
+#include "ui/changes/ChangesWindow.h"
+#include "ui/main/RowModel.h"
+#include "ui/rank/RankingWindow.h"
+#include "ui/running/RunningDialog.h"
+#include "ui/settings/MeasureDrivesDialog.h"
+
+namespace nrvs {
+
+void MainWindow::ReopenAfterMeasure(const std::string& path) {
+    GlobalState& g = Global();
+    justMeasured_ = true;
+    OpenPath(path, true);
+    if (g.CurrentDrive) ShowDriveStatus(*g.CurrentDrive, &g.Folders);
+    justMeasured_ = false;
+}
+
+namespace {
+// The running dialog's hooks, and the drives-to-measure dialog for the choice.
+class DriveChoiceHooks : public RunningHooks {
+public:
+    DriveChoiceHooks(RunningDialog& running, MeasureDrivesDialog& choose) : RunningHooks(running), choose_(choose) {}
+    bool ChooseDrives(std::string& flags) override { return choose_.Run(flags); }
+
+private:
+    MeasureDrivesDialog& choose_;
+};
+} // namespace
+
+void MainWindow::onMeasureDrive() {
+    GlobalState& g = Global();
+    DriveChoiceHooks hooks(*Running, *MeasureDrivesChoice);
+    if (!MeasureDrives(hooks) || !g.CurrentDrive) return;
+    ReopenAfterMeasure(g.CurrentDrive->RootPath);
+}
+
+void MainWindow::onMeasureFolder() {
+    GlobalState& g = Global();
+    if (!g.CurrentDrive || !g.CurrentDrive->Ready || model_->rowCount() == 0) return;
+    const std::string path = model_->RowAt(0).Caption;
+    RunningHooks hooks(*Running);
+    if (!MeasureFolder(path, hooks)) return;
+    ReopenAfterMeasure(path);
+}
+
+// The ranking shows what was measured; a drive whose volume cannot be read
+// has nothing to rank.
+void MainWindow::onMeasureRanking() {
+    GlobalState& g = Global();
+    if (!g.CurrentDrive || !g.CurrentDrive->Ready || !g.Drives.ReadVolume(*g.CurrentDrive)) return;
+    Ranking->setGeometry(geometry().adjusted(32, 32, -32, -32));
+    Ranking->exec();
+}
+
+void MainWindow::onMeasureChanges() { Changes->OpenChanges(); }
+
+} // namespace nrvs
