@@ -302,7 +302,7 @@ int MakeIndex(const std::string& cache, const std::string& out) {
             const char* ext = kExtensions[rng() % (sizeof kExtensions / sizeof *kExtensions)];
             std::string name = "file" + std::to_string(k) + "_" + std::to_string(rng() % 100000);
             if (*ext) name += std::string(".") + ext;
-            if (rng() % 50 == 0) file.Flags |= nrvs::FI_EXECUTABLE;
+            if (rng() % 50 == 0) file.Flags |= nrvs::INDEX_FLAG_EXECUTABLE;
             files.Add(file, name);
         }
         f.Count = count;
@@ -400,7 +400,7 @@ int TreemapStep(const std::string& cache, const char* png) {
     const size_t listPeak = StatusBytes("VmHWM:");
     // The root's entries, which the window has from a listing of the disk
     // (a few hundred folders, no time to speak of), are not timed.
-    nrvs::TmSource s;
+    nrvs::TreemapSource s;
     s.Path = "C:\\";
     {
         nrvs::DirListing listing;
@@ -410,7 +410,7 @@ int TreemapStep(const std::string& cache, const char* png) {
     auto t0 = Clock::now();
     s.Lines = nrvs::SubtreeLines(list, s.Path);
     auto tSource = Clock::now();
-    auto source = std::make_shared<const nrvs::TmSource>(std::move(s));
+    auto source = std::make_shared<const nrvs::TreemapSource>(std::move(s));
     nrvs::Treemap map = nrvs::BuildTreemap(source, 1600, 1000, 4);
     auto tLaid = Clock::now();
     if (std::getenv("TMDBG")) {
@@ -423,7 +423,7 @@ int TreemapStep(const std::string& cache, const char* png) {
         for (int k = 0; k < 6; ++k) std::fprintf(stderr, "kind %d: %zu (%zu under a pixel)\n", k, kinds[k], tiny[k]);
         std::fprintf(stderr, "leaves %zu\n", leaves);
     }
-    QImage image = nrvs::DrawTreemap(map, nrvs::TC_KIND, 0);
+    QImage image = nrvs::DrawTreemap(map, nrvs::COLOUR_BY_KIND, 0);
     const double seconds = Seconds(t0, Clock::now());
     std::fprintf(stderr, "source %.3f s, layout %.3f s (%zu nodes), drawing %.3f s\n", Seconds(t0, tSource),
                  Seconds(tSource, tLaid), map.Nodes.size(), Seconds(tLaid, Clock::now()));
@@ -514,11 +514,11 @@ int main(int argc, char** argv) {
             nrvs::Measurement current, previous;
             if (!current.Map(cache)) return Fail("cannot map the cache");
             nrvs::PreviousFault fault;
-            if (nrvs::LoadPrevious('C', current.Header(), previous, &fault) != nrvs::PS_OK)
+            if (nrvs::LoadPrevious('C', current.Header(), previous, &fault) != nrvs::PREVIOUS_OK)
                 return Fail(("no previous measurement: " + fault.Text).c_str());
             std::vector<nrvs::FolderChange> changes = nrvs::CompareMeasurements(previous, current);
             const size_t found = changes.size();
-            nrvs::RankChanges(changes, nrvs::CHK_SIZE, nrvs::CHANGE_ALL, 100);
+            nrvs::RankChanges(changes, nrvs::CHANGE_KEY_SIZE, nrvs::CHANGE_ALL, 100);
             rows = changes.size();
             std::fprintf(stderr, "%zu folders changed\n", found);
         } else if (step == "changes-files") {

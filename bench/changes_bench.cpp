@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
         y.Map(b);
         std::vector<FolderChange> changes = CompareMeasurements(x, y);
         changed = changes.size();
-        RankChanges(changes, CHK_SIZE, CHANGE_ALL, 100);
+        RankChanges(changes, CHANGE_KEY_SIZE, CHANGE_ALL, 100);
         ours.push_back(Seconds(t0));
         t0 = std::chrono::steady_clock::now();
         if (std::system(diffCommand.c_str()) == -1) return 1;

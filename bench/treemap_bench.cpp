@@ -135,16 +135,16 @@ Result Run(const std::string& cacheFile, const std::string& folder, const std::v
         list.Load(cacheFile);
         auto t1 = Clock::now();
         const double c1 = CpuSeconds();
-        nrvs::TmSource source;
+        nrvs::TreemapSource source;
         source.Path = folder;
         source.Lines = nrvs::SubtreeLines(list, folder);
         source.Entries = entries;
-        auto shared = std::make_shared<const nrvs::TmSource>(std::move(source));
+        auto shared = std::make_shared<const nrvs::TreemapSource>(std::move(source));
         auto t2 = Clock::now();
         const double c2 = CpuSeconds();
         nrvs::Treemap map = nrvs::BuildTreemap(shared, 1600, 1000);
         auto t3 = Clock::now();
-        QImage image = nrvs::DrawTreemap(map, nrvs::TC_KIND, 0);
+        QImage image = nrvs::DrawTreemap(map, nrvs::COLOUR_BY_KIND, 0);
         auto t4 = Clock::now();
         const double c4 = CpuSeconds();
         // A new size: the window lays out again with what the first
@@ -152,7 +152,7 @@ Result Run(const std::string& cacheFile, const std::string& folder, const std::v
         const double c5 = CpuSeconds();
         auto t5 = Clock::now();
         nrvs::Treemap again = nrvs::BuildTreemap(shared, 1500, 950);
-        QImage image2 = nrvs::DrawTreemap(again, nrvs::TC_KIND, 0);
+        QImage image2 = nrvs::DrawTreemap(again, nrvs::COLOUR_BY_KIND, 0);
         relayout.push_back(Seconds(t5, Clock::now()));
         cpuRelayout.push_back(CpuSeconds() - c5);
         cpuLoad.push_back(c1 - c0);
@@ -311,30 +311,30 @@ void RunIndexed(const IndexedDrive& d, int rounds) {
     std::vector<double> first, resized, lit;
     size_t nodes = 0, fileTiles = 0;
     for (int round = 0; round < rounds; ++round) {
-        nrvs::TmSource source;
+        nrvs::TreemapSource source;
         source.Path = "C:\\";
         source.Lines = nrvs::SubtreeLines(list, source.Path);
         source.Entries = d.rootEntries;
         source.Files = index;
-        auto shared = std::make_shared<const nrvs::TmSource>(std::move(source));
+        auto shared = std::make_shared<const nrvs::TreemapSource>(std::move(source));
         auto t0 = Clock::now();
         nrvs::Treemap map = nrvs::BuildTreemap(shared, 1600, 1000);
-        QImage image = nrvs::DrawTreemap(map, nrvs::TC_KIND, 0);
+        QImage image = nrvs::DrawTreemap(map, nrvs::COLOUR_BY_KIND, 0);
         auto t1 = Clock::now();
         nrvs::Treemap again = nrvs::BuildTreemap(shared, 1500, 950);
-        QImage image2 = nrvs::DrawTreemap(again, nrvs::TC_KIND, 0);
+        QImage image2 = nrvs::DrawTreemap(again, nrvs::COLOUR_BY_KIND, 0);
         auto t2 = Clock::now();
-        nrvs::TmHighlight jpg;
+        nrvs::TreemapHighlight jpg;
         jpg.On = true;
         jpg.Extension = "jpg";
-        QImage image3 = nrvs::DrawTreemap(map, nrvs::TC_KIND, 0, nullptr, jpg);
+        QImage image3 = nrvs::DrawTreemap(map, nrvs::COLOUR_BY_KIND, 0, nullptr, jpg);
         auto t3 = Clock::now();
         first.push_back(Seconds(t0, t1));
         resized.push_back(Seconds(t1, t2));
         lit.push_back(Seconds(t2, t3));
         nodes = map.Nodes.size();
         fileTiles = 0;
-        for (const auto& n : map.Nodes) fileTiles += n.Kind == nrvs::TM_INDEXED_FILE;
+        for (const auto& n : map.Nodes) fileTiles += n.Kind == nrvs::TILE_INDEXED_FILE;
     }
     auto row = [](const char* name, const Stats& s, double goal) {
         std::printf("  %-40s %8.3f s  (%.3f..%.3f)   goal < %.1f s  %s\n", name, s.median, s.low, s.high, goal,
@@ -397,7 +397,7 @@ int main(int argc, char** argv) {
     usr.Sort();
     const std::string usrFile = dir + "/NRVS_U.txt";
     usr.Save(usrFile);
-    nrvs::TmSource listing;
+    nrvs::TreemapSource listing;
     listing.Path = "C:\\usr\\";
     nrvs::ListEntries(listing, 4096);
     std::printf("\n/usr: %d folders (measured in %.2f s)\n", usr.Count(), measured);

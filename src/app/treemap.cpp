@@ -29,8 +29,8 @@ int main(int argc, char** argv) {
     platform::SetExecutablePath(exe);
     const std::string path = argv[1], out = argv[2];
     const int width = std::atoi(argv[3]), height = std::atoi(argv[4]);
-    const int colours = std::string(argv[5]) == "depth" ? TC_DEPTH : TC_KIND;
-    TmHighlight highlight;
+    const int colours = std::string(argv[5]) == "depth" ? COLOUR_BY_DEPTH : COLOUR_BY_KIND;
+    TreemapHighlight highlight;
     if (argv[6][0] == '=') {
         highlight.On = true;
         highlight.Extension = argv[6] + 1;
@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
     if (g.Folders.Count() == 0)
         std::fprintf(stderr, "norvessa-cli: %c: has not been measured; its folders are drawn as not measured\n", path[0]);
     const double used = path.size() == 3 && drive->TotalBytes > 0 ? drive->TotalBytes - drive->FreeBytes : -1;
-    auto source = std::make_shared<const TmSource>(
+    auto source = std::make_shared<const TreemapSource>(
         MakeSource(g.Folders, path, static_cast<int32_t>(drive->ClusterSize), used));
     if (g.Folders.Count() > 0 && !source->Files)
         std::fprintf(stderr, "norvessa-cli: %c: has no file index of its last measurement; measure it again to see "

@@ -381,8 +381,8 @@ void Importer::AddFile(const EntryInfo& info, uint32_t folder, uint64_t dev) {
     const uint64_t type = info.mode & 0170000;
     // A link is a file of its own length, as a measurement counts it; only
     // devices, FIFOs and sockets are no regular files to it.
-    if (info.hasMode && type == 0100000 && (info.mode & 0111)) r.Flags |= FI_EXECUTABLE;
-    if (info.notreg && !(info.hasMode && type == 0120000)) r.Flags |= FI_NOT_REGULAR;
+    if (info.hasMode && type == 0100000 && (info.mode & 0111)) r.Flags |= INDEX_FLAG_EXECUTABLE;
+    if (info.notreg && !(info.hasMode && type == 0120000)) r.Flags |= INDEX_FLAG_NOT_REGULAR;
     names += info.name;
     const uint32_t index = static_cast<uint32_t>(files.size());
     files.push_back(r);
@@ -606,7 +606,7 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
             }
         }
         for (size_t k = i; k < j; ++k)
-            if (k != owner) in.files[in.linked[k].file].Flags |= FI_FURTHER_NAME;
+            if (k != owner) in.files[in.linked[k].file].Flags |= INDEX_FLAG_FURTHER_NAME;
         const IndexedFile& f = in.files[in.linked[owner].file];
         Folder& holder = folders[in.fileFolder[in.linked[owner].file]];
         holder.ownBytes += static_cast<double>(f.Size);

@@ -199,7 +199,7 @@ private slots:
         QCOMPARE(Names(w).at(1), QStringLiteral("small.txt"));
 
         // The date key: the newest first; the arrow moves to its column.
-        w.sortCombo->setCurrentIndex(FK_MODIFIED);
+        w.sortCombo->setCurrentIndex(FILE_KEY_MODIFIED);
         QTRY_COMPARE(Names(w).last(), QStringLiteral("notes.txt"));
         QCOMPARE(Names(w).at(4), QStringLiteral("song.mp3"));
         QCOMPARE(h->sortIndicatorSection(), 4);
@@ -226,18 +226,18 @@ private slots:
         Settle(w);
         QCOMPARE(Names(w), (QStringList{"big.bin", "DSC_0002.JPG", "dsc_0001.jpg", "song.mp3"}));
         // Older than a year: the two files whose times were set back.
-        w.dateCombo->setCurrentIndex(FD_OLDER_DAYS);
+        w.dateCombo->setCurrentIndex(DATE_OLDER_DAYS);
         QVERIFY(w.dateEdit->isEnabled());
         w.dateEdit->setText(QStringLiteral("365"));
         Settle(w);
         QCOMPARE(Names(w), (QStringList{"song.mp3"}));
         w.extensionEdit->clear();
         w.minimumSizeEdit->clear();
-        w.dateCombo->setCurrentIndex(FD_BEFORE);
+        w.dateCombo->setCurrentIndex(DATE_BEFORE);
         w.dateEdit->setText(QStringLiteral("2020/01/01"));
         Settle(w);
         QCOMPARE(Names(w), (QStringList{"notes.txt"}));
-        w.dateCombo->setCurrentIndex(FD_AFTER);
+        w.dateCombo->setCurrentIndex(DATE_AFTER);
         Settle(w);
         QCOMPARE(Names(w).size(), 5);
         QVERIFY(!Names(w).contains(QStringLiteral("notes.txt")));
@@ -492,7 +492,7 @@ private slots:
         w.extensionEdit->setText(QStringLiteral("jpg"));
         w.minimumSizeEdit->setText(QStringLiteral("1.5"));
         w.unitCombo->setCurrentIndex(1);
-        w.sortCombo->setCurrentIndex(FK_OCCUPIED);
+        w.sortCombo->setCurrentIndex(FILE_KEY_OCCUPIED);
         w.countCombo->setCurrentIndex(2);
         w.wholeDriveCheck->setChecked(true);
         w.reportList->header()->resizeSection(1, 333);
@@ -511,7 +511,7 @@ private slots:
         QCOMPARE(again.extensionEdit->text(), QStringLiteral("jpg"));
         QCOMPARE(again.minimumSizeEdit->text(), QStringLiteral("1.5"));
         QCOMPARE(again.unitCombo->currentIndex(), 1);
-        QCOMPARE(again.sortCombo->currentIndex(), int(FK_OCCUPIED));
+        QCOMPARE(again.sortCombo->currentIndex(), int(FILE_KEY_OCCUPIED));
         QCOMPARE(again.countCombo->currentIndex(), 2);
         QVERIFY(again.wholeDriveCheck->isChecked());
         QCOMPARE(again.reportList->header()->sectionSize(1), 333);

@@ -28,14 +28,14 @@ struct ScriptedUi : MessageUi {
 };
 
 // The node whose path (and kind) is given, -1 when the map has none.
-int Find(const Treemap& map, const std::string& path, TmKind kind = TM_FOLDER) {
+int Find(const Treemap& map, const std::string& path, TileKind kind = TILE_FOLDER) {
     for (size_t i = 0; i < map.Nodes.size(); ++i)
         if (map.Nodes[i].Kind == kind && NodePath(map, static_cast<int>(i)) == path) return static_cast<int>(i);
     return -1;
 }
 
 QPoint Centre(const Treemap& map, int node) {
-    const TmRect& r = map.Nodes[static_cast<size_t>(node)].Rect;
+    const TreemapRect& r = map.Nodes[static_cast<size_t>(node)].Rect;
     return QPoint(static_cast<int>(r.X + r.W / 2), static_cast<int>(r.Y + r.H / 2));
 }
 
@@ -103,11 +103,11 @@ private slots:
         // Every measured folder, the shown folder's file, the files block.
         const int alpha = Find(t.Map(), Root() + "alpha\\"), deep = Find(t.Map(), Root() + "alpha\\deep\\");
         QVERIFY(alpha > 0 && deep > 0);
-        QVERIFY(Find(t.Map(), Root() + "top.iso", TM_FILE) > 0);
+        QVERIFY(Find(t.Map(), Root() + "top.iso", TILE_FILE) > 0);
         // The files deeper down are tiles of their own, from the file index.
-        QVERIFY(Find(t.Map(), Root() + "alpha\\own.txt", TM_INDEXED_FILE) > 0);
-        QVERIFY(Find(t.Map(), Root() + "alpha\\deep\\big.bin", TM_INDEXED_FILE) > 0);
-        QCOMPARE(t.Map().Nodes[static_cast<size_t>(Find(t.Map(), Root() + "top.iso", TM_FILE))].Group, TG_ARCHIVE);
+        QVERIFY(Find(t.Map(), Root() + "alpha\\own.txt", TILE_INDEXED_FILE) > 0);
+        QVERIFY(Find(t.Map(), Root() + "alpha\\deep\\big.bin", TILE_INDEXED_FILE) > 0);
+        QCOMPARE(t.Map().Nodes[static_cast<size_t>(Find(t.Map(), Root() + "top.iso", TILE_FILE))].Group, GROUP_ARCHIVE);
 
         // The main window shows another folder: the map follows.
         w->OpenPath(Root() + "beta\\", false);
@@ -131,7 +131,7 @@ private slots:
         QVERIFY(deep > 0);
         const QPoint at = Centre(t.Map(), deep);
         // The folder holds one file, whose tile fills it: the point is on the file.
-        const int big = Find(t.Map(), Root() + "alpha\\deep\\big.bin", TM_INDEXED_FILE);
+        const int big = Find(t.Map(), Root() + "alpha\\deep\\big.bin", TILE_INDEXED_FILE);
         QCOMPARE(t.NodeAt(at), big);
 
         // Click: the tree's node of the folder, and the list's row of the
@@ -146,7 +146,7 @@ private slots:
         QCOMPARE(ShownPath(*w), Root());
 
         // A file of the folder shown selects its row.
-        const int iso = Find(t.Map(), Root() + "top.iso", TM_FILE);
+        const int iso = Find(t.Map(), Root() + "top.iso", TILE_FILE);
         QTest::mouseClick(t.mapView, Qt::LeftButton, {}, Centre(t.Map(), iso));
         QCOMPARE(SplitRow(w->Rows()[static_cast<size_t>(
                               w->folderList->selectionModel()->selectedRows()[0].row())])
@@ -178,7 +178,7 @@ private slots:
         w->OpenPath(Root(), true);
         QVERIFY(OpenMap(*w));
         TreemapWindow& t = *w->MapWindow;
-        const int gamma = Find(t.Map(), Root() + "gamma\\", TM_UNMEASURED);
+        const int gamma = Find(t.Map(), Root() + "gamma\\", TILE_UNMEASURED);
         QVERIFY2(gamma > 0, "an unmeasured folder is drawn");
         QCOMPARE(TreemapTip(t.Map(), gamma, 0), QString::fromStdString(Root() + "gamma\\\nサイズ: 未計測 \n占有量: 未計測 "));
         const int deep = Find(t.Map(), Root() + "alpha\\deep\\");
@@ -188,7 +188,7 @@ private slots:
         // kind's hue (a .bin is a program: cyan), and its tip its date.
         const QImage first = t.Image();
         QCOMPARE(first.size(), t.mapView->size());
-        const int big = Find(t.Map(), Root() + "alpha\\deep\\big.bin", TM_INDEXED_FILE);
+        const int big = Find(t.Map(), Root() + "alpha\\deep\\big.bin", TILE_INDEXED_FILE);
         QVERIFY(big > 0);
         const QColor c = first.pixelColor(Centre(t.Map(), big));
         QVERIFY2(c.blue() > c.red() && c.green() > c.red(), "programs are cyan by kind");
@@ -203,11 +203,11 @@ private slots:
 
         // By depth, the picture changes, the layout does not.
         const QImage before = t.Image();
-        t.colourCombo->setCurrentIndex(TC_DEPTH);
+        t.colourCombo->setCurrentIndex(COLOUR_BY_DEPTH);
         QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Image() != before, 10000);
 
         // Hovering marks the node under the pointer.
-        const int alpha = Find(t.Map(), Root() + "alpha\\own.txt", TM_INDEXED_FILE);
+        const int alpha = Find(t.Map(), Root() + "alpha\\own.txt", TILE_INDEXED_FILE);
         const QPoint at = Centre(t.Map(), alpha);
         QMouseEvent move(QEvent::MouseMove, at, t.mapView->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(t.mapView, &move);
@@ -238,8 +238,8 @@ private slots:
         QVERIFY(OpenMap(*w));
         TreemapWindow& t = *w->MapWindow;
         // Nothing measured: every folder is marked, the file has its size.
-        QVERIFY(Find(t.Map(), Root() + "alpha\\", TM_UNMEASURED) > 0);
-        QVERIFY(Find(t.Map(), Root() + "top.iso", TM_FILE) > 0);
+        QVERIFY(Find(t.Map(), Root() + "alpha\\", TILE_UNMEASURED) > 0);
+        QVERIFY(Find(t.Map(), Root() + "top.iso", TILE_FILE) > 0);
         QCOMPARE(t.NodeAt(QPoint(-3, 4)), -1);
         QCOMPARE(t.NodeAt(QPoint(t.mapView->width() + 5, 4)), -1);
     }

@@ -103,14 +103,14 @@ private:
         const Treemap& map = t.Map();
         const std::string path = drive->Root() + relative;
         for (size_t i = 0; i < map.Nodes.size(); ++i)
-            if ((map.Nodes[i].Kind == TM_INDEXED_FILE || map.Nodes[i].Kind == TM_FILE) &&
+            if ((map.Nodes[i].Kind == TILE_INDEXED_FILE || map.Nodes[i].Kind == TILE_FILE) &&
                 NodePath(map, static_cast<int>(i)) == path)
                 return static_cast<int>(i);
         return -1;
     }
     // Inside a tile's lower right corner, where no name is drawn over it.
     static QPoint Corner(const TreemapWindow& t, int node) {
-        const TmRect& r = t.Map().Nodes[static_cast<size_t>(node)].Rect;
+        const TreemapRect& r = t.Map().Nodes[static_cast<size_t>(node)].Rect;
         return QPoint(static_cast<int>(r.X + r.W) - 4, static_cast<int>(r.Y + r.H) - 4);
     }
     QRgb Centre(const TreemapWindow& t, int node) { return t.Image().pixel(Corner(t, node)); }

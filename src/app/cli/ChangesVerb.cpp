@@ -29,7 +29,7 @@ int RunChanges(const CommandLine& commandLine) {
     };
     const std::string& target = commandLine.arguments[0];
     size_t top = 0;
-    ChangeKey key = CHK_SIZE;
+    ChangeKey key = CHANGE_KEY_SIZE;
     bool files = false;
     for (const GivenOption& o : commandLine.options) {
         const std::string& a = o.name;
@@ -39,15 +39,15 @@ int RunChanges(const CommandLine& commandLine) {
             top = static_cast<size_t>(n);
         } else if (a == "--by") {
             const std::string& k = o.values[0];
-            if (k == "size") key = CHK_SIZE;
-            else if (k == "occupied") key = CHK_OCCUPIED;
-            else if (k == "files") key = CHK_FILES;
+            if (k == "size") key = CHANGE_KEY_SIZE;
+            else if (k == "occupied") key = CHANGE_KEY_OCCUPIED;
+            else if (k == "files") key = CHANGE_KEY_FILES;
             else return fail("--by takes size, occupied or files, not " + k);
         } else if (a == "--files") {
             files = true;
         }
     }
-    if (files && key != CHK_SIZE) return fail("--files ranks by size only");
+    if (files && key != CHANGE_KEY_SIZE) return fail("--files ranks by size only");
     std::string path;
     // A folder that is gone may still be asked about: it was there before.
     if (!ImportedFolder(target, path) && !ResolveFolder(target, path, false)) return 1;
@@ -63,15 +63,15 @@ int RunChanges(const CommandLine& commandLine) {
         return fail(std::string(1, letter) + ": has not been measured (" + CacheFileName(record) + ")");
     PreviousFault fault;
     switch (LoadPrevious(letter, current.Header(), previous, &fault)) {
-    case PS_OK: break;
-    case PS_NONE:
+    case PREVIOUS_OK: break;
+    case PREVIOUS_NONE:
         return fail(std::string(1, letter) + ": has no previous measurement" +
                     (Global().KeepPrevious ? " (one is kept when a measurement replaces the cache: measure the drive again)"
                                            : " (keeping it is switched off in the settings)"));
-    case PS_DAMAGED:
+    case PREVIOUS_DAMAGED:
         return fail("the previous measurement of " + std::string(1, letter) + ": is damaged (" +
                     (fault.Line ? "line " + std::to_string(fault.Line) + ": " : std::string()) + fault.Text + ")");
-    case PS_OTHER_DRIVE:
+    case PREVIOUS_OTHER_DRIVE:
         return fail("the previous measurement of " + std::string(1, letter) + ": is of another drive (" +
                     (fault.Line ? "line " + std::to_string(fault.Line) + ": " : std::string()) + fault.Text + ")");
     }

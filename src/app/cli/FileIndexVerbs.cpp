@@ -67,9 +67,9 @@ int RunFiles(const CommandLine& commandLine) {
             q.Top = static_cast<size_t>(n);
         } else if (a == "--by") {
             const std::string& k = value;
-            if (k == "size") q.Key = FK_SIZE;
-            else if (k == "occupied") q.Key = FK_OCCUPIED;
-            else if (k == "modified") q.Key = FK_MODIFIED;
+            if (k == "size") q.Key = FILE_KEY_SIZE;
+            else if (k == "occupied") q.Key = FILE_KEY_OCCUPIED;
+            else if (k == "modified") q.Key = FILE_KEY_MODIFIED;
             else return fail("--by takes size, occupied or modified, not " + k);
         } else if (a == "--ext") {
             if (!ParseExtensionList(value, q.Extensions)) return fail("--ext takes extensions such as jpg,png, not " + value);

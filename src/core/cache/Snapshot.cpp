@@ -168,10 +168,10 @@ void ListSnapshot(DirListing& listing, const FolderList& folders, const FileInde
     const uint32_t count = index->FolderFileCount(static_cast<uint32_t>(at));
     for (uint32_t i = first; i < first + count; ++i) {
         const uint8_t flags = index->Flags(i);
-        if (flags & FI_GONE) continue;
+        if (flags & INDEX_FLAG_GONE) continue;
         char attrs[8] = {'.', '.', '.', '.', '.', '.', ' ', 0};
-        if (flags & FI_COMPRESSED) attrs[5] = 'C';
-        if (flags & FI_SPARSE) attrs[6] = 'S';
+        if (flags & INDEX_FLAG_COMPRESSED) attrs[5] = 'C';
+        if (flags & INDEX_FLAG_SPARSE) attrs[6] = 'S';
         listing.Entries.push_back(EntryLine(P::ShownName(index->Name(i)), attrs,
                                             static_cast<double>(index->Size(i)), static_cast<double>(index->Occupied(i))));
         ++listing.FileCount;

@@ -116,17 +116,17 @@ bool ExportNcdu(const std::string& path, const std::string& nativeOut, std::stri
             const uint32_t a = index.FolderFirstFile(f), n = index.FolderFileCount(f);
             for (uint32_t i = a; i < a + n; ++i) {
                 const uint8_t flags = index.Flags(i);
-                if (flags & FI_GONE) continue;
+                if (flags & INDEX_FLAG_GONE) continue;
                 out += ",\n{\"name\":";
                 AppendJsonString(out, index.Name(i));
                 // A further name was counted as 0 bytes by the measurement;
                 // the export has no inode to tie it to its first name.
-                const bool further = flags & FI_FURTHER_NAME;
+                const bool further = flags & INDEX_FLAG_FURTHER_NAME;
                 const uint64_t size = further ? 0 : index.Size(i), occ = further ? 0 : index.Occupied(i);
                 if (size) out += ",\"asize\":" + std::to_string(size);
                 if (occ) out += ",\"dsize\":" + std::to_string(occ);
-                if (flags & FI_NOT_REGULAR) out += ",\"notreg\":true";
-                else out += (flags & FI_EXECUTABLE) ? ",\"mode\":33261" : ",\"mode\":33188";
+                if (flags & INDEX_FLAG_NOT_REGULAR) out += ",\"notreg\":true";
+                else out += (flags & INDEX_FLAG_EXECUTABLE) ? ",\"mode\":33261" : ",\"mode\":33188";
                 out += ",\"mtime\":" + std::to_string(index.ModifiedTime(i)) + "}";
             }
             if (!flush(false)) return false;

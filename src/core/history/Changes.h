@@ -25,7 +25,7 @@ struct FolderFigures {
 };
 FolderFigures FiguresOfLine(std::string_view line);
 
-enum ChangeKey { CHK_SIZE = 0, CHK_OCCUPIED = 1, CHK_FILES = 2 };
+enum ChangeKey { CHANGE_KEY_SIZE = 0, CHANGE_KEY_OCCUPIED = 1, CHANGE_KEY_FILES = 2 };
 
 struct FolderChange {
     std::string_view Path;  // into one of the two measurements

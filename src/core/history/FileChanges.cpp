@@ -41,7 +41,7 @@ void FilesOf(const FileIndex& x, uint32_t folder, bool skipGone, std::vector<uin
     if (folder == kNone) return;
     const uint32_t first = x.FolderFirstFile(folder), n = x.FolderFileCount(folder);
     for (uint32_t f = first; f < first + n; ++f)
-        if (!skipGone || !(x.Flags(f) & FI_GONE)) out.push_back(f);
+        if (!skipGone || !(x.Flags(f) & INDEX_FLAG_GONE)) out.push_back(f);
     const auto byName = [&](uint32_t p, uint32_t q) { return x.Name(p) < x.Name(q); };
     if (!std::is_sorted(out.begin(), out.end(), byName)) std::sort(out.begin(), out.end(), byName);
 }
@@ -57,7 +57,7 @@ bool PairedAsListed(const FileIndex& a, const FileIndex& b, uint32_t fa, uint32_
     if (n != b.FolderFileCount(fb)) return false;
     const uint32_t firstA = a.FolderFirstFile(fa), firstB = b.FolderFirstFile(fb);
     for (uint32_t k = 0; k < n; ++k)
-        if ((b.Flags(firstB + k) & FI_GONE) || a.Name(firstA + k) != b.Name(firstB + k)) return false;
+        if ((b.Flags(firstB + k) & INDEX_FLAG_GONE) || a.Name(firstA + k) != b.Name(firstB + k)) return false;
     const uint32_t endA = a.FolderSubtreeEnd(fa), endB = b.FolderSubtreeEnd(fb);
     uint32_t x = fa + 1, y = fb + 1;
     for (; x < endA && y < endB; x = a.FolderSubtreeEnd(x), y = b.FolderSubtreeEnd(y))

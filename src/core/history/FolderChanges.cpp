@@ -27,8 +27,8 @@ FolderFigures FiguresOfLine(std::string_view line) {
 double FolderChange::Delta(ChangeKey key) const {
     auto value = [key](const FolderFigures& f) {
         switch (key) {
-        case CHK_OCCUPIED: return f.Occupied;
-        case CHK_FILES: return static_cast<double>(f.Files);
+        case CHANGE_KEY_OCCUPIED: return f.Occupied;
+        case CHANGE_KEY_FILES: return static_cast<double>(f.Files);
         default: return f.Size;
         }
     };
@@ -217,7 +217,7 @@ PreviousState PreviousFigures::Load(char letter, const std::string& currentHeade
     letter_ = letter;
     current_ = currentHeader;
     const PreviousState state = LoadPrevious(letter, currentHeader, m_);
-    if (state != PS_OK) return state;
+    if (state != PREVIOUS_OK) return state;
     index_.reserve(m_.Lines().size());
     std::string_view path;
     for (size_t i = 0; i < m_.Lines().size(); ++i)
@@ -225,7 +225,7 @@ PreviousState PreviousFigures::Load(char letter, const std::string& currentHeade
     // Stable: of a path given twice, the first line is found, as elsewhere.
     std::stable_sort(index_.begin(), index_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     loaded_ = true;
-    return PS_OK;
+    return PREVIOUS_OK;
 }
 
 bool PreviousFigures::Find(std::string_view path, FolderFigures& out) const {

@@ -251,7 +251,7 @@ bool PreviousKeeper::KeepSubtree(const std::string& previousHeader, std::string*
                                     : SubtreeLinesOf([&](char* b, size_t n) { return oldCache_->Read(b, n); }, below_);
     MergeExtras extras;
     size_t number = 1;
-    extras.Accept = [&](std::string_view line) { return CheckLine(line, letter_, ++number, nullptr) == PS_OK; };
+    extras.Accept = [&](std::string_view line) { return CheckLine(line, letter_, ++number, nullptr) == PREVIOUS_OK; };
     // Once the merged lines are written aside and the new cache is saved,
     // the index goes first: the index of the previous measurement gets the
     // replaced subtree's files when both it and the replaced index belong

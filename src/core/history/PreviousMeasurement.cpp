@@ -88,13 +88,13 @@ std::string PreviousStateText(PreviousState state, char letter, const PreviousFa
     const std::string drive = std::string(1, letter) + ":";
     const std::string detail = fault.Line > 0 ? std::to_string(fault.Line) + " 行目: " + fault.Text : fault.Text;
     switch (state) {
-    case PS_OK: return {};
-    case PS_NONE:
+    case PREVIOUS_OK: return {};
+    case PREVIOUS_NONE:
         return Global().KeepPrevious ? drive + " の前回の計測結果がありません。もう一度計測すると、今回との変化を表示できます。"
                                      : "前回の計測結果を残さない設定になっています（設定の「前回の計測結果を残す」）。";
-    case PS_DAMAGED:
+    case PREVIOUS_DAMAGED:
         return drive + " の前回の計測結果は壊れているため使えません" + (detail.empty() ? "。" : "（" + detail + "）。");
-    case PS_OTHER_DRIVE:
+    case PREVIOUS_OTHER_DRIVE:
         return drive + " の前回の計測結果は別のドライブのものなので比べられません" + (detail.empty() ? "。" : "（" + detail + "）。");
     }
     return {};
@@ -122,13 +122,13 @@ PreviousState CheckLine(std::string_view line, char letter, size_t number, Previ
                          std::count(line.begin() + static_cast<std::ptrdiff_t>(path.size()), line.end(), ':') == 11;
     if (!figures || path.empty() || path.back() != '\\') {
         if (fault) *fault = {number, Shortened(line)};
-        return PS_DAMAGED;
+        return PREVIOUS_DAMAGED;
     }
     if (!StartsWith(path, std::string_view(own, 3))) {
         if (fault) *fault = {number, Shortened(path)};
-        return IsDrivePath(path) ? PS_OTHER_DRIVE : PS_DAMAGED;
+        return IsDrivePath(path) ? PREVIOUS_OTHER_DRIVE : PREVIOUS_DAMAGED;
     }
-    return PS_OK;
+    return PREVIOUS_OK;
 }
 
 namespace {
@@ -142,11 +142,11 @@ bool CheckHeader(const std::string& header, PreviousFault* fault) {
 } // namespace
 
 PreviousState CheckMeasurement(const Measurement& m, char letter, PreviousFault* fault) {
-    if (!CheckHeader(m.Header(), fault)) return PS_DAMAGED;
+    if (!CheckHeader(m.Header(), fault)) return PREVIOUS_DAMAGED;
     size_t number = 1;
     for (std::string_view line : m.Lines())
-        if (const PreviousState s = CheckLine(line, letter, ++number, fault); s != PS_OK) return s;
-    return PS_OK;
+        if (const PreviousState s = CheckLine(line, letter, ++number, fault); s != PREVIOUS_OK) return s;
+    return PREVIOUS_OK;
 }
 
 // "header<TAB>volume" of a line of the volume note.
@@ -160,9 +160,9 @@ std::pair<std::string, std::string> NoteLine(const StringList& lines, size_t n) 
 
 
 PreviousState LoadPrevious(char letter, const std::string& currentHeader, Measurement& out, PreviousFault* fault) {
-    if (!Global().KeepPrevious || !out.Map(PreviousCacheName(letter))) return PS_NONE;
+    if (!Global().KeepPrevious || !out.Map(PreviousCacheName(letter))) return PREVIOUS_NONE;
     const PreviousState state = CheckMeasurement(out, letter, fault);
-    if (state != PS_OK) return state;
+    if (state != PREVIOUS_OK) return state;
     // Both measurements of the letter, but perhaps of two volumes (another
     // stick in the same slot, a drive map changed): the note written with
     // each cache tells, when it still belongs to both.
@@ -175,9 +175,9 @@ PreviousState LoadPrevious(char letter, const std::string& currentHeader, Measur
             auto root = [](const std::string& v) { return v.substr(v.find('\t') == std::string::npos ? 0 : v.find('\t') + 1); };
             *fault = {0, root(prevVolume) + " → " + root(curVolume)};
         }
-        return PS_OTHER_DRIVE;
+        return PREVIOUS_OTHER_DRIVE;
     }
-    return PS_OK;
+    return PREVIOUS_OK;
 }
 
 std::string VolumeIdentity(const DriveRecord& drive) {

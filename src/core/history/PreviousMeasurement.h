@@ -55,10 +55,10 @@ private:
 };
 
 enum PreviousState {
-    PS_OK = 0,
-    PS_NONE,         // no previous measurement (or it is switched off)
-    PS_DAMAGED,      // no header date, a line without figures, a path of no drive
-    PS_OTHER_DRIVE,  // its folders are another letter's, or another volume's
+    PREVIOUS_OK = 0,
+    PREVIOUS_NONE,         // no previous measurement (or it is switched off)
+    PREVIOUS_DAMAGED,      // no header date, a line without figures, a path of no drive
+    PREVIOUS_OTHER_DRIVE,  // its folders are another letter's, or another volume's
 };
 
 // Where a measurement is at fault: the line (1 the header; 0 for none) and

@@ -21,16 +21,16 @@ struct DriveRecord;
 
 // Per-file flags.
 enum : uint8_t {
-    FI_EXECUTABLE = 1,
-    FI_SPARSE = 2,
-    FI_COMPRESSED = 4,
+    INDEX_FLAG_EXECUTABLE = 1,
+    INDEX_FLAG_SPARSE = 2,
+    INDEX_FLAG_COMPRESSED = 4,
     // A further name of a file with several names: the measurement counted
     // the file's bytes at another name (the one that owns it).
-    FI_FURTHER_NAME = 8,
+    INDEX_FLAG_FURTHER_NAME = 8,
     // A link, device, FIFO or socket: counted as a file, but no regular one.
-    FI_NOT_REGULAR = 16,
+    INDEX_FLAG_NOT_REGULAR = 16,
     // Deleted or moved by the program since the measurement.
-    FI_GONE = 32,
+    INDEX_FLAG_GONE = 32,
 };
 
 // One file as the walk found it. Sizes are as the measurement counted them.

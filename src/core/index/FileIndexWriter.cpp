@@ -271,7 +271,7 @@ bool MarkGoneInIndex(const std::string& nativePath, FileIndex* index, const std:
     }
     if (end <= first) return true;
     std::string flags(end - first, '\0');
-    for (uint32_t i = first; i < end; ++i) flags[i - first] = static_cast<char>(idx.Flags(i) | FI_GONE);
+    for (uint32_t i = first; i < end; ++i) flags[i - first] = static_cast<char>(idx.Flags(i) | INDEX_FLAG_GONE);
     // Written into the mapped file itself: the map shows it at once.
     return P::WriteAt(nativePath, idx.FlagsOffset() + first, flags, idx.Identity());
 }

@@ -130,7 +130,7 @@ std::vector<TypeRow> TypeStatistics(const FileIndex& index, const std::string& b
     char lower[256];
     for (uint32_t i = first; i < end; ++i) {
         const uint8_t flags = index.Flags(i);
-        if ((flags & FI_GONE) || (skipFurther && (flags & FI_FURTHER_NAME))) continue;
+        if ((flags & INDEX_FLAG_GONE) || (skipFurther && (flags & INDEX_FLAG_FURTHER_NAME))) continue;
         const std::string_view name = index.Name(i);
         // As ExtensionOf: after the last dot, neither the first nor the last
         // character, ASCII in lower case.
@@ -151,7 +151,7 @@ std::vector<TypeRow> TypeStatistics(const FileIndex& index, const std::string& b
         ExtensionRows& e = it->second;
         FileKind kind = e.Kind;
         if (kind == KIND_OTHER)
-            kind = name.find(".so.") != std::string_view::npos || (flags & FI_EXECUTABLE) ? KIND_EXECUTABLE : KIND_OTHER;
+            kind = name.find(".so.") != std::string_view::npos || (flags & INDEX_FLAG_EXECUTABLE) ? KIND_EXECUTABLE : KIND_OTHER;
         int& at = byKind ? kindRows[static_cast<size_t>(kind)] : e.Rows[static_cast<size_t>(kind)];
         if (at < 0) {
             at = static_cast<int>(rows.size());

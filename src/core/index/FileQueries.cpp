@@ -89,8 +89,8 @@ std::vector<FileHit> QueryFiles(const FileIndex& index, const FileQuery& q, cons
     const bool skipFurther = index.LinksOnce();
     auto keyOf = [&](uint64_t size, uint64_t occ, int64_t mtime) -> uint64_t {
         switch (q.Key) {
-        case FK_OCCUPIED: return occ;
-        case FK_MODIFIED: return static_cast<uint64_t>(mtime) ^ (uint64_t{1} << 63);  // order of signed times
+        case FILE_KEY_OCCUPIED: return occ;
+        case FILE_KEY_MODIFIED: return static_cast<uint64_t>(mtime) ^ (uint64_t{1} << 63);  // order of signed times
         default: return size;
         }
     };
@@ -121,13 +121,13 @@ std::vector<FileHit> QueryFiles(const FileIndex& index, const FileQuery& q, cons
             const uint32_t b = stop < index.FolderCount() ? index.FolderFirstFile(stop) : index.FileCount();
             uint64_t size = 0, occ = 0;
             for (uint32_t i = a; i < b; ++i)
-                if (!(index.Flags(i) & (FI_GONE | FI_FURTHER_NAME))) size += index.Size(i), occ += index.Occupied(i);
+                if (!(index.Flags(i) & (INDEX_FLAG_GONE | INDEX_FLAG_FURTHER_NAME))) size += index.Size(i), occ += index.Occupied(i);
             if (q.MinSize < 0 || size >= static_cast<uint64_t>(q.MinSize)) found.push_back({keyOf(size, occ, 0), true, f});
         }
         const uint32_t first = index.FolderFirstFile(f), n = index.FolderFileCount(f);
         for (uint32_t i = first; i < first + n; ++i) {
             const uint8_t flags = index.Flags(i);
-            if ((flags & FI_GONE) || (skipFurther && (flags & FI_FURTHER_NAME))) continue;
+            if ((flags & INDEX_FLAG_GONE) || (skipFurther && (flags & INDEX_FLAG_FURTHER_NAME))) continue;
             const uint64_t size = index.Size(i);
             if (q.MinSize >= 0 && size < static_cast<uint64_t>(q.MinSize)) continue;
             const int64_t mtime = index.ModifiedTime(i);
@@ -191,7 +191,7 @@ std::vector<FileHit> QueryFiles(const FileIndex& index, const FileQuery& q, cons
             const uint32_t a = index.FolderFirstFile(c.index), stop = index.FolderSubtreeEnd(c.index);
             const uint32_t b = stop < index.FolderCount() ? index.FolderFirstFile(stop) : index.FileCount();
             for (uint32_t i = a; i < b; ++i)
-                if (!(index.Flags(i) & (FI_GONE | FI_FURTHER_NAME))) h.Size += index.Size(i), h.Occupied += index.Occupied(i);
+                if (!(index.Flags(i) & (INDEX_FLAG_GONE | INDEX_FLAG_FURTHER_NAME))) h.Size += index.Size(i), h.Occupied += index.Occupied(i);
         } else {
             h.Size = index.Size(c.index);
             h.Occupied = index.Occupied(c.index);

@@ -12,11 +12,11 @@
 
 namespace nrvs {
 
-enum FileKey { FK_SIZE = 0, FK_OCCUPIED = 1, FK_MODIFIED = 2 };
+enum FileKey { FILE_KEY_SIZE = 0, FILE_KEY_OCCUPIED = 1, FILE_KEY_MODIFIED = 2 };
 
 struct FileQuery {
     std::string Below;                    // program path of a folder; empty: the whole drive
-    FileKey Key = FK_SIZE;
+    FileKey Key = FILE_KEY_SIZE;
     size_t Top = 100;
     std::vector<std::string> Extensions;  // lower-case, without dots; empty: any
     int64_t MinSize = -1;                 // bytes; -1: any

@@ -323,10 +323,10 @@ bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& are
             f.Size = d.Size;
             f.Occupied = static_cast<uint64_t>(occupied);
             f.ModifiedTime = d.ModifiedTime;
-            f.Flags = static_cast<uint8_t>((d.Executable ? FI_EXECUTABLE : 0) |
-                                           ((d.Attributes & P::FILE_ATTRIBUTE_SPARSE_FILE) ? FI_SPARSE : 0) |
-                                           ((d.Attributes & P::FILE_ATTRIBUTE_COMPRESSED) ? FI_COMPRESSED : 0) |
-                                           ((d.Attributes & P::FILE_ATTRIBUTE_SYSTEM) ? FI_NOT_REGULAR : 0));
+            f.Flags = static_cast<uint8_t>((d.Executable ? INDEX_FLAG_EXECUTABLE : 0) |
+                                           ((d.Attributes & P::FILE_ATTRIBUTE_SPARSE_FILE) ? INDEX_FLAG_SPARSE : 0) |
+                                           ((d.Attributes & P::FILE_ATTRIBUTE_COMPRESSED) ? INDEX_FLAG_COMPRESSED : 0) |
+                                           ((d.Attributes & P::FILE_ATTRIBUTE_SYSTEM) ? INDEX_FLAG_NOT_REGULAR : 0));
             record = files->Add(f, d.Name);
             ++node->fileCount;
         }
@@ -635,7 +635,7 @@ void Walk::ResolveLinks() {
         }
         if (index_)
             for (size_t k = i; k < j; ++k)
-                if (&all[k] != owner) index_->Files[all[k].worker].AddFlags(all[k].record, FI_FURTHER_NAME);
+                if (&all[k] != owner) index_->Files[all[k].worker].AddFlags(all[k].record, INDEX_FLAG_FURTHER_NAME);
         owner->node->ownBytes += owner->size;
         owner->node->ownOccupied += owner->occupied;
         for (Node* n = owner->node; n; n = n->parent) {

@@ -10,13 +10,13 @@
 
 namespace nrvs {
 
-TmGroup GroupOfKind(int kind) {
-    static const TmGroup byKind[KIND_COUNT] = {TG_IMAGE,  TG_VIDEO,      TG_AUDIO,  TG_DOCUMENT,
-                                               TG_ARCHIVE, TG_EXECUTABLE, TG_SOURCE, TG_OTHER};
-    return kind >= 0 && kind < KIND_COUNT ? byKind[kind] : TG_OTHER;
+FileGroup GroupOfKind(int kind) {
+    static const FileGroup byKind[KIND_COUNT] = {GROUP_IMAGE,  GROUP_VIDEO,      GROUP_AUDIO,  GROUP_DOCUMENT,
+                                               GROUP_ARCHIVE, GROUP_EXECUTABLE, GROUP_SOURCE, GROUP_OTHER};
+    return kind >= 0 && kind < KIND_COUNT ? byKind[kind] : GROUP_OTHER;
 }
 
-TmGroup ExtensionGroup(std::string_view name, bool executable) { return GroupOfKind(KindOfFile(name, executable)); }
+FileGroup ExtensionGroup(std::string_view name, bool executable) { return GroupOfKind(KindOfFile(name, executable)); }
 
 namespace {
 
@@ -56,21 +56,21 @@ uint32_t LegendColour(int entry) {
     return colours[entry];
 }
 
-uint32_t NodeColour(const TmNode& node, int colours) {
-    if (node.Kind == TM_UNMEASURED) return LegendColour(2);
-    if (colours == TC_DEPTH) return Hsv(215 + 47.0 * (node.Depth - 1), 0.55, 0.95);
+uint32_t NodeColour(const TreemapNode& node, int colours) {
+    if (node.Kind == TILE_UNMEASURED) return LegendColour(2);
+    if (colours == COLOUR_BY_DEPTH) return Hsv(215 + 47.0 * (node.Depth - 1), 0.55, 0.95);
     switch (node.Kind) {
-    case TM_FOLDER:
-    case TM_SMALL: return LegendColour(0);
-    case TM_FILES: return LegendColour(1);
+    case TILE_FOLDER:
+    case TILE_SMALL_FOLDERS: return LegendColour(0);
+    case TILE_FILES_BLOCK: return LegendColour(1);
     default: return LegendColour(3 + node.Group);  // a file, of the folder shown or from the index
     }
 }
 
-bool HighlightKeeps(const Treemap& map, int node, const TmHighlight& highlight) {
+bool HighlightKeeps(const Treemap& map, int node, const TreemapHighlight& highlight) {
     if (node < 0 || static_cast<size_t>(node) >= map.Nodes.size()) return false;
-    const TmNode& n = map.Nodes[static_cast<size_t>(node)];
-    if (n.Kind != TM_FILE && n.Kind != TM_INDEXED_FILE) return false;
+    const TreemapNode& n = map.Nodes[static_cast<size_t>(node)];
+    if (n.Kind != TILE_FILE && n.Kind != TILE_INDEXED_FILE) return false;
     // The tile's group was taken with the execute bit, as the file types
     // take their kinds, so that a program without an extension is one.
     if (highlight.Kind >= KIND_COUNT) return false;
@@ -80,7 +80,7 @@ bool HighlightKeeps(const Treemap& map, int node, const TmHighlight& highlight) 
 }
 
 void RenderCushions(const Treemap& map, int colours, uint32_t* pixels, int stride, const std::atomic<bool>* cancel,
-                    const TmHighlight& highlight) {
+                    const TreemapHighlight& highlight) {
     const int width = map.Width, height = map.Height;
     if (map.Nodes.empty() || width <= 0 || height <= 0) return;
     // Cushion surfaces: each level adds a parabolic ridge in x and in y,
@@ -105,7 +105,7 @@ void RenderCushions(const Treemap& map, int colours, uint32_t* pixels, int strid
     };
     for (size_t n = 0; n < map.Nodes.size(); ++n) {
         if ((n & 0xFFF) == 0 && cancel && cancel->load(std::memory_order_relaxed)) return;
-        const TmNode& node = map.Nodes[n];
+        const TreemapNode& node = map.Nodes[n];
         Surface s = node.Parent >= 0 ? surface[static_cast<size_t>(node.Parent)] : Surface{};
         // The folder shown stays flat: a ridge of its own would darken
         // whole items in its far corner.
@@ -125,7 +125,7 @@ void RenderCushions(const Treemap& map, int colours, uint32_t* pixels, int strid
         if (highlight.On && !HighlightKeeps(map, static_cast<int>(n), highlight))
             base = 0x606060 | (base >> 2 & 0x3F3F3F);  // dimmed towards grey
         const double br = (base >> 16 & 0xFF), bg = (base >> 8 & 0xFF), bb = (base & 0xFF);
-        const bool hatch = node.Kind == TM_UNMEASURED;
+        const bool hatch = node.Kind == TILE_UNMEASURED;
         for (int y = y0; y < y1; ++y) {
             const double ny = -(2 * s.y2 * (y + 0.5) + s.y1);
             uint32_t* row = pixels + static_cast<size_t>(y) * static_cast<size_t>(stride);

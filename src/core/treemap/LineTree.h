@@ -36,7 +36,7 @@ constexpr size_t kParallelLines = 100000;
 struct LineTree {
     static constexpr int32_t kNone = -1;      // no parent line
     static constexpr int32_t kRepeated = -2;  // a later line of a path already seen
-    const TmLines* lines;
+    const TreemapLines* lines;
     std::string path;                 // the folder shown
     std::vector<uint32_t> childFrom;  // children of line i: children[childFrom[i], childFrom[i + 1])
     std::vector<uint32_t> children;
@@ -53,7 +53,7 @@ struct LineTree {
         return true;
     }
 
-    LineTree(const TmLines& all, std::string_view mapPath) : lines(&all), path(mapPath) {
+    LineTree(const TreemapLines& all, std::string_view mapPath) : lines(&all), path(mapPath) {
         // Where each line's path ends, found once, in two halves side by
         // side on a large list: every later step reads it.
         const size_t count = all.size();
@@ -88,7 +88,7 @@ struct LineTree {
         top.shrink_to_fit();
     }
 
-    static bool InOrder(const TmLines& all) {
+    static bool InOrder(const TreemapLines& all) {
         if (all.InOrder()) return true;
         for (size_t i = 1; i < all.size(); ++i)
             if (platform::LessIgnoreCase(all[i], all[i - 1])) return false;
@@ -120,7 +120,7 @@ struct LineTree {
     // in any case is matched by path instead. False when a line's parent is
     // not where the order puts it.
     bool FromOrder(std::vector<int32_t>& parent) {
-        const TmLines& all = *lines;
+        const TreemapLines& all = *lines;
         const size_t n = all.size();
         parent.assign(n, kNone);
         std::vector<Open> chain;
@@ -178,7 +178,7 @@ struct LineTree {
     // the first line of its parent's path among them (which the order puts
     // before it) or one of the folders open around them.
     bool ByPath(size_t from, size_t to, const std::vector<Open>& chain, std::vector<int32_t>& parent) {
-        const TmLines& all = *lines;
+        const TreemapLines& all = *lines;
         std::unordered_map<std::string_view, uint32_t> seen;
         seen.reserve(to - from);
         std::string_view p;
@@ -214,7 +214,7 @@ struct LineTree {
     // Any order: the lines sorted by the hash of their parent's path are
     // matched against the lines sorted by the hash of their own path.
     void FromHashes(std::vector<int32_t>& parent) {
-        const TmLines& all = *lines;
+        const TreemapLines& all = *lines;
         const size_t n = all.size();
         parent.assign(n, kNone);
         rootLine = -1;

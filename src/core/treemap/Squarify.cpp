@@ -6,9 +6,9 @@
 
 namespace nrvs {
 
-void Squarify(const std::vector<double>& weights, const TmRect& bounds, std::vector<TmRect>& out,
+void Squarify(const std::vector<double>& weights, const TreemapRect& bounds, std::vector<TreemapRect>& out,
               std::vector<size_t>& order) {
-    out.assign(weights.size(), TmRect{bounds.X, bounds.Y, 0, 0});
+    out.assign(weights.size(), TreemapRect{bounds.X, bounds.Y, 0, 0});
     if (!(bounds.W > 0) || !(bounds.H > 0)) return;
     order.clear();
     double total = 0;
@@ -30,7 +30,7 @@ void Squarify(const std::vector<double>& weights, const TmRect& bounds, std::vec
     std::sort(order.begin(), order.end(),
               [&](size_t a, size_t b) { return weights[a] != weights[b] ? weights[a] > weights[b] : a < b; });
     const double scale = bounds.W * bounds.H / total;
-    TmRect r = bounds;
+    TreemapRect r = bounds;
     size_t i = 0;
     const size_t n = order.size();
     while (i < n) {
@@ -60,7 +60,7 @@ void Squarify(const std::vector<double>& weights, const TmRect& bounds, std::vec
             const double a = weights[order[k]] * scale;
             double len = k + 1 == j ? end - pos : (thick > 0 ? a / thick : 0);
             if (k + 1 < j) len = std::min(len, end - pos);
-            TmRect& o = out[order[k]];
+            TreemapRect& o = out[order[k]];
             if (columns) o = {r.X, pos, thick, len};
             else o = {pos, r.Y, len, thick};
             pos += len;
@@ -78,8 +78,8 @@ void Squarify(const std::vector<double>& weights, const TmRect& bounds, std::vec
     }
 }
 
-std::vector<TmRect> SquarifyLayout(const std::vector<double>& weights, const TmRect& bounds) {
-    std::vector<TmRect> out;
+std::vector<TreemapRect> SquarifyLayout(const std::vector<double>& weights, const TreemapRect& bounds) {
+    std::vector<TreemapRect> out;
     std::vector<size_t> order;
     Squarify(weights, bounds, out, order);
     return out;

@@ -18,41 +18,41 @@
 
 namespace nrvs {
 
-struct TmRect {
+struct TreemapRect {
     double X = 0, Y = 0, W = 0, H = 0;
 };
 
 // One rectangle per weight, in the order of the weights, tiling bounds
 // exactly; a weight that is not positive (or not a number) gets an empty
 // rectangle at the corner of bounds. No recursion, linear after the sort.
-std::vector<TmRect> SquarifyLayout(const std::vector<double>& weights, const TmRect& bounds);
+std::vector<TreemapRect> SquarifyLayout(const std::vector<double>& weights, const TreemapRect& bounds);
 
-enum TmKind : int8_t {
-    TM_FOLDER = 0,      // a measured folder
-    TM_FILES = 1,       // the files directly inside a folder, as one block
-    TM_FILE = 2,        // one file of the folder shown
-    TM_UNMEASURED = 3,  // a folder without a record: "未計測"
-    TM_INDEXED_FILE = 4,  // one file below the folder shown, from the file index
-    TM_SMALL = 5,       // a folder's subfolders each smaller than a pixel, as one block
+enum TileKind : int8_t {
+    TILE_FOLDER = 0,      // a measured folder
+    TILE_FILES_BLOCK = 1,       // the files directly inside a folder, as one block
+    TILE_FILE = 2,        // one file of the folder shown
+    TILE_UNMEASURED = 3,  // a folder without a record: "未計測"
+    TILE_INDEXED_FILE = 4,  // one file below the folder shown, from the file index
+    TILE_SMALL_FOLDERS = 5,       // a folder's subfolders each smaller than a pixel, as one block
 };
 
 // Kinds of files, for the colours: the kinds of the file types (the same
 // table), in the legend's order.
-enum TmGroup : int8_t {
-    TG_ARCHIVE = 0,
-    TG_IMAGE,
-    TG_VIDEO,
-    TG_AUDIO,
-    TG_DOCUMENT,
-    TG_EXECUTABLE,
-    TG_SOURCE,
-    TG_OTHER,
-    TG_COUNT
+enum FileGroup : int8_t {
+    GROUP_ARCHIVE = 0,
+    GROUP_IMAGE,
+    GROUP_VIDEO,
+    GROUP_AUDIO,
+    GROUP_DOCUMENT,
+    GROUP_EXECUTABLE,
+    GROUP_SOURCE,
+    GROUP_OTHER,
+    GROUP_COUNT
 };
-TmGroup ExtensionGroup(std::string_view name, bool executable = false);
+FileGroup ExtensionGroup(std::string_view name, bool executable = false);
 
-struct TmNode {
-    TmRect Rect;
+struct TreemapNode {
+    TreemapRect Rect;
     double Size = -1;
     double Occupied = -1;
     int32_t Parent = -1;
@@ -60,19 +60,19 @@ struct TmNode {
     int32_t Count = 0;
     int32_t Source = -1; // line of Lines (folders) or entry of Files (files)
     int16_t Depth = 0;
-    TmKind Kind = TM_FOLDER;
-    TmGroup Group = TG_OTHER;
+    TileKind Kind = TILE_FOLDER;
+    FileGroup Group = GROUP_OTHER;
 };
 
 // The folder lines of a map: those of a folder list at or below a path,
 // shared with the list (which copies its text only if it changes while the
 // map still holds them), or lines put in one by one.
-class TmLines {
+class TreemapLines {
 public:
-    TmLines() = default;
-    TmLines(std::initializer_list<std::string> lines);
+    TreemapLines() = default;
+    TreemapLines(std::initializer_list<std::string> lines);
     // The lines of list at the given positions.
-    TmLines(const FolderList& list, std::vector<uint32_t> positions);
+    TreemapLines(const FolderList& list, std::vector<uint32_t> positions);
     size_t size() const { return all_ ? count_ : at_.size(); }
     bool empty() const { return size() == 0; }
     std::string_view operator[](size_t i) const { return list_.LineAt(all_ ? from_ + i : size_t{at_[i]}); }
@@ -82,7 +82,7 @@ public:
     bool InOrder() const { return inOrder_; }
 
 private:
-    friend TmLines SubtreeLines(const FolderList& folders, const std::string& path);
+    friend TreemapLines SubtreeLines(const FolderList& folders, const std::string& path);
     FolderList list_;
     std::vector<uint32_t> at_;
     // all_: the run of count_ lines of list_ from from_ on, in its order.
@@ -95,9 +95,9 @@ private:
 // from the window while the folder list changes.
 struct LineTreeCache;
 std::shared_ptr<LineTreeCache> NewIndexCache();
-struct TmSource {
+struct TreemapSource {
     std::string Path;                // program form with trailing backslash
-    TmLines Lines;                   // folder lines at or below Path
+    TreemapLines Lines;                   // folder lines at or below Path
     std::vector<DirEntry> Entries;   // the lister's entries of Path
     // The drive's file index, when it belongs to the lines: every file
     // below Path gets a tile of its own. Without it, each folder's files are
@@ -112,16 +112,16 @@ struct TmSource {
     std::shared_ptr<LineTreeCache> Cache = NewIndexCache();
 };
 // The lines of a folder list at or below path (byte-exact prefix).
-TmLines SubtreeLines(const FolderList& folders, const std::string& path);
+TreemapLines SubtreeLines(const FolderList& folders, const std::string& path);
 // Fills Entries from the lister (folders and files of Path).
-void ListEntries(TmSource& source, int32_t clusterSize);
+void ListEntries(TreemapSource& source, int32_t clusterSize);
 // Both of the above, and the drive's file index when it belongs to the
 // folder list's measurement (its header line).
-TmSource MakeSource(const FolderList& folders, const std::string& path, int32_t clusterSize, double usedBytes = -1);
+TreemapSource MakeSource(const FolderList& folders, const std::string& path, int32_t clusterSize, double usedBytes = -1);
 
 struct Treemap {
-    std::shared_ptr<const TmSource> Source;
-    std::vector<TmNode> Nodes;  // 0: the folder shown; parents before children
+    std::shared_ptr<const TreemapSource> Source;
+    std::vector<TreemapNode> Nodes;  // 0: the folder shown; parents before children
     int Width = 0, Height = 0;
     // Share of the folder shown's area drawn for folders not measured (0 to
     // 1), and whether it stands for the bytes they hold (estimated from the
@@ -133,15 +133,15 @@ struct Treemap {
 // Lays out the map into width x height pixels. A rectangle is divided into
 // its children only while it is at least minSide pixels in both directions.
 // Below the folder shown, subfolders whose share of their folder is less
-// than a pixel join one TM_SMALL block: they would be drawn as nothing but
+// than a pixel join one TILE_SMALL_FOLDERS block: they would be drawn as nothing but
 // their colour, and a drive of millions of folders has mostly such ones.
 // cancel (may be null) set: returns early with what was laid out.
 // The source is shared, so that a new size lays out again without a copy.
-Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int height, double minSide = 4,
+Treemap BuildTreemap(std::shared_ptr<const TreemapSource> source, int width, int height, double minSide = 4,
                      const std::atomic<bool>* cancel = nullptr);
-inline Treemap BuildTreemap(TmSource source, int width, int height, double minSide = 4,
+inline Treemap BuildTreemap(TreemapSource source, int width, int height, double minSide = 4,
                             const std::atomic<bool>* cancel = nullptr) {
-    return BuildTreemap(std::make_shared<const TmSource>(std::move(source)), width, height, minSide, cancel);
+    return BuildTreemap(std::make_shared<const TreemapSource>(std::move(source)), width, height, minSide, cancel);
 }
 
 // The deepest node at a point, -1 outside the map.
@@ -153,11 +153,11 @@ std::string NodePath(const Treemap& map, int node);
 // the files block or of an unmeasured folder.
 std::string NodeLabel(const Treemap& map, int node);
 
-enum TmColours { TC_DEPTH = 0, TC_KIND = 1 };
+enum ColourScheme { COLOUR_BY_DEPTH = 0, COLOUR_BY_KIND = 1 };
 // 0xRRGGBB of a node's base colour.
-uint32_t NodeColour(const TmNode& node, int colours);
+uint32_t NodeColour(const TreemapNode& node, int colours);
 // Base colour of a legend entry: 0 folders, 1 files block, 2 unmeasured, 3 +
-// a TmGroup.
+// a FileGroup.
 uint32_t LegendColour(int entry);
 // The name of a file tile (native bytes for a file of the index), empty for
 // any other node.
@@ -169,17 +169,17 @@ std::string_view NodeFileName(const Treemap& map, int node);
 // dimmed. Kind narrows it to the files of one kind of the file types (the
 // "(なし)" files split into programs and others); with AnyExtension the kind
 // alone decides.
-struct TmHighlight {
+struct TreemapHighlight {
     bool On = false;
     std::string Extension;  // lower case, without the dot; empty: files without one
     int Kind = -1;          // a FileKind; below 0: any kind
     bool AnyExtension = false;
 };
 // The colour group of a kind of the file types.
-TmGroup GroupOfKind(int kind);
+FileGroup GroupOfKind(int kind);
 // Whether the file tile node stays lit under highlight (On).
-bool HighlightKeeps(const Treemap& map, int node, const TmHighlight& highlight);
+bool HighlightKeeps(const Treemap& map, int node, const TreemapHighlight& highlight);
 void RenderCushions(const Treemap& map, int colours, uint32_t* pixels, int stride,
-                    const std::atomic<bool>* cancel = nullptr, const TmHighlight& highlight = {});
+                    const std::atomic<bool>* cancel = nullptr, const TreemapHighlight& highlight = {});
 
 } // namespace nrvs

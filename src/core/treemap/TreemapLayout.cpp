@@ -36,16 +36,16 @@ double UnmeasuredWeight(double measured, int unmeasured) {
 // would be less than a pixel become one block (a single one stays itself),
 // of the same colour as they would have been and the same area. Their
 // figures are added up so that the block's tip tells what it holds.
-void JoinSmallFolders(std::vector<TmNode>& kids, std::vector<double>& weights, size_t folderKids, const TmRect& rect,
+void JoinSmallFolders(std::vector<TreemapNode>& kids, std::vector<double>& weights, size_t folderKids, const TreemapRect& rect,
                       size_t parent, int32_t parentLine, int16_t depth) {
     double total = 0;
     for (double w : weights) total += w;
     if (!(total > 0) || !std::isfinite(total) || folderKids < 2) return;
     const double perWeight = rect.W * rect.H / total;
-    TmNode small;
+    TreemapNode small;
     small.Parent = static_cast<int32_t>(parent);
     small.Depth = depth;
-    small.Kind = TM_SMALL;
+    small.Kind = TILE_SMALL_FOLDERS;
     small.Source = parentLine;  // the files block's way: the block names its folder
     small.Size = small.Occupied = 0;
     size_t joined = 0;
@@ -71,13 +71,13 @@ void JoinSmallFolders(std::vector<TmNode>& kids, std::vector<double>& weights, s
 
 } // namespace
 
-Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int height, double minSide,
+Treemap BuildTreemap(std::shared_ptr<const TreemapSource> source, int width, int height, double minSide,
                      const std::atomic<bool>* cancel) {
     Treemap map;
-    if (!source) source = std::make_shared<const TmSource>();
+    if (!source) source = std::make_shared<const TreemapSource>();
     map.Source = source;
     const std::string& mapPath = source->Path;
-    const TmLines& lines = source->Lines;
+    const TreemapLines& lines = source->Lines;
     const std::vector<DirEntry>& files = source->Entries;
     map.Width = std::max(0, width);
     map.Height = std::max(0, height);
@@ -93,14 +93,14 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
         kept = std::make_shared<const LineTree>(lines, mapPath);
     }
     const LineTree& index = *kept;
-    std::vector<TmNode>& nodes = map.Nodes;
+    std::vector<TreemapNode>& nodes = map.Nodes;
     const FileIndex* fileIndex = source->Files && source->Files->IsOpen() ? source->Files.get() : nullptr;
 
-    TmNode root;
+    TreemapNode root;
     root.Rect = {0, 0, static_cast<double>(map.Width), static_cast<double>(map.Height)};
     const int rootLine = index.rootLine;
     root.Source = rootLine;
-    root.Kind = rootLine >= 0 ? TM_FOLDER : TM_UNMEASURED;
+    root.Kind = rootLine >= 0 ? TILE_FOLDER : TILE_UNMEASURED;
     if (rootLine >= 0) {
         double sz[4];
         index.Sizes(static_cast<size_t>(rootLine), sz);
@@ -116,12 +116,12 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
         index.ForTop([&](int32_t child) {
             topLines.emplace(index.Path(static_cast<size_t>(child)), child);
         });
-        std::vector<TmNode> kids;
+        std::vector<TreemapNode> kids;
         double measured = 0, size = 0, occupied = 0;
         int unmeasured = 0;
         for (size_t e = 0; e < files.size(); ++e) {
             const DirEntry& entry = files[e];
-            TmNode k;
+            TreemapNode k;
             k.Parent = 0;
             k.Depth = 1;
             if (entry.IsDir) {
@@ -130,7 +130,7 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
                 auto found = topLines.find(path);
                 const int line = found == topLines.end() ? -1 : found->second;
                 if (line < 0) {
-                    k.Kind = TM_UNMEASURED;
+                    k.Kind = TILE_UNMEASURED;
                     k.Source = -1 - static_cast<int32_t>(e);  // the entry, by its index
                     ++unmeasured;
                     kids.push_back(k);
@@ -138,12 +138,12 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
                 }
                 double sz[4];
                 index.Sizes(static_cast<size_t>(line), sz);
-                k.Kind = TM_FOLDER;
+                k.Kind = TILE_FOLDER;
                 k.Source = line;
                 k.Size = sz[0];
                 k.Occupied = sz[1];
             } else {
-                k.Kind = TM_FILE;
+                k.Kind = TILE_FILE;
                 k.Source = static_cast<int32_t>(e);
                 k.Group = ExtensionGroup(entry.Name);
                 k.Size = entry.Size;
@@ -173,8 +173,8 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
         }
         if (unmeasured > 0 && measured + uw * unmeasured > 0)
             map.UnmeasuredShare = uw * unmeasured / (measured + uw * unmeasured);
-        for (const TmNode& k : kids) weights.push_back(k.Kind == TM_UNMEASURED ? uw : Weight(k.Occupied));
-        const std::vector<TmRect> rects = SquarifyLayout(weights, nodes[0].Rect);
+        for (const TreemapNode& k : kids) weights.push_back(k.Kind == TILE_UNMEASURED ? uw : Weight(k.Occupied));
+        const std::vector<TreemapRect> rects = SquarifyLayout(weights, nodes[0].Rect);
         nodes[0].First = 1;
         nodes[0].Count = static_cast<int32_t>(kids.size());
         for (size_t i = 0; i < kids.size(); ++i) {
@@ -185,9 +185,9 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
 
     // Deeper levels from the folder lines, breadth first: the node list is
     // its own queue, so no depth of tree can exhaust the stack.
-    std::vector<TmNode> kids;
+    std::vector<TreemapNode> kids;
     std::vector<double> weights;
-    std::vector<TmRect> rects;
+    std::vector<TreemapRect> rects;
     std::vector<size_t> order;
     // The index folder of each folder node laid out, found one level down
     // from its parent's: a search from the root for every folder costs its
@@ -196,8 +196,8 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
     const int64_t mapFolder = fileIndex ? fileIndex->FindFolder(mapPath) : -1;
     for (size_t n = 1; n < nodes.size(); ++n) {
         if (cancel && cancel->load(std::memory_order_relaxed)) break;
-        if (nodes[n].Kind != TM_FOLDER) continue;
-        const TmRect rect = nodes[n].Rect;
+        if (nodes[n].Kind != TILE_FOLDER) continue;
+        const TreemapRect rect = nodes[n].Rect;
         if (rect.W < minSide || rect.H < minSide) continue;
         const size_t line = static_cast<size_t>(nodes[n].Source);
         int64_t folder = -1;
@@ -219,10 +219,10 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
             double sz[4];
             index.Sizes(static_cast<size_t>(child), sz, 2);
             if (Weight(sz[1]) <= 0) return;
-            TmNode k;
+            TreemapNode k;
             k.Parent = static_cast<int32_t>(n);
             k.Depth = depth;
-            k.Kind = TM_FOLDER;
+            k.Kind = TILE_FOLDER;
             k.Source = child;
             k.Size = sz[0];
             k.Occupied = sz[1];
@@ -241,15 +241,15 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
             const uint32_t f = static_cast<uint32_t>(indexed);
             const uint32_t first = fileIndex->FolderFirstFile(f), count = fileIndex->FolderFileCount(f);
             const double area = rect.W * rect.H, total = std::max(Weight(nodes[n].Occupied), 1.0);
-            TmNode rest;
+            TreemapNode rest;
             rest.Parent = static_cast<int32_t>(n);
             rest.Depth = depth;
-            rest.Kind = TM_FILES;
+            rest.Kind = TILE_FILES_BLOCK;
             rest.Source = nodes[n].Source;
             rest.Size = rest.Occupied = 0;
             for (uint32_t i = first; i < first + count; ++i) {
                 const uint8_t flags = fileIndex->Flags(i);
-                if ((flags & FI_GONE) || (fileIndex->LinksOnce() && (flags & FI_FURTHER_NAME))) continue;
+                if ((flags & INDEX_FLAG_GONE) || (fileIndex->LinksOnce() && (flags & INDEX_FLAG_FURTHER_NAME))) continue;
                 const double occ = static_cast<double>(fileIndex->Occupied(i));
                 if (Weight(occ) <= 0) continue;
                 if (area * occ / total < kMinFileTileArea) {
@@ -257,12 +257,12 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
                     rest.Occupied += occ;
                     continue;
                 }
-                TmNode k;
+                TreemapNode k;
                 k.Parent = static_cast<int32_t>(n);
                 k.Depth = depth;
-                k.Kind = TM_INDEXED_FILE;
+                k.Kind = TILE_INDEXED_FILE;
                 k.Source = static_cast<int32_t>(i);
-                k.Group = ExtensionGroup(fileIndex->Name(i), (flags & FI_EXECUTABLE) != 0);
+                k.Group = ExtensionGroup(fileIndex->Name(i), (flags & INDEX_FLAG_EXECUTABLE) != 0);
                 k.Size = static_cast<double>(fileIndex->Size(i));
                 k.Occupied = occ;
                 kids.push_back(k);
@@ -273,10 +273,10 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
                 weights.push_back(Weight(rest.Occupied));
             }
         } else if (Weight(self[3]) > 0) {
-            TmNode k;
+            TreemapNode k;
             k.Parent = static_cast<int32_t>(n);
             k.Depth = depth;
-            k.Kind = TM_FILES;
+            k.Kind = TILE_FILES_BLOCK;
             k.Source = nodes[n].Source;
             k.Size = self[2];
             k.Occupied = self[3];
@@ -286,7 +286,7 @@ Treemap BuildTreemap(std::shared_ptr<const TmSource> source, int width, int heig
         JoinSmallFolders(kids, weights, folderKids, rect, n, nodes[n].Source, depth);
         // A folder holding only its own files is drawn as one block: the
         // files block would only repeat it.
-        if (kids.empty() || (kids.size() == 1 && kids[0].Kind == TM_FILES && indexed < 0)) continue;
+        if (kids.empty() || (kids.size() == 1 && kids[0].Kind == TILE_FILES_BLOCK && indexed < 0)) continue;
         Squarify(weights, rect, rects, order);
         nodes[n].First = static_cast<int32_t>(nodes.size());
         nodes[n].Count = static_cast<int32_t>(kids.size());

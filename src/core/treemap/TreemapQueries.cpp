@@ -12,11 +12,11 @@ namespace P = platform;
 
 int HitTest(const Treemap& map, double x, double y) {
     if (map.Nodes.empty()) return -1;
-    auto inside = [&](const TmRect& r) { return x >= r.X && x < r.X + r.W && y >= r.Y && y < r.Y + r.H; };
+    auto inside = [&](const TreemapRect& r) { return x >= r.X && x < r.X + r.W && y >= r.Y && y < r.Y + r.H; };
     if (!inside(map.Nodes[0].Rect)) return -1;
     int n = 0;
     for (;;) {
-        const TmNode& node = map.Nodes[static_cast<size_t>(n)];
+        const TreemapNode& node = map.Nodes[static_cast<size_t>(n)];
         int next = -1;
         for (int32_t c = node.First; c < node.First + node.Count; ++c)
             if (inside(map.Nodes[static_cast<size_t>(c)].Rect)) {
@@ -30,12 +30,12 @@ int HitTest(const Treemap& map, double x, double y) {
 
 std::string NodePath(const Treemap& map, int node) {
     if (node < 0 || static_cast<size_t>(node) >= map.Nodes.size()) return {};
-    const TmNode& n = map.Nodes[static_cast<size_t>(node)];
+    const TreemapNode& n = map.Nodes[static_cast<size_t>(node)];
     if (node == 0) return map.Source->Path;
-    if (n.Kind == TM_FILE) return map.Source->Path + map.Source->Entries[static_cast<size_t>(n.Source)].Name;
-    if (n.Kind == TM_INDEXED_FILE)
+    if (n.Kind == TILE_FILE) return map.Source->Path + map.Source->Entries[static_cast<size_t>(n.Source)].Name;
+    if (n.Kind == TILE_INDEXED_FILE)
         return map.Source->Files ? map.Source->Files->FilePath(static_cast<uint32_t>(n.Source)) : std::string();
-    if (n.Kind == TM_UNMEASURED) {
+    if (n.Kind == TILE_UNMEASURED) {
         std::string p = map.Source->Path + map.Source->Entries[static_cast<size_t>(-1 - n.Source)].Name;
         if (p.back() != '\\') p += '\\';
         return p;
@@ -47,23 +47,23 @@ std::string NodePath(const Treemap& map, int node) {
 
 std::string NodeLabel(const Treemap& map, int node) {
     if (node < 0 || static_cast<size_t>(node) >= map.Nodes.size()) return {};
-    const TmNode& n = map.Nodes[static_cast<size_t>(node)];
-    if (n.Kind == TM_FILES) return "ファイル";
-    if (n.Kind == TM_SMALL) return "小さなフォルダ";
+    const TreemapNode& n = map.Nodes[static_cast<size_t>(node)];
+    if (n.Kind == TILE_FILES_BLOCK) return "ファイル";
+    if (n.Kind == TILE_SMALL_FOLDERS) return "小さなフォルダ";
     // A file's own name, without building its whole path first: the
     // drawing names thousands of them.
-    if (n.Kind == TM_INDEXED_FILE)
+    if (n.Kind == TILE_INDEXED_FILE)
         return map.Source->Files ? P::ShownName(map.Source->Files->Name(static_cast<uint32_t>(n.Source))) : std::string();
     std::string name(LastName(NodePath(map, node)));
-    if (n.Kind == TM_UNMEASURED) name += " (未計測)";
+    if (n.Kind == TILE_UNMEASURED) name += " (未計測)";
     return name;
 }
 
 std::string_view NodeFileName(const Treemap& map, int node) {
     if (node < 0 || static_cast<size_t>(node) >= map.Nodes.size()) return {};
-    const TmNode& n = map.Nodes[static_cast<size_t>(node)];
-    if (n.Kind == TM_FILE) return map.Source->Entries[static_cast<size_t>(n.Source)].Name;
-    if (n.Kind == TM_INDEXED_FILE && map.Source->Files) return map.Source->Files->Name(static_cast<uint32_t>(n.Source));
+    const TreemapNode& n = map.Nodes[static_cast<size_t>(node)];
+    if (n.Kind == TILE_FILE) return map.Source->Entries[static_cast<size_t>(n.Source)].Name;
+    if (n.Kind == TILE_INDEXED_FILE && map.Source->Files) return map.Source->Files->Name(static_cast<uint32_t>(n.Source));
     return {};
 }
 

@@ -12,14 +12,14 @@
 
 namespace nrvs {
 
-TmLines::TmLines(std::initializer_list<std::string> lines) {
+TreemapLines::TreemapLines(std::initializer_list<std::string> lines) {
     for (const std::string& line : lines) push_back(line);
 }
 
-TmLines::TmLines(const FolderList& list, std::vector<uint32_t> positions)
+TreemapLines::TreemapLines(const FolderList& list, std::vector<uint32_t> positions)
     : list_(list), at_(std::move(positions)), all_(false) {}
 
-void TmLines::push_back(std::string_view line) {
+void TreemapLines::push_back(std::string_view line) {
     if (!all_ || from_ != 0 || count_ != list_.Size()) {
         // Lines of a list, then one more: the chosen ones become a list of
         // their own.
@@ -35,8 +35,8 @@ void TmLines::push_back(std::string_view line) {
     inOrder_ = false;
 }
 
-TmLines SubtreeLines(const FolderList& folders, const std::string& path) {
-    TmLines out;
+TreemapLines SubtreeLines(const FolderList& folders, const std::string& path) {
+    TreemapLines out;
     out.list_ = folders;
     out.all_ = false;
     // The line begins with the path, and its own path (up to its last
@@ -85,7 +85,7 @@ TmLines SubtreeLines(const FolderList& folders, const std::string& path) {
     return out;
 }
 
-void ListEntries(TmSource& source, int32_t clusterSize) {
+void ListEntries(TreemapSource& source, int32_t clusterSize) {
     DirListing listing;
     listing.ClusterSize = clusterSize;
     ListFolder(listing, source.Path + "*.*", LIST_ALL);
@@ -94,8 +94,8 @@ void ListEntries(TmSource& source, int32_t clusterSize) {
     for (const std::string& line : listing.Entries) source.Entries.push_back(ParseEntry(line));
 }
 
-TmSource MakeSource(const FolderList& folders, const std::string& path, int32_t clusterSize, double usedBytes) {
-    TmSource s;
+TreemapSource MakeSource(const FolderList& folders, const std::string& path, int32_t clusterSize, double usedBytes) {
+    TreemapSource s;
     s.Path = path;
     if (!s.Path.empty() && s.Path.back() != '\\') s.Path += '\\';
     s.UsedBytes = usedBytes;

@@ -130,15 +130,15 @@ bool ApplyFilesFilter(const FilesFilter& filter, FileQuery& query, std::string* 
     }
     int64_t before = INT64_MAX, after = INT64_MIN;
     const std::string date = Trimmed(filter.DateText);
-    if (filter.DateMode == FD_OLDER_DAYS) {
+    if (filter.DateMode == DATE_OLDER_DAYS) {
         int days = 0;
         if (!ParseInt(date, days) || days < 0 || days > 1000000)
             return fail("日数には 0 以上の整数を入力してください。");
         before = filter.Now - static_cast<int64_t>(days) * 86400;
-    } else if (filter.DateMode == FD_BEFORE || filter.DateMode == FD_AFTER) {
+    } else if (filter.DateMode == DATE_BEFORE || filter.DateMode == DATE_AFTER) {
         int64_t midnight = 0;
         if (!LocalMidnight(date, midnight)) return fail("日付は「2026/12/07」の形で入力してください。");
-        if (filter.DateMode == FD_BEFORE) before = midnight;
+        if (filter.DateMode == DATE_BEFORE) before = midnight;
         else after = midnight - 1;  // the day itself is included
     }
     query.Extensions = std::move(extensions);

@@ -18,7 +18,7 @@ inline constexpr int kFilesCounts = 3;   // Top 100, 1,000, 10,000
 inline constexpr int kFilesUnits = 4;    // バイト, KB, MB, GB
 inline constexpr int kFilesDateModes = 4;
 
-enum FilesDateMode { FD_ANY = 0, FD_OLDER_DAYS = 1, FD_BEFORE = 2, FD_AFTER = 3 };
+enum FilesDateMode { DATE_ANY = 0, DATE_OLDER_DAYS = 1, DATE_BEFORE = 2, DATE_AFTER = 3 };
 
 struct FilesSettings {
     int Left = -1, Top = -1, Width = 820, Height = 540;  // Left -1: placed by the main window
@@ -30,7 +30,7 @@ struct FilesSettings {
     std::string Extensions;
     std::string MinSize;
     int UnitIndex = 2;  // MB
-    int DateMode = FD_ANY;
+    int DateMode = DATE_ANY;
     std::string DateText;
 };
 
@@ -52,8 +52,8 @@ struct FilesFilter {
     std::string Extensions;
     std::string MinSize;  // a number, decimals allowed; empty: any size
     int UnitIndex = 0;
-    int DateMode = FD_ANY;
-    std::string DateText;  // days for FD_OLDER_DAYS, "yyyy/mm/dd" (local) for the others
+    int DateMode = DATE_ANY;
+    std::string DateText;  // days for DATE_OLDER_DAYS, "yyyy/mm/dd" (local) for the others
     int64_t Now = 0;       // seconds since 1970
 };
 

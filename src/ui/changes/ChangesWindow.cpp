@@ -206,7 +206,7 @@ void ChangesWindow::Fill() {
     }
     PreviousFault fault;
     const PreviousState state = LoadPrevious(letter, current.Header(), previous, &fault);
-    if (state != PS_OK) {
+    if (state != PREVIOUS_OK) {
         stateLabel->setText(Q(PreviousStateText(state, letter, fault)));
         return;
     }
@@ -232,13 +232,13 @@ void ChangesWindow::Fill() {
         item->setData(C_PATH, kThereRole, c.After);
         if (!c.Before) item->setToolTip(C_PATH, QStringLiteral("新しいフォルダ"));
         if (!c.After) item->setToolTip(C_PATH, QStringLiteral("なくなったフォルダ"));
-        SetChange(item, C_SIZE_CHANGE, c.Delta(CHK_SIZE), true);
+        SetChange(item, C_SIZE_CHANGE, c.Delta(CHANGE_KEY_SIZE), true);
         SetNumber(item, C_SIZE_BEFORE, c.Before, c.Old.Size, true);
         SetNumber(item, C_SIZE_AFTER, c.After, c.New.Size, true);
-        SetChange(item, C_OCC_CHANGE, c.Delta(CHK_OCCUPIED), true);
+        SetChange(item, C_OCC_CHANGE, c.Delta(CHANGE_KEY_OCCUPIED), true);
         SetNumber(item, C_OCC_BEFORE, c.Before, c.Old.Occupied, true);
         SetNumber(item, C_OCC_AFTER, c.After, c.New.Occupied, true);
-        SetChange(item, C_FILES_CHANGE, c.Delta(CHK_FILES), false);
+        SetChange(item, C_FILES_CHANGE, c.Delta(CHANGE_KEY_FILES), false);
         SetNumber(item, C_FILES_BEFORE, c.Before, static_cast<double>(c.Old.Files), false);
         SetNumber(item, C_FILES_AFTER, c.After, static_cast<double>(c.New.Files), false);
         items << item;

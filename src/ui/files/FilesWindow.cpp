@@ -74,7 +74,7 @@ bool Exists(const std::string& programPath) {
     return ReadAttributes(programPath, a) != 0;
 }
 
-int KeyColumn(int key) { return key == FK_OCCUPIED ? C_OCCUPIED : key == FK_MODIFIED ? C_MODIFIED : C_SIZE; }
+int KeyColumn(int key) { return key == FILE_KEY_OCCUPIED ? C_OCCUPIED : key == FILE_KEY_MODIFIED ? C_MODIFIED : C_SIZE; }
 
 constexpr size_t kErrorLinesShown = 15;
 
@@ -226,8 +226,8 @@ FilesWindow::FilesWindow(MainWindow* main) : QDialog(main), main_(main) {
         Requery();
     });
     connect(dateCombo, &QComboBox::currentIndexChanged, this, [this](int mode) {
-        dateEdit->setEnabled(mode != FD_ANY);
-        dateEdit->setPlaceholderText(mode == FD_OLDER_DAYS ? QStringLiteral("日数") : QStringLiteral("2026/12/07"));
+        dateEdit->setEnabled(mode != DATE_ANY);
+        dateEdit->setPlaceholderText(mode == DATE_OLDER_DAYS ? QStringLiteral("日数") : QStringLiteral("2026/12/07"));
     });
     dateEdit->setEnabled(false);
     connect(refreshButton, &QPushButton::clicked, this, &FilesWindow::Refresh);

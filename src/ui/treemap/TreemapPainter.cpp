@@ -86,7 +86,7 @@ QRectF Label(QPainter& p, const QRectF& r, const QString& name, const QString& s
 } // namespace
 
 QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::atomic<bool>* cancel,
-                   const TmHighlight& highlight) {
+                   const TreemapHighlight& highlight) {
     QImage image(std::max(1, map.Width), std::max(1, map.Height), QImage::Format_RGB32);
     image.fill(QColor(0x80, 0x80, 0x80));
     if (map.Width <= 0 || map.Height <= 0 || map.Nodes.empty()) return image;
@@ -103,12 +103,12 @@ QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::ato
     std::vector<QRectF> plates;
     for (int pass = 2; pass >= 1; --pass) {
         for (size_t i = 1; i < map.Nodes.size(); ++i) {
-            const TmNode& n = map.Nodes[i];
+            const TreemapNode& n = map.Nodes[i];
             if (n.Depth > pass) break;  // breadth first: the deeper ones follow
             if (n.Depth != pass) continue;
             const QRectF r(n.Rect.X, n.Rect.Y, n.Rect.W, n.Rect.H);
             if (pass == 2 && (r.width() < 90 || r.height() < 40)) continue;
-            const QString size = n.Kind == TM_UNMEASURED ? QString() : Text(FormatSizeText(n.Occupied, sizeUnit));
+            const QString size = n.Kind == TILE_UNMEASURED ? QString() : Text(FormatSizeText(n.Occupied, sizeUnit));
             const QRectF plate = Label(p, r, Text(NodeLabel(map, static_cast<int>(i))), size, pass == 1 ? large : small, pass == 2);
             if (!plate.isEmpty()) plates.push_back(plate);
         }
@@ -117,8 +117,8 @@ QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::ato
     // levels down reads as itself.
     const QFontMetrics fm(small);
     for (size_t i = 1; i < map.Nodes.size(); ++i) {
-        const TmNode& n = map.Nodes[i];
-        if (n.Depth <= 2 || n.Kind != TM_INDEXED_FILE) continue;
+        const TreemapNode& n = map.Nodes[i];
+        if (n.Depth <= 2 || n.Kind != TILE_INDEXED_FILE) continue;
         const QRectF r(n.Rect.X, n.Rect.Y, n.Rect.W, n.Rect.H);
         // Most tiles are too small for any name: known before it is made.
         if (r.width() < 24 || r.height() < fm.height() + 6) continue;
@@ -130,7 +130,7 @@ QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::ato
 }
 
 QStringList LegendNames(int colours) {
-    if (colours == TC_DEPTH)
+    if (colours == COLOUR_BY_DEPTH)
         return {QStringLiteral("深さ 1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"),
                 QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("未計測")};
     return {QStringLiteral("フォルダ"), QStringLiteral("ファイル"), QStringLiteral("未計測"), QStringLiteral("圧縮"),
@@ -156,17 +156,17 @@ void DrawLegend(QPainter& p, const QRect& area, int colours, const Treemap* map)
     const QFontMetrics fm(font);
     p.setFont(font);
     QStringList names = LegendNames(colours);
-    if (map) names[colours == TC_DEPTH ? names.size() - 1 : 2] = UnmeasuredLegend(*map);
+    if (map) names[colours == COLOUR_BY_DEPTH ? names.size() - 1 : 2] = UnmeasuredLegend(*map);
     const int box = fm.height() - 4;
     int x = area.x() + 6;
     const int y = area.y() + (area.height() - box) / 2;
     for (int i = 0; i < names.size(); ++i) {
         uint32_t c;
-        if (colours == TC_DEPTH) {
-            TmNode n;
+        if (colours == COLOUR_BY_DEPTH) {
+            TreemapNode n;
             n.Depth = static_cast<int16_t>(i + 1);
-            if (i == names.size() - 1) n.Kind = TM_UNMEASURED;
-            c = NodeColour(n, TC_DEPTH);
+            if (i == names.size() - 1) n.Kind = TILE_UNMEASURED;
+            c = NodeColour(n, COLOUR_BY_DEPTH);
         } else {
             c = LegendColour(i);
         }
@@ -183,13 +183,13 @@ void DrawLegend(QPainter& p, const QRect& area, int colours, const Treemap* map)
 
 QString TreemapTip(const Treemap& map, int node, int sizeUnit) {
     if (node < 0 || static_cast<size_t>(node) >= map.Nodes.size()) return {};
-    const TmNode& n = map.Nodes[static_cast<size_t>(node)];
+    const TreemapNode& n = map.Nodes[static_cast<size_t>(node)];
     QString tip = Text(NodePath(map, node));
-    if (n.Kind == TM_FILES) tip += QStringLiteral(" (ファイル)");
-    if (n.Kind == TM_SMALL) tip += QStringLiteral(" (小さなフォルダ)");
-    tip += QStringLiteral("\nサイズ: ") + Text(FormatSizeText(n.Kind == TM_UNMEASURED ? -1 : n.Size, sizeUnit));
-    tip += QStringLiteral("\n占有量: ") + Text(FormatSizeText(n.Kind == TM_UNMEASURED ? -1 : n.Occupied, sizeUnit));
-    if (n.Kind == TM_INDEXED_FILE && map.Source->Files) {
+    if (n.Kind == TILE_FILES_BLOCK) tip += QStringLiteral(" (ファイル)");
+    if (n.Kind == TILE_SMALL_FOLDERS) tip += QStringLiteral(" (小さなフォルダ)");
+    tip += QStringLiteral("\nサイズ: ") + Text(FormatSizeText(n.Kind == TILE_UNMEASURED ? -1 : n.Size, sizeUnit));
+    tip += QStringLiteral("\n占有量: ") + Text(FormatSizeText(n.Kind == TILE_UNMEASURED ? -1 : n.Occupied, sizeUnit));
+    if (n.Kind == TILE_INDEXED_FILE && map.Source->Files) {
         const QDateTime when =
             QDateTime::fromSecsSinceEpoch(map.Source->Files->ModifiedTime(static_cast<uint32_t>(n.Source)));
         tip += QStringLiteral("\n更新日時: ") + when.toString(QStringLiteral("yyyy/MM/dd hh:mm"));
@@ -202,8 +202,8 @@ QString TreemapTip(const Treemap& map, int node, int sizeUnit) {
 // for a file hardly smaller.
 constexpr int kPngQuality = 80;
 
-bool WriteTreemapPicture(std::shared_ptr<const TmSource> source, int width, int height, int colours, int sizeUnit,
-                         const std::string& fileName, std::string& why, const TmHighlight& highlight) {
+bool WriteTreemapPicture(std::shared_ptr<const TreemapSource> source, int width, int height, int colours, int sizeUnit,
+                         const std::string& fileName, std::string& why, const TreemapHighlight& highlight) {
     // Fonts need an application object; the command-line tool has none and
     // draws offscreen.
     std::unique_ptr<QGuiApplication> app;

@@ -22,7 +22,7 @@ namespace nrvs {
 // sizeUnit as the settings keep it (0 automatic).
 // highlight: the files of one extension stand out, the rest is dimmed.
 QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::atomic<bool>* cancel = nullptr,
-                   const TmHighlight& highlight = {});
+                   const TreemapHighlight& highlight = {});
 
 // One line of coloured squares with their names, for the colours chosen.
 // With map: the unmeasured entry says what its grey stands for.
@@ -39,7 +39,7 @@ QString TreemapTip(const Treemap& map, int node, int sizeUnit);
 
 // Lays out and draws the map of a source into width x height pixels with
 // the legend along the bottom, and saves it as PNG. False with the reason.
-bool WriteTreemapPicture(std::shared_ptr<const TmSource> source, int width, int height, int colours, int sizeUnit,
-                         const std::string& fileName, std::string& why, const TmHighlight& highlight = {});
+bool WriteTreemapPicture(std::shared_ptr<const TreemapSource> source, int width, int height, int colours, int sizeUnit,
+                         const std::string& fileName, std::string& why, const TreemapHighlight& highlight = {});
 
 } // namespace nrvs

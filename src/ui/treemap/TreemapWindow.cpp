@@ -64,7 +64,7 @@ void TreemapView::paintEvent(QPaintEvent*) {
     const Treemap& map = owner_->map_;
     const int h = owner_->hovered_;
     if (h > 0 && static_cast<size_t>(h) < map.Nodes.size() && map.Width > 0 && map.Height > 0) {
-        const TmRect& r = map.Nodes[static_cast<size_t>(h)].Rect;
+        const TreemapRect& r = map.Nodes[static_cast<size_t>(h)].Rect;
         const double sx = static_cast<double>(width()) / map.Width, sy = static_cast<double>(height()) / map.Height;
         const QRectF box(r.X * sx, r.Y * sy, r.W * sx, r.H * sy);
         p.setBrush(Qt::NoBrush);
@@ -112,7 +112,7 @@ TreemapWindow::TreemapWindow(MainWindow* main) : QWidget(main, Qt::Window), main
     colourCombo = new QComboBox(this);
     colourCombo->setObjectName("colourCombo");
     colourCombo->addItems({QStringLiteral("色：深さ"), QStringLiteral("色：種類")});
-    colourCombo->setCurrentIndex(TC_KIND);
+    colourCombo->setCurrentIndex(COLOUR_BY_KIND);
     colourCombo->setFocusPolicy(Qt::NoFocus);
     pathLabel = new QLabel(this);
     pathLabel->setObjectName("pathLabel");
@@ -210,7 +210,7 @@ void TreemapWindow::Follow() {
     if (path.back() != '\\') path += '\\';
     const DriveRecord& drive = *g.CurrentDrive;
     const double used = path.size() == 3 && drive.TotalBytes > 0 ? drive.TotalBytes - drive.FreeBytes : -1;
-    source_ = std::make_shared<const TmSource>(
+    source_ = std::make_shared<const TreemapSource>(
         MakeSource(g.Folders, path, static_cast<int32_t>(drive.ClusterSize), used));
     // Without the file index of the last measurement the folders' files are
     // blocks; one line says how to get the single files.
@@ -234,7 +234,7 @@ void TreemapWindow::StartLayout() {
     const int unit = Global().SizeUnit;
     auto source = source_;
     auto cancel = cancel_;
-    const TmHighlight highlight = highlight_;
+    const TreemapHighlight highlight = highlight_;
     pool_.start([this, generation, source, cancel, w, h, colours, unit, highlight] {
         auto map = std::make_shared<Treemap>(BuildTreemap(source, w, h, 4, cancel.get()));
         if (cancel->load()) return;
@@ -248,7 +248,7 @@ void TreemapWindow::StartLayout() {
     });
 }
 
-void TreemapWindow::SetHighlight(const TmHighlight& highlight) {
+void TreemapWindow::SetHighlight(const TreemapHighlight& highlight) {
     const bool same = highlight.On == highlight_.On &&
                       (!highlight.On || (highlight.Extension == highlight_.Extension && highlight.Kind == highlight_.Kind &&
                                          highlight.AnyExtension == highlight_.AnyExtension));
@@ -269,7 +269,7 @@ void TreemapWindow::StartDrawing() {
     auto cancel = cancel_;
     const int colours = colourCombo->currentIndex();
     const int unit = Global().SizeUnit;
-    const TmHighlight highlight = highlight_;
+    const TreemapHighlight highlight = highlight_;
     pool_.start([this, generation, map, cancel, colours, unit, highlight] {
         QImage image = DrawTreemap(*map, colours, unit, cancel.get(), highlight);
         if (cancel->load()) return;
@@ -305,19 +305,19 @@ void TreemapWindow::SetHovered(int node) {
 
 void TreemapWindow::SelectInMain(int node) {
     if (node <= 0 || static_cast<size_t>(node) >= map_.Nodes.size() || !map_.Source) return;
-    const TmNode& n = map_.Nodes[static_cast<size_t>(node)];
+    const TreemapNode& n = map_.Nodes[static_cast<size_t>(node)];
     const std::string shown = map_.Source->Path;
-    std::string folder = n.Kind == TM_FILE ? shown : NodePath(map_, node);
+    std::string folder = n.Kind == TILE_FILE ? shown : NodePath(map_, node);
     // A file deeper down: its folder in the tree.
-    if (n.Kind == TM_INDEXED_FILE) folder = folder.substr(0, folder.rfind('\\') + 1);
+    if (n.Kind == TILE_INDEXED_FILE) folder = folder.substr(0, folder.rfind('\\') + 1);
 
     // The list: the item of the folder shown that holds the node.
     int top = node;
     while (map_.Nodes[static_cast<size_t>(top)].Parent > 0) top = map_.Nodes[static_cast<size_t>(top)].Parent;
-    const TmNode& t = map_.Nodes[static_cast<size_t>(top)];
+    const TreemapNode& t = map_.Nodes[static_cast<size_t>(top)];
     std::string name = NodePath(map_, top).substr(shown.size());
     if (!name.empty() && name.back() == '\\') name.pop_back();
-    const int image = t.Kind == TM_FILE ? IMG_FILE : IMG_FOLDER;
+    const int image = t.Kind == TILE_FILE ? IMG_FILE : IMG_FOLDER;
     const RowList& rows = main_->Rows();
     for (size_t r = 0; r < rows.size(); ++r) {
         const RowFields f = SplitRow(rows[r]);
@@ -353,11 +353,11 @@ void TreemapWindow::SelectInMain(int node) {
 
 void TreemapWindow::ZoomIn(int node) {
     if (node <= 0 || static_cast<size_t>(node) >= map_.Nodes.size()) return;
-    const TmKind kind = map_.Nodes[static_cast<size_t>(node)].Kind;
-    if (kind == TM_FILE) return;
+    const TileKind kind = map_.Nodes[static_cast<size_t>(node)].Kind;
+    if (kind == TILE_FILE) return;
     std::string folder = NodePath(map_, node);
     // A file deeper down opens its folder.
-    if (kind == TM_INDEXED_FILE) folder = folder.substr(0, folder.rfind('\\') + 1);
+    if (kind == TILE_INDEXED_FILE) folder = folder.substr(0, folder.rfind('\\') + 1);
     if (source_ && folder == source_->Path) return;
     main_->OpenPath(folder, false);
 }

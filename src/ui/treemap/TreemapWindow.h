@@ -68,8 +68,8 @@ public:
     int Hovered() const { return hovered_; }
     // The files of one type stand out, the rest dimmed (Off: all in their
     // colours). The map is drawn again, not laid out again.
-    void SetHighlight(const TmHighlight& highlight);
-    const TmHighlight& Highlight() const { return highlight_; }
+    void SetHighlight(const TreemapHighlight& highlight);
+    const TreemapHighlight& Highlight() const { return highlight_; }
     void SetHovered(int node);
 
     QToolButton* upButton;
@@ -93,11 +93,11 @@ private:
     void StartDrawing();
 
     MainWindow* main_;
-    std::shared_ptr<const TmSource> source_;
+    std::shared_ptr<const TreemapSource> source_;
     Treemap map_;
     QImage image_;
     int hovered_ = -1;
-    TmHighlight highlight_;
+    TreemapHighlight highlight_;
     uint64_t pending_ = 0;  // the generation asked for last
     uint64_t shown_ = 0;    // the generation on screen
     std::shared_ptr<std::atomic<bool>> cancel_;

@@ -312,8 +312,8 @@ void TypesWindow::Fill() {
                            rows.size())));
 }
 
-TmHighlight TypesWindow::HighlightOf(const QTreeWidgetItem* item) const {
-    TmHighlight h;
+TreemapHighlight TypesWindow::HighlightOf(const QTreeWidgetItem* item) const {
+    TreemapHighlight h;
     if (!item) return h;
     h.On = true;
     h.Kind = item->data(C_EXT, kKindRole).toInt();
@@ -332,7 +332,7 @@ void TypesWindow::SelectionChanged() {
 }
 
 void TypesWindow::ClearHighlight() {
-    if (main_ && main_->MapWindow && main_->MapWindow->Highlight().On) main_->MapWindow->SetHighlight(TmHighlight{});
+    if (main_ && main_->MapWindow && main_->MapWindow->Highlight().On) main_->MapWindow->SetHighlight(TreemapHighlight{});
 }
 
 void TypesWindow::OpenInFiles(const QTreeWidgetItem* item) {

@@ -24,7 +24,7 @@ class QTreeWidgetItem;
 namespace nrvs {
 
 class MainWindow;
-struct TmHighlight;
+struct TreemapHighlight;
 
 class TypesWindow : public QDialog {
     Q_OBJECT
@@ -43,7 +43,7 @@ public:
     // The occupied size of all rows, the whole of the 割合 column.
     uint64_t OccupiedTotal() const { return total_; }
     // The treemap's highlight for a row.
-    TmHighlight HighlightOf(const QTreeWidgetItem* item) const;
+    TreemapHighlight HighlightOf(const QTreeWidgetItem* item) const;
     // Double click: the row's files in the largest-files window.
     void OpenInFiles(const QTreeWidgetItem* item);
 

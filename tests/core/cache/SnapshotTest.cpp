@@ -124,7 +124,7 @@ TEST_F(SnapshotTest, AnUnpluggedDriveShowsWhatItShowedWhenHere) {
         if (path == root) EXPECT_EQ(deeper, (StringList{"a"})) << "only a has folders of its own";
     }
     // The treemap draws the folder shown from the same entries.
-    const TmSource source = MakeSource(Global().Folders, root, static_cast<int32_t>(away.ClusterSize));
+    const TreemapSource source = MakeSource(Global().Folders, root, static_cast<int32_t>(away.ClusterSize));
     ASSERT_EQ(source.Entries.size(), 4u);
     EXPECT_TRUE(source.Files);
     // Without the index the folders are still there, the files not.

@@ -86,7 +86,7 @@ protected:
         std::map<std::string, std::tuple<uint64_t, uint64_t, int>> out;
         for (uint32_t i = 0; i < index.FileCount(); ++i)
             out[index.FilePath(i).substr(1)] = {index.Size(i), index.Occupied(i),
-                                                index.Flags(i) & (FI_FURTHER_NAME | FI_NOT_REGULAR | FI_EXECUTABLE)};
+                                                index.Flags(i) & (INDEX_FLAG_FURTHER_NAME | INDEX_FLAG_NOT_REGULAR | INDEX_FLAG_EXECUTABLE)};
         return out;
     }
     uint64_t Occ(uint64_t size) const { return cluster ? (size + cluster - 1) / cluster * cluster : size; }
@@ -161,8 +161,8 @@ TEST_F(NcduTest, ImportGivesTheLinesAndRecordsOfAMeasurement) {
     EXPECT_EQ(Lines(target), Lines(drive->Letter()));
     EXPECT_EQ(IndexRecords(target), IndexRecords(drive->Letter()));
     // The further name is the one in the folder that sorts after the other.
-    EXPECT_EQ(std::get<2>(IndexRecords(target).at(":\\c\\orig")), FI_FURTHER_NAME);
-    EXPECT_EQ(std::get<2>(IndexRecords(target).at(":\\c\\fifo")), FI_NOT_REGULAR);
+    EXPECT_EQ(std::get<2>(IndexRecords(target).at(":\\c\\orig")), INDEX_FLAG_FURTHER_NAME);
+    EXPECT_EQ(std::get<2>(IndexRecords(target).at(":\\c\\fifo")), INDEX_FLAG_NOT_REGULAR);
     ASSERT_EQ(report.Unreadable.size(), 1u);
     EXPECT_EQ(report.Unreadable[0], std::string(1, target) + ":\\locked\\");
     EXPECT_EQ(report.Root, "/srv/scan");
@@ -298,7 +298,7 @@ TEST_F(NcduTest, ExportedMeasurementImportsToTheSameLines) {
     ASSERT_TRUE(Import(doc, report)) << report.Error;
     EXPECT_EQ(Lines(target), Lines(drive->Letter()));
     EXPECT_EQ(report.Root + "/", drive->Native());
-    EXPECT_EQ(std::get<2>(IndexRecords(target).at(":\\a b\\run.sh")), FI_EXECUTABLE);
+    EXPECT_EQ(std::get<2>(IndexRecords(target).at(":\\a b\\run.sh")), INDEX_FLAG_EXECUTABLE);
 
     // A folder alone; and no export without the index.
     ASSERT_TRUE(ExportNcdu(std::string(1, drive->Letter()) + ":\\c\\", out, why)) << why;

@@ -83,7 +83,7 @@ protected:
     std::map<std::string, FolderChange> Changes(const std::string& below = {}) {
         Measurement cur, prev;
         EXPECT_TRUE(cur.Map(CacheFileName(*Global().CurrentDrive)));
-        EXPECT_EQ(LoadPrevious(L(), cur.Header(), prev), PS_OK);
+        EXPECT_EQ(LoadPrevious(L(), cur.Header(), prev), PREVIOUS_OK);
         std::map<std::string, FolderChange> out;
         for (const FolderChange& c : CompareMeasurements(prev, cur, below)) {
             FolderChange copy = c;
@@ -110,7 +110,7 @@ TEST_F(ChangesTest, DriveMeasurementsKeepThePreviousAndShowEveryKindOfChange) {
     d.Write(std::string("odd\xff/v.bin"), std::string(100, 'v'));
     MeasureDrive();
     Measurement none;
-    EXPECT_EQ(LoadPrevious(L(), CacheHeaderLine(*Global().CurrentDrive), none), PS_NONE);
+    EXPECT_EQ(LoadPrevious(L(), CacheHeaderLine(*Global().CurrentDrive), none), PREVIOUS_NONE);
 
     d.Write("grow/a.bin", std::string(9000, 'a'));
     d.Write("grow/new file", std::string(1000, 'n'));
@@ -127,7 +127,7 @@ TEST_F(ChangesTest, DriveMeasurementsKeepThePreviousAndShowEveryKindOfChange) {
     EXPECT_TRUE(hooks.told.empty()) << hooks.told[0];
 
     Measurement prev;
-    ASSERT_EQ(LoadPrevious(L(), CacheHeaderLine(*Global().CurrentDrive), prev), PS_OK);
+    ASSERT_EQ(LoadPrevious(L(), CacheHeaderLine(*Global().CurrentDrive), prev), PREVIOUS_OK);
     EXPECT_EQ(prev.Header(), before);
     // Kept by a second name, not copied: nothing of the move is left
     // beside it, and the kept files are no longer the current ones (marking
@@ -151,31 +151,31 @@ TEST_F(ChangesTest, DriveMeasurementsKeepThePreviousAndShowEveryKindOfChange) {
     EXPECT_EQ(c["grow\\"].Old.Size, 1000);
     EXPECT_EQ(c["grow\\"].New.Size, 10000);
     EXPECT_EQ(c["grow\\"].New.Files - c["grow\\"].Old.Files, 1);
-    EXPECT_EQ(KindOfChange(c["grow\\"], CHK_SIZE), CHANGE_GROWN);
-    EXPECT_EQ(KindOfChange(c["shrink\\"], CHK_SIZE), CHANGE_SHRUNK);
-    EXPECT_EQ(c["shrink\\"].Delta(CHK_SIZE), -50000);
-    EXPECT_EQ(KindOfChange(c["gone\\"], CHK_SIZE), CHANGE_REMOVED);
-    EXPECT_EQ(c["gone\\"].Delta(CHK_SIZE), -300);
+    EXPECT_EQ(KindOfChange(c["grow\\"], CHANGE_KEY_SIZE), CHANGE_GROWN);
+    EXPECT_EQ(KindOfChange(c["shrink\\"], CHANGE_KEY_SIZE), CHANGE_SHRUNK);
+    EXPECT_EQ(c["shrink\\"].Delta(CHANGE_KEY_SIZE), -50000);
+    EXPECT_EQ(KindOfChange(c["gone\\"], CHANGE_KEY_SIZE), CHANGE_REMOVED);
+    EXPECT_EQ(c["gone\\"].Delta(CHANGE_KEY_SIZE), -300);
     // A rename is a removal and an addition.
-    EXPECT_EQ(KindOfChange(c["old name\\"], CHK_SIZE), CHANGE_REMOVED);
-    EXPECT_EQ(KindOfChange(c["new name\\"], CHK_SIZE), CHANGE_NEW);
-    EXPECT_EQ(c["new name\\"].Delta(CHK_SIZE), 700);
-    EXPECT_EQ(KindOfChange(c["fresh\\deep\\"], CHK_FILES), CHANGE_NEW);
-    EXPECT_EQ(c["odd\xff\\"].Delta(CHK_SIZE), 4000);
+    EXPECT_EQ(KindOfChange(c["old name\\"], CHANGE_KEY_SIZE), CHANGE_REMOVED);
+    EXPECT_EQ(KindOfChange(c["new name\\"], CHANGE_KEY_SIZE), CHANGE_NEW);
+    EXPECT_EQ(c["new name\\"].Delta(CHANGE_KEY_SIZE), 700);
+    EXPECT_EQ(KindOfChange(c["fresh\\deep\\"], CHANGE_KEY_FILES), CHANGE_NEW);
+    EXPECT_EQ(c["odd\xff\\"].Delta(CHANGE_KEY_SIZE), 4000);
     // The root changed by the sum of it all.
-    EXPECT_EQ(c[""].Delta(CHK_SIZE), 8000 + 1000 - 50000 - 300 + 64 + 4000);
+    EXPECT_EQ(c[""].Delta(CHANGE_KEY_SIZE), 8000 + 1000 - 50000 - 300 + 64 + 4000);
 
     // Ranked by the absolute change, largest first; the kinds filter.
     Measurement cur;
     ASSERT_TRUE(cur.Map(CacheFileName(*Global().CurrentDrive)));
     std::vector<FolderChange> ranked = CompareMeasurements(prev, cur);
-    RankChanges(ranked, CHK_SIZE, CHANGE_ALL, 3);
+    RankChanges(ranked, CHANGE_KEY_SIZE, CHANGE_ALL, 3);
     ASSERT_EQ(ranked.size(), 3u);
     EXPECT_EQ(ranked[0].Path, P("shrink\\"));
     EXPECT_EQ(ranked[1].Path, P(""));
     EXPECT_EQ(ranked[2].Path, P("grow\\"));
     ranked = CompareMeasurements(prev, cur);
-    RankChanges(ranked, CHK_SIZE, CHANGE_NEW, 0);
+    RankChanges(ranked, CHANGE_KEY_SIZE, CHANGE_NEW, 0);
     ASSERT_EQ(ranked.size(), 3u);  // new name, fresh, fresh\deep (64 each for the last two: by path)
     EXPECT_EQ(ranked[0].Path, P("new name\\"));
     EXPECT_EQ(ranked[1].Path, P("fresh\\"));
@@ -215,13 +215,13 @@ TEST_F(ChangesTest, AFolderMeasurementBetweenTwoDriveMeasurements) {
     auto c = Changes();
     EXPECT_EQ(c["in\\"].Old.Size, 300);   // M1
     EXPECT_EQ(c["in\\"].New.Size, 1305);
-    EXPECT_EQ(c["in\\sub\\"].Delta(CHK_FILES), 1);
+    EXPECT_EQ(c["in\\sub\\"].Delta(CHANGE_KEY_FILES), 1);
     EXPECT_EQ(c["out\\"].Old.Size, 100);  // M0
     EXPECT_EQ(c["out\\"].New.Size, 300);  // M1: the folder measurement did not see it
     // The previous index took the subtree's files of M1.
     Measurement prev, cur;
     ASSERT_TRUE(cur.Map(CacheFileName(*Global().CurrentDrive)));
-    ASSERT_EQ(LoadPrevious(L(), cur.Header(), prev), PS_OK);
+    ASSERT_EQ(LoadPrevious(L(), cur.Header(), prev), PREVIOUS_OK);
     FileIndex a, b;
     ASSERT_TRUE(a.Open(PreviousIndexName(L()), L(), prev.Header()));
     ASSERT_TRUE(b.Open(FileIndexName(L()), L(), cur.Header()));
@@ -291,7 +291,7 @@ TEST_F(ChangesTest, TheCommandLinesFolderMeasurementKeepsThePreviousAsTheWindows
         auto c = Changes();
         EXPECT_EQ(c["in\\"].Old.Size, 300);  // M1
         EXPECT_EQ(c["in\\"].New.Size, 1800);
-        EXPECT_EQ(c["in\\sub\\"].Delta(CHK_SIZE), 0);
+        EXPECT_EQ(c["in\\sub\\"].Delta(CHANGE_KEY_SIZE), 0);
         EXPECT_EQ(c["out\\"].Old.Size, 100);  // M0
     }
     // A damaged line after the subtree, and one inside it.
@@ -339,8 +339,8 @@ TEST_F(ChangesTest, TheFirstFolderMeasurementKeepsTheWholeCacheAndTheSettingTurn
     MeasureFolderOf("in\\");
     auto c = Changes();
     ASSERT_EQ(c.size(), 2u) << "the folder and the drive's root above it";
-    EXPECT_EQ(c["in\\"].Delta(CHK_SIZE), 50);
-    EXPECT_EQ(c[""].Delta(CHK_SIZE), 50);
+    EXPECT_EQ(c["in\\"].Delta(CHANGE_KEY_SIZE), 50);
+    EXPECT_EQ(c[""].Delta(CHANGE_KEY_SIZE), 50);
 
     Global().KeepPrevious = 0;
     MeasureDrive();
@@ -348,7 +348,7 @@ TEST_F(ChangesTest, TheFirstFolderMeasurementKeepsTheWholeCacheAndTheSettingTurn
     EXPECT_NE(::lstat(PreviousCacheName(L()).c_str(), &st), 0);
     EXPECT_NE(::lstat(PreviousIndexName(L()).c_str(), &st), 0);
     Measurement m;
-    EXPECT_EQ(LoadPrevious(L(), CacheHeaderLine(*Global().CurrentDrive), m), PS_NONE);
+    EXPECT_EQ(LoadPrevious(L(), CacheHeaderLine(*Global().CurrentDrive), m), PREVIOUS_NONE);
 }
 
 // A previous measurement that is damaged or of another drive is refused with
@@ -369,7 +369,7 @@ TEST(MeasurementTest, AMappedMeasurementCutShortReadsAsDamagedAndALinkIsRefused)
     size_t zeros = 0;
     for (std::string_view line : m.Lines()) zeros += static_cast<size_t>(std::count(line.begin(), line.end(), '\0'));
     EXPECT_GT(zeros, 0u);
-    EXPECT_EQ(CheckMeasurement(m, 'C'), PS_DAMAGED);
+    EXPECT_EQ(CheckMeasurement(m, 'C'), PREVIOUS_DAMAGED);
 
     ASSERT_TRUE(platform::ReplaceFile(name, text));
     ASSERT_EQ(::symlink(name.c_str(), (d / "link.txt").c_str()), 0);
@@ -390,28 +390,28 @@ TEST_F(ChangesTest, DamagedOrForeignPreviousMeasurementsAreRefused) {
         Measurement m;
         return LoadPrevious(L(), header, m, fault);
     };
-    EXPECT_EQ(state(good), PS_OK);
+    EXPECT_EQ(state(good), PREVIOUS_OK);
     PreviousFault fault;
-    EXPECT_EQ(state("not a date\r\n" + good.substr(good.find('\n') + 1), &fault), PS_DAMAGED);
+    EXPECT_EQ(state("not a date\r\n" + good.substr(good.find('\n') + 1), &fault), PREVIOUS_DAMAGED);
     EXPECT_EQ(fault.Line, 1u);
     const std::string head = good.substr(0, good.find('\n') + 1);
     const std::string own = std::string(1, L()) + ":\\";
-    EXPECT_EQ(state(head + own + "a\\ > 1:2:3\r\n", &fault), PS_DAMAGED);
+    EXPECT_EQ(state(head + own + "a\\ > 1:2:3\r\n", &fault), PREVIOUS_DAMAGED);
     EXPECT_EQ(fault.Line, 2u);
-    EXPECT_EQ(state(head + own + "a\\\r\n"), PS_DAMAGED);
-    EXPECT_EQ(state(head + "\x01\x02garbage > 0:0:0:0:0:0:0:0:0:0:0:0\r\n"), PS_DAMAGED);
+    EXPECT_EQ(state(head + own + "a\\\r\n"), PREVIOUS_DAMAGED);
+    EXPECT_EQ(state(head + "\x01\x02garbage > 0:0:0:0:0:0:0:0:0:0:0:0\r\n"), PREVIOUS_DAMAGED);
     const char other = L() == 'Q' ? 'R' : 'Q';
-    EXPECT_EQ(state(head + std::string(1, other) + ":\\ > 2:4096:0:0:0:1:1:1:0:0:0:0\r\n", &fault), PS_OTHER_DRIVE);
-    EXPECT_NE(PreviousStateText(PS_OTHER_DRIVE, L(), fault).find(std::string(1, other) + ":\\"), std::string::npos);
+    EXPECT_EQ(state(head + std::string(1, other) + ":\\ > 2:4096:0:0:0:1:1:1:0:0:0:0\r\n", &fault), PREVIOUS_OTHER_DRIVE);
+    EXPECT_NE(PreviousStateText(PREVIOUS_OTHER_DRIVE, L(), fault).find(std::string(1, other) + ":\\"), std::string::npos);
     // The same letter, but the volume note says the previous measurement
     // was taken of another folder than the drive is now.
-    EXPECT_EQ(state(good), PS_OK);
+    EXPECT_EQ(state(good), PREVIOUS_OK);
     StringList note;
     LoadLines(note, PreviousVolumeName(L()));
     ASSERT_EQ(note.size(), 2u);
     note[0] = note[0].substr(0, note[0].find('\t')) + "\t00000000\t/elsewhere/";
     ASSERT_TRUE(SaveLines(note, PreviousVolumeName(L())));
-    EXPECT_EQ(state(good, &fault), PS_OTHER_DRIVE);
+    EXPECT_EQ(state(good, &fault), PREVIOUS_OTHER_DRIVE);
     EXPECT_NE(fault.Text.find("/elsewhere/"), std::string::npos);
 }
 
@@ -562,7 +562,7 @@ void AddInPreOrder(const IndexNode& n, uint32_t parent, FileIndexData& d) {
 
 void PathsOf(const IndexNode& n, const std::string& path, bool skipGone, std::map<std::string, uint64_t>& out) {
     for (const auto& [name, size, flags] : n.files)
-        if (!skipGone || !(flags & FI_GONE)) out[path + name] = size;
+        if (!skipGone || !(flags & INDEX_FLAG_GONE)) out[path + name] = size;
     for (const IndexNode& c : n.children) PathsOf(c, path + c.name + "\\", skipGone, out);
 }
 
@@ -590,7 +590,7 @@ TEST(ChangesFiles, RandomTreesAgreeWithTheirPaths) {
             const unsigned r = rng() % 20;
             if (r == 0) size += 1 + rng() % 9;
             else if (r == 1) name = "r" + name;
-            else if (r == 2) flags = FI_GONE;
+            else if (r == 2) flags = INDEX_FLAG_GONE;
         }
         if (rng() % 10 == 0) n.files.emplace_back("new" + std::to_string(counter++), rng() % 50, uint8_t{0});
         if (rng() % 10 == 0 && !n.files.empty()) n.files.erase(n.files.begin());

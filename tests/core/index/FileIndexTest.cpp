@@ -96,7 +96,7 @@ TEST_F(FileIndexTest, EveryFileOfADriveMeasurementOnceWithItsFigures) {
     EXPECT_EQ(index.FileCount(), static_cast<uint32_t>(root->TreeFiles)) << "a record for every name the walk counted";
     uint64_t size = 0, occupied = 0;
     for (uint32_t i = 0; i < index.FileCount(); ++i)
-        if (!(index.Flags(i) & FI_FURTHER_NAME)) size += index.Size(i), occupied += index.Occupied(i);
+        if (!(index.Flags(i) & INDEX_FLAG_FURTHER_NAME)) size += index.Size(i), occupied += index.Occupied(i);
     EXPECT_EQ(static_cast<double>(size), root->TreeBytes);
     EXPECT_EQ(static_cast<double>(occupied), root->TreeOccupied) << "the occupied sizes as the measurement counted them";
 
@@ -106,15 +106,15 @@ TEST_F(FileIndexTest, EveryFileOfADriveMeasurementOnceWithItsFigures) {
     ASSERT_EQ(hits.size(), 3u);
     EXPECT_EQ(Paths(hits), (std::vector<std::string>{"sparse\\hole.img", "big\\a b > c.bin", "L1\\again.iso"}))
         << "the shared file once, at the name in the folder that sorts first";
-    EXPECT_TRUE(hits[0].Flags & FI_SPARSE);
+    EXPECT_TRUE(hits[0].Flags & INDEX_FLAG_SPARSE);
     EXPECT_LT(hits[0].Occupied, hits[0].Size) << "a hole occupies nothing";
 
     q.Top = 100;
-    q.Key = FK_OCCUPIED;
+    q.Key = FILE_KEY_OCCUPIED;
     EXPECT_EQ(Paths(QueryFiles(index, q))[0], "big\\a b > c.bin");
-    q.Key = FK_MODIFIED;
+    q.Key = FILE_KEY_MODIFIED;
     EXPECT_EQ(Paths(QueryFiles(index, q)).back(), "big\\small.TXT") << "the oldest last";
-    q.Key = FK_SIZE;
+    q.Key = FILE_KEY_SIZE;
     q.Extensions = {"txt"};
     EXPECT_EQ(Paths(QueryFiles(index, q)), (std::vector<std::string>{"big\\small.TXT"})) << "case of the extension ignored";
     q.Extensions.clear();
@@ -138,7 +138,7 @@ TEST_F(FileIndexTest, EveryFileOfADriveMeasurementOnceWithItsFigures) {
     q.OnPath = false;
     const auto script = QueryFiles(index, q);
     ASSERT_EQ(script.size(), 1u);
-    EXPECT_TRUE(script[0].Flags & FI_EXECUTABLE);
+    EXPECT_TRUE(script[0].Flags & INDEX_FLAG_EXECUTABLE);
     q.Name = "big";
     q.WithFolders = true;
     const auto folders = QueryFiles(index, q);
@@ -319,7 +319,7 @@ TEST(FileIndexPieces, FilesKeptInAScratchFileReadBackAsInMemory) {
         f.Size = rng();
         f.Occupied = rng() % 100000;
         f.ModifiedTime = static_cast<int64_t>(rng()) >> 1;
-        f.Flags = static_cast<uint8_t>(i % 3 == 0 ? FI_EXECUTABLE : 0);
+        f.Flags = static_cast<uint8_t>(i % 3 == 0 ? INDEX_FLAG_EXECUTABLE : 0);
         std::string name(rng() % 300, static_cast<char>('a' + i % 26));  // names over 255 bytes are cut
         if (!name.empty()) name[0] = static_cast<char>(0xff);
         const uint64_t a = held.Add(f, name), b = spilled.Add(f, name);
@@ -330,8 +330,8 @@ TEST(FileIndexPieces, FilesKeptInAScratchFileReadBackAsInMemory) {
     EXPECT_FALSE(held.Spilled());
     EXPECT_EQ(held.NameBytes(), spilled.NameBytes());
     for (size_t i : {size_t{0}, size_t{1}, where.size() / 2, where.size() - 2, where.size() - 1}) {
-        held.AddFlags(where[i], FI_FURTHER_NAME);
-        spilled.AddFlags(where[i], FI_FURTHER_NAME);
+        held.AddFlags(where[i], INDEX_FLAG_FURTHER_NAME);
+        spilled.AddFlags(where[i], INDEX_FLAG_FURTHER_NAME);
     }
     std::vector<std::pair<IndexedFile, std::string>> a, b;
     auto keep = [](auto& out) {
@@ -348,7 +348,7 @@ TEST(FileIndexPieces, FilesKeptInAScratchFileReadBackAsInMemory) {
         ASSERT_EQ(a[i].first.Flags, b[i].first.Flags) << i;
         ASSERT_EQ(a[i].second, b[i].second) << i;
         ASSERT_LE(a[i].second.size(), 255u);
-        further += (b[i].first.Flags & FI_FURTHER_NAME) != 0;
+        further += (b[i].first.Flags & INDEX_FLAG_FURTHER_NAME) != 0;
     }
     EXPECT_EQ(further, 5);
     // A range from the middle, as a folder's files are read.

@@ -152,9 +152,9 @@ TEST(FileKindsTest, RandomIndexTotalsAsFileByFile) {
                 IndexedFile file;
                 file.Size = rng() % 100000;
                 file.Occupied = (file.Size + 4095) / 4096 * 4096;
-                if (rng() % 3 == 0) file.Flags |= FI_EXECUTABLE;
-                if (rng() % 10 == 0) file.Flags |= FI_FURTHER_NAME;
-                if (rng() % 10 == 0) file.Flags |= FI_GONE;
+                if (rng() % 3 == 0) file.Flags |= INDEX_FLAG_EXECUTABLE;
+                if (rng() % 10 == 0) file.Flags |= INDEX_FLAG_FURTHER_NAME;
+                if (rng() % 10 == 0) file.Flags |= INDEX_FLAG_GONE;
                 const std::string& name = names[rng() % names.size()];
                 files.Add(file, name);
                 all.push_back({name, file, f == &sub});
@@ -171,9 +171,9 @@ TEST(FileKindsTest, RandomIndexTotalsAsFileByFile) {
             for (const std::string below : {"", "C:\\sub\\"}) {
                 std::map<std::pair<std::string, int>, TypeRow> want;
                 for (const Added& a : all) {
-                    if ((a.file.Flags & FI_GONE) || (data.LinksOnce && (a.file.Flags & FI_FURTHER_NAME))) continue;
+                    if ((a.file.Flags & INDEX_FLAG_GONE) || (data.LinksOnce && (a.file.Flags & INDEX_FLAG_FURTHER_NAME))) continue;
                     if (!below.empty() && !a.inSub) continue;
-                    const FileKind kind = KindOfFile(a.name, (a.file.Flags & FI_EXECUTABLE) != 0);
+                    const FileKind kind = KindOfFile(a.name, (a.file.Flags & INDEX_FLAG_EXECUTABLE) != 0);
                     TypeRow& r = want[{byKind ? std::string() : ExtensionOf(a.name), kind}];
                     r.Extension = byKind ? std::string() : ExtensionOf(a.name);
                     r.Kind = kind;

@@ -13,12 +13,12 @@ using nrvs::test::TempDrive;
 
 namespace {
 
-double Ratio(const TmRect& r) { return std::max(r.W / r.H, r.H / r.W); }
+double Ratio(const TreemapRect& r) { return std::max(r.W / r.H, r.H / r.W); }
 
 // Every positive weight's rectangle has its share of the area (to a pixel
 // of rounding), lies inside bounds, and no two overlap; together they fill
 // bounds exactly.
-void ExpectTiling(const std::vector<double>& weights, const std::vector<TmRect>& rects, const TmRect& b,
+void ExpectTiling(const std::vector<double>& weights, const std::vector<TreemapRect>& rects, const TreemapRect& b,
                   bool checkOverlap = true) {
     ASSERT_EQ(rects.size(), weights.size());
     double total = 0, area = 0;
@@ -26,7 +26,7 @@ void ExpectTiling(const std::vector<double>& weights, const std::vector<TmRect>&
         if (w > 0 && std::isfinite(w)) total += w;
     const double eps = 1e-6 * std::max(b.W, b.H);
     for (size_t i = 0; i < rects.size(); ++i) {
-        const TmRect& r = rects[i];
+        const TreemapRect& r = rects[i];
         if (!(weights[i] > 0) || !std::isfinite(weights[i])) {
             EXPECT_EQ(r.W * r.H, 0) << i;
             continue;
@@ -43,7 +43,7 @@ void ExpectTiling(const std::vector<double>& weights, const std::vector<TmRect>&
     if (!checkOverlap) return;
     for (size_t i = 0; i < rects.size(); ++i)
         for (size_t j = i + 1; j < rects.size(); ++j) {
-            const TmRect &p = rects[i], &q = rects[j];
+            const TreemapRect &p = rects[i], &q = rects[j];
             const double ox = std::min(p.X + p.W, q.X + q.W) - std::max(p.X, q.X);
             const double oy = std::min(p.Y + p.H, q.Y + q.H) - std::max(p.Y, q.Y);
             EXPECT_FALSE(ox > eps && oy > eps) << i << " overlaps " << j;
@@ -68,11 +68,11 @@ TEST(SquarifyTest, AreasTilingAndAspectRatios) {
     // as the rows 6 6 | 4 3 | 2 | 2 | 1 of the published figure, the last a
     // sliver of 0.6 x 5/3.
     const std::vector<double> w = {6, 6, 4, 3, 2, 2, 1};
-    const TmRect b{0, 0, 6, 4};
+    const TreemapRect b{0, 0, 6, 4};
     auto rects = SquarifyLayout(w, b);
     ExpectTiling(w, rects, b);
     double sum = 0, worst = 0;
-    for (const TmRect& r : rects) {
+    for (const TreemapRect& r : rects) {
         sum += Ratio(r);
         worst = std::max(worst, Ratio(r));
     }
@@ -93,19 +93,19 @@ TEST(SquarifyTest, AreasTilingAndAspectRatios) {
     // rectangle: the average ratio stays near the published 1.5-2.
     std::mt19937 rng(17);
     std::uniform_real_distribution<double> exp(0, 6);
-    for (TmRect box : {TmRect{0, 0, 1600, 1000}, TmRect{10, 20, 300, 900}}) {
+    for (TreemapRect box : {TreemapRect{0, 0, 1600, 1000}, TreemapRect{10, 20, 300, 900}}) {
         std::vector<double> ws(500);
         for (double& x : ws) x = std::pow(10, exp(rng));
         auto rs = SquarifyLayout(ws, box);
         ExpectTiling(ws, rs, box, true);
         double avg = 0;
-        for (const TmRect& r : rs) avg += Ratio(r);
+        for (const TreemapRect& r : rs) avg += Ratio(r);
         EXPECT_LT(avg / rs.size(), 2.0);
     }
 }
 
 TEST(SquarifyTest, ZeroBadAndHugeWeights) {
-    const TmRect b{5, 5, 100, 50};
+    const TreemapRect b{5, 5, 100, 50};
     // Zero, negative and not-a-number weights take no area; the rest still
     // fill the rectangle.
     const std::vector<double> w = {0, 10, -3, NAN, 30, INFINITY, 0};
@@ -113,15 +113,15 @@ TEST(SquarifyTest, ZeroBadAndHugeWeights) {
     ExpectTiling(w, rects, b);
 
     // Nothing positive, or an empty rectangle: every rectangle empty.
-    for (const TmRect& r : SquarifyLayout({0, 0, -1}, b)) EXPECT_EQ(r.W * r.H, 0);
-    for (const TmRect& r : SquarifyLayout({1, 2, 3}, TmRect{0, 0, 0, 10})) EXPECT_EQ(r.W * r.H, 0);
+    for (const TreemapRect& r : SquarifyLayout({0, 0, -1}, b)) EXPECT_EQ(r.W * r.H, 0);
+    for (const TreemapRect& r : SquarifyLayout({1, 2, 3}, TreemapRect{0, 0, 0, 10})) EXPECT_EQ(r.W * r.H, 0);
     EXPECT_TRUE(SquarifyLayout({}, b).empty());
 
     // Sizes whose sum overflows a double (a damaged cache) still lay out.
     const std::vector<double> huge = {1e308, 1e308, 5e307};
     auto hr = SquarifyLayout(huge, b);
     double area = 0;
-    for (const TmRect& r : hr) area += r.W * r.H;
+    for (const TreemapRect& r : hr) area += r.W * r.H;
     EXPECT_NEAR(area, 5000, 1e-6);
     EXPECT_NEAR(hr[0].W * hr[0].H, 2000, 1e-6);
 
@@ -136,7 +136,7 @@ TEST(SquarifyTest, AMillionItems) {
     std::mt19937 rng(3);
     std::uniform_int_distribution<int> d(1, 1000000);
     for (double& x : w) x = d(rng);
-    const TmRect b{0, 0, 1600, 1000};
+    const TreemapRect b{0, 0, 1600, 1000};
     auto rects = SquarifyLayout(w, b);
     ExpectTiling(w, rects, b, false);
 }
@@ -160,44 +160,44 @@ TEST(TreemapBuildTest, NestedFoldersFilesAndUnmeasured) {
 
     Treemap map = BuildTreemap(MakeSource(folders, R, 4096), 400, 300, 2);
     ASSERT_FALSE(map.Nodes.empty());
-    auto find = [&](const std::string& path, TmKind kind) {
+    auto find = [&](const std::string& path, TileKind kind) {
         for (size_t i = 0; i < map.Nodes.size(); ++i)
             if (map.Nodes[i].Kind == kind && NodePath(map, static_cast<int>(i)) == path) return static_cast<int>(i);
         return -1;
     };
-    const int big = find(R + "big\\", TM_FOLDER), a = find(R + "big\\a\\", TM_FOLDER);
-    const int bigFiles = find(R + "big\\", TM_FILES), photo = find(R + "photo.JPG", TM_FILE);
-    const int later = find(R + "later\\", TM_UNMEASURED);
+    const int big = find(R + "big\\", TILE_FOLDER), a = find(R + "big\\a\\", TILE_FOLDER);
+    const int bigFiles = find(R + "big\\", TILE_FILES_BLOCK), photo = find(R + "photo.JPG", TILE_FILE);
+    const int later = find(R + "later\\", TILE_UNMEASURED);
     ASSERT_GE(big, 0);
     ASSERT_GE(a, 0);
     ASSERT_GE(bigFiles, 0);
     ASSERT_GE(photo, 0);
     ASSERT_GE(later, 0);
-    EXPECT_EQ(map.Nodes[static_cast<size_t>(photo)].Group, TG_IMAGE);
+    EXPECT_EQ(map.Nodes[static_cast<size_t>(photo)].Group, GROUP_IMAGE);
     EXPECT_EQ(NodeLabel(map, later), "later (未計測)");
     EXPECT_EQ(NodeLabel(map, bigFiles), "ファイル");
     EXPECT_GT(map.Nodes[static_cast<size_t>(later)].Rect.W, 0) << "unmeasured is drawn, not left out";
-    EXPECT_EQ(find(R + "empty.txt", TM_FILE), -1) << "size 0 takes no area";
-    EXPECT_EQ(find(R + "nothing\\", TM_FOLDER), -1);
+    EXPECT_EQ(find(R + "empty.txt", TILE_FILE), -1) << "size 0 takes no area";
+    EXPECT_EQ(find(R + "nothing\\", TILE_FOLDER), -1);
     // A folder of files only is one block.
     EXPECT_EQ(map.Nodes[static_cast<size_t>(a)].Count, 0);
 
     // Children tile their parent, and their areas follow the occupied
     // sizes: big holds a (61440) and its own file (12288).
     for (size_t n = 0; n < map.Nodes.size(); ++n) {
-        const TmNode& p = map.Nodes[n];
+        const TreemapNode& p = map.Nodes[n];
         if (p.Count == 0) continue;
         double area = 0;
         for (int32_t c = p.First; c < p.First + p.Count; ++c) {
-            const TmNode& k = map.Nodes[static_cast<size_t>(c)];
+            const TreemapNode& k = map.Nodes[static_cast<size_t>(c)];
             EXPECT_EQ(k.Parent, static_cast<int32_t>(n));
             EXPECT_EQ(k.Depth, p.Depth + 1);
             area += k.Rect.W * k.Rect.H;
         }
         EXPECT_NEAR(area, p.Rect.W * p.Rect.H, 1e-6 * p.Rect.W * p.Rect.H);
     }
-    const TmRect& ra = map.Nodes[static_cast<size_t>(a)].Rect;
-    const TmRect& rf = map.Nodes[static_cast<size_t>(bigFiles)].Rect;
+    const TreemapRect& ra = map.Nodes[static_cast<size_t>(a)].Rect;
+    const TreemapRect& rf = map.Nodes[static_cast<size_t>(bigFiles)].Rect;
     EXPECT_NEAR(ra.W * ra.H / (rf.W * rf.H), 61440.0 / 12288, 1e-6);
     EXPECT_EQ(map.Nodes[static_cast<size_t>(big)].Occupied, 61440 + 12288);
 
@@ -212,7 +212,7 @@ TEST(TreemapBuildTest, NestedFoldersFilesAndUnmeasured) {
 TEST(TreemapBuildTest, DeepChainsHugeFoldersAndDamagedLines) {
     // A chain 3000 folders deep, each holding a little of its own, beside a
     // folder with 200000 subfolders: no recursion, everything reachable.
-    TmSource s;
+    TreemapSource s;
     s.Path = "X:\\";
     std::string p = "X:\\deep\\";
     const int depth = 3000;
@@ -235,7 +235,7 @@ TEST(TreemapBuildTest, DeepChainsHugeFoldersAndDamagedLines) {
     Treemap map = BuildTreemap(std::move(s), 1600, 1000, 1);
     int deepest = 0;
     size_t wideKids = 0;
-    for (const TmNode& n : map.Nodes) deepest = std::max<int>(deepest, n.Depth);
+    for (const TreemapNode& n : map.Nodes) deepest = std::max<int>(deepest, n.Depth);
     for (size_t i = 0; i < map.Nodes.size(); ++i)
         if (map.Nodes[i].Depth == 1 && NodePath(map, static_cast<int>(i)) == "X:\\wide\\")
             wideKids = static_cast<size_t>(map.Nodes[i].Count);
@@ -249,21 +249,21 @@ TEST(TreemapBuildTest, DeepChainsHugeFoldersAndDamagedLines) {
 
     // Drawn: every pixel painted, opaque.
     std::vector<uint32_t> px(1600 * 1000, 0);
-    RenderCushions(map, TC_KIND, px.data(), 1600);
+    RenderCushions(map, COLOUR_BY_KIND, px.data(), 1600);
     EXPECT_EQ(std::count_if(px.begin(), px.end(), [](uint32_t c) { return c >> 24 != 0xFF; }), 0);
 
     // A cancelled build stops early and stays consistent.
     std::atomic<bool> cancel{true};
     Treemap part = BuildTreemap(map.Source, 1600, 1000, 1, &cancel);
     EXPECT_LT(part.Nodes.size(), map.Nodes.size());
-    for (const TmNode& n : part.Nodes)
+    for (const TreemapNode& n : part.Nodes)
         if (n.Count) {
             EXPECT_LE(static_cast<size_t>(n.First + n.Count), part.Nodes.size());
         }
 }
 
 TEST(TreemapDrawTest, CushionsColoursAndGroups) {
-    TmSource s;
+    TreemapSource s;
     s.Path = "X:\\";
     for (const char* name : {"a.tar.gz", "b.PNG", "c.mkv", "d.flac", "e.pdf", "libf.so.6", "g", ".hidden"}) {
         DirEntry e;
@@ -273,13 +273,13 @@ TEST(TreemapDrawTest, CushionsColoursAndGroups) {
     }
     Treemap map = BuildTreemap(std::move(s), 160, 100);
     ASSERT_EQ(map.Nodes.size(), 9u);
-    const TmGroup want[] = {TG_ARCHIVE, TG_IMAGE, TG_VIDEO, TG_AUDIO, TG_DOCUMENT, TG_EXECUTABLE, TG_OTHER, TG_OTHER};
+    const FileGroup want[] = {GROUP_ARCHIVE, GROUP_IMAGE, GROUP_VIDEO, GROUP_AUDIO, GROUP_DOCUMENT, GROUP_EXECUTABLE, GROUP_OTHER, GROUP_OTHER};
     for (size_t i = 0; i < 8; ++i) EXPECT_EQ(map.Nodes[i + 1].Group, want[i]) << map.Source->Entries[i].Name;
     std::vector<uint32_t> px(160 * 100, 0);
-    RenderCushions(map, TC_KIND, px.data(), 160);
+    RenderCushions(map, COLOUR_BY_KIND, px.data(), 160);
     for (size_t i = 1; i < map.Nodes.size(); ++i) {
-        const TmRect& r = map.Nodes[i].Rect;
-        const uint32_t base = NodeColour(map.Nodes[i], TC_KIND);
+        const TreemapRect& r = map.Nodes[i].Rect;
+        const uint32_t base = NodeColour(map.Nodes[i], COLOUR_BY_KIND);
         // The centre of a cushion is its brightest part: the base colour's
         // hue, neither black nor washed out.
         const uint32_t c = px[static_cast<size_t>(r.Y + r.H / 2) * 160 + static_cast<size_t>(r.X + r.W / 2)];
@@ -292,26 +292,26 @@ TEST(TreemapDrawTest, CushionsColoursAndGroups) {
         EXPECT_LT((edge >> dom & 0xFF), (c >> dom & 0xFF));
     }
     // By depth, all siblings share one colour.
-    EXPECT_EQ(NodeColour(map.Nodes[1], TC_DEPTH), NodeColour(map.Nodes[5], TC_DEPTH));
-    TmNode deeper = map.Nodes[1];
+    EXPECT_EQ(NodeColour(map.Nodes[1], COLOUR_BY_DEPTH), NodeColour(map.Nodes[5], COLOUR_BY_DEPTH));
+    TreemapNode deeper = map.Nodes[1];
     deeper.Depth = 2;
-    EXPECT_NE(NodeColour(map.Nodes[1], TC_DEPTH), NodeColour(deeper, TC_DEPTH));
+    EXPECT_NE(NodeColour(map.Nodes[1], COLOUR_BY_DEPTH), NodeColour(deeper, COLOUR_BY_DEPTH));
 
     // An empty or zero-sized map draws nothing and does not crash.
-    Treemap empty = BuildTreemap(TmSource{}, 0, 0);
-    RenderCushions(empty, TC_DEPTH, nullptr, 0);
+    Treemap empty = BuildTreemap(TreemapSource{}, 0, 0);
+    RenderCushions(empty, COLOUR_BY_DEPTH, nullptr, 0);
     EXPECT_EQ(HitTest(empty, 0, 0), -1);
 }
 
 TEST(TreemapBuildTest, KeptFindingsFollowTheirOwnLines) {
-    TmSource s;
+    TreemapSource s;
     s.Path = "X:\\";
     s.Lines = {Line("X:\\a\\", 300, 100, 1), Line("X:\\a\\b\\", 200, 200)};
     DirEntry a;
     a.Name = "a\\";
     a.IsDir = 1;
     s.Entries.push_back(a);
-    auto shared = std::make_shared<const TmSource>(s);
+    auto shared = std::make_shared<const TreemapSource>(s);
     Treemap first = BuildTreemap(shared, 300, 200);
     EXPECT_EQ(first.Nodes.size(), 4u) << "root, a, a\\b, a's files";
     // Laid out again at another size: the same nodes.
@@ -319,7 +319,7 @@ TEST(TreemapBuildTest, KeptFindingsFollowTheirOwnLines) {
     ASSERT_EQ(again.Nodes.size(), first.Nodes.size());
     for (size_t i = 0; i < again.Nodes.size(); ++i) EXPECT_EQ(NodePath(again, int(i)), NodePath(first, int(i)));
     // A copy with other lines shares the cache object but not what it found.
-    TmSource changed = *shared;
+    TreemapSource changed = *shared;
     changed.Lines = {Line("X:\\a\\", 300, 0, 2), Line("X:\\a\\c\\", 100, 100), Line("X:\\a\\d\\", 200, 200)};
     Treemap other = BuildTreemap(std::move(changed), 300, 200);
     ASSERT_EQ(other.Nodes.size(), 4u) << "root, a, a\\c, a\\d";
@@ -332,7 +332,7 @@ TEST(TreemapBuildTest, KeptFindingsFollowTheirOwnLines) {
 TEST(TreemapBuildTest, BeforeAMeasurementLinksStayTinyAndTheUnmeasuredShareIsHonest) {
     // A drive's root before it is measured: two links of a block each and
     // two folders of unknown size; the volume says 10 GB are in use.
-    TmSource s;
+    TreemapSource s;
     s.Path = "C:\\";
     for (const char* name : {"bin", "lib"}) {
         DirEntry link;
@@ -347,15 +347,15 @@ TEST(TreemapBuildTest, BeforeAMeasurementLinksStayTinyAndTheUnmeasuredShareIsHon
         d.IsDir = 1;
         s.Entries.push_back(d);
     }
-    TmSource known = s;
+    TreemapSource known = s;
     known.UsedBytes = 10e9;
     const Treemap map = BuildTreemap(std::move(known), 1000, 600);
     double links = 0, folders = 0;
-    for (const TmNode& n : map.Nodes) {
+    for (const TreemapNode& n : map.Nodes) {
         if (n.Depth != 1) continue;
         const double area = n.Rect.W * n.Rect.H;
-        if (n.Kind == TM_FILE) links += area;
-        if (n.Kind == TM_UNMEASURED) folders += area;
+        if (n.Kind == TILE_FILE) links += area;
+        if (n.Kind == TILE_UNMEASURED) folders += area;
     }
     EXPECT_LT(links, 1.0) << "8 KB of 10 GB is less than a pixel";
     EXPECT_NEAR(folders, 1000.0 * 600, 1.0);
@@ -379,7 +379,7 @@ TEST(TreemapBuildTest, TheMapKeepsItsLinesWhileTheListChanges) {
     folders.Append(Line("X:\\a\\b\\", 200, 200));
     folders.Append("X:\\a\\cut\\");
     folders.Append(Line("X:\\ab\\", 300, 300));
-    TmSource s;
+    TreemapSource s;
     s.Path = "X:\\a\\";
     s.Lines = SubtreeLines(folders, s.Path);
     ASSERT_EQ(s.Lines.size(), 2u) << "a and a\\b; a line without figures and a\\'s neighbour ab are not its";
@@ -388,7 +388,7 @@ TEST(TreemapBuildTest, TheMapKeepsItsLinesWhileTheListChanges) {
     b.Name = "b\\";
     b.IsDir = 1;
     s.Entries.push_back(b);
-    auto shared = std::make_shared<const TmSource>(std::move(s));
+    auto shared = std::make_shared<const TreemapSource>(std::move(s));
     folders.PutLine(3, Line("X:\\a\\b\\", 1, 1));
     folders.Clear();
     Treemap map = BuildTreemap(shared, 300, 200);
@@ -398,7 +398,7 @@ TEST(TreemapBuildTest, TheMapKeepsItsLinesWhileTheListChanges) {
     ASSERT_GE(found, 0);
     EXPECT_EQ(map.Nodes[static_cast<size_t>(found)].Occupied, 200);
     // Lines added by hand to lines of a list make a list of their own.
-    TmLines more = shared->Lines;
+    TreemapLines more = shared->Lines;
     more.push_back(Line("X:\\a\\z\\", 5, 5));
     ASSERT_EQ(more.size(), 3u);
     EXPECT_EQ(more[1], Line("X:\\a\\b\\", 200, 200));
@@ -409,8 +409,8 @@ TEST(TreemapBuildTest, TheMapKeepsItsLinesWhileTheListChanges) {
 namespace {
 
 // A map of X:\ at width x height whose only entries are the given folders.
-Treemap MapOf(TmLines lines, std::initializer_list<const char*> folders, int width, int height, double minSide = 4) {
-    TmSource s;
+Treemap MapOf(TreemapLines lines, std::initializer_list<const char*> folders, int width, int height, double minSide = 4) {
+    TreemapSource s;
     s.Path = "X:\\";
     s.Lines = std::move(lines);
     for (const char* name : folders) {
@@ -422,7 +422,7 @@ Treemap MapOf(TmLines lines, std::initializer_list<const char*> folders, int wid
     return BuildTreemap(std::move(s), width, height, minSide);
 }
 
-int NodeOf(const Treemap& map, const std::string& path, TmKind kind = TM_FOLDER) {
+int NodeOf(const Treemap& map, const std::string& path, TileKind kind = TILE_FOLDER) {
     for (size_t i = 0; i < map.Nodes.size(); ++i)
         if (map.Nodes[i].Kind == kind && NodePath(map, static_cast<int>(i)) == path) return static_cast<int>(i);
     return -1;
@@ -430,9 +430,9 @@ int NodeOf(const Treemap& map, const std::string& path, TmKind kind = TM_FOLDER)
 
 double ChildrenArea(const Treemap& map, int node) {
     double area = 0;
-    const TmNode& n = map.Nodes[static_cast<size_t>(node)];
+    const TreemapNode& n = map.Nodes[static_cast<size_t>(node)];
     for (int32_t c = n.First; c < n.First + n.Count; ++c) {
-        const TmRect& r = map.Nodes[static_cast<size_t>(c)].Rect;
+        const TreemapRect& r = map.Nodes[static_cast<size_t>(c)].Rect;
         area += r.W * r.H;
     }
     return area;
@@ -445,7 +445,7 @@ double ChildrenArea(const Treemap& map, int node) {
 TEST(TreemapSmallFoldersTest, ThresholdLoneFoldersAndFoldersAllTiny) {
     // X:\a\ fills the 100 x 100 map, 1000 bytes a pixel.
     auto linesOf = [](bool secondTiny) {
-        TmLines lines;
+        TreemapLines lines;
         lines.push_back(Line("X:\\", 1e7, 0, 1));
         lines.push_back(Line("X:\\a\\", 1e7, 1000, 4));
         lines.push_back(Line("X:\\a\\big\\", 1e7 - 1000 - 1000 - 999 - (secondTiny ? 999 : 0), 0));
@@ -461,9 +461,9 @@ TEST(TreemapSmallFoldersTest, ThresholdLoneFoldersAndFoldersAllTiny) {
     EXPECT_GE(NodeOf(map, "X:\\a\\big\\"), 0);
     EXPECT_LT(NodeOf(map, "X:\\a\\s1\\"), 0);
     EXPECT_LT(NodeOf(map, "X:\\a\\s2\\"), 0);
-    const int small = NodeOf(map, "X:\\a\\", TM_SMALL);
+    const int small = NodeOf(map, "X:\\a\\", TILE_SMALL_FOLDERS);
     ASSERT_GE(small, 0);
-    const TmNode& block = map.Nodes[static_cast<size_t>(small)];
+    const TreemapNode& block = map.Nodes[static_cast<size_t>(small)];
     EXPECT_EQ(block.Parent, a);
     EXPECT_EQ(block.Depth, 2);
     EXPECT_EQ(block.Occupied, 1998);
@@ -471,18 +471,18 @@ TEST(TreemapSmallFoldersTest, ThresholdLoneFoldersAndFoldersAllTiny) {
     EXPECT_EQ(block.Count, 0);
     EXPECT_NEAR(block.Rect.W * block.Rect.H, 1.998, 1e-9);
     EXPECT_EQ(NodeLabel(map, small), "小さなフォルダ");
-    EXPECT_EQ(NodeColour(block, TC_KIND), NodeColour(map.Nodes[static_cast<size_t>(NodeOf(map, "X:\\a\\big\\"))], TC_KIND));
+    EXPECT_EQ(NodeColour(block, COLOUR_BY_KIND), NodeColour(map.Nodes[static_cast<size_t>(NodeOf(map, "X:\\a\\big\\"))], COLOUR_BY_KIND));
     EXPECT_EQ(map.Nodes[static_cast<size_t>(a)].Count, 4) << "big, edge, the block and a's files";
     EXPECT_NEAR(ChildrenArea(map, a), 10000, 1e-6);
 
     // One folder under a pixel is left as it is: a block of one says less.
     map = MapOf(linesOf(false), {"a\\"}, 100, 100);
     EXPECT_GE(NodeOf(map, "X:\\a\\s1\\"), 0);
-    EXPECT_LT(NodeOf(map, "X:\\a\\", TM_SMALL), 0);
+    EXPECT_LT(NodeOf(map, "X:\\a\\", TILE_SMALL_FOLDERS), 0);
 
     // Every subfolder under a pixel, no files of its own: the folder holds
     // the block alone, over all of it, drawn in the folders' colour.
-    TmLines many;
+    TreemapLines many;
     many.push_back(Line("X:\\", 3000, 0, 1));
     many.push_back(Line("X:\\c\\", 3000, 0, 300));
     for (int i = 0; i < 300; ++i) many.push_back(Line("X:\\c\\" + std::to_string(1000 + i) + "\\", 10, 10));
@@ -490,13 +490,13 @@ TEST(TreemapSmallFoldersTest, ThresholdLoneFoldersAndFoldersAllTiny) {
     const int c = NodeOf(map, "X:\\c\\");
     ASSERT_GE(c, 0);
     ASSERT_EQ(map.Nodes[static_cast<size_t>(c)].Count, 1);
-    const TmNode& all = map.Nodes[static_cast<size_t>(map.Nodes[static_cast<size_t>(c)].First)];
-    EXPECT_EQ(all.Kind, TM_SMALL);
+    const TreemapNode& all = map.Nodes[static_cast<size_t>(map.Nodes[static_cast<size_t>(c)].First)];
+    EXPECT_EQ(all.Kind, TILE_SMALL_FOLDERS);
     EXPECT_EQ(all.Occupied, 3000);
     EXPECT_NEAR(all.Rect.W * all.Rect.H, 256, 1e-9);
     EXPECT_EQ(HitTest(map, 8, 8), map.Nodes[static_cast<size_t>(c)].First);
     std::vector<uint32_t> px(16 * 16, 0);
-    RenderCushions(map, TC_KIND, px.data(), 16);
+    RenderCushions(map, COLOUR_BY_KIND, px.data(), 16);
     const uint32_t folder = LegendColour(0);
     for (uint32_t p : px) {
         ASSERT_EQ(p >> 24, 0xFFu);
@@ -508,7 +508,7 @@ TEST(TreemapSmallFoldersTest, ThresholdLoneFoldersAndFoldersAllTiny) {
     // Folders of no size (or a damaged negative one) are no tiles and add
     // nothing to the block; a folder whose subfolders all have none is one
     // tile itself.
-    TmLines zeros;
+    TreemapLines zeros;
     zeros.push_back(Line("X:\\", 1.5e7, 0, 2));
     zeros.push_back(Line("X:\\z\\", 1e7 - 10, 0, 5));
     zeros.push_back(Line("X:\\z\\big\\", 1e7 - 1010, 0));
@@ -522,7 +522,7 @@ TEST(TreemapSmallFoldersTest, ThresholdLoneFoldersAndFoldersAllTiny) {
     map = MapOf(std::move(zeros), {"z\\", "e\\"}, 100, 100);
     EXPECT_LT(NodeOf(map, "X:\\z\\zero\\"), 0);
     EXPECT_LT(NodeOf(map, "X:\\z\\neg\\"), 0);
-    const int zs = NodeOf(map, "X:\\z\\", TM_SMALL);
+    const int zs = NodeOf(map, "X:\\z\\", TILE_SMALL_FOLDERS);
     ASSERT_GE(zs, 0);
     EXPECT_EQ(map.Nodes[static_cast<size_t>(zs)].Occupied, 1000);
     const int e = NodeOf(map, "X:\\e\\");
@@ -559,14 +559,14 @@ TEST(TreemapIndexTest, OrderedLinesGiveTheMapThatMatchingByPathGives) {
         }
         if (round % 5 == 0) folders.Append("X:\\a > b\\a\\");
         folders.Sort();
-        TmSource ordered;
+        TreemapSource ordered;
         ordered.Path = "X:\\";
         ordered.Lines = SubtreeLines(folders, ordered.Path);
         ASSERT_TRUE(ordered.Lines.InOrder());
         // The same lines and one more out of order: a root line repeated,
         // which counts for nothing.
-        TmSource any = ordered;
-        any.Lines = TmLines();
+        TreemapSource any = ordered;
+        any.Lines = TreemapLines();
         for (size_t i = 0; i < ordered.Lines.size(); ++i) any.Lines.push_back(ordered.Lines[i]);
         any.Lines.push_back(Line("X:\\", 5, 5));
         for (const std::string& p : top) {
@@ -581,7 +581,7 @@ TEST(TreemapIndexTest, OrderedLinesGiveTheMapThatMatchingByPathGives) {
         const Treemap b = BuildTreemap(std::move(any), 400, 300, 2);
         ASSERT_EQ(a.Nodes.size(), b.Nodes.size()) << "round " << round;
         for (size_t i = 0; i < a.Nodes.size(); ++i) {
-            const TmNode &x = a.Nodes[i], &y = b.Nodes[i];
+            const TreemapNode &x = a.Nodes[i], &y = b.Nodes[i];
             ASSERT_EQ(NodePath(a, static_cast<int>(i)), NodePath(b, static_cast<int>(i))) << "round " << round;
             EXPECT_EQ(x.Kind, y.Kind);
             EXPECT_EQ(x.Source, y.Source);
@@ -607,10 +607,10 @@ TEST(TreemapIndexTest, SubtreeOfAListAndFoldersWithoutTheirParents) {
     folders.Append(Line("X:\\a\\c\\lost\\deeper\\", 200, 200));  // lost's own line is missing
     folders.Append(Line("X:\\ab\\", 400, 400));
     folders.Sort();
-    TmLines lines = SubtreeLines(folders, "X:\\a\\");
+    TreemapLines lines = SubtreeLines(folders, "X:\\a\\");
     ASSERT_EQ(lines.size(), 4u) << "a, a\\b, a\\c, a\\c\\lost\\deeper; not A's nor ab's";
     EXPECT_TRUE(lines.InOrder());
-    TmSource s;
+    TreemapSource s;
     s.Path = "X:\\a\\";
     s.Lines = lines;
     for (const char* name : {"b\\", "c\\"}) {

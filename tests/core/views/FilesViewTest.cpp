@@ -53,37 +53,37 @@ TEST(FilesView, FilterBoxesMakeTheQuery) {
     // Dates: the day before is excluded from "以降", included in "より前"
     // up to its last second.
     f = FilesFilter{};
-    f.DateMode = FD_BEFORE;
+    f.DateMode = DATE_BEFORE;
     f.DateText = "2024/02/29";
     q = Applied(f);
     EXPECT_EQ(q.ModifiedBefore, LocalTime(2024, 2, 29));
-    f.DateMode = FD_AFTER;
+    f.DateMode = DATE_AFTER;
     f.DateText = "2024-03-01";
     q = Applied(f);
     EXPECT_EQ(q.ModifiedAfter, LocalTime(2024, 3, 1) - 1);
     EXPECT_EQ(q.ModifiedBefore, INT64_MAX);
-    f.DateMode = FD_OLDER_DAYS;
+    f.DateMode = DATE_OLDER_DAYS;
     f.DateText = "30";
     f.Now = 1'800'000'000;
     EXPECT_EQ(Applied(f).ModifiedBefore, 1'800'000'000 - 30 * 86400);
     // The date box is ignored while no date is asked for.
-    f.DateMode = FD_ANY;
+    f.DateMode = DATE_ANY;
     f.DateText = "garbage";
     EXPECT_EQ(Applied(f).ModifiedBefore, INT64_MAX);
 }
 
 TEST(FilesView, WhatIsNoFilterLeavesTheQueryAlone) {
     const std::vector<std::pair<FilesFilter, std::string>> bad = {
-        {{"jpg,,png", "", 0, FD_ANY, "", 0}, "拡張子"},
-        {{"", "-1", 0, FD_ANY, "", 0}, "最小サイズ"},
-        {{"", "12KB", 0, FD_ANY, "", 0}, "最小サイズ"},
-        {{"", "nan", 0, FD_ANY, "", 0}, "最小サイズ"},
-        {{"", "", 0, FD_OLDER_DAYS, "", 0}, "日数"},
-        {{"", "", 0, FD_OLDER_DAYS, "-3", 0}, "日数"},
-        {{"", "", 0, FD_BEFORE, "2026/02/31", 0}, "日付"},
-        {{"", "", 0, FD_AFTER, "2026/13/01", 0}, "日付"},
-        {{"", "", 0, FD_AFTER, "2026/1/1x", 0}, "日付"},
-        {{"", "", 0, FD_BEFORE, "2026/01-01", 0}, "日付"},
+        {{"jpg,,png", "", 0, DATE_ANY, "", 0}, "拡張子"},
+        {{"", "-1", 0, DATE_ANY, "", 0}, "最小サイズ"},
+        {{"", "12KB", 0, DATE_ANY, "", 0}, "最小サイズ"},
+        {{"", "nan", 0, DATE_ANY, "", 0}, "最小サイズ"},
+        {{"", "", 0, DATE_OLDER_DAYS, "", 0}, "日数"},
+        {{"", "", 0, DATE_OLDER_DAYS, "-3", 0}, "日数"},
+        {{"", "", 0, DATE_BEFORE, "2026/02/31", 0}, "日付"},
+        {{"", "", 0, DATE_AFTER, "2026/13/01", 0}, "日付"},
+        {{"", "", 0, DATE_AFTER, "2026/1/1x", 0}, "日付"},
+        {{"", "", 0, DATE_BEFORE, "2026/01-01", 0}, "日付"},
     };
     for (const auto& [filter, word] : bad) {
         FileQuery q;
@@ -111,7 +111,7 @@ TEST(FilesView, SettingsRoundTripAndDamagedLinesTakeDefaults) {
     s.Extensions = "jpg,\npng";  // a line break typed into the box
     s.MinSize = "3";
     s.UnitIndex = 0;
-    s.DateMode = FD_BEFORE;
+    s.DateMode = DATE_BEFORE;
     s.DateText = "2020/01/01";
     ASSERT_EQ(SaveFilesSettings(s, file), 1);
     const FilesSettings r = LoadFilesSettings(file);
@@ -125,7 +125,7 @@ TEST(FilesView, SettingsRoundTripAndDamagedLinesTakeDefaults) {
     EXPECT_EQ(r.Extensions, "jpg, png");
     EXPECT_EQ(r.MinSize, "3");
     EXPECT_EQ(r.UnitIndex, 0);
-    EXPECT_EQ(r.DateMode, FD_BEFORE);
+    EXPECT_EQ(r.DateMode, DATE_BEFORE);
     EXPECT_EQ(r.DateText, "2020/01/01");
 
     dir.Write("norvessa.big", "999999\r\n5\r\n50\r\n50\r\n1,2,x,4,5,6\r\n3\r\n-1\r\n2\r\n\r\n");

@@ -24,7 +24,7 @@ struct Yes : MeasureHooks {
 
 int Find(const Treemap& map, const std::string& path) {
     for (size_t i = 0; i < map.Nodes.size(); ++i)
-        if (map.Nodes[i].Kind == TM_INDEXED_FILE && NodePath(map, static_cast<int>(i)) == path)
+        if (map.Nodes[i].Kind == TILE_INDEXED_FILE && NodePath(map, static_cast<int>(i)) == path)
             return static_cast<int>(i);
     return -1;
 }
@@ -47,7 +47,7 @@ TEST(TypesHighlightTest, AKindOrAnExtensionOfOneKindStaysLit) {
     Yes hooks;
     MeasureDrives(hooks);
     const std::string R = drive.Root();
-    auto source = std::make_shared<const TmSource>(MakeSource(Global().Folders, R, 4096));
+    auto source = std::make_shared<const TreemapSource>(MakeSource(Global().Folders, R, 4096));
     ASSERT_TRUE(source->Files);
     const Treemap map = BuildTreemap(source, 600, 400);
     const int jpg = Find(map, R + "pics\\a.JPG"), png = Find(map, R + "pics\\b.png"),
@@ -55,35 +55,35 @@ TEST(TypesHighlightTest, AKindOrAnExtensionOfOneKindStaysLit) {
               readme = Find(map, R + "bin\\README");
     for (int n : {jpg, png, mkv, tool, readme}) ASSERT_GT(n, 0);
 
-    auto lit = [&](const TmHighlight& h) {
+    auto lit = [&](const TreemapHighlight& h) {
         std::vector<int> out;
         for (int n : {jpg, png, mkv, tool, readme})
             if (HighlightKeeps(map, n, h)) out.push_back(n);
         return out;
     };
-    TmHighlight images;
+    TreemapHighlight images;
     images.On = true;
     images.Kind = KIND_IMAGE;
     images.AnyExtension = true;
     EXPECT_EQ(lit(images), (std::vector<int>{jpg, png}));
-    TmHighlight programs = images;
+    TreemapHighlight programs = images;
     programs.Kind = KIND_EXECUTABLE;
     EXPECT_EQ(lit(programs), (std::vector<int>{tool})) << "the execute bit makes a program";
 
     // "(なし)" as a program, as the other: the same extension, two rows.
-    TmHighlight none;
+    TreemapHighlight none;
     none.On = true;
     none.Kind = KIND_EXECUTABLE;
     EXPECT_EQ(lit(none), (std::vector<int>{tool}));
     none.Kind = KIND_OTHER;
     EXPECT_EQ(lit(none), (std::vector<int>{readme}));
     // The extension alone, as the command line asks: any kind.
-    TmHighlight plain;
+    TreemapHighlight plain;
     plain.On = true;
     plain.Extension = "jpg";
     EXPECT_EQ(lit(plain), (std::vector<int>{jpg})) << "the extension is compared in lower case";
     // A kind out of range lights nothing rather than everything.
-    TmHighlight wrong = images;
+    TreemapHighlight wrong = images;
     wrong.Kind = 99;
     EXPECT_TRUE(lit(wrong).empty());
     // Folders never stay lit.
@@ -91,10 +91,10 @@ TEST(TypesHighlightTest, AKindOrAnExtensionOfOneKindStaysLit) {
 
     // The drawing: a lit tile keeps its colour, a dimmed one loses it.
     std::vector<uint32_t> normal(600 * 400), drawn(600 * 400);
-    RenderCushions(map, TC_KIND, normal.data(), 600);
-    RenderCushions(map, TC_KIND, drawn.data(), 600, nullptr, images);
+    RenderCushions(map, COLOUR_BY_KIND, normal.data(), 600);
+    RenderCushions(map, COLOUR_BY_KIND, drawn.data(), 600, nullptr, images);
     auto centre = [&](const std::vector<uint32_t>& px, int node) {
-        const TmRect& r = map.Nodes[static_cast<size_t>(node)].Rect;
+        const TreemapRect& r = map.Nodes[static_cast<size_t>(node)].Rect;
         return px[static_cast<size_t>(r.Y + r.H / 2) * 600 + static_cast<size_t>(r.X + r.W / 2)];
     };
     EXPECT_EQ(centre(drawn, jpg), centre(normal, jpg));
@@ -104,7 +104,7 @@ TEST(TypesHighlightTest, AKindOrAnExtensionOfOneKindStaysLit) {
 
     // Every row of the file types lights exactly its own files.
     for (const TypeRow& row : TypeStatistics(*source->Files, "", false)) {
-        TmHighlight h;
+        TreemapHighlight h;
         h.On = true;
         h.Extension = row.Extension;
         h.Kind = row.Kind;
