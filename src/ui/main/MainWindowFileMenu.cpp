@@ -1,6 +1,6 @@
-// The main window's file menu: scans of other machines (an ncdu or gdu export
-// taken in as a drive letter of its own, and the folder shown written out in
-// that format) and quitting.
+// The main window's file menu: network drives, scans of other machines (an
+// ncdu or gdu export taken in as a drive letter of its own, and the folder
+// shown written out in that format) and quitting.
 #include "ui/main/MainWindow.h"
 
 #include "core/measure/Measure.h"
@@ -11,9 +11,12 @@
 #include "platform/ProgramLocation.h"
 #include "platform/InputDocument.h"
 #include "platform/Paths.h"
+#include "ui/main/NetworkDriveDialogs.h"
 #include "ui/main/RowModel.h"
 
+#include <QApplication>
 #include <QFileDialog>
+#include <QToolButton>
 
 namespace nrvs {
 
@@ -96,5 +99,20 @@ void MainWindow::onFileExportNcdu() {
 }
 
 void MainWindow::onFileQuit() { close(); }
+
+void MainWindow::onFileNetworkConnect() {
+    if (NetworkConnect->Run() != 0) return;
+    QApplication::processEvents();
+    RefreshDrives(INT_MAX);
+}
+
+void MainWindow::onFileNetworkDisconnect() {
+    const DriveRecord* cur = Global().CurrentDrive;
+    const int remembered = cur ? cur->Index : -1;
+    if (NetworkDisconnect->Run() != 0) return;
+    QApplication::processEvents();
+    RefreshDrives(INT_MAX);
+    if (remembered >= 0 && !DriveButtons[static_cast<size_t>(remembered)]->isVisible()) onRefreshTimer(false);
+}
 
 } // namespace nrvs

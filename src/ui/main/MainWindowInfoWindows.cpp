@@ -1,4 +1,5 @@
-// The main window's commands for drive information, the monitors and the
+// The main window's commands for drive information, the window menu's
+// monitors and the help menu: the help document, the program's page and the
 // version dialog.
 #include "ui/main/MainWindow.h"
 
@@ -7,9 +8,13 @@
 #include "ui/info/DriveMonitorWindow.h"
 #include "ui/info/FolderMonitorWindow.h"
 #include "ui/info/VersionDialog.h"
+#include "platform/ProgramLocation.h"
+#include "ui/DesktopOpen.h"
 
 #include <QAction>
 #include <QShortcut>
+
+#include <sys/stat.h>
 
 namespace nrvs {
 
@@ -44,11 +49,30 @@ void MainWindow::onWindowFolderMonitor() {
     FolderMonitor->raise();
 }
 
-void MainWindow::onHelpVersion() { VersionInfo->exec(); }
-
 void MainWindow::CloseMonitors() {
     if (DriveMonitor->isVisible()) DriveMonitor->close();
     if (FolderMonitor->isVisible()) FolderMonitor->close();
 }
+
+// Help menu.
+
+std::string MainWindow::HelpFileName() { return platform::HelpDocumentPath(); }
+
+void MainWindow::onHelpContents() {
+    const std::string help = HelpFileName();
+    struct stat st{};
+    if (::stat(help.c_str(), &st) != 0) {
+        ShowMessageBox("ヘルプファイルが見つかりません：\n" + help, MB_ICONSTOP);
+        return;
+    }
+    if (OpenWithDesktop(help) != OpenResult::Opened)
+        ShowMessageBox("ヘルプを開くブラウザが登録されていません。\n\n" + help, MB_ICONINFORMATION);
+}
+
+// The program's page is the help document that comes with it: a page of the
+// build tree would exist on the machine that built it only.
+void MainWindow::onHelpWebsite() { onHelpContents(); }
+
+void MainWindow::onHelpVersion() { VersionInfo->exec(); }
 
 } // namespace nrvs

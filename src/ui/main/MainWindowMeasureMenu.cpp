@@ -1,14 +1,16 @@
-// The main window's measure menu: a drive, the folder shown, the ranking and
-// the changes since the previous measurement.
+// The main window's measure menu: a drive, the folder shown, the ranking, the
+// simulation and the changes since the previous measurement.
 #include "ui/main/MainWindow.h"
 
 #include "core/GlobalState.h"
 #include "core/measure/Measure.h"
 #include "ui/changes/ChangesWindow.h"
+#include "ui/main/MainWindowParts.h"
 #include "ui/main/RowModel.h"
 #include "ui/rank/RankingWindow.h"
 #include "ui/running/RunningDialog.h"
 #include "ui/settings/MeasureDrivesDialog.h"
+#include "ui/sim/SimulationWindow.h"
 
 namespace nrvs {
 
@@ -58,5 +60,15 @@ void MainWindow::onMeasureRanking() {
 }
 
 void MainWindow::onMeasureChanges() { Changes->OpenChanges(); }
+
+void MainWindow::onMeasureSimulation() {
+    if (!mainwindow::CurrentDriveReady()) return;
+    if (!DisplayComplete) {
+        ShowMessageBox("表示を省略しているときは使用できません。", MB_ICONINFORMATION);
+        return;
+    }
+    Simulation->Prepare();
+    Simulation->exec();
+}
 
 } // namespace nrvs

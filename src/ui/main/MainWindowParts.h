@@ -1,6 +1,7 @@
 // Pieces shared by the files of the main window.
 #pragma once
 
+#include "core/GlobalState.h"
 #include "ui/main/Images.h"
 #include "ui/Locale.h"
 
@@ -18,6 +19,11 @@ namespace nrvs::mainwindow {
 inline constexpr int kNameRole = Qt::UserRole + 7;
 
 inline QString Q(const std::string& s) { return ShownText(s); }
+
+inline bool CurrentDriveReady() {
+    const DriveRecord* cur = Global().CurrentDrive;
+    return cur && cur->Ready;
+}
 
 // Tree nodes sort as the desktop sorts names: case ignored. A node's tip is
 // its folder's whole path, for names too deep to read beside the tree.

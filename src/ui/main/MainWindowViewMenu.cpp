@@ -1,8 +1,10 @@
 // The main window's view menu: removable drives, files in the list, the sort
-// order and the treemap.
+// order, the treemap and the properties.
 #include "ui/main/MainWindow.h"
 
 #include "core/GlobalState.h"
+#include "ui/main/MainWindowParts.h"
+#include "ui/main/PropertiesDialog.h"
 #include "ui/treemap/TreemapWindow.h"
 
 #include <QAction>
@@ -46,6 +48,16 @@ void MainWindow::onViewTreemap() {
     MapWindow->show();
     MapWindow->raise();
     MapWindow->activateWindow();
+}
+
+void MainWindow::onViewProperties() {
+    if (!mainwindow::CurrentDriveReady()) return;
+    const std::string path = SelectedPath();
+    if (!Properties->Load(path)) {
+        ShowMessageBox(path + "\nが見つかりません。", MB_ICONSTOP);
+        return;
+    }
+    Properties->exec();
 }
 
 } // namespace nrvs

@@ -1,6 +1,7 @@
-// The main window's file operations and the commands that hand a path to the
-// desktop's tools: copy, move, delete, properties, explorer, application,
-// cleanup, defragmenter, format, network drives, help.
+// The main window's tools menu: the report windows (export, search, largest
+// files, file types), the file operations (copy, move, delete), the commands
+// that hand a path to the desktop's tools (file manager, application,
+// cleanup, defragmenter, format) and the settings.
 #include "ui/main/MainWindow.h"
 
 #include "ui/main/MainWindowParts.h"
@@ -16,32 +17,24 @@
 #include "platform/FileOperations.h"
 #include "ui/main/RowModel.h"
 #include "ui/DesktopOpen.h"
+#include "ui/export/ExportDialog.h"
+#include "ui/files/FilesWindow.h"
 #include "ui/main/FileOperationDialogs.h"
-#include "ui/main/NetworkDriveDialogs.h"
-#include "ui/main/PropertiesDialog.h"
 #include "ui/settings/SettingsDialog.h"
-#include "ui/sim/SimulationWindow.h"
+#include "ui/types/TypesWindow.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFile>
 #include <QTableView>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
 
-#include <sys/stat.h>
-
 namespace nrvs {
 
 using namespace mainwindow;
 
 namespace {
-bool Ready() {
-    const DriveRecord* cur = Global().CurrentDrive;
-    return cur && cur->Ready;
-}
-
 // Folders keep their backslash; a file's path has none.
 bool IsFolderPath(const std::string& path) { return !path.empty() && path.back() == '\\'; }
 
@@ -79,7 +72,7 @@ void MainWindow::ReportOperation(bool ok, const std::vector<std::string>& errors
 }
 
 void MainWindow::onToolsCopyOrMove(int tag) {
-    if (!Ready()) return;
+    if (!CurrentDriveReady()) return;
     GlobalState& g = Global();
     const char* verb = tag == 1 ? "コピー" : "移動";
     const std::string source = SelectedPath();
@@ -109,7 +102,7 @@ void MainWindow::onToolsCopyOrMove(int tag) {
 }
 
 void MainWindow::onToolsDelete() {
-    if (!Ready()) return;
+    if (!CurrentDriveReady()) return;
     GlobalState& g = Global();
     const bool treeHadFocus = QApplication::focusWidget() == folderTree;
     const std::string path = SelectedPath();
@@ -164,24 +157,14 @@ void MainWindow::RereadNode(QTreeWidgetItem* node) {
 }
 
 void MainWindow::RefreshFromDisk() {
-    if (!Ready()) return;
+    if (!CurrentDriveReady()) return;
     if (QTreeWidgetItem* node = SelectedNode()) RereadNode(node);
     else RefillShown();
     RefreshControls();
 }
 
-void MainWindow::onViewProperties() {
-    if (!Ready()) return;
-    const std::string path = SelectedPath();
-    if (!Properties->Load(path)) {
-        ShowMessageBox(path + "\nが見つかりません。", MB_ICONSTOP);
-        return;
-    }
-    Properties->exec();
-}
-
 void MainWindow::onToolsFileManager() {
-    if (!Ready()) return;
+    if (!CurrentDriveReady()) return;
     std::string path = SelectedPath();
     // The file manager opens the folder; for a file, the folder holding it.
     PathAttributes attributes;
@@ -190,7 +173,7 @@ void MainWindow::onToolsFileManager() {
 }
 
 void MainWindow::onToolsOpenWith() {
-    if (!Ready()) return;
+    if (!CurrentDriveReady()) return;
     OpenProgramPath(SelectedPath());
 }
 
@@ -233,31 +216,6 @@ void MainWindow::onToolsFormat() {
                    MB_ICONINFORMATION);
 }
 
-void MainWindow::onFileNetworkConnect() {
-    if (NetworkConnect->Run() != 0) return;
-    QApplication::processEvents();
-    RefreshDrives(INT_MAX);
-}
-
-void MainWindow::onFileNetworkDisconnect() {
-    const DriveRecord* cur = Global().CurrentDrive;
-    const int remembered = cur ? cur->Index : -1;
-    if (NetworkDisconnect->Run() != 0) return;
-    QApplication::processEvents();
-    RefreshDrives(INT_MAX);
-    if (remembered >= 0 && !DriveButtons[static_cast<size_t>(remembered)]->isVisible()) onRefreshTimer(false);
-}
-
-void MainWindow::onMeasureSimulation() {
-    if (!Ready()) return;
-    if (!DisplayComplete) {
-        ShowMessageBox("表示を省略しているときは使用できません。", MB_ICONINFORMATION);
-        return;
-    }
-    Simulation->Prepare();
-    Simulation->exec();
-}
-
 void MainWindow::onToolsSettings() {
     if (Settings->exec() != QDialog::Accepted) return;
     // The list is filled again with the new unit, columns and base.
@@ -267,21 +225,16 @@ void MainWindow::onToolsSettings() {
     onTreeClick();
 }
 
-std::string MainWindow::HelpFileName() { return platform::HelpDocumentPath(); }
-
-void MainWindow::onHelpContents() {
-    const std::string help = HelpFileName();
-    struct stat st{};
-    if (::stat(help.c_str(), &st) != 0) {
-        ShowMessageBox("ヘルプファイルが見つかりません：\n" + help, MB_ICONSTOP);
-        return;
-    }
-    if (OpenWithDesktop(help) != OpenResult::Opened)
-        ShowMessageBox("ヘルプを開くブラウザが登録されていません。\n\n" + help, MB_ICONINFORMATION);
+void MainWindow::onToolsExport() {
+    const DriveRecord* drive = Global().CurrentDrive;
+    if (!drive || !drive->Ready) return;
+    Export->exec();
 }
 
-// The program's page is the help document that comes with it: a page of the
-// build tree would exist on the machine that built it only.
-void MainWindow::onHelpWebsite() { onHelpContents(); }
+void MainWindow::onToolsLargestFiles() { Files->OpenLargest(); }
+
+void MainWindow::onToolsSearch() { Files->OpenSearch(); }
+
+void MainWindow::onToolsFileTypes() { Types->OpenTypes(); }
 
 } // namespace nrvs
