@@ -20,7 +20,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QSplitter>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -75,8 +74,7 @@ std::string DateOf(const std::string& header) { return header.substr(0, header.f
 
 } // namespace
 
-ChangesWindow::ChangesWindow(MainWindow* main) : QDialog(main), main_(main) {
-    QVBoxLayout* layout = SetUpReportWindow(this, "ChangesWindow", QStringLiteral(" 変化"), 900, 560);
+ChangesWindow::ChangesWindow(MainWindow* main) : ReportWindow(main, "ChangesWindow", QStringLiteral(" 変化"), 900, 560) {
     auto* top = new QHBoxLayout;
     top->setSpacing(4);
     kindCombo = new QComboBox(this);
@@ -92,23 +90,15 @@ ChangesWindow::ChangesWindow(MainWindow* main) : QDialog(main), main_(main) {
     countCombo->setObjectName("countCombo");
     countCombo->addItems({QStringLiteral("上位 100"), QStringLiteral("上位 1000"), QStringLiteral("上位 10000"),
                        QStringLiteral("すべて")});
-    wholeDriveCheck = new QCheckBox(QStringLiteral("ドライブ全体"), this);
-    wholeDriveCheck->setObjectName("wholeDriveCheck");
-    refreshButton = new QPushButton(QStringLiteral("更新"), this);
-    refreshButton->setObjectName("refreshButton");
-    refreshButton->setAutoDefault(false);
-    refreshButton->setToolTip(QStringLiteral("前回と今回の計測結果を比べ直します (F5)"));
+    MakeWholeDriveCheck();
+    MakeRefreshButton(QStringLiteral("前回と今回の計測結果を比べ直します (F5)"));
     for (QWidget* w :
          std::initializer_list<QWidget*>{kindCombo, keyCombo, countCombo, wholeDriveCheck})
         top->addWidget(w);
     top->addStretch(1);
     top->addWidget(refreshButton);
-    layout->addLayout(top);
-
-    stateLabel = new QLabel(this);
-    stateLabel->setObjectName("stateLabel");
-    stateLabel->setTextFormat(Qt::PlainText);
-    layout->addWidget(stateLabel);
+    layout_->addLayout(top);
+    AddStateLabel();
 
     auto* split = new QSplitter(Qt::Vertical, this);
     split->setObjectName("splitter");
@@ -145,14 +135,10 @@ ChangesWindow::ChangesWindow(MainWindow* main) : QDialog(main), main_(main) {
     split->addWidget(lower);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
-    layout->addWidget(split, 1);
+    layout_->addWidget(split, 1);
     for (QTreeWidget* list : {reportList, fileList}) list->setSortingEnabled(true);
 
-    for (QComboBox* c : {kindCombo, keyCombo, countCombo})
-        connect(c, &QComboBox::currentIndexChanged, this, [this] {
-            if (isVisible()) Fill();
-        });
-    connect(wholeDriveCheck, &QCheckBox::toggled, this, [this] {
+    WatchFilters({kindCombo, keyCombo, countCombo}, {wholeDriveCheck}, [this] {
         if (isVisible()) Fill();
     });
     connect(refreshButton, &QPushButton::clicked, this, &ChangesWindow::Refresh);
@@ -162,24 +148,7 @@ ChangesWindow::ChangesWindow(MainWindow* main) : QDialog(main), main_(main) {
 
 ChangesWindow::~ChangesWindow() = default;
 
-void ChangesWindow::OpenChanges() {
-    below_.clear();
-    const DriveRecord* drive = Global().CurrentDrive;
-    if (main_ && drive && !main_->Rows().empty()) {
-        const std::string shown = SplitRow(main_->Rows().front()).Caption;
-        if (shown.size() > 3 && shown[0] == drive->RootPath[0] && shown.back() == '\\') below_ = shown;
-    }
-    if (!isVisible()) show();
-    else Refresh();
-    raise();
-    activateWindow();
-    reportList->setFocus();
-}
-
-void ChangesWindow::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!event->spontaneous()) Refresh();
-}
+void ChangesWindow::OpenChanges() { Present(reportList); }
 
 void ChangesWindow::Refresh() { Fill(); }
 
@@ -247,7 +216,7 @@ void ChangesWindow::Fill() {
     // The rows stay in the order of the change until a heading is clicked.
     reportList->header()->setSortIndicator(-1, Qt::DescendingOrder);
     reportList->setSortingEnabled(true);
-    const std::string scope = below.empty() ? std::string(1, letter) + ":\\" : below;
+    const std::string scope = ScopeText(below, letter);
     stateLabel->setText(Q(FormatText("%s 以下で変化したフォルダ %s 個（%s 個を表示）", scope.c_str(),
                                   GroupedNumber(static_cast<double>(found), 0).c_str(),
                                   GroupedNumber(static_cast<double>(changes.size()), 0).c_str())));
@@ -301,21 +270,8 @@ void ChangesWindow::ShowInMain(const QTreeWidgetItem* item) {
     main_->OpenPath(path, false);
 }
 
-void ChangesWindow::changeEvent(QEvent* event) {
-    QDialog::changeEvent(event);
-    if (event->type() != QEvent::ActivationChange || !isVisible() || !isActiveWindow()) return;
-    // A measurement since the rows were made: they are of another pair.
-    const DriveRecord* drive = Global().CurrentDrive;
-    if (drive && !shownHeader_.empty() && CacheHeaderLine(*drive) != shownHeader_) Refresh();
-}
-
-void ChangesWindow::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_F5) {
-        event->accept();
-        Refresh();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+bool ChangesWindow::OutOfDate(const DriveRecord& drive) const {
+    return !shownHeader_.empty() && CacheHeaderLine(drive) != shownHeader_;
 }
 
 QIcon ChangesIcon() {

@@ -6,15 +6,13 @@
 
 #include "core/history/Changes.h"
 #include "core/index/FileIndex.h"
+#include "ui/ReportWindow.h"
 
-#include <QDialog>
 #include <QIcon>
 #include <string>
 
-class QCheckBox;
 class QComboBox;
 class QLabel;
-class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -22,7 +20,7 @@ namespace nrvs {
 
 class MainWindow;
 
-class ChangesWindow : public QDialog {
+class ChangesWindow : public ReportWindow {
     Q_OBJECT
 public:
     explicit ChangesWindow(MainWindow* main);
@@ -31,29 +29,22 @@ public:
     // Shows the window for the folder the main window shows.
     void OpenChanges();
     // Compares the measurements on disk again and fills the lists anew.
-    void Refresh();
-    // What the rows are below: a folder, or empty for the whole drive.
-    const std::string& Below() const { return below_; }
+    void Refresh() override;
     // Double click: the row's folder in the main window.
     void ShowInMain(const QTreeWidgetItem* item);
 
     QComboBox *kindCombo, *keyCombo, *countCombo;
-    QCheckBox* wholeDriveCheck;
-    QPushButton* refreshButton;
-    QLabel *stateLabel, *filesLabel;
-    QTreeWidget *reportList, *fileList;
+    QLabel* filesLabel;
+    QTreeWidget* fileList;
 
 protected:
-    void showEvent(QShowEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    // A measurement since the rows were made: they are of another pair.
+    bool OutOfDate(const DriveRecord& drive) const override;
 
 private:
     void Fill();
     void FillFiles();
 
-    MainWindow* main_;
-    std::string below_;
     std::string shownHeader_;  // the current cache's header the rows are of
     FileIndex before_, after_;
 };

@@ -76,31 +76,10 @@ bool Exists(const std::string& programPath) {
 
 int KeyColumn(int key) { return key == FILE_KEY_OCCUPIED ? C_OCCUPIED : key == FILE_KEY_MODIFIED ? C_MODIFIED : C_SIZE; }
 
-constexpr size_t kErrorLinesShown = 15;
-
-// The same report as the main list's after an operation, over the errors of
-// every item of a several-row operation.
-void Report(bool ok, bool cancelled, uint64_t done, const std::vector<std::string>& errors, const char* verb) {
-    if (!errors.empty()) {
-        std::string text = std::string(verb) + "できなかった項目があります。\n\n";
-        for (size_t i = 0; i < errors.size() && i < kErrorLinesShown; ++i)
-            text += platform::ShownName(errors[i]) + "\n";
-        if (errors.size() > kErrorLinesShown) text += FormatText("ほか %zu 件\n", errors.size() - kErrorLinesShown);
-        if (cancelled) text += "\n中止しました。";
-        ShowMessageBox(text, MB_ICONSTOP);
-    } else if (cancelled) {
-        ShowMessageBox(std::string(verb) + FormatText("を中止しました。処理済みの %llu 個の項目はそのまま残っています。",
-                                                      static_cast<unsigned long long>(done)),
-                       MB_ICONINFORMATION);
-    } else if (!ok) {
-        ShowMessageBox(std::string(verb) + "できませんでした。", MB_ICONSTOP);
-    }
-}
-
 } // namespace
 
-FilesWindow::FilesWindow(MainWindow* main) : QDialog(main), main_(main) {
-    QVBoxLayout* layout = SetUpReportWindow(this, "FilesWindow", QStringLiteral(" 大きいファイル"), 820, 540);
+FilesWindow::FilesWindow(MainWindow* main)
+    : ReportWindow(main, "FilesWindow", QStringLiteral(" 大きいファイル"), 820, 540) {
     auto* top = new QGridLayout;
     top->setHorizontalSpacing(4);
     top->setVerticalSpacing(3);
@@ -111,8 +90,7 @@ FilesWindow::FilesWindow(MainWindow* main) : QDialog(main), main_(main) {
     nameEdit->setClearButtonEnabled(true);
     pathSearchCheck = new QCheckBox(QStringLiteral("パスも検索"), this);
     pathSearchCheck->setObjectName("pathSearchCheck");
-    wholeDriveCheck = new QCheckBox(QStringLiteral("ドライブ全体"), this);
-    wholeDriveCheck->setObjectName("wholeDriveCheck");
+    MakeWholeDriveCheck();
     sortCombo = new QComboBox(this);
     sortCombo->setObjectName("sortCombo");
     for (int i = 0; i < 3; ++i) sortCombo->addItem(QString::fromUtf8(FilesKeyText(i)));
@@ -142,10 +120,7 @@ FilesWindow::FilesWindow(MainWindow* main) : QDialog(main), main_(main) {
     dateEdit = new QLineEdit(this);
     dateEdit->setObjectName("dateEdit");
     dateEdit->setFixedWidth(90);
-    refreshButton = new QPushButton(QStringLiteral("更新"), this);
-    refreshButton->setObjectName("refreshButton");
-    refreshButton->setAutoDefault(false);
-    refreshButton->setToolTip(QStringLiteral("最新の計測結果で一覧を作り直します (F5)"));
+    MakeRefreshButton(QStringLiteral("最新の計測結果で一覧を作り直します (F5)"));
     auto* filters = new QHBoxLayout;
     filters->setSpacing(4);
     filters->addWidget(new QLabel(QStringLiteral("拡張子"), this));
@@ -159,12 +134,8 @@ FilesWindow::FilesWindow(MainWindow* main) : QDialog(main), main_(main) {
     filters->addWidget(refreshButton);
     top->addLayout(filters, 1, 0, 1, 8);
     top->setColumnStretch(1, 1);
-    layout->addLayout(top);
-
-    stateLabel = new QLabel(this);
-    stateLabel->setObjectName("stateLabel");
-    stateLabel->setTextFormat(Qt::PlainText);
-    layout->addWidget(stateLabel);
+    layout_->addLayout(top);
+    AddStateLabel();
 
     reportList = MakeReportList(this,
                             {QStringLiteral("名前"), QStringLiteral("フォルダ"), QStringLiteral("容量"),
@@ -176,7 +147,7 @@ FilesWindow::FilesWindow(MainWindow* main) : QDialog(main), main_(main) {
     reportList->setSortingEnabled(true);
     reportList->sortByColumn(C_SIZE, Qt::DescendingOrder);
     reportList->installEventFilter(this);
-    layout->addWidget(reportList, 1);
+    layout_->addWidget(reportList, 1);
 
     popupMenu = new QMenu(this);
     popupMenu->setObjectName("popupMenu");
@@ -216,10 +187,7 @@ FilesWindow::FilesWindow(MainWindow* main) : QDialog(main), main_(main) {
     connect(queryTimer, &QTimer::timeout, this, &FilesWindow::RunQuery);
     for (QLineEdit* e : {nameEdit, extensionEdit, minimumSizeEdit, dateEdit})
         connect(e, &QLineEdit::textChanged, this, &FilesWindow::Requery);
-    for (QCheckBox* c : {pathSearchCheck, wholeDriveCheck})
-        connect(c, &QCheckBox::toggled, this, &FilesWindow::Requery);
-    for (QComboBox* c : {countCombo, unitCombo, dateCombo})
-        connect(c, &QComboBox::currentIndexChanged, this, &FilesWindow::Requery);
+    WatchFilters({countCombo, unitCombo, dateCombo}, {pathSearchCheck, wholeDriveCheck}, [this] { Requery(); });
     connect(sortCombo, &QComboBox::currentIndexChanged, this, [this](int key) {
         // A new key brings its own top rows, shown largest first.
         reportList->sortByColumn(KeyColumn(key), Qt::DescendingOrder);
@@ -253,33 +221,8 @@ void FilesWindow::OpenLargestWithExtension(const std::string& extensions, bool w
 void FilesWindow::Open(bool search) {
     search_ = search;
     setWindowTitle(search ? QStringLiteral(" 検索") : QStringLiteral(" 大きいファイル"));
-    // The folder the main window shows when the window is asked for.
-    below_.clear();
-    const DriveRecord* drive = Global().CurrentDrive;
-    if (main_ && drive && !main_->Rows().empty()) {
-        const std::string shown = SplitRow(main_->Rows().front()).Caption;
-        if (shown.size() > 3 && shown[0] == drive->RootPath[0] && shown.back() == '\\') below_ = shown;
-    }
-    if (!isVisible()) {
-        show();
-    } else {
-        Refresh();
-    }
-    raise();
-    activateWindow();
-    if (search) {
-        nameEdit->setFocus();
-        nameEdit->selectAll();
-    } else {
-        reportList->setFocus();
-    }
-}
-
-void FilesWindow::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (event->spontaneous()) return;
-    if (!loaded_) LoadSettings();
-    Refresh();
+    Present(search ? static_cast<QWidget*>(nameEdit) : reportList);
+    if (search) nameEdit->selectAll();
 }
 
 void FilesWindow::hideEvent(QHideEvent* event) {
@@ -293,10 +236,8 @@ void FilesWindow::hideEvent(QHideEvent* event) {
 void FilesWindow::LoadSettings() {
     loaded_ = true;
     const FilesSettings s = LoadFilesSettings(FilesSettingsName());
-    if (s.Left >= 0 || s.Top >= 0) setGeometry(s.Left, s.Top, s.Width, s.Height);
-    else if (main_) setGeometry(main_->geometry().adjusted(32, 32, -32, -32));
-    for (int c = 0; c < kFilesColumns; ++c)
-        reportList->header()->resizeSection(c, s.ColumnWidths[static_cast<size_t>(c)]);
+    if (!RestorePlace(s) && main_) setGeometry(main_->geometry().adjusted(32, 32, -32, -32));
+    RestoreColumns(s);
     // Filling the boxes is no user's change: one query follows at the end.
     const QSignalBlocker b1(sortCombo), b2(countCombo), b3(wholeDriveCheck), b4(pathSearchCheck),
         b5(extensionEdit), b6(minimumSizeEdit), b7(unitCombo), b8(dateEdit);
@@ -314,13 +255,7 @@ void FilesWindow::LoadSettings() {
 
 void FilesWindow::SaveSettings() {
     FilesSettings s;
-    const QRect g = geometry();
-    s.Left = g.left();
-    s.Top = g.top();
-    s.Width = g.width();
-    s.Height = g.height();
-    for (int c = 0; c < kFilesColumns; ++c)
-        s.ColumnWidths[static_cast<size_t>(c)] = reportList->header()->sectionSize(c);
+    KeepPlace(s);
     s.KeyIndex = sortCombo->currentIndex();
     s.CountIndex = countCombo->currentIndex();
     s.WholeDrive = wholeDriveCheck->isChecked();
@@ -333,35 +268,6 @@ void FilesWindow::SaveSettings() {
     if (!SaveFilesSettings(s, FilesSettingsName())) TellSaveFailed(FilesSettingsName());
 }
 
-bool FilesWindow::EnsureIndex() {
-    const DriveRecord* drive = Global().CurrentDrive;
-    if (!drive || !drive->Ready || drive->RootPath.empty()) {
-        StopWorker();
-        index_.reset();
-        ShowState(QStringLiteral("ドライブが選ばれていません。"));
-        return false;
-    }
-    const char letter = drive->RootPath[0];
-    const std::string header = CacheHeaderLine(*drive);
-    // A measurement since the index was opened wrote a new one beside a new
-    // cache: the header lines then differ.
-    if (index_ && index_->IsOpen() && index_->Letter() == letter && !header.empty() && index_->CacheHeader() == header)
-        return true;
-    StopWorker();
-    index_.reset();
-    auto index = std::make_shared<FileIndex>();
-    std::string why;
-    if (header.empty()) {
-        why = "このドライブは計測されていません。";
-    } else if (index->Open(FileIndexName(*drive), letter, header, &why)) {
-        index_ = std::move(index);
-        indexFile_ = FileIndexName(*drive);
-        return true;
-    }
-    ShowState(Q(why + "ドライブを計測し直してください。"));
-    return false;
-}
-
 void FilesWindow::Refresh() {
     StopWorker();
     index_.reset();
@@ -372,7 +278,6 @@ void FilesWindow::Requery() {
     if (isVisible()) queryTimer->start();
 }
 
-void FilesWindow::ShowState(const QString& text) { stateLabel->setText(text); }
 
 void FilesWindow::StopWorker() {
     if (cancel_) cancel_->store(true);
@@ -437,9 +342,7 @@ void FilesWindow::Deliver(unsigned generation, std::shared_ptr<std::vector<FileH
     if (worker_.joinable()) worker_.join();
     cancel_.reset();
     Fill(*hits);
-    const std::string scope = wholeDriveCheck->isChecked() || below_.empty()
-                                  ? std::string(1, index_->Letter()) + ":\\"
-                                  : below_;
+    const std::string scope = ScopeText(wholeDriveCheck->isChecked() ? std::string() : below_, index_->Letter());
     ShowState(Q(FormatText("%s の %zu 件", scope.c_str(), hits->size())) +
               (hits->size() >= FilesTopCount(countCombo->currentIndex())
                    ? QStringLiteral(" (上位のみ)")
@@ -647,7 +550,7 @@ void FilesWindow::CopySelected(int tag) {
     }
     progress->Finish();
     Forget(gone);
-    Report(ok, progress->Cancelled(), done, errors, verb);
+    ReportFileOperation(ok, progress->Cancelled(), done, errors, verb);
     if (Global().RemeasureAfterAction) {
         main_->onMeasureDrive();
         Refresh();
@@ -679,7 +582,7 @@ void FilesWindow::DeleteSelected() {
     }
     progress->Finish();
     Forget(gone);
-    Report(ok, progress->Cancelled(), done, errors, "削除");
+    ReportFileOperation(ok, progress->Cancelled(), done, errors, "削除");
     if (g.RemeasureAfterAction) {
         main_->onMeasureDrive();
         Refresh();
@@ -715,32 +618,17 @@ bool FilesWindow::eventFilter(QObject* watched, QEvent* event) {
         default: break;
         }
     }
-    return QDialog::eventFilter(watched, event);
-}
-
-void FilesWindow::changeEvent(QEvent* event) {
-    QDialog::changeEvent(event);
-    if (event->type() != QEvent::ActivationChange || !isVisible() || !isActiveWindow()) return;
-    // Coming back after a measurement or another drive in the main window
-    // shows what the main window shows now.
-    const DriveRecord* drive = Global().CurrentDrive;
-    if (!drive || drive->RootPath.empty()) return;
-    if (!index_ || drive->RootPath[0] != index_->Letter() || CacheHeaderLine(*drive) != index_->CacheHeader()) Refresh();
+    return ReportWindow::eventFilter(watched, event);
 }
 
 void FilesWindow::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_F5) {
-        event->accept();
-        Refresh();
-        return;
-    }
     // Enter in a box applies it at once instead of closing the window.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         event->accept();
         RunQuery();
         return;
     }
-    QDialog::keyPressEvent(event);
+    ReportWindow::keyPressEvent(event);
 }
 
 } // namespace nrvs

@@ -6,8 +6,8 @@
 
 #include "core/index/FileIndex.h"
 #include "core/views/FilesView.h"
+#include "ui/ReportWindow.h"
 
-#include <QDialog>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -16,18 +16,15 @@
 
 class QCheckBox;
 class QComboBox;
-class QLabel;
 class QLineEdit;
 class QMenu;
-class QPushButton;
 class QTimer;
-class QTreeWidget;
 
 namespace nrvs {
 
 class MainWindow;
 
-class FilesWindow : public QDialog {
+class FilesWindow : public ReportWindow {
     Q_OBJECT
 public:
     explicit FilesWindow(MainWindow* main);
@@ -44,12 +41,10 @@ public:
 
     // Opens the index again when a measurement has replaced it, and fills the
     // list anew.
-    void Refresh();
+    void Refresh() override;
     // Queries answered since the window was created: rows shown, or the
     // line saying why there are none.
     int Queries() const { return queries_; }
-    // What the rows are queried below: a folder, or empty for the whole drive.
-    const std::string& Below() const { return below_; }
 
     // The rows chosen, as the index gave them.
     std::vector<FileHit> SelectedHits() const;
@@ -61,40 +56,34 @@ public:
     void PropertiesSelected();
 
     QLineEdit* nameEdit;
-    QCheckBox *pathSearchCheck, *wholeDriveCheck;
+    QCheckBox* pathSearchCheck;
     QComboBox *sortCombo, *countCombo;
     QLineEdit* extensionEdit;
     QLineEdit* minimumSizeEdit;
     QComboBox* unitCombo;
     QComboBox* dateCombo;
     QLineEdit* dateEdit;
-    QPushButton* refreshButton;
-    QLabel* stateLabel;
-    QTreeWidget* reportList;
     QMenu* popupMenu;
     QAction *openAction, *showFolderAction, *fileManagerAction, *copyAction, *moveAction,
         *deleteAction, *propertiesAction;
     QTimer* queryTimer;
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Open(bool search);
-    void LoadSettings();
+    void LoadSettings() override;
     void SaveSettings();
-    // True when an index for the current drive's cache is open.
-    bool EnsureIndex();
+    // The query thread reads the index: it stops before the index goes.
+    void ReleaseIndex() override { StopWorker(); }
     void Requery();
     void RunQuery();
     void StopWorker();
     void Deliver(unsigned generation, std::shared_ptr<std::vector<FileHit>> hits);
     void Fill(const std::vector<FileHit>& hits);
-    void ShowState(const QString& text);
     void PopupAt(const QPoint& globalPos);
     // Drops the rows of paths, marks them gone in the index.
     void Forget(const std::vector<std::string>& paths);
@@ -102,12 +91,7 @@ private:
     // forgotten.
     std::vector<FileHit> PresentSelection();
 
-    MainWindow* main_;
     bool search_ = false;
-    bool loaded_ = false;
-    std::shared_ptr<FileIndex> index_;
-    std::string indexFile_;
-    std::string below_;
     std::thread worker_;
     std::shared_ptr<std::atomic<bool>> cancel_;
     unsigned generation_ = 0;

@@ -208,4 +208,26 @@ bool StartTool(const QString& program, const QStringList& args) {
     return !path.isEmpty() && QProcess::startDetached(path, args);
 }
 
+namespace {
+constexpr size_t kErrorLinesShown = 15;
+} // namespace
+
+void ReportFileOperation(bool ok, bool cancelled, uint64_t done, const std::vector<std::string>& errors,
+                         const char* verb) {
+    if (!errors.empty()) {
+        std::string text = std::string(verb) + "できなかった項目があります。\n\n";
+        for (size_t i = 0; i < errors.size() && i < kErrorLinesShown; ++i)
+            text += platform::ShownName(errors[i]) + "\n";
+        if (errors.size() > kErrorLinesShown) text += FormatText("ほか %zu 件\n", errors.size() - kErrorLinesShown);
+        if (cancelled) text += "\n中止しました。";
+        ShowMessageBox(text, MB_ICONSTOP);
+    } else if (cancelled) {
+        ShowMessageBox(std::string(verb) + FormatText("を中止しました。処理済みの %llu 個の項目はそのまま残っています。",
+                                                      static_cast<unsigned long long>(done)),
+                       MB_ICONINFORMATION);
+    } else if (!ok) {
+        ShowMessageBox(std::string(verb) + "できませんでした。", MB_ICONSTOP);
+    }
+}
+
 } // namespace nrvs

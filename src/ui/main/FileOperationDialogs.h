@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QLabel;
 class QProgressBar;
@@ -69,6 +70,11 @@ void SetBrowseFolderChoice(std::function<std::string(const std::string& title)> 
 // folder in the file manager). When the desktop has none for it, an
 // information box says so and the result is false.
 bool OpenProgramPath(const std::string& programPath);
+
+// After an operation: the items that failed (the first few), that it was
+// cancelled with how many items were done, or that it failed.
+void ReportFileOperation(bool ok, bool cancelled, uint64_t done, const std::vector<std::string>& errors,
+                         const char* verb);
 
 // Starts a program found on PATH with arguments, detached; false when it is
 // not installed.

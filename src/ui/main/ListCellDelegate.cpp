@@ -170,36 +170,19 @@ QString InfoTipText(const QString& caption, const QString& sizeText, const QStri
         InfoTip(caption.toStdString(), sizeText.toStdString(), occupiedText.toStdString(), unreadable));
 }
 
-ListCellDelegate::ListCellDelegate(std::function<double()> percentBase, QObject* parent)
-    : QStyledItemDelegate(parent), percentBase_(std::move(percentBase)) {}
-
-void ListCellDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
-    QStyledItemDelegate::initStyleOption(option, index);
-    if (index.column() < kColSize) ElidePathInCell(option);
-}
-
-void ListCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
-    const int column = index.column();
-    if (column < kColSize || column > kColChange) {
-        QStyledItemDelegate::paint(painter, option, index);
-        return;
-    }
+void PaintCell(QPainter* painter, const QStyleOptionViewItem& option, int column, const QString& text, int image,
+               double percentBase) {
     const QPalette::ColorGroup group = !(option.state & QStyle::State_Enabled) ? QPalette::Disabled
                                        : (option.state & QStyle::State_Active) ? QPalette::Active
                                                                                : QPalette::Inactive;
     const bool selected = option.state & QStyle::State_Selected;
     const QRect& r = option.rect;
     painter->fillRect(r, option.palette.color(group, selected ? QPalette::Highlight : QPalette::Base));
-
-    const QVariant imageData = index.data(kImageRole);
-    const int image = imageData.isValid() ? imageData.toInt() : -1;
     if (image < 0 || r.width() == 0) return;
 
     const QFontMetrics fm(option.font);
-    const double base = percentBase_ ? percentBase_() : 0.0;
-    const CellLayout cell = LayoutCell(column, index.data(Qt::DisplayRole).toString(), image, r.x(), r.y(),
-                                       r.x() + r.width(), r.y() + r.height(), FontPoints(option.font), fm,
-                                       Global().SizeUnit, base);
+    const CellLayout cell = LayoutCell(column, text, image, r.x(), r.y(), r.x() + r.width(), r.y() + r.height(),
+                                       FontPoints(option.font), fm, Global().SizeUnit, percentBase);
 
     painter->save();
     painter->setClipRect(r);
@@ -220,6 +203,25 @@ void ListCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
     for (const CellText& t : cell.Texts) painter->drawText(QPoint(t.X, cell.TextY + fm.ascent()), t.Text);
     painter->restore();
+}
+
+ListCellDelegate::ListCellDelegate(std::function<double()> percentBase, QObject* parent)
+    : QStyledItemDelegate(parent), percentBase_(std::move(percentBase)) {}
+
+void ListCellDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (index.column() < kColSize) ElidePathInCell(option);
+}
+
+void ListCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    const int column = index.column();
+    if (column < kColSize || column > kColChange) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    const QVariant imageData = index.data(kImageRole);
+    const int image = imageData.isValid() ? imageData.toInt() : -1;
+    PaintCell(painter, option, column, index.data(Qt::DisplayRole).toString(), image, percentBase_ ? percentBase_() : 0.0);
 }
 
 bool ListCellDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,

@@ -63,6 +63,11 @@ QColor ShrinkColour();
 // The font's size in whole points; fonts sized in pixels count 96 pixels per inch.
 int FontPoints(const QFont& font);
 
+// Paints one value cell as the main list shows it: the background, then the
+// layout of LayoutCell (nothing more for a blank row or a zero-width cell).
+void PaintCell(QPainter* painter, const QStyleOptionViewItem& option, int column, const QString& text, int image,
+               double percentBase);
+
 // The colour of a row's bar by its image number.
 QColor RowBarColour(int image);
 

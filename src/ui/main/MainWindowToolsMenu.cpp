@@ -43,8 +43,6 @@ std::string ParentFolder(std::string path) {
     return path.substr(0, path.rfind('\\') + 1);
 }
 
-constexpr size_t kErrorLinesShown = 15;
-
 // A command that would reach a drive's root says why it does nothing: with
 // nothing selected the command's target falls back to the folder shown.
 std::string RootRefusal(const char* verb) {
@@ -54,21 +52,7 @@ std::string RootRefusal(const char* verb) {
 } // namespace
 
 void MainWindow::ReportOperation(bool ok, const std::vector<std::string>& errors, const char* verb) {
-    const bool cancelled = Progress->Cancelled();
-    if (!errors.empty()) {
-        std::string text = std::string(verb) + "できなかった項目があります。\n\n";
-        for (size_t i = 0; i < errors.size() && i < kErrorLinesShown; ++i)
-            text += platform::ShownName(errors[i]) + "\n";
-        if (errors.size() > kErrorLinesShown) text += FormatText("ほか %zu 件\n", errors.size() - kErrorLinesShown);
-        if (cancelled) text += "\n中止しました。";
-        ShowMessageBox(text, MB_ICONSTOP);
-    } else if (cancelled) {
-        ShowMessageBox(std::string(verb) + FormatText("を中止しました。処理済みの %llu 個の項目はそのまま残っています。",
-                                                      static_cast<unsigned long long>(Progress->ItemsDone())),
-                       MB_ICONINFORMATION);
-    } else if (!ok) {
-        ShowMessageBox(std::string(verb) + "できませんでした。", MB_ICONSTOP);
-    }
+    ReportFileOperation(ok, Progress->Cancelled(), Progress->ItemsDone(), errors, verb);
 }
 
 void MainWindow::onToolsCopyOrMove(int tag) {

@@ -10,7 +10,6 @@
 #include "core/GlobalState.h"
 #include "lib/Text.h"
 #include "ui/files/FilesWindow.h"
-#include "ui/main/ListCellDelegate.h"
 #include "ui/main/MainWindow.h"
 #include "ui/treemap/TreemapWindow.h"
 
@@ -22,8 +21,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QShowEvent>
-#include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -59,53 +56,6 @@ public:
     }
 };
 
-// The share column: a bar and the percentage, drawn as the main list draws
-// its graph column.
-class ShareDelegate : public QStyledItemDelegate {
-public:
-    ShareDelegate(const TypesWindow* owner, QObject* parent) : QStyledItemDelegate(parent), owner_(owner) {}
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        if (index.column() != C_SHARE) {
-            QStyledItemDelegate::paint(painter, option, index);
-            return;
-        }
-        const QPalette::ColorGroup group = !(option.state & QStyle::State_Enabled) ? QPalette::Disabled
-                                           : (option.state & QStyle::State_Active) ? QPalette::Active
-                                                                                   : QPalette::Inactive;
-        const bool selected = option.state & QStyle::State_Selected;
-        const QRect& r = option.rect;
-        painter->fillRect(r, option.palette.color(group, selected ? QPalette::Highlight : QPalette::Base));
-        const QFontMetrics fm(option.font);
-        const double value = index.data(kValueRole).toDouble();
-        const CellLayout cell = LayoutCell(kColGraph, QString::number(value, 'f', 0), IMG_FILE, r.x(), r.y(),
-                                           r.x() + r.width(), r.y() + r.height(), FontPoints(option.font), fm,
-                                           Global().SizeUnit, static_cast<double>(owner_->OccupiedTotal()));
-        painter->save();
-        painter->setClipRect(r);
-        painter->setRenderHint(QPainter::Antialiasing, false);
-        if (cell.Bar) {
-            const int x1 = cell.BarX, y1 = cell.BarY, x2 = cell.BarX + cell.BarW, y2 = cell.BarY + cell.BarH;
-            if (cell.Fill && cell.FillRight > x1)
-                painter->fillRect(QRect(x1, y1, cell.FillRight - x1, y2 - y1), cell.FillColour);
-            painter->setPen(QPen(Qt::black, 0));
-            painter->drawLine(x1, y1, x2, y1);
-            painter->drawLine(x2, y1, x2, y2);
-            painter->drawLine(x2, y2, x1, y2);
-            painter->drawLine(x1, y2, x1, y1);
-            painter->setPen(QPen(QColor(192, 192, 192), 0));
-            painter->drawLine(x2 + 1, y1 + 1, x2 + 1, y2 + 1);
-            painter->drawLine(x2 + 1, y2 + 1, x1 + 1, y2 + 1);
-        }
-        painter->setFont(option.font);
-        painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
-        for (const CellText& t : cell.Texts) painter->drawText(QPoint(t.X, cell.TextY + fm.ascent()), t.Text);
-        painter->restore();
-    }
-
-private:
-    const TypesWindow* owner_;
-};
-
 // The text of the 割合 column as the bar's cell shows it.
 QString ShareText(uint64_t occupied, uint64_t total) {
     const double base = total > 0 ? static_cast<double>(total) : 1.0;
@@ -114,45 +64,34 @@ QString ShareText(uint64_t occupied, uint64_t total) {
 
 } // namespace
 
-TypesWindow::TypesWindow(MainWindow* main) : QDialog(main), main_(main) {
-    QVBoxLayout* layout = SetUpReportWindow(this, "TypesWindow", QStringLiteral(" ファイルの種類"), 640, 460);
+TypesWindow::TypesWindow(MainWindow* main)
+    : ReportWindow(main, "TypesWindow", QStringLiteral(" ファイルの種類"), 640, 460) {
     auto* top = new QHBoxLayout;
     top->setSpacing(4);
     groupCombo = new QComboBox(this);
     groupCombo->setObjectName("groupCombo");
     groupCombo->addItems({QStringLiteral("拡張子ごと"), QStringLiteral("種類ごと")});
-    wholeDriveCheck = new QCheckBox(QStringLiteral("ドライブ全体"), this);
-    wholeDriveCheck->setObjectName("wholeDriveCheck");
-    refreshButton = new QPushButton(QStringLiteral("更新"), this);
-    refreshButton->setObjectName("refreshButton");
-    refreshButton->setAutoDefault(false);
-    refreshButton->setToolTip(QStringLiteral("最新の計測結果で一覧を作り直します (F5)"));
+    MakeWholeDriveCheck();
+    MakeRefreshButton(QStringLiteral("最新の計測結果で一覧を作り直します (F5)"));
     top->addWidget(groupCombo);
     top->addWidget(wholeDriveCheck);
     top->addStretch(1);
     top->addWidget(refreshButton);
-    layout->addLayout(top);
-
-    stateLabel = new QLabel(this);
-    stateLabel->setObjectName("stateLabel");
-    stateLabel->setTextFormat(Qt::PlainText);
-    layout->addWidget(stateLabel);
+    layout_->addLayout(top);
+    AddStateLabel();
 
     reportList = MakeReportList(this,
                             {QStringLiteral("拡張子"), QStringLiteral("種類"), QStringLiteral("ファイル数"),
                              QStringLiteral("容量"), QStringLiteral("占有量"), QStringLiteral("割合")},
                             QAbstractItemView::SingleSelection);
     reportList->header()->setStretchLastSection(true);
-    reportList->setItemDelegate(new ShareDelegate(this, reportList));
+    DrawBarsIn(C_SHARE, kValueRole, [this] { return static_cast<double>(OccupiedTotal()); });
     reportList->setSortingEnabled(true);
     reportList->sortByColumn(C_OCCUPIED, Qt::DescendingOrder);
     reportList->installEventFilter(this);
-    layout->addWidget(reportList, 1);
+    layout_->addWidget(reportList, 1);
 
-    connect(groupCombo, &QComboBox::currentIndexChanged, this, [this] {
-        if (isVisible()) Fill();
-    });
-    connect(wholeDriveCheck, &QCheckBox::toggled, this, [this] {
+    WatchFilters({groupCombo}, {wholeDriveCheck}, [this] {
         if (isVisible()) Fill();
     });
     connect(refreshButton, &QPushButton::clicked, this, &TypesWindow::Refresh);
@@ -164,27 +103,7 @@ TypesWindow::~TypesWindow() = default;
 
 bool TypesWindow::ByKind() const { return groupCombo->currentIndex() == 1; }
 
-void TypesWindow::OpenTypes() {
-    // The folder the main window shows when the window is asked for.
-    below_.clear();
-    const DriveRecord* drive = Global().CurrentDrive;
-    if (main_ && drive && !main_->Rows().empty()) {
-        const std::string shown = SplitRow(main_->Rows().front()).Caption;
-        if (shown.size() > 3 && shown[0] == drive->RootPath[0] && shown.back() == '\\') below_ = shown;
-    }
-    if (!isVisible()) show();
-    else Refresh();
-    raise();
-    activateWindow();
-    reportList->setFocus();
-}
-
-void TypesWindow::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (event->spontaneous()) return;
-    if (!loaded_) LoadSettings();
-    Refresh();
-}
+void TypesWindow::OpenTypes() { Present(reportList); }
 
 void TypesWindow::hideEvent(QHideEvent* event) {
     QDialog::hideEvent(event);
@@ -197,10 +116,8 @@ void TypesWindow::hideEvent(QHideEvent* event) {
 void TypesWindow::LoadSettings() {
     loaded_ = true;
     const TypesSettings s = LoadTypesSettings(TypesSettingsName());
-    if (s.Left >= 0 || s.Top >= 0) setGeometry(s.Left, s.Top, s.Width, s.Height);
-    else resize(s.Width, s.Height);
-    for (int c = 0; c < kTypesColumns; ++c)
-        reportList->header()->resizeSection(c, s.ColumnWidths[static_cast<size_t>(c)]);
+    if (!RestorePlace(s)) resize(s.Width, s.Height);
+    RestoreColumns(s);
     const QSignalBlocker b(groupCombo);
     groupCombo->setCurrentIndex(s.ByKind ? 1 : 0);
     reportList->sortByColumn(s.SortColumn, s.Ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
@@ -208,51 +125,17 @@ void TypesWindow::LoadSettings() {
 
 void TypesWindow::SaveSettings() {
     TypesSettings s;
-    const QRect g = geometry();
-    s.Left = g.left();
-    s.Top = g.top();
-    s.Width = g.width();
-    s.Height = g.height();
-    for (int c = 0; c < kTypesColumns; ++c)
-        s.ColumnWidths[static_cast<size_t>(c)] = reportList->header()->sectionSize(c);
+    KeepPlace(s);
     s.ByKind = ByKind();
     s.SortColumn = reportList->header()->sortIndicatorSection();
     s.Ascending = reportList->header()->sortIndicatorOrder() == Qt::AscendingOrder;
     if (!SaveTypesSettings(s, TypesSettingsName())) TellSaveFailed(TypesSettingsName());
 }
 
-bool TypesWindow::EnsureIndex() {
-    const DriveRecord* drive = Global().CurrentDrive;
-    if (!drive || !drive->Ready || drive->RootPath.empty()) {
-        index_.reset();
-        ShowState(QStringLiteral("ドライブが選ばれていません。"));
-        return false;
-    }
-    const char letter = drive->RootPath[0];
-    const std::string header = CacheHeaderLine(*drive);
-    // A measurement since the index was opened wrote a new one beside a new
-    // cache: the header lines then differ.
-    if (index_ && index_->IsOpen() && index_->Letter() == letter && !header.empty() && index_->CacheHeader() == header)
-        return true;
-    index_.reset();
-    auto index = std::make_shared<FileIndex>();
-    std::string why;
-    if (header.empty()) {
-        why = "このドライブは計測されていません。";
-    } else if (index->Open(FileIndexName(*drive), letter, header, &why)) {
-        index_ = std::move(index);
-        return true;
-    }
-    ShowState(Q(why + "ドライブを計測し直してください。"));
-    return false;
-}
-
 void TypesWindow::Refresh() {
     index_.reset();
     Fill();
 }
-
-void TypesWindow::ShowState(const QString& text) { stateLabel->setText(text); }
 
 void TypesWindow::Fill() {
     const int column = reportList->header()->sortIndicatorSection();
@@ -307,7 +190,7 @@ void TypesWindow::Fill() {
     reportList->addTopLevelItems(items);
     reportList->setSortingEnabled(true);
     reportList->sortByColumn(column, order);
-    const std::string scope = below.empty() ? std::string(1, index_->Letter()) + ":\\" : below;
+    const std::string scope = ScopeText(below, index_->Letter());
     ShowState(Q(FormatText("%s のファイル %s 個、%zu 種類", scope.c_str(), GroupedNumber(static_cast<double>(files), 0).c_str(),
                            rows.size())));
 }
@@ -358,25 +241,6 @@ void TypesWindow::OpenInFiles(const QTreeWidgetItem* item) {
     main_->Files->OpenLargestWithExtension(extensions, wholeDriveCheck->isChecked());
 }
 
-void TypesWindow::changeEvent(QEvent* event) {
-    QDialog::changeEvent(event);
-    if (event->type() != QEvent::ActivationChange || !isVisible() || !isActiveWindow()) return;
-    // Coming back after a measurement or another drive in the main window
-    // shows what the main window shows now.
-    const DriveRecord* drive = Global().CurrentDrive;
-    if (!drive || drive->RootPath.empty()) return;
-    if (!index_ || drive->RootPath[0] != index_->Letter() || CacheHeaderLine(*drive) != index_->CacheHeader()) Refresh();
-}
-
-void TypesWindow::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_F5) {
-        event->accept();
-        Refresh();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
-
 bool TypesWindow::eventFilter(QObject* watched, QEvent* event) {
     // A tool window's shortcuts are its owner's: without this the main
     // window's F5 would read the main list again instead of these rows.
@@ -390,7 +254,7 @@ bool TypesWindow::eventFilter(QObject* watched, QEvent* event) {
         Refresh();
         return true;
     }
-    return QDialog::eventFilter(watched, event);
+    return ReportWindow::eventFilter(watched, event);
 }
 
 QIcon TypesIcon() {

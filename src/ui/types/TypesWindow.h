@@ -5,20 +5,13 @@
 // largest-files window.
 #pragma once
 
-#include "core/index/FileIndex.h"
 #include "core/index/FileKinds.h"
+#include "ui/ReportWindow.h"
 
-#include <QDialog>
 #include <QIcon>
-#include <memory>
 #include <string>
-#include <vector>
 
-class QCheckBox;
 class QComboBox;
-class QLabel;
-class QPushButton;
-class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace nrvs {
@@ -26,7 +19,7 @@ namespace nrvs {
 class MainWindow;
 struct TreemapHighlight;
 
-class TypesWindow : public QDialog {
+class TypesWindow : public ReportWindow {
     Q_OBJECT
 public:
     explicit TypesWindow(MainWindow* main);
@@ -36,9 +29,7 @@ public:
     void OpenTypes();
     // Reads the index again when a measurement has replaced it, and fills
     // the list anew.
-    void Refresh();
-    // What the rows count below: a folder, or empty for the whole drive.
-    const std::string& Below() const { return below_; }
+    void Refresh() override;
     bool ByKind() const;
     // The occupied size of all rows, the whole of the 割合 column.
     uint64_t OccupiedTotal() const { return total_; }
@@ -48,32 +39,18 @@ public:
     void OpenInFiles(const QTreeWidgetItem* item);
 
     QComboBox* groupCombo;
-    QCheckBox* wholeDriveCheck;
-    QPushButton* refreshButton;
-    QLabel* stateLabel;
-    QTreeWidget* reportList;
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void LoadSettings();
+    void LoadSettings() override;
     void SaveSettings();
-    // True when an index for the current drive's cache is open.
-    bool EnsureIndex();
     void Fill();
-    void ShowState(const QString& text);
     void SelectionChanged();
     void ClearHighlight();
 
-    MainWindow* main_;
-    bool loaded_ = false;
-    std::shared_ptr<FileIndex> index_;
-    std::string below_;
     uint64_t total_ = 0;
 };
 
