@@ -7,7 +7,8 @@
 #include "core/views/Rows.h"
 #include "core/GlobalState.h"
 #include "lib/Text.h"
-#include "support/TempDrive.h"
+#include "support/MainWindowFixture.h"
+#include "support/ResetGlobalState.h"
 #include "ui/changes/ChangesWindow.h"
 #include "ui/main/ListCellDelegate.h"
 #include "ui/main/MainWindow.h"
@@ -81,16 +82,12 @@ private slots:
         d.Write("grow/a.bin", std::string(1000, 'a'));
         d.Write("gone/x.bin", std::string(300, 'x'));
         d.Write("same/z.bin", std::string(5, 'z'));
-        Global() = GlobalState{};
-        main = std::make_unique<MainWindow>(StringList{});
-        main->show();
-        main->refreshTimer->stop();
-        main->OpenPath(drive->Root(), true);
+        main = test::OpenMainWindow(*drive);
     }
     void cleanup() {
         main.reset();
         SetMessageUi(nullptr);
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         drive.reset();
     }
 

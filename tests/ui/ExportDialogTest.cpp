@@ -3,7 +3,7 @@
 // recorded and written, and the documents of the window's drive and list.
 #include "core/exchange/Export.h"
 #include "core/GlobalState.h"
-#include "support/TempDrive.h"
+#include "support/MainWindowFixture.h"
 #include "ui/export/ExportDialog.h"
 #include "ui/main/MainWindow.h"
 
@@ -73,11 +73,7 @@ private slots:
         SetMessageUi(&ui);
         ui.messages.clear();
         ui.styles.clear();
-        Global() = GlobalState{};
-        w = std::make_unique<MainWindow>(StringList{});
-        w->show();
-        w->refreshTimer->stop();
-        w->OpenPath(drive->Root(), true);
+        w = test::OpenMainWindow(*drive);
     }
     void cleanup() {
         w.reset();

@@ -8,7 +8,8 @@
 #include "core/measure/Measure.h"
 #include "core/views/Rows.h"
 #include "core/GlobalState.h"
-#include "support/TempDrive.h"
+#include "support/MainWindowFixture.h"
+#include "support/ResetGlobalState.h"
 #include "ui/files/FilesWindow.h"
 #include "ui/main/FileOperationDialogs.h"
 #include "ui/main/MainWindow.h"
@@ -124,16 +125,12 @@ private slots:
         d.Write("notes.txt", std::string(10, 'n'));
         SetTime("notes.txt", 1500000000);
         SetTime("music/song.mp3", 1700000000);
-        Global() = GlobalState{};
-        main = std::make_unique<MainWindow>(StringList{});
-        main->show();
-        main->refreshTimer->stop();
-        main->OpenPath(drive->Root(), true);
+        main = test::OpenMainWindow(*drive);
     }
     void cleanup() {
         main.reset();
         SetMessageUi(nullptr);
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         drive.reset();
     }
 
@@ -502,10 +499,7 @@ private slots:
 
         // A new window (the next start) takes them all back.
         main.reset();
-        main = std::make_unique<MainWindow>(StringList{});
-        main->show();
-        main->refreshTimer->stop();
-        main->OpenPath(drive->Root(), true);
+        main = test::OpenMainWindow(*drive, {.resetState = false});
         OpenLargest();
         FilesWindow& again = *main->Files;
         QCOMPARE(again.extensionEdit->text(), QStringLiteral("jpg"));
@@ -524,10 +518,7 @@ private slots:
         drive->ExeDir().Write("norvessa.big", "x\r\n\r\n-5\r\n99999999\r\n1,2,3\r\n7\r\n1\r\nmaybe\r\n\r\nmp3\r\n"
                                               "abc\r\n9\r\n-1\r\n" + std::string(100000, 'z') + "\r\n");
         main.reset();
-        main = std::make_unique<MainWindow>(StringList{});
-        main->show();
-        main->refreshTimer->stop();
-        main->OpenPath(drive->Root(), true);
+        main = test::OpenMainWindow(*drive, {.resetState = false});
         OpenLargest();
         FilesWindow& third = *main->Files;
         QCOMPARE(third.sortCombo->currentIndex(), 0);

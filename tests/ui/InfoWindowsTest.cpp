@@ -4,7 +4,7 @@
 #include "core/drives/Monitors.h"
 #include "core/GlobalState.h"
 #include "platform/Drives.h"
-#include "support/TempDrive.h"
+#include "support/MainWindowFixture.h"
 #include "ui/info/DriveInfoDialog.h"
 #include "ui/info/DriveMonitorWindow.h"
 #include "ui/info/FolderMonitorWindow.h"
@@ -41,18 +41,6 @@ private:
     std::unique_ptr<test::TempDrive> drive;
     SilentUi ui;
 
-    std::unique_ptr<MainWindow> OpenWindow() {
-        Global() = GlobalState{};
-        // A main window well inside the screen, so that the monitors' first
-        // places are not pulled back onto it.
-        if (!drive->ExeDir().Exists("norvessa.prm")) drive->ExeDir().Write("norvessa.prm", "600\r\n400\r\n60\r\n40\r\n");
-        auto w = std::make_unique<MainWindow>(StringList{});
-        w->show();
-        w->refreshTimer->stop();
-        if (!QTest::qWaitForWindowExposed(w.get())) qWarning("the main window was not exposed");
-        w->OpenPath(drive->Root(), true);
-        return w;
-    }
     std::string ExeFile(const char* name) const { return drive->ExeDir() / name; }
 
     // Only the given letters are fixed disks; every other letter is unused.
@@ -69,6 +57,9 @@ private:
 private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
+        // A main window well inside the screen, so that the monitors' first
+        // places are not pulled back onto it.
+        drive->ExeDir().Write("norvessa.prm", "600\r\n400\r\n60\r\n40\r\n");
         ui = SilentUi{};
         SetMessageUi(&ui);
         drive->Dir().Write("w/a", std::string(1000, 'a'));
@@ -80,7 +71,7 @@ private slots:
     }
 
     void driveInformationShowsTheCurrentRecord() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.waitUntilExposed = true});
         DriveRecord& cur = *Global().CurrentDrive;
         QCOMPARE(cur.RootPath, drive->Root());
         cur.SerialNumber = 0xABC;
@@ -132,7 +123,7 @@ private slots:
     }
 
     void versionShowsBuildComputerAndUser() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.waitUntilExposed = true});
         Global().ComputerName = "host-1";
         Global().UserName = "ユーザー";
         QVERIFY(w->helpVersionAction->isEnabled());
@@ -160,7 +151,7 @@ private slots:
     }
 
     void driveMonitorFirstUseRowsAndHeight() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.waitUntilExposed = true});
         const int temp = drive->Letter() - 'A';
         OnlyFixedDisks({2, temp});
         w->windowDriveMonitorAction->trigger();
@@ -217,7 +208,7 @@ private slots:
     }
 
     void driveMonitorDrawsItsValuesReadableInsideTheirColumns() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.waitUntilExposed = true});
         OnlyFixedDisks({drive->Letter() - 'A'});
         w->windowDriveMonitorAction->trigger();
         DriveMonitorWindow& m = *w->DriveMonitor;
@@ -242,7 +233,7 @@ private slots:
     }
 
     void driveMonitorKeepsItsPlaceAndStopsWhenHidden() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.waitUntilExposed = true});
         DriveMonitorWindow& m = *w->DriveMonitor;
         w->windowDriveMonitorAction->trigger();
         m.move(37, 45);
@@ -273,7 +264,7 @@ private slots:
         // range only.
         drive->ExeDir().Write("norvessa.mdv", "20\r\n30\r\n999\r\n0\r\n");
         {
-            auto w = OpenWindow();
+            auto w = test::OpenMainWindow(*drive, {.waitUntilExposed = true});
             w->windowDriveMonitorAction->trigger();
             QCOMPARE(w->DriveMonitor->pos(), QPoint(20, 30));
             QCOMPARE(w->DriveMonitor->windowOpacity(), 1.0);
@@ -284,7 +275,7 @@ private slots:
         // A damaged file gives the defaults.
         drive->ExeDir().Write("norvessa.mdv", std::string("\xff\xfe garbage\r\n\r\nx\r\n", 16));
         {
-            auto w = OpenWindow();
+            auto w = test::OpenMainWindow(*drive, {.waitUntilExposed = true});
             w->windowDriveMonitorAction->trigger();
             QCOMPARE(w->DriveMonitor->frameGeometry().right(), w->frameGeometry().right());
             QCOMPARE(w->DriveMonitor->frameGeometry().top(), w->frameGeometry().top());
@@ -295,7 +286,7 @@ private slots:
         // A place on no screen is brought back onto one.
         drive->ExeDir().Write("norvessa.mdv", "-50000\r\n90000\r\n");
         {
-            auto w = OpenWindow();
+            auto w = test::OpenMainWindow(*drive, {.waitUntilExposed = true});
             w->windowDriveMonitorAction->trigger();
             const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
             QVERIFY(screen.contains(w->DriveMonitor->frameGeometry()));
@@ -304,7 +295,7 @@ private slots:
     }
 
     void folderMonitorWatchesTheShownFolder() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.waitUntilExposed = true});
         w->OpenPath(drive->Root() + "w\\", true);
         // Ctrl+L opens it although its menu item is hidden.
         w->activateWindow();
@@ -349,8 +340,7 @@ private slots:
     }
 
     void folderMonitorShowsTheMeasuredSizeAndAFolderThatGoes() {
-        Global() = GlobalState{};
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.waitUntilExposed = true});
         Global().AskBeforeMeasure = 0;
         MeasureHooks hooks;
         QCOMPARE(MeasureDrives(hooks), 1);

@@ -5,7 +5,8 @@
 #include "core/GlobalState.h"
 #include "platform/Drives.h"
 #include "platform/OpenWithEntry.h"
-#include "support/TempDrive.h"
+#include "support/MainWindowFixture.h"
+#include "support/ResetGlobalState.h"
 #include "ui/main/MainWindow.h"
 #include "ui/settings/MeasureDrivesDialog.h"
 #include "ui/settings/SettingsDialog.h"
@@ -57,7 +58,7 @@ private slots:
         ::setenv("XDG_DATA_HOME", (drive->ExeDir() / "xdg").c_str(), 1);
         ui = ScriptedUi{};
         SetMessageUi(&ui);
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         LoadParameters({});
     }
     void cleanup() {
@@ -175,11 +176,8 @@ private slots:
             letters.push_back(n);
         }
         QCOMPARE(letters.size(), size_t(4));
-        Global() = GlobalState{};
-        MainWindow w({});
-        w.show();
-        w.refreshTimer->stop();
-        w.OpenPath(drive->Root(), true);
+        auto window = test::OpenMainWindow(*drive);
+        MainWindow& w = *window;
         GlobalState& g = Global();
         MeasureDrivesDialog& m = *w.MeasureDrivesChoice;
 
@@ -235,11 +233,8 @@ private slots:
 
     void newUnitAndColumnsReachTheMainList() {
         drive->Dir().Write("a/x", std::string(5000, 'x'));
-        Global() = GlobalState{};
-        MainWindow w({});
-        w.show();
-        w.refreshTimer->stop();
-        w.OpenPath(drive->Root(), true);
+        auto window = test::OpenMainWindow(*drive);
+        MainWindow& w = *window;
         w.onMeasureDrive();
         auto* header = w.folderList->horizontalHeader();
         QVERIFY(header->sectionSize(2) > 0);

@@ -2,7 +2,7 @@
 // results turning back to "?", a chosen drive's cluster size and free space,
 // and the refusal when the main list left rows out.
 #include "core/GlobalState.h"
-#include "support/TempDrive.h"
+#include "support/MainWindowFixture.h"
 #include "ui/main/MainWindow.h"
 #include "ui/sim/SimulationWindow.h"
 
@@ -34,16 +34,6 @@ private:
     std::unique_ptr<test::TempDrive> drive;
     ScriptedUi ui;
 
-    std::unique_ptr<MainWindow> OpenWindow() {
-        Global() = GlobalState{};
-        auto w = std::make_unique<MainWindow>(StringList{});
-        w->show();
-        w->refreshTimer->stop();
-        Global().ShowFiles = 1;
-        w->OpenPath(drive->Root(), true);
-        return w;
-    }
-
 private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
@@ -60,7 +50,7 @@ private slots:
     }
 
     void firstOpeningRunAndResultsTurningBack() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.showFiles = true});
         SimulationWindow& s = *w->Simulation;
         s.Prepare();
         QCOMPARE(s.driveCombo->currentText(), QString("クラスタサイズ指定"));
@@ -99,7 +89,7 @@ private slots:
     }
 
     void aChosenDriveGivesItsClusterSizeAndFreeSpace() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.showFiles = true});
         SimulationWindow& s = *w->Simulation;
         s.Prepare();
         int item = -1;
@@ -120,7 +110,7 @@ private slots:
     }
 
     void refusedWhileTheListLeavesRowsOut() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.showFiles = true});
         w->DisplayComplete = false;
         w->onMeasureSimulation();
         QCOMPARE(ui.messages, QStringList{"表示を省略しているときは使用できません。"});

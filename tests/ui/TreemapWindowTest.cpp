@@ -3,7 +3,7 @@
 // shows it and Backspace or the parent button goes back; resizing lays out
 // again; unmeasured folders are marked.
 #include "core/GlobalState.h"
-#include "support/TempDrive.h"
+#include "support/MainWindowFixture.h"
 #include "ui/main/MainWindow.h"
 #include "ui/treemap/TreemapPainter.h"
 #include "ui/treemap/TreemapWindow.h"
@@ -51,12 +51,7 @@ private:
     std::string Root() const { return drive->Root(); }
 
     std::unique_ptr<MainWindow> OpenMeasured() {
-        Global() = GlobalState{};
-        auto w = std::make_unique<MainWindow>(StringList{});
-        w->show();
-        w->refreshTimer->stop();
-        Global().ShowFiles = 1;
-        w->OpenPath(drive->Root(), true);
+        auto w = test::OpenMainWindow(*drive, {.showFiles = true});
         w->onMeasureDrive();
         return w;
     }
@@ -230,11 +225,7 @@ private slots:
     }
 
     void aDriveWithoutMeasurementAndNoDrive() {
-        Global() = GlobalState{};
-        auto w = std::make_unique<MainWindow>(StringList{});
-        w->show();
-        w->refreshTimer->stop();
-        w->OpenPath(drive->Root(), true);
+        auto w = test::OpenMainWindow(*drive);
         QVERIFY(OpenMap(*w));
         TreemapWindow& t = *w->MapWindow;
         // Nothing measured: every folder is marked, the file has its size.

@@ -11,7 +11,8 @@
 #include "core/treemap/Treemap.h"
 #include "core/GlobalState.h"
 #include "lib/Text.h"
-#include "support/TempDrive.h"
+#include "support/MainWindowFixture.h"
+#include "support/ResetGlobalState.h"
 #include "ui/files/FilesWindow.h"
 #include "ui/main/ListCellDelegate.h"
 #include "ui/main/MainWindow.h"
@@ -56,12 +57,6 @@ private:
     std::unique_ptr<MainWindow> main;
     ScriptedUi ui;
 
-    void NewMain() {
-        main = std::make_unique<MainWindow>(StringList{});
-        main->show();
-        main->refreshTimer->stop();
-        main->OpenPath(drive->Root(), true);
-    }
     void Measure() {
         Global().AskBeforeMeasure = 0;
         MeasureHooks quiet;
@@ -133,14 +128,14 @@ private slots:
         d.Write("data/disk.iso", std::string(900000, 'i'));
         QDir().mkpath(Q(d / "other"));
         QCOMPARE(::link((d / "data/disk.iso").c_str(), (d / "other/same.iso").c_str()), 0);
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         Global().ShowFiles = 1;
-        NewMain();
+        main = test::OpenMainWindow(*drive, {.resetState = false});
     }
     void cleanup() {
         main.reset();
         SetMessageUi(nullptr);
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         drive.reset();
     }
 
@@ -410,7 +405,7 @@ private slots:
         w.close();
         QVERIFY(drive->ExeDir().Exists("norvessa.typ"));
         main.reset();
-        NewMain();
+        main = test::OpenMainWindow(*drive, {.resetState = false});
         TypesWindow& again = Open();
         QCOMPARE(again.groupCombo->currentIndex(), 1);
         QCOMPARE(again.reportList->header()->sectionSize(0), 123);
@@ -421,7 +416,7 @@ private slots:
         // A damaged file: the defaults, no message.
         drive->ExeDir().Write("norvessa.typ", "z\r\n\r\n-4\r\nx\r\n1,2\r\n9\r\n77\r\n");
         main.reset();
-        NewMain();
+        main = test::OpenMainWindow(*drive, {.resetState = false});
         TypesWindow& third = Open();
         QCOMPARE(third.groupCombo->currentIndex(), 0);
         QCOMPARE(third.reportList->header()->sortIndicatorSection(), 4);

@@ -12,6 +12,7 @@
 #include "lib/DirectoryListing.h"
 #include "platform/Drives.h"
 #include "platform/FileAccess.h"
+#include "support/ResetGlobalState.h"
 #include "support/Systems.h"
 #include "support/TempDrive.h"
 
@@ -36,7 +37,7 @@ protected:
 
     void SetUp() override {
         drive = std::make_unique<TempDrive>();
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         LoadParameters({});
         Global().AskBeforeMeasure = 0;
         const auto& d = drive->Dir();

@@ -10,6 +10,7 @@
 #include "platform/Drives.h"
 #include "platform/FileAccess.h"
 #include "platform/InputDocument.h"
+#include "support/ResetGlobalState.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>
@@ -38,7 +39,7 @@ protected:
 
     void SetUp() override {
         drive = std::make_unique<TempDrive>();
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         LoadParameters({});
         Global().AskBeforeMeasure = 0;
         RefreshDrives(drive->Letter() - 'A');

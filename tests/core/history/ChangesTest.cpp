@@ -12,6 +12,7 @@
 #include "platform/ProgramLocation.h"
 #include "platform/FileAccess.h"
 #include "platform/Paths.h"
+#include "support/ResetGlobalState.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +46,7 @@ protected:
     YesHooks hooks;
     void SetUp() override {
         drive = std::make_unique<TempDrive>();
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         LoadParameters({});
         Global().AskBeforeMeasure = 0;
         RefreshDrives(drive->Letter() - 'A');

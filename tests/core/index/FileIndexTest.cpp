@@ -10,6 +10,7 @@
 #include "core/GlobalState.h"
 #include "platform/FileAccess.h"
 #include "platform/Paths.h"
+#include "support/ResetGlobalState.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>
@@ -41,7 +42,7 @@ protected:
     std::unique_ptr<TempDrive> drive;
     void SetUp() override {
         drive = std::make_unique<TempDrive>();
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         LoadParameters({});
         Global().AskBeforeMeasure = 0;
         RefreshDrives(drive->Letter() - 'A');

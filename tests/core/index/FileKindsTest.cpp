@@ -4,6 +4,7 @@
 #include "core/index/FileKinds.h"
 #include "core/measure/Measure.h"
 #include "core/GlobalState.h"
+#include "support/ResetGlobalState.h"
 #include "support/TempDir.h"
 #include "support/TempDrive.h"
 #include "core/index/FileIndexWriter.h"
@@ -51,7 +52,7 @@ TEST(FileKindsTest, KindsByExtensionAndExecuteBit) {
 
 TEST(FileKindsTest, TotalsPerExtensionCountEachFileOnce) {
     TempDrive drive;
-    Global() = GlobalState{};
+    test::ResetGlobalState();
     LoadParameters({});
     Global().AskBeforeMeasure = 0;
     RefreshDrives(drive.Letter() - 'A');

@@ -3,6 +3,7 @@
 #include "core/GlobalState.h"
 #include "platform/FolderEntries.h"
 #include "platform/Paths.h"
+#include "support/ResetGlobalState.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>
@@ -350,7 +351,7 @@ protected:
     std::unique_ptr<TempDrive> drive;
     void SetUp() override {
         drive = std::make_unique<TempDrive>();
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         LoadParameters({});
         RefreshDrives(drive->Letter() - 'A');
         ASSERT_NE(Global().CurrentDrive, nullptr);

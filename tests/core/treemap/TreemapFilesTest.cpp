@@ -7,6 +7,7 @@
 #include "core/measure/Measure.h"
 #include "core/treemap/Treemap.h"
 #include "core/GlobalState.h"
+#include "support/ResetGlobalState.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>
@@ -30,7 +31,7 @@ int Find(const Treemap& map, const std::string& path, TileKind kind) {
 
 TEST(TreemapFilesTest, EveryVisibleFileIsATileAtEveryDepth) {
     TempDrive drive;
-    Global() = GlobalState{};
+    test::ResetGlobalState();
     LoadParameters({});
     Global().AskBeforeMeasure = 0;
     RefreshDrives(drive.Letter() - 'A');

@@ -8,6 +8,7 @@
 #include "core/treemap/Treemap.h"
 #include "core/views/TypesView.h"
 #include "core/GlobalState.h"
+#include "support/ResetGlobalState.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +33,7 @@ int Find(const Treemap& map, const std::string& path) {
 
 TEST(TypesHighlightTest, AKindOrAnExtensionOfOneKindStaysLit) {
     TempDrive drive;
-    Global() = GlobalState{};
+    test::ResetGlobalState();
     LoadParameters({});
     Global().AskBeforeMeasure = 0;
     RefreshDrives(drive.Letter() - 'A');
@@ -110,7 +111,7 @@ TEST(TypesHighlightTest, AKindOrAnExtensionOfOneKindStaysLit) {
         h.Kind = row.Kind;
         EXPECT_EQ(lit(h).size(), row.Files) << ExtensionCaption(row.Extension) << " " << KindCaption(row.Kind);
     }
-    Global() = GlobalState{};
+    test::ResetGlobalState();
 }
 
 TEST(TypesHighlightTest, SettingsComeBackAndDamagedLinesTakeDefaults) {
