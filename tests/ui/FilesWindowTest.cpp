@@ -10,6 +10,7 @@
 #include "core/GlobalState.h"
 #include "support/MainWindowFixture.h"
 #include "support/ResetGlobalState.h"
+#include "support/ScriptedUi.h"
 #include "ui/files/FilesWindow.h"
 #include "ui/main/FileOperationDialogs.h"
 #include "ui/main/MainWindow.h"
@@ -32,17 +33,6 @@
 using namespace nrvs;
 
 namespace {
-struct ScriptedUi : MessageUi {
-    QStringList messages;
-    QStringList questions;
-    int answer = ID_YES;
-    void ShowMessage(const std::string& text, int) override { messages << QString::fromStdString(text); }
-    int AskQuestion(const std::string& text, int) override {
-        questions << QString::fromStdString(text);
-        return answer;
-    }
-};
-
 QStringList Column(const FilesWindow& w, int column) {
     QStringList out;
     for (int i = 0; i < w.reportList->topLevelItemCount(); ++i) out << w.reportList->topLevelItem(i)->text(column);
@@ -58,7 +48,7 @@ class FilesWindowTest : public QObject {
 private:
     std::unique_ptr<test::TempDrive> drive;
     std::unique_ptr<MainWindow> main;
-    ScriptedUi ui;
+    test::ScriptedUi ui;
     std::string x;  // "X:"
 
     std::string L(const std::string& rest) { return x + rest; }
@@ -114,7 +104,7 @@ private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
         x = std::string(1, drive->Letter()) + ":";
-        ui = ScriptedUi{};
+        ui = test::ScriptedUi{};
         SetMessageUi(&ui);
         const test::TempDir& d = drive->Dir();
         d.Write("data/big.bin", std::string(50000, 'b'));

@@ -5,6 +5,7 @@
 #include "core/GlobalState.h"
 #include "platform/Drives.h"
 #include "support/MainWindowFixture.h"
+#include "support/ScriptedUi.h"
 #include "ui/info/DriveInfoDialog.h"
 #include "ui/info/DriveMonitorWindow.h"
 #include "ui/info/FolderMonitorWindow.h"
@@ -20,12 +21,6 @@
 using namespace nrvs;
 
 namespace {
-struct SilentUi : MessageUi {
-    QStringList messages;
-    void ShowMessage(const std::string& text, int) override { messages << QString::fromStdString(text); }
-    int AskQuestion(const std::string&, int) override { return ID_YES; }
-};
-
 QStringList Lines(const std::string& file) {
     StringList lines;
     LoadLines(lines, file);
@@ -39,7 +34,7 @@ class InfoWindowsTest : public QObject {
     Q_OBJECT
 private:
     std::unique_ptr<test::TempDrive> drive;
-    SilentUi ui;
+    test::ScriptedUi ui;
 
     std::string ExeFile(const char* name) const { return drive->ExeDir() / name; }
 
@@ -60,7 +55,7 @@ private slots:
         // A main window well inside the screen, so that the monitors' first
         // places are not pulled back onto it.
         drive->ExeDir().Write("norvessa.prm", "600\r\n400\r\n60\r\n40\r\n");
-        ui = SilentUi{};
+        ui = test::ScriptedUi{};
         SetMessageUi(&ui);
         drive->Dir().Write("w/a", std::string(1000, 'a'));
         drive->Dir().Write("w/sub/b", std::string(3000, 'b'));

@@ -4,6 +4,7 @@
 #include "platform/ProgramLocation.h"
 #include "support/MainWindowFixture.h"
 #include "support/ResetGlobalState.h"
+#include "support/ScriptedUi.h"
 #include "ui/main/Images.h"
 #include "ui/main/RowModel.h"
 #include "ui/main/SplashWindow.h"
@@ -37,22 +38,6 @@
 using namespace nrvs;
 
 namespace {
-// Answers every question with yes and keeps what was said.
-struct ScriptedUi : MessageUi {
-    QStringList messages;
-    QList<int> styles;
-    QStringList questions;
-    int answer = ID_YES;
-    void ShowMessage(const std::string& text, int style) override {
-        messages << QString::fromStdString(text);
-        styles << style;
-    }
-    int AskQuestion(const std::string& text, int) override {
-        questions << QString::fromStdString(text);
-        return answer;
-    }
-};
-
 QStringList Captions(const MainWindow& w) {
     QStringList out;
     for (const auto& r : w.Rows()) out << QString::fromStdString(SplitRow(r).Caption);
@@ -70,14 +55,14 @@ class MainBrowseTest : public QObject {
     Q_OBJECT
 private:
     std::unique_ptr<test::TempDrive> drive;
-    ScriptedUi ui;
+    test::ScriptedUi ui;
 
     std::string Root() const { return drive->Root(); }
 
 private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
-        ui = ScriptedUi{};
+        ui = test::ScriptedUi{};
         SetMessageUi(&ui);
         const test::TempDir& d = drive->Dir();
         d.Write("alpha/a.txt", std::string(1000, 'a'));
@@ -134,7 +119,7 @@ private slots:
         const std::string away = native + ".away";
         QCOMPARE(std::rename(native.c_str(), away.c_str()), 0);
         auto restore = qScopeGuard([&] { std::rename(away.c_str(), native.c_str()); });
-        ui = ScriptedUi{};
+        ui = test::ScriptedUi{};
         w = test::OpenMainWindow(*drive);
         QVERIFY(Global().CurrentDrive && Global().CurrentDrive->Offline);
         auto text = [](const std::vector<std::string>& rows) {

@@ -6,6 +6,7 @@
 #include "platform/Drives.h"
 #include "platform/Paths.h"
 #include "support/MainWindowFixture.h"
+#include "support/ScriptedUi.h"
 #include "ui/main/RowModel.h"
 #include "ui/main/FileOperationDialogs.h"
 #include "ui/main/MainWindow.h"
@@ -25,17 +26,6 @@
 using namespace nrvs;
 
 namespace {
-struct ScriptedUi : MessageUi {
-    QStringList messages;
-    QStringList questions;
-    int answer = ID_YES;
-    void ShowMessage(const std::string& text, int) override { messages << QString::fromStdString(text); }
-    int AskQuestion(const std::string& text, int) override {
-        questions << QString::fromStdString(text);
-        return answer;
-    }
-};
-
 struct stat StatOf(const std::string& path) {
     struct stat st{};
     ::lstat(path.c_str(), &st);
@@ -55,7 +45,7 @@ class MainCommandsTest : public QObject {
     Q_OBJECT
 private:
     std::unique_ptr<test::TempDrive> drive;
-    ScriptedUi ui;
+    test::ScriptedUi ui;
     std::string chosen;  // what the folder browser answers (native)
     int browsed = 0;
 
@@ -73,7 +63,7 @@ private:
 private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
-        ui = ScriptedUi{};
+        ui = test::ScriptedUi{};
         SetMessageUi(&ui);
         chosen.clear();
         browsed = 0;

@@ -7,6 +7,7 @@
 #include "platform/OpenWithEntry.h"
 #include "support/MainWindowFixture.h"
 #include "support/ResetGlobalState.h"
+#include "support/ScriptedUi.h"
 #include "ui/main/MainWindow.h"
 #include "ui/settings/MeasureDrivesDialog.h"
 #include "ui/settings/SettingsDialog.h"
@@ -29,15 +30,6 @@
 using namespace nrvs;
 
 namespace {
-struct ScriptedUi : MessageUi {
-    QStringList questions;
-    void ShowMessage(const std::string&, int) override {}
-    int AskQuestion(const std::string& text, int) override {
-        questions << QString::fromStdString(text);
-        return ID_YES;
-    }
-};
-
 QStringList Checked(const QListWidget* l) {
     QStringList out;
     for (int i = 0; i < l->count(); ++i)
@@ -50,13 +42,13 @@ class SettingsDialogTest : public QObject {
     Q_OBJECT
 private:
     std::unique_ptr<test::TempDrive> drive;
-    ScriptedUi ui;
+    test::ScriptedUi ui;
 
 private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
         ::setenv("XDG_DATA_HOME", (drive->ExeDir() / "xdg").c_str(), 1);
-        ui = ScriptedUi{};
+        ui = test::ScriptedUi{};
         SetMessageUi(&ui);
         test::ResetGlobalState();
         LoadParameters({});

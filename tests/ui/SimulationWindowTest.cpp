@@ -3,6 +3,7 @@
 // and the refusal when the main list left rows out.
 #include "core/GlobalState.h"
 #include "support/MainWindowFixture.h"
+#include "support/ScriptedUi.h"
 #include "ui/main/MainWindow.h"
 #include "ui/sim/SimulationWindow.h"
 
@@ -15,12 +16,6 @@
 using namespace nrvs;
 
 namespace {
-struct ScriptedUi : MessageUi {
-    QStringList messages;
-    void ShowMessage(const std::string& text, int) override { messages << QString::fromStdString(text); }
-    int AskQuestion(const std::string&, int) override { return ID_NO; }
-};
-
 QString After(const SimulationWindow& s, const QString& caption) {
     for (int i = 0; i < s.reportList->topLevelItemCount(); ++i)
         if (s.reportList->topLevelItem(i)->text(0) == caption) return s.reportList->topLevelItem(i)->text(2);
@@ -32,12 +27,13 @@ class SimulationWindowTest : public QObject {
     Q_OBJECT
 private:
     std::unique_ptr<test::TempDrive> drive;
-    ScriptedUi ui;
+    test::ScriptedUi ui;
 
 private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
-        ui = ScriptedUi{};
+        ui = test::ScriptedUi{};
+        ui.answer = ID_NO;
         SetMessageUi(&ui);
         drive->Dir().Write("sub/a", std::string(100, 'a'));
         drive->Dir().Write("sub/b", std::string(600, 'b'));

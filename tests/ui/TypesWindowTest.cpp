@@ -13,6 +13,7 @@
 #include "lib/Text.h"
 #include "support/MainWindowFixture.h"
 #include "support/ResetGlobalState.h"
+#include "support/ScriptedUi.h"
 #include "ui/files/FilesWindow.h"
 #include "ui/main/ListCellDelegate.h"
 #include "ui/main/MainWindow.h"
@@ -35,12 +36,6 @@
 using namespace nrvs;
 
 namespace {
-struct ScriptedUi : MessageUi {
-    QStringList messages;
-    void ShowMessage(const std::string& text, int) override { messages << QString::fromStdString(text); }
-    int AskQuestion(const std::string&, int) override { return ID_YES; }
-};
-
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 QStringList Column(const QTreeWidget* list, int column) {
@@ -55,7 +50,7 @@ class TypesWindowTest : public QObject {
 private:
     std::unique_ptr<test::TempDrive> drive;
     std::unique_ptr<MainWindow> main;
-    ScriptedUi ui;
+    test::ScriptedUi ui;
 
     void Measure() {
         Global().AskBeforeMeasure = 0;
@@ -113,7 +108,7 @@ private:
 private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
-        ui = ScriptedUi{};
+        ui = test::ScriptedUi{};
         SetMessageUi(&ui);
         const test::TempDir& d = drive->Dir();
         d.Write("photos/A.JPG", std::string(400000, 'a'));
