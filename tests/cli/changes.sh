@@ -3,31 +3,15 @@
 # the current measurement, folders or files, ordered and cut as asked; no
 # previous measurement, or one that is damaged, exits 1 with a message.
 # Usage: changes.sh path/to/norvessa-cli
-set -u
-cli_src=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/bin" "$work/g/grow" "$work/g/gone" "$work/g/same"
-cp "$cli_src" "$work/bin/norvessa-cli"
-cli=$work/bin/norvessa-cli
-{ for i in $(seq 0 51); do if [ "$i" = 6 ]; then echo "$work/g"; else echo; fi; done; } >"$work/bin/norvessa.drv"
+source "$(dirname "$0")/support.sh" "$1"
+make_drive G
+mkdir -p "$work/g/grow" "$work/g/gone" "$work/g/same"
 head -c 1000 /dev/zero >"$work/g/grow/a.bin"
 head -c 300 /dev/zero >"$work/g/gone/x.bin"
 head -c 5 /dev/zero >"$work/g/same/z.bin"
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-check() { # description, expected status, command...
-    local what=$1 want=$2
-    shift 2
-    "$@" >"$work/out" 2>"$work/err"
-    local got=$?
-    [ "$got" = "$want" ] || { fail "$what: status $got, expected $want"; cat "$work/err"; }
-    if [ "$want" != 0 ]; then
-        [ -s "$work/err" ] || fail "$what: no message"
-        [ ! -s "$work/out" ] || fail "$what: printed something"
-    fi
-}
+refusal_must_explain=1
+refusal_prints_nothing=1
 
 check "before any measurement" 1 "$cli" changes G:
 check "measure" 0 "$cli" measure G:
@@ -69,5 +53,4 @@ printf 'garbage\r\n' >"$prev/NRVS_G.txt"
 check "damaged previous" 1 "$cli" changes G:
 grep -q "damaged" "$work/err" || fail "damaged: $(cat "$work/err")"
 
-[ "$failures" = 0 ] && echo "all passed"
-exit $((failures > 0))
+finish

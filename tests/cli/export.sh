@@ -3,27 +3,15 @@
 # a folder's list, bad input refused with a message and status 1 (2 for a
 # usage mistake), and a failed write leaving the old file as it was.
 # Usage: export.sh path/to/norvessa-cli
-set -u
-cli_src=$1
-work=$(mktemp -d)
-trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
-mkdir -p "$work/bin" "$work/g/a&b/<script>" "$work/g/it's" "$work/out"
-cp "$cli_src" "$work/bin/norvessa-cli"
-cli=$work/bin/norvessa-cli
-{ for i in $(seq 0 51); do if [ "$i" = 6 ]; then echo "$work/g"; else echo; fi; done; } >"$work/bin/norvessa.drv"
+source "$(dirname "$0")/support.sh" "$1"
+make_drive G
+mkdir -p "$work/g/a&b/<script>" "$work/g/it's" "$work/out"
 printf 'aaa' >"$work/g/a&b/x.txt"
 printf 'bb' >"$work/g/a&b/<script>/y.txt"
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-check() { # description, expected status, command...
-    local what=$1 want=$2
-    shift 2
-    "$@" >"$work/stdout" 2>"$work/err"
-    local got=$?
-    [ "$got" = "$want" ] || { fail "$what: status $got, expected $want"; cat "$work/err"; }
-    if [ "$want" != 0 ] && [ ! -s "$work/err" ]; then fail "$what: no message"; fi
-}
+# $work/out holds the exported files.
+check_output=$work/stdout
+refusal_must_explain=1
 
 check "tree of an unmeasured drive" 0 "$cli" export G: --tree "$work/out/empty.html" --format html
 grep -q 'not been measured' "$work/err" || fail "no note about the unmeasured drive"
@@ -67,5 +55,4 @@ if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
     [ "$(cat "$work/out/keep.html")" = old ] || fail "a failed export touched the file"
 fi
 
-[ "$failures" = 0 ] && echo "all passed"
-exit $((failures > 0))
+finish

@@ -3,14 +3,9 @@
 # totals by extension come from the file index of the last measurement,
 # never from the disk; bad values print nothing and exit 1.
 # Usage: files.sh path/to/norvessa-cli
-set -u
-cli_src=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/bin" "$work/g/photos/2024" "$work/g/docs" "$work/g/bin"
-cp "$cli_src" "$work/bin/norvessa-cli"
-cli=$work/bin/norvessa-cli
-{ for i in $(seq 0 51); do if [ "$i" = 6 ]; then echo "$work/g"; else echo; fi; done; } >"$work/bin/norvessa.drv"
+source "$(dirname "$0")/support.sh" "$1"
+make_drive G
+mkdir -p "$work/g/photos/2024" "$work/g/docs" "$work/g/bin"
 head -c 300000 /dev/zero >"$work/g/photos/2024/DSC_0001.JPG"
 head -c 200000 /dev/zero >"$work/g/photos/2024/dsc_0002.jpg"
 head -c 100000 /dev/zero >"$work/g/docs/report > final.pdf"
@@ -19,19 +14,8 @@ head -c 70000 /dev/zero >"$work/g/bin/tool"
 chmod 755 "$work/g/bin/tool"
 touch -d '2001-01-01' "$work/g/docs/notes.txt"
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-check() { # description, expected status, command...
-    local what=$1 want=$2
-    shift 2
-    "$@" >"$work/out" 2>"$work/err"
-    local got=$?
-    [ "$got" = "$want" ] || { fail "$what: status $got, expected $want"; cat "$work/err"; }
-    if [ "$want" != 0 ]; then
-        [ -s "$work/err" ] || fail "$what: no message"
-        [ ! -s "$work/out" ] || fail "$what: printed something"
-    fi
-}
+refusal_must_explain=1
+refusal_prints_nothing=1
 
 check "files before any measurement" 1 "$cli" files G:
 grep -q "measure" "$work/err" || fail "the message does not say to measure"
@@ -84,5 +68,4 @@ check "measure without the index" 0 "$cli" measure --no-index G:
 check "files after a measurement without one" 1 "$cli" files G:
 check "types likewise" 1 "$cli" types G:
 
-[ "$failures" = 0 ] && echo "all passed"
-exit $((failures > 0))
+finish

@@ -3,17 +3,11 @@
 # portable copy (a marker or a file of the program's own there), in the XDG
 # folders for an installed one, which a first measurement creates privately.
 # Usage: paths.sh path/to/norvessa-cli
-set -u
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/bin" "$work/g/a"
-cp "$1" "$work/bin/norvessa-cli"
-cp "$1" "$work/bin/norvessa"  # the program beside the tool, as installed
+source "$(dirname "$0")/support.sh" "$1"
+cp "$cli_src" "$work/bin/norvessa"  # the program beside the tool, as installed
+mkdir -p "$work/g/a"
 printf 'aaaa' >"$work/g/a/x.txt"
-cli=$work/bin/norvessa-cli
 export XDG_CONFIG_HOME=$work/cfg XDG_DATA_HOME=$work/data
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 field() { "$cli" paths | awk -F'\t' -v k="$1" '$1 == k { print $2 }'; }
 
 [ "$(field layout)" = installed ] || fail "a folder without program files: $("$cli" paths)"
@@ -58,4 +52,4 @@ rm "$work/bin/NRVS_C.txt"
 rm "$work/bin/norvessa"
 [ "$(field layout)" = portable ] || fail "the tool alone: $("$cli" paths)"
 
-[ "$failures" = 0 ]
+finish

@@ -2,17 +2,9 @@
 # norvessa-cli rank from a script: rows, order, options, the window's saved
 # choices, and refusals with a message and a non-zero status.
 # Usage: rank.sh path/to/norvessa-cli
-set -u
-cli_src=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/bin" "$work/g" "$work/h"
-cp "$cli_src" "$work/bin/norvessa-cli"
-cli=$work/bin/norvessa-cli
-# G: is the folder g (line 6 of the map), H: the folder h (line 7).
-{ for i in $(seq 0 51); do
-    if [ "$i" = 6 ]; then echo "$work/g"; elif [ "$i" = 7 ]; then echo "$work/h"; else echo; fi
-  done; } >"$work/bin/norvessa.drv"
+source "$(dirname "$0")/support.sh" "$1"
+make_drive G
+make_drive H
 # Sizes:occupied:own size:own occupied:own files:files:own folders:folders:A:H:R:S
 printf '%s\r\n' \
   '2026/12/07 10:00:00=00:00:01' \
@@ -28,14 +20,10 @@ printf '%s\r\n' \
   'damaged line without numbers' \
   'G:\worse\ > x:y' >"$work/bin/NRVS_G.txt"
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 run() { # expected status, arguments...
     local want=$1
     shift
-    "$cli" rank "$@" >"$work/out" 2>"$work/err"
-    local got=$?
-    [ "$got" = "$want" ] || { fail "rank $*: status $got, expected $want"; cat "$work/err"; }
+    check "rank $*" "$want" "$cli" rank "$@"
 }
 captions() { cut -f1 "$work/out" | tr '\n' '|'; }
 
@@ -78,5 +66,4 @@ run 2 G: --sideways
 [ -s "$work/err" ] || fail "no message for a bad option"
 run 1 'Q:'
 
-[ "$failures" = 0 ] && echo "all passed"
-exit $((failures > 0))
+finish

@@ -5,13 +5,8 @@
 # error, and the help, the manual page and the completion name exactly these
 # verbs and options. A verb or option added to the tool must be added here.
 # Usage: usage.sh path/to/norvessa-cli
-set -u
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/bin"
-cp "$1" "$work/bin/norvessa-cli"
+source "$(dirname "$0")/support.sh" "$1"
 touch "$work/bin/norvessa.portable"
-cli=$work/bin/norvessa-cli
 
 # verb, positional arguments, options (=N: the option takes N values)
 reference='
@@ -36,8 +31,6 @@ changes 1 --top=1 --by=1 --files
 help 0
 '
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # A usage mistake: status 2, nothing on standard output, the verb's usage
 # and a line before it on standard error.
 mistake() { # verb, arguments...
@@ -98,5 +91,4 @@ grep -qF "compgen -W \"$verbs --help\"" "$work/completion" || fail "completion o
 [ "$(wc -l <"$work/man-options")" = "$(grep -c ') options=' "$work/completion")" ] ||
     fail "the manual page and the completion list options of different verbs"
 
-[ "$failures" = 0 ] && echo "all passed"
-exit $((failures > 0))
+finish

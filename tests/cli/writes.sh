@@ -6,28 +6,14 @@
 # command line are whole numbers, and the escape mark is visible on a
 # terminal.
 # Usage: writes.sh path/to/norvessa-cli
-set -u
-cli_src=$1
-work=$(mktemp -d)
-trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
-mkdir -p "$work/bin" "$work/g/a" "$work/g/big" "$work/shared"
-cp "$cli_src" "$work/bin/norvessa-cli"
+source "$(dirname "$0")/support.sh" "$1"
 cp "$(dirname "$cli_src")/norvessa-treemap" "$work/bin/"  # draws the pictures
-cli=$work/bin/norvessa-cli
 cache=$work/bin/NRVS_G.txt
-{ for i in $(seq 0 51); do if [ "$i" = 6 ]; then echo "$work/g"; else echo; fi; done; } >"$work/bin/norvessa.drv"
+make_drive G
+mkdir -p "$work/g/a" "$work/g/big" "$work/shared"
 printf 'aaa' >"$work/g/a/x.txt"
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-check() { # description, expected status, command...
-    local what=$1 want=$2
-    shift 2
-    "$@" >"$work/out" 2>"$work/err"
-    local got=$?
-    [ "$got" = "$want" ] || { fail "$what: status $got, expected $want"; cat "$work/err"; }
-    if [ "$want" != 0 ] && [ ! -s "$work/err" ]; then fail "$what: no message"; fi
-}
+refusal_must_explain=1
 
 check "measure G:" 0 "$cli" measure G:
 
@@ -124,5 +110,4 @@ if [ -n "$free" ]; then
     [ "$diff" -lt $((64 << 20)) ] || fail "C: free $free, df's Avail $avail"
 fi
 
-[ "$failures" = 0 ] && echo "all passed"
-exit $((failures > 0))
+finish

@@ -1,5 +1,6 @@
 #include "core/GlobalState.h"
 #include "platform/ProgramLocation.h"
+#include "support/ResetGlobalState.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,7 @@ class ParametersTest : public ::testing::Test {
 protected:
     TempDir dir;
     void SetUp() override {
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         platform::SetExecutablePath(dir / "norvessa");
     }
     void TearDown() override { platform::SetExecutablePath(""); }
@@ -85,7 +86,7 @@ TEST_F(ParametersTest, BadLinesFallBackAndUninterpretedLinesSurvive) {
     withNote[24] = "011";
     withNote[55] = "beyond the last parameter";
     SaveLines(withNote, dir / "norvessa.prm");
-    Global() = GlobalState{};
+    test::ResetGlobalState();
     LoadParameters({});
     EXPECT_EQ(Global().BarFlags, "011");
     Global().ColumnFlags = "1011";
@@ -210,7 +211,7 @@ TEST(SettingsNamesTest, ExtensionIsReplacedOrAppended) {
     EXPECT_EQ(platform::ExecutableBase("/x/X.EXE"), "/x/X");
     EXPECT_EQ(platform::ExecutableBase("/a.b/norvessa"), "/a.b/norvessa");
     EXPECT_EQ(platform::ExecutableBase("/a/.hidden"), "/a/.hidden");
-    Global() = GlobalState{};
+    test::ResetGlobalState();
     platform::SetExecutablePath("/x/X.EXE");
     LoadParameters({});
     EXPECT_EQ(Global().ParamFileName, "/x/X.prm");

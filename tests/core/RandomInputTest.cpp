@@ -11,6 +11,7 @@
 #include "platform/Drives.h"
 #include "platform/ProgramLocation.h"
 #include "platform/Paths.h"
+#include "support/ResetGlobalState.h"
 #include "support/Systems.h"
 #include "support/TempDir.h"
 
@@ -241,7 +242,7 @@ TEST(RandomInputTest, SettingsFilesReadBackAsWritten) {
         StringList lines;
         for (size_t n = noise.Below(60); n > 0; --n) lines.push_back(noise.Chance(50) ? noise.Number() : noise.Text(3));
         ASSERT_EQ(SaveLines(lines, dir / "norvessa.prm"), 1);
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         LoadParameters({});
         GlobalState first = Global();
         // What indexes tables stays in range.
@@ -255,7 +256,7 @@ TEST(RandomInputTest, SettingsFilesReadBackAsWritten) {
         SaveParameters();
         StringList written;
         LoadLines(written, dir / "norvessa.prm");
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         LoadParameters({});
         const GlobalState& second = Global();
         SaveParameters();
@@ -267,7 +268,7 @@ TEST(RandomInputTest, SettingsFilesReadBackAsWritten) {
         ASSERT_EQ(second.MainWidth, first.MainWidth);
         ASSERT_EQ(second.CacheLetters, first.CacheLetters);
     }
-    Global() = GlobalState{};
+    test::ResetGlobalState();
     platform::SetExecutablePath("");
 }
 

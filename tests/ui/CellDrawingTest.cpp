@@ -1,4 +1,5 @@
 #include "core/GlobalState.h"
+#include "support/ResetGlobalState.h"
 #include "ui/main/ListCellDelegate.h"
 #include "ui/main/Images.h"
 
@@ -120,7 +121,7 @@ QStringList Texts(const CellLayout& l) {
 class CellDrawingTest : public QObject {
     Q_OBJECT
 private slots:
-    void init() { Global() = GlobalState{}; }
+    void init() { test::ResetGlobalState(); }
 
     void graphBarsFollowTheirShareOfTheBase() {
         ListFixture list(1000);

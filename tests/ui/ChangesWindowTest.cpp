@@ -7,7 +7,9 @@
 #include "core/views/Rows.h"
 #include "core/GlobalState.h"
 #include "lib/Text.h"
-#include "support/TempDrive.h"
+#include "support/MainWindowFixture.h"
+#include "support/ResetGlobalState.h"
+#include "support/ScriptedUi.h"
 #include "ui/changes/ChangesWindow.h"
 #include "ui/main/ListCellDelegate.h"
 #include "ui/main/MainWindow.h"
@@ -23,12 +25,6 @@
 using namespace nrvs;
 
 namespace {
-struct ScriptedUi : MessageUi {
-    QStringList messages;
-    void ShowMessage(const std::string& text, int) override { messages << QString::fromStdString(text); }
-    int AskQuestion(const std::string&, int) override { return ID_YES; }
-};
-
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 QTreeWidgetItem* RowOf(const QTreeWidget* list, const QString& path) {
@@ -43,7 +39,7 @@ class ChangesWindowTest : public QObject {
 private:
     std::unique_ptr<test::TempDrive> drive;
     std::unique_ptr<MainWindow> main;
-    ScriptedUi ui;
+    test::ScriptedUi ui;
 
     QString P(const std::string& rest) const { return Q(drive->Root() + rest); }
     void Measure() {
@@ -75,22 +71,18 @@ private:
 private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
-        ui = ScriptedUi{};
+        ui = test::ScriptedUi{};
         SetMessageUi(&ui);
         const test::TempDir& d = drive->Dir();
         d.Write("grow/a.bin", std::string(1000, 'a'));
         d.Write("gone/x.bin", std::string(300, 'x'));
         d.Write("same/z.bin", std::string(5, 'z'));
-        Global() = GlobalState{};
-        main = std::make_unique<MainWindow>(StringList{});
-        main->show();
-        main->refreshTimer->stop();
-        main->OpenPath(drive->Root(), true);
+        main = test::OpenMainWindow(*drive);
     }
     void cleanup() {
         main.reset();
         SetMessageUi(nullptr);
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         drive.reset();
     }
 

@@ -3,7 +3,8 @@
 // recorded and written, and the documents of the window's drive and list.
 #include "core/exchange/Export.h"
 #include "core/GlobalState.h"
-#include "support/TempDrive.h"
+#include "support/MainWindowFixture.h"
+#include "support/ScriptedUi.h"
 #include "ui/export/ExportDialog.h"
 #include "ui/main/MainWindow.h"
 
@@ -22,16 +23,6 @@
 using namespace nrvs;
 
 namespace {
-struct ScriptedUi : MessageUi {
-    QStringList messages;
-    QList<int> styles;
-    void ShowMessage(const std::string& text, int style) override {
-        messages << QString::fromStdString(text);
-        styles << style;
-    }
-    int AskQuestion(const std::string&, int) override { return ID_YES; }
-};
-
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;
@@ -50,7 +41,7 @@ class ExportDialogTest : public QObject {
     Q_OBJECT
 private:
     std::unique_ptr<test::TempDrive> drive;
-    ScriptedUi ui;
+    test::ScriptedUi ui;
     std::unique_ptr<MainWindow> w;
 
     std::string Exe(const std::string& name) const { return drive->ExeDir() / name; }
@@ -73,11 +64,7 @@ private slots:
         SetMessageUi(&ui);
         ui.messages.clear();
         ui.styles.clear();
-        Global() = GlobalState{};
-        w = std::make_unique<MainWindow>(StringList{});
-        w->show();
-        w->refreshTimer->stop();
-        w->OpenPath(drive->Root(), true);
+        w = test::OpenMainWindow(*drive);
     }
     void cleanup() {
         w.reset();

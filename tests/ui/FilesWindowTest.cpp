@@ -8,7 +8,9 @@
 #include "core/measure/Measure.h"
 #include "core/views/Rows.h"
 #include "core/GlobalState.h"
-#include "support/TempDrive.h"
+#include "support/MainWindowFixture.h"
+#include "support/ResetGlobalState.h"
+#include "support/ScriptedUi.h"
 #include "ui/files/FilesWindow.h"
 #include "ui/main/FileOperationDialogs.h"
 #include "ui/main/MainWindow.h"
@@ -31,17 +33,6 @@
 using namespace nrvs;
 
 namespace {
-struct ScriptedUi : MessageUi {
-    QStringList messages;
-    QStringList questions;
-    int answer = ID_YES;
-    void ShowMessage(const std::string& text, int) override { messages << QString::fromStdString(text); }
-    int AskQuestion(const std::string& text, int) override {
-        questions << QString::fromStdString(text);
-        return answer;
-    }
-};
-
 QStringList Column(const FilesWindow& w, int column) {
     QStringList out;
     for (int i = 0; i < w.reportList->topLevelItemCount(); ++i) out << w.reportList->topLevelItem(i)->text(column);
@@ -57,7 +48,7 @@ class FilesWindowTest : public QObject {
 private:
     std::unique_ptr<test::TempDrive> drive;
     std::unique_ptr<MainWindow> main;
-    ScriptedUi ui;
+    test::ScriptedUi ui;
     std::string x;  // "X:"
 
     std::string L(const std::string& rest) { return x + rest; }
@@ -113,7 +104,7 @@ private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
         x = std::string(1, drive->Letter()) + ":";
-        ui = ScriptedUi{};
+        ui = test::ScriptedUi{};
         SetMessageUi(&ui);
         const test::TempDir& d = drive->Dir();
         d.Write("data/big.bin", std::string(50000, 'b'));
@@ -124,16 +115,12 @@ private slots:
         d.Write("notes.txt", std::string(10, 'n'));
         SetTime("notes.txt", 1500000000);
         SetTime("music/song.mp3", 1700000000);
-        Global() = GlobalState{};
-        main = std::make_unique<MainWindow>(StringList{});
-        main->show();
-        main->refreshTimer->stop();
-        main->OpenPath(drive->Root(), true);
+        main = test::OpenMainWindow(*drive);
     }
     void cleanup() {
         main.reset();
         SetMessageUi(nullptr);
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         drive.reset();
     }
 
@@ -502,10 +489,7 @@ private slots:
 
         // A new window (the next start) takes them all back.
         main.reset();
-        main = std::make_unique<MainWindow>(StringList{});
-        main->show();
-        main->refreshTimer->stop();
-        main->OpenPath(drive->Root(), true);
+        main = test::OpenMainWindow(*drive, {.resetState = false});
         OpenLargest();
         FilesWindow& again = *main->Files;
         QCOMPARE(again.extensionEdit->text(), QStringLiteral("jpg"));
@@ -524,10 +508,7 @@ private slots:
         drive->ExeDir().Write("norvessa.big", "x\r\n\r\n-5\r\n99999999\r\n1,2,3\r\n7\r\n1\r\nmaybe\r\n\r\nmp3\r\n"
                                               "abc\r\n9\r\n-1\r\n" + std::string(100000, 'z') + "\r\n");
         main.reset();
-        main = std::make_unique<MainWindow>(StringList{});
-        main->show();
-        main->refreshTimer->stop();
-        main->OpenPath(drive->Root(), true);
+        main = test::OpenMainWindow(*drive, {.resetState = false});
         OpenLargest();
         FilesWindow& third = *main->Files;
         QCOMPARE(third.sortCombo->currentIndex(), 0);

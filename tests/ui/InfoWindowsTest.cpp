@@ -4,7 +4,8 @@
 #include "core/drives/Monitors.h"
 #include "core/GlobalState.h"
 #include "platform/Drives.h"
-#include "support/TempDrive.h"
+#include "support/MainWindowFixture.h"
+#include "support/ScriptedUi.h"
 #include "ui/info/DriveInfoDialog.h"
 #include "ui/info/DriveMonitorWindow.h"
 #include "ui/info/FolderMonitorWindow.h"
@@ -20,12 +21,6 @@
 using namespace nrvs;
 
 namespace {
-struct SilentUi : MessageUi {
-    QStringList messages;
-    void ShowMessage(const std::string& text, int) override { messages << QString::fromStdString(text); }
-    int AskQuestion(const std::string&, int) override { return ID_YES; }
-};
-
 QStringList Lines(const std::string& file) {
     StringList lines;
     LoadLines(lines, file);
@@ -39,20 +34,8 @@ class InfoWindowsTest : public QObject {
     Q_OBJECT
 private:
     std::unique_ptr<test::TempDrive> drive;
-    SilentUi ui;
+    test::ScriptedUi ui;
 
-    std::unique_ptr<MainWindow> OpenWindow() {
-        Global() = GlobalState{};
-        // A main window well inside the screen, so that the monitors' first
-        // places are not pulled back onto it.
-        if (!drive->ExeDir().Exists("norvessa.prm")) drive->ExeDir().Write("norvessa.prm", "600\r\n400\r\n60\r\n40\r\n");
-        auto w = std::make_unique<MainWindow>(StringList{});
-        w->show();
-        w->refreshTimer->stop();
-        if (!QTest::qWaitForWindowExposed(w.get())) qWarning("the main window was not exposed");
-        w->OpenPath(drive->Root(), true);
-        return w;
-    }
     std::string ExeFile(const char* name) const { return drive->ExeDir() / name; }
 
     // Only the given letters are fixed disks; every other letter is unused.
@@ -69,7 +52,10 @@ private:
 private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
-        ui = SilentUi{};
+        // A main window well inside the screen, so that the monitors' first
+        // places are not pulled back onto it.
+        drive->ExeDir().Write("norvessa.prm", "600\r\n400\r\n60\r\n40\r\n");
+        ui = test::ScriptedUi{};
         SetMessageUi(&ui);
         drive->Dir().Write("w/a", std::string(1000, 'a'));
         drive->Dir().Write("w/sub/b", std::string(3000, 'b'));
@@ -80,7 +66,7 @@ private slots:
     }
 
     void driveInformationShowsTheCurrentRecord() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.waitUntilExposed = true});
         DriveRecord& cur = *Global().CurrentDrive;
         QCOMPARE(cur.RootPath, drive->Root());
         cur.SerialNumber = 0xABC;
@@ -132,7 +118,7 @@ private slots:
     }
 
     void versionShowsBuildComputerAndUser() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.waitUntilExposed = true});
         Global().ComputerName = "host-1";
         Global().UserName = "ユーザー";
         QVERIFY(w->helpVersionAction->isEnabled());
@@ -160,7 +146,7 @@ private slots:
     }
 
     void driveMonitorFirstUseRowsAndHeight() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.waitUntilExposed = true});
         const int temp = drive->Letter() - 'A';
         OnlyFixedDisks({2, temp});
         w->windowDriveMonitorAction->trigger();
@@ -217,7 +203,7 @@ private slots:
     }
 
     void driveMonitorDrawsItsValuesReadableInsideTheirColumns() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.waitUntilExposed = true});
         OnlyFixedDisks({drive->Letter() - 'A'});
         w->windowDriveMonitorAction->trigger();
         DriveMonitorWindow& m = *w->DriveMonitor;
@@ -242,7 +228,7 @@ private slots:
     }
 
     void driveMonitorKeepsItsPlaceAndStopsWhenHidden() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.waitUntilExposed = true});
         DriveMonitorWindow& m = *w->DriveMonitor;
         w->windowDriveMonitorAction->trigger();
         m.move(37, 45);
@@ -273,7 +259,7 @@ private slots:
         // range only.
         drive->ExeDir().Write("norvessa.mdv", "20\r\n30\r\n999\r\n0\r\n");
         {
-            auto w = OpenWindow();
+            auto w = test::OpenMainWindow(*drive, {.waitUntilExposed = true});
             w->windowDriveMonitorAction->trigger();
             QCOMPARE(w->DriveMonitor->pos(), QPoint(20, 30));
             QCOMPARE(w->DriveMonitor->windowOpacity(), 1.0);
@@ -284,7 +270,7 @@ private slots:
         // A damaged file gives the defaults.
         drive->ExeDir().Write("norvessa.mdv", std::string("\xff\xfe garbage\r\n\r\nx\r\n", 16));
         {
-            auto w = OpenWindow();
+            auto w = test::OpenMainWindow(*drive, {.waitUntilExposed = true});
             w->windowDriveMonitorAction->trigger();
             QCOMPARE(w->DriveMonitor->frameGeometry().right(), w->frameGeometry().right());
             QCOMPARE(w->DriveMonitor->frameGeometry().top(), w->frameGeometry().top());
@@ -295,7 +281,7 @@ private slots:
         // A place on no screen is brought back onto one.
         drive->ExeDir().Write("norvessa.mdv", "-50000\r\n90000\r\n");
         {
-            auto w = OpenWindow();
+            auto w = test::OpenMainWindow(*drive, {.waitUntilExposed = true});
             w->windowDriveMonitorAction->trigger();
             const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
             QVERIFY(screen.contains(w->DriveMonitor->frameGeometry()));
@@ -304,7 +290,7 @@ private slots:
     }
 
     void folderMonitorWatchesTheShownFolder() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.waitUntilExposed = true});
         w->OpenPath(drive->Root() + "w\\", true);
         // Ctrl+L opens it although its menu item is hidden.
         w->activateWindow();
@@ -349,8 +335,7 @@ private slots:
     }
 
     void folderMonitorShowsTheMeasuredSizeAndAFolderThatGoes() {
-        Global() = GlobalState{};
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.waitUntilExposed = true});
         Global().AskBeforeMeasure = 0;
         MeasureHooks hooks;
         QCOMPARE(MeasureDrives(hooks), 1);

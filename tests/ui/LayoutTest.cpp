@@ -4,6 +4,7 @@
 // Run as "LayoutTest WIDTHxHEIGHT[@SCALE]" (1280x800 when no size is given).
 #include "core/measure/Measure.h"
 #include "core/GlobalState.h"
+#include "support/ResetGlobalState.h"
 #include "support/TempDrive.h"
 #include "ui/WindowLayout.h"
 #include "ui/Locale.h"
@@ -291,7 +292,7 @@ private slots:
     // The first window, then every window and dialog it opens, each shown
     // alone over it.
     void everyWindowFits() {
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         MainWindow w{StringList{}};
         w.show();
         w.refreshTimer->stop();

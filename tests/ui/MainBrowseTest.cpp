@@ -2,7 +2,9 @@
 #include "core/cache/Snapshot.h"
 #include "core/GlobalState.h"
 #include "platform/ProgramLocation.h"
-#include "support/TempDrive.h"
+#include "support/MainWindowFixture.h"
+#include "support/ResetGlobalState.h"
+#include "support/ScriptedUi.h"
 #include "ui/main/Images.h"
 #include "ui/main/RowModel.h"
 #include "ui/main/SplashWindow.h"
@@ -36,22 +38,6 @@
 using namespace nrvs;
 
 namespace {
-// Answers every question with yes and keeps what was said.
-struct ScriptedUi : MessageUi {
-    QStringList messages;
-    QList<int> styles;
-    QStringList questions;
-    int answer = ID_YES;
-    void ShowMessage(const std::string& text, int style) override {
-        messages << QString::fromStdString(text);
-        styles << style;
-    }
-    int AskQuestion(const std::string& text, int) override {
-        questions << QString::fromStdString(text);
-        return answer;
-    }
-};
-
 QStringList Captions(const MainWindow& w) {
     QStringList out;
     for (const auto& r : w.Rows()) out << QString::fromStdString(SplitRow(r).Caption);
@@ -69,23 +55,14 @@ class MainBrowseTest : public QObject {
     Q_OBJECT
 private:
     std::unique_ptr<test::TempDrive> drive;
-    ScriptedUi ui;
+    test::ScriptedUi ui;
 
-    std::unique_ptr<MainWindow> OpenWindow(const std::string& params = "") {
-        if (!params.empty()) drive->ExeDir().Write("norvessa.prm", params);
-        Global() = GlobalState{};
-        auto w = std::make_unique<MainWindow>(StringList{});
-        w->show();
-        w->refreshTimer->stop();
-        w->OpenPath(drive->Root(), true);
-        return w;
-    }
     std::string Root() const { return drive->Root(); }
 
 private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
-        ui = ScriptedUi{};
+        ui = test::ScriptedUi{};
         SetMessageUi(&ui);
         const test::TempDir& d = drive->Dir();
         d.Write("alpha/a.txt", std::string(1000, 'a'));
@@ -100,7 +77,7 @@ private slots:
     }
 
     void rootRowsWithAndWithoutFiles() {
-        auto w = OpenWindow(std::string(11, '\n') + "1\r\n");
+        auto w = test::OpenMainWindow(*drive, {.settings = std::string(11, '\n') + "1\r\n"});
         QCOMPARE(Global().ShowFiles, 1);
         QCOMPARE(Images(*w), (QList<int>{10, -1, 44, 7, 7, 7, -1, 20, 9, 9, -1, 45}));
         QCOMPARE(Captions(*w), (QStringList{QString::fromStdString(Root()), "", "総計 - フォルダ -", "alpha", "Beta",
@@ -128,7 +105,7 @@ private slots:
     }
 
     void aDriveThatIsNotHereIsBrowsedFromItsLastMeasurement() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive);
         w->onMeasureDrive();
         w->OpenPath(Root(), true);
         const std::vector<std::string> rootRows = w->Rows();
@@ -142,8 +119,8 @@ private slots:
         const std::string away = native + ".away";
         QCOMPARE(std::rename(native.c_str(), away.c_str()), 0);
         auto restore = qScopeGuard([&] { std::rename(away.c_str(), native.c_str()); });
-        ui = ScriptedUi{};
-        w = OpenWindow();
+        ui = test::ScriptedUi{};
+        w = test::OpenMainWindow(*drive);
         QVERIFY(Global().CurrentDrive && Global().CurrentDrive->Offline);
         auto text = [](const std::vector<std::string>& rows) {
             QStringList out;
@@ -210,7 +187,7 @@ private slots:
     }
 
     void aScanOfAnotherMachineIsTakenInAndWrittenOut() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive);
         const std::string scan = drive->ExeDir() / "server.json";
         const std::string bad = drive->ExeDir() / "bad.json";
         drive->ExeDir().Write("server.json", "[1,2,{\"progname\":\"gdu\",\"progver\":\"5.25\",\"timestamp\":1700000000},"
@@ -252,7 +229,7 @@ private slots:
     }
 
     void theFolderBrowserShowsDrivesByLetterAndOpensAtTheFolder() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive);
         FolderPickerDialog browse(QStringLiteral("コピー先"), w.get());
         browse.Start(Root() + "alpha\\");
         QString letters;
@@ -279,7 +256,7 @@ private slots:
         ::chmod(drive->Native().c_str(), 0755);
         ::chmod(drive->ExeDir().Path().c_str(), 0777);
         ::chmod((d / "gamma").c_str(), 0);
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive);
         // Measured with an ordinary user's rights, for which gamma is closed.
         QCOMPARE(::seteuid(65534), 0);
         w->onMeasureDrive();
@@ -315,7 +292,7 @@ private slots:
     }
 
     void measuringFromTheWindowWritesTheCacheAndShowsSizes() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive);
         QCOMPARE(SplitRow(w->Rows()[3]).Size, std::string("-1")); // not measured yet
         w->onMeasureDrive();
         QCOMPARE(ui.questions.size(), 1);
@@ -343,7 +320,7 @@ private slots:
     }
 
     void measuringTheFolderShownReplacesOnlyItsLines() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive);
         w->onMeasureDrive();
         drive->Dir().Write("alpha/more.txt", std::string(3000, 'm'));
         w->OpenPath(Root() + "alpha\\", false);
@@ -361,7 +338,7 @@ private slots:
 
     void sortingByColumnsAndCommands() {
         drive->Dir().Write("delta/d.txt", std::string(1000, 'd'));
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive);
         w->onMeasureDrive();
         drive->Dir().MakeDir("unmeasured");
         w->OpenPath(Root(), true);
@@ -393,7 +370,7 @@ private slots:
 
     void anyNonZeroSortDirectionIsDescending() {
         // Line 13 holds 2: descending, and the menu says so.
-        auto w = OpenWindow(std::string(13, '\n') + "2\r\n");
+        auto w = test::OpenMainWindow(*drive, {.settings = std::string(13, '\n') + "2\r\n"});
         QVERIFY(w->viewDescendingAction->isChecked());
         QVERIFY(!w->viewAscendingAction->isChecked());
         QStringList folders;
@@ -409,7 +386,7 @@ private slots:
             ::mkdir(a.c_str(), 0755);
             for (int k = 0; k < 40; ++k) ::mkdir((a + "/s" + std::to_string(k)).c_str(), 0755);
         }
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive);
         // Press STOP as soon as the running dialog is up.
         QTimer presser;
         connect(&presser, &QTimer::timeout, [&] {
@@ -431,7 +408,7 @@ private slots:
     void barsAndColumnsFollowTheFlags() {
         std::string params(24, '\n');
         params += "011\r\n1011\r\n";
-        auto w = OpenWindow(params);
+        auto w = test::OpenMainWindow(*drive, {.settings = params});
         QCOMPARE(w->driveBar->width(), 2);
         QVERIFY(w->toolPanel->isVisible());
         QVERIFY(w->statusBar()->isVisible());
@@ -444,7 +421,7 @@ private slots:
     }
 
     void notReadyAndVanishedFoldersNeverCrash() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive);
         // A folder removed after the tree was filled shows an empty view.
         w->OpenPath(Root() + "gamma\\", false);
         ::rmdir((drive->Native() + "gamma").c_str());
@@ -468,7 +445,7 @@ private slots:
         std::string params(21, '\n');
         params += std::to_string(drive->Letter() - 'A' + 1) + "\r\n";
         drive->ExeDir().Write("norvessa.prm", params);
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         {
             MainWindow w(StringList{});
             w.show();
@@ -480,7 +457,7 @@ private slots:
         }
         // A start argument (a native folder, as a file manager passes it)
         // wins over StartDrive.
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         MainWindow w(StringList{drive->Native() + "alpha"});
         w.show();
         w.refreshTimer->stop();
@@ -493,7 +470,7 @@ private slots:
 
     void clicksArrivingDuringAFillAreSafe() {
         drive->Dir().MakeDir("alpha/inner");
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive);
         QTreeWidgetItem* root = w->folderTree->topLevelItem(0);
         QToolButton* button = w->DriveButtons[static_cast<size_t>(drive->Letter() - 'A')];
         // A click on the drive button queued while a folder is listed: the
@@ -534,7 +511,7 @@ private slots:
             program += name.toStdString() + "\\";
         }
         drive->Dir().MakeDir(rel + "leaf");
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive);
         w->resize(640, 420);
         w->OpenPath(program, false);
         QTreeWidgetItem* node = w->folderTree->currentItem();
@@ -588,7 +565,7 @@ private slots:
     }
 
     void folderNodesShowTheirSelectedImage() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive);
         QTreeWidgetItem* alpha = w->folderTree->topLevelItem(0)->child(0);
         QCOMPARE(alpha->text(0), QString("alpha"));
         auto image = [](const QIcon& icon, QIcon::Mode mode) {
@@ -605,7 +582,7 @@ private slots:
                                      qgetenv("XDG_DATA_DIRS")};
         const char* names[4] = {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS"};
         for (const char* n : names) qputenv(n, QByteArray::fromStdString(desktop / n));
-        auto w = OpenWindow(std::string(11, '\n') + "1\r\n");
+        auto w = test::OpenMainWindow(*drive, {.settings = std::string(11, '\n') + "1\r\n"});
         QCOMPARE(Captions(*w)[8], QString("one.txt"));
         w->folderList->setFocus();
         // Header and total rows: nothing happens.
@@ -630,7 +607,7 @@ private slots:
 
     void keyboardNavigation() {
         drive->Dir().MakeDir("alpha/inner");
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive);
         w->folderTree->setFocus();
         QTreeWidgetItem* root = w->folderTree->topLevelItem(0);
         QVERIFY(root);

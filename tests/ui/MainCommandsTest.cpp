@@ -5,7 +5,8 @@
 #include "lib/DirectoryListing.h"
 #include "platform/Drives.h"
 #include "platform/Paths.h"
-#include "support/TempDrive.h"
+#include "support/MainWindowFixture.h"
+#include "support/ScriptedUi.h"
 #include "ui/main/RowModel.h"
 #include "ui/main/FileOperationDialogs.h"
 #include "ui/main/MainWindow.h"
@@ -25,17 +26,6 @@
 using namespace nrvs;
 
 namespace {
-struct ScriptedUi : MessageUi {
-    QStringList messages;
-    QStringList questions;
-    int answer = ID_YES;
-    void ShowMessage(const std::string& text, int) override { messages << QString::fromStdString(text); }
-    int AskQuestion(const std::string& text, int) override {
-        questions << QString::fromStdString(text);
-        return answer;
-    }
-};
-
 struct stat StatOf(const std::string& path) {
     struct stat st{};
     ::lstat(path.c_str(), &st);
@@ -55,19 +45,10 @@ class MainCommandsTest : public QObject {
     Q_OBJECT
 private:
     std::unique_ptr<test::TempDrive> drive;
-    ScriptedUi ui;
+    test::ScriptedUi ui;
     std::string chosen;  // what the folder browser answers (native)
     int browsed = 0;
 
-    std::unique_ptr<MainWindow> OpenWindow() {
-        Global() = GlobalState{};
-        auto w = std::make_unique<MainWindow>(StringList{});
-        w->show();
-        w->refreshTimer->stop();
-        Global().ShowFiles = 1;
-        w->OpenPath(drive->Root(), true);
-        return w;
-    }
     std::string Root() const { return drive->Root(); }
     const test::TempDir& D() const { return drive->Dir(); }
     // Selects a row of the list by caption, with the focus on the list.
@@ -82,7 +63,7 @@ private:
 private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
-        ui = ScriptedUi{};
+        ui = test::ScriptedUi{};
         SetMessageUi(&ui);
         chosen.clear();
         browsed = 0;
@@ -103,7 +84,7 @@ private slots:
     }
 
     void popupOffersWhatEachPlaceAllows() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.showFiles = true});
         auto offered = [&](QAction* a) { return a->isVisible(); };
         // Drive bar.
         w->PopupContext = 0;
@@ -148,7 +129,7 @@ private slots:
     }
 
     void copyRefusesItsOwnSubtreeAndCopiesByteForByte() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.showFiles = true});
         struct timespec times[2] = {{1500000000, 0}, {1500000000, 0}};
         ::utimensat(AT_FDCWD, (D() / "data/sub/b.bin").c_str(), times, 0);
         // Into itself and below it: refused before any question.
@@ -191,7 +172,7 @@ private slots:
 
     void moveEndsWithTheTreeInItsPlaceAndTheSourceInTheTrash() {
         ::setenv("XDG_DATA_HOME", (drive->ExeDir() / "xdg").c_str(), 1);
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.showFiles = true});
         SelectRow(*w, "data");
         chosen = D() / "database";
         w->onToolsCopyOrMove(0);
@@ -218,7 +199,7 @@ private slots:
     void cancelledAndFailedCopiesLeaveNoHalfFile() {
         D().Write("big/huge.bin", std::string(30 << 20, 'h'));
         D().Write("big/small.txt", "s");
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.showFiles = true});
         SelectRow(*w, "big");
         chosen = D() / "database";
         w->Progress->CancelWhen = [](const std::string& name, uint64_t, uint64_t bytes) {
@@ -254,7 +235,7 @@ private slots:
 
     void deleteAsksThenUsesTheTrashOrRemovesForGood() {
         ::setenv("XDG_DATA_HOME", (drive->ExeDir() / "xdg").c_str(), 1);
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.showFiles = true});
         Global().UseRecycleBin = 1;
         SelectRow(*w, "one.txt");
         w->onToolsDelete();
@@ -300,7 +281,7 @@ private slots:
         test::TempDir outside;
         outside.Write("keep/me", "safe");
         QCOMPARE(::symlink((outside.Path() + "keep").c_str(), (D() / "out").c_str()), 0);
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.showFiles = true});
         Global().UseRecycleBin = 0;
         SelectRow(*w, "out");
         w->onToolsDelete();
@@ -311,7 +292,7 @@ private slots:
     void oddNamesAndASourceThatVanishedGetAClearAnswer() {
         const std::string odd = std::string("bad\xff\xfe") + "name";
         D().Write(odd, "bytes");
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.showFiles = true});
         SelectRow(*w, QString::fromStdString(platform::ShownName(odd)));
         chosen = D() / "database";
         w->onToolsCopyOrMove(1);
@@ -331,7 +312,7 @@ private slots:
     }
 
     void shortcutsActOnTheRowSelectedNow() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.showFiles = true});
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         w->folderTree->setFocus();
@@ -348,7 +329,7 @@ private slots:
     }
 
     void propertiesShowMeasuredAndUnmeasuredFolders() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.showFiles = true});
         QVERIFY(w->Properties->Load(Root() + "data\\"));
         auto value = [&](const QString& caption) {
             for (int i = 0; i < w->Properties->propertyList->topLevelItemCount(); ++i)
@@ -370,7 +351,7 @@ private slots:
     }
 
     void refreshReadsANewFolderAndNetworkDrivesComeAndGo() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.showFiles = true});
         D().MakeDir("fresh");
         QVERIFY(RowOf(*w, "fresh") < 0);
         w->folderTree->setCurrentItem(w->folderTree->topLevelItem(0));

@@ -1,5 +1,6 @@
 #include "core/GlobalState.h"
 #include "platform/ProgramLocation.h"
+#include "support/ResetGlobalState.h"
 #include "support/TempDir.h"
 #include "ui/main/MainWindow.h"
 
@@ -16,7 +17,7 @@ class MainWindowTest : public QObject {
 private slots:
     void init() {
         dir = std::make_unique<test::TempDir>();
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         platform::SetExecutablePath(*dir / "norvessa");
     }
     void cleanup() { dir.reset(); }
@@ -119,7 +120,7 @@ private slots:
         QCOMPARE(lines[2], std::string("41"));
         QCOMPARE(lines[3], std::string("45"));
         // The next start puts the window exactly there, and saves the same.
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         {
             MainWindow w({});
             w.show();

@@ -4,7 +4,8 @@
 #include "core/measure/Measure.h"
 #include "core/views/Rank.h"
 #include "core/GlobalState.h"
-#include "support/TempDrive.h"
+#include "support/MainWindowFixture.h"
+#include "support/ResetGlobalState.h"
 #include "ui/WindowLayout.h"
 #include "ui/main/MainWindow.h"
 #include "ui/rank/RankingWindow.h"
@@ -54,7 +55,7 @@ private:
 private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         LoadParameters({});
         RefreshDrives(drive->Letter() - 'A');
         QVERIFY(Global().CurrentDrive);
@@ -74,7 +75,7 @@ private slots:
         });
     }
     void cleanup() {
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         drive.reset();
     }
 
@@ -294,11 +295,8 @@ private slots:
         drive->Dir().Write("data/a.txt", std::string(3000, 'a'));
         drive->Dir().Write("data/sub/b.bin", std::string(70000, 'b'));
         drive->Dir().Write("music/c.bin", std::string(20000, 'c'));
-        Global() = GlobalState{};
-        MainWindow main(StringList{});
-        main.show();
-        main.refreshTimer->stop();
-        main.OpenPath(drive->Root(), true);
+        auto window = test::OpenMainWindow(*drive);
+        MainWindow& main = *window;
         Global().AskBeforeMeasure = 0;
         MeasureHooks quiet;
         QCOMPARE(MeasureDrives(quiet), 1);

@@ -5,7 +5,9 @@
 #include "core/GlobalState.h"
 #include "platform/Drives.h"
 #include "platform/OpenWithEntry.h"
-#include "support/TempDrive.h"
+#include "support/MainWindowFixture.h"
+#include "support/ResetGlobalState.h"
+#include "support/ScriptedUi.h"
 #include "ui/main/MainWindow.h"
 #include "ui/settings/MeasureDrivesDialog.h"
 #include "ui/settings/SettingsDialog.h"
@@ -28,15 +30,6 @@
 using namespace nrvs;
 
 namespace {
-struct ScriptedUi : MessageUi {
-    QStringList questions;
-    void ShowMessage(const std::string&, int) override {}
-    int AskQuestion(const std::string& text, int) override {
-        questions << QString::fromStdString(text);
-        return ID_YES;
-    }
-};
-
 QStringList Checked(const QListWidget* l) {
     QStringList out;
     for (int i = 0; i < l->count(); ++i)
@@ -49,15 +42,15 @@ class SettingsDialogTest : public QObject {
     Q_OBJECT
 private:
     std::unique_ptr<test::TempDrive> drive;
-    ScriptedUi ui;
+    test::ScriptedUi ui;
 
 private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
         ::setenv("XDG_DATA_HOME", (drive->ExeDir() / "xdg").c_str(), 1);
-        ui = ScriptedUi{};
+        ui = test::ScriptedUi{};
         SetMessageUi(&ui);
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         LoadParameters({});
     }
     void cleanup() {
@@ -175,11 +168,8 @@ private slots:
             letters.push_back(n);
         }
         QCOMPARE(letters.size(), size_t(4));
-        Global() = GlobalState{};
-        MainWindow w({});
-        w.show();
-        w.refreshTimer->stop();
-        w.OpenPath(drive->Root(), true);
+        auto window = test::OpenMainWindow(*drive);
+        MainWindow& w = *window;
         GlobalState& g = Global();
         MeasureDrivesDialog& m = *w.MeasureDrivesChoice;
 
@@ -235,11 +225,8 @@ private slots:
 
     void newUnitAndColumnsReachTheMainList() {
         drive->Dir().Write("a/x", std::string(5000, 'x'));
-        Global() = GlobalState{};
-        MainWindow w({});
-        w.show();
-        w.refreshTimer->stop();
-        w.OpenPath(drive->Root(), true);
+        auto window = test::OpenMainWindow(*drive);
+        MainWindow& w = *window;
         w.onMeasureDrive();
         auto* header = w.folderList->horizontalHeader();
         QVERIFY(header->sectionSize(2) > 0);

@@ -2,7 +2,8 @@
 // results turning back to "?", a chosen drive's cluster size and free space,
 // and the refusal when the main list left rows out.
 #include "core/GlobalState.h"
-#include "support/TempDrive.h"
+#include "support/MainWindowFixture.h"
+#include "support/ScriptedUi.h"
 #include "ui/main/MainWindow.h"
 #include "ui/sim/SimulationWindow.h"
 
@@ -15,12 +16,6 @@
 using namespace nrvs;
 
 namespace {
-struct ScriptedUi : MessageUi {
-    QStringList messages;
-    void ShowMessage(const std::string& text, int) override { messages << QString::fromStdString(text); }
-    int AskQuestion(const std::string&, int) override { return ID_NO; }
-};
-
 QString After(const SimulationWindow& s, const QString& caption) {
     for (int i = 0; i < s.reportList->topLevelItemCount(); ++i)
         if (s.reportList->topLevelItem(i)->text(0) == caption) return s.reportList->topLevelItem(i)->text(2);
@@ -32,22 +27,13 @@ class SimulationWindowTest : public QObject {
     Q_OBJECT
 private:
     std::unique_ptr<test::TempDrive> drive;
-    ScriptedUi ui;
-
-    std::unique_ptr<MainWindow> OpenWindow() {
-        Global() = GlobalState{};
-        auto w = std::make_unique<MainWindow>(StringList{});
-        w->show();
-        w->refreshTimer->stop();
-        Global().ShowFiles = 1;
-        w->OpenPath(drive->Root(), true);
-        return w;
-    }
+    test::ScriptedUi ui;
 
 private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
-        ui = ScriptedUi{};
+        ui = test::ScriptedUi{};
+        ui.answer = ID_NO;
         SetMessageUi(&ui);
         drive->Dir().Write("sub/a", std::string(100, 'a'));
         drive->Dir().Write("sub/b", std::string(600, 'b'));
@@ -60,7 +46,7 @@ private slots:
     }
 
     void firstOpeningRunAndResultsTurningBack() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.showFiles = true});
         SimulationWindow& s = *w->Simulation;
         s.Prepare();
         QCOMPARE(s.driveCombo->currentText(), QString("クラスタサイズ指定"));
@@ -99,7 +85,7 @@ private slots:
     }
 
     void aChosenDriveGivesItsClusterSizeAndFreeSpace() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.showFiles = true});
         SimulationWindow& s = *w->Simulation;
         s.Prepare();
         int item = -1;
@@ -120,7 +106,7 @@ private slots:
     }
 
     void refusedWhileTheListLeavesRowsOut() {
-        auto w = OpenWindow();
+        auto w = test::OpenMainWindow(*drive, {.showFiles = true});
         w->DisplayComplete = false;
         w->onMeasureSimulation();
         QCOMPARE(ui.messages, QStringList{"表示を省略しているときは使用できません。"});

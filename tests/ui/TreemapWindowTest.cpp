@@ -3,7 +3,8 @@
 // shows it and Backspace or the parent button goes back; resizing lays out
 // again; unmeasured folders are marked.
 #include "core/GlobalState.h"
-#include "support/TempDrive.h"
+#include "support/MainWindowFixture.h"
+#include "support/ScriptedUi.h"
 #include "ui/main/MainWindow.h"
 #include "ui/treemap/TreemapPainter.h"
 #include "ui/treemap/TreemapWindow.h"
@@ -21,12 +22,6 @@
 using namespace nrvs;
 
 namespace {
-struct ScriptedUi : MessageUi {
-    QStringList messages;
-    void ShowMessage(const std::string& text, int) override { messages << QString::fromStdString(text); }
-    int AskQuestion(const std::string&, int) override { return ID_YES; }
-};
-
 // The node whose path (and kind) is given, -1 when the map has none.
 int Find(const Treemap& map, const std::string& path, TileKind kind = TILE_FOLDER) {
     for (size_t i = 0; i < map.Nodes.size(); ++i)
@@ -46,17 +41,12 @@ class TreemapWindowTest : public QObject {
     Q_OBJECT
 private:
     std::unique_ptr<test::TempDrive> drive;
-    ScriptedUi ui;
+    test::ScriptedUi ui;
 
     std::string Root() const { return drive->Root(); }
 
     std::unique_ptr<MainWindow> OpenMeasured() {
-        Global() = GlobalState{};
-        auto w = std::make_unique<MainWindow>(StringList{});
-        w->show();
-        w->refreshTimer->stop();
-        Global().ShowFiles = 1;
-        w->OpenPath(drive->Root(), true);
+        auto w = test::OpenMainWindow(*drive, {.showFiles = true});
         w->onMeasureDrive();
         return w;
     }
@@ -77,7 +67,7 @@ private:
 private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
-        ui = ScriptedUi{};
+        ui = test::ScriptedUi{};
         SetMessageUi(&ui);
         const test::TempDir& d = drive->Dir();
         d.Write("alpha/deep/big.bin", std::string(400000, 'a'));
@@ -230,11 +220,7 @@ private slots:
     }
 
     void aDriveWithoutMeasurementAndNoDrive() {
-        Global() = GlobalState{};
-        auto w = std::make_unique<MainWindow>(StringList{});
-        w->show();
-        w->refreshTimer->stop();
-        w->OpenPath(drive->Root(), true);
+        auto w = test::OpenMainWindow(*drive);
         QVERIFY(OpenMap(*w));
         TreemapWindow& t = *w->MapWindow;
         // Nothing measured: every folder is marked, the file has its size.

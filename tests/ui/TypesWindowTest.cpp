@@ -11,7 +11,9 @@
 #include "core/treemap/Treemap.h"
 #include "core/GlobalState.h"
 #include "lib/Text.h"
-#include "support/TempDrive.h"
+#include "support/MainWindowFixture.h"
+#include "support/ResetGlobalState.h"
+#include "support/ScriptedUi.h"
 #include "ui/files/FilesWindow.h"
 #include "ui/main/ListCellDelegate.h"
 #include "ui/main/MainWindow.h"
@@ -34,12 +36,6 @@
 using namespace nrvs;
 
 namespace {
-struct ScriptedUi : MessageUi {
-    QStringList messages;
-    void ShowMessage(const std::string& text, int) override { messages << QString::fromStdString(text); }
-    int AskQuestion(const std::string&, int) override { return ID_YES; }
-};
-
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 QStringList Column(const QTreeWidget* list, int column) {
@@ -54,14 +50,8 @@ class TypesWindowTest : public QObject {
 private:
     std::unique_ptr<test::TempDrive> drive;
     std::unique_ptr<MainWindow> main;
-    ScriptedUi ui;
+    test::ScriptedUi ui;
 
-    void NewMain() {
-        main = std::make_unique<MainWindow>(StringList{});
-        main->show();
-        main->refreshTimer->stop();
-        main->OpenPath(drive->Root(), true);
-    }
     void Measure() {
         Global().AskBeforeMeasure = 0;
         MeasureHooks quiet;
@@ -118,7 +108,7 @@ private:
 private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
-        ui = ScriptedUi{};
+        ui = test::ScriptedUi{};
         SetMessageUi(&ui);
         const test::TempDir& d = drive->Dir();
         d.Write("photos/A.JPG", std::string(400000, 'a'));
@@ -133,14 +123,14 @@ private slots:
         d.Write("data/disk.iso", std::string(900000, 'i'));
         QDir().mkpath(Q(d / "other"));
         QCOMPARE(::link((d / "data/disk.iso").c_str(), (d / "other/same.iso").c_str()), 0);
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         Global().ShowFiles = 1;
-        NewMain();
+        main = test::OpenMainWindow(*drive, {.resetState = false});
     }
     void cleanup() {
         main.reset();
         SetMessageUi(nullptr);
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         drive.reset();
     }
 
@@ -410,7 +400,7 @@ private slots:
         w.close();
         QVERIFY(drive->ExeDir().Exists("norvessa.typ"));
         main.reset();
-        NewMain();
+        main = test::OpenMainWindow(*drive, {.resetState = false});
         TypesWindow& again = Open();
         QCOMPARE(again.groupCombo->currentIndex(), 1);
         QCOMPARE(again.reportList->header()->sectionSize(0), 123);
@@ -421,7 +411,7 @@ private slots:
         // A damaged file: the defaults, no message.
         drive->ExeDir().Write("norvessa.typ", "z\r\n\r\n-4\r\nx\r\n1,2\r\n9\r\n77\r\n");
         main.reset();
-        NewMain();
+        main = test::OpenMainWindow(*drive, {.resetState = false});
         TypesWindow& third = Open();
         QCOMPARE(third.groupCombo->currentIndex(), 0);
         QCOMPARE(third.reportList->header()->sortIndicatorSection(), 4);

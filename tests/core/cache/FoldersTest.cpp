@@ -3,6 +3,7 @@
 #include "core/GlobalState.h"
 #include "platform/ProgramLocation.h"
 #include "platform/FileAccess.h"
+#include "support/ResetGlobalState.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -139,7 +140,7 @@ protected:
     TempDir dir;
     DriveRecord drive;
     void SetUp() override {
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         platform::SetExecutablePath(dir / "norvessa");
         LoadParameters({});
         drive.Index = 2;

@@ -12,8 +12,10 @@
 #include "lib/DirectoryListing.h"
 #include "platform/Drives.h"
 #include "platform/FileAccess.h"
+#include "support/ResetGlobalState.h"
 #include "support/Systems.h"
 #include "support/TempDrive.h"
+#include "support/YesHooks.h"
 
 #include <gtest/gtest.h>
 
@@ -24,11 +26,6 @@ using nrvs::test::TempDrive;
 
 namespace {
 
-struct YesHooks : MeasureHooks {
-    int Ask(const std::string&, int) override { return ID_YES; }
-    void Tell(const std::string&, int) override {}
-};
-
 class SnapshotTest : public ::testing::Test {
 protected:
     std::unique_ptr<TempDrive> drive;
@@ -36,7 +33,7 @@ protected:
 
     void SetUp() override {
         drive = std::make_unique<TempDrive>();
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         LoadParameters({});
         Global().AskBeforeMeasure = 0;
         const auto& d = drive->Dir();
@@ -84,7 +81,7 @@ protected:
 
 TEST_F(SnapshotTest, AnUnpluggedDriveShowsWhatItShowedWhenHere) {
     NRVS_LINUX_ONLY("the file index keeps no archive bit, which Windows sets on files");
-    YesHooks hooks;
+    test::YesHooks hooks;
     ASSERT_EQ(MeasureDrives(hooks), 1);
     const DriveRecord here = Record();
     const std::string root = drive->Root();
@@ -157,7 +154,7 @@ TEST_F(SnapshotTest, NotesAndLettersWithoutAMeasurementAreHandledSafely) {
     moved.clear();
     RefreshDrives(drive->Letter() - 'A');
 
-    YesHooks hooks;
+    test::YesHooks hooks;
     ASSERT_EQ(MeasureDrives(hooks), 1);
     const std::string note = VolumeNoteName(drive->Letter());
     ASSERT_TRUE(ReadVolumeNote(drive->Letter()).Valid);

@@ -3,6 +3,7 @@
 #include "core/GlobalState.h"
 #include "platform/Drives.h"
 #include "platform/ProgramLocation.h"
+#include "support/ResetGlobalState.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -55,11 +56,11 @@ protected:
     TempDir exe;
     TempDir folder;
     void SetUp() override {
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         platform::SetExecutablePath(exe / "norvessa");
     }
     void TearDown() override {
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         platform::SetExecutablePath("");
     }
     void MapLetter(int letter, const std::string& native) {
@@ -180,7 +181,7 @@ TEST_F(DriveTableTest, RefreshDrivesMakesCAndSurvivesReplacingTheState) {
     EXPECT_EQ(saved.CurrentDrive, saved.Drives.ByLetter(24));
     EXPECT_EQ(saved.Drives.ListedCount(), g.Drives.ListedCount());
     EXPECT_EQ(saved.Drives.ListedAt(0), saved.Drives.ByLetter(saved.Drives.ListedAt(0)->Index));
-    Global() = GlobalState{};
+    test::ResetGlobalState();
     EXPECT_EQ(Global().CurrentDrive, nullptr);
     EXPECT_EQ(Global().Drives.ListedCount(), 0);
     Global() = saved;

@@ -10,7 +10,9 @@
 #include "platform/Drives.h"
 #include "platform/FileAccess.h"
 #include "platform/InputDocument.h"
+#include "support/CurrentDrive.h"
 #include "support/TempDrive.h"
+#include "support/YesHooks.h"
 
 #include <gtest/gtest.h>
 
@@ -25,11 +27,6 @@ using nrvs::test::TempDrive;
 
 namespace {
 
-struct YesHooks : MeasureHooks {
-    int Ask(const std::string&, int) override { return ID_YES; }
-    void Tell(const std::string&, int) override {}
-};
-
 class NcduTest : public ::testing::Test {
 protected:
     std::unique_ptr<TempDrive> drive;
@@ -38,12 +35,8 @@ protected:
 
     void SetUp() override {
         drive = std::make_unique<TempDrive>();
-        Global() = GlobalState{};
-        LoadParameters({});
+        test::MakeCurrent(*drive);
         Global().AskBeforeMeasure = 0;
-        RefreshDrives(drive->Letter() - 'A');
-        ASSERT_NE(Global().CurrentDrive, nullptr);
-        Global().Drives.ReadVolume(*Global().CurrentDrive);
         cluster = Global().CurrentDrive->ClusterSize;
         for (char c = 'Z'; c > 'D' && !target; --c)
             if (platform::DriveRoots()[static_cast<size_t>(c - 'A')].empty() && c != drive->Letter()) target = c;
@@ -98,7 +91,7 @@ protected:
         return ImportNcdu(doc, target, options, report);
     }
     void Measure() {
-        YesHooks hooks;
+        test::YesHooks hooks;
         ASSERT_EQ(MeasureDrives(hooks), 1);
     }
 

@@ -12,7 +12,9 @@
 #include "platform/ProgramLocation.h"
 #include "platform/FileAccess.h"
 #include "platform/Paths.h"
+#include "support/CurrentDrive.h"
 #include "support/TempDrive.h"
+#include "support/YesHooks.h"
 
 #include <gtest/gtest.h>
 
@@ -33,24 +35,14 @@ using nrvs::test::TempDrive;
 
 namespace {
 
-struct YesHooks : MeasureHooks {
-    int Ask(const std::string&, int) override { return ID_YES; }
-    std::vector<std::string> told;
-    void Tell(const std::string& text, int) override { told.push_back(text); }
-};
-
 class ChangesTest : public ::testing::Test {
 protected:
     std::unique_ptr<TempDrive> drive;
-    YesHooks hooks;
+    test::YesHooks hooks;
     void SetUp() override {
         drive = std::make_unique<TempDrive>();
-        Global() = GlobalState{};
-        LoadParameters({});
+        test::MakeCurrent(*drive);
         Global().AskBeforeMeasure = 0;
-        RefreshDrives(drive->Letter() - 'A');
-        ASSERT_NE(Global().CurrentDrive, nullptr);
-        Global().Drives.ReadVolume(*Global().CurrentDrive);
     }
     void TearDown() override { drive.reset(); }
 

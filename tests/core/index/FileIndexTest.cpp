@@ -10,6 +10,7 @@
 #include "core/GlobalState.h"
 #include "platform/FileAccess.h"
 #include "platform/Paths.h"
+#include "support/CurrentDrive.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>
@@ -41,12 +42,8 @@ protected:
     std::unique_ptr<TempDrive> drive;
     void SetUp() override {
         drive = std::make_unique<TempDrive>();
-        Global() = GlobalState{};
-        LoadParameters({});
+        test::MakeCurrent(*drive);
         Global().AskBeforeMeasure = 0;
-        RefreshDrives(drive->Letter() - 'A');
-        ASSERT_NE(Global().CurrentDrive, nullptr);
-        Global().Drives.ReadVolume(*Global().CurrentDrive);
     }
     void TearDown() override { drive.reset(); }
 

@@ -4,10 +4,12 @@
 #include "core/index/FileKinds.h"
 #include "core/measure/Measure.h"
 #include "core/GlobalState.h"
+#include "support/CurrentDrive.h"
 #include "support/TempDir.h"
 #include "support/TempDrive.h"
 #include "core/index/FileIndexWriter.h"
 #include "core/index/FileQueries.h"
+#include "support/YesHooks.h"
 
 #include <gtest/gtest.h>
 
@@ -22,10 +24,6 @@ using namespace nrvs;
 using nrvs::test::TempDrive;
 
 namespace {
-struct Yes : MeasureHooks {
-    int Ask(const std::string&, int) override { return ID_YES; }
-};
-
 const TypeRow* Find(const std::vector<TypeRow>& rows, const std::string& ext, FileKind kind) {
     for (const auto& r : rows)
         if (r.Extension == ext && r.Kind == kind) return &r;
@@ -51,11 +49,8 @@ TEST(FileKindsTest, KindsByExtensionAndExecuteBit) {
 
 TEST(FileKindsTest, TotalsPerExtensionCountEachFileOnce) {
     TempDrive drive;
-    Global() = GlobalState{};
-    LoadParameters({});
+    test::MakeCurrent(drive);
     Global().AskBeforeMeasure = 0;
-    RefreshDrives(drive.Letter() - 'A');
-    Global().Drives.ReadVolume(*Global().CurrentDrive);
     const auto& d = drive.Dir();
     d.Write("a/IMG_1.JPG", std::string(5000, 'j'));
     d.Write("a/img_2.jpg", std::string(3000, 'j'));
@@ -71,7 +66,7 @@ TEST(FileKindsTest, TotalsPerExtensionCountEachFileOnce) {
     int fd = ::open((d / "e/disk.img").c_str(), O_WRONLY | O_CREAT, 0644);
     ASSERT_EQ(::ftruncate(fd, 1 << 22), 0);
     ::close(fd);
-    Yes hooks;
+    test::YesHooks hooks;
     ASSERT_EQ(MeasureDrives(hooks), 1);
     FileIndex index;
     ASSERT_TRUE(index.Open(FileIndexName(*Global().CurrentDrive), drive.Letter(), CacheHeaderLine(*Global().CurrentDrive)));

@@ -3,6 +3,7 @@
 #include "core/GlobalState.h"
 #include "platform/FolderEntries.h"
 #include "platform/Paths.h"
+#include "support/CurrentDrive.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>
@@ -350,11 +351,7 @@ protected:
     std::unique_ptr<TempDrive> drive;
     void SetUp() override {
         drive = std::make_unique<TempDrive>();
-        Global() = GlobalState{};
-        LoadParameters({});
-        RefreshDrives(drive->Letter() - 'A');
-        ASSERT_NE(Global().CurrentDrive, nullptr);
-        Global().Drives.ReadVolume(*Global().CurrentDrive);
+        test::MakeCurrent(*drive);
     }
     void TearDown() override { drive.reset(); }
 };

@@ -7,7 +7,9 @@
 #include "core/measure/Measure.h"
 #include "core/treemap/Treemap.h"
 #include "core/GlobalState.h"
+#include "support/CurrentDrive.h"
 #include "support/TempDrive.h"
+#include "support/YesHooks.h"
 
 #include <gtest/gtest.h>
 
@@ -17,10 +19,6 @@ using namespace nrvs;
 using nrvs::test::TempDrive;
 
 namespace {
-struct Yes : MeasureHooks {
-    int Ask(const std::string&, int) override { return ID_YES; }
-};
-
 int Find(const Treemap& map, const std::string& path, TileKind kind) {
     for (size_t i = 0; i < map.Nodes.size(); ++i)
         if (map.Nodes[i].Kind == kind && NodePath(map, static_cast<int>(i)) == path) return static_cast<int>(i);
@@ -30,11 +28,8 @@ int Find(const Treemap& map, const std::string& path, TileKind kind) {
 
 TEST(TreemapFilesTest, EveryVisibleFileIsATileAtEveryDepth) {
     TempDrive drive;
-    Global() = GlobalState{};
-    LoadParameters({});
+    test::MakeCurrent(drive);
     Global().AskBeforeMeasure = 0;
-    RefreshDrives(drive.Letter() - 'A');
-    Global().Drives.ReadVolume(*Global().CurrentDrive);
     const auto& d = drive.Dir();
     d.Write("a/b/c/big.iso", std::string(2 << 20, 'b'));
     d.Write("a/b/c/run", std::string(500 << 10, 'r'));
@@ -44,7 +39,7 @@ TEST(TreemapFilesTest, EveryVisibleFileIsATileAtEveryDepth) {
     const std::string R = drive.Root();
 
     // Before the measurement: no index, the files of each folder one block.
-    Yes hooks;
+    test::YesHooks hooks;
     Global().NoFileIndex = true;
     MeasureDrives(hooks);
     Treemap plain = BuildTreemap(MakeSource(Global().Folders, R, 4096), 800, 500);

@@ -2,6 +2,7 @@
 #include "core/GlobalState.h"
 #include "platform/ProgramLocation.h"
 #include "platform/Paths.h"
+#include "support/ResetGlobalState.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -467,7 +468,7 @@ class RankFileTest : public ::testing::Test {
 protected:
     TempDir dir;
     void SetUp() override {
-        Global() = GlobalState{};
+        test::ResetGlobalState();
         platform::SetExecutablePath(dir / "norvessa");
         LoadParameters({});
     }

@@ -8,7 +8,10 @@
 #include "core/treemap/Treemap.h"
 #include "core/views/TypesView.h"
 #include "core/GlobalState.h"
+#include "support/CurrentDrive.h"
+#include "support/ResetGlobalState.h"
 #include "support/TempDrive.h"
+#include "support/YesHooks.h"
 
 #include <gtest/gtest.h>
 
@@ -18,10 +21,6 @@ using namespace nrvs;
 using nrvs::test::TempDrive;
 
 namespace {
-struct Yes : MeasureHooks {
-    int Ask(const std::string&, int) override { return ID_YES; }
-};
-
 int Find(const Treemap& map, const std::string& path) {
     for (size_t i = 0; i < map.Nodes.size(); ++i)
         if (map.Nodes[i].Kind == TILE_INDEXED_FILE && NodePath(map, static_cast<int>(i)) == path)
@@ -32,11 +31,8 @@ int Find(const Treemap& map, const std::string& path) {
 
 TEST(TypesHighlightTest, AKindOrAnExtensionOfOneKindStaysLit) {
     TempDrive drive;
-    Global() = GlobalState{};
-    LoadParameters({});
+    test::MakeCurrent(drive);
     Global().AskBeforeMeasure = 0;
-    RefreshDrives(drive.Letter() - 'A');
-    Global().Drives.ReadVolume(*Global().CurrentDrive);
     const auto& d = drive.Dir();
     d.Write("pics/a.JPG", std::string(300 << 10, 'a'));
     d.Write("pics/b.png", std::string(200 << 10, 'b'));
@@ -44,7 +40,7 @@ TEST(TypesHighlightTest, AKindOrAnExtensionOfOneKindStaysLit) {
     d.Write("bin/tool", std::string(250 << 10, 't'));
     ::chmod((d / "bin/tool").c_str(), 0755);
     d.Write("bin/README", std::string(150 << 10, 'r'));
-    Yes hooks;
+    test::YesHooks hooks;
     MeasureDrives(hooks);
     const std::string R = drive.Root();
     auto source = std::make_shared<const TreemapSource>(MakeSource(Global().Folders, R, 4096));
@@ -110,7 +106,7 @@ TEST(TypesHighlightTest, AKindOrAnExtensionOfOneKindStaysLit) {
         h.Kind = row.Kind;
         EXPECT_EQ(lit(h).size(), row.Files) << ExtensionCaption(row.Extension) << " " << KindCaption(row.Kind);
     }
-    Global() = GlobalState{};
+    test::ResetGlobalState();
 }
 
 TEST(TypesHighlightTest, SettingsComeBackAndDamagedLinesTakeDefaults) {
