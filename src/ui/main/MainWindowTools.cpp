@@ -5,8 +5,7 @@
 
 #include "ui/main/MainWindowParts.h"
 
-#include "core/index/FileIndex.h"
-#include "core/index/FileIndexWriter.h"
+#include "core/GoneFiles.h"
 #include "core/GlobalState.h"
 #include "lib/DirectoryListing.h"
 #include "lib/ItemOperations.h"
