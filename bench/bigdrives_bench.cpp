@@ -59,7 +59,7 @@
 #include "core/index/FileKinds.h"
 #include "core/cache/Folders.h"
 #include "core/views/Rank.h"
-#include "core/cache/Snapshot.h"
+#include "core/offline/Snapshot.h"
 #include "core/treemap/Treemap.h"
 #include "lib/Text.h"
 #include "platform/ProgramLocation.h"

@@ -1,10 +1,13 @@
 #include "core/GlobalState.h"
 
+#include "core/offline/Snapshot.h"
 #include "platform/ProgramLocation.h"
 
 #include <climits>
 
 namespace nrvs {
+
+DriveState::DriveState() { Drives.SetOfflineDrives(&SnapshotDrives()); }
 
 GlobalState& Global() {
     static GlobalState state;

@@ -1,5 +1,5 @@
 #include "core/cache/Cache.h"
-#include "core/cache/Snapshot.h"
+#include "core/offline/Snapshot.h"
 #include "core/GlobalState.h"
 #include "platform/ProgramLocation.h"
 #include "support/TempDrive.h"

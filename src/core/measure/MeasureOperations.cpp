@@ -3,7 +3,7 @@
 #include "core/index/FileIndex.h"
 #include "core/index/FileIndexWriter.h"
 #include "core/measure/Measure.h"
-#include "core/cache/Snapshot.h"
+#include "core/offline/Snapshot.h"
 #include "core/GlobalState.h"
 #include "platform/ProgramLocation.h"
 #include "platform/FileAccess.h"

@@ -1,4 +1,4 @@
-#include "core/cache/Snapshot.h"
+#include "core/offline/Snapshot.h"
 
 #include "core/cache/Cache.h"
 #include "core/exchange/Ncdu.h"
@@ -122,6 +122,21 @@ void FillOfflineRecord(DriveRecord& r, FolderList* folders) {
         const FolderRecord* root = folders->FindPath(r.RootPath);
         r.TotalBytes = root ? std::max(0.0, root->TreeOccupied) : 0;
     }
+}
+
+namespace {
+
+class Snapshots : public OfflineDrives {
+public:
+    bool HasSnapshot(char letter) const override { return nrvs::HasSnapshot(letter); }
+    void FillRecord(DriveRecord& record) const override { FillOfflineRecord(record); }
+};
+
+} // namespace
+
+const OfflineDrives& SnapshotDrives() {
+    static const Snapshots snapshots;
+    return snapshots;
 }
 
 void ListSnapshot(DirListing& listing, const FolderList& folders, const FileIndex* index, const std::string& pattern,

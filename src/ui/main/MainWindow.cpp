@@ -5,7 +5,7 @@
 
 #include "core/cache/Cache.h"
 #include "core/exchange/Ncdu.h"
-#include "core/cache/Snapshot.h"
+#include "core/offline/Snapshot.h"
 #include "core/measure/Measure.h"
 #include "core/GlobalState.h"
 #include "lib/DirectoryListing.h"

@@ -5,7 +5,7 @@
 
 #include "core/measure/Measure.h"
 #include "core/exchange/Ncdu.h"
-#include "core/cache/Snapshot.h"
+#include "core/offline/Snapshot.h"
 #include "core/GlobalState.h"
 #include "platform/Drives.h"
 #include "platform/ProgramLocation.h"

@@ -6,7 +6,7 @@
 #include "core/measure/Measure.h"
 #include "core/exchange/Ncdu.h"
 #include "core/views/Rows.h"
-#include "core/cache/Snapshot.h"
+#include "core/offline/Snapshot.h"
 #include "core/treemap/Treemap.h"
 #include "core/GlobalState.h"
 #include "lib/DirectoryListing.h"
