@@ -61,7 +61,6 @@
 #include "core/views/Rank.h"
 #include "core/offline/Snapshot.h"
 #include "core/treemap/Treemap.h"
-#include "lib/Text.h"
 #include "platform/ProgramLocation.h"
 #include "platform/Paths.h"
 #include "ui/treemap/TreemapPainter.h"

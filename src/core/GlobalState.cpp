@@ -1,6 +1,8 @@
 #include "core/GlobalState.h"
 
 #include "core/offline/Snapshot.h"
+#include "lib/SettingsLines.h"
+#include "lib/SizeText.h"
 #include "platform/ProgramLocation.h"
 
 #include <climits>

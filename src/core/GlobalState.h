@@ -5,7 +5,7 @@
 
 #include "core/drives/DriveTable.h"
 #include "core/cache/Folders.h"
-#include "lib/Text.h"
+#include "lib/StringList.h"
 
 #include <string>
 

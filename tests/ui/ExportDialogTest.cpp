@@ -3,6 +3,7 @@
 // recorded and written, and the documents of the window's drive and list.
 #include "core/exchange/Export.h"
 #include "core/GlobalState.h"
+#include "lib/Messages.h"
 #include "support/TempDrive.h"
 #include "ui/export/ExportDialog.h"
 #include "ui/main/MainWindow.h"

@@ -8,6 +8,7 @@
 #include "core/measure/Measure.h"
 #include "core/views/Rows.h"
 #include "core/GlobalState.h"
+#include "lib/Messages.h"
 #include "support/TempDrive.h"
 #include "ui/files/FilesWindow.h"
 #include "ui/main/FileOperationDialogs.h"

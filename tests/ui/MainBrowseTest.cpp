@@ -1,6 +1,7 @@
 #include "core/cache/Cache.h"
 #include "core/offline/Snapshot.h"
 #include "core/GlobalState.h"
+#include "lib/Messages.h"
 #include "platform/ProgramLocation.h"
 #include "support/TempDrive.h"
 #include "ui/main/Images.h"

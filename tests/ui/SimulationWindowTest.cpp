@@ -2,6 +2,7 @@
 // results turning back to "?", a chosen drive's cluster size and free space,
 // and the refusal when the main list left rows out.
 #include "core/GlobalState.h"
+#include "lib/Messages.h"
 #include "support/TempDrive.h"
 #include "ui/main/MainWindow.h"
 #include "ui/sim/SimulationWindow.h"

@@ -3,6 +3,7 @@
 // shows it and Backspace or the parent button goes back; resizing lays out
 // again; unmeasured folders are marked.
 #include "core/GlobalState.h"
+#include "lib/Messages.h"
 #include "support/TempDrive.h"
 #include "ui/main/MainWindow.h"
 #include "ui/treemap/TreemapPainter.h"

@@ -1,6 +1,8 @@
 #include "core/cache/Cache.h"
 
 #include "core/GlobalState.h"
+#include "lib/NumberText.h"
+#include "lib/SettingsLines.h"
 #include "platform/ProgramLocation.h"
 #include "platform/FileAccess.h"
 

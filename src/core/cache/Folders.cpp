@@ -1,5 +1,6 @@
 #include "core/cache/Folders.h"
 
+#include "lib/NumberText.h"
 #include "platform/Paths.h"
 
 #include <algorithm>

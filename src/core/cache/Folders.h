@@ -3,7 +3,7 @@
 #pragma once
 
 #include "lib/DirectoryListing.h"
-#include "lib/Text.h"
+#include "lib/StringList.h"
 
 #include <cstdint>
 #include <memory>

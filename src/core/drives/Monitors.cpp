@@ -1,6 +1,8 @@
 #include "core/drives/Monitors.h"
 
-#include "lib/Text.h"
+#include "lib/SettingsLines.h"
+#include "lib/SizeText.h"
+#include "lib/StringList.h"
 #include "platform/Drives.h"
 
 #include <algorithm>

@@ -1,7 +1,8 @@
 #include "core/measure/FolderMonitor.h"
 
 #include "core/measure/Measure.h"
-#include "lib/Text.h"
+#include "lib/Messages.h"
+#include "lib/SizeText.h"
 
 #include <cmath>
 #include <utility>

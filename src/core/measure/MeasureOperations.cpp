@@ -5,6 +5,8 @@
 #include "core/measure/Measure.h"
 #include "core/offline/Snapshot.h"
 #include "core/GlobalState.h"
+#include "lib/Messages.h"
+#include "lib/SettingsLines.h"
 #include "platform/ProgramLocation.h"
 #include "platform/FileAccess.h"
 #include "platform/Paths.h"

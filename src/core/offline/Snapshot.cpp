@@ -2,6 +2,8 @@
 
 #include "core/cache/Cache.h"
 #include "core/exchange/Ncdu.h"
+#include "lib/NumberText.h"
+#include "lib/SettingsLines.h"
 #include "platform/ProgramLocation.h"
 #include "platform/FileAccess.h"
 #include "platform/Paths.h"

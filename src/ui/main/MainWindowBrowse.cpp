@@ -10,6 +10,8 @@
 #include "core/measure/Measure.h"
 #include "core/GlobalState.h"
 #include "lib/DirectoryListing.h"
+#include "lib/Messages.h"
+#include "lib/NumberText.h"
 #include "platform/Paths.h"
 #include "ui/DesktopOpen.h"
 #include "ui/main/ListCellDelegate.h"

@@ -7,6 +7,8 @@
 #include "core/exchange/Ncdu.h"
 #include "core/offline/Snapshot.h"
 #include "core/GlobalState.h"
+#include "lib/Messages.h"
+#include "lib/NumberText.h"
 #include "platform/Drives.h"
 #include "platform/ProgramLocation.h"
 #include "platform/InputDocument.h"

@@ -9,6 +9,8 @@
 #include "core/GlobalState.h"
 #include "lib/DirectoryListing.h"
 #include "lib/ItemOperations.h"
+#include "lib/Messages.h"
+#include "lib/NumberText.h"
 #include "platform/Drives.h"
 #include "platform/ProgramLocation.h"
 #include "platform/Paths.h"

@@ -10,6 +10,7 @@
 #include "core/treemap/Treemap.h"
 #include "core/GlobalState.h"
 #include "lib/DirectoryListing.h"
+#include "lib/Messages.h"
 #include "platform/Drives.h"
 #include "platform/FileAccess.h"
 #include "support/Systems.h"

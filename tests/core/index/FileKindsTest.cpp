@@ -8,6 +8,7 @@
 #include "support/TempDrive.h"
 #include "core/index/FileIndexWriter.h"
 #include "core/index/FileQueries.h"
+#include "lib/Messages.h"
 
 #include <gtest/gtest.h>
 

@@ -7,6 +7,7 @@
 #include "core/measure/Measure.h"
 #include "core/treemap/Treemap.h"
 #include "core/GlobalState.h"
+#include "lib/Messages.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>

@@ -8,6 +8,7 @@
 #include "core/treemap/Treemap.h"
 #include "core/views/TypesView.h"
 #include "core/GlobalState.h"
+#include "lib/Messages.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>
