@@ -54,6 +54,7 @@
 // held into the process's own memory (RssAnon) and pages of mapped files
 // (RssFile: a cache read in place, shared with the page cache).
 #include "core/cache/Cache.h"
+#include "core/cache/FolderMerge.h"
 #include "core/history/Changes.h"
 #include "core/index/FileIndex.h"
 #include "core/index/FileKinds.h"

@@ -1,4 +1,5 @@
 #include "core/cache/Cache.h"
+#include "core/cache/FolderMerge.h"
 #include "core/history/PreviousKeeper.h"
 #include "core/index/FileIndex.h"
 #include "core/index/FileIndexWriter.h"
