@@ -54,14 +54,14 @@
 // held into the process's own memory (RssAnon) and pages of mapped files
 // (RssFile: a cache read in place, shared with the page cache).
 #include "core/cache/Cache.h"
+#include "core/cache/FolderMerge.h"
 #include "core/history/Changes.h"
 #include "core/index/FileIndex.h"
 #include "core/index/FileKinds.h"
 #include "core/cache/Folders.h"
 #include "core/views/Rank.h"
-#include "core/cache/Snapshot.h"
+#include "core/offline/Snapshot.h"
 #include "core/treemap/Treemap.h"
-#include "lib/Text.h"
 #include "platform/ProgramLocation.h"
 #include "platform/Paths.h"
 #include "ui/treemap/TreemapPainter.h"

@@ -10,7 +10,6 @@
 // this measures parsing and indexing, not the disk.
 #include "core/cache/Cache.h"
 #include "core/cache/Folders.h"
-#include "lib/Text.h"
 #include "platform/ProgramLocation.h"
 #include "platform/FileAccess.h"
 #include "platform/Paths.h"

@@ -6,7 +6,6 @@
 //   changes_bench [folders] [rounds]      defaults: 1000000 5
 #include "core/history/Changes.h"
 #include "core/cache/Folders.h"
-#include "lib/Text.h"
 #include "platform/FileAccess.h"
 
 #include <algorithm>

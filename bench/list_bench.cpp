@@ -5,7 +5,8 @@
 //   bench/list.sh [subfolders] [cache lines] [rounds]
 
 #include "core/GlobalState.h"
-#include "lib/Text.h"
+#include "lib/Messages.h"
+#include "lib/StringList.h"
 #include "platform/Drives.h"
 #include "platform/ProgramLocation.h"
 #include "platform/Paths.h"

@@ -11,7 +11,7 @@
 // subfolders.
 #include "core/cache/Folders.h"
 #include "core/views/Rank.h"
-#include "lib/Text.h"
+#include "lib/StringList.h"
 #include "platform/Paths.h"
 
 #include <algorithm>

@@ -15,7 +15,6 @@
 #include "core/cache/Folders.h"
 #include "core/measure/Measure.h"
 #include "core/treemap/Treemap.h"
-#include "lib/Text.h"
 #include "platform/Drives.h"
 #include "ui/treemap/TreemapPainter.h"
 

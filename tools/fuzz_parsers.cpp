@@ -7,7 +7,7 @@
 #include "core/views/Rows.h"
 #include "core/GlobalState.h"
 #include "lib/DirectoryListing.h"
-#include "lib/Text.h"
+#include "lib/StringList.h"
 #include "platform/Drives.h"
 #include "platform/ProgramLocation.h"
 #include "platform/Paths.h"

@@ -3,7 +3,7 @@
 // needs Qt. Arguments: program-form folder path, output file, width, height,
 // "kind" or "depth", and "-" or "=" followed by the extension to highlight.
 #include "core/cache/Cache.h"
-#include "core/cache/Snapshot.h"
+#include "core/offline/Snapshot.h"
 #include "core/treemap/Treemap.h"
 #include "core/GlobalState.h"
 #include "platform/Drives.h"

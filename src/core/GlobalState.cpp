@@ -1,10 +1,15 @@
 #include "core/GlobalState.h"
 
+#include "core/offline/Snapshot.h"
+#include "lib/SettingsLines.h"
+#include "lib/SizeText.h"
 #include "platform/ProgramLocation.h"
 
 #include <climits>
 
 namespace nrvs {
+
+DriveState::DriveState() { Drives.SetOfflineDrives(&SnapshotDrives()); }
 
 GlobalState& Global() {
     static GlobalState state;

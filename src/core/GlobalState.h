@@ -5,7 +5,7 @@
 
 #include "core/drives/DriveTable.h"
 #include "core/cache/Folders.h"
-#include "lib/Text.h"
+#include "lib/StringList.h"
 
 #include <string>
 
@@ -18,7 +18,8 @@ struct DriveState {
     DriveTable Drives;
     DriveRecord* CurrentDrive = nullptr;
 
-    DriveState() = default;
+    // The table lists the drives that are not here from their snapshots.
+    DriveState();
     DriveState(const DriveState& other) : Drives(other.Drives), CurrentDrive(Rebased(other)) {}
     DriveState& operator=(const DriveState& other) {
         Drives = other.Drives;

@@ -9,6 +9,7 @@
 #include "core/index/FileIndexWriter.h"
 #include "core/cache/Folders.h"
 #include "core/GlobalState.h"
+#include "lib/NumberText.h"
 #include "platform/ProgramLocation.h"
 #include "platform/Drives.h"
 #include "platform/FileAccess.h"

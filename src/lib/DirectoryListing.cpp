@@ -1,5 +1,6 @@
 #include "lib/DirectoryListing.h"
 
+#include "lib/NumberText.h"
 #include "platform/FolderEntries.h"
 #include "platform/FileAccess.h"
 #include "platform/Paths.h"

@@ -5,7 +5,7 @@
 // sequential writer in lib/OutputFile.h.
 #pragma once
 
-#include "lib/Text.h"
+#include "lib/StringList.h"
 
 #include <cstdint>
 #include <string>

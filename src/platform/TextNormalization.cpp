@@ -1,6 +1,6 @@
 #include "platform/TextNormalization.h"
 
-#include "lib/Text.h"
+#include "platform/Utf8.h"
 
 #if NRVS_HAVE_UTF8PROC
 #include <utf8proc.h>

@@ -2,7 +2,7 @@
 // button the style flags ask for.
 #pragma once
 
-#include "lib/Text.h"
+#include "lib/Messages.h"
 
 class QWidget;
 

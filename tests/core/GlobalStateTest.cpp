@@ -1,4 +1,5 @@
 #include "core/GlobalState.h"
+#include "lib/SizeText.h"
 #include "platform/ProgramLocation.h"
 #include "support/ResetGlobalState.h"
 #include "support/TempDir.h"

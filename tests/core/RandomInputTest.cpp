@@ -8,6 +8,7 @@
 #include "core/views/Rows.h"
 #include "core/GlobalState.h"
 #include "lib/DirectoryListing.h"
+#include "lib/NumberText.h"
 #include "platform/Drives.h"
 #include "platform/ProgramLocation.h"
 #include "platform/Paths.h"

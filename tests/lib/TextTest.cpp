@@ -1,4 +1,9 @@
-#include "lib/Text.h"
+#include "lib/BarColours.h"
+#include "lib/Messages.h"
+#include "lib/NumberText.h"
+#include "lib/SettingsLines.h"
+#include "lib/SizeText.h"
+#include "lib/StringList.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

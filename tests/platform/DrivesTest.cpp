@@ -1,6 +1,6 @@
 #include "platform/Drives.h"
 
-#include "lib/Text.h"
+#include "lib/StringList.h"
 #include "platform/ProgramLocation.h"
 #include "support/TempDir.h"
 

@@ -1,4 +1,3 @@
-#include "lib/Text.h"
 #include "platform/Drives.h"
 #include "platform/ProgramLocation.h"
 #include "platform/FileAccess.h"

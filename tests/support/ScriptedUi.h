@@ -2,7 +2,7 @@
 // said and asked, and answers every question with `answer`.
 #pragma once
 
-#include "lib/Text.h"
+#include "lib/Messages.h"
 
 #include <QList>
 #include <QStringList>

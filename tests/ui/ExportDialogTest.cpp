@@ -5,6 +5,8 @@
 #include "core/GlobalState.h"
 #include "support/MainWindowFixture.h"
 #include "support/ScriptedUi.h"
+#include "lib/Messages.h"
+#include "support/TempDrive.h"
 #include "ui/export/ExportDialog.h"
 #include "ui/main/MainWindow.h"
 

@@ -11,6 +11,8 @@
 #include "support/MainWindowFixture.h"
 #include "support/ResetGlobalState.h"
 #include "support/ScriptedUi.h"
+#include "lib/Messages.h"
+#include "support/TempDrive.h"
 #include "ui/files/FilesWindow.h"
 #include "ui/main/FileOperationDialogs.h"
 #include "ui/main/MainWindow.h"

@@ -3,6 +3,7 @@
 #include "core/measure/Measure.h"
 #include "core/drives/Monitors.h"
 #include "core/GlobalState.h"
+#include "lib/Messages.h"
 #include "platform/Drives.h"
 #include "support/MainWindowFixture.h"
 #include "support/ScriptedUi.h"

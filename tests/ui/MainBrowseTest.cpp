@@ -1,6 +1,7 @@
 #include "core/cache/Cache.h"
-#include "core/cache/Snapshot.h"
+#include "core/offline/Snapshot.h"
 #include "core/GlobalState.h"
+#include "lib/Messages.h"
 #include "platform/ProgramLocation.h"
 #include "support/MainWindowFixture.h"
 #include "support/ResetGlobalState.h"

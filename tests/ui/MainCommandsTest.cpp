@@ -3,6 +3,7 @@
 // and failures, properties, the network dialogs and the refresh.
 #include "core/GlobalState.h"
 #include "lib/DirectoryListing.h"
+#include "lib/Messages.h"
 #include "platform/Drives.h"
 #include "platform/Paths.h"
 #include "support/MainWindowFixture.h"

@@ -3,6 +3,7 @@
 // drive measurement of exactly the drives ticked.
 #include "core/cache/Cache.h"
 #include "core/GlobalState.h"
+#include "lib/Messages.h"
 #include "platform/Drives.h"
 #include "platform/OpenWithEntry.h"
 #include "support/MainWindowFixture.h"

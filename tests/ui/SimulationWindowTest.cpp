@@ -4,6 +4,8 @@
 #include "core/GlobalState.h"
 #include "support/MainWindowFixture.h"
 #include "support/ScriptedUi.h"
+#include "lib/Messages.h"
+#include "support/TempDrive.h"
 #include "ui/main/MainWindow.h"
 #include "ui/sim/SimulationWindow.h"
 

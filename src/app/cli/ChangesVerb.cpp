@@ -10,7 +10,7 @@
 #include "core/history/Changes.h"
 #include "core/index/FileIndex.h"
 #include "core/GlobalState.h"
-#include "lib/Text.h"
+#include "lib/NumberText.h"
 
 #include <cstdio>
 #include <ctime>

@@ -1,7 +1,7 @@
 #include "app/cli/DriveAccess.h"
 
 #include "core/cache/Cache.h"
-#include "core/cache/Snapshot.h"
+#include "core/offline/Snapshot.h"
 #include "core/drives/DriveTable.h"
 #include "core/exchange/Ncdu.h"
 #include "core/GlobalState.h"

@@ -8,6 +8,7 @@
 #include "core/drives/DriveInfo.h"
 #include "core/drives/DriveTable.h"
 #include "core/drives/Monitors.h"
+#include "core/measure/FolderMonitor.h"
 #include "core/cache/Cache.h"
 #include "core/GlobalState.h"
 #include "platform/Drives.h"

@@ -5,7 +5,7 @@
 #include "app/cli/Printing.h"
 #include "app/cli/Verbs.h"
 
-#include "core/index/FileIndexWriter.h"
+#include "core/GoneFiles.h"
 #include "lib/ItemOperations.h"
 #include "platform/FileOperations.h"
 #include "platform/Paths.h"

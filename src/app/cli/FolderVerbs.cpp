@@ -6,7 +6,7 @@
 #include "app/cli/Verbs.h"
 
 #include "core/cache/Cache.h"
-#include "core/cache/Snapshot.h"
+#include "core/offline/Snapshot.h"
 #include "core/drives/DriveTable.h"
 #include "core/index/FileIndex.h"
 #include "core/measure/Measure.h"

@@ -8,7 +8,7 @@
 #include "core/drives/DriveTable.h"
 #include "core/views/Rank.h"
 #include "core/GlobalState.h"
-#include "lib/Text.h"
+#include "lib/NumberText.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -11,7 +11,7 @@
 #include "core/measure/Simulate.h"
 #include "core/views/Rows.h"
 #include "core/GlobalState.h"
-#include "lib/Text.h"
+#include "lib/NumberText.h"
 #include "platform/Drives.h"
 
 #include <algorithm>

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/measure/Measure.h"
+#include "lib/Messages.h"
 #include "platform/ProgramLocation.h"
 
 #include <cstdio>

@@ -1,6 +1,7 @@
 #include "core/drives/DriveInfo.h"
 
-#include "lib/Text.h"
+#include "lib/SettingsLines.h"
+#include "lib/SizeText.h"
 
 #include <cstdio>
 

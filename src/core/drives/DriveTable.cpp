@@ -1,6 +1,5 @@
 #include "core/drives/DriveTable.h"
 
-#include "core/cache/Snapshot.h"
 #include "platform/Drives.h"
 
 namespace nrvs {
@@ -36,7 +35,7 @@ void DriveTable::DetectTypes(bool readMap) {
 
 int DriveTable::ReadVolume(DriveRecord& r) {
     if (r.Offline) {
-        FillOfflineRecord(r);
+        if (offline_) offline_->FillRecord(r);
         return r.Ready;
     }
     r.Ready = 0;
@@ -71,7 +70,7 @@ void DriveTable::RefreshListing(int showRemovable) {
         if (ui_) ui_->HideItem(r);
         r.Offline = 0;
         if (r.DriveType == 0) {
-            if (!HasSnapshot(static_cast<char>('A' + n))) continue;
+            if (!offline_ || !offline_->HasSnapshot(static_cast<char>('A' + n))) continue;
             r.Offline = 1;
         } else if (!showRemovable && r.Removable == 1) {
             continue;

@@ -39,6 +39,17 @@ public:
     virtual void HideItem(const DriveRecord& record) = 0;
 };
 
+// Drives that are not here are browsed from their last measurement, which
+// the layers above the table keep; the table asks them through this.
+class OfflineDrives {
+public:
+    virtual ~OfflineDrives() = default;
+    // Whether letter has something to browse while its drive is not here.
+    virtual bool HasSnapshot(char letter) const = 0;
+    // Fills an offline record's volume fields from what was noted of it.
+    virtual void FillRecord(DriveRecord& record) const = 0;
+};
+
 class DriveTable {
 public:
     // The volume label and file system name are cut to what the volume
@@ -67,6 +78,9 @@ public:
     int ListedCount() const { return listedCount_; }
 
     void SetItemsUi(DriveItemsUi* ui) { ui_ = ui; }
+    // Without it no letter is listed offline and an offline record keeps its
+    // fields.
+    void SetOfflineDrives(const OfflineDrives* offline) { offline_ = offline; }
 
 private:
     std::array<DriveRecord, 26> records_{};
@@ -74,6 +88,7 @@ private:
     std::array<int, 26> listed_{};
     int listedCount_ = 0;
     DriveItemsUi* ui_ = nullptr;
+    const OfflineDrives* offline_ = nullptr;
 };
 
 // Cuts text to at most maxBytes without splitting a UTF-8 character.

@@ -1,6 +1,10 @@
 #include "core/exchange/Export.h"
 
 #include "core/GlobalState.h"
+#include "lib/BarColours.h"
+#include "lib/NumberText.h"
+#include "lib/SettingsLines.h"
+#include "lib/SizeText.h"
 #include "platform/ProgramLocation.h"
 #include "platform/FileAccess.h"
 #include "platform/Paths.h"

@@ -8,7 +8,7 @@
 
 #include "core/cache/Folders.h"
 #include "core/views/Rows.h"
-#include "lib/Text.h"
+#include "lib/StringList.h"
 
 #include <string>
 #include <string_view>

@@ -5,6 +5,7 @@
 #include "core/index/FileIndex.h"
 #include "core/cache/Folders.h"
 #include "core/GlobalState.h"
+#include "lib/SettingsLines.h"
 #include "platform/ProgramLocation.h"
 #include "platform/Drives.h"
 #include "platform/FileAccess.h"

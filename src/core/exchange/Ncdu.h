@@ -8,7 +8,7 @@
 // no root on this machine: the drive map keeps the letter free.
 #pragma once
 
-#include "lib/Text.h"
+#include "lib/StringList.h"
 
 #include <cstddef>
 #include <cstdint>

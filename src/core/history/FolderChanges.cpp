@@ -1,7 +1,7 @@
 #include "core/history/Changes.h"
 
 #include "core/history/MeasurementLines.h"
-#include "lib/Text.h"
+#include "lib/SizeText.h"
 #include "platform/Paths.h"
 
 #include <algorithm>

@@ -1,6 +1,7 @@
 #include "core/history/PreviousKeeper.h"
 
 #include "core/cache/Cache.h"
+#include "core/cache/FolderMerge.h"
 #include "core/drives/DriveTable.h"
 #include "core/history/MeasurementLines.h"
 #include "core/index/FileIndex.h"

@@ -4,6 +4,7 @@
 #include "core/drives/DriveTable.h"
 #include "core/history/MeasurementLines.h"
 #include "core/GlobalState.h"
+#include "lib/NumberText.h"
 #include "platform/Drives.h"
 #include "platform/ProgramLocation.h"
 #include "platform/FileAccess.h"

@@ -139,10 +139,4 @@ bool WriteFileIndex(const std::string& nativePath, char letter, const std::strin
 bool MarkGoneInIndex(const std::string& nativePath, FileIndex* index, const std::string& programPath,
                      const std::string& cacheHeader);
 
-// The same for whatever drive holds programPath, with the index of the
-// cache on disk: what the program deleted or moved leaves every list that
-// reads the index at once. A file or a folder (with or without its trailing
-// backslash). False when there is no such index or it does not hold it.
-bool ForgetInFileIndex(const std::string& programPath);
-
 } // namespace nrvs

@@ -1,6 +1,5 @@
 #include "core/index/NameMatch.h"
 
-#include "lib/Text.h"
 #include "platform/TextNormalization.h"
 
 #include <array>

@@ -2,6 +2,7 @@
 
 #include "core/index/FileIndex.h"
 #include "core/index/FileIndexWriter.h"
+#include "lib/Messages.h"
 #include "platform/FolderEntries.h"
 #include "platform/Paths.h"
 

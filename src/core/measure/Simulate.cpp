@@ -2,7 +2,7 @@
 
 #include "core/GlobalState.h"
 #include "lib/DirectoryListing.h"
-#include "lib/Text.h"
+#include "lib/NumberText.h"
 
 #include "platform/FolderEntries.h"
 #include "platform/Paths.h"

@@ -4,7 +4,7 @@
 
 #include "core/treemap/LinePaths.h"
 #include "core/treemap/Treemap.h"
-#include "lib/Text.h"
+#include "lib/NumberText.h"
 #include "platform/Paths.h"
 
 #include <cstdint>

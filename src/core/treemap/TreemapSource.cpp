@@ -1,6 +1,6 @@
 #include "core/treemap/Treemap.h"
 
-#include "core/cache/Snapshot.h"
+#include "core/offline/Snapshot.h"
 #include "core/treemap/LinePaths.h"
 #include "core/treemap/LineTree.h"
 #include "platform/Drives.h"

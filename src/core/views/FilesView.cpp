@@ -1,7 +1,10 @@
 #include "core/views/FilesView.h"
 
 #include "core/GlobalState.h"
-#include "lib/Text.h"
+#include "lib/NumberText.h"
+#include "lib/SettingsLines.h"
+#include "lib/SizeText.h"
+#include "lib/StringList.h"
 #include "core/index/FileQueries.h"
 
 #include <cmath>

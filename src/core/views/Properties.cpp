@@ -1,7 +1,7 @@
 #include "core/views/Properties.h"
 
 #include "lib/DirectoryListing.h"
-#include "lib/Text.h"
+#include "lib/SizeText.h"
 #include "platform/Drives.h"
 #include "platform/FolderEntries.h"
 #include "platform/FileAccess.h"

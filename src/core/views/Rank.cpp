@@ -1,6 +1,9 @@
 #include "core/views/Rank.h"
 
 #include "core/GlobalState.h"
+#include "lib/NumberText.h"
+#include "lib/SettingsLines.h"
+#include "lib/SizeText.h"
 #include "platform/ProgramLocation.h"
 #include "platform/Paths.h"
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "core/cache/Folders.h"
-#include "lib/Text.h"
+#include "lib/StringList.h"
 
 #include <array>
 #include <cstdint>

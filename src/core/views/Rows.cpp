@@ -1,5 +1,8 @@
 #include "core/views/Rows.h"
 
+#include "lib/NumberText.h"
+#include "lib/SettingsLines.h"
+#include "lib/SizeText.h"
 #include "platform/Paths.h"
 
 #include <algorithm>

@@ -1,7 +1,8 @@
 #include "core/views/TypesView.h"
 
 #include "core/GlobalState.h"
-#include "lib/Text.h"
+#include "lib/SettingsLines.h"
+#include "lib/StringList.h"
 
 namespace nrvs {
 

@@ -5,6 +5,7 @@
 #include "ui/WindowLayout.h"
 
 #include "core/GlobalState.h"
+#include "lib/Messages.h"
 #include "ui/ControlStates.h"
 #include "ui/main/MainWindow.h"
 

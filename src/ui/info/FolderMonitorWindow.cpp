@@ -2,6 +2,8 @@
 
 #include "core/views/Rows.h"
 #include "core/GlobalState.h"
+#include "lib/NumberText.h"
+#include "lib/SizeText.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/MainWindowParts.h"
 

@@ -3,6 +3,7 @@
 // the background), and the change since the monitor opened.
 #pragma once
 
+#include "core/measure/FolderMonitor.h"
 #include "ui/info/MonitorWindow.h"
 
 #include <memory>

@@ -1,6 +1,7 @@
 #include "ui/info/MonitorWindow.h"
 
 #include "core/GlobalState.h"
+#include "lib/Messages.h"
 #include "ui/main/MainWindow.h"
 
 #include <QCloseEvent>

@@ -2,7 +2,8 @@
 #include "ui/Locale.h"
 
 #include "core/GlobalState.h"
-#include "lib/Text.h"
+#include "lib/Messages.h"
+#include "lib/SizeText.h"
 #include "platform/Paths.h"
 #include "ui/DesktopOpen.h"
 #include "ui/WindowLayout.h"

@@ -6,7 +6,10 @@
 #include "core/measure/Measure.h"
 #include "core/views/Rows.h"
 #include "core/GlobalState.h"
-#include "lib/Text.h"
+#include "lib/BarColours.h"
+#include "lib/NumberText.h"
+#include "lib/SettingsLines.h"
+#include "lib/SizeText.h"
 #include "ui/main/RowModel.h"
 
 #include <QAbstractItemView>

@@ -5,7 +5,7 @@
 #include "core/drives/DriveTable.h"
 #include "core/views/Rows.h"
 #include "lib/DirectoryListing.h"
-#include "lib/Text.h"
+#include "lib/StringList.h"
 
 #include <QMainWindow>
 #include <array>

@@ -6,10 +6,12 @@
 
 #include "core/cache/Cache.h"
 #include "core/index/FileIndex.h"
-#include "core/cache/Snapshot.h"
+#include "core/offline/Snapshot.h"
 #include "core/measure/Measure.h"
 #include "core/GlobalState.h"
 #include "lib/DirectoryListing.h"
+#include "lib/Messages.h"
+#include "lib/NumberText.h"
 #include "platform/Paths.h"
 #include "ui/DesktopOpen.h"
 #include "ui/main/ListCellDelegate.h"

@@ -7,7 +7,7 @@
 
 #include "core/cache/Cache.h"
 #include "core/measure/Measure.h"
-#include "core/cache/Snapshot.h"
+#include "core/offline/Snapshot.h"
 #include "core/GlobalState.h"
 #include "lib/DirectoryListing.h"
 #include "platform/Paths.h"

@@ -5,8 +5,10 @@
 
 #include "core/measure/Measure.h"
 #include "core/exchange/Ncdu.h"
-#include "core/cache/Snapshot.h"
+#include "core/offline/Snapshot.h"
 #include "core/GlobalState.h"
+#include "lib/Messages.h"
+#include "lib/NumberText.h"
 #include "platform/Drives.h"
 #include "platform/ProgramLocation.h"
 #include "platform/InputDocument.h"

@@ -6,11 +6,12 @@
 
 #include "ui/main/MainWindowParts.h"
 
-#include "core/index/FileIndex.h"
-#include "core/index/FileIndexWriter.h"
+#include "core/GoneFiles.h"
 #include "core/GlobalState.h"
 #include "lib/DirectoryListing.h"
 #include "lib/ItemOperations.h"
+#include "lib/Messages.h"
+#include "lib/NumberText.h"
 #include "platform/Drives.h"
 #include "platform/ProgramLocation.h"
 #include "platform/Paths.h"

@@ -1,7 +1,7 @@
 #include "ui/main/NetworkDriveDialogs.h"
 
 #include "core/GlobalState.h"
-#include "lib/Text.h"
+#include "lib/Messages.h"
 #include "platform/Drives.h"
 
 #include <QComboBox>

@@ -6,7 +6,8 @@
 
 #include "core/cache/Cache.h"
 #include "core/GlobalState.h"
-#include "lib/Text.h"
+#include "lib/NumberText.h"
+#include "lib/SettingsLines.h"
 
 namespace nrvs {
 

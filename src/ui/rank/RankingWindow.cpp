@@ -3,6 +3,7 @@
 #include "ui/Locale.h"
 
 #include "core/GlobalState.h"
+#include "lib/Messages.h"
 #include "platform/Paths.h"
 #include "ui/ControlStates.h"
 #include "ui/main/Images.h"

@@ -1,4 +1,5 @@
 #include "ui/running/RunningDialog.h"
+#include "lib/SizeText.h"
 #include "ui/WindowLayout.h"
 
 #include <QApplication>

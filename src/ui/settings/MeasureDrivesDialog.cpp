@@ -2,7 +2,7 @@
 
 #include "core/cache/Cache.h"
 #include "core/GlobalState.h"
-#include "lib/Text.h"
+#include "lib/SettingsLines.h"
 #include "ui/ControlStates.h"
 
 #include <QHBoxLayout>

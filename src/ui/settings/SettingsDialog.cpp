@@ -2,7 +2,7 @@
 #include "ui/WindowLayout.h"
 
 #include "core/GlobalState.h"
-#include "lib/Text.h"
+#include "lib/NumberText.h"
 #include "platform/ProgramLocation.h"
 #include "platform/OpenWithEntry.h"
 #include "ui/ControlStates.h"

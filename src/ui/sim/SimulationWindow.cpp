@@ -2,7 +2,9 @@
 #include "ui/WindowLayout.h"
 
 #include "core/GlobalState.h"
-#include "lib/Text.h"
+#include "lib/Messages.h"
+#include "lib/NumberText.h"
+#include "lib/SizeText.h"
 #include "ui/ControlStates.h"
 #include "ui/main/Images.h"
 #include "ui/main/MainWindow.h"

@@ -1,7 +1,7 @@
 #include "ui/treemap/TreemapPainter.h"
 #include "ui/Locale.h"
 
-#include "lib/Text.h"
+#include "lib/SizeText.h"
 #include "platform/FileAccess.h"
 
 #include <vector>

@@ -1,4 +1,5 @@
 #include "core/cache/Cache.h"
+#include "core/cache/FolderMerge.h"
 #include "core/cache/Folders.h"
 #include "core/GlobalState.h"
 #include "platform/ProgramLocation.h"

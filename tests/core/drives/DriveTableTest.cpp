@@ -1,6 +1,7 @@
 #include "core/drives/DriveTable.h"
 
 #include "core/GlobalState.h"
+#include "lib/SettingsLines.h"
 #include "platform/Drives.h"
 #include "platform/ProgramLocation.h"
 #include "support/ResetGlobalState.h"

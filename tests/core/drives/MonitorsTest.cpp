@@ -1,6 +1,7 @@
 // The monitors' settings file, the drive monitor's rows and cells, and the
 // folder monitor's background count on real folders.
 #include "core/drives/Monitors.h"
+#include "core/measure/FolderMonitor.h"
 #include "core/GlobalState.h"
 #include "support/TempDir.h"
 #include "support/TempDrive.h"

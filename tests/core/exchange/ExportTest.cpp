@@ -1,6 +1,8 @@
 #include "core/exchange/Export.h"
 
 #include "core/GlobalState.h"
+#include "lib/NumberText.h"
+#include "lib/SizeText.h"
 #include "platform/Drives.h"
 #include "platform/ProgramLocation.h"
 #include "platform/ErrorText.h"

@@ -7,6 +7,7 @@
 #include "core/measure/Measure.h"
 #include "core/exchange/Ncdu.h"
 #include "core/GlobalState.h"
+#include "lib/Messages.h"
 #include "platform/Drives.h"
 #include "platform/FileAccess.h"
 #include "platform/InputDocument.h"

@@ -9,6 +9,8 @@
 #include "core/index/FileIndexWriter.h"
 #include "core/measure/Measure.h"
 #include "core/GlobalState.h"
+#include "lib/Messages.h"
+#include "lib/NumberText.h"
 #include "platform/ProgramLocation.h"
 #include "platform/FileAccess.h"
 #include "platform/Paths.h"

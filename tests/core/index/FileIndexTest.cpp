@@ -8,6 +8,7 @@
 #include "core/index/FileQueries.h"
 #include "core/measure/Measure.h"
 #include "core/GlobalState.h"
+#include "lib/Messages.h"
 #include "platform/FileAccess.h"
 #include "platform/Paths.h"
 #include "support/CurrentDrive.h"

@@ -10,6 +10,7 @@
 #include "core/index/FileIndexWriter.h"
 #include "core/index/FileQueries.h"
 #include "support/YesHooks.h"
+#include "lib/Messages.h"
 
 #include <gtest/gtest.h>
 

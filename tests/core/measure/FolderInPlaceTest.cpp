@@ -2,6 +2,7 @@
 // memory does, through every change, and survives the file being cut short
 // or replaced underneath it.
 #include "core/cache/Cache.h"
+#include "core/cache/FolderMerge.h"
 #include "core/cache/Folders.h"
 #include "platform/FileAccess.h"
 #include "support/TempDir.h"

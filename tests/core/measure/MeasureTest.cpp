@@ -1,6 +1,7 @@
 #include "core/cache/Cache.h"
 #include "core/measure/Measure.h"
 #include "core/GlobalState.h"
+#include "lib/Messages.h"
 #include "platform/FolderEntries.h"
 #include "platform/Paths.h"
 #include "support/CurrentDrive.h"

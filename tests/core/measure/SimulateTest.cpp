@@ -1,6 +1,7 @@
 #include "core/measure/Simulate.h"
 #include "core/GlobalState.h"
 #include "lib/DirectoryListing.h"
+#include "lib/NumberText.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>

@@ -8,6 +8,7 @@
 #include "core/treemap/Treemap.h"
 #include "core/GlobalState.h"
 #include "support/CurrentDrive.h"
+#include "lib/Messages.h"
 #include "support/TempDrive.h"
 #include "support/YesHooks.h"
 

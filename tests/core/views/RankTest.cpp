@@ -1,5 +1,6 @@
 #include "core/views/Rank.h"
 #include "core/GlobalState.h"
+#include "lib/NumberText.h"
 #include "platform/ProgramLocation.h"
 #include "platform/Paths.h"
 #include "support/ResetGlobalState.h"

@@ -1,4 +1,5 @@
 #include "core/views/Rows.h"
+#include "lib/NumberText.h"
 
 #include <gtest/gtest.h>
 

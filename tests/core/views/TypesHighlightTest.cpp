@@ -10,6 +10,7 @@
 #include "core/GlobalState.h"
 #include "support/CurrentDrive.h"
 #include "support/ResetGlobalState.h"
+#include "lib/Messages.h"
 #include "support/TempDrive.h"
 #include "support/YesHooks.h"
 

@@ -5,6 +5,7 @@
 #include "core/cache/Cache.h"
 #include "core/measure/Measure.h"
 #include "lib/DirectoryListing.h"
+#include "lib/Messages.h"
 #include "platform/Drives.h"
 #include "platform/FolderEntries.h"
 #include "platform/ProgramLocation.h"

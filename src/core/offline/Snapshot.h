@@ -43,6 +43,8 @@ bool HasSnapshot(char letter);
 // from the scan's own totals (the root's line of folders, when given); Ready
 // is 1 and Offline is 1.
 void FillOfflineRecord(DriveRecord& record, FolderList* folders = nullptr);
+// HasSnapshot and FillOfflineRecord (without folders) for the drive table.
+const OfflineDrives& SnapshotDrives();
 
 // The entries of folder pattern ("X:\a\*.*", program form) as ListFolder
 // gives them, from the folder lines (folders) and the index (files; none when

@@ -1,7 +1,9 @@
-#include "core/cache/Snapshot.h"
+#include "core/offline/Snapshot.h"
 
 #include "core/cache/Cache.h"
 #include "core/exchange/Ncdu.h"
+#include "lib/NumberText.h"
+#include "lib/SettingsLines.h"
 #include "platform/ProgramLocation.h"
 #include "platform/FileAccess.h"
 #include "platform/Paths.h"
@@ -122,6 +124,21 @@ void FillOfflineRecord(DriveRecord& r, FolderList* folders) {
         const FolderRecord* root = folders->FindPath(r.RootPath);
         r.TotalBytes = root ? std::max(0.0, root->TreeOccupied) : 0;
     }
+}
+
+namespace {
+
+class Snapshots : public OfflineDrives {
+public:
+    bool HasSnapshot(char letter) const override { return nrvs::HasSnapshot(letter); }
+    void FillRecord(DriveRecord& record) const override { FillOfflineRecord(record); }
+};
+
+} // namespace
+
+const OfflineDrives& SnapshotDrives() {
+    static const Snapshots snapshots;
+    return snapshots;
 }
 
 void ListSnapshot(DirListing& listing, const FolderList& folders, const FileIndex* index, const std::string& pattern,
