@@ -84,9 +84,13 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+double Seconds(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
 
-size_t Grown(size_t now, size_t was) { return now > was ? now - was : 0; }
+size_t Grown(size_t now, size_t was) {
+    return now > was ? now - was : 0;
+}
 
 // VmRSS, VmHWM, RssAnon or RssFile of this process in bytes.
 size_t StatusBytes(const char* key) {
@@ -94,7 +98,8 @@ size_t StatusBytes(const char* key) {
     std::string line;
     const size_t n = std::strlen(key);
     while (std::getline(in, line))
-        if (line.compare(0, n, key) == 0) return std::strtoull(line.c_str() + n + 1, nullptr, 10) * 1024;
+        if (line.compare(0, n, key) == 0)
+            return std::strtoull(line.c_str() + n + 1, nullptr, 10) * 1024;
     return 0;
 }
 
@@ -105,7 +110,8 @@ struct StringCache {
     std::vector<std::pair<uint64_t, int>> index;
     static uint64_t Hash(std::string_view s) {
         uint64_t h = 1469598103934665603ull;
-        for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
+        for (unsigned char c : s)
+            h = (h ^ c) * 1099511628211ull;
         return h;
     }
     void Build() {
@@ -167,9 +173,12 @@ nrvs::StringList Remeasured(const nrvs::FolderList& list, const std::string& fol
 void PutName(std::FILE* out, std::string_view name) {
     std::fputc('"', out);
     for (unsigned char c : name) {
-        if (c == '"' || c == '\\') std::fprintf(out, "\\%c", c);
-        else if (c < 0x20) std::fprintf(out, "\\u%04x", c);
-        else std::fputc(c, out);
+        if (c == '"' || c == '\\')
+            std::fprintf(out, "\\%c", c);
+        else if (c < 0x20)
+            std::fprintf(out, "\\u%04x", c);
+        else
+            std::fputc(c, out);
     }
     std::fputc('"', out);
 }
@@ -213,11 +222,15 @@ int WriteNcdu(const std::string& cache, const std::string& outName) {
         }
         std::string_view name;
         if (stack.empty()) {
-            if (written) { ++skipped; continue; }
+            if (written) {
+                ++skipped;
+                continue;
+            }
             name = "/bigdrive";
         } else {
             name = path.substr(stack.back().size());
-            if (name.empty() || name.back() != '\\' || name.substr(0, name.size() - 1).find('\\') != std::string_view::npos) {
+            if (name.empty() || name.back() != '\\' ||
+                name.substr(0, name.size() - 1).find('\\') != std::string_view::npos) {
                 ++skipped;
                 continue;
             }
@@ -229,7 +242,8 @@ int WriteNcdu(const std::string& cache, const std::string& outName) {
         stack.emplace_back(path);
         ++written;
     }
-    for (; !stack.empty(); stack.pop_back()) std::fputc(']', out);
+    for (; !stack.empty(); stack.pop_back())
+        std::fputc(']', out);
     std::fputs("]\n", out);
     std::fclose(out);
     std::printf("%zu\t%zu\n", written, skipped);
@@ -252,21 +266,23 @@ int MakeIndex(const std::string& cache, const std::string& out) {
     if (!list.Load(cache) || list.Size() < 2) return Fail("cannot read the cache");
     const std::string header(list.LineAt(0));
     const auto order = InByteOrder(list);
-    static const char* kExtensions[] = {"jpg", "png", "mp4", "txt", "pdf", "zip", "cpp", "h", "dll", "so",
-                                        "mp3", "docx", "json", "js", "py", "log", "", "tar.gz", "xlsx", "iso"};
+    static const char* kExtensions[] = {"jpg", "png", "mp4", "txt",    "pdf",  "zip",  "cpp",
+                                        "h",   "dll", "so",  "mp3",    "docx", "json", "js",
+                                        "py",  "log", "",    "tar.gz", "xlsx", "iso"};
     nrvs::FileIndexData data;
     data.Files.resize(1);
     nrvs::FileRecords& files = data.Files[0];
     const size_t slash = out.find_last_of('/');
     files.SpillTo(slash == std::string::npos ? "./" : out.substr(0, slash + 1));
-    std::vector<std::pair<std::string_view, uint32_t>> stack;  // path, folder
+    std::vector<std::pair<std::string_view, uint32_t>> stack; // path, folder
     size_t skipped = 0;
     nrvs::RecordNumbers n;
     std::string_view path;
     for (const auto& [sortedPath, line] : order) {
         if (!nrvs::ParseNumbers(list.LineAt(size_t{line}), path, n)) continue;
         while (!stack.empty() && path.substr(0, stack.back().first.size()) != stack.back().first) {
-            data.Folders[stack.back().second].SubtreeEnd = static_cast<uint32_t>(data.Folders.size());
+            data.Folders[stack.back().second].SubtreeEnd =
+                static_cast<uint32_t>(data.Folders.size());
             stack.pop_back();
         }
         nrvs::FileIndexData::Folder f;
@@ -277,7 +293,8 @@ int MakeIndex(const std::string& cache, const std::string& out) {
             }
         } else {
             std::string_view name = path.substr(stack.back().first.size());
-            if (name.size() < 2 || name.back() != '\\' || name.substr(0, name.size() - 1).find('\\') != std::string_view::npos) {
+            if (name.size() < 2 || name.back() != '\\' ||
+                name.substr(0, name.size() - 1).find('\\') != std::string_view::npos) {
                 ++skipped;
                 continue;
             }
@@ -289,9 +306,11 @@ int MakeIndex(const std::string& cache, const std::string& out) {
         const uint64_t nameBytes = files.NameBytes();
         // Each folder's files follow from its path and figures alone: a
         // folder the previous measurement saw alike has the same files.
-        std::mt19937_64 rng(std::hash<std::string_view>{}(path) ^ static_cast<uint64_t>(n.Floats[2]));
+        std::mt19937_64 rng(std::hash<std::string_view>{}(path) ^
+                            static_cast<uint64_t>(n.Floats[2]));
         const int own = n.Ints[0];
-        const uint32_t count = own <= 0 ? 0 : static_cast<uint32_t>(std::min<uint64_t>(own, 1 + rng() % 7));
+        const uint32_t count =
+            own <= 0 ? 0 : static_cast<uint32_t>(std::min<uint64_t>(own, 1 + rng() % 7));
         uint64_t left = n.Floats[2] > 0 ? static_cast<uint64_t>(n.Floats[2]) : 0;
         for (uint32_t k = 0; k < count; ++k) {
             nrvs::IndexedFile file;
@@ -316,7 +335,8 @@ int MakeIndex(const std::string& cache, const std::string& out) {
     files.Seal();
     std::string why;
     if (!nrvs::WriteFileIndex(out, 'C', header, data, nullptr, {}, &why)) return Fail(why.c_str());
-    std::printf("%zu\t%llu\t%zu\n", data.Folders.size(), static_cast<unsigned long long>(files.Position()), skipped);
+    std::printf("%zu\t%llu\t%zu\n", data.Folders.size(),
+                static_cast<unsigned long long>(files.Position()), skipped);
     return 0;
 }
 
@@ -328,7 +348,8 @@ int MakePrevious(const std::string& cache, const std::string& out) {
     nrvs::FolderList list;
     if (!list.Load(cache) || list.Size() < 2) return Fail("cannot read the cache");
     std::time_t start = 0;
-    if (!nrvs::HeaderStart(std::string(list.LineAt(0)), start)) return Fail("the cache has no header date");
+    if (!nrvs::HeaderStart(std::string(list.LineAt(0)), start))
+        return Fail("the cache has no header date");
     nrvs::FolderList previous;
     previous.Append(nrvs::HeaderLine(start - 7 * 86400, start - 7 * 86400 + 150));
     std::mt19937_64 rng(20261207);
@@ -340,16 +361,18 @@ int MakePrevious(const std::string& cache, const std::string& out) {
         // A folder without subfolders in the cache (none follows it that
         // lies below it).
         const bool hasPath = nrvs::PathOfLine(line, path);
-        const bool leaf = hasPath && (i + 1 == list.Size() || !nrvs::PathOfLine(list.LineAt(i + 1), next) ||
-                                      !nrvs::platform::StartsWithIgnoreCase(next, path));
-        if (i > 1 && r < 5 && leaf) {  // new since
+        const bool leaf =
+            hasPath && (i + 1 == list.Size() || !nrvs::PathOfLine(list.LineAt(i + 1), next) ||
+                        !nrvs::platform::StartsWithIgnoreCase(next, path));
+        if (i > 1 && r < 5 && leaf) { // new since
             ++fresh;
             continue;
         }
         if (i > 1 && r < 15 && hasPath) {
             nrvs::FolderRecord f = nrvs::ParseRecord(line);
             f.TreeBytes = std::max(0.0, f.TreeBytes - static_cast<double>(rng() % 50000000));
-            f.TreeOccupied = std::max(f.TreeBytes, f.TreeOccupied - static_cast<double>(rng() % 50000000));
+            f.TreeOccupied =
+                std::max(f.TreeBytes, f.TreeOccupied - static_cast<double>(rng() % 50000000));
             f.TreeFiles = std::max(0, f.TreeFiles - static_cast<int32_t>(rng() % 20));
             // Its own files were others too.
             f.OwnBytes = std::max(0.0, f.OwnBytes - static_cast<double>(rng() % 1000000));
@@ -362,7 +385,8 @@ int MakePrevious(const std::string& cache, const std::string& out) {
             nrvs::FolderRecord g;
             g.Path = std::string(path) + "~gone" + std::to_string(i) + "\\";
             g.TreeBytes = g.OwnBytes = static_cast<double>(rng() % 100000000);
-            g.TreeOccupied = g.OwnOccupied = (g.TreeBytes + 4095) - std::fmod(g.TreeBytes + 4095, 4096);
+            g.TreeOccupied = g.OwnOccupied =
+                (g.TreeBytes + 4095) - std::fmod(g.TreeBytes + 4095, 4096);
             g.OwnFiles = g.TreeFiles = static_cast<int32_t>(rng() % 30);
             previous.Append(nrvs::FormatRecord(g));
             ++gone;
@@ -377,8 +401,9 @@ int MakePrevious(const std::string& cache, const std::string& out) {
 // cache, as for the command line's copy.
 void FilesBeside(const std::string& cache) {
     const size_t slash = cache.find_last_of('/');
-    nrvs::platform::SetExecutablePath((slash == std::string::npos ? std::string("./") : cache.substr(0, slash + 1)) +
-                                      "bigdrives-window");
+    nrvs::platform::SetExecutablePath(
+        (slash == std::string::npos ? std::string("./") : cache.substr(0, slash + 1)) +
+        "bigdrives-window");
 }
 
 } // namespace
@@ -405,7 +430,8 @@ int TreemapStep(const std::string& cache, const char* png) {
     {
         nrvs::DirListing listing;
         nrvs::ListSnapshot(listing, list, nullptr, s.Path + "*.*", nrvs::LIST_ALL);
-        for (const std::string& line : listing.Entries) s.Entries.push_back(nrvs::ParseEntry(line));
+        for (const std::string& line : listing.Entries)
+            s.Entries.push_back(nrvs::ParseEntry(line));
     }
     auto t0 = Clock::now();
     s.Lines = nrvs::SubtreeLines(list, s.Path);
@@ -420,13 +446,15 @@ int TreemapStep(const std::string& cache, const char* png) {
             if (nd.Rect.W * nd.Rect.H < 1) ++tiny[nd.Kind];
             if (nd.Count == 0) ++leaves;
         }
-        for (int k = 0; k < 6; ++k) std::fprintf(stderr, "kind %d: %zu (%zu under a pixel)\n", k, kinds[k], tiny[k]);
+        for (int k = 0; k < 6; ++k)
+            std::fprintf(stderr, "kind %d: %zu (%zu under a pixel)\n", k, kinds[k], tiny[k]);
         std::fprintf(stderr, "leaves %zu\n", leaves);
     }
     QImage image = nrvs::DrawTreemap(map, nrvs::COLOUR_BY_KIND, 0);
     const double seconds = Seconds(t0, Clock::now());
-    std::fprintf(stderr, "source %.3f s, layout %.3f s (%zu nodes), drawing %.3f s\n", Seconds(t0, tSource),
-                 Seconds(tSource, tLaid), map.Nodes.size(), Seconds(tLaid, Clock::now()));
+    std::fprintf(stderr, "source %.3f s, layout %.3f s (%zu nodes), drawing %.3f s\n",
+                 Seconds(t0, tSource), Seconds(tSource, tLaid), map.Nodes.size(),
+                 Seconds(tLaid, Clock::now()));
     // The treemap's own peak: above the open list, or nothing when opening
     // the list went higher.
     const size_t peak = StatusBytes("VmHWM:");
@@ -440,8 +468,12 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "ncdu") return WriteNcdu(argv[2], argv[3]);
     if (argc == 4 && std::string(argv[1]) == "make-index") return MakeIndex(argv[2], argv[3]);
     if (argc == 4 && std::string(argv[1]) == "make-previous") return MakePrevious(argv[2], argv[3]);
-    if ((argc == 3 || argc == 4) && std::string(argv[1]) == "treemap") return TreemapStep(argv[2], argc == 4 ? argv[3] : nullptr);
-    if (argc != 3) return Fail("usage: bigdrives_bench open|open-strings|folder|folder-strings|rank|files|types|changes|treemap CACHE");
+    if ((argc == 3 || argc == 4) && std::string(argv[1]) == "treemap")
+        return TreemapStep(argv[2], argc == 4 ? argv[3] : nullptr);
+    if (argc != 3)
+        return Fail(
+            "usage: bigdrives_bench "
+            "open|open-strings|folder|folder-strings|rank|files|types|changes|treemap CACHE");
     const std::string step = argv[1];
     const std::string cache = argv[2];
     const std::string header = nrvs::HeaderLine(1700000000, 1700000100);
@@ -470,7 +502,8 @@ int main(int argc, char** argv) {
             // What MeasureFolder and Seal do around the walk.
             list.TakeOut(nrvs::LinesOfFolder(list, folder));
             const size_t firstNew = list.Size();
-            for (const std::string& line : fresh) list.Append(line);
+            for (const std::string& line : fresh)
+                list.Append(line);
             list.SortMerged(firstNew);
             list.InsertFirst(header);
             auto t2 = Clock::now();
@@ -478,8 +511,8 @@ int main(int argc, char** argv) {
             auto t3 = Clock::now();
             if (!list.FindPath(folder)) return Fail("the folder was lost");
             seconds = Seconds(t1, Clock::now());
-            std::fprintf(stderr, "lines replaced %.3f s, written %.3f s, looked up again %.3f s\n", Seconds(t1, t2),
-                         Seconds(t2, t3), Seconds(t3, Clock::now()));
+            std::fprintf(stderr, "lines replaced %.3f s, written %.3f s, looked up again %.3f s\n",
+                         Seconds(t1, t2), Seconds(t2, t3), Seconds(t3, Clock::now()));
             std::fprintf(stderr, "folder %s: %zu lines\n", folder.c_str(), fresh.size());
         }
         held = StatusBytes("VmRSS:") - before;
@@ -557,7 +590,7 @@ int main(int argc, char** argv) {
         seconds = Seconds(t0, Clock::now());
         folders = list.lines.size() - 1;
         if (step == "folder-strings") {
-            nrvs::FolderList view;  // only to pick the same folder
+            nrvs::FolderList view; // only to pick the same folder
             view.Load(cache);
             const std::string folder = PickFolder(view);
             nrvs::StringList fresh = Remeasured(view, folder);
@@ -569,12 +602,16 @@ int main(int argc, char** argv) {
             std::string_view p;
             for (size_t i = 1; i < list.lines.size(); ++i) {
                 const bool has = nrvs::PathOfLine(list.lines[i], p);
-                if (!has || p.substr(0, folder.size()) != folder) kept.push_back(std::move(list.lines[i]));
+                if (!has || p.substr(0, folder.size()) != folder)
+                    kept.push_back(std::move(list.lines[i]));
             }
             list.lines = std::move(kept);
-            auto less = [](const std::string& a, const std::string& b) { return nrvs::platform::LessIgnoreCase(a, b); };
+            auto less = [](const std::string& a, const std::string& b) {
+                return nrvs::platform::LessIgnoreCase(a, b);
+            };
             const size_t firstNew = list.lines.size();
-            for (std::string& line : fresh) list.lines.push_back(std::move(line));
+            for (std::string& line : fresh)
+                list.lines.push_back(std::move(line));
             const auto mid = list.lines.begin() + static_cast<std::ptrdiff_t>(firstNew);
             if (!std::is_sorted(list.lines.begin(), mid, less)) return Fail("cache out of order");
             std::stable_sort(mid, list.lines.end(), less);

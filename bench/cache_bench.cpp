@@ -44,22 +44,107 @@ struct Rng {
 };
 
 const char* const kCommon[] = {
-    "usr", "share", "lib", "bin", "include", "src", "doc", "man", "locale", "icons", "hicolor", "48x48", "apps",
-    "python3", "site-packages", "__pycache__", "node_modules", "dist", "build", "test", "tests", "Debug", "Release",
-    "x64", "obj", "Documents", "Pictures", "Music", "Videos", "Downloads", "Desktop", "Program Files",
-    "Program Files (x86)", "Windows", "System32", "WinSxS", "AppData", "Local", "Roaming", "Temp", "Microsoft",
-    "Cache", "cache", "config", "data", "assets", "images", "fonts", "LC_MESSAGES", "de", "fr", "ja", "zh_CN", "en-US",
-    "resources", "plugins", "modules", "vendor", "packages", "refs", "objects", "heads", "Backup", "Archive", "2019",
-    "2020", "2021", "2022", "2023", "2024", "2025", "old", "new", "misc", "Projects", "work", "home", "Users", "Public",
-    ".git", ".cache", ".config", ".local", "snap", "var", "log", "opt", "etc", "kernel", "drivers", "firmware",
+    "usr",
+    "share",
+    "lib",
+    "bin",
+    "include",
+    "src",
+    "doc",
+    "man",
+    "locale",
+    "icons",
+    "hicolor",
+    "48x48",
+    "apps",
+    "python3",
+    "site-packages",
+    "__pycache__",
+    "node_modules",
+    "dist",
+    "build",
+    "test",
+    "tests",
+    "Debug",
+    "Release",
+    "x64",
+    "obj",
+    "Documents",
+    "Pictures",
+    "Music",
+    "Videos",
+    "Downloads",
+    "Desktop",
+    "Program Files",
+    "Program Files (x86)",
+    "Windows",
+    "System32",
+    "WinSxS",
+    "AppData",
+    "Local",
+    "Roaming",
+    "Temp",
+    "Microsoft",
+    "Cache",
+    "cache",
+    "config",
+    "data",
+    "assets",
+    "images",
+    "fonts",
+    "LC_MESSAGES",
+    "de",
+    "fr",
+    "ja",
+    "zh_CN",
+    "en-US",
+    "resources",
+    "plugins",
+    "modules",
+    "vendor",
+    "packages",
+    "refs",
+    "objects",
+    "heads",
+    "Backup",
+    "Archive",
+    "2019",
+    "2020",
+    "2021",
+    "2022",
+    "2023",
+    "2024",
+    "2025",
+    "old",
+    "new",
+    "misc",
+    "Projects",
+    "work",
+    "home",
+    "Users",
+    "Public",
+    ".git",
+    ".cache",
+    ".config",
+    ".local",
+    "snap",
+    "var",
+    "log",
+    "opt",
+    "etc",
+    "kernel",
+    "drivers",
+    "firmware",
 };
 const char* const kWords[] = {
-    "alpha", "beta", "report", "photos", "holiday", "scan", "invoice", "thesis", "draft", "final", "notes", "client",
-    "server", "common", "utils", "core", "widgets", "mail", "sync", "export", "import", "render", "shader", "texture",
-    "audio", "video", "player", "game", "saves", "mods", "maps", "sdk", "toolchain", "compiler", "runtime", "setup",
+    "alpha", "beta",   "report", "photos", "holiday", "scan",      "invoice",  "thesis",  "draft",
+    "final", "notes",  "client", "server", "common",  "utils",     "core",     "widgets", "mail",
+    "sync",  "export", "import", "render", "shader",  "texture",   "audio",    "video",   "player",
+    "game",  "saves",  "mods",   "maps",   "sdk",     "toolchain", "compiler", "runtime", "setup",
 };
-const char* const kWide[] = {"Müller", "Übersicht", "Größe", "été", "Café", "niño", "Ålesund", "Ærø", "Œuvre",
-                             "Ωmega", "πρόγραμμα", "Документы", "Фото", "日本語", "写真", "문서", "📁 stuff"};
+const char* const kWide[] = {"Müller",  "Übersicht", "Größe", "été",   "Café",      "niño",
+                             "Ålesund", "Ærø",       "Œuvre", "Ωmega", "πρόγραμμα", "Документы",
+                             "Фото",    "日本語",    "写真",  "문서",  "📁 stuff"};
 
 std::string RandomName(Rng& rng) {
     static const char kAlnum[] = "abcdefghijklmnopqrstuvwxyz0123456789";
@@ -76,13 +161,15 @@ std::string RandomName(Rng& rng) {
         }
         if (rng.Chance(40)) s[0] = static_cast<char>(s[0] - 32);
     } else if (kind < 78) {
-        for (uint64_t n = 3 + rng.Below(10); n > 0; --n) s += kAlnum[rng.Below(36)];
+        for (uint64_t n = 3 + rng.Below(10); n > 0; --n)
+            s += kAlnum[rng.Below(36)];
     } else if (kind < 88) {
         // Content-addressed stores: two hex digits, or a long hash.
-        for (uint64_t n = rng.Chance(60) ? 2 : 32; n > 0; --n) s += kHex[rng.Below(16)];
+        for (uint64_t n = rng.Chance(60) ? 2 : 32; n > 0; --n)
+            s += kHex[rng.Below(16)];
     } else if (kind < 94) {
-        s = std::string(rng.Pick(kWords)) + "-" + std::to_string(rng.Below(10)) + "." + std::to_string(rng.Below(30)) +
-            "." + std::to_string(rng.Below(100));
+        s = std::string(rng.Pick(kWords)) + "-" + std::to_string(rng.Below(10)) + "." +
+            std::to_string(rng.Below(30)) + "." + std::to_string(rng.Below(100));
     } else {
         s = rng.Pick(kWide);
         if (rng.Chance(50)) {
@@ -104,9 +191,11 @@ struct Folder {
 std::vector<Folder> MakeFolders(int count, Rng& rng) {
     constexpr int kMaxDepth = 18;
     // Folders per depth, roughly as on a developer's system drive.
-    const int weights[kMaxDepth + 1] = {0, 1, 8, 30, 60, 90, 110, 120, 115, 100, 85, 70, 55, 40, 30, 20, 12, 8, 5};
+    const int weights[kMaxDepth + 1] = {0,  1,  8,  30, 60, 90, 110, 120, 115, 100,
+                                        85, 70, 55, 40, 30, 20, 12,  8,   5};
     int weightSum = 0;
-    for (int w : weights) weightSum += w;
+    for (int w : weights)
+        weightSum += w;
 
     std::vector<Folder> folders;
     folders.reserve(static_cast<size_t>(count));
@@ -127,8 +216,10 @@ std::vector<Folder> MakeFolders(int count, Rng& rng) {
     while (static_cast<int>(folders.size()) < count) {
         int r = static_cast<int>(rng.Below(static_cast<uint64_t>(weightSum)));
         int depth = 1;
-        while (r >= weights[depth]) r -= weights[depth++];
-        while (byDepth[static_cast<size_t>(depth - 1)].empty()) --depth;
+        while (r >= weights[depth])
+            r -= weights[depth++];
+        while (byDepth[static_cast<size_t>(depth - 1)].empty())
+            --depth;
         const std::vector<int>& parents = byDepth[static_cast<size_t>(depth - 1)];
         int parent = parents[rng.Below(parents.size())];
         std::string path = folders[static_cast<size_t>(parent)].rec.Path + RandomName(rng) + "\\";
@@ -138,13 +229,15 @@ std::vector<Folder> MakeFolders(int count, Rng& rng) {
 
     for (Folder& f : folders) {
         nrvs::FolderRecord& r = f.rec;
-        r.OwnFiles = rng.Chance(30) ? 0 : static_cast<int32_t>(rng.Below(rng.Chance(5) ? 2000 : 40));
+        r.OwnFiles =
+            rng.Chance(30) ? 0 : static_cast<int32_t>(rng.Below(rng.Chance(5) ? 2000 : 40));
         for (int i = 0; i < r.OwnFiles && i < 64; ++i) {
             // Sample some files and scale, so a big folder costs no more than a small one.
             double size = static_cast<double>(rng.Below(1u << (4 + rng.Below(20))));
             double scale = r.OwnFiles > 64 ? r.OwnFiles / 64.0 : 1.0;
             r.OwnBytes += size * scale;
-            r.OwnOccupied += (static_cast<double>((static_cast<uint64_t>(size) + 4095) / 4096) * 4096) * scale;
+            r.OwnOccupied +=
+                (static_cast<double>((static_cast<uint64_t>(size) + 4095) / 4096) * 4096) * scale;
         }
         r.OwnBytes = static_cast<double>(static_cast<uint64_t>(r.OwnBytes));
         r.OwnOccupied = static_cast<double>(static_cast<uint64_t>(r.OwnOccupied) / 4096 * 4096);
@@ -169,8 +262,9 @@ std::vector<Folder> MakeFolders(int count, Rng& rng) {
 }
 
 void SortLines(nrvs::StringList& lines) {
-    std::stable_sort(lines.begin(), lines.end(),
-                     [](const std::string& a, const std::string& b) { return nrvs::platform::LessIgnoreCase(a, b); });
+    std::stable_sort(lines.begin(), lines.end(), [](const std::string& a, const std::string& b) {
+        return nrvs::platform::LessIgnoreCase(a, b);
+    });
 }
 
 // Lines that differ only in case compare equal, and a stable sort keeps them
@@ -185,7 +279,9 @@ bool SameOrder(const nrvs::StringList& a, const nrvs::StringList& b) {
     return true;
 }
 
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+double Seconds(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
 
 struct Stats {
     double median, low, high;
@@ -218,7 +314,8 @@ int WriteCache(const char* file, int count) {
     std::vector<Folder> folders = MakeFolders(count, rng);
     nrvs::StringList lines;
     lines.reserve(folders.size() + 1);
-    for (Folder& f : folders) lines.push_back(nrvs::FormatRecord(f.rec));
+    for (Folder& f : folders)
+        lines.push_back(nrvs::FormatRecord(f.rec));
     SortLines(lines);
     std::time_t now = std::time(nullptr);
     lines.insert(lines.begin(), nrvs::HeaderLine(now - 183, now));
@@ -230,14 +327,16 @@ int WriteCache(const char* file, int count) {
 }
 
 int main(int argc, char** argv) {
-    if (argc == 4 && std::string(argv[1]) == "--write") return WriteCache(argv[2], PositiveArg(argc, argv, 3, 0));
+    if (argc == 4 && std::string(argv[1]) == "--write")
+        return WriteCache(argv[2], PositiveArg(argc, argv, 3, 0));
     const int count = PositiveArg(argc, argv, 1, 1'000'000);
     const int rounds = PositiveArg(argc, argv, 2, 5);
     constexpr int kLookups = 10'000;
     constexpr int kMissing = 1'000; // of the lookups, paths that are not in the cache
     constexpr double kBudget = 2.0;
 
-    std::string dirTemplate = (std::filesystem::temp_directory_path() / "nrvs-cache-bench.XXXXXX").string();
+    std::string dirTemplate =
+        (std::filesystem::temp_directory_path() / "nrvs-cache-bench.XXXXXX").string();
     if (!::mkdtemp(dirTemplate.data())) {
         std::perror("cache_bench: mkdtemp");
         return 1;
@@ -265,8 +364,10 @@ int main(int argc, char** argv) {
         pathChars += f.rec.Path.size();
         maxDepth = std::max(maxDepth, f.depth);
     }
-    nrvs::StringList shuffled = lines; // creation order is near-sorted; sorting starts from random order below
-    for (size_t i = shuffled.size(); i > 1; --i) std::swap(shuffled[i - 1], shuffled[rng.Below(i)]);
+    nrvs::StringList shuffled =
+        lines; // creation order is near-sorted; sorting starts from random order below
+    for (size_t i = shuffled.size(); i > 1; --i)
+        std::swap(shuffled[i - 1], shuffled[rng.Below(i)]);
     SortLines(lines);
     const nrvs::StringList sortedFolders = lines;
     std::time_t now = std::time(nullptr);
@@ -283,7 +384,8 @@ int main(int argc, char** argv) {
     // caller really produces: another case, a folder never measured, a file path.
     std::unordered_set<std::string_view> existing;
     existing.reserve(folders.size() * 2);
-    for (const Folder& f : folders) existing.insert(f.rec.Path);
+    for (const Folder& f : folders)
+        existing.insert(f.rec.Path);
     std::vector<std::string> wanted;
     std::vector<bool> present;
     for (int i = 0; i < kLookups; ++i) {
@@ -301,8 +403,12 @@ int main(int argc, char** argv) {
                 if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
             if (existing.count(miss)) miss += "never measured\\";
             break;
-        case 1: miss = p + "never measured " + std::to_string(i) + "\\"; break;
-        default: miss = p.substr(0, p.size() - 1); break;
+        case 1:
+            miss = p + "never measured " + std::to_string(i) + "\\";
+            break;
+        default:
+            miss = p.substr(0, p.size() - 1);
+            break;
         }
         wanted.push_back(miss);
         present.push_back(false);
@@ -327,8 +433,10 @@ int main(int argc, char** argv) {
     folders.shrink_to_fit();
     double generate = Seconds(g0, Clock::now());
 
-    std::printf("cache file: %d folders, %.1f MB, mean path %.0f characters, depth up to %d (made in %.1f s)\n", count,
-                static_cast<double>(fileBytes) / 1e6, static_cast<double>(pathChars) / count, maxDepth, generate);
+    std::printf("cache file: %d folders, %.1f MB, mean path %.0f characters, depth up to %d (made "
+                "in %.1f s)\n",
+                count, static_cast<double>(fileBytes) / 1e6, static_cast<double>(pathChars) / count,
+                maxDepth, generate);
     std::fflush(stdout);
 
     // --- rounds ---
@@ -388,9 +496,10 @@ int main(int argc, char** argv) {
             rewriteTimes.push_back(Seconds(m1, m2));
         }
 
-        std::printf("round %d: load %.3f s, %d lookups %.3f s (%d found), sort %.3f s, folder merge %.3f s\n",
-                    round + 1, loadTimes.back(), kLookups, lookupTimes.back(), found, sortTimes.back(),
-                    mergeFileTimes.back());
+        std::printf("round %d: load %.3f s, %d lookups %.3f s (%d found), sort %.3f s, folder "
+                    "merge %.3f s\n",
+                    round + 1, loadTimes.back(), kLookups, lookupTimes.back(), found,
+                    sortTimes.back(), mergeFileTimes.back());
         std::fflush(stdout);
     }
 
@@ -407,12 +516,15 @@ int main(int argc, char** argv) {
     Stats mergeFile = Summarize(mergeFileTimes), rewrite = Summarize(rewriteTimes);
     row("folder merge of 100 lines into the cache", mergeFile);
     row("floor: the file's bytes written again", rewrite);
-    std::printf("folder merge: %.3f us a cache line (goal 0.3), %.2f x the floor of rewriting the file\n",
-                mergeFile.median * 1e6 / count, mergeFile.median / rewrite.median);
-    std::printf("load + lookups %s %.1f s: %.2f of the budget\n", total.median < kBudget ? "stay under" : "EXCEED",
-                kBudget, total.median / kBudget);
+    std::printf(
+        "folder merge: %.3f us a cache line (goal 0.3), %.2f x the floor of rewriting the file\n",
+        mergeFile.median * 1e6 / count, mergeFile.median / rewrite.median);
+    std::printf("load + lookups %s %.1f s: %.2f of the budget\n",
+                total.median < kBudget ? "stay under" : "EXCEED", kBudget, total.median / kBudget);
     if (wrong) {
-        std::printf("WRONG RESULTS in %d places: lookups, line counts or sort order differ from what was written\n", wrong);
+        std::printf("WRONG RESULTS in %d places: lookups, line counts or sort order differ from "
+                    "what was written\n",
+                    wrong);
         return 1;
     }
     return 0;

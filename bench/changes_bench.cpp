@@ -34,8 +34,9 @@ std::string Median(std::vector<double> v) {
 
 // A tree of folders of 1 to 12 levels with names like a home folder's.
 std::vector<std::string> Tree(size_t n, std::mt19937& rng) {
-    static const char* words[] = {"src", "Documents", "写真", "build", "node_modules", "cache", "lib", "2024",
-                                  "プロジェクト", "tmp", "assets", "test data", "vendor", "Música", "x"};
+    static const char* words[] = {"src",    "Documents", "写真",   "build",        "node_modules",
+                                  "cache",  "lib",       "2024",   "プロジェクト", "tmp",
+                                  "assets", "test data", "vendor", "Música",       "x"};
     std::vector<std::string> paths = {"C:\\"};
     paths.reserve(n);
     while (paths.size() < n) {
@@ -48,9 +49,10 @@ std::vector<std::string> Tree(size_t n, std::mt19937& rng) {
 
 std::string Figures(std::mt19937& rng, int grow) {
     const long long size = static_cast<long long>(rng() % 100000000) + grow;
-    return std::to_string(size) + ":" + std::to_string(size + 4096) + ":" + std::to_string(rng() % 10000) + ":" +
-           std::to_string(rng() % 10000 + 4096) + ":" + std::to_string(rng() % 50) + ":" + std::to_string(rng() % 5000) +
-           ":" + std::to_string(rng() % 10) + ":" + std::to_string(rng() % 300) + ":0:0:0:0";
+    return std::to_string(size) + ":" + std::to_string(size + 4096) + ":" +
+           std::to_string(rng() % 10000) + ":" + std::to_string(rng() % 10000 + 4096) + ":" +
+           std::to_string(rng() % 50) + ":" + std::to_string(rng() % 5000) + ":" +
+           std::to_string(rng() % 10) + ":" + std::to_string(rng() % 300) + ":0:0:0:0";
 }
 
 } // namespace
@@ -69,10 +71,14 @@ int main(int argc, char** argv) {
         const unsigned r = rng() % 1000;
         std::string line = p + " > " + Figures(rng, 0);
         if (r >= 5) before.Append(line);
-        if (r < 5) after.Append(p + " > " + Figures(rng, 0));
-        else if (r < 10) continue;
-        else if (r < 20) after.Append(p + " > " + Figures(rng, 12345));
-        else after.Append(line);
+        if (r < 5)
+            after.Append(p + " > " + Figures(rng, 0));
+        else if (r < 10)
+            continue;
+        else if (r < 20)
+            after.Append(p + " > " + Figures(rng, 12345));
+        else
+            after.Append(line);
     }
     before.Sort();
     after.Sort();
@@ -106,7 +112,8 @@ int main(int argc, char** argv) {
     std::printf("  GNU diff of the two caches:          %s\n", Median(diff).c_str());
     std::sort(ours.begin(), ours.end());
     std::sort(diff.begin(), diff.end());
-    std::printf("  ratio norvessa / diff: %.2f (goal: norvessa under 1 s)\n", ours[ours.size() / 2] / diff[diff.size() / 2]);
+    std::printf("  ratio norvessa / diff: %.2f (goal: norvessa under 1 s)\n",
+                ours[ours.size() / 2] / diff[diff.size() / 2]);
     ::unlink(a.c_str());
     ::unlink(b.c_str());
     ::rmdir(dir.c_str());

@@ -31,8 +31,9 @@ using Clock = std::chrono::steady_clock;
 
 // Names of every kind the writers treat differently: plain, with markup or
 // quote characters, with spaces, Japanese.
-const char* const kNames[] = {"src", "Documents", "a&b", "photos 2024", "日本語", "it's", "<cache>", "node_modules",
-                              "x\"y", "写真", "build", "Program Files"};
+const char* const kNames[] = {"src",    "Documents", "a&b",     "photos 2024",
+                              "日本語", "it's",      "<cache>", "node_modules",
+                              "x\"y",   "写真",      "build",   "Program Files"};
 
 long StatusKb(const char* key) {
     std::ifstream in("/proc/self/status");
@@ -43,9 +44,13 @@ long StatusKb(const char* key) {
 }
 
 // Resets the peak so that VmHWM afterwards is the peak of what follows.
-void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+void ResetPeak() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
 
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+double Seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
 
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -75,7 +80,8 @@ int main(int argc, char** argv) {
 
     // Three levels of about cbrt(target) folders each below the root.
     long fan = 1;
-    while (fan * fan * fan + fan * fan + fan < target) ++fan;
+    while (fan * fan * fan + fan * fan + fan < target)
+        ++fan;
     nrvs::FolderList folders;
     folders.Append("2026/12/07 09:00:00=3600");
     auto add = [&](const std::string& path, long n) {
@@ -98,15 +104,17 @@ int main(int argc, char** argv) {
         for (long b = 0; b < fan && count < target; ++b) {
             const std::string pb = pa + name(b) + "\\";
             add(pb, count++);
-            for (long c = 0; c < fan && count < target; ++c) add(pb + name(c) + "\\", count++);
+            for (long c = 0; c < fan && count < target; ++c)
+                add(pb + name(c) + "\\", count++);
         }
     }
     folders.Sort();
-    std::printf("tree of %ld folders (drive X: on %s), %d rounds, median and min..max\n\n", count, dir.c_str(),
-                rounds);
+    std::printf("tree of %ld folders (drive X: on %s), %d rounds, median and min..max\n\n", count,
+                dir.c_str(), rounds);
 
     nrvs::ExportContext ctx{"bench", "X:\\", "2026/12/07 10:00:00", 0};
-    std::printf("%-28s %9s %20s %12s %14s\n", "", "seconds", "min..max", "MB written", "peak extra MB");
+    std::printf("%-28s %9s %20s %12s %14s\n", "", "seconds", "min..max", "MB written",
+                "peak extra MB");
     for (bool html : {true, false}) {
         const std::string out = dir + (html ? "tree.html" : "tree.csv");
         std::vector<double> times, copies, synced;
@@ -122,11 +130,13 @@ int main(int argc, char** argv) {
             times.push_back(Seconds(start));
             peak = std::max(peak, StatusKb("VmHWM:") - before);
             copies.push_back(TimeCommand("cp '" + out + "' '" + out + ".cp'"));
-            synced.push_back(TimeCommand("cp '" + out + "' '" + out + ".cp' && sync '" + out + ".cp'"));
+            synced.push_back(
+                TimeCommand("cp '" + out + "' '" + out + ".cp' && sync '" + out + ".cp'"));
         }
         const double mb = static_cast<double>(std::filesystem::file_size(out)) / 1048576.0;
         auto row = [&](const char* what, const std::vector<double>& v) {
-            std::printf("%-28s %9.3f %9.3f..%-9.3f %12.1f", what, Median(v), *std::min_element(v.begin(), v.end()),
+            std::printf("%-28s %9.3f %9.3f..%-9.3f %12.1f", what, Median(v),
+                        *std::min_element(v.begin(), v.end()),
                         *std::max_element(v.begin(), v.end()), mb);
         };
         row(html ? "export tree HTML" : "export tree CSV", times);
@@ -135,8 +145,8 @@ int main(int argc, char** argv) {
         std::printf("\n");
         row("  cp + sync of the copy", synced);
         std::printf("\n");
-        std::printf("  export / cp = %.2f    export / (cp + sync) = %.2f\n\n", Median(times) / Median(copies),
-                    Median(times) / Median(synced));
+        std::printf("  export / cp = %.2f    export / (cp + sync) = %.2f\n\n",
+                    Median(times) / Median(copies), Median(times) / Median(synced));
     }
     std::printf("resident at the end (the folder list and the program): %.1f MB\n",
                 static_cast<double>(StatusKb("VmRSS:")) / 1024.0);

@@ -48,8 +48,9 @@ void Walk(const std::string& dir, std::vector<std::string>& found) {
         for (long pos = 0; pos < n;) {
             auto* d = reinterpret_cast<Dirent64*>(buf.data() + pos);
             pos += d->reclen;
-            if (d->name[0] == '.' && (d->name[1] == 0 || (d->name[1] == '.' && d->name[2] == 0))) continue;
-            struct statx st{};
+            if (d->name[0] == '.' && (d->name[1] == 0 || (d->name[1] == '.' && d->name[2] == 0)))
+                continue;
+            struct statx st {};
             if (::statx(fd, d->name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC,
                         STATX_TYPE | STATX_SIZE | STATX_BLOCKS | STATX_MNT_ID, &st) != 0)
                 continue;
@@ -82,7 +83,8 @@ void Worker() {
         found.clear();
         Walk(dir, found);
         std::lock_guard<std::mutex> lock(mutex);
-        for (auto& f : found) stack.push_back(std::move(f));
+        for (auto& f : found)
+            stack.push_back(std::move(f));
         --busy;
         if (stack.empty() && busy == 0) finished = true;
         cv.notify_all();
@@ -97,7 +99,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int threads = std::max(1, std::atoi(argv[2]));
-    struct statx st{};
+    struct statx st {};
     if (::statx(AT_FDCWD, argv[1], 0, STATX_MNT_ID, &st) != 0) {
         std::perror(argv[1]);
         return 1;
@@ -105,9 +107,13 @@ int main(int argc, char** argv) {
     rootMount = st.stx_mnt_id;
     stack.push_back(argv[1]);
     std::vector<std::thread> pool;
-    for (int i = 0; i < threads; ++i) pool.emplace_back(Worker);
-    for (auto& t : pool) t.join();
-    std::printf("folders %llu files %llu bytes %llu\n", static_cast<unsigned long long>(folders.load()),
-                static_cast<unsigned long long>(files.load()), static_cast<unsigned long long>(bytes.load()));
+    for (int i = 0; i < threads; ++i)
+        pool.emplace_back(Worker);
+    for (auto& t : pool)
+        t.join();
+    std::printf("folders %llu files %llu bytes %llu\n",
+                static_cast<unsigned long long>(folders.load()),
+                static_cast<unsigned long long>(files.load()),
+                static_cast<unsigned long long>(bytes.load()));
     return 0;
 }

@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int fd = ::open(argv[1], O_RDONLY | O_CLOEXEC);
-    struct stat st{};
+    struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || st.st_size <= 0) {
         std::perror(argv[1]);
         return 1;

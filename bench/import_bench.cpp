@@ -59,11 +59,13 @@ int main(int argc, char** argv) {
         std::sort(v.begin(), v.end());
         return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
     };
-    std::printf("entries   %llu folders, %llu files\n", static_cast<unsigned long long>(report.Folders),
+    std::printf("entries   %llu folders, %llu files\n",
+                static_cast<unsigned long long>(report.Folders),
                 static_cast<unsigned long long>(report.Files));
     std::printf("read      %.3f s (median of %d)\n", median(read), rounds);
-    std::printf("import    %.3f s (median of %d, %.3f..%.3f), reading included\n", median(whole), rounds,
-                *std::min_element(whole.begin(), whole.end()), *std::max_element(whole.begin(), whole.end()));
+    std::printf("import    %.3f s (median of %d, %.3f..%.3f), reading included\n", median(whole),
+                rounds, *std::min_element(whole.begin(), whole.end()),
+                *std::max_element(whole.begin(), whole.end()));
     // The peak of the process: the document, the parsed tree and the lines.
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)

@@ -32,7 +32,9 @@ namespace fs = std::filesystem;
 
 namespace {
 struct YesUi : MessageUi {
-    void ShowMessage(const std::string& t, int) override { std::fprintf(stderr, "message: %s\n", t.c_str()); }
+    void ShowMessage(const std::string& t, int) override {
+        std::fprintf(stderr, "message: %s\n", t.c_str());
+    }
     int AskQuestion(const std::string&, int) override { return ID_YES; }
 };
 
@@ -71,7 +73,8 @@ int main(int argc, char** argv) {
     StringList cache;
     cache.reserve(static_cast<size_t>(lines) + 1);
     cache.push_back("2026/12/07 10:00:00=00:00:03");
-    cache.push_back(root + " > 1E12:1.1E12:0:0:0:900000:2:" + std::to_string(lines - 1) + ":0:0:0:0");
+    cache.push_back(root + " > 1E12:1.1E12:0:0:0:900000:2:" + std::to_string(lines - 1) +
+                    ":0:0:0:0");
     cache.push_back(root + "big\\ > 5E9:6E9:0:0:0:40000:" + std::to_string(subfolders) + ":" +
                     std::to_string(subfolders) + ":0:0:0:0");
     for (int i = 0; i < subfolders; ++i) {
@@ -80,8 +83,8 @@ int main(int argc, char** argv) {
                         std::to_string(4096 * (1 + i % 5)) + ":0:0:2:2:0:0:0:0:0:0");
     }
     for (int i = static_cast<int>(cache.size()); i < lines + 1; ++i)
-        cache.push_back(root + "other\\p" + std::to_string(i % 997) + "\\sub\\folder" + std::to_string(i) +
-                        "\\ > 4096:4096:4096:4096:1:1:0:0:0:0:0:0");
+        cache.push_back(root + "other\\p" + std::to_string(i % 997) + "\\sub\\folder" +
+                        std::to_string(i) + "\\ > 4096:4096:4096:4096:1:1:0:0:0:0:0:0");
     std::sort(cache.begin() + 1, cache.end(), platform::LessIgnoreCase);
     SaveLines(cache, exeDir + "NRVS_" + std::string(1, static_cast<char>('A' + letter)) + ".txt");
     cache.clear();
@@ -103,17 +106,20 @@ int main(int argc, char** argv) {
     for (int r = 0; r < rounds; ++r) {
         auto s = std::chrono::steady_clock::now();
         w->FillList(node);
-        times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - s).count());
+        times.push_back(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - s).count());
     }
     const size_t rows = w->Rows().size();
 
     // Scrolling: how many rows the view has the model parse per page.
     auto* model = static_cast<RowModel*>(w->folderList->model());
     QScrollBar* bar = w->folderList->verticalScrollBar();
-    const int visible = w->folderList->viewport()->height() / std::max(1, w->folderList->rowHeight(0)) + 1;
+    const int visible =
+        w->folderList->viewport()->height() / std::max(1, w->folderList->rowHeight(0)) + 1;
     long parsed = 0;
     int pages = 0;
-    for (int v = bar->pageStep(); v <= bar->maximum() && pages < 50; v += bar->pageStep(), ++pages) {
+    for (int v = bar->pageStep(); v <= bar->maximum() && pages < 50;
+         v += bar->pageStep(), ++pages) {
         long before = model->ParsedRows();
         bar->setValue(v);
         w->folderList->viewport()->repaint();
@@ -122,8 +128,10 @@ int main(int argc, char** argv) {
     }
 
     const double median = Median(times);
-    std::printf("drive opened (cache of %d lines loaded, tree and list filled): %.3f s\n", lines, openDrive);
-    std::printf("folder with %d subfolders: %zu rows, fill median %.3f s over %d rounds (target 0.300 s: %s, %.2f of "
+    std::printf("drive opened (cache of %d lines loaded, tree and list filled): %.3f s\n", lines,
+                openDrive);
+    std::printf("folder with %d subfolders: %zu rows, fill median %.3f s over %d rounds (target "
+                "0.300 s: %s, %.2f of "
                 "the target)\n",
                 subfolders, rows, median, rounds, median < 0.3 ? "met" : "NOT met", median / 0.3);
     std::printf("scrolling %d pages: %.1f rows parsed per page, %d rows visible\n", pages,

@@ -41,18 +41,21 @@ struct Rng {
 // Lower-case names only: folders that differ only in case are a case the
 // baseline's contiguous removal gets wrong, and the comparison of results
 // would flag it.
-const char* const kNames[] = {"usr",   "share",   "lib",   "bin",    "include", "src",    "doc",     "locale",
-                              "icons", "python3", "build", "test",   "data",    "assets", "images",  "fonts",
-                              "cache", "config",  "old",   "backup", "2024",    "photos", "写真",    "документы",
-                              "music", "videos",  "work",  "notes",  "vendor",  "mods",   "objects", "résumé"};
+const char* const kNames[] = {
+    "usr",   "share",   "lib",   "bin",    "include", "src",    "doc",     "locale",
+    "icons", "python3", "build", "test",   "data",    "assets", "images",  "fonts",
+    "cache", "config",  "old",   "backup", "2024",    "photos", "写真",    "документы",
+    "music", "videos",  "work",  "notes",  "vendor",  "mods",   "objects", "résumé"};
 
 // Every name ends in the folder's number: a folder has one line.
 std::string Name(Rng& rng, size_t number) {
     static const char kAlnum[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::string s;
-    if (rng.Chance(60)) s = kNames[rng.Below(sizeof kNames / sizeof *kNames)];
+    if (rng.Chance(60))
+        s = kNames[rng.Below(sizeof kNames / sizeof *kNames)];
     else
-        for (uint64_t n = 3 + rng.Below(12); n > 0; --n) s += kAlnum[rng.Below(36)];
+        for (uint64_t n = 3 + rng.Below(12); n > 0; --n)
+            s += kAlnum[rng.Below(36)];
     if (rng.Chance(4)) s = "." + s;
     return s + std::to_string(number);
 }
@@ -65,7 +68,8 @@ StringList MakeLines(int count, Rng& rng) {
     while (static_cast<int>(paths.size()) < count) {
         // Parents drawn from recent folders give deep, bushy trees.
         size_t n = paths.size();
-        size_t parent = n < 64 || rng.Chance(10) ? rng.Below(n) : n - 1 - rng.Below(std::min<size_t>(n, 5000));
+        size_t parent =
+            n < 64 || rng.Chance(10) ? rng.Below(n) : n - 1 - rng.Below(std::min<size_t>(n, 5000));
         if (depth[parent] >= 18) parent = 0;
         const std::string name = Name(rng, n);
         paths.push_back(paths[parent] + name + "\\");
@@ -97,7 +101,8 @@ StringList MakeLines(int count, Rng& rng) {
     StringList loaded;
     loaded.reserve(lines.size() + 1);
     loaded.push_back("2026/12/07 10:00:00=00:12:34");
-    for (const auto& l : lines) loaded.push_back(l);
+    for (const auto& l : lines)
+        loaded.push_back(l);
     return loaded;
 }
 
@@ -121,7 +126,8 @@ struct Baseline {
                     ex = &e;
                     break;
                 }
-            if (ex) mode = ex->WithSubfolders ? 2 : 1;
+            if (ex)
+                mode = ex->WithSubfolders ? 2 : 1;
             else if ((o.Filters[0] != '0' && r.Archive) || (o.Filters[1] != '0' && r.Hidden) ||
                      (o.Filters[2] != '0' && r.ReadOnly) || (o.Filters[3] != '0' && r.System))
                 mode = 2;
@@ -135,7 +141,9 @@ struct Baseline {
             ++i;
             if (mode == 2) {
                 std::string_view q;
-                while (i < work.size() && PathOfLine(work[i], q) && q.substr(0, r.Path.size()) == r.Path) ++i;
+                while (i < work.size() && PathOfLine(work[i], q) &&
+                       q.substr(0, r.Path.size()) == r.Path)
+                    ++i;
             }
         }
         work.swap(kept);
@@ -144,7 +152,7 @@ struct Baseline {
             reader.Current = ParseRecord(a);
             const FolderRecord ra = reader.Current;
             reader.Current = ParseRecord(b);
-            if (counter == 0) std::strlen(ra.Path.c_str());  // stands for the message line
+            if (counter == 0) std::strlen(ra.Path.c_str()); // stands for the message line
             counter = (counter + 1) % 100;
             return RankKey(ra, key) > RankKey(reader.Current, key);
         });
@@ -160,7 +168,9 @@ long StatusKb(const char* field) {
     return -1;
 }
 // Makes VmHWM start again from the present VmRSS.
-void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+void ResetPeak() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 // CPU time of this thread: on a machine shared with builds, wall time
 // counts the waits for a core, this does not.
@@ -192,18 +202,19 @@ struct Quiet : RankHooks {};
 int main(int argc, char** argv) {
     const int folders = PositiveArg(argc, argv, 1, 1000000);
     const int rounds = PositiveArg(argc, argv, 2, 5);
-    const int baseRounds = PositiveArg(argc, argv, 3, 1, 0);  // 0: no baseline
+    const int baseRounds = PositiveArg(argc, argv, 3, 1, 0); // 0: no baseline
 
     const long rssBefore = StatusKb("VmRSS:");
     Rng rng;
     StringList lines = MakeLines(folders, rng);
-    ::malloc_trim(0);  // what the generator freed is no part of the list
+    ::malloc_trim(0); // what the generator freed is no part of the list
     const long rssList = StatusKb("VmRSS:") - rssBefore;
     // What the list's strings hold on the heap: the vector, and every text
     // too long for the string itself with malloc's rounding and header.
     double heapList = static_cast<double>(lines.capacity() * sizeof(std::string));
     for (const auto& l : lines)
-        if (l.capacity() > 15) heapList += static_cast<double>(((l.capacity() + 1 + 8 + 15) / 16) * 16);
+        if (l.capacity() > 15)
+            heapList += static_cast<double>(((l.capacity() + 1 + 8 + 15) / 16) * 16);
 
     RankOptions options;
     options.Filters = "01111";
@@ -213,9 +224,11 @@ int main(int argc, char** argv) {
         options.Exclusions.push_back({platform::UpperText(p), i % 2 == 1});
     }
 
-    std::printf("%d folders (%zu lines), filters %s, %zu exclusions, %d rounds (baseline %d)\n\n", folders,
-                lines.size(), options.Filters.c_str(), options.Exclusions.size(), rounds, baseRounds);
-    std::printf("key  ranked    median s        min..max s   cpu s   baseline s   baseline/norvessa\n");
+    std::printf("%d folders (%zu lines), filters %s, %zu exclusions, %d rounds (baseline %d)\n\n",
+                folders, lines.size(), options.Filters.c_str(), options.Exclusions.size(), rounds,
+                baseRounds);
+    std::printf(
+        "key  ranked    median s        min..max s   cpu s   baseline s   baseline/norvessa\n");
 
     Quiet quiet;
     bool wrong = false;
@@ -253,7 +266,8 @@ int main(int argc, char** argv) {
         if (baseRounds == 0) {
             base.push_back(0);
         } else if (static_cast<size_t>(ranking.Count()) != b.work.size()) {
-            std::fprintf(stderr, "key %d: %d ranked, %zu by the baseline\n", key, ranking.Count(), b.work.size());
+            std::fprintf(stderr, "key %d: %d ranked, %zu by the baseline\n", key, ranking.Count(),
+                         b.work.size());
             wrong = true;
         } else {
             std::vector<std::string_view> mine, theirs;
@@ -269,17 +283,19 @@ int main(int argc, char** argv) {
         const double m = Median(times), bm = Median(base);
         medians.push_back(m);
         cpuMedians.push_back(Median(cpu));
-        std::printf("%3d  %7d  %10.3f  %7.3f..%-7.3f  %6.3f  %11.3f  %18.1f\n", key, ranking.Count(), m,
-                    *std::min_element(times.begin(), times.end()), *std::max_element(times.begin(), times.end()),
-                    Median(cpu), bm, bm / m);
+        std::printf("%3d  %7d  %10.3f  %7.3f..%-7.3f  %6.3f  %11.3f  %18.1f\n", key,
+                    ranking.Count(), m, *std::min_element(times.begin(), times.end()),
+                    *std::max_element(times.begin(), times.end()), Median(cpu), bm, bm / m);
     }
-    std::printf("\nmemory: folder list %.1f MB (%.1f MB by its strings); ranking peak %.1f MB (%.0f %% of the list); "
+    std::printf("\nmemory: folder list %.1f MB (%.1f MB by its strings); ranking peak %.1f MB "
+                "(%.0f %% of the list); "
                 "baseline peak %.1f MB\n",
-                rssList / 1024.0, heapList / 1048576.0, peakRank / 1024.0, 100.0 * peakRank * 1024.0 / heapList,
-                peakBase / 1024.0);
+                rssList / 1024.0, heapList / 1048576.0, peakRank / 1024.0,
+                100.0 * peakRank * 1024.0 / heapList, peakBase / 1024.0);
     const double worst = *std::max_element(medians.begin(), medians.end());
     std::printf("slowest key median %.3f s: %s 1 second (CPU: slowest %.3f s)\n", worst,
-                worst < 1.0 ? "under" : "NOT under", *std::max_element(cpuMedians.begin(), cpuMedians.end()));
+                worst < 1.0 ? "under" : "NOT under",
+                *std::max_element(cpuMedians.begin(), cpuMedians.end()));
     if (wrong) {
         std::printf("WRONG RESULTS: the ranking differs from the baseline's\n");
         return 1;

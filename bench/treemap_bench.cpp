@@ -35,7 +35,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+double Seconds(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
 
 // Processor time of this thread: on a machine shared with other builds the
 // wall clock also counts their turns.
@@ -67,21 +69,26 @@ std::vector<std::string> MakeDrive(int count, std::vector<nrvs::DirEntry>& rootE
     folders.reserve(static_cast<size_t>(count));
     folders.push_back({-1, 0, {}});
     folders[0].rec.Path = "C:\\";
-    const int weights[] = {0, 1, 8, 30, 60, 90, 110, 120, 115, 100, 85, 70, 55, 40, 30, 20, 12, 8, 5};
+    const int weights[] = {0,  1,  8,  30, 60, 90, 110, 120, 115, 100,
+                           85, 70, 55, 40, 30, 20, 12,  8,   5};
     std::vector<std::vector<int>> byDepth(std::size(weights));
     byDepth[0].push_back(0);
     int sum = 0;
-    for (int w : weights) sum += w;
+    for (int w : weights)
+        sum += w;
     while (static_cast<int>(folders.size()) < count) {
         int r = static_cast<int>(rng() % static_cast<uint64_t>(sum)), depth = 1;
-        while (r >= weights[depth]) r -= weights[depth++];
+        while (r >= weights[depth])
+            r -= weights[depth++];
         // A few dozen top folders, as on a real drive.
         if (depth == 1 && byDepth[1].size() >= 40) depth = 2;
-        while (byDepth[static_cast<size_t>(depth - 1)].empty()) --depth;
+        while (byDepth[static_cast<size_t>(depth - 1)].empty())
+            --depth;
         const auto& parents = byDepth[static_cast<size_t>(depth - 1)];
         const int parent = parents[rng() % parents.size()];
         F f{parent, depth, {}};
-        f.rec.Path = folders[static_cast<size_t>(parent)].rec.Path + "f" + std::to_string(folders.size()) + "\\";
+        f.rec.Path = folders[static_cast<size_t>(parent)].rec.Path + "f" +
+                     std::to_string(folders.size()) + "\\";
         byDepth[static_cast<size_t>(depth)].push_back(static_cast<int>(folders.size()));
         folders.push_back(std::move(f));
     }
@@ -123,9 +130,10 @@ struct Result {
 
 // Rounds over one drive: load its cache file (the baseline), copy the
 // lines below the folder, lay out, draw.
-Result Run(const std::string& cacheFile, const std::string& folder, const std::vector<nrvs::DirEntry>& entries,
-           int rounds, const char* picture) {
-    std::vector<double> load, copy, layout, draw, total, cpuLoad, cpuLayoutDraw, relayout, cpuRelayout;
+Result Run(const std::string& cacheFile, const std::string& folder,
+           const std::vector<nrvs::DirEntry>& entries, int rounds, const char* picture) {
+    std::vector<double> load, copy, layout, draw, total, cpuLoad, cpuLayoutDraw, relayout,
+        cpuRelayout;
     Result r;
     for (int round = 0; round < rounds; ++round) {
         nrvs::FolderList list;
@@ -190,10 +198,11 @@ void Print(const char* what, const Result& r) {
     row("processor time: load (baseline)", r.cpuLoad);
     row("processor time: layout+draw", r.cpuLayoutDraw);
     row("processor time: new size", r.cpuRelayout);
-    std::printf("  wall: treemap/load = %.2f, layout+draw = %.3f s; processor: (layout+draw)/load = %.2f, "
-                "layout+draw = %.3f s (target < 0.5 s)\n",
-                r.total.median / r.load.median, r.layout.median + r.draw.median,
-                r.cpuLayoutDraw.median / r.cpuLoad.median, r.cpuLayoutDraw.median);
+    std::printf(
+        "  wall: treemap/load = %.2f, layout+draw = %.3f s; processor: (layout+draw)/load = %.2f, "
+        "layout+draw = %.3f s (target < 0.5 s)\n",
+        r.total.median / r.load.median, r.layout.median + r.draw.median,
+        r.cpuLayoutDraw.median / r.cpuLoad.median, r.cpuLayoutDraw.median);
 }
 
 // A drive of files: folders in a random tree (a few levels deep), each with
@@ -212,10 +221,12 @@ IndexedDrive MakeIndexedDrive(const std::string& dir, int folders, int perFolder
     for (int i = 1; i < folders; ++i) {
         // Mostly below recent folders: depth grows slowly, as on a disk.
         const int lo = i > 64 ? i - 64 : 0;
-        parent[static_cast<size_t>(i)] = i < 30 ? 0 : lo + static_cast<int>(rng() % static_cast<uint64_t>(i - lo));
+        parent[static_cast<size_t>(i)] =
+            i < 30 ? 0 : lo + static_cast<int>(rng() % static_cast<uint64_t>(i - lo));
         children[static_cast<size_t>(parent[static_cast<size_t>(i)])].push_back(i);
     }
-    static const char* const ext[] = {".jpg", ".mp4", ".so", ".txt", ".c", ".zip", "", ".png", ".pdf", ".log"};
+    static const char* const ext[] = {".jpg", ".mp4", ".so",  ".txt", ".c",
+                                      ".zip", "",     ".png", ".pdf", ".log"};
     nrvs::FileIndexData data;
     data.Files.resize(1);
     std::vector<nrvs::FolderRecord> recs(static_cast<size_t>(folders));
@@ -227,14 +238,17 @@ IndexedDrive MakeIndexedDrive(const std::string& dir, int folders, int perFolder
         todo.pop_back();
         slot[static_cast<size_t>(f)] = static_cast<uint32_t>(data.Folders.size());
         nrvs::FileIndexData::Folder out;
-        out.Parent = f == 0 ? UINT32_MAX : slot[static_cast<size_t>(parent[static_cast<size_t>(f)])];
+        out.Parent =
+            f == 0 ? UINT32_MAX : slot[static_cast<size_t>(parent[static_cast<size_t>(f)])];
         const std::string folderName = f ? "f" + std::to_string(f) : std::string();
         data.SetFolderName(out, folderName);
         out.Begin = data.Files[0].Position();
         const uint64_t nameBytes = data.Files[0].NameBytes();
         out.Count = f == 0 ? 0 : static_cast<uint32_t>(perFolder);
         nrvs::FolderRecord& r = recs[static_cast<size_t>(f)];
-        r.Path = f == 0 ? "C:\\" : recs[static_cast<size_t>(parent[static_cast<size_t>(f)])].Path + folderName + "\\";
+        r.Path = f == 0 ? "C:\\"
+                        : recs[static_cast<size_t>(parent[static_cast<size_t>(f)])].Path +
+                              folderName + "\\";
         for (uint32_t k = 0; k < out.Count; ++k) {
             nrvs::IndexedFile x;
             x.Size = rng() % (uint64_t{1} << (3 + rng() % 25));
@@ -249,12 +263,14 @@ IndexedDrive MakeIndexedDrive(const std::string& dir, int folders, int perFolder
         out.NameBytes = static_cast<uint32_t>(data.Files[0].NameBytes() - nameBytes);
         data.Folders.push_back(std::move(out));
         const auto& kids = children[static_cast<size_t>(f)];
-        for (auto it = kids.rbegin(); it != kids.rend(); ++it) todo.push_back(*it);
+        for (auto it = kids.rbegin(); it != kids.rend(); ++it)
+            todo.push_back(*it);
     }
     for (int f = folders - 1; f >= 0; --f) {
         const uint32_t s = slot[static_cast<size_t>(f)];
         uint32_t end = s + 1;
-        for (int c : children[static_cast<size_t>(f)]) end = std::max(end, data.Folders[slot[static_cast<size_t>(c)]].SubtreeEnd);
+        for (int c : children[static_cast<size_t>(f)])
+            end = std::max(end, data.Folders[slot[static_cast<size_t>(c)]].SubtreeEnd);
         data.Folders[s].SubtreeEnd = end;
     }
     for (auto& r : recs) {
@@ -273,7 +289,8 @@ IndexedDrive MakeIndexedDrive(const std::string& dir, int folders, int perFolder
     }
     IndexedDrive d;
     nrvs::FolderList list;
-    for (auto& r : recs) list.Append(nrvs::FormatRecord(r));
+    for (auto& r : recs)
+        list.Append(nrvs::FormatRecord(r));
     list.Sort();
     d.header = nrvs::HeaderLine(1700000000, 1700000100);
     list.InsertFirst(d.header);
@@ -291,7 +308,8 @@ IndexedDrive MakeIndexedDrive(const std::string& dir, int folders, int perFolder
         e.IsDir = 1;
         d.rootEntries.push_back(e);
     }
-    for (const auto& f : data.Folders) d.files += f.Count;
+    for (const auto& f : data.Folders)
+        d.files += f.Count;
     return d;
 }
 
@@ -333,14 +351,15 @@ void RunIndexed(const IndexedDrive& d, int rounds) {
         lit.push_back(Seconds(t2, t3));
         nodes = map.Nodes.size();
         fileTiles = 0;
-        for (const auto& n : map.Nodes) fileTiles += n.Kind == nrvs::TILE_INDEXED_FILE;
+        for (const auto& n : map.Nodes)
+            fileTiles += n.Kind == nrvs::TILE_INDEXED_FILE;
     }
     auto row = [](const char* name, const Stats& s, double goal) {
-        std::printf("  %-40s %8.3f s  (%.3f..%.3f)   goal < %.1f s  %s\n", name, s.median, s.low, s.high, goal,
-                    s.median < goal ? "PASS" : "MISS");
+        std::printf("  %-40s %8.3f s  (%.3f..%.3f)   goal < %.1f s  %s\n", name, s.median, s.low,
+                    s.high, goal, s.median < goal ? "PASS" : "MISS");
     };
-    std::printf("\ndrive of %zu files with its index: %zu rectangles, %zu of them single files\n", d.files, nodes,
-                fileTiles);
+    std::printf("\ndrive of %zu files with its index: %zu rectangles, %zu of them single files\n",
+                d.files, nodes, fileTiles);
     row("layout + drawing 1600x1000", Summarize(first), 0.5);
     row("new size 1500x950 (layout + drawing)", Summarize(resized), 0.2);
     row("one type lit (drawing)", Summarize(lit), 0.1);
@@ -364,7 +383,8 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     const int count = Arg(argc, argv, 1, 1'000'000);
     const int rounds = Arg(argc, argv, 2, 5);
-    std::string dir = (std::filesystem::temp_directory_path() / "nrvs-treemap-bench.XXXXXX").string();
+    std::string dir =
+        (std::filesystem::temp_directory_path() / "nrvs-treemap-bench.XXXXXX").string();
     if (!::mkdtemp(dir.data())) {
         std::perror("treemap_bench: mkdtemp");
         return 1;
@@ -382,8 +402,10 @@ int main(int argc, char** argv) {
     const std::string generated = dir + "/NRVS_C.txt";
     nrvs::SaveLines(lines, generated);
     lines.clear();
-    std::printf("generated drive: %d folders, %zu top folders, %d rounds\n", count, rootEntries.size(), rounds);
-    Print("generated drive C:\\", Run(generated, "C:\\", rootEntries, rounds, std::getenv("TREEMAP_PNG")));
+    std::printf("generated drive: %d folders, %zu top folders, %d rounds\n", count,
+                rootEntries.size(), rounds);
+    Print("generated drive C:\\",
+          Run(generated, "C:\\", rootEntries, rounds, std::getenv("TREEMAP_PNG")));
 
     // /usr measured as a drive of its own (its path in program form is
     // that of drive C:, as the program shows it without a drive map).

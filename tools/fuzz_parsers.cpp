@@ -45,11 +45,13 @@ void CacheLines(std::string_view text) {
         const FolderRecord once = ParseRecord(FormatRecord(first));
         FolderRecord again = once;
         const FolderRecord twice = ParseRecord(FormatRecord(again));
-        Require(twice.Path == once.Path && twice.TreeBytes == once.TreeBytes && twice.TreeFolders == once.TreeFolders,
+        Require(twice.Path == once.Path && twice.TreeBytes == once.TreeBytes &&
+                    twice.TreeFolders == once.TreeFolders,
                 "a written record reads back");
         std::string_view path;
         PathOfLine(list.LineAt(i), path);
-        Require(list.IndexOfPath(path) == LinearIndex(list, path), "lookup finds the first line of a path");
+        Require(list.IndexOfPath(path) == LinearIndex(list, path),
+                "lookup finds the first line of a path");
     }
     list.Sort();
     for (int i = 1; i < list.Count(); ++i)
@@ -63,7 +65,8 @@ void Rows(std::string_view text) {
     TextToLines(entries, text.substr(0, split));
     FolderList folders;
     if (split != std::string_view::npos) folders.SetText(text.substr(split + 1));
-    for (const auto& e : entries) ParseEntry(e);
+    for (const auto& e : entries)
+        ParseEntry(e);
     FillInput in;
     in.Path = "X:\\";
     in.RootPath = "X:\\";
@@ -76,9 +79,12 @@ void Rows(std::string_view text) {
         in.PercentBase = base;
         in.Order = {base & 1, base >> 1, "1111"};
         const FillResult out = BuildRows(in, folders, 0);
-        Require(!out.Rows.empty() && SplitRow(out.Rows[0]).Image == IMG_HEADER, "a header row first");
-        for (const std::string& counts : {SplitRow(out.Rows[0]).Files, SplitRow(out.Rows[0]).Folders})
-            Require(counts.find('-', counts.find('=')) == std::string::npos, "subtree counts never negative");
+        Require(!out.Rows.empty() && SplitRow(out.Rows[0]).Image == IMG_HEADER,
+                "a header row first");
+        for (const std::string& counts :
+             {SplitRow(out.Rows[0]).Files, SplitRow(out.Rows[0]).Folders})
+            Require(counts.find('-', counts.find('=')) == std::string::npos,
+                    "subtree counts never negative");
         for (const auto& row : out.Rows) {
             const RowFields f = SplitRow(row);
             InfoTip(f.Caption, f.Size, f.Occupied);
@@ -122,11 +128,12 @@ void DriveMap(std::string_view text) {
     const size_t split = text.find('\0');
     StringList lines;
     TextToLines(lines, text.substr(0, split));
-    const auto mounts =
-        platform::ParseMountInfo(split == std::string_view::npos ? std::string_view() : text.substr(split + 1));
+    const auto mounts = platform::ParseMountInfo(
+        split == std::string_view::npos ? std::string_view() : text.substr(split + 1));
     const platform::DriveMap map = platform::AssignLetters(lines, mounts);
     const auto written = platform::DriveMapLines(map);
-    Require(platform::AssignLetters(written, mounts).Roots == map.Roots, "a written map reads back the same");
+    Require(platform::AssignLetters(written, mounts).Roots == map.Roots,
+            "a written map reads back the same");
 }
 
 } // namespace
@@ -135,10 +142,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     const std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
     switch (data[0] % 4) {
-    case 0: CacheLines(text); break;
-    case 1: Rows(text); break;
-    case 2: Settings(text); break;
-    default: DriveMap(text); break;
+    case 0:
+        CacheLines(text);
+        break;
+    case 1:
+        Rows(text);
+        break;
+    case 2:
+        Settings(text);
+        break;
+    default:
+        DriveMap(text);
+        break;
     }
     return 0;
 }

@@ -1,7 +1,8 @@
 // Draws the program's 16x16 command and row images and the 12x12 drive lamps,
 // and writes them with their resource list into the given folder. Not part of
 // the normal build; rerun it after changing a drawing and commit the PNGs:
-//   g++ -std=c++20 -fPIC tools/makeicons.cpp $(pkg-config --cflags --libs Qt6Gui) -o /tmp/makeicons && QT_QPA_PLATFORM=offscreen /tmp/makeicons src/ui/images
+//   g++ -std=c++20 -fPIC tools/makeicons.cpp $(pkg-config --cflags --libs Qt6Gui) -o /tmp/makeicons
+//   && QT_QPA_PLATFORM=offscreen /tmp/makeicons src/ui/images
 
 #include <QColor>
 #include <QDir>
@@ -21,17 +22,17 @@ namespace {
 
 // One small palette for every image, so the set reads as one family.
 const QColor kInk(0x40, 0x40, 0x40);
-const QColor kFolder(0xFF, 0xCC, 0x00);       // the folder bar colour
+const QColor kFolder(0xFF, 0xCC, 0x00); // the folder bar colour
 const QColor kFolderLight(0xFF, 0xE6, 0x80);
 const QColor kFolderLine(0xA0, 0x78, 0x00);
-const QColor kFile(0x99, 0x99, 0xFF);         // the file bar colour
+const QColor kFile(0x99, 0x99, 0xFF); // the file bar colour
 const QColor kFileLight(0xCC, 0xCC, 0xFF);
 const QColor kFileLine(0x50, 0x50, 0xA0);
-const QColor kFileTotal(0x4D, 0x5D, 0xBD);    // the file-total bar colour
+const QColor kFileTotal(0x4D, 0x5D, 0xBD); // the file-total bar colour
 const QColor kFileTotalLine(0x26, 0x2E, 0x70);
-const QColor kFolderTotal(0xFF, 0x80, 0x00);  // the folder-total bar colour
+const QColor kFolderTotal(0xFF, 0x80, 0x00); // the folder-total bar colour
 const QColor kFolderTotalLine(0xA0, 0x4F, 0x00);
-const QColor kHeader(0x00, 0x00, 0x50);       // the header bar colour
+const QColor kHeader(0x00, 0x00, 0x50); // the header bar colour
 const QColor kMetal(0xC8, 0xC8, 0xC8);
 const QColor kMetalLight(0xE8, 0xE8, 0xE8);
 const QColor kMetalLine(0x50, 0x50, 0x50);
@@ -52,12 +53,19 @@ void Box(QPainter& p, int x, int y, int w, int h, const QColor& fill, const QCol
     if (w > 2 && h > 2) p.fillRect(x + 1, y + 1, w - 2, h - 2, fill);
 }
 
-void Pixel(QPainter& p, int x, int y, const QColor& c) { p.fillRect(x, y, 1, 1, c); }
-void HLine(QPainter& p, int x1, int x2, int y, const QColor& c) { p.fillRect(x1, y, x2 - x1 + 1, 1, c); }
-void VLine(QPainter& p, int x, int y1, int y2, const QColor& c) { p.fillRect(x, y1, 1, y2 - y1 + 1, c); }
+void Pixel(QPainter& p, int x, int y, const QColor& c) {
+    p.fillRect(x, y, 1, 1, c);
+}
+void HLine(QPainter& p, int x1, int x2, int y, const QColor& c) {
+    p.fillRect(x1, y, x2 - x1 + 1, 1, c);
+}
+void VLine(QPainter& p, int x, int y1, int y2, const QColor& c) {
+    p.fillRect(x, y1, 1, y2 - y1 + 1, c);
+}
 
 // A filled polygon with an outline; coordinates are pixel centres.
-void Shape(QPainter& p, const QPolygonF& poly, const QColor& fill, const QColor& line, qreal width = 1.0) {
+void Shape(QPainter& p, const QPolygonF& poly, const QColor& fill, const QColor& line,
+           qreal width = 1.0) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setPen(QPen(line, width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
@@ -91,28 +99,40 @@ void Disc(QPainter& p, qreal cx, qreal cy, qreal r, const QColor& fill, const QC
     p.restore();
 }
 
-void Folder(QPainter& p, int x, int y, int w, int h, const QColor& fill, const QColor& light, const QColor& line) {
+void Folder(QPainter& p, int x, int y, int w, int h, const QColor& fill, const QColor& light,
+            const QColor& line) {
     Box(p, x, y, w / 2, 3, light, line);
     Box(p, x, y + 2, w, h - 2, fill, line);
     HLine(p, x + 1, x + w - 2, y + 3, light);
 }
 
-void OpenFolder(QPainter& p, int x, int y, int w, int h, const QColor& fill, const QColor& light, const QColor& line) {
+void OpenFolder(QPainter& p, int x, int y, int w, int h, const QColor& fill, const QColor& light,
+                const QColor& line) {
     Box(p, x, y, w / 2, 3, light, line);
     Box(p, x, y + 2, w - 1, h - 2, fill, line);
     const qreal top = y + 5, bottom = y + h - 1;
-    Shape(p, QPolygonF({{x + 3.0, top}, {x + w - 1.0, top}, {x + w - 3.0, bottom}, {x + 0.0, bottom}}), light, line);
+    Shape(p,
+          QPolygonF({{x + 3.0, top}, {x + w - 1.0, top}, {x + w - 3.0, bottom}, {x + 0.0, bottom}}),
+          light, line);
 }
 
 // A sheet with a folded corner.
-void Page(QPainter& p, int x, int y, int w, int h, const QColor& fill, const QColor& fold, const QColor& line) {
+void Page(QPainter& p, int x, int y, int w, int h, const QColor& fill, const QColor& fold,
+          const QColor& line) {
     const int r = x + w - 1, b = y + h - 1;
-    Shape(p, QPolygonF({{qreal(x), qreal(y)}, {r - 3.0, qreal(y)}, {qreal(r), y + 3.0}, {qreal(r), qreal(b)}, {qreal(x), qreal(b)}}), fill, line);
+    Shape(p,
+          QPolygonF({{qreal(x), qreal(y)},
+                     {r - 3.0, qreal(y)},
+                     {qreal(r), y + 3.0},
+                     {qreal(r), qreal(b)},
+                     {qreal(x), qreal(b)}}),
+          fill, line);
     Shape(p, QPolygonF({{r - 3.0, qreal(y)}, {r - 3.0, y + 3.0}, {qreal(r), y + 3.0}}), fold, line);
 }
 
 void TextLines(QPainter& p, int x1, int x2, int y, int count, const QColor& c) {
-    for (int i = 0; i < count; ++i) HLine(p, x1, i == count - 1 ? x1 + (x2 - x1) / 2 : x2, y + 2 * i, c);
+    for (int i = 0; i < count; ++i)
+        HLine(p, x1, i == count - 1 ? x1 + (x2 - x1) / 2 : x2, y + 2 * i, c);
 }
 
 // The drive body every drive image shares.
@@ -124,14 +144,25 @@ void DriveBody(QPainter& p, int y) {
 }
 
 void RightArrow(QPainter& p, qreal x1, qreal x2, qreal y, const QColor& fill, const QColor& line) {
-    Shape(p, QPolygonF({{x1, y - 1}, {x2 - 3, y - 1}, {x2 - 3, y - 3}, {x2, y}, {x2 - 3, y + 3}, {x2 - 3, y + 1}, {x1, y + 1}}), fill, line);
+    Shape(p,
+          QPolygonF({{x1, y - 1},
+                     {x2 - 3, y - 1},
+                     {x2 - 3, y - 3},
+                     {x2, y},
+                     {x2 - 3, y + 3},
+                     {x2 - 3, y + 1},
+                     {x1, y + 1}}),
+          fill, line);
 }
 
-void Badge(QPainter& p, const QColor& fill, const QColor& line) { Disc(p, 11.5, 11.5, 4.0, fill, line); }
+void Badge(QPainter& p, const QColor& fill, const QColor& line) {
+    Disc(p, 11.5, 11.5, 4.0, fill, line);
+}
 
 void Ruler(QPainter& p, int y) {
     Box(p, 0, y, 16, 5, kFolderLight, kFolderLine);
-    for (int x = 2; x < 15; x += 2) VLine(p, x, y + 1, y + (x % 4 == 2 ? 2 : 1), kFolderLine);
+    for (int x = 2; x < 15; x += 2)
+        VLine(p, x, y + 1, y + (x % 4 == 2 ? 2 : 1), kFolderLine);
 }
 
 void NetworkCable(QPainter& p) {
@@ -149,20 +180,21 @@ void AppWindow(QPainter& p) {
 
 std::map<int, Drawing> Images() {
     std::map<int, Drawing> m;
-    m[1] = [](QPainter& p) {  // removable drive: slot and eject mark
+    m[1] = [](QPainter& p) { // removable drive: slot and eject mark
         DriveBody(p, 6);
         HLine(p, 3, 8, 9, kMetalLine);
         Shape(p, QPolygonF({{8, 1}, {12, 4}, {4, 4}}), kGreen, kGreenLine);
     };
-    m[2] = [](QPainter& p) {  // fixed disk
+    m[2] = [](QPainter& p) { // fixed disk
         DriveBody(p, 6);
-        for (int x = 3; x <= 8; x += 2) VLine(p, x, 8, 10, kPaperLine);
+        for (int x = 3; x <= 8; x += 2)
+            VLine(p, x, 8, 10, kPaperLine);
     };
-    m[3] = [](QPainter& p) {  // network drive
+    m[3] = [](QPainter& p) { // network drive
         DriveBody(p, 2);
         NetworkCable(p);
     };
-    m[4] = [](QPainter& p) {  // CD-ROM
+    m[4] = [](QPainter& p) { // CD-ROM
         Disc(p, 8, 8, 6.5, QColor(0xDC, 0xDC, 0xEC), QColor(0x70, 0x70, 0x80));
         p.save();
         p.setRenderHint(QPainter::Antialiasing, true);
@@ -173,11 +205,12 @@ std::map<int, Drawing> Images() {
         p.restore();
         Disc(p, 8, 8, 1.8, kPaper, QColor(0x70, 0x70, 0x80));
     };
-    m[5] = [](QPainter& p) {  // RAM disk: a memory module
+    m[5] = [](QPainter& p) { // RAM disk: a memory module
         Box(p, 1, 4, 14, 8, QColor(0x3C, 0x9A, 0x5A), kGreenLine);
         Box(p, 3, 6, 4, 4, kInk, kInk);
         Box(p, 9, 6, 4, 4, kInk, kInk);
-        for (int x = 2; x <= 13; x += 2) VLine(p, x, 12, 13, QColor(0xD4, 0xA0, 0x17));
+        for (int x = 2; x <= 13; x += 2)
+            VLine(p, x, 12, 13, QColor(0xD4, 0xA0, 0x17));
     };
     m[6] = [](QPainter& p) { OpenFolder(p, 1, 2, 15, 12, kFolder, kFolderLight, kFolderLine); };
     m[7] = [](QPainter& p) { Folder(p, 1, 2, 14, 12, kFolder, kFolderLight, kFolderLine); };
@@ -185,26 +218,26 @@ std::map<int, Drawing> Images() {
         Page(p, 3, 1, 10, 14, kFile, kFileLight, kFileLine);
         TextLines(p, 5, 10, 6, 3, kFileLight);
     };
-    m[10] = [](QPainter& p) {  // the shown folder: open, above its bar colour
+    m[10] = [](QPainter& p) { // the shown folder: open, above its bar colour
         OpenFolder(p, 1, 1, 15, 11, kFolder, kFolderLight, kFolderLine);
         p.fillRect(1, 13, 14, 2, kHeader);
     };
-    m[11] = [](QPainter& p) {  // measure a drive
+    m[11] = [](QPainter& p) { // measure a drive
         Ruler(p, 1);
         DriveBody(p, 8);
     };
-    m[12] = [](QPainter& p) {  // measure a folder
+    m[12] = [](QPainter& p) { // measure a folder
         Ruler(p, 1);
         Folder(p, 1, 6, 14, 9, kFolder, kFolderLight, kFolderLine);
     };
-    m[13] = [](QPainter& p) {  // ranking: a podium
+    m[13] = [](QPainter& p) { // ranking: a podium
         Box(p, 5, 4, 6, 11, kFolder, kFolderLine);
         Box(p, 0, 8, 6, 7, kMetal, kMetalLine);
         Box(p, 10, 10, 6, 5, QColor(0xE0, 0x98, 0x50), kFolderTotalLine);
         VLine(p, 8, 6, 9, kFolderLine);
         Pixel(p, 7, 7, kFolderLine);
     };
-    m[14] = [](QPainter& p) {  // simulation: a pie chart with a slice taken out
+    m[14] = [](QPainter& p) { // simulation: a pie chart with a slice taken out
         p.save();
         p.setRenderHint(QPainter::Antialiasing, true);
         p.setPen(QPen(kFileTotalLine, 1.0));
@@ -215,24 +248,24 @@ std::map<int, Drawing> Images() {
         p.drawPie(QRectF(3, 0.5, 12, 12), 270 * 16, 90 * 16);
         p.restore();
     };
-    m[15] = [](QPainter& p) {  // copy
+    m[15] = [](QPainter& p) { // copy
         Page(p, 1, 1, 9, 11, kPaper, kMetalLight, kPaperLine);
         TextLines(p, 3, 6, 5, 3, kPaperText);
         Page(p, 6, 4, 9, 11, kPaper, kMetalLight, kPaperLine);
         TextLines(p, 8, 11, 8, 3, kPaperText);
     };
-    m[16] = [](QPainter& p) {  // move
+    m[16] = [](QPainter& p) { // move
         Page(p, 1, 1, 9, 12, kPaper, kMetalLight, kPaperLine);
         TextLines(p, 3, 6, 5, 3, kPaperText);
         RightArrow(p, 5, 15, 11, kGreen, kGreenLine);
     };
-    m[17] = [](QPainter& p) {  // delete
+    m[17] = [](QPainter& p) { // delete
         Line(p, 3, 3, 12, 12, kRedLine, 4.0);
         Line(p, 12, 3, 3, 12, kRedLine, 4.0);
         Line(p, 3, 3, 12, 12, kRed, 2.2);
         Line(p, 12, 3, 3, 12, kRed, 2.2);
     };
-    m[18] = [](QPainter& p) {  // search
+    m[18] = [](QPainter& p) { // search
         Line(p, 9, 9, 13.5, 13.5, QColor(0x8B, 0x5A, 0x2B), 3.0);
         Disc(p, 6.5, 6.5, 4.5, QColor(0xCD, 0xE4, 0xFF), kInk);
         p.save();
@@ -242,7 +275,7 @@ std::map<int, Drawing> Images() {
         p.drawEllipse(QPointF(6.5, 6.5), 4.5, 4.5);
         p.restore();
     };
-    m[19] = [](QPainter& p) {  // removable medium: a diskette
+    m[19] = [](QPainter& p) { // removable medium: a diskette
         Box(p, 2, 1, 12, 14, kBlue, kFileTotalLine);
         Box(p, 5, 1, 6, 5, kMetal, kMetalLine);
         p.fillRect(8, 2, 2, 3, kMetalLine);
@@ -250,14 +283,14 @@ std::map<int, Drawing> Images() {
         HLine(p, 5, 10, 10, kPaperText);
         HLine(p, 5, 8, 12, kPaperText);
     };
-    m[20] = [](QPainter& p) {  // all files: a stack of sheets in the total's colour
+    m[20] = [](QPainter& p) { // all files: a stack of sheets in the total's colour
         const QColor light(0x9A, 0xA5, 0xE6);
         Page(p, 5, 0, 10, 11, kFileTotal, light, kFileTotalLine);
         Page(p, 3, 2, 10, 12, kFileTotal, light, kFileTotalLine);
         Page(p, 1, 4, 10, 12, kFileTotal, light, kFileTotalLine);
         TextLines(p, 3, 7, 9, 3, light);
     };
-    m[21] = [](QPainter& p) {  // by name: A over Z and a down arrow
+    m[21] = [](QPainter& p) { // by name: A over Z and a down arrow
         QPainterPath a;
         a.moveTo(0.5, 7);
         a.lineTo(3, 0.5);
@@ -275,19 +308,23 @@ std::map<int, Drawing> Images() {
         VLine(p, 12, 1, 11, kBlue);
         Shape(p, QPolygonF({{8, 11}, {15, 11}, {11.5, 14.5}}), kBlue, kBlue);
     };
-    m[22] = [](QPainter& p) {  // by size: bars longest first
+    m[22] = [](QPainter& p) { // by size: bars longest first
         Box(p, 1, 1, 14, 4, kFolder, kFolderLine);
         Box(p, 1, 6, 10, 4, kFile, kFileLine);
         Box(p, 1, 11, 6, 4, kFolderTotal, kFolderTotalLine);
     };
-    m[23] = [](QPainter& p) { Shape(p, QPolygonF({{7.5, 4}, {12, 10}, {3, 10}}), kPaperLine, kPaperLine); };
-    m[24] = [](QPainter& p) { Shape(p, QPolygonF({{3, 5}, {12, 5}, {7.5, 11}}), kPaperLine, kPaperLine); };
-    m[25] = [](QPainter& p) {  // not the sort column: both directions, faint
+    m[23] = [](QPainter& p) {
+        Shape(p, QPolygonF({{7.5, 4}, {12, 10}, {3, 10}}), kPaperLine, kPaperLine);
+    };
+    m[24] = [](QPainter& p) {
+        Shape(p, QPolygonF({{3, 5}, {12, 5}, {7.5, 11}}), kPaperLine, kPaperLine);
+    };
+    m[25] = [](QPainter& p) { // not the sort column: both directions, faint
         const QColor faint(0xC0, 0xC0, 0xC0);
         Shape(p, QPolygonF({{7.5, 2}, {10.5, 6}, {4.5, 6}}), faint, faint);
         Shape(p, QPolygonF({{4.5, 9}, {10.5, 9}, {7.5, 13}}), faint, faint);
     };
-    m[26] = [](QPainter& p) {  // properties: a form of fields
+    m[26] = [](QPainter& p) { // properties: a form of fields
         Box(p, 2, 0, 12, 16, kPaper, kPaperLine);
         for (int y = 3; y <= 11; y += 4) {
             Box(p, 4, y, 3, 3, kPaper, kBlue);
@@ -295,7 +332,7 @@ std::map<int, Drawing> Images() {
         }
         Pixel(p, 5, 4, kBlue);
     };
-    m[27] = [](QPainter& p) {  // connect a network drive
+    m[27] = [](QPainter& p) { // connect a network drive
         DriveBody(p, 1);
         VLine(p, 5, 7, 12, kInk);
         HLine(p, 0, 7, 12, kInk);
@@ -303,7 +340,7 @@ std::map<int, Drawing> Images() {
         p.fillRect(9, 11, 6, 1, kPaper);
         p.fillRect(11, 9, 1, 6, kPaper);
     };
-    m[28] = [](QPainter& p) {  // disconnect a network drive
+    m[28] = [](QPainter& p) { // disconnect a network drive
         DriveBody(p, 1);
         VLine(p, 5, 7, 12, kInk);
         HLine(p, 0, 7, 12, kInk);
@@ -311,37 +348,39 @@ std::map<int, Drawing> Images() {
         Line(p, 10, 10, 13, 13, kPaper, 1.4);
         Line(p, 13, 10, 10, 13, kPaper, 1.4);
     };
-    m[29] = [](QPainter& p) {  // export
+    m[29] = [](QPainter& p) { // export
         Page(p, 0, 1, 10, 14, kPaper, kMetalLight, kPaperLine);
         TextLines(p, 2, 6, 5, 2, kPaperText);
         RightArrow(p, 4, 15, 11, kGreen, kGreenLine);
     };
-    m[31] = [](QPainter& p) {  // file manager: a window with a folder pane
+    m[31] = [](QPainter& p) { // file manager: a window with a folder pane
         AppWindow(p);
         p.fillRect(1, 4, 6, 10, QColor(0xFF, 0xF6, 0xD0));
         VLine(p, 7, 4, 13, kPaperLine);
         Folder(p, 1, 6, 6, 5, kFolder, kFolderLight, kFolderLine);
         TextLines(p, 9, 13, 6, 4, kPaperText);
     };
-    m[32] = [](QPainter& p) {  // an application window
+    m[32] = [](QPainter& p) { // an application window
         AppWindow(p);
         Box(p, 3, 6, 4, 4, kFolder, kFolderLine);
         Box(p, 9, 6, 4, 4, kFile, kFileLine);
         HLine(p, 3, 12, 12, kPaperText);
     };
-    m[33] = [](QPainter& p) {  // clean-up: a broom
+    m[33] = [](QPainter& p) { // clean-up: a broom
         Line(p, 14, 1, 8, 8, QColor(0x8B, 0x5A, 0x2B), 2.0);
-        Shape(p, QPolygonF({{6, 7}, {10, 10}, {6, 15}, {1, 15}, {1, 12}}), QColor(0xE8, 0xC0, 0x50), kFolderLine);
+        Shape(p, QPolygonF({{6, 7}, {10, 10}, {6, 15}, {1, 15}, {1, 12}}), QColor(0xE8, 0xC0, 0x50),
+              kFolderLine);
         Line(p, 3, 13, 6, 10, kFolderLine, 1.0);
         Pixel(p, 12, 12, kBlue);
         Pixel(p, 14, 10, kBlue);
         Pixel(p, 13, 14, kBlue);
     };
-    m[34] = [](QPainter& p) {  // defragment: blocks being put in order
+    m[34] = [](QPainter& p) { // defragment: blocks being put in order
         const QColor pattern[9] = {kBlue, kBlue, kBlue, kBlue, kRed, kPaper, kRed, kPaper, kBlue};
-        for (int i = 0; i < 9; ++i) Box(p, 1 + (i % 3) * 5, 1 + (i / 3) * 5, 4, 4, pattern[i], kInk);
+        for (int i = 0; i < 9; ++i)
+            Box(p, 1 + (i % 3) * 5, 1 + (i / 3) * 5, 4, 4, pattern[i], kInk);
     };
-    m[35] = [](QPainter& p) {  // format: a drive and a circling arrow
+    m[35] = [](QPainter& p) { // format: a drive and a circling arrow
         p.save();
         p.setRenderHint(QPainter::Antialiasing, true);
         p.setPen(QPen(kRed, 1.8, Qt::SolidLine, Qt::FlatCap));
@@ -350,13 +389,13 @@ std::map<int, Drawing> Images() {
         Shape(p, QPolygonF({{9, 0}, {12.5, 1}, {9.5, 3.5}}), kRed, kRed);
         DriveBody(p, 9);
     };
-    m[36] = [](QPainter& p) {  // drive information
+    m[36] = [](QPainter& p) { // drive information
         DriveBody(p, 9);
         Disc(p, 8, 4.5, 4.5, kBlue, kFileTotalLine);
         VLine(p, 8, 4, 7, kPaper);
         Pixel(p, 8, 2, kPaper);
     };
-    m[37] = [](QPainter& p) {  // drive monitor: a screen with a curve
+    m[37] = [](QPainter& p) { // drive monitor: a screen with a curve
         Box(p, 0, 1, 16, 11, QColor(0x10, 0x20, 0x30), kInk);
         QPainterPath g;
         g.moveTo(1.5, 9);
@@ -368,7 +407,7 @@ std::map<int, Drawing> Images() {
         p.fillRect(6, 12, 4, 2, kPaperLine);
         HLine(p, 3, 12, 14, kInk);
     };
-    m[39] = [](QPainter& p) {  // help
+    m[39] = [](QPainter& p) { // help
         Disc(p, 7.5, 7.5, 7.0, kBlue, kFileTotalLine);
         QPainterPath q;
         q.moveTo(5, 5.5);
@@ -377,7 +416,7 @@ std::map<int, Drawing> Images() {
         Stroke(p, q, kPaper, 1.8);
         Disc(p, 8, 12, 0.9, kPaper, kPaper);
     };
-    m[40] = [](QPainter& p) {  // web page: a globe
+    m[40] = [](QPainter& p) { // web page: a globe
         Disc(p, 7.5, 7.5, 7.0, QColor(0x5A, 0xA0, 0xE0), QColor(0x2A, 0x5A, 0x90));
         p.save();
         p.setRenderHint(QPainter::Antialiasing, true);
@@ -390,18 +429,19 @@ std::map<int, Drawing> Images() {
         p.drawLine(QPointF(3, 11.5), QPointF(13, 11.5));
         p.restore();
     };
-    m[44] = [](QPainter& p) {  // all folders: stacked folders in the total's colour
+    m[44] = [](QPainter& p) { // all folders: stacked folders in the total's colour
         const QColor light(0xFF, 0xB8, 0x70);
         Folder(p, 3, 0, 13, 10, kFolderTotal, light, kFolderTotalLine);
         Folder(p, 0, 5, 13, 10, kFolderTotal, light, kFolderTotalLine);
     };
-    m[45] = [](QPainter& p) {  // reserved space: a hatched block
+    m[45] = [](QPainter& p) { // reserved space: a hatched block
         Box(p, 1, 2, 14, 12, QColor(0xE0, 0xE0, 0xE0), kPaperLine);
         p.save();
         p.setClipRect(2, 3, 12, 10);
         p.setRenderHint(QPainter::Antialiasing, true);
         p.setPen(QPen(QColor(0x90, 0x90, 0x90), 1.2));
-        for (int x = -10; x < 16; x += 4) p.drawLine(QPointF(x, 14), QPointF(x + 12, 2));
+        for (int x = -10; x < 16; x += 4)
+            p.drawLine(QPointF(x, 14), QPointF(x + 12, 2));
         p.restore();
     };
     return m;
@@ -460,7 +500,8 @@ int main(int argc, char** argv) {
     if (!qrc.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 1;
     QTextStream s(&qrc);
     s << "<RCC>\n  <qresource prefix=\"/images\">\n";
-    for (const QString& n : names) s << "    <file>" << n << "</file>\n";
+    for (const QString& n : names)
+        s << "    <file>" << n << "</file>\n";
     s << "  </qresource>\n</RCC>\n";
     return 0;
 }

@@ -35,12 +35,13 @@ void CloseOnTerminate(QWidget* window) {
         [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], &c, 1);
         // A measurement stops and keeps what it has; a question on screen
         // is left unanswered: every nested loop ends with the application.
-        if (auto* running = window->findChild<nrvs::RunningDialog*>(); running && running->isVisible())
+        if (auto* running = window->findChild<nrvs::RunningDialog*>();
+            running && running->isVisible())
             running->stopButton->click();
         window->close();
         QApplication::exit(0);
     });
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = OnTerminate;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
@@ -53,7 +54,7 @@ void CloseOnTerminate(QWidget* window) {
 // soon as the window has been painted for the first time, so that the time
 // from start to first paint can be taken from outside.
 class ExitAfterFirstPaint : public QObject {
-public:
+  public:
     using QObject::QObject;
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint && !done_) {
@@ -67,21 +68,23 @@ public:
         return QObject::eventFilter(watched, event);
     }
 
-private:
+  private:
     bool done_ = false;
 };
 
 // An exception that reaches the event loop is shown, not fatal.
 class NorvessaApp : public QApplication {
-public:
+  public:
     using QApplication::QApplication;
     bool notify(QObject* receiver, QEvent* event) override {
         try {
             return QApplication::notify(receiver, event);
         } catch (const std::exception& e) {
-            QMessageBox::critical(activeWindow(), QStringLiteral("Norvessa"), QString::fromUtf8(e.what()));
+            QMessageBox::critical(activeWindow(), QStringLiteral("Norvessa"),
+                                  QString::fromUtf8(e.what()));
         } catch (...) {
-            QMessageBox::critical(activeWindow(), QStringLiteral("Norvessa"), QStringLiteral("Unknown error"));
+            QMessageBox::critical(activeWindow(), QStringLiteral("Norvessa"),
+                                  QStringLiteral("Unknown error"));
         }
         return false;
     }
@@ -104,7 +107,8 @@ int main(int argc, char** argv) {
     }
     // Arguments keep their bytes: a path need not be valid UTF-8.
     nrvs::StringList args;
-    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    for (int i = 1; i < argc; ++i)
+        args.emplace_back(argv[i]);
     nrvs::MainWindow window(args);
     CloseOnTerminate(&window);
     if (!qEnvironmentVariableIsEmpty("NORVESSA_EXIT_AFTER_PAINT"))

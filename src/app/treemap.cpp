@@ -42,20 +42,29 @@ int main(int argc, char** argv) {
     DriveRecord* drive = letter < 0 ? nullptr : g.Drives.ByLetter(letter);
     // Not here, but measured (an unplugged disk, an imported scan): drawn
     // from its last measurement.
-    if (drive && drive->DriveType == 0 && HasSnapshot(static_cast<char>('A' + letter))) drive->Offline = 1;
+    if (drive && drive->DriveType == 0 && HasSnapshot(static_cast<char>('A' + letter)))
+        drive->Offline = 1;
     if (!drive || !g.Drives.ReadVolume(*drive)) {
-        std::fprintf(stderr, "norvessa-cli: drive %c: is not ready\n", path.empty() ? '?' : path[0]);
+        std::fprintf(stderr, "norvessa-cli: drive %c: is not ready\n",
+                     path.empty() ? '?' : path[0]);
         return 1;
     }
     LoadCache(g.Folders, *drive);
     if (g.Folders.Count() == 0)
-        std::fprintf(stderr, "norvessa-cli: %c: has not been measured; its folders are drawn as not measured\n", path[0]);
-    const double used = path.size() == 3 && drive->TotalBytes > 0 ? drive->TotalBytes - drive->FreeBytes : -1;
+        std::fprintf(
+            stderr,
+            "norvessa-cli: %c: has not been measured; its folders are drawn as not measured\n",
+            path[0]);
+    const double used =
+        path.size() == 3 && drive->TotalBytes > 0 ? drive->TotalBytes - drive->FreeBytes : -1;
     auto source = std::make_shared<const TreemapSource>(
         MakeSource(g.Folders, path, static_cast<int32_t>(drive->ClusterSize), used));
     if (g.Folders.Count() > 0 && !source->Files)
-        std::fprintf(stderr, "norvessa-cli: %c: has no file index of its last measurement; measure it again to see "
-                             "single files\n", path[0]);
+        std::fprintf(
+            stderr,
+            "norvessa-cli: %c: has no file index of its last measurement; measure it again to see "
+            "single files\n",
+            path[0]);
     std::string why;
     if (!WriteTreemapPicture(source, width, height, colours, g.SizeUnit, out, why, highlight)) {
         std::fprintf(stderr, "norvessa-cli: %s: %s\n", out.c_str(), why.c_str());

@@ -9,7 +9,9 @@
 
 namespace nrvs {
 
-DriveState::DriveState() { Drives.SetOfflineDrives(&SnapshotDrives()); }
+DriveState::DriveState() {
+    Drives.SetOfflineDrives(&SnapshotDrives());
+}
 
 GlobalState& Global() {
     static GlobalState state;
@@ -30,17 +32,17 @@ struct TextParam {
 };
 
 const IntParam kIntParams[] = {
-    {0, &GlobalState::MainWidth, 1000},        {1, &GlobalState::MainHeight, 600},
-    {2, &GlobalState::MainLeft, 0},            {3, &GlobalState::MainTop, 0},
-    {4, &GlobalState::TreeWidth, 150},         {5, &GlobalState::NameColumnWidth, 150},
-    {6, &GlobalState::GraphColumnWidth, 200},  {10, &GlobalState::ShowRemovable, 1},
-    {11, &GlobalState::ShowFiles, 0},          {12, &GlobalState::SortKey, 0},
-    {13, &GlobalState::SortDescending, 0},     {20, &GlobalState::ShowSplash, 1},
-    {21, &GlobalState::StartDrive, 0},         {22, &GlobalState::SizeUnit, 0},
-    {23, &GlobalState::PercentBase, 0},        {41, &GlobalState::ExpiryDays, 7},
-    {42, &GlobalState::MeasureMulti, 0},       {43, &GlobalState::AskBeforeMeasure, 1},
-    {44, &GlobalState::SimCluster, -512},      {50, &GlobalState::RemeasureAfterAction, 0},
-    {51, &GlobalState::UseRecycleBin, 1},      {52, &GlobalState::CountLinksOnce, 1},
+    {0, &GlobalState::MainWidth, 1000},       {1, &GlobalState::MainHeight, 600},
+    {2, &GlobalState::MainLeft, 0},           {3, &GlobalState::MainTop, 0},
+    {4, &GlobalState::TreeWidth, 150},        {5, &GlobalState::NameColumnWidth, 150},
+    {6, &GlobalState::GraphColumnWidth, 200}, {10, &GlobalState::ShowRemovable, 1},
+    {11, &GlobalState::ShowFiles, 0},         {12, &GlobalState::SortKey, 0},
+    {13, &GlobalState::SortDescending, 0},    {20, &GlobalState::ShowSplash, 1},
+    {21, &GlobalState::StartDrive, 0},        {22, &GlobalState::SizeUnit, 0},
+    {23, &GlobalState::PercentBase, 0},       {41, &GlobalState::ExpiryDays, 7},
+    {42, &GlobalState::MeasureMulti, 0},      {43, &GlobalState::AskBeforeMeasure, 1},
+    {44, &GlobalState::SimCluster, -512},     {50, &GlobalState::RemeasureAfterAction, 0},
+    {51, &GlobalState::UseRecycleBin, 1},     {52, &GlobalState::CountLinksOnce, 1},
     {53, &GlobalState::KeepPrevious, 1},
 };
 
@@ -58,8 +60,8 @@ void ClampInt(int& v, int lo, int hi, int def) {
 }
 
 int GlobalState::*const kBoolParams[] = {
-    &GlobalState::ShowRemovable, &GlobalState::ShowFiles,   &GlobalState::SortDescending,
-    &GlobalState::ShowSplash,    &GlobalState::MeasureMulti, &GlobalState::AskBeforeMeasure,
+    &GlobalState::ShowRemovable,        &GlobalState::ShowFiles,     &GlobalState::SortDescending,
+    &GlobalState::ShowSplash,           &GlobalState::MeasureMulti,  &GlobalState::AskBeforeMeasure,
     &GlobalState::RemeasureAfterAction, &GlobalState::UseRecycleBin, &GlobalState::CountLinksOnce,
     &GlobalState::KeepPrevious,
 };
@@ -69,7 +71,8 @@ int GlobalState::*const kBoolParams[] = {
 // program can write itself (a large custom cluster, any expiry) are kept.
 void ClampParameters(GlobalState& g) {
     // Any value but 0 is on; the rest of the program tests for 1.
-    for (auto member : kBoolParams) g.*member = g.*member != 0 ? 1 : 0;
+    for (auto member : kBoolParams)
+        g.*member = g.*member != 0 ? 1 : 0;
     ClampInt(g.MainWidth, 1, 100000, 1000);
     ClampInt(g.MainHeight, 1, 100000, 600);
     ClampInt(g.MainLeft, -100000, 100000, 0);
@@ -103,16 +106,20 @@ void LoadParameters(const StringList& args) {
     g.UserName.clear();
 
     LoadLines(g.ParamLines, g.ParamFileName);
-    for (const auto& p : kIntParams) g.*p.member = IntAt(g.ParamLines, p.line, p.def);
-    for (const auto& p : kTextParams) g.*p.member = LineAt(g.ParamLines, p.line, p.def);
+    for (const auto& p : kIntParams)
+        g.*p.member = IntAt(g.ParamLines, p.line, p.def);
+    for (const auto& p : kTextParams)
+        g.*p.member = LineAt(g.ParamLines, p.line, p.def);
     ClampParameters(g);
 }
 
 int SaveParameters() {
     GlobalState& g = Global();
     g.StartArgs.clear();
-    for (const auto& p : kIntParams) PutIntAt(g.ParamLines, p.line, g.*p.member);
-    for (const auto& p : kTextParams) PutLineAt(g.ParamLines, p.line, g.*p.member);
+    for (const auto& p : kIntParams)
+        PutIntAt(g.ParamLines, p.line, g.*p.member);
+    for (const auto& p : kTextParams)
+        PutLineAt(g.ParamLines, p.line, g.*p.member);
     return SaveLines(g.ParamLines, g.ParamFileName);
 }
 
@@ -123,6 +130,8 @@ void RefreshDrives(int letter) {
     g.CurrentDrive = g.Drives.ByLetter(letter == INT_MAX ? 2 : letter);
 }
 
-std::string FormatSizeText(double bytes) { return FormatSizeText(bytes, Global().SizeUnit); }
+std::string FormatSizeText(double bytes) {
+    return FormatSizeText(bytes, Global().SizeUnit);
+}
 
 } // namespace nrvs

@@ -27,7 +27,7 @@ struct DriveState {
         return *this;
     }
 
-private:
+  private:
     DriveRecord* Rebased(const DriveState& other) {
         for (int n = 0; n < 26; ++n)
             if (other.CurrentDrive == other.Drives.ByLetter(n)) return Drives.ByLetter(n);
@@ -36,11 +36,11 @@ private:
 };
 
 struct GlobalState : DriveState {
-    std::string ExeDir;        // native directory of the executable, with trailing '/'
-    std::string ExeBase;       // executable path without its extension
+    std::string ExeDir;  // native directory of the executable, with trailing '/'
+    std::string ExeBase; // executable path without its extension
     std::string ParamFileName;
     std::string ComputerName;
-    std::string UserName;      // empty until the version window looks it up
+    std::string UserName; // empty until the version window looks it up
     StringList StartArgs;
     StringList ParamLines;
 

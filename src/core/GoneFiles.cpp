@@ -10,7 +10,8 @@ namespace nrvs {
 
 bool ForgetInFileIndex(const std::string& programPath) {
     if (programPath.size() < 4 || programPath[1] != ':') return false;
-    const char letter = static_cast<char>(programPath[0] >= 'a' && programPath[0] <= 'z' ? programPath[0] - 32 : programPath[0]);
+    const char letter = static_cast<char>(
+        programPath[0] >= 'a' && programPath[0] <= 'z' ? programPath[0] - 32 : programPath[0]);
     if (letter < 'A' || letter > 'Z') return false;
     const DriveRecord* drive = Global().Drives.ByLetter(letter - 'A');
     if (!drive) return false;

@@ -39,7 +39,9 @@ namespace {
 
 // One line of the information file: its control bytes shown as the paths
 // show them, so that a hostile name cannot add lines.
-std::string InfoValue(std::string_view value) { return P::ShownName(value); }
+std::string InfoValue(std::string_view value) {
+    return P::ShownName(value);
+}
 
 // ---- the document ----
 
@@ -56,16 +58,21 @@ size_t Utf8Length(const unsigned char* s, size_t left) {
     size_t n;
     uint32_t cp;
     if (b < 0x80) return 1;
-    if (b >= 0xC2 && b <= 0xDF) n = 2, cp = b & 0x1F;
-    else if (b >= 0xE0 && b <= 0xEF) n = 3, cp = b & 0x0F;
-    else if (b >= 0xF0 && b <= 0xF4) n = 4, cp = b & 0x07;
-    else return 0;
+    if (b >= 0xC2 && b <= 0xDF)
+        n = 2, cp = b & 0x1F;
+    else if (b >= 0xE0 && b <= 0xEF)
+        n = 3, cp = b & 0x0F;
+    else if (b >= 0xF0 && b <= 0xF4)
+        n = 4, cp = b & 0x07;
+    else
+        return 0;
     if (left < n) return 0;
     for (size_t i = 1; i < n; ++i) {
         if ((s[i] & 0xC0) != 0x80) return 0;
         cp = (cp << 6) | (s[i] & 0x3F);
     }
-    if ((n == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+    if ((n == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+        (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
         return 0;
     return n;
 }
@@ -119,7 +126,7 @@ struct Linked {
 };
 
 class Importer {
-public:
+  public:
     Importer(std::string& doc, size_t length) : doc_(doc), length_(length) {}
     bool Parse();
     std::string Error() const { return error_; }
@@ -133,7 +140,7 @@ public:
     std::string names;
     std::vector<Linked> linked;
 
-private:
+  private:
     bool Fail(const char* at, const std::string& reason);
     bool Fail(simdjson::error_code e, const char* at);
     const char* Where(od::value& v) {
@@ -166,10 +173,13 @@ bool Importer::Fail(const char* at, const std::string& reason) {
     if (at && at >= doc_.data() && at <= doc_.data() + length_) {
         size_t line = 1, column = 1;
         for (const char* p = doc_.data(); p < at; ++p) {
-            if (*p == '\n') ++line, column = 1;
-            else ++column;
+            if (*p == '\n')
+                ++line, column = 1;
+            else
+                ++column;
         }
-        error_ = "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + reason;
+        error_ =
+            "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + reason;
     } else {
         error_ = reason;
     }
@@ -178,8 +188,8 @@ bool Importer::Fail(const char* at, const std::string& reason) {
 
 bool Importer::Fail(simdjson::error_code e, const char* at) {
     std::string reason = simdjson::error_message(e);
-    if (e == simdjson::INCOMPLETE_ARRAY_OR_OBJECT || e == simdjson::TAPE_ERROR || e == simdjson::EMPTY ||
-        e == simdjson::UNCLOSED_STRING)
+    if (e == simdjson::INCOMPLETE_ARRAY_OR_OBJECT || e == simdjson::TAPE_ERROR ||
+        e == simdjson::EMPTY || e == simdjson::UNCLOSED_STRING)
         reason = "the document is cut short or no JSON (" + reason + ")";
     else if (e == simdjson::DEPTH_ERROR)
         reason = "nested deeper than " + std::to_string(kNcduMaxDepth) + " folders";
@@ -208,7 +218,8 @@ bool Importer::ReadString(od::value& v, std::string& out, const char* what) {
     const char* base = doc_.data();
     for (;;) {
         const size_t off = static_cast<size_t>(p - base);
-        while (it != replaced_.end() && it->offset < off) ++it;
+        while (it != replaced_.end() && it->offset < off)
+            ++it;
         if (it != replaced_.end() && it->offset == off) {
             out += it->byte;
             ++p;
@@ -224,11 +235,21 @@ bool Importer::ReadString(od::value& v, std::string& out, const char* what) {
         const char k = p[1];
         p += 2;
         switch (k) {
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
+        case 'b':
+            out += '\b';
+            break;
+        case 'f':
+            out += '\f';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 't':
+            out += '\t';
+            break;
         case 'u': {
             uint32_t cp = Hex4(p);
             p += 4;
@@ -242,7 +263,9 @@ bool Importer::ReadString(od::value& v, std::string& out, const char* what) {
             AppendUtf8(out, cp);
             break;
         }
-        default: out += k; break;
+        default:
+            out += k;
+            break;
         }
     }
     return true;
@@ -265,7 +288,8 @@ bool Importer::ReadUnsigned(od::value& v, uint64_t& out, const char* what) {
 
 bool Importer::ReadBool(od::value& v, bool& out, const char* what) {
     const char* at = Where(v);
-    if (v.get_bool().get(out) != simdjson::SUCCESS) return Fail(at, std::string(what) + " is neither true nor false");
+    if (v.get_bool().get(out) != simdjson::SUCCESS)
+        return Fail(at, std::string(what) + " is neither true nor false");
     return true;
 }
 
@@ -293,16 +317,26 @@ bool Importer::ReadInfo(od::value& v, EntryInfo& info, bool root) {
         if (key == "name") {
             ok = ReadString(value, info.name, "name");
             info.hasName = true;
-        } else if (key == "asize") ok = ReadCount(value, info.asize, "asize");
-        else if (key == "dsize") ok = ReadCount(value, info.dsize, "dsize");
-        else if (key == "mtime") ok = ReadCount(value, info.mtime, "mtime", true);
-        else if (key == "dev") ok = ReadUnsigned(value, info.dev, "dev"), info.hasDev = true;
-        else if (key == "ino") ok = ReadUnsigned(value, info.ino, "ino"), info.hasIno = true;
-        else if (key == "nlink") ok = ReadUnsigned(value, info.nlink, "nlink");
-        else if (key == "mode") ok = ReadUnsigned(value, info.mode, "mode"), info.hasMode = true;
-        else if (key == "hlnkc") ok = ReadBool(value, info.hlnkc, "hlnkc");
-        else if (key == "read_error") ok = ReadBool(value, info.readError, "read_error");
-        else if (key == "notreg") ok = ReadBool(value, info.notreg, "notreg");
+        } else if (key == "asize")
+            ok = ReadCount(value, info.asize, "asize");
+        else if (key == "dsize")
+            ok = ReadCount(value, info.dsize, "dsize");
+        else if (key == "mtime")
+            ok = ReadCount(value, info.mtime, "mtime", true);
+        else if (key == "dev")
+            ok = ReadUnsigned(value, info.dev, "dev"), info.hasDev = true;
+        else if (key == "ino")
+            ok = ReadUnsigned(value, info.ino, "ino"), info.hasIno = true;
+        else if (key == "nlink")
+            ok = ReadUnsigned(value, info.nlink, "nlink");
+        else if (key == "mode")
+            ok = ReadUnsigned(value, info.mode, "mode"), info.hasMode = true;
+        else if (key == "hlnkc")
+            ok = ReadBool(value, info.hlnkc, "hlnkc");
+        else if (key == "read_error")
+            ok = ReadBool(value, info.readError, "read_error");
+        else if (key == "notreg")
+            ok = ReadBool(value, info.notreg, "notreg");
         else if (key == "excluded") {
             // ncdu names why ("pattern", "otherfs", "kernfs"); an entry
             // written false was not excluded.
@@ -317,7 +351,8 @@ bool Importer::ReadInfo(od::value& v, EntryInfo& info, bool root) {
     if (!info.hasName) return Fail(at, "an entry without a name");
     if (root) {
         if (info.name.empty()) return Fail(at, "the root has an empty name");
-        if (info.name.find('\0') != std::string::npos) return Fail(at, "the root's name holds a NUL byte");
+        if (info.name.find('\0') != std::string::npos)
+            return Fail(at, "the root's name holds a NUL byte");
         return true;
     }
     return CheckName(at, info.name);
@@ -359,7 +394,8 @@ uint32_t Importer::AddFolder(const EntryInfo& info, uint32_t parent) {
     std::string_view own = info.name;
     if (parent == UINT32_MAX) {
         // The root is named by its whole path; its own name is the last.
-        while (own.size() > 1 && own.back() == '/') own.remove_suffix(1);
+        while (own.size() > 1 && own.back() == '/')
+            own.remove_suffix(1);
         const size_t slash = own.find_last_of('/');
         if (slash != std::string_view::npos) own = own.substr(slash + 1);
     }
@@ -419,10 +455,11 @@ bool Importer::Walk(od::value& rootValue) {
         if (auto e = (*it).get(first)) return Fail(e, at);
         od::json_type t;
         if (auto e = first.type().get(t)) return Fail(e, at);
-        if (t != od::json_type::object) return Fail(Where(first), "a folder's first element is no object");
+        if (t != od::json_type::object)
+            return Fail(Where(first), "a folder's first element is no object");
         EntryInfo info;
         if (!ReadInfo(first, info, parent == UINT32_MAX)) return false;
-        if (info.excluded) return true;  // never entered: its elements are skipped unread
+        if (info.excluded) return true; // never entered: its elements are skipped unread
         if (++entries_ > kNcduMaxEntries)
             return Fail(at, "more than " + std::to_string(kNcduMaxEntries) + " files and folders");
         const uint32_t folder = AddFolder(info, parent);
@@ -453,12 +490,14 @@ bool Importer::Walk(od::value& rootValue) {
             if (stack.size() == depth) ++stack.back().it;
             continue;
         }
-        if (t != od::json_type::object) return Fail(last_, "an element of a folder is neither an entry nor a folder");
+        if (t != od::json_type::object)
+            return Fail(last_, "an element of a folder is neither an entry nor a folder");
         EntryInfo info;
         if (!ReadInfo(v, info, false)) return false;
         if (!info.excluded) {
             if (++entries_ > kNcduMaxEntries)
-                return Fail(last_, "more than " + std::to_string(kNcduMaxEntries) + " files and folders");
+                return Fail(last_,
+                            "more than " + std::to_string(kNcduMaxEntries) + " files and folders");
             AddFile(info, top.folder, top.dev);
         }
         ++top.it;
@@ -471,10 +510,13 @@ bool Importer::Walk(od::value& rootValue) {
 bool Importer::CheckUniqueNames() {
     const size_t fileCount = files.size();
     auto nameOf = [&](size_t id) -> std::string_view {
-        if (id < fileCount) return std::string_view(names).substr(files[id].NameOffset, files[id].NameLength);
+        if (id < fileCount)
+            return std::string_view(names).substr(files[id].NameOffset, files[id].NameLength);
         return folders[id - fileCount].name;
     };
-    auto parentOf = [&](size_t id) { return id < fileCount ? fileFolder[id] : folders[id - fileCount].parent; };
+    auto parentOf = [&](size_t id) {
+        return id < fileCount ? fileFolder[id] : folders[id - fileCount].parent;
+    };
     struct Key {
         uint64_t hash;
         uint32_t id;
@@ -484,21 +526,26 @@ bool Importer::CheckUniqueNames() {
     for (size_t id = 0; id < fileCount + folders.size(); ++id) {
         const uint32_t parent = parentOf(id);
         if (parent == UINT32_MAX) continue;
-        const uint64_t h = std::hash<std::string_view>{}(nameOf(id)) ^ (uint64_t{parent} * 0x9E3779B97F4A7C15ull);
+        const uint64_t h =
+            std::hash<std::string_view>{}(nameOf(id)) ^ (uint64_t{parent} * 0x9E3779B97F4A7C15ull);
         keys.push_back({h, static_cast<uint32_t>(id)});
     }
     std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) { return a.hash < b.hash; });
     for (size_t i = 0; i < keys.size();) {
         size_t j = i + 1;
-        while (j < keys.size() && keys[j].hash == keys[i].hash) ++j;
+        while (j < keys.size() && keys[j].hash == keys[i].hash)
+            ++j;
         for (size_t a = i; a < j; ++a)
             for (size_t b = a + 1; b < j; ++b) {
-                if (parentOf(keys[a].id) != parentOf(keys[b].id) || nameOf(keys[a].id) != nameOf(keys[b].id)) continue;
+                if (parentOf(keys[a].id) != parentOf(keys[b].id) ||
+                    nameOf(keys[a].id) != nameOf(keys[b].id))
+                    continue;
                 std::string where;
                 for (uint32_t f = parentOf(keys[a].id); f != UINT32_MAX; f = folders[f].parent)
-                    where = (folders[f].parent == UINT32_MAX ? rootName : folders[f].name) + (where.empty() ? "" : "/") + where;
-                return Fail(nullptr, "the name \"" + P::ShownName(nameOf(keys[a].id)) + "\" is listed twice in " +
-                                         P::ShownName(where));
+                    where = (folders[f].parent == UINT32_MAX ? rootName : folders[f].name) +
+                            (where.empty() ? "" : "/") + where;
+                return Fail(nullptr, "the name \"" + P::ShownName(nameOf(keys[a].id)) +
+                                         "\" is listed twice in " + P::ShownName(where));
             }
         i = j;
     }
@@ -509,13 +556,16 @@ bool Importer::Parse() {
     ReplaceInvalidUtf8(doc_, length_, replaced_);
     if (doc_.capacity() < length_ + kNcduPadding) doc_.reserve(length_ + kNcduPadding);
     od::parser parser;
-    if (auto e = parser.allocate(std::max<size_t>(length_, 64), kNcduMaxDepth + 8)) return Fail(e, nullptr);
+    if (auto e = parser.allocate(std::max<size_t>(length_, 64), kNcduMaxDepth + 8))
+        return Fail(e, nullptr);
     od::document document;
-    if (auto e = parser.iterate(simdjson::padded_string_view(doc_.data(), length_, doc_.capacity())).get(document))
+    if (auto e = parser.iterate(simdjson::padded_string_view(doc_.data(), length_, doc_.capacity()))
+                     .get(document))
         return Fail(e, nullptr);
     od::array top;
     if (auto e = document.get_array().get(top)) {
-        if (e == simdjson::INCORRECT_TYPE) return Fail(doc_.data(), "no export: the document is no JSON array");
+        if (e == simdjson::INCORRECT_TYPE)
+            return Fail(doc_.data(), "no export: the document is no JSON array");
         return Fail(e, nullptr);
     }
     int element = 0;
@@ -530,7 +580,8 @@ bool Importer::Parse() {
                 return Fail(last_, "not an export of format major version 1");
         } else if (element == 1) {
             int64_t minor = 0;
-            if (v.get_int64().get(minor) || minor < 0) return Fail(last_, "the minor version is no whole number");
+            if (v.get_int64().get(minor) || minor < 0)
+                return Fail(last_, "the minor version is no whole number");
         } else if (element == 2) {
             if (!ReadMetadata(v)) return false;
         } else if (element == 3) {
@@ -556,9 +607,11 @@ bool Importer::Parse() {
 // Program path of folder i ("X:\a\b\").
 std::string FolderPathOf(const std::vector<Folder>& folders, uint32_t i, const std::string& root) {
     std::vector<uint32_t> chain;
-    for (uint32_t f = i; f != UINT32_MAX && folders[f].parent != UINT32_MAX; f = folders[f].parent) chain.push_back(f);
+    for (uint32_t f = i; f != UINT32_MAX && folders[f].parent != UINT32_MAX; f = folders[f].parent)
+        chain.push_back(f);
     std::string path = root;
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) path += P::ShownName(folders[*it].name) + "\\";
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        path += P::ShownName(folders[*it].name) + "\\";
     return path;
 }
 
@@ -568,7 +621,8 @@ constexpr size_t kMaxRecordedPath = 32767;
 
 } // namespace
 
-bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& options, NcduImportReport& report) {
+bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& options,
+                NcduImportReport& report) {
     report = NcduImportReport{};
     if (letter < 'A' || letter > 'Z') {
         report.Error = "no drive letter";
@@ -596,12 +650,15 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
     });
     for (size_t i = 0; i < in.linked.size();) {
         size_t j = i + 1;
-        while (j < in.linked.size() && in.linked[j].dev == in.linked[i].dev && in.linked[j].ino == in.linked[i].ino) ++j;
+        while (j < in.linked.size() && in.linked[j].dev == in.linked[i].dev &&
+               in.linked[j].ino == in.linked[i].ino)
+            ++j;
         size_t owner = i;
         if (j - i > 1) {
             std::string best = FolderPathOf(folders, in.fileFolder[in.linked[i].file], root);
             for (size_t k = i + 1; k < j; ++k) {
-                if (in.fileFolder[in.linked[k].file] == in.fileFolder[in.linked[owner].file]) continue;
+                if (in.fileFolder[in.linked[k].file] == in.fileFolder[in.linked[owner].file])
+                    continue;
                 std::string p = FolderPathOf(folders, in.fileFolder[in.linked[k].file], root);
                 if (p < best) best = std::move(p), owner = k;
             }
@@ -633,12 +690,13 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
 
     FolderList list;
     {
-        std::vector<std::pair<uint32_t, size_t>> stack;  // folder, length of its path
+        std::vector<std::pair<uint32_t, size_t>> stack; // folder, length of its path
         std::string path = root;
         FolderRecord r;
         for (uint32_t i = 0; i < folders.size(); ++i) {
             const Folder& f = folders[i];
-            while (!stack.empty() && stack.back().first != f.parent) stack.pop_back();
+            while (!stack.empty() && stack.back().first != f.parent)
+                stack.pop_back();
             path.resize(stack.empty() ? root.size() : stack.back().second);
             if (f.parent != UINT32_MAX) {
                 path += P::ShownName(f.name);
@@ -670,12 +728,15 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
     {
         // Files in the order of their folders, each folder's one range.
         std::vector<uint32_t> first(folders.size() + 1, 0);
-        for (uint32_t f : in.fileFolder) ++first[f + 1];
-        for (size_t i = 1; i < first.size(); ++i) first[i] += first[i - 1];
+        for (uint32_t f : in.fileFolder)
+            ++first[f + 1];
+        for (size_t i = 1; i < first.size(); ++i)
+            first[i] += first[i - 1];
         std::vector<uint32_t> order(in.files.size());
         {
             std::vector<uint32_t> next(first.begin(), first.end() - 1);
-            for (size_t k = 0; k < in.files.size(); ++k) order[next[in.fileFolder[k]]++] = static_cast<uint32_t>(k);
+            for (size_t k = 0; k < in.files.size(); ++k)
+                order[next[in.fileFolder[k]]++] = static_cast<uint32_t>(k);
         }
         FileRecords& out = data.Files[0];
         out.SpillTo(platform::ProgramFileFolders().Data);

@@ -27,7 +27,9 @@ std::string FolderOfPattern(const std::string& pattern) {
     return p == std::string::npos ? std::string() : pattern.substr(0, p + 1);
 }
 
-bool Admits(int kind, bool isDir) { return !(kind == LIST_FILES && isDir) && !(kind == LIST_FOLDERS && !isDir); }
+bool Admits(int kind, bool isDir) {
+    return !(kind == LIST_FILES && isDir) && !(kind == LIST_FOLDERS && !isDir);
+}
 
 // A copy's file while it is written (or one a killed copy left, until the
 // next copy into the folder clears it) is none of the user's items.
@@ -69,7 +71,8 @@ StringList& ListFolder(DirListing& listing, const std::string& pattern, int kind
         }
         line = P::ShownName(d.Name);
         if (isDir) line += '\\';
-        listing.Entries.push_back(EntryLine(line, attrs, size, RoundToClusters(onDisk, listing.ClusterSize)));
+        listing.Entries.push_back(
+            EntryLine(line, attrs, size, RoundToClusters(onDisk, listing.ClusterSize)));
     }
     return listing.Entries;
 }
@@ -78,8 +81,9 @@ void SortListing(DirListing& listing, bool caseSensitive) {
     if (caseSensitive)
         std::stable_sort(listing.Entries.begin(), listing.Entries.end());
     else
-        std::stable_sort(listing.Entries.begin(), listing.Entries.end(),
-                         [](const std::string& a, const std::string& b) { return P::LessIgnoreCase(a, b); });
+        std::stable_sort(
+            listing.Entries.begin(), listing.Entries.end(),
+            [](const std::string& a, const std::string& b) { return P::LessIgnoreCase(a, b); });
 }
 
 const DirEntry* EntryAt(DirListing& listing, int position) {

@@ -13,8 +13,9 @@
 namespace nrvs {
 
 struct DirEntry {
-    std::string Name;  // folders keep their trailing backslash
-    int IsDir = 0, IsArchive = 0, IsHidden = 0, IsReadOnly = 0, IsSystem = 0, IsCompressed = 0, IsSparse = 0;
+    std::string Name; // folders keep their trailing backslash
+    int IsDir = 0, IsArchive = 0, IsHidden = 0, IsReadOnly = 0, IsSystem = 0, IsCompressed = 0,
+        IsSparse = 0;
     double Size = -1;
     double Occupied = -1;
 };

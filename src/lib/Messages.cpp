@@ -11,9 +11,15 @@ MessageUi* g_messageUi = nullptr;
 int g_fallbackAnswer = ID_NO;
 } // namespace
 
-void SetMessageUi(MessageUi* ui) { g_messageUi = ui; }
-MessageUi* CurrentMessageUi() { return g_messageUi; }
-void SetFallbackAnswer(int answer) { g_fallbackAnswer = answer; }
+void SetMessageUi(MessageUi* ui) {
+    g_messageUi = ui;
+}
+MessageUi* CurrentMessageUi() {
+    return g_messageUi;
+}
+void SetFallbackAnswer(int answer) {
+    g_fallbackAnswer = answer;
+}
 
 void ShowMessageBox(const std::string& text, int style) {
     if (g_messageUi) {
@@ -31,7 +37,9 @@ int AskYesNo(const std::string& text, int style) {
 }
 
 void TellSaveFailed(const std::string& fileName) {
-    ShowMessageBox("ファイルを保存できませんでした。\n" + fileName + "\n" + platform::LastWriteError(), MB_ICONSTOP);
+    ShowMessageBox("ファイルを保存できませんでした。\n" + fileName + "\n" +
+                       platform::LastWriteError(),
+                   MB_ICONSTOP);
 }
 
 } // namespace nrvs

@@ -21,7 +21,7 @@ enum : int {
 // tool) messages go to standard error and questions are answered by the
 // installed fallback answer (No unless changed).
 class MessageUi {
-public:
+  public:
     virtual ~MessageUi() = default;
     virtual void ShowMessage(const std::string& text, int style) = 0;
     virtual int AskQuestion(const std::string& text, int style) = 0;

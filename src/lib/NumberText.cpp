@@ -32,7 +32,8 @@ std::string FloatText(double value) {
     std::string exp = s.substr(e + 1);
     bool neg = !exp.empty() && exp[0] == '-';
     size_t i = (!exp.empty() && (exp[0] == '-' || exp[0] == '+')) ? 1 : 0;
-    while (i + 1 < exp.size() && exp[i] == '0') ++i;
+    while (i + 1 < exp.size() && exp[i] == '0')
+        ++i;
     return mant + "E" + (neg ? "-" : "") + exp.substr(i);
 }
 
@@ -45,7 +46,8 @@ double TextToFloat(std::string_view text, double def) {
             return def;
     double v = 0;
     auto res = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (res.ec != std::errc() || res.ptr != text.data() + text.size() || !std::isfinite(v)) return def;
+    if (res.ec != std::errc() || res.ptr != text.data() + text.size() || !std::isfinite(v))
+        return def;
     return v;
 }
 
@@ -77,6 +79,8 @@ std::string FormatText(const char* templ, ...) {
     return std::string(buf);
 }
 
-void AppendUtf8(std::string& out, char32_t cp) { platform::AppendUtf8(out, cp); }
+void AppendUtf8(std::string& out, char32_t cp) {
+    platform::AppendUtf8(out, cp);
+}
 
 } // namespace nrvs

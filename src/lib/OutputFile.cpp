@@ -9,8 +9,8 @@ namespace P = platform;
 int OpenOutput(OutputFile& file, const std::string& fileName, uint32_t access, uint32_t /*share*/,
                uint32_t creation) {
     CloseOutput(file);
-    const std::intptr_t h =
-        P::OpenFileHandle(fileName, (access & GENERIC_READ) != 0, (access & GENERIC_WRITE) != 0, creation);
+    const std::intptr_t h = P::OpenFileHandle(fileName, (access & GENERIC_READ) != 0,
+                                              (access & GENERIC_WRITE) != 0, creation);
     if (h == P::kNoFileHandle) return 0;
     file.Handle = h;
     file.FileName = fileName;

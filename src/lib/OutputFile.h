@@ -21,7 +21,8 @@ struct OutputFile {
     std::string FileName;
     uint32_t Access = 0;
 };
-int OpenOutput(OutputFile& file, const std::string& fileName, uint32_t access, uint32_t share, uint32_t creation);
+int OpenOutput(OutputFile& file, const std::string& fileName, uint32_t access, uint32_t share,
+               uint32_t creation);
 long WriteOutput(OutputFile& file, const void* bytes, long length);
 int CloseOutput(OutputFile& file);
 

@@ -22,7 +22,8 @@ double FloatAt(const StringList& list, int position, double def) {
 
 int PutLineAt(StringList& list, int position, const std::string& text) {
     if (position < 0) return 0;
-    if (list.size() <= static_cast<size_t>(position)) list.resize(static_cast<size_t>(position) + 1);
+    if (list.size() <= static_cast<size_t>(position))
+        list.resize(static_cast<size_t>(position) + 1);
     list[static_cast<size_t>(position)] = text;
     return 1;
 }
@@ -35,7 +36,8 @@ int PutFloatAt(StringList& list, int position, double value) {
     return PutLineAt(list, position, FloatText(value));
 }
 
-void ReadWindowPlace(const StringList& lines, int first, int& left, int& top, int& width, int& height) {
+void ReadWindowPlace(const StringList& lines, int first, int& left, int& top, int& width,
+                     int& height) {
     const int l = IntAt(lines, first, left), t = IntAt(lines, first + 1, top);
     const int w = IntAt(lines, first + 2, width), h = IntAt(lines, first + 3, height);
     if (l >= -10000 && l <= 100000 && t >= -10000 && t <= 100000) left = l, top = t;
@@ -53,7 +55,9 @@ bool ReadColumnWidths(const std::string& text, size_t count, std::vector<int>& o
     return true;
 }
 
-std::pair<std::string, std::string> SplitNameValue(std::string_view text) { return SplitFirst(text, "="); }
+std::pair<std::string, std::string> SplitNameValue(std::string_view text) {
+    return SplitFirst(text, "=");
+}
 
 std::string JoinNameValue(std::string_view name, std::string_view value) {
     std::string out(name);
@@ -62,7 +66,8 @@ std::string JoinNameValue(std::string_view name, std::string_view value) {
     return out;
 }
 
-void ForEachKeyValue(std::string_view text, const std::function<void(const std::string&, const std::string&)>& fn) {
+void ForEachKeyValue(std::string_view text,
+                     const std::function<void(const std::string&, const std::string&)>& fn) {
     size_t at = 0;
     while (at < text.size()) {
         size_t end = text.find_first_of("\r\n", at);
@@ -70,7 +75,8 @@ void ForEachKeyValue(std::string_view text, const std::function<void(const std::
         const std::string_view line = text.substr(at, end - at);
         at = end + 1;
         const size_t eq = line.find('=');
-        if (eq != std::string_view::npos) fn(std::string(line.substr(0, eq)), std::string(line.substr(eq + 1)));
+        if (eq != std::string_view::npos)
+            fn(std::string(line.substr(0, eq)), std::string(line.substr(eq + 1)));
     }
 }
 
@@ -84,6 +90,8 @@ int ChoiceIndex(std::string_view text) {
     return p == std::string_view::npos ? -1 : static_cast<int>(p);
 }
 
-std::string YesNoText(int flag) { return flag ? "yes" : "no"; }
+std::string YesNoText(int flag) {
+    return flag ? "yes" : "no";
+}
 
 } // namespace nrvs

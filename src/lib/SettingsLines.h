@@ -25,7 +25,8 @@ int PutFloatAt(StringList& list, int position, double value);
 // A window's kept place and size, lines first to first + 3 of a settings
 // file (left, top, width, height). Each pair is taken only when a screen
 // could show it: a damaged file leaves the window where it opens first.
-void ReadWindowPlace(const StringList& lines, int first, int& left, int& top, int& width, int& height);
+void ReadWindowPlace(const StringList& lines, int first, int& left, int& top, int& width,
+                     int& height);
 // Column widths kept as "w1,w2,...": exactly count of them, each 0 to 5000;
 // false (out untouched) otherwise.
 bool ReadColumnWidths(const std::string& text, size_t count, std::vector<int>& out);
@@ -35,7 +36,8 @@ std::string JoinNameValue(std::string_view name, std::string_view value);
 // Calls fn(key, value) for each "key=value" line of text (CR, LF or both
 // end a line; lines without '=' are skipped): the small note files beside
 // the caches.
-void ForEachKeyValue(std::string_view text, const std::function<void(const std::string&, const std::string&)>& fn);
+void ForEachKeyValue(std::string_view text,
+                     const std::function<void(const std::string&, const std::string&)>& fn);
 
 int DigitAt(std::string_view text, int n);
 int ChoiceIndex(std::string_view text);

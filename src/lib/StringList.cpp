@@ -5,7 +5,9 @@
 
 namespace nrvs {
 
-void TextToLines(StringList& list, std::string_view text) { platform::SplitLines(text, list); }
+void TextToLines(StringList& list, std::string_view text) {
+    platform::SplitLines(text, list);
+}
 
 int LoadLines(StringList& list, const std::string& fileName) {
     return platform::ReadFileLines(fileName, list) ? 1 : 0;

@@ -13,6 +13,8 @@ int LetterOf(const std::string& programPath) {
     return -1;
 }
 
-std::string DriveMapFileName() { return SettingsBase() + ".drv"; }
+std::string DriveMapFileName() {
+    return SettingsBase() + ".drv";
+}
 
 } // namespace nrvs::platform

@@ -78,11 +78,11 @@ struct MountEntry {
     int ParentId = 0;
     unsigned Major = 0;
     unsigned Minor = 0;
-    std::string Root;        // the directory of the file system that is mounted
-    std::string MountPoint;  // unescaped
-    std::string Type;        // "ext4", "fuse.sshfs"
-    std::string Source;      // unescaped: "/dev/sda1", "server:/export"
-    std::string Options;     // per-mount and super-block options, comma-separated
+    std::string Root;       // the directory of the file system that is mounted
+    std::string MountPoint; // unescaped
+    std::string Type;       // "ext4", "fuse.sshfs"
+    std::string Source;     // unescaped: "/dev/sda1", "server:/export"
+    std::string Options;    // per-mount and super-block options, comma-separated
 };
 
 // Parses the text of /proc/<pid>/mountinfo; damaged lines are skipped.
@@ -99,7 +99,8 @@ struct DriveMap {
 // Letters set in reserved are given to no mount: they hold an imported scan
 // (a cache with no root on this machine, marked by "NRVS_<letter>.imp"
 // beside the executable), which a mount would take over.
-DriveMap AssignLetters(const std::vector<std::string>& mapLines, const std::vector<MountEntry>& mounts,
+DriveMap AssignLetters(const std::vector<std::string>& mapLines,
+                       const std::vector<MountEntry>& mounts,
                        const std::array<bool, 26>& reserved = {});
 // The 52 lines the map file holds for a map.
 std::vector<std::string> DriveMapLines(const DriveMap& map);

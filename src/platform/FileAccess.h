@@ -18,7 +18,7 @@ bool ReadWholeFile(const std::string& nativePath, std::string& out);
 // A file of the program's own read piece by piece, with the checks of
 // ReadWholeFile, for files too large to hold twice.
 class FileReader {
-public:
+  public:
     FileReader() = default;
     ~FileReader();
     FileReader(const FileReader&) = delete;
@@ -30,7 +30,7 @@ public:
     // failed (or the file grew past the limit meanwhile).
     long Read(char* buffer, size_t size);
 
-private:
+  private:
     std::intptr_t handle_ = -1;
     unsigned long long read_ = 0;
 };
@@ -63,12 +63,14 @@ bool ReplaceFileWithLines(const std::string& nativePath, const std::vector<std::
 // and returns false to give up (put returns false once a write failed). The
 // errno of the first failure is left in errno.
 using PutBytes = std::function<bool(std::string_view)>;
-bool ReplaceFileStreamed(const std::string& nativePath, const std::function<bool(const PutBytes& put)>& produce);
+bool ReplaceFileStreamed(const std::string& nativePath,
+                         const std::function<bool(const PutBytes& put)>& produce);
 // The same, but the new file, written and flushed, takes the name only when
 // gate() then returns true (gate may wait for another save, or write other
 // files first); otherwise it is removed, the old file stays and the result
 // is false. gate is called once, only when the file was written.
-bool ReplaceFileStreamedGated(const std::string& nativePath, const std::function<bool(const PutBytes& put)>& produce,
+bool ReplaceFileStreamedGated(const std::string& nativePath,
+                              const std::function<bool(const PutBytes& put)>& produce,
                               const std::function<bool()>& gate);
 
 // The same for a file of known length whose parts are produced out of
@@ -81,7 +83,7 @@ bool ReplaceFilePlaced(const std::string& nativePath, uint64_t length,
 // while it is gathered: nobody else can open it, and it is gone when closed
 // or when the process ends, however it ends.
 class ScratchFile {
-public:
+  public:
     ScratchFile() = default;
     ~ScratchFile();
     ScratchFile(const ScratchFile&) = delete;
@@ -95,7 +97,7 @@ public:
     // Why the last write or read failed, in words for a message.
     const std::string& Why() const { return why_; }
 
-private:
+  private:
     std::intptr_t handle_ = -1;
     mutable std::string why_;
 };
@@ -110,21 +112,22 @@ std::string FileStamp(const std::string& nativePath);
 // same name take turns; one that cannot open the lock file goes on without
 // it (Held() is false) rather than never saving.
 class FileLock {
-public:
+  public:
     explicit FileLock(const std::string& nativePath);
     ~FileLock();
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
     bool Held() const { return handle_ != -1; }
 
-private:
+  private:
     std::intptr_t handle_ = -1;
 };
 
 // Maps a regular file read-only and shared (bytes changed by WriteAt show in
 // the map). identity gets the file's device and inode. False when it is
 // missing, no regular file (a link is not followed) or empty.
-bool MapFileReadOnly(const std::string& nativePath, const void*& data, size_t& length, std::string* identity = nullptr);
+bool MapFileReadOnly(const std::string& nativePath, const void*& data, size_t& length,
+                     std::string* identity = nullptr);
 void UnmapFile(const void* data, size_t length);
 // Maps a regular file read-only for reading its bytes as they are (a large
 // cache read in place). Should another program shrink or cut the file
@@ -144,7 +147,8 @@ bool ReplaceFileFromMapping(const std::string& nativePath, const void* data, siz
 // a link and only while it is the file of identity (from MapFileReadOnly):
 // a file replaced in the meantime is left alone. False when nothing was
 // written.
-bool WriteAt(const std::string& nativePath, uint64_t offset, std::string_view bytes, const std::string& identity);
+bool WriteAt(const std::string& nativePath, uint64_t offset, std::string_view bytes,
+             const std::string& identity);
 
 // Creates a native folder and the ones above it that are missing, with the
 // given mode (the umask applies). True when it is a folder afterwards.
@@ -171,7 +175,8 @@ bool RenameOwnFile(const std::string& from, const std::string& target);
 // (1 CREATE_NEW, 2 CREATE_ALWAYS, 3 OPEN_EXISTING, 4 OPEN_ALWAYS,
 // 5 TRUNCATE_EXISTING). kNoFileHandle on failure.
 constexpr std::intptr_t kNoFileHandle = -1;
-std::intptr_t OpenFileHandle(const std::string& nativePath, bool read, bool write, uint32_t creation);
+std::intptr_t OpenFileHandle(const std::string& nativePath, bool read, bool write,
+                             uint32_t creation);
 // Writes all bytes; the count written, -1 on failure.
 long WriteFileHandle(std::intptr_t handle, const void* bytes, long length);
 void CloseFileHandle(std::intptr_t handle);

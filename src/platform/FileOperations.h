@@ -23,7 +23,7 @@ namespace nrvs::platform {
 // the command-line tool's --progress pass one. Without one, operations run
 // unconfirmed and silent, replacing what exists.
 class FileOperationObserver {
-public:
+  public:
     enum Answer { REPLACE_YES, REPLACE_ALL, REPLACE_NO, REPLACE_CANCEL };
     virtual ~FileOperationObserver() = default;
     virtual bool ConfirmDelete(const std::string& nativePath, bool toTrash) = 0;
@@ -32,23 +32,27 @@ public:
     virtual Answer ConfirmReplace(const std::string& nativePath) = 0;
     // Before the work starts: the items and bytes it will go through
     // (counted first, so that progress can be shown against them).
-    virtual void Begin(bool deleting, uint64_t items, uint64_t bytes) { (void)deleting, (void)items, (void)bytes; }
+    virtual void Begin(bool deleting, uint64_t items, uint64_t bytes) {
+        (void)deleting, (void)items, (void)bytes;
+    }
     // While it runs: the item at hand, and the items and bytes done so far.
     // Called per item and while a large file is copied; false cancels. A
     // file being copied when the cancel comes is removed.
-    virtual bool Progress(const std::string& nativePath, uint64_t itemsDone, uint64_t bytesDone) = 0;
+    virtual bool Progress(const std::string& nativePath, uint64_t itemsDone,
+                          uint64_t bytesDone) = 0;
 };
 
 // One item an operation could not handle (or, for a copy that succeeded,
 // what it could not keep of one).
 struct OperationFailure {
-    std::string path;     // native path of the item
-    std::string reason;   // worded for the user
-    int systemError = 0;  // the system's error number behind the reason; 0 when the program refused by itself
+    std::string path;   // native path of the item
+    std::string reason; // worded for the user
+    int systemError =
+        0; // the system's error number behind the reason; 0 when the program refused by itself
 };
 
 struct FileOperationResult {
-    bool ok = false;  // done in full; a cancel counts as failure
+    bool ok = false; // done in full; a cancel counts as failure
     // In the order they came about.
     std::vector<OperationFailure> failures;
     // Items a copy left as they were because the answer was not to replace

@@ -26,11 +26,11 @@ enum : uint32_t {
 };
 
 struct FindData {
-    std::string_view Name;  // native bytes; valid until the next entry is read
+    std::string_view Name; // native bytes; valid until the next entry is read
     uint32_t Attributes = 0;
-    uint64_t Size = 0;       // 0 for folders, devices, FIFOs and sockets
-    uint64_t Allocated = 0;  // bytes the file holds on disk (GetCompressedFileSizeA)
-    bool MountRoot = false;  // a folder where another mount begins
+    uint64_t Size = 0;      // 0 for folders, devices, FIFOs and sockets
+    uint64_t Allocated = 0; // bytes the file holds on disk (GetCompressedFileSizeA)
+    bool MountRoot = false; // a folder where another mount begins
     // Names of a regular file (hard links); with more than one, the file's
     // identity, so that it can be counted once.
     uint32_t Links = 1;
@@ -72,7 +72,7 @@ inline bool IsOtherMount(const FolderStat& st, uint64_t parentMountId) {
 
 // An open folder. Closes itself.
 class Folder {
-public:
+  public:
     Folder() = default;
     // Takes over a handle of the backend (a descriptor on Linux, a HANDLE on
     // Windows) and, where the backend needs it, the folder's native path.
@@ -105,7 +105,7 @@ public:
 
     static constexpr std::intptr_t kNoHandle = -1;
 
-private:
+  private:
     std::intptr_t handle_ = kNoHandle;
     std::string path_;
 };
@@ -121,7 +121,7 @@ constexpr size_t kFolderReadBuffer = 64 * 1024;
 
 // Reads the entries of an open folder, "." and ".." left out.
 class FolderReader {
-public:
+  public:
     // statDirs: ask statx for folders too (attributes of folder entries);
     // without it a folder entry carries only the directory attribute and the
     // hidden flag of its name, which is all a walk needs.
@@ -137,7 +137,7 @@ public:
     // vanished between reading and statx is skipped.
     bool Next(FindData& out);
 
-private:
+  private:
     bool Fill();
     const Folder& folder_;
     bool statDirs_;
@@ -165,10 +165,18 @@ bool GetCompressedFileSizeA(const std::string& nativePath, uint64_t& allocated);
 // What the property dialog shows of one item (stat of the path itself, a
 // link not followed).
 struct ItemDetails {
-    enum Kinds { KIND_OTHER, KIND_FOLDER, KIND_FILE, KIND_LINK, KIND_FIFO, KIND_SOCKET, KIND_DEVICE };
+    enum Kinds {
+        KIND_OTHER,
+        KIND_FOLDER,
+        KIND_FILE,
+        KIND_LINK,
+        KIND_FIFO,
+        KIND_SOCKET,
+        KIND_DEVICE
+    };
     Kinds Kind = KIND_OTHER;
     uint64_t Size = 0;
-    uint64_t Allocated = 0;  // bytes held on disk
+    uint64_t Allocated = 0; // bytes held on disk
     // Seconds since 1970 (UTC).
     int64_t Modified = 0, Accessed = 0, Created = 0;
     bool HasCreated = false;
@@ -178,7 +186,7 @@ struct ItemDetails {
     // Permission bits in the Unix manner; HasMode false where there are none.
     bool HasMode = false;
     unsigned Mode = 0;
-    std::string LinkTarget;  // native bytes, for a symbolic link
+    std::string LinkTarget; // native bytes, for a symbolic link
 };
 bool GetItemDetails(const std::string& nativePath, ItemDetails& out);
 

@@ -12,7 +12,8 @@ bool Fail(std::string* why, const std::string& text) {
 }
 } // namespace
 
-bool Gunzip(const std::string& packed, size_t limit, size_t padding, std::string& out, std::string* why) {
+bool Gunzip(const std::string& packed, size_t limit, size_t padding, std::string& out,
+            std::string* why) {
     out.clear();
     if (packed.size() > UINT32_MAX) return Fail(why, "gzip のデータが大きすぎます");
     z_stream z{};
@@ -29,13 +30,15 @@ bool Gunzip(const std::string& packed, size_t limit, size_t padding, std::string
         if (out.size() + got > limit) {
             inflateEnd(&z);
             out.clear();
-            return Fail(why, "展開すると " + std::to_string(limit) + " バイトを超え、読み込めません");
+            return Fail(why,
+                        "展開すると " + std::to_string(limit) + " バイトを超え、読み込めません");
         }
         out.append(chunk.data(), got);
         if (rc == Z_OK) continue;
         if (rc == Z_STREAM_END) {
             // Another member may follow (cat a.gz b.gz); zeros after the last are padding.
-            while (z.avail_in > 0 && *z.next_in == 0) ++z.next_in, --z.avail_in;
+            while (z.avail_in > 0 && *z.next_in == 0)
+                ++z.next_in, --z.avail_in;
             if (z.avail_in == 0) break;
             inflateReset(&z);
             continue;

@@ -10,7 +10,8 @@ void SplitLines(std::string_view text, std::vector<std::string>& lines) {
     const size_t n = text.size();
     while (start < n) {
         size_t i = start;
-        while (i < n && text[i] != '\r' && text[i] != '\n') ++i;
+        while (i < n && text[i] != '\r' && text[i] != '\n')
+            ++i;
         lines.emplace_back(text.substr(start, i - start));
         if (i < n) i += (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1;
         start = i;

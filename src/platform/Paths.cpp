@@ -14,7 +14,9 @@ namespace {
 // the escape mark U+E05C that keeps a real one of them apart.
 constexpr unsigned char kMark[3] = {0xEE, 0x81, 0x9C};
 
-inline unsigned char At(std::string_view s, size_t i) { return static_cast<unsigned char>(s[i]); }
+inline unsigned char At(std::string_view s, size_t i) {
+    return static_cast<unsigned char>(s[i]);
+}
 
 // Length of the stand-in character at s[i] (U+FF3C, U+2401..U+241F or the
 // mark itself), 0 when there is none.
@@ -42,7 +44,8 @@ std::string VisibleMarks(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
-        if (i + 2 < text.size() && At(text, i) == kMark[0] && At(text, i + 1) == kMark[1] && At(text, i + 2) == kMark[2]) {
+        if (i + 2 < text.size() && At(text, i) == kMark[0] && At(text, i + 1) == kMark[1] &&
+            At(text, i + 2) == kMark[2]) {
             out += "<U+E05C>";
             i += 2;
         } else {
@@ -83,7 +86,8 @@ std::string NativeName(std::string_view s) {
     out.reserve(s.size());
     for (size_t i = 0; i < s.size();) {
         unsigned char c = At(s, i);
-        if (c == kMark[0] && i + 3 < s.size() && At(s, i + 1) == kMark[1] && At(s, i + 2) == kMark[2]) {
+        if (c == kMark[0] && i + 3 < s.size() && At(s, i + 1) == kMark[1] &&
+            At(s, i + 2) == kMark[2]) {
             size_t len = CharLengthAt(s, i + 3);
             out.append(s.substr(i + 3, len));
             i += 3 + len;
@@ -115,7 +119,8 @@ bool ToNative(std::string_view p, std::string& native) {
         if (end == std::string_view::npos) end = rest.size();
         std::string_view name = rest.substr(start, end - start);
         // No way out of the drive's root, and no empty names.
-        if (name.empty() || name == "." || name == ".." || name.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos)
+        if (name.empty() || name == "." || name == ".." ||
+            name.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos)
             return false;
         native += NativeName(name);
         if (end < rest.size()) native += '/';
@@ -143,7 +148,8 @@ bool CheckProgramPath(std::string_view p, ItemPath& out, std::string* why) {
     int letter = LetterOf(std::string(p.substr(0, 3)));
     if (letter < 0) return fail("no drive letter");
     const std::string& root = DriveRoots()[static_cast<size_t>(letter)];
-    if (root.empty() || GetDriveTypeA(std::string(1, static_cast<char>('A' + letter)) + ":\\") <= DRIVE_NO_ROOT_DIR)
+    if (root.empty() ||
+        GetDriveTypeA(std::string(1, static_cast<char>('A' + letter)) + ":\\") <= DRIVE_NO_ROOT_DIR)
         return fail("the drive is not in use");
     std::string_view rest = p.substr(3);
     // One trailing backslash marks a folder; every other one separates two
@@ -160,7 +166,8 @@ bool CheckProgramPath(std::string_view p, ItemPath& out, std::string* why) {
             if (name.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos)
                 return fail("a '/' or NUL in a name");
             out.Names.push_back(NativeName(name));
-            if (out.Names.back().size() > 255) return fail("a name longer than the file system allows");
+            if (out.Names.back().size() > 255)
+                return fail("a name longer than the file system allows");
             if (end == rest.size()) break;
             start = end + 1;
         }
@@ -182,12 +189,15 @@ bool ToProgram(std::string_view n, std::string& program) {
     const DriveRootTable& roots = DriveRoots();
     for (int i = 0; i < 26; ++i) {
         std::string_view r = roots[static_cast<size_t>(i)];
-        while (r.size() > 1 && r.back() == '/') r.remove_suffix(1);
+        while (r.size() > 1 && r.back() == '/')
+            r.remove_suffix(1);
         // A letter whose volume is gone keeps its root in the map; a path
         // below that dead mount point belongs to the drive holding it now.
-        if (r.empty() || GetDriveTypeA(std::string(1, static_cast<char>('A' + i)) + ":\\") <= DRIVE_NO_ROOT_DIR)
+        if (r.empty() ||
+            GetDriveTypeA(std::string(1, static_cast<char>('A' + i)) + ":\\") <= DRIVE_NO_ROOT_DIR)
             continue;
-        bool match = r == "/" || (n.substr(0, r.size()) == r && (n.size() == r.size() || n[r.size()] == '/'));
+        bool match = r == "/" ||
+                     (n.substr(0, r.size()) == r && (n.size() == r.size() || n[r.size()] == '/'));
         if (match && (best < 0 || r.size() > bestLen)) {
             best = i;
             bestLen = r.size();
@@ -198,7 +208,8 @@ bool ToProgram(std::string_view n, std::string& program) {
     program += static_cast<char>('A' + best);
     program += ":\\";
     std::string_view rest = n.substr(bestLen == 1 ? 1 : bestLen);
-    while (!rest.empty() && rest.front() == '/') rest.remove_prefix(1);
+    while (!rest.empty() && rest.front() == '/')
+        rest.remove_prefix(1);
     size_t start = 0;
     while (start < rest.size()) {
         size_t end = rest.find('/', start);
@@ -239,8 +250,12 @@ inline char32_t NextCodePoint(std::string_view s, size_t& i) {
     return cp;
 }
 
-inline char32_t LowerOf(char32_t cp) { return SystemLower(cp); }
-inline char32_t UpperOf(char32_t cp) { return SystemUpper(cp); }
+inline char32_t LowerOf(char32_t cp) {
+    return SystemLower(cp);
+}
+inline char32_t UpperOf(char32_t cp) {
+    return SystemUpper(cp);
+}
 
 inline char32_t Fold(char32_t cp) {
     if (cp < 0x80) return (cp >= 'A' && cp <= 'Z') ? cp + 32 : cp;
@@ -260,7 +275,8 @@ size_t SamePrefix(std::string_view a, std::string_view b) {
         std::memcpy(&y, b.data() + i, 8);
         if (x != y) return i + static_cast<size_t>(__builtin_ctzll(x ^ y) / 8);
     }
-    while (i < n && a[i] == b[i]) ++i;
+    while (i < n && a[i] == b[i])
+        ++i;
     return i;
 }
 
@@ -274,7 +290,8 @@ int CompareTextIgnoreCase(std::string_view a, std::string_view b) {
     // Resume at the start of the character where the texts part: every byte
     // that is no continuation byte starts a character for the decoder.
     size_t i = SamePrefix(a, b);
-    while (i > 0 && (IsContinuation(a, i) || IsContinuation(b, i))) --i;
+    while (i > 0 && (IsContinuation(a, i) || IsContinuation(b, i)))
+        --i;
     size_t j = i;
     while (i < a.size() && j < b.size()) {
         unsigned char ca = static_cast<unsigned char>(a[i]);
@@ -372,7 +389,10 @@ size_t Utf8CharAt(std::string_view s, size_t i) {
     const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
     const unsigned char c = b(i);
     if (c < 0x80) return 1;
-    size_t len = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    size_t len = c >= 0xC2 && c <= 0xDF   ? 2
+                 : c >= 0xE0 && c <= 0xEF ? 3
+                 : c >= 0xF0 && c <= 0xF4 ? 4
+                                          : 0;
     if (len == 0 || i + len > s.size()) return 0;
     for (size_t k = 1; k < len; ++k)
         if ((b(i + k) & 0xC0) != 0x80) return 0;

@@ -40,7 +40,7 @@ std::string ToNative(std::string_view programPath);
 struct ItemPath {
     int Letter = -1;
     std::string Root;
-    std::vector<std::string> Names;  // empty for the drive's root
+    std::vector<std::string> Names; // empty for the drive's root
     bool IsRoot() const { return Names.empty(); }
     std::string Native() const;
 };
@@ -56,7 +56,9 @@ bool CheckProgramPath(std::string_view programPath, ItemPath& out, std::string* 
 bool ToProgram(std::string_view nativePath, std::string& programPath);
 
 // Lead byte test of a double-byte code page; UTF-8 never needs one.
-inline bool IsLeadByte(unsigned char) { return false; }
+inline bool IsLeadByte(unsigned char) {
+    return false;
+}
 
 // Case-insensitive order of UTF-8 strings (CompareStringA with ignore-case):
 // ASCII folded fast, other code points compared after lower-casing. A strict
@@ -65,7 +67,9 @@ int CompareTextIgnoreCase(std::string_view a, std::string_view b);
 // How many bytes a and b share from their start (the shorter one's length
 // when it begins the other).
 size_t SamePrefix(std::string_view a, std::string_view b);
-inline bool LessIgnoreCase(std::string_view a, std::string_view b) { return CompareTextIgnoreCase(a, b) < 0; }
+inline bool LessIgnoreCase(std::string_view a, std::string_view b) {
+    return CompareTextIgnoreCase(a, b) < 0;
+}
 // A hash that texts equal under CompareTextIgnoreCase share, for looking up
 // names without regard to case.
 uint64_t HashIgnoreCase(std::string_view text);

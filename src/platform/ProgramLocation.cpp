@@ -33,11 +33,14 @@ void SetExecutablePath(const std::string& nativePath) {
 std::string ExecutableBase(const std::string& exePath) {
     size_t slash = exePath.find_last_of("/\\");
     size_t dot = exePath.rfind('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) return exePath.substr(0, dot);
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1))
+        return exePath.substr(0, dot);
     return exePath;
 }
 
-std::string ExecutableBase() { return ExecutableBase(ExecutablePath()); }
+std::string ExecutableBase() {
+    return ExecutableBase(ExecutablePath());
+}
 
 std::string ExecutableName() {
     const std::string base = ExecutableBase();
@@ -61,6 +64,8 @@ std::string SettingsBase() {
     return f.Installed ? f.Settings + ExecutableName() : ExecutableBase();
 }
 
-std::string PreviousMeasurementFolder() { return ProgramFileFolders().Data + "previous/"; }
+std::string PreviousMeasurementFolder() {
+    return ProgramFileFolders().Data + "previous/";
+}
 
 } // namespace nrvs::platform

@@ -40,7 +40,7 @@ void AppendFoldedRun(std::string& out, std::string_view run) {
         // after the bytes, which may fill every slot.
         auto room = static_cast<utf8proc_ssize_t>(codepoints.size() - 1);
         count = utf8proc_decompose(p, len, codepoints.data(), room, kFoldOptions);
-        if (count < 0) {  // cannot happen on a checked run; keep the bytes
+        if (count < 0) { // cannot happen on a checked run; keep the bytes
             out.append(run);
             return;
         }
@@ -62,13 +62,16 @@ size_t ValidUtf8SequenceAt(std::string_view s, size_t pos) {
     const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
     const unsigned char c = b(pos);
     if (c < 0x80) return 1;
-    size_t len = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    size_t len = c >= 0xC2 && c <= 0xDF   ? 2
+                 : c >= 0xE0 && c <= 0xEF ? 3
+                 : c >= 0xF0 && c <= 0xF4 ? 4
+                                          : 0;
     if (len == 0 || pos + len > s.size()) return 0;
     for (size_t k = 1; k < len; ++k)
         if ((b(pos + k) & 0xC0) != 0x80) return 0;
     // Overlong forms, surrogates and code points past U+10FFFF.
-    if ((c == 0xE0 && b(pos + 1) < 0xA0) || (c == 0xED && b(pos + 1) >= 0xA0) || (c == 0xF0 && b(pos + 1) < 0x90) ||
-        (c == 0xF4 && b(pos + 1) >= 0x90))
+    if ((c == 0xE0 && b(pos + 1) < 0xA0) || (c == 0xED && b(pos + 1) >= 0xA0) ||
+        (c == 0xF0 && b(pos + 1) < 0x90) || (c == 0xF4 && b(pos + 1) >= 0x90))
         return 0;
     return len;
 }
@@ -77,7 +80,8 @@ void AppendFoldedRun(std::string& out, std::string_view run) {
     for (size_t i = 0; i < run.size();) {
         const size_t len = ValidUtf8SequenceAt(run, i);
         char32_t cp = static_cast<unsigned char>(run[i]) & (0x7F >> len);
-        for (size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(run[i + k]) & 0x3F);
+        for (size_t k = 1; k < len; ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(run[i + k]) & 0x3F);
         i += len;
         // wchar_t holds the basic plane only on Windows.
         if (cp < 0x10000) cp = static_cast<char32_t>(std::towlower(static_cast<wint_t>(cp)));

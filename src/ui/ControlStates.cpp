@@ -14,7 +14,8 @@ namespace nrvs {
 
 QString ButtonsState(const QList<QAbstractButton*>& buttons) {
     QString s;
-    for (const auto* b : buttons) s += (b && b->isChecked()) ? QLatin1Char('1') : QLatin1Char('0');
+    for (const auto* b : buttons)
+        s += (b && b->isChecked()) ? QLatin1Char('1') : QLatin1Char('0');
     return s;
 }
 
@@ -54,7 +55,8 @@ void EnableWithCue(QWidget* control, bool on) {
         QPalette pal = control->palette();
         QColor colour = control->palette().color(QPalette::Active, QPalette::Button);
         if (on) {
-            colour = control->style() ? control->style()->standardPalette().color(QPalette::Active, QPalette::Base)
+            colour = control->style() ? control->style()->standardPalette().color(QPalette::Active,
+                                                                                  QPalette::Base)
                                       : QColor(Qt::white);
         } else {
             for (QWidget* p = control->parentWidget(); p; p = p->parentWidget()) {
@@ -64,7 +66,8 @@ void EnableWithCue(QWidget* control, bool on) {
                 }
             }
         }
-        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) pal.setColor(group, QPalette::Base, colour);
+        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            pal.setColor(group, QPalette::Base, colour);
         control->setPalette(pal);
         control->setEnabled(on);
         return;

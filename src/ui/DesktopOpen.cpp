@@ -75,7 +75,8 @@ std::map<QString, DesktopEntry> InstalledApplications(const DesktopDirs& dirs) {
             const auto entry = ini.value(QStringLiteral("Desktop Entry"));
             DesktopEntry e;
             e.MimeTypes = ListValue(entry.value(QStringLiteral("MimeType")));
-            e.Hidden = entry.value(QStringLiteral("Hidden")).compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0;
+            e.Hidden = entry.value(QStringLiteral("Hidden"))
+                           .compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0;
             out.emplace(id, std::move(e));
         }
     }
@@ -86,12 +87,16 @@ std::map<QString, DesktopEntry> InstalledApplications(const DesktopDirs& dirs) {
 QStringList AssociationFiles(const DesktopDirs& dirs) {
     QStringList out;
     auto add = [&](const QString& folder, const QString& name) {
-        for (const QString& desktop : dirs.Desktops) out << folder + u'/' + desktop + u'-' + name;
+        for (const QString& desktop : dirs.Desktops)
+            out << folder + u'/' + desktop + u'-' + name;
         out << folder + u'/' + name;
     };
-    for (const QString& c : dirs.Config) add(c, QStringLiteral("mimeapps.list"));
-    for (const QString& d : dirs.Data) add(d + QStringLiteral("/applications"), QStringLiteral("mimeapps.list"));
-    for (const QString& d : dirs.Data) out << d + QStringLiteral("/applications/defaults.list");
+    for (const QString& c : dirs.Config)
+        add(c, QStringLiteral("mimeapps.list"));
+    for (const QString& d : dirs.Data)
+        add(d + QStringLiteral("/applications"), QStringLiteral("mimeapps.list"));
+    for (const QString& d : dirs.Data)
+        out << d + QStringLiteral("/applications/defaults.list");
     return out;
 }
 
@@ -111,8 +116,10 @@ DesktopDirs DesktopDirs::FromEnvironment() {
     d.Config = EnvList("XDG_CONFIG_HOME", {home + QStringLiteral("/.config")});
     d.Config += EnvList("XDG_CONFIG_DIRS", {QStringLiteral("/etc/xdg")});
     d.Data = EnvList("XDG_DATA_HOME", {home + QStringLiteral("/.local/share")});
-    d.Data += EnvList("XDG_DATA_DIRS", {QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")});
-    for (const QString& name : QString::fromLocal8Bit(qgetenv("XDG_CURRENT_DESKTOP")).split(u':', Qt::SkipEmptyParts))
+    d.Data += EnvList("XDG_DATA_DIRS",
+                      {QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")});
+    for (const QString& name :
+         QString::fromLocal8Bit(qgetenv("XDG_CURRENT_DESKTOP")).split(u':', Qt::SkipEmptyParts))
         d.Desktops << name.toLower();
     return d;
 }
@@ -131,7 +138,8 @@ bool HasApplicationFor(const QString& mimeType, const DesktopDirs& dirs) {
         return it != apps.end() && !it->second.Hidden;
     };
     QList<IniFile> lists;
-    for (const QString& f : AssociationFiles(dirs)) lists << ReadIni(f);
+    for (const QString& f : AssociationFiles(dirs))
+        lists << ReadIni(f);
 
     for (const QString& type : types) {
         // A removal holds for the files below the one that states it and
@@ -139,13 +147,16 @@ bool HasApplicationFor(const QString& mimeType, const DesktopDirs& dirs) {
         QSet<QString> removed;
         for (const IniFile& list : lists) {
             for (const char* group : {"Default Applications", "Added Associations"})
-                for (const QString& id : ListValue(list.value(QString::fromLatin1(group)).value(type)))
+                for (const QString& id :
+                     ListValue(list.value(QString::fromLatin1(group)).value(type)))
                     if (!removed.contains(id) && usable(id)) return true;
-            for (const QString& id : ListValue(list.value(QStringLiteral("Removed Associations")).value(type)))
+            for (const QString& id :
+                 ListValue(list.value(QStringLiteral("Removed Associations")).value(type)))
                 removed.insert(id);
         }
         for (const auto& [id, entry] : apps)
-            if (!entry.Hidden && !removed.contains(id) && entry.MimeTypes.contains(type)) return true;
+            if (!entry.Hidden && !removed.contains(id) && entry.MimeTypes.contains(type))
+                return true;
     }
     return false;
 }
@@ -156,18 +167,21 @@ QString FileMimeType(const std::string& native) {
     QByteArray head;
     if (FILE* f = std::fopen(native.c_str(), "rb")) {
         head.resize(4096);
-        head.resize(static_cast<qsizetype>(std::fread(head.data(), 1, static_cast<size_t>(head.size()), f)));
+        head.resize(static_cast<qsizetype>(
+            std::fread(head.data(), 1, static_cast<size_t>(head.size()), f)));
         std::fclose(f);
     }
     const size_t slash = native.find_last_of('/');
-    const QString name = QString::fromStdString(slash == std::string::npos ? native : native.substr(slash + 1));
+    const QString name =
+        QString::fromStdString(slash == std::string::npos ? native : native.substr(slash + 1));
     return QMimeDatabase().mimeTypeForFileNameAndData(name, head).name();
 }
 
 OpenResult OpenWithDesktop(const std::string& native, const DesktopDirs& dirs) {
     if (!HasApplicationFor(FileMimeType(native), dirs)) return OpenResult::NoApplication;
     // Built from the name's bytes, so that the desktop gets them unchanged.
-    const QUrl url = QUrl::fromEncoded("file://" + QByteArray::fromStdString(native).toPercentEncoding("/"));
+    const QUrl url =
+        QUrl::fromEncoded("file://" + QByteArray::fromStdString(native).toPercentEncoding("/"));
     return QDesktopServices::openUrl(url) ? OpenResult::Opened : OpenResult::NoApplication;
 }
 

@@ -12,9 +12,9 @@ namespace nrvs {
 
 // Where the desktop keeps its associations, most important first.
 struct DesktopDirs {
-    QStringList Config;  // folders holding mimeapps.list
-    QStringList Data;    // data folders, each with an applications/ folder
-    QStringList Desktops;  // the current desktop's names, lower case (for <name>-mimeapps.list)
+    QStringList Config;   // folders holding mimeapps.list
+    QStringList Data;     // data folders, each with an applications/ folder
+    QStringList Desktops; // the current desktop's names, lower case (for <name>-mimeapps.list)
 
     // From the XDG variables and their defaults.
     static DesktopDirs FromEnvironment();
@@ -32,6 +32,7 @@ enum class OpenResult { Opened, NoApplication };
 
 // Opens a native file with the desktop's default application. NoApplication
 // when none is registered for its type or the launcher cannot be started.
-OpenResult OpenWithDesktop(const std::string& native, const DesktopDirs& dirs = DesktopDirs::FromEnvironment());
+OpenResult OpenWithDesktop(const std::string& native,
+                           const DesktopDirs& dirs = DesktopDirs::FromEnvironment());
 
 } // namespace nrvs

@@ -9,16 +9,21 @@
 namespace nrvs {
 
 QStringList UiFontFamilies() {
-    return {QStringLiteral("IPAexGothic"), QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans JP")};
+    return {QStringLiteral("IPAexGothic"), QStringLiteral("Noto Sans CJK JP"),
+            QStringLiteral("Noto Sans JP")};
 }
 
-QString ShownText(const std::string& bytes) { return QString::fromStdString(platform::DisplayText(bytes)); }
+QString ShownText(const std::string& bytes) {
+    return QString::fromStdString(platform::DisplayText(bytes));
+}
 
 QFont UiFont(int size, bool pixels) {
     QFont f;
     f.setFamilies(UiFontFamilies());
-    if (pixels) f.setPixelSize(size);
-    else f.setPointSize(size);
+    if (pixels)
+        f.setPixelSize(size);
+    else
+        f.setPointSize(size);
     return f;
 }
 

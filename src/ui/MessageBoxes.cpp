@@ -15,11 +15,16 @@ namespace nrvs {
 namespace {
 QMessageBox::Icon IconOf(int style) {
     switch (style & 0xF0) {
-    case MB_ICONSTOP: return QMessageBox::Critical;
-    case MB_ICONQUESTION: return QMessageBox::Question;
-    case MB_ICONWARNING: return QMessageBox::Warning;
-    case MB_ICONINFORMATION: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+    case MB_ICONSTOP:
+        return QMessageBox::Critical;
+    case MB_ICONQUESTION:
+        return QMessageBox::Question;
+    case MB_ICONWARNING:
+        return QMessageBox::Warning;
+    case MB_ICONINFORMATION:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
     }
 }
 // The box's lines kept whole where the screen has room: a Japanese line has
@@ -31,7 +36,8 @@ void KeepLinesWhole(QMessageBox& box) {
     int widest = 0;
     for (const QString& line : label->text().split(u'\n'))
         widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
-    const QScreen* screen = box.parentWidget() ? box.parentWidget()->screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen =
+        box.parentWidget() ? box.parentWidget()->screen() : QGuiApplication::primaryScreen();
     const int room = screen ? screen->availableGeometry().width() * 3 / 4 : 800;
     if (widest + 8 <= room) {
         label->setWordWrap(false);
@@ -48,8 +54,8 @@ void QtMessageUi::ShowMessage(const std::string& text, int style) {
 }
 
 int QtMessageUi::AskQuestion(const std::string& text, int style) {
-    QMessageBox box(IconOf(style), QStringLiteral("Norvessa"), ShownText(text), QMessageBox::Yes | QMessageBox::No,
-                    QApplication::activeWindow());
+    QMessageBox box(IconOf(style), QStringLiteral("Norvessa"), ShownText(text),
+                    QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
     KeepLinesWhole(box);
     // The desktop's translations may be missing; the answers stay Japanese.
     box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));

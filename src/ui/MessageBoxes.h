@@ -9,7 +9,7 @@ class QWidget;
 namespace nrvs {
 
 class QtMessageUi : public MessageUi {
-public:
+  public:
     void ShowMessage(const std::string& text, int style) override;
     int AskQuestion(const std::string& text, int style) override;
 };

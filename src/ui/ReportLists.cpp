@@ -7,7 +7,8 @@
 
 namespace nrvs {
 
-QTreeWidget* MakeReportList(QWidget* parent, const QStringList& headings, QAbstractItemView::SelectionMode selection) {
+QTreeWidget* MakeReportList(QWidget* parent, const QStringList& headings,
+                            QAbstractItemView::SelectionMode selection) {
     auto* list = new QTreeWidget(parent);
     list->setObjectName("reportList");
     list->setColumnCount(static_cast<int>(headings.size()));
@@ -22,11 +23,12 @@ QTreeWidget* MakeReportList(QWidget* parent, const QStringList& headings, QAbstr
     return list;
 }
 
-QVBoxLayout* SetUpReportWindow(QDialog* window, const char* name, const QString& caption, int width, int height) {
+QVBoxLayout* SetUpReportWindow(QDialog* window, const char* name, const QString& caption, int width,
+                               int height) {
     window->setObjectName(QString::fromLatin1(name));
     window->setWindowTitle(caption);
-    window->setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowCloseButtonHint);
+    window->setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     window->setSizeGripEnabled(true);
     window->resize(width, height);
     auto* layout = new QVBoxLayout(window);

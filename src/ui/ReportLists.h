@@ -13,10 +13,12 @@ class QWidget;
 
 namespace nrvs {
 
-QTreeWidget* MakeReportList(QWidget* parent, const QStringList& headings, QAbstractItemView::SelectionMode selection);
+QTreeWidget* MakeReportList(QWidget* parent, const QStringList& headings,
+                            QAbstractItemView::SelectionMode selection);
 
 // A tool window of reports: its name, caption, frame, grip and first size,
 // and the column layout its controls go into.
-QVBoxLayout* SetUpReportWindow(QDialog* window, const char* name, const QString& caption, int width, int height);
+QVBoxLayout* SetUpReportWindow(QDialog* window, const char* name, const QString& caption, int width,
+                               int height);
 
 } // namespace nrvs

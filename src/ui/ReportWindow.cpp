@@ -24,19 +24,22 @@ namespace {
 // A bar column: a bar and the percentage, drawn as the main list draws its
 // graph column; the other columns keep the standard drawing.
 class BarCellDelegate : public QStyledItemDelegate {
-public:
+  public:
     BarCellDelegate(int column, int valueRole, std::function<double()> percentBase, QObject* parent)
-        : QStyledItemDelegate(parent), column_(column), valueRole_(valueRole), percentBase_(std::move(percentBase)) {}
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        : QStyledItemDelegate(parent), column_(column), valueRole_(valueRole),
+          percentBase_(std::move(percentBase)) {}
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         if (index.column() != column_) {
             QStyledItemDelegate::paint(painter, option, index);
             return;
         }
         const double value = index.data(valueRole_).toDouble();
-        PaintCell(painter, option, kColGraph, QString::number(value, 'f', 0), IMG_FILE, percentBase_());
+        PaintCell(painter, option, kColGraph, QString::number(value, 'f', 0), IMG_FILE,
+                  percentBase_());
     }
 
-private:
+  private:
     int column_;
     int valueRole_;
     std::function<double()> percentBase_;
@@ -44,7 +47,8 @@ private:
 
 } // namespace
 
-ReportWindow::ReportWindow(MainWindow* main, const char* name, const QString& caption, int width, int height)
+ReportWindow::ReportWindow(MainWindow* main, const char* name, const QString& caption, int width,
+                           int height)
     : QDialog(main), main_(main) {
     layout_ = SetUpReportWindow(this, name, caption, width, height);
 }
@@ -72,16 +76,22 @@ void ReportWindow::AddStateLabel() {
     layout_->addWidget(stateLabel);
 }
 
-void ReportWindow::WatchFilters(std::initializer_list<QComboBox*> combos, std::initializer_list<QCheckBox*> checks,
+void ReportWindow::WatchFilters(std::initializer_list<QComboBox*> combos,
+                                std::initializer_list<QCheckBox*> checks,
                                 const std::function<void()>& changed) {
-    for (QComboBox* c : combos) connect(c, &QComboBox::currentIndexChanged, this, changed);
-    for (QCheckBox* c : checks) connect(c, &QCheckBox::toggled, this, changed);
+    for (QComboBox* c : combos)
+        connect(c, &QComboBox::currentIndexChanged, this, changed);
+    for (QCheckBox* c : checks)
+        connect(c, &QCheckBox::toggled, this, changed);
 }
 
-void ReportWindow::ShowState(const QString& text) { stateLabel->setText(text); }
+void ReportWindow::ShowState(const QString& text) {
+    stateLabel->setText(text);
+}
 
 void ReportWindow::DrawBarsIn(int column, int valueRole, std::function<double()> percentBase) {
-    reportList->setItemDelegate(new BarCellDelegate(column, valueRole, std::move(percentBase), reportList));
+    reportList->setItemDelegate(
+        new BarCellDelegate(column, valueRole, std::move(percentBase), reportList));
 }
 
 void ReportWindow::Present(QWidget* focus) {
@@ -90,10 +100,13 @@ void ReportWindow::Present(QWidget* focus) {
     const DriveRecord* drive = Global().CurrentDrive;
     if (main_ && drive && !main_->Rows().empty()) {
         const std::string shown = SplitRow(main_->Rows().front()).Caption;
-        if (shown.size() > 3 && shown[0] == drive->RootPath[0] && shown.back() == '\\') below_ = shown;
+        if (shown.size() > 3 && shown[0] == drive->RootPath[0] && shown.back() == '\\')
+            below_ = shown;
     }
-    if (!isVisible()) show();
-    else Refresh();
+    if (!isVisible())
+        show();
+    else
+        Refresh();
     raise();
     activateWindow();
     focus->setFocus();
@@ -115,7 +128,8 @@ bool ReportWindow::EnsureIndex() {
     const std::string header = CacheHeaderLine(*drive);
     // A measurement since the index was opened wrote a new one beside a new
     // cache: the header lines then differ.
-    if (index_ && index_->IsOpen() && index_->Letter() == letter && !header.empty() && index_->CacheHeader() == header)
+    if (index_ && index_->IsOpen() && index_->Letter() == letter && !header.empty() &&
+        index_->CacheHeader() == header)
         return true;
     ReleaseIndex();
     index_.reset();
@@ -134,7 +148,8 @@ bool ReportWindow::EnsureIndex() {
 
 bool ReportWindow::OutOfDate(const DriveRecord& drive) const {
     if (drive.RootPath.empty()) return false;
-    return !index_ || drive.RootPath[0] != index_->Letter() || CacheHeaderLine(drive) != index_->CacheHeader();
+    return !index_ || drive.RootPath[0] != index_->Letter() ||
+           CacheHeaderLine(drive) != index_->CacheHeader();
 }
 
 void ReportWindow::showEvent(QShowEvent* event) {

@@ -28,7 +28,7 @@ struct DriveRecord;
 
 class ReportWindow : public QDialog {
     Q_OBJECT
-public:
+  public:
     ~ReportWindow() override;
 
     // Reads again what the rows are made of and fills the list anew.
@@ -41,7 +41,7 @@ public:
     QLabel* stateLabel = nullptr;
     QTreeWidget* reportList = nullptr;
 
-protected:
+  protected:
     // The window's name, caption and first size; the controls go into layout_.
     ReportWindow(MainWindow* main, const char* name, const QString& caption, int width, int height);
 
@@ -49,7 +49,8 @@ protected:
     QPushButton* MakeRefreshButton(const QString& tip);
     void AddStateLabel();
     // Every change of these boxes asks for the rows anew through changed.
-    void WatchFilters(std::initializer_list<QComboBox*> combos, std::initializer_list<QCheckBox*> checks,
+    void WatchFilters(std::initializer_list<QComboBox*> combos,
+                      std::initializer_list<QCheckBox*> checks,
                       const std::function<void()>& changed);
     void ShowState(const QString& text);
     // The column's cells show a bar and a percentage of percentBase(), of

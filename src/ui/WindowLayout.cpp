@@ -19,7 +19,8 @@ namespace nrvs {
 
 QRect FitRect(const QRect& frame, const QRect& available) {
     if (!available.isValid()) return frame;
-    QRect r(frame.topLeft(), QSize(std::min(frame.width(), available.width()), std::min(frame.height(), available.height())));
+    QRect r(frame.topLeft(), QSize(std::min(frame.width(), available.width()),
+                                   std::min(frame.height(), available.height())));
     if (r.right() > available.right()) r.moveRight(available.right());
     if (r.bottom() > available.bottom()) r.moveBottom(available.bottom());
     if (r.left() < available.left()) r.moveLeft(available.left());
@@ -40,7 +41,8 @@ QRect ExpectedFrame(const QWidget* window, const QWidget* like) {
     // centred on a main window not yet framed lands anywhere.
     if (frame.size() != window->size() || !like || !like->isVisible()) return frame;
     const QRect lf = like->frameGeometry(), lc = like->geometry();
-    const QMargins m(lc.left() - lf.left(), lc.top() - lf.top(), lf.right() - lc.right(), lf.bottom() - lc.bottom());
+    const QMargins m(lc.left() - lf.left(), lc.top() - lf.top(), lf.right() - lc.right(),
+                     lf.bottom() - lc.bottom());
     return QRect(window->pos(), window->size().grownBy(m));
 }
 
@@ -51,7 +53,9 @@ void PlaceOnScreen(QWidget* window, QRect frame, const QWidget* over) {
     const QRect fitted = FitRect(frame, screen->availableGeometry());
     if (fitted.size() != frame.size()) {
         const QSize margins = frame.size() - window->size();
-        window->resize((fitted.size() - margins).expandedTo(window->minimumSize()).boundedTo(window->maximumSize()));
+        window->resize((fitted.size() - margins)
+                           .expandedTo(window->minimumSize())
+                           .boundedTo(window->maximumSize()));
     }
     window->move(fitted.topLeft());
 }
@@ -59,8 +63,10 @@ void PlaceOnScreen(QWidget* window, QRect frame, const QWidget* over) {
 void CentreOn(QWidget* window, const QWidget* over) {
     QRect frame = ExpectedFrame(window, over);
     QRect target;
-    if (over && over->isVisible()) target = over->frameGeometry();
-    else if (const QScreen* s = QGuiApplication::primaryScreen()) target = s->availableGeometry();
+    if (over && over->isVisible())
+        target = over->frameGeometry();
+    else if (const QScreen* s = QGuiApplication::primaryScreen())
+        target = s->availableGeometry();
     if (target.isValid()) frame.moveCenter(target.center());
     PlaceOnScreen(window, frame, over);
 }
@@ -79,20 +85,25 @@ QString ElidePath(const QString& path, const QFontMetrics& metrics, int width) {
     for (qsizetype kept = parts.size() - 1; kept >= 0; --kept) {
         const qsizetype right = (kept + 1) / 2, left = kept - right;
         QString s = head;
-        for (qsizetype i = 0; i < left; ++i) s += parts[i] + sep;
+        for (qsizetype i = 0; i < left; ++i)
+            s += parts[i] + sep;
         s += ellipsis + sep;
-        for (qsizetype i = parts.size() - right; i < parts.size(); ++i) s += parts[i] + sep;
+        for (qsizetype i = parts.size() - right; i < parts.size(); ++i)
+            s += parts[i] + sep;
         s += tail;
         if (metrics.horizontalAdvance(s) <= width) return s;
     }
     const QString fixed = head + ellipsis + sep;
     const int room = width - metrics.horizontalAdvance(fixed);
-    if (room > metrics.horizontalAdvance(ellipsis) * 3) return fixed + metrics.elidedText(tail, Qt::ElideMiddle, room);
+    if (room > metrics.horizontalAdvance(ellipsis) * 3)
+        return fixed + metrics.elidedText(tail, Qt::ElideMiddle, room);
     return metrics.elidedText(path, Qt::ElideMiddle, width);
 }
 
 namespace {
-bool SameLine(const QRect& a, const QRect& b) { return a.top() < b.bottom() && b.top() < a.bottom(); }
+bool SameLine(const QRect& a, const QRect& b) {
+    return a.top() < b.bottom() && b.top() < a.bottom();
+}
 
 // Moves the widgets that stood right of `from` (right of oldRight) on its
 // line so that none starts within `gap` pixels of its new right edge; the
@@ -102,7 +113,8 @@ void PushRight(QWidget* from, int oldRight, int gap) {
     int right = from->geometry().right() + 1;
     QList<QWidget*> line;
     for (QObject* o : parent->children())
-        if (auto* w = qobject_cast<QWidget*>(o); w && w != from && !w->isWindow() && w->x() >= oldRight &&
+        if (auto* w = qobject_cast<QWidget*>(o); w && w != from && !w->isWindow() &&
+                                                 w->x() >= oldRight &&
                                                  SameLine(w->geometry(), from->geometry()))
             line << w;
     std::sort(line.begin(), line.end(), [](QWidget* a, QWidget* b) { return a->x() < b->x(); });
@@ -140,8 +152,10 @@ void GrowToHold(QWidget* box, int oldWidth, QWidget* window) {
         if (auto* w = qobject_cast<QPushButton*>(o); w && w->x() >= oldWidth / 2)
             w->move(w->x() + grow, w->y());
     if (box == window) {
-        if (box->minimumWidth() == box->maximumWidth()) box->setFixedWidth(need);
-        else box->resize(need, box->height());
+        if (box->minimumWidth() == box->maximumWidth())
+            box->setFixedWidth(need);
+        else
+            box->resize(need, box->height());
         return;
     }
     const int oldRight = box->geometry().right() + 1;
@@ -170,7 +184,8 @@ void ElidePathInCell(QStyleOptionViewItem* option) {
     if (option->text.isEmpty()) return;
     const QStyle* style = option->widget ? option->widget->style() : QApplication::style();
     const QRect room = style->subElementRect(QStyle::SE_ItemViewItemText, option, option->widget);
-    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, option->widget) + 1;
+    const int margin =
+        style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, option->widget) + 1;
     option->text = ElidePath(option->text, option->fontMetrics, room.width() - 2 * margin);
 }
 
@@ -179,7 +194,7 @@ const char* const kFullPath = "nrvsFullPath";
 
 // Shortens a label's path again whenever the label changes width.
 class PathLabelFilter : public QObject {
-public:
+  public:
     using QObject::QObject;
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Resize || event->type() == QEvent::FontChange) {

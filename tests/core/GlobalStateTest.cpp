@@ -16,7 +16,7 @@ using nrvs::test::TempDir;
 namespace {
 // Each test gets a fresh global state and an executable in its own folder.
 class ParametersTest : public ::testing::Test {
-protected:
+  protected:
     TempDir dir;
     void SetUp() override {
         test::ResetGlobalState();
@@ -49,7 +49,7 @@ TEST_F(ParametersTest, NoFileGivesDefaultsAndAFirstSaveWrites54Lines) {
     StringList l = SavedLines();
     ASSERT_EQ(l.size(), 54u);
     EXPECT_EQ(l[0], "1000");
-    EXPECT_EQ(l[53], "1");  // the previous measurement is kept
+    EXPECT_EQ(l[53], "1"); // the previous measurement is kept
     EXPECT_EQ(l[7], "");
     EXPECT_EQ(l[25], "1111");
     EXPECT_EQ(l[44], "-512");
@@ -107,7 +107,7 @@ TEST_F(ParametersTest, GeometryAndIndexesAreBroughtBackOtherValuesKept) {
     l[23] = "-1";
     l[12] = "4";
     l[41] = "-3";
-    l[44] = "-4194304";  // a custom cluster of 4 MiB
+    l[44] = "-4194304"; // a custom cluster of 4 MiB
     SaveLines(l, dir / "norvessa.prm");
     LoadParameters({});
     GlobalState& g = Global();
@@ -138,7 +138,7 @@ TEST_F(ParametersTest, AnyBooleanValueButZeroIsOn) {
     l[42] = "7";
     l[43] = "0";
     l[50] = "100";
-    l[51] = "x";  // not a number: the default, on
+    l[51] = "x"; // not a number: the default, on
     SaveLines(l, dir / "norvessa.prm");
     LoadParameters({});
     const GlobalState& g = Global();
@@ -156,14 +156,16 @@ TEST_F(ParametersTest, AnyBooleanValueButZeroIsOn) {
 
 TEST_F(ParametersTest, DamagedFilesGiveDefaultsOrTheReadableLines) {
     std::string junk;
-    for (int i = 0; i < 4096; ++i) junk += static_cast<char>((i * 7919) & 0xFF);
+    for (int i = 0; i < 4096; ++i)
+        junk += static_cast<char>((i * 7919) & 0xFF);
     dir.Write("norvessa.prm", junk);
     LoadParameters({});
     EXPECT_EQ(Global().MainHeight, 600);
     SaveParameters();
 
     std::string many;
-    for (int i = 0; i < 10000; ++i) many += std::to_string(i + 1) + "\n";
+    for (int i = 0; i < 10000; ++i)
+        many += std::to_string(i + 1) + "\n";
     dir.Write("norvessa.prm", many);
     LoadParameters({});
     EXPECT_EQ(Global().MainWidth, 1);
@@ -192,7 +194,8 @@ TEST_F(ParametersTest, SaveIntoReadOnlyFolderLeavesOldFileWhole) {
     ::chmod((dir / "ro").c_str(), 0755);
     EXPECT_EQ(dir.Read("ro/norvessa.prm"), "640\r\n");
     int entries = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir / "ro")) ++entries;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir / "ro"))
+        ++entries;
     EXPECT_EQ(entries, 1) << "no temporary file is left behind";
 }
 

@@ -35,7 +35,7 @@ long EnvNumber(const char* name, long def) {
 }
 
 class Noise {
-public:
+  public:
     explicit Noise(uint64_t seed) : rng_(seed) {}
 
     size_t Below(size_t n) { return n ? static_cast<size_t>(rng_() % n) : 0; }
@@ -43,28 +43,58 @@ public:
 
     // A number as text, often at the edges of what the fields can hold.
     std::string Number() {
-        static const char* const edges[] = {
-            "0", "1", "-1", "2147483647", "-2147483648", "2147483648", "4294967295", "99999999999999999999",
-            "1E15", "1.5E-5", "1e308", "-1e308", "1.7976931348623157e308", "4.9e-324", "NAN", "inf", "+5", "++5",
-            "-", "", ".", "1.", ".5", "E5", "0x10", "007", " 3", "3 "};
+        static const char* const edges[] = {"0",
+                                            "1",
+                                            "-1",
+                                            "2147483647",
+                                            "-2147483648",
+                                            "2147483648",
+                                            "4294967295",
+                                            "99999999999999999999",
+                                            "1E15",
+                                            "1.5E-5",
+                                            "1e308",
+                                            "-1e308",
+                                            "1.7976931348623157e308",
+                                            "4.9e-324",
+                                            "NAN",
+                                            "inf",
+                                            "+5",
+                                            "++5",
+                                            "-",
+                                            "",
+                                            ".",
+                                            "1.",
+                                            ".5",
+                                            "E5",
+                                            "0x10",
+                                            "007",
+                                            " 3",
+                                            "3 "};
         if (Chance(60)) return edges[Below(std::size(edges))];
         return std::to_string(static_cast<int64_t>(rng_()) >> Below(63));
     }
 
     std::string Piece() {
-        static const char* const pieces[] = {" > ", ":", "\\", "X:\\", "C:\\", "a", "Ab", "\t", "=", "/", " ",
-                                             "\xE3\x81\x82", "\xEF\xBC\xBC", "\xFF", "\xC3", "\x01", "..", ".",
-                                             "mount", "-", "D", "DAHRSCS", "-------", "2025/03/25 12:00:00"};
+        static const char* const pieces[] = {
+            " > ",          ":",    "\\",   "X:\\",    "C:\\",    "a",
+            "Ab",           "\t",   "=",    "/",       " ",       "\xE3\x81\x82",
+            "\xEF\xBC\xBC", "\xFF", "\xC3", "\x01",    "..",      ".",
+            "mount",        "-",    "D",    "DAHRSCS", "-------", "2025/03/25 12:00:00"};
         switch (Below(4)) {
-        case 0: return Number();
-        case 1: return std::string(1, static_cast<char>(Below(256)));
-        default: return pieces[Below(std::size(pieces))];
+        case 0:
+            return Number();
+        case 1:
+            return std::string(1, static_cast<char>(Below(256)));
+        default:
+            return pieces[Below(std::size(pieces))];
         }
     }
 
     std::string Text(size_t maxPieces) {
         std::string s;
-        for (size_t n = Below(maxPieces + 1); n > 0; --n) s += Piece();
+        for (size_t n = Below(maxPieces + 1); n > 0; --n)
+            s += Piece();
         return s;
     }
 
@@ -97,20 +127,25 @@ public:
 
     std::string MountLine() {
         if (Chance(20)) return Text(14);
-        static const char* const points[] = {"/", "/mnt/a", "/media/x", "/proc", "/run/media/u/s", "/a\\040b", "x"};
-        static const char* const types[] = {"ext4", "tmpfs", "nfs", "squashfs", "iso9660", "proc", "fuse.sshfs"};
-        static const char* const sources[] = {"/dev/sda1", "/dev/sr0", "server:/e", "none", "//h/s"};
+        static const char* const points[] = {
+            "/", "/mnt/a", "/media/x", "/proc", "/run/media/u/s", "/a\\040b", "x"};
+        static const char* const types[] = {"ext4",    "tmpfs", "nfs",       "squashfs",
+                                            "iso9660", "proc",  "fuse.sshfs"};
+        static const char* const sources[] = {"/dev/sda1", "/dev/sr0", "server:/e", "none",
+                                              "//h/s"};
         std::string s = Number() + " " + Number() + " " + Number() + ":" + Number() + " " +
-                        (Chance(70) ? "/" : Text(2)) + " " + points[Below(std::size(points))] + " rw";
+                        (Chance(70) ? "/" : Text(2)) + " " + points[Below(std::size(points))] +
+                        " rw";
         if (Chance(30)) s += " shared:1";
         s += Chance(90) ? " - " : " ";
-        s += std::string(types[Below(std::size(types))]) + " " + sources[Below(std::size(sources))] + " rw";
+        s += std::string(types[Below(std::size(types))]) + " " +
+             sources[Below(std::size(sources))] + " rw";
         return s;
     }
 
     uint64_t Next() { return rng_(); }
 
-private:
+  private:
     std::mt19937_64 rng_;
 };
 
@@ -141,9 +176,11 @@ TEST(RandomInputTest, FolderLinesParseFormatAndIndex) {
     for (long it = 0; it < run.iterations; ++it) {
         SCOPED_TRACE("seed " + std::to_string(run.seed) + " iteration " + std::to_string(it));
         FolderList list;
-        for (size_t n = noise.Below(12); n > 0; --n) list.Append(noise.FolderLine("X:\\"));
+        for (size_t n = noise.Below(12); n > 0; --n)
+            list.Append(noise.FolderLine("X:\\"));
         // Duplicates: the first line of a path must win.
-        if (list.Count() > 1 && noise.Chance(50)) list.Append(list.LineAt(static_cast<int>(noise.Below(list.Count()))));
+        if (list.Count() > 1 && noise.Chance(50))
+            list.Append(list.LineAt(static_cast<int>(noise.Below(list.Count()))));
         for (int i = 0; i < list.Count(); ++i) {
             // What the program writes reads back as the same record (sizes
             // are written with 15 digits, so after one round).
@@ -202,14 +239,16 @@ TEST(RandomInputTest, ListRowsOfDamagedCachesAndListings) {
         FillInput in;
         in.Path = folder;
         in.Entries = &entries;
-        in.ListedFolders = static_cast<int>(noise.Below(3)) == 0 ? 2147483647 : static_cast<int>(noise.Below(100));
+        in.ListedFolders =
+            static_cast<int>(noise.Below(3)) == 0 ? 2147483647 : static_cast<int>(noise.Below(100));
         in.ListedFiles = static_cast<int>(noise.Below(100));
         in.TotalBytes = TextToFloat(noise.Number(), 0);
         in.FreeBytes = TextToFloat(noise.Number(), 0);
         in.RootPath = "X:\\";
         in.ShowFiles = noise.Chance(50);
         in.PercentBase = static_cast<int>(noise.Below(6)) - 1;
-        in.Order = {static_cast<int>(noise.Below(3)), static_cast<int>(noise.Below(3)), noise.Text(2)};
+        in.Order = {static_cast<int>(noise.Below(3)), static_cast<int>(noise.Below(3)),
+                    noise.Text(2)};
         FillResult out = BuildRows(in, folders, 0);
         ASSERT_FALSE(out.Rows.empty());
         const RowFields header = SplitRow(out.Rows[0]);
@@ -225,9 +264,11 @@ TEST(RandomInputTest, ListRowsOfDamagedCachesAndListings) {
             if (counts.substr(eq + 1) == "-2") continue;
             ASSERT_EQ(counts.find('-', eq), std::string::npos) << counts;
         }
-        for (const auto& row : out.Rows) ASSERT_EQ(std::count(row.begin(), row.end(), '\t'), 6) << row;
+        for (const auto& row : out.Rows)
+            ASSERT_EQ(std::count(row.begin(), row.end(), '\t'), 6) << row;
         RowsShowUnmeasured(out.Rows);
-        ColumnWidths(out.Rows, 9, static_cast<int>(noise.Below(8)) - 1, in.Order.ColumnFlags, -5, 0);
+        ColumnWidths(out.Rows, 9, static_cast<int>(noise.Below(8)) - 1, in.Order.ColumnFlags, -5,
+                     0);
         const RowFields any = SplitRow(out.Rows[noise.Below(out.Rows.size())]);
         InfoTip(any.Caption, any.Size, any.Occupied);
     }
@@ -241,7 +282,8 @@ TEST(RandomInputTest, SettingsFilesReadBackAsWritten) {
     for (long it = 0; it < run.iterations; ++it) {
         SCOPED_TRACE("seed " + std::to_string(run.seed + 2) + " iteration " + std::to_string(it));
         StringList lines;
-        for (size_t n = noise.Below(60); n > 0; --n) lines.push_back(noise.Chance(50) ? noise.Number() : noise.Text(3));
+        for (size_t n = noise.Below(60); n > 0; --n)
+            lines.push_back(noise.Chance(50) ? noise.Number() : noise.Text(3));
         ASSERT_EQ(SaveLines(lines, dir / "norvessa.prm"), 1);
         test::ResetGlobalState();
         LoadParameters({});
@@ -251,8 +293,9 @@ TEST(RandomInputTest, SettingsFilesReadBackAsWritten) {
         ASSERT_TRUE(first.SizeUnit >= 0 && first.SizeUnit <= 5);
         ASSERT_TRUE(first.PercentBase >= 0 && first.PercentBase <= 3);
         ASSERT_TRUE(first.StartDrive >= 0 && first.StartDrive <= 26);
-        for (int b : {first.ShowRemovable, first.ShowFiles, first.SortDescending, first.ShowSplash, first.MeasureMulti,
-                      first.AskBeforeMeasure, first.RemeasureAfterAction, first.UseRecycleBin})
+        for (int b : {first.ShowRemovable, first.ShowFiles, first.SortDescending, first.ShowSplash,
+                      first.MeasureMulti, first.AskBeforeMeasure, first.RemeasureAfterAction,
+                      first.UseRecycleBin})
             ASSERT_TRUE(b == 0 || b == 1) << b;
         SaveParameters();
         StringList written;
@@ -280,19 +323,29 @@ TEST(RandomInputTest, DriveMapsSettleAfterOneWrite) {
     for (long it = 0; it < run.iterations; ++it) {
         SCOPED_TRACE("seed " + std::to_string(run.seed + 3) + " iteration " + std::to_string(it));
         std::string mountinfo;
-        for (size_t n = noise.Below(8); n > 0; --n) mountinfo += noise.MountLine() + "\n";
+        for (size_t n = noise.Below(8); n > 0; --n)
+            mountinfo += noise.MountLine() + "\n";
         const std::vector<platform::MountEntry> mounts = platform::ParseMountInfo(mountinfo);
         std::vector<std::string> lines;
         for (size_t n = noise.Below(56); n > 0; --n) {
             switch (noise.Below(4)) {
-            case 0: lines.push_back(""); break;
-            case 1: lines.push_back("mount"); break;
-            case 2: lines.push_back("/" + noise.Text(3)); break;
-            default: lines.push_back(noise.Text(3)); break;
+            case 0:
+                lines.push_back("");
+                break;
+            case 1:
+                lines.push_back("mount");
+                break;
+            case 2:
+                lines.push_back("/" + noise.Text(3));
+                break;
+            default:
+                lines.push_back(noise.Text(3));
+                break;
             }
         }
         const platform::DriveMap map = platform::AssignLetters(lines, mounts);
-        for (const auto& root : map.Roots) ASSERT_TRUE(root.empty() || root[0] == '/') << root;
+        for (const auto& root : map.Roots)
+            ASSERT_TRUE(root.empty() || root[0] == '/') << root;
         const std::vector<std::string> written = platform::DriveMapLines(map);
         ASSERT_EQ(written.size(), 52u);
         // The written map read with the same mounts gives the same letters, so

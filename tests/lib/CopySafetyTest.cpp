@@ -37,33 +37,35 @@
 #include <unistd.h>
 
 using namespace nrvs;
-using nrvs::test::TempDir;
-using nrvs::test::TempDrive;
 using nrvs::test::InChild;
 using nrvs::test::NamesIn;
 using nrvs::test::StatOf;
+using nrvs::test::TempDir;
+using nrvs::test::TempDrive;
 
 namespace {
 
 // A file system mounted at a folder for one test; skipped where mounting is
 // not allowed.
 class Volume {
-public:
-    Volume(const std::string& where, const char* type, const char* options = "size=4m") : where_(where) {
+  public:
+    Volume(const std::string& where, const char* type, const char* options = "size=4m")
+        : where_(where) {
         ::mkdir(where.c_str(), 0755);
         mounted_ = ::geteuid() == 0 && ::mount("nrvstest", where.c_str(), type, 0, options) == 0;
     }
     // A bind mount of from at where.
     Volume(const std::string& from, const std::string& where) : where_(where) {
         ::mkdir(where.c_str(), 0755);
-        mounted_ = ::geteuid() == 0 && ::mount(from.c_str(), where.c_str(), nullptr, MS_BIND, nullptr) == 0;
+        mounted_ = ::geteuid() == 0 &&
+                   ::mount(from.c_str(), where.c_str(), nullptr, MS_BIND, nullptr) == 0;
     }
     ~Volume() {
         if (mounted_) ::umount2(where_.c_str(), MNT_DETACH);
     }
     bool Mounted() const { return mounted_; }
 
-private:
+  private:
     std::string where_;
     bool mounted_ = false;
 };
@@ -72,7 +74,9 @@ struct ScriptedUi : platform::FileOperationObserver {
     std::function<bool(const std::string&, uint64_t)> goOn;
     bool ConfirmDelete(const std::string&, bool) override { return true; }
     Answer ConfirmReplace(const std::string&) override { return REPLACE_YES; }
-    bool Progress(const std::string& path, uint64_t, uint64_t bytes) override { return !goOn || goOn(path, bytes); }
+    bool Progress(const std::string& path, uint64_t, uint64_t bytes) override {
+        return !goOn || goOn(path, bytes);
+    }
 };
 
 struct TrashAt {
@@ -108,7 +112,9 @@ std::map<std::string, std::string> AttributesOf(const std::string& path) {
 // (tag, permissions, id) entries sorted by tag.
 std::string Acl(std::initializer_list<std::array<uint32_t, 3>> entries) {
     std::string s;
-    auto put = [&](uint32_t v, size_t bytes) { s.append(reinterpret_cast<const char*>(&v), bytes); };
+    auto put = [&](uint32_t v, size_t bytes) {
+        s.append(reinterpret_cast<const char*>(&v), bytes);
+    };
     put(2, 4);
     for (const auto& e : entries) {
         put(e[0], 2);
@@ -117,7 +123,8 @@ std::string Acl(std::initializer_list<std::array<uint32_t, 3>> entries) {
     }
     return s;
 }
-constexpr uint32_t kUserObj = 1, kUser = 2, kGroupObj = 4, kMask = 0x10, kOther = 0x20, kNoId = 0xFFFFFFFFu;
+constexpr uint32_t kUserObj = 1, kUser = 2, kGroupObj = 4, kMask = 0x10, kOther = 0x20,
+                   kNoId = 0xFFFFFFFFu;
 
 // ---- deep trees ----
 
@@ -152,7 +159,9 @@ int ChainDepth(const std::string& folder, std::string& end) {
     }
     char buf[16] = {};
     int f = ::openat(fd, "end", O_RDONLY);
-    end = f >= 0 ? std::string(buf, static_cast<size_t>(std::max<ssize_t>(0, ::read(f, buf, sizeof buf)))) : "";
+    end = f >= 0 ? std::string(
+                       buf, static_cast<size_t>(std::max<ssize_t>(0, ::read(f, buf, sizeof buf))))
+                 : "";
     if (f >= 0) ::close(f);
     ::close(fd);
     return depth;
@@ -176,7 +185,8 @@ void RemoveDeep(const std::string& parent, const std::string& name) {
         std::vector<std::string> entries;
         if (DIR* dir = ::fdopendir(::dup(fd))) {
             while (dirent* e = ::readdir(dir))
-                if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) entries.emplace_back(e->d_name);
+                if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                    entries.emplace_back(e->d_name);
             ::closedir(dir);
         }
         for (const auto& e : entries) {
@@ -205,7 +215,8 @@ TEST(CopySafetyTest, NoMountMakesAFolderCopyIntoItself) {
     if (!bind.Mounted()) GTEST_SKIP() << "bind mount failed";
     EXPECT_FALSE(op.Copy(root + "a\\", root + "c\\"));
     EXPECT_TRUE(op.Holds("それ自身の中にはコピーできません")) << op.All();
-    EXPECT_EQ(NamesIn(d / "a/b"), std::vector<std::string>{"file"}) << "nothing was made in the source";
+    EXPECT_EQ(NamesIn(d / "a/b"), std::vector<std::string>{"file"})
+        << "nothing was made in the source";
     EXPECT_FALSE(op.Copy(root + "a\\", root + "a\\b\\")) << "the plain spelling too";
     EXPECT_EQ(NamesIn(d / "a/b"), std::vector<std::string>{"file"});
     EXPECT_FALSE(op.Move(root + "a\\", root + "c\\"));
@@ -241,7 +252,7 @@ TEST(CopySafetyTest, ACopyKeepsWhatCpArchiveKeeps) {
     ASSERT_EQ(::chmod((d / "t/sub/g").c_str(), 0604), 0);
     ASSERT_EQ(::chmod((d / "t/sub").c_str(), 0750), 0);
     d.Write("t/shared/x", "x");
-    ASSERT_EQ(::chmod((d / "t/shared").c_str(), 03777), 0);  // drwxrwsrwt, as a shared folder
+    ASSERT_EQ(::chmod((d / "t/shared").c_str(), 03777), 0); // drwxrwsrwt, as a shared folder
     if (root_) {
         d.Write("t/tool", "#!/bin/sh\n");
         ASSERT_EQ(::chown((d / "t/tool").c_str(), 65534, 65534), 0);
@@ -253,12 +264,22 @@ TEST(CopySafetyTest, ACopyKeepsWhatCpArchiveKeeps) {
     if (::setxattr((d / "t/f1").c_str(), "user.note", "hello", 5, 0) != 0)
         GTEST_SKIP() << "no user extended attributes on " << d.Path();
     ASSERT_EQ(::setxattr((d / "t/sub").c_str(), "user.folder", "yes", 3, 0), 0);
-    const std::string access = Acl({{kUserObj, 6, kNoId}, {kUser, 4, 65534}, {kGroupObj, 4, kNoId},
-                                    {kMask, 4, kNoId}, {kOther, 0, kNoId}});
-    const std::string inherited = Acl({{kUserObj, 7, kNoId}, {kUser, 5, 65534}, {kGroupObj, 5, kNoId},
-                                       {kMask, 5, kNoId}, {kOther, 0, kNoId}});
-    ASSERT_EQ(::setxattr((d / "t/f1").c_str(), "system.posix_acl_access", access.data(), access.size(), 0), 0);
-    ASSERT_EQ(::setxattr((d / "t/sub").c_str(), "system.posix_acl_default", inherited.data(), inherited.size(), 0), 0);
+    const std::string access = Acl({{kUserObj, 6, kNoId},
+                                    {kUser, 4, 65534},
+                                    {kGroupObj, 4, kNoId},
+                                    {kMask, 4, kNoId},
+                                    {kOther, 0, kNoId}});
+    const std::string inherited = Acl({{kUserObj, 7, kNoId},
+                                       {kUser, 5, 65534},
+                                       {kGroupObj, 5, kNoId},
+                                       {kMask, 5, kNoId},
+                                       {kOther, 0, kNoId}});
+    ASSERT_EQ(::setxattr((d / "t/f1").c_str(), "system.posix_acl_access", access.data(),
+                         access.size(), 0),
+              0);
+    ASSERT_EQ(::setxattr((d / "t/sub").c_str(), "system.posix_acl_default", inherited.data(),
+                         inherited.size(), 0),
+              0);
 
     d.MakeDir("ref");
     d.MakeDir("ours");
@@ -266,14 +287,15 @@ TEST(CopySafetyTest, ACopyKeepsWhatCpArchiveKeeps) {
     ASSERT_TRUE(op.Copy(root + "t\\", root + "ours\\")) << op.All();
     EXPECT_TRUE(op.Errors().empty()) << op.All();
 
-    std::vector<std::string> names = {"", "/f1", "/sub", "/sub/g", "/hard1", "/sub/hard2", "/sub/hard3", "/outside",
-                                      "/link", "/shared"};
+    std::vector<std::string> names = {"",           "/f1",        "/sub",     "/sub/g", "/hard1",
+                                      "/sub/hard2", "/sub/hard3", "/outside", "/link",  "/shared"};
     if (root_) names.push_back("/tool");
     for (const std::string& n : names) {
         const std::string ref = d / ("ref/t" + n), ours = d / ("ours/t" + n);
         struct stat r = StatOf(ref), o = StatOf(ours);
         ASSERT_NE(o.st_mode, 0u) << ours << " is missing";
-        EXPECT_EQ(o.st_mode & (S_IFMT | 07777), r.st_mode & (S_IFMT | 07777)) << n << ": set-id and sticky bits as cp -a";
+        EXPECT_EQ(o.st_mode & (S_IFMT | 07777), r.st_mode & (S_IFMT | 07777))
+            << n << ": set-id and sticky bits as cp -a";
         EXPECT_EQ(o.st_uid, r.st_uid) << n;
         EXPECT_EQ(o.st_gid, r.st_gid) << n;
         EXPECT_EQ(o.st_nlink, r.st_nlink) << n;
@@ -281,7 +303,8 @@ TEST(CopySafetyTest, ACopyKeepsWhatCpArchiveKeeps) {
         EXPECT_EQ(o.st_mtim.tv_nsec, r.st_mtim.tv_nsec) << n;
         EXPECT_EQ(AttributesOf(ours), AttributesOf(ref)) << n;
     }
-    EXPECT_EQ(StatOf(d / "ours/t/hard1").st_ino, StatOf(d / "ours/t/sub/hard2").st_ino) << "links stay links";
+    EXPECT_EQ(StatOf(d / "ours/t/hard1").st_ino, StatOf(d / "ours/t/sub/hard2").st_ino)
+        << "links stay links";
     EXPECT_EQ(StatOf(d / "ours/t/hard1").st_ino, StatOf(d / "ours/t/sub/hard3").st_ino);
     EXPECT_EQ(StatOf(d / "ours/t/hard1").st_nlink, 3u);
     EXPECT_EQ(AttributesOf(d / "ours/t/f1")["user.note"], "hello");
@@ -322,7 +345,8 @@ TEST(CopySafetyTest, SpecialFilesAreReportedAndAMoveKeepsTheirSource) {
     std::strcpy(addr.sun_path, sockPath.c_str());
     ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
     ::close(sock);
-    const bool device = ::geteuid() == 0 && ::mknod((d / "s/null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    const bool device =
+        ::geteuid() == 0 && ::mknod((d / "s/null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
     d.MakeDir("dst");
 
     EXPECT_FALSE(op.Copy(root + "s\\", root + "dst\\")) << "not everything was copied";
@@ -359,7 +383,8 @@ TEST(CopySafetyTest, AMoveThatCouldNotRemoveItsSourceCopiesNothingAndSaysWhy) {
     if (ro.Mounted()) {
         d.Write("ro/f", "data");
         d.Write("ro/tree/x", "x");
-        ASSERT_EQ(::mount("nrvstest", (d / "ro").c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m"), 0);
+        ASSERT_EQ(
+            ::mount("nrvstest", (d / "ro").c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m"), 0);
         for (const std::string item : {"ro\\f", "ro\\tree\\"}) {
             EXPECT_FALSE(op.Move(root + item, root + "dst\\")) << item;
             EXPECT_TRUE(op.Holds(platform::SystemReason(EROFS))) << op.All();
@@ -386,10 +411,12 @@ TEST(CopySafetyTest, AMoveThatCouldNotRemoveItsSourceCopiesNothingAndSaysWhy) {
     ASSERT_EQ(::chmod((d / "open/shared").c_str(), 01777), 0);
     std::string seen;
     bool result = test::AsUnprivileged([&] {
-        bool ok = !op.Move(root + "locked\\f", root + "open\\") && op.Holds(platform::SystemReason(EACCES)) &&
+        bool ok = !op.Move(root + "locked\\f", root + "open\\") &&
+                  op.Holds(platform::SystemReason(EACCES)) &&
                   NamesIn(d / "open") == std::vector<std::string>{"shared"};
         ok = ok && !op.Copy(root + "src\\", root + "open\\") &&
-             op.Holds(d / "src/secret: " + platform::SystemReason(EACCES)) && !op.Holds("コピー中に変更されました");
+             op.Holds(d / "src/secret: " + platform::SystemReason(EACCES)) &&
+             !op.Holds("コピー中に変更されました");
         if (StatOf(d / "open/shared/theirs").st_uid != ::geteuid()) {
             // The copy is made, but may not take the other user's name.
             ok = ok && !op.Copy(root + "src\\ok", root + "open\\shared\\") &&
@@ -434,7 +461,8 @@ TEST(CopySafetyTest, AKilledCopyLeavesNoLastingTemporary) {
     ASSERT_EQ(died, -2) << "the copy was to be killed in the middle";
     std::vector<std::string> leftovers;
     for (const auto& n : NamesIn(d / "dst"))
-        if (platform::IsCopyTemporaryName(n) && S_ISREG(StatOf(d / ("dst/" + n)).st_mode) && n.find(".nrvs1.") != 0)
+        if (platform::IsCopyTemporaryName(n) && S_ISREG(StatOf(d / ("dst/" + n)).st_mode) &&
+            n.find(".nrvs1.") != 0)
             leftovers.push_back(n);
     ASSERT_EQ(leftovers.size(), 1u) << "the killed copy's temporary";
 
@@ -442,14 +470,16 @@ TEST(CopySafetyTest, AKilledCopyLeavesNoLastingTemporary) {
     DirListing l;
     ListFolder(l, root + "dst\\*.*", LIST_FILES);
     EXPECT_EQ(l.Entries.size(), 2u);
-    for (const auto& e : l.Entries) EXPECT_TRUE(e.find(".nrvs12.") == 0 || e.find("report.nrvs") == 0) << e;
+    for (const auto& e : l.Entries)
+        EXPECT_TRUE(e.find(".nrvs12.") == 0 || e.find("report.nrvs") == 0) << e;
     EXPECT_EQ(CountEntries(root + "dst\\*.*", LIST_FILES), 2);
 
     // The next copy into the folder clears it, and nothing else.
     ASSERT_TRUE(op.Copy(root + "small", root + "dst\\"));
     EXPECT_FALSE(d.Exists("dst/" + leftovers[0]));
-    EXPECT_EQ(NamesIn(d / "dst"), (std::vector<std::string>{".nrvs1.0123456789abcdef.1", ".nrvs12.0123456789abcdef",
-                                                             ".nrvs999999.0123456789abcdef.1", "report.nrvs", "small"}));
+    EXPECT_EQ(NamesIn(d / "dst"),
+              (std::vector<std::string>{".nrvs1.0123456789abcdef.1", ".nrvs12.0123456789abcdef",
+                                        ".nrvs999999.0123456789abcdef.1", "report.nrvs", "small"}));
 }
 
 TEST(CopySafetyTest, ASourceThatChangesWhileCopiedIsNotPassedOffAsItsCopy) {
@@ -473,7 +503,8 @@ TEST(CopySafetyTest, ASourceThatChangesWhileCopiedIsNotPassedOffAsItsCopy) {
         EXPECT_FALSE(op.Copy(root + "grow", root + target + "\\", &ui)) << target;
         ASSERT_TRUE(shrunk) << "the source was to shrink in the middle of the copy";
         EXPECT_TRUE(op.Holds(d / "grow: コピー中に変更されました")) << op.All();
-        for (const auto& n : NamesIn(d / target)) EXPECT_FALSE(platform::IsCopyTemporaryName(n)) << n;
+        for (const auto& n : NamesIn(d / target))
+            EXPECT_FALSE(platform::IsCopyTemporaryName(n)) << n;
     }
     EXPECT_EQ(d.Read("dst/grow"), "old") << "the old file stays whole";
     EXPECT_FALSE(d.Exists("fresh/grow"));
@@ -548,26 +579,34 @@ TEST(CopySafetyTest, DeepTreesAreCopiedMovedAndDeletedWithFewDescriptors) {
     d.MakeDir("moved");
     int result = InChild(
         [&] {
-            struct rlimit few{256, 256};
+            struct rlimit few {
+                256, 256
+            };
             if (::setrlimit(RLIMIT_NOFILE, &few) != 0) return 9;
             std::string end;
             if (!op.Copy(root + "deep\\", root + "copy\\")) return 1;
             if (ChainDepth(d / "copy/deep", end) != kDepth || end != "bottom") return 2;
             if (!op.Move(root + "copy\\deep\\", root + "moved\\")) return 3;
-            if (d.Exists("copy/deep") || ChainDepth(d / "moved/deep", end) != kDepth || end != "bottom") return 4;
+            if (d.Exists("copy/deep") || ChainDepth(d / "moved/deep", end) != kDepth ||
+                end != "bottom")
+                return 4;
             if (!op.Delete(root + "moved\\deep\\", false) || d.Exists("moved/deep")) return 5;
             if (!op.Delete(root + "deep\\", false) || d.Exists("deep")) return 6;
             return 0;
         },
         300);
     if (result != 0) {
-        for (const auto& e : op.Errors()) ADD_FAILURE() << e.substr(0, 300);
+        for (const auto& e : op.Errors())
+            ADD_FAILURE() << e.substr(0, 300);
     }
-    EXPECT_EQ(result, 0) << "1 copy, 2 copy's depth, 3 move, 4 moved tree, 5 delete of the copy, 6 delete; -1 hung";
-    for (const char* n : {"deep", "copy", "moved"}) RemoveDeep(d.Path(), n);
+    EXPECT_EQ(result, 0)
+        << "1 copy, 2 copy's depth, 3 move, 4 moved tree, 5 delete of the copy, 6 delete; -1 hung";
+    for (const char* n : {"deep", "copy", "moved"})
+        RemoveDeep(d.Path(), n);
     const auto trashed = NamesIn(xdg + "/Trash/files");
     EXPECT_EQ(trashed.size(), 1u) << "the moved tree's source";
-    for (const auto& n : trashed) RemoveDeep(xdg + "/Trash/files", n);
+    for (const auto& n : trashed)
+        RemoveDeep(xdg + "/Trash/files", n);
     EXPECT_TRUE(NamesIn(xdg + "/Trash/files").empty());
     EXPECT_TRUE(NamesIn(d.Path()).empty());
 }

@@ -58,7 +58,8 @@ TEST(DirListingTest, EntryLinesCarryAttributesSizesAndClusters) {
     l.ClusterSize = 0;
     ListFolder(l, drive.Root() + "*.*", LIST_FILES);
     EXPECT_EQ(l.FolderCount, 0);
-    EXPECT_NE(std::find(l.Entries.begin(), l.Entries.end(), "big > ...... 4097:4097"), l.Entries.end());
+    EXPECT_NE(std::find(l.Entries.begin(), l.Entries.end(), "big > ...... 4097:4097"),
+              l.Entries.end());
 
     SortListing(l, false);
     const DirEntry* e = EntryAt(l, 0);
@@ -80,9 +81,10 @@ TEST(DirListingTest, SparseFileCountsWhatItHoldsOnDisk) {
     ASSERT_EQ(::ftruncate(fd, 100000), 0);
     ::fsync(fd);
     ::close(fd);
-    struct stat st{};
+    struct stat st {};
     ::stat(path.c_str(), &st);
-    if (st.st_blocks * 512 != 8192) GTEST_SKIP() << "this file system holds the file in " << st.st_blocks * 512;
+    if (st.st_blocks * 512 != 8192)
+        GTEST_SKIP() << "this file system holds the file in " << st.st_blocks * 512;
     DirListing l;
     l.ClusterSize = 4096;
     ListFolder(l, drive.Root() + "*.*", LIST_ALL);
@@ -95,7 +97,8 @@ TEST(DirListingTest, SparseFileCountsWhatItHoldsOnDisk) {
 TEST(DirListingTest, KindsAndCounts) {
     TempDrive drive;
     const TempDir& d = drive.Dir();
-    for (const char* f : {"x/a", "x/b", "x/c"}) d.Write(f, "1");
+    for (const char* f : {"x/a", "x/b", "x/c"})
+        d.Write(f, "1");
     d.MakeDir("x/s1");
     d.MakeDir("x/s2");
     DirListing l;
@@ -124,7 +127,9 @@ TEST(DirListingTest, KindsAndCounts) {
 TEST(DirListingTest, ParseEntryOfDamagedLines) {
     DirEntry e = ParseEntry("no separator here");
     EXPECT_EQ(e.Name, "no separator here");
-    EXPECT_EQ(e.IsDir + e.IsArchive + e.IsHidden + e.IsReadOnly + e.IsSystem + e.IsCompressed + e.IsSparse, 0);
+    EXPECT_EQ(e.IsDir + e.IsArchive + e.IsHidden + e.IsReadOnly + e.IsSystem + e.IsCompressed +
+                  e.IsSparse,
+              0);
     EXPECT_EQ(e.Size, -1);
     EXPECT_EQ(e.Occupied, -1);
     e = ParseEntry("a > D");
@@ -178,7 +183,10 @@ TEST(DirListingTest, OddNamesAreShownSafelyAndStayDeletable) {
     DirListing l;
     ListFolder(l, drive.Root() + "*.*", LIST_ALL);
     ASSERT_EQ(l.Entries.size(), 1u);
-    const std::string shown = "a\xEF\xBC\xBC" "b\xE2\x90\x89" "c\xE2\x90\x8A" "d\xff\xfe";
+    const std::string shown = "a\xEF\xBC\xBC"
+                              "b\xE2\x90\x89"
+                              "c\xE2\x90\x8A"
+                              "d\xff\xfe";
     EXPECT_EQ(l.Entries[0], shown + " > ...... 5:5");
     EXPECT_EQ(l.Entries[0].find_first_of("\t\n"), std::string::npos);
     EXPECT_EQ(platform::NativeName(shown), odd);
@@ -207,22 +215,26 @@ TEST(DirListingTest, PathsBeyondPathMaxStillWork) {
     EXPECT_EQ(l.Entries, StringList{"deep.txt > ...... 3:3"});
     PathAttributes a;
     EXPECT_EQ(ReadAttributes(program + "deep.txt", a), 1);
-    EXPECT_TRUE(op.Delete(drive.Root() + name + "\\", false)) << "a tree deeper than PATH_MAX is removed";
+    EXPECT_TRUE(op.Delete(drive.Root() + name + "\\", false))
+        << "a tree deeper than PATH_MAX is removed";
     EXPECT_FALSE(drive.Dir().Exists(name));
 }
 
 TEST(DirListingTest, EntriesThatVanishWhileReadingAreSkipped) {
     TempDrive drive;
-    for (int i = 0; i < 500; ++i) drive.Dir().Write("v/" + std::to_string(i), "x");
+    for (int i = 0; i < 500; ++i)
+        drive.Dir().Write("v/" + std::to_string(i), "x");
     platform::Folder f = platform::Folder::Open(drive.Native() + "v");
     platform::FolderReader reader(f, true);
     platform::FindData d;
     ASSERT_TRUE(reader.Next(d));
     std::string first(d.Name);
     for (int i = 0; i < 500; ++i)
-        if (std::to_string(i) != first) ::unlink((drive.Dir() / ("v/" + std::to_string(i))).c_str());
+        if (std::to_string(i) != first)
+            ::unlink((drive.Dir() / ("v/" + std::to_string(i))).c_str());
     int more = 0;
-    while (reader.Next(d)) ++more;
+    while (reader.Next(d))
+        ++more;
     EXPECT_EQ(more, 0);
 }
 
@@ -290,14 +302,17 @@ TEST(FileOperationTest, DeleteIntoTheTrashAndMove) {
 
     d.Write("doomed.txt", "again");
     EXPECT_TRUE(op.Delete(root + "doomed.txt", true));
-    EXPECT_EQ(drive.ExeDir().Read("xdg/Trash/files/doomed.txt.2"), "again") << "a second item of that name";
+    EXPECT_EQ(drive.ExeDir().Read("xdg/Trash/files/doomed.txt.2"), "again")
+        << "a second item of that name";
 
     EXPECT_TRUE(op.Move(root + "doomed2\\", root + "dst\\"));
     EXPECT_EQ(d.Read("dst/doomed2/x"), "1");
     EXPECT_FALSE(d.Exists("doomed2"));
     EXPECT_TRUE(drive.ExeDir().Exists("xdg/Trash/files/doomed2/x"));
-    if (old) ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
-    else ::unsetenv("XDG_DATA_HOME");
+    if (old)
+        ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
 }
 
 // Operations that fail one after another each report their own failures
@@ -307,7 +322,8 @@ TEST(FileOperationTest, EachOperationReportsOnlyItsOwnFailures) {
     const TempDir& d = drive.Dir();
     const std::string root = drive.Root();
     d.Write("src/a", "x");
-    const platform::FileOperationResult copy = CopyItem(root + "src\\a", root + "nowhere\\", nullptr);
+    const platform::FileOperationResult copy =
+        CopyItem(root + "src\\a", root + "nowhere\\", nullptr);
     const platform::FileOperationResult removal = DeleteItem(root + "gone", false, nullptr);
     const platform::FileOperationResult refused = DeleteItem(root, false, nullptr);
     EXPECT_FALSE(copy.ok);

@@ -27,11 +27,11 @@
 #include <unistd.h>
 
 using namespace nrvs;
-using nrvs::test::TempDir;
-using nrvs::test::TempDrive;
 using nrvs::test::InChild;
 using nrvs::test::NamesIn;
 using nrvs::test::StatOf;
+using nrvs::test::TempDir;
+using nrvs::test::TempDrive;
 
 namespace {
 
@@ -41,18 +41,19 @@ const std::string kShownLineFeed = "\xE2\x90\x8A";
 // A small tmpfs mounted at a folder for one test; skipped where mounting is
 // not allowed.
 class SmallVolume {
-public:
+  public:
     SmallVolume(const std::string& where, const char* size) : where_(where) {
         ::mkdir(where.c_str(), 0755);
         std::string options = std::string("size=") + size;
-        mounted_ = ::geteuid() == 0 && ::mount("nrvstest", where.c_str(), "tmpfs", 0, options.c_str()) == 0;
+        mounted_ = ::geteuid() == 0 &&
+                   ::mount("nrvstest", where.c_str(), "tmpfs", 0, options.c_str()) == 0;
     }
     ~SmallVolume() {
         if (mounted_) ::umount2(where_.c_str(), MNT_DETACH);
     }
     bool Mounted() const { return mounted_; }
 
-private:
+  private:
     std::string where_;
     bool mounted_ = false;
 };
@@ -75,11 +76,12 @@ TEST(FileSafetyTest, BackslashLookalikesAndControlPicturesStaySeparateFiles) {
     const TempDir& d = drive.Dir();
     d.Write("a\\b", "real backslash");
     d.Write("a" + kFullWidthBackslash + "b", "full-width one");
-    d.Write("nl" + kShownLineFeed + "dir/inside", "12345");  // a real U+240A in a folder's name
+    d.Write("nl" + kShownLineFeed + "dir/inside", "12345"); // a real U+240A in a folder's name
     DirListing l;
     ListFolder(l, drive.Root() + "*.*", LIST_ALL);
     ASSERT_EQ(l.Entries.size(), 3u);
-    EXPECT_NE(l.Entries[0].substr(0, l.Entries[0].find(" > ")), l.Entries[1].substr(0, l.Entries[1].find(" > ")));
+    EXPECT_NE(l.Entries[0].substr(0, l.Entries[0].find(" > ")),
+              l.Entries[1].substr(0, l.Entries[1].find(" > ")));
 
     // The folder named with a real control picture lists and measures its file.
     std::string shownDir = platform::ShownName("nl" + kShownLineFeed + "dir");
@@ -92,7 +94,8 @@ TEST(FileSafetyTest, BackslashLookalikesAndControlPicturesStaySeparateFiles) {
     EXPECT_EQ(rec.TreeBytes, 14 + 14 + 5);
 
     // Deleting the full-width one leaves the real backslash alone, and back.
-    EXPECT_TRUE(op.Delete(drive.Root() + platform::ShownName("a" + kFullWidthBackslash + "b"), false));
+    EXPECT_TRUE(
+        op.Delete(drive.Root() + platform::ShownName("a" + kFullWidthBackslash + "b"), false));
     EXPECT_EQ(d.Read("a\\b"), "real backslash");
     EXPECT_FALSE(d.Exists("a" + kFullWidthBackslash + "b"));
     EXPECT_TRUE(op.Delete(drive.Root() + platform::ShownName("a\\b"), false));
@@ -108,10 +111,11 @@ TEST(FileSafetyTest, NoSpellingOfAPathReachesTheRootOrLeavesTheDrive) {
     d.Write("keep/file", "x");
     d.MakeDir("dst");
     const std::string root = drive.Root();
-    for (const std::string& bad : {root + "\\", root + "\\\\", root + "keep\\\\", root + "keep\\\\file",
-                                   root + ".\\", root + "..\\", root + "keep\\..\\", root + "keep/file",
-                                   std::string(1, drive.Letter()) + ":keep", std::string(1, drive.Letter()) + ":",
-                                   root + "keep\\.\\file", std::string("A:\\keep\\")}) {
+    for (const std::string& bad :
+         {root + "\\", root + "\\\\", root + "keep\\\\", root + "keep\\\\file", root + ".\\",
+          root + "..\\", root + "keep\\..\\", root + "keep/file",
+          std::string(1, drive.Letter()) + ":keep", std::string(1, drive.Letter()) + ":",
+          root + "keep\\.\\file", std::string("A:\\keep\\")}) {
         platform::ItemPath item;
         EXPECT_FALSE(platform::CheckProgramPath(bad, item)) << bad;
         EXPECT_FALSE(op.Delete(bad, false)) << bad;
@@ -135,7 +139,9 @@ TEST(FileSafetyTest, SavesNeverWriteThroughAPlantedLinkAndClearTheirOwnLeftovers
     exe.Write("victim", "secret");
     ::chmod((exe / "victim").c_str(), 0600);
     const std::string cache = exe / "NRVS_G.txt";
-    ASSERT_EQ(::symlink((exe / "victim").c_str(), (cache + ".tmp" + std::to_string(::getpid())).c_str()), 0);
+    ASSERT_EQ(
+        ::symlink((exe / "victim").c_str(), (cache + ".tmp" + std::to_string(::getpid())).c_str()),
+        0);
 
     // A leftover of a killed process of ours, and one of a live process.
     pid_t dead = ::fork();
@@ -187,7 +193,8 @@ TEST(FileSafetyTest, SetIdBitsOnlyWithTheirOwnerAndTimesKept) {
         // Root keeps the owner, so the bits still give the owner's rights.
         EXPECT_EQ(tool.st_uid, 65534u);
         EXPECT_EQ(tool.st_mode & 07777, 06755u) << "as cp -a";
-        EXPECT_EQ(StatOf(d / "dst/src").st_mode & 07777, 03775u) << "a shared folder keeps its sticky bit";
+        EXPECT_EQ(StatOf(d / "dst/src").st_mode & 07777, 03775u)
+            << "a shared folder keeps its sticky bit";
     }
     EXPECT_EQ(tool.st_mtim.tv_sec, 1200000000);
     // Copied by an ordinary user, the copy is that user's: no set-id bit.
@@ -196,12 +203,13 @@ TEST(FileSafetyTest, SetIdBitsOnlyWithTheirOwnerAndTimesKept) {
         ::chmod((d / "dst").c_str(), 0777);
         d.MakeDir("mine");
         ::chmod((d / "mine").c_str(), 0777);
-        EXPECT_TRUE(test::AsUnprivileged([&] {
-            return op.Copy(drive.Root() + "src\\tool", drive.Root() + "mine\\");
-        }));
-        EXPECT_EQ(StatOf(d / "mine/tool").st_mode & 07777, 0755u) << "no set-id bit on another owner's copy";
+        EXPECT_TRUE(test::AsUnprivileged(
+            [&] { return op.Copy(drive.Root() + "src\\tool", drive.Root() + "mine\\"); }));
+        EXPECT_EQ(StatOf(d / "mine/tool").st_mode & 07777, 0755u)
+            << "no set-id bit on another owner's copy";
     }
-    EXPECT_TRUE(NamesIn(d / "dst/src") == std::vector<std::string>{"tool"}) << "no temporary file left";
+    EXPECT_TRUE(NamesIn(d / "dst/src") == std::vector<std::string>{"tool"})
+        << "no temporary file left";
 }
 
 TEST(FileSafetyTest, ReplacingOnAFullDiskKeepsTheOldFile) {
@@ -218,7 +226,8 @@ TEST(FileSafetyTest, ReplacingOnAFullDiskKeepsTheOldFile) {
     EXPECT_EQ(d.Read("small/f"), std::string(300000, 'o')) << "the old file stays whole";
     EXPECT_FALSE(op.Copy(drive.Root() + "g", drive.Root() + "small\\"));
     EXPECT_FALSE(d.Exists("small/g")) << "no partial file under the real name";
-    EXPECT_EQ(NamesIn(d / "small"), (std::vector<std::string>{"f", "filler"})) << "no temporary file left";
+    EXPECT_EQ(NamesIn(d / "small"), (std::vector<std::string>{"f", "filler"}))
+        << "no temporary file left";
     EXPECT_FALSE(op.Errors().empty());
 }
 
@@ -303,7 +312,8 @@ TEST(FileSafetyTest, TrashFoldersOfOtherVolumesAreCheckedBeforeUse) {
     EXPECT_TRUE(op.Delete(root + "vol\\doc", true));
     EXPECT_EQ(StatOf(d / ("vol/" + own)).st_mode & 07777, 0700u);
     EXPECT_EQ(d.Read("vol/" + own + "/files/doc"), "mine");
-    EXPECT_NE(d.Read("vol/" + own + "/info/doc.trashinfo").find("Path=" + d.Path()), std::string::npos);
+    EXPECT_NE(d.Read("vol/" + own + "/info/doc.trashinfo").find("Path=" + d.Path()),
+              std::string::npos);
 
     // A shared sticky .Trash is preferred, with a private folder per user.
     d.MakeDir("vol/.Trash");
@@ -366,16 +376,16 @@ TEST(FileSafetyTest, ADriveWhoseRootIsALinkDeletesItsTopLevelItems) {
 
 TEST(FileSafetyTest, AMountPointWithALineBreakGetsNoLetterAndShiftsNone) {
     // From the mount table as the kernel writes it (\012 is a line feed).
-    const std::string table =
-        "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
-        "30 22 0:40 / /media/nl\\012mount rw - tmpfs tmpfs rw\n"
-        "31 22 0:41 / /media/after rw - tmpfs tmpfs rw\n";
+    const std::string table = "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+                              "30 22 0:40 / /media/nl\\012mount rw - tmpfs tmpfs rw\n"
+                              "31 22 0:41 / /media/after rw - tmpfs tmpfs rw\n";
     auto mounts = platform::ParseMountInfo(table);
     ASSERT_EQ(mounts.size(), 3u);
     platform::DriveMap map = platform::AssignLetters({}, mounts);
     auto lines = platform::DriveMapLines(map);
     ASSERT_EQ(lines.size(), 52u);
-    for (const auto& l : lines) EXPECT_EQ(l.find_first_of("\r\n"), std::string::npos);
+    for (const auto& l : lines)
+        EXPECT_EQ(l.find_first_of("\r\n"), std::string::npos);
     EXPECT_EQ(map.Roots[3], "/media/after") << "D: goes to the next mount";
 
     // A real one, through detection and the map file.
@@ -386,14 +396,16 @@ TEST(FileSafetyTest, AMountPointWithALineBreakGetsNoLetterAndShiftsNone) {
     StringList file;
     ASSERT_EQ(LoadLines(file, platform::DriveMapFileName()), 1);
     ASSERT_EQ(file.size(), 52u);
-    EXPECT_EQ(file[static_cast<size_t>(drive.Letter() - 'A')], drive.Native().substr(0, drive.Native().size() - 1));
-    for (const auto& root : platform::DriveRoots()) EXPECT_EQ(root.find('\n'), std::string::npos);
+    EXPECT_EQ(file[static_cast<size_t>(drive.Letter() - 'A')],
+              drive.Native().substr(0, drive.Native().size() - 1));
+    for (const auto& root : platform::DriveRoots())
+        EXPECT_EQ(root.find('\n'), std::string::npos);
 }
 
 namespace {
 // Records what an operation reports and answers as scripted.
 struct ScriptedUi : platform::FileOperationObserver {
-    std::vector<Answer> answers;  // taken in turn; REPLACE_YES when run out
+    std::vector<Answer> answers; // taken in turn; REPLACE_YES when run out
     std::vector<std::string> asked;
     uint64_t totalItems = 0, totalBytes = 0, lastItems = 0, lastBytes = 0;
     std::function<bool(const std::string&, uint64_t, uint64_t)> goOn;
@@ -438,7 +450,9 @@ TEST(FileSafetyTest, ProgressCountsTheWholeTreeAndCancelLeavesNoPartialFile) {
         // Cancel in the middle of the big file: the files done stay, the one
         // being copied is gone, and the copy is no success.
         ScriptedUi ui;
-        ui.goOn = [](const std::string& path, uint64_t, uint64_t bytes) { return !(path == "z" && bytes > 5); };
+        ui.goOn = [](const std::string& path, uint64_t, uint64_t bytes) {
+            return !(path == "z" && bytes > 5);
+        };
         EXPECT_FALSE(op.Copy(root + "src\\", root + "dst\\", &ui));
         EXPECT_FALSE(d.Exists("dst/src/z"));
         // Files finished before the cancel (the order is the folder's) stay whole.
@@ -448,7 +462,8 @@ TEST(FileSafetyTest, ProgressCountsTheWholeTreeAndCancelLeavesNoPartialFile) {
         if (d.Exists("dst/src/sub/b")) {
             EXPECT_EQ(d.Read("dst/src/sub/b"), "bb");
         }
-        for (const auto& n : NamesIn(d / "dst/src")) EXPECT_NE(n.rfind(".nrvs", 0), 0u) << "temporary file left: " << n;
+        for (const auto& n : NamesIn(d / "dst/src"))
+            EXPECT_NE(n.rfind(".nrvs", 0), 0u) << "temporary file left: " << n;
     }
 }
 
@@ -463,21 +478,26 @@ TEST(FileSafetyTest, ReplaceQuestionsAnswerYesAllNoOrCancel) {
     const std::string root = drive.Root();
     {
         ScriptedUi ui;
-        ui.answers = {platform::FileOperationObserver::REPLACE_NO, platform::FileOperationObserver::REPLACE_ALL};
+        ui.answers = {platform::FileOperationObserver::REPLACE_NO,
+                      platform::FileOperationObserver::REPLACE_ALL};
         EXPECT_TRUE(op.Copy(root + "src\\", root + "dst\\", &ui));
         EXPECT_EQ(ui.asked.size(), 2u) << "no question after yes to all";
         int kept = 0;
-        for (const char* n : {"1", "2", "3", "4"}) kept += d.Read(std::string("dst/src/") + n) == "old";
+        for (const char* n : {"1", "2", "3", "4"})
+            kept += d.Read(std::string("dst/src/") + n) == "old";
         EXPECT_EQ(kept, 1);
     }
-    for (const char* n : {"1", "2", "3", "4"}) d.Write(std::string("dst/src/") + n, "old");
+    for (const char* n : {"1", "2", "3", "4"})
+        d.Write(std::string("dst/src/") + n, "old");
     {
         ScriptedUi ui;
-        ui.answers = {platform::FileOperationObserver::REPLACE_YES, platform::FileOperationObserver::REPLACE_CANCEL};
+        ui.answers = {platform::FileOperationObserver::REPLACE_YES,
+                      platform::FileOperationObserver::REPLACE_CANCEL};
         EXPECT_FALSE(op.Copy(root + "src\\", root + "dst\\", &ui)) << "a cancel is no success";
         EXPECT_EQ(ui.asked.size(), 2u);
         int replaced = 0;
-        for (const char* n : {"1", "2", "3", "4"}) replaced += d.Read(std::string("dst/src/") + n) != "old";
+        for (const char* n : {"1", "2", "3", "4"})
+            replaced += d.Read(std::string("dst/src/") + n) != "old";
         EXPECT_EQ(replaced, 1);
     }
     {
@@ -493,7 +513,8 @@ TEST(FileSafetyTest, ADeleteWithProgressStopsBetweenItems) {
     test::LastOperation op;
     TempDrive drive;
     const TempDir& d = drive.Dir();
-    for (int i = 0; i < 20; ++i) d.Write("tree/f" + std::to_string(i), "x");
+    for (int i = 0; i < 20; ++i)
+        d.Write("tree/f" + std::to_string(i), "x");
     ScriptedUi ui;
     ui.goOn = [](const std::string&, uint64_t items, uint64_t) { return items < 5; };
     EXPECT_FALSE(op.Delete(drive.Root() + "tree\\", false, &ui));

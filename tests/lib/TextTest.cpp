@@ -44,7 +44,8 @@ TEST(StringListTest, LineAccessFallsBackToDefaults) {
 }
 
 TEST(StringListTest, SplittingAndJoining) {
-    EXPECT_EQ(SplitFirst("C:\\ > 1:2", " > "), (std::pair<std::string, std::string>{"C:\\", "1:2"}));
+    EXPECT_EQ(SplitFirst("C:\\ > 1:2", " > "),
+              (std::pair<std::string, std::string>{"C:\\", "1:2"}));
     EXPECT_EQ(SplitFirst("abc", " > "), (std::pair<std::string, std::string>{"abc", ""}));
     EXPECT_EQ(SplitNameValue("a=b=c"), (std::pair<std::string, std::string>{"a", "b=c"}));
     StringList l;
@@ -124,13 +125,14 @@ TEST(NumberTextTest, FloatTextUsesFifteenDigitsAndShortExponents) {
     std::mt19937_64 rng(20261208);
     auto general = [](double v) {
         char buf[64];
-        return std::string(buf, std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15).ptr);
+        return std::string(
+            buf, std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15).ptr);
     };
     for (int i = 0; i < 20000; ++i) {
         const int digits = 1 + i % 16;
         double v = static_cast<double>(rng() % static_cast<uint64_t>(std::pow(10.0, digits)));
         if (i % 3 == 0) v = -v;
-        if (i % 7 == 0) v = std::nextafter(v, 2e15);  // not whole below 2^52
+        if (i % 7 == 0) v = std::nextafter(v, 2e15); // not whole below 2^52
         const std::string expected = v == 0 ? "0" : general(v);
         if (expected.find('e') == std::string::npos) EXPECT_EQ(FloatText(v), expected) << i;
     }
@@ -217,7 +219,9 @@ namespace {
 struct ScriptedUi : MessageUi {
     std::string last;
     int lastStyle = 0;
-    void ShowMessage(const std::string& text, int style) override { last = text, lastStyle = style; }
+    void ShowMessage(const std::string& text, int style) override {
+        last = text, lastStyle = style;
+    }
     int AskQuestion(const std::string& text, int style) override {
         last = text, lastStyle = style;
         return ID_YES;

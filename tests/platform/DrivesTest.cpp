@@ -20,7 +20,8 @@ namespace {
 
 std::vector<std::string> Lines(std::initializer_list<std::pair<int, std::string>> set) {
     std::vector<std::string> l(52);
-    for (const auto& [n, text] : set) l[static_cast<size_t>(n)] = text;
+    for (const auto& [n, text] : set)
+        l[static_cast<size_t>(n)] = text;
     return l;
 }
 
@@ -33,7 +34,8 @@ int LetterOfRoot(const DriveMap& map, const std::string& root) {
 const char* const kMounts =
     "22 27 0:21 / /proc rw,relatime - proc proc rw\n"
     "27 1 254:0 / / rw,relatime shared:1 - ext4 /dev/vda rw,discard\n"
-    "50 27 8:17 / /media/me/USB\\040stick rw,nosuid shared:5 master:2 - vfat /dev/sdb1 rw,fmask=0022\n"
+    "50 27 8:17 / /media/me/USB\\040stick rw,nosuid shared:5 master:2 - vfat /dev/sdb1 "
+    "rw,fmask=0022\n"
     "51 27 8:17 / /mnt/again rw - vfat /dev/sdb1 rw\n"
     "52 27 254:0 /srv/data /mnt/data rw - ext4 /dev/vda rw\n"
     "53 27 7:0 / /snap/core/1 ro - squashfs /dev/loop0 ro\n"
@@ -74,13 +76,15 @@ TEST(MountTableTest, ParsesEscapesAndPicksTheVolumesThatDeserveLetters) {
     EXPECT_TRUE(map.MountLetter[2]);
     EXPECT_TRUE(map.Roots[0].empty() && map.Roots[1].empty()) << "A: and B: are never handed out";
     // Mount order, from D: upward.
-    const char* expected[] = {"/media/me/USB stick", "/mnt/nfs", "/tmp", "/run/media/me/DISC", "/mnt/ssh",
-                              "/mnt/tab\tname\\x", "/runaway", "/dev2"};
+    const char* expected[] = {
+        "/media/me/USB stick", "/mnt/nfs", "/tmp", "/run/media/me/DISC", "/mnt/ssh",
+        "/mnt/tab\tname\\x",   "/runaway", "/dev2"};
     for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(map.Roots[static_cast<size_t>(3 + i)], expected[i]) << "letter " << char('D' + i);
         EXPECT_TRUE(map.MountLetter[static_cast<size_t>(3 + i)]);
     }
-    for (int n = 11; n < 26; ++n) EXPECT_EQ(map.Roots[static_cast<size_t>(n)], "") << char('A' + n);
+    for (int n = 11; n < 26; ++n)
+        EXPECT_EQ(map.Roots[static_cast<size_t>(n)], "") << char('A' + n);
     // Bind mounts of lettered volumes (/mnt/again, /mnt/data), squashfs images,
     // /proc, /run/user, /boot, docker and cgroup mounts got nothing.
 
@@ -102,13 +106,13 @@ TEST(MountTableTest, ParsesEscapesAndPicksTheVolumesThatDeserveLetters) {
 }
 
 TEST(MountTableTest, LettersStayWithTheirRootsAndBtrfsSubvolumesGetTheirOwn) {
-    std::vector<MountEntry> mounts = ParseMountInfo(
-        "30 1 0:30 /@ / rw - btrfs /dev/sda2 rw\n"
-        "31 30 0:30 /@home /home rw - btrfs /dev/sda2 rw\n"
-        "32 30 0:30 /@/var/www /srv/www rw - btrfs /dev/sda2 rw\n"
-        "33 30 0:30 /@home/me/films /mnt/films rw - btrfs /dev/sda2 rw\n"
-        "34 30 8:17 / /mnt/usb rw - ext4 /dev/sdb1 rw\n"
-        "35 30 8:33 / /mnt/new rw - ext4 /dev/sdc1 rw\n");
+    std::vector<MountEntry> mounts =
+        ParseMountInfo("30 1 0:30 /@ / rw - btrfs /dev/sda2 rw\n"
+                       "31 30 0:30 /@home /home rw - btrfs /dev/sda2 rw\n"
+                       "32 30 0:30 /@/var/www /srv/www rw - btrfs /dev/sda2 rw\n"
+                       "33 30 0:30 /@home/me/films /mnt/films rw - btrfs /dev/sda2 rw\n"
+                       "34 30 8:17 / /mnt/usb rw - ext4 /dev/sdb1 rw\n"
+                       "35 30 8:33 / /mnt/new rw - ext4 /dev/sdc1 rw\n");
     // The map from an earlier run: the stick had F:, a user folder has D:, E:
     // was a stick that is unplugged now, C: was moved to a folder.
     std::vector<std::string> lines = Lines({{2, "/data/winc/"},
@@ -144,8 +148,8 @@ TEST(MountTableTest, LettersStayWithTheirRootsAndBtrfsSubvolumesGetTheirOwn) {
 TEST(MountTableTest, LettersRunOutQuietly) {
     std::string text = "1 0 8:0 / / rw - ext4 /dev/sda rw\n";
     for (int i = 0; i < 40; ++i)
-        text += std::to_string(100 + i) + " 1 8:" + std::to_string(16 + i) + " / /mnt/d" + std::to_string(i) +
-                " rw - ext4 /dev/sd" + std::to_string(i) + " rw\n";
+        text += std::to_string(100 + i) + " 1 8:" + std::to_string(16 + i) + " / /mnt/d" +
+                std::to_string(i) + " rw - ext4 /dev/sd" + std::to_string(i) + " rw\n";
     DriveMap map = AssignLetters({}, ParseMountInfo(text));
     EXPECT_EQ(map.Roots[3], "/mnt/d0");
     EXPECT_EQ(map.Roots[25], "/mnt/d22");
@@ -155,7 +159,7 @@ TEST(MountTableTest, LettersRunOutQuietly) {
 namespace {
 // The executable, and so the drive map file, in a temporary folder.
 class DriveMapTest : public ::testing::Test {
-protected:
+  protected:
     TempDir exe;
     TempDir data;
     void SetUp() override { SetExecutablePath(exe / "norvessa"); }
@@ -233,9 +237,11 @@ TEST_F(DriveMapTest, FolderDrivesComeAndGoAndTheMapKeepsTheirLines) {
 TEST_F(DriveMapTest, DamagedMapsDoNotBreakDetection) {
     data.Write("file", "x");
     std::string junk;
-    for (int i = 0; i < 4096; ++i) junk += static_cast<char>((i * 7919) & 0xff);
+    for (int i = 0; i < 4096; ++i)
+        junk += static_cast<char>((i * 7919) & 0xff);
     std::string longLines;
-    for (int i = 0; i < 10000; ++i) longLines += "/no/such/folder/" + std::to_string(i) + "\n";
+    for (int i = 0; i < 10000; ++i)
+        longLines += "/no/such/folder/" + std::to_string(i) + "\n";
     std::string deepPath(5000, '/');
     const std::vector<std::string> files = {
         junk,

@@ -13,7 +13,8 @@
 using namespace nrvs::platform;
 
 TEST(SystemReason, JapaneseFromTheCLibraryWhateverTheProgramsLocale) {
-    const locale_t ja = ::newlocale(LC_MESSAGES_MASK, "ja_JP.UTF-8", static_cast<locale_t>(nullptr));
+    const locale_t ja =
+        ::newlocale(LC_MESSAGES_MASK, "ja_JP.UTF-8", static_cast<locale_t>(nullptr));
     if (!ja) GTEST_SKIP() << "no ja_JP.UTF-8 locale (tools/setup.sh makes it)";
     ::freelocale(ja);
     // The program itself runs in the C locale: the reason is Japanese all the same.

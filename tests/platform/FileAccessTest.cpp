@@ -25,7 +25,7 @@ using nrvs::test::TempDir;
 namespace {
 
 struct stat LstatOf(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     ::lstat(path.c_str(), &st);
     return st;
 }
@@ -33,10 +33,13 @@ struct stat LstatOf(const std::string& path) {
 // The three ways of writing, each of which must behave the same.
 bool WriteEachWay(int way, const std::string& path, const std::string& data) {
     switch (way) {
-    case 0: return platform::ReplaceFile(path, data);
-    case 1: return platform::ReplaceFileWithLines(path, {data});
+    case 0:
+        return platform::ReplaceFile(path, data);
+    case 1:
+        return platform::ReplaceFileWithLines(path, {data});
     default:
-        return platform::ReplaceFileStreamed(path, [&](const platform::PutBytes& put) { return put(data); });
+        return platform::ReplaceFileStreamed(
+            path, [&](const platform::PutBytes& put) { return put(data); });
     }
 }
 
@@ -51,7 +54,8 @@ TEST(ReplaceFileTest, ALinkAtTheNameIsReplacedNeverWrittenThrough) {
         ASSERT_EQ(::symlink((dir / "secret").c_str(), (dir / "map.png").c_str()), 0);
         ASSERT_TRUE(WriteEachWay(way, dir / "map.png", "PNG")) << way;
         EXPECT_EQ(dir.Read("secret"), "root's own") << "written through the link, way " << way;
-        EXPECT_TRUE(S_ISREG(LstatOf(dir / "map.png").st_mode)) << "the link itself is replaced, way " << way;
+        EXPECT_TRUE(S_ISREG(LstatOf(dir / "map.png").st_mode))
+            << "the link itself is replaced, way " << way;
         EXPECT_EQ(LstatOf(dir / "secret").st_mode & 07777, 0600u);
         // A dangling link is no reason to write anywhere else either.
         ::unlink((dir / "map.png").c_str());
@@ -83,7 +87,8 @@ TEST(ReplaceFileTest, WhatIsNoRegularFileIsRefusedAndKept) {
         const mode_t before = LstatOf(dir / name).st_mode;
         for (int way = 0; way < 3; ++way) {
             EXPECT_FALSE(WriteEachWay(way, dir / name, "data")) << name << " way " << way;
-            EXPECT_NE(platform::LastWriteError().find(what), std::string::npos) << platform::LastWriteError();
+            EXPECT_NE(platform::LastWriteError().find(what), std::string::npos)
+                << platform::LastWriteError();
             EXPECT_NE(platform::LastWriteError().find("nothing was written"), std::string::npos);
             EXPECT_EQ(LstatOf(dir / name).st_mode, before) << name << " was replaced";
         }
@@ -92,7 +97,8 @@ TEST(ReplaceFileTest, WhatIsNoRegularFileIsRefusedAndKept) {
     // Nothing is left behind beside them.
     int count = 0;
     if (DIR* d = ::opendir(dir.Path().c_str())) {
-        while (dirent* e = ::readdir(d)) count += e->d_name[0] != '.';
+        while (dirent* e = ::readdir(d))
+            count += e->d_name[0] != '.';
         ::closedir(d);
     }
     EXPECT_EQ(count, device ? 4 : 3) << "a temporary file was left";
@@ -142,15 +148,18 @@ TEST(ReplaceFileTest, AGatedReplacementTakesTheNameOnlyWhenLetThrough) {
     EXPECT_EQ(content(name), "new");
     EXPECT_EQ(content(dir / "other.txt"), "o");
     // Never asked when nothing could be written.
-    EXPECT_FALSE(platform::ReplaceFileStreamedGated(name, [](const platform::PutBytes&) { return false; }, [&] {
-        ++calls;
-        return true;
-    }));
+    EXPECT_FALSE(platform::ReplaceFileStreamedGated(
+        name, [](const platform::PutBytes&) { return false; },
+        [&] {
+            ++calls;
+            return true;
+        }));
     EXPECT_EQ(calls, 2);
     EXPECT_EQ(content(name), "new");
     DIR* d = ::opendir(dir.Path().c_str());
     ASSERT_NE(d, nullptr);
-    while (const dirent* e = ::readdir(d)) EXPECT_EQ(std::strstr(e->d_name, ".tmp"), nullptr) << e->d_name;
+    while (const dirent* e = ::readdir(d))
+        EXPECT_EQ(std::strstr(e->d_name, ".tmp"), nullptr) << e->d_name;
     ::closedir(d);
 }
 
@@ -162,7 +171,8 @@ TEST(FileStampTest, EveryReplacementGetsANewStamp) {
     EXPECT_FALSE(first.empty());
     EXPECT_EQ(platform::FileStamp(dir / "f"), first);
     ASSERT_TRUE(platform::ReplaceFile(dir / "f", "same"));
-    EXPECT_NE(platform::FileStamp(dir / "f"), first) << "same size and content, yet another version";
+    EXPECT_NE(platform::FileStamp(dir / "f"), first)
+        << "same size and content, yet another version";
     ::symlink((dir / "f").c_str(), (dir / "l").c_str());
     EXPECT_EQ(platform::FileStamp(dir / "l"), "") << "a link is no cache file";
 }

@@ -22,10 +22,12 @@ TEST(ExecutablePathTest, TheKernelsDeletedMarkNeverReachesAName) {
     // Replaced by an upgrade: the name is the program's own.
     EXPECT_EQ(platform::ExecutablePathOf(d / "norvessa (deleted)", d / "running"), d / "norvessa");
     // Removed without a successor: the same name.
-    EXPECT_EQ(platform::ExecutablePathOf("/gone/norvessa (deleted)", d / "running"), "/gone/norvessa");
+    EXPECT_EQ(platform::ExecutablePathOf("/gone/norvessa (deleted)", d / "running"),
+              "/gone/norvessa");
     // A program whose file is really named so keeps its name.
     d.Write("odd (deleted)", "x");
-    EXPECT_EQ(platform::ExecutablePathOf(d / "odd (deleted)", d / "odd (deleted)"), d / "odd (deleted)");
+    EXPECT_EQ(platform::ExecutablePathOf(d / "odd (deleted)", d / "odd (deleted)"),
+              d / "odd (deleted)");
     EXPECT_EQ(platform::ExecutablePathOf(d / "norvessa", d / "running"), d / "norvessa");
     EXPECT_EQ(platform::ExecutablePathOf(" (deleted)", d / "running"), " (deleted)");
 }
@@ -43,8 +45,8 @@ const bool gProbe = [] {
     if (!f) std::exit(4);
     std::fputs("upgraded", f);
     std::fclose(f);
-    std::printf("map=%s\nbefore=%s\nsettings=%s\n", platform::DriveMapFileName().c_str(), before.c_str(),
-                (platform::ExecutableBase() + ".prm").c_str());
+    std::printf("map=%s\nbefore=%s\nsettings=%s\n", platform::DriveMapFileName().c_str(),
+                before.c_str(), (platform::ExecutableBase() + ".prm").c_str());
     std::exit(0);
 }();
 } // namespace
@@ -62,7 +64,8 @@ TEST(ExecutablePathTest, NamesStayAfterTheExecutableIsReplaced) {
     // installed and keep its files in the user's folders.
     d.Write("norvessa.portable", "");
     ::chmod((d / "norvessa").c_str(), 0755);
-    const std::string command = "NRVS_EXE_PROBE=1 '" + (d / "norvessa") + "' > '" + (d / "out.txt") + "' 2>&1";
+    const std::string command =
+        "NRVS_EXE_PROBE=1 '" + (d / "norvessa") + "' > '" + (d / "out.txt") + "' 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << d.Read("out.txt");
     const std::string out = d.Read("out.txt");
     EXPECT_NE(out.find("map=" + (d / "norvessa.drv") + "\n"), std::string::npos) << out;
@@ -75,7 +78,7 @@ namespace {
 // An executable in a folder of its own, with XDG_CONFIG_HOME and
 // XDG_DATA_HOME pointed at folders that do not exist yet.
 class ProgramFoldersTest : public ::testing::Test {
-protected:
+  protected:
     TempDir exe, home;
     std::string savedConfig, savedData, savedHome;
     bool hadConfig = false, hadData = false, hadHome = false;
@@ -86,8 +89,10 @@ protected:
         if (v) value = v;
     }
     static void Restore(const char* name, const std::string& value, bool had) {
-        if (had) ::setenv(name, value.c_str(), 1);
-        else ::unsetenv(name);
+        if (had)
+            ::setenv(name, value.c_str(), 1);
+        else
+            ::unsetenv(name);
     }
     void SetUp() override {
         Keep("XDG_CONFIG_HOME", savedConfig, hadConfig);
@@ -110,14 +115,14 @@ protected:
 };
 
 mode_t ModeOf(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 } // namespace
 
 TEST_F(ProgramFoldersTest, AFolderHoldingTheProgramsFilesKeepsEverythingBesideIt) {
-    for (const char* name : {"norvessa.portable", "norvessa.prm", "norvessa.drv", "NRVS_C.txt", "NRVS_Q.idx",
-                             "norvessa_D.rks", "norvessa.mdv"}) {
+    for (const char* name : {"norvessa.portable", "norvessa.prm", "norvessa.drv", "NRVS_C.txt",
+                             "NRVS_Q.idx", "norvessa_D.rks", "norvessa.mdv"}) {
         TempDir d;
         d.Write("norvessa", "the program");
         d.Write(name, "");
@@ -129,7 +134,8 @@ TEST_F(ProgramFoldersTest, AFolderHoldingTheProgramsFilesKeepsEverythingBesideIt
         EXPECT_EQ(platform::SettingsBase(), d / "norvessa") << name;
     }
     // Names that only look like the program's do not make a portable copy.
-    for (const char* name : {"NRVS_c.txt", "NRVS_CC.txt", "other.prm", "NRVS_C.txt.lock", "norvessa.html"}) {
+    for (const char* name :
+         {"NRVS_c.txt", "NRVS_CC.txt", "other.prm", "NRVS_C.txt.lock", "norvessa.html"}) {
         TempDir d;
         d.Write("norvessa", "the program");
         d.Write(name, "");
@@ -162,7 +168,7 @@ TEST_F(ProgramFoldersTest, AFolderWithoutProgramFilesOrNotWritableMeansInstalled
 
 TEST_F(ProgramFoldersTest, WithoutXdgVariablesTheFoldersAreBelowHome) {
     ::unsetenv("XDG_CONFIG_HOME");
-    ::setenv("XDG_DATA_HOME", "relative/data", 1);  // ignored: only absolute paths count
+    ::setenv("XDG_DATA_HOME", "relative/data", 1); // ignored: only absolute paths count
     ::setenv("HOME", home.Path().c_str(), 1);
     auto f = Use(exe / "norvessa");
     EXPECT_TRUE(f.Installed);
@@ -201,7 +207,8 @@ TEST_F(ProgramFoldersTest, TheFirstWriteOfAnInstalledCopyMakesPrivateFolders) {
     EXPECT_EQ(ModeOf(home / "data/norvessa"), 0700u);
     // Nothing of it beside the executable.
     int entries = 0;
-    for ([[maybe_unused]] const auto& e : fs::directory_iterator(exe.Path())) ++entries;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(exe.Path()))
+        ++entries;
     EXPECT_EQ(entries, 1);
     // Other folders are never made on the way: a document's missing folder
     // still fails.

@@ -15,7 +15,8 @@ inline void MakeCurrent(const TempDrive& drive) {
     ResetGlobalState();
     LoadParameters({});
     RefreshDrives(drive.Letter() - 'A');
-    if (!Global().CurrentDrive) throw std::runtime_error("the temporary drive did not become current");
+    if (!Global().CurrentDrive)
+        throw std::runtime_error("the temporary drive did not become current");
     Global().Drives.ReadVolume(*Global().CurrentDrive);
 }
 

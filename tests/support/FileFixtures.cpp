@@ -12,7 +12,7 @@
 namespace nrvs::test {
 
 struct stat StatOf(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     ::lstat(path.c_str(), &st);
     return st;
 }
@@ -22,7 +22,8 @@ std::vector<std::string> NamesIn(const std::string& dir) {
     platform::Folder f = platform::Folder::Open(dir);
     platform::FolderReader r(f, false);
     platform::FindData d;
-    while (r.Next(d)) names.emplace_back(d.Name);
+    while (r.Next(d))
+        names.emplace_back(d.Name);
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -32,7 +33,8 @@ int InChild(const std::function<int()>& fn, int seconds) {
     if (pid == 0) _exit(fn());
     for (int i = 0; i < seconds * 20; ++i) {
         int status = 0;
-        if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+        if (::waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     ::kill(pid, SIGKILL);

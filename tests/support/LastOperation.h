@@ -11,7 +11,7 @@
 namespace nrvs::test {
 
 class LastOperation {
-public:
+  public:
     bool Copy(const std::string& source, const std::string& destFolder,
               platform::FileOperationObserver* observer = nullptr) {
         return Keep(CopyItem(source, destFolder, observer));
@@ -20,7 +20,8 @@ public:
               platform::FileOperationObserver* observer = nullptr) {
         return Keep(MoveItem(source, destFolder, observer));
     }
-    bool Delete(const std::string& path, bool toTrash, platform::FileOperationObserver* observer = nullptr) {
+    bool Delete(const std::string& path, bool toTrash,
+                platform::FileOperationObserver* observer = nullptr) {
         return Keep(DeleteItem(path, toTrash, observer));
     }
 
@@ -34,11 +35,12 @@ public:
     }
     std::string All() const {
         std::string all;
-        for (const auto& e : Errors()) all += e + "\n";
+        for (const auto& e : Errors())
+            all += e + "\n";
         return all;
     }
 
-private:
+  private:
     bool Keep(platform::FileOperationResult result) {
         result_ = std::move(result);
         return result_.ok;

@@ -6,13 +6,15 @@
 
 namespace nrvs::test {
 
-std::unique_ptr<MainWindow> OpenMainWindow(const TempDrive& drive, const MainWindowOptions& options) {
+std::unique_ptr<MainWindow> OpenMainWindow(const TempDrive& drive,
+                                           const MainWindowOptions& options) {
     if (!options.settings.empty()) drive.ExeDir().Write("norvessa.prm", options.settings);
     if (options.resetState) ResetGlobalState();
     auto w = std::make_unique<MainWindow>(StringList{});
     w->show();
     w->refreshTimer->stop();
-    if (options.waitUntilExposed && !QTest::qWaitForWindowExposed(w.get())) qWarning("the main window was not exposed");
+    if (options.waitUntilExposed && !QTest::qWaitForWindowExposed(w.get()))
+        qWarning("the main window was not exposed");
     // After the window read its settings, which would otherwise decide it.
     if (options.showFiles) Global().ShowFiles = 1;
     w->OpenPath(drive.Root(), true);

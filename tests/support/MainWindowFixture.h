@@ -25,6 +25,7 @@ struct MainWindowOptions {
     bool resetState = true;
 };
 
-std::unique_ptr<MainWindow> OpenMainWindow(const TempDrive& drive, const MainWindowOptions& options = {});
+std::unique_ptr<MainWindow> OpenMainWindow(const TempDrive& drive,
+                                           const MainWindowOptions& options = {});
 
 } // namespace nrvs::test

@@ -6,6 +6,8 @@
 
 namespace nrvs::test {
 
-inline void ResetGlobalState() { Global() = GlobalState{}; }
+inline void ResetGlobalState() {
+    Global() = GlobalState{};
+}
 
 } // namespace nrvs::test

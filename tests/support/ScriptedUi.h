@@ -11,7 +11,7 @@ namespace nrvs::test {
 
 struct ScriptedUi : MessageUi {
     QStringList messages;
-    QList<int> styles;  // of the messages, MB_ICON...
+    QList<int> styles; // of the messages, MB_ICON...
     QStringList questions;
     int answer = ID_YES;
     void ShowMessage(const std::string& text, int style) override {

@@ -45,9 +45,13 @@ TempDir::TempDir() {
 #endif
 }
 
-TempDir::~TempDir() { RemoveTree(path_); }
+TempDir::~TempDir() {
+    RemoveTree(path_);
+}
 
-void TempDir::MakeDir(const std::string& relative) const { fs::create_directories(PathOf(path_ + relative)); }
+void TempDir::MakeDir(const std::string& relative) const {
+    fs::create_directories(PathOf(path_ + relative));
+}
 
 void TempDir::Write(const std::string& relative, const std::string& bytes) const {
     fs::path p = PathOf(path_ + relative);
@@ -76,7 +80,8 @@ bool AsUnprivileged(const std::function<bool()>& fn) {
     pid_t pid = ::fork();
     if (pid < 0) return false;
     if (pid == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(2);
         ::_exit(fn() ? 0 : 1);
     }
     int status = 0;
@@ -87,7 +92,8 @@ bool AsUnprivileged(const std::function<bool()>& fn) {
 
 void RemoveTree(const std::string& path) {
     std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(path, fs::directory_options::skip_permission_denied, ec);
+    for (auto it = fs::recursive_directory_iterator(
+             path, fs::directory_options::skip_permission_denied, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (it->is_directory(ec) && !it->is_symlink(ec))
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);

@@ -26,6 +26,8 @@ TempDrive::~TempDrive() {
     platform::SetExecutablePath("");
 }
 
-std::string TempDrive::Root() const { return std::string(1, letter_) + ":\\"; }
+std::string TempDrive::Root() const {
+    return std::string(1, letter_) + ":\\";
+}
 
 } // namespace nrvs::test

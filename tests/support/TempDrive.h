@@ -9,7 +9,7 @@
 namespace nrvs::test {
 
 class TempDrive {
-public:
+  public:
     TempDrive();
     ~TempDrive();
 
@@ -21,7 +21,7 @@ public:
     const TempDir& Dir() const { return drive_; }
     const TempDir& ExeDir() const { return exe_; }
 
-private:
+  private:
     TempDir exe_;
     TempDir drive_;
     char letter_ = 0;

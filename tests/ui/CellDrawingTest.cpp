@@ -30,7 +30,7 @@ struct Row {
 
 // A table laid out like the main list, drawn by the delegate.
 class ListFixture {
-public:
+  public:
     explicit ListFixture(double base) : base_(base) {
         model.setColumnCount(6);
         view.setModel(&model);
@@ -49,7 +49,8 @@ public:
         view.setPalette(pal);
         view.setSelectionBehavior(QAbstractItemView::SelectRows);
         const int widths[6] = {120, 80, 80, 200, 110, 110};
-        for (int c = 0; c < 6; ++c) view.setColumnWidth(c, widths[c]);
+        for (int c = 0; c < 6; ++c)
+            view.setColumnWidth(c, widths[c]);
         view.resize(760, 260);
     }
 
@@ -76,13 +77,14 @@ public:
     QStandardItemModel model;
     QTableView view;
 
-private:
+  private:
     double base_;
 };
 
 int CountColour(const QImage& img, int x1, int x2, int y, const QColor& c) {
     int n = 0;
-    for (int x = x1; x <= x2; ++x) n += img.pixelColor(x, y) == c;
+    for (int x = x1; x <= x2; ++x)
+        n += img.pixelColor(x, y) == c;
     return n;
 }
 
@@ -103,16 +105,20 @@ FoundBar FindBar(const QImage& img, const QRect& cell, int midY, const QColor& f
     FoundBar b;
     for (int x = cell.left(); x <= cell.right(); ++x) {
         if (img.pixelColor(x, midY) != QColor(Qt::black)) continue;
-        if (b.left < 0) b.left = x;
-        else if (b.right < 0 && x > b.left + 1) b.right = x;
+        if (b.left < 0)
+            b.left = x;
+        else if (b.right < 0 && x > b.left + 1)
+            b.right = x;
     }
-    if (b.left >= 0 && b.right > b.left) b.filled = CountColour(img, b.left + 1, b.right - 1, midY, fill);
+    if (b.left >= 0 && b.right > b.left)
+        b.filled = CountColour(img, b.left + 1, b.right - 1, midY, fill);
     return b;
 }
 
 QStringList Texts(const CellLayout& l) {
     QStringList out;
-    for (const CellText& t : l.Texts) out << t.Text;
+    for (const CellText& t : l.Texts)
+        out << t.Text;
     return out;
 }
 
@@ -120,16 +126,16 @@ QStringList Texts(const CellLayout& l) {
 
 class CellDrawingTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init() { test::ResetGlobalState(); }
 
     void graphBarsFollowTheirShareOfTheBase() {
         ListFixture list(1000);
-        list.Add({"dir", 7, "500", "512", "500", "1=2", "3=4"});       // 50 %
-        list.Add({"big", 44, "3000", "3000", "3000", "-1=-1", "-1=-1"}); // 300 %
-        list.Add({"tiny", 9, "0", "0", "0.5", "-1=-1", "-1=-1"});        // 0.05 %
-        list.Add({"small", 9, "10", "4096", "10", "-1=-1", "-1=-1"});    // 1 %
-        list.Add({"head", 10, "-1", "-1", "-1", "-1=-1", "-1=-1"});      // not measured
+        list.Add({"dir", 7, "500", "512", "500", "1=2", "3=4"});                // 50 %
+        list.Add({"big", 44, "3000", "3000", "3000", "-1=-1", "-1=-1"});        // 300 %
+        list.Add({"tiny", 9, "0", "0", "0.5", "-1=-1", "-1=-1"});               // 0.05 %
+        list.Add({"small", 9, "10", "4096", "10", "-1=-1", "-1=-1"});           // 1 %
+        list.Add({"head", 10, "-1", "-1", "-1", "-1=-1", "-1=-1"});             // not measured
         list.Add({"huge", 44, "123456", "123456", "123456", "-1=-1", "-1=-1"}); // 12345.6 %
         const QImage img = list.Render();
         QVERIFY(!img.isNull());
@@ -163,7 +169,8 @@ private slots:
         const FoundBar full = FindBar(img, bigCell, bigCell.top() + midY, QColor(255, 128, 0));
         QCOMPARE(full.right - full.left, barW);
         QCOMPARE(full.filled, barW - 1);
-        const CellLayout big = LayoutCell(kColGraph, "3000", 44, 0, 0, 200, kRowHeight, 9, fm, 0, 1000);
+        const CellLayout big =
+            LayoutCell(kColGraph, "3000", 44, 0, 0, 200, kRowHeight, 9, fm, 0, 1000);
         QCOMPARE(Texts(big), QStringList{"300.0 %"});
         QCOMPARE(big.Texts[0].X, 200 - fm.horizontalAdvance("300.0 %") - 4);
 
@@ -171,7 +178,8 @@ private slots:
         // (shadow included) before the text begins.
         const QRect hugeCell = list.Cell(5, kColGraph);
         const CellLayout huge = LayoutCell(kColGraph, "123456", 44, hugeCell.left(), hugeCell.top(),
-                                           hugeCell.left() + hugeCell.width(), hugeCell.top() + kRowHeight, 9, fm, 0, 1000);
+                                           hugeCell.left() + hugeCell.width(),
+                                           hugeCell.top() + kRowHeight, 9, fm, 0, 1000);
         QCOMPARE(Texts(huge), QStringList{"12345.6 %"});
         QVERIFY(huge.Bar && huge.Fill);
         QVERIFY(huge.BarX + huge.BarW + 1 < huge.Texts[0].X);
@@ -180,14 +188,16 @@ private slots:
         QCOMPARE(hugeBar.right, huge.BarX + huge.BarW);
         // No bar colour where the text is drawn.
         for (int y = hugeCell.top(); y <= hugeCell.bottom(); ++y)
-            QCOMPARE(CountColour(img, huge.Texts[0].X, hugeCell.right(), y, QColor(255, 128, 0)), 0);
+            QCOMPARE(CountColour(img, huge.Texts[0].X, hugeCell.right(), y, QColor(255, 128, 0)),
+                     0);
 
         // Under 0.1 %: frame and shadow, no fill.
         const QRect tinyCell = list.Cell(2, kColGraph);
         const FoundBar none = FindBar(img, tinyCell, tinyCell.top() + midY, RowBarColour(9));
         QCOMPARE(none.right - none.left, barW);
         QCOMPARE(none.filled, 0);
-        QCOMPARE(CountColour(img, none.left + 1, none.right - 1, tinyCell.top() + midY, kBase), barW - 1);
+        QCOMPARE(CountColour(img, none.left + 1, none.right - 1, tinyCell.top() + midY, kBase),
+                 barW - 1);
         QCOMPARE(img.pixelColor(none.right + 1, tinyCell.top() + midY), kSilver);
 
         // 1 % of a bar over 100 pixels wide shows one pixel of fill.
@@ -213,7 +223,8 @@ private slots:
             QCOMPARE(Texts(one), QStringList{"100.0 %"});
             QCOMPARE(one.FillRight, one.BarX + one.BarW + 1);
         }
-        QCOMPARE(Texts(LayoutCell(kColGraph, "0", 9, 0, 0, 200, 20, 9, fm, 0, 0)), QStringList{"0.0 %"});
+        QCOMPARE(Texts(LayoutCell(kColGraph, "0", 9, 0, 0, 200, 20, 9, fm, 0, 0)),
+                 QStringList{"0.0 %"});
 
         // Colours by row kind; reserved space and unknown images are black.
         // From 0.1 % on the fill is laid out, even when it is still under the frame.
@@ -221,14 +232,17 @@ private slots:
         QVERIFY(permille.Fill);
         QCOMPARE(permille.FillRight, permille.BarX + 1);
         QVERIFY(!LayoutCell(kColGraph, "0.999", 9, 0, 0, 200, 20, 9, fm, 0, 1000).Fill);
-        QCOMPARE(LayoutCell(kColGraph, "1", 10, 0, 0, 200, 20, 9, fm, 0, 1).FillColour, QColor(0, 0, 80));
-        QCOMPARE(LayoutCell(kColGraph, "1", 20, 0, 0, 200, 20, 9, fm, 0, 1).FillColour, QColor(77, 93, 189));
-        QCOMPARE(LayoutCell(kColGraph, "1", 45, 0, 0, 200, 20, 9, fm, 0, 1).FillColour, QColor(0, 0, 0));
+        QCOMPARE(LayoutCell(kColGraph, "1", 10, 0, 0, 200, 20, 9, fm, 0, 1).FillColour,
+                 QColor(0, 0, 80));
+        QCOMPARE(LayoutCell(kColGraph, "1", 20, 0, 0, 200, 20, 9, fm, 0, 1).FillColour,
+                 QColor(77, 93, 189));
+        QCOMPARE(LayoutCell(kColGraph, "1", 45, 0, 0, 200, 20, 9, fm, 0, 1).FillColour,
+                 QColor(0, 0, 0));
 
         // A column narrower than the widest percentage keeps the text but has
         // no room for a bar.
-        const CellLayout narrow = LayoutCell(kColGraph, "1", 9, 0, 0, fm.horizontalAdvance("100.0 %") + 12, 20, 9,
-                                             fm, 0, 1);
+        const CellLayout narrow = LayoutCell(kColGraph, "1", 9, 0, 0,
+                                             fm.horizontalAdvance("100.0 %") + 12, 20, 9, fm, 0, 1);
         QCOMPARE(Texts(narrow), QStringList{"100.0 %"});
         QVERIFY(!narrow.Bar);
         QVERIFY(!narrow.Fill);
@@ -246,25 +260,30 @@ private slots:
         QCOMPARE(kb.Texts[1].X, unitX);
         QCOMPARE(kb.Texts[0].X, unitX - fm.horizontalAdvance("4.00") - 4);
 
-        const CellLayout bytes = LayoutCell(kColOccupied, "4096", 9, left, 0, right, 20, 9, fm, 1, 1);
+        const CellLayout bytes =
+            LayoutCell(kColOccupied, "4096", 9, left, 0, right, 20, 9, fm, 1, 1);
         QCOMPARE(Texts(bytes), (QStringList{"4,096", "B"}));
 
         // Too narrow for its number: "---" near the left edge, unit in place.
-        const CellLayout tight = LayoutCell(kColSize, "123456789012", 9, left, 0, left + 40, 20, 9, fm, 1, 1);
+        const CellLayout tight =
+            LayoutCell(kColSize, "123456789012", 9, left, 0, left + 40, 20, 9, fm, 1, 1);
         QCOMPARE(Texts(tight), (QStringList{"---", "B"}));
         QCOMPARE(tight.Texts[0].X, left + 3);
         QCOMPARE(tight.Texts[1].X, left + 40 - 22);
 
         // Not measured: the label right-aligned, no unit.
-        const CellLayout unmeasured = LayoutCell(kColSize, "-1", 7, left, 0, right, 20, 9, fm, 0, 1);
+        const CellLayout unmeasured =
+            LayoutCell(kColSize, "-1", 7, left, 0, right, 20, 9, fm, 0, 1);
         QCOMPARE(Texts(unmeasured), (QStringList{"未計測", ""}));
         QCOMPARE(unmeasured.Texts[0].X, right - fm.horizontalAdvance("未計測") - 10);
-        const CellLayout unmeasuredTight = LayoutCell(kColSize, "-1", 7, left, 0, left + 30, 20, 9, fm, 0, 1);
+        const CellLayout unmeasuredTight =
+            LayoutCell(kColSize, "-1", 7, left, 0, left + 30, 20, 9, fm, 0, 1);
         QCOMPARE(unmeasuredTight.Texts[0].Text, QString("---"));
         QCOMPARE(unmeasuredTight.Texts[0].X, left + 30 - fm.horizontalAdvance("---") - 10);
 
         // The unit's place follows the font's point size.
-        QCOMPARE(LayoutCell(kColSize, "1", 9, 0, 0, 100, 20, 12, fm, 0, 1).Texts[1].X, 100 - 24 - 4);
+        QCOMPARE(LayoutCell(kColSize, "1", 9, 0, 0, 100, 20, 12, fm, 0, 1).Texts[1].X,
+                 100 - 24 - 4);
         QFont pixels;
         pixels.setPixelSize(16);
         QCOMPARE(FontPoints(pixels), 12);
@@ -297,25 +316,30 @@ private slots:
             p.drawText(QRect(cell.width() - 22, textY, 100, 40), Qt::AlignLeft | Qt::AlignTop, "B");
         }
         QCOMPARE(img.copy(cell), expected);
-        QVERIFY(!AllColour(img, QRect(cell.left() + 3, cell.top(), fm.horizontalAdvance("---"), kRowHeight), kBase));
+        QVERIFY(!AllColour(
+            img, QRect(cell.left() + 3, cell.top(), fm.horizontalAdvance("---"), kRowHeight),
+            kBase));
     }
 
     void countCellsShowDirectAndSubtreeCounts() {
         const QFontMetrics fm(QFont(QStringLiteral("IPAPGothic"), 9));
         const int left = 500, right = 610, barX = left + 2, barW = right - left - 6;
-        const CellLayout both = LayoutCell(kColFiles, "1234=56789", 7, left, 0, right, 20, 9, fm, 0, 1);
+        const CellLayout both =
+            LayoutCell(kColFiles, "1234=56789", 7, left, 0, right, 20, 9, fm, 0, 1);
         QCOMPARE(Texts(both), (QStringList{"1,234", "/", "56,789"}));
         const int midX = barX + barW * 2 / 5;
         QCOMPARE(both.Texts[0].X, midX - fm.horizontalAdvance("1,234") - 3);
         QCOMPARE(both.Texts[1].X, midX);
         QCOMPARE(both.Texts[2].X, midX + 10);
 
-        const CellLayout direct = LayoutCell(kColFolders, "12=-1", 10, left, 0, right, 20, 9, fm, 0, 1);
+        const CellLayout direct =
+            LayoutCell(kColFolders, "12=-1", 10, left, 0, right, 20, 9, fm, 0, 1);
         QCOMPARE(Texts(direct), QStringList{"12"});
         QCOMPARE(direct.Texts[0].X, barX + (barW - fm.horizontalAdvance("12")) / 2);
 
         // Unreadable counts show as 0; a file row's "-1" shows nothing.
-        QCOMPARE(Texts(LayoutCell(kColFiles, "x=7", 7, left, 0, right, 20, 9, fm, 0, 1)), (QStringList{"0", "/", "7"}));
+        QCOMPARE(Texts(LayoutCell(kColFiles, "x=7", 7, left, 0, right, 20, 9, fm, 0, 1)),
+                 (QStringList{"0", "/", "7"}));
         QVERIFY(LayoutCell(kColFiles, "-1=-1", 9, left, 0, right, 20, 9, fm, 0, 1).Texts.empty());
         QVERIFY(LayoutCell(kColFiles, "-1=5", 9, left, 0, right, 20, 9, fm, 0, 1).Texts.empty());
 
@@ -330,7 +354,8 @@ private slots:
         QVERIFY(AllColour(img, list.Cell(1, kColFiles), kBase));
         QVERIFY(AllColour(img, list.Cell(1, kColFolders), kBase));
         // A blank row is background in every value column.
-        for (int c = kColSize; c <= kColFolders; ++c) QVERIFY(AllColour(img, list.Cell(2, c), kBase));
+        for (int c = kColSize; c <= kColFolders; ++c)
+            QVERIFY(AllColour(img, list.Cell(2, c), kBase));
     }
 
     void selectedRowKeepsItsCellsVisible() {
@@ -359,8 +384,10 @@ private slots:
     }
 
     void infoTipShowsTheClusterGap() {
-        QCOMPARE(InfoTipText("readme.txt", "1000", "4096"), QString("クラスタギャップ\nreadme.txt >> 3,096 bytes"));
-        QCOMPARE(InfoTipText("sparse.img", "1048576", "4096"), QString("クラスタギャップ\nsparse.img >> -1,044,480 bytes"));
+        QCOMPARE(InfoTipText("readme.txt", "1000", "4096"),
+                 QString("クラスタギャップ\nreadme.txt >> 3,096 bytes"));
+        QCOMPARE(InfoTipText("sparse.img", "1048576", "4096"),
+                 QString("クラスタギャップ\nsparse.img >> -1,044,480 bytes"));
         QCOMPARE(InfoTipText("empty", "0", "0"), QString("クラスタギャップ\nempty >> 0 bytes"));
         QCOMPARE(InfoTipText("new", "-1", "-1"), QString("クラスタギャップ\nnew >> 未計測"));
         QVERIFY(InfoTipText("", "", "").isEmpty());
@@ -386,8 +413,9 @@ private slots:
     }
 
     void imagesLoadWithTheirSizes() {
-        const int used[] = {1,  2,  3,  4,  5,  6,  7,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
-                            22, 23, 24, 25, 26, 27, 28, 29, 31, 32, 33, 34, 35, 36, 37, 39, 40, 44, 45};
+        const int used[] = {1,  2,  3,  4,  5,  6,  7,  9,  10, 11, 12, 13, 14,
+                            15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27,
+                            28, 29, 31, 32, 33, 34, 35, 36, 37, 39, 40, 44, 45};
         for (int i : used) {
             const QIcon icon = ImageIcon(i);
             QVERIFY2(!icon.isNull(), qPrintable(QString::number(i)));
@@ -397,7 +425,8 @@ private slots:
             // An image with a meaning has a picture.
             int opaque = 0;
             for (int y = 0; y < 16; ++y)
-                for (int x = 0; x < 16; ++x) opaque += qAlpha(img.pixel(x, y)) > 128;
+                for (int x = 0; x < 16; ++x)
+                    opaque += qAlpha(img.pixel(x, y)) > 128;
             QVERIFY2(opaque >= 10, qPrintable(QString::number(i)));
         }
         // Indexes without a meaning still fill their slot.

@@ -27,7 +27,9 @@
 using namespace nrvs;
 
 namespace {
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 QTreeWidgetItem* RowOf(const QTreeWidget* list, const QString& path) {
     for (int i = 0; i < list->topLevelItemCount(); ++i)
@@ -38,7 +40,7 @@ QTreeWidgetItem* RowOf(const QTreeWidget* list, const QString& path) {
 
 class ChangesWindowTest : public QObject {
     Q_OBJECT
-private:
+  private:
     std::unique_ptr<test::TempDrive> drive;
     std::unique_ptr<MainWindow> main;
     test::ScriptedUi ui;
@@ -66,11 +68,12 @@ private:
     QString ChangeCell(const QString& caption) {
         QAbstractItemModel* m = main->folderList->model();
         for (int r = 0; r < m->rowCount(); ++r)
-            if (m->index(r, 0).data().toString() == caption) return m->index(r, kColChange).data().toString();
+            if (m->index(r, 0).data().toString() == caption)
+                return m->index(r, kColChange).data().toString();
         return QStringLiteral("(no row)");
     }
 
-private slots:
+  private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
         ui = test::ScriptedUi{};
@@ -111,21 +114,22 @@ private slots:
         const std::string after = CacheHeaderLine(*Global().CurrentDrive);
         ChangesWindow& w = Open();
         const QString title = w.windowTitle();
-        QVERIFY2(title.contains(Q(before.substr(0, 19))) && title.contains(Q(after.substr(0, 19))), qPrintable(title));
+        QVERIFY2(title.contains(Q(before.substr(0, 19))) && title.contains(Q(after.substr(0, 19))),
+                 qPrintable(title));
         // Largest change first: the root (+89400), then grow (+89000).
         QCOMPARE(w.reportList->topLevelItem(0)->text(0), P(""));
         QCOMPARE(w.reportList->topLevelItem(1)->text(0), P("grow\\"));
         QVERIFY(!RowOf(w.reportList, P("same\\")));
         QTreeWidgetItem* gone = RowOf(w.reportList, P("gone\\"));
         QVERIFY(gone);
-        QCOMPARE(gone->text(3), QString());  // 今回: the folder is not there
+        QCOMPARE(gone->text(3), QString()); // 今回: the folder is not there
         QVERIFY(gone->text(1).startsWith('-'));
         QVERIFY(RowOf(w.reportList, P("grow\\"))->text(1).startsWith('+'));
 
-        w.kindCombo->setCurrentIndex(4);  // なくなったフォルダ
+        w.kindCombo->setCurrentIndex(4); // なくなったフォルダ
         QCOMPARE(w.reportList->topLevelItemCount(), 1);
         QCOMPARE(w.reportList->topLevelItem(0)->text(0), P("gone\\"));
-        w.kindCombo->setCurrentIndex(3);  // 新しいフォルダ
+        w.kindCombo->setCurrentIndex(3); // 新しいフォルダ
         QCOMPARE(w.reportList->topLevelItemCount(), 1);
         QCOMPARE(w.reportList->topLevelItem(0)->text(0), P("fresh\\"));
         w.kindCombo->setCurrentIndex(0);
@@ -159,18 +163,23 @@ private slots:
         QCOMPARE(ChangeCell(P("")), QStringLiteral("89400=1305"));
         // Not in the previous measurement: unknown, never 0.
         QCOMPARE(ChangeCell(QStringLiteral("fresh")), QStringLiteral("?"));
-        QVERIFY(ChangeTip(QStringLiteral("fresh"), QStringLiteral("?")).contains(QStringLiteral("不明")));
-        QVERIFY(ChangeTip(QStringLiteral("grow"), QStringLiteral("89000=1000")).contains(QStringLiteral("前回")));
+        QVERIFY(ChangeTip(QStringLiteral("fresh"), QStringLiteral("?"))
+                    .contains(QStringLiteral("不明")));
+        QVERIFY(ChangeTip(QStringLiteral("grow"), QStringLiteral("89000=1000"))
+                    .contains(QStringLiteral("前回")));
 
         const QFontMetrics fm(main->folderList->font());
-        const CellLayout up = LayoutCell(kColChange, QStringLiteral("89000=1000"), IMG_FOLDER, 0, 0, 200, 20, 9, fm, 0, 0);
+        const CellLayout up = LayoutCell(kColChange, QStringLiteral("89000=1000"), IMG_FOLDER, 0, 0,
+                                         200, 20, 9, fm, 0, 0);
         QVERIFY(up.Fill);
         QCOMPARE(up.FillColour, GrowthColour());
         QVERIFY(up.Texts.front().Text.startsWith(QLatin1Char('+')));
-        const CellLayout down = LayoutCell(kColChange, QStringLiteral("-300=300"), IMG_FOLDER, 0, 0, 200, 20, 9, fm, 0, 0);
+        const CellLayout down = LayoutCell(kColChange, QStringLiteral("-300=300"), IMG_FOLDER, 0, 0,
+                                           200, 20, 9, fm, 0, 0);
         QCOMPARE(down.FillColour, ShrinkColour());
-        QCOMPARE(down.FillRight - down.BarX, down.BarW + 1);  // all of it went
-        const CellLayout unknown = LayoutCell(kColChange, QStringLiteral("?"), IMG_FOLDER, 0, 0, 200, 20, 9, fm, 0, 0);
+        QCOMPARE(down.FillRight - down.BarX, down.BarW + 1); // all of it went
+        const CellLayout unknown =
+            LayoutCell(kColChange, QStringLiteral("?"), IMG_FOLDER, 0, 0, 200, 20, 9, fm, 0, 0);
         QVERIFY(!unknown.Bar);
         QCOMPARE(unknown.Texts.front().Text, QStringLiteral("不明"));
 

@@ -14,7 +14,7 @@ using namespace nrvs;
 
 class ControlStatesTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void groupsRoundTripThroughStateStrings() {
         QWidget w;
         QCheckBox a(&w), b(&w), c(&w);
@@ -23,9 +23,9 @@ private slots:
         QVERIFY(a.isChecked() && !b.isChecked() && c.isChecked());
         QCOMPARE(ButtonsState(boxes), QString("101"));
         SetButtonsState("020", boxes);
-        QCOMPARE(ButtonsState(boxes), QString("010"));  // any character but "0" is on
+        QCOMPARE(ButtonsState(boxes), QString("010")); // any character but "0" is on
         SetButtonsState("1", boxes);
-        QCOMPARE(ButtonsState(boxes), QString("110"));  // a short string leaves the rest alone
+        QCOMPARE(ButtonsState(boxes), QString("110")); // a short string leaves the rest alone
 
         QWidget group;
         QRadioButton r1(&group), r2(&group), r3(&group);
@@ -71,7 +71,7 @@ private slots:
 
         EnableWithCue(label, false);
         QVERIFY(!label->isEnabled());
-        QVERIFY(!edit->isEnabled());  // the label's control greys out with it
+        QVERIFY(!edit->isEnabled()); // the label's control greys out with it
         EnableWithCue(label, true);
         QVERIFY(edit->isEnabled());
 

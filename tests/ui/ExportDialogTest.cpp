@@ -41,7 +41,7 @@ StringList Lines(const std::string& path) {
 
 class ExportDialogTest : public QObject {
     Q_OBJECT
-private:
+  private:
     std::unique_ptr<test::TempDrive> drive;
     test::ScriptedUi ui;
     std::unique_ptr<MainWindow> w;
@@ -56,7 +56,7 @@ private:
     }
     void Ok() { QTest::mouseClick(D().okButton, Qt::LeftButton); }
 
-private slots:
+  private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
         drive->Dir().Write("a&b/x.txt", std::string(3000, 'x'));
@@ -76,7 +76,8 @@ private slots:
 
     void firstStartAndLoadedChoices() {
         Show();
-        for (QCheckBox* box : {D().treeCheck, D().listCheck}) QVERIFY(!box->isChecked());
+        for (QCheckBox* box : {D().treeCheck, D().listCheck})
+            QVERIFY(!box->isChecked());
         for (QCheckBox* box :
              {D().treeSizeCheck, D().treeFilesCheck, D().treeFoldersCheck, D().treeLinkCheck,
               D().listSizeCheck, D().listFilesCheck, D().listFoldersCheck, D().listLinkCheck})
@@ -95,14 +96,16 @@ private slots:
         drive->ExeDir().Write("norvessa.ept", "11010\r\n00\r\n");
         drive->ExeDir().Write("norvessa.epl", "10001\r\n11\r\n/tmp/list.csv\r\n");
         Show();
-        QVERIFY(D().treeCheck->isChecked() && D().treeSizeCheck->isChecked() && !D().treeFilesCheck->isChecked());
+        QVERIFY(D().treeCheck->isChecked() && D().treeSizeCheck->isChecked() &&
+                !D().treeFilesCheck->isChecked());
         QVERIFY(!D().treeHtmlRadio->isChecked() && !D().treeCsvRadio->isChecked());
         QVERIFY2(!D().treeLinkCheck->isEnabled(), "links are for HTML only");
         QCOMPARE(D().treeFileCombo->count(), 0);
         QVERIFY(D().listCsvRadio->isChecked() && !D().listHtmlRadio->isChecked());
         QCOMPARE(D().listFileCombo->currentText(), QString("/tmp/list.csv"));
         QCOMPARE(D().listFileCombo->count(), 1);
-        QVERIFY2(D().listLinkCheck->isChecked() && !D().listLinkCheck->isEnabled(), "the mark stays while disabled");
+        QVERIFY2(D().listLinkCheck->isChecked() && !D().listLinkCheck->isEnabled(),
+                 "the mark stays while disabled");
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(D().okButton));
 
         // Changes not confirmed with OK are forgotten at the next showing.
@@ -128,7 +131,7 @@ private slots:
     }
 
     void bothHalvesWrittenFromTheWindow() {
-        w->onMeasureDrive();  // the question is answered yes
+        w->onMeasureDrive(); // the question is answered yes
         ui.messages.clear();
         w->OpenPath(drive->Root() + "a&b\\", false);
         Show();
@@ -139,7 +142,8 @@ private slots:
         D().listFileCombo->setEditText(QString::fromStdString(Out("list.csv")));
         Ok();
         QCOMPARE(ui.messages.size(), 1);
-        QVERIFY2(ui.messages[0].startsWith("エクスポートが完了しました。\n"), qPrintable(ui.messages[0]));
+        QVERIFY2(ui.messages[0].startsWith("エクスポートが完了しました。\n"),
+                 qPrintable(ui.messages[0]));
         QVERIFY2(ui.messages[0].contains(QString::fromStdString(Out("tree.html"))) &&
                      ui.messages[0].contains(QString::fromStdString(Out("list.csv"))),
                  "the message names where the documents went");
@@ -149,7 +153,8 @@ private slots:
         const std::string tree = ReadFile(Out("tree.html"));
         QVERIFY(tree.find("&lt;script&gt;</a>") != std::string::npos);
         QVERIFY(tree.find("<title>Norvessa</title>\r\n") != std::string::npos);
-        QCOMPARE(std::count(tree.begin(), tree.end(), '\n'), 12 + 4 + 3);  // root, a&b, <script>, it's
+        QCOMPARE(std::count(tree.begin(), tree.end(), '\n'),
+                 12 + 4 + 3); // root, a&b, <script>, it's
         StringList list = Lines(Out("list.csv"));
         QCOMPARE(list[3].substr(0, list[3].find(',')), "\"" + drive->Root() + "a&b\\\"");
         QVERIFY(std::find_if(list.begin(), list.end(), [](const std::string& l) {
@@ -168,14 +173,16 @@ private slots:
         QCOMPARE(D().treeSpreadsheetCheck->text(), QString("表計算ソフト向け"));
         QVERIFY2(D().treeSpreadsheetCheck->isChecked(), "on from the start");
         D().treeCheck->setChecked(true);
-        QVERIFY2(!D().treeSpreadsheetCheck->isEnabled(), "HTML is chosen: nothing to do with spreadsheets");
+        QVERIFY2(!D().treeSpreadsheetCheck->isEnabled(),
+                 "HTML is chosen: nothing to do with spreadsheets");
         D().treeCsvRadio->setChecked(true);
         QVERIFY(D().treeSpreadsheetCheck->isEnabled());
         D().treeSpreadsheetCheck->setChecked(false);
         D().treeFileCombo->setEditText(QString::fromStdString(Out("plain.csv")));
         Ok();
         QVERIFY(ui.messages.last().startsWith("エクスポートが完了しました。\n"));
-        QVERIFY2(ReadFile(Out("plain.csv")).rfind("\xEF\xBB\xBF", 0) != 0, "off: the data exactly as it is");
+        QVERIFY2(ReadFile(Out("plain.csv")).rfind("\xEF\xBB\xBF", 0) != 0,
+                 "off: the data exactly as it is");
         QCOMPARE(Lines(Exe("norvessa.ept"))[1], std::string("010"));
         Show();
         QVERIFY2(!D().treeSpreadsheetCheck->isChecked(), "the choice is remembered");
@@ -193,13 +200,15 @@ private slots:
                  "ncdu's format has no columns to choose");
         D().treeFileCombo->setEditText(QString::fromStdString(Out("scan.json")));
         Ok();
-        QVERIFY2(ui.messages.last().startsWith("エクスポートが完了しました。\n"), qPrintable(ui.messages.last()));
+        QVERIFY2(ui.messages.last().startsWith("エクスポートが完了しました。\n"),
+                 qPrintable(ui.messages.last()));
         const std::string json = ReadFile(Out("scan.json"));
         QVERIFY(json.rfind("[1,2,", 0) == 0);
         QVERIFY(json.find("\"name\":\"a&b\"") != std::string::npos);
         QCOMPARE(Lines(Exe("norvessa.ept"))[1], std::string("0011"));
         Show();
-        QVERIFY2(D().treeNcduRadio->isChecked() && !D().treeHtmlRadio->isChecked(), "the choice is remembered");
+        QVERIFY2(D().treeNcduRadio->isChecked() && !D().treeHtmlRadio->isChecked(),
+                 "the choice is remembered");
         D().treeHtmlRadio->setChecked(true);
         QVERIFY(D().treeSizeCheck->isEnabled());
         D().reject();
@@ -207,7 +216,8 @@ private slots:
 
     void recentNamesOfUncheckedHalvesAndCaseOnlyDifferences() {
         StringList names{"11111", "10"};
-        for (int i = 1; i <= 10; ++i) names.push_back("/tmp/n" + std::to_string(i) + ".html");
+        for (int i = 1; i <= 10; ++i)
+            names.push_back("/tmp/n" + std::to_string(i) + ".html");
         SaveLines(names, Exe("norvessa.epl"));
         Show();
         QCOMPARE(D().listFileCombo->count(), 10);
@@ -218,11 +228,12 @@ private slots:
         D().listFileCombo->setEditText("/tmp/N5.HTML");
         Ok();
         QCOMPARE(ui.messages.size(), 1);
-        QVERIFY2(ui.messages[0].startsWith("エクスポートが完了しました。\n"), qPrintable(ui.messages[0]));
+        QVERIFY2(ui.messages[0].startsWith("エクスポートが完了しました。\n"),
+                 qPrintable(ui.messages[0]));
         StringList list = Lines(Exe("norvessa.epl"));
         QCOMPARE(list.size(), size_t(12));
-        QCOMPARE(list[0], std::string("01111"));  // unchecked, still recorded
-        QCOMPARE(list[2], std::string("/tmp/N5.HTML"));  // as typed this time
+        QCOMPARE(list[0], std::string("01111"));        // unchecked, still recorded
+        QCOMPARE(list[2], std::string("/tmp/N5.HTML")); // as typed this time
         QCOMPARE(std::count(list.begin(), list.end(), "/tmp/n5.html"), 0);
 
         Show();
@@ -232,9 +243,9 @@ private slots:
         D().listFileCombo->setEditText(QString::fromStdString(Out("eleventh.html")));
         Ok();
         list = Lines(Exe("norvessa.epl"));
-        QCOMPARE(list.size(), size_t(12));  // 2 + 10 lines
+        QCOMPARE(list.size(), size_t(12)); // 2 + 10 lines
         QCOMPARE(list[2], Out("eleventh.html"));
-        QCOMPARE(list.back(), std::string("/tmp/n9.html"));  // the oldest, n10, went
+        QCOMPARE(list.back(), std::string("/tmp/n9.html")); // the oldest, n10, went
         QCOMPARE(D().listFileCombo->count(), 10);
     }
 
@@ -250,7 +261,8 @@ private slots:
         QVERIFY(ui.messages[0].startsWith("ツリー情報をエクスポートできません。"));
         QCOMPARE(ui.styles.first(), int(MB_ICONSTOP));
         QVERIFY(D().isVisible());
-        QCOMPARE(Lines(Exe("norvessa.ept"))[2], Exe("missing/tree.html"));  // the tree's name was recorded first
+        QCOMPARE(Lines(Exe("norvessa.ept"))[2],
+                 Exe("missing/tree.html")); // the tree's name was recorded first
         QVERIFY(!drive->ExeDir().Exists("norvessa.epl"));
         QCOMPARE(drive->ExeDir().Read("out/list.html"), std::string("old list"));
 
@@ -291,7 +303,8 @@ private slots:
             suffix = d->defaultSuffix();
             filter = d->selectedNameFilter();
             for (auto* box : d->findChildren<QComboBox*>(QStringLiteral("fileTypeCombo")))
-                for (int i = 0; i < box->count(); ++i) shownFilters << box->itemText(i);
+                for (int i = 0; i < box->count(); ++i)
+                    shownFilters << box->itemText(i);
             dir = d->directory().absolutePath();
             d->selectFile(QString::fromStdString(Out("picked.html")));
             return int(QDialog::Accepted);
@@ -304,7 +317,8 @@ private slots:
         QCOMPARE(D().treeFileCombo->currentText(), QString::fromStdString(Out("picked.html")));
         QVERIFY2(D().treeCsvRadio->isChecked(), "the choice of file leaves the format alone");
         Ok();
-        QVERIFY2(ReadFile(Out("picked.html")).find("\"フォルダ\"\r\n") != std::string::npos, "CSV in a .html file");
+        QVERIFY2(ReadFile(Out("picked.html")).find("\"フォルダ\"\r\n") != std::string::npos,
+                 "CSV in a .html file");
 
         D().RunSaveDialog = [](QFileDialog*) { return int(QDialog::Rejected); };
         Show();

@@ -37,21 +37,26 @@ using namespace nrvs;
 namespace {
 QStringList Column(const FilesWindow& w, int column) {
     QStringList out;
-    for (int i = 0; i < w.reportList->topLevelItemCount(); ++i) out << w.reportList->topLevelItem(i)->text(column);
+    for (int i = 0; i < w.reportList->topLevelItemCount(); ++i)
+        out << w.reportList->topLevelItem(i)->text(column);
     return out;
 }
-QStringList Names(const FilesWindow& w) { return Column(w, 0); }
+QStringList Names(const FilesWindow& w) {
+    return Column(w, 0);
+}
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 } // namespace
 
 class FilesWindowTest : public QObject {
     Q_OBJECT
-private:
+  private:
     std::unique_ptr<test::TempDrive> drive;
     std::unique_ptr<MainWindow> main;
     test::ScriptedUi ui;
-    std::string x;  // "X:"
+    std::string x; // "X:"
 
     std::string L(const std::string& rest) { return x + rest; }
 
@@ -98,11 +103,13 @@ private:
         QApplication::sendEvent(box, &e);
     }
     void SetTime(const std::string& relative, time_t t) {
-        struct utimbuf times{t, t};
+        struct utimbuf times {
+            t, t
+        };
         QCOMPARE(::utime((drive->Native() + relative).c_str(), &times), 0);
     }
 
-private slots:
+  private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
         x = std::string(1, drive->Letter()) + ":";
@@ -146,25 +153,29 @@ private slots:
         OpenLargest();
         FilesWindow& w = *main->Files;
         QCOMPARE(w.windowTitle(), QStringLiteral(" 大きいファイル"));
-        QCOMPARE(Names(w), (QStringList{"big.bin", "DSC_0002.JPG", "dsc_0001.jpg", "song.mp3", "small.txt", "notes.txt"}));
+        QCOMPARE(Names(w), (QStringList{"big.bin", "DSC_0002.JPG", "dsc_0001.jpg", "song.mp3",
+                                        "small.txt", "notes.txt"}));
         QTreeWidgetItem* top = w.reportList->topLevelItem(0);
         QCOMPARE(top->text(1), Q(L("\\data\\")));
         QCOMPARE(top->text(2), QStringLiteral("48.83 KB"));
         QVERIFY(!top->text(3).isEmpty());
         QCOMPARE(top->text(5), QStringLiteral("BIN ファイル"));
-        QCOMPARE(w.reportList->topLevelItem(5)->text(4),
-                 QDateTime::fromSecsSinceEpoch(1500000000).toString(QStringLiteral("yyyy/MM/dd hh:mm")));
+        QCOMPARE(
+            w.reportList->topLevelItem(5)->text(4),
+            QDateTime::fromSecsSinceEpoch(1500000000).toString(QStringLiteral("yyyy/MM/dd hh:mm")));
         QCOMPARE(w.reportList->topLevelItem(5)->text(1), Q(L("\\")));
         QCOMPARE(w.reportList->header()->sortIndicatorSection(), 2);
         QCOMPARE(w.reportList->header()->sortIndicatorOrder(), Qt::DescendingOrder);
 
         QHeaderView* h = w.reportList->header();
         auto clickHeading = [&](int section) {
-            QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(h->sectionViewportPosition(section) + 10, 5));
+            QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
+                              QPoint(h->sectionViewportPosition(section) + 10, 5));
         };
         clickHeading(0);
         QCOMPARE(h->sortIndicatorSection(), 0);
-        QCOMPARE(Names(w), (QStringList{"big.bin", "dsc_0001.jpg", "DSC_0002.JPG", "notes.txt", "small.txt", "song.mp3"}));
+        QCOMPARE(Names(w), (QStringList{"big.bin", "dsc_0001.jpg", "DSC_0002.JPG", "notes.txt",
+                                        "small.txt", "song.mp3"}));
         const Qt::SortOrder byName = h->sortIndicatorOrder();
         clickHeading(0);
         QVERIFY(h->sortIndicatorOrder() != byName);
@@ -206,12 +217,12 @@ private slots:
         Settle(w);
         QCOMPARE(Names(w), (QStringList{"DSC_0002.JPG", "dsc_0001.jpg"}));
         w.minimumSizeEdit->setText(QStringLiteral("35"));
-        w.unitCombo->setCurrentIndex(1);  // KB
+        w.unitCombo->setCurrentIndex(1); // KB
         Settle(w);
         QCOMPARE(Names(w), (QStringList{"DSC_0002.JPG"}));
         w.extensionEdit->setText(QStringLiteral("jpg, mp3, bin"));
         w.minimumSizeEdit->setText(QStringLiteral("20000"));
-        w.unitCombo->setCurrentIndex(0);  // bytes: exactly 20000 counts
+        w.unitCombo->setCurrentIndex(0); // bytes: exactly 20000 counts
         Settle(w);
         QCOMPARE(Names(w), (QStringList{"big.bin", "DSC_0002.JPG", "dsc_0001.jpg", "song.mp3"}));
         // Older than a year: the two files whose times were set back.
@@ -329,7 +340,8 @@ private slots:
         w.reportList->setFocus();
         QTest::keyClick(w.reportList, Qt::Key_Menu);
         QTRY_VERIFY(w.popupMenu->isVisible());
-        QVERIFY(w.deleteAction->isEnabled() && w.copyAction->isEnabled() && w.moveAction->isEnabled());
+        QVERIFY(w.deleteAction->isEnabled() && w.copyAction->isEnabled() &&
+                w.moveAction->isEnabled());
         QVERIFY(!w.propertiesAction->isEnabled());
         w.popupMenu->hide();
 
@@ -356,10 +368,12 @@ private slots:
         const DriveRecord& d = *Global().CurrentDrive;
         FileIndex index;
         std::string why;
-        QVERIFY2(index.Open(FileIndexName(d), drive->Letter(), CacheHeaderLine(d), &why), why.c_str());
+        QVERIFY2(index.Open(FileIndexName(d), drive->Letter(), CacheHeaderLine(d), &why),
+                 why.c_str());
         FileQuery q;
         QStringList left;
-        for (const FileHit& h : QueryFiles(index, q)) left << Q(h.Path);
+        for (const FileHit& h : QueryFiles(index, q))
+            left << Q(h.Path);
         QCOMPARE(left.size(), 4);
         QVERIFY(!left.contains(Q(L("\\data\\big.bin"))));
         Settle(w);
@@ -383,7 +397,8 @@ private slots:
         Select(w, {"big.bin", "song.mp3"});
         w.copyAction->trigger();
         QCOMPARE(ui.questions.size(), 1);
-        QVERIFY(ui.questions[0].startsWith(Q("コピー元：2 個のファイル (68.36 KB)　\nコピー先：" + L("\\photos\\"))));
+        QVERIFY(ui.questions[0].startsWith(
+            Q("コピー元：2 個のファイル (68.36 KB)　\nコピー先：" + L("\\photos\\"))));
         QCOMPARE(drive->Dir().Read("photos/big.bin"), std::string(50000, 'b'));
         QVERIFY(drive->Dir().Exists("data/big.bin"));
         QCOMPARE(Names(w).size(), 6);
@@ -507,8 +522,10 @@ private slots:
         again.close();
 
         // Garbage takes the defaults, line by line.
-        drive->ExeDir().Write("norvessa.big", "x\r\n\r\n-5\r\n99999999\r\n1,2,3\r\n7\r\n1\r\nmaybe\r\n\r\nmp3\r\n"
-                                              "abc\r\n9\r\n-1\r\n" + std::string(100000, 'z') + "\r\n");
+        drive->ExeDir().Write("norvessa.big",
+                              "x\r\n\r\n-5\r\n99999999\r\n1,2,3\r\n7\r\n1\r\nmaybe\r\n\r\nmp3\r\n"
+                              "abc\r\n9\r\n-1\r\n" +
+                                  std::string(100000, 'z') + "\r\n");
         main.reset();
         main = test::OpenMainWindow(*drive, {.resetState = false});
         OpenLargest();

@@ -26,14 +26,15 @@ QStringList Lines(const std::string& file) {
     StringList lines;
     LoadLines(lines, file);
     QStringList out;
-    for (const auto& l : lines) out << QString::fromStdString(l);
+    for (const auto& l : lines)
+        out << QString::fromStdString(l);
     return out;
 }
 } // namespace
 
 class InfoWindowsTest : public QObject {
     Q_OBJECT
-private:
+  private:
     std::unique_ptr<test::TempDrive> drive;
     test::ScriptedUi ui;
 
@@ -42,7 +43,8 @@ private:
     // Only the given letters are fixed disks; every other letter is unused.
     void OnlyFixedDisks(std::initializer_list<int> letters) {
         DriveTable& t = Global().Drives;
-        for (int n = 0; n < 26; ++n) t.ByLetter(n)->DriveType = 0;
+        for (int n = 0; n < 26; ++n)
+            t.ByLetter(n)->DriveType = 0;
         for (int n : letters) {
             t.ByLetter(n)->DriveType = 3;
             t.ByLetter(n)->Category = 2;
@@ -50,7 +52,7 @@ private:
         t.RefreshListing(1);
     }
 
-private slots:
+  private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
         // A main window well inside the screen, so that the monitors' first
@@ -80,7 +82,8 @@ private slots:
         QStringList seen;
         QTimer::singleShot(0, this, [&] {
             DriveInfoDialog& d = *w->DriveInformation;
-            for (int i = 0; i < d.infoTable->rowCount(); ++i) seen << d.infoTable->item(i, 1)->text();
+            for (int i = 0; i < d.infoTable->rowCount(); ++i)
+                seen << d.infoTable->item(i, 1)->text();
             QCOMPARE(d.windowTitle(), QStringLiteral(" ドライブ情報"));
             QCOMPARE(d.infoTable->item(6, 0)->text(), QStringLiteral("クラスタサイズ"));
             QVERIFY(!d.infoTable->item(0, 0)->icon().isNull());
@@ -166,7 +169,8 @@ private slots:
 
         // One row per volume: the temporary folder's letter lies on the
         // volume of C: or on a volume of its own.
-        const bool shared = platform::DriveVolumeId("C:\\") == platform::DriveVolumeId(drive->Root());
+        const bool shared =
+            platform::DriveVolumeId("C:\\") == platform::DriveVolumeId(drive->Root());
         const int rows = shared ? 1 : 2;
         QCOMPARE(m.driveList->topLevelItemCount(), rows);
         QVERIFY(m.width() >= 194);
@@ -186,7 +190,9 @@ private slots:
         // Rows are rebuilt at the next showing only. A letter without a
         // folder: a row of its own, with dashes.
         int free = 3;
-        while (free < 26 && (free == temp || !platform::DriveRoots()[static_cast<size_t>(free)].empty())) ++free;
+        while (free < 26 &&
+               (free == temp || !platform::DriveRoots()[static_cast<size_t>(free)].empty()))
+            ++free;
         QVERIFY(free < 26);
         OnlyFixedDisks({2, free, temp});
         QCOMPARE(m.driveList->topLevelItemCount(), rows);
@@ -219,7 +225,8 @@ private slots:
         auto darkIn = [&](int from, int to) {
             int n = 0;
             for (int y = cell.top(); y <= cell.bottom(); ++y)
-                for (int x = from; x < to; ++x) n += qGray(image.pixel(x, y)) < 100;
+                for (int x = from; x < to; ++x)
+                    n += qGray(image.pixel(x, y)) < 100;
             return n;
         };
         QVERIFY2(darkIn(40, 95) > 10, "the values are drawn in the enabled text colour");
@@ -246,7 +253,8 @@ private slots:
         m.onRefreshTimer();
         QVERIFY(!m.refreshTimer->isActive());
         // Shown again: refreshed at once and running.
-        for (int i = 0; i < m.driveList->topLevelItemCount(); ++i) m.driveList->topLevelItem(i)->setText(1, "old");
+        for (int i = 0; i < m.driveList->topLevelItemCount(); ++i)
+            m.driveList->topLevelItem(i)->setText(1, "old");
         m.show();
         QVERIFY(m.refreshTimer->isActive());
         for (int i = 0; i < m.driveList->topLevelItemCount(); ++i)
@@ -347,7 +355,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(f.currentLabel->text().startsWith("3.91 KB"), 30000);
         test::RemoveTree(drive->Native() + "w");
         f.onRefreshTimer();
-        QTRY_VERIFY_WITH_TIMEOUT(f.currentLabel->text().startsWith(QStringLiteral("読み取れません")), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            f.currentLabel->text().startsWith(QStringLiteral("読み取れません")), 30000);
         QCOMPARE(f.differenceLabel->text(), QStringLiteral("-"));
         // Closing while nothing or a count runs returns at once.
         f.close();

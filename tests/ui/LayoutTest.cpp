@@ -82,7 +82,8 @@ bool InsideScrollArea(const QWidget* w, const QWidget* window) {
 // Room a push button's text needs: the text, its icon and the style's margins.
 int ButtonNeeds(const QPushButton* b) {
     const QFontMetrics fm = b->fontMetrics();
-    int need = fm.horizontalAdvance(Stripped(b->text())) + 2 * b->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, b);
+    int need = fm.horizontalAdvance(Stripped(b->text())) +
+               2 * b->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, b);
     if (!b->icon().isNull()) need += b->iconSize().width() + 4;
     return need;
 }
@@ -120,16 +121,20 @@ QStringList Problems(QWidget* window, const QRect& screen) {
         if (qobject_cast<QLabel*>(c) || qobject_cast<QAbstractButton*>(c)) {
             for (QObject* o : parent->children()) {
                 auto* sib = qobject_cast<QWidget*>(o);
-                if (!sib || sib == c || !sib->isVisibleTo(window) || sib->isWindow() || sib < c) continue;
+                if (!sib || sib == c || !sib->isVisibleTo(window) || sib->isWindow() || sib < c)
+                    continue;
                 if (!qobject_cast<QLabel*>(sib) && !qobject_cast<QAbstractButton*>(sib)) continue;
                 auto* lc = qobject_cast<QLabel*>(c);
                 auto* ls = qobject_cast<QLabel*>(sib);
-                if ((lc && lc->text().isEmpty() && !lc->pixmap().isNull()) || (ls && ls->text().isEmpty())) continue;
+                if ((lc && lc->text().isEmpty() && !lc->pixmap().isNull()) ||
+                    (ls && ls->text().isEmpty()))
+                    continue;
                 if (lc && lc->text().isEmpty()) continue;
                 // The part of a label its text covers.
                 auto used = [](QWidget* w) {
                     QRect r = w->geometry();
-                    if (auto* l = qobject_cast<QLabel*>(w); l && !l->wordWrap() && !(l->alignment() & Qt::AlignRight))
+                    if (auto* l = qobject_cast<QLabel*>(w);
+                        l && !l->wordWrap() && !(l->alignment() & Qt::AlignRight))
                         r.setWidth(std::min(r.width(), l->sizeHint().width()));
                     return r;
                 };
@@ -141,7 +146,10 @@ QStringList Problems(QWidget* window, const QRect& screen) {
         }
         auto tooNarrow = [&](const QString& text, int need, int room) {
             if (need > room)
-                out << QStringLiteral("%1 \"%2\" needs %3 pixels, has %4").arg(where, text).arg(need).arg(room);
+                out << QStringLiteral("%1 \"%2\" needs %3 pixels, has %4")
+                           .arg(where, text)
+                           .arg(need)
+                           .arg(room);
         };
         if (auto* l = qobject_cast<QLabel*>(c)) {
             if (l->text().isEmpty() || !l->pixmap().isNull()) continue;
@@ -167,26 +175,34 @@ QStringList Problems(QWidget* window, const QRect& screen) {
         } else if (auto* b = qobject_cast<QRadioButton*>(c)) {
             tooNarrow(b->text(), b->sizeHint().width(), b->width());
         } else if (auto* b = qobject_cast<QToolButton*>(c)) {
-            if (!b->text().isEmpty() && b->toolButtonStyle() != Qt::ToolButtonIconOnly && b->autoRaise() == false)
+            if (!b->text().isEmpty() && b->toolButtonStyle() != Qt::ToolButtonIconOnly &&
+                b->autoRaise() == false)
                 tooNarrow(b->text(), b->sizeHint().width(), b->width());
         } else if (auto* g = qobject_cast<QGroupBox*>(c)) {
             if (!g->title().isEmpty())
-                tooNarrow(g->title(), g->fontMetrics().horizontalAdvance(Stripped(g->title())) + 16, g->width());
+                tooNarrow(g->title(), g->fontMetrics().horizontalAdvance(Stripped(g->title())) + 16,
+                          g->width());
         } else if (auto* t = qobject_cast<QTabBar*>(c)) {
             for (int i = 0; i < t->count(); ++i)
-                tooNarrow(t->tabText(i), t->fontMetrics().horizontalAdvance(Stripped(t->tabText(i))) + 8,
+                tooNarrow(t->tabText(i),
+                          t->fontMetrics().horizontalAdvance(Stripped(t->tabText(i))) + 8,
                           t->tabRect(i).width());
-        } else if (auto* list = qobject_cast<QListWidget*>(c); list && list->count() > 0 && list->count() <= 8 &&
-                                                                (list->item(0)->flags() & Qt::ItemIsUserCheckable)) {
+        } else if (auto* list = qobject_cast<QListWidget*>(c);
+                   list && list->count() > 0 && list->count() <= 8 &&
+                   (list->item(0)->flags() & Qt::ItemIsUserCheckable)) {
             // A short check list of fixed choices shows them all.
             const int last = list->visualItemRect(list->item(list->count() - 1)).bottom();
             if (last >= list->viewport()->height() + 1 || list->verticalScrollBar()->isVisible())
-                out << QStringLiteral("%1 shows its %2 choices only in part").arg(where).arg(list->count());
+                out << QStringLiteral("%1 shows its %2 choices only in part")
+                           .arg(where)
+                           .arg(list->count());
         } else if (auto* t = qobject_cast<QTableWidget*>(c)) {
             // Captions in the cells of a fixed table (the drive information).
-            const int margin = 2 * t->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, t) + 2;
+            const int margin =
+                2 * t->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, t) + 2;
             for (int col = 0; col < t->columnCount(); ++col) {
-                if (t->horizontalHeader()->stretchLastSection() && col == t->columnCount() - 1) continue;
+                if (t->horizontalHeader()->stretchLastSection() && col == t->columnCount() - 1)
+                    continue;
                 for (int row = 0; row < t->rowCount(); ++row) {
                     const QTableWidgetItem* item = t->item(row, col);
                     if (!item || item->text().isEmpty()) continue;
@@ -217,7 +233,7 @@ QStringList Problems(QWidget* window, const QRect& screen) {
 
 class LayoutTest : public QObject {
     Q_OBJECT
-private:
+  private:
     std::unique_ptr<test::TempDrive> drive;
     SilentUi ui;
 
@@ -245,7 +261,7 @@ private:
                 w.Changes};
     }
 
-private slots:
+  private slots:
     void initTestCase() {
         InstallJapaneseUi();
         drive = std::make_unique<test::TempDrive>();
@@ -261,8 +277,9 @@ private slots:
     // The toolkit's own dialogs speak Japanese.
     void toolkitDialogsAreJapanese() {
         QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-        QVERIFY2(box.button(QDialogButtonBox::Cancel)->text().contains(QStringLiteral("キャンセル")),
-                 qPrintable(box.button(QDialogButtonBox::Cancel)->text()));
+        QVERIFY2(
+            box.button(QDialogButtonBox::Cancel)->text().contains(QStringLiteral("キャンセル")),
+            qPrintable(box.button(QDialogButtonBox::Cancel)->text()));
         QCOMPARE(QLocale().language(), QLocale::Japanese);
         QCOMPARE(QApplication::font().families().value(0), UiFontFamilies().value(0));
         QVERIFY2(QFontInfo(QApplication::font()).family() == UiFontFamilies().value(0),
@@ -273,7 +290,8 @@ private slots:
     void messageBoxesKeepTheirLines() {
         QtMessageUi boxes;
         const std::string text = "クリーンアップのツールが見つかりません。\n"
-                                 "BleachBit (Debian のパッケージ bleachbit) をインストールすると、ここからそのまま使えるようになります。";
+                                 "BleachBit (Debian のパッケージ bleachbit) "
+                                 "をインストールすると、ここからそのまま使えるようになります。";
         QStringList problems;
         int lines = 0;
         QTimer::singleShot(0, this, [&] {
@@ -301,13 +319,15 @@ private slots:
         QCoreApplication::processEvents();
         // The first start: a good share of the screen, centred on it.
         const QRect frame = w.frameGeometry();
-        QVERIFY2(frame.width() >= Screen().width() * 7 / 10 && frame.height() >= Screen().height() * 7 / 10,
+        QVERIFY2(frame.width() >= Screen().width() * 7 / 10 &&
+                     frame.height() >= Screen().height() * 7 / 10,
                  qPrintable(QStringLiteral("%1x%2").arg(frame.width()).arg(frame.height())));
         QVERIFY(std::abs(frame.center().x() - Screen().center().x()) <= 2);
         // The name column takes the width the other columns leave.
         auto columnsWidth = [&] {
             int sum = 0;
-            for (int c = 0; c < w.folderList->model()->columnCount(); ++c) sum += w.folderList->columnWidth(c);
+            for (int c = 0; c < w.folderList->model()->columnCount(); ++c)
+                sum += w.folderList->columnWidth(c);
             return sum;
         };
         QCOMPARE(columnsWidth(), w.folderList->viewport()->width());
@@ -332,8 +352,12 @@ private slots:
         QCoreApplication::processEvents();
         problems += Problems(&browse, Screen());
         browse.hide();
-        for (const QString& p : problems) qWarning("%s", qPrintable(p));
-        QVERIFY2(problems.isEmpty(), qPrintable(QStringLiteral("%1 windows or widgets do not fit (above)").arg(problems.size())));
+        for (const QString& p : problems)
+            qWarning("%s", qPrintable(p));
+        QVERIFY2(
+            problems.isEmpty(),
+            qPrintable(
+                QStringLiteral("%1 windows or widgets do not fit (above)").arg(problems.size())));
     }
 };
 
@@ -341,9 +365,11 @@ int main(int argc, char** argv) {
     // The screen is the offscreen platform's, from a file made here.
     QString size = QStringLiteral("1280x800");
     for (int i = 1; i < argc; ++i)
-        if (QString::fromLocal8Bit(argv[i]).contains(u'x') && !QString::fromLocal8Bit(argv[i]).startsWith(u'-')) {
+        if (QString::fromLocal8Bit(argv[i]).contains(u'x') &&
+            !QString::fromLocal8Bit(argv[i]).startsWith(u'-')) {
             size = QString::fromLocal8Bit(argv[i]);
-            for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
+            for (int j = i; j + 1 < argc; ++j)
+                argv[j] = argv[j + 1];
             --argc;
             break;
         }
@@ -353,10 +379,12 @@ int main(int argc, char** argv) {
     const QString config = dir.path() + QStringLiteral("/screen.json");
     QFile f(config);
     if (!f.open(QIODevice::WriteOnly)) return 2;
-    f.write(QStringLiteral("{\"windowFrameMargins\": true, \"screens\": [{\"name\": \"S\", \"x\": 0, \"y\": 0, "
-                           "\"width\": %1, \"height\": %2, \"logicalDpi\": 96}]}")
-                .arg(wh.value(0), wh.value(1))
-                .toUtf8());
+    f.write(
+        QStringLiteral(
+            "{\"windowFrameMargins\": true, \"screens\": [{\"name\": \"S\", \"x\": 0, \"y\": 0, "
+            "\"width\": %1, \"height\": %2, \"logicalDpi\": 96}]}")
+            .arg(wh.value(0), wh.value(1))
+            .toUtf8());
     f.close();
     qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
     if (!scale.isEmpty()) qputenv("QT_SCALE_FACTOR", scale.toLatin1());

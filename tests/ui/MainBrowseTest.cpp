@@ -41,26 +41,28 @@ using namespace nrvs;
 namespace {
 QStringList Captions(const MainWindow& w) {
     QStringList out;
-    for (const auto& r : w.Rows()) out << QString::fromStdString(SplitRow(r).Caption);
+    for (const auto& r : w.Rows())
+        out << QString::fromStdString(SplitRow(r).Caption);
     return out;
 }
 
 QList<int> Images(const MainWindow& w) {
     QList<int> out;
-    for (const auto& r : w.Rows()) out << SplitRow(r).Image;
+    for (const auto& r : w.Rows())
+        out << SplitRow(r).Image;
     return out;
 }
 } // namespace
 
 class MainBrowseTest : public QObject {
     Q_OBJECT
-private:
+  private:
     std::unique_ptr<test::TempDrive> drive;
     test::ScriptedUi ui;
 
     std::string Root() const { return drive->Root(); }
 
-private slots:
+  private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
         ui = test::ScriptedUi{};
@@ -81,9 +83,9 @@ private slots:
         auto w = test::OpenMainWindow(*drive, {.settings = std::string(11, '\n') + "1\r\n"});
         QCOMPARE(Global().ShowFiles, 1);
         QCOMPARE(Images(*w), (QList<int>{10, -1, 44, 7, 7, 7, -1, 20, 9, 9, -1, 45}));
-        QCOMPARE(Captions(*w), (QStringList{QString::fromStdString(Root()), "", "総計 - フォルダ -", "alpha", "Beta",
-                                            "gamma", "", "総計 - ファイル -", "one.txt", "two.txt", "",
-                                            "予約 - Windows -"}));
+        QCOMPARE(Captions(*w), (QStringList{QString::fromStdString(Root()), "", "総計 - フォルダ -",
+                                            "alpha", "Beta", "gamma", "", "総計 - ファイル -",
+                                            "one.txt", "two.txt", "", "予約 - Windows -"}));
         RowFields fileTotal = SplitRow(w->Rows()[7]);
         QCOMPARE(fileTotal.Size, std::string("4098"));
         QCOMPARE(fileTotal.Occupied, std::string("12288"));
@@ -92,12 +94,13 @@ private slots:
         QCOMPARE(header.Files, std::string("2=-2"));
         QCOMPARE(header.Folders, std::string("3=-2"));
         QCOMPARE(header.Occupied, std::string("-1"));
-        QCOMPARE(SplitRow(w->Rows().back()).Occupied, std::string("-1"));  // the reserved row
+        QCOMPARE(SplitRow(w->Rows().back()).Occupied, std::string("-1")); // the reserved row
 
         w->onViewFileList();
         QCOMPARE(Global().ShowFiles, 0);
         QCOMPARE(Images(*w), (QList<int>{10, -1, 44, 7, 7, 7, -1, 20, -1, 45}));
-        QCOMPARE(SplitRow(w->Rows()[7]).Size, std::string("4098")); // the file total counts hidden files
+        QCOMPARE(SplitRow(w->Rows()[7]).Size,
+                 std::string("4098")); // the file total counts hidden files
 
         // A subfolder has no reserved pair and its header ends with a backslash.
         w->OpenPath(Root() + "alpha\\", false);
@@ -125,17 +128,20 @@ private slots:
         QVERIFY(Global().CurrentDrive && Global().CurrentDrive->Offline);
         auto text = [](const std::vector<std::string>& rows) {
             QStringList out;
-            for (const auto& r : rows) out << QString::fromStdString(r);
+            for (const auto& r : rows)
+                out << QString::fromStdString(r);
             return out.join('\n');
         };
         // The header and the reserved row hold the free space noted at the
         // measurement, which the cache and index written since have changed.
         QCOMPARE(w->Rows().size(), rootRows.size());
-        QCOMPARE(text({w->Rows().begin() + 1, w->Rows().end() - 1}), text({rootRows.begin() + 1, rootRows.end() - 1}));
+        QCOMPARE(text({w->Rows().begin() + 1, w->Rows().end() - 1}),
+                 text({rootRows.begin() + 1, rootRows.end() - 1}));
         QCOMPARE(SplitRow(w->Rows()[0]).Files, SplitRow(rootRows[0]).Files);
         QCOMPARE(w->statusPanels[1]->text(), QStringLiteral("オフライン"));
         QVERIFY(w->statusPanels[1]->toolTip().contains(QStringLiteral("の計測")));
-        QVERIFY(w->DriveButtons[static_cast<size_t>(drive->Letter() - 'A')]->toolTip().contains(QStringLiteral("オフライン")));
+        QVERIFY(w->DriveButtons[static_cast<size_t>(drive->Letter() - 'A')]->toolTip().contains(
+            QStringLiteral("オフライン")));
         QVERIFY(w->folderTree->topLevelItem(0)->text(0).contains(QStringLiteral("オフライン")));
         QCOMPARE(w->folderTree->topLevelItem(0)->childCount(), 3);
         w->OpenPath(Root() + "alpha\\", false);
@@ -175,7 +181,7 @@ private slots:
         });
         look.start(20);
         w->onMeasureRanking();
-        QCOMPARE(ranked, 2);  // alpha and Beta: the empty gamma ranks nowhere
+        QCOMPARE(ranked, 2); // alpha and Beta: the empty gamma ranks nowhere
         // A measurement asked for anyway (a shortcut that slipped through)
         // does nothing and says nothing.
         w->onMeasureDrive();
@@ -191,11 +197,14 @@ private slots:
         auto w = test::OpenMainWindow(*drive);
         const std::string scan = drive->ExeDir() / "server.json";
         const std::string bad = drive->ExeDir() / "bad.json";
-        drive->ExeDir().Write("server.json", "[1,2,{\"progname\":\"gdu\",\"progver\":\"5.25\",\"timestamp\":1700000000},"
-                                             "[{\"name\":\"/srv\"},{\"name\":\"f\",\"asize\":100,\"dsize\":4096},"
-                                             "[{\"name\":\"www\"},{\"name\":\"g\",\"asize\":9000,\"dsize\":12288}],"
-                                             "[{\"name\":\"locked\",\"read_error\":true}]]]");
-        drive->ExeDir().Write("bad.json", "[1,2,{},[{\"name\":\"/srv\"},{\"name\":\"f\",\"asize\":-1}]]");
+        drive->ExeDir().Write(
+            "server.json",
+            "[1,2,{\"progname\":\"gdu\",\"progver\":\"5.25\",\"timestamp\":1700000000},"
+            "[{\"name\":\"/srv\"},{\"name\":\"f\",\"asize\":100,\"dsize\":4096},"
+            "[{\"name\":\"www\"},{\"name\":\"g\",\"asize\":9000,\"dsize\":12288}],"
+            "[{\"name\":\"locked\",\"read_error\":true}]]]");
+        drive->ExeDir().Write("bad.json",
+                              "[1,2,{},[{\"name\":\"/srv\"},{\"name\":\"f\",\"asize\":-1}]]");
         std::string chosen;
         w->ScanFileChooser = [&](bool) { return chosen; };
 
@@ -210,7 +219,8 @@ private slots:
         chosen = scan;
         w->onFileImportScan();
         QCOMPARE(ui.messages.size(), 2);
-        QVERIFY2(ui.messages[1].contains(QStringLiteral("として取り込みました")), qPrintable(ui.messages[1]));
+        QVERIFY2(ui.messages[1].contains(QStringLiteral("として取り込みました")),
+                 qPrintable(ui.messages[1]));
         QVERIFY(ui.messages[1].contains(QStringLiteral("locked")));
         const DriveRecord* imported = Global().CurrentDrive;
         QVERIFY(imported && imported->Offline);
@@ -225,7 +235,8 @@ private slots:
         const std::string out = drive->ExeDir() / "again.json";
         chosen = out;
         w->onFileExportNcdu();
-        QVERIFY2(ui.messages.last().contains(QStringLiteral("書き出しました")), qPrintable(ui.messages.last()));
+        QVERIFY2(ui.messages.last().contains(QStringLiteral("書き出しました")),
+                 qPrintable(ui.messages.last()));
         QVERIFY(drive->ExeDir().Read("again.json").rfind("[1,2,", 0) == 0);
     }
 
@@ -242,7 +253,8 @@ private slots:
         QTreeWidgetItem* root = browse.folderTree->currentItem()->parent();
         QVERIFY(root);
         QStringList names;
-        for (int i = 0; i < root->childCount(); ++i) names << root->child(i)->text(0);
+        for (int i = 0; i < root->childCount(); ++i)
+            names << root->child(i)->text(0);
         QCOMPARE(names, (QStringList{"alpha", "Beta", "gamma"}));
         // A folder that is not there: as far down as it goes, the drive.
         browse.Start(Root() + "nowhere\\deeper\\");
@@ -282,7 +294,8 @@ private slots:
             view->itemDelegate()->helpEvent(&tip, view, option, index);
             return tip.isAccepted() ? QToolTip::text() : QString();
         };
-        QCOMPARE(tipOf(gamma), QString("読み取れなかったフォルダ\ngamma >> アクセスできないため、中身は計測されていません"));
+        QCOMPARE(tipOf(gamma), QString("読み取れなかったフォルダ\ngamma >> "
+                                       "アクセスできないため、中身は計測されていません"));
         QVERIFY(tipOf(alpha).startsWith("クラスタギャップ\nalpha >> "));
 
         // Measured again with the folder open, it is an ordinary folder.
@@ -298,7 +311,8 @@ private slots:
         w->onMeasureDrive();
         QCOMPARE(ui.questions.size(), 1);
         QVERIFY(ui.questions[0].endsWith("ドライブを計測しますか？"));
-        const std::string cache = drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt");
+        const std::string cache =
+            drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt");
         StringList lines;
         QCOMPARE(LoadLines(lines, cache), 1);
         QCOMPARE(lines.size(), size_t(5));
@@ -385,7 +399,8 @@ private slots:
         for (int i = 0; i < 40; ++i) {
             std::string a = base + "big" + std::to_string(i);
             ::mkdir(a.c_str(), 0755);
-            for (int k = 0; k < 40; ++k) ::mkdir((a + "/s" + std::to_string(k)).c_str(), 0755);
+            for (int k = 0; k < 40; ++k)
+                ::mkdir((a + "/s" + std::to_string(k)).c_str(), 0755);
         }
         auto w = test::OpenMainWindow(*drive);
         // Press STOP as soon as the running dialog is up.
@@ -399,7 +414,9 @@ private slots:
         presser.stop();
         QVERIFY(!w->Running->stopButton->isEnabled());
         StringList lines;
-        QCOMPARE(LoadLines(lines, drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt")), 1);
+        QCOMPARE(LoadLines(lines,
+                           drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt")),
+                 1);
         std::time_t t;
         QVERIFY(!lines.empty() && HeaderStart(lines[0], t));
         QVERIFY(lines.size() < 1 + 1 + 5 + 40 + 1600);
@@ -429,7 +446,8 @@ private slots:
         w->FillList(w->folderTree->currentItem());
         QCOMPARE(Images(*w).first(), 10);
         w->OpenPath(Root() + "no\\such\\folder\\", false);
-        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root())); // stops at the deepest existing folder
+        QCOMPARE(Captions(*w).first(),
+                 QString::fromStdString(Root())); // stops at the deepest existing folder
 
         // The drive's folder vanishes: selecting it tells the user.
         const std::string native = drive->Native();
@@ -535,9 +553,11 @@ private slots:
                                                   .arg(w->folderTree->viewport()->width())));
         // Its text is drawn: the selected row holds more than one colour.
         const QImage shot = w->folderTree->viewport()->grab().toImage();
-        const QRect row = w->folderTree->visualItemRect(node).intersected(w->folderTree->viewport()->rect());
+        const QRect row =
+            w->folderTree->visualItemRect(node).intersected(w->folderTree->viewport()->rect());
         QSet<QRgb> colours;
-        for (int x = row.left(); x <= row.right(); ++x) colours.insert(shot.pixel(x, row.center().y()));
+        for (int x = row.left(); x <= row.right(); ++x)
+            colours.insert(shot.pixel(x, row.center().y()));
         QVERIFY(colours.size() > 2);
 
         // Going back up with the keyboard keeps each parent in view; back to
@@ -554,7 +574,8 @@ private slots:
         // the list's header row.
         QCOMPARE(node->data(0, Qt::ToolTipRole).toString(), QString::fromStdString(program));
         w->OpenPath(program, false);
-        QVERIFY(w->folderList->columnWidth(0) < fm.horizontalAdvance(QString::fromStdString(program)));
+        QVERIFY(w->folderList->columnWidth(0) <
+                fm.horizontalAdvance(QString::fromStdString(program)));
         const QModelIndex header = w->folderList->model()->index(0, 0);
         const QPoint at = w->folderList->visualRect(header).center();
         QHelpEvent tip(QEvent::ToolTip, at, w->folderList->viewport()->mapToGlobal(at));
@@ -579,10 +600,12 @@ private slots:
     void doubleClickOnAFileWithoutApplicationSaysSo() {
         // A desktop with no applications at all.
         test::TempDir desktop;
-        const QByteArray saved[4] = {qgetenv("XDG_CONFIG_HOME"), qgetenv("XDG_CONFIG_DIRS"), qgetenv("XDG_DATA_HOME"),
-                                     qgetenv("XDG_DATA_DIRS")};
-        const char* names[4] = {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS"};
-        for (const char* n : names) qputenv(n, QByteArray::fromStdString(desktop / n));
+        const QByteArray saved[4] = {qgetenv("XDG_CONFIG_HOME"), qgetenv("XDG_CONFIG_DIRS"),
+                                     qgetenv("XDG_DATA_HOME"), qgetenv("XDG_DATA_DIRS")};
+        const char* names[4] = {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME",
+                                "XDG_DATA_DIRS"};
+        for (const char* n : names)
+            qputenv(n, QByteArray::fromStdString(desktop / n));
         auto w = test::OpenMainWindow(*drive, {.settings = std::string(11, '\n') + "1\r\n"});
         QCOMPARE(Captions(*w)[8], QString("one.txt"));
         w->folderList->setFocus();
@@ -596,11 +619,14 @@ private slots:
         w->folderList->selectRow(8);
         w->onListDoubleClick();
         for (int i = 0; i < 4; ++i) {
-            if (saved[i].isNull()) qunsetenv(names[i]);
-            else qputenv(names[i], saved[i]);
+            if (saved[i].isNull())
+                qunsetenv(names[i]);
+            else
+                qputenv(names[i], saved[i]);
         }
         QCOMPARE(ui.messages, QStringList{QString::fromStdString(
-                                  "このファイルを開くアプリケーションが登録されていません。\n\n" + Root() + "one.txt")});
+                                  "このファイルを開くアプリケーションが登録されていません。\n\n" +
+                                  Root() + "one.txt")});
         QCOMPARE(ui.styles, QList<int>{MB_ICONINFORMATION});
         // The list still shows the folder.
         QCOMPARE(Captions(*w).first(), QString::fromStdString(Root()));

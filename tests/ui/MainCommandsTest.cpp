@@ -28,26 +28,29 @@ using namespace nrvs;
 
 namespace {
 struct stat StatOf(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     ::lstat(path.c_str(), &st);
     return st;
 }
 
 QStringList Captions(const MainWindow& w) {
     QStringList out;
-    for (const auto& r : w.Rows()) out << QString::fromStdString(SplitRow(r).Caption);
+    for (const auto& r : w.Rows())
+        out << QString::fromStdString(SplitRow(r).Caption);
     return out;
 }
 
-int RowOf(const MainWindow& w, const QString& caption) { return static_cast<int>(Captions(w).indexOf(caption)); }
+int RowOf(const MainWindow& w, const QString& caption) {
+    return static_cast<int>(Captions(w).indexOf(caption));
+}
 } // namespace
 
 class MainCommandsTest : public QObject {
     Q_OBJECT
-private:
+  private:
     std::unique_ptr<test::TempDrive> drive;
     test::ScriptedUi ui;
-    std::string chosen;  // what the folder browser answers (native)
+    std::string chosen; // what the folder browser answers (native)
     int browsed = 0;
 
     std::string Root() const { return drive->Root(); }
@@ -61,7 +64,7 @@ private:
         w.PopupContext = 2;
     }
 
-private slots:
+  private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
         ui = test::ScriptedUi{};
@@ -95,13 +98,15 @@ private slots:
         QVERIFY(offered(w->formatPopupAction));
         QVERIFY2(!w->formatPopupAction->isEnabled(), "a folder drive is no removable disk");
         QVERIFY(w->formatPopupAction->icon().isNull());
-        QVERIFY(!offered(w->copyPopupAction) && !offered(w->movePopupAction) && !offered(w->deletePopupAction));
+        QVERIFY(!offered(w->copyPopupAction) && !offered(w->movePopupAction) &&
+                !offered(w->deletePopupAction));
         // Tree root: offered but disabled.
         w->folderTree->setFocus();
         w->folderTree->setCurrentItem(w->folderTree->topLevelItem(0));
         w->PopupContext = 1;
         w->onPopupMenu();
-        QVERIFY(offered(w->copyPopupAction) && offered(w->movePopupAction) && offered(w->deletePopupAction));
+        QVERIFY(offered(w->copyPopupAction) && offered(w->movePopupAction) &&
+                offered(w->deletePopupAction));
         QVERIFY(!w->copyPopupAction->isEnabled() && !w->movePopupAction->isEnabled() &&
                 !w->deletePopupAction->isEnabled());
         QVERIFY(offered(w->fileManagerPopupAction) && !offered(w->openWithPopupAction));
@@ -123,7 +128,8 @@ private slots:
         // The header row acts on the folder shown.
         w->OpenPath(Root() + "data\\", false);
         SelectRow(*w, QString::fromStdString(Root() + "data\\"));
-        QCOMPARE(QString::fromStdString(w->SelectedPath()), QString::fromStdString(Root() + "data\\"));
+        QCOMPARE(QString::fromStdString(w->SelectedPath()),
+                 QString::fromStdString(Root() + "data\\"));
         SelectRow(*w, QString::fromStdString(Root() + "data\\"));
         QVERIFY(w->Properties->Load(w->SelectedPath()));
         QCOMPARE(w->Properties->propertyList->topLevelItem(0)->text(1), QString("data"));
@@ -148,8 +154,9 @@ private slots:
         chosen = D() / "database";
         w->onToolsCopyOrMove(1);
         QCOMPARE(ui.questions.size(), 1);
-        QCOMPARE(ui.questions[0], QString::fromStdString("コピー元：" + Root() + "data　\nコピー先：" + Root() +
-                                                         "database\\　\n\n実行しますか？"));
+        QCOMPARE(ui.questions[0],
+                 QString::fromStdString("コピー元：" + Root() + "data　\nコピー先：" + Root() +
+                                        "database\\　\n\n実行しますか？"));
         QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join("|")));
         QCOMPARE(D().Read("database/data/sub/b.bin"), std::string(70000, 'b'));
         QCOMPARE(StatOf(D() / "database/data/sub/b.bin").st_mtim.tv_sec, time_t(1500000000));
@@ -166,7 +173,8 @@ private slots:
         w->onToolsCopyOrMove(1);
         QVERIFY(ui.questions.isEmpty());
         QCOMPARE(ui.messages.size(), 1);
-        QVERIFY2(ui.messages[0].startsWith("「no/drive/here」はどのドライブにも含まれないため選択できません。"),
+        QVERIFY2(ui.messages[0].startsWith(
+                     "「no/drive/here」はどのドライブにも含まれないため選択できません。"),
                  qPrintable(ui.messages[0]));
         QVERIFY(ui.messages[0].contains(QString::fromStdString(Root().substr(0, 2))));
     }
@@ -189,7 +197,9 @@ private slots:
         w->OpenPath(Root(), true);
         SelectRow(*w, "data2");
         chosen = D() / "database";
-        w->Progress->AnswerReplace = [](const std::string&) { return platform::FileOperationObserver::REPLACE_NO; };
+        w->Progress->AnswerReplace = [](const std::string&) {
+            return platform::FileOperationObserver::REPLACE_NO;
+        };
         w->onToolsCopyOrMove(0);
         w->Progress->AnswerReplace = nullptr;
         QCOMPARE(D().Read("data2/x"), std::string("new"));
@@ -241,7 +251,9 @@ private slots:
         SelectRow(*w, "one.txt");
         w->onToolsDelete();
         QCOMPARE(ui.questions.last(),
-                 QString::fromStdString("削除：" + Root() + "one.txt　\n\nごみ箱へ移動します。（ファイル 1 個、1 B）\n\n実行しますか？"));
+                 QString::fromStdString(
+                     "削除：" + Root() +
+                     "one.txt　\n\nごみ箱へ移動します。（ファイル 1 個、1 B）\n\n実行しますか？"));
         QVERIFY(!D().Exists("one.txt"));
         QCOMPARE(drive->ExeDir().Read("xdg/Trash/files/one.txt"), std::string("1"));
         QVERIFY(drive->ExeDir().Exists("xdg/Trash/info/one.txt.trashinfo"));
@@ -255,8 +267,10 @@ private slots:
         ui.answer = ID_YES;
         SelectRow(*w, "database");
         w->onToolsDelete();
-        QVERIFY(ui.questions.last().contains("\nごみ箱を使用しない設定のため通常の方法では復元できません。 \n"));
-        QVERIFY2(ui.questions.last().contains("\n完全に削除します。（フォルダ"), qPrintable(ui.questions.last()));
+        QVERIFY(ui.questions.last().contains(
+            "\nごみ箱を使用しない設定のため通常の方法では復元できません。 \n"));
+        QVERIFY2(ui.questions.last().contains("\n完全に削除します。（フォルダ"),
+                 qPrintable(ui.questions.last()));
         QVERIFY(!D().Exists("database"));
         QVERIFY(!drive->ExeDir().Exists("xdg/Trash/files/database"));
 
@@ -272,10 +286,12 @@ private slots:
         w->onToolsDelete();
         QCOMPARE(ui.questions.size(), asked);
         QCOMPARE(ui.messages.size(), 1);
-        QVERIFY2(ui.messages[0].startsWith("ドライブのルートは削除できません。"), qPrintable(ui.messages[0]));
+        QVERIFY2(ui.messages[0].startsWith("ドライブのルートは削除できません。"),
+                 qPrintable(ui.messages[0]));
         w->onToolsCopyOrMove(1);
         QCOMPARE(ui.messages.size(), 2);
-        QVERIFY2(ui.messages[1].startsWith("ドライブのルートはコピーできません。"), qPrintable(ui.messages[1]));
+        QVERIFY2(ui.messages[1].startsWith("ドライブのルートはコピーできません。"),
+                 qPrintable(ui.messages[1]));
     }
 
     void aLinkToAFolderOutsideIsDeletedAsALink() {
@@ -318,7 +334,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         w->folderTree->setFocus();
         w->folderTree->setCurrentItem(w->folderTree->topLevelItem(0));
-        QVERIFY(!w->toolsDeleteAction->isEnabled());  // the root
+        QVERIFY(!w->toolsDeleteAction->isEnabled()); // the root
         SelectRow(*w, "one.txt");
         QVERIFY(w->toolsDeleteAction->isEnabled());
         ui.answer = ID_NO;

@@ -14,7 +14,7 @@ using namespace nrvs;
 
 class MainWindowTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init() {
         dir = std::make_unique<test::TempDir>();
         test::ResetGlobalState();
@@ -37,7 +37,8 @@ private slots:
         StringList lines;
         QCOMPARE(LoadLines(lines, *dir / "norvessa.prm"), 1);
         QCOMPARE(lines.size(), size_t(54));
-        QCOMPARE(lines[0], std::to_string(qMin(1000, QGuiApplication::primaryScreen()->size().width())));
+        QCOMPARE(lines[0],
+                 std::to_string(qMin(1000, QGuiApplication::primaryScreen()->size().width())));
         QCOMPARE(lines[1], std::string("600"));
         QCOMPARE(lines[51], std::string("1"));
     }
@@ -85,8 +86,11 @@ private slots:
         w.onRefreshTimer(true);
         const QRect available = w.screen()->availableGeometry();
         QVERIFY2(available.contains(w.frameGeometry()),
-                 qPrintable(QStringLiteral("frame %1,%2 %3x%4").arg(w.frameGeometry().x()).arg(w.frameGeometry().y())
-                                .arg(w.frameGeometry().width()).arg(w.frameGeometry().height())));
+                 qPrintable(QStringLiteral("frame %1,%2 %3x%4")
+                                .arg(w.frameGeometry().x())
+                                .arg(w.frameGeometry().y())
+                                .arg(w.frameGeometry().width())
+                                .arg(w.frameGeometry().height())));
         // The status bar is on the screen.
         const QRect status(w.statusBar()->mapToGlobal(QPoint(0, 0)), w.statusBar()->size());
         QVERIFY(w.statusBar()->isVisible());
@@ -132,7 +136,8 @@ private slots:
         }
         StringList again;
         LoadLines(again, *dir / "norvessa.prm");
-        QCOMPARE(StringList(again.begin(), again.begin() + 4), StringList(lines.begin(), lines.begin() + 4));
+        QCOMPARE(StringList(again.begin(), again.begin() + 4),
+                 StringList(lines.begin(), lines.begin() + 4));
     }
 
     void minimumSizeKeepsEveryStatusPanelWhole() {
@@ -142,9 +147,15 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.refreshTimer->stop();
         // Long texts as a measured drive shows them.
-        const QStringList texts{"X", "ボリュームラベル", "Total  999.99 GB", "Free  123.45 MB", "Snap.  2026/12/07 09:47:13",
-                                "Lap.  01:23:45", ""};
-        for (int i = 0; i < 7; ++i) w.statusPanels[static_cast<size_t>(i)]->setText(texts[i]);
+        const QStringList texts{"X",
+                                "ボリュームラベル",
+                                "Total  999.99 GB",
+                                "Free  123.45 MB",
+                                "Snap.  2026/12/07 09:47:13",
+                                "Lap.  01:23:45",
+                                ""};
+        for (int i = 0; i < 7; ++i)
+            w.statusPanels[static_cast<size_t>(i)]->setText(texts[i]);
         for (const QSize& tried : {QSize(200, 120), QSize(1, 1), w.minimumSize()}) {
             w.resize(tried);
             QCoreApplication::processEvents();
@@ -155,11 +166,13 @@ private slots:
             for (int i = 0; i < 7; ++i) {
                 const QLabel* p = w.statusPanels[static_cast<size_t>(i)];
                 const QRect r = QRect(p->mapTo(w.statusBar(), QPoint(0, 0)), p->size());
-                QVERIFY2(bar.contains(r), qPrintable(QStringLiteral("panel %1 outside the status bar").arg(i)));
+                QVERIFY2(bar.contains(r),
+                         qPrintable(QStringLiteral("panel %1 outside the status bar").arg(i)));
                 QVERIFY2(r.left() > right, qPrintable(QStringLiteral("panel %1 overlaps").arg(i)));
                 right = r.right();
-                if (i != 1)  // a volume label may be longer than its panel
-                    QVERIFY2(p->fontMetrics().horizontalAdvance(p->text()) <= p->contentsRect().width(),
+                if (i != 1) // a volume label may be longer than its panel
+                    QVERIFY2(p->fontMetrics().horizontalAdvance(p->text()) <=
+                                 p->contentsRect().width(),
                              qPrintable(QStringLiteral("panel %1 cuts its text").arg(i)));
             }
             // The tree and list keep some rows.
@@ -172,7 +185,7 @@ private slots:
         QVERIFY(std::stoi(lines[0]) >= w.minimumWidth());
     }
 
-private:
+  private:
     std::unique_ptr<test::TempDir> dir;
 };
 

@@ -25,15 +25,16 @@ using namespace nrvs;
 
 class RankingWindowTest : public QObject {
     Q_OBJECT
-private:
+  private:
     std::unique_ptr<test::TempDrive> drive;
-    std::string x;  // "X:" of the temporary drive
+    std::string x; // "X:" of the temporary drive
 
     std::string L(const std::string& rest) { return x + rest; }
 
     QStringList Captions(const RankingWindow& w) {
         QStringList out;
-        for (int i = 0; i < w.reportList->topLevelItemCount(); ++i) out << w.reportList->topLevelItem(i)->text(0);
+        for (int i = 0; i < w.reportList->topLevelItemCount(); ++i)
+            out << w.reportList->topLevelItem(i)->text(0);
         return out;
     }
     QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -49,10 +50,11 @@ private:
     void SelectRow(RankingWindow& w, const QString& caption) {
         w.reportList->clearSelection();
         for (int i = 0; i < w.reportList->topLevelItemCount(); ++i)
-            if (w.reportList->topLevelItem(i)->text(0) == caption) w.reportList->topLevelItem(i)->setSelected(true);
+            if (w.reportList->topLevelItem(i)->text(0) == caption)
+                w.reportList->topLevelItem(i)->setSelected(true);
     }
 
-private slots:
+  private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
         test::ResetGlobalState();
@@ -89,17 +91,20 @@ private slots:
         QCOMPARE(w.countCombo->currentText(), QStringLiteral("Top 10"));
         QHeaderView* h = w.reportList->header();
         QCOMPARE(h->sectionSize(0), 240);
-        for (int k = 1; k <= 9; ++k) QCOMPARE(h->sectionSize(k), k <= 5 ? 100 : 0);
+        for (int k = 1; k <= 9; ++k)
+            QCOMPARE(h->sectionSize(k), k <= 5 ? 100 : 0);
         QCOMPARE(w.reportList->headerItem()->text(3), QStringLiteral("クラスタギャップ"));
         const QStringList attrs{"0", "1", "1", "1", "1"};
         for (int i = 0; i < 5; ++i)
-            QCOMPARE(w.attributeList->item(i)->checkState() == Qt::Checked ? QStringLiteral("1") : QStringLiteral("0"),
+            QCOMPARE(w.attributeList->item(i)->checkState() == Qt::Checked ? QStringLiteral("1")
+                                                                           : QStringLiteral("0"),
                      attrs[i]);
         // Hidden, read-only, system and zero-file folders are out; the rows
         // are numbered at the width of "Top 10".
-        QCOMPARE(Captions(w), (QStringList{Q("01 " + L("\\big\\")), Q("02 " + L("\\data\\")),
-                                           Q("03 " + L("\\database\\")), Q("04 " + L("\\data\\old\\")),
-                                           Q("05 " + L("\\small\\")), Q("06 " + L("\\empty\\full\\"))}));
+        QCOMPARE(Captions(w),
+                 (QStringList{Q("01 " + L("\\big\\")), Q("02 " + L("\\data\\")),
+                              Q("03 " + L("\\database\\")), Q("04 " + L("\\data\\old\\")),
+                              Q("05 " + L("\\small\\")), Q("06 " + L("\\empty\\full\\"))}));
         QTreeWidgetItem* top = w.reportList->topLevelItem(0);
         QCOMPARE(top->text(1), QStringLiteral("97.66 KB"));
         QCOMPARE(top->text(3), QStringLiteral("2.34 KB"));
@@ -114,12 +119,14 @@ private slots:
         Open(w);
         QHeaderView* h = w.reportList->header();
         const int before = w.Computations();
-        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(h->sectionViewportPosition(3) + 20, 5));
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
+                          QPoint(h->sectionViewportPosition(3) + 20, 5));
         QCOMPARE(w.sortCombo->currentText(), QStringLiteral("クラスタギャップ順"));
         QCOMPARE(w.Computations(), before + 1);
         QCOMPARE(Captions(w).first(), Q("01 " + L("\\data\\")));
         // The same heading again sorts again; "フォルダ" does nothing.
-        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(h->sectionViewportPosition(3) + 20, 5));
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
+                          QPoint(h->sectionViewportPosition(3) + 20, 5));
         QCOMPARE(w.Computations(), before + 2);
         QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(20, 5));
         QCOMPARE(w.Computations(), before + 2);
@@ -168,7 +175,8 @@ private slots:
         w.exclusionList->item(0)->setData(Qt::UserRole, QByteArray::fromStdString(L("\\DATA\\")));
         w.exclusionList->item(0)->setText(Q(L("\\DATA\\")));
         const int before = w.Computations();
-        QTest::mouseClick(w.excludeWithSubfoldersButton, Qt::LeftButton);  // nothing selected: still recomputes
+        QTest::mouseClick(w.excludeWithSubfoldersButton,
+                          Qt::LeftButton); // nothing selected: still recomputes
         QCOMPARE(w.Computations(), before + 1);
         QCOMPARE(w.exclusionList->count(), 1);
         // The entry matches without regard to case, so data is still out and
@@ -186,7 +194,7 @@ private slots:
 
         // Checking the data entry takes its subfolder along; the check mark
         // alone recomputes.
-        w.exclusionList->item(2)->setCheckState(Qt::Unchecked);  // data\old alone again
+        w.exclusionList->item(2)->setCheckState(Qt::Unchecked); // data\old alone again
         QVERIFY(Captions(w).size() == 3);
         SelectRow(w, Q("01 " + L("\\database\\")));
         QTest::mouseClick(w.excludeButton, Qt::LeftButton);
@@ -210,8 +218,8 @@ private slots:
         QCOMPARE(w.Working().Count(), 0);
         const std::string file = "norvessa_" + std::string(1, drive->Letter()) + ".rks";
         QCOMPARE(Q(drive->ExeDir().Read(file)),
-                 Q("111111000\r\n240\r\n0\r\n1\r\n01111\r\n\r\n\r\n\r\n\r\n\r\n0=" + L("\\DATA\\") + "\r\n1=" +
-                   L("\\big\\") + "\r\n0=" + L("\\data\\old\\") + "\r\n"));
+                 Q("111111000\r\n240\r\n0\r\n1\r\n01111\r\n\r\n\r\n\r\n\r\n\r\n0=" + L("\\DATA\\") +
+                   "\r\n1=" + L("\\big\\") + "\r\n0=" + L("\\data\\old\\") + "\r\n"));
 
         // Another drive has choices of its own.
         DriveRecord* other = Global().Drives.ByLetter(2);
@@ -334,7 +342,8 @@ private slots:
         enter.start(20);
         main.measureRankingAction->trigger();
         QVERIFY(!main.Ranking->isVisible());
-        QCOMPARE(QString::fromStdString(SplitRow(main.Rows().front()).Caption), Q(L("\\data\\sub\\")));
+        QCOMPARE(QString::fromStdString(SplitRow(main.Rows().front()).Caption),
+                 Q(L("\\data\\sub\\")));
         QCOMPARE(main.focusWidget(), static_cast<QWidget*>(main.folderList));
     }
 
@@ -342,7 +351,8 @@ private slots:
     // keeps its drive and its last folder where the column is narrow.
     void oddNamesAndDeepPathsInTheList() {
         std::string deep = L("\\");
-        for (int i = 0; i < 12; ++i) deep += "長いフォルダの名前" + std::to_string(i) + "\\";
+        for (int i = 0; i < 12; ++i)
+            deep += "長いフォルダの名前" + std::to_string(i) + "\\";
         deep += "最後のフォルダ\\";
         Global().Folders.Append(L("\\bad\xFF\xFE\\ > 400000:409600:400000:409600:1:1:0:0:0:0:0:0"));
         Global().Folders.Append(deep + " > 300000:307200:300000:307200:1:1:0:0:0:0:0:0");

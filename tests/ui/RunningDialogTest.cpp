@@ -9,7 +9,7 @@ using namespace nrvs;
 
 class RunningDialogTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void jobWithoutStopReturnsOne() {
         RunningDialog dialog;
         dialog.PrepareRunning(QStringLiteral(" 計測中..."), true);
@@ -42,7 +42,7 @@ private slots:
         });
         QCOMPARE(result, 0);
         QVERIFY(looks < 1000);
-        QVERIFY(!dialog.stopButton->isEnabled());  // disabled until the next preparation
+        QVERIFY(!dialog.stopButton->isEnabled()); // disabled until the next preparation
         dialog.PrepareRunning(QString(), true);
         QVERIFY(dialog.stopButton->isEnabled());
 
@@ -101,7 +101,9 @@ private slots:
         dialog.SetProgressText(QStringLiteral("C:\\Program Files\\gjpqy 日本語フォルダ\\..."));
         const QFontMetrics fm = dialog.captionLabel->fontMetrics();
         QVERIFY2(dialog.captionLabel->height() >= fm.height(),
-                 qPrintable(QStringLiteral("line %1, font %2").arg(dialog.captionLabel->height()).arg(fm.height())));
+                 qPrintable(QStringLiteral("line %1, font %2")
+                                .arg(dialog.captionLabel->height())
+                                .arg(fm.height())));
         // Line and STOP button lie inside the dialog and do not overlap.
         const QRect line = dialog.captionLabel->geometry();
         const QRect stop = dialog.stopButton->geometry();
@@ -140,7 +142,8 @@ private slots:
         QVERIFY(!dialog.countLabel->geometry().intersects(dialog.stopButton->geometry()));
         QVERIFY(!dialog.timeLabel->geometry().intersects(dialog.stopButton->geometry()));
 
-        const QString deep = QStringLiteral("X:\\") + QStringLiteral("長いフォルダの名前\\").repeated(12) +
+        const QString deep = QStringLiteral("X:\\") +
+                             QStringLiteral("長いフォルダの名前\\").repeated(12) +
                              QStringLiteral("最後\\...");
         dialog.SetProgressText(deep);
         QVERIFY(dialog.captionLabel->text().startsWith(QStringLiteral("X:\\長いフォルダの名前\\")));

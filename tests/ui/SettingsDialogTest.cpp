@@ -41,11 +41,11 @@ QStringList Checked(const QListWidget* l) {
 
 class SettingsDialogTest : public QObject {
     Q_OBJECT
-private:
+  private:
     std::unique_ptr<test::TempDrive> drive;
     test::ScriptedUi ui;
 
-private slots:
+  private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
         ::setenv("XDG_DATA_HOME", (drive->ExeDir() / "xdg").c_str(), 1);
@@ -197,19 +197,23 @@ private slots:
             return -1;
         };
         auto cacheOf = [&](int letter) {
-            return drive->ExeDir() / ("NRVS_" + std::string(1, static_cast<char>('A' + letter)) + ".txt");
+            return drive->ExeDir() /
+                   ("NRVS_" + std::string(1, static_cast<char>('A' + letter)) + ".txt");
         };
         auto answer = [&](std::vector<int> tick) {
             QTimer::singleShot(0, &m, [&m, tick, listedPos] {
                 m.chosenDrivesRadio->click();
-                for (int i = 0; i < m.driveList->count(); ++i) m.driveList->item(i)->setCheckState(Qt::Unchecked);
-                for (int letter : tick) m.driveList->item(listedPos(letter))->setCheckState(Qt::Checked);
+                for (int i = 0; i < m.driveList->count(); ++i)
+                    m.driveList->item(i)->setCheckState(Qt::Unchecked);
+                for (int letter : tick)
+                    m.driveList->item(listedPos(letter))->setCheckState(Qt::Checked);
                 m.okButton->click();
             });
         };
         answer({});
         w.onMeasureDrive();
-        for (int letter : letters) QVERIFY(!QFile::exists(QString::fromStdString(cacheOf(letter))));
+        for (int letter : letters)
+            QVERIFY(!QFile::exists(QString::fromStdString(cacheOf(letter))));
 
         answer({letters[1], letters[3]});
         w.onMeasureDrive();
@@ -221,7 +225,8 @@ private slots:
         QCOMPARE(LoadLines(lines, cacheOf(letters[3])), 1);
         QVERIFY(lines.back().find(":400:") != std::string::npos);
         QCOMPARE(g.CurrentDrive->Index, drive->Letter() - 'A');
-        for (int letter : letters) platform::SetDriveMapEntry(letter, "");
+        for (int letter : letters)
+            platform::SetDriveMapEntry(letter, "");
     }
 
     void newUnitAndColumnsReachTheMainList() {
@@ -239,7 +244,7 @@ private slots:
         });
         w.onToolsSettings();
         QCOMPARE(Global().SizeUnit, 1);
-        QCOMPARE(Global().ColumnFlags, std::string("10110"));  // the fifth: 増減, off
+        QCOMPARE(Global().ColumnFlags, std::string("10110")); // the fifth: 増減, off
         QCOMPARE(header->sectionSize(2), 0);
         // Without the occupied column the bars follow the sizes.
         int row = -1;

@@ -20,18 +20,19 @@ using namespace nrvs;
 namespace {
 QString After(const SimulationWindow& s, const QString& caption) {
     for (int i = 0; i < s.reportList->topLevelItemCount(); ++i)
-        if (s.reportList->topLevelItem(i)->text(0) == caption) return s.reportList->topLevelItem(i)->text(2);
+        if (s.reportList->topLevelItem(i)->text(0) == caption)
+            return s.reportList->topLevelItem(i)->text(2);
     return "(none)";
 }
 } // namespace
 
 class SimulationWindowTest : public QObject {
     Q_OBJECT
-private:
+  private:
     std::unique_ptr<test::TempDrive> drive;
     test::ScriptedUi ui;
 
-private slots:
+  private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
         ui = test::ScriptedUi{};

@@ -27,7 +27,8 @@ namespace {
 // The node whose path (and kind) is given, -1 when the map has none.
 int Find(const Treemap& map, const std::string& path, TileKind kind = TILE_FOLDER) {
     for (size_t i = 0; i < map.Nodes.size(); ++i)
-        if (map.Nodes[i].Kind == kind && NodePath(map, static_cast<int>(i)) == path) return static_cast<int>(i);
+        if (map.Nodes[i].Kind == kind && NodePath(map, static_cast<int>(i)) == path)
+            return static_cast<int>(i);
     return -1;
 }
 
@@ -36,12 +37,14 @@ QPoint Centre(const Treemap& map, int node) {
     return QPoint(static_cast<int>(r.X + r.W / 2), static_cast<int>(r.Y + r.H / 2));
 }
 
-std::string ShownPath(MainWindow& w) { return SplitRow(w.Rows()[0]).Caption; }
+std::string ShownPath(MainWindow& w) {
+    return SplitRow(w.Rows()[0]).Caption;
+}
 } // namespace
 
 class TreemapWindowTest : public QObject {
     Q_OBJECT
-private:
+  private:
     std::unique_ptr<test::TempDrive> drive;
     test::ScriptedUi ui;
 
@@ -66,7 +69,7 @@ private:
             20000);
     }
 
-private slots:
+  private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
         ui = test::ScriptedUi{};
@@ -93,17 +96,21 @@ private slots:
         QCOMPARE(t.Map().Source->Path, Root());
         QVERIFY2(!t.upButton->isEnabled(), "a root has no parent");
         // Every measured folder, the shown folder's file, the files block.
-        const int alpha = Find(t.Map(), Root() + "alpha\\"), deep = Find(t.Map(), Root() + "alpha\\deep\\");
+        const int alpha = Find(t.Map(), Root() + "alpha\\"),
+                  deep = Find(t.Map(), Root() + "alpha\\deep\\");
         QVERIFY(alpha > 0 && deep > 0);
         QVERIFY(Find(t.Map(), Root() + "top.iso", TILE_FILE) > 0);
         // The files deeper down are tiles of their own, from the file index.
         QVERIFY(Find(t.Map(), Root() + "alpha\\own.txt", TILE_INDEXED_FILE) > 0);
         QVERIFY(Find(t.Map(), Root() + "alpha\\deep\\big.bin", TILE_INDEXED_FILE) > 0);
-        QCOMPARE(t.Map().Nodes[static_cast<size_t>(Find(t.Map(), Root() + "top.iso", TILE_FILE))].Group, GROUP_ARCHIVE);
+        QCOMPARE(
+            t.Map().Nodes[static_cast<size_t>(Find(t.Map(), Root() + "top.iso", TILE_FILE))].Group,
+            GROUP_ARCHIVE);
 
         // The main window shows another folder: the map follows.
         w->OpenPath(Root() + "beta\\", false);
-        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Source && t.Map().Source->Path == Root() + "beta\\", 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !t.Busy() && t.Map().Source && t.Map().Source->Path == Root() + "beta\\", 10000);
         QVERIFY(t.pathLabel->text().contains(QString::fromStdString(Root() + "beta\\")));
         QVERIFY(t.upButton->isEnabled());
 
@@ -134,7 +141,8 @@ private slots:
         QCOMPARE(w->NodePath(w->folderTree->currentItem()), Root() + "alpha\\deep\\");
         const QModelIndexList sel = w->folderList->selectionModel()->selectedRows();
         QCOMPARE(sel.size(), 1);
-        QCOMPARE(SplitRow(w->Rows()[static_cast<size_t>(sel[0].row())]).Caption, std::string("alpha"));
+        QCOMPARE(SplitRow(w->Rows()[static_cast<size_t>(sel[0].row())]).Caption,
+                 std::string("alpha"));
         QCOMPARE(ShownPath(*w), Root());
 
         // A file of the folder shown selects its row.
@@ -148,7 +156,8 @@ private slots:
         // Double click: the folder shown in the main window and the map.
         QTest::mouseDClick(t.mapView, Qt::LeftButton, {}, Centre(t.Map(), deep));
         QCOMPARE(ShownPath(*w), Root() + "alpha\\deep\\");
-        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Source->Path == Root() + "alpha\\deep\\", 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Source->Path == Root() + "alpha\\deep\\",
+                                 10000);
         // A double click on a file does nothing.
         QTest::mouseDClick(t.mapView, Qt::LeftButton, {}, QPoint(5, 5));
         QCOMPARE(ShownPath(*w), Root() + "alpha\\deep\\");
@@ -166,15 +175,17 @@ private slots:
 
     void resizeColoursTipsAndUnmeasured() {
         auto w = OpenMeasured();
-        drive->Dir().Write("gamma/later.bin", std::string(50000, 'g'));  // after the measurement
+        drive->Dir().Write("gamma/later.bin", std::string(50000, 'g')); // after the measurement
         w->OpenPath(Root(), true);
         QVERIFY(OpenMap(*w));
         TreemapWindow& t = *w->MapWindow;
         const int gamma = Find(t.Map(), Root() + "gamma\\", TILE_UNMEASURED);
         QVERIFY2(gamma > 0, "an unmeasured folder is drawn");
-        QCOMPARE(TreemapTip(t.Map(), gamma, 0), QString::fromStdString(Root() + "gamma\\\nサイズ: 未計測 \n占有量: 未計測 "));
+        QCOMPARE(TreemapTip(t.Map(), gamma, 0),
+                 QString::fromStdString(Root() + "gamma\\\nサイズ: 未計測 \n占有量: 未計測 "));
         const int deep = Find(t.Map(), Root() + "alpha\\deep\\");
-        QVERIFY2(TreemapTip(t.Map(), deep, 0).endsWith("\nサイズ: 390.62 KB\n占有量: 392.00 KB"), qPrintable(TreemapTip(t.Map(), deep, 0)));
+        QVERIFY2(TreemapTip(t.Map(), deep, 0).endsWith("\nサイズ: 390.62 KB\n占有量: 392.00 KB"),
+                 qPrintable(TreemapTip(t.Map(), deep, 0)));
 
         // The picture is drawn: the centre of a file deep down has its
         // kind's hue (a .bin is a program: cyan), and its tip its date.
@@ -201,7 +212,8 @@ private slots:
         // Hovering marks the node under the pointer.
         const int alpha = Find(t.Map(), Root() + "alpha\\own.txt", TILE_INDEXED_FILE);
         const QPoint at = Centre(t.Map(), alpha);
-        QMouseEvent move(QEvent::MouseMove, at, t.mapView->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, at, t.mapView->mapToGlobal(at), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(t.mapView, &move);
         QCOMPARE(t.Hovered(), alpha);
         QEvent leave(QEvent::Leave);
@@ -217,7 +229,8 @@ private slots:
         TreemapWindow& t = *w->MapWindow;
         QVERIFY(t.isVisible());
         QVERIFY2(avail.contains(t.frameGeometry()), "not past any edge of the screen");
-        QVERIFY2(!t.frameGeometry().intersects(w->frameGeometry()) || t.frameGeometry().left() > w->frameGeometry().left(),
+        QVERIFY2(!t.frameGeometry().intersects(w->frameGeometry()) ||
+                     t.frameGeometry().left() > w->frameGeometry().left(),
                  "beside the main window, or over its right part where there is no room");
     }
 

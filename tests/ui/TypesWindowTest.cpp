@@ -39,18 +39,21 @@
 using namespace nrvs;
 
 namespace {
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 QStringList Column(const QTreeWidget* list, int column) {
     QStringList out;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) out << list->topLevelItem(i)->text(column);
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        out << list->topLevelItem(i)->text(column);
     return out;
 }
 } // namespace
 
 class TypesWindowTest : public QObject {
     Q_OBJECT
-private:
+  private:
     std::unique_ptr<test::TempDrive> drive;
     std::unique_ptr<MainWindow> main;
     test::ScriptedUi ui;
@@ -81,10 +84,12 @@ private:
     }
     void ClickHeading(TypesWindow& w, int section) {
         QHeaderView* h = w.reportList->header();
-        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(h->sectionViewportPosition(section) + 10, 5));
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
+                          QPoint(h->sectionViewportPosition(section) + 10, 5));
     }
     void Click(TypesWindow& w, QTreeWidgetItem* row) {
-        QTest::mouseClick(w.reportList->viewport(), Qt::LeftButton, {}, w.reportList->visualItemRect(row).center());
+        QTest::mouseClick(w.reportList->viewport(), Qt::LeftButton, {},
+                          w.reportList->visualItemRect(row).center());
     }
     // The view takes a double click only on the row its first click pressed.
     void DoubleClick(TypesWindow& w, QTreeWidgetItem* row) {
@@ -108,7 +113,7 @@ private:
     }
     QRgb Centre(const TreemapWindow& t, int node) { return t.Image().pixel(Corner(t, node)); }
 
-private slots:
+  private slots:
     void init() {
         drive = std::make_unique<test::TempDrive>();
         ui = test::ScriptedUi{};
@@ -162,17 +167,22 @@ private slots:
         QVERIFY(!stats.empty());
         QCOMPARE(w.reportList->topLevelItemCount(), static_cast<int>(stats.size()));
         uint64_t total = 0;
-        for (const TypeRow& r : stats) total += r.Occupied;
+        for (const TypeRow& r : stats)
+            total += r.Occupied;
         for (size_t i = 0; i < stats.size(); ++i) {
             const QTreeWidgetItem* item = w.reportList->topLevelItem(static_cast<int>(i));
             const TypeRow& r = stats[i];
             QCOMPARE(item->text(0), Q(ExtensionCaption(r.Extension)));
             QCOMPARE(item->text(1), QString::fromUtf8(KindCaption(r.Kind)));
             QCOMPARE(item->text(2), Q(GroupedNumber(static_cast<double>(r.Files), 0)));
-            QCOMPARE(item->text(3), Q(FormatSizeText(static_cast<double>(r.Size), Global().SizeUnit)));
-            QCOMPARE(item->text(4), Q(FormatSizeText(static_cast<double>(r.Occupied), Global().SizeUnit)));
-            QCOMPARE(item->text(5), QString::number(100.0 * static_cast<double>(r.Occupied) / static_cast<double>(total),
-                                                    'f', 1) + QStringLiteral(" %"));
+            QCOMPARE(item->text(3),
+                     Q(FormatSizeText(static_cast<double>(r.Size), Global().SizeUnit)));
+            QCOMPARE(item->text(4),
+                     Q(FormatSizeText(static_cast<double>(r.Occupied), Global().SizeUnit)));
+            QCOMPARE(item->text(5), QString::number(100.0 * static_cast<double>(r.Occupied) /
+                                                        static_cast<double>(total),
+                                                    'f', 1) +
+                                        QStringLiteral(" %"));
         }
         // Names as they come: case folded, the last dot decides, a leading
         // or trailing dot is no extension, the execute bit makes a program,
@@ -202,7 +212,8 @@ private slots:
         std::sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
             return a.compare(b, Qt::CaseInsensitive) < 0;
         });
-        if (h->sortIndicatorOrder() == Qt::DescendingOrder) std::reverse(sorted.begin(), sorted.end());
+        if (h->sortIndicatorOrder() == Qt::DescendingOrder)
+            std::reverse(sorted.begin(), sorted.end());
         QCOMPARE(names, sorted);
         // Numbers sort as numbers: 2 above 1 in counts, 879 KB above 5 KB.
         for (int column : {2, 3, 4, 5}) {
@@ -214,7 +225,8 @@ private slots:
                     const qulonglong a = w.reportList->topLevelItem(i - 1)
                                              ->data(column, Qt::UserRole + 2)
                                              .toULongLong();
-                    const qulonglong b = w.reportList->topLevelItem(i)->data(column, Qt::UserRole + 2).toULongLong();
+                    const qulonglong b =
+                        w.reportList->topLevelItem(i)->data(column, Qt::UserRole + 2).toULongLong();
                     QVERIFY2(up ? a <= b : a >= b, qPrintable(QString::number(column)));
                 }
                 ClickHeading(w, column);
@@ -271,12 +283,14 @@ private slots:
         main->viewTreemapAction->trigger();
         TreemapWindow& t = *main->MapWindow;
         t.resize(640, 480);
-        QTRY_VERIFY_WITH_TIMEOUT(t.isVisible() && !t.Busy() && t.Map().Width == t.mapView->width() &&
+        QTRY_VERIFY_WITH_TIMEOUT(t.isVisible() && !t.Busy() &&
+                                     t.Map().Width == t.mapView->width() &&
                                      t.Map().Height == t.mapView->height() && !t.Image().isNull(),
                                  20000);
         const QImage plain = t.Image();
         const size_t nodes = t.Map().Nodes.size();
-        const int jpg = Tile(t, "photos\\A.JPG"), mp3 = Tile(t, "music\\song.mp3"), png = Tile(t, "photos\\c.Png");
+        const int jpg = Tile(t, "photos\\A.JPG"), mp3 = Tile(t, "music\\song.mp3"),
+                  png = Tile(t, "photos\\c.Png");
         QVERIFY(jpg > 0 && mp3 > 0 && png > 0);
         QVERIFY(!t.Highlight().On);
 

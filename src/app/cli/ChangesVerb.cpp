@@ -35,14 +35,19 @@ int RunChanges(const CommandLine& commandLine) {
         const std::string& a = o.name;
         int n = 0;
         if (a == "--top") {
-            if (!ParseInt(o.values[0], n) || n < 1) return fail("--top takes a positive whole number, not " + o.values[0]);
+            if (!ParseInt(o.values[0], n) || n < 1)
+                return fail("--top takes a positive whole number, not " + o.values[0]);
             top = static_cast<size_t>(n);
         } else if (a == "--by") {
             const std::string& k = o.values[0];
-            if (k == "size") key = CHANGE_KEY_SIZE;
-            else if (k == "occupied") key = CHANGE_KEY_OCCUPIED;
-            else if (k == "files") key = CHANGE_KEY_FILES;
-            else return fail("--by takes size, occupied or files, not " + k);
+            if (k == "size")
+                key = CHANGE_KEY_SIZE;
+            else if (k == "occupied")
+                key = CHANGE_KEY_OCCUPIED;
+            else if (k == "files")
+                key = CHANGE_KEY_FILES;
+            else
+                return fail("--by takes size, occupied or files, not " + k);
         } else if (a == "--files") {
             files = true;
         }
@@ -60,20 +65,27 @@ int RunChanges(const CommandLine& commandLine) {
     std::time_t stamped = 0;
     // The files' changes need of the current cache its header alone.
     if (!current.Map(CacheFileName(record), !files) || !HeaderStart(current.Header(), stamped))
-        return fail(std::string(1, letter) + ": has not been measured (" + CacheFileName(record) + ")");
+        return fail(std::string(1, letter) + ": has not been measured (" + CacheFileName(record) +
+                    ")");
     PreviousFault fault;
     switch (LoadPrevious(letter, current.Header(), previous, &fault)) {
-    case PREVIOUS_OK: break;
+    case PREVIOUS_OK:
+        break;
     case PREVIOUS_NONE:
-        return fail(std::string(1, letter) + ": has no previous measurement" +
-                    (Global().KeepPrevious ? " (one is kept when a measurement replaces the cache: measure the drive again)"
-                                           : " (keeping it is switched off in the settings)"));
+        return fail(
+            std::string(1, letter) + ": has no previous measurement" +
+            (Global().KeepPrevious
+                 ? " (one is kept when a measurement replaces the cache: measure the drive again)"
+                 : " (keeping it is switched off in the settings)"));
     case PREVIOUS_DAMAGED:
         return fail("the previous measurement of " + std::string(1, letter) + ": is damaged (" +
-                    (fault.Line ? "line " + std::to_string(fault.Line) + ": " : std::string()) + fault.Text + ")");
+                    (fault.Line ? "line " + std::to_string(fault.Line) + ": " : std::string()) +
+                    fault.Text + ")");
     case PREVIOUS_OTHER_DRIVE:
-        return fail("the previous measurement of " + std::string(1, letter) + ": is of another drive (" +
-                    (fault.Line ? "line " + std::to_string(fault.Line) + ": " : std::string()) + fault.Text + ")");
+        return fail("the previous measurement of " + std::string(1, letter) +
+                    ": is of another drive (" +
+                    (fault.Line ? "line " + std::to_string(fault.Line) + ": " : std::string()) +
+                    fault.Text + ")");
     }
     const std::string below = path.size() > 3 ? path : std::string();
     if (files) {
@@ -84,8 +96,8 @@ int RunChanges(const CommandLine& commandLine) {
         if (!after.Open(FileIndexName(letter), letter, current.Header(), &why))
             return fail("the current measurement has no file index: " + why);
         for (const FileChange& c : CompareFileIndexes(before, after, below, top))
-            PrintLine(c.Path + "\t" + (c.Before ? std::to_string(c.OldSize) : std::string()) + "\t" +
-                      (c.After ? std::to_string(c.NewSize) : std::string()));
+            PrintLine(c.Path + "\t" + (c.Before ? std::to_string(c.OldSize) : std::string()) +
+                      "\t" + (c.After ? std::to_string(c.NewSize) : std::string()));
         return 0;
     }
     std::vector<FolderChange> changes = CompareMeasurements(previous, current, below);
@@ -93,8 +105,11 @@ int RunChanges(const CommandLine& commandLine) {
     auto field = [](bool there, double v) { return there ? Number(v) : std::string(); };
     for (const FolderChange& c : changes) {
         std::string line(c.Path);
-        for (const auto& [there, v] : {std::pair{c.Before, c.Old.Size}, {c.After, c.New.Size}, {c.Before, c.Old.Occupied},
-                                       {c.After, c.New.Occupied}, {c.Before, static_cast<double>(c.Old.Files)},
+        for (const auto& [there, v] : {std::pair{c.Before, c.Old.Size},
+                                       {c.After, c.New.Size},
+                                       {c.Before, c.Old.Occupied},
+                                       {c.After, c.New.Occupied},
+                                       {c.Before, static_cast<double>(c.Old.Files)},
                                        {c.After, static_cast<double>(c.New.Files)}}) {
             line += '\t';
             line += field(there, v);

@@ -5,7 +5,9 @@
 
 namespace nrvs::cli {
 
-bool CommandLine::Has(const char* name) const { return Count(name) > 0; }
+bool CommandLine::Has(const char* name) const {
+    return Count(name) > 0;
+}
 
 std::string CommandLine::LastValue(const char* name) const {
     for (auto it = options.rbegin(); it != options.rend(); ++it)
@@ -14,17 +16,19 @@ std::string CommandLine::LastValue(const char* name) const {
 }
 
 size_t CommandLine::Count(const char* name) const {
-    return static_cast<size_t>(
-        std::count_if(options.begin(), options.end(), [&](const GivenOption& o) { return o.name == name; }));
+    return static_cast<size_t>(std::count_if(options.begin(), options.end(),
+                                             [&](const GivenOption& o) { return o.name == name; }));
 }
 
 int CommandLine::UsageError(const std::string& what) const {
-    std::fprintf(stderr, "norvessa-cli %s: %s\n%s\n", verb.name, what.c_str(), UsageLine(verb).c_str());
+    std::fprintf(stderr, "norvessa-cli %s: %s\n%s\n", verb.name, what.c_str(),
+                 UsageLine(verb).c_str());
     return kUsageError;
 }
 
 std::string UsageLine(const Verb& verb) {
-    return std::string("Usage: norvessa-cli ") + verb.name + (verb.usage[0] ? " " : "") + verb.usage;
+    return std::string("Usage: norvessa-cli ") + verb.name + (verb.usage[0] ? " " : "") +
+           verb.usage;
 }
 
 bool ParseCommandLine(const Args& args, CommandLine& line, bool& helpAsked, std::string& wrong) {
@@ -47,17 +51,20 @@ bool ParseCommandLine(const Args& args, CommandLine& line, bool& helpAsked, std:
             continue;
         }
         const auto& table = line.verb.options;
-        const auto spec = std::find_if(table.begin(), table.end(), [&](const OptionSpec& o) { return a == o.name; });
+        const auto spec = std::find_if(table.begin(), table.end(),
+                                       [&](const OptionSpec& o) { return a == o.name; });
         if (spec == table.end()) {
             wrong = "unknown option " + a;
             return false;
         }
         if (args.size() - i - 1 < static_cast<size_t>(spec->values)) {
-            wrong = a + (spec->values == 1 ? " needs a value" : " needs " + std::to_string(spec->values) + " values");
+            wrong = a + (spec->values == 1 ? " needs a value"
+                                           : " needs " + std::to_string(spec->values) + " values");
             return false;
         }
         GivenOption given{a, {}};
-        for (int v = 0; v < spec->values; ++v) given.values.push_back(args[++i]);
+        for (int v = 0; v < spec->values; ++v)
+            given.values.push_back(args[++i]);
         line.options.push_back(std::move(given));
     }
     if (helpAsked) return true;

@@ -19,18 +19,18 @@ constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
 
 struct OptionSpec {
-    const char* name;  // "--top"
-    int values;        // how many arguments follow it: 0 for a switch
+    const char* name; // "--top"
+    int values;       // how many arguments follow it: 0 for a switch
 };
 
 class CommandLine;
 
 struct Verb {
     const char* name;
-    const char* usage;    // arguments after the name
-    const char* summary;  // lines separated by \n
+    const char* usage;   // arguments after the name
+    const char* summary; // lines separated by \n
     std::vector<OptionSpec> options;
-    size_t minArguments;  // positional arguments
+    size_t minArguments; // positional arguments
     size_t maxArguments;
     int (*run)(const CommandLine& line);
 };
@@ -45,9 +45,9 @@ struct GivenOption {
 // and positional arguments. Options may stand before, between and after the
 // positional ones; "--" ends the options, so that a path may start with "--".
 class CommandLine {
-public:
+  public:
     const Verb& verb;
-    Args given;  // as typed, for a verb run by another program
+    Args given; // as typed, for a verb run by another program
     std::vector<GivenOption> options;
     Args arguments;
 

@@ -35,7 +35,8 @@ bool ResolvePath(const std::string& arg, std::string& path) {
     } else {
         const std::string native = platform::AbsoluteNativePath(arg);
         if (!platform::ToProgram(native, path)) {
-            std::fprintf(stderr, "norvessa-cli: %s lies on no drive (see norvessa-cli drives)\n", arg.c_str());
+            std::fprintf(stderr, "norvessa-cli: %s lies on no drive (see norvessa-cli drives)\n",
+                         arg.c_str());
             return false;
         }
     }
@@ -53,7 +54,8 @@ bool ResolveFolder(const std::string& arg, std::string& path, bool mustExist) {
     if (path.back() != '\\') path += '\\';
     if (!mustExist) return true;
     uint32_t attributes = platform::GetFileAttributesA(platform::ToNative(path));
-    if (attributes == platform::INVALID_FILE_ATTRIBUTES || !(attributes & platform::FILE_ATTRIBUTE_DIRECTORY)) {
+    if (attributes == platform::INVALID_FILE_ATTRIBUTES ||
+        !(attributes & platform::FILE_ATTRIBUTE_DIRECTORY)) {
         std::fprintf(stderr, "norvessa-cli: %s is no folder\n", arg.c_str());
         return false;
     }
@@ -61,12 +63,14 @@ bool ResolveFolder(const std::string& arg, std::string& path, bool mustExist) {
 }
 
 bool ImportedFolder(const std::string& arg, std::string& path) {
-    if (arg.size() < 2 || arg[1] != ':' || !std::isalpha(static_cast<unsigned char>(arg[0]))) return false;
+    if (arg.size() < 2 || arg[1] != ':' || !std::isalpha(static_cast<unsigned char>(arg[0])))
+        return false;
     if (arg.size() > 2 && arg[2] != '\\') return false;
     const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(arg[0])));
     LoadParameters({});
     ReadDriveMapOnce();
-    if (!platform::DriveRoots()[static_cast<size_t>(letter - 'A')].empty() && platform::GetDriveTypeA(std::string(1, letter) + ":\\") != 0)
+    if (!platform::DriveRoots()[static_cast<size_t>(letter - 'A')].empty() &&
+        platform::GetDriveTypeA(std::string(1, letter) + ":\\") != 0)
         return false;
     if (!IsImportedDrive(letter) && !HasSnapshot(letter)) return false;
     path = arg;
@@ -89,7 +93,8 @@ DriveRecord* OpenDriveOf(const std::string& path, bool onlyThisDrive) {
     }
     DriveRecord* drive = Global().CurrentDrive;
     if (!drive || drive->DriveType == 0 || !Global().Drives.ReadVolume(*drive)) {
-        std::fprintf(stderr, "norvessa-cli: drive %c: is not ready\n", path.empty() ? '?' : path[0]);
+        std::fprintf(stderr, "norvessa-cli: drive %c: is not ready\n",
+                     path.empty() ? '?' : path[0]);
         return nullptr;
     }
     return drive;

@@ -26,12 +26,18 @@ namespace {
 
 const char* TypeName(uint32_t type) {
     switch (type) {
-    case 2: return "removable";
-    case 3: return "fixed";
-    case 4: return "remote";
-    case 5: return "cdrom";
-    case 6: return "ramdisk";
-    default: return "-";
+    case 2:
+        return "removable";
+    case 3:
+        return "fixed";
+    case 4:
+        return "remote";
+    case 5:
+        return "cdrom";
+    case 6:
+        return "ramdisk";
+    default:
+        return "-";
     }
 }
 
@@ -46,24 +52,29 @@ int RunDrives(const CommandLine& commandLine) {
     const auto& roots = platform::DriveRoots();
 
     std::vector<std::vector<std::string>> rows;
-    rows.push_back({"DRIVE", "TYPE", "FS", "CAPACITY", "FREE", "CLUSTER", "READY", "LABEL", "ROOT"});
+    rows.push_back(
+        {"DRIVE", "TYPE", "FS", "CAPACITY", "FREE", "CLUSTER", "READY", "LABEL", "ROOT"});
     for (int i = 0; i < drives.ListedCount(); ++i) {
         const DriveRecord* r = drives.ListedAt(i);
-        rows.push_back({r->RootPath.substr(0, 2), TypeName(r->DriveType), r->FileSystem.empty() ? "-" : r->FileSystem,
-                        Number(r->TotalBytes), Number(r->FreeBytes), std::to_string(r->ClusterSize),
+        rows.push_back({r->RootPath.substr(0, 2), TypeName(r->DriveType),
+                        r->FileSystem.empty() ? "-" : r->FileSystem, Number(r->TotalBytes),
+                        Number(r->FreeBytes), std::to_string(r->ClusterSize),
                         r->Ready ? "yes" : "no", r->VolumeName.empty() ? "-" : r->VolumeName,
                         roots[static_cast<size_t>(r->Index)]});
     }
     std::vector<size_t> width(rows[0].size(), 0);
     for (const auto& row : rows)
-        for (size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
+        for (size_t c = 0; c < row.size(); ++c)
+            width[c] = std::max(width[c], row[c].size());
     for (const auto& row : rows) {
         std::string line;
         for (size_t c = 0; c < row.size(); ++c) {
             line += row[c];
             if (c + 1 == row.size()) break;
-            if (tabs) line += '\t';
-            else line += std::string(width[c] - row[c].size() + 2, ' ');
+            if (tabs)
+                line += '\t';
+            else
+                line += std::string(width[c] - row[c].size() + 2, ' ');
         }
         std::printf("%s\n", line.c_str());
     }
@@ -81,8 +92,10 @@ int RunPaths(const CommandLine&) {
     std::printf("drive map\t%s\n", platform::DriveMapFileName().c_str());
     std::printf("caches\t%sNRVS_<letter>.txt\n", f.Data.c_str());
     std::printf("file indexes\t%sNRVS_<letter>.idx\n", f.Data.c_str());
-    std::printf("rankings\t%s%s_<letter>.rks\n", f.Data.c_str(), platform::ExecutableName().c_str());
-    std::printf("previous measurements\t%sNRVS_<letter>.txt\n", platform::PreviousMeasurementFolder().c_str());
+    std::printf("rankings\t%s%s_<letter>.rks\n", f.Data.c_str(),
+                platform::ExecutableName().c_str());
+    std::printf("previous measurements\t%sNRVS_<letter>.txt\n",
+                platform::PreviousMeasurementFolder().c_str());
     std::printf("help\t%s\n", platform::HelpDocumentPath().c_str());
     return 0;
 }
@@ -93,7 +106,8 @@ int RunInfo(const CommandLine& commandLine) {
     if (!ResolveFolder(commandLine.arguments[0], path)) return 1;
     DriveRecord* drive = OpenDriveOf(path);
     if (!drive) return 1;
-    for (const auto& row : DriveInfoRows(*drive)) std::printf("%s\t%s\n", row.Caption.c_str(), row.Value.c_str());
+    for (const auto& row : DriveInfoRows(*drive))
+        std::printf("%s\t%s\n", row.Caption.c_str(), row.Value.c_str());
     return 0;
 }
 
@@ -111,8 +125,8 @@ int RunMonitor(const CommandLine& commandLine) {
             std::fprintf(stderr, "norvessa-cli: %s cannot be read\n", path.c_str());
             return 1;
         }
-        std::printf("%s\t%s\t%s\t%d\t%d\n", path.c_str(), Number(c.Bytes).c_str(), Number(c.Occupied).c_str(),
-                    c.Files, c.Folders);
+        std::printf("%s\t%s\t%s\t%d\t%d\n", path.c_str(), Number(c.Bytes).c_str(),
+                    Number(c.Occupied).c_str(), c.Files, c.Folders);
         return 0;
     }
     LoadParameters({});
@@ -120,10 +134,10 @@ int RunMonitor(const CommandLine& commandLine) {
     RefreshDrives(INT_MAX);
     std::printf("Drive\tTotal\tFree\t%%\n");
     for (const auto& letters : FixedDiskVolumes(Global().Drives)) {
-        const MonitorCells c =
-            ReadMonitorCells(Global().Drives, std::string(1, static_cast<char>('A' + letters.front())) + ":\\");
-        std::printf(" %s\t%s\t%s\t%s\n", VolumeCaption(letters).c_str(), c.Total.c_str(), c.Free.c_str(),
-                    c.Percent.c_str());
+        const MonitorCells c = ReadMonitorCells(
+            Global().Drives, std::string(1, static_cast<char>('A' + letters.front())) + ":\\");
+        std::printf(" %s\t%s\t%s\t%s\n", VolumeCaption(letters).c_str(), c.Total.c_str(),
+                    c.Free.c_str(), c.Percent.c_str());
     }
     return 0;
 }

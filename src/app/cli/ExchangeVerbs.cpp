@@ -48,21 +48,28 @@ int RunExport(const CommandLine& commandLine) {
         if (a == "--tree") {
             if (!value(0, treeFile)) return fail("--tree needs a file name");
         } else if (a == "--list") {
-            if (!value(0, listArg) || !value(1, listFile)) return fail("--list needs a folder and a file name");
+            if (!value(0, listArg) || !value(1, listFile))
+                return fail("--list needs a folder and a file name");
         } else if (a == "--format") {
             if (!value(0, format)) return fail("--format needs html, csv or ncdu");
         } else if (a == "--out") {
             if (!value(0, outFile)) return fail("--out needs a file name");
-        } else if (a == "--no-sizes") cols.Sizes = false;
-        else if (a == "--no-files") cols.Files = false;
-        else if (a == "--no-folders") cols.Folders = false;
-        else if (a == "--links") cols.Links = true;
-        else if (a == "--plain") plain = true;
+        } else if (a == "--no-sizes")
+            cols.Sizes = false;
+        else if (a == "--no-files")
+            cols.Files = false;
+        else if (a == "--no-folders")
+            cols.Folders = false;
+        else if (a == "--links")
+            cols.Links = true;
+        else if (a == "--plain")
+            plain = true;
     }
     if (driveArg.empty()) return fail("which drive? (export X: --tree FILE ...)");
     if (format == "ncdu") {
         if (outFile.empty()) return fail("--format ncdu needs --out FILE");
-        if (!treeFile.empty() || !listFile.empty()) return fail("--format ncdu writes one file, given with --out");
+        if (!treeFile.empty() || !listFile.empty())
+            return fail("--format ncdu writes one file, given with --out");
         std::string path;
         if (!ImportedFolder(driveArg, path)) {
             if (!ResolveFolder(driveArg, path, false)) return 1;
@@ -72,10 +79,12 @@ int RunExport(const CommandLine& commandLine) {
         if (!ExportNcdu(path, outFile, why)) return fail(why);
         return 0;
     }
-    if (!outFile.empty()) return fail("--out goes with --format ncdu; html and csv take --tree and --list");
+    if (!outFile.empty())
+        return fail("--out goes with --format ncdu; html and csv take --tree and --list");
     if (format != "html" && format != "csv") return fail("--format must be html, csv or ncdu");
     cols.Spreadsheet = format == "csv" && !plain;
-    if (treeFile.empty() && listFile.empty()) return fail("nothing to export: give --tree FILE and/or --list PATH FILE");
+    if (treeFile.empty() && listFile.empty())
+        return fail("nothing to export: give --tree FILE and/or --list PATH FILE");
     std::string root;
     if (!ResolveFolder(driveArg, root, false)) return 1;
     if (root.size() != 3) return fail(driveArg + " is no drive (give a letter such as C:)");
@@ -86,15 +95,18 @@ int RunExport(const CommandLine& commandLine) {
     std::string listPath;
     if (!listFile.empty()) {
         if (!ResolveFolder(listArg, listPath)) return 1;
-        if (listPath.compare(0, 3, root) != 0) return fail(listArg + " is not on drive " + root.substr(0, 2));
+        if (listPath.compare(0, 3, root) != 0)
+            return fail(listArg + " is not on drive " + root.substr(0, 2));
     }
     ExportContext ctx{g.ComputerName, drive->RootPath, ExportDateText(), g.SizeUnit};
     const bool html = format == "html";
     std::string why;
     if (!treeFile.empty()) {
         if (g.Folders.Count() == 0)
-            std::fprintf(stderr, "norvessa-cli export: %s has not been measured; the tree holds no folders\n",
-                         root.substr(0, 2).c_str());
+            std::fprintf(
+                stderr,
+                "norvessa-cli export: %s has not been measured; the tree holds no folders\n",
+                root.substr(0, 2).c_str());
         if (!ExportTreeFile(treeFile, html, ctx, cols, g.Folders, &why))
             return fail("cannot write the tree to " + treeFile + ": " + why);
     }
@@ -143,10 +155,12 @@ int RunImport(const CommandLine& commandLine) {
                     "; nothing was written");
     // An import has no folder on this machine: the letter must not lead there.
     if (!root.empty() && !platform::SetDriveMapEntry(letter - 'A', ""))
-        std::fprintf(stderr, "norvessa-cli import: the drive map could not be written; %c: still names %s\n", letter,
-                     root.c_str());
-    std::printf("%c:\\\nroot      %s\nfolders   %llu\nfiles     %llu\nbytes     %s\noccupied  %s\n", letter,
-                platform::ShownName(report.Root).c_str(), static_cast<unsigned long long>(report.Folders),
+        std::fprintf(
+            stderr, "norvessa-cli import: the drive map could not be written; %c: still names %s\n",
+            letter, root.c_str());
+    std::printf("%c:\\\nroot      %s\nfolders   %llu\nfiles     %llu\nbytes     %s\noccupied  %s\n",
+                letter, platform::ShownName(report.Root).c_str(),
+                static_cast<unsigned long long>(report.Folders),
                 static_cast<unsigned long long>(report.Files), Number(report.Bytes).c_str(),
                 Number(report.Occupied).c_str());
     if (!report.Unreadable.empty()) {

@@ -25,16 +25,22 @@ namespace {
 
 // Opens the file index of the drive holding path (a folder, resolved); a
 // message and false when there is none of the last measurement.
-bool OpenIndexOf(const std::string& verb, const std::string& path, DriveRecord& drive, FileIndex& index) {
+bool OpenIndexOf(const std::string& verb, const std::string& path, DriveRecord& drive,
+                 FileIndex& index) {
     const std::string header = CacheHeaderLine(drive);
     std::string why;
     if (header.empty() || !index.Open(FileIndexName(drive), path[0], header, &why)) {
-        std::fprintf(stderr, "norvessa-cli %s: %s Measure the drive again (norvessa-cli measure %c:) for its files.\n",
-                     verb.c_str(), header.empty() ? "The drive has not been measured." : why.c_str(), path[0]);
+        std::fprintf(stderr,
+                     "norvessa-cli %s: %s Measure the drive again (norvessa-cli measure %c:) for "
+                     "its files.\n",
+                     verb.c_str(),
+                     header.empty() ? "The drive has not been measured." : why.c_str(), path[0]);
         return false;
     }
     if (path.size() > 3 && index.FindFolder(path) < 0) {
-        std::fprintf(stderr, "norvessa-cli %s: %s was not measured; measure it (norvessa-cli measure) for its files\n",
+        std::fprintf(stderr,
+                     "norvessa-cli %s: %s was not measured; measure it (norvessa-cli measure) for "
+                     "its files\n",
                      verb.c_str(), path.c_str());
         return false;
     }
@@ -53,7 +59,8 @@ int RunFiles(const CommandLine& commandLine) {
     FileQuery q;
     const std::string& target = commandLine.arguments[0];
     auto whole = [](const std::string& text, long long& out) {
-        if (text.empty() || text.size() > 18 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        if (text.empty() || text.size() > 18 ||
+            !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
             return false;
         out = std::stoll(text);
         return true;
@@ -63,21 +70,28 @@ int RunFiles(const CommandLine& commandLine) {
         const std::string value = o.values.empty() ? std::string() : o.values[0];
         long long n = 0;
         if (a == "--top") {
-            if (!whole(value, n) || n < 1) return fail("--top takes a positive whole number, not " + value);
+            if (!whole(value, n) || n < 1)
+                return fail("--top takes a positive whole number, not " + value);
             q.Top = static_cast<size_t>(n);
         } else if (a == "--by") {
             const std::string& k = value;
-            if (k == "size") q.Key = FILE_KEY_SIZE;
-            else if (k == "occupied") q.Key = FILE_KEY_OCCUPIED;
-            else if (k == "modified") q.Key = FILE_KEY_MODIFIED;
-            else return fail("--by takes size, occupied or modified, not " + k);
+            if (k == "size")
+                q.Key = FILE_KEY_SIZE;
+            else if (k == "occupied")
+                q.Key = FILE_KEY_OCCUPIED;
+            else if (k == "modified")
+                q.Key = FILE_KEY_MODIFIED;
+            else
+                return fail("--by takes size, occupied or modified, not " + k);
         } else if (a == "--ext") {
-            if (!ParseExtensionList(value, q.Extensions)) return fail("--ext takes extensions such as jpg,png, not " + value);
+            if (!ParseExtensionList(value, q.Extensions))
+                return fail("--ext takes extensions such as jpg,png, not " + value);
         } else if (a == "--min-size") {
             if (!whole(value, n)) return fail("--min-size takes a number of bytes, not " + value);
             q.MinSize = n;
         } else if (a == "--older-than") {
-            if (!whole(value, n) || n > 1000000) return fail("--older-than takes a number of days, not " + value);
+            if (!whole(value, n) || n > 1000000)
+                return fail("--older-than takes a number of days, not " + value);
             q.ModifiedBefore = static_cast<int64_t>(std::time(nullptr)) - n * 86400;
         } else if (a == "--name") {
             q.Name = value;
@@ -94,9 +108,11 @@ int RunFiles(const CommandLine& commandLine) {
     if (path.size() > 3) q.Below = path;
     for (const FileHit& h : QueryFiles(index, q)) {
         char when[32] = "";
-        struct tm tm{};
-        if (platform::LocalTime(h.ModifiedTime, tm)) std::strftime(when, sizeof when, "%Y/%m/%d %H:%M:%S", &tm);
-        PrintLine(h.Path + "\t" + std::to_string(h.Size) + "\t" + std::to_string(h.Occupied) + "\t" + when);
+        struct tm tm {};
+        if (platform::LocalTime(h.ModifiedTime, tm))
+            std::strftime(when, sizeof when, "%Y/%m/%d %H:%M:%S", &tm);
+        PrintLine(h.Path + "\t" + std::to_string(h.Size) + "\t" + std::to_string(h.Occupied) +
+                  "\t" + when);
     }
     return 0;
 }
@@ -114,8 +130,10 @@ int RunTypes(const CommandLine& commandLine) {
     if (!OpenIndexOf("types", path, *drive, index)) return 1;
     for (const TypeRow& r : TypeStatistics(index, path.size() > 3 ? path : std::string(), byKind)) {
         if (byKind)
-            std::printf("%s\t%llu\t%llu\t%llu\n", KindKey(r.Kind), static_cast<unsigned long long>(r.Files),
-                        static_cast<unsigned long long>(r.Size), static_cast<unsigned long long>(r.Occupied));
+            std::printf("%s\t%llu\t%llu\t%llu\n", KindKey(r.Kind),
+                        static_cast<unsigned long long>(r.Files),
+                        static_cast<unsigned long long>(r.Size),
+                        static_cast<unsigned long long>(r.Occupied));
         else
             PrintLine(r.Extension + "\t" + KindKey(r.Kind) + "\t" + std::to_string(r.Files) + "\t" +
                       std::to_string(r.Size) + "\t" + std::to_string(r.Occupied));

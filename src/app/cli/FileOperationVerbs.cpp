@@ -27,11 +27,13 @@ int OperationResult(const platform::FileOperationResult& result, const char* ver
     if (result.ok) {
         // What was not kept of a copy that succeeded (extended attributes on
         // a file system without them) is still said.
-        for (const auto& e : errors) std::fprintf(stderr, "norvessa-cli: %s: note: %s\n", verb, e.c_str());
+        for (const auto& e : errors)
+            std::fprintf(stderr, "norvessa-cli: %s: note: %s\n", verb, e.c_str());
         return 0;
     }
     if (errors.empty()) std::fprintf(stderr, "norvessa-cli: %s failed\n", verb);
-    for (const auto& e : errors) std::fprintf(stderr, "norvessa-cli: %s: %s\n", verb, e.c_str());
+    for (const auto& e : errors)
+        std::fprintf(stderr, "norvessa-cli: %s: %s\n", verb, e.c_str());
     return 1;
 }
 
@@ -53,8 +55,10 @@ struct TerminalProgressObserver : platform::FileOperationObserver {
         auto now = std::chrono::steady_clock::now();
         if (tty && now - last > std::chrono::milliseconds(100)) {
             last = now;
-            std::fprintf(stderr, "\r\033[K%llu / %llu items, %s / %s bytes", static_cast<unsigned long long>(items),
-                         static_cast<unsigned long long>(totalItems), Number(static_cast<double>(bytes)).c_str(),
+            std::fprintf(stderr, "\r\033[K%llu / %llu items, %s / %s bytes",
+                         static_cast<unsigned long long>(items),
+                         static_cast<unsigned long long>(totalItems),
+                         Number(static_cast<double>(bytes)).c_str(),
                          Number(static_cast<double>(totalBytes)).c_str());
         }
         return true;
@@ -79,8 +83,12 @@ int RunCopyOrMove(const CommandLine& commandLine, bool move) {
 
 } // namespace
 
-int RunCopy(const CommandLine& commandLine) { return RunCopyOrMove(commandLine, false); }
-int RunMove(const CommandLine& commandLine) { return RunCopyOrMove(commandLine, true); }
+int RunCopy(const CommandLine& commandLine) {
+    return RunCopyOrMove(commandLine, false);
+}
+int RunMove(const CommandLine& commandLine) {
+    return RunCopyOrMove(commandLine, true);
+}
 
 int RunDelete(const CommandLine& commandLine) {
     const bool trash = commandLine.Has("--trash"), progress = commandLine.Has("--progress");
@@ -89,7 +97,8 @@ int RunDelete(const CommandLine& commandLine) {
     if (!ResolvePath(target, path)) return 1;
     platform::ItemPath item;
     if (platform::CheckProgramPath(path, item) && item.IsRoot()) {
-        std::fprintf(stderr, "norvessa-cli: %s is a drive's root and is never deleted\n", target.c_str());
+        std::fprintf(stderr, "norvessa-cli: %s is a drive's root and is never deleted\n",
+                     target.c_str());
         return 1;
     }
     TerminalProgressObserver ui;

@@ -25,7 +25,8 @@ namespace nrvs::cli {
 
 int RunList(const CommandLine& commandLine) {
     int kind = LIST_ALL;
-    for (const GivenOption& o : commandLine.options) kind = o.name == "--files" ? LIST_FILES : LIST_FOLDERS;
+    for (const GivenOption& o : commandLine.options)
+        kind = o.name == "--files" ? LIST_FILES : LIST_FOLDERS;
     const std::string& target = commandLine.arguments[0];
     std::string path;
     if (ImportedFolder(target, path)) {
@@ -40,11 +41,13 @@ int RunList(const CommandLine& commandLine) {
         DirListing listing;
         ListSnapshot(listing, folders, index.get(), path + "*.*", kind);
         if (listing.Entries.empty() && folders.IndexOfPath(path) < 0) {
-            std::fprintf(stderr, "norvessa-cli: %s is no folder of the last measurement\n", target.c_str());
+            std::fprintf(stderr, "norvessa-cli: %s is no folder of the last measurement\n",
+                         target.c_str());
             return 1;
         }
         SortListing(listing, false);
-        for (const auto& line : listing.Entries) PrintLine(line);
+        for (const auto& line : listing.Entries)
+            PrintLine(line);
         return 0;
     }
     if (!ResolveFolder(target, path)) return 1;
@@ -54,7 +57,8 @@ int RunList(const CommandLine& commandLine) {
     listing.ClusterSize = static_cast<int32_t>(drive->ClusterSize);
     ListFolder(listing, path + "*.*", kind);
     SortListing(listing, false);
-    for (const auto& line : listing.Entries) PrintLine(line);
+    for (const auto& line : listing.Entries)
+        PrintLine(line);
     return 0;
 }
 
@@ -66,13 +70,17 @@ int RunMeasure(const CommandLine& commandLine) {
     if (ImportedFolder(args[0], path)) {
         const ImportInfo info = ReadImportInfo(path[0]);
         if (!info.Valid) {
-            std::fprintf(stderr, "norvessa-cli: %c: is not here (its last measurement is kept and can be browsed)\n",
-                         path[0]);
+            std::fprintf(
+                stderr,
+                "norvessa-cli: %c: is not here (its last measurement is kept and can be browsed)\n",
+                path[0]);
             return 1;
         }
-        std::fprintf(stderr, "norvessa-cli: %c: is an imported scan of %s%s%s and has no folder here to measure\n",
-                     path[0], platform::ShownName(info.Root).c_str(), info.Host.empty() ? "" : " on ",
-                     info.Host.c_str());
+        std::fprintf(
+            stderr,
+            "norvessa-cli: %c: is an imported scan of %s%s%s and has no folder here to measure\n",
+            path[0], platform::ShownName(info.Root).c_str(), info.Host.empty() ? "" : " on ",
+            info.Host.c_str());
         return 1;
     }
     if (!ResolveFolder(args[0], path)) return 1;
@@ -96,20 +104,23 @@ int RunMeasure(const CommandLine& commandLine) {
             if (!MeasureFolderIntoCache(path, hooks, &report)) return 1;
         }
     }
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const FolderRecord* r = g.Folders.FindPath(path);
     if (!r) {
         std::fprintf(stderr, "norvessa-cli: %s could not be measured\n", path.c_str());
         return 1;
     }
-    std::printf("%s\nfolders   %d\nfiles     %d\nbytes     %s\noccupied  %s\nseconds   %.3f\ncache     %s\n",
+    std::printf("%s\nfolders   %d\nfiles     %d\nbytes     %s\noccupied  %s\nseconds   %.3f\ncache "
+                "    %s\n",
                 path.c_str(), r->TreeFolders + 1, r->TreeFiles, Number(r->TreeBytes).c_str(),
                 Number(r->TreeOccupied).c_str(), seconds,
                 report.SaveError.empty() ? CacheFileName(*drive).c_str() : "(not saved)");
     // The figures above are this run's; a script must still learn that the
     // cache holds none of them.
     if (!report.SaveError.empty()) {
-        std::fprintf(stderr, "norvessa-cli: the cache could not be written: %s\n", report.SaveError.c_str());
+        std::fprintf(stderr, "norvessa-cli: the cache could not be written: %s\n",
+                     report.SaveError.c_str());
         return 1;
     }
     return 0;
@@ -126,14 +137,17 @@ int RunTree(const CommandLine& commandLine) {
     FolderList list;
     LoadCache(list, record);
     if (list.Count() == 0) {
-        std::fprintf(stderr, "norvessa-cli: %c: has not been measured (%s)\n", path[0], CacheFileName(record).c_str());
+        std::fprintf(stderr, "norvessa-cli: %c: has not been measured (%s)\n", path[0],
+                     CacheFileName(record).c_str());
         return 1;
     }
     std::string_view linePath;
     const bool terminal = platform::IsTerminal(1);
     for (size_t i = 0; i < list.Size(); ++i) {
         const std::string_view line = list.LineAt(i);
-        if (path.size() != 3 && !(PathOfLine(line, linePath) && linePath.substr(0, path.size()) == path)) continue;
+        if (path.size() != 3 &&
+            !(PathOfLine(line, linePath) && linePath.substr(0, path.size()) == path))
+            continue;
         // A pipe of millions of lines gets them without a copy each.
         if (terminal) {
             PrintLine(std::string(line));

@@ -14,10 +14,14 @@ namespace {
 std::string Roff(const std::string& text) {
     std::string out;
     for (char ch : text) {
-        if (ch == '\\') out += "\\e";
-        else if (ch == '-') out += "\\-";
-        else out += ch;
-        if ((ch == '.' || ch == '\'') && (out.size() == 1 || out[out.size() - 2] == '\n')) out.insert(out.size() - 1, "\\&");
+        if (ch == '\\')
+            out += "\\e";
+        else if (ch == '-')
+            out += "\\-";
+        else
+            out += ch;
+        if ((ch == '.' || ch == '\'') && (out.size() == 1 || out[out.size() - 2] == '\n'))
+            out.insert(out.size() - 1, "\\&");
     }
     return out;
 }
@@ -30,25 +34,27 @@ int PrintHelp(std::FILE* out) {
         std::string head = std::string(c.name) + (c.usage[0] ? " " : "") + c.usage;
         std::string summary = c.summary;
         const std::string indent = "\n" + std::string(21, ' ');
-        for (size_t nl = summary.find('\n'); nl != std::string::npos; nl = summary.find('\n', nl + indent.size()))
+        for (size_t nl = summary.find('\n'); nl != std::string::npos;
+             nl = summary.find('\n', nl + indent.size()))
             summary.replace(nl, 1, indent);
         std::fprintf(out, "  %-18s %s\n", head.c_str(), summary.c_str());
     }
-    std::fprintf(out,
-                 "\nThe drive map is kept in the .drv file of the settings folder, beside the\n"
-                 "executable for a portable copy (see paths).\n"
-                 "--man prints this help as a manual page, --bash-completion a completion script.\n");
+    std::fprintf(
+        out, "\nThe drive map is kept in the .drv file of the settings folder, beside the\n"
+             "executable for a portable copy (see paths).\n"
+             "--man prints this help as a manual page, --bash-completion a completion script.\n");
     return out == stdout ? 0 : 2;
 }
 
 int PrintManualPage() {
-    std::printf(".TH NORVESSA-CLI 1 \"\" \"Norvessa\" \"User Commands\"\n"
-                ".SH NAME\nnorvessa-cli \\- measure drives and folders as Norvessa does, without windows\n"
-                ".SH SYNOPSIS\n.B norvessa-cli\n.I command\n[\\fIarguments\\fR]\n"
-                ".SH DESCRIPTION\nThe measurement core of Norvessa for scripts and for checking results.\n"
-                "Drives are letters: C: is /, other mounted volumes get the following letters,\n"
-                "and the drive map file gives any folder a letter of its own.\n"
-                ".SH COMMANDS\n");
+    std::printf(
+        ".TH NORVESSA-CLI 1 \"\" \"Norvessa\" \"User Commands\"\n"
+        ".SH NAME\nnorvessa-cli \\- measure drives and folders as Norvessa does, without windows\n"
+        ".SH SYNOPSIS\n.B norvessa-cli\n.I command\n[\\fIarguments\\fR]\n"
+        ".SH DESCRIPTION\nThe measurement core of Norvessa for scripts and for checking results.\n"
+        "Drives are letters: C: is /, other mounted volumes get the following letters,\n"
+        "and the drive map file gives any folder a letter of its own.\n"
+        ".SH COMMANDS\n");
     for (const Verb& c : Verbs()) {
         std::printf(".TP\n.B %s\n", c.name);
         if (c.usage[0]) std::printf("%s\n", Roff(c.usage).c_str());
@@ -65,15 +71,16 @@ int PrintManualPage() {
         std::printf(".TP\n.B %s\n%s\n", c.name, list.c_str());
     }
     std::printf(".TP\n.B \\-\\-help, \\-h\nShow the commands.\n");
-    std::printf(".SH FILES\n"
-                "A portable copy (its folder writable and holding the program's files or a\n"
-                "marker file norvessa.portable) keeps everything beside the executable.\n"
-                "An installed copy keeps its settings (norvessa.prm, the drive map norvessa.drv)\n"
-                "in \\fI$XDG_CONFIG_HOME/norvessa/\\fR (\\fI~/.config/norvessa/\\fR) and the drive\n"
-                "caches NRVS_<letter>.txt, file indexes NRVS_<letter>.idx and rankings in\n"
-                "\\fI$XDG_DATA_HOME/norvessa/\\fR (\\fI~/.local/share/norvessa/\\fR).\n"
-                "\\fBnorvessa\\-cli paths\\fR prints the folders in use.\n"
-                ".SH SEE ALSO\n.BR norvessa (1)\n");
+    std::printf(
+        ".SH FILES\n"
+        "A portable copy (its folder writable and holding the program's files or a\n"
+        "marker file norvessa.portable) keeps everything beside the executable.\n"
+        "An installed copy keeps its settings (norvessa.prm, the drive map norvessa.drv)\n"
+        "in \\fI$XDG_CONFIG_HOME/norvessa/\\fR (\\fI~/.config/norvessa/\\fR) and the drive\n"
+        "caches NRVS_<letter>.txt, file indexes NRVS_<letter>.idx and rankings in\n"
+        "\\fI$XDG_DATA_HOME/norvessa/\\fR (\\fI~/.local/share/norvessa/\\fR).\n"
+        "\\fBnorvessa\\-cli paths\\fR prints the folders in use.\n"
+        ".SH SEE ALSO\n.BR norvessa (1)\n");
     return 0;
 }
 
@@ -112,6 +119,8 @@ int PrintBashCompletion() {
     return 0;
 }
 
-int RunHelp(const CommandLine&) { return PrintHelp(stdout); }
+int RunHelp(const CommandLine&) {
+    return PrintHelp(stdout);
+}
 
 } // namespace nrvs::cli

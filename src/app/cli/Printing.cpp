@@ -15,8 +15,10 @@ std::string Number(double v) {
 
 void PrintLine(const std::string& line) {
     static const bool terminal = platform::IsTerminal(1);
-    if (terminal) std::printf("%s\n", platform::VisibleMarks(line).c_str());
-    else std::printf("%s\n", line.c_str());
+    if (terminal)
+        std::printf("%s\n", platform::VisibleMarks(line).c_str());
+    else
+        std::printf("%s\n", line.c_str());
 }
 
 } // namespace nrvs::cli

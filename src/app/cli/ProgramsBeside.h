@@ -15,6 +15,7 @@ void UseProgramFiles();
 // Runs program, beside this one, in place of this process with args (the
 // program's name is put first). Returns only when it cannot be started,
 // after saying so: what needs it is named by command and task.
-int RunBeside(const char* program, std::vector<std::string> args, const char* command, const char* task);
+int RunBeside(const char* program, std::vector<std::string> args, const char* command,
+              const char* task);
 
 } // namespace nrvs::cli

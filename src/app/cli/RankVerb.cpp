@@ -35,13 +35,16 @@ int RunRank(const CommandLine& commandLine) {
                 return commandLine.UsageError("--by takes a key from 0 to 8, not " + value);
             by = v;
         } else if (a == "--top") {
-            if (!ParseInt(value, v) || v <= 0) return commandLine.UsageError("--top takes a positive number, not " + value);
+            if (!ParseInt(value, v) || v <= 0)
+                return commandLine.UsageError("--top takes a positive number, not " + value);
             top = v;
         } else if (a == "--filters") {
             filters = value;
             if (filters.size() != 5 || filters.find_first_not_of("01") != std::string::npos)
-                return commandLine.UsageError("--filters takes five 0/1 marks (archive, hidden, read-only, system, no own "
-                                       "files), not " + filters);
+                return commandLine.UsageError(
+                    "--filters takes five 0/1 marks (archive, hidden, read-only, system, no own "
+                    "files), not " +
+                    filters);
         } else { // --exclude, --exclude-tree
             std::string path;
             if (!ResolveFolder(value, path, false)) return 1;
@@ -58,7 +61,8 @@ int RunRank(const CommandLine& commandLine) {
     FolderList list;
     LoadCache(list, record);
     if (list.Count() == 0) {
-        std::fprintf(stderr, "norvessa-cli: %c: has not been measured (%s)\n", path[0], CacheFileName(record).c_str());
+        std::fprintf(stderr, "norvessa-cli: %c: has not been measured (%s)\n", path[0],
+                     CacheFileName(record).c_str());
         return 1;
     }
     const RankSettings saved = LoadRankSettings(RankFileName(path[0]));
@@ -75,7 +79,8 @@ int RunRank(const CommandLine& commandLine) {
     for (int k = 0; k < n && k < ranking.Count(); ++k) {
         FolderRecord r = ranking.RecordAt(k);
         out = RankCaption(k, n, r.Path);
-        for (double v : {r.TreeBytes, r.TreeOccupied, r.TreeOccupied - r.TreeBytes, r.OwnBytes, r.OwnOccupied}) {
+        for (double v : {r.TreeBytes, r.TreeOccupied, r.TreeOccupied - r.TreeBytes, r.OwnBytes,
+                         r.OwnOccupied}) {
             out += '\t';
             out += Number(v);
         }

@@ -26,13 +26,16 @@ namespace nrvs::cli {
 // shown with every file listed.
 int RunSim(const CommandLine& commandLine) {
     const std::string& target = commandLine.arguments[0];
-    std::string clusterText = commandLine.LastValue("--cluster"), driveArg = commandLine.LastValue("--drive");
-    if (clusterText.empty() == driveArg.empty()) return commandLine.UsageError("give --cluster N or --drive X:");
+    std::string clusterText = commandLine.LastValue("--cluster"),
+                driveArg = commandLine.LastValue("--drive");
+    if (clusterText.empty() == driveArg.empty())
+        return commandLine.UsageError("give --cluster N or --drive X:");
     // The window reads what is typed as far as it is a number; a script's
     // "12abc" or "abc" is a mistake to report, not cluster 12 or 1.
     if (driveArg.empty() && !std::all_of(clusterText.begin(), clusterText.end(),
                                          [](char c) { return c >= '0' && c <= '9'; })) {
-        std::fprintf(stderr, "norvessa-cli: --cluster wants a whole number of bytes, not %s\n", clusterText.c_str());
+        std::fprintf(stderr, "norvessa-cli: --cluster wants a whole number of bytes, not %s\n",
+                     clusterText.c_str());
         return 1;
     }
     std::string path;
@@ -67,7 +70,9 @@ int RunSim(const CommandLine& commandLine) {
         TerminalMeasureHooks hooks;
         RunSimulation(rows, cluster, targetFree, true, hooks);
     }
-    auto now = [](const std::string& v) { return v.empty() || TextToFloat(v, -1) < 0 ? std::string("?") : v; };
+    auto now = [](const std::string& v) {
+        return v.empty() || TextToFloat(v, -1) < 0 ? std::string("?") : v;
+    };
     for (size_t i = 4; i < rows.size(); ++i) {
         if (rows[i].Image != IMG_FOLDER && rows[i].Image != IMG_FILE) continue;
         PrintLine(rows[i].Caption + "\t" + now(rows[i].Before) + "\t" + rows[i].After);

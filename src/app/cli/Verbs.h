@@ -22,20 +22,20 @@ int RunCopy(const CommandLine& commandLine);
 int RunMove(const CommandLine& commandLine);
 int RunDelete(const CommandLine& commandLine);
 
-int RunRank(const CommandLine& commandLine);     // RankVerb.cpp
-int RunSim(const CommandLine& commandLine);      // SimulationVerb.cpp
-int RunTreemap(const CommandLine& commandLine);  // TreemapVerb.cpp
+int RunRank(const CommandLine& commandLine);    // RankVerb.cpp
+int RunSim(const CommandLine& commandLine);     // SimulationVerb.cpp
+int RunTreemap(const CommandLine& commandLine); // TreemapVerb.cpp
 
 // The file index: FileIndexVerbs.cpp
 int RunFiles(const CommandLine& commandLine);
 int RunTypes(const CommandLine& commandLine);
 
-int RunChanges(const CommandLine& commandLine);  // ChangesVerb.cpp
+int RunChanges(const CommandLine& commandLine); // ChangesVerb.cpp
 
 // Documents in and out: ExchangeVerbs.cpp
 int RunExport(const CommandLine& commandLine);
 int RunImport(const CommandLine& commandLine);
 
-int RunHelp(const CommandLine& commandLine);  // HelpText.cpp
+int RunHelp(const CommandLine& commandLine); // HelpText.cpp
 
 } // namespace nrvs::cli

@@ -45,7 +45,9 @@ bool SaveCache(const FolderList& list, const DriveRecord& drive, std::string* wh
     return true;
 }
 
-std::string CacheHeaderLine(const DriveRecord& drive) { return HeaderLineOf(CacheFileName(drive)); }
+std::string CacheHeaderLine(const DriveRecord& drive) {
+    return HeaderLineOf(CacheFileName(drive));
+}
 
 std::string HeaderLineOf(const std::string& nativePath) {
     std::string head;
@@ -57,7 +59,9 @@ std::string HeaderLineOf(const std::string& nativePath) {
     return HeaderStart(head, start) ? head : std::string();
 }
 
-std::string CacheLockName(const DriveRecord& drive) { return CacheFileName(drive) + ".lock"; }
+std::string CacheLockName(const DriveRecord& drive) {
+    return CacheFileName(drive) + ".lock";
+}
 
 bool CacheChangedOnDisk(const DriveRecord& drive) {
     return platform::FileStamp(CacheFileName(drive)) != KnownStamp(drive);
@@ -66,13 +70,14 @@ bool CacheChangedOnDisk(const DriveRecord& drive) {
 bool IsHeaderLine(std::string_view line) {
     std::string_view path;
     if (PathOfLine(line, path)) return false;
-    const bool drivePath = line.size() >= 3 && line[1] == ':' && line[2] == '\\' &&
-                           ((line[0] >= 'A' && line[0] <= 'Z') || (line[0] >= 'a' && line[0] <= 'z'));
+    const bool drivePath =
+        line.size() >= 3 && line[1] == ':' && line[2] == '\\' &&
+        ((line[0] >= 'A' && line[0] <= 'Z') || (line[0] >= 'a' && line[0] <= 'z'));
     return !drivePath;
 }
 
-bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::string_view header, StringList& fresh,
-                    std::string* why, StringList* replaced) {
+bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::string_view header,
+                    StringList& fresh, std::string* why, StringList* replaced) {
     const std::string name = CacheFileName(drive);
     MergeExtras extras;
     extras.UpdateParents = true;
@@ -85,24 +90,27 @@ bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::strin
 int IsCached(const DriveRecord& drive) {
     const GlobalState& g = Global();
     switch (ChoiceIndex(g.CacheMode)) {
-    case 0: return 1;
+    case 0:
+        return 1;
     case 1:
         return (DigitAt(g.CacheKinds, 0) == 1 && drive.Removable == 1) ||
                (DigitAt(g.CacheKinds, 1) == 1 && drive.DriveType == 3) ||
                (DigitAt(g.CacheKinds, 2) == 1 && drive.DriveType == 4) ||
                (DigitAt(g.CacheKinds, 3) == 1 && drive.DriveType == 6);
-    case 2: return DigitAt(g.CacheLetters, drive.Index) == 1 ? 1 : 0;
-    default: return 0;
+    case 2:
+        return DigitAt(g.CacheLetters, drive.Index) == 1 ? 1 : 0;
+    default:
+        return 0;
     }
 }
 
 std::string HeaderLine(std::time_t start, std::time_t end) {
-    struct tm tm{};
+    struct tm tm {};
     platform::LocalTime(start, tm);
     long long elapsed = end > start ? static_cast<long long>(end - start) : 0;
-    return FormatText("%04d/%02d/%02d %02d:%02d:%02d=%02lld:%02lld:%02lld", tm.tm_year + 1900, tm.tm_mon + 1,
-                      tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, (elapsed / 3600) % 24, (elapsed / 60) % 60,
-                      elapsed % 60);
+    return FormatText("%04d/%02d/%02d %02d:%02d:%02d=%02lld:%02lld:%02lld", tm.tm_year + 1900,
+                      tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                      (elapsed / 3600) % 24, (elapsed / 60) % 60, elapsed % 60);
 }
 
 namespace {
@@ -111,9 +119,11 @@ bool HeaderFields(const std::string& header, struct tm& tm) {
     char tail;
     if (header.size() < 19) return false;
     std::string head = header.substr(0, 19);
-    if (std::sscanf(head.c_str(), "%4d/%2d/%2d %2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &s, &tail) != 6) return false;
-    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 60 ||
-        y < 1900)
+    if (std::sscanf(head.c_str(), "%4d/%2d/%2d %2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &s, &tail) !=
+        6)
+        return false;
+    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 ||
+        s > 60 || y < 1900)
         return false;
     tm = {};
     tm.tm_year = y - 1900;
@@ -135,7 +145,8 @@ long long CivilSeconds(const struct tm& tm) {
     y -= m <= 2;
     const long long era = (y >= 0 ? y : y - 399) / 400;
     const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + static_cast<unsigned>(tm.tm_mday) - 1;
+    const unsigned doy =
+        (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + static_cast<unsigned>(tm.tm_mday) - 1;
     const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     const long long days = era * 146097 + static_cast<long long>(doe) - 719468;
     return days * 86400 + tm.tm_hour * 3600LL + tm.tm_min * 60LL + tm.tm_sec;
@@ -143,16 +154,16 @@ long long CivilSeconds(const struct tm& tm) {
 } // namespace
 
 bool HeaderStart(const std::string& header, std::time_t& start) {
-    struct tm tm{};
+    struct tm tm {};
     if (!HeaderFields(header, tm)) return false;
     start = std::mktime(&tm);
     return start != static_cast<std::time_t>(-1);
 }
 
 bool HeaderAgeDays(const std::string& header, std::time_t now, long long& days) {
-    struct tm then{};
+    struct tm then {};
     if (!HeaderFields(header, then)) return false;
-    struct tm today{};
+    struct tm today {};
     if (!platform::LocalTime(now, today)) return false;
     // Truncated toward zero, like the whole days of a date difference.
     days = (CivilSeconds(today) - CivilSeconds(then)) / 86400;

@@ -36,14 +36,13 @@ std::string HeaderLineOf(const std::string& nativePath);
 // one starts with a folder's line, perhaps one cut short before its numbers.
 bool IsHeaderLine(std::string_view firstLine);
 
-// MergeFolderLines (cache/FolderMerge) on the drive's cache file, read piece by piece and never held
-// whole (unless out of order): merges and replaces it. A cache that is
-// there but cannot be read is left as it is (false). The caller holds the
-// cache lock (CacheLockName) around it. False when it could not be written: the old file stays whole
-// and why gets the file's name and the reason. replaced gets the lines taken
-// out, as MergeExtras::Replaced.
-bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::string_view header, StringList& fresh,
-                    std::string* why = nullptr, StringList* replaced = nullptr);
+// MergeFolderLines (cache/FolderMerge) on the drive's cache file, read piece by piece and never
+// held whole (unless out of order): merges and replaces it. A cache that is there but cannot be
+// read is left as it is (false). The caller holds the cache lock (CacheLockName) around it. False
+// when it could not be written: the old file stays whole and why gets the file's name and the
+// reason. replaced gets the lines taken out, as MergeExtras::Replaced.
+bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::string_view header,
+                    StringList& fresh, std::string* why = nullptr, StringList* replaced = nullptr);
 // Whether the cache settings cover the drive.
 int IsCached(const DriveRecord& drive);
 

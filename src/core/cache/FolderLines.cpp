@@ -26,7 +26,8 @@ const std::string& FormatRecord(FolderRecord& r) {
     s += FloatText(r.OwnBytes);
     s += ':';
     s += FloatText(r.OwnOccupied);
-    for (int32_t v : {r.OwnFiles, r.TreeFiles, r.OwnFolders, r.TreeFolders, r.Archive, r.Hidden, r.ReadOnly, r.System}) {
+    for (int32_t v : {r.OwnFiles, r.TreeFiles, r.OwnFolders, r.TreeFolders, r.Archive, r.Hidden,
+                      r.ReadOnly, r.System}) {
         s += ':';
         AppendInt(s, v);
     }
@@ -49,7 +50,7 @@ bool PathOfLine(std::string_view line, std::string_view& path) {
     // The last " > ", found from the end by its '>' alone: the numbers
     // behind it are short, and this runs for every line of a large cache.
     // A '>' that can have a space on both sides lies in [1, size - 2].
-    size_t end = line.size() >= 2 ? line.size() - 1 : 0;  // one past the last candidate
+    size_t end = line.size() >= 2 ? line.size() - 1 : 0; // one past the last candidate
     while (end > 1) {
         const void* found = LastByte(line.data() + 1, '>', end - 1);
         if (!found) break;
@@ -64,7 +65,9 @@ bool PathOfLine(std::string_view line, std::string_view& path) {
     return false;
 }
 
-bool PathOfLine(const std::string& line, std::string_view& path) { return PathOfLine(std::string_view(line), path); }
+bool PathOfLine(const std::string& line, std::string_view& path) {
+    return PathOfLine(std::string_view(line), path);
+}
 
 bool ParseNumbers(std::string_view line, std::string_view& path, RecordNumbers& out) {
     out = RecordNumbers{};
@@ -103,7 +106,8 @@ FolderRecord ParseRecord(std::string_view line) {
     r.OwnOccupied = n.Floats[3];
     int32_t* ints[] = {&r.OwnFiles, &r.TreeFiles, &r.OwnFolders, &r.TreeFolders,
                        &r.Archive,  &r.Hidden,    &r.ReadOnly,   &r.System};
-    for (int k = 0; k < 8; ++k) *ints[k] = n.Ints[k];
+    for (int k = 0; k < 8; ++k)
+        *ints[k] = n.Ints[k];
     return r;
 }
 

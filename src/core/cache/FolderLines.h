@@ -42,8 +42,8 @@ bool PathOfLine(std::string_view line, std::string_view& path);
 // The twelve numbers of a line in field order, read as ParseRecord reads them
 // but without copying the line: for callers that walk a million lines.
 struct RecordNumbers {
-    double Floats[4] = {0, 0, 0, 0};  // TreeBytes, TreeOccupied, OwnBytes, OwnOccupied
-    int32_t Ints[8] = {0, 0, 0, 0, 0, 0, 0, 0};  // OwnFiles .. System
+    double Floats[4] = {0, 0, 0, 0};            // TreeBytes, TreeOccupied, OwnBytes, OwnOccupied
+    int32_t Ints[8] = {0, 0, 0, 0, 0, 0, 0, 0}; // OwnFiles .. System
 };
 // False (and all zero) when the line has no " > "; path is then the whole line.
 bool ParseNumbers(std::string_view line, std::string_view& path, RecordNumbers& out);

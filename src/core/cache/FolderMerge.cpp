@@ -16,7 +16,8 @@ std::vector<size_t> LinesOfFolder(FolderList& folders, std::string_view path) {
     std::vector<size_t> out;
     if (path.size() <= 3) {
         out.resize(folders.Size());
-        for (size_t i = 0; i < out.size(); ++i) out[i] = i;
+        for (size_t i = 0; i < out.size(); ++i)
+            out[i] = i;
         return out;
     }
     std::string_view linePath;
@@ -34,18 +35,23 @@ std::vector<size_t> LinesOfFolder(FolderList& folders, std::string_view path) {
     size_t first = 1, last = folders.Size();
     if (folders.Size() > 0) consider(0);
     if (!folders.PrefixRun(path, first, last)) first = 1, last = folders.Size();
-    for (size_t i = first; i < last; ++i) consider(i);
+    for (size_t i = first; i < last; ++i)
+        consider(i);
     return out;
 }
 
 namespace {
-bool Less(std::string_view a, std::string_view b) { return platform::LessIgnoreCase(a, b); }
+bool Less(std::string_view a, std::string_view b) {
+    return platform::LessIgnoreCase(a, b);
+}
 
 // Bytes on their way to a file in chunks large enough to keep the calls few;
 // long runs go through without a copy.
 class ChunkWriter {
-public:
-    explicit ChunkWriter(const std::function<bool(std::string_view)>& put) : put_(put) { buffer_.reserve(kChunk); }
+  public:
+    explicit ChunkWriter(const std::function<bool(std::string_view)>& put) : put_(put) {
+        buffer_.reserve(kChunk);
+    }
     void Line(std::string_view line) {
         Raw(line);
         Raw("\r\n");
@@ -64,7 +70,7 @@ public:
         return ok_;
     }
 
-private:
+  private:
     void Flush() {
         if (!buffer_.empty() && ok_) ok_ = put_(buffer_);
         buffer_.clear();
@@ -81,15 +87,18 @@ private:
 bool BeforeAllUnder(std::string_view line, std::string_view below, size_t shared) {
     if (shared >= below.size()) return false;
     if (shared == line.size()) return true;
-    const unsigned char a = static_cast<unsigned char>(line[shared]), b = static_cast<unsigned char>(below[shared]);
-    if ((a | b) >= 0x80) return false;  // a character of more bytes: only the full comparison knows
-    const unsigned char fa = a >= 'A' && a <= 'Z' ? a + 32 : a, fb = b >= 'A' && b <= 'Z' ? b + 32 : b;
+    const unsigned char a = static_cast<unsigned char>(line[shared]),
+                        b = static_cast<unsigned char>(below[shared]);
+    if ((a | b) >= 0x80) return false; // a character of more bytes: only the full comparison knows
+    const unsigned char fa = a >= 'A' && a <= 'Z' ? a + 32 : a,
+                        fb = b >= 'A' && b <= 'Z' ? b + 32 : b;
     return fa < fb;
 }
 
 // The folder's own line or one below it (byte for byte, as lookups compare).
 bool UnderFolder(std::string_view line, std::string_view below) {
-    if (line.size() < below.size() || std::memcmp(line.data(), below.data(), below.size()) != 0) return false;
+    if (line.size() < below.size() || std::memcmp(line.data(), below.data(), below.size()) != 0)
+        return false;
     std::string_view path;
     return PathOfLine(line, path) && path.size() >= below.size();
 }
@@ -97,8 +106,9 @@ bool UnderFolder(std::string_view line, std::string_view below) {
 // Bytes read ahead of the lines split from them: never cleared, as reads
 // fill them, so that only the pages a file's bytes reach are touched.
 class ReadAhead {
-public:
-    explicit ReadAhead(size_t size) : bytes_(std::make_unique_for_overwrite<char[]>(size)), size_(size) {}
+  public:
+    explicit ReadAhead(size_t size)
+        : bytes_(std::make_unique_for_overwrite<char[]>(size)), size_(size) {}
     char* data() { return bytes_.get(); }
     size_t size() const { return size_; }
     // Twice the room, keeping the first kept bytes.
@@ -109,7 +119,7 @@ public:
         size_ *= 2;
     }
 
-private:
+  private:
     std::unique_ptr<char[]> bytes_;
     size_t size_;
 };
@@ -129,9 +139,10 @@ enum class Merge { Done, OutOfOrder, Unreadable, Refused };
 // are not in order: nothing sensible has been written then.
 // mapped: the whole file, when it is mapped: read then goes unused, and
 // nothing is copied.
-Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_view below, std::string_view header,
-                  const StringList& fresh, ChunkWriter& out, size_t chunk, MergeExtras* extras = nullptr,
-                  const ParentsUpdate* parents = nullptr, std::string_view mapped = {}) {
+Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_view below,
+                  std::string_view header, const StringList& fresh, ChunkWriter& out, size_t chunk,
+                  MergeExtras* extras = nullptr, const ParentsUpdate* parents = nullptr,
+                  std::string_view mapped = {}) {
     std::string adjusted;
     // New lines all below the folder (as a measurement's are) go after every
     // line that comes before the folder's path: those need no comparison.
@@ -143,9 +154,9 @@ Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_vi
     out.Line(header);
     const bool whole = mapped.data() != nullptr;
     ReadAhead buffer(whole ? 2 : std::max<size_t>(chunk, 2));
-    size_t have = 0;      // bytes in buffer
-    bool atEnd = whole;  // read said the end
-    bool first = true;   // the next line is the file's first
+    size_t have = 0;    // bytes in buffer
+    bool atEnd = whole; // read said the end
+    bool first = true;  // the next line is the file's first
     // The line before, in the buffer; copied only when the buffer moves.
     std::string_view previous;
     std::string previousCopy;
@@ -161,15 +172,18 @@ Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_vi
         const char* const begin = whole ? mapped.data() : buffer.data();
         const char* const end = begin + (whole ? mapped.size() : have);
         const char* p = begin;
-        const char* run = nullptr;  // start of the kept lines not yet written
+        const char* run = nullptr; // start of the kept lines not yet written
         auto flush = [&](const char* until) {
-            if (run && until > run) out.Raw(std::string_view(run, static_cast<size_t>(until - run)));
+            if (run && until > run)
+                out.Raw(std::string_view(run, static_cast<size_t>(until - run)));
             run = nullptr;
         };
         while (p < end) {
-            const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+            const char* lf =
+                static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
             const char* stop = lf ? lf : end;
-            const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(stop - p)));
+            const char* cr =
+                static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(stop - p)));
             const char* lineEnd;
             const char* next;
             bool crlf = false;
@@ -184,7 +198,7 @@ Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_vi
                 next = lf + 1;
                 crlf = cr != nullptr;
             } else {
-                if (!atEnd) break;  // the line goes on in the next piece
+                if (!atEnd) break; // the line goes on in the next piece
                 lineEnd = end;
                 next = end;
             }
@@ -203,7 +217,8 @@ Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_vi
             if (nextFresh < fresh.size() && !(freshUnder && BeforeAllUnder(line, below, shared)) &&
                 Less(fresh[nextFresh], line)) {
                 flush(p);
-                while (nextFresh < fresh.size() && Less(fresh[nextFresh], line)) out.Line(fresh[nextFresh++]);
+                while (nextFresh < fresh.size() && Less(fresh[nextFresh], line))
+                    out.Line(fresh[nextFresh++]);
             }
             if (shared == below.size() && UnderFolder(line, below)) {
                 flush(p);
@@ -220,7 +235,7 @@ Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_vi
             p = next;
         }
         flush(p);
-        if (whole) break;  // every line ended at the end
+        if (whole) break; // every line ended at the end
         if (hasPrevious) {
             previousCopy.assign(previous);
             previous = previousCopy;
@@ -233,7 +248,8 @@ Merge MergeStream(const std::function<long(char*, size_t)>& read, std::string_vi
         if (atEnd && have == 0) break;
         if (have == buffer.size()) buffer.Grow(have);
     }
-    while (nextFresh < fresh.size()) out.Line(fresh[nextFresh++]);
+    while (nextFresh < fresh.size())
+        out.Line(fresh[nextFresh++]);
     return Merge::Done;
 }
 
@@ -246,8 +262,8 @@ std::string_view LineOfPath(const StringList& lines, std::string_view path) {
 }
 
 // The full sort a cache out of order gets.
-Merge MergeSorting(std::string_view text, std::string_view below, std::string_view header, const StringList& fresh,
-                   ChunkWriter& out, MergeExtras* extras = nullptr) {
+Merge MergeSorting(std::string_view text, std::string_view below, std::string_view header,
+                   const StringList& fresh, ChunkWriter& out, MergeExtras* extras = nullptr) {
     StringList lines;
     TextToLines(lines, text);
     if (extras && extras->UpdateParents) {
@@ -258,7 +274,8 @@ Merge MergeSorting(std::string_view text, std::string_view below, std::string_vi
             const ParentsUpdate parents(below, oldLine, newLine);
             std::string adjusted;
             for (size_t i = 0; i < lines.size(); ++i)
-                if (!(i == 0 && IsHeaderLine(lines[i])) && parents.Adjust(lines[i], adjusted)) lines[i] = adjusted;
+                if (!(i == 0 && IsHeaderLine(lines[i])) && parents.Adjust(lines[i], adjusted))
+                    lines[i] = adjusted;
         }
     }
     std::vector<std::string_view> all;
@@ -266,25 +283,31 @@ Merge MergeSorting(std::string_view text, std::string_view below, std::string_vi
     for (size_t i = 0; i < lines.size(); ++i) {
         if (i == 0 && IsHeaderLine(lines[i])) continue;
         if (extras && extras->Accept && !extras->Accept(lines[i])) return Merge::Refused;
-        if (!UnderFolder(lines[i], below)) all.push_back(lines[i]);
-        else if (extras && extras->Replaced) extras->Replaced->push_back(lines[i]);
+        if (!UnderFolder(lines[i], below))
+            all.push_back(lines[i]);
+        else if (extras && extras->Replaced)
+            extras->Replaced->push_back(lines[i]);
     }
-    for (const std::string& line : fresh) all.push_back(line);
+    for (const std::string& line : fresh)
+        all.push_back(line);
     std::stable_sort(all.begin(), all.end(), Less);
     out.Line(header);
-    for (std::string_view line : all) out.Line(line);
+    for (std::string_view line : all)
+        out.Line(line);
     return Merge::Done;
 }
 
 void SortFresh(StringList& fresh) {
     // A walk gives its lines in order, as a run of a cache in order is.
     const auto less = [](const std::string& a, const std::string& b) { return Less(a, b); };
-    if (!std::is_sorted(fresh.begin(), fresh.end(), less)) std::stable_sort(fresh.begin(), fresh.end(), less);
+    if (!std::is_sorted(fresh.begin(), fresh.end(), less))
+        std::stable_sort(fresh.begin(), fresh.end(), less);
 }
 } // namespace
 
-bool MergeFolderLines(std::string_view text, std::string_view below, std::string_view header, StringList& fresh,
-                      const std::function<bool(std::string_view)>& put, size_t chunk) {
+bool MergeFolderLines(std::string_view text, std::string_view below, std::string_view header,
+                      StringList& fresh, const std::function<bool(std::string_view)>& put,
+                      size_t chunk) {
     SortFresh(fresh);
     size_t at = 0;
     auto read = [&](char* buffer, size_t size) {
@@ -309,7 +332,8 @@ bool MergeFolderLines(std::string_view text, std::string_view below, std::string
     return out.Finish();
 }
 
-ParentsUpdate::ParentsUpdate(std::string_view below, std::string_view oldLine, std::string_view newLine)
+ParentsUpdate::ParentsUpdate(std::string_view below, std::string_view oldLine,
+                             std::string_view newLine)
     : below_(below), isNew_(oldLine.empty()) {
     std::string_view path;
     RecordNumbers o, n;
@@ -329,7 +353,8 @@ bool ParentsUpdate::Adjust(std::string_view line, std::string& adjusted) const {
 bool ParentsUpdate::Adjust(std::string_view line, size_t shared, std::string& adjusted) const {
     // The line of a folder above: its path is below's start up to a
     // separator, and its numbers follow right there.
-    if (shared < 3 || shared >= below_.size() || below_[shared - 1] != '\\' || line.substr(shared, 3) != " > ")
+    if (shared < 3 || shared >= below_.size() || below_[shared - 1] != '\\' ||
+        line.substr(shared, 3) != " > ")
         return false;
     std::string_view path;
     if (!PathOfLine(line, path) || path.size() != shared) return false;
@@ -362,7 +387,8 @@ size_t LineEndFrom(std::string_view t, size_t pos) {
     const char* p = t.data() + pos;
     const size_t n = t.size() - pos;
     const char* lf = static_cast<const char*>(std::memchr(p, '\n', n));
-    const char* cr = static_cast<const char*>(std::memchr(p, '\r', lf ? static_cast<size_t>(lf - p) : n));
+    const char* cr =
+        static_cast<const char*>(std::memchr(p, '\r', lf ? static_cast<size_t>(lf - p) : n));
     const char* end = cr ? cr : lf;
     return end ? static_cast<size_t>(end - t.data()) : std::string_view::npos;
 }
@@ -398,8 +424,10 @@ size_t FirstLineNotBefore(std::string_view text, std::string_view key) {
             continue;
         }
         const std::string_view line = LineFrom(text, start);
-        if (Less(line, key)) lo = LineStartFrom(text, start + line.size() + 1);
-        else hi = start;
+        if (Less(line, key))
+            lo = LineStartFrom(text, start + line.size() + 1);
+        else
+            hi = start;
     }
     return lo;
 }
@@ -410,7 +438,8 @@ template <typename Fn>
 void ForLinesBeginningWith(std::string_view text, size_t at, std::string_view prefix, Fn fn) {
     while (at < text.size()) {
         const std::string_view line = LineFrom(text, at);
-        const bool same = line.size() >= prefix.size() && std::memcmp(line.data(), prefix.data(), prefix.size()) == 0;
+        const bool same = line.size() >= prefix.size() &&
+                          std::memcmp(line.data(), prefix.data(), prefix.size()) == 0;
         if (!(same || platform::StartsWithIgnoreCase(line, prefix)) || !fn(line)) return;
         at = LineStartFrom(text, at + line.size() + 1);
     }
@@ -445,7 +474,8 @@ void UpdateParents(FolderList& folders, const ParentsUpdate& update) {
     }
 }
 
-bool ForEachLine(const std::function<long(char*, size_t)>& read, const std::function<bool(std::string_view)>& fn) {
+bool ForEachLine(const std::function<long(char*, size_t)>& read,
+                 const std::function<bool(std::string_view)>& fn) {
     ReadAhead buffer(kReadPiece);
     size_t have = 0;
     bool atEnd = false;
@@ -459,11 +489,13 @@ bool ForEachLine(const std::function<long(char*, size_t)>& read, const std::func
         const char* p = buffer.data();
         const char* const end = p + have;
         while (p < end) {
-            const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+            const char* lf =
+                static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
             const char* stop = lf ? lf : end;
-            const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(stop - p)));
+            const char* cr =
+                static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(stop - p)));
             if (cr) stop = cr;
-            if (stop == end && !atEnd) break;  // the line goes on in the next piece
+            if (stop == end && !atEnd) break; // the line goes on in the next piece
             // A CR as the last byte read may have its LF still to come.
             if (cr && cr + 1 == end && !atEnd) break;
             if (!fn(std::string_view(p, static_cast<size_t>(stop - p)))) return true;
@@ -489,8 +521,8 @@ StringList SubtreeLinesOf(const std::function<long(char*, size_t)>& read, std::s
     return out;
 }
 
-bool MergeIntoFile(const std::string& name, std::string_view below, std::string_view header, StringList& fresh,
-                   std::string* why, MergeExtras* extras) {
+bool MergeIntoFile(const std::string& name, std::string_view below, std::string_view header,
+                   StringList& fresh, std::string* why, MergeExtras* extras) {
     SortFresh(fresh);
     if (extras) extras->Refused = false;
     auto restart = [&] {
@@ -499,67 +531,79 @@ bool MergeIntoFile(const std::string& name, std::string_view below, std::string_
     Merge result = Merge::Done;
     const std::function<bool()> noGate;
     const std::function<bool()>& gate = extras ? extras->Gate : noGate;
-    bool ok = platform::ReplaceFileStreamedGated(name, [&](const platform::PutBytes& put) {
-        ChunkWriter out(put);
-        platform::FileReader file;
-        if (!file.Open(name)) {
-            // No cache yet: the folder's lines alone. One that is there but
-            // cannot be read is left alone rather than replaced by them.
-            if (errno != ENOENT) {
-                result = Merge::Unreadable;
-                return false;
+    bool ok = platform::ReplaceFileStreamedGated(
+        name,
+        [&](const platform::PutBytes& put) {
+            ChunkWriter out(put);
+            platform::FileReader file;
+            if (!file.Open(name)) {
+                // No cache yet: the folder's lines alone. One that is there but
+                // cannot be read is left alone rather than replaced by them.
+                if (errno != ENOENT) {
+                    result = Merge::Unreadable;
+                    return false;
+                }
+                out.Line(header);
+                for (const std::string& line : fresh)
+                    out.Line(line);
+                return out.Finish();
             }
-            out.Line(header);
-            for (const std::string& line : fresh) out.Line(line);
-            return out.Finish();
-        }
-        // Mapped where the system allows, else read in pieces.
-        const void* map = nullptr;
-        size_t length = 0;
-        const bool mapped = platform::MapFileGuarded(name, map, length);
-        const std::string_view text = mapped ? std::string_view(static_cast<const char*>(map), length) : std::string_view();
-        struct Unmap {
-            const void* map;
-            size_t length;
-            ~Unmap() {
-                if (map) platform::UnmapFileGuarded(map, length);
+            // Mapped where the system allows, else read in pieces.
+            const void* map = nullptr;
+            size_t length = 0;
+            const bool mapped = platform::MapFileGuarded(name, map, length);
+            const std::string_view text =
+                mapped ? std::string_view(static_cast<const char*>(map), length)
+                       : std::string_view();
+            struct Unmap {
+                const void* map;
+                size_t length;
+                ~Unmap() {
+                    if (map) platform::UnmapFileGuarded(map, length);
+                }
+            } unmap{mapped ? map : nullptr, length};
+            // The measured folder's old line, for the folders above it, is found
+            // by halving before the stream reaches them.
+            std::optional<ParentsUpdate> parents;
+            if (extras && extras->UpdateParents) {
+                const std::string_view newLine = LineOfPath(fresh, below);
+                if (!newLine.empty() && mapped) {
+                    parents.emplace(below, FindLineOfPath(text, below), newLine);
+                } else if (!newLine.empty()) {
+                    // Where the file cannot be mapped it is read up to the line.
+                    std::string oldLine;
+                    platform::FileReader first;
+                    std::string_view path;
+                    if (first.Open(name))
+                        ForEachLine([&](char* b, size_t n) { return first.Read(b, n); },
+                                    [&](std::string_view line) {
+                                        if (!PathOfLine(line, path) || path != below)
+                                            return true; // a header has no path
+                                        oldLine = line;
+                                        return false;
+                                    });
+                    parents.emplace(below, oldLine, newLine);
+                }
             }
-        } unmap{mapped ? map : nullptr, length};
-        // The measured folder's old line, for the folders above it, is found
-        // by halving before the stream reaches them.
-        std::optional<ParentsUpdate> parents;
-        if (extras && extras->UpdateParents) {
-            const std::string_view newLine = LineOfPath(fresh, below);
-            if (!newLine.empty() && mapped) {
-                parents.emplace(below, FindLineOfPath(text, below), newLine);
-            } else if (!newLine.empty()) {
-                // Where the file cannot be mapped it is read up to the line.
-                std::string oldLine;
-                platform::FileReader first;
-                std::string_view path;
-                if (first.Open(name))
-                    ForEachLine([&](char* b, size_t n) { return first.Read(b, n); }, [&](std::string_view line) {
-                        if (!PathOfLine(line, path) || path != below) return true;  // a header has no path
-                        oldLine = line;
-                        return false;
-                    });
-                parents.emplace(below, oldLine, newLine);
-            }
-        }
-        result = MergeStream([&](char* b, size_t n) { return file.Read(b, n); }, below, header, fresh, out,
-                             kReadPiece, extras, parents ? &*parents : nullptr, text);
-        return out.Finish() && result == Merge::Done;
-    }, gate);
+            result =
+                MergeStream([&](char* b, size_t n) { return file.Read(b, n); }, below, header,
+                            fresh, out, kReadPiece, extras, parents ? &*parents : nullptr, text);
+            return out.Finish() && result == Merge::Done;
+        },
+        gate);
     if (!ok && result == Merge::OutOfOrder) {
         // Edited by hand, perhaps: read whole and sorted in full.
         restart();
         std::string text;
         if (platform::ReadWholeFile(name, text)) {
-            ok = platform::ReplaceFileStreamedGated(name, [&](const platform::PutBytes& put) {
-                ChunkWriter out(put);
-                result = MergeSorting(text, below, header, fresh, out, extras);
-                return out.Finish() && result == Merge::Done;
-            }, gate);
+            ok = platform::ReplaceFileStreamedGated(
+                name,
+                [&](const platform::PutBytes& put) {
+                    ChunkWriter out(put);
+                    result = MergeSorting(text, below, header, fresh, out, extras);
+                    return out.Finish() && result == Merge::Done;
+                },
+                gate);
         } else {
             result = Merge::Unreadable;
         }
@@ -572,7 +616,10 @@ bool MergeIntoFile(const std::string& name, std::string_view below, std::string_
     }
     if (!ok) {
         restart();
-        if (why) *why = name + ": " + (result == Merge::Unreadable ? "the cache could not be read" : platform::LastWriteError());
+        if (why)
+            *why = name + ": " +
+                   (result == Merge::Unreadable ? "the cache could not be read"
+                                                : platform::LastWriteError());
         return false;
     }
     return true;

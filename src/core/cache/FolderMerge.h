@@ -30,14 +30,15 @@ std::vector<size_t> LinesOfFolder(FolderList& folders, std::string_view path);
 // neither sorted again nor parsed: runs of them go to put as they are. A
 // cache out of order (edited by hand) is sorted in full. Lines end in CR LF.
 // False when put refuses. chunk: how much of the text is looked at at once.
-bool MergeFolderLines(std::string_view text, std::string_view below, std::string_view header, StringList& fresh,
-                      const std::function<bool(std::string_view)>& put, size_t chunk = size_t{1} << 20);
+bool MergeFolderLines(std::string_view text, std::string_view below, std::string_view header,
+                      StringList& fresh, const std::function<bool(std::string_view)>& put,
+                      size_t chunk = size_t{1} << 20);
 // What a folder measurement changes above the folder it measured: the
 // subtree totals of every folder over it go up or down by the difference
 // between its new line and its old one (none for a folder new to the cache),
 // and its parent counts one more folder of its own when it is new.
 class ParentsUpdate {
-public:
+  public:
     // below: the measured folder; oldLine: its line before (empty when it
     // had none); newLine: its line now.
     ParentsUpdate(std::string_view below, std::string_view oldLine, std::string_view newLine);
@@ -49,7 +50,7 @@ public:
     // The paths of the folders above below, the drive's root first.
     StringList Ancestors() const;
 
-private:
+  private:
     std::string below_;
     double bytes_ = 0, occupied_ = 0;
     int64_t files_ = 0, folders_ = 0;
@@ -85,13 +86,14 @@ struct MergeExtras {
 };
 // The same as MergeIntoCache (cache/Cache) on any file of cache lines (the
 // previous measurement's).
-bool MergeIntoFile(const std::string& nativePath, std::string_view below, std::string_view header, StringList& fresh,
-                   std::string* why = nullptr, MergeExtras* extras = nullptr);
+bool MergeIntoFile(const std::string& nativePath, std::string_view below, std::string_view header,
+                   StringList& fresh, std::string* why = nullptr, MergeExtras* extras = nullptr);
 // Calls fn with each line of what read gives (as FileReader::Read: bytes,
 // 0 at the end, -1 on failure), split as the cache reader splits (CR LF, LF
 // or a lone CR ends a line), until fn returns false. Only a piece of the
 // text is held at a time. False when reading failed.
-bool ForEachLine(const std::function<long(char*, size_t)>& read, const std::function<bool(std::string_view)>& fn);
+bool ForEachLine(const std::function<long(char*, size_t)>& read,
+                 const std::function<bool(std::string_view)>& fn);
 // The lines after the first whose folder is below or under it (byte for
 // byte), in the text's order; the other lines are not parsed.
 StringList SubtreeLinesOf(const std::function<long(char*, size_t)>& read, std::string_view below);

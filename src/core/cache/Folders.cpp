@@ -24,22 +24,22 @@ uint64_t HashPath(std::string_view s) {
 }
 } // namespace
 
-FolderList::Mapping::~Mapping() { platform::UnmapFileGuarded(bytes, length); }
+FolderList::Mapping::~Mapping() {
+    platform::UnmapFileGuarded(bytes, length);
+}
 
 FolderList::Store::Store(const Store& other)
-    : map(other.map),
-      mapLength(other.mapLength),
-      mapText(other.mapText),
-      mapGarbage(other.mapGarbage),
-      at(other.at),
-      longLines(other.longLines),
+    : map(other.map), mapLength(other.mapLength), mapText(other.mapText),
+      mapGarbage(other.mapGarbage), at(other.at), longLines(other.longLines),
       garbage(other.garbage) {
     Reserve(other.size);
     if (other.size) std::memcpy(data, other.data, other.size);
     size = other.size;
 }
 
-FolderList::Store::~Store() { std::free(data); }
+FolderList::Store::~Store() {
+    std::free(data);
+}
 
 void FolderList::Store::Reserve(size_t bytes) {
     if (bytes <= capacity) return;
@@ -54,7 +54,8 @@ void FolderList::Store::Reserve(size_t bytes) {
 
 uint64_t FolderList::Store::Add(std::string_view line) {
     // The line may be one of our own, which growing would move.
-    const auto at = reinterpret_cast<uintptr_t>(line.data()), base = reinterpret_cast<uintptr_t>(data);
+    const auto at = reinterpret_cast<uintptr_t>(line.data()),
+               base = reinterpret_cast<uintptr_t>(data);
     const bool own = data && at >= base && at < base + size;
     const size_t from = own ? static_cast<size_t>(at - base) : 0;
     Reserve(size + line.size());
@@ -70,7 +71,8 @@ uint64_t FolderList::Store::Add(std::string_view line) {
 }
 
 size_t FolderList::Store::LongLength(uint64_t offset) const {
-    auto it = std::lower_bound(longLines.begin(), longLines.end(), std::make_pair(offset, uint64_t{0}));
+    auto it =
+        std::lower_bound(longLines.begin(), longLines.end(), std::make_pair(offset, uint64_t{0}));
     return it != longLines.end() && it->first == offset ? static_cast<size_t>(it->second) : 0;
 }
 
@@ -84,8 +86,10 @@ void FolderList::Store::Undrop(uint64_t word, size_t length) {
 }
 
 FolderList::Store& FolderList::Own() {
-    if (!s_) s_ = std::make_shared<Store>();
-    else if (s_.use_count() > 1) s_ = std::make_shared<Store>(*s_);
+    if (!s_)
+        s_ = std::make_shared<Store>();
+    else if (s_.use_count() > 1)
+        s_ = std::make_shared<Store>(*s_);
     return *s_;
 }
 
@@ -94,11 +98,14 @@ void FolderList::Changed() {
     std::vector<IndexEntry>().swap(index_);
 }
 
-bool FolderList::Less(uint64_t a, uint64_t b) const { return platform::LessIgnoreCase(Line(a), Line(b)); }
+bool FolderList::Less(uint64_t a, uint64_t b) const {
+    return platform::LessIgnoreCase(Line(a), Line(b));
+}
 
 size_t FolderList::HeldBytes() const {
     size_t n = index_.capacity() * sizeof(IndexEntry);
-    if (s_) n += s_->capacity + s_->at.capacity() * sizeof(uint64_t) + s_->longLines.capacity() * 16;
+    if (s_)
+        n += s_->capacity + s_->at.capacity() * sizeof(uint64_t) + s_->longLines.capacity() * 16;
     return n;
 }
 
@@ -107,7 +114,8 @@ void FolderList::Compact(bool letFileGo) {
     constexpr size_t kWorthIt = size_t{1} << 20;
     // A file most of whose lines were replaced is let go, its lines still
     // used taken into the buffer.
-    const bool dropMap = s.map && (letFileGo || (s.mapGarbage >= kWorthIt && s.mapGarbage >= s.mapText / 2));
+    const bool dropMap =
+        s.map && (letFileGo || (s.mapGarbage >= kWorthIt && s.mapGarbage >= s.mapText / 2));
     if (!dropMap && (s.garbage < kWorthIt || s.garbage < s.size / 2)) return;
     auto fresh = std::make_shared<Store>();
     if (!dropMap) {
@@ -129,7 +137,8 @@ void FolderList::ExtendRun() {
     if (checked_) return;
     const size_t n = Size();
     if (runTo_ <= runFrom_) runTo_ = std::min(n, runFrom_ + 1);
-    while (runTo_ < n && !Less(s_->at[runTo_], s_->at[runTo_ - 1])) ++runTo_;
+    while (runTo_ < n && !Less(s_->at[runTo_], s_->at[runTo_ - 1]))
+        ++runTo_;
     checked_ = true;
 }
 
@@ -183,7 +192,9 @@ int FolderList::IndexOfPath(std::string_view path) {
     constexpr int kMostLooked = 64;
     int looked = 0;
     const auto begin = s_->at.begin() + 1, end = s_->at.end();
-    auto before = [&](uint64_t w, std::string_view key) { return platform::LessIgnoreCase(Line(w), key); };
+    auto before = [&](uint64_t w, std::string_view key) {
+        return platform::LessIgnoreCase(Line(w), key);
+    };
     for (auto it = std::lower_bound(begin, end, path, before);
          it != end && platform::CompareTextIgnoreCase(Line(*it), path) == 0; ++it) {
         if (++looked > kMostLooked) return FindByHash(path);
@@ -207,7 +218,9 @@ const FolderRecord* FolderList::RecordAt(int position) {
     return &Current;
 }
 
-const FolderRecord* FolderList::FindPath(std::string_view path) { return RecordAt(IndexOfPath(path)); }
+const FolderRecord* FolderList::FindPath(std::string_view path) {
+    return RecordAt(IndexOfPath(path));
+}
 
 void FolderList::Clear() {
     s_.reset();
@@ -228,13 +241,15 @@ void FolderList::Append(std::string_view line) {
 StringList FolderList::CopyLines() const {
     StringList out;
     out.reserve(Size());
-    for (size_t i = 0; i < Size(); ++i) out.emplace_back(LineAt(i));
+    for (size_t i = 0; i < Size(); ++i)
+        out.emplace_back(LineAt(i));
     return out;
 }
 
 void FolderList::Assign(const StringList& lines) {
     Clear();
-    for (const std::string& line : lines) Append(line);
+    for (const std::string& line : lines)
+        Append(line);
 }
 
 void FolderList::PutLine(int position, std::string_view line) {
@@ -278,7 +293,8 @@ void FolderList::Sort() {
     Store& s = Own();
     // A walk may give its lines in order already: one look at each pair.
     const auto less = [this](uint64_t a, uint64_t b) { return Less(a, b); };
-    if (!std::is_sorted(s.at.begin(), s.at.end(), less)) std::stable_sort(s.at.begin(), s.at.end(), less);
+    if (!std::is_sorted(s.at.begin(), s.at.end(), less))
+        std::stable_sort(s.at.begin(), s.at.end(), less);
     runFrom_ = 0;
     runTo_ = s.at.size();
     checked_ = true;
@@ -297,7 +313,8 @@ void FolderList::SortMerged(size_t firstNew) {
     // The kept lines' order is known from how they came (a sorted cache, a
     // subtree taken out of it) or checked once here.
     const bool knownInOrder = runFrom_ == 0 && runTo_ >= firstNew;
-    if (!knownInOrder && !std::is_sorted(s.at.begin(), s.at.begin() + static_cast<std::ptrdiff_t>(firstNew), less)) {
+    if (!knownInOrder &&
+        !std::is_sorted(s.at.begin(), s.at.begin() + static_cast<std::ptrdiff_t>(firstNew), less)) {
         Sort();
         return;
     }
@@ -369,7 +386,8 @@ namespace {
 template <class Reserve, class Take>
 void ScanLines(const char* d, size_t n, Reserve reserve, Take take) {
     size_t count = 1;
-    for (const char* p = d; n && (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(d + n - p))));
+    for (const char* p = d;
+         n && (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(d + n - p))));
          ++p)
         ++count;
     reserve(count);
@@ -377,7 +395,8 @@ void ScanLines(const char* d, size_t n, Reserve reserve, Take take) {
     while (r < n) {
         const char* nl = static_cast<const char*>(std::memchr(d + r, '\n', n - r));
         size_t end = nl ? static_cast<size_t>(nl - d) : n;
-        if (const void* cr = std::memchr(d + r, '\r', end - r)) end = static_cast<size_t>(static_cast<const char*>(cr) - d);
+        if (const void* cr = std::memchr(d + r, '\r', end - r))
+            end = static_cast<size_t>(static_cast<const char*>(cr) - d);
         take(r, end - r);
         r = end;
         if (r < n) r += (d[r] == '\r' && r + 1 < n && d[r + 1] == '\n') ? 2 : 1;
@@ -468,9 +487,11 @@ bool FolderList::PrefixRun(std::string_view prefix, size_t& first, size_t& last)
         return true;
     }
     const auto begin = s_->at.begin() + 1, end = s_->at.end();
-    auto lo = std::lower_bound(begin, end, prefix,
-                               [&](uint64_t w, std::string_view key) { return platform::LessIgnoreCase(Line(w), key); });
-    auto hi = std::partition_point(lo, end, [&](uint64_t w) { return platform::StartsWithIgnoreCase(Line(w), prefix); });
+    auto lo = std::lower_bound(begin, end, prefix, [&](uint64_t w, std::string_view key) {
+        return platform::LessIgnoreCase(Line(w), key);
+    });
+    auto hi = std::partition_point(
+        lo, end, [&](uint64_t w) { return platform::StartsWithIgnoreCase(Line(w), prefix); });
     first = static_cast<size_t>(lo - s_->at.begin());
     last = static_cast<size_t>(hi - s_->at.begin());
     return true;
@@ -490,7 +511,8 @@ std::vector<std::pair<size_t, uint64_t>> FolderList::TakeOut(const std::vector<s
             if (i == 0) firstTaken = true;
             if (i >= runFrom_ && i < runTo_) ++inRun;
             ++k;
-            while (k < positions.size() && positions[k] <= i) ++k;
+            while (k < positions.size() && positions[k] <= i)
+                ++k;
             continue;
         }
         s.at[w++] = s.at[i];

@@ -21,7 +21,7 @@ namespace nrvs {
 // one buffer of the list's own without line ends; the file's bytes are never
 // written.
 class FolderList {
-public:
+  public:
     FolderRecord Current;
 
     FolderList() = default;
@@ -58,7 +58,9 @@ public:
     int Count() const { return s_ ? static_cast<int>(s_->at.size()) : 0; }
     size_t Size() const { return s_ ? s_->at.size() : 0; }
     // position must be in the list. The view lasts until the list changes.
-    std::string_view LineAt(int position) const { return Line(s_->at[static_cast<size_t>(position)]); }
+    std::string_view LineAt(int position) const {
+        return Line(s_->at[static_cast<size_t>(position)]);
+    }
     std::string_view LineAt(size_t position) const { return Line(s_->at[position]); }
     // Every line as a string, and the list made of such lines: for small
     // lists (tests, tools), never for a drive's.
@@ -95,7 +97,7 @@ public:
     // appended since).
     void Restore(const std::vector<std::pair<size_t, uint64_t>>& taken);
 
-private:
+  private:
     // A file read in place, let go when the last list that reads it does.
     struct Mapping {
         const char* bytes = nullptr;
@@ -114,8 +116,8 @@ private:
         // the buffer's, from data.
         std::shared_ptr<const Mapping> map;
         size_t mapLength = 0;
-        size_t mapText = 0;     // bytes of line text in the file
-        size_t mapGarbage = 0;  // of which no line refers to
+        size_t mapText = 0;    // bytes of line text in the file
+        size_t mapGarbage = 0; // of which no line refers to
         char* data = nullptr;
         size_t size = 0;
         size_t capacity = 0;
@@ -123,7 +125,7 @@ private:
         // longLines by offset.
         std::vector<uint64_t> at;
         std::vector<std::pair<uint64_t, uint64_t>> longLines;
-        size_t garbage = 0;  // bytes of text no line refers to
+        size_t garbage = 0; // bytes of text no line refers to
         void Reserve(size_t bytes);
         uint64_t Add(std::string_view line);
         size_t LongLength(uint64_t offset) const;
@@ -136,7 +138,8 @@ private:
     std::string_view Line(uint64_t word) const {
         const size_t length = static_cast<size_t>(word & kLong);
         const size_t offset = static_cast<size_t>(word >> 24);
-        const char* text = offset < s_->mapLength ? s_->map->bytes + offset : s_->data + (offset - s_->mapLength);
+        const char* text =
+            offset < s_->mapLength ? s_->map->bytes + offset : s_->data + (offset - s_->mapLength);
         return {text, length == kLong ? s_->LongLength(offset) : length};
     }
     Store& Own();

@@ -17,7 +17,8 @@ std::vector<InfoRow> DriveInfoRows(const DriveRecord& d) {
     auto flag = [&d](uint32_t bit) { return YesNoText((d.FileSystemFlags & bit) != 0); };
     // The cluster size is the product as the volume reported its parts, in
     // 64 bits: a record whose ClusterSize was never filled still shows it.
-    const double cluster = static_cast<double>(d.SectorsPerCluster) * static_cast<double>(d.BytesPerSector);
+    const double cluster =
+        static_cast<double>(d.SectorsPerCluster) * static_cast<double>(d.BytesPerSector);
     return {
         {"ドライブレター", d.RootPath.substr(0, 1)},
         {"ボリュームラベル", d.VolumeName},

@@ -8,7 +8,8 @@ std::string CutToBytes(const std::string& text, size_t maxBytes) {
     if (text.size() <= maxBytes) return text;
     size_t end = maxBytes;
     // Step back over continuation bytes to the start of the cut character.
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
     return text.substr(0, end);
 }
 
@@ -22,12 +23,29 @@ void DriveTable::DetectTypes(bool readMap) {
         r.RootPath = std::string(1, static_cast<char>('A' + n)) + ":\\";
         uint32_t type = platform::GetDriveTypeA(r.RootPath);
         switch (type) {
-        case platform::DRIVE_REMOVABLE: r.Category = 1; r.Removable = 1; break;
-        case platform::DRIVE_FIXED: r.Category = 2; r.Removable = 0; break;
-        case platform::DRIVE_REMOTE: r.Category = 3; r.Removable = 0; break;
-        case platform::DRIVE_CDROM: r.Category = 4; r.Removable = 1; break;
-        case platform::DRIVE_RAMDISK: r.Category = 5; r.Removable = 0; break;
-        default: type = 0; break;
+        case platform::DRIVE_REMOVABLE:
+            r.Category = 1;
+            r.Removable = 1;
+            break;
+        case platform::DRIVE_FIXED:
+            r.Category = 2;
+            r.Removable = 0;
+            break;
+        case platform::DRIVE_REMOTE:
+            r.Category = 3;
+            r.Removable = 0;
+            break;
+        case platform::DRIVE_CDROM:
+            r.Category = 4;
+            r.Removable = 1;
+            break;
+        case platform::DRIVE_RAMDISK:
+            r.Category = 5;
+            r.Removable = 0;
+            break;
+        default:
+            type = 0;
+            break;
         }
         r.DriveType = type;
     }

@@ -9,23 +9,23 @@
 namespace nrvs {
 
 struct DriveRecord {
-    int Ready = 0;              // 1 when the last volume query succeeded
-    int Index = 0;              // letter number, 0 = A
-    std::string RootPath;       // "C:\"
-    uint32_t DriveType = 0;     // 0 not in use, 2 removable, 3 fixed, 4 remote, 5 CD-ROM, 6 RAM disk
-    uint32_t Category = 0;      // icon: 1 removable, 2 hard disk, 3 network, 4 CD-ROM, 5 RAM disk
-    uint32_t Removable = 0;     // 1 for removable and CD-ROM drives
-    int SelectCount = 0;        // selections found ready since start
-    int Offline = 0;            // 1: not here, browsed from its last measurement (DriveType stays 0)
+    int Ready = 0;          // 1 when the last volume query succeeded
+    int Index = 0;          // letter number, 0 = A
+    std::string RootPath;   // "C:\"
+    uint32_t DriveType = 0; // 0 not in use, 2 removable, 3 fixed, 4 remote, 5 CD-ROM, 6 RAM disk
+    uint32_t Category = 0;  // icon: 1 removable, 2 hard disk, 3 network, 4 CD-ROM, 5 RAM disk
+    uint32_t Removable = 0; // 1 for removable and CD-ROM drives
+    int SelectCount = 0;    // selections found ready since start
+    int Offline = 0;        // 1: not here, browsed from its last measurement (DriveType stays 0)
     std::string VolumeName;
     std::string FileSystem;
     uint32_t SerialNumber = 0;
     uint32_t FileSystemFlags = 0;
     double TotalBytes = 0;
-    double FreeBytes = 0;       // what an ordinary user can still write (df's Avail)
+    double FreeBytes = 0; // what an ordinary user can still write (df's Avail)
     uint32_t SectorsPerCluster = 0;
     uint32_t BytesPerSector = 0;
-    uint32_t ClusterSize = 0;   // the unit every occupied size is rounded to
+    uint32_t ClusterSize = 0; // the unit every occupied size is rounded to
     uint32_t FreeClusters = 0;
     uint32_t TotalClusters = 0;
 };
@@ -33,7 +33,7 @@ struct DriveRecord {
 // The drive menu items and drive-bar buttons live in the main window; the
 // table tells it which to show, in which listed position, and which to hide.
 class DriveItemsUi {
-public:
+  public:
     virtual ~DriveItemsUi() = default;
     virtual void ShowItem(const DriveRecord& record, int listedPos) = 0;
     virtual void HideItem(const DriveRecord& record) = 0;
@@ -42,7 +42,7 @@ public:
 // Drives that are not here are browsed from their last measurement, which
 // the layers above the table keep; the table asks them through this.
 class OfflineDrives {
-public:
+  public:
     virtual ~OfflineDrives() = default;
     // Whether letter has something to browse while its drive is not here.
     virtual bool HasSnapshot(char letter) const = 0;
@@ -51,7 +51,7 @@ public:
 };
 
 class DriveTable {
-public:
+  public:
     // The volume label and file system name are cut to what the volume
     // query's buffers hold, less their terminating zero.
     static constexpr size_t kVolumeNameBuffer = 50;
@@ -82,7 +82,7 @@ public:
     // fields.
     void SetOfflineDrives(const OfflineDrives* offline) { offline_ = offline; }
 
-private:
+  private:
     std::array<DriveRecord, 26> records_{};
     // Letter numbers rather than pointers, so a copied table lists its own records.
     std::array<int, 26> listed_{};

@@ -37,9 +37,13 @@ int SaveMonitorSettings(const std::string& fileName, const MonitorSettings& s) {
     return SaveLines(lines, fileName);
 }
 
-int UsableAlpha(int alpha) { return std::clamp(alpha, 0, 255); }
+int UsableAlpha(int alpha) {
+    return std::clamp(alpha, 0, 255);
+}
 
-int UsableInterval(int interval) { return std::max(interval, kMinimumInterval); }
+int UsableInterval(int interval) {
+    return std::max(interval, kMinimumInterval);
+}
 
 // ---- drive monitor ----
 
@@ -57,7 +61,8 @@ std::vector<std::vector<int>> FixedDiskVolumes(DriveTable& drives) {
     std::vector<std::vector<int>> volumes;
     std::vector<uint64_t> ids;
     for (int letter : FixedDiskLetters(drives)) {
-        const uint64_t id = platform::DriveVolumeId(std::string(1, static_cast<char>('A' + letter)) + ":\\");
+        const uint64_t id =
+            platform::DriveVolumeId(std::string(1, static_cast<char>('A' + letter)) + ":\\");
         auto it = id == 0 ? ids.end() : std::find(ids.begin(), ids.end(), id);
         if (it != ids.end()) {
             volumes[static_cast<size_t>(it - ids.begin())].push_back(letter);
@@ -79,7 +84,9 @@ std::string VolumeCaption(const std::vector<int>& letters) {
     return out;
 }
 
-int MonitorClientHeight(int rows) { return 17 * std::max(rows, 0) + 22; }
+int MonitorClientHeight(int rows) {
+    return 17 * std::max(rows, 0) + 22;
+}
 
 std::string CompactSize(double bytes) {
     SizeText t = FormatSize(bytes, 0);
@@ -89,14 +96,17 @@ std::string CompactSize(double bytes) {
 std::string PercentText(double percent) {
     if (!std::isfinite(percent)) return "-";
     std::string s = GroupedNumber(percent, 2);
-    if (s.rfind("0.", 0) == 0) s.erase(0, 1);
-    else if (s.rfind("-0.", 0) == 0) s.erase(1, 1);
+    if (s.rfind("0.", 0) == 0)
+        s.erase(0, 1);
+    else if (s.rfind("-0.", 0) == 0)
+        s.erase(1, 1);
     return s;
 }
 
 MonitorCells MonitorCellsOf(const DriveRecord& r) {
     if (!r.Ready || !(r.TotalBytes > 0) || !(r.FreeBytes >= 0)) return {"-", "-", "-"};
-    return {CompactSize(r.TotalBytes), CompactSize(r.FreeBytes), PercentText(r.FreeBytes / r.TotalBytes * 100)};
+    return {CompactSize(r.TotalBytes), CompactSize(r.FreeBytes),
+            PercentText(r.FreeBytes / r.TotalBytes * 100)};
 }
 
 MonitorCells ReadMonitorCells(DriveTable& drives, const std::string& rootPath) {

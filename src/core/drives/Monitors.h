@@ -29,8 +29,8 @@ int SaveMonitorSettings(const std::string& fileName, const MonitorSettings& sett
 // What is applied to the window. The file keeps what the user wrote; a
 // value that would hide the window for good or refresh without pause is
 // brought into range only for use.
-int UsableAlpha(int alpha);      // 0 to 255
-int UsableInterval(int interval);  // at least kMinimumInterval
+int UsableAlpha(int alpha);       // 0 to 255
+int UsableInterval(int interval); // at least kMinimumInterval
 constexpr int kMinimumInterval = 1000;
 
 // ---- drive monitor ----

@@ -26,7 +26,9 @@ namespace {
 constexpr int kTreeColumns = 25;
 const char* const kLinkTail = "'target='_brank'>";
 
-std::string SizeOf(double bytes, int unit) { return FormatSizeText(bytes, unit); }
+std::string SizeOf(double bytes, int unit) {
+    return FormatSizeText(bytes, unit);
+}
 
 // One decimal, always with a point: the documents must not change with the
 // locale the window toolkit installs.
@@ -51,8 +53,8 @@ void DocumentStart(LineSink& out, const ExportContext& ctx) {
     out.Line("<title>Norvessa</title>");
     out.Line("</head>");
     out.Line("<body>");
-    out.Line("<b>" + HtmlEscape(ctx.ComputerName) + " >> " + HtmlEscape(ctx.RootPath.substr(0, 2)) + " >> " +
-             HtmlEscape(ctx.DateText) + "現在</b><br>");
+    out.Line("<b>" + HtmlEscape(ctx.ComputerName) + " >> " + HtmlEscape(ctx.RootPath.substr(0, 2)) +
+             " >> " + HtmlEscape(ctx.DateText) + "現在</b><br>");
     out.Line("<br>");
     out.Line("<table width=100% cellspacing=0>");
 }
@@ -131,19 +133,33 @@ TreeLevelResult TreeLevel(std::string_view path, std::string_view rootPath) {
     return LevelBelow(path, 1);
 }
 
-TreeLevelResult CsvDepth(std::string_view path) { return LevelBelow(path, 0); }
+TreeLevelResult CsvDepth(std::string_view path) {
+    return LevelBelow(path, 0);
+}
 
 std::string HtmlEscape(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out += c; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
+            break;
         }
     }
     return out;
@@ -157,13 +173,15 @@ std::string FileUrl(std::string_view programPath) {
     static const auto keep = [] {
         std::array<bool, 256> t{};
         for (int c = 0; c < 256; ++c)
-            t[static_cast<size_t>(c)] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                                        c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+            t[static_cast<size_t>(c)] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                                        (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+                                        c == '_' || c == '~' || c == '/';
         return t;
     }();
     std::string url(7 + native.size() * 3, '\0');
     char* out = url.data();
-    for (char ch : std::string_view("file://")) *out++ = ch;
+    for (char ch : std::string_view("file://"))
+        *out++ = ch;
     for (unsigned char c : native) {
         if (keep[c]) {
             *out++ = static_cast<char>(c);
@@ -188,7 +206,8 @@ std::string CsvQuoted(std::string_view text) {
 }
 
 std::string CsvCell(std::string_view text, bool spreadsheet) {
-    if (spreadsheet && !text.empty() && std::string_view("=+-@\t\r").find(text[0]) != std::string_view::npos)
+    if (spreadsheet && !text.empty() &&
+        std::string_view("=+-@\t\r").find(text[0]) != std::string_view::npos)
         return CsvQuoted("'" + std::string(text));
     return CsvQuoted(text);
 }
@@ -199,7 +218,7 @@ std::string ListCountText(std::string_view subItem, std::string_view separator) 
     std::string gb = GroupedNumber(TextToFloat(b, -1), 0);
     if (ga == "-1") return {};
     if (gb == "-1") return ga;
-    if (gb == "-2") gb = "未計測";  // below a folder that was not measured
+    if (gb == "-2") gb = "未計測"; // below a folder that was not measured
     return ga + std::string(separator) + gb;
 }
 
@@ -220,13 +239,16 @@ void WriteTreeHtmlHeader(LineSink& out, const ExportContext& ctx, const ExportCo
     column(cols.Sizes, "占有量");
     column(cols.Files, "ファイル数");
     column(cols.Folders, "フォルダ数");
-    head += "<th width=50% colspan=" + std::to_string(kTreeColumns) + "><font color=white>フォルダ</font>";
-    for (int i = 0; i < kTreeColumns; ++i) widths += "<td width=2%>";
+    head += "<th width=50% colspan=" + std::to_string(kTreeColumns) +
+            "><font color=white>フォルダ</font>";
+    for (int i = 0; i < kTreeColumns; ++i)
+        widths += "<td width=2%>";
     out.Line(head);
     out.Line(widths);
 }
 
-void WriteTreeHtmlRow(LineSink& out, const ExportContext& ctx, const ExportColumns& cols, const FolderRecord& r) {
+void WriteTreeHtmlRow(LineSink& out, const ExportContext& ctx, const ExportColumns& cols,
+                      const FolderRecord& r) {
     std::string line;
     line.reserve(160 + r.Path.size() * 2);
     AppendTint(line, ExportTints().Tree);
@@ -234,20 +256,26 @@ void WriteTreeHtmlRow(LineSink& out, const ExportContext& ctx, const ExportColum
         line += "<td align=right>" + SizeOf(r.TreeBytes, ctx.SizeUnit) + "<td>";
         line += "<td align=right>" + SizeOf(r.TreeOccupied, ctx.SizeUnit) + "<td>";
     }
-    if (cols.Files) line += "<td align=right>" + GroupedNumber(r.OwnFiles, 0) + "/" + GroupedNumber(r.TreeFiles, 0) + "<td>";
+    if (cols.Files)
+        line += "<td align=right>" + GroupedNumber(r.OwnFiles, 0) + "/" +
+                GroupedNumber(r.TreeFiles, 0) + "<td>";
     if (cols.Folders)
-        line += "<td align=right>" + GroupedNumber(r.OwnFolders, 0) + "/" + GroupedNumber(r.TreeFolders, 0) + "<td>";
+        line += "<td align=right>" + GroupedNumber(r.OwnFolders, 0) + "/" +
+                GroupedNumber(r.TreeFolders, 0) + "<td>";
     TreeLevelResult level = TreeLevel(r.Path, ctx.RootPath);
     line += "<td colspan=" + std::to_string(level.Level) + ">";
     line += "<td colspan=" + std::to_string(kTreeColumns - level.Level) + ">";
-    if (cols.Links) AppendLink(line, FileUrl(r.Path), level.Name);
-    else line += HtmlEscape(level.Name);
+    if (cols.Links)
+        AppendLink(line, FileUrl(r.Path), level.Name);
+    else
+        line += HtmlEscape(level.Name);
     out.Line(line);
 }
 
 void WriteListHtmlHeader(LineSink& out, const ExportContext& ctx, const ExportColumns& cols) {
     DocumentStart(out, ctx);
-    std::string head = "<tr bgcolor=navy height=20><th><font color=white>フォルダ／ファイル</font><td bgcolor=white>";
+    std::string head = "<tr bgcolor=navy height=20><th><font "
+                       "color=white>フォルダ／ファイル</font><td bgcolor=white>";
     auto column = [&](bool on, const char* text) {
         if (!on) return;
         head += "<th><font color=white>";
@@ -263,8 +291,8 @@ void WriteListHtmlHeader(LineSink& out, const ExportContext& ctx, const ExportCo
     out.Line(head);
 }
 
-void WriteListHtmlRow(LineSink& out, const ExportContext& ctx, const ExportColumns& cols, const RowFields& row,
-                      const std::string& linkBase, double percentBase) {
+void WriteListHtmlRow(LineSink& out, const ExportContext& ctx, const ExportColumns& cols,
+                      const RowFields& row, const std::string& linkBase, double percentBase) {
     std::string line;
     AppendTint(line, ExportTints().List);
     if (row.Caption.empty()) {
@@ -291,7 +319,8 @@ void WriteListHtmlRow(LineSink& out, const ExportContext& ctx, const ExportColum
         if (p > 0.09) {
             char colour[8];
             std::snprintf(colour, sizeof colour, "%06X", BarColour(row.Image, 1) & 0xFFFFFFu);
-            line += "<table width=" + WholePercent(p) + "% height=15><tr><td bgcolor=#" + colour + "></table>";
+            line += "<table width=" + WholePercent(p) + "% height=15><tr><td bgcolor=#" + colour +
+                    "></table>";
         }
         line += "<td align=right>" + OneDecimal(p) + "%<td>";
     } else {
@@ -326,14 +355,17 @@ void WriteTreeCsvHeader(LineSink& out, const ExportContext& ctx, const ExportCol
     out.Line(head);
 }
 
-void WriteTreeCsvRow(LineSink& out, const ExportContext& ctx, const ExportColumns& cols, const FolderRecord& r) {
+void WriteTreeCsvRow(LineSink& out, const ExportContext& ctx, const ExportColumns& cols,
+                     const FolderRecord& r) {
     std::string line;
     if (cols.Sizes) {
         line += CsvCell(SizeOf(r.TreeBytes, ctx.SizeUnit), cols.Spreadsheet) + ",";
         line += CsvCell(SizeOf(r.TreeOccupied, ctx.SizeUnit), cols.Spreadsheet) + ",";
     }
-    if (cols.Files) line += "\"" + std::to_string(r.OwnFiles) + " | " + std::to_string(r.TreeFiles) + "\",";
-    if (cols.Folders) line += "\"" + std::to_string(r.OwnFolders) + " | " + std::to_string(r.TreeFolders) + "\",";
+    if (cols.Files)
+        line += "\"" + std::to_string(r.OwnFiles) + " | " + std::to_string(r.TreeFiles) + "\",";
+    if (cols.Folders)
+        line += "\"" + std::to_string(r.OwnFolders) + " | " + std::to_string(r.TreeFolders) + "\",";
     TreeLevelResult depth = CsvDepth(r.Path);
     line.append(static_cast<size_t>(depth.Level), ',');
     line += CsvCell(" [-] " + depth.Name, cols.Spreadsheet);
@@ -351,8 +383,8 @@ void WriteListCsvHeader(LineSink& out, const ExportContext& ctx, const ExportCol
     out.Line(head);
 }
 
-void WriteListCsvRow(LineSink& out, const ExportContext& ctx, const ExportColumns& cols, const RowFields& row,
-                     double percentBase) {
+void WriteListCsvRow(LineSink& out, const ExportContext& ctx, const ExportColumns& cols,
+                     const RowFields& row, double percentBase) {
     if (row.Caption.empty()) {
         out.Line("");
         return;
@@ -365,7 +397,9 @@ void WriteListCsvRow(LineSink& out, const ExportContext& ctx, const ExportColumn
     }
     if (v >= 0 && percentBase > 0) {
         const double p = v / percentBase * 100;
-        if (p > 0.09) line += StarBar().substr(0, static_cast<size_t>(std::clamp(std::trunc(p * 0.5), 0.0, 50.0)));
+        if (p > 0.09)
+            line += StarBar().substr(
+                0, static_cast<size_t>(std::clamp(std::trunc(p * 0.5), 0.0, 50.0)));
         line += "," + OneDecimal(p) + ",";
     } else {
         line += ",,";
@@ -403,8 +437,10 @@ namespace {
 // Lines gathered into large pieces: one write per quarter megabyte, whatever
 // the number of rows.
 class BufferedSink : public LineSink {
-public:
-    explicit BufferedSink(const platform::PutBytes& put) : put_(put) { buf_.reserve(kChunk + 4096); }
+  public:
+    explicit BufferedSink(const platform::PutBytes& put) : put_(put) {
+        buf_.reserve(kChunk + 4096);
+    }
     void Line(std::string_view text) override {
         buf_ += text;
         buf_ += "\r\n";
@@ -417,14 +453,15 @@ public:
     }
     bool Ok() const { return ok_; }
 
-private:
+  private:
     static constexpr size_t kChunk = 1 << 18;
     const platform::PutBytes& put_;
     std::string buf_;
     bool ok_ = true;
 };
 
-bool WriteDocument(const std::string& typed, std::string* why, const std::function<void(LineSink&)>& body) {
+bool WriteDocument(const std::string& typed, std::string* why,
+                   const std::function<void(LineSink&)>& body) {
     const std::string native = ExportNativeName(typed);
     if (native.empty()) {
         if (why) *why = "no such drive";
@@ -442,7 +479,8 @@ bool WriteDocument(const std::string& typed, std::string* why, const std::functi
 } // namespace
 
 std::string ExportNativeName(const std::string& typed) {
-    if (typed.size() >= 3 && std::isalpha(static_cast<unsigned char>(typed[0])) && typed[1] == ':' && typed[2] == '\\') {
+    if (typed.size() >= 3 && std::isalpha(static_cast<unsigned char>(typed[0])) &&
+        typed[1] == ':' && typed[2] == '\\') {
         std::string native;
         std::string upper = typed;
         upper[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(upper[0])));
@@ -457,32 +495,41 @@ std::string ExportNativeName(const std::string& typed) {
     return typed;
 }
 
-bool ExportTreeFile(const std::string& typed, bool html, const ExportContext& ctx, const ExportColumns& cols,
-                    FolderList& folders, std::string* why) {
+bool ExportTreeFile(const std::string& typed, bool html, const ExportContext& ctx,
+                    const ExportColumns& cols, FolderList& folders, std::string* why) {
     return WriteDocument(typed, why, [&](LineSink& sink) {
-        if (html) WriteTreeHtmlHeader(sink, ctx, cols);
-        else WriteTreeCsvHeader(sink, ctx, cols);
+        if (html)
+            WriteTreeHtmlHeader(sink, ctx, cols);
+        else
+            WriteTreeCsvHeader(sink, ctx, cols);
         for (int i = 0; i < folders.Count(); ++i) {
             // The measurement's header line (no " > ") is no folder.
             if (folders.LineAt(i).find(" > ") == std::string::npos) continue;
             const FolderRecord* r = folders.RecordAt(i);
-            if (html) WriteTreeHtmlRow(sink, ctx, cols, *r);
-            else WriteTreeCsvRow(sink, ctx, cols, *r);
+            if (html)
+                WriteTreeHtmlRow(sink, ctx, cols, *r);
+            else
+                WriteTreeCsvRow(sink, ctx, cols, *r);
         }
         if (html) WriteHtmlFooter(sink);
     });
 }
 
-bool ExportListFile(const std::string& typed, bool html, const ExportContext& ctx, const ExportColumns& cols,
-                    const RowList& rows, double percentBase, std::string* why) {
+bool ExportListFile(const std::string& typed, bool html, const ExportContext& ctx,
+                    const ExportColumns& cols, const RowList& rows, double percentBase,
+                    std::string* why) {
     return WriteDocument(typed, why, [&](LineSink& sink) {
         const std::string linkBase = rows.empty() ? std::string() : SplitRow(rows[0]).Caption;
-        if (html) WriteListHtmlHeader(sink, ctx, cols);
-        else WriteListCsvHeader(sink, ctx, cols);
+        if (html)
+            WriteListHtmlHeader(sink, ctx, cols);
+        else
+            WriteListCsvHeader(sink, ctx, cols);
         for (const auto& r : rows) {
             RowFields f = SplitRow(r);
-            if (html) WriteListHtmlRow(sink, ctx, cols, f, linkBase, percentBase);
-            else WriteListCsvRow(sink, ctx, cols, f, percentBase);
+            if (html)
+                WriteListHtmlRow(sink, ctx, cols, f, linkBase, percentBase);
+            else
+                WriteListCsvRow(sink, ctx, cols, f, percentBase);
         }
         if (html) WriteHtmlFooter(sink);
     });
@@ -490,7 +537,9 @@ bool ExportListFile(const std::string& typed, bool html, const ExportContext& ct
 
 // ---------------------------------------------------------------- settings
 
-std::string ExportSettingsFileName(char section) { return SettingsFileName(std::string("ep") + section); }
+std::string ExportSettingsFileName(char section) {
+    return SettingsFileName(std::string("ep") + section);
+}
 
 ExportSettings LoadExportSettings(const std::string& fileName) {
     StringList lines;
@@ -514,15 +563,17 @@ int SaveExportSettings(const std::string& fileName, const ExportSettings& s) {
 }
 
 void RecordRecentName(StringList& names, const std::string& typed) {
-    auto same = std::find_if(names.begin(), names.end(),
-                             [&](const std::string& n) { return platform::CompareTextIgnoreCase(n, typed) == 0; });
+    auto same = std::find_if(names.begin(), names.end(), [&](const std::string& n) {
+        return platform::CompareTextIgnoreCase(n, typed) == 0;
+    });
     if (same != names.end()) names.erase(same);
     if (!typed.empty()) names.insert(names.begin(), typed);
     if (names.size() > 10) names.resize(10);
 }
 
 bool ExportNameGiven(std::string_view typed) {
-    return std::any_of(typed.begin(), typed.end(), [](char c) { return static_cast<unsigned char>(c) > 0x20; });
+    return std::any_of(typed.begin(), typed.end(),
+                       [](char c) { return static_cast<unsigned char>(c) > 0x20; });
 }
 
 } // namespace nrvs

@@ -16,7 +16,7 @@
 namespace nrvs {
 
 class LineSink {
-public:
+  public:
     virtual ~LineSink() = default;
     virtual void Line(std::string_view text) = 0;
 };
@@ -25,8 +25,8 @@ public:
 // the size texts.
 struct ExportContext {
     std::string ComputerName;
-    std::string RootPath;   // of the drive, "C:\"; the heading shows its first two characters
-    std::string DateText;   // "yyyy/mm/dd hh:nn:ss"
+    std::string RootPath; // of the drive, "C:\"; the heading shows its first two characters
+    std::string DateText; // "yyyy/mm/dd hh:nn:ss"
     int SizeUnit = 0;
 };
 
@@ -87,18 +87,20 @@ std::string ListCountText(std::string_view subItem, std::string_view separator);
 
 // ---- HTML ----
 void WriteTreeHtmlHeader(LineSink& out, const ExportContext& ctx, const ExportColumns& cols);
-void WriteTreeHtmlRow(LineSink& out, const ExportContext& ctx, const ExportColumns& cols, const FolderRecord& record);
+void WriteTreeHtmlRow(LineSink& out, const ExportContext& ctx, const ExportColumns& cols,
+                      const FolderRecord& record);
 void WriteListHtmlHeader(LineSink& out, const ExportContext& ctx, const ExportColumns& cols);
-void WriteListHtmlRow(LineSink& out, const ExportContext& ctx, const ExportColumns& cols, const RowFields& row,
-                      const std::string& linkBase, double percentBase);
+void WriteListHtmlRow(LineSink& out, const ExportContext& ctx, const ExportColumns& cols,
+                      const RowFields& row, const std::string& linkBase, double percentBase);
 void WriteHtmlFooter(LineSink& out);
 
 // ---- CSV ----
 void WriteTreeCsvHeader(LineSink& out, const ExportContext& ctx, const ExportColumns& cols);
-void WriteTreeCsvRow(LineSink& out, const ExportContext& ctx, const ExportColumns& cols, const FolderRecord& record);
+void WriteTreeCsvRow(LineSink& out, const ExportContext& ctx, const ExportColumns& cols,
+                     const FolderRecord& record);
 void WriteListCsvHeader(LineSink& out, const ExportContext& ctx, const ExportColumns& cols);
-void WriteListCsvRow(LineSink& out, const ExportContext& ctx, const ExportColumns& cols, const RowFields& row,
-                     double percentBase);
+void WriteListCsvRow(LineSink& out, const ExportContext& ctx, const ExportColumns& cols,
+                     const RowFields& row, double percentBase);
 
 // The rows the main window shows for a program-form folder path on the
 // current drive, with the saved view settings (files shown or not, sort
@@ -116,11 +118,12 @@ std::string ExportNativeName(const std::string& typed);
 // file named typed, replacing it only once the whole document is written.
 // false, with the system's reason in why, when the file cannot be created or
 // a write fails; the old file is then left as it was.
-bool ExportTreeFile(const std::string& typed, bool html, const ExportContext& ctx, const ExportColumns& cols,
-                    FolderList& folders, std::string* why = nullptr);
+bool ExportTreeFile(const std::string& typed, bool html, const ExportContext& ctx,
+                    const ExportColumns& cols, FolderList& folders, std::string* why = nullptr);
 // The same for the list document of rows (row 0 is the shown folder's).
-bool ExportListFile(const std::string& typed, bool html, const ExportContext& ctx, const ExportColumns& cols,
-                    const RowList& rows, double percentBase, std::string* why = nullptr);
+bool ExportListFile(const std::string& typed, bool html, const ExportContext& ctx,
+                    const ExportColumns& cols, const RowList& rows, double percentBase,
+                    std::string* why = nullptr);
 
 // ---- settings files ----
 

@@ -45,18 +45,27 @@ ImportInfo ReadImportInfo(char letter) {
     if (!P::ReadWholeFile(ImportInfoName(letter), text) || text.size() > 1 << 20) return info;
     bool marked = false;
     ForEachKeyValue(text, [&](const std::string& key, const std::string& value) {
-        if (key == "import") marked = value == "ncdu";
-        else if (key == "root") info.Root = P::NativeName(value);
-        else if (key == "host") info.Host = value;
-        else if (key == "program") info.Program = value;
-        else if (key == "source") info.Source = value;
-        else if (key == "scanned") ParseWhole(value, info.ScanTime);
-        else if (key == "imported") ParseWhole(value, info.ImportTime);
+        if (key == "import")
+            marked = value == "ncdu";
+        else if (key == "root")
+            info.Root = P::NativeName(value);
+        else if (key == "host")
+            info.Host = value;
+        else if (key == "program")
+            info.Program = value;
+        else if (key == "source")
+            info.Source = value;
+        else if (key == "scanned")
+            ParseWhole(value, info.ScanTime);
+        else if (key == "imported")
+            ParseWhole(value, info.ImportTime);
     });
     info.Valid = marked;
     return info;
 }
 
-bool IsImportedDrive(char letter) { return ReadImportInfo(letter).Valid; }
+bool IsImportedDrive(char letter) {
+    return ReadImportInfo(letter).Valid;
+}
 
 } // namespace nrvs

@@ -18,13 +18,13 @@ namespace nrvs {
 
 // What an imported letter remembers of its scan.
 struct ImportInfo {
-    bool Valid = false;     // the letter holds an import
-    std::string Root;       // the scanned root path, as the export names it (native bytes)
-    std::string Host;       // the machine, when the user named it; empty otherwise
-    std::string Program;    // "ncdu 1.18", as the export says; may be empty
-    int64_t ScanTime = 0;   // seconds since 1970 from the export; 0 when it has none
+    bool Valid = false;   // the letter holds an import
+    std::string Root;     // the scanned root path, as the export names it (native bytes)
+    std::string Host;     // the machine, when the user named it; empty otherwise
+    std::string Program;  // "ncdu 1.18", as the export says; may be empty
+    int64_t ScanTime = 0; // seconds since 1970 from the export; 0 when it has none
     int64_t ImportTime = 0;
-    std::string Source;     // the file it was read from ("-": standard input)
+    std::string Source; // the file it was read from ("-": standard input)
 };
 
 // "NRVS_" + letter + ".imp" beside the executable.
@@ -63,7 +63,8 @@ struct NcduImportReport {
 // 'A'..'Z': the cache, the file index and the import information are
 // written under the cache lock once the whole document has been read. Bad
 // input of any kind writes nothing. False with report.Error otherwise.
-bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& options, NcduImportReport& report);
+bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& options,
+                NcduImportReport& report);
 
 // Writes the measured tree of folder path ("X:\" or "X:\a\b\") as an
 // export (format 1.2) to nativeOut, from the drive's cache and file index.

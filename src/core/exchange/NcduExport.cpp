@@ -24,8 +24,10 @@ void AppendJsonString(std::string& out, std::string_view s) {
     out += '"';
     for (char c : s) {
         const unsigned char u = static_cast<unsigned char>(c);
-        if (c == '"') out += "\\\"";
-        else if (c == '\\') out += "\\\\";
+        if (c == '"')
+            out += "\\\"";
+        else if (c == '\\')
+            out += "\\\\";
         else if (u < 0x20) {
             char buf[8];
             std::snprintf(buf, sizeof buf, "\\u%04x", u);
@@ -41,7 +43,8 @@ void AppendJsonString(std::string& out, std::string_view s) {
 } // namespace
 
 bool ExportNcdu(const std::string& path, const std::string& nativeOut, std::string& why) {
-    if (path.size() < 3 || path[1] != ':' || path[2] != '\\' || path.back() != '\\' || path[0] < 'A' || path[0] > 'Z') {
+    if (path.size() < 3 || path[1] != ':' || path[2] != '\\' || path.back() != '\\' ||
+        path[0] < 'A' || path[0] > 'Z') {
         why = path + " is no folder path";
         return false;
     }
@@ -57,12 +60,14 @@ bool ExportNcdu(const std::string& path, const std::string& nativeOut, std::stri
     FileIndex index;
     std::string reason;
     if (!index.Open(FileIndexName(letter), letter, header, &reason)) {
-        why = reason + " Without the file index its files cannot be listed: measure again for its files.";
+        why = reason +
+              " Without the file index its files cannot be listed: measure again for its files.";
         return false;
     }
     const int64_t start = index.FindFolder(path);
     if (start < 0) {
-        why = path + " is not in the file index of the last measurement: measure again for its files.";
+        why = path +
+              " is not in the file index of the last measurement: measure again for its files.";
         return false;
     }
     FolderList cache;
@@ -70,9 +75,12 @@ bool ExportNcdu(const std::string& path, const std::string& nativeOut, std::stri
     // The root is named as the scanning tool names it: by its whole path.
     std::string rootName;
     const ImportInfo imported = ReadImportInfo(letter);
-    if (imported.Valid) rootName = imported.Root;
-    else rootName = P::DriveRoots()[static_cast<size_t>(letter - 'A')];
-    while (rootName.size() > 1 && rootName.back() == '/') rootName.pop_back();
+    if (imported.Valid)
+        rootName = imported.Root;
+    else
+        rootName = P::DriveRoots()[static_cast<size_t>(letter - 'A')];
+    while (rootName.size() > 1 && rootName.back() == '/')
+        rootName.pop_back();
     if (rootName.empty()) rootName = "/";
     {
         std::string rest = path.substr(3);
@@ -122,16 +130,20 @@ bool ExportNcdu(const std::string& path, const std::string& nativeOut, std::stri
                 // A further name was counted as 0 bytes by the measurement;
                 // the export has no inode to tie it to its first name.
                 const bool further = flags & INDEX_FLAG_FURTHER_NAME;
-                const uint64_t size = further ? 0 : index.Size(i), occ = further ? 0 : index.Occupied(i);
+                const uint64_t size = further ? 0 : index.Size(i),
+                               occ = further ? 0 : index.Occupied(i);
                 if (size) out += ",\"asize\":" + std::to_string(size);
                 if (occ) out += ",\"dsize\":" + std::to_string(occ);
-                if (flags & INDEX_FLAG_NOT_REGULAR) out += ",\"notreg\":true";
-                else out += (flags & INDEX_FLAG_EXECUTABLE) ? ",\"mode\":33261" : ",\"mode\":33188";
+                if (flags & INDEX_FLAG_NOT_REGULAR)
+                    out += ",\"notreg\":true";
+                else
+                    out += (flags & INDEX_FLAG_EXECUTABLE) ? ",\"mode\":33261" : ",\"mode\":33188";
                 out += ",\"mtime\":" + std::to_string(index.ModifiedTime(i)) + "}";
             }
             if (!flush(false)) return false;
         }
-        for (size_t k = 0; k < open.size(); ++k) out += ']';
+        for (size_t k = 0; k < open.size(); ++k)
+            out += ']';
         out += "]\n";
         return flush(true);
     });

@@ -28,9 +28,9 @@ FolderFigures FiguresOfLine(std::string_view line);
 enum ChangeKey { CHANGE_KEY_SIZE = 0, CHANGE_KEY_OCCUPIED = 1, CHANGE_KEY_FILES = 2 };
 
 struct FolderChange {
-    std::string_view Path;  // into one of the two measurements
-    bool Before = false, After = false;  // whether the folder was there
-    FolderFigures Old, New;              // zero where it was not
+    std::string_view Path;              // into one of the two measurements
+    bool Before = false, After = false; // whether the folder was there
+    FolderFigures Old, New;             // zero where it was not
     // After minus before of a key (a new folder's whole figure, a removed
     // one's whole figure negated).
     double Delta(ChangeKey key) const;
@@ -70,7 +70,7 @@ std::string SignedCountText(double delta);
 // The figures of the previous measurement by folder, for the main list's
 // column of changes: found by path without a pass over the lines.
 class PreviousFigures {
-public:
+  public:
     // Loads the previous measurement of drive letter when it can be
     // compared with the current cache of header currentHeader.
     PreviousState Load(char letter, const std::string& currentHeader);
@@ -80,9 +80,9 @@ public:
     // False when the folder was not in the previous measurement.
     bool Find(std::string_view path, FolderFigures& out) const;
 
-private:
+  private:
     Measurement m_;
-    std::vector<std::pair<uint64_t, uint32_t>> index_;  // path hash, line
+    std::vector<std::pair<uint64_t, uint32_t>> index_; // path hash, line
     bool loaded_ = false;
     char letter_ = 0;
     std::string current_;
@@ -91,7 +91,7 @@ private:
 // ---- files ----
 
 struct FileChange {
-    std::string Path;  // program path
+    std::string Path; // program path
     bool Before = false, After = false;
     uint64_t OldSize = 0, NewSize = 0;
     double Delta() const { return static_cast<double>(NewSize) - static_cast<double>(OldSize); }

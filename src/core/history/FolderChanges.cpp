@@ -27,9 +27,12 @@ FolderFigures FiguresOfLine(std::string_view line) {
 double FolderChange::Delta(ChangeKey key) const {
     auto value = [key](const FolderFigures& f) {
         switch (key) {
-        case CHANGE_KEY_OCCUPIED: return f.Occupied;
-        case CHANGE_KEY_FILES: return static_cast<double>(f.Files);
-        default: return f.Size;
+        case CHANGE_KEY_OCCUPIED:
+            return f.Occupied;
+        case CHANGE_KEY_FILES:
+            return static_cast<double>(f.Files);
+        default:
+            return f.Size;
         }
     };
     return (After ? value(New) : 0.0) - (Before ? value(Old) : 0.0);
@@ -82,7 +85,8 @@ std::vector<Entry> EntriesOf(const Measurement& m) {
     std::string_view path;
     for (std::string_view line : m.Lines()) {
         if (!PathOfLine(line, path) || line.size() > UINT32_MAX) continue;
-        Entry e{line.data(), static_cast<uint32_t>(path.size()), static_cast<uint32_t>(line.size())};
+        Entry e{line.data(), static_cast<uint32_t>(path.size()),
+                static_cast<uint32_t>(line.size())};
         if (ordered && !out.empty()) {
             const int c = P::CompareTextIgnoreCase(out.back().Key(), e.Key());
             if (c > 0) {
@@ -95,7 +99,8 @@ std::vector<Entry> EntriesOf(const Measurement& m) {
                 // A long run (a cache made to be slow) is left to the sort.
                 size_t k = out.size();
                 bool twice = false;
-                while (k > 0 && out.size() - k < kTwinRun && P::CompareTextIgnoreCase(out[k - 1].Key(), e.Key()) == 0) {
+                while (k > 0 && out.size() - k < kTwinRun &&
+                       P::CompareTextIgnoreCase(out[k - 1].Key(), e.Key()) == 0) {
                     const int d = out[k - 1].Path().compare(e.Path());
                     if (d <= 0) {
                         twice = d == 0;
@@ -113,16 +118,19 @@ std::vector<Entry> EntriesOf(const Measurement& m) {
         out.push_back(e);
     }
     if (!ordered) {
-        std::stable_sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return Compare(a, b) < 0; });
+        std::stable_sort(out.begin(), out.end(),
+                         [](const Entry& a, const Entry& b) { return Compare(a, b) < 0; });
         // The first line of a path is the one a lookup finds.
-        out.erase(std::unique(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.Path() == b.Path(); }),
+        out.erase(std::unique(out.begin(), out.end(),
+                              [](const Entry& a, const Entry& b) { return a.Path() == b.Path(); }),
                   out.end());
     }
     return out;
 }
 
 bool SameFigures(const FolderFigures& a, const FolderFigures& b) {
-    return a.Size == b.Size && a.Occupied == b.Occupied && a.Files == b.Files && a.Folders == b.Folders;
+    return a.Size == b.Size && a.Occupied == b.Occupied && a.Files == b.Files &&
+           a.Folders == b.Folders;
 }
 
 } // namespace
@@ -133,8 +141,10 @@ std::vector<FolderChange> CompareMeasurements(const Measurement& before, const M
     // each is a pass over a file of its own.
     std::vector<Entry> a;
     std::optional<std::jthread> side;
-    if (before.Lines().size() + after.Lines().size() >= kTwoThreads) side.emplace([&] { a = EntriesOf(before); });
-    else a = EntriesOf(before);
+    if (before.Lines().size() + after.Lines().size() >= kTwoThreads)
+        side.emplace([&] { a = EntriesOf(before); });
+    else
+        a = EntriesOf(before);
     const std::vector<Entry> b = EntriesOf(after);
     side.reset();
     std::vector<FolderChange> out;
@@ -167,7 +177,8 @@ std::vector<FolderChange> CompareMeasurements(const Measurement& before, const M
         } else {
             // Most folders of a drive do not change: their lines are the
             // same text, and nothing is parsed.
-            const std::string_view x = a[i].Line().substr(a[i].PathLength), y = b[j].Line().substr(b[j].PathLength);
+            const std::string_view x = a[i].Line().substr(a[i].PathLength),
+                                   y = b[j].Line().substr(b[j].PathLength);
             if (x != y && inScope(b[j])) {
                 FolderChange ch;
                 ch.Path = b[j].Path();
@@ -182,10 +193,10 @@ std::vector<FolderChange> CompareMeasurements(const Measurement& before, const M
     return out;
 }
 
-
 void RankChanges(std::vector<FolderChange>& changes, ChangeKey key, unsigned kinds, size_t top) {
     if ((kinds & CHANGE_ALL) != CHANGE_ALL)
-        std::erase_if(changes, [&](const FolderChange& c) { return (KindOfChange(c, key) & kinds) == 0; });
+        std::erase_if(changes,
+                      [&](const FolderChange& c) { return (KindOfChange(c, key) & kinds) == 0; });
     TakeTop(changes, top, [key](const FolderChange& x, const FolderChange& y) {
         const double dx = std::fabs(x.Delta(key)), dy = std::fabs(y.Delta(key));
         if (dx != dy) return dx > dy;
@@ -206,7 +217,8 @@ std::string SignedCountText(double delta) {
 namespace {
 uint64_t PathHash(std::string_view s) {
     uint64_t h = 1469598103934665603ull;
-    for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
+    for (unsigned char c : s)
+        h = (h ^ c) * 1099511628211ull;
     return h;
 }
 } // namespace
@@ -221,9 +233,11 @@ PreviousState PreviousFigures::Load(char letter, const std::string& currentHeade
     index_.reserve(m_.Lines().size());
     std::string_view path;
     for (size_t i = 0; i < m_.Lines().size(); ++i)
-        if (PathOfLine(m_.Lines()[i], path)) index_.emplace_back(PathHash(path), static_cast<uint32_t>(i));
+        if (PathOfLine(m_.Lines()[i], path))
+            index_.emplace_back(PathHash(path), static_cast<uint32_t>(i));
     // Stable: of a path given twice, the first line is found, as elsewhere.
-    std::stable_sort(index_.begin(), index_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(index_.begin(), index_.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     loaded_ = true;
     return PREVIOUS_OK;
 }
@@ -231,7 +245,8 @@ PreviousState PreviousFigures::Load(char letter, const std::string& currentHeade
 bool PreviousFigures::Find(std::string_view path, FolderFigures& out) const {
     if (!loaded_) return false;
     const uint64_t h = PathHash(path);
-    auto it = std::lower_bound(index_.begin(), index_.end(), h, [](const auto& e, uint64_t v) { return e.first < v; });
+    auto it = std::lower_bound(index_.begin(), index_.end(), h,
+                               [](const auto& e, uint64_t v) { return e.first < v; });
     std::string_view candidate;
     for (; it != index_.end() && it->first == h; ++it) {
         const std::string_view line = m_.Lines()[it->second];

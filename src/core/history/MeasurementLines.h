@@ -15,7 +15,9 @@ namespace nrvs {
 
 inline constexpr std::string_view kSep = " > ";
 
-inline bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+inline bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
 
 // One folder line (line number of the file) of a measurement of drive letter.
 PreviousState CheckLine(std::string_view line, char letter, size_t number, PreviousFault* fault);
@@ -23,10 +25,10 @@ PreviousState CheckLine(std::string_view line, char letter, size_t number, Previ
 // "header<TAB>volume" of a line of the volume note.
 std::pair<std::string, std::string> NoteLine(const StringList& lines, size_t n);
 
-template <typename T, typename Less>
-void TakeTop(std::vector<T>& items, size_t top, Less less) {
+template <typename T, typename Less> void TakeTop(std::vector<T>& items, size_t top, Less less) {
     if (top > 0 && top < items.size()) {
-        std::partial_sort(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(top), items.end(), less);
+        std::partial_sort(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(top),
+                          items.end(), less);
         items.resize(top);
     } else {
         std::sort(items.begin(), items.end(), less);

@@ -70,8 +70,9 @@ bool Failed(std::string* why, const std::string& name) {
 } // namespace
 
 PreviousKeeper::PreviousKeeper(const DriveRecord& drive, const std::string& below)
-    : letter_(CacheFileName(drive)[CacheFileName(drive).size() - 5]), below_(below.size() > 3 ? below : std::string()),
-      volume_(VolumeIdentity(drive)), oldIndex_(std::make_unique<FileIndex>()) {
+    : letter_(CacheFileName(drive)[CacheFileName(drive).size() - 5]),
+      below_(below.size() > 3 ? below : std::string()), volume_(VolumeIdentity(drive)),
+      oldIndex_(std::make_unique<FileIndex>()) {
     if (!Global().KeepPrevious) return;
     std::time_t start = 0;
     // Its lines are not split: a drive measurement keeps the old cache whole,
@@ -100,7 +101,9 @@ PreviousKeeper::~PreviousKeeper() {
         if (!name->empty()) P::RemoveOwnFile(*name);
 }
 
-bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why) { return Commit(newHeader, why, {}); }
+bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why) {
+    return Commit(newHeader, why, {});
+}
 
 void SaveSignal::Set(bool saved) {
     {
@@ -123,14 +126,18 @@ namespace {
 // and given their file's name only when Put(true) says so: a file whose
 // contents are known early is on disk by the time it is due.
 class EarlyLines {
-public:
+  public:
     EarlyLines(const std::string& name, StringList lines) : lines_(std::move(lines)) {
         writer_ = std::thread([this, name] {
-            written_ = P::ReplaceFileStreamedGated(name, [&](const P::PutBytes& put) {
-                std::string text;
-                for (const std::string& line : lines_) text += line + "\r\n";
-                return put(text);
-            }, [&] { return let_.Wait(); });
+            written_ = P::ReplaceFileStreamedGated(
+                name,
+                [&](const P::PutBytes& put) {
+                    std::string text;
+                    for (const std::string& line : lines_)
+                        text += line + "\r\n";
+                    return put(text);
+                },
+                [&] { return let_.Wait(); });
         });
     }
     ~EarlyLines() { Put(false); }
@@ -143,7 +150,7 @@ public:
         return put && written_;
     }
 
-private:
+  private:
     StringList lines_;
     SaveSignal let_;
     bool written_ = false;
@@ -151,7 +158,8 @@ private:
 };
 } // namespace
 
-bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why, const std::function<bool()>& saved) {
+bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why,
+                            const std::function<bool()>& saved) {
     std::optional<bool> known;
     const std::function<bool()> cacheSaved = [&] {
         if (!known) known = !saved || saved();
@@ -160,7 +168,8 @@ bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why, cons
     if (!Global().KeepPrevious) {
         if (!cacheSaved()) return true;
         // Kept no longer: an older one would pass for the one before this.
-        for (const std::string& name : {PreviousCacheName(letter_), PreviousIndexName(letter_), PreviousVolumeName(letter_)})
+        for (const std::string& name :
+             {PreviousCacheName(letter_), PreviousIndexName(letter_), PreviousVolumeName(letter_)})
             P::RemoveOwnFile(name);
         return true;
     }
@@ -172,7 +181,8 @@ bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why, cons
     // whole (as a drive measurement keeps it): written meanwhile, and named
     // once the cache is saved.
     std::optional<EarlyLines> note;
-    if (!below_.empty() || !hasCache_) note.emplace(PreviousVolumeName(letter_), VolumeNote(newHeader, false));
+    if (!below_.empty() || !hasCache_)
+        note.emplace(PreviousVolumeName(letter_), VolumeNote(newHeader, false));
     auto noteVolume = [&](bool keptWhole) {
         if (!keptWhole && note && note->Put(true)) return;
         note.reset();
@@ -206,15 +216,17 @@ bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why, cons
 }
 
 bool PreviousKeeper::KeepWhole(std::string* why) {
-    const std::string cacheName = PreviousCacheName(letter_), indexName = PreviousIndexName(letter_);
+    const std::string cacheName = PreviousCacheName(letter_),
+                      indexName = PreviousIndexName(letter_);
     // The index goes first: a cache kept without it must not meet an older
     // index of its own date (they are matched by the cache's header line).
     bool indexOk = true;
     if (!linkedIndex_.empty() && P::RenameOwnFile(linkedIndex_, indexName)) {
         linkedIndex_.clear();
     } else {
-        indexOk = linkedIndex_.empty() && (index_ ? P::ReplaceFileFromMapping(indexName, index_, indexLength_)
-                                                  : P::RemoveOwnFile(indexName));
+        indexOk = linkedIndex_.empty() &&
+                  (index_ ? P::ReplaceFileFromMapping(indexName, index_, indexLength_)
+                          : P::RemoveOwnFile(indexName));
     }
     if (!indexOk) {
         std::string reason = P::LastWriteError();
@@ -227,7 +239,8 @@ bool PreviousKeeper::KeepWhole(std::string* why) {
         return indexOk;
     }
     const std::string_view text = cache_.Text();
-    if (!P::ReplaceFileFromMapping(cacheName, text.data(), text.size())) return Failed(why, cacheName);
+    if (!P::ReplaceFileFromMapping(cacheName, text.data(), text.size()))
+        return Failed(why, cacheName);
     return indexOk;
 }
 
@@ -243,16 +256,21 @@ void PreviousKeeper::TakeReplaced(StringList lines) {
 
 bool PreviousKeeper::KeepSubtree(const std::string& previousHeader, std::string* why, bool& refused,
                                  const std::function<bool()>& saved) {
-    const std::string cacheName = PreviousCacheName(letter_), indexName = PreviousIndexName(letter_);
+    const std::string cacheName = PreviousCacheName(letter_),
+                      indexName = PreviousIndexName(letter_);
     // The replaced subtree's lines take the place of its lines there, merged
     // into the file as it is read: the rest is neither held nor parsed.
     const bool guessed = !hasReplaced_ && confirmLater_;
-    StringList fresh = hasReplaced_ ? std::move(replaced_)
-                       : guessed    ? SubtreeLinesIn(cache_.Text(), below_)
-                                    : SubtreeLinesOf([&](char* b, size_t n) { return oldCache_->Read(b, n); }, below_);
+    StringList fresh =
+        hasReplaced_ ? std::move(replaced_)
+        : guessed
+            ? SubtreeLinesIn(cache_.Text(), below_)
+            : SubtreeLinesOf([&](char* b, size_t n) { return oldCache_->Read(b, n); }, below_);
     MergeExtras extras;
     size_t number = 1;
-    extras.Accept = [&](std::string_view line) { return CheckLine(line, letter_, ++number, nullptr) == PREVIOUS_OK; };
+    extras.Accept = [&](std::string_view line) {
+        return CheckLine(line, letter_, ++number, nullptr) == PREVIOUS_OK;
+    };
     // Once the merged lines are written aside and the new cache is saved,
     // the index goes first: the index of the previous measurement gets the
     // replaced subtree's files when both it and the replaced index belong

@@ -22,11 +22,11 @@ class FileIndex;
 // Whether something was done, told once from one thread to others that
 // wait for it.
 class SaveSignal {
-public:
+  public:
     void Set(bool saved);
     bool Wait();
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     bool known_ = false, saved_ = false;
@@ -44,7 +44,7 @@ private:
 // whole replaced cache becomes it). With the setting off, Commit removes the
 // drive's previous measurement instead.
 class PreviousKeeper {
-public:
+  public:
     PreviousKeeper(const DriveRecord& drive, const std::string& below);
     ~PreviousKeeper();
     PreviousKeeper(const PreviousKeeper&) = delete;
@@ -71,7 +71,7 @@ public:
     void ConfirmReplacedLater() { confirmLater_ = true; }
     void ConfirmReplaced(StringList lines) { confirmed_ = std::move(lines); }
 
-private:
+  private:
     bool KeepWhole(std::string* why);
     // refused: the previous measurement has a damaged line and was left as
     // it was.

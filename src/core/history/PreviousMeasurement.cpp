@@ -17,18 +17,28 @@ namespace nrvs {
 
 namespace P = platform;
 
-std::string PreviousCacheName(char letter) { return P::PreviousMeasurementFolder() + "NRVS_" + letter + ".txt"; }
-std::string PreviousIndexName(char letter) { return P::PreviousMeasurementFolder() + "NRVS_" + letter + ".idx"; }
-std::string PreviousVolumeName(char letter) { return P::PreviousMeasurementFolder() + "NRVS_" + letter + ".vol"; }
+std::string PreviousCacheName(char letter) {
+    return P::PreviousMeasurementFolder() + "NRVS_" + letter + ".txt";
+}
+std::string PreviousIndexName(char letter) {
+    return P::PreviousMeasurementFolder() + "NRVS_" + letter + ".idx";
+}
+std::string PreviousVolumeName(char letter) {
+    return P::PreviousMeasurementFolder() + "NRVS_" + letter + ".vol";
+}
 
 // ---- one measurement's lines ----
 
 Measurement::Measurement() = default;
-Measurement::~Measurement() { Unmap(); }
+Measurement::~Measurement() {
+    Unmap();
+}
 
 void Measurement::Unmap() {
-    if (guarded_) P::UnmapFileGuarded(map_, mapLength_);
-    else P::UnmapFile(map_, mapLength_);
+    if (guarded_)
+        P::UnmapFileGuarded(map_, mapLength_);
+    else
+        P::UnmapFile(map_, mapLength_);
     map_ = nullptr;
     mapLength_ = 0;
     guarded_ = false;
@@ -57,7 +67,8 @@ void Measurement::Borrow(const StringList& lines) {
     header_ = lines.empty() ? std::string() : lines[0];
     lines_.clear();
     lines_.reserve(lines.size());
-    for (size_t i = 1; i < lines.size(); ++i) lines_.emplace_back(lines[i]);
+    for (size_t i = 1; i < lines.size(); ++i)
+        lines_.emplace_back(lines[i]);
 }
 
 void Measurement::Split(std::string_view text) {
@@ -69,17 +80,24 @@ void Measurement::Split(std::string_view text) {
     lines_.reserve(text.size() / 64);
     bool first = true;
     while (p < end) {
-        const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+        const char* lf =
+            static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
         const char* stop = lf ? lf : end;
-        const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(stop - p)));
+        const char* cr =
+            static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(stop - p)));
         const char* lineEnd = cr ? cr : stop;
         std::string_view line(p, static_cast<size_t>(lineEnd - p));
-        if (first) header_ = std::string(line);
-        else lines_.push_back(line);
+        if (first)
+            header_ = std::string(line);
+        else
+            lines_.push_back(line);
         first = false;
-        if (cr && cr + 1 == lf) p = lf + 1;
-        else if (cr) p = cr + 1;
-        else p = lf ? lf + 1 : end;
+        if (cr && cr + 1 == lf)
+            p = lf + 1;
+        else if (cr)
+            p = cr + 1;
+        else
+            p = lf ? lf + 1 : end;
     }
 }
 
@@ -87,16 +105,22 @@ void Measurement::Split(std::string_view text) {
 
 std::string PreviousStateText(PreviousState state, char letter, const PreviousFault& fault) {
     const std::string drive = std::string(1, letter) + ":";
-    const std::string detail = fault.Line > 0 ? std::to_string(fault.Line) + " 行目: " + fault.Text : fault.Text;
+    const std::string detail =
+        fault.Line > 0 ? std::to_string(fault.Line) + " 行目: " + fault.Text : fault.Text;
     switch (state) {
-    case PREVIOUS_OK: return {};
+    case PREVIOUS_OK:
+        return {};
     case PREVIOUS_NONE:
-        return Global().KeepPrevious ? drive + " の前回の計測結果がありません。もう一度計測すると、今回との変化を表示できます。"
-                                     : "前回の計測結果を残さない設定になっています（設定の「前回の計測結果を残す」）。";
+        return Global().KeepPrevious ? drive + " の前回の計測結果がありません。もう一度計測すると、"
+                                               "今回との変化を表示できます。"
+                                     : "前回の計測結果を残さない設定になっています（設定の「前回の"
+                                       "計測結果を残す」）。";
     case PREVIOUS_DAMAGED:
-        return drive + " の前回の計測結果は壊れているため使えません" + (detail.empty() ? "。" : "（" + detail + "）。");
+        return drive + " の前回の計測結果は壊れているため使えません" +
+               (detail.empty() ? "。" : "（" + detail + "）。");
     case PREVIOUS_OTHER_DRIVE:
-        return drive + " の前回の計測結果は別のドライブのものなので比べられません" + (detail.empty() ? "。" : "（" + detail + "）。");
+        return drive + " の前回の計測結果は別のドライブのものなので比べられません" +
+               (detail.empty() ? "。" : "（" + detail + "）。");
     }
     return {};
 }
@@ -105,7 +129,8 @@ namespace {
 
 // A path of some drive: "X:\" and more.
 bool IsDrivePath(std::string_view path) {
-    return path.size() >= 3 && path[0] >= 'A' && path[0] <= 'Z' && path[1] == ':' && path[2] == '\\';
+    return path.size() >= 3 && path[0] >= 'A' && path[0] <= 'Z' && path[1] == ':' &&
+           path[2] == '\\';
 }
 
 std::string Shortened(std::string_view line) {
@@ -119,8 +144,9 @@ std::string Shortened(std::string_view line) {
 PreviousState CheckLine(std::string_view line, char letter, size_t number, PreviousFault* fault) {
     const char own[3] = {letter, ':', '\\'};
     std::string_view path;
-    const bool figures = PathOfLine(line, path) &&
-                         std::count(line.begin() + static_cast<std::ptrdiff_t>(path.size()), line.end(), ':') == 11;
+    const bool figures =
+        PathOfLine(line, path) &&
+        std::count(line.begin() + static_cast<std::ptrdiff_t>(path.size()), line.end(), ':') == 11;
     if (!figures || path.empty() || path.back() != '\\') {
         if (fault) *fault = {number, Shortened(line)};
         return PREVIOUS_DAMAGED;
@@ -146,7 +172,8 @@ PreviousState CheckMeasurement(const Measurement& m, char letter, PreviousFault*
     if (!CheckHeader(m.Header(), fault)) return PREVIOUS_DAMAGED;
     size_t number = 1;
     for (std::string_view line : m.Lines())
-        if (const PreviousState s = CheckLine(line, letter, ++number, fault); s != PREVIOUS_OK) return s;
+        if (const PreviousState s = CheckLine(line, letter, ++number, fault); s != PREVIOUS_OK)
+            return s;
     return PREVIOUS_OK;
 }
 
@@ -159,8 +186,8 @@ std::pair<std::string, std::string> NoteLine(const StringList& lines, size_t n) 
     return {l.substr(0, tab), l.substr(tab + 1)};
 }
 
-
-PreviousState LoadPrevious(char letter, const std::string& currentHeader, Measurement& out, PreviousFault* fault) {
+PreviousState LoadPrevious(char letter, const std::string& currentHeader, Measurement& out,
+                           PreviousFault* fault) {
     if (!Global().KeepPrevious || !out.Map(PreviousCacheName(letter))) return PREVIOUS_NONE;
     const PreviousState state = CheckMeasurement(out, letter, fault);
     if (state != PREVIOUS_OK) return state;
@@ -171,9 +198,12 @@ PreviousState LoadPrevious(char letter, const std::string& currentHeader, Measur
     LoadLines(note, PreviousVolumeName(letter));
     const auto [prevHeader, prevVolume] = NoteLine(note, 0);
     const auto [curHeader, curVolume] = NoteLine(note, 1);
-    if (!prevHeader.empty() && prevHeader == out.Header() && curHeader == currentHeader && prevVolume != curVolume) {
+    if (!prevHeader.empty() && prevHeader == out.Header() && curHeader == currentHeader &&
+        prevVolume != curVolume) {
         if (fault) {
-            auto root = [](const std::string& v) { return v.substr(v.find('\t') == std::string::npos ? 0 : v.find('\t') + 1); };
+            auto root = [](const std::string& v) {
+                return v.substr(v.find('\t') == std::string::npos ? 0 : v.find('\t') + 1);
+            };
             *fault = {0, root(prevVolume) + " → " + root(curVolume)};
         }
         return PREVIOUS_OTHER_DRIVE;
@@ -183,7 +213,9 @@ PreviousState LoadPrevious(char letter, const std::string& currentHeader, Measur
 
 std::string VolumeIdentity(const DriveRecord& drive) {
     const auto& roots = P::DriveRoots();
-    const std::string root = drive.Index >= 0 && drive.Index < 26 ? roots[static_cast<size_t>(drive.Index)] : std::string();
+    const std::string root = drive.Index >= 0 && drive.Index < 26
+                                 ? roots[static_cast<size_t>(drive.Index)]
+                                 : std::string();
     return FormatText("%08X", drive.SerialNumber) + "\t" + root;
 }
 

@@ -24,7 +24,7 @@ std::string PreviousVolumeName(char letter);
 // mapped from the disk, or the lines of a list in memory (which must then
 // outlive this object unchanged).
 class Measurement {
-public:
+  public:
     Measurement();
     ~Measurement();
     Measurement(const Measurement&) = delete;
@@ -43,7 +43,7 @@ public:
     // The mapped file's bytes; empty for borrowed lines.
     std::string_view Text() const { return text_; }
 
-private:
+  private:
     void Split(std::string_view text);
     void Unmap();
     const void* map_ = nullptr;
@@ -56,9 +56,9 @@ private:
 
 enum PreviousState {
     PREVIOUS_OK = 0,
-    PREVIOUS_NONE,         // no previous measurement (or it is switched off)
-    PREVIOUS_DAMAGED,      // no header date, a line without figures, a path of no drive
-    PREVIOUS_OTHER_DRIVE,  // its folders are another letter's, or another volume's
+    PREVIOUS_NONE,        // no previous measurement (or it is switched off)
+    PREVIOUS_DAMAGED,     // no header date, a line without figures, a path of no drive
+    PREVIOUS_OTHER_DRIVE, // its folders are another letter's, or another volume's
 };
 
 // Where a measurement is at fault: the line (1 the header; 0 for none) and

@@ -38,7 +38,7 @@ struct IndexedFile {
     uint64_t Size = 0;
     uint64_t Occupied = 0;
     int64_t ModifiedTime = 0;
-    uint32_t NameOffset = 0;  // where its producer keeps the name (FileRecords keeps its own)
+    uint32_t NameOffset = 0; // where its producer keeps the name (FileRecords keeps its own)
     uint8_t NameLength = 0;
     uint8_t Flags = 0;
 };
@@ -50,12 +50,13 @@ std::string FileIndexName(char letter);
 class FileIndex;
 // The index of drive letter when it belongs to the cache whose header line
 // is cacheHeader; null (why: one line for the user) otherwise.
-std::shared_ptr<const FileIndex> OpenFileIndex(char letter, const std::string& cacheHeader, std::string* why = nullptr);
+std::shared_ptr<const FileIndex> OpenFileIndex(char letter, const std::string& cacheHeader,
+                                               std::string* why = nullptr);
 
 // A mapped index file. Every accessor is bounds-checked at Open: a damaged
 // file is refused whole, never read past its end.
 class FileIndex {
-public:
+  public:
     FileIndex();
     ~FileIndex();
     FileIndex(const FileIndex&) = delete;
@@ -65,7 +66,8 @@ public:
     // line is cacheHeader. False, with why (one line for the user), when it
     // is missing, damaged, truncated, of another version, of another drive
     // or of another measurement than the cache.
-    bool Open(const std::string& nativePath, char letter, const std::string& cacheHeader, std::string* why = nullptr);
+    bool Open(const std::string& nativePath, char letter, const std::string& cacheHeader,
+              std::string* why = nullptr);
     bool IsOpen() const { return base_ != nullptr; }
     void Close();
 
@@ -77,7 +79,7 @@ public:
 
     // Folders in pre-order; folder 0 is the drive's root.
     uint32_t FolderParent(uint32_t folder) const;
-    std::string_view FolderName(uint32_t folder) const;  // native bytes
+    std::string_view FolderName(uint32_t folder) const; // native bytes
     uint32_t FolderFirstFile(uint32_t folder) const;
     uint32_t FolderFileCount(uint32_t folder) const;
     uint32_t FolderSubtreeEnd(uint32_t folder) const;
@@ -95,7 +97,7 @@ public:
     uint64_t Occupied(uint32_t file) const;
     int64_t ModifiedTime(uint32_t file) const;
     uint8_t Flags(uint32_t file) const;
-    std::string_view Name(uint32_t file) const;  // native bytes
+    std::string_view Name(uint32_t file) const; // native bytes
     // The program path of a file, "X:\a\b.txt".
     std::string FilePath(uint32_t file) const;
     // Where the flags column starts in the file, and the mapped file's
@@ -103,7 +105,7 @@ public:
     uint64_t FlagsOffset() const { return flagsOffset_; }
     const std::string& Identity() const { return identity_; }
 
-private:
+  private:
     const unsigned char* base_ = nullptr;
     size_t length_ = 0;
     uint32_t files_ = 0, folders_ = 0;

@@ -14,53 +14,58 @@ namespace {
 // One folder of the index being written and where its files come from.
 struct OutFolder {
     bool fromOld = false;
-    uint32_t source = 0;  // folder index in its source
+    uint32_t source = 0; // folder index in its source
     uint32_t parent = UINT32_MAX;
     uint32_t subtreeEnd = 0;
-    bool ownName = false;  // the start folder of a fresh walk, named by the writer's startName
+    bool ownName = false; // the start folder of a fresh walk, named by the writer's startName
 };
 
 class IndexWriter {
-public:
+  public:
     IndexWriter(const FileIndexData& fresh, const FileIndex* old) : fresh_(fresh), old_(old) {}
 
     std::vector<OutFolder> folders;
     std::string startName;
 
     std::string_view FolderName(const OutFolder& f) const {
-        if (f.ownName) return startName;  // empty for the root of a walk that found nothing
+        if (f.ownName) return startName; // empty for the root of a walk that found nothing
         return f.fromOld ? old_->FolderName(f.source) : fresh_.FolderName(fresh_.Folders[f.source]);
     }
     uint32_t FileCount(const OutFolder& f) const {
-        if (f.ownName && f.fromOld && !old_) return 0;  // the empty root of a walk that found nothing
+        if (f.ownName && f.fromOld && !old_)
+            return 0; // the empty root of a walk that found nothing
         return f.fromOld ? old_->FolderFileCount(f.source) : fresh_.Folders[f.source].Count;
     }
     // Calls fn(size, occupied, mtime, nameView, flags) for each file of f.
-    template <typename Fn>
-    void EachFile(const OutFolder& f, Fn&& fn) const {
+    template <typename Fn> void EachFile(const OutFolder& f, Fn&& fn) const {
         if (f.ownName && f.fromOld && !old_) return;
         if (f.fromOld) {
-            const uint32_t first = old_->FolderFirstFile(f.source), n = old_->FolderFileCount(f.source);
+            const uint32_t first = old_->FolderFirstFile(f.source),
+                           n = old_->FolderFileCount(f.source);
             for (uint32_t i = first; i < first + n; ++i)
-                fn(old_->Size(i), old_->Occupied(i), old_->ModifiedTime(i), old_->Name(i), old_->Flags(i));
+                fn(old_->Size(i), old_->Occupied(i), old_->ModifiedTime(i), old_->Name(i),
+                   old_->Flags(i));
             return;
         }
         const auto& src = fresh_.Folders[f.source];
-        fresh_.Files[src.Worker].Each(src.Begin, src.Count, [&](const IndexedFile& x, std::string_view name) {
-            fn(x.Size, x.Occupied, x.ModifiedTime, name, x.Flags);
-        });
+        fresh_.Files[src.Worker].Each(src.Begin, src.Count,
+                                      [&](const IndexedFile& x, std::string_view name) {
+                                          fn(x.Size, x.Occupied, x.ModifiedTime, name, x.Flags);
+                                      });
     }
     // The bytes of the names of f's files.
     uint64_t NameBytes(const OutFolder& f) const {
         if (f.ownName && f.fromOld && !old_) return 0;
         if (!f.fromOld) return fresh_.Folders[f.source].NameBytes;
         uint64_t n = 0;
-        const uint32_t first = old_->FolderFirstFile(f.source), count = old_->FolderFileCount(f.source);
-        for (uint32_t i = first; i < first + count; ++i) n += old_->Name(i).size();
+        const uint32_t first = old_->FolderFirstFile(f.source),
+                       count = old_->FolderFileCount(f.source);
+        for (uint32_t i = first; i < first + count; ++i)
+            n += old_->Name(i).size();
         return n;
     }
 
-private:
+  private:
     const FileIndexData& fresh_;
     const FileIndex* old_;
 };
@@ -68,7 +73,7 @@ private:
 // One section of the file, written in pieces at its place: every column
 // is filled in the same single pass over the files.
 class Column {
-public:
+  public:
     Column(const P::PutBytesAt& put, uint64_t at) : put_(put), at_(at) {}
     void Add(const void* p, size_t n) {
         // Written out before it would outgrow its buffer: a string that
@@ -81,8 +86,7 @@ public:
         }
         buf_.append(static_cast<const char*>(p), n);
     }
-    template <typename T>
-    void Add(T v) { Add(&v, sizeof v); }
+    template <typename T> void Add(T v) { Add(&v, sizeof v); }
     bool Flush() {
         if (ok_ && !buf_.empty()) ok_ = put_(at_, buf_);
         at_ += buf_.size();
@@ -90,7 +94,7 @@ public:
         return ok_;
     }
 
-private:
+  private:
     static constexpr size_t kChunk = 1 << 14;
     const P::PutBytesAt& put_;
     uint64_t at_;
@@ -98,8 +102,8 @@ private:
     bool ok_ = true;
 };
 
-bool PlanMerge(const FileIndexData& fresh, const FileIndex* old, const std::string& below, std::vector<OutFolder>& out,
-               std::string& startName) {
+bool PlanMerge(const FileIndexData& fresh, const FileIndex* old, const std::string& below,
+               std::vector<OutFolder>& out, std::string& startName) {
     const uint32_t n = static_cast<uint32_t>(fresh.Folders.size());
     if (!old) {
         out.reserve(std::max<uint32_t>(n, 1));
@@ -158,9 +162,11 @@ bool PlanMerge(const FileIndexData& fresh, const FileIndex* old, const std::stri
 } // namespace
 
 bool WriteFileIndex(const std::string& nativePath, char letter, const std::string& cacheHeader,
-                    const FileIndexData& fresh, const FileIndex* old, const std::string& below, std::string* why) {
+                    const FileIndexData& fresh, const FileIndex* old, const std::string& below,
+                    std::string* why) {
     IndexWriter w(fresh, old);
-    if (cacheHeader.size() > kHeaderLineRoom || !PlanMerge(fresh, old, below, w.folders, w.startName)) {
+    if (cacheHeader.size() > kHeaderLineRoom ||
+        !PlanMerge(fresh, old, below, w.folders, w.startName)) {
         if (why) *why = nativePath + ": the index does not hold the folder's parent";
         return false;
     }
@@ -199,8 +205,8 @@ bool WriteFileIndex(const std::string& nativePath, char letter, const std::strin
         if (!put(0, head)) return false;
         // Folder names come first in the pool, then the files' in order.
         Column folderTable(put, l.offFolders), sizes(put, l.offSize), occupied(put, l.offOccupied),
-            times(put, l.offMtime), nameOffsets(put, l.offNameOffset), nameLengths(put, l.offNameLength),
-            flags(put, l.offFlags), folderNames(put, l.offPool);
+            times(put, l.offMtime), nameOffsets(put, l.offNameOffset),
+            nameLengths(put, l.offNameLength), flags(put, l.offFlags), folderNames(put, l.offPool);
         uint32_t poolAt = 0, fileAt = 0;
         for (const auto& f : w.folders) {
             const std::string_view name = w.FolderName(f);
@@ -213,7 +219,8 @@ bool WriteFileIndex(const std::string& nativePath, char letter, const std::strin
         }
         Column names(put, l.offPool + poolAt);
         for (const auto& f : w.folders)
-            w.EachFile(f, [&](uint64_t size, uint64_t occ, int64_t t, std::string_view name, uint8_t flag) {
+            w.EachFile(f, [&](uint64_t size, uint64_t occ, int64_t t, std::string_view name,
+                              uint8_t flag) {
                 sizes.Add(size);
                 occupied.Add(occ);
                 times.Add(t);
@@ -230,7 +237,8 @@ bool WriteFileIndex(const std::string& nativePath, char letter, const std::strin
                 return false;
             }
         bool all = true;
-        for (Column* c : {&folderTable, &sizes, &occupied, &times, &nameOffsets, &nameLengths, &flags, &folderNames, &names})
+        for (Column* c : {&folderTable, &sizes, &occupied, &times, &nameOffsets, &nameLengths,
+                          &flags, &folderNames, &names})
             all = c->Flush() && all;
         return all;
     });
@@ -242,8 +250,8 @@ bool WriteFileIndex(const std::string& nativePath, char letter, const std::strin
     return ok;
 }
 
-bool MarkGoneInIndex(const std::string& nativePath, FileIndex* index, const std::string& programPath,
-                     const std::string& cacheHeader) {
+bool MarkGoneInIndex(const std::string& nativePath, FileIndex* index,
+                     const std::string& programPath, const std::string& cacheHeader) {
     if (programPath.size() < 4) return false;
     FileIndex own;
     FileIndex& idx = index && index->IsOpen() ? *index : own;
@@ -268,7 +276,8 @@ bool MarkGoneInIndex(const std::string& nativePath, FileIndex* index, const std:
     }
     if (end <= first) return true;
     std::string flags(end - first, '\0');
-    for (uint32_t i = first; i < end; ++i) flags[i - first] = static_cast<char>(idx.Flags(i) | INDEX_FLAG_GONE);
+    for (uint32_t i = first; i < end; ++i)
+        flags[i - first] = static_cast<char>(idx.Flags(i) | INDEX_FLAG_GONE);
     // Written into the mapped file itself: the map shows it at once.
     return P::WriteAt(nativePath, idx.FlagsOffset() + first, flags, idx.Identity());
 }

@@ -25,7 +25,7 @@ class ScratchFile;
 // folder for it, in a file without a name there: the files of a drive need
 // not be held in memory at all until the index is written.
 class FileRecords {
-public:
+  public:
     FileRecords();
     ~FileRecords();
     FileRecords(FileRecords&&) noexcept;
@@ -49,8 +49,7 @@ public:
     void AddFlags(uint64_t position, uint8_t flags);
     // Calls fn(file, name) for count records from position begin; file's
     // name fields are not set.
-    template <typename Fn>
-    void Each(uint64_t begin, uint32_t count, Fn&& fn) const {
+    template <typename Fn> void Each(uint64_t begin, uint32_t count, Fn&& fn) const {
         IndexedFile f;
         char head[kHead];
         char name[256];
@@ -70,8 +69,8 @@ public:
     // read); empty while it holds everything added.
     const std::string& Failure() const { return failure_; }
 
-private:
-    static constexpr size_t kHead = 26;  // size, occupied, time, name length, flags
+  private:
+    static constexpr size_t kHead = 26; // size, occupied, time, name length, flags
     static constexpr uint32_t kBlockBits = 18;
     static constexpr uint64_t kBlockSize = uint64_t{1} << kBlockBits;
     void Append(const char* p, size_t n);
@@ -83,7 +82,7 @@ private:
     // Spilled: the bytes before flushed_ are in the file, the rest in
     // pending_; reads go through a window of the file.
     std::unique_ptr<platform::ScratchFile> spill_;
-    std::string spillFolder_;  // until the first record
+    std::string spillFolder_; // until the first record
     uint64_t flushed_ = 0;
     std::string pending_;
     mutable std::string window_;
@@ -96,12 +95,12 @@ private:
 // so that a folder's subtree is one range of folders and of files.
 struct FileIndexData {
     struct Folder {
-        uint32_t Parent = UINT32_MAX;  // index in Folders; UINT32_MAX for the walk's start
-        uint32_t NameAt = 0, NameLength = 0;  // in FolderNames; the start folder's is empty
+        uint32_t Parent = UINT32_MAX;        // index in Folders; UINT32_MAX for the walk's start
+        uint32_t NameAt = 0, NameLength = 0; // in FolderNames; the start folder's is empty
         uint32_t Worker = 0, Count = 0;
-        uint64_t Begin = 0;            // where its first file is in its worker's stream
-        uint32_t NameBytes = 0;        // of its files' names
-        uint32_t SubtreeEnd = 0;       // one past the last folder of its subtree
+        uint64_t Begin = 0;      // where its first file is in its worker's stream
+        uint32_t NameBytes = 0;  // of its files' names
+        uint32_t SubtreeEnd = 0; // one past the last folder of its subtree
     };
     std::vector<FileRecords> Files;
     std::vector<Folder> Folders;
@@ -136,7 +135,7 @@ bool WriteFileIndex(const std::string& nativePath, char letter, const std::strin
 // Marks the files of a program path (a file, or a folder and everything
 // below it) as gone in the drive's index on disk and in index when given:
 // the program deleted or moved them. False when the index does not hold it.
-bool MarkGoneInIndex(const std::string& nativePath, FileIndex* index, const std::string& programPath,
-                     const std::string& cacheHeader);
+bool MarkGoneInIndex(const std::string& nativePath, FileIndex* index,
+                     const std::string& programPath, const std::string& cacheHeader);
 
 } // namespace nrvs

@@ -19,29 +19,38 @@ struct KindTable {
 
 const std::vector<KindTable>& Table() {
     static const std::vector<KindTable> table = {
-        {KIND_IMAGE, {"png", "jpg", "jpeg", "jpe", "gif", "bmp", "tif", "tiff", "webp", "svg", "svgz", "ico", "xpm",
-                      "psd", "raw", "cr2", "cr3", "nef", "arw", "dng", "heic", "heif", "avif", "xcf", "pbm", "pgm",
-                      "ppm", "pnm", "icns", "jxl", "exr", "hdr", "tga", "eps", "ai"}},
-        {KIND_VIDEO, {"mp4", "mkv", "avi", "mov", "wmv", "flv", "webm", "m4v", "mpg", "mpeg", "m2ts", "mts", "ts",
-                      "vob", "3gp", "ogv", "asf", "rm", "rmvb", "divx"}},
-        {KIND_AUDIO, {"mp3", "wav", "flac", "ogg", "oga", "opus", "aac", "m4a", "wma", "aiff", "aif", "mid", "midi",
-                      "ape", "alac", "dsf", "au", "amr"}},
-        {KIND_DOCUMENT, {"pdf", "doc", "docx", "xls", "xlsx", "ppt", "pptx", "odt", "ods", "odp", "odg", "txt",
-                         "rtf", "md", "rst", "html", "htm", "xhtml", "xml", "csv", "tsv", "tex", "epub", "mobi",
-                         "chm", "ps", "dvi", "json", "yaml", "yml", "toml", "ini", "log", "djvu", "pages", "key",
-                         "numbers", "info", "man", "po", "mo"}},
-        {KIND_ARCHIVE, {"zip", "gz", "tgz", "bz2", "tbz", "xz", "txz", "zst", "7z", "rar", "tar", "lz", "lzma",
-                        "lz4", "cab", "deb", "rpm", "jar", "war", "ear", "iso", "img", "dmg", "squashfs", "cpio",
-                        "z", "apk", "whl", "pack", "snap", "vmdk", "qcow2", "vdi", "vhd", "vhdx", "lzh", "arj"}},
-        {KIND_EXECUTABLE, {"exe", "dll", "so", "a", "o", "bin", "elf", "msi", "sys", "ko", "pyc", "pyo", "class",
-                           "dylib", "run", "appimage", "com", "efi", "lib", "obj", "wasm", "node"}},
-        {KIND_SOURCE, {"c", "cc", "cpp", "cxx", "c++", "h", "hh", "hpp", "hxx", "inl", "ipp", "py", "js", "mjs",
-                       "cjs", "jsx", "tsx", "java", "kt", "kts", "scala", "rs", "go", "rb", "pl", "pm", "php", "cs",
-                       "fs", "swift", "m", "mm", "s", "asm", "lua", "sql", "hs", "el", "lisp", "clj", "erl", "ex",
-                       "exs", "dart", "r", "jl", "vim", "cmake", "mk", "make", "sh", "bash", "zsh", "fish", "bat",
-                       "cmd", "ps1", "vb", "vbs", "pas", "f", "f90", "for", "ada", "adb", "ads", "d", "zig", "nim",
-                       "ml", "mli", "v", "vhd", "vhdl", "sv", "proto", "thrift", "gradle", "css", "scss", "sass",
-                       "less", "vue", "svelte", "ipynb", "tcl", "awk", "sed", "patch", "diff"}},
+        {KIND_IMAGE,
+         {"png", "jpg", "jpeg", "jpe", "gif",  "bmp", "tif", "tiff", "webp", "svg",  "svgz", "ico",
+          "xpm", "psd", "raw",  "cr2", "cr3",  "nef", "arw", "dng",  "heic", "heif", "avif", "xcf",
+          "pbm", "pgm", "ppm",  "pnm", "icns", "jxl", "exr", "hdr",  "tga",  "eps",  "ai"}},
+        {KIND_VIDEO, {"mp4",  "mkv", "avi", "mov", "wmv", "flv", "webm", "m4v", "mpg",  "mpeg",
+                      "m2ts", "mts", "ts",  "vob", "3gp", "ogv", "asf",  "rm",  "rmvb", "divx"}},
+        {KIND_AUDIO,
+         {"mp3", "wav", "flac", "ogg", "oga", "opus", "aac", "m4a", "wma", "aiff", "aif", "mid",
+          "midi", "ape", "alac", "dsf", "au", "amr"}},
+        {KIND_DOCUMENT,
+         {"pdf",  "doc",   "docx", "xls",     "xlsx", "ppt",  "pptx",  "odt", "ods",  "odp", "odg",
+          "txt",  "rtf",   "md",   "rst",     "html", "htm",  "xhtml", "xml", "csv",  "tsv", "tex",
+          "epub", "mobi",  "chm",  "ps",      "dvi",  "json", "yaml",  "yml", "toml", "ini", "log",
+          "djvu", "pages", "key",  "numbers", "info", "man",  "po",    "mo"}},
+        {KIND_ARCHIVE,
+         {"zip",  "gz",    "tgz",  "bz2",      "tbz",  "xz",  "txz", "zst", "7z",   "rar",
+          "tar",  "lz",    "lzma", "lz4",      "cab",  "deb", "rpm", "jar", "war",  "ear",
+          "iso",  "img",   "dmg",  "squashfs", "cpio", "z",   "apk", "whl", "pack", "snap",
+          "vmdk", "qcow2", "vdi",  "vhd",      "vhdx", "lzh", "arj"}},
+        {KIND_EXECUTABLE,
+         {"exe", "dll",   "so",    "a",   "o",        "bin", "elf", "msi", "sys", "ko",   "pyc",
+          "pyo", "class", "dylib", "run", "appimage", "com", "efi", "lib", "obj", "wasm", "node"}},
+        {KIND_SOURCE,
+         {"c",     "cc",   "cpp", "cxx",    "c++",   "h",     "hh",     "hpp",    "hxx",   "inl",
+          "ipp",   "py",   "js",  "mjs",    "cjs",   "jsx",   "tsx",    "java",   "kt",    "kts",
+          "scala", "rs",   "go",  "rb",     "pl",    "pm",    "php",    "cs",     "fs",    "swift",
+          "m",     "mm",   "s",   "asm",    "lua",   "sql",   "hs",     "el",     "lisp",  "clj",
+          "erl",   "ex",   "exs", "dart",   "r",     "jl",    "vim",    "cmake",  "mk",    "make",
+          "sh",    "bash", "zsh", "fish",   "bat",   "cmd",   "ps1",    "vb",     "vbs",   "pas",
+          "f",     "f90",  "for", "ada",    "adb",   "ads",   "d",      "zig",    "nim",   "ml",
+          "mli",   "v",    "vhd", "vhdl",   "sv",    "proto", "thrift", "gradle", "css",   "scss",
+          "sass",  "less", "vue", "svelte", "ipynb", "tcl",   "awk",    "sed",    "patch", "diff"}},
     };
     return table;
 }
@@ -54,7 +63,8 @@ FileKind KindOfExtension(std::string_view ext) {
     static const std::map<std::string_view, FileKind, std::less<>> byExtension = [] {
         std::map<std::string_view, FileKind, std::less<>> m;
         for (const auto& row : Table())
-            for (std::string_view e : row.extensions) m.emplace(e, row.kind);  // the first table wins
+            for (std::string_view e : row.extensions)
+                m.emplace(e, row.kind); // the first table wins
         return m;
     }();
     const auto it = byExtension.find(ext);
@@ -70,12 +80,14 @@ FileKind KindOfFile(std::string_view name, bool executable) {
 }
 
 const char* KindKey(FileKind kind) {
-    static const char* const keys[] = {"image", "video", "audio", "document", "archive", "executable", "source", "other"};
+    static const char* const keys[] = {"image",   "video",      "audio",  "document",
+                                       "archive", "executable", "source", "other"};
     return kind >= 0 && kind < KIND_COUNT ? keys[kind] : "other";
 }
 
 const char* KindCaption(FileKind kind) {
-    static const char* const captions[] = {"画像", "動画", "音声", "文書", "圧縮", "実行", "プログラム", "その他"};
+    static const char* const captions[] = {"画像", "動画", "音声",       "文書",
+                                           "圧縮", "実行", "プログラム", "その他"};
     return kind >= 0 && kind < KIND_COUNT ? captions[kind] : "その他";
 }
 
@@ -94,7 +106,8 @@ struct ExtensionHash {
     using is_transparent = void;
     size_t operator()(std::string_view s) const {
         uint64_t h = 1469598103934665603ull;
-        for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
+        for (unsigned char c : s)
+            h = (h ^ c) * 1099511628211ull;
         return static_cast<size_t>(h);
     }
 };
@@ -130,7 +143,8 @@ std::vector<TypeRow> TypeStatistics(const FileIndex& index, const std::string& b
     char lower[256];
     for (uint32_t i = first; i < end; ++i) {
         const uint8_t flags = index.Flags(i);
-        if ((flags & INDEX_FLAG_GONE) || (skipFurther && (flags & INDEX_FLAG_FURTHER_NAME))) continue;
+        if ((flags & INDEX_FLAG_GONE) || (skipFurther && (flags & INDEX_FLAG_FURTHER_NAME)))
+            continue;
         const std::string_view name = index.Name(i);
         // As ExtensionOf: after the last dot, neither the first nor the last
         // character, ASCII in lower case.
@@ -151,7 +165,9 @@ std::vector<TypeRow> TypeStatistics(const FileIndex& index, const std::string& b
         ExtensionRows& e = it->second;
         FileKind kind = e.Kind;
         if (kind == KIND_OTHER)
-            kind = name.find(".so.") != std::string_view::npos || (flags & INDEX_FLAG_EXECUTABLE) ? KIND_EXECUTABLE : KIND_OTHER;
+            kind = name.find(".so.") != std::string_view::npos || (flags & INDEX_FLAG_EXECUTABLE)
+                       ? KIND_EXECUTABLE
+                       : KIND_OTHER;
         int& at = byKind ? kindRows[static_cast<size_t>(kind)] : e.Rows[static_cast<size_t>(kind)];
         if (at < 0) {
             at = static_cast<int>(rows.size());

@@ -24,8 +24,10 @@ bool ParseExtensionList(std::string_view text, std::vector<std::string>& out) {
         size_t comma = text.find(',', pos);
         if (comma == std::string_view::npos) comma = text.size();
         std::string_view item = text.substr(pos, comma - pos);
-        while (!item.empty() && item.front() == ' ') item.remove_prefix(1);
-        while (!item.empty() && item.back() == ' ') item.remove_suffix(1);
+        while (!item.empty() && item.front() == ' ')
+            item.remove_prefix(1);
+        while (!item.empty() && item.back() == ' ')
+            item.remove_suffix(1);
         if (!item.empty() && item.front() == '.') item.remove_prefix(1);
         if (item.empty()) return false;
         std::string ext(item);
@@ -63,7 +65,8 @@ struct Candidate {
 
 } // namespace
 
-std::vector<FileHit> QueryFiles(const FileIndex& index, const FileQuery& q, const std::atomic<bool>* cancel) {
+std::vector<FileHit> QueryFiles(const FileIndex& index, const FileQuery& q,
+                                const std::atomic<bool>* cancel) {
     std::vector<FileHit> hits;
     if (!index.IsOpen() || q.Top == 0) return hits;
     uint32_t folderBegin = 0, folderEnd = index.FolderCount();
@@ -81,17 +84,21 @@ std::vector<FileHit> QueryFiles(const FileIndex& index, const FileQuery& q, cons
         folderPaths.resize(folderEnd - folderBegin);
         for (uint32_t f = folderBegin; f < folderEnd; ++f) {
             const uint32_t p = index.FolderParent(f);
-            folderPaths[f - folderBegin] = f == folderBegin || p < folderBegin
-                                               ? index.FolderPath(f)
-                                               : folderPaths[p - folderBegin] + ShownOrSame(index.FolderName(f)) + "\\";
+            folderPaths[f - folderBegin] =
+                f == folderBegin || p < folderBegin
+                    ? index.FolderPath(f)
+                    : folderPaths[p - folderBegin] + ShownOrSame(index.FolderName(f)) + "\\";
         }
     }
     const bool skipFurther = index.LinksOnce();
     auto keyOf = [&](uint64_t size, uint64_t occ, int64_t mtime) -> uint64_t {
         switch (q.Key) {
-        case FILE_KEY_OCCUPIED: return occ;
-        case FILE_KEY_MODIFIED: return static_cast<uint64_t>(mtime) ^ (uint64_t{1} << 63);  // order of signed times
-        default: return size;
+        case FILE_KEY_OCCUPIED:
+            return occ;
+        case FILE_KEY_MODIFIED:
+            return static_cast<uint64_t>(mtime) ^ (uint64_t{1} << 63); // order of signed times
+        default:
+            return size;
         }
     };
     std::string scratch;
@@ -114,27 +121,31 @@ std::vector<FileHit> QueryFiles(const FileIndex& index, const FileQuery& q, cons
     uint64_t floor = 0;
     for (uint32_t f = folderBegin; f < folderEnd; ++f) {
         if (cancel && (f & 255) == 0 && cancel->load(std::memory_order_relaxed)) return hits;
-        if (q.WithFolders && byName && f != 0 &&
-            nameMatches(index.FolderName(f), f, true) && q.Extensions.empty()) {
+        if (q.WithFolders && byName && f != 0 && nameMatches(index.FolderName(f), f, true) &&
+            q.Extensions.empty()) {
             // A folder row: what its files hold, as counted.
             const uint32_t a = index.FolderFirstFile(f), stop = index.FolderSubtreeEnd(f);
-            const uint32_t b = stop < index.FolderCount() ? index.FolderFirstFile(stop) : index.FileCount();
+            const uint32_t b =
+                stop < index.FolderCount() ? index.FolderFirstFile(stop) : index.FileCount();
             uint64_t size = 0, occ = 0;
             for (uint32_t i = a; i < b; ++i)
-                if (!(index.Flags(i) & (INDEX_FLAG_GONE | INDEX_FLAG_FURTHER_NAME))) size += index.Size(i), occ += index.Occupied(i);
-            if (q.MinSize < 0 || size >= static_cast<uint64_t>(q.MinSize)) found.push_back({keyOf(size, occ, 0), true, f});
+                if (!(index.Flags(i) & (INDEX_FLAG_GONE | INDEX_FLAG_FURTHER_NAME)))
+                    size += index.Size(i), occ += index.Occupied(i);
+            if (q.MinSize < 0 || size >= static_cast<uint64_t>(q.MinSize))
+                found.push_back({keyOf(size, occ, 0), true, f});
         }
         const uint32_t first = index.FolderFirstFile(f), n = index.FolderFileCount(f);
         for (uint32_t i = first; i < first + n; ++i) {
             const uint8_t flags = index.Flags(i);
-            if ((flags & INDEX_FLAG_GONE) || (skipFurther && (flags & INDEX_FLAG_FURTHER_NAME))) continue;
+            if ((flags & INDEX_FLAG_GONE) || (skipFurther && (flags & INDEX_FLAG_FURTHER_NAME)))
+                continue;
             const uint64_t size = index.Size(i);
             if (q.MinSize >= 0 && size < static_cast<uint64_t>(q.MinSize)) continue;
             const int64_t mtime = index.ModifiedTime(i);
             if (mtime >= q.ModifiedBefore || mtime <= q.ModifiedAfter) continue;
             const std::string_view name = index.Name(i);
-            if (!q.Extensions.empty() &&
-                std::find(q.Extensions.begin(), q.Extensions.end(), ExtensionOf(name)) == q.Extensions.end())
+            if (!q.Extensions.empty() && std::find(q.Extensions.begin(), q.Extensions.end(),
+                                                   ExtensionOf(name)) == q.Extensions.end())
                 continue;
             if (!nameMatches(name, f, false)) continue;
             const uint64_t key = keyOf(size, index.Occupied(i), mtime);
@@ -145,8 +156,10 @@ std::vector<FileHit> QueryFiles(const FileIndex& index, const FileQuery& q, cons
             // the order by path), so a query of a million files never holds
             // a million candidates.
             if (found.size() >= 4 * q.Top + 4096) {
-                std::nth_element(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(q.Top - 1), found.end(),
-                                 [](const Candidate& a, const Candidate& b) { return a.key > b.key; });
+                std::nth_element(
+                    found.begin(), found.begin() + static_cast<std::ptrdiff_t>(q.Top - 1),
+                    found.end(),
+                    [](const Candidate& a, const Candidate& b) { return a.key > b.key; });
                 floor = found[q.Top - 1].key;
                 std::erase_if(found, [&](const Candidate& c) { return c.key < floor; });
             }
@@ -159,22 +172,28 @@ std::vector<FileHit> QueryFiles(const FileIndex& index, const FileQuery& q, cons
     // first ones in byte order of the path.
     std::vector<Candidate> chosen;
     if (found.size() > q.Top) {
-        std::nth_element(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(q.Top - 1), found.end(),
+        std::nth_element(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(q.Top - 1),
+                         found.end(),
                          [](const Candidate& a, const Candidate& b) { return a.key > b.key; });
         const uint64_t threshold = found[q.Top - 1].key;
         std::vector<Candidate> ties;
         for (const auto& c : found) {
-            if (c.key > threshold) chosen.push_back(c);
-            else if (c.key == threshold) ties.push_back(c);
+            if (c.key > threshold)
+                chosen.push_back(c);
+            else if (c.key == threshold)
+                ties.push_back(c);
         }
         const size_t room = q.Top - chosen.size();
         if (ties.size() > room) {
             std::vector<std::pair<std::string, Candidate>> named;
             named.reserve(ties.size());
-            for (const auto& c : ties) named.emplace_back(pathOf(c), c);
-            std::partial_sort(named.begin(), named.begin() + static_cast<std::ptrdiff_t>(room), named.end(),
+            for (const auto& c : ties)
+                named.emplace_back(pathOf(c), c);
+            std::partial_sort(named.begin(), named.begin() + static_cast<std::ptrdiff_t>(room),
+                              named.end(),
                               [](const auto& a, const auto& b) { return a.first < b.first; });
-            for (size_t k = 0; k < room; ++k) chosen.push_back(named[k].second);
+            for (size_t k = 0; k < room; ++k)
+                chosen.push_back(named[k].second);
         } else {
             chosen.insert(chosen.end(), ties.begin(), ties.end());
         }
@@ -188,10 +207,13 @@ std::vector<FileHit> QueryFiles(const FileIndex& index, const FileQuery& q, cons
         h.Index = c.index;
         h.Path = pathOf(c);
         if (c.folder) {
-            const uint32_t a = index.FolderFirstFile(c.index), stop = index.FolderSubtreeEnd(c.index);
-            const uint32_t b = stop < index.FolderCount() ? index.FolderFirstFile(stop) : index.FileCount();
+            const uint32_t a = index.FolderFirstFile(c.index),
+                           stop = index.FolderSubtreeEnd(c.index);
+            const uint32_t b =
+                stop < index.FolderCount() ? index.FolderFirstFile(stop) : index.FileCount();
             for (uint32_t i = a; i < b; ++i)
-                if (!(index.Flags(i) & (INDEX_FLAG_GONE | INDEX_FLAG_FURTHER_NAME))) h.Size += index.Size(i), h.Occupied += index.Occupied(i);
+                if (!(index.Flags(i) & (INDEX_FLAG_GONE | INDEX_FLAG_FURTHER_NAME)))
+                    h.Size += index.Size(i), h.Occupied += index.Occupied(i);
         } else {
             h.Size = index.Size(c.index);
             h.Occupied = index.Occupied(c.index);
@@ -201,7 +223,8 @@ std::vector<FileHit> QueryFiles(const FileIndex& index, const FileQuery& q, cons
         hits.push_back(std::move(h));
     }
     std::sort(hits.begin(), hits.end(), [&](const FileHit& a, const FileHit& b) {
-        const uint64_t ka = keyOf(a.Size, a.Occupied, a.ModifiedTime), kb = keyOf(b.Size, b.Occupied, b.ModifiedTime);
+        const uint64_t ka = keyOf(a.Size, a.Occupied, a.ModifiedTime),
+                       kb = keyOf(b.Size, b.Occupied, b.ModifiedTime);
         if (ka != kb) return ka > kb;
         return a.Path < b.Path;
     });

@@ -15,22 +15,22 @@ namespace nrvs {
 enum FileKey { FILE_KEY_SIZE = 0, FILE_KEY_OCCUPIED = 1, FILE_KEY_MODIFIED = 2 };
 
 struct FileQuery {
-    std::string Below;                    // program path of a folder; empty: the whole drive
+    std::string Below; // program path of a folder; empty: the whole drive
     FileKey Key = FILE_KEY_SIZE;
     size_t Top = 100;
-    std::vector<std::string> Extensions;  // lower-case, without dots; empty: any
-    int64_t MinSize = -1;                 // bytes; -1: any
-    int64_t ModifiedBefore = INT64_MAX;   // seconds since 1970, exclusive
-    int64_t ModifiedAfter = INT64_MIN;    // exclusive
-    std::string Name;                     // search pattern (wildcards * and ?); empty: any
-    bool OnPath = false;                  // the pattern is matched against the whole program path
-    bool WithFolders = false;             // folders whose name matches are rows too
+    std::vector<std::string> Extensions; // lower-case, without dots; empty: any
+    int64_t MinSize = -1;                // bytes; -1: any
+    int64_t ModifiedBefore = INT64_MAX;  // seconds since 1970, exclusive
+    int64_t ModifiedAfter = INT64_MIN;   // exclusive
+    std::string Name;                    // search pattern (wildcards * and ?); empty: any
+    bool OnPath = false;                 // the pattern is matched against the whole program path
+    bool WithFolders = false;            // folders whose name matches are rows too
 };
 
 struct FileHit {
     bool IsFolder = false;
-    uint32_t Index = 0;  // file, or folder when IsFolder
-    std::string Path;    // program path (a folder's ends with a backslash)
+    uint32_t Index = 0; // file, or folder when IsFolder
+    std::string Path;   // program path (a folder's ends with a backslash)
     uint64_t Size = 0, Occupied = 0;
     int64_t ModifiedTime = 0;
     uint8_t Flags = 0;

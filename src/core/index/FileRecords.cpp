@@ -52,7 +52,8 @@ void FileRecords::Append(const char* p, size_t n) {
     }
     while (n > 0) {
         const uint64_t used = size_ & (kBlockSize - 1);
-        if (used == 0 && (size_ >> kBlockBits) == blocks_.size()) blocks_.push_back(std::make_unique<char[]>(kBlockSize));
+        if (used == 0 && (size_ >> kBlockBits) == blocks_.size())
+            blocks_.push_back(std::make_unique<char[]>(kBlockSize));
         const size_t k = static_cast<size_t>(std::min<uint64_t>(n, kBlockSize - used));
         std::memcpy(blocks_[size_ >> kBlockBits].get() + used, p, k);
         size_ += k, p += k, n -= k;
@@ -120,7 +121,8 @@ void FileRecords::AddFlags(uint64_t position, uint8_t flags) {
         pending_[static_cast<size_t>(at - flushed_)] = now;
     } else {
         if (!spill_->WriteAt(at, std::string_view(&now, 1))) Fail(spill_->Why().c_str());
-        if (at >= windowAt_ && at < windowAt_ + window_.size()) window_[static_cast<size_t>(at - windowAt_)] = now;
+        if (at >= windowAt_ && at < windowAt_ + window_.size())
+            window_[static_cast<size_t>(at - windowAt_)] = now;
     }
 }
 

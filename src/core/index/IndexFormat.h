@@ -41,24 +41,24 @@ enum HeaderField : size_t {
     HEADER_LINE = 120,
 };
 
-template <typename T>
-T Load(const unsigned char* p) {
+template <typename T> T Load(const unsigned char* p) {
     T v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
 
-template <typename T>
-void Store(std::string& out, size_t at, T v) {
+template <typename T> void Store(std::string& out, size_t at, T v) {
     std::memcpy(out.data() + at, &v, sizeof v);
 }
 
-constexpr uint64_t Align8(uint64_t n) { return (n + 7) & ~uint64_t{7}; }
+constexpr uint64_t Align8(uint64_t n) {
+    return (n + 7) & ~uint64_t{7};
+}
 
 struct Layout {
     uint64_t folders = 0, files = 0, pool = 0;
-    uint64_t offFolders = 0, offSize = 0, offOccupied = 0, offMtime = 0, offNameOffset = 0, offNameLength = 0,
-             offFlags = 0, offPool = 0, length = 0;
+    uint64_t offFolders = 0, offSize = 0, offOccupied = 0, offMtime = 0, offNameOffset = 0,
+             offNameLength = 0, offFlags = 0, offPool = 0, length = 0;
     void Compute() {
         offFolders = kHeaderSize;
         offSize = Align8(offFolders + folders * kFolderEntry);

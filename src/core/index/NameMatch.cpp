@@ -19,7 +19,9 @@ constexpr std::array<unsigned char, 256> MakeLowerTable() {
 }
 constexpr std::array<unsigned char, 256> kLower = MakeLowerTable();
 
-inline unsigned char LowerAscii(char c) { return kLower[static_cast<unsigned char>(c)]; }
+inline unsigned char LowerAscii(char c) {
+    return kLower[static_cast<unsigned char>(c)];
+}
 
 // Eight bytes at a time: most names are ASCII and this is the first thing
 // every name goes through.
@@ -32,7 +34,8 @@ bool IsAscii(std::string_view s) {
         std::memcpy(&w, p, 8);
         any |= w;
     }
-    for (; n > 0; ++p, --n) any |= static_cast<unsigned char>(*p);
+    for (; n > 0; ++p, --n)
+        any |= static_cast<unsigned char>(*p);
     return (any & 0x8080808080808080ULL) == 0;
 }
 
@@ -51,7 +54,8 @@ size_t CharLengthAt(std::string_view s, size_t pos) {
 // or at a byte that is not valid UTF-8.
 void AppendFolded(std::string& out, std::string_view text) {
     if (IsAscii(text)) {
-        for (char c : text) out.push_back(static_cast<char>(LowerAscii(c)));
+        for (char c : text)
+            out.push_back(static_cast<char>(LowerAscii(c)));
         return;
     }
     const size_t n = text.size();
@@ -69,7 +73,7 @@ void AppendFolded(std::string& out, std::string_view text) {
             end += len;
         }
         if (end > pos) platform::AppendFoldedRun(out, text.substr(pos, end - pos));
-        if (end < n && !isAscii(end)) out.push_back(text[end++]);  // not valid UTF-8: kept
+        if (end < n && !isAscii(end)) out.push_back(text[end++]); // not valid UTF-8: kept
         pos = end;
     }
 }
@@ -111,7 +115,8 @@ bool GlobMatch(std::string_view pat, std::string_view text) {
         t = starT;
         p = starP;
     }
-    while (p < pat.size() && pat[p] == '*') ++p;
+    while (p < pat.size() && pat[p] == '*')
+        ++p;
     return p == pat.size();
 }
 
@@ -119,7 +124,8 @@ bool GlobMatch(std::string_view pat, std::string_view text) {
 // the name at `pos`; the caller has checked that it fits.
 inline bool AsciiPieceAt(std::string_view name, size_t pos, std::string_view piece) {
     for (size_t k = 0; k < piece.size(); ++k)
-        if (piece[k] != '?' && static_cast<char>(LowerAscii(name[pos + k])) != piece[k]) return false;
+        if (piece[k] != '?' && static_cast<char>(LowerAscii(name[pos + k])) != piece[k])
+            return false;
     return true;
 }
 
@@ -132,7 +138,8 @@ bool ContainsAsciiFolded(std::string_view hay, std::string_view needle) {
     for (size_t i = 0; i <= last; ++i) {
         if (static_cast<char>(LowerAscii(hay[i])) != first) continue;
         size_t k = 1;
-        while (k < m && static_cast<char>(LowerAscii(hay[i + k])) == needle[k]) ++k;
+        while (k < m && static_cast<char>(LowerAscii(hay[i + k])) == needle[k])
+            ++k;
         if (k == m) return true;
     }
     return false;
@@ -177,14 +184,17 @@ bool NameMatcher::MatchesAsciiGlob(std::string_view name) const {
     const size_t end = n - last.size();
     for (size_t i = 1; i + 1 < pieces_.size(); ++i) {
         const std::string& piece = pieces_[i];
-        while (pos + piece.size() <= end && !AsciiPieceAt(name, pos, piece)) ++pos;
+        while (pos + piece.size() <= end && !AsciiPieceAt(name, pos, piece))
+            ++pos;
         if (pos + piece.size() > end) return false;
         pos += piece.size();
     }
     return true;
 }
 
-bool NameMatcher::Empty() const { return folded_.empty(); }
+bool NameMatcher::Empty() const {
+    return folded_.empty();
+}
 
 bool NameMatcher::Matches(std::string_view name) const {
     if (matchesAll_) return true;

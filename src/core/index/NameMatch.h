@@ -20,9 +20,9 @@ std::string FoldForSearch(std::string_view text);
 // const and keep their scratch space per thread, so one matcher can serve
 // several threads at once.
 class NameMatcher {
-public:
-    explicit NameMatcher(std::string_view pattern);   // folds the pattern once
-    bool Matches(std::string_view name) const;         // name: UTF-8 (or not), as shown to the user
+  public:
+    explicit NameMatcher(std::string_view pattern); // folds the pattern once
+    bool Matches(std::string_view name) const;      // name: UTF-8 (or not), as shown to the user
     bool Empty() const;
 
     // The pattern as it is compared: folded, so a full-width '＊' or '？'
@@ -30,14 +30,14 @@ public:
     const std::string& Folded() const { return folded_; }
     bool HasWildcard() const { return wildcard_; }
 
-private:
+  private:
     bool MatchesAsciiGlob(std::string_view name) const;
 
     std::string folded_;
-    std::vector<std::string> pieces_;  // an ASCII wildcard pattern split at each '*'
+    std::vector<std::string> pieces_; // an ASCII wildcard pattern split at each '*'
     bool wildcard_ = false;
-    bool asciiPattern_ = true;  // false: no pure-ASCII name can match
-    bool matchesAll_ = false;   // empty, or nothing but '*'
+    bool asciiPattern_ = true; // false: no pure-ASCII name can match
+    bool matchesAll_ = false;  // empty, or nothing but '*'
 };
 
 } // namespace nrvs

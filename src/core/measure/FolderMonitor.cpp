@@ -22,7 +22,7 @@ namespace {
 // walk has asked for the first time: by then it has translated the program
 // path through the drive map, which only the window thread may change.
 class CountHooks : public MeasureHooks {
-public:
+  public:
     CountHooks(const std::atomic<bool>* stop, std::function<void()> started)
         : stop_(stop), started_(std::move(started)) {}
     bool StopRequested() override {
@@ -35,7 +35,7 @@ public:
         if (started_) std::exchange(started_, nullptr)();
     }
 
-private:
+  private:
     const std::atomic<bool>* stop_;
     std::function<void()> started_;
 };
@@ -66,14 +66,17 @@ FolderCount Count(const std::string& programPath, uint32_t clusterSize, bool cou
 
 FolderCounter::FolderCounter(Callback done) : done_(std::move(done)) {}
 
-FolderCounter::~FolderCounter() { Stop(); }
+FolderCounter::~FolderCounter() {
+    Stop();
+}
 
 FolderCount FolderCounter::CountNow(const std::string& programPath, uint32_t clusterSize,
                                     const std::atomic<bool>* stop) {
     return Count(programPath, clusterSize, true, stop, nullptr);
 }
 
-bool FolderCounter::Start(const std::string& programPath, uint32_t clusterSize, bool countLinksOnce) {
+bool FolderCounter::Start(const std::string& programPath, uint32_t clusterSize,
+                          bool countLinksOnce) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (running_) return false;
     if (worker_.joinable()) worker_.join();

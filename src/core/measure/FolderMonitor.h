@@ -17,7 +17,7 @@ namespace nrvs {
 std::string ChangeText(double delta, int unit);
 
 struct FolderCount {
-    bool Valid = false;   // false: the folder could not be opened
+    bool Valid = false; // false: the folder could not be opened
     double Bytes = 0;
     double Occupied = 0;
     int Files = 0;
@@ -29,7 +29,7 @@ struct FolderCount {
 // callback on the counting thread. Stop (and the destructor) ends a count
 // early and waits for it; a stopped count reports nothing.
 class FolderCounter {
-public:
+  public:
     using Callback = std::function<void(const std::string& path, const FolderCount&)>;
     explicit FolderCounter(Callback done);
     ~FolderCounter();
@@ -45,7 +45,7 @@ public:
     static FolderCount CountNow(const std::string& programPath, uint32_t clusterSize,
                                 const std::atomic<bool>* stop = nullptr);
 
-private:
+  private:
     Callback done_;
     std::thread worker_;
     std::atomic<bool> running_{false};

@@ -24,10 +24,18 @@ namespace nrvs {
 
 namespace P = platform;
 
-void MeasureHooks::RunJob(const std::string&, const std::function<void()>& job) { job(); }
-int MeasureHooks::Ask(const std::string& text, int style) { return AskYesNo(text, style); }
-void MeasureHooks::Tell(const std::string& text, int style) { ShowMessageBox(text, style); }
-bool MeasureHooks::ChooseDrives(std::string&) { return false; }
+void MeasureHooks::RunJob(const std::string&, const std::function<void()>& job) {
+    job();
+}
+int MeasureHooks::Ask(const std::string& text, int style) {
+    return AskYesNo(text, style);
+}
+void MeasureHooks::Tell(const std::string& text, int style) {
+    ShowMessageBox(text, style);
+}
+bool MeasureHooks::ChooseDrives(std::string&) {
+    return false;
+}
 
 double OccupiedSize(double size, double onDisk, uint32_t clusterSize) {
     if (clusterSize == 0) return onDisk;
@@ -44,7 +52,7 @@ namespace {
 // whichever thread measured which folder.
 struct Node {
     Node* parent = nullptr;
-    std::string name;  // native bytes
+    std::string name; // native bytes
     std::vector<Node*> children;
     double ownBytes = 0, ownOccupied = 0, treeBytes = 0, treeOccupied = 0;
     int32_t ownFiles = 0, treeFiles = 0, ownFolders = 0, treeFolders = 0;
@@ -77,9 +85,9 @@ constexpr size_t kMaxRecordedPath = 32767;
 const size_t kHandOverPath = P::DirectPathLength() - 256;
 
 class Walk {
-public:
-    Walk(const std::string& programRoot, const std::string& nativeRoot, uint32_t cluster, int depth, int threads,
-         MeasureReport* report)
+  public:
+    Walk(const std::string& programRoot, const std::string& nativeRoot, uint32_t cluster, int depth,
+         int threads, MeasureReport* report)
         : programRoot_(programRoot), nativeRoot_(nativeRoot), cluster_(cluster), baseDepth_(depth),
           threads_(threads), report_(report) {}
 
@@ -93,7 +101,7 @@ public:
     void SetFileIndex(FileIndexData* out) { index_ = out; }
     void SetLinesInOrder(bool on) { inOrder_ = on; }
 
-private:
+  private:
     struct Frame {
         Node* node = nullptr;
         P::Folder dir;
@@ -161,7 +169,7 @@ private:
         Node* node;
         double size, occupied;
         uint32_t worker;
-        uint64_t record;  // the name's place in the worker's index stream
+        uint64_t record; // the name's place in the worker's index stream
     };
     std::vector<std::vector<Linked>> linked_;
     Node* root_ = nullptr;
@@ -186,7 +194,8 @@ private:
 
 std::string Walk::NativePath(const Node* node) const {
     std::vector<const Node*> chain;
-    for (const Node* n = node; n && n->parent; n = n->parent) chain.push_back(n);
+    for (const Node* n = node; n && n->parent; n = n->parent)
+        chain.push_back(n);
     std::string path = nativeRoot_;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         if (path.empty() || path.back() != '/') path += '/';
@@ -197,7 +206,8 @@ std::string Walk::NativePath(const Node* node) const {
 
 size_t Walk::NativePathLength(const Node* node) const {
     size_t len = nativeRoot_.size();
-    for (const Node* n = node; n && n->parent; n = n->parent) len += n->name.size() + 1;
+    for (const Node* n = node; n && n->parent; n = n->parent)
+        len += n->name.size() + 1;
     return len;
 }
 
@@ -205,9 +215,11 @@ void Walk::Progress(const Node* node) {
     if (node->depth >= 4) return;
     std::string text;
     std::vector<const Node*> chain;
-    for (const Node* n = node; n && n->parent; n = n->parent) chain.push_back(n);
+    for (const Node* n = node; n && n->parent; n = n->parent)
+        chain.push_back(n);
     text = programRoot_;
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) text += P::ShownName((*it)->name) + "\\";
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        text += P::ShownName((*it)->name) + "\\";
     text += "...";
     std::lock_guard<std::mutex> lock(progressMutex_);
     progress_ = std::move(text);
@@ -247,8 +259,10 @@ void Walk::MarkUnlistable(Node* node, const P::Folder* parent) {
     // Whatever attributes can still be read are kept.
     P::FindData d;
     uint32_t attributes = P::INVALID_FILE_ATTRIBUTES;
-    if (parent && P::StatEntry(*parent, node->name, d, 0)) attributes = d.Attributes;
-    else if (!parent) attributes = P::GetFileAttributesA(NativePath(node));
+    if (parent && P::StatEntry(*parent, node->name, d, 0))
+        attributes = d.Attributes;
+    else if (!parent)
+        attributes = P::GetFileAttributesA(NativePath(node));
     if (attributes != P::INVALID_FILE_ATTRIBUTES) {
         node->hidden = (attributes & P::FILE_ATTRIBUTE_HIDDEN) ? 1 : 0;
         node->readOnly = (attributes & P::FILE_ATTRIBUTE_READONLY) ? 1 : 0;
@@ -283,7 +297,8 @@ bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& are
     if (!node->parent) {
         // The folder where the walk starts: its own name is the path's last.
         own = nativeRoot_;
-        while (own.size() > 1 && own.back() == '/') own.remove_suffix(1);
+        while (own.size() > 1 && own.back() == '/')
+            own.remove_suffix(1);
         own = own.substr(own.find_last_of('/') + 1);
     }
     if (!own.empty() && own.front() == '.') node->hidden = 1;
@@ -315,7 +330,8 @@ bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& are
         ++node->ownFiles;
         const double size = static_cast<double>(d.Size);
         double onDisk = size;
-        if (!nominal_ && (d.Attributes & (P::FILE_ATTRIBUTE_COMPRESSED | P::FILE_ATTRIBUTE_SPARSE_FILE)))
+        if (!nominal_ &&
+            (d.Attributes & (P::FILE_ATTRIBUTE_COMPRESSED | P::FILE_ATTRIBUTE_SPARSE_FILE)))
             onDisk = static_cast<double>(d.Allocated);
         const double occupied = OccupiedSize(size, onDisk, cluster_);
         uint64_t record = 0;
@@ -324,10 +340,11 @@ bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& are
             f.Size = d.Size;
             f.Occupied = static_cast<uint64_t>(occupied);
             f.ModifiedTime = d.ModifiedTime;
-            f.Flags = static_cast<uint8_t>((d.Executable ? INDEX_FLAG_EXECUTABLE : 0) |
-                                           ((d.Attributes & P::FILE_ATTRIBUTE_SPARSE_FILE) ? INDEX_FLAG_SPARSE : 0) |
-                                           ((d.Attributes & P::FILE_ATTRIBUTE_COMPRESSED) ? INDEX_FLAG_COMPRESSED : 0) |
-                                           ((d.Attributes & P::FILE_ATTRIBUTE_SYSTEM) ? INDEX_FLAG_NOT_REGULAR : 0));
+            f.Flags = static_cast<uint8_t>(
+                (d.Executable ? INDEX_FLAG_EXECUTABLE : 0) |
+                ((d.Attributes & P::FILE_ATTRIBUTE_SPARSE_FILE) ? INDEX_FLAG_SPARSE : 0) |
+                ((d.Attributes & P::FILE_ATTRIBUTE_COMPRESSED) ? INDEX_FLAG_COMPRESSED : 0) |
+                ((d.Attributes & P::FILE_ATTRIBUTE_SYSTEM) ? INDEX_FLAG_NOT_REGULAR : 0));
             record = files->Add(f, d.Name);
             ++node->fileCount;
         }
@@ -392,7 +409,8 @@ void Walk::Descend(Node* start, P::Folder dir, std::deque<Node>& arena, char* bu
             }
             continue;
         }
-        if (maxThreads_ > 1 && idleHint_.load(std::memory_order_relaxed) > 0 && HandOver(stack)) continue;
+        if (maxThreads_ > 1 && idleHint_.load(std::memory_order_relaxed) > 0 && HandOver(stack))
+            continue;
         Frame& cur = stack.back();
         Node* child = cur.node->children[cur.next++];
         if (stop_.load(std::memory_order_relaxed)) {
@@ -512,7 +530,7 @@ void Walk::FinishInOrder(FolderList& out) {
     // before a space) leave the lines out of order, and the caller's sort
     // puts them right.
     struct Item {
-        std::vector<std::pair<std::string, const Node*>> kids;  // shown name and separator
+        std::vector<std::pair<std::string, const Node*>> kids; // shown name and separator
         size_t next;
         size_t pathLen;
     };
@@ -522,9 +540,11 @@ void Walk::FinishInOrder(FolderList& out) {
         AppendLine(out, n, path, r);
         Item it{{}, 0, path.size()};
         it.kids.reserve(n->children.size());
-        for (const Node* c : n->children) it.kids.emplace_back(P::ShownName(c->name) + '\\', c);
-        std::stable_sort(it.kids.begin(), it.kids.end(),
-                         [](const auto& a, const auto& b) { return P::LessIgnoreCase(a.first, b.first); });
+        for (const Node* c : n->children)
+            it.kids.emplace_back(P::ShownName(c->name) + '\\', c);
+        std::stable_sort(it.kids.begin(), it.kids.end(), [](const auto& a, const auto& b) {
+            return P::LessIgnoreCase(a.first, b.first);
+        });
         return it;
     };
     std::vector<Item> stack;
@@ -601,9 +621,11 @@ bool Walk::StartsOnOtherMount() const {
 
 std::string Walk::ProgramPath(const Node* node) const {
     std::vector<const Node*> chain;
-    for (const Node* n = node; n && n->parent; n = n->parent) chain.push_back(n);
+    for (const Node* n = node; n && n->parent; n = n->parent)
+        chain.push_back(n);
     std::string path = programRoot_;
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) path += P::ShownName((*it)->name) + "\\";
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        path += P::ShownName((*it)->name) + "\\";
     return path;
 }
 
@@ -614,7 +636,8 @@ void Walk::ResolveLinks() {
         std::vector<Linked>().swap(v);
     }
     if (linkedOut_) {
-        for (const Linked& l : all) linkedOut_->push_back({l.device, l.inode, ProgramPath(l.node), l.size, l.occupied});
+        for (const Linked& l : all)
+            linkedOut_->push_back({l.device, l.inode, ProgramPath(l.node), l.size, l.occupied});
         return;
     }
     std::sort(all.begin(), all.end(), [](const Linked& a, const Linked& b) {
@@ -622,7 +645,8 @@ void Walk::ResolveLinks() {
     });
     for (size_t i = 0; i < all.size();) {
         size_t j = i + 1;
-        while (j < all.size() && all[j].device == all[i].device && all[j].inode == all[i].inode) ++j;
+        while (j < all.size() && all[j].device == all[i].device && all[j].inode == all[i].inode)
+            ++j;
         // The folder that gets the bytes does not depend on which thread saw
         // which name first.
         const Linked* owner = &all[i];
@@ -636,7 +660,8 @@ void Walk::ResolveLinks() {
         }
         if (index_)
             for (size_t k = i; k < j; ++k)
-                if (&all[k] != owner) index_->Files[all[k].worker].AddFlags(all[k].record, INDEX_FLAG_FURTHER_NAME);
+                if (&all[k] != owner)
+                    index_->Files[all[k].worker].AddFlags(all[k].record, INDEX_FLAG_FURTHER_NAME);
         owner->node->ownBytes += owner->size;
         owner->node->ownOccupied += owner->occupied;
         for (Node* n = owner->node; n; n = n->parent) {
@@ -661,7 +686,8 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
         index_->Files.clear();
         index_->Files.resize(arenas_.size());
         if (!index_->SpillFolder.empty())
-            for (auto& files : index_->Files) files.SpillTo(index_->SpillFolder);
+            for (auto& files : index_->Files)
+                files.SpillTo(index_->SpillFolder);
         index_->Folders.clear();
         index_->LinksOnce = linksOnce_;
     }
@@ -678,7 +704,8 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
         queue_.push_back(root_);
     }
     std::vector<std::thread> workers;
-    for (int i = 0; i < threads_; ++i) workers.emplace_back(&Walk::Worker, this, i);
+    for (int i = 0; i < threads_; ++i)
+        workers.emplace_back(&Walk::Worker, this, i);
     // The caller's thread keeps the window alive and passes STOP on, and
     // starts every worker the walk may have once it has to read from the
     // device (a cold cache): more requests in flight hide the device's wait.
@@ -697,11 +724,13 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
         }
         if (!text.empty()) hooks.SetProgressText(text);
         // A few times a second: more would only cost the window's drawing.
-        if (const auto now = std::chrono::steady_clock::now(); now - countsShown >= std::chrono::milliseconds(250)) {
+        if (const auto now = std::chrono::steady_clock::now();
+            now - countsShown >= std::chrono::milliseconds(250)) {
             countsShown = now;
-            hooks.SetProgressCounts(countedFolders_.load(std::memory_order_relaxed),
-                                    countedFiles_.load(std::memory_order_relaxed),
-                                    static_cast<double>(countedBytes_.load(std::memory_order_relaxed)));
+            hooks.SetProgressCounts(
+                countedFolders_.load(std::memory_order_relaxed),
+                countedFiles_.load(std::memory_order_relaxed),
+                static_cast<double>(countedBytes_.load(std::memory_order_relaxed)));
         }
         hooks.ProcessMessages();
         if (!stop_ && hooks.StopRequested()) stop_ = true;
@@ -709,14 +738,17 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
         const auto tick = static_cast<int>(workers.size()) < maxThreads_ ? 2 : 30;
         if (doneCv_.wait_for(lock, std::chrono::milliseconds(tick), [&] { return done_; })) break;
     }
-    for (auto& t : workers) t.join();
+    for (auto& t : workers)
+        t.join();
     if (index_)
-        for (auto& files : index_->Files) files.Seal();
+        for (auto& files : index_->Files)
+            files.Seal();
     {
         std::lock_guard<std::mutex> lock(progressMutex_);
         if (progressNew_) hooks.SetProgressText(progress_);
     }
-    hooks.SetProgressCounts(countedFolders_.load(), countedFiles_.load(), static_cast<double>(countedBytes_.load()));
+    hooks.SetProgressCounts(countedFolders_.load(), countedFiles_.load(),
+                            static_cast<double>(countedBytes_.load()));
     hooks.ProcessMessages();
     if (report_ && root_->unlistable) {
         // Nothing was measured: no line that would pass for a measured folder.
@@ -727,13 +759,16 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
     }
     ResolveLinks();
     const size_t before = out.Count();
-    if (inOrder_) FinishInOrder(out);
-    else Finish(out);
+    if (inOrder_)
+        FinishInOrder(out);
+    else
+        Finish(out);
     if (index_) CollectFolders();
     FolderRecord r;
     r.Path = programRoot_;
     // The start folder's line is the last in post order, the first in order.
-    if (root_->hasLine && out.Count() > before) r = ParseRecord(out.LineAt(inOrder_ ? before : out.Count() - 1));
+    if (root_->hasLine && out.Count() > before)
+        r = ParseRecord(out.LineAt(inOrder_ ? before : out.Count() - 1));
     return r;
 }
 

@@ -19,7 +19,7 @@ namespace nrvs {
 // that started the measurement. The defaults serve callers without windows:
 // the job runs at once, nothing is stopped, questions go to AskYesNo.
 class MeasureHooks {
-public:
+  public:
     virtual ~MeasureHooks() = default;
     // Runs job inside the running dialog (caption, STOP shown) and returns
     // when the job has returned.
@@ -65,7 +65,7 @@ struct FileIndexData;
 // being counted (MeasureOptions::LinkedNames).
 struct LinkedName {
     uint64_t Device = 0, Inode = 0;
-    std::string Folder;  // program path of the folder holding the name
+    std::string Folder; // program path of the folder holding the name
     double Size = 0, Occupied = 0;
 };
 
@@ -113,11 +113,11 @@ struct DriveRecord;
 
 // The job of one drive: its volume queried again, then its root walked.
 // files: filled for the drive's file index, when given.
-FolderRecord MeasureDriveJob(DriveRecord& drive, MeasureHooks& hooks, MeasureReport* report = nullptr,
-                             FileIndexData* files = nullptr);
+FolderRecord MeasureDriveJob(DriveRecord& drive, MeasureHooks& hooks,
+                             MeasureReport* report = nullptr, FileIndexData* files = nullptr);
 // The job of one folder of the current drive.
-FolderRecord MeasureFolderJob(const std::string& path, MeasureHooks& hooks, MeasureReport* report = nullptr,
-                              FileIndexData* files = nullptr);
+FolderRecord MeasureFolderJob(const std::string& path, MeasureHooks& hooks,
+                              MeasureReport* report = nullptr, FileIndexData* files = nullptr);
 
 // Measures the current drive (or the drives chosen, with several-drive
 // measurement on) after the question the settings ask for; each drive's
@@ -134,7 +134,8 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
 // the folder's lines are merged into the drive's cache file as it is on disk,
 // without loading it. Afterwards the list holds the folder's lines only. 0
 // also for a drive root, which MeasureDrives measures.
-int MeasureFolderIntoCache(const std::string& path, MeasureHooks& hooks, MeasureReport* report = nullptr);
+int MeasureFolderIntoCache(const std::string& path, MeasureHooks& hooks,
+                           MeasureReport* report = nullptr);
 
 // Whether the folder (program form, trailing backslash) could not be read
 // by the last measurement of its drive in this run of the program.

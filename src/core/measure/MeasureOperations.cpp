@@ -24,7 +24,9 @@ namespace nrvs {
 namespace {
 const char* const kRunningCaption = " 計測中...";
 
-bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
 
 void TellSaveFailed(MeasureHooks& hooks, const std::string& why) {
     hooks.Tell("計測結果をキャッシュファイルに保存できませんでした。\n" + why +
@@ -32,8 +34,9 @@ void TellSaveFailed(MeasureHooks& hooks, const std::string& why) {
                MB_ICONSTOP);
 }
 
-void SealIndex(const DriveRecord& drive, const std::string& header, MeasureHooks& hooks, MeasureReport& report,
-               const FileIndexData* files, const std::string& below, const std::string& diskHeader);
+void SealIndex(const DriveRecord& drive, const std::string& header, MeasureHooks& hooks,
+               MeasureReport& report, const FileIndexData* files, const std::string& below,
+               const std::string& diskHeader);
 
 // Whether a folder measurement of the drive gathers its files: only an index
 // that belongs to the cache on disk takes them (SealIndex), so for any other
@@ -43,21 +46,23 @@ bool GathersFilesFor(const DriveRecord& drive) {
     if (Global().NoFileIndex) return false;
     const std::string cacheName = CacheFileName(drive);
     FileIndex index;
-    return index.Open(FileIndexName(drive), cacheName[cacheName.size() - 5], CacheHeaderLine(drive));
+    return index.Open(FileIndexName(drive), cacheName[cacheName.size() - 5],
+                      CacheHeaderLine(drive));
 }
 
 // Saves the new cache with save() while previous keeps what it replaces on
 // another thread, written aside and put in place once the cache is saved.
 // True when the cache was saved; kept and notKept: what the keeper says.
-bool SaveKeepingPrevious(PreviousKeeper& previous, const std::string& header, const std::function<bool()>& save,
-                         bool& kept, std::string& notKept) {
+bool SaveKeepingPrevious(PreviousKeeper& previous, const std::string& header,
+                         const std::function<bool()>& save, bool& kept, std::string& notKept) {
     SaveSignal saved;
-    std::thread keeper([&] { kept = previous.Commit(header, &notKept, [&] { return saved.Wait(); }); });
+    std::thread keeper(
+        [&] { kept = previous.Commit(header, &notKept, [&] { return saved.Wait(); }); });
     struct Join {
         SaveSignal& saved;
         std::thread& keeper;
         ~Join() {
-            saved.Set(false);  // no effect once set
+            saved.Set(false); // no effect once set
             keeper.join();
         }
     } join{saved, keeper};
@@ -67,7 +72,8 @@ bool SaveKeepingPrevious(PreviousKeeper& previous, const std::string& header, co
 }
 
 void TellNotKept(MeasureHooks& hooks, const std::string& notKept) {
-    hooks.Tell("前回の計測結果を残せませんでした。今回の計測結果は保存しています。\n" + notKept, MB_ICONINFORMATION);
+    hooks.Tell("前回の計測結果を残せませんでした。今回の計測結果は保存しています。\n" + notKept,
+               MB_ICONINFORMATION);
 }
 
 // Sorted, stamped with the header line and written as the drive's cache,
@@ -80,8 +86,8 @@ void TellNotKept(MeasureHooks& hooks, const std::string& notKept) {
 // folder and below when the list was the cache on disk (none otherwise),
 // for the previous measurement.
 void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, MeasureHooks& hooks,
-          MeasureReport& report, const FileIndexData* files, const std::string& below = {}, size_t firstNew = 0,
-          std::string oldLine = {}, std::optional<StringList> replaced = {}) {
+          MeasureReport& report, const FileIndexData* files, const std::string& below = {},
+          size_t firstNew = 0, std::string oldLine = {}, std::optional<StringList> replaced = {}) {
     platform::FileLock lock(CacheLockName(drive));
     // The index on disk belongs to the cache on disk; a folder's records go
     // into it only when it does (else it stays stale and is never shown).
@@ -113,7 +119,8 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
             }
             replacedKnown = true;
             const size_t keptFromDisk = merged.Size();
-            for (size_t i = firstNew; i < folders.Size(); ++i) merged.Append(folders.LineAt(i));
+            for (size_t i = firstNew; i < folders.Size(); ++i)
+                merged.Append(folders.LineAt(i));
             folders = std::move(merged);
             firstNew = keptFromDisk;
         }
@@ -134,8 +141,9 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
     const std::string header(folders.LineAt(0));
     bool kept = true;
     std::string notKept;
-    if (!SaveKeepingPrevious(previous, header, [&] { return SaveCache(folders, drive, &report.SaveError); }, kept,
-                             notKept)) {
+    if (!SaveKeepingPrevious(
+            previous, header, [&] { return SaveCache(folders, drive, &report.SaveError); }, kept,
+            notKept)) {
         TellSaveFailed(hooks, report.SaveError);
         return;
     }
@@ -147,8 +155,9 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
 // removes it. diskHeader: for a folder measurement (below), the header of
 // the cache before it, which the index on disk must belong to.
 // files: none when the walk gathered none.
-void SealIndex(const DriveRecord& drive, const std::string& header, MeasureHooks& hooks, MeasureReport& report,
-               const FileIndexData* files, const std::string& below, const std::string& diskHeader) {
+void SealIndex(const DriveRecord& drive, const std::string& header, MeasureHooks& hooks,
+               MeasureReport& report, const FileIndexData* files, const std::string& below,
+               const std::string& diskHeader) {
     const std::string cacheName = CacheFileName(drive);
     const char letter = cacheName[cacheName.size() - 5];
     const std::string indexName = FileIndexName(drive);
@@ -168,7 +177,7 @@ void SealIndex(const DriveRecord& drive, const std::string& header, MeasureHooks
         if (files && old.Open(indexName, letter, diskHeader))
             written = WriteFileIndex(indexName, letter, header, *files, &old, below, &why);
         else
-            why.clear();  // no index of the cache before: the drive must be measured for its files
+            why.clear(); // no index of the cache before: the drive must be measured for its files
         if (!written) platform::RemoveOwnFile(indexName);
     }
     if (!written && !why.empty()) {
@@ -208,7 +217,9 @@ void RememberUnreadable(const std::string& folder, const StringList& found) {
 }
 
 void TellRootFailed(MeasureHooks& hooks, const std::string& path) {
-    hooks.Tell(path + " を開けないため、計測できませんでした。\n前回の計測結果はそのまま残しています。", MB_ICONSTOP);
+    hooks.Tell(
+        path + " を開けないため、計測できませんでした。\n前回の計測結果はそのまま残しています。",
+        MB_ICONSTOP);
 }
 } // namespace
 
@@ -217,7 +228,8 @@ std::string UnreadableMessage(const MeasureReport& report) {
     if (n == 0) return {};
     std::string text = "読み取れなかったフォルダが " + std::to_string(n) +
                        " 個あります。これらのフォルダの中身は計測されていません。\n";
-    for (size_t i = 0; i < n && i < kShownUnreadable; ++i) text += "\n" + report.Unreadable[i];
+    for (size_t i = 0; i < n && i < kShownUnreadable; ++i)
+        text += "\n" + report.Unreadable[i];
     if (n > kShownUnreadable) text += "\n…ほか " + std::to_string(n - kShownUnreadable) + " 個";
     return text;
 }
@@ -232,17 +244,19 @@ bool IsUnreadableFolder(const std::string& path) {
 // The walk keeps the files it finds in scratch files beside the index it
 // will write, not in memory.
 static FileIndexData* SpilledBesideIndex(FileIndexData* files) {
-    if (files && files->SpillFolder.empty()) files->SpillFolder = platform::ProgramFileFolders().Data;
+    if (files && files->SpillFolder.empty())
+        files->SpillFolder = platform::ProgramFileFolders().Data;
     return files;
 }
 
-FolderRecord MeasureDriveJob(DriveRecord& drive, MeasureHooks& hooks, MeasureReport* report, FileIndexData* files) {
+FolderRecord MeasureDriveJob(DriveRecord& drive, MeasureHooks& hooks, MeasureReport* report,
+                             FileIndexData* files) {
     Global().Drives.ReadVolume(drive);
     MeasureOptions options;
     options.Report = report;
     options.Files = SpilledBesideIndex(files);
     options.CountLinksOnce = Global().CountLinksOnce != 0;
-    options.LinesInOrder = true;  // sorted next
+    options.LinesInOrder = true; // sorted next
     return MeasureTree(Global().Folders, drive.RootPath, drive.ClusterSize, 0, hooks, options);
 }
 
@@ -253,7 +267,7 @@ FolderRecord MeasureFolderJob(const std::string& path, MeasureHooks& hooks, Meas
     options.Report = report;
     options.Files = SpilledBesideIndex(files);
     options.CountLinksOnce = Global().CountLinksOnce != 0;
-    options.LinesInOrder = true;  // merged into the cache's order next
+    options.LinesInOrder = true; // merged into the cache's order next
     return MeasureTree(Global().Folders, path, cur ? cur->ClusterSize : 0, 0, hooks, options);
 }
 
@@ -283,7 +297,9 @@ int MeasureDrives(MeasureHooks& hooks, MeasureReport* report) {
         std::time_t start = std::time(nullptr);
         MeasureReport one;
         FileIndexData files;
-        hooks.RunJob(kRunningCaption, [&] { MeasureDriveJob(*drive, hooks, &one, g.NoFileIndex ? nullptr : &files); });
+        hooks.RunJob(kRunningCaption, [&] {
+            MeasureDriveJob(*drive, hooks, &one, g.NoFileIndex ? nullptr : &files);
+        });
         if (one.RootFailed) {
             // A root that cannot be listed says nothing about its folders:
             // the earlier result stays, in memory and on disk.
@@ -298,7 +314,8 @@ int MeasureDrives(MeasureHooks& hooks, MeasureReport* report) {
         if (one.SaveError.empty()) SaveVolumeNote(*drive, platform::ToNative(drive->RootPath));
         RememberUnreadable(drive->RootPath, one.Unreadable);
         all.Unreadable.insert(all.Unreadable.end(), one.Unreadable.begin(), one.Unreadable.end());
-        if (!one.SaveError.empty()) all.SaveError += (all.SaveError.empty() ? "" : "\n") + one.SaveError;
+        if (!one.SaveError.empty())
+            all.SaveError += (all.SaveError.empty() ? "" : "\n") + one.SaveError;
         ++measured;
     }
     const std::string message = UnreadableMessage(all);
@@ -336,7 +353,8 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
     const size_t firstNew = g.Folders.Size();
     FileIndexData files;
     const bool gather = path.size() > 3 ? GathersFilesFor(*current) : !g.NoFileIndex;
-    hooks.RunJob(kRunningCaption, [&] { MeasureFolderJob(path, hooks, &one, gather ? &files : nullptr); });
+    hooks.RunJob(kRunningCaption,
+                 [&] { MeasureFolderJob(path, hooks, &one, gather ? &files : nullptr); });
     if (one.RootFailed) {
         // Nothing was added to the list: it is put back as it was.
         restore();
@@ -344,8 +362,8 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
         if (report) *report = std::move(one);
         return 0;
     }
-    Seal(g.Folders, *current, start, hooks, one, gather ? &files : nullptr, path.size() > 3 ? path : std::string(),
-         firstNew, oldLine, std::move(replaced));
+    Seal(g.Folders, *current, start, hooks, one, gather ? &files : nullptr,
+         path.size() > 3 ? path : std::string(), firstNew, oldLine, std::move(replaced));
     RememberUnreadable(path, one.Unreadable);
     const std::string message = UnreadableMessage(one);
     if (!message.empty()) hooks.Tell(message, MB_ICONINFORMATION);
@@ -363,7 +381,8 @@ int MeasureFolderIntoCache(const std::string& path, MeasureHooks& hooks, Measure
     MeasureReport one;
     FileIndexData files;
     const bool gather = GathersFilesFor(*current);
-    hooks.RunJob(kRunningCaption, [&] { MeasureFolderJob(path, hooks, &one, gather ? &files : nullptr); });
+    hooks.RunJob(kRunningCaption,
+                 [&] { MeasureFolderJob(path, hooks, &one, gather ? &files : nullptr); });
     if (one.RootFailed) {
         TellRootFailed(hooks, path);
         if (report) *report = std::move(one);
@@ -381,20 +400,26 @@ int MeasureFolderIntoCache(const std::string& path, MeasureHooks& hooks, Measure
         PreviousKeeper previous(*current, path);
         StringList fresh;
         fresh.reserve(g.Folders.Size());
-        for (size_t i = 0; i < g.Folders.Size(); ++i) fresh.emplace_back(g.Folders.LineAt(i));
+        for (size_t i = 0; i < g.Folders.Size(); ++i)
+            fresh.emplace_back(g.Folders.LineAt(i));
         g.Folders.Clear();
         // The previous measurement is merged aside at the same time, and put
         // in place once the cache is saved.
         std::string notKept;
         bool kept = true;
         previous.ConfirmReplacedLater();
-        const bool merged = SaveKeepingPrevious(previous, header, [&] {
-            StringList replaced;
-            const bool ok = MergeIntoCache(*current, path, header, fresh, &one.SaveError, &replaced);
-            previous.ConfirmReplaced(std::move(replaced));
-            return ok;
-        }, kept, notKept);
-        for (const std::string& line : fresh) g.Folders.Append(line);
+        const bool merged = SaveKeepingPrevious(
+            previous, header,
+            [&] {
+                StringList replaced;
+                const bool ok =
+                    MergeIntoCache(*current, path, header, fresh, &one.SaveError, &replaced);
+                previous.ConfirmReplaced(std::move(replaced));
+                return ok;
+            },
+            kept, notKept);
+        for (const std::string& line : fresh)
+            g.Folders.Append(line);
         StringList().swap(fresh);
         if (merged) {
             if (!kept) TellNotKept(hooks, notKept);
@@ -414,17 +439,22 @@ int ShouldMeasure(bool listShowsUnmeasured, std::time_t now) {
     GlobalState& g = Global();
     const DriveRecord* current = g.CurrentDrive;
     switch (ChoiceIndex(g.MeasureMode)) {
-    case 1: return listShowsUnmeasured ? 1 : 0;
-    case 2: return current && !IsCached(*current) ? 1 : 0;
-    case 3: return current && current->SelectCount == 1 ? 1 : 0;
-    case 4: return 1;
+    case 1:
+        return listShowsUnmeasured ? 1 : 0;
+    case 2:
+        return current && !IsCached(*current) ? 1 : 0;
+    case 3:
+        return current && current->SelectCount == 1 ? 1 : 0;
+    case 4:
+        return 1;
     case 5: {
         if (g.Folders.Count() < 3) return 0;
         long long days = 0;
         if (!HeaderAgeDays(std::string(g.Folders.LineAt(0)), now, days)) return 0;
         return days > g.ExpiryDays ? 1 : 0;
     }
-    default: return 0;
+    default:
+        return 0;
     }
 }
 

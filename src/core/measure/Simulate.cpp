@@ -20,7 +20,8 @@ constexpr int kImageClusterSize = 42;
 constexpr int kImageFreeSpace = 43;
 } // namespace
 
-std::vector<SimRow> BuildSimRows(const RowList& mainRows, const DriveRecord& current, bool showFiles) {
+std::vector<SimRow> BuildSimRows(const RowList& mainRows, const DriveRecord& current,
+                                 bool showFiles) {
     std::vector<SimRow> rows;
     RowFields first = mainRows.empty() ? RowFields{} : SplitRow(mainRows[0]);
     rows.push_back({first.Image, first.Caption, "", ""});
@@ -39,8 +40,10 @@ std::vector<SimRow> BuildSimRows(const RowList& mainRows, const DriveRecord& cur
         rows.push_back({f.Image, f.Caption, f.Occupied, ""});
         if (f.Image == IMG_FOLDER || f.Image == IMG_FILE || f.Image == IMG_FILE_TOTAL) {
             const double v = TextToFloat(f.Occupied, -1);
-            if (v < 0) known = false;
-            else now += v;
+            if (v < 0)
+                known = false;
+            else
+                now += v;
         }
     }
     if (known) rows[0].Before = FloatText(now);
@@ -56,7 +59,8 @@ bool ParseClusterSize(const std::string& text, uint32_t& cluster, std::string& w
     long long v = 0;
     const char* b = text.data();
     const char* e = b + text.size();
-    while (b < e && *b == ' ') ++b;
+    while (b < e && *b == ' ')
+        ++b;
     auto [end, ec] = std::from_chars(b, e, v);
     if (ec == std::errc::result_out_of_range) {
         why = "クラスタサイズが大きすぎます。";
@@ -92,7 +96,8 @@ SimSums SimulateFolder(const std::string& programPath, uint32_t cluster, Measure
 namespace {
 // The names of files with several names among the shown folder's own files:
 // the listing counted each of them; the measurement counts a file once.
-void OwnLinkedNames(const std::string& base, const DirListing& listing, std::vector<LinkedName>& out) {
+void OwnLinkedNames(const std::string& base, const DirListing& listing,
+                    std::vector<LinkedName>& out) {
     std::unordered_map<std::string, double> occupiedOf;
     for (const auto& line : listing.Entries) {
         DirEntry e = ParseEntry(line);
@@ -121,7 +126,7 @@ void RunSimulation(std::vector<SimRow>& rows, uint32_t cluster, double targetFre
     // measurement counts it: in the folder whose program path sorts first
     // among those holding a name (the shown folder before its subfolders).
     std::vector<LinkedName> linked;
-    std::vector<size_t> linkedRow;  // rows index of each name; 0 for the shown folder's own files
+    std::vector<size_t> linkedRow; // rows index of each name; 0 for the shown folder's own files
     std::vector<double> sums(rows.size(), -1);
     for (size_t i = 4; i < rows.size(); ++i) {
         hooks.ProcessMessages();
@@ -143,18 +148,21 @@ void RunSimulation(std::vector<SimRow>& rows, uint32_t cluster, double targetFre
         const DirEntry* e = EntryAt(listing, i);
         if (!e) continue;
         const double occupied = e->Occupied > 0 ? e->Occupied : 0;
-        if (auto it = fileRows.find(e->Name); it != fileRows.end()) rows[it->second].After = FloatText(occupied);
+        if (auto it = fileRows.find(e->Name); it != fileRows.end())
+            rows[it->second].After = FloatText(occupied);
         files += occupied;
     }
     if (once) {
         const size_t before = linked.size();
         OwnLinkedNames(base, listing, linked);
         // Taken out of the listing's sum; the one counted name goes back in below.
-        for (size_t k = before; k < linked.size(); ++k) files -= linked[k].Occupied;
+        for (size_t k = before; k < linked.size(); ++k)
+            files -= linked[k].Occupied;
         linkedRow.resize(linked.size(), 0);
     }
     std::vector<size_t> order(linked.size());
-    for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+    for (size_t k = 0; k < order.size(); ++k)
+        order[k] = k;
     std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
         const LinkedName &x = linked[a], &y = linked[b];
         if (x.Device != y.Device) return x.Device < y.Device;
@@ -166,9 +174,11 @@ void RunSimulation(std::vector<SimRow>& rows, uint32_t cluster, double targetFre
         while (j < order.size() && linked[order[j]].Device == linked[order[k]].Device &&
                linked[order[j]].Inode == linked[order[k]].Inode)
             ++j;
-        const size_t owner = order[k];  // the first folder in byte order
-        if (linkedRow[owner] == 0) files += linked[owner].Occupied;
-        else sums[linkedRow[owner]] += linked[owner].Occupied;
+        const size_t owner = order[k]; // the first folder in byte order
+        if (linkedRow[owner] == 0)
+            files += linked[owner].Occupied;
+        else
+            sums[linkedRow[owner]] += linked[owner].Occupied;
         k = j;
     }
     double total = files;

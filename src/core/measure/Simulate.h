@@ -16,14 +16,15 @@ namespace nrvs {
 struct SimRow {
     int Image = -1;
     std::string Caption;
-    std::string Before;  // "占有量：元": a decimal number text, or empty
-    std::string After;   // "占有量：先": a decimal number text, "?", or empty
+    std::string Before; // "占有量：元": a decimal number text, or empty
+    std::string After;  // "占有量：先": a decimal number text, "?", or empty
 };
 
 // Rows 0 to 3 (the folder shown, the cluster size, the free space, a
 // spacer) and the copies of the main list's rows from its third on, without
 // the folder total and, when files are shown, without the file total.
-std::vector<SimRow> BuildSimRows(const RowList& mainRows, const DriveRecord& current, bool showFiles);
+std::vector<SimRow> BuildSimRows(const RowList& mainRows, const DriveRecord& current,
+                                 bool showFiles);
 
 // Every result back to "?" (the spacer stays empty).
 void MarkUnknown(std::vector<SimRow>& rows);

@@ -15,7 +15,8 @@ namespace nrvs {
 
 namespace P = platform;
 
-const char* const kOfflineCommandTip = "このドライブは今ここにないため使えません（前回の計測結果を表示しています）";
+const char* const kOfflineCommandTip =
+    "このドライブは今ここにないため使えません（前回の計測結果を表示しています）";
 
 std::string VolumeNoteName(char letter) {
     return P::ProgramFileFolders().Data + "NRVS_" + std::string(1, letter) + ".vol";
@@ -38,7 +39,9 @@ bool ParseNumber(const std::string& text, double& out) {
 
 bool ParseUnsigned(const std::string& text, uint32_t& out) {
     double v = 0;
-    if (!ParseNumber(text, v) || v > 4294967295.0 || v != static_cast<double>(static_cast<uint64_t>(v))) return false;
+    if (!ParseNumber(text, v) || v > 4294967295.0 ||
+        v != static_cast<double>(static_cast<uint64_t>(v)))
+        return false;
     out = static_cast<uint32_t>(v);
     return true;
 }
@@ -66,15 +69,24 @@ VolumeNote ReadVolumeNote(char letter) {
     if (!P::ReadFileStart(VolumeNoteName(letter), 1 << 16, text)) return note;
     bool marked = false, ok = true;
     ForEachKeyValue(text, [&](const std::string& key, const std::string& value) {
-        if (key == "volume") marked = value == "1";
-        else if (key == "label") note.VolumeName = CutToBytes(value, DriveTable::kVolumeNameBuffer - 1);
-        else if (key == "filesystem") note.FileSystem = CutToBytes(value, DriveTable::kFileSystemBuffer - 1);
-        else if (key == "category") ok = ParseUnsigned(value, note.Category) && ok;
-        else if (key == "serial") ok = ParseUnsigned(value, note.SerialNumber) && ok;
-        else if (key == "cluster") ok = ParseUnsigned(value, note.ClusterSize) && ok;
-        else if (key == "total") ok = ParseNumber(value, note.TotalBytes) && ok;
-        else if (key == "free") ok = ParseNumber(value, note.FreeBytes) && ok;
-        else if (key == "where") note.Where = value;
+        if (key == "volume")
+            marked = value == "1";
+        else if (key == "label")
+            note.VolumeName = CutToBytes(value, DriveTable::kVolumeNameBuffer - 1);
+        else if (key == "filesystem")
+            note.FileSystem = CutToBytes(value, DriveTable::kFileSystemBuffer - 1);
+        else if (key == "category")
+            ok = ParseUnsigned(value, note.Category) && ok;
+        else if (key == "serial")
+            ok = ParseUnsigned(value, note.SerialNumber) && ok;
+        else if (key == "cluster")
+            ok = ParseUnsigned(value, note.ClusterSize) && ok;
+        else if (key == "total")
+            ok = ParseNumber(value, note.TotalBytes) && ok;
+        else if (key == "free")
+            ok = ParseNumber(value, note.FreeBytes) && ok;
+        else if (key == "where")
+            note.Where = value;
     });
     if (note.Category < 1 || note.Category > 5) note.Category = 2;
     if (note.FreeBytes > note.TotalBytes) note.FreeBytes = note.TotalBytes;
@@ -111,9 +123,12 @@ void FillOfflineRecord(DriveRecord& r, FolderList* folders) {
     // A scan of another machine says nothing of its volume: the drive is
     // taken to be as full as what was scanned, so no space is left over
     // for a reserved row.
-    r.VolumeName = import.Valid ? CutToBytes(P::ShownName(import.Host.empty() ? import.Root : import.Host + ":" + import.Root),
-                                             DriveTable::kVolumeNameBuffer - 1)
-                                : std::string();
+    r.VolumeName =
+        import.Valid
+            ? CutToBytes(
+                  P::ShownName(import.Host.empty() ? import.Root : import.Host + ":" + import.Root),
+                  DriveTable::kVolumeNameBuffer - 1)
+            : std::string();
     r.FileSystem = import.Valid ? "ncdu" : "";
     r.Category = import.Valid ? 3 : 2;
     r.SerialNumber = 0;
@@ -129,7 +144,7 @@ void FillOfflineRecord(DriveRecord& r, FolderList* folders) {
 namespace {
 
 class Snapshots : public OfflineDrives {
-public:
+  public:
     bool HasSnapshot(char letter) const override { return nrvs::HasSnapshot(letter); }
     void FillRecord(DriveRecord& record) const override { FillOfflineRecord(record); }
 };
@@ -141,8 +156,8 @@ const OfflineDrives& SnapshotDrives() {
     return snapshots;
 }
 
-void ListSnapshot(DirListing& listing, const FolderList& folders, const FileIndex* index, const std::string& pattern,
-                  int kind, StringList* hasSubfolders) {
+void ListSnapshot(DirListing& listing, const FolderList& folders, const FileIndex* index,
+                  const std::string& pattern, int kind, StringList* hasSubfolders) {
     listing.Entries.clear();
     listing.FolderCount = 0;
     listing.FileCount = 0;
@@ -160,11 +175,14 @@ void ListSnapshot(DirListing& listing, const FolderList& folders, const FileInde
             if (!PathOfLine(folders.LineAt(i), path) || path.size() <= folder.size() + 1 ||
                 path.compare(0, folder.size(), folder) != 0 || path.back() != '\\')
                 continue;
-            const std::string_view rest = path.substr(folder.size(), path.size() - folder.size() - 1);
+            const std::string_view rest =
+                path.substr(folder.size(), path.size() - folder.size() - 1);
             const size_t slash = rest.find('\\');
             if (rest.empty() || slash == 0) continue;
-            if (slash == std::string_view::npos) children.emplace_back(rest);
-            else if (hasSubfolders) hasSubfolders->emplace_back(rest.substr(0, slash));
+            if (slash == std::string_view::npos)
+                children.emplace_back(rest);
+            else if (hasSubfolders)
+                hasSubfolders->emplace_back(rest.substr(0, slash));
         }
         std::sort(children.begin(), children.end());
         children.erase(std::unique(children.begin(), children.end()), children.end());
@@ -175,7 +193,8 @@ void ListSnapshot(DirListing& listing, const FolderList& folders, const FileInde
         }
         if (hasSubfolders) {
             std::sort(hasSubfolders->begin(), hasSubfolders->end());
-            hasSubfolders->erase(std::unique(hasSubfolders->begin(), hasSubfolders->end()), hasSubfolders->end());
+            hasSubfolders->erase(std::unique(hasSubfolders->begin(), hasSubfolders->end()),
+                                 hasSubfolders->end());
         }
     }
     if (kind == LIST_FOLDERS || !index || !index->IsOpen()) return;
@@ -190,7 +209,8 @@ void ListSnapshot(DirListing& listing, const FolderList& folders, const FileInde
         if (flags & INDEX_FLAG_COMPRESSED) attrs[5] = 'C';
         if (flags & INDEX_FLAG_SPARSE) attrs[6] = 'S';
         listing.Entries.push_back(EntryLine(P::ShownName(index->Name(i)), attrs,
-                                            static_cast<double>(index->Size(i)), static_cast<double>(index->Occupied(i))));
+                                            static_cast<double>(index->Size(i)),
+                                            static_cast<double>(index->Occupied(i))));
         ++listing.FileCount;
     }
 }
@@ -206,7 +226,8 @@ std::string SnapshotText(const DriveRecord& drive, const std::string& cacheHeade
         if (!date.empty()) text += " " + date;
         return text;
     }
-    std::string text = "オフライン: " + (date.empty() ? std::string("計測日時不明") : date + " の計測");
+    std::string text =
+        "オフライン: " + (date.empty() ? std::string("計測日時不明") : date + " の計測");
     const VolumeNote note = ReadVolumeNote(LetterOf(drive));
     if (note.Valid && !note.Where.empty()) text += " (" + note.Where + ")";
     return text;

@@ -20,12 +20,12 @@ struct VolumeNote {
     bool Valid = false;
     std::string VolumeName;
     std::string FileSystem;
-    uint32_t Category = 2;      // the drive bar's icon
+    uint32_t Category = 2; // the drive bar's icon
     uint32_t SerialNumber = 0;
     uint32_t ClusterSize = 0;
     double TotalBytes = 0;
     double FreeBytes = 0;
-    std::string Where;          // the native root it was measured at
+    std::string Where; // the native root it was measured at
 };
 
 // "NRVS_" + letter + ".vol" beside the caches.

@@ -11,12 +11,15 @@
 namespace nrvs {
 
 FileGroup GroupOfKind(int kind) {
-    static const FileGroup byKind[KIND_COUNT] = {GROUP_IMAGE,  GROUP_VIDEO,      GROUP_AUDIO,  GROUP_DOCUMENT,
-                                               GROUP_ARCHIVE, GROUP_EXECUTABLE, GROUP_SOURCE, GROUP_OTHER};
+    static const FileGroup byKind[KIND_COUNT] = {GROUP_IMAGE,    GROUP_VIDEO,   GROUP_AUDIO,
+                                                 GROUP_DOCUMENT, GROUP_ARCHIVE, GROUP_EXECUTABLE,
+                                                 GROUP_SOURCE,   GROUP_OTHER};
     return kind >= 0 && kind < KIND_COUNT ? byKind[kind] : GROUP_OTHER;
 }
 
-FileGroup ExtensionGroup(std::string_view name, bool executable) { return GroupOfKind(KindOfFile(name, executable)); }
+FileGroup ExtensionGroup(std::string_view name, bool executable) {
+    return GroupOfKind(KindOfFile(name, executable));
+}
 
 namespace {
 
@@ -25,12 +28,24 @@ uint32_t Hsv(double h, double s, double v) {
     const double c = v * s, x = c * (1 - std::fabs(std::fmod(h / 60.0, 2) - 1)), m = v - c;
     double r = 0, g = 0, b = 0;
     switch (static_cast<int>(h / 60) % 6) {
-    case 0: r = c, g = x; break;
-    case 1: r = x, g = c; break;
-    case 2: g = c, b = x; break;
-    case 3: g = x, b = c; break;
-    case 4: r = x, b = c; break;
-    default: r = c, b = x; break;
+    case 0:
+        r = c, g = x;
+        break;
+    case 1:
+        r = x, g = c;
+        break;
+    case 2:
+        g = c, b = x;
+        break;
+    case 3:
+        g = x, b = c;
+        break;
+    case 4:
+        r = x, b = c;
+        break;
+    default:
+        r = c, b = x;
+        break;
     }
     auto u = [m](double v2) { return static_cast<uint32_t>(std::lround((v2 + m) * 255)); };
     return u(r) << 16 | u(g) << 8 | u(b);
@@ -40,19 +55,20 @@ uint32_t Hsv(double h, double s, double v) {
 
 uint32_t LegendColour(int entry) {
     static const uint32_t colours[] = {
-        0x4F7FD0,  // folders
-        0xC8B48C,  // files block
-        0x9A9A9A,  // unmeasured
-        0xD0503C,  // archives
-        0x4FB050,  // images
-        0x9A5CC8,  // video
-        0xE8962F,  // audio
-        0xE0C840,  // documents
-        0x3CB8C0,  // executables
-        0x8C9CE8,  // program sources
-        0xB89AA8,  // other files
+        0x4F7FD0, // folders
+        0xC8B48C, // files block
+        0x9A9A9A, // unmeasured
+        0xD0503C, // archives
+        0x4FB050, // images
+        0x9A5CC8, // video
+        0xE8962F, // audio
+        0xE0C840, // documents
+        0x3CB8C0, // executables
+        0x8C9CE8, // program sources
+        0xB89AA8, // other files
     };
-    if (entry < 0 || entry >= static_cast<int>(std::size(colours))) return colours[std::size(colours) - 1];
+    if (entry < 0 || entry >= static_cast<int>(std::size(colours)))
+        return colours[std::size(colours) - 1];
     return colours[entry];
 }
 
@@ -61,9 +77,12 @@ uint32_t NodeColour(const TreemapNode& node, int colours) {
     if (colours == COLOUR_BY_DEPTH) return Hsv(215 + 47.0 * (node.Depth - 1), 0.55, 0.95);
     switch (node.Kind) {
     case TILE_FOLDER:
-    case TILE_SMALL_FOLDERS: return LegendColour(0);
-    case TILE_FILES_BLOCK: return LegendColour(1);
-    default: return LegendColour(3 + node.Group);  // a file, of the folder shown or from the index
+    case TILE_SMALL_FOLDERS:
+        return LegendColour(0);
+    case TILE_FILES_BLOCK:
+        return LegendColour(1);
+    default:
+        return LegendColour(3 + node.Group); // a file, of the folder shown or from the index
     }
 }
 
@@ -75,12 +94,13 @@ bool HighlightKeeps(const Treemap& map, int node, const TreemapHighlight& highli
     // take their kinds, so that a program without an extension is one.
     if (highlight.Kind >= KIND_COUNT) return false;
     if (highlight.Kind >= 0 && n.Group != GroupOfKind(highlight.Kind)) return false;
-    return highlight.AnyExtension && highlight.Kind >= 0 ? true
-                                                         : ExtensionOf(NodeFileName(map, node)) == highlight.Extension;
+    return highlight.AnyExtension && highlight.Kind >= 0
+               ? true
+               : ExtensionOf(NodeFileName(map, node)) == highlight.Extension;
 }
 
-void RenderCushions(const Treemap& map, int colours, uint32_t* pixels, int stride, const std::atomic<bool>* cancel,
-                    const TreemapHighlight& highlight) {
+void RenderCushions(const Treemap& map, int colours, uint32_t* pixels, int stride,
+                    const std::atomic<bool>* cancel, const TreemapHighlight& highlight) {
     const int width = map.Width, height = map.Height;
     if (map.Nodes.empty() || width <= 0 || height <= 0) return;
     // Cushion surfaces: each level adds a parabolic ridge in x and in y,
@@ -96,7 +116,8 @@ void RenderCushions(const Treemap& map, int colours, uint32_t* pixels, int strid
     constexpr int kLevels = 64;
     double heights[kLevels];
     heights[0] = kHeight;
-    for (int i = 1; i < kLevels; ++i) heights[i] = heights[i - 1] * kFactor;
+    for (int i = 1; i < kLevels; ++i)
+        heights[i] = heights[i - 1] * kFactor;
     auto ridge = [](double lo, double hi, double h, double& s1, double& s2) {
         const double w = hi - lo;
         if (w <= 0) return;
@@ -117,13 +138,15 @@ void RenderCushions(const Treemap& map, int colours, uint32_t* pixels, int strid
         surface[n] = s;
         if (node.Count > 0) continue;
         const int x0 = std::clamp(static_cast<int>(std::lround(node.Rect.X)), 0, width);
-        const int x1 = std::clamp(static_cast<int>(std::lround(node.Rect.X + node.Rect.W)), 0, width);
+        const int x1 =
+            std::clamp(static_cast<int>(std::lround(node.Rect.X + node.Rect.W)), 0, width);
         const int y0 = std::clamp(static_cast<int>(std::lround(node.Rect.Y)), 0, height);
-        const int y1 = std::clamp(static_cast<int>(std::lround(node.Rect.Y + node.Rect.H)), 0, height);
+        const int y1 =
+            std::clamp(static_cast<int>(std::lround(node.Rect.Y + node.Rect.H)), 0, height);
         if (x0 >= x1 || y0 >= y1) continue;
         uint32_t base = NodeColour(node, colours);
         if (highlight.On && !HighlightKeeps(map, static_cast<int>(n), highlight))
-            base = 0x606060 | (base >> 2 & 0x3F3F3F);  // dimmed towards grey
+            base = 0x606060 | (base >> 2 & 0x3F3F3F); // dimmed towards grey
         const double br = (base >> 16 & 0xFF), bg = (base >> 8 & 0xFF), bb = (base & 0xFF);
         const bool hatch = node.Kind == TILE_UNMEASURED;
         for (int y = y0; y < y1; ++y) {

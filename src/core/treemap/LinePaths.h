@@ -38,6 +38,8 @@ inline std::string_view LastName(std::string_view path) {
 }
 
 // Hashes of paths: the library's, which reads a word at a time.
-inline uint64_t PathHash(std::string_view path) { return std::hash<std::string_view>{}(path); }
+inline uint64_t PathHash(std::string_view path) {
+    return std::hash<std::string_view>{}(path);
+}
 
 } // namespace nrvs

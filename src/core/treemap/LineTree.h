@@ -34,17 +34,17 @@ namespace nrvs {
 constexpr size_t kParallelLines = 100000;
 
 struct LineTree {
-    static constexpr int32_t kNone = -1;      // no parent line
-    static constexpr int32_t kRepeated = -2;  // a later line of a path already seen
+    static constexpr int32_t kNone = -1;     // no parent line
+    static constexpr int32_t kRepeated = -2; // a later line of a path already seen
     const TreemapLines* lines;
-    std::string path;                 // the folder shown
-    std::vector<uint32_t> childFrom;  // children of line i: children[childFrom[i], childFrom[i + 1])
+    std::string path;                // the folder shown
+    std::vector<uint32_t> childFrom; // children of line i: children[childFrom[i], childFrom[i + 1])
     std::vector<uint32_t> children;
-    std::vector<uint32_t> top;        // the lines right below path
-    int rootLine = -1;                // path's own line
-    bool verify = false;              // children found by hash, checked when visited
+    std::vector<uint32_t> top; // the lines right below path
+    int rootLine = -1;         // path's own line
+    bool verify = false;       // children found by hash, checked when visited
     static constexpr uint32_t kNoPath = UINT32_MAX;
-    std::vector<uint32_t> pathLen;    // kNoPath: the line has no numbers
+    std::vector<uint32_t> pathLen; // kNoPath: the line has no numbers
 
     // The path of line i, false when it has none.
     bool PathAt(size_t i, std::string_view& p) const {
@@ -77,13 +77,16 @@ struct LineTree {
         childFrom.assign(n + 1, 0);
         for (size_t i = 0; i < n; ++i)
             if (parent[i] >= 0) ++childFrom[static_cast<size_t>(parent[i]) + 1];
-        for (size_t i = 0; i < n; ++i) childFrom[i + 1] += childFrom[i];
+        for (size_t i = 0; i < n; ++i)
+            childFrom[i + 1] += childFrom[i];
         children.resize(childFrom[n]);
         // Each folder's start serves as its cursor, which leaves it at the
         // next one's start; moved up one place, they are the starts again.
         for (size_t i = 0; i < n; ++i)
-            if (parent[i] >= 0) children[childFrom[static_cast<size_t>(parent[i])]++] = static_cast<uint32_t>(i);
-        for (size_t i = n; i > 0; --i) childFrom[i] = childFrom[i - 1];
+            if (parent[i] >= 0)
+                children[childFrom[static_cast<size_t>(parent[i])]++] = static_cast<uint32_t>(i);
+        for (size_t i = n; i > 0; --i)
+            childFrom[i] = childFrom[i - 1];
         childFrom[0] = 0;
         top.shrink_to_fit();
     }
@@ -126,18 +129,19 @@ struct LineTree {
         std::vector<Open> chain;
         std::string_view p;
         for (size_t i = 0; i < n; ++i) {
-            if (!PathAt(i, p)) continue;  // no numbers: no folder to find
+            if (!PathAt(i, p)) continue; // no numbers: no folder to find
             size_t variant = SIZE_MAX;
             while (!chain.empty()) {
                 const Open& o = chain.back();
                 const std::string_view q = all[o.line].substr(0, o.length);
                 const size_t k = platform::SamePrefix(q, p);
-                if (k == q.size()) break;  // an open folder of this line
+                if (k == q.size()) break; // an open folder of this line
                 // Two plain characters that differ in more than case settle
                 // it without the full comparison (which also knows letters
                 // whose cases differ in length).
                 const bool plainlyOther = k < p.size() && static_cast<unsigned char>(q[k]) < 0x80 &&
-                                          static_cast<unsigned char>(p[k]) < 0x80 && (q[k] | 0x20) != (p[k] | 0x20);
+                                          static_cast<unsigned char>(p[k]) < 0x80 &&
+                                          (q[k] | 0x20) != (p[k] | 0x20);
                 if (!plainlyOther && platform::StartsWithIgnoreCase(p, q)) {
                     variant = chain.size() - 1;
                     break;
@@ -149,9 +153,12 @@ struct LineTree {
                 const std::string_view q = all[o.line].substr(0, o.length);
                 chain.resize(variant);
                 size_t from = o.line, to = i + 1;
-                while (from > 0 && platform::StartsWithIgnoreCase(all[from - 1], q)) --from;
-                while (to < n && platform::StartsWithIgnoreCase(all[to], q)) ++to;
-                while (!top.empty() && top.back() >= from) top.pop_back();
+                while (from > 0 && platform::StartsWithIgnoreCase(all[from - 1], q))
+                    --from;
+                while (to < n && platform::StartsWithIgnoreCase(all[to], q))
+                    ++to;
+                while (!top.empty() && top.back() >= from)
+                    top.pop_back();
                 if (rootLine >= static_cast<int>(from)) rootLine = -1;
                 if (!ByPath(from, to, chain, parent)) return false;
                 i = to - 1;
@@ -162,8 +169,10 @@ struct LineTree {
                 continue;
             }
             const size_t up = ParentLength(p);
-            if (!chain.empty() && up > 0 && chain.back().length == up) parent[i] = static_cast<int32_t>(chain.back().line);
-            else if (Orphan(p, up)) return false;
+            if (!chain.empty() && up > 0 && chain.back().length == up)
+                parent[i] = static_cast<int32_t>(chain.back().line);
+            else if (Orphan(p, up))
+                return false;
             Note(i, p, up);
             chain.push_back({static_cast<uint32_t>(i), static_cast<uint32_t>(p.size())});
         }
@@ -177,7 +186,8 @@ struct LineTree {
     // Lines [from, to), in order, matched by path: each line's parent is
     // the first line of its parent's path among them (which the order puts
     // before it) or one of the folders open around them.
-    bool ByPath(size_t from, size_t to, const std::vector<Open>& chain, std::vector<int32_t>& parent) {
+    bool ByPath(size_t from, size_t to, const std::vector<Open>& chain,
+                std::vector<int32_t>& parent) {
         const TreemapLines& all = *lines;
         std::unordered_map<std::string_view, uint32_t> seen;
         seen.reserve(to - from);
@@ -192,7 +202,8 @@ struct LineTree {
             const size_t up = ParentLength(p);
             if (up > 0) {
                 const std::string_view want = p.substr(0, up);
-                if (auto f = seen.find(want); f != seen.end()) parent[j] = static_cast<int32_t>(f->second);
+                if (auto f = seen.find(want); f != seen.end())
+                    parent[j] = static_cast<int32_t>(f->second);
                 else
                     for (auto o = chain.rbegin(); o != chain.rend(); ++o)
                         if (o->length == up && all[o->line].substr(0, up) == want) {
@@ -220,7 +231,8 @@ struct LineTree {
         rootLine = -1;
         top.clear();
         std::vector<Entry> byPath, byParent, pathsB, parentsB;
-        auto hashRange = [&](size_t from, size_t to, std::vector<Entry>& paths, std::vector<Entry>& parents) {
+        auto hashRange = [&](size_t from, size_t to, std::vector<Entry>& paths,
+                             std::vector<Entry>& parents) {
             paths.reserve(to - from);
             parents.reserve(to - from);
             for (size_t i = from; i < to; ++i) {
@@ -237,7 +249,8 @@ struct LineTree {
         const size_t half = split ? n / 2 : n;
         {
             std::thread second;
-            if (split) second = std::thread(hashRange, half, n, std::ref(pathsB), std::ref(parentsB));
+            if (split)
+                second = std::thread(hashRange, half, n, std::ref(pathsB), std::ref(parentsB));
             hashRange(0, half, byPath, byParent);
             if (second.joinable()) second.join();
         }
@@ -247,8 +260,10 @@ struct LineTree {
         std::vector<Entry>().swap(parentsB);
         {
             std::thread second;
-            if (split) second = std::thread([&byPath] { RadixSort(byPath); });
-            else RadixSort(byPath);
+            if (split)
+                second = std::thread([&byPath] { RadixSort(byPath); });
+            else
+                RadixSort(byPath);
             RadixSort(byParent);
             if (second.joinable()) second.join();
         }
@@ -256,10 +271,12 @@ struct LineTree {
         // Repeated paths (a damaged list): only the first line counts.
         for (size_t a = 0; a < byPath.size();) {
             size_t b = a + 1;
-            while (b < byPath.size() && byPath[b].hash == byPath[a].hash) ++b;
+            while (b < byPath.size() && byPath[b].hash == byPath[a].hash)
+                ++b;
             for (size_t i = a + 1; i < b; ++i)
                 for (size_t j = a; j < i; ++j)
-                    if (parent[Line(byPath[j])] != kRepeated && pathOf(Line(byPath[j])) == pathOf(Line(byPath[i]))) {
+                    if (parent[Line(byPath[j])] != kRepeated &&
+                        pathOf(Line(byPath[j])) == pathOf(Line(byPath[i]))) {
                         parent[Line(byPath[i])] = kRepeated;
                         break;
                     }
@@ -273,19 +290,24 @@ struct LineTree {
         size_t j = 0;
         for (size_t a = 0; a < byParent.size();) {
             size_t b = a + 1;
-            while (b < byParent.size() && byParent[b].hash == byParent[a].hash) ++b;
-            while (j < byPath.size() && byPath[j].hash < byParent[a].hash) ++j;
-            const std::string_view up = pathOf(Line(byParent[a])).substr(0, ParentLength(pathOf(Line(byParent[a]))));
+            while (b < byParent.size() && byParent[b].hash == byParent[a].hash)
+                ++b;
+            while (j < byPath.size() && byPath[j].hash < byParent[a].hash)
+                ++j;
+            const std::string_view up =
+                pathOf(Line(byParent[a])).substr(0, ParentLength(pathOf(Line(byParent[a]))));
             for (size_t k = j; k < byPath.size() && byPath[k].hash == byParent[a].hash; ++k)
                 if (parent[Line(byPath[k])] != kRepeated && pathOf(Line(byPath[k])) == up) {
                     for (size_t c = a; c < b; ++c)
-                        if (parent[Line(byParent[c])] != kRepeated) parent[Line(byParent[c])] = byPath[k].line;
+                        if (parent[Line(byParent[c])] != kRepeated)
+                            parent[Line(byParent[c])] = byPath[k].line;
                     break;
                 }
             a = b;
         }
         for (size_t i = 0; i < n; ++i)
-            if (pathLen[i] != kNoPath && parent[i] != kRepeated) Note(i, pathOf(i), ParentLength(pathOf(i)));
+            if (pathLen[i] != kNoPath && parent[i] != kRepeated)
+                Note(i, pathOf(i), ParentLength(pathOf(i)));
     }
 
     static size_t Line(const Entry& e) { return static_cast<size_t>(e.line); }
@@ -296,9 +318,12 @@ struct LineTree {
         std::vector<Entry> tmp(v.size());
         for (int shift = 0; shift < 64; shift += 16) {
             std::vector<size_t> countOf(65537, 0);
-            for (const Entry& e : v) ++countOf[((e.hash >> shift) & 0xFFFF) + 1];
-            for (size_t k = 1; k < countOf.size(); ++k) countOf[k] += countOf[k - 1];
-            for (const Entry& e : v) tmp[countOf[(e.hash >> shift) & 0xFFFF]++] = e;
+            for (const Entry& e : v)
+                ++countOf[((e.hash >> shift) & 0xFFFF) + 1];
+            for (size_t k = 1; k < countOf.size(); ++k)
+                countOf[k] += countOf[k - 1];
+            for (const Entry& e : v)
+                tmp[countOf[(e.hash >> shift) & 0xFFFF]++] = e;
             v.swap(tmp);
         }
     }
@@ -332,7 +357,8 @@ struct LineTree {
         }
     }
     template <class F> void ForTop(F&& f) const {
-        for (uint32_t c : top) f(static_cast<int32_t>(c));
+        for (uint32_t c : top)
+            f(static_cast<int32_t>(c));
     }
 };
 

@@ -6,8 +6,8 @@
 
 namespace nrvs {
 
-void Squarify(const std::vector<double>& weights, const TreemapRect& bounds, std::vector<TreemapRect>& out,
-              std::vector<size_t>& order) {
+void Squarify(const std::vector<double>& weights, const TreemapRect& bounds,
+              std::vector<TreemapRect>& out, std::vector<size_t>& order) {
     out.assign(weights.size(), TreemapRect{bounds.X, bounds.Y, 0, 0});
     if (!(bounds.W > 0) || !(bounds.H > 0)) return;
     order.clear();
@@ -21,20 +21,22 @@ void Squarify(const std::vector<double>& weights, const TreemapRect& bounds, std
     if (!std::isfinite(total)) {
         // Sizes beyond what a double adds up: scale them down first.
         std::vector<double> scaled(weights.size(), 0);
-        for (size_t i : order) scaled[i] = weights[i] / 1e300;
+        for (size_t i : order)
+            scaled[i] = weights[i] / 1e300;
         Squarify(scaled, bounds, out, order);
         return;
     }
     // Equal weights keep their input order; std::sort with that tie-break
     // needs no buffer, unlike a stable sort, for each of many folders.
-    std::sort(order.begin(), order.end(),
-              [&](size_t a, size_t b) { return weights[a] != weights[b] ? weights[a] > weights[b] : a < b; });
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return weights[a] != weights[b] ? weights[a] > weights[b] : a < b;
+    });
     const double scale = bounds.W * bounds.H / total;
     TreemapRect r = bounds;
     size_t i = 0;
     const size_t n = order.size();
     while (i < n) {
-        const bool columns = r.W >= r.H;  // the row runs along the shorter side
+        const bool columns = r.W >= r.H; // the row runs along the shorter side
         const double side = std::max(columns ? r.H : r.W, 1e-300);
         const double side2 = side * side;
         const double first = weights[order[i]] * scale;
@@ -61,8 +63,10 @@ void Squarify(const std::vector<double>& weights, const TreemapRect& bounds, std
             double len = k + 1 == j ? end - pos : (thick > 0 ? a / thick : 0);
             if (k + 1 < j) len = std::min(len, end - pos);
             TreemapRect& o = out[order[k]];
-            if (columns) o = {r.X, pos, thick, len};
-            else o = {pos, r.Y, len, thick};
+            if (columns)
+                o = {r.X, pos, thick, len};
+            else
+                o = {pos, r.Y, len, thick};
             pos += len;
         }
         if (columns) {
@@ -78,7 +82,8 @@ void Squarify(const std::vector<double>& weights, const TreemapRect& bounds, std
     }
 }
 
-std::vector<TreemapRect> SquarifyLayout(const std::vector<double>& weights, const TreemapRect& bounds) {
+std::vector<TreemapRect> SquarifyLayout(const std::vector<double>& weights,
+                                        const TreemapRect& bounds) {
     std::vector<TreemapRect> out;
     std::vector<size_t> order;
     Squarify(weights, bounds, out, order);

@@ -10,12 +10,14 @@
 
 namespace nrvs {
 
-inline bool Positive(double w) { return std::isfinite(w) && w > 0; }
+inline bool Positive(double w) {
+    return std::isfinite(w) && w > 0;
+}
 
 // The layout into out (as many as weights), with a buffer for the order
 // that the caller keeps, so that laying out many small folders allocates
 // nothing.
-void Squarify(const std::vector<double>& weights, const TreemapRect& bounds, std::vector<TreemapRect>& out,
-              std::vector<size_t>& order);
+void Squarify(const std::vector<double>& weights, const TreemapRect& bounds,
+              std::vector<TreemapRect>& out, std::vector<size_t>& order);
 
 } // namespace nrvs

@@ -25,15 +25,16 @@ struct TreemapRect {
 // One rectangle per weight, in the order of the weights, tiling bounds
 // exactly; a weight that is not positive (or not a number) gets an empty
 // rectangle at the corner of bounds. No recursion, linear after the sort.
-std::vector<TreemapRect> SquarifyLayout(const std::vector<double>& weights, const TreemapRect& bounds);
+std::vector<TreemapRect> SquarifyLayout(const std::vector<double>& weights,
+                                        const TreemapRect& bounds);
 
 enum TileKind : int8_t {
-    TILE_FOLDER = 0,      // a measured folder
-    TILE_FILES_BLOCK = 1,       // the files directly inside a folder, as one block
-    TILE_FILE = 2,        // one file of the folder shown
-    TILE_UNMEASURED = 3,  // a folder without a record: "未計測"
+    TILE_FOLDER = 0,        // a measured folder
+    TILE_FILES_BLOCK = 1,   // the files directly inside a folder, as one block
+    TILE_FILE = 2,          // one file of the folder shown
+    TILE_UNMEASURED = 3,    // a folder without a record: "未計測"
     TILE_INDEXED_FILE = 4,  // one file below the folder shown, from the file index
-    TILE_SMALL_FOLDERS = 5,       // a folder's subfolders each smaller than a pixel, as one block
+    TILE_SMALL_FOLDERS = 5, // a folder's subfolders each smaller than a pixel, as one block
 };
 
 // Kinds of files, for the colours: the kinds of the file types (the same
@@ -56,7 +57,7 @@ struct TreemapNode {
     double Size = -1;
     double Occupied = -1;
     int32_t Parent = -1;
-    int32_t First = 0;   // children are stored one after another
+    int32_t First = 0; // children are stored one after another
     int32_t Count = 0;
     int32_t Source = -1; // line of Lines (folders) or entry of Files (files)
     int16_t Depth = 0;
@@ -68,20 +69,22 @@ struct TreemapNode {
 // shared with the list (which copies its text only if it changes while the
 // map still holds them), or lines put in one by one.
 class TreemapLines {
-public:
+  public:
     TreemapLines() = default;
     TreemapLines(std::initializer_list<std::string> lines);
     // The lines of list at the given positions.
     TreemapLines(const FolderList& list, std::vector<uint32_t> positions);
     size_t size() const { return all_ ? count_ : at_.size(); }
     bool empty() const { return size() == 0; }
-    std::string_view operator[](size_t i) const { return list_.LineAt(all_ ? from_ + i : size_t{at_[i]}); }
+    std::string_view operator[](size_t i) const {
+        return list_.LineAt(all_ ? from_ + i : size_t{at_[i]});
+    }
     void push_back(std::string_view line);
     // Whether the lines are known to be in the folder list's order (case
     // apart); false says only that nobody checked.
     bool InOrder() const { return inOrder_; }
 
-private:
+  private:
     friend TreemapLines SubtreeLines(const FolderList& folders, const std::string& path);
     FolderList list_;
     std::vector<uint32_t> at_;
@@ -96,9 +99,9 @@ private:
 struct LineTreeCache;
 std::shared_ptr<LineTreeCache> NewIndexCache();
 struct TreemapSource {
-    std::string Path;                // program form with trailing backslash
-    TreemapLines Lines;                   // folder lines at or below Path
-    std::vector<DirEntry> Entries;   // the lister's entries of Path
+    std::string Path;              // program form with trailing backslash
+    TreemapLines Lines;            // folder lines at or below Path
+    std::vector<DirEntry> Entries; // the lister's entries of Path
     // The drive's file index, when it belongs to the lines: every file
     // below Path gets a tile of its own. Without it, each folder's files are
     // one block.
@@ -117,11 +120,12 @@ TreemapLines SubtreeLines(const FolderList& folders, const std::string& path);
 void ListEntries(TreemapSource& source, int32_t clusterSize);
 // Both of the above, and the drive's file index when it belongs to the
 // folder list's measurement (its header line).
-TreemapSource MakeSource(const FolderList& folders, const std::string& path, int32_t clusterSize, double usedBytes = -1);
+TreemapSource MakeSource(const FolderList& folders, const std::string& path, int32_t clusterSize,
+                         double usedBytes = -1);
 
 struct Treemap {
     std::shared_ptr<const TreemapSource> Source;
-    std::vector<TreemapNode> Nodes;  // 0: the folder shown; parents before children
+    std::vector<TreemapNode> Nodes; // 0: the folder shown; parents before children
     int Width = 0, Height = 0;
     // Share of the folder shown's area drawn for folders not measured (0 to
     // 1), and whether it stands for the bytes they hold (estimated from the
@@ -137,11 +141,12 @@ struct Treemap {
 // their colour, and a drive of millions of folders has mostly such ones.
 // cancel (may be null) set: returns early with what was laid out.
 // The source is shared, so that a new size lays out again without a copy.
-Treemap BuildTreemap(std::shared_ptr<const TreemapSource> source, int width, int height, double minSide = 4,
-                     const std::atomic<bool>* cancel = nullptr);
+Treemap BuildTreemap(std::shared_ptr<const TreemapSource> source, int width, int height,
+                     double minSide = 4, const std::atomic<bool>* cancel = nullptr);
 inline Treemap BuildTreemap(TreemapSource source, int width, int height, double minSide = 4,
                             const std::atomic<bool>* cancel = nullptr) {
-    return BuildTreemap(std::make_shared<const TreemapSource>(std::move(source)), width, height, minSide, cancel);
+    return BuildTreemap(std::make_shared<const TreemapSource>(std::move(source)), width, height,
+                        minSide, cancel);
 }
 
 // The deepest node at a point, -1 outside the map.
@@ -171,8 +176,8 @@ std::string_view NodeFileName(const Treemap& map, int node);
 // alone decides.
 struct TreemapHighlight {
     bool On = false;
-    std::string Extension;  // lower case, without the dot; empty: files without one
-    int Kind = -1;          // a FileKind; below 0: any kind
+    std::string Extension; // lower case, without the dot; empty: files without one
+    int Kind = -1;         // a FileKind; below 0: any kind
     bool AnyExtension = false;
 };
 // The colour group of a kind of the file types.
@@ -180,6 +185,7 @@ FileGroup GroupOfKind(int kind);
 // Whether the file tile node stays lit under highlight (On).
 bool HighlightKeeps(const Treemap& map, int node, const TreemapHighlight& highlight);
 void RenderCushions(const Treemap& map, int colours, uint32_t* pixels, int stride,
-                    const std::atomic<bool>* cancel = nullptr, const TreemapHighlight& highlight = {});
+                    const std::atomic<bool>* cancel = nullptr,
+                    const TreemapHighlight& highlight = {});
 
 } // namespace nrvs

@@ -18,7 +18,9 @@ namespace P = platform;
 
 namespace {
 
-double Weight(double occupied) { return Positive(occupied) ? std::min(occupied, 1e300) : 0; }
+double Weight(double occupied) {
+    return Positive(occupied) ? std::min(occupied, 1e300) : 0;
+}
 
 // A file whose tile would cover less than this many pixels joins its
 // folder's block of small files.
@@ -36,17 +38,19 @@ double UnmeasuredWeight(double measured, int unmeasured) {
 // would be less than a pixel become one block (a single one stays itself),
 // of the same colour as they would have been and the same area. Their
 // figures are added up so that the block's tip tells what it holds.
-void JoinSmallFolders(std::vector<TreemapNode>& kids, std::vector<double>& weights, size_t folderKids, const TreemapRect& rect,
-                      size_t parent, int32_t parentLine, int16_t depth) {
+void JoinSmallFolders(std::vector<TreemapNode>& kids, std::vector<double>& weights,
+                      size_t folderKids, const TreemapRect& rect, size_t parent, int32_t parentLine,
+                      int16_t depth) {
     double total = 0;
-    for (double w : weights) total += w;
+    for (double w : weights)
+        total += w;
     if (!(total > 0) || !std::isfinite(total) || folderKids < 2) return;
     const double perWeight = rect.W * rect.H / total;
     TreemapNode small;
     small.Parent = static_cast<int32_t>(parent);
     small.Depth = depth;
     small.Kind = TILE_SMALL_FOLDERS;
-    small.Source = parentLine;  // the files block's way: the block names its folder
+    small.Source = parentLine; // the files block's way: the block names its folder
     small.Size = small.Occupied = 0;
     size_t joined = 0;
     for (size_t i = 0; i < folderKids; ++i)
@@ -71,8 +75,8 @@ void JoinSmallFolders(std::vector<TreemapNode>& kids, std::vector<double>& weigh
 
 } // namespace
 
-Treemap BuildTreemap(std::shared_ptr<const TreemapSource> source, int width, int height, double minSide,
-                     const std::atomic<bool>* cancel) {
+Treemap BuildTreemap(std::shared_ptr<const TreemapSource> source, int width, int height,
+                     double minSide, const std::atomic<bool>* cancel) {
     Treemap map;
     if (!source) source = std::make_shared<const TreemapSource>();
     map.Source = source;
@@ -86,7 +90,8 @@ Treemap BuildTreemap(std::shared_ptr<const TreemapSource> source, int width, int
     std::shared_ptr<const LineTree> kept;
     if (source->Cache) {
         std::lock_guard<std::mutex> guard(source->Cache->lock);
-        if (!source->Cache->index || source->Cache->index->lines != &lines || source->Cache->index->path != mapPath)
+        if (!source->Cache->index || source->Cache->index->lines != &lines ||
+            source->Cache->index->path != mapPath)
             source->Cache->index = std::make_shared<const LineTree>(lines, mapPath);
         kept = source->Cache->index;
     } else {
@@ -94,7 +99,8 @@ Treemap BuildTreemap(std::shared_ptr<const TreemapSource> source, int width, int
     }
     const LineTree& index = *kept;
     std::vector<TreemapNode>& nodes = map.Nodes;
-    const FileIndex* fileIndex = source->Files && source->Files->IsOpen() ? source->Files.get() : nullptr;
+    const FileIndex* fileIndex =
+        source->Files && source->Files->IsOpen() ? source->Files.get() : nullptr;
 
     TreemapNode root;
     root.Rect = {0, 0, static_cast<double>(map.Width), static_cast<double>(map.Height)};
@@ -131,7 +137,7 @@ Treemap BuildTreemap(std::shared_ptr<const TreemapSource> source, int width, int
                 const int line = found == topLines.end() ? -1 : found->second;
                 if (line < 0) {
                     k.Kind = TILE_UNMEASURED;
-                    k.Source = -1 - static_cast<int32_t>(e);  // the entry, by its index
+                    k.Source = -1 - static_cast<int32_t>(e); // the entry, by its index
                     ++unmeasured;
                     kids.push_back(k);
                     continue;
@@ -167,13 +173,15 @@ Treemap BuildTreemap(std::shared_ptr<const TreemapSource> source, int width, int
         // Once measured, the rest of the volume's use is not theirs (other
         // folders' files, reserved blocks): they only get room to be seen.
         double uw = UnmeasuredWeight(measured, unmeasured);
-        if (unmeasured > 0 && rootLine < 0 && Positive(source->UsedBytes) && source->UsedBytes > measured) {
+        if (unmeasured > 0 && rootLine < 0 && Positive(source->UsedBytes) &&
+            source->UsedBytes > measured) {
             uw = (source->UsedBytes - measured) / unmeasured;
             map.UnmeasuredEstimated = true;
         }
         if (unmeasured > 0 && measured + uw * unmeasured > 0)
             map.UnmeasuredShare = uw * unmeasured / (measured + uw * unmeasured);
-        for (const TreemapNode& k : kids) weights.push_back(k.Kind == TILE_UNMEASURED ? uw : Weight(k.Occupied));
+        for (const TreemapNode& k : kids)
+            weights.push_back(k.Kind == TILE_UNMEASURED ? uw : Weight(k.Occupied));
         const std::vector<TreemapRect> rects = SquarifyLayout(weights, nodes[0].Rect);
         nodes[0].First = 1;
         nodes[0].Count = static_cast<int32_t>(kids.size());
@@ -204,8 +212,9 @@ Treemap BuildTreemap(std::shared_ptr<const TreemapSource> source, int width, int
         if (fileIndex) {
             const int32_t up = nodes[n].Parent;
             const int64_t parentFolder = up <= 0 ? mapFolder
-                                         : static_cast<size_t>(up) < folderOf.size() ? folderOf[static_cast<size_t>(up)]
-                                                                                     : -1;
+                                         : static_cast<size_t>(up) < folderOf.size()
+                                             ? folderOf[static_cast<size_t>(up)]
+                                             : -1;
             if (parentFolder >= 0)
                 folder = fileIndex->ChildFolder(static_cast<uint32_t>(parentFolder),
                                                 P::NativeName(LastName(index.Path(line))));
@@ -239,7 +248,8 @@ Treemap BuildTreemap(std::shared_ptr<const TreemapSource> source, int width, int
         if (fileIndex && Weight(self[3]) > 0) indexed = folder;
         if (indexed >= 0) {
             const uint32_t f = static_cast<uint32_t>(indexed);
-            const uint32_t first = fileIndex->FolderFirstFile(f), count = fileIndex->FolderFileCount(f);
+            const uint32_t first = fileIndex->FolderFirstFile(f),
+                           count = fileIndex->FolderFileCount(f);
             const double area = rect.W * rect.H, total = std::max(Weight(nodes[n].Occupied), 1.0);
             TreemapNode rest;
             rest.Parent = static_cast<int32_t>(n);
@@ -249,7 +259,9 @@ Treemap BuildTreemap(std::shared_ptr<const TreemapSource> source, int width, int
             rest.Size = rest.Occupied = 0;
             for (uint32_t i = first; i < first + count; ++i) {
                 const uint8_t flags = fileIndex->Flags(i);
-                if ((flags & INDEX_FLAG_GONE) || (fileIndex->LinksOnce() && (flags & INDEX_FLAG_FURTHER_NAME))) continue;
+                if ((flags & INDEX_FLAG_GONE) ||
+                    (fileIndex->LinksOnce() && (flags & INDEX_FLAG_FURTHER_NAME)))
+                    continue;
                 const double occ = static_cast<double>(fileIndex->Occupied(i));
                 if (Weight(occ) <= 0) continue;
                 if (area * occ / total < kMinFileTileArea) {
@@ -286,7 +298,8 @@ Treemap BuildTreemap(std::shared_ptr<const TreemapSource> source, int width, int
         JoinSmallFolders(kids, weights, folderKids, rect, n, nodes[n].Source, depth);
         // A folder holding only its own files is drawn as one block: the
         // files block would only repeat it.
-        if (kids.empty() || (kids.size() == 1 && kids[0].Kind == TILE_FILES_BLOCK && indexed < 0)) continue;
+        if (kids.empty() || (kids.size() == 1 && kids[0].Kind == TILE_FILES_BLOCK && indexed < 0))
+            continue;
         Squarify(weights, rect, rects, order);
         nodes[n].First = static_cast<int32_t>(nodes.size());
         nodes[n].Count = static_cast<int32_t>(kids.size());

@@ -12,7 +12,9 @@ namespace P = platform;
 
 int HitTest(const Treemap& map, double x, double y) {
     if (map.Nodes.empty()) return -1;
-    auto inside = [&](const TreemapRect& r) { return x >= r.X && x < r.X + r.W && y >= r.Y && y < r.Y + r.H; };
+    auto inside = [&](const TreemapRect& r) {
+        return x >= r.X && x < r.X + r.W && y >= r.Y && y < r.Y + r.H;
+    };
     if (!inside(map.Nodes[0].Rect)) return -1;
     int n = 0;
     for (;;) {
@@ -32,11 +34,14 @@ std::string NodePath(const Treemap& map, int node) {
     if (node < 0 || static_cast<size_t>(node) >= map.Nodes.size()) return {};
     const TreemapNode& n = map.Nodes[static_cast<size_t>(node)];
     if (node == 0) return map.Source->Path;
-    if (n.Kind == TILE_FILE) return map.Source->Path + map.Source->Entries[static_cast<size_t>(n.Source)].Name;
+    if (n.Kind == TILE_FILE)
+        return map.Source->Path + map.Source->Entries[static_cast<size_t>(n.Source)].Name;
     if (n.Kind == TILE_INDEXED_FILE)
-        return map.Source->Files ? map.Source->Files->FilePath(static_cast<uint32_t>(n.Source)) : std::string();
+        return map.Source->Files ? map.Source->Files->FilePath(static_cast<uint32_t>(n.Source))
+                                 : std::string();
     if (n.Kind == TILE_UNMEASURED) {
-        std::string p = map.Source->Path + map.Source->Entries[static_cast<size_t>(-1 - n.Source)].Name;
+        std::string p =
+            map.Source->Path + map.Source->Entries[static_cast<size_t>(-1 - n.Source)].Name;
         if (p.back() != '\\') p += '\\';
         return p;
     }
@@ -53,7 +58,9 @@ std::string NodeLabel(const Treemap& map, int node) {
     // A file's own name, without building its whole path first: the
     // drawing names thousands of them.
     if (n.Kind == TILE_INDEXED_FILE)
-        return map.Source->Files ? P::ShownName(map.Source->Files->Name(static_cast<uint32_t>(n.Source))) : std::string();
+        return map.Source->Files
+                   ? P::ShownName(map.Source->Files->Name(static_cast<uint32_t>(n.Source)))
+                   : std::string();
     std::string name(LastName(NodePath(map, node)));
     if (n.Kind == TILE_UNMEASURED) name += " (未計測)";
     return name;
@@ -63,7 +70,8 @@ std::string_view NodeFileName(const Treemap& map, int node) {
     if (node < 0 || static_cast<size_t>(node) >= map.Nodes.size()) return {};
     const TreemapNode& n = map.Nodes[static_cast<size_t>(node)];
     if (n.Kind == TILE_FILE) return map.Source->Entries[static_cast<size_t>(n.Source)].Name;
-    if (n.Kind == TILE_INDEXED_FILE && map.Source->Files) return map.Source->Files->Name(static_cast<uint32_t>(n.Source));
+    if (n.Kind == TILE_INDEXED_FILE && map.Source->Files)
+        return map.Source->Files->Name(static_cast<uint32_t>(n.Source));
     return {};
 }
 

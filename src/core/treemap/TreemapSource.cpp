@@ -13,7 +13,8 @@
 namespace nrvs {
 
 TreemapLines::TreemapLines(std::initializer_list<std::string> lines) {
-    for (const std::string& line : lines) push_back(line);
+    for (const std::string& line : lines)
+        push_back(line);
 }
 
 TreemapLines::TreemapLines(const FolderList& list, std::vector<uint32_t> positions)
@@ -24,7 +25,8 @@ void TreemapLines::push_back(std::string_view line) {
         // Lines of a list, then one more: the chosen ones become a list of
         // their own.
         FolderList own;
-        for (size_t i = 0; i < size(); ++i) own.Append((*this)[i]);
+        for (size_t i = 0; i < size(); ++i)
+            own.Append((*this)[i]);
         list_ = std::move(own);
         std::vector<uint32_t>().swap(at_);
         all_ = true;
@@ -60,8 +62,10 @@ TreemapLines SubtreeLines(const FolderList& folders, const std::string& path) {
         bool oneRun = !zero;
         for (size_t i = first; i < last; ++i) {
             if (!begins(i)) continue;
-            if (runCount == 0) runFrom = i;
-            else if (runFrom + runCount != i) oneRun = false;
+            if (runCount == 0)
+                runFrom = i;
+            else if (runFrom + runCount != i)
+                oneRun = false;
             ++runCount;
         }
         if (oneRun) {
@@ -91,29 +95,36 @@ void ListEntries(TreemapSource& source, int32_t clusterSize) {
     ListFolder(listing, source.Path + "*.*", LIST_ALL);
     source.Entries.clear();
     source.Entries.reserve(listing.Entries.size());
-    for (const std::string& line : listing.Entries) source.Entries.push_back(ParseEntry(line));
+    for (const std::string& line : listing.Entries)
+        source.Entries.push_back(ParseEntry(line));
 }
 
-TreemapSource MakeSource(const FolderList& folders, const std::string& path, int32_t clusterSize, double usedBytes) {
+TreemapSource MakeSource(const FolderList& folders, const std::string& path, int32_t clusterSize,
+                         double usedBytes) {
     TreemapSource s;
     s.Path = path;
     if (!s.Path.empty() && s.Path.back() != '\\') s.Path += '\\';
     s.UsedBytes = usedBytes;
     s.Lines = SubtreeLines(folders, s.Path);
     // The index of the measurement these lines come from, and no other.
-    if (s.Path.size() >= 3 && folders.Count() > 0) s.Files = OpenFileIndex(s.Path[0], std::string(folders.LineAt(0)));
-    if (s.Path.size() >= 3 && platform::GetDriveTypeA(s.Path.substr(0, 3)) <= platform::DRIVE_NO_ROOT_DIR) {
+    if (s.Path.size() >= 3 && folders.Count() > 0)
+        s.Files = OpenFileIndex(s.Path[0], std::string(folders.LineAt(0)));
+    if (s.Path.size() >= 3 &&
+        platform::GetDriveTypeA(s.Path.substr(0, 3)) <= platform::DRIVE_NO_ROOT_DIR) {
         // A drive that is not here (unplugged, or a scan of another
         // machine): the folder's entries as its last measurement saw them.
         DirListing listing;
         ListSnapshot(listing, folders, s.Files.get(), s.Path + "*.*", LIST_ALL);
-        for (const std::string& line : listing.Entries) s.Entries.push_back(ParseEntry(line));
+        for (const std::string& line : listing.Entries)
+            s.Entries.push_back(ParseEntry(line));
         return s;
     }
     ListEntries(s, clusterSize);
     return s;
 }
 
-std::shared_ptr<LineTreeCache> NewIndexCache() { return std::make_shared<LineTreeCache>(); }
+std::shared_ptr<LineTreeCache> NewIndexCache() {
+    return std::make_shared<LineTreeCache>();
+}
 
 } // namespace nrvs

@@ -15,7 +15,7 @@ namespace nrvs {
 namespace {
 
 std::string TimeText(int64_t secs) {
-    struct tm tm{};
+    struct tm tm {};
     platform::LocalTime(secs, tm);
     char buf[32];
     std::strftime(buf, sizeof buf, "%Y/%m/%d %H:%M:%S", &tm);
@@ -30,13 +30,20 @@ std::string SizeValue(double bytes) {
 std::string KindText(platform::ItemDetails::Kinds kind) {
     using D = platform::ItemDetails;
     switch (kind) {
-    case D::KIND_FOLDER: return "フォルダ";
-    case D::KIND_FILE: return "ファイル";
-    case D::KIND_LINK: return "シンボリックリンク";
-    case D::KIND_FIFO: return "名前付きパイプ";
-    case D::KIND_SOCKET: return "ソケット";
-    case D::KIND_DEVICE: return "デバイス";
-    default: return "その他";
+    case D::KIND_FOLDER:
+        return "フォルダ";
+    case D::KIND_FILE:
+        return "ファイル";
+    case D::KIND_LINK:
+        return "シンボリックリンク";
+    case D::KIND_FIFO:
+        return "名前付きパイプ";
+    case D::KIND_SOCKET:
+        return "ソケット";
+    case D::KIND_DEVICE:
+        return "デバイス";
+    default:
+        return "その他";
     }
 }
 
@@ -45,7 +52,8 @@ std::string KindText(platform::ItemDetails::Kinds kind) {
 std::string PermissionText(unsigned mode) {
     const char* letters = "rwxrwxrwx";
     std::string s;
-    for (int i = 0; i < 9; ++i) s += (mode & (0400u >> i)) ? letters[i] : '-';
+    for (int i = 0; i < 9; ++i)
+        s += (mode & (0400u >> i)) ? letters[i] : '-';
     // Set-user-id, set-group-id and sticky bits over the execute letters.
     if (mode & 04000) s[2] = (mode & 0100) ? 's' : 'S';
     if (mode & 02000) s[5] = (mode & 0010) ? 's' : 'S';
@@ -98,8 +106,9 @@ std::vector<PropertyRow> ItemProperties(const std::string& programPath, FolderLi
         if (r) {
             rows.push_back({"サイズ", SizeValue(r->TreeBytes)});
             rows.push_back({"ディスク上のサイズ", SizeValue(r->TreeOccupied)});
-            rows.push_back({"内容", "ファイル " + GroupedNumber(r->TreeFiles, 0) + " 個、フォルダ " +
-                                        GroupedNumber(r->TreeFolders, 0) + " 個"});
+            rows.push_back({"内容", "ファイル " + GroupedNumber(r->TreeFiles, 0) +
+                                        " 個、フォルダ " + GroupedNumber(r->TreeFolders, 0) +
+                                        " 個"});
         } else {
             rows.push_back({"サイズ", FormatSizeText(-1, 0)});
             rows.push_back({"ディスク上のサイズ", FormatSizeText(-1, 0)});
@@ -109,9 +118,11 @@ std::vector<PropertyRow> ItemProperties(const std::string& programPath, FolderLi
         const double size = static_cast<double>(st.Size);
         rows.push_back({"サイズ", SizeValue(size)});
         const double onDisk = static_cast<double>(st.Allocated);
-        const double occupied = st.Kind == platform::ItemDetails::KIND_FILE
-                                    ? RoundToClusters(onDisk < size ? onDisk : size, drive ? static_cast<int32_t>(drive->ClusterSize) : 0)
-                                    : onDisk;
+        const double occupied =
+            st.Kind == platform::ItemDetails::KIND_FILE
+                ? RoundToClusters(onDisk < size ? onDisk : size,
+                                  drive ? static_cast<int32_t>(drive->ClusterSize) : 0)
+                : onDisk;
         rows.push_back({"ディスク上のサイズ", SizeValue(occupied)});
     }
     rows.push_back({"更新日時", TimeText(st.Modified)});

@@ -21,16 +21,26 @@ uint32_t gComparisons = 0;
 
 double KeyOfNumbers(const RecordNumbers& n, int key) {
     switch (key) {
-    case 0: return n.Floats[0];
-    case 1: return n.Floats[1];
-    case 2: return n.Floats[1] - n.Floats[0];
-    case 3: return n.Floats[2];
-    case 4: return n.Floats[3];
-    case 5: return n.Ints[0];
-    case 6: return n.Ints[1];
-    case 7: return n.Ints[2];
-    case 8: return n.Ints[3];
-    default: return 0;
+    case 0:
+        return n.Floats[0];
+    case 1:
+        return n.Floats[1];
+    case 2:
+        return n.Floats[1] - n.Floats[0];
+    case 3:
+        return n.Floats[2];
+    case 4:
+        return n.Floats[3];
+    case 5:
+        return n.Ints[0];
+    case 6:
+        return n.Ints[1];
+    case 7:
+        return n.Ints[2];
+    case 8:
+        return n.Ints[3];
+    default:
+        return 0;
     }
 }
 
@@ -104,7 +114,8 @@ void SplitFigures(std::string_view rest, Figures& f) {
         }
     std::string_view last = rest.substr(start);
     f.Set(field, last.substr(0, last.find(':')));
-    while (++field < 12) f.Set(field, {});
+    while (++field < 12)
+        f.Set(field, {});
 }
 
 // A line as a cache writes it: from its end, eleven ':' and then " > ",
@@ -121,7 +132,8 @@ inline bool SplitFromEnd(std::string_view line, std::string_view& path, Figures&
             f.Set(--field, std::string_view(b + i + 1, end - i - 1));
             end = i;
         } else if (c == '>') {
-            if (field != 1 || i < 1 || i + 1 >= line.size() || b[i - 1] != ' ' || b[i + 1] != ' ') return false;
+            if (field != 1 || i < 1 || i + 1 >= line.size() || b[i - 1] != ' ' || b[i + 1] != ' ')
+                return false;
             f.Set(0, std::string_view(b + i + 2, end - i - 2));
             path = std::string_view(b, i - 1);
             return true;
@@ -143,34 +155,49 @@ void ReadFields(std::string_view line, int key, RankFields& out) {
         SplitFigures(line.substr(sep + 3), f);
     }
     switch (key) {
-    case 0: out.Key = FloatField(f[0]); break;
-    case 1: out.Key = FloatField(f[1]); break;
-    case 2: out.Key = FloatField(f[1]) - FloatField(f[0]); break;
-    case 3: out.Key = FloatField(f[2]); break;
-    case 4: out.Key = FloatField(f[3]); break;
+    case 0:
+        out.Key = FloatField(f[0]);
+        break;
+    case 1:
+        out.Key = FloatField(f[1]);
+        break;
+    case 2:
+        out.Key = FloatField(f[1]) - FloatField(f[0]);
+        break;
+    case 3:
+        out.Key = FloatField(f[2]);
+        break;
+    case 4:
+        out.Key = FloatField(f[3]);
+        break;
     case 5:
     case 6:
     case 7:
-    case 8: out.Key = IntField(f[key - 1]); break;
-    default: break;
+    case 8:
+        out.Key = IntField(f[key - 1]);
+        break;
+    default:
+        break;
     }
     out.OwnFiles = IntField(f[4]);
     for (int k = 0; k < 4; ++k) {
         std::string_view a = f[8 + k];
-        out.Attributes[k] = a.size() == 1 && (a[0] == '0' || a[0] == '1') ? a[0] - '0' : IntField(a);
+        out.Attributes[k] =
+            a.size() == 1 && (a[0] == '0' || a[0] == '1') ? a[0] - '0' : IntField(a);
     }
 }
 
 uint64_t HashBytes(std::string_view s) {
     uint64_t h = 1469598103934665603ull;
-    for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
+    for (unsigned char c : s)
+        h = (h ^ c) * 1099511628211ull;
     return h;
 }
 
 // Folders removed together with everything below them. A line is looked up
 // by each of its ancestors' paths (and its own), hashed as it is scanned once.
 class SubtreeSet {
-public:
+  public:
     bool Empty() const { return roots_.empty(); }
     void Add(std::string_view path) {
         const uint64_t h = HashBytes(path);
@@ -182,7 +209,9 @@ public:
     }
     // Once all are added, before the first Covers.
     void Seal() {
-        if (!sorted_) std::sort(roots_.begin(), roots_.end(), [](const Root& a, const Root& b) { return a.hash < b.hash; });
+        if (!sorted_)
+            std::sort(roots_.begin(), roots_.end(),
+                      [](const Root& a, const Root& b) { return a.hash < b.hash; });
         sorted_ = true;
     }
     // Whether a removed folder is path or lies above it. Paths asked in
@@ -223,7 +252,7 @@ public:
         return false;
     }
 
-private:
+  private:
     // A bit per hash, in a table that stays in the cache: most prefixes are
     // no removed folder, and the bit says so without a search of the roots.
     static constexpr uint64_t kMask = (1u << 14) - 1;
@@ -261,7 +290,7 @@ private:
 // The exclusion entries by a hash that ignores case; the first entry in list
 // order wins when several match.
 class ExclusionIndex {
-public:
+  public:
     explicit ExclusionIndex(const std::vector<RankExclusion>& entries) : entries_(entries) {
         for (size_t i = 0; i < entries.size(); ++i) {
             byHash_.emplace(platform::HashIgnoreCase(entries[i].Path), i);
@@ -278,21 +307,23 @@ public:
         const RankExclusion* found = nullptr;
         size_t best = entries_.size();
         for (auto it = from; it != to; ++it)
-            if (it->second < best && platform::CompareTextIgnoreCase(entries_[it->second].Path, path) == 0) {
+            if (it->second < best &&
+                platform::CompareTextIgnoreCase(entries_[it->second].Path, path) == 0) {
                 best = it->second;
                 found = &entries_[best];
             }
         return found;
     }
 
-private:
+  private:
     // Bytes that are no UTF-8 continuation byte. Case mapping turns one
     // character into one character and leaves stray bytes as they are, so
     // texts equal without regard to case have the same count: a cheap test
     // before the hash, which has to decode every character.
     static size_t Characters(std::string_view s) {
         size_t n = 0;
-        for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+        for (unsigned char c : s)
+            n += (c & 0xC0) != 0x80;
         return n;
     }
     std::vector<bool> counts_;
@@ -300,7 +331,9 @@ private:
     std::unordered_multimap<uint64_t, size_t> byHash_;
 };
 
-bool FilterOn(const std::string& filters, size_t n) { return n < filters.size() && filters[n] != '0'; }
+bool FilterOn(const std::string& filters, size_t n) {
+    return n < filters.size() && filters[n] != '0';
+}
 
 } // namespace
 
@@ -325,11 +358,13 @@ void RankList::Clear() {
 
 void RankList::Compute(const StringList& lines, const RankOptions& options, RankHooks& hooks) {
     FolderList list;
-    for (const std::string& line : lines) list.Append(line);
+    for (const std::string& line : lines)
+        list.Append(line);
     Compute(list, options, hooks);
 }
 
-void RankList::Compute(const FolderList& list, const RankOptions& options, RankHooks& hooks, size_t top) {
+void RankList::Compute(const FolderList& list, const RankOptions& options, RankHooks& hooks,
+                       size_t top) {
     entries_.clear();
     lines_ = list;
     const FolderList& lines = lines_;
@@ -340,7 +375,8 @@ void RankList::Compute(const FolderList& list, const RankOptions& options, RankH
     const ExclusionIndex exclusions(options.Exclusions);
     bool attributeOn[4];
     bool anyAttribute = false;
-    for (size_t k = 0; k < 4; ++k) anyAttribute |= (attributeOn[k] = FilterOn(options.Filters, k));
+    for (size_t k = 0; k < 4; ++k)
+        anyAttribute |= (attributeOn[k] = FilterOn(options.Filters, k));
     const bool zeroOn = FilterOn(options.Filters, 4);
 
     // Each folder is judged on its own first; the subtrees it takes with it
@@ -355,15 +391,17 @@ void RankList::Compute(const FolderList& list, const RankOptions& options, RankH
         int mode = KEEP;
         if (const RankExclusion* e = exclusions.Find(n.Path)) {
             mode = e->WithSubfolders ? SUBTREE : ALONE;
-        } else if (anyAttribute && ((attributeOn[0] && n.Attributes[0]) || (attributeOn[1] && n.Attributes[1]) ||
-                                    (attributeOn[2] && n.Attributes[2]) || (attributeOn[3] && n.Attributes[3]))) {
+        } else if (anyAttribute &&
+                   ((attributeOn[0] && n.Attributes[0]) || (attributeOn[1] && n.Attributes[1]) ||
+                    (attributeOn[2] && n.Attributes[2]) || (attributeOn[3] && n.Attributes[3]))) {
             mode = SUBTREE;
         } else if (zeroOn && n.OwnFiles == 0) {
             mode = ALONE;
         }
         if (mode == SUBTREE) removed.Add(n.Path);
         if (mode == KEEP)
-            entries_.push_back({n.Key, static_cast<uint32_t>(i), static_cast<uint32_t>(n.Path.size())});
+            entries_.push_back(
+                {n.Key, static_cast<uint32_t>(i), static_cast<uint32_t>(n.Path.size())});
     }
     if (!removed.Empty()) {
         removed.Seal();
@@ -383,7 +421,8 @@ void RankList::Compute(const FolderList& list, const RankOptions& options, RankH
     // No two entries are equal (the line decides), so the first places are
     // the same whether the rest is sorted or not.
     if (top > 0 && top < entries_.size()) {
-        std::partial_sort(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(top), entries_.end(), before);
+        std::partial_sort(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(top),
+                          entries_.end(), before);
         entries_.resize(top);
         entries_.shrink_to_fit();
     } else {
@@ -397,7 +436,8 @@ FolderRecord RankList::RecordAt(int k) const {
 }
 
 std::string RankCountText(int index) {
-    static const int counts[kRankCounts] = {5, 10, 15, 20, 25, 30, 35, 40, 45, 50, 60, 70, 80, 90, 100};
+    static const int counts[kRankCounts] = {5,  10, 15, 20, 25, 30, 35, 40,
+                                            45, 50, 60, 70, 80, 90, 100};
     if (index < 0 || index >= kRankCounts) return {};
     return "Top " + std::to_string(counts[index]);
 }
@@ -416,18 +456,15 @@ std::string RankCaption(int k, int n, std::string_view path) {
 }
 
 std::array<std::string, kRankKeys> RankCells(const FolderRecord& r, int sizeUnit) {
-    return {FormatSizeText(r.TreeBytes, sizeUnit),
-            FormatSizeText(r.TreeOccupied, sizeUnit),
+    return {FormatSizeText(r.TreeBytes, sizeUnit), FormatSizeText(r.TreeOccupied, sizeUnit),
             // A folder of sparse or compressed files occupies less than it
             // holds: its gap is negative, not unknown.
-            r.TreeOccupied < 0 || r.TreeBytes < 0 ? FormatSizeText(-1, sizeUnit)
-                                                  : FormatSignedSizeText(r.TreeOccupied - r.TreeBytes, sizeUnit),
-            FormatSizeText(r.OwnBytes, sizeUnit),
-            FormatSizeText(r.OwnOccupied, sizeUnit),
-            GroupedNumber(r.OwnFiles, 0),
-            GroupedNumber(r.TreeFiles, 0),
-            GroupedNumber(r.OwnFolders, 0),
-            GroupedNumber(r.TreeFolders, 0)};
+            r.TreeOccupied < 0 || r.TreeBytes < 0
+                ? FormatSizeText(-1, sizeUnit)
+                : FormatSignedSizeText(r.TreeOccupied - r.TreeBytes, sizeUnit),
+            FormatSizeText(r.OwnBytes, sizeUnit), FormatSizeText(r.OwnOccupied, sizeUnit),
+            GroupedNumber(r.OwnFiles, 0), GroupedNumber(r.TreeFiles, 0),
+            GroupedNumber(r.OwnFolders, 0), GroupedNumber(r.TreeFolders, 0)};
 }
 
 // ---- the ranking file ----
@@ -449,7 +486,8 @@ int IndexLine(const StringList& list, int position, int def, int count) {
 } // namespace
 
 std::string RankFileName(char letter) {
-    return platform::ProgramFileFolders().Data + platform::ExecutableName() + "_" + std::string(1, letter) + ".rks";
+    return platform::ProgramFileFolders().Data + platform::ExecutableName() + "_" +
+           std::string(1, letter) + ".rks";
 }
 
 RankSettings LoadRankSettings(const std::string& fileName) {
@@ -465,7 +503,8 @@ RankSettings LoadRankSettings(const std::string& fileName) {
     for (size_t i = kExclusionLine; i < lines.size(); ++i) {
         const std::string& line = lines[i];
         size_t eq = line.find('=');
-        std::string_view mark = eq == std::string::npos ? std::string_view(line) : std::string_view(line).substr(0, eq);
+        std::string_view mark =
+            eq == std::string::npos ? std::string_view(line) : std::string_view(line).substr(0, eq);
         int v = 0;
         RankExclusion e;
         e.WithSubfolders = ParseInt(mark, v) && v != 0;

@@ -41,7 +41,7 @@ struct RankOptions {
 // window messages let through. Called on the first comparison and on every
 // hundredth after it; the receiver decides how often to repaint.
 class RankHooks {
-public:
+  public:
     virtual ~RankHooks() = default;
     virtual void Message(std::string_view) {}
 };
@@ -50,7 +50,7 @@ public:
 // lines of the list it was computed from by position, so it is read before that
 // list changes (the window fills its rows right after computing).
 class RankList {
-public:
+  public:
     struct Entry {
         double Key;
         uint32_t Line;
@@ -62,7 +62,8 @@ public:
     // The ranking keeps a copy of the list, which shares its text.
     // With top above 0 only the first top places are kept, the same ones in
     // the same order, sorted no further than that.
-    void Compute(const FolderList& lines, const RankOptions& options, RankHooks& hooks, size_t top = 0);
+    void Compute(const FolderList& lines, const RankOptions& options, RankHooks& hooks,
+                 size_t top = 0);
     // Lines in hand (line 0 the header), put into a list first.
     void Compute(const StringList& lines, const RankOptions& options, RankHooks& hooks);
     void Clear();
@@ -72,7 +73,7 @@ public:
     FolderRecord RecordAt(int k) const;
     const std::vector<Entry>& Entries() const { return entries_; }
 
-private:
+  private:
     FolderList lines_;
     std::vector<Entry> entries_;
 };

@@ -16,11 +16,13 @@ const char* const kReservedCaption = "予約 - Windows -";
 
 RowFields SplitRow(const std::string& row) {
     RowFields f;
-    std::string* dest[] = {nullptr, &f.Caption, &f.Size, &f.Occupied, &f.Graph, &f.Files, &f.Folders};
+    std::string* dest[] = {nullptr,  &f.Caption, &f.Size,   &f.Occupied,
+                           &f.Graph, &f.Files,   &f.Folders};
     size_t start = 0;
     for (int i = 0; i < 7; ++i) {
         size_t tab = row.find('\t', start);
-        std::string field = row.substr(start, tab == std::string::npos ? std::string::npos : tab - start);
+        std::string field =
+            row.substr(start, tab == std::string::npos ? std::string::npos : tab - start);
         if (i == 0) {
             int v;
             f.Image = ParseInt(field, v) ? v : -1;
@@ -33,15 +35,17 @@ RowFields SplitRow(const std::string& row) {
     return f;
 }
 
-std::string MakeRow(int image, const std::string& caption, double size, double occupied, int64_t directFiles,
-                    int64_t subtreeFiles, int64_t directFolders, int64_t subtreeFolders,
-                    const std::string& columnFlags) {
+std::string MakeRow(int image, const std::string& caption, double size, double occupied,
+                    int64_t directFiles, int64_t subtreeFiles, int64_t directFolders,
+                    int64_t subtreeFolders, const std::string& columnFlags) {
     std::string r = std::to_string(image);
     r += '\t';
     // A tab would shift every later field of the row.
     for (char c : caption) {
-        if (c == '\t') r += "\xE2\x90\x89";  // U+2409, as names show control characters
-        else r += c;
+        if (c == '\t')
+            r += "\xE2\x90\x89"; // U+2409, as names show control characters
+        else
+            r += c;
     }
     r += '\t';
     r += FloatText(size);
@@ -58,8 +62,10 @@ std::string MakeRow(int image, const std::string& caption, double size, double o
 
 void AddRow(RowList& rows, int position, const std::string& row) {
     if (position < 0) position = 0;
-    if (static_cast<size_t>(position) >= rows.size()) rows.push_back(row);
-    else rows.insert(rows.begin() + position, row);
+    if (static_cast<size_t>(position) >= rows.size())
+        rows.push_back(row);
+    else
+        rows.insert(rows.begin() + position, row);
 }
 
 namespace {
@@ -81,7 +87,8 @@ struct RowKey {
 RowKey KeyOf(const std::string& row, const SortOrder& order) {
     RowFields f = SplitRow(row);
     bool occupied = DigitAt(order.ColumnFlags, 1) != 0;
-    return {f.Image, platform::UpperText(f.Caption), TextToFloat(occupied ? f.Occupied : f.Size, -1)};
+    return {f.Image, platform::UpperText(f.Caption),
+            TextToFloat(occupied ? f.Occupied : f.Size, -1)};
 }
 
 int CompareKeys(const RowKey& a, const RowKey& b, const SortOrder& order) {
@@ -89,12 +96,13 @@ int CompareKeys(const RowKey& a, const RowKey& b, const SortOrder& order) {
     if (d != 0) return d;
     bool byValue = order.SortKey == 1 && a.value != b.value;
     if (!byValue) {
-        int c = a.name.compare(b.name);  // unsigned bytes, a proper prefix first
+        int c = a.name.compare(b.name); // unsigned bytes, a proper prefix first
         d = order.SortDescending ? (c < 0) - (c > 0) : (c > 0) - (c < 0);
     }
     if (d == 0 && (a.value == -1) != (b.value == -1)) d = a.value == -1 ? 1 : -1;
     if (d == 0 && byValue)
-        d = order.SortDescending ? (a.value < b.value) - (a.value > b.value) : (a.value > b.value) - (a.value < b.value);
+        d = order.SortDescending ? (a.value < b.value) - (a.value > b.value)
+                                 : (a.value > b.value) - (a.value < b.value);
     return d;
 }
 } // namespace
@@ -106,14 +114,16 @@ int CompareRows(const std::string& a, const std::string& b, const SortOrder& ord
 void SortRows(RowList& rows, const SortOrder& order) {
     std::vector<RowKey> keys;
     keys.reserve(rows.size());
-    for (const auto& r : rows) keys.push_back(KeyOf(r, order));
+    for (const auto& r : rows)
+        keys.push_back(KeyOf(r, order));
     std::vector<size_t> idx(rows.size());
     std::iota(idx.begin(), idx.end(), 0);
     std::stable_sort(idx.begin(), idx.end(),
                      [&](size_t x, size_t y) { return CompareKeys(keys[x], keys[y], order) < 0; });
     RowList sorted;
     sorted.reserve(rows.size());
-    for (size_t i : idx) sorted.push_back(std::move(rows[i]));
+    for (size_t i : idx)
+        sorted.push_back(std::move(rows[i]));
     rows = std::move(sorted);
 }
 
@@ -142,8 +152,9 @@ FillResult BuildRows(const FillInput& in, FolderList& folders, double previousPe
                 std::string name = e.Name;
                 if (!name.empty() && name.back() == '\\') name.pop_back();
                 if (in.WantFolders) {
-                    rows.push_back(MakeRow(IMG_FOLDER, name, r.TreeBytes, r.TreeOccupied, r.OwnFiles, r.TreeFiles,
-                                           r.OwnFolders, r.TreeFolders, flags));
+                    rows.push_back(MakeRow(IMG_FOLDER, name, r.TreeBytes, r.TreeOccupied,
+                                           r.OwnFiles, r.TreeFiles, r.OwnFolders, r.TreeFolders,
+                                           flags));
                     ++folderRows;
                 }
                 if (r.OwnFolders >= 0) {
@@ -154,7 +165,8 @@ FillResult BuildRows(const FillInput& in, FolderList& folders, double previousPe
                 ++folderCount;
             } else {
                 if (files) {
-                    rows.push_back(MakeRow(IMG_FILE, e.Name, r.TreeBytes, r.TreeOccupied, -1, -1, -1, -1, flags));
+                    rows.push_back(MakeRow(IMG_FILE, e.Name, r.TreeBytes, r.TreeOccupied, -1, -1,
+                                           -1, -1, flags));
                     ++fileRows;
                 }
                 AddSize(fileSize, r.TreeBytes);
@@ -175,31 +187,48 @@ FillResult BuildRows(const FillInput& in, FolderList& folders, double previousPe
         allOccupied += reserved;
     }
     switch (in.PercentBase) {
-    case 0: out.PercentBaseValue = allOccupied; break;
-    case 1: out.PercentBaseValue = rootOccupied; break;
-    case 2: out.PercentBaseValue = in.TotalBytes - in.FreeBytes; break;
-    case 3: out.PercentBaseValue = in.TotalBytes; break;
-    default: out.PercentBaseValue = previousPercentBase; break;
+    case 0:
+        out.PercentBaseValue = allOccupied;
+        break;
+    case 1:
+        out.PercentBaseValue = rootOccupied;
+        break;
+    case 2:
+        out.PercentBaseValue = in.TotalBytes - in.FreeBytes;
+        break;
+    case 3:
+        out.PercentBaseValue = in.TotalBytes;
+        break;
+    default:
+        out.PercentBaseValue = previousPercentBase;
+        break;
     }
     SortRows(rows, in.Order);
     const std::string blank = MakeRow(IMG_BLANK, "", -1, -1, -1, -1, -1, -1, flags);
     if (atRoot) {
         const double shown = unknown ? -1 : reserved;
-        AddRow(rows, folderRows + fileRows, MakeRow(IMG_RESERVED, kReservedCaption, shown, shown, -1, -1, -1, -1, flags));
+        AddRow(rows, folderRows + fileRows,
+               MakeRow(IMG_RESERVED, kReservedCaption, shown, shown, -1, -1, -1, -1, flags));
         AddRow(rows, folderRows + fileRows, blank);
     }
     if (fileCount > 0) {
-        AddRow(rows, folderRows, MakeRow(IMG_FILE_TOTAL, kFileTotalCaption, fileSize, fileOccupied, -1, -1, -1, -1, flags));
+        AddRow(rows, folderRows,
+               MakeRow(IMG_FILE_TOTAL, kFileTotalCaption, fileSize, fileOccupied, -1, -1, -1, -1,
+                       flags));
         AddRow(rows, folderRows, blank);
     }
     if (folderCount > 0) {
-        AddRow(rows, 0, MakeRow(IMG_FOLDER_TOTAL, kFolderTotalCaption, unknown ? -1 : allSize - fileSize - reserved,
-                                unknown ? -1 : allOccupied - fileOccupied - reserved, -1, -1, -1, -1, flags));
+        AddRow(rows, 0,
+               MakeRow(IMG_FOLDER_TOTAL, kFolderTotalCaption,
+                       unknown ? -1 : allSize - fileSize - reserved,
+                       unknown ? -1 : allOccupied - fileOccupied - reserved, -1, -1, -1, -1,
+                       flags));
         AddRow(rows, 0, blank);
     }
-    AddRow(rows, 0, MakeRow(IMG_HEADER, in.Path, unknown ? -1 : allSize, unknown ? -1 : allOccupied, in.ListedFiles,
-                            unknown ? kUnknownCount : subtreeFiles, in.ListedFolders,
-                            unknown ? kUnknownCount : subtreeFolders, flags));
+    AddRow(rows, 0,
+           MakeRow(IMG_HEADER, in.Path, unknown ? -1 : allSize, unknown ? -1 : allOccupied,
+                   in.ListedFiles, unknown ? kUnknownCount : subtreeFiles, in.ListedFolders,
+                   unknown ? kUnknownCount : subtreeFolders, flags));
     out.DisplayComplete = in.WantFolders && in.WantFiles;
     return out;
 }
@@ -212,8 +241,8 @@ bool RowsShowUnmeasured(const RowList& rows) {
     return false;
 }
 
-std::array<int, 6> ColumnWidths(const RowList& rows, int p, int sizeUnit, const std::string& flags, int nameWidth,
-                                int graphWidth) {
+std::array<int, 6> ColumnWidths(const RowList& rows, int p, int sizeUnit, const std::string& flags,
+                                int nameWidth, int graphWidth) {
     size_t files = 9, folders = 7;
     for (const auto& r : rows) {
         RowFields f = SplitRow(r);
@@ -224,8 +253,12 @@ std::array<int, 6> ColumnWidths(const RowList& rows, int p, int sizeUnit, const 
     static const int kSizeWidth[] = {70, 110, 110, 90, 70, 70};
     const int unit = sizeUnit >= 0 && sizeUnit <= 5 ? sizeUnit : 0;
     const int sizeW = p * kSizeWidth[unit] / 9;
-    std::array<int, 6> w = {nameWidth > 0 ? nameWidth : 150, sizeW, sizeW, graphWidth > 0 ? graphWidth : 200,
-                            p * static_cast<int>(files + 2), p * static_cast<int>(folders + 2)};
+    std::array<int, 6> w = {nameWidth > 0 ? nameWidth : 150,
+                            sizeW,
+                            sizeW,
+                            graphWidth > 0 ? graphWidth : 200,
+                            p * static_cast<int>(files + 2),
+                            p * static_cast<int>(folders + 2)};
     if (DigitAt(flags, 0) == 0) w[1] = 0;
     if (DigitAt(flags, 1) == 0) w[2] = 0;
     if (DigitAt(flags, 2) == 0) w[4] = 0;
@@ -241,7 +274,8 @@ std::string DeleteWhereText(bool toTrash, int64_t folders, int64_t files, double
         text += "（フォルダの中身は未計測）";
     } else {
         text += "（フォルダ " + GroupedNumber(static_cast<double>(folders), 0) + " 個、ファイル " +
-                GroupedNumber(static_cast<double>(files), 0) + " 個、" + FormatSizeText(bytes, 0) + "）";
+                GroupedNumber(static_cast<double>(files), 0) + " 個、" + FormatSizeText(bytes, 0) +
+                "）";
     }
     return text;
 }
@@ -258,19 +292,25 @@ std::string CountTip(const std::string& caption, const std::string& countText, b
     auto count = [](const std::string& v) {
         return v == "-2" ? std::string("未計測") : GroupedNumber(TextToFloat(v, 0), 0);
     };
-    std::string tip = std::string(files ? "ファイル数" : "フォルダ数") + "\n" + caption + " >> 直下 " + count(a);
+    std::string tip =
+        std::string(files ? "ファイル数" : "フォルダ数") + "\n" + caption + " >> 直下 " + count(a);
     if (b != "-1" && !b.empty()) tip += " / 全体 " + count(b);
     // Counts are of names, as a folder listing shows them; the sizes count
     // a file with several names once.
-    if (files) tip += "\n複数の名前（ハードリンク）を持つファイルは名前ごとに数えます。容量は一度だけ数えます。";
+    if (files)
+        tip += "\n複数の名前（ハードリンク）を持つファイルは名前ごとに数えます。容量は一度だけ数え"
+               "ます。";
     return tip;
 }
 
-std::string InfoTip(const std::string& caption, const std::string& sizeText, const std::string& occupiedText,
-                    bool unreadable) {
-    if (unreadable) return "読み取れなかったフォルダ\n" + caption + " >> アクセスできないため、中身は計測されていません";
+std::string InfoTip(const std::string& caption, const std::string& sizeText,
+                    const std::string& occupiedText, bool unreadable) {
+    if (unreadable)
+        return "読み取れなかったフォルダ\n" + caption +
+               " >> アクセスできないため、中身は計測されていません";
     // A row of a folder without a measurement (its figures are "-1").
-    if (sizeText == "-1" && occupiedText == "-1" && !caption.empty()) return "クラスタギャップ\n" + caption + " >> 未計測";
+    if (sizeText == "-1" && occupiedText == "-1" && !caption.empty())
+        return "クラスタギャップ\n" + caption + " >> 未計測";
     double size = TextToFloat(sizeText, -1);
     double occupied = TextToFloat(occupiedText, -1);
     // Without a known occupied size the difference would be a meaningless

@@ -29,9 +29,9 @@ enum RowImage : int {
 // -1 is a count that does not apply (files).
 constexpr int64_t kUnknownCount = -2;
 
-extern const char* const kFolderTotalCaption;  // "総計 - フォルダ -"
-extern const char* const kFileTotalCaption;    // "総計 - ファイル -"
-extern const char* const kReservedCaption;     // "予約 - Windows -"
+extern const char* const kFolderTotalCaption; // "総計 - フォルダ -"
+extern const char* const kFileTotalCaption;   // "総計 - ファイル -"
+extern const char* const kReservedCaption;    // "予約 - Windows -"
 
 struct RowFields {
     int Image = -1;
@@ -43,14 +43,14 @@ RowFields SplitRow(const std::string& row);
 
 // Builds a row; the graph value is the occupied size unless the occupied
 // column is switched off in columnFlags.
-std::string MakeRow(int image, const std::string& caption, double size, double occupied, int64_t directFiles,
-                    int64_t subtreeFiles, int64_t directFolders, int64_t subtreeFolders,
-                    const std::string& columnFlags);
+std::string MakeRow(int image, const std::string& caption, double size, double occupied,
+                    int64_t directFiles, int64_t subtreeFiles, int64_t directFolders,
+                    int64_t subtreeFolders, const std::string& columnFlags);
 // Inserts at position, or appends when position is past the end.
 void AddRow(RowList& rows, int position, const std::string& row);
 
 struct SortOrder {
-    int SortKey = 0;         // 0 name, 1 size
+    int SortKey = 0; // 0 name, 1 size
     int SortDescending = 0;
     std::string ColumnFlags = "1111";
 };
@@ -61,15 +61,15 @@ int CompareRows(const std::string& a, const std::string& b, const SortOrder& ord
 void SortRows(RowList& rows, const SortOrder& order);
 
 struct FillInput {
-    std::string Path;               // the folder shown, program form with trailing backslash
-    const StringList* Entries;      // the listing's lines, in listing order
-    int ListedFolders = 0;          // the listing's FolderCount
-    int ListedFiles = 0;            // the listing's FileCount
-    double TotalBytes = 0;          // of the drive
+    std::string Path;          // the folder shown, program form with trailing backslash
+    const StringList* Entries; // the listing's lines, in listing order
+    int ListedFolders = 0;     // the listing's FolderCount
+    int ListedFiles = 0;       // the listing's FileCount
+    double TotalBytes = 0;     // of the drive
     double FreeBytes = 0;
-    std::string RootPath;           // of the drive, "C:\"
+    std::string RootPath; // of the drive, "C:\"
     bool ShowFiles = false;
-    bool WantFolders = true;        // false: the user declined to see them all
+    bool WantFolders = true; // false: the user declined to see them all
     bool WantFiles = true;
     int PercentBase = 0;
     SortOrder Order;
@@ -90,13 +90,13 @@ FillResult BuildRows(const FillInput& in, FolderList& folders, double previousPe
 bool RowsShowUnmeasured(const RowList& rows);
 
 // Widths of the six list columns for a font of pointSize points.
-std::array<int, 6> ColumnWidths(const RowList& rows, int pointSize, int sizeUnit, const std::string& columnFlags,
-                                int nameWidth, int graphWidth);
+std::array<int, 6> ColumnWidths(const RowList& rows, int pointSize, int sizeUnit,
+                                const std::string& columnFlags, int nameWidth, int graphWidth);
 
 // The info tip of a row: the cluster gap, or empty when the size is unknown.
 // A folder that the measurement could not read says so instead.
-std::string InfoTip(const std::string& caption, const std::string& sizeText, const std::string& occupiedText,
-                    bool unreadable = false);
+std::string InfoTip(const std::string& caption, const std::string& sizeText,
+                    const std::string& occupiedText, bool unreadable = false);
 // The tip of a count cell ("direct=subtree"): the counts under a label;
 // files says that it is the files column, whose counts are of names (a file
 // with several names counts in every folder holding one). Empty for a row

@@ -12,7 +12,9 @@ enum Line { L_LEFT, L_TOP, L_WIDTH, L_HEIGHT, L_COLUMNS, L_BYKIND, L_SORT, L_ASC
 
 } // namespace
 
-std::string TypesSettingsName() { return SettingsFileName("typ"); }
+std::string TypesSettingsName() {
+    return SettingsFileName("typ");
+}
 
 TypesSettings LoadTypesSettings(const std::string& fileName) {
     TypesSettings s;
@@ -37,7 +39,8 @@ int SaveTypesSettings(const TypesSettings& s, const std::string& fileName) {
     PutIntAt(lines, L_WIDTH, s.Width);
     PutIntAt(lines, L_HEIGHT, s.Height);
     std::string widths;
-    for (int w : s.ColumnWidths) widths += (widths.empty() ? "" : ",") + std::to_string(w);
+    for (int w : s.ColumnWidths)
+        widths += (widths.empty() ? "" : ",") + std::to_string(w);
     PutLineAt(lines, L_COLUMNS, widths);
     PutIntAt(lines, L_BYKIND, s.ByKind ? 1 : 0);
     PutIntAt(lines, L_SORT, s.SortColumn);

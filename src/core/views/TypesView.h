@@ -7,13 +7,13 @@
 
 namespace nrvs {
 
-constexpr int kTypesColumns = 6;  // 拡張子, 種類, ファイル数, 容量, 占有量, 割合
+constexpr int kTypesColumns = 6; // 拡張子, 種類, ファイル数, 容量, 占有量, 割合
 
 struct TypesSettings {
-    int Left = -1, Top = -1, Width = 640, Height = 460;  // Left -1: placed by the main window
+    int Left = -1, Top = -1, Width = 640, Height = 460; // Left -1: placed by the main window
     std::array<int, kTypesColumns> ColumnWidths{{90, 90, 80, 90, 90, 160}};
     bool ByKind = false;
-    int SortColumn = 4;        // 占有量
+    int SortColumn = 4; // 占有量
     bool Ascending = false;
 };
 

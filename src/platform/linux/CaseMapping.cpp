@@ -36,13 +36,16 @@ bool FromShiftJis(std::string_view part, std::string& out) {
     size_t srcLeft = in.size();
     char* dst = buf.data();
     size_t dstLeft = buf.size();
-    const bool ok = ::iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<size_t>(-1) && srcLeft == 0;
+    const bool ok =
+        ::iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<size_t>(-1) && srcLeft == 0;
     ::iconv_close(cd);
     if (!ok) return false;
     out.assign(buf.data(), buf.size() - dstLeft);
     return true;
 }
 
-bool IsAbsoluteNative(std::string_view nativePath) { return !nativePath.empty() && nativePath.front() == '/'; }
+bool IsAbsoluteNative(std::string_view nativePath) {
+    return !nativePath.empty() && nativePath.front() == '/';
+}
 
 } // namespace nrvs::platform

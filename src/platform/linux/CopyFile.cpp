@@ -29,13 +29,15 @@ bool CopyRange(int in, int out, off_t from, off_t to, Job& job, const std::strin
     if (!kernelCopy) buf.resize(bufSize);
     while (inOff < to) {
         if (job.observer && !job.Report(name, static_cast<uint64_t>(inOff - from))) return false;
-        size_t want = static_cast<size_t>(std::min<off_t>(to - inOff, job.observer ? kProgressChunk : off_t{1} << 30));
+        size_t want = static_cast<size_t>(
+            std::min<off_t>(to - inOff, job.observer ? kProgressChunk : off_t{1} << 30));
         if (kernelCopy) {
             ssize_t n = ::copy_file_range(in, &inOff, out, &outOff, want, 0);
             if (n > 0) continue;
             if (n == 0) return true;
             if (errno == EINTR) continue;
-            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EBADF)
+            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP &&
+                errno != EBADF)
                 return false;
             kernelCopy = false;
             buf.resize(bufSize);
@@ -45,7 +47,8 @@ bool CopyRange(int in, int out, off_t from, off_t to, Job& job, const std::strin
         if (n < 0) return false;
         if (n == 0) return true;
         for (ssize_t done = 0; done < n;) {
-            ssize_t w = ::pwrite(out, buf.data() + done, static_cast<size_t>(n - done), outOff + done);
+            ssize_t w =
+                ::pwrite(out, buf.data() + done, static_cast<size_t>(n - done), outOff + done);
             if (w < 0 && errno == EINTR) continue;
             if (w < 0) return false;
             done += w;
@@ -64,15 +67,16 @@ bool CopyData(int in, int out, off_t size, off_t allocated, Job& job, const std:
     // rest of the operation does not ask again.
     if (job.tryClone) {
         if (::ioctl(out, FICLONE, in) == 0) return true;
-        if (errno == EOPNOTSUPP || errno == EXDEV || errno == EINVAL || errno == ENOTTY) job.tryClone = false;
+        if (errno == EOPNOTSUPP || errno == EXDEV || errno == EINVAL || errno == ENOTTY)
+            job.tryClone = false;
     }
     if (allocated >= size) return CopyRange(in, out, 0, size, job, name);
     off_t pos = 0;
     while (pos < size) {
         off_t data = ::lseek(in, pos, SEEK_DATA);
         if (data < 0) {
-            if (errno == ENXIO) break;  // only a hole is left
-            data = pos;                 // no hole support: all of it is data
+            if (errno == ENXIO) break; // only a hole is left
+            data = pos;                // no hole support: all of it is data
         }
         if (data >= size) break;
         off_t hole = ::lseek(in, data, SEEK_HOLE);
@@ -94,7 +98,7 @@ void CopyAttributes(int from, int to, Job& job, const std::string& name) {
     for (;;) {
         len = ::flistxattr(from, names.data(), names.size());
         if (len >= 0) break;
-        if (errno != ERANGE) return;  // the source keeps none
+        if (errno != ERANGE) return; // the source keeps none
         ssize_t need = ::flistxattr(from, nullptr, 0);
         if (need < 0) return;
         names.resize(static_cast<size_t>(need) + 256);
@@ -111,16 +115,17 @@ void CopyAttributes(int from, int to, Job& job, const std::string& name) {
             if (need < 0) break;
             value.resize(static_cast<size_t>(need) + 256);
         }
-        if (v < 0 && errno == ENODATA) continue;  // removed meanwhile
+        if (v < 0 && errno == ENODATA) continue; // removed meanwhile
         if (v < 0 || ::fsetxattr(to, attr, value.data(), static_cast<size_t>(v), 0) != 0) {
             if (!job.attributesNote) {
                 const int err = errno;
-                job.attributesNote = OperationFailure{job.PathOf(name), "拡張属性はコピーされませんでした: " + SystemReason(err), err};
+                job.attributesNote =
+                    OperationFailure{job.PathOf(name),
+                                     "拡張属性はコピーされませんでした: " + SystemReason(err), err};
             }
         }
     }
 }
-
 
 // A later name of a file copied already: a link to its first copy, so that
 // the copy keeps the source's hard links. False when that copy cannot be
@@ -130,9 +135,11 @@ bool LinkToFirstCopy(int dstDir, const std::string& name, const struct stat& st,
     if (it == job.linked.end() || job.dstTop < 0) return false;
     const std::vector<std::string>& names = it->second.names;
     Folder dir(::openat(job.dstTop, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    for (size_t i = 0; i + 1 < names.size() && dir.Valid(); ++i) dir = dir.OpenChild(names[i]);
-    struct stat first{};
-    if (!dir.Valid() || ::fstatat(dir.Handle(), names.back().c_str(), &first, AT_SYMLINK_NOFOLLOW) != 0 ||
+    for (size_t i = 0; i + 1 < names.size() && dir.Valid(); ++i)
+        dir = dir.OpenChild(names[i]);
+    struct stat first {};
+    if (!dir.Valid() ||
+        ::fstatat(dir.Handle(), names.back().c_str(), &first, AT_SYMLINK_NOFOLLOW) != 0 ||
         !S_ISREG(first.st_mode) || !(Identity(first) == it->second.copy))
         return false;
     const std::string temp = job.TempName();
@@ -143,8 +150,9 @@ bool LinkToFirstCopy(int dstDir, const std::string& name, const struct stat& st,
     }
     // A rename between two names of one file does nothing: the temporary
     // name is still there when the target already was this link.
-    struct stat left{};
-    if (::fstatat(dstDir, temp.c_str(), &left, AT_SYMLINK_NOFOLLOW) == 0 && Identity(left) == it->second.copy)
+    struct stat left {};
+    if (::fstatat(dstDir, temp.c_str(), &left, AT_SYMLINK_NOFOLLOW) == 0 &&
+        Identity(left) == it->second.copy)
         ::unlinkat(dstDir, temp.c_str(), 0);
     return true;
 }
@@ -161,21 +169,25 @@ bool KeepMetadata(int from, int to, const struct stat& st, Job& job, const std::
     // the copier's rights. A folder keeps its sticky bit always: a shared
     // folder must not lose its protection.
     mode_t keep = 0777;
-    if (S_ISDIR(st.st_mode)) keep |= S_ISVTX | (groupKept ? S_ISGID : 0) | (ownerKept ? S_ISUID : 0);
-    else if (ownerKept) keep |= S_ISUID | S_ISGID;
+    if (S_ISDIR(st.st_mode))
+        keep |= S_ISVTX | (groupKept ? S_ISGID : 0) | (ownerKept ? S_ISUID : 0);
+    else if (ownerKept)
+        keep |= S_ISUID | S_ISGID;
     bool ok = ::fchmod(to, st.st_mode & keep) == 0;
     struct timespec times[2] = {st.st_atim, st.st_mtim};
     ::futimens(to, times);
     return ok;
 }
 
-bool CopyFile(int srcDir, const std::string& name, const struct stat& listed, int dstDir, bool replacing,
-              Job& job) {
+bool CopyFile(int srcDir, const std::string& name, const struct stat& listed, int dstDir,
+              bool replacing, Job& job) {
     // Never block on a FIFO or device swapped in since the listing, and never
     // read anything but the file that was listed.
-    int in = ::openat(srcDir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (in < 0) return errno == ELOOP ? job.Fail(name, "コピー中に変更されました") : job.FailErrno(name);
-    struct stat st{};
+    int in =
+        ::openat(srcDir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (in < 0)
+        return errno == ELOOP ? job.Fail(name, "コピー中に変更されました") : job.FailErrno(name);
+    struct stat st {};
     if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode) || !SameFile(st, listed)) {
         ::close(in);
         return job.Fail(name, "コピー中に変更されました");
@@ -190,7 +202,8 @@ bool CopyFile(int srcDir, const std::string& name, const struct stat& listed, in
     int out = -1;
     for (int attempt = 0; attempt < 16 && out < 0; ++attempt) {
         temp = job.TempName();
-        out = ::openat(dstDir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        out = ::openat(dstDir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                       0600);
         if (out < 0 && errno != EEXIST) break;
     }
     if (out < 0) {
@@ -210,9 +223,10 @@ bool CopyFile(int srcDir, const std::string& name, const struct stat& listed, in
     // neither version: it never takes the name.
     bool changed = false;
     if (ok) {
-        struct stat after{};
+        struct stat after {};
         changed = ::fstat(in, &after) != 0 || after.st_size != st.st_size ||
-                  after.st_mtim.tv_sec != st.st_mtim.tv_sec || after.st_mtim.tv_nsec != st.st_mtim.tv_nsec;
+                  after.st_mtim.tv_sec != st.st_mtim.tv_sec ||
+                  after.st_mtim.tv_nsec != st.st_mtim.tv_nsec;
         ok = !changed;
     }
     ok = ok && KeepMetadata(in, out, st, job, name);
@@ -232,7 +246,7 @@ bool CopyFile(int srcDir, const std::string& name, const struct stat& listed, in
         return job.FailErrno(name);
     }
     if (st.st_nlink > 1) {
-        struct stat copy{};
+        struct stat copy {};
         if (::fstatat(dstDir, name.c_str(), &copy, AT_SYMLINK_NOFOLLOW) == 0) {
             Job::FirstCopy first{job.dstNames, Identity(copy)};
             first.names.push_back(name);

@@ -62,7 +62,7 @@ void RemoveStaleCopies(int dirFd) {
     }
     ::closedir(d);
     for (const auto& n : stale) {
-        struct stat st{};
+        struct stat st {};
         if (::fstatat(dirFd, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
             st.st_uid == ::geteuid())
             ::unlinkat(dirFd, n.c_str(), 0);
@@ -80,11 +80,11 @@ const char* SpecialKind(mode_t mode) {
 // A folder being copied: its frame on the walk's stack.
 struct CopyFrame {
     std::string name;
-    struct stat st{};   // the source folder
-    bool made = false;  // made by this copy: it gets the source's metadata when done
+    struct stat st {}; // the source folder
+    bool made = false; // made by this copy: it gets the source's metadata when done
     std::vector<std::string> names;
     size_t next = 0;
-    size_t pathLength = 0;  // of the job's path before this folder
+    size_t pathLength = 0; // of the job's path before this folder
 };
 
 struct CopyWalk {
@@ -96,7 +96,7 @@ struct CopyWalk {
 // made (or found) and entered, and its entries follow on the walk.
 void CopyEntry(int srcDir, const std::string& name, int dstDir, CopyWalk& w, Job& job) {
     if (job.Over()) return;
-    struct stat st{};
+    struct stat st {};
     if (::fstatat(srcDir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         job.FailErrno(name);
         return;
@@ -107,26 +107,32 @@ void CopyEntry(int srcDir, const std::string& name, int dstDir, CopyWalk& w, Job
         job.Fail(name, SpecialKind(st.st_mode) + std::string("はコピーされません"));
         return;
     }
-    struct stat existing{};
+    struct stat existing {};
     bool exists = ::fstatat(dstDir, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
     // The same file reached through a hard link: nothing to copy.
     if (exists && SameFile(existing, st)) return;
     // A file never replaces a folder, nor a folder a file: that would throw a
     // whole tree away.
     if (exists && S_ISDIR(existing.st_mode) != S_ISDIR(st.st_mode)) {
-        job.Fail(name, S_ISDIR(st.st_mode) ? "同じ名前のファイルがあります" : "同じ名前のフォルダがあります");
+        job.Fail(name, S_ISDIR(st.st_mode) ? "同じ名前のファイルがあります"
+                                           : "同じ名前のフォルダがあります");
         return;
     }
     if (exists && !S_ISDIR(existing.st_mode) && job.observer && !job.replaceAll) {
         switch (job.observer->ConfirmReplace(name)) {
-        case FileOperationObserver::REPLACE_YES: break;
-        case FileOperationObserver::REPLACE_ALL: job.replaceAll = true; break;
+        case FileOperationObserver::REPLACE_YES:
+            break;
+        case FileOperationObserver::REPLACE_ALL:
+            job.replaceAll = true;
+            break;
         case FileOperationObserver::REPLACE_NO:
             ++job.skipped;
             ++job.items;
             job.bytes += S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
             return;
-        default: job.cancelled = true; return;
+        default:
+            job.cancelled = true;
+            return;
         }
     }
     ++job.items;
@@ -139,12 +145,14 @@ void CopyEntry(int srcDir, const std::string& name, int dstDir, CopyWalk& w, Job
         return;
     }
     Folder src(OpenDir(srcDir, name.c_str()));
-    struct stat opened{};
+    struct stat opened {};
     if (!src.Valid()) {
         // A link or file swapped in for the folder is refused by the open;
         // anything else (no permission) is reported as it is.
-        if (errno == ELOOP || errno == ENOTDIR) job.Fail(name, "コピー中に変更されました");
-        else job.FailErrno(name);
+        if (errno == ELOOP || errno == ENOTDIR)
+            job.Fail(name, "コピー中に変更されました");
+        else
+            job.FailErrno(name);
         return;
     }
     if (::fstat(src.Handle(), &opened) != 0 || !SameFile(opened, st)) {
@@ -166,13 +174,15 @@ void CopyEntry(int srcDir, const std::string& name, int dstDir, CopyWalk& w, Job
     }
     if (made) job.madeSomething = true;
     Folder dst(OpenDir(dstDir, name.c_str()));
-    struct stat dstSt{};
+    struct stat dstSt {};
     if (!dst.Valid() || ::fstat(dst.Handle(), &dstSt) != 0) {
         job.FailErrno(name);
         return;
     }
-    if (made) job.made.insert(Identity(dstSt));
-    else RemoveStaleCopies(dst.Handle());
+    if (made)
+        job.made.insert(Identity(dstSt));
+    else
+        RemoveStaleCopies(dst.Handle());
     CopyFrame f;
     f.name = name;
     f.st = st;
@@ -193,7 +203,7 @@ void CopyTree(int srcDir, const std::string& name, int dstDir, Job& job) {
     while (!w.frames.empty()) {
         CopyFrame& f = w.frames.back();
         if (!job.Over() && f.next < f.names.size()) {
-            const std::string n = f.names[f.next++];  // f moves when a folder is entered
+            const std::string n = f.names[f.next++]; // f moves when a folder is entered
             CopyEntry(w.src.Top(), n, w.dst.Top(), w, job);
             continue;
         }
@@ -224,7 +234,8 @@ FileOperationResult CopyIntoFolder(const ItemPath& source, const ItemPath& destF
     FileOperationResult result;
     std::vector<OperationFailure>& failures = result.failures;
     const std::string what = source.Native();
-    if (source.IsRoot()) return Fail(failures, what, "ドライブのルートは項目としてコピーできません"), result;
+    if (source.IsRoot())
+        return Fail(failures, what, "ドライブのルートは項目としてコピーできません"), result;
     const std::string& name = source.Names.back();
     Folder srcParent = OpenParent(source);
     if (!srcParent.Valid()) return FailErrno(failures, what), result;
@@ -232,21 +243,24 @@ FileOperationResult CopyIntoFolder(const ItemPath& source, const ItemPath& destF
     if (!dst.Valid()) return FailErrno(failures, destFolder.Native()), result;
     // Refuse to copy an item onto itself or a folder into its own subtree:
     // either would destroy or endlessly grow the source.
-    struct stat s{}, d{};
+    struct stat s {
+    }, d{};
     if (::fstatat(srcParent.Handle(), name.c_str(), &s, AT_SYMLINK_NOFOLLOW) != 0)
         return FailErrno(failures, what), result;
     if (::fstat(dst.Handle(), &d) != 0) return FailErrno(failures, destFolder.Native()), result;
     if (S_ISDIR(s.st_mode)) {
         Folder walk(::openat(dst.Handle(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         for (int i = 0; i < kMaxClimb && walk.Valid(); ++i) {
-            struct stat w{}, up{};
+            struct stat w {
+            }, up{};
             if (::fstat(walk.Handle(), &w) != 0) break;
-            if (SameFile(w, s)) return Fail(failures, what, "フォルダをそれ自身の中にはコピーできません"), result;
+            if (SameFile(w, s))
+                return Fail(failures, what, "フォルダをそれ自身の中にはコピーできません"), result;
             if (::fstatat(walk.Handle(), "..", &up, 0) != 0 || SameFile(up, w)) break;
             walk = Folder(::openat(walk.Handle(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         }
     }
-    struct stat t{};
+    struct stat t {};
     if (::fstatat(dst.Handle(), name.c_str(), &t, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(t, s))
         return Fail(failures, what, "項目をそれ自身の上にはコピーできません"), result;
     uint64_t items = 0, bytes = 0;

@@ -35,12 +35,15 @@ constexpr const char* kMountMark = "mount";
 
 // ---- paths ----
 
-bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+bool StartsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
 
 // Whether path is dir itself or lies below it; both are normalised paths.
 bool IsAtOrBelow(std::string_view path, std::string_view dir) {
     if (dir == "/") return StartsWith(path, "/");
-    return path == dir || (StartsWith(path, dir) && path.size() > dir.size() && path[dir.size()] == '/');
+    return path == dir ||
+           (StartsWith(path, dir) && path.size() > dir.size() && path[dir.size()] == '/');
 }
 
 // Collapses repeated slashes and drops the trailing one so that map lines and
@@ -52,7 +55,8 @@ std::string Normalised(std::string_view path) {
         if (c == '/' && !out.empty() && out.back() == '/') continue;
         out.push_back(c);
     }
-    while (out.size() > 1 && out.back() == '/') out.pop_back();
+    while (out.size() > 1 && out.back() == '/')
+        out.pop_back();
     return out;
 }
 
@@ -171,19 +175,29 @@ std::vector<MountEntry> ReadMounts() {
 }
 
 bool IsNetworkType(std::string_view type) {
-    static const char* const kNetwork[] = {"nfs",  "nfs4",     "cifs",      "smb3",       "smbfs",
-                                           "fuse.sshfs", "9p", "ceph", "glusterfs", "fuse.davfs"};
+    static const char* const kNetwork[] = {"nfs",        "nfs4", "cifs", "smb3",      "smbfs",
+                                           "fuse.sshfs", "9p",   "ceph", "glusterfs", "fuse.davfs"};
     for (const char* t : kNetwork)
         if (type == t) return true;
     return false;
 }
 
-bool IsRamType(std::string_view type) { return type == "tmpfs" || type == "ramfs"; }
-bool IsOpticalType(std::string_view type) { return type == "iso9660" || type == "udf"; }
+bool IsRamType(std::string_view type) {
+    return type == "tmpfs" || type == "ramfs";
+}
+bool IsOpticalType(std::string_view type) {
+    return type == "iso9660" || type == "udf";
+}
 
 bool ExcludedMountPoint(std::string_view mp) {
-    static const char* const kExcluded[] = {"/proc", "/sys",  "/dev",  "/run", "/snap",
-                                            "/boot", "/var/lib/docker", "/var/lib/containers"};
+    static const char* const kExcluded[] = {"/proc",
+                                            "/sys",
+                                            "/dev",
+                                            "/run",
+                                            "/snap",
+                                            "/boot",
+                                            "/var/lib/docker",
+                                            "/var/lib/containers"};
     if (IsAtOrBelow(mp, "/run/media") && mp != "/run/media") return false;
     for (const char* e : kExcluded)
         if (IsAtOrBelow(mp, e)) return true;
@@ -193,11 +207,12 @@ bool ExcludedMountPoint(std::string_view mp) {
 // ---- drives ----
 
 struct ResolvedDrive {
-    std::string Root;   // native root as the map names it
-    MountEntry Mount;   // the mount holding the root
+    std::string Root; // native root as the map names it
+    MountEntry Mount; // the mount holding the root
 };
 
-bool FindMount(const std::vector<MountEntry>& mounts, int id, const std::string& canon, MountEntry& out) {
+bool FindMount(const std::vector<MountEntry>& mounts, int id, const std::string& canon,
+               MountEntry& out) {
     for (auto it = mounts.rbegin(); it != mounts.rend(); ++it) {
         if (it->Id == id && IsAtOrBelow(canon, it->MountPoint)) {
             out = *it;
@@ -209,7 +224,8 @@ bool FindMount(const std::vector<MountEntry>& mounts, int id, const std::string&
 
 // Without mount ids (old kernels): the deepest mount point above the path; of
 // mounts stacked on one point the last is the visible one.
-bool FindMountByPath(const std::vector<MountEntry>& mounts, const std::string& canon, MountEntry& out) {
+bool FindMountByPath(const std::vector<MountEntry>& mounts, const std::string& canon,
+                     MountEntry& out) {
     size_t best = 0;
     bool found = false;
     for (const auto& m : mounts) {
@@ -234,7 +250,9 @@ bool Resolve(const std::string& rootPath, ResolvedDrive& drive) {
 
     struct statx sx {};
     // Never wait for a network server to flush attributes just to learn the mount.
-    if (::statx(AT_FDCWD, drive.Root.c_str(), AT_STATX_DONT_SYNC, STATX_TYPE | STATX_MNT_ID, &sx) != 0) return false;
+    if (::statx(AT_FDCWD, drive.Root.c_str(), AT_STATX_DONT_SYNC, STATX_TYPE | STATX_MNT_ID, &sx) !=
+        0)
+        return false;
     if (!S_ISDIR(sx.stx_mode)) return false;
     std::string canon = RealPath(drive.Root);
     if (canon.empty()) return false;
@@ -257,9 +275,13 @@ bool Resolve(const std::string& rootPath, ResolvedDrive& drive) {
 }
 
 // Whether a root can stand on a line of the map file.
-bool Mappable(std::string_view root) { return root.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos; }
+bool Mappable(std::string_view root) {
+    return root.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
 
-bool IsBlockSource(const MountEntry& m) { return StartsWith(m.Source, "/dev/"); }
+bool IsBlockSource(const MountEntry& m) {
+    return StartsWith(m.Source, "/dev/");
+}
 
 // The device's folder in sysfs, resolved, and that of the whole disk when the
 // device is a partition; empty when there is none.
@@ -273,7 +295,8 @@ void SysBlockDirs(const MountEntry& m, std::string& dev, std::string& disk) {
     if (dev.empty() && m.Major != 0)
         dev = RealPath("/sys/dev/block/" + std::to_string(m.Major) + ":" + std::to_string(m.Minor));
     if (dev.empty()) return;
-    if (::access((dev + "/partition").c_str(), F_OK) == 0) disk = dev.substr(0, dev.find_last_of('/'));
+    if (::access((dev + "/partition").c_str(), F_OK) == 0)
+        disk = dev.substr(0, dev.find_last_of('/'));
 }
 
 uint32_t DriveTypeOf(const MountEntry& m) {
@@ -349,7 +372,8 @@ void ProbeVolume(const std::string& source, std::string& label, std::string& uui
     if (node.empty()) return;
     if (blkid_probe pr = blkid_new_probe_from_filename(node.c_str())) {
         blkid_probe_enable_superblocks(pr, 1);
-        blkid_probe_set_superblocks_flags(pr, BLKID_SUBLKS_LABEL | BLKID_SUBLKS_UUID | BLKID_SUBLKS_TYPE);
+        blkid_probe_set_superblocks_flags(pr, BLKID_SUBLKS_LABEL | BLKID_SUBLKS_UUID |
+                                                  BLKID_SUBLKS_TYPE);
         if (blkid_do_safeprobe(pr) == 0) {
             const char* value = nullptr;
             size_t len = 0;
@@ -371,10 +395,14 @@ bool SerialFromUuid(std::string_view uuid, uint32_t& serial) {
         if (digits == 8) break;
         if (c == '-') continue;
         int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else return false;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return false;
         v = v * 16 + static_cast<uint32_t>(d);
         ++digits;
     }
@@ -385,8 +413,8 @@ bool SerialFromUuid(std::string_view uuid, uint32_t& serial) {
 
 // What each file system supports, in the terms of the volume flags.
 uint32_t FlagsOfType(std::string_view type) {
-    constexpr uint32_t kPosix = FILE_CASE_SENSITIVE_SEARCH | FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK |
-                                FILE_SUPPORTS_REPARSE_POINTS;
+    constexpr uint32_t kPosix = FILE_CASE_SENSITIVE_SEARCH | FILE_CASE_PRESERVED_NAMES |
+                                FILE_UNICODE_ON_DISK | FILE_SUPPORTS_REPARSE_POINTS;
     constexpr uint32_t kAcl = FILE_PERSISTENT_ACLS;
     constexpr uint32_t kSparse = FILE_SUPPORTS_SPARSE_FILES;
     constexpr uint32_t kQuota = FILE_VOLUME_QUOTAS;
@@ -418,19 +446,23 @@ uint32_t FlagsOfType(std::string_view type) {
         {"vfat", FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK},
         {"exfat", FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK},
         {"msdos", 0},
-        {"hfsplus", FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK | FILE_SUPPORTS_REPARSE_POINTS | kCompress},
+        {"hfsplus", FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK |
+                        FILE_SUPPORTS_REPARSE_POINTS | kCompress},
         {"iso9660", FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK},
         {"udf", FILE_CASE_SENSITIVE_SEARCH | FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK},
         {"nfs", kPosix | kAcl | kSparse},
         {"nfs4", kPosix | kAcl | kSparse},
-        {"cifs", FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK | kAcl | kSparse | FILE_SUPPORTS_REPARSE_POINTS},
-        {"smb3", FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK | kAcl | kSparse | FILE_SUPPORTS_REPARSE_POINTS},
+        {"cifs", FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK | kAcl | kSparse |
+                     FILE_SUPPORTS_REPARSE_POINTS},
+        {"smb3", FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK | kAcl | kSparse |
+                     FILE_SUPPORTS_REPARSE_POINTS},
         {"smbfs", FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK},
         {"fuse.sshfs", kPosix},
         {"9p", kPosix},
         {"ceph", kPosix | kAcl | kSparse | kQuota},
         {"glusterfs", kPosix | kAcl | kSparse},
-        {"fuse.davfs", FILE_CASE_SENSITIVE_SEARCH | FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK},
+        {"fuse.davfs",
+         FILE_CASE_SENSITIVE_SEARCH | FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK},
     };
     for (const auto& e : kTable)
         if (type == e.type) return e.flags;
@@ -444,9 +476,13 @@ bool StatVolume(const std::string& root, struct statvfs& sv) {
     }
 }
 
-uint32_t Clamp32(unsigned long long v) { return v > 4294967295ULL ? 4294967295U : static_cast<uint32_t>(v); }
+uint32_t Clamp32(unsigned long long v) {
+    return v > 4294967295ULL ? 4294967295U : static_cast<uint32_t>(v);
+}
 
-unsigned long long FragmentSize(const struct statvfs& sv) { return sv.f_frsize ? sv.f_frsize : sv.f_bsize; }
+unsigned long long FragmentSize(const struct statvfs& sv) {
+    return sv.f_frsize ? sv.f_frsize : sv.f_bsize;
+}
 
 } // namespace
 
@@ -472,7 +508,8 @@ bool QualifyingMount(const MountEntry& m) {
     return IsNetworkType(m.Type) || IsRamType(m.Type) || IsOpticalType(m.Type);
 }
 
-DriveMap AssignLetters(const std::vector<std::string>& mapLines, const std::vector<MountEntry>& mounts,
+DriveMap AssignLetters(const std::vector<std::string>& mapLines,
+                       const std::vector<MountEntry>& mounts,
                        const std::array<bool, 26>& reserved) {
     DriveMap map;
     for (size_t n = 0; n < 26; ++n) {
@@ -485,7 +522,8 @@ DriveMap AssignLetters(const std::vector<std::string>& mapLines, const std::vect
         map.MountLetter[n] = 26 + n < mapLines.size() && mapLines[26 + n] == kMountMark;
     }
     bool rootLettered = false;
-    for (const auto& r : map.Roots) rootLettered = rootLettered || r == "/";
+    for (const auto& r : map.Roots)
+        rootLettered = rootLettered || r == "/";
     if (map.Roots[2].empty() && !rootLettered && !reserved[2]) {
         map.Roots[2] = "/";
         map.MountLetter[2] = true;
@@ -516,7 +554,8 @@ DriveMap AssignLetters(const std::vector<std::string>& mapLines, const std::vect
         // are not reachable through that letter and get their own.
         bool shown = false;
         for (const auto& l : lettered)
-            shown = shown || (l.major == m.Major && l.minor == m.Minor && IsAtOrBelow(m.Root, l.root));
+            shown =
+                shown || (l.major == m.Major && l.minor == m.Minor && IsAtOrBelow(m.Root, l.root));
         if (shown) continue;
         for (size_t n = 3; n < 26; ++n) {
             if (map.Roots[n].empty() && !reserved[n]) {
@@ -542,9 +581,9 @@ std::vector<std::string> DriveMapLines(const DriveMap& map) {
 
 // ---- drive map ----
 
-const DriveRootTable& DriveRoots() { return Current().Map.Roots; }
-
-
+const DriveRootTable& DriveRoots() {
+    return Current().Map.Roots;
+}
 
 // A root spelled with "." or ".." names its folder in a way no other path
 // compares equal to: it is replaced by its canonical path, or left out (the
@@ -578,8 +617,9 @@ void DetectDriveMap() {
     // user's data folder of an installed copy).
     const std::string dir = ProgramFileFolders().Data;
     for (size_t n = 0; n < 26; ++n) {
-        const std::string note = dir + "NRVS_" + std::string(1, static_cast<char>('A' + n)) + ".imp";
-        struct stat s{};
+        const std::string note =
+            dir + "NRVS_" + std::string(1, static_cast<char>('A' + n)) + ".imp";
+        struct stat s {};
         imported[n] = ::lstat(note.c_str(), &s) == 0 && S_ISREG(s.st_mode);
     }
     st.Map = AssignLetters(lines, st.Mounts, imported);
@@ -631,15 +671,18 @@ int GetVolumeInformationA(const std::string& rootPath, VolumeInformation& info) 
     const MountEntry& m = d.Mount;
     std::string label, uuid;
     if (IsBlockSource(m)) ProbeVolume(m.Source, label, uuid);
-    if (IsNetworkType(m.Type)) label = m.Source;
-    else if (IsRamType(m.Type)) label = BaseName(m.MountPoint);
+    if (IsNetworkType(m.Type))
+        label = m.Source;
+    else if (IsRamType(m.Type))
+        label = BaseName(m.MountPoint);
     info.VolumeName = label;
     info.FileSystemName = m.Type;
     uint32_t serial = 0;
     if (!SerialFromUuid(uuid, serial)) serial = static_cast<uint32_t>(sv.f_fsid & 0xffffffffUL);
     info.SerialNumber = serial;
     info.MaxComponentLength = static_cast<uint32_t>(sv.f_namemax);
-    info.FileSystemFlags = FlagsOfType(m.Type) | ((sv.f_flag & ST_RDONLY) ? uint32_t{FILE_READ_ONLY_VOLUME} : 0u);
+    info.FileSystemFlags =
+        FlagsOfType(m.Type) | ((sv.f_flag & ST_RDONLY) ? uint32_t{FILE_READ_ONLY_VOLUME} : 0u);
     return 1;
 }
 
@@ -651,7 +694,8 @@ int GetDiskFreeSpaceA(const std::string& rootPath, DiskFreeSpace& space) {
     uint32_t sector = LogicalSectorSize(d.Mount);
     // The cluster is the unit measurements round to, so it must come out as the
     // fragment size even where that is no multiple of the device's sectors.
-    if (frsize != 0 && (frsize < sector || frsize % sector != 0)) sector = static_cast<uint32_t>(frsize);
+    if (frsize != 0 && (frsize < sector || frsize % sector != 0))
+        sector = static_cast<uint32_t>(frsize);
     space.BytesPerSector = sector;
     space.SectorsPerCluster = std::max<uint32_t>(1, Clamp32(frsize / sector));
     space.TotalClusters = Clamp32(sv.f_blocks);

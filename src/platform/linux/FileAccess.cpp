@@ -32,7 +32,7 @@ bool FileReader::Open(const std::string& nativePath) {
     read_ = 0;
     handle_ = ::open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (handle_ < 0) return false;
-    struct stat st{};
+    struct stat st {};
     if (::fstat(handle_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxOwnFile) {
         ::close(static_cast<int>(handle_));
         handle_ = -1;
@@ -61,7 +61,7 @@ bool ReadWholeFile(const std::string& nativePath, std::string& out) {
     // it is refused below like a device.
     int fd = ::open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return false;
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxOwnFile) {
         ::close(fd);
         return false;
@@ -93,14 +93,15 @@ bool ReadFileStart(const std::string& nativePath, size_t maxBytes, std::string& 
     out.clear();
     int fd = ::open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return false;
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return false;
     }
     out.resize(maxBytes);
     ssize_t n;
-    do n = ::pread(fd, out.data(), maxBytes, 0);
+    do
+        n = ::pread(fd, out.data(), maxBytes, 0);
     while (n < 0 && errno == EINTR);
     ::close(fd);
     out.resize(n > 0 ? static_cast<size_t>(n) : 0);
@@ -124,15 +125,16 @@ static bool WriteAll(int fd, std::string_view data) {
 
 bool MakeFolders(const std::string& path, unsigned mode) {
     if (path.empty() || path == "/") return true;
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
     size_t slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash), mode)) return false;
+    if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash), mode))
+        return false;
     return ::mkdir(path.c_str(), mode) == 0 || errno == EEXIST;
 }
 
 bool RemoveOwnFile(const std::string& nativePath) {
-    struct stat st{};
+    struct stat st {};
     if (::lstat(nativePath.c_str(), &st) != 0) return errno == ENOENT;
     if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return false;
     return ::unlink(nativePath.c_str()) == 0 || errno == ENOENT;
@@ -143,11 +145,12 @@ std::string RandomSuffix() {
     if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
         // Without the kernel's generator: time and address bits; O_EXCL still
         // makes a guessed name fail instead of being used.
-        struct timespec ts{};
+        struct timespec ts {};
         ::clock_gettime(CLOCK_MONOTONIC, &ts);
         uint64_t v = static_cast<uint64_t>(ts.tv_nsec) ^ (static_cast<uint64_t>(ts.tv_sec) << 30) ^
                      reinterpret_cast<uintptr_t>(&ts);
-        for (auto& b : bytes) b = static_cast<unsigned char>(v), v >>= 8;
+        for (auto& b : bytes)
+            b = static_cast<unsigned char>(v), v >>= 8;
     }
     static const char* hex = "0123456789abcdef";
     std::string s;
@@ -201,7 +204,7 @@ void RemoveStaleTemporaries(int dirFd, const std::string& name) {
         stale.emplace_back(n);
     }
     for (const auto& n : stale) {
-        struct stat st{};
+        struct stat st {};
         if (::fstatat(dirFd, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
             st.st_uid == ::geteuid())
             ::unlinkat(dirFd, n.c_str(), 0);
@@ -248,25 +251,27 @@ bool Replace(const std::string& nativePath, Writer write, const std::function<bo
 template <typename Writer>
 bool ReplaceWith(const std::string& nativePath, Writer write, const std::function<bool()>& gate) {
     const std::string dir = DirOf(nativePath), name = NameOf(nativePath);
-    if (name.empty()) return Refuse(EISDIR, SystemReason(EISDIR));  // a name ending in a separator
+    if (name.empty()) return Refuse(EISDIR, SystemReason(EISDIR)); // a name ending in a separator
     PrepareProgramFolderOf(nativePath);
     int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0) return false;
     // A device, FIFO or socket at the name is somebody's (as root, perhaps
     // the system's own /dev/null): never swapped for a regular file. A link
     // is fine: the rename replaces the link itself.
-    struct stat there{};
-    if (::fstatat(dirFd, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(there.st_mode) &&
-        !S_ISLNK(there.st_mode)) {
+    struct stat there {};
+    if (::fstatat(dirFd, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+        !S_ISREG(there.st_mode) && !S_ISLNK(there.st_mode)) {
         ::close(dirFd);
-        return Refuse(EEXIST, std::string(Obstacle(there.st_mode)) + " is there, not a regular file; nothing was written");
+        return Refuse(EEXIST, std::string(Obstacle(there.st_mode)) +
+                                  " is there, not a regular file; nothing was written");
     }
     RemoveStaleTemporaries(dirFd, name);
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
         temp = name + ".tmp" + std::to_string(::getpid()) + "." + RandomSuffix();
-        fd = ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        fd = ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      0644);
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) {
@@ -276,7 +281,7 @@ bool ReplaceWith(const std::string& nativePath, Writer write, const std::functio
         return false;
     }
     // Keep the permission bits of the file being replaced (never a set-id bit).
-    struct stat old{};
+    struct stat old {};
     if (::fstatat(dirFd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode))
         ::fchmod(fd, old.st_mode & 0777);
     bool ok = write(fd) && ::fsync(fd) == 0;
@@ -288,14 +293,15 @@ bool ReplaceWith(const std::string& nativePath, Writer write, const std::functio
         ::close(dirFd);
         return Refuse(ECANCELED, "not saved: what it belongs to was not saved");
     }
-    t_lastWriteError.clear();  // what the gate wrote meanwhile is not this file's reason
+    t_lastWriteError.clear(); // what the gate wrote meanwhile is not this file's reason
     // The check above raced with anything planted since: look again just
     // before the rename, which itself never follows a link.
-    if (ok && ::fstatat(dirFd, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(there.st_mode) &&
-        !S_ISLNK(there.st_mode)) {
+    if (ok && ::fstatat(dirFd, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+        !S_ISREG(there.st_mode) && !S_ISLNK(there.st_mode)) {
         ::unlinkat(dirFd, temp.c_str(), 0);
         ::close(dirFd);
-        return Refuse(EEXIST, std::string(Obstacle(there.st_mode)) + " is there, not a regular file; nothing was written");
+        return Refuse(EEXIST, std::string(Obstacle(there.st_mode)) +
+                                  " is there, not a regular file; nothing was written");
     }
     if (ok) ok = ::renameat(dirFd, temp.c_str(), dirFd, name.c_str()) == 0;
     if (!ok && !err) err = errno;
@@ -307,25 +313,31 @@ bool ReplaceWith(const std::string& nativePath, Writer write, const std::functio
 }
 } // namespace
 
-const std::string& LastWriteError() { return t_lastWriteError; }
+const std::string& LastWriteError() {
+    return t_lastWriteError;
+}
 
 std::string FileStamp(const std::string& nativePath) {
-    struct stat st{};
+    struct stat st {};
     if (::lstat(nativePath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
-    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" +
-           std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
+           std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
+           std::to_string(st.st_mtim.tv_nsec);
 }
 
 namespace {
-std::string IdentityOf(const struct stat& st) { return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino); }
+std::string IdentityOf(const struct stat& st) {
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+}
 } // namespace
 
-bool MapFileReadOnly(const std::string& nativePath, const void*& data, size_t& length, std::string* identity) {
+bool MapFileReadOnly(const std::string& nativePath, const void*& data, size_t& length,
+                     std::string* identity) {
     data = nullptr;
     length = 0;
     int fd = ::open(nativePath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return false;
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
         ::close(fd);
         return false;
@@ -345,8 +357,10 @@ void UnmapFile(const void* data, size_t length) {
 
 bool LinkAsTemporary(const std::string& existing, const std::string& target, std::string& temp) {
     temp.clear();
-    struct stat st{};
-    if (::lstat(existing.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !PrepareProgramFolderOf(target)) return false;
+    struct stat st {};
+    if (::lstat(existing.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        !PrepareProgramFolderOf(target))
+        return false;
     const std::string name = target + ".tmp" + std::to_string(::getpid()) + "." + RandomSuffix();
     // link() names the link itself, never what a link planted meanwhile
     // points at.
@@ -356,9 +370,11 @@ bool LinkAsTemporary(const std::string& existing, const std::string& target, std
 }
 
 bool RenameOwnFile(const std::string& from, const std::string& target) {
-    struct stat there{};
-    if (::lstat(target.c_str(), &there) == 0 && !S_ISREG(there.st_mode) && !S_ISLNK(there.st_mode)) {
-        t_lastWriteError = std::string(Obstacle(there.st_mode)) + " is there, not a regular file; nothing was written";
+    struct stat there {};
+    if (::lstat(target.c_str(), &there) == 0 && !S_ISREG(there.st_mode) &&
+        !S_ISLNK(there.st_mode)) {
+        t_lastWriteError = std::string(Obstacle(there.st_mode)) +
+                           " is there, not a regular file; nothing was written";
         return false;
     }
     if (::rename(from.c_str(), target.c_str()) == 0) return true;
@@ -415,8 +431,8 @@ bool ScratchFile::Open(const std::string& nativeFolder) {
 
 bool ScratchFile::WriteAt(uint64_t offset, std::string_view bytes) {
     for (size_t done = 0; handle_ >= 0 && done < bytes.size();) {
-        const ssize_t n =
-            ::pwrite(static_cast<int>(handle_), bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+        const ssize_t n = ::pwrite(static_cast<int>(handle_), bytes.data() + done,
+                                   bytes.size() - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             why_ = SystemReason(n == 0 ? EIO : errno);
@@ -430,7 +446,8 @@ bool ScratchFile::WriteAt(uint64_t offset, std::string_view bytes) {
 bool ScratchFile::ReadAt(uint64_t offset, void* to, size_t n) const {
     char* p = static_cast<char*>(to);
     for (size_t done = 0; handle_ >= 0 && done < n;) {
-        const ssize_t got = ::pread(static_cast<int>(handle_), p + done, n - done, static_cast<off_t>(offset + done));
+        const ssize_t got = ::pread(static_cast<int>(handle_), p + done, n - done,
+                                    static_cast<off_t>(offset + done));
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) {
             why_ = SystemReason(got == 0 ? EIO : errno);
@@ -444,7 +461,7 @@ bool ScratchFile::ReadAt(uint64_t offset, void* to, size_t n) const {
 bool ReplaceFileFromMapping(const std::string& nativePath, const void* data, size_t length) {
     const char* bytes = static_cast<const char*>(data);
     return ReplaceFileStreamed(nativePath, [&](const PutBytes& put) {
-        constexpr size_t kPiece = size_t{1} << 20;  // a whole number of pages
+        constexpr size_t kPiece = size_t{1} << 20; // a whole number of pages
         for (size_t at = 0; at < length; at += kPiece) {
             const size_t n = std::min(kPiece, length - at);
             if (!put({bytes + at, n})) return false;
@@ -455,32 +472,38 @@ bool ReplaceFileFromMapping(const std::string& nativePath, const void* data, siz
     });
 }
 
-bool WriteAt(const std::string& nativePath, uint64_t offset, std::string_view bytes, const std::string& identity) {
+bool WriteAt(const std::string& nativePath, uint64_t offset, std::string_view bytes,
+             const std::string& identity) {
     int fd = ::open(nativePath.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return false;
-    struct stat st{};
+    struct stat st {};
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && IdentityOf(st) == identity &&
               offset + bytes.size() <= static_cast<uint64_t>(st.st_size);
     for (size_t done = 0; ok && done < bytes.size();) {
-        ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+        ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
+                             static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else done += static_cast<size_t>(n);
+        if (n <= 0)
+            ok = false;
+        else
+            done += static_cast<size_t>(n);
     }
     return ::close(fd) == 0 && ok;
 }
 
 FileLock::FileLock(const std::string& nativePath) {
     PrepareProgramFolderOf(nativePath);
-    int fd = ::open(nativePath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
-    struct stat st{};
+    int fd = ::open(nativePath.c_str(),
+                    O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    struct stat st {};
     if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
         ::close(fd);
         fd = -1;
     }
     if (fd < 0) return;
     int r;
-    do r = ::flock(fd, LOCK_EX);
+    do
+        r = ::flock(fd, LOCK_EX);
     while (r != 0 && errno == EINTR);
     if (r != 0) {
         ::close(fd);
@@ -490,50 +513,66 @@ FileLock::FileLock(const std::string& nativePath) {
 }
 
 FileLock::~FileLock() {
-    if (handle_ >= 0) ::close(static_cast<int>(handle_));  // closing lets go of the lock
+    if (handle_ >= 0) ::close(static_cast<int>(handle_)); // closing lets go of the lock
 }
 
-bool ReplaceFileStreamed(const std::string& nativePath, const std::function<bool(const PutBytes& put)>& produce) {
+bool ReplaceFileStreamed(const std::string& nativePath,
+                         const std::function<bool(const PutBytes& put)>& produce) {
     return ReplaceFileStreamedGated(nativePath, produce, {});
 }
 
-bool ReplaceFileStreamedGated(const std::string& nativePath, const std::function<bool(const PutBytes& put)>& produce,
+bool ReplaceFileStreamedGated(const std::string& nativePath,
+                              const std::function<bool(const PutBytes& put)>& produce,
                               const std::function<bool()>& gate) {
-    return Replace(nativePath, [&](int fd) {
-        bool failed = false;
-        // Write-back of what is written is started every megabyte, so
-        // that the disk works while the rest is produced and the fsync
-        // before the rename waits only for the tail.
-        constexpr off_t kStartWriteBack = off_t{1} << 20;
-        off_t written = 0, started = 0;
-        PutBytes put = [&](std::string_view data) {
-            // Long runs (a mapped file's kept lines) in pieces, so that the
-            // write-back starts within them too.
-            while (!failed && !data.empty()) {
-                const std::string_view piece = data.substr(0, static_cast<size_t>(kStartWriteBack));
-                data.remove_prefix(piece.size());
-                if (!WriteAll(fd, piece)) failed = true;
-                written += static_cast<off_t>(piece.size());
-                if (!failed && written - started >= kStartWriteBack) {
-                    ::sync_file_range(fd, started, written - started, SYNC_FILE_RANGE_WRITE);
-                    started = written;
+    return Replace(
+        nativePath,
+        [&](int fd) {
+            bool failed = false;
+            // Write-back of what is written is started every megabyte, so
+            // that the disk works while the rest is produced and the fsync
+            // before the rename waits only for the tail.
+            constexpr off_t kStartWriteBack = off_t{1} << 20;
+            off_t written = 0, started = 0;
+            PutBytes put = [&](std::string_view data) {
+                // Long runs (a mapped file's kept lines) in pieces, so that the
+                // write-back starts within them too.
+                while (!failed && !data.empty()) {
+                    const std::string_view piece =
+                        data.substr(0, static_cast<size_t>(kStartWriteBack));
+                    data.remove_prefix(piece.size());
+                    if (!WriteAll(fd, piece)) failed = true;
+                    written += static_cast<off_t>(piece.size());
+                    if (!failed && written - started >= kStartWriteBack) {
+                        ::sync_file_range(fd, started, written - started, SYNC_FILE_RANGE_WRITE);
+                        started = written;
+                    }
                 }
-            }
-            return !failed;
-        };
-        return produce(put) && !failed;
-    }, gate);
+                return !failed;
+            };
+            return produce(put) && !failed;
+        },
+        gate);
 }
 
-std::intptr_t OpenFileHandle(const std::string& nativePath, bool read, bool write, uint32_t creation) {
+std::intptr_t OpenFileHandle(const std::string& nativePath, bool read, bool write,
+                             uint32_t creation) {
     int flags = O_CLOEXEC;
     flags |= (read && write) ? O_RDWR : write ? O_WRONLY : O_RDONLY;
     switch (creation) {
-    case 1: flags |= O_CREAT | O_EXCL; break;
-    case 2: flags |= O_CREAT | O_TRUNC; break;
-    case 4: flags |= O_CREAT; break;
-    case 5: flags |= O_TRUNC; break;
-    default: break;
+    case 1:
+        flags |= O_CREAT | O_EXCL;
+        break;
+    case 2:
+        flags |= O_CREAT | O_TRUNC;
+        break;
+    case 4:
+        flags |= O_CREAT;
+        break;
+    case 5:
+        flags |= O_TRUNC;
+        break;
+    default:
+        break;
     }
     const int fd = ::open(nativePath.c_str(), flags, 0644);
     return fd < 0 ? kNoFileHandle : fd;

@@ -29,8 +29,8 @@ struct RemoveFrame {
 
 // Removes name of dirFd: a file at once; a folder is entered, and removed
 // when its entries are gone.
-void RemoveEntry(int dirFd, const std::string& name, FolderChain& chain, std::vector<RemoveFrame>& frames,
-                 Job& job) {
+void RemoveEntry(int dirFd, const std::string& name, FolderChain& chain,
+                 std::vector<RemoveFrame>& frames, Job& job) {
     if (job.Over() || !job.Report(name)) return;
     ++job.items;
     if (::unlinkat(dirFd, name.c_str(), 0) == 0) return;
@@ -42,17 +42,19 @@ void RemoveEntry(int dirFd, const std::string& name, FolderChain& chain, std::ve
         return;
     }
     // Another file system mounted inside is never emptied by a delete.
-    struct statx sx{};
-    if (::statx(dirFd, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_MNT_ID, &sx) != 0) {
+    struct statx sx {};
+    if (::statx(dirFd, name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_MNT_ID, &sx) !=
+        0) {
         job.FailErrno(name);
         return;
     }
-    if ((sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT)) {
+    if ((sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
+        (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT)) {
         job.Fail(name, "別のファイルシステムがマウントされています");
         return;
     }
     Folder child(OpenDir(dirFd, name.c_str()));
-    struct stat st{};
+    struct stat st {};
     if (!child.Valid() || ::fstat(child.Handle(), &st) != 0) {
         if (errno == ENOTDIR) errno = unlinkError;
         job.FailErrno(name);
@@ -76,7 +78,7 @@ void RemoveTree(int parentFd, const std::string& name, Job& job) {
     while (!frames.empty()) {
         RemoveFrame& f = frames.back();
         if (!job.Over() && f.next < f.names.size()) {
-            const std::string n = f.names[f.next++];  // f moves when a folder is entered
+            const std::string n = f.names[f.next++]; // f moves when a folder is entered
             RemoveEntry(chain.Top(), n, chain, frames, job);
             continue;
         }
@@ -91,7 +93,8 @@ void RemoveTree(int parentFd, const std::string& name, Job& job) {
         const int parent = frames.empty() ? parentFd : chain.Top();
         // A folder whose entries could not all go stays; its failures are
         // reported already.
-        if (::unlinkat(parent, done.name.c_str(), AT_REMOVEDIR) != 0 && job.failures.size() == done.failuresBefore)
+        if (::unlinkat(parent, done.name.c_str(), AT_REMOVEDIR) != 0 &&
+            job.failures.size() == done.failuresBefore)
             job.FailErrno(done.name);
     }
 }
@@ -108,30 +111,38 @@ bool CheckRemovable(const ItemPath& item, bool toTrash, Folder& parent, struct s
     const std::string& name = item.Names.back();
     parent = OpenParent(item);
     if (!parent.Valid()) return FailErrno(failures, what);
-    if (::fstatat(parent.Handle(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return FailErrno(failures, what);
+    if (::fstatat(parent.Handle(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return FailErrno(failures, what);
     if (S_ISDIR(st.st_mode)) {
         int letter = -1;
         bool itself = false;
         if (HoldsDriveRoot(st, letter, itself)) {
             const std::string drive = std::string(1, static_cast<char>('A' + letter)) + ":";
-            return Fail(failures, what, "ドライブ " + drive +
-                                  (itself ? " のルートです。削除も移動もできません" : " のルートを含んでいます。削除も移動もできません"));
+            return Fail(failures, what,
+                        "ドライブ " + drive +
+                            (itself ? " のルートです。削除も移動もできません"
+                                    : " のルートを含んでいます。削除も移動もできません"));
         }
-        if (HoldsMount(parent.Handle(), name)) return Fail(failures, what, "中に別のファイルシステムがマウントされています。何も削除していません");
+        if (HoldsMount(parent.Handle(), name))
+            return Fail(failures, what,
+                        "中に別のファイルシステムがマウントされています。何も削除していません");
     }
-    struct statvfs sv{};
+    struct statvfs sv {};
     if (::fstatvfs(parent.Handle(), &sv) == 0 && (sv.f_flag & ST_RDONLY))
         return Fail(failures, what, SystemReason(EROFS), EROFS);
-    if (::faccessat(parent.Handle(), ".", W_OK | X_OK, AT_EACCESS) != 0) return FailErrno(failures, what);
+    if (::faccessat(parent.Handle(), ".", W_OK | X_OK, AT_EACCESS) != 0)
+        return FailErrno(failures, what);
     // In a sticky folder only the owners of the folder or of the item may
     // take it away.
-    struct stat p{};
+    struct stat p {};
     const uid_t me = ::geteuid();
-    if (::fstat(parent.Handle(), &p) == 0 && (p.st_mode & S_ISVTX) && me != 0 && st.st_uid != me && p.st_uid != me)
+    if (::fstat(parent.Handle(), &p) == 0 && (p.st_mode & S_ISVTX) && me != 0 && st.st_uid != me &&
+        p.st_uid != me)
         return Fail(failures, what, SystemReason(EPERM), EPERM);
     if (toTrash) {
         // A folder moved to another folder has its ".." rewritten.
-        if (S_ISDIR(st.st_mode) && me != 0 && ::faccessat(parent.Handle(), name.c_str(), W_OK, AT_EACCESS) != 0)
+        if (S_ISDIR(st.st_mode) && me != 0 &&
+            ::faccessat(parent.Handle(), name.c_str(), W_OK, AT_EACCESS) != 0)
             return FailErrno(failures, what);
         std::string why;
         if (!HasSafeTrash(parent, why)) return Fail(failures, what, why + "。何も移動していません");
@@ -144,16 +155,17 @@ bool CheckRemovable(const ItemPath& item, bool toTrash, Folder& parent, struct s
 FileOperationResult CanDelete(const ItemPath& path, bool toTrash) {
     FileOperationResult result;
     Folder parent;
-    struct stat st{};
+    struct stat st {};
     result.ok = CheckRemovable(path, toTrash, parent, st, result.failures);
     return result;
 }
 
-FileOperationResult DeleteItem(const ItemPath& path, bool toTrash, FileOperationObserver* observer) {
+FileOperationResult DeleteItem(const ItemPath& path, bool toTrash,
+                               FileOperationObserver* observer) {
     FileOperationResult result;
     const std::string what = path.Native();
     Folder parent;
-    struct stat st{};
+    struct stat st {};
     if (!CheckRemovable(path, toTrash, parent, st, result.failures)) return result;
     const std::string& name = path.Names.back();
     if (observer && !observer->ConfirmDelete(what, toTrash)) return result;

@@ -29,7 +29,9 @@ struct LinuxDirent64 {
     char d_name[1];
 };
 
-int Fd(const Folder& f) { return static_cast<int>(f.Handle()); }
+int Fd(const Folder& f) {
+    return static_cast<int>(f.Handle());
+}
 
 int OpenDirAt(int dirFd, const char* name) {
     int fd;
@@ -44,14 +46,17 @@ uint32_t AttributesOf(const struct statx& st, std::string_view name) {
     const mode_t mode = st.stx_mode;
     if (S_ISDIR(mode)) a |= FILE_ATTRIBUTE_DIRECTORY;
     if (!name.empty() && name.front() == '.') a |= FILE_ATTRIBUTE_HIDDEN;
-    if (!(mode & S_IWUSR) || (st.stx_attributes & STATX_ATTR_IMMUTABLE)) a |= FILE_ATTRIBUTE_READONLY;
-    if (S_ISCHR(mode) || S_ISBLK(mode) || S_ISFIFO(mode) || S_ISSOCK(mode)) a |= FILE_ATTRIBUTE_SYSTEM;
+    if (!(mode & S_IWUSR) || (st.stx_attributes & STATX_ATTR_IMMUTABLE))
+        a |= FILE_ATTRIBUTE_READONLY;
+    if (S_ISCHR(mode) || S_ISBLK(mode) || S_ISFIFO(mode) || S_ISSOCK(mode))
+        a |= FILE_ATTRIBUTE_SYSTEM;
     if (st.stx_attributes & STATX_ATTR_COMPRESSED) a |= FILE_ATTRIBUTE_COMPRESSED;
     if (S_ISREG(mode) && st.stx_blocks * 512 < st.stx_size) a |= FILE_ATTRIBUTE_SPARSE_FILE;
     return a;
 }
 
-void FillFrom(const struct statx& st, std::string_view name, FindData& out, uint64_t parentMountId) {
+void FillFrom(const struct statx& st, std::string_view name, FindData& out,
+              uint64_t parentMountId) {
     out.Attributes = AttributesOf(st, name);
     const mode_t mode = st.stx_mode;
     out.Size = (S_ISREG(mode) || S_ISLNK(mode)) ? st.stx_size : 0;
@@ -75,22 +80,25 @@ constexpr unsigned kFolderStatMask = STATX_MODE | STATX_INO | STATX_MNT_ID;
 void FolderStatFrom(const struct statx& st, FolderStat& out) {
     out.ReadOnly = !(st.stx_mode & S_IWUSR) || (st.stx_attributes & STATX_ATTR_IMMUTABLE);
     out.MountId = (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0;
-    out.MountRoot = (st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (st.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+    out.MountRoot = (st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) &&
+                    (st.stx_attributes & STATX_ATTR_MOUNT_ROOT);
     out.Id.Volume = (static_cast<uint64_t>(st.stx_dev_major) << 32) | st.stx_dev_minor;
     out.Id.Index = st.stx_ino;
 }
 
 std::string BaseName(const std::string& path) {
     std::string p = path;
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
     size_t slash = p.find_last_of('/');
     return slash == std::string::npos ? p : p.substr(slash + 1);
 }
 
-bool StatNamed(int dirFd, const char* name, std::string_view view, FindData& out, uint64_t parentMountId) {
-    struct statx st{};
-    unsigned mask =
-        STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_BLOCKS | STATX_MNT_ID | STATX_NLINK | STATX_INO | STATX_MTIME;
+bool StatNamed(int dirFd, const char* name, std::string_view view, FindData& out,
+               uint64_t parentMountId) {
+    struct statx st {};
+    unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_BLOCKS | STATX_MNT_ID |
+                    STATX_NLINK | STATX_INO | STATX_MTIME;
     if (::statx(dirFd, name, kStatFlags, mask, &st) != 0) return false;
     FillFrom(st, view, out, parentMountId);
     return true;
@@ -98,11 +106,14 @@ bool StatNamed(int dirFd, const char* name, std::string_view view, FindData& out
 
 } // namespace
 
-Folder::Folder(std::intptr_t handle, std::string path) : handle_(handle < 0 ? kNoHandle : handle), path_(std::move(path)) {}
+Folder::Folder(std::intptr_t handle, std::string path)
+    : handle_(handle < 0 ? kNoHandle : handle), path_(std::move(path)) {}
 Folder::~Folder() {
     if (handle_ >= 0) ::close(static_cast<int>(handle_));
 }
-Folder::Folder(Folder&& o) noexcept : handle_(o.handle_), path_(std::move(o.path_)) { o.handle_ = kNoHandle; }
+Folder::Folder(Folder&& o) noexcept : handle_(o.handle_), path_(std::move(o.path_)) {
+    o.handle_ = kNoHandle;
+}
 Folder& Folder::operator=(Folder&& o) noexcept {
     if (this != &o) {
         if (handle_ >= 0) ::close(static_cast<int>(handle_));
@@ -122,7 +133,8 @@ Folder Folder::Open(const std::string& nativePath) {
     while (cur.Valid() && start < nativePath.size()) {
         size_t end = nativePath.find('/', start);
         if (end == std::string::npos) end = nativePath.size();
-        if (end > start) cur = cur.OpenChild(std::string_view(nativePath).substr(start, end - start));
+        if (end > start)
+            cur = cur.OpenChild(std::string_view(nativePath).substr(start, end - start));
         start = end + 1;
     }
     return cur;
@@ -142,14 +154,18 @@ Folder Folder::OpenParent() const {
 }
 
 uint64_t Folder::MountId() const {
-    struct statx st{};
-    if (!Valid() || ::statx(Fd(*this), "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_MNT_ID, &st) != 0) return 0;
+    struct statx st {};
+    if (!Valid() ||
+        ::statx(Fd(*this), "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_MNT_ID, &st) != 0)
+        return 0;
     return (st.stx_mask & STATX_MNT_ID) ? st.stx_mnt_id : 0;
 }
 
 bool Folder::Stat(FolderStat& out) const {
-    struct statx st{};
-    if (!Valid() || ::statx(Fd(*this), "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, kFolderStatMask, &st) != 0) return false;
+    struct statx st {};
+    if (!Valid() ||
+        ::statx(Fd(*this), "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, kFolderStatMask, &st) != 0)
+        return false;
     FolderStatFrom(st, out);
     return true;
 }
@@ -159,33 +175,38 @@ bool Folder::StatChild(std::string_view name, FolderStat& out) const {
     char buf[NAME_MAX + 1];
     std::memcpy(buf, name.data(), name.size());
     buf[name.size()] = 0;
-    struct statx st{};
+    struct statx st {};
     if (::statx(Fd(*this), buf, kStatFlags, kFolderStatMask, &st) != 0) return false;
     FolderStatFrom(st, out);
     return true;
 }
 
 bool StatFolderPath(const std::string& nativePath, FolderStat& out) {
-    struct statx st{};
+    struct statx st {};
     if (nativePath.size() < PATH_MAX) {
-        if (::statx(AT_FDCWD, nativePath.c_str(), kStatFlags, kFolderStatMask, &st) != 0) return false;
+        if (::statx(AT_FDCWD, nativePath.c_str(), kStatFlags, kFolderStatMask, &st) != 0)
+            return false;
         FolderStatFrom(st, out);
         return true;
     }
     std::string p = nativePath;
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
     const size_t slash = p.find_last_of('/');
     if (slash == std::string::npos) return false;
-    return Folder::Open(p.substr(0, slash + 1)).StatChild(std::string_view(p).substr(slash + 1), out);
+    return Folder::Open(p.substr(0, slash + 1))
+        .StatChild(std::string_view(p).substr(slash + 1), out);
 }
 
-size_t DirectPathLength() { return PATH_MAX - 1; }
+size_t DirectPathLength() {
+    return PATH_MAX - 1;
+}
 
 long long DeviceReadBytes() {
     // The block input count is the process's storage reads in 512-byte
     // units (the read_bytes of /proc/self/io), for one call instead of an
     // open, read and close: the walk asks every few milliseconds.
-    struct rusage usage{};
+    struct rusage usage {};
     if (::getrusage(RUSAGE_SELF, &usage) != 0) return -1;
     return static_cast<long long>(usage.ru_inblock) * 512;
 }
@@ -225,7 +246,8 @@ bool FolderReader::Next(FindData& out) {
         std::string_view nv(name);
         out.Name = nv;
         if (d->d_type == DT_DIR && !statDirs_) {
-            out.Attributes = FILE_ATTRIBUTE_DIRECTORY | (name[0] == '.' ? uint32_t(FILE_ATTRIBUTE_HIDDEN) : 0u);
+            out.Attributes =
+                FILE_ATTRIBUTE_DIRECTORY | (name[0] == '.' ? uint32_t(FILE_ATTRIBUTE_HIDDEN) : 0u);
             out.Size = out.Allocated = 0;
             out.ModifiedTime = 0;
             out.Executable = false;
@@ -248,14 +270,15 @@ bool StatEntry(const Folder& folder, std::string_view name, FindData& out, uint6
 }
 
 uint32_t GetFileAttributesA(const std::string& nativePath) {
-    struct statx st{};
+    struct statx st {};
     unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_BLOCKS;
     int rc;
     if (nativePath.size() < PATH_MAX) {
         rc = ::statx(AT_FDCWD, nativePath.c_str(), kStatFlags, mask, &st);
     } else {
         std::string p = nativePath;
-        while (p.size() > 1 && p.back() == '/') p.pop_back();
+        while (p.size() > 1 && p.back() == '/')
+            p.pop_back();
         size_t slash = p.find_last_of('/');
         Folder parent = Folder::Open(p.substr(0, slash + 1));
         if (!parent.Valid()) return INVALID_FILE_ATTRIBUTES;
@@ -266,7 +289,7 @@ uint32_t GetFileAttributesA(const std::string& nativePath) {
 }
 
 bool GetCompressedFileSizeA(const std::string& nativePath, uint64_t& allocated) {
-    struct statx st{};
+    struct statx st {};
     std::string p = nativePath;
     Folder parent;
     int dirFd = AT_FDCWD;
@@ -286,15 +309,19 @@ namespace {
 
 std::string UserText(uid_t uid) {
     std::vector<char> buf(16384);
-    struct passwd pw{}, *res = nullptr;
-    if (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &res) == 0 && res) return std::string(res->pw_name) + " (" + std::to_string(uid) + ")";
+    struct passwd pw {
+    }, *res = nullptr;
+    if (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &res) == 0 && res)
+        return std::string(res->pw_name) + " (" + std::to_string(uid) + ")";
     return std::to_string(uid);
 }
 
 std::string GroupText(gid_t gid) {
     std::vector<char> buf(16384);
-    struct group gr{}, *res = nullptr;
-    if (::getgrgid_r(gid, &gr, buf.data(), buf.size(), &res) == 0 && res) return std::string(res->gr_name) + " (" + std::to_string(gid) + ")";
+    struct group gr {
+    }, *res = nullptr;
+    if (::getgrgid_r(gid, &gr, buf.data(), buf.size(), &res) == 0 && res)
+        return std::string(res->gr_name) + " (" + std::to_string(gid) + ")";
     return std::to_string(gid);
 }
 
@@ -311,8 +338,10 @@ ItemDetails::Kinds KindOf(unsigned mode) {
 } // namespace
 
 bool GetItemDetails(const std::string& nativePath, ItemDetails& out) {
-    struct statx st{};
-    if (::statx(AT_FDCWD, nativePath.c_str(), kStatFlags, STATX_BASIC_STATS | STATX_BTIME, &st) != 0) return false;
+    struct statx st {};
+    if (::statx(AT_FDCWD, nativePath.c_str(), kStatFlags, STATX_BASIC_STATS | STATX_BTIME, &st) !=
+        0)
+        return false;
     out = ItemDetails();
     out.Kind = KindOf(st.stx_mode);
     out.Size = st.stx_size;

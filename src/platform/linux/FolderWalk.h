@@ -23,15 +23,17 @@ constexpr size_t kOpenFolders = 48;
 constexpr int kMaxClimb = 1 << 16;
 
 // Adds a failure of what; false, for the caller to return.
-bool Fail(std::vector<OperationFailure>& failures, const std::string& what, const std::string& reason,
-          int systemError = 0);
+bool Fail(std::vector<OperationFailure>& failures, const std::string& what,
+          const std::string& reason, int systemError = 0);
 // The same with errno's reason.
 bool FailErrno(std::vector<OperationFailure>& failures, const std::string& what);
 
 int OpenDir(int dirFd, const char* name);
 uint64_t MountIdOf(int fd, const char* name = "");
 
-inline bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+inline bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 struct Identity {
     dev_t dev = 0;
@@ -68,14 +70,14 @@ bool HoldsDriveRoot(const struct stat& st, int& letter, bool& itself);
 // through ".." of its child on the way back up, and used only when it is
 // still the folder that was left.
 class FolderChain {
-public:
+  public:
     int Top() const { return links_.empty() ? -1 : links_.back().dir.Handle(); }
     void Push(Folder dir, const struct stat& st);
     // Leaves the deepest folder. False when the one above it, opened again,
     // is no longer the same folder (it was moved meanwhile).
     bool Pop();
 
-private:
+  private:
     struct Link {
         Folder dir;
         Identity id;
@@ -90,6 +92,7 @@ std::vector<std::string> NamesIn(const Folder& dir);
 // bind mount of a folder inside the source has no ".." path up to the
 // source, so only a look through the source's own folders finds it. Names
 // and sizes only; no link is followed.
-bool ScanTree(int parentFd, const std::string& name, uint64_t& items, uint64_t& bytes, const struct stat* find);
+bool ScanTree(int parentFd, const std::string& name, uint64_t& items, uint64_t& bytes,
+              const struct stat* find);
 
 } // namespace nrvs::platform::posix

@@ -30,7 +30,8 @@ bool ReadAll(int fd, size_t limit, size_t padding, std::string& out, std::string
             return Fail(why, std::to_string(limit) + " バイトを超えていて、読み込めません");
         // Grown by hand so that the padding never costs a copy at the end.
         if (out.capacity() < out.size() + static_cast<size_t>(n) + padding)
-            out.reserve(std::max(out.capacity() * 2, out.size() + static_cast<size_t>(n) + padding));
+            out.reserve(
+                std::max(out.capacity() * 2, out.size() + static_cast<size_t>(n) + padding));
         out.append(buf, static_cast<size_t>(n));
     }
     if (out.capacity() < out.size() + padding) out.reserve(out.size() + padding);
@@ -38,8 +39,8 @@ bool ReadAll(int fd, size_t limit, size_t padding, std::string& out, std::string
 }
 } // namespace
 
-bool ReadInputDocument(const std::string& nativePathOrDash, size_t limit, size_t padding, std::string& out,
-                       std::string* why) {
+bool ReadInputDocument(const std::string& nativePathOrDash, size_t limit, size_t padding,
+                       std::string& out, std::string* why) {
     out.clear();
     const bool stdinput = nativePathOrDash == "-";
     int fd = 0;
@@ -48,7 +49,7 @@ bool ReadInputDocument(const std::string& nativePathOrDash, size_t limit, size_t
         // anything but a regular file is refused below.
         fd = ::open(nativePathOrDash.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         if (fd < 0) return Fail(why, std::string("開けません: ") + SystemReason(errno));
-        struct stat st{};
+        struct stat st {};
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             ::close(fd);
             return Fail(why, "通常のファイルではありません");
@@ -66,7 +67,8 @@ bool ReadInputDocument(const std::string& nativePathOrDash, size_t limit, size_t
         out.clear();
         return false;
     }
-    if (out.size() >= 2 && static_cast<unsigned char>(out[0]) == 0x1f && static_cast<unsigned char>(out[1]) == 0x8b) {
+    if (out.size() >= 2 && static_cast<unsigned char>(out[0]) == 0x1f &&
+        static_cast<unsigned char>(out[1]) == 0x8b) {
         std::string packed = std::move(out);
         return Gunzip(packed, limit, padding, out, why);
     }

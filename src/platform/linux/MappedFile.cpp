@@ -14,7 +14,7 @@
 namespace nrvs::platform {
 
 namespace {
-constexpr off_t kMaxMapped = off_t{4} << 30;  // the largest file of the program's own
+constexpr off_t kMaxMapped = off_t{4} << 30; // the largest file of the program's own
 
 // The guarded mappings, read by the signal handler without a lock: a slot
 // is in use while begin is set; end is stored first and cleared last.
@@ -25,7 +25,7 @@ struct Slot {
 };
 Slot g_slots[kSlots];
 std::mutex g_slotsLock;
-struct sigaction g_previous{};
+struct sigaction g_previous {};
 uintptr_t g_pageSize = 4096;
 bool g_guarding = false;
 
@@ -41,8 +41,8 @@ void OnBusError(int signal, siginfo_t* info, void* context) {
         const uintptr_t end = slot.end.load(std::memory_order_acquire);
         if (!begin || at < begin || at >= end) continue;
         const uintptr_t page = at & ~(g_pageSize - 1);
-        void* p = ::mmap(reinterpret_cast<void*>(page), end - page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED,
-                         -1, 0);
+        void* p = ::mmap(reinterpret_cast<void*>(page), end - page, PROT_READ,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
         if (p != MAP_FAILED) return;
         break;
     }
@@ -57,7 +57,7 @@ void OnBusError(int signal, siginfo_t* info, void* context) {
     }
     // Returning faults again, now with the default action: the process
     // ends as it would have without us.
-    struct sigaction fallback{};
+    struct sigaction fallback {};
     fallback.sa_handler = SIG_DFL;
     ::sigemptyset(&fallback.sa_mask);
     ::sigaction(SIGBUS, &fallback, nullptr);
@@ -67,7 +67,7 @@ bool InstallGuard() {
     if (g_guarding) return true;
     const long page = ::sysconf(_SC_PAGESIZE);
     if (page > 0) g_pageSize = static_cast<uintptr_t>(page);
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_sigaction = OnBusError;
     sa.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESTART;
     ::sigemptyset(&sa.sa_mask);
@@ -79,10 +79,12 @@ bool InstallGuard() {
 bool MapFileGuarded(const std::string& nativePath, const void*& data, size_t& length) {
     data = nullptr;
     length = 0;
-    const int fd = ::open(nativePath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd =
+        ::open(nativePath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return false;
-    struct stat st{};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 || st.st_size > kMaxMapped) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 ||
+        st.st_size > kMaxMapped) {
         ::close(fd);
         errno = EINVAL;
         return false;

@@ -29,11 +29,20 @@ std::string EntryValue(const std::string& value) {
     std::string out;
     for (char c : value) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        default: out += c;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -45,8 +54,10 @@ std::string SendToPath(std::string* why) {
     std::string folder;
     const char* xdg = std::getenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");
-    if (xdg && *xdg == '/') folder = std::string(xdg) + "/applications";
-    else if (home && *home == '/') folder = std::string(home) + "/.local/share/applications";
+    if (xdg && *xdg == '/')
+        folder = std::string(xdg) + "/applications";
+    else if (home && *home == '/')
+        folder = std::string(home) + "/.local/share/applications";
     if (folder.empty()) {
         if (why) *why = "ホームフォルダが分からないため、登録先のフォルダがありません。";
         return {};
@@ -63,7 +74,9 @@ std::string SendToEntry(const std::string& executable) {
            "Type=Application\n"
            "Name=Norvessa\n"
            "Comment=フォルダの容量を計測します\n"
-           "Exec=" + EntryValue(ExecArgument(executable)) + " %f\n"
+           "Exec=" +
+           EntryValue(ExecArgument(executable)) +
+           " %f\n"
            "Icon=drive-harddisk\n"
            "Terminal=false\n"
            "MimeType=inode/directory;\n"
@@ -71,20 +84,20 @@ std::string SendToEntry(const std::string& executable) {
 }
 
 bool SendToExists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 bool CreateSendTo(const std::string& path, const std::string& executable) {
     if (path.empty()) return false;
-    struct stat st{};
+    struct stat st {};
     if (::lstat(path.c_str(), &st) == 0) return !S_ISDIR(st.st_mode);
     return ReplaceFile(path, SendToEntry(executable));
 }
 
 bool RemoveSendTo(const std::string& path) {
     if (path.empty()) return true;
-    struct stat st{};
+    struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) return true;
     if (S_ISDIR(st.st_mode)) return false;
     return ::unlink(path.c_str()) == 0;

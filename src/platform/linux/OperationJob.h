@@ -21,7 +21,7 @@ namespace nrvs::platform::posix {
 
 // What an operation has done so far, and whether it was told to stop.
 struct Job {
-    FileOperationObserver* observer = nullptr;  // only where the user watches
+    FileOperationObserver* observer = nullptr; // only where the user watches
     bool cancelled = false;
     // Stopped for a reason of its own (the tree turned out to hold its
     // destination, or a folder was moved away under it).
@@ -39,7 +39,8 @@ struct Job {
     std::string tempBase = RandomSuffix();
     unsigned long tempCount = 0;
     std::string TempName() {
-        return ".nrvs" + std::to_string(::getpid()) + "." + tempBase + "." + std::to_string(++tempCount);
+        return ".nrvs" + std::to_string(::getpid()) + "." + tempBase + "." +
+               std::to_string(++tempCount);
     }
     std::string PathOf(const std::string& name) const { return Joined(path, name); }
     bool Fail(const std::string& name, const std::string& reason, int systemError = 0) {
@@ -52,7 +53,8 @@ struct Job {
     bool Over() const { return cancelled || stopped; }
     // False once cancelled.
     bool Report(const std::string& name, uint64_t partialBytes = 0) {
-        if (observer && !cancelled && !observer->Progress(name, items, bytes + partialBytes)) cancelled = true;
+        if (observer && !cancelled && !observer->Progress(name, items, bytes + partialBytes))
+            cancelled = true;
         return !cancelled;
     }
 
@@ -61,7 +63,7 @@ struct Job {
     bool keepOwners = ::geteuid() == 0;
     // The first item whose extended attributes were not kept, and why.
     std::optional<OperationFailure> attributesNote;
-    int dstTop = -1;  // the destination folder
+    int dstTop = -1; // the destination folder
     Identity dstTopId;
     std::set<Identity> made;
     // Names from the destination folder down to the folder at work.
@@ -84,7 +86,8 @@ bool KeepMetadata(int from, int to, const struct stat& st, Job& job, const std::
 
 // Copies the regular file name of srcDir, as it was listed (listed), into
 // dstDir; replacing says whether a file of that name is there now.
-bool CopyFile(int srcDir, const std::string& name, const struct stat& listed, int dstDir, bool replacing, Job& job);
+bool CopyFile(int srcDir, const std::string& name, const struct stat& listed, int dstDir,
+              bool replacing, Job& job);
 
 bool CopyLink(int srcDir, const std::string& name, const struct stat& st, int dstDir, Job& job);
 

@@ -25,7 +25,8 @@ std::string ReadExeLink(const char* link) {
     for (;;) {
         ssize_t n = ::readlink(link, buf.data(), buf.size());
         if (n < 0) return {};
-        if (static_cast<size_t>(n) < buf.size()) return std::string(buf.data(), static_cast<size_t>(n));
+        if (static_cast<size_t>(n) < buf.size())
+            return std::string(buf.data(), static_cast<size_t>(n));
         buf.resize(buf.size() * 2);
     }
 }
@@ -35,7 +36,8 @@ std::string ReadExeLink(const char* link) {
 } // namespace
 
 const std::string& StartExecutablePath() {
-    static const std::string path = ExecutablePathOf(ReadExeLink("/proc/self/exe"), "/proc/self/exe");
+    static const std::string path =
+        ExecutablePathOf(ReadExeLink("/proc/self/exe"), "/proc/self/exe");
     return path;
 }
 // Reads it while the program's statics are set up, whoever asks first.
@@ -50,7 +52,8 @@ std::string ExecutablePathOf(const std::string& linkText, const std::string& run
         return linkText;
     // The kernel marks a replaced or removed file so; a file that really has
     // such a name is the one running.
-    struct stat named{}, running{};
+    struct stat named {
+    }, running{};
     if (::stat(linkText.c_str(), &named) == 0 && ::stat(runningFile.c_str(), &running) == 0 &&
         named.st_dev == running.st_dev && named.st_ino == running.st_ino)
         return linkText;
@@ -70,7 +73,7 @@ std::string WithSlash(std::string path) {
 }
 
 bool Exists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
 }
 
@@ -78,10 +81,12 @@ bool Exists(const std::string& path) {
 bool IsDriveFileName(const std::string& entry, const std::string& name) {
     auto letterThen = [&](const std::string& head, const char* tail) {
         const std::string t = tail;
-        return entry.size() == head.size() + 1 + t.size() && entry.compare(0, head.size(), head) == 0 &&
-               entry[head.size()] >= 'A' && entry[head.size()] <= 'Z' && entry.compare(head.size() + 1, t.size(), t) == 0;
+        return entry.size() == head.size() + 1 + t.size() &&
+               entry.compare(0, head.size(), head) == 0 && entry[head.size()] >= 'A' &&
+               entry[head.size()] <= 'Z' && entry.compare(head.size() + 1, t.size(), t) == 0;
     };
-    return letterThen("NRVS_", ".txt") || letterThen("NRVS_", ".idx") || letterThen(name + "_", ".rks");
+    return letterThen("NRVS_", ".txt") || letterThen("NRVS_", ".idx") ||
+           letterThen(name + "_", ".rks");
 }
 
 bool HoldsProgramFiles(const std::string& dir, const std::string& name) {
@@ -99,7 +104,6 @@ bool HoldsProgramFiles(const std::string& dir, const std::string& name) {
     return found;
 }
 
-
 // An XDG base folder: the variable when it holds an absolute path (a
 // relative one would depend on the folder the program was started in, so it
 // is ignored), else the default below home.
@@ -110,24 +114,21 @@ std::string XdgFolder(const char* variable, const char* belowHome) {
 }
 } // namespace
 
-
-
-
 ProgramFolders ProgramFileFoldersFor(const std::string& exePath, bool chosen) {
     const std::string dir = FolderOf(exePath);
     const std::string base = ExecutableBase(exePath);
-    const std::string name = base.substr(base.find_last_of('/') == std::string::npos ? 0 : base.find_last_of('/') + 1);
+    const std::string name =
+        base.substr(base.find_last_of('/') == std::string::npos ? 0 : base.find_last_of('/') + 1);
     ProgramFolders f;
     f.Settings = f.Data = dir;
     if (chosen && !Exists(exePath)) return f;
-    if (::faccessat(AT_FDCWD, dir.c_str(), W_OK, AT_EACCESS) == 0 && HoldsProgramFiles(dir, name)) return f;
+    if (::faccessat(AT_FDCWD, dir.c_str(), W_OK, AT_EACCESS) == 0 && HoldsProgramFiles(dir, name))
+        return f;
     f.Installed = true;
     f.Settings = XdgFolder("XDG_CONFIG_HOME", ".config") + "norvessa/";
     f.Data = XdgFolder("XDG_DATA_HOME", ".local/share") + "norvessa/";
     return f;
 }
-
-
 
 bool PrepareProgramFolderOf(const std::string& nativeFilePath) {
     const ProgramFolders f = ProgramFileFolders();
@@ -137,7 +138,7 @@ bool PrepareProgramFolderOf(const std::string& nativeFilePath) {
         const std::string own = dir.substr(0, dir.size() - 1);
         if (::mkdir(own.c_str(), 0700) != 0 && errno != EEXIST) return false;
         // Writing through a link planted there would put the files elsewhere.
-        struct stat st{};
+        struct stat st {};
         return ::lstat(own.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     }
     if (!f.Installed) return true;
@@ -154,15 +155,15 @@ std::string HelpDocumentPath() {
     const std::string file = ExecutableName() + ".html";
     std::string prefix = FolderOf(ExecutablePath());
     prefix = FolderOf(prefix.substr(0, prefix.size() - 1));
-    for (const std::string& dir : {prefix + "share/norvessa/", prefix + "share/doc/norvessa/",
-                                   std::string("/usr/share/norvessa/"), std::string("/usr/share/doc/norvessa/")})
+    for (const std::string& dir :
+         {prefix + "share/norvessa/", prefix + "share/doc/norvessa/",
+          std::string("/usr/share/norvessa/"), std::string("/usr/share/doc/norvessa/")})
         if (Exists(dir + file)) return dir + file;
     return beside;
 }
 
-
 void RaiseOpenFileLimit() {
-    struct rlimit rl{};
+    struct rlimit rl {};
     if (::getrlimit(RLIMIT_NOFILE, &rl) == 0 && rl.rlim_cur < rl.rlim_max) {
         rl.rlim_cur = rl.rlim_max;
         ::setrlimit(RLIMIT_NOFILE, &rl);
@@ -179,7 +180,7 @@ std::string LoginName() {
     uid_t uid = ::geteuid();
     long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
     std::vector<char> buf(size > 0 ? static_cast<size_t>(size) : 16384);
-    struct passwd pw{};
+    struct passwd pw {};
     struct passwd* result = nullptr;
     if (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &result) == 0 && result && result->pw_name)
         return std::string(result->pw_name);
@@ -196,21 +197,25 @@ std::string HomeFolder() {
     if (home.empty()) {
         long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
         std::vector<char> buf(size > 0 ? static_cast<size_t>(size) : 16384);
-        struct passwd pw{};
+        struct passwd pw {};
         struct passwd* result = nullptr;
-        if (::getpwuid_r(::geteuid(), &pw, buf.data(), buf.size(), &result) == 0 && result && result->pw_dir &&
-            *result->pw_dir == '/')
+        if (::getpwuid_r(::geteuid(), &pw, buf.data(), buf.size(), &result) == 0 && result &&
+            result->pw_dir && *result->pw_dir == '/')
             home = result->pw_dir;
     }
-    while (home.size() > 1 && home.back() == '/') home.pop_back();
+    while (home.size() > 1 && home.back() == '/')
+        home.pop_back();
     return home.empty() ? std::string("/") : home;
 }
 
-bool IsTerminal(int stream) { return ::isatty(stream) == 1; }
+bool IsTerminal(int stream) {
+    return ::isatty(stream) == 1;
+}
 
 std::string AbsoluteNativePath(const std::string& given) {
     std::string native = given;
-    while (native.size() > 1 && native.back() == '/') native.pop_back();
+    while (native.size() > 1 && native.back() == '/')
+        native.pop_back();
     size_t slash = native.find_last_of('/');
     std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : native.substr(0, slash);
     std::string name = slash == std::string::npos ? native : native.substr(slash + 1);
@@ -229,7 +234,8 @@ std::string AbsoluteNativePath(const std::string& given) {
 std::string RunInstead(const std::string& program, const std::vector<std::string>& args) {
     std::vector<std::string> copy = args;
     std::vector<char*> argv;
-    for (auto& a : copy) argv.push_back(a.data());
+    for (auto& a : copy)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
     ::execv(program.c_str(), argv.data());
     return std::strerror(errno);

@@ -23,8 +23,8 @@ std::string PercentEncoded(const std::string& path) {
     static const char* hex = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : path) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '/' ||
-            c == '-' || c == '_' || c == '.' || c == '~') {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
             out += static_cast<char>(c);
         } else {
             out += '%';
@@ -50,7 +50,7 @@ Folder OwnPrivateFolder(int dirFd, const char* name, std::string& why) {
         return Folder();
     }
     Folder f(OpenDir(dirFd, name));
-    struct stat st{};
+    struct stat st {};
     if (!f.Valid() || ::fstat(f.Handle(), &st) != 0) {
         why = std::string(name) + " はリンクかフォルダではありません";
         return Folder();
@@ -71,13 +71,17 @@ Folder TrashFor(int parentFd, uint64_t mountId, std::string& why) {
     // The user's own folders on the way to the home trash.
     MakeFolders(home, 0700);
     Folder homeTrash(::open(home.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (homeTrash.Valid() && MountIdOf(homeTrash.Handle()) == mountId && mountId != 0) return homeTrash;
+    if (homeTrash.Valid() && MountIdOf(homeTrash.Handle()) == mountId && mountId != 0)
+        return homeTrash;
 
     // The top folder of the item's mount.
     Folder top(::openat(parentFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     for (int i = 0; i < kMaxClimb && top.Valid(); ++i) {
-        struct stat self{}, up{};
-        if (::fstat(top.Handle(), &self) != 0 || ::fstatat(top.Handle(), "..", &up, 0) != 0 || SameFile(self, up)) break;
+        struct stat self {
+        }, up{};
+        if (::fstat(top.Handle(), &self) != 0 || ::fstatat(top.Handle(), "..", &up, 0) != 0 ||
+            SameFile(self, up))
+            break;
         if (MountIdOf(top.Handle(), "..") != mountId) break;
         top = Folder(::openat(top.Handle(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     }
@@ -86,9 +90,9 @@ Folder TrashFor(int parentFd, uint64_t mountId, std::string& why) {
         return Folder();
     }
     const std::string uid = std::to_string(::geteuid());
-    struct stat shared{};
-    if (::fstatat(top.Handle(), ".Trash", &shared, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(shared.st_mode) &&
-        (shared.st_mode & S_ISVTX)) {
+    struct stat shared {};
+    if (::fstatat(top.Handle(), ".Trash", &shared, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISDIR(shared.st_mode) && (shared.st_mode & S_ISVTX)) {
         Folder sharedTrash(OpenDir(top.Handle(), ".Trash"));
         std::string ignored;
         if (sharedTrash.Valid()) {
@@ -110,7 +114,8 @@ std::string TrashName(const std::string& base, int n) {
     if (name.size() > room) {
         name.resize(room);
         // Not in the middle of a UTF-8 character.
-        while (!name.empty() && (static_cast<unsigned char>(name.back()) & 0xC0) == 0x80) name.pop_back();
+        while (!name.empty() && (static_cast<unsigned char>(name.back()) & 0xC0) == 0x80)
+            name.pop_back();
         if (!name.empty() && static_cast<unsigned char>(name.back()) >= 0xC0) name.pop_back();
     }
     return name + suffix;
@@ -119,7 +124,7 @@ std::string TrashName(const std::string& base, int n) {
 bool RenameNoReplace(int fromDir, const char* from, int toDir, const char* to) {
     if (::syscall(SYS_renameat2, fromDir, from, toDir, to, RENAME_NOREPLACE) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
-    struct stat st{};
+    struct stat st {};
     if (::fstatat(toDir, to, &st, AT_SYMLINK_NOFOLLOW) == 0) {
         errno = EEXIST;
         return false;
@@ -154,21 +159,24 @@ bool MoveToTrash(const Folder& parent, const std::string& name, const std::strin
     const int parentFd = parent.Handle();
     Folder files, info;
     std::string why;
-    if (!OpenTrash(parentFd, files, info, why)) return Fail(failures, nativePath, why + "。何も移動していません");
+    if (!OpenTrash(parentFd, files, info, why))
+        return Fail(failures, nativePath, why + "。何も移動していません");
 
     std::string abs = FdPath(parentFd);
     abs = (abs == "/" ? "" : abs) + "/" + name;
     char date[32];
     std::time_t now = std::time(nullptr);
-    struct tm tm{};
+    struct tm tm {};
     ::localtime_r(&now, &tm);
     std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &tm);
-    const std::string text = "[Trash Info]\nPath=" + PercentEncoded(abs) + "\nDeletionDate=" + date + "\n";
+    const std::string text =
+        "[Trash Info]\nPath=" + PercentEncoded(abs) + "\nDeletionDate=" + date + "\n";
     // The .trashinfo is created exclusively: it reserves the name.
     for (int n = 1; n < 100000; ++n) {
         const std::string candidate = TrashName(name, n);
         const std::string infoName = candidate + ".trashinfo";
-        int fd = ::openat(info.Handle(), infoName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        int fd = ::openat(info.Handle(), infoName.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0) {
             if (errno == EEXIST) continue;
             return FailErrno(failures, nativePath);

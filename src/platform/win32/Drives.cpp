@@ -19,7 +19,9 @@ DriveMap& Current() {
     return map;
 }
 
-bool Mappable(std::string_view root) { return root.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos; }
+bool Mappable(std::string_view root) {
+    return root.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
 
 bool IsLetterRoot(std::string_view root) {
     return root.size() == 3 && root[1] == ':' && (root[2] == '/' || root[2] == '\\');
@@ -33,7 +35,8 @@ std::wstring VolumeRootOf(const std::string& nativeRoot) {
         if (c == L'/') c = L'\\';
     if (w.empty() || w.back() != L'\\') w += L'\\';
     wchar_t volume[MAX_PATH + 1] = {};
-    if (!IsLetterRoot(nativeRoot) && ::GetVolumePathNameW(w.c_str(), volume, MAX_PATH)) return volume;
+    if (!IsLetterRoot(nativeRoot) && ::GetVolumePathNameW(w.c_str(), volume, MAX_PATH))
+        return volume;
     return w;
 }
 
@@ -52,13 +55,17 @@ bool Exists(const std::string& nativeDir) {
 
 } // namespace
 
-const DriveRootTable& DriveRoots() { return Current().Roots; }
-
-
+const DriveRootTable& DriveRoots() {
+    return Current().Roots;
+}
 
 // Windows has its own letters: the mount table of Linux does not exist here.
-std::vector<MountEntry> ParseMountInfo(std::string_view) { return {}; }
-bool QualifyingMount(const MountEntry&) { return false; }
+std::vector<MountEntry> ParseMountInfo(std::string_view) {
+    return {};
+}
+bool QualifyingMount(const MountEntry&) {
+    return false;
+}
 
 DriveMap AssignLetters(const std::vector<std::string>& mapLines, const std::vector<MountEntry>&,
                        const std::array<bool, 26>& reserved) {
@@ -67,10 +74,13 @@ DriveMap AssignLetters(const std::vector<std::string>& mapLines, const std::vect
         std::string line = mapLines[n];
         // Only an absolute path can name a root (like subst): a relative one
         // would depend on the working folder.
-        if (line.size() < 3 || line[1] != ':' || (line[2] != '/' && line[2] != '\\') || !Mappable(line)) continue;
+        if (line.size() < 3 || line[1] != ':' || (line[2] != '/' && line[2] != '\\') ||
+            !Mappable(line))
+            continue;
         for (auto& c : line)
             if (c == '\\') c = '/';
-        while (line.size() > 3 && line.back() == '/') line.pop_back();
+        while (line.size() > 3 && line.back() == '/')
+            line.pop_back();
         map.Roots[n] = line;
     }
     // The system's own letters, where the map names no folder.
@@ -110,7 +120,6 @@ int SetDriveMapEntry(int letter, const std::string& nativeDir) {
     return 1;
 }
 
-
 uint32_t GetDriveTypeA(const std::string& rootPath) {
     const std::string root = RootOf(rootPath);
     if (root.empty()) return DRIVE_NO_ROOT_DIR;
@@ -124,11 +133,14 @@ std::string DriveDevice(const std::string& rootPath) {
     if (root.empty()) return {};
     const std::wstring v = VolumeRootOf(root);
     wchar_t name[64] = {};
-    if (::GetVolumeNameForVolumeMountPointW(v.c_str(), name, 64)) return win::Narrow(name, wcslen(name));
+    if (::GetVolumeNameForVolumeMountPointW(v.c_str(), name, 64))
+        return win::Narrow(name, wcslen(name));
     return win::Narrow(v);
 }
 
-std::string DriveMountPoint(const std::string& rootPath) { return RootOf(rootPath); }
+std::string DriveMountPoint(const std::string& rootPath) {
+    return RootOf(rootPath);
+}
 
 uint64_t DriveVolumeId(const std::string& rootPath) {
     VolumeInformation info;
@@ -140,8 +152,8 @@ int GetVolumeInformationA(const std::string& rootPath, VolumeInformation& info) 
     if (root.empty() || (!IsLetterRoot(root) && !Exists(root))) return 0;
     wchar_t label[MAX_PATH + 1] = {}, fs[MAX_PATH + 1] = {};
     DWORD serial = 0, maxComponent = 0, flags = 0;
-    if (!::GetVolumeInformationW(VolumeRootOf(root).c_str(), label, MAX_PATH + 1, &serial, &maxComponent, &flags, fs,
-                                 MAX_PATH + 1))
+    if (!::GetVolumeInformationW(VolumeRootOf(root).c_str(), label, MAX_PATH + 1, &serial,
+                                 &maxComponent, &flags, fs, MAX_PATH + 1))
         return 0;
     info.VolumeName = win::Narrow(label, wcslen(label));
     info.FileSystemName = win::Narrow(fs, wcslen(fs));
@@ -155,7 +167,8 @@ int GetDiskFreeSpaceA(const std::string& rootPath, DiskFreeSpace& space) {
     const std::string root = RootOf(rootPath);
     if (root.empty()) return 0;
     DWORD spc = 0, bps = 0, freeClusters = 0, total = 0;
-    if (!::GetDiskFreeSpaceW(VolumeRootOf(root).c_str(), &spc, &bps, &freeClusters, &total)) return 0;
+    if (!::GetDiskFreeSpaceW(VolumeRootOf(root).c_str(), &spc, &bps, &freeClusters, &total))
+        return 0;
     space.SectorsPerCluster = std::max<DWORD>(spc, 1);
     space.BytesPerSector = bps ? bps : 512;
     space.FreeClusters = freeClusters;
@@ -169,7 +182,7 @@ int GetDiskFreeSpaceExA(const std::string& rootPath, uint64_t& totalBytes, uint6
     ULARGE_INTEGER avail{}, total{}, free{};
     if (!::GetDiskFreeSpaceExW(VolumeRootOf(root).c_str(), &avail, &total, &free)) return 0;
     totalBytes = total.QuadPart;
-    freeBytes = free.QuadPart;  // all users, not the caller's quota
+    freeBytes = free.QuadPart; // all users, not the caller's quota
     return 1;
 }
 

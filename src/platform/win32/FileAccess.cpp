@@ -23,22 +23,32 @@ void SetErrno() {
     switch (::GetLastError()) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME: errno = ENOENT; break;
+    case ERROR_INVALID_NAME:
+        errno = ENOENT;
+        break;
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION: errno = EACCES; break;
+    case ERROR_LOCK_VIOLATION:
+        errno = EACCES;
+        break;
     case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS: errno = EEXIST; break;
+    case ERROR_ALREADY_EXISTS:
+        errno = EEXIST;
+        break;
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: errno = ENOSPC; break;
-    default: errno = EIO; break;
+    case ERROR_HANDLE_DISK_FULL:
+        errno = ENOSPC;
+        break;
+    default:
+        errno = EIO;
+        break;
     }
 }
 
 // Opens an existing regular file for reading; a folder or device is refused.
 HANDLE OpenRegular(const std::string& nativePath, DWORD access, uint64_t* size) {
-    HANDLE h = ::CreateFileW(win::LongPath(nativePath).c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
-                             FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE h = ::CreateFileW(win::LongPath(nativePath).c_str(), access, kShareAll, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         SetErrno();
         return h;
@@ -95,8 +105,10 @@ bool Replace(const std::string& nativePath, Writer write, const std::function<bo
     std::wstring temp;
     HANDLE h = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 16 && h == INVALID_HANDLE_VALUE; ++attempt) {
-        temp = target + L".tmp" + std::to_wstring(::GetCurrentProcessId()) + L"." + win::Wide(RandomSuffix());
-        h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        temp = target + L".tmp" + std::to_wstring(::GetCurrentProcessId()) + L"." +
+               win::Wide(RandomSuffix());
+        h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) break;
     }
     if (h == INVALID_HANDLE_VALUE) {
@@ -113,8 +125,9 @@ bool Replace(const std::string& nativePath, Writer write, const std::function<bo
         errno = ECANCELED;
         return false;
     }
-    t_lastWriteError.clear();  // what the gate wrote meanwhile is not this file's reason
-    if (ok && !::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    t_lastWriteError.clear(); // what the gate wrote meanwhile is not this file's reason
+    if (ok && !::MoveFileExW(temp.c_str(), target.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         SetErrno();
         ok = false;
     }
@@ -151,8 +164,8 @@ bool FileReader::Open(const std::string& nativePath) {
 long FileReader::Read(char* buffer, size_t size) {
     if (handle_ == -1) return -1;
     DWORD n = 0;
-    if (!::ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, static_cast<DWORD>(std::min<size_t>(size, 1u << 30)), &n,
-                    nullptr))
+    if (!::ReadFile(reinterpret_cast<HANDLE>(handle_), buffer,
+                    static_cast<DWORD>(std::min<size_t>(size, 1u << 30)), &n, nullptr))
         return -1;
     read_ += n;
     if (read_ > kMaxOwnFile) return -1;
@@ -184,7 +197,9 @@ bool ReadFileStart(const std::string& nativePath, size_t maxBytes, std::string& 
     bool ok = true;
     while (got < maxBytes) {
         DWORD n = 0;
-        if (!::ReadFile(h, out.data() + got, static_cast<DWORD>(std::min<size_t>(maxBytes - got, 1u << 30)), &n, nullptr)) {
+        if (!::ReadFile(h, out.data() + got,
+                        static_cast<DWORD>(std::min<size_t>(maxBytes - got, 1u << 30)), &n,
+                        nullptr)) {
             ok = false;
             break;
         }
@@ -202,14 +217,16 @@ bool MakeFolders(const std::string& path, unsigned) {
     const DWORD a = ::GetFileAttributesW(w.c_str());
     if (a != INVALID_FILE_ATTRIBUTES) return (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
     const size_t slash = path.find_last_of("/\\");
-    if (slash != std::string::npos && slash > 2 && !MakeFolders(path.substr(0, slash), 0)) return false;
+    if (slash != std::string::npos && slash > 2 && !MakeFolders(path.substr(0, slash), 0))
+        return false;
     return ::CreateDirectoryW(w.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 bool RemoveOwnFile(const std::string& nativePath) {
     const std::wstring w = win::LongPath(nativePath);
     const DWORD a = ::GetFileAttributesW(w.c_str());
-    if (a == INVALID_FILE_ATTRIBUTES) return ::GetLastError() == ERROR_FILE_NOT_FOUND || ::GetLastError() == ERROR_PATH_NOT_FOUND;
+    if (a == INVALID_FILE_ATTRIBUTES)
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND || ::GetLastError() == ERROR_PATH_NOT_FOUND;
     if (a & FILE_ATTRIBUTE_DIRECTORY) return false;
     return ::DeleteFileW(w.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
 }
@@ -217,11 +234,14 @@ bool RemoveOwnFile(const std::string& nativePath) {
 bool LinkAsTemporary(const std::string& existing, const std::string& target, std::string& temp) {
     temp.clear();
     const DWORD a = ::GetFileAttributesW(win::LongPath(existing).c_str());
-    if (a == INVALID_FILE_ATTRIBUTES || (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+    if (a == INVALID_FILE_ATTRIBUTES ||
+        (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
         !PrepareProgramFolderOf(target))
         return false;
-    const std::string name = target + ".tmp" + std::to_string(::GetCurrentProcessId()) + "." + RandomSuffix();
-    if (!::CreateHardLinkW(win::LongPath(name).c_str(), win::LongPath(existing).c_str(), nullptr)) return false;
+    const std::string name =
+        target + ".tmp" + std::to_string(::GetCurrentProcessId()) + "." + RandomSuffix();
+    if (!::CreateHardLinkW(win::LongPath(name).c_str(), win::LongPath(existing).c_str(), nullptr))
+        return false;
     temp = name;
     return true;
 }
@@ -242,11 +262,13 @@ bool RenameOwnFile(const std::string& from, const std::string& target) {
 
 std::string RandomSuffix() {
     unsigned char bytes[8] = {};
-    if (!BCRYPT_SUCCESS(::BCryptGenRandom(nullptr, bytes, sizeof bytes, BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+    if (!BCRYPT_SUCCESS(
+            ::BCryptGenRandom(nullptr, bytes, sizeof bytes, BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
         LARGE_INTEGER t{};
         ::QueryPerformanceCounter(&t);
         uint64_t v = static_cast<uint64_t>(t.QuadPart) ^ reinterpret_cast<uintptr_t>(&t);
-        for (auto& b : bytes) b = static_cast<unsigned char>(v), v >>= 8;
+        for (auto& b : bytes)
+            b = static_cast<unsigned char>(v), v >>= 8;
     }
     static const char* hex = "0123456789abcdef";
     std::string s;
@@ -257,7 +279,9 @@ std::string RandomSuffix() {
     return s;
 }
 
-const std::string& LastWriteError() { return t_lastWriteError; }
+const std::string& LastWriteError() {
+    return t_lastWriteError;
+}
 
 std::string FileStamp(const std::string& nativePath) {
     WIN32_FILE_ATTRIBUTE_DATA d{};
@@ -265,11 +289,13 @@ std::string FileStamp(const std::string& nativePath) {
         (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return {};
     const uint64_t size = (static_cast<uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
-    const uint64_t time = (static_cast<uint64_t>(d.ftLastWriteTime.dwHighDateTime) << 32) | d.ftLastWriteTime.dwLowDateTime;
+    const uint64_t time = (static_cast<uint64_t>(d.ftLastWriteTime.dwHighDateTime) << 32) |
+                          d.ftLastWriteTime.dwLowDateTime;
     return std::to_string(size) + ":" + std::to_string(time);
 }
 
-bool MapFileReadOnly(const std::string& nativePath, const void*& data, size_t& length, std::string* identity) {
+bool MapFileReadOnly(const std::string& nativePath, const void*& data, size_t& length,
+                     std::string* identity) {
     data = nullptr;
     length = 0;
     uint64_t size = 0;
@@ -281,7 +307,7 @@ bool MapFileReadOnly(const std::string& nativePath, const void*& data, size_t& l
     ::CloseHandle(h);
     if (!m) return false;
     void* p = ::MapViewOfFile(m, FILE_MAP_READ, 0, 0, 0);
-    ::CloseHandle(m);  // the view keeps the mapping
+    ::CloseHandle(m); // the view keeps the mapping
     if (!p) return false;
     data = p;
     length = static_cast<size_t>(size);
@@ -328,8 +354,9 @@ bool ScratchFile::Open(const std::string& nativeFolder) {
     std::string name = nativeFolder;
     if (!name.empty() && name.back() != '\\' && name.back() != '/') name += '\\';
     name += ".nrvs-scratch." + RandomSuffix();
-    HANDLE h = ::CreateFileW(win::LongPath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    HANDLE h = ::CreateFileW(
+        win::LongPath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     handle_ = reinterpret_cast<std::intptr_t>(h);
     return true;
@@ -363,8 +390,10 @@ bool ScratchFile::ReadAt(uint64_t offset, void* to, size_t n) const {
         DWORD got = 0;
         const DWORD piece = static_cast<DWORD>(std::min<size_t>(n, 1u << 30));
         if (!::ReadFile(h, p, piece, &got, nullptr) || got == 0) {
-            if (got == 0) errno = EIO;
-            else SetErrno();
+            if (got == 0)
+                errno = EIO;
+            else
+                SetErrno();
             why_ = SystemReason(errno);
             return false;
         }
@@ -375,17 +404,21 @@ bool ScratchFile::ReadAt(uint64_t offset, void* to, size_t n) const {
 }
 
 bool ReplaceFileFromMapping(const std::string& nativePath, const void* data, size_t length) {
-    return Replace(nativePath, [&](HANDLE h) { return WriteAll(h, {static_cast<const char*>(data), length}); });
+    return Replace(nativePath, [&](HANDLE h) {
+        return WriteAll(h, {static_cast<const char*>(data), length});
+    });
 }
 
-bool WriteAt(const std::string& nativePath, uint64_t offset, std::string_view bytes, const std::string& identity) {
-    HANDLE h = ::CreateFileW(win::LongPath(nativePath).c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
-                             FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+bool WriteAt(const std::string& nativePath, uint64_t offset, std::string_view bytes,
+             const std::string& identity) {
+    HANDLE h = ::CreateFileW(win::LongPath(nativePath).c_str(), GENERIC_WRITE, kShareAll, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION info{};
     const uint64_t size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     bool ok = ::GetFileInformationByHandle(h, &info) && IdentityOf(info) == identity;
-    ok = ok && offset + bytes.size() <= ((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    ok = ok && offset + bytes.size() <=
+                   ((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
     (void)size;
     LARGE_INTEGER at{};
     at.QuadPart = static_cast<LONGLONG>(offset);
@@ -396,8 +429,8 @@ bool WriteAt(const std::string& nativePath, uint64_t offset, std::string_view by
 
 FileLock::FileLock(const std::string& nativePath) {
     PrepareProgramFolderOf(nativePath);
-    HANDLE h = ::CreateFileW(win::LongPath(nativePath).c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = ::CreateFileW(win::LongPath(nativePath).c_str(), GENERIC_READ | GENERIC_WRITE,
+                             kShareAll, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return;
     OVERLAPPED o{};
     if (!::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &o)) {
@@ -408,36 +441,44 @@ FileLock::FileLock(const std::string& nativePath) {
 }
 
 FileLock::~FileLock() {
-    if (handle_ != -1) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));  // closing lets go of the lock
+    if (handle_ != -1)
+        ::CloseHandle(reinterpret_cast<HANDLE>(handle_)); // closing lets go of the lock
 }
 
-bool ReplaceFileStreamed(const std::string& nativePath, const std::function<bool(const PutBytes& put)>& produce) {
+bool ReplaceFileStreamed(const std::string& nativePath,
+                         const std::function<bool(const PutBytes& put)>& produce) {
     return ReplaceFileStreamedGated(nativePath, produce, {});
 }
 
-bool ReplaceFileStreamedGated(const std::string& nativePath, const std::function<bool(const PutBytes& put)>& produce,
+bool ReplaceFileStreamedGated(const std::string& nativePath,
+                              const std::function<bool(const PutBytes& put)>& produce,
                               const std::function<bool()>& gate) {
-    return Replace(nativePath, [&](HANDLE h) {
-        bool failed = false;
-        PutBytes put = [&](std::string_view data) {
-            if (!failed && !WriteAll(h, data)) failed = true;
-            return !failed;
-        };
-        return produce(put) && !failed;
-    }, gate);
+    return Replace(
+        nativePath,
+        [&](HANDLE h) {
+            bool failed = false;
+            PutBytes put = [&](std::string_view data) {
+                if (!failed && !WriteAll(h, data)) failed = true;
+                return !failed;
+            };
+            return produce(put) && !failed;
+        },
+        gate);
 }
 
-std::intptr_t OpenFileHandle(const std::string& nativePath, bool read, bool write, uint32_t creation) {
+std::intptr_t OpenFileHandle(const std::string& nativePath, bool read, bool write,
+                             uint32_t creation) {
     const DWORD access = (read ? GENERIC_READ : 0) | (write ? GENERIC_WRITE : 0);
     if (creation < CREATE_NEW || creation > TRUNCATE_EXISTING) creation = OPEN_EXISTING;
-    HANDLE h = ::CreateFileW(win::LongPath(nativePath).c_str(), access, FILE_SHARE_READ, nullptr, creation,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = ::CreateFileW(win::LongPath(nativePath).c_str(), access, FILE_SHARE_READ, nullptr,
+                             creation, FILE_ATTRIBUTE_NORMAL, nullptr);
     return h == INVALID_HANDLE_VALUE ? kNoFileHandle : reinterpret_cast<std::intptr_t>(h);
 }
 
 long WriteFileHandle(std::intptr_t handle, const void* bytes, long length) {
     if (handle == kNoFileHandle || length < 0) return -1;
-    return WriteAll(reinterpret_cast<HANDLE>(handle), {static_cast<const char*>(bytes), static_cast<size_t>(length)})
+    return WriteAll(reinterpret_cast<HANDLE>(handle),
+                    {static_cast<const char*>(bytes), static_cast<size_t>(length)})
                ? length
                : -1;
 }

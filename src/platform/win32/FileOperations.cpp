@@ -19,18 +19,20 @@ std::string Join(const std::string& folder, const std::string& name) {
 
 // Folders are walked by name; links and junctions are copied or removed as
 // themselves, never followed.
-bool IsRealFolder(DWORD a) { return (a & FILE_ATTRIBUTE_DIRECTORY) && !(a & FILE_ATTRIBUTE_REPARSE_POINT); }
+bool IsRealFolder(DWORD a) {
+    return (a & FILE_ATTRIBUTE_DIRECTORY) && !(a & FILE_ATTRIBUTE_REPARSE_POINT);
+}
 
-template <typename F>
-void ForEachChild(const std::string& folder, F f) {
+template <typename F> void ForEachChild(const std::string& folder, F f) {
     WIN32_FIND_DATAW d{};
-    HANDLE h = ::FindFirstFileExW((win::LongPath(folder) + L"\\*").c_str(), FindExInfoBasic, &d, FindExSearchNameMatch,
-                                  nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    HANDLE h = ::FindFirstFileExW((win::LongPath(folder) + L"\\*").c_str(), FindExInfoBasic, &d,
+                                  FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (h == INVALID_HANDLE_VALUE) return;
     do {
         const wchar_t* n = d.cFileName;
         if (n[0] == L'.' && (n[1] == 0 || (n[1] == L'.' && n[2] == 0))) continue;
-        f(win::Narrow(n, wcslen(n)), d.dwFileAttributes, (static_cast<uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow);
+        f(win::Narrow(n, wcslen(n)), d.dwFileAttributes,
+          (static_cast<uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow);
     } while (::FindNextFileW(h, &d));
     ::FindClose(h);
 }
@@ -41,7 +43,9 @@ void Scan(const std::string& path, DWORD a, uint64_t size, uint64_t& items, uint
         bytes += size;
         return;
     }
-    ForEachChild(path, [&](const std::string& n, DWORD ca, uint64_t cs) { Scan(Join(path, n), ca, cs, items, bytes); });
+    ForEachChild(path, [&](const std::string& n, DWORD ca, uint64_t cs) {
+        Scan(Join(path, n), ca, cs, items, bytes);
+    });
 }
 
 struct Job {
@@ -55,10 +59,12 @@ struct Job {
     std::string current;
 };
 
-DWORD CALLBACK CopyProgress(LARGE_INTEGER, LARGE_INTEGER done, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE,
-                            HANDLE, LPVOID data) {
+DWORD CALLBACK CopyProgress(LARGE_INTEGER, LARGE_INTEGER done, LARGE_INTEGER, LARGE_INTEGER, DWORD,
+                            DWORD, HANDLE, HANDLE, LPVOID data) {
     Job& job = *static_cast<Job*>(data);
-    if (job.observer && !job.observer->Progress(job.current, job.items, job.fileBase + static_cast<uint64_t>(done.QuadPart))) {
+    if (job.observer &&
+        !job.observer->Progress(job.current, job.items,
+                                job.fileBase + static_cast<uint64_t>(done.QuadPart))) {
         job.cancelled = true;
         return PROGRESS_CANCEL;
     }
@@ -82,15 +88,24 @@ void CopyItem(const std::string& src, DWORD a, uint64_t size, const std::string&
             return;
         }
         ++job.items;
-        ForEachChild(src, [&](const std::string& n, DWORD ca, uint64_t cs) { CopyItem(Join(src, n), ca, cs, Join(dst, n), job); });
+        ForEachChild(src, [&](const std::string& n, DWORD ca, uint64_t cs) {
+            CopyItem(Join(src, n), ca, cs, Join(dst, n), job);
+        });
         return;
     }
     if (there != INVALID_FILE_ATTRIBUTES && job.observer && !job.replaceAll) {
         switch (job.observer->ConfirmReplace(dst)) {
-        case FileOperationObserver::REPLACE_ALL: job.replaceAll = true; break;
-        case FileOperationObserver::REPLACE_NO: ++job.skipped; return;
-        case FileOperationObserver::REPLACE_CANCEL: job.cancelled = true; return;
-        default: break;
+        case FileOperationObserver::REPLACE_ALL:
+            job.replaceAll = true;
+            break;
+        case FileOperationObserver::REPLACE_NO:
+            ++job.skipped;
+            return;
+        case FileOperationObserver::REPLACE_CANCEL:
+            job.cancelled = true;
+            return;
+        default:
+            break;
         }
     }
     if (there != INVALID_FILE_ATTRIBUTES && (there & FILE_ATTRIBUTE_READONLY))
@@ -115,10 +130,13 @@ bool RemoveItem(const std::string& path, DWORD a, Job& job) {
     const std::wstring w = win::LongPath(path);
     if (a & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesW(w.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
     if (IsRealFolder(a)) {
-        ForEachChild(path, [&](const std::string& n, DWORD ca, uint64_t) { RemoveItem(Join(path, n), ca, job); });
+        ForEachChild(path, [&](const std::string& n, DWORD ca, uint64_t) {
+            RemoveItem(Join(path, n), ca, job);
+        });
         if (!::RemoveDirectoryW(w.c_str())) return FailLast(job.failures, path);
     } else if (a & FILE_ATTRIBUTE_DIRECTORY) {
-        if (!::RemoveDirectoryW(w.c_str())) return FailLast(job.failures, path);  // a junction itself
+        if (!::RemoveDirectoryW(w.c_str()))
+            return FailLast(job.failures, path); // a junction itself
     } else if (!::DeleteFileW(w.c_str())) {
         return FailLast(job.failures, path);
     }
@@ -130,12 +148,15 @@ bool RemoveItem(const std::string& path, DWORD a, Job& job) {
 // Lower-cased with '/' for comparing two native paths on a file system that
 // ignores case.
 std::string Comparable(std::string p) {
-    for (auto& c : p) c = c == '\\' ? '/' : (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-    while (p.size() > 3 && p.back() == '/') p.pop_back();
+    for (auto& c : p)
+        c = c == '\\' ? '/' : (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+    while (p.size() > 3 && p.back() == '/')
+        p.pop_back();
     return p;
 }
 
-bool CheckRemovable(const ItemPath& path, DWORD& attributes, std::vector<OperationFailure>& failures) {
+bool CheckRemovable(const ItemPath& path, DWORD& attributes,
+                    std::vector<OperationFailure>& failures) {
     const std::string what = path.Native();
     if (path.IsRoot()) return Fail(failures, what, "ドライブのルートは削除できません");
     attributes = ::GetFileAttributesW(win::LongPath(what).c_str());
@@ -147,14 +168,17 @@ bool CheckRemovable(const ItemPath& path, DWORD& attributes, std::vector<Operati
 
 // Copies here are made in place by CopyFileExW, which keeps no temporary
 // names of its own in the destination.
-bool IsCopyTemporaryName(std::string_view) { return false; }
+bool IsCopyTemporaryName(std::string_view) {
+    return false;
+}
 
 FileOperationResult CopyIntoFolder(const ItemPath& source, const ItemPath& destFolder,
                                    FileOperationObserver* observer) {
     FileOperationResult result;
     std::vector<OperationFailure>& failures = result.failures;
     const std::string what = source.Native();
-    if (source.IsRoot()) return Fail(failures, what, "ドライブのルートは項目としてコピーできません"), result;
+    if (source.IsRoot())
+        return Fail(failures, what, "ドライブのルートは項目としてコピーできません"), result;
     const std::string dstDir = destFolder.Native();
     WIN32_FILE_ATTRIBUTE_DATA s{}, d{};
     if (!::GetFileAttributesExW(win::LongPath(what).c_str(), GetFileExInfoStandard, &s))
@@ -164,17 +188,20 @@ FileOperationResult CopyIntoFolder(const ItemPath& source, const ItemPath& destF
         return FailLast(failures, dstDir), result;
     const std::string target = Join(dstDir, source.Names.back());
     const std::string src = Comparable(what), dst = Comparable(dstDir);
-    if (Comparable(target) == src) return Fail(failures, what, "項目をそれ自身の上にはコピーできません"), result;
+    if (Comparable(target) == src)
+        return Fail(failures, what, "項目をそれ自身の上にはコピーできません"), result;
     if (IsRealFolder(s.dwFileAttributes) && (dst == src || dst.rfind(src + "/", 0) == 0))
         return Fail(failures, what, "フォルダをそれ自身の中にはコピーできません"), result;
     Job job;
     if (observer) {
         job.observer = observer;
         uint64_t items = 0, bytes = 0;
-        Scan(what, s.dwFileAttributes, (static_cast<uint64_t>(s.nFileSizeHigh) << 32) | s.nFileSizeLow, items, bytes);
+        Scan(what, s.dwFileAttributes,
+             (static_cast<uint64_t>(s.nFileSizeHigh) << 32) | s.nFileSizeLow, items, bytes);
         job.observer->Begin(false, items, bytes);
     }
-    CopyItem(what, s.dwFileAttributes, (static_cast<uint64_t>(s.nFileSizeHigh) << 32) | s.nFileSizeLow, target, job);
+    CopyItem(what, s.dwFileAttributes,
+             (static_cast<uint64_t>(s.nFileSizeHigh) << 32) | s.nFileSizeLow, target, job);
     result.ok = job.failures.empty() && !job.cancelled;
     failures = std::move(job.failures);
     result.skipped = job.skipped;
@@ -189,7 +216,8 @@ FileOperationResult CanDelete(const ItemPath& path, bool) {
     return result;
 }
 
-FileOperationResult DeleteItem(const ItemPath& path, bool toTrash, FileOperationObserver* observer) {
+FileOperationResult DeleteItem(const ItemPath& path, bool toTrash,
+                               FileOperationObserver* observer) {
     FileOperationResult result;
     const std::string what = path.Native();
     DWORD a = 0;

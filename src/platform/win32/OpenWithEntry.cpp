@@ -11,7 +11,8 @@ namespace nrvs::platform {
 
 std::string SendToPath(std::string* why) {
     wchar_t buf[MAX_PATH] = {};
-    if (::SHGetFolderPathW(nullptr, CSIDL_SENDTO | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, buf) != S_OK) {
+    if (::SHGetFolderPathW(nullptr, CSIDL_SENDTO | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
+                           buf) != S_OK) {
         if (why) *why = "the Send To folder cannot be found";
         return {};
     }
@@ -19,7 +20,9 @@ std::string SendToPath(std::string* why) {
 }
 
 // What the shortcut starts: the program, given the chosen folder.
-std::string SendToEntry(const std::string& executable) { return executable; }
+std::string SendToEntry(const std::string& executable) {
+    return executable;
+}
 
 bool SendToExists(const std::string& path) {
     const DWORD a = ::GetFileAttributesW(win::LongPath(path).c_str());
@@ -31,8 +34,8 @@ bool CreateSendTo(const std::string& path, const std::string& executable) {
     const HRESULT init = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     bool ok = false;
     IShellLinkW* link = nullptr;
-    if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                     reinterpret_cast<void**>(&link)))) {
+    if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_IShellLinkW, reinterpret_cast<void**>(&link)))) {
         std::wstring target = win::Wide(executable);
         for (auto& c : target)
             if (c == L'/') c = L'\\';
@@ -52,6 +55,8 @@ bool CreateSendTo(const std::string& path, const std::string& executable) {
     return ok && SendToExists(path);
 }
 
-bool RemoveSendTo(const std::string& path) { return RemoveOwnFile(path); }
+bool RemoveSendTo(const std::string& path) {
+    return RemoveOwnFile(path);
+}
 
 } // namespace nrvs::platform

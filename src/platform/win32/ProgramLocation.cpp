@@ -24,7 +24,8 @@ const std::string& StartExecutablePath() {
     static const std::string path = [] {
         std::wstring buf(MAX_PATH, L'\0');
         for (;;) {
-            const DWORD n = ::GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+            const DWORD n =
+                ::GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
             if (n == 0) return std::string();
             if (n < buf.size()) {
                 buf.resize(n);
@@ -74,30 +75,28 @@ std::string KnownFolder(int csidl) {
 }
 } // namespace
 
-std::string ExecutablePathOf(const std::string& linkText, const std::string&) { return linkText; }
-
-
-
-
+std::string ExecutablePathOf(const std::string& linkText, const std::string&) {
+    return linkText;
+}
 
 ProgramFolders ProgramFileFoldersFor(const std::string& exePath, bool chosen) {
     const std::string dir = FolderOf(exePath);
     const std::string base = ExecutableBase(exePath);
-    const std::string name = base.substr(base.find_last_of("/\\") == std::string::npos ? 0 : base.find_last_of("/\\") + 1);
+    const std::string name = base.substr(
+        base.find_last_of("/\\") == std::string::npos ? 0 : base.find_last_of("/\\") + 1);
     ProgramFolders f;
     f.Settings = f.Data = dir;
     if (chosen && !Exists(exePath)) return f;
     if (HoldsProgramFiles(dir, name) && Writable(dir)) return f;
     // Installed (Program Files): settings roam, caches stay on this machine.
-    const std::string roaming = KnownFolder(CSIDL_APPDATA), local = KnownFolder(CSIDL_LOCAL_APPDATA);
+    const std::string roaming = KnownFolder(CSIDL_APPDATA),
+                      local = KnownFolder(CSIDL_LOCAL_APPDATA);
     if (roaming.empty() || local.empty()) return f;
     f.Installed = true;
     f.Settings = roaming + "/Norvessa/";
     f.Data = local + "/Norvessa/";
     return f;
 }
-
-
 
 bool PrepareProgramFolderOf(const std::string& nativeFilePath) {
     const ProgramFolders f = ProgramFileFolders();
@@ -108,13 +107,16 @@ bool PrepareProgramFolderOf(const std::string& nativeFilePath) {
     return MakeFolders(dir.substr(0, dir.size() - 1), 0700);
 }
 
-std::string HelpDocumentPath() { return ExecutableBase() + ".html"; }
+std::string HelpDocumentPath() {
+    return ExecutableBase() + ".html";
+}
 
 void RaiseOpenFileLimit() {}
 
 std::string HomeFolder() {
     std::string home = KnownFolder(CSIDL_PROFILE);
-    while (home.size() > 3 && home.back() == '/') home.pop_back();
+    while (home.size() > 3 && home.back() == '/')
+        home.pop_back();
     return home.empty() ? std::string("C:/") : home;
 }
 
@@ -130,7 +132,9 @@ std::string LoginName() {
     return ::GetUserNameW(buf, &n) && n > 0 ? win::Narrow(buf, n - 1) : std::string();
 }
 
-bool IsTerminal(int stream) { return ::_isatty(stream) != 0; }
+bool IsTerminal(int stream) {
+    return ::_isatty(stream) != 0;
+}
 
 std::string AbsoluteNativePath(const std::string& given) {
     std::wstring w = win::Wide(given);
@@ -142,16 +146,20 @@ std::string AbsoluteNativePath(const std::string& given) {
     n = ::GetFullPathNameW(w.c_str(), n, full.data(), nullptr);
     full.resize(n);
     std::string out = win::FromSystem(full);
-    if (out.size() >= 2 && out[1] == ':' && out[0] >= 'a' && out[0] <= 'z') out[0] = static_cast<char>(out[0] - 32);
-    while (out.size() > 3 && out.back() == '/') out.pop_back();
+    if (out.size() >= 2 && out[1] == ':' && out[0] >= 'a' && out[0] <= 'z')
+        out[0] = static_cast<char>(out[0] - 32);
+    while (out.size() > 3 && out.back() == '/')
+        out.pop_back();
     return out;
 }
 
 std::string RunInstead(const std::string& program, const std::vector<std::string>& args) {
     std::vector<std::wstring> wide;
-    for (const auto& a : args) wide.push_back(win::Wide(a));
+    for (const auto& a : args)
+        wide.push_back(win::Wide(a));
     std::vector<const wchar_t*> argv;
-    for (const auto& a : wide) argv.push_back(a.c_str());
+    for (const auto& a : wide)
+        argv.push_back(a.c_str());
     argv.push_back(nullptr);
     std::fflush(nullptr);
     const intptr_t rc = ::_wspawnv(_P_WAIT, win::Wide(program).c_str(), argv.data());

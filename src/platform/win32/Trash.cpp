@@ -8,7 +8,9 @@
 namespace nrvs::platform {
 
 // The shell keeps its recycle bin safe on its own.
-bool HasSafeTrash(const Folder&, std::string&) { return true; }
+bool HasSafeTrash(const Folder&, std::string&) {
+    return true;
+}
 
 bool MoveToTrash(const Folder&, const std::string&, const std::string& nativePath,
                  std::vector<OperationFailure>& failures) {
@@ -23,7 +25,8 @@ bool MoveToTrash(const Folder&, const std::string&, const std::string& nativePat
     op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
     const int rc = ::SHFileOperationW(&op);
     if (rc != 0 || op.fAnyOperationsAborted)
-        return win::Fail(failures, nativePath, "ごみ箱に移せません (" + std::to_string(rc) + ")", rc);
+        return win::Fail(failures, nativePath, "ごみ箱に移せません (" + std::to_string(rc) + ")",
+                         rc);
     return true;
 }
 

@@ -28,23 +28,29 @@ std::wstring Wide(std::string_view s) {
     const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
     for (size_t i = 0; i < s.size();) {
         const unsigned char c = b(i);
-        size_t len = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        size_t len = c < 0x80                 ? 1
+                     : c >= 0xC2 && c <= 0xDF ? 2
+                     : c >= 0xE0 && c <= 0xEF ? 3
+                     : c >= 0xF0 && c <= 0xF4 ? 4
+                                              : 0;
         bool ok = len > 0 && i + len <= s.size();
-        for (size_t k = 1; ok && k < len; ++k) ok = (b(i + k) & 0xC0) == 0x80;
+        for (size_t k = 1; ok && k < len; ++k)
+            ok = (b(i + k) & 0xC0) == 0x80;
         if (!ok) {
             out += L'\xFFFD';
             ++i;
             continue;
         }
         uint32_t cp = len == 1 ? c : c & (0x7F >> len);
-        for (size_t k = 1; k < len; ++k) cp = (cp << 6) | (b(i + k) & 0x3F);
+        for (size_t k = 1; k < len; ++k)
+            cp = (cp << 6) | (b(i + k) & 0x3F);
         i += len;
         if (cp >= 0x10000) {
             cp -= 0x10000;
             out += static_cast<wchar_t>(0xD800 + (cp >> 10));
             out += static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
         } else {
-            out += static_cast<wchar_t>(cp);  // a lone surrogate included (WTF-8)
+            out += static_cast<wchar_t>(cp); // a lone surrogate included (WTF-8)
         }
     }
     return out;
@@ -55,7 +61,8 @@ std::wstring LongPath(std::string_view nativePath) {
     for (auto& ch : w)
         if (ch == L'/') ch = L'\\';
     if (w.rfind(L"\\\\?\\", 0) == 0) return w;
-    const bool absolute = (w.size() >= 3 && w[1] == L':' && w[2] == L'\\') || w.rfind(L"\\\\", 0) == 0;
+    const bool absolute =
+        (w.size() >= 3 && w[1] == L':' && w[2] == L'\\') || w.rfind(L"\\\\", 0) == 0;
     if (!absolute) {
         DWORD n = ::GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
         if (n > 0) {
@@ -81,8 +88,10 @@ std::wstring LongPath(std::string_view nativePath) {
 
 std::string FromSystem(const std::wstring& path) {
     std::wstring w = path;
-    if (w.rfind(L"\\\\?\\UNC\\", 0) == 0) w = L"\\\\" + w.substr(8);
-    else if (w.rfind(L"\\\\?\\", 0) == 0) w = w.substr(4);
+    if (w.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        w = L"\\\\" + w.substr(8);
+    else if (w.rfind(L"\\\\?\\", 0) == 0)
+        w = w.substr(4);
     std::string out = Narrow(w);
     for (auto& ch : out)
         if (ch == '\\') ch = '/';

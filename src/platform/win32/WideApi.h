@@ -19,7 +19,9 @@ namespace nrvs::platform::win {
 // have as a code point, so that every name the system can return survives
 // the round trip.
 std::string Narrow(const wchar_t* text, size_t length);
-inline std::string Narrow(const std::wstring& text) { return Narrow(text.data(), text.size()); }
+inline std::string Narrow(const std::wstring& text) {
+    return Narrow(text.data(), text.size());
+}
 // WTF-8 (and so UTF-8) back to UTF-16; a byte that starts no sequence
 // becomes U+FFFD.
 std::wstring Wide(std::string_view text);

@@ -32,20 +32,33 @@ namespace nrvs {
 
 namespace {
 
-enum Column { C_PATH = 0, C_SIZE_CHANGE, C_SIZE_BEFORE, C_SIZE_AFTER, C_OCC_CHANGE, C_OCC_BEFORE, C_OCC_AFTER,
-              C_FILES_CHANGE, C_FILES_BEFORE, C_FILES_AFTER, C_COLUMNS };
+enum Column {
+    C_PATH = 0,
+    C_SIZE_CHANGE,
+    C_SIZE_BEFORE,
+    C_SIZE_AFTER,
+    C_OCC_CHANGE,
+    C_OCC_BEFORE,
+    C_OCC_AFTER,
+    C_FILES_CHANGE,
+    C_FILES_BEFORE,
+    C_FILES_AFTER,
+    C_COLUMNS
+};
 enum FileColumn { F_PATH = 0, F_CHANGE, F_BEFORE, F_AFTER };
-constexpr int kPathRole = Qt::UserRole;       // the program path's bytes
-constexpr int kValueRole = Qt::UserRole + 1;  // the number a column sorts by
-constexpr int kThereRole = Qt::UserRole + 2;  // whether the folder is there now
+constexpr int kPathRole = Qt::UserRole;      // the program path's bytes
+constexpr int kValueRole = Qt::UserRole + 1; // the number a column sorts by
+constexpr int kThereRole = Qt::UserRole + 2; // whether the folder is there now
 
 const int kCounts[] = {100, 1000, 10000, 0};
 
-QString Q(const std::string& bytes) { return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())); }
+QString Q(const std::string& bytes) {
+    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
 
 // Numbers sort as numbers (a missing one below every other), paths as text.
 class ChangeItem : public QTreeWidgetItem {
-public:
+  public:
     using QTreeWidgetItem::QTreeWidgetItem;
     bool operator<(const QTreeWidgetItem& other) const override {
         const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
@@ -57,26 +70,33 @@ public:
 };
 
 void SetNumber(QTreeWidgetItem* item, int column, bool there, double value, bool size) {
-    if (!there) return;  // the folder or file was not there: an empty cell
-    item->setText(column, Q(size ? FormatSizeText(value, Global().SizeUnit) : GroupedNumber(value, 0)));
+    if (!there) return; // the folder or file was not there: an empty cell
+    item->setText(column,
+                  Q(size ? FormatSizeText(value, Global().SizeUnit) : GroupedNumber(value, 0)));
     item->setData(column, kValueRole, value);
     item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
 }
 
 void SetChange(QTreeWidgetItem* item, int column, double delta, bool size) {
-    item->setText(column, Q(size ? SignedSizeText(delta, Global().SizeUnit) : SignedCountText(delta)));
+    item->setText(column,
+                  Q(size ? SignedSizeText(delta, Global().SizeUnit) : SignedCountText(delta)));
     item->setData(column, kValueRole, delta);
     item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
     // Growth and shrinkage in the colours of the main list's column.
-    if (delta != 0) item->setForeground(column, delta > 0 ? QColor(0xC0, 0x30, 0x20) : QColor(0x20, 0x60, 0xC0));
+    if (delta != 0)
+        item->setForeground(column,
+                            delta > 0 ? QColor(0xC0, 0x30, 0x20) : QColor(0x20, 0x60, 0xC0));
 }
 
 // "yyyy/mm/dd hh:nn:ss" of a header line.
-std::string DateOf(const std::string& header) { return header.substr(0, header.find('=')); }
+std::string DateOf(const std::string& header) {
+    return header.substr(0, header.find('='));
+}
 
 } // namespace
 
-ChangesWindow::ChangesWindow(MainWindow* main) : ReportWindow(main, "ChangesWindow", QStringLiteral(" 変化"), 900, 560) {
+ChangesWindow::ChangesWindow(MainWindow* main)
+    : ReportWindow(main, "ChangesWindow", QStringLiteral(" 変化"), 900, 560) {
     auto* top = new QHBoxLayout;
     top->setSpacing(4);
     kindCombo = new QComboBox(this);
@@ -90,8 +110,8 @@ ChangesWindow::ChangesWindow(MainWindow* main) : ReportWindow(main, "ChangesWind
         {QStringLiteral("容量で"), QStringLiteral("占有量で"), QStringLiteral("ファイル数で")});
     countCombo = new QComboBox(this);
     countCombo->setObjectName("countCombo");
-    countCombo->addItems({QStringLiteral("上位 100"), QStringLiteral("上位 1000"), QStringLiteral("上位 10000"),
-                       QStringLiteral("すべて")});
+    countCombo->addItems({QStringLiteral("上位 100"), QStringLiteral("上位 1000"),
+                          QStringLiteral("上位 10000"), QStringLiteral("すべて")});
     MakeWholeDriveCheck();
     MakeRefreshButton(QStringLiteral("前回と今回の計測結果を比べ直します (F5)"));
     for (QWidget* w :
@@ -104,12 +124,13 @@ ChangesWindow::ChangesWindow(MainWindow* main) : ReportWindow(main, "ChangesWind
 
     auto* split = new QSplitter(Qt::Vertical, this);
     split->setObjectName("splitter");
-    reportList = MakeReportList(split,
-                            {QStringLiteral("フォルダ"), QStringLiteral("増減"), QStringLiteral("前回"),
-                             QStringLiteral("今回"), QStringLiteral("占有量の増減"), QStringLiteral("前回の占有量"),
-                             QStringLiteral("今回の占有量"), QStringLiteral("ファイル数の増減"),
-                             QStringLiteral("前回のファイル数"), QStringLiteral("今回のファイル数")},
-                            QAbstractItemView::SingleSelection);
+    reportList = MakeReportList(
+        split,
+        {QStringLiteral("フォルダ"), QStringLiteral("増減"), QStringLiteral("前回"),
+         QStringLiteral("今回"), QStringLiteral("占有量の増減"), QStringLiteral("前回の占有量"),
+         QStringLiteral("今回の占有量"), QStringLiteral("ファイル数の増減"),
+         QStringLiteral("前回のファイル数"), QStringLiteral("今回のファイル数")},
+        QAbstractItemView::SingleSelection);
     reportList->header()->resizeSection(C_PATH, 280);
     reportList->header()->setStretchLastSection(false);
     // Each figure column as wide as its heading needs in the font in use.
@@ -126,9 +147,9 @@ ChangesWindow::ChangesWindow(MainWindow* main) : ReportWindow(main, "ChangesWind
     filesLabel->setObjectName("filesLabel");
     filesLabel->setTextFormat(Qt::PlainText);
     fileList = MakeReportList(lower,
-                             {QStringLiteral("ファイル"), QStringLiteral("増減"), QStringLiteral("前回"),
-                              QStringLiteral("今回")},
-                             QAbstractItemView::SingleSelection);
+                              {QStringLiteral("ファイル"), QStringLiteral("増減"),
+                               QStringLiteral("前回"), QStringLiteral("今回")},
+                              QAbstractItemView::SingleSelection);
     fileList->header()->resizeSection(F_PATH, 420);
     fileList->header()->setStretchLastSection(false);
     lowerLayout->addWidget(filesLabel);
@@ -138,21 +159,27 @@ ChangesWindow::ChangesWindow(MainWindow* main) : ReportWindow(main, "ChangesWind
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
     layout_->addWidget(split, 1);
-    for (QTreeWidget* list : {reportList, fileList}) list->setSortingEnabled(true);
+    for (QTreeWidget* list : {reportList, fileList})
+        list->setSortingEnabled(true);
 
     WatchFilters({kindCombo, keyCombo, countCombo}, {wholeDriveCheck}, [this] {
         if (isVisible()) Fill();
     });
     connect(refreshButton, &QPushButton::clicked, this, &ChangesWindow::Refresh);
     connect(reportList, &QTreeWidget::itemSelectionChanged, this, &ChangesWindow::FillFiles);
-    connect(reportList, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) { ShowInMain(item); });
+    connect(reportList, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item) { ShowInMain(item); });
 }
 
 ChangesWindow::~ChangesWindow() = default;
 
-void ChangesWindow::OpenChanges() { Present(reportList); }
+void ChangesWindow::OpenChanges() {
+    Present(reportList);
+}
 
-void ChangesWindow::Refresh() { Fill(); }
+void ChangesWindow::Refresh() {
+    Fill();
+}
 
 void ChangesWindow::Fill() {
     reportList->setSortingEnabled(false);
@@ -182,11 +209,13 @@ void ChangesWindow::Fill() {
         return;
     }
     shownHeader_ = current.Header();
-    setWindowTitle(Q(" 変化 - 前回 " + DateOf(previous.Header()) + " → 今回 " + DateOf(current.Header())));
+    setWindowTitle(
+        Q(" 変化 - 前回 " + DateOf(previous.Header()) + " → 今回 " + DateOf(current.Header())));
     const bool whole = wholeDriveCheck->isChecked() || below_.empty() || below_[0] != letter;
     const std::string below = whole ? std::string() : below_;
     const ChangeKey key = static_cast<ChangeKey>(keyCombo->currentIndex());
-    static const unsigned kinds[] = {CHANGE_ALL, CHANGE_GROWN, CHANGE_SHRUNK, CHANGE_NEW, CHANGE_REMOVED};
+    static const unsigned kinds[] = {CHANGE_ALL, CHANGE_GROWN, CHANGE_SHRUNK, CHANGE_NEW,
+                                     CHANGE_REMOVED};
     const int kindIndex = std::clamp(kindCombo->currentIndex(), 0, 4);
     std::vector<FolderChange> changes = CompareMeasurements(previous, current, below);
     const size_t found = changes.size();
@@ -219,9 +248,10 @@ void ChangesWindow::Fill() {
     reportList->header()->setSortIndicator(-1, Qt::DescendingOrder);
     reportList->setSortingEnabled(true);
     const std::string scope = ScopeText(below, letter);
-    stateLabel->setText(Q(FormatText("%s 以下で変化したフォルダ %s 個（%s 個を表示）", scope.c_str(),
-                                  GroupedNumber(static_cast<double>(found), 0).c_str(),
-                                  GroupedNumber(static_cast<double>(changes.size()), 0).c_str())));
+    stateLabel->setText(
+        Q(FormatText("%s 以下で変化したフォルダ %s 個（%s 個を表示）", scope.c_str(),
+                     GroupedNumber(static_cast<double>(found), 0).c_str(),
+                     GroupedNumber(static_cast<double>(changes.size()), 0).c_str())));
     // The files come from the two indexes, when both belong to their caches.
     std::string why;
     if (!before_.Open(PreviousIndexName(letter), letter, previous.Header(), &why) ||
@@ -257,15 +287,16 @@ void ChangesWindow::FillFiles() {
     fileList->header()->setSortIndicator(-1, Qt::DescendingOrder);
     fileList->setSortingEnabled(true);
     filesLabel->setText(Q(FormatText("%s の中で変化したファイル %s 個%s", path.c_str(),
-                                  GroupedNumber(static_cast<double>(files.size()), 0).c_str(),
-                                  files.size() >= 1000 ? "（変化の大きい 1000 個）" : "")));
+                                     GroupedNumber(static_cast<double>(files.size()), 0).c_str(),
+                                     files.size() >= 1000 ? "（変化の大きい 1000 個）" : "")));
 }
 
 void ChangesWindow::ShowInMain(const QTreeWidgetItem* item) {
     if (!item || !main_) return;
     const std::string path = item->data(C_PATH, kPathRole).toByteArray().toStdString();
     const uint32_t attributes = platform::GetFileAttributesA(platform::ToNative(path));
-    if (attributes == platform::INVALID_FILE_ATTRIBUTES || !(attributes & platform::FILE_ATTRIBUTE_DIRECTORY)) {
+    if (attributes == platform::INVALID_FILE_ATTRIBUTES ||
+        !(attributes & platform::FILE_ATTRIBUTE_DIRECTORY)) {
         ShowMessageBox(path + " はもうありません。", MB_ICONINFORMATION);
         return;
     }

@@ -22,7 +22,7 @@ class MainWindow;
 
 class ChangesWindow : public ReportWindow {
     Q_OBJECT
-public:
+  public:
     explicit ChangesWindow(MainWindow* main);
     ~ChangesWindow() override;
 
@@ -37,15 +37,15 @@ public:
     QLabel* filesLabel;
     QTreeWidget* fileList;
 
-protected:
+  protected:
     // A measurement since the rows were made: they are of another pair.
     bool OutOfDate(const DriveRecord& drive) const override;
 
-private:
+  private:
     void Fill();
     void FillFiles();
 
-    std::string shownHeader_;  // the current cache's header the rows are of
+    std::string shownHeader_; // the current cache's header the rows are of
     FileIndex before_, after_;
 };
 

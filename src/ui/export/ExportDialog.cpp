@@ -30,7 +30,8 @@ template <typename T>
 T* Make(QWidget* parent, const char* name, const QString& caption, int x, int y, int w, int h) {
     auto* c = new T(parent);
     c->setObjectName(QString::fromLatin1(name));
-    if constexpr (std::is_same_v<T, QGroupBox>) c->setTitle(caption);
+    if constexpr (std::is_same_v<T, QGroupBox>)
+        c->setTitle(caption);
     else if constexpr (!std::is_same_v<T, QComboBox>) {
         if (!caption.isNull()) c->setText(caption);
     }
@@ -38,13 +39,17 @@ T* Make(QWidget* parent, const char* name, const QString& caption, int x, int y,
     return c;
 }
 
-std::string Typed(const QComboBox* box) { return box->currentText().toStdString(); }
+std::string Typed(const QComboBox* box) {
+    return box->currentText().toStdString();
+}
 
 // Everything up to and including the last separator or drive colon.
 QString DirectoryPart(const QString& name) {
     qsizetype cut = -1;
     for (qsizetype i = 0; i < name.size(); ++i)
-        if (name[i] == QLatin1Char('/') || name[i] == QLatin1Char('\\') || name[i] == QLatin1Char(':')) cut = i;
+        if (name[i] == QLatin1Char('/') || name[i] == QLatin1Char('\\') ||
+            name[i] == QLatin1Char(':'))
+            cut = i;
     return name.left(cut + 1);
 }
 
@@ -58,7 +63,8 @@ const char* const kFilter = "HTML(*.html;*.htm) (*.html *.htm);;CSV(*.csv) (*.cs
 ExportDialog::ExportDialog(MainWindow* main) : QDialog(main), main_(main) {
     setObjectName("ExportDialog");
     setWindowTitle(QStringLiteral(" エクスポート"));
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     // Only the close box, made as the running dialog is: openbox shows that
     // only for a toolbar-type window.
     winId();
@@ -74,7 +80,8 @@ ExportDialog::ExportDialog(MainWindow* main) : QDialog(main), main_(main) {
                  QStringLiteral("CSV(&E)"), QStringLiteral("容量(&Y)"),
                  QStringLiteral("ファイル数(&U)"), QStringLiteral("フォルダ数(&P)"),
                  QStringLiteral("ハイパーリンク(&R)"));
-    listCheck = Make<QCheckBox>(this, "listCheck", QStringLiteral("リスト情報(&L)"), 20, 106, 87, 17);
+    listCheck =
+        Make<QCheckBox>(this, "listCheck", QStringLiteral("リスト情報(&L)"), 20, 106, 87, 17);
     listGroup = Make<QGroupBox>(this, "listGroup", QStringLiteral(" "), 8, 108, 417, 93);
     list_.box = listCheck;
     list_.fileMark = 'l';
@@ -91,7 +98,8 @@ ExportDialog::ExportDialog(MainWindow* main) : QDialog(main), main_(main) {
     okButton = Make<QPushButton>(this, "okButton", QStringLiteral("&OK"), 274, 208, 75, 25);
     okButton->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     okButton->setDefault(true);
-    cancelButton = Make<QPushButton>(this, "cancelButton", QStringLiteral("&CLOSE"), 350, 208, 75, 25);
+    cancelButton =
+        Make<QPushButton>(this, "cancelButton", QStringLiteral("&CLOSE"), 350, 208, 75, 25);
     cancelButton->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     cancelButton->setAutoDefault(false);
     treeBrowseButton->setObjectName("treeBrowseButton");
@@ -126,13 +134,15 @@ ExportDialog::ExportDialog(MainWindow* main) : QDialog(main), main_(main) {
     // The main window's menu item and toolbar button open this dialog.
     if (main_) {
         connect(main_->toolsExportAction, &QAction::triggered, main_, &MainWindow::onToolsExport);
-        connect(main_->toolsExportToolbarAction, &QAction::triggered, main_, &MainWindow::onToolsExport);
+        connect(main_->toolsExportToolbarAction, &QAction::triggered, main_,
+                &MainWindow::onToolsExport);
     }
 }
 
-void ExportDialog::BuildSection(Section& s, QGroupBox* g, const QString& fileCaption, const QString& htmlCaption,
-                             const QString& csvCaption, const QString& sizeCaption, const QString& filesCaption,
-                             const QString& foldersCaption, const QString& linkCaption) {
+void ExportDialog::BuildSection(Section& s, QGroupBox* g, const QString& fileCaption,
+                                const QString& htmlCaption, const QString& csvCaption,
+                                const QString& sizeCaption, const QString& filesCaption,
+                                const QString& foldersCaption, const QString& linkCaption) {
     const bool tree = s.fileMark == 't';
     auto name = [&](const char* role) { return QByteArray(tree ? "tree" : "list") + role; };
     s.label = Make<QLabel>(g, "", fileCaption, 12, 31, 57, 12);
@@ -146,7 +156,8 @@ void ExportDialog::BuildSection(Section& s, QGroupBox* g, const QString& fileCap
     if (tree) {
         s.ncdu = Make<QRadioButton>(g, "", QStringLiteral("ncdu"), 242, 29, 60, 17);
         s.ncdu->setObjectName(QStringLiteral("treeNcduRadio"));
-        s.ncdu->setToolTip(QStringLiteral("ncdu -f や gdu -f で開ける JSON 形式で、ドライブの計測結果を書き出します"));
+        s.ncdu->setToolTip(QStringLiteral(
+            "ncdu -f や gdu -f で開ける JSON 形式で、ドライブの計測結果を書き出します"));
         treeNcduRadio = s.ncdu;
     }
     s.names = Make<QComboBox>(g, "", QString(), 12, 52, 221, 20);
@@ -169,10 +180,10 @@ void ExportDialog::BuildSection(Section& s, QGroupBox* g, const QString& fileCap
     s.link->setObjectName(QString::fromLatin1(name("LinkCheck")));
     s.spreadsheet = Make<QCheckBox>(g, "", QStringLiteral("表計算ソフト向け"), 12, 74, 221, 17);
     s.spreadsheet->setObjectName(QString::fromLatin1(name("SpreadsheetCheck")));
-    s.spreadsheet->setToolTip(QStringLiteral(
-        "CSVの先頭にBOMを付け、=、+、-、@ などで始まるセルの前に ' を付けます。\n"
-        "表計算ソフトが文字化けせず、名前を数式として実行しないようにします。\n"
-        "オフにするとデータをそのまま書き出します。"));
+    s.spreadsheet->setToolTip(
+        QStringLiteral("CSVの先頭にBOMを付け、=、+、-、@ などで始まるセルの前に ' を付けます。\n"
+                       "表計算ソフトが文字化けせず、名前を数式として実行しないようにします。\n"
+                       "オフにするとデータをそのまま書き出します。"));
     if (tree) {
         treeFileLabel = s.label, treeHtmlRadio = s.html, treeCsvRadio = s.csv,
         treeFileCombo = s.names, treeBrowseButton = s.browse;
@@ -203,11 +214,14 @@ void ExportDialog::FormShow(bool shown) {
 void ExportDialog::LoadSection(Section& s) {
     ExportSettings settings = LoadExportSettings(ExportSettingsFileName(s.fileMark));
     const QSignalBlocker b1(s.box), b2(s.html), b3(s.csv), b4(s.ncdu);
-    SetButtonsState(QString::fromStdString(settings.Checks), {s.box, s.size, s.files, s.folders, s.link});
+    SetButtonsState(QString::fromStdString(settings.Checks),
+                    {s.box, s.size, s.files, s.folders, s.link});
     // Set as a radio group would be: the second mark clears the first, and
     // "00" leaves neither chosen (a plain auto-exclusive button refuses that).
     const QString formats = QString::fromStdString(settings.Formats);
-    auto mark = [&](int i) { return formats.size() > i ? (formats[i] != QLatin1Char('0') ? 1 : 0) : -1; };
+    auto mark = [&](int i) {
+        return formats.size() > i ? (formats[i] != QLatin1Char('0') ? 1 : 0) : -1;
+    };
     bool html = s.html->isChecked(), csv = s.csv->isChecked(), ncdu = s.ncdu && s.ncdu->isChecked();
     if (mark(0) == 1) html = true, csv = false;
     if (mark(1) == 1) csv = true, html = false;
@@ -224,8 +238,10 @@ void ExportDialog::LoadSection(Section& s) {
     s.spreadsheet->setChecked(mark(2) != 0);
     s.names->clear();
     s.names->clearEditText();
-    for (const auto& n : settings.Names) s.names->addItem(QString::fromStdString(n));
-    if (!settings.Names.empty()) s.names->setEditText(QString::fromStdString(settings.Names.front()));
+    for (const auto& n : settings.Names)
+        s.names->addItem(QString::fromStdString(n));
+    if (!settings.Names.empty())
+        s.names->setEditText(QString::fromStdString(settings.Names.front()));
     EnableSection(s);
 }
 
@@ -233,9 +249,11 @@ void ExportDialog::EnableSection(Section& s) {
     const bool on = s.box->isChecked();
     // ncdu's format has no columns to choose: it holds every figure.
     const bool columns = !(s.ncdu && s.ncdu->isChecked());
-    for (QWidget* w : std::initializer_list<QWidget*>{s.label, s.html, s.csv, s.browse}) EnableWithCue(w, on);
+    for (QWidget* w : std::initializer_list<QWidget*>{s.label, s.html, s.csv, s.browse})
+        EnableWithCue(w, on);
     if (s.ncdu) EnableWithCue(s.ncdu, on);
-    for (QWidget* w : std::initializer_list<QWidget*>{s.size, s.files, s.folders}) EnableWithCue(w, on && columns);
+    for (QWidget* w : std::initializer_list<QWidget*>{s.size, s.files, s.folders})
+        EnableWithCue(w, on && columns);
     EnableWithCue(s.link, on && s.html->isChecked());
     EnableWithCue(s.spreadsheet, on && s.csv->isChecked());
     okButton->setEnabled(treeCheck->isChecked() || listCheck->isChecked());
@@ -253,10 +271,13 @@ void ExportDialog::Browse(Section& s) {
     QApplication::processEvents();
     const bool html = s.html->isChecked();
     // A program-form name (X:\...) starts the dialog in its native folder.
-    const QString name = QString::fromStdString(ExportNativeName(s.names->currentText().toStdString()));
+    const QString name =
+        QString::fromStdString(ExportNativeName(s.names->currentText().toStdString()));
     const QStringList filters = saveDialog->nameFilters();
     const bool ncdu = s.ncdu && s.ncdu->isChecked();
-    saveDialog->setDefaultSuffix(ncdu ? QStringLiteral("json") : html ? QStringLiteral("html") : QStringLiteral("csv"));
+    saveDialog->setDefaultSuffix(ncdu   ? QStringLiteral("json")
+                                 : html ? QStringLiteral("html")
+                                        : QStringLiteral("csv"));
     saveDialog->setDirectory(DirectoryPart(name));
     saveDialog->selectFile(name.mid(DirectoryPart(name).size()));
     if (filters.size() == 2) saveDialog->selectNameFilter(filters[html ? 0 : 1]);
@@ -264,18 +285,24 @@ void ExportDialog::Browse(Section& s) {
         s.names->setEditText(saveDialog->selectedFiles().first());
 }
 
-void ExportDialog::onTreeBrowse() { Browse(tree_); }
-void ExportDialog::onListBrowse() { Browse(list_); }
+void ExportDialog::onTreeBrowse() {
+    Browse(tree_);
+}
+void ExportDialog::onListBrowse() {
+    Browse(list_);
+}
 
 // ---------------------------------------------------------------- OK
 
 void ExportDialog::RecordSection(Section& s) {
     const QString typed = s.names->currentText();
     ExportSettings settings;
-    for (int i = 0; i < s.names->count(); ++i) settings.Names.push_back(s.names->itemText(i).toStdString());
+    for (int i = 0; i < s.names->count(); ++i)
+        settings.Names.push_back(s.names->itemText(i).toStdString());
     RecordRecentName(settings.Names, typed.toStdString());
     s.names->clear();
-    for (const auto& n : settings.Names) s.names->addItem(QString::fromStdString(n));
+    for (const auto& n : settings.Names)
+        s.names->addItem(QString::fromStdString(n));
     settings.Checks = ButtonsState({s.box, s.size, s.files, s.folders, s.link}).toStdString();
     settings.Formats = ButtonsState({s.html, s.csv, s.spreadsheet}).toStdString();
     // A fourth mark only when it is set: files of older versions stay as
@@ -312,7 +339,8 @@ ExportColumns ExportDialog::Columns(const Section& s) const {
 
 ExportContext ExportDialog::Context() const {
     const GlobalState& g = Global();
-    return {g.ComputerName, g.CurrentDrive ? g.CurrentDrive->RootPath : std::string(), ExportDateText(), g.SizeUnit};
+    return {g.ComputerName, g.CurrentDrive ? g.CurrentDrive->RootPath : std::string(),
+            ExportDateText(), g.SizeUnit};
 }
 
 // The failure names the file and the system's reason below the message, so
@@ -322,7 +350,8 @@ bool ExportDialog::ExportTree() {
     if (treeNcduRadio && treeNcduRadio->isChecked()) {
         // The drive's whole measured tree, files from its index.
         const DriveRecord* drive = Global().CurrentDrive;
-        if (drive && ExportNcdu(drive->RootPath, ExportNativeName(Typed(treeFileCombo)), why)) return true;
+        if (drive && ExportNcdu(drive->RootPath, ExportNativeName(Typed(treeFileCombo)), why))
+            return true;
         ShowMessageBox("ツリー情報をエクスポートできません。\n\n" + Typed(treeFileCombo) + "\n" +
                            why,
                        MB_ICONSTOP);
@@ -341,7 +370,8 @@ bool ExportDialog::ExportList() {
     const RowList& rows = main_ ? main_->Rows() : kNone;
     const double base = main_ ? main_->PercentBaseValue : 0;
     std::string why;
-    if (ExportListFile(Typed(listFileCombo), listHtmlRadio->isChecked(), Context(), Columns(list_), rows, base, &why))
+    if (ExportListFile(Typed(listFileCombo), listHtmlRadio->isChecked(), Context(), Columns(list_),
+                       rows, base, &why))
         return true;
     ShowMessageBox("リスト情報をエクスポートできません。\n\n" + Typed(listFileCombo) + "\n" + why,
                    MB_ICONSTOP);

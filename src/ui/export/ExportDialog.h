@@ -24,7 +24,7 @@ class MainWindow;
 
 class ExportDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     // main supplies the list's rows; without it the list is empty.
     explicit ExportDialog(MainWindow* main);
 
@@ -40,8 +40,10 @@ public:
     // Runs the save dialog; tests put a scripted answer here.
     std::function<int(QFileDialog*)> RunSaveDialog;
 
-    QCheckBox *treeCheck, *treeSizeCheck, *treeFilesCheck, *treeFoldersCheck, *treeLinkCheck, *treeSpreadsheetCheck;
-    QCheckBox *listCheck, *listSizeCheck, *listFilesCheck, *listFoldersCheck, *listLinkCheck, *listSpreadsheetCheck;
+    QCheckBox *treeCheck, *treeSizeCheck, *treeFilesCheck, *treeFoldersCheck, *treeLinkCheck,
+        *treeSpreadsheetCheck;
+    QCheckBox *listCheck, *listSizeCheck, *listFilesCheck, *listFoldersCheck, *listLinkCheck,
+        *listSpreadsheetCheck;
     QGroupBox *treeGroup, *listGroup;
     QLabel *treeFileLabel, *listFileLabel;
     QRadioButton *treeHtmlRadio, *treeCsvRadio, *listHtmlRadio, *listCsvRadio;
@@ -52,25 +54,26 @@ public:
     QPushButton *okButton = nullptr, *cancelButton = nullptr;
     QFileDialog* saveDialog;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     struct Section {
         QCheckBox* box;
         QCheckBox *size, *files, *folders, *link;
-        QCheckBox* spreadsheet;  // CSV for spreadsheets
+        QCheckBox* spreadsheet; // CSV for spreadsheets
         QLabel* label;
         QRadioButton *html, *csv;
-        QRadioButton* ncdu = nullptr;  // the tree only
+        QRadioButton* ncdu = nullptr; // the tree only
         QComboBox* names;
         QToolButton* browse;
-        char fileMark;  // 't' or 'l'
+        char fileMark; // 't' or 'l'
     };
     Section tree_, list_;
 
-    void BuildSection(Section& s, QGroupBox* group, const QString& fileCaption, const QString& htmlCaption,
-                      const QString& csvCaption, const QString& sizeCaption, const QString& filesCaption,
+    void BuildSection(Section& s, QGroupBox* group, const QString& fileCaption,
+                      const QString& htmlCaption, const QString& csvCaption,
+                      const QString& sizeCaption, const QString& filesCaption,
                       const QString& foldersCaption, const QString& linkCaption);
     void LoadSection(Section& s);
     void EnableSection(Section& s);

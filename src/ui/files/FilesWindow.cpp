@@ -46,22 +46,27 @@ namespace {
 enum Column { C_NAME = 0, C_FOLDER, C_SIZE, C_OCCUPIED, C_MODIFIED, C_KIND };
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kFolderRole = Qt::UserRole + 1;
-constexpr int kValueRole = Qt::UserRole + 2;  // the number a size or date column sorts by
-constexpr int kHitRole = Qt::UserRole + 3;    // sizes and time of the hit, for the questions
+constexpr int kValueRole = Qt::UserRole + 2; // the number a size or date column sorts by
+constexpr int kHitRole = Qt::UserRole + 3;   // sizes and time of the hit, for the questions
 
-QString Q(const std::string& bytes) { return ShownText(bytes); }
-std::string PathOf(const QTreeWidgetItem* item) { return item->data(C_NAME, kPathRole).toByteArray().toStdString(); }
+QString Q(const std::string& bytes) {
+    return ShownText(bytes);
+}
+std::string PathOf(const QTreeWidgetItem* item) {
+    return item->data(C_NAME, kPathRole).toByteArray().toStdString();
+}
 
 // Sizes and dates sort by their numbers, names as the desktop sorts them
 // (case ignored), every tie by the path so the order never depends on the
 // order before.
 class FileItem : public QTreeWidgetItem {
-public:
+  public:
     using QTreeWidgetItem::QTreeWidgetItem;
     bool operator<(const QTreeWidgetItem& other) const override {
         const int column = treeWidget() ? treeWidget()->sortColumn() : C_SIZE;
         if (column == C_SIZE || column == C_OCCUPIED || column == C_MODIFIED) {
-            const qint64 a = data(column, kValueRole).toLongLong(), b = other.data(column, kValueRole).toLongLong();
+            const qint64 a = data(column, kValueRole).toLongLong(),
+                         b = other.data(column, kValueRole).toLongLong();
             if (a != b) return a < b;
         } else {
             const int c = text(column).compare(other.text(column), Qt::CaseInsensitive);
@@ -76,7 +81,9 @@ bool Exists(const std::string& programPath) {
     return ReadAttributes(programPath, a) != 0;
 }
 
-int KeyColumn(int key) { return key == FILE_KEY_OCCUPIED ? C_OCCUPIED : key == FILE_KEY_MODIFIED ? C_MODIFIED : C_SIZE; }
+int KeyColumn(int key) {
+    return key == FILE_KEY_OCCUPIED ? C_OCCUPIED : key == FILE_KEY_MODIFIED ? C_MODIFIED : C_SIZE;
+}
 
 } // namespace
 
@@ -95,10 +102,12 @@ FilesWindow::FilesWindow(MainWindow* main)
     MakeWholeDriveCheck();
     sortCombo = new QComboBox(this);
     sortCombo->setObjectName("sortCombo");
-    for (int i = 0; i < 3; ++i) sortCombo->addItem(QString::fromUtf8(FilesKeyText(i)));
+    for (int i = 0; i < 3; ++i)
+        sortCombo->addItem(QString::fromUtf8(FilesKeyText(i)));
     countCombo = new QComboBox(this);
     countCombo->setObjectName("countCombo");
-    for (int i = 0; i < kFilesCounts; ++i) countCombo->addItem(QString::fromUtf8(FilesCountText(i)));
+    for (int i = 0; i < kFilesCounts; ++i)
+        countCombo->addItem(QString::fromUtf8(FilesCountText(i)));
     auto* nameLabel = new QLabel(QStringLiteral("名前"), this);
     top->addWidget(nameLabel, 0, 0);
     top->addWidget(nameEdit, 0, 1, 1, 3);
@@ -115,10 +124,12 @@ FilesWindow::FilesWindow(MainWindow* main)
     minimumSizeEdit->setFixedWidth(70);
     unitCombo = new QComboBox(this);
     unitCombo->setObjectName("unitCombo");
-    for (int i = 0; i < kFilesUnits; ++i) unitCombo->addItem(QString::fromUtf8(FilesUnitText(i)));
+    for (int i = 0; i < kFilesUnits; ++i)
+        unitCombo->addItem(QString::fromUtf8(FilesUnitText(i)));
     dateCombo = new QComboBox(this);
     dateCombo->setObjectName("dateCombo");
-    for (int i = 0; i < kFilesDateModes; ++i) dateCombo->addItem(QString::fromUtf8(FilesDateText(i)));
+    for (int i = 0; i < kFilesDateModes; ++i)
+        dateCombo->addItem(QString::fromUtf8(FilesDateText(i)));
     dateEdit = new QLineEdit(this);
     dateEdit->setObjectName("dateEdit");
     dateEdit->setFixedWidth(90);
@@ -140,9 +151,10 @@ FilesWindow::FilesWindow(MainWindow* main)
     AddStateLabel();
 
     reportList = MakeReportList(this,
-                            {QStringLiteral("名前"), QStringLiteral("フォルダ"), QStringLiteral("容量"),
-                             QStringLiteral("占有量"), QStringLiteral("更新日時"), QStringLiteral("種類")},
-                            QAbstractItemView::ExtendedSelection);
+                                {QStringLiteral("名前"), QStringLiteral("フォルダ"),
+                                 QStringLiteral("容量"), QStringLiteral("占有量"),
+                                 QStringLiteral("更新日時"), QStringLiteral("種類")},
+                                QAbstractItemView::ExtendedSelection);
     reportList->setContextMenuPolicy(Qt::CustomContextMenu);
     reportList->setIconSize(QSize(16, 16));
     reportList->header()->setStretchLastSection(false);
@@ -189,7 +201,8 @@ FilesWindow::FilesWindow(MainWindow* main)
     connect(queryTimer, &QTimer::timeout, this, &FilesWindow::RunQuery);
     for (QLineEdit* e : {nameEdit, extensionEdit, minimumSizeEdit, dateEdit})
         connect(e, &QLineEdit::textChanged, this, &FilesWindow::Requery);
-    WatchFilters({countCombo, unitCombo, dateCombo}, {pathSearchCheck, wholeDriveCheck}, [this] { Requery(); });
+    WatchFilters({countCombo, unitCombo, dateCombo}, {pathSearchCheck, wholeDriveCheck},
+                 [this] { Requery(); });
     connect(sortCombo, &QComboBox::currentIndexChanged, this, [this](int key) {
         // A new key brings its own top rows, shown largest first.
         reportList->sortByColumn(KeyColumn(key), Qt::DescendingOrder);
@@ -197,16 +210,23 @@ FilesWindow::FilesWindow(MainWindow* main)
     });
     connect(dateCombo, &QComboBox::currentIndexChanged, this, [this](int mode) {
         dateEdit->setEnabled(mode != DATE_ANY);
-        dateEdit->setPlaceholderText(mode == DATE_OLDER_DAYS ? QStringLiteral("日数") : QStringLiteral("2026/12/07"));
+        dateEdit->setPlaceholderText(mode == DATE_OLDER_DAYS ? QStringLiteral("日数")
+                                                             : QStringLiteral("2026/12/07"));
     });
     dateEdit->setEnabled(false);
     connect(refreshButton, &QPushButton::clicked, this, &FilesWindow::Refresh);
 }
 
-FilesWindow::~FilesWindow() { StopWorker(); }
+FilesWindow::~FilesWindow() {
+    StopWorker();
+}
 
-void FilesWindow::OpenLargest() { Open(false); }
-void FilesWindow::OpenSearch() { Open(true); }
+void FilesWindow::OpenLargest() {
+    Open(false);
+}
+void FilesWindow::OpenSearch() {
+    Open(true);
+}
 
 void FilesWindow::OpenLargestWithExtension(const std::string& extensions, bool wholeDrive) {
     // The kept settings are read first, or the first showing would put the
@@ -251,7 +271,7 @@ void FilesWindow::LoadSettings() {
     extensionEdit->setText(Q(s.Extensions));
     minimumSizeEdit->setText(Q(s.MinSize));
     unitCombo->setCurrentIndex(s.UnitIndex);
-    dateCombo->setCurrentIndex(s.DateMode);  // not blocked: the date box follows the mode
+    dateCombo->setCurrentIndex(s.DateMode); // not blocked: the date box follows the mode
     dateEdit->setText(Q(s.DateText));
 }
 
@@ -279,7 +299,6 @@ void FilesWindow::Refresh() {
 void FilesWindow::Requery() {
     if (isVisible()) queryTimer->start();
 }
-
 
 void FilesWindow::StopWorker() {
     if (cancel_) cancel_->store(true);
@@ -315,7 +334,9 @@ void FilesWindow::RunQuery() {
     if (!wholeDriveCheck->isChecked() && !below_.empty() && below_[0] == index_->Letter()) {
         if (index_->FindFolder(below_) < 0) {
             reportList->clear();
-            ShowState(Q(below_ + " は計測されていません。フォルダを計測するか「ドライブ全体」を選んでください。"));
+            ShowState(
+                Q(below_ +
+                  " は計測されていません。フォルダを計測するか「ドライブ全体」を選んでください。"));
             ++queries_;
             return;
         }
@@ -335,7 +356,8 @@ void FilesWindow::RunQuery() {
         if (cancel->load()) return;
         // The window outlives the thread (its destructor joins), so the
         // call is safe to queue; a newer query makes it stale on arrival.
-        QMetaObject::invokeMethod(this, [this, generation, hits] { Deliver(generation, hits); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, generation, hits] { Deliver(generation, hits); }, Qt::QueuedConnection);
     });
 }
 
@@ -344,7 +366,8 @@ void FilesWindow::Deliver(unsigned generation, std::shared_ptr<std::vector<FileH
     if (worker_.joinable()) worker_.join();
     cancel_.reset();
     Fill(*hits);
-    const std::string scope = ScopeText(wholeDriveCheck->isChecked() ? std::string() : below_, index_->Letter());
+    const std::string scope =
+        ScopeText(wholeDriveCheck->isChecked() ? std::string() : below_, index_->Letter());
     ShowState(Q(FormatText("%s の %zu 件", scope.c_str(), hits->size())) +
               (hits->size() >= FilesTopCount(countCombo->currentIndex())
                    ? QStringLiteral(" (上位のみ)")
@@ -367,16 +390,21 @@ void FilesWindow::Fill(const std::vector<FileHit>& hits) {
         item->setIcon(C_NAME, h.IsFolder ? folderIcon : fileIcon);
         item->setData(C_NAME, kPathRole, QByteArray::fromStdString(h.Path));
         item->setData(C_NAME, kFolderRole, h.IsFolder);
-        item->setData(C_NAME, kHitRole, QVariantList{qulonglong(h.Size), qulonglong(h.Occupied), qlonglong(h.ModifiedTime)});
+        item->setData(
+            C_NAME, kHitRole,
+            QVariantList{qulonglong(h.Size), qulonglong(h.Occupied), qlonglong(h.ModifiedTime)});
         item->setText(C_FOLDER, Q(HitFolder(h.Path)));
         item->setText(C_SIZE, Q(FormatSizeText(static_cast<double>(h.Size))));
         item->setData(C_SIZE, kValueRole, qlonglong(h.Size));
         item->setText(C_OCCUPIED, Q(FormatSizeText(static_cast<double>(h.Occupied))));
         item->setData(C_OCCUPIED, kValueRole, qlonglong(h.Occupied));
-        item->setText(C_MODIFIED, h.IsFolder && h.ModifiedTime == 0 ? QString() : Q(FileTimeText(h.ModifiedTime)));
+        item->setText(C_MODIFIED, h.IsFolder && h.ModifiedTime == 0
+                                      ? QString()
+                                      : Q(FileTimeText(h.ModifiedTime)));
         item->setData(C_MODIFIED, kValueRole, qlonglong(h.ModifiedTime));
         item->setText(C_KIND, Q(FileKindText(name, h.IsFolder)));
-        for (int c : {C_SIZE, C_OCCUPIED}) item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+        for (int c : {C_SIZE, C_OCCUPIED})
+            item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
         item->setToolTip(C_NAME, Q(h.Path));
         items << item;
     }
@@ -435,8 +463,10 @@ std::vector<FileHit> FilesWindow::PresentSelection() {
     std::vector<FileHit> present;
     std::vector<std::string> vanished;
     for (FileHit& h : SelectedHits()) {
-        if (Exists(h.Path)) present.push_back(std::move(h));
-        else vanished.push_back(h.Path);
+        if (Exists(h.Path))
+            present.push_back(std::move(h));
+        else
+            vanished.push_back(h.Path);
     }
     if (!vanished.empty()) {
         Forget(vanished);
@@ -535,7 +565,9 @@ void FilesWindow::CopySelected(int tag) {
             return;
         }
     }
-    if (AskYesNo(FilesConfirmText(verb, hits, dest, Global().UseRecycleBin != 0), MB_ICONQUESTION) != ID_YES) return;
+    if (AskYesNo(FilesConfirmText(verb, hits, dest, Global().UseRecycleBin != 0),
+                 MB_ICONQUESTION) != ID_YES)
+        return;
     ProgressDialog* progress = main_->Progress;
     progress->Start(QString::fromUtf8(tag == 1 ? " コピー中..." : " 移動中..."));
     bool ok = true;
@@ -546,7 +578,8 @@ void FilesWindow::CopySelected(int tag) {
         const platform::FileOperationResult result =
             tag == 1 ? CopyItem(h.Path, dest, progress) : MoveItem(h.Path, dest, progress);
         ok = result.ok && ok;
-        for (std::string& line : OperationErrorLines(result)) errors.push_back(std::move(line));
+        for (std::string& line : OperationErrorLines(result))
+            errors.push_back(std::move(line));
         done += progress->ItemsDone();
         if (tag == 0 && !Exists(h.Path)) gone.push_back(h.Path);
     }
@@ -567,7 +600,8 @@ void FilesWindow::DeleteSelected() {
     std::erase_if(hits, [](const FileHit& h) { return h.Path.size() <= 3; });
     if (hits.empty()) return;
     GlobalState& g = Global();
-    if (AskYesNo(FilesConfirmText("削除", hits, "", g.UseRecycleBin != 0), MB_ICONQUESTION | MB_DEFBUTTON2) != ID_YES)
+    if (AskYesNo(FilesConfirmText("削除", hits, "", g.UseRecycleBin != 0),
+                 MB_ICONQUESTION | MB_DEFBUTTON2) != ID_YES)
         return;
     ProgressDialog* progress = main_->Progress;
     progress->Start(QStringLiteral(" 削除中..."));
@@ -576,9 +610,11 @@ void FilesWindow::DeleteSelected() {
     std::vector<std::string> errors, gone;
     for (const FileHit& h : hits) {
         if (progress->Cancelled()) break;
-        const platform::FileOperationResult result = DeleteItem(h.Path, g.UseRecycleBin != 0, progress);
+        const platform::FileOperationResult result =
+            DeleteItem(h.Path, g.UseRecycleBin != 0, progress);
         ok = result.ok && ok;
-        for (std::string& line : OperationErrorLines(result)) errors.push_back(std::move(line));
+        for (std::string& line : OperationErrorLines(result))
+            errors.push_back(std::move(line));
         done += progress->ItemsDone();
         if (!Exists(h.Path)) gone.push_back(h.Path);
     }
@@ -600,7 +636,8 @@ void FilesWindow::PopupAt(const QPoint& globalPos) {
     showFolderAction->setEnabled(one);
     fileManagerAction->setEnabled(one);
     propertiesAction->setEnabled(one);
-    for (QAction* a : {copyAction, moveAction, deleteAction}) a->setEnabled(any);
+    for (QAction* a : {copyAction, moveAction, deleteAction})
+        a->setEnabled(any);
     popupMenu->popup(globalPos);
 }
 
@@ -609,15 +646,20 @@ bool FilesWindow::eventFilter(QObject* watched, QEvent* event) {
         auto* ke = static_cast<QKeyEvent*>(event);
         switch (ke->key()) {
         case Qt::Key_Return:
-        case Qt::Key_Enter: OpenSelected(); return true;
-        case Qt::Key_Delete: DeleteSelected(); return true;
+        case Qt::Key_Enter:
+            OpenSelected();
+            return true;
+        case Qt::Key_Delete:
+            DeleteSelected();
+            return true;
         case Qt::Key_Menu: {
             QTreeWidgetItem* current = reportList->currentItem();
             const QRect r = current ? reportList->visualItemRect(current) : QRect();
             PopupAt(reportList->viewport()->mapToGlobal(current ? r.center() : QPoint(0, 0)));
             return true;
         }
-        default: break;
+        default:
+            break;
         }
     }
     return ReportWindow::eventFilter(watched, event);

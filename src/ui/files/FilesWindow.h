@@ -26,7 +26,7 @@ class MainWindow;
 
 class FilesWindow : public ReportWindow {
     Q_OBJECT
-public:
+  public:
     explicit FilesWindow(MainWindow* main);
     ~FilesWindow() override;
 
@@ -51,7 +51,7 @@ public:
     void OpenSelected();
     void ShowInMain();
     void ExplorerSelected();
-    void CopySelected(int tag);  // 1 copy, 0 move
+    void CopySelected(int tag); // 1 copy, 0 move
     void DeleteSelected();
     void PropertiesSelected();
 
@@ -68,12 +68,12 @@ public:
         *deleteAction, *propertiesAction;
     QTimer* queryTimer;
 
-protected:
+  protected:
     void hideEvent(QHideEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void Open(bool search);
     void LoadSettings() override;
     void SaveSettings();

@@ -23,7 +23,8 @@ DriveInfoDialog::DriveInfoDialog(QWidget* main) : QDialog(main), main_(main) {
     setWindowTitle(QStringLiteral(" ドライブ情報"));
     // Only a close box among the border icons; openbox grants that to a
     // toolbar-type window only.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     winId();
     setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
     setFixedSize(404, 362);
@@ -53,10 +54,12 @@ DriveInfoDialog::DriveInfoDialog(QWidget* main) : QDialog(main), main_(main) {
     const auto rows = DriveInfoRows(DriveRecord{});
     int captionWidth = 200;
     for (int i = 0; i < kRows; ++i) {
-        auto* caption = new QTableWidgetItem(ImageIcon(kImageInfo), QString::fromStdString(rows[static_cast<size_t>(i)].Caption));
+        auto* caption = new QTableWidgetItem(
+            ImageIcon(kImageInfo), QString::fromStdString(rows[static_cast<size_t>(i)].Caption));
         infoTable->setItem(i, 0, caption);
         infoTable->setItem(i, 1, new QTableWidgetItem);
-        captionWidth = std::max(captionWidth, infoTable->fontMetrics().horizontalAdvance(caption->text()) + 16 + 4 + 8);
+        captionWidth = std::max(
+            captionWidth, infoTable->fontMetrics().horizontalAdvance(caption->text()) + 16 + 4 + 8);
     }
     // The caption column as wide as its longest caption in the font in use;
     // the window grows with it.
@@ -77,6 +80,5 @@ void DriveInfoDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     CentreOn(this, main_);
 }
-
 
 } // namespace nrvs

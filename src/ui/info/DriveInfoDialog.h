@@ -10,7 +10,7 @@ namespace nrvs {
 
 class DriveInfoDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit DriveInfoDialog(QWidget* main);
 
     // The twenty value cells from the current drive's record.
@@ -18,10 +18,10 @@ public:
 
     QTableWidget* infoTable;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     QWidget* main_;
 };
 

@@ -19,9 +19,10 @@ constexpr int kWidth = 194;
 // disabled); value cells right-aligned 2 pixels inside their narrow columns,
 // so that a size such as 251.97GB fits the 55 pixels without being cut short.
 class CellDelegate : public QStyledItemDelegate {
-public:
+  public:
     using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* p, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         QStyleOptionViewItem o = option;
         initStyleOption(&o, index);
         p->fillRect(o.rect, o.palette.brush(QPalette::Active, QPalette::Base));
@@ -47,7 +48,8 @@ constexpr int kRowHeight = 17;
 constexpr int kHeaderHeight = 22;
 } // namespace
 
-DriveMonitorWindow::DriveMonitorWindow(QWidget* main) : MonitorWindow(main, QStringLiteral(" DriveMonitor"), "mdv") {
+DriveMonitorWindow::DriveMonitorWindow(QWidget* main)
+    : MonitorWindow(main, QStringLiteral(" DriveMonitor"), "mdv") {
     setObjectName("DriveMonitorWindow");
     // Disabled, so that the list can be neither focused, selected nor
     // scrolled: the window is only looked at.
@@ -77,12 +79,13 @@ DriveMonitorWindow::DriveMonitorWindow(QWidget* main) : MonitorWindow(main, QStr
     driveList->setColumnWidth(1, 55);
     driveList->setColumnWidth(2, 55);
     driveList->setColumnWidth(3, 40);
-    for (int c = 1; c < 4; ++c) driveList->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+    for (int c = 1; c < 4; ++c)
+        driveList->headerItem()->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     driveList->setItemDelegate(new CellDelegate(driveList));
     // The panel is disabled for input only: the list draws as an enabled one.
     QPalette palette = driveList->palette();
-    for (auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText, QPalette::Base, QPalette::Window,
-                      QPalette::Button})
+    for (auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText, QPalette::Base,
+                      QPalette::Window, QPalette::Button})
         palette.setBrush(QPalette::Disabled, role, palette.brush(QPalette::Active, role));
     driveList->setPalette(palette);
     setFixedSize(kWidth, MonitorClientHeight(0));
@@ -102,7 +105,8 @@ void DriveMonitorWindow::Rebuild() {
         item->setData(0, Qt::UserRole, QChar('A' + letters.front()));
         item->setIcon(0, ImageIcon(static_cast<int>(r->Category)));
         item->setSizeHint(0, QSize(40, kRowHeight));
-        for (int c = 1; c < 4; ++c) item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+        for (int c = 1; c < 4; ++c)
+            item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
         captionWidth = std::max(captionWidth, fm.horizontalAdvance(caption));
     }
     // Wide enough for the widest value at the list's font: a size such as
@@ -125,7 +129,9 @@ QPoint DriveMonitorWindow::DefaultPlace(const QRect& mainFrame, const QSize& fra
     return {mainFrame.x() + mainFrame.width() - frame.width(), mainFrame.y()};
 }
 
-void DriveMonitorWindow::onRefreshTimer() { Refresh(); }
+void DriveMonitorWindow::onRefreshTimer() {
+    Refresh();
+}
 
 void DriveMonitorWindow::Refresh() {
     refreshTimer->stop();

@@ -10,7 +10,7 @@ namespace nrvs {
 
 class DriveMonitorWindow : public MonitorWindow {
     Q_OBJECT
-public:
+  public:
     explicit DriveMonitorWindow(QWidget* main);
 
     void onRefreshTimer() override;
@@ -20,7 +20,7 @@ public:
     QWidget* panel;
     QTreeWidget* driveList;
 
-protected:
+  protected:
     void Rebuild() override;
     QPoint DefaultPlace(const QRect& mainFrame, const QSize& frame) const override;
 };

@@ -17,14 +17,17 @@ namespace {
 constexpr int kWidth = 243;
 constexpr int kHeight = 107;
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 // The folder the main window shows: its list's header row, else the
 // current drive's root.
 std::string ShownFolder(const MainWindow* main) {
     if (main && !main->Rows().empty()) {
         const RowFields f = SplitRow(main->Rows().front());
-        if (f.Image == IMG_HEADER && !f.Caption.empty() && f.Caption.back() == '\\') return f.Caption;
+        if (f.Image == IMG_HEADER && !f.Caption.empty() && f.Caption.back() == '\\')
+            return f.Caption;
     }
     const DriveRecord* cur = Global().CurrentDrive;
     return cur && cur->Ready ? cur->RootPath : std::string();
@@ -43,8 +46,10 @@ FolderMonitorWindow::FolderMonitorWindow(MainWindow* main)
         }
         auto* l = new QLabel(this);
         l->setObjectName(QString::fromLatin1(name));
-        if (caption.isEmpty()) l->setGeometry(6, top, kWidth - 12, 18);
-        else l->setGeometry(60, top, kWidth - 66, 18);
+        if (caption.isEmpty())
+            l->setGeometry(6, top, kWidth - 12, 18);
+        else
+            l->setGeometry(60, top, kWidth - 66, 18);
         l->setTextFormat(Qt::PlainText);
         return l;
     };
@@ -56,10 +61,12 @@ FolderMonitorWindow::FolderMonitorWindow(MainWindow* main)
     currentLabel = row("currentLabel", QStringLiteral("現在"), 44);
     differenceLabel = row("differenceLabel", QStringLiteral("増減"), 64);
     contentsLabel = row("contentsLabel", QStringLiteral("内容"), 84);
-    counter_ = std::make_unique<FolderCounter>([this](const std::string& path, const FolderCount& count) {
-        // The count ends on its own thread; the labels belong to this one.
-        QMetaObject::invokeMethod(this, [this, path, count] { CountDone(path, count); }, Qt::QueuedConnection);
-    });
+    counter_ =
+        std::make_unique<FolderCounter>([this](const std::string& path, const FolderCount& count) {
+            // The count ends on its own thread; the labels belong to this one.
+            QMetaObject::invokeMethod(
+                this, [this, path, count] { CountDone(path, count); }, Qt::QueuedConnection);
+        });
 }
 
 FolderMonitorWindow::~FolderMonitorWindow() {
@@ -67,7 +74,9 @@ FolderMonitorWindow::~FolderMonitorWindow() {
     counter_.reset();
 }
 
-bool FolderMonitorWindow::Counting() const { return counter_->Running(); }
+bool FolderMonitorWindow::Counting() const {
+    return counter_->Running();
+}
 
 void FolderMonitorWindow::Rebuild() {
     counter_->Stop();
@@ -77,7 +86,8 @@ void FolderMonitorWindow::Rebuild() {
     first_ = -1;
     const QString shown = folder_.empty() ? QStringLiteral("-") : Q(folder_);
     pathLabel->setToolTip(shown);
-    pathLabel->setText(pathLabel->fontMetrics().elidedText(shown, Qt::ElideMiddle, pathLabel->width()));
+    pathLabel->setText(
+        pathLabel->fontMetrics().elidedText(shown, Qt::ElideMiddle, pathLabel->width()));
     const FolderRecord* r = folder_.empty() ? nullptr : Global().Folders.FindPath(folder_);
     measuredLabel->setText(Q(FormatSizeText(r ? r->TreeBytes : -1)));
     currentLabel->setText(folder_.empty() ? QStringLiteral("-") : QStringLiteral("計測中..."));
@@ -86,7 +96,8 @@ void FolderMonitorWindow::Rebuild() {
 }
 
 QPoint FolderMonitorWindow::DefaultPlace(const QRect& mainFrame, const QSize& frame) const {
-    return {mainFrame.x() + mainFrame.width() - frame.width(), mainFrame.y() + mainFrame.height() - frame.height()};
+    return {mainFrame.x() + mainFrame.width() - frame.width(),
+            mainFrame.y() + mainFrame.height() - frame.height()};
 }
 
 void FolderMonitorWindow::onRefreshTimer() {
@@ -97,7 +108,9 @@ void FolderMonitorWindow::onRefreshTimer() {
     RestartTimer();
 }
 
-void FolderMonitorWindow::Closing() { counter_->Stop(); }
+void FolderMonitorWindow::Closing() {
+    counter_->Stop();
+}
 
 void FolderMonitorWindow::CountDone(const std::string& path, const FolderCount& count) {
     if (path != folder_ || !isVisible()) return;
@@ -111,8 +124,9 @@ void FolderMonitorWindow::CountDone(const std::string& path, const FolderCount& 
     if (first_ < 0) first_ = count.Bytes;
     currentLabel->setText(Q(FormatSizeText(count.Bytes)) + "  (" + time + ")");
     differenceLabel->setText(Q(ChangeText(count.Bytes - first_, Global().SizeUnit)));
-    contentsLabel->setText(Q(FormatText("%s ファイル  %s フォルダ", GroupedNumber(count.Files, 0).c_str(),
-                                GroupedNumber(count.Folders, 0).c_str())));
+    contentsLabel->setText(
+        Q(FormatText("%s ファイル  %s フォルダ", GroupedNumber(count.Files, 0).c_str(),
+                     GroupedNumber(count.Folders, 0).c_str())));
 }
 
 } // namespace nrvs

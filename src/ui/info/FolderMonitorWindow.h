@@ -16,7 +16,7 @@ class MainWindow;
 
 class FolderMonitorWindow : public MonitorWindow {
     Q_OBJECT
-public:
+  public:
     explicit FolderMonitorWindow(MainWindow* main);
     ~FolderMonitorWindow() override;
 
@@ -31,18 +31,18 @@ public:
     QLabel* differenceLabel;
     QLabel* contentsLabel;
 
-protected:
+  protected:
     void Rebuild() override;
     QPoint DefaultPlace(const QRect& mainFrame, const QSize& frame) const override;
     void Closing() override;
 
-private:
+  private:
     void CountDone(const std::string& path, const FolderCount& count);
 
     MainWindow* mainWindow_;
     std::string folder_;
     uint32_t cluster_ = 0;
-    double first_ = -1;  // the first count since the window opened
+    double first_ = -1; // the first count since the window opened
     std::unique_ptr<FolderCounter> counter_;
 };
 

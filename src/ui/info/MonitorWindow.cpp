@@ -16,8 +16,8 @@ MonitorWindow::MonitorWindow(QWidget* main, const QString& caption, const std::s
     setWindowTitle(caption);
     // Only a close box, above every other window. Without a compositor the
     // translucency is simply not drawn; nothing else depends on it.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::WindowStaysOnTopHint);
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     winId();
     setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
     refreshTimer = new QTimer(this);
@@ -39,9 +39,9 @@ void MonitorWindow::showEvent(QShowEvent* event) {
     // A place on a screen that is no longer there would leave the window
     // out of reach: it is brought onto the nearest screen.
     const QRect wanted(QPoint(settings_.Left, settings_.Top), frame);
-    const QRect fitted = MainWindow::FitFrame(wanted, MainWindow::ScreenOf(wanted) ?
-                                                       MainWindow::ScreenOf(wanted)->availableGeometry() :
-                                                       wanted);
+    const QRect fitted = MainWindow::FitFrame(
+        wanted,
+        MainWindow::ScreenOf(wanted) ? MainWindow::ScreenOf(wanted)->availableGeometry() : wanted);
     move(fitted.topLeft());
     QDialog::showEvent(event);
     raise();
@@ -63,7 +63,8 @@ void MonitorWindow::PlaceFrame(QPoint wanted, bool byDefault, int tries) {
             return;
         }
         QRect target(wanted, frameGeometry().size());
-        if (byDefault && main_) target.moveTopLeft(DefaultPlace(main_->frameGeometry(), target.size()));
+        if (byDefault && main_)
+            target.moveTopLeft(DefaultPlace(main_->frameGeometry(), target.size()));
         if (const QScreen* screen = MainWindow::ScreenOf(target))
             target = MainWindow::FitFrame(target, screen->availableGeometry());
         if (frameGeometry().topLeft() != target.topLeft()) move(target.topLeft());
@@ -85,8 +86,10 @@ void MonitorWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MonitorWindow::RestartTimer() {
-    if (isVisible()) refreshTimer->start();
-    else refreshTimer->stop();
+    if (isVisible())
+        refreshTimer->start();
+    else
+        refreshTimer->stop();
 }
 
 } // namespace nrvs

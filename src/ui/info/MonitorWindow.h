@@ -14,7 +14,7 @@ namespace nrvs {
 
 class MonitorWindow : public QDialog {
     Q_OBJECT
-public:
+  public:
     // extension: of the settings file beside the executable ("mdv", "mfr").
     MonitorWindow(QWidget* main, const QString& caption, const std::string& extension);
 
@@ -26,7 +26,7 @@ public:
 
     QTimer* refreshTimer;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -47,7 +47,7 @@ protected:
 
     QWidget* main_;
 
-private:
+  private:
     std::string settingsFile_;
     MonitorSettings settings_;
 };

@@ -19,7 +19,8 @@ constexpr int kImageDisk = 2;
 VersionDialog::VersionDialog(QWidget* main) : QDialog(main), main_(main) {
     setObjectName("VersionDialog");
     setWindowTitle(QStringLiteral(" バージョン情報"));
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     winId();
     setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
     setFixedSize(397, 70);
@@ -37,7 +38,7 @@ VersionDialog::VersionDialog(QWidget* main) : QDialog(main), main_(main) {
     iconLabel->setGeometry(4, 4, 32, 32);
     iconLabel->setPixmap(ImageIcon(kImageDisk).pixmap(32, 32));
     copyrightLabel = label("copyrightLabel", 44, 14,
-                  QString::fromStdString(VersionLine(kNorvessaVersion, kNorvessaCommit)));
+                           QString::fromStdString(VersionLine(kNorvessaVersion, kNorvessaCommit)));
     copyrightLabel->resize(397 - 44 - 4, copyrightLabel->sizeHint().height());
     computerLabel = label("computerLabel", 70, 44, QStringLiteral("Computer "));
     computerNameLabel = label("computerNameLabel", 136, 44, QString());
@@ -59,6 +60,5 @@ void VersionDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     CentreOn(this, main_);
 }
-
 
 } // namespace nrvs

@@ -10,7 +10,7 @@ namespace nrvs {
 
 class VersionDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit VersionDialog(QWidget* main);
 
     QLabel* iconLabel;
@@ -20,10 +20,10 @@ public:
     QLabel* userLabel;
     QLabel* userNameLabel;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     QWidget* main_;
 };
 

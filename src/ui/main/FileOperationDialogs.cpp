@@ -32,7 +32,9 @@ constexpr qint64 kUpdateMs = 60;
 // A quick operation never flashes a dialog.
 constexpr qint64 kShowAfterMs = 400;
 
-QString Shown(const std::string& nativeName) { return ShownText(platform::ShownName(nativeName)); }
+QString Shown(const std::string& nativeName) {
+    return ShownText(platform::ShownName(nativeName));
+}
 } // namespace
 
 ProgressDialog::ProgressDialog(QWidget* parent) : QDialog(parent) {
@@ -40,7 +42,8 @@ ProgressDialog::ProgressDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Norvessa"));
     // A tool window with only a close box (which cancels), made as the
     // running dialog is: openbox shows that only for a toolbar-type window.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     winId();
     setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
     setModal(true);
@@ -75,9 +78,13 @@ void ProgressDialog::Start(const QString& caption) {
     lastUpdate_ = -1000;
 }
 
-void ProgressDialog::Finish() { hide(); }
+void ProgressDialog::Finish() {
+    hide();
+}
 
-void ProgressDialog::reject() { cancelled_ = true; }
+void ProgressDialog::reject() {
+    cancelled_ = true;
+}
 
 void ProgressDialog::Begin(bool deleting, uint64_t items, uint64_t bytes) {
     deleting_ = deleting;
@@ -96,21 +103,26 @@ ProgressDialog::Answer ProgressDialog::ConfirmReplace(const std::string& nativeN
                             QStringLiteral("」は既にあります。\n置き換えますか？"),
                         QMessageBox::NoButton, isVisible() ? this : parentWidget());
         QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
-        QPushButton* all = box.addButton(QStringLiteral("すべて置き換え(&A)"), QMessageBox::YesRole);
+        QPushButton* all =
+            box.addButton(QStringLiteral("すべて置き換え(&A)"), QMessageBox::YesRole);
         QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
         QPushButton* cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
         box.setDefaultButton(no);
         box.setEscapeButton(cancel);
         box.exec();
         QAbstractButton* clicked = box.clickedButton();
-        a = clicked == yes ? REPLACE_YES : clicked == all ? REPLACE_ALL : clicked == no ? REPLACE_NO : REPLACE_CANCEL;
+        a = clicked == yes   ? REPLACE_YES
+            : clicked == all ? REPLACE_ALL
+            : clicked == no  ? REPLACE_NO
+                             : REPLACE_CANCEL;
     }
     if (a == REPLACE_ALL) replaceAll_ = true;
     if (a == REPLACE_CANCEL) cancelled_ = true;
     return a;
 }
 
-bool ProgressDialog::Progress(const std::string& nativeName, uint64_t itemsDone, uint64_t bytesDone) {
+bool ProgressDialog::Progress(const std::string& nativeName, uint64_t itemsDone,
+                              uint64_t bytesDone) {
     items_ = itemsDone;
     bytes_ = bytesDone;
     if (CancelWhen && CancelWhen(nativeName, itemsDone, bytesDone)) cancelled_ = true;
@@ -128,12 +140,14 @@ void ProgressDialog::Update(const std::string& nativeName) {
     itemLabel->setText(Shown(nativeName));
     QString count = QStringLiteral("%1 / %2 個").arg(items_).arg(totalItems_);
     if (!deleting_ && totalBytes_ > 0)
-        count += QStringLiteral("　%1 / %2")
-                     .arg(QString::fromStdString(FormatSizeText(static_cast<double>(bytes_), 0)),
-                          QString::fromStdString(FormatSizeText(static_cast<double>(totalBytes_), 0)));
+        count +=
+            QStringLiteral("　%1 / %2")
+                .arg(QString::fromStdString(FormatSizeText(static_cast<double>(bytes_), 0)),
+                     QString::fromStdString(FormatSizeText(static_cast<double>(totalBytes_), 0)));
     countLabel->setText(count);
-    double done = deleting_ || totalBytes_ == 0 ? (totalItems_ ? double(items_) / double(totalItems_) : 0)
-                                                : double(bytes_) / double(totalBytes_);
+    double done = deleting_ || totalBytes_ == 0
+                      ? (totalItems_ ? double(items_) / double(totalItems_) : 0)
+                      : double(bytes_) / double(totalBytes_);
     progressBar->setValue(static_cast<int>(std::min(1.0, done) * 1000));
 }
 
@@ -157,7 +171,9 @@ std::string DriveLetters() {
 bool OnListedDrive(const std::string& programPath) {
     DriveTable& drives = Global().Drives;
     for (int i = 0; i < drives.ListedCount(); ++i)
-        if (const DriveRecord* r = drives.ListedAt(i); r && !r->Offline && r->RootPath[0] == programPath[0]) return true;
+        if (const DriveRecord* r = drives.ListedAt(i);
+            r && !r->Offline && r->RootPath[0] == programPath[0])
+            return true;
     return false;
 }
 } // namespace
@@ -166,13 +182,15 @@ void SetBrowseFolderChoice(std::function<std::string(const std::string&)> choose
     BrowseChoice() = std::move(choose);
 }
 
-std::string BrowseFolder(const std::string& title, QWidget* parent, const std::string& startFolder) {
+std::string BrowseFolder(const std::string& title, QWidget* parent,
+                         const std::string& startFolder) {
     if (!BrowseChoice()) {
         // The drives by letter and their folders in program form, opened at
         // the folder given (or the drive shown): only what can be chosen.
         FolderPickerDialog dialog(QString::fromStdString(title), parent);
-        dialog.Start(!startFolder.empty() ? startFolder
-                                          : Global().CurrentDrive ? Global().CurrentDrive->RootPath : std::string());
+        dialog.Start(!startFolder.empty()    ? startFolder
+                     : Global().CurrentDrive ? Global().CurrentDrive->RootPath
+                                             : std::string());
         CentreOn(&dialog, parent);
         if (dialog.exec() != QDialog::Accepted) return "\\";
         const std::string chosen = dialog.Chosen();
@@ -186,8 +204,10 @@ std::string BrowseFolder(const std::string& title, QWidget* parent, const std::s
         if (program.back() != '\\') program += '\\';
         return program;
     }
-    ShowMessageBox("「" + native + "」はどのドライブにも含まれないため選択できません。\n"
-                   "ドライブ（" + DriveLetters() + "）の中のフォルダを選択してください。",
+    ShowMessageBox("「" + native +
+                       "」はどのドライブにも含まれないため選択できません。\n"
+                       "ドライブ（" +
+                       DriveLetters() + "）の中のフォルダを選択してください。",
                    MB_ICONINFORMATION);
     return "\\";
 }
@@ -200,7 +220,8 @@ bool OpenProgramPath(const std::string& programPath) {
     // Without a registered application the launcher fails silently; the
     // user is told instead of seeing nothing happen.
     if (OpenWithDesktop(native) == OpenResult::Opened) return true;
-    ShowMessageBox("このファイルを開くアプリケーションが登録されていません。\n\n" + programPath, MB_ICONINFORMATION);
+    ShowMessageBox("このファイルを開くアプリケーションが登録されていません。\n\n" + programPath,
+                   MB_ICONINFORMATION);
     return false;
 }
 
@@ -213,19 +234,22 @@ namespace {
 constexpr size_t kErrorLinesShown = 15;
 } // namespace
 
-void ReportFileOperation(bool ok, bool cancelled, uint64_t done, const std::vector<std::string>& errors,
-                         const char* verb) {
+void ReportFileOperation(bool ok, bool cancelled, uint64_t done,
+                         const std::vector<std::string>& errors, const char* verb) {
     if (!errors.empty()) {
         std::string text = std::string(verb) + "できなかった項目があります。\n\n";
         for (size_t i = 0; i < errors.size() && i < kErrorLinesShown; ++i)
             text += platform::ShownName(errors[i]) + "\n";
-        if (errors.size() > kErrorLinesShown) text += FormatText("ほか %zu 件\n", errors.size() - kErrorLinesShown);
+        if (errors.size() > kErrorLinesShown)
+            text += FormatText("ほか %zu 件\n", errors.size() - kErrorLinesShown);
         if (cancelled) text += "\n中止しました。";
         ShowMessageBox(text, MB_ICONSTOP);
     } else if (cancelled) {
-        ShowMessageBox(std::string(verb) + FormatText("を中止しました。処理済みの %llu 個の項目はそのまま残っています。",
-                                                      static_cast<unsigned long long>(done)),
-                       MB_ICONINFORMATION);
+        ShowMessageBox(
+            std::string(verb) +
+                FormatText("を中止しました。処理済みの %llu 個の項目はそのまま残っています。",
+                           static_cast<unsigned long long>(done)),
+            MB_ICONINFORMATION);
     } else if (!ok) {
         ShowMessageBox(std::string(verb) + "できませんでした。", MB_ICONSTOP);
     }

@@ -19,7 +19,7 @@ namespace nrvs {
 
 class ProgressDialog : public QDialog, public platform::FileOperationObserver {
     Q_OBJECT
-public:
+  public:
     explicit ProgressDialog(QWidget* parent = nullptr);
 
     // Before an operation: caption " コピー中..." and the like; the dialog
@@ -44,10 +44,10 @@ public:
     QProgressBar* progressBar;
     QPushButton* cancelButton;
 
-protected:
+  protected:
     void reject() override;
 
-private:
+  private:
     void Update(const std::string& nativeName);
     bool deleting_ = false;
     bool cancelled_ = false;
@@ -62,7 +62,8 @@ private:
 // bar; the chosen folder in program form with a trailing backslash, or a lone
 // backslash when cancelled. A folder on no listed drive is refused with a
 // message saying why, and the dialog opens again.
-std::string BrowseFolder(const std::string& title, QWidget* parent = nullptr, const std::string& startFolder = {});
+std::string BrowseFolder(const std::string& title, QWidget* parent = nullptr,
+                         const std::string& startFolder = {});
 // Tests choose the folder instead of the dialog (empty function: the dialog).
 void SetBrowseFolderChoice(std::function<std::string(const std::string& title)> choose);
 
@@ -73,8 +74,8 @@ bool OpenProgramPath(const std::string& programPath);
 
 // After an operation: the items that failed (the first few), that it was
 // cancelled with how many items were done, or that it failed.
-void ReportFileOperation(bool ok, bool cancelled, uint64_t done, const std::vector<std::string>& errors,
-                         const char* verb);
+void ReportFileOperation(bool ok, bool cancelled, uint64_t done,
+                         const std::vector<std::string>& errors, const char* verb);
 
 // Starts a program found on PATH with arguments, detached; false when it is
 // not installed.

@@ -18,7 +18,7 @@ namespace nrvs {
 
 namespace {
 constexpr int kPathRole = Qt::UserRole + 1;   // program path, "X:\a\"
-constexpr int kFilledRole = Qt::UserRole + 2;  // its folders are listed
+constexpr int kFilledRole = Qt::UserRole + 2; // its folders are listed
 
 std::string PathOf(const QTreeWidgetItem* item) {
     return item ? item->data(0, kPathRole).toByteArray().toStdString() : std::string();
@@ -50,7 +50,8 @@ FolderPickerDialog::FolderPickerDialog(const QString& title, QWidget* parent) : 
     buttons->addWidget(cancelButton);
     layout->addLayout(buttons);
     resize(420, 460);
-    connect(folderTree, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { Fill(item); });
+    connect(folderTree, &QTreeWidget::itemExpanded, this,
+            [this](QTreeWidgetItem* item) { Fill(item); });
     connect(folderTree, &QTreeWidget::currentItemChanged, this, [this] { SelectionChanged(); });
     connect(folderTree, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
         if (item && item->childCount() == 0) accept();
@@ -101,7 +102,8 @@ void FolderPickerDialog::Start(const std::string& start) {
         folderTree->expandItem(open);
         Fill(open);
         const size_t slash = start.find('\\', at);
-        const std::string want = start.substr(0, slash == std::string::npos ? start.size() : slash + 1);
+        const std::string want =
+            start.substr(0, slash == std::string::npos ? start.size() : slash + 1);
         QTreeWidgetItem* next = nullptr;
         for (int c = 0; c < open->childCount() && !next; ++c)
             if (PathOf(open->child(c)) == want) next = open->child(c);
@@ -117,7 +119,9 @@ void FolderPickerDialog::Start(const std::string& start) {
     SelectionChanged();
 }
 
-std::string FolderPickerDialog::Chosen() const { return PathOf(folderTree->currentItem()); }
+std::string FolderPickerDialog::Chosen() const {
+    return PathOf(folderTree->currentItem());
+}
 
 void FolderPickerDialog::SelectionChanged() {
     const std::string path = Chosen();

@@ -16,7 +16,7 @@ namespace nrvs {
 
 class FolderPickerDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     FolderPickerDialog(const QString& title, QWidget* parent);
 
     // Fills the drives and opens the tree down to start ("X:\a\b\"), as far
@@ -29,7 +29,7 @@ public:
     QLabel* pathLabel;
     QPushButton *okButton, *cancelButton;
 
-private:
+  private:
     void Fill(QTreeWidgetItem* item);
     void SelectionChanged();
 };

@@ -6,7 +6,9 @@
 #include <mutex>
 
 // Outside the namespace: the macro declares a global function.
-static void InitImageResources() { Q_INIT_RESOURCE(images); }
+static void InitImageResources() {
+    Q_INIT_RESOURCE(images);
+}
 
 namespace nrvs {
 
@@ -28,7 +30,9 @@ QIcon ImageIcon(int index) {
     // object, which a static destructor would risk.
     static auto* icons = new std::array<QIcon, kLastImageIndex + 1>;
     QIcon& icon = (*icons)[index];
-    if (icon.isNull()) icon = QIcon(QPixmap(QStringLiteral(":/images/img%1.png").arg(index, 2, 10, QLatin1Char('0'))));
+    if (icon.isNull())
+        icon = QIcon(
+            QPixmap(QStringLiteral(":/images/img%1.png").arg(index, 2, 10, QLatin1Char('0'))));
     return icon;
 }
 

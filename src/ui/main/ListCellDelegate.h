@@ -53,8 +53,9 @@ struct CellLayout {
 // and cell text. left/right/top/bottom are the cell's edges (right = left +
 // width, bottom = top + height); points is the list font's size in points.
 // Blank rows (image < 0) and zero-width cells give an empty layout.
-CellLayout LayoutCell(int column, const QString& text, int image, int left, int top, int right, int bottom,
-                      int points, const QFontMetrics& fm, int sizeUnit, double percentBase);
+CellLayout LayoutCell(int column, const QString& text, int image, int left, int top, int right,
+                      int bottom, int points, const QFontMetrics& fm, int sizeUnit,
+                      double percentBase);
 
 // The bar colours of the 増減 column.
 QColor GrowthColour();
@@ -65,8 +66,8 @@ int FontPoints(const QFont& font);
 
 // Paints one value cell as the main list shows it: the background, then the
 // layout of LayoutCell (nothing more for a blank row or a zero-width cell).
-void PaintCell(QPainter* painter, const QStyleOptionViewItem& option, int column, const QString& text, int image,
-               double percentBase);
+void PaintCell(QPainter* painter, const QStyleOptionViewItem& option, int column,
+               const QString& text, int image, double percentBase);
 
 // The colour of a row's bar by its image number.
 QColor RowBarColour(int image);
@@ -85,20 +86,21 @@ QString ChangeTip(const QString& caption, const QString& changeText);
 // keeps the standard drawing.
 class ListCellDelegate : public QStyledItemDelegate {
     Q_OBJECT
-public:
+  public:
     // percentBase gives the byte count that fills a bar (the main window's
     // PercentBaseValue); the unit of the size columns is Global().SizeUnit.
     explicit ListCellDelegate(std::function<double()> percentBase, QObject* parent = nullptr);
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override;
 
-protected:
+  protected:
     // The name column's paths (the header row) lose their middle, not their end.
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 
-private:
+  private:
     std::function<double()> percentBase_;
 };
 

@@ -58,7 +58,6 @@ namespace nrvs {
 
 using namespace mainwindow;
 
-
 MainWindow::MainWindow(const StringList& args, QWidget* parent) : QMainWindow(parent) {
     setObjectName("MainWindow");
     LoadParameters(args);
@@ -104,12 +103,15 @@ MainWindow::~MainWindow() {
     // The widgets below go away after this body: their focus and selection
     // changes must not reach a half-destroyed window.
     disconnect(qApp, nullptr, this, nullptr);
-    if (folderList->selectionModel()) disconnect(folderList->selectionModel(), nullptr, this, nullptr);
+    if (folderList->selectionModel())
+        disconnect(folderList->selectionModel(), nullptr, this, nullptr);
     disconnect(folderTree, nullptr, this, nullptr);
     Global().Drives.SetItemsUi(nullptr);
 }
 
-const RowList& MainWindow::Rows() const { return model_->Rows(); }
+const RowList& MainWindow::Rows() const {
+    return model_->Rows();
+}
 
 // ---------------------------------------------------------------- layout
 
@@ -152,32 +154,44 @@ void MainWindow::BuildMenus() {
     measureRankingAction =
         MakeAction(this, "measureRankingAction", QStringLiteral("ランキング(&R)..."), 13,
                    QKeySequence(QStringLiteral("Ctrl+R")));
-    measureSimulationAction = MakeAction(this, "measureSimulationAction", QStringLiteral("シミュレーション(&S)..."), 14, QKeySequence(QStringLiteral("Ctrl+S")));
+    measureSimulationAction =
+        MakeAction(this, "measureSimulationAction", QStringLiteral("シミュレーション(&S)..."), 14,
+                   QKeySequence(QStringLiteral("Ctrl+S")));
     measureMenu->addAction(measureDriveAction);
     measureMenu->addAction(measureFolderAction);
     measureMenu->addSeparator()->setObjectName("measureSeparator1");
     measureMenu->addAction(measureRankingAction);
     measureMenu->addAction(measureSimulationAction);
-    measureChangesAction = MakeAction(this, "measureChangesAction", QStringLiteral("変化(&G)..."), -1, QKeySequence(QStringLiteral("Ctrl+G")));
+    measureChangesAction = MakeAction(this, "measureChangesAction", QStringLiteral("変化(&G)..."),
+                                      -1, QKeySequence(QStringLiteral("Ctrl+G")));
     measureChangesAction->setIcon(ChangesIcon());
     measureMenu->addAction(measureChangesAction);
     connect(measureChangesAction, &QAction::triggered, this, &MainWindow::onMeasureChanges);
 
     viewMenu = bar->addMenu(QStringLiteral("表示(&V)"));
     viewMenu->setObjectName("viewMenu");
-    viewDriveInfoAction = MakeAction(this, "viewDriveInfoAction", QStringLiteral("ドライブ情報(&I)..."), 36, QKeySequence(QStringLiteral("Ctrl+I")));
-    viewRemovableDrivesAction = MakeAction(this, "viewRemovableDrivesAction", QStringLiteral("リムーバブルドライブ(&R)"), 19);
-    viewFileListAction = MakeAction(this, "viewFileListAction", QStringLiteral("ファイルリスト(&F)"), 9);
-    viewSortByNameAction = MakeAction(this, "viewSortByNameAction", QStringLiteral("名前順(&N)"), 21);
-    viewSortBySizeAction = MakeAction(this, "viewSortBySizeAction", QStringLiteral("容量順(&C)"), 22);
+    viewDriveInfoAction =
+        MakeAction(this, "viewDriveInfoAction", QStringLiteral("ドライブ情報(&I)..."), 36,
+                   QKeySequence(QStringLiteral("Ctrl+I")));
+    viewRemovableDrivesAction = MakeAction(this, "viewRemovableDrivesAction",
+                                           QStringLiteral("リムーバブルドライブ(&R)"), 19);
+    viewFileListAction =
+        MakeAction(this, "viewFileListAction", QStringLiteral("ファイルリスト(&F)"), 9);
+    viewSortByNameAction =
+        MakeAction(this, "viewSortByNameAction", QStringLiteral("名前順(&N)"), 21);
+    viewSortBySizeAction =
+        MakeAction(this, "viewSortBySizeAction", QStringLiteral("容量順(&C)"), 22);
     viewAscendingAction = MakeAction(this, "viewAscendingAction", QStringLiteral("昇順(&U)"), 23);
     viewDescendingAction = MakeAction(this, "viewDescendingAction", QStringLiteral("降順(&D)"), 24);
-    viewPropertiesAction = MakeAction(this, "viewPropertiesAction", QStringLiteral("プロパティ(&P)..."), 26, QKeySequence(QStringLiteral("Ctrl+P")));
+    viewPropertiesAction =
+        MakeAction(this, "viewPropertiesAction", QStringLiteral("プロパティ(&P)..."), 26,
+                   QKeySequence(QStringLiteral("Ctrl+P")));
     for (QAction* a : {viewRemovableDrivesAction, viewFileListAction, viewSortByNameAction,
                        viewSortBySizeAction, viewAscendingAction, viewDescendingAction})
         a->setCheckable(true);
     viewMenu->addAction(viewDriveInfoAction);
-    viewTreemapAction = MakeAction(this, "viewTreemapAction", QStringLiteral("ツリーマップ(&T)..."), -1, QKeySequence(QStringLiteral("Ctrl+T")));
+    viewTreemapAction = MakeAction(this, "viewTreemapAction", QStringLiteral("ツリーマップ(&T)..."),
+                                   -1, QKeySequence(QStringLiteral("Ctrl+T")));
     viewTreemapAction->setIcon(TreemapIcon());
     viewMenu->addAction(viewTreemapAction);
     connect(viewTreemapAction, &QAction::triggered, this, &MainWindow::onViewTreemap);
@@ -196,25 +210,36 @@ void MainWindow::BuildMenus() {
     toolsMenu->setObjectName("toolsMenu");
     toolsExportAction =
         MakeAction(this, "toolsExportAction", QStringLiteral("エクスポート(&X)..."), 29);
-    toolsSearchAction = MakeAction(this, "toolsSearchAction", QStringLiteral("検索(&K)..."), 18, QKeySequence(QStringLiteral("Ctrl+K")));
+    toolsSearchAction = MakeAction(this, "toolsSearchAction", QStringLiteral("検索(&K)..."), 18,
+                                   QKeySequence(QStringLiteral("Ctrl+K")));
     toolsLargestFilesAction =
         MakeAction(this, "toolsLargestFilesAction", QStringLiteral("大きいファイル(&B)..."), 9,
                    QKeySequence(QStringLiteral("Ctrl+B")));
-    toolsFileTypesAction = MakeAction(this, "toolsFileTypesAction", QStringLiteral("ファイルの種類(&Y)..."), -1, QKeySequence(QStringLiteral("Ctrl+Y")));
+    toolsFileTypesAction =
+        MakeAction(this, "toolsFileTypesAction", QStringLiteral("ファイルの種類(&Y)..."), -1,
+                   QKeySequence(QStringLiteral("Ctrl+Y")));
     toolsFileTypesAction->setIcon(TypesIcon());
-    toolsCopyAction = MakeAction(this, "toolsCopyAction", QStringLiteral("コピー(&C)..."), 15, QKeySequence(QStringLiteral("Ctrl+C")));
+    toolsCopyAction = MakeAction(this, "toolsCopyAction", QStringLiteral("コピー(&C)..."), 15,
+                                 QKeySequence(QStringLiteral("Ctrl+C")));
     toolsCopyAction->setData(1);
     toolsMoveAction = MakeAction(this, "toolsMoveAction", QStringLiteral("移動(&M)..."), 16,
                                  QKeySequence(QStringLiteral("Ctrl+M")));
     toolsMoveAction->setData(0);
-    toolsDeleteAction = MakeAction(this, "toolsDeleteAction", QStringLiteral("削除(&D)"), 17, QKeySequence(Qt::Key_Delete));
-    toolsFileManagerAction = MakeAction(this, "toolsFileManagerAction", QStringLiteral("エクスプローラ(&E)..."), 31, QKeySequence(QStringLiteral("Ctrl+E")));
-    toolsOpenWithAction = MakeAction(this, "toolsOpenWithAction", QStringLiteral("アプリケーション(&A)..."), 32);
+    toolsDeleteAction = MakeAction(this, "toolsDeleteAction", QStringLiteral("削除(&D)"), 17,
+                                   QKeySequence(Qt::Key_Delete));
+    toolsFileManagerAction =
+        MakeAction(this, "toolsFileManagerAction", QStringLiteral("エクスプローラ(&E)..."), 31,
+                   QKeySequence(QStringLiteral("Ctrl+E")));
+    toolsOpenWithAction =
+        MakeAction(this, "toolsOpenWithAction", QStringLiteral("アプリケーション(&A)..."), 32);
     toolsCleanupAction =
         MakeAction(this, "toolsCleanupAction", QStringLiteral("クリーンアップ(&P)..."), 33);
-    toolsDefragmentAction = MakeAction(this, "toolsDefragmentAction", QStringLiteral("デフラグ(&G)..."), 34);
-    toolsFormatAction = MakeAction(this, "toolsFormatAction", QStringLiteral("フォーマット(&F)..."), 35);
-    toolsSettingsAction = MakeAction(this, "toolsSettingsAction", QStringLiteral("設定(&U)..."), -1, QKeySequence(QStringLiteral("Ctrl+U")));
+    toolsDefragmentAction =
+        MakeAction(this, "toolsDefragmentAction", QStringLiteral("デフラグ(&G)..."), 34);
+    toolsFormatAction =
+        MakeAction(this, "toolsFormatAction", QStringLiteral("フォーマット(&F)..."), 35);
+    toolsSettingsAction = MakeAction(this, "toolsSettingsAction", QStringLiteral("設定(&U)..."), -1,
+                                     QKeySequence(QStringLiteral("Ctrl+U")));
     toolsMenu->addAction(toolsExportAction);
     toolsMenu->addAction(toolsSearchAction);
     toolsMenu->addAction(toolsLargestFilesAction);
@@ -224,14 +249,20 @@ void MainWindow::BuildMenus() {
     toolsMenu->addAction(toolsMoveAction);
     toolsMenu->addAction(toolsDeleteAction);
     toolsMenu->addSeparator()->setObjectName("toolsSeparator2");
-    for (QAction* a : {toolsFileManagerAction, toolsOpenWithAction, toolsCleanupAction, toolsDefragmentAction, toolsFormatAction}) toolsMenu->addAction(a);
+    for (QAction* a : {toolsFileManagerAction, toolsOpenWithAction, toolsCleanupAction,
+                       toolsDefragmentAction, toolsFormatAction})
+        toolsMenu->addAction(a);
     toolsMenu->addSeparator()->setObjectName("toolsSeparator3");
     toolsMenu->addAction(toolsSettingsAction);
 
     windowMenu = bar->addMenu(QStringLiteral("ウインドウ(&W)"));
     windowMenu->setObjectName("windowMenu");
-    windowDriveMonitorAction = MakeAction(this, "windowDriveMonitorAction", QStringLiteral("ドライブモニタ(&V)..."), 37, QKeySequence(QStringLiteral("Ctrl+V")));
-    windowFolderMonitorAction = MakeAction(this, "windowFolderMonitorAction", QStringLiteral("フォルダモニタ(&L)..."), -1, QKeySequence(QStringLiteral("Ctrl+L")));
+    windowDriveMonitorAction =
+        MakeAction(this, "windowDriveMonitorAction", QStringLiteral("ドライブモニタ(&V)..."), 37,
+                   QKeySequence(QStringLiteral("Ctrl+V")));
+    windowFolderMonitorAction =
+        MakeAction(this, "windowFolderMonitorAction", QStringLiteral("フォルダモニタ(&L)..."), -1,
+                   QKeySequence(QStringLiteral("Ctrl+L")));
     windowFolderMonitorAction->setVisible(false);
     windowMenu->addAction(windowDriveMonitorAction);
     windowMenu->addSeparator()->setObjectName("windowSeparator1");
@@ -240,9 +271,14 @@ void MainWindow::BuildMenus() {
 
     helpMenu = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
     helpMenu->setObjectName("helpMenu");
-    helpContentsAction = MakeAction(this, "helpContentsAction", QStringLiteral("Norvessa ヘルプ(&H)..."), 39, QKeySequence(Qt::Key_F1));
-    helpWebsiteAction = MakeAction(this, "helpWebsiteAction", QStringLiteral("norvessa.example.org (&W)..."), 40, QKeySequence(QStringLiteral("Ctrl+W")));
-    helpVersionAction = MakeAction(this, "helpVersionAction", QStringLiteral("バージョン情報(&V)..."), -1);
+    helpContentsAction =
+        MakeAction(this, "helpContentsAction", QStringLiteral("Norvessa ヘルプ(&H)..."), 39,
+                   QKeySequence(Qt::Key_F1));
+    helpWebsiteAction =
+        MakeAction(this, "helpWebsiteAction", QStringLiteral("norvessa.example.org (&W)..."), 40,
+                   QKeySequence(QStringLiteral("Ctrl+W")));
+    helpVersionAction =
+        MakeAction(this, "helpVersionAction", QStringLiteral("バージョン情報(&V)..."), -1);
     helpMenu->addAction(helpContentsAction);
     helpMenu->addSeparator()->setObjectName("helpSeparator1");
     helpMenu->addAction(helpWebsiteAction);
@@ -262,7 +298,8 @@ void MainWindow::BuildMenus() {
     connect(fileNetworkConnectAction, &QAction::triggered, this, &MainWindow::onFileNetworkConnect);
     connect(fileImportScanAction, &QAction::triggered, this, &MainWindow::onFileImportScan);
     connect(fileExportNcduAction, &QAction::triggered, this, &MainWindow::onFileExportNcdu);
-    connect(fileNetworkDisconnectAction, &QAction::triggered, this, &MainWindow::onFileNetworkDisconnect);
+    connect(fileNetworkDisconnectAction, &QAction::triggered, this,
+            &MainWindow::onFileNetworkDisconnect);
     connect(viewPropertiesAction, &QAction::triggered, this, &MainWindow::onViewProperties);
     connect(toolsCopyAction, &QAction::triggered, this, [this] { onToolsCopyOrMove(1); });
     connect(toolsMoveAction, &QAction::triggered, this, [this] { onToolsCopyOrMove(0); });
@@ -279,7 +316,8 @@ void MainWindow::BuildMenus() {
     connect(measureDriveAction, &QAction::triggered, this, &MainWindow::onMeasureDrive);
     connect(measureFolderAction, &QAction::triggered, this, &MainWindow::onMeasureFolder);
     connect(measureRankingAction, &QAction::triggered, this, &MainWindow::onMeasureRanking);
-    connect(viewRemovableDrivesAction, &QAction::triggered, this, &MainWindow::onViewRemovableDrives);
+    connect(viewRemovableDrivesAction, &QAction::triggered, this,
+            &MainWindow::onViewRemovableDrives);
     connect(viewFileListAction, &QAction::triggered, this, &MainWindow::onViewFileList);
     connect(viewSortByNameAction, &QAction::triggered, this, [this] { SetSort(0, -1); });
     connect(viewSortBySizeAction, &QAction::triggered, this, [this] { SetSort(1, -1); });
@@ -290,21 +328,30 @@ void MainWindow::BuildMenus() {
     popupMenu->setObjectName("popupMenu");
     driveInfoPopupAction =
         MakeAction(this, "driveInfoPopupAction", QStringLiteral("ドライブ情報(&I)"), 36);
-    fileManagerPopupAction = MakeAction(this, "fileManagerPopupAction", QStringLiteral("エクスプローラ(&E)..."), 31);
-    openWithPopupAction = MakeAction(this, "openWithPopupAction", QStringLiteral("アプリケーション(&A)..."), 32);
-    cleanupPopupAction = MakeAction(this, "cleanupPopupAction", QStringLiteral("クリーンアップ(&P)..."), 33);
-    defragmentPopupAction = MakeAction(this, "defragmentPopupAction", QStringLiteral("デフラグ(&G)..."), 34);
-    formatPopupAction = MakeAction(this, "formatPopupAction", QStringLiteral("フォーマット(&F)..."), 35);
+    fileManagerPopupAction =
+        MakeAction(this, "fileManagerPopupAction", QStringLiteral("エクスプローラ(&E)..."), 31);
+    openWithPopupAction =
+        MakeAction(this, "openWithPopupAction", QStringLiteral("アプリケーション(&A)..."), 32);
+    cleanupPopupAction =
+        MakeAction(this, "cleanupPopupAction", QStringLiteral("クリーンアップ(&P)..."), 33);
+    defragmentPopupAction =
+        MakeAction(this, "defragmentPopupAction", QStringLiteral("デフラグ(&G)..."), 34);
+    formatPopupAction =
+        MakeAction(this, "formatPopupAction", QStringLiteral("フォーマット(&F)..."), 35);
     copyPopupAction = MakeAction(this, "copyPopupAction", QStringLiteral("コピー(&C)..."), 15);
     copyPopupAction->setData(1);
     movePopupAction = MakeAction(this, "movePopupAction", QStringLiteral("移動(&M)..."), 16);
     deletePopupAction = MakeAction(this, "deletePopupAction", QStringLiteral("削除(&D)"), 17);
-    propertiesPopupAction = MakeAction(this, "propertiesPopupAction", QStringLiteral("プロパティ(&P)..."), 26);
+    propertiesPopupAction =
+        MakeAction(this, "propertiesPopupAction", QStringLiteral("プロパティ(&P)..."), 26);
     popupMenu->addAction(driveInfoPopupAction);
     popupMenu->addSeparator()->setObjectName("popupSeparator1");
-    for (QAction* a : {fileManagerPopupAction, openWithPopupAction, cleanupPopupAction, defragmentPopupAction, formatPopupAction}) popupMenu->addAction(a);
+    for (QAction* a : {fileManagerPopupAction, openWithPopupAction, cleanupPopupAction,
+                       defragmentPopupAction, formatPopupAction})
+        popupMenu->addAction(a);
     popupMenu->addSeparator()->setObjectName("popupSeparator2");
-    for (QAction* a : {copyPopupAction, movePopupAction, deletePopupAction}) popupMenu->addAction(a);
+    for (QAction* a : {copyPopupAction, movePopupAction, deletePopupAction})
+        popupMenu->addAction(a);
     popupMenu->addSeparator()->setObjectName("popupSeparator3");
     popupMenu->addAction(propertiesPopupAction);
     connect(popupMenu, &QMenu::aboutToShow, this, &MainWindow::onPopupMenu);
@@ -337,7 +384,8 @@ void MainWindow::BuildToolbar() {
         toolbar->addAction(a);
         return a;
     };
-    measureDriveToolbarAction = button("measureDriveToolbarAction", 11, QStringLiteral("ドライブ容量の計測"));
+    measureDriveToolbarAction =
+        button("measureDriveToolbarAction", 11, QStringLiteral("ドライブ容量の計測"));
     measureFolderToolbarAction =
         button("measureFolderToolbarAction", 12, QStringLiteral("フォルダ容量の計測"));
     measureRankingToolbarAction =
@@ -348,7 +396,8 @@ void MainWindow::BuildToolbar() {
         button("measureChangesToolbarAction", -1, QStringLiteral("前回の計測からの変化"));
     measureChangesToolbarAction->setIcon(ChangesIcon());
     connect(measureChangesToolbarAction, &QAction::triggered, this, &MainWindow::onMeasureChanges);
-    viewTreemapToolbarAction = button("viewTreemapToolbarAction", -1, QStringLiteral("ツリーマップ"));
+    viewTreemapToolbarAction =
+        button("viewTreemapToolbarAction", -1, QStringLiteral("ツリーマップ"));
     viewTreemapToolbarAction->setIcon(TreemapIcon());
     connect(viewTreemapToolbarAction, &QAction::triggered, this, &MainWindow::onViewTreemap);
     toolbar->addSeparator()->setObjectName("toolbarSeparator1");
@@ -356,38 +405,49 @@ void MainWindow::BuildToolbar() {
                                               QStringLiteral("リムーバブルメディアの表示"));
     viewFileListToolbarAction =
         button("viewFileListToolbarAction", 9, QStringLiteral("ファイルリストの表示"));
-    viewSortByNameToolbarAction = button("viewSortByNameToolbarAction", 21, QStringLiteral("名前順で表示"));
-    viewSortBySizeToolbarAction = button("viewSortBySizeToolbarAction", 22, QStringLiteral("容量順で表示"));
-    viewAscendingToolbarAction = button("viewAscendingToolbarAction", 23, QStringLiteral("昇順で表示"));
-    viewDescendingToolbarAction = button("viewDescendingToolbarAction", 24, QStringLiteral("降順で表示"));
+    viewSortByNameToolbarAction =
+        button("viewSortByNameToolbarAction", 21, QStringLiteral("名前順で表示"));
+    viewSortBySizeToolbarAction =
+        button("viewSortBySizeToolbarAction", 22, QStringLiteral("容量順で表示"));
+    viewAscendingToolbarAction =
+        button("viewAscendingToolbarAction", 23, QStringLiteral("昇順で表示"));
+    viewDescendingToolbarAction =
+        button("viewDescendingToolbarAction", 24, QStringLiteral("降順で表示"));
     toolbar->addSeparator()->setObjectName("toolbarSeparator3");
     toolsSearchToolbarAction =
         button("toolsSearchToolbarAction", 18, QStringLiteral("フォルダ／ファイルの検索"));
     toolsLargestFilesToolbarAction =
         button("toolsLargestFilesToolbarAction", 9, QStringLiteral("大きいファイル"));
-    toolsFileTypesToolbarAction = button("toolsFileTypesToolbarAction", -1, QStringLiteral("ファイルの種類"));
+    toolsFileTypesToolbarAction =
+        button("toolsFileTypesToolbarAction", -1, QStringLiteral("ファイルの種類"));
     toolsFileTypesToolbarAction->setIcon(TypesIcon());
     connect(toolsSearchToolbarAction, &QAction::triggered, this, &MainWindow::onToolsSearch);
-    connect(toolsLargestFilesToolbarAction, &QAction::triggered, this, &MainWindow::onToolsLargestFiles);
+    connect(toolsLargestFilesToolbarAction, &QAction::triggered, this,
+            &MainWindow::onToolsLargestFiles);
     connect(toolsFileTypesToolbarAction, &QAction::triggered, this, &MainWindow::onToolsFileTypes);
-    toolsExportToolbarAction = button("toolsExportToolbarAction", 29, QStringLiteral("情報のエクスポート"));
+    toolsExportToolbarAction =
+        button("toolsExportToolbarAction", 29, QStringLiteral("情報のエクスポート"));
     toolsFileManagerToolbarAction =
         button("toolsFileManagerToolbarAction", 31, QStringLiteral("エクスプローラを起動"));
     toolbar->addSeparator()->setObjectName("toolbarSeparator4");
     helpContentsToolbarAction = button("helpContentsToolbarAction", 39, QStringLiteral("ヘルプ"));
-    helpWebsiteToolbarAction = button("helpWebsiteToolbarAction", 40, QStringLiteral("サポートウェブページ"));
+    helpWebsiteToolbarAction =
+        button("helpWebsiteToolbarAction", 40, QStringLiteral("サポートウェブページ"));
     for (QAction* a :
          {viewRemovableDrivesToolbarAction, viewFileListToolbarAction, viewSortByNameToolbarAction,
           viewSortBySizeToolbarAction, viewAscendingToolbarAction, viewDescendingToolbarAction})
         a->setCheckable(true);
-    connect(measureSimulationToolbarAction, &QAction::triggered, this, &MainWindow::onMeasureSimulation);
-    connect(toolsFileManagerToolbarAction, &QAction::triggered, this, &MainWindow::onToolsFileManager);
+    connect(measureSimulationToolbarAction, &QAction::triggered, this,
+            &MainWindow::onMeasureSimulation);
+    connect(toolsFileManagerToolbarAction, &QAction::triggered, this,
+            &MainWindow::onToolsFileManager);
     connect(helpContentsToolbarAction, &QAction::triggered, this, &MainWindow::onHelpContents);
     connect(helpWebsiteToolbarAction, &QAction::triggered, this, &MainWindow::onHelpWebsite);
     connect(measureDriveToolbarAction, &QAction::triggered, this, &MainWindow::onMeasureDrive);
     connect(measureFolderToolbarAction, &QAction::triggered, this, &MainWindow::onMeasureFolder);
     connect(measureRankingToolbarAction, &QAction::triggered, this, &MainWindow::onMeasureRanking);
-    connect(viewRemovableDrivesToolbarAction, &QAction::triggered, this, &MainWindow::onViewRemovableDrives);
+    connect(viewRemovableDrivesToolbarAction, &QAction::triggered, this,
+            &MainWindow::onViewRemovableDrives);
     connect(viewFileListToolbarAction, &QAction::triggered, this, &MainWindow::onViewFileList);
     connect(viewSortByNameToolbarAction, &QAction::triggered, this, [this] { SetSort(0, -1); });
     connect(viewSortBySizeToolbarAction, &QAction::triggered, this, [this] { SetSort(1, -1); });
@@ -409,7 +469,8 @@ void MainWindow::BuildDriveBar() {
         item->setCheckable(true);
         item->setVisible(false);
         fileMenu->insertAction(fileDrivesAction, item);
-        connect(item, &QAction::triggered, this, [this, item] { SelectDrive(item->data().toInt()); });
+        connect(item, &QAction::triggered, this,
+                [this, item] { SelectDrive(item->data().toInt()); });
         DriveMenuItems[static_cast<size_t>(n)] = item;
 
         auto* b = new QToolButton(driveBar);
@@ -423,7 +484,8 @@ void MainWindow::BuildDriveBar() {
         b->setGeometry(1, 26, 33, 24);
         b->setVisible(false);
         b->installEventFilter(this);
-        connect(b, &QToolButton::clicked, this, [this, b] { SelectDrive(b->property("tag").toInt()); });
+        connect(b, &QToolButton::clicked, this,
+                [this, b] { SelectDrive(b->property("tag").toInt()); });
         DriveButtons[static_cast<size_t>(n)] = b;
     }
 }
@@ -497,15 +559,18 @@ void MainWindow::BuildBody() {
     folderList->horizontalHeader()->setSectionsClickable(true);
     folderList->horizontalHeader()->setMinimumSectionSize(0);
     folderList->horizontalHeader()->setStretchLastSection(false);
-    folderList->setItemDelegate(new ListCellDelegate([this] { return PercentBaseValue; }, folderList));
+    folderList->setItemDelegate(
+        new ListCellDelegate([this] { return PercentBaseValue; }, folderList));
     folderList->setContextMenuPolicy(Qt::NoContextMenu);
     folderList->viewport()->installEventFilter(this);
     folderList->installEventFilter(this);
-    connect(folderList->horizontalHeader(), &QHeaderView::sectionClicked, this, &MainWindow::onListColumnClick);
+    connect(folderList->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            &MainWindow::onListColumnClick);
     // The name column's width the user chose is the least it gets.
-    connect(folderList->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
-        if (section == 0 && !fittingColumns_ && size > 0) Global().NameColumnWidth = size;
-    });
+    connect(folderList->horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int section, int, int size) {
+                if (section == 0 && !fittingColumns_ && size > 0) Global().NameColumnWidth = size;
+            });
     connect(folderList, &QTableView::doubleClicked, this, [this] { onListDoubleClick(); });
     connect(treeListSplitter, &QSplitter::splitterMoved, this, [this] {
         folderTree->viewport()->update();
@@ -519,8 +584,13 @@ void MainWindow::BuildBody() {
     static const int widths[7] = {20, 100, 100, 100, 170, 90, 50};
     // The longest texts the panels show; a font wider than the design's
     // widens its panel rather than cutting the text.
-    static const char* const widest[7] = {"W", "", "Total  999.99 MB", "Free  999.99 MB", "Snap.  0000/00/00 00:00:00",
-                                          "Lap.  00:00:00", ""};
+    static const char* const widest[7] = {"W",
+                                          "",
+                                          "Total  999.99 MB",
+                                          "Free  999.99 MB",
+                                          "Snap.  0000/00/00 00:00:00",
+                                          "Lap.  00:00:00",
+                                          ""};
     statusBar()->setObjectName("statusBar");
     statusBar()->setSizeGripEnabled(false);
     for (int i = 0; i < 7; ++i) {
@@ -541,17 +611,23 @@ QSize MainWindow::MinimumWindowSize() const {
     // Narrower than its status bar, the window would lay the panels over one
     // another; the status bar's own layout knows their widths and spacing.
     int width = 0;
-    for (const QLabel* p : statusPanels) width += p->width() + 6;
+    for (const QLabel* p : statusPanels)
+        width += p->width() + 6;
     if (const QLayout* l = statusBar()->layout()) width = std::max(width, l->minimumSize().width());
     // Menu, toolbar and status bar with a few rows of tree and list between.
     const int rows = 6 * (QFontMetrics(ListFont()).height() + 6);
-    const int height = menuBar()->sizeHint().height() + 2 + 26 + rows + statusBar()->sizeHint().height();
+    const int height =
+        menuBar()->sizeHint().height() + 2 + 26 + rows + statusBar()->sizeHint().height();
     return {width, height};
 }
 
-QRect MainWindow::FitFrame(const QRect& frame, const QRect& available) { return FitRect(frame, available); }
+QRect MainWindow::FitFrame(const QRect& frame, const QRect& available) {
+    return FitRect(frame, available);
+}
 
-QScreen* MainWindow::ScreenOf(const QRect& frame) { return ScreenHolding(frame); }
+QScreen* MainWindow::ScreenOf(const QRect& frame) {
+    return ScreenHolding(frame);
+}
 
 void MainWindow::FitToScreen(const QRect& frame, const QMargins& margins) {
     GlobalState& g = Global();
@@ -619,7 +695,8 @@ void MainWindow::StoreGeometry() {
     if (isMaximized() || isFullScreen() || isMinimized()) {
         const QRect normal = normalGeometry();
         const QMargins m = FrameMargins();
-        if (normal.isValid()) frame = QRect(normal.topLeft() - QPoint(m.left(), m.top()), normal.size());
+        if (normal.isValid())
+            frame = QRect(normal.topLeft() - QPoint(m.left(), m.top()), normal.size());
     }
     g.MainWidth = frame.width();
     g.MainHeight = frame.height();
@@ -658,12 +735,14 @@ void MainWindow::ShowItem(const DriveRecord& record, int listedPos) {
     const size_t n = static_cast<size_t>(record.Index);
     QAction* item = DriveMenuItems[n];
     const QString offline = record.Offline ? QStringLiteral("  [オフライン]") : QString();
-    item->setText(QString(QChar('A' + record.Index)) + QStringLiteral("  ") + Q(record.VolumeName) + offline);
+    item->setText(QString(QChar('A' + record.Index)) + QStringLiteral("  ") + Q(record.VolumeName) +
+                  offline);
     item->setIcon(ImageIcon(static_cast<int>(record.Category)));
     item->setData(listedPos);
     item->setVisible(true);
     QToolButton* b = DriveButtons[n];
-    b->setToolTip(record.Offline ? Q(record.VolumeName) + QStringLiteral("\n") + Q(SnapshotText(record, CacheHeaderLine(record)))
+    b->setToolTip(record.Offline ? Q(record.VolumeName) + QStringLiteral("\n") +
+                                       Q(SnapshotText(record, CacheHeaderLine(record)))
                                  : Q(record.VolumeName));
     b->setIcon(ImageIcon(static_cast<int>(record.Category)));
     b->setProperty("tag", listedPos);
@@ -705,8 +784,12 @@ void MainWindow::RefreshControls() {
         if (current) DriveButtons[static_cast<size_t>(n)]->setChecked(true);
     }
     UpdateCommandStates();
-    model_->SetSortImages(g.SortKey == 1 ? 25 : g.SortDescending == 1 ? 24 : 23,
-                          g.SortKey == 0 ? 25 : g.SortDescending == 1 ? 24 : 23);
+    model_->SetSortImages(g.SortKey == 1          ? 25
+                          : g.SortDescending == 1 ? 24
+                                                  : 23,
+                          g.SortKey == 0          ? 25
+                          : g.SortDescending == 1 ? 24
+                                                  : 23);
     QApplication::processEvents();
 }
 
@@ -714,14 +797,15 @@ void MainWindow::FitColumns() {
     GlobalState& g = Global();
     QFont f = folderList->font();
     int p = f.pointSize() > 0 ? f.pointSize() : 9;
-    std::array<int, 6> w = ColumnWidths(model_->Rows(), p, g.SizeUnit, g.ColumnFlags, folderList->columnWidth(0),
-                                        folderList->columnWidth(3));
+    std::array<int, 6> w = ColumnWidths(model_->Rows(), p, g.SizeUnit, g.ColumnFlags,
+                                        folderList->columnWidth(0), folderList->columnWidth(3));
     // The name column takes the room the other columns leave, never less
     // than the width the user gave it.
     // The 増減 column is switched on like the others, in the settings.
     const int changeWidth = DigitAt(g.ColumnFlags, 4) == 1 ? p * 130 / 9 : 0;
     int others = changeWidth;
-    for (int c = 1; c < 6; ++c) others += w[static_cast<size_t>(c)];
+    for (int c = 1; c < 6; ++c)
+        others += w[static_cast<size_t>(c)];
     const int nameBase = g.NameColumnWidth > 0 ? g.NameColumnWidth : 150;
     w[0] = std::max(nameBase, folderList->viewport()->width() - others);
     QHeaderView* h = folderList->horizontalHeader();
@@ -732,14 +816,16 @@ void MainWindow::FitColumns() {
             folderList->setColumnWidth(c, w[static_cast<size_t>(c)]);
         h->setSectionResizeMode(c, pinned ? QHeaderView::Fixed : QHeaderView::Interactive);
     }
-    if (folderList->columnWidth(kColChange) != changeWidth) folderList->setColumnWidth(kColChange, changeWidth);
+    if (folderList->columnWidth(kColChange) != changeWidth)
+        folderList->setColumnWidth(kColChange, changeWidth);
     h->setSectionResizeMode(kColChange, QHeaderView::Fixed);
     fittingColumns_ = false;
     folderList->viewport()->update();
 }
 
 void MainWindow::ShowDriveStatus(const DriveRecord& drive, const FolderList* folders) {
-    for (QLabel* p : statusPanels) p->clear();
+    for (QLabel* p : statusPanels)
+        p->clear();
     statusPanels[0]->setText(Q(drive.RootPath.substr(0, 1)));
     if (!folders) return;
     statusPanels[1]->setText(Q(drive.VolumeName));
@@ -783,7 +869,9 @@ void MainWindow::onRefreshTimer(bool byTimer) {
             }
         }
     } else if (const DriveRecord* d = g.Drives.ByLetter(g.StartDrive - 1)) {
-        path = d->RootPath.empty() ? std::string(1, static_cast<char>('A' + g.StartDrive - 1)) + ":\\" : d->RootPath;
+        path = d->RootPath.empty()
+                   ? std::string(1, static_cast<char>('A' + g.StartDrive - 1)) + ":\\"
+                   : d->RootPath;
     }
     if (path.empty()) return;
     OpenPath(path, true);

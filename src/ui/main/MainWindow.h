@@ -51,7 +51,7 @@ class SplashWindow;
 
 class MainWindow : public QMainWindow, public DriveItemsUi {
     Q_OBJECT
-public:
+  public:
     // Loads the parameters, applies the saved geometry and lists the drives.
     explicit MainWindow(const StringList& args, QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -165,7 +165,7 @@ public:
         *toolsSettingsAction;
     QAction *windowDriveMonitorAction, *windowFolderMonitorAction, *helpContentsAction,
         *helpWebsiteAction, *helpVersionAction;
-    QAction* viewRefreshAction;  // F5, no menu entry
+    QAction* viewRefreshAction; // F5, no menu entry
     QAction *viewTreemapAction, *viewTreemapToolbarAction, *measureChangesToolbarAction;
     QAction *measureDriveToolbarAction, *measureFolderToolbarAction, *measureRankingToolbarAction,
         *measureSimulationToolbarAction, *viewRemovableDrivesToolbarAction,
@@ -206,12 +206,12 @@ public:
     std::array<QAction*, 26> DriveMenuItems{};
     std::array<QToolButton*, 26> DriveButtons{};
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     // The drive information, version and monitor windows, and their commands.
     void CreateInfoWindows();
     void BuildMenus();
@@ -241,7 +241,8 @@ private:
 
     // A folder's entries: from the disk, or from the last measurement when
     // the drive is not here.
-    void ListShown(DirListing& listing, const std::string& path, int kind, StringList* hasSubfolders = nullptr);
+    void ListShown(DirListing& listing, const std::string& path, int kind,
+                   StringList* hasSubfolders = nullptr);
     bool ShowsOffline() const;
     std::string ChooseScanFile(bool save);
 

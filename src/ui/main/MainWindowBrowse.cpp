@@ -44,7 +44,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-
 namespace nrvs {
 
 namespace mainwindow {
@@ -56,7 +55,8 @@ QVariant TreeItem::data(int column, int role) const {
     if (!own.isValid()) return {};
     std::string path;
     const QTreeWidgetItem* n = this;
-    for (; n->parent(); n = n->parent()) path = n->data(0, kNameRole).toByteArray().toStdString() + "\\" + path;
+    for (; n->parent(); n = n->parent())
+        path = n->data(0, kNameRole).toByteArray().toStdString() + "\\" + path;
     return Q(n->data(0, kNameRole).toByteArray().toStdString() + ":\\" + path);
 }
 
@@ -105,7 +105,6 @@ void FolderTree::scrollTo(const QModelIndex& index, ScrollHint hint) {
 
 using namespace mainwindow;
 
-
 void MainWindow::SelectDrive(int listedPos) {
     GlobalState& g = Global();
     DriveRecord* drive = g.Drives.ListedAt(listedPos);
@@ -135,7 +134,8 @@ void MainWindow::SelectDrive(int listedPos) {
     if (drive->Offline || IsCached(*drive) || justMeasured_) LoadCache(g.Folders, *drive);
     if (drive->Offline) {
         FillOfflineRecord(*drive, &g.Folders);
-        if (g.Folders.Count() > 0) snapshotIndex_ = OpenFileIndex(drive->RootPath[0], std::string(g.Folders.LineAt(0)));
+        if (g.Folders.Count() > 0)
+            snapshotIndex_ = OpenFileIndex(drive->RootPath[0], std::string(g.Folders.LineAt(0)));
     }
     ShowDriveStatus(*drive, &g.Folders);
     folderTree->setEnabled(true);
@@ -143,7 +143,8 @@ void MainWindow::SelectDrive(int listedPos) {
     FillTreeLevel(nullptr);
     if (openingPath_) return;
     OpenPath(drive->RootPath, false);
-    if (!drive->Offline && ShouldMeasure(RowsShowUnmeasured(model_->Rows()), std::time(nullptr))) onMeasureDrive();
+    if (!drive->Offline && ShouldMeasure(RowsShowUnmeasured(model_->Rows()), std::time(nullptr)))
+        onMeasureDrive();
 }
 
 bool MainWindow::ShowsOffline() const {
@@ -151,9 +152,11 @@ bool MainWindow::ShowsOffline() const {
     return drive && drive->Offline;
 }
 
-void MainWindow::ListShown(DirListing& listing, const std::string& path, int kind, StringList* hasSubfolders) {
+void MainWindow::ListShown(DirListing& listing, const std::string& path, int kind,
+                           StringList* hasSubfolders) {
     if (ShowsOffline()) {
-        ListSnapshot(listing, Global().Folders, snapshotIndex_.get(), path + "*.*", kind, hasSubfolders);
+        ListSnapshot(listing, Global().Folders, snapshotIndex_.get(), path + "*.*", kind,
+                     hasSubfolders);
         return;
     }
     ListFolder(listing, path + "*.*", kind);
@@ -209,7 +212,8 @@ std::string MainWindow::NodePath(const QTreeWidgetItem* node) const {
     if (!node) return {};
     std::string path;
     const QTreeWidgetItem* n = node;
-    for (; n->parent(); n = n->parent()) path = n->data(0, kNameRole).toByteArray().toStdString() + "\\" + path;
+    for (; n->parent(); n = n->parent())
+        path = n->data(0, kNameRole).toByteArray().toStdString() + "\\" + path;
     return n->data(0, kNameRole).toByteArray().toStdString() + ":\\" + path;
 }
 
@@ -225,7 +229,8 @@ void MainWindow::FillTreeLevel(QTreeWidgetItem* node) {
             return;
         }
         node = new TreeItem(folderTree);
-        node->setText(0, QString(QChar('A' + drive->Index)) + QStringLiteral("  ") + Q(drive->VolumeName) +
+        node->setText(0, QString(QChar('A' + drive->Index)) + QStringLiteral("  ") +
+                             Q(drive->VolumeName) +
                              (drive->Offline ? QStringLiteral("  [オフライン]") : QString()));
         node->setData(0, kNameRole, QByteArray(1, static_cast<char>('A' + drive->Index)));
         node->setIcon(0, ImageIcon(static_cast<int>(drive->Category)));
@@ -253,8 +258,9 @@ void MainWindow::FillTreeLevel(QTreeWidgetItem* node) {
         child->setText(0, Q(name));
         child->setData(0, kNameRole, QByteArray::fromStdString(name));
         child->setIcon(0, folder);
-        const bool more = offline ? std::binary_search(withSubfolders.begin(), withSubfolders.end(), name)
-                                  : CountEntries(path + name + "\\*.*", LIST_FOLDERS) >= 1;
+        const bool more =
+            offline ? std::binary_search(withSubfolders.begin(), withSubfolders.end(), name)
+                    : CountEntries(path + name + "\\*.*", LIST_FOLDERS) >= 1;
         if (more) new TreeItem(child);
     }
     folderTree->setSortingEnabled(true);
@@ -263,7 +269,9 @@ void MainWindow::FillTreeLevel(QTreeWidgetItem* node) {
     fillingTree_ = false;
 }
 
-QTreeWidgetItem* MainWindow::SelectedNode() const { return folderTree->currentItem(); }
+QTreeWidgetItem* MainWindow::SelectedNode() const {
+    return folderTree->currentItem();
+}
 
 int MainWindow::SelectedRow() const {
     QModelIndexList sel = folderList->selectionModel()
@@ -285,8 +293,10 @@ void MainWindow::FillList(QTreeWidgetItem* node) {
 }
 
 void MainWindow::RefillShown() {
-    if (QTreeWidgetItem* node = SelectedNode()) FillList(node);
-    else if (model_->rowCount() > 0) FillListPath(model_->RowAt(0).Caption);
+    if (QTreeWidgetItem* node = SelectedNode())
+        FillList(node);
+    else if (model_->rowCount() > 0)
+        FillListPath(model_->RowAt(0).Caption);
 }
 
 void MainWindow::FillListPath(const std::string& path) {
@@ -299,7 +309,8 @@ void MainWindow::FillListPath(const std::string& path) {
     if (g.CurrentDrive) listing.ClusterSize = static_cast<int32_t>(g.CurrentDrive->ClusterSize);
     ListShown(listing, path, LIST_ALL);
     auto ask = [](int count, const char* what) {
-        return AskYesNo(FormatText("このフォルダには%d個の%sがあります。\n全てを表示しますか？\n\n[ はい ] 全てを表示　　[ "
+        return AskYesNo(FormatText("このフォルダには%d個の%sがあります。\n全てを表示しますか？\n\n["
+                                   " はい ] 全てを表示　　[ "
                                    "いいえ ] 総計のみ表示　",
                                    count, what),
                         MB_ICONQUESTION | MB_DEFBUTTON2) == ID_YES;
@@ -310,7 +321,8 @@ void MainWindow::FillListPath(const std::string& path) {
     in.ListedFolders = listing.FolderCount;
     in.ListedFiles = listing.FileCount;
     in.WantFolders = listing.FolderCount > 10000 ? ask(listing.FolderCount, "フォルダ") : true;
-    in.WantFiles = (listing.FileCount > 10000 && g.ShowFiles) ? ask(listing.FileCount, "ファイル") : true;
+    in.WantFiles =
+        (listing.FileCount > 10000 && g.ShowFiles) ? ask(listing.FileCount, "ファイル") : true;
     if (g.CurrentDrive) {
         in.TotalBytes = g.CurrentDrive->TotalBytes;
         in.FreeBytes = g.CurrentDrive->FreeBytes;
@@ -348,11 +360,15 @@ std::string MainWindow::SelectedPath() {
 void MainWindow::onListColumnClick(int column) {
     GlobalState& g = Global();
     if (column == 0) {
-        if (g.SortKey == 1) g.SortKey = 0;
-        else g.SortDescending = !g.SortDescending;
+        if (g.SortKey == 1)
+            g.SortKey = 0;
+        else
+            g.SortDescending = !g.SortDescending;
     } else if (column == 3) {
-        if (g.SortKey == 1) g.SortDescending = !g.SortDescending;
-        else g.SortKey = 1;
+        if (g.SortKey == 1)
+            g.SortDescending = !g.SortDescending;
+        else
+            g.SortKey = 1;
     } else {
         return;
     }
@@ -401,23 +417,29 @@ void MainWindow::ListMouseDown(const QPoint& globalPos, const QPoint& localPos) 
     QModelIndex idx = folderList->indexAt(localPos);
     if (!idx.isValid()) return;
     const int image = model_->RowAt(idx.row()).Image;
-    if (image >= 0 && image != IMG_FILE_TOTAL && image != IMG_FOLDER_TOTAL) popupMenu->popup(globalPos);
+    if (image >= 0 && image != IMG_FILE_TOTAL && image != IMG_FOLDER_TOTAL)
+        popupMenu->popup(globalPos);
 }
 
 void MainWindow::TreeKey(int key) {
     QTreeWidgetItem* node = SelectedNode();
     if (!node) return;
     if (key == Qt::Key_Right) {
-        if (!node->isExpanded() && node->childCount() > 0) folderTree->expandItem(node);
-        else if (node->childCount() > 0) folderTree->setCurrentItem(node->child(0));
+        if (!node->isExpanded() && node->childCount() > 0)
+            folderTree->expandItem(node);
+        else if (node->childCount() > 0)
+            folderTree->setCurrentItem(node->child(0));
     } else if (key == Qt::Key_Left) {
-        if (node->isExpanded()) folderTree->collapseItem(node);
-        else if (node->parent()) folderTree->setCurrentItem(node->parent());
+        if (node->isExpanded())
+            folderTree->collapseItem(node);
+        else if (node->parent())
+            folderTree->setCurrentItem(node->parent());
     }
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Resize && watched == folderList->viewport() && started_) FitColumns();
+    if (event->type() == QEvent::Resize && watched == folderList->viewport() && started_)
+        FitColumns();
     if (event->type() == QEvent::MouseButtonPress) {
         auto* me = static_cast<QMouseEvent*>(event);
         if (me->button() == Qt::RightButton) {
@@ -438,7 +460,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         if (ke->key() == Qt::Key_Backspace) {
-            if (QTreeWidgetItem* n = SelectedNode(); n && n->parent()) folderTree->setCurrentItem(n->parent());
+            if (QTreeWidgetItem* n = SelectedNode(); n && n->parent())
+                folderTree->setCurrentItem(n->parent());
             return true;
         }
     }
@@ -446,7 +469,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && watched == folderList) {
         auto* ke = static_cast<QKeyEvent*>(event);
         if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
-            if (SelectedRow() >= 0 && model_->RowAt(SelectedRow()).Image == IMG_FOLDER) onListDoubleClick();
+            if (SelectedRow() >= 0 && model_->RowAt(SelectedRow()).Image == IMG_FOLDER)
+                onListDoubleClick();
             return true;
         }
         if (ke->key() == Qt::Key_Backspace) {

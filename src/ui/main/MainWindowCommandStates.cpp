@@ -104,12 +104,13 @@ void MainWindow::ApplyOfflineStates() {
             if (a->toolTip() == QString::fromUtf8(kOfflineCommandTip)) a->setToolTip(QString());
             // Popup items and the commands mirroring them keep what the
             // selection decided.
-            if (std::find(std::begin(kFollowSelection), std::end(kFollowSelection), a->objectName()) ==
-                std::end(kFollowSelection))
+            if (std::find(std::begin(kFollowSelection), std::end(kFollowSelection),
+                          a->objectName()) == std::end(kFollowSelection))
                 a->setEnabled(true);
         }
     }
-    for (QMenu* m : menuBar()->findChildren<QMenu*>()) m->setToolTipsVisible(offline);
+    for (QMenu* m : menuBar()->findChildren<QMenu*>())
+        m->setToolTipsVisible(offline);
 }
 
 void MainWindow::ConnectCommandStates() {
@@ -160,7 +161,9 @@ void MainWindow::onPopupMenu() {
             int row = SelectedRow();
             if (row >= 0) {
                 int image = model_->RowAt(row).Image;
-                offer(image == IMG_FOLDER || image == IMG_HEADER ? fileManagerPopupAction : openWithPopupAction, true);
+                offer(image == IMG_FOLDER || image == IMG_HEADER ? fileManagerPopupAction
+                                                                 : openWithPopupAction,
+                      true);
             }
         }
         offer(copyPopupAction, notRoot);

@@ -25,11 +25,13 @@ namespace nrvs {
 namespace {
 
 std::string ChooseWithDialog(QWidget* parent, bool save) {
-    QFileDialog d(parent, save ? QStringLiteral("ncdu 形式で書き出し") : QStringLiteral("スキャンの取り込み"));
+    QFileDialog d(parent, save ? QStringLiteral("ncdu 形式で書き出し")
+                               : QStringLiteral("スキャンの取り込み"));
     d.setOption(QFileDialog::DontUseNativeDialog, true);
     d.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     d.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    d.setNameFilters({QStringLiteral("ncdu / gdu JSON (*.json *.json.gz *.gz)"), QStringLiteral("すべてのファイル (*)")});
+    d.setNameFilters({QStringLiteral("ncdu / gdu JSON (*.json *.json.gz *.gz)"),
+                      QStringLiteral("すべてのファイル (*)")});
     if (save) d.setDefaultSuffix(QStringLiteral("json"));
     if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return {};
     return d.selectedFiles().first().toStdString();
@@ -41,7 +43,8 @@ std::string ChooseWithDialog(QWidget* parent, bool save) {
 char FreeImportLetter() {
     platform::DetectDriveMap();
     for (char c = 'Z'; c > 'C'; --c)
-        if (platform::DriveRoots()[static_cast<size_t>(c - 'A')].empty() && !HasSnapshot(c)) return c;
+        if (platform::DriveRoots()[static_cast<size_t>(c - 'A')].empty() && !HasSnapshot(c))
+            return c;
     return 0;
 }
 
@@ -68,15 +71,17 @@ void MainWindow::onFileImportScan() {
         return;
     }
     if (!ImportNcdu(document, letter, options, report)) {
-        ShowMessageBox(file + " を取り込めませんでした。何も書き込んでいません。\n" + report.Error, MB_ICONSTOP);
+        ShowMessageBox(file + " を取り込めませんでした。何も書き込んでいません。\n" + report.Error,
+                       MB_ICONSTOP);
         return;
     }
     document = std::string();
     RefreshDrives(letter - 'A');
     OpenPath(std::string(1, letter) + ":\\", true);
-    std::string text = FormatText("%s を %c: として取り込みました。\nフォルダ %llu 個、ファイル %llu 個。", file.c_str(),
-                                  letter, static_cast<unsigned long long>(report.Folders),
-                                  static_cast<unsigned long long>(report.Files));
+    std::string text =
+        FormatText("%s を %c: として取り込みました。\nフォルダ %llu 個、ファイル %llu 個。",
+                   file.c_str(), letter, static_cast<unsigned long long>(report.Folders),
+                   static_cast<unsigned long long>(report.Files));
     MeasureReport unread;
     unread.Unreadable = report.Unreadable;
     const std::string more = UnreadableMessage(unread);
@@ -100,7 +105,9 @@ void MainWindow::onFileExportNcdu() {
     ShowMessageBox(path + " を ncdu 形式で書き出しました。\n" + file, MB_ICONINFORMATION);
 }
 
-void MainWindow::onFileQuit() { close(); }
+void MainWindow::onFileQuit() {
+    close();
+}
 
 void MainWindow::onFileNetworkConnect() {
     if (NetworkConnect->Run() != 0) return;
@@ -114,7 +121,8 @@ void MainWindow::onFileNetworkDisconnect() {
     if (NetworkDisconnect->Run() != 0) return;
     QApplication::processEvents();
     RefreshDrives(INT_MAX);
-    if (remembered >= 0 && !DriveButtons[static_cast<size_t>(remembered)]->isVisible()) onRefreshTimer(false);
+    if (remembered >= 0 && !DriveButtons[static_cast<size_t>(remembered)]->isVisible())
+        onRefreshTimer(false);
 }
 
 } // namespace nrvs

@@ -25,7 +25,8 @@ void MainWindow::CreateInfoWindows() {
     FolderMonitor = new FolderMonitorWindow(this);
     connect(viewDriveInfoAction, &QAction::triggered, this, &MainWindow::onViewDriveInfo);
     connect(windowDriveMonitorAction, &QAction::triggered, this, &MainWindow::onWindowDriveMonitor);
-    connect(windowFolderMonitorAction, &QAction::triggered, this, &MainWindow::onWindowFolderMonitor);
+    connect(windowFolderMonitorAction, &QAction::triggered, this,
+            &MainWindow::onWindowFolderMonitor);
     connect(helpVersionAction, &QAction::triggered, this, &MainWindow::onHelpVersion);
     // A hidden menu item has no working shortcut: Ctrl+L gets its own.
     auto* folderMonitorKey = new QShortcut(windowFolderMonitorAction->shortcut(), this);
@@ -56,11 +57,13 @@ void MainWindow::CloseMonitors() {
 
 // Help menu.
 
-std::string MainWindow::HelpFileName() { return platform::HelpDocumentPath(); }
+std::string MainWindow::HelpFileName() {
+    return platform::HelpDocumentPath();
+}
 
 void MainWindow::onHelpContents() {
     const std::string help = HelpFileName();
-    struct stat st{};
+    struct stat st {};
     if (::stat(help.c_str(), &st) != 0) {
         ShowMessageBox("ヘルプファイルが見つかりません：\n" + help, MB_ICONSTOP);
         return;
@@ -71,8 +74,12 @@ void MainWindow::onHelpContents() {
 
 // The program's page is the help document that comes with it: a page of the
 // build tree would exist on the machine that built it only.
-void MainWindow::onHelpWebsite() { onHelpContents(); }
+void MainWindow::onHelpWebsite() {
+    onHelpContents();
+}
 
-void MainWindow::onHelpVersion() { VersionInfo->exec(); }
+void MainWindow::onHelpVersion() {
+    VersionInfo->exec();
+}
 
 } // namespace nrvs

@@ -25,11 +25,12 @@ void MainWindow::ReopenAfterMeasure(const std::string& path) {
 namespace {
 // The running dialog's hooks, and the drives-to-measure dialog for the choice.
 class DriveChoiceHooks : public RunningHooks {
-public:
-    DriveChoiceHooks(RunningDialog& running, MeasureDrivesDialog& choose) : RunningHooks(running), choose_(choose) {}
+  public:
+    DriveChoiceHooks(RunningDialog& running, MeasureDrivesDialog& choose)
+        : RunningHooks(running), choose_(choose) {}
     bool ChooseDrives(std::string& flags) override { return choose_.Run(flags); }
 
-private:
+  private:
     MeasureDrivesDialog& choose_;
 };
 } // namespace
@@ -59,7 +60,9 @@ void MainWindow::onMeasureRanking() {
     Ranking->exec();
 }
 
-void MainWindow::onMeasureChanges() { Changes->OpenChanges(); }
+void MainWindow::onMeasureChanges() {
+    Changes->OpenChanges();
+}
 
 void MainWindow::onMeasureSimulation() {
     if (!mainwindow::CurrentDriveReady()) return;

@@ -18,7 +18,9 @@ namespace nrvs::mainwindow {
 // Node data: the folder's name as the lister gave it (bytes kept exactly).
 inline constexpr int kNameRole = Qt::UserRole + 7;
 
-inline QString Q(const std::string& s) { return ShownText(s); }
+inline QString Q(const std::string& s) {
+    return ShownText(s);
+}
 
 inline bool CurrentDriveReady() {
     const DriveRecord* cur = Global().CurrentDrive;
@@ -28,7 +30,7 @@ inline bool CurrentDriveReady() {
 // Tree nodes sort as the desktop sorts names: case ignored. A node's tip is
 // its folder's whole path, for names too deep to read beside the tree.
 class TreeItem : public QTreeWidgetItem {
-public:
+  public:
     using QTreeWidgetItem::QTreeWidgetItem;
     bool operator<(const QTreeWidgetItem& other) const override {
         int c = text(0).compare(other.text(0), Qt::CaseInsensitive);
@@ -41,18 +43,18 @@ public:
 // view), scrolled sideways so that the node it is asked to show has its name
 // in view, not only its row.
 class FolderTree : public QTreeWidget {
-public:
+  public:
     explicit FolderTree(QWidget* parent);
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
     // Sizes the column to the nodes now shown.
     void FitColumn();
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
 };
 
 inline QAction* MakeAction(QObject* parent, const char* name, const QString& caption, int image,
-                    const QKeySequence& shortcut = {}) {
+                           const QKeySequence& shortcut = {}) {
     auto* a = new QAction(caption, parent);
     a->setObjectName(QString::fromLatin1(name));
     if (image >= 0) a->setIcon(ImageIcon(image));

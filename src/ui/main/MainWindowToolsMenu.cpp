@@ -37,7 +37,9 @@ using namespace mainwindow;
 
 namespace {
 // Folders keep their backslash; a file's path has none.
-bool IsFolderPath(const std::string& path) { return !path.empty() && path.back() == '\\'; }
+bool IsFolderPath(const std::string& path) {
+    return !path.empty() && path.back() == '\\';
+}
 
 std::string ParentFolder(std::string path) {
     if (IsFolderPath(path)) path.pop_back();
@@ -52,7 +54,8 @@ std::string RootRefusal(const char* verb) {
 }
 } // namespace
 
-void MainWindow::ReportOperation(bool ok, const std::vector<std::string>& errors, const char* verb) {
+void MainWindow::ReportOperation(bool ok, const std::vector<std::string>& errors,
+                                 const char* verb) {
     ReportFileOperation(ok, Progress->Cancelled(), Progress->ItemsDone(), errors, verb);
 }
 
@@ -65,14 +68,16 @@ void MainWindow::onToolsCopyOrMove(int tag) {
         ShowMessageBox(RootRefusal(verb), MB_ICONINFORMATION);
         return;
     }
-    const std::string dest = BrowseFolder(std::string(verb) + "先を選択してください。", this, ParentFolder(source));
+    const std::string dest =
+        BrowseFolder(std::string(verb) + "先を選択してください。", this, ParentFolder(source));
     if (dest == "\\") return;
     const std::string below = IsFolderPath(source) ? source : source + "\\";
     if (dest.compare(0, below.size(), below) == 0) {
         ShowMessageBox("下位のフォルダは選択できません。", MB_ICONSTOP);
         return;
     }
-    if (AskYesNo(std::string(verb) + "元：" + source + "　\n" + verb + "先：" + dest + "　\n\n実行しますか？",
+    if (AskYesNo(std::string(verb) + "元：" + source + "　\n" + verb + "先：" + dest +
+                     "　\n\n実行しますか？",
                  MB_ICONQUESTION) != ID_YES)
         return;
     Progress->Start(QString::fromUtf8(tag == 1 ? " コピー中..." : " 移動中..."));
@@ -82,8 +87,10 @@ void MainWindow::onToolsCopyOrMove(int tag) {
     if (ok && tag != 1) ForgetInFileIndex(source);
     Progress->Finish();
     ReportOperation(ok, OperationErrorLines(result), verb);
-    if (g.RemeasureAfterAction) onMeasureDrive();
-    else if (ok && !tag) RefreshFromDisk();
+    if (g.RemeasureAfterAction)
+        onMeasureDrive();
+    else if (ok && !tag)
+        RefreshFromDisk();
 }
 
 void MainWindow::onToolsDelete() {
@@ -102,10 +109,16 @@ void MainWindow::onToolsDelete() {
     const bool folder = path.back() == '\\' || row < 0 || model_->RowAt(row).Image != IMG_FILE;
     if (folder) {
         const FolderRecord* r = g.Folders.FindPath(path.back() == '\\' ? path : path + "\\");
-        text += "\n" + (r ? DeleteWhereText(g.UseRecycleBin != 0, int64_t{r->TreeFolders} + 1, r->TreeFiles, r->TreeBytes)
-                          : DeleteWhereText(g.UseRecycleBin != 0, 1, -1, -1)) + "\n";
+        text += "\n" +
+                (r ? DeleteWhereText(g.UseRecycleBin != 0, int64_t{r->TreeFolders} + 1,
+                                     r->TreeFiles, r->TreeBytes)
+                   : DeleteWhereText(g.UseRecycleBin != 0, 1, -1, -1)) +
+                "\n";
     } else {
-        text += "\n" + DeleteWhereText(g.UseRecycleBin != 0, -1, 1, TextToFloat(model_->RowAt(row).Size, -1)) + "\n";
+        text +=
+            "\n" +
+            DeleteWhereText(g.UseRecycleBin != 0, -1, 1, TextToFloat(model_->RowAt(row).Size, -1)) +
+            "\n";
     }
     text += "\n実行しますか？";
     if (AskYesNo(text, MB_ICONQUESTION | MB_DEFBUTTON2) != ID_YES) return;
@@ -121,8 +134,10 @@ void MainWindow::onToolsDelete() {
 void MainWindow::RefreshNodeAfterDelete(bool treeHadFocus) {
     QTreeWidgetItem* selected = SelectedNode();
     QTreeWidgetItem* node = treeHadFocus && selected ? selected->parent() : selected;
-    if (node) RereadNode(node);
-    else if (selected) FillList(selected);
+    if (node)
+        RereadNode(node);
+    else if (selected)
+        FillList(selected);
     RefreshControls();
 }
 
@@ -143,8 +158,10 @@ void MainWindow::RereadNode(QTreeWidgetItem* node) {
 
 void MainWindow::RefreshFromDisk() {
     if (!CurrentDriveReady()) return;
-    if (QTreeWidgetItem* node = SelectedNode()) RereadNode(node);
-    else RefillShown();
+    if (QTreeWidgetItem* node = SelectedNode())
+        RereadNode(node);
+    else
+        RefillShown();
     RefreshControls();
 }
 
@@ -153,7 +170,8 @@ void MainWindow::onToolsFileManager() {
     std::string path = SelectedPath();
     // The file manager opens the folder; for a file, the folder holding it.
     PathAttributes attributes;
-    if (!IsFolderPath(path) && ReadAttributes(path, attributes) && !attributes.IsDir) path = ParentFolder(path);
+    if (!IsFolderPath(path) && ReadAttributes(path, attributes) && !attributes.IsDir)
+        path = ParentFolder(path);
     OpenProgramPath(path);
 }
 
@@ -164,7 +182,8 @@ void MainWindow::onToolsOpenWith() {
 
 void MainWindow::onToolsCleanup() {
     if (StartTool(QStringLiteral("bleachbit"), {})) return;
-    ShowMessageBox("クリーンアップのツールが見つかりません。\nBleachBit (Debian のパッケージ bleachbit) をインストールすると使えます。",
+    ShowMessageBox("クリーンアップのツールが見つかりません。\nBleachBit (Debian のパッケージ "
+                   "bleachbit) をインストールすると使えます。",
                    MB_ICONINFORMATION);
 }
 
@@ -174,10 +193,14 @@ void MainWindow::onToolsDefragment() {
     const std::string mp = cur ? platform::DriveMountPoint(cur->RootPath) : std::string();
     std::string text;
     if (fs == "ext4")
-        text = "ext4 のデフラグはコマンドラインのツール e4defrag で行います。\n端末で次を実行してください：\n\n"
-               "sudo e4defrag " + mp;
+        text = "ext4 のデフラグはコマンドラインのツール e4defrag "
+               "で行います。\n端末で次を実行してください：\n\n"
+               "sudo e4defrag " +
+               mp;
     else if (fs == "btrfs")
-        text = "btrfs のデフラグは端末で次を実行してください：\n\nsudo btrfs filesystem defragment -r " + mp;
+        text = "btrfs のデフラグは端末で次を実行してください：\n\nsudo btrfs filesystem defragment "
+               "-r " +
+               mp;
     else if (fs == "xfs")
         text = "xfs のデフラグは端末で次を実行してください：\n\nsudo xfs_fsr " + mp;
     else
@@ -191,13 +214,16 @@ void MainWindow::onToolsFormat() {
     if (!cur || !cur->Removable) return;
     const std::string device = platform::DriveDevice(cur->RootPath);
     if (device.empty()) {
-        ShowMessageBox("このドライブはフォーマットできるデバイスではありません。", MB_ICONINFORMATION);
+        ShowMessageBox("このドライブはフォーマットできるデバイスではありません。",
+                       MB_ICONINFORMATION);
         return;
     }
     if (StartTool(QStringLiteral("gnome-disks"),
-                  {QStringLiteral("--block-device"), QString::fromStdString(device), QStringLiteral("--format-device")}))
+                  {QStringLiteral("--block-device"), QString::fromStdString(device),
+                   QStringLiteral("--format-device")}))
         return;
-    ShowMessageBox("フォーマットのツールが見つかりません。\nGNOME ディスク (Debian のパッケージ gnome-disk-utility) をインストールすると使えます。",
+    ShowMessageBox("フォーマットのツールが見つかりません。\nGNOME ディスク (Debian のパッケージ "
+                   "gnome-disk-utility) をインストールすると使えます。",
                    MB_ICONINFORMATION);
 }
 
@@ -216,10 +242,16 @@ void MainWindow::onToolsExport() {
     Export->exec();
 }
 
-void MainWindow::onToolsLargestFiles() { Files->OpenLargest(); }
+void MainWindow::onToolsLargestFiles() {
+    Files->OpenLargest();
+}
 
-void MainWindow::onToolsSearch() { Files->OpenSearch(); }
+void MainWindow::onToolsSearch() {
+    Files->OpenSearch();
+}
 
-void MainWindow::onToolsFileTypes() { Types->OpenTypes(); }
+void MainWindow::onToolsFileTypes() {
+    Types->OpenTypes();
+}
 
 } // namespace nrvs

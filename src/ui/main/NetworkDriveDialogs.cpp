@@ -39,7 +39,7 @@ void AddButtons(QDialog* d, QVBoxLayout* layout, QPushButton*& ok, QPushButton*&
 }
 
 bool IsFolder(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -98,7 +98,8 @@ int NetworkConnectDialog::Connect(const std::string& address, int letter, std::s
         mount.start(gio, {QStringLiteral("mount"), GioAddress(QString::fromStdString(address))});
         if (!mount.waitForFinished(120000) || mount.exitCode() != 0) {
             mount.kill();
-            why = "接続できませんでした：" + address + "\n" + mount.readAllStandardError().trimmed().toStdString();
+            why = "接続できませんでした：" + address + "\n" +
+                  mount.readAllStandardError().trimmed().toStdString();
             return 1;
         }
         QString added;
@@ -108,7 +109,8 @@ int NetworkConnectDialog::Connect(const std::string& address, int letter, std::s
             why = "接続しましたが、フォルダとして開けません：" + address;
             return 1;
         }
-        folder = QFile::encodeName(QStringLiteral("/run/user/%1/gvfs/").arg(::getuid()) + added).toStdString();
+        folder = QFile::encodeName(QStringLiteral("/run/user/%1/gvfs/").arg(::getuid()) + added)
+                     .toStdString();
     }
     if (!platform::SetDriveMapEntry(letter, folder)) {
         why = "ドライブの割り当てを保存できませんでした。";
@@ -130,7 +132,8 @@ int NetworkConnectDialog::Run() {
     }
     if (exec() != QDialog::Accepted) return 1;
     std::string why;
-    if (Connect(shareEdit->text().trimmed().toStdString(), letterCombo->currentData().toInt(), why) != 0) {
+    if (Connect(shareEdit->text().trimmed().toStdString(), letterCombo->currentData().toInt(),
+                why) != 0) {
         ShowMessageBox(why, MB_ICONSTOP);
         return 1;
     }
@@ -159,7 +162,8 @@ int NetworkDisconnectDialog::Disconnect(int letter) {
     const QString path = QFile::decodeName(QByteArray::fromStdString(root));
     if (path.startsWith(gvfs)) {
         const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
-        if (!gio.isEmpty()) QProcess::execute(gio, {QStringLiteral("mount"), QStringLiteral("-u"), path});
+        if (!gio.isEmpty())
+            QProcess::execute(gio, {QStringLiteral("mount"), QStringLiteral("-u"), path});
     }
     return platform::SetDriveMapEntry(letter, "") ? 0 : 1;
 }
@@ -173,7 +177,8 @@ int NetworkDisconnectDialog::Run() {
         if (!r || r->Index == 2) continue;
         const std::string root = platform::DriveRoots()[static_cast<size_t>(r->Index)];
         if (r->DriveType == 4 || platform::DriveMountPoint(r->RootPath) != root)
-            driveCombo->addItem(QString::fromStdString(r->RootPath.substr(0, 2) + "  " + root), r->Index);
+            driveCombo->addItem(QString::fromStdString(r->RootPath.substr(0, 2) + "  " + root),
+                                r->Index);
     }
     if (driveCombo->count() == 0) {
         ShowMessageBox("切断できるネットワークドライブがありません。", MB_ICONINFORMATION);

@@ -14,7 +14,7 @@ namespace nrvs {
 
 class NetworkConnectDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit NetworkConnectDialog(QWidget* parent = nullptr);
     // Shows the dialog; 0 when a drive was connected (the drive map holds it),
     // 1 when cancelled or failed (after saying why).
@@ -30,7 +30,7 @@ public:
 
 class NetworkDisconnectDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit NetworkDisconnectDialog(QWidget* parent = nullptr);
     // 0 when a letter was freed, 1 when cancelled or there was none.
     int Run();

@@ -12,7 +12,8 @@ namespace nrvs {
 
 PropertiesDialog::PropertiesDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("PropertiesDialog");
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     auto* layout = new QVBoxLayout(this);
     propertyList = new QTreeWidget(this);
     propertyList->setObjectName("propertyList");

@@ -13,7 +13,7 @@ namespace nrvs {
 
 class PropertiesDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit PropertiesDialog(QWidget* parent = nullptr);
     // Fills the rows for a program-form path; false (and nothing shown) when
     // the item cannot be found.

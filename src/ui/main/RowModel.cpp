@@ -29,13 +29,13 @@ void RowModel::SetRows(RowList rows) {
     endResetModel();
 }
 
-
 const PreviousFigures& RowModel::Previous() {
     PreviousFigures& held = PreviousHeld();
     const DriveRecord* drive = Global().CurrentDrive;
     if (!drive || drive->RootPath.empty()) return held;
     const std::string header = CacheHeaderLine(*drive);
-    if (held.Letter() != drive->RootPath[0] || held.CurrentHeader() != header) held.Load(drive->RootPath[0], header);
+    if (held.Letter() != drive->RootPath[0] || held.CurrentHeader() != header)
+        held.Load(drive->RootPath[0], header);
     return held;
 }
 
@@ -59,8 +59,9 @@ QString RowModel::ChangeText(int row) const {
 const RowFields& RowModel::RowAt(int row) const {
     if (row != cachedRow_) {
         cachedRow_ = row;
-        cached_ = row >= 0 && row < static_cast<int>(rows_.size()) ? SplitRow(rows_[static_cast<size_t>(row)])
-                                                                   : RowFields{};
+        cached_ = row >= 0 && row < static_cast<int>(rows_.size())
+                      ? SplitRow(rows_[static_cast<size_t>(row)])
+                      : RowFields{};
         ++parsed_;
     }
     return cached_;
@@ -77,7 +78,9 @@ int RowModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
-int RowModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 7; }
+int RowModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 7;
+}
 
 QVariant RowModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
@@ -86,14 +89,22 @@ QVariant RowModel::data(const QModelIndex& index, int role) const {
     const int c = index.column();
     if (role == Qt::DisplayRole) {
         switch (c) {
-        case 0: return ShownText(f.Caption);
-        case 1: return QString::fromStdString(f.Size);
-        case 2: return QString::fromStdString(f.Occupied);
-        case 3: return QString::fromStdString(f.Graph);
-        case 4: return QString::fromStdString(f.Files);
-        case 5: return QString::fromStdString(f.Folders);
-        case 6: return ChangeText(index.row());
-        default: return {};
+        case 0:
+            return ShownText(f.Caption);
+        case 1:
+            return QString::fromStdString(f.Size);
+        case 2:
+            return QString::fromStdString(f.Occupied);
+        case 3:
+            return QString::fromStdString(f.Graph);
+        case 4:
+            return QString::fromStdString(f.Files);
+        case 5:
+            return QString::fromStdString(f.Folders);
+        case 6:
+            return ChangeText(index.row());
+        default:
+            return {};
         }
     }
     if (role == Qt::DecorationRole && c == 0 && f.Image >= 0) return ImageIcon(f.Image);
@@ -102,18 +113,22 @@ QVariant RowModel::data(const QModelIndex& index, int role) const {
 
 QVariant RowModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal) return {};
-    static const char* const captions[] = {"フォルダ／ファイル", "容量", "占有量", "グラフ", "ファイル数", "フォルダ数", "増減"};
-    if (role == Qt::DisplayRole && section >= 0 && section < 7) return QString::fromUtf8(captions[section]);
+    static const char* const captions[] = {"フォルダ／ファイル", "容量",       "占有量", "グラフ",
+                                           "ファイル数",         "フォルダ数", "増減"};
+    if (role == Qt::DisplayRole && section >= 0 && section < 7)
+        return QString::fromUtf8(captions[section]);
     if (role == Qt::DecorationRole && section == 0) return ImageIcon(sortImage0_);
     if (role == Qt::DecorationRole && section == 3) return ImageIcon(sortImage3_);
-    if (role == Qt::TextAlignmentRole) return section == 0 ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
+    if (role == Qt::TextAlignmentRole)
+        return section == 0 ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
     return {};
 }
 
 Qt::ItemFlags RowModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
     // Blank rows cannot be selected.
-    return RowAt(index.row()).Image > 0 ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::ItemIsEnabled;
+    return RowAt(index.row()).Image > 0 ? Qt::ItemIsEnabled | Qt::ItemIsSelectable
+                                        : Qt::ItemIsEnabled;
 }
 
 } // namespace nrvs

@@ -12,7 +12,7 @@ namespace nrvs {
 
 class RowModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     explicit RowModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
 
     // Replaces every row at once.
@@ -40,7 +40,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-private:
+  private:
     RowList rows_;
     std::string headerPath_;
     mutable int cachedRow_ = -1;

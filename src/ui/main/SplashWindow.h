@@ -10,7 +10,7 @@ namespace nrvs {
 
 class SplashWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit SplashWindow(QWidget* parent = nullptr);
     // Centred on the main window, top-most; closes itself after 1000 ms.
     void ShowCentred(QWidget* over);

@@ -32,26 +32,34 @@ namespace nrvs {
 
 namespace {
 
-const char* const kHints[kRankKeys] = {"フォルダ容量", "フォルダ占有量", "クラスタギャップ", "ファイル容量", "ファイル占有量",
-                                       "ファイル数",   "全ファイル数",   "フォルダ数",       "全フォルダ数"};
-const char* const kHeadings[kRankKeys] = {"容量",       "占有量",       "クラスタギャップ", "ファイル容量", "ファイル占有量",
-                                          "ファイル数", "全ファイル数", "フォルダ数",       "全フォルダ数"};
-const char* const kSortItems[kRankKeys] = {"容量順",       "占有量順",       "クラスタギャップ順",
-                                           "ファイル容量順", "ファイル占有量順", "ファイル数順",
-                                           "全ファイル数順", "フォルダ数順",     "全フォルダ数順"};
-const char* const kAttrItems[5] = {"アーカイブフォルダ", "隠蔽フォルダ", "読込専用フォルダ", "システムフォルダ",
-                                   "ゼロファイルフォルダ"};
+const char* const kHints[kRankKeys] = {"フォルダ容量", "フォルダ占有量", "クラスタギャップ",
+                                       "ファイル容量", "ファイル占有量", "ファイル数",
+                                       "全ファイル数", "フォルダ数",     "全フォルダ数"};
+const char* const kHeadings[kRankKeys] = {"容量",         "占有量",         "クラスタギャップ",
+                                          "ファイル容量", "ファイル占有量", "ファイル数",
+                                          "全ファイル数", "フォルダ数",     "全フォルダ数"};
+const char* const kSortItems[kRankKeys] = {
+    "容量順",       "占有量順",       "クラスタギャップ順", "ファイル容量順", "ファイル占有量順",
+    "ファイル数順", "全ファイル数順", "フォルダ数順",       "全フォルダ数順"};
+const char* const kAttrItems[5] = {"アーカイブフォルダ", "隠蔽フォルダ", "読込専用フォルダ",
+                                   "システムフォルダ", "ゼロファイルフォルダ"};
 const char* const kButtonNames[kRankKeys] = {
     "folderSizeButton",   "folderOccupiedButton", "clusterGapButton",
     "fileSizeButton",     "fileOccupiedButton",   "fileCountButton",
     "allFileCountButton", "folderCountButton",    "allFolderCountButton"};
 
-int ColumnWidth(int column) { return column <= 5 ? 100 : 80; }
+int ColumnWidth(int column) {
+    return column <= 5 ? 100 : 80;
+}
 
 constexpr int kPathRole = Qt::UserRole;
 
-QString Shown(const std::string& bytes) { return ShownText(bytes); }
-std::string BytesOf(const QVariant& v) { return v.toByteArray().toStdString(); }
+QString Shown(const std::string& bytes) {
+    return ShownText(bytes);
+}
+std::string BytesOf(const QVariant& v) {
+    return v.toByteArray().toStdString();
+}
 
 // A folder or a file, with a mark of the measure: a bar for a size, an
 // outlined bar for the occupied size, the gap between them, a tally for a
@@ -66,7 +74,9 @@ QIcon ColumnIcon(int key) {
     p.setPen(ink);
     switch (key) {
     case 0:
-    case 3: p.fillRect(9, 10, 7, 5, ink); break;
+    case 3:
+        p.fillRect(9, 10, 7, 5, ink);
+        break;
     case 1:
     case 4:
         p.setBrush(QColor(160, 200, 255));
@@ -79,7 +89,8 @@ QIcon ColumnIcon(int key) {
         break;
     default: {
         const bool all = key == 6 || key == 8;
-        for (int x = 9; x <= 15; x += 2) p.drawLine(x, all ? 8 : 11, x, 15);
+        for (int x = 9; x <= 15; x += 2)
+            p.drawLine(x, all ? 8 : 11, x, 15);
         if (all) p.drawLine(8, 12, 15, 12);
         break;
     }
@@ -90,25 +101,27 @@ QIcon ColumnIcon(int key) {
 // Value cells: right-aligned numbers on the list's own background, also in
 // selected rows, so the selection shows on the folder column alone.
 class ValueCellDelegate : public QStyledItemDelegate {
-public:
+  public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-protected:
+  protected:
     // A deep folder keeps its drive and its last folder; the middle goes.
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
         if (index.column() == 0) ElidePathInCell(option);
     }
 
-public:
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+  public:
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         if (index.column() == 0) {
             QStyledItemDelegate::paint(painter, option, index);
             return;
         }
         const QRect cell = option.rect;
         const QWidget* view = option.widget;
-        painter->fillRect(cell, view ? view->palette().color(QPalette::Base) : option.palette.color(QPalette::Base));
+        painter->fillRect(cell, view ? view->palette().color(QPalette::Base)
+                                     : option.palette.color(QPalette::Base));
         const bool hasIcon = !index.siblingAtColumn(0).data(Qt::DecorationRole).isNull();
         if (cell.width() <= 0 || !hasIcon) return;
         painter->save();
@@ -124,17 +137,18 @@ public:
 // at every hundredth of a million-folder sort's comparisons would cost more
 // than the sort; a few times a second is what the eye sees anyway.
 class RankUiHooks : public RankHooks {
-public:
+  public:
     explicit RankUiHooks(RunningDialog& dialog) : dialog_(dialog) {}
     void Message(std::string_view text) override {
         if (shown_ && clock_.elapsed() < 40) return;
         shown_ = true;
-        dialog_.SetProgressText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        dialog_.SetProgressText(
+            QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
         QApplication::processEvents();
         clock_.restart();
     }
 
-private:
+  private:
     RunningDialog& dialog_;
     QElapsedTimer clock_;
     bool shown_ = false;
@@ -150,11 +164,12 @@ QListWidgetItem* CheckItem(QListWidget* list, const QString& text) {
 
 } // namespace
 
-RankingWindow::RankingWindow(QWidget* parent, RunningDialog* running) : QDialog(parent), running_(running) {
+RankingWindow::RankingWindow(QWidget* parent, RunningDialog* running)
+    : QDialog(parent), running_(running) {
     setObjectName("RankingWindow");
     setWindowTitle(QStringLiteral(" ランキング"));
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(true);
     resize(808, 578);
 
@@ -182,11 +197,13 @@ RankingWindow::RankingWindow(QWidget* parent, RunningDialog* running) : QDialog(
     }
     sortCombo = new QComboBox(topPanel);
     sortCombo->setObjectName("sortCombo");
-    for (const char* item : kSortItems) sortCombo->addItem(QString::fromUtf8(item));
+    for (const char* item : kSortItems)
+        sortCombo->addItem(QString::fromUtf8(item));
     sortCombo->setGeometry(224, 2, 145, 22);
     countCombo = new QComboBox(topPanel);
     countCombo->setObjectName("countCombo");
-    for (int i = 0; i < kRankCounts; ++i) countCombo->addItem(QString::fromStdString(RankCountText(i)));
+    for (int i = 0; i < kRankCounts; ++i)
+        countCombo->addItem(QString::fromStdString(RankCountText(i)));
     countCombo->setGeometry(368, 2, 69, 22);
     connect(sortCombo, &QComboBox::currentIndexChanged, this, &RankingWindow::Recompute);
     connect(countCombo, &QComboBox::currentIndexChanged, this, &RankingWindow::Recompute);
@@ -204,9 +221,11 @@ RankingWindow::RankingWindow(QWidget* parent, RunningDialog* running) : QDialog(
     reportList->setItemDelegate(new ValueCellDelegate(reportList));
     connect(reportList, &QTreeWidget::itemDoubleClicked, this, [this] { ShowSelectedFolder(); });
     QStringList headings{QStringLiteral("フォルダ")};
-    for (const char* h : kHeadings) headings << QString::fromUtf8(h);
+    for (const char* h : kHeadings)
+        headings << QString::fromUtf8(h);
     reportList->setHeaderLabels(headings);
-    for (int k = 1; k <= kRankKeys; ++k) reportList->headerItem()->setTextAlignment(k, Qt::AlignCenter);
+    for (int k = 1; k <= kRankKeys; ++k)
+        reportList->headerItem()->setTextAlignment(k, Qt::AlignCenter);
     QHeaderView* header = reportList->header();
     header->setStretchLastSection(false);
     header->setSectionsMovable(false);
@@ -218,7 +237,9 @@ RankingWindow::RankingWindow(QWidget* parent, RunningDialog* running) : QDialog(
     // stays hidden.
     connect(header, &QHeaderView::sectionResized, this, [this](int section, int, int size) {
         if (section < 1) return;
-        const int allowed = ColumnButtons()[static_cast<size_t>(section - 1)]->isChecked() ? ColumnWidth(section) : 0;
+        const int allowed = ColumnButtons()[static_cast<size_t>(section - 1)]->isChecked()
+                                ? ColumnWidth(section)
+                                : 0;
         if (size > allowed) reportList->header()->resizeSection(section, allowed);
     });
     layout->addWidget(reportList, 1);
@@ -234,7 +255,8 @@ RankingWindow::RankingWindow(QWidget* parent, RunningDialog* running) : QDialog(
     mid->addStretch(1);
     excludeButton = new QPushButton(QStringLiteral("ランキングから除外"), middlePanel);
     excludeButton->setObjectName("excludeButton");
-    excludeWithSubfoldersButton = new QPushButton(QStringLiteral("サブフォルダも除外"), middlePanel);
+    excludeWithSubfoldersButton =
+        new QPushButton(QStringLiteral("サブフォルダも除外"), middlePanel);
     excludeWithSubfoldersButton->setObjectName("excludeWithSubfoldersButton");
     includeButton = new QPushButton(QStringLiteral("ランキングに追加"), middlePanel);
     includeButton->setObjectName("includeButton");
@@ -246,7 +268,8 @@ RankingWindow::RankingWindow(QWidget* parent, RunningDialog* running) : QDialog(
     excludeButton->setProperty("tag", 0);
     excludeWithSubfoldersButton->setProperty("tag", 1);
     connect(excludeButton, &QPushButton::clicked, this, [this] { ExcludeSelected(0); });
-    connect(excludeWithSubfoldersButton, &QPushButton::clicked, this, [this] { ExcludeSelected(1); });
+    connect(excludeWithSubfoldersButton, &QPushButton::clicked, this,
+            [this] { ExcludeSelected(1); });
     connect(includeButton, &QPushButton::clicked, this, &RankingWindow::onInclude);
     layout->addWidget(middlePanel);
 
@@ -262,7 +285,8 @@ RankingWindow::RankingWindow(QWidget* parent, RunningDialog* running) : QDialog(
     int attrWidth = 136;
     for (const char* a : kAttrItems) {
         CheckItem(attributeList, QString::fromUtf8(a));
-        attrWidth = std::max(attrWidth, attributeList->fontMetrics().horizontalAdvance(QString::fromUtf8(a)) + 36);
+        attrWidth = std::max(
+            attrWidth, attributeList->fontMetrics().horizontalAdvance(QString::fromUtf8(a)) + 36);
     }
     attributeList->setFixedWidth(attrWidth);
     exclusionList = new QListWidget(bottomPanel);
@@ -309,15 +333,19 @@ void RankingWindow::LoadSettings() {
     reportList->clear();
     exclusionList->clear();
     QList<QAbstractButton*> buttons;
-    for (QToolButton* b : ColumnButtons()) buttons << b;
-    for (QAbstractButton* b : buttons) b->blockSignals(true);
+    for (QToolButton* b : ColumnButtons())
+        buttons << b;
+    for (QAbstractButton* b : buttons)
+        b->blockSignals(true);
     SetButtonsState(QString::fromStdString(s.Columns), buttons);
-    for (QAbstractButton* b : buttons) b->blockSignals(false);
+    for (QAbstractButton* b : buttons)
+        b->blockSignals(false);
     reportList->header()->resizeSection(0, s.NameWidth);
     sortCombo->setCurrentIndex(s.SortIndex);
     countCombo->setCurrentIndex(s.CountIndex);
     SetCheckListState(QString::fromStdString(s.Filters), attributeList);
-    for (const auto& e : s.Exclusions) AddExclusion(e.Path, e.WithSubfolders);
+    for (const auto& e : s.Exclusions)
+        AddExclusion(e.Path, e.WithSubfolders);
     ApplyColumnWidths();
 }
 
@@ -333,7 +361,8 @@ void RankingWindow::ApplyColumnWidths() {
     const auto buttons = ColumnButtons();
     QHeaderView* header = reportList->header();
     for (int k = 1; k <= kRankKeys; ++k)
-        header->resizeSection(k, buttons[static_cast<size_t>(k - 1)]->isChecked() ? ColumnWidth(k) : 0);
+        header->resizeSection(k, buttons[static_cast<size_t>(k - 1)]->isChecked() ? ColumnWidth(k)
+                                                                                  : 0);
 }
 
 RankOptions RankingWindow::Options() const {
@@ -366,7 +395,8 @@ void RankingWindow::Recompute() {
     const RankOptions options = Options();
     // Only the rows shown are put in order: a change of the row count
     // computes again.
-    const size_t top = static_cast<size_t>(std::max(RankRowCount(countCombo->currentText().toStdString()), 1));
+    const size_t top =
+        static_cast<size_t>(std::max(RankRowCount(countCombo->currentText().toStdString()), 1));
     auto job = [this, options, top] {
         RankUiHooks hooks(*running_);
         working_.Compute(Global().Folders, options, hooks, top);
@@ -415,10 +445,13 @@ void RankingWindow::ExcludeSelected(int tag) {
             const std::string path = BytesOf(item->data(0, kPathRole));
             QListWidgetItem* entry = nullptr;
             for (int i = 0; i < exclusionList->count() && !entry; ++i)
-                if (platform::CompareTextIgnoreCase(BytesOf(exclusionList->item(i)->data(kPathRole)), path) == 0)
+                if (platform::CompareTextIgnoreCase(
+                        BytesOf(exclusionList->item(i)->data(kPathRole)), path) == 0)
                     entry = exclusionList->item(i);
-            if (entry) entry->setCheckState(tag ? Qt::Checked : Qt::Unchecked);
-            else AddExclusion(path, tag != 0);
+            if (entry)
+                entry->setCheckState(tag ? Qt::Checked : Qt::Unchecked);
+            else
+                AddExclusion(path, tag != 0);
         }
     }
     Recompute();
@@ -436,8 +469,10 @@ void RankingWindow::onInclude() {
 
 void RankingWindow::HeaderClicked(int section) {
     if (section < 1 || section > kRankKeys) return;
-    if (sortCombo->currentIndex() == section - 1) Recompute();
-    else sortCombo->setCurrentIndex(section - 1);  // recomputes
+    if (sortCombo->currentIndex() == section - 1)
+        Recompute();
+    else
+        sortCombo->setCurrentIndex(section - 1); // recomputes
 }
 
 void RankingWindow::keyPressEvent(QKeyEvent* event) {
@@ -447,7 +482,8 @@ void RankingWindow::keyPressEvent(QKeyEvent* event) {
         return;
     }
     // The list passes Enter on; it means the row, not the dialog's button.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && focusWidget() == reportList) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        focusWidget() == reportList) {
         event->accept();
         ShowSelectedFolder();
         return;
@@ -476,7 +512,8 @@ void RankingWindow::SaveSettings() {
     if (!letter_) return;
     RankSettings s;
     QList<QAbstractButton*> buttons;
-    for (QToolButton* b : ColumnButtons()) buttons << b;
+    for (QToolButton* b : ColumnButtons())
+        buttons << b;
     s.Columns = ButtonsState(buttons).toStdString();
     s.NameWidth = reportList->header()->sectionSize(0);
     s.SortIndex = sortCombo->currentIndex();

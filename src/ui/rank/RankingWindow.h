@@ -24,7 +24,7 @@ class RunningDialog;
 
 class RankingWindow : public QDialog {
     Q_OBJECT
-public:
+  public:
     // running: the dialog the sorting runs in.
     RankingWindow(QWidget* parent, RunningDialog* running);
 
@@ -60,12 +60,12 @@ public:
     std::function<void(const std::string& path)> OnShowFolder;
     void ShowSelectedFolder();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void done(int result) override;
 
-private:
+  private:
     void LoadSettings();
     void SaveSettings();
     void FillList();

@@ -74,9 +74,13 @@ int RunningDialog::RunJob(const std::function<void()>& job) {
     return exec() == 1 ? 1 : 0;
 }
 
-bool RunningDialog::StopRequested() const { return !stopButton->isEnabled(); }
+bool RunningDialog::StopRequested() const {
+    return !stopButton->isEnabled();
+}
 
-void RunningDialog::SetProgressText(const QString& text) { SetPathText(captionLabel, text); }
+void RunningDialog::SetProgressText(const QString& text) {
+    SetPathText(captionLabel, text);
+}
 
 void RunningDialog::SetProgressCounts(int64_t folders, int64_t files, double bytes) {
     countLabel->setText(QString::fromStdString(
@@ -84,9 +88,9 @@ void RunningDialog::SetProgressCounts(int64_t folders, int64_t files, double byt
         GroupedNumber(static_cast<double>(files), 0) + "　" + FormatSizeText(bytes, 0)));
     const qint64 s = started_.isValid() ? started_.elapsed() / 1000 : 0;
     timeLabel->setText(QStringLiteral("経過 %1:%2:%3")
-                        .arg(s / 3600)
-                        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-                        .arg(s % 60, 2, 10, QLatin1Char('0')));
+                           .arg(s / 3600)
+                           .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+                           .arg(s % 60, 2, 10, QLatin1Char('0')));
 }
 
 void RunningDialog::showEvent(QShowEvent* event) {
@@ -121,14 +125,20 @@ void RunningHooks::RunJob(const std::string& caption, const std::function<void()
     dialog_.RunJob(job);
 }
 
-bool RunningHooks::StopRequested() { return dialog_.StopRequested(); }
+bool RunningHooks::StopRequested() {
+    return dialog_.StopRequested();
+}
 
-void RunningHooks::SetProgressText(const std::string& text) { dialog_.SetProgressText(QString::fromStdString(text)); }
+void RunningHooks::SetProgressText(const std::string& text) {
+    dialog_.SetProgressText(QString::fromStdString(text));
+}
 
 void RunningHooks::SetProgressCounts(int64_t folders, int64_t files, double bytes) {
     dialog_.SetProgressCounts(folders, files, bytes);
 }
 
-void RunningHooks::ProcessMessages() { QApplication::processEvents(); }
+void RunningHooks::ProcessMessages() {
+    QApplication::processEvents();
+}
 
 } // namespace nrvs

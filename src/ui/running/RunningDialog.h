@@ -16,7 +16,7 @@ namespace nrvs {
 
 class RunningDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit RunningDialog(QWidget* parent = nullptr);
 
     // A non-empty caption stays for later runs; the text is emptied and STOP
@@ -36,11 +36,11 @@ public:
     QPushButton* stopButton = nullptr;
     QTimer* refreshTimer = nullptr;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void reject() override;
 
-private:
+  private:
     void onRefreshTimer();
     void onStop();
     std::function<void()> job_;
@@ -49,7 +49,7 @@ private:
 
 // Measurement hooks that run every job inside the running dialog.
 class RunningHooks : public MeasureHooks {
-public:
+  public:
     explicit RunningHooks(RunningDialog& dialog) : dialog_(dialog) {}
     void RunJob(const std::string& caption, const std::function<void()>& job) override;
     bool StopRequested() override;
@@ -57,7 +57,7 @@ public:
     void SetProgressCounts(int64_t folders, int64_t files, double bytes) override;
     void ProcessMessages() override;
 
-private:
+  private:
     RunningDialog& dialog_;
 };
 

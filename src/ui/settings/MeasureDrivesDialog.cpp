@@ -16,7 +16,8 @@ namespace nrvs {
 MeasureDrivesDialog::MeasureDrivesDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("MeasureDrivesDialog");
     setWindowTitle(QStringLiteral("計測ドライブ"));
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     winId();
     setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
     auto* row = new QHBoxLayout(this);
@@ -70,14 +71,19 @@ void MeasureDrivesDialog::Prepare() {
 void MeasureDrivesDialog::ApplyProposal() {
     GlobalState& g = Global();
     EnableWithCue(driveList, chosenDrivesRadio->isChecked());
-    auto set = [this](int i, bool on) { driveList->item(i)->setCheckState(on ? Qt::Checked : Qt::Unchecked); };
+    auto set = [this](int i, bool on) {
+        driveList->item(i)->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+    };
     if (cachedDrivesRadio->isChecked()) {
         const int rule = ChoiceIndex(g.CacheMode);
         for (int i = 0; i < driveList->count(); ++i) {
             const DriveRecord* r = g.Drives.ListedAt(i);
-            if (rule == 0) set(i, true);
-            else if (rule == 1) set(i, r && IsCached(*r));
-            else if (rule == 2) set(i, r && DigitAt(g.CacheLetters, r->Index) == 1);
+            if (rule == 0)
+                set(i, true);
+            else if (rule == 1)
+                set(i, r && IsCached(*r));
+            else if (rule == 2)
+                set(i, r && DigitAt(g.CacheLetters, r->Index) == 1);
         }
     } else if (currentDriveRadio->isChecked()) {
         const DriveRecord* cur = g.CurrentDrive;
@@ -88,7 +94,9 @@ void MeasureDrivesDialog::ApplyProposal() {
     driveList->clearSelection();
 }
 
-std::string MeasureDrivesDialog::Choice() const { return CheckListState(driveList).toStdString(); }
+std::string MeasureDrivesDialog::Choice() const {
+    return CheckListState(driveList).toStdString();
+}
 
 bool MeasureDrivesDialog::Run(std::string& result) {
     Prepare();

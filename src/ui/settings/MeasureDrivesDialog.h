@@ -13,7 +13,7 @@ namespace nrvs {
 
 class MeasureDrivesDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit MeasureDrivesDialog(QWidget* parent = nullptr);
 
     // Shows the dialog modally; on OK the choice is written into result and

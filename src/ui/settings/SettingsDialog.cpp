@@ -62,7 +62,8 @@ QLabel* Label(QWidget* parent, const char* caption, QWidget* buddy) {
 // "Ａドライブ" .. "Ｚドライブ" and "Ａ：" .. "Ｚ：" (full-width letters).
 QStringList Letters(const QString& suffix) {
     QStringList out;
-    for (int n = 0; n < 26; ++n) out << QString(QChar(0xFF21 + n)) + suffix;
+    for (int n = 0; n < 26; ++n)
+        out << QString(QChar(0xFF21 + n)) + suffix;
     return out;
 }
 
@@ -71,7 +72,8 @@ QStringList Letters(const QString& suffix) {
 SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("SettingsDialog");
     setWindowTitle(QStringLiteral(" 設定"));
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     winId();
     setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
 
@@ -87,11 +89,13 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
 
     auto* view = new QGroupBox(QStringLiteral(" 表示 "), this);
     sizeUnitCombo = Combo(view, "sizeUnitCombo",
-                    {QStringLiteral("調整"), QStringLiteral("Ｂ　バイト"), QStringLiteral("ＫＢ　キロバイト"),
-                     QStringLiteral("ＭＢ　メガバイト"), QStringLiteral("ＧＢ　ギガバイト"), QStringLiteral("ＴＢ　テラバイト")});
-    percentBaseCombo = Combo(view, "percentBaseCombo",
-                    {QStringLiteral("カレントフォルダの容量"), QStringLiteral("ファイルの全容量"),
-                     QStringLiteral("ドライブの使用量"), QStringLiteral("ドライブの全容量")});
+                          {QStringLiteral("調整"), QStringLiteral("Ｂ　バイト"),
+                           QStringLiteral("ＫＢ　キロバイト"), QStringLiteral("ＭＢ　メガバイト"),
+                           QStringLiteral("ＧＢ　ギガバイト"), QStringLiteral("ＴＢ　テラバイト")});
+    percentBaseCombo =
+        Combo(view, "percentBaseCombo",
+              {QStringLiteral("カレントフォルダの容量"), QStringLiteral("ファイルの全容量"),
+               QStringLiteral("ドライブの使用量"), QStringLiteral("ドライブの全容量")});
     driveBarCheck = Check(view, "driveBarCheck", "ドライブバー(&F)");
     toolbarCheck = Check(view, "toolbarCheck", "ツールバー(&G)");
     statusBarCheck = Check(view, "statusBarCheck", "ステータスバー(&H)");
@@ -126,9 +130,10 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
     cacheAllRadio = Radio(cache, "cacheAllRadio", "全ドライブをキャッシュする(&P)");
     cacheByKindRadio = Radio(cache, "cacheByKindRadio", "ドライブの種類で制限する(&Q)");
     cacheByLetterRadio = Radio(cache, "cacheByLetterRadio", "ドライブレターで制限する(&R)");
-    cacheKindList = CheckList(cache, "cacheKindList",
-                        {QStringLiteral("リムーバブルディスク"), QStringLiteral("ハードディスク"),
-                         QStringLiteral("ネットワークドライブ"), QStringLiteral("ＲＡＭディスク")});
+    cacheKindList =
+        CheckList(cache, "cacheKindList",
+                  {QStringLiteral("リムーバブルディスク"), QStringLiteral("ハードディスク"),
+                   QStringLiteral("ネットワークドライブ"), QStringLiteral("ＲＡＭディスク")});
     cacheLetterList = CheckList(cache, "cacheLetterList", Letters(QStringLiteral("：")));
     cacheKindList->setFixedHeight(78);
     cacheLetterList->setFixedHeight(78);
@@ -149,13 +154,15 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
                                        "起動後に初めて選択したときに自動で計測する(&V)");
     measureEverySelectionRadio =
         Radio(measure, "measureEverySelectionRadio", "選択するたびに自動で計測する(&W)");
-    measureExpiredRadio = Radio(measure, "measureExpiredRadio", "期限が過ぎたときに自動で計測する(&X)");
+    measureExpiredRadio =
+        Radio(measure, "measureExpiredRadio", "期限が過ぎたときに自動で計測する(&X)");
     expiryDaysEdit = new QLineEdit(measure);
     expiryDaysEdit->setObjectName("expiryDaysEdit");
     expiryDaysEdit->setFixedWidth(60);
     expiryDaysEdit->setAlignment(Qt::AlignRight);
     expiryDaysLabel = Label(measure, "日後", expiryDaysEdit);
-    multipleDrivesCheck = Check(measure, "multipleDrivesCheck", "複数のドライブを選択して計測する(&Y)");
+    multipleDrivesCheck =
+        Check(measure, "multipleDrivesCheck", "複数のドライブを選択して計測する(&Y)");
     askOnSearchCheck = Check(measure, "askOnSearchCheck", "検索時に問い合わせをする(&Z)");
     hardLinksOnceCheck = Check(measure, "hardLinksOnceCheck", "ハードリンクは1回だけ数える(&N)");
     hardLinksOnceCheck->setToolTip(
@@ -251,11 +258,14 @@ void SettingsDialog::LoadControls() {
     remeasureAfterCheck->setChecked(g.RemeasureAfterAction != 0);
     trashCheck->setChecked(g.UseRecycleBin != 0);
     // An index the combo does not have leaves it without a selection.
-    auto select = [](QComboBox* c, int index) { c->setCurrentIndex(index >= 0 && index < c->count() ? index : -1); };
+    auto select = [](QComboBox* c, int index) {
+        c->setCurrentIndex(index >= 0 && index < c->count() ? index : -1);
+    };
     select(startDriveCombo, g.StartDrive);
     select(sizeUnitCombo, g.SizeUnit);
     select(percentBaseCombo, g.PercentBase);
-    SetButtonsState(QString::fromStdString(g.BarFlags), {driveBarCheck, toolbarCheck, statusBarCheck});
+    SetButtonsState(QString::fromStdString(g.BarFlags),
+                    {driveBarCheck, toolbarCheck, statusBarCheck});
     SetButtonsState(QString::fromStdString(g.ColumnFlags),
                     {sizeColumnCheck, occupiedColumnCheck, filesColumnCheck, foldersColumnCheck,
                      changeColumnCheck});
@@ -265,11 +275,13 @@ void SettingsDialog::LoadControls() {
         measureManuallyRadio,       measureUnmeasuredRadio,     measureUncachedRadio,
         measureFirstSelectionRadio, measureEverySelectionRadio, measureExpiredRadio};
     for (auto* group : {&cacheGroup, &measureGroup})
-        for (QAbstractButton* b : *group) b->setAutoExclusive(false), b->setChecked(false);
+        for (QAbstractButton* b : *group)
+            b->setAutoExclusive(false), b->setChecked(false);
     SetButtonsState(QString::fromStdString(g.CacheMode), cacheGroup);
     SetButtonsState(QString::fromStdString(g.MeasureMode), measureGroup);
     for (auto* group : {&cacheGroup, &measureGroup})
-        for (QAbstractButton* b : *group) b->setAutoExclusive(true);
+        for (QAbstractButton* b : *group)
+            b->setAutoExclusive(true);
     SetCheckListState(QString::fromStdString(g.CacheKinds), cacheKindList);
     SetCheckListState(QString::fromStdString(g.CacheLetters), cacheLetterList);
     expiryDaysEdit->setText(QString::number(g.ExpiryDays));
@@ -315,8 +327,10 @@ void SettingsDialog::onOk() {
     int days = 0;
     if (ParseInt(expiryDaysEdit->text().trimmed().toStdString(), days)) g.ExpiryDays = days;
     if (sendToCheck->isEnabled()) {
-        if (sendToCheck->isChecked()) platform::CreateSendTo(sendTo_, platform::ExecutablePath());
-        else platform::RemoveSendTo(sendTo_);
+        if (sendToCheck->isChecked())
+            platform::CreateSendTo(sendTo_, platform::ExecutablePath());
+        else
+            platform::RemoveSendTo(sendTo_);
     }
 }
 

@@ -18,7 +18,7 @@ namespace nrvs {
 
 class SettingsDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit SettingsDialog(QWidget* parent = nullptr);
 
     // Loads every control from the settings (as showing does).
@@ -42,10 +42,10 @@ public:
     QLabel* expiryDaysLabel;
     QPushButton *okButton, *cancelButton;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     std::string sendTo_;
 };
 

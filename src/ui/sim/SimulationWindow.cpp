@@ -28,9 +28,10 @@ constexpr int kImageTyped = 42;
 // Value cells: "?" as it is, a number as a size in the display unit, right
 // aligned 4 pixels inside the cell, 2 pixels below its top.
 class ValueDelegate : public QStyledItemDelegate {
-public:
+  public:
     using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* p, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         QStyleOptionViewItem o = option;
         initStyleOption(&o, index);
         const bool selected = o.state & QStyle::State_Selected;
@@ -40,7 +41,8 @@ public:
         if (!hasIcon || o.rect.width() <= 0 || text.isEmpty()) return;
         QString shown = text;
         if (text != QStringLiteral("?"))
-            shown = QString::fromStdString(FormatSizeText(TextToFloat(text.toStdString(), 0), Global().SizeUnit));
+            shown = QString::fromStdString(
+                FormatSizeText(TextToFloat(text.toStdString(), 0), Global().SizeUnit));
         p->setPen(selected ? o.palette.highlightedText().color() : o.palette.text().color());
         QRect r = o.rect.adjusted(0, 2, -4, 0);
         p->drawText(r, Qt::AlignRight | Qt::AlignTop, shown);
@@ -54,7 +56,8 @@ SimulationWindow::SimulationWindow(MainWindow* main) : QDialog(main), main_(main
     setWindowTitle(QStringLiteral(" シミュレーション"));
     // Only a close box among the border icons; openbox grants that to a
     // toolbar-type window only (as for the running dialog).
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     winId();
     setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
     setFixedSize(430, 500);
@@ -112,19 +115,21 @@ void SimulationWindow::Prepare() {
     for (int i = 0; i < g.Drives.ListedCount(); ++i) {
         const DriveRecord* r = g.Drives.ListedAt(i);
         if (!r) continue;
-        driveCombo->addItem(ImageIcon(static_cast<int>(r->Category)),
-                       QString::fromStdString(r->RootPath.substr(0, 2) + "　" + r->VolumeName));
+        driveCombo->addItem(
+            ImageIcon(static_cast<int>(r->Category)),
+            QString::fromStdString(r->RootPath.substr(0, 2) + "　" + r->VolumeName));
     }
     const DriveRecord empty;
-    rows_ = BuildSimRows(main_ ? main_->Rows() : RowList{}, g.CurrentDrive ? *g.CurrentDrive : empty,
-                         g.ShowFiles != 0);
+    rows_ = BuildSimRows(main_ ? main_->Rows() : RowList{},
+                         g.CurrentDrive ? *g.CurrentDrive : empty, g.ShowFiles != 0);
     ShowRows();
     clusterSizeEdit->clear();
     preparing_ = false;
     const int index = g.SimCluster > 0 && g.SimCluster < driveCombo->count() ? g.SimCluster : 0;
     driveCombo->setCurrentIndex(index);
     onDriveChange();
-    if (g.SimCluster <= 0) clusterSizeEdit->setText(QString::number(-static_cast<long long>(g.SimCluster)));
+    if (g.SimCluster <= 0)
+        clusterSizeEdit->setText(QString::number(-static_cast<long long>(g.SimCluster)));
 }
 
 void SimulationWindow::ShowRows() {
@@ -143,7 +148,8 @@ void SimulationWindow::ShowRows() {
 
 void SimulationWindow::ShowResults() {
     for (int i = 0; i < reportList->topLevelItemCount() && i < static_cast<int>(rows_.size()); ++i)
-        reportList->topLevelItem(i)->setText(2, QString::fromStdString(rows_[static_cast<size_t>(i)].After));
+        reportList->topLevelItem(i)->setText(
+            2, QString::fromStdString(rows_[static_cast<size_t>(i)].After));
 }
 
 void SimulationWindow::onDriveChange() {
@@ -189,7 +195,8 @@ void SimulationWindow::onRun() {
     const bool showFiles = g.ShowFiles != 0;
     if (main_) {
         RunningHooks hooks(*main_->Running);
-        hooks.RunJob(" 計測中...", [&] { RunSimulation(rows_, cluster, targetFree, showFiles, hooks); });
+        hooks.RunJob(" 計測中...",
+                     [&] { RunSimulation(rows_, cluster, targetFree, showFiles, hooks); });
     } else {
         MeasureHooks hooks;
         RunSimulation(rows_, cluster, targetFree, showFiles, hooks);

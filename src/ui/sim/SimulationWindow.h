@@ -18,7 +18,7 @@ class MainWindow;
 
 class SimulationWindow : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit SimulationWindow(MainWindow* main);
 
     // Rebuilds the rows from the main list and restores the last target.
@@ -31,10 +31,10 @@ public:
     QPushButton* runButton;
     QTreeWidget* reportList;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void onDriveChange();
     void onClusterSizeChange();
     void ShowRows();

@@ -26,24 +26,30 @@ QFont LabelFont(int pixelSize, bool bold) {
     return f;
 }
 
-QColor Rgb(uint32_t c) { return QColor::fromRgb(static_cast<QRgb>(c | 0xFF000000u)); }
+QColor Rgb(uint32_t c) {
+    return QColor::fromRgb(static_cast<QRgb>(c | 0xFF000000u));
+}
 
-QString Text(const std::string& s) { return ShownText(s); }
+QString Text(const std::string& s) {
+    return ShownText(s);
+}
 
 // A name over the cushions: on a dark, half-transparent plate so that it
 // reads on every colour; cut to the rectangle it names.
 // Draws a name plate in r; returns where it went (empty: it did not fit, or
 // it would have covered one of the plates in avoid).
-QRectF Label(QPainter& p, const QRectF& r, const QString& name, const QString& size, const QFont& font, bool centred,
-             const std::vector<QRectF>* avoid = nullptr) {
+QRectF Label(QPainter& p, const QRectF& r, const QString& name, const QString& size,
+             const QFont& font, bool centred, const std::vector<QRectF>* avoid = nullptr) {
     const QFontMetrics fm(font);
     const int pad = 2;
     const int lines = size.isEmpty() || r.height() < 2 * fm.height() + 2 * pad ? 1 : 2;
     const int avail = static_cast<int>(r.width()) - 2 * pad;
-    if (avail < fm.horizontalAdvance(QStringLiteral("MM")) || r.height() < fm.height() + 2 * pad) return {};
+    if (avail < fm.horizontalAdvance(QStringLiteral("MM")) || r.height() < fm.height() + 2 * pad)
+        return {};
     const QString n = fm.elidedText(name, Qt::ElideRight, avail);
     const QString s = lines == 2 ? fm.elidedText(size, Qt::ElideRight, avail) : QString();
-    const int w = std::max(fm.horizontalAdvance(n), lines == 2 ? fm.horizontalAdvance(s) : 0) + 2 * pad;
+    const int w =
+        std::max(fm.horizontalAdvance(n), lines == 2 ? fm.horizontalAdvance(s) : 0) + 2 * pad;
     const int h = lines * fm.height() + 2 * pad;
     QRectF plate(r.x() + 1, r.y() + 1, w, h);
     const QPointF corner = plate.topLeft();
@@ -57,9 +63,11 @@ QRectF Label(QPainter& p, const QRectF& r, const QString& name, const QString& s
     // Where the centre is taken by a folder's plate, a corner of the tile
     // may still be free: a big file keeps its name.
     if (covers(plate)) {
-        const double right = r.right() - 1 - plate.width(), bottom = r.bottom() - 1 - plate.height();
+        const double right = r.right() - 1 - plate.width(),
+                     bottom = r.bottom() - 1 - plate.height();
         bool placed = false;
-        for (const QPointF at : {corner, QPointF(corner.x(), bottom), QPointF(right, corner.y()), QPointF(right, bottom)}) {
+        for (const QPointF at : {corner, QPointF(corner.x(), bottom), QPointF(right, corner.y()),
+                                 QPointF(right, bottom)}) {
             plate.moveTopLeft(at);
             if (!covers(plate)) {
                 placed = true;
@@ -78,7 +86,8 @@ QRectF Label(QPainter& p, const QRectF& r, const QString& name, const QString& s
     p.setFont(font);
     p.setPen(Qt::white);
     p.drawText(QPointF(plate.x() + pad, plate.y() + pad + fm.ascent()), n);
-    if (lines == 2) p.drawText(QPointF(plate.x() + pad, plate.y() + pad + fm.height() + fm.ascent()), s);
+    if (lines == 2)
+        p.drawText(QPointF(plate.x() + pad, plate.y() + pad + fm.height() + fm.ascent()), s);
     p.restore();
     return seen;
 }
@@ -104,12 +113,14 @@ QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::ato
     for (int pass = 2; pass >= 1; --pass) {
         for (size_t i = 1; i < map.Nodes.size(); ++i) {
             const TreemapNode& n = map.Nodes[i];
-            if (n.Depth > pass) break;  // breadth first: the deeper ones follow
+            if (n.Depth > pass) break; // breadth first: the deeper ones follow
             if (n.Depth != pass) continue;
             const QRectF r(n.Rect.X, n.Rect.Y, n.Rect.W, n.Rect.H);
             if (pass == 2 && (r.width() < 90 || r.height() < 40)) continue;
-            const QString size = n.Kind == TILE_UNMEASURED ? QString() : Text(FormatSizeText(n.Occupied, sizeUnit));
-            const QRectF plate = Label(p, r, Text(NodeLabel(map, static_cast<int>(i))), size, pass == 1 ? large : small, pass == 2);
+            const QString size =
+                n.Kind == TILE_UNMEASURED ? QString() : Text(FormatSizeText(n.Occupied, sizeUnit));
+            const QRectF plate = Label(p, r, Text(NodeLabel(map, static_cast<int>(i))), size,
+                                       pass == 1 ? large : small, pass == 2);
             if (!plate.isEmpty()) plates.push_back(plate);
         }
     }
@@ -123,7 +134,9 @@ QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::ato
         // Most tiles are too small for any name: known before it is made.
         if (r.width() < 24 || r.height() < fm.height() + 6) continue;
         const QString name = Text(NodeLabel(map, static_cast<int>(i)));
-        if (r.width() < std::min(fm.horizontalAdvance(name), 60) + 8 || r.height() < fm.height() + 6) continue;
+        if (r.width() < std::min(fm.horizontalAdvance(name), 60) + 8 ||
+            r.height() < fm.height() + 6)
+            continue;
         Label(p, r, name, Text(FormatSizeText(n.Occupied, sizeUnit)), small, true, &plates);
     }
     return image;
@@ -131,14 +144,18 @@ QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::ato
 
 QStringList LegendNames(int colours) {
     if (colours == COLOUR_BY_DEPTH)
-        return {QStringLiteral("深さ 1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"),
-                QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("未計測")};
-    return {QStringLiteral("フォルダ"), QStringLiteral("ファイル"), QStringLiteral("未計測"), QStringLiteral("圧縮"),
-            QStringLiteral("画像"), QStringLiteral("動画"), QStringLiteral("音声"), QStringLiteral("文書"),
-            QStringLiteral("実行"), QStringLiteral("プログラム"), QStringLiteral("その他")};
+        return {QStringLiteral("深さ 1"), QStringLiteral("2"), QStringLiteral("3"),
+                QStringLiteral("4"),      QStringLiteral("5"), QStringLiteral("6"),
+                QStringLiteral("未計測")};
+    return {QStringLiteral("フォルダ"),   QStringLiteral("ファイル"), QStringLiteral("未計測"),
+            QStringLiteral("圧縮"),       QStringLiteral("画像"),     QStringLiteral("動画"),
+            QStringLiteral("音声"),       QStringLiteral("文書"),     QStringLiteral("実行"),
+            QStringLiteral("プログラム"), QStringLiteral("その他")};
 }
 
-int LegendHeight() { return QFontMetrics(LabelFont(12, false)).height() + 8; }
+int LegendHeight() {
+    return QFontMetrics(LabelFont(12, false)).height() + 8;
+}
 
 QString UnmeasuredLegend(const Treemap& map) {
     if (!(map.UnmeasuredShare > 0)) return QStringLiteral("未計測");
@@ -187,11 +204,13 @@ QString TreemapTip(const Treemap& map, int node, int sizeUnit) {
     QString tip = Text(NodePath(map, node));
     if (n.Kind == TILE_FILES_BLOCK) tip += QStringLiteral(" (ファイル)");
     if (n.Kind == TILE_SMALL_FOLDERS) tip += QStringLiteral(" (小さなフォルダ)");
-    tip += QStringLiteral("\nサイズ: ") + Text(FormatSizeText(n.Kind == TILE_UNMEASURED ? -1 : n.Size, sizeUnit));
-    tip += QStringLiteral("\n占有量: ") + Text(FormatSizeText(n.Kind == TILE_UNMEASURED ? -1 : n.Occupied, sizeUnit));
+    tip += QStringLiteral("\nサイズ: ") +
+           Text(FormatSizeText(n.Kind == TILE_UNMEASURED ? -1 : n.Size, sizeUnit));
+    tip += QStringLiteral("\n占有量: ") +
+           Text(FormatSizeText(n.Kind == TILE_UNMEASURED ? -1 : n.Occupied, sizeUnit));
     if (n.Kind == TILE_INDEXED_FILE && map.Source->Files) {
-        const QDateTime when =
-            QDateTime::fromSecsSinceEpoch(map.Source->Files->ModifiedTime(static_cast<uint32_t>(n.Source)));
+        const QDateTime when = QDateTime::fromSecsSinceEpoch(
+            map.Source->Files->ModifiedTime(static_cast<uint32_t>(n.Source)));
         tip += QStringLiteral("\n更新日時: ") + when.toString(QStringLiteral("yyyy/MM/dd hh:mm"));
     }
     return tip;
@@ -202,8 +221,9 @@ QString TreemapTip(const Treemap& map, int node, int sizeUnit) {
 // for a file hardly smaller.
 constexpr int kPngQuality = 80;
 
-bool WriteTreemapPicture(std::shared_ptr<const TreemapSource> source, int width, int height, int colours, int sizeUnit,
-                         const std::string& fileName, std::string& why, const TreemapHighlight& highlight) {
+bool WriteTreemapPicture(std::shared_ptr<const TreemapSource> source, int width, int height,
+                         int colours, int sizeUnit, const std::string& fileName, std::string& why,
+                         const TreemapHighlight& highlight) {
     // Fonts need an application object; the command-line tool has none and
     // draws offscreen.
     std::unique_ptr<QGuiApplication> app;
@@ -236,7 +256,8 @@ bool WriteTreemapPicture(std::shared_ptr<const TreemapSource> source, int width,
     }
     // Written as every file of the user's is: under another name, renamed
     // when whole, a link at the name replaced rather than followed.
-    if (!platform::ReplaceFile(fileName, std::string_view(png.constData(), static_cast<size_t>(png.size())))) {
+    if (!platform::ReplaceFile(
+            fileName, std::string_view(png.constData(), static_cast<size_t>(png.size())))) {
         why = platform::LastWriteError();
         return false;
     }

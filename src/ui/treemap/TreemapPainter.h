@@ -21,7 +21,8 @@ namespace nrvs {
 // The map's cushions with the labels, an image of the map's size.
 // sizeUnit as the settings keep it (0 automatic).
 // highlight: the files of one extension stand out, the rest is dimmed.
-QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::atomic<bool>* cancel = nullptr,
+QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit,
+                   const std::atomic<bool>* cancel = nullptr,
                    const TreemapHighlight& highlight = {});
 
 // One line of coloured squares with their names, for the colours chosen.
@@ -39,7 +40,8 @@ QString TreemapTip(const Treemap& map, int node, int sizeUnit);
 
 // Lays out and draws the map of a source into width x height pixels with
 // the legend along the bottom, and saves it as PNG. False with the reason.
-bool WriteTreemapPicture(std::shared_ptr<const TreemapSource> source, int width, int height, int colours, int sizeUnit,
-                         const std::string& fileName, std::string& why, const TreemapHighlight& highlight = {});
+bool WriteTreemapPicture(std::shared_ptr<const TreemapSource> source, int width, int height,
+                         int colours, int sizeUnit, const std::string& fileName, std::string& why,
+                         const TreemapHighlight& highlight = {});
 
 } // namespace nrvs

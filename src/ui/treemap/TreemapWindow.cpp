@@ -30,7 +30,9 @@ using mainwindow::kNameRole;
 
 namespace {
 
-QString Q(const std::string& s) { return ShownText(s); }
+QString Q(const std::string& s) {
+    return ShownText(s);
+}
 
 // "X:\a\b\" -> "X:\a\"; a root stays as it is.
 std::string ParentFolder(const std::string& path) {
@@ -65,7 +67,8 @@ void TreemapView::paintEvent(QPaintEvent*) {
     const int h = owner_->hovered_;
     if (h > 0 && static_cast<size_t>(h) < map.Nodes.size() && map.Width > 0 && map.Height > 0) {
         const TreemapRect& r = map.Nodes[static_cast<size_t>(h)].Rect;
-        const double sx = static_cast<double>(width()) / map.Width, sy = static_cast<double>(height()) / map.Height;
+        const double sx = static_cast<double>(width()) / map.Width,
+                     sy = static_cast<double>(height()) / map.Height;
         const QRectF box(r.X * sx, r.Y * sy, r.W * sx, r.H * sy);
         p.setBrush(Qt::NoBrush);
         p.setPen(QPen(Qt::white, 2));
@@ -75,26 +78,35 @@ void TreemapView::paintEvent(QPaintEvent*) {
     }
 }
 
-void TreemapView::resizeEvent(QResizeEvent*) { owner_->layoutTimer->start(); }
+void TreemapView::resizeEvent(QResizeEvent*) {
+    owner_->layoutTimer->start();
+}
 
 void TreemapView::mouseMoveEvent(QMouseEvent* event) {
     const int node = owner_->NodeAt(event->position().toPoint());
     if (node != owner_->hovered_) {
         owner_->SetHovered(node);
-        if (node < 0) QToolTip::hideText();
-        else QToolTip::showText(event->globalPosition().toPoint(), TreemapTip(owner_->map_, node, Global().SizeUnit), this);
+        if (node < 0)
+            QToolTip::hideText();
+        else
+            QToolTip::showText(event->globalPosition().toPoint(),
+                               TreemapTip(owner_->map_, node, Global().SizeUnit), this);
     }
 }
 
 void TreemapView::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) owner_->SelectInMain(owner_->NodeAt(event->position().toPoint()));
+    if (event->button() == Qt::LeftButton)
+        owner_->SelectInMain(owner_->NodeAt(event->position().toPoint()));
 }
 
 void TreemapView::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) owner_->ZoomIn(owner_->NodeAt(event->position().toPoint()));
+    if (event->button() == Qt::LeftButton)
+        owner_->ZoomIn(owner_->NodeAt(event->position().toPoint()));
 }
 
-void TreemapView::leaveEvent(QEvent*) { owner_->SetHovered(-1); }
+void TreemapView::leaveEvent(QEvent*) {
+    owner_->SetHovered(-1);
+}
 
 // ---------------------------------------------------------------- the window
 
@@ -209,15 +221,16 @@ void TreemapWindow::Follow() {
     }
     if (path.back() != '\\') path += '\\';
     const DriveRecord& drive = *g.CurrentDrive;
-    const double used = path.size() == 3 && drive.TotalBytes > 0 ? drive.TotalBytes - drive.FreeBytes : -1;
+    const double used =
+        path.size() == 3 && drive.TotalBytes > 0 ? drive.TotalBytes - drive.FreeBytes : -1;
     source_ = std::make_shared<const TreemapSource>(
         MakeSource(g.Folders, path, static_cast<int32_t>(drive.ClusterSize), used));
     // Without the file index of the last measurement the folders' files are
     // blocks; one line says how to get the single files.
     pathLabel->setText(QStringLiteral(" ") + Q(path) +
-                    (source_->Files || g.Folders.Count() == 0
-                         ? QString()
-                         : QStringLiteral("　（計測し直すと1つ1つのファイルを表示します）")));
+                       (source_->Files || g.Folders.Count() == 0
+                            ? QString()
+                            : QStringLiteral("　（計測し直すと1つ1つのファイルを表示します）")));
     pathLabel->setToolTip(Q(path));
     upButton->setEnabled(path.size() > 3);
     StartLayout();
@@ -250,14 +263,17 @@ void TreemapWindow::StartLayout() {
 
 void TreemapWindow::SetHighlight(const TreemapHighlight& highlight) {
     const bool same = highlight.On == highlight_.On &&
-                      (!highlight.On || (highlight.Extension == highlight_.Extension && highlight.Kind == highlight_.Kind &&
+                      (!highlight.On || (highlight.Extension == highlight_.Extension &&
+                                         highlight.Kind == highlight_.Kind &&
                                          highlight.AnyExtension == highlight_.AnyExtension));
     highlight_ = highlight;
     if (same) return;
     // A layout on its way draws with the new highlight only if it starts
     // again; otherwise the map on screen is only coloured anew.
-    if (Busy()) StartLayout();
-    else StartDrawing();
+    if (Busy())
+        StartLayout();
+    else
+        StartDrawing();
 }
 
 void TreemapWindow::StartDrawing() {
@@ -286,11 +302,12 @@ void TreemapWindow::Finished(uint64_t generation, Treemap map, QImage image) {
     shown_ = generation;
     hovered_ = -1;
     mapView->update();
-    legend->update();  // its grey's share is the new map's
+    legend->update(); // its grey's share is the new map's
 }
 
 int TreemapWindow::NodeAt(const QPoint& point) const {
-    if (map_.Width <= 0 || map_.Height <= 0 || mapView->width() <= 0 || mapView->height() <= 0) return -1;
+    if (map_.Width <= 0 || map_.Height <= 0 || mapView->width() <= 0 || mapView->height() <= 0)
+        return -1;
     const double x = (point.x() + 0.5) * map_.Width / mapView->width();
     const double y = (point.y() + 0.5) * map_.Height / mapView->height();
     const int node = HitTest(map_, x, y);
@@ -313,7 +330,8 @@ void TreemapWindow::SelectInMain(int node) {
 
     // The list: the item of the folder shown that holds the node.
     int top = node;
-    while (map_.Nodes[static_cast<size_t>(top)].Parent > 0) top = map_.Nodes[static_cast<size_t>(top)].Parent;
+    while (map_.Nodes[static_cast<size_t>(top)].Parent > 0)
+        top = map_.Nodes[static_cast<size_t>(top)].Parent;
     const TreemapNode& t = map_.Nodes[static_cast<size_t>(top)];
     std::string name = NodePath(map_, top).substr(shown.size());
     if (!name.empty() && name.back() == '\\') name.pop_back();
@@ -324,7 +342,8 @@ void TreemapWindow::SelectInMain(int node) {
         if (f.Image == image && f.Caption == name) {
             QAbstractItemModel* model = main_->folderList->model();
             main_->folderList->selectionModel()->setCurrentIndex(
-                model->index(static_cast<int>(r), 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                model->index(static_cast<int>(r), 0),
+                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
             main_->folderList->scrollTo(model->index(static_cast<int>(r), 0));
             break;
         }

@@ -28,10 +28,10 @@ class TreemapWindow;
 // The map itself.
 class TreemapView : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TreemapView(TreemapWindow* owner);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -39,13 +39,13 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
-private:
+  private:
     TreemapWindow* owner_;
 };
 
 class TreemapWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TreemapWindow(MainWindow* main);
     ~TreemapWindow() override;
 
@@ -78,12 +78,12 @@ public:
     TreemapView* mapView;
     QWidget* legend;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     // Placed beside the main window, on its screen, at the first showing.
     void PlaceBesideMain();
     bool placed_ = false;
@@ -98,8 +98,8 @@ private:
     QImage image_;
     int hovered_ = -1;
     TreemapHighlight highlight_;
-    uint64_t pending_ = 0;  // the generation asked for last
-    uint64_t shown_ = 0;    // the generation on screen
+    uint64_t pending_ = 0; // the generation asked for last
+    uint64_t shown_ = 0;   // the generation on screen
     std::shared_ptr<std::atomic<bool>> cancel_;
     QThreadPool pool_;
     QTimer* layoutTimer;

@@ -33,22 +33,25 @@ namespace nrvs {
 namespace {
 
 enum Column { C_EXT = 0, C_KIND, C_FILES, C_SIZE, C_OCCUPIED, C_SHARE };
-constexpr int kExtRole = Qt::UserRole;        // the extension's bytes, lower case
-constexpr int kKindRole = Qt::UserRole + 1;   // the FileKind
-constexpr int kValueRole = Qt::UserRole + 2;  // the number a count or size column sorts by
-constexpr int kOrderRole = Qt::UserRole + 3;  // the row's place as the statistics gave it
+constexpr int kExtRole = Qt::UserRole;       // the extension's bytes, lower case
+constexpr int kKindRole = Qt::UserRole + 1;  // the FileKind
+constexpr int kValueRole = Qt::UserRole + 2; // the number a count or size column sorts by
+constexpr int kOrderRole = Qt::UserRole + 3; // the row's place as the statistics gave it
 
-QString Q(const std::string& bytes) { return ShownText(bytes); }
+QString Q(const std::string& bytes) {
+    return ShownText(bytes);
+}
 
 // Numbers sort as numbers, texts as the desktop sorts them; every tie keeps
 // the statistics' order (largest first), whichever way the column runs.
 class TypeItem : public QTreeWidgetItem {
-public:
+  public:
     using QTreeWidgetItem::QTreeWidgetItem;
     bool operator<(const QTreeWidgetItem& other) const override {
         const int column = treeWidget() ? treeWidget()->sortColumn() : C_OCCUPIED;
         if (column >= C_FILES) {
-            const qulonglong a = data(column, kValueRole).toULongLong(), b = other.data(column, kValueRole).toULongLong();
+            const qulonglong a = data(column, kValueRole).toULongLong(),
+                             b = other.data(column, kValueRole).toULongLong();
             if (a != b) return a < b;
         } else {
             const int c = text(column).compare(other.text(column), Qt::CaseInsensitive);
@@ -61,7 +64,8 @@ public:
 // The text of the 割合 column as the bar's cell shows it.
 QString ShareText(uint64_t occupied, uint64_t total) {
     const double base = total > 0 ? static_cast<double>(total) : 1.0;
-    return QString::number(static_cast<double>(occupied) / base * 100.0, 'f', 1) + QStringLiteral(" %");
+    return QString::number(static_cast<double>(occupied) / base * 100.0, 'f', 1) +
+           QStringLiteral(" %");
 }
 
 } // namespace
@@ -83,9 +87,10 @@ TypesWindow::TypesWindow(MainWindow* main)
     AddStateLabel();
 
     reportList = MakeReportList(this,
-                            {QStringLiteral("拡張子"), QStringLiteral("種類"), QStringLiteral("ファイル数"),
-                             QStringLiteral("容量"), QStringLiteral("占有量"), QStringLiteral("割合")},
-                            QAbstractItemView::SingleSelection);
+                                {QStringLiteral("拡張子"), QStringLiteral("種類"),
+                                 QStringLiteral("ファイル数"), QStringLiteral("容量"),
+                                 QStringLiteral("占有量"), QStringLiteral("割合")},
+                                QAbstractItemView::SingleSelection);
     reportList->header()->setStretchLastSection(true);
     DrawBarsIn(C_SHARE, kValueRole, [this] { return static_cast<double>(OccupiedTotal()); });
     reportList->setSortingEnabled(true);
@@ -98,14 +103,19 @@ TypesWindow::TypesWindow(MainWindow* main)
     });
     connect(refreshButton, &QPushButton::clicked, this, &TypesWindow::Refresh);
     connect(reportList, &QTreeWidget::itemSelectionChanged, this, &TypesWindow::SelectionChanged);
-    connect(reportList, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) { OpenInFiles(item); });
+    connect(reportList, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item) { OpenInFiles(item); });
 }
 
 TypesWindow::~TypesWindow() = default;
 
-bool TypesWindow::ByKind() const { return groupCombo->currentIndex() == 1; }
+bool TypesWindow::ByKind() const {
+    return groupCombo->currentIndex() == 1;
+}
 
-void TypesWindow::OpenTypes() { Present(reportList); }
+void TypesWindow::OpenTypes() {
+    Present(reportList);
+}
 
 void TypesWindow::hideEvent(QHideEvent* event) {
     QDialog::hideEvent(event);
@@ -154,7 +164,9 @@ void TypesWindow::Fill() {
     std::string below;
     if (!wholeDriveCheck->isChecked() && !below_.empty() && below_[0] == index_->Letter()) {
         if (index_->FindFolder(below_) < 0) {
-            ShowState(Q(below_ + " は計測されていません。フォルダを計測するか「ドライブ全体」を選んでください。"));
+            ShowState(
+                Q(below_ +
+                  " は計測されていません。フォルダを計測するか「ドライブ全体」を選んでください。"));
             reportList->setSortingEnabled(true);
             return;
         }
@@ -186,15 +198,16 @@ void TypesWindow::Fill() {
         item->setData(C_OCCUPIED, kValueRole, qulonglong(r.Occupied));
         item->setText(C_SHARE, ShareText(r.Occupied, total_));
         item->setData(C_SHARE, kValueRole, qulonglong(r.Occupied));
-        for (int c : {C_FILES, C_SIZE, C_OCCUPIED}) item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+        for (int c : {C_FILES, C_SIZE, C_OCCUPIED})
+            item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
         items << item;
     }
     reportList->addTopLevelItems(items);
     reportList->setSortingEnabled(true);
     reportList->sortByColumn(column, order);
     const std::string scope = ScopeText(below, index_->Letter());
-    ShowState(Q(FormatText("%s のファイル %s 個、%zu 種類", scope.c_str(), GroupedNumber(static_cast<double>(files), 0).c_str(),
-                           rows.size())));
+    ShowState(Q(FormatText("%s のファイル %s 個、%zu 種類", scope.c_str(),
+                           GroupedNumber(static_cast<double>(files), 0).c_str(), rows.size())));
 }
 
 TreemapHighlight TypesWindow::HighlightOf(const QTreeWidgetItem* item) const {
@@ -202,8 +215,10 @@ TreemapHighlight TypesWindow::HighlightOf(const QTreeWidgetItem* item) const {
     if (!item) return h;
     h.On = true;
     h.Kind = item->data(C_EXT, kKindRole).toInt();
-    if (ByKind()) h.AnyExtension = true;
-    else h.Extension = item->data(C_EXT, kExtRole).toByteArray().toStdString();
+    if (ByKind())
+        h.AnyExtension = true;
+    else
+        h.Extension = item->data(C_EXT, kExtRole).toByteArray().toStdString();
     return h;
 }
 
@@ -217,7 +232,8 @@ void TypesWindow::SelectionChanged() {
 }
 
 void TypesWindow::ClearHighlight() {
-    if (main_ && main_->MapWindow && main_->MapWindow->Highlight().On) main_->MapWindow->SetHighlight(TreemapHighlight{});
+    if (main_ && main_->MapWindow && main_->MapWindow->Highlight().On)
+        main_->MapWindow->SetHighlight(TreemapHighlight{});
 }
 
 void TypesWindow::OpenInFiles(const QTreeWidgetItem* item) {
@@ -238,7 +254,8 @@ void TypesWindow::OpenInFiles(const QTreeWidgetItem* item) {
             if (r.Kind == kind && !r.Extension.empty() &&
                 std::find(found.begin(), found.end(), r.Extension) == found.end())
                 found.push_back(r.Extension);
-        for (const std::string& e : found) extensions += (extensions.empty() ? "" : ", ") + e;
+        for (const std::string& e : found)
+            extensions += (extensions.empty() ? "" : ", ") + e;
     }
     main_->Files->OpenLargestWithExtension(extensions, wholeDriveCheck->isChecked());
 }

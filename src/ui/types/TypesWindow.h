@@ -21,7 +21,7 @@ struct TreemapHighlight;
 
 class TypesWindow : public ReportWindow {
     Q_OBJECT
-public:
+  public:
     explicit TypesWindow(MainWindow* main);
     ~TypesWindow() override;
 
@@ -40,11 +40,11 @@ public:
 
     QComboBox* groupCombo;
 
-protected:
+  protected:
     void hideEvent(QHideEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void LoadSettings() override;
     void SaveSettings();
     void Fill();

@@ -79,7 +79,8 @@ TEST(FolderListTest, LookupsAreExactFirstMatchAndTakeDamagedLinesWhole) {
     EXPECT_EQ(l.IndexOfPath("C:\\WINDOWS\\"), 2);
     EXPECT_EQ(l.FindPath("C:\\WINDOWS\\")->TreeBytes, 10);
     EXPECT_EQ(l.IndexOfPath("c:\\windows\\"), -1) << "exact comparison";
-    EXPECT_EQ(l.IndexOfPath("2004/05/01 10:00:00=00:03:12"), 0) << "a line without \" > \" is all path";
+    EXPECT_EQ(l.IndexOfPath("2004/05/01 10:00:00=00:03:12"), 0)
+        << "a line without \" > \" is all path";
     EXPECT_EQ(l.IndexOfPath("2004/05/01 10:00:00"), -1);
     EXPECT_EQ(l.IndexOfPath("C:\\a > b\\"), 4);
     EXPECT_EQ(l.IndexOfPath("C:\\a"), -1);
@@ -110,8 +111,10 @@ TEST(FolderListTest, SortIgnoresCaseAndPutsParentsFirst) {
     l.Append("C:\\ > 0:0:0:0:0:0:0:0:0:0:0:0");
     l.Append("C:\\a\\ > 0:0:0:0:0:0:0:0:0:0:0:0");
     l.Sort();
-    EXPECT_EQ(l.CopyLines(), (StringList{"C:\\ > 0:0:0:0:0:0:0:0:0:0:0:0", "C:\\a\\ > 0:0:0:0:0:0:0:0:0:0:0:0",
-                                   "C:\\A\\x\\ > 0:0:0:0:0:0:0:0:0:0:0:0", "C:\\b\\ > 0:0:0:0:0:0:0:0:0:0:0:0"}));
+    EXPECT_EQ(
+        l.CopyLines(),
+        (StringList{"C:\\ > 0:0:0:0:0:0:0:0:0:0:0:0", "C:\\a\\ > 0:0:0:0:0:0:0:0:0:0:0:0",
+                    "C:\\A\\x\\ > 0:0:0:0:0:0:0:0:0:0:0:0", "C:\\b\\ > 0:0:0:0:0:0:0:0:0:0:0:0"}));
 }
 
 TEST(FolderListTest, EntryRecordPrefersTheMeasuredRecord) {
@@ -137,7 +140,7 @@ TEST(FolderListTest, EntryRecordPrefersTheMeasuredRecord) {
 
 namespace {
 class CacheTest : public ::testing::Test {
-protected:
+  protected:
     TempDir dir;
     DriveRecord drive;
     void SetUp() override {
@@ -176,12 +179,15 @@ TEST_F(CacheTest, DamagedFilesReadWithoutHarm) {
     LoadCache(l, drive);
     EXPECT_EQ(l.Count(), 0);
     std::string junk;
-    for (int i = 0; i < 10000; ++i) junk += static_cast<char>((i * 131) & 0xFF);
+    for (int i = 0; i < 10000; ++i)
+        junk += static_cast<char>((i * 131) & 0xFF);
     dir.Write("NRVS_C.txt", junk);
     LoadCache(l, drive);
-    for (int i = 0; i < l.Count(); ++i) l.RecordAt(i);
+    for (int i = 0; i < l.Count(); ++i)
+        l.RecordAt(i);
     l.FindPath("C:\\");
-    dir.Write("NRVS_C.txt", "not a date\r\nC:\\ > 1:2\r\n" + std::string(1 << 20, 'x') + " > 1\r\nC:\\a\\ > :::\r\n");
+    dir.Write("NRVS_C.txt", "not a date\r\nC:\\ > 1:2\r\n" + std::string(1 << 20, 'x') +
+                                " > 1\r\nC:\\a\\ > :::\r\n");
     LoadCache(l, drive);
     EXPECT_EQ(l.Count(), 4);
     EXPECT_EQ(l.FindPath("C:\\")->TreeOccupied, 2);
@@ -195,7 +201,7 @@ TEST_F(CacheTest, DamagedFilesReadWithoutHarm) {
 
 TEST_F(CacheTest, HeaderLineAndCacheRule) {
     std::time_t start = 0;
-    struct tm tm{};
+    struct tm tm {};
     tm.tm_year = 104, tm.tm_mon = 4, tm.tm_mday = 1, tm.tm_hour = 10, tm.tm_isdst = -1;
     start = std::mktime(&tm);
     EXPECT_EQ(HeaderLine(start, start + 192), "2004/05/01 10:00:00=00:03:12");
@@ -230,21 +236,27 @@ TEST_F(CacheTest, HeaderLineAndCacheRule) {
 // sorting the whole cache again: line for line what the full sort gives.
 TEST(FolderListTest, MergingNewLinesGivesTheFullSortsOrder) {
     std::mt19937 rng(11);
-    const char* parts[] = {"a", "A", "b", "B", "\xE3\x81\x82", "a b", "a.b", "Z", "z", "_", "0", "\xff"};
+    const char* parts[] = {"a", "A", "b", "B", "\xE3\x81\x82", "a b", "a.b",
+                           "Z", "z", "_", "0", "\xff"};
     auto randomLine = [&] {
         std::string path = "C:\\";
         const int depth = 1 + static_cast<int>(rng() % 4);
-        for (int d = 0; d < depth; ++d) path += std::string(parts[rng() % 12]) + parts[rng() % 12] + "\\";
+        for (int d = 0; d < depth; ++d)
+            path += std::string(parts[rng() % 12]) + parts[rng() % 12] + "\\";
         return path + " > " + std::to_string(rng() % 1000) + ":0:0:0:0:0:0:0:0:0:0:0";
     };
     for (int round = 0; round < 200; ++round) {
         FolderList kept;
         const int n = static_cast<int>(rng() % 300);
-        for (int i = 0; i < n; ++i) kept.Append(randomLine());
-        if (round % 10 != 9) kept.Sort();  // now and then a cache out of order
+        for (int i = 0; i < n; ++i)
+            kept.Append(randomLine());
+        if (round % 10 != 9) kept.Sort(); // now and then a cache out of order
         const size_t firstNew = kept.Size();
         const int added = static_cast<int>(rng() % 50);
-        for (int i = 0; i < added; ++i) kept.Append(rng() % 5 ? randomLine() : (kept.Size() == 0) ? randomLine() : kept.LineAt(rng() % kept.Size()));
+        for (int i = 0; i < added; ++i)
+            kept.Append(rng() % 5            ? randomLine()
+                        : (kept.Size() == 0) ? randomLine()
+                                             : kept.LineAt(rng() % kept.Size()));
         FolderList full = kept;
         full.Sort();
         kept.SortMerged(firstNew);
@@ -256,34 +268,40 @@ namespace {
 // What a folder measurement saved before the merge: every line read, the
 // header and the folder's old lines dropped, the new lines appended, all
 // sorted stably, the header put first, each line ended by CR LF.
-std::string FullSortOfFolderMeasurement(const std::string& text, const std::string& below, const std::string& header,
-                                        const StringList& fresh) {
+std::string FullSortOfFolderMeasurement(const std::string& text, const std::string& below,
+                                        const std::string& header, const StringList& fresh) {
     StringList lines;
     TextToLines(lines, text);
     FolderList list;
     std::string_view path;
     for (size_t i = 0; i < lines.size(); ++i) {
         const bool hasPath = PathOfLine(lines[i], path);
-        const bool drivePath = path.size() >= 3 && path[1] == ':' && path[2] == '\\' && std::isalpha(static_cast<unsigned char>(path[0]));
+        const bool drivePath = path.size() >= 3 && path[1] == ':' && path[2] == '\\' &&
+                               std::isalpha(static_cast<unsigned char>(path[0]));
         if (i == 0 && !hasPath && !drivePath) continue;
         if (hasPath && path.substr(0, below.size()) == below) continue;
         list.Append(lines[i]);
     }
-    for (const std::string& line : fresh) list.Append(line);
+    for (const std::string& line : fresh)
+        list.Append(line);
     list.Sort();
     list.InsertFirst(header);
     std::string out;
-    for (const std::string& line : list.CopyLines()) out += line + "\r\n";
+    for (const std::string& line : list.CopyLines())
+        out += line + "\r\n";
     return out;
 }
 
-std::string Merged(const std::string& text, const std::string& below, const std::string& header, StringList fresh,
-                   size_t chunk = size_t{1} << 20) {
+std::string Merged(const std::string& text, const std::string& below, const std::string& header,
+                   StringList fresh, size_t chunk = size_t{1} << 20) {
     std::string out;
-    EXPECT_TRUE(MergeFolderLines(text, below, header, fresh, [&](std::string_view bytes) {
-        out.append(bytes);
-        return true;
-    }, chunk));
+    EXPECT_TRUE(MergeFolderLines(
+        text, below, header, fresh,
+        [&](std::string_view bytes) {
+            out.append(bytes);
+            return true;
+        },
+        chunk));
     return out;
 }
 } // namespace
@@ -295,22 +313,26 @@ std::string Merged(const std::string& text, const std::string& below, const std:
 // order, empty.
 TEST(CacheMergeTest, FolderLinesMergeAsTheFullSortWouldPlaceThem) {
     std::mt19937 rng(20261207);
-    const char* parts[] = {"a", "A", "b", "B", "\xC3\xA9", "\xC3\x89", "a b", "a.b", "Z", "z", "_", "[", "\xff", "]", "K", "\xE2\x84\xAA"};
+    const char* parts[] = {"a", "A", "b", "B", "\xC3\xA9", "\xC3\x89", "a b", "a.b",
+                           "Z", "z", "_", "[", "\xff",     "]",        "K",   "\xE2\x84\xAA"};
     constexpr size_t kParts = sizeof parts / sizeof parts[0];
     auto randomPath = [&](const std::string& under, int depth) {
         std::string path = under;
-        for (int d = 0; d < depth; ++d) path += std::string(parts[rng() % kParts]) + parts[rng() % kParts] + "\\";
+        for (int d = 0; d < depth; ++d)
+            path += std::string(parts[rng() % kParts]) + parts[rng() % kParts] + "\\";
         return path;
     };
     auto line = [&](const std::string& path) {
-        return path + " > " + std::to_string(rng() % 100000) + ":4096:0:0:" + std::to_string(rng() % 9) + ":0:0:0:0:0:0:0";
+        return path + " > " + std::to_string(rng() % 100000) +
+               ":4096:0:0:" + std::to_string(rng() % 9) + ":0:0:0:0:0:0:0";
     };
     const std::string header = "2026/12/07 10:00:00=00:00:01";
     TempDir files;
     for (int round = 0; round < 400; ++round) {
         StringList lines;
         const int n = static_cast<int>(rng() % 200);
-        for (int i = 0; i < n; ++i) lines.push_back(line(randomPath("C:\\", 1 + static_cast<int>(rng() % 4))));
+        for (int i = 0; i < n; ++i)
+            lines.push_back(line(randomPath("C:\\", 1 + static_cast<int>(rng() % 4))));
         if (rng() % 4 == 0 && !lines.empty()) {
             // A line cut short, with or without part of its numbers.
             std::string& cut = lines[rng() % lines.size()];
@@ -322,52 +344,68 @@ TEST(CacheMergeTest, FolderLinesMergeAsTheFullSortWouldPlaceThem) {
             sorted.Sort();
             lines = sorted.CopyLines();
         }
-        const int kind = round % 4;  // a header, none, one that is no date, a header after a blank line
+        const int kind =
+            round % 4; // a header, none, one that is no date, a header after a blank line
         if (kind == 0) lines.insert(lines.begin(), "2026/01/02 03:04:05=00:01:00");
         if (kind == 2) lines.insert(lines.begin(), "no date at all");
         if (kind == 3) lines.insert(lines.begin(), "");
         std::string eol = round % 7 == 3 ? "\n" : round % 11 == 5 ? "\r" : "\r\n";
         std::string text;
-        for (const std::string& l : lines) text += l + eol;
-        if (round % 13 == 6 && !text.empty()) text.resize(text.size() - eol.size());  // no end after the last line
+        for (const std::string& l : lines)
+            text += l + eol;
+        if (round % 13 == 6 && !text.empty())
+            text.resize(text.size() - eol.size()); // no end after the last line
 
         // The measured folder: one in the cache, one under a path that
         // differs only by case, or one the cache does not know.
         std::string below;
         std::string_view path;
-        if (!lines.empty() && rng() % 3 && PathOfLine(lines[rng() % lines.size()], path) && path.size() > 3)
+        if (!lines.empty() && rng() % 3 && PathOfLine(lines[rng() % lines.size()], path) &&
+            path.size() > 3)
             below = std::string(path);
         else
             below = randomPath("C:\\", 1 + static_cast<int>(rng() % 2));
         if (rng() % 5 == 0)
-            for (char& c : below) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c >= 'A' && c <= 'Z' ? c + 32 : c);
+            for (char& c : below)
+                c = static_cast<char>(c >= 'a' && c <= 'z'   ? c - 32
+                                      : c >= 'A' && c <= 'Z' ? c + 32
+                                                             : c);
         StringList fresh{line(below)};
         const int added = static_cast<int>(rng() % 40);
-        for (int i = 0; i < added; ++i) fresh.push_back(line(randomPath(below, 1 + static_cast<int>(rng() % 3))));
-        if (rng() % 4 == 0 && fresh.size() > 1) fresh.push_back(fresh[rng() % fresh.size()]);  // equal lines stay in order
+        for (int i = 0; i < added; ++i)
+            fresh.push_back(line(randomPath(below, 1 + static_cast<int>(rng() % 3))));
+        if (rng() % 4 == 0 && fresh.size() > 1)
+            fresh.push_back(fresh[rng() % fresh.size()]); // equal lines stay in order
         // The folder's old line, found by halving in a cache in order, is
         // the first a reading from the top finds.
         if (round % 9 != 8) {
             std::string_view first;
             for (size_t i = 0; i < lines.size() && first.empty(); ++i)
-                if (!(i == 0 && IsHeaderLine(lines[i])) && PathOfLine(lines[i], path) && path == below) first = lines[i];
-            EXPECT_EQ(FindLineOfPath(text, below), first) << "round " << round << ", folder " << below;
+                if (!(i == 0 && IsHeaderLine(lines[i])) && PathOfLine(lines[i], path) &&
+                    path == below)
+                    first = lines[i];
+            EXPECT_EQ(FindLineOfPath(text, below), first)
+                << "round " << round << ", folder " << below;
             // And the subtree's lines are those a reading from the top
             // finds, when the first line is no folder's.
             if (kind != 1) {
                 size_t at = 0;
-                const StringList read = SubtreeLinesOf([&](char* b, size_t size) {
-                    const size_t n = std::min(size, text.size() - at);
-                    std::memcpy(b, text.data() + at, n);
-                    at += n;
-                    return static_cast<long>(n);
-                }, below);
-                EXPECT_EQ(SubtreeLinesIn(text, below), read) << "round " << round << ", folder " << below;
+                const StringList read = SubtreeLinesOf(
+                    [&](char* b, size_t size) {
+                        const size_t n = std::min(size, text.size() - at);
+                        std::memcpy(b, text.data() + at, n);
+                        at += n;
+                        return static_cast<long>(n);
+                    },
+                    below);
+                EXPECT_EQ(SubtreeLinesIn(text, below), read)
+                    << "round " << round << ", folder " << below;
             }
         }
         // The cache is read in pieces: lines and CR LF pairs split between them.
         const size_t chunk = round % 3 == 0 ? 1 + rng() % 40 : size_t{1} << 20;
-        ASSERT_EQ(Merged(text, below, header, fresh, chunk), FullSortOfFolderMeasurement(text, below, header, fresh))
+        ASSERT_EQ(Merged(text, below, header, fresh, chunk),
+                  FullSortOfFolderMeasurement(text, below, header, fresh))
             << "round " << round << ", folder " << below << ", pieces of " << chunk;
         // The same merged into a file, which is read in place.
         if (round % 5 == 0) {
@@ -377,7 +415,8 @@ TEST(CacheMergeTest, FolderLinesMergeAsTheFullSortWouldPlaceThem) {
             ASSERT_TRUE(MergeIntoFile(name, below, header, copy));
             std::string merged;
             ASSERT_TRUE(platform::ReadWholeFile(name, merged));
-            ASSERT_EQ(merged, FullSortOfFolderMeasurement(text, below, header, fresh)) << "round " << round;
+            ASSERT_EQ(merged, FullSortOfFolderMeasurement(text, below, header, fresh))
+                << "round " << round;
         }
     }
     EXPECT_EQ(Merged("", "C:\\a\\", header, {"C:\\a\\b\\ > 1", "C:\\a\\ > 2"}),
@@ -392,7 +431,9 @@ TEST(CacheMergeTest, OnlyTheFolderAndBelowAreReplaced) {
                              "C:\\a\\ > 1:1:0:0:0:0:0:0:0:0:0:0\r\n"
                              "C:\\A\\ > 2:2:0:0:0:0:0:0:0:0:0:0\r\n"
                              "C:\\a\\x\\ > 3:3:0:0:0:0:0:0:0:0:0:0\r\n"
-                             "C:\\a\\x\\" + std::string(300000, 'y') + "\\ > 4:4:0:0:0:0:0:0:0:0:0:0\r\n"
+                             "C:\\a\\x\\" +
+                             std::string(300000, 'y') +
+                             "\\ > 4:4:0:0:0:0:0:0:0:0:0:0\r\n"
                              "C:\\a\\x\\z\r\n"
                              "C:\\ab\\ > 5:5:0:0:0:0:0:0:0:0:0:0\r\n"
                              "C:\\q\\C:\\a\\ > 6:6:0:0:0:0:0:0:0:0:0:0\r\n";
@@ -427,10 +468,12 @@ TEST(CacheMergeTest, OnlyTheFolderAndBelowAreReplaced) {
         lines.emplace_back(l);
         return true;
     }));
-    EXPECT_EQ(lines, (StringList{"a", "", "b", "c"})) << "CR LF, LF and a lone CR each end one line; none after the last";
+    EXPECT_EQ(lines, (StringList{"a", "", "b", "c"}))
+        << "CR LF, LF and a lone CR each end one line; none after the last";
     // A writer that refuses ends the merge with false.
     StringList fresh{"C:\\a\\ > 1"};
-    EXPECT_FALSE(MergeFolderLines(text, "C:\\a\\", "H", fresh, [](std::string_view) { return false; }));
+    EXPECT_FALSE(
+        MergeFolderLines(text, "C:\\a\\", "H", fresh, [](std::string_view) { return false; }));
 }
 
 namespace {
@@ -453,19 +496,23 @@ struct CacheMaker {
     std::mt19937 rng;
     explicit CacheMaker(unsigned seed) : rng(seed) {}
     std::string Path(const std::string& under, int depth) {
-        static const char* parts[] = {"a", "A", "b", "B", "\xC3\xA9", "\xC3\x89", "a b", " > x", " > ", "K",
-                                      "k", "\xE2\x84\xAA", "_", "[", "\xff", "z"};
+        static const char* parts[] = {"a",   "A",    "b",    "B", "\xC3\xA9", "\xC3\x89",
+                                      "a b", " > x", " > ",  "K", "k",        "\xE2\x84\xAA",
+                                      "_",   "[",    "\xff", "z"};
         std::string path = under;
-        for (int d = 0; d < depth; ++d) path += std::string(parts[rng() % 16]) + parts[rng() % 16] + "\\";
+        for (int d = 0; d < depth; ++d)
+            path += std::string(parts[rng() % 16]) + parts[rng() % 16] + "\\";
         return path;
     }
     std::string Line(const std::string& path) {
-        return path + " > " + std::to_string(rng() % 100000) + ":4096:0:0:" + std::to_string(rng() % 9) + ":0:0:0:0:0:0:0";
+        return path + " > " + std::to_string(rng() % 100000) +
+               ":4096:0:0:" + std::to_string(rng() % 9) + ":0:0:0:0:0:0:0";
     }
     StringList Lines(int round) {
         StringList lines;
         const int n = static_cast<int>(rng() % 150);
-        for (int i = 0; i < n; ++i) lines.push_back(Line(Path("C:\\", 1 + static_cast<int>(rng() % 3))));
+        for (int i = 0; i < n; ++i)
+            lines.push_back(Line(Path("C:\\", 1 + static_cast<int>(rng() % 3))));
         if (!lines.empty() && rng() % 3 == 0) lines.push_back(lines[rng() % lines.size()]);
         if (!lines.empty() && rng() % 3 == 0) {
             std::string& cut = lines[rng() % lines.size()];
@@ -491,13 +538,17 @@ void ExpectLookupsAsAScan(FolderList& list, CacheMaker& make, const std::string&
         PathOfLine(list.LineAt(i), p);
         paths.emplace_back(p);
         std::string other(p);
-        for (char& c : other) c = static_cast<char>(std::isupper(static_cast<unsigned char>(c)) ? std::tolower(c) : std::toupper(c));
+        for (char& c : other)
+            c = static_cast<char>(std::isupper(static_cast<unsigned char>(c)) ? std::tolower(c)
+                                                                              : std::toupper(c));
         paths.push_back(other);
         paths.emplace_back(p.substr(0, p.size() / 2));
     }
-    for (int i = 0; i < 8; ++i) paths.push_back(make.Path("C:\\", 1 + static_cast<int>(make.rng() % 3)));
+    for (int i = 0; i < 8; ++i)
+        paths.push_back(make.Path("C:\\", 1 + static_cast<int>(make.rng() % 3)));
     paths.push_back("");
-    for (const std::string& path : paths) ASSERT_EQ(list.IndexOfPath(path), ScanFor(list, path)) << where << ": " << path;
+    for (const std::string& path : paths)
+        ASSERT_EQ(list.IndexOfPath(path), ScanFor(list, path)) << where << ": " << path;
 }
 } // namespace
 
@@ -507,7 +558,8 @@ TEST(FolderListTest, LookupsAnswerAsAScanFromTheTop) {
     CacheMaker make(31);
     for (int round = 0; round < 150; ++round) {
         std::string text;
-        for (const std::string& l : make.Lines(round)) text += l + "\r\n";
+        for (const std::string& l : make.Lines(round))
+            text += l + "\r\n";
         FolderList list;
         list.SetText(text);
         const std::string where = "round " + std::to_string(round);
@@ -515,7 +567,8 @@ TEST(FolderListTest, LookupsAnswerAsAScanFromTheTop) {
         if (list.Count() > 2) {
             list.Delete(static_cast<int>(make.rng() % list.Size()));
             ExpectLookupsAsAScan(list, make, where + " after a delete");
-            list.PutLine(static_cast<int>(make.rng() % list.Size()), make.Line(make.Path("C:\\", 1)));
+            list.PutLine(static_cast<int>(make.rng() % list.Size()),
+                         make.Line(make.Path("C:\\", 1)));
             ExpectLookupsAsAScan(list, make, where + " after a line replaced");
         }
         list.Append(make.Line(make.Path("C:\\", 2)));
@@ -533,7 +586,8 @@ TEST(FolderListTest, LookupsAnswerAsAScanFromTheTop) {
     FolderList list;
     list.Append("C:\\ > 1:1:0:0:0:0:0:0:0:0:0:0");
     list.Append("C:\\a\\ > 2:2:0:0:0:0:0:0:0:0:0:0");
-    for (int i = 0; i < 500; ++i) list.Append("C:\\a\\ > " + std::to_string(i) + "\\ > 3:3:0:0:0:0:0:0:0:0:0:0");
+    for (int i = 0; i < 500; ++i)
+        list.Append("C:\\a\\ > " + std::to_string(i) + "\\ > 3:3:0:0:0:0:0:0:0:0:0:0");
     list.Append("C:\\a\\ > 9:9:0:0:0:0:0:0:0:0:0:0");
     list.Sort();
     list.InsertFirst("2026/12/07 10:00:00=00:00:01");
@@ -546,9 +600,11 @@ TEST(FolderListTest, LookupsAnswerAsAScanFromTheTop) {
 // blank lines, no end after the last line, a line longer than a length word
 // holds; saving writes each line with CR LF.
 TEST_F(CacheTest, ReadIntoOneBufferLineForLine) {
-    const std::string longLine = "C:\\" + std::string((size_t{1} << 24) + 5, 'x') + "\\ > 1:2:0:0:0:0:0:0:0:0:0:0";
-    const std::string text = "2026/01/02 03:04:05=00:01:00\r\nC:\\ > 1\n\r\nC:\\a\\ > 2\rC:\\b\\\n\r" + longLine +
-                             "\r\nC:\\c\\ > 3";
+    const std::string longLine =
+        "C:\\" + std::string((size_t{1} << 24) + 5, 'x') + "\\ > 1:2:0:0:0:0:0:0:0:0:0:0";
+    const std::string text =
+        "2026/01/02 03:04:05=00:01:00\r\nC:\\ > 1\n\r\nC:\\a\\ > 2\rC:\\b\\\n\r" + longLine +
+        "\r\nC:\\c\\ > 3";
     const std::string file = dir / "cache.txt";
     ASSERT_TRUE(platform::ReplaceFile(file, text));
     FolderList list;
@@ -559,14 +615,16 @@ TEST_F(CacheTest, ReadIntoOneBufferLineForLine) {
     EXPECT_EQ(list.IndexOfPath(longLine.substr(0, longLine.rfind(" > "))), 6);
     EXPECT_EQ(list.FindPath("C:\\c\\")->TreeBytes, 3);
     size_t textBytes = 0;
-    for (const std::string& l : expected) textBytes += l.size();
+    for (const std::string& l : expected)
+        textBytes += l.size();
     EXPECT_EQ(list.TextBytes(), textBytes) << "no line ends are held";
     const std::string copy = dir / "copy.txt";
     ASSERT_TRUE(list.Save(copy));
     std::string written;
     ASSERT_TRUE(platform::ReadWholeFile(copy, written));
     std::string crlf;
-    for (const std::string& l : expected) crlf += l + "\r\n";
+    for (const std::string& l : expected)
+        crlf += l + "\r\n";
     EXPECT_TRUE(written == crlf);
     // A copy shares the text until one of them changes.
     FolderList other = list;
@@ -586,31 +644,40 @@ TEST(FolderListTest, AFolderMeasurementReplacesItsRunAsTheFullSortWould) {
     for (int round = 0; round < 200; ++round) {
         const StringList lines = make.Lines(round);
         std::string text;
-        for (const std::string& l : lines) text += l + "\r\n";
+        for (const std::string& l : lines)
+            text += l + "\r\n";
         std::string below;
         std::string_view path;
-        if (!lines.empty() && make.rng() % 3 && PathOfLine(lines[make.rng() % lines.size()], path) && path.size() > 3 &&
+        if (!lines.empty() && make.rng() % 3 &&
+            PathOfLine(lines[make.rng() % lines.size()], path) && path.size() > 3 &&
             path.back() == '\\')
             below = std::string(path);
         else
             below = make.Path("C:\\", 1 + static_cast<int>(make.rng() % 2));
         if (make.rng() % 5 == 0)
-            for (char& c : below) c = static_cast<char>(std::isupper(static_cast<unsigned char>(c)) ? std::tolower(c) : std::toupper(c));
+            for (char& c : below)
+                c = static_cast<char>(std::isupper(static_cast<unsigned char>(c))
+                                          ? std::tolower(c)
+                                          : std::toupper(c));
         StringList fresh{make.Line(below)};
         const int added = static_cast<int>(make.rng() % 30);
-        for (int i = 0; i < added; ++i) fresh.push_back(make.Line(make.Path(below, 1 + static_cast<int>(make.rng() % 2))));
+        for (int i = 0; i < added; ++i)
+            fresh.push_back(make.Line(make.Path(below, 1 + static_cast<int>(make.rng() % 2))));
 
         FolderList list;
         list.SetText(text);
-        list.IndexOfPath("C:\\");  // as the window does on opening
+        list.IndexOfPath("C:\\"); // as the window does on opening
         list.TakeOut(LinesOfFolder(list, below));
         const size_t firstNew = list.Size();
-        for (const std::string& l : fresh) list.Append(l);
+        for (const std::string& l : fresh)
+            list.Append(l);
         list.SortMerged(firstNew);
         list.InsertFirst(header);
         std::string out;
-        for (const std::string& l : list.CopyLines()) out += l + "\r\n";
-        ASSERT_EQ(out, FullSortOfFolderMeasurement(text, below, header, fresh)) << "round " << round << ", folder " << below;
+        for (const std::string& l : list.CopyLines())
+            out += l + "\r\n";
+        ASSERT_EQ(out, FullSortOfFolderMeasurement(text, below, header, fresh))
+            << "round " << round << ", folder " << below;
         ExpectLookupsAsAScan(list, make, "round " + std::to_string(round) + " measured");
     }
 }

@@ -28,9 +28,9 @@ using nrvs::test::TempDrive;
 namespace {
 
 class SnapshotTest : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<TempDrive> drive;
-    std::string moved;  // where the drive's folder went when it was "unplugged"
+    std::string moved; // where the drive's folder went when it was "unplugged"
 
     void SetUp() override {
         drive = std::make_unique<TempDrive>();
@@ -122,7 +122,8 @@ TEST_F(SnapshotTest, AnUnpluggedDriveShowsWhatItShowedWhenHere) {
         if (path == root) EXPECT_EQ(deeper, (StringList{"a"})) << "only a has folders of its own";
     }
     // The treemap draws the folder shown from the same entries.
-    const TreemapSource source = MakeSource(Global().Folders, root, static_cast<int32_t>(away.ClusterSize));
+    const TreemapSource source =
+        MakeSource(Global().Folders, root, static_cast<int32_t>(away.ClusterSize));
     ASSERT_EQ(source.Entries.size(), 4u);
     EXPECT_TRUE(source.Files);
     // Without the index the folders are still there, the files not.
@@ -161,12 +162,14 @@ TEST_F(SnapshotTest, NotesAndLettersWithoutAMeasurementAreHandledSafely) {
     ASSERT_TRUE(ReadVolumeNote(drive->Letter()).Valid);
     // A damaged or hostile note is refused whole: the drive is still
     // browsable, with no figures made up.
-    for (const std::string bad : {"volume=1\r\ntotal=-5\r\n", "volume=1\r\ncluster=abc\r\n", "volume=2\r\n", "",
-                                  "volume=1\r\nfree=1e400\r\n"}) {
+    for (const std::string bad : {"volume=1\r\ntotal=-5\r\n", "volume=1\r\ncluster=abc\r\n",
+                                  "volume=2\r\n", "", "volume=1\r\nfree=1e400\r\n"}) {
         ASSERT_TRUE(platform::ReplaceFile(note, bad));
         EXPECT_FALSE(ReadVolumeNote(drive->Letter()).Valid) << bad;
     }
-    ASSERT_TRUE(platform::ReplaceFile(note, "volume=1\r\ntotal=100\r\nfree=500\r\ncategory=9\r\nlabel=a\x01" "b\r\n"));
+    ASSERT_TRUE(
+        platform::ReplaceFile(note, "volume=1\r\ntotal=100\r\nfree=500\r\ncategory=9\r\nlabel=a\x01"
+                                    "b\r\n"));
     const VolumeNote odd = ReadVolumeNote(drive->Letter());
     ASSERT_TRUE(odd.Valid);
     EXPECT_EQ(odd.FreeBytes, 100) << "never more free than the whole";
@@ -181,7 +184,8 @@ TEST_F(SnapshotTest, AnImportIsAsFullAsWhatWasScanned) {
     NRVS_NEEDS_NCDU_IMPORT();
     char target = 0;
     for (char c = 'Z'; c > 'D' && !target; --c)
-        if (platform::DriveRoots()[static_cast<size_t>(c - 'A')].empty() && c != drive->Letter()) target = c;
+        if (platform::DriveRoots()[static_cast<size_t>(c - 'A')].empty() && c != drive->Letter())
+            target = c;
     ASSERT_NE(target, 0);
     std::string doc = "[1,2,{\"progname\":\"ncdu\",\"progver\":\"1.18\",\"timestamp\":1700000000},"
                       "[{\"name\":\"/srv\"},{\"name\":\"f\",\"asize\":10000,\"dsize\":12288},"

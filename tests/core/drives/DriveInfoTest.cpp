@@ -6,7 +6,9 @@
 using namespace nrvs;
 
 namespace {
-std::string Value(const DriveRecord& r, int row) { return DriveInfoRows(r).at(static_cast<size_t>(row)).Value; }
+std::string Value(const DriveRecord& r, int row) {
+    return DriveInfoRows(r).at(static_cast<size_t>(row)).Value;
+}
 } // namespace
 
 TEST(DriveInfoTest, SerialIsAlwaysEightUpperCaseDigits) {
@@ -51,13 +53,14 @@ TEST(DriveInfoTest, LabelAndEmptyRecord) {
     auto rows = DriveInfoRows(DriveRecord{});
     EXPECT_EQ(rows[0].Value, "");
     EXPECT_EQ(rows[6].Value, "0");
-    for (int i = 9; i < 20; ++i) EXPECT_EQ(rows[static_cast<size_t>(i)].Value, "no") << i;
+    for (int i = 9; i < 20; ++i)
+        EXPECT_EQ(rows[static_cast<size_t>(i)].Value, "no") << i;
 }
 
 TEST(DriveInfoTest, EachFlagRowReadsItsOwnBit) {
     // Row and the bit it must show; every other flag row stays "no".
     const std::pair<int, uint32_t> table[] = {
-        {10, 0x8000}, {11, 0x1},     {12, 0x4},  {13, 0x8},  {14, 0x10},
+        {10, 0x8000},  {11, 0x1},     {12, 0x4},  {13, 0x8},  {14, 0x10},
         {15, 0x20000}, {16, 0x10000}, {17, 0x80}, {18, 0x40}, {19, 0x20},
     };
     for (auto [row, bit] : table) {
@@ -65,7 +68,8 @@ TEST(DriveInfoTest, EachFlagRowReadsItsOwnBit) {
         r.FileSystemFlags = bit;
         auto rows = DriveInfoRows(r);
         for (int i = 10; i < 20; ++i)
-            EXPECT_EQ(rows[static_cast<size_t>(i)].Value, i == row ? "yes" : "no") << "bit " << bit << " row " << i;
+            EXPECT_EQ(rows[static_cast<size_t>(i)].Value, i == row ? "yes" : "no")
+                << "bit " << bit << " row " << i;
     }
     DriveRecord r;
     r.FileSystemFlags = 0xFFFFFFFF & ~0x8000u;
@@ -73,7 +77,8 @@ TEST(DriveInfoTest, EachFlagRowReadsItsOwnBit) {
     EXPECT_EQ(Value(r, 19), "yes");
     // Bits no row stands for change nothing.
     r.FileSystemFlags = 0x2 | 0x100 | 0x40000;
-    for (int i = 10; i < 20; ++i) EXPECT_EQ(Value(r, i), "no") << i;
+    for (int i = 10; i < 20; ++i)
+        EXPECT_EQ(Value(r, i), "no") << i;
 }
 
 TEST(DriveInfoTest, RemovableRowFollowsTheRecord) {

@@ -26,13 +26,15 @@ namespace {
 
 // Stands in for the main window's drive menu and drive bar.
 struct ItemsRecorder : DriveItemsUi {
-    std::vector<std::pair<int, int>> shown;  // letter, listed position
+    std::vector<std::pair<int, int>> shown; // letter, listed position
     int hidden = 0;
     void ShowItem(const DriveRecord& r, int pos) override { shown.push_back({r.Index, pos}); }
     void HideItem(const DriveRecord&) override { ++hidden; }
 };
 
-std::string NoSlash(const std::string& p) { return p.size() > 1 && p.back() == '/' ? p.substr(0, p.size() - 1) : p; }
+std::string NoSlash(const std::string& p) {
+    return p.size() > 1 && p.back() == '/' ? p.substr(0, p.size() - 1) : p;
+}
 
 struct statvfs StatVfs(const std::string& path) {
     struct statvfs sv {};
@@ -53,7 +55,7 @@ bool IsListed(DriveTable& t, int letter) {
 }
 
 class DriveTableTest : public ::testing::Test {
-protected:
+  protected:
     TempDir exe;
     TempDir folder;
     void SetUp() override {
@@ -103,7 +105,8 @@ TEST_F(DriveTableTest, AFolderInTheMapIsListedWithItsFileSystemsGeometry) {
     EXPECT_EQ(c->Removable, 0u);
     EXPECT_EQ(c->Ready, 1);
     struct statvfs root = StatVfs("/");
-    EXPECT_EQ(c->TotalBytes, static_cast<double>(root.f_blocks) * static_cast<double>(root.f_frsize));
+    EXPECT_EQ(c->TotalBytes,
+              static_cast<double>(root.f_blocks) * static_cast<double>(root.f_frsize));
     EXPECT_EQ(c->ClusterSize, root.f_frsize);
 
     // Listed positions are dense and in letter order; free letters are skipped.
@@ -197,7 +200,8 @@ TEST(CutToBytesTest, NeverSplitsACharacter) {
     EXPECT_EQ(CutToBytes("abcdef", 3), "abc");
     // 記 is three bytes: 17 of them make 51 bytes, 16 fit into 49.
     std::string text;
-    for (int i = 0; i < 17; ++i) text += "\xE8\xA8\x98";
+    for (int i = 0; i < 17; ++i)
+        text += "\xE8\xA8\x98";
     EXPECT_EQ(CutToBytes(text, 49), text.substr(0, 48));
     EXPECT_EQ(CutToBytes("a\xE8\xA8\x98", 3), "a");
     EXPECT_EQ(CutToBytes("\xff\xff\xff\xff", 2), "\xff\xff") << "stray bytes cut where asked";
@@ -205,24 +209,30 @@ TEST(CutToBytesTest, NeverSplitsACharacter) {
 
 namespace {
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
+std::string Quote(const std::string& s) {
+    return "'" + s + "'";
+}
 
-bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+bool Shell(const std::string& command) {
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 std::string Output(const std::string& command) {
     std::string out;
     if (FILE* p = ::popen(command.c_str(), "r")) {
         char buf[256];
-        while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+        while (size_t n = std::fread(buf, 1, sizeof buf, p))
+            out.append(buf, n);
         ::pclose(p);
     }
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
     return out;
 }
 
 // Real mounts under a temporary folder, all taken down again at the end.
 class MountedDriveTest : public DriveTableTest {
-protected:
+  protected:
     TempDir area;
     std::vector<std::string> mounted;
 
@@ -235,7 +245,8 @@ protected:
         Unmount(area / "probe");
     }
     void TearDown() override {
-        for (auto it = mounted.rbegin(); it != mounted.rend(); ++it) Unmount(*it);
+        for (auto it = mounted.rbegin(); it != mounted.rend(); ++it)
+            Unmount(*it);
         DriveTableTest::TearDown();
     }
     bool Mount(const std::string& what, const std::string& where) {
@@ -254,7 +265,8 @@ protected:
 } // namespace
 
 TEST_F(MountedDriveTest, ALoopMountedVolumeGetsALetterThatOutlivesItsUnmounting) {
-    if (!Shell("command -v mkfs.ext4")) GTEST_SKIP() << "mkfs.ext4 is missing (Debian package e2fsprogs)";
+    if (!Shell("command -v mkfs.ext4"))
+        GTEST_SKIP() << "mkfs.ext4 is missing (Debian package e2fsprogs)";
     const std::string image = area / "volume.img";
     ASSERT_TRUE(Shell("truncate -s 8M " + Quote(image)));
     ASSERT_TRUE(Shell("mkfs.ext4 -q -F -b 1024 -L NrvsVolume " + Quote(image)));
@@ -270,7 +282,8 @@ TEST_F(MountedDriveTest, ALoopMountedVolumeGetsALetterThatOutlivesItsUnmounting)
     const std::string mp = NoSlash(area / "vol");
     DriveTable& t = Global().Drives;
 
-    if (!Mount("-o loop " + Quote(image), mp)) GTEST_SKIP() << "no loop device to mount the image with";
+    if (!Mount("-o loop " + Quote(image), mp))
+        GTEST_SKIP() << "no loop device to mount the image with";
     // The same volume seen a second time is no second drive.
     ASSERT_TRUE(Mount("--bind " + Quote(mp), area / "bound"));
     t.DetectTypes();
@@ -319,7 +332,8 @@ TEST_F(MountedDriveTest, RamDisksAreNamedAfterTheirMountPointAndListedWithoutRem
     area.MakeDir("ram disk");
     const std::string shortName = NoSlash(area / "ram disk");
     std::string longLeaf;
-    for (int i = 0; i < 17; ++i) longLeaf += "\xE8\xA8\x98";  // 記 x 17: 51 bytes
+    for (int i = 0; i < 17; ++i)
+        longLeaf += "\xE8\xA8\x98"; // 記 x 17: 51 bytes
     area.MakeDir(longLeaf);
     const std::string longName = area / longLeaf;
     ASSERT_TRUE(Mount("-t tmpfs -o size=4m nrvs", shortName));
@@ -342,7 +356,8 @@ TEST_F(MountedDriveTest, RamDisksAreNamedAfterTheirMountPointAndListedWithoutRem
 
     const int m = LetterOfRoot(longName);
     ASSERT_GE(m, 3);
-    EXPECT_EQ(t.ByLetter(m)->VolumeName, longLeaf.substr(0, 48)) << "cut to the buffer at a character's start";
+    EXPECT_EQ(t.ByLetter(m)->VolumeName, longLeaf.substr(0, 48))
+        << "cut to the buffer at a character's start";
 
     Unmount(shortName);
     t.DetectTypes();

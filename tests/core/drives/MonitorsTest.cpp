@@ -51,7 +51,7 @@ TEST(MonitorsTest, SettingsFileDefaultsDamageAndRoundTrip) {
     const std::string file = dir / "norvessa.mdv";
     const MonitorSettings defaults{800, 20, 192, 60000};
 
-    MonitorSettings s = LoadMonitorSettings(file, defaults);  // no file
+    MonitorSettings s = LoadMonitorSettings(file, defaults); // no file
     EXPECT_EQ(s.Left, 800);
     EXPECT_EQ(s.Top, 20);
     EXPECT_EQ(s.Alpha, 192);
@@ -140,11 +140,13 @@ TEST(MonitorsTest, FreshReadOfARealDrive) {
 
 TEST(MonitorsTest, RowsAreTheFixedDisksInLetterOrderAndSetTheHeight) {
     DriveTable table;
-    const std::pair<int, uint32_t> types[] = {{0, 2}, {2, 3}, {3, 5}, {4, 3}, {7, 4}, {9, 6}, {25, 3}};
-    for (auto [letter, type] : types) table.ByLetter(letter)->DriveType = type;
+    const std::pair<int, uint32_t> types[] = {{0, 2}, {2, 3}, {3, 5}, {4, 3},
+                                              {7, 4}, {9, 6}, {25, 3}};
+    for (auto [letter, type] : types)
+        table.ByLetter(letter)->DriveType = type;
     table.RefreshListing(1);
     EXPECT_EQ(FixedDiskLetters(table), (std::vector<int>{2, 4, 25}));
-    table.RefreshListing(0);  // removable ones hidden: the fixed disks stay
+    table.RefreshListing(0); // removable ones hidden: the fixed disks stay
     EXPECT_EQ(FixedDiskLetters(table).size(), 3u);
     EXPECT_EQ(FixedDiskLetters(*std::make_unique<DriveTable>()).size(), 0u);
 
@@ -182,7 +184,8 @@ TEST(MonitorsTest, CountsAFolderInTheBackground) {
         ASSERT_TRUE(results.WaitFor(1));
         EXPECT_EQ(results.got[0].first, path);
         EXPECT_EQ(results.got[0].second.Bytes, 5100);
-        while (counter.Running()) std::this_thread::yield();
+        while (counter.Running())
+            std::this_thread::yield();
 
         // Files change between counts: the next count sees them.
         d.Write("w/sub/new", std::string(1000, 'n'));
@@ -192,7 +195,8 @@ TEST(MonitorsTest, CountsAFolderInTheBackground) {
         EXPECT_EQ(results.got[1].second.Files, 4);
 
         // A folder that is gone is reported as such, not as empty.
-        while (counter.Running()) std::this_thread::yield();
+        while (counter.Running())
+            std::this_thread::yield();
         ASSERT_TRUE(counter.Start(drive.Root() + "missing\\", 4096));
         ASSERT_TRUE(results.WaitFor(3));
         EXPECT_FALSE(results.got[2].second.Valid);
@@ -203,7 +207,8 @@ TEST(MonitorsTest, CountsAFolderInTheBackground) {
 
 TEST(MonitorsTest, StoppedCountReportsNothingAndStartsAfresh) {
     TempDrive drive;
-    for (int i = 0; i < 200; ++i) drive.Dir().Write("t/d" + std::to_string(i) + "/f", "x");
+    for (int i = 0; i < 200; ++i)
+        drive.Dir().Write("t/d" + std::to_string(i) + "/f", "x");
     const std::string path = drive.Root() + "t\\";
     Results results;
     FolderCounter counter(results.Callback());
@@ -215,7 +220,8 @@ TEST(MonitorsTest, StoppedCountReportsNothingAndStartsAfresh) {
         EXPECT_FALSE(counter.Running());
     }
     const size_t before = results.got.size();
-    for (const auto& [p, c] : results.got) EXPECT_EQ(c.Files, 200) << "a partial count was reported";
+    for (const auto& [p, c] : results.got)
+        EXPECT_EQ(c.Files, 200) << "a partial count was reported";
     ASSERT_TRUE(counter.Start(path, 4096));
     ASSERT_TRUE(results.WaitFor(before + 1));
     EXPECT_EQ(results.got.back().second.Files, 200);

@@ -48,9 +48,11 @@ std::string Expected(const std::string& name, const TempDrive& drive) {
     std::string text = ReadFile(std::string(NRVS_TEST_DATA) + "/core/exchange/export/" + name);
     EXPECT_FALSE(text.empty()) << name;
     std::string url = FileUrl(drive.Root());
-    for (auto [mark, value] : {std::pair<std::string, std::string>{"@L", std::string(1, drive.Letter())},
-                               {"@U", url.substr(0, url.size() - 1)}}) {
-        for (size_t at; (at = text.find(mark)) != std::string::npos;) text.replace(at, mark.size(), value);
+    for (auto [mark, value] :
+         {std::pair<std::string, std::string>{"@L", std::string(1, drive.Letter())},
+          {"@U", url.substr(0, url.size() - 1)}}) {
+        for (size_t at; (at = text.find(mark)) != std::string::npos;)
+            text.replace(at, mark.size(), value);
     }
     return text;
 }
@@ -70,8 +72,8 @@ std::string WithLf(const std::string& crlf) {
     return out;
 }
 
-std::string Record(const std::string& path, double bytes, double occupied, int ownFiles, int treeFiles, int ownFolders,
-                   int treeFolders) {
+std::string Record(const std::string& path, double bytes, double occupied, int ownFiles,
+                   int treeFiles, int ownFolders, int treeFolders) {
     FolderRecord r;
     r.Path = path;
     r.TreeBytes = bytes;
@@ -94,7 +96,8 @@ FolderList SampleTree(const std::string& root) {
     std::string deep = root;
     for (int i = 2; i <= 27; ++i) {
         deep += "d" + std::to_string(i) + "\\";
-        if (i == 25 || i == 27) f.Append(Record(deep, 10, 4096, 1, 1, i == 25 ? 1 : 0, i == 25 ? 2 : 0));
+        if (i == 25 || i == 27)
+            f.Append(Record(deep, 10, 4096, 1, 1, i == 25 ? 1 : 0, i == 25 ? 2 : 0));
     }
     f.Append(Record(root + "it's \"q\"\\", -1, -1, -1, -1, -1, -1));
     return f;
@@ -122,12 +125,13 @@ constexpr double kBase = 20480;
 
 std::string FreeLetter() {
     for (int n = 3; n < 26; ++n)
-        if (platform::DriveRoots()[static_cast<size_t>(n)].empty()) return std::string(1, static_cast<char>('A' + n));
+        if (platform::DriveRoots()[static_cast<size_t>(n)].empty())
+            return std::string(1, static_cast<char>('A' + n));
     return "A";
 }
 
 class ExportDocuments : public ::testing::Test {
-protected:
+  protected:
     TempDrive drive;
     ExportContext ctx;
     void SetUp() override {
@@ -140,11 +144,15 @@ protected:
     std::string Tree(bool html, const ExportColumns& cols) {
         FolderList folders = SampleTree(drive.Root());
         TextSink sink;
-        if (html) WriteTreeHtmlHeader(sink, ctx, cols);
-        else WriteTreeCsvHeader(sink, ctx, cols);
+        if (html)
+            WriteTreeHtmlHeader(sink, ctx, cols);
+        else
+            WriteTreeCsvHeader(sink, ctx, cols);
         for (int i = 1; i < folders.Count(); ++i) {
-            if (html) WriteTreeHtmlRow(sink, ctx, cols, *folders.RecordAt(i));
-            else WriteTreeCsvRow(sink, ctx, cols, *folders.RecordAt(i));
+            if (html)
+                WriteTreeHtmlRow(sink, ctx, cols, *folders.RecordAt(i));
+            else
+                WriteTreeCsvRow(sink, ctx, cols, *folders.RecordAt(i));
         }
         if (html) WriteHtmlFooter(sink);
         return WithLf(sink.text);
@@ -152,11 +160,15 @@ protected:
     std::string List(bool html, const ExportColumns& cols) {
         RowList rows = SampleList(drive.Root());
         TextSink sink;
-        if (html) WriteListHtmlHeader(sink, ctx, cols);
-        else WriteListCsvHeader(sink, ctx, cols);
+        if (html)
+            WriteListHtmlHeader(sink, ctx, cols);
+        else
+            WriteListCsvHeader(sink, ctx, cols);
         for (const auto& r : rows) {
-            if (html) WriteListHtmlRow(sink, ctx, cols, SplitRow(r), SplitRow(rows[0]).Caption, kBase);
-            else WriteListCsvRow(sink, ctx, cols, SplitRow(r), kBase);
+            if (html)
+                WriteListHtmlRow(sink, ctx, cols, SplitRow(r), SplitRow(rows[0]).Caption, kBase);
+            else
+                WriteListCsvRow(sink, ctx, cols, SplitRow(r), kBase);
         }
         if (html) WriteHtmlFooter(sink);
         return WithLf(sink.text);
@@ -202,7 +214,8 @@ bool ParseCsvLine(const std::string& line, std::vector<std::string>& fields) {
 std::vector<std::string> Lines(const std::string& lf) {
     std::vector<std::string> out;
     std::stringstream ss(lf);
-    for (std::string l; std::getline(ss, l);) out.push_back(l);
+    for (std::string l; std::getline(ss, l);)
+        out.push_back(l);
     return out;
 }
 
@@ -211,7 +224,8 @@ std::vector<std::string> Lines(const std::string& lf) {
 TEST_F(ExportDocuments, TreeDocumentsWholeFiles) {
     EXPECT_EQ(Tree(true, {}), Expected("tree_all.html", drive)) << "all columns and links";
     ExportTints() = {};
-    EXPECT_EQ(Tree(true, {false, false, false, false}), Expected("tree_none.html", drive)) << "no optional column";
+    EXPECT_EQ(Tree(true, {false, false, false, false}), Expected("tree_none.html", drive))
+        << "no optional column";
     EXPECT_EQ(Tree(false, {}), Expected("tree_all.csv", drive));
     EXPECT_EQ(Tree(false, {false, false, false, true}), Expected("tree_none.csv", drive));
 }
@@ -226,9 +240,9 @@ TEST_F(ExportDocuments, ListDocumentsWholeFiles) {
 }
 
 TEST_F(ExportDocuments, RowTintsContinueAcrossExportsPerKind) {
-    List(true, {});  // 12 rows: the list's flag ends where it began
+    List(true, {}); // 12 rows: the list's flag ends where it began
     EXPECT_FALSE(ExportTints().List);
-    Tree(true, {});  // 6 rows
+    Tree(true, {}); // 6 rows
     EXPECT_FALSE(ExportTints().Tree);
     FolderList one;
     one.Append(Record(drive.Root(), 1, 1, 0, 0, 0, 0));
@@ -236,7 +250,8 @@ TEST_F(ExportDocuments, RowTintsContinueAcrossExportsPerKind) {
     WriteTreeHtmlRow(first, ctx, {}, *one.RecordAt(0));
     WriteTreeHtmlRow(second, ctx, {}, *one.RecordAt(0));
     EXPECT_EQ(first.text.substr(0, 20), "<tr bgcolor=#ffffff>");
-    EXPECT_EQ(second.text.substr(0, 20), "<tr bgcolor=#f0f0ff>") << "an odd count carries over to the next export";
+    EXPECT_EQ(second.text.substr(0, 20), "<tr bgcolor=#f0f0ff>")
+        << "an odd count carries over to the next export";
     EXPECT_FALSE(ExportTints().List) << "the list keeps its own alternation";
     TextSink csv;
     WriteTreeCsvRow(csv, ctx, {}, *one.RecordAt(0));
@@ -250,7 +265,7 @@ TEST_F(ExportDocuments, CsvRowsParseWithTheirFields) {
         ASSERT_EQ(lines.size(), 3u + 12u);
         std::vector<std::string> head, fields;
         ASSERT_TRUE(ParseCsvLine(lines[2], head));
-        const size_t width = sizes ? 8 : 6;  // the trailing comma adds an empty field
+        const size_t width = sizes ? 8 : 6; // the trailing comma adds an empty field
         EXPECT_EQ(head.size(), width);
         RowList rows = SampleList(drive.Root());
         for (size_t i = 3; i < lines.size(); ++i) {
@@ -271,7 +286,8 @@ TEST_F(ExportDocuments, CsvRowsParseWithTheirFields) {
             } else {
                 const double p = v / kBase * 100;
                 EXPECT_NEAR(TextToFloat(fields[g + 1], -1), p, 0.051) << lines[i];
-                EXPECT_EQ(fields[g].size(), p <= 0.09 ? 0u : std::min<size_t>(50, static_cast<size_t>(p / 2)));
+                EXPECT_EQ(fields[g].size(),
+                          p <= 0.09 ? 0u : std::min<size_t>(50, static_cast<size_t>(p / 2)));
             }
             if (sizes) {
                 EXPECT_EQ(fields[1], FormatSizeText(TextToFloat(row.Size, -1), 0));
@@ -289,7 +305,8 @@ TEST_F(ExportDocuments, CsvRowsParseWithTheirFields) {
         ASSERT_EQ(fields.size(), 4u + static_cast<size_t>(d.Level) + 1) << lines[i];
         EXPECT_EQ(fields.back(), " [-] " + d.Name);
         EXPECT_EQ(fields[2], std::to_string(r->OwnFiles) + " | " + std::to_string(r->TreeFiles));
-        for (int k = 0; k < d.Level; ++k) EXPECT_EQ(fields[4 + static_cast<size_t>(k)], "");
+        for (int k = 0; k < d.Level; ++k)
+            EXPECT_EQ(fields[4 + static_cast<size_t>(k)], "");
     }
 }
 
@@ -334,7 +351,7 @@ TEST(ExportPieces, FileUrlsAreEncodedNativePaths) {
 // ---------------------------------------------------------------- files
 
 class ExportFiles : public ::testing::Test {
-protected:
+  protected:
     TempDrive drive;
     ExportContext ctx;
     void SetUp() override {
@@ -351,7 +368,8 @@ TEST_F(ExportFiles, WholeDocumentsReplaceTheFile) {
     ASSERT_TRUE(ExportTreeFile(out, false, ctx, {}, folders));
     std::string text = ReadFile(out);
     EXPECT_EQ(text.substr(0, 4), "host");
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3 + 6) << "the header line of the folders is skipped";
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3 + 6)
+        << "the header line of the folders is skipped";
     EXPECT_EQ(text.find('x'), std::string::npos) << "nothing of the old file is left";
 
     // The same file for both: the list written after the tree is what stays.
@@ -375,7 +393,8 @@ TEST_F(ExportFiles, WholeDocumentsReplaceTheFile) {
 // hands it a formula, and starts with the mark that makes it read UTF-8.
 TEST_F(ExportFiles, CsvForSpreadsheetsDefusesFormulasAndStartsWithAMark) {
     RowList rows = SampleList(drive.Root());
-    rows.push_back(MakeRow(IMG_FOLDER, "=HYPERLINK(\"http://x\",\"y\")", 10, 10, 0, 0, 0, 0, "1111"));
+    rows.push_back(
+        MakeRow(IMG_FOLDER, "=HYPERLINK(\"http://x\",\"y\")", 10, 10, 0, 0, 0, 0, "1111"));
     for (const char* lead : {"+1", "-2", "@SUM(A1)", "\rx"})
         rows.push_back(MakeRow(IMG_FILE, lead, 1, 1, -1, -1, -1, -1, "1111"));
     rows.push_back(MakeRow(IMG_FILE, "a=b+c", 1, 1, -1, -1, -1, -1, "1111"));
@@ -425,7 +444,7 @@ TEST_F(ExportFiles, ALinkAtTheNameIsReplacedAndADeviceRefused) {
     std::string why;
     EXPECT_FALSE(ExportTreeFile(fifo, false, ctx, {}, folders, &why));
     EXPECT_NE(why.find("FIFO"), std::string::npos) << why;
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
@@ -439,8 +458,10 @@ TEST_F(ExportFiles, RelativeNamesAreTakenFromTheHomeFolder) {
     FolderList folders = SampleTree(drive.Root());
     ASSERT_TRUE(ExportTreeFile("relative.csv", false, ctx, {}, folders));
     EXPECT_TRUE(drive.ExeDir().Exists("relative.csv")) << "not in the working folder";
-    if (saved) ::setenv("HOME", keep.c_str(), 1);
-    else ::unsetenv("HOME");
+    if (saved)
+        ::setenv("HOME", keep.c_str(), 1);
+    else
+        ::unsetenv("HOME");
 }
 
 TEST_F(ExportFiles, FailuresAreReportedAndKeepTheOldFile) {
@@ -448,11 +469,14 @@ TEST_F(ExportFiles, FailuresAreReportedAndKeepTheOldFile) {
     std::string why;
     EXPECT_FALSE(ExportTreeFile(drive.ExeDir() / "missing/out.html", true, ctx, {}, folders, &why));
     EXPECT_FALSE(why.empty());
-    EXPECT_FALSE(ExportTreeFile(drive.ExeDir().Path(), true, ctx, {}, folders, &why)) << "a folder's name";
+    EXPECT_FALSE(ExportTreeFile(drive.ExeDir().Path(), true, ctx, {}, folders, &why))
+        << "a folder's name";
     EXPECT_EQ(why, platform::SystemReason(EISDIR));
     drive.ExeDir().MakeDir("dir.html");
-    EXPECT_FALSE(ExportTreeFile(drive.ExeDir() / "dir.html", true, ctx, {}, folders)) << "a folder in the way";
-    EXPECT_FALSE(ExportTreeFile(FreeLetter() + ":\\x.html", true, ctx, {}, folders)) << "a letter without a drive";
+    EXPECT_FALSE(ExportTreeFile(drive.ExeDir() / "dir.html", true, ctx, {}, folders))
+        << "a folder in the way";
+    EXPECT_FALSE(ExportTreeFile(FreeLetter() + ":\\x.html", true, ctx, {}, folders))
+        << "a letter without a drive";
 
     // A folder the user may not write to.
     drive.ExeDir().Write("locked/old.csv", "old");
@@ -472,10 +496,13 @@ TEST_F(ExportFiles, FailuresAreReportedAndKeepTheOldFile) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit lim{1 << 16, 1 << 16};
+        struct rlimit lim {
+            1 << 16, 1 << 16
+        };
         ::setrlimit(RLIMIT_FSIZE, &lim);
         FolderList many;
-        for (int i = 0; i < 20000; ++i) many.Append(Record(drive.Root() + "f" + std::to_string(i) + "\\", 1, 1, 0, 0, 0, 0));
+        for (int i = 0; i < 20000; ++i)
+            many.Append(Record(drive.Root() + "f" + std::to_string(i) + "\\", 1, 1, 0, 0, 0, 0));
         ::_exit(ExportTreeFile(big, true, ctx, {}, many) ? 1 : 0);
     }
     int status = 0;
@@ -511,7 +538,8 @@ TEST(ExportSettingsTest, FilesAndRecentNames) {
     StringList names;
     RecordRecentName(names, "");
     EXPECT_TRUE(names.empty()) << "an empty name is not recorded";
-    for (int i = 1; i <= 10; ++i) RecordRecentName(names, "/tmp/f" + std::to_string(i) + ".html");
+    for (int i = 1; i <= 10; ++i)
+        RecordRecentName(names, "/tmp/f" + std::to_string(i) + ".html");
     RecordRecentName(names, "/TMP/F3.HTML");
     ASSERT_EQ(names.size(), 10u);
     EXPECT_EQ(names[0], "/TMP/F3.HTML") << "written as typed this time, moved to the top";

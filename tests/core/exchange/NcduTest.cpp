@@ -29,9 +29,9 @@ using nrvs::test::TempDrive;
 namespace {
 
 class NcduTest : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<TempDrive> drive;
-    char target = 0;  // a free letter for the imports
+    char target = 0; // a free letter for the imports
     uint32_t cluster = 0;
 
     void SetUp() override {
@@ -40,7 +40,9 @@ protected:
         Global().AskBeforeMeasure = 0;
         cluster = Global().CurrentDrive->ClusterSize;
         for (char c = 'Z'; c > 'D' && !target; --c)
-            if (platform::DriveRoots()[static_cast<size_t>(c - 'A')].empty() && c != drive->Letter()) target = c;
+            if (platform::DriveRoots()[static_cast<size_t>(c - 'A')].empty() &&
+                c != drive->Letter())
+                target = c;
         ASSERT_NE(target, 0);
     }
     void TearDown() override { drive.reset(); }
@@ -79,11 +81,15 @@ protected:
         EXPECT_TRUE(index.Open(Beside(letter, "idx"), letter, CacheHeaderLine(r), &why)) << why;
         std::map<std::string, std::tuple<uint64_t, uint64_t, int>> out;
         for (uint32_t i = 0; i < index.FileCount(); ++i)
-            out[index.FilePath(i).substr(1)] = {index.Size(i), index.Occupied(i),
-                                                index.Flags(i) & (INDEX_FLAG_FURTHER_NAME | INDEX_FLAG_NOT_REGULAR | INDEX_FLAG_EXECUTABLE)};
+            out[index.FilePath(i).substr(1)] = {
+                index.Size(i), index.Occupied(i),
+                index.Flags(i) &
+                    (INDEX_FLAG_FURTHER_NAME | INDEX_FLAG_NOT_REGULAR | INDEX_FLAG_EXECUTABLE)};
         return out;
     }
-    uint64_t Occ(uint64_t size) const { return cluster ? (size + cluster - 1) / cluster * cluster : size; }
+    uint64_t Occ(uint64_t size) const {
+        return cluster ? (size + cluster - 1) / cluster * cluster : size;
+    }
     bool Import(std::string doc, NcduImportReport& report, const std::string& host = {}) {
         NcduImportOptions options;
         options.Host = host;
@@ -120,10 +126,13 @@ protected:
     std::string HandMadeExport() const {
         auto file = [&](const std::string& name, uint64_t size, const std::string& more = {}) {
             std::string s = ",\n{\"name\":\"" + name + "\"";
-            if (size) s += ",\"asize\":" + std::to_string(size) + ",\"dsize\":" + std::to_string(Occ(size));
+            if (size)
+                s += ",\"asize\":" + std::to_string(size) +
+                     ",\"dsize\":" + std::to_string(Occ(size));
             return s + more + "}";
         };
-        std::string j = "[1,2,{\"progname\":\"ncdu\",\"progver\":\"1.18\",\"timestamp\":1700000000},\n";
+        std::string j =
+            "[1,2,{\"progname\":\"ncdu\",\"progver\":\"1.18\",\"timestamp\":1700000000},\n";
         j += "[{\"name\":\"/srv/scan\",\"asize\":4096,\"dsize\":4096,\"dev\":2049,\"mode\":16877}";
         j += file("top.txt", 100, ",\"mode\":33188,\"mtime\":1690000000");
         j += ",\n[{\"name\":\"a b\",\"asize\":4096,\"dsize\":4096}";
@@ -141,7 +150,8 @@ protected:
         j += ",\n[{\"name\":\".hidden\"}" + file("h", 2) + "]";
         j += ",\n[{\"name\":\"locked\",\"read_error\":true}]";
         j += ",\n[{\"name\":\"ro\",\"mode\":16749}" + file("inside", 1) + "]";
-        j += ",\n[{\"name\":\"elsewhere\",\"excluded\":\"otherfs\"}" + file("notcounted", 55555) + "]";
+        j += ",\n[{\"name\":\"elsewhere\",\"excluded\":\"otherfs\"}" + file("notcounted", 55555) +
+             "]";
         j += "]]\n";
         return j;
     }
@@ -186,27 +196,32 @@ TEST_F(NcduTest, ImportInfoIsReadDefensively) {
     EXPECT_FALSE(ReadImportInfo(target).Valid);
     ASSERT_TRUE(platform::ReplaceFile(Beside(target, "imp"), "garbage\n\xff\xfe=\nroot\n"));
     EXPECT_FALSE(IsImportedDrive(target));
-    ASSERT_TRUE(platform::ReplaceFile(Beside(target, "imp"), "import=ncdu\nroot=/a\xe2\x90\x8a" "b\nscanned=12x\n"));
+    ASSERT_TRUE(platform::ReplaceFile(Beside(target, "imp"), "import=ncdu\nroot=/a\xe2\x90\x8a"
+                                                             "b\nscanned=12x\n"));
     const ImportInfo info = ReadImportInfo(target);
     EXPECT_TRUE(info.Valid);
-    EXPECT_EQ(info.Root, "/a\nb");  // a control byte of a name comes back from its stand-in
+    EXPECT_EQ(info.Root, "/a\nb"); // a control byte of a name comes back from its stand-in
     EXPECT_EQ(info.ScanTime, 0);
     EXPECT_FALSE(ReadImportInfo('?').Valid);
 }
 
 TEST_F(NcduTest, BadInputWritesNothing) {
     NcduImportReport report;
-    const std::string good = "[1,0,{\"progname\":\"gdu\"},[{\"name\":\"/r\"},{\"name\":\"f\",\"asize\":1}]]";
+    const std::string good =
+        "[1,0,{\"progname\":\"gdu\"},[{\"name\":\"/r\"},{\"name\":\"f\",\"asize\":1}]]";
     ASSERT_TRUE(Import(good, report)) << report.Error;
-    const std::string cache = ReadFile(Beside(target, "txt")), index = ReadFile(Beside(target, "idx")),
+    const std::string cache = ReadFile(Beside(target, "txt")),
+                      index = ReadFile(Beside(target, "idx")),
                       info = ReadFile(Beside(target, "imp"));
     ASSERT_FALSE(cache.empty());
     ASSERT_FALSE(index.empty());
 
     std::string deep = "[1,2,{},";
-    for (size_t i = 0; i <= kNcduMaxDepth; ++i) deep += "[{\"name\":\"d\"},";
+    for (size_t i = 0; i <= kNcduMaxDepth; ++i)
+        deep += "[{\"name\":\"d\"},";
     deep += "{\"name\":\"f\"}";
-    for (size_t i = 0; i <= kNcduMaxDepth; ++i) deep += "]";
+    for (size_t i = 0; i <= kNcduMaxDepth; ++i)
+        deep += "]";
     deep += "]";
     const std::string base = HandMadeExport();
     const std::vector<std::pair<std::string, std::string>> cases = {
@@ -222,7 +237,8 @@ TEST_F(NcduTest, BadInputWritesNothing) {
         {"[1,2,{},[{\"name\":\"/r\"},[{\"name\":\"..\"}]]]", "\"..\""},
         {"[1,2,{},[{\"name\":\"/r\"},{\"name\":\"\"}]]", "empty name"},
         {"[1,2,{},[{\"name\":\"/r\"},{\"name\":\"f\",\"asize\":-1}]]", "asize is negative"},
-        {"[1,2,{},[{\"name\":\"/r\"},{\"name\":\"f\",\"dsize\":\"12\"}]]", "dsize is no whole number"},
+        {"[1,2,{},[{\"name\":\"/r\"},{\"name\":\"f\",\"dsize\":\"12\"}]]",
+         "dsize is no whole number"},
         {"[1,2,{},[{\"name\":\"/r\"},{\"name\":\"f\",\"asize\":1.5}]]", "asize is no whole number"},
         {"[1,2,{},[{\"name\":\"/r\"},{\"name\":\"f\",\"hlnkc\":1}]]", "hlnkc"},
         {"[1,2,{},{\"name\":\"/r\"}]", "root is no folder"},
@@ -232,10 +248,13 @@ TEST_F(NcduTest, BadInputWritesNothing) {
         {"[1,2,{},[{\"asize\":3}]]", "without a name"},
         {"[1,2,{},[{\"name\":\"/r\"}],[]]", "more elements"},
         {"[1,2,{},[{\"name\":\"/r\"}]] [", ""},
-        {"[1,2,{},[{\"name\":\"/r\"},{\"name\":\"" + std::string(256, 'n') + "\"}]]", "longer than 255"},
-        {"[1,2,{},[{\"name\":\"/r\"},[{\"name\":\"d\"},{\"name\":\"f\"},{\"name\":\"g\"},{\"name\":\"f\"}]]]",
+        {"[1,2,{},[{\"name\":\"/r\"},{\"name\":\"" + std::string(256, 'n') + "\"}]]",
+         "longer than 255"},
+        {"[1,2,{},[{\"name\":\"/"
+         "r\"},[{\"name\":\"d\"},{\"name\":\"f\"},{\"name\":\"g\"},{\"name\":\"f\"}]]]",
          "\"f\" is listed twice in /r/d"},
-        {"[1,2,{},[{\"name\":\"/r\"},[{\"name\":\"d\"}],{\"name\":\"d\"}]]", "\"d\" is listed twice in /r"},
+        {"[1,2,{},[{\"name\":\"/r\"},[{\"name\":\"d\"}],{\"name\":\"d\"}]]",
+         "\"d\" is listed twice in /r"},
         {"[1,2,{},[{\"name\":\"/r\"},{\"name\":\"f\xff\",\"asize\":1}\xff]]", ""},
     };
     for (const auto& [doc, expected] : cases) {
@@ -250,16 +269,19 @@ TEST_F(NcduTest, BadInputWritesNothing) {
         EXPECT_EQ(ReadFile(Beside(target, "imp")), info);
     }
     // Where the fault is, as far as the parser says.
-    EXPECT_FALSE(Import("[1,2,{},\n[{\"name\":\"/r\"},\n  {\"name\":\"f\",\"asize\":-5}]]", report));
+    EXPECT_FALSE(
+        Import("[1,2,{},\n[{\"name\":\"/r\"},\n  {\"name\":\"f\",\"asize\":-5}]]", report));
     EXPECT_EQ(report.Error.rfind("line 3, column ", 0), 0u) << report.Error;
 }
 
 TEST_F(NcduTest, DeepButAllowedTreesAndOddNamesImport) {
     std::string doc = "[1,2,{},";
     const int depth = 2000;
-    for (int i = 0; i < depth; ++i) doc += "[{\"name\":\"d\"},";
+    for (int i = 0; i < depth; ++i)
+        doc += "[{\"name\":\"d\"},";
     doc += "{\"name\":\"f\",\"asize\":9,\"dsize\":4096}";
-    for (int i = 0; i < depth; ++i) doc += "]";
+    for (int i = 0; i < depth; ++i)
+        doc += "]";
     doc += "]";
     NcduImportReport report;
     ASSERT_TRUE(Import(doc, report)) << report.Error;
@@ -270,12 +292,17 @@ TEST_F(NcduTest, DeepButAllowedTreesAndOddNamesImport) {
 
     // Escapes, a backslash byte and a full-width backslash stay apart.
     ASSERT_TRUE(Import("[1,1,{},[{\"name\":\"/\"},[{\"name\":\"a\\\\b\"},{\"name\":\"t\\tx\"}],"
-                       "[{\"name\":\"a\xef\xbc\xbc" "b\"},{\"name\":\"\\u65e5\\ud83d\\ude00\"}]]]",
+                       "[{\"name\":\"a\xef\xbc\xbc"
+                       "b\"},{\"name\":\"\\u65e5\\ud83d\\ude00\"}]]]",
                        report))
         << report.Error;
     const auto records = IndexRecords(target);
-    EXPECT_EQ(records.count(":\\a\xef\xbc\xbc" "b\\t\xe2\x90\x89x"), 1u);
-    EXPECT_EQ(records.count(":\\a\xee\x81\x9c\xef\xbc\xbc" "b\\\xe6\x97\xa5\xf0\x9f\x98\x80"), 1u);
+    EXPECT_EQ(records.count(":\\a\xef\xbc\xbc"
+                            "b\\t\xe2\x90\x89x"),
+              1u);
+    EXPECT_EQ(records.count(":\\a\xee\x81\x9c\xef\xbc\xbc"
+                            "b\\\xe6\x97\xa5\xf0\x9f\x98\x80"),
+              1u);
 }
 
 TEST_F(NcduTest, ExportedMeasurementImportsToTheSameLines) {
@@ -307,9 +334,10 @@ TEST_F(NcduTest, ExportedMeasurementImportsToTheSameLines) {
 
 TEST_F(NcduTest, GzipInputIsUnpackedAndDamagedGzipRefused) {
     // "[1,2,{},[{\"name\":\"/\"}]]" packed by gzip -9n.
-    const unsigned char packed[] = {0x1f, 0x8b, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0x03, 0x8b, 0x36, 0xd4, 0x31, 0xd2,
-                                    0xa9, 0xae, 0xd5, 0x89, 0xae, 0x56, 0xca, 0x4b, 0xcc, 0x4d, 0x55, 0xb2, 0x52, 0xd2, 0x57,
-                                    0xaa, 0x8d, 0x8d, 0x05, 0x00, 0x71, 0x04, 0x72, 0x24, 0x17, 0x00, 0x00, 0x00};
+    const unsigned char packed[] = {
+        0x1f, 0x8b, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0x03, 0x8b, 0x36, 0xd4, 0x31, 0xd2,
+        0xa9, 0xae, 0xd5, 0x89, 0xae, 0x56, 0xca, 0x4b, 0xcc, 0x4d, 0x55, 0xb2, 0x52, 0xd2, 0x57,
+        0xaa, 0x8d, 0x8d, 0x05, 0x00, 0x71, 0x04, 0x72, 0x24, 0x17, 0x00, 0x00, 0x00};
     const std::string gz(reinterpret_cast<const char*>(packed), sizeof packed);
     std::string out, why;
     ASSERT_TRUE(platform::Gunzip(gz + gz, 1000, kNcduPadding, out, &why)) << why;
@@ -337,10 +365,18 @@ TEST_F(NcduTest, RandomDamageNeverCrashes) {
         for (int e = 0; e < edits && !doc.empty(); ++e) {
             const size_t at = rng() % doc.size();
             switch (rng() % 4) {
-            case 0: doc[at] = pieces[rng() % (sizeof pieces - 1)]; break;
-            case 1: doc.erase(at, 1 + rng() % 8); break;
-            case 2: doc.insert(at, 1, pieces[rng() % (sizeof pieces - 1)]); break;
-            default: doc.resize(at); break;
+            case 0:
+                doc[at] = pieces[rng() % (sizeof pieces - 1)];
+                break;
+            case 1:
+                doc.erase(at, 1 + rng() % 8);
+                break;
+            case 2:
+                doc.insert(at, 1, pieces[rng() % (sizeof pieces - 1)]);
+                break;
+            default:
+                doc.resize(at);
+                break;
             }
         }
         if (Import(doc, report)) {

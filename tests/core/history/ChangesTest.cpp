@@ -38,7 +38,7 @@ using nrvs::test::TempDrive;
 namespace {
 
 class ChangesTest : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<TempDrive> drive;
     test::YesHooks hooks;
     void SetUp() override {
@@ -67,10 +67,10 @@ protected:
         d.Write("in/f.bin", std::string(100, 'f'));
         d.Write("in/sub/g.bin", std::string(100, 'g'));
         d.Write("out/h.bin", std::string(100, 'h'));
-        MeasureDrive();  // M0
+        MeasureDrive(); // M0
         d.Write("in/f.bin", std::string(200, 'f'));
         d.Write("out/h.bin", std::string(300, 'h'));
-        MeasureDrive();  // M1: previous = M0
+        MeasureDrive(); // M1: previous = M0
     }
     // The changes of the drive as the command line computes them: from the
     // cache on disk and the previous measurement.
@@ -114,7 +114,8 @@ TEST_F(ChangesTest, DriveMeasurementsKeepThePreviousAndShowEveryKindOfChange) {
     d.Write("fresh/deep/w.bin", std::string(64, 'w'));
     d.Write(std::string("odd\xff/v.bin"), std::string(4100, 'v'));
     const std::string before = CacheHeaderLine(*Global().CurrentDrive);
-    struct stat oldIndex{}, oldCache{};
+    struct stat oldIndex {
+    }, oldCache{};
     ASSERT_EQ(::lstat(FileIndexName(L()).c_str(), &oldIndex), 0);
     ASSERT_EQ(::lstat(CacheFileName(*Global().CurrentDrive).c_str(), &oldCache), 0);
     MeasureDrive();
@@ -129,14 +130,17 @@ TEST_F(ChangesTest, DriveMeasurementsKeepThePreviousAndShowEveryKindOfChange) {
     const std::string prevDir = PreviousCacheName(L()).substr(0, PreviousCacheName(L()).rfind('/'));
     for (const auto& e : std::filesystem::directory_iterator(prevDir))
         EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
-    for (const auto& [kept, current] : {std::pair{PreviousIndexName(L()), FileIndexName(L())},
-                                        std::pair{PreviousCacheName(L()), CacheFileName(*Global().CurrentDrive)}}) {
-        struct stat k{}, c{};
+    for (const auto& [kept, current] :
+         {std::pair{PreviousIndexName(L()), FileIndexName(L())},
+          std::pair{PreviousCacheName(L()), CacheFileName(*Global().CurrentDrive)}}) {
+        struct stat k {
+        }, c{};
         ASSERT_EQ(::lstat(kept.c_str(), &k), 0) << kept;
         ASSERT_EQ(::lstat(current.c_str(), &c), 0) << current;
         EXPECT_NE(k.st_ino, c.st_ino);
         EXPECT_EQ(k.st_nlink, 1u) << kept;
-        EXPECT_EQ(k.st_ino, (kept == PreviousIndexName(L()) ? oldIndex : oldCache).st_ino) << "the very file, not a copy";
+        EXPECT_EQ(k.st_ino, (kept == PreviousIndexName(L()) ? oldIndex : oldCache).st_ino)
+            << "the very file, not a copy";
     }
 
     auto c = Changes();
@@ -170,7 +174,7 @@ TEST_F(ChangesTest, DriveMeasurementsKeepThePreviousAndShowEveryKindOfChange) {
     EXPECT_EQ(ranked[2].Path, P("grow\\"));
     ranked = CompareMeasurements(prev, cur);
     RankChanges(ranked, CHANGE_KEY_SIZE, CHANGE_NEW, 0);
-    ASSERT_EQ(ranked.size(), 3u);  // new name, fresh, fresh\deep (64 each for the last two: by path)
+    ASSERT_EQ(ranked.size(), 3u); // new name, fresh, fresh\deep (64 each for the last two: by path)
     EXPECT_EQ(ranked[0].Path, P("new name\\"));
     EXPECT_EQ(ranked[1].Path, P("fresh\\"));
     EXPECT_EQ(ranked[2].Path, P("fresh\\deep\\"));
@@ -182,7 +186,8 @@ TEST_F(ChangesTest, DriveMeasurementsKeepThePreviousAndShowEveryKindOfChange) {
     ASSERT_TRUE(a.Open(PreviousIndexName(L()), L(), prev.Header()));
     ASSERT_TRUE(b.Open(FileIndexName(L()), L(), cur.Header()));
     std::map<std::string, FileChange> files;
-    for (const FileChange& f : CompareFileIndexes(a, b, {}, 0)) files[f.Path.substr(3)] = f;
+    for (const FileChange& f : CompareFileIndexes(a, b, {}, 0))
+        files[f.Path.substr(3)] = f;
     EXPECT_EQ(files.size(), 8u);
     EXPECT_EQ(files["grow\\a.bin"].NewSize, 9000u);
     EXPECT_TRUE(files["grow\\new file"].After && !files["grow\\new file"].Before);
@@ -203,15 +208,15 @@ TEST_F(ChangesTest, AFolderMeasurementBetweenTwoDriveMeasurements) {
     TwoDriveMeasurements();
     d.Write("in/f.bin", std::string(1200, 'f'));
     d.Write("in/sub/new.bin", std::string(5, 'n'));
-    d.Write("out/h.bin", std::string(9300, 'h'));  // not measured by the folder
-    MeasureFolderOf("in\\");  // previous: M0 outside in\, M1 inside
+    d.Write("out/h.bin", std::string(9300, 'h')); // not measured by the folder
+    MeasureFolderOf("in\\");                      // previous: M0 outside in\, M1 inside
 
     auto c = Changes();
-    EXPECT_EQ(c["in\\"].Old.Size, 300);   // M1
+    EXPECT_EQ(c["in\\"].Old.Size, 300); // M1
     EXPECT_EQ(c["in\\"].New.Size, 1305);
     EXPECT_EQ(c["in\\sub\\"].Delta(CHANGE_KEY_FILES), 1);
-    EXPECT_EQ(c["out\\"].Old.Size, 100);  // M0
-    EXPECT_EQ(c["out\\"].New.Size, 300);  // M1: the folder measurement did not see it
+    EXPECT_EQ(c["out\\"].Old.Size, 100); // M0
+    EXPECT_EQ(c["out\\"].New.Size, 300); // M1: the folder measurement did not see it
     // The previous index took the subtree's files of M1.
     Measurement prev, cur;
     ASSERT_TRUE(cur.Map(CacheFileName(*Global().CurrentDrive)));
@@ -220,12 +225,13 @@ TEST_F(ChangesTest, AFolderMeasurementBetweenTwoDriveMeasurements) {
     ASSERT_TRUE(a.Open(PreviousIndexName(L()), L(), prev.Header()));
     ASSERT_TRUE(b.Open(FileIndexName(L()), L(), cur.Header()));
     std::map<std::string, FileChange> files;
-    for (const FileChange& f : CompareFileIndexes(a, b, {}, 0)) files[f.Path.substr(3)] = f;
+    for (const FileChange& f : CompareFileIndexes(a, b, {}, 0))
+        files[f.Path.substr(3)] = f;
     EXPECT_EQ(files["in\\f.bin"].OldSize, 200u);
     EXPECT_EQ(files["out\\h.bin"].OldSize, 100u);
     EXPECT_TRUE(files["in\\sub\\new.bin"].After && !files["in\\sub\\new.bin"].Before);
 
-    MeasureDrive();  // M2: previous = the cache of the folder measurement
+    MeasureDrive(); // M2: previous = the cache of the folder measurement
     c = Changes();
     EXPECT_EQ(c.count("in\\"), 0u);
     EXPECT_EQ(c["out\\"].Old.Size, 300);
@@ -240,7 +246,8 @@ TEST_F(ChangesTest, AFolderMeasurementBetweenTwoDriveMeasurements) {
 TEST_F(ChangesTest, TheCommandLinesFolderMeasurementKeepsThePreviousAsTheWindowsDoes) {
     const TempDir& d = drive->Dir();
     TwoDriveMeasurements();
-    const std::string prevName = PreviousCacheName(L()), cacheName = CacheFileName(*Global().CurrentDrive);
+    const std::string prevName = PreviousCacheName(L()),
+                      cacheName = CacheFileName(*Global().CurrentDrive);
     std::string m0, m1;
     ASSERT_TRUE(platform::ReadWholeFile(prevName, m0));
     ASSERT_TRUE(platform::ReadWholeFile(cacheName, m1));
@@ -260,14 +267,15 @@ TEST_F(ChangesTest, TheCommandLinesFolderMeasurementKeepsThePreviousAsTheWindows
         TextToLines(lines, std::string_view(m0).substr(headEnd));
         if (reversed) std::reverse(lines.begin(), lines.end());
         std::string text = m0.substr(0, headEnd);
-        for (const std::string& l : lines) text += l + "\r\n";
+        for (const std::string& l : lines)
+            text += l + "\r\n";
         ASSERT_TRUE(platform::ReplaceFile(prevName, text));
         ASSERT_TRUE(platform::ReplaceFile(cacheName, m1));
         measureIn(reversed ? 1500 : 1200);
         auto c = Changes();
-        EXPECT_EQ(c["in\\"].Old.Size, 300);  // M1
+        EXPECT_EQ(c["in\\"].Old.Size, 300); // M1
         EXPECT_EQ(c["in\\"].New.Size, reversed ? 1600 : 1300);
-        EXPECT_EQ(c["out\\"].Old.Size, 100);  // M0
+        EXPECT_EQ(c["out\\"].Old.Size, 100); // M0
         EXPECT_EQ(c["out\\"].New.Size, 300);
     }
     // The replaced cache out of order: its subtree's lines, looked for by
@@ -278,15 +286,16 @@ TEST_F(ChangesTest, TheCommandLinesFolderMeasurementKeepsThePreviousAsTheWindows
         TextToLines(lines, std::string_view(m1).substr(headEnd));
         std::reverse(lines.begin(), lines.end());
         std::string text = m1.substr(0, headEnd);
-        for (const std::string& l : lines) text += l + "\r\n";
+        for (const std::string& l : lines)
+            text += l + "\r\n";
         ASSERT_TRUE(platform::ReplaceFile(prevName, m0));
         ASSERT_TRUE(platform::ReplaceFile(cacheName, text));
         measureIn(1700);
         auto c = Changes();
-        EXPECT_EQ(c["in\\"].Old.Size, 300);  // M1
+        EXPECT_EQ(c["in\\"].Old.Size, 300); // M1
         EXPECT_EQ(c["in\\"].New.Size, 1800);
         EXPECT_EQ(c["in\\sub\\"].Delta(CHANGE_KEY_SIZE), 0);
-        EXPECT_EQ(c["out\\"].Old.Size, 100);  // M0
+        EXPECT_EQ(c["out\\"].Old.Size, 100); // M0
     }
     // A damaged line after the subtree, and one inside it.
     for (const std::string& damaged : {own + "zz\\ > 1:2:3", own + "in\\sub\\ > 1:2"}) {
@@ -310,14 +319,16 @@ TEST_F(ChangesTest, TheCommandLinesFolderMeasurementKeepsThePreviousAsTheWindows
         PreviousKeeper keeper(*Global().CurrentDrive, P("in\\"));
         std::string why;
         int asked = 0;
-        EXPECT_TRUE(keeper.Commit("2001/01/01 00:00:00=00:00:00", &why, [&] { return ++asked, false; }));
+        EXPECT_TRUE(
+            keeper.Commit("2001/01/01 00:00:00=00:00:00", &why, [&] { return ++asked, false; }));
         EXPECT_EQ(asked, 1);
     }
     std::string after;
     ASSERT_TRUE(platform::ReadWholeFile(prevName, after));
     EXPECT_EQ(after, before);
-    for (const std::string& name : std::filesystem::directory_iterator(std::filesystem::path(prevName).parent_path()) |
-                                        std::views::transform([](const auto& e) { return e.path().filename().string(); }))
+    for (const std::string& name :
+         std::filesystem::directory_iterator(std::filesystem::path(prevName).parent_path()) |
+             std::views::transform([](const auto& e) { return e.path().filename().string(); }))
         EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
 }
 
@@ -338,7 +349,7 @@ TEST_F(ChangesTest, TheFirstFolderMeasurementKeepsTheWholeCacheAndTheSettingTurn
 
     Global().KeepPrevious = 0;
     MeasureDrive();
-    struct stat st{};
+    struct stat st {};
     EXPECT_NE(::lstat(PreviousCacheName(L()).c_str(), &st), 0);
     EXPECT_NE(::lstat(PreviousIndexName(L()).c_str(), &st), 0);
     Measurement m;
@@ -354,14 +365,16 @@ TEST(MeasurementTest, AMappedMeasurementCutShortReadsAsDamagedAndALinkIsRefused)
     TempDir d;
     const std::string name = d / "m.txt";
     std::string text = "2026/12/08 01:00:00=00:00:01\r\n";
-    for (int i = 0; i < 3000; ++i) text += "C:\\f" + std::to_string(i) + "\\ > 1:4096:1:4096:1:1:0:0:0:0:0:0\r\n";
+    for (int i = 0; i < 3000; ++i)
+        text += "C:\\f" + std::to_string(i) + "\\ > 1:4096:1:4096:1:1:0:0:0:0:0:0\r\n";
     ASSERT_TRUE(platform::ReplaceFile(name, text));
     Measurement m;
     ASSERT_TRUE(m.Map(name));
     ASSERT_EQ(m.Lines().size(), 3000u);
     ASSERT_EQ(::truncate(name.c_str(), 100), 0);
     size_t zeros = 0;
-    for (std::string_view line : m.Lines()) zeros += static_cast<size_t>(std::count(line.begin(), line.end(), '\0'));
+    for (std::string_view line : m.Lines())
+        zeros += static_cast<size_t>(std::count(line.begin(), line.end(), '\0'));
     EXPECT_GT(zeros, 0u);
     EXPECT_EQ(CheckMeasurement(m, 'C'), PREVIOUS_DAMAGED);
 
@@ -395,8 +408,11 @@ TEST_F(ChangesTest, DamagedOrForeignPreviousMeasurementsAreRefused) {
     EXPECT_EQ(state(head + own + "a\\\r\n"), PREVIOUS_DAMAGED);
     EXPECT_EQ(state(head + "\x01\x02garbage > 0:0:0:0:0:0:0:0:0:0:0:0\r\n"), PREVIOUS_DAMAGED);
     const char other = L() == 'Q' ? 'R' : 'Q';
-    EXPECT_EQ(state(head + std::string(1, other) + ":\\ > 2:4096:0:0:0:1:1:1:0:0:0:0\r\n", &fault), PREVIOUS_OTHER_DRIVE);
-    EXPECT_NE(PreviousStateText(PREVIOUS_OTHER_DRIVE, L(), fault).find(std::string(1, other) + ":\\"), std::string::npos);
+    EXPECT_EQ(state(head + std::string(1, other) + ":\\ > 2:4096:0:0:0:1:1:1:0:0:0:0\r\n", &fault),
+              PREVIOUS_OTHER_DRIVE);
+    EXPECT_NE(
+        PreviousStateText(PREVIOUS_OTHER_DRIVE, L(), fault).find(std::string(1, other) + ":\\"),
+        std::string::npos);
     // The same letter, but the volume note says the previous measurement
     // was taken of another folder than the drive is now.
     EXPECT_EQ(state(good), PREVIOUS_OK);
@@ -414,7 +430,8 @@ TEST_F(ChangesTest, DamagedOrForeignPreviousMeasurementsAreRefused) {
 // line), names with " > " and bytes that are not UTF-8, paths given twice,
 // in lists sorted as the cache sorts them, and in lists out of order.
 TEST(ChangesMerge, AgreesWithALookupOfEveryPath) {
-    const std::vector<std::string> names = {"a", "A", " !", " > x", "b", "\xff", "\xc3\xa9", "\xc3\x89", "a b", "z"};
+    const std::vector<std::string> names = {"a",    "A",        " !",       " > x", "b",
+                                            "\xff", "\xc3\xa9", "\xc3\x89", "a b",  "z"};
     std::mt19937 rng(7);
     for (int round = 0; round < 60; ++round) {
         std::map<std::string, std::string> sides[2];
@@ -426,7 +443,8 @@ TEST(ChangesMerge, AgreesWithALookupOfEveryPath) {
         for (auto& side : sides)
             for (const std::string& p : paths)
                 if (rng() % 4 != 0)
-                    side[p] = std::to_string(rng() % 3) + ":4096:0:0:0:" + std::to_string(rng() % 2) + ":0:0:0:0:0:0";
+                    side[p] = std::to_string(rng() % 3) +
+                              ":4096:0:0:0:" + std::to_string(rng() % 2) + ":0:0:0:0:0:0";
         StringList lines[2];
         for (int s = 0; s < 2; ++s) {
             FolderList list;
@@ -434,9 +452,11 @@ TEST(ChangesMerge, AgreesWithALookupOfEveryPath) {
                 list.Append(p + " > " + n);
                 // A path given twice (a cache edited by hand): its first line
                 // in the file counts, wherever the figures sort it.
-                if (rng() % 8 == 0) list.Append(p + " > " + std::to_string(rng() % 3) + ":8192:0:0:0:1:0:0:0:0:0:0");
+                if (rng() % 8 == 0)
+                    list.Append(p + " > " + std::to_string(rng() % 3) +
+                                ":8192:0:0:0:1:0:0:0:0:0:0");
             }
-            if (round % 3 != 0) list.Sort();  // every third round out of order
+            if (round % 3 != 0) list.Sort(); // every third round out of order
             list.InsertFirst("2024/01/01 00:00:00=00:00:01");
             lines[s] = list.CopyLines();
             sides[s].clear();
@@ -469,7 +489,8 @@ TEST(ChangesMerge, LongRunsOfCaseTwins) {
     for (int v = 0; v < 256; ++v) {
         std::string name = "abcdefgh";
         for (int b = 0; b < 8; ++b)
-            if (v >> b & 1) name[static_cast<size_t>(b)] = static_cast<char>(name[static_cast<size_t>(b)] - 32);
+            if (v >> b & 1)
+                name[static_cast<size_t>(b)] = static_cast<char>(name[static_cast<size_t>(b)] - 32);
         paths.push_back("C:\\" + name + "\\");
     }
     StringList lines[2];
@@ -494,7 +515,8 @@ TEST(ChangesMerge, LongRunsOfCaseTwins) {
         got.emplace_back(c.Path);
     }
     std::vector<std::string> want;
-    for (size_t i = 0; i < paths.size(); i += 5) want.push_back(paths[i]);
+    for (size_t i = 0; i < paths.size(); i += 5)
+        want.push_back(paths[i]);
     std::sort(got.begin(), got.end());
     std::sort(want.begin(), want.end());
     EXPECT_EQ(got, want);
@@ -506,19 +528,23 @@ TEST(ChangesMerge, LongRunsOfCaseTwins) {
 TEST(ChangesMerge, ManyFoldersReadAtOnce) {
     StringList lines[2];
     std::vector<std::string> want;
-    for (int s = 0; s < 2; ++s) lines[s].push_back("2024/01/01 00:00:00=00:00:01");
+    for (int s = 0; s < 2; ++s)
+        lines[s].push_back("2024/01/01 00:00:00=00:00:01");
     for (int i = 0; i < 120000; ++i) {
         const std::string path = FormatText("C:\\d%06d\\", i);
         const bool before = i % 13 != 0, after = i % 11 != 0;
         if (before) lines[0].push_back(path + " > 100:4096:0:0:0:1:0:0:0:0:0:0");
-        if (after) lines[1].push_back(path + (i % 7 == 0 ? " > 200:4096:0:0:0:1:0:0:0:0:0:0" : " > 100:4096:0:0:0:1:0:0:0:0:0:0"));
+        if (after)
+            lines[1].push_back(path + (i % 7 == 0 ? " > 200:4096:0:0:0:1:0:0:0:0:0:0"
+                                                  : " > 100:4096:0:0:0:1:0:0:0:0:0:0"));
         if (before != after || (before && i % 7 == 0)) want.push_back(path);
     }
     Measurement before, after;
     before.Borrow(lines[0]);
     after.Borrow(lines[1]);
     std::vector<std::string> got;
-    for (const FolderChange& c : CompareMeasurements(before, after)) got.emplace_back(c.Path);
+    for (const FolderChange& c : CompareMeasurements(before, after))
+        got.emplace_back(c.Path);
     EXPECT_EQ(got, want);
 }
 
@@ -549,15 +575,18 @@ void AddInPreOrder(const IndexNode& n, uint32_t parent, FileIndexData& d) {
     }
     f.Count = static_cast<uint32_t>(n.files.size());
     f.NameBytes = static_cast<uint32_t>(d.Files[0].NameBytes() - nameBytes);
-    for (const IndexNode& c : n.children) AddInPreOrder(c, self, d);
+    for (const IndexNode& c : n.children)
+        AddInPreOrder(c, self, d);
     f.SubtreeEnd = static_cast<uint32_t>(d.Folders.size());
     d.Folders[self] = f;
 }
 
-void PathsOf(const IndexNode& n, const std::string& path, bool skipGone, std::map<std::string, uint64_t>& out) {
+void PathsOf(const IndexNode& n, const std::string& path, bool skipGone,
+             std::map<std::string, uint64_t>& out) {
     for (const auto& [name, size, flags] : n.files)
         if (!skipGone || !(flags & INDEX_FLAG_GONE)) out[path + name] = size;
-    for (const IndexNode& c : n.children) PathsOf(c, path + c.name + "\\", skipGone, out);
+    for (const IndexNode& c : n.children)
+        PathsOf(c, path + c.name + "\\", skipGone, out);
 }
 
 } // namespace
@@ -574,19 +603,25 @@ TEST(ChangesFiles, RandomTreesAgreeWithTheirPaths) {
         IndexNode n;
         n.name = "d" + std::to_string(counter++);
         for (int k = static_cast<int>(rng() % 5); k > 0; --k)
-            n.files.emplace_back("f" + std::to_string(counter++) + (rng() % 2 ? ".txt" : ""), rng() % 50, uint8_t{0});
+            n.files.emplace_back("f" + std::to_string(counter++) + (rng() % 2 ? ".txt" : ""),
+                                 rng() % 50, uint8_t{0});
         if (depth < 4)
-            for (int k = static_cast<int>(rng() % 4); k > 0; --k) n.children.push_back(grow(depth + 1));
+            for (int k = static_cast<int>(rng() % 4); k > 0; --k)
+                n.children.push_back(grow(depth + 1));
         return n;
     };
     std::function<void(IndexNode&, int)> change = [&](IndexNode& n, int depth) {
         for (auto& [name, size, flags] : n.files) {
             const unsigned r = rng() % 20;
-            if (r == 0) size += 1 + rng() % 9;
-            else if (r == 1) name = "r" + name;
-            else if (r == 2) flags = INDEX_FLAG_GONE;
+            if (r == 0)
+                size += 1 + rng() % 9;
+            else if (r == 1)
+                name = "r" + name;
+            else if (r == 2)
+                flags = INDEX_FLAG_GONE;
         }
-        if (rng() % 10 == 0) n.files.emplace_back("new" + std::to_string(counter++), rng() % 50, uint8_t{0});
+        if (rng() % 10 == 0)
+            n.files.emplace_back("new" + std::to_string(counter++), rng() % 50, uint8_t{0});
         if (rng() % 10 == 0 && !n.files.empty()) n.files.erase(n.files.begin());
         if (rng() % 6 == 0) std::shuffle(n.files.begin(), n.files.end(), rng);
         if (rng() % 6 == 0) std::shuffle(n.children.begin(), n.children.end(), rng);
@@ -601,7 +636,8 @@ TEST(ChangesFiles, RandomTreesAgreeWithTheirPaths) {
         const IndexNode a = grow(0);
         IndexNode b = a;
         change(b, 0);
-        const std::string headerA = "2026/12/01 10:00:00=00:00:01", headerB = "2026/12/08 10:00:00=00:00:01";
+        const std::string headerA = "2026/12/01 10:00:00=00:00:01",
+                          headerB = "2026/12/08 10:00:00=00:00:01";
         FileIndex before, after;
         for (int side = 0; side < 2; ++side) {
             FileIndexData d;
@@ -617,7 +653,8 @@ TEST(ChangesFiles, RandomTreesAgreeWithTheirPaths) {
         std::vector<FileChange> want;
         for (const auto& [path, size] : old)
             if (!now.count(path) || now[path] != size)
-                want.push_back({path, true, now.count(path) > 0, size, now.count(path) ? now[path] : 0});
+                want.push_back(
+                    {path, true, now.count(path) > 0, size, now.count(path) ? now[path] : 0});
         for (const auto& [path, size] : now)
             if (!old.count(path)) want.push_back({path, false, true, 0, size});
         std::sort(want.begin(), want.end(), [](const FileChange& x, const FileChange& y) {
@@ -626,7 +663,8 @@ TEST(ChangesFiles, RandomTreesAgreeWithTheirPaths) {
         });
         for (size_t top : {size_t{0}, size_t{5}}) {
             const std::vector<FileChange> got = CompareFileIndexes(before, after, {}, top);
-            ASSERT_EQ(got.size(), top ? std::min(top, want.size()) : want.size()) << "round " << round;
+            ASSERT_EQ(got.size(), top ? std::min(top, want.size()) : want.size())
+                << "round " << round;
             for (size_t k = 0; k < got.size(); ++k) {
                 EXPECT_EQ(got[k].Path, want[k].Path) << "round " << round << " row " << k;
                 EXPECT_EQ(got[k].Before, want[k].Before) << got[k].Path;

@@ -39,7 +39,7 @@ struct YesHooks : MeasureHooks {
 };
 
 class FileIndexTest : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<TempDrive> drive;
     void SetUp() override {
         drive = std::make_unique<TempDrive>();
@@ -48,14 +48,20 @@ protected:
     }
     void TearDown() override { drive.reset(); }
 
-    std::string IndexFile() const { return drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".idx"); }
-    std::string CacheFile() const { return drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt"); }
+    std::string IndexFile() const {
+        return drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".idx");
+    }
+    std::string CacheFile() const {
+        return drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt");
+    }
     bool OpenIndex(FileIndex& index, std::string* why = nullptr) const {
-        return index.Open(IndexFile(), drive->Letter(), CacheHeaderLine(*Global().CurrentDrive), why);
+        return index.Open(IndexFile(), drive->Letter(), CacheHeaderLine(*Global().CurrentDrive),
+                          why);
     }
     std::vector<std::string> Paths(const std::vector<FileHit>& hits) const {
         std::vector<std::string> out;
-        for (const auto& h : hits) out.push_back(h.Path.substr(3));
+        for (const auto& h : hits)
+            out.push_back(h.Path.substr(3));
         return out;
     }
     void Sparse(const std::string& relative, off_t size) const {
@@ -81,7 +87,7 @@ TEST_F(FileIndexTest, EveryFileOfADriveMeasurementOnceWithItsFigures) {
     ASSERT_EQ(::link((d / "L2/shared.iso").c_str(), (d / "L1/again.iso").c_str()), 0);
     d.Write("run.sh", "#!/bin/sh\n");
     ::chmod((d / "run.sh").c_str(), 0755);
-    struct timespec old[2] = {{0, UTIME_OMIT}, {946684800, 0}};  // 2000-01-01
+    struct timespec old[2] = {{0, UTIME_OMIT}, {946684800, 0}}; // 2000-01-01
     ::utimensat(AT_FDCWD, (d / "big/small.TXT").c_str(), old, 0);
 
     YesHooks hooks;
@@ -91,18 +97,22 @@ TEST_F(FileIndexTest, EveryFileOfADriveMeasurementOnceWithItsFigures) {
     ASSERT_TRUE(OpenIndex(index, &why)) << why;
     const FolderRecord* root = Global().Folders.FindPath(drive->Root());
     ASSERT_NE(root, nullptr);
-    EXPECT_EQ(index.FileCount(), static_cast<uint32_t>(root->TreeFiles)) << "a record for every name the walk counted";
+    EXPECT_EQ(index.FileCount(), static_cast<uint32_t>(root->TreeFiles))
+        << "a record for every name the walk counted";
     uint64_t size = 0, occupied = 0;
     for (uint32_t i = 0; i < index.FileCount(); ++i)
-        if (!(index.Flags(i) & INDEX_FLAG_FURTHER_NAME)) size += index.Size(i), occupied += index.Occupied(i);
+        if (!(index.Flags(i) & INDEX_FLAG_FURTHER_NAME))
+            size += index.Size(i), occupied += index.Occupied(i);
     EXPECT_EQ(static_cast<double>(size), root->TreeBytes);
-    EXPECT_EQ(static_cast<double>(occupied), root->TreeOccupied) << "the occupied sizes as the measurement counted them";
+    EXPECT_EQ(static_cast<double>(occupied), root->TreeOccupied)
+        << "the occupied sizes as the measurement counted them";
 
     FileQuery q;
     q.Top = 3;
     auto hits = QueryFiles(index, q);
     ASSERT_EQ(hits.size(), 3u);
-    EXPECT_EQ(Paths(hits), (std::vector<std::string>{"sparse\\hole.img", "big\\a b > c.bin", "L1\\again.iso"}))
+    EXPECT_EQ(Paths(hits),
+              (std::vector<std::string>{"sparse\\hole.img", "big\\a b > c.bin", "L1\\again.iso"}))
         << "the shared file once, at the name in the folder that sorts first";
     EXPECT_TRUE(hits[0].Flags & INDEX_FLAG_SPARSE);
     EXPECT_LT(hits[0].Occupied, hits[0].Size) << "a hole occupies nothing";
@@ -114,7 +124,8 @@ TEST_F(FileIndexTest, EveryFileOfADriveMeasurementOnceWithItsFigures) {
     EXPECT_EQ(Paths(QueryFiles(index, q)).back(), "big\\small.TXT") << "the oldest last";
     q.Key = FILE_KEY_SIZE;
     q.Extensions = {"txt"};
-    EXPECT_EQ(Paths(QueryFiles(index, q)), (std::vector<std::string>{"big\\small.TXT"})) << "case of the extension ignored";
+    EXPECT_EQ(Paths(QueryFiles(index, q)), (std::vector<std::string>{"big\\small.TXT"}))
+        << "case of the extension ignored";
     q.Extensions.clear();
     q.ModifiedBefore = 1000000000;
     EXPECT_EQ(Paths(QueryFiles(index, q)), (std::vector<std::string>{"big\\small.TXT"}));
@@ -123,7 +134,8 @@ TEST_F(FileIndexTest, EveryFileOfADriveMeasurementOnceWithItsFigures) {
     EXPECT_EQ(QueryFiles(index, q).size(), 3u);
     q.MinSize = -1;
     q.Below = drive->Root() + "big\\";
-    EXPECT_EQ(Paths(QueryFiles(index, q)), (std::vector<std::string>{"big\\a b > c.bin", "big\\small.TXT"}));
+    EXPECT_EQ(Paths(QueryFiles(index, q)),
+              (std::vector<std::string>{"big\\a b > c.bin", "big\\small.TXT"}));
     q.Below.clear();
     q.Name = "NAME";
     const auto odd = QueryFiles(index, q);
@@ -150,7 +162,8 @@ TEST_F(FileIndexTest, EveryFileOfADriveMeasurementOnceWithItsFigures) {
     ASSERT_TRUE(OpenIndex(index));
     FileQuery all;
     all.Name = "*.iso";
-    EXPECT_EQ(Paths(QueryFiles(index, all)), (std::vector<std::string>{"L1\\again.iso", "L2\\shared.iso"}))
+    EXPECT_EQ(Paths(QueryFiles(index, all)),
+              (std::vector<std::string>{"L1\\again.iso", "L2\\shared.iso"}))
         << "ties in byte order of the path";
 }
 
@@ -170,8 +183,9 @@ TEST_F(FileIndexTest, AFolderMeasurementReplacesItsSubtreesRecordsOnly) {
     std::string why;
     ASSERT_TRUE(OpenIndex(index, &why)) << "the index follows the cache's new header: " << why;
     FileQuery q;
-    EXPECT_EQ(Paths(QueryFiles(index, q)), (std::vector<std::string>{"b\\new.bin", "a\\keep.bin", "b\\c\\deep.bin",
-                                                                      "b\\c\\e\\deeper.bin", "z\\last.bin"}));
+    EXPECT_EQ(Paths(QueryFiles(index, q)),
+              (std::vector<std::string>{"b\\new.bin", "a\\keep.bin", "b\\c\\deep.bin",
+                                        "b\\c\\e\\deeper.bin", "z\\last.bin"}));
     q.Below = drive->Root() + "b\\c\\";
     EXPECT_EQ(QueryFiles(index, q).size(), 2u);
     q.Below = drive->Root() + "z\\";
@@ -182,14 +196,16 @@ TEST_F(FileIndexTest, AFolderMeasurementReplacesItsSubtreesRecordsOnly) {
     ASSERT_EQ(MeasureFolder(drive->Root() + "a\\fresh\\", hooks), 1);
     ASSERT_TRUE(OpenIndex(index, &why)) << why;
     q.Below = drive->Root() + "a\\";
-    EXPECT_EQ(Paths(QueryFiles(index, q)), (std::vector<std::string>{"a\\fresh\\f.bin", "a\\keep.bin"}));
+    EXPECT_EQ(Paths(QueryFiles(index, q)),
+              (std::vector<std::string>{"a\\fresh\\f.bin", "a\\keep.bin"}));
     q.Below.clear();
     EXPECT_EQ(QueryFiles(index, q).size(), 6u);
 }
 
 TEST_F(FileIndexTest, AStoppedMeasurementKeepsWhatItMeasured) {
     for (int i = 0; i < 40; ++i)
-        for (int k = 0; k < 30; ++k) drive->Dir().Write("t" + std::to_string(i) + "/s" + std::to_string(k) + "/f", "x");
+        for (int k = 0; k < 30; ++k)
+            drive->Dir().Write("t" + std::to_string(i) + "/s" + std::to_string(k) + "/f", "x");
     YesHooks hooks;
     hooks.stopAfter = 2;
     ASSERT_EQ(MeasureDrives(hooks), 1);
@@ -199,7 +215,8 @@ TEST_F(FileIndexTest, AStoppedMeasurementKeepsWhatItMeasured) {
     // cache counts nothing), in the middle, or after the end. The index
     // holds what the cache counted, no more, in every case.
     const FolderRecord* root = Global().Folders.FindPath(drive->Root());
-    EXPECT_EQ(index.FileCount(), root ? static_cast<uint32_t>(root->TreeFiles) : 0u) << "what the cache counted";
+    EXPECT_EQ(index.FileCount(), root ? static_cast<uint32_t>(root->TreeFiles) : 0u)
+        << "what the cache counted";
     if (index.FileCount() == 1200u) std::printf("note: the walk finished before it was stopped\n");
 
     // Stopped before the root was entered: nothing measured, an empty
@@ -216,7 +233,9 @@ TEST_F(FileIndexTest, AStoppedMeasurementKeepsWhatItMeasured) {
 // A missing, damaged, cut, foreign or stale index is refused whole with one
 // line to show; nothing reads past its end.
 TEST_F(FileIndexTest, AnIndexThatDoesNotBelongIsNeverShown) {
-    for (int i = 0; i < 30; ++i) drive->Dir().Write("f" + std::to_string(i % 4) + "/n" + std::to_string(i), std::string(i * 10, 'x'));
+    for (int i = 0; i < 30; ++i)
+        drive->Dir().Write("f" + std::to_string(i % 4) + "/n" + std::to_string(i),
+                           std::string(i * 10, 'x'));
     YesHooks hooks;
     FileIndex index;
     std::string why;
@@ -228,13 +247,16 @@ TEST_F(FileIndexTest, AnIndexThatDoesNotBelongIsNeverShown) {
     std::string good;
     ASSERT_TRUE(platform::ReadWholeFile(IndexFile(), good));
     const std::string header = CacheHeaderLine(*Global().CurrentDrive);
-    EXPECT_FALSE(index.Open(IndexFile(), static_cast<char>(drive->Letter() == 'Z' ? 'Y' : 'Z'), header, &why))
+    EXPECT_FALSE(index.Open(IndexFile(), static_cast<char>(drive->Letter() == 'Z' ? 'Y' : 'Z'),
+                            header, &why))
         << "another drive's";
-    EXPECT_FALSE(index.Open(IndexFile(), drive->Letter(), "2001/01/01 00:00:00=00:00:00", &why)) << "another measurement's";
+    EXPECT_FALSE(index.Open(IndexFile(), drive->Letter(), "2001/01/01 00:00:00=00:00:00", &why))
+        << "another measurement's";
     EXPECT_NE(why.find("一致しません"), std::string::npos);
 
     // Cut anywhere.
-    for (size_t cut : {size_t{0}, size_t{7}, size_t{255}, size_t{256}, good.size() / 2, good.size() - 1}) {
+    for (size_t cut :
+         {size_t{0}, size_t{7}, size_t{255}, size_t{256}, good.size() / 2, good.size() - 1}) {
         ASSERT_TRUE(platform::ReplaceFile(IndexFile(), good.substr(0, cut)));
         EXPECT_FALSE(index.Open(IndexFile(), drive->Letter(), header, &why)) << cut;
     }
@@ -243,7 +265,8 @@ TEST_F(FileIndexTest, AnIndexThatDoesNotBelongIsNeverShown) {
     int refused = 0;
     for (int round = 0; round < 300; ++round) {
         std::string bad = good;
-        for (int k = 0; k < 1 + round % 4; ++k) bad[rng() % bad.size()] = static_cast<char>(rng());
+        for (int k = 0; k < 1 + round % 4; ++k)
+            bad[rng() % bad.size()] = static_cast<char>(rng());
         ASSERT_TRUE(platform::ReplaceFile(IndexFile(), bad));
         if (!index.Open(IndexFile(), drive->Letter(), header)) {
             ++refused;
@@ -251,9 +274,12 @@ TEST_F(FileIndexTest, AnIndexThatDoesNotBelongIsNeverShown) {
         }
         FileQuery q;
         q.Top = 1000;
-        for (const auto& h : QueryFiles(index, q)) EXPECT_FALSE(h.Path.empty());
-        for (uint32_t f = 0; f < index.FolderCount(); ++f) index.FolderPath(f);
-        for (uint32_t i = 0; i < index.FileCount(); ++i) index.FilePath(i);
+        for (const auto& h : QueryFiles(index, q))
+            EXPECT_FALSE(h.Path.empty());
+        for (uint32_t f = 0; f < index.FolderCount(); ++f)
+            index.FolderPath(f);
+        for (uint32_t i = 0; i < index.FileCount(); ++i)
+            index.FilePath(i);
     }
     EXPECT_GT(refused, 0);
 
@@ -277,7 +303,8 @@ TEST_F(FileIndexTest, FilesTheProgramRemovedLeaveTheIndexAtOnce) {
     ASSERT_TRUE(OpenIndex(index));
     const std::string header = CacheHeaderLine(*Global().CurrentDrive);
     ASSERT_TRUE(MarkGoneInIndex(IndexFile(), &index, drive->Root() + "three.bin", header));
-    EXPECT_EQ(Paths(QueryFiles(index, {})), (std::vector<std::string>{"a\\one.bin", "a\\b\\two.bin"}))
+    EXPECT_EQ(Paths(QueryFiles(index, {})),
+              (std::vector<std::string>{"a\\one.bin", "a\\b\\two.bin"}))
         << "the map shows the change without opening again";
     ASSERT_TRUE(MarkGoneInIndex(IndexFile(), nullptr, drive->Root() + "a\\b\\", header));
     FileIndex again;
@@ -318,7 +345,8 @@ TEST(FileIndexPieces, FilesKeptInAScratchFileReadBackAsInMemory) {
         f.Occupied = rng() % 100000;
         f.ModifiedTime = static_cast<int64_t>(rng()) >> 1;
         f.Flags = static_cast<uint8_t>(i % 3 == 0 ? INDEX_FLAG_EXECUTABLE : 0);
-        std::string name(rng() % 300, static_cast<char>('a' + i % 26));  // names over 255 bytes are cut
+        std::string name(rng() % 300,
+                         static_cast<char>('a' + i % 26)); // names over 255 bytes are cut
         if (!name.empty()) name[0] = static_cast<char>(0xff);
         const uint64_t a = held.Add(f, name), b = spilled.Add(f, name);
         ASSERT_EQ(a, b);
@@ -333,7 +361,9 @@ TEST(FileIndexPieces, FilesKeptInAScratchFileReadBackAsInMemory) {
     }
     std::vector<std::pair<IndexedFile, std::string>> a, b;
     auto keep = [](auto& out) {
-        return [&out](const IndexedFile& f, std::string_view name) { out.emplace_back(f, std::string(name)); };
+        return [&out](const IndexedFile& f, std::string_view name) {
+            out.emplace_back(f, std::string(name));
+        };
     };
     held.Each(0, n, keep(a));
     spilled.Each(0, n, keep(b));

@@ -34,7 +34,8 @@ const TypeRow* Find(const std::vector<TypeRow>& rows, const std::string& ext, Fi
 
 TEST(FileKindsTest, KindsByExtensionAndExecuteBit) {
     EXPECT_EQ(KindOfFile("photo.JPG", false), KIND_IMAGE);
-    EXPECT_EQ(KindOfFile("movie.mkv", true), KIND_VIDEO) << "the extension decides before the execute bit";
+    EXPECT_EQ(KindOfFile("movie.mkv", true), KIND_VIDEO)
+        << "the extension decides before the execute bit";
     EXPECT_EQ(KindOfFile("ls", true), KIND_EXECUTABLE) << "most programs have no extension";
     EXPECT_EQ(KindOfFile("notes", false), KIND_OTHER);
     EXPECT_EQ(KindOfFile("libz.so.1.2.13", false), KIND_EXECUTABLE);
@@ -70,7 +71,8 @@ TEST(FileKindsTest, TotalsPerExtensionCountEachFileOnce) {
     test::YesHooks hooks;
     ASSERT_EQ(MeasureDrives(hooks), 1);
     FileIndex index;
-    ASSERT_TRUE(index.Open(FileIndexName(*Global().CurrentDrive), drive.Letter(), CacheHeaderLine(*Global().CurrentDrive)));
+    ASSERT_TRUE(index.Open(FileIndexName(*Global().CurrentDrive), drive.Letter(),
+                           CacheHeaderLine(*Global().CurrentDrive)));
 
     const auto rows = TypeStatistics(index, "", false);
     const TypeRow* jpg = Find(rows, "jpg", KIND_IMAGE);
@@ -90,15 +92,18 @@ TEST(FileKindsTest, TotalsPerExtensionCountEachFileOnce) {
     ASSERT_NE(img, nullptr);
     EXPECT_EQ(img->Size, uint64_t{1} << 22);
     EXPECT_LT(img->Occupied, 4096u * 2) << "a hole occupies nothing";
-    for (size_t i = 1; i < rows.size(); ++i) EXPECT_GE(rows[i - 1].Occupied, rows[i].Occupied) << "largest first";
+    for (size_t i = 1; i < rows.size(); ++i)
+        EXPECT_GE(rows[i - 1].Occupied, rows[i].Occupied) << "largest first";
 
     // The totals add up to the measurement's.
     const FolderRecord* root = Global().Folders.FindPath(drive.Root());
     uint64_t files = 0, size = 0, occupied = 0;
-    for (const auto& r : rows) files += r.Files, size += r.Size, occupied += r.Occupied;
+    for (const auto& r : rows)
+        files += r.Files, size += r.Size, occupied += r.Occupied;
     EXPECT_EQ(static_cast<double>(size), root->TreeBytes);
     EXPECT_EQ(static_cast<double>(occupied), root->TreeOccupied);
-    EXPECT_EQ(files + 1, static_cast<uint64_t>(root->TreeFiles)) << "one further name of the shared file";
+    EXPECT_EQ(files + 1, static_cast<uint64_t>(root->TreeFiles))
+        << "one further name of the shared file";
 
     const auto kinds = TypeStatistics(index, "", true);
     uint64_t kindFiles = 0;
@@ -120,9 +125,26 @@ TEST(FileKindsTest, TotalsPerExtensionCountEachFileOnce) {
 // the longest name), with the execute bit, files gone and further names.
 TEST(FileKindsTest, RandomIndexTotalsAsFileByFile) {
     nrvs::test::TempDir dir;
-    const std::vector<std::string> names = {"a.txt", "B.TXT", "c.Txt", "x.tar.GZ", "libq.so.3", "libq.so", ".rc",
-                                            "end.", "noext", "a.b.c", "\xc3\x89.JPG", "x.\xc3\x89xt", "x.\xc3\xa9xt",
-                                            "photo.jpeg", "run", "a.so.", ".", "..", "m.MKV", std::string(251, 'n') + ".Doc"};
+    const std::vector<std::string> names = {"a.txt",
+                                            "B.TXT",
+                                            "c.Txt",
+                                            "x.tar.GZ",
+                                            "libq.so.3",
+                                            "libq.so",
+                                            ".rc",
+                                            "end.",
+                                            "noext",
+                                            "a.b.c",
+                                            "\xc3\x89.JPG",
+                                            "x.\xc3\x89xt",
+                                            "x.\xc3\xa9xt",
+                                            "photo.jpeg",
+                                            "run",
+                                            "a.so.",
+                                            ".",
+                                            "..",
+                                            "m.MKV",
+                                            std::string(251, 'n') + ".Doc"};
     std::mt19937 rng(5);
     for (int round = 0; round < 6; ++round) {
         FileIndexData data;
@@ -167,9 +189,12 @@ TEST(FileKindsTest, RandomIndexTotalsAsFileByFile) {
             for (const std::string below : {"", "C:\\sub\\"}) {
                 std::map<std::pair<std::string, int>, TypeRow> want;
                 for (const Added& a : all) {
-                    if ((a.file.Flags & INDEX_FLAG_GONE) || (data.LinksOnce && (a.file.Flags & INDEX_FLAG_FURTHER_NAME))) continue;
+                    if ((a.file.Flags & INDEX_FLAG_GONE) ||
+                        (data.LinksOnce && (a.file.Flags & INDEX_FLAG_FURTHER_NAME)))
+                        continue;
                     if (!below.empty() && !a.inSub) continue;
-                    const FileKind kind = KindOfFile(a.name, (a.file.Flags & INDEX_FLAG_EXECUTABLE) != 0);
+                    const FileKind kind =
+                        KindOfFile(a.name, (a.file.Flags & INDEX_FLAG_EXECUTABLE) != 0);
                     TypeRow& r = want[{byKind ? std::string() : ExtensionOf(a.name), kind}];
                     r.Extension = byKind ? std::string() : ExtensionOf(a.name);
                     r.Kind = kind;
@@ -189,7 +214,8 @@ TEST(FileKindsTest, RandomIndexTotalsAsFileByFile) {
                         const TypeRow& a = got[i - 1];
                         EXPECT_TRUE(a.Occupied > got[i].Occupied ||
                                     (a.Occupied == got[i].Occupied &&
-                                     (a.Extension < got[i].Extension || (a.Extension == got[i].Extension && a.Kind < got[i].Kind))))
+                                     (a.Extension < got[i].Extension ||
+                                      (a.Extension == got[i].Extension && a.Kind < got[i].Kind))))
                             << "rows out of order at " << i;
                     }
                 }

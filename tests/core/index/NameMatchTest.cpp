@@ -14,7 +14,9 @@ using namespace nrvs;
 
 namespace {
 
-bool Match(std::string_view pattern, std::string_view name) { return NameMatcher(pattern).Matches(name); }
+bool Match(std::string_view pattern, std::string_view name) {
+    return NameMatcher(pattern).Matches(name);
+}
 
 // The characters of a folded text as '?' counts them: a code point, or one
 // byte that is not valid UTF-8.
@@ -25,7 +27,8 @@ std::vector<std::string> Units(const std::string& s) {
         const auto b = static_cast<unsigned char>(s[i]);
         size_t len = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 1;
         bool valid = i + len <= s.size();
-        for (size_t k = 1; valid && k < len; ++k) valid = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
+        for (size_t k = 1; valid && k < len; ++k)
+            valid = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
         if (!valid) len = 1;
         out.push_back(s.substr(i, len));
         i += len;
@@ -34,7 +37,8 @@ std::vector<std::string> Units(const std::string& s) {
 }
 
 // A plain recursive matcher over whole characters, to hold the fast one to.
-bool ReferenceGlob(const std::vector<std::string>& p, size_t pi, const std::vector<std::string>& t, size_t ti) {
+bool ReferenceGlob(const std::vector<std::string>& p, size_t pi, const std::vector<std::string>& t,
+                   size_t ti) {
     if (pi == p.size()) return ti == t.size();
     if (p[pi] == "*") {
         for (size_t k = ti; k <= t.size(); ++k)
@@ -72,19 +76,31 @@ TEST(NameMatchFold, FullCaseFoldingAsUtf8procDefinesIt) {
     EXPECT_EQ(FoldForSearch("STRASSE"), "strasse");
     EXPECT_EQ(FoldForSearch("ẞ"), "ss");
     EXPECT_EQ(FoldForSearch("ΟΔΟΣ"), FoldForSearch("οδος"));
-    EXPECT_EQ(FoldForSearch("οδος"), FoldForSearch("οδοσ"));  // final sigma
-    EXPECT_EQ(FoldForSearch("\u212A"), "k");                   // Kelvin sign
+    EXPECT_EQ(FoldForSearch("οδος"), FoldForSearch("οδοσ")); // final sigma
+    EXPECT_EQ(FoldForSearch("\u212A"), "k");                 // Kelvin sign
     EXPECT_EQ(FoldForSearch("ПРИВЕТ"), "привет");
 }
 
 TEST(NameMatchFold, InvalidBytesAreCopiedThroughAndTheRestStillFolds) {
-    EXPECT_EQ(FoldForSearch("AB\xFF" "CD"), "ab\xFF" "cd");
+    EXPECT_EQ(FoldForSearch("AB\xFF"
+                            "CD"),
+              "ab\xFF"
+              "cd");
     EXPECT_EQ(FoldForSearch("\x80"), "\x80");
     // A cut-off sequence, an overlong form and an encoded surrogate: every
     // byte of each stays, and the valid text around them is folded.
-    EXPECT_EQ(FoldForSearch("ｶ\xE3\x82" "X"), "カ\xE3\x82" "x");
-    EXPECT_EQ(FoldForSearch("\xC0\xAF" "Ａ"), "\xC0\xAF" "a");
-    EXPECT_EQ(FoldForSearch("\xED\xA0\x80" "ﾒ"), "\xED\xA0\x80" "メ");
+    EXPECT_EQ(FoldForSearch("ｶ\xE3\x82"
+                            "X"),
+              "カ\xE3\x82"
+              "x");
+    EXPECT_EQ(FoldForSearch("\xC0\xAF"
+                            "Ａ"),
+              "\xC0\xAF"
+              "a");
+    EXPECT_EQ(FoldForSearch("\xED\xA0\x80"
+                            "ﾒ"),
+              "\xED\xA0\x80"
+              "メ");
     EXPECT_EQ(FoldForSearch(""), "");
     const std::string nul("a\0B", 3);
     EXPECT_EQ(FoldForSearch(nul), std::string("a\0b", 3));
@@ -95,7 +111,8 @@ TEST(NameMatchFold, ExpandingCharactersOutgrowTheirBytes) {
     const std::string folded = FoldForSearch("\uFDFA");
     EXPECT_GT(folded.size(), 3u * 10);
     std::string many;
-    for (int i = 0; i < 80; ++i) many += "\uFDFA";
+    for (int i = 0; i < 80; ++i)
+        many += "\uFDFA";
     EXPECT_EQ(FoldForSearch(many).size(), folded.size() * 80);
 }
 
@@ -103,14 +120,16 @@ TEST(NameMatchFold, ExpandingCharactersOutgrowTheirBytes) {
 // result must be what utf8proc gives for the whole text, for every character
 // next to ASCII and next to itself.
 TEST(NameMatchFold, PiecewiseFoldingEqualsFoldingTheWholeText) {
-    const auto options = static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE | UTF8PROC_COMPAT |
-                                                         UTF8PROC_CASEFOLD);
+    const auto options = static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE |
+                                                        UTF8PROC_COMPAT | UTF8PROC_CASEFOLD);
     auto whole = [&](const std::string& s) {
         utf8proc_uint8_t* out = nullptr;
         const utf8proc_ssize_t len =
-            utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(s.data()), static_cast<utf8proc_ssize_t>(s.size()),
-                         &out, options);
-        std::string r = len >= 0 ? std::string(reinterpret_cast<char*>(out), static_cast<size_t>(len)) : "<error>";
+            utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(s.data()),
+                         static_cast<utf8proc_ssize_t>(s.size()), &out, options);
+        std::string r = len >= 0
+                            ? std::string(reinterpret_cast<char*>(out), static_cast<size_t>(len))
+                            : "<error>";
         std::free(out);
         return r;
     };
@@ -120,7 +139,8 @@ TEST(NameMatchFold, PiecewiseFoldingEqualsFoldingTheWholeText) {
     for (utf8proc_int32_t cp = 0x80; cp < 0x30000; ++cp) {
         if (!utf8proc_codepoint_valid(cp)) continue;
         utf8proc_uint8_t enc[4];
-        const std::string c(reinterpret_cast<char*>(enc), static_cast<size_t>(utf8proc_encode_char(cp, enc)));
+        const std::string c(reinterpret_cast<char*>(enc),
+                            static_cast<size_t>(utf8proc_encode_char(cp, enc)));
         const std::string text = "E" + c + "x." + c + c + "Z";
         ASSERT_EQ(FoldForSearch(text), whole(text)) << "U+" << std::hex << cp;
         ++checked;
@@ -150,7 +170,7 @@ TEST(NameMatchSubstring, FoundAnywhereInTheName) {
     EXPECT_FALSE(Match("DSC_0001.JPGX", "DSC_0001.JPG"));
     EXPECT_FALSE(Match("0002", "DSC_0001.JPG"));
     EXPECT_TRUE(Match("旅行", "2024年の旅行写真"));
-    EXPECT_TRUE(Match("aab", "aaab"));  // a false start must not skip the match
+    EXPECT_TRUE(Match("aab", "aaab")); // a false start must not skip the match
     EXPECT_FALSE(Match("x", ""));
 }
 
@@ -177,7 +197,7 @@ TEST(NameMatchWildcard, TheWholeNameMustMatch) {
     EXPECT_TRUE(Match("a*b*c", "abcbc"));
     EXPECT_FALSE(Match("a*b*c", "abcd"));
     EXPECT_FALSE(Match("a*b*c", "acb"));
-    EXPECT_TRUE(Match("*abc", "ababc"));  // the '*' must give back what it took
+    EXPECT_TRUE(Match("*abc", "ababc")); // the '*' must give back what it took
     EXPECT_TRUE(Match("?", "x"));
     EXPECT_FALSE(Match("?", ""));
     EXPECT_FALSE(Match("??", "x"));
@@ -194,7 +214,7 @@ TEST(NameMatchWildcard, QuestionMarkTakesOneCharacterNotOneByte) {
     EXPECT_TRUE(Match("写?.jpg", "写真.jpg"));
     EXPECT_FALSE(Match("写??.jpg", "写真.jpg"));
     EXPECT_TRUE(Match("?", "😀"));
-    EXPECT_FALSE(Match("?", "ß"));  // ß folds to two characters, "ss"
+    EXPECT_FALSE(Match("?", "ß")); // ß folds to two characters, "ss"
     EXPECT_TRUE(Match("??", "ß"));
     // After a '*' has taken part of the name, what it gives back is whole
     // characters, so these counts stay exact.
@@ -236,15 +256,17 @@ TEST(NameMatchEdges, InvalidUtf8NamesStayMatchableByTheirValidParts) {
     EXPECT_TRUE(Match("report", name));
     EXPECT_TRUE(Match("_2024", name));
     EXPECT_TRUE(Match("*.doc", name));
-    EXPECT_TRUE(Match("report??_2024.doc", name));  // one '?' a bad byte
+    EXPECT_TRUE(Match("report??_2024.doc", name)); // one '?' a bad byte
     EXPECT_FALSE(Match("report?_2024.doc", name));
     EXPECT_FALSE(Match("カ", name));
     const std::string mixed = "ｶﾒﾗ\xE3\x82_\x80";
     EXPECT_TRUE(Match("カメラ", mixed));
     EXPECT_TRUE(Match("カメラ*", mixed));
     EXPECT_TRUE(Match("???\xE3\x82_?", mixed));
-    EXPECT_TRUE(Match("\xFF", "a\xFF" "b"));
-    EXPECT_FALSE(Match("\xFE", "a\xFF" "b"));
+    EXPECT_TRUE(Match("\xFF", "a\xFF"
+                              "b"));
+    EXPECT_FALSE(Match("\xFE", "a\xFF"
+                               "b"));
 }
 
 TEST(NameMatchEdges, LongNamesAndPathologicalPatternsStayCheap) {
@@ -252,14 +274,15 @@ TEST(NameMatchEdges, LongNamesAndPathologicalPatternsStayCheap) {
     EXPECT_TRUE(Match(std::string(255, 'A'), a255));
     EXPECT_TRUE(Match("*" + std::string(254, 'a'), a255));
     EXPECT_FALSE(Match(std::string(255, 'a') + "b", a255));
-    EXPECT_FALSE(Match(std::string(254, 'a') + "b", a255));  // substring, every start fails late
+    EXPECT_FALSE(Match(std::string(254, 'a') + "b", a255)); // substring, every start fails late
     // Backtracking into every earlier '*' would take exponential time here.
     EXPECT_FALSE(Match("*a*a*a*a*b", a255));
     EXPECT_FALSE(Match("*a*a*a*a*a*a*a*a*a*a*a*a*b", a255));
     EXPECT_TRUE(Match("*a*a*a*a*a", a255));
     EXPECT_FALSE(Match("*a*a*a*a*b", a255 + "\xFF"));
-    std::string kana;  // 85 three-byte characters: 255 bytes
-    for (int i = 0; i < 85; ++i) kana += "ア";
+    std::string kana; // 85 three-byte characters: 255 bytes
+    for (int i = 0; i < 85; ++i)
+        kana += "ア";
     EXPECT_FALSE(Match("*ア*ア*ア*ア*イ", kana));
     EXPECT_TRUE(Match("*ア*ア*ア*ア*ア", kana));
     EXPECT_TRUE(Match(std::string(85, '?'), kana));
@@ -268,7 +291,8 @@ TEST(NameMatchEdges, LongNamesAndPathologicalPatternsStayCheap) {
     // Many matches, each tried against every name of a long list.
     const NameMatcher hard("*a*a*a*a*a*a*a*a*b");
     int found = 0;
-    for (int i = 0; i < 2000; ++i) found += hard.Matches(a255);
+    for (int i = 0; i < 2000; ++i)
+        found += hard.Matches(a255);
     EXPECT_EQ(found, 0);
 }
 
@@ -276,14 +300,16 @@ TEST(NameMatchEdges, LongNamesAndPathologicalPatternsStayCheap) {
 // characters must agree on everything, wildcards, case, width and bad bytes
 // included.
 TEST(NameMatchEdges, FastPathAgreesWithAPlainMatcherOnRandomInput) {
-    const std::vector<std::string> nameParts = {"a", "A", "b", ".", "ｱ", "ア", "ß", "s", "S", "\xFF", "\xE3\x82"};
+    const std::vector<std::string> nameParts = {"a", "A", "b", ".",    "ｱ",       "ア",
+                                                "ß", "s", "S", "\xFF", "\xE3\x82"};
     std::vector<std::string> patternParts = nameParts;
     patternParts.insert(patternParts.end(), {"*", "?", "?", "*"});
     std::mt19937 rng(12345);
     auto make = [&](const std::vector<std::string>& parts, int maxLen) {
         std::string s;
         const int len = static_cast<int>(rng() % (maxLen + 1));
-        for (int i = 0; i < len; ++i) s += parts[rng() % parts.size()];
+        for (int i = 0; i < len; ++i)
+            s += parts[rng() % parts.size()];
         return s;
     };
     int matched = 0;
@@ -293,11 +319,12 @@ TEST(NameMatchEdges, FastPathAgreesWithAPlainMatcherOnRandomInput) {
         for (int i = 0; i < 8; ++i) {
             const std::string name = make(nameParts, 7);
             const bool expected = ReferenceMatch(pattern, name);
-            ASSERT_EQ(m.Matches(name), expected) << "pattern '" << pattern << "' name '" << name << "'";
+            ASSERT_EQ(m.Matches(name), expected)
+                << "pattern '" << pattern << "' name '" << name << "'";
             matched += expected;
         }
     }
-    EXPECT_GT(matched, 1000);  // the cases were not all misses
+    EXPECT_GT(matched, 1000); // the cases were not all misses
 }
 
 // A whole drive's worth of names is not timed here, only counted: every name
@@ -312,13 +339,14 @@ TEST(NameMatchEdges, ManyNamesOnSeveralThreadsGiveTheSameCounts) {
     const NameMatcher jpg("*.jpg"), kamera("カメラ"), img("img_????.*");
     auto count = [&](const NameMatcher& m) {
         int n = 0;
-        for (const auto& name : names) n += m.Matches(name);
+        for (const auto& name : names)
+            n += m.Matches(name);
         return n;
     };
     const int jpgs = count(jpg), kameras = count(kamera), imgs = count(img);
     EXPECT_EQ(kameras, 20000);
     EXPECT_EQ(imgs, 20000);
-    EXPECT_EQ(jpgs, 13333 + 20000);  // the IMG_ names with i % 3 != 0, and every ｶﾒﾗ_ name
+    EXPECT_EQ(jpgs, 13333 + 20000); // the IMG_ names with i % 3 != 0, and every ｶﾒﾗ_ name
     std::vector<std::thread> threads;
     std::vector<int> results(4 * 3);
     for (int t = 0; t < 4; ++t)
@@ -327,7 +355,8 @@ TEST(NameMatchEdges, ManyNamesOnSeveralThreadsGiveTheSameCounts) {
             results[t * 3 + 1] = count(kamera);
             results[t * 3 + 2] = count(img);
         });
-    for (auto& th : threads) th.join();
+    for (auto& th : threads)
+        th.join();
     for (int t = 0; t < 4; ++t) {
         EXPECT_EQ(results[t * 3], jpgs);
         EXPECT_EQ(results[t * 3 + 1], kameras);

@@ -21,21 +21,25 @@ namespace {
 // case, a damaged line and a header; "bytes" of text.
 std::string MakeCache(size_t bytes, unsigned seed) {
     std::mt19937 rng(seed);
-    const char* parts[] = {"Projects", "projects", "src", "SRC", "\xC3\xA9t\xC3\xA9", "a b", " > x", "build", "K", "k"};
+    const char* parts[] = {"Projects", "projects", "src",   "SRC", "\xC3\xA9t\xC3\xA9",
+                           "a b",      " > x",     "build", "K",   "k"};
     FolderList sorted;
     size_t size = 0;
     for (int made = 0; size < bytes; ++made) {
         std::string path = "C:\\";
-        for (int d = 0, n = 1 + static_cast<int>(rng() % 6); d < n; ++d) path += std::string(parts[rng() % 10]) + "\\";
+        for (int d = 0, n = 1 + static_cast<int>(rng() % 6); d < n; ++d)
+            path += std::string(parts[rng() % 10]) + "\\";
         path += std::to_string(made) + "\\";
-        std::string line = path + " > " + std::to_string(rng() % 1000000) + ":4096:0:0:1:2:0:0:0:0:0:0";
+        std::string line =
+            path + " > " + std::to_string(rng() % 1000000) + ":4096:0:0:1:2:0:0:0:0:0:0";
         if (rng() % 1000 == 0) line.resize(path.size());
         size += line.size() + 2;
         sorted.Append(line);
     }
     sorted.Sort();
     std::string text = "2026/01/02 03:04:05=00:01:00\r\n";
-    for (size_t i = 0; i < sorted.Size(); ++i) (text += sorted.LineAt(i)) += "\r\n";
+    for (size_t i = 0; i < sorted.Size(); ++i)
+        (text += sorted.LineAt(i)) += "\r\n";
     return text;
 }
 
@@ -80,9 +84,15 @@ TEST(FolderInPlaceTest, ChangesAnswerAsInMemoryAndLeaveTheFileAlone) {
         const int at = static_cast<int>(1 + rng() % (n - 1));
         const std::string line = std::string(mapped.LineAt(at)) + "0";
         switch (round % 5) {
-        case 0: both([&](FolderList& l) { l.PutLine(at, line); }); break;
-        case 1: both([&](FolderList& l) { l.Delete(at); }); break;
-        case 2: both([&](FolderList& l) { l.InsertFirst(line); }); break;
+        case 0:
+            both([&](FolderList& l) { l.PutLine(at, line); });
+            break;
+        case 1:
+            both([&](FolderList& l) { l.Delete(at); });
+            break;
+        case 2:
+            both([&](FolderList& l) { l.InsertFirst(line); });
+            break;
         case 3: {
             // A folder measurement: its run out, new lines merged in.
             const std::string folder = PathAt(mapped, static_cast<size_t>(at));
@@ -95,7 +105,8 @@ TEST(FolderInPlaceTest, ChangesAnswerAsInMemoryAndLeaveTheFileAlone) {
             });
             break;
         }
-        default: both([&](FolderList& l) { l.Append(line); });
+        default:
+            both([&](FolderList& l) { l.Append(line); });
         }
         same("round " + std::to_string(round));
     }
@@ -206,7 +217,7 @@ TEST(FolderInPlaceDeathTest, OtherBusErrorsStillEndTheProcess) {
     dir.Write("other.bin", std::string(size_t{1} << 16, 'x'));
     FolderList list;
     dir.Write("NRVS_C.txt", MakeCache(100000, 8));
-    ASSERT_TRUE(list.Load(dir / "NRVS_C.txt"));  // the guard is in place
+    ASSERT_TRUE(list.Load(dir / "NRVS_C.txt")); // the guard is in place
     EXPECT_DEATH(
         {
             const void* data = nullptr;

@@ -42,7 +42,9 @@ StringList Lines(const std::string& root, bool once, int threads) {
     return out.CopyLines();
 }
 
-void Link(const std::string& from, const std::string& to) { ASSERT_EQ(::link(from.c_str(), to.c_str()), 0) << to; }
+void Link(const std::string& from, const std::string& to) {
+    ASSERT_EQ(::link(from.c_str(), to.c_str()), 0) << to;
+}
 } // namespace
 
 TEST(HardLinkTest, AFileWithThreeNamesCountsOnceInTheFirstFolderByPath) {
@@ -78,20 +80,23 @@ TEST(HardLinkTest, TotalsMatchTheTreeAndDoNotDependOnThreads) {
     TempDrive drive;
     const auto& d = drive.Dir();
     // A backup made with links: many folders sharing most of their files.
-    for (int f = 0; f < 30; ++f) d.Write("base/f" + std::to_string(f), std::string(100 + f * 37, 'b'));
+    for (int f = 0; f < 30; ++f)
+        d.Write("base/f" + std::to_string(f), std::string(100 + f * 37, 'b'));
     for (int snap = 0; snap < 12; ++snap) {
         const std::string s = "snap" + std::to_string(snap) + "/";
         d.MakeDir(s + "sub");
         for (int f = 0; f < 30; ++f) {
-            if ((f + snap) % 5 == 0) d.Write(s + "sub/f" + std::to_string(f), std::string(50 + snap, 'n'));
-            else Link(d / ("base/f" + std::to_string(f)), d / (s + "sub/f" + std::to_string(f)));
+            if ((f + snap) % 5 == 0)
+                d.Write(s + "sub/f" + std::to_string(f), std::string(50 + snap, 'n'));
+            else
+                Link(d / ("base/f" + std::to_string(f)), d / (s + "sub/f" + std::to_string(f)));
         }
     }
     // What the disk holds, counted here from the tree itself.
     double apparent = 0;
     std::set<std::pair<dev_t, ino_t>> seen;
     for (const auto& e : fs::recursive_directory_iterator(d.Path())) {
-        struct stat st{};
+        struct stat st {};
         if (::lstat(e.path().c_str(), &st) != 0 || S_ISDIR(st.st_mode)) continue;
         if (seen.insert({st.st_dev, st.st_ino}).second) apparent += static_cast<double>(st.st_size);
     }

@@ -29,7 +29,7 @@ namespace {
 
 // Answers every question with yes and stops when told to.
 struct ScriptedHooks : MeasureHooks {
-    int stopAfterProgress = -1;  // STOP once this many progress texts were shown
+    int stopAfterProgress = -1; // STOP once this many progress texts were shown
     std::vector<std::string> progress;
     int questions = 0;
     std::string lastQuestion;
@@ -62,7 +62,9 @@ std::map<std::string, FolderRecord> ByPath(const FolderList& l) {
     return m;
 }
 
-std::string Zeros() { return "0:0:0:0:0:0:0:0:0:0:0:0"; }
+std::string Zeros() {
+    return "0:0:0:0:0:0:0:0:0:0:0:0";
+}
 
 } // namespace
 
@@ -71,7 +73,8 @@ TEST(OccupiedSizeTest, RoundsToClustersAgainstTheLogicalSize) {
     EXPECT_EQ(OccupiedSize(4096, 4096, 4096), 4096);
     EXPECT_EQ(OccupiedSize(4097, 4097, 4096), 8192);
     EXPECT_EQ(OccupiedSize(0, 0, 4096), 0);
-    EXPECT_EQ(OccupiedSize(100000, 8192, 4096), 12288) << "compressed: one cluster beyond what it holds";
+    EXPECT_EQ(OccupiedSize(100000, 8192, 4096), 12288)
+        << "compressed: one cluster beyond what it holds";
     EXPECT_EQ(OccupiedSize(100000, 8192, 0), 8192);
     // 2^35 clusters: more than a 32-bit count holds.
     const double huge = 17592186044416.0 + 1;
@@ -139,7 +142,7 @@ TEST(MeasureTreeTest, SparseFilesUnlistableFoldersAndLinks) {
     ASSERT_EQ(::ftruncate(fd, 100000), 0);
     ::fsync(fd);
     ::close(fd);
-    struct stat st{};
+    struct stat st {};
     ::stat(sparse.c_str(), &st);
     d.Write("locked/inner/x", "123");
     ::chmod((d / "locked").c_str(), 0);
@@ -156,11 +159,14 @@ TEST(MeasureTreeTest, SparseFilesUnlistableFoldersAndLinks) {
         MeasureHooks hooks;
         MeasureTree(l, root, 4096, 0, hooks);
         const FolderRecord* locked = l.FindPath(root + "locked\\");
-        if (l.Count() != 3 || !locked || locked->Line != root + "locked\\ > 0:0:0:0:0:0:0:0:0:0:1:0") return false;
+        if (l.Count() != 3 || !locked ||
+            locked->Line != root + "locked\\ > 0:0:0:0:0:0:0:0:0:0:1:0")
+            return false;
         // The sparse file counts one cluster beyond what it holds; the link
         // is a file of 2 bytes.
         const FolderRecord* s = l.FindPath(root + "s\\");
-        return s && (!sparseHolds8192 || s->Line == root + "s\\ > 100002:16384:100002:16384:2:2:0:0:0:0:0:0");
+        return s && (!sparseHolds8192 ||
+                     s->Line == root + "s\\ > 100002:16384:100002:16384:2:2:0:0:0:0:0:0");
     }));
     ::chmod((d / "locked").c_str(), 0755);
 }
@@ -203,7 +209,8 @@ TEST(MeasureTreeTest, LinesInOrderAreTheSortedLines) {
     TempDrive drive;
     const TempDir& d = drive.Dir();
     std::mt19937 rng(1208);
-    const std::vector<std::string> plain{"a", "b", "a b", "a.b", "ab", "Zed", "_x", "[y]", "\xC3\xA9t\xC3\xA9", "K"};
+    const std::vector<std::string> plain{
+        "a", "b", "a b", "a.b", "ab", "Zed", "_x", "[y]", "\xC3\xA9t\xC3\xA9", "K"};
     const std::vector<std::string> odd{"A", "B", " lead", "\x01ctl", "a!", "\xC3\x89T\xC3\x89"};
     for (bool withOdd : {false, true}) {
         SCOPED_TRACE(withOdd ? "odd names" : "plain names");
@@ -230,9 +237,10 @@ TEST(MeasureTreeTest, LinesInOrderAreTheSortedLines) {
             EXPECT_EQ(b.Path, start);
             StringList inOrder = ordered.CopyLines();
             if (!withOdd)
-                EXPECT_TRUE(std::is_sorted(inOrder.begin(), inOrder.end(), [](const std::string& x, const std::string& y) {
-                    return platform::LessIgnoreCase(x, y);
-                }));
+                EXPECT_TRUE(std::is_sorted(inOrder.begin(), inOrder.end(),
+                                           [](const std::string& x, const std::string& y) {
+                                               return platform::LessIgnoreCase(x, y);
+                                           }));
             post.Sort();
             ordered.Sort();
             EXPECT_EQ(ordered.CopyLines(), post.CopyLines());
@@ -252,13 +260,15 @@ TEST(MeasureTreeTest, RandomTreeSumsMatchAnIndependentCount) {
         dirs.push_back(dir);
     }
     for (int i = 0; i < 1500; ++i)
-        d.Write(dirs[rng() % dirs.size()] + "f" + std::to_string(i), std::string(rng() % 9000, 'q'));
+        d.Write(dirs[rng() % dirs.size()] + "f" + std::to_string(i),
+                std::string(rng() % 9000, 'q'));
 
     FolderList single, parallel;
     MeasureHooks hooks;
     MeasureTree(single, drive.Root(), 4096, 0, hooks, {1});
     MeasureTree(parallel, drive.Root(), 4096, 0, hooks, {4});
-    EXPECT_EQ(single.CopyLines(), parallel.CopyLines()) << "threads change nothing, not even the order";
+    EXPECT_EQ(single.CopyLines(), parallel.CopyLines())
+        << "threads change nothing, not even the order";
     ASSERT_EQ(single.Count(), 301);
 
     // Recount each folder's subtree with the standard library.
@@ -266,7 +276,8 @@ TEST(MeasureTreeTest, RandomTreeSumsMatchAnIndependentCount) {
     for (const auto& rel : dirs) {
         double bytes = 0, occupied = 0;
         int files = 0, folders = 0, ownFiles = 0, ownFolders = 0;
-        for (auto it = fs::recursive_directory_iterator(d / rel); it != fs::recursive_directory_iterator(); ++it) {
+        for (auto it = fs::recursive_directory_iterator(d / rel);
+             it != fs::recursive_directory_iterator(); ++it) {
             bool direct = it.depth() == 0;
             if (it->is_directory()) {
                 ++folders;
@@ -280,7 +291,8 @@ TEST(MeasureTreeTest, RandomTreeSumsMatchAnIndependentCount) {
             }
         }
         std::string path = drive.Root();
-        for (char c : rel) path += c == '/' ? '\\' : c;
+        for (char c : rel)
+            path += c == '/' ? '\\' : c;
         const FolderRecord& r = m[path];
         ASSERT_EQ(r.Path, path);
         EXPECT_EQ(r.TreeBytes, bytes) << path;
@@ -337,7 +349,8 @@ TEST(MeasureTreeTest, AHundredThousandFoldersDeep) {
 TEST(MeasureTreeTest, StopLeavesOnlyTheFoldersEnteredBefore) {
     TempDrive drive;
     for (int i = 0; i < 40; ++i)
-        for (int k = 0; k < 40; ++k) drive.Dir().Write("t" + std::to_string(i) + "/s" + std::to_string(k) + "/f", "x");
+        for (int k = 0; k < 40; ++k)
+            drive.Dir().Write("t" + std::to_string(i) + "/s" + std::to_string(k) + "/f", "x");
     FolderList l;
     ScriptedHooks immediate;
     immediate.stopAfterProgress = 0;
@@ -348,7 +361,7 @@ TEST(MeasureTreeTest, StopLeavesOnlyTheFoldersEnteredBefore) {
 
 namespace {
 class MeasureDrivesTest : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<TempDrive> drive;
     void SetUp() override {
         drive = std::make_unique<TempDrive>();
@@ -365,7 +378,8 @@ TEST_F(MeasureDrivesTest, DriveMeasurementWritesTheCacheFile) {
     ASSERT_EQ(MeasureDrives(hooks), 1);
     EXPECT_EQ(hooks.lastQuestion, std::string(1, drive->Letter()) + "ドライブを計測しますか？");
     StringList file;
-    ASSERT_EQ(LoadLines(file, drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt")), 1);
+    ASSERT_EQ(
+        LoadLines(file, drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt")), 1);
     ASSERT_EQ(file.size(), 4u);
     std::time_t t;
     EXPECT_TRUE(HeaderStart(file[0], t));
@@ -384,7 +398,8 @@ TEST_F(MeasureDrivesTest, DriveMeasurementWritesTheCacheFile) {
 
 TEST_F(MeasureDrivesTest, StoppedDriveMeasurementIsSavedPartially) {
     for (int i = 0; i < 30; ++i)
-        for (int k = 0; k < 30; ++k) drive->Dir().Write("t" + std::to_string(i) + "/s" + std::to_string(k) + "/f", "x");
+        for (int k = 0; k < 30; ++k)
+            drive->Dir().Write("t" + std::to_string(i) + "/s" + std::to_string(k) + "/f", "x");
     // STOP is seen at the first look after the walk has started.
     struct StopSoon : ScriptedHooks {
         int calls = 0;
@@ -397,7 +412,8 @@ TEST_F(MeasureDrivesTest, StoppedDriveMeasurementIsSavedPartially) {
     ASSERT_FALSE(file.empty());
     EXPECT_TRUE(HeaderStart(file[0], t));
     EXPECT_LT(file.size(), 1u + 1 + 30 + 900) << "stopped early";
-    for (size_t i = 1; i < file.size(); ++i) EXPECT_NE(file[i].find(" > "), std::string::npos);
+    for (size_t i = 1; i < file.size(); ++i)
+        EXPECT_NE(file[i].find(" > "), std::string::npos);
 }
 
 TEST_F(MeasureDrivesTest, FolderMeasurementReplacesOnlyTheFolderAndBelow) {
@@ -417,13 +433,15 @@ TEST_F(MeasureDrivesTest, FolderMeasurementReplacesOnlyTheFolderAndBelow) {
     d.Write("A/B/more", std::string(100, 'm'));
     ASSERT_EQ(MeasureFolder(R + "A\\", hooks), 1);
     EXPECT_EQ(hooks.lastQuestion, R + "A\\を計測しますか？");
-    EXPECT_EQ(folders.FindPath(R)->TreeBytes, rootBefore + 100) << "the folders above take the difference";
+    EXPECT_EQ(folders.FindPath(R)->TreeBytes, rootBefore + 100)
+        << "the folders above take the difference";
     EXPECT_EQ(folders.FindPath(R + "A\\B\\")->TreeBytes, 101);
     EXPECT_EQ(folders.FindPath(R + "A\\")->TreeBytes, 101);
     EXPECT_EQ(folders.FindPath(R + "AB\\")->TreeBytes, 2);
     EXPECT_GE(folders.IndexOfPath(odd), 0) << "a path that merely contains the folder's path stays";
     int count = 0;
-    for (const auto& line : folders.CopyLines()) count += line.rfind(R + "A\\ > ", 0) == 0;
+    for (const auto& line : folders.CopyLines())
+        count += line.rfind(R + "A\\ > ", 0) == 0;
     EXPECT_EQ(count, 1);
     std::time_t t;
     EXPECT_TRUE(HeaderStart(std::string(folders.LineAt(0)), t));
@@ -458,7 +476,8 @@ TEST_F(MeasureDrivesTest, FolderMeasurementReplacesOnlyTheFolderAndBelow) {
 
 TEST_F(MeasureDrivesTest, ACacheThatCannotBeSavedIsReportedAndTheResultStillShown) {
     drive->Dir().Write("A/x", "12");
-    const std::string cache = drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt");
+    const std::string cache =
+        drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt");
     // A folder in the cache's place fails the save even for root, whom
     // permissions do not stop.
     ASSERT_EQ(::mkdir(cache.c_str(), 0755), 0);
@@ -470,7 +489,8 @@ TEST_F(MeasureDrivesTest, ACacheThatCannotBeSavedIsReportedAndTheResultStillShow
     ASSERT_EQ(hooks.told.size(), 1u);
     EXPECT_NE(hooks.told[0].find("保存できませんでした"), std::string::npos);
     EXPECT_NE(hooks.told[0].find(cache), std::string::npos) << "the message names the file";
-    ASSERT_NE(Global().Folders.FindPath(drive->Root() + "A\\"), nullptr) << "the result is still shown";
+    ASSERT_NE(Global().Folders.FindPath(drive->Root() + "A\\"), nullptr)
+        << "the result is still shown";
     EXPECT_EQ(Global().Folders.FindPath(drive->Root() + "A\\")->TreeBytes, 2);
 
     hooks.told.clear();
@@ -495,7 +515,8 @@ TEST_F(MeasureDrivesTest, AFolderMeasurementMergesIntoTheCacheAsItIsOnDisk) {
     Global().AskBeforeMeasure = 0;
     MeasureDrives(hooks);
     const std::string R = drive->Root();
-    const std::string cache = drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt");
+    const std::string cache =
+        drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt");
 
     // The other process measured the whole drive after C appeared.
     d.Write("C/c", "333");
@@ -520,7 +541,8 @@ TEST_F(MeasureDrivesTest, AFolderMeasurementMergesIntoTheCacheAsItIsOnDisk) {
     EXPECT_EQ(file, folders.CopyLines()) << "what is shown is what was saved";
     int headers = 0;
     std::string_view p;
-    for (const auto& line : file) headers += !PathOfLine(line, p);
+    for (const auto& line : file)
+        headers += !PathOfLine(line, p);
     EXPECT_EQ(headers, 1);
 
     // Unchanged on disk since: nothing is read again, the list in hand is
@@ -571,7 +593,7 @@ TEST_F(MeasureDrivesTest, ExpiryCountsLocalCalendarDaysAcrossClockChanges) {
     ::setenv("TZ", "Europe/Berlin", 1);
     ::tzset();
     auto local = [](int y, int mo, int d, int h) {
-        struct tm tm{};
+        struct tm tm {};
         tm.tm_year = y - 1900;
         tm.tm_mon = mo - 1;
         tm.tm_mday = d;
@@ -600,8 +622,10 @@ TEST_F(MeasureDrivesTest, ExpiryCountsLocalCalendarDaysAcrossClockChanges) {
     long long days = 0;
     ASSERT_TRUE(HeaderAgeDays("2024/12/31 23:59:59=00:00:00", local(2025, 3, 1, 0), days));
     EXPECT_EQ(days, 59) << "across a year's end, February of a common year";
-    if (oldTz) ::setenv("TZ", saved.c_str(), 1);
-    else ::unsetenv("TZ");
+    if (oldTz)
+        ::setenv("TZ", saved.c_str(), 1);
+    else
+        ::unsetenv("TZ");
     ::tzset();
 }
 
@@ -618,7 +642,8 @@ TEST_F(MeasureDrivesTest, FolderMeasurementKeepsTheFirstLineOfACacheWithoutHeade
     ASSERT_EQ(folders.Count(), 4);
     std::time_t t;
     EXPECT_TRUE(HeaderStart(std::string(folders.LineAt(0)), t));
-    EXPECT_EQ(folders.LineAt(1), R + " > 500:8192:0:0:0:9:2:2:0:0:0:0") << "the root's line survives";
+    EXPECT_EQ(folders.LineAt(1), R + " > 500:8192:0:0:0:9:2:2:0:0:0:0")
+        << "the root's line survives";
     EXPECT_NE(folders.FindPath(R + "B\\"), nullptr);
 
     // With a header, the header alone is replaced.
@@ -638,7 +663,8 @@ TEST_F(MeasureDrivesTest, RootThatCannotBeListedKeepsTheOldResult) {
     ScriptedHooks hooks;
     Global().AskBeforeMeasure = 0;
     ASSERT_EQ(MeasureDrives(hooks), 1);
-    const std::string cache = drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt");
+    const std::string cache =
+        drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt");
     StringList measured;
     ASSERT_EQ(LoadLines(measured, cache), 1);
     ASSERT_EQ(measured.size(), 3u);
@@ -648,7 +674,7 @@ TEST_F(MeasureDrivesTest, RootThatCannotBeListedKeepsTheOldResult) {
     ::chmod(drive->Native().c_str(), 0);
     EXPECT_TRUE(test::AsUnprivileged([&] {
         GlobalState& g = Global();
-        if (!g.Drives.ReadVolume(*g.CurrentDrive)) return false;  // the volume itself is still there
+        if (!g.Drives.ReadVolume(*g.CurrentDrive)) return false; // the volume itself is still there
         ScriptedHooks child;
         MeasureReport report;
         if (MeasureDrives(child, &report) != 0 || !report.RootFailed) return false;
@@ -669,7 +695,8 @@ TEST_F(MeasureDrivesTest, RootThatCannotBeListedKeepsTheOldResult) {
         if (MeasureFolder(R + "locked\\", child) != 0) return false;
         StringList after;
         LoadLines(after, cache);
-        return after == measured && Global().Folders.CopyLines() == measured && child.told.size() == 1;
+        return after == measured && Global().Folders.CopyLines() == measured &&
+               child.told.size() == 1;
     }));
     ::chmod((drive->Dir() / "locked").c_str(), 0755);
 }
@@ -680,14 +707,16 @@ TEST_F(MeasureDrivesTest, UnreadableFoldersAreCountedReportedAndRemembered) {
     d.Write("open/f", "1");
     d.Write("closed/inner/x", "123");
     d.Write("open/mine/y", "4");
-    for (int i = 0; i < 12; ++i) d.MakeDir("many/m" + std::to_string(i + 10));
+    for (int i = 0; i < 12; ++i)
+        d.MakeDir("many/m" + std::to_string(i + 10));
     ::chmod(drive->Native().c_str(), 0755);
     ::chmod(drive->ExeDir().Path().c_str(), 0777);
     ::chmod((d / "closed").c_str(), 0);
     // Owned by the unprivileged user, so that it can open it up again.
     ::chown((d / "open/mine").c_str(), 65534, 65534);
     ::chmod((d / "open/mine").c_str(), 0);
-    for (int i = 0; i < 12; ++i) ::chmod((d / ("many/m" + std::to_string(i + 10))).c_str(), 0);
+    for (int i = 0; i < 12; ++i)
+        ::chmod((d / ("many/m" + std::to_string(i + 10))).c_str(), 0);
     Global().AskBeforeMeasure = 0;
     EXPECT_TRUE(test::AsUnprivileged([&] {
         ScriptedHooks hooks;
@@ -696,7 +725,8 @@ TEST_F(MeasureDrivesTest, UnreadableFoldersAreCountedReportedAndRemembered) {
         StringList found = report.Unreadable;
         std::sort(found.begin(), found.end());
         StringList expected{R + "closed\\", R + "open\\mine\\"};
-        for (int i = 0; i < 12; ++i) expected.push_back(R + "many\\m" + std::to_string(i + 10) + "\\");
+        for (int i = 0; i < 12; ++i)
+            expected.push_back(R + "many\\m" + std::to_string(i + 10) + "\\");
         std::sort(expected.begin(), expected.end());
         if (found != expected) return false;
         // One message: the number, the first ten paths, the rest counted.
@@ -716,14 +746,16 @@ TEST_F(MeasureDrivesTest, UnreadableFoldersAreCountedReportedAndRemembered) {
         ::chmod((d / "open/mine").c_str(), 0755);
         ScriptedHooks again;
         MeasureReport second;
-        if (MeasureFolder(R + "open\\", again, &second) != 1 || !second.Unreadable.empty() || !again.told.empty())
+        if (MeasureFolder(R + "open\\", again, &second) != 1 || !second.Unreadable.empty() ||
+            !again.told.empty())
             return false;
         return !IsUnreadableFolder(R + "open\\mine\\") && IsUnreadableFolder(R + "closed\\") &&
                Global().Folders.FindPath(R + "open\\mine\\")->TreeBytes == 1;
     }));
     ::chmod((d / "closed").c_str(), 0755);
     ::chmod((d / "open/mine").c_str(), 0755);
-    for (int i = 0; i < 12; ++i) ::chmod((d / ("many/m" + std::to_string(i + 10))).c_str(), 0755);
+    for (int i = 0; i < 12; ++i)
+        ::chmod((d / ("many/m" + std::to_string(i + 10))).c_str(), 0755);
 }
 
 // The command line merges a folder's lines into the cache file without
@@ -740,7 +772,8 @@ TEST_F(MeasureDrivesTest, FolderMeasurementIntoTheCacheFileWritesWhatTheListWoul
     Global().AskBeforeMeasure = 0;
     ASSERT_EQ(MeasureDrives(hooks), 1);
     const std::string R = drive->Root();
-    const std::string cache = drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt");
+    const std::string cache =
+        drive->ExeDir() / ("NRVS_" + std::string(1, drive->Letter()) + ".txt");
     StringList measured;
     ASSERT_EQ(LoadLines(measured, cache), 1);
     auto withoutHeader = [](StringList lines) {
@@ -768,8 +801,10 @@ TEST_F(MeasureDrivesTest, FolderMeasurementIntoTheCacheFileWritesWhatTheListWoul
         std::time_t t;
         ASSERT_FALSE(byFile.empty());
         EXPECT_TRUE(HeaderStart(byFile[0], t));
-        EXPECT_EQ(withoutHeader(byFile), withoutHeader(byList)) << (inOrder ? "in order" : "out of order");
-        ASSERT_NE(Global().Folders.FindPath(R + "A\\"), nullptr) << "the folder's lines stay in the list";
+        EXPECT_EQ(withoutHeader(byFile), withoutHeader(byList))
+            << (inOrder ? "in order" : "out of order");
+        ASSERT_NE(Global().Folders.FindPath(R + "A\\"), nullptr)
+            << "the folder's lines stay in the list";
         EXPECT_EQ(Global().Folders.FindPath(R + "A\\")->TreeBytes, 1 + 2 + 5 + 6);
     }
 
@@ -789,7 +824,7 @@ TEST_F(MeasureDrivesTest, FolderMeasurementIntoTheCacheFileWritesWhatTheListWoul
     ASSERT_EQ(MeasureFolderIntoCache(R + "a\\", hooks, &refused), 1);
     EXPECT_NE(refused.SaveError.find(cache), std::string::npos);
     EXPECT_EQ(hooks.told.size(), 1u);
-    struct stat st{};
+    struct stat st {};
     EXPECT_TRUE(::stat(cache.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
     ::rmdir(cache.c_str());
 }

@@ -104,7 +104,8 @@ TEST(SimulateTest, FileTotalRowWhenFilesAreHiddenAndAFolderWithoutSubfolders) {
 
 TEST(SimulateTest, StopLeavesTheRestUnknownAndAPartialTotal) {
     TempDrive drive;
-    for (const char* f : {"a", "b", "c", "d"}) drive.Dir().Write(std::string(f) + "/file", std::string(100, 'x'));
+    for (const char* f : {"a", "b", "c", "d"})
+        drive.Dir().Write(std::string(f) + "/file", std::string(100, 'x'));
     drive.Dir().Write("top", std::string(100, 'x'));
     FolderList folders;
     DriveRecord current;
@@ -136,7 +137,8 @@ TEST(SimulateTest, NominalSizesInsideLinksNotFollowedOtherSizesRefused) {
     SimSums s = SimulateFolder(drive.Root() + "sub\\", 4096, hooks);
     const double linkLength = static_cast<double>(outside.Path().size());
     EXPECT_EQ(s.Size, (1 << 20) + linkLength);
-    EXPECT_EQ(s.Occupied, (1 << 20) + 4096) << "the hole counts at its nominal size; the link as itself";
+    EXPECT_EQ(s.Occupied, (1 << 20) + 4096)
+        << "the hole counts at its nominal size; the link as itself";
 
     uint32_t cluster = 0;
     std::string why;
@@ -169,7 +171,8 @@ TEST(SimulateTest, AFileWithSeveralNamesCountsOnceAcrossTheRows) {
     FolderList folders;
     DriveRecord current;
     for (bool showFiles : {true, false}) {
-        std::vector<SimRow> rows = BuildSimRows(MainRows(drive.Root(), folders, showFiles), current, showFiles);
+        std::vector<SimRow> rows =
+            BuildSimRows(MainRows(drive.Root(), folders, showFiles), current, showFiles);
         MeasureHooks hooks;
         MarkUnknown(rows);
         RunSimulation(rows, 4096, -1, showFiles, hooks);
@@ -183,7 +186,9 @@ TEST(SimulateTest, AFileWithSeveralNamesCountsOnceAcrossTheRows) {
         }
     }
     // The sub-folder alone, as "sim 'X:\L1\'" asks: the name in L1 is the one.
-    EXPECT_EQ(SimulateFolder(drive.Root() + "L1\\", 4096, *std::make_unique<MeasureHooks>()).Occupied, 1 << 20);
+    EXPECT_EQ(
+        SimulateFolder(drive.Root() + "L1\\", 4096, *std::make_unique<MeasureHooks>()).Occupied,
+        1 << 20);
 
     Global().CountLinksOnce = 0;
     std::vector<SimRow> rows = BuildSimRows(MainRows(drive.Root(), folders), current, true);
@@ -216,7 +221,8 @@ TEST(SimulateTest, TheTotalsCoverTheSimulatedItemsOnly) {
     in.TotalBytes = 25e9;
     in.FreeBytes = 7e9;
     RowList main = BuildRows(in, folders, 0).Rows;
-    ASSERT_NE(std::find_if(main.begin(), main.end(), [](const std::string& r) { return SplitRow(r).Image == IMG_RESERVED; }),
+    ASSERT_NE(std::find_if(main.begin(), main.end(),
+                           [](const std::string& r) { return SplitRow(r).Image == IMG_RESERVED; }),
               main.end());
     DriveRecord current;
     std::vector<SimRow> rows = BuildSimRows(main, current, true);

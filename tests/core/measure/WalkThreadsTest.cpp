@@ -39,7 +39,7 @@ void MakeTree(const test::TempDir& d, const std::string& top, int fanout, int de
 TEST(WalkThreadsTest, ManyThreadsGiveTheLinesOfOne) {
     TempDrive drive;
     int files = 0;
-    MakeTree(drive.Dir(), "", 6, 4, files);  // 1554 folders
+    MakeTree(drive.Dir(), "", 6, 4, files); // 1554 folders
     const StringList one = Walk(drive.Root(), 1);
     EXPECT_EQ(one.size(), 1555u);
     EXPECT_EQ(Walk(drive.Root(), 16), one);
@@ -76,7 +76,8 @@ TEST(WalkThreadsTest, ATreeChangingUnderManyThreadsNeitherHangsNorLosesTheStable
             const StringList lines = Walk(drive.Root(), threads);
             ASSERT_FALSE(lines.empty());
             bool found = false;
-            for (const auto& l : lines) found = found || l == stableLine;
+            for (const auto& l : lines)
+                found = found || l == stableLine;
             ASSERT_TRUE(found) << "round " << round << " threads " << threads;
         }
     }

@@ -22,7 +22,8 @@ using nrvs::test::TempDrive;
 namespace {
 int Find(const Treemap& map, const std::string& path, TileKind kind) {
     for (size_t i = 0; i < map.Nodes.size(); ++i)
-        if (map.Nodes[i].Kind == kind && NodePath(map, static_cast<int>(i)) == path) return static_cast<int>(i);
+        if (map.Nodes[i].Kind == kind && NodePath(map, static_cast<int>(i)) == path)
+            return static_cast<int>(i);
     return -1;
 }
 } // namespace
@@ -35,7 +36,8 @@ TEST(TreemapFilesTest, EveryVisibleFileIsATileAtEveryDepth) {
     d.Write("a/b/c/big.iso", std::string(2 << 20, 'b'));
     d.Write("a/b/c/run", std::string(500 << 10, 'r'));
     ::chmod((d / "a/b/c/run").c_str(), 0755);
-    for (int i = 0; i < 200; ++i) d.Write("a/many/f" + std::to_string(i) + ".txt", "x");
+    for (int i = 0; i < 200; ++i)
+        d.Write("a/many/f" + std::to_string(i) + ".txt", "x");
     d.Write("other/movie.mkv", std::string(1 << 20, 'm'));
     const std::string R = drive.Root();
 
@@ -59,11 +61,13 @@ TEST(TreemapFilesTest, EveryVisibleFileIsATileAtEveryDepth) {
     EXPECT_EQ(tile.Depth, 4);
     const double whole = map.Nodes[0].Rect.W * map.Nodes[0].Rect.H;
     const double share = tile.Occupied / map.Nodes[0].Occupied;
-    EXPECT_NEAR(tile.Rect.W * tile.Rect.H / whole, share, 0.01) << "its area is its share of the occupied size";
+    EXPECT_NEAR(tile.Rect.W * tile.Rect.H / whole, share, 0.01)
+        << "its area is its share of the occupied size";
     EXPECT_EQ(NodeLabel(map, big), "big.iso");
     const int run = Find(map, R + "a\\b\\c\\run", TILE_INDEXED_FILE);
     ASSERT_GT(run, 0);
-    EXPECT_EQ(map.Nodes[static_cast<size_t>(run)].Group, GROUP_EXECUTABLE) << "an execute bit without an extension";
+    EXPECT_EQ(map.Nodes[static_cast<size_t>(run)].Group, GROUP_EXECUTABLE)
+        << "an execute bit without an extension";
     // At a small size two hundred files of one cluster are too small to
     // see: one block, of all of them.
     Treemap small = BuildTreemap(source, 200, 125);
@@ -71,7 +75,8 @@ TEST(TreemapFilesTest, EveryVisibleFileIsATileAtEveryDepth) {
     const int block = Find(small, R + "a\\many\\", TILE_FILES_BLOCK);
     ASSERT_GT(block, 0);
     EXPECT_EQ(small.Nodes[static_cast<size_t>(block)].Size, 200);
-    EXPECT_GT(Find(map, R + "a\\many\\f7.txt", TILE_INDEXED_FILE), 0) << "at a large size each is seen";
+    EXPECT_GT(Find(map, R + "a\\many\\f7.txt", TILE_INDEXED_FILE), 0)
+        << "at a large size each is seen";
     // A folder of files is a frame around them, never a block like a file.
     const int c = Find(map, R + "a\\b\\c\\", TILE_FOLDER);
     ASSERT_GT(c, 0);
@@ -96,6 +101,7 @@ TEST(TreemapFilesTest, EveryVisibleFileIsATileAtEveryDepth) {
     // Files the program removed leave the map.
     ASSERT_TRUE(MarkGoneInIndex(FileIndexName(drive.Letter()), nullptr, R + "a\\b\\c\\big.iso",
                                 CacheHeaderLine(*Global().CurrentDrive)));
-    Treemap after = BuildTreemap(std::make_shared<const TreemapSource>(MakeSource(Global().Folders, R, 4096)), 800, 500);
+    Treemap after = BuildTreemap(
+        std::make_shared<const TreemapSource>(MakeSource(Global().Folders, R, 4096)), 800, 500);
     EXPECT_EQ(Find(after, R + "a\\b\\c\\big.iso", TILE_INDEXED_FILE), -1);
 }

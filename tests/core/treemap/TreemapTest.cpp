@@ -13,13 +13,15 @@ using nrvs::test::TempDrive;
 
 namespace {
 
-double Ratio(const TreemapRect& r) { return std::max(r.W / r.H, r.H / r.W); }
+double Ratio(const TreemapRect& r) {
+    return std::max(r.W / r.H, r.H / r.W);
+}
 
 // Every positive weight's rectangle has its share of the area (to a pixel
 // of rounding), lies inside bounds, and no two overlap; together they fill
 // bounds exactly.
-void ExpectTiling(const std::vector<double>& weights, const std::vector<TreemapRect>& rects, const TreemapRect& b,
-                  bool checkOverlap = true) {
+void ExpectTiling(const std::vector<double>& weights, const std::vector<TreemapRect>& rects,
+                  const TreemapRect& b, bool checkOverlap = true) {
     ASSERT_EQ(rects.size(), weights.size());
     double total = 0, area = 0;
     for (double w : weights)
@@ -95,11 +97,13 @@ TEST(SquarifyTest, AreasTilingAndAspectRatios) {
     std::uniform_real_distribution<double> exp(0, 6);
     for (TreemapRect box : {TreemapRect{0, 0, 1600, 1000}, TreemapRect{10, 20, 300, 900}}) {
         std::vector<double> ws(500);
-        for (double& x : ws) x = std::pow(10, exp(rng));
+        for (double& x : ws)
+            x = std::pow(10, exp(rng));
         auto rs = SquarifyLayout(ws, box);
         ExpectTiling(ws, rs, box, true);
         double avg = 0;
-        for (const TreemapRect& r : rs) avg += Ratio(r);
+        for (const TreemapRect& r : rs)
+            avg += Ratio(r);
         EXPECT_LT(avg / rs.size(), 2.0);
     }
 }
@@ -113,15 +117,18 @@ TEST(SquarifyTest, ZeroBadAndHugeWeights) {
     ExpectTiling(w, rects, b);
 
     // Nothing positive, or an empty rectangle: every rectangle empty.
-    for (const TreemapRect& r : SquarifyLayout({0, 0, -1}, b)) EXPECT_EQ(r.W * r.H, 0);
-    for (const TreemapRect& r : SquarifyLayout({1, 2, 3}, TreemapRect{0, 0, 0, 10})) EXPECT_EQ(r.W * r.H, 0);
+    for (const TreemapRect& r : SquarifyLayout({0, 0, -1}, b))
+        EXPECT_EQ(r.W * r.H, 0);
+    for (const TreemapRect& r : SquarifyLayout({1, 2, 3}, TreemapRect{0, 0, 0, 10}))
+        EXPECT_EQ(r.W * r.H, 0);
     EXPECT_TRUE(SquarifyLayout({}, b).empty());
 
     // Sizes whose sum overflows a double (a damaged cache) still lay out.
     const std::vector<double> huge = {1e308, 1e308, 5e307};
     auto hr = SquarifyLayout(huge, b);
     double area = 0;
-    for (const TreemapRect& r : hr) area += r.W * r.H;
+    for (const TreemapRect& r : hr)
+        area += r.W * r.H;
     EXPECT_NEAR(area, 5000, 1e-6);
     EXPECT_NEAR(hr[0].W * hr[0].H, 2000, 1e-6);
 
@@ -135,7 +142,8 @@ TEST(SquarifyTest, AMillionItems) {
     std::vector<double> w(1000000);
     std::mt19937 rng(3);
     std::uniform_int_distribution<int> d(1, 1000000);
-    for (double& x : w) x = d(rng);
+    for (double& x : w)
+        x = d(rng);
     const TreemapRect b{0, 0, 1600, 1000};
     auto rects = SquarifyLayout(w, b);
     ExpectTiling(w, rects, b, false);
@@ -154,7 +162,7 @@ TEST(TreemapBuildTest, NestedFoldersFilesAndUnmeasured) {
     FolderList folders;
     MeasureHooks hooks;
     MeasureTree(folders, drive.Root(), 4096, 0, hooks);
-    d.MakeDir("later");  // made after the measurement: no record
+    d.MakeDir("later"); // made after the measurement: no record
     d.Write("later/f", std::string(9000, 'f'));
     const std::string R = drive.Root();
 
@@ -162,11 +170,13 @@ TEST(TreemapBuildTest, NestedFoldersFilesAndUnmeasured) {
     ASSERT_FALSE(map.Nodes.empty());
     auto find = [&](const std::string& path, TileKind kind) {
         for (size_t i = 0; i < map.Nodes.size(); ++i)
-            if (map.Nodes[i].Kind == kind && NodePath(map, static_cast<int>(i)) == path) return static_cast<int>(i);
+            if (map.Nodes[i].Kind == kind && NodePath(map, static_cast<int>(i)) == path)
+                return static_cast<int>(i);
         return -1;
     };
     const int big = find(R + "big\\", TILE_FOLDER), a = find(R + "big\\a\\", TILE_FOLDER);
-    const int bigFiles = find(R + "big\\", TILE_FILES_BLOCK), photo = find(R + "photo.JPG", TILE_FILE);
+    const int bigFiles = find(R + "big\\", TILE_FILES_BLOCK),
+              photo = find(R + "photo.JPG", TILE_FILE);
     const int later = find(R + "later\\", TILE_UNMEASURED);
     ASSERT_GE(big, 0);
     ASSERT_GE(a, 0);
@@ -176,7 +186,8 @@ TEST(TreemapBuildTest, NestedFoldersFilesAndUnmeasured) {
     EXPECT_EQ(map.Nodes[static_cast<size_t>(photo)].Group, GROUP_IMAGE);
     EXPECT_EQ(NodeLabel(map, later), "later (未計測)");
     EXPECT_EQ(NodeLabel(map, bigFiles), "ファイル");
-    EXPECT_GT(map.Nodes[static_cast<size_t>(later)].Rect.W, 0) << "unmeasured is drawn, not left out";
+    EXPECT_GT(map.Nodes[static_cast<size_t>(later)].Rect.W, 0)
+        << "unmeasured is drawn, not left out";
     EXPECT_EQ(find(R + "empty.txt", TILE_FILE), -1) << "size 0 takes no area";
     EXPECT_EQ(find(R + "nothing\\", TILE_FOLDER), -1);
     // A folder of files only is one block.
@@ -221,7 +232,8 @@ TEST(TreemapBuildTest, DeepChainsHugeFoldersAndDamagedLines) {
         p += "d\\";
     }
     s.Lines.push_back(Line("X:\\wide\\", 2e10, 0, 200000));
-    for (int i = 0; i < 200000; ++i) s.Lines.push_back(Line("X:\\wide\\" + std::to_string(i) + "\\", 1e5, 1e5));
+    for (int i = 0; i < 200000; ++i)
+        s.Lines.push_back(Line("X:\\wide\\" + std::to_string(i) + "\\", 1e5, 1e5));
     // Damaged: a line without numbers, a repeated path, a negative size.
     s.Lines.push_back("X:\\broken\\");
     s.Lines.push_back(Line("X:\\wide\\5\\", 1e12, 1e12));
@@ -235,7 +247,8 @@ TEST(TreemapBuildTest, DeepChainsHugeFoldersAndDamagedLines) {
     Treemap map = BuildTreemap(std::move(s), 1600, 1000, 1);
     int deepest = 0;
     size_t wideKids = 0;
-    for (const TreemapNode& n : map.Nodes) deepest = std::max<int>(deepest, n.Depth);
+    for (const TreemapNode& n : map.Nodes)
+        deepest = std::max<int>(deepest, n.Depth);
     for (size_t i = 0; i < map.Nodes.size(); ++i)
         if (map.Nodes[i].Depth == 1 && NodePath(map, static_cast<int>(i)) == "X:\\wide\\")
             wideKids = static_cast<size_t>(map.Nodes[i].Count);
@@ -265,7 +278,8 @@ TEST(TreemapBuildTest, DeepChainsHugeFoldersAndDamagedLines) {
 TEST(TreemapDrawTest, CushionsColoursAndGroups) {
     TreemapSource s;
     s.Path = "X:\\";
-    for (const char* name : {"a.tar.gz", "b.PNG", "c.mkv", "d.flac", "e.pdf", "libf.so.6", "g", ".hidden"}) {
+    for (const char* name :
+         {"a.tar.gz", "b.PNG", "c.mkv", "d.flac", "e.pdf", "libf.so.6", "g", ".hidden"}) {
         DirEntry e;
         e.Name = name;
         e.Size = e.Occupied = 4096;
@@ -273,8 +287,10 @@ TEST(TreemapDrawTest, CushionsColoursAndGroups) {
     }
     Treemap map = BuildTreemap(std::move(s), 160, 100);
     ASSERT_EQ(map.Nodes.size(), 9u);
-    const FileGroup want[] = {GROUP_ARCHIVE, GROUP_IMAGE, GROUP_VIDEO, GROUP_AUDIO, GROUP_DOCUMENT, GROUP_EXECUTABLE, GROUP_OTHER, GROUP_OTHER};
-    for (size_t i = 0; i < 8; ++i) EXPECT_EQ(map.Nodes[i + 1].Group, want[i]) << map.Source->Entries[i].Name;
+    const FileGroup want[] = {GROUP_ARCHIVE,  GROUP_IMAGE,      GROUP_VIDEO, GROUP_AUDIO,
+                              GROUP_DOCUMENT, GROUP_EXECUTABLE, GROUP_OTHER, GROUP_OTHER};
+    for (size_t i = 0; i < 8; ++i)
+        EXPECT_EQ(map.Nodes[i + 1].Group, want[i]) << map.Source->Entries[i].Name;
     std::vector<uint32_t> px(160 * 100, 0);
     RenderCushions(map, COLOUR_BY_KIND, px.data(), 160);
     for (size_t i = 1; i < map.Nodes.size(); ++i) {
@@ -282,13 +298,17 @@ TEST(TreemapDrawTest, CushionsColoursAndGroups) {
         const uint32_t base = NodeColour(map.Nodes[i], COLOUR_BY_KIND);
         // The centre of a cushion is its brightest part: the base colour's
         // hue, neither black nor washed out.
-        const uint32_t c = px[static_cast<size_t>(r.Y + r.H / 2) * 160 + static_cast<size_t>(r.X + r.W / 2)];
-        const int dom = (base >> 16 & 0xFF) >= (base >> 8 & 0xFF) ? ((base >> 16 & 0xFF) >= (base & 0xFF) ? 16 : 0)
-                                                                   : ((base >> 8 & 0xFF) >= (base & 0xFF) ? 8 : 0);
-        for (int ch : {0, 8, 16}) EXPECT_LE((c >> ch & 0xFF), (c >> dom & 0xFF) + 1) << map.Source->Entries[i - 1].Name;
+        const uint32_t c =
+            px[static_cast<size_t>(r.Y + r.H / 2) * 160 + static_cast<size_t>(r.X + r.W / 2)];
+        const int dom = (base >> 16 & 0xFF) >= (base >> 8 & 0xFF)
+                            ? ((base >> 16 & 0xFF) >= (base & 0xFF) ? 16 : 0)
+                            : ((base >> 8 & 0xFF) >= (base & 0xFF) ? 8 : 0);
+        for (int ch : {0, 8, 16})
+            EXPECT_LE((c >> ch & 0xFF), (c >> dom & 0xFF) + 1) << map.Source->Entries[i - 1].Name;
         EXPECT_GT((c >> dom & 0xFF), 100u) << map.Source->Entries[i - 1].Name;
         // Edges are darker than the centre: the shading shows the cushion.
-        const uint32_t edge = px[static_cast<size_t>(r.Y + r.H - 1) * 160 + static_cast<size_t>(r.X + r.W - 1)];
+        const uint32_t edge =
+            px[static_cast<size_t>(r.Y + r.H - 1) * 160 + static_cast<size_t>(r.X + r.W - 1)];
         EXPECT_LT((edge >> dom & 0xFF), (c >> dom & 0xFF));
     }
     // By depth, all siblings share one colour.
@@ -317,10 +337,12 @@ TEST(TreemapBuildTest, KeptFindingsFollowTheirOwnLines) {
     // Laid out again at another size: the same nodes.
     Treemap again = BuildTreemap(shared, 600, 100);
     ASSERT_EQ(again.Nodes.size(), first.Nodes.size());
-    for (size_t i = 0; i < again.Nodes.size(); ++i) EXPECT_EQ(NodePath(again, int(i)), NodePath(first, int(i)));
+    for (size_t i = 0; i < again.Nodes.size(); ++i)
+        EXPECT_EQ(NodePath(again, int(i)), NodePath(first, int(i)));
     // A copy with other lines shares the cache object but not what it found.
     TreemapSource changed = *shared;
-    changed.Lines = {Line("X:\\a\\", 300, 0, 2), Line("X:\\a\\c\\", 100, 100), Line("X:\\a\\d\\", 200, 200)};
+    changed.Lines = {Line("X:\\a\\", 300, 0, 2), Line("X:\\a\\c\\", 100, 100),
+                     Line("X:\\a\\d\\", 200, 200)};
     Treemap other = BuildTreemap(std::move(changed), 300, 200);
     ASSERT_EQ(other.Nodes.size(), 4u) << "root, a, a\\c, a\\d";
     EXPECT_EQ(NodePath(other, 2), "X:\\a\\c\\");
@@ -382,7 +404,8 @@ TEST(TreemapBuildTest, TheMapKeepsItsLinesWhileTheListChanges) {
     TreemapSource s;
     s.Path = "X:\\a\\";
     s.Lines = SubtreeLines(folders, s.Path);
-    ASSERT_EQ(s.Lines.size(), 2u) << "a and a\\b; a line without figures and a\\'s neighbour ab are not its";
+    ASSERT_EQ(s.Lines.size(), 2u)
+        << "a and a\\b; a line without figures and a\\'s neighbour ab are not its";
     EXPECT_EQ(s.Lines[1], Line("X:\\a\\b\\", 200, 200));
     DirEntry b;
     b.Name = "b\\";
@@ -409,7 +432,8 @@ TEST(TreemapBuildTest, TheMapKeepsItsLinesWhileTheListChanges) {
 namespace {
 
 // A map of X:\ at width x height whose only entries are the given folders.
-Treemap MapOf(TreemapLines lines, std::initializer_list<const char*> folders, int width, int height, double minSide = 4) {
+Treemap MapOf(TreemapLines lines, std::initializer_list<const char*> folders, int width, int height,
+              double minSide = 4) {
     TreemapSource s;
     s.Path = "X:\\";
     s.Lines = std::move(lines);
@@ -424,7 +448,8 @@ Treemap MapOf(TreemapLines lines, std::initializer_list<const char*> folders, in
 
 int NodeOf(const Treemap& map, const std::string& path, TileKind kind = TILE_FOLDER) {
     for (size_t i = 0; i < map.Nodes.size(); ++i)
-        if (map.Nodes[i].Kind == kind && NodePath(map, static_cast<int>(i)) == path) return static_cast<int>(i);
+        if (map.Nodes[i].Kind == kind && NodePath(map, static_cast<int>(i)) == path)
+            return static_cast<int>(i);
     return -1;
 }
 
@@ -471,7 +496,9 @@ TEST(TreemapSmallFoldersTest, ThresholdLoneFoldersAndFoldersAllTiny) {
     EXPECT_EQ(block.Count, 0);
     EXPECT_NEAR(block.Rect.W * block.Rect.H, 1.998, 1e-9);
     EXPECT_EQ(NodeLabel(map, small), "小さなフォルダ");
-    EXPECT_EQ(NodeColour(block, COLOUR_BY_KIND), NodeColour(map.Nodes[static_cast<size_t>(NodeOf(map, "X:\\a\\big\\"))], COLOUR_BY_KIND));
+    EXPECT_EQ(
+        NodeColour(block, COLOUR_BY_KIND),
+        NodeColour(map.Nodes[static_cast<size_t>(NodeOf(map, "X:\\a\\big\\"))], COLOUR_BY_KIND));
     EXPECT_EQ(map.Nodes[static_cast<size_t>(a)].Count, 4) << "big, edge, the block and a's files";
     EXPECT_NEAR(ChildrenArea(map, a), 10000, 1e-6);
 
@@ -485,12 +512,14 @@ TEST(TreemapSmallFoldersTest, ThresholdLoneFoldersAndFoldersAllTiny) {
     TreemapLines many;
     many.push_back(Line("X:\\", 3000, 0, 1));
     many.push_back(Line("X:\\c\\", 3000, 0, 300));
-    for (int i = 0; i < 300; ++i) many.push_back(Line("X:\\c\\" + std::to_string(1000 + i) + "\\", 10, 10));
+    for (int i = 0; i < 300; ++i)
+        many.push_back(Line("X:\\c\\" + std::to_string(1000 + i) + "\\", 10, 10));
     map = MapOf(std::move(many), {"c\\"}, 16, 16, 1);
     const int c = NodeOf(map, "X:\\c\\");
     ASSERT_GE(c, 0);
     ASSERT_EQ(map.Nodes[static_cast<size_t>(c)].Count, 1);
-    const TreemapNode& all = map.Nodes[static_cast<size_t>(map.Nodes[static_cast<size_t>(c)].First)];
+    const TreemapNode& all =
+        map.Nodes[static_cast<size_t>(map.Nodes[static_cast<size_t>(c)].First)];
     EXPECT_EQ(all.Kind, TILE_SMALL_FOLDERS);
     EXPECT_EQ(all.Occupied, 3000);
     EXPECT_NEAR(all.Rect.W * all.Rect.H, 256, 1e-9);
@@ -536,7 +565,8 @@ TEST(TreemapSmallFoldersTest, ThresholdLoneFoldersAndFoldersAllTiny) {
 // interleave, letters whose cases differ in length, " > " in a name,
 // repeated paths (the first wins), lines without figures.
 TEST(TreemapIndexTest, OrderedLinesGiveTheMapThatMatchingByPathGives) {
-    const char* names[] = {"a", "A", "b", "ä", "Ä", "K", "\xE2\x84\xAA" /* Kelvin sign */, "a > b", "a b", "0"};
+    const char* names[] = {"a",     "A",   "b", "ä", "Ä", "K", "\xE2\x84\xAA" /* Kelvin sign */,
+                           "a > b", "a b", "0"};
     std::mt19937 rng(7);
     for (int round = 0; round < 20; ++round) {
         FolderList folders;
@@ -567,7 +597,8 @@ TEST(TreemapIndexTest, OrderedLinesGiveTheMapThatMatchingByPathGives) {
         // which counts for nothing.
         TreemapSource any = ordered;
         any.Lines = TreemapLines();
-        for (size_t i = 0; i < ordered.Lines.size(); ++i) any.Lines.push_back(ordered.Lines[i]);
+        for (size_t i = 0; i < ordered.Lines.size(); ++i)
+            any.Lines.push_back(ordered.Lines[i]);
         any.Lines.push_back(Line("X:\\", 5, 5));
         for (const std::string& p : top) {
             DirEntry e;
@@ -582,7 +613,8 @@ TEST(TreemapIndexTest, OrderedLinesGiveTheMapThatMatchingByPathGives) {
         ASSERT_EQ(a.Nodes.size(), b.Nodes.size()) << "round " << round;
         for (size_t i = 0; i < a.Nodes.size(); ++i) {
             const TreemapNode &x = a.Nodes[i], &y = b.Nodes[i];
-            ASSERT_EQ(NodePath(a, static_cast<int>(i)), NodePath(b, static_cast<int>(i))) << "round " << round;
+            ASSERT_EQ(NodePath(a, static_cast<int>(i)), NodePath(b, static_cast<int>(i)))
+                << "round " << round;
             EXPECT_EQ(x.Kind, y.Kind);
             EXPECT_EQ(x.Source, y.Source);
             EXPECT_EQ(x.Occupied, y.Occupied);
@@ -604,7 +636,7 @@ TEST(TreemapIndexTest, SubtreeOfAListAndFoldersWithoutTheirParents) {
     folders.Append(Line("X:\\a\\b\\", 300, 300));
     folders.Append(Line("X:\\A\\b\\", 7, 7));
     folders.Append(Line("X:\\a\\c\\", 200, 0));
-    folders.Append(Line("X:\\a\\c\\lost\\deeper\\", 200, 200));  // lost's own line is missing
+    folders.Append(Line("X:\\a\\c\\lost\\deeper\\", 200, 200)); // lost's own line is missing
     folders.Append(Line("X:\\ab\\", 400, 400));
     folders.Sort();
     TreemapLines lines = SubtreeLines(folders, "X:\\a\\");

@@ -39,7 +39,7 @@ TEST(FilesView, FilterBoxesMakeTheQuery) {
 
     f.Extensions = " JPG, .png ";
     f.MinSize = "1.5";
-    f.UnitIndex = 2;  // MB
+    f.UnitIndex = 2; // MB
     q = Applied(f);
     EXPECT_EQ(q.Extensions, (std::vector<std::string>{"jpg", "png"}));
     EXPECT_EQ(q.MinSize, 1572864);
@@ -108,7 +108,7 @@ TEST(FilesView, SettingsRoundTripAndDamagedLinesTakeDefaults) {
     s.CountIndex = 1;
     s.WholeDrive = true;
     s.OnPath = true;
-    s.Extensions = "jpg,\npng";  // a line break typed into the box
+    s.Extensions = "jpg,\npng"; // a line break typed into the box
     s.MinSize = "3";
     s.UnitIndex = 0;
     s.DateMode = DATE_BEFORE;

@@ -47,7 +47,8 @@ std::string Line(const Folder& f) {
 // order).
 StringList Drive(const std::vector<Folder>& folders) {
     StringList l{"2026/12/07 10:00:00=00:00:05", Line({"C:\\", 1e9, 1e9})};
-    for (const auto& f : folders) l.push_back(Line(f));
+    for (const auto& f : folders)
+        l.push_back(Line(f));
     return l;
 }
 
@@ -61,7 +62,8 @@ std::vector<std::string> Ranked(const StringList& lines, const RankOptions& o) {
     RankList r;
     r.Compute(lines, o, m);
     std::vector<std::string> out;
-    for (int k = 0; k < r.Count(); ++k) out.push_back(r.RecordAt(k).Path);
+    for (int k = 0; k < r.Count(); ++k)
+        out.push_back(r.RecordAt(k).Path);
     return out;
 }
 
@@ -78,7 +80,8 @@ using Paths = std::vector<std::string>;
 
 TEST(RankTest, RowsAreNumberedAtTheWidthOfTheRowCount) {
     std::vector<Folder> many;
-    for (int i = 0; i < 25; ++i) many.push_back({FormatText("C:\\f%02d\\", i), 1000.0 + i, 4096.0 * (i + 1)});
+    for (int i = 0; i < 25; ++i)
+        many.push_back({FormatText("C:\\f%02d\\", i), 1000.0 + i, 4096.0 * (i + 1)});
     StringList lines = Drive(many);
     RankList r;
     Messages m;
@@ -126,7 +129,8 @@ TEST(RankTest, EveryKeyRanksLargestFirst) {
     lines.push_back(Line({"C:\\i\\", 2000, 2000, 1, 1, 1, 1, 1, -1}));
     const char* first[] = {"C:\\i\\", "C:\\b\\", "C:\\b\\", "C:\\c\\", "C:\\d\\",
                            "C:\\e\\", "C:\\f\\", "C:\\g\\", "C:\\h\\"};
-    for (int key = 0; key < kRankKeys; ++key) EXPECT_EQ(Ranked(lines, By(key))[0], first[key]) << key;
+    for (int key = 0; key < kRankKeys; ++key)
+        EXPECT_EQ(Ranked(lines, By(key))[0], first[key]) << key;
     // Counts far apart must not wrap: the largest count first, -1 last.
     EXPECT_EQ(Ranked(lines, By(8)).back(), "C:\\i\\");
     // No key: every pair equal, the folder order stays.
@@ -164,9 +168,10 @@ TEST(RankTest, TooFewLinesAndDamagedLines) {
     // The keys the ranking reads are those of the record parser, for every
     // form a number can take in a damaged or hand-made line.
     StringList odd = Drive({});
-    for (const char* numbers : {"+5:-3:1E15:1.5:0012:-0:+7:99999999999:1:1:0:2", "1234567890123456:7:::::::::1",
-                                "12345678901234567890:1e400:-1e3:.5:2147483647:-2147483648:2147483648:x:0:0:0:0",
-                                "1:2:3:4:5:6:7:8:9:10:11:12:13:14", ":::::", "5:4 > 3:2:1:1", "  1:2", "1.0E2:0x10"})
+    for (const char* numbers :
+         {"+5:-3:1E15:1.5:0012:-0:+7:99999999999:1:1:0:2", "1234567890123456:7:::::::::1",
+          "12345678901234567890:1e400:-1e3:.5:2147483647:-2147483648:2147483648:x:0:0:0:0",
+          "1:2:3:4:5:6:7:8:9:10:11:12:13:14", ":::::", "5:4 > 3:2:1:1", "  1:2", "1.0E2:0x10"})
         odd.push_back(std::string("C:\\odd > x\\ > ") + numbers);
     for (int key = 0; key < kRankKeys; ++key) {
         Messages m;
@@ -202,9 +207,11 @@ TEST(RankTest, RandomLinesReadAsTheRecordParserReadsThem) {
     for (int i = 0; i < 4000; ++i) {
         const std::string& alphabet = i % 2 ? wide : narrow;
         std::string line;
-        for (int n = static_cast<int>(rng() % 40); n > 0; --n) line += alphabet[rng() % alphabet.size()];
-        if (rng() % 2) line += " > " + std::to_string(rng() % 100000) + ":" + std::to_string(rng() % 9) + ":1:1:" +
-                               std::to_string(rng() % 3);
+        for (int n = static_cast<int>(rng() % 40); n > 0; --n)
+            line += alphabet[rng() % alphabet.size()];
+        if (rng() % 2)
+            line += " > " + std::to_string(rng() % 100000) + ":" + std::to_string(rng() % 9) +
+                    ":1:1:" + std::to_string(rng() % 3);
         lines.push_back(line);
     }
     for (int key = -1; key < kRankKeys; ++key) {
@@ -222,7 +229,8 @@ TEST(RankTest, RandomLinesReadAsTheRecordParserReadsThem) {
         RankList f;
         f.Compute(lines, By(key, "00001"), m);
         int withFiles = 0;
-        for (size_t i = 2; i < lines.size(); ++i) withFiles += ParseRecord(lines[i]).OwnFiles != 0;
+        for (size_t i = 2; i < lines.size(); ++i)
+            withFiles += ParseRecord(lines[i]).OwnFiles != 0;
         ASSERT_EQ(f.Count(), withFiles);
     }
 }
@@ -236,7 +244,7 @@ TEST(RankTest, FirstPlacesAreThoseOfTheWholeRanking) {
     for (int i = 0; i < 3000; ++i) {
         Folder f;
         f.path = "C:\\f" + std::to_string(i) + "\\";
-        f.size = static_cast<double>(rng() % 50);  // many ties
+        f.size = static_cast<double>(rng() % 50); // many ties
         f.occupied = static_cast<double>(rng() % 7) * 4096;
         f.ownFiles = static_cast<int>(rng() % 3);
         f.hidden = rng() % 10 == 0;
@@ -254,7 +262,8 @@ TEST(RankTest, FirstPlacesAreThoseOfTheWholeRanking) {
                 first.Compute(list, By(key, filters), m, top);
                 ASSERT_EQ(first.Count(), std::min<int>(static_cast<int>(top), all.Count()));
                 for (int k = 0; k < first.Count(); ++k)
-                    ASSERT_EQ(first.Entries()[static_cast<size_t>(k)].Line, all.Entries()[static_cast<size_t>(k)].Line)
+                    ASSERT_EQ(first.Entries()[static_cast<size_t>(k)].Line,
+                              all.Entries()[static_cast<size_t>(k)].Line)
                         << "key " << key << " place " << k;
             }
         }
@@ -269,47 +278,56 @@ TEST(RankTest, FirstPlacesAreThoseOfTheWholeRanking) {
 // parent, paths without a final backslash, figures that are no plain digits.
 TEST(RankTest, RandomCachesRankAsThePlainStepsDo) {
     std::mt19937 rng(23);
-    const std::vector<std::string> names = {"a", "A", "a b", "ab", " 1", "a>b", "x:y", "Ü", "ü", "日本", "a > b", ""};
-    const std::vector<std::string> odd = {"0", "1", "-1", "", "1E15", "12345678901234567", "2.5", "x", " 3", "1>"};
+    const std::vector<std::string> names = {"a",   "A", "a b", "ab",   " 1",    "a>b",
+                                            "x:y", "Ü", "ü",   "日本", "a > b", ""};
+    const std::vector<std::string> odd = {"0",   "1", "-1", "",  "1E15", "12345678901234567",
+                                          "2.5", "x", " 3", "1>"};
     auto number = [&](int scale) {
-        return rng() % 8 == 0 ? odd[rng() % odd.size()] : std::to_string(rng() % static_cast<unsigned>(scale));
+        return rng() % 8 == 0 ? odd[rng() % odd.size()]
+                              : std::to_string(rng() % static_cast<unsigned>(scale));
     };
     for (int round = 0; round < 40; ++round) {
         std::vector<std::string> paths = {"C:\\"};
         for (int i = 0; i < 300; ++i) {
             std::string p = paths[rng() % paths.size()];
-            if (rng() % 20 == 0) p.pop_back();  // no final backslash
+            if (rng() % 20 == 0) p.pop_back(); // no final backslash
             p += names[rng() % names.size()];
             if (rng() % 20 != 0) p += "\\";
             paths.push_back(p);
         }
-        std::sort(paths.begin() + 1, paths.end(),
-                  [](const std::string& a, const std::string& b) { return platform::LessIgnoreCase(a, b); });
+        std::sort(paths.begin() + 1, paths.end(), [](const std::string& a, const std::string& b) {
+            return platform::LessIgnoreCase(a, b);
+        });
         // A few moved out of order, as a cache edited by hand.
-        for (int k = 0; k < round % 4; ++k) std::swap(paths[1 + rng() % 299], paths[1 + rng() % 299]);
+        for (int k = 0; k < round % 4; ++k)
+            std::swap(paths[1 + rng() % 299], paths[1 + rng() % 299]);
         StringList lines = {"2026/12/07 10:00:00=00:00:05", "C:\\ > 1:1:1:1:1:1:1:1:0:0:0:0"};
         for (size_t i = 1; i < paths.size(); ++i) {
             std::string line = paths[i];
             if (rng() % 30 == 0) {
-                lines.push_back(line);  // no figures at all
+                lines.push_back(line); // no figures at all
                 continue;
             }
             line += " > ";
             const int fields = rng() % 15 == 0 ? 9 + static_cast<int>(rng() % 6) : 12;
             for (int f = 0; f < fields; ++f) {
                 if (f) line += ':';
-                line += f < 4 ? number(1 << 20) : f < 8 ? number(6) : (rng() % 12 == 0 ? std::string("1") : number(1));
+                line += f < 4   ? number(1 << 20)
+                        : f < 8 ? number(6)
+                                : (rng() % 12 == 0 ? std::string("1") : number(1));
             }
             lines.push_back(line);
         }
         RankOptions o;
         o.SortKey = static_cast<int>(rng() % 10);
         o.Filters.clear();
-        for (int k = 0; k < 5; ++k) o.Filters += rng() % 2 ? '1' : '0';
-        for (int k = static_cast<int>(rng() % 4); k > 0; --k) o.Exclusions.push_back({paths[rng() % paths.size()], rng() % 2 == 0});
+        for (int k = 0; k < 5; ++k)
+            o.Filters += rng() % 2 ? '1' : '0';
+        for (int k = static_cast<int>(rng() % 4); k > 0; --k)
+            o.Exclusions.push_back({paths[rng() % paths.size()], rng() % 2 == 0});
 
         // The plain steps.
-        std::vector<std::pair<std::string, bool>> removed;  // path, with its subfolders
+        std::vector<std::pair<std::string, bool>> removed; // path, with its subfolders
         std::vector<size_t> kept;
         for (size_t i = 2; i < lines.size(); ++i) {
             const FolderRecord r = ParseRecord(lines[i]);
@@ -322,10 +340,14 @@ TEST(RankTest, RandomCachesRankAsThePlainStepsDo) {
                 }
             const int attributes[4] = {r.Archive, r.Hidden, r.ReadOnly, r.System};
             bool attribute = false;
-            for (size_t k = 0; k < 4; ++k) attribute |= o.Filters[k] == '1' && attributes[k] != 0;
-            if (e) mode = e->WithSubfolders ? 2 : 1;
-            else if (attribute) mode = 2;
-            else if (o.Filters[4] == '1' && r.OwnFiles == 0) mode = 1;
+            for (size_t k = 0; k < 4; ++k)
+                attribute |= o.Filters[k] == '1' && attributes[k] != 0;
+            if (e)
+                mode = e->WithSubfolders ? 2 : 1;
+            else if (attribute)
+                mode = 2;
+            else if (o.Filters[4] == '1' && r.OwnFiles == 0)
+                mode = 1;
             if (mode == 2) removed.push_back({r.Path, true});
             if (mode == 0) kept.push_back(i);
         }
@@ -337,7 +359,8 @@ TEST(RankTest, RandomCachesRankAsThePlainStepsDo) {
             // to a backslash; a damaged path without its final backslash
             // takes only itself.
             for (const auto& [root, sub] : removed)
-                gone |= !root.empty() && r.Path.compare(0, root.size(), root) == 0 && (root.back() == '\\' || root.size() == r.Path.size());
+                gone |= !root.empty() && r.Path.compare(0, root.size(), root) == 0 &&
+                        (root.back() == '\\' || root.size() == r.Path.size());
             if (!gone) expected.push_back({RankKey(r, o.SortKey), i});
         }
         std::sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
@@ -353,7 +376,8 @@ TEST(RankTest, RandomCachesRankAsThePlainStepsDo) {
             const size_t want = top ? std::min(top, expected.size()) : expected.size();
             ASSERT_EQ(r.Entries().size(), want) << "round " << round;
             for (size_t k = 0; k < want; ++k) {
-                ASSERT_EQ(r.Entries()[k].Line, expected[k].second) << "round " << round << " place " << k;
+                ASSERT_EQ(r.Entries()[k].Line, expected[k].second)
+                    << "round " << round << " place " << k;
                 ASSERT_EQ(r.Entries()[k].Key, expected[k].first) << lines[expected[k].second];
             }
         }
@@ -379,15 +403,18 @@ TEST(RankTest, AttributeFilters) {
     };
     // Hidden: the folder and everything below it, hidden or not; a sibling
     // whose name merely begins the same stays.
-    EXPECT_EQ(sorted("01000"), (Paths{"C:\\.hidden2\\", "C:\\arc\\", "C:\\empty\\", "C:\\empty\\full\\", "C:\\ro\\",
-                                      "C:\\ro\\sub\\", "C:\\sys\\"}));
+    EXPECT_EQ(sorted("01000"),
+              (Paths{"C:\\.hidden2\\", "C:\\arc\\", "C:\\empty\\", "C:\\empty\\full\\", "C:\\ro\\",
+                     "C:\\ro\\sub\\", "C:\\sys\\"}));
     // No own files: the folder alone; its subfolder with files stays.
     EXPECT_EQ(sorted("00001").size(), 9u);
-    for (const auto& p : sorted("00001")) EXPECT_NE(p, "C:\\empty\\");
+    for (const auto& p : sorted("00001"))
+        EXPECT_NE(p, "C:\\empty\\");
     EXPECT_EQ(sorted("00001")[5], "C:\\empty\\full\\");
     EXPECT_EQ(sorted("10000").size(), 9u);
-    EXPECT_EQ(sorted("00100"), (Paths{"C:\\.hid\\", "C:\\.hid\\plain\\", "C:\\.hid\\plain\\deep\\", "C:\\.hidden2\\",
-                                      "C:\\arc\\", "C:\\empty\\", "C:\\empty\\full\\", "C:\\sys\\"}));
+    EXPECT_EQ(sorted("00100"),
+              (Paths{"C:\\.hid\\", "C:\\.hid\\plain\\", "C:\\.hid\\plain\\deep\\", "C:\\.hidden2\\",
+                     "C:\\arc\\", "C:\\empty\\", "C:\\empty\\full\\", "C:\\sys\\"}));
     EXPECT_EQ(sorted("00010").size(), 9u);
     // The defaults: hidden, read-only, system and no own files.
     EXPECT_EQ(sorted("01111"), (Paths{"C:\\.hidden2\\", "C:\\arc\\", "C:\\empty\\full\\"}));
@@ -421,8 +448,8 @@ TEST(RankTest, Exclusions) {
     });
     RankOptions o = By(-1);
     o.Exclusions = {{"C:\\Data\\", false}};
-    EXPECT_EQ(Ranked(lines, o), (Paths{"C:\\Data\\Old\\", "C:\\Data\\Old\\Older\\", "C:\\Database\\", "C:\\Ｄａｔａ\\",
-                                       "C:\\Ünï\\"}));
+    EXPECT_EQ(Ranked(lines, o), (Paths{"C:\\Data\\Old\\", "C:\\Data\\Old\\Older\\",
+                                       "C:\\Database\\", "C:\\Ｄａｔａ\\", "C:\\Ünï\\"}));
     o.Exclusions = {{"C:\\Data\\", true}};
     EXPECT_EQ(Ranked(lines, o), (Paths{"C:\\Database\\", "C:\\Ｄａｔａ\\", "C:\\Ünï\\"}));
     // Letter case does not matter, beyond ASCII too.
@@ -449,14 +476,16 @@ TEST(RankTest, Exclusions) {
 
 TEST(RankTest, MessageLineFollowsTheComparisons) {
     std::vector<Folder> many;
-    for (int i = 0; i < 500; ++i) many.push_back({FormatText("C:\\f%03d\\", i), double((i * 7919) % 500)});
+    for (int i = 0; i < 500; ++i)
+        many.push_back({FormatText("C:\\f%03d\\", i), double((i * 7919) % 500)});
     StringList lines = Drive(many);
     Messages m;
     RankList r;
     r.Compute(lines, By(0), m);
     ASSERT_GE(m.seen.size(), 2u);
     EXPECT_EQ(m.seen[0], "ランク外のフォルダを調整");
-    for (size_t k = 1; k < m.seen.size(); ++k) EXPECT_EQ(m.seen[k].substr(0, 4), "C:\\f");
+    for (size_t k = 1; k < m.seen.size(); ++k)
+        EXPECT_EQ(m.seen[k].substr(0, 4), "C:\\f");
     // A sort of 500 makes thousands of comparisons: one message per hundred.
     EXPECT_GT(m.seen.size(), 20u);
     EXPECT_LT(m.seen.size(), 500u);
@@ -466,7 +495,7 @@ TEST(RankTest, MessageLineFollowsTheComparisons) {
 
 namespace {
 class RankFileTest : public ::testing::Test {
-protected:
+  protected:
     TempDir dir;
     void SetUp() override {
         test::ResetGlobalState();
@@ -503,8 +532,9 @@ TEST_F(RankFileTest, DefaultsRoundTripAndOneFilePerDrive) {
     s.Filters = "10000";
     s.Exclusions = {{"D:\\a=b\\", true}, {"D:\\c\\", false}};
     ASSERT_EQ(SaveRankSettings(s, RankFileName('D')), 1);
-    EXPECT_EQ(dir.Read("norvessa_D.rks"),
-              "001000001\r\n333\r\n8\r\n14\r\n10000\r\n\r\n\r\n\r\n\r\n\r\n1=D:\\a=b\\\r\n0=D:\\c\\\r\n");
+    EXPECT_EQ(
+        dir.Read("norvessa_D.rks"),
+        "001000001\r\n333\r\n8\r\n14\r\n10000\r\n\r\n\r\n\r\n\r\n\r\n1=D:\\a=b\\\r\n0=D:\\c\\\r\n");
     RankSettings back = LoadRankSettings(RankFileName('D'));
     EXPECT_EQ(back.Columns, s.Columns);
     EXPECT_EQ(back.NameWidth, 333);
@@ -528,7 +558,7 @@ TEST_F(RankFileTest, DamagedFilesOpenWithDefaults) {
     // Junk everywhere.
     dir.Write("norvessa_C.rks", "junk\r\nwide\r\n1x\r\n\r\n\r\n");
     RankSettings junk = LoadRankSettings(RankFileName('C'));
-    EXPECT_EQ(junk.Columns, "junk10000");  // any character but "0" is a pressed button
+    EXPECT_EQ(junk.Columns, "junk10000"); // any character but "0" is a pressed button
     EXPECT_EQ(junk.NameWidth, 240);
     EXPECT_EQ(junk.SortIndex, 1);
     EXPECT_EQ(junk.CountIndex, 1);
@@ -552,8 +582,9 @@ TEST_F(RankFileTest, DamagedFilesOpenWithDefaults) {
     // Exclusion lines: no "=" is an empty path, the mark is a number (0 when
     // not), empty lines count, a 1 MB line neither crashes nor spills.
     std::string huge(1 << 20, 'y');
-    dir.Write("norvessa_C.rks", "111110000\n240\n1\n1\n01111\n\n\n\n\n\nnoequals\n2=C:\\two\\\nx=C:\\x\\\n\n0=" +
-                                    huge + "\n" + huge + "\r\n");
+    dir.Write("norvessa_C.rks",
+              "111110000\n240\n1\n1\n01111\n\n\n\n\n\nnoequals\n2=C:\\two\\\nx=C:\\x\\\n\n0=" +
+                  huge + "\n" + huge + "\r\n");
     RankSettings ex = LoadRankSettings(RankFileName('C'));
     ExpectDefaults(ex);
     ASSERT_EQ(ex.Exclusions.size(), 6u);

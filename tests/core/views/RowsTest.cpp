@@ -8,7 +8,8 @@ using namespace nrvs;
 namespace {
 std::vector<std::string> Captions(const RowList& rows) {
     std::vector<std::string> out;
-    for (const auto& r : rows) out.push_back(SplitRow(r).Caption);
+    for (const auto& r : rows)
+        out.push_back(SplitRow(r).Caption);
     return out;
 }
 
@@ -20,8 +21,10 @@ std::string Folder(const std::string& name, double size, double occupied) {
 TEST(RowsTest, RowTextsAndSplitting) {
     std::string r = MakeRow(IMG_FILE, "a.txt", 1000, 4096, -1, -1, -1, -1, "1111");
     EXPECT_EQ(r, "9\ta.txt\t1000\t4096\t4096\t-1=-1\t-1=-1");
-    EXPECT_EQ(MakeRow(IMG_FILE, "a", 1000, 4096, -1, -1, -1, -1, "1011"), "9\ta\t1000\t4096\t1000\t-1=-1\t-1=-1");
-    EXPECT_EQ(MakeRow(IMG_FILE, "a", 1000, 4096, -1, -1, -1, -1, "1"), "9\ta\t1000\t4096\t4096\t-1=-1\t-1=-1")
+    EXPECT_EQ(MakeRow(IMG_FILE, "a", 1000, 4096, -1, -1, -1, -1, "1011"),
+              "9\ta\t1000\t4096\t1000\t-1=-1\t-1=-1");
+    EXPECT_EQ(MakeRow(IMG_FILE, "a", 1000, 4096, -1, -1, -1, -1, "1"),
+              "9\ta\t1000\t4096\t4096\t-1=-1\t-1=-1")
         << "a missing flag counts as on";
     RowFields f = SplitRow("x\tonly");
     EXPECT_EQ(f.Image, -1);
@@ -34,7 +37,8 @@ TEST(RowsTest, RowTextsAndSplitting) {
 }
 
 TEST(RowsTest, SortOrders) {
-    RowList rows{Folder("C", 10, 10), Folder("b", 10, 10), Folder("A", 30, 30), Folder("unmeasured", -1, -1),
+    RowList rows{Folder("C", 10, 10), Folder("b", 10, 10), Folder("A", 30, 30),
+                 Folder("unmeasured", -1, -1),
                  MakeRow(IMG_FILE, "0file", 99, 99, -1, -1, -1, -1, "1111")};
     SortRows(rows, {0, 0, "1111"});
     EXPECT_EQ(Captions(rows), (std::vector<std::string>{"A", "b", "C", "unmeasured", "0file"}))
@@ -44,8 +48,10 @@ TEST(RowsTest, SortOrders) {
         << "size descending, equal sizes by descending name, unmeasured last";
     SortRows(rows, {1, 0, "1111"});
     EXPECT_EQ(Captions(rows), (std::vector<std::string>{"b", "C", "A", "unmeasured", "0file"}));
-    EXPECT_GT(CompareRows(Folder("x", 5, 1), Folder("y", 1, 5), {1, 0, "1011"}), 0) << "file sizes with 1011";
-    EXPECT_LT(CompareRows(Folder("x", 5, 1), Folder("y", 1, 5), {1, 0, "1111"}), 0) << "occupied sizes";
+    EXPECT_GT(CompareRows(Folder("x", 5, 1), Folder("y", 1, 5), {1, 0, "1011"}), 0)
+        << "file sizes with 1011";
+    EXPECT_LT(CompareRows(Folder("x", 5, 1), Folder("y", 1, 5), {1, 0, "1111"}), 0)
+        << "occupied sizes";
 }
 
 TEST(RowsTest, FillOfADriveRoot) {
@@ -64,11 +70,13 @@ TEST(RowsTest, FillOfADriveRoot) {
     in.FreeBytes = 900000;
     in.ShowFiles = true;
     FillResult r = BuildRows(in, folders, 0);
-    EXPECT_EQ(Captions(r.Rows), (std::vector<std::string>{"X:\\", "", kFolderTotalCaption, "m", "u", "",
-                                                          kFileTotalCaption, "f.txt", "g.txt", "", kReservedCaption}));
+    EXPECT_EQ(Captions(r.Rows), (std::vector<std::string>{"X:\\", "", kFolderTotalCaption, "m", "u",
+                                                          "", kFileTotalCaption, "f.txt", "g.txt",
+                                                          "", kReservedCaption}));
     const double reserved = 1000000 - 900000 - (8192 + 4096);
     // u has no measurement: every figure that would hold it is not known.
-    EXPECT_EQ(SplitRow(r.Rows.back()).Size, "-1") << "the reserved space is what the folders do not hold";
+    EXPECT_EQ(SplitRow(r.Rows.back()).Size, "-1")
+        << "the reserved space is what the folders do not hold";
     RowFields header = SplitRow(r.Rows[0]);
     EXPECT_EQ(header.Occupied, "-1");
     EXPECT_EQ(header.Files, "2=-2") << "own files known, the subtree's not";
@@ -92,8 +100,9 @@ TEST(RowsTest, FillOfADriveRoot) {
     in.WantFolders = false;
     in.ShowFiles = false;
     r = BuildRows(in, folders, 0);
-    EXPECT_EQ(Captions(r.Rows), (std::vector<std::string>{"X:\\", "", kFolderTotalCaption, "", kFileTotalCaption,
-                                                          "", kReservedCaption}));
+    EXPECT_EQ(Captions(r.Rows),
+              (std::vector<std::string>{"X:\\", "", kFolderTotalCaption, "", kFileTotalCaption, "",
+                                        kReservedCaption}));
     EXPECT_EQ(SplitRow(r.Rows[2]).Occupied, "-1");
     EXPECT_EQ(SplitRow(r.Rows[4]).Size, "100");
     EXPECT_FALSE(r.DisplayComplete);
@@ -128,7 +137,8 @@ TEST(RowsTest, DamagedCacheCountsAndSizesNeverWrap) {
     in.ListedFolders = 3;
     FillResult r = BuildRows(in, folders, 0);
     RowFields header = SplitRow(r.Rows[0]);
-    EXPECT_EQ(header.Folders, "3=4294967297") << "two full counts, the negative one ignored, plus the own three";
+    EXPECT_EQ(header.Folders, "3=4294967297")
+        << "two full counts, the negative one ignored, plus the own three";
     EXPECT_EQ(header.Files, "0=4294967294");
     EXPECT_EQ(TextToFloat(header.Size, -1), 1e308) << "stops at a limit that reads back";
     for (const auto& row : r.Rows) {
@@ -146,12 +156,14 @@ TEST(RowsTest, ColumnWidthsAndTips) {
     EXPECT_EQ(w[3], 200);
     EXPECT_EQ(w[4], 9 * 12) << "1234=56789 is 10 characters";
     EXPECT_EQ(w[5], 9 * 9) << "never below 7 characters";
-    w = ColumnWidths({MakeRow(IMG_HEADER, "X:\\", 1, 1, 1, 2, 1, 2, "1111")}, 9, 3, "1011", 300, 250);
+    w = ColumnWidths({MakeRow(IMG_HEADER, "X:\\", 1, 1, 1, 2, 1, 2, "1111")}, 9, 3, "1011", 300,
+                     250);
     EXPECT_EQ(w[1], 90);
     EXPECT_EQ(w[2], 0);
     EXPECT_EQ(w[4], 9 * 11);
     EXPECT_EQ(w[0], 300);
-    EXPECT_EQ(ColumnWidths({}, 9, 7, "1111", 0, 0)[1], 70) << "an out-of-range unit counts as automatic";
+    EXPECT_EQ(ColumnWidths({}, 9, 7, "1111", 0, 0)[1], 70)
+        << "an out-of-range unit counts as automatic";
 
     EXPECT_EQ(InfoTip("a.txt", "1000", "4096"), "クラスタギャップ\na.txt >> 3,096 bytes");
     EXPECT_EQ(InfoTip("u", "-1", "-1"), "クラスタギャップ\nu >> 未計測") << "said, not left blank";
@@ -161,12 +173,14 @@ TEST(RowsTest, ColumnWidthsAndTips) {
         << "counts are of names, as ls shows them";
     EXPECT_EQ(CountTip("C:\\", "2=-2", false), "フォルダ数\nC:\\ >> 直下 2 / 全体 未計測");
     EXPECT_EQ(CountTip("a.txt", "-1=-1", true), "") << "a file row has no counts";
-    EXPECT_EQ(InfoTip("odd", "1000", "x"), "") << "no negative gap from an unreadable occupied size";
+    EXPECT_EQ(InfoTip("odd", "1000", "x"), "")
+        << "no negative gap from an unreadable occupied size";
 }
 
 TEST(RowsTest, TheDeleteQuestionSaysWhereItemsGoAndHowMuch) {
     EXPECT_EQ(DeleteWhereText(true, -1, 1, 2048), "ごみ箱へ移動します。（ファイル 1 個、2.00 KB）");
-    EXPECT_EQ(DeleteWhereText(false, 3, 1200, 1048576), "完全に削除します。（フォルダ 3 個、ファイル 1,200 個、1.00 MB）");
+    EXPECT_EQ(DeleteWhereText(false, 3, 1200, 1048576),
+              "完全に削除します。（フォルダ 3 個、ファイル 1,200 個、1.00 MB）");
     EXPECT_EQ(DeleteWhereText(false, 1, -1, -1), "完全に削除します。（フォルダの中身は未計測）")
         << "an unmeasured folder is not said to be empty";
 }

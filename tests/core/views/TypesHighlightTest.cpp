@@ -50,7 +50,8 @@ TEST(TypesHighlightTest, AKindOrAnExtensionOfOneKindStaysLit) {
     const int jpg = Find(map, R + "pics\\a.JPG"), png = Find(map, R + "pics\\b.png"),
               mkv = Find(map, R + "film\\c.mkv"), tool = Find(map, R + "bin\\tool"),
               readme = Find(map, R + "bin\\README");
-    for (int n : {jpg, png, mkv, tool, readme}) ASSERT_GT(n, 0);
+    for (int n : {jpg, png, mkv, tool, readme})
+        ASSERT_GT(n, 0);
 
     auto lit = [&](const TreemapHighlight& h) {
         std::vector<int> out;
@@ -105,7 +106,8 @@ TEST(TypesHighlightTest, AKindOrAnExtensionOfOneKindStaysLit) {
         h.On = true;
         h.Extension = row.Extension;
         h.Kind = row.Kind;
-        EXPECT_EQ(lit(h).size(), row.Files) << ExtensionCaption(row.Extension) << " " << KindCaption(row.Kind);
+        EXPECT_EQ(lit(h).size(), row.Files)
+            << ExtensionCaption(row.Extension) << " " << KindCaption(row.Kind);
     }
     test::ResetGlobalState();
 }
@@ -133,7 +135,8 @@ TEST(TypesHighlightTest, SettingsComeBackAndDamagedLinesTakeDefaults) {
     EXPECT_EQ(back.SortColumn, 2);
     EXPECT_TRUE(back.Ascending);
 
-    drive.ExeDir().Write("kept.typ", "x\r\n-999999\r\n5\r\n99999999\r\n1,2,3\r\n7\r\n-3\r\n" + std::string(5000, 'z'));
+    drive.ExeDir().Write("kept.typ", "x\r\n-999999\r\n5\r\n99999999\r\n1,2,3\r\n7\r\n-3\r\n" +
+                                         std::string(5000, 'z'));
     const TypesSettings bad = LoadTypesSettings(file);
     const TypesSettings def;
     EXPECT_EQ(bad.Left, def.Left);

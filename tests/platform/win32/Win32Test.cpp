@@ -30,7 +30,8 @@ namespace P = nrvs::platform;
 
 namespace {
 
-std::map<std::string, P::FindData> Listed(const std::string& native, std::map<std::string, std::string>* names = nullptr) {
+std::map<std::string, P::FindData> Listed(const std::string& native,
+                                          std::map<std::string, std::string>* names = nullptr) {
     std::map<std::string, P::FindData> out;
     P::Folder f = P::Folder::Open(native);
     P::FolderReader reader(f, true);
@@ -78,7 +79,7 @@ TEST(Win32TextTest, NamesSurviveTheWideApiWhateverTheyHold) {
     EXPECT_EQ(wtf8, "a\xED\xA0\x80"
                     "b");
     EXPECT_EQ(P::win::Wide(wtf8), lone);
-    const std::wstring pair = L"\xD83D\xDE42 \x65E5\x672C";  // 🙂 日本
+    const std::wstring pair = L"\xD83D\xDE42 \x65E5\x672C"; // 🙂 日本
     EXPECT_EQ(P::win::Narrow(pair), "\xF0\x9F\x99\x82 \xE6\x97\xA5\xE6\x9C\xAC");
     EXPECT_EQ(P::win::Wide(P::win::Narrow(pair)), pair);
     EXPECT_EQ(P::win::Wide("x\xFFy"), L"x\xFFFDy") << "a stray byte is no character";
@@ -95,11 +96,12 @@ TEST(Win32EnumTest, EntriesLongPathsAndOddNames) {
     d.Write("f.txt", "hello");
     d.MakeDir("sub");
     d.Write("sub/inner", std::string(5000, 'x'));
-    d.Write("\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x99\x82.txt", "abc");  // 日本 🙂.txt
+    d.Write("\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x99\x82.txt", "abc"); // 日本 🙂.txt
     // A name the wide API allows and UTF-8 cannot spell: an unpaired
     // surrogate. Wine cannot make one on a Unix file system.
     const std::wstring odd = P::win::LongPath(d.Path()) + L"\\odd" + wchar_t(0xDC01);
-    HANDLE h = ::CreateFileW(odd.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = ::CreateFileW(odd.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
     const bool haveOdd = h != INVALID_HANDLE_VALUE;
     if (haveOdd) ::CloseHandle(h);
 
@@ -126,7 +128,8 @@ TEST(Win32EnumTest, EntriesLongPathsAndOddNames) {
 
     // Deeper than MAX_PATH: folders and files are still made, read and listed.
     std::string deep = d.Path() + "deep";
-    for (int i = 0; i < 30; ++i) deep += "/" + std::string(20, static_cast<char>('a' + i % 26));
+    for (int i = 0; i < 30; ++i)
+        deep += "/" + std::string(20, static_cast<char>('a' + i % 26));
     ASSERT_GT(deep.size(), 600u);
     ASSERT_TRUE(P::MakeFolders(deep, 0755));
     ASSERT_TRUE(P::ReplaceFile(deep + "/last.bin", std::string(7, 'z')));
@@ -167,8 +170,10 @@ TEST(Win32MeasureTest, LinesOfATreeAndItsCache) {
     // must carry what the system reports.
     ::SetFileAttributesW(P::win::LongPath(d / "hid").c_str(), FILE_ATTRIBUTE_HIDDEN);
     ::SetFileAttributesW(P::win::LongPath(d / "A/B").c_str(), FILE_ATTRIBUTE_READONLY);
-    const bool hidden = ::GetFileAttributesW(P::win::LongPath(d / "hid").c_str()) & FILE_ATTRIBUTE_HIDDEN;
-    const bool readOnly = ::GetFileAttributesW(P::win::LongPath(d / "A/B").c_str()) & FILE_ATTRIBUTE_READONLY;
+    const bool hidden =
+        ::GetFileAttributesW(P::win::LongPath(d / "hid").c_str()) & FILE_ATTRIBUTE_HIDDEN;
+    const bool readOnly =
+        ::GetFileAttributesW(P::win::LongPath(d / "A/B").c_str()) & FILE_ATTRIBUTE_READONLY;
 
     FolderList l;
     YesHooks hooks;
@@ -218,10 +223,12 @@ TEST(Win32DrivesTest, VolumeDataHasItsShape) {
 
     // A letter whose folder is gone is not in use, and keeps its root.
     const std::string moved = drive.Native().substr(0, drive.Native().size() - 1) + ".away";
-    ASSERT_TRUE(::MoveFileW(P::win::LongPath(drive.Native()).c_str(), P::win::LongPath(moved).c_str()));
+    ASSERT_TRUE(
+        ::MoveFileW(P::win::LongPath(drive.Native()).c_str(), P::win::LongPath(moved).c_str()));
     EXPECT_EQ(P::GetDriveTypeA(root), uint32_t{DRIVE_NO_ROOT_DIR});
     EXPECT_EQ(P::GetVolumeInformationA(root, info), 0);
-    ASSERT_TRUE(::MoveFileW(P::win::LongPath(moved).c_str(), P::win::LongPath(drive.Native()).c_str()));
+    ASSERT_TRUE(
+        ::MoveFileW(P::win::LongPath(moved).c_str(), P::win::LongPath(drive.Native()).c_str()));
     EXPECT_EQ(P::DriveRoots()[static_cast<size_t>(drive.Letter() - 'A')] + "/", drive.Native());
 }
 
@@ -234,7 +241,8 @@ TEST(Win32ShellTest, CopiesDeletesAndTheRecycleBin) {
     d.MakeDir("dst");
     CountingUi ui;
     auto firstError = [](const P::FileOperationResult& r) {
-        return r.failures.empty() ? std::string() : r.failures[0].path + ": " + r.failures[0].reason;
+        return r.failures.empty() ? std::string()
+                                  : r.failures[0].path + ": " + r.failures[0].reason;
     };
     P::FileOperationResult copy = P::CopyIntoFolder(Item(R + "src\\"), Item(R + "dst\\"), &ui);
     ASSERT_TRUE(copy.ok) << firstError(copy);
@@ -283,7 +291,8 @@ TEST(Win32FileTest, OwnFilesAreReplacedWholeAndLocked) {
     EXPECT_FALSE(P::LastWriteError().empty());
     // No temporary file is left behind.
     std::set<std::string> names;
-    for (const auto& [name, data] : Listed(d.Path())) names.insert(name);
+    for (const auto& [name, data] : Listed(d.Path()))
+        names.insert(name);
     EXPECT_EQ(names, (std::set<std::string>{"folder.prm", "settings.prm"}));
 
     const void* data = nullptr;
@@ -310,7 +319,6 @@ TEST(Win32FileTest, OwnFilesAreReplacedWholeAndLocked) {
     EXPECT_TRUE(P::RemoveOwnFile(f));
     EXPECT_TRUE(P::RemoveOwnFile(f)) << "a missing file is no error";
     EXPECT_FALSE(P::RemoveOwnFile(d / "folder.prm"));
-
 }
 
 TEST(Win32SendToTest, TheShortcutIsMadeAndTakenAway) {
