@@ -1,5 +1,7 @@
 #include "core/measure/Measure.h"
 
+#include "core/measure/Walk.h"
+
 #include "core/index/FileIndex.h"
 #include "core/index/FileIndexWriter.h"
 #include "lib/Messages.h"
@@ -45,152 +47,7 @@ double OccupiedSize(double size, double onDisk, uint32_t clusterSize) {
     return o;
 }
 
-namespace {
-
-// One folder of the walk. The tree of nodes is kept until the end so that
-// the lines can be written in the order a depth-first walk appends them,
-// whichever thread measured which folder.
-struct Node {
-    Node* parent = nullptr;
-    std::string name; // native bytes
-    std::vector<Node*> children;
-    double ownBytes = 0, ownOccupied = 0, treeBytes = 0, treeOccupied = 0;
-    int32_t ownFiles = 0, treeFiles = 0, ownFolders = 0, treeFolders = 0;
-    uint64_t mountId = 0;
-    int depth = 0;
-    uint8_t hidden = 0, readOnly = 0;
-    // Where the folder's files are in the index lists: one range of one
-    // worker's list, since one worker reads a whole folder.
-    uint8_t fileWorker = 0;
-    uint32_t fileCount = 0, fileNameBytes = 0;
-    uint64_t fileBegin = 0;
-    bool hasLine = true;
-    bool otherMount = false;
-    bool unlistable = false;
-    // Subfolders not yet complete; the folder completes when it reaches 0.
-    std::atomic<int> pending{0};
-};
-
-// Keeps at most this many folders of one descent open; deeper ones are
-// reopened through ".." on the way back up, so a tree of any depth stays
-// within the process's file limit.
-constexpr size_t kOpenFolders = 64;
-// Every line holds its folder's whole path, so a deep chain costs the square
-// of its depth in memory and file size. Like the long paths of the system
-// this format comes from, a path is recorded up to this length; deeper
-// folders still count in the totals of the folders above them.
-constexpr size_t kMaxRecordedPath = 32767;
-// Folders handed to other threads are opened by their full path; one name
-// more must still fit.
-const size_t kHandOverPath = P::DirectPathLength() - 256;
-
-class Walk {
-  public:
-    Walk(const std::string& programRoot, const std::string& nativeRoot, uint32_t cluster, int depth,
-         int threads, MeasureReport* report)
-        : programRoot_(programRoot), nativeRoot_(nativeRoot), cluster_(cluster), baseDepth_(depth),
-          threads_(threads), report_(report) {}
-
-    FolderRecord Run(FolderList& out, MeasureHooks& hooks);
-    void SetNominalSizes(bool on) { nominal_ = on; }
-    // Lets the walk add workers up to this many once it reads from the
-    // device (a cold cache): more requests in flight hide the wait.
-    void SetMaxThreads(int n) { maxThreads_ = std::max(n, threads_); }
-    void SetCountLinksOnce(bool on) { linksOnce_ = on; }
-    void SetLinkedNames(std::vector<LinkedName>* out) { linkedOut_ = out; }
-    void SetFileIndex(FileIndexData* out) { index_ = out; }
-    void SetLinesInOrder(bool on) { inOrder_ = on; }
-
-  private:
-    struct Frame {
-        Node* node = nullptr;
-        P::Folder dir;
-        P::FileId id;
-        size_t next = 0;
-    };
-
-    Node* NewNode(std::deque<Node>& arena, Node* parent, std::string_view name) {
-        Node& n = arena.emplace_back();
-        n.parent = parent;
-        n.name = name;
-        n.depth = parent ? parent->depth + 1 : baseDepth_;
-        return &n;
-    }
-
-    void Worker(int index);
-    void Descend(Node* start, P::Folder dir, std::deque<Node>& arena, char* buffer);
-    // Reads one opened folder; false when it gets no frame (empty, other
-    // mount, stopped).
-    bool Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& arena, char* buffer,
-               const P::FolderStat* known);
-    void MarkUnlistable(Node* node, const P::Folder* parent);
-    // Listed by its parent with zero sizes and its own attributes, never entered.
-    void MarkOtherMount(Node* node, const P::FolderStat& st);
-    void Complete(Node* node);
-    std::string NativePath(const Node* node) const;
-    size_t NativePathLength(const Node* node) const;
-    void Progress(const Node* node);
-    bool HandOver(std::vector<Frame>& stack);
-    void Finish(FolderList& out);
-    // The same lines in the order of a sorted cache, as far as each
-    // folder's subfolders sorted by name give it.
-    void FinishInOrder(FolderList& out);
-    // The folder's line at path (r: a record to reuse), when it has one;
-    // an unreadable folder goes into the report.
-    void AppendLine(FolderList& out, const Node* n, const std::string& path, FolderRecord& r);
-    // Adds the bytes of each multiply linked file once, to the folder whose
-    // program path sorts first among those holding one of its names.
-    void ResolveLinks();
-    std::string ProgramPath(const Node* node) const;
-    // Whether the start folder lies on another mount than its drive's root.
-    bool StartsOnOtherMount() const;
-
-    const std::string programRoot_;
-    const std::string nativeRoot_;
-    const uint32_t cluster_;
-    bool nominal_ = false;
-    bool linksOnce_ = false;
-    std::vector<LinkedName>* linkedOut_ = nullptr;
-    FileIndexData* index_ = nullptr;
-    bool inOrder_ = false;
-    // The index's folders in pre-order, from the tree of nodes.
-    void CollectFolders();
-    const int baseDepth_;
-    const int threads_;
-    int maxThreads_ = 0;
-
-    MeasureReport* const report_;
-
-    std::vector<std::deque<Node>> arenas_;
-    // Files with more than one name, kept aside per worker (same index as
-    // the arenas) until the walk is over: only these cost memory.
-    struct Linked {
-        uint64_t device, inode;
-        Node* node;
-        double size, occupied;
-        uint32_t worker;
-        uint64_t record; // the name's place in the worker's index stream
-    };
-    std::vector<std::vector<Linked>> linked_;
-    Node* root_ = nullptr;
-
-    std::mutex mutex_;
-    std::condition_variable workCv_;
-    std::condition_variable doneCv_;
-    std::vector<Node*> queue_;
-    int idle_ = 0;
-    std::atomic<int> idleHint_{0};
-    bool done_ = false;
-    std::atomic<bool> stop_{false};
-
-    std::mutex progressMutex_;
-    std::string progress_;
-    bool progressNew_ = false;
-    // Added once per folder read, not per file: the workers touch the shared
-    // counters rarely enough not to slow one another.
-    std::atomic<int64_t> countedFolders_{0}, countedFiles_{0};
-    std::atomic<uint64_t> countedBytes_{0};
-};
+namespace walking {
 
 std::string Walk::NativePath(const Node* node) const {
     std::vector<const Node*> chain;
@@ -477,137 +334,6 @@ void Walk::Worker(int index) {
     }
 }
 
-void Walk::Finish(FolderList& out) {
-    // Post order, children in the order the folder listed them: the order a
-    // depth-first walk on one thread appends the lines.
-    struct Item {
-        const Node* node;
-        size_t next;
-        size_t pathLen;
-    };
-    std::string path = programRoot_;
-    std::vector<Item> stack{{root_, 0, path.size()}};
-    FolderRecord r;
-    while (!stack.empty()) {
-        Item& it = stack.back();
-        if (it.next < it.node->children.size()) {
-            const Node* c = it.node->children[it.next++];
-            path.resize(it.pathLen);
-            path += P::ShownName(c->name);
-            path += '\\';
-            stack.push_back({c, 0, path.size()});
-            continue;
-        }
-        path.resize(it.pathLen);
-        AppendLine(out, it.node, path, r);
-        stack.pop_back();
-        if (!stack.empty()) path.resize(stack.back().pathLen);
-    }
-}
-
-void Walk::AppendLine(FolderList& out, const Node* n, const std::string& path, FolderRecord& r) {
-    if (report_ && n->unlistable && n->parent) report_->Unreadable.push_back(path);
-    if (!n->hasLine || path.size() > kMaxRecordedPath) return;
-    r.Path = path;
-    r.TreeBytes = n->treeBytes;
-    r.TreeOccupied = n->treeOccupied;
-    r.OwnBytes = n->ownBytes;
-    r.OwnOccupied = n->ownOccupied;
-    r.OwnFiles = n->ownFiles;
-    r.TreeFiles = n->treeFiles;
-    r.OwnFolders = n->ownFolders;
-    r.TreeFolders = n->treeFolders;
-    r.Hidden = n->hidden;
-    r.ReadOnly = n->readOnly;
-    out.Append(FormatRecord(r));
-}
-
-void Walk::FinishInOrder(FolderList& out) {
-    // Pre order: a folder's line before its subfolders' (" > " sorts before
-    // a name of printable characters), the subfolders in the order of their
-    // names with the separator, ignoring case, as the lines that begin with
-    // them sort. Names that sort otherwise (case-only twins, characters
-    // before a space) leave the lines out of order, and the caller's sort
-    // puts them right.
-    struct Item {
-        std::vector<std::pair<std::string, const Node*>> kids; // shown name and separator
-        size_t next;
-        size_t pathLen;
-    };
-    std::string path = programRoot_;
-    FolderRecord r;
-    auto enter = [&](const Node* n) {
-        AppendLine(out, n, path, r);
-        Item it{{}, 0, path.size()};
-        it.kids.reserve(n->children.size());
-        for (const Node* c : n->children)
-            it.kids.emplace_back(P::ShownName(c->name) + '\\', c);
-        std::stable_sort(it.kids.begin(), it.kids.end(), [](const auto& a, const auto& b) {
-            return P::LessIgnoreCase(a.first, b.first);
-        });
-        return it;
-    };
-    std::vector<Item> stack;
-    stack.push_back(enter(root_));
-    while (!stack.empty()) {
-        Item& it = stack.back();
-        if (it.next == it.kids.size()) {
-            stack.pop_back();
-            continue;
-        }
-        const auto& [shown, child] = it.kids[it.next++];
-        path.resize(it.pathLen);
-        path += shown;
-        stack.push_back(enter(child));
-    }
-}
-
-void Walk::CollectFolders() {
-    struct Item {
-        const Node* node;
-        size_t next;
-        uint32_t out;
-    };
-    auto& folders = index_->Folders;
-    auto add = [&](const Node* n, uint32_t parent) {
-        FileIndexData::Folder f;
-        f.Parent = parent;
-        if (n->parent) index_->SetFolderName(f, n->name);
-        f.Worker = n->fileWorker;
-        f.Begin = n->fileBegin;
-        f.Count = n->fileCount;
-        f.NameBytes = n->fileNameBytes;
-        folders.push_back(std::move(f));
-        return static_cast<uint32_t>(folders.size() - 1);
-    };
-    if (!root_->hasLine) return;
-    // Counted first: a list that doubled would hold two copies of every
-    // folder's entry at the measurement's peak.
-    size_t count = 0, names = 0;
-    for (std::vector<const Node*> todo{root_}; !todo.empty();) {
-        const Node* n = todo.back();
-        todo.pop_back();
-        ++count;
-        if (n->parent) names += n->name.size();
-        for (const Node* c : n->children)
-            if (c->hasLine) todo.push_back(c);
-    }
-    folders.reserve(folders.size() + count);
-    index_->FolderNames.reserve(index_->FolderNames.size() + names);
-    std::vector<Item> stack{{root_, 0, add(root_, UINT32_MAX)}};
-    while (!stack.empty()) {
-        Item& it = stack.back();
-        if (it.next < it.node->children.size()) {
-            const Node* c = it.node->children[it.next++];
-            // A folder a stopped walk never entered has no line and no files.
-            if (c->hasLine) stack.push_back({c, 0, add(c, it.out)});
-            continue;
-        }
-        folders[it.out].SubtreeEnd = static_cast<uint32_t>(folders.size());
-        stack.pop_back();
-    }
-}
-
 bool Walk::StartsOnOtherMount() const {
     // The drive measures each of its folders itself; a folder where another
     // mount begins is walked only as the root of its own drive.
@@ -771,6 +497,12 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
         r = ParseRecord(out.LineAt(inOrder_ ? before : out.Count() - 1));
     return r;
 }
+
+} // namespace walking
+
+using walking::Walk;
+
+namespace {
 
 // Requests in flight beyond this gained nothing measurable on a cold cache.
 constexpr int kMaxWalkThreads = 16;
