@@ -4,7 +4,7 @@ RELEASE := build/release
 ASAN := build/asan
 WIN64 := build/win64
 
-.PHONY: run test deb setup release asan win64 clean
+.PHONY: run test deb setup release asan win64 format-check clean
 
 setup:
 	@bash tools/setup.sh
@@ -39,7 +39,11 @@ win64: setup
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake >/dev/null
 	@cmake --build $(WIN64) -j $(JOBS) --target norvessa-cli unit_tests
 
-test: asan win64
+# Every C++ file formatted as .clang-format says; quick, so it runs first.
+format-check: setup
+	@bash tools/format-check.sh
+
+test: format-check asan win64
 	@cd $(ASAN) && QT_QPA_PLATFORM=offscreen \
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
