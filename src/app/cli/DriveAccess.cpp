@@ -100,4 +100,17 @@ DriveRecord* OpenDriveOf(const std::string& path, bool onlyThisDrive) {
     return drive;
 }
 
+bool LoadMeasuredCache(const std::string& path, DriveRecord& record, FolderList& list) {
+    LoadParameters({});
+    record.Index = path[0] - 'A';
+    record.RootPath = path.substr(0, 3);
+    LoadCache(list, record);
+    if (list.Count() == 0) {
+        std::fprintf(stderr, "norvessa-cli: %c: has not been measured (%s)\n", path[0],
+                     CacheFileName(record).c_str());
+        return false;
+    }
+    return true;
+}
+
 } // namespace nrvs::cli

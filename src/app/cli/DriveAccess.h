@@ -6,7 +6,8 @@
 
 namespace nrvs {
 struct DriveRecord;
-}
+class FolderList;
+} // namespace nrvs
 
 namespace nrvs::cli {
 
@@ -35,5 +36,10 @@ bool ImportedFolder(const std::string& arg, std::string& path);
 // onlyThisDrive: the other drives' volumes are not read (a measurement needs
 // its own drive only, and reading every volume costs a cold start dearly).
 DriveRecord* OpenDriveOf(const std::string& path, bool onlyThisDrive = false);
+
+// Loads the parameters and the cache of the drive a program-form path lies
+// on, without reading the drive itself (it may not be here). False, with a
+// message, when the drive has not been measured.
+bool LoadMeasuredCache(const std::string& path, DriveRecord& record, FolderList& list);
 
 } // namespace nrvs::cli

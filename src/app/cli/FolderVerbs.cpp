@@ -130,17 +130,9 @@ int RunTree(const CommandLine& commandLine) {
     const Args& args = commandLine.arguments;
     std::string path;
     if (!ImportedFolder(args[0], path) && !ResolveFolder(args[0], path, false)) return 1;
-    LoadParameters({});
     DriveRecord record;
-    record.Index = path[0] - 'A';
-    record.RootPath = path.substr(0, 3);
     FolderList list;
-    LoadCache(list, record);
-    if (list.Count() == 0) {
-        std::fprintf(stderr, "norvessa-cli: %c: has not been measured (%s)\n", path[0],
-                     CacheFileName(record).c_str());
-        return 1;
-    }
+    if (!LoadMeasuredCache(path, record, list)) return 1;
     std::string_view linePath;
     const bool terminal = platform::IsTerminal(1);
     for (size_t i = 0; i < list.Size(); ++i) {

@@ -54,17 +54,9 @@ int RunRank(const CommandLine& commandLine) {
     }
     std::string path;
     if (!ResolveFolder(target, path, false)) return 1;
-    LoadParameters({});
     DriveRecord record;
-    record.Index = path[0] - 'A';
-    record.RootPath = path.substr(0, 3);
     FolderList list;
-    LoadCache(list, record);
-    if (list.Count() == 0) {
-        std::fprintf(stderr, "norvessa-cli: %c: has not been measured (%s)\n", path[0],
-                     CacheFileName(record).c_str());
-        return 1;
-    }
+    if (!LoadMeasuredCache(path, record, list)) return 1;
     const RankSettings saved = LoadRankSettings(RankFileName(path[0]));
     RankOptions options;
     options.SortKey = by >= 0 ? by : saved.SortIndex;
