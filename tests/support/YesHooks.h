@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/measure/Measure.h"
+#include "lib/Messages.h"
 
 #include <cstdint>
 #include <string>

@@ -2,6 +2,7 @@
 #include "ui/Locale.h"
 
 #include "core/GlobalState.h"
+#include "lib/NumberText.h"
 #include "lib/Messages.h"
 #include "lib/SizeText.h"
 #include "platform/Paths.h"

@@ -3,6 +3,8 @@
 // version dialog.
 #include "ui/main/MainWindow.h"
 
+#include "lib/Messages.h"
+
 #include "core/GlobalState.h"
 #include "ui/info/DriveInfoDialog.h"
 #include "ui/info/DriveMonitorWindow.h"

@@ -2,6 +2,8 @@
 // simulation and the changes since the previous measurement.
 #include "ui/main/MainWindow.h"
 
+#include "lib/Messages.h"
+
 #include "core/GlobalState.h"
 #include "core/measure/Measure.h"
 #include "ui/changes/ChangesWindow.h"

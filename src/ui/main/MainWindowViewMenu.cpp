@@ -2,6 +2,8 @@
 // order, the treemap and the properties.
 #include "ui/main/MainWindow.h"
 
+#include "lib/Messages.h"
+
 #include "core/GlobalState.h"
 #include "ui/main/MainWindowParts.h"
 #include "ui/main/PropertiesDialog.h"

@@ -30,8 +30,6 @@ namespace fs = std::filesystem;
 using nrvs::test::ScriptedHooks;
 
 namespace {
-
-namespace {
 class MeasureDrivesTest : public ::testing::Test {
   protected:
     std::unique_ptr<TempDrive> drive;
