@@ -36,6 +36,18 @@ check "list by native path as HTML" 0 "$cli" export G: --list "$work/g" "$work/o
 grep -q "予約 - Windows -" "$work/out/l.html" || fail "a root's list has the reserved row"
 
 echo old >"$work/out/keep.html"
+# A relative name is the current folder's, not the home folder's, and the
+# written path is printed.
+mkdir -p "$work/cwd" "$work/home"
+printf 'mine' >"$work/home/rel.html"
+cd "$work/cwd"
+HOME=$work/home check "tree by a relative name" 0 "$cli" export G: --tree rel.html --list 'G:\' rel.csv --format html
+cd - >/dev/null
+[ -s "$work/cwd/rel.html" ] && [ -s "$work/cwd/rel.csv" ] || fail "a relative name was not written in the current folder"
+[ "$(cat "$work/home/rel.html")" = mine ] || fail "a relative name replaced a file of the home folder"
+[ "$(cat "$work/stdout")" = "$work/cwd/rel.html
+$work/cwd/rel.csv" ] || fail "the written paths were not printed: $(cat "$work/stdout")"
+
 check "unknown format" 1 "$cli" export G: --tree "$work/out/keep.html" --format xml
 check "no format" 1 "$cli" export G: --tree "$work/out/keep.html"
 check "nothing to export" 1 "$cli" export G: --format csv

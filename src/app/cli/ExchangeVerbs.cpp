@@ -16,6 +16,7 @@
 #include "platform/Drives.h"
 #include "platform/InputDocument.h"
 #include "platform/Paths.h"
+#include "platform/ProgramLocation.h"
 
 #include <cctype>
 #include <cstdio>
@@ -27,6 +28,16 @@ namespace nrvs::cli {
 
 // The export dialog's two documents without the dialog: the tree of a
 // drive's cache and the list the window would show for a folder.
+namespace {
+
+// "X:\\..." names a file by its drive letter, which the export translates.
+bool IsProgramFormName(const std::string& name) {
+    return name.size() >= 3 && std::isalpha(static_cast<unsigned char>(name[0])) &&
+           name[1] == ':' && name[2] == '\\';
+}
+
+} // namespace
+
 int RunExport(const CommandLine& commandLine) {
     auto fail = [](const std::string& text) {
         std::fprintf(stderr, "norvessa-cli export: %s\n", text.c_str());
@@ -66,6 +77,11 @@ int RunExport(const CommandLine& commandLine) {
             plain = true;
     }
     if (driveArg.empty()) return fail("which drive? (export X: --tree FILE ...)");
+    // A relative name is the current folder's here, as for every other file
+    // the tool writes (the dialog takes it from the home folder instead).
+    for (std::string* name : {&treeFile, &listFile})
+        if (!name->empty() && !IsProgramFormName(*name))
+            *name = platform::AbsoluteNativePath(*name);
     if (format == "ncdu") {
         if (outFile.empty()) return fail("--format ncdu needs --out FILE");
         if (!treeFile.empty() || !listFile.empty())
@@ -109,11 +125,13 @@ int RunExport(const CommandLine& commandLine) {
                 root.substr(0, 2).c_str());
         if (!ExportTreeFile(treeFile, html, ctx, cols, g.Folders, &why))
             return fail("cannot write the tree to " + treeFile + ": " + why);
+        PrintLine(ExportNativeName(treeFile));
     }
     if (!listFile.empty()) {
         FillResult shown = ShownRows(listPath);
         if (!ExportListFile(listFile, html, ctx, cols, shown.Rows, shown.PercentBaseValue, &why))
             return fail("cannot write the list to " + listFile + ": " + why);
+        PrintLine(ExportNativeName(listFile));
     }
     return 0;
 }
