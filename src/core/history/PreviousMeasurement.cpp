@@ -133,6 +133,26 @@ bool IsDrivePath(std::string_view path) {
            path[2] == '\\';
 }
 
+// Every figure of a line as the cache's reader takes it, and none negative:
+// a reader that took a damaged figure as 0 would show changes that never
+// happened.
+bool FiguresAreWhole(std::string_view figures) {
+    for (int field = 0; field < 12; ++field) {
+        const size_t colon = figures.find(':');
+        const std::string_view f = figures.substr(0, colon);
+        if (field < 4) {
+            const double v = TextToFloat(f, -1);
+            if (v < 0) return false;
+        } else {
+            int v = 0;
+            if (!ParseInt(f, v) || v < 0) return false;
+        }
+        if (colon == std::string_view::npos) return field == 11;
+        figures.remove_prefix(colon + 1);
+    }
+    return false;
+}
+
 std::string Shortened(std::string_view line) {
     std::string s(line.substr(0, 200));
     return line.size() > 200 ? s + "…" : s;
@@ -144,9 +164,10 @@ std::string Shortened(std::string_view line) {
 PreviousState CheckLine(std::string_view line, char letter, size_t number, PreviousFault* fault) {
     const char own[3] = {letter, ':', '\\'};
     std::string_view path;
-    const bool figures =
-        PathOfLine(line, path) &&
-        std::count(line.begin() + static_cast<std::ptrdiff_t>(path.size()), line.end(), ':') == 11;
+    const bool figures = PathOfLine(line, path) &&
+                         std::count(line.begin() + static_cast<std::ptrdiff_t>(path.size()),
+                                    line.end(), ':') == 11 &&
+                         FiguresAreWhole(line.substr(path.size() + kPathEnd.size()));
     if (!figures || path.empty() || path.back() != '\\') {
         if (fault) *fault = {number, Shortened(line)};
         return PREVIOUS_DAMAGED;

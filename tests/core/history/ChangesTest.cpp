@@ -406,6 +406,14 @@ TEST_F(ChangesTest, DamagedOrForeignPreviousMeasurementsAreRefused) {
     EXPECT_EQ(state(head + own + "a\\ > 1:2:3\r\n", &fault), PREVIOUS_DAMAGED);
     EXPECT_EQ(fault.Line, 2u);
     EXPECT_EQ(state(head + own + "a\\\r\n"), PREVIOUS_DAMAGED);
+    // A figure the cache's reader would take as 0, or a negative one.
+    for (const char* figures : {"5x00:4096:0:0:0:1:1:1:0:0:0:0", "2:-4096:0:0:0:1:1:1:0:0:0:0",
+                                "2:4096:0:0:0:-1:1:1:0:0:0:0", "2:4096:0:0:0:1:1:1:0:0::0",
+                                "2:4096:0:0:0:1:1:1:0:0:0:1.5", "2:4096:0:0:0:1:1:1:0:0:0:0:"}) {
+        EXPECT_EQ(state(head + own + " > " + figures + "\r\n", &fault), PREVIOUS_DAMAGED)
+            << figures;
+        EXPECT_EQ(fault.Line, 2u) << figures;
+    }
     EXPECT_EQ(state(head + "\x01\x02garbage > 0:0:0:0:0:0:0:0:0:0:0:0\r\n"), PREVIOUS_DAMAGED);
     const char other = L() == 'Q' ? 'R' : 'Q';
     EXPECT_EQ(state(head + std::string(1, other) + ":\\ > 2:4096:0:0:0:1:1:1:0:0:0:0\r\n", &fault),
