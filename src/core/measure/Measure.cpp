@@ -355,6 +355,13 @@ std::string Walk::ProgramPath(const Node* node) const {
     return path;
 }
 
+std::string Walk::NameOf(const Linked& name) const {
+    std::string out;
+    index_->Files[name.worker].Each(name.record, 1,
+                                    [&](const IndexedFile&, std::string_view n) { out = n; });
+    return out;
+}
+
 void Walk::ResolveLinks() {
     std::vector<Linked> all;
     for (auto& v : linked_) {
@@ -373,13 +380,19 @@ void Walk::ResolveLinks() {
         size_t j = i + 1;
         while (j < all.size() && all[j].device == all[i].device && all[j].inode == all[i].inode)
             ++j;
-        // The folder that gets the bytes does not depend on which thread saw
-        // which name first.
+        // The name that gets the bytes does not depend on which thread saw
+        // which name first, nor on the order a folder lists its names: the
+        // folder whose path sorts first, and in it the first name in byte
+        // order (the index keeps the names; without it, which name of one
+        // folder owns the file changes no figure).
         const Linked* owner = &all[i];
         if (j - i > 1) {
             std::string best = ProgramPath(owner->node);
             for (size_t k = i + 1; k < j; ++k) {
-                if (all[k].node == owner->node) continue;
+                if (all[k].node == owner->node) {
+                    if (index_ && NameOf(all[k]) < NameOf(*owner)) owner = &all[k];
+                    continue;
+                }
                 std::string p = ProgramPath(all[k].node);
                 if (p < best) best = std::move(p), owner = &all[k];
             }

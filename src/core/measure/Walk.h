@@ -147,6 +147,8 @@ class Walk {
         uint64_t record; // the name's place in the worker's index stream
     };
     std::vector<std::vector<Linked>> linked_;
+    // A name's bytes as the walk found it, read back from the index's records.
+    std::string NameOf(const Linked& name) const;
     Node* root_ = nullptr;
 
     std::mutex mutex_;

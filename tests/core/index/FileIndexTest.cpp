@@ -167,6 +167,24 @@ TEST_F(FileIndexTest, EveryFileOfADriveMeasurementOnceWithItsFigures) {
         << "ties in byte order of the path";
 }
 
+// Which name of one folder owns a file is the first in byte order, not the
+// one the folder happens to list first (upper case sorts before lower).
+TEST_F(FileIndexTest, OfSeveralNamesInOneFolderTheFirstInByteOrderOwnsTheFile) {
+    const TempDir& d = drive->Dir();
+    d.Write("L/m.bin", std::string(50000, 'm'));
+    std::vector<std::string> names = {"m.bin", "a.bin", "B.bin"};
+    for (int i = 0; i < 30; ++i)
+        names.push_back("z" + std::to_string(i) + ".bin");
+    for (size_t i = 1; i < names.size(); ++i)
+        ASSERT_EQ(::link((d / "L/m.bin").c_str(), (d / ("L/" + names[i])).c_str()), 0);
+    YesHooks hooks;
+    ASSERT_EQ(MeasureDrives(hooks), 1);
+    FileIndex index;
+    std::string why;
+    ASSERT_TRUE(OpenIndex(index, &why)) << why;
+    EXPECT_EQ(Paths(QueryFiles(index, FileQuery{})), (std::vector<std::string>{"L\\B.bin"}));
+}
+
 TEST_F(FileIndexTest, AFolderMeasurementReplacesItsSubtreesRecordsOnly) {
     const TempDir& d = drive->Dir();
     d.Write("a/keep.bin", std::string(5000, 'k'));
