@@ -237,6 +237,11 @@ bool Importer::ReadBool(od::value& v, bool& out, const char* what) {
     return true;
 }
 
+// What the import's note keeps of the document: small enough that the
+// note stays far below what its reader takes (1 MiB).
+constexpr size_t kLongestRoot = 4096;
+constexpr size_t kLongestProgram = 1024;
+
 bool Importer::CheckName(const char* at, const std::string& name) {
     if (name.empty()) return Fail(at, "an empty name");
     if (name.find('\0') != std::string::npos) return Fail(at, "a name holds a NUL byte");
@@ -297,6 +302,11 @@ bool Importer::ReadInfo(od::value& v, EntryInfo& info, bool root) {
         if (info.name.empty()) return Fail(at, "the root has an empty name");
         if (info.name.find('\0') != std::string::npos)
             return Fail(at, "the root's name holds a NUL byte");
+        // No system has a longer path; and the import's note, which names
+        // the root, must stay a file its reader takes.
+        if (info.name.size() > kLongestRoot)
+            return Fail(at, "the root's name is longer than " + std::to_string(kLongestRoot) +
+                                " bytes");
         return true;
     }
     return CheckName(at, info.name);
@@ -315,10 +325,17 @@ bool Importer::ReadMetadata(od::value& v) {
         od::json_type t;
         if (auto e = value.type().get(t)) return Fail(e, Where(value));
         // Only what is shown later is taken; other producers write more.
+        const char* valueAt = Where(value);
         if (key == "progname" && t == od::json_type::string) {
             if (!ReadString(value, program, "progname")) return false;
+            if (program.size() > kLongestProgram)
+                return Fail(valueAt, "progname is longer than " + std::to_string(kLongestProgram) +
+                                         " bytes");
         } else if (key == "progver" && t == od::json_type::string) {
             if (!ReadString(value, version, "progver")) return false;
+            if (version.size() > kLongestProgram)
+                return Fail(valueAt,
+                            "progver is longer than " + std::to_string(kLongestProgram) + " bytes");
         } else if (key == "timestamp" && t == od::json_type::number) {
             if (!ReadCount(value, timestamp, "timestamp", true)) return false;
         }
@@ -574,6 +591,10 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
     }
     if (document.size() > kNcduMaxBytes) {
         report.Error = "the document is larger than can be imported";
+        return false;
+    }
+    if (options.Host.size() > kLongestProgram || options.Source.size() > kLongestRoot) {
+        report.Error = "the machine's name or the file's is too long to be kept";
         return false;
     }
     const size_t length = document.size();

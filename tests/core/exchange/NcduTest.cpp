@@ -256,6 +256,12 @@ TEST_F(NcduTest, BadInputWritesNothing) {
         {"[1,2,{},[{\"name\":\"/r\"},[{\"name\":\"d\"}],{\"name\":\"d\"}]]",
          "\"d\" is listed twice in /r"},
         {"[1,2,{},[{\"name\":\"/r\"},{\"name\":\"f\xff\",\"asize\":1}\xff]]", ""},
+        // What the import's note would keep, beyond what its reader takes.
+        {"[1,2,{\"progname\":\"" + std::string(2 << 20, 'p') + "\"},[{\"name\":\"/r\"}]]",
+         "progname is longer than"},
+        {"[1,2,{\"progver\":\"" + std::string(1025, 'v') + "\"},[{\"name\":\"/r\"}]]",
+         "progver is longer than"},
+        {"[1,2,{},[{\"name\":\"/" + std::string(4096, 'r') + "\"}]]", "root's name is longer than"},
     };
     for (const auto& [doc, expected] : cases) {
         SCOPED_TRACE(doc.substr(0, 80));
