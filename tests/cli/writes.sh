@@ -56,6 +56,15 @@ check "folder measurement with the cache blocked" 1 "$cli" measure 'G:\a\'
 rmdir "$cache"
 cp "$work/cache.before" "$cache"
 
+# A file index that cannot be written: the cache was, and the run says which.
+index=${cache%.txt}.idx
+rm -f "$index"
+mkdir "$index"
+check "measure with the index blocked" 1 "$cli" measure G:
+grep -q "^cache     $cache\$" "$work/out" || fail "the saved cache is not named: $(cat "$work/out")"
+grep -q "file index could not be.*NRVS_G.idx" "$work/err" || fail "the index is not named: $(cat "$work/err")"
+rmdir "$index"
+
 # A drive measurement and a folder measurement of the same drive at once,
 # the folder's started a moment later: the drive's new folder survives in
 # whichever order they save.

@@ -123,6 +123,12 @@ int RunMeasure(const CommandLine& commandLine) {
                      report.SaveError.c_str());
         return 1;
     }
+    if (!report.IndexError.empty()) {
+        std::fprintf(stderr,
+                     "norvessa-cli: the cache was written, but the file index could not be: %s\n",
+                     report.IndexError.c_str());
+        return 1;
+    }
     return 0;
 }
 

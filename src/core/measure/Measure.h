@@ -57,6 +57,9 @@ struct MeasureReport {
     // The cache file could not be written ("file: reason"): the result is
     // held for this run only. Empty when it was saved.
     std::string SaveError;
+    // The cache was saved, but the file index beside it could not be
+    // written ("file: reason"): the drive's files must be measured again.
+    std::string IndexError;
 };
 
 struct FileIndexData;

@@ -34,6 +34,13 @@ void TellSaveFailed(MeasureHooks& hooks, const std::string& why) {
                MB_ICONSTOP);
 }
 
+void TellIndexNotSaved(MeasureHooks& hooks, const std::string& cacheName, const std::string& why) {
+    hooks.Tell("計測結果はキャッシュファイル " + cacheName +
+                   " に保存しましたが、ファイル一覧を保存できませんでした。\n" + why +
+                   "\n\nファイルの一覧と検索には、もう一度計測してください。",
+               MB_ICONSTOP);
+}
+
 void SealIndex(const DriveRecord& drive, const std::string& header, MeasureHooks& hooks,
                MeasureReport& report, const FileIndexData* files, const std::string& below,
                const std::string& diskHeader);
@@ -181,8 +188,8 @@ void SealIndex(const DriveRecord& drive, const std::string& header, MeasureHooks
         if (!written) platform::RemoveOwnFile(indexName);
     }
     if (!written && !why.empty()) {
-        report.SaveError = why;
-        TellSaveFailed(hooks, why);
+        report.IndexError = why;
+        TellIndexNotSaved(hooks, cacheName, why);
     }
 }
 
@@ -316,6 +323,8 @@ int MeasureDrives(MeasureHooks& hooks, MeasureReport* report) {
         all.Unreadable.insert(all.Unreadable.end(), one.Unreadable.begin(), one.Unreadable.end());
         if (!one.SaveError.empty())
             all.SaveError += (all.SaveError.empty() ? "" : "\n") + one.SaveError;
+        if (!one.IndexError.empty())
+            all.IndexError += (all.IndexError.empty() ? "" : "\n") + one.IndexError;
         ++measured;
     }
     const std::string message = UnreadableMessage(all);
