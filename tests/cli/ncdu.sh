@@ -65,6 +65,16 @@ diff "$work/measured" "$work/r" >/dev/null || fail "our export imported differs:
 names() { "$cli" ls "$1" | sed 's/ > ......./ > /'; }
 [ "$(names 'R:\')" = "$(names G:)" ] || fail "ls of the import differs: $(names 'R:\')"
 "$cli" ls 'R:\nowhere\' >/dev/null 2>&1 && fail "ls of a folder the scan does not hold succeeded"
+# The verbs that read a last measurement take the imported letter as they take
+# a measured drive: the ranking is the one of the drive it came from (a scan
+# keeps no link apart from a file, so the files' rows may differ by those).
+"$cli" rank G: | sed 's/G:\\/R:\\/g' >"$work/of_g"
+"$cli" rank R: >"$work/of_r" 2>"$work/err" || fail "rank R: refused: $(cat "$work/err")"
+diff "$work/of_g" "$work/of_r" >/dev/null || fail "rank R: differs: $(diff "$work/of_g" "$work/of_r")"
+for verb in files types; do
+    "$cli" $verb R: >"$work/of_r" 2>"$work/err" || fail "$verb R: refused: $(cat "$work/err")"
+    [ -s "$work/of_r" ] || fail "$verb R: printed nothing"
+done
 "$cli" export G: --format ncdu >/dev/null 2>&1 && fail "export without --out accepted"
 
 if ! command -v ncdu >/dev/null; then
