@@ -318,6 +318,17 @@ TEST(CopySafetyTest, ACopyKeepsWhatCpArchiveKeeps) {
     EXPECT_EQ(StatOf(d / "ours/t/hard1").st_nlink, 3u);
     EXPECT_EQ(NamesIn(d / "ours/t/sub"), (std::vector<std::string>{"g", "hard2", "hard3"}));
 
+    // Copied into folders that are there already, left private as a killed
+    // copy leaves them: they get the source's mode and times, as files do.
+    ASSERT_EQ(::chmod((d / "ours/t/sub").c_str(), 0700), 0);
+    ASSERT_EQ(::chmod((d / "ours/t").c_str(), 0700), 0);
+    ASSERT_TRUE(op.Copy(root + "t\\", root + "ours\\")) << op.All();
+    for (const std::string n : {"", "/sub"}) {
+        const struct stat r = StatOf(d / ("ref/t" + n)), o = StatOf(d / ("ours/t" + n));
+        EXPECT_EQ(o.st_mode & 07777, r.st_mode & 07777) << n;
+        EXPECT_EQ(o.st_mtim.tv_sec, r.st_mtim.tv_sec) << n;
+    }
+
     // A target that keeps no extended attributes: one line for the whole
     // copy, and the copy is still a success.
     Volume ram(d / "ram", "ramfs", "");

@@ -209,9 +209,10 @@ void CopyTree(int srcDir, const std::string& name, int dstDir, Job& job) {
         }
         CopyFrame done = std::move(f);
         w.frames.pop_back();
-        if (done.made && w.dst.Top() >= 0) {
-            KeepMetadata(w.src.Top(), w.dst.Top(), done.st, job, "");
-        }
+        // A folder that was there already gets the source's mode, owner and
+        // times too, as a file does (as cp -a gives them): one a killed copy
+        // left private would otherwise stay so.
+        if (w.dst.Top() >= 0) KeepMetadata(w.src.Top(), w.dst.Top(), done.st, job, "");
         job.path.resize(done.pathLength);
         job.dstNames.pop_back();
         const bool srcBack = w.src.Pop(), dstBack = w.dst.Pop();
