@@ -55,7 +55,7 @@ int RunChanges(const CommandLine& commandLine) {
     if (files && key != CHANGE_KEY_SIZE) return fail("--files ranks by size only");
     std::string path;
     // A folder that is gone may still be asked about: it was there before.
-    if (!ImportedFolder(target, path) && !ResolveFolder(target, path, false)) return 1;
+    if (!ResolveMeasuredFolder(target, path)) return 1;
     LoadParameters({});
     const char letter = path[0];
     DriveRecord record;

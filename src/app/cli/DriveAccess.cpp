@@ -80,6 +80,10 @@ bool ImportedFolder(const std::string& arg, std::string& path) {
     return true;
 }
 
+bool ResolveMeasuredFolder(const std::string& arg, std::string& path) {
+    return ImportedFolder(arg, path) || ResolveFolder(arg, path, false);
+}
+
 DriveRecord* OpenDriveOf(const std::string& path, bool onlyThisDrive) {
     LoadParameters({});
     Global().ShowRemovable = 1;

@@ -31,6 +31,11 @@ bool ResolveFolder(const std::string& arg, std::string& path, bool mustExist = t
 // or is a drive of this machine that is here.
 bool ImportedFolder(const std::string& arg, std::string& path);
 
+// A folder whose last measurement is wanted: of an imported drive or one
+// that is not here (ImportedFolder), else of a drive that is here, which
+// need not hold it any more. Prints why not and returns false otherwise.
+bool ResolveMeasuredFolder(const std::string& arg, std::string& path);
+
 // Loads the parameters (never written back) and makes the path's drive the
 // current one. nullptr, with a message, when the drive is not ready.
 // onlyThisDrive: the other drives' volumes are not read (a measurement needs

@@ -135,7 +135,7 @@ int RunMeasure(const CommandLine& commandLine) {
 int RunTree(const CommandLine& commandLine) {
     const Args& args = commandLine.arguments;
     std::string path;
-    if (!ImportedFolder(args[0], path) && !ResolveFolder(args[0], path, false)) return 1;
+    if (!ResolveMeasuredFolder(args[0], path)) return 1;
     DriveRecord record;
     FolderList list;
     if (!LoadMeasuredCache(path, record, list)) return 1;

@@ -47,14 +47,14 @@ int RunRank(const CommandLine& commandLine) {
                     filters);
         } else { // --exclude, --exclude-tree
             std::string path;
-            if (!ImportedFolder(value, path) && !ResolveFolder(value, path, false)) return 1;
+            if (!ResolveMeasuredFolder(value, path)) return 1;
             exclusions.push_back({path, a == "--exclude-tree"});
             exclusionsGiven = true;
         }
     }
     std::string path;
     // A letter with a last measurement is ranked as any measured drive.
-    if (!ImportedFolder(target, path) && !ResolveFolder(target, path, false)) return 1;
+    if (!ResolveMeasuredFolder(target, path)) return 1;
     DriveRecord record;
     FolderList list;
     if (!LoadMeasuredCache(path, record, list)) return 1;
