@@ -388,13 +388,17 @@ void Walk::ResolveLinks() {
         const Linked* owner = &all[i];
         if (j - i > 1) {
             std::string best = ProgramPath(owner->node);
+            std::string ownerName; // read once it is needed, then kept
             for (size_t k = i + 1; k < j; ++k) {
                 if (all[k].node == owner->node) {
-                    if (index_ && NameOf(all[k]) < NameOf(*owner)) owner = &all[k];
+                    if (!index_) continue;
+                    if (ownerName.empty()) ownerName = NameOf(*owner);
+                    std::string name = NameOf(all[k]);
+                    if (name < ownerName) ownerName = std::move(name), owner = &all[k];
                     continue;
                 }
                 std::string p = ProgramPath(all[k].node);
-                if (p < best) best = std::move(p), owner = &all[k];
+                if (p < best) best = std::move(p), owner = &all[k], ownerName.clear();
             }
         }
         if (index_)
