@@ -76,6 +76,11 @@ std::string HelpDocumentPath();
 // deleting deep trees keep a folder open per level.
 void RaiseOpenFileLimit();
 
+// Hands the memory that finished threads freed back to the system, so that
+// what comes after a walk (its lines, the cache, the file index) does not
+// add to it at the process's peak.
+void ReturnFreedMemory();
+
 // The user's home folder ($HOME, else the password database's), without a
 // trailing slash; "/" when neither says.
 std::string HomeFolder();

@@ -7,6 +7,7 @@
 #include "lib/Messages.h"
 #include "platform/FolderEntries.h"
 #include "platform/Paths.h"
+#include "platform/ProgramLocation.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -16,7 +17,6 @@
 #include <cerrno>
 #include <climits>
 #include <condition_variable>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -135,7 +135,7 @@ void Walk::MarkOtherMount(Node* node, const P::FolderStat& st) {
     Complete(node);
 }
 
-bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& arena, char* buffer,
+bool Walk::Enter(Node* node, P::Folder& dir, Frame& frame, NodeArena& arena, char* buffer,
                  const P::FolderStat* known) {
     if (stop_.load(std::memory_order_relaxed)) {
         node->hasLine = false;
@@ -244,7 +244,7 @@ bool Walk::HandOver(std::vector<Frame>& stack) {
     return false;
 }
 
-void Walk::Descend(Node* start, P::Folder dir, std::deque<Node>& arena, char* buffer) {
+void Walk::Descend(Node* start, P::Folder dir, NodeArena& arena, char* buffer) {
     std::vector<Frame> stack;
     Frame first;
     if (!dir.Valid()) {
@@ -303,7 +303,7 @@ void Walk::Descend(Node* start, P::Folder dir, std::deque<Node>& arena, char* bu
 }
 
 void Walk::Worker(int index) {
-    std::deque<Node>& arena = arenas_[static_cast<size_t>(index)];
+    NodeArena& arena = arenas_[static_cast<size_t>(index)];
     std::unique_ptr<char[]> buffer(new char[P::kFolderReadBuffer]);
     for (;;) {
         Node* node = nullptr;
@@ -483,6 +483,9 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
     }
     for (auto& t : workers)
         t.join();
+    // The workers' reading buffers and lists are freed, but their arenas
+    // would keep the pages while the lines are made.
+    P::ReturnFreedMemory();
     if (index_)
         for (auto& files : index_->Files)
             files.Seal();

@@ -9,13 +9,14 @@
 #include "platform/FolderEntries.h"
 #include "platform/Paths.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace nrvs::walking {
@@ -27,7 +28,7 @@ namespace P = platform;
 // whichever thread measured which folder.
 struct Node {
     Node* parent = nullptr;
-    std::string name; // native bytes
+    std::string_view name; // native bytes, in the worker's NodeArena
     std::vector<Node*> children;
     double ownBytes = 0, ownOccupied = 0, treeBytes = 0, treeOccupied = 0;
     int32_t ownFiles = 0, treeFiles = 0, ownFolders = 0, treeFolders = 0;
@@ -44,6 +45,48 @@ struct Node {
     bool unlistable = false;
     // Subfolders not yet complete; the folder completes when it reaches 0.
     std::atomic<int> pending{0};
+};
+
+// One worker's folders and their names, in blocks that never move (nodes
+// point at each other and at their names until the lines are written). A
+// tree of millions of folders is held at the size of its nodes: no
+// allocation per node or per long name.
+class NodeArena {
+  public:
+    Node& Add(std::string_view name) {
+        if (used_ == kNodesPerBlock) {
+            nodes_.push_back(std::make_unique<Node[]>(kNodesPerBlock));
+            used_ = 0;
+        }
+        Node& n = nodes_.back()[used_++];
+        n.name = Keep(name);
+        return n;
+    }
+
+  private:
+    static constexpr size_t kNodesPerBlock = 64;
+    static constexpr size_t kNameBlock = 8192;
+    std::string_view Keep(std::string_view name) {
+        if (name.empty()) return {};
+        if (name.size() > kNameBlock / 4) {
+            // A long name gets a block of its own; the current one goes on.
+            longNames_.push_back(std::make_unique<char[]>(name.size()));
+            std::copy(name.begin(), name.end(), longNames_.back().get());
+            return {longNames_.back().get(), name.size()};
+        }
+        if (names_.empty() || nameUsed_ + name.size() > kNameBlock) {
+            names_.push_back(std::make_unique<char[]>(kNameBlock));
+            nameUsed_ = 0;
+        }
+        char* at = names_.back().get() + nameUsed_;
+        std::copy(name.begin(), name.end(), at);
+        nameUsed_ += name.size();
+        return {at, name.size()};
+    }
+    std::vector<std::unique_ptr<Node[]>> nodes_;
+    size_t used_ = kNodesPerBlock;
+    std::vector<std::unique_ptr<char[]>> names_, longNames_;
+    size_t nameUsed_ = 0;
 };
 
 // Keeps at most this many folders of one descent open; deeper ones are
@@ -84,19 +127,18 @@ class Walk {
         size_t next = 0;
     };
 
-    Node* NewNode(std::deque<Node>& arena, Node* parent, std::string_view name) {
-        Node& n = arena.emplace_back();
+    Node* NewNode(NodeArena& arena, Node* parent, std::string_view name) {
+        Node& n = arena.Add(name);
         n.parent = parent;
-        n.name = name;
         n.depth = parent ? parent->depth + 1 : baseDepth_;
         return &n;
     }
 
     void Worker(int index);
-    void Descend(Node* start, P::Folder dir, std::deque<Node>& arena, char* buffer);
+    void Descend(Node* start, P::Folder dir, NodeArena& arena, char* buffer);
     // Reads one opened folder; false when it gets no frame (empty, other
     // mount, stopped).
-    bool Enter(Node* node, P::Folder& dir, Frame& frame, std::deque<Node>& arena, char* buffer,
+    bool Enter(Node* node, P::Folder& dir, Frame& frame, NodeArena& arena, char* buffer,
                const P::FolderStat* known);
     void MarkUnlistable(Node* node, const P::Folder* parent);
     // Listed by its parent with zero sizes and its own attributes, never entered.
@@ -136,7 +178,7 @@ class Walk {
 
     MeasureReport* const report_;
 
-    std::vector<std::deque<Node>> arenas_;
+    std::vector<NodeArena> arenas_;
     // Files with more than one name, kept aside per worker (same index as
     // the arenas) until the walk is over: only these cost memory.
     struct Linked {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <mutex>
 #include <pwd.h>
 #include <sys/resource.h>
@@ -168,6 +169,10 @@ void RaiseOpenFileLimit() {
         rl.rlim_cur = rl.rlim_max;
         ::setrlimit(RLIMIT_NOFILE, &rl);
     }
+}
+
+void ReturnFreedMemory() {
+    ::malloc_trim(0);
 }
 
 std::string HostName() {

@@ -113,6 +113,8 @@ std::string HelpDocumentPath() {
 
 void RaiseOpenFileLimit() {}
 
+void ReturnFreedMemory() {}
+
 std::string HomeFolder() {
     std::string home = KnownFolder(CSIDL_PROFILE);
     while (home.size() > 3 && home.back() == '/')
