@@ -75,6 +75,35 @@ for verb in files types; do
     "$cli" $verb R: >"$work/of_r" 2>"$work/err" || fail "$verb R: refused: $(cat "$work/err")"
     [ -s "$work/of_r" ] || fail "$verb R: printed nothing"
 done
+# A measured drive unplugged (its folder gone) answers every verb that reads
+# its last measurement as it did while here; the import's documents likewise.
+# The documents are compared without the time they were written at, the
+# listings without attribute letters (a snapshot keeps none of folders).
+answers() {
+    local verb
+    for verb in "tree $1:" "tree $1:\\docs\\" "ls $1:" "ls $1:\\docs\\" "rank $1:" "files $1:" \
+        "types $1:" "changes $1:" "export $1: --tree $work/doc --format csv" \
+        "export $1: --list $1:\\docs\\ $work/doc --format html --plain"; do
+        rm -f "$work/doc"
+        # shellcheck disable=SC2086
+        echo "$verb: $("$cli" $verb 2>&1) status $?"
+        [ ! -e "$work/doc" ] || sed 's|[0-9/]* [0-9:]*現在|(time)|' "$work/doc"
+    done | sed 's/ > [.A-Z]\{6\} / > /'
+}
+answers G >"$work/here"
+[ "$(grep -c ' status 0$' "$work/here")" = 9 ] || fail "G: refused a verb while here: $(grep -v ' status 0$' "$work/here" | grep status)"
+mv "$g" "$g.away"
+answers G >"$work/unplugged"
+diff "$work/here" "$work/unplugged" >/dev/null || fail "G: unplugged answers otherwise: $(diff "$work/here" "$work/unplugged" | head -20)"
+"$cli" measure G: >/dev/null 2>"$work/err" && fail "an unplugged drive was measured"
+grep -q "is not here" "$work/err" || fail "measure of an unplugged G: says: $(cat "$work/err")"
+mv "$g.away" "$g"
+for doc in "--tree $work/doc --format html" "--list R:\\docs\\ $work/doc --format csv"; do
+    rm -f "$work/doc"
+    # shellcheck disable=SC2086
+    "$cli" export R: $doc >/dev/null 2>"$work/err" || fail "export R: $doc refused: $(cat "$work/err")"
+    grep -qs 'R:\\docs\\\|old' "$work/doc" || fail "export R: $doc holds no rows"
+done
 "$cli" export G: --format ncdu >/dev/null 2>&1 && fail "export without --out accepted"
 
 if ! command -v ncdu >/dev/null; then

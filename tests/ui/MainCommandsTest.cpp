@@ -2,6 +2,7 @@
 // place, copy, move and delete of real trees with their questions, progress
 // and failures, properties, the network dialogs and the refresh.
 #include "core/GlobalState.h"
+#include "core/cache/Cache.h"
 #include "lib/DirectoryListing.h"
 #include "lib/Messages.h"
 #include "platform/Drives.h"
@@ -14,7 +15,12 @@
 #include "ui/main/NetworkDriveDialogs.h"
 #include "ui/main/PropertiesDialog.h"
 
+#include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QMenu>
 #include <QTableView>
 #include <QTreeWidget>
@@ -393,6 +399,61 @@ class MainCommandsTest : public QObject {
         QVERIFY(platform::DriveRoots()[static_cast<size_t>(letter)].empty());
         // disconnecting deletes nothing
         QCOMPARE(share.Read("doc.txt"), std::string("shared"));
+    }
+
+    // The network commands change the drive map under the window; every
+    // command after them must still act on the drive on screen.
+    void networkCommandsLeaveTheDriveOnScreenCurrent() {
+        auto w = test::OpenMainWindow(*drive);
+        const int shown = drive->Letter() - 'A';
+        auto acted = [&] { return Global().CurrentDrive ? Global().CurrentDrive->Index : -1; };
+        auto onScreen = [&] { return w->statusPanels[0]->text(); };
+        auto disconnect = [&](int letter) {
+            QTimer::singleShot(0, w->NetworkDisconnect, [&w, letter] {
+                QComboBox* combo = w->NetworkDisconnect->driveCombo;
+                combo->setCurrentIndex(combo->findData(letter));
+                w->NetworkDisconnect->okButton->click();
+            });
+            w->fileNetworkDisconnectAction->trigger();
+        };
+
+        test::TempDir share;
+        share.Write("doc.txt", "shared");
+        QTimer::singleShot(0, w->NetworkConnect, [&w, &share] {
+            w->NetworkConnect->shareEdit->setText(QString::fromStdString(share.Path()));
+            w->NetworkConnect->okButton->click();
+        });
+        w->fileNetworkConnectAction->trigger();
+        int shareLetter = -1;
+        for (int n = 3; n < 26; ++n)
+            if (platform::DriveRoots()[static_cast<size_t>(n)] + "/" == share.Path())
+                shareLetter = n;
+        QVERIFY(shareLetter >= 0);
+        QCOMPARE(acted(), shown);
+        QCOMPARE(onScreen(), QString(QChar(drive->Letter())));
+
+        // A folder measured now goes into the shown drive's cache.
+        w->OpenPath(Root() + "data\\", false);
+        w->measureFolderAction->trigger();
+        QVERIFY(Global().Folders.IndexOfPath(Root() + "data\\") >= 0);
+        const std::string ownCache = CacheFileName(*Global().Drives.ByLetter(shown));
+        QVERIFY(QFile::exists(QString::fromStdString(ownCache)));
+        QVERIFY(
+            !QFile::exists(QString::fromStdString(CacheFileName(*Global().Drives.ByLetter(2)))));
+
+        // Another drive disconnected: the shown one stays current.
+        disconnect(shareLetter);
+        QVERIFY(platform::DriveRoots()[static_cast<size_t>(shareLetter)].empty());
+        QCOMPARE(acted(), shown);
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root() + "data\\"));
+
+        // The shown drive disconnected: its folder is shown from its last
+        // measurement, and that is what the commands act on.
+        disconnect(shown);
+        QCOMPARE(acted(), shown);
+        QVERIFY(Global().CurrentDrive->Offline);
+        QCOMPARE(w->statusPanels[1]->text(), QStringLiteral("オフライン"));
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root() + "data\\"));
     }
 };
 

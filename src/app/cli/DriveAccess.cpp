@@ -62,17 +62,24 @@ bool ResolveFolder(const std::string& arg, std::string& path, bool mustExist) {
     return true;
 }
 
+bool HoldsLastMeasurementOnly(char letter) {
+    if (letter < 'A' || letter > 'Z') return false;
+    ReadDriveMapOnce();
+    // Here is what the drive table lists as a drive in use: a root of a known
+    // type. A letter whose folder or device is gone keeps its root in the map
+    // and resolves to DRIVE_NO_ROOT_DIR: it is not here.
+    const uint32_t type = platform::GetDriveTypeA(std::string(1, letter) + ":\\");
+    if (type >= platform::DRIVE_REMOVABLE && type <= platform::DRIVE_RAMDISK) return false;
+    return IsImportedDrive(letter) || HasSnapshot(letter);
+}
+
 bool ImportedFolder(const std::string& arg, std::string& path) {
     if (arg.size() < 2 || arg[1] != ':' || !std::isalpha(static_cast<unsigned char>(arg[0])))
         return false;
     if (arg.size() > 2 && arg[2] != '\\') return false;
     const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(arg[0])));
     LoadParameters({});
-    ReadDriveMapOnce();
-    if (!platform::DriveRoots()[static_cast<size_t>(letter - 'A')].empty() &&
-        platform::GetDriveTypeA(std::string(1, letter) + ":\\") != 0)
-        return false;
-    if (!IsImportedDrive(letter) && !HasSnapshot(letter)) return false;
+    if (!HoldsLastMeasurementOnly(letter)) return false;
     path = arg;
     path[0] = letter;
     if (path.size() == 2) path += '\\';
@@ -101,6 +108,17 @@ DriveRecord* OpenDriveOf(const std::string& path, bool onlyThisDrive) {
                      path.empty() ? '?' : path[0]);
         return nullptr;
     }
+    return drive;
+}
+
+DriveRecord* OpenMeasuredDrive(const std::string& path, bool onlyThisDrive) {
+    if (path.empty() || !HoldsLastMeasurementOnly(path[0])) return OpenDriveOf(path, onlyThisDrive);
+    LoadParameters({});
+    GlobalState& g = Global();
+    DriveRecord* drive = g.Drives.ByLetter(path[0] - 'A');
+    drive->Index = path[0] - 'A';
+    FillOfflineRecord(*drive);
+    g.CurrentDrive = drive;
     return drive;
 }
 

@@ -25,6 +25,11 @@ bool ResolvePath(const std::string& arg, std::string& path);
 // folder must be there (a file or a missing folder is refused).
 bool ResolveFolder(const std::string& arg, std::string& path, bool mustExist = true);
 
+// Whether letter holds a last measurement only: an imported scan, or a
+// measured drive that is not here (not connected, or its folder or device
+// gone). Every verb that reads a last measurement takes such a letter.
+bool HoldsLastMeasurementOnly(char letter);
+
 // A path on an imported drive or one that is not here ("X:" or "X:\\a\\"),
 // which has no folder on this machine to check it against: only its form is
 // checked. False when the letter holds neither an import nor a measurement,
@@ -41,6 +46,11 @@ bool ResolveMeasuredFolder(const std::string& arg, std::string& path);
 // onlyThisDrive: the other drives' volumes are not read (a measurement needs
 // its own drive only, and reading every volume costs a cold start dearly).
 DriveRecord* OpenDriveOf(const std::string& path, bool onlyThisDrive = false);
+
+// OpenDriveOf for a verb that reads the path's last measurement: a letter
+// that holds a last measurement only is made current with the figures noted
+// of it (Offline), its disk never read.
+DriveRecord* OpenMeasuredDrive(const std::string& path, bool onlyThisDrive = false);
 
 // Loads the parameters and the cache of the drive a program-form path lies
 // on, without reading the drive itself (it may not be here). False, with a

@@ -11,6 +11,8 @@
 #include "core/drives/DriveTable.h"
 #include "core/exchange/Export.h"
 #include "core/exchange/Ncdu.h"
+#include "core/index/FileIndex.h"
+#include "core/offline/Snapshot.h"
 #include "core/measure/Measure.h"
 #include "core/GlobalState.h"
 #include "platform/Drives.h"
@@ -20,6 +22,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -102,15 +105,24 @@ int RunExport(const CommandLine& commandLine) {
     if (treeFile.empty() && listFile.empty())
         return fail("nothing to export: give --tree FILE and/or --list PATH FILE");
     std::string root;
-    if (!ResolveFolder(driveArg, root, false)) return 1;
+    if (!ResolveMeasuredFolder(driveArg, root)) return 1;
     if (root.size() != 3) return fail(driveArg + " is no drive (give a letter such as C:)");
-    DriveRecord* drive = OpenDriveOf(root);
+    DriveRecord* drive = OpenMeasuredDrive(root);
     if (!drive) return 1;
     GlobalState& g = Global();
     LoadCache(g.Folders, *drive);
+    // A letter that holds a last measurement only: its list is the one the
+    // window shows of it, from the cache and the file index.
+    std::shared_ptr<const FileIndex> index;
+    if (drive->Offline) {
+        FillOfflineRecord(*drive, &g.Folders);
+        if (g.Folders.Count() > 0) index = OpenFileIndex(root[0], std::string(g.Folders.LineAt(0)));
+    }
     std::string listPath;
     if (!listFile.empty()) {
-        if (!ResolveFolder(listArg, listPath)) return 1;
+        if (!drive->Offline && !ResolveFolder(listArg, listPath)) return 1;
+        if (drive->Offline && !ImportedFolder(listArg, listPath))
+            return fail(listArg + " is no folder of the last measurement of " + root.substr(0, 2));
         if (listPath.compare(0, 3, root) != 0)
             return fail(listArg + " is not on drive " + root.substr(0, 2));
     }
@@ -128,7 +140,16 @@ int RunExport(const CommandLine& commandLine) {
         PrintLine(ExportNativeName(treeFile));
     }
     if (!listFile.empty()) {
-        FillResult shown = ShownRows(listPath);
+        FillResult shown;
+        if (drive->Offline) {
+            DirListing listing;
+            ListSnapshot(listing, g.Folders, index.get(), listPath + "*.*", LIST_ALL);
+            if (listing.Entries.empty() && g.Folders.IndexOfPath(listPath) < 0)
+                return fail(listArg + " is no folder of the last measurement");
+            shown = ShownRows(listPath, listing);
+        } else {
+            shown = ShownRows(listPath);
+        }
         if (!ExportListFile(listFile, html, ctx, cols, shown.Rows, shown.PercentBaseValue, &why))
             return fail("cannot write the list to " + listFile + ": " + why);
         PrintLine(ExportNativeName(listFile));

@@ -23,21 +23,16 @@ namespace nrvs::cli {
 
 namespace {
 
-// Opens the file index of the drive holding path (a folder, resolved); a
-// message and false when there is none of the last measurement.
 // The drive of a folder given for its files: a drive that is here, or a
 // letter that holds a last measurement only (an import, a volume that is
 // not here), whose index and cache are read without the drive.
-DriveRecord* OpenMeasuredDrive(const std::string& target, std::string& path, DriveRecord& notHere) {
-    if (ImportedFolder(target, path)) {
-        notHere.Index = path[0] - 'A';
-        notHere.RootPath = path.substr(0, 3);
-        return &notHere;
-    }
-    if (!ResolveFolder(target, path)) return nullptr;
-    return OpenDriveOf(path, true);
+DriveRecord* OpenFolderDrive(const std::string& target, std::string& path) {
+    if (!ImportedFolder(target, path) && !ResolveFolder(target, path)) return nullptr;
+    return OpenMeasuredDrive(path, true);
 }
 
+// Opens the file index of the drive holding path (a folder, resolved); a
+// message and false when there is none of the last measurement.
 bool OpenIndexOf(const std::string& verb, const std::string& path, DriveRecord& drive,
                  FileIndex& index) {
     const std::string header = CacheHeaderLine(drive);
@@ -113,8 +108,7 @@ int RunFiles(const CommandLine& commandLine) {
         }
     }
     std::string path;
-    DriveRecord notHere;
-    DriveRecord* drive = OpenMeasuredDrive(target, path, notHere);
+    DriveRecord* drive = OpenFolderDrive(target, path);
     if (!drive) return 1;
     FileIndex index;
     if (!OpenIndexOf("files", path, *drive, index)) return 1;
@@ -136,8 +130,7 @@ int RunTypes(const CommandLine& commandLine) {
     const bool byKind = commandLine.Has("--by-kind");
     const std::string& target = commandLine.arguments[0];
     std::string path;
-    DriveRecord notHere;
-    DriveRecord* drive = OpenMeasuredDrive(target, path, notHere);
+    DriveRecord* drive = OpenFolderDrive(target, path);
     if (!drive) return 1;
     FileIndex index;
     if (!OpenIndexOf("types", path, *drive, index)) return 1;

@@ -412,10 +412,15 @@ void WriteListCsvRow(LineSink& out, const ExportContext& ctx, const ExportColumn
 // ---------------------------------------------------------------- files
 
 FillResult ShownRows(const std::string& folderPath) {
-    GlobalState& g = Global();
     DirListing listing;
-    if (g.CurrentDrive) listing.ClusterSize = static_cast<int32_t>(g.CurrentDrive->ClusterSize);
+    if (const DriveRecord* drive = Global().CurrentDrive)
+        listing.ClusterSize = static_cast<int32_t>(drive->ClusterSize);
     ListFolder(listing, folderPath + "*.*", LIST_ALL);
+    return ShownRows(folderPath, listing);
+}
+
+FillResult ShownRows(const std::string& folderPath, const DirListing& listing) {
+    GlobalState& g = Global();
     FillInput in;
     in.Path = folderPath;
     in.Entries = &listing.Entries;

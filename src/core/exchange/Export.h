@@ -8,6 +8,7 @@
 
 #include "core/cache/Folders.h"
 #include "core/views/Rows.h"
+#include "lib/DirectoryListing.h"
 #include "lib/StringList.h"
 
 #include <string>
@@ -106,6 +107,9 @@ void WriteListCsvRow(LineSink& out, const ExportContext& ctx, const ExportColumn
 // current drive, with the saved view settings (files shown or not, sort
 // order, columns, percent base), every folder and file included.
 FillResult ShownRows(const std::string& folderPath);
+// The same from a listing of the folder made already (of a drive that is not
+// here, from its last measurement).
+FillResult ShownRows(const std::string& folderPath, const DirListing& listing);
 
 // ---- whole documents ----
 

@@ -108,6 +108,7 @@ class MainWindow : public QMainWindow, public DriveItemsUi {
     void onViewProperties();
     void onFileNetworkConnect();
     void onFileNetworkDisconnect();
+    void RefreshDrivesKeepingShown();
     // A scan of another machine in ncdu's format taken in as a free letter;
     // the folder shown written in that format.
     void onFileImportScan();

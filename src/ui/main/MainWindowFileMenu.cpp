@@ -112,17 +112,33 @@ void MainWindow::onFileQuit() {
 void MainWindow::onFileNetworkConnect() {
     if (NetworkConnect->Run() != 0) return;
     QApplication::processEvents();
-    RefreshDrives(INT_MAX);
+    RefreshDrivesKeepingShown();
 }
 
 void MainWindow::onFileNetworkDisconnect() {
-    const DriveRecord* cur = Global().CurrentDrive;
-    const int remembered = cur ? cur->Index : -1;
     if (NetworkDisconnect->Run() != 0) return;
     QApplication::processEvents();
-    RefreshDrives(INT_MAX);
-    if (remembered >= 0 && !DriveButtons[static_cast<size_t>(remembered)]->isVisible())
+    RefreshDrivesKeepingShown();
+}
+
+// The drive map changed under the window: the drives are listed again and
+// the one on screen stays the one every command acts on. One that is no
+// longer listed gives way to the start drive; one that came or went while
+// shown (live now, or only its last measurement) is opened again as it is,
+// at the folder shown.
+void MainWindow::RefreshDrivesKeepingShown() {
+    const DriveRecord* cur = Global().CurrentDrive;
+    const int shown = cur ? cur->Index : -1;
+    const int wasOffline = cur ? cur->Offline : 0;
+    const std::string folder = model_->rowCount() > 0 ? model_->RowAt(0).Caption : std::string();
+    RefreshDrives(shown >= 0 ? shown : INT_MAX);
+    if (shown < 0) return;
+    if (!DriveButtons[static_cast<size_t>(shown)]->isVisible()) {
         onRefreshTimer(false);
+        return;
+    }
+    if (Global().CurrentDrive->Offline != wasOffline)
+        OpenPath(folder.empty() ? Global().CurrentDrive->RootPath : folder, true);
 }
 
 } // namespace nrvs
