@@ -267,6 +267,9 @@ bool PreviousKeeper::KeepSubtree(const std::string& previousHeader, std::string*
             ? SubtreeLinesIn(cache_.Text(), below_)
             : SubtreeLinesOf([&](char* b, size_t n) { return oldCache_->Read(b, n); }, below_);
     MergeExtras extras;
+    // The folders above it move with it, as they did in the replaced cache:
+    // the root's "before" stays the sum of what is below it.
+    extras.UpdateParents = true;
     size_t number = 1;
     extras.Accept = [&](std::string_view line) {
         return CheckLine(line, letter_, ++number, nullptr) == PREVIOUS_OK;

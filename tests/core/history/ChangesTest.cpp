@@ -333,11 +333,14 @@ TEST_F(ChangesTest, TheCommandLinesFolderMeasurementKeepsThePreviousAsTheWindows
 }
 
 // With no previous measurement, a folder measurement keeps the whole cache
-// it replaced, so that no folder outside the subtree shows as new; with the
-// setting off nothing is kept and what was kept goes.
+// it replaced, so that no folder outside the subtree shows as new; the
+// folder measurements after it keep the previous measurement whole too, its
+// folders above theirs moved with them, so that it is each time the cache
+// they replaced. With the setting off nothing is kept and what was kept goes.
 TEST_F(ChangesTest, TheFirstFolderMeasurementKeepsTheWholeCacheAndTheSettingTurnsItOff) {
     const TempDir& d = drive->Dir();
     d.Write("in/f.bin", std::string(100, 'f'));
+    d.Write("in/sub/g.bin", std::string(100, 'g'));
     d.Write("out/h.bin", std::string(100, 'h'));
     MeasureDrive();
     d.Write("in/f.bin", std::string(150, 'f'));
@@ -346,6 +349,27 @@ TEST_F(ChangesTest, TheFirstFolderMeasurementKeepsTheWholeCacheAndTheSettingTurn
     ASSERT_EQ(c.size(), 2u) << "the folder and the drive's root above it";
     EXPECT_EQ(c["in\\"].Delta(CHANGE_KEY_SIZE), 50);
     EXPECT_EQ(c[""].Delta(CHANGE_KEY_SIZE), 50);
+
+    const std::string cacheName = CacheFileName(*Global().CurrentDrive);
+    auto linesOf = [](const std::string& name) {
+        StringList lines;
+        LoadLines(lines, name);
+        if (!lines.empty()) lines.erase(lines.begin());
+        return lines;
+    };
+    // in\sub\ gone, then back: the second measurement finds no line of it in
+    // the cache it replaces, and takes it out of the previous measurement.
+    for (const auto& [change, folder] :
+         {std::pair<std::function<void()>, std::string>{[&] { test::RemoveTree(d / "in/sub"); },
+                                                        "in\\"},
+          {[&] { d.Write("in/sub/g.bin", std::string(7000, 'g')); }, "in\\sub\\"}}) {
+        SCOPED_TRACE(folder);
+        const StringList replaced = linesOf(cacheName);
+        change();
+        MeasureFolderOf(folder);
+        EXPECT_EQ(linesOf(PreviousCacheName(L())), replaced);
+    }
+    EXPECT_EQ(Changes()[""].Delta(CHANGE_KEY_SIZE), 7000);
 
     Global().KeepPrevious = 0;
     MeasureDrive();
