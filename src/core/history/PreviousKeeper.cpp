@@ -69,6 +69,20 @@ bool Failed(std::string* why, const std::string& name) {
 
 } // namespace
 
+bool StartHistoryAfresh(char letter, const std::string& header, const std::string& host,
+                        const std::string& root, std::string* why) {
+    for (const std::string& name : {PreviousIndexName(letter), PreviousCacheName(letter)})
+        if (!P::RemoveOwnFile(name)) return Failed(why, name);
+    const std::string note = PreviousVolumeName(letter);
+    // Without the note a later measurement would not know what it replaced;
+    // an older note names another cache than the import's, and tells nothing.
+    if (Global().KeepPrevious && P::PrepareProgramFolderOf(note))
+        SaveLines({std::string(), header + "\t" + ImportIdentity(host, root)}, note);
+    else
+        P::RemoveOwnFile(note);
+    return true;
+}
+
 PreviousKeeper::PreviousKeeper(const DriveRecord& drive, const std::string& below)
     : letter_(CacheFileName(drive)[CacheFileName(drive).size() - 5]),
       below_(below.size() > 3 ? below : std::string()), volume_(VolumeIdentity(drive)),
@@ -201,7 +215,8 @@ bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why,
     // its header to its last line; its lines are checked as the merge reads
     // them, so the file is read once. Any other is replaced whole.
     bool refused = false;
-    if (!below_.empty() && oldCache_ && PreviousHeader(previousHeader)) {
+    if (!below_.empty() && oldCache_ && PreviousHeader(previousHeader) &&
+        OfOneSource(previousHeader)) {
         whole = false;
         ok = KeepSubtree(previousHeader, why, refused, cacheSaved);
     }
@@ -247,6 +262,15 @@ bool PreviousKeeper::KeepWhole(std::string* why) {
 bool PreviousKeeper::PreviousHeader(std::string& header) const {
     header = HeaderLineOf(PreviousCacheName(letter_));
     return !header.empty();
+}
+
+bool PreviousKeeper::OfOneSource(const std::string& previousHeader) const {
+    StringList note;
+    LoadLines(note, PreviousVolumeName(letter_));
+    const auto [prevHeader, prevVolume] = NoteLine(note, 0);
+    const auto [curHeader, curVolume] = NoteLine(note, 1);
+    return !(prevHeader == previousHeader && curHeader == cache_.Header() &&
+             prevVolume != curVolume);
 }
 
 void PreviousKeeper::TakeReplaced(StringList lines) {

@@ -380,6 +380,29 @@ TEST_F(ChangesTest, TheFirstFolderMeasurementKeepsTheWholeCacheAndTheSettingTurn
     EXPECT_EQ(LoadPrevious(L(), CacheHeaderLine(*Global().CurrentDrive), m), PREVIOUS_NONE);
 }
 
+// A previous measurement of another volume under the letter takes no
+// folder's figures of this one: the folder measurement after this volume's
+// first keeps the cache it replaced whole, and is compared with it alone.
+TEST_F(ChangesTest, AFolderMeasurementMixesNoOtherVolumeIntoThePrevious) {
+    drive->Dir().Write("in/f.bin", std::string(100, 'f'));
+    MeasureDrive();
+    drive->SwapVolume();
+    drive->Dir().Write("in/f.bin", std::string(300, 'f'));
+    drive->Dir().Write("out/h.bin", std::string(50, 'h'));
+    test::MakeCurrent(*drive);
+    Global().AskBeforeMeasure = 0;
+    MeasureDrive();
+    Measurement other;
+    EXPECT_EQ(LoadPrevious(L(), CacheHeaderLine(*Global().CurrentDrive), other),
+              PREVIOUS_OTHER_DRIVE);
+    drive->Dir().Write("in/f.bin", std::string(1300, 'f'));
+    MeasureFolderOf("in\\");
+    auto c = Changes();
+    EXPECT_EQ(c.size(), 2u) << "the folder and the root";
+    EXPECT_EQ(c["in\\"].Old.Size, 300);
+    EXPECT_EQ(c[""].Delta(CHANGE_KEY_SIZE), 1000);
+}
+
 // A previous measurement that is damaged or of another drive is refused with
 // the line at fault, never compared.
 // A measurement is read in place: cut short by another program while it is
