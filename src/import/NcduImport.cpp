@@ -5,6 +5,7 @@
 
 #include "core/cache/Cache.h"
 #include "core/drives/DriveTable.h"
+#include "core/history/PreviousKeeper.h"
 #include "core/index/FileIndex.h"
 #include "core/index/FileIndexWriter.h"
 #include "core/cache/Folders.h"
@@ -761,6 +762,11 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
     }
     if (!P::ReplaceFile(ImportInfoName(letter), info)) {
         report.Error = ImportInfoName(letter) + ": " + P::LastWriteError();
+        return false;
+    }
+    // Nothing kept of the letter's measurements is a "before" of the scan.
+    if (!StartHistoryAfresh(letter, header, options.Host, in.rootName, &why)) {
+        report.Error = why;
         return false;
     }
     if (!SaveCache(list, drive, &why)) {

@@ -47,6 +47,19 @@ for bad in "--top 0" "--top x" "--by name" "--files --by files"; do
 done
 check "changes --fast refused as a usage mistake" 2 "$cli" changes G: --fast
 
+# An import under the letter starts its history afresh: no measurement of
+# the folder that had the letter is its "before", and it is the "before" of
+# no measurement of a folder given the letter again.
+if [ -x "$(dirname "$cli_src")/norvessa-import" ]; then cp "$(dirname "$cli_src")/norvessa-import" "$work/bin/"; fi
+printf '[1,2,{"progname":"ncdu","progver":"1.18","timestamp":1700000000},[{"name":"/srv"},{"name":"a.bin","asize":5,"dsize":4096}]]' >"$work/scan.json"
+check "import over G:" 0 "$cli" import "$work/scan.json" --as G: --force
+check "changes of an import" 1 "$cli" changes G:
+grep -q "no previous measurement" "$work/err" || fail "changes of an import: $(cat "$work/err")"
+make_drive G
+check "measure G: after an import" 0 "$cli" measure G:
+check "changes since an import" 1 "$cli" changes G:
+grep -q "another drive (/srv → " "$work/err" || fail "changes since an import: $(cat "$work/err")"
+
 prev=$("$cli" paths | sed -n 's/^previous measurements\t\(.*\)NRVS_<letter>.txt$/\1/p')
 [ -f "$prev/NRVS_G.txt" ] || fail "no previous cache in $prev"
 printf 'garbage\r\n' >"$prev/NRVS_G.txt"

@@ -8,6 +8,8 @@
 namespace nrvs::test {
 
 TempDrive::TempDrive() {
+    folders_.push_back(std::make_unique<TempDir>());
+    drive_ = folders_.back().get();
     platform::SetExecutablePath(exe_ / "norvessa");
     platform::DetectDriveMap();
     // The highest free letter: mounts take letters from D: upward.
@@ -17,13 +19,20 @@ TempDrive::TempDrive() {
             break;
         }
     }
-    if (!letter_ || !platform::SetDriveMapEntry(letter_ - 'A', drive_.Path()))
+    if (!letter_ || !platform::SetDriveMapEntry(letter_ - 'A', drive_->Path()))
         throw std::runtime_error("no free drive letter");
 }
 
 TempDrive::~TempDrive() {
     platform::SetDriveMapEntry(letter_ - 'A', "");
     platform::SetExecutablePath("");
+}
+
+void TempDrive::SwapVolume() {
+    folders_.push_back(std::make_unique<TempDir>());
+    drive_ = folders_.back().get();
+    if (!platform::SetDriveMapEntry(letter_ - 'A', drive_->Path()))
+        throw std::runtime_error("the drive map could not be written");
 }
 
 std::string TempDrive::Root() const {

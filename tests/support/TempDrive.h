@@ -4,7 +4,9 @@
 
 #include "support/TempDir.h"
 
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace nrvs::test {
 
@@ -17,13 +19,18 @@ class TempDrive {
     // "X:\"
     std::string Root() const;
     // Native root folder, with a trailing '/'.
-    const std::string& Native() const { return drive_.Path(); }
-    const TempDir& Dir() const { return drive_; }
+    const std::string& Native() const { return drive_->Path(); }
+    const TempDir& Dir() const { return *drive_; }
     const TempDir& ExeDir() const { return exe_; }
+    // The letter given to another, empty folder, as another volume put in
+    // its place: Root(), Native() and Dir() are that folder's from then on.
+    // The drive table must be read again (MakeCurrent) to see it.
+    void SwapVolume();
 
   private:
     TempDir exe_;
-    TempDir drive_;
+    std::vector<std::unique_ptr<TempDir>> folders_;
+    TempDir* drive_ = nullptr;
     char letter_ = 0;
 };
 

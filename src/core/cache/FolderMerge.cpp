@@ -270,7 +270,7 @@ Merge MergeSorting(std::string_view text, std::string_view below, std::string_vi
         // A header line has no path: the first line with below's is the folder's.
         const std::string oldLine(LineOfPath(lines, below));
         const std::string_view newLine = LineOfPath(fresh, below);
-        if (!newLine.empty()) {
+        if (!newLine.empty() || !oldLine.empty()) {
             const ParentsUpdate parents(below, oldLine, newLine);
             std::string adjusted;
             for (size_t i = 0; i < lines.size(); ++i)
@@ -334,16 +334,17 @@ bool MergeFolderLines(std::string_view text, std::string_view below, std::string
 
 ParentsUpdate::ParentsUpdate(std::string_view below, std::string_view oldLine,
                              std::string_view newLine)
-    : below_(below), isNew_(oldLine.empty()) {
+    : below_(below), isNew_(oldLine.empty()), isGone_(newLine.empty() && !oldLine.empty()) {
     std::string_view path;
     RecordNumbers o, n;
     if (!oldLine.empty()) ParseNumbers(oldLine, path, o);
-    ParseNumbers(newLine, path, n);
+    if (!newLine.empty()) ParseNumbers(newLine, path, n);
     bytes_ = n.Floats[0] - o.Floats[0];
     occupied_ = n.Floats[1] - o.Floats[1];
     files_ = int64_t{n.Ints[1]} - o.Ints[1];
     // A folder counts itself in the folders of those above it.
-    folders_ = (int64_t{n.Ints[3]} + 1) - (isNew_ ? 0 : int64_t{o.Ints[3]} + 1);
+    folders_ =
+        (newLine.empty() ? 0 : int64_t{n.Ints[3]} + 1) - (isNew_ ? 0 : int64_t{o.Ints[3]} + 1);
 }
 
 bool ParentsUpdate::Adjust(std::string_view line, std::string& adjusted) const {
@@ -367,7 +368,8 @@ bool ParentsUpdate::Adjust(std::string_view line, size_t shared, std::string& ad
     r.TreeFiles = count(r.TreeFiles, files_);
     r.TreeFolders = count(r.TreeFolders, folders_);
     const size_t parentEnd = below_.rfind('\\', below_.size() - 2) + 1;
-    if (isNew_ && shared == parentEnd) r.OwnFolders = count(r.OwnFolders, 1);
+    if (shared == parentEnd && (isNew_ || isGone_))
+        r.OwnFolders = count(r.OwnFolders, isNew_ ? 1 : -1);
     adjusted = FormatRecord(r);
     return true;
 }
@@ -567,11 +569,11 @@ bool MergeIntoFile(const std::string& name, std::string_view below, std::string_
             std::optional<ParentsUpdate> parents;
             if (extras && extras->UpdateParents) {
                 const std::string_view newLine = LineOfPath(fresh, below);
-                if (!newLine.empty() && mapped) {
-                    parents.emplace(below, FindLineOfPath(text, below), newLine);
-                } else if (!newLine.empty()) {
+                std::string oldLine;
+                if (mapped) {
+                    oldLine = FindLineOfPath(text, below);
+                } else {
                     // Where the file cannot be mapped it is read up to the line.
-                    std::string oldLine;
                     platform::FileReader first;
                     std::string_view path;
                     if (first.Open(name))
@@ -582,8 +584,9 @@ bool MergeIntoFile(const std::string& name, std::string_view below, std::string_
                                         oldLine = line;
                                         return false;
                                     });
-                    parents.emplace(below, oldLine, newLine);
                 }
+                // A folder neither side has moves nothing.
+                if (!newLine.empty() || !oldLine.empty()) parents.emplace(below, oldLine, newLine);
             }
             result =
                 MergeStream([&](char* b, size_t n) { return file.Read(b, n); }, below, header,

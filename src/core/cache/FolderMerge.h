@@ -35,12 +35,13 @@ bool MergeFolderLines(std::string_view text, std::string_view below, std::string
                       size_t chunk = size_t{1} << 20);
 // What a folder measurement changes above the folder it measured: the
 // subtree totals of every folder over it go up or down by the difference
-// between its new line and its old one (none for a folder new to the cache),
-// and its parent counts one more folder of its own when it is new.
+// between its new line and its old one (none for a folder new to the cache;
+// none for a folder gone from it, whose whole figures go), and its parent
+// counts one more folder of its own when it is new, one less when it is gone.
 class ParentsUpdate {
   public:
     // below: the measured folder; oldLine: its line before (empty when it
-    // had none); newLine: its line now.
+    // had none); newLine: its line now (empty when it has none).
     ParentsUpdate(std::string_view below, std::string_view oldLine, std::string_view newLine);
     // Whether line is the line of a folder above below (exactly its path's
     // start, up to a separator), and then that line with the figures moved.
@@ -54,7 +55,7 @@ class ParentsUpdate {
     std::string below_;
     double bytes_ = 0, occupied_ = 0;
     int64_t files_ = 0, folders_ = 0;
-    bool isNew_ = false;
+    bool isNew_ = false, isGone_ = false;
 };
 // The first line of a cache text in order (its header skipped) whose path is
 // path, found by halving; empty when there is none (or the text is out of
@@ -81,7 +82,8 @@ struct MergeExtras {
     // (see ReplaceFileStreamedGated).
     std::function<bool()> Gate;
     // The lines of the folders above the merged one get their totals moved
-    // by the difference between its old line in the file and its new one.
+    // by the difference between its old line in the file and its new one
+    // (among the fresh lines; a folder with none there is taken out whole).
     bool UpdateParents = false;
 };
 // The same as MergeIntoCache (cache/Cache) on any file of cache lines (the

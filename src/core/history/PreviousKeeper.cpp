@@ -69,6 +69,20 @@ bool Failed(std::string* why, const std::string& name) {
 
 } // namespace
 
+bool StartHistoryAfresh(char letter, const std::string& header, const std::string& host,
+                        const std::string& root, std::string* why) {
+    for (const std::string& name : {PreviousIndexName(letter), PreviousCacheName(letter)})
+        if (!P::RemoveOwnFile(name)) return Failed(why, name);
+    const std::string note = PreviousVolumeName(letter);
+    // Without the note a later measurement would not know what it replaced;
+    // an older note names another cache than the import's, and tells nothing.
+    if (Global().KeepPrevious && P::PrepareProgramFolderOf(note))
+        SaveLines({std::string(), header + "\t" + ImportIdentity(host, root)}, note);
+    else
+        P::RemoveOwnFile(note);
+    return true;
+}
+
 PreviousKeeper::PreviousKeeper(const DriveRecord& drive, const std::string& below)
     : letter_(CacheFileName(drive)[CacheFileName(drive).size() - 5]),
       below_(below.size() > 3 ? below : std::string()), volume_(VolumeIdentity(drive)),
@@ -201,7 +215,8 @@ bool PreviousKeeper::Commit(const std::string& newHeader, std::string* why,
     // its header to its last line; its lines are checked as the merge reads
     // them, so the file is read once. Any other is replaced whole.
     bool refused = false;
-    if (!below_.empty() && oldCache_ && PreviousHeader(previousHeader)) {
+    if (!below_.empty() && oldCache_ && PreviousHeader(previousHeader) &&
+        OfOneSource(previousHeader)) {
         whole = false;
         ok = KeepSubtree(previousHeader, why, refused, cacheSaved);
     }
@@ -249,6 +264,15 @@ bool PreviousKeeper::PreviousHeader(std::string& header) const {
     return !header.empty();
 }
 
+bool PreviousKeeper::OfOneSource(const std::string& previousHeader) const {
+    StringList note;
+    LoadLines(note, PreviousVolumeName(letter_));
+    const auto [prevHeader, prevVolume] = NoteLine(note, 0);
+    const auto [curHeader, curVolume] = NoteLine(note, 1);
+    return !(prevHeader == previousHeader && curHeader == cache_.Header() &&
+             prevVolume != curVolume);
+}
+
 void PreviousKeeper::TakeReplaced(StringList lines) {
     replaced_ = std::move(lines);
     hasReplaced_ = true;
@@ -267,6 +291,9 @@ bool PreviousKeeper::KeepSubtree(const std::string& previousHeader, std::string*
             ? SubtreeLinesIn(cache_.Text(), below_)
             : SubtreeLinesOf([&](char* b, size_t n) { return oldCache_->Read(b, n); }, below_);
     MergeExtras extras;
+    // The folders above it move with it, as they did in the replaced cache:
+    // the root's "before" stays the sum of what is below it.
+    extras.UpdateParents = true;
     size_t number = 1;
     extras.Accept = [&](std::string_view line) {
         return CheckLine(line, letter_, ++number, nullptr) == PREVIOUS_OK;

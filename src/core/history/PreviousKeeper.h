@@ -34,6 +34,17 @@ class SaveSignal {
 
 // ---- keeping the previous measurement ----
 
+// An import puts another source's tree under the letter: what was kept of
+// the letter's measurements is no "before" of it. Removes the previous
+// measurement and notes the import (header: its cache's header line; host
+// and root: what was scanned) as the source of the letter's cache, so that
+// a measurement that replaces it keeps it as a previous measurement of
+// another source, which is refused, never compared. Called before the
+// import's cache is saved, under the drive's cache lock. False, with why
+// (file and reason), when the previous measurement could not be removed.
+bool StartHistoryAfresh(char letter, const std::string& header, const std::string& host,
+                        const std::string& root, std::string* why = nullptr);
+
 // Taken under the drive's cache lock before its cache is replaced: holds the
 // cache and index on disk as they are (mapped, so that the rename of the new
 // ones over them changes nothing of it). Commit, after the new cache was
@@ -77,6 +88,12 @@ class PreviousKeeper {
     // it was.
     bool KeepSubtree(const std::string& previousHeader, std::string* why, bool& refused,
                      const std::function<bool()>& saved);
+    // Whether the previous measurement (of header previousHeader) and the
+    // replaced cache may be of one source: not when the volume note names
+    // the sources of both, and they differ. A folder's figures then go into
+    // no previous measurement of another source: the replaced cache is kept
+    // whole instead.
+    bool OfOneSource(const std::string& previousHeader) const;
     // The header line of the previous measurement, when there is one.
     bool PreviousHeader(std::string& header) const;
     // The volume note as it is to be after the cache with newHeader was

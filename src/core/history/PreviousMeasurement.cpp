@@ -240,4 +240,9 @@ std::string VolumeIdentity(const DriveRecord& drive) {
     return FormatText("%08X", drive.SerialNumber) + "\t" + root;
 }
 
+std::string ImportIdentity(const std::string& host, const std::string& root) {
+    // Never a serial number's eight digits: no volume's identity is alike.
+    return "import\t" + (host.empty() ? "" : P::ShownName(host) + ":") + P::ShownName(root);
+}
+
 } // namespace nrvs

@@ -84,5 +84,8 @@ PreviousState LoadPrevious(char letter, const std::string& currentHeader, Measur
 // The volume a drive's letter stands for now: serial number and root
 // folder, for telling whether two measurements are of the same volume.
 std::string VolumeIdentity(const DriveRecord& drive);
+// The same for a scan imported as a letter: the machine (may be empty) and
+// the root that was scanned; never a volume's.
+std::string ImportIdentity(const std::string& host, const std::string& root);
 
 } // namespace nrvs

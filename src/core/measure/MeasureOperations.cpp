@@ -92,9 +92,11 @@ void TellNotKept(MeasureHooks& hooks, const std::string& notKept) {
 // totals of the folders above it; replaced: the lines the list had of the
 // folder and below when the list was the cache on disk (none otherwise),
 // for the previous measurement.
-void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, MeasureHooks& hooks,
-          MeasureReport& report, const FileIndexData* files, const std::string& below = {},
-          size_t firstNew = 0, std::string oldLine = {}, std::optional<StringList> replaced = {}) {
+// Gives the header line of the cache saved; empty when it was not saved.
+std::string Seal(FolderList& folders, const DriveRecord& drive, std::time_t start,
+                 MeasureHooks& hooks, MeasureReport& report, const FileIndexData* files,
+                 const std::string& below = {}, size_t firstNew = 0, std::string oldLine = {},
+                 std::optional<StringList> replaced = {}) {
     platform::FileLock lock(CacheLockName(drive));
     // The index on disk belongs to the cache on disk; a folder's records go
     // into it only when it does (else it stays stale and is never shown).
@@ -152,10 +154,11 @@ void Seal(FolderList& folders, const DriveRecord& drive, std::time_t start, Meas
             previous, header, [&] { return SaveCache(folders, drive, &report.SaveError); }, kept,
             notKept)) {
         TellSaveFailed(hooks, report.SaveError);
-        return;
+        return {};
     }
     if (!kept) TellNotKept(hooks, notKept);
     SealIndex(drive, header, hooks, report, files, below, diskHeader);
+    return header;
 }
 
 // Brings the drive's file index up to the cache just saved with header, or
@@ -221,6 +224,24 @@ void RememberUnreadable(const std::string& folder, const StringList& found) {
     known.insert(known.end(), found.begin(), found.end());
     std::sort(known.begin(), known.end());
     known.erase(std::unique(known.begin(), known.end()), known.end());
+}
+
+// A folder's lines merged into a cache of another volume (another stick in
+// the same slot, the letter given to another folder) would mix the two:
+// such a folder measurement is refused, and the drive is to be measured
+// whole. A cache whose volume was not noted with it is taken to be the
+// drive's. True when refused (and told).
+bool RefusedForOtherVolume(DriveRecord& drive, const std::string& path, MeasureHooks& hooks) {
+    if (path.size() <= 3) return false;
+    Global().Drives.ReadVolume(drive);
+    std::string was;
+    if (!CacheOfOtherVolume(drive, CacheHeaderLine(drive), &was)) return false;
+    const std::string letter = drive.RootPath.substr(0, 2);
+    hooks.Tell(letter + " のキャッシュは別のボリューム（" + was + "）の計測結果なので、" + path +
+                   " だけを計測して混ぜることはできません。\n" + letter +
+                   " ドライブ全体を計測してください。",
+               MB_ICONSTOP);
+    return true;
 }
 
 void TellRootFailed(MeasureHooks& hooks, const std::string& path) {
@@ -315,10 +336,11 @@ int MeasureDrives(MeasureHooks& hooks, MeasureReport* report) {
             TellRootFailed(hooks, drive->RootPath);
             continue;
         }
-        Seal(g.Folders, *drive, start, hooks, one, &files);
+        const std::string header = Seal(g.Folders, *drive, start, hooks, one, &files);
         // What the volume looked like is kept for browsing the drive while
-        // it is not here; the measurement stands without it.
-        if (one.SaveError.empty()) SaveVolumeNote(*drive, platform::ToNative(drive->RootPath));
+        // it is not here, and for telling whether the cache is of the volume
+        // a folder measurement finds; the measurement stands without it.
+        if (!header.empty()) SaveVolumeNote(*drive, platform::ToNative(drive->RootPath), header);
         RememberUnreadable(drive->RootPath, one.Unreadable);
         all.Unreadable.insert(all.Unreadable.end(), one.Unreadable.begin(), one.Unreadable.end());
         if (!one.SaveError.empty())
@@ -337,6 +359,7 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
     GlobalState& g = Global();
     DriveRecord* current = g.CurrentDrive;
     if (!current || !current->Ready || current->Offline) return 0;
+    if (RefusedForOtherVolume(*current, path, hooks)) return 0;
     if (hooks.Ask(path + "を計測しますか？", MB_ICONQUESTION) != ID_YES) return 0;
     // What is taken out is kept with its place, to be put back when the
     // folder cannot be opened: its text stays in the list meanwhile.
@@ -371,8 +394,10 @@ int MeasureFolder(const std::string& path, MeasureHooks& hooks, MeasureReport* r
         if (report) *report = std::move(one);
         return 0;
     }
-    Seal(g.Folders, *current, start, hooks, one, gather ? &files : nullptr,
-         path.size() > 3 ? path : std::string(), firstNew, oldLine, std::move(replaced));
+    const std::string header =
+        Seal(g.Folders, *current, start, hooks, one, gather ? &files : nullptr,
+             path.size() > 3 ? path : std::string(), firstNew, oldLine, std::move(replaced));
+    if (!header.empty()) SaveVolumeNote(*current, platform::ToNative(current->RootPath), header);
     RememberUnreadable(path, one.Unreadable);
     const std::string message = UnreadableMessage(one);
     if (!message.empty()) hooks.Tell(message, MB_ICONINFORMATION);
@@ -384,6 +409,7 @@ int MeasureFolderIntoCache(const std::string& path, MeasureHooks& hooks, Measure
     GlobalState& g = Global();
     DriveRecord* current = g.CurrentDrive;
     if (!current || !current->Ready || current->Offline || path.size() <= 3) return 0;
+    if (RefusedForOtherVolume(*current, path, hooks)) return 0;
     if (hooks.Ask(path + "を計測しますか？", MB_ICONQUESTION) != ID_YES) return 0;
     g.Folders.Clear();
     std::time_t start = std::time(nullptr);
@@ -433,6 +459,7 @@ int MeasureFolderIntoCache(const std::string& path, MeasureHooks& hooks, Measure
         if (merged) {
             if (!kept) TellNotKept(hooks, notKept);
             SealIndex(*current, header, hooks, one, gather ? &files : nullptr, path, diskHeader);
+            SaveVolumeNote(*current, platform::ToNative(current->RootPath), header);
         } else {
             TellSaveFailed(hooks, one.SaveError);
         }

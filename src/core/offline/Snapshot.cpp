@@ -48,7 +48,8 @@ bool ParseUnsigned(const std::string& text, uint32_t& out) {
 
 } // namespace
 
-bool SaveVolumeNote(const DriveRecord& drive, const std::string& nativeRoot) {
+bool SaveVolumeNote(const DriveRecord& drive, const std::string& nativeRoot,
+                    const std::string& cacheHeader) {
     // Every value is one line: control bytes are shown as paths show them.
     std::string text = "volume=1\r\n";
     text += "label=" + P::ShownName(drive.VolumeName) + "\r\n";
@@ -59,6 +60,8 @@ bool SaveVolumeNote(const DriveRecord& drive, const std::string& nativeRoot) {
     text += "total=" + FloatText(drive.TotalBytes) + "\r\n";
     text += "free=" + FloatText(drive.FreeBytes) + "\r\n";
     text += "where=" + P::ShownName(nativeRoot) + "\r\n";
+    // A header line holds no line end: the cache's first line ends there.
+    text += "cache=" + cacheHeader + "\r\n";
     return P::ReplaceFile(VolumeNoteName(LetterOf(drive)), text);
 }
 
@@ -87,12 +90,29 @@ VolumeNote ReadVolumeNote(char letter) {
             ok = ParseNumber(value, note.FreeBytes) && ok;
         else if (key == "where")
             note.Where = value;
+        else if (key == "cache")
+            note.Cache = value;
     });
     if (note.Category < 1 || note.Category > 5) note.Category = 2;
     if (note.FreeBytes > note.TotalBytes) note.FreeBytes = note.TotalBytes;
     note.Valid = marked && ok;
     if (!note.Valid) note = VolumeNote{};
     return note;
+}
+
+bool CacheOfOtherVolume(const DriveRecord& drive, const std::string& cacheHeader,
+                        std::string* was) {
+    const VolumeNote note = ReadVolumeNote(LetterOf(drive));
+    if (!note.Valid || note.Cache.empty() || note.Cache != cacheHeader) return false;
+    const bool same = note.SerialNumber == drive.SerialNumber &&
+                      note.FileSystem == CutToBytes(P::ShownName(drive.FileSystem),
+                                                    DriveTable::kFileSystemBuffer - 1) &&
+                      note.Where == P::ShownName(P::ToNative(drive.RootPath));
+    if (!same && was)
+        *was = (note.VolumeName.empty() ? std::string() : note.VolumeName + " ") +
+               FormatText("%04X-%04X", note.SerialNumber >> 16, note.SerialNumber & 0xFFFF) + " " +
+               note.FileSystem + " " + note.Where;
+    return !same;
 }
 
 bool HasSnapshot(char letter) {

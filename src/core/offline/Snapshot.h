@@ -26,15 +26,29 @@ struct VolumeNote {
     double TotalBytes = 0;
     double FreeBytes = 0;
     std::string Where; // the native root it was measured at
+    // The header line of the cache the note was written with; empty in a
+    // note of a version that did not tie the two.
+    std::string Cache;
 };
 
 // "NRVS_" + letter + ".vol" beside the caches.
 std::string VolumeNoteName(char letter);
-// Written after each measurement of a drive that is here; false when it
-// could not be written (the measurement stands all the same).
-bool SaveVolumeNote(const DriveRecord& drive, const std::string& nativeRoot);
+// Written after each measurement of a drive that is here, with the header
+// line of the cache it saved; false when it could not be written (the
+// measurement stands all the same).
+bool SaveVolumeNote(const DriveRecord& drive, const std::string& nativeRoot,
+                    const std::string& cacheHeader);
 // Read defensively: missing, damaged or foreign gives Valid false.
 VolumeNote ReadVolumeNote(char letter);
+
+// Whether the drive's cache, of header line cacheHeader, was measured of
+// another volume than the one the drive holds now (its volume read): the
+// note written with that cache names another serial number, file system or
+// root folder. A note written with another cache, or by a version that did
+// not tie it to one, tells nothing: false, as for the same volume. was gets
+// the noted volume, as the user knows it.
+bool CacheOfOtherVolume(const DriveRecord& drive, const std::string& cacheHeader,
+                        std::string* was = nullptr);
 
 // Whether letter has something to browse while its drive is not here: a
 // cache file with a measurement in it.

@@ -333,11 +333,14 @@ TEST_F(ChangesTest, TheCommandLinesFolderMeasurementKeepsThePreviousAsTheWindows
 }
 
 // With no previous measurement, a folder measurement keeps the whole cache
-// it replaced, so that no folder outside the subtree shows as new; with the
-// setting off nothing is kept and what was kept goes.
+// it replaced, so that no folder outside the subtree shows as new; the
+// folder measurements after it keep the previous measurement whole too, its
+// folders above theirs moved with them, so that it is each time the cache
+// they replaced. With the setting off nothing is kept and what was kept goes.
 TEST_F(ChangesTest, TheFirstFolderMeasurementKeepsTheWholeCacheAndTheSettingTurnsItOff) {
     const TempDir& d = drive->Dir();
     d.Write("in/f.bin", std::string(100, 'f'));
+    d.Write("in/sub/g.bin", std::string(100, 'g'));
     d.Write("out/h.bin", std::string(100, 'h'));
     MeasureDrive();
     d.Write("in/f.bin", std::string(150, 'f'));
@@ -347,6 +350,27 @@ TEST_F(ChangesTest, TheFirstFolderMeasurementKeepsTheWholeCacheAndTheSettingTurn
     EXPECT_EQ(c["in\\"].Delta(CHANGE_KEY_SIZE), 50);
     EXPECT_EQ(c[""].Delta(CHANGE_KEY_SIZE), 50);
 
+    const std::string cacheName = CacheFileName(*Global().CurrentDrive);
+    auto linesOf = [](const std::string& name) {
+        StringList lines;
+        LoadLines(lines, name);
+        if (!lines.empty()) lines.erase(lines.begin());
+        return lines;
+    };
+    // in\sub\ gone, then back: the second measurement finds no line of it in
+    // the cache it replaces, and takes it out of the previous measurement.
+    for (const auto& [change, folder] :
+         {std::pair<std::function<void()>, std::string>{[&] { test::RemoveTree(d / "in/sub"); },
+                                                        "in\\"},
+          {[&] { d.Write("in/sub/g.bin", std::string(7000, 'g')); }, "in\\sub\\"}}) {
+        SCOPED_TRACE(folder);
+        const StringList replaced = linesOf(cacheName);
+        change();
+        MeasureFolderOf(folder);
+        EXPECT_EQ(linesOf(PreviousCacheName(L())), replaced);
+    }
+    EXPECT_EQ(Changes()[""].Delta(CHANGE_KEY_SIZE), 7000);
+
     Global().KeepPrevious = 0;
     MeasureDrive();
     struct stat st {};
@@ -354,6 +378,29 @@ TEST_F(ChangesTest, TheFirstFolderMeasurementKeepsTheWholeCacheAndTheSettingTurn
     EXPECT_NE(::lstat(PreviousIndexName(L()).c_str(), &st), 0);
     Measurement m;
     EXPECT_EQ(LoadPrevious(L(), CacheHeaderLine(*Global().CurrentDrive), m), PREVIOUS_NONE);
+}
+
+// A previous measurement of another volume under the letter takes no
+// folder's figures of this one: the folder measurement after this volume's
+// first keeps the cache it replaced whole, and is compared with it alone.
+TEST_F(ChangesTest, AFolderMeasurementMixesNoOtherVolumeIntoThePrevious) {
+    drive->Dir().Write("in/f.bin", std::string(100, 'f'));
+    MeasureDrive();
+    drive->SwapVolume();
+    drive->Dir().Write("in/f.bin", std::string(300, 'f'));
+    drive->Dir().Write("out/h.bin", std::string(50, 'h'));
+    test::MakeCurrent(*drive);
+    Global().AskBeforeMeasure = 0;
+    MeasureDrive();
+    Measurement other;
+    EXPECT_EQ(LoadPrevious(L(), CacheHeaderLine(*Global().CurrentDrive), other),
+              PREVIOUS_OTHER_DRIVE);
+    drive->Dir().Write("in/f.bin", std::string(1300, 'f'));
+    MeasureFolderOf("in\\");
+    auto c = Changes();
+    EXPECT_EQ(c.size(), 2u) << "the folder and the root";
+    EXPECT_EQ(c["in\\"].Old.Size, 300);
+    EXPECT_EQ(c[""].Delta(CHANGE_KEY_SIZE), 1000);
 }
 
 // A previous measurement that is damaged or of another drive is refused with

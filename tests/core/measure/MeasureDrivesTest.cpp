@@ -4,6 +4,7 @@
 #include "core/measure/Measure.h"
 #include "core/GlobalState.h"
 #include "lib/Messages.h"
+#include "platform/FileAccess.h"
 #include "platform/FolderEntries.h"
 #include "platform/Paths.h"
 #include "support/CurrentDrive.h"
@@ -497,4 +498,51 @@ TEST_F(MeasureDrivesTest, FolderMeasurementIntoTheCacheFileWritesWhatTheListWoul
     struct stat st {};
     EXPECT_TRUE(::stat(cache.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
     ::rmdir(cache.c_str());
+}
+
+// A letter that holds another volume than its cache was measured of (a
+// stick in the place of another, the letter given to another folder) has
+// its folder measurements refused, by the window's and the command line's
+// measurement alike, before anything is asked or written: merged, they
+// would keep the other volume's folders in the cache.
+TEST_F(MeasureDrivesTest, AFolderOfAnotherVolumeIsNotMergedIntoItsCache) {
+    using Measurement = int (*)(const std::string&, MeasureHooks&, MeasureReport*);
+    for (Measurement measure : {&MeasureFolder, &MeasureFolderIntoCache}) {
+        drive->Dir().Write("work/a.bin", "aaaa");
+        drive->Dir().Write("photos/p.jpg", "pp");
+        ScriptedHooks hooks;
+        Global().AskBeforeMeasure = 0;
+        ASSERT_EQ(MeasureDrives(hooks), 1);
+        const std::string photos = drive->Root() + "photos\\";
+        // One folder measurement of the same volume: the next one still
+        // knows the cache's volume.
+        LoadCache(Global().Folders, *Global().CurrentDrive);
+        ASSERT_EQ(measure(photos, hooks, nullptr), 1);
+
+        drive->SwapVolume();
+        drive->Dir().Write("photos/q.jpg", "qqq");
+        test::MakeCurrent(*drive);
+        const std::string cache = CacheFileName(*Global().CurrentDrive);
+        std::string before, after;
+        ASSERT_TRUE(platform::ReadWholeFile(cache, before));
+        LoadCache(Global().Folders, *Global().CurrentDrive);
+        hooks.questions = 0;
+        EXPECT_EQ(measure(photos, hooks, nullptr), 0);
+        EXPECT_EQ(hooks.questions, 0);
+        ASSERT_EQ(hooks.told.size(), 1u);
+        EXPECT_NE(hooks.told[0].find(drive->Root().substr(0, 2) + " ドライブ全体を計測"),
+                  std::string::npos)
+            << hooks.told[0];
+        ASSERT_TRUE(platform::ReadWholeFile(cache, after));
+        EXPECT_EQ(after, before);
+
+        // Measured whole, the drive's folders are its own again.
+        Global().AskBeforeMeasure = 0;
+        ASSERT_EQ(MeasureDrives(hooks), 1);
+        LoadCache(Global().Folders, *Global().CurrentDrive);
+        EXPECT_EQ(measure(photos, hooks, nullptr), 1);
+        LoadCache(Global().Folders, *Global().CurrentDrive);
+        EXPECT_EQ(Global().Folders.FindPath(drive->Root() + "work\\"), nullptr);
+        EXPECT_EQ(hooks.told.size(), 1u);
+    }
 }
