@@ -75,9 +75,12 @@ bool ReplaceFileStreamedGated(const std::string& nativePath,
 
 // The same for a file of known length whose parts are produced out of
 // order: put writes bytes at an offset (bytes never written read as zeros).
+// With gate, the file takes its name only when gate() returns true, as with
+// ReplaceFileStreamedGated.
 using PutBytesAt = std::function<bool(uint64_t offset, std::string_view)>;
 bool ReplaceFilePlaced(const std::string& nativePath, uint64_t length,
-                       const std::function<bool(const PutBytesAt& put)>& produce);
+                       const std::function<bool(const PutBytesAt& put)>& produce,
+                       const std::function<bool()>& gate = {});
 
 // A file without a name in a folder, for data too large to hold in memory
 // while it is gathered: nobody else can open it, and it is gone when closed

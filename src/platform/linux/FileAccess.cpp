@@ -383,8 +383,9 @@ bool RenameOwnFile(const std::string& from, const std::string& target) {
 }
 
 bool ReplaceFilePlaced(const std::string& nativePath, uint64_t length,
-                       const std::function<bool(const PutBytesAt& put)>& produce) {
-    return Replace(nativePath, [&](int fd) {
+                       const std::function<bool(const PutBytesAt& put)>& produce,
+                       const std::function<bool()>& gate) {
+    const auto write = [&](int fd) {
         if (::ftruncate(fd, static_cast<off_t>(length)) != 0) return false;
         bool failed = false;
         PutBytesAt put = [&](uint64_t offset, std::string_view data) {
@@ -408,7 +409,8 @@ bool ReplaceFilePlaced(const std::string& nativePath, uint64_t length,
             return true;
         };
         return produce(put) && !failed;
-    });
+    };
+    return Replace(nativePath, write, gate);
 }
 
 ScratchFile::~ScratchFile() {

@@ -311,6 +311,32 @@ TEST_F(FileIndexTest, AnIndexThatDoesNotBelongIsNeverShown) {
     EXPECT_FALSE(OpenIndex(index, &why));
 }
 
+// A measurement killed between its cache's rename and its index's (or whose
+// index found the disk full) leaves the index of the measurement before
+// beside its cache. Within the same second both caches carry the same date,
+// and that index must still not pass for this cache's: it lists files that
+// are gone.
+TEST_F(FileIndexTest, AnIndexOfAnotherMeasurementOfTheSameSecondIsNeverShown) {
+    drive->Dir().Write("gone.bin", std::string(5000, 'g'));
+    drive->Dir().Write("kept.bin", std::string(4000, 'k'));
+    YesHooks hooks;
+    ASSERT_EQ(MeasureDrives(hooks), 1);
+    std::string before;
+    ASSERT_TRUE(platform::ReadWholeFile(IndexFile(), before));
+    const std::string dated = CacheHeaderLine(*Global().CurrentDrive);
+    std::filesystem::remove(drive->Dir() / "gone.bin");
+    ASSERT_EQ(MeasureDrives(hooks), 1);
+    ASSERT_TRUE(platform::ReplaceFile(IndexFile(), before));
+    // The second cache dated to the second of the first.
+    const size_t date = std::string("yyyy/mm/dd hh:nn:ss=hh:nn:ss").size();
+    StringList lines;
+    LoadLines(lines, CacheFile());
+    lines[0] = dated.substr(0, date) + lines[0].substr(date);
+    ASSERT_TRUE(SaveLines(lines, CacheFile()));
+    FileIndex index;
+    EXPECT_FALSE(OpenIndex(index)) << "the first measurement's index, gone.bin and all";
+}
+
 TEST_F(FileIndexTest, FilesTheProgramRemovedLeaveTheIndexAtOnce) {
     drive->Dir().Write("a/one.bin", std::string(3000, '1'));
     drive->Dir().Write("a/b/two.bin", std::string(2000, '2'));
