@@ -325,11 +325,10 @@ std::string FileStamp(const std::string& nativePath) {
            std::to_string(st.st_mtim.tv_nsec);
 }
 
-namespace {
-std::string IdentityOf(const struct stat& st) {
+// Also what MappedFile.cpp names its mappings by.
+std::string FileIdentity(const struct stat& st) {
     return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
 }
-} // namespace
 
 bool MapFileReadOnly(const std::string& nativePath, const void*& data, size_t& length,
                      std::string* identity) {
@@ -347,7 +346,7 @@ bool MapFileReadOnly(const std::string& nativePath, const void*& data, size_t& l
     if (p == MAP_FAILED) return false;
     data = p;
     length = static_cast<size_t>(st.st_size);
-    if (identity) *identity = IdentityOf(st);
+    if (identity) *identity = FileIdentity(st);
     return true;
 }
 
@@ -479,7 +478,7 @@ bool WriteAt(const std::string& nativePath, uint64_t offset, std::string_view by
     int fd = ::open(nativePath.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && IdentityOf(st) == identity &&
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && FileIdentity(st) == identity &&
               offset + bytes.size() <= static_cast<uint64_t>(st.st_size);
     for (size_t done = 0; ok && done < bytes.size();) {
         ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
