@@ -94,7 +94,8 @@ run_side new "$new"
 mask() {
     sed -E -e 's#[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}#TIME#g' \
         -e 's#[0-9]{4}-[0-9]{2}-[0-9]{2}[ T][0-9]{2}:[0-9]{2}(:[0-9]{2})?#TIME#g' \
-        -e 's#TIME=[0-9]{2}:[0-9]{2}:[0-9]{2}#TIME#g' -e 's#"timestamp":[0-9]+#"timestamp":T#g' \
+        -e 's#TIME=[0-9]{2}:[0-9]{2}:[0-9]{2}#TIME#g' -e 's#^TIME [0-9a-f]{16}#TIME ID#' \
+        -e 's#"timestamp":[0-9]+#"timestamp":T#g' \
         -e 's#^(seconds|free|imported|scanned|scan|import)([ =\t]+).*#\1\2MASKED#' \
         -e 's#nrvs-compare\.[A-Za-z0-9]+#WORK#g' "$1"
 }
@@ -103,7 +104,8 @@ while IFS= read -r f; do
     a=$work/old/out/$f b=$work/new/out/$f
     if [ ! -e "$b" ]; then echo "only in the old build: $f"; status=1; continue; fi
     if cmp -s "$a" "$b"; then continue; fi
-    # A file index holds its cache's header line, which has the time.
+    # A file index holds its cache's header line, which has the time and
+    # the measurement's random id.
     if [[ $f == *.idx ]] && cmp -s <(head -c 120 "$a"; tail -c +241 "$a") <(head -c 120 "$b"; tail -c +241 "$b"); then
         continue
     fi

@@ -736,7 +736,7 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
     const std::time_t now = std::time(nullptr);
     const std::time_t scanned = in.timestamp > 0 ? static_cast<std::time_t>(in.timestamp) : now;
     list.Sort();
-    list.InsertFirst(HeaderLine(scanned, scanned));
+    list.InsertFirst(NewHeaderLine(scanned, scanned));
     const std::string header(list.LineAt(0));
 
     std::string info = "import=ncdu\r\n";
@@ -753,24 +753,31 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
     drive.Index = letter - 'A';
     drive.RootPath = root;
     P::FileLock lock(CacheLockName(drive));
-    std::string why;
-    // The index first: until the cache is replaced it belongs to no cache
-    // and is never shown, so a failure in between leaves the old cache whole.
-    if (!WriteFileIndex(FileIndexName(letter), letter, header, data, nullptr, {}, &why)) {
-        report.Error = why;
-        return false;
-    }
-    if (!P::ReplaceFile(ImportInfoName(letter), info)) {
-        report.Error = ImportInfoName(letter) + ": " + P::LastWriteError();
-        return false;
-    }
-    // Nothing kept of the letter's measurements is a "before" of the scan.
-    if (!StartHistoryAfresh(letter, header, options.Host, in.rootName, &why)) {
-        report.Error = why;
-        return false;
-    }
-    if (!SaveCache(list, drive, &why)) {
-        report.Error = why;
+    // Each file is written whole under a temporary name first, the index
+    // holding the note, the note the cache: only once all three are written
+    // do they take their names (the cache, the note, the index), so that a
+    // full disk leaves the letter as it was. A failure after the cache took
+    // its name leaves the index of another scan beside it, which its header
+    // line refuses.
+    std::string why, failed;
+    const bool written =
+        WriteFileIndex(FileIndexName(letter), letter, header, data, nullptr, {}, &why, [&] {
+            const bool noted = P::ReplaceFileStreamedGated(
+                ImportInfoName(letter), [&](const P::PutBytes& put) { return put(info); },
+                [&] {
+                    // Nothing kept of the letter's measurements is a "before"
+                    // of the scan.
+                    if (!StartHistoryAfresh(letter, header, options.Host, in.rootName, &failed))
+                        return false;
+                    report.CacheWritten = SaveCache(list, drive, &failed);
+                    return report.CacheWritten;
+                });
+            if (!noted && failed.empty())
+                failed = ImportInfoName(letter) + ": " + P::LastWriteError();
+            return noted;
+        });
+    if (!written) {
+        report.Error = failed.empty() ? why : failed;
         return false;
     }
     return true;

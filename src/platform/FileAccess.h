@@ -75,9 +75,12 @@ bool ReplaceFileStreamedGated(const std::string& nativePath,
 
 // The same for a file of known length whose parts are produced out of
 // order: put writes bytes at an offset (bytes never written read as zeros).
+// With gate, the file takes its name only when gate() returns true, as with
+// ReplaceFileStreamedGated.
 using PutBytesAt = std::function<bool(uint64_t offset, std::string_view)>;
 bool ReplaceFilePlaced(const std::string& nativePath, uint64_t length,
-                       const std::function<bool(const PutBytesAt& put)>& produce);
+                       const std::function<bool(const PutBytesAt& put)>& produce,
+                       const std::function<bool()>& gate = {});
 
 // A file without a name in a folder, for data too large to hold in memory
 // while it is gathered: nobody else can open it, and it is gone when closed
@@ -138,7 +141,19 @@ void UnmapFile(const void* data, size_t length);
 // mapped file could not be replaced while mapped (Windows): the caller then
 // reads the file instead.
 bool MapFileGuarded(const std::string& nativePath, const void*& data, size_t& length);
+// MapFileReadOnly (shared, any size, identity) under the same guard: pages
+// lost to another program cutting the file short read as zeros, and
+// MappingLostPages says so. Where a mapped file cannot be cut short
+// (Windows) it is MapFileReadOnly. Unmapped with UnmapFileGuarded.
+bool MapFileReadOnlyGuarded(const std::string& nativePath, const void*& data, size_t& length,
+                            std::string* identity = nullptr);
 void UnmapFileGuarded(const void* data, size_t length);
+// Whether the file mapped at data (by MapFileGuarded or
+// MapFileReadOnlyGuarded) has been cut short since: the guard covered lost
+// pages with zeros, or the file is now shorter than the mapping (the rest
+// of its last page reads as zeros without a fault). What was read of it may
+// then be zeros in place of the file's bytes.
+bool MappingLostPages(const void* data);
 // ReplaceFile with the bytes of a mapping from MapFileReadOnly, in pieces
 // whose pages are let go once written: copying a large file this way does
 // not hold it in the process's memory.

@@ -95,7 +95,11 @@ int RunChanges(const CommandLine& commandLine) {
             return fail("the previous measurement has no file index: " + why);
         if (!after.Open(FileIndexName(letter), letter, current.Header(), &why))
             return fail("the current measurement has no file index: " + why);
-        for (const FileChange& c : CompareFileIndexes(before, after, below, top))
+        const std::vector<FileChange> changed = CompareFileIndexes(before, after, below, top);
+        if (!before.Intact() || !after.Intact())
+            return fail(std::string(!before.Intact() ? "the previous" : "the current") +
+                        " measurement's file index: " + FileIndex::CutShortText());
+        for (const FileChange& c : changed)
             PrintLine(c.Path + "\t" + (c.Before ? std::to_string(c.OldSize) : std::string()) +
                       "\t" + (c.After ? std::to_string(c.NewSize) : std::string()));
         return 0;

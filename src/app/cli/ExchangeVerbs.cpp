@@ -191,7 +191,10 @@ int RunImport(const CommandLine& commandLine) {
     options.Source = file;
     if (!ImportNcdu(document, letter, options, report))
         return fail((file == "-" ? std::string("standard input") : file) + ": " + report.Error +
-                    "; nothing was written");
+                    (report.CacheWritten ? "; " + std::string(1, letter) +
+                                               ": holds the scan's folders but not all of the "
+                                               "rest: import it again"
+                                         : std::string("; nothing was written")));
     // An import has no folder on this machine: the letter must not lead there.
     if (!root.empty() && !platform::SetDriveMapEntry(letter - 'A', ""))
         std::fprintf(

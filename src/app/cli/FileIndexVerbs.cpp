@@ -55,6 +55,15 @@ bool OpenIndexOf(const std::string& verb, const std::string& path, DriveRecord& 
     return true;
 }
 
+// The index was cut short while it was read: what was read is dropped.
+int CutShort(const std::string& verb, char letter) {
+    std::fprintf(stderr,
+                 "norvessa-cli %s: %s Measure the drive again (norvessa-cli measure %c:) for its "
+                 "files.\n",
+                 verb.c_str(), FileIndex::CutShortText(), letter);
+    return 1;
+}
+
 } // namespace
 
 // The largest files of a drive or below a folder, from the drive's file
@@ -113,7 +122,9 @@ int RunFiles(const CommandLine& commandLine) {
     FileIndex index;
     if (!OpenIndexOf("files", path, *drive, index)) return 1;
     if (path.size() > 3) q.Below = path;
-    for (const FileHit& h : QueryFiles(index, q)) {
+    const std::vector<FileHit> hits = QueryFiles(index, q);
+    if (!index.Intact()) return CutShort("files", path[0]);
+    for (const FileHit& h : hits) {
         char when[32] = "";
         struct tm tm {};
         if (platform::LocalTime(h.ModifiedTime, tm))
@@ -134,7 +145,10 @@ int RunTypes(const CommandLine& commandLine) {
     if (!drive) return 1;
     FileIndex index;
     if (!OpenIndexOf("types", path, *drive, index)) return 1;
-    for (const TypeRow& r : TypeStatistics(index, path.size() > 3 ? path : std::string(), byKind)) {
+    const std::vector<TypeRow> rows =
+        TypeStatistics(index, path.size() > 3 ? path : std::string(), byKind);
+    if (!index.Intact()) return CutShort("types", path[0]);
+    for (const TypeRow& r : rows) {
         if (byKind)
             std::printf("%s\t%llu\t%llu\t%llu\n", KindKey(r.Kind),
                         static_cast<unsigned long long>(r.Files),

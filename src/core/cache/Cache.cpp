@@ -113,6 +113,17 @@ std::string HeaderLine(std::time_t start, std::time_t end) {
                       (elapsed / 3600) % 24, (elapsed / 60) % 60, elapsed % 60);
 }
 
+std::string NewHeaderLine(std::time_t start, std::time_t end) {
+    return HeaderLine(start, end) + " " + platform::RandomSuffix();
+}
+
+std::string HeaderDuration(const std::string& header) {
+    const size_t equals = header.find('=');
+    if (equals == std::string::npos) return {};
+    const size_t from = equals + 1;
+    return header.substr(from, header.find(' ', from) - from);
+}
+
 namespace {
 bool HeaderFields(const std::string& header, struct tm& tm) {
     int y, mo, d, h, mi, s;

@@ -49,6 +49,15 @@ int IsCached(const DriveRecord& drive);
 // "yyyy/mm/dd hh:nn:ss=hh:nn:ss": local start time, then the duration with
 // hours wrapping at 24.
 std::string HeaderLine(std::time_t start, std::time_t end);
+// The header line a new cache is written with: HeaderLine, a space and 16
+// hex digits drawn at random. The file index written with the cache names
+// the same line, so that the index of any other measurement, even one of
+// the same second, never passes for this cache's. Readers of the date read
+// the line's beginning only; a line without the digits (a cache written
+// before them) still pairs with the index written with it.
+std::string NewHeaderLine(std::time_t start, std::time_t end);
+// The duration of a header line ("hh:nn:ss"), without what follows it.
+std::string HeaderDuration(const std::string& header);
 // The start time at the beginning of a header line; false when it is no date.
 bool HeaderStart(const std::string& header, std::time_t& start);
 // Whole local calendar days from the header's start time to now (truncated

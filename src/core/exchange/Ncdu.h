@@ -51,6 +51,9 @@ struct NcduImportReport {
     // Why nothing was written: "line L, column C: reason" for bad input, or
     // the file that could not be written.
     std::string Error;
+    // The import failed after its cache took its name: the letter shows the
+    // new scan's folders, perhaps without its files or its note.
+    bool CacheWritten = false;
     // Program paths of the folders the scan could not read.
     StringList Unreadable;
     std::string Root;

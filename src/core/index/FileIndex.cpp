@@ -35,7 +35,7 @@ FileIndex::~FileIndex() {
 }
 
 void FileIndex::Close() {
-    if (base_) P::UnmapFile(base_, length_);
+    if (base_) P::UnmapFileGuarded(base_, length_);
     base_ = nullptr;
     length_ = 0;
     files_ = folders_ = 0;
@@ -51,7 +51,7 @@ bool FileIndex::Open(const std::string& nativePath, char letter, const std::stri
     };
     const void* map = nullptr;
     size_t length = 0;
-    if (!P::MapFileReadOnly(nativePath, map, length, &identity_))
+    if (!P::MapFileReadOnlyGuarded(nativePath, map, length, &identity_))
         return fail("このドライブのファイル一覧がありません。");
     base_ = static_cast<const unsigned char*>(map);
     length_ = length;
@@ -84,7 +84,7 @@ bool FileIndex::Open(const std::string& nativePath, char letter, const std::stri
         Load<uint64_t>(h + HEADER_OFFSET_NAME_LENGTH) != l.offNameLength ||
         Load<uint64_t>(h + HEADER_OFFSET_FLAGS) != l.offFlags ||
         Load<uint64_t>(h + HEADER_OFFSET_POOL) != l.offPool)
-        return fail("ファイル一覧が壊れているか、途中までしかありません。");
+        return fail(CutShortText());
     files_ = static_cast<uint32_t>(l.files);
     folders_ = static_cast<uint32_t>(l.folders);
     poolBytes_ = l.pool;
@@ -118,8 +118,18 @@ bool FileIndex::Open(const std::string& nativePath, char letter, const std::stri
     for (uint32_t i = 0; i < files_; ++i)
         if (uint64_t{nameOffset_[i]} + nameLength_[i] > poolBytes_)
             return fail("ファイル一覧が壊れています。");
+    // Cut short while it was checked: the zeros read may have passed.
+    if (!Intact()) return fail(CutShortText());
     if (why) why->clear();
     return true;
+}
+
+bool FileIndex::Intact() const {
+    return !P::MappingLostPages(base_);
+}
+
+const char* FileIndex::CutShortText() {
+    return "ファイル一覧が壊れているか、途中までしかありません。";
 }
 
 uint32_t FileIndex::FolderParent(uint32_t f) const {

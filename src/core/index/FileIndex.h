@@ -70,6 +70,12 @@ class FileIndex {
               std::string* why = nullptr);
     bool IsOpen() const { return base_ != nullptr; }
     void Close();
+    // False once another program cut the mapped file short (a cp or an
+    // rsync --inplace over it): the pages lost read as zeros, so what was
+    // read since is no longer the index. Callers check it after reading
+    // and drop what they read, with CutShortText().
+    bool Intact() const;
+    static const char* CutShortText();
 
     uint32_t FileCount() const { return files_; }
     uint32_t FolderCount() const { return folders_; }

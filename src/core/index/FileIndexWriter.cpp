@@ -163,7 +163,7 @@ bool PlanMerge(const FileIndexData& fresh, const FileIndex* old, const std::stri
 
 bool WriteFileIndex(const std::string& nativePath, char letter, const std::string& cacheHeader,
                     const FileIndexData& fresh, const FileIndex* old, const std::string& below,
-                    std::string* why) {
+                    std::string* why, const std::function<bool()>& gate) {
     IndexWriter w(fresh, old);
     if (cacheHeader.size() > kHeaderLineRoom ||
         !PlanMerge(fresh, old, below, w.folders, w.startName)) {
@@ -182,7 +182,7 @@ bool WriteFileIndex(const std::string& nativePath, char letter, const std::strin
     }
     l.Compute();
     bool dataLost = false;
-    const bool ok = P::ReplaceFilePlaced(nativePath, l.length, [&](const P::PutBytesAt& put) {
+    const auto produce = [&](const P::PutBytesAt& put) {
         std::string head(kHeaderSize, '\0');
         std::memcpy(head.data(), kMagic, sizeof kMagic);
         Store<uint32_t>(head, HEADER_VERSION, kVersion);
@@ -241,7 +241,8 @@ bool WriteFileIndex(const std::string& nativePath, char letter, const std::strin
                           &flags, &folderNames, &names})
             all = c->Flush() && all;
         return all;
-    });
+    };
+    const bool ok = P::ReplaceFilePlaced(nativePath, l.length, produce, gate);
     if (dataLost) {
         if (why) *why = nativePath + ": " + *why;
         return false;

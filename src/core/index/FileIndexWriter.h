@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -127,10 +128,11 @@ struct FileIndexData {
 // below and takes the place of that subtree's records in old; false when
 // below's parent is not in old. The file is written complete under a
 // temporary name and renamed; false with why (file: reason) on failure, the
-// old file left as it was.
+// old file left as it was. With gate, the file takes its name only when
+// gate() returns true once it is written.
 bool WriteFileIndex(const std::string& nativePath, char letter, const std::string& cacheHeader,
                     const FileIndexData& fresh, const FileIndex* old, const std::string& below,
-                    std::string* why = nullptr);
+                    std::string* why = nullptr, const std::function<bool()>& gate = {});
 
 // Marks the files of a program path (a file, or a folder and everything
 // below it) as gone in the drive's index on disk and in index when given:

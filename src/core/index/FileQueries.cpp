@@ -75,6 +75,8 @@ std::vector<FileHit> QueryFiles(const FileIndex& index, const FileQuery& q,
         if (f < 0) return hits;
         folderBegin = static_cast<uint32_t>(f);
         folderEnd = index.FolderSubtreeEnd(folderBegin);
+        // Zeros where a file cut short under the map lost its pages.
+        if (folderEnd <= folderBegin) return hits;
     }
     const NameMatcher matcher(q.Name);
     const bool byName = !matcher.Empty();

@@ -144,7 +144,7 @@ std::string Seal(FolderList& folders, const DriveRecord& drive, std::time_t star
         if (const int at = folders.IndexOfPath(below); at >= 0)
             UpdateParents(folders, ParentsUpdate(below, oldLine, folders.LineAt(at)));
     }
-    folders.InsertFirst(HeaderLine(start, end));
+    folders.InsertFirst(NewHeaderLine(start, end));
     PreviousKeeper previous(drive, below);
     if (replacedKnown) previous.TakeReplaced(std::move(*replaced));
     const std::string header(folders.LineAt(0));
@@ -427,7 +427,7 @@ int MeasureFolderIntoCache(const std::string& path, MeasureHooks& hooks, Measure
         platform::FileLock lock(CacheLockName(*current));
         // Read before the merge replaces it: the index on disk belongs to it.
         const std::string diskHeader = CacheHeaderLine(*current);
-        const std::string header = HeaderLine(start, std::time(nullptr));
+        const std::string header = NewHeaderLine(start, std::time(nullptr));
         // The merge sorts the new lines in place; the list keeps them, so the
         // caller can look the folder up.
         // The subtree's replaced figures go into the previous measurement

@@ -325,11 +325,10 @@ std::string FileStamp(const std::string& nativePath) {
            std::to_string(st.st_mtim.tv_nsec);
 }
 
-namespace {
-std::string IdentityOf(const struct stat& st) {
+// Also what MappedFile.cpp names its mappings by.
+std::string FileIdentity(const struct stat& st) {
     return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
 }
-} // namespace
 
 bool MapFileReadOnly(const std::string& nativePath, const void*& data, size_t& length,
                      std::string* identity) {
@@ -347,7 +346,7 @@ bool MapFileReadOnly(const std::string& nativePath, const void*& data, size_t& l
     if (p == MAP_FAILED) return false;
     data = p;
     length = static_cast<size_t>(st.st_size);
-    if (identity) *identity = IdentityOf(st);
+    if (identity) *identity = FileIdentity(st);
     return true;
 }
 
@@ -383,8 +382,9 @@ bool RenameOwnFile(const std::string& from, const std::string& target) {
 }
 
 bool ReplaceFilePlaced(const std::string& nativePath, uint64_t length,
-                       const std::function<bool(const PutBytesAt& put)>& produce) {
-    return Replace(nativePath, [&](int fd) {
+                       const std::function<bool(const PutBytesAt& put)>& produce,
+                       const std::function<bool()>& gate) {
+    const auto write = [&](int fd) {
         if (::ftruncate(fd, static_cast<off_t>(length)) != 0) return false;
         bool failed = false;
         PutBytesAt put = [&](uint64_t offset, std::string_view data) {
@@ -408,7 +408,8 @@ bool ReplaceFilePlaced(const std::string& nativePath, uint64_t length,
             return true;
         };
         return produce(put) && !failed;
-    });
+    };
+    return Replace(nativePath, write, gate);
 }
 
 ScratchFile::~ScratchFile() {
@@ -477,7 +478,7 @@ bool WriteAt(const std::string& nativePath, uint64_t offset, std::string_view by
     int fd = ::open(nativePath.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && IdentityOf(st) == identity &&
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && FileIdentity(st) == identity &&
               offset + bytes.size() <= static_cast<uint64_t>(st.st_size);
     for (size_t done = 0; ok && done < bytes.size();) {
         ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,

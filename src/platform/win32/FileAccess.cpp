@@ -320,8 +320,9 @@ void UnmapFile(const void* data, size_t) {
 }
 
 bool ReplaceFilePlaced(const std::string& nativePath, uint64_t length,
-                       const std::function<bool(const PutBytesAt& put)>& produce) {
-    return Replace(nativePath, [&](HANDLE h) {
+                       const std::function<bool(const PutBytesAt& put)>& produce,
+                       const std::function<bool()>& gate) {
+    const auto write = [&](HANDLE h) {
         LARGE_INTEGER size;
         size.QuadPart = static_cast<LONGLONG>(length);
         if (!::SetFilePointerEx(h, size, nullptr, FILE_BEGIN) || !::SetEndOfFile(h)) {
@@ -342,7 +343,8 @@ bool ReplaceFilePlaced(const std::string& nativePath, uint64_t length,
             return true;
         };
         return produce(put) && !failed;
-    });
+    };
+    return Replace(nativePath, write, gate);
 }
 
 ScratchFile::~ScratchFile() {

@@ -10,6 +10,20 @@ bool MapFileGuarded(const std::string&, const void*& data, size_t& length) {
     return false;
 }
 
-void UnmapFileGuarded(const void*, size_t) {}
+// Windows refuses to cut a file short while a view of it is mapped: no page
+// is ever lost.
+bool MapFileReadOnlyGuarded(const std::string& nativePath, const void*& data, size_t& length,
+                            std::string* identity) {
+    return MapFileReadOnly(nativePath, data, length, identity);
+}
+
+// Only MapFileReadOnlyGuarded maps here.
+void UnmapFileGuarded(const void* data, size_t length) {
+    UnmapFile(data, length);
+}
+
+bool MappingLostPages(const void*) {
+    return false;
+}
 
 } // namespace nrvs::platform

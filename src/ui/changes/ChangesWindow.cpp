@@ -274,6 +274,12 @@ void ChangesWindow::FillFiles() {
     if (chosen.isEmpty() || !before_.IsOpen() || !after_.IsOpen()) return;
     const std::string path = chosen.front()->data(C_PATH, kPathRole).toByteArray().toStdString();
     const std::vector<FileChange> files = CompareFileIndexes(before_, after_, path, 1000);
+    if (!before_.Intact() || !after_.Intact()) {
+        before_.Close();
+        after_.Close();
+        filesLabel->setText(Q(FileIndex::CutShortText()));
+        return;
+    }
     QList<QTreeWidgetItem*> items;
     for (const FileChange& f : files) {
         auto* item = new ChangeItem;

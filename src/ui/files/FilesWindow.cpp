@@ -365,6 +365,14 @@ void FilesWindow::Deliver(unsigned generation, std::shared_ptr<std::vector<FileH
     if (generation != generation_) return;
     if (worker_.joinable()) worker_.join();
     cancel_.reset();
+    if (index_ && !index_->Intact()) {
+        // Cut short while it was read: opened again at the next refresh, and refused.
+        reportList->clear();
+        index_.reset();
+        ShowState(Q(std::string(FileIndex::CutShortText()) + "ドライブを計測し直してください。"));
+        ++queries_;
+        return;
+    }
     Fill(*hits);
     const std::string scope =
         ScopeText(wholeDriveCheck->isChecked() ? std::string() : below_, index_->Letter());

@@ -500,9 +500,9 @@ void MainWindow::ShowDriveStatus(const DriveRecord& drive, const FolderList* fol
     statusPanels[2]->setText(QStringLiteral("Total  ") + Q(FormatSizeText(drive.TotalBytes, 0)));
     statusPanels[3]->setText(QStringLiteral("Free  ") + Q(FormatSizeText(drive.FreeBytes, 0)));
     if (folders->Count() > 0) {
-        auto [date, lap] = SplitNameValue(std::string(folders->LineAt(0)));
-        statusPanels[4]->setText(QStringLiteral("Snap.  ") + Q(date));
-        statusPanels[5]->setText(QStringLiteral("Lap.  ") + Q(lap));
+        const std::string header(folders->LineAt(0));
+        statusPanels[4]->setText(QStringLiteral("Snap.  ") + Q(SplitNameValue(header).first));
+        statusPanels[5]->setText(QStringLiteral("Lap.  ") + Q(HeaderDuration(header)));
     }
 }
 

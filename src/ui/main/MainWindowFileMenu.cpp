@@ -71,7 +71,13 @@ void MainWindow::onFileImportScan() {
         return;
     }
     if (!ImportNcdu(document, letter, options, report)) {
-        ShowMessageBox(file + " を取り込めませんでした。何も書き込んでいません。\n" + report.Error,
+        ShowMessageBox(file + " を取り込めませんでした。" +
+                           (report.CacheWritten
+                                ? FormatText("%c: にはフォルダだけを書き込みました。もう一度取り"
+                                             "込んでください。",
+                                             letter)
+                                : std::string("何も書き込んでいません。")) +
+                           "\n" + report.Error,
                        MB_ICONSTOP);
         return;
     }

@@ -174,6 +174,12 @@ void TypesWindow::Fill() {
     }
     const bool byKind = ByKind();
     const std::vector<TypeRow> rows = TypeStatistics(*index_, below, byKind);
+    if (!index_->Intact()) {
+        index_.reset();
+        reportList->setSortingEnabled(true);
+        ShowState(Q(std::string(FileIndex::CutShortText()) + "ドライブを計測し直してください。"));
+        return;
+    }
     uint64_t files = 0;
     for (const TypeRow& r : rows) {
         total_ += r.Occupied;

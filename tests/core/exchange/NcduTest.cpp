@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <random>
 #include <sys/stat.h>
@@ -274,6 +275,15 @@ TEST_F(NcduTest, BadInputWritesNothing) {
         EXPECT_EQ(ReadFile(Beside(target, "idx")), index);
         EXPECT_EQ(ReadFile(Beside(target, "imp")), info);
     }
+    // Good input that cannot be written whole (its import note cannot take
+    // its name): the letter keeps its scan, cache and index alike.
+    ASSERT_TRUE(std::filesystem::remove(Beside(target, "imp")));
+    ASSERT_TRUE(std::filesystem::create_directory(Beside(target, "imp")));
+    EXPECT_FALSE(Import("[1,0,{},[{\"name\":\"/r\"},{\"name\":\"g\",\"asize\":2}]]", report));
+    EXPECT_NE(report.Error.find(Beside(target, "imp")), std::string::npos) << report.Error;
+    EXPECT_EQ(ReadFile(Beside(target, "txt")), cache);
+    EXPECT_EQ(ReadFile(Beside(target, "idx")), index);
+    std::filesystem::remove(Beside(target, "imp"));
     // Where the fault is, as far as the parser says.
     EXPECT_FALSE(
         Import("[1,2,{},\n[{\"name\":\"/r\"},\n  {\"name\":\"f\",\"asize\":-5}]]", report));

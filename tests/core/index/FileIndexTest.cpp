@@ -311,6 +311,62 @@ TEST_F(FileIndexTest, AnIndexThatDoesNotBelongIsNeverShown) {
     EXPECT_FALSE(OpenIndex(index, &why));
 }
 
+// A measurement killed between its cache's rename and its index's (or whose
+// index found the disk full) leaves the index of the measurement before
+// beside its cache. Within the same second both caches carry the same date,
+// and that index must still not pass for this cache's: it lists files that
+// are gone.
+TEST_F(FileIndexTest, AnIndexOfAnotherMeasurementOfTheSameSecondIsNeverShown) {
+    drive->Dir().Write("gone.bin", std::string(5000, 'g'));
+    drive->Dir().Write("kept.bin", std::string(4000, 'k'));
+    YesHooks hooks;
+    ASSERT_EQ(MeasureDrives(hooks), 1);
+    std::string before;
+    ASSERT_TRUE(platform::ReadWholeFile(IndexFile(), before));
+    const std::string dated = CacheHeaderLine(*Global().CurrentDrive);
+    std::filesystem::remove(drive->Dir() / "gone.bin");
+    ASSERT_EQ(MeasureDrives(hooks), 1);
+    ASSERT_TRUE(platform::ReplaceFile(IndexFile(), before));
+    // The second cache dated to the second of the first.
+    const size_t date = std::string("yyyy/mm/dd hh:nn:ss=hh:nn:ss").size();
+    StringList lines;
+    LoadLines(lines, CacheFile());
+    lines[0] = dated.substr(0, date) + lines[0].substr(date);
+    ASSERT_TRUE(SaveLines(lines, CacheFile()));
+    FileIndex index;
+    EXPECT_FALSE(OpenIndex(index)) << "the first measurement's index, gone.bin and all";
+}
+
+// Another program cuts the index short while it is mapped (a cp or an
+// rsync --inplace over it): what is asked of it then must not end the
+// process, and the index says it is damaged.
+TEST_F(FileIndexTest, AnIndexCutShortWhileMappedIsDamagedNotAFault) {
+    for (int i = 0; i < 3000; ++i)
+        drive->Dir().Write("d" + std::to_string(i % 7) + "/a rather long file name " +
+                               std::to_string(i) + ".dat",
+                           std::string(static_cast<size_t>(i % 50), 'x'));
+    YesHooks hooks;
+    ASSERT_EQ(MeasureDrives(hooks), 1);
+    std::string good;
+    ASSERT_TRUE(platform::ReadWholeFile(IndexFile(), good));
+    ASSERT_GT(good.size(), size_t{16} * 4096);
+    for (size_t cut : {size_t{0}, size_t{256}, good.size() / 3, good.size() - 9000}) {
+        SCOPED_TRACE(cut);
+        ASSERT_TRUE(platform::ReplaceFile(IndexFile(), good));
+        FileIndex index;
+        ASSERT_TRUE(OpenIndex(index));
+        ASSERT_EQ(::truncate(IndexFile().c_str(), static_cast<off_t>(cut)), 0);
+        FileQuery q;
+        q.Top = 5000;
+        QueryFiles(index, q);
+        q.Name = "*long*";
+        q.OnPath = true;
+        q.WithFolders = true;
+        QueryFiles(index, q);
+        EXPECT_FALSE(index.Intact());
+    }
+}
+
 TEST_F(FileIndexTest, FilesTheProgramRemovedLeaveTheIndexAtOnce) {
     drive->Dir().Write("a/one.bin", std::string(3000, '1'));
     drive->Dir().Write("a/b/two.bin", std::string(2000, '2'));

@@ -55,7 +55,10 @@ TEST_F(MeasureDrivesTest, DriveMeasurementWritesTheCacheFile) {
     std::time_t t;
     EXPECT_TRUE(HeaderStart(file[0], t));
     // Whole seconds of the clock: a tiny measurement may still cross one.
-    EXPECT_TRUE(file[0].substr(19) == "=00:00:00" || file[0].substr(19) == "=00:00:01") << file[0];
+    EXPECT_TRUE(file[0].substr(19, 10) == "=00:00:00 " || file[0].substr(19, 10) == "=00:00:01 ")
+        << file[0];
+    EXPECT_EQ(file[0].find_first_not_of("0123456789abcdef", 29), std::string::npos) << file[0];
+    EXPECT_EQ(file[0].size(), 29u + 16) << "the measurement's id";
     const std::string R = drive->Root();
     EXPECT_EQ(file[1], R + " > 3:8192:0:0:0:2:2:2:0:0:0:0");
     EXPECT_EQ(file[2].substr(0, R.size() + 2), R + "a\\") << "case ignored: a before B";
