@@ -566,15 +566,58 @@ bool Importer::Parse() {
     return true;
 }
 
-// Program path of folder i ("X:\a\b\").
-std::string FolderPathOf(const std::vector<Folder>& folders, uint32_t i, const std::string& root) {
-    std::vector<uint32_t> chain;
-    for (uint32_t f = i; f != UINT32_MAX && folders[f].parent != UINT32_MAX; f = folders[f].parent)
-        chain.push_back(f);
-    std::string path = root;
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
-        path += P::ShownName(folders[*it].name) + "\\";
-    return path;
+// Numbers of the given folders (and of their ancestors) in the byte order
+// of their program paths, without building the paths: pre-order, each
+// folder's children in the order of their shown names followed by the
+// separator. A shown name holds no backslash, so no child's part of a path
+// is the start of another's, and that order is the order of every path
+// below them. Others are left UINT64_MAX.
+std::vector<uint64_t> PathRanks(const std::vector<Folder>& folders,
+                                const std::vector<uint32_t>& holders) {
+    std::vector<uint64_t> rank(folders.size(), UINT64_MAX);
+    std::vector<char> marked(folders.size(), 0);
+    std::vector<std::pair<uint32_t, uint32_t>> edges; // parent, child
+    for (uint32_t f : holders)
+        for (; f != UINT32_MAX && !marked[f]; f = folders[f].parent) {
+            marked[f] = 1;
+            if (folders[f].parent != UINT32_MAX) edges.emplace_back(folders[f].parent, f);
+        }
+    if (edges.empty() && !marked[0]) return rank;
+    std::vector<std::string> keys(edges.size());
+    std::vector<uint32_t> order(edges.size());
+    for (uint32_t k = 0; k < edges.size(); ++k) {
+        keys[k] = P::ShownName(folders[edges[k].second].name) + '\\';
+        order[k] = k;
+    }
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        if (edges[a].first != edges[b].first) return edges[a].first < edges[b].first;
+        return keys[a] < keys[b];
+    });
+    std::vector<std::string>().swap(keys);
+    // Where each marked folder's children begin in that order.
+    std::vector<std::pair<uint32_t, uint32_t>> range(folders.size(), {0, 0});
+    for (uint32_t k = 0; k < order.size();) {
+        const uint32_t parent = edges[order[k]].first;
+        uint32_t end = k;
+        while (end < order.size() && edges[order[end]].first == parent)
+            ++end;
+        range[parent] = {k, end};
+        k = end;
+    }
+    uint64_t next = 0;
+    std::vector<std::pair<uint32_t, uint32_t>> stack{{0, range[0].first}};
+    rank[0] = next++;
+    while (!stack.empty()) {
+        auto& [folder, at] = stack.back();
+        if (at == range[folder].second) {
+            stack.pop_back();
+            continue;
+        }
+        const uint32_t child = edges[order[at++]].second;
+        rank[child] = next++;
+        stack.emplace_back(child, range[child].first);
+    }
+    return rank;
 }
 
 // Every line holds its folder's whole path: as a measurement does, deeper
@@ -614,21 +657,25 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
         if (a.ino != b.ino) return a.ino < b.ino;
         return a.file < b.file;
     });
+    std::vector<uint32_t> holders;
+    for (size_t i = 0; i < in.linked.size(); ++i)
+        if ((i > 0 && in.linked[i - 1].dev == in.linked[i].dev &&
+             in.linked[i - 1].ino == in.linked[i].ino) ||
+            (i + 1 < in.linked.size() && in.linked[i + 1].dev == in.linked[i].dev &&
+             in.linked[i + 1].ino == in.linked[i].ino))
+            holders.push_back(in.fileFolder[in.linked[i].file]);
+    const std::vector<uint64_t> rank = PathRanks(folders, holders);
+    std::vector<uint32_t>().swap(holders);
     for (size_t i = 0; i < in.linked.size();) {
         size_t j = i + 1;
         while (j < in.linked.size() && in.linked[j].dev == in.linked[i].dev &&
                in.linked[j].ino == in.linked[i].ino)
             ++j;
+        // The first folder by path; within it the first name in the document.
         size_t owner = i;
-        if (j - i > 1) {
-            std::string best = FolderPathOf(folders, in.fileFolder[in.linked[i].file], root);
-            for (size_t k = i + 1; k < j; ++k) {
-                if (in.fileFolder[in.linked[k].file] == in.fileFolder[in.linked[owner].file])
-                    continue;
-                std::string p = FolderPathOf(folders, in.fileFolder[in.linked[k].file], root);
-                if (p < best) best = std::move(p), owner = k;
-            }
-        }
+        for (size_t k = i + 1; k < j; ++k)
+            if (rank[in.fileFolder[in.linked[k].file]] < rank[in.fileFolder[in.linked[owner].file]])
+                owner = k;
         for (size_t k = i; k < j; ++k)
             if (k != owner) in.files[in.linked[k].file].Flags |= INDEX_FLAG_FURTHER_NAME;
         const IndexedFile& f = in.files[in.linked[owner].file];

@@ -17,6 +17,15 @@ struct stat StatOf(const std::string& path) {
     return st;
 }
 
+platform::Folder MakeChain(const std::string& dir, int depth, const char* name) {
+    platform::Folder f = platform::Folder::Open(dir);
+    for (int i = 0; i < depth && f.Valid(); ++i) {
+        if (::mkdirat(static_cast<int>(f.Handle()), name, 0755) != 0) return platform::Folder();
+        f = f.OpenChild(name);
+    }
+    return f;
+}
+
 std::vector<std::string> NamesIn(const std::string& dir) {
     std::vector<std::string> names;
     platform::Folder f = platform::Folder::Open(dir);

@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace nrvs {
@@ -362,20 +363,85 @@ std::string Walk::NameOf(const Linked& name) const {
     return out;
 }
 
+std::unordered_map<const Node*, uint64_t>
+Walk::PathRanks(const std::vector<const Node*>& nodes) const {
+    // The folders holding the names and their ancestors, each folder once:
+    // the work is bounded by the folders of the tree, however deep the names.
+    struct Marked {
+        const Node* node;
+        std::vector<uint32_t> children;
+    };
+    std::vector<Marked> marked;
+    std::unordered_map<const Node*, uint32_t> slot;
+    for (const Node* n : nodes) {
+        uint32_t below = UINT32_MAX;
+        for (; n; n = n->parent) {
+            auto [it, added] = slot.emplace(n, static_cast<uint32_t>(marked.size()));
+            if (added) marked.push_back({n, {}});
+            if (below != UINT32_MAX) marked[it->second].children.push_back(below);
+            if (!added) break;
+            below = it->second;
+        }
+    }
+    // Numbered in pre-order with each folder's children in the byte order of
+    // their names as the path shows them, each followed by its separator.
+    // A shown name holds no backslash, so no child's part of the path is the
+    // start of another's: the order of the parts is the order of every path
+    // below them, and a folder's path sorts before the paths below it.
+    std::unordered_map<const Node*, uint64_t> rank;
+    rank.reserve(marked.size());
+    auto rootIt = slot.find(root_);
+    if (rootIt == slot.end()) return rank;
+    std::vector<std::string> keys;
+    std::vector<std::pair<uint32_t, size_t>> stack{{rootIt->second, 0}};
+    rank.emplace(root_, 0);
+    while (!stack.empty()) {
+        auto& [at, next] = stack.back();
+        std::vector<uint32_t>& children = marked[at].children;
+        if (next == 0 && children.size() > 1) {
+            keys.clear();
+            for (uint32_t c : children)
+                keys.push_back(P::ShownName(marked[c].node->name) + '\\');
+            std::vector<uint32_t> order(children.size());
+            for (uint32_t k = 0; k < order.size(); ++k)
+                order[k] = k;
+            std::sort(order.begin(), order.end(),
+                      [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+            for (uint32_t& k : order)
+                k = children[k];
+            children = std::move(order);
+        }
+        if (next == children.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const uint32_t child = children[next++];
+        rank.emplace(marked[child].node, rank.size());
+        stack.emplace_back(child, 0);
+    }
+    return rank;
+}
+
 void Walk::ResolveLinks() {
     std::vector<Linked> all;
     for (auto& v : linked_) {
         all.insert(all.end(), v.begin(), v.end());
         std::vector<Linked>().swap(v);
     }
-    if (linkedOut_) {
-        for (const Linked& l : all)
-            linkedOut_->push_back({l.device, l.inode, ProgramPath(l.node), l.size, l.occupied});
-        return;
-    }
     std::sort(all.begin(), all.end(), [](const Linked& a, const Linked& b) {
         return a.device != b.device ? a.device < b.device : a.inode < b.inode;
     });
+    // Only folders that hold a name of a file seen more than once here (or,
+    // handed out, any) are compared.
+    std::vector<const Node*> holders;
+    for (size_t i = 0; i < all.size(); ++i)
+        if (linkedOut_ ||
+            (i > 0 && all[i - 1].device == all[i].device && all[i - 1].inode == all[i].inode) ||
+            (i + 1 < all.size() && all[i + 1].device == all[i].device &&
+             all[i + 1].inode == all[i].inode))
+            holders.push_back(all[i].node);
+    const std::unordered_map<const Node*, uint64_t> rank = PathRanks(holders);
+    std::vector<const Node*>().swap(holders);
     for (size_t i = 0; i < all.size();) {
         size_t j = i + 1;
         while (j < all.size() && all[j].device == all[i].device && all[j].inode == all[i].inode)
@@ -387,19 +453,27 @@ void Walk::ResolveLinks() {
         // folder owns the file changes no figure).
         const Linked* owner = &all[i];
         if (j - i > 1) {
-            std::string best = ProgramPath(owner->node);
+            uint64_t best = rank.at(owner->node);
             std::string ownerName; // read once it is needed, then kept
             for (size_t k = i + 1; k < j; ++k) {
                 if (all[k].node == owner->node) {
-                    if (!index_) continue;
+                    if (!index_ || linkedOut_) continue;
                     if (ownerName.empty()) ownerName = NameOf(*owner);
                     std::string name = NameOf(all[k]);
                     if (name < ownerName) ownerName = std::move(name), owner = &all[k];
                     continue;
                 }
-                std::string p = ProgramPath(all[k].node);
-                if (p < best) best = std::move(p), owner = &all[k], ownerName.clear();
+                const uint64_t r = rank.at(all[k].node);
+                if (r < best) best = r, owner = &all[k], ownerName.clear();
             }
+        }
+        if (linkedOut_) {
+            // The caller counts the file once across several walks: of this
+            // walk's names only the first by path can be the one it counts.
+            linkedOut_->push_back({owner->device, owner->inode, ProgramPath(owner->node),
+                                   owner->size, owner->occupied});
+            i = j;
+            continue;
         }
         if (index_)
             for (size_t k = i; k < j; ++k)

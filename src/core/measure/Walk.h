@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace nrvs::walking {
@@ -158,6 +159,10 @@ class Walk {
     // Adds the bytes of each multiply linked file once, to the folder whose
     // program path sorts first among those holding one of its names.
     void ResolveLinks();
+    // Numbers for the given folders (and their ancestors) in the byte order
+    // of their program paths, without building the paths.
+    std::unordered_map<const Node*, uint64_t>
+    PathRanks(const std::vector<const Node*>& nodes) const;
     std::string ProgramPath(const Node* node) const;
     // Whether the start folder lies on another mount than its drive's root.
     bool StartsOnOtherMount() const;

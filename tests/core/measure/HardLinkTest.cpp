@@ -2,10 +2,13 @@
 // whose path sorts first, whichever thread sees a name first.
 #include "core/measure/Measure.h"
 #include "core/GlobalState.h"
+#include "platform/Paths.h"
+#include "support/FileFixtures.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -106,4 +109,76 @@ TEST(HardLinkTest, TotalsMatchTheTreeAndDoNotDependOnThreads) {
     EXPECT_EQ(m[root].TreeFiles, 30 + 12 * 30);
     EXPECT_EQ(Lines(root, true, 1), Lines(root, true, 8));
     EXPECT_EQ(Lines(root, false, 1), Lines(root, false, 8));
+}
+
+TEST(HardLinkTest, TheOwnerIsTheFolderWhosePathSortsFirst) {
+    // Each row: the folders holding a name of one file. The owner is the one
+    // whose program path sorts first in byte order, a separator and the
+    // shown form of each name included ("a!\\" before "a\\", a backslash
+    // byte shown as U+FF3C after "]", a control byte after a space).
+    const std::vector<std::vector<std::string>> rows = {
+        {"a", "a!"},     {"a\\x", "a]"},   {"b/c", "b"},        {"b/c", "b!"},
+        {"x\x01", "x "}, {"k/l/m", "k/l"}, {"p/q", "p/r", "p"}, {"z", "y/z", "y"},
+    };
+    TempDrive drive;
+    const auto& d = drive.Dir();
+    const std::string root = drive.Root();
+    std::vector<std::string> expected;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const std::string top = "r" + std::to_string(i) + "/";
+        const std::string size(1000 + i, 'x');
+        std::string owner;
+        for (size_t k = 0; k < rows[i].size(); ++k) {
+            const std::string at = top + rows[i][k];
+            d.MakeDir(at);
+            if (k == 0)
+                d.Write(at + "/f", size);
+            else
+                Link(d / (top + rows[i][0] + "/f"), d / (at + "/f" + std::to_string(k)));
+            std::string path = root + "r" + std::to_string(i) + "\\";
+            for (size_t from = 0; from <= rows[i][k].size();) {
+                const size_t slash = std::min(rows[i][k].find('/', from), rows[i][k].size());
+                path += platform::ShownName(rows[i][k].substr(from, slash - from)) + "\\";
+                from = slash + 1;
+            }
+            if (owner.empty() || path < owner) owner = path;
+        }
+        expected.push_back(owner);
+    }
+    auto m = Measure(root, true, 3);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        for (const auto& [path, r] : m)
+            if (path.rfind(root + "r" + std::to_string(i) + "\\", 0) == 0 && r.OwnBytes > 0)
+                EXPECT_EQ(path, expected[i]) << "row " << i;
+        EXPECT_EQ(m[expected[i]].OwnBytes, 1000 + i) << "row " << i;
+    }
+}
+
+TEST(HardLinkTest, ManyNamesBelowADeepChainCostNoPathEach) {
+    // A file with a name in each folder of a chain 12,000 levels deep, of
+    // long names. Rebuilding the path of each name's folder to choose the
+    // owner took longer than the test's timeout (ten minutes); numbering the
+    // folders once takes well under a second.
+    TempDrive drive;
+    const int depth = 12000;
+    const std::string name(100, 'd');
+    drive.Dir().Write("f", std::string(5000, 'x'));
+    {
+        platform::Folder top = platform::Folder::Open(drive.Native());
+        platform::Folder at = platform::Folder::Open(drive.Native());
+        for (int i = 0; i < depth; ++i) {
+            ASSERT_EQ(::mkdirat(static_cast<int>(at.Handle()), name.c_str(), 0755), 0);
+            at = at.OpenChild(name);
+            ASSERT_TRUE(at.Valid());
+            ASSERT_EQ(::linkat(static_cast<int>(top.Handle()), "f", static_cast<int>(at.Handle()),
+                               "f", 0),
+                      0);
+        }
+    }
+    const std::string root = drive.Root();
+    auto m = Measure(root, true, 1);
+    EXPECT_EQ(m[root].OwnBytes, 5000);
+    EXPECT_EQ(m[root].TreeBytes, 5000);
+    EXPECT_EQ(m[root].TreeFiles, depth + 1);
+    EXPECT_EQ(m[root].TreeFolders, depth);
 }

@@ -5,6 +5,7 @@
 #include "platform/FolderEntries.h"
 #include "platform/Paths.h"
 #include "support/CurrentDrive.h"
+#include "support/FileFixtures.h"
 #include "support/TempDrive.h"
 #include "support/YesHooks.h"
 
@@ -284,12 +285,8 @@ TEST(MeasureTreeTest, AHundredThousandFoldersDeep) {
     TempDrive drive;
     const int depth = 100000;
     {
-        platform::Folder f = platform::Folder::Open(drive.Native());
-        for (int i = 0; i < depth; ++i) {
-            ASSERT_EQ(::mkdirat(static_cast<int>(f.Handle()), "d", 0755), 0);
-            f = f.OpenChild("d");
-            ASSERT_TRUE(f.Valid());
-        }
+        platform::Folder f = test::MakeChain(drive.Native(), depth);
+        ASSERT_TRUE(f.Valid());
         int fd = ::openat(static_cast<int>(f.Handle()), "bottom", O_WRONLY | O_CREAT, 0644);
         ASSERT_EQ(::write(fd, "12345", 5), 5);
         ::close(fd);
