@@ -795,6 +795,7 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
     info += "scanned=" + std::to_string(in.timestamp) + "\r\n";
     info += "imported=" + std::to_string(static_cast<long long>(now)) + "\r\n";
     info += "source=" + InfoValue(options.Source) + "\r\n";
+    info += "cache=" + InfoValue(header) + "\r\n";
 
     DriveRecord drive;
     drive.Index = letter - 'A';

@@ -139,5 +139,11 @@ fi
 "$cli" import "$work/small.json" --as G: --force >/dev/null || fail "import --force over G:"
 [ -z "$(sed -n 7p "$work/bin/norvessa.drv" | tr -d '\r')" ] || fail "G: still names a folder after --force"
 [ "$("$cli" tree G: | tail -n +2)" = 'G:\ > 0:0:0:0:0:0:0:0:0:0:0:0' ] || fail "G: is not the import: $("$cli" tree G:)"
+# A folder given the letter again and measured: the letter holds no import.
+make_drive G "$work/again"
+echo x >"$work/again/f"
+"$cli" measure G: >/dev/null 2>&1 || fail "measure of G: given a folder after its import"
+"$cli" export G: --format ncdu --out "$work/again.json" >/dev/null 2>&1 || fail "export of G: measured again"
+grep -q "\"name\":\"$work/again\"" "$work/again.json" || fail "G: is named as the import: $(head -c 200 "$work/again.json")"
 
 finish

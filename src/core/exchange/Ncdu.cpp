@@ -43,11 +43,17 @@ ImportInfo ReadImportInfo(char letter) {
     if (letter < 'A' || letter > 'Z') return info;
     std::string text;
     if (!P::ReadWholeFile(ImportInfoName(letter), text) || text.size() > 1 << 20) return info;
-    bool marked = false;
+    bool marked = false, ofAnotherCache = false;
     ForEachKeyValue(text, [&](const std::string& key, const std::string& value) {
         if (key == "import")
             marked = value == "ncdu";
-        else if (key == "root")
+        else if (key == "cache") {
+            // The note is the import's only while its cache is: a folder
+            // given the letter later and measured replaced it.
+            DriveRecord drive;
+            drive.Index = letter - 'A';
+            ofAnotherCache = value != CacheHeaderLine(drive);
+        } else if (key == "root")
             info.Root = P::NativeName(value);
         else if (key == "host")
             info.Host = value;
@@ -60,7 +66,7 @@ ImportInfo ReadImportInfo(char letter) {
         else if (key == "imported")
             ParseWhole(value, info.ImportTime);
     });
-    info.Valid = marked;
+    info.Valid = marked && !ofAnotherCache;
     return info;
 }
 

@@ -578,7 +578,7 @@ FolderRecord Walk::Run(FolderList& out, MeasureHooks& hooks) {
         return r;
     }
     ResolveLinks();
-    const size_t before = out.Count();
+    const auto before = out.Count();
     if (inOrder_)
         FinishInOrder(out);
     else
