@@ -100,7 +100,7 @@ PreviousKeeper::PreviousKeeper(const DriveRecord& drive, const std::string& belo
     if (below_.empty()) {
         P::LinkAsTemporary(CacheFileName(drive), PreviousCacheName(letter_), linkedCache_);
         if (!P::LinkAsTemporary(FileIndexName(letter_), PreviousIndexName(letter_), linkedIndex_))
-            P::MapFileReadOnly(FileIndexName(letter_), index_, indexLength_);
+            P::MapFileReadOnlyGuarded(FileIndexName(letter_), index_, indexLength_);
     } else {
         oldIndex_->Open(FileIndexName(letter_), letter_, cache_.Header());
         oldCache_ = std::make_unique<P::FileReader>();
@@ -109,7 +109,7 @@ PreviousKeeper::PreviousKeeper(const DriveRecord& drive, const std::string& belo
 }
 
 PreviousKeeper::~PreviousKeeper() {
-    P::UnmapFile(index_, indexLength_);
+    P::UnmapFileGuarded(index_, indexLength_);
     // Second names not moved into place (no Commit, or a copy instead).
     for (const std::string* name : {&linkedCache_, &linkedIndex_})
         if (!name->empty()) P::RemoveOwnFile(*name);
@@ -240,11 +240,14 @@ bool PreviousKeeper::KeepWhole(std::string* why) {
         linkedIndex_.clear();
     } else {
         indexOk = linkedIndex_.empty() &&
-                  (index_ ? P::ReplaceFileFromMapping(indexName, index_, indexLength_)
+                  (index_ ? P::ReplaceFileFromMapping(indexName, index_, indexLength_) &&
+                                !P::MappingLostPages(index_)
                           : P::RemoveOwnFile(indexName));
     }
     if (!indexOk) {
-        std::string reason = P::LastWriteError();
+        std::string reason = index_ && P::MappingLostPages(index_)
+                                 ? "the file index was cut short by another program while copied"
+                                 : P::LastWriteError();
         P::RemoveOwnFile(indexName);
         if (why) *why = indexName + ": " + reason;
     }
