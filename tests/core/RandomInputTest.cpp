@@ -12,6 +12,7 @@
 #include "platform/Drives.h"
 #include "platform/ProgramLocation.h"
 #include "platform/Paths.h"
+#include "support/RandomRun.h"
 #include "support/ResetGlobalState.h"
 #include "support/Systems.h"
 #include "support/TempDir.h"
@@ -25,14 +26,6 @@
 using namespace nrvs;
 
 namespace {
-
-long EnvNumber(const char* name, long def) {
-    const char* v = std::getenv(name);
-    if (!v || !*v) return def;
-    char* end = nullptr;
-    long n = std::strtol(v, &end, 10);
-    return end && *end == 0 && n > 0 ? n : def;
-}
 
 class Noise {
   public:
@@ -159,14 +152,6 @@ int LinearIndex(const FolderList& list, std::string_view path) {
     }
     return -1;
 }
-
-struct RandomRun {
-    uint64_t seed;
-    long iterations;
-    RandomRun(long defaultIterations)
-        : seed(static_cast<uint64_t>(EnvNumber("NRVS_FUZZ_SEED", 20261207))),
-          iterations(EnvNumber("NRVS_FUZZ_ITERATIONS", defaultIterations)) {}
-};
 
 } // namespace
 

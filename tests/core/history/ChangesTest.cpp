@@ -15,6 +15,7 @@
 #include "platform/FileAccess.h"
 #include "platform/Paths.h"
 #include "support/CurrentDrive.h"
+#include "support/RandomRun.h"
 #include "support/TempDrive.h"
 #include "support/YesHooks.h"
 
@@ -468,6 +469,30 @@ TEST_F(ChangesTest, DamagedOrForeignPreviousMeasurementsAreRefused) {
     EXPECT_NE(
         PreviousStateText(PREVIOUS_OTHER_DRIVE, L(), fault).find(std::string(1, other) + ":\\"),
         std::string::npos);
+    // Random damage anywhere: refused with a line of the file, or read and
+    // compared without a fault.
+    const RandomRun run(400, 7);
+    std::mt19937_64 rng(run.seed);
+    const char pieces[] = "0123456789:>\\ -x.eE\r\n";
+    const size_t lines = static_cast<size_t>(std::count(good.begin(), good.end(), '\n')) + 8;
+    for (long round = 0; round < run.iterations; ++round) {
+        std::string bad = good;
+        for (long k = 0; k < 1 + round % 4 && !bad.empty(); ++k) {
+            const size_t at = rng() % bad.size();
+            const char piece = pieces[rng() % (sizeof pieces - 1)];
+            if (rng() % 3 == 0)
+                bad.erase(at, 1 + rng() % 6);
+            else if (rng() % 2 == 0)
+                bad[at] = piece;
+            else
+                bad.insert(at, 1, piece);
+        }
+        PreviousFault damage;
+        const PreviousState st = state(bad, &damage);
+        if (st == PREVIOUS_DAMAGED) EXPECT_LE(damage.Line, lines) << bad;
+        if (st == PREVIOUS_OK) Changes();
+    }
+
     // The same letter, but the volume note says the previous measurement
     // was taken of another folder than the drive is now.
     EXPECT_EQ(state(good), PREVIOUS_OK);

@@ -12,6 +12,7 @@
 #include "platform/FileAccess.h"
 #include "platform/Paths.h"
 #include "support/CurrentDrive.h"
+#include "support/RandomRun.h"
 #include "support/TempDrive.h"
 
 #include <gtest/gtest.h>
@@ -279,9 +280,10 @@ TEST_F(FileIndexTest, AnIndexThatDoesNotBelongIsNeverShown) {
         EXPECT_FALSE(index.Open(IndexFile(), drive->Letter(), header, &why)) << cut;
     }
     // Bytes changed anywhere: refused, or read without a fault.
-    std::mt19937 rng(7);
+    const RandomRun run(300, 7);
+    std::mt19937 rng(static_cast<std::mt19937::result_type>(run.seed));
     int refused = 0;
-    for (int round = 0; round < 300; ++round) {
+    for (long round = 0; round < run.iterations; ++round) {
         std::string bad = good;
         for (int k = 0; k < 1 + round % 4; ++k)
             bad[rng() % bad.size()] = static_cast<char>(rng());
