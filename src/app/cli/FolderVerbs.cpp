@@ -32,11 +32,8 @@ int RunList(const CommandLine& commandLine) {
     if (ImportedFolder(target, path)) {
         // From the last measurement: folders from the cache, files from the index.
         DriveRecord record;
-        record.Index = path[0] - 'A';
-        record.RootPath = path.substr(0, 3);
         FolderList folders;
-        LoadCache(folders, record);
-        if (folders.Count() == 0) return 1;
+        if (!LoadMeasuredCache(path, record, folders)) return 1;
         const auto index = OpenFileIndex(path[0], std::string(folders.LineAt(0)));
         DirListing listing;
         ListSnapshot(listing, folders, index.get(), path + "*.*", kind);
