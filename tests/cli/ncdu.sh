@@ -145,4 +145,5 @@ echo x >"$work/again/f"
 "$cli" measure G: >/dev/null 2>&1 || fail "measure of G: given a folder after its import"
 "$cli" export G: --format ncdu --out "$work/again.json" >/dev/null 2>&1 || fail "export of G: measured again"
 grep -q "\"name\":\"$work/again\"" "$work/again.json" || fail "G: is named as the import: $(head -c 200 "$work/again.json")"
+
 finish
