@@ -417,7 +417,7 @@ bool JsonReader::Skip() {
             if (!(array ? NextElement(more) : NextField(key, more, 0))) return false;
             if (!more) continue;
         }
-        Type type;
+        Type type = Type::Null;
         if (!Peek(type)) return false;
         bool ok = true;
         switch (type) {

@@ -112,7 +112,7 @@ class Importer {
 };
 
 bool Importer::ReadCount(int64_t& out, const char* what, bool mayBeNegative) {
-    Type t;
+    Type t = Type::Null;
     if (!json_.Peek(t)) return false;
     const Position at = json_.Where();
     JsonReader::Number n;
@@ -124,7 +124,7 @@ bool Importer::ReadCount(int64_t& out, const char* what, bool mayBeNegative) {
 }
 
 bool Importer::ReadUnsigned(uint64_t& out, const char* what) {
-    Type t;
+    Type t = Type::Null;
     if (!json_.Peek(t)) return false;
     const Position at = json_.Where();
     JsonReader::Number n;
@@ -134,7 +134,7 @@ bool Importer::ReadUnsigned(uint64_t& out, const char* what) {
 }
 
 bool Importer::ReadFlag(bool& out, const char* what) {
-    Type t;
+    Type t = Type::Null;
     if (!json_.Peek(t)) return false;
     if (t != Type::Boolean)
         return Fail(json_.Where(), std::string(what) + " is neither true nor false");
@@ -159,7 +159,7 @@ bool Importer::ReadInfo(EntryInfo& info, bool root) {
         bool more = false;
         if (!json_.NextField(key, more)) return false;
         if (!more) break;
-        Type t;
+        Type t = Type::Null;
         if (!json_.Peek(t)) return false;
         last_ = json_.Where();
         bool ok = true;
@@ -215,7 +215,7 @@ bool Importer::ReadInfo(EntryInfo& info, bool root) {
 
 bool Importer::ReadMetadata() {
     const Position at = json_.Where();
-    Type t;
+    Type t = Type::Null;
     if (!json_.Peek(t)) return false;
     if (t != Type::Object) return Fail(at, "the third element is no object of metadata");
     if (!json_.EnterObject()) return false;
@@ -337,7 +337,7 @@ bool Importer::Walk() {
         bool more = false;
         if (!json_.NextElement(more)) return false;
         if (!more) return Fail(at, "a folder without its entry");
-        Type t;
+        Type t = Type::Null;
         if (!json_.Peek(t)) return false;
         if (t != Type::Object) return Fail(json_.Where(), "a folder's first element is no object");
         EntryInfo info;
@@ -358,7 +358,7 @@ bool Importer::Walk() {
             stack.pop_back();
             continue;
         }
-        Type t;
+        Type t = Type::Null;
         if (!json_.Peek(t)) return false;
         last_ = json_.Where();
         if (t == Type::Array) {
@@ -426,7 +426,7 @@ bool Importer::CheckUniqueNames() {
 }
 
 bool Importer::Parse() {
-    Type t;
+    Type t = Type::Null;
     if (!json_.Peek(t)) return false;
     if (t != Type::Array) return Fail(json_.Where(), "no export: the document is no JSON array");
     if (!json_.EnterArray()) return false;
