@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(g++ make cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
   libgtest-dev libgmock-dev libblkid-dev libgl-dev fonts-ipafont-gothic fonts-ipaexfont-gothic xvfb xauth
   qt6-qpa-plugins e2fsprogs mount desktop-file-utils libutf8proc-dev
-  dpkg-dev file appstream libsimdjson-dev zlib1g-dev ncdu gdu
+  dpkg-dev file appstream zlib1g-dev ncdu gdu
   qt6-translations-l10n locales libc-l10n openbox xdotool
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine wine64 clang-format)
 # The Windows build and its tests: mingw-w64 (posix threads), zlib and

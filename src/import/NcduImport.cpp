@@ -1,6 +1,5 @@
-// Reading another analyzer's export: the one part of the program that needs
-// a JSON parser, kept apart so that the command-line tool can be linked
-// without it.
+// Reading another analyzer's export: a JSON document read a block at a time,
+// of which only the names and records of the tree are kept.
 #include "core/exchange/Ncdu.h"
 
 #include "core/cache/Cache.h"
@@ -15,14 +14,11 @@
 #include "platform/Drives.h"
 #include "platform/FileAccess.h"
 #include "platform/Paths.h"
-#include "import/ExportBytes.h"
-
-#if NRVS_HAVE_SIMDJSON
-#include <simdjson.h>
-#endif
+#include "import/JsonReader.h"
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <functional>
 #include <cstdio>
 #include <ctime>
@@ -32,13 +28,12 @@ namespace nrvs {
 
 namespace P = platform;
 
-#if NRVS_HAVE_SIMDJSON
-namespace od = simdjson::ondemand;
-using namespace exportbytes;
-
 // ---- import ----
 
 namespace {
+
+using Type = JsonReader::Type;
+using Position = JsonReader::Position;
 
 // One line of the information file: its control bytes shown as the paths
 // show them, so that a hostile name cannot add lines.
@@ -48,7 +43,7 @@ std::string InfoValue(std::string_view value) {
 
 struct EntryInfo {
     std::string name;
-    bool hasName = false;
+    bool hasName = false, nameTooLong = false;
     int64_t asize = 0, dsize = 0, mtime = 0;
     uint64_t dev = 0, ino = 0, nlink = 0, mode = 0;
     bool hasDev = false, hasIno = false, hasMode = false;
@@ -70,11 +65,21 @@ struct Linked {
     uint32_t file;
 };
 
+// What the import's note keeps of the document: small enough that the
+// note stays far below what its reader takes (1 MiB).
+constexpr size_t kLongestRoot = 4096;
+constexpr size_t kLongestProgram = 1024;
+// The longest name of a file or folder a file system gives.
+constexpr size_t kLongestName = 255;
+
 class Importer {
   public:
-    Importer(std::string& doc, size_t length) : doc_(doc), length_(length) {}
+    Importer(const NcduSource& source, const NcduImportOptions& options)
+        // Folders nest in arrays below the top one; their entries are
+        // objects, and what other producers add may nest a little more.
+        : json_(source, kNcduMaxBytes, kNcduMaxDepth + 8), options_(options) {}
     bool Parse();
-    std::string Error() const { return error_; }
+    std::string Error() const { return json_.Error(); }
 
     std::string rootName;
     std::string program, version;
@@ -86,216 +91,111 @@ class Importer {
     std::vector<Linked> linked;
 
   private:
-    bool Fail(const char* at, const std::string& reason);
-    bool Fail(simdjson::error_code e, const char* at);
-    const char* Where(od::value& v) {
-        std::string_view raw = v.raw_json_token();
-        return raw.data();
-    }
-    bool ReadString(od::value& v, std::string& out, const char* what);
-    bool ReadCount(od::value& v, int64_t& out, const char* what, bool mayBeNegative = false);
-    bool ReadUnsigned(od::value& v, uint64_t& out, const char* what);
-    bool ReadBool(od::value& v, bool& out, const char* what);
-    bool ReadInfo(od::value& v, EntryInfo& info, bool root);
-    bool ReadMetadata(od::value& v);
-    bool CheckName(const char* at, const std::string& name);
-    bool Walk(od::value& rootValue);
+    bool Fail(Position at, const std::string& reason) { return json_.Fail(at, reason); }
+    bool ReadCount(int64_t& out, const char* what, bool mayBeNegative = false);
+    bool ReadUnsigned(uint64_t& out, const char* what);
+    bool ReadFlag(bool& out, const char* what);
+    bool ReadInfo(EntryInfo& info, bool root);
+    bool ReadMetadata();
+    bool CheckName(Position at, const EntryInfo& info);
+    bool Keep(Position at, const EntryInfo& info);
+    bool Walk();
+    bool SkipRest();
     bool CheckUniqueNames();
     void AddFile(const EntryInfo& info, uint32_t folder, uint64_t dev);
     uint32_t AddFolder(const EntryInfo& info, uint32_t parent);
 
-    std::string& doc_;
-    size_t length_;
-    std::vector<Replaced> replaced_;
-    std::string error_;
-    uint64_t entries_ = 0;
-    const char* last_ = nullptr;
+    JsonReader json_;
+    const NcduImportOptions& options_;
+    uint64_t entries_ = 0, nameBytes_ = 0;
+    Position last_;
 };
 
-bool Importer::Fail(const char* at, const std::string& reason) {
-    if (!error_.empty()) return false;
-    if (!at) at = last_;
-    if (at && at >= doc_.data() && at <= doc_.data() + length_) {
-        size_t line = 1, column = 1;
-        for (const char* p = doc_.data(); p < at; ++p) {
-            if (*p == '\n')
-                ++line, column = 1;
-            else
-                ++column;
-        }
-        error_ =
-            "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + reason;
-    } else {
-        error_ = reason;
-    }
-    return false;
-}
-
-bool Importer::Fail(simdjson::error_code e, const char* at) {
-    std::string reason = simdjson::error_message(e);
-    if (e == simdjson::INCOMPLETE_ARRAY_OR_OBJECT || e == simdjson::TAPE_ERROR ||
-        e == simdjson::EMPTY || e == simdjson::UNCLOSED_STRING)
-        reason = "the document is cut short or no JSON (" + reason + ")";
-    else if (e == simdjson::DEPTH_ERROR)
-        reason = "nested deeper than " + std::to_string(kNcduMaxDepth) + " folders";
-    return Fail(at, reason);
-}
-
-bool Importer::ReadString(od::value& v, std::string& out, const char* what) {
-    const char* at = Where(v);
-    std::string_view raw = v.raw_json_token();
-    std::string_view decoded;
-    if (auto e = v.get_string().get(decoded)) {
-        if (e == simdjson::INCORRECT_TYPE) return Fail(at, std::string(what) + " is no string");
-        return Fail(e, at);
-    }
-    const size_t start = static_cast<size_t>(raw.data() - doc_.data());
-    auto it = std::lower_bound(replaced_.begin(), replaced_.end(), start,
-                               [](const Replaced& r, size_t off) { return r.offset < off; });
-    if (it == replaced_.end() || it->offset >= start + raw.size()) {
-        out.assign(decoded);
-        return true;
-    }
-    // The string held bytes that are not UTF-8: decoded again from the
-    // document with those bytes put back (the parser has checked its escapes).
-    out.clear();
-    const char* p = raw.data() + 1;
-    const char* base = doc_.data();
-    for (;;) {
-        const size_t off = static_cast<size_t>(p - base);
-        while (it != replaced_.end() && it->offset < off)
-            ++it;
-        if (it != replaced_.end() && it->offset == off) {
-            out += it->byte;
-            ++p;
-            continue;
-        }
-        const char c = *p;
-        if (c == '"') break;
-        if (c != '\\') {
-            out += c;
-            ++p;
-            continue;
-        }
-        const char k = p[1];
-        p += 2;
-        switch (k) {
-        case 'b':
-            out += '\b';
-            break;
-        case 'f':
-            out += '\f';
-            break;
-        case 'n':
-            out += '\n';
-            break;
-        case 'r':
-            out += '\r';
-            break;
-        case 't':
-            out += '\t';
-            break;
-        case 'u': {
-            uint32_t cp = Hex4(p);
-            p += 4;
-            if (cp >= 0xD800 && cp <= 0xDBFF && p[0] == '\\' && p[1] == 'u') {
-                const uint32_t low = Hex4(p + 2);
-                if (low >= 0xDC00 && low <= 0xDFFF) {
-                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                    p += 6;
-                }
-            }
-            AppendUtf8(out, cp);
-            break;
-        }
-        default:
-            out += k;
-            break;
-        }
-    }
-    return true;
-}
-
-bool Importer::ReadCount(od::value& v, int64_t& out, const char* what, bool mayBeNegative) {
-    const char* at = Where(v);
-    if (v.get_int64().get(out) != simdjson::SUCCESS)
-        return Fail(at, std::string(what) + " is no whole number");
+bool Importer::ReadCount(int64_t& out, const char* what, bool mayBeNegative) {
+    Type t = Type::Null;
+    if (!json_.Peek(t)) return false;
+    const Position at = json_.Where();
+    JsonReader::Number n;
+    if (t != Type::Number) return Fail(at, std::string(what) + " is no whole number");
+    if (!json_.ReadNumber(n)) return false;
+    if (!n.ToInt64(out)) return Fail(at, std::string(what) + " is no whole number");
     if (out < 0 && !mayBeNegative) return Fail(at, std::string(what) + " is negative");
     return true;
 }
 
-bool Importer::ReadUnsigned(od::value& v, uint64_t& out, const char* what) {
-    const char* at = Where(v);
-    if (v.get_uint64().get(out) != simdjson::SUCCESS)
+bool Importer::ReadUnsigned(uint64_t& out, const char* what) {
+    Type t = Type::Null;
+    if (!json_.Peek(t)) return false;
+    const Position at = json_.Where();
+    JsonReader::Number n;
+    if (t != Type::Number || !json_.ReadNumber(n) || !n.ToUint64(out))
         return Fail(at, std::string(what) + " is no whole number of 0 or more");
     return true;
 }
 
-bool Importer::ReadBool(od::value& v, bool& out, const char* what) {
-    const char* at = Where(v);
-    if (v.get_bool().get(out) != simdjson::SUCCESS)
-        return Fail(at, std::string(what) + " is neither true nor false");
-    return true;
+bool Importer::ReadFlag(bool& out, const char* what) {
+    Type t = Type::Null;
+    if (!json_.Peek(t)) return false;
+    if (t != Type::Boolean)
+        return Fail(json_.Where(), std::string(what) + " is neither true nor false");
+    return json_.ReadBoolean(out);
 }
 
-// What the import's note keeps of the document: small enough that the
-// note stays far below what its reader takes (1 MiB).
-constexpr size_t kLongestRoot = 4096;
-constexpr size_t kLongestProgram = 1024;
-
-bool Importer::CheckName(const char* at, const std::string& name) {
+bool Importer::CheckName(Position at, const EntryInfo& info) {
+    const std::string& name = info.name;
     if (name.empty()) return Fail(at, "an empty name");
     if (name.find('\0') != std::string::npos) return Fail(at, "a name holds a NUL byte");
     if (name.find('/') != std::string::npos) return Fail(at, "a name holds a '/'");
     if (name == "." || name == "..") return Fail(at, "a name is \".\" or \"..\"");
-    if (name.size() > 255) return Fail(at, "a name longer than 255 bytes");
+    if (info.nameTooLong) return Fail(at, "a name longer than 255 bytes");
     return true;
 }
 
-bool Importer::ReadInfo(od::value& v, EntryInfo& info, bool root) {
-    const char* at = Where(v);
-    od::object obj;
-    if (v.get_object().get(obj)) return Fail(at, "an entry is no object");
-    for (auto fieldResult : obj) {
-        od::field field;
-        if (auto e = std::move(fieldResult).get(field)) return Fail(e, nullptr);
-        std::string_view key;
-        if (auto e = field.unescaped_key().get(key)) return Fail(e, nullptr);
-        od::value value = field.value();
-        last_ = Where(value);
+bool Importer::ReadInfo(EntryInfo& info, bool root) {
+    const Position at = json_.Where();
+    if (!json_.EnterObject()) return false;
+    std::string key;
+    for (;;) {
+        bool more = false;
+        if (!json_.NextField(key, more)) return false;
+        if (!more) break;
+        Type t = Type::Null;
+        if (!json_.Peek(t)) return false;
+        last_ = json_.Where();
         bool ok = true;
         if (key == "name") {
-            ok = ReadString(value, info.name, "name");
+            if (t != Type::String) return Fail(last_, "name is no string");
+            // A name is kept only as long as a valid one can be.
+            ok = json_.ReadString(info.name, root ? kLongestRoot : kLongestName, info.nameTooLong);
             info.hasName = true;
         } else if (key == "asize")
-            ok = ReadCount(value, info.asize, "asize");
+            ok = ReadCount(info.asize, "asize");
         else if (key == "dsize")
-            ok = ReadCount(value, info.dsize, "dsize");
+            ok = ReadCount(info.dsize, "dsize");
         else if (key == "mtime")
-            ok = ReadCount(value, info.mtime, "mtime", true);
+            ok = ReadCount(info.mtime, "mtime", true);
         else if (key == "dev")
-            ok = ReadUnsigned(value, info.dev, "dev"), info.hasDev = true;
+            ok = ReadUnsigned(info.dev, "dev"), info.hasDev = true;
         else if (key == "ino")
-            ok = ReadUnsigned(value, info.ino, "ino"), info.hasIno = true;
+            ok = ReadUnsigned(info.ino, "ino"), info.hasIno = true;
         else if (key == "nlink")
-            ok = ReadUnsigned(value, info.nlink, "nlink");
+            ok = ReadUnsigned(info.nlink, "nlink");
         else if (key == "mode")
-            ok = ReadUnsigned(value, info.mode, "mode"), info.hasMode = true;
+            ok = ReadUnsigned(info.mode, "mode"), info.hasMode = true;
         else if (key == "hlnkc")
-            ok = ReadBool(value, info.hlnkc, "hlnkc");
+            ok = ReadFlag(info.hlnkc, "hlnkc");
         else if (key == "read_error")
-            ok = ReadBool(value, info.readError, "read_error");
+            ok = ReadFlag(info.readError, "read_error");
         else if (key == "notreg")
-            ok = ReadBool(value, info.notreg, "notreg");
+            ok = ReadFlag(info.notreg, "notreg");
         else if (key == "excluded") {
             // ncdu names why ("pattern", "otherfs", "kernfs"); an entry
             // written false was not excluded.
             bool flag = true;
-            od::json_type t;
-            if (auto e = value.type().get(t)) return Fail(e, last_);
-            if (t == od::json_type::boolean) ok = ReadBool(value, flag, "excluded");
+            ok = t == Type::Boolean ? json_.ReadBoolean(flag) : json_.Skip();
             info.excluded = flag;
-        }
+        } else
+            ok = json_.Skip();
         if (!ok) return false;
     }
     if (!info.hasName) return Fail(at, "an entry without a name");
@@ -305,42 +205,58 @@ bool Importer::ReadInfo(od::value& v, EntryInfo& info, bool root) {
             return Fail(at, "the root's name holds a NUL byte");
         // No system has a longer path; and the import's note, which names
         // the root, must stay a file its reader takes.
-        if (info.name.size() > kLongestRoot)
+        if (info.nameTooLong)
             return Fail(at, "the root's name is longer than " + std::to_string(kLongestRoot) +
                                 " bytes");
         return true;
     }
-    return CheckName(at, info.name);
+    return CheckName(at, info);
 }
 
-bool Importer::ReadMetadata(od::value& v) {
-    const char* at = Where(v);
-    od::object obj;
-    if (v.get_object().get(obj)) return Fail(at, "the third element is no object of metadata");
-    for (auto fieldResult : obj) {
-        od::field field;
-        if (auto e = std::move(fieldResult).get(field)) return Fail(e, nullptr);
-        std::string_view key;
-        if (auto e = field.unescaped_key().get(key)) return Fail(e, nullptr);
-        od::value value = field.value();
-        od::json_type t;
-        if (auto e = value.type().get(t)) return Fail(e, Where(value));
+bool Importer::ReadMetadata() {
+    const Position at = json_.Where();
+    Type t = Type::Null;
+    if (!json_.Peek(t)) return false;
+    if (t != Type::Object) return Fail(at, "the third element is no object of metadata");
+    if (!json_.EnterObject()) return false;
+    std::string key;
+    for (;;) {
+        bool more = false;
+        if (!json_.NextField(key, more)) return false;
+        if (!more) break;
+        if (!json_.Peek(t)) return false;
+        const Position valueAt = json_.Where();
         // Only what is shown later is taken; other producers write more.
-        const char* valueAt = Where(value);
-        if (key == "progname" && t == od::json_type::string) {
-            if (!ReadString(value, program, "progname")) return false;
-            if (program.size() > kLongestProgram)
+        bool ok = true, tooLong = false;
+        if (key == "progname" && t == Type::String) {
+            if (!json_.ReadString(program, kLongestProgram, tooLong)) return false;
+            if (tooLong)
                 return Fail(valueAt, "progname is longer than " + std::to_string(kLongestProgram) +
                                          " bytes");
-        } else if (key == "progver" && t == od::json_type::string) {
-            if (!ReadString(value, version, "progver")) return false;
-            if (version.size() > kLongestProgram)
+        } else if (key == "progver" && t == Type::String) {
+            if (!json_.ReadString(version, kLongestProgram, tooLong)) return false;
+            if (tooLong)
                 return Fail(valueAt,
                             "progver is longer than " + std::to_string(kLongestProgram) + " bytes");
-        } else if (key == "timestamp" && t == od::json_type::number) {
-            if (!ReadCount(value, timestamp, "timestamp", true)) return false;
+        } else if (key == "timestamp" && t == Type::Number) {
+            ok = ReadCount(timestamp, "timestamp", true);
+        } else {
+            ok = json_.Skip();
         }
+        if (!ok) return false;
     }
+    return true;
+}
+
+// Counts an entry against what an import keeps: refused at the entry that
+// would pass a limit.
+bool Importer::Keep(Position at, const EntryInfo& info) {
+    if (++entries_ > options_.MaxEntries)
+        return Fail(at, "more than " + std::to_string(options_.MaxEntries) + " files and folders");
+    nameBytes_ += info.name.size();
+    if (nameBytes_ > options_.MaxNameBytes)
+        return Fail(at,
+                    "the names take more than " + std::to_string(options_.MaxNameBytes) + " bytes");
     return true;
 }
 
@@ -394,75 +310,70 @@ void Importer::AddFile(const EntryInfo& info, uint32_t folder, uint64_t dev) {
     f.ownOccupied += static_cast<double>(info.dsize);
 }
 
-bool Importer::Walk(od::value& rootValue) {
+// Reads past the rest of the array entered last.
+bool Importer::SkipRest() {
+    for (;;) {
+        bool more = false;
+        if (!json_.NextElement(more)) return false;
+        if (!more) return true;
+        if (!json_.Skip()) return false;
+    }
+}
+
+bool Importer::Walk() {
     struct Frame {
-        od::array_iterator it, end;
         uint32_t folder;
         uint64_t dev;
     };
     std::vector<Frame> stack;
-    // Opens the folder array v below parent: its first element is the
-    // folder's own entry. False on bad input; skipped when excluded.
-    auto open = [&](od::value& v, uint32_t parent, uint64_t parentDev) -> bool {
-        const char* at = Where(v);
+    // Opens the folder array that comes next below parent: its first
+    // element is the folder's own entry. False on bad input; skipped when
+    // excluded.
+    auto open = [&](uint32_t parent, uint64_t parentDev) -> bool {
+        const Position at = json_.Where();
         if (stack.size() >= kNcduMaxDepth)
             return Fail(at, "nested deeper than " + std::to_string(kNcduMaxDepth) + " folders");
-        od::array arr;
-        if (auto e = v.get_array().get(arr)) return Fail(e, at);
-        od::array_iterator it, end;
-        if (auto e = arr.begin().get(it)) return Fail(e, at);
-        if (auto e = arr.end().get(end)) return Fail(e, at);
-        if (!(it != end)) return Fail(at, "a folder without its entry");
-        od::value first;
-        if (auto e = (*it).get(first)) return Fail(e, at);
-        od::json_type t;
-        if (auto e = first.type().get(t)) return Fail(e, at);
-        if (t != od::json_type::object)
-            return Fail(Where(first), "a folder's first element is no object");
+        if (!json_.EnterArray()) return false;
+        bool more = false;
+        if (!json_.NextElement(more)) return false;
+        if (!more) return Fail(at, "a folder without its entry");
+        Type t = Type::Null;
+        if (!json_.Peek(t)) return false;
+        if (t != Type::Object) return Fail(json_.Where(), "a folder's first element is no object");
         EntryInfo info;
-        if (!ReadInfo(first, info, parent == UINT32_MAX)) return false;
-        if (info.excluded) return true; // never entered: its elements are skipped unread
-        if (++entries_ > kNcduMaxEntries)
-            return Fail(at, "more than " + std::to_string(kNcduMaxEntries) + " files and folders");
+        if (!ReadInfo(info, parent == UINT32_MAX)) return false;
+        if (info.excluded) return SkipRest(); // never entered: its elements are read past
+        if (!Keep(at, info)) return false;
         const uint32_t folder = AddFolder(info, parent);
-        ++it;
-        stack.push_back({it, end, folder, info.hasDev ? info.dev : parentDev});
+        stack.push_back({folder, info.hasDev ? info.dev : parentDev});
         return true;
     };
-    if (!open(rootValue, UINT32_MAX, 0)) return false;
+    if (!open(UINT32_MAX, 0)) return false;
     while (!stack.empty()) {
-        Frame& top = stack.back();
-        if (!(top.it != top.end)) {
+        const Frame top = stack.back();
+        bool more = false;
+        if (!json_.NextElement(more)) return false;
+        if (!more) {
             folders[top.folder].subtreeEnd = static_cast<uint32_t>(folders.size());
             stack.pop_back();
-            if (!stack.empty()) ++stack.back().it;
             continue;
         }
-        od::value v;
-        if (auto e = (*top.it).get(v)) return Fail(e, nullptr);
-        od::json_type t;
-        if (auto e = v.type().get(t)) return Fail(e, nullptr);
-        last_ = Where(v);
-        if (t == od::json_type::array) {
-            const size_t depth = stack.size();
-            const uint32_t folder = top.folder;
-            const uint64_t dev = top.dev;
-            if (!open(v, folder, dev)) return false;
-            // Excluded: nothing pushed, go on with the next element.
-            if (stack.size() == depth) ++stack.back().it;
+        Type t = Type::Null;
+        if (!json_.Peek(t)) return false;
+        last_ = json_.Where();
+        if (t == Type::Array) {
+            if (!open(top.folder, top.dev)) return false;
             continue;
         }
-        if (t != od::json_type::object)
+        if (t != Type::Object)
             return Fail(last_, "an element of a folder is neither an entry nor a folder");
+        const Position at = last_;
         EntryInfo info;
-        if (!ReadInfo(v, info, false)) return false;
+        if (!ReadInfo(info, false)) return false;
         if (!info.excluded) {
-            if (++entries_ > kNcduMaxEntries)
-                return Fail(last_,
-                            "more than " + std::to_string(kNcduMaxEntries) + " files and folders");
+            if (!Keep(at, info)) return false;
             AddFile(info, top.folder, top.dev);
         }
-        ++top.it;
     }
     return true;
 }
@@ -506,8 +417,8 @@ bool Importer::CheckUniqueNames() {
                 for (uint32_t f = parentOf(keys[a].id); f != UINT32_MAX; f = folders[f].parent)
                     where = (folders[f].parent == UINT32_MAX ? rootName : folders[f].name) +
                             (where.empty() ? "" : "/") + where;
-                return Fail(nullptr, "the name \"" + P::ShownName(nameOf(keys[a].id)) +
-                                         "\" is listed twice in " + P::ShownName(where));
+                return Fail(last_, "the name \"" + P::ShownName(nameOf(keys[a].id)) +
+                                       "\" is listed twice in " + P::ShownName(where));
             }
         i = j;
     }
@@ -515,55 +426,42 @@ bool Importer::CheckUniqueNames() {
 }
 
 bool Importer::Parse() {
-    ReplaceInvalidUtf8(doc_, length_, replaced_);
-    if (doc_.capacity() < length_ + kNcduPadding) doc_.reserve(length_ + kNcduPadding);
-    od::parser parser;
-    if (auto e = parser.allocate(std::max<size_t>(length_, 64), kNcduMaxDepth + 8))
-        return Fail(e, nullptr);
-    od::document document;
-    if (auto e = parser.iterate(simdjson::padded_string_view(doc_.data(), length_, doc_.capacity()))
-                     .get(document))
-        return Fail(e, nullptr);
-    od::array top;
-    if (auto e = document.get_array().get(top)) {
-        if (e == simdjson::INCORRECT_TYPE)
-            return Fail(doc_.data(), "no export: the document is no JSON array");
-        return Fail(e, nullptr);
-    }
+    Type t = Type::Null;
+    if (!json_.Peek(t)) return false;
+    if (t != Type::Array) return Fail(json_.Where(), "no export: the document is no JSON array");
+    if (!json_.EnterArray()) return false;
     int element = 0;
     bool sawRoot = false;
-    for (auto item : top) {
-        od::value v;
-        if (auto e = std::move(item).get(v)) return Fail(e, nullptr);
-        last_ = Where(v);
+    for (;;) {
+        bool more = false;
+        if (!json_.NextElement(more)) return false;
+        if (!more) break;
+        if (!json_.Peek(t)) return false;
+        last_ = json_.Where();
+        JsonReader::Number n;
+        int64_t version = 0;
         if (element == 0) {
-            int64_t major = 0;
-            if (v.get_int64().get(major) || major != 1)
+            if (t != Type::Number || !json_.ReadNumber(n) || !n.ToInt64(version) || version != 1)
                 return Fail(last_, "not an export of format major version 1");
         } else if (element == 1) {
-            int64_t minor = 0;
-            if (v.get_int64().get(minor) || minor < 0)
+            if (t != Type::Number || !json_.ReadNumber(n) || !n.ToInt64(version) || version < 0)
                 return Fail(last_, "the minor version is no whole number");
         } else if (element == 2) {
-            if (!ReadMetadata(v)) return false;
+            if (!ReadMetadata()) return false;
         } else if (element == 3) {
-            od::json_type t;
-            if (auto e = v.type().get(t)) return Fail(e, last_);
-            if (t != od::json_type::array) return Fail(last_, "the root is no folder");
-            if (!Walk(v)) return false;
+            if (t != Type::Array) return Fail(last_, "the root is no folder");
+            if (!Walk()) return false;
             sawRoot = true;
         } else {
             return Fail(last_, "more elements after the root folder");
         }
         ++element;
     }
-    if (!error_.empty()) return false;
-    if (!sawRoot) return Fail(nullptr, "the export holds no root folder");
-    if (!CheckUniqueNames()) return false;
-    const char* rest = nullptr;
-    if (document.current_location().get(rest) == simdjson::SUCCESS && rest)
-        return Fail(rest, "more data after the end of the export");
-    return true;
+    if (!sawRoot) return Fail(last_, "the export holds no root folder");
+    bool end = false;
+    if (!json_.AtEnd(end)) return false;
+    if (!end) return Fail(json_.Where(), "more data after the end of the export");
+    return CheckUniqueNames();
 }
 
 // Numbers of the given folders (and of their ancestors) in the byte order
@@ -626,23 +524,18 @@ constexpr size_t kMaxRecordedPath = 32767;
 
 } // namespace
 
-bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& options,
+bool ImportNcdu(const NcduSource& source, char letter, const NcduImportOptions& options,
                 NcduImportReport& report) {
     report = NcduImportReport{};
     if (letter < 'A' || letter > 'Z') {
         report.Error = "no drive letter";
         return false;
     }
-    if (document.size() > kNcduMaxBytes) {
-        report.Error = "the document is larger than can be imported";
-        return false;
-    }
     if (options.Host.size() > kLongestProgram || options.Source.size() > kLongestRoot) {
         report.Error = "the machine's name or the file's is too long to be kept";
         return false;
     }
-    const size_t length = document.size();
-    Importer in(document, length);
+    Importer in(source, options);
     if (!in.Parse()) {
         report.Error = in.Error();
         return false;
@@ -831,12 +724,16 @@ bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& opt
     return true;
 }
 
-#else
-bool ImportNcdu(std::string&, char, const NcduImportOptions&, NcduImportReport& report) {
-    report = NcduImportReport{};
-    report.Error = "this build reads no ncdu exports: it was made without simdjson";
-    return false;
+bool ImportNcdu(const std::string& document, char letter, const NcduImportOptions& options,
+                NcduImportReport& report) {
+    size_t at = 0;
+    const NcduSource source = [&](char* buffer, size_t capacity, size_t& got, std::string&) {
+        got = std::min(capacity, document.size() - at);
+        std::memcpy(buffer, document.data() + at, got);
+        at += got;
+        return true;
+    };
+    return ImportNcdu(source, letter, options, report);
 }
-#endif
 
 } // namespace nrvs

@@ -40,6 +40,21 @@ printf '[1,2,{},[{"name":"/r"},{"na' >"$work/cut.json"
 "$cli" import "$work/cut.json" --as M: >/dev/null 2>&1 && fail "a cut file accepted"
 "$cli" import "$work/nothing.json" --as M: >/dev/null 2>&1 && fail "a missing file accepted"
 "$cli" import "$work/bad.json" --as 7: >/dev/null 2>&1 && fail "a bad letter accepted"
+# What an import holds is what it keeps, not the document: 30 MB of an
+# ignored array (30 KB packed) cost as little as a scan of two entries.
+if [ -x /usr/bin/time ]; then
+    {
+        printf '[1,2,{},[{"name":"/r","junk":['
+        head -c 15000000 /dev/zero | tr '\0' '0' | sed 's/0/0,/g'
+        printf '0]},{"name":"f","asize":3}]]'
+    } | gzip -c >"$work/junk.json.gz"
+    printf '[1,2,{},[{"name":"/r"},{"name":"f","asize":3}]]' >"$work/two.json"
+    /usr/bin/time -f %M -o "$work/rss-small" "$cli" import "$work/two.json" --as J: >/dev/null || fail "import of two entries"
+    /usr/bin/time -f %M -o "$work/rss-junk" "$cli" import "$work/junk.json.gz" --as J: >"$work/out" || fail "import with an ignored array: $(cat "$work/out")"
+    grep -q '^bytes     3$' "$work/out" || fail "import with an ignored array: $(cat "$work/out")"
+    [ "$(tail -1 "$work/rss-junk")" -lt $(($(tail -1 "$work/rss-small") + 40000)) ] ||
+        fail "an ignored array of 30 MB took $(tail -1 "$work/rss-junk") KB, two entries $(tail -1 "$work/rss-small") KB"
+fi
 # A drive of this machine is not overwritten.
 cp "$work/bin/NRVS_G.txt" "$work/g-before"
 printf '[1,2,{},[{"name":"/r"}]]' >"$work/small.json"

@@ -9,10 +9,3 @@
 #else
 #define NRVS_LINUX_ONLY(why) static_cast<void>(0)
 #endif
-
-// The Windows cross-build has no simdjson, and so no import of ncdu exports.
-#if NRVS_HAVE_SIMDJSON
-#define NRVS_NEEDS_NCDU_IMPORT() static_cast<void>(0)
-#else
-#define NRVS_NEEDS_NCDU_IMPORT() GTEST_SKIP() << "built without simdjson: no ncdu import"
-#endif

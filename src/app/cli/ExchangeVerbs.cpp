@@ -4,7 +4,6 @@
 
 #include "app/cli/DriveAccess.h"
 #include "app/cli/Printing.h"
-#include "app/cli/ProgramsBeside.h"
 #include "app/cli/Verbs.h"
 
 #include "core/cache/Cache.h"
@@ -160,7 +159,6 @@ int RunExport(const CommandLine& commandLine) {
 // Another analyzer's scan (ncdu's JSON export, gzip-compressed or not) as
 // a drive letter of its own, with the cache and file index a measurement of
 // that tree would have written.
-#ifdef NRVS_WITH_JSON_IMPORT
 int RunImport(const CommandLine& commandLine) {
     auto fail = [](const std::string& text) {
         std::fprintf(stderr, "norvessa-cli import: %s\n", text.c_str());
@@ -182,14 +180,18 @@ int RunImport(const CommandLine& commandLine) {
             return fail(std::string(1, letter) + ": is a drive of this machine (" + root +
                         "); choose a free letter, or --force to give the letter up to the import");
     }
-    std::string document, why;
-    if (!platform::ReadInputDocument(file, kNcduMaxBytes, kNcduPadding, document, &why))
+    platform::InputStream input;
+    std::string why;
+    if (!input.Open(file, &why))
         return fail((file == "-" ? std::string("standard input") : file) + ": " + why);
     NcduImportReport report;
     NcduImportOptions options;
     options.Host = host;
     options.Source = file;
-    if (!ImportNcdu(document, letter, options, report))
+    const NcduSource source = [&](char* buffer, size_t capacity, size_t& got, std::string& why) {
+        return input.Read(buffer, capacity, got, &why);
+    };
+    if (!ImportNcdu(source, letter, options, report))
         return fail((file == "-" ? std::string("standard input") : file) + ": " + report.Error +
                     (report.CacheWritten ? "; " + std::string(1, letter) +
                                                ": holds the scan's folders but not all of the "
@@ -212,14 +214,5 @@ int RunImport(const CommandLine& commandLine) {
     }
     return 0;
 }
-#else
-// The JSON parser is the one library this tool can do without on a server:
-// the import runs in norvessa-import beside it, the same tool with it.
-int RunImport(const CommandLine& commandLine) {
-    std::vector<std::string> forward = {"import"};
-    forward.insert(forward.end(), commandLine.given.begin(), commandLine.given.end());
-    return RunBeside("norvessa-import", std::move(forward), "import", "scans are read");
-}
-#endif
 
 } // namespace nrvs::cli

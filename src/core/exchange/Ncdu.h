@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace nrvs {
@@ -33,18 +34,25 @@ std::string ImportInfoName(char letter);
 ImportInfo ReadImportInfo(char letter);
 bool IsImportedDrive(char letter);
 
-// Room the parser needs behind the document's bytes.
+// Room ReadInputDocument leaves behind a document's bytes.
 constexpr size_t kNcduPadding = 64;
 // Deeper folders are refused: the cache holds every folder's whole path.
 constexpr size_t kNcduMaxDepth = 10000;
 // Files and folders of one import; more is refused before memory runs out.
 constexpr uint64_t kNcduMaxEntries = 30000000;
-// Bytes of one document (after unpacking).
+// Bytes of the names of one import's files and folders: kept in memory
+// until the index is written, and placed in it by 32-bit offsets.
+constexpr uint64_t kNcduMaxNameBytes = uint64_t{3} << 30;
+// Bytes of one document (after unpacking); it is read a block at a time, so
+// this bounds the time an import takes, not its memory.
 constexpr size_t kNcduMaxBytes = size_t{4} << 30;
 
 struct NcduImportOptions {
     std::string Host;
     std::string Source;
+    // What the import keeps, refused beyond these.
+    uint64_t MaxEntries = kNcduMaxEntries;
+    uint64_t MaxNameBytes = kNcduMaxNameBytes;
 };
 
 struct NcduImportReport {
@@ -61,12 +69,20 @@ struct NcduImportReport {
     double Bytes = 0, Occupied = 0;
 };
 
-// Imports the export in document (its first length bytes; the string's
-// capacity holds kNcduPadding more, which are overwritten) as drive letter
-// 'A'..'Z': the cache, the file index and the import information are
-// written under the cache lock once the whole document has been read. Bad
-// input of any kind writes nothing. False with report.Error otherwise.
-bool ImportNcdu(std::string& document, char letter, const NcduImportOptions& options,
+// Gives up to capacity bytes of a document into buffer, got 0 at its end;
+// false with why (one line for the user) when it cannot be read.
+using NcduSource =
+    std::function<bool(char* buffer, size_t capacity, size_t& got, std::string& why)>;
+
+// Imports the export read from source as drive letter 'A'..'Z': the cache,
+// the file index and the import information are written under the cache
+// lock once the whole document has been read. Only what the tree keeps is
+// held, never the document. Bad input of any kind writes nothing. False
+// with report.Error otherwise.
+bool ImportNcdu(const NcduSource& source, char letter, const NcduImportOptions& options,
+                NcduImportReport& report);
+// The same from a document in memory.
+bool ImportNcdu(const std::string& document, char letter, const NcduImportOptions& options,
                 NcduImportReport& report);
 
 // Writes the measured tree of folder path ("X:\" or "X:\a\b\") as an

@@ -26,56 +26,40 @@ std::string LastReason() {
 }
 } // namespace
 
-bool ReadInputDocument(const std::string& nativePathOrDash, size_t limit, size_t padding,
-                       std::string& out, std::string* why) {
-    out.clear();
-    const bool stdinput = nativePathOrDash == "-";
-    HANDLE h = ::GetStdHandle(STD_INPUT_HANDLE);
-    if (!stdinput) {
-        h = ::CreateFileW(win::LongPath(nativePathOrDash).c_str(), GENERIC_READ,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return Fail(why, "開けません: " + LastReason());
-        LARGE_INTEGER size{};
-        if (::GetFileType(h) != FILE_TYPE_DISK || !::GetFileSizeEx(h, &size)) {
-            ::CloseHandle(h);
-            return Fail(why, "通常のファイルではありません");
-        }
-        if (static_cast<unsigned long long>(size.QuadPart) > limit) {
-            ::CloseHandle(h);
-            return Fail(why, std::to_string(limit) + " バイトを超えていて、読み込めません");
-        }
-        out.reserve(static_cast<size_t>(size.QuadPart) + padding);
+bool InputStream::OpenStored(const std::string& nativePathOrDash, std::string* why) {
+    standardInput_ = nativePathOrDash == "-";
+    if (standardInput_) {
+        handle_ = reinterpret_cast<intptr_t>(::GetStdHandle(STD_INPUT_HANDLE));
+        return true;
     }
-    bool ok = true;
-    char buf[1 << 16];
-    for (;;) {
-        DWORD n = 0;
-        if (!::ReadFile(h, buf, sizeof buf, &n, nullptr)) {
-            if (::GetLastError() == ERROR_BROKEN_PIPE) break; // the writer of a pipe is done
-            ok = Fail(why, "読み込めません: " + LastReason());
-            break;
-        }
-        if (n == 0) break;
-        if (out.size() + n > limit) {
-            ok = Fail(why, std::to_string(limit) + " バイトを超えていて、読み込めません");
-            break;
-        }
-        if (out.capacity() < out.size() + n + padding)
-            out.reserve(std::max(out.capacity() * 2, out.size() + n + padding));
-        out.append(buf, n);
+    HANDLE h =
+        ::CreateFileW(win::LongPath(nativePathOrDash).c_str(), GENERIC_READ,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return Fail(why, "開けません: " + LastReason());
+    if (::GetFileType(h) != FILE_TYPE_DISK) {
+        ::CloseHandle(h);
+        return Fail(why, "通常のファイルではありません");
     }
-    if (!stdinput) ::CloseHandle(h);
-    if (!ok) {
-        out.clear();
-        return false;
-    }
-    if (out.capacity() < out.size() + padding) out.reserve(out.size() + padding);
-    if (out.size() >= 2 && static_cast<unsigned char>(out[0]) == 0x1f &&
-        static_cast<unsigned char>(out[1]) == 0x8b) {
-        std::string packed = std::move(out);
-        return Gunzip(packed, limit, padding, out, why);
-    }
+    handle_ = reinterpret_cast<intptr_t>(h);
     return true;
+}
+
+bool InputStream::ReadStored(char* buffer, size_t capacity, size_t& got, std::string* why) {
+    got = 0;
+    if (handle_ == -1) return Fail(why, "読み込めません: not open");
+    DWORD n = 0;
+    const DWORD room = static_cast<DWORD>(std::min<size_t>(capacity, 1 << 20));
+    if (!::ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, room, &n, nullptr)) {
+        if (::GetLastError() == ERROR_BROKEN_PIPE) return true; // the writer of a pipe is done
+        return Fail(why, "読み込めません: " + LastReason());
+    }
+    got = n;
+    return true;
+}
+
+void InputStream::CloseStored() {
+    if (handle_ != -1 && !standardInput_) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    handle_ = -1;
 }
 
 } // namespace nrvs::platform

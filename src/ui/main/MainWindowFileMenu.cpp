@@ -62,15 +62,19 @@ void MainWindow::onFileImportScan() {
         ShowMessageBox("取り込み先にできる空きドライブ文字がありません。", MB_ICONSTOP);
         return;
     }
-    std::string document, why;
+    platform::InputStream input;
+    std::string why;
     NcduImportReport report;
     NcduImportOptions options;
     options.Source = file;
-    if (!platform::ReadInputDocument(file, kNcduMaxBytes, kNcduPadding, document, &why)) {
+    if (!input.Open(file, &why)) {
         ShowMessageBox(file + " を読み込めませんでした。\n" + why, MB_ICONSTOP);
         return;
     }
-    if (!ImportNcdu(document, letter, options, report)) {
+    const NcduSource source = [&](char* buffer, size_t capacity, size_t& got, std::string& why) {
+        return input.Read(buffer, capacity, got, &why);
+    };
+    if (!ImportNcdu(source, letter, options, report)) {
         ShowMessageBox(file + " を取り込めませんでした。" +
                            (report.CacheWritten
                                 ? FormatText("%c: にはフォルダだけを書き込みました。もう一度取り"
@@ -81,7 +85,6 @@ void MainWindow::onFileImportScan() {
                        MB_ICONSTOP);
         return;
     }
-    document = std::string();
     RefreshDrives(letter - 'A');
     OpenPath(std::string(1, letter) + ":\\", true);
     std::string text =

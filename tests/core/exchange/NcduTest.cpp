@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <map>
 #include <random>
+#include <tuple>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -284,6 +285,20 @@ TEST_F(NcduTest, BadInputWritesNothing) {
     EXPECT_EQ(ReadFile(Beside(target, "txt")), cache);
     EXPECT_EQ(ReadFile(Beside(target, "idx")), index);
     std::filesystem::remove(Beside(target, "imp"));
+    // What is kept is bounded: refused at the entry that passes a limit.
+    const std::string two = "[1,2,{},[{\"name\":\"/r\"},\n{\"name\":\"ab\"},{\"name\":\"c\"}]]";
+    const std::vector<std::tuple<uint64_t, uint64_t, std::string>> limits = {
+        {2, 100, "line 2, column 15: more than 2 files and folders"},
+        {100, 3, "line 2, column 1: the names take more than 3 bytes"},
+        {3, 5, ""},
+    };
+    for (const auto& [entries, nameBytes, refusal] : limits) {
+        NcduImportOptions options;
+        options.MaxEntries = entries;
+        options.MaxNameBytes = nameBytes;
+        EXPECT_EQ(ImportNcdu(two, target, options, report), refusal.empty()) << report.Error;
+        EXPECT_EQ(report.Error, refusal);
+    }
     // Where the fault is, as far as the parser says.
     EXPECT_FALSE(
         Import("[1,2,{},\n[{\"name\":\"/r\"},\n  {\"name\":\"f\",\"asize\":-5}]]", report));
@@ -402,18 +417,27 @@ TEST_F(NcduTest, GzipInputIsUnpackedAndDamagedGzipRefused) {
         0xa9, 0xae, 0xd5, 0x89, 0xae, 0x56, 0xca, 0x4b, 0xcc, 0x4d, 0x55, 0xb2, 0x52, 0xd2, 0x57,
         0xaa, 0x8d, 0x8d, 0x05, 0x00, 0x71, 0x04, 0x72, 0x24, 0x17, 0x00, 0x00, 0x00};
     const std::string gz(reinterpret_cast<const char*>(packed), sizeof packed);
-    std::string out, why;
-    ASSERT_TRUE(platform::Gunzip(gz + gz, 1000, kNcduPadding, out, &why)) << why;
-    EXPECT_EQ(out, "[1,2,{},[{\"name\":\"/\"}]][1,2,{},[{\"name\":\"/\"}]]");
-    EXPECT_FALSE(platform::Gunzip(gz.substr(0, gz.size() - 6), 1000, 0, out, &why));
-    EXPECT_NE(why.find("cut short"), std::string::npos) << why;
-    EXPECT_FALSE(platform::Gunzip(gz, 10, 0, out, &why));
-    EXPECT_FALSE(platform::Gunzip(gz + "junk", 1000, 0, out, &why));
+    // Each row: the stored bytes, what is read of them ("" when refused)
+    // and what the refusal says.
+    const std::vector<std::tuple<std::string, std::string, std::string>> rows = {
+        {gz + gz, "[1,2,{},[{\"name\":\"/\"}]][1,2,{},[{\"name\":\"/\"}]]", ""},
+        {gz + std::string(5, '\0'), "[1,2,{},[{\"name\":\"/\"}]]", ""},
+        {gz.substr(0, gz.size() - 6), "", "cut short"},
+        {gz + "junk", "", "damaged"},
+        {gz + gz + gz, "", "60"},
+        {"[1]", "[1]", ""},
+        {"", "", ""},
+    };
     const std::string file = drive->ExeDir() / "scan.json.gz";
-    ASSERT_TRUE(platform::ReplaceFile(file, gz));
-    ASSERT_TRUE(platform::ReadInputDocument(file, 1000, kNcduPadding, out, &why)) << why;
-    EXPECT_EQ(out, "[1,2,{},[{\"name\":\"/\"}]]");
-    EXPECT_GE(out.capacity(), out.size() + kNcduPadding);
+    for (const auto& [stored, read, refusal] : rows) {
+        ASSERT_TRUE(platform::ReplaceFile(file, stored));
+        std::string out, why;
+        EXPECT_EQ(platform::ReadInputDocument(file, 60, kNcduPadding, out, &why), refusal.empty())
+            << why;
+        EXPECT_EQ(out, read);
+        EXPECT_NE(why.find(refusal), std::string::npos) << why;
+        if (refusal.empty()) EXPECT_GE(out.capacity(), out.size() + kNcduPadding);
+    }
 }
 
 TEST_F(NcduTest, RandomDamageNeverCrashes) {

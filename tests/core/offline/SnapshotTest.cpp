@@ -181,7 +181,6 @@ TEST_F(SnapshotTest, NotesAndLettersWithoutAMeasurementAreHandledSafely) {
 }
 
 TEST_F(SnapshotTest, AnImportIsAsFullAsWhatWasScanned) {
-    NRVS_NEEDS_NCDU_IMPORT();
     char target = 0;
     for (char c = 'Z'; c > 'D' && !target; --c)
         if (platform::DriveRoots()[static_cast<size_t>(c - 'A')].empty() && c != drive->Letter())
