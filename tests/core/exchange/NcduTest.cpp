@@ -12,6 +12,7 @@
 #include "platform/FileAccess.h"
 #include "platform/InputDocument.h"
 #include "support/CurrentDrive.h"
+#include "support/RandomRun.h"
 #include "support/TempDrive.h"
 #include "support/YesHooks.h"
 
@@ -442,11 +443,12 @@ TEST_F(NcduTest, GzipInputIsUnpackedAndDamagedGzipRefused) {
 
 TEST_F(NcduTest, RandomDamageNeverCrashes) {
     const std::string base = HandMadeExport();
-    std::mt19937 rng(20261207);
+    const RandomRun run(3000);
+    std::mt19937 rng(static_cast<std::mt19937::result_type>(run.seed));
     const char pieces[] = "[]{},:\"\\-0123456789e.tfnu\xff\x00 ";
     NcduImportReport report;
     int accepted = 0;
-    for (int round = 0; round < 3000; ++round) {
+    for (long round = 0; round < run.iterations; ++round) {
         std::string doc = base;
         const int edits = 1 + static_cast<int>(rng() % 4);
         for (int e = 0; e < edits && !doc.empty(); ++e) {
