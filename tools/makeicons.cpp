@@ -429,6 +429,28 @@ std::map<int, Drawing> Images() {
         p.drawLine(QPointF(3, 11.5), QPointF(13, 11.5));
         p.restore();
     };
+    m[41] = [](QPainter& p) { // a row of drive information: a label with an "i"
+        Box(p, 0, 3, 16, 10, kPaper, kPaperLine);
+        Disc(p, 4.5, 7.5, 3.5, kBlue, kFileTotalLine);
+        Pixel(p, 4, 5, kPaper);
+        VLine(p, 4, 7, 9, kPaper);
+        HLine(p, 9, 13, 6, kPaperText);
+        HLine(p, 9, 12, 9, kPaperText);
+    };
+    m[42] = [](QPainter& p) { // cluster size: a row of blocks, one measured by a bracket
+        for (int i = 0; i < 4; ++i)
+            Box(p, 1 + i * 3, 2, 4, 7, i < 2 ? kBlue : kFileLight, kFileTotalLine);
+        VLine(p, 1, 11, 14, kInk);
+        VLine(p, 7, 11, 14, kInk);
+        HLine(p, 1, 7, 12, kInk);
+    };
+    m[43] = [](QPainter& p) { // free space: a gauge, used in blue and the free part light
+        Box(p, 0, 4, 16, 8, QColor(0xE8, 0xF6, 0xE8), kGreenLine);
+        p.fillRect(1, 5, 8, 6, kBlue);
+        VLine(p, 9, 5, 10, kFileTotalLine);
+        for (int x = 11; x <= 13; x += 2)
+            VLine(p, x, 6, 9, kGreen);
+    };
     m[44] = [](QPainter& p) { // all folders: stacked folders in the total's colour
         const QColor light(0xFF, 0xB8, 0x70);
         Folder(p, 3, 0, 13, 10, kFolderTotal, light, kFolderTotalLine);

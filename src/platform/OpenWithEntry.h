@@ -8,7 +8,8 @@ namespace nrvs::platform {
 
 // $XDG_DATA_HOME/applications/Norvessa.desktop (default
 // ~/.local/share/applications). Empty, with the reason, when the folder
-// cannot be determined or cannot be written.
+// cannot be determined or could not be written (nor made). Nothing is made
+// here: CreateSendTo makes the folder when it writes the entry.
 std::string SendToPath(std::string* why = nullptr);
 
 // The text of the entry for an executable: opens a folder given by a file

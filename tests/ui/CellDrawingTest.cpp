@@ -413,9 +413,9 @@ class CellDrawingTest : public QObject {
     }
 
     void imagesLoadWithTheirSizes() {
-        const int used[] = {1,  2,  3,  4,  5,  6,  7,  9,  10, 11, 12, 13, 14,
-                            15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27,
-                            28, 29, 31, 32, 33, 34, 35, 36, 37, 39, 40, 44, 45};
+        const int used[] = {1,  2,  3,  4,  5,  6,  7,  9,  10, 11, 12, 13, 14, 15,
+                            16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29,
+                            31, 32, 33, 34, 35, 36, 37, 39, 40, 41, 42, 43, 44, 45};
         for (int i : used) {
             const QIcon icon = ImageIcon(i);
             QVERIFY2(!icon.isNull(), qPrintable(QString::number(i)));

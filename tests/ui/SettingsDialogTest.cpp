@@ -117,6 +117,9 @@ class SettingsDialogTest : public QObject {
         d.expiryDaysEdit->setText("30");
         d.onOk();
         QCOMPARE(Global().ExpiryDays, 30);
+        struct stat st {};
+        QVERIFY2(::stat((drive->ExeDir() / "xdg").c_str(), &st) != 0,
+                 "no folder is made for an entry nobody asked for");
     }
 
     void sendToEntryIsMadeRemovedAndLeftAlone() {

@@ -112,13 +112,19 @@ struct ExtensionHash {
     }
 };
 
-// What one extension stands for: its kind by the table, and its row for
-// each kind its files take (a file without a known extension is
-// executable or not by its own bit and name).
+// What one extension stands for: its kind by the table, and its row (a
+// file without a known extension is executable or not by its own bit and
+// name, and its row a program's only while all its files are).
 struct ExtensionRows {
     FileKind Kind;
-    std::array<int, KIND_COUNT> Rows;
+    int Row;
 };
+
+bool AllDigits(std::string_view text) {
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    return !text.empty();
+}
 
 } // namespace
 
@@ -141,6 +147,7 @@ std::vector<TypeRow> TypeStatistics(const FileIndex& index, const std::string& b
     std::array<int, KIND_COUNT> kindRows;
     kindRows.fill(-1);
     char lower[256];
+    std::string versioned;
     for (uint32_t i = first; i < end; ++i) {
         const uint8_t flags = index.Flags(i);
         if ((flags & INDEX_FLAG_GONE) || (skipFurther && (flags & INDEX_FLAG_FURTHER_NAME)))
@@ -155,20 +162,24 @@ std::vector<TypeRow> TypeStatistics(const FileIndex& index, const std::string& b
                 const char c = name[k];
                 lower[n++] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
             }
-        const std::string_view ext(lower, n);
-        auto it = extensions.find(ext);
-        if (it == extensions.end()) {
-            ExtensionRows e{KindOfExtension(ext), {}};
-            e.Rows.fill(-1);
-            it = extensions.emplace(std::string(ext), e).first;
+        std::string_view ext(lower, n);
+        // Numbers may be a version after the extension (libc.so.6): the
+        // few such names take the whole rule.
+        if (AllDigits(ext)) {
+            versioned = ExtensionOf(name);
+            ext = versioned;
         }
+        auto it = extensions.find(ext);
+        if (it == extensions.end())
+            it =
+                extensions.emplace(std::string(ext), ExtensionRows{KindOfExtension(ext), -1}).first;
         ExtensionRows& e = it->second;
         FileKind kind = e.Kind;
         if (kind == KIND_OTHER)
             kind = name.find(".so.") != std::string_view::npos || (flags & INDEX_FLAG_EXECUTABLE)
                        ? KIND_EXECUTABLE
                        : KIND_OTHER;
-        int& at = byKind ? kindRows[static_cast<size_t>(kind)] : e.Rows[static_cast<size_t>(kind)];
+        int& at = byKind ? kindRows[static_cast<size_t>(kind)] : e.Row;
         if (at < 0) {
             at = static_cast<int>(rows.size());
             TypeRow row;
@@ -177,11 +188,14 @@ std::vector<TypeRow> TypeStatistics(const FileIndex& index, const std::string& b
             rows.push_back(std::move(row));
         }
         TypeRow& row = rows[static_cast<size_t>(at)];
+        // One row per extension: programs and other files without a known
+        // extension together are other files.
+        if (row.Kind != kind) row.Kind = KIND_OTHER;
         ++row.Files;
         row.Size += index.Size(i);
         row.Occupied += index.Occupied(i);
     }
-    // Every row has its own extension and kind: the order is whole.
+    // Every row has its own extension (by kind: its own kind): the order is whole.
     std::sort(rows.begin(), rows.end(), [](const TypeRow& a, const TypeRow& b) {
         if (a.Occupied != b.Occupied) return a.Occupied > b.Occupied;
         if (a.Extension != b.Extension) return a.Extension < b.Extension;

@@ -46,7 +46,8 @@ struct TypeRow {
 };
 
 // The files of the index below folder (program path; empty: the drive) by
-// extension and kind, or by kind alone; files with several names counted as
+// extension (one row each; its kind that of all its files, or "other" when
+// they differ), or by kind alone; files with several names counted as
 // the largest files list counts them, gone files not at all. Largest
 // occupied size first, ties by extension, then kind. Empty when below is
 // not in the index.

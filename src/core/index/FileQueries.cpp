@@ -1,5 +1,6 @@
 #include "core/index/FileQueries.h"
 
+#include "core/index/FileKinds.h"
 #include "core/index/IndexFormat.h"
 #include "core/index/NameMatch.h"
 
@@ -8,13 +9,44 @@
 
 namespace nrvs {
 
+namespace {
+
+std::string LowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+bool AllDigits(std::string_view text) {
+    if (text.empty()) return false;
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+} // namespace
+
 std::string ExtensionOf(std::string_view name) {
     const size_t dot = name.rfind('.');
     if (dot == std::string_view::npos || dot == 0 || dot + 1 == name.size()) return {};
-    std::string ext(name.substr(dot + 1));
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return ext;
+    std::string ext = LowerAscii(name.substr(dot + 1));
+    if (!AllDigits(ext)) return ext;
+    // A version after a known extension (libc.so.6, libz.so.1.2.13,
+    // syslog.log.1): the extension is the one before the numbers. A number
+    // after the stem alone (python3.11, ls.1) stays the extension.
+    size_t end = dot;
+    for (;;) {
+        const size_t before = name.rfind('.', end - 1);
+        if (before == std::string_view::npos || before == 0) return ext;
+        const std::string_view part = name.substr(before + 1, end - before - 1);
+        if (AllDigits(part)) {
+            end = before;
+            continue;
+        }
+        std::string known = LowerAscii(part);
+        return KindOfExtension(known) != KIND_OTHER ? known : ext;
+    }
 }
 
 bool ParseExtensionList(std::string_view text, std::vector<std::string>& out) {

@@ -45,7 +45,8 @@ std::vector<FileHit> QueryFiles(const FileIndex& index, const FileQuery& query,
                                 const std::atomic<bool>* cancel = nullptr);
 
 // A file's extension: the text after the last dot of its name when that dot
-// is neither the first nor the last character; lower-case ASCII.
+// is neither the first nor the last character; lower-case ASCII. Numbers
+// after a known extension are a version: libc.so.6 has the extension "so".
 std::string ExtensionOf(std::string_view name);
 
 // Reads "jpg,PNG, .gif" into {"jpg", "png", "gif"}; false when an entry is empty.

@@ -86,6 +86,21 @@ uint32_t NodeColour(const TreemapNode& node, int colours) {
     }
 }
 
+TreemapHighlight TypeRowHighlight(const std::string& extension, int kind, bool byKind) {
+    TreemapHighlight h;
+    h.On = true;
+    h.Kind = kind;
+    if (byKind)
+        h.AnyExtension = true;
+    else {
+        h.Extension = extension;
+        // The kind of a known extension is that of all its files; the rest
+        // are programs or not by their bits, and their row holds both.
+        if (KindOfExtension(extension) == KIND_OTHER) h.Kind = -1;
+    }
+    return h;
+}
+
 bool HighlightKeeps(const Treemap& map, int node, const TreemapHighlight& highlight) {
     if (node < 0 || static_cast<size_t>(node) >= map.Nodes.size()) return false;
     const TreemapNode& n = map.Nodes[static_cast<size_t>(node)];

@@ -182,6 +182,10 @@ struct TreemapHighlight {
 };
 // The colour group of a kind of the file types.
 FileGroup GroupOfKind(int kind);
+// What a row of the file types lights: a kind row (byKind) every file of
+// the kind; an extension row every file of the extension, whatever the
+// execute bits of those without a known one.
+TreemapHighlight TypeRowHighlight(const std::string& extension, int kind, bool byKind);
 // Whether the file tile node stays lit under highlight (On).
 bool HighlightKeeps(const Treemap& map, int node, const TreemapHighlight& highlight);
 void RenderCushions(const Treemap& map, int colours, uint32_t* pixels, int stride,

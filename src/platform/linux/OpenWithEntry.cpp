@@ -48,6 +48,21 @@ std::string EntryValue(const std::string& value) {
     return out;
 }
 
+// Whether folder could be written in: it is a folder open to writing, or it
+// is missing and the nearest folder above it that is there is one. Nothing
+// is made: the folder comes when the entry is written.
+bool CouldWriteIn(std::string folder) {
+    for (;;) {
+        struct stat st {};
+        if (::stat(folder.c_str(), &st) == 0)
+            return S_ISDIR(st.st_mode) && ::access(folder.c_str(), W_OK) == 0;
+        if (errno != ENOENT) return false;
+        const size_t slash = folder.find_last_of('/');
+        if (slash == std::string::npos || slash == 0) return false;
+        folder.resize(slash);
+    }
+}
+
 } // namespace
 
 std::string SendToPath(std::string* why) {
@@ -62,7 +77,7 @@ std::string SendToPath(std::string* why) {
         if (why) *why = "ホームフォルダが分からないため、登録先のフォルダがありません。";
         return {};
     }
-    if (!MakeFolders(folder, 0755) || ::access(folder.c_str(), W_OK) != 0) {
+    if (!CouldWriteIn(folder)) {
         if (why) *why = "登録先のフォルダ " + folder + " に書き込めません。";
         return {};
     }
@@ -92,6 +107,9 @@ bool CreateSendTo(const std::string& path, const std::string& executable) {
     if (path.empty()) return false;
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0) return !S_ISDIR(st.st_mode);
+    const size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash), 0755))
+        return false;
     return ReplaceFile(path, SendToEntry(executable));
 }
 

@@ -217,15 +217,9 @@ void TypesWindow::Fill() {
 }
 
 TreemapHighlight TypesWindow::HighlightOf(const QTreeWidgetItem* item) const {
-    TreemapHighlight h;
-    if (!item) return h;
-    h.On = true;
-    h.Kind = item->data(C_EXT, kKindRole).toInt();
-    if (ByKind())
-        h.AnyExtension = true;
-    else
-        h.Extension = item->data(C_EXT, kExtRole).toByteArray().toStdString();
-    return h;
+    if (!item) return {};
+    return TypeRowHighlight(item->data(C_EXT, kExtRole).toByteArray().toStdString(),
+                            item->data(C_EXT, kKindRole).toInt(), ByKind());
 }
 
 void TypesWindow::SelectionChanged() {

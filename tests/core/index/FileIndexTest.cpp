@@ -390,10 +390,29 @@ TEST_F(FileIndexTest, FilesTheProgramRemovedLeaveTheIndexAtOnce) {
 }
 
 TEST(FileIndexPieces, ExtensionsAndKinds) {
-    EXPECT_EQ(ExtensionOf("photo.JPG"), "jpg");
-    EXPECT_EQ(ExtensionOf(".bashrc"), "") << "a first dot is no extension";
-    EXPECT_EQ(ExtensionOf("name."), "") << "nor a last one";
-    EXPECT_EQ(ExtensionOf("a.tar.gz"), "gz");
+    const struct {
+        const char* name;
+        const char* extension;
+    } extensions[] = {
+        {"photo.JPG", "jpg"},
+        {".bashrc", ""}, // a first dot is no extension
+        {"name.", ""},   // nor a last one
+        {"a.tar.gz", "gz"},
+        // Numbers after a known extension are its version.
+        {"libc.so.6", "so"},
+        {"libcublasLt.so.13", "so"},
+        {"LIBZ.SO.1.2.13", "so"},
+        {"syslog.log.1", "log"},
+        // Numbers after the stem alone, or after no extension, stay.
+        {"python3.11", "11"},
+        {"ls.1", "1"},
+        {"notes.draft.2", "2"},
+        {".so.6", "6"},
+        {"x..6", "6"},
+        {"libq.so.1a", "1a"},
+    };
+    for (const auto& e : extensions)
+        EXPECT_EQ(ExtensionOf(e.name), e.extension) << e.name;
     std::vector<std::string> exts;
     ASSERT_TRUE(ParseExtensionList("jpg,PNG, .gif", exts));
     EXPECT_EQ(exts, (std::vector<std::string>{"jpg", "png", "gif"}));
@@ -401,6 +420,7 @@ TEST(FileIndexPieces, ExtensionsAndKinds) {
     EXPECT_FALSE(ParseExtensionList("", exts));
     EXPECT_EQ(FileKindText("a.mp4", false), "MP4 ファイル");
     EXPECT_EQ(FileKindText("README", false), "ファイル");
+    EXPECT_EQ(FileKindText("libcublasLt.so.13", false), "SO ファイル");
     EXPECT_EQ(FileKindText("x", true), "フォルダ");
 }
 

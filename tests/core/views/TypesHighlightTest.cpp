@@ -1,6 +1,6 @@
 // The treemap lit by a row of the file types: by a kind, every file of the
-// kind whatever its extension; by an extension of one kind, only those (the
-// files without an extension split into programs and the rest). And the
+// kind whatever its extension; by an extension, only those (the files
+// without an extension, programs or not, in one row). And the
 // file types window's kept settings, read back and read defensively.
 #include "core/index/FileIndex.h"
 #include "core/index/FileKinds.h"
@@ -68,7 +68,7 @@ TEST(TypesHighlightTest, AKindOrAnExtensionOfOneKindStaysLit) {
     programs.Kind = KIND_EXECUTABLE;
     EXPECT_EQ(lit(programs), (std::vector<int>{tool})) << "the execute bit makes a program";
 
-    // "(なし)" as a program, as the other: the same extension, two rows.
+    // "(なし)" asked for as a program, as the other.
     TreemapHighlight none;
     none.On = true;
     none.Kind = KIND_EXECUTABLE;
@@ -101,14 +101,10 @@ TEST(TypesHighlightTest, AKindOrAnExtensionOfOneKindStaysLit) {
     EXPECT_NE(centre(drawn, tool), centre(normal, tool));
 
     // Every row of the file types lights exactly its own files.
-    for (const TypeRow& row : TypeStatistics(*source->Files, "", false)) {
-        TreemapHighlight h;
-        h.On = true;
-        h.Extension = row.Extension;
-        h.Kind = row.Kind;
-        EXPECT_EQ(lit(h).size(), row.Files)
-            << ExtensionCaption(row.Extension) << " " << KindCaption(row.Kind);
-    }
+    for (const bool byKind : {false, true})
+        for (const TypeRow& row : TypeStatistics(*source->Files, "", byKind))
+            EXPECT_EQ(lit(TypeRowHighlight(row.Extension, row.Kind, byKind)).size(), row.Files)
+                << ExtensionCaption(row.Extension) << " " << KindCaption(row.Kind);
     test::ResetGlobalState();
 }
 
