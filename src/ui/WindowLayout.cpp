@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -224,6 +225,38 @@ void SetPathText(QLabel* label, const QString& path) {
     }
     label->setProperty(kFullPath, path);
     PathLabelFilter::Elide(label);
+}
+
+namespace {
+// Sets the toolbar type on the native window about to be shown. The widget
+// keeps the attribute while its native window comes and goes, and setting
+// an attribute it has does nothing: it is cleared and set again.
+class CloseBoxOnly : public QObject {
+  public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            auto* window = static_cast<QWidget*>(watched);
+            if (QWindow* handle = window->windowHandle()) handle->create();
+            window->setAttribute(Qt::WA_X11NetWmWindowTypeToolBar, false);
+            window->setAttribute(Qt::WA_X11NetWmWindowTypeToolBar, true);
+        }
+        return false;
+    }
+};
+} // namespace
+
+void KeepOnlyCloseBox(QWidget* window, Qt::WindowFlags extra) {
+    window->setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint | extra);
+    // The type is taken from the native window, so that is made first.
+    window->winId();
+    window->setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
+    if (window->findChild<QObject*>(QStringLiteral("closeBoxOnly"), Qt::FindDirectChildrenOnly))
+        return;
+    auto* filter = new CloseBoxOnly(window);
+    filter->setObjectName(QStringLiteral("closeBoxOnly"));
+    window->installEventFilter(filter);
 }
 
 } // namespace nrvs

@@ -6,6 +6,7 @@
 
 #include <QRect>
 #include <QString>
+#include <Qt>
 
 class QFontMetrics;
 class QLabel;
@@ -35,6 +36,14 @@ void CentreOn(QWidget* window, const QWidget* over);
 // Moves a window placed at `frame` (outer rectangle) wholly onto the screen
 // that holds `over` (or its own screen).
 void PlaceOnScreen(QWidget* window, QRect frame, const QWidget* over);
+
+// Gives a dialog a frame with its title and close box only, at every
+// opening: a tool window (plus the hints in `extra`) whose native window
+// has the toolbar type, the one type for which openbox leaves out the
+// minimise and maximise buttons. Closing a window drops its native window
+// and the next opening makes a new one without that type, so the type is
+// set again each time the window is shown.
+void KeepOnlyCloseBox(QWidget* window, Qt::WindowFlags extra = {});
 
 // A path in program form shortened in the middle to `width` pixels: the
 // drive and the last name stay, whole folders go from the middle and "…"

@@ -15,6 +15,7 @@
 #include "ui/changes/ChangesWindow.h"
 #include "ui/main/ListCellDelegate.h"
 #include "ui/main/MainWindow.h"
+#include "ui/main/RowModel.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -178,6 +179,15 @@ class ChangesWindowTest : public QObject {
                                            200, 20, 9, fm, 0, 0);
         QCOMPARE(down.FillColour, ShrinkColour());
         QCOMPARE(down.FillRight - down.BarX, down.BarW + 1); // all of it went
+        // Beside other rows a bar is the change against the largest change
+        // shown: -45 MB of a large folder fills it, -10 MB takes its share.
+        const CellLayout most = LayoutCell(kColChange, QStringLiteral("-45000000=500000000"),
+                                           IMG_FOLDER, 0, 0, 200, 20, 9, fm, 0, 45000000);
+        const CellLayout less = LayoutCell(kColChange, QStringLiteral("-10000000=10000000"),
+                                           IMG_FOLDER, 0, 0, 200, 20, 9, fm, 0, 45000000);
+        QCOMPARE(most.FillRight - most.BarX, most.BarW + 1);
+        QCOMPARE(less.FillRight - less.BarX, static_cast<int>(less.BarW * 10.0 / 45) + 1);
+        QCOMPARE(qobject_cast<RowModel*>(main->folderList->model())->LargestChange(), 89400.0);
         const CellLayout unknown =
             LayoutCell(kColChange, QStringLiteral("?"), IMG_FOLDER, 0, 0, 200, 20, 9, fm, 0, 0);
         QVERIFY(!unknown.Bar);

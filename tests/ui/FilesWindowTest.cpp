@@ -290,6 +290,10 @@ class FilesWindowTest : public QObject {
         w.nameEdit->clear();
         QTest::keyClicks(w.nameEdit, QStringLiteral("*.jpg"));
         QTRY_COMPARE(Names(w), (QStringList{"DSC_0002.JPG", "dsc_0001.jpg"}));
+        // Down goes on from the box into the results, onto the first.
+        QTest::keyClick(w.nameEdit, Qt::Key_Down);
+        QCOMPARE(QApplication::focusWidget(), w.reportList);
+        QCOMPARE(w.reportList->currentItem(), w.reportList->topLevelItem(0));
         // Folders match by their name and show as folder rows.
         w.nameEdit->setText(QStringLiteral("sub"));
         QTRY_COMPARE(Names(w), (QStringList{"sub"}));

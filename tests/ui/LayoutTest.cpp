@@ -309,6 +309,34 @@ class LayoutTest : public QObject {
 
     // The first window, then every window and dialog it opens, each shown
     // alone over it.
+    void modalDialogsHaveOnlyTheirCloseButton() {
+        test::ResetGlobalState();
+        MainWindow w{StringList{}};
+        w.show();
+        w.refreshTimer->stop();
+        const QList<QDialog*> modal = {w.Ranking,  w.Running,     w.Progress,
+                                       w.Export,   w.Properties,  w.Simulation,
+                                       w.Settings, w.VersionInfo, w.DriveInformation};
+        for (QDialog* d : modal) {
+            // Twice: the second opening has a new native window.
+            for (int opening = 1; opening <= 2; ++opening) {
+                d->show();
+                QCoreApplication::processEvents();
+                const Qt::WindowFlags f = d->windowFlags();
+                const QString what = d->objectName() + QStringLiteral(" #%1").arg(opening);
+                QVERIFY2((f & Qt::WindowType_Mask) == Qt::Tool, qPrintable(what));
+                QVERIFY2(f.testFlag(Qt::CustomizeWindowHint) &&
+                             f.testFlag(Qt::WindowCloseButtonHint) &&
+                             !f.testFlag(Qt::WindowMinimizeButtonHint) &&
+                             !f.testFlag(Qt::WindowMaximizeButtonHint),
+                         qPrintable(what));
+                QVERIFY2(d->testAttribute(Qt::WA_X11NetWmWindowTypeToolBar), qPrintable(what));
+                d->close();
+                QCoreApplication::processEvents();
+            }
+        }
+    }
+
     void everyWindowFits() {
         test::ResetGlobalState();
         MainWindow w{StringList{}};

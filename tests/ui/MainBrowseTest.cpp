@@ -666,6 +666,13 @@ class MainBrowseTest : public QObject {
         QCOMPARE(w->folderTree->currentItem(), node);
         QTest::keyClick(w->folderList, Qt::Key_Backspace);
         QCOMPARE(Captions(*w).first(), QString::fromStdString(Root()));
+
+        // The drive's item in the menu is chosen by its letter.
+        const QChar letter = QChar::fromLatin1(drive->Letter());
+        QAction* item = w->DriveMenuItems[static_cast<size_t>(letter.unicode() - 'A')];
+        QVERIFY(item->isVisible());
+        QCOMPARE(QKeySequence::mnemonic(item->text()),
+                 QKeySequence(QKeyCombination(Qt::AltModifier, Qt::Key(letter.unicode()))));
     }
 };
 

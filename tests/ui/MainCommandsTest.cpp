@@ -116,6 +116,20 @@ class MainCommandsTest : public QObject {
         QVERIFY(!w->copyPopupAction->isEnabled() && !w->movePopupAction->isEnabled() &&
                 !w->deletePopupAction->isEnabled());
         QVERIFY(offered(w->fileManagerPopupAction) && !offered(w->openWithPopupAction));
+        // A right-click on a folder row while the tree has the focus: the
+        // menu is built for that row, already focused and selected.
+        bool rowMenu = false;
+        auto seen = connect(w->popupMenu, &QMenu::aboutToShow, [&] {
+            rowMenu = offered(w->fileManagerPopupAction) && w->copyPopupAction->isEnabled() &&
+                      w->movePopupAction->isEnabled() && w->deletePopupAction->isEnabled();
+        });
+        const QModelIndex data = w->folderList->model()->index(RowOf(*w, "data"), 0);
+        QTest::mouseClick(w->folderList->viewport(), Qt::RightButton, {},
+                          w->folderList->visualRect(data).center());
+        disconnect(seen);
+        QVERIFY(rowMenu);
+        QCOMPARE(w->folderList->currentIndex().row(), data.row());
+        w->popupMenu->hide();
         // List: a file row offers the application, a folder row the explorer.
         SelectRow(*w, "one.txt");
         w->onPopupMenu();

@@ -241,14 +241,25 @@ bool RowsShowUnmeasured(const RowList& rows) {
     return false;
 }
 
+namespace {
+// The characters a count cell takes, in half-width characters. Below an
+// unmeasured subfolder ("n=-2") the cell shows "n / 未計測": the grouped count,
+// the slash between spaces and three wide characters, not the stored "-2".
+size_t CountCellLength(const std::string& field) {
+    const auto [direct, subtree] = SplitNameValue(field);
+    if (subtree != "-2") return field.size();
+    return GroupedNumber(TextToFloat(direct, 0), 0).size() + 3 + 6;
+}
+} // namespace
+
 std::array<int, 6> ColumnWidths(const RowList& rows, int p, int sizeUnit, const std::string& flags,
                                 int nameWidth, int graphWidth) {
     size_t files = 9, folders = 7;
     for (const auto& r : rows) {
         RowFields f = SplitRow(r);
         if (f.Image == IMG_FILE_TOTAL) break;
-        files = std::max(files, f.Files.size());
-        folders = std::max(folders, f.Folders.size());
+        files = std::max(files, CountCellLength(f.Files));
+        folders = std::max(folders, CountCellLength(f.Folders));
     }
     static const int kSizeWidth[] = {70, 110, 110, 90, 70, 70};
     const int unit = sizeUnit >= 0 && sizeUnit <= 5 ? sizeUnit : 0;

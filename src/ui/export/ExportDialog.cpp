@@ -63,12 +63,7 @@ const char* const kFilter = "HTML(*.html;*.htm) (*.html *.htm);;CSV(*.csv) (*.cs
 ExportDialog::ExportDialog(MainWindow* main) : QDialog(main), main_(main) {
     setObjectName("ExportDialog");
     setWindowTitle(QStringLiteral(" エクスポート"));
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    // Only the close box, made as the running dialog is: openbox shows that
-    // only for a toolbar-type window.
-    winId();
-    setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
+    KeepOnlyCloseBox(this);
     setFont(UiFont(12, true));
     setFixedSize(431, 239);
 

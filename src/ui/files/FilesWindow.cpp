@@ -199,8 +199,10 @@ FilesWindow::FilesWindow(MainWindow* main)
     queryTimer->setSingleShot(true);
     queryTimer->setInterval(150);
     connect(queryTimer, &QTimer::timeout, this, &FilesWindow::RunQuery);
-    for (QLineEdit* e : {nameEdit, extensionEdit, minimumSizeEdit, dateEdit})
+    for (QLineEdit* e : {nameEdit, extensionEdit, minimumSizeEdit, dateEdit}) {
         connect(e, &QLineEdit::textChanged, this, &FilesWindow::Requery);
+        e->installEventFilter(this);
+    }
     WatchFilters({countCombo, unitCombo, dateCombo}, {pathSearchCheck, wholeDriveCheck},
                  [this] { Requery(); });
     connect(sortCombo, &QComboBox::currentIndexChanged, this, [this](int key) {
@@ -650,6 +652,14 @@ void FilesWindow::PopupAt(const QPoint& globalPos) {
 }
 
 bool FilesWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Down in a search box goes on into the results, onto the first file.
+    if (event->type() == QEvent::KeyPress && qobject_cast<QLineEdit*>(watched) &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down &&
+        reportList->topLevelItemCount() > 0) {
+        reportList->setFocus(Qt::TabFocusReason);
+        reportList->setCurrentItem(reportList->topLevelItem(0));
+        return true;
+    }
     if (watched == reportList && event->type() == QEvent::KeyPress) {
         auto* ke = static_cast<QKeyEvent*>(event);
         switch (ke->key()) {

@@ -23,10 +23,7 @@ DriveInfoDialog::DriveInfoDialog(QWidget* main) : QDialog(main), main_(main) {
     setWindowTitle(QStringLiteral(" ドライブ情報"));
     // Only a close box among the border icons; openbox grants that to a
     // toolbar-type window only.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    winId();
-    setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
+    KeepOnlyCloseBox(this);
     setFixedSize(404, 362);
     infoTable = new QTableWidget(kRows, 2, this);
     infoTable->setObjectName("infoTable");

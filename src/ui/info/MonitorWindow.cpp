@@ -1,4 +1,5 @@
 #include "ui/info/MonitorWindow.h"
+#include "ui/WindowLayout.h"
 
 #include "core/GlobalState.h"
 #include "lib/Messages.h"
@@ -16,10 +17,7 @@ MonitorWindow::MonitorWindow(QWidget* main, const QString& caption, const std::s
     setWindowTitle(caption);
     // Only a close box, above every other window. Without a compositor the
     // translucency is simply not drawn; nothing else depends on it.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
-    winId();
-    setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
+    KeepOnlyCloseBox(this, Qt::WindowStaysOnTopHint);
     refreshTimer = new QTimer(this);
     refreshTimer->setObjectName("refreshTimer");
     connect(refreshTimer, &QTimer::timeout, this, [this] { onRefreshTimer(); });

@@ -19,10 +19,7 @@ constexpr int kImageDisk = 2;
 VersionDialog::VersionDialog(QWidget* main) : QDialog(main), main_(main) {
     setObjectName("VersionDialog");
     setWindowTitle(QStringLiteral(" バージョン情報"));
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    winId();
-    setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
+    KeepOnlyCloseBox(this);
     setFixedSize(397, 70);
     QFont bold = font();
     bold.setBold(true);

@@ -43,10 +43,7 @@ ProgressDialog::ProgressDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Norvessa"));
     // A tool window with only a close box (which cancels), made as the
     // running dialog is: openbox shows that only for a toolbar-type window.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    winId();
-    setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
+    KeepOnlyCloseBox(this);
     setModal(true);
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);

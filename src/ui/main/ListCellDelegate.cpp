@@ -104,11 +104,12 @@ void LayoutCounts(CellLayout& out, const QString& text, int left, int right,
     out.Texts.push_back({subtree, midX + 10});
 }
 
-// "change=before": the change as text, and a bar of the change's share of
-// the larger of before and after, in the colour of growth or shrinkage; "?"
-// when the previous measurement did not know the folder.
+// "change=before": the change as text, and a bar of the change against the
+// largest change shown (`largest`; without one, against the larger of before
+// and after), in the colour of growth or shrinkage; "?" when the previous
+// measurement did not know the folder.
 void LayoutChange(CellLayout& out, const QString& text, int left, int top, int right, int bottom,
-                  const QFontMetrics& fm, int sizeUnit) {
+                  const QFontMetrics& fm, int sizeUnit, double largest) {
     if (text.isEmpty()) return;
     if (text == QStringLiteral("?")) {
         const QString unknown = QStringLiteral("不明");
@@ -120,9 +121,9 @@ void LayoutChange(CellLayout& out, const QString& text, int left, int top, int r
     const QString shown = FromUtf8(SignedSizeText(change, sizeUnit));
     const int textX = right - fm.horizontalAdvance(shown) - 6;
     out.Texts.push_back({shown, textX});
-    const double whole = std::max(before, before + change);
+    const double whole = largest > 0 ? largest : std::max(before, before + change);
     const int barX = left + 2, barW = textX - 6 - barX, barH = bottom - top - 9;
-    if (change == 0 || whole <= 0 || barW <= 4 || barH <= 0) return;
+    if (change == 0 || !(whole > 0) || barW <= 4 || barH <= 0) return;
     out.Bar = true;
     out.BarX = barX;
     out.BarW = barW;
@@ -173,7 +174,7 @@ CellLayout LayoutCell(int column, const QString& text, int image, int left, int 
         LayoutCounts(out, text, left, right, fm);
         break;
     case kColChange:
-        LayoutChange(out, text, left, top, right, bottom, fm, sizeUnit);
+        LayoutChange(out, text, left, top, right, bottom, fm, sizeUnit, percentBase);
         break;
     default:
         break;
@@ -260,8 +261,12 @@ void ListCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     }
     const QVariant imageData = index.data(kImageRole);
     const int image = imageData.isValid() ? imageData.toInt() : -1;
-    PaintCell(painter, option, column, index.data(Qt::DisplayRole).toString(), image,
-              percentBase_ ? percentBase_() : 0.0);
+    double base = percentBase_ ? percentBase_() : 0.0;
+    if (column == kColChange) {
+        const auto* rows = qobject_cast<const RowModel*>(index.model());
+        base = rows ? rows->LargestChange() : 0.0;
+    }
+    PaintCell(painter, option, column, index.data(Qt::DisplayRole).toString(), image, base);
 }
 
 bool ListCellDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,

@@ -53,6 +53,8 @@ struct CellLayout {
 // and cell text. left/right/top/bottom are the cell's edges (right = left +
 // width, bottom = top + height); points is the list font's size in points.
 // Blank rows (image < 0) and zero-width cells give an empty layout.
+// percentBase is the bytes a full graph bar stands for; for the 増減 column,
+// the largest change shown (0: each change against its own before/after).
 CellLayout LayoutCell(int column, const QString& text, int image, int left, int top, int right,
                       int bottom, int points, const QFontMetrics& fm, int sizeUnit,
                       double percentBase);

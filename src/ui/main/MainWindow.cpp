@@ -395,8 +395,10 @@ void MainWindow::ShowItem(const DriveRecord& record, int listedPos) {
     const size_t n = static_cast<size_t>(record.Index);
     QAction* item = DriveMenuItems[n];
     const QString offline = record.Offline ? QStringLiteral("  [オフライン]") : QString();
-    item->setText(QString(QChar('A' + record.Index)) + QStringLiteral("  ") + Q(record.VolumeName) +
-                  offline);
+    // The letter is the item's mnemonic; an "&" in the volume name is shown
+    // as it is.
+    item->setText(QStringLiteral("&") + QChar('A' + record.Index) + QStringLiteral("  ") +
+                  Q(record.VolumeName).replace(u'&', QStringLiteral("&&")) + offline);
     item->setIcon(ImageIcon(static_cast<int>(record.Category)));
     item->setData(listedPos);
     item->setVisible(true);

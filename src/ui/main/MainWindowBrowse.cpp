@@ -413,9 +413,17 @@ void MainWindow::TreeMouseDown(QObject* source, const QPoint& globalPos, const Q
 }
 
 void MainWindow::ListMouseDown(const QPoint& globalPos, const QPoint& localPos) {
-    PopupContext = 2;
     QModelIndex idx = folderList->indexAt(localPos);
-    if (!idx.isValid()) return;
+    if (!idx.isValid()) {
+        PopupContext = 2;
+        return;
+    }
+    // The menu is built for the row under the pointer: it is focused and
+    // selected first, not after the view handles the press (the focus and
+    // the selection would still be the tree's and the previous row's).
+    folderList->setFocus(Qt::MouseFocusReason);
+    folderList->setCurrentIndex(idx);
+    PopupContext = 2;
     const int image = model_->RowAt(idx.row()).Image;
     if (image >= 0 && image != IMG_FILE_TOTAL && image != IMG_FOLDER_TOTAL)
         popupMenu->popup(globalPos);

@@ -1,4 +1,5 @@
 #include "ui/main/PropertiesDialog.h"
+#include "ui/WindowLayout.h"
 #include "ui/Locale.h"
 
 #include "core/GlobalState.h"
@@ -12,8 +13,7 @@ namespace nrvs {
 
 PropertiesDialog::PropertiesDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("PropertiesDialog");
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+    KeepOnlyCloseBox(this);
     auto* layout = new QVBoxLayout(this);
     propertyList = new QTreeWidget(this);
     propertyList->setObjectName("propertyList");

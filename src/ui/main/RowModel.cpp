@@ -9,6 +9,8 @@
 #include "lib/NumberText.h"
 #include "lib/SettingsLines.h"
 
+#include <cmath>
+
 namespace nrvs {
 
 namespace {
@@ -23,6 +25,7 @@ void RowModel::SetRows(RowList rows) {
     rows_ = std::move(rows);
     cachedRow_ = -1;
     parsed_ = 0;
+    largestChange_ = -1;
     headerPath_ = rows_.empty() ? std::string() : SplitRow(rows_.front()).Caption;
     // Looked at once per fill: the rows are drawn many times in between.
     if (DigitAt(Global().ColumnFlags, 4) == 1) Previous();
@@ -54,6 +57,18 @@ QString RowModel::ChangeText(int row) const {
     FolderFigures before;
     if (!PreviousHeld().Find(folder, before)) return QStringLiteral("?");
     return QString::fromStdString(FloatText(after - before.Size) + "=" + FloatText(before.Size));
+}
+
+double RowModel::LargestChange() const {
+    if (largestChange_ >= 0) return largestChange_;
+    largestChange_ = 0;
+    for (int row = 0; row < rowCount(); ++row) {
+        const QString text = ChangeText(row);
+        if (text.isEmpty() || text == QStringLiteral("?")) continue;
+        const double change = std::fabs(TextToFloat(SplitNameValue(text.toStdString()).first, 0));
+        if (change > largestChange_) largestChange_ = change;
+    }
+    return largestChange_;
 }
 
 const RowFields& RowModel::RowAt(int row) const {

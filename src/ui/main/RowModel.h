@@ -27,6 +27,9 @@ class RowModel : public QAbstractTableModel {
     // folder not measured now), "?" when the previous measurement does not
     // know the folder, else "change=before" in bytes.
     QString ChangeText(int row) const;
+    // The largest change in bytes (either way) among the rows' 増減 cells, the
+    // length a full bar stands for; 0 when no row has one. Found once per fill.
+    double LargestChange() const;
     // The previous measurement the 増減 column compares with, loaded again
     // when the drive or its current measurement changed.
     static const PreviousFigures& Previous();
@@ -46,6 +49,7 @@ class RowModel : public QAbstractTableModel {
     mutable int cachedRow_ = -1;
     mutable RowFields cached_;
     mutable long parsed_ = 0;
+    mutable double largestChange_ = -1; // -1: not looked for since the fill
     int sortImage0_ = 23;
     int sortImage3_ = 25;
 };

@@ -168,8 +168,8 @@ RankingWindow::RankingWindow(QWidget* parent, RunningDialog* running)
     : QDialog(parent), running_(running) {
     setObjectName("RankingWindow");
     setWindowTitle(QStringLiteral(" ランキング"));
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    // Modal: a minimised ranking would leave the main window blocked.
+    KeepOnlyCloseBox(this, Qt::WindowSystemMenuHint);
     setSizeGripEnabled(true);
     resize(808, 578);
 

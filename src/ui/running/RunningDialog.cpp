@@ -41,9 +41,7 @@ RunningDialog::RunningDialog(QWidget* parent) : QDialog(parent, kRunningFlags) {
     // Some window managers (openbox) keep minimise and maximise on every
     // utility window whatever the hints ask; a toolbar window gets only its
     // close box there, and the others read the type list on to "utility".
-    // The type is taken from the native window, so that is made first.
-    winId();
-    setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
+    KeepOnlyCloseBox(this);
     stopButton = new QPushButton(QStringLiteral("&STOP"), this);
     stopButton->setObjectName("stopButton");
     stopButton->setGeometry(314, stopTop, 75, 25);

@@ -1,4 +1,5 @@
 #include "ui/settings/MeasureDrivesDialog.h"
+#include "ui/WindowLayout.h"
 
 #include "core/cache/Cache.h"
 #include "core/GlobalState.h"
@@ -16,10 +17,7 @@ namespace nrvs {
 MeasureDrivesDialog::MeasureDrivesDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("MeasureDrivesDialog");
     setWindowTitle(QStringLiteral("計測ドライブ"));
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    winId();
-    setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
+    KeepOnlyCloseBox(this);
     auto* row = new QHBoxLayout(this);
     driveList = new QListWidget(this);
     driveList->setObjectName("driveList");

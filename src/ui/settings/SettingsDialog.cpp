@@ -72,10 +72,7 @@ QStringList Letters(const QString& suffix) {
 SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("SettingsDialog");
     setWindowTitle(QStringLiteral(" 設定"));
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    winId();
-    setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
+    KeepOnlyCloseBox(this);
 
     auto* start = new QGroupBox(QStringLiteral(" 起動 "), this);
     splashCheck = Check(start, "splashCheck", "フラッシュロゴを表示する(&A)");

@@ -56,10 +56,7 @@ SimulationWindow::SimulationWindow(MainWindow* main) : QDialog(main), main_(main
     setWindowTitle(QStringLiteral(" シミュレーション"));
     // Only a close box among the border icons; openbox grants that to a
     // toolbar-type window only (as for the running dialog).
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    winId();
-    setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
+    KeepOnlyCloseBox(this);
     setFixedSize(430, 500);
     auto* l1 = new QLabel(QStringLiteral("計測先ドライブ(&D)"), this);
     l1->setGeometry(8, 10, 120, 20);

@@ -32,6 +32,9 @@ TEST(DriveInfoTest, GeometryWithThousandsSeparatorsAndNoOverflow) {
     EXPECT_EQ(rows[0].Value, "Q");
     EXPECT_EQ(rows[4].Value, "8");
     EXPECT_EQ(rows[5].Value, "512");
+    // Each caption reads as the figure's unit: sectors per cluster, bytes per sector.
+    EXPECT_EQ(rows[4].Caption, "セクタ／クラスタ");
+    EXPECT_EQ(rows[5].Caption, "バイト／セクタ");
     EXPECT_EQ(rows[6].Value, "4,096");
     EXPECT_EQ(rows[7].Value, "4,294,967,295");
     EXPECT_EQ(rows[8].Value, "1,000");

@@ -162,6 +162,12 @@ TEST(RowsTest, ColumnWidthsAndTips) {
     EXPECT_EQ(w[2], 0);
     EXPECT_EQ(w[4], 9 * 11);
     EXPECT_EQ(w[0], 300);
+    // Below an unmeasured subfolder the cell shows "10,001 / 未計測" (15
+    // half-width characters), not the stored "10001=-2".
+    w = ColumnWidths({MakeRow(IMG_HEADER, "X:\\", 1, 1, 10001, -2, 3, -2, "1111")}, 9, 0, "1111", 0,
+                     0);
+    EXPECT_EQ(w[4], 9 * 17);
+    EXPECT_EQ(w[5], 9 * 12);
     EXPECT_EQ(ColumnWidths({}, 9, 7, "1111", 0, 0)[1], 70)
         << "an out-of-range unit counts as automatic";
 
