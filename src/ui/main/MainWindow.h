@@ -232,6 +232,9 @@ class MainWindow : public QMainWindow, public DriveItemsUi {
     // Commands that need the drive itself are off while it is not here.
     void ApplyOfflineStates();
     void ConnectCommandStates();
+    // After the program removed path (namesBefore: NamesOfFile before): the
+    // drive's cache and the folder list shown lose it.
+    void ForgetRemovedTotals(const std::string& path, uint32_t namesBefore);
     void RefreshNodeAfterDelete(bool treeHadFocus);
     void RereadNode(QTreeWidgetItem* node);
     void TreeMouseDown(QObject* source, const QPoint& globalPos, const QPoint& localPos);
