@@ -135,6 +135,10 @@ class MainWindow : public QMainWindow, public DriveItemsUi {
     void onMeasureChanges();
     // F5: the selected node's level and the list read again from the disk.
     void RefreshFromDisk();
+    // After the program removed path (namesBefore: NamesOfFile before): the
+    // drive's cache and the folder list shown lose it, and its index marks
+    // it gone; the list is refilled by the caller.
+    void ForgetRemovedTotals(const std::string& path, uint32_t namesBefore);
     // The help document beside the executable.
     static std::string HelpFileName();
 
@@ -232,9 +236,6 @@ class MainWindow : public QMainWindow, public DriveItemsUi {
     // Commands that need the drive itself are off while it is not here.
     void ApplyOfflineStates();
     void ConnectCommandStates();
-    // After the program removed path (namesBefore: NamesOfFile before): the
-    // drive's cache and the folder list shown lose it.
-    void ForgetRemovedTotals(const std::string& path, uint32_t namesBefore);
     void RefreshNodeAfterDelete(bool treeHadFocus);
     void RereadNode(QTreeWidgetItem* node);
     void TreeMouseDown(QObject* source, const QPoint& globalPos, const QPoint& localPos);
