@@ -36,6 +36,24 @@ check "delete for good" 0 "$cli" delete --progress 'G:\dst\src\'
 check "delete what is not there" 1 "$cli" delete 'G:\dst\src\'
 grep -q 'delete' "$work/err" || fail "no message for a failed delete"
 
+# What the tool deletes or moves away leaves the cache as a measurement of
+# what is left would write it.
+mkdir -p "$work/g/rm/in/deeper"
+head -c 70000 /dev/zero >"$work/g/rm/big.bin"
+printf 'small' >"$work/g/rm/small.txt"
+printf 'deeper' >"$work/g/rm/in/deeper/d.txt"
+printf 'moved' >"$work/g/rm/in/m.txt"
+check "measure before removing" 0 "$cli" measure 'G:'
+check "delete a file" 0 "$cli" delete 'G:\rm\big.bin'
+XDG_DATA_HOME=$work/xdg check "trash a folder" 0 "$cli" delete --trash 'G:\rm\in\deeper\'
+check "move a file" 0 "$cli" move 'G:\rm\in\m.txt' "$work/"
+check "tree after removing" 0 "$cli" tree 'G:'
+tail -n +2 "$work/out" >"$work/removed.tree"
+check "measure after removing" 0 "$cli" measure 'G:'
+check "tree measured" 0 "$cli" tree 'G:'
+tail -n +2 "$work/out" | diff "$work/removed.tree" - >"$work/tree.diff" \
+    || { fail "removal left the cache stale"; cat "$work/tree.diff"; }
+
 check "info of a drive" 0 "$cli" info 'G:'
 [ "$(grep -c $'\t' "$work/out")" = 20 ] && grep -q $'^ドライブレター\tG$' "$work/out" \
     && grep -qE $'^シリアルナンバ\t[0-9A-F]{8}$' "$work/out" || fail "info rows"

@@ -389,6 +389,19 @@ class FilesWindowTest : public QObject {
         QVERIFY(ui.questions.last().startsWith(Q("削除：" + L("\\notes.txt"))));
         QCOMPARE(Names(w).size(), 3);
         w.close();
+
+        // The main list's totals lost them, as a new measurement shows them.
+        main->OpenPath(drive->Root(), false);
+        const RowList rows = main->Rows();
+        Measure();
+        for (const char* folder : {"data", "music"}) {
+            auto rowOf = [&](const RowList& list) {
+                for (const std::string& r : list)
+                    if (SplitRow(r).Caption == folder) return r;
+                return std::string();
+            };
+            QCOMPARE(rowOf(rows), rowOf(main->Rows()));
+        }
     }
 
     void copyKeepsTheRowsMoveTakesThemAway() {

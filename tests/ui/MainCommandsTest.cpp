@@ -314,6 +314,30 @@ class MainCommandsTest : public QObject {
                  qPrintable(ui.messages[1]));
     }
 
+    // What a delete removed comes off the totals the list shows, in the
+    // folder that held it and above, as a new measurement would show them.
+    void aDeleteTakesItsFiguresOffTheTotalsShown() {
+        auto w = test::OpenMainWindow(*drive, {.showFiles = true});
+        w->onMeasureDrive();
+        // The measurement's dialog took the focus; the list gets it back.
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        Global().UseRecycleBin = 0;
+        w->OpenPath(Root() + "data\\sub\\", false);
+        SelectRow(*w, "b.bin");
+        w->onToolsDelete();
+        QVERIFY(!D().Exists("data/sub/b.bin") && D().Exists("data/sub"));
+        const RowList shown = w->Rows();
+        w->OpenPath(Root(), false);
+        // The drive's own row and the rest of the volume move with whatever
+        // else writes to the disk.
+        const std::string data = w->Rows()[RowOf(*w, "data")];
+        w->onMeasureDrive();
+        QCOMPARE(data, w->Rows()[RowOf(*w, "data")]);
+        w->OpenPath(Root() + "data\\sub\\", false);
+        QCOMPARE(shown, w->Rows());
+    }
+
     void aLinkToAFolderOutsideIsDeletedAsALink() {
         test::TempDir outside;
         outside.Write("keep/me", "safe");

@@ -75,9 +75,10 @@ int RunCopyOrMove(const CommandLine& commandLine, bool move) {
     if (!ResolvePath(args[0], source) || !ResolveFolder(args[1], dest)) return 1;
     TerminalProgressObserver ui;
     platform::FileOperationObserver* observer = progress ? &ui : nullptr;
+    const uint32_t names = move ? NamesOfFile(source) : 1;
     const platform::FileOperationResult result =
         move ? MoveItem(source, dest, observer) : CopyItem(source, dest, observer);
-    if (result.ok && move) ForgetInFileIndex(source);
+    if (result.ok && move) ForgetRemoved(source, names);
     return OperationResult(result, move ? "move" : "copy");
 }
 
@@ -102,8 +103,9 @@ int RunDelete(const CommandLine& commandLine) {
         return 1;
     }
     TerminalProgressObserver ui;
+    const uint32_t names = NamesOfFile(path);
     const platform::FileOperationResult result = DeleteItem(path, trash, progress ? &ui : nullptr);
-    if (result.ok) ForgetInFileIndex(path);
+    if (result.ok) ForgetRemoved(path, names);
     return OperationResult(result, "delete");
 }
 

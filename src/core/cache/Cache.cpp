@@ -87,6 +87,15 @@ bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::strin
     return true;
 }
 
+bool ChangeFolderLineInCache(const DriveRecord& drive, std::string_view below,
+                             const std::function<std::string(std::string_view)>& change,
+                             std::string* why) {
+    const std::string name = CacheFileName(drive);
+    if (!ChangeFolderLine(name, below, change, why)) return false;
+    KnownStamp(drive) = platform::FileStamp(name);
+    return true;
+}
+
 int IsCached(const DriveRecord& drive) {
     const GlobalState& g = Global();
     switch (ChoiceIndex(g.CacheMode)) {

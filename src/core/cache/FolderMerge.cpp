@@ -628,4 +628,61 @@ bool MergeIntoFile(const std::string& name, std::string_view below, std::string_
     return true;
 }
 
+bool ChangeFolderLine(const std::string& name, std::string_view below,
+                      const std::function<std::string(std::string_view)>& change,
+                      std::string* why) {
+    std::string oldLine;
+    std::string_view path;
+    bool first = true;
+    platform::FileReader reader;
+    if (!reader.Open(name)) {
+        if (why) *why = name + ": the cache could not be read";
+        return false;
+    }
+    const bool read = ForEachLine([&](char* b, size_t n) { return reader.Read(b, n); },
+                                  [&](std::string_view line) {
+                                      const bool header = first && IsHeaderLine(line);
+                                      first = false;
+                                      if (header || !PathOfLine(line, path) || path != below)
+                                          return true;
+                                      oldLine = line;
+                                      return false;
+                                  });
+    if (!read || oldLine.empty()) {
+        if (why) *why = name + ": the cache holds no line of " + std::string(below);
+        return false;
+    }
+    const std::string newLine = change(oldLine);
+    const ParentsUpdate parents(below, oldLine, newLine);
+    bool unreadable = false;
+    const bool ok = platform::ReplaceFileStreamed(name, [&](const platform::PutBytes& put) {
+        ChunkWriter out(put);
+        platform::FileReader file;
+        std::string adjusted;
+        bool top = true;
+        if (!file.Open(name) ||
+            !ForEachLine([&](char* b, size_t n) { return file.Read(b, n); },
+                         [&](std::string_view line) {
+                             const bool header = top && IsHeaderLine(line);
+                             top = false;
+                             if (!header && PathOfLine(line, path) && path == below)
+                                 out.Line(newLine);
+                             else if (!header && parents.Adjust(line, adjusted))
+                                 out.Line(adjusted);
+                             else
+                                 out.Line(line);
+                             return true;
+                         })) {
+            unreadable = true;
+            return false;
+        }
+        return out.Finish();
+    });
+    if (!ok && why)
+        *why =
+            name + ": " +
+            (unreadable ? std::string("the cache could not be read") : platform::LastWriteError());
+    return ok;
+}
+
 } // namespace nrvs

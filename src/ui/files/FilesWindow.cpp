@@ -6,6 +6,7 @@
 #include "core/cache/Cache.h"
 #include "core/views/Rows.h"
 #include "core/GlobalState.h"
+#include "core/GoneFiles.h"
 #include "lib/DirectoryListing.h"
 #include "lib/ItemOperations.h"
 #include "lib/Messages.h"
@@ -443,11 +444,16 @@ std::vector<FileHit> FilesWindow::SelectedHits() const {
     return out;
 }
 
-void FilesWindow::Forget(const std::vector<std::string>& paths) {
+void FilesWindow::Forget(const std::vector<std::string>& paths,
+                         const std::vector<uint32_t>* namesBefore) {
     if (paths.empty()) return;
     // The index's flags are written in place; no query may read them meanwhile.
     const bool wasRunning = worker_.joinable();
     StopWorker();
+    // Before the flags are set: a file already marked gone is taken off no more.
+    if (namesBefore && main_)
+        for (size_t i = 0; i < paths.size() && i < namesBefore->size(); ++i)
+            main_->ForgetRemovedTotals(paths[i], (*namesBefore)[i]);
     const DriveRecord* drive = Global().CurrentDrive;
     for (const std::string& p : paths) {
         if (index_ && index_->IsOpen() && !p.empty() && p[0] == index_->Letter())
@@ -583,18 +589,20 @@ void FilesWindow::CopySelected(int tag) {
     bool ok = true;
     uint64_t done = 0;
     std::vector<std::string> errors, gone;
+    std::vector<uint32_t> names;
     for (const FileHit& h : hits) {
         if (progress->Cancelled()) break;
+        const uint32_t before = tag == 1 ? 1 : NamesOfFile(h.Path);
         const platform::FileOperationResult result =
             tag == 1 ? CopyItem(h.Path, dest, progress) : MoveItem(h.Path, dest, progress);
         ok = result.ok && ok;
         for (std::string& line : OperationErrorLines(result))
             errors.push_back(std::move(line));
         done += progress->ItemsDone();
-        if (tag == 0 && !Exists(h.Path)) gone.push_back(h.Path);
+        if (tag == 0 && !Exists(h.Path)) gone.push_back(h.Path), names.push_back(before);
     }
     progress->Finish();
-    Forget(gone);
+    Forget(gone, &names);
     ReportFileOperation(ok, progress->Cancelled(), done, errors, verb);
     if (Global().RemeasureAfterAction) {
         main_->onMeasureDrive();
@@ -618,18 +626,20 @@ void FilesWindow::DeleteSelected() {
     bool ok = true;
     uint64_t done = 0;
     std::vector<std::string> errors, gone;
+    std::vector<uint32_t> names;
     for (const FileHit& h : hits) {
         if (progress->Cancelled()) break;
+        const uint32_t before = NamesOfFile(h.Path);
         const platform::FileOperationResult result =
             DeleteItem(h.Path, g.UseRecycleBin != 0, progress);
         ok = result.ok && ok;
         for (std::string& line : OperationErrorLines(result))
             errors.push_back(std::move(line));
         done += progress->ItemsDone();
-        if (!Exists(h.Path)) gone.push_back(h.Path);
+        if (!Exists(h.Path)) gone.push_back(h.Path), names.push_back(before);
     }
     progress->Finish();
-    Forget(gone);
+    Forget(gone, &names);
     ReportFileOperation(ok, progress->Cancelled(), done, errors, "削除");
     if (g.RemeasureAfterAction) {
         main_->onMeasureDrive();

@@ -85,8 +85,11 @@ class FilesWindow : public ReportWindow {
     void Deliver(unsigned generation, std::shared_ptr<std::vector<FileHit>> hits);
     void Fill(const std::vector<FileHit>& hits);
     void PopupAt(const QPoint& globalPos);
-    // Drops the rows of paths, marks them gone in the index.
-    void Forget(const std::vector<std::string>& paths);
+    // Drops the rows of paths, marks them gone in the index. With the names
+    // each had before (NamesOfFile), the program removed them: the cache's
+    // totals lose them too.
+    void Forget(const std::vector<std::string>& paths,
+                const std::vector<uint32_t>* namesBefore = nullptr);
     // Chosen rows whose file is still there; the others are reported and
     // forgotten.
     std::vector<FileHit> PresentSelection();

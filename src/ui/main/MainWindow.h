@@ -135,6 +135,10 @@ class MainWindow : public QMainWindow, public DriveItemsUi {
     void onMeasureChanges();
     // F5: the selected node's level and the list read again from the disk.
     void RefreshFromDisk();
+    // After the program removed path (namesBefore: NamesOfFile before): the
+    // drive's cache and the folder list shown lose it, and its index marks
+    // it gone; the list is refilled by the caller.
+    void ForgetRemovedTotals(const std::string& path, uint32_t namesBefore);
     // The help document beside the executable.
     static std::string HelpFileName();
 

@@ -8,6 +8,7 @@
 
 #include "core/GoneFiles.h"
 #include "core/GlobalState.h"
+#include "core/cache/Cache.h"
 #include "lib/DirectoryListing.h"
 #include "lib/ItemOperations.h"
 #include "lib/Messages.h"
@@ -81,10 +82,11 @@ void MainWindow::onToolsCopyOrMove(int tag) {
                  MB_ICONQUESTION) != ID_YES)
         return;
     Progress->Start(QString::fromUtf8(tag == 1 ? " コピー中..." : " 移動中..."));
+    const uint32_t names = tag == 1 ? 1 : NamesOfFile(source);
     const platform::FileOperationResult result =
         tag == 1 ? CopyItem(source, dest, Progress) : MoveItem(source, dest, Progress);
     const bool ok = result.ok;
-    if (ok && tag != 1) ForgetInFileIndex(source);
+    if (ok && tag != 1) ForgetRemovedTotals(source, names);
     Progress->Finish();
     ReportOperation(ok, OperationErrorLines(result), verb);
     if (g.RemeasureAfterAction)
@@ -123,12 +125,24 @@ void MainWindow::onToolsDelete() {
     text += "\n実行しますか？";
     if (AskYesNo(text, MB_ICONQUESTION | MB_DEFBUTTON2) != ID_YES) return;
     Progress->Start(QStringLiteral(" 削除中..."));
+    const uint32_t names = NamesOfFile(path);
     const platform::FileOperationResult result = DeleteItem(path, g.UseRecycleBin != 0, Progress);
-    if (result.ok) ForgetInFileIndex(path);
+    if (result.ok) ForgetRemovedTotals(path, names);
     Progress->Finish();
     ReportOperation(result.ok, OperationErrorLines(result), "削除");
     RefreshNodeAfterDelete(treeHadFocus);
     if (g.RemeasureAfterAction) onMeasureDrive();
+}
+
+void MainWindow::ForgetRemovedTotals(const std::string& path, uint32_t namesBefore) {
+    GlobalState& g = Global();
+    // The cache on disk loses what was removed; the folder list shown, read
+    // from it, is read again, so that the list, the tree, the treemap and
+    // the status bar show the totals without it once they are refilled.
+    if (!ForgetRemoved(path, namesBefore) || !g.CurrentDrive || g.Folders.Count() == 0) return;
+    LoadCache(g.Folders, *g.CurrentDrive);
+    g.Drives.ReadVolume(*g.CurrentDrive);
+    ShowDriveStatus(*g.CurrentDrive, &g.Folders);
 }
 
 void MainWindow::RefreshNodeAfterDelete(bool treeHadFocus) {
