@@ -5,6 +5,7 @@
 #include "core/cache/Cache.h"
 #include "core/offline/Snapshot.h"
 #include "core/treemap/Treemap.h"
+#include "core/views/Rows.h"
 #include "core/GlobalState.h"
 #include "platform/Drives.h"
 #include "platform/ProgramLocation.h"
@@ -56,7 +57,7 @@ int main(int argc, char** argv) {
             "norvessa-cli: %c: has not been measured; its folders are drawn as not measured\n",
             path[0]);
     const double used =
-        path.size() == 3 && drive->TotalBytes > 0 ? drive->TotalBytes - drive->FreeBytes : -1;
+        path.size() == 3 && drive->TotalBytes > 0 ? FiguresOfRoot(*drive, -1).Used : -1;
     auto source = std::make_shared<const TreemapSource>(
         MakeSource(g.Folders, path, static_cast<int32_t>(drive->ClusterSize), used));
     if (g.Folders.Count() > 0 && !source->Files)

@@ -111,6 +111,12 @@ uint32_t GetDriveTypeA(const std::string& rootPath);
 // root; empty when the drive is not in use or has no block device.
 std::string DriveDevice(const std::string& rootPath);
 std::string DriveMountPoint(const std::string& rootPath);
+// The mount point of the volume a drive's root lies inside when that root is
+// a folder of the volume and not the volume's own root (a folder given a
+// letter); empty at a volume's root and when the drive is not in use. The
+// volume's figures (GetDiskFreeSpaceExA) are then that volume's, not the
+// folder's. On Windows only a SUBST or mapped folder is such a root.
+std::string FolderVolume(const std::string& rootPath);
 // Which volume (file system) holds the drive's root: equal for letters on
 // one volume (a folder given a letter, a bind mount), 0 when the drive is
 // not in use.

@@ -213,6 +213,11 @@ TEST_F(DriveMapTest, FolderDrivesComeAndGoAndTheMapKeepsTheirLines) {
     EXPECT_FALSE(info.FileSystemName.empty());
     EXPECT_EQ(info.MaxComponentLength, sv.f_namemax);
     EXPECT_TRUE(info.FileSystemFlags & FILE_CASE_PRESERVED_NAMES);
+    // The folder lies inside a volume, whose figures those are; C: is "/",
+    // a volume's own root.
+    EXPECT_FALSE(DriveMountPoint("Y:\\").empty());
+    EXPECT_EQ(FolderVolume("Y:\\"), DriveMountPoint("Y:\\"));
+    EXPECT_EQ(FolderVolume("C:\\"), "");
 
     // The folder goes: the letter is not in use but keeps its line, so the
     // folder gets it back when it returns.
@@ -222,6 +227,7 @@ TEST_F(DriveMapTest, FolderDrivesComeAndGoAndTheMapKeepsTheirLines) {
     EXPECT_EQ(GetVolumeInformationA("Y:\\", info), 0);
     EXPECT_EQ(GetDiskFreeSpaceA("Y:\\", space), 0);
     EXPECT_EQ(GetDiskFreeSpaceExA("Y:\\", total, free), 0);
+    EXPECT_EQ(FolderVolume("Y:\\"), "");
     EXPECT_EQ(MapFile()[24], root);
     data.MakeDir("sub");
     DetectDriveMap();

@@ -2,6 +2,8 @@
 #include "core/offline/Snapshot.h"
 #include "core/GlobalState.h"
 #include "lib/Messages.h"
+#include "lib/NumberText.h"
+#include "platform/Drives.h"
 #include "platform/ProgramLocation.h"
 #include "support/MainWindowFixture.h"
 #include "support/ResetGlobalState.h"
@@ -82,10 +84,11 @@ class MainBrowseTest : public QObject {
     void rootRowsWithAndWithoutFiles() {
         auto w = test::OpenMainWindow(*drive, {.settings = std::string(11, '\n') + "1\r\n"});
         QCOMPARE(Global().ShowFiles, 1);
-        QCOMPARE(Images(*w), (QList<int>{10, -1, 44, 7, 7, 7, -1, 20, 9, 9, -1, 45}));
-        QCOMPARE(Captions(*w), (QStringList{QString::fromStdString(Root()), "", "総計 - フォルダ -",
-                                            "alpha", "Beta", "gamma", "", "総計 - ファイル -",
-                                            "one.txt", "two.txt", "", "予約 - Windows -"}));
+        // The drive's root is a folder, not a volume's root: nothing reserved.
+        QCOMPARE(Images(*w), (QList<int>{10, -1, 44, 7, 7, 7, -1, 20, 9, 9}));
+        QCOMPARE(Captions(*w),
+                 (QStringList{QString::fromStdString(Root()), "", "総計 - フォルダ -", "alpha",
+                              "Beta", "gamma", "", "総計 - ファイル -", "one.txt", "two.txt"}));
         RowFields fileTotal = SplitRow(w->Rows()[7]);
         QCOMPARE(fileTotal.Size, std::string("4098"));
         QCOMPARE(fileTotal.Occupied, std::string("12288"));
@@ -94,18 +97,16 @@ class MainBrowseTest : public QObject {
         QCOMPARE(header.Files, std::string("2=-2"));
         QCOMPARE(header.Folders, std::string("3=-2"));
         QCOMPARE(header.Occupied, std::string("-1"));
-        QCOMPARE(SplitRow(w->Rows().back()).Occupied, std::string("-1")); // the reserved row
 
         w->onViewFileList();
         QCOMPARE(Global().ShowFiles, 0);
-        QCOMPARE(Images(*w), (QList<int>{10, -1, 44, 7, 7, 7, -1, 20, -1, 45}));
+        QCOMPARE(Images(*w), (QList<int>{10, -1, 44, 7, 7, 7, -1, 20}));
         QCOMPARE(SplitRow(w->Rows()[7]).Size,
                  std::string("4098")); // the file total counts hidden files
 
-        // A subfolder has no reserved pair and its header ends with a backslash.
+        // A subfolder's header ends with a backslash.
         w->OpenPath(Root() + "alpha\\", false);
         QCOMPARE(Captions(*w).first(), QString::fromStdString(Root() + "alpha\\"));
-        QVERIFY(!Images(*w).contains(45));
     }
 
     void aDriveThatIsNotHereIsBrowsedFromItsLastMeasurement() {
@@ -132,12 +133,9 @@ class MainBrowseTest : public QObject {
                 out << QString::fromStdString(r);
             return out.join('\n');
         };
-        // The header and the reserved row hold the free space noted at the
-        // measurement, which the cache and index written since have changed.
-        QCOMPARE(w->Rows().size(), rootRows.size());
-        QCOMPARE(text({w->Rows().begin() + 1, w->Rows().end() - 1}),
-                 text({rootRows.begin() + 1, rootRows.end() - 1}));
-        QCOMPARE(SplitRow(w->Rows()[0]).Files, SplitRow(rootRows[0]).Files);
+        // The drive's root is a folder: its snapshot shows what was measured
+        // and nothing reserved, as the drive did while it was here.
+        QCOMPARE(text(w->Rows()), text(rootRows));
         QCOMPARE(w->statusPanels[1]->text(), QStringLiteral("オフライン"));
         QVERIFY(w->statusPanels[1]->toolTip().contains(QStringLiteral("の計測")));
         QVERIFY(w->DriveButtons[static_cast<size_t>(drive->Letter() - 'A')]->toolTip().contains(
@@ -319,8 +317,20 @@ class MainBrowseTest : public QObject {
         QCOMPARE(Captions(*w)[3], QString("alpha"));
         QCOMPARE(SplitRow(w->Rows()[3]).Size, std::string("1000"));
         QCOMPARE(SplitRow(w->Rows()[3]).Files, std::string("1=1"));
+        // The root of a folder given a letter is what was measured in it, not
+        // the volume's used space; Total and Free are the volume's, and their
+        // tip names it.
+        QCOMPARE(SplitRow(w->Rows()[0]).Occupied,
+                 FloatText(TextToFloat(SplitRow(w->Rows()[2]).Occupied, -1) +
+                           TextToFloat(SplitRow(w->Rows()[7]).Occupied, -1)));
+        QVERIFY(!Images(*w).contains(45));
         QVERIFY(w->statusPanels[2]->text().startsWith("Total  "));
         QVERIFY(w->statusPanels[3]->text().startsWith("Free  "));
+        const QString volume =
+            QString::fromStdString(platform::DriveMountPoint(Root())) + QStringLiteral(" の値");
+        QVERIFY2(w->statusPanels[2]->toolTip().contains(volume),
+                 qPrintable(w->statusPanels[2]->toolTip()));
+        QCOMPARE(w->statusPanels[3]->toolTip(), w->statusPanels[2]->toolTip());
         QVERIFY(w->statusPanels[4]->text().startsWith("Snap.  "));
         QVERIFY(w->statusPanels[5]->text().startsWith("Lap.  00:00:0"));
         QCOMPARE(w->statusPanels[0]->text(), QString(QChar(drive->Letter())));

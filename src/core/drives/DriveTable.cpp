@@ -64,6 +64,7 @@ int DriveTable::ReadVolume(DriveRecord& r) {
     r.SerialNumber = info.SerialNumber;
     r.FileSystemFlags = info.FileSystemFlags;
     r.Ready = 1;
+    r.FolderVolume = platform::FolderVolume(r.RootPath);
 
     platform::DiskFreeSpace space;
     if (!platform::GetDiskFreeSpaceA(r.RootPath, space)) return r.Ready;

@@ -28,6 +28,10 @@ struct DriveRecord {
     uint32_t ClusterSize = 0; // the unit every occupied size is rounded to
     uint32_t FreeClusters = 0;
     uint32_t TotalClusters = 0;
+    // Set when the letter's root is a folder inside a volume and not the
+    // volume's root: the mount point of that volume, whose figures
+    // TotalBytes and FreeBytes are. Empty at a volume's root.
+    std::string FolderVolume;
 };
 
 // The drive menu items and drive-bar buttons live in the main window; the

@@ -430,6 +430,7 @@ FillResult ShownRows(const std::string& folderPath, const DirListing& listing) {
         in.TotalBytes = g.CurrentDrive->TotalBytes;
         in.FreeBytes = g.CurrentDrive->FreeBytes;
         in.RootPath = g.CurrentDrive->RootPath;
+        in.VolumeRoot = g.CurrentDrive->FolderVolume.empty();
     }
     in.ShowFiles = g.ShowFiles != 0;
     in.PercentBase = g.PercentBase;

@@ -60,6 +60,7 @@ bool SaveVolumeNote(const DriveRecord& drive, const std::string& nativeRoot,
     text += "total=" + FloatText(drive.TotalBytes) + "\r\n";
     text += "free=" + FloatText(drive.FreeBytes) + "\r\n";
     text += "where=" + P::ShownName(nativeRoot) + "\r\n";
+    if (!drive.FolderVolume.empty()) text += "inside=" + P::ShownName(drive.FolderVolume) + "\r\n";
     // A header line holds no line end: the cache's first line ends there.
     text += "cache=" + cacheHeader + "\r\n";
     return P::ReplaceFile(VolumeNoteName(LetterOf(drive)), text);
@@ -90,6 +91,8 @@ VolumeNote ReadVolumeNote(char letter) {
             ok = ParseNumber(value, note.FreeBytes) && ok;
         else if (key == "where")
             note.Where = value;
+        else if (key == "inside")
+            note.FolderVolume = value;
         else if (key == "cache")
             note.Cache = value;
     });
@@ -138,8 +141,10 @@ void FillOfflineRecord(DriveRecord& r, FolderList* folders) {
         r.ClusterSize = note.ClusterSize;
         r.TotalBytes = note.TotalBytes;
         r.FreeBytes = note.FreeBytes;
+        r.FolderVolume = note.FolderVolume;
         return;
     }
+    r.FolderVolume.clear();
     // A scan of another machine says nothing of its volume: the drive is
     // taken to be as full as what was scanned, so no space is left over
     // for a reserved row.

@@ -26,6 +26,9 @@ struct VolumeNote {
     double TotalBytes = 0;
     double FreeBytes = 0;
     std::string Where; // the native root it was measured at
+    // The mount point of the volume the root lay inside when the root was a
+    // folder of it; empty for a volume's root (and in older notes).
+    std::string FolderVolume;
     // The header line of the cache the note was written with; empty in a
     // note of a version that did not tie the two.
     std::string Cache;

@@ -127,6 +127,25 @@ void SortRows(RowList& rows, const SortOrder& order) {
     rows = std::move(sorted);
 }
 
+RootFigures FiguresOfRoot(bool volumeRoot, double totalBytes, double freeBytes,
+                          double measuredOccupied) {
+    RootFigures f;
+    f.VolumeRoot = volumeRoot;
+    if (!volumeRoot) {
+        f.Used = f.Capacity = measuredOccupied < 0 ? -1 : measuredOccupied;
+        return f;
+    }
+    f.Used = totalBytes - freeBytes;
+    f.Capacity = totalBytes;
+    f.Reserved = f.Used - std::max(measuredOccupied, 0.0);
+    return f;
+}
+
+RootFigures FiguresOfRoot(const DriveRecord& drive, double measuredOccupied) {
+    return FiguresOfRoot(drive.FolderVolume.empty(), drive.TotalBytes, drive.FreeBytes,
+                         measuredOccupied);
+}
+
 FillResult BuildRows(const FillInput& in, FolderList& folders, double previousPercentBase) {
     FillResult out;
     RowList& rows = out.Rows;
@@ -181,11 +200,14 @@ FillResult BuildRows(const FillInput& in, FolderList& folders, double previousPe
     const double rootOccupied = root ? root->TreeOccupied : 0;
     double reserved = 0;
     const bool atRoot = in.Path.size() == 3;
-    if (atRoot) {
-        reserved = in.TotalBytes - in.FreeBytes - allOccupied;
+    const bool reservedRow = atRoot && in.VolumeRoot;
+    if (reservedRow) {
+        reserved = FiguresOfRoot(true, in.TotalBytes, in.FreeBytes, allOccupied).Reserved;
         allSize += reserved;
         allOccupied += reserved;
     }
+    const RootFigures drive =
+        FiguresOfRoot(in.VolumeRoot, in.TotalBytes, in.FreeBytes, rootOccupied);
     switch (in.PercentBase) {
     case 0:
         out.PercentBaseValue = allOccupied;
@@ -194,10 +216,10 @@ FillResult BuildRows(const FillInput& in, FolderList& folders, double previousPe
         out.PercentBaseValue = rootOccupied;
         break;
     case 2:
-        out.PercentBaseValue = in.TotalBytes - in.FreeBytes;
+        out.PercentBaseValue = drive.Used;
         break;
     case 3:
-        out.PercentBaseValue = in.TotalBytes;
+        out.PercentBaseValue = drive.Capacity;
         break;
     default:
         out.PercentBaseValue = previousPercentBase;
@@ -205,7 +227,7 @@ FillResult BuildRows(const FillInput& in, FolderList& folders, double previousPe
     }
     SortRows(rows, in.Order);
     const std::string blank = MakeRow(IMG_BLANK, "", -1, -1, -1, -1, -1, -1, flags);
-    if (atRoot) {
+    if (reservedRow) {
         const double shown = unknown ? -1 : reserved;
         AddRow(rows, folderRows + fileRows,
                MakeRow(IMG_RESERVED, kReservedCaption, shown, shown, -1, -1, -1, -1, flags));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/cache/Folders.h"
+#include "core/drives/DriveTable.h"
 #include "lib/StringList.h"
 
 #include <array>
@@ -60,6 +61,23 @@ int CompareRows(const std::string& a, const std::string& b, const SortOrder& ord
 // Stable sort of rows with CompareRows, each row parsed once.
 void SortRows(RowList& rows, const SortOrder& order);
 
+// The figures of a drive's root, one rule for every window and verb that
+// shows it. At a volume's root the root holds the volume's used space: what
+// was measured and the rest, reserved (the file system's own, and what could
+// not be read). At a folder given a letter the volume's other folders are
+// not the root's: the root holds what was measured, nothing is reserved, and
+// the used space and capacity a percentage may relate to are the measured
+// occupied size too. measuredOccupied below 0 is not known.
+struct RootFigures {
+    bool VolumeRoot = true;
+    double Used = -1;     // the root's occupied size; -1 when not known
+    double Capacity = -1; // the root's capacity; -1 when not known
+    double Reserved = 0;  // the reserved row's size; 0 and no row at a folder
+};
+RootFigures FiguresOfRoot(bool volumeRoot, double totalBytes, double freeBytes,
+                          double measuredOccupied);
+RootFigures FiguresOfRoot(const DriveRecord& drive, double measuredOccupied);
+
 struct FillInput {
     std::string Path;          // the folder shown, program form with trailing backslash
     const StringList* Entries; // the listing's lines, in listing order
@@ -67,7 +85,8 @@ struct FillInput {
     int ListedFiles = 0;       // the listing's FileCount
     double TotalBytes = 0;     // of the drive
     double FreeBytes = 0;
-    std::string RootPath; // of the drive, "C:\"
+    std::string RootPath;   // of the drive, "C:\"
+    bool VolumeRoot = true; // false: the drive's root is a folder inside a volume
     bool ShowFiles = false;
     bool WantFolders = true; // false: the user declined to see them all
     bool WantFiles = true;
@@ -82,7 +101,7 @@ struct FillResult {
 };
 
 // The list of one folder: header, folder total, folders, file total, files,
-// reserved space at a drive root, with blank rows between the groups.
+// reserved space at the root of a volume, with blank rows between the groups.
 // previousPercentBase is kept when the base rule is unknown.
 FillResult BuildRows(const FillInput& in, FolderList& folders, double previousPercentBase);
 

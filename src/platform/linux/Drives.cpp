@@ -664,6 +664,13 @@ std::string DriveMountPoint(const std::string& rootPath) {
     return Resolve(rootPath, d) ? d.Mount.MountPoint : std::string();
 }
 
+std::string FolderVolume(const std::string& rootPath) {
+    ResolvedDrive d;
+    if (!Resolve(rootPath, d)) return {};
+    const std::string canon = RealPath(d.Root);
+    return canon.empty() || canon == d.Mount.MountPoint ? std::string() : d.Mount.MountPoint;
+}
+
 int GetVolumeInformationA(const std::string& rootPath, VolumeInformation& info) {
     ResolvedDrive d;
     struct statvfs sv {};

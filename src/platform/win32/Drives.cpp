@@ -142,6 +142,19 @@ std::string DriveMountPoint(const std::string& rootPath) {
     return RootOf(rootPath);
 }
 
+std::string FolderVolume(const std::string& rootPath) {
+    const std::string root = RootOf(rootPath);
+    if (root.empty() || IsLetterRoot(root) || !Exists(root)) return {};
+    const std::wstring volume = VolumeRootOf(root);
+    std::wstring folder = win::Wide(root);
+    for (auto& c : folder)
+        if (c == L'/') c = L'\\';
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+    // A folder that is itself a volume's mount point is that volume's root.
+    if (::_wcsicmp(volume.c_str(), folder.c_str()) == 0) return {};
+    return win::Narrow(volume);
+}
+
 uint64_t DriveVolumeId(const std::string& rootPath) {
     VolumeInformation info;
     return GetVolumeInformationA(rootPath, info) ? info.SerialNumber : 0;

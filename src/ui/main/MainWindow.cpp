@@ -486,12 +486,13 @@ void MainWindow::FitColumns() {
 }
 
 void MainWindow::ShowDriveStatus(const DriveRecord& drive, const FolderList* folders) {
-    for (QLabel* p : statusPanels)
+    for (QLabel* p : statusPanels) {
         p->clear();
+        p->setToolTip(QString());
+    }
     statusPanels[0]->setText(Q(drive.RootPath.substr(0, 1)));
     if (!folders) return;
     statusPanels[1]->setText(Q(drive.VolumeName));
-    statusPanels[1]->setToolTip(QString());
     if (drive.Offline) {
         // Plainly a snapshot: the status bar says so, and its tip says of what.
         statusPanels[1]->setText(IsImportedDrive(drive.RootPath[0]) ? QStringLiteral("取り込み")
@@ -501,6 +502,15 @@ void MainWindow::ShowDriveStatus(const DriveRecord& drive, const FolderList* fol
     }
     statusPanels[2]->setText(QStringLiteral("Total  ") + Q(FormatSizeText(drive.TotalBytes, 0)));
     statusPanels[3]->setText(QStringLiteral("Free  ") + Q(FormatSizeText(drive.FreeBytes, 0)));
+    // A folder given a letter has no figures of its own: Total and Free are
+    // those of the volume holding it, and the tip names that volume.
+    if (!drive.FolderVolume.empty()) {
+        const QString tip =
+            QStringLiteral("%1 はフォルダです。Total と Free はそれを含むボリューム %2 の値です")
+                .arg(Q(drive.RootPath.substr(0, 2)), Q(platform::ShownName(drive.FolderVolume)));
+        statusPanels[2]->setToolTip(tip);
+        statusPanels[3]->setToolTip(tip);
+    }
     if (folders->Count() > 0) {
         const std::string header(folders->LineAt(0));
         statusPanels[4]->setText(QStringLiteral("Snap.  ") + Q(SplitNameValue(header).first));

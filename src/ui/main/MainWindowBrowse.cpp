@@ -327,6 +327,7 @@ void MainWindow::FillListPath(const std::string& path) {
         in.TotalBytes = g.CurrentDrive->TotalBytes;
         in.FreeBytes = g.CurrentDrive->FreeBytes;
         in.RootPath = g.CurrentDrive->RootPath;
+        in.VolumeRoot = g.CurrentDrive->FolderVolume.empty();
     }
     in.ShowFiles = g.ShowFiles != 0;
     in.PercentBase = g.PercentBase;

@@ -221,8 +221,10 @@ void TreemapWindow::Follow() {
     }
     if (path.back() != '\\') path += '\\';
     const DriveRecord& drive = *g.CurrentDrive;
+    // At a volume's root the treemap fills the volume's used space; at a
+    // folder given a letter the root's figure is what was measured.
     const double used =
-        path.size() == 3 && drive.TotalBytes > 0 ? drive.TotalBytes - drive.FreeBytes : -1;
+        path.size() == 3 && drive.TotalBytes > 0 ? FiguresOfRoot(drive, -1).Used : -1;
     source_ = std::make_shared<const TreemapSource>(
         MakeSource(g.Folders, path, static_cast<int32_t>(drive.ClusterSize), used));
     // Without the file index of the last measurement the folders' files are

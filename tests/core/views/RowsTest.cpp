@@ -124,6 +124,57 @@ TEST(RowsTest, FillOfADriveRoot) {
     EXPECT_FALSE(RowsShowUnmeasured(r.Rows));
 }
 
+TEST(RowsTest, TheRootOfAVolumeAndOfAFolderGivenALetter) {
+    // The volume holds 1 000 000 bytes, 900 000 free; the letter's root was
+    // measured at 12 288 bytes occupied, m at 8192 of them.
+    FolderList folders;
+    folders.Append("X:\\ > 5100:12288:100:4096:1:2:1:1:0:0:0:0");
+    folders.Append("X:\\m\\ > 5000:8192:5000:8192:1:1:0:0:0:0:0:0");
+    StringList rootEntries{"m\\ > D..... -1:-1", "f.txt > ...... 100:4096"};
+    StringList folderEntries{"a.bin > ...... 5000:8192"};
+    const double used = 1000000 - 900000;
+    struct Case {
+        bool volumeRoot;
+        const char* path;
+        int percentBase;
+        double rootOccupied; // of the header row
+        bool reservedRow;
+        double percentBaseValue;
+    };
+    const Case cases[] = {
+        {true, "X:\\", 0, used, true, used},
+        {true, "X:\\", 2, used, true, used},
+        {true, "X:\\", 3, used, true, 1000000},
+        {true, "X:\\m\\", 3, 8192, false, 1000000},
+        // A folder given a letter: the measured totals, nothing reserved, and
+        // every base of the percentages is of them too.
+        {false, "X:\\", 0, 12288, false, 12288},
+        {false, "X:\\", 1, 12288, false, 12288},
+        {false, "X:\\", 2, 12288, false, 12288},
+        {false, "X:\\", 3, 12288, false, 12288},
+        {false, "X:\\m\\", 2, 8192, false, 12288},
+    };
+    for (const Case& c : cases) {
+        FillInput in;
+        in.Path = c.path;
+        in.RootPath = "X:\\";
+        in.VolumeRoot = c.volumeRoot;
+        const bool atRoot = in.Path == in.RootPath;
+        in.Entries = atRoot ? &rootEntries : &folderEntries;
+        in.ListedFolders = atRoot ? 1 : 0;
+        in.ListedFiles = 1;
+        in.TotalBytes = 1000000;
+        in.FreeBytes = 900000;
+        in.PercentBase = c.percentBase;
+        FillResult r = BuildRows(in, folders, 0);
+        const std::string where = std::string(c.path) + (c.volumeRoot ? " volume" : " folder") +
+                                  " base " + std::to_string(c.percentBase);
+        EXPECT_EQ(SplitRow(r.Rows[0]).Occupied, FloatText(c.rootOccupied)) << where;
+        EXPECT_EQ(SplitRow(r.Rows.back()).Image == IMG_RESERVED, c.reservedRow) << where;
+        EXPECT_EQ(r.PercentBaseValue, c.percentBaseValue) << where;
+    }
+}
+
 TEST(RowsTest, DamagedCacheCountsAndSizesNeverWrap) {
     FolderList folders;
     folders.Append("X:\\p\\a\\ > 1e308:1e308:0:0:0:2147483647:1:2147483647:0:0:0:0");
