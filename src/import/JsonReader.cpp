@@ -1,5 +1,7 @@
 #include "import/JsonReader.h"
 
+#include "platform/Utf8.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -19,24 +21,6 @@ int HexValue(unsigned char c) {
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
-}
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 } // namespace
@@ -328,7 +312,7 @@ bool JsonReader::ScanString(std::string* out, size_t limit, bool& tooLong) {
                 cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
             }
             std::string bytes;
-            AppendUtf8(bytes, cp);
+            platform::AppendUtf8(bytes, cp);
             put(bytes.data(), bytes.size());
             continue;
         }
