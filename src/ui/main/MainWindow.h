@@ -28,6 +28,7 @@ class QTreeWidgetItem;
 namespace nrvs {
 
 class FileIndex;
+struct RemovedItem;
 class RowModel;
 class ExportDialog;
 class FilesWindow;
@@ -135,10 +136,11 @@ class MainWindow : public QMainWindow, public DriveItemsUi {
     void onMeasureChanges();
     // F5: the selected node's level and the list read again from the disk.
     void RefreshFromDisk();
-    // After the program removed path (namesBefore: NamesOfFile before): the
-    // drive's cache and the folder list shown lose it, and its index marks
-    // it gone; the list is refilled by the caller.
-    void ForgetRemovedTotals(const std::string& path, uint32_t namesBefore);
+    // After the program removed what is listed (with NamesOfFile of each
+    // before): the drive's cache and the folder list shown lose it, and its
+    // index marks it gone; the list is refilled by the caller. Many at once
+    // read the cache again once.
+    void ForgetRemovedTotals(const std::vector<RemovedItem>& removed);
     // The help document beside the executable.
     static std::string HelpFileName();
 
