@@ -1,7 +1,7 @@
 // The treemap window driven offscreen: it follows the folder shown, a click
 // selects the folder in the main window's tree and list, a double click
 // shows it and Backspace or the parent button goes back; resizing lays out
-// again; unmeasured folders are marked.
+// again; unmeasured folders are marked; the keyboard alone does as much.
 #include "core/GlobalState.h"
 #include "support/MainWindowFixture.h"
 #include "support/ScriptedUi.h"
@@ -10,6 +10,7 @@
 #include "ui/main/MainWindow.h"
 #include "ui/treemap/TreemapPainter.h"
 #include "ui/treemap/TreemapWindow.h"
+#include "ui/types/TypesWindow.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -19,6 +20,7 @@
 #include <QTreeWidget>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSet>
 #include <QtTest>
 
 using namespace nrvs;
@@ -171,6 +173,90 @@ class TreemapWindowTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Source->Path == Root(), 10000);
         QTest::keyClick(t.mapView, Qt::Key_Backspace);
         QCOMPARE(ShownPath(*w), Root());
+    }
+
+    // Without a mouse: the arrows go from tile to tile of the folder shown,
+    // each selected in the main list, Enter shows a folder, Backspace goes
+    // up; the main window's keys for its other windows and for quitting
+    // work while the map has the focus.
+    void theKeyboardAlone() {
+        auto w = OpenMeasured();
+        QVERIFY(OpenMap(*w));
+        TreemapWindow& t = *w->MapWindow;
+        t.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&t));
+        QCOMPARE(QApplication::focusWidget(), t.mapView);
+        const Treemap& map = t.Map();
+        auto selectedCaption = [&] {
+            const QModelIndexList rows = w->folderList->selectionModel()->selectedRows();
+            return rows.size() == 1
+                       ? SplitRow(w->Rows()[static_cast<size_t>(rows[0].row())]).Caption
+                       : std::string();
+        };
+        // The first arrow marks the tile at the top left.
+        QTest::keyClick(t.mapView, Qt::Key_Right);
+        int at = t.Hovered();
+        QVERIFY(at > 0);
+        QCOMPARE(map.Nodes[static_cast<size_t>(at)].Parent, 0);
+        QCOMPARE(map.Nodes[static_cast<size_t>(at)].Rect.X +
+                     map.Nodes[static_cast<size_t>(at)].Rect.Y,
+                 0.0);
+        // Each arrow goes that way, and every tile of the folder shown is
+        // reached; the main list selects the tile's item.
+        const int alpha = Find(map, Root() + "alpha\\"), beta = Find(map, Root() + "beta\\"),
+                  iso = Find(map, Root() + "top.iso", TILE_FILE);
+        QSet<int> reached{at};
+        const struct {
+            Qt::Key key;
+            int dx, dy;
+        } arrows[] = {{Qt::Key_Right, 1, 0},
+                      {Qt::Key_Down, 0, 1},
+                      {Qt::Key_Left, -1, 0},
+                      {Qt::Key_Up, 0, -1}};
+        for (int round = 0; round < 3; ++round)
+            for (const auto& a : arrows) {
+                const TreemapRect from = map.Nodes[static_cast<size_t>(at)].Rect;
+                QTest::keyClick(t.mapView, a.key);
+                const int to = t.Hovered();
+                QVERIFY(to > 0);
+                QCOMPARE(map.Nodes[static_cast<size_t>(to)].Parent, 0);
+                const TreemapRect& r = map.Nodes[static_cast<size_t>(to)].Rect;
+                if (to != at) {
+                    if (a.dx > 0) QVERIFY(r.X >= from.X + from.W - 0.5);
+                    if (a.dx < 0) QVERIFY(r.X + r.W <= from.X + 0.5);
+                    if (a.dy > 0) QVERIFY(r.Y >= from.Y + from.H - 0.5);
+                    if (a.dy < 0) QVERIFY(r.Y + r.H <= from.Y + 0.5);
+                }
+                std::string name = NodePath(map, to).substr(Root().size());
+                if (name.back() == '\\') name.pop_back();
+                QCOMPARE(selectedCaption(), name);
+                reached.insert(to);
+                at = to;
+            }
+        QVERIFY(reached.contains(alpha) && reached.contains(beta) && reached.contains(iso));
+        // Enter on a file does nothing; on a folder it shows it.
+        for (int i = 0; i < 8 && t.Hovered() != iso; ++i)
+            QTest::keyClick(t.mapView, arrows[i % 4].key);
+        QCOMPARE(t.Hovered(), iso);
+        QTest::keyClick(t.mapView, Qt::Key_Return);
+        QCOMPARE(ShownPath(*w), Root());
+        for (int i = 0; i < 8 && t.Hovered() != alpha; ++i)
+            QTest::keyClick(t.mapView, arrows[i % 4].key);
+        QCOMPARE(t.Hovered(), alpha);
+        QTest::keyClick(t.mapView, Qt::Key_Return);
+        QCOMPARE(ShownPath(*w), Root() + "alpha\\");
+        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Source->Path == Root() + "alpha\\", 10000);
+        QTest::keyClick(t.mapView, Qt::Key_Backspace);
+        QCOMPARE(ShownPath(*w), Root());
+
+        // Ctrl+Y: the file types; Ctrl+Q: the program ends.
+        QTest::keyClick(t.mapView, Qt::Key_Y, Qt::ControlModifier);
+        QVERIFY(w->Types->isVisible());
+        w->Types->close();
+        t.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&t));
+        QTest::keyClick(t.mapView, Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!w->isVisible());
     }
 
     void resizeColoursTipsAndUnmeasured() {

@@ -24,6 +24,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
+
 namespace nrvs {
 
 using mainwindow::kNameRole;
@@ -108,6 +111,35 @@ void TreemapView::leaveEvent(QEvent*) {
     owner_->SetHovered(-1);
 }
 
+void TreemapView::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() & ~(Qt::KeypadModifier)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Left:
+        owner_->Step(-1, 0);
+        break;
+    case Qt::Key_Right:
+        owner_->Step(1, 0);
+        break;
+    case Qt::Key_Up:
+        owner_->Step(0, -1);
+        break;
+    case Qt::Key_Down:
+        owner_->Step(0, 1);
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        owner_->ZoomIn(owner_->hovered_);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
 // ---------------------------------------------------------------- the window
 
 TreemapWindow::TreemapWindow(MainWindow* main) : QWidget(main, Qt::Window), main_(main) {
@@ -151,6 +183,10 @@ TreemapWindow::TreemapWindow(MainWindow* main) : QWidget(main, Qt::Window), main
     layoutTimer->setSingleShot(true);
     layoutTimer->setInterval(40);
     connect(layoutTimer, &QTimer::timeout, this, &TreemapWindow::StartLayout);
+    // The main window's commands that are not about its selection work here
+    // too: a window of its own would otherwise take their keys for nothing.
+    addActions({main_->fileQuitAction, main_->toolsFileTypesAction, main_->toolsSearchAction,
+                main_->toolsLargestFilesAction});
     connect(upButton, &QToolButton::clicked, this, &TreemapWindow::ZoomOut);
     connect(colourCombo, &QComboBox::currentIndexChanged, this, [this] {
         legend->update();
@@ -179,6 +215,7 @@ void TreemapWindow::showEvent(QShowEvent* event) {
         PlaceBesideMain();
     }
     QWidget::showEvent(event);
+    mapView->setFocus();
     Follow();
 }
 
@@ -386,6 +423,62 @@ void TreemapWindow::ZoomIn(int node) {
 void TreemapWindow::ZoomOut() {
     if (!source_ || source_->Path.size() <= 3) return;
     main_->OpenPath(ParentFolder(source_->Path), false);
+}
+
+void TreemapWindow::Step(int dx, int dy) {
+    if (map_.Nodes.size() < 2 || map_.Nodes[0].Count <= 0) return;
+    // The tile of the folder shown that holds the marked one.
+    int from = hovered_;
+    while (from > 0 && map_.Nodes[static_cast<size_t>(from)].Parent > 0)
+        from = map_.Nodes[static_cast<size_t>(from)].Parent;
+    const int first = map_.Nodes[0].First, last = first + map_.Nodes[0].Count;
+    auto seen = [&](int i) {
+        const TreemapRect& r = map_.Nodes[static_cast<size_t>(i)].Rect;
+        return r.W >= 1 && r.H >= 1;
+    };
+    int best = -1;
+    if (from <= 0) {
+        // Nothing marked yet: the tile at the top left.
+        double bestCorner = 0;
+        for (int i = first; i < last; ++i) {
+            const TreemapRect& r = map_.Nodes[static_cast<size_t>(i)].Rect;
+            if (!seen(i)) continue;
+            if (best < 0 || r.X + r.Y < bestCorner) {
+                best = i;
+                bestCorner = r.X + r.Y;
+            }
+        }
+    } else {
+        // The nearest tile wholly beyond the marked one's edge that way;
+        // one beside it on the other axis before one off to the side.
+        const TreemapRect& c = map_.Nodes[static_cast<size_t>(from)].Rect;
+        const double eps = 0.5;
+        double bestScore = 0;
+        for (int i = first; i < last; ++i) {
+            if (i == from || !seen(i)) continue;
+            const TreemapRect& r = map_.Nodes[static_cast<size_t>(i)].Rect;
+            double ahead, aside;
+            if (dx != 0) {
+                ahead = dx > 0 ? r.X - (c.X + c.W) : c.X - (r.X + r.W);
+                aside = std::max(0.0, std::max(r.Y, c.Y) - std::min(r.Y + r.H, c.Y + c.H));
+            } else {
+                ahead = dy > 0 ? r.Y - (c.Y + c.H) : c.Y - (r.Y + r.H);
+                aside = std::max(0.0, std::max(r.X, c.X) - std::min(r.X + r.W, c.X + c.W));
+            }
+            if (ahead < -eps) continue;
+            // Of tiles equally near, the one most in line with the marked one.
+            const double offCentre = dx != 0 ? std::abs((r.Y + r.H / 2) - (c.Y + c.H / 2))
+                                             : std::abs((r.X + r.W / 2) - (c.X + c.W / 2));
+            const double score = std::max(0.0, ahead) + 4 * aside + 1e-3 * offCentre;
+            if (best < 0 || score < bestScore) {
+                best = i;
+                bestScore = score;
+            }
+        }
+    }
+    if (best <= 0) return;
+    SetHovered(best);
+    SelectInMain(best);
 }
 
 void TreemapWindow::keyPressEvent(QKeyEvent* event) {
