@@ -3,6 +3,7 @@
 // shows it and Backspace or the parent button goes back; resizing lays out
 // again; unmeasured folders are marked; the keyboard alone does as much.
 #include "core/GlobalState.h"
+#include "core/cache/FolderLines.h"
 #include "support/MainWindowFixture.h"
 #include "support/ScriptedUi.h"
 #include "lib/Messages.h"
@@ -22,6 +23,8 @@
 #include <QScreen>
 #include <QSet>
 #include <QtTest>
+
+#include <random>
 
 using namespace nrvs;
 
@@ -257,6 +260,62 @@ class TreemapWindowTest : public QObject {
         QVERIFY(QTest::qWaitForWindowActive(&t));
         QTest::keyClick(t.mapView, Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(!w->isVisible());
+    }
+
+    // Names of folders, their subfolders and big files deeper down, at
+    // several sizes: each plate lies inside its tile and none covers another
+    // (a folder's size ran into its subfolder's name).
+    void namesNeverCoverOneAnother() {
+        std::mt19937 random(7);
+        const char* names[] = {"お気に入り",
+                               "ダウンロード",
+                               "Documents and Settings",
+                               "src",
+                               "x",
+                               "とても長い名前のフォルダ"};
+        for (int round = 0; round < 12; ++round) {
+            TreemapSource s;
+            s.Path = "X:\\";
+            auto line = [](const std::string& path, double tree, double own, int folders) {
+                FolderRecord r;
+                r.Path = path;
+                r.TreeBytes = r.TreeOccupied = tree;
+                r.OwnBytes = r.OwnOccupied = own;
+                r.OwnFolders = folders;
+                return FormatRecord(r);
+            };
+            std::uniform_real_distribution<double> share(0.05, 1.0);
+            for (int top = 0; top < 5; ++top) {
+                const std::string folder = s.Path + names[top] + std::string("\\");
+                DirEntry e;
+                e.Name = names[top] + std::string("\\");
+                e.IsDir = 1;
+                s.Entries.push_back(e);
+                std::vector<double> kids;
+                double total = share(random) * 1e6;
+                for (int k = 0; k < 3; ++k) {
+                    kids.push_back(share(random) * 1e8 * (k == 0 ? 10 : 1));
+                    total += kids.back();
+                }
+                s.Lines.push_back(line(folder, total, total - kids[0] - kids[1] - kids[2], 3));
+                for (int k = 0; k < 3; ++k)
+                    s.Lines.push_back(
+                        line(folder + names[(top + k + 1) % 6] + "\\", kids[k], kids[k], 0));
+            }
+            const int sizes[][2] = {{640, 480}, {300, 200}, {1280, 800}, {420, 900}};
+            const Treemap map =
+                BuildTreemap(std::move(s), sizes[round % 4][0], sizes[round % 4][1]);
+            const std::vector<TreemapLabel> labels = PlaceTreemapLabels(map, 0);
+            QVERIFY(labels.size() >= 5);
+            for (size_t i = 0; i < labels.size(); ++i) {
+                const TreemapRect& r = map.Nodes[static_cast<size_t>(labels[i].Node)].Rect;
+                QVERIFY2(QRectF(r.X, r.Y, r.W, r.H).contains(labels[i].Plate),
+                         qPrintable(labels[i].Name));
+                for (size_t j = i + 1; j < labels.size(); ++j)
+                    QVERIFY2(!labels[i].Plate.intersects(labels[j].Plate),
+                             qPrintable(labels[i].Name + " / " + labels[j].Name));
+            }
+        }
     }
 
     void resizeColoursTipsAndUnmeasured() {

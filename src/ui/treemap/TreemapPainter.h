@@ -7,16 +7,31 @@
 #include "core/treemap/Treemap.h"
 
 #include <QImage>
+#include <QRectF>
 #include <QString>
 
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QPainter;
 class QRect;
 
 namespace nrvs {
+
+// A name over the map: the node it names, its plate (within the node's
+// tile, at least a pixel inside), and the texts as they fit the plate.
+struct TreemapLabel {
+    int Node = -1;
+    QRectF Plate;
+    QString Name, Size; // Size empty: one line
+    bool Large = false; // the folder shown's own items
+};
+// The names drawn over a map: the folder shown's items, the second level
+// where there is room, and files deeper down large enough to be named; no
+// plate covers another.
+std::vector<TreemapLabel> PlaceTreemapLabels(const Treemap& map, int sizeUnit);
 
 // The map's cushions with the labels, an image of the map's size.
 // sizeUnit as the settings keep it (0 automatic).
