@@ -373,10 +373,8 @@ class TreemapWindowTest : public QObject {
         w->viewTreemapAction->trigger();
         TreemapWindow& t = *w->MapWindow;
         QVERIFY(t.isVisible());
+        // Where beside the main window: LayoutTest, at several screen sizes.
         QVERIFY2(avail.contains(t.frameGeometry()), "not past any edge of the screen");
-        QVERIFY2(!t.frameGeometry().intersects(w->frameGeometry()) ||
-                     t.frameGeometry().left() > w->frameGeometry().left(),
-                 "beside the main window, or over its right part where there is no room");
     }
 
     void aDriveWithoutMeasurementAndNoDrive() {

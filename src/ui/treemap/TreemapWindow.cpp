@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
@@ -145,7 +146,6 @@ void TreemapView::keyPressEvent(QKeyEvent* event) {
 TreemapWindow::TreemapWindow(MainWindow* main) : QWidget(main, Qt::Window), main_(main) {
     setObjectName("TreemapWindow");
     setWindowTitle(QStringLiteral("ツリーマップ"));
-    resize(760, 540);
     auto* top = new QHBoxLayout;
     top->setContentsMargins(4, 4, 4, 2);
     upButton = new QToolButton(this);
@@ -227,17 +227,34 @@ void TreemapWindow::PlaceBesideMain() {
     const QRect avail = screen->availableGeometry();
     // The frame around the client area, as the main window's shows it.
     const QSize frame = mainFrame.size() - main_->size();
-    QSize client(std::min(760, avail.width() * 9 / 10 - frame.width()),
-                 std::min(540, avail.height() * 9 / 10 - frame.height()));
-    client = client.expandedTo(QSize(200, 150));
+    // A share of the screen, as a map wants room to show much.
+    const QSize want(avail.width() * 45 / 100, avail.height() * 60 / 100);
+    const int least = std::max(360, avail.width() / 4); // narrower beside it, a map shows little
+    const int rightRoom = avail.right() - mainFrame.right(),
+              leftRoom = mainFrame.left() - avail.left();
+    QRect place;
+    if (std::max(rightRoom, leftRoom) >= least) {
+        // Beside the main window where there is room: right of it, else left.
+        const bool right = rightRoom >= want.width() || rightRoom >= leftRoom;
+        const int width = std::min(want.width(), right ? rightRoom : leftRoom);
+        place = QRect(right ? mainFrame.right() + 1 : mainFrame.left() - width, mainFrame.top(),
+                      width, want.height());
+    } else {
+        // No room beside it: over its left part, the tree and the names, so
+        // that the list's figures stay in view.
+        int width = want.width();
+        const QHeaderView* header = main_->folderList->horizontalHeader();
+        if (header->count() > 1) {
+            const int figures = main_->folderList->viewport()
+                                    ->mapToGlobal(QPoint(header->sectionViewportPosition(1), 0))
+                                    .x();
+            width = std::clamp(figures - avail.left(), least, want.width());
+        }
+        place = QRect(avail.left(), mainFrame.top(), width, want.height());
+    }
+    const QSize client = (place.size() - frame).expandedTo(QSize(200, 150));
     resize(client);
-    const QSize outer = client + frame;
-    // Right of the main window where there is room, else left of it, else
-    // over its right part; always wholly on its screen.
-    QPoint at(mainFrame.right() + 1, mainFrame.top());
-    if (at.x() + outer.width() > avail.right() + 1) at.setX(mainFrame.left() - outer.width());
-    if (at.x() < avail.left()) at.setX(mainFrame.right() + 1 - outer.width());
-    move(MainWindow::FitFrame(QRect(at, outer), avail).topLeft());
+    move(MainWindow::FitFrame(QRect(place.topLeft(), client + frame), avail).topLeft());
 }
 
 void TreemapWindow::Follow() {
