@@ -354,6 +354,23 @@ class TreemapWindowTest : public QObject {
         t.colourCombo->setCurrentIndex(COLOUR_BY_DEPTH);
         QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Image() != before, 10000);
 
+        // However narrow the window, every entry of the legend is in it
+        // (in more lines), by depth and by kind.
+        for (const int colours : {COLOUR_BY_DEPTH, COLOUR_BY_KIND}) {
+            t.colourCombo->setCurrentIndex(colours);
+            for (const int width : {380, 576, 900}) {
+                t.resize(width, 400);
+                QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Width == t.mapView->width() &&
+                                             t.Map().Height == t.mapView->height(),
+                                         10000);
+                for (const QRect& place : LegendPlaces(t.legend->width(), colours, &t.Map()))
+                    QVERIFY2(t.legend->rect().contains(place),
+                             qPrintable(QStringLiteral("%1 wide").arg(width)));
+            }
+        }
+        t.resize(900, 300);
+        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Width == t.mapView->width(), 10000);
+
         // Hovering marks the node under the pointer.
         const int alpha = Find(t.Map(), Root() + "alpha\\own.txt", TILE_INDEXED_FILE);
         const QPoint at = Centre(t.Map(), alpha);

@@ -177,18 +177,53 @@ QString UnmeasuredLegend(const Treemap& map) {
     return QStringLiteral("未計測 (大きさ不明)");
 }
 
+namespace {
+
+// The legend's names as shown (the unmeasured entry saying what its grey
+// stands for).
+QStringList ShownLegendNames(int colours, const Treemap* map) {
+    QStringList names = LegendNames(colours);
+    if (map) names[colours == COLOUR_BY_DEPTH ? names.size() - 1 : 2] = UnmeasuredLegend(*map);
+    return names;
+}
+
+} // namespace
+
+std::vector<QRect> LegendPlaces(int width, int colours, const Treemap* map) {
+    const QFontMetrics fm(LabelFont(12, false));
+    const QStringList names = ShownLegendNames(colours, map);
+    const int box = fm.height() - 4, line = LegendHeight();
+    std::vector<QRect> places;
+    int x = 6, y = 0;
+    for (const QString& name : names) {
+        const int w = box + 4 + fm.horizontalAdvance(name);
+        // An entry that would run past the right edge begins the next line.
+        if (x > 6 && x + w > width - 6) {
+            x = 6;
+            y += line;
+        }
+        places.emplace_back(x, y, w, line);
+        x += w + 12;
+    }
+    return places;
+}
+
+int LegendHeightFor(int width, int colours, const Treemap* map) {
+    const std::vector<QRect> places = LegendPlaces(width, colours, map);
+    return places.empty() ? LegendHeight() : places.back().bottom() + 1;
+}
+
 void DrawLegend(QPainter& p, const QRect& area, int colours, const Treemap* map) {
     p.save();
     p.fillRect(area, QColor(0xF0, 0xF0, 0xF0));
     const QFont font = LabelFont(12, false);
     const QFontMetrics fm(font);
     p.setFont(font);
-    QStringList names = LegendNames(colours);
-    if (map) names[colours == COLOUR_BY_DEPTH ? names.size() - 1 : 2] = UnmeasuredLegend(*map);
+    const QStringList names = ShownLegendNames(colours, map);
+    const std::vector<QRect> places = LegendPlaces(area.width(), colours, map);
     const int box = fm.height() - 4;
-    int x = area.x() + 6;
-    const int y = area.y() + (area.height() - box) / 2;
     for (int i = 0; i < names.size(); ++i) {
+        const QRect at = places[static_cast<size_t>(i)].translated(area.topLeft());
         uint32_t c;
         if (colours == COLOUR_BY_DEPTH) {
             TreemapNode n;
@@ -200,11 +235,10 @@ void DrawLegend(QPainter& p, const QRect& area, int colours, const Treemap* map)
         }
         p.setPen(QColor(0x60, 0x60, 0x60));
         p.setBrush(Rgb(c));
-        p.drawRect(x, y, box, box);
-        x += box + 4;
+        p.drawRect(at.x(), at.y() + (at.height() - box) / 2, box, box);
         p.setPen(Qt::black);
-        p.drawText(QPoint(x, area.y() + (area.height() - fm.height()) / 2 + fm.ascent()), names[i]);
-        x += fm.horizontalAdvance(names[i]) + 12;
+        p.drawText(QPoint(at.x() + box + 4, at.y() + (at.height() - fm.height()) / 2 + fm.ascent()),
+                   names[i]);
     }
     p.restore();
 }

@@ -7,6 +7,7 @@
 #include "core/treemap/Treemap.h"
 
 #include <QImage>
+#include <QRect>
 #include <QRectF>
 #include <QString>
 
@@ -16,7 +17,6 @@
 #include <vector>
 
 class QPainter;
-class QRect;
 
 namespace nrvs {
 
@@ -44,7 +44,13 @@ QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit,
 // With map: the unmeasured entry says what its grey stands for.
 void DrawLegend(QPainter& painter, const QRect& area, int colours, const Treemap* map = nullptr);
 QString UnmeasuredLegend(const Treemap& map);
+// The height of one line of the legend.
 int LegendHeight();
+// Where each entry of the legend goes in an area of the given width (from
+// its top left corner): in lines, each as long as the width allows.
+std::vector<QRect> LegendPlaces(int width, int colours, const Treemap* map = nullptr);
+// The height of the legend's lines at that width.
+int LegendHeightFor(int width, int colours, const Treemap* map = nullptr);
 // The legend's names, in its order (folders, files block, unmeasured, the
 // kinds of files; by depth: the first levels).
 QStringList LegendNames(int colours);

@@ -189,6 +189,7 @@ TreemapWindow::TreemapWindow(MainWindow* main) : QWidget(main, Qt::Window), main
                 main_->toolsLargestFilesAction});
     connect(upButton, &QToolButton::clicked, this, &TreemapWindow::ZoomOut);
     connect(colourCombo, &QComboBox::currentIndexChanged, this, [this] {
+        FitLegend();
         legend->update();
         StartLayout();
     });
@@ -358,7 +359,14 @@ void TreemapWindow::Finished(uint64_t generation, Treemap map, QImage image) {
     shown_ = generation;
     hovered_ = -1;
     mapView->update();
+    FitLegend();
     legend->update(); // its grey's share is the new map's
+}
+
+void TreemapWindow::FitLegend() {
+    // As many lines as the window's width needs, so that no entry is cut.
+    const int height = LegendHeightFor(legend->width(), colourCombo->currentIndex(), &map_);
+    if (legend->height() != height) legend->setFixedHeight(height);
 }
 
 int TreemapWindow::NodeAt(const QPoint& point) const {
@@ -507,6 +515,10 @@ void TreemapWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 bool TreemapWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == legend && event->type() == QEvent::Resize) {
+        FitLegend();
+        return false;
+    }
     if (watched == legend && event->type() == QEvent::Paint) {
         QPainter p(legend);
         DrawLegend(p, legend->rect(), colourCombo->currentIndex(), &map_);

@@ -99,6 +99,7 @@ class TreemapWindow : public QWidget {
     void StartLayout();
     void Finished(uint64_t generation, Treemap map, QImage image);
     void StartDrawing();
+    void FitLegend();
 
     MainWindow* main_;
     std::shared_ptr<const TreemapSource> source_;
