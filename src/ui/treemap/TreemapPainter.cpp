@@ -93,7 +93,9 @@ std::vector<TreemapLabel> PlaceTreemapLabels(const Treemap& map, int sizeUnit) {
         if (label.Plate.isEmpty()) return;
         label.Node = static_cast<int>(i);
         label.Large = isLarge;
-        plates.push_back(label.Plate);
+        // Files are leaves: their tiles, and so their plates, never meet;
+        // only the folder shown's items and the second level are avoided.
+        if (map.Nodes[i].Depth <= 2) plates.push_back(label.Plate);
         out.push_back(std::move(label));
     };
     // The folder shown's own items at their upper left corners, then the
