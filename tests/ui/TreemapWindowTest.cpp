@@ -237,6 +237,14 @@ class TreemapWindowTest : public QObject {
                 at = to;
             }
         QVERIFY(reached.contains(alpha) && reached.contains(beta) && reached.contains(iso));
+        // A type lit: the same tiles, the mark stays.
+        const QImage before = t.Image();
+        TreemapHighlight disks;
+        disks.On = true;
+        disks.Extension = "iso";
+        t.SetHighlight(disks);
+        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Image() != before, 10000);
+        QCOMPARE(t.Hovered(), at);
         // Enter on a file does nothing; on a folder it shows it.
         for (int i = 0; i < 8 && t.Hovered() != iso; ++i)
             QTest::keyClick(t.mapView, arrows[i % 4].key);

@@ -354,10 +354,14 @@ void TreemapWindow::StartDrawing() {
 
 void TreemapWindow::Finished(uint64_t generation, Treemap map, QImage image) {
     if (generation != pending_) return;
+    // The same folder at the same size (other colours, a type lit) is the
+    // same layout: the tile marked from the keyboard stays marked.
+    const bool same = map.Source == map_.Source && map.Width == map_.Width &&
+                      map.Height == map_.Height && map.Nodes.size() == map_.Nodes.size();
     map_ = std::move(map);
     image_ = std::move(image);
     shown_ = generation;
-    hovered_ = -1;
+    if (!same) hovered_ = -1;
     mapView->update();
     FitLegend();
     legend->update(); // its grey's share is the new map's
