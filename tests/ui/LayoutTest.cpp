@@ -339,7 +339,7 @@ class LayoutTest : public QObject {
 
     // The treemap's first place: a size from the screen, beside the main
     // window where there is room, else over its tree and names with the
-    // list's figures left in view.
+    // list's figures and the drive bar left in view.
     void theTreemapOpensBesideTheMainWindow() {
         for (const bool room : {false, true}) {
             test::ResetGlobalState();
@@ -378,6 +378,8 @@ class LayoutTest : public QObject {
                 const QRect figures(list->mapToGlobal(QPoint(h->sectionViewportPosition(1), 0)),
                                     list->mapToGlobal(QPoint(list->width(), list->height())));
                 QVERIFY2(!map.intersects(figures), qPrintable(where));
+                const QRect drives(w.driveBar->mapToGlobal(QPoint(0, 0)), w.driveBar->size());
+                QVERIFY2(!map.intersects(drives), qPrintable(where));
             }
             t.close();
         }

@@ -241,17 +241,19 @@ void TreemapWindow::PlaceBesideMain() {
         place = QRect(right ? mainFrame.right() + 1 : mainFrame.left() - width, mainFrame.top(),
                       width, want.height());
     } else {
-        // No room beside it: over its left part, the tree and the names, so
-        // that the list's figures stay in view.
-        int width = want.width();
+        // No room beside it: over its tree and names, so that the list's
+        // figures stay in view, and the drive bar too where the width allows.
         const QHeaderView* header = main_->folderList->horizontalHeader();
-        if (header->count() > 1) {
-            const int figures = main_->folderList->viewport()
-                                    ->mapToGlobal(QPoint(header->sectionViewportPosition(1), 0))
-                                    .x();
-            width = std::clamp(figures - avail.left(), least, want.width());
-        }
-        place = QRect(avail.left(), mainFrame.top(), width, want.height());
+        const int figures = header->count() > 1
+                                ? main_->folderList->viewport()
+                                      ->mapToGlobal(QPoint(header->sectionViewportPosition(1), 0))
+                                      .x()
+                                : avail.left() + want.width();
+        const int tree = main_->folderTree->mapToGlobal(QPoint(0, 0)).x();
+        int left = std::max(tree, figures - want.width());
+        if (figures - left < least) left = figures - least;
+        left = std::max(left, avail.left());
+        place = QRect(left, mainFrame.top(), std::max(least, figures - left), want.height());
     }
     const QSize client = (place.size() - frame).expandedTo(QSize(200, 150));
     resize(client);
