@@ -192,6 +192,17 @@ class MainBrowseTest : public QObject {
         w->MapWindow->close();
         w->Files->close();
         w->Types->close();
+        w.reset();
+
+        // Its folder given at start opens from the snapshot too, unasked.
+        test::ResetGlobalState();
+        MainWindow started(StringList{Root() + "alpha"});
+        started.show();
+        started.refreshTimer->stop();
+        started.onRefreshTimer(true);
+        QCOMPARE(text(started.Rows()), text(alphaRows));
+        QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join("\n")));
+        QVERIFY(ui.questions.isEmpty());
     }
 
     void aScanOfAnotherMachineIsTakenInAndWrittenOut() {
@@ -541,6 +552,10 @@ class MainBrowseTest : public QObject {
         lower[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(lower[0])));
         const std::string link = drive->ExeDir() / "to-alpha";
         QCOMPARE(::symlink((native + "alpha").c_str(), link.c_str()), 0);
+        std::string unused;
+        for (int n = 3; n < 26 && unused.empty(); ++n)
+            if (platform::DriveRoots()[static_cast<size_t>(n)].empty())
+                unused = std::string(1, static_cast<char>('A' + n));
         const std::map<QString, std::string> args = {{"native", native + "alpha"},
                                                      {"dots", native + "gamma/../alpha/"},
                                                      {"relative", "alpha"},
@@ -548,7 +563,8 @@ class MainBrowseTest : public QObject {
                                                      {"link", link},
                                                      {"root", native},
                                                      {"missing", native + "nope"},
-                                                     {"file", native + "one.txt"}};
+                                                     {"file", native + "one.txt"},
+                                                     {"unused", unused + ":\\alpha"}};
         char here[4096];
         QVERIFY(::getcwd(here, sizeof here));
         QCOMPARE(::chdir(native.c_str()), 0);

@@ -545,10 +545,14 @@ std::string StartFolder(const std::string& arg) {
         path = arg;
         path[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
         if (path.size() == 2) path += '\\';
+        if (path.back() != '\\') path += '\\';
+        // A drive that is not here is browsed from its last measurement.
+        const DriveRecord* d = Global().Drives.ByLetter(path[0] - 'A');
+        if (d && d->Offline) return path;
         platform::ItemPath item;
-        std::string why;
-        if (!platform::CheckProgramPath(path, item, &why))
-            return refuse("「" + shown + "」を開けません。\n" + why);
+        if (!platform::CheckProgramPath(path, item))
+            return refuse("「" + shown + "」を開けません。ドライブ " + path.substr(0, 2) +
+                          " がないか、パスの形が正しくありません。");
         native = item.Native();
     } else {
         native = platform::AbsoluteNativePath(arg);
