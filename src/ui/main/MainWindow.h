@@ -107,6 +107,8 @@ class MainWindow : public QMainWindow, public DriveItemsUi {
     void onToolsDefragment();
     void onToolsFormat();
     void onViewProperties();
+    // A folder chosen in the folder browser, shown on its drive.
+    void onFileOpenFolder();
     void onFileNetworkConnect();
     void onFileNetworkDisconnect();
     void RefreshDrivesKeepingShown();
@@ -156,8 +158,8 @@ class MainWindow : public QMainWindow, public DriveItemsUi {
 
     // Components.
     QMenu *fileMenu, *measureMenu, *viewMenu, *toolsMenu, *windowMenu, *helpMenu, *popupMenu;
-    QAction *fileDrivesAction, *fileNetworkConnectAction, *fileNetworkDisconnectAction,
-        *fileImportScanAction, *fileExportNcduAction, *fileQuitAction;
+    QAction *fileDrivesAction, *fileOpenFolderAction, *fileNetworkConnectAction,
+        *fileNetworkDisconnectAction, *fileImportScanAction, *fileExportNcduAction, *fileQuitAction;
     // Chooses the scan file (save: the file to write); the file dialog when
     // not set. Empty: cancelled.
     std::function<std::string(bool save)> ScanFileChooser;
@@ -230,6 +232,11 @@ class MainWindow : public QMainWindow, public DriveItemsUi {
     QMargins FrameMargins() const;
     void StoreGeometry();
     void ReopenAfterMeasure(const std::string& path);
+    // Opens a program-form folder on its drive; where the measurement rule
+    // says so, asks to measure it: the drive for its root, else the folder
+    // alone.
+    void OpenAndMeasure(const std::string& path, bool force);
+    void MeasureFolderAt(const std::string& path);
     void ReportOperation(bool ok, const std::vector<std::string>& errors, const char* verb);
     // The popup's preparation for the control with the focus, and the main
     // menu's commands following it; run whenever focus or selection changes,
