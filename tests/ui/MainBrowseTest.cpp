@@ -51,6 +51,29 @@ QStringList Captions(const MainWindow& w) {
     return out;
 }
 
+// Counts the paints of the list and of the tree while they are empty.
+class EmptyPaints : public QObject {
+  public:
+    EmptyPaints(MainWindow& w) : w_(w) {
+        w.folderList->viewport()->installEventFilter(this);
+        w.folderTree->viewport()->installEventFilter(this);
+    }
+    int list = 0;
+    int tree = 0;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            if (watched == w_.folderList->viewport() && w_.folderList->model()->rowCount() == 0)
+                ++list;
+            if (watched == w_.folderTree->viewport() && w_.folderTree->topLevelItemCount() == 0)
+                ++tree;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    MainWindow& w_;
+};
+
 QList<int> Images(const MainWindow& w) {
     QList<int> out;
     for (const auto& r : w.Rows())
@@ -110,6 +133,21 @@ class MainBrowseTest : public QObject {
         // A subfolder's header ends with a backslash.
         w->OpenPath(Root() + "alpha\\", false);
         QCOMPARE(Captions(*w).first(), QString::fromStdString(Root() + "alpha\\"));
+    }
+
+    // The measured drive replaces the list and the tree in one step: they
+    // do not blink empty in between (and the window is not painted once
+    // more for nothing, at the end of every measurement).
+    void aMeasuredDriveIsShownWithoutAnEmptyWindowBetween() {
+        auto w = test::OpenMainWindow(*drive, {.waitUntilExposed = true});
+        QVERIFY(w->Rows().size() > 3);
+        EmptyPaints empty(*w);
+        w->onMeasureDrive();
+        QCOMPARE(ui.questions.size(), 1);
+        QVERIFY(Captions(*w).contains("alpha"));
+        QVERIFY(SplitRow(w->Rows()[0]).Occupied != "-1"); // measured now
+        QCOMPARE(empty.list, 0);
+        QCOMPARE(empty.tree, 0);
     }
 
     void aDriveThatIsNotHereIsBrowsedFromItsLastMeasurement() {

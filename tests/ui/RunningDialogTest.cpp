@@ -7,6 +7,23 @@
 
 using namespace nrvs;
 
+namespace {
+// Counts the dialog's paints, and when it is shown starts a timer due well
+// before the job would have started had it waited for the dialog's own
+// timer (a tenth of a second).
+class ShownAndPainted : public QObject {
+  public:
+    int paints = 0;
+    bool laterTimerFired = false;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        if (event->type() == QEvent::Show)
+            QTimer::singleShot(80, this, [this] { laterTimerFired = true; });
+        return QObject::eventFilter(watched, event);
+    }
+};
+} // namespace
+
 class RunningDialogTest : public QObject {
     Q_OBJECT
   private slots:
@@ -26,6 +43,37 @@ class RunningDialogTest : public QObject {
         dialog.PrepareRunning(QString(), true);
         QCOMPARE(dialog.windowTitle(), QStringLiteral(" 計測中..."));
         QVERIFY(dialog.captionLabel->text().isEmpty());
+    }
+
+    // The job starts as soon as the dialog is on screen: after its first
+    // paint, not after a fixed wait that a short measurement would spend
+    // showing an idle dialog.
+    void jobStartsOnceTheDialogIsPainted() {
+        RunningDialog dialog;
+        ShownAndPainted watch;
+        dialog.installEventFilter(&watch);
+        for (int run = 0; run < 2; ++run) {
+            watch.paints = 0;
+            watch.laterTimerFired = false;
+            dialog.PrepareRunning(QStringLiteral(" 計測中..."), true);
+            int paintsAtStart = -1;
+            bool laterAtStart = true;
+            int starts = 0;
+            const int result = dialog.RunJob([&] {
+                ++starts;
+                paintsAtStart = watch.paints;
+                laterAtStart = watch.laterTimerFired;
+                // Neither the paint's start nor the timer's runs it again.
+                QApplication::processEvents();
+                QTest::qWait(150);
+            });
+            QCOMPARE(result, 1);
+            QCOMPARE(starts, 1);
+            QVERIFY(paintsAtStart > 0);
+            QVERIFY(!laterAtStart);
+        }
+        // An empty job ends at once too.
+        QCOMPARE(dialog.RunJob({}), 1);
     }
 
     void stopAndEscapeStopTheJob() {

@@ -393,10 +393,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void MainWindow::SetDriveLamp(int image) {
+void MainWindow::SetDriveLamp(int image, bool paintNow) {
     driveLamp->setPixmap(LampPixmap(image));
     driveLamp->setProperty("lamp", image);
-    driveLamp->repaint();
+    if (paintNow) driveLamp->repaint();
 }
 
 void MainWindow::ShowItem(const DriveRecord& record, int listedPos) {

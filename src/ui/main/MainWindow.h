@@ -72,7 +72,9 @@ class MainWindow : public QMainWindow, public DriveItemsUi {
     void RefreshControls();
     void FitColumns();
     void ShowDriveStatus(const DriveRecord& drive, const FolderList* folders);
-    void SetDriveLamp(int image);
+    // paintNow: painted at once (with whatever else of the window waits to
+    // be painted), for a drive read without letting messages through.
+    void SetDriveLamp(int image, bool paintNow = true);
     void onRefreshTimer(bool byTimer);
 
     // ---- browsing ----

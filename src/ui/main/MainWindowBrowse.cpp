@@ -115,9 +115,14 @@ void MainWindow::SelectDrive(int listedPos) {
     folderTree->clear();
     lastTreeNode_ = nullptr;
     model_->SetRows({});
-    SetDriveLamp(0);
+    // While a drive is read the window shows it emptied, its lamp lit. A
+    // drive opened again right after its measurement was read a moment ago:
+    // the emptied window would only blink, and cost a paint of the whole
+    // window before the measured rows are painted.
+    const bool showWhileReading = !justMeasured_;
+    SetDriveLamp(0, showWhileReading);
     ShowDriveStatus(*drive, nullptr);
-    QApplication::processEvents();
+    if (showWhileReading) QApplication::processEvents();
     folderTree->setEnabled(false);
     folderList->setEnabled(false);
     snapshotIndex_.reset();
@@ -128,8 +133,8 @@ void MainWindow::SelectDrive(int listedPos) {
         return;
     }
     ++drive->SelectCount;
-    SetDriveLamp(1);
-    QApplication::processEvents();
+    SetDriveLamp(1, showWhileReading);
+    if (showWhileReading) QApplication::processEvents();
     // A drive that is not here has nothing but its last measurement to show.
     if (drive->Offline || IsCached(*drive) || justMeasured_) LoadCache(g.Folders, *drive);
     if (drive->Offline) {

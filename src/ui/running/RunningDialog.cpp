@@ -52,7 +52,7 @@ RunningDialog::RunningDialog(QWidget* parent) : QDialog(parent, kRunningFlags) {
     refreshTimer->setObjectName("refreshTimer");
     refreshTimer->setInterval(100);
     refreshTimer->setSingleShot(true);
-    connect(refreshTimer, &QTimer::timeout, this, &RunningDialog::onRefreshTimer);
+    connect(refreshTimer, &QTimer::timeout, this, &RunningDialog::StartJob);
 }
 
 void RunningDialog::PrepareRunning(const QString& caption, bool showStop) {
@@ -67,6 +67,8 @@ void RunningDialog::PrepareRunning(const QString& caption, bool showStop) {
 
 int RunningDialog::RunJob(const std::function<void()>& job) {
     job_ = job;
+    jobPending_ = true;
+    startPosted_ = false;
     started_.start();
     CentreOn(this, parentWidget());
     return exec() == 1 ? 1 : 0;
@@ -96,14 +98,29 @@ void RunningDialog::showEvent(QShowEvent* event) {
     refreshTimer->start();
 }
 
-void RunningDialog::onRefreshTimer() {
-    refreshTimer->stop();
-    QApplication::processEvents();
-    if (job_) {
-        auto job = std::move(job_);
-        job_ = nullptr;
-        job();
+// The job starts once the dialog is on screen: right after its first paint.
+// The timer starts it anyway should the dialog never be painted (a window
+// manager that does not map it); waiting for the timer alone kept every job,
+// a measurement of a few tenths of a second among them, a tenth of a second
+// longer on screen.
+void RunningDialog::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    if (jobPending_ && !startPosted_) {
+        startPosted_ = true;
+        // Posted: it runs once the dialog's picture has been flushed.
+        QMetaObject::invokeMethod(this, &RunningDialog::StartJob, Qt::QueuedConnection);
     }
+}
+
+void RunningDialog::StartJob() {
+    refreshTimer->stop();
+    // Once per RunJob: the paint's call and the timer may both come.
+    if (!jobPending_) return;
+    jobPending_ = false;
+    auto job = std::move(job_);
+    job_ = nullptr;
+    QApplication::processEvents();
+    if (job) job();
     done(stopButton->isEnabled() ? 1 : 2);
 }
 

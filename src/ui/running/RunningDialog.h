@@ -22,8 +22,9 @@ class RunningDialog : public QDialog {
     // A non-empty caption stays for later runs; the text is emptied and STOP
     // shown (or hidden) and enabled.
     void PrepareRunning(const QString& caption, bool showStop);
-    // Shows the dialog modally and runs the job from its timer once it is on
-    // screen; 1 when the job was not stopped.
+    // Shows the dialog modally and runs the job as soon as the dialog has
+    // been painted (or from its timer, for a dialog that is never painted);
+    // 1 when the job was not stopped.
     int RunJob(const std::function<void()>& job);
     bool StopRequested() const;
     void SetProgressText(const QString& text);
@@ -38,12 +39,15 @@ class RunningDialog : public QDialog {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void reject() override;
 
   private:
-    void onRefreshTimer();
+    void StartJob();
     void onStop();
     std::function<void()> job_;
+    bool jobPending_ = false;
+    bool startPosted_ = false;
     QElapsedTimer started_;
 };
 
