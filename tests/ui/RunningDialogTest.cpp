@@ -10,7 +10,8 @@ using namespace nrvs;
 namespace {
 // Counts the dialog's paints, and when it is shown starts a timer due well
 // before the job would have started had it waited for the dialog's own
-// timer (a tenth of a second).
+// timer (made ten seconds long by the test, so that a slow machine cannot
+// pass the paint off as the timer nor the timer as the paint).
 class ShownAndPainted : public QObject {
   public:
     int paints = 0;
@@ -18,7 +19,7 @@ class ShownAndPainted : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint) ++paints;
         if (event->type() == QEvent::Show)
-            QTimer::singleShot(80, this, [this] { laterTimerFired = true; });
+            QTimer::singleShot(5000, this, [this] { laterTimerFired = true; });
         return QObject::eventFilter(watched, event);
     }
 };
@@ -50,6 +51,7 @@ class RunningDialogTest : public QObject {
     // showing an idle dialog.
     void jobStartsOnceTheDialogIsPainted() {
         RunningDialog dialog;
+        dialog.refreshTimer->setInterval(10000);
         ShownAndPainted watch;
         dialog.installEventFilter(&watch);
         for (int run = 0; run < 2; ++run) {
