@@ -88,6 +88,19 @@ int ButtonNeeds(const QPushButton* b) {
     return need;
 }
 
+// What is wrong with a modal window's frame: only its title and close box,
+// at every opening (openbox grants that to a toolbar-type tool window only).
+QString FrameProblem(const QWidget* d, const QString& what) {
+    const Qt::WindowFlags f = d->windowFlags();
+    if ((f & Qt::WindowType_Mask) != Qt::Tool) return what + QStringLiteral(" is no tool window");
+    if (!f.testFlag(Qt::CustomizeWindowHint) || !f.testFlag(Qt::WindowCloseButtonHint) ||
+        f.testFlag(Qt::WindowMinimizeButtonHint) || f.testFlag(Qt::WindowMaximizeButtonHint))
+        return what + QStringLiteral(" asks for other buttons than its close box");
+    if (!d->testAttribute(Qt::WA_X11NetWmWindowTypeToolBar))
+        return what + QStringLiteral(" is not of the toolbar type");
+    return QString();
+}
+
 // Whatever of a window does not fit, one line each, naming the widget.
 QStringList Problems(QWidget* window, const QRect& screen) {
     QStringList out;
@@ -300,10 +313,23 @@ class LayoutTest : public QObject {
             auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
             lines = label->height() / label->fontMetrics().lineSpacing();
             problems = Problems(box, Screen());
+            if (const QString p = FrameProblem(box, QStringLiteral("the message box"));
+                !p.isEmpty())
+                problems << p;
             box->accept();
         });
         boxes.ShowMessage(text, MB_ICONINFORMATION);
         QCOMPARE(lines, 2);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+        // A question too.
+        QTimer::singleShot(0, this, [&] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                problems << FrameProblem(box, QStringLiteral("the question"));
+                box->close();
+            }
+        });
+        boxes.AskQuestion(text, MB_ICONQUESTION);
+        problems.removeAll(QString());
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
     }
 
@@ -322,15 +348,9 @@ class LayoutTest : public QObject {
             for (int opening = 1; opening <= 2; ++opening) {
                 d->show();
                 QCoreApplication::processEvents();
-                const Qt::WindowFlags f = d->windowFlags();
-                const QString what = d->objectName() + QStringLiteral(" #%1").arg(opening);
-                QVERIFY2((f & Qt::WindowType_Mask) == Qt::Tool, qPrintable(what));
-                QVERIFY2(f.testFlag(Qt::CustomizeWindowHint) &&
-                             f.testFlag(Qt::WindowCloseButtonHint) &&
-                             !f.testFlag(Qt::WindowMinimizeButtonHint) &&
-                             !f.testFlag(Qt::WindowMaximizeButtonHint),
-                         qPrintable(what));
-                QVERIFY2(d->testAttribute(Qt::WA_X11NetWmWindowTypeToolBar), qPrintable(what));
+                const QString problem =
+                    FrameProblem(d, d->objectName() + QStringLiteral(" #%1").arg(opening));
+                QVERIFY2(problem.isEmpty(), qPrintable(problem));
                 d->close();
                 QCoreApplication::processEvents();
             }
