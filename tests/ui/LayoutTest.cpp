@@ -210,17 +210,20 @@ QStringList Problems(QWidget* window, const QRect& screen) {
                            .arg(where)
                            .arg(list->count());
         } else if (auto* t = qobject_cast<QTableWidget*>(c)) {
-            // Captions in the cells of a fixed table (the drive information).
+            // Captions in the cells of a fixed table (the drive information):
+            // the text and the icon each with the item's margins on both
+            // sides, and the grid line.
             const int margin =
-                2 * t->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, t) + 2;
+                2 * (t->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, t) + 1);
+            const int grid = t->showGrid() ? 1 : 0;
             for (int col = 0; col < t->columnCount(); ++col) {
                 if (t->horizontalHeader()->stretchLastSection() && col == t->columnCount() - 1)
                     continue;
                 for (int row = 0; row < t->rowCount(); ++row) {
                     const QTableWidgetItem* item = t->item(row, col);
                     if (!item || item->text().isEmpty()) continue;
-                    int need = t->fontMetrics().horizontalAdvance(item->text()) + margin;
-                    if (!item->icon().isNull()) need += t->iconSize().width() + 4;
+                    int need = t->fontMetrics().horizontalAdvance(item->text()) + margin + grid;
+                    if (!item->icon().isNull()) need += t->iconSize().width() + margin;
                     tooNarrow(item->text(), need, t->columnWidth(col));
                 }
             }
