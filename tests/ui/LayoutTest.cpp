@@ -49,6 +49,12 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QAbstractSlider>
+#include <QWindow>
 #include <QtTest>
 
 #include <cstdlib>
@@ -358,6 +364,71 @@ class LayoutTest : public QObject {
                 QCoreApplication::processEvents();
             }
         }
+    }
+
+    // The monitors, kept above the other windows, open where they cover
+    // none of the main window's controls nor its title bar, and not each
+    // other; a modal dialog comes above them.
+    void monitorsCoverNoControl() {
+        test::ResetGlobalState();
+        MainWindow w{StringList{}};
+        w.show();
+        w.refreshTimer->stop();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.OpenPath(drive->Root(), true);
+        w.windowDriveMonitorAction->trigger();
+        w.windowFolderMonitorAction->trigger();
+        QCoreApplication::processEvents();
+        const QList<QWidget*> monitors = {w.DriveMonitor, w.FolderMonitor};
+        QStringList problems;
+        const QRect title(w.frameGeometry().topLeft(),
+                          QPoint(w.frameGeometry().right(), w.geometry().top() - 1));
+        for (QWidget* m : monitors) {
+            const QRect frame = m->frameGeometry();
+            if (!Screen().contains(frame))
+                problems << NameOf(m) + QStringLiteral(" is not wholly on the screen");
+            if (frame.intersects(title))
+                problems << NameOf(m) + QStringLiteral(" covers the main window's title bar");
+            for (QWidget* c : w.findChildren<QWidget*>()) {
+                if (!c->isVisibleTo(&w) || c->window() != &w || c->width() == 0) continue;
+                if (!qobject_cast<QAbstractButton*>(c) && !qobject_cast<QAbstractSlider*>(c) &&
+                    !qobject_cast<QMenuBar*>(c) && !qobject_cast<QHeaderView*>(c) &&
+                    !qobject_cast<QComboBox*>(c) && !qobject_cast<QLineEdit*>(c) &&
+                    !qobject_cast<QStatusBar*>(c) && !qobject_cast<QTabBar*>(c))
+                    continue;
+                const QRect control(c->mapToGlobal(QPoint(0, 0)), c->size());
+                if (frame.intersects(control))
+                    problems << QStringLiteral("%1 at %2,%3 %4x%5 covers %6 at %7,%8 %9x%10")
+                                    .arg(NameOf(m))
+                                    .arg(frame.x())
+                                    .arg(frame.y())
+                                    .arg(frame.width())
+                                    .arg(frame.height())
+                                    .arg(NameOf(c))
+                                    .arg(control.x())
+                                    .arg(control.y())
+                                    .arg(control.width())
+                                    .arg(control.height());
+            }
+        }
+        if (w.DriveMonitor->frameGeometry().intersects(w.FolderMonitor->frameGeometry()))
+            problems << QStringLiteral("the monitors cover each other");
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+        // Not above the modal message box, and above the others again after it.
+        auto above = [&](QWidget* m) {
+            return m->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint);
+        };
+        QList<bool> aboveDuringBox;
+        QTimer::singleShot(0, this, [&] {
+            for (QWidget* m : monitors)
+                aboveDuringBox << above(m);
+            if (QWidget* box = QApplication::activeModalWidget()) box->close();
+        });
+        QtMessageUi().ShowMessage("計測が終わりました。", MB_ICONINFORMATION);
+        QCOMPARE(aboveDuringBox, (QList<bool>{false, false}));
+        QVERIFY(above(w.DriveMonitor) && above(w.FolderMonitor));
+        w.DriveMonitor->close();
+        w.FolderMonitor->close();
     }
 
     void everyWindowFits() {

@@ -124,11 +124,6 @@ void FolderMonitorWindow::Rebuild() {
     FitWidth();
 }
 
-QPoint FolderMonitorWindow::DefaultPlace(const QRect& mainFrame, const QSize& frame) const {
-    return {mainFrame.x() + mainFrame.width() - frame.width(),
-            mainFrame.y() + mainFrame.height() - frame.height()};
-}
-
 void FolderMonitorWindow::onRefreshTimer() {
     refreshTimer->stop();
     // A count still running from the last tick goes on; none is stacked.

@@ -35,7 +35,7 @@ class FolderMonitorWindow : public MonitorWindow {
 
   protected:
     void Rebuild() override;
-    QPoint DefaultPlace(const QRect& mainFrame, const QSize& frame) const override;
+    bool OpensAtTop() const override { return false; }
     void Closing() override;
 
   private:
