@@ -7,6 +7,7 @@
 #include "support/ResetGlobalState.h"
 #include "support/TempDrive.h"
 #include "ui/WindowLayout.h"
+#include "ui/ReportWindow.h"
 #include "ui/Locale.h"
 #include "ui/MessageBoxes.h"
 #include "ui/main/FolderPickerDialog.h"
@@ -235,6 +236,18 @@ QStringList Problems(QWidget* window, const QRect& screen) {
             }
         } else if (auto* h = qobject_cast<QHeaderView*>(c)) {
             if (!h->model() || h->orientation() != Qt::Horizontal) continue;
+            // The columns of a report list fill its width, no more and no
+            // less: a column past the right edge is cut, and room left empty
+            // is room its path column could have had.
+            if (auto* view = qobject_cast<QAbstractItemView*>(h->parentWidget());
+                view && view->objectName() == QStringLiteral("reportList") &&
+                (qobject_cast<ReportWindow*>(window) || qobject_cast<RankingWindow*>(window)) &&
+                !h->stretchLastSection() && h->count() > 1 &&
+                h->length() != view->viewport()->width())
+                out << QStringLiteral("%1: the columns take %2 pixels of the list's %3")
+                           .arg(where)
+                           .arg(h->length())
+                           .arg(view->viewport()->width());
             const int margin = 2 * h->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, h);
             for (int i = 0; i < h->count(); ++i) {
                 if (h->isSectionHidden(i) || h->sectionSize(i) == 0) continue;
