@@ -466,6 +466,14 @@ class LayoutTest : public QObject {
             return sum;
         };
         QCOMPARE(columnsWidth(), w.folderList->viewport()->width());
+        // The 増減 column switched on stays in the first window too.
+        Global().ColumnFlags = "11111";
+        w.FitColumns();
+        QCOMPARE(columnsWidth(), w.folderList->viewport()->width());
+        QVERIFY(w.folderList->columnWidth(6) > 0);
+        Global().ColumnFlags = "1111";
+        w.FitColumns();
+        QCOMPARE(w.folderList->columnWidth(3), 200);
         const int name = w.folderList->columnWidth(0);
         w.resize(w.width() - 100, w.height());
         QCoreApplication::processEvents();
