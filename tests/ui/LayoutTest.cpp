@@ -362,9 +362,11 @@ class LayoutTest : public QObject {
         MainWindow w{StringList{}};
         w.show();
         w.refreshTimer->stop();
-        const QList<QDialog*> modal = {w.Ranking,  w.Running,     w.Progress,
-                                       w.Export,   w.Properties,  w.Simulation,
-                                       w.Settings, w.VersionInfo, w.DriveInformation};
+        FolderPickerDialog browse(QStringLiteral("コピー先"), &w);
+        const QList<QDialog*> modal = {w.Ranking,        w.Running,           w.Progress,
+                                       w.Export,         w.Properties,        w.Simulation,
+                                       w.Settings,       w.VersionInfo,       w.DriveInformation,
+                                       w.NetworkConnect, w.NetworkDisconnect, &browse};
         for (QDialog* d : modal) {
             // Twice: the second opening has a new native window.
             for (int opening = 1; opening <= 2; ++opening) {

@@ -14,6 +14,7 @@
 #include "platform/InputDocument.h"
 #include "platform/Paths.h"
 #include "ui/main/NetworkDriveDialogs.h"
+#include "ui/WindowLayout.h"
 #include "ui/main/RowModel.h"
 
 #include <QApplication>
@@ -28,6 +29,7 @@ std::string ChooseWithDialog(QWidget* parent, bool save) {
     QFileDialog d(parent, save ? QStringLiteral("ncdu 形式で書き出し")
                                : QStringLiteral("スキャンの取り込み"));
     d.setOption(QFileDialog::DontUseNativeDialog, true);
+    KeepOnlyCloseBox(&d);
     d.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     d.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     d.setNameFilters({QStringLiteral("ncdu / gdu JSON (*.json *.json.gz *.gz)"),
