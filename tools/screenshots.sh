@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 prepare_screenshots xvfb xauth imagemagick openbox x11-utils
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-cp build/release/norvessa build/release/norvessa-cli "$tmp/"
+cp "$BIN/norvessa" "$BIN/norvessa-cli" "$tmp/"
 s="$tmp/sample"
 mkdir -p "$s/写真/2024" "$s/写真/2025" "$s/音楽" "$s/projects/norvessa/src" "$s/projects/notes" "$s/空のフォルダ" "$s/.cache"
 head -c 3000000 /dev/urandom > "$s/写真/2024/旅行.jpg"

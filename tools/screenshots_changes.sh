@@ -53,16 +53,14 @@ export DISPLAY=:$(head -1 "$tmp/display")
 openbox >/dev/null 2>&1 &
 sleep 1
 "$tmp/norvessa" "X:\\" >/dev/null 2>&1 &
-sleep 8
-win=$(xdotool search --name "Norvessa" | head -1)
-[ -n "$win" ] || { echo "screenshots_changes.sh: the window did not come up" >&2; exit 1; }
+wait_window "Quorvalix - Norvessa" 20
+win=$FOUND
 xdotool windowactivate --sync "$win" 2>/dev/null || true
 xdotool windowmove "$win" 0 0 windowsize "$win" 1180 400
 sleep 1
 xdotool key ctrl+g
-sleep 4
-chg=$(xdotool search --name "変化" | tail -1)
-[ -n "$chg" ] || { echo "screenshots_changes.sh: the changes window did not come up" >&2; exit 1; }
+wait_window "変化"
+chg=$FOUND
 xdotool windowmove "$chg" 250 330 windowsize "$chg" 1250 560
 sleep 2
 import -window root -crop 1510x900+0+0 "$out/changes.png"; echo "wrote $out/changes.png"

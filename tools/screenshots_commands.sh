@@ -9,8 +9,8 @@ cd "$(dirname "$0")/.."
 . tools/screenshot_common.sh
 prepare_screenshots xvfb xauth imagemagick openbox xdotool
 tmp=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$tmp"' EXIT
-cp build/release/norvessa build/release/norvessa-cli build/release/norvessa.html "$tmp/"
+trap 'kill $(jobs -p) 2>/dev/null; wait; rm -rf "$tmp"' EXIT
+cp "$BIN/norvessa" "$BIN/norvessa-cli" "$BIN/norvessa.html" "$tmp/"
 s="$tmp/sample"
 mkdir -p "$s/写真/2024" "$s/音楽" "$s/バックアップ" "$s/copies"
 head -c 3000000 /dev/urandom > "$s/写真/2024/旅行.jpg"
@@ -41,64 +41,79 @@ PY
 out="$PWD/docs/screenshots"
 mkdir -p "$out"
 
-export DISPLAY=:97
-Xvfb $DISPLAY -screen 0 ${SCREEN}x24 -nolisten tcp >/dev/null 2>&1 &
-sleep 1
+Xvfb -displayfd 3 -screen 0 ${SCREEN}x24 -nolisten tcp 3>"$tmp/display" >/dev/null 2>&1 &
+for _ in $(seq 50); do [ -s "$tmp/display" ] && break; sleep 0.1; done
+[ -s "$tmp/display" ] || { echo "screenshots_commands.sh: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=:$(head -1 "$tmp/display")
 openbox >/dev/null 2>&1 &
 sleep 1
 "$tmp/norvessa" "X:\\" >/dev/null 2>&1 &
-sleep 4
-win=$(xdotool search --name "Norvessa" | head -1)
+wait_window "Quorvalix - Norvessa" 20
+win=$FOUND
 xdotool windowactivate --sync "$win" 2>/dev/null || true
-# The window sits at the top left; list rows are 19 pixels apart, the
-# fourth folder row (写真) at y 191 and バックアップ at y 172.
-xdotool mousemove 300 191 click 1
-sleep 0.5
-xdotool mousemove 300 191 click 3
 sleep 1
-import -window root "$out/popup.png"; echo "wrote $out/popup.png"
+# Places in the window (its own coordinates): the list's rows are 19 pixels
+# apart from the drive's row; バックアップ is the fourth below it, 写真 the
+# fifth (copies, バックアップ, 写真, 音楽 after the folders' total).
+row() {
+  local n=$1
+  shift
+  xdotool mousemove --window "$win" 400 $((ROW0 + 19 * n)) "$@"
+}
+ROW0=${ROW0:-77}
+row 5 click 1
+sleep 0.5
+row 5 click 3
+sleep 1
+shoot_screen popup.png
 xdotool key Escape
 sleep 0.5
 xdotool key ctrl+p
-sleep 1.5
-import -window root "$out/properties.png"; echo "wrote $out/properties.png"
+wait_window "のプロパティ$"
+shoot_screen properties.png
 xdotool key Escape
+wait_closed "のプロパティ$"
+# Copy バックアップ into copies from the popup: in the folder browser, opened
+# at the drive (expanded with Right), copies is the first folder below it;
+# then the question is answered with Yes.
+row 4 click 1
 sleep 0.5
-# Copy バックアップ into copies from the popup; the folder dialog gets the
-# path typed, then the confirmation is answered with Yes.
-xdotool mousemove 300 172 click 1
-sleep 0.5
-xdotool mousemove 300 172 click 3
+row 4 click 3
 sleep 1
 xdotool key c
-sleep 2
-xdotool type --delay 20 "$s/copies"
+wait_window "^コピー先を選択してください。$"
+xdotool key Right
+sleep 0.3
+xdotool key Down
+sleep 0.3
 xdotool key Return
-sleep 1.5
+wait_closed "^コピー先を選択してください。$"
+sleep 0.5
 xdotool key Return
-sleep 1.5
-import -window root "$out/progress.png"; echo "wrote $out/progress.png"
-sleep 12
+wait_window "^Norvessa コピー中\\.\\.\\.$"
+sleep 1
+shoot_screen progress.png
+wait_closed "^Norvessa コピー中" 120
+sleep 1
 # The simulation of the drive's root at 4096-byte clusters, after a run.
-xdotool mousemove 300 96 click 1
+row 0 click 1
 sleep 0.5
 xdotool key ctrl+s
-sleep 1.5
+wait_window "^ シミュレーション$"
 xdotool key ctrl+a
 xdotool type "4096"
 xdotool key alt+g
 sleep 4
-import -window root "$out/simulation.png"; echo "wrote $out/simulation.png"
+shoot_screen simulation.png
 xdotool key Escape
-sleep 0.5
+wait_closed "^ シミュレーション$"
 xdotool key ctrl+u
-sleep 1.5
-import -window root "$out/settings.png"; echo "wrote $out/settings.png"
+wait_window "^ 設定$"
+shoot_screen settings.png
 xdotool key Escape
-sleep 0.5
+wait_closed "^ 設定$"
 xdotool key ctrl+d
-sleep 1.5
-import -window root "$out/drives.png"; echo "wrote $out/drives.png"
+wait_window "^計測ドライブ$"
+shoot_screen drives.png
 xdotool key Escape
-sleep 0.5
-kill %3 2>/dev/null || true
+wait_closed "^計測ドライブ$"

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 prepare_screenshots xvfb xauth imagemagick openbox xdotool chromium
 tmp=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$tmp"' EXIT
-cp build/release/norvessa build/release/norvessa-cli "$tmp/"
+cp "$BIN/norvessa" "$BIN/norvessa-cli" "$tmp/"
 s="$tmp/sample"
 mkdir -p "$s/写真/2024" "$s/写真/2025" "$s/音楽" "$s/projects/a&b/<script>" "$s/projects/notes" "$s/it's \"quoted\""
 head -c 3000000 /dev/urandom > "$s/写真/2024/旅行.jpg"

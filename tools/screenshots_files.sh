@@ -56,18 +56,17 @@ export DISPLAY=:$(head -1 "$tmp/display")
 openbox >/dev/null 2>&1 &
 sleep 1
 "$tmp/norvessa" "X:\\" >/dev/null 2>&1 &
-sleep 6
-win=$(xdotool search --name "Norvessa" | head -1)
-[ -n "$win" ] || { echo "screenshots_files.sh: the window did not come up" >&2; exit 1; }
+wait_window "Quorvalix - Norvessa" 20
+win=$FOUND
 xdotool windowactivate --sync "$win" 2>/dev/null || true
 xdotool windowmove "$win" 0 0 windowsize "$win" 980 640
 sleep 1
 
 # The largest files of the whole drive.
 xdotool key ctrl+b
-sleep 3
-big=$(xdotool search --name "大きいファイル" | tail -1)
-if [ -n "$big" ]; then xdotool windowmove "$big" 560 260 windowsize "$big" 1020 560; fi
+wait_window "大きいファイル"
+big=$FOUND
+xdotool windowmove "$big" 560 260 windowsize "$big" 1020 560
 sleep 2
 import -window root "$out/largest.png"; echo "wrote $out/largest.png"
 xdotool key Escape
@@ -76,11 +75,11 @@ sleep 1
 # The search, typed in Japanese: 旅行 finds photos and a film by name.
 xdotool windowactivate --sync "$win" 2>/dev/null || true
 xdotool key ctrl+k
-sleep 3
+wait_window "検索"
+search=$FOUND
 xdotool type --delay 80 "旅行"
 sleep 3
-search=$(xdotool search --name "検索" | tail -1)
-if [ -n "$search" ]; then xdotool windowmove "$search" 560 260 windowsize "$search" 1020 560; fi
+xdotool windowmove "$search" 560 260 windowsize "$search" 1020 560
 sleep 2
 import -window root "$out/search.png"; echo "wrote $out/search.png"
 xdotool key Escape
@@ -89,9 +88,9 @@ sleep 1
 # The treemap of the drive: big files named wherever they are.
 xdotool windowactivate --sync "$win" 2>/dev/null || true
 xdotool key ctrl+t
-sleep 4
-map=$(xdotool search --name "ツリーマップ" | tail -1)
-if [ -n "$map" ]; then xdotool windowmove "$map" 600 300 windowsize "$map" 980 680; fi
+wait_window "ツリーマップ" 30
+map=$FOUND
+xdotool windowmove "$map" 600 300 windowsize "$map" 980 680
 sleep 4
 import -window root "$out/treemap_files.png"; echo "wrote $out/treemap_files.png"
 "$tmp/norvessa-cli" treemap X: --size 1200x760 --highlight jpg --out "$out/treemap_highlight.png" 2>/dev/null

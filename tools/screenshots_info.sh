@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 prepare_screenshots xvfb xauth imagemagick openbox xdotool
 tmp=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null; sleep 1; rm -rf "$tmp"' EXIT
-cp build/release/norvessa build/release/norvessa-cli build/release/norvessa.html "$tmp/"
+cp "$BIN/norvessa" "$BIN/norvessa-cli" "$BIN/norvessa.html" "$tmp/"
 s="$tmp/sample"
 mkdir -p "$s/写真/2024" "$s/音楽"
 head -c 3000000 /dev/urandom > "$s/写真/2024/旅行.jpg"
@@ -25,35 +25,36 @@ printf '\r\n\r\n192\r\n2000\r\n' > "$tmp/norvessa.mfr"
 out="$PWD/docs/screenshots"
 mkdir -p "$out"
 
-export DISPLAY=:96
-Xvfb $DISPLAY -screen 0 ${SCREEN}x24 -nolisten tcp >/dev/null 2>&1 &
-# A busy machine can take a while to bring the server up.
-for _ in $(seq 20); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.5; done
+Xvfb -displayfd 3 -screen 0 ${SCREEN}x24 -nolisten tcp 3>"$tmp/display" >/dev/null 2>&1 &
+for _ in $(seq 50); do [ -s "$tmp/display" ] && break; sleep 0.1; done
+[ -s "$tmp/display" ] || { echo "screenshots_info.sh: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=:$(head -1 "$tmp/display")
 openbox >/dev/null 2>&1 &
 sleep 1
 "$tmp/norvessa" "X:\\写真\\" >/dev/null 2>&1 &
-sleep 4
-win=$(xdotool search --name "Norvessa" | head -1)
+wait_window "Quorvalix - Norvessa" 20
+win=$FOUND
 xdotool windowactivate --sync "$win" 2>/dev/null || true
+sleep 1
 xdotool key ctrl+i
-sleep 1.5
-import -window root "$out/driveinfo.png"; echo "wrote $out/driveinfo.png"
+wait_window "^ ドライブ情報$"
+shoot_screen driveinfo.png
 xdotool key Escape
-sleep 0.5
+wait_closed "^ ドライブ情報$"
 xdotool key alt+h
 sleep 0.5
 xdotool key v
-sleep 1.5
-import -window root "$out/version.png"; echo "wrote $out/version.png"
+wait_window "^ バージョン情報$"
+shoot_screen version.png
 xdotool key Escape
-sleep 0.5
+wait_closed "^ バージョン情報$"
 xdotool windowactivate --sync "$win" 2>/dev/null || true
 xdotool key ctrl+v
-sleep 1.5
+wait_window "^ DriveMonitor$"
 xdotool windowactivate --sync "$win" 2>/dev/null || true
 xdotool key ctrl+l
-sleep 3
+wait_window "^ FolderMonitor$"
+sleep 2
 head -c 1500000 /dev/urandom > "$s/写真/2024/追加.jpg"
 sleep 4
-import -window root "$out/monitors.png"; echo "wrote $out/monitors.png"
-kill %3 2>/dev/null || true
+shoot_screen monitors.png

@@ -59,16 +59,15 @@ openbox >/dev/null 2>&1 &
 sleep 1
 "$tmp/norvessa" "S:\\" >/dev/null 2>&1 &
 app=$!
-sleep 6
-win=$(xdotool search --name "Norvessa" | head -1)
-[ -n "$win" ] || { echo "screenshots_offline.sh: the window did not come up" >&2; exit 1; }
+wait_window "Quorvalix - Norvessa" 20
+win=$FOUND
 xdotool windowactivate --sync "$win" 2>/dev/null || true
 xdotool windowmove "$win" 0 0 windowsize "$win" 690 540
 sleep 1
 xdotool key ctrl+t
-sleep 4
-map=$(xdotool search --name "ツリーマップ" | tail -1 || true)
-if [ -n "$map" ]; then xdotool windowmove "$map" 700 240 windowsize "$map" 900 700; fi
+wait_window "ツリーマップ" 30
+map=$FOUND
+xdotool windowmove "$map" 700 240 windowsize "$map" 900 700
 sleep 4
 import -window root "$out/offline_scan.png"; echo "wrote $out/offline_scan.png"
 
@@ -79,28 +78,25 @@ wait "$app" 2>/dev/null || true
 "$tmp/norvessa-cli" measure U: > /dev/null
 "$tmp/norvessa" "U:\\" >/dev/null 2>&1 &
 app=$!
-sleep 6
-win=$(xdotool search --name "Norvessa" | head -1 || true)
-[ -n "$win" ] || { echo "screenshots_offline.sh: the window did not come up for U:" >&2; exit 1; }
+wait_window "Quorvalix - Norvessa" 20
+win=$FOUND
 xdotool windowactivate --sync "$win" 2>/dev/null || true
 xdotool windowmove "$win" 0 0 windowsize "$win" 690 540
 sleep 1
 xdotool key ctrl+t
-sleep 6
-map=$(xdotool search --name "ツリーマップ" | tail -1 || true)
-if [ -n "$map" ]; then xdotool windowmove "$map" 700 240 windowsize "$map" 900 700; fi
+wait_window "ツリーマップ" 30
+map=$FOUND
+xdotool windowmove "$map" 700 240 windowsize "$map" 900 700
 sleep 4
 xdotool windowactivate --sync "$win" 2>/dev/null || true
 sleep 1
 xdotool mousemove --window "$win" 400 300 click 1
 xdotool key ctrl+y
-sleep 4
-types=$(xdotool search --name "ファイルの種類" | tail -1 || true)
-if [ -n "$types" ]; then
-    xdotool windowmove "$types" 0 580 windowsize "$types" 690 400
-    xdotool windowactivate --sync "$types" 2>/dev/null || true
-    # The list has the focus: the second row (after the largest type).
-    xdotool key Home Down || true
-fi
+wait_window "ファイルの種類"
+types=$FOUND
+xdotool windowmove "$types" 0 580 windowsize "$types" 690 400
+xdotool windowactivate --sync "$types" 2>/dev/null || true
+# The list has the focus: the second row (after the largest type).
+xdotool key Home Down || true
 sleep 5
 import -window root "$out/types_treemap.png"; echo "wrote $out/types_treemap.png"

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 prepare_screenshots xvfb xauth imagemagick openbox xdotool
 tmp=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$tmp"' EXIT
-cp build/release/norvessa build/release/norvessa-cli build/release/norvessa.html "$tmp/"
+cp "$BIN/norvessa" "$BIN/norvessa-cli" "$BIN/norvessa.html" "$tmp/"
 s="$tmp/sample"
 # Folders of many sizes: photos in big files, a source tree of small ones
 # (a wide cluster gap), a hidden cache, an empty-handed parent.
@@ -55,14 +55,14 @@ export DISPLAY=:$(head -1 "$tmp/display")
 openbox >/dev/null 2>&1 &
 sleep 1
 "$tmp/norvessa" "X:\\" >/dev/null 2>&1 &
-sleep 4
-win=$(xdotool search --name "Norvessa" | head -1)
-[ -n "$win" ] || { echo "screenshots_rank.sh: the window did not come up" >&2; exit 1; }
+wait_window "Quorvalix - Norvessa" 20
+win=$FOUND
 xdotool windowactivate --sync "$win" 2>/dev/null || true
-xdotool key ctrl+r
-sleep 2.5
-import -window root "$out/rank.png"; echo "wrote $out/rank.png"
-xdotool key Escape
 sleep 1
+xdotool key ctrl+r
+wait_window "^ ランキング$"
+sleep 1.5
+shoot_screen rank.png
+xdotool key Escape
+wait_closed "^ ランキング$"
 tr -d '\r' < "$tmp/norvessa_X.rks"
-kill %3 2>/dev/null || true

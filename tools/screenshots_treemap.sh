@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 prepare_screenshots xvfb xauth imagemagick openbox xdotool
 tmp=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$tmp"' EXIT
-cp build/release/norvessa build/release/norvessa-cli build/release/norvessa.html "$tmp/"
+cp "$BIN/norvessa" "$BIN/norvessa-cli" "$BIN/norvessa.html" "$tmp/"
 # Letter U: (line 20 of the map) is /usr.
 { for i in $(seq 0 25); do if [ "$i" -eq 20 ]; then echo /usr; else echo; fi; done; } > "$tmp/norvessa.drv"
 "$tmp/norvessa-cli" measure U: > /dev/null
@@ -21,18 +21,20 @@ cp build/release/norvessa build/release/norvessa-cli build/release/norvessa.html
 out="$PWD/docs/screenshots"
 mkdir -p "$out"
 
-export DISPLAY=:96
-Xvfb $DISPLAY -screen 0 ${SCREEN}x24 -nolisten tcp >/dev/null 2>&1 &
-sleep 1
+Xvfb -displayfd 3 -screen 0 ${SCREEN}x24 -nolisten tcp 3>"$tmp/display" >/dev/null 2>&1 &
+for _ in $(seq 50); do [ -s "$tmp/display" ] && break; sleep 0.1; done
+[ -s "$tmp/display" ] || { echo "screenshots_treemap.sh: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=:$(head -1 "$tmp/display")
 openbox >/dev/null 2>&1 &
 sleep 1
 "$tmp/norvessa" "U:\\" >/dev/null 2>&1 &
-sleep 4
-win=$(xdotool search --name "Norvessa" | head -1)
+wait_window "Quorvalix - Norvessa" 20
+win=$FOUND
 xdotool windowactivate --sync "$win" 2>/dev/null || true
+sleep 1
 xdotool key ctrl+t
-sleep 2
-map=$(xdotool search --name "ツリーマップ" | head -1)
+wait_window "ツリーマップ" 30
+map=$FOUND
 xdotool windowmove "$map" 648 24 windowsize "$map" 940 640
 sleep 3
 # Pointing at the largest block shows its tip.

@@ -1,6 +1,7 @@
 #include "core/GoneFiles.h"
 
 #include "core/cache/Cache.h"
+#include "core/cache/FolderMerge.h"
 #include "core/drives/DriveTable.h"
 #include "core/index/FileIndex.h"
 #include "core/index/FileIndexWriter.h"
@@ -10,6 +11,8 @@
 #include "platform/Paths.h"
 
 #include <algorithm>
+#include <map>
+#include <set>
 
 namespace nrvs {
 
@@ -34,10 +37,9 @@ struct CountedFile {
     double Bytes = 0, Occupied = 0;
 };
 
-bool CountedInIndex(const DriveRecord& drive, const std::string& header, const std::string& path,
-                    uint32_t namesBefore, CountedFile& out) {
-    FileIndex index;
-    if (!index.Open(FileIndexName(drive.RootPath[0]), drive.RootPath[0], header)) return false;
+bool CountedInIndex(const FileIndex& index, const std::string& path, uint32_t namesBefore,
+                    CountedFile& out) {
+    if (!index.IsOpen()) return false;
     const size_t cut = path.rfind('\\');
     const int64_t folder = index.FindFolder(path.substr(0, cut + 1));
     if (folder < 0) return false;
@@ -89,38 +91,89 @@ uint32_t NamesOfFile(const std::string& programPath) {
     return std::max<uint32_t>(entry.Links, 1);
 }
 
-bool ForgetRemoved(const std::string& programPath, uint32_t namesBefore) {
+namespace {
+// The items from first on that are on the same drive as the first, or the
+// first alone when it names no drive; the figures of their files go off the
+// cache in one rewrite. Returns where the run ended.
+size_t ForgetRunOfOneDrive(const std::vector<RemovedItem>& removed, size_t first, size_t& changed) {
     DriveRecord named;
     std::string path;
-    if (!DriveOfPath(programPath, named, path)) return false;
+    if (!DriveOfPath(removed[first].Path, named, path)) return first + 1;
+    size_t end = first + 1;
+    std::vector<std::string> paths{path};
+    for (DriveRecord other; end < removed.size(); ++end) {
+        std::string p;
+        if (!DriveOfPath(removed[end].Path, other, p) || p[0] != path[0]) break;
+        paths.push_back(std::move(p));
+    }
     // A measurement saving the cache and its index waits, and is waited for.
     platform::FileLock lock(CacheLockName(named));
     const std::string header = CacheHeaderLine(named);
-    bool changed = false;
-    CountedFile file;
-    if (!header.empty() && path.back() != '\\' &&
-        CountedInIndex(named, header, path, namesBefore, file)) {
-        const std::string folder = path.substr(0, path.rfind('\\') + 1);
-        changed = ChangeFolderLineInCache(named, folder, [&](std::string_view line) {
-            FolderRecord r = ParseRecord(line);
-            r.TreeBytes = std::max(0.0, r.TreeBytes - file.Bytes);
-            r.TreeOccupied = std::max(0.0, r.TreeOccupied - file.Occupied);
-            r.OwnBytes = std::max(0.0, r.OwnBytes - file.Bytes);
-            r.OwnOccupied = std::max(0.0, r.OwnOccupied - file.Occupied);
-            r.OwnFiles = std::max(0, r.OwnFiles - 1);
-            r.TreeFiles = std::max(0, r.TreeFiles - 1);
-            return FormatRecord(r);
-        });
-    } else if (!header.empty()) {
-        // A folder (a list row names one without its backslash): its lines
-        // go as a measurement that found it gone would take them, and the
-        // folders above lose its totals.
-        StringList none, replaced;
-        changed = MergeIntoCache(named, path.back() == '\\' ? path : path + "\\", header, none,
-                                 nullptr, &replaced) &&
-                  !replaced.empty();
+    std::set<std::string> seen;
+    // The files' figures summed by folder: one change of each folder's line.
+    struct Taken {
+        CountedFile Sum;
+        int Files = 0;
+    };
+    std::map<std::string, Taken> byFolder;
+    std::vector<std::string> folders;
+    FileIndex index;
+    if (!header.empty()) index.Open(FileIndexName(named.RootPath[0]), named.RootPath[0], header);
+    for (size_t i = first; i < end; ++i) {
+        const std::string& p = paths[i - first];
+        // A folder with or without its backslash is the same folder.
+        if (!seen.insert(p.back() == '\\' ? p.substr(0, p.size() - 1) : p).second || header.empty())
+            continue;
+        CountedFile file;
+        if (p.back() != '\\' && CountedInIndex(index, p, removed[i].NamesBefore, file)) {
+            Taken& t = byFolder[p.substr(0, p.rfind('\\') + 1)];
+            t.Sum.Bytes += file.Bytes;
+            t.Sum.Occupied += file.Occupied;
+            ++t.Files;
+        } else {
+            folders.push_back(p.back() == '\\' ? p : p + "\\");
+        }
     }
-    ForgetInFileIndex(path);
+    index.Close();
+    if (!byFolder.empty()) {
+        std::vector<FolderLineChange> changes;
+        for (const auto& [folder, t] : byFolder)
+            changes.push_back({folder, [&t = t](std::string_view line) {
+                                   FolderRecord r = ParseRecord(line);
+                                   r.TreeBytes = std::max(0.0, r.TreeBytes - t.Sum.Bytes);
+                                   r.TreeOccupied = std::max(0.0, r.TreeOccupied - t.Sum.Occupied);
+                                   r.OwnBytes = std::max(0.0, r.OwnBytes - t.Sum.Bytes);
+                                   r.OwnOccupied = std::max(0.0, r.OwnOccupied - t.Sum.Occupied);
+                                   r.OwnFiles = std::max(0, r.OwnFiles - t.Files);
+                                   r.TreeFiles = std::max(0, r.TreeFiles - t.Files);
+                                   return FormatRecord(r);
+                               }});
+        if (ChangeFolderLinesInCache(named, changes))
+            for (const FolderLineChange& c : changes)
+                if (c.Found) changed += static_cast<size_t>(byFolder[c.Below].Files);
+    }
+    // A folder (a list row names one without its backslash): its lines go as
+    // a measurement that found it gone would take them, and the folders above
+    // lose its totals.
+    for (const std::string& folder : folders) {
+        StringList none, replaced;
+        if (MergeIntoCache(named, folder, header, none, nullptr, &replaced) && !replaced.empty())
+            ++changed;
+    }
+    for (const std::string& p : paths)
+        ForgetInFileIndex(p);
+    return end;
+}
+} // namespace
+
+bool ForgetRemoved(const std::string& programPath, uint32_t namesBefore) {
+    return ForgetRemoved(std::vector<RemovedItem>{{programPath, namesBefore}}) == 1;
+}
+
+size_t ForgetRemoved(const std::vector<RemovedItem>& removed) {
+    size_t changed = 0;
+    for (size_t i = 0; i < removed.size();)
+        i = ForgetRunOfOneDrive(removed, i, changed);
     return changed;
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace nrvs {
 
@@ -31,5 +32,16 @@ uint32_t NamesOfFile(const std::string& programPath);
 // header line stays, so the index still belongs to it. False when the cache
 // was left as it was (no cache, no index for a file, nothing of it there).
 bool ForgetRemoved(const std::string& programPath, uint32_t namesBefore);
+
+// One thing the program removed, with its names before (NamesOfFile).
+struct RemovedItem {
+    std::string Path;
+    uint32_t NamesBefore = 1;
+};
+// ForgetRemoved for many at once, as one after the other would leave the
+// cache, but with the files of a drive taken off in one rewrite of its
+// cache, not one each. A path given twice counts once. How many changed the
+// cache.
+size_t ForgetRemoved(const std::vector<RemovedItem>& removed);
 
 } // namespace nrvs

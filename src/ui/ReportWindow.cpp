@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStyledItemDelegate>
+#include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace nrvs {
@@ -51,6 +53,18 @@ ReportWindow::ReportWindow(MainWindow* main, const char* name, const QString& ca
                            int height)
     : QDialog(main), main_(main) {
     layout_ = SetUpReportWindow(this, name, caption, width, height);
+    if (!main_) return;
+    // The main list is rebuilt (emptied, then filled) whenever the folder
+    // shown changes, another drive's or a new measurement's included:
+    // followed once, after both.
+    connect(main_->folderList->model(), &QAbstractItemModel::modelReset, this, [this] {
+        if (followPending_) return;
+        followPending_ = true;
+        QTimer::singleShot(0, this, [this] {
+            followPending_ = false;
+            FollowMain();
+        });
+    });
 }
 
 ReportWindow::~ReportWindow() = default;
@@ -94,15 +108,33 @@ void ReportWindow::DrawBarsIn(int column, int valueRole, std::function<double()>
         new BarCellDelegate(column, valueRole, std::move(percentBase), reportList));
 }
 
-void ReportWindow::Present(QWidget* focus) {
-    // The folder the main window shows when the window is asked for.
+void ReportWindow::TakeFolderShown() {
     below_.clear();
     const DriveRecord* drive = Global().CurrentDrive;
+    shownLetter_ = drive && !drive->RootPath.empty() ? drive->RootPath[0] : 0;
     if (main_ && drive && !main_->Rows().empty()) {
         const std::string shown = SplitRow(main_->Rows().front()).Caption;
         if (shown.size() > 3 && shown[0] == drive->RootPath[0] && shown.back() == '\\')
             below_ = shown;
     }
+}
+
+void ReportWindow::FollowMain() {
+    if (!isVisible()) return;
+    const DriveRecord* drive = Global().CurrentDrive;
+    if (!drive || drive->RootPath.empty()) return;
+    // Within the drive the rows keep the folder they were asked for, which
+    // the state line names.
+    if (drive->RootPath[0] != shownLetter_)
+        TakeFolderShown();
+    else if (!OutOfDate(*drive))
+        return;
+    Refresh();
+}
+
+void ReportWindow::Present(QWidget* focus) {
+    // The folder the main window shows when the window is asked for.
+    TakeFolderShown();
     if (!isVisible())
         show();
     else

@@ -37,6 +37,10 @@ class ReportWindow : public QDialog {
     virtual void Refresh() = 0;
     // What the rows are below: a folder, or empty for the whole drive.
     const std::string& Below() const { return below_; }
+    // The main window shows another folder: a window that is up and shows
+    // another drive (or an older measurement) fills its rows anew, from the
+    // folder shown when the drive changed.
+    void FollowMain();
 
     QCheckBox* wholeDriveCheck = nullptr;
     QPushButton* refreshButton = nullptr;
@@ -59,6 +63,8 @@ class ReportWindow : public QDialog {
     // the number under valueRole.
     void DrawBarsIn(int column, int valueRole, std::function<double()> percentBase);
 
+    // The folder the main window shows (below_) and its drive.
+    void TakeFolderShown();
     // Takes over the folder the main window shows, then shows the window
     // (or fills it anew when it is up) and puts the focus on focus.
     void Present(QWidget* focus);
@@ -104,6 +110,8 @@ class ReportWindow : public QDialog {
     QVBoxLayout* layout_;
     bool loaded_ = false;
     std::string below_;
+    char shownLetter_ = 0; // the drive below_ was taken from
+    bool followPending_ = false;
     std::shared_ptr<FileIndex> index_;
     std::string indexFile_;
 };

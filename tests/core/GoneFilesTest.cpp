@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <set>
 #include <unistd.h>
 
 using namespace nrvs;
@@ -39,17 +40,21 @@ std::pair<std::string, std::string> CacheParts() {
 TEST(GoneFilesTest, ARemovalLeavesTheCacheAMeasurementOfWhatIsLeftWouldWrite) {
     struct Case {
         const char* what;
-        const char* path; // below the drive's root
+        std::vector<const char*> paths; // below the drive's root, removed together
         bool trash;
     };
     const Case cases[] = {
-        {"a file, deep", "a\\b\\c\\deep.bin", false},
-        {"a file of the root", "top.bin", false},
-        {"a file into the trash", "a\\big.bin", true},
-        {"a folder", "a\\b\\", false},
-        {"a folder named as a list row names it", "a\\b", true},
-        {"the name of a file with two names that holds its bytes", "links\\x", false},
-        {"its further name", "links\\y", false},
+        {"a file, deep", {"a\\b\\c\\deep.bin"}, false},
+        {"a file of the root", {"top.bin"}, false},
+        {"a file into the trash", {"a\\big.bin"}, true},
+        {"a folder", {"a\\b\\"}, false},
+        {"a folder named as a list row names it", {"a\\b"}, true},
+        {"the name of a file with two names that holds its bytes", {"links\\x"}, false},
+        {"its further name", {"links\\y"}, false},
+        {"many files, some in one folder, some below others, one given twice",
+         {"a\\big.bin", "a\\b\\c\\deep.bin", "a\\small.bin", "top.bin", "a\\b\\two.bin",
+          "a\\big.bin", "links\\y"},
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -70,16 +75,24 @@ TEST(GoneFilesTest, ARemovalLeavesTheCacheAMeasurementOfWhatIsLeftWouldWrite) {
         ASSERT_EQ(MeasureDrives(hooks), 1);
         const auto before = CacheParts();
 
-        const std::string path = drive.Root() + c.path;
-        const uint32_t names = NamesOfFile(path);
-        ASSERT_TRUE(DeleteItem(path, c.trash, nullptr).ok);
-        EXPECT_TRUE(ForgetRemoved(path, names));
+        std::vector<RemovedItem> removed;
+        std::set<std::string> distinct;
+        for (const char* p : c.paths) {
+            removed.push_back({drive.Root() + p, NamesOfFile(drive.Root() + p)});
+            distinct.insert(p);
+        }
+        for (const std::string& p : distinct)
+            ASSERT_TRUE(DeleteItem(drive.Root() + p, c.trash, nullptr).ok);
+        if (removed.size() == 1)
+            EXPECT_TRUE(ForgetRemoved(removed[0].Path, removed[0].NamesBefore));
+        else
+            EXPECT_EQ(ForgetRemoved(removed), distinct.size());
         const auto after = CacheParts();
         EXPECT_EQ(after.first, before.first) << "the index is tied to the header";
         FileIndex index;
         EXPECT_TRUE(index.Open(FileIndexName(drive.Letter()), drive.Letter(),
                                CacheHeaderLine(*Global().CurrentDrive)));
-        EXPECT_FALSE(ForgetRemoved(path, names)) << "taken off once";
+        EXPECT_EQ(ForgetRemoved(removed), 0u) << "taken off once";
         EXPECT_EQ(CacheParts(), after);
 
         ASSERT_EQ(MeasureDrives(hooks), 1);

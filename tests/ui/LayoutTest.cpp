@@ -446,6 +446,54 @@ class LayoutTest : public QObject {
         w.FolderMonitor->close();
     }
 
+    // The treemap's first place: a size from the screen, beside the main
+    // window where there is room, else over its tree and names with the
+    // list's figures and the drive bar left in view.
+    void theTreemapOpensBesideTheMainWindow() {
+        for (const bool room : {false, true}) {
+            test::ResetGlobalState();
+            MainWindow w{StringList{}};
+            w.show();
+            w.refreshTimer->stop();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            w.OpenPath(drive->Root(), true);
+            if (room) {
+                // The main window at the screen's left, a little over half as wide.
+                const int frame = w.frameGeometry().width() - w.width();
+                w.resize(Screen().width() * 11 / 20 - frame, w.height());
+                w.move(Screen().topLeft());
+            }
+            QCoreApplication::processEvents();
+            w.viewTreemapAction->trigger();
+            TreemapWindow& t = *w.MapWindow;
+            QVERIFY(QTest::qWaitForWindowExposed(&t));
+            const QRect map = t.frameGeometry(), main = w.frameGeometry();
+            const QString where = QStringLiteral("map %1,%2 %3x%4, main %5,%6 %7x%8")
+                                      .arg(map.x())
+                                      .arg(map.y())
+                                      .arg(map.width())
+                                      .arg(map.height())
+                                      .arg(main.x())
+                                      .arg(main.y())
+                                      .arg(main.width())
+                                      .arg(main.height());
+            QVERIFY2(Screen().contains(map), qPrintable(where));
+            QVERIFY2(map.height() >= Screen().height() / 2, qPrintable(where));
+            if (room) {
+                QVERIFY2(!map.intersects(main), qPrintable(where));
+            } else {
+                const QHeaderView* h = w.folderList->horizontalHeader();
+                const QWidget* list = w.folderList->viewport();
+                const QRect figures(list->mapToGlobal(QPoint(h->sectionViewportPosition(1), 0)),
+                                    list->mapToGlobal(QPoint(list->width(), list->height())));
+                QVERIFY2(!map.intersects(figures), qPrintable(where));
+                const QRect drives(w.driveBar->mapToGlobal(QPoint(0, 0)), w.driveBar->size());
+                QVERIFY2(!map.intersects(drives), qPrintable(where));
+            }
+            t.close();
+        }
+    }
+
     void everyWindowFits() {
         test::ResetGlobalState();
         MainWindow w{StringList{}};

@@ -35,6 +35,9 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <algorithm>
+#include <map>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -189,6 +192,17 @@ class MainBrowseTest : public QObject {
         w->MapWindow->close();
         w->Files->close();
         w->Types->close();
+        w.reset();
+
+        // Its folder given at start opens from the snapshot too, unasked.
+        test::ResetGlobalState();
+        MainWindow started(StringList{Root() + "alpha"});
+        started.show();
+        started.refreshTimer->stop();
+        started.onRefreshTimer(true);
+        QCOMPARE(text(started.Rows()), text(alphaRows));
+        QVERIFY2(ui.messages.isEmpty(), qPrintable(ui.messages.join("\n")));
+        QVERIFY(ui.questions.isEmpty());
     }
 
     void aScanOfAnotherMachineIsTakenInAndWrittenOut() {
@@ -495,6 +509,101 @@ class MainBrowseTest : public QObject {
         // Without the timer (after a network drive is gone) the argument is ignored.
         w.onRefreshTimer(false);
         QCOMPARE(Captions(w).first(), QString::fromStdString(Root()));
+    }
+
+    // A folder given on the command line, in each form a user or a file
+    // manager gives it, is opened on its drive, asked about and measured
+    // alone; one that cannot be opened is said so, and the start drive opens.
+    void aFolderGivenAtStartIsAskedAboutAndMeasuredAlone_data() {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("opened"); // below the root
+        QTest::addColumn<QString>("told");
+        QTest::newRow("native") << "native"
+                                << "alpha\\"
+                                << "";
+        QTest::newRow("dots and a slash") << "dots"
+                                          << "alpha\\"
+                                          << "";
+        QTest::newRow("relative") << "relative"
+                                  << "alpha\\"
+                                  << "";
+        QTest::newRow("program form") << "program"
+                                      << "alpha\\"
+                                      << "";
+        QTest::newRow("link to the folder") << "link"
+                                            << "alpha\\"
+                                            << "";
+        QTest::newRow("the drive's root") << "root"
+                                          << ""
+                                          << "";
+        QTest::newRow("missing") << "missing"
+                                 << ""
+                                 << "見つかりません";
+        QTest::newRow("a file") << "file"
+                                << ""
+                                << "フォルダではありません";
+    }
+    void aFolderGivenAtStartIsAskedAboutAndMeasuredAlone() {
+        QFETCH(QString, given);
+        QFETCH(QString, opened);
+        QFETCH(QString, told);
+        const std::string native = drive->Native();
+        std::string lower = Root() + "alpha";
+        lower[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(lower[0])));
+        const std::string link = drive->ExeDir() / "to-alpha";
+        QCOMPARE(::symlink((native + "alpha").c_str(), link.c_str()), 0);
+        std::string unused;
+        for (int n = 3; n < 26 && unused.empty(); ++n)
+            if (platform::DriveRoots()[static_cast<size_t>(n)].empty())
+                unused = std::string(1, static_cast<char>('A' + n));
+        const std::map<QString, std::string> args = {{"native", native + "alpha"},
+                                                     {"dots", native + "gamma/../alpha/"},
+                                                     {"relative", "alpha"},
+                                                     {"program", lower},
+                                                     {"link", link},
+                                                     {"root", native},
+                                                     {"missing", native + "nope"},
+                                                     {"file", native + "one.txt"},
+                                                     {"unused", unused + ":\\alpha"}};
+        char here[4096];
+        QVERIFY(::getcwd(here, sizeof here));
+        QCOMPARE(::chdir(native.c_str()), 0);
+        // No splash; StartDrive names the test drive (1 = A:).
+        drive->ExeDir().Write("norvessa.prm", std::string(20, '\n') + "0\n" +
+                                                  std::to_string(drive->Letter() - 'A' + 1) + "\n");
+        test::ResetGlobalState();
+        MainWindow w(StringList{args.at(given)});
+        w.show();
+        w.refreshTimer->stop();
+        w.onRefreshTimer(true);
+        QCOMPARE(::chdir(here), 0);
+
+        const std::string folder = Root() + opened.toStdString();
+        QCOMPARE(Captions(w).value(0), QString::fromStdString(folder));
+        QCOMPARE(ui.questions,
+                 QStringList{
+                     QString::fromStdString(
+                         opened.isEmpty() ? std::string(1, drive->Letter()) + "ドライブ" : folder) +
+                     "を計測しますか？"});
+        if (told.isEmpty()) {
+            QCOMPARE(ui.messages, QStringList{});
+        } else {
+            QCOMPARE(ui.messages.size(), 1);
+            QVERIFY2(ui.messages[0].contains(told), qPrintable(ui.messages[0]));
+            QVERIFY(ui.messages[0].contains("起動時のドライブを開きます"));
+        }
+        // What was measured, in the list and in the cache file.
+        StringList lines;
+        QCOMPARE(LoadLines(lines, CacheFileName(*Global().CurrentDrive)), 1);
+        auto cached = [&](const std::string& path) {
+            return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+                return line.compare(0, path.size() + 3, path + " > ") == 0;
+            });
+        };
+        QVERIFY(Global().Folders.IndexOfPath(Root() + "alpha\\") >= 0);
+        QVERIFY(cached(Root() + "alpha\\"));
+        QCOMPARE(Global().Folders.IndexOfPath(Root() + "Beta\\") >= 0, opened.isEmpty());
+        QCOMPARE(cached(Root() + "Beta\\"), opened.isEmpty());
     }
 
     void clicksArrivingDuringAFillAreSafe() {

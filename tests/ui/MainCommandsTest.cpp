@@ -11,12 +11,15 @@
 #include "support/ScriptedUi.h"
 #include "ui/main/RowModel.h"
 #include "ui/main/FileOperationDialogs.h"
+#include "ui/main/FolderPickerDialog.h"
 #include "ui/main/MainWindow.h"
 #include "ui/main/NetworkDriveDialogs.h"
 #include "ui/main/PropertiesDialog.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -439,6 +442,41 @@ class MainCommandsTest : public QObject {
         QCOMPARE(share.Read("doc.txt"), std::string("shared"));
     }
 
+    // 操作 → フォルダを開く: the folder browser, opened at the folder shown;
+    // the folder chosen is shown on its drive, from another drive too, and
+    // asked about alone while it is unmeasured.
+    void openFolderShowsTheChosenFolderOnItsDrive() {
+        auto w = test::OpenMainWindow(*drive);
+        auto* open = w->findChild<QAction*>("fileOpenFolderAction");
+        QVERIFY(open && w->fileMenu->actions().contains(open));
+        w->OpenPath(Root() + "data\\", false);
+        SetBrowseFolderChoice(nullptr);
+        std::string startedAt;
+        QTimer::singleShot(0, w.get(), [&startedAt] {
+            auto* picker = qobject_cast<FolderPickerDialog*>(QApplication::activeModalWidget());
+            QVERIFY(picker);
+            startedAt = picker->Chosen();
+            picker->reject();
+        });
+        open->trigger();
+        QCOMPARE(startedAt, Root() + "data\\");
+        QVERIFY(ui.questions.isEmpty());
+
+        SetBrowseFolderChoice([this](const std::string&) {
+            ++browsed;
+            return chosen;
+        });
+        w->OpenPath("C:\\", true);
+        chosen = D().Path() + "data/sub";
+        ui.answer = ID_NO;
+        open->trigger();
+        QCOMPARE(browsed, 1);
+        QCOMPARE(w->statusPanels[0]->text(), QString(QChar(drive->Letter())));
+        QCOMPARE(Captions(*w).first(), QString::fromStdString(Root() + "data\\sub\\"));
+        QCOMPARE(ui.questions,
+                 QStringList{QString::fromStdString(Root() + "data\\sub\\を計測しますか？")});
+    }
+
     // The network commands change the drive map under the window; every
     // command after them must still act on the drive on screen.
     void networkCommandsLeaveTheDriveOnScreenCurrent() {
@@ -455,10 +493,25 @@ class MainCommandsTest : public QObject {
             w->fileNetworkDisconnectAction->trigger();
         };
 
+        // The share's folder is chosen with the browse button beside its path.
         test::TempDir share;
         share.Write("doc.txt", "shared");
         QTimer::singleShot(0, w->NetworkConnect, [&w, &share] {
-            w->NetworkConnect->shareEdit->setText(QString::fromStdString(share.Path()));
+            auto* browse = w->NetworkConnect->findChild<QPushButton*>("browseButton");
+            if (!browse || !browse->isVisible()) {
+                w->NetworkConnect->reject(); // and nothing is connected
+                return;
+            }
+            QTimer::singleShot(0, browse, [&share] {
+                auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                QVERIFY(files);
+                const QString folder = QDir(QString::fromStdString(share.Path())).absolutePath();
+                files->setDirectory(QFileInfo(folder).absolutePath());
+                files->selectFile(folder);
+                static_cast<QDialog*>(files)->accept();
+                if (files->isVisible()) files->reject();
+            });
+            browse->click();
             w->NetworkConnect->okButton->click();
         });
         w->fileNetworkConnectAction->trigger();

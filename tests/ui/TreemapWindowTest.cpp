@@ -1,8 +1,9 @@
 // The treemap window driven offscreen: it follows the folder shown, a click
 // selects the folder in the main window's tree and list, a double click
 // shows it and Backspace or the parent button goes back; resizing lays out
-// again; unmeasured folders are marked.
+// again; unmeasured folders are marked; the keyboard alone does as much.
 #include "core/GlobalState.h"
+#include "core/cache/FolderLines.h"
 #include "support/MainWindowFixture.h"
 #include "support/ScriptedUi.h"
 #include "lib/Messages.h"
@@ -10,6 +11,7 @@
 #include "ui/main/MainWindow.h"
 #include "ui/treemap/TreemapPainter.h"
 #include "ui/treemap/TreemapWindow.h"
+#include "ui/types/TypesWindow.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -19,7 +21,10 @@
 #include <QTreeWidget>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSet>
 #include <QtTest>
+
+#include <random>
 
 using namespace nrvs;
 
@@ -173,6 +178,154 @@ class TreemapWindowTest : public QObject {
         QCOMPARE(ShownPath(*w), Root());
     }
 
+    // Without a mouse: the arrows go from tile to tile of the folder shown,
+    // each selected in the main list, Enter shows a folder, Backspace goes
+    // up; the main window's keys for its other windows and for quitting
+    // work while the map has the focus.
+    void theKeyboardAlone() {
+        auto w = OpenMeasured();
+        QVERIFY(OpenMap(*w));
+        TreemapWindow& t = *w->MapWindow;
+        t.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&t));
+        QCOMPARE(QApplication::focusWidget(), t.mapView);
+        const Treemap& map = t.Map();
+        auto selectedCaption = [&] {
+            const QModelIndexList rows = w->folderList->selectionModel()->selectedRows();
+            return rows.size() == 1
+                       ? SplitRow(w->Rows()[static_cast<size_t>(rows[0].row())]).Caption
+                       : std::string();
+        };
+        // The first arrow marks the tile at the top left.
+        QTest::keyClick(t.mapView, Qt::Key_Right);
+        int at = t.Hovered();
+        QVERIFY(at > 0);
+        QCOMPARE(map.Nodes[static_cast<size_t>(at)].Parent, 0);
+        QCOMPARE(map.Nodes[static_cast<size_t>(at)].Rect.X +
+                     map.Nodes[static_cast<size_t>(at)].Rect.Y,
+                 0.0);
+        // Each arrow goes that way, and every tile of the folder shown is
+        // reached; the main list selects the tile's item.
+        const int alpha = Find(map, Root() + "alpha\\"), beta = Find(map, Root() + "beta\\"),
+                  iso = Find(map, Root() + "top.iso", TILE_FILE);
+        QSet<int> reached{at};
+        const struct {
+            Qt::Key key;
+            int dx, dy;
+        } arrows[] = {{Qt::Key_Right, 1, 0},
+                      {Qt::Key_Down, 0, 1},
+                      {Qt::Key_Left, -1, 0},
+                      {Qt::Key_Up, 0, -1}};
+        for (int round = 0; round < 3; ++round)
+            for (const auto& a : arrows) {
+                const TreemapRect from = map.Nodes[static_cast<size_t>(at)].Rect;
+                QTest::keyClick(t.mapView, a.key);
+                const int to = t.Hovered();
+                QVERIFY(to > 0);
+                QCOMPARE(map.Nodes[static_cast<size_t>(to)].Parent, 0);
+                const TreemapRect& r = map.Nodes[static_cast<size_t>(to)].Rect;
+                if (to != at) {
+                    if (a.dx > 0) QVERIFY(r.X >= from.X + from.W - 0.5);
+                    if (a.dx < 0) QVERIFY(r.X + r.W <= from.X + 0.5);
+                    if (a.dy > 0) QVERIFY(r.Y >= from.Y + from.H - 0.5);
+                    if (a.dy < 0) QVERIFY(r.Y + r.H <= from.Y + 0.5);
+                }
+                std::string name = NodePath(map, to).substr(Root().size());
+                if (name.back() == '\\') name.pop_back();
+                QCOMPARE(selectedCaption(), name);
+                reached.insert(to);
+                at = to;
+            }
+        QVERIFY(reached.contains(alpha) && reached.contains(beta) && reached.contains(iso));
+        // A type lit: the same tiles, the mark stays.
+        const QImage before = t.Image();
+        TreemapHighlight disks;
+        disks.On = true;
+        disks.Extension = "iso";
+        t.SetHighlight(disks);
+        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Image() != before, 10000);
+        QCOMPARE(t.Hovered(), at);
+        // Enter on a file does nothing; on a folder it shows it.
+        for (int i = 0; i < 8 && t.Hovered() != iso; ++i)
+            QTest::keyClick(t.mapView, arrows[i % 4].key);
+        QCOMPARE(t.Hovered(), iso);
+        QTest::keyClick(t.mapView, Qt::Key_Return);
+        QCOMPARE(ShownPath(*w), Root());
+        for (int i = 0; i < 8 && t.Hovered() != alpha; ++i)
+            QTest::keyClick(t.mapView, arrows[i % 4].key);
+        QCOMPARE(t.Hovered(), alpha);
+        QTest::keyClick(t.mapView, Qt::Key_Return);
+        QCOMPARE(ShownPath(*w), Root() + "alpha\\");
+        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Source->Path == Root() + "alpha\\", 10000);
+        QTest::keyClick(t.mapView, Qt::Key_Backspace);
+        QCOMPARE(ShownPath(*w), Root());
+
+        // Ctrl+Y: the file types; Ctrl+Q: the program ends.
+        QTest::keyClick(t.mapView, Qt::Key_Y, Qt::ControlModifier);
+        QVERIFY(w->Types->isVisible());
+        w->Types->close();
+        t.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&t));
+        QTest::keyClick(t.mapView, Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!w->isVisible());
+    }
+
+    // Names of folders, their subfolders and big files deeper down, at
+    // several sizes: each plate lies inside its tile and none covers another
+    // (a folder's size ran into its subfolder's name).
+    void namesNeverCoverOneAnother() {
+        std::mt19937 random(7);
+        const char* names[] = {"お気に入り",
+                               "ダウンロード",
+                               "Documents and Settings",
+                               "src",
+                               "x",
+                               "とても長い名前のフォルダ"};
+        for (int round = 0; round < 12; ++round) {
+            TreemapSource s;
+            s.Path = "X:\\";
+            auto line = [](const std::string& path, double tree, double own, int folders) {
+                FolderRecord r;
+                r.Path = path;
+                r.TreeBytes = r.TreeOccupied = tree;
+                r.OwnBytes = r.OwnOccupied = own;
+                r.OwnFolders = folders;
+                return FormatRecord(r);
+            };
+            std::uniform_real_distribution<double> share(0.05, 1.0);
+            for (int top = 0; top < 5; ++top) {
+                const std::string folder = s.Path + names[top] + std::string("\\");
+                DirEntry e;
+                e.Name = names[top] + std::string("\\");
+                e.IsDir = 1;
+                s.Entries.push_back(e);
+                std::vector<double> kids;
+                double total = share(random) * 1e6;
+                for (int k = 0; k < 3; ++k) {
+                    kids.push_back(share(random) * 1e8 * (k == 0 ? 10 : 1));
+                    total += kids.back();
+                }
+                s.Lines.push_back(line(folder, total, total - kids[0] - kids[1] - kids[2], 3));
+                for (int k = 0; k < 3; ++k)
+                    s.Lines.push_back(
+                        line(folder + names[(top + k + 1) % 6] + "\\", kids[k], kids[k], 0));
+            }
+            const int sizes[][2] = {{640, 480}, {300, 200}, {1280, 800}, {420, 900}};
+            const Treemap map =
+                BuildTreemap(std::move(s), sizes[round % 4][0], sizes[round % 4][1]);
+            const std::vector<TreemapLabel> labels = PlaceTreemapLabels(map, 0);
+            QVERIFY(labels.size() >= 5);
+            for (size_t i = 0; i < labels.size(); ++i) {
+                const TreemapRect& r = map.Nodes[static_cast<size_t>(labels[i].Node)].Rect;
+                QVERIFY2(QRectF(r.X, r.Y, r.W, r.H).contains(labels[i].Plate),
+                         qPrintable(labels[i].Name));
+                for (size_t j = i + 1; j < labels.size(); ++j)
+                    QVERIFY2(!labels[i].Plate.intersects(labels[j].Plate),
+                             qPrintable(labels[i].Name + " / " + labels[j].Name));
+            }
+        }
+    }
+
     void resizeColoursTipsAndUnmeasured() {
         auto w = OpenMeasured();
         drive->Dir().Write("gamma/later.bin", std::string(50000, 'g')); // after the measurement
@@ -209,6 +362,23 @@ class TreemapWindowTest : public QObject {
         t.colourCombo->setCurrentIndex(COLOUR_BY_DEPTH);
         QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Image() != before, 10000);
 
+        // However narrow the window, every entry of the legend is in it
+        // (in more lines), by depth and by kind.
+        for (const int colours : {COLOUR_BY_DEPTH, COLOUR_BY_KIND}) {
+            t.colourCombo->setCurrentIndex(colours);
+            for (const int width : {380, 576, 900}) {
+                t.resize(width, 400);
+                QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Width == t.mapView->width() &&
+                                             t.Map().Height == t.mapView->height(),
+                                         10000);
+                for (const QRect& place : LegendPlaces(t.legend->width(), colours, &t.Map()))
+                    QVERIFY2(t.legend->rect().contains(place),
+                             qPrintable(QStringLiteral("%1 wide").arg(width)));
+            }
+        }
+        t.resize(900, 300);
+        QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Width == t.mapView->width(), 10000);
+
         // Hovering marks the node under the pointer.
         const int alpha = Find(t.Map(), Root() + "alpha\\own.txt", TILE_INDEXED_FILE);
         const QPoint at = Centre(t.Map(), alpha);
@@ -228,10 +398,8 @@ class TreemapWindowTest : public QObject {
         w->viewTreemapAction->trigger();
         TreemapWindow& t = *w->MapWindow;
         QVERIFY(t.isVisible());
+        // Where beside the main window: LayoutTest, at several screen sizes.
         QVERIFY2(avail.contains(t.frameGeometry()), "not past any edge of the screen");
-        QVERIFY2(!t.frameGeometry().intersects(w->frameGeometry()) ||
-                     t.frameGeometry().left() > w->frameGeometry().left(),
-                 "beside the main window, or over its right part where there is no room");
     }
 
     void aDriveWithoutMeasurementAndNoDrive() {

@@ -16,6 +16,7 @@
 #include "lib/Messages.h"
 #include "lib/SizeText.h"
 #include "lib/StringList.h"
+#include "platform/Drives.h"
 #include "support/TempDrive.h"
 #include "ui/files/FilesWindow.h"
 #include "ui/main/ListCellDelegate.h"
@@ -402,6 +403,45 @@ class TypesWindowTest : public QObject {
         w.wholeDriveCheck->setChecked(true);
         QVERIFY(Row(w, "ISO"));
         w.close();
+    }
+
+    // The main window goes to another drive: the rows follow it (not the
+    // first drive's files under its name), the first drive's row no longer
+    // dims the map of the second, and its measurement brings its rows.
+    void followsTheDriveShown() {
+        Measure();
+        main->viewTreemapAction->trigger();
+        TreemapWindow& t = *main->MapWindow;
+        TypesWindow& w = Open();
+        QVERIFY(w.stateLabel->text().startsWith(Q(drive->Root() + " のファイル")));
+        Click(w, Row(w, "JPG"));
+        QVERIFY(t.Highlight().On);
+
+        test::TempDir other;
+        other.Write("notes/plan.txt", std::string(7000, 'p'));
+        int letter = -1;
+        for (int n = 3; n < 26 && letter < 0; ++n)
+            if (platform::DriveRoots()[static_cast<size_t>(n)].empty()) letter = n;
+        QVERIFY(letter >= 0 && platform::SetDriveMapEntry(letter, other.Path()));
+        const std::string root = std::string(1, static_cast<char>('A' + letter)) + ":\\";
+        main->RefreshDrivesKeepingShown();
+        main->OpenPath(root, true);
+        QCOMPARE(Global().CurrentDrive->RootPath, root);
+        QTRY_COMPARE(
+            w.stateLabel->text(),
+            QStringLiteral("このドライブは計測されていません。ドライブを計測し直してください。"));
+        QCOMPARE(w.reportList->topLevelItemCount(), 0);
+        QVERIFY(!t.Highlight().On);
+
+        MeasureHooks quiet;
+        QCOMPARE(MeasureDrives(quiet), 1);
+        main->OpenPath(root, true);
+        QTRY_VERIFY(w.stateLabel->text().startsWith(Q(root + " のファイル 1 個")));
+        QCOMPARE(Column(w.reportList, 0), QStringList{"TXT"});
+        w.close();
+        t.close();
+        main->OpenPath(drive->Root(), true);
+        platform::SetDriveMapEntry(letter, "");
     }
 
     void settingsAreKept() {

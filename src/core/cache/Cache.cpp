@@ -87,11 +87,10 @@ bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::strin
     return true;
 }
 
-bool ChangeFolderLineInCache(const DriveRecord& drive, std::string_view below,
-                             const std::function<std::string(std::string_view)>& change,
-                             std::string* why) {
+bool ChangeFolderLinesInCache(const DriveRecord& drive, std::vector<FolderLineChange>& changes,
+                              std::string* why) {
     const std::string name = CacheFileName(drive);
-    if (!ChangeFolderLine(name, below, change, why)) return false;
+    if (!ChangeFolderLines(name, changes, why)) return false;
     KnownStamp(drive) = platform::FileStamp(name);
     return true;
 }

@@ -44,11 +44,11 @@ bool IsHeaderLine(std::string_view firstLine);
 // reason. replaced gets the lines taken out, as MergeExtras::Replaced.
 bool MergeIntoCache(const DriveRecord& drive, std::string_view below, std::string_view header,
                     StringList& fresh, std::string* why = nullptr, StringList* replaced = nullptr);
-// ChangeFolderLine (cache/FolderMerge) on the drive's cache file; the caller
-// holds the cache lock around it.
-bool ChangeFolderLineInCache(const DriveRecord& drive, std::string_view below,
-                             const std::function<std::string(std::string_view)>& change,
-                             std::string* why = nullptr);
+struct FolderLineChange;
+// ChangeFolderLines (cache/FolderMerge) on the drive's cache file; the
+// caller holds the cache lock around it.
+bool ChangeFolderLinesInCache(const DriveRecord& drive, std::vector<FolderLineChange>& changes,
+                              std::string* why = nullptr);
 // Whether the cache settings cover the drive.
 int IsCached(const DriveRecord& drive);
 

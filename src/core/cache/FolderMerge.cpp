@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -628,60 +629,98 @@ bool MergeIntoFile(const std::string& name, std::string_view below, std::string_
     return true;
 }
 
-bool ChangeFolderLine(const std::string& name, std::string_view below,
-                      const std::function<std::string(std::string_view)>& change,
-                      std::string* why) {
-    std::string oldLine;
+bool ChangeFolderLines(const std::string& name, std::vector<FolderLineChange>& changes,
+                       std::string* why) {
+    std::map<std::string, size_t, std::less<>> byPath;
+    for (size_t k = 0; k < changes.size(); ++k) {
+        changes[k].Found = false;
+        byPath.emplace(changes[k].Below, k);
+    }
+    std::vector<std::string> newLines(changes.size());
     std::string_view path;
     bool first = true;
+    bool any = false;
     platform::FileReader reader;
     if (!reader.Open(name)) {
         if (why) *why = name + ": the cache could not be read";
         return false;
     }
-    const bool read = ForEachLine([&](char* b, size_t n) { return reader.Read(b, n); },
-                                  [&](std::string_view line) {
-                                      const bool header = first && IsHeaderLine(line);
-                                      first = false;
-                                      if (header || !PathOfLine(line, path) || path != below)
-                                          return true;
-                                      oldLine = line;
-                                      return false;
-                                  });
-    if (!read || oldLine.empty()) {
-        if (why) *why = name + ": the cache holds no line of " + std::string(below);
+    // The first pass finds the old lines; their new ones follow from them.
+    std::vector<ParentsUpdate> updates;
+    std::map<std::string, std::vector<size_t>, std::less<>> updatesAbove;
+    const bool read =
+        ForEachLine([&](char* b, size_t n) { return reader.Read(b, n); },
+                    [&](std::string_view line) {
+                        const bool header = first && IsHeaderLine(line);
+                        first = false;
+                        if (header || !PathOfLine(line, path)) return true;
+                        const auto it = byPath.find(path);
+                        if (it == byPath.end() || changes[it->second].Found) return true;
+                        FolderLineChange& c = changes[it->second];
+                        c.Found = any = true;
+                        newLines[it->second] = c.Change(line);
+                        updates.emplace_back(c.Below, line, newLines[it->second]);
+                        for (std::string& above : updates.back().Ancestors())
+                            updatesAbove[std::move(above)].push_back(updates.size() - 1);
+                        return true;
+                    });
+    if (!read || !any) {
+        if (why)
+            *why = name + (read ? ": the cache holds no line of " + changes.front().Below
+                                : ": the cache could not be read");
+        for (FolderLineChange& c : changes)
+            c.Found = false;
         return false;
     }
-    const std::string newLine = change(oldLine);
-    const ParentsUpdate parents(below, oldLine, newLine);
     bool unreadable = false;
     const bool ok = platform::ReplaceFileStreamed(name, [&](const platform::PutBytes& put) {
         ChunkWriter out(put);
         platform::FileReader file;
-        std::string adjusted;
+        std::vector<bool> written(changes.size());
+        std::string current, adjusted;
         bool top = true;
-        if (!file.Open(name) ||
-            !ForEachLine([&](char* b, size_t n) { return file.Read(b, n); },
-                         [&](std::string_view line) {
-                             const bool header = top && IsHeaderLine(line);
-                             top = false;
-                             if (!header && PathOfLine(line, path) && path == below)
-                                 out.Line(newLine);
-                             else if (!header && parents.Adjust(line, adjusted))
-                                 out.Line(adjusted);
-                             else
-                                 out.Line(line);
-                             return true;
-                         })) {
+        if (!file.Open(name) || !ForEachLine([&](char* b, size_t n) { return file.Read(b, n); },
+                                             [&](std::string_view line) {
+                                                 const bool header = top && IsHeaderLine(line);
+                                                 top = false;
+                                                 if (header || !PathOfLine(line, path)) {
+                                                     out.Line(line);
+                                                     return true;
+                                                 }
+                                                 // A second line of the same path stays as it is:
+                                                 // the first pass changed only the first.
+                                                 const auto changed = byPath.find(path);
+                                                 const bool own = changed != byPath.end() &&
+                                                                  changes[changed->second].Found &&
+                                                                  !written[changed->second];
+                                                 const auto above = updatesAbove.find(path);
+                                                 if (!own && above == updatesAbove.end()) {
+                                                     out.Line(line);
+                                                     return true;
+                                                 }
+                                                 if (own) written[changed->second] = true;
+                                                 current = own ? newLines[changed->second]
+                                                               : std::string(line);
+                                                 if (above != updatesAbove.end())
+                                                     for (size_t u : above->second)
+                                                         if (updates[u].Adjust(current, adjusted))
+                                                             current = adjusted;
+                                                 out.Line(current);
+                                                 return true;
+                                             })) {
             unreadable = true;
             return false;
         }
         return out.Finish();
     });
-    if (!ok && why)
-        *why =
-            name + ": " +
-            (unreadable ? std::string("the cache could not be read") : platform::LastWriteError());
+    if (!ok) {
+        if (why)
+            *why = name + ": " +
+                   (unreadable ? std::string("the cache could not be read")
+                               : platform::LastWriteError());
+        for (FolderLineChange& c : changes)
+            c.Found = false;
+    }
     return ok;
 }
 

@@ -90,15 +90,23 @@ struct MergeExtras {
 // previous measurement's).
 bool MergeIntoFile(const std::string& nativePath, std::string_view below, std::string_view header,
                    StringList& fresh, std::string* why = nullptr, MergeExtras* extras = nullptr);
-// A folder's line in a file of cache lines replaced by what change makes of
-// it (a line of the same path), and the lines of the folders above it moved
-// by the difference as a merge moves them (ParentsUpdate); every other line,
-// the header among them, stays byte for byte. For what a file removed from
-// the folder takes off. False when the file holds no line of below or could
-// not be written (why: file: reason); the file then stays as it was.
-bool ChangeFolderLine(const std::string& nativePath, std::string_view below,
-                      const std::function<std::string(std::string_view)>& change,
-                      std::string* why = nullptr);
+// One folder's line to change in a file of cache lines: Change makes the
+// new line (of the same path) from the old one; Found says whether the file
+// held a line of Below.
+struct FolderLineChange {
+    std::string Below;
+    std::function<std::string(std::string_view)> Change;
+    bool Found = false;
+};
+// Folders' lines in a file of cache lines replaced by what their changes
+// make of them, and the lines of the folders above each moved by the
+// difference as a merge moves them (ParentsUpdate; a folder above several
+// by each); every other line, the header among them, stays byte for byte.
+// One pass over the file for however many folders: for what files removed
+// from them take off. False when the file holds a line of none of them or
+// could not be written (why: file: reason); the file then stays as it was.
+bool ChangeFolderLines(const std::string& nativePath, std::vector<FolderLineChange>& changes,
+                       std::string* why = nullptr);
 // Calls fn with each line of what read gives (as FileReader::Read: bytes,
 // 0 at the end, -1 on failure), split as the cache reader splits (CR LF, LF
 // or a lone CR ends a line), until fn returns false. Only a piece of the

@@ -33,19 +33,23 @@ std::string ExtensionOf(std::string_view name) {
     std::string ext = LowerAscii(name.substr(dot + 1));
     if (!AllDigits(ext)) return ext;
     // A version after a known extension (libc.so.6, libz.so.1.2.13,
-    // syslog.log.1): the extension is the one before the numbers. A number
-    // after the stem alone (python3.11, ls.1) stays the extension.
+    // syslog.log.1): the extension is the one before the numbers. One number
+    // after the stem alone (python3.11, ls.1, part.001) stays the extension;
+    // a dotted version after it (kubectl.1.33) is no extension at all.
     size_t end = dot;
     for (;;) {
         const size_t before = name.rfind('.', end - 1);
-        if (before == std::string_view::npos || before == 0) return ext;
+        const bool dottedVersion = end != dot;
+        if (before == std::string_view::npos || before == 0)
+            return dottedVersion ? std::string() : ext;
         const std::string_view part = name.substr(before + 1, end - before - 1);
         if (AllDigits(part)) {
             end = before;
             continue;
         }
         std::string known = LowerAscii(part);
-        return KindOfExtension(known) != KIND_OTHER ? known : ext;
+        if (KindOfExtension(known) != KIND_OTHER) return known;
+        return dottedVersion ? std::string() : ext;
     }
 }
 

@@ -26,12 +26,22 @@ double Weight(double occupied) {
 // folder's block of small files.
 constexpr double kMinFileTileArea = 24;
 
-// Unmeasured folders have no size; they get a share that is visible but
-// never crowds out what was measured.
-double UnmeasuredWeight(double measured, int unmeasured) {
+// Unmeasured folders have no size; each gets a share that is visible but
+// never crowds out what was measured: no more than the smallest measured
+// item beside it (a folder made since the measurement is not drawn as if it
+// held more than a file of 100 MB next to it), yet at least a tile of
+// kMinUnmeasuredArea pixels of the area, and never more than a twentieth.
+constexpr double kMinUnmeasuredArea = 16 * 16;
+
+double UnmeasuredWeight(double measured, double smallest, int unmeasured, double area) {
     if (unmeasured <= 0) return 0;
     if (measured <= 0) return 1;
-    return measured * std::min(0.05, 0.25 / unmeasured);
+    const double most = measured * std::min(0.05, 0.25 / unmeasured);
+    // The weight whose tile covers kMinUnmeasuredArea of area beside the
+    // measured items and the other unmeasured ones.
+    const double room = area - kMinUnmeasuredArea * unmeasured;
+    const double visible = room > 0 ? kMinUnmeasuredArea * measured / room : most;
+    return std::min(most, std::max(smallest, visible));
 }
 
 // The first folderKids of kids are subfolders: those whose area in rect
@@ -123,7 +133,7 @@ Treemap BuildTreemap(std::shared_ptr<const TreemapSource> source, int width, int
             topLines.emplace(index.Path(static_cast<size_t>(child)), child);
         });
         std::vector<TreemapNode> kids;
-        double measured = 0, size = 0, occupied = 0;
+        double measured = 0, size = 0, occupied = 0, smallest = 0;
         int unmeasured = 0;
         for (size_t e = 0; e < files.size(); ++e) {
             const DirEntry& entry = files[e];
@@ -157,6 +167,7 @@ Treemap BuildTreemap(std::shared_ptr<const TreemapSource> source, int width, int
             }
             if (Weight(k.Occupied) <= 0) continue;
             measured += Weight(k.Occupied);
+            if (smallest <= 0 || Weight(k.Occupied) < smallest) smallest = Weight(k.Occupied);
             size += std::max(0.0, k.Size);
             occupied += Weight(k.Occupied);
             kids.push_back(k);
@@ -172,7 +183,8 @@ Treemap BuildTreemap(std::shared_ptr<const TreemapSource> source, int width, int
         // is used, what the entries leave is the unmeasured folders' share.
         // Once measured, the rest of the volume's use is not theirs (other
         // folders' files, reserved blocks): they only get room to be seen.
-        double uw = UnmeasuredWeight(measured, unmeasured);
+        double uw =
+            UnmeasuredWeight(measured, smallest, unmeasured, nodes[0].Rect.W * nodes[0].Rect.H);
         if (unmeasured > 0 && rootLine < 0 && Positive(source->UsedBytes) &&
             source->UsedBytes > measured) {
             uw = (source->UsedBytes - measured) / unmeasured;

@@ -452,9 +452,12 @@ void FilesWindow::Forget(const std::vector<std::string>& paths,
     const bool wasRunning = worker_.joinable();
     StopWorker();
     // Before the flags are set: a file already marked gone is taken off no more.
-    if (namesBefore && main_)
+    if (namesBefore && main_) {
+        std::vector<RemovedItem> removed;
         for (size_t i = 0; i < paths.size() && i < namesBefore->size(); ++i)
-            main_->ForgetRemovedTotals(paths[i], (*namesBefore)[i]);
+            removed.push_back({paths[i], (*namesBefore)[i]});
+        main_->ForgetRemovedTotals(removed);
+    }
     const DriveRecord* drive = Global().CurrentDrive;
     for (const std::string& p : paths) {
         if (index_ && index_->IsOpen() && !p.empty() && p[0] == index_->Letter())

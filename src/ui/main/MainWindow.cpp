@@ -12,7 +12,9 @@
 #include "lib/Messages.h"
 #include "lib/SettingsLines.h"
 #include "lib/SizeText.h"
+#include "platform/ErrorText.h"
 #include "platform/Paths.h"
+#include "platform/ProgramLocation.h"
 #include "ui/main/ListCellDelegate.h"
 #include "ui/main/Images.h"
 #include "ui/main/RowModel.h"
@@ -53,6 +55,12 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace nrvs {
 
@@ -532,20 +540,81 @@ void MainWindow::ShowDriveStatus(const DriveRecord& drive, const FolderList* fol
     }
 }
 
+namespace {
+
+// The folder given on the command line, in program form ("X:\dir\"): a
+// native path, absolute or relative to the folder the program was started
+// in (a link to a folder stands for that folder), or a program path. Empty,
+// after telling the user why, when it is no folder that can be opened.
+std::string StartFolder(const std::string& arg) {
+    const std::string shown = platform::DisplayText(arg);
+    const char* next = "\n\n起動時のドライブを開きます。";
+    auto refuse = [&](const std::string& why) {
+        ShowMessageBox(why + next, MB_ICONINFORMATION);
+        return std::string();
+    };
+    std::string path;
+    std::string native;
+    if (arg.size() >= 2 && arg[1] == ':' && std::isalpha(static_cast<unsigned char>(arg[0]))) {
+        path = arg;
+        path[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+        if (path.size() == 2) path += '\\';
+        if (path.back() != '\\') path += '\\';
+        // A drive that is not here is browsed from its last measurement.
+        const DriveRecord* d = Global().Drives.ByLetter(path[0] - 'A');
+        if (d && d->Offline) return path;
+        platform::ItemPath item;
+        if (!platform::CheckProgramPath(path, item))
+            return refuse("「" + shown + "」を開けません。ドライブ " + path.substr(0, 2) +
+                          " がないか、パスの形が正しくありません。");
+        native = item.Native();
+    } else {
+        native = platform::AbsoluteNativePath(arg);
+        if (char* real = ::realpath(native.c_str(), nullptr)) {
+            native = real;
+            std::free(real);
+        }
+        if (!platform::ToProgram(native, path))
+            return refuse("「" + shown + "」はどのドライブにも含まれないため開けません。");
+    }
+    struct stat st {};
+    if (::stat(native.c_str(), &st) != 0)
+        return refuse("フォルダ「" + shown + "」が見つかりません。\n" +
+                      platform::SystemReason(errno));
+    if (!S_ISDIR(st.st_mode)) return refuse("「" + shown + "」はフォルダではありません。");
+    DIR* folder = ::opendir(native.c_str());
+    if (!folder)
+        return refuse("フォルダ「" + shown + "」を開けません。\n" + platform::SystemReason(errno));
+    ::closedir(folder);
+    if (path.back() != '\\') path += '\\';
+    return path;
+}
+
+} // namespace
+
 void MainWindow::onRefreshTimer(bool byTimer) {
     refreshTimer->stop();
     GlobalState& g = Global();
     if (byTimer) FitToScreen();
     if (g.ShowSplash && byTimer) Splash->ShowCentred(this);
     std::string path;
-    if (!g.StartArgs.empty() && byTimer) {
-        path = g.StartArgs.front();
-        // A native folder (as a file manager passes it) is taken in its
-        // drive's program form.
-        if (!path.empty() && path.front() == '/') {
-            std::string program;
-            path = platform::ToProgram(path, program) ? program : std::string();
+    // A folder given on the command line (as a file manager passes it) is
+    // opened on its drive; one that cannot be gives way to the start drive.
+    if (!g.StartArgs.empty() && !g.StartArgs.front().empty() && byTimer) {
+        path = StartFolder(g.StartArgs.front());
+        const DriveRecord* d = path.empty() ? nullptr : g.Drives.ByLetter(path[0] - 'A');
+        if (!path.empty() && (!d || !DriveMenuItems[static_cast<size_t>(d->Index)]->isVisible())) {
+            ShowMessageBox(
+                "「" + platform::DisplayText(g.StartArgs.front()) + "」のドライブ " +
+                    path.substr(0, 2) +
+                    " は表示されていません（取り外し可能なドライブは 表示 → "
+                    "リムーバブルドライブ で表示されます）。\n\n起動時のドライブを開きます。",
+                MB_ICONINFORMATION);
+            path.clear();
         }
+    }
+    if (!path.empty()) {
+        // the folder given
     } else if (g.StartDrive <= 0) {
         for (int i = 0; i < g.Drives.ListedCount(); ++i) {
             const DriveRecord* d = g.Drives.ListedAt(i);
@@ -560,8 +629,7 @@ void MainWindow::onRefreshTimer(bool byTimer) {
                    : d->RootPath;
     }
     if (path.empty()) return;
-    OpenPath(path, true);
-    if (ShouldMeasure(RowsShowUnmeasured(model_->Rows()), std::time(nullptr))) onMeasureDrive();
+    OpenAndMeasure(path, true);
 }
 
 } // namespace nrvs

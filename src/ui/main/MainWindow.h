@@ -28,6 +28,7 @@ class QTreeWidgetItem;
 namespace nrvs {
 
 class FileIndex;
+struct RemovedItem;
 class RowModel;
 class ExportDialog;
 class FilesWindow;
@@ -106,6 +107,8 @@ class MainWindow : public QMainWindow, public DriveItemsUi {
     void onToolsDefragment();
     void onToolsFormat();
     void onViewProperties();
+    // A folder chosen in the folder browser, shown on its drive.
+    void onFileOpenFolder();
     void onFileNetworkConnect();
     void onFileNetworkDisconnect();
     void RefreshDrivesKeepingShown();
@@ -135,10 +138,11 @@ class MainWindow : public QMainWindow, public DriveItemsUi {
     void onMeasureChanges();
     // F5: the selected node's level and the list read again from the disk.
     void RefreshFromDisk();
-    // After the program removed path (namesBefore: NamesOfFile before): the
-    // drive's cache and the folder list shown lose it, and its index marks
-    // it gone; the list is refilled by the caller.
-    void ForgetRemovedTotals(const std::string& path, uint32_t namesBefore);
+    // After the program removed what is listed (with NamesOfFile of each
+    // before): the drive's cache and the folder list shown lose it, and its
+    // index marks it gone; the list is refilled by the caller. Many at once
+    // read the cache again once.
+    void ForgetRemovedTotals(const std::vector<RemovedItem>& removed);
     // The help document beside the executable.
     static std::string HelpFileName();
 
@@ -154,8 +158,8 @@ class MainWindow : public QMainWindow, public DriveItemsUi {
 
     // Components.
     QMenu *fileMenu, *measureMenu, *viewMenu, *toolsMenu, *windowMenu, *helpMenu, *popupMenu;
-    QAction *fileDrivesAction, *fileNetworkConnectAction, *fileNetworkDisconnectAction,
-        *fileImportScanAction, *fileExportNcduAction, *fileQuitAction;
+    QAction *fileDrivesAction, *fileOpenFolderAction, *fileNetworkConnectAction,
+        *fileNetworkDisconnectAction, *fileImportScanAction, *fileExportNcduAction, *fileQuitAction;
     // Chooses the scan file (save: the file to write); the file dialog when
     // not set. Empty: cancelled.
     std::function<std::string(bool save)> ScanFileChooser;
@@ -228,6 +232,11 @@ class MainWindow : public QMainWindow, public DriveItemsUi {
     QMargins FrameMargins() const;
     void StoreGeometry();
     void ReopenAfterMeasure(const std::string& path);
+    // Opens a program-form folder on its drive; where the measurement rule
+    // says so, asks to measure it: the drive for its root, else the folder
+    // alone.
+    void OpenAndMeasure(const std::string& path, bool force);
+    void MeasureFolderAt(const std::string& path);
     void ReportOperation(bool ok, const std::vector<std::string>& errors, const char* verb);
     // The popup's preparation for the control with the focus, and the main
     // menu's commands following it; run whenever focus or selection changes,

@@ -1,6 +1,6 @@
-// The main window's file menu: network drives, scans of other machines (an
-// ncdu or gdu export taken in as a drive letter of its own, and the folder
-// shown written out in that format) and quitting.
+// The main window's file menu: a folder opened on its drive, network drives,
+// scans of other machines (an ncdu or gdu export taken in as a drive letter
+// of its own, and the folder shown written out in that format) and quitting.
 #include "ui/main/MainWindow.h"
 
 #include "core/measure/Measure.h"
@@ -13,6 +13,7 @@
 #include "platform/ProgramLocation.h"
 #include "platform/InputDocument.h"
 #include "platform/Paths.h"
+#include "ui/main/FileOperationDialogs.h"
 #include "ui/main/NetworkDriveDialogs.h"
 #include "ui/WindowLayout.h"
 #include "ui/main/RowModel.h"
@@ -118,6 +119,15 @@ void MainWindow::onFileExportNcdu() {
 
 void MainWindow::onFileQuit() {
     close();
+}
+
+// Any folder of a drive that is here, chosen in the folder browser opened at
+// the folder shown, is opened on its drive as a folder given at start is.
+void MainWindow::onFileOpenFolder() {
+    const std::string shown = model_->rowCount() > 0 ? model_->RowAt(0).Caption : std::string();
+    const std::string chosen = BrowseFolder("フォルダを開く", this, shown);
+    if (chosen.size() < 3) return;
+    OpenAndMeasure(chosen, false);
 }
 
 void MainWindow::onFileNetworkConnect() {

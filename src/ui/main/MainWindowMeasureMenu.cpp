@@ -14,6 +14,8 @@
 #include "ui/settings/MeasureDrivesDialog.h"
 #include "ui/sim/SimulationWindow.h"
 
+#include <ctime>
+
 namespace nrvs {
 
 void MainWindow::ReopenAfterMeasure(const std::string& path) {
@@ -47,10 +49,31 @@ void MainWindow::onMeasureDrive() {
 void MainWindow::onMeasureFolder() {
     GlobalState& g = Global();
     if (!g.CurrentDrive || !g.CurrentDrive->Ready || model_->rowCount() == 0) return;
-    const std::string path = model_->RowAt(0).Caption;
+    MeasureFolderAt(model_->RowAt(0).Caption);
+}
+
+void MainWindow::MeasureFolderAt(const std::string& path) {
     RunningHooks hooks(*Running);
     if (!MeasureFolder(path, hooks)) return;
     ReopenAfterMeasure(path);
+}
+
+void MainWindow::OpenAndMeasure(const std::string& path, bool force) {
+    OpenPath(path, force);
+    const DriveRecord* cur = Global().CurrentDrive;
+    // Only when the folder's drive is the one now shown: a drive that could
+    // not be opened is not asked about.
+    if (!cur || cur->Offline || cur->RootPath.empty() || cur->RootPath[0] != path[0]) return;
+    // The folder opened counts as unmeasured by itself, even when nothing
+    // below it is a folder.
+    const bool unmeasured =
+        RowsShowUnmeasured(model_->Rows()) || Global().Folders.IndexOfPath(path) < 0;
+    if (!ShouldMeasure(unmeasured, std::time(nullptr))) return;
+    // A folder below the root is asked about, and measured, alone.
+    if (path.size() > 3)
+        MeasureFolderAt(path);
+    else
+        onMeasureDrive();
 }
 
 // The ranking shows what was measured; a drive whose volume cannot be read

@@ -68,6 +68,12 @@ void MainWindow::BuildMenus() {
     fileDrivesAction->setVisible(false);
     fileMenu->addAction(fileDrivesAction);
     fileMenu->addSeparator()->setObjectName("fileSeparator1");
+    fileOpenFolderAction = MakeAction(this, "fileOpenFolderAction",
+                                      QStringLiteral("フォルダを開く(&P)..."), IMG_FOLDER);
+    fileOpenFolderAction->setToolTip(
+        QStringLiteral("フォルダを選んで、それを含むドライブの上に開きます"));
+    fileMenu->addAction(fileOpenFolderAction);
+    fileMenu->addSeparator()->setObjectName("fileSeparator4");
     fileNetworkConnectAction =
         MakeAction(this, "fileNetworkConnectAction", QStringLiteral("ネットワーク接続(&O)..."), 27);
     fileNetworkDisconnectAction = MakeAction(this, "fileNetworkDisconnectAction",
@@ -240,6 +246,7 @@ void MainWindow::BuildMenus() {
                                    -1, QKeySequence(Qt::Key_F5));
     addAction(viewRefreshAction);
     connect(viewRefreshAction, &QAction::triggered, this, &MainWindow::RefreshFromDisk);
+    connect(fileOpenFolderAction, &QAction::triggered, this, &MainWindow::onFileOpenFolder);
     connect(fileNetworkConnectAction, &QAction::triggered, this, &MainWindow::onFileNetworkConnect);
     connect(fileImportScanAction, &QAction::triggered, this, &MainWindow::onFileImportScan);
     connect(fileExportNcduAction, &QAction::triggered, this, &MainWindow::onFileExportNcdu);

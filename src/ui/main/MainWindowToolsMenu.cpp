@@ -86,7 +86,7 @@ void MainWindow::onToolsCopyOrMove(int tag) {
     const platform::FileOperationResult result =
         tag == 1 ? CopyItem(source, dest, Progress) : MoveItem(source, dest, Progress);
     const bool ok = result.ok;
-    if (ok && tag != 1) ForgetRemovedTotals(source, names);
+    if (ok && tag != 1) ForgetRemovedTotals({{source, names}});
     Progress->Finish();
     ReportOperation(ok, OperationErrorLines(result), verb);
     if (g.RemeasureAfterAction)
@@ -127,19 +127,19 @@ void MainWindow::onToolsDelete() {
     Progress->Start(QStringLiteral(" 削除中..."));
     const uint32_t names = NamesOfFile(path);
     const platform::FileOperationResult result = DeleteItem(path, g.UseRecycleBin != 0, Progress);
-    if (result.ok) ForgetRemovedTotals(path, names);
+    if (result.ok) ForgetRemovedTotals({{path, names}});
     Progress->Finish();
     ReportOperation(result.ok, OperationErrorLines(result), "削除");
     RefreshNodeAfterDelete(treeHadFocus);
     if (g.RemeasureAfterAction) onMeasureDrive();
 }
 
-void MainWindow::ForgetRemovedTotals(const std::string& path, uint32_t namesBefore) {
+void MainWindow::ForgetRemovedTotals(const std::vector<RemovedItem>& removed) {
     GlobalState& g = Global();
     // The cache on disk loses what was removed; the folder list shown, read
     // from it, is read again, so that the list, the tree, the treemap and
     // the status bar show the totals without it once they are refilled.
-    if (!ForgetRemoved(path, namesBefore) || !g.CurrentDrive || g.Folders.Count() == 0) return;
+    if (ForgetRemoved(removed) == 0 || !g.CurrentDrive || g.Folders.Count() == 0) return;
     LoadCache(g.Folders, *g.CurrentDrive);
     g.Drives.ReadVolume(*g.CurrentDrive);
     ShowDriveStatus(*g.CurrentDrive, &g.Folders);

@@ -8,6 +8,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -71,10 +73,34 @@ NetworkConnectDialog::NetworkConnectDialog(QWidget* parent) : QDialog(parent) {
     shareEdit->setMinimumWidth(300);
     letterCombo = new QComboBox(this);
     letterCombo->setObjectName("letterCombo");
+    browseButton = new QPushButton(QStringLiteral("参照(&B)..."), this);
+    browseButton->setObjectName("browseButton");
+    browseButton->setToolTip(QStringLiteral("ドライブ文字を与えるフォルダを選びます"));
+    auto* folderRow = new QHBoxLayout();
+    folderRow->addWidget(shareEdit, 1);
+    folderRow->addWidget(browseButton);
     form->addRow(QStringLiteral("ドライブ(&D):"), letterCombo);
-    form->addRow(QStringLiteral("フォルダ(&O):"), shareEdit);
+    form->addRow(QStringLiteral("フォルダ(&O):"), folderRow);
+    // The label's mnemonic goes to the typed path, not to the button.
+    if (auto* label = qobject_cast<QLabel*>(form->labelForField(folderRow)))
+        label->setBuddy(shareEdit);
     layout->addLayout(form);
     AddButtons(this, layout, okButton, cancelButton);
+    connect(browseButton, &QPushButton::clicked, this, [this] { BrowseForFolder(); });
+}
+
+// A local folder (a share mounted elsewhere, a disk's folder) chosen in the
+// file dialog instead of typed, opened at the folder typed when there is one.
+void NetworkConnectDialog::BrowseForFolder() {
+    QString start = shareEdit->text().trimmed();
+    if (!start.startsWith(QLatin1Char('/')) || !QFileInfo(start).isDir()) start = QDir::homePath();
+    QFileDialog dialog(this, QStringLiteral("フォルダの選択"), start);
+    dialog.setObjectName("browseDialog");
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    shareEdit->setText(dialog.selectedFiles().first());
 }
 
 int NetworkConnectDialog::Connect(const std::string& address, int letter, std::string& why) {

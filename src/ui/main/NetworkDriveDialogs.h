@@ -25,7 +25,10 @@ class NetworkConnectDialog : public QDialog {
 
     QLineEdit* shareEdit;
     QComboBox* letterCombo;
-    QPushButton *okButton, *cancelButton;
+    QPushButton *browseButton, *okButton, *cancelButton;
+
+  private:
+    void BrowseForFolder();
 };
 
 class NetworkDisconnectDialog : public QDialog {

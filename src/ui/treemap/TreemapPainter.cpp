@@ -34,65 +34,97 @@ QString Text(const std::string& s) {
     return ShownText(s);
 }
 
-// A name over the cushions: on a dark, half-transparent plate so that it
-// reads on every colour; cut to the rectangle it names.
-// Draws a name plate in r; returns where it went (empty: it did not fit, or
-// it would have covered one of the plates in avoid).
-QRectF Label(QPainter& p, const QRectF& r, const QString& name, const QString& size,
-             const QFont& font, bool centred, const std::vector<QRectF>* avoid = nullptr) {
+constexpr int kPlatePad = 2; // between a plate's edge and its text
+
+// Where a name plate goes in tile r: its upper left corner, or its centre
+// (centred); where that would cover one of the plates in avoid, a corner of
+// the tile that is free. Empty when the name does not fit the tile or no
+// place is free.
+QRectF PlacePlate(const QRectF& r, const QString& name, const QString& size, const QFont& font,
+                  bool centred, const std::vector<QRectF>& avoid, QString& shownName,
+                  QString& shownSize) {
     const QFontMetrics fm(font);
-    const int pad = 2;
-    const int lines = size.isEmpty() || r.height() < 2 * fm.height() + 2 * pad ? 1 : 2;
-    const int avail = static_cast<int>(r.width()) - 2 * pad;
-    if (avail < fm.horizontalAdvance(QStringLiteral("MM")) || r.height() < fm.height() + 2 * pad)
+    const int pad = kPlatePad;
+    const int lines = size.isEmpty() || r.height() < 2 * fm.height() + 2 * pad + 2 ? 1 : 2;
+    const int avail = static_cast<int>(r.width()) - 2 * pad - 2;
+    if (avail < fm.horizontalAdvance(QStringLiteral("MM")) ||
+        r.height() < fm.height() + 2 * pad + 2)
         return {};
-    const QString n = fm.elidedText(name, Qt::ElideRight, avail);
-    const QString s = lines == 2 ? fm.elidedText(size, Qt::ElideRight, avail) : QString();
-    const int w =
-        std::max(fm.horizontalAdvance(n), lines == 2 ? fm.horizontalAdvance(s) : 0) + 2 * pad;
+    shownName = fm.elidedText(name, Qt::ElideRight, avail);
+    shownSize = lines == 2 ? fm.elidedText(size, Qt::ElideRight, avail) : QString();
+    const int w = std::max(fm.horizontalAdvance(shownName),
+                           lines == 2 ? fm.horizontalAdvance(shownSize) : 0) +
+                  2 * pad;
     const int h = lines * fm.height() + 2 * pad;
     QRectF plate(r.x() + 1, r.y() + 1, w, h);
     const QPointF corner = plate.topLeft();
     if (centred) plate.moveCenter(r.center());
     auto covers = [&](const QRectF& at) {
-        if (avoid)
-            for (const QRectF& other : *avoid)
-                if (at.intersected(r).intersects(other)) return true;
+        for (const QRectF& other : avoid)
+            if (at.intersects(other)) return true;
         return false;
     };
-    // Where the centre is taken by a folder's plate, a corner of the tile
-    // may still be free: a big file keeps its name.
-    if (covers(plate)) {
-        const double right = r.right() - 1 - plate.width(),
-                     bottom = r.bottom() - 1 - plate.height();
-        bool placed = false;
-        for (const QPointF at : {corner, QPointF(corner.x(), bottom), QPointF(right, corner.y()),
-                                 QPointF(right, bottom)}) {
-            plate.moveTopLeft(at);
-            if (!covers(plate)) {
-                placed = true;
-                break;
-            }
-        }
-        if (!placed) return {};
+    if (!covers(plate)) return plate;
+    // Where the centre is taken by another plate, a corner of the tile may
+    // still be free: a big file keeps its name.
+    const double right = r.right() - 1 - plate.width(), bottom = r.bottom() - 1 - plate.height();
+    for (const QPointF at : {corner, QPointF(corner.x(), bottom), QPointF(right, corner.y()),
+                             QPointF(right, bottom)}) {
+        plate.moveTopLeft(at);
+        if (!covers(plate)) return plate;
     }
-    // What shows of it: the drawing is clipped to the tile.
-    const QRectF seen = plate.intersected(r);
-    p.save();
-    p.setClipRect(r);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0, 0, 0, 120));
-    p.drawRoundedRect(plate, 3, 3);
-    p.setFont(font);
-    p.setPen(Qt::white);
-    p.drawText(QPointF(plate.x() + pad, plate.y() + pad + fm.ascent()), n);
-    if (lines == 2)
-        p.drawText(QPointF(plate.x() + pad, plate.y() + pad + fm.height() + fm.ascent()), s);
-    p.restore();
-    return seen;
+    return {};
 }
 
 } // namespace
+
+std::vector<TreemapLabel> PlaceTreemapLabels(const Treemap& map, int sizeUnit) {
+    std::vector<TreemapLabel> out;
+    if (map.Width <= 0 || map.Height <= 0 || map.Nodes.empty()) return out;
+    const QFont small = LabelFont(11, false), large = LabelFont(13, true);
+    std::vector<QRectF> plates;
+    auto place = [&](size_t i, const QString& name, const QString& size, bool isLarge,
+                     bool centred) {
+        const TreemapNode& n = map.Nodes[i];
+        const QRectF r(n.Rect.X, n.Rect.Y, n.Rect.W, n.Rect.H);
+        TreemapLabel label;
+        label.Plate = PlacePlate(r, name, size, isLarge ? large : small, centred, plates,
+                                 label.Name, label.Size);
+        if (label.Plate.isEmpty()) return;
+        label.Node = static_cast<int>(i);
+        label.Large = isLarge;
+        // Files are leaves: their tiles, and so their plates, never meet;
+        // only the folder shown's items and the second level are avoided.
+        if (map.Nodes[i].Depth <= 2) plates.push_back(label.Plate);
+        out.push_back(std::move(label));
+    };
+    // The folder shown's own items at their upper left corners, then the
+    // second level centred in its tiles wherever that leaves them free.
+    for (int pass = 1; pass <= 2; ++pass) {
+        for (size_t i = 1; i < map.Nodes.size(); ++i) {
+            const TreemapNode& n = map.Nodes[i];
+            if (n.Depth > pass) break; // breadth first: the deeper ones follow
+            if (n.Depth != pass) continue;
+            if (pass == 2 && (n.Rect.W < 90 || n.Rect.H < 40)) continue;
+            const QString size =
+                n.Kind == TILE_UNMEASURED ? QString() : Text(FormatSizeText(n.Occupied, sizeUnit));
+            place(i, Text(NodeLabel(map, static_cast<int>(i))), size, pass == 1, pass == 2);
+        }
+    }
+    // Files deeper down are named wherever the name fits: a big file three
+    // levels down reads as itself.
+    const QFontMetrics fm(small);
+    for (size_t i = 1; i < map.Nodes.size(); ++i) {
+        const TreemapNode& n = map.Nodes[i];
+        if (n.Depth <= 2 || n.Kind != TILE_INDEXED_FILE) continue;
+        // Most tiles are too small for any name: known before it is made.
+        if (n.Rect.W < 24 || n.Rect.H < fm.height() + 6) continue;
+        const QString name = Text(NodeLabel(map, static_cast<int>(i)));
+        if (n.Rect.W < std::min(fm.horizontalAdvance(name), 60) + 8) continue;
+        place(i, name, Text(FormatSizeText(n.Occupied, sizeUnit)), false, true);
+    }
+    return out;
+}
 
 QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::atomic<bool>* cancel,
                    const TreemapHighlight& highlight) {
@@ -105,39 +137,20 @@ QImage DrawTreemap(const Treemap& map, int colours, int sizeUnit, const std::ato
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    // The second level first, centred, so that the names of the folder
-    // shown's own items, at their upper left corners, stay on top.
+    // A name on a dark, half-transparent plate, so that it reads on every
+    // colour.
     const QFont small = LabelFont(11, false), large = LabelFont(13, true);
-    // The folders' plates: a file's name deeper down never covers them.
-    std::vector<QRectF> plates;
-    for (int pass = 2; pass >= 1; --pass) {
-        for (size_t i = 1; i < map.Nodes.size(); ++i) {
-            const TreemapNode& n = map.Nodes[i];
-            if (n.Depth > pass) break; // breadth first: the deeper ones follow
-            if (n.Depth != pass) continue;
-            const QRectF r(n.Rect.X, n.Rect.Y, n.Rect.W, n.Rect.H);
-            if (pass == 2 && (r.width() < 90 || r.height() < 40)) continue;
-            const QString size =
-                n.Kind == TILE_UNMEASURED ? QString() : Text(FormatSizeText(n.Occupied, sizeUnit));
-            const QRectF plate = Label(p, r, Text(NodeLabel(map, static_cast<int>(i))), size,
-                                       pass == 1 ? large : small, pass == 2);
-            if (!plate.isEmpty()) plates.push_back(plate);
-        }
-    }
-    // Files deeper down are named wherever the name fits: a big file three
-    // levels down reads as itself.
-    const QFontMetrics fm(small);
-    for (size_t i = 1; i < map.Nodes.size(); ++i) {
-        const TreemapNode& n = map.Nodes[i];
-        if (n.Depth <= 2 || n.Kind != TILE_INDEXED_FILE) continue;
-        const QRectF r(n.Rect.X, n.Rect.Y, n.Rect.W, n.Rect.H);
-        // Most tiles are too small for any name: known before it is made.
-        if (r.width() < 24 || r.height() < fm.height() + 6) continue;
-        const QString name = Text(NodeLabel(map, static_cast<int>(i)));
-        if (r.width() < std::min(fm.horizontalAdvance(name), 60) + 8 ||
-            r.height() < fm.height() + 6)
-            continue;
-        Label(p, r, name, Text(FormatSizeText(n.Occupied, sizeUnit)), small, true, &plates);
+    for (const TreemapLabel& label : PlaceTreemapLabels(map, sizeUnit)) {
+        const QFont& font = label.Large ? large : small;
+        const QFontMetrics fm(font);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0, 0, 0, 120));
+        p.drawRoundedRect(label.Plate, 3, 3);
+        p.setFont(font);
+        p.setPen(Qt::white);
+        const QPointF at(label.Plate.x() + kPlatePad, label.Plate.y() + kPlatePad + fm.ascent());
+        p.drawText(at, label.Name);
+        if (!label.Size.isEmpty()) p.drawText(at + QPointF(0, fm.height()), label.Size);
     }
     return image;
 }
@@ -166,18 +179,53 @@ QString UnmeasuredLegend(const Treemap& map) {
     return QStringLiteral("未計測 (大きさ不明)");
 }
 
+namespace {
+
+// The legend's names as shown (the unmeasured entry saying what its grey
+// stands for).
+QStringList ShownLegendNames(int colours, const Treemap* map) {
+    QStringList names = LegendNames(colours);
+    if (map) names[colours == COLOUR_BY_DEPTH ? names.size() - 1 : 2] = UnmeasuredLegend(*map);
+    return names;
+}
+
+} // namespace
+
+std::vector<QRect> LegendPlaces(int width, int colours, const Treemap* map) {
+    const QFontMetrics fm(LabelFont(12, false));
+    const QStringList names = ShownLegendNames(colours, map);
+    const int box = fm.height() - 4, line = LegendHeight();
+    std::vector<QRect> places;
+    int x = 6, y = 0;
+    for (const QString& name : names) {
+        const int w = box + 4 + fm.horizontalAdvance(name);
+        // An entry that would run past the right edge begins the next line.
+        if (x > 6 && x + w > width - 6) {
+            x = 6;
+            y += line;
+        }
+        places.emplace_back(x, y, w, line);
+        x += w + 12;
+    }
+    return places;
+}
+
+int LegendHeightFor(int width, int colours, const Treemap* map) {
+    const std::vector<QRect> places = LegendPlaces(width, colours, map);
+    return places.empty() ? LegendHeight() : places.back().bottom() + 1;
+}
+
 void DrawLegend(QPainter& p, const QRect& area, int colours, const Treemap* map) {
     p.save();
     p.fillRect(area, QColor(0xF0, 0xF0, 0xF0));
     const QFont font = LabelFont(12, false);
     const QFontMetrics fm(font);
     p.setFont(font);
-    QStringList names = LegendNames(colours);
-    if (map) names[colours == COLOUR_BY_DEPTH ? names.size() - 1 : 2] = UnmeasuredLegend(*map);
+    const QStringList names = ShownLegendNames(colours, map);
+    const std::vector<QRect> places = LegendPlaces(area.width(), colours, map);
     const int box = fm.height() - 4;
-    int x = area.x() + 6;
-    const int y = area.y() + (area.height() - box) / 2;
     for (int i = 0; i < names.size(); ++i) {
+        const QRect at = places[static_cast<size_t>(i)].translated(area.topLeft());
         uint32_t c;
         if (colours == COLOUR_BY_DEPTH) {
             TreemapNode n;
@@ -189,11 +237,10 @@ void DrawLegend(QPainter& p, const QRect& area, int colours, const Treemap* map)
         }
         p.setPen(QColor(0x60, 0x60, 0x60));
         p.setBrush(Rgb(c));
-        p.drawRect(x, y, box, box);
-        x += box + 4;
+        p.drawRect(at.x(), at.y() + (at.height() - box) / 2, box, box);
         p.setPen(Qt::black);
-        p.drawText(QPoint(x, area.y() + (area.height() - fm.height()) / 2 + fm.ascent()), names[i]);
-        x += fm.horizontalAdvance(names[i]) + 12;
+        p.drawText(QPoint(at.x() + box + 4, at.y() + (at.height() - fm.height()) / 2 + fm.ascent()),
+                   names[i]);
     }
     p.restore();
 }

@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
@@ -23,6 +24,9 @@
 #include <QToolTip>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 namespace nrvs {
 
@@ -108,12 +112,40 @@ void TreemapView::leaveEvent(QEvent*) {
     owner_->SetHovered(-1);
 }
 
+void TreemapView::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() & ~(Qt::KeypadModifier)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Left:
+        owner_->Step(-1, 0);
+        break;
+    case Qt::Key_Right:
+        owner_->Step(1, 0);
+        break;
+    case Qt::Key_Up:
+        owner_->Step(0, -1);
+        break;
+    case Qt::Key_Down:
+        owner_->Step(0, 1);
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        owner_->ZoomIn(owner_->hovered_);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
 // ---------------------------------------------------------------- the window
 
 TreemapWindow::TreemapWindow(MainWindow* main) : QWidget(main, Qt::Window), main_(main) {
     setObjectName("TreemapWindow");
     setWindowTitle(QStringLiteral("ツリーマップ"));
-    resize(760, 540);
     auto* top = new QHBoxLayout;
     top->setContentsMargins(4, 4, 4, 2);
     upButton = new QToolButton(this);
@@ -151,8 +183,13 @@ TreemapWindow::TreemapWindow(MainWindow* main) : QWidget(main, Qt::Window), main
     layoutTimer->setSingleShot(true);
     layoutTimer->setInterval(40);
     connect(layoutTimer, &QTimer::timeout, this, &TreemapWindow::StartLayout);
+    // The main window's commands that are not about its selection work here
+    // too: a window of its own would otherwise take their keys for nothing.
+    addActions({main_->fileQuitAction, main_->toolsFileTypesAction, main_->toolsSearchAction,
+                main_->toolsLargestFilesAction});
     connect(upButton, &QToolButton::clicked, this, &TreemapWindow::ZoomOut);
     connect(colourCombo, &QComboBox::currentIndexChanged, this, [this] {
+        FitLegend();
         legend->update();
         StartLayout();
     });
@@ -179,6 +216,7 @@ void TreemapWindow::showEvent(QShowEvent* event) {
         PlaceBesideMain();
     }
     QWidget::showEvent(event);
+    mapView->setFocus();
     Follow();
 }
 
@@ -190,17 +228,36 @@ void TreemapWindow::PlaceBesideMain() {
     const QRect avail = screen->availableGeometry();
     // The frame around the client area, as the main window's shows it.
     const QSize frame = mainFrame.size() - main_->size();
-    QSize client(std::min(760, avail.width() * 9 / 10 - frame.width()),
-                 std::min(540, avail.height() * 9 / 10 - frame.height()));
-    client = client.expandedTo(QSize(200, 150));
+    // A share of the screen, as a map wants room to show much.
+    const QSize want(avail.width() * 45 / 100, avail.height() * 60 / 100);
+    const int least = std::max(360, avail.width() / 4); // narrower beside it, a map shows little
+    const int rightRoom = avail.right() - mainFrame.right(),
+              leftRoom = mainFrame.left() - avail.left();
+    QRect place;
+    if (std::max(rightRoom, leftRoom) >= least) {
+        // Beside the main window where there is room: right of it, else left.
+        const bool right = rightRoom >= want.width() || rightRoom >= leftRoom;
+        const int width = std::min(want.width(), right ? rightRoom : leftRoom);
+        place = QRect(right ? mainFrame.right() + 1 : mainFrame.left() - width, mainFrame.top(),
+                      width, want.height());
+    } else {
+        // No room beside it: over its tree and names, so that the list's
+        // figures stay in view, and the drive bar too where the width allows.
+        const QHeaderView* header = main_->folderList->horizontalHeader();
+        const int figures = header->count() > 1
+                                ? main_->folderList->viewport()
+                                      ->mapToGlobal(QPoint(header->sectionViewportPosition(1), 0))
+                                      .x()
+                                : avail.left() + want.width();
+        const int tree = main_->folderTree->mapToGlobal(QPoint(0, 0)).x();
+        int left = std::max(tree, figures - want.width());
+        if (figures - left < least) left = figures - least;
+        left = std::max(left, avail.left());
+        place = QRect(left, mainFrame.top(), std::max(least, figures - left), want.height());
+    }
+    const QSize client = (place.size() - frame).expandedTo(QSize(200, 150));
     resize(client);
-    const QSize outer = client + frame;
-    // Right of the main window where there is room, else left of it, else
-    // over its right part; always wholly on its screen.
-    QPoint at(mainFrame.right() + 1, mainFrame.top());
-    if (at.x() + outer.width() > avail.right() + 1) at.setX(mainFrame.left() - outer.width());
-    if (at.x() < avail.left()) at.setX(mainFrame.right() + 1 - outer.width());
-    move(MainWindow::FitFrame(QRect(at, outer), avail).topLeft());
+    move(MainWindow::FitFrame(QRect(place.topLeft(), client + frame), avail).topLeft());
 }
 
 void TreemapWindow::Follow() {
@@ -299,12 +356,23 @@ void TreemapWindow::StartDrawing() {
 
 void TreemapWindow::Finished(uint64_t generation, Treemap map, QImage image) {
     if (generation != pending_) return;
+    // The same folder at the same size (other colours, a type lit) is the
+    // same layout: the tile marked from the keyboard stays marked.
+    const bool same = map.Source == map_.Source && map.Width == map_.Width &&
+                      map.Height == map_.Height && map.Nodes.size() == map_.Nodes.size();
     map_ = std::move(map);
     image_ = std::move(image);
     shown_ = generation;
-    hovered_ = -1;
+    if (!same) hovered_ = -1;
     mapView->update();
+    FitLegend();
     legend->update(); // its grey's share is the new map's
+}
+
+void TreemapWindow::FitLegend() {
+    // As many lines as the window's width needs, so that no entry is cut.
+    const int height = LegendHeightFor(legend->width(), colourCombo->currentIndex(), &map_);
+    if (legend->height() != height) legend->setFixedHeight(height);
 }
 
 int TreemapWindow::NodeAt(const QPoint& point) const {
@@ -388,6 +456,62 @@ void TreemapWindow::ZoomOut() {
     main_->OpenPath(ParentFolder(source_->Path), false);
 }
 
+void TreemapWindow::Step(int dx, int dy) {
+    if (map_.Nodes.size() < 2 || map_.Nodes[0].Count <= 0) return;
+    // The tile of the folder shown that holds the marked one.
+    int from = hovered_;
+    while (from > 0 && map_.Nodes[static_cast<size_t>(from)].Parent > 0)
+        from = map_.Nodes[static_cast<size_t>(from)].Parent;
+    const int first = map_.Nodes[0].First, last = first + map_.Nodes[0].Count;
+    auto seen = [&](int i) {
+        const TreemapRect& r = map_.Nodes[static_cast<size_t>(i)].Rect;
+        return r.W >= 1 && r.H >= 1;
+    };
+    int best = -1;
+    if (from <= 0) {
+        // Nothing marked yet: the tile at the top left.
+        double bestCorner = 0;
+        for (int i = first; i < last; ++i) {
+            const TreemapRect& r = map_.Nodes[static_cast<size_t>(i)].Rect;
+            if (!seen(i)) continue;
+            if (best < 0 || r.X + r.Y < bestCorner) {
+                best = i;
+                bestCorner = r.X + r.Y;
+            }
+        }
+    } else {
+        // The nearest tile wholly beyond the marked one's edge that way;
+        // one beside it on the other axis before one off to the side.
+        const TreemapRect& c = map_.Nodes[static_cast<size_t>(from)].Rect;
+        const double eps = 0.5;
+        double bestScore = 0;
+        for (int i = first; i < last; ++i) {
+            if (i == from || !seen(i)) continue;
+            const TreemapRect& r = map_.Nodes[static_cast<size_t>(i)].Rect;
+            double ahead, aside;
+            if (dx != 0) {
+                ahead = dx > 0 ? r.X - (c.X + c.W) : c.X - (r.X + r.W);
+                aside = std::max(0.0, std::max(r.Y, c.Y) - std::min(r.Y + r.H, c.Y + c.H));
+            } else {
+                ahead = dy > 0 ? r.Y - (c.Y + c.H) : c.Y - (r.Y + r.H);
+                aside = std::max(0.0, std::max(r.X, c.X) - std::min(r.X + r.W, c.X + c.W));
+            }
+            if (ahead < -eps) continue;
+            // Of tiles equally near, the one most in line with the marked one.
+            const double offCentre = dx != 0 ? std::abs((r.Y + r.H / 2) - (c.Y + c.H / 2))
+                                             : std::abs((r.X + r.W / 2) - (c.X + c.W / 2));
+            const double score = std::max(0.0, ahead) + 4 * aside + 1e-3 * offCentre;
+            if (best < 0 || score < bestScore) {
+                best = i;
+                bestScore = score;
+            }
+        }
+    }
+    if (best <= 0) return;
+    SetHovered(best);
+    SelectInMain(best);
+}
+
 void TreemapWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Backspace) {
         ZoomOut();
@@ -397,6 +521,10 @@ void TreemapWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 bool TreemapWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == legend && event->type() == QEvent::Resize) {
+        FitLegend();
+        return false;
+    }
     if (watched == legend && event->type() == QEvent::Paint) {
         QPainter p(legend);
         DrawLegend(p, legend->rect(), colourCombo->currentIndex(), &map_);

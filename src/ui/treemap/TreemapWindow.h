@@ -1,7 +1,10 @@
 // The treemap window: the folder shown in the main window as nested
 // cushions, each folder's area its occupied size. It follows the main
 // window; a click selects the folder there, a double click shows it, and
-// Backspace or the parent button goes back up. Layout and drawing run in a
+// Backspace or the parent button goes back up. From the keyboard the arrows
+// go from tile to tile of the folder shown (each selected in the main
+// window as a click would), Enter shows the tile's folder and Backspace goes
+// up. Layout and drawing run in a
 // worker thread, so the window never waits for them.
 #pragma once
 
@@ -38,6 +41,7 @@ class TreemapView : public QWidget {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     TreemapWindow* owner_;
@@ -60,6 +64,10 @@ class TreemapWindow : public QWidget {
     void ZoomIn(int node);
     // Backspace, parent button: the parent folder shown.
     void ZoomOut();
+    // An arrow key: the nearest tile of the folder shown that way from the
+    // marked one (the top left one when none is marked) marked and
+    // selected in the main window. dx, dy: -1, 0 or 1.
+    void Step(int dx, int dy);
 
     const Treemap& Map() const { return map_; }
     const QImage& Image() const { return image_; }
@@ -91,6 +99,7 @@ class TreemapWindow : public QWidget {
     void StartLayout();
     void Finished(uint64_t generation, Treemap map, QImage image);
     void StartDrawing();
+    void FitLegend();
 
     MainWindow* main_;
     std::shared_ptr<const TreemapSource> source_;

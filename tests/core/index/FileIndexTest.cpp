@@ -407,6 +407,9 @@ TEST(FileIndexPieces, ExtensionsAndKinds) {
         {"python3.11", "11"},
         {"ls.1", "1"},
         {"notes.draft.2", "2"},
+        // A dotted version after no known extension is no extension.
+        {"kubectl.1.33", ""},
+        {"notes.draft.1.2", ""},
         {".so.6", "6"},
         {"x..6", "6"},
         {"libq.so.1a", "1a"},

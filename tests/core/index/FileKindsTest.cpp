@@ -136,6 +136,7 @@ TEST(FileKindsTest, RandomIndexTotalsAsFileByFile) {
                                             "libq.so",
                                             "LIBZ.SO.1.2.13",
                                             "ls.1",
+                                            "kubectl.1.33",
                                             "app.log.1",
                                             ".rc",
                                             "end.",

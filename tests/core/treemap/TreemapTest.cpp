@@ -391,6 +391,37 @@ TEST(TreemapBuildTest, BeforeAMeasurementLinksStayTinyAndTheUnmeasuredShareIsHon
     EXPECT_LT(room.UnmeasuredShare, 0.5);
 }
 
+// A folder made since the measurement has no size: it is drawn no larger
+// than the smallest measured item beside it, but still seen.
+TEST(TreemapBuildTest, AFolderMadeSinceTheMeasurementIsNoLargerThanWhatWasMeasured) {
+    struct Case {
+        double bigFolder, file;
+    } cases[] = {{10e9, 100e6}, {10e9, 4096}, {1e6, 900e3}};
+    for (const Case& c : cases) {
+        TreemapSource s;
+        s.Path = "X:\\";
+        s.Lines = {Line("X:\\", c.bigFolder + c.file, c.file, 1),
+                   Line("X:\\big\\", c.bigFolder, 0)};
+        DirEntry big, file, made;
+        big.Name = "big\\";
+        big.IsDir = 1;
+        file.Name = "movie.mkv";
+        file.Size = file.Occupied = c.file;
+        made.Name = "new\\";
+        made.IsDir = 1;
+        s.Entries = {big, file, made};
+        const Treemap map = BuildTreemap(std::move(s), 1000, 600);
+        double fileArea = -1, madeArea = -1;
+        for (const TreemapNode& n : map.Nodes) {
+            if (n.Kind == TILE_FILE) fileArea = n.Rect.W * n.Rect.H;
+            if (n.Kind == TILE_UNMEASURED) madeArea = n.Rect.W * n.Rect.H;
+        }
+        ASSERT_GE(fileArea, 0) << c.file;
+        EXPECT_GE(madeArea, 16 * 16 - 1) << c.file << ": seen";
+        EXPECT_LE(madeArea, std::max(fileArea, 16.0 * 16) + 1) << c.file;
+    }
+}
+
 // The map's lines are the list's own, not a copy; a list that changes while
 // a map is laid out (a measurement in the window) leaves the map's alone.
 TEST(TreemapBuildTest, TheMapKeepsItsLinesWhileTheListChanges) {
