@@ -1,5 +1,6 @@
 #include "ui/MessageBoxes.h"
 #include "ui/Locale.h"
+#include "ui/WindowLayout.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -50,6 +51,7 @@ void QtMessageUi::ShowMessage(const std::string& text, int style) {
     QMessageBox box(IconOf(style), QStringLiteral("Norvessa"), ShownText(text), QMessageBox::Ok,
                     QApplication::activeWindow());
     KeepLinesWhole(box);
+    KeepOnlyCloseBox(&box);
     box.exec();
 }
 
@@ -57,6 +59,7 @@ int QtMessageUi::AskQuestion(const std::string& text, int style) {
     QMessageBox box(IconOf(style), QStringLiteral("Norvessa"), ShownText(text),
                     QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
     KeepLinesWhole(box);
+    KeepOnlyCloseBox(&box);
     // The desktop's translations may be missing; the answers stay Japanese.
     box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
     box.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));

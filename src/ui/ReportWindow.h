@@ -6,6 +6,8 @@
 // its graph column.
 #pragma once
 
+#include "ui/ReportLists.h"
+
 #include "core/index/FileIndex.h"
 
 #include <QDialog>
@@ -97,7 +99,7 @@ class ReportWindow : public QDialog {
         s.Width = g.width();
         s.Height = g.height();
         for (int c = 0; c < static_cast<int>(s.ColumnWidths.size()); ++c)
-            s.ColumnWidths[static_cast<size_t>(c)] = reportList->header()->sectionSize(c);
+            s.ColumnWidths[static_cast<size_t>(c)] = ChosenWidth(reportList, c);
     }
 
     void showEvent(QShowEvent* event) override;

@@ -7,6 +7,7 @@
 #include "support/ResetGlobalState.h"
 #include "support/TempDrive.h"
 #include "ui/WindowLayout.h"
+#include "ui/ReportWindow.h"
 #include "ui/Locale.h"
 #include "ui/MessageBoxes.h"
 #include "ui/main/FolderPickerDialog.h"
@@ -49,6 +50,12 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QAbstractSlider>
+#include <QWindow>
 #include <QtTest>
 
 #include <cstdlib>
@@ -86,6 +93,19 @@ int ButtonNeeds(const QPushButton* b) {
                2 * b->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, b);
     if (!b->icon().isNull()) need += b->iconSize().width() + 4;
     return need;
+}
+
+// What is wrong with a modal window's frame: only its title and close box,
+// at every opening (openbox grants that to a toolbar-type tool window only).
+QString FrameProblem(const QWidget* d, const QString& what) {
+    const Qt::WindowFlags f = d->windowFlags();
+    if ((f & Qt::WindowType_Mask) != Qt::Tool) return what + QStringLiteral(" is no tool window");
+    if (!f.testFlag(Qt::CustomizeWindowHint) || !f.testFlag(Qt::WindowCloseButtonHint) ||
+        f.testFlag(Qt::WindowMinimizeButtonHint) || f.testFlag(Qt::WindowMaximizeButtonHint))
+        return what + QStringLiteral(" asks for other buttons than its close box");
+    if (!d->testAttribute(Qt::WA_X11NetWmWindowTypeToolBar))
+        return what + QStringLiteral(" is not of the toolbar type");
+    return QString();
 }
 
 // Whatever of a window does not fit, one line each, naming the widget.
@@ -197,22 +217,37 @@ QStringList Problems(QWidget* window, const QRect& screen) {
                            .arg(where)
                            .arg(list->count());
         } else if (auto* t = qobject_cast<QTableWidget*>(c)) {
-            // Captions in the cells of a fixed table (the drive information).
+            // Captions in the cells of a fixed table (the drive information):
+            // the text and the icon each with the item's margins on both
+            // sides, and the grid line.
             const int margin =
-                2 * t->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, t) + 2;
+                2 * (t->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, t) + 1);
+            const int grid = t->showGrid() ? 1 : 0;
             for (int col = 0; col < t->columnCount(); ++col) {
                 if (t->horizontalHeader()->stretchLastSection() && col == t->columnCount() - 1)
                     continue;
                 for (int row = 0; row < t->rowCount(); ++row) {
                     const QTableWidgetItem* item = t->item(row, col);
                     if (!item || item->text().isEmpty()) continue;
-                    int need = t->fontMetrics().horizontalAdvance(item->text()) + margin;
-                    if (!item->icon().isNull()) need += t->iconSize().width() + 4;
+                    int need = t->fontMetrics().horizontalAdvance(item->text()) + margin + grid;
+                    if (!item->icon().isNull()) need += t->iconSize().width() + margin;
                     tooNarrow(item->text(), need, t->columnWidth(col));
                 }
             }
         } else if (auto* h = qobject_cast<QHeaderView*>(c)) {
             if (!h->model() || h->orientation() != Qt::Horizontal) continue;
+            // The columns of a report list fill its width, no more and no
+            // less: a column past the right edge is cut, and room left empty
+            // is room its path column could have had.
+            if (auto* view = qobject_cast<QAbstractItemView*>(h->parentWidget());
+                view && view->objectName() == QStringLiteral("reportList") &&
+                (qobject_cast<ReportWindow*>(window) || qobject_cast<RankingWindow*>(window)) &&
+                !h->stretchLastSection() && h->count() > 1 &&
+                h->length() != view->viewport()->width())
+                out << QStringLiteral("%1: the columns take %2 pixels of the list's %3")
+                           .arg(where)
+                           .arg(h->length())
+                           .arg(view->viewport()->width());
             const int margin = 2 * h->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, h);
             for (int i = 0; i < h->count(); ++i) {
                 if (h->isSectionHidden(i) || h->sectionSize(i) == 0) continue;
@@ -300,10 +335,23 @@ class LayoutTest : public QObject {
             auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
             lines = label->height() / label->fontMetrics().lineSpacing();
             problems = Problems(box, Screen());
+            if (const QString p = FrameProblem(box, QStringLiteral("the message box"));
+                !p.isEmpty())
+                problems << p;
             box->accept();
         });
         boxes.ShowMessage(text, MB_ICONINFORMATION);
         QCOMPARE(lines, 2);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+        // A question too.
+        QTimer::singleShot(0, this, [&] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                problems << FrameProblem(box, QStringLiteral("the question"));
+                box->close();
+            }
+        });
+        boxes.AskQuestion(text, MB_ICONQUESTION);
+        problems.removeAll(QString());
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
     }
 
@@ -314,27 +362,88 @@ class LayoutTest : public QObject {
         MainWindow w{StringList{}};
         w.show();
         w.refreshTimer->stop();
-        const QList<QDialog*> modal = {w.Ranking,  w.Running,     w.Progress,
-                                       w.Export,   w.Properties,  w.Simulation,
-                                       w.Settings, w.VersionInfo, w.DriveInformation};
+        FolderPickerDialog browse(QStringLiteral("コピー先"), &w);
+        const QList<QDialog*> modal = {w.Ranking,        w.Running,           w.Progress,
+                                       w.Export,         w.Properties,        w.Simulation,
+                                       w.Settings,       w.VersionInfo,       w.DriveInformation,
+                                       w.NetworkConnect, w.NetworkDisconnect, &browse};
         for (QDialog* d : modal) {
             // Twice: the second opening has a new native window.
             for (int opening = 1; opening <= 2; ++opening) {
                 d->show();
                 QCoreApplication::processEvents();
-                const Qt::WindowFlags f = d->windowFlags();
-                const QString what = d->objectName() + QStringLiteral(" #%1").arg(opening);
-                QVERIFY2((f & Qt::WindowType_Mask) == Qt::Tool, qPrintable(what));
-                QVERIFY2(f.testFlag(Qt::CustomizeWindowHint) &&
-                             f.testFlag(Qt::WindowCloseButtonHint) &&
-                             !f.testFlag(Qt::WindowMinimizeButtonHint) &&
-                             !f.testFlag(Qt::WindowMaximizeButtonHint),
-                         qPrintable(what));
-                QVERIFY2(d->testAttribute(Qt::WA_X11NetWmWindowTypeToolBar), qPrintable(what));
+                const QString problem =
+                    FrameProblem(d, d->objectName() + QStringLiteral(" #%1").arg(opening));
+                QVERIFY2(problem.isEmpty(), qPrintable(problem));
                 d->close();
                 QCoreApplication::processEvents();
             }
         }
+    }
+
+    // The monitors, kept above the other windows, open where they cover
+    // none of the main window's controls nor its title bar, and not each
+    // other; a modal dialog comes above them.
+    void monitorsCoverNoControl() {
+        test::ResetGlobalState();
+        MainWindow w{StringList{}};
+        w.show();
+        w.refreshTimer->stop();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.OpenPath(drive->Root(), true);
+        w.windowDriveMonitorAction->trigger();
+        w.windowFolderMonitorAction->trigger();
+        QCoreApplication::processEvents();
+        const QList<QWidget*> monitors = {w.DriveMonitor, w.FolderMonitor};
+        QStringList problems;
+        const QRect title(w.frameGeometry().topLeft(),
+                          QPoint(w.frameGeometry().right(), w.geometry().top() - 1));
+        for (QWidget* m : monitors) {
+            const QRect frame = m->frameGeometry();
+            if (!Screen().contains(frame))
+                problems << NameOf(m) + QStringLiteral(" is not wholly on the screen");
+            if (frame.intersects(title))
+                problems << NameOf(m) + QStringLiteral(" covers the main window's title bar");
+            for (QWidget* c : w.findChildren<QWidget*>()) {
+                if (!c->isVisibleTo(&w) || c->window() != &w || c->width() == 0) continue;
+                if (!qobject_cast<QAbstractButton*>(c) && !qobject_cast<QAbstractSlider*>(c) &&
+                    !qobject_cast<QMenuBar*>(c) && !qobject_cast<QHeaderView*>(c) &&
+                    !qobject_cast<QComboBox*>(c) && !qobject_cast<QLineEdit*>(c) &&
+                    !qobject_cast<QStatusBar*>(c) && !qobject_cast<QTabBar*>(c))
+                    continue;
+                const QRect control(c->mapToGlobal(QPoint(0, 0)), c->size());
+                if (frame.intersects(control))
+                    problems << QStringLiteral("%1 at %2,%3 %4x%5 covers %6 at %7,%8 %9x%10")
+                                    .arg(NameOf(m))
+                                    .arg(frame.x())
+                                    .arg(frame.y())
+                                    .arg(frame.width())
+                                    .arg(frame.height())
+                                    .arg(NameOf(c))
+                                    .arg(control.x())
+                                    .arg(control.y())
+                                    .arg(control.width())
+                                    .arg(control.height());
+            }
+        }
+        if (w.DriveMonitor->frameGeometry().intersects(w.FolderMonitor->frameGeometry()))
+            problems << QStringLiteral("the monitors cover each other");
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+        // Not above the modal message box, and above the others again after it.
+        auto above = [&](QWidget* m) {
+            return m->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint);
+        };
+        QList<bool> aboveDuringBox;
+        QTimer::singleShot(0, this, [&] {
+            for (QWidget* m : monitors)
+                aboveDuringBox << above(m);
+            if (QWidget* box = QApplication::activeModalWidget()) box->close();
+        });
+        QtMessageUi().ShowMessage("計測が終わりました。", MB_ICONINFORMATION);
+        QCOMPARE(aboveDuringBox, (QList<bool>{false, false}));
+        QVERIFY(above(w.DriveMonitor) && above(w.FolderMonitor));
+        w.DriveMonitor->close();
+        w.FolderMonitor->close();
     }
 
     // The treemap's first place: a size from the screen, beside the main
@@ -407,6 +516,14 @@ class LayoutTest : public QObject {
             return sum;
         };
         QCOMPARE(columnsWidth(), w.folderList->viewport()->width());
+        // The 増減 column switched on stays in the first window too.
+        Global().ColumnFlags = "11111";
+        w.FitColumns();
+        QCOMPARE(columnsWidth(), w.folderList->viewport()->width());
+        QVERIFY(w.folderList->columnWidth(6) > 0);
+        Global().ColumnFlags = "1111";
+        w.FitColumns();
+        QCOMPARE(w.folderList->columnWidth(3), 200);
         const int name = w.folderList->columnWidth(0);
         w.resize(w.width() - 100, w.height());
         QCoreApplication::processEvents();

@@ -127,7 +127,7 @@ std::vector<PropertyRow> ItemProperties(const std::string& programPath, FolderLi
     }
     rows.push_back({"更新日時", TimeText(st.Modified)});
     rows.push_back({"アクセス日時", TimeText(st.Accessed)});
-    if (st.HasCreated) rows.push_back({"作成日時", TimeText(st.Created)});
+    rows.push_back({"作成日時", st.HasCreated ? TimeText(st.Created) : std::string("-")});
     if (!st.Owner.empty()) rows.push_back({"所有者", st.Owner});
     if (!st.Group.empty()) rows.push_back({"グループ", st.Group});
     if (st.HasMode) rows.push_back({"アクセス許可", PermissionText(st.Mode)});

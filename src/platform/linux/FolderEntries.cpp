@@ -348,7 +348,10 @@ bool GetItemDetails(const std::string& nativePath, ItemDetails& out) {
     out.Allocated = st.stx_blocks * 512;
     out.Modified = st.stx_mtime.tv_sec;
     out.Accessed = st.stx_atime.tv_sec;
-    out.HasCreated = (st.stx_mask & STATX_BTIME) != 0;
+    // A birth time of zero is none kept: an image made with its times
+    // cleared leaves it so, and it would show as 1970/01/01.
+    out.HasCreated =
+        (st.stx_mask & STATX_BTIME) != 0 && (st.stx_btime.tv_sec != 0 || st.stx_btime.tv_nsec != 0);
     out.Created = out.HasCreated ? st.stx_btime.tv_sec : 0;
     out.Owner = UserText(st.stx_uid);
     out.Group = GroupText(st.stx_gid);

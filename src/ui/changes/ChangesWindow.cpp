@@ -16,13 +16,16 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -51,6 +54,7 @@ constexpr int kValueRole = Qt::UserRole + 1; // the number a column sorts by
 constexpr int kThereRole = Qt::UserRole + 2; // whether the folder is there now
 
 const int kCounts[] = {100, 1000, 10000, 0};
+constexpr int kLeastPathWidth = 200;
 
 QString Q(const std::string& bytes) {
     return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -131,14 +135,18 @@ ChangesWindow::ChangesWindow(MainWindow* main)
          QStringLiteral("今回の占有量"), QStringLiteral("ファイル数の増減"),
          QStringLiteral("前回のファイル数"), QStringLiteral("今回のファイル数")},
         QAbstractItemView::SingleSelection);
-    reportList->header()->resizeSection(C_PATH, 280);
     reportList->header()->setStretchLastSection(false);
-    // Each figure column as wide as its heading needs in the font in use.
+    // Each figure column as wide as its heading needs in the font in use;
+    // the folder column takes what they leave, and the window is first as
+    // wide as all of them need (as the screen allows).
+    int figures = 0;
     for (int c = 1; c < C_COLUMNS; ++c) {
         const QString heading = reportList->headerItem()->text(c);
         const int needed = reportList->header()->fontMetrics().horizontalAdvance(heading) + 24;
         reportList->header()->resizeSection(c, std::max(90, needed));
+        figures += reportList->header()->sectionSize(c);
     }
+    GiveSpareWidthTo(reportList, C_PATH, kLeastPathWidth);
     auto* lower = new QWidget(split);
     auto* lowerLayout = new QVBoxLayout(lower);
     lowerLayout->setContentsMargins(0, 0, 0, 0);
@@ -150,8 +158,7 @@ ChangesWindow::ChangesWindow(MainWindow* main)
                               {QStringLiteral("ファイル"), QStringLiteral("増減"),
                                QStringLiteral("前回"), QStringLiteral("今回")},
                               QAbstractItemView::SingleSelection);
-    fileList->header()->resizeSection(F_PATH, 420);
-    fileList->header()->setStretchLastSection(false);
+    GiveSpareWidthTo(fileList, F_PATH, kLeastPathWidth);
     lowerLayout->addWidget(filesLabel);
     lowerLayout->addWidget(fileList, 1);
     split->addWidget(reportList);
@@ -159,6 +166,13 @@ ChangesWindow::ChangesWindow(MainWindow* main)
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
     layout_->addWidget(split, 1);
+    const int margins = layout_->contentsMargins().left() + layout_->contentsMargins().right() +
+                        2 * reportList->frameWidth() +
+                        style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, reportList);
+    int room = kLeastPathWidth + figures + margins;
+    if (const QScreen* screen = main ? main->screen() : QGuiApplication::primaryScreen())
+        room = std::min(room, screen->availableGeometry().width() * 9 / 10);
+    resize(std::max(width(), room), height());
     for (QTreeWidget* list : {reportList, fileList})
         list->setSortingEnabled(true);
 

@@ -158,7 +158,8 @@ FilesWindow::FilesWindow(MainWindow* main)
                                 QAbstractItemView::ExtendedSelection);
     reportList->setContextMenuPolicy(Qt::CustomContextMenu);
     reportList->setIconSize(QSize(16, 16));
-    reportList->header()->setStretchLastSection(false);
+    // The folder column takes the width the others leave.
+    GiveSpareWidthTo(reportList, 1, 160);
     reportList->setSortingEnabled(true);
     reportList->sortByColumn(C_SIZE, Qt::DescendingOrder);
     reportList->installEventFilter(this);

@@ -40,8 +40,6 @@ DriveInfoDialog::DriveInfoDialog(QWidget* main) : QDialog(main), main_(main) {
     infoTable->horizontalHeader()->setSectionsClickable(false);
     infoTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     infoTable->horizontalHeader()->setStretchLastSection(false);
-    infoTable->setColumnWidth(0, 200);
-    infoTable->setColumnWidth(1, 200);
     infoTable->setShowGrid(true);
     infoTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     infoTable->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -49,20 +47,32 @@ DriveInfoDialog::DriveInfoDialog(QWidget* main) : QDialog(main), main_(main) {
     infoTable->setIconSize(QSize(16, 16));
     infoTable->setWordWrap(false);
     const auto rows = DriveInfoRows(DriveRecord{});
-    int captionWidth = 200;
     for (int i = 0; i < kRows; ++i) {
-        auto* caption = new QTableWidgetItem(
-            ImageIcon(kImageInfo), QString::fromStdString(rows[static_cast<size_t>(i)].Caption));
-        infoTable->setItem(i, 0, caption);
+        infoTable->setItem(
+            i, 0,
+            new QTableWidgetItem(ImageIcon(kImageInfo),
+                                 QString::fromStdString(rows[static_cast<size_t>(i)].Caption)));
         infoTable->setItem(i, 1, new QTableWidgetItem);
-        captionWidth = std::max(
-            captionWidth, infoTable->fontMetrics().horizontalAdvance(caption->text()) + 16 + 4 + 8);
     }
-    // The caption column as wide as its longest caption in the font in use;
-    // the window grows with it.
-    infoTable->setColumnWidth(0, captionWidth);
-    setFixedSize(captionWidth + 204, 362);
-    infoTable->setGeometry(0, 0, width(), 362);
+    FitColumns();
+}
+
+void DriveInfoDialog::FitColumns() {
+    // The room a cell needs as the table draws it in the font in use: its
+    // text and icon with their margins, and the grid line; at least 200
+    // pixels a column. The window grows with the columns.
+    int widths[2] = {200, 200};
+    const int grid = infoTable->showGrid() ? 1 : 0;
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < kRows; ++i)
+            widths[c] = std::max(
+                widths[c],
+                infoTable->sizeHintForIndex(infoTable->model()->index(i, c)).width() + grid);
+    infoTable->setColumnWidth(0, widths[0]);
+    infoTable->setColumnWidth(1, widths[1]);
+    const int width = widths[0] + widths[1] + 2 * infoTable->frameWidth();
+    setFixedSize(width, 362);
+    infoTable->setGeometry(0, 0, width, 362);
 }
 
 void DriveInfoDialog::Fill() {
@@ -70,6 +80,7 @@ void DriveInfoDialog::Fill() {
     const auto rows = DriveInfoRows(cur ? *cur : DriveRecord{});
     for (int i = 0; i < kRows; ++i)
         infoTable->item(i, 1)->setText(QString::fromStdString(rows[static_cast<size_t>(i)].Value));
+    FitColumns();
 }
 
 void DriveInfoDialog::showEvent(QShowEvent* event) {

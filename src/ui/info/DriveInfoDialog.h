@@ -22,6 +22,9 @@ class DriveInfoDialog : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
+    // Each column as wide as its widest cell and the window as wide as both.
+    void FitColumns();
+
     QWidget* main_;
 };
 

@@ -125,10 +125,6 @@ void DriveMonitorWindow::Rebuild() {
     driveList->setGeometry(0, 0, width, height);
 }
 
-QPoint DriveMonitorWindow::DefaultPlace(const QRect& mainFrame, const QSize& frame) const {
-    return {mainFrame.x() + mainFrame.width() - frame.width(), mainFrame.y()};
-}
-
 void DriveMonitorWindow::onRefreshTimer() {
     Refresh();
 }

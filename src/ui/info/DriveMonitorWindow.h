@@ -22,7 +22,7 @@ class DriveMonitorWindow : public MonitorWindow {
 
   protected:
     void Rebuild() override;
-    QPoint DefaultPlace(const QRect& mainFrame, const QSize& frame) const override;
+    bool OpensAtTop() const override { return true; }
 };
 
 } // namespace nrvs

@@ -6,6 +6,8 @@
 #include "core/measure/FolderMonitor.h"
 #include "ui/info/MonitorWindow.h"
 
+#include <QList>
+
 #include <memory>
 
 class QLabel;
@@ -33,11 +35,18 @@ class FolderMonitorWindow : public MonitorWindow {
 
   protected:
     void Rebuild() override;
-    QPoint DefaultPlace(const QRect& mainFrame, const QSize& frame) const override;
+    bool OpensAtTop() const override { return false; }
     void Closing() override;
 
   private:
     void CountDone(const std::string& path, const FolderCount& count);
+    // Lays the rows out with values valueWidth pixels wide; the window
+    // takes the size they need.
+    void Arrange(int valueWidth);
+    // Widens the window where a value no longer fits its row.
+    void FitWidth();
+
+    QList<QLabel*> captions_;
 
     MainWindow* mainWindow_;
     std::string folder_;

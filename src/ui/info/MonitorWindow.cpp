@@ -8,7 +8,9 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTableView>
 #include <QTimer>
+#include <QWindow>
 
 namespace nrvs {
 
@@ -67,6 +69,50 @@ void MonitorWindow::PlaceFrame(QPoint wanted, bool byDefault, int tries) {
             target = MainWindow::FitFrame(target, screen->availableGeometry());
         if (frameGeometry().topLeft() != target.topLeft()) move(target.topLeft());
     });
+}
+
+QPoint MonitorWindow::DefaultPlace(const QRect& mainFrame, const QSize& frame) const {
+    const bool top = OpensAtTop();
+    const QScreen* screen = MainWindow::ScreenOf(mainFrame);
+    if (screen) {
+        const QRect room = screen->availableGeometry();
+        const int y = top ? mainFrame.top() : mainFrame.bottom() + 1 - frame.height();
+        if (room.right() - mainFrame.right() >= frame.width()) return {mainFrame.right() + 1, y};
+        if (mainFrame.left() - room.left() >= frame.width())
+            return {mainFrame.left() - frame.width(), y};
+    }
+    // No room beside it: over the rows of the main list, clear of its
+    // headings and scroll bars, in the corner by the list's right edge.
+    const auto* main = qobject_cast<const MainWindow*>(main_);
+    if (main && main->isVisible() && main->folderList) {
+        const QWidget* rows = main->folderList->viewport();
+        const QRect area(rows->mapToGlobal(QPoint(0, 0)), rows->size());
+        return {area.right() + 1 - frame.width(),
+                top ? area.top() : area.bottom() + 1 - frame.height()};
+    }
+    return {mainFrame.right() + 1 - frame.width(),
+            top ? mainFrame.top() : mainFrame.bottom() + 1 - frame.height()};
+}
+
+bool MonitorWindow::event(QEvent* event) {
+    if (event->type() == QEvent::WindowBlocked || event->type() == QEvent::WindowUnblocked) {
+        // The native window's flag alone: the widget's flags would make a
+        // new native window, hidden and placed anew.
+        // Setting the flags sets the native window's type anew: the
+        // toolbar type that keeps the frame to its close box is set again,
+        // and once more after a while, as openbox may take the types of the
+        // flags after the first.
+        if (QWindow* handle = windowHandle()) {
+            handle->setFlag(Qt::WindowStaysOnTopHint, event->type() == QEvent::WindowUnblocked);
+            auto toolbarType = [this] {
+                setAttribute(Qt::WA_X11NetWmWindowTypeToolBar, false);
+                setAttribute(Qt::WA_X11NetWmWindowTypeToolBar, true);
+            };
+            toolbarType();
+            QTimer::singleShot(300, this, toolbarType);
+        }
+    }
+    return QDialog::event(event);
 }
 
 void MonitorWindow::hideEvent(QHideEvent* event) {

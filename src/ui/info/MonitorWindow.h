@@ -35,9 +35,17 @@ class MonitorWindow : public QDialog {
     // rebuilt and the client size fixed, so that the default place can be
     // computed from the final size.
     virtual void Rebuild() {}
+    // Whether the window goes by the top of the main window on first use
+    // (else by its bottom).
+    virtual bool OpensAtTop() const = 0;
     // Where the window goes on first use, given the main window's frame and
-    // this window's frame size.
-    virtual QPoint DefaultPlace(const QRect& mainFrame, const QSize& frame) const = 0;
+    // this window's frame size: where it covers none of the main window's
+    // controls, beside the main window where its screen has room, else over
+    // the right end of the main list's rows.
+    QPoint DefaultPlace(const QRect& mainFrame, const QSize& frame) const;
+    // A modal dialog comes above the monitor: while one blocks it, it is
+    // not kept above other windows.
+    bool event(QEvent* event) override;
     // Called when the window closes, before the settings are saved.
     virtual void Closing() {}
     void RestartTimer();

@@ -28,6 +28,7 @@ std::string PathOf(const QTreeWidgetItem* item) {
 FolderPickerDialog::FolderPickerDialog(const QString& title, QWidget* parent) : QDialog(parent) {
     setObjectName("FolderPickerDialog");
     setWindowTitle(title);
+    KeepOnlyCloseBox(this);
     auto* layout = new QVBoxLayout(this);
     folderTree = new QTreeWidget(this);
     folderTree->setObjectName("folderTree");

@@ -237,7 +237,9 @@ void MainWindow::BuildBody() {
     // The name column's width the user chose is the least it gets.
     connect(folderList->horizontalHeader(), &QHeaderView::sectionResized, this,
             [this](int section, int, int size) {
-                if (section == 0 && !fittingColumns_ && size > 0) Global().NameColumnWidth = size;
+                if (fittingColumns_ || size <= 0) return;
+                if (section == 0) Global().NameColumnWidth = size;
+                if (section == 3) graphWidth_ = size;
             });
     connect(folderList, &QTableView::doubleClicked, this, [this] { onListDoubleClick(); });
     connect(treeListSplitter, &QSplitter::splitterMoved, this, [this] {
@@ -371,7 +373,7 @@ void MainWindow::StoreGeometry() {
     g.MainLeft = frame.left();
     g.MainTop = frame.top();
     g.TreeWidth = folderTree->width();
-    g.GraphColumnWidth = folderList->columnWidth(3);
+    g.GraphColumnWidth = graphWidth_;
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -468,7 +470,7 @@ void MainWindow::FitColumns() {
     QFont f = folderList->font();
     int p = f.pointSize() > 0 ? f.pointSize() : 9;
     std::array<int, 6> w = ColumnWidths(model_->Rows(), p, g.SizeUnit, g.ColumnFlags,
-                                        folderList->columnWidth(0), folderList->columnWidth(3));
+                                        folderList->columnWidth(0), graphWidth_);
     // The name column takes the room the other columns leave, never less
     // than the width the user gave it.
     // The 増減 column is switched on like the others, in the settings.
@@ -477,7 +479,19 @@ void MainWindow::FitColumns() {
     for (int c = 1; c < 6; ++c)
         others += w[static_cast<size_t>(c)];
     const int nameBase = g.NameColumnWidth > 0 ? g.NameColumnWidth : 150;
-    w[0] = std::max(nameBase, folderList->viewport()->width() - others);
+    // Where the name column would get less (the 増減 column switched on in
+    // a 1000-pixel window), the graph column gives up room first, down to
+    // a short bar beside "100.0 %".
+    const int room = folderList->viewport()->width();
+    const int graphLeast = std::min(
+        w[3], folderList->fontMetrics().horizontalAdvance(QStringLiteral("100.0 %")) + 12 + 40);
+    const int overflow = others + nameBase - room;
+    if (overflow > 0) {
+        const int give = std::min(overflow, w[3] - graphLeast);
+        w[3] -= give;
+        others -= give;
+    }
+    w[0] = std::max(nameBase, room - others);
     QHeaderView* h = folderList->horizontalHeader();
     fittingColumns_ = true;
     for (int c = 0; c < 6; ++c) {

@@ -274,6 +274,9 @@ class MainWindow : public QMainWindow, public DriveItemsUi {
     bool started_ = false;
     // While FitColumns sets the widths: a width set then is no user's choice.
     bool fittingColumns_ = false;
+    // The graph column's width as the user or the settings gave it; it is
+    // narrower only while the other columns need its room.
+    int graphWidth_ = 200;
 };
 
 } // namespace nrvs

@@ -15,6 +15,7 @@
 #include "platform/Paths.h"
 #include "ui/main/FileOperationDialogs.h"
 #include "ui/main/NetworkDriveDialogs.h"
+#include "ui/WindowLayout.h"
 #include "ui/main/RowModel.h"
 
 #include <QApplication>
@@ -29,6 +30,7 @@ std::string ChooseWithDialog(QWidget* parent, bool save) {
     QFileDialog d(parent, save ? QStringLiteral("ncdu 形式で書き出し")
                                : QStringLiteral("スキャンの取り込み"));
     d.setOption(QFileDialog::DontUseNativeDialog, true);
+    KeepOnlyCloseBox(&d);
     d.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     d.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     d.setNameFilters({QStringLiteral("ncdu / gdu JSON (*.json *.json.gz *.gz)"),

@@ -1,4 +1,5 @@
 #include "ui/main/NetworkDriveDialogs.h"
+#include "ui/WindowLayout.h"
 
 #include "core/GlobalState.h"
 #include "lib/Messages.h"
@@ -63,6 +64,7 @@ QStringList GvfsFolders() {
 NetworkConnectDialog::NetworkConnectDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("NetworkConnectDialog");
     setWindowTitle(QStringLiteral("ネットワーク接続"));
+    KeepOnlyCloseBox(this);
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout();
     shareEdit = new QLineEdit(this);
@@ -169,6 +171,7 @@ int NetworkConnectDialog::Run() {
 NetworkDisconnectDialog::NetworkDisconnectDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("NetworkDisconnectDialog");
     setWindowTitle(QStringLiteral("ネットワーク切断"));
+    KeepOnlyCloseBox(this);
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout();
     driveCombo = new QComboBox(this);

@@ -1,4 +1,5 @@
 #include "ui/rank/RankingWindow.h"
+#include "ui/ReportLists.h"
 #include "ui/WindowLayout.h"
 #include "ui/Locale.h"
 
@@ -242,6 +243,8 @@ RankingWindow::RankingWindow(QWidget* parent, RunningDialog* running)
                                 : 0;
         if (size > allowed) reportList->header()->resizeSection(section, allowed);
     });
+    // The folder column takes the width the shown value columns leave.
+    GiveSpareWidthTo(reportList, 0, 160);
     layout->addWidget(reportList, 1);
 
     middlePanel = new QWidget(this);
@@ -515,7 +518,7 @@ void RankingWindow::SaveSettings() {
     for (QToolButton* b : ColumnButtons())
         buttons << b;
     s.Columns = ButtonsState(buttons).toStdString();
-    s.NameWidth = reportList->header()->sectionSize(0);
+    s.NameWidth = ChosenWidth(reportList, 0);
     s.SortIndex = sortCombo->currentIndex();
     s.CountIndex = countCombo->currentIndex();
     s.Filters = CheckListState(attributeList).toStdString();
