@@ -40,18 +40,18 @@ sleep 1
 openbox >/dev/null 2>&1 &
 sleep 1
 "$tmp/norvessa" "X:\\" >/dev/null 2>&1 &
-sleep 4
-win=$(xdotool search --name "Norvessa" | head -1)
+wait_window "Norvessa" 20
+win=$FOUND
 xdotool windowactivate --sync "$win" 2>/dev/null || true
 # ツール(&T) > エクスポート(&X)..., then both halves on, a file name for each.
 xdotool key alt+t
 sleep 0.5
 xdotool key x
-sleep 1.5
+wait_window "エクスポート"
 for k in alt+t alt+q; do xdotool key "$k"; sleep 0.4; done
-xdotool type --delay 30 "$tmp/ツリー.html"
+xdotool type --delay 120 "$tmp/ツリー.html"
 for k in alt+l alt+d alt+a; do xdotool key "$k"; sleep 0.4; done
-xdotool type --delay 30 "$tmp/リスト.csv"
+xdotool type --delay 120 "$tmp/リスト.csv"
 sleep 1
 import -window root "$out/export_dialog.png"; echo "wrote $out/export_dialog.png"
 xdotool key Return
