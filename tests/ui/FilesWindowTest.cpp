@@ -210,6 +210,21 @@ class FilesWindowTest : public QObject {
         w.close();
     }
 
+    // A kind is never cut ("DOCX ファ…"): the path column, which takes the
+    // spare width, gives way to the widest kind shown.
+    void kindsAreShownWhole() {
+        drive->Dir().Write("data/report.markdown", std::string(60000, 'r'));
+        Measure();
+        OpenLargest();
+        QTreeWidget* list = main->Files->reportList;
+        QCOMPARE(list->topLevelItem(0)->text(5), QStringLiteral("MARKDOWN ファイル"));
+        const int shown = list->columnWidth(5);
+        list->resizeColumnToContents(5);
+        QVERIFY2(shown >= list->columnWidth(5),
+                 qPrintable(QStringLiteral("%1 < %2").arg(shown).arg(list->columnWidth(5))));
+        main->Files->close();
+    }
+
     void filtersCombine() {
         Measure();
         OpenLargest();

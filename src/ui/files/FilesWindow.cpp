@@ -421,6 +421,11 @@ void FilesWindow::Fill(const std::vector<FileHit>& hits) {
         items << item;
     }
     reportList->addTopLevelItems(items);
+    // The kind column grows to its widest kind ("DOCX ファイル" not cut);
+    // the folder column, which takes the spare width, gives way.
+    const int kindWidth = reportList->columnWidth(C_KIND);
+    reportList->resizeColumnToContents(C_KIND);
+    if (reportList->columnWidth(C_KIND) < kindWidth) reportList->setColumnWidth(C_KIND, kindWidth);
     reportList->setSortingEnabled(true);
     reportList->sortByColumn(column, order);
 }
