@@ -1,30 +1,14 @@
 // An item's details against what GNU stat says of the same name.
 #include "platform/FolderEntries.h"
+#include "support/ShellCommands.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 using namespace nrvs;
-
-namespace {
-
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        char buf[256];
-        while (size_t n = std::fread(buf, 1, sizeof buf, p))
-            out.append(buf, n);
-        ::pclose(p);
-    }
-    while (!out.empty() && out.back() == '\n')
-        out.pop_back();
-    return out;
-}
-
-} // namespace
+using nrvs::test::Output;
 
 // The creation time is the birth time where the file system keeps one; where
 // it keeps none, or keeps a zero (folders of an image made with their times

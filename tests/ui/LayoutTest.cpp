@@ -296,6 +296,15 @@ class LayoutTest : public QObject {
                 w.Changes};
     }
 
+    // The main window on screen, its timer still, the test drive shown.
+    bool ShowTheDrive(MainWindow& w) const {
+        w.show();
+        w.refreshTimer->stop();
+        if (!QTest::qWaitForWindowExposed(&w)) return false;
+        w.OpenPath(drive->Root(), true);
+        return true;
+    }
+
   private slots:
     void initTestCase() {
         InstallJapaneseUi();
@@ -387,10 +396,7 @@ class LayoutTest : public QObject {
     void monitorsCoverNoControl() {
         test::ResetGlobalState();
         MainWindow w{StringList{}};
-        w.show();
-        w.refreshTimer->stop();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.OpenPath(drive->Root(), true);
+        QVERIFY(ShowTheDrive(w));
         w.windowDriveMonitorAction->trigger();
         w.windowFolderMonitorAction->trigger();
         QCoreApplication::processEvents();
@@ -453,10 +459,7 @@ class LayoutTest : public QObject {
         for (const bool room : {false, true}) {
             test::ResetGlobalState();
             MainWindow w{StringList{}};
-            w.show();
-            w.refreshTimer->stop();
-            QVERIFY(QTest::qWaitForWindowExposed(&w));
-            w.OpenPath(drive->Root(), true);
+            QVERIFY(ShowTheDrive(w));
             if (room) {
                 // The main window at the screen's left, a little over half as wide.
                 const int frame = w.frameGeometry().width() - w.width();
@@ -497,10 +500,7 @@ class LayoutTest : public QObject {
     void everyWindowFits() {
         test::ResetGlobalState();
         MainWindow w{StringList{}};
-        w.show();
-        w.refreshTimer->stop();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.OpenPath(drive->Root(), true);
+        QVERIFY(ShowTheDrive(w));
         QCoreApplication::processEvents();
         // The first start: a good share of the screen, centred on it.
         const QRect frame = w.frameGeometry();

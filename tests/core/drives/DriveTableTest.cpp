@@ -5,6 +5,7 @@
 #include "platform/Drives.h"
 #include "platform/ProgramLocation.h"
 #include "support/ResetGlobalState.h"
+#include "support/ShellCommands.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,8 @@
 #include <vector>
 
 using namespace nrvs;
+using nrvs::test::Output;
+using nrvs::test::Shell;
 using nrvs::test::TempDir;
 
 namespace {
@@ -211,23 +214,6 @@ namespace {
 
 std::string Quote(const std::string& s) {
     return "'" + s + "'";
-}
-
-bool Shell(const std::string& command) {
-    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        char buf[256];
-        while (size_t n = std::fread(buf, 1, sizeof buf, p))
-            out.append(buf, n);
-        ::pclose(p);
-    }
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
-        out.pop_back();
-    return out;
 }
 
 // Real mounts under a temporary folder, all taken down again at the end.
