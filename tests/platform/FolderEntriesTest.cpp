@@ -16,8 +16,8 @@ using nrvs::test::Output;
 TEST(ItemDetailsTest, CreationTimeIsTheBirthTimeStatReports) {
     test::TempDir dir;
     dir.Write("file.txt", "x");
-    for (const std::string path : {dir / "file.txt", dir.Path(), std::string("/"),
-                                   std::string("/tmp"), std::string("/proc/self/status")}) {
+    for (const std::string& path : {dir / "file.txt", dir.Path(), std::string("/"),
+                                    std::string("/tmp"), std::string("/proc/self/status")}) {
         platform::ItemDetails d;
         ASSERT_TRUE(platform::GetItemDetails(path, d)) << path;
         // %W: seconds since 1970 of the birth, 0 when it is not known.

@@ -376,6 +376,18 @@ class TreemapWindowTest : public QObject {
                              qPrintable(QStringLiteral("%1 wide").arg(width)));
             }
         }
+        // So in a picture: a narrow one still has the legend's last box.
+        const QString picture = QString::fromStdString(drive->ExeDir() / "narrow.png");
+        std::string why;
+        QVERIFY(WriteTreemapPicture(t.Map().Source, 300, 300, COLOUR_BY_KIND, 0,
+                                    picture.toStdString(), why, {}));
+        const QImage drawn(picture);
+        const QRgb last = LegendColour(10) | 0xFF000000u;
+        bool found = false;
+        for (int y = 300 - LegendHeightFor(300, COLOUR_BY_KIND); y < 300 && !found; ++y)
+            for (int x = 0; x < 300 && !found; ++x)
+                found = drawn.pixel(x, y) == last;
+        QVERIFY2(found, "no box of the legend's last entry in a 300-pixel picture");
         t.resize(900, 300);
         QTRY_VERIFY_WITH_TIMEOUT(!t.Busy() && t.Map().Width == t.mapView->width(), 10000);
 

@@ -281,12 +281,21 @@ bool WriteTreemapPicture(std::shared_ptr<const TreemapSource> source, int width,
         static char* argv[] = {name, nullptr};
         app = std::make_unique<QGuiApplication>(argc, argv);
     }
-    const int legend = LegendHeight();
-    if (width < 16 || height < legend + 16 || width > 20000 || height > 20000) {
+    if (width < 16 || height < LegendHeight() + 16 || width > 20000 || height > 20000) {
         why = "the size must be between 16 and 20000 pixels each way (and taller than the legend)";
         return false;
     }
-    Treemap map = BuildTreemap(std::move(source), width, height - legend);
+    // The legend takes as many lines as the width needs, as in the window,
+    // while the map keeps some room; its grey's name comes with the map.
+    const auto legendFor = [&](const Treemap* m) {
+        return std::min(LegendHeightFor(width, colours, m), height - 16);
+    };
+    int legend = legendFor(nullptr);
+    Treemap map = BuildTreemap(source, width, height - legend);
+    if (const int shown = legendFor(&map); shown != legend) {
+        legend = shown;
+        map = BuildTreemap(std::move(source), width, height - legend);
+    }
     QImage picture(width, height, QImage::Format_RGB32);
     {
         QPainter p(&picture);
