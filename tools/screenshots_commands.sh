@@ -55,10 +55,14 @@ sleep 1
 # Places in the window (its own coordinates): the list's rows are 19 pixels
 # apart from the drive's row; バックアップ is the fourth below it, 写真 the
 # fifth (copies, バックアップ, 写真, 音楽 after the folders' total).
+# The list's names lie a little left of the window's middle at every screen
+# size (the tree left of them widens with the window).
+eval "$(xdotool getwindowgeometry --shell "$win")"
+NAMES_X=$((WIDTH * 45 / 100))
 row() {
   local n=$1
   shift
-  xdotool mousemove --window "$win" 400 $((ROW0 + 19 * n)) "$@"
+  xdotool mousemove --window "$win" "$NAMES_X" $((ROW0 + 19 * n)) "$@"
 }
 ROW0=${ROW0:-77}
 row 5 click 1
