@@ -1,0 +1,470 @@
+#include "core/history/DriveHistory.h"
+
+#include "core/cache/FolderLines.h"
+#include "lib/NumberText.h"
+#include "platform/Checksum.h"
+#include "platform/FileAccess.h"
+#include "platform/Paths.h"
+#include "platform/ProgramLocation.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace nrvs {
+
+namespace P = platform;
+
+namespace {
+
+constexpr std::string_view kMagic = "NRH1";
+constexpr size_t kHeadBytes = 24;
+
+// ---- lines ----
+
+// The line starting at pos (without its LF) and where the next one starts.
+std::string_view LineAt(std::string_view text, size_t pos, size_t& next) {
+    const size_t lf = text.find('\n', pos);
+    next = lf == std::string_view::npos ? text.size() : lf + 1;
+    return text.substr(pos, (lf == std::string_view::npos ? text.size() : lf) - pos);
+}
+
+// A line without the CR its cache may end it with.
+std::string_view WithoutCr(std::string_view line) {
+    return !line.empty() && line.back() == '\r' ? line.substr(0, line.size() - 1) : line;
+}
+
+std::string_view PathPart(std::string_view line) {
+    std::string_view path;
+    PathOfLine(WithoutCr(line), path);
+    return path;
+}
+
+std::string_view HeaderOf(std::string_view text) {
+    size_t next = 0;
+    return WithoutCr(LineAt(text, 0, next));
+}
+
+// The drive root's line ("X:\ > ..."), first among the folders in a cache
+// in order; empty when there is none.
+std::string_view RootLineOf(std::string_view text) {
+    size_t pos = 0, next = 0;
+    LineAt(text, 0, pos);
+    while (pos < text.size()) {
+        const std::string_view line = LineAt(text, pos, next);
+        if (PathPart(line).size() == 3) return WithoutCr(line);
+        pos = next;
+    }
+    return {};
+}
+
+// How many bytes two texts share from their starts, compared a block at a
+// time.
+size_t SharedLength(std::string_view a, std::string_view b) {
+    const size_t n = std::min(a.size(), b.size());
+    constexpr size_t kBlock = 4096;
+    size_t i = 0;
+    while (i + kBlock <= n && std::memcmp(a.data() + i, b.data() + i, kBlock) == 0)
+        i += kBlock;
+    while (i < n && a[i] == b[i])
+        ++i;
+    return i;
+}
+
+// ---- numbers in the frame ----
+
+void PutU32(std::string& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+void PutU64(std::string& out, uint64_t v) {
+    for (int i = 0; i < 8; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+uint64_t GetLe(std::string_view bytes, size_t at, int width) {
+    uint64_t v = 0;
+    for (int i = width - 1; i >= 0; --i)
+        v = (v << 8) | static_cast<unsigned char>(bytes[at + static_cast<size_t>(i)]);
+    return v;
+}
+
+std::string SummaryText(const HistorySummary& s) {
+    return "time " + std::to_string(s.Time) + "\nheader " + s.Header + "\nbefore " + s.Before +
+           "\nroot " + s.RootLine + "\nrootbefore " + s.RootBefore + "\nused " +
+           std::to_string(s.Used) + "\nfree " + std::to_string(s.Free) + "\n";
+}
+
+bool ParseNumber(std::string_view text, uint64_t& out) {
+    if (text.empty() || text.size() > 19) return false;
+    out = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        out = out * 10 + static_cast<uint64_t>(c - '0');
+    }
+    return true;
+}
+
+bool ParseSummary(std::string_view text, HistorySummary& s) {
+    bool time = false, header = false, before = false;
+    size_t pos = 0, next = 0;
+    while (pos < text.size()) {
+        const std::string_view line = LineAt(text, pos, next);
+        pos = next;
+        const size_t space = line.find(' ');
+        const std::string_view name = line.substr(0, space);
+        const std::string_view value =
+            space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
+        uint64_t n = 0;
+        if (name == "time") {
+            const bool negative = !value.empty() && value[0] == '-';
+            if (!ParseNumber(negative ? value.substr(1) : value, n)) return false;
+            s.Time = negative ? -static_cast<int64_t>(n) : static_cast<int64_t>(n);
+            time = true;
+        } else if (name == "header") {
+            s.Header = std::string(value);
+            header = true;
+        } else if (name == "before") {
+            s.Before = std::string(value);
+            before = true;
+        } else if (name == "root") {
+            s.RootLine = std::string(value);
+        } else if (name == "rootbefore") {
+            s.RootBefore = std::string(value);
+        } else if (name == "used" || name == "free") {
+            if (!ParseNumber(value, n)) return false;
+            (name == "used" ? s.Used : s.Free) = n;
+        }
+        // Other names are of later versions, and skipped.
+    }
+    return time && header && before;
+}
+
+} // namespace
+
+// ---- the edit ----
+
+std::string HistoryEdit(std::string_view oldText, std::string_view newText) {
+    std::string edit;
+    size_t a = 0, b = 0, copied = 0;
+    const auto flush = [&] {
+        if (copied) edit += "=" + std::to_string(copied) + "\n";
+        copied = 0;
+    };
+    const auto put = [&](char op, std::string_view text) {
+        flush();
+        edit += op;
+        edit += text;
+        edit += '\n';
+    };
+    while (a < oldText.size() || b < newText.size()) {
+        // A run of equal lines, found by comparing bytes and counted.
+        if (a < oldText.size() && b < newText.size()) {
+            const size_t shared = SharedLength(oldText.substr(a), newText.substr(b));
+            const size_t lastEnd = oldText.substr(a, shared).rfind('\n');
+            if (lastEnd != std::string_view::npos) {
+                const std::string_view run = oldText.substr(a, lastEnd + 1);
+                copied += static_cast<size_t>(std::count(run.begin(), run.end(), '\n'));
+                a += lastEnd + 1;
+                b += lastEnd + 1;
+                continue;
+            }
+        }
+        size_t nextA = a, nextB = b;
+        const std::string_view oldLine =
+            a < oldText.size() ? LineAt(oldText, a, nextA) : std::string_view();
+        const std::string_view newLine =
+            b < newText.size() ? LineAt(newText, b, nextB) : std::string_view();
+        if (a >= oldText.size()) {
+            put('-', PathPart(newLine));
+            b = nextB;
+        } else if (b >= newText.size()) {
+            put('+', oldLine);
+            a = nextA;
+        } else if (oldLine == newLine) {
+            // The same line, one of the texts ending without a line end.
+            ++copied;
+            a = nextA;
+            b = nextB;
+        } else if ((a == 0 && b == 0) || PathPart(oldLine) == PathPart(newLine)) {
+            put('~', oldLine);
+            a = nextA;
+            b = nextB;
+        } else if (P::LessIgnoreCase(oldLine, newLine)) {
+            put('+', oldLine);
+            a = nextA;
+        } else {
+            put('-', PathPart(newLine));
+            b = nextB;
+        }
+    }
+    if (!oldText.empty() && oldText.back() != '\n') {
+        flush();
+        edit += ".\n";
+    }
+    return edit;
+}
+
+bool ApplyHistoryEdit(std::string_view newText, std::string_view edit, std::string& oldText,
+                      std::string* why) {
+    oldText.clear();
+    oldText.reserve(newText.size() + edit.size());
+    size_t pos = 0, op = 0, next = 0, line = 0;
+    bool noEnd = false;
+    const auto fail = [&](const std::string& text) {
+        if (why) *why = "line " + std::to_string(line) + " of the edit: " + text;
+        oldText.clear();
+        return false;
+    };
+    while (op < edit.size()) {
+        const std::string_view o = LineAt(edit, op, next);
+        op = next;
+        ++line;
+        if (o.empty() || noEnd) return fail("no operation");
+        const std::string_view text = o.substr(1);
+        if (o[0] == '=') {
+            uint64_t n = 0;
+            if (!ParseNumber(text, n) || n == 0) return fail("no count");
+            const size_t from = pos;
+            for (; n > 0 && pos < newText.size(); --n)
+                LineAt(newText, pos, pos);
+            if (n > 0) return fail("the cache ends before the lines to copy");
+            oldText.append(newText.substr(from, pos - from));
+            if (oldText.back() != '\n') oldText += '\n';
+        } else if (o[0] == '~' || o[0] == '-') {
+            if (pos >= newText.size()) return fail("the cache ends before its line");
+            const size_t at = pos;
+            const std::string_view current = LineAt(newText, pos, pos);
+            const bool header = at == 0 && o[0] == '~';
+            if (!header && PathPart(current) != (o[0] == '~' ? PathPart(text) : text))
+                return fail("the cache has another folder there");
+            if (o[0] == '~') {
+                oldText.append(text);
+                oldText += '\n';
+            }
+        } else if (o[0] == '+') {
+            oldText.append(text);
+            oldText += '\n';
+        } else if (o[0] == '.' && text.empty()) {
+            noEnd = true;
+        } else {
+            return fail("unknown operation");
+        }
+    }
+    if (pos < newText.size()) {
+        oldText.append(newText.substr(pos));
+        if (oldText.back() != '\n') oldText += '\n';
+    }
+    if (noEnd) {
+        if (oldText.empty()) return fail("no line to end");
+        oldText.pop_back();
+    }
+    return true;
+}
+
+// ---- files ----
+
+std::string HistoryBaseName(char letter) {
+    return P::ProgramFileFolders().Data + "NRVS_" + std::string(1, letter);
+}
+
+struct DriveHistory::Record {
+    uint64_t Offset = 0;
+    HistorySummary Summary;
+    uint64_t BodyAt = 0, BodyLength = 0;
+    uint32_t BodyCrc = 0;
+};
+
+struct DriveHistory::Segment {
+    uint64_t Number = 0;
+    std::string Name;
+    uint64_t Length = 0;
+    bool Sound = true;
+    std::string Bytes; // with bodies only
+    std::vector<Record> Records;
+};
+
+DriveHistory::DriveHistory(std::string base, HistoryLimit limit)
+    : base_(std::move(base)), limit_(limit) {}
+
+std::string DriveHistory::SegmentName(uint64_t number) const {
+    return base_ + ".h" + FormatText("%08llu", static_cast<unsigned long long>(number));
+}
+
+uint64_t DriveHistory::FirstSegment() const {
+    // The note of the oldest segment, rewritten only when segments go.
+    std::string note;
+    uint64_t first = 1;
+    if (P::ReadFileStart(base_ + ".hst", 64, note) && note.rfind("first ", 0) == 0)
+        if (!ParseNumber(WithoutCr(note.substr(6, note.find('\n') - 6)), first) || first == 0)
+            first = 1;
+    return first;
+}
+
+std::vector<DriveHistory::Segment> DriveHistory::Read(bool withBodies, HistoryFault* fault) const {
+    std::vector<Segment> segments;
+    bool faulted = false;
+    for (uint64_t n = FirstSegment();; ++n) {
+        Segment s;
+        s.Number = n;
+        s.Name = SegmentName(n);
+        std::string bytes;
+        if (P::FileStamp(s.Name).empty() || !P::ReadWholeFile(s.Name, bytes)) break;
+        s.Length = bytes.size();
+        const std::string_view all(bytes);
+        uint64_t at = 0;
+        while (at < all.size()) {
+            std::string reason;
+            Record r;
+            r.Offset = at;
+            const uint64_t left = all.size() - at;
+            if (left < kHeadBytes || all.substr(at, 4) != kMagic) {
+                reason = left < kHeadBytes ? "cut short" : "no record starts here";
+            } else {
+                const uint64_t summaryLength = GetLe(all, at + 4, 4);
+                r.BodyLength = GetLe(all, at + 8, 8);
+                const uint32_t headCrc = static_cast<uint32_t>(GetLe(all, at + 16, 4));
+                r.BodyCrc = static_cast<uint32_t>(GetLe(all, at + 20, 4));
+                r.BodyAt = at + kHeadBytes + summaryLength;
+                if (summaryLength > left - kHeadBytes ||
+                    r.BodyLength > left - kHeadBytes - summaryLength) {
+                    reason = "cut short";
+                } else {
+                    const std::string_view summary = all.substr(at + kHeadBytes, summaryLength);
+                    if (P::Crc32(summary, P::Crc32(all.substr(at, 16))) != headCrc)
+                        reason = "damaged (checksum)";
+                    else if (!ParseSummary(summary, r.Summary))
+                        reason = "damaged (summary)";
+                }
+            }
+            if (!reason.empty()) {
+                s.Sound = false;
+                if (fault && !faulted) *fault = {s.Name, at, reason};
+                faulted = true;
+                break;
+            }
+            at = r.BodyAt + r.BodyLength;
+            s.Records.push_back(std::move(r));
+        }
+        if (withBodies) s.Bytes = std::move(bytes);
+        segments.push_back(std::move(s));
+    }
+    return segments;
+}
+
+bool DriveHistory::Summaries(std::vector<HistorySummary>& out, HistoryFault* fault) const {
+    out.clear();
+    HistoryFault first;
+    first.Offset = UINT64_MAX;
+    for (const Segment& s : Read(false, &first))
+        for (const Record& r : s.Records)
+            out.push_back(r.Summary);
+    if (fault && first.Offset != UINT64_MAX) *fault = first;
+    return first.Offset == UINT64_MAX;
+}
+
+bool DriveHistory::Rebuild(std::string_view current, size_t back, std::string& out,
+                           HistoryFault* fault) const {
+    out.assign(current);
+    const std::vector<Segment> segments = Read(true, nullptr);
+    std::string header(HeaderOf(current));
+    size_t done = 0;
+    for (auto s = segments.rbegin(); s != segments.rend() && done < back; ++s) {
+        for (auto r = s->Records.rbegin(); r != s->Records.rend() && done < back; ++r) {
+            const auto refuse = [&](const std::string& text) {
+                if (fault) *fault = {s->Name, r->Offset, text};
+                out.clear();
+                return false;
+            };
+            // An edit fits the cache of its own header only.
+            if (r->Summary.Header != header) return refuse("of another cache: " + header);
+            const std::string_view body =
+                std::string_view(s->Bytes).substr(r->BodyAt, r->BodyLength);
+            if (P::Crc32(body) != r->BodyCrc) return refuse("damaged (checksum)");
+            std::string older, why;
+            if (!ApplyHistoryEdit(out, body, older, &why)) return refuse(why);
+            out = std::move(older);
+            header = r->Summary.Before;
+            ++done;
+        }
+    }
+    if (done < back) {
+        if (fault)
+            *fault = {segments.empty() ? SegmentName(FirstSegment()) : segments.front().Name, 0,
+                      "the history holds " + std::to_string(done) + " measurements"};
+        out.clear();
+        return false;
+    }
+    return true;
+}
+
+bool DriveHistory::Append(std::string_view oldText, std::string_view newText,
+                          const Measured& measured, std::string* why) {
+    HistorySummary s;
+    s.Time = measured.Time;
+    s.Header = std::string(HeaderOf(newText));
+    s.Before = std::string(HeaderOf(oldText));
+    s.RootLine = std::string(RootLineOf(newText));
+    s.RootBefore = std::string(RootLineOf(oldText));
+    s.Used = measured.Used;
+    s.Free = measured.Free;
+    const std::string summary = SummaryText(s);
+    const std::string body = HistoryEdit(oldText, newText);
+    std::string record(kMagic);
+    PutU32(record, static_cast<uint32_t>(summary.size()));
+    PutU64(record, body.size());
+    PutU32(record, P::Crc32(summary, P::Crc32(record)));
+    PutU32(record, P::Crc32(body));
+    record += summary;
+    record += body;
+
+    // The newest segment takes it unless it is full, old or ends damaged.
+    const std::vector<Segment> segments = Read(false, nullptr);
+    uint64_t number = FirstSegment();
+    if (!segments.empty()) {
+        const Segment& last = segments.back();
+        const bool full = last.Length > 0 && last.Length + record.size() > limit_.MaxBytes / 8;
+        const bool old = !last.Records.empty() && last.Records.front().Summary.Time <
+                                                      measured.Time - limit_.MaxAgeSeconds / 12;
+        number = last.Number + (full || old || !last.Sound ? 1 : 0);
+    }
+    const std::string name = SegmentName(number);
+    if (!P::AppendToFile(name, record)) {
+        if (why) *why = name + ": " + P::LastWriteError();
+        return false;
+    }
+    Drop(measured.Time);
+    return true;
+}
+
+bool DriveHistory::TakeInPrevious(std::string_view previousText, std::string_view currentText,
+                                  int64_t time, std::string* why) {
+    if (!P::FileStamp(SegmentName(FirstSegment())).empty()) return true;
+    if (previousText.empty() || currentText.empty()) return false;
+    return Append(previousText, currentText, {time, 0, 0}, why);
+}
+
+void DriveHistory::Drop(int64_t now) {
+    const std::vector<Segment> segments = Read(false, nullptr);
+    if (segments.size() < 2) return;
+    // The newest segment always stays; an older one goes when it and those
+    // after it hold more than the limit, or when its newest record is past
+    // the age limit (and with it every older one).
+    uint64_t bytes = segments.back().Length;
+    size_t keepFrom = segments.size() - 1;
+    for (size_t i = segments.size() - 1; i-- > 0;) {
+        bytes += segments[i].Length;
+        const bool tooOld = !segments[i].Records.empty() &&
+                            segments[i].Records.back().Summary.Time < now - limit_.MaxAgeSeconds;
+        if (bytes > limit_.MaxBytes || tooOld) break;
+        keepFrom = i;
+    }
+    if (keepFrom == 0) return;
+    // The note first: a segment left by a stop in between is below it, and
+    // never read again.
+    if (!P::ReplaceFile(base_ + ".hst",
+                        "first " + std::to_string(segments[keepFrom].Number) + "\n"))
+        return;
+    for (size_t i = 0; i < keepFrom; ++i)
+        P::RemoveOwnFile(segments[i].Name);
+}
+
+} // namespace nrvs
