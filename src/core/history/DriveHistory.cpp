@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace nrvs {
 
@@ -273,12 +274,38 @@ struct DriveHistory::Record {
     uint32_t BodyCrc = 0;
 };
 
+// A segment file's bytes, mapped where the system allows (reading the
+// summaries then brings only the pages of the records' heads into memory),
+// else read whole.
+class DriveHistory::SegmentBytes {
+  public:
+    SegmentBytes() = default;
+    SegmentBytes(const SegmentBytes&) = delete;
+    SegmentBytes& operator=(const SegmentBytes&) = delete;
+    ~SegmentBytes() {
+        if (map_) P::UnmapFileGuarded(map_, length_);
+    }
+    bool Load(const std::string& name) {
+        if (P::MapFileGuarded(name, map_, length_)) return true;
+        map_ = nullptr;
+        return P::ReadWholeFile(name, read_);
+    }
+    std::string_view View() const {
+        return map_ ? std::string_view(static_cast<const char*>(map_), length_) : read_;
+    }
+
+  private:
+    const void* map_ = nullptr;
+    size_t length_ = 0;
+    std::string read_;
+};
+
 struct DriveHistory::Segment {
     uint64_t Number = 0;
     std::string Name;
     uint64_t Length = 0;
     bool Sound = true;
-    std::string Bytes; // with bodies only
+    std::shared_ptr<const SegmentBytes> Bytes;
     std::vector<Record> Records;
 };
 
@@ -299,17 +326,17 @@ uint64_t DriveHistory::FirstSegment() const {
     return first;
 }
 
-std::vector<DriveHistory::Segment> DriveHistory::Read(bool withBodies, HistoryFault* fault) const {
+std::vector<DriveHistory::Segment> DriveHistory::Read(HistoryFault* fault) const {
     std::vector<Segment> segments;
     bool faulted = false;
     for (uint64_t n = FirstSegment();; ++n) {
         Segment s;
         s.Number = n;
         s.Name = SegmentName(n);
-        std::string bytes;
-        if (P::FileStamp(s.Name).empty() || !P::ReadWholeFile(s.Name, bytes)) break;
-        s.Length = bytes.size();
-        const std::string_view all(bytes);
+        auto bytes = std::make_shared<SegmentBytes>();
+        if (P::FileStamp(s.Name).empty() || !bytes->Load(s.Name)) break;
+        const std::string_view all = bytes->View();
+        s.Length = all.size();
         uint64_t at = 0;
         while (at < all.size()) {
             std::string reason;
@@ -344,7 +371,7 @@ std::vector<DriveHistory::Segment> DriveHistory::Read(bool withBodies, HistoryFa
             at = r.BodyAt + r.BodyLength;
             s.Records.push_back(std::move(r));
         }
-        if (withBodies) s.Bytes = std::move(bytes);
+        s.Bytes = std::move(bytes);
         segments.push_back(std::move(s));
     }
     return segments;
@@ -354,7 +381,7 @@ bool DriveHistory::Summaries(std::vector<HistorySummary>& out, HistoryFault* fau
     out.clear();
     HistoryFault first;
     first.Offset = UINT64_MAX;
-    for (const Segment& s : Read(false, &first))
+    for (const Segment& s : Read(&first))
         for (const Record& r : s.Records)
             out.push_back(r.Summary);
     if (fault && first.Offset != UINT64_MAX) *fault = first;
@@ -364,7 +391,7 @@ bool DriveHistory::Summaries(std::vector<HistorySummary>& out, HistoryFault* fau
 bool DriveHistory::Rebuild(std::string_view current, size_t back, std::string& out,
                            HistoryFault* fault) const {
     out.assign(current);
-    const std::vector<Segment> segments = Read(true, nullptr);
+    const std::vector<Segment> segments = Read(nullptr);
     std::string header(HeaderOf(current));
     size_t done = 0;
     for (auto s = segments.rbegin(); s != segments.rend() && done < back; ++s) {
@@ -376,8 +403,7 @@ bool DriveHistory::Rebuild(std::string_view current, size_t back, std::string& o
             };
             // An edit fits the cache of its own header only.
             if (r->Summary.Header != header) return refuse("of another cache: " + header);
-            const std::string_view body =
-                std::string_view(s->Bytes).substr(r->BodyAt, r->BodyLength);
+            const std::string_view body = s->Bytes->View().substr(r->BodyAt, r->BodyLength);
             if (P::Crc32(body) != r->BodyCrc) return refuse("damaged (checksum)");
             std::string older, why;
             if (!ApplyHistoryEdit(out, body, older, &why)) return refuse(why);
@@ -417,7 +443,7 @@ bool DriveHistory::Append(std::string_view oldText, std::string_view newText,
     record += body;
 
     // The newest segment takes it unless it is full, old or ends damaged.
-    const std::vector<Segment> segments = Read(false, nullptr);
+    const std::vector<Segment> segments = Read(nullptr);
     uint64_t number = FirstSegment();
     if (!segments.empty()) {
         const Segment& last = segments.back();
@@ -443,7 +469,7 @@ bool DriveHistory::TakeInPrevious(std::string_view previousText, std::string_vie
 }
 
 void DriveHistory::Drop(int64_t now) {
-    const std::vector<Segment> segments = Read(false, nullptr);
+    const std::vector<Segment> segments = Read(nullptr);
     if (segments.size() < 2) return;
     // The newest segment always stays; an older one goes when it and those
     // after it hold more than the limit, or when its newest record is past

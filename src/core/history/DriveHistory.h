@@ -89,9 +89,10 @@ class DriveHistory {
 
   private:
     struct Record;
+    class SegmentBytes;
     struct Segment;
     // Every segment from the oldest; fault gets the first record refused.
-    std::vector<Segment> Read(bool withBodies, HistoryFault* fault) const;
+    std::vector<Segment> Read(HistoryFault* fault) const;
     uint64_t FirstSegment() const;
 
     std::string base_;
