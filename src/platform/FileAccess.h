@@ -166,11 +166,12 @@ bool WriteAt(const std::string& nativePath, uint64_t offset, std::string_view by
              const std::string& identity);
 
 // Appends bytes at the end of a regular file of the program's own (created
-// when missing, never through a link) and flushes them to the disk. offset
-// gets where they start. A name that holds anything else than a regular file
-// is refused. A failed append may leave part of the bytes: readers of such
-// files frame what they append. Why it failed: LastWriteError.
-bool AppendToFile(const std::string& nativePath, std::string_view bytes,
+// when missing, never through a link), flushed to the disk before it returns
+// when flush says so. offset gets where they start. A name that holds
+// anything else than a regular file is refused. A failed append may leave
+// part of the bytes: readers of such files frame what they append. Why it
+// failed: LastWriteError.
+bool AppendToFile(const std::string& nativePath, std::string_view bytes, bool flush,
                   uint64_t* offset = nullptr);
 
 // Creates a native folder and the ones above it that are missing, with the

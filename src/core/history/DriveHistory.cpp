@@ -453,7 +453,10 @@ bool DriveHistory::Append(std::string_view oldText, std::string_view newText,
         number = last.Number + (full || old || !last.Sound ? 1 : 0);
     }
     const std::string name = SegmentName(number);
-    if (!P::AppendToFile(name, record)) {
+    // Not flushed: the cache's own save waits for the disk, and a record
+    // lost to a crash is found (no record names the cache's header), never
+    // applied.
+    if (!P::AppendToFile(name, record, false)) {
         if (why) *why = name + ": " + P::LastWriteError();
         return false;
     }

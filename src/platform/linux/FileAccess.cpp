@@ -605,7 +605,8 @@ bool LocalTime(int64_t seconds, struct std::tm& out) {
 
 namespace nrvs::platform {
 
-bool AppendToFile(const std::string& nativePath, std::string_view bytes, uint64_t* offset) {
+bool AppendToFile(const std::string& nativePath, std::string_view bytes, bool flush,
+                  uint64_t* offset) {
     t_lastWriteError.clear();
     PrepareProgramFolderOf(nativePath);
     const int fd = ::open(
@@ -618,7 +619,7 @@ bool AppendToFile(const std::string& nativePath, std::string_view bytes, uint64_
         return Refuse(EINVAL, Obstacle(st.st_mode));
     }
     if (offset) *offset = static_cast<uint64_t>(st.st_size);
-    bool ok = WriteAll(fd, bytes) && ::fdatasync(fd) == 0;
+    bool ok = WriteAll(fd, bytes) && (!flush || ::fdatasync(fd) == 0);
     const int err = errno;
     ok = ::close(fd) == 0 && ok;
     return ok || Refuse(err, SystemReason(err));

@@ -494,7 +494,8 @@ bool LocalTime(int64_t seconds, struct std::tm& out) {
     return ::_localtime64_s(&out, &t) == 0;
 }
 
-bool AppendToFile(const std::string& nativePath, std::string_view bytes, uint64_t* offset) {
+bool AppendToFile(const std::string& nativePath, std::string_view bytes, bool flush,
+                  uint64_t* offset) {
     t_lastWriteError.clear();
     PrepareProgramFolderOf(nativePath);
     HANDLE h = ::CreateFileW(win::LongPath(nativePath).c_str(), FILE_APPEND_DATA, kShareAll,
@@ -509,7 +510,7 @@ bool AppendToFile(const std::string& nativePath, std::string_view bytes, uint64_
               !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
     if (ok && offset)
         *offset = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    ok = ok && WriteAll(h, bytes) && ::FlushFileBuffers(h);
+    ok = ok && WriteAll(h, bytes) && (!flush || ::FlushFileBuffers(h));
     if (!ok) {
         SetErrno();
         t_lastWriteError = SystemReason(errno);
