@@ -1,6 +1,7 @@
 #include "core/history/DriveHistory.h"
 
 #include "core/cache/FolderLines.h"
+#include "core/cache/FolderMerge.h"
 #include "lib/NumberText.h"
 #include "platform/Checksum.h"
 #include "platform/FileAccess.h"
@@ -420,6 +421,53 @@ bool DriveHistory::Rebuild(std::string_view current, size_t back, std::string& o
         return false;
     }
     return true;
+}
+
+bool DriveHistory::FolderLines(std::string_view current, std::string_view path,
+                               std::vector<std::string>& out, HistoryFault* fault) const {
+    out.clear();
+    std::string_view line = FindLineOfPath(current, path);
+    // Halving finds it in a cache in order; one out of order is read through.
+    for (size_t pos = 0, next = 0; line.empty() && pos < current.size(); pos = next) {
+        const std::string_view l = LineAt(current, pos, next);
+        if (pos > 0 && PathPart(l) == path) line = l;
+    }
+    std::string known(WithoutCr(line));
+    out.push_back(known);
+    const std::vector<Segment> segments = Read(nullptr);
+    std::string header(HeaderOf(current));
+    bool ok = true;
+    for (auto s = segments.rbegin(); ok && s != segments.rend(); ++s) {
+        for (auto r = s->Records.rbegin(); ok && r != s->Records.rend(); ++r) {
+            const std::string_view body = s->Bytes->View().substr(r->BodyAt, r->BodyLength);
+            const bool ofCache = r->Summary.Header == header;
+            if (!ofCache || P::Crc32(body) != r->BodyCrc) {
+                if (fault)
+                    *fault = {s->Name, r->Offset,
+                              ofCache ? "damaged (checksum)" : "of another cache: " + header};
+                ok = false;
+                break;
+            }
+            // The measurement changed, added or dropped the folder, or left it.
+            for (size_t pos = 0, next = 0; pos < body.size(); pos = next) {
+                const std::string_view op = LineAt(body, pos, next);
+                if (op.empty()) continue;
+                const std::string_view text = op.substr(1);
+                if ((op[0] == '~' || op[0] == '+') && PathPart(text) == path) {
+                    known = std::string(WithoutCr(text));
+                    break;
+                }
+                if (op[0] == '-' && text == path) {
+                    known.clear();
+                    break;
+                }
+            }
+            out.push_back(known);
+            header = r->Summary.Before;
+        }
+    }
+    std::reverse(out.begin(), out.end());
+    return ok;
 }
 
 bool DriveHistory::Append(std::string_view oldText, std::string_view newText,

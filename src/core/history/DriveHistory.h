@@ -81,6 +81,14 @@ class DriveHistory {
     // to another cache.
     bool Rebuild(std::string_view current, size_t back, std::string& out,
                  HistoryFault* fault = nullptr) const;
+    // The line of one folder (its program path, "X:\\dir\\") in each
+    // measurement kept, oldest first, and last its line in current: empty
+    // where the folder was not there. Read from the records' edits alone,
+    // without rebuilding a cache. False, with the record at fault, when a
+    // record on the way is damaged or belongs to another cache: out then
+    // holds the measurements after it.
+    bool FolderLines(std::string_view current, std::string_view path, std::vector<std::string>& out,
+                     HistoryFault* fault = nullptr) const;
     // Removes the segment files the limit no longer keeps, as of now.
     void Drop(int64_t now);
 

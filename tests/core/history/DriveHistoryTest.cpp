@@ -104,6 +104,32 @@ std::string HeaderLineOfText(const std::string& text) {
     return text.substr(0, text.find('\r'));
 }
 
+// The folder lines of a cache text, read plainly: no CR, the header left out.
+std::vector<std::string> FolderLinesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t pos = text.find('\n'); pos != std::string::npos && pos + 1 < text.size();) {
+        const size_t end = text.find('\n', pos + 1);
+        std::string line = text.substr(pos + 1, end == std::string::npos ? end : end - pos - 1);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+        pos = end;
+    }
+    return lines;
+}
+std::string PathOfLineIn(const std::string& text, uint64_t pick) {
+    const std::vector<std::string> lines = FolderLinesOf(text);
+    std::string_view path;
+    PathOfLine(lines[pick % lines.size()], path);
+    return std::string(path);
+}
+std::string LineOfPathIn(const std::string& text, const std::string& path) {
+    for (const std::string& line : FolderLinesOf(text)) {
+        std::string_view p;
+        if (PathOfLine(line, p) && p == path) return line;
+    }
+    return {};
+}
+
 struct History {
     test::TempDir dir;
     DriveHistory history;
@@ -145,6 +171,18 @@ TEST(DriveHistoryTest, RebuildsEveryMeasurementByteForByte) {
         EXPECT_FALSE(h.history.Rebuild(caches.back(), caches.size(), none));
         // A cache the history was not written up to is never edited.
         EXPECT_FALSE(h.history.Rebuild(caches[caches.size() - 2], 1, none));
+
+        // A folder's line at every measurement, read from the edits alone,
+        // against the same read from each cache as it was.
+        for (int f = 0; f < 6; ++f) {
+            const std::string& from = caches[rng() % caches.size()];
+            std::vector<std::string> expected, lines;
+            const std::string path = PathOfLineIn(from, rng());
+            for (const std::string& cache : caches)
+                expected.push_back(LineOfPathIn(cache, path));
+            ASSERT_TRUE(h.history.FolderLines(caches.back(), path, lines)) << path;
+            EXPECT_EQ(lines, expected) << path;
+        }
 
         std::vector<HistorySummary> summaries;
         ASSERT_TRUE(h.history.Summaries(summaries));
