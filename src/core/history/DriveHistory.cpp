@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <memory>
 
 namespace nrvs {
@@ -205,60 +206,158 @@ std::string HistoryEdit(std::string_view oldText, std::string_view newText) {
     return edit;
 }
 
-bool ApplyHistoryEdit(std::string_view newText, std::string_view edit, std::string& oldText,
-                      std::string* why) {
-    oldText.clear();
-    oldText.reserve(newText.size() + edit.size());
-    size_t pos = 0, op = 0, next = 0, line = 0;
-    bool noEnd = false;
-    const auto fail = [&](const std::string& text) {
-        if (why) *why = "line " + std::to_string(line) + " of the edit: " + text;
-        oldText.clear();
-        return false;
-    };
-    while (op < edit.size()) {
-        const std::string_view o = LineAt(edit, op, next);
-        op = next;
-        ++line;
-        if (o.empty() || noEnd) return fail("no operation");
-        const std::string_view text = o.substr(1);
-        if (o[0] == '=') {
-            uint64_t n = 0;
-            if (!ParseNumber(text, n) || n == 0) return fail("no count");
-            const size_t from = pos;
-            for (; n > 0 && pos < newText.size(); --n)
-                LineAt(newText, pos, pos);
-            if (n > 0) return fail("the cache ends before the lines to copy");
-            oldText.append(newText.substr(from, pos - from));
-            if (oldText.back() != '\n') oldText += '\n';
-        } else if (o[0] == '~' || o[0] == '-') {
-            if (pos >= newText.size()) return fail("the cache ends before its line");
-            const size_t at = pos;
-            const std::string_view current = LineAt(newText, pos, pos);
-            const bool header = at == 0 && o[0] == '~';
-            if (!header && PathPart(current) != (o[0] == '~' ? PathPart(text) : text))
-                return fail("the cache has another folder there");
-            if (o[0] == '~') {
-                oldText.append(text);
-                oldText += '\n';
+namespace {
+
+// A cache text as runs of whole lines (each ending in LF) that stay where
+// they are: in the current cache or in the edits' bodies. Applying an edit
+// moves runs, not bytes, so rebuilding a measurement many steps back copies
+// the cache once, at the end.
+class Pieces {
+  public:
+    explicit Pieces(std::string_view text) {
+        const size_t end = text.rfind('\n') + 1; // 0 when there is none
+        const std::string_view ended = text.substr(0, end);
+        Push(pieces_, {ended, static_cast<size_t>(std::count(ended.begin(), ended.end(), '\n'))});
+        if (end < text.size()) pieces_.push_back(Ended(text.substr(end)));
+    }
+
+    // Applies an edit; false, with why, when it does not fit.
+    bool Apply(std::string_view edit, std::string* why) {
+        std::vector<Run> out;
+        // Where the edit is in the text it edits: run, byte and lines used.
+        size_t piece = 0, offset = 0, used = 0;
+        size_t op = 0, next = 0, line = 0;
+        noEnd_ = false;
+        const auto fail = [&](const std::string& text) {
+            if (why) *why = "line " + std::to_string(line) + " of the edit: " + text;
+            return false;
+        };
+        // Moves past a run used up; false at the end of the text.
+        const auto more = [&] {
+            if (piece < pieces_.size() && offset == pieces_[piece].Text.size()) {
+                ++piece;
+                offset = used = 0;
             }
-        } else if (o[0] == '+') {
-            oldText.append(text);
-            oldText += '\n';
-        } else if (o[0] == '.' && text.empty()) {
-            noEnd = true;
+            return piece < pieces_.size();
+        };
+        // The next n lines, whole runs at a time where they can be.
+        const auto take = [&](uint64_t n, std::vector<Run>* to, std::string_view* last) {
+            while (n > 0) {
+                if (!more()) return false;
+                const Run& p = pieces_[piece];
+                size_t count = p.Lines - used, end = p.Text.size();
+                if (count > n) {
+                    count = static_cast<size_t>(n);
+                    end = offset;
+                    for (size_t k = 0; k < count; ++k) {
+                        end = p.Text.find('\n', end);
+                        if (end == std::string_view::npos) return false;
+                        ++end;
+                    }
+                }
+                const std::string_view taken = p.Text.substr(offset, end - offset);
+                if (to) Push(*to, {taken, count});
+                if (last) *last = taken;
+                offset = end;
+                used += count;
+                n -= count;
+            }
+            return true;
+        };
+        while (op < edit.size()) {
+            const std::string_view o = LineAt(edit, op, next);
+            // The operation's text with the LF after it in the edit.
+            const std::string_view withEnd = edit.substr(op + 1, next - op - 1);
+            op = next;
+            ++line;
+            if (o.empty() || noEnd_) return fail("no operation");
+            const std::string_view text = o.substr(1);
+            const auto putOld = [&] {
+                Push(out, withEnd.size() > text.size() ? Run{withEnd, 1} : Ended(text));
+            };
+            if (o[0] == '=') {
+                uint64_t n = 0;
+                if (!ParseNumber(text, n) || n == 0) return fail("no count");
+                if (!take(n, &out, nullptr)) return fail("the cache ends before the lines to copy");
+            } else if (o[0] == '~' || o[0] == '-') {
+                const bool header = piece == 0 && offset == 0 && o[0] == '~';
+                std::string_view current;
+                if (!take(1, nullptr, &current) || current.empty())
+                    return fail("the cache ends before its line");
+                current.remove_suffix(1);
+                if (!header && PathPart(current) != (o[0] == '~' ? PathPart(text) : text))
+                    return fail("the cache has another folder there");
+                if (o[0] == '~') putOld();
+            } else if (o[0] == '+') {
+                putOld();
+            } else if (o[0] == '.' && text.empty()) {
+                noEnd_ = true;
+            } else {
+                return fail("unknown operation");
+            }
+        }
+        if (more()) {
+            const Run& p = pieces_[piece];
+            Push(out, {p.Text.substr(offset), p.Lines - used});
+            for (++piece; piece < pieces_.size(); ++piece)
+                Push(out, pieces_[piece]);
+        }
+        if (noEnd_ && out.empty()) return fail("no line to end");
+        pieces_ = std::move(out);
+        return true;
+    }
+
+    std::string Text() const {
+        size_t bytes = 0;
+        for (const Run& p : pieces_)
+            bytes += p.Text.size();
+        std::string text;
+        text.reserve(bytes);
+        for (const Run& p : pieces_)
+            text.append(p.Text);
+        if (noEnd_ && !text.empty()) text.pop_back();
+        return text;
+    }
+
+  private:
+    // Whole lines, each ending with a LF, and how many.
+    struct Run {
+        std::string_view Text;
+        size_t Lines = 0;
+    };
+
+    // Runs that follow each other in memory are kept as one.
+    static void Push(std::vector<Run>& to, const Run& run) {
+        if (run.Text.empty()) return;
+        if (!to.empty() && to.back().Text.data() + to.back().Text.size() == run.Text.data()) {
+            to.back().Text =
+                std::string_view(to.back().Text.data(), to.back().Text.size() + run.Text.size());
+            to.back().Lines += run.Lines;
         } else {
-            return fail("unknown operation");
+            to.push_back(run);
         }
     }
-    if (pos < newText.size()) {
-        oldText.append(newText.substr(pos));
-        if (oldText.back() != '\n') oldText += '\n';
+
+    // A copy of a line that ends without LF, with one: no line spans two
+    // runs.
+    Run Ended(std::string_view line) {
+        owned_.push_back(std::string(line) + "\n");
+        return {owned_.back(), 1};
     }
-    if (noEnd) {
-        if (oldText.empty()) return fail("no line to end");
-        oldText.pop_back();
-    }
+
+    std::vector<Run> pieces_;
+    std::deque<std::string> owned_;
+    bool noEnd_ = false;
+};
+
+} // namespace
+
+bool ApplyHistoryEdit(std::string_view newText, std::string_view edit, std::string& oldText,
+                      std::string* why) {
+    Pieces pieces(newText);
+    oldText.clear();
+    if (!pieces.Apply(edit, why)) return false;
+    oldText = pieces.Text();
     return true;
 }
 
@@ -391,7 +490,8 @@ bool DriveHistory::Summaries(std::vector<HistorySummary>& out, HistoryFault* fau
 
 bool DriveHistory::Rebuild(std::string_view current, size_t back, std::string& out,
                            HistoryFault* fault) const {
-    out.assign(current);
+    out.clear();
+    Pieces pieces(current);
     const std::vector<Segment> segments = Read(nullptr);
     std::string header(HeaderOf(current));
     size_t done = 0;
@@ -406,9 +506,8 @@ bool DriveHistory::Rebuild(std::string_view current, size_t back, std::string& o
             if (r->Summary.Header != header) return refuse("of another cache: " + header);
             const std::string_view body = s->Bytes->View().substr(r->BodyAt, r->BodyLength);
             if (P::Crc32(body) != r->BodyCrc) return refuse("damaged (checksum)");
-            std::string older, why;
-            if (!ApplyHistoryEdit(out, body, older, &why)) return refuse(why);
-            out = std::move(older);
+            std::string why;
+            if (!pieces.Apply(body, &why)) return refuse(why);
             header = r->Summary.Before;
             ++done;
         }
@@ -417,9 +516,9 @@ bool DriveHistory::Rebuild(std::string_view current, size_t back, std::string& o
         if (fault)
             *fault = {segments.empty() ? SegmentName(FirstSegment()) : segments.front().Name, 0,
                       "the history holds " + std::to_string(done) + " measurements"};
-        out.clear();
         return false;
     }
+    out = pieces.Text();
     return true;
 }
 
