@@ -60,7 +60,8 @@ class DriveHistory {
         uint64_t Used = 0, Free = 0;
     };
     // Appends the record of a measurement that replaced the cache oldText by
-    // newText, then drops what the limit no longer keeps. False, with why
+    // newText (both byte for byte as on disk), then drops what the limit no
+    // longer keeps. Called under the drive's cache lock, as the cache's save. False, with why
     // (file and reason), when it could not be written; the history before it
     // is left as it was.
     bool Append(std::string_view oldText, std::string_view newText, const Measured& measured,
