@@ -609,6 +609,13 @@ bool AppendToFile(const std::string& nativePath, std::string_view bytes, bool fl
                   uint64_t* offset) {
     t_lastWriteError.clear();
     PrepareProgramFolderOf(nativePath);
+    // Told apart before opening: a FIFO or socket would only say ENXIO, and
+    // a link is never appended through.
+    struct stat there {};
+    if (::lstat(nativePath.c_str(), &there) == 0 && !S_ISREG(there.st_mode))
+        return Refuse(EEXIST,
+                      std::string(S_ISLNK(there.st_mode) ? "a link" : Obstacle(there.st_mode)) +
+                          " is there, not a regular file; nothing was written");
     const int fd = ::open(
         nativePath.c_str(),
         O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);

@@ -498,6 +498,14 @@ bool AppendToFile(const std::string& nativePath, std::string_view bytes, bool fl
                   uint64_t* offset) {
     t_lastWriteError.clear();
     PrepareProgramFolderOf(nativePath);
+    const DWORD there = ::GetFileAttributesW(win::LongPath(nativePath).c_str());
+    if (there != INVALID_FILE_ATTRIBUTES &&
+        (there & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+        t_lastWriteError = std::string(there & FILE_ATTRIBUTE_DIRECTORY ? "a folder" : "a link") +
+                           " is there, not a regular file; nothing was written";
+        errno = EEXIST;
+        return false;
+    }
     HANDLE h = ::CreateFileW(win::LongPath(nativePath).c_str(), FILE_APPEND_DATA, kShareAll,
                              nullptr, OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
