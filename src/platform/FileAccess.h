@@ -165,6 +165,15 @@ bool ReplaceFileFromMapping(const std::string& nativePath, const void* data, siz
 bool WriteAt(const std::string& nativePath, uint64_t offset, std::string_view bytes,
              const std::string& identity);
 
+// Appends bytes at the end of a regular file of the program's own (created
+// when missing, never through a link), flushed to the disk before it returns
+// when flush says so. offset gets where they start. A name that holds
+// anything else than a regular file is refused. A failed append may leave
+// part of the bytes: readers of such files frame what they append. Why it
+// failed: LastWriteError.
+bool AppendToFile(const std::string& nativePath, std::string_view bytes, bool flush,
+                  uint64_t* offset = nullptr);
+
 // Creates a native folder and the ones above it that are missing, with the
 // given mode (the umask applies). True when it is a folder afterwards.
 bool MakeFolders(const std::string& nativePath, unsigned mode);

@@ -37,6 +37,8 @@ bool WriteEachWay(int way, const std::string& path, const std::string& data) {
         return platform::ReplaceFile(path, data);
     case 1:
         return platform::ReplaceFileWithLines(path, {data});
+    case 3:
+        return platform::AppendToFile(path, data, true);
     default:
         return platform::ReplaceFileStreamed(
             path, [&](const platform::PutBytes& put) { return put(data); });
@@ -64,6 +66,12 @@ TEST(ReplaceFileTest, ALinkAtTheNameIsReplacedNeverWrittenThrough) {
         EXPECT_FALSE(dir.Exists("nowhere"));
         EXPECT_TRUE(platform::LastWriteError().empty());
     }
+    // An append neither replaces the link nor writes through it.
+    ::unlink((dir / "map.png").c_str());
+    ASSERT_EQ(::symlink((dir / "secret").c_str(), (dir / "map.png").c_str()), 0);
+    EXPECT_FALSE(platform::AppendToFile(dir / "map.png", "PNG", true));
+    EXPECT_EQ(dir.Read("secret"), "root's own");
+    EXPECT_TRUE(S_ISLNK(LstatOf(dir / "map.png").st_mode));
 }
 
 TEST(ReplaceFileTest, WhatIsNoRegularFileIsRefusedAndKept) {
@@ -85,7 +93,7 @@ TEST(ReplaceFileTest, WhatIsNoRegularFileIsRefusedAndKept) {
     if (device) targets.push_back({"mynull", "a device"});
     for (const auto& [name, what] : targets) {
         const mode_t before = LstatOf(dir / name).st_mode;
-        for (int way = 0; way < 3; ++way) {
+        for (int way = 0; way < 4; ++way) {
             EXPECT_FALSE(WriteEachWay(way, dir / name, "data")) << name << " way " << way;
             EXPECT_NE(platform::LastWriteError().find(what), std::string::npos)
                 << platform::LastWriteError();

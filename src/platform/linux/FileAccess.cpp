@@ -602,3 +602,34 @@ bool LocalTime(int64_t seconds, struct std::tm& out) {
 }
 
 } // namespace nrvs::platform
+
+namespace nrvs::platform {
+
+bool AppendToFile(const std::string& nativePath, std::string_view bytes, bool flush,
+                  uint64_t* offset) {
+    t_lastWriteError.clear();
+    PrepareProgramFolderOf(nativePath);
+    // Told apart before opening: a FIFO or socket would only say ENXIO, and
+    // a link is never appended through.
+    struct stat there {};
+    if (::lstat(nativePath.c_str(), &there) == 0 && !S_ISREG(there.st_mode))
+        return Refuse(EEXIST,
+                      std::string(S_ISLNK(there.st_mode) ? "a link" : Obstacle(there.st_mode)) +
+                          " is there, not a regular file; nothing was written");
+    const int fd = ::open(
+        nativePath.c_str(),
+        O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    if (fd < 0) return Refuse(errno, SystemReason(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return Refuse(EINVAL, Obstacle(st.st_mode));
+    }
+    if (offset) *offset = static_cast<uint64_t>(st.st_size);
+    bool ok = WriteAll(fd, bytes) && (!flush || ::fdatasync(fd) == 0);
+    const int err = errno;
+    ok = ::close(fd) == 0 && ok;
+    return ok || Refuse(err, SystemReason(err));
+}
+
+} // namespace nrvs::platform

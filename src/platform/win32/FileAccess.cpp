@@ -494,4 +494,37 @@ bool LocalTime(int64_t seconds, struct std::tm& out) {
     return ::_localtime64_s(&out, &t) == 0;
 }
 
+bool AppendToFile(const std::string& nativePath, std::string_view bytes, bool flush,
+                  uint64_t* offset) {
+    t_lastWriteError.clear();
+    PrepareProgramFolderOf(nativePath);
+    const DWORD there = ::GetFileAttributesW(win::LongPath(nativePath).c_str());
+    if (there != INVALID_FILE_ATTRIBUTES &&
+        (there & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+        t_lastWriteError = std::string(there & FILE_ATTRIBUTE_DIRECTORY ? "a folder" : "a link") +
+                           " is there, not a regular file; nothing was written";
+        errno = EEXIST;
+        return false;
+    }
+    HANDLE h = ::CreateFileW(win::LongPath(nativePath).c_str(), FILE_APPEND_DATA, kShareAll,
+                             nullptr, OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        SetErrno();
+        t_lastWriteError = SystemReason(errno);
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    bool ok = ::GetFileInformationByHandle(h, &info) &&
+              !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+    if (ok && offset)
+        *offset = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    ok = ok && WriteAll(h, bytes) && (!flush || ::FlushFileBuffers(h));
+    if (!ok) {
+        SetErrno();
+        t_lastWriteError = SystemReason(errno);
+    }
+    ::CloseHandle(h);
+    return ok;
+}
+
 } // namespace nrvs::platform
