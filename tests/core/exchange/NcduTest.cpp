@@ -437,7 +437,9 @@ TEST_F(NcduTest, GzipInputIsUnpackedAndDamagedGzipRefused) {
             << why;
         EXPECT_EQ(out, read);
         EXPECT_NE(why.find(refusal), std::string::npos) << why;
-        if (refusal.empty()) EXPECT_GE(out.capacity(), out.size() + kNcduPadding);
+        if (refusal.empty()) {
+            EXPECT_GE(out.capacity(), out.size() + kNcduPadding);
+        }
     }
 }
 

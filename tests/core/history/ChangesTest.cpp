@@ -489,7 +489,9 @@ TEST_F(ChangesTest, DamagedOrForeignPreviousMeasurementsAreRefused) {
         }
         PreviousFault damage;
         const PreviousState st = state(bad, &damage);
-        if (st == PREVIOUS_DAMAGED) EXPECT_LE(damage.Line, lines) << bad;
+        if (st == PREVIOUS_DAMAGED) {
+            EXPECT_LE(damage.Line, lines) << bad;
+        }
         if (st == PREVIOUS_OK) Changes();
     }
 

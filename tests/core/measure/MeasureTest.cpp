@@ -213,11 +213,12 @@ TEST(MeasureTreeTest, LinesInOrderAreTheSortedLines) {
             EXPECT_EQ(a.Line, b.Line) << "the start folder's record";
             EXPECT_EQ(b.Path, start);
             StringList inOrder = ordered.CopyLines();
-            if (!withOdd)
+            if (!withOdd) {
                 EXPECT_TRUE(std::is_sorted(inOrder.begin(), inOrder.end(),
                                            [](const std::string& x, const std::string& y) {
                                                return platform::LessIgnoreCase(x, y);
                                            }));
+            }
             post.Sort();
             ordered.Sort();
             EXPECT_EQ(ordered.CopyLines(), post.CopyLines());

@@ -87,7 +87,7 @@ TEST_F(SnapshotTest, AnUnpluggedDriveShowsWhatItShowedWhenHere) {
     const DriveRecord here = Record();
     const std::string root = drive->Root();
     std::map<std::string, std::vector<std::string>> entries, rows;
-    for (const std::string path : {root, root + "a\\", root + "a\\deep\\", root + "empty\\"}) {
+    for (const std::string& path : {root, root + "a\\", root + "a\\deep\\", root + "empty\\"}) {
         DirListing listing;
         listing.ClusterSize = static_cast<int32_t>(here.ClusterSize);
         ListFolder(listing, path + "*.*", LIST_ALL);
@@ -119,7 +119,9 @@ TEST_F(SnapshotTest, AnUnpluggedDriveShowsWhatItShowedWhenHere) {
         // as they were counted, which is the rounded size.
         EXPECT_EQ(listing.Entries, expected) << path;
         EXPECT_EQ(Rows(path, listing), rows[path]) << path;
-        if (path == root) EXPECT_EQ(deeper, (StringList{"a"})) << "only a has folders of its own";
+        if (path == root) {
+            EXPECT_EQ(deeper, (StringList{"a"})) << "only a has folders of its own";
+        }
     }
     // The treemap draws the folder shown from the same entries.
     const TreemapSource source =
