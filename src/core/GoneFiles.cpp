@@ -64,16 +64,23 @@ bool CountedInIndex(const FileIndex& index, const std::string& path, uint32_t na
 }
 } // namespace
 
+namespace {
+// Marks path gone in the index file, through index when it is open there: a
+// folder's path from a list row comes without its backslash.
+bool MarkGone(const std::string& indexFile, FileIndex* index, const std::string& path,
+              const std::string& header) {
+    if (path.back() != '\\' && MarkGoneInIndex(indexFile, index, path, header)) return true;
+    return MarkGoneInIndex(indexFile, index, path.back() == '\\' ? path : path + "\\", header);
+}
+} // namespace
+
 bool ForgetInFileIndex(const std::string& programPath) {
     DriveRecord named;
     std::string path;
     if (!DriveOfPath(programPath, named, path)) return false;
     const std::string header = CacheHeaderLine(named);
     if (header.empty()) return false;
-    const std::string index = FileIndexName(path[0]);
-    // A folder's path from a list row comes without its backslash.
-    if (path.back() != '\\' && MarkGoneInIndex(index, nullptr, path, header)) return true;
-    return MarkGoneInIndex(index, nullptr, path.back() == '\\' ? path : path + "\\", header);
+    return MarkGone(FileIndexName(path[0]), nullptr, path, header);
 }
 
 uint32_t NamesOfFile(const std::string& programPath) {
@@ -134,7 +141,6 @@ size_t ForgetRunOfOneDrive(const std::vector<RemovedItem>& removed, size_t first
             folders.push_back(p.back() == '\\' ? p : p + "\\");
         }
     }
-    index.Close();
     if (!byFolder.empty()) {
         std::vector<FolderLineChange> changes;
         for (const auto& [folder, t] : byFolder)
@@ -160,8 +166,11 @@ size_t ForgetRunOfOneDrive(const std::vector<RemovedItem>& removed, size_t first
         if (MergeIntoCache(named, folder, header, none, nullptr, &replaced) && !replaced.empty())
             ++changed;
     }
-    for (const std::string& p : paths)
-        ForgetInFileIndex(p);
+    // The index stays the cache's (its header line is kept): the one opened
+    // above marks them all.
+    if (!header.empty())
+        for (const std::string& p : paths)
+            MarkGone(FileIndexName(named.RootPath[0]), &index, p, header);
     return end;
 }
 } // namespace
